@@ -1,0 +1,14 @@
+#include "core/MY_TArrayAsVector.h"
+
+#include "core/Errors.h"
+
+namespace quintle {
+
+void arrayMemoryFailure(char const* function) {
+    E.error(MEMORY, my_string(function), 0);
+    // Without an open log the report returns quietly; the run ends all the
+    // same rather than going on with an array that lacks its slots.
+    throw static_cast<ExceptionType>(0);
+}
+
+}  // namespace quintle

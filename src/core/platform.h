@@ -1,0 +1,20 @@
+#pragma once
+
+namespace quintle {
+
+// File-system operations used across the program, in one place so that the
+// rest of the code never touches the operating system's own calls.
+
+// Creates the directory (permission bits 0755). True when the directory
+// exists afterwards, whether it was created now or existed already.
+bool MY_CreateDirectory(char const* path);
+
+// Removes the file; a missing file or a directory is left alone. Always true.
+bool MY_DeleteFile(char const* path);
+
+// Copies the text file `src` to `dest` (destination first) line by line; the
+// copy ends with one more empty line than the source. False when the source
+// cannot be read or the destination cannot be written.
+bool MY_CopyFile(char const* dest, char const* src);
+
+}  // namespace quintle

@@ -1,0 +1,357 @@
+#include "run/glbobj.h"
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <ostream>
+
+#include "sumstat/TSumStat.h"
+
+namespace quintle {
+
+int _GENE_DIVERSITY_ = 0;
+int _NUCLEOTIDE_COMPOSITION_ = 0;
+int _MOLECULAR_DIVERSITY_ = 0;
+int _MISMATCH_ = 0;
+int _THETA_ = 0;
+int _LINKAGE_DISEQUILIBRIUM_ = 0;
+int _HARDY_WEINBERG_ = 0;
+int _TAJIMA_ = 0;
+int _FU_FS_ = 0;
+int _EWENS_WATTERSON_ = 0;
+int _CHAKRABORTY_ = 0;
+int _PAIRWISE_DIST_ = 0;
+int _AMOVA_RES_ = 0;
+int _ALLELE_FREQS_ = 0;
+int _DETECT_SELECTION_ = 0;
+
+std::ofstream* ofs_gen_div = nullptr;
+std::ofstream* ofs_nuc_comp = nullptr;
+std::ofstream* ofs_mol_div = nullptr;
+std::ofstream* ofs_mismatch = nullptr;
+std::ofstream* ofs_mismatch_sp3 = nullptr;
+std::ofstream* ofs_mismatch_sp4 = nullptr;
+std::ofstream* ofs_only_mismatch = nullptr;
+std::ofstream* ofs_theta = nullptr;
+std::ofstream* ofs_link_dis = nullptr;
+std::ofstream* ofs_link_dis_pro = nullptr;
+std::ofstream* ofs_link_dis_pro_inbreeding = nullptr;
+std::ofstream* ofs_distrib_LD = nullptr;
+std::ofstream* ofs_HW = nullptr;
+std::ofstream* ofs_tajima = nullptr;
+std::ofstream* ofs_fu_fs = nullptr;
+std::ofstream* ofs_ewens_watt = nullptr;
+std::ofstream* ofs_chakra = nullptr;
+std::ofstream* ofs_pairw_dist = nullptr;
+std::ofstream* ofs_FST_dist = nullptr;
+std::ofstream* ofs_varComp_dist = nullptr;
+std::ofstream* ofs_pairw_diffs = nullptr;
+std::ofstream* ofs_tau_uneq = nullptr;
+std::ofstream* ofs_concest = nullptr;
+std::ofstream* ofs_slatkins = nullptr;
+std::ofstream* ofs_NM_vals = nullptr;
+std::ofstream* ofs_amova_res = nullptr;
+std::ofstream* ofs_selection_res = nullptr;
+std::ofstream* ofs_allele_freqs = nullptr;
+
+char* _batch_dir = nullptr;
+
+char DistanceNames[NumDistanceNames][DistanceNameSize] = {};
+
+namespace {
+
+// Storage for the objects built before main. The union leaves its member
+// unconstructed, so the storage itself is constant-initialised and the
+// references below are bound before any dynamic initialisation runs.
+template <class T>
+union Slot {
+    constexpr Slot() : none() {}
+    ~Slot() {}
+    char none;
+    T obj;
+};
+
+constinit int globalObjectsCount = 0;
+constinit Slot<my_string> usedHaplListDefaultSlot;
+constinit Slot<my_string> recessiveAlleleDefaultSlot;
+constinit Slot<TSumStat> sumStatSlot;
+
+}  // namespace
+
+constinit my_string& UsedHaplListDefault = usedHaplListDefaultSlot.obj;
+constinit my_string& RecessiveAlleleDefault = recessiveAlleleDefaultSlot.obj;
+constinit TSumStat& SumStat = sumStatSlot.obj;
+
+detail::GlobalObjectsInit::GlobalObjectsInit() {
+    if (globalObjectsCount++ != 0) return;
+    ::new (static_cast<void*>(&usedHaplListDefaultSlot.obj)) my_string("NONE");
+    ::new (static_cast<void*>(&recessiveAlleleDefaultSlot.obj)) my_string("null");
+    ::new (static_cast<void*>(&sumStatSlot.obj)) TSumStat();
+}
+
+detail::GlobalObjectsInit::~GlobalObjectsInit() {
+    if (--globalObjectsCount != 0) return;
+    sumStatSlot.obj.~TSumStat();
+    recessiveAlleleDefaultSlot.obj.~my_string();
+    usedHaplListDefaultSlot.obj.~my_string();
+}
+
+namespace {
+
+// Longest directory prefix under which "glbstreams.txt" is still looked for.
+constexpr std::size_t MaxFlagsDirLength = 350;
+// Lines read after the free comment line of "glbstreams.txt".
+constexpr int MaxFlagLines = 200;
+
+char batchDirStorage[BatchDirSize] = {};
+
+struct FlagEntry {
+    char const* name;
+    int* flag;
+};
+
+constexpr std::array<FlagEntry, 15> flagTable{{
+    {"_GENE_DIVERSITY_", &_GENE_DIVERSITY_},
+    {"_NUCLEOTIDE_COMPOSITION_", &_NUCLEOTIDE_COMPOSITION_},
+    {"_MOLECULAR_DIVERSITY_", &_MOLECULAR_DIVERSITY_},
+    {"_MISMATCH_", &_MISMATCH_},
+    {"_THETA_", &_THETA_},
+    {"_LINKAGE_DISEQUILIBRIUM_", &_LINKAGE_DISEQUILIBRIUM_},
+    {"_HARDY_WEINBERG_", &_HARDY_WEINBERG_},
+    {"_TAJIMA_", &_TAJIMA_},
+    {"_FU_FS_", &_FU_FS_},
+    {"_EWENS_WATTERSON_", &_EWENS_WATTERSON_},
+    {"_CHAKRABORTY_", &_CHAKRABORTY_},
+    {"_PAIRWISE_DIST_", &_PAIRWISE_DIST_},
+    {"_AMOVA_RES_", &_AMOVA_RES_},
+    {"_ALLELE_FREQS_", &_ALLELE_FREQS_},
+    {"_DETECT_SELECTION_", &_DETECT_SELECTION_},
+}};
+
+constexpr char batchTitle[] =
+    "\n\n-------------------------------------------------------------------"
+    "\nPellomar batch run summary file\n";
+
+// One batch file: what opens it, where its stream goes, and the fixed text
+// written at opening (optional title, then `text`, then optionally a flushed
+// line end).
+struct BatchFile {
+    int* flag;
+    std::ofstream** stream;
+    char const* name;
+    bool title;
+    char const* text;
+    bool endLine;
+    bool truncate;
+};
+
+constexpr char pairwiseText[] = "\tfile_name";
+
+// In opening order.
+constexpr std::array<BatchFile, 28> batchFiles{{
+    {&_GENE_DIVERSITY_, &ofs_gen_div, "gen_div.sum", true,
+     "Gene diversity indices:\n"
+     "file_name\tpop_name\tnb_gene_copies\tnb_haplotypes\t[orig_nb_haplotypes]\tnum_loci\t"
+     "_nb_usable_loci\t_nb_pol_sites\tgene_diversity",
+     true, false},
+    {&_NUCLEOTIDE_COMPOSITION_, &ofs_nuc_comp, "nucl_comp.sum", true,
+     "Nucleotide composition\n"
+     "file_name\tpop_name\tC\tT\tA\tG\tsum(CTAG)",
+     true, false},
+    {&_MOLECULAR_DIVERSITY_, &ofs_mol_div, "mold_div.sum", true,
+     "Molecular diversity indices\n"
+     "file_name\tpop_name\tindel_w\tts_w\ttv_w\tmiss_lev\t#ts_s\t#tv_s\t#subs_s\t#del_s\t"
+     "#pol_s\t#nucl_s\t#usa_loci\tdist_met\tgamma_a\tmol_div\tnucl_div",
+     true, false},
+    {&_MISMATCH_, &ofs_mismatch, "mismatch.sum", true,
+     "Mismatch distribution\n"
+     "file_name\tpop_name\tDistance\tgamma_a\tmean\tvariance\ttheta0\ttau\t"
+     "Mismatch distribution starting from the zero difference class",
+     true, false},
+    {&_MISMATCH_, &ofs_mismatch_sp3, "mismatch_sp3.sum", true,
+     "Mismatch distribution\n"
+     "file_name\tpop_name\tDistance\tgamma_a\tmean\tvariance\ttau\ttheta\tM\t"
+     "Mismatch distribution starting from the zero difference class",
+     true, false},
+    {&_MISMATCH_, &ofs_mismatch_sp4, "mismatch_sp4.sum", true,
+     "Mismatch distribution\n"
+     "file_name\tpop_name\tDistance\tgamma_a\tmean\tvariance\ttheta0\ttau\ttheta\tM\t"
+     "Mismatch distribution starting from the zero difference class",
+     true, false},
+    // Rewritten on every run, unlike the summary files.
+    {&_MISMATCH_, &ofs_only_mismatch, "only_mismatch_sp.txt", false,
+     "Mismatch distributions\n", false, true},
+    {&_THETA_, &ofs_theta, "theta.sum", true, "\tfile_name", true, false},
+    {&_LINKAGE_DISEQUILIBRIUM_, &ofs_link_dis, "link_dis.sum", true,
+     "Linkage disequilibrium indices\n"
+     "alpha_lev\ty\t#usable_loci",
+     true, false},
+    {&_LINKAGE_DISEQUILIBRIUM_, &ofs_link_dis_pro, "l_d_pro.sum", true,
+     "Linkage disequilibrium probabilities\n"
+     "file_name\tpop_name\tloc_1\tloc_2\t#resampl\tl_d_proba\ts.d.",
+     true, false},
+    {&_LINKAGE_DISEQUILIBRIUM_, &ofs_link_dis_pro_inbreeding, "l_d_proIBD.sum", true,
+     "Linkage disequilibrium likelihood ration test with inbreeding\n"
+     "file_name\tpop_name\tComp_inbreeding \tlnLHoodLDf \tf_coeff_LD \tlnLHoodLEf \t"
+     "f_coeff_LE\tChi2f \tdf \tP_Chi2f\t"
+     "Comp_inbreeding \tlnLHoodLDf \tf_coeff_LD \tlnLHoodLE \tf_coeff_LE\tChi2 \tdf \tP_Chi2\t"
+     "\tP_Chi2_resamp\tnum_boot",
+     true, false},
+    {&_LINKAGE_DISEQUILIBRIUM_, &ofs_distrib_LD, "l_d_val.sum", true,
+     "Linkage disequilibrium values\n"
+     "file_name\tpop_name\tloc_1\tloc_2\tD\tDprime\tD_hedrick\tR\tR2\tR2_hedrick",
+     true, false},
+    {&_HARDY_WEINBERG_, &ofs_HW, "hw.sum", true,
+     "Hardy-Weinberg equilibrium indices\tfile_name\tpop_name", true, false},
+    {&_TAJIMA_, &ofs_tajima, "tajima.sum", true,
+     "Tajima's D indices:\n"
+     "file_name\tpop_name\tnum gene copies\tnum polym sites\ttheta_S\ttheta_pi\tTajima's D\t"
+     "P-value beta approx.\tP-value simul.\tProb(Simulated D <= 0)\tNum. simulations",
+     true, false},
+    {&_FU_FS_, &ofs_fu_fs, "fu_fs.sum", true,
+     "file_name\tpop_name\tNo. of Genes copies\tNo. of Haplotypes\tTheta\tFs\t"
+     "Prob(sim_Fs <=obs_Fs)\tP( Fs <= 0\tNo. Simulations",
+     true, false},
+    {&_EWENS_WATTERSON_, &ofs_ewens_watt, "ewens.sum", true,
+     "Ewens-Watterson neutrality test indices\n"
+     "file_name\tpop_name\tnb_genes\t[nb_orig_hapl]\tnb_#all\tobs_F\texp_F\tp_Ewens_Watt\t"
+     "p_exact_Slatkin",
+     true, false},
+    {&_CHAKRABORTY_, &ofs_chakra, "chakra.sum", true,
+     "Chakraborty's neutrality test indices\n"
+     "file_name\tpop_name\tnb_genes\tnb_haplotypes\thomozygosity\texp_k(hom)\tp_k_all\t"
+     "p_>=k_all",
+     true, false},
+    {&_PAIRWISE_DIST_, &ofs_pairw_dist, "pairdist.sum", true, pairwiseText, true, false},
+    {&_PAIRWISE_DIST_, &ofs_FST_dist, "FSTdist.sum", true, pairwiseText, true, false},
+    {&_PAIRWISE_DIST_, &ofs_varComp_dist, "VCompdist.sum", true, "", true, false},
+    {&_PAIRWISE_DIST_, &ofs_pairw_diffs, "pairdiff.sum", true, pairwiseText, true, false},
+    {&_PAIRWISE_DIST_, &ofs_tau_uneq, "tau_uneq.sum", true, pairwiseText, true, false},
+    {&_PAIRWISE_DIST_, &ofs_concest, "coanst_c.sum", true, pairwiseText, true, false},
+    {&_PAIRWISE_DIST_, &ofs_slatkins, "slatkin.sum", true, pairwiseText, true, false},
+    {&_PAIRWISE_DIST_, &ofs_NM_vals, "NM_value.sum", true, pairwiseText, true, false},
+    {&_AMOVA_RES_, &ofs_amova_res, "amovares.sum", false,
+     "\nAMOVA computations ..."
+     "\nfile_name\n",
+     false, false},
+    {&_DETECT_SELECTION_, &ofs_selection_res, "selectionDetection.sum", false,
+     "\nDetection of loci under selection:"
+     "\nfileName\tnumSims\tNumTestedLoci\tnumLowFSTLociBelow_1e-3\tnumLowFSTLociBelow_5e-3\t"
+     "numLowFSTLociBelow_1e-2\tnumLowFSTLociBelow_2.5e-2\tnumLociBelow_5e-2"
+     "\tnumHighFCTLociBelow_1e-3\tnumHighFCTLociBelow_5e-3\tnumHighFCTLociBelow_1e-2\t"
+     "numHighFCTLociBelow_2.5e-2\tnumHighFCTLociBelow_5e-2"
+     "\tnumLowFCTLociBelow_1e-3\tnumLowFCTLociBelow_5e-3\tnumLowFCTLociBelow_1e-2\t"
+     "numLowFCTLociBelow_2.5e-2\tnumLociBelow_5e-2"
+     "\tnumHighFCTLociBelow_1e-3\tnumHighFCTLociBelow_5e-3\tnumHighFCTLociBelow_1e-2\t"
+     "numHighFCTLociBelow_2.5e-2\tnumHighFCTLociBelow_5e-2\n",
+     false, false},
+    {&_ALLELE_FREQS_, &ofs_allele_freqs, "allele_freqs.sum", true,
+     "Allele frequencies\nfile_name\n"
+     "Population 1 id\tFreq. all. 1\tFreq. all. 2\t...\t"
+     "Population 2 id\tFreq. all. 1\tFreq. all. 2\t...",
+     true, false},
+}};
+
+// The streams themselves; the public ofs_ pointers only view them.
+std::array<std::unique_ptr<std::ofstream>, batchFiles.size()> batchOwners;
+
+constexpr char const* distanceNameTexts[NumDistanceNames] = {
+    "Pairwise difference",
+    "Jukes and Cantor",
+    "Kimura 2P",
+    "Proportion of difference",
+    "Tajima and Nei",
+    "Tamura",
+    "Tamura and Nei",
+    "No. of different alleles (FST)",
+    "Sum of squared size difference (RST)",
+};
+
+}  // namespace
+
+void read_global_flags(char* directory) {
+    for (FlagEntry const& f : flagTable) *f.flag = 0;
+
+    batchDirStorage[0] = '\0';
+    _batch_dir = batchDirStorage;
+
+    char const* dir = directory ? directory : "";
+    std::size_t const dirLength = std::strlen(dir);
+    if (dirLength > MaxFlagsDirLength) return;
+
+    // The directory text carries its own trailing separator.
+    char path[MaxFlagsDirLength + sizeof("glbstreams.txt")];
+    std::memcpy(path, dir, dirLength);
+    std::memcpy(path + dirLength, "glbstreams.txt", sizeof("glbstreams.txt"));
+
+    std::ifstream in(path);
+    if (!in.is_open()) return;
+
+    my_string line;
+    // The first line is a free comment and is never tested.
+    line.read_line(in);
+    if (in.fail() || in.bad()) return;
+
+    for (int i = 0; i < MaxFlagLines; ++i) {
+        line.read_line(in);
+        line.to_upper();
+        for (FlagEntry const& f : flagTable) {
+            if (line.contains(f.name)) *f.flag = 1;
+        }
+        if (in.fail() || in.bad()) break;
+    }
+}
+
+void initialize_pellomar_global_objects() {
+    // Progress text goes to the log once one is open; until then _AOS_ keeps
+    // pointing at its always-valid default.
+    if (std::ofstream* log = E.log_stream()) _AOS_ = log;
+
+    for (int i = 0; i < NumDistanceNames; ++i) {
+        std::strncpy(DistanceNames[i], distanceNameTexts[i], DistanceNameSize - 1);
+        DistanceNames[i][DistanceNameSize - 1] = '\0';
+    }
+
+    // The batch directory prefix, bounded by its buffer.
+    std::size_t prefixLength = 0;
+    if (_batch_dir) {
+        while (prefixLength < BatchDirSize - 1 && _batch_dir[prefixLength] != '\0') ++prefixLength;
+    }
+    char fileName[BatchDirSize + 32];
+
+    for (std::size_t i = 0; i < batchFiles.size(); ++i) {
+        BatchFile const& b = batchFiles[i];
+        // A second call replaces, rather than leaks, what the first opened.
+        *b.stream = nullptr;
+        batchOwners[i].reset();
+        if (*b.flag == 0) continue;
+
+        if (prefixLength > 0) std::memcpy(fileName, _batch_dir, prefixLength);
+        std::strcpy(fileName + prefixLength, b.name);
+
+        auto stream = std::make_unique<std::ofstream>(
+            fileName, b.truncate ? std::ios::trunc : std::ios::app);
+        // A file that cannot be opened leaves a failed stream: everything
+        // written to it is dropped, the other files carry on.
+        if (b.title) *stream << batchTitle;
+        *stream << b.text;
+        if (b.endLine) *stream << std::endl;
+
+        *b.stream = stream.get();
+        batchOwners[i] = std::move(stream);
+    }
+}
+
+void close_all_global_streams() {
+    _batch_dir = nullptr;
+    for (std::size_t i = 0; i < batchFiles.size(); ++i) {
+        *batchFiles[i].stream = nullptr;
+        if (batchOwners[i]) {
+            batchOwners[i]->close();
+            batchOwners[i].reset();
+        }
+    }
+}
+
+}  // namespace quintle
