@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <vector>
+
+namespace quintle {
+
+// Symmetric square matrix of doubles kept as its lower triangle with the
+// diagonal: element (i, j) and (j, i) are one stored value, at row max(i, j)
+// and column min(i, j). Base of the project's given distance matrix.
+//
+// The triangle is packed into one contiguous block, row i starting at
+// i (i + 1) / 2, so element access is a range check and one load.
+class TriMat {
+public:
+    explicit TriMat(int const& n = 0);
+    TriMat(TriMat const& other) = default;
+    ~TriMat() = default;
+
+    // Frees the storage and allocates a zero-filled triangle of dimension n.
+    void create(int const& n);
+    // Allocates zero-filled storage for the current `dim` (none for 0).
+    void allocate_matrix();
+    // The three release the storage and set `dim` to 0.
+    void destroy();
+    void delete_matrix();
+    void initialize();
+
+    // Element access. In constant mode the two constants are answered for
+    // any indices. Out-of-range indices are reported and answered with a
+    // scratch cell holding the diagonal constant's value, so that a stray
+    // write cannot alter the constant itself.
+    double& operator()(int const& i, int const& j);
+    double const& operator()(int const& i, int const& j) const;
+
+    // Copies the other's dimension and every element as read through its
+    // element access; this matrix keeps its own constants and mode.
+    TriMat& operator=(TriMat const& other);
+    TriMat& operator+=(TriMat const& other);
+    TriMat& operator*=(TriMat const& other);  // element by element
+
+    void print_data(std::ostream& os);
+
+    int dim = 0;
+    double diagonalValue = 0.0;
+    double offDiagonalValue = 1.0;
+    int constantMode = 0;
+
+private:
+    static std::size_t row_start(int r) {
+        return static_cast<std::size_t>(r) * static_cast<std::size_t>(r + 1) / 2;
+    }
+    bool in_range(int i, int j) const {
+        // Checked against the allocated triangle, not `dim`, so that a
+        // caller who changes `dim` by hand can never reach past the storage.
+        return static_cast<unsigned>(i) < static_cast<unsigned>(stored_dim_) &&
+               static_cast<unsigned>(j) < static_cast<unsigned>(stored_dim_);
+    }
+    std::size_t offset(int i, int j) const {
+        return i >= j ? row_start(i) + static_cast<std::size_t>(j)
+                      : row_start(j) + static_cast<std::size_t>(i);
+    }
+    bool allocate(char const* where);
+    void release();
+    double& out_of_range() const;
+
+    std::vector<double> values_;
+    int stored_dim_ = 0;
+    mutable double scratch_ = 0.0;
+};
+
+inline double& TriMat::operator()(int const& i, int const& j) {
+    if (constantMode) return i == j ? diagonalValue : offDiagonalValue;
+    if (in_range(i, j)) return values_[offset(i, j)];
+    return out_of_range();
+}
+
+inline double const& TriMat::operator()(int const& i, int const& j) const {
+    if (constantMode) return i == j ? diagonalValue : offDiagonalValue;
+    if (in_range(i, j)) return values_[offset(i, j)];
+    return out_of_range();
+}
+
+}  // namespace quintle

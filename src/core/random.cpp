@@ -1,0 +1,264 @@
+#include "core/random.h"
+
+#include <sys/time.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <ostream>
+
+#include "core/Errors.h"
+#include "core/numerics.h"
+
+namespace quintle {
+
+namespace {
+
+constexpr long kModulus = 1000000000L;
+constexpr long kSeedConstant = 161803398L;
+
+// Generator state, shared by the whole process. Slot 0 of the table is unused.
+long ma[56];
+int inext = 0;
+int inextp = 0;
+bool iff = false;
+
+// Draw from the shared stream without ever reseeding it.
+double next_uniform() {
+    long idum = 1;
+    return ran3(&idum);
+}
+
+// The automatic seed before its sign is set: a mix of the processor time used
+// so far and the time of day, below 2000000 - r in magnitude.
+long automatic_seed_magnitude() {
+    const double c = static_cast<double>(std::clock());
+    std::srand(1);
+    const int r = std::rand() % 1000;
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    const long s = static_cast<long>(tv.tv_sec % 1000);
+    const long u = static_cast<long>(tv.tv_usec);
+    const double v = (c - r) * r + static_cast<double>(s * u);
+    return static_cast<long>(v) % (2000000L - r);
+}
+
+// Truncate toward zero into the int range; NaN has no meaningful deviate and
+// gives 0, values beyond the range give the nearest limit.
+int clamp_to_int(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483648.0) return INT_MAX;
+    if (v <= -2147483649.0) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+long clamp_to_long(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 9223372036854775808.0) return LONG_MAX;
+    if (v < -9223372036854775808.0) return LONG_MIN;
+    return static_cast<long>(v);
+}
+
+// Gamma deviate of whole-number order ia >= 1, kept in double so that the
+// order of any finite shape can be drawn.
+double integer_order_deviate(double ia) {
+    double x;
+    if (ia < 6.0) {
+        x = 1.0;
+        for (int j = 1; j <= static_cast<int>(ia); ++j) x *= next_uniform();
+        x = -std::log(x);
+    } else {
+        const double am = ia - 1.0;
+        const double s = std::sqrt(2.0 * am + 1.0);
+        double y;
+        double e;
+        do {
+            do {
+                double w1;
+                double w2;
+                // A point on the vertical axis has no finite slope: draw it again.
+                do {
+                    w1 = 2.0 * next_uniform() - 1.0;
+                    w2 = 2.0 * next_uniform() - 1.0;
+                } while (w1 * w1 + w2 * w2 > 1.0 || w1 == 0.0);
+                y = w2 / w1;
+                x = s * y + am;
+            } while (x <= 0.0);
+            e = (1.0 + y * y) * std::exp(am * std::log(x / am) - s * y);
+        } while (next_uniform() > e);
+    }
+    return x;
+}
+
+}  // namespace
+
+double ran3(long* idum) {
+    if (*idum < 0 || !iff) {
+        iff = true;
+        // 161803398 minus the magnitude of the seed, remainder with the sign of
+        // the dividend; written so that no magnitude is ever taken (which could
+        // overflow for the most negative long).
+        long mj = (*idum < 0 ? kSeedConstant + *idum : kSeedConstant - *idum) % kModulus;
+        ma[55] = mj;
+        long mk = 1;
+        for (int i = 1; i <= 54; ++i) {
+            const int ii = (21 * i) % 55;
+            ma[ii] = mk;
+            mk = mj - mk;
+            if (mk < 0) mk += kModulus;
+            mj = ma[ii];
+        }
+        for (int k = 1; k <= 4; ++k) {
+            for (int i = 1; i <= 55; ++i) {
+                ma[i] -= ma[1 + (i + 30) % 55];
+                if (ma[i] < 0) ma[i] += kModulus;
+            }
+        }
+        inext = 0;
+        inextp = 31;
+        *idum = 1;
+    }
+    if (++inext == 56) inext = 1;
+    if (++inextp == 56) inextp = 1;
+    // After an oversized seed the table leaves 0..999999999 and its entries grow
+    // without bound; the difference then wraps instead of overflowing.
+    long mj = static_cast<long>(static_cast<unsigned long>(ma[inext]) -
+                                static_cast<unsigned long>(ma[inextp]));
+    if (mj < 0) mj += kModulus;
+    ma[inext] = mj;
+    const double result = static_cast<double>(mj) * 1e-9;
+    if (result >= 1.0) {
+        *_AOS_ << " ** strange ran3:" << result << std::endl;
+    }
+    return result;
+}
+
+void initialize_ran3(long const& seed) {
+    if (seed >= 0) {
+        long lidum = -automatic_seed_magnitude();
+        *_AOS_ << "Random number generator initialized with lidum=" << lidum << std::endl;
+        std::ofstream seed_file("randseed.txt", std::ios::out | std::ios::trunc);
+        seed_file << "Random number generator initialized with lidum=" << lidum << std::endl;
+        seed_file.close();
+        ran3(&lidum);
+    } else if (seed >= -kSeedConstant) {
+        long idum = seed;
+        ran3(&idum);
+        *_AOS_ << "Random generator initialized with seed=" << seed << std::endl;
+    } else {
+        E.error(WARNING, "initialize_ran3(const int seed) ", 181);
+        long lidum = -automatic_seed_magnitude();
+        ran3(&lidum);
+    }
+}
+
+long my_rand() {
+    return automatic_seed_magnitude();
+}
+
+long rand_long(long* n) {
+    if (*n < 0) {
+        // A negative bound must not reseed the stream nor be overwritten.
+        next_uniform();
+        return -1;
+    }
+    const double u = ran3(n);
+    const long k = static_cast<long>(static_cast<double>(*n) * u);
+    return k == *n ? *n - 1 : k;
+}
+
+void bootstrap_index(int* idx, int const& n) {
+    for (int i = 0; i < n; ++i) {
+        idx[i] = static_cast<int>(n * next_uniform());
+    }
+}
+
+int geometric(double const& p) {
+    if (p < 1e-10 || p == 1.0) return 0;
+    return clamp_to_int(std::floor(std::log(next_uniform()) / std::log(p)));
+}
+
+int expdev(double const& p) {
+    const double num = std::log(1.0 - next_uniform());
+    const double den = std::log(1.0 - p);
+    // When 1 - p rounds to 1 the waiting time is beyond any int (the division
+    // by +0 would give the wrong sign).
+    if (den == 0.0) return num == 0.0 ? 0 : INT_MAX;
+    return clamp_to_int(num / den);
+}
+
+long poidev(float xm, long* idum) {
+    // Constants derived from the last mean, recomputed only when it changes.
+    static float oldm = -1.0f;
+    static float sq = 0.0f;
+    static float alxm = 0.0f;
+    static float g = 0.0f;
+    constexpr double kPi = 3.141592654;
+
+    float em;
+    if (xm < 12.0f) {
+        if (xm != oldm) {
+            oldm = xm;
+            g = static_cast<float>(std::exp(-static_cast<double>(xm)));
+        }
+        em = -1.0f;
+        float t = 1.0f;
+        do {
+            em += 1.0f;
+            t = static_cast<float>(t * ran3(idum));
+        } while (t > g);
+    } else {
+        if (xm != oldm) {
+            oldm = xm;
+            sq = static_cast<float>(std::sqrt(2.0 * xm));
+            alxm = static_cast<float>(std::log(static_cast<double>(xm)));
+            g = static_cast<float>(xm * alxm - gammln(xm + 1.0));
+        }
+        float t;
+        do {
+            float y;
+            do {
+                y = static_cast<float>(std::tan(kPi * ran3(idum)));
+                em = sq * y + xm;
+            } while (em < 0.0f);
+            em = std::floor(em);
+            t = static_cast<float>(0.9 * (1.0 + y * y) *
+                                   std::exp(em * alxm - gammln(em + 1.0) - g));
+        } while (ran3(idum) > t);
+    }
+    return clamp_to_long(em);
+}
+
+double igamma_dev(int ia) {
+    if (ia <= 0) return 0.0;
+    return integer_order_deviate(ia);
+}
+
+double gamma_dev(double a) {
+    if (!(a > 0.0)) return 0.0;
+    if (std::isinf(a)) return a;
+    const double whole = std::floor(a);
+    const double f = a - whole;
+    const double x_int = whole > 0.0 ? integer_order_deviate(whole) : 0.0;
+    if (f == 0.0) return x_int;
+
+    // Fractional shape by rejection (Ahrens and Dieter, method GS).
+    constexpr double e = 2.718281828459;
+    const double b = (f + e) / e;
+    double x;
+    for (;;) {
+        const double p = b * next_uniform();
+        if (p <= 1.0) {
+            x = std::pow(p, 1.0 / f);
+            if (next_uniform() <= std::exp(-x)) break;
+        } else {
+            x = -std::log((b - p) / f);
+            if (next_uniform() <= std::pow(x, f - 1.0)) break;
+        }
+    }
+    return x_int + x;
+}
+
+}  // namespace quintle
