@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <ostream>
+
+#include "core/my_string.h"
+
+namespace quintle {
+
+// Owned array of per-population (or per-group) frequencies of one allele.
+// It knows its own length, so copying an allele after the class-wide length
+// has changed never reads past the source's allocation. Null until created.
+class FreqArray {
+public:
+    FreqArray() = default;
+    FreqArray(FreqArray&&) noexcept = default;
+    FreqArray& operator=(FreqArray&&) noexcept = default;
+    // Copies need an explicit length: see resized_copy.
+    FreqArray(FreqArray const&) = delete;
+    FreqArray& operator=(FreqArray const&) = delete;
+
+    // n zeros; throws std::bad_alloc (also for a negative n).
+    static FreqArray zeros(int n);
+    // n values: the source's first ones, zeros beyond its end. A null
+    // source gives a null array. Throws std::bad_alloc.
+    static FreqArray resized_copy(FreqArray const& source, int n);
+
+    double& operator[](std::ptrdiff_t i) noexcept { return values_[i]; }
+    double const& operator[](std::ptrdiff_t i) const noexcept { return values_[i]; }
+    double* get() noexcept { return values_.get(); }
+    double const* get() const noexcept { return values_.get(); }
+    int size() const noexcept { return size_; }
+    explicit operator bool() const noexcept { return values_ != nullptr; }
+    void reset() noexcept {
+        values_.reset();
+        size_ = 0;
+    }
+
+    friend bool operator==(FreqArray const& a, std::nullptr_t) noexcept { return !a.values_; }
+
+private:
+    std::unique_ptr<double[]> values_;
+    int size_ = 0;
+};
+
+// One allele of a locus. Alleles live on the heap, owned by their TLocus;
+// everything else refers to them by pointer, and that pointer is the
+// allele's identity.
+class TAllele {
+public:
+    // Length given to the popFreq / groupFreq arrays of every allele; a copy
+    // takes these lengths.
+    static int numPop;
+    static int numGroup;
+
+    my_string name;
+    double weight = 0.0;   // sum of the weights it was inserted with
+    int locus = 0;         // index of the locus it was inserted for
+    // Position within the multi-locus haplotype a sub-haplotype was last cut
+    // from; written by that cut, not copied by assignment. -1 until then.
+    int sourcePos = -1;
+    int selected = 1;      // 1: takes part in computations
+    FreqArray popFreq;     // numPop per-population frequencies, or null
+    FreqArray groupFreq;   // numGroup per-group frequencies, or null
+    double expFreq = 0.0;
+    double inbreedingCorr = 0.0;
+
+    TAllele();
+    TAllele(TAllele const& other);
+    // Copies everything but sourcePos; each present array becomes one of the
+    // current class-wide length.
+    TAllele& operator=(TAllele const& other);
+    ~TAllele() = default;
+};
+
+// Writes the name only.
+std::ostream& operator<<(std::ostream& os, TAllele const& allele);
+
+}  // namespace quintle

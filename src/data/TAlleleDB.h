@@ -1,0 +1,77 @@
+#pragma once
+
+#include <ostream>
+
+#include "core/MY_TIArrayAsVector.h"
+#include "core/my_string.h"
+#include "data/TAllele.h"
+#include "data/TLocus.h"
+
+namespace quintle {
+
+// The catalogue of the alleles seen at each locus of a sample or a project.
+// It owns its loci, each locus owns its alleles; every other holder of a
+// TAllele* borrows it. Alleles enter only through InsertAllPos and leave only
+// through destroy or assignment, so their pointers stay valid meanwhile.
+class TAlleleDB {
+public:
+    MY_TIArrayAsVector<TLocus> loci;  // in creation order, owned
+    int blanksInserted = 0;           // 1 once the recessive blank stands first at every locus
+    TAllele notFound;                 // placeholder named "Allele not found"
+
+    TAlleleDB();                       // 11 locus slots
+    explicit TAlleleDB(int const& n);  // n + 1 locus slots
+    TAlleleDB(TAlleleDB const& other);
+    TAlleleDB& operator=(TAlleleDB const& other);
+    ~TAlleleDB() = default;
+
+    // Lookups; null for an unknown name or an index out of range.
+    TAllele* operator()(my_string const& locus, my_string const& allele) const;
+    TAllele* operator()(int const& locus, my_string const& allele) const;
+    TAllele* operator()(my_string const& locus, int const& allele) const;
+
+    // Finds or creates the allele and returns its position in its locus. A
+    // locus index not below the number of loci appends one locus named
+    // "Locus <index>". The char forms match alleles on their first
+    // character. A negative locus index inserts nothing and gives -1.
+    int InsertAllPos(int const& locus, my_string const& name, double weight);
+    int InsertAllPos(int const& locus, char const& c, double weight);
+    // The locus is found by name, or appended under that name.
+    int InsertAllPos(my_string const& locus, my_string const& name, double weight);
+    // As above; the last argument is not used.
+    int InsertAllPos(int const& locus, my_string const& name, double& weight, int const&);
+    int InsertAllPos(int const& locus, char const& c, double& weight, int const&);
+
+    // Every allele gets n zeroed frequencies (replacing its old array) and
+    // the class-wide length becomes n. A failed allocation releases every
+    // such array, reports message 0 (MEMORY) and ends the run.
+    void create_pop_freq_vector(int const& n);
+    void create_group_freq_vector(int const& n);
+    void flush_pop_freq_vector();
+    void flush_group_freq_vector();
+    void reset_all_pop_freqs();
+
+    // Random expected frequencies summing to 1 per locus (EM start values).
+    void assign_rand_exp_freq();
+    void reset_exp_freq();
+    // Moves each allele's frequency to (popFreq[0] - inbreedingCorr) / f and
+    // returns the summed absolute change. For f <= 0, or when an allele
+    // lacks a two-slot popFreq, nothing changes and the result is -1.
+    double update_all_freq_with_inbreeding(double const& f);
+
+    // Deletes every locus and allele.
+    void destroy();
+
+private:
+    TLocus* locus_at(long index) const;
+    long locus_pos_by_name(my_string const& locusName) const;
+    TLocus* locus_for_insert(int const& locus);
+    template <class Member>
+    void create_freq_vectors(Member member, int n, char const* function);
+};
+
+// One row per allele position, one cell per locus: the allele name in the
+// locus's printWidth, its weight as a percentage and "|".
+std::ostream& operator<<(std::ostream& os, TAlleleDB& db);
+
+}  // namespace quintle

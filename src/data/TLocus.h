@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string_view>
+
+#include "core/MY_TIArrayAsVector.h"
+#include "core/my_string.h"
+#include "data/TAllele.h"
+
+namespace quintle {
+
+class TAlleleDB;
+
+// One locus: a named list of alleles that owns them. An allele keeps its
+// position for as long as the locus lives, unless other code rearranges
+// `alleles` itself (for instance to order a printed table by name); lookups
+// stay correct after such a rearrangement. Slots of `alleles` may be null
+// and are then skipped.
+class TLocus {
+public:
+    MY_TIArrayAsVector<TAllele> alleles{1, 5};  // in insertion order, owned
+    my_string name;
+    int printWidth = 1;                    // longest allele name + 1, set by the printer
+    std::array<double, 12> values{};       // per-locus results kept by other analyses
+
+    explicit TLocus(my_string const& locusName);
+    TLocus(TLocus const& other);
+    TLocus& operator=(TLocus const& other);
+    ~TLocus();
+
+    // First allele whose name begins with c / equals s; null when none.
+    TAllele* find_allele_by_name(char const& c) const;
+    TAllele* find_allele_by_name(my_string const& s) const;
+    // Their positions; -1 when none.
+    int find_allele_pos_by_name(char const& c) const;
+    int find_allele_pos_by_name(my_string const& s) const;
+    // Position of that very allele; -1 when it is not in this locus.
+    int get_allele_index(TAllele const* a) const;
+
+    // 1 when the locus carries more than one real allele: more than 3
+    // entries, or exactly 3 of which entry 2 is not the missing-data allele
+    // (entry 0 being the recessive blank).
+    int is_polymorph(char missing) const;
+    // 1 when more than one allele is named neither by the missing-data
+    // character nor by `other`.
+    int is_polymorph(char missing, my_string const& other) const;
+
+private:
+    friend class TAlleleDB;
+
+    // Find-or-append used by the catalogue: an existing allele gains
+    // `weight`, a new one starts with it and records `locusIndex`.
+    // Returns the allele's position.
+    int insert(my_string const& alleleName, double weight, int locusIndex);
+    int insert(char c, double weight, int locusIndex);
+    int append_new(my_string const& alleleName, double weight, int locusIndex);
+
+    // Small loci are searched directly; from this many alleles on, a name
+    // index answers instead.
+    static constexpr long index_threshold = 9;
+
+    // Where an allele stood when the index was built.
+    struct IndexSlot {
+        long pos = -1;
+        TAllele const* allele = nullptr;
+    };
+    struct NameIndex;
+    // Drops the index when the locus is small, (re)builds it when missing or
+    // when `alleles` no longer has the count it was built for.
+    NameIndex* synced_index() const;
+    NameIndex* rebuild_index() const;
+    template <class Matches>
+    bool still_first(IndexSlot const& s, Matches const& matches) const;
+    long lookup_name(std::string_view key) const;
+    long lookup_first_char(char c) const;
+
+    // Built on demand by the const lookups, never copied.
+    mutable std::unique_ptr<NameIndex> index_;
+};
+
+}  // namespace quintle
