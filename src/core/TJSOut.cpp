@@ -1,0 +1,151 @@
+#include "core/TJSOut.h"
+
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "core/Errors.h"
+#include "core/markup_escape.h"
+#include "core/xml.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+namespace {
+
+// A menu name is shown by the tree page as HTML and sits in a double-quoted
+// script string: markup characters become entities first, then the string
+// is escaped.
+std::string menu_name(my_string const& name) {
+    std::string html;
+    for (const char c : std::string_view(name.c_str())) {
+        switch (c) {
+            case '&': html += "&amp;"; break;
+            case '<': html += "&lt;"; break;
+            case '>': html += "&gt;"; break;
+            case '"': html += "&quot;"; break;
+            default: html += c;
+        }
+    }
+    return js_string_escape(html, '"');
+}
+
+// A link ends up as a URL in the tree page: blanks are written %20 and the
+// characters that could end an HTML attribute are percent-encoded too.
+std::string menu_link(my_string const& link) {
+    std::string url;
+    for (const char c : std::string_view(link.c_str())) {
+        switch (c) {
+            case ' ': url += "%20"; break;
+            case '"': url += "%22"; break;
+            case '\'': url += "%27"; break;
+            case '<': url += "%3C"; break;
+            case '>': url += "%3E"; break;
+            default: url += c;
+        }
+    }
+    return js_string_escape(url, '"');
+}
+
+// The icon folder as a file URL path inside a single-quoted script string.
+std::string icon_path(my_string const& folder) {
+    std::string path;
+    for (const char c : std::string_view(folder.c_str())) {
+        if (c == ' ')
+            path += "%20";
+        else if (c == '\\')
+            path += '/';
+        else
+            path += c;
+    }
+    return js_string_escape(path, '\'');
+}
+
+void put(std::ostream& os, std::string const& text) {
+    os.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+std::string tabs(int level) { return level > 0 ? std::string(static_cast<std::size_t>(level), '\t') : std::string(); }
+
+enum class EntryKind { Document, Folder };
+
+void print_js_entry(settings& s, int level, char const* suffix, char const* title, EntryKind kind) {
+    std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
+
+    // The prefix may hold a date and time: blanks go, separators become '_'.
+    my_string anchor = s.AnchorPrefix;
+    anchor.remove_blanks();
+    anchor.convert_to_underline();
+    anchor += suffix != nullptr ? suffix : "";
+
+    if (s.ResultFile != nullptr) {
+        if (xmlOutput)
+            *s.ResultFile << xml_anchor{anchor};
+        else
+            *s.ResultFile << html_anchor{anchor};
+    }
+
+    if (!script.is_open()) return;
+    my_string link = s.ResultFileName;
+    link.rm_path();
+    link += "#";
+    link += anchor;
+    const my_string name(title != nullptr ? title : "");
+
+    TJSOut menu(&script);
+    if (kind == EntryKind::Document)
+        menu.doc(level, name, link);
+    else
+        menu.aux(level, name, link);
+}
+
+}  // namespace
+
+void TJSOut::foldersTree(my_string const& iconFolder, my_string const& /*second*/, my_string const& title,
+                         my_string const& rootLink) {
+    if (stream == nullptr) return;
+    put(*stream, "\nUSETEXTLINKS = 1"
+                 "\nSTARTALLOPEN = 0"
+                 "\nWRAPTEXT = 1"
+                 "\nPRESERVESTATE = 0"
+                 "\nHIGHLIGHT = 1"
+                 "\nICONPATH = 'file:///" +
+                     icon_path(iconFolder) +
+                     "'    //change if the gif's folder is a subfolder, for example: 'images/'\n"
+                     "\n"
+                     "foldersTree = gFld(\"<i>" +
+                     menu_name(title) + "</i>\", \"" + menu_link(rootLink) + "\")\n");
+}
+
+void TJSOut::aux(int level, my_string const& name, my_string const& link) {
+    if (stream == nullptr) return;
+    const std::string parent = level == 1 ? std::string("foldersTree") : "aux" + std::to_string(level - 1);
+    put(*stream, tabs(level) + "aux" + std::to_string(level) + " = insFld(" + parent + ", gFld(\"" +
+                     menu_name(name) + "\", \"" + menu_link(link) + "\"))\n");
+}
+
+void TJSOut::doc(int level, my_string const& name, my_string const& link) {
+    if (stream == nullptr) return;
+    const std::string parent = level == 0 ? std::string("foldersTree") : "aux" + std::to_string(level);
+    put(*stream, tabs(level) + "insDoc(" + parent + ", gLnk(\"R\", \"" + menu_name(name) + "\", \"" +
+                     menu_link(link) + "\"))\n");
+}
+
+void print_js_doc_entry(settings& s, int level, char const* suffix, char const* title) {
+    print_js_entry(s, level, suffix, title, EntryKind::Document);
+}
+
+void print_js_aux_entry(settings& s, int level, char const* suffix, char const* title) {
+    print_js_entry(s, level, suffix, title, EntryKind::Folder);
+}
+
+void print_js_pellomar_log_entry(settings& s) {
+    std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
+    if (!script.is_open()) return;
+    my_string link = E.log_path();
+    link.rm_path();
+    TJSOut menu(&script);
+    menu.doc(0, my_string("Pellomar log file"), link);
+}
+
+}  // namespace quintle

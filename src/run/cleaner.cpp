@@ -1,0 +1,264 @@
+#include "run/cleaner.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <system_error>
+
+#include "core/platform.h"
+
+namespace quintle {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Longest line searched for an EXTERN reference: keyword lines are short,
+// and a long data line must not be mistaken for one.
+constexpr std::size_t max_extern_line = 1000;
+
+constexpr std::string_view path_separators = "/\\";
+
+bool is_path_separator(char c) { return c == '/' || c == '\\'; }
+
+// Case-insensitive containment of an upper-case pattern.
+bool contains_upper(std::string const& text, std::string_view upper_pattern) {
+    auto it = std::search(text.begin(), text.end(), upper_pattern.begin(), upper_pattern.end(),
+                          [](char a, char b) {
+                              return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+                          });
+    return it != text.end();
+}
+
+// Name of an external file's copy inside the result folder. The name as
+// written may hold folders (even ".."); the copy never does, so that it lands
+// in the result folder itself: every separator becomes '_'. Empty when the
+// name gives no usable file name.
+std::string flattened_copy_name(std::string const& name) {
+    std::string flat = name;
+    std::replace_if(flat.begin(), flat.end(), is_path_separator, '_');
+    if (flat == "." || flat == "..") flat.clear();
+    return flat;
+}
+
+bool is_directory(std::string const& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// True when both paths exist and name the same file (links included), so a
+// copy would overwrite its own source.
+bool same_file(std::string const& a, std::string const& b) {
+    std::error_code ec;
+    bool same = fs::equivalent(a, b, ec);
+    return !ec && same;
+}
+
+}  // namespace
+
+cleaner::cleaner() = default;
+cleaner::~cleaner() = default;
+
+bool cleaner::execute(char separator, char const* project_file) {
+    loc_sep = separator;
+    if (project_file == nullptr) return false;
+    proj_path = project_file;
+
+    std::size_t const first = orig_files.size();
+    orig_files.push_back(proj_path);
+    clean_files.emplace_back();
+    file_kinds.push_back(project_kind);
+    created.push_back(0);
+
+    // Cleaning the project queues its external files behind it; the loop
+    // takes them up as the list grows.
+    bool made = false;
+    for (std::size_t i = first; i < orig_files.size(); ++i) {
+        int const index = static_cast<int>(i);
+        if (file_kinds[i] == project_kind) {
+            bool const ok = clean_proj_file(index);
+            if (i == first) made = ok;
+        } else {
+            clean_haplo_file(index);
+        }
+    }
+    return made;
+}
+
+bool cleaner::clean_proj_file(int const& i) {
+    if (!valid_index(i)) return false;
+    std::string const source = source_path(i);
+    if (is_directory(source)) return false;
+    std::ifstream in(source, std::ios::in | std::ios::binary);
+    if (!in) return false;
+
+    std::size_t const last_sep = source.find_last_of(path_separators);
+    std::size_t const name_start = last_sep == std::string::npos ? 0 : last_sep + 1;
+    std::string const file_name = source.substr(name_start);
+    if (file_name.empty()) return false;
+
+    // Only a dot of the file name itself starts the extension.
+    std::string stem = source;
+    std::size_t const dot = stem.find_last_of('.');
+    if (dot != std::string::npos && dot >= name_start) stem.resize(dot);
+
+    proj_dir = stem + ".res/";
+    orig_dir = source.substr(0, name_start);
+    MY_CreateDirectory(proj_dir.c_str());  // may exist already
+
+    clean_files[i] = proj_dir + file_name;
+    if (earlier_copy_of(i) >= 0) return false;
+    if (same_file(source, clean_files[i])) return false;
+    return write_copy(i, in, true);
+}
+
+bool cleaner::clean_haplo_file(int const& i) {
+    if (!valid_index(i)) return false;
+    std::string const source = source_path(i);
+    if (is_directory(source)) return false;
+    std::ifstream in(source, std::ios::in | std::ios::binary);
+    if (!in) return false;
+    if (clean_files[i].empty()) return false;
+
+    // Two entries with one copy path: the same file named twice is copied
+    // once; a different source must not overwrite the first copy (which may
+    // be the project's own).
+    int const earlier = earlier_copy_of(i);
+    if (earlier >= 0) return created[earlier] != 0 && source_path(earlier) == source;
+
+    if (same_file(source, clean_files[i])) return false;
+    return write_copy(i, in, false);
+}
+
+bool cleaner::clean_matrix_file(int const&) { return false; }
+
+bool cleaner::clean_pop_file(int const&) { return false; }
+
+void cleaner::clean_curr_line() {
+    // In place: the write position never passes the read position.
+    std::size_t w = 0;
+    for (std::size_t r = 0; r < curr_line.size(); ++r) {
+        char c = curr_line[r];
+        if (c == '\r' || c == '\t' || (loc_sep != 0 && c == loc_sep)) {
+            c = ' ';
+        } else if (c == '#') {
+            break;
+        }
+        if (c == ' ' && w > 0 && curr_line[w - 1] == ' ') continue;
+        curr_line[w++] = c;
+    }
+    while (w > 0 && curr_line[w - 1] == ' ') --w;
+    curr_line.resize(w);
+}
+
+void cleaner::line_has_external() {
+    if (curr_line.size() > max_extern_line) return;
+    if (curr_line.find("EXTERN") == std::string::npos) return;
+    std::string name;
+    std::size_t const open = curr_line.find('"');
+    if (open != std::string::npos) {
+        std::size_t const close = curr_line.find('"', open + 1);
+        if (close != std::string::npos) name = curr_line.substr(open + 1, close - open - 1);
+    }
+    queue_external(name);
+}
+
+void cleaner::line_locus_sep() {
+    if (loc_sep == 0) return;
+    if (contains_upper(curr_line, "LOCUSSEPARATOR") && !contains_upper(curr_line, "NONE")) {
+        // The copy's separators are blanks now.
+        curr_line = "LocusSeparator=WHITESPACE";
+    }
+}
+
+void cleaner::rm_clean_files() {
+    for (std::size_t i = 0; i < clean_files.size(); ++i) {
+        if (created[i] == 0) continue;
+        MY_DeleteFile(clean_files[i].c_str());
+        created[i] = 0;
+    }
+}
+
+char const* cleaner::get_clean_proj() const {
+    if (clean_files.empty() || created[0] == 0) return nullptr;
+    return clean_files[0].c_str();
+}
+
+char const* cleaner::get_orig_proj() const {
+    return orig_files.empty() ? nullptr : orig_files[0].c_str();
+}
+
+char const* cleaner::get_proj_dir() const { return proj_dir.c_str(); }
+
+bool cleaner::valid_index(int i) const {
+    return i >= 0 && static_cast<std::size_t>(i) < orig_files.size() &&
+           static_cast<std::size_t>(i) < clean_files.size();
+}
+
+std::string cleaner::source_path(int i) const {
+    std::string const& name = orig_files[i];
+    if (file_kinds[i] == project_kind) return name;
+    // As the project readers do: an absolute name stands alone, any other is
+    // relative to the project file's folder.
+    if (!name.empty() && name[0] == '/') return name;
+    return orig_dir + name;
+}
+
+int cleaner::earlier_copy_of(int i) const {
+    for (int k = 0; k < i; ++k) {
+        if (clean_files[k] == clean_files[i]) return k;
+    }
+    return -1;
+}
+
+bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
+    std::ofstream out(clean_files[i], std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!out) return false;
+    created[i] = 1;
+
+    if (project_rules) {
+        // Empty lines are dropped; one empty line ends the copy.
+        while (std::getline(in, curr_line)) {
+            clean_curr_line();
+            line_has_external();
+            line_locus_sep();
+            if (!curr_line.empty()) {
+                out.write(curr_line.data(), static_cast<std::streamsize>(curr_line.size()));
+                out.put('\n');
+            }
+        }
+        out.put('\n');
+    } else {
+        // Every line is kept; the state is tested before each read, so a
+        // source ending with a newline gives one more empty line.
+        while (in.good()) {
+            std::getline(in, curr_line);
+            clean_curr_line();
+            out.write(curr_line.data(), static_cast<std::streamsize>(curr_line.size()));
+            out.put('\n');
+        }
+    }
+
+    out.flush();
+    bool ok = !in.bad() && out.good();
+    out.close();
+    ok = ok && !out.fail();
+    if (!ok) {
+        // A partial copy would be read as if it were the whole file.
+        MY_DeleteFile(clean_files[i].c_str());
+        created[i] = 0;
+    }
+    return ok;
+}
+
+void cleaner::queue_external(std::string const& name) {
+    std::string const flat = flattened_copy_name(name);
+    orig_files.push_back(name);
+    clean_files.push_back(flat.empty() ? std::string() : proj_dir + flat);
+    file_kinds.push_back(external_kind);
+    created.push_back(0);
+}
+
+}  // namespace quintle
