@@ -1,0 +1,280 @@
+#include "run/pmlestart.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <ostream>
+#include <string>
+
+#include "core/Errors.h"
+#include "core/platform.h"
+#include "core/public.h"
+#include "core/random.h"
+#include "popstats/PopGenetics.h"
+#include "project/Project.h"
+#include "run/ProfileSettings.h"
+#include "run/glbobj.h"
+#include "run/settings.h"
+#include "translate/imp_exp.h"
+
+namespace quintle {
+
+Project* PPP = nullptr;
+std::string PellomarExeDirectory;
+std::string proj_file;
+std::string set_file;
+std::string run_file;
+
+namespace {
+
+constexpr long largest_seed = 161803398L;
+constexpr char const* log_file_name = "Pellomar_log.txt";
+
+// One line of the run file, without its '\n'. An empty text once the file
+// has failed.
+std::string next_line(std::istream& in) {
+    std::string line;
+    if (!in.fail()) std::getline(in, line);
+    return line;
+}
+
+void remove_eol_and_lf(std::string& text) {
+    std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+}
+
+bool can_open_for_reading(std::string const& path) {
+    std::ifstream probe(path);
+    return probe.is_open();
+}
+
+void write_log_head(std::string const& logPath) {
+    *_AOS_ << "Log file path: " << logPath << "\n";
+    *_AOS_ << "Core Program Directory: " << PellomarExeDirectory << "\n";
+}
+
+// Ending shared by every road out of the driver: the log, the batch summary
+// streams and the shared line buffer are closed or released, so that no
+// buffered line is lost whatever became of the run.
+int end_of_run() {
+    E.CloseLog_file();
+    close_all_global_streams();
+    my_string::release_line_buffer();
+    return static_cast<int>(ProfileSettings::DataType);
+}
+
+int format_code(std::string const& name) {
+    if (name == "Pellomar") return 7;
+    if (name == "Genepop") return 1;
+    if (name == "Phylip") return 2;
+    if (name == "Mega") return 3;
+    if (name == "Biosys") return 4;
+    return 5;
+}
+
+// One conversion through the translator; the rest of the run file after the
+// mode word describes it.
+int translate(std::istream& in) {
+    imp_exp translator;
+    translator.proj = PPP;
+
+    std::string const source_format = next_line(in);
+    std::string const target_format = next_line(in);
+    std::string const input_path = next_line(in);
+    std::string const output_path = next_line(in);
+
+    my_string log_folder(input_path.c_str());
+    log_folder.extract_path();
+    std::string const log_path = std::string(log_folder.c_str()) + log_file_name;
+    E.init_log_file(my_string(log_path.c_str()), false);
+    write_log_head(log_path);
+    initialize_ran3(run_seed());
+
+    if (source_format == "Genepop") {
+        translator.genotypic = my_atoi(next_line(in).c_str());
+    } else if (source_format == "Tarvola") {
+        translator.extra_file_a = next_line(in);
+        translator.extra_file_b = next_line(in);
+    }
+    translator.prog_dir = PellomarExeDirectory;
+
+    int const source_code = format_code(source_format);
+    int const target_code = format_code(target_format);
+    if (source_code == target_code) return end_of_run();
+
+    // The intermediate project stays on disk after the conversion.
+    std::string const temporary = PellomarExeDirectory + "dum_pml.pmp";
+    {
+        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
+        translator.import_data(source_code, input_path.c_str(), temporary.c_str(), &out);
+    }
+    {
+        std::ofstream out(output_path, std::ios::out | std::ios::trunc);
+        translator.export_data(target_code, temporary.c_str(), output_path.c_str(), &out);
+    }
+    return end_of_run();
+}
+
+}  // namespace
+
+long seed_from_text(char const* text) {
+    if (text == nullptr || *text == '\0') return 1;
+    char const* const end = text + std::strlen(text);
+    long value = 0;
+    auto const [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || stop != end) return 1;
+    if (value < 1 || value > largest_seed) return 1;
+    return -value;
+}
+
+long run_seed() {
+    return seed_from_text(std::getenv("QUINTLE_SEED"));
+}
+
+int create_log_dir(char const* exeDirectory, char const* projectPath, my_string& resultFolder) {
+    std::string const project = projectPath != nullptr ? projectPath : "";
+    if (!can_open_for_reading(project)) {
+        std::string const marker = std::string(exeDirectory != nullptr ? exeDirectory : "") +
+                                   "pml_pro.txt";
+        std::ofstream out(marker, std::ios::out | std::ios::trunc);
+        out << "error" << "\n";
+        return 0;
+    }
+    my_string folder(project.c_str());
+    folder.remove_extension();
+    folder += ".res/";
+    resultFolder = folder;
+    MY_CreateDirectory(resultFolder.c_str());
+    return 1;
+}
+
+int pmlestart(char* directory) {
+    my_string::allocate_line_buffer();
+
+    // A driver called again starts from a fresh project.
+    delete PPP;
+    PPP = new Project();
+    PopGenetics::globalAllelicDB.destroy();
+
+    PellomarExeDirectory = directory != nullptr ? directory : "";
+    {
+        std::string flags_dir = PellomarExeDirectory;
+        read_global_flags(flags_dir.data());
+    }
+    initialize_pellomar_global_objects();
+
+    proj_file.clear();
+    set_file.clear();
+    run_file = PellomarExeDirectory + getPmlRunString().c_str();
+
+    std::ifstream in(run_file);
+    if (!in.is_open()) return end_of_run();
+
+    // Head of the run file.
+    PellomarExeDirectory = next_line(in);
+    if (!PellomarExeDirectory.empty() && PellomarExeDirectory.back() != '/' &&
+        PellomarExeDirectory.back() != '\\') {
+        PellomarExeDirectory += '/';
+    }
+    settings::num_proj_done = 0;
+    std::string const mode = next_line(in);
+    if (mode == "translate") return translate(in);
+
+    bool const associated = mode == "use_ass_settings";
+    bool const exploring = mode == "explore";
+    if (mode == "use_spe_settings") {
+        set_file = next_line(in);
+    } else {
+        set_file = PellomarExeDirectory + "pml_run.pms";
+    }
+    proj_file = next_line(in);
+    remove_eol_and_lf(proj_file);
+    remove_eol_and_lf(PellomarExeDirectory);
+    remove_eol_and_lf(set_file);
+
+    // Project loop.
+    while (true) {
+        if (proj_file == "end" || proj_file == "END") break;
+        if (in.fail()) break;
+
+        settings::input_file = proj_file.c_str();
+        PPP->build_res_bac_names();
+
+        my_string result_folder;
+        if (!create_log_dir(PellomarExeDirectory.c_str(), proj_file.c_str(), result_folder)) break;
+
+        std::string const log_path = std::string(result_folder.c_str()) + log_file_name;
+        E.init_log_file(my_string(log_path.c_str()), false);
+        write_log_head(log_path);
+
+        // The settings file this project is run with. In the associated
+        // mode it sits beside the project, and the check is made on it.
+        if (associated) {
+            my_string own = settings::input_file;
+            own.remove_extension();
+            set_file = std::string(own.c_str()) + ".pms";
+        }
+        PPP->options.SettingsFileName = set_file.c_str();
+        if (!can_open_for_reading(set_file)) {
+            if (associated) {
+                *_AOS_ << "The Core Routine did not find the associated settings:\n"
+                       << "    " << set_file << std::endl;
+                break;
+            }
+            if (!exploring) {
+                *_AOS_ << "Core Routine did not find its settings in:\n"
+                       << "    " << set_file << std::endl;
+                break;
+            }
+        }
+        initialize_ran3(run_seed());
+
+        *_AOS_ << "Reading project profile section..." << std::endl;
+        *_AOS_ << "done !" << std::endl;
+
+        PPP->options.read_settings(my_string(set_file.c_str()));
+
+        // The two integers of the project override the settings file; a
+        // line that is not there leaves the field as it is.
+        if (!in.fail()) {
+            std::string line;
+            if (std::getline(in, line)) PPP->options.RunFileFlag = my_atoi(line.c_str());
+        }
+        if (!in.fail()) {
+            std::string line;
+            if (std::getline(in, line)) PPP->options.KeepNullDistrib = my_atoi(line.c_str());
+        }
+
+        if (exploring) {
+            *_AOS_ << "Exploring  " << proj_file << " ..." << std::endl;
+            if (PPP->explore(PellomarExeDirectory.data()) == 0) Project::print_error_message();
+            *_AOS_ << "done!" << std::endl;
+        } else {
+            PPP->ready = 1;
+            *_AOS_ << "Opening next project..." << std::endl;
+            *_AOS_ << proj_file << std::endl;
+            if (PPP->run() != 0) {
+                *_AOS_ << "Successful run of " << proj_file << std::endl;
+            } else {
+                *_AOS_ << "Error during run of " << proj_file << std::endl;
+            }
+        }
+
+        proj_file = next_line(in);
+        E.CloseLog_file();
+        if (PPP->options.stopFlag != 0) proj_file = "end";
+        ++settings::num_proj_done;
+    }
+    return end_of_run();
+}
+
+void release_run_globals() {
+    proj_file.clear();
+    set_file.clear();
+    run_file.clear();
+    PellomarExeDirectory.clear();
+    delete PPP;
+    PPP = nullptr;
+}
+
+}  // namespace quintle
