@@ -1,0 +1,132 @@
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "core/MY_TIArrayAsVector.h"
+#include "core/my_string.h"
+#include "data/TGenotype.h"
+
+namespace quintle {
+
+class TAllele;
+class TAlleleDB;
+class TPopHaplotype;
+class TPopHaploDB;
+
+// One locus store prepared for the resampling draws: the first allele of
+// every haplotype in stored order, and the cumulative frequencies
+// cumulative[0] = 0, cumulative[i + 1] = cumulative[i] + frequency of
+// haplotype i.
+struct ResampleSource {
+    std::vector<TAllele*> firstAlleles;
+    std::vector<double> cumulative;
+    TAllele* recessive = nullptr;  // recessive allele of the locus, or null
+
+    // The allele of the first haplotype i with cumulative[i] < u <=
+    // cumulative[i + 1]. A draw outside every interval takes the nearest
+    // haplotype of positive frequency (the first one for u = 0, the last one
+    // for u above the total). Null for an empty source.
+    TAllele* draw(double u) const;
+};
+
+// One individual (or one distinct unphased multi-locus genotype with its
+// count) given as two pseudo-haplotypes: the first and the second allele read
+// at every locus, without any phase meaning. Its genotype list holds the
+// phase resolutions built by build_genotypes.
+class TPhenotype {
+public:
+    // Ordinary mode makes 2^(h-1) passes for h heterozygous loci; recessive
+    // mode 2^L passes for L loci. Both counts must fit a signed 64-bit
+    // integer; beyond these limits a phenotype is not resolved (message 114).
+    static constexpr int max_hetero_loci = 32;
+    static constexpr int max_recessive_loci = 62;
+
+    my_string name{"UNKNOWN"};
+    double count = 0.0;            // number of individuals (absolute frequency)
+    double relFreq = 0.0;          // count / total count
+    double probability = 0.0;      // sum of its genotypes' probabilities
+    long numResolutions = 0;       // genotypes added by the last build_genotypes
+    std::unique_ptr<TPopHaplotype> pseudo1;  // first allele of every locus
+    std::unique_ptr<TPopHaplotype> pseudo2;  // second allele of every locus
+    my_string alleleString1;       // the gamete texts as read
+    my_string alleleString2;
+    MY_TIArrayAsVector<TGenotype> genotypes{16, 50};  // owned
+    int redundant = 0;             // absorbed by TPhenDB::check_pheno_redundancy
+    int heteroLoci = 0;            // loci whose two alleles differ
+    int homozygous = 0;            // 1: no heterozygous locus and not recessive mode
+
+    TPhenotype();
+    TPhenotype(my_string const& phenoName, double const& phenoCount);
+    // Copies of h1 and h2 (a null pointer leaves that one absent), name = id
+    // in decimal, count 1.
+    TPhenotype(TPopHaplotype const* h1, TPopHaplotype const* h2, int const& id);
+    // Deep copy of the pseudo-haplotypes; the genotype records are copied
+    // and still point into the same store.
+    TPhenotype(TPhenotype const& other);
+    TPhenotype& operator=(TPhenotype const& other);
+    ~TPhenotype();
+
+    // Empties the pseudo-haplotypes, clears name and strings, deletes the
+    // genotype records.
+    void delete_pheno();
+    void kill_gen_list();
+
+    TPopHaplotype* pseudo_hapl(int which) const { return which == 0 ? pseudo1.get() : pseudo2.get(); }
+    // which 0: pseudo-haplotype 1, 1: pseudo-haplotype 2, other: nothing.
+    // The first form stores a copy, the second takes ownership of h.
+    void set_pseudo_hapl(TPopHaplotype const& h, int const& which);
+    void set_pseudo_hapl(TPopHaplotype* h, int const& which);
+
+    // Same unordered allele pair at every locus; without pseudo-haplotypes,
+    // equal counts.
+    bool operator==(TPhenotype const& other) const;
+
+    // Adds 1 to a binary counter of n ints (index 0 the lowest bit).
+    static void binary_inc(int* bits, int const& n);
+
+    // Enumerates the phase resolutions into `store` and appends the new
+    // ones to the genotype list. Returns 1, or 0 when the phenotype cannot
+    // be resolved (reported).
+    int build_genotypes(TPopHaploDB& store, TAlleleDB* db, int const& recessive, bool sourcePositions);
+
+    // Number of loci whose two alleles differ; stored in heteroLoci.
+    int count_hetero_loci();
+
+    // E-step for this phenotype: genotype probabilities, their shares and
+    // the phenotype's probability from the current store frequencies.
+    void update_gen_prob();
+    // M-step contribution: adds share · count to the genotypes' haplotypes.
+    void update_hapl_freq_in_genotypes();
+
+    // Probability of the phenotype under linkage equilibrium from the
+    // alleles' weights.
+    double link_equil_pheno_prob();
+
+    // Becomes src restricted to the loci sel[1..sel[0]].
+    void copy_restricted_pheno(int const* sel, TPhenotype const& src);
+    // Becomes src restricted to the loci whose mask entry is nonzero.
+    void build_sub_phenotype(int const* mask, TPhenotype const& src);
+
+    // Genotype-frequency block of the result file (sorts the genotype list).
+    void printGenotypeFreqs(std::ostream& os, int const& i, double const& threshold);
+    void print_detailed_genotypes(std::ostream& os) const;
+
+    // Becomes the two-locus individual number m of a resample of n: four
+    // draws (locus 1, locus 2, locus 1, locus 2) through ran3(&seed), with
+    // a recessive allele showing only when both copies carry it.
+    void build_resam_pheno(int const& m, int const& n, ResampleSource const& locus1, ResampleSource const& locus2,
+                           long& seed);
+
+private:
+    void copy_from(TPhenotype const& other);
+    bool add_genotype(TPopHaplotype* h1, TPopHaplotype* h2);
+};
+
+std::ostream& operator<<(std::ostream& os, TPhenotype const& p);
+
+// A count truncated to an integer, held within the range of int.
+int truncate_count(double count);
+
+}  // namespace quintle
