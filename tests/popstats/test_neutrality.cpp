@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "popstats/fu_fs.h"
+#include "popstats/log_capture.h"
+#include "popstats/tajima.h"
+#include "popstats/theta_estimators.h"
+
+namespace quintle {
+namespace {
+
+using testing_support::LogCapture;
+
+constexpr double flt_max = 3.4028234663852886e38;
+
+// References computed once with python3, fractions module: exact a1, a2,
+// b1, b2, c1, c2, e1, e2 and d = pi - S/a1, then d / sqrt(e1 S + e2 S (S - 1)).
+TEST(TajimaD, AgainstExactRationalConstants) {
+    struct Case {
+        int n;
+        double pi, S, D;
+    };
+    for (Case c : {Case{10, 3.5, 16, -1.764472809308194}, Case{20, 3.0, 5, 3.4534667308132265},
+                   Case{50, 12.0, 70, -0.814672262617675}}) {
+        double D = 99.0, P = 0.5;
+        EXPECT_NEAR(tajimaD(c.n, c.pi, c.S, D, P), c.D, 1e-12) << c.n;
+        EXPECT_EQ(P, 0.5);  // left for the simulations to fill
+        double fD = 99.0, fP = 0.5;
+        EXPECT_NEAR(fast_tajimaD(c.n, c.pi, c.S, fD, fP), c.D, 1e-12) << c.n;
+        EXPECT_EQ(fP, 0.5);
+    }
+}
+
+TEST(TajimaD, DegenerateInputGivesZeroWithoutPValue) {
+    struct Case {
+        int n;
+        double pi, S;
+    };
+    // No segregating site; two copies (e1 = e2 = 0, so no variance); one copy.
+    for (Case c : {Case{10, 0.0, 0.0}, Case{2, 3.0, 3.0}, Case{1, 1.0, 2.0}, Case{0, 1.0, 2.0}}) {
+        double D = 99.0, P = 0.5;
+        tajimaD(c.n, c.pi, c.S, D, P);
+        EXPECT_EQ(D, 0.0) << c.n << " " << c.S;
+        EXPECT_EQ(P, -1.0) << c.n << " " << c.S;
+        D = 99.0, P = 0.5;
+        fast_tajimaD(c.n, c.pi, c.S, D, P);
+        EXPECT_EQ(D, 0.0) << c.n << " " << c.S;
+        EXPECT_EQ(P, -1.0) << c.n << " " << c.S;
+    }
+
+    // pi exactly S/a1: D = 0, and the P value stays for the driver.
+    double a1 = 0.0;
+    for (int i = 1; i < 12; ++i) a1 += 1.0 / i;
+    double D = 99.0, P = 0.5;
+    tajimaD(12, 7.0 / a1, 7.0, D, P);
+    EXPECT_EQ(D, 0.0);
+    EXPECT_EQ(P, 0.5);
+    D = 99.0;
+    fast_tajimaD(12, 7.0 / a1, 7.0, D, P);
+    EXPECT_EQ(D, 0.0);
+    EXPECT_EQ(P, 0.5);
+}
+
+TEST(TajimaD, BetaDensity) {
+    // alpha = beta = 1: uniform over the range.
+    EXPECT_NEAR(Tajima_D_density(1.0, 1.0, -2.0, 2.0, 0.7), 0.25, 1e-9);
+    // alpha = 2, beta = 3 on [0, 1]: 12 D^2 (1 - D), 1.5 at D = 0.5 ...
+    EXPECT_NEAR(Tajima_D_density(2.0, 3.0, 0.0, 1.0, 0.5), 1.5, 1e-8);
+    // ... and a quarter of that at the same relative place of [-2, 2].
+    EXPECT_NEAR(Tajima_D_density(2.0, 3.0, -2.0, 2.0, 0.0), 0.375, 1e-8);
+    // A zero shape drops the gamma factor: (1 - 0.5)^-1 (0.5)^2 / 1^1.
+    EXPECT_NEAR(Tajima_D_density(0.0, 3.0, 0.0, 1.0, 0.5), 0.5, 1e-12);
+    EXPECT_EQ(Tajima_D_density(2.0, 3.0, -2.0, 2.0, 2.0), 0.0);
+    EXPECT_EQ(Tajima_D_density(2.0, 3.0, -2.0, 2.0, -2.0), 0.0);
+    EXPECT_EQ(Tajima_D_density(2.0, 3.0, 1.0, 1.0, 0.5), 0.0);
+}
+
+// Fs from the Ewens formula with exact unsigned Stirling numbers (long
+// double recurrence): S' = sum over j >= k of |s(n, j)| theta^j / theta^(n rising).
+double fs_reference(int n, int k, long double theta) {
+    std::vector<std::vector<long double>> s(n + 1, std::vector<long double>(n + 1, 0.0L));
+    s[0][0] = 1.0L;
+    for (int m = 1; m <= n; ++m)
+        for (int j = 1; j <= m; ++j) s[m][j] = (m - 1) * s[m - 1][j] + s[m - 1][j - 1];
+    long double rising = 1.0L;
+    for (int i = 0; i < n; ++i) rising *= theta + i;
+    long double tail = 0.0L;
+    for (int j = k; j <= n; ++j) tail += s[n][j] * std::pow(theta, static_cast<long double>(j)) / rising;
+    return static_cast<double>(std::log(tail / (1.0L - tail)));
+}
+
+TEST(FuFs, AgainstExactStirlingNumbers) {
+    struct Case {
+        int n, k;
+        double theta, Fs;
+    };
+    // Fs columns computed once with python3 fractions (exact rational S').
+    const Case cases[] = {{10, 5, 2.0, -0.6021918548343185},  {20, 3, 2.5, 4.07280085232883},
+                          {40, 15, 4.0, -3.230227396559101},  {30, 12, 1.5, -7.437790519661529},
+                          {50, 20, 5.0, -5.005607626075968}};
+    for (const Case& c : cases) {
+        BnumMat table;
+        int exists = 0;
+        double Fs = 0.0;
+        EXPECT_EQ(Fu_Fs(c.theta, c.k, c.n, Fs, true, table, exists), FuFsOutcome::finite);
+        EXPECT_NEAR(Fs, c.Fs, 1e-6) << c.n << " " << c.k;
+        EXPECT_NEAR(Fs, fs_reference(c.n, c.k, c.theta), 1e-6) << c.n << " " << c.k;
+        EXPECT_EQ(table.numRows(), c.n + 10);
+        EXPECT_EQ(table.numCols(), c.k + 10);
+    }
+}
+
+TEST(FuFs, BoundsAndRefusals) {
+    LogCapture log;
+    BnumMat table;
+    int exists = 0;
+    ASSERT_EQ(get_B_num_mat(table, exists), 1);
+    struct Case {
+        const char* what;
+        double theta;
+        int k;
+        double n;
+        FuFsOutcome outcome;
+        double Fs;  // expected; 1.25 = left as it was
+    };
+    const Case cases[] = {
+        {"no diversity", 0.0, 3, 20, FuFsOutcome::bound, flt_max},
+        {"one allele", 2.0, 1, 20, FuFsOutcome::bound, flt_max},
+        // P(K >= 5) is about theta^4: 1 - P(K < 5) is exactly 0 in extended precision.
+        {"no chance of k alleles", 1e-20, 5, 10, FuFsOutcome::bound, -flt_max},
+        {"too many alleles", 2.0, 1000, 1200, FuFsOutcome::not_computed, 1.25},
+        {"too large sample", 2.0, 10, 5000, FuFsOutcome::not_computed, 1.25},
+    };
+    for (const Case& c : cases) {
+        double Fs = 1.25;
+        ASSERT_EQ(get_B_num_mat(table, exists), 1);
+        EXPECT_EQ(Fu_Fs(c.theta, c.k, c.n, Fs, true, table, exists), c.outcome) << c.what;
+        EXPECT_EQ(Fs, c.Fs) << c.what;
+    }
+    const std::string text = log.text();
+    EXPECT_NE(text.find("[WARNING # 1] from function \"PopulDNA::Fu_Fs()\" : No molecular diversity within a "
+                        "sample while performing Fu's test"),
+              std::string::npos);
+    EXPECT_NE(text.find("[WARNING # 2] from function \"PopulDNA::Fu_Fs()\" : too many alleles, or too large sample "),
+              std::string::npos);
+    EXPECT_NE(text.find("[WARNING # 3] from function \"PopulDNA::Fu_Fs()\" : too many alleles, or too large sample "),
+              std::string::npos);
+    EXPECT_EQ(text.find("[WARNING # 4]"), std::string::npos);
+}
+
+TEST(FuFs, UndefinedProbabilityLeavesFsUnwritten) {
+    // A table read from a file whose B(2, 1) is not a number.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::int32_t dims[2] = {12, 12};
+    std::string bytes(reinterpret_cast<char const*>(dims), sizeof dims);
+    for (int r = 1; r <= 12; ++r)
+        for (int j = 1; j <= r; ++j) {
+            const double v = (r == 2 && j == 1) ? nan : 1.0;
+            bytes.append(reinterpret_cast<char const*>(&v), sizeof v);
+        }
+    BnumMat table;
+    std::istringstream in(bytes);
+    in >> table;
+    ASSERT_EQ(table.numRows(), 12);
+    int exists = 1;
+
+    for (bool report : {false, true}) {
+        LogCapture log;
+        double Fs = 1.25;
+        EXPECT_EQ(Fu_Fs(1.0, 2, 2.0, Fs, report, table, exists), FuFsOutcome::not_computed);
+        EXPECT_EQ(Fs, 1.25);
+        EXPECT_EQ(log.text().find("negative S value, Fs cannot be computed ") != std::string::npos, report);
+    }
+
+    // Silent replicates stay silent in every branch.
+    LogCapture log;
+    double Fs = 0.0;
+    Fu_Fs(0.0, 3, 20.0, Fs, false, table, exists);
+    Fu_Fs(2.0, 10, 6000.0, Fs, false, table, exists);
+    EXPECT_EQ(log.text(), "");
+}
+
+}  // namespace
+}  // namespace quintle
