@@ -1,16 +1,223 @@
 #pragma once
 
-// Within-population statistics. For now only the project-wide allele database
-// lives here; the statistics themselves join later.
+// The statistics part of one sample: every within-sample result the
+// analysis drivers compute, the sample's distance matrix between its
+// haplotypes, a coalescent tree for simulations, and the virtual slots
+// through which the data-type classes specialise checking, distances and
+// polymorphism evaluation.
+//
+// A result that was not computed holds -1.0, except Tajima's D, Fu's Fs and
+// the expansion-fit results, which start at 0.0; the result writers test
+// for these start values.
 
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "core/MY_TArrayAsVector.h"
+#include "core/RectMat.h"
+#include "data/HaploDef.h"
+#include "data/Population.h"
 #include "data/TAlleleDB.h"
+#include "haplo/TGenotSample.h"
+#include "popstats/AHaplFreq.h"
+#include "popstats/BnumMat.h"
+#include "popstats/TTree.h"
+#include "popstats/fu_fs.h"
+#include "popstats/gene_diversity.h"
 
 namespace quintle {
 
-class PopGenetics {
+class settings;
+
+class PopGenetics : public Population {
 public:
+    // --- class-wide objects, built before main in this order ---------------
+    // The B table of normalised Stirling numbers shared by the whole run and
+    // its ready flag (the same objects as shared_B_num_mat/_exist).
+    static inline BnumMat& BMat = shared_B_num_mat();
+    static inline int& _B_num_exist = shared_B_num_exist();
     // The allele database shared by every sample of the project being run.
-    static inline TAlleleDB globalAllelicDB;
+    static inline TAlleleDB globalAllelicDB{0};
+    // One flag per site: true where some sample has a substitution there.
+    static inline MY_TArrayAsVector<bool> globalSubstPolymSites{0, 100};
+
+    // --- results -----------------------------------------------------------
+    int numPolymorphicSites = 0;
+    double tajimaD = 0.0;
+    double tajimaP = -1.0;
+    double fuFs = 0.0;
+    double fuFsP = -1.0;
+    double sumSquaredFreq = 0.0;
+    double thetaK = -1.0;
+    double thetaKLow = -1.0;
+    double thetaKHigh = -1.0;
+    double thetaS = -1.0;
+    double thetaSsd = -1.0;
+    double thetaHom = -1.0;
+    double thetaHomSd = -1.0;
+    double thetaPi = -1.0;
+    double thetaPiSd = -1.0;
+    int computeSlatkinTest = 1;  // nothing changes it
+    double homozygosity = -1.0;
+    double geneDiversity = -1.0;
+    double geneDiversitySd = 0.0;
+    double slatkinExactP = -1.0;
+    double ewObservedF = -1.0;
+    double ewExpectedF = -1.0;
+    double ewProbF = -1.0;
+    double chakrabortyP = -1.0;
+    double slatkinObsStat = 0.0;
+
+    // Reference haplotype built by build_arbitrary_haplotype (DNA, RFLP).
+    HaploDef arbitraryHaplotype;
+    std::vector<double> missingFreqPerSite;  // one per site; empty = none
+    double allowedMissingLevel = 0.0;
+    std::vector<int> usableSite;             // one per site; empty = none
+    int numUsableSites = 0;
+    int numLoci = 0;                         // 0 = not yet known
+    int maxPairwiseDistance = 0;
+    int lastExpMismatchClass = 0;
+    std::unique_ptr<RectMat> distMat;        // between distinct haplotypes
+    TTree tree;
+    std::int64_t numSimMutations = 0;
+    double meanPairwiseDiff = 0.0;
+    double meanPairwiseDiffSd = 0.0;
+    std::unique_ptr<TGenotSample> genotSample;
+
+    // Mismatch moments, moment estimates and goodness of fit. They start at
+    // 0 so that a mismatch computation that stops early leaves defined values.
+    double mismatchMean = 0.0;
+    double mismatchVar = 0.0;
+    double mismatchTheta0 = 0.0;
+    double mismatchTau = 0.0;
+    double mismatchRaggedness = 0.0;
+    double mismatchChi2 = 0.0;
+    double mismatchChi2P = 0.0;
+    int mismatchChi2Df = 0;
+    std::vector<int> mismatchObs;     // 2 x maxPairwiseDistance + 1 classes
+    std::vector<double> mismatchExp;  // same length
+
+    // Per-locus table, one entry per locus (one slot, growth step 10 each).
+    MY_TArrayAsVector<int> locusGeneCopies{0, 10};
+    MY_TArrayAsVector<int> locusNumAlleles{0, 10};
+    MY_TArrayAsVector<double> locusObsHet{0, 10};
+    MY_TArrayAsVector<double> locusExpHet{0, 10};
+    MY_TArrayAsVector<int> locusAllelicRange{0, 10};
+    MY_TArrayAsVector<double> locusGarzaWilliamson{0, 10};
+    MY_TArrayAsVector<double> locusModifiedGW{0, 10};  // reserved; no statistic fills it
+    MY_TArrayAsVector<int> locusMinAlleleSize{0, 10};
+    MY_TArrayAsVector<int> locusMaxAlleleSize{0, 10};
+    MY_TArrayAsVector<double> locusMeanAlleleSize{0, 10};
+
+    // Per-locus summaries.
+    double meanHet = 0.0;
+    double meanHetSd = 0.0;
+    double meanAllelicRange = 0.0;
+    double meanAllelicRangeSd = 0.0;
+    double meanGW = 0.0;
+    double meanGWSd = 0.0;
+    double meanModifiedGW = 0.0;    // filled by the summary writer
+    double meanModifiedGWSd = 0.0;  // filled by the summary writer
+    double meanNumAlleles = 0.0;
+    double meanNumAllelesSd = 0.0;
+    double meanGeneCopies = 0.0;
+    double meanGeneCopiesSd = 0.0;
+
+    double expNumAlleles = 0.0;
+    double probKOrMoreAlleles = -1.0;
+
+    // Sudden-expansion fit; quantiles at 2.5 %, 5 %, 95 % and 97.5 %.
+    double demTau = 0.0;
+    double demTheta0 = 0.0;
+    double demTheta1 = 0.0;
+    double demSSD = 0.0;
+    double demSSDP = 0.0;
+    double demRaggedness = 0.0;
+    double demRaggednessP = 0.0;
+    double demTauQuantiles[4] = {};
+    double demTheta0Quantiles[4] = {};
+    double demTheta1Quantiles[4] = {};
+
+    // Spatial-expansion fit; same quantile levels.
+    double spaTau = 0.0;
+    double spaTheta = 0.0;
+    double spaM = 0.0;
+    double spaSSD = 0.0;
+    double spaSSDP = 0.0;
+    double spaRaggedness = 0.0;
+    double spaRaggednessP = 0.0;
+    double spaTauQuantiles[4] = {};
+    double spaThetaQuantiles[4] = {};
+    double spaMQuantiles[4] = {};
+
+    // Substitution sites at which only this sample is polymorphic (set by
+    // the summary writer).
+    int numPrivateSubstSites = 0;
+
+    // --- construction ----------------------------------------------------
+    PopGenetics();
+    // Copies everything; the copy gets a tree and genotype sample of its own
+    // (empty), never the source's.
+    PopGenetics(PopGenetics const& other);
+    // Copies the Population part, the results, the per-site arrays, the
+    // mismatch arrays and the distance matrix; the arbitrary haplotype, the
+    // tree, the genotype sample, the mismatch moments, the per-locus table
+    // and summaries and the fit results keep this object's values.
+    PopGenetics& operator=(PopGenetics const& other);
+    // Virtual slots in this order after Population's: check_data,
+    // compute_distance_matrix, evaluate_polymorphism.
+    ~PopGenetics() override;
+
+    // Empties the Population part and sets every member above to its start
+    // value, releasing the per-site arrays, the distance matrix, the genotype
+    // sample and the mismatch arrays.
+    void initialize();
+
+    void test_methods(settings& s) override;
+    // Shrinks the class-wide B table to 5 x 5.
+    void clean_bnum() override;
+    virtual int check_data();
+    virtual int compute_distance_matrix(std::fstream* out, settings* s, int scale);
+    virtual int evaluate_polymorphism(settings const& s);
+
+    // --- diversity indices and theta estimators ----------------------------
+    // Over the sample's haplotype list (n = SampleSize, k = NbHaplotypeEntries).
+    double* calc_sample_homozygosity();
+    double* calc_F();
+    double* calc_sample_sd_heterozygosity();
+    double* calc_theta_Hom();
+    // Over a frequency list (k = number of records).
+    double calc_theta_Hom(AHaplFreqList const& list);
+    void calc_F(AHaplFreqList const& list);
+    double calc_sample_homozygosity(AHaplFreqList const& list);
+
+    double* theta_S(int const& n, int const& S);
+    double* theta_pi(double const& pi);
+    double k_est(double const& theta, int const& n);
+    double* theta_k(int const& n, int const& k, double const& alpha);
+    static double proba_exactly_k(int const& k, int const& n, double const& theta);
+    static long double proba_less_than_k(int const& k, int const& n, double const& theta);
+    // Builds the 200 x 80 B table unless it is ready; 1 ready, 0 failed.
+    static int get_B_num_mat();
+
+    // --- Tajima's D and Fu's Fs --------------------------------------------
+    // Tajima's D into the member tajimaD (which holds the name, hence calc_).
+    double* calc_tajimaD(int const& n, double const& pi, double const& S);
+    double* fast_tajimaD(int const& n, double const& pi, double const& S);
+    // Only FuFsOutcome::finite is a finite log-odds; not_computed leaves Fs
+    // untouched.
+    FuFsOutcome Fu_Fs(double const& theta, int const& k, double& Fs, bool report);
+    static double Tajima_D_density(double const& alpha, double const& beta, double const& Dmin,
+                                   double const& Dmax, double const& D);
+
+private:
+    void reset_results();
+    void copy_results_from(PopGenetics const& other);
+    void copy_owned_arrays_from(PopGenetics const& other);
+    std::vector<double> haplotype_counts() const;
+    DiversityFields diversity_fields();
 };
 
 }  // namespace quintle

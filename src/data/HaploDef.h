@@ -1,0 +1,73 @@
+#pragma once
+
+// One haplotype of a project's haplotype list: its identifier, its allele
+// text and, once built, one allele pointer per locus borrowed from an allele
+// catalogue.
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+
+#include "core/MY_TIArrayAsVector.h"
+#include "core/my_string.h"
+#include "data/TAllele.h"
+
+namespace quintle {
+
+class TAlleleDB;
+class ProfileSettings;
+class Haplo_DB;
+
+class HaploDef {
+public:
+    // One allele per locus, borrowed from the catalogue (never deleted here).
+    MY_TIArrayAsVector<TAllele> alleles{11, 10};
+    int matrixIndex = -1;  // row of the user distance matrix; -1: none
+    my_string id;
+    my_string data;        // allele text as kept by read_data
+    int count = 0;         // copies of this haplotype in the samples
+
+    HaploDef();
+    explicit HaploDef(my_string const& identifier);
+    // Copies id, matrixIndex, data and count; the allele list holds the
+    // source's pointers.
+    HaploDef(HaploDef const& other);
+    HaploDef& operator=(HaploDef const& other);
+    ~HaploDef() = default;
+
+    // Fills data from a text, keeping only what the current data type
+    // allows. False (with a report for a refused character) when the text
+    // cannot be used.
+    bool read_data(my_string& text, ProfileSettings& ps);
+    // The same on the rest of the current line of a stream.
+    bool read_data(std::istream& is, ProfileSettings& ps);
+
+    // Enters the alleles of data into db (each with the weight) and points
+    // alleles at them: one per character when sep is NUL, else one per
+    // sep-delimited piece. The int is handed on to the catalogue unused.
+    void build_haplovect(TAlleleDB* db, char const& sep, int unused, double weight);
+
+    // True when other holds the same allele pointers at every position of
+    // this definition's list.
+    bool hasSameAllelicContent(HaploDef const& other) const;
+
+    // Empties the allele list.
+    void flush();
+
+private:
+    friend class Haplo_DB;
+    static std::uint64_t next_serial();
+
+    // Never reused, unlike addresses: tells a list's lookup table that the
+    // definition in a slot is not the one it indexed. A copy or an
+    // assignment takes a new one.
+    std::uint64_t serial_ = next_serial();
+};
+
+// "id<TAB>data", or " id" when data is empty.
+std::ostream& operator<<(std::ostream& os, HaploDef& h);
+
+// Writes the definition, a line end and flushes; stream is an std::ostream*.
+void Print(HaploDef& h, void* stream);
+
+}  // namespace quintle

@@ -1,0 +1,170 @@
+#pragma once
+
+// One sample of a project: its name and number, its own copy of the project
+// profile, and its genetic data, either as a list of haplotype entries
+// (haplotypic data) or as a set of unphased individuals (genotypic data).
+// The within-sample statistics class and the data-type classes derive from
+// it; the sample set owns the objects and deletes them through the virtual
+// destructor.
+//
+// Other names under which some subsystems know these members:
+//   name                    sampleName, the sample name
+//   id                      sampleId, the sample id / index
+//   SampleSize              sampleSize, the sample size
+//   invSampleSize           the inverse of the sample size
+//   haplotypes              haplotypeList, the haplotype list
+//   geneCopies              the second haplotype list (one entry per gene copy)
+//   currentHaplotypes       amova_list, the list that AMOVA reads
+//   phenotypes              phenotypeDB, the phenotype base / list
+//   haploFreqs              the haplotype-frequency base
+//   nbEntries               the number of data entries; with nbGeneCopies one
+//                           of the "two integer gene-copy counts"
+//   NbHaplotypeEntries      numHaplotypes, the number of distinct haplotypes
+//   NbHaplotypeEntriesRead  numOriginalHaplotypes, the number of haplotypes
+//                           before identical ones were merged
+//   fromPhenotypes          gametesBuilt
+//   recessiveAllelesEM      recessiveData, the recessive-data flag
+//   polymorphicLocus        the locus integers, the per-locus polymorphism flags
+//   contTable               the working array (contingency table)
+//   pooledGroupSample       the flag byte; isSample() is its negation
+//   amovaIndex              the sample's number for the AMOVA engine, the
+//                           AMOVA index
+//   separatorChar           the separator character
+//   degreesOfFreedom        the degrees-of-freedom field
+
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <vector>
+
+#include "core/MY_TIArrayAsVector.h"
+#include "core/my_string.h"
+#include "data/TPhenDB.h"
+#include "data/TPopHaploDB.h"
+#include "run/ProfileSettings.h"
+
+namespace quintle {
+
+class DistMat;
+class HaploDef;
+class Haplo_DB;
+class TAlleleDB;
+class settings;
+
+// One entry of a sample's haplotype list.
+struct PHaploDef {
+    HaploDef* haplotype = nullptr;  // in the project's Haplo_DB; not owned
+    int count = 0;                  // gene copies of it in the sample
+};
+
+using PHaploDefList = MY_TIArrayAsVector<PHaploDef>;
+
+class Population {
+public:
+    // --- the sample's own data ------------------------------------------------
+    std::vector<int> polymorphicLocus;  // one int per locus
+    ProfileSettings profile;            // own copy of the project profile
+    my_string name;
+    int id = -1;
+    PHaploDefList haplotypes{10, 100};  // owns its records
+    PHaploDefList geneCopies{10, 100};  // one record of count 1 per gene copy; owns them
+    PHaploDefList* currentHaplotypes = &haplotypes;
+    TPhenDB phenotypes;
+    TAlleleDB* alleleDB = nullptr;      // not owned
+    TPopHaploDB haploFreqs;
+
+    // Permutation vectors of the AMOVA engine.
+    std::vector<double> hapl_count;              // gene copies per haplotype index
+    std::vector<int> VectorOfExistingHaplotypes; // indexes with a nonzero count
+    int perm_vector_size = 0;                    // length of both
+    int nb_existing = 0;                         // valid entries of VectorOfExistingHaplotypes
+
+    int nbEntries = 0;
+    double SampleSize = 0.0;
+    double invSampleSize = 0.0;
+    int fromPhenotypes = 0;
+    int recessiveAllelesEM = 0;
+
+    // --- working fields of other subsystems (zeroed by initialize, copied by
+    // assignment) --------------------------------------------------------------
+    my_string label;                           // second text; stays as built on initialize
+    std::vector<std::vector<int>> contTable;   // rows of ints; empty when none
+    int contTableMonomorphic = 0;
+    bool pooledGroupSample = false;            // a pooled sample of the group pass
+    int amovaIndex = 0;
+    int NbHaplotypeEntries = 0;
+    int NbHaplotypeEntriesRead = 0;
+    int nbGeneCopies = 0;
+    int nbGeneCopiesKept = 0;
+    int degreesOfFreedom = 0;
+    char separatorChar = 0;
+    double CoordX = 0.0;
+    double CoordY = 0.0;
+    double SSDWP = 0.0;       // raw within-sample sum of squared differences
+    double SSDWP_divN = 0.0;  // SSDWP / sample size
+    double SSDWI = 0.0;       // within-individual sum
+
+    // --- construction --------------------------------------------------------
+    Population();
+    Population(my_string const& name, int const& id, ProfileSettings& profile);
+    explicit Population(my_string const& name);
+    Population(Population const& other);
+    // Virtual slots in this order: destructor, test_methods, clean_bnum.
+    virtual ~Population();
+    virtual void test_methods(settings& s);
+    virtual void clean_bnum();
+
+    // Releases what the sample holds, then copies the source's data; the
+    // haplotype entries get their own records pointing to the same
+    // definitions.
+    Population& operator=(Population const& other);
+
+    bool isSample() const { return !pooledGroupSample; }
+
+    // Empties a freshly built sample (see the .cpp), then clean().
+    void initialize();
+    // Deletes the phenotypes, both entry lists' records, the estimated
+    // haplotypes, the locus integers and the working array.
+    void clean();
+    void DeletePermutationVectors();
+
+    // Short name for file names: at most nine characters, never a path
+    // separator.
+    my_string get_small_name() const;
+
+    // --- readers of a "SampleData" block: 1 on success, 0 on failure --------
+    int New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int external, int& line, my_string& buffer);
+    int New_read_genotypic_data(std::ifstream& in, int external, int& line, my_string& buffer);
+    // Older character-stream readers.
+    int read_gametic_data(std::ifstream& in, Haplo_DB& db, int external);
+    int read_genotypic_data(std::ifstream& in, int external);
+
+    // Cuts the text at its first '#' and removes trailing tabs and blanks;
+    // returns the new length.
+    static int rm_blanks_at_end(char* text);
+
+    // --- conversions and checks (population_conversions.cpp) -----------------
+    void phen_to_gam(Haplo_DB* db, ProfileSettings* ps, settings* s);
+    void h_pop_db_to_gam(Haplo_DB* db, PHaploDefList* target);
+    void haplotype_transf(Haplo_DB& db);
+    Population& operator+=(Population const& other);
+    int build_allele_vectors(char const& separator);
+    void make_all_blanks(char const& separator);
+    int check_phaplodef_redond();
+    int print_out_redondant(Population* other, std::fstream* out, DistMat const& d);
+    int evaluate_nb_loci();
+    void evaluate_work(settings* s);
+    void print_population_anchor(int level, settings& s, char* prefix);
+    void compute_phenotype_heterozygosity(settings& s, TPhenDB const& unused);
+
+private:
+    void reset_permutation_vectors();
+};
+
+// target = source with every run of the delimiter reduced to one.
+void rm_mult_delim(my_string const& source, my_string& target, char delimiter);
+
+// Writes the sample block: name, size and the "SampleData" entries.
+std::ostream& operator<<(std::ostream& os, Population const& p);
+
+}  // namespace quintle

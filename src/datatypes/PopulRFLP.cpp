@@ -1,0 +1,78 @@
+#include "datatypes/PopulRFLP.h"
+
+#include <new>
+#include <utility>
+
+namespace quintle {
+
+PopulRFLP::PopulRFLP() {
+    PopGenetics::initialize();
+    initialize_RFLP();
+}
+
+PopulRFLP::PopulRFLP(Population const& data) : PopulRFLP() { Population::operator=(data); }
+
+PopulRFLP::PopulRFLP(PopulRFLP const& other) : PopulRFLP() { *this = other; }
+
+PopulRFLP::~PopulRFLP() = default;
+
+PopulRFLP& PopulRFLP::operator=(Population const& data) {
+    Population::operator=(data);
+    return *this;
+}
+
+PopulRFLP& PopulRFLP::operator=(PopulRFLP const& other) {
+    if (this == &other) return *this;
+    PopGenetics::operator=(other);
+    piPerSite = other.piPerSite;
+    piPerSiteSd = other.piPerSiteSd;
+    deletionWeight = other.deletionWeight;
+    numValidSites = other.numValidSites;
+    numIndels = other.numIndels;
+    numIndelSites = other.numIndelSites;
+    numSubstitutionSites = other.numSubstitutionSites;
+    numComparedSites = other.numComparedSites;
+    numDifferences = other.numDifferences;
+    pairDistance = other.pairDistance;
+    pairDistanceVar = other.pairDistanceVar;
+    distanceMethod = other.distanceMethod;
+    pairDistanceFn = other.pairDistanceFn;
+    // Copies are complete before anything is replaced.
+    try {
+        std::vector<int> substitutions(other.substitutionAtSite);
+        std::vector<int> indels(other.indelAtSite);
+        substitutionAtSite = std::move(substitutions);
+        indelAtSite = std::move(indels);
+    } catch (std::bad_alloc const&) {
+        arrayMemoryFailure("PopulRFLP::operator=(const PopulRFLP& P)");
+    }
+    return *this;
+}
+
+void PopulRFLP::initialize_RFLP() {
+    piPerSite = piPerSiteSd = 0.0;
+    deletionWeight = 1.0;
+    numValidSites = 0;
+    numIndels = numIndelSites = numSubstitutionSites = 0;
+    substitutionAtSite.clear();
+    indelAtSite.clear();
+    numComparedSites = numDifferences = 0;
+    pairDistance = pairDistanceVar = 0.0;
+    distanceMethod = 0;
+    pairDistanceFn = nullptr;
+    meanPairwiseDiff = 0.0;
+}
+
+// The analysis driver and the haplotype computations come with the RFLP
+// analyses; until then nothing is done.
+void PopulRFLP::test_methods(settings&) {}
+
+int PopulRFLP::check_data() { return 0; }
+
+int PopulRFLP::compute_distance_matrix(std::fstream*, settings*, int) { return 0; }
+
+int PopulRFLP::evaluate_polymorphism(settings const&) { return 0; }
+
+int PopulRFLP::build_arbitrary_haplotype() { return 0; }
+
+}  // namespace quintle
