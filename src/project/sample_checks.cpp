@@ -1,0 +1,214 @@
+// Checks and normalisation of the samples read from a project file, before
+// the analyses see them.
+
+#include "core/Errors.h"
+#include "data/HaploDef.h"
+#include "data/TAllele.h"
+#include "data/TPhenotype.h"
+#include "data/TPopHaplotype.h"
+#include "project/Samples.h"
+
+namespace quintle {
+
+namespace {
+
+bool is_missing(TAllele const* allele, char missing) {
+    return allele != nullptr && allele->name.length() == 1 && allele->name[0] == missing;
+}
+
+long allele_count(HaploDef const* h) { return h != nullptr ? h->alleles.count : 0; }
+
+long allele_count(TPopHaplotype const* h) { return h != nullptr ? h->alleles.count : 0; }
+
+HaploDef* haplotype_of(PHaploDef const* entry) { return entry != nullptr ? entry->haplotype : nullptr; }
+
+// At least one allele, and every one of them missing data.
+bool all_missing(HaploDef const* h, char missing) {
+    if (allele_count(h) == 0) return false;
+    for (long l = 0; l < h->alleles.count; ++l)
+        if (!is_missing(h->alleles.data[l], missing)) return false;
+    return true;
+}
+
+// At least one locus, and both alleles missing data at every locus.
+bool all_missing(TPhenotype const* p, char missing) {
+    if (p == nullptr) return false;
+    TPopHaplotype const* h1 = p->pseudo1.get();
+    TPopHaplotype const* h2 = p->pseudo2.get();
+    long const loci = allele_count(h1);
+    if (loci == 0 || allele_count(h2) < loci) return false;
+    for (long l = 0; l < loci; ++l)
+        if (!is_missing(h1->alleles.data[l], missing) || !is_missing(h2->alleles.data[l], missing)) return false;
+    return true;
+}
+
+void shrink_size(Population& p, double by) {
+    p.SampleSize -= by;
+    // A sample without data left has no inverse size.
+    p.invSampleSize = p.SampleSize > 0.0 ? 1.0 / p.SampleSize : 0.0;
+}
+
+// Loci of the sample's first haplotype (haploid) or first individual.
+long first_loci(Population const& p, bool genotypic) {
+    if (genotypic) {
+        TPhenotype const* first = p.phenotypes[0];
+        return first != nullptr ? allele_count(first->pseudo1.get()) : 0;
+    }
+    return p.haplotypes.count > 0 ? allele_count(haplotype_of(p.haplotypes.data[0])) : 0;
+}
+
+}  // namespace
+
+void Samples::convert_dna_upper() {
+    if (DataType != DNA || Populations.count == 0) return;
+    for (long i = 0; i < Populations.count; ++i) {
+        Population* p = Populations.data[i];
+        if (p == nullptr) continue;
+        if (GenotypicData == 0) {
+            if (p->haplotypes.count == 0) {
+                E.error(ERROR, "Samples::convert_dna_upper()", 68);
+                return;
+            }
+            for (long k = 0; k < p->haplotypes.count; ++k)
+                if (HaploDef* h = haplotype_of(p->haplotypes.data[k])) h->data.to_upper();
+        } else {
+            if (p->phenotypes.size() == 0) {
+                E.error(ERROR, "Samples::convert_dna_upper()", 68);
+                return;
+            }
+            for (long k = 0; k < p->phenotypes.size(); ++k) {
+                TPhenotype* ph = p->phenotypes[k];
+                if (ph == nullptr) continue;
+                ph->alleleString1.to_upper();
+                ph->alleleString2.to_upper();
+            }
+        }
+    }
+}
+
+void Samples::rm_separators() {
+    if (Populations.count == 0) {
+        LocusSeparator = 0;
+        return;
+    }
+    if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0) {
+        for (long i = 0; i < Populations.count; ++i) {
+            Population* p = Populations.data[i];
+            if (p == nullptr) continue;
+            if (GenotypicData == 0) {
+                if (p->haplotypes.count == 0) {
+                    E.error(ERROR, "Samples::rm_separators()", 68);
+                    return;
+                }
+                for (long k = 0; k < p->haplotypes.count; ++k)
+                    if (HaploDef* h = haplotype_of(p->haplotypes.data[k])) h->data.remove_blanks();
+            } else {
+                if (p->phenotypes.size() == 0) {
+                    E.error(ERROR, "Samples::rm_separators()", 68);
+                    return;
+                }
+                for (long k = 0; k < p->phenotypes.size(); ++k) {
+                    TPhenotype* ph = p->phenotypes[k];
+                    if (ph == nullptr) continue;
+                    ph->alleleString1.remove_blanks();
+                    ph->alleleString2.remove_blanks();
+                }
+            }
+        }
+    }
+    LocusSeparator = 0;
+}
+
+int Samples::verify_data() {
+    static char const* const kFn = "Samples::verify_data()";
+    bool const genotypic = GenotypicData != 0;
+    char const missing = MissingData;
+    long const n = Populations.count;
+
+    for (long i = 0; i < n; ++i) {
+        Population* p = Populations.data[i];
+        if (p == nullptr) {
+            E.error(ERROR, kFn, 68);
+            return 0;
+        }
+        if (!genotypic) {
+            PHaploDefList& list = p->haplotypes;
+            if (list.count == 0) {
+                E.error(ERROR, kFn, 68);
+                return 0;
+            }
+            long const loci = allele_count(haplotype_of(list.data[0]));
+            for (long k = 1; k < list.count; ++k) {
+                if (allele_count(haplotype_of(list.data[k])) != loci) {
+                    E.error(ERROR, kFn, 70);
+                    return 0;
+                }
+            }
+            for (long k = 0; k < list.count;) {
+                PHaploDef* entry = list.data[k];
+                HaploDef* h = haplotype_of(entry);
+                if (!all_missing(h, missing)) {
+                    ++k;
+                    continue;
+                }
+                int const count = entry->count;
+                h->count = 0;
+                list.Detach(static_cast<int>(k));  // deletes the entry; the next one moves to k
+                shrink_size(*p, count);
+                --p->nbEntries;
+            }
+            if (list.count == 0) {
+                // Nothing but missing data: the cross-sample check below would
+                // have no haplotype to look at.
+                E.error(ERROR, kFn, 68);
+                return 0;
+            }
+        } else {
+            TPhenDB& db = p->phenotypes;
+            if (db.size() == 0) {
+                E.error(ERROR, kFn, 68);
+                return 0;
+            }
+            long const loci = allele_count(db[0] != nullptr ? db[0]->pseudo1.get() : nullptr);
+            for (long k = 1; k < db.size(); ++k) {
+                if (allele_count(db[k] != nullptr ? db[k]->pseudo1.get() : nullptr) != loci) {
+                    E.error(ERROR, kFn, 69);
+                    return 0;
+                }
+            }
+            for (long k = 0; k < db.size();) {
+                TPhenotype* ph = db[k];
+                if (!all_missing(ph, missing)) {
+                    ++k;
+                    continue;
+                }
+                int const c = truncate_count(ph->count);
+                ph->delete_pheno();
+                db.phenotypes.Detach(static_cast<int>(k));
+                shrink_size(*p, 2.0 * c);
+                // The reader counted two allele lines per individual.
+                p->nbEntries = p->nbEntries >= 2 ? p->nbEntries - 2 : 0;
+            }
+            db.convert_freq_to_real();
+            if (db.size() == 0) {
+                E.error(ERROR, kFn, 68);
+                return 0;
+            }
+        }
+    }
+
+    // Every sample's first haplotype against the first sample's: equal
+    // counts pairwise is the same as all equal to one.
+    if (n > 1) {
+        long const loci = first_loci(*Populations.data[0], genotypic);
+        for (long j = 1; j < n; ++j) {
+            if (first_loci(*Populations.data[j], genotypic) != loci) {
+                E.error(ERROR, kFn, 71);
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+}  // namespace quintle

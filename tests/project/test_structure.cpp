@@ -1,0 +1,263 @@
+// Genetic structure: reading the "[[Structure]]" section, writing it back,
+// copies.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "core/Errors.h"
+#include "data/Population.h"
+#include "project/Samples.h"
+#include "project/Structure.h"
+
+namespace quintle {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ReadOutcome {
+    int result = -1;
+    int lineNo = 0;
+    std::string line;
+    bool sawName = false, sawNbGroups = false, sawIndividualLevel = false, sawGroup = false;
+};
+
+class StructureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("quintle_structure_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
+        for (char const* name : {"A", "B", "C", "D", "pop E"}) samples_.Populations.Add(new Population(my_string(name)));
+    }
+    void TearDown() override {
+        E.CloseLog_file();
+        E.init_log_file(my_string((dir_ / "absent" / "log.txt").string().c_str()), false);
+        fs::remove_all(dir_);
+    }
+
+    std::string log() const {
+        _AOS_->flush();
+        std::ifstream in(dir_ / "log.txt");
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // True when the log holds a report of that kind and message number.
+    bool reported(char const* kind, int index) const {
+        std::istringstream lines(log());
+        std::string const label = std::string(" #[") + kind + " # ";
+        std::string const text = std::string(" : ") + Errors::message(index);
+        for (std::string l; std::getline(lines, l);)
+            if (l.find(label) != std::string::npos && l.size() >= text.size() &&
+                l.compare(l.size() - text.size(), text.size(), text) == 0)
+                return true;
+        return false;
+    }
+
+    ReadOutcome read(Structure& s, std::istream& in, int startLine = 0) {
+        ReadOutcome o;
+        o.lineNo = startLine;
+        my_string line;
+        o.result = s.NewReadStructure(in, profile_, samples_, o.lineNo, line, o.sawName, o.sawNbGroups,
+                                      o.sawIndividualLevel, o.sawGroup);
+        o.line = line.c_str();
+        return o;
+    }
+    ReadOutcome read(Structure& s, std::string const& text) {
+        std::istringstream in(text);
+        return read(s, in);
+    }
+    Population* sample(int i) { return samples_.Populations.data[i]; }
+    std::vector<std::string> members(Structure const& s, int g) {
+        std::vector<std::string> names;
+        for (long k = 0; k < s.Groups[g].count; ++k) names.emplace_back(s.Groups[g].data[k]->name.c_str());
+        return names;
+    }
+
+    fs::path dir_;
+    ProfileSettings profile_;
+    Samples samples_;
+};
+
+TEST_F(StructureTest, ReadsGroupsOverOneOrSeveralLinesUpToMantelHeader) {
+    std::ifstream in(std::string(QUINTLE_TEST_DATA_DIR) + "/structure/two_groups.txt");
+    ASSERT_TRUE(in.is_open());
+    Structure s;
+    ReadOutcome const o = read(s, in, 7);  // the section header stood on line 7
+    ASSERT_EQ(o.result, 1) << log();
+    EXPECT_STREQ(s.StructureName.c_str(), "two regions");
+    ASSERT_EQ(s.NbGroups, 2);
+    EXPECT_EQ(members(s, 0), (std::vector<std::string>{"A", "pop E"}));
+    EXPECT_EQ(members(s, 1), (std::vector<std::string>{"B", "C", "D"}));
+    EXPECT_EQ(s.GroupSizes[0], 2);
+    EXPECT_EQ(s.GroupSizes[1], 3);
+    EXPECT_EQ(s.NbSamplesInGroups, 5);
+    EXPECT_EQ(s.Groups[1].data[0], sample(1));  // borrowed, not copied
+    EXPECT_FALSE(s.Groups[0].owns);
+    EXPECT_EQ(o.line, "[[Mantel]]");
+    EXPECT_EQ(o.lineNo, 17);
+    EXPECT_TRUE(o.sawName && o.sawNbGroups && o.sawGroup);
+    EXPECT_FALSE(o.sawIndividualLevel);
+}
+
+TEST_F(StructureTest, AcceptedLayouts) {
+    struct Case {
+        char const* text;
+        int nbGroups;
+        int inGroups;
+        char const* lastLine;
+    } const cases[] = {
+        // A group beyond NbGroups is left unread for the caller.
+        {"NbGroups=2\nGroup={\"A\"}\nGroup={\"B\"}\nGroup={\"C\"}\nGroup={\"D\"}\n", 2, 2, "Group={\"C\"}"},
+        {"NbGroups=2.7\nGroup={\"A\"}\nGroup={\"B\"}\n", 2, 2, ""},
+        // A comma ends the names of a line.
+        {"NbGroups=1\nGroup={\"A\",\"B\"}\n", 1, 1, ""},
+        // End of input inside a last group that has members.
+        {"NbGroups=1\nGroup={\"A\"\n\"B\"", 1, 2, ""},
+        {"NbGroups=1\nDistMatLabel=\"x\"\nIndividualLevel=1\nGroup={\"A\"}\n", 1, 1, ""},
+        {"StructureName = EXTERN \"groups.txt\"\nNbGroups=1\nGroup={\"A\"}\n", 0, 0,
+         "StructureName = EXTERN \"groups.txt\""},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.text);
+        Structure s;
+        ReadOutcome const o = read(s, c.text);
+        EXPECT_EQ(o.result, 1) << log();
+        EXPECT_EQ(s.NbGroups, c.nbGroups);
+        EXPECT_EQ(s.NbSamplesInGroups, c.inGroups);
+        EXPECT_EQ(o.line, c.lastLine);
+    }
+    std::string const text = log();
+    EXPECT_NE(text.find("\tWarning: Keyword \"IndividualLevel\" defined on line 3 is obsolete."), std::string::npos);
+    EXPECT_NE(text.find("\tWarning: Keyword \"DistMatLabel\" is obsolete. Skipping keyword."), std::string::npos);
+    EXPECT_TRUE(reported("ERROR", 195));
+}
+
+TEST_F(StructureTest, EachFailureReportsAndFailsTheRead) {
+    struct Case {
+        char const* text;
+        char const* kind;
+        int index;
+        char const* logged;
+    } const cases[] = {
+        {"NbGroups=1\nGroup={\"Z\"}\n", "ERROR", 51,
+         "\tError: Sample \"Z\" defined in Group #1 on line 2 has not been defined in the [Samples] section.\n"},
+        {"NbGroups=1\nGroup={\"a\"}\n", "ERROR", 51, "Sample \"a\" defined"},
+        {"NbGroups=2\nGroup={\"A\"}\n\nGroup={\"B\" \"A\"}\n", "ERROR", 206,
+         "Sample \"A\" defined in Group #2 on line 4 has been alredy included in group #1.\n"},
+        {"NbGroups=1\nGroup={\"B\" \"B\"}\n", "ERROR", 206, "alredy included in group #1"},
+        {"Group={\"A\"}\n", "ERROR", 49, "\tError: Unexpected \"Group\" section found on line 1."},
+        {"NbGroups=2\nGroup={\"A\"}\nGroup=\n\"B\"\n}\n", "ERROR", 50,
+         "\tError: Missing opening brace in Group #2. Aborting reading project"},
+        {"NbGroups=1\nGroup={A B}\n", "ERROR", 205, "Error while exploring structure of Group # 1."},
+        {"NbGroups=3\nGroup={\"A\"}\nGroup={\"B\"}\n", "ERROR", 47,
+         "\tInvalid number of groups defined. 3were expected, while 2 have been found!\n"},
+        {"NbGroups=2\nGroup={\"A\"}\n[[Mantel]]\nGroup={\"B\"}\n", "ERROR", 47, "2were expected, while 1"},
+        {"StructureName = S\nNbGroups=1\nGroup={\"A\"}\n", "WARNING", 46,
+         "\tWarning: Bad value assigned to StructureName on line 1"},
+        // Counts the group arrays could not honour.
+        {"NbGroups=x\nGroup={\"A\"}\n", "WARNING", 47, "Bad value after keyword 'NbGroups'"},
+        {"NbGroups=-1\n", "WARNING", 47, "Invalid number of groups (-1)"},
+        {"NbGroups=6\n", "WARNING", 47, "Invalid number of groups (6)"},
+        {"NbGroups=nan\n", "WARNING", 47, "Invalid number of groups (nan)"},
+        {"NbGroups=1\nGroup={\"A\"}\nNbGroups=3\nGroup={\"B\"}\n", "WARNING", 47, "redefined on line 3"},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.text);
+        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
+        Structure s;
+        EXPECT_EQ(read(s, c.text).result, 0);
+        EXPECT_NE(log().find(c.logged), std::string::npos) << log();
+        EXPECT_TRUE(reported(c.kind, c.index)) << log();
+        if (std::string(c.logged) == "redefined on line 3") {
+            EXPECT_EQ(s.NbGroups, 1);  // the first count stays in force
+        }
+    }
+}
+
+TEST_F(StructureTest, WriterOutputAndRoundTrip) {
+    Structure one;
+    ASSERT_EQ(read(one, "StructureName=\"S\"\nNbGroups=1\nGroup={\"A\" \"B\"}\n").result, 1);
+    std::ostringstream block;
+    block << one;
+    EXPECT_EQ(block.str(),
+              "\n\t[[Structure]]\n\n\t\tStructureName = \"S\"\n\t\tNbGroups = 1\n"
+              "\t#Group1\n\t\tGroup={\n\t\t\"A\"\n\t\t\"B\"\n\t\t}\n\n");
+
+    Structure empty;
+    std::ostringstream none, header;
+    none << empty;
+    EXPECT_EQ(none.str(), "");
+    empty.print_structure(header);
+    EXPECT_NE(header.str().find("Genetic structure to test :\n---------------------------\n\nNo. of Groups = 0\n\n"
+                                "---------------------------\n\n"),
+              std::string::npos);
+
+    std::ifstream in(std::string(QUINTLE_TEST_DATA_DIR) + "/structure/two_groups.txt");
+    Structure first, second;
+    ASSERT_EQ(read(first, in).result, 1);
+    std::ostringstream written;
+    written << first;
+    ASSERT_EQ(read(second, written.str()).result, 1) << written.str() << log();
+    EXPECT_STREQ(second.StructureName.c_str(), first.StructureName.c_str());
+    ASSERT_EQ(second.NbGroups, first.NbGroups);
+    EXPECT_EQ(second.NbSamplesInGroups, first.NbSamplesInGroups);
+    for (int g = 0; g < first.NbGroups; ++g) {
+        ASSERT_EQ(second.GroupSizes[g], first.GroupSizes[g]);
+        for (int k = 0; k < first.GroupSizes[g]; ++k) EXPECT_EQ(second.Groups[g].data[k], first.Groups[g].data[k]);
+    }
+}
+
+TEST_F(StructureTest, CopiesShareSamplesAndLeaveThemAlive) {
+    Structure source;
+    ASSERT_EQ(read(source, "NbGroups=2\nGroup={\"A\" \"C\"}\nGroup={\"D\"}\n").result, 1);
+    auto* copy = new Structure(source);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(copy->has_population(sample(i)), source.has_population(sample(i)));
+    EXPECT_FALSE(source.has_population(sample(1)));
+    copy->reset();
+    EXPECT_FALSE(copy->has_population(sample(0)));
+    delete copy;
+    EXPECT_TRUE(source.has_population(sample(3)));
+    EXPECT_STREQ(sample(3)->name.c_str(), "D");
+
+    Structure same, other;
+    ASSERT_EQ(read(same, "NbGroups=2\nGroup={\"B\"}\nGroup={\"pop E\"}\n").result, 1);
+    ASSERT_EQ(read(other, "NbGroups=1\nGroup={\"B\"}\n").result, 1);
+    PopulationGroup const* kept = same.Groups.get();
+    same = source;  // same group count: arrays reused
+    EXPECT_EQ(same.Groups.get(), kept);
+    other = source;  // other count: arrays rebuilt
+    EXPECT_EQ(other.NbGroups, 2);
+    EXPECT_EQ(members(same, 0), members(source, 0));
+    EXPECT_EQ(members(other, 1), (std::vector<std::string>{"D"}));
+    EXPECT_FALSE(other.has_population(sample(1)));
+}
+
+TEST_F(StructureTest, OneLocusRebuildPointsToSameNamedCopies) {
+    Structure source;
+    ASSERT_EQ(read(source, "NbGroups=2\nGroup={\"C\" \"A\"}\nGroup={\"D\"}\n").result, 1);
+    Samples oneLocus;
+    for (char const* name : {"A", "C", "D"}) oneLocus.Populations.Add(new Population(my_string(name)));
+    Structure rebuilt;
+    ASSERT_EQ(rebuilt.build_one_loci_str(&oneLocus, &source), 1);
+    EXPECT_EQ(rebuilt.Groups[0].data[0], oneLocus.Populations.data[1]);
+    EXPECT_EQ(rebuilt.Groups[0].data[1], oneLocus.Populations.data[0]);
+    EXPECT_EQ(rebuilt.GroupSizes[1], 1);
+    EXPECT_FALSE(rebuilt.has_population(sample(0)));
+
+    Samples missing;
+    missing.Populations.Add(new Population(my_string("A")));
+    Structure partial;
+    EXPECT_EQ(partial.build_one_loci_str(&missing, &source), 0);
+    EXPECT_NE(log().find("\tStructure::build_one_loci_str(): impossible to reproduce structure"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quintle
