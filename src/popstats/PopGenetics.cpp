@@ -231,7 +231,7 @@ void PopGenetics::copy_owned_arrays_from(PopGenetics const& other) {
     try {
         std::vector<double> missing(other.missingFreqPerSite);
         std::vector<int> usable(other.usableSite);
-        std::vector<int> obs(other.mismatchObs);
+        decltype(mismatchObs) obs(other.mismatchObs);
         std::vector<double> expected(other.mismatchExp);
         std::unique_ptr<RectMat> matrix;
         if (other.distMat) matrix = std::make_unique<RectMat>(*other.distMat);

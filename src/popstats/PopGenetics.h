@@ -96,7 +96,9 @@ public:
     double mismatchChi2 = 0.0;
     double mismatchChi2P = 0.0;
     int mismatchChi2Df = 0;
-    std::vector<int> mismatchObs;     // 2 x maxPairwiseDistance + 1 classes
+    // 2 x maxPairwiseDistance + 1 classes. 64-bit: a class receives products
+    // of two haplotype counts, which pass 2^31 in large frequency samples.
+    std::vector<std::int64_t> mismatchObs;
     std::vector<double> mismatchExp;  // same length
 
     // Per-locus table, one entry per locus (one slot, growth step 10 each).
@@ -211,6 +213,94 @@ public:
     FuFsOutcome Fu_Fs(double const& theta, int const& k, double& Fs, bool report);
     static double Tajima_D_density(double const& alpha, double const& beta, double const& Dmin,
                                    double const& Dmax, double const& D);
+
+    // --- coalescent simulations (simulate_sample.cpp, mutations.cpp) -------
+    // The sample's `tree` must have been allocated for int(SampleSize) genes.
+    // Each wrapper rebuilds it as its model says and returns 1.
+    int simulate_sample(double const& mu, int const& nsites, Mut_Type const& model, double const& a,
+                        double const& rate, double const& p, double const& ts);
+    int fast_build_tree();
+    int build_tree_fast_one_pop(double const& T, double const& f, long const& g);
+    int simulate_sample_exp(double const& mu, int const& nsites, Mut_Type const& model, double const& a,
+                            double const& rate, double const& p, double const& ts, double const& T,
+                            double const& f, long const& g);
+    int build_tree_fast_range_exp(double const& T, double const& M, long const& g);
+    int simulate_range_exp(double const& mu, int const& nsites, Mut_Type const& model, double const& a,
+                           double const& rate, double const& p, double const& ts, double const& T,
+                           double const& M, long const& g);
+    // Drops mutations on `tree` (mu per unit of tree time, nsites sites, the
+    // rate scheme a, rate, p and the transition probability ts) and keeps
+    // their total in numSimMutations.
+    int sprinkle_mutations(double const& mu, int const& nsites, Mut_Type const& model, double const& a,
+                           double const& rate, double const& p, double const& ts);
+    // Turns the leaves of a simulated tree into haplotype definitions in db
+    // and this sample's haplotype list; 1, or 0 when the counts do not add up
+    // to the sample size.
+    int read_simulated_sample(TTree& tree, Haplo_DB& db, Mut_Type const& model);
+    // Set by read_simulated_sample: the sample is a simulated replicate, and
+    // its site comparison must leave the project-wide globalSubstPolymSites
+    // alone (a replicate's sites say nothing about the real samples).
+    bool simulatedSample = false;
+    // --- end of coalescent simulations ---------------------------------------
+
+    // --- haplotype frequencies and redundancy checks (haplotype_frequencies.cpp)
+    // Flags the polymorphic loci of unphased genotypes (alleles compared by
+    // name). 1 done, 0 after a memory report.
+    int compare_phenotypes();
+    // Flags the polymorphic and the usable loci of the haplotype list and
+    // stores the missing-data fraction of every locus. 1 done, 0 for an empty
+    // list or after a memory report.
+    int compare_haplotypes();
+    // Pools the entries that d puts at distance 0 into classes (in order of
+    // first appearance) and appends one record per class to `classes`. 1 when
+    // the pooled counts add up to SampleSize.
+    int check_hapl_freqs(RectMat const& d, AHaplFreqList& classes);
+    // Merges, inside the haplotype list, the entries at distance 0 of an
+    // earlier entry. 1 done, 0 when d does not match the list.
+    int check_hapl_redond(RectMat const& d);
+    // Haplotype frequency table and, with ComputeAllAllelesEM, the allele
+    // frequencies of every locus (result file and allele-frequency batch file).
+    void calc_hapl_dat_hapl_freq(settings& s);
+
+    // --- per-locus allele tables (locus_tables.cpp) ----------------------------
+    // Diploid samples, from the sample's own phenotypes (the first argument
+    // is not read). b1 || b2 switches on the size columns of microsatellite
+    // data and the dashed rules; `print` writes the table.
+    void OutputAllelelNumberAndHetPerLocusDipl(TPhenDB& ph, std::ostream& os, settings const& s, bool b1,
+                                               bool b2, bool print);
+    void computeAlleFreqDipl(TPhenDB& ph, settings const& s);
+    // Haploid samples, from the haplotype list; the table is always written
+    // (the flags are not read).
+    void OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settings const& s, bool b1, bool b2, bool b3);
+    void computeAlleFreqHapl(settings const& s);
+    // Count-weighted mean allele size of every locus into locusMeanAlleleSize.
+    void computeMeanAlleleSizes();
+    // --- end of the haplotype-frequency and per-locus table members ----------
+
+    // --- Ewens-Watterson and Chakraborty tests (ewens_watterson.cpp,
+    // chakraborty.cpp) and the mismatch distribution (mismatch.cpp) ---------
+    // Ewens-Watterson homozygosity test with Slatkin's exact test on the
+    // allele counts of `list`; writes the report to os and the batch line.
+    void EW_neutrality_tests(settings& s, std::ostream& os, AHaplFreqList const& list);
+    // One random configuration with as many alleles as `accum` has records:
+    // adds it rank by rank into accum, counts it against obsF and the
+    // observed Slatkin statistic, and returns its F (also left in ewObservedF).
+    // spectrum is a work array of at least SampleSize + 1 ints.
+    double compute_rand_frequencies_and_F(AHaplFreqList& accum, double const& obsF, double& countLE,
+                                          std::vector<int>& spectrum, double& slatkinCountLE);
+    // A random count for the first of k alleles among n genes, also stored
+    // (count, count squared) in rec.
+    int get_first_rand_freq(AHaplFreq& rec, int const& k, int const& n);
+    // Table of the mean frequencies of the random configurations, by rank.
+    void print_exp_freq(std::ostream& os, AHaplFreqList const& accum);
+    // Chakraborty's test on the sample's own haplotypes, or on a list in
+    // which haplotypes without real differences were merged.
+    void Chakraborty_neutr_test(std::ostream& os);
+    void Chakraborty_neutr_test(std::ostream& os, AHaplFreqList const& list);
+    // Mismatch distribution of the distance matrix with its moments,
+    // moment estimates, expected counts and chi-square test.
+    int compute_mm_distr(std::fstream& out, settings& s);
+    // --- end of the neutrality-test and mismatch block ----------------------
 
 private:
     void reset_results();

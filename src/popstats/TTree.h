@@ -1,77 +1,97 @@
 #pragma once
 
-// Coalescent genealogy: the node array of a simulated tree and the
-// class-wide per-site mutation counts. Only what a sample object needs to
-// hold a tree is here so far; the building and mutation routines join later.
+// A simulated genealogy of n sampled genes: its node array (leaves 0..n-1,
+// internal nodes n..2n-2, the root last), the builders of the standard
+// coalescent and of a range expansion, the bottleneck and time scaling of
+// the demographic models, and the haplotype count of the leaves once
+// mutations have been dropped on the tree.
+//
+// The node array is allocated once per analysis and rebuilt for every
+// replicate: building overwrites times and links, a mutation pass overwrites
+// the sequences, and no replicate allocates anything once the buffers exist.
 
-#include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <new>
+#include <ostream>
+#include <vector>
 
 #include "core/MY_TArrayAsVector.h"
+#include "core/MY_TIArrayAsVector.h"
+#include "popstats/TListNode.h"
+#include "popstats/TNode.h"
+#include "popstats/mutations.h"
 
 namespace quintle {
 
-class TNode {
-public:
-    // Running node number; every constructed node takes the next one.
-    static inline int node_count = 0;
-    // Mutations dropped on the current tree.
-    static inline long _tot_mut = 0;
-    // Per-site mutation counts of the current simulated tree (one slot,
-    // growth step 100).
-    static inline MY_TArrayAsVector<long> hits{0, 100};
-
-    double time = 0.0;
-    TNode* left = nullptr;
-    TNode* right = nullptr;
-    TNode* ancestor = nullptr;
-    int num_desc = 0;
-    int num_sites = 0;
-    long num_mut = 0;
-    int node_id = ++node_count;
-    int pop_index = 0;
-    bool is_distinct = true;
-    int hapl_count = 1;
-
-    TNode() = default;
-    // Links point into the tree that holds the node: a copy would share them.
-    TNode(TNode const&) = delete;
-    TNode& operator=(TNode const&) = delete;
-};
-
 class TTree {
 public:
-    int num_genes = 0;
-    std::unique_ptr<TNode[]> nodes;  // leaves 0..n-1, internal nodes n..2n-2
-    int owns_node_array = 1;
-    double mean_coal_time = 0.0;
-    double sd_coal_time = 0.0;
-    int num_lineages = 0;
+    // Candidate branches of a SNP placement and their weights, entry by
+    // entry (structured simulations). Every tree constructor marks the list
+    // as not owning: it points into node arrays.
+    static inline MY_TIArrayAsVector<TNode> matchingNodes{1, 10};
+    static inline MY_TArrayAsVector<double> nodeWeights{0, 10};
 
-    TTree() = default;
+    int num_genes = 0;                // n, the sampled genes
+    std::unique_ptr<TNode[]> nodes;   // leaves, then internal nodes
+    int owns_node_array = 1;          // the nodes were allocated as an array
+    double mean_coal_time = 0.0;      // of a random pair of leaves
+    double sd_coal_time = 0.0;
+    int num_lineages = 0;             // counted down by structured builds
+
+    TTree();
+    // Nodes for `size` genes: 2 * size of them.
+    explicit TTree(int size);
     TTree(TTree const&) = delete;
     TTree& operator=(TTree const&) = delete;
+    ~TTree() = default;
 
-    // Frees any previous nodes and makes 2n-1 fresh ones for n genes;
-    // 1, or 0 when they cannot be had.
-    int allocate_tree(int const& n) {
-        nodes.reset();
-        num_genes = n;
-        num_lineages = n;
-        if (n < 1) return 0;
-        try {
-            nodes = std::make_unique<TNode[]>(static_cast<std::size_t>(2 * n - 1));
-        } catch (std::bad_alloc const&) {
-            return 0;
-        }
-        return 1;
-    }
-
+    // Frees any previous nodes and makes 2n-1 fresh ones; 1, or 0 when they
+    // cannot be had (or n < 1: no genes, no nodes).
+    int allocate_tree(int const& n);
     bool allocated() const { return nodes != nullptr; }
-};
+    // Number of nodes in the array.
+    int node_capacity() const { return num_nodes_; }
+    // The root once a tree of num_genes leaves is built (node 2n-2).
+    TNode* root() { return num_genes >= 1 ? &nodes[2 * num_genes - 2] : nullptr; }
 
-// A tree that builds itself under the standard coalescent.
-class TGenealogy : public TTree {};
+    // Standard coalescent on the first num_genes leaves (time unit 2N
+    // generations). Returns 1.
+    int build_tree();
+    // Genealogy under a range expansion T time units ago with a dispersal
+    // rate M per lineage. Returns 1.
+    int build_tree_range_exp(double const& T, double const& M);
+    // Stretches the part of the genealogy older than T by the factor f.
+    int bottleneck(double T, double f);
+    // Multiplies every internal node's time by g.
+    int scale_to_num_generations(long const& g);
+    // Mean and s.d. of the coalescence time of a random pair of leaves;
+    // 0 when there is no pair.
+    int compute_moments_of_coalescence_times();
+
+    // Marks the first leaf of each distinct sequence and counts its copies,
+    // over all leaves or over leaves first..first+count-1. Leaves without a
+    // sequence stay distinct with a count of 1.
+    int compute_hapl_freq();
+    int compute_hapl_freq(int first, int count);
+
+    // The distinct leaf sequences with their counts.
+    void print_sequences(std::ostream& os, Mut_Type const& model);
+
+    // Kept for the interface; they do nothing useful.
+    double total_length();
+    void print_nodes(std::ostream& os, double a, double b);
+
+private:
+    int num_nodes_ = 0;
+    // Work lists and haplotype-count buffers, reused from tree to tree.
+    TListNode active_;
+    TListNode dispersed_;
+    std::vector<std::uint64_t> seq_hash_;
+    std::vector<int> hash_slots_;
+    std::vector<unsigned char> site_differs_;
+    std::vector<int> varying_sites_;
+
+    void join(TNode* node, TListNode& lineages, int k, double t);
+};
 
 }  // namespace quintle

@@ -1,0 +1,374 @@
+// Haplotype frequencies of a haplotypic sample, and the checks that look at
+// a sample as a list of haplotypes with counts: polymorphic and usable loci,
+// pooling of haplotypes at distance 0.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <iomanip>
+#include <new>
+#include <ostream>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/Errors.h"
+#include "data/HaploDef.h"
+#include "data/TAlleleDB.h"
+#include "data/TPhenotype.h"
+#include "data/TPopHaplotype.h"
+#include "popstats/PopGenetics.h"
+#include "popstats/allele_tally.h"
+#include "run/ProfileSettings.h"
+#include "run/glbobj.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+namespace {
+
+TAllele* allele_at(MY_TIArrayAsVector<TAllele> const& list, long l) {
+    return l >= 0 && l < list.count ? list.data[l] : nullptr;
+}
+
+HaploDef* definition_of(PHaploDef const* entry) { return entry != nullptr ? entry->haplotype : nullptr; }
+
+int count_of(PHaploDef const* entry) { return entry != nullptr ? entry->count : 0; }
+
+// Allele of gene copy `copy` (0 or 1) of an individual at locus l.
+TAllele* phenotype_allele(TPhenotype const* ph, int copy, long l) {
+    if (ph == nullptr) return nullptr;
+    TPopHaplotype const* h = ph->pseudo_hapl(copy);
+    return h != nullptr ? allele_at(h->alleles, l) : nullptr;
+}
+
+// Identity of two list entries for the frequency table: the identifier for
+// frequency data, otherwise the allele pointers at every locus of the allele
+// base.
+class SameHaplotype {
+public:
+    SameHaplotype(long loci, bool byIdentifier) : loci_(loci), byIdentifier_(byIdentifier) {}
+
+    std::size_t operator()(HaploDef const* h) const {
+        if (byIdentifier_) return std::hash<std::string_view>{}(std::string_view(h->id.c_str(), h->id.length()));
+        std::uint64_t seed = 0x9e3779b97f4a7c15ULL;
+        for (long l = 0; l < loci_; ++l) {
+            const auto v = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(allele_at(h->alleles, l)));
+            seed ^= v + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+        }
+        return static_cast<std::size_t>(seed);
+    }
+
+    bool operator()(HaploDef const* a, HaploDef const* b) const {
+        if (byIdentifier_) return a->id == b->id;
+        for (long l = 0; l < loci_; ++l)
+            if (allele_at(a->alleles, l) != allele_at(b->alleles, l)) return false;
+        return true;
+    }
+
+private:
+    long loci_;
+    bool byIdentifier_;
+};
+
+// The frequency table's columns, right-aligned, the last one a label.
+void write_table_header(std::ostream& os, char const* label) {
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os << std::setw(5) << "No." << std::setw(10) << "Freq." << std::setw(10) << "s.d." << label << std::endl;
+}
+
+void set_row_flags(std::ostream& os) {
+    os.setf(std::ios::fixed, std::ios::floatfield);
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os.setf(std::ios::showpoint);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Polymorphic loci
+
+int PopGenetics::compare_phenotypes() {
+    const long L = alleleDB != nullptr ? alleleDB->loci.count : 0;
+    numPolymorphicSites = 0;
+    try {
+        // Sized to the present number of loci: a flag array left by an
+        // earlier call on other data must not be read past its end.
+        polymorphicLocus.assign(static_cast<std::size_t>(std::max(L, 0L)), 0);
+    } catch (std::bad_alloc const&) {
+        polymorphicLocus.clear();
+        E.error(MEMORY, "PopGenetics::compare_phenotypes", 0);
+        return 0;
+    }
+    if (L < 1) return 1;
+
+    const char missing = profile.MissingData;
+    auto is_missing = [missing](TAllele const* a) { return a == nullptr || a->name[0] == missing; };
+    const long individuals = phenotypes.size();
+    if (individuals == 0) return 1;
+
+    for (long l = 0; l < L; ++l) {
+        TAllele const* reference = phenotype_allele(phenotypes[0], 0, l);
+        bool seen = !is_missing(reference);
+        bool polymorphic = false;
+        for (long i = 0; i < individuals && !polymorphic; ++i) {
+            for (int copy = 0; copy < 2; ++copy) {
+                TAllele const* a = phenotype_allele(phenotypes[i], copy, l);
+                if (is_missing(a)) continue;
+                if (reference != nullptr && (a == reference || a->name == reference->name)) continue;
+                if (!seen) {
+                    reference = a;
+                    seen = true;
+                } else {
+                    polymorphic = true;
+                    break;
+                }
+            }
+        }
+        if (polymorphic) {
+            polymorphicLocus[static_cast<std::size_t>(l)] = 1;
+            ++numPolymorphicSites;
+        }
+    }
+    return 1;
+}
+
+int PopGenetics::compare_haplotypes() {
+    if (haplotypes.count == 0) {
+        E.error(ERROR, "PopGenetics::compare_haplotypes()", 108);
+        return 0;
+    }
+    HaploDef const* first = definition_of(haplotypes.data[0]);
+    const long L = first != nullptr ? first->alleles.count : 0;
+    const auto n = static_cast<std::size_t>(L);
+    std::vector<TAllele const*> reference;
+    try {
+        // Sized to the present number of loci on every call (the arrays of
+        // an earlier call may be of another length).
+        usableSite.assign(n, 1);
+        polymorphicLocus.assign(n, 0);
+        missingFreqPerSite.assign(n, 0.0);
+        reference.assign(n, nullptr);
+    } catch (std::bad_alloc const&) {
+        usableSite = {};
+        polymorphicLocus = {};
+        missingFreqPerSite = {};
+        E.error(MEMORY, "PopGenetics::compare_haplotypes", 0);
+        return 0;
+    }
+
+    // Missing is the one-character name made of the missing-data character
+    // only; a longer name that begins with it is a real allele.
+    const char missing = profile.MissingData;
+    auto is_missing = [missing](TAllele const* a) {
+        return a == nullptr || (a->name.length() == 1 && a->name[0] == missing);
+    };
+
+    for (long e = 0; e < haplotypes.count; ++e) {
+        HaploDef const* h = definition_of(haplotypes.data[e]);
+        if (h == nullptr) continue;
+        const int c = count_of(haplotypes.data[e]);
+        for (long l = 0; l < L; ++l) {
+            TAllele const* a = allele_at(h->alleles, l);
+            const auto ul = static_cast<std::size_t>(l);
+            if (is_missing(a)) {
+                missingFreqPerSite[ul] += c;
+                continue;
+            }
+            if (polymorphicLocus[ul]) continue;
+            TAllele const* ref = reference[ul];
+            if (ref == nullptr)
+                reference[ul] = a;
+            else if (a != ref && !(a->name == ref->name))
+                polymorphicLocus[ul] = 1;
+        }
+    }
+
+    numUsableSites = 0;
+    numPolymorphicSites = 0;
+    if (L < 1) return 1;
+    for (std::size_t l = 0; l < n; ++l) {
+        if (SampleSize != 0.0) missingFreqPerSite[l] /= SampleSize;
+        if (allowedMissingLevel >= missingFreqPerSite[l]) {
+            usableSite[l] = 1;
+            ++numUsableSites;
+            if (polymorphicLocus[l]) ++numPolymorphicSites;
+        } else {
+            usableSite[l] = 0;
+        }
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Pooling at distance 0
+
+int PopGenetics::check_hapl_freqs(RectMat const& d, AHaplFreqList& classes) {
+    const long n = haplotypes.count;
+    if (std::min(d.nRows, d.nCols) < n) return 0;
+    long total = 0;
+    try {
+        std::vector<double> pooled;
+        std::vector<std::size_t> classOf(static_cast<std::size_t>(n));
+        pooled.reserve(static_cast<std::size_t>(n));
+        for (long i = 0; i < n; ++i) {
+            const double count = count_of(haplotypes.data[i]);
+            long j = 0;
+            while (j < i && d(static_cast<int>(i), static_cast<int>(j)) != 0.0) ++j;
+            if (j < i) {
+                classOf[static_cast<std::size_t>(i)] = classOf[static_cast<std::size_t>(j)];
+                pooled[classOf[static_cast<std::size_t>(i)]] += count;
+            } else {
+                classOf[static_cast<std::size_t>(i)] = pooled.size();
+                pooled.push_back(count);
+            }
+        }
+        for (double p : pooled) {
+            auto* record = new AHaplFreq;
+            record->relFreq = p;
+            record->relFreqSd = p * p;
+            classes.Add(record);
+            total += truncate_count(p);
+        }
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "PopGenetics::check_hapl_freqs()", 0);
+        return 0;
+    }
+    if (static_cast<double>(total) == SampleSize) return 1;
+    E.error(ERROR, "PopGenetics::check_hapl_freqs", 169);
+    return 0;
+}
+
+int PopGenetics::check_hapl_redond(RectMat const& d) {
+    const long n = haplotypes.count;
+    if (std::min(d.nRows, d.nCols) != n) return 0;
+    try {
+        std::vector<char> merged(static_cast<std::size_t>(n), 0);
+        std::vector<PHaploDef> kept;
+        kept.reserve(static_cast<std::size_t>(n));
+        for (long i = 0; i < n; ++i) {
+            if (merged[static_cast<std::size_t>(i)]) continue;
+            PHaploDef entry = haplotypes.data[i] != nullptr ? *haplotypes.data[i] : PHaploDef{};
+            for (long j = i + 1; j < n; ++j) {
+                if (merged[static_cast<std::size_t>(j)]) continue;
+                if (d(static_cast<int>(i), static_cast<int>(j)) == 0.0) {
+                    merged[static_cast<std::size_t>(j)] = 1;
+                    entry.count += count_of(haplotypes.data[j]);
+                }
+            }
+            kept.push_back(entry);
+        }
+        haplotypes.Flush();
+        NbHaplotypeEntries = static_cast<int>(kept.size());
+        for (PHaploDef const& entry : kept) haplotypes.Add(new PHaploDef(entry));
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "PopGenetics::check_hapl_redond()", 0);
+        return 0;
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Frequency table
+
+void PopGenetics::calc_hapl_dat_hapl_freq(settings& s) {
+    static char const* const function = "PopGenetics::calc_hapl_dat_hapl_freq()";
+    const bool frequencyData = ProfileSettings::DataType == FREQUENCY;
+    const bool dna = ProfileSettings::DataType == DNA;
+    const long L = s.project_allele_db != nullptr ? s.project_allele_db->loci.count : 0;
+    // Without a result file the tables go nowhere, but the batch line and the
+    // reports still happen.
+    std::ostream discard(nullptr);
+    std::ostream& os = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
+    std::ostream* batch = (_ALLELE_FREQS_ && ofs_allele_freqs != nullptr) ? ofs_allele_freqs : nullptr;
+
+    // Identical haplotypes pooled in order of first appearance; the index
+    // keeps long samples linear.
+    std::vector<HaploDef const*> distinct;
+    std::vector<double> counts;
+    {
+        const SameHaplotype same(L, frequencyData);
+        std::unordered_map<HaploDef const*, std::size_t, SameHaplotype, SameHaplotype> index(
+            static_cast<std::size_t>(haplotypes.count) + 1, same, same);
+        for (long e = 0; e < haplotypes.count; ++e) {
+            HaploDef const* h = definition_of(haplotypes.data[e]);
+            if (h == nullptr) continue;
+            auto [slot, added] = index.try_emplace(h, distinct.size());
+            if (added) {
+                distinct.push_back(h);
+                counts.push_back(0.0);
+            }
+            counts[slot->second] += count_of(haplotypes.data[e]);
+        }
+    }
+    double total = 0.0;
+    for (double c : counts) total += c;
+    if (distinct.empty() || !(total > 0.0)) {
+        E.error(ERROR, function, 170);
+        return;
+    }
+
+    const double divisor = SampleSize - 1.0 > 1.0 ? std::sqrt(SampleSize - 1.0) : 1.0;
+    auto sd_of = [divisor](double p) { return std::sqrt(p * (1.0 - p)) / divisor; };
+
+    os << "\nHaplotype database content:\n" << std::endl;
+    write_table_header(os, frequencyData ? "    Ext ID:" : "    Haplotype:");
+    set_row_flags(os);
+    for (std::size_t k = 0; k < distinct.size(); ++k) {
+        const double p = counts[k] / total;
+        os << std::setw(5) << k + 1 << std::setw(10) << p << std::setw(10) << sd_of(p) << "    "
+           << (frequencyData ? distinct[k]->id : distinct[k]->data) << std::endl;
+    }
+
+    if (s.ComputeAllAllelesEM == 0) return;
+
+    os << "\nAllele Data base content:\n" << std::endl;
+    if (batch != nullptr) *batch << "\tSample \"" << name << "\"";
+    if (dna) os << "Site#\tStates\tState frequencies\n" << "=====\t======\t=================\n";
+
+    AlleleTally tally;
+    for (long l = 0; l < L; ++l) {
+        tally.clear();
+        for (long e = 0; e < haplotypes.count; ++e) {
+            HaploDef const* h = definition_of(haplotypes.data[e]);
+            TAllele* a = h != nullptr ? allele_at(h->alleles, l) : nullptr;
+            if (a != nullptr) tally.add(a, count_of(haplotypes.data[e]));
+        }
+        double locusTotal = 0.0;
+        for (double c : tally.counts()) locusTotal += c;
+        if (!(locusTotal > 0.0)) {
+            E.error(ERROR, function, 170);
+            return;
+        }
+        if (frequencyData) continue;
+
+        if (batch != nullptr) *batch << "\tLocus_" << l + 1;
+        if (dna) {
+            os.setf(std::ios::right, std::ios::adjustfield);
+            os << std::setw(5) << l + 1 << "\t" << tally.size() << "\t";
+            os.setf(std::ios::fixed, std::ios::floatfield);
+            os.setf(std::ios::showpoint);
+            os.precision(4);
+            for (std::size_t i = 0; i < tally.size(); ++i) {
+                const double p = tally.count(i) / locusTotal;
+                os << tally.allele(i)->name << " : " << p << "\t";
+                if (batch != nullptr) *batch << "\t" << p;
+            }
+            os << "\n";
+        } else {
+            os << "\nAlleles for the locus " << l << ":\n" << std::endl;
+            write_table_header(os, "  Allele:");
+            set_row_flags(os);
+            for (std::size_t i = 0; i < tally.size(); ++i) {
+                const double p = tally.count(i) / locusTotal;
+                os << std::setw(5) << i + 1 << std::setw(10) << p << std::setw(10) << sd_of(p) << "   "
+                   << tally.allele(i)->name << std::endl;
+                if (batch != nullptr) *batch << "\t" << p;
+            }
+        }
+    }
+    if (batch != nullptr) *batch << "\n";
+}
+
+}  // namespace quintle

@@ -1,0 +1,491 @@
+// Per-locus allele tables of a sample: gene copies, alleles, heterozygosity
+// and, for microsatellites, allele sizes, with their means over loci; the
+// allele frequencies the summary writer needs; mean allele sizes.
+
+#include <cmath>
+#include <iomanip>
+#include <ostream>
+#include <vector>
+
+#include "data/HaploDef.h"
+#include "data/TAlleleDB.h"
+#include "data/TPhenotype.h"
+#include "data/TPopHaplotype.h"
+#include "popstats/PopGenetics.h"
+#include "popstats/allele_size_stats.h"
+#include "popstats/allele_tally.h"
+#include "run/ProfileSettings.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+namespace {
+
+constexpr char kWideRule[] = "---------------------------------------------------------------------\n";
+constexpr char kNarrowRule[] = "-------------------------------------------------\n";
+
+TAllele* allele_at(MY_TIArrayAsVector<TAllele> const& list, long l) {
+    return l >= 0 && l < list.count ? list.data[l] : nullptr;
+}
+
+TAllele* phenotype_allele(TPhenotype const* ph, int copy, long l) {
+    if (ph == nullptr) return nullptr;
+    TPopHaplotype const* h = ph->pseudo_hapl(copy);
+    return h != nullptr ? allele_at(h->alleles, l) : nullptr;
+}
+
+TAllele* entry_allele(PHaploDef const* entry, long l) {
+    return entry != nullptr && entry->haplotype != nullptr ? allele_at(entry->haplotype->alleles, l) : nullptr;
+}
+
+// A usable gene copy: not the missing-data character and, for DNA, not an
+// ambiguity code.
+class Validity {
+public:
+    Validity(char missing, bool dna) : missing_(missing), dna_(dna) {}
+    bool operator()(TAllele const* a) const {
+        if (a == nullptr) return false;
+        const char c = a->name[0];
+        if (c == missing_) return false;
+        if (!dna_) return true;
+        switch (c) {
+            case 'B': case 'D': case 'H': case 'K': case 'M': case 'N':
+            case 'R': case 'S': case 'V': case 'W': case 'Y':
+                return false;
+            default:
+                return true;
+        }
+    }
+
+private:
+    char missing_;
+    bool dna_;
+};
+
+// numLoci, taken from the first haplotype when still unknown.
+int resolve_num_loci(PopGenetics& p) {
+    if (p.numLoci == 0 && p.haplotypes.count > 0) {
+        PHaploDef const* first = p.haplotypes.data[0];
+        if (first != nullptr && first->haplotype != nullptr)
+            p.numLoci = static_cast<int>(first->haplotype->alleles.count);
+    }
+    return p.numLoci;
+}
+
+void prepare_global_db(int L) {
+    TAlleleDB& db = PopGenetics::globalAllelicDB;
+    if (db.loci.count == 0) db.loci.Reallocate(L);
+}
+
+void add_to_global_db(int l, TAllele const* a, double weight) {
+    if (a != nullptr) PopGenetics::globalAllelicDB.InsertAllPos(l, a->name, weight);
+}
+
+// Each allele's frequency in this sample, in its per-sample slot (when the
+// allele has one for this sample).
+void store_pop_freqs(AlleleTally const& tally, double n, int sampleId) {
+    if (n == 0.0) return;
+    for (std::size_t i = 0; i < tally.size(); ++i) {
+        TAllele* a = tally.allele(i);
+        if (a->popFreq && sampleId >= 0 && sampleId < a->popFreq.size()) a->popFreq[sampleId] = tally.count(i) / n;
+    }
+}
+
+void append_size_columns(PopGenetics& p, AlleleTally const& tally, double n) {
+    std::vector<int> sizes(tally.size());
+    std::vector<double> freqs(tally.size());
+    for (std::size_t i = 0; i < tally.size(); ++i) {
+        sizes[i] = allele_size(tally.allele(i)->name);
+        freqs[i] = n != 0.0 ? tally.count(i) / n : 0.0;
+    }
+    const AlleleSizeSummary s = summarize_allele_sizes(sizes, freqs);
+    p.locusMinAlleleSize.Add(s.minSize);
+    p.locusMaxAlleleSize.Add(s.maxSize);
+    p.locusMeanAlleleSize.Add(s.meanSize);
+    p.locusAllelicRange.Add(s.range);
+    p.locusGarzaWilliamson.Add(s.garzaWilliamson);
+}
+
+void empty_size_columns(PopGenetics& p, int L) {
+    p.locusAllelicRange.Reallocate(L);
+    p.locusGarzaWilliamson.Reallocate(L);
+    p.locusMinAlleleSize.Reallocate(L);
+    p.locusMaxAlleleSize.Reallocate(L);
+    p.locusMeanAlleleSize.Reallocate(L);
+}
+
+// ------------------------------------------------------------ means over loci
+
+struct Moments {
+    double sum = 0.0;
+    double sumSq = 0.0;
+    void add(double x) {
+        sum += x;
+        sumSq += x * x;
+    }
+    double mean(int n) const { return sum / n; }
+    // (sum x^2 / n - mean^2) * n / (n - 1), for n >= 2.
+    double variance(int n) const {
+        const double m = mean(n);
+        return (sumSq / n - m * m) * n / (n - 1);
+    }
+    // The s.d. over polymorphic loci: 0 unless the variance is positive.
+    double sd(int n) const {
+        if (n < 2) return 0.0;
+        const double v = variance(n);
+        return v > 0.0 ? std::sqrt(v) : 0.0;
+    }
+    // The s.d. over all loci: a negative variance (rounding) leaves the
+    // field as it was.
+    void store_sd(double& field, int n) const {
+        const double v = variance(n);
+        if (v >= 0.0) field = std::sqrt(v);
+    }
+};
+
+struct LocusSummary {
+    int L = 0;
+    int P = 0;  // polymorphic loci
+    Moments polyCopies, polyAlleles, polyObsHet, polyExpHet, polyRange, polyGW;
+    Moments allCopies, allAlleles, allExpHet;
+};
+
+bool is_polymorphic(PopGenetics const& p, int l) {
+    return l >= 0 && static_cast<std::size_t>(l) < p.polymorphicLocus.size() &&
+           p.polymorphicLocus[static_cast<std::size_t>(l)] != 0;
+}
+
+LocusSummary summarize_loci(PopGenetics const& p, int L, bool obsHet, bool sizes) {
+    LocusSummary s;
+    s.L = L;
+    for (int l = 0; l < L; ++l) {
+        s.allCopies.add(p.locusGeneCopies[l]);
+        s.allAlleles.add(p.locusNumAlleles[l]);
+        s.allExpHet.add(p.locusExpHet[l]);
+        if (!is_polymorphic(p, l)) continue;
+        ++s.P;
+        s.polyCopies.add(p.locusGeneCopies[l]);
+        s.polyAlleles.add(p.locusNumAlleles[l]);
+        if (obsHet) s.polyObsHet.add(p.locusObsHet[l]);
+        s.polyExpHet.add(p.locusExpHet[l]);
+        if (sizes) {
+            s.polyRange.add(p.locusAllelicRange[l]);
+            s.polyGW.add(p.locusGarzaWilliamson[l]);
+        }
+    }
+    return s;
+}
+
+// The summary fields of the sample. `hetOverPolymorphic`: heterozygosity and
+// number of alleles averaged over the polymorphic loci only (diploid DNA),
+// else over all loci. `sizes`: the range and Garza-Williamson columns exist.
+void store_means(PopGenetics& p, LocusSummary const& s, bool hetOverPolymorphic, bool sizes) {
+    const int L = s.L;
+    const int P = s.P;
+    if (P < 1 || L < 2) {
+        p.meanHet = s.polyExpHet.sum;
+        p.meanNumAlleles = L > 0 ? p.locusNumAlleles[0] : 0;
+        p.meanGeneCopies = s.polyCopies.sum;
+        p.meanHetSd = p.meanNumAllelesSd = p.meanGeneCopiesSd = 0.0;
+        if (sizes) {
+            p.meanAllelicRange = s.polyRange.sum;
+            p.meanGW = s.polyGW.sum;
+            p.meanAllelicRangeSd = p.meanGWSd = 0.0;
+        }
+        return;
+    }
+    if (hetOverPolymorphic) {
+        p.meanHet = s.polyExpHet.mean(P);
+        p.meanHetSd = s.polyExpHet.sd(P);
+        p.meanNumAlleles = s.polyAlleles.mean(P);
+        p.meanNumAllelesSd = s.polyAlleles.sd(P);
+    } else {
+        p.meanHet = s.allExpHet.mean(L);
+        s.allExpHet.store_sd(p.meanHetSd, L);
+        p.meanNumAlleles = s.allAlleles.mean(L);
+        s.allAlleles.store_sd(p.meanNumAllelesSd, L);
+    }
+    p.meanGeneCopies = s.allCopies.mean(L);
+    s.allCopies.store_sd(p.meanGeneCopiesSd, L);
+    if (sizes) {
+        p.meanAllelicRange = s.polyRange.mean(P);
+        p.meanAllelicRangeSd = s.polyRange.sd(P);
+        p.meanGW = s.polyGW.mean(P);
+        p.meanGWSd = s.polyGW.sd(P);
+    }
+}
+
+struct TableLayout {
+    bool obsHet;  // diploid: observed heterozygosity column
+    bool sizes;   // range and Garza-Williamson columns
+    bool rules;   // dashed rules around the rows
+    char const* rule;
+};
+
+void print_locus_table(std::ostream& os, PopGenetics const& p, LocusSummary const& s, TableLayout const& t) {
+    using std::setw;
+    os << "\n\nResults are only shown for polymorphic loci";
+    if (t.rules) os << "\n" << t.rule;
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os << setw(16) << "Num.\n" << setw(15) << "gene" << setw(9) << "Num.";
+    if (t.obsHet) os << setw(12) << "Obs." << setw(10) << "Exp.";
+    else os << setw(12) << "Exp.";
+    if (t.sizes) os << setw(10) << "Allelic" << setw(11) << "G-W";
+    os << "\n" << setw(6) << "Locus#" << setw(10) << "copies" << setw(10) << "alleles";
+    if (t.obsHet) os << setw(10) << "Het.";
+    os << setw(10) << "Het";
+    if (t.sizes) os << setw(10) << "range" << setw(12) << "stat.";
+    if (t.rules) os << "\n" << t.rule;
+
+    os.setf(std::ios::fixed, std::ios::floatfield);
+    os.setf(std::ios::showpoint);
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os.precision(5);
+    for (int l = 0; l < s.L; ++l) {
+        if (!is_polymorphic(p, l)) continue;
+        os << setw(6) << l + 1 << setw(10) << p.locusGeneCopies[l] << setw(10) << p.locusNumAlleles[l];
+        if (t.obsHet) os << setw(10) << p.locusObsHet[l];
+        os << setw(10) << p.locusExpHet[l];
+        if (t.sizes) os << setw(10) << p.locusAllelicRange[l] << setw(12) << p.locusGarzaWilliamson[l];
+        os << "\n";
+    }
+    if (t.rules) os << t.rule;
+
+    if (s.P < 1 || s.L < 2) {
+        os << "\n";
+        return;
+    }
+    // Printed means and s.d. are over the polymorphic loci.
+    const int P = s.P;
+    auto row = [&](char const* label, auto value) {
+        os.precision(3);
+        os << setw(6) << label << setw(10) << value(s.polyCopies) << setw(10) << value(s.polyAlleles);
+        os.precision(5);
+        if (t.obsHet) os << setw(10) << value(s.polyObsHet);
+        os << setw(10) << value(s.polyExpHet);
+        if (t.sizes) {
+            os.precision(3);
+            os << setw(10) << value(s.polyRange);
+            os.precision(5);
+            os << setw(12) << value(s.polyGW);
+        }
+    };
+    row("Mean", [P](Moments const& m) { return m.mean(P); });
+    os << "\n";
+    row("s.d.", [P](Moments const& m) { return m.sd(P); });
+    os << "\n" << t.rule << "\n";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Diploid samples
+
+void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(TPhenDB&, std::ostream& os, settings const&, bool b1,
+                                                        bool b2, bool print) {
+    const TDataType type = ProfileSettings::DataType;
+    if (type == FREQUENCY) return;
+    const bool microsat = type == MICROSAT;
+    const bool extras = b1 || b2;
+    const bool sizes = microsat && extras;
+    const Validity valid(profile.MissingData, type == DNA);
+    const int L = resolve_num_loci(*this);
+
+    locusGeneCopies.Reallocate(L);
+    locusNumAlleles.Reallocate(L);
+    locusObsHet.Reallocate(L);
+    locusExpHet.Reallocate(L);
+    if (microsat) empty_size_columns(*this, L);
+    prepare_global_db(L);
+
+    AlleleTally tally;
+    for (int l = 0; l < L; ++l) {
+        tally.clear();
+        double n = 0.0;
+        double individuals = 0.0;  // with two valid copies
+        double heterozygotes = 0.0;
+        for (long i = 0; i < phenotypes.size(); ++i) {
+            TPhenotype const* ph = phenotypes[i];
+            if (ph == nullptr) continue;
+            const double c = truncate_count(ph->count);
+            TAllele* copies[2] = {phenotype_allele(ph, 0, l), phenotype_allele(ph, 1, l)};
+            const bool both = valid(copies[0]) && valid(copies[1]);
+            for (TAllele* a : copies) {
+                if (valid(a)) {
+                    add_to_global_db(l, a, c);
+                    n += c;
+                    tally.add(a, c);
+                } else {
+                    add_to_global_db(l, a, 0.0);
+                }
+            }
+            if (both) {
+                individuals += c;
+                if (copies[0] != copies[1]) heterozygotes += c;
+            }
+        }
+        store_pop_freqs(tally, n, id);
+        locusGeneCopies.Add(truncate_count(n));
+        locusNumAlleles.Add(static_cast<int>(tally.size()));
+        locusObsHet.Add(individuals != 0.0 ? heterozygotes / individuals : 0.0);
+        locusExpHet.Add(expected_heterozygosity(tally.counts(), n));
+        if (sizes) append_size_columns(*this, tally, n);
+    }
+
+    const LocusSummary summary = summarize_loci(*this, L, true, sizes);
+    store_means(*this, summary, type == DNA, sizes);
+    if (print) print_locus_table(os, *this, summary, {true, sizes, extras, microsat ? kWideRule : kNarrowRule});
+}
+
+void PopGenetics::computeAlleFreqDipl(TPhenDB&, settings const& s) {
+    const TDataType type = ProfileSettings::DataType;
+    if (type == FREQUENCY) return;
+    const Validity valid(profile.MissingData, type == DNA);
+    const bool everyCopy = s.ComputeMissDataFreq;
+    const int L = resolve_num_loci(*this);
+
+    locusGeneCopies.Reallocate(L);
+    locusNumAlleles.Reallocate(L);
+    prepare_global_db(L);
+
+    AlleleTally tally;
+    for (int l = 0; l < L; ++l) {
+        tally.clear();
+        double n = 0.0;
+        for (long i = 0; i < phenotypes.size(); ++i) {
+            TPhenotype const* ph = phenotypes[i];
+            if (ph == nullptr) continue;
+            const double c = truncate_count(ph->count);
+            for (int copy = 0; copy < 2; ++copy) {
+                TAllele* a = phenotype_allele(ph, copy, l);
+                if (a != nullptr && (everyCopy || valid(a))) {
+                    add_to_global_db(l, a, c);
+                    n += c;
+                    tally.add(a, c);
+                } else {
+                    add_to_global_db(l, a, 0.0);
+                }
+            }
+        }
+        store_pop_freqs(tally, n, id);
+        locusGeneCopies.Add(truncate_count(n));
+        locusNumAlleles.Add(static_cast<int>(tally.size()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Haploid samples
+
+void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settings const&, bool, bool, bool) {
+    const TDataType type = ProfileSettings::DataType;
+    if (type == FREQUENCY) return;
+    const bool microsat = type == MICROSAT;
+    const Validity valid(profile.MissingData, type == DNA);
+    const int L = resolve_num_loci(*this);
+
+    locusGeneCopies.Reallocate(L);
+    locusNumAlleles.Reallocate(L);
+    locusObsHet.Reallocate(L);  // haploid data have no observed heterozygosity
+    locusExpHet.Reallocate(L);
+    if (microsat) empty_size_columns(*this, L);
+    prepare_global_db(L);
+
+    AlleleTally tally;
+    for (int l = 0; l < L; ++l) {
+        tally.clear();
+        double n = 0.0;
+        for (long e = 0; e < haplotypes.count; ++e) {
+            PHaploDef const* entry = haplotypes.data[e];
+            TAllele* a = entry_allele(entry, l);
+            if (valid(a)) {
+                const double c = entry->count;
+                n += c;
+                add_to_global_db(l, a, c);
+                tally.add(a, c);
+            } else {
+                add_to_global_db(l, a, 0.0);
+            }
+        }
+        store_pop_freqs(tally, n, id);
+        locusNumAlleles.Add(static_cast<int>(tally.size()));
+        locusGeneCopies.Add(truncate_count(n));
+        locusExpHet.Add(expected_heterozygosity(tally.counts(), n));
+        if (microsat) append_size_columns(*this, tally, n);
+    }
+
+    const LocusSummary summary = summarize_loci(*this, L, false, microsat);
+    store_means(*this, summary, false, microsat);
+    print_locus_table(os, *this, summary, {false, microsat, true, microsat ? kWideRule : kNarrowRule});
+}
+
+void PopGenetics::computeAlleFreqHapl(settings const& s) {
+    const TDataType type = ProfileSettings::DataType;
+    if (type == FREQUENCY) return;
+    const Validity valid(profile.MissingData, type == DNA);
+    const bool everyEntry = s.ComputeMissDataFreq;
+    const int L = resolve_num_loci(*this);
+
+    locusGeneCopies.Reallocate(L);
+    locusNumAlleles.Reallocate(L);
+    prepare_global_db(L);
+
+    AlleleTally tally;
+    for (int l = 0; l < L; ++l) {
+        tally.clear();
+        double n = 0.0;
+        for (long e = 0; e < haplotypes.count; ++e) {
+            PHaploDef const* entry = haplotypes.data[e];
+            TAllele* a = entry_allele(entry, l);
+            if (a != nullptr && (everyEntry || valid(a))) {
+                const double c = entry->count;
+                n += c;
+                add_to_global_db(l, a, c);
+                tally.add(a, c);
+            } else {
+                add_to_global_db(l, a, 0.0);
+            }
+        }
+        store_pop_freqs(tally, n, id);
+        locusNumAlleles.Add(static_cast<int>(tally.size()));
+        locusGeneCopies.Add(truncate_count(n));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Mean allele sizes
+
+void PopGenetics::computeMeanAlleleSizes() {
+    const int L = resolve_num_loci(*this);
+    locusMeanAlleleSize.Reallocate(L);
+    const char missing = profile.MissingData;
+    auto counted = [missing](TAllele const* a) { return a != nullptr && a->name[0] != missing; };
+    const bool fromEntries = phenotypes.nb_individuals() == 0;
+
+    for (int l = 0; l < L; ++l) {
+        double weight = 0.0;
+        double sum = 0.0;
+        if (fromEntries) {
+            for (long e = 0; e < haplotypes.count; ++e) {
+                PHaploDef const* entry = haplotypes.data[e];
+                TAllele const* a = entry_allele(entry, l);
+                if (entry == nullptr || entry->count == 0 || !counted(a)) continue;
+                weight += entry->count;
+                sum += static_cast<double>(allele_size(a->name)) * entry->count;
+            }
+        } else {
+            for (long i = 0; i < phenotypes.size(); ++i) {
+                TPhenotype const* ph = phenotypes[i];
+                if (ph == nullptr) continue;
+                for (int copy = 0; copy < 2; ++copy) {
+                    TAllele const* a = phenotype_allele(ph, copy, l);
+                    if (!counted(a)) continue;
+                    weight += ph->count;
+                    sum += static_cast<double>(allele_size(a->name)) * ph->count;
+                }
+            }
+        }
+        locusMeanAlleleSize.Add(weight != 0.0 ? sum / weight : 0.0);
+    }
+}
+
+}  // namespace quintle

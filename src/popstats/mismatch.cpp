@@ -1,0 +1,259 @@
+#include "popstats/mismatch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iomanip>
+#include <new>
+#include <vector>
+
+#include "core/Errors.h"
+#include "core/numerics.h"
+#include "popstats/PopGenetics.h"
+
+namespace quintle {
+
+long mismatch_class(double distance, int maxClass) {
+    if (!std::isfinite(distance) || distance < 0.0) return -1;
+    const double whole = std::trunc(distance);
+    if (whole > maxClass) return -1;
+    return static_cast<long>(whole);
+}
+
+namespace {
+
+// Adds `pairs` to the class of `distance`; false when the distance cannot
+// be counted.
+bool add_pairs(double distance, std::int64_t pairs, int maxClass, std::span<std::int64_t> obs) {
+    const long k = mismatch_class(distance, maxClass);
+    if (k < 0 || static_cast<std::size_t>(k) >= obs.size()) return false;
+    obs[static_cast<std::size_t>(k)] += pairs;
+    return true;
+}
+
+std::int64_t copies(int count) { return count > 0 ? count : 0; }
+
+}  // namespace
+
+long count_mismatch_pairs(std::span<const int> counts, RectMat const& d, int maxClass, std::span<std::int64_t> obs) {
+    long skipped = 0;
+    const int n = static_cast<int>(counts.size());
+    for (int i = 0; i < n; ++i) {
+        const std::int64_t ni = copies(counts[static_cast<std::size_t>(i)]);
+        for (int j = 0; j < i; ++j) {
+            const std::int64_t pairs = ni * copies(counts[static_cast<std::size_t>(j)]);
+            if (pairs != 0 && !add_pairs(d(i, j), pairs, maxClass, obs)) ++skipped;
+        }
+        const std::int64_t within = ni * (ni - 1) / 2;
+        if (within != 0 && !add_pairs(d(i, i), within, maxClass, obs)) ++skipped;
+    }
+    return skipped;
+}
+
+long list_mismatch_pairs(std::ostream& out, std::span<const int> counts, RectMat const& d, int maxClass,
+                         std::span<std::int64_t> obs) {
+    out.setf(std::ios::fixed, std::ios::floatfield);
+    out.setf(std::ios::showpoint);
+    out.setf(std::ios::right, std::ios::adjustfield);
+    out.precision(1);
+    long skipped = 0;
+    auto write_and_count = [&](double distance) {
+        out << std::setw(6) << distance;
+        if (!add_pairs(distance, 1, maxClass, obs)) ++skipped;
+    };
+    const int n = static_cast<int>(counts.size());
+    for (int i = 0; i < n; ++i) {
+        const std::int64_t ni = copies(counts[static_cast<std::size_t>(i)]);
+        for (std::int64_t copy = 0; copy < ni; ++copy) {
+            for (int j = 0; j < i; ++j) {
+                const std::int64_t nj = copies(counts[static_cast<std::size_t>(j)]);
+                for (std::int64_t earlier = 0; earlier < nj; ++earlier) write_and_count(d(i, j));
+            }
+            for (std::int64_t earlier = 0; earlier < copy; ++earlier) write_and_count(d(i, i));
+            out << std::setw(6) << d(i, i) << "\n";
+            out.flush();
+        }
+    }
+    return skipped;
+}
+
+MismatchMoments mismatch_moments(std::span<const std::int64_t> obs, int maxClass) {
+    MismatchMoments m;
+    if (obs.empty() || maxClass < 0) return m;
+    const int last = std::min(maxClass, static_cast<int>(obs.size()) - 1);
+    double S1 = 0.0;
+    double S2 = 0.0;
+    double rough = 0.0;
+    for (int k = 0; k <= last; ++k) {
+        const double h = static_cast<double>(obs[static_cast<std::size_t>(k)]);
+        m.total += h;
+        S1 += k * h;
+        S2 += static_cast<double>(k) * k * h;
+        if (k >= 1) {
+            const double step = h - static_cast<double>(obs[static_cast<std::size_t>(k - 1)]);
+            rough += step * step;
+        }
+    }
+    const double hLast = static_cast<double>(obs[static_cast<std::size_t>(last)]);
+    rough += hLast * hLast;
+    if (m.total <= 0.0) return m;
+
+    const double T = m.total;
+    m.raggedness = rough / (T * T);
+    m.mean = S1 / T;
+    m.variance = T > 1.0 ? (S2 - S1 * S1 / T) / (T - 1.0) : 0.0;
+    m.theta0 = m.variance >= m.mean ? std::sqrt(m.variance - m.mean) : 0.0;
+    m.tau = m.theta0 > m.mean ? 0.0 : m.mean - m.theta0;
+    return m;
+}
+
+int mismatch_expected(double total, double theta0, double tau, std::span<double> expected) {
+    int lastClass = 0;
+    const std::size_t classes = expected.size();
+    if (tau > 0.0 && theta0 > 0.0) {
+        const double lnPower = std::log(theta0 / (theta0 + 1.0));
+        const double lnRatio = std::log(tau * (theta0 + 1.0) / theta0);
+        const double decay = std::exp(-tau);
+        // The inner sum over j = 0 .. i grows by one term per class.
+        double sum = 1.0;
+        for (std::size_t i = 0; i < classes; ++i) {
+            const int j = static_cast<int>(i);
+            if (j > 0) sum += std::exp(j * lnRatio - factln(j));
+            const double e = total * std::exp(j * lnPower) / (theta0 + 1.0) * decay * sum;
+            expected[i] = e;
+            if (e > 1e-5) lastClass = j;
+        }
+    } else if (tau > 0.0) {
+        std::fill(expected.begin(), expected.end(), 0.0);
+    } else {
+        // theta0^i / (theta0 + 1)^(i + 1): with theta0 = 0 all pairs are in
+        // class 0 (the logarithm would turn 0^0 into NaN).
+        for (std::size_t i = 0; i < classes; ++i) {
+            const int j = static_cast<int>(i);
+            const double power =
+                theta0 > 0.0 ? std::exp(j * std::log(theta0 / (theta0 + 1.0))) : (j == 0 ? 1.0 : 0.0);
+            expected[i] = power / (theta0 + 1.0) * total;
+        }
+    }
+    return lastClass;
+}
+
+MismatchChiSquare mismatch_chi_square(std::span<const std::int64_t> obs, std::span<const double> expected,
+                                      int lastClass) {
+    MismatchChiSquare result;
+    const long classes = std::min({static_cast<long>(lastClass) + 1, static_cast<long>(obs.size()),
+                                   static_cast<long>(expected.size())});
+    if (classes <= 0) {
+        result.df = -2;
+        return result;
+    }
+    std::vector<double> O(static_cast<std::size_t>(classes));
+    std::vector<double> Ex(expected.begin(), expected.begin() + classes);
+    for (long k = 0; k < classes; ++k) O[static_cast<std::size_t>(k)] = static_cast<double>(obs[static_cast<std::size_t>(k)]);
+
+    // One pass: a class below 5 opens a pool or joins the open one; the pool
+    // closes once it reaches 5. Classes of 5 or more stay as they are and do
+    // not close a pool.
+    constexpr double minExpected = 5.0;
+    long pool = -1;
+    for (long k = 0; k < classes; ++k) {
+        auto const kk = static_cast<std::size_t>(k);
+        if (Ex[kk] >= minExpected) continue;
+        if (pool < 0) {
+            pool = k;
+            continue;
+        }
+        auto const p = static_cast<std::size_t>(pool);
+        Ex[p] += Ex[kk];
+        O[p] += O[kk];
+        Ex[kk] = 0.0;
+        O[kk] = 0.0;
+        if (Ex[p] >= minExpected) pool = -1;
+    }
+    // Whatever is still below 5 (an unfinished pool included) leaves the test.
+    for (long k = 0; k < classes; ++k) {
+        auto const kk = static_cast<std::size_t>(k);
+        if (Ex[kk] < minExpected) Ex[kk] = O[kk] = 0.0;
+    }
+    int used = 0;
+    for (long k = 0; k < classes; ++k) {
+        auto const kk = static_cast<std::size_t>(k);
+        if (Ex[kk] > 1.0) {
+            ++used;
+            const double diff = Ex[kk] - O[kk];
+            result.chi2 += diff * diff / Ex[kk];
+        }
+    }
+    result.df = used - 2;
+    result.p = result.df > 0
+                   ? static_cast<double>(Prob_of_chi_sq(static_cast<float>(result.df), static_cast<float>(result.chi2)))
+                   : -1.0;
+    return result;
+}
+
+int PopGenetics::compute_mm_distr(std::fstream& out, settings&) {
+    mismatchObs = {};
+    mismatchExp = {};
+    if (maxPairwiseDistance <= 0) {
+        mismatchMean = mismatchVar = mismatchTheta0 = mismatchTau = 0.0;
+        return 1;
+    }
+    const int M = maxPairwiseDistance;
+    const std::size_t classes = 2 * static_cast<std::size_t>(M) + 1;
+    try {
+        mismatchObs.assign(classes, 0);
+        mismatchExp.assign(classes, 0.0);
+    } catch (std::bad_alloc const&) {
+        mismatchObs = {};
+        mismatchExp = {};
+        E.error(MEMORY, "PopGenetics::compute_mm_distr()", 0);
+        return 0;
+    }
+    if (haplotypes.count <= 0) {
+        E.error(ERROR, "PopGenetics::compute_mm_distr()", 108);
+        return 0;
+    }
+    if (!distMat) {
+        E.error(ERROR, "PopGenetics::compute_mm_distr(ofstream ofs)", 122);
+        return 1;
+    }
+    PHaploDef const* first = haplotypes.data[0];
+    if (first == nullptr || first->haplotype == nullptr || first->haplotype->data.is_null()) return 1;
+
+    try {
+        std::vector<int> counts(static_cast<std::size_t>(haplotypes.count));
+        for (long i = 0; i < haplotypes.count; ++i)
+            counts[static_cast<std::size_t>(i)] = haplotypes.data[i] != nullptr ? haplotypes.data[i]->count : 0;
+
+        // The listing goes only to a stream that can take it; the counts
+        // are the same either way.
+        const bool listing = out.is_open() && !out.fail();
+        const long skipped = listing ? list_mismatch_pairs(out, counts, *distMat, M, mismatchObs)
+                                     : count_mismatch_pairs(counts, *distMat, M, mismatchObs);
+        // A distance that is not finite or lies outside 0 .. M has no class.
+        if (skipped > 0) E.error(WARNING, "PopGenetics::compute_mm_distr()", 105);
+
+        const MismatchMoments m = mismatch_moments(mismatchObs, M);
+        mismatchRaggedness = m.raggedness;
+        mismatchMean = m.mean;
+        mismatchVar = m.variance;
+        mismatchTheta0 = m.theta0;
+        mismatchTau = m.tau;
+
+        lastExpMismatchClass = mismatch_expected(m.total, m.theta0, m.tau, mismatchExp);
+        if (lastExpMismatchClass == 0) {
+            mismatchChi2 = mismatchChi2P = 0.0;
+            mismatchChi2Df = 0;
+            return 1;
+        }
+        const MismatchChiSquare c = mismatch_chi_square(mismatchObs, mismatchExp, lastExpMismatchClass);
+        mismatchChi2 = c.chi2;
+        mismatchChi2P = c.p;
+        mismatchChi2Df = c.df;
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "PopGenetics::compute_mm_distr(ofstream ofs)", 0);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace quintle

@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "core/random.h"
+#include "popstats/PopGenetics.h"
+#include "popstats/chakraborty.h"
+#include "popstats/ewens_watterson.h"
+#include "popstats/log_capture.h"
+#include "run/glbobj.h"
+#include "run/settings.h"
+
+namespace quintle {
+namespace {
+
+using testing_support::LogCapture;
+using Partition = std::vector<int>;  // parts in decreasing order
+
+// --- exact reference: Ewens' sampling formula over all partitions of n -------
+
+void partitions(int n, int largest, Partition& prefix, std::vector<Partition>& out) {
+    if (n == 0) {
+        out.push_back(prefix);
+        return;
+    }
+    for (int part = std::min(n, largest); part >= 1; --part) {
+        prefix.push_back(part);
+        partitions(n - part, part, prefix, out);
+        prefix.pop_back();
+    }
+}
+
+std::vector<Partition> partitions_of(int n) {
+    std::vector<Partition> out;
+    Partition prefix;
+    partitions(n, n, prefix, out);
+    return out;
+}
+
+// prod_j 1 / (j^{a_j} a_j!), a_j the number of parts equal to j: the part of
+// the Ewens probability that does not depend on theta.
+double ewens_weight(Partition const& a) {
+    std::map<int, int> multiplicity;
+    for (int c : a) ++multiplicity[c];
+    double w = 1.0;
+    for (auto [j, aj] : multiplicity) w /= std::pow(j, aj) * std::tgamma(aj + 1.0);
+    return w;
+}
+
+// P(partition | n, theta) = n! / theta^(n rising) * prod (theta / j)^{a_j} / a_j!.
+double ewens_probability(Partition const& a, int n, double theta) {
+    double rising = 1.0;
+    for (int i = 0; i < n; ++i) rising *= theta + i;
+    return std::tgamma(n + 1.0) / rising * std::pow(theta, static_cast<double>(a.size())) * ewens_weight(a);
+}
+
+long sum_of_squares(Partition const& a) {
+    long s = 0;
+    for (int c : a) s += static_cast<long>(c) * c;
+    return s;
+}
+
+long product(Partition const& a) {
+    long p = 1;
+    for (int c : a) p *= c;
+    return p;
+}
+
+// Exact moments of the Ewens-Watterson statistics given n and k.
+struct ExactEW {
+    double meanF = 0, varF = 0, probF = 0, probSlatkin = 0;
+    std::vector<double> meanCount, varCount;  // by rank
+    int tiesF = 0, tiesSlatkin = 0;           // other partitions equal to the observed one
+};
+
+ExactEW exact_ew(int n, Partition const& observed) {
+    const auto k = observed.size();
+    std::vector<Partition> same;
+    for (auto& a : partitions_of(n))
+        if (a.size() == k) same.push_back(a);
+    double total = 0;
+    for (auto& a : same) total += ewens_weight(a);
+    ExactEW r;
+    r.meanCount.assign(k, 0.0);
+    r.varCount.assign(k, 0.0);
+    const long obsSq = sum_of_squares(observed);
+    const long obsProd = product(observed);
+    double meanF2 = 0;
+    std::vector<double> meanC2(k, 0.0);
+    for (auto& a : same) {
+        const double p = ewens_weight(a) / total;
+        const double F = static_cast<double>(sum_of_squares(a)) / (static_cast<double>(n) * n);
+        r.meanF += p * F;
+        meanF2 += p * F * F;
+        // Slatkin's statistic -sum ln c is at most the observed one exactly
+        // when the product of the counts is at least the observed product.
+        if (sum_of_squares(a) <= obsSq) r.probF += p;
+        if (product(a) >= obsProd) r.probSlatkin += p;
+        if (a != observed && sum_of_squares(a) == obsSq) ++r.tiesF;
+        if (a != observed && product(a) == obsProd) ++r.tiesSlatkin;
+        for (std::size_t i = 0; i < k; ++i) {
+            r.meanCount[i] += p * a[i];
+            meanC2[i] += p * a[i] * a[i];
+        }
+    }
+    r.varF = meanF2 - r.meanF * r.meanF;
+    for (std::size_t i = 0; i < k; ++i) r.varCount[i] = meanC2[i] - r.meanCount[i] * r.meanCount[i];
+    return r;
+}
+
+// --- fixtures ------------------------------------------------------------------
+
+// A frequency list holding the given counts (most frequent first).
+struct CountList {
+    AHaplFreqList list{10, 10};
+    explicit CountList(std::vector<double> const& values) {
+        for (double v : values) {
+            auto* r = new AHaplFreq;
+            r->relFreq = v;
+            r->relFreqSd = v * v;
+            list.Add(r);
+        }
+    }
+};
+
+// A sample whose own haplotype list holds the given counts.
+void fill_sample(PopGenetics& p, std::vector<int> const& counts, char const* sampleName = "pop1") {
+    p.name = sampleName;
+    p.SampleSize = std::accumulate(counts.begin(), counts.end(), 0);
+    p.NbHaplotypeEntries = static_cast<int>(counts.size());
+    p.NbHaplotypeEntriesRead = static_cast<int>(counts.size());
+    for (int c : counts) p.haplotypes.Add(new PHaploDef{nullptr, c});
+}
+
+// Points the Ewens-Watterson batch stream at a temporary file for the
+// object's lifetime and hands back what was written.
+class BatchCapture {
+public:
+    BatchCapture()
+        : dir_(std::filesystem::temp_directory_path() / ("quintle_ew_batch_" + std::to_string(::getpid()))),
+          savedStream_(ofs_ewens_watt), savedFlag_(_EWENS_WATTERSON_), savedInput_(settings::input_file) {
+        std::filesystem::create_directories(dir_);
+        file_.open(dir_ / "ewens.sum");
+        ofs_ewens_watt = &file_;
+        _EWENS_WATTERSON_ = 1;
+        settings::input_file = "proj.pmp";
+    }
+    ~BatchCapture() {
+        ofs_ewens_watt = savedStream_;
+        _EWENS_WATTERSON_ = savedFlag_;
+        settings::input_file = savedInput_;
+        file_.close();
+        std::filesystem::remove_all(dir_);
+    }
+    std::string text() {
+        file_.flush();
+        std::ifstream in(dir_ / "ewens.sum");
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+private:
+    std::filesystem::path dir_;
+    std::ofstream file_;
+    std::ofstream* savedStream_;
+    int savedFlag_;
+    my_string savedInput_;
+};
+
+settings ew_settings(int replicates) {
+    settings s;
+    s.NumIterationsNeutralityTests = replicates;
+    s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
+    s.stopFlag = 0;
+    return s;
+}
+
+// Mean counts by rank: the "Abs. Freq." column of the expected table.
+std::vector<double> expected_table_means(std::string const& report) {
+    std::vector<double> means;
+    auto at = report.find("as predicted by Ewens' (1972) sampling distribution");
+    if (at == std::string::npos) return means;
+    std::istringstream in(report.substr(at));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream row(line);
+        int rank;
+        double rel, relSd, abs, absSd;
+        if (row >> rank >> rel >> relSd >> abs >> absSd) means.push_back(abs);
+    }
+    return means;
+}
+
+double value_after(std::string const& text, std::string const& label) {
+    auto at = text.find(label);
+    if (at == std::string::npos) return NAN;
+    return std::stod(text.substr(at + label.size()));
+}
+
+// Within z standard errors of the mean of R draws (plus rounding slack).
+void expect_within(double estimate, double exact, double variance, int R, char const* what, double slack = 1e-9) {
+    const double se = std::sqrt(std::max(variance, 0.0) / R);
+    EXPECT_NEAR(estimate, exact, 4.5 * se + slack) << what;
+}
+
+// --- the Ewens-Watterson test ------------------------------------------------------
+
+TEST(EwensWatterson, AgreesWithExactEnumeration) {
+    struct Case {
+        int n;
+        Partition observed;
+    };
+    // Observed configurations whose F and Slatkin statistic no other
+    // configuration shares (checked below), so ties cannot go either way.
+    for (Case c : {Case{10, {5, 3, 1, 1}}, Case{12, {6, 3, 2, 1}}, Case{14, {4, 3, 3, 2, 1, 1}}}) {
+        const ExactEW exact = exact_ew(c.n, c.observed);
+        ASSERT_EQ(exact.tiesF, 0) << c.n;
+        ASSERT_EQ(exact.tiesSlatkin, 0) << c.n;
+
+        const int R = 20000;
+        PopGenetics p;
+        fill_sample(p, c.observed);
+        CountList obs(std::vector<double>(c.observed.begin(), c.observed.end()));
+        settings s = ew_settings(R);
+        std::ostringstream report;
+        initialize_ran3(-97531);
+        p.EW_neutrality_tests(s, report, obs.list);
+
+        EXPECT_NEAR(p.ewObservedF, static_cast<double>(sum_of_squares(c.observed)) / (c.n * c.n), 1e-15);
+        double lnProd = std::log(static_cast<double>(product(c.observed)));
+        EXPECT_NEAR(p.slatkinObsStat, -lnProd, 1e-12);
+        expect_within(p.ewExpectedF, exact.meanF, exact.varF, R, "E[F]");
+        expect_within(p.ewProbF, exact.probF, exact.probF * (1 - exact.probF), R, "P(F <= obs)");
+        expect_within(p.slatkinExactP, exact.probSlatkin, exact.probSlatkin * (1 - exact.probSlatkin), R,
+                      "Slatkin P");
+
+        const std::vector<double> means = expected_table_means(report.str());
+        ASSERT_EQ(means.size(), c.observed.size()) << report.str();
+        for (std::size_t i = 0; i < means.size(); ++i)
+            expect_within(means[i], exact.meanCount[i], exact.varCount[i], R, "mean count by rank", 5e-5);
+    }
+}
+
+TEST(EwensWatterson, TwoAllelesInThreeGenesIsDeterministic) {
+    // Every configuration is (2, 1): F = 5/9 always, so both P values are 1.
+    PopGenetics p;
+    fill_sample(p, {2, 1});
+    CountList obs({2, 1});
+    settings s = ew_settings(1);
+    std::ostringstream report;
+    p.EW_neutrality_tests(s, report, obs.list);
+    EXPECT_DOUBLE_EQ(p.ewExpectedF, 5.0 / 9.0);
+    EXPECT_EQ(p.ewProbF, 1.0);
+    EXPECT_EQ(p.slatkinExactP, 1.0);
+    EXPECT_DOUBLE_EQ(p.ewObservedF, 5.0 / 9.0);
+    const std::string text = report.str();
+    EXPECT_NE(text.find("No. of genes in sample                 :           3\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Pr(rand F &lt;= obs F)                    :     1.00000\n"), std::string::npos) << text;
+    // One replicate: the s.d. columns are 0.
+    EXPECT_NE(text.find("         1   0.6666667   0.0000000          2.0000      0.0000\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("     Total   1.0000000          3.0000\n"), std::string::npos) << text;
+}
+
+TEST(EwensWatterson, TableSizedForTheLongerOfListAndHaplotypeCount) {
+    // The sample counts fewer haplotypes than the list holds; a table wide
+    // enough for the former only must still be rebuilt for the draws.
+    LogCapture log;
+    ASSERT_EQ(PopGenetics::BMat.re_allocate_matrix(40, 3), 1);
+    PopGenetics p;
+    fill_sample(p, {5, 3, 1, 1});
+    p.NbHaplotypeEntries = 2;
+    CountList obs({5, 3, 1, 1});
+    settings s = ew_settings(4000);
+    std::ostringstream report;
+    initialize_ran3(-31);
+    p.EW_neutrality_tests(s, report, obs.list);
+
+    EXPECT_EQ(log.text().find("array out of bounds"), std::string::npos) << log.text();
+    EXPECT_GE(PopGenetics::BMat.numCols(), 5);
+    const ExactEW exact = exact_ew(10, {5, 3, 1, 1});
+    expect_within(p.ewExpectedF, exact.meanF, exact.varF, 4000, "E[F]");
+}
+
+TEST(EwensWatterson, RefusedSimulationReportsNoPValue) {
+    // n = 5000 passes the first size check and is refused with the table.
+    BatchCapture batch;
+    PopGenetics p;
+    fill_sample(p, {4990, 5, 5});
+    CountList obs({4990, 5, 5});
+    settings s = ew_settings(100);
+    std::ostringstream report;
+    p.EW_neutrality_tests(s, report, obs.list);
+    PopGenetics::get_B_num_mat();  // leave a usable table for later tests
+
+    EXPECT_EQ(report.str(),
+              "Watterson F-test of selective neutrality is not possible with more than 1000 alleles or \n"
+              "with more than 5000 gene copies\n");
+    EXPECT_EQ(batch.text(), "");
+    EXPECT_EQ(p.ewExpectedF, -1.0);
+    EXPECT_EQ(p.ewProbF, -1.0);
+    EXPECT_EQ(p.slatkinExactP, -1.0);
+    EXPECT_DOUBLE_EQ(p.ewObservedF, (0.998 * 0.998) + 2 * (0.001 * 0.001));
+}
+
+TEST(EwensWatterson, BatchLines) {
+    BatchCapture batch;
+    settings s = ew_settings(1);
+    // All copies different, one allele, and a result.
+    for (auto [label, counts] : {std::pair{"a", std::vector<int>{1, 1, 1}}, std::pair{"b", std::vector<int>{4}},
+                                 std::pair{"c", std::vector<int>{2, 1}}}) {
+        PopGenetics p;
+        fill_sample(p, counts, label);
+        CountList obs(std::vector<double>(counts.begin(), counts.end()));
+        std::ostringstream report;
+        p.EW_neutrality_tests(s, report, obs.list);
+    }
+    EXPECT_EQ(batch.text(),
+              "\"proj.pmp\"\t\"a\"\t3.00000\t3\tEwens-Watterson test is impossible because all gene copies are "
+              "different\n"
+              "\"proj.pmp\"\t\"b\"\t4.00000\t1\tEwens-Watterson test is impossible because there is only one "
+              "allele in the sample\n"
+              "\"proj.pmp\"\t\"c\"\t3\t2\t0.55556\t0.55556\t1.00000\t1.00000\n");
+}
+
+// --- Chakraborty's test ------------------------------------------------------------
+
+// P(K = j | n, theta) for j = 1 .. n by summing Ewens probabilities.
+std::vector<double> exact_k_distribution(int n, double theta) {
+    std::vector<double> pk(static_cast<std::size_t>(n) + 1, 0.0);
+    for (auto& a : partitions_of(n)) pk[a.size()] += ewens_probability(a, n, theta);
+    return pk;
+}
+
+TEST(Chakraborty, SampleFormAgreesWithExactEnumeration) {
+    for (std::vector<int> counts : {std::vector<int>{5, 3, 1, 1}, std::vector<int>{6, 6}, std::vector<int>{3, 2, 2, 1, 1, 1, 1, 1}}) {
+        PopGenetics p;
+        fill_sample(p, counts);
+        std::ostringstream report;
+        p.Chakraborty_neutr_test(report);
+        const int n = static_cast<int>(p.SampleSize);
+        const int k = static_cast<int>(counts.size());
+        ASSERT_GT(p.thetaHom, 0.0);
+        const std::vector<double> pk = exact_k_distribution(n, p.thetaHom);
+        double atLeastK = 0, meanK = 0;
+        for (int j = 1; j <= n; ++j) {
+            if (j >= k) atLeastK += pk[j];
+            meanK += j * pk[j];
+        }
+        EXPECT_NEAR(p.chakrabortyP, atLeastK, 1e-9) << k;
+        EXPECT_EQ(p.probKOrMoreAlleles, p.chakrabortyP);
+        EXPECT_NEAR(p.expNumAlleles, meanK, 1e-9) << k;
+        EXPECT_NEAR(value_after(report.str(), "P(exactly k alleles)         :"), pk[k], 6e-6) << report.str();
+        EXPECT_NEAR(value_after(report.str(), "Observed Homozygosity        :"), p.homozygosity, 6e-6);
+    }
+}
+
+TEST(Chakraborty, ListFormAgreesWithExactEnumeration) {
+    // Four haplotypes of which two turned out to be the same: the list has three.
+    PopGenetics p;
+    fill_sample(p, {5, 3, 1, 1});
+    CountList merged({5, 3, 2});
+    std::ostringstream report;
+    p.Chakraborty_neutr_test(report, merged.list);
+    ASSERT_GT(p.thetaHom, 0.0);
+    const std::vector<double> pk = exact_k_distribution(10, p.thetaHom);
+    double atLeastK = 0;
+    for (int j = 3; j <= 10; ++j) atLeastK += pk[j];
+    EXPECT_NEAR(p.probKOrMoreAlleles, atLeastK, 1e-9);
+    EXPECT_EQ(p.chakrabortyP, -1.0);  // the list form leaves the sample's own P alone
+    // Homozygosity of the list: 1 - 10/9 (1 - 0.38).
+    EXPECT_NEAR(value_after(report.str(), "Obs. Homozygosity                         :"), 1 - 10.0 / 9 * 0.62, 6e-6);
+    EXPECT_NEAR(value_after(report.str(), "P(exactly k alleles)                      :"), pk[3], 6e-6);
+}
+
+TEST(Chakraborty, Refusals) {
+    struct Case {
+        std::vector<int> counts;
+        char const* text;
+    };
+    for (Case c : {Case{{6},
+                        "Warning: Chakraborty's test of selective neutrality cannot be performed \n"
+                        "when there is a single haplotype in the sample. Skipping task...\n\n"},
+                   Case{{1, 1, 1, 1},
+                        "No. of genes in sample   :      4.00000\n"
+                        "No. of alleles in sample :            4\n"
+                        "\nThe test is impossible because all gene copies are different\n\n"}}) {
+        PopGenetics p;
+        fill_sample(p, c.counts);
+        std::ostringstream report;
+        p.Chakraborty_neutr_test(report);
+        EXPECT_EQ(report.str(), c.text);
+        EXPECT_EQ(p.chakrabortyP, -1.0);
+    }
+}
+
+}  // namespace
+}  // namespace quintle

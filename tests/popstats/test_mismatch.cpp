@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "data/HaploDef.h"
+#include "popstats/PopGenetics.h"
+#include "popstats/log_capture.h"
+#include "popstats/mismatch.h"
+#include "run/settings.h"
+
+namespace quintle {
+namespace {
+
+using testing_support::LogCapture;
+
+// A sample of haplotypes with the given copy counts and a distance matrix
+// filled below the diagonal from `below` (row by row: (1,0), (2,0), (2,1), ...).
+struct MismatchSample {
+    std::vector<std::unique_ptr<HaploDef>> defs;
+    PopGenetics p;
+
+    MismatchSample(std::vector<int> const& counts, std::vector<double> const& below, int maxDistance) {
+        const int n = static_cast<int>(counts.size());
+        p.distMat = std::make_unique<RectMat>(n, n);
+        std::size_t next = 0;
+        for (int i = 0; i < n; ++i) {
+            defs.push_back(std::make_unique<HaploDef>());
+            defs.back()->data = "ACGT";
+            p.haplotypes.Add(new PHaploDef{defs.back().get(), counts[static_cast<std::size_t>(i)]});
+            for (int j = 0; j < i; ++j) (*p.distMat)(i, j) = below.at(next++);
+        }
+        p.NbHaplotypeEntries = n;
+        p.maxPairwiseDistance = maxDistance;
+    }
+
+    int run() {
+        std::fstream none;  // opened on nothing, as the drivers pass it
+        settings s;
+        return p.compute_mm_distr(none, s);
+    }
+};
+
+std::vector<std::int64_t> obs_of(PopGenetics const& p) { return {p.mismatchObs.begin(), p.mismatchObs.end()}; }
+
+TEST(Mismatch, WorkedSampleByHand) {
+    // A x2, B x3, C x1; d(A,B) = 3, d(A,C) = 1, d(B,C) = 2.7 (class 2).
+    // Pairs: within A 1, within B 3 (class 0); A-C 2 (class 1); B-C 3
+    // (class 2); A-B 6 (class 3). 15 pairs, sum k h_k = 26, sum k^2 h_k = 68.
+    MismatchSample m({2, 3, 1}, {3.0, 1.0, 2.7}, 3);
+    EXPECT_EQ(m.run(), 1);
+    EXPECT_EQ(obs_of(m.p), (std::vector<std::int64_t>{4, 2, 3, 6, 0, 0, 0}));
+    EXPECT_NEAR(m.p.mismatchMean, 26.0 / 15.0, 1e-12);
+    EXPECT_NEAR(m.p.mismatchVar, (68.0 - 26.0 * 26.0 / 15.0) / 14.0, 1e-12);
+    // ((2-4)^2 + (3-2)^2 + (6-3)^2 + 6^2) / 15^2
+    EXPECT_NEAR(m.p.mismatchRaggedness, 50.0 / 225.0, 1e-12);
+    // Variance below the mean: theta0 = 0, tau = mean, no expected counts, no test.
+    EXPECT_EQ(m.p.mismatchTheta0, 0.0);
+    EXPECT_NEAR(m.p.mismatchTau, 26.0 / 15.0, 1e-12);
+    EXPECT_EQ(m.p.mismatchExp, std::vector<double>(7, 0.0));
+    EXPECT_EQ(m.p.lastExpMismatchClass, 0);
+    EXPECT_EQ(m.p.mismatchChi2, 0.0);
+    EXPECT_EQ(m.p.mismatchChi2P, 0.0);
+    EXPECT_EQ(m.p.mismatchChi2Df, 0);
+}
+
+TEST(Mismatch, ExpectedCountsUnderSuddenExpansion) {
+    // 3 + 3 copies at distance 6: h_0 = 6, h_6 = 9; mean 3.6, variance
+    // (324 - 194.4) / 14, theta0 = sqrt(var - mean), tau = mean - theta0.
+    MismatchSample m({3, 3}, {6.0}, 6);
+    m.run();
+    const double T = 15, mean = 3.6, var = (324.0 - 54.0 * 54.0 / 15.0) / 14.0;
+    const double th = std::sqrt(var - mean), tau = mean - th;
+    EXPECT_NEAR(m.p.mismatchTheta0, th, 1e-12);
+    EXPECT_NEAR(m.p.mismatchTau, tau, 1e-12);
+    ASSERT_EQ(m.p.mismatchExp.size(), 13u);
+    int last = 0;
+    for (int i = 0; i <= 12; ++i) {
+        double sum = 0;
+        for (int j = 0; j <= i; ++j) sum += std::pow(tau * (th + 1) / th, j) / std::tgamma(j + 1.0);
+        const double e = T * std::pow(th, i) / std::pow(th + 1, i + 1) * std::exp(-tau) * sum;
+        EXPECT_NEAR(m.p.mismatchExp[static_cast<std::size_t>(i)], e, 1e-10 * T) << i;
+        if (e > 1e-5) last = i;
+    }
+    EXPECT_EQ(m.p.lastExpMismatchClass, last);
+}
+
+TEST(Mismatch, EquilibriumAndDegenerateExpectedCounts) {
+    // tau = 0: T theta0^i / (theta0 + 1)^(i + 1); theta0 = 1 halves each class.
+    std::vector<double> e(4);
+    EXPECT_EQ(mismatch_expected(16.0, 1.0, 0.0, e), 0);
+    const double halves[] = {8.0, 4.0, 2.0, 1.0};
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(e[static_cast<std::size_t>(i)], halves[i], 1e-12) << i;
+    // No spread at all: every pair in class 0 (not NaN).
+    EXPECT_EQ(mismatch_expected(10.0, 0.0, 0.0, e), 0);
+    EXPECT_EQ(e, (std::vector<double>{10.0, 0.0, 0.0, 0.0}));
+    // tau > 0 with theta0 = 0: nothing expected.
+    EXPECT_EQ(mismatch_expected(10.0, 0.0, 2.0, e), 0);
+    EXPECT_EQ(e, std::vector<double>(4, 0.0));
+}
+
+TEST(Mismatch, ChiSquarePooling) {
+    // Expected 3, 10, 3, 6, 7: class 2 joins the pool opened at class 0
+    // (6 against 7 observed), class 1 stays in between.
+    // chi2 = 1/6 + 4/10 + 0 + 9/7 with 4 classes, df 2: P = exp(-chi2 / 2).
+    const std::vector<std::int64_t> obs{2, 12, 5, 6, 4};
+    const std::vector<double> expd{3, 10, 3, 6, 7};
+    MismatchChiSquare c = mismatch_chi_square(obs, expd, 4);
+    const double chi2 = 1.0 / 6 + 0.4 + 9.0 / 7;
+    EXPECT_NEAR(c.chi2, chi2, 1e-12);
+    EXPECT_EQ(c.df, 2);
+    EXPECT_NEAR(c.p, std::exp(-chi2 / 2), 1e-6);
+
+    // Two classes left: no degrees of freedom.
+    c = mismatch_chi_square(std::vector<std::int64_t>{1, 9, 4}, std::vector<double>{3, 10, 3}, 2);
+    EXPECT_EQ(c.df, 0);
+    EXPECT_EQ(c.p, -1.0);
+    EXPECT_NEAR(c.chi2, 1.0 / 6 + 0.1, 1e-12);  // pooled class 0: 6 against 5; class 1: 10 against 9
+
+    // A tail pool (2 + 1) that never reaches 5 leaves the test.
+    c = mismatch_chi_square(std::vector<std::int64_t>{4, 3, 0}, std::vector<double>{6, 2, 1}, 2);
+    EXPECT_NEAR(c.chi2, 4.0 / 6.0, 1e-12);
+    EXPECT_EQ(c.df, -1);
+    EXPECT_EQ(c.p, -1.0);
+}
+
+TEST(Mismatch, ListingMatchesCountsAndFormat) {
+    auto dir = std::filesystem::temp_directory_path() / ("quintle_mismatch_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto file = dir / "pairs.txt";
+    std::vector<std::int64_t> viaListing(7), viaCounts(7);
+    {
+        MismatchSample m({2, 3, 1}, {3.0, 1.0, 2.7}, 3);
+        std::fstream out(file, std::ios::out | std::ios::trunc);
+        settings s;
+        m.p.compute_mm_distr(out, s);
+        viaListing = obs_of(m.p);
+    }
+    MismatchSample plain({2, 3, 1}, {3.0, 1.0, 2.7}, 3);
+    plain.run();
+    viaCounts = obs_of(plain.p);
+    EXPECT_EQ(viaListing, viaCounts);
+
+    // A tiny listing written out by hand: A x2, B x1 at distance 3.
+    {
+        MismatchSample m({2, 1}, {3.0}, 3);
+        std::fstream out(file, std::ios::out | std::ios::trunc);
+        settings s;
+        m.p.compute_mm_distr(out, s);
+        EXPECT_EQ(obs_of(m.p), (std::vector<std::int64_t>{1, 0, 0, 2, 0, 0, 0}));
+    }
+    std::ifstream in(file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(text, "   0.0\n   0.0   0.0\n   3.0   3.0   0.0\n");
+}
+
+TEST(Mismatch, UnusableDistancesAreSkippedAndReportedOnce) {
+    // A x2, B x2, C x1: d(A,B) is NaN, d(A,C) = 9 lies beyond the largest
+    // class 3, d(B,C) = 1. Only the within pairs (class 0) and B-C count.
+    for (bool listing : {false, true}) {
+        LogCapture log;
+        MismatchSample m({2, 2, 1}, {std::nan(""), 9.0, 1.0}, 3);
+        auto dir = std::filesystem::temp_directory_path() / ("quintle_mm_skip_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        std::fstream out;
+        if (listing) out.open(dir / "pairs.txt", std::ios::out | std::ios::trunc);
+        settings s;
+        EXPECT_EQ(m.p.compute_mm_distr(out, s), 1);
+        out.close();
+        std::filesystem::remove_all(dir);
+        EXPECT_EQ(obs_of(m.p), (std::vector<std::int64_t>{2, 2, 0, 0, 0, 0, 0})) << listing;
+        EXPECT_NEAR(m.p.mismatchMean, 0.5, 1e-12);
+        const std::string text = log.text();
+        const auto first = text.find("numerical error");
+        EXPECT_NE(first, std::string::npos) << listing;
+        EXPECT_EQ(text.find("numerical error", first + 1), std::string::npos) << text;
+    }
+}
+
+TEST(Mismatch, LargeCountsDoNotOverflow) {
+    // 70000 x 70000 pairs at distance 1 and 2 x 70000 x 69999 / 2 within:
+    // both beyond 32 bits.
+    MismatchSample m({70000, 70000}, {1.0}, 1);
+    m.run();
+    EXPECT_EQ(obs_of(m.p), (std::vector<std::int64_t>{4899930000LL, 4900000000LL, 0}));
+    EXPECT_NEAR(m.p.mismatchMean, 4900000000.0 / 9799930000.0, 1e-12);
+}
+
+TEST(Mismatch, EarlyReturns) {
+    {
+        // Maximum distance 0: zero moments, no arrays (those of a previous call freed).
+        MismatchSample m({2, 1}, {0.0}, 0);
+        m.p.mismatchObs = {1, 2, 3};
+        m.p.mismatchMean = m.p.mismatchVar = 7.0;
+        EXPECT_EQ(m.run(), 1);
+        EXPECT_TRUE(m.p.mismatchObs.empty());
+        EXPECT_TRUE(m.p.mismatchExp.empty());
+        EXPECT_EQ(m.p.mismatchMean, 0.0);
+        EXPECT_EQ(m.p.mismatchVar, 0.0);
+    }
+    {
+        LogCapture log;
+        MismatchSample m({2, 1}, {2.0}, 2);
+        m.p.distMat.reset();
+        m.p.mismatchMean = 7.0;
+        EXPECT_EQ(m.run(), 1);
+        EXPECT_EQ(obs_of(m.p), std::vector<std::int64_t>(5, 0));
+        EXPECT_EQ(m.p.mismatchMean, 7.0);
+        EXPECT_NE(log.text().find("distance matrix does not exist"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace quintle
