@@ -91,16 +91,9 @@ void PopulDNA::initialize_DNA() {
     meanPairwiseDiffSd = 0.0;
 }
 
-// The analysis driver and the sequence computations come with the DNA
-// analyses; until then nothing is done.
+// The analysis driver comes with the DNA analyses; until then nothing is
+// done. The sequence computations are in dna_compare.cpp, dna_distances.cpp
+// and dna_diversity.cpp.
 void PopulDNA::test_methods(settings&) {}
-
-int PopulDNA::check_data() { return 0; }
-
-int PopulDNA::compute_distance_matrix(std::fstream*, settings*, int) { return 0; }
-
-int PopulDNA::evaluate_polymorphism(settings const&) { return 0; }
-
-int PopulDNA::build_arbitrary_haplotype() { return 0; }
 
 }  // namespace quintle

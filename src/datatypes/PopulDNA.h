@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/MY_TArrayAsVector.h"
+#include "datatypes/dna_distances.h"
 #include "popstats/PopGenetics.h"
 
 namespace quintle {
@@ -73,6 +74,39 @@ public:
     int compute_distance_matrix(std::fstream* out, settings* s, int scale) override;
     int evaluate_polymorphism(settings const& s) override;
     virtual int build_arbitrary_haplotype();
+
+    // --- sequence comparison, distances and molecular diversity ------------
+    // (dna_compare.cpp, dna_distances.cpp, dna_diversity.cpp)
+
+    // Class of two differing characters: 0 none, 1 transition,
+    // 2 transversion, 3 indel, 4 transition or transversion.
+    int compare_nucleotides(char const& a, char const& b) const;
+    // Site census against the arbitrary haplotype; 0 without one.
+    int compare_DNA_sequences();
+    // Pair operations: pairDistance and pairDistanceVar of two allele texts;
+    // 1 when they were set, 0 when the pair cannot be corrected.
+    int diff_dist(char const* s1, char const* s2);
+    int jk_dist(char const* s1, char const* s2);
+    int kim2p_dist(char const* s1, char const* s2);
+    int p_dist(char const* s1, char const* s2);
+    int tajnei_dist(char const* s1, char const* s2);
+    int tamura_dist(char const* s1, char const* s2);
+    int tamnei_dist(char const* s1, char const* s2);
+    // Frequencies of C, T, A, G over the whole sample, once.
+    int comp_nucl_freq();
+    // Mean number of pairwise differences and nucleotide diversity.
+    int compute_molecular_diversity(settings& s);
+
+private:
+    DistanceParams distance_params() const;
+    // Runs one method on counted pairs: sets pairDistance, pairDistanceVar
+    // (and the Tajima and Nei pair counts) and reports the failure messages.
+    int finish_pair(int method, DnaPairCounts const& counts);
+    int text_pair(int method, char const* s1, char const* s2);
+
+    // Site plan and matrices already computed; never copied.
+    DnaDistanceWorkspace distanceWorkspace;
+    // --- end of sequence comparison block ----------------------------------
 };
 
 }  // namespace quintle

@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <ostream>
+#include <span>
 
 #include "core/MY_TIArrayAsVector.h"
 #include "core/my_string.h"
@@ -84,6 +85,51 @@ public:
     // the set-level work of the selected analyses.
     void evaluate_work(settings& run);
     void h_pop_db_to_gam(Haplo_DB& haplotypes);
+
+    // --- per-sample analysis loop and the summary section's frame
+    // (compute_stuff.cpp, summary_frame.cpp) -------------------------------
+    // One analysis pass over the set: prepares the LD histogram file and,
+    // with GibbsOutputGamPhase, the phase files; runs every sample's
+    // test_methods with a timing line in the log; writes the summary section;
+    // shrinks the shared B table through the first sample. Returns 1.
+    int compute_stuff(class Project* project, settings& s);
+    // The across-sample summary section of the result file (banner, the
+    // standard diversity tables, then the tables of the block above) and
+    // the values it copies into SumStat. Writes nothing when no
+    // within-sample task is asked for or the set is empty.
+    void WriteSummaryStatistics(class Project* project, settings& s);
+    // Writes the anchor "<time stamp>_[gr_]comp_sum_<key>" into the result
+    // file and appends a menu document entry linking to it.
+    void print_computation_anchor(int level, settings& s, my_string const& key, my_string const& title);
+    // --- end of the analysis loop and summary frame block ----------------
+
+    // --- within-sample summary: microsatellite, molecular-diversity,
+    // neutrality-test and mismatch tables (summary_molecular.cpp,
+    // summary_neutrality.cpp, private_sites.cpp) ---------------------------
+    // Pieces of WriteSummaryStatistics, called in this order; w is the
+    // section's column width. Each tests its own gate (data type, task bits)
+    // and writes nothing when it is closed.
+
+    // "Allelic size range", "Garza-Williamson index" and "Garza-Williamson
+    // modified index" (MICROSAT data only), right after "Number of alleles".
+    // totNumAlleles holds that table's total number of alleles per locus;
+    // its length is the number of locus rows.
+    void WriteMicrosatSummaryTables(settings& s, int w, std::span<double const> totNumAlleles);
+    // End of the standard block: allele frequencies recomputed with missing
+    // data when asked, then the allele-frequency files and the spectra.
+    void AlleleFrequencyHandOff(settings& s);
+    // "Molecular diversity indexes" (task bit 2, not for MICROSAT/STANDARD).
+    void WriteMolecularDiversityTable(settings& s, int w);
+    // "Neutrality tests" and "Mismatch analysis": the end of the section.
+    void WriteNeutralityAndMismatchTables(settings& s, int w);
+
+    // Allele-frequency tables and site frequency spectra of the sample set.
+    void computeAndOutputAlleFreqPerPop(settings& s);
+    void computeAndOutputSFS(settings& s);
+    // DNA projects: every sample's numPrivateSubstSites, the substitution
+    // sites at which it alone is polymorphic. The settings are not read.
+    void computeNumPrivateSubstSitesPerPop(settings& s);
+    // --- end of the within-sample summary tables block -------------------
 };
 
 // The "[[Samples]]" block of a project file: header, every sample's block,

@@ -1,0 +1,285 @@
+// Comparison of a DNA sample's sequences: nucleotide pair classes, the
+// arbitrary reference haplotype, the data checks and the site census.
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "datatypes/PopulDNA.h"
+#include "datatypes/dna_distances.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+namespace {
+
+char const* text_of(PHaploDef const* entry) {
+    if (entry == nullptr || entry->haplotype == nullptr) return "";
+    return entry->haplotype->data.c_str();
+}
+
+int length_of(PHaploDef const* entry) {
+    if (entry == nullptr || entry->haplotype == nullptr) return 0;
+    return entry->haplotype->data.length();
+}
+
+// Character of a text at a site; a text too short to reach the site reads
+// as missing data there.
+char site_of(PHaploDef const* entry, int s, char missing) {
+    return s < length_of(entry) ? text_of(entry)[s] : missing;
+}
+
+}  // namespace
+
+int PopulDNA::compare_nucleotides(char const& a, char const& b) const { return dna_pair_class(a, b); }
+
+int PopulDNA::build_arbitrary_haplotype() {
+    int const n = static_cast<int>(haplotypes.count);
+    if (n < 1) return 0;
+    if (arbitraryHaplotype.data.length() > 0) return 1;
+
+    char const missing = profile.MissingData;
+    char const separator = ProfileSettings::LocusSeparator;
+    auto is_ambiguity = [this](char c) {
+        for (long k = 0; k < ambiguityCodes.count; ++k) {
+            if (ambiguityCodes[k] == c) return true;
+        }
+        return false;
+    };
+
+    try {
+        // Shorter sequences are read as missing data at their end, so the
+        // reference spans the longest one and no site is dropped.
+        int length = 0;
+        for (int i = 0; i < n; ++i) length = std::max(length, length_of(haplotypes[i]));
+        std::string reference(static_cast<std::size_t>(length), missing);
+        for (int s = 0; s < length; ++s) reference[static_cast<std::size_t>(s)] = site_of(haplotypes[0], s, missing);
+
+        if (n >= 2) {
+            for (int s = 0; s < length; ++s) {
+                char& r = reference[static_cast<std::size_t>(s)];
+                if (separator != 0 && r == separator) continue;
+                bool informative = false;
+                for (int i = 0; i < n && !informative; ++i) {
+                    char const x = site_of(haplotypes[i], s, missing);
+                    informative = x != missing && !is_ambiguity(x);
+                }
+                if (informative) {
+                    for (int i = 0; i < n; ++i) {
+                        char const x = site_of(haplotypes[i], s, missing);
+                        if (x != missing) {
+                            r = x;
+                            break;
+                        }
+                    }
+                } else {
+                    r = site_of(haplotypes[n - 1], s, missing);
+                }
+            }
+        }
+        arbitraryHaplotype.id = "Arbitrary reference haplotype";
+        arbitraryHaplotype.data = reference.c_str();
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "PopulDNA::build_arbitrary_haplotype()", 0);
+        return 0;
+    }
+    return 1;
+}
+
+int PopulDNA::check_data() {
+    int const n = static_cast<int>(haplotypes.count);
+    if (n < 1) return 1;
+    bool warned = false;
+
+    double total = 0.0;
+    for (int i = 0; i < n; ++i) {
+        if (haplotypes[i] != nullptr) total += haplotypes[i]->count;
+    }
+    if (SampleSize > 0) {
+        if (SampleSize != total) {
+            SampleSize = total;
+            E.error(WARNING, "PopulDNA::check_data()", 110);
+            warned = true;
+        }
+    } else {
+        SampleSize = total;
+    }
+
+    if (NbHaplotypeEntries == 0) {
+        NbHaplotypeEntries = n;
+    } else if (NbHaplotypeEntries != n) {
+        if (profile.GenotypicData != 0 && profile.GameticPhase != 0) {
+            NbHaplotypeEntries = n;
+        } else {
+            E.error(WARNING, "PopulDNA::check_data()", 111);
+            warned = true;
+        }
+    }
+
+    int const length = length_of(haplotypes[0]);
+    for (int i = 1; i < n; ++i) {
+        if (length_of(haplotypes[i]) != length) {
+            E.error(WARNING, "PopulDNA::check_data()", 161);
+            return 0;
+        }
+    }
+    return warned ? 0 : 1;
+}
+
+int PopulDNA::evaluate_polymorphism(settings const& s) {
+    allowedMissingLevel = s.AllowedLevelOfMissingData;
+    if (profile.GenotypicData != 0 && profile.GameticPhase == 0 && fromPhenotypes == 0) {
+        compare_phenotypes();
+        return 1;
+    }
+    if (build_arbitrary_haplotype() == 0) return 0;
+    compare_DNA_sequences();
+    return 1;
+}
+
+int PopulDNA::compare_DNA_sequences() {
+    int const L = arbitraryHaplotype.data.length();
+    if (L < 1) return 0;
+    char const* reference = arbitraryHaplotype.data.c_str();
+    char const missing = profile.MissingData;
+    char const separator = ProfileSettings::LocusSeparator;
+    int const n = static_cast<int>(haplotypes.count);
+    std::size_t const sites = static_cast<std::size_t>(L);
+
+    try {
+        transitionAtSite.assign(sites, 0);
+        transversionAtSite.assign(sites, 0);
+        indelAtSite.assign(sites, 0);
+        ambiguousAtSite.assign(sites, 0);
+        missingFreqPerSite.assign(sites, 0.0);
+        usableSite.assign(sites, 1);
+        polymorphicLocus.assign(sites, 0);
+
+        // The project-wide flags keep what earlier samples set; simulated
+        // samples must not add their sites to a real sample's private S.
+        auto& global = PopGenetics::globalSubstPolymSites;
+        if (!simulatedSample && global.count < L) {
+            if (global.capacity < L) global.Resize(L);
+            for (long k = global.count; k < L; ++k) global.data[k] = false;
+            global.count = L;
+        }
+    } catch (std::bad_alloc const&) {
+        transitionAtSite.clear();
+        transversionAtSite.clear();
+        indelAtSite.clear();
+        ambiguousAtSite.clear();
+        missingFreqPerSite.clear();
+        usableSite.clear();
+        polymorphicLocus.clear();
+        E.error(MEMORY, "PopulDNA::compare_DNA_sequences()", 0);
+        return 0;
+    }
+
+    auto is_ambiguity = [this](char c) {
+        for (long k = 0; k < ambiguityCodes.count; ++k) {
+            if (ambiguityCodes[k] == c) return true;
+        }
+        return false;
+    };
+
+    numValidSites = L;
+    for (int s = 0; s < L; ++s) {
+        char const r = reference[s];
+        if (r == missing || (separator != 0 && r == separator)) {
+            usableSite[s] = 0;
+            missingFreqPerSite[s] = 1.0;
+            if (separator != 0 && r == separator) --numValidSites;
+            continue;
+        }
+        double missingCount = 0.0;
+        char firstTransversion = 0;
+        for (int i = 0; i < n; ++i) {
+            PHaploDef const* h = haplotypes[i];
+            char const x = site_of(h, s, missing);
+            if (x == missing) {
+                if (h != nullptr) missingCount += h->count;
+                continue;
+            }
+            if (x == r) continue;
+            switch (compare_nucleotides(r, x)) {
+                case 1: transitionAtSite[s] = 1; break;
+                case 2:
+                    if (transversionAtSite[s] == 0) transversionAtSite[s] = 1;
+                    if (!is_ambiguity(x)) {
+                        // Two different transversion characters mean a
+                        // transition between them as well.
+                        if (firstTransversion == 0)
+                            firstTransversion = x;
+                        else if (x != firstTransversion)
+                            transversionAtSite[s] = 2;
+                    }
+                    break;
+                case 3: indelAtSite[s] = 1; break;
+                case 4: ambiguousAtSite[s] = 1; break;
+                default: break;
+            }
+        }
+        missingFreqPerSite[s] = SampleSize != 0 ? missingCount / SampleSize : 0.0;
+        if (missingFreqPerSite[s] > allowedMissingLevel) usableSite[s] = 0;
+    }
+
+    numPolymorphicSites = 0;
+    numUsableSites = 0;
+    numTransitions = numTransversions = numSubstitutions = numIndels = 0;
+    numTransitionSites = numTransversionSites = numSubstitutionSites = numIndelSites = 0;
+
+    double const wD = deletionWeight;
+    double const wTs = transitionWeight;
+    double const wTv = transversionWeight;
+    auto& global = PopGenetics::globalSubstPolymSites;
+    bool const markGlobal = !simulatedSample;
+    for (int s = 0; s < L; ++s) {
+        if (usableSite[s] != 1) continue;
+        int p = 0;
+        if (wD > 0 && indelAtSite[s] != 0) {
+            ++numIndelSites;
+            ++numIndels;
+            p = 1;
+        }
+        if (wTs > 0 && transitionAtSite[s] != 0) {
+            ++numTransitionSites;
+            ++numTransitions;
+            ++numSubstitutionSites;
+            ++numSubstitutions;
+            p = 1;
+            if (markGlobal) global[s] = true;
+        }
+        if (wTv > 0 && transversionAtSite[s] != 0) {
+            ++numTransversionSites;
+            ++numTransversions;
+            ++numSubstitutions;
+            p = 1;
+            if (transversionAtSite[s] == 2 && wTs > 0) {
+                ++numTransitions;
+                ++numSubstitutions;
+            }
+            if (transitionAtSite[s] == 0 || wTs <= 0) {
+                ++numSubstitutionSites;
+                if (markGlobal) global[s] = true;
+            }
+        }
+        if ((wTs > 0 || wTv > 0) && ambiguousAtSite[s] != 0 && transitionAtSite[s] == 0 &&
+            transversionAtSite[s] == 0) {
+            ++numSubstitutionSites;
+            ++numSubstitutions;
+            p = 1;
+            if (markGlobal) global[s] = true;
+        }
+        polymorphicLocus[s] = p;
+        if (p == 1) ++numPolymorphicSites;
+        if (reference[s] == '-' && indelAtSite[s] == 0) {
+            usableSite[s] = 0;
+            --numValidSites;
+        } else {
+            ++numUsableSites;
+        }
+    }
+    return 1;
+}
+
+}  // namespace quintle

@@ -1,0 +1,780 @@
+#include "datatypes/dna_distances.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <iomanip>
+#include <new>
+#include <ostream>
+
+#include "core/public.h"
+#include "datatypes/PopulDNA.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+// ---------------------------------------------------------------------------
+// Character classes
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr unsigned kA = 1, kC = 2, kG = 4, kT = 8;
+constexpr unsigned kPurines = kA | kG;
+constexpr unsigned kPyrimidines = kC | kT;
+
+// Nucleotide set of A, C, G, T and the eleven ambiguity codes; 0 otherwise.
+constexpr unsigned nucleotide_set(char c) {
+    switch (c) {
+        case 'A': return kA;
+        case 'C': return kC;
+        case 'G': return kG;
+        case 'T': return kT;
+        case 'R': return kA | kG;
+        case 'Y': return kC | kT;
+        case 'M': return kA | kC;
+        case 'K': return kG | kT;
+        case 'S': return kC | kG;
+        case 'W': return kA | kT;
+        case 'H': return kA | kC | kT;
+        case 'B': return kC | kG | kT;
+        case 'V': return kA | kC | kG;
+        case 'D': return kA | kG | kT;
+        case 'N': return kA | kC | kG | kT;
+        default: return 0;
+    }
+}
+
+constexpr bool is_code_digit(char c) { return c >= '0' && c <= '3'; }
+
+constexpr int classify(char a, char b) {
+    if (a == b) return 0;
+    if (a < '-' || a > 'Y') return 0;
+    if (a == '-') return nucleotide_set(b) != 0 ? 3 : 0;
+    if (is_code_digit(a)) {
+        if (b == '-') return 3;
+        return is_code_digit(b) ? 4 : 0;
+    }
+    unsigned const sa = nucleotide_set(a);
+    if (sa == 0) return 0;
+    if (b == '-') return 3;
+    unsigned const sb = nucleotide_set(b);
+    if (sb == 0 || (sa & sb) != 0) return 0;
+    // Disjoint sets: a transition pairs two purines or two pyrimidines.
+    bool const transition = ((sa & kPurines) && (sb & kPurines)) || ((sa & kPyrimidines) && (sb & kPyrimidines));
+    bool const transversion = ((sa & kPurines) && (sb & kPyrimidines)) || ((sa & kPyrimidines) && (sb & kPurines));
+    if (transition && transversion) return 4;
+    return transition ? 1 : 2;
+}
+
+// Site-pair codes of the counting loop: 0 class-0 difference, 1..6 a
+// differing nucleotide pair (index + 1), 7 transversion with an ambiguity
+// code, 8 class 4, 9 indel.
+constexpr unsigned char kCodeOther = 0;
+constexpr unsigned char kCodeAmbiguousTransversion = 7;
+constexpr unsigned char kCodeAmbiguous = 8;
+constexpr unsigned char kCodeIndel = 9;
+
+struct PairTable {
+    unsigned char code[256][256];
+};
+
+constexpr int nucleotide_index(char c) {
+    switch (c) {
+        case 'C': return 0;
+        case 'T': return 1;
+        case 'A': return 2;
+        case 'G': return 3;
+        default: return -1;
+    }
+}
+
+constexpr int pair_index(int i, int j) {
+    if (i < j) std::swap(i, j);
+    // Lower triangle, row by row: (1,0) (2,0) (2,1) (3,0) (3,1) (3,2).
+    return i * (i - 1) / 2 + j;
+}
+
+PairTable const& pair_table() {
+    static PairTable const table = [] {
+        PairTable t{};
+        for (int x = 0; x < 256; ++x) {
+            for (int y = 0; y < 256; ++y) {
+                char const a = static_cast<char>(x);
+                char const b = static_cast<char>(y);
+                int const cls = classify(a, b);
+                int const ia = nucleotide_index(a);
+                int const ib = nucleotide_index(b);
+                unsigned char code = kCodeOther;
+                if (cls == 1 || cls == 2) {
+                    code = (ia >= 0 && ib >= 0) ? static_cast<unsigned char>(pair_index(ia, ib) + 1)
+                                                : kCodeAmbiguousTransversion;
+                } else if (cls == 3) {
+                    code = kCodeIndel;
+                } else if (cls == 4) {
+                    code = kCodeAmbiguous;
+                }
+                t.code[x][y] = code;
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+int dna_pair_class(char a, char b) { return classify(a, b); }
+
+int dna_nucleotide_index(char c) { return nucleotide_index(c); }
+
+int dna_nucleotide_pair_index(int i, int j) { return pair_index(i, j); }
+
+// ---------------------------------------------------------------------------
+// Counting
+// ---------------------------------------------------------------------------
+
+namespace {
+
+inline void tally(DnaPairCounts& counts, PairTable const& table, char a, char b, char missing) {
+    if (a == b) {
+        if (a == missing) return;
+        if (a == '-')
+            ++counts.equalGap;
+        else
+            ++counts.equal;
+        return;
+    }
+    unsigned char const code = table.code[static_cast<unsigned char>(a)][static_cast<unsigned char>(b)];
+    switch (code) {
+        case kCodeOther: {
+            ++counts.other;
+            bool const gap = a == '-' || b == '-';
+            if (gap) ++counts.otherGap;
+            if (gap || a == missing || b == missing) ++counts.otherMissingOrGap;
+            break;
+        }
+        case kCodeAmbiguousTransversion: ++counts.transversionsAmbiguous; break;
+        case kCodeAmbiguous: ++counts.ambiguous; break;
+        case kCodeIndel: ++counts.indels; break;
+        default: ++counts.nucleotides[code - 1]; break;
+    }
+}
+
+inline char text_at(char const* text, std::size_t length, std::size_t s, char missing) {
+    return s < length ? text[s] : missing;
+}
+
+}  // namespace
+
+void tally_site_pair(DnaPairCounts& counts, char a, char b, char missing) {
+    tally(counts, pair_table(), a, b, missing);
+}
+
+DnaPairCounts count_sequence_pair(char const* a, char const* b, std::vector<int> const& usable, char missing) {
+    PairTable const& table = pair_table();
+    std::size_t const la = a != nullptr ? std::strlen(a) : 0;
+    std::size_t const lb = b != nullptr ? std::strlen(b) : 0;
+    DnaPairCounts counts;
+    bool const census = !usable.empty();
+    std::size_t const sites = census ? usable.size() : std::max(la, lb);
+    for (std::size_t s = 0; s < sites; ++s) {
+        if (census && usable[s] != 1) continue;
+        tally(counts, table, text_at(a, la, s, missing), text_at(b, lb, s, missing), missing);
+    }
+    return counts;
+}
+
+// ---------------------------------------------------------------------------
+// The distances
+// ---------------------------------------------------------------------------
+
+namespace {
+
+double as_double(std::int64_t n) { return static_cast<double>(n); }
+
+// Sites that count in L for Jukes and Cantor and Kimura: identical
+// characters, and every differing site except, when '-' is the missing
+// character, those against a '-'.
+double jc_compared_sites(DnaPairCounts const& c, char missing) {
+    std::int64_t n = c.equal + c.differing();
+    if (missing == '-') n -= c.indels + c.otherGap;
+    return as_double(n);
+}
+
+// Variance form shared by the two-parameter distances.
+double two_class_variance(double c1, double c3, double P, double Q, double L) {
+    double const m = c1 * P + c3 * Q;
+    return (c1 * c1 * P + c3 * c3 * Q - m * m) / L;
+}
+
+}  // namespace
+
+DistanceResult pairwise_difference(DnaPairCounts const& c, DistanceParams const& p) {
+    double const wTs = p.weights.transition;
+    double const wTv = p.weights.transversion;
+    double const wD = p.weights.deletion;
+    double const t = as_double(c.transitions());
+    double const v = as_double(c.transversions());
+    double const g = as_double(c.indels);
+    double const m = as_double(c.ambiguous);
+    double const mw = std::min(wTs, wTv);
+
+    double D = 0.0;
+    if (wTs > 0) D += t * wTs;
+    if (wTv > 0) D += v * wTv;
+    if (wTs > 0) D += m * mw;
+    if (wD > 0) D += g * wD;
+
+    double const T1 = wTs > 0 ? t * wTs : t;
+    double const T2 = wTv > 0 ? v * wTv : v;
+    double const T3 = wTs > 0 ? m * mw : (wTv > 0 ? m * wTv : m);
+    double const T4 = wD > 0 ? g * wD : g;
+    double const N = as_double(c.equal + c.equalGap) + as_double(c.other) + T1 + T2 + T3 + T4;
+
+    DistanceResult r;
+    r.distance = D;
+    if (N > 0) {
+        double const q = D / N;
+        r.variance = N * q * (1.0 - q);
+    }
+    return r;
+}
+
+DistanceResult proportion_of_difference(DnaPairCounts const& c, DistanceParams const& p) {
+    double const wTs = p.weights.transition;
+    double const wTv = p.weights.transversion;
+    double const wD = p.weights.deletion;
+    double const t = as_double(c.transitions());
+    double const v = as_double(c.transversions());
+    double const g = as_double(c.indels);
+    double const m = as_double(c.ambiguous);
+    double const mw = std::min(wTs, wTv);
+
+    double diff = 0.0;
+    double L = as_double(c.equal + c.equalGap) + as_double(c.other);
+    if (wTs > 0) {
+        diff += t * wTs;
+        L += t * wTs;
+    } else {
+        L += t;
+    }
+    if (wTv > 0) {
+        diff += v * wTv;
+        L += v * wTv;
+    } else {
+        L += v;
+    }
+    if (wTs > 0) {
+        diff += m * mw;
+        L += m * mw;
+    } else {
+        L += wTv > 0 ? m * wTv : m;
+    }
+    if (wD > 0) {
+        diff += g * wD;
+        L += g * wD;
+    } else {
+        L += g;
+    }
+
+    DistanceResult r;
+    if (L > 0) {
+        double const q = diff / L;
+        r.distance = q;
+        r.variance = q * (1.0 - q) / L;
+    }
+    return r;
+}
+
+DistanceResult jukes_cantor(DnaPairCounts const& c, DistanceParams const& p) {
+    std::int64_t k = 0;
+    if (p.weights.transition > 0) k += c.transitions() + c.ambiguous;
+    if (p.weights.transversion > 0) k += c.transversions();
+    double const L = jc_compared_sites(c, p.missing);
+
+    DistanceResult r;
+    if (L <= 0) return r;
+    double const q = as_double(k) / L;
+    if (q >= 0.75) {
+        r.distance = -q;
+        r.fail(WARNING, 162);
+        return r;
+    }
+    double const w = 1.0 - 4.0 * q / 3.0;
+    if (p.gamma > 0) {
+        double const a = p.gamma;
+        r.distance = 0.75 * a * (std::pow(w, -1.0 / a) - 1.0);
+        r.variance = q * (1.0 - q) * std::pow(w, -2.0 * (1.0 / a + 1.0)) / L;
+    } else {
+        r.distance = -0.75 * std::log(w);
+        r.variance = q * (1.0 - q) / (L * w * w);
+    }
+    return r;
+}
+
+DistanceResult kimura_2p(DnaPairCounts const& c, DistanceParams const& p) {
+    double const L = jc_compared_sites(c, p.missing);
+    DistanceResult r;
+    if (L <= 0) return r;
+    double const P = p.weights.transition > 0 ? as_double(c.transitions()) / L : 0.0;
+    double const Q = p.weights.transversion > 0 ? as_double(c.transversions()) / L : 0.0;
+    double const w1 = 1.0 - 2.0 * P - Q;
+    double const w2 = 1.0 - 2.0 * Q;
+    if (w1 <= 0 || w2 <= 0) {
+        r.fail(WARNING, 163);
+        return r;
+    }
+    double c1 = 0.0;
+    double c3 = 0.0;
+    if (p.gamma > 0) {
+        double const a = p.gamma;
+        r.distance = 0.5 * a * (std::pow(w1, -1.0 / a) + 0.5 * std::pow(w2, -1.0 / a) - 1.5);
+        c1 = std::pow(w1, -1.0 / a - 1.0);
+        c3 = (c1 + std::pow(w2, -1.0 / a - 1.0)) / 2.0;
+    } else {
+        r.distance = -0.5 * std::log(w1) - 0.25 * std::log(w2);
+        c1 = 1.0 / w1;
+        c3 = (c1 + 1.0 / w2) / 2.0;
+    }
+    r.variance = two_class_variance(c1, c3, P, Q, L);
+    return r;
+}
+
+DistanceResult tajima_nei(DnaPairCounts const& c, DistanceParams const& p) {
+    std::int64_t k = 0;
+    if (p.weights.transition > 0) k += c.transitions();
+    if (p.weights.transversion > 0) k += c.nucleotideTransversions();
+    DistanceResult r;
+    if (k == 0) return r;
+    double const L = as_double(c.equal + c.nucleotideDifferences());
+    auto const& g = p.freq;
+    for (double gi : g) {
+        if (gi <= 0) {
+            r.fail(ERROR, 164);
+            return r;
+        }
+    }
+    double h = 0.0;
+    for (int i = 1; i < 4; ++i) {
+        for (int j = 0; j < i; ++j) {
+            double const x = as_double(c.nucleotides[pair_index(i, j)]) / L;
+            h += x * x / (g[i] * g[j]);
+        }
+    }
+    h *= 0.5;
+    if (h == 0) {
+        r.fail(ERROR, 164);
+        return r;
+    }
+    double const q = as_double(k) / L;
+    double const sumSq = g[0] * g[0] + g[1] * g[1] + g[2] * g[2] + g[3] * g[3];
+    double const b = 0.5 * (1.0 - sumSq + q * q / h);
+    if (q / b >= 1.0) {
+        r.fail(WARNING, 165);
+        return r;
+    }
+    double const w = 1.0 - q / b;
+    r.distance = -b * std::log(w);
+    r.variance = q * (1.0 - q) / (w * w * L);
+    return r;
+}
+
+DistanceResult tamura(DnaPairCounts const& c, DistanceParams const& p) {
+    DistanceResult r;
+    double const theta = p.gcContent;
+    double const C = 2.0 * theta * (1.0 - theta);
+    if (C <= 0) {
+        r.fail(ERROR, 171);
+        return r;
+    }
+    double const L = as_double(c.equal + c.nucleotideDifferences() + c.transversionsAmbiguous + c.ambiguous +
+                               c.other - c.otherMissingOrGap);
+    if (L <= 0) return r;
+    double const P = p.weights.transition > 0 ? as_double(c.transitions()) / L : 0.0;
+    double const Q = p.weights.transversion > 0 ? as_double(c.transversions()) / L : 0.0;
+    double const w1 = 1.0 - P / C - Q;
+    double const w2 = 1.0 - 2.0 * Q;
+    if (w1 <= 0 || w2 <= 0) {
+        r.fail(ERROR, 171);
+        return r;
+    }
+    r.distance = -C * std::log(w1) - 0.5 * (1.0 - C) * std::log(w2);
+    double const c1 = 1.0 / w1;
+    double const c2 = 1.0 / w2;
+    double const c3 = C * (c1 - c2) + c2;
+    r.variance = two_class_variance(c1, c3, P, Q, L);
+    return r;
+}
+
+DistanceResult tamura_nei(DnaPairCounts const& c, DistanceParams const& p) {
+    DistanceResult r;
+    double P1 = 0.0, P2 = 0.0, Q = 0.0;
+    if (p.weights.transition > 0) {
+        P1 = as_double(c.nucleotides[kPairAG]);
+        P2 = as_double(c.nucleotides[kPairCT]);
+    }
+    if (p.weights.transversion > 0) Q = as_double(c.nucleotideTransversions());
+    double const L = as_double(c.equal + c.nucleotideDifferences());
+    if (P1 + P2 + Q == 0 || L <= 0) return r;
+    P1 /= L;
+    P2 /= L;
+    Q /= L;
+
+    double const gC = p.freq[0], gT = p.freq[1], gA = p.freq[2], gG = p.freq[3];
+    if (gA == 0 || gC == 0 || gG == 0 || gT == 0) {
+        r.fail(WARNING, 176);
+        return r;
+    }
+    double const gR = gA + gG;
+    double const gY = gC + gT;
+    double const kR = 2.0 * gA * gG / gR;
+    double const kY = 2.0 * gC * gT / gY;
+    double const w1 = 1.0 - P1 / kR - Q / (2.0 * gR);
+    double const w2 = 1.0 - P2 / kY - Q / (2.0 * gY);
+    double const w3 = 1.0 - Q / (2.0 * gR * gY);
+    double const cc = 2.0 * gR * gY - kR * gY - kY * gR;
+    // A non-positive term has no logarithm and no real power: refused with
+    // or without the gamma correction.
+    if (w1 <= 0 || w2 <= 0 || w3 <= 0) {
+        r.fail(WARNING, 176);
+        return r;
+    }
+
+    double c1 = 0.0, c2 = 0.0, c3 = 0.0;
+    if (p.gamma > 0) {
+        double const a = p.gamma;
+        double const d = a * (kR * std::pow(w1, -1.0 / a) + kY * std::pow(w2, -1.0 / a) +
+                              cc * std::pow(w3, -1.0 / a) - 2.0 * (gA * gG + gC * gT + gR * gY));
+        if (!(d >= FLT_MIN && d <= FLT_MAX)) {
+            r.fail(WARNING, 176);
+            r.fail(WARNING, 136);
+            return r;
+        }
+        r.distance = d;
+        double const e1 = std::pow(w1, -1.0 / a - 1.0);
+        double const e2 = std::pow(w2, -1.0 / a - 1.0);
+        double const e3 = std::pow(w3, -1.0 / a - 1.0);
+        c1 = e1;
+        c2 = e2;
+        c3 = (kR / (2.0 * gR)) * e1 + (kY / (2.0 * gY)) * e2 +
+             ((gC * gC + gT * gT) / (2.0 * gY * gY) + (gA * gA + gG * gG) / (2.0 * gR * gR)) * e3;
+    } else {
+        r.distance = -kR * std::log(w1) - kY * std::log(w2) - cc * std::log(w3);
+        double const A1 = 2.0 * gA * gG * gR - gR * gR * P1 - gA * gG * Q;
+        double const A2 = 2.0 * gC * gT * gY - gY * gY * P2 - gC * gT * Q;
+        c1 = 2.0 * gA * gG * gR / A1;
+        c2 = 2.0 * gC * gT * gY / A2;
+        c3 = 2.0 * gA * gA * gG * gG / (gR * A1) + 2.0 * gC * gC * gT * gT / (gY * A2) +
+             ((gA * gA + gG * gG) * gY * gY + (gC * gC + gT * gT) * gR * gR) / (2.0 * gR * gR * gY * gY - gR * gY * Q);
+    }
+    double const m = c1 * P1 + c2 * P2 + c3 * Q;
+    r.variance = (c1 * c1 * P1 + c2 * c2 * P2 + c3 * c3 * Q - m * m) / L;
+    return r;
+}
+
+int effective_dna_method(int method) { return method >= 0 && method <= 6 ? method : 0; }
+
+DistanceResult dna_distance(int method, DnaPairCounts const& c, DistanceParams const& p) {
+    switch (effective_dna_method(method)) {
+        case 1: return jukes_cantor(c, p);
+        case 2: return kimura_2p(c, p);
+        case 3: return proportion_of_difference(c, p);
+        case 4: return tajima_nei(c, p);
+        case 5: return tamura(c, p);
+        case 6: return tamura_nei(c, p);
+        default: return pairwise_difference(c, p);
+    }
+}
+
+char const* dna_distance_function_name(int method) {
+    switch (effective_dna_method(method)) {
+        case 1: return "PopulDNA::jk_dist()";
+        case 2: return "PopulDNA::kim2p_dist()";
+        case 3: return "PopulDNA::p_dist()";
+        case 4: return "PopulDNA::tajnei_dist(s1, s2)";
+        case 5: return "PopulDNA::tamura_dist(s1, s2)";
+        case 6: return "PopulDNA::tamnei_dist(s1,s2)";
+        default: return "PopulDNA::diff_dist()";
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Workspace
+// ---------------------------------------------------------------------------
+
+bool DnaDistanceWorkspace::matches(std::vector<char const*> const& texts, std::vector<int> const& usable,
+                                   char missing) const {
+    if (!valid_ || missing != missing_ || texts.size() != texts_.size() || usable != usable_) return false;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        char const* t = texts[i] != nullptr ? texts[i] : "";
+        std::string const& kept = texts_[i];
+        if (std::strlen(t) != kept.size() || std::memcmp(t, kept.data(), kept.size()) != 0) return false;
+    }
+    return true;
+}
+
+void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::vector<int> const& usable,
+                                   char missing) {
+    valid_ = false;
+    entries_.clear();
+    texts_.resize(texts.size());
+    std::size_t longest = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        texts_[i].assign(texts[i] != nullptr ? texts[i] : "");
+        longest = std::max(longest, texts_[i].size());
+    }
+    usable_ = usable;
+    missing_ = missing;
+    numTexts_ = static_cast<int>(texts.size());
+
+    bool const census = !usable.empty();
+    std::size_t const numSites = census ? usable.size() : longest;
+    auto at = [&](std::size_t i, std::size_t s) { return s < texts_[i].size() ? texts_[i][s] : missing; };
+
+    // A usable site whose character is the same non-missing, non-gap one in
+    // every text adds one identical site to every pair.
+    cleanSites_ = 0;
+    sites_.clear();
+    for (std::size_t s = 0; s < numSites; ++s) {
+        if (census && usable[s] != 1) continue;
+        bool clean = numTexts_ > 0;
+        if (clean) {
+            char const c0 = at(0, s);
+            clean = c0 != missing && c0 != '-';
+            for (std::size_t i = 1; clean && i < texts_.size(); ++i) clean = at(i, s) == c0;
+        }
+        if (clean)
+            ++cleanSites_;
+        else
+            sites_.push_back(static_cast<int>(s));
+    }
+    std::size_t const width = sites_.size();
+    columns_.assign(texts_.size() * width, missing);
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        char* row = columns_.data() + i * width;
+        for (std::size_t k = 0; k < width; ++k) row[k] = at(i, static_cast<std::size_t>(sites_[k]));
+    }
+    valid_ = true;
+}
+
+bool DnaDistanceWorkspace::prepare(std::vector<char const*> const& texts, std::vector<int> const& usable,
+                                   char missing) {
+    if (matches(texts, usable, missing)) return true;
+    rebuild(texts, usable, missing);
+    return false;
+}
+
+DnaPairCounts DnaDistanceWorkspace::count(int i, int j) const {
+    PairTable const& table = pair_table();
+    DnaPairCounts counts;
+    counts.equal = cleanSites_;
+    std::size_t const width = sites_.size();
+    char const* a = columns_.data() + static_cast<std::size_t>(i) * width;
+    char const* b = columns_.data() + static_cast<std::size_t>(j) * width;
+    for (std::size_t k = 0; k < width; ++k) tally(counts, table, a[k], b[k], missing_);
+    return counts;
+}
+
+DnaDistanceWorkspace::Entry const* DnaDistanceWorkspace::find(Key const& key) const {
+    for (auto const& e : entries_) {
+        if (e.key == key) return &e;
+    }
+    return nullptr;
+}
+
+void DnaDistanceWorkspace::store(Entry entry) {
+    if (entries_.size() >= kMaxEntries) entries_.erase(entries_.begin());
+    entries_.push_back(std::move(entry));
+}
+
+// ---------------------------------------------------------------------------
+// PopulDNA: pair operations and the distance matrix
+// ---------------------------------------------------------------------------
+
+DistanceParams PopulDNA::distance_params() const {
+    DistanceParams p;
+    p.weights = DistanceWeights{deletionWeight, transitionWeight, transversionWeight};
+    p.gamma = gammaA;
+    p.missing = profile.MissingData;
+    p.freq = nuclFreq;
+    p.gcContent = gcContent;
+    return p;
+}
+
+int PopulDNA::finish_pair(int method, DnaPairCounts const& counts) {
+    method = effective_dna_method(method);
+    DistanceParams p = distance_params();
+    // The gamma correction has a form for these three methods only.
+    if (method != 1 && method != 2 && method != 6) p.gamma = 0.0;
+    if (method == 4) {
+        // The counts of this pair alone.
+        for (auto& row : pairNuclFreq) row.fill(0.0);
+        for (int i = 1; i < 4; ++i) {
+            for (int j = 0; j < i; ++j) pairNuclFreq[i][j] = static_cast<double>(counts.nucleotides[pair_index(i, j)]);
+        }
+    }
+    DistanceResult const r = dna_distance(method, counts, p);
+    pairDistance = r.distance;
+    pairDistanceVar = r.variance;
+    for (int k = 0; k < r.numReports; ++k) {
+        E.error(r.reports[k].kind, dna_distance_function_name(method), r.reports[k].number);
+    }
+    return r.ok ? 1 : 0;
+}
+
+int PopulDNA::text_pair(int method, char const* s1, char const* s2) {
+    return finish_pair(method, count_sequence_pair(s1, s2, usableSite, profile.MissingData));
+}
+
+int PopulDNA::diff_dist(char const* s1, char const* s2) { return text_pair(0, s1, s2); }
+int PopulDNA::jk_dist(char const* s1, char const* s2) { return text_pair(1, s1, s2); }
+int PopulDNA::kim2p_dist(char const* s1, char const* s2) { return text_pair(2, s1, s2); }
+int PopulDNA::p_dist(char const* s1, char const* s2) { return text_pair(3, s1, s2); }
+int PopulDNA::tajnei_dist(char const* s1, char const* s2) { return text_pair(4, s1, s2); }
+int PopulDNA::tamura_dist(char const* s1, char const* s2) { return text_pair(5, s1, s2); }
+int PopulDNA::tamnei_dist(char const* s1, char const* s2) { return text_pair(6, s1, s2); }
+
+namespace {
+
+long elapsed_ms(std::clock_t start) {
+    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
+}
+
+PopulDNA::PairDistanceFn pair_operation(int method) {
+    switch (method) {
+        case 1: return &PopulDNA::jk_dist;
+        case 2: return &PopulDNA::kim2p_dist;
+        case 3: return &PopulDNA::p_dist;
+        case 4: return &PopulDNA::tajnei_dist;
+        case 5: return &PopulDNA::tamura_dist;
+        case 6: return &PopulDNA::tamnei_dist;
+        default: return &PopulDNA::diff_dist;
+    }
+}
+
+}  // namespace
+
+int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale) {
+    int const method = effective_dna_method(distanceMethod);
+    double const f = (scale != 0 && distanceMethod != 0) ? static_cast<double>(numUsableSites) : 1.0;
+
+    if (haplotypes.count < 1) {
+        E.error(ERROR, "PopulDNA::compute_distance_matrix()", 108);
+        return 0;
+    }
+    pairDistanceFn = pair_operation(method);
+    if (method >= 4) comp_nucl_freq();
+
+    int const n = static_cast<int>(haplotypes.count);
+    NbHaplotypeEntries = n;
+    distMat.reset();
+    maxPairwiseDistance = 0;
+    std::clock_t const start = get_sys_clock();
+    *_AOS_ << "\t\t\tBeginning distance computations ...\n";
+
+    try {
+        auto matrix = std::make_unique<RectMat>(n, n);
+        if (!matrix->has_storage() && n > 0) {
+            E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
+            return 0;
+        }
+        PHaploDef const* first = haplotypes[0];
+        bool const hasText = first != nullptr && first->haplotype != nullptr && first->haplotype->data.length() > 0;
+        if (hasText) {
+            std::vector<char const*> texts(static_cast<std::size_t>(n));
+            for (int i = 0; i < n; ++i) {
+                PHaploDef const* h = haplotypes[i];
+                texts[static_cast<std::size_t>(i)] =
+                    (h != nullptr && h->haplotype != nullptr) ? h->haplotype->data.c_str() : "";
+            }
+            distanceWorkspace.prepare(texts, usableSite, profile.MissingData);
+
+            DnaDistanceWorkspace::Key key;
+            key.method = method;
+            key.gamma = (method == 1 || method == 2 || method == 6) ? gammaA : 0.0;
+            key.weights = DistanceWeights{deletionWeight, transitionWeight, transversionWeight};
+            key.scale = f;
+            if (method >= 4) {
+                key.freq = nuclFreq;
+                key.gcContent = gcContent;
+            }
+
+            if (auto const* hit = distanceWorkspace.find(key)) {
+                settings::print_message();
+                if (s != nullptr && s->stopFlag != 0) return 0;
+                *matrix = hit->matrix;
+                maxPairwiseDistance = hit->maxPairwiseDistance;
+                if (hit->hasLastPair) {
+                    pairDistance = hit->lastDistance;
+                    pairDistanceVar = hit->lastVariance;
+                    if (method == 4) pairNuclFreq = hit->lastPairCounts;
+                }
+            } else {
+                RectMat& m = *matrix;
+                for (int i = 0; i < n; ++i) {
+                    for (int j = 0; j < i; ++j) {
+                        if (finish_pair(method, distanceWorkspace.count(i, j)) == 0) {
+                            E.error(ERROR, "PopulDNA::compute_distance_matrix(ofstream)", 136);
+                            // A partly filled matrix must not reach any later
+                            // computation.
+                            maxPairwiseDistance = 0;
+                            return 0;
+                        }
+                        double const d = pairDistance * f;
+                        if (d > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(d);
+                        m(i, j) = d;
+                        m(j, i) = pairDistanceVar >= 0 ? std::sqrt(pairDistanceVar) * f : 0.0;
+                    }
+                    settings::print_message();
+                    if (s != nullptr && s->stopFlag != 0) {
+                        maxPairwiseDistance = 0;
+                        return 0;
+                    }
+                    m(i, i) = 0.0;
+                }
+                DnaDistanceWorkspace::Entry entry;
+                entry.key = key;
+                entry.matrix = m;
+                entry.maxPairwiseDistance = maxPairwiseDistance;
+                entry.hasLastPair = n >= 2;
+                entry.lastDistance = pairDistance;
+                entry.lastVariance = pairDistanceVar;
+                entry.lastPairCounts = pairNuclFreq;
+                distanceWorkspace.store(std::move(entry));
+            }
+        }
+        distMat = std::move(matrix);
+    } catch (std::bad_alloc const&) {
+        distMat.reset();
+        maxPairwiseDistance = 0;
+        E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
+        return 0;
+    }
+
+    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(start) << " ms)\n";
+
+    if (out != nullptr) {
+        std::clock_t const writeStart = get_sys_clock();
+        *_AOS_ << "\t\t\tWriting matrix to file ...\n";
+        std::ostream& os = *out;
+        os << "\nInter-haplotypic distance matrix:\n" << '\n';
+        os.setf(std::ios::fixed | std::ios::showpoint | std::ios::right);
+        os.unsetf(std::ios::scientific | std::ios::left);
+        os.precision(4);
+        RectMat const& m = *distMat;
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < i; ++j) os << std::setw(8) << m(i, j);
+            os << std::setw(8) << " ";
+            for (int j = i + 1; j < n; ++j) os << std::setw(8) << m(i, j);
+            os << '\n';
+        }
+        os.flush();
+        *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(writeStart) << " ms)\n";
+    }
+    return 1;
+}
+
+}  // namespace quintle

@@ -1,0 +1,110 @@
+// Nucleotide composition and molecular diversity of a DNA sample.
+
+#include <cmath>
+
+#include "datatypes/PopulDNA.h"
+#include "datatypes/dna_distances.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+int PopulDNA::comp_nucl_freq() {
+    for (double f : nuclFreq) {
+        if (f > 0) return 1;
+    }
+    int const n = static_cast<int>(haplotypes.count);
+    if (n < 1) {
+        E.error(ERROR, "PopulDNA::comp_nucl_freq()", 108);
+        return 0;
+    }
+
+    // Whole counts, added exactly; every site counts, usable or not.
+    std::array<double, 4> sums{};
+    double total = 0.0;
+    for (int i = 0; i < n; ++i) {
+        PHaploDef const* h = haplotypes[i];
+        if (h == nullptr || h->haplotype == nullptr) continue;
+        my_string const& text = h->haplotype->data;
+        double const count = h->count;
+        std::array<long, 4> perText{};
+        for (int s = 0; s < text.length(); ++s) {
+            int const k = dna_nucleotide_index(text[s]);
+            if (k >= 0) ++perText[static_cast<std::size_t>(k)];
+        }
+        for (std::size_t k = 0; k < 4; ++k) sums[k] += static_cast<double>(perText[k]) * count;
+        total += static_cast<double>(text.length()) * count;
+    }
+
+    nuclFreq.fill(0.0);
+    if (total > 0) {
+        double norm = 0.0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            nuclFreq[k] = sums[k] / total;
+            norm += nuclFreq[k];
+        }
+        // A sample without any A, C, G or T keeps four zeros rather than 0/0.
+        if (norm > 0) {
+            for (double& f : nuclFreq) f /= norm;
+        } else {
+            nuclFreq.fill(0.0);
+        }
+    }
+    gcContent = nuclFreq[0] + nuclFreq[3];
+    return 1;
+}
+
+int PopulDNA::compute_molecular_diversity(settings& s) {
+    if (!distMat) {
+        deletionWeight = s.DeletionWeight;
+        transitionWeight = s.TransitionWeight;
+        transversionWeight = s.TranversionWeight;
+        if (compute_distance_matrix(nullptr, &s, 0) == 0) {
+            E.error(ERROR, "PopulDNA::compute_molecular_diversity()", 136);
+            return 0;
+        }
+    }
+    int const k = static_cast<int>(haplotypes.count);
+    if (k < 1) {
+        E.error(ERROR, "PopulDNA::compute_molecular_diversity()", 108);
+        return 0;
+    }
+    if (!distMat) {
+        E.error(ERROR, "PopulDNA::compute_molecular_diversity()", 122);
+        return 1;
+    }
+    PHaploDef const* first = haplotypes[0];
+    if (first == nullptr || first->haplotype == nullptr || first->haplotype->data.length() == 0) return 1;
+
+    double S = 0.0;
+    RectMat const& d = *distMat;
+    for (int i = 1; i < k; ++i) {
+        PHaploDef const* hi = haplotypes[i];
+        if (hi == nullptr) continue;
+        for (int j = 0; j < i; ++j) {
+            PHaploDef const* hj = haplotypes[j];
+            if (hj == nullptr) continue;
+            S += static_cast<double>(hi->count) * static_cast<double>(hj->count) * d(i, j);
+        }
+    }
+    if (distanceMethod != 0) S *= numUsableSites;
+
+    double const n = SampleSize;
+    if (n > 1 && numUsableSites > 0) {
+        double const pi = S / (n * (n - 1.0) / 2.0);
+        double const V = (3.0 * n * (n + 1.0) * pi + 2.0 * (n * n + n + 3.0) * pi * pi) /
+                         (11.0 * n * n - 7.0 * n + 6.0);
+        meanPairwiseDiff = pi;
+        meanPairwiseDiffSd = V > 0 ? std::sqrt(V) : 0.0;
+        double const L = numUsableSites;
+        piPerSite = pi / L;
+        double const Vs = (n + 1.0) * piPerSite / (3.0 * (n - 1.0) * L) +
+                          2.0 * (n * n + n + 3.0) * piPerSite * piPerSite / (9.0 * n * (n - 1.0));
+        piPerSiteSd = Vs > 0 ? std::sqrt(Vs) : 0.0;
+    } else {
+        meanPairwiseDiff = meanPairwiseDiffSd = 0.0;
+        piPerSite = piPerSiteSd = 0.0;
+    }
+    return 1;
+}
+
+}  // namespace quintle

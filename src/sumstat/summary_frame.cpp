@@ -1,0 +1,556 @@
+// The within-sample summary section: its entry, banner and table frame, and
+// the standard diversity tables ("Basic properties", "Expected
+// heterozygosity", "Theta(H)", "Number of alleles") with the values they
+// copy into SumStat. The remaining tables come from summary_molecular.cpp
+// and summary_neutrality.cpp.
+
+#include "sumstat/summary_frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iomanip>
+#include <ios>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/TJSOut.h"
+#include "core/xml.h"
+#include "data/Population.h"
+#include "data/TAllele.h"
+#include "data/TAlleleDB.h"
+#include "data/TLocus.h"
+#include "datatypes/PopulDNA.h"
+#include "datatypes/PopulRFLP.h"
+#include "popstats/PopGenetics.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "run/ProfileSettings.h"
+#include "run/glbobj.h"
+#include "run/settings.h"
+#include "sumstat/TSumStat.h"
+
+namespace quintle {
+
+// ------------------------------------------------------------ frame helpers
+
+double SummarySums::sd() const {
+    if (n < 2) return 0.0;
+    double const m = sum / n;
+    double const var = sumSq / n - m * m;
+    if (!(var > 0.0)) return 0.0;
+    return std::sqrt(var * n / (n - 1));
+}
+
+PopGenetics& summary_sample(Samples& set, long i) {
+    // Never read as a result: every field keeps its "not computed" start value.
+    static PopGenetics none;
+    Population* p = i >= 0 && i < set.Populations.count ? set.Populations.data[i] : nullptr;
+    auto* stats = dynamic_cast<PopGenetics*>(p);
+    return stats != nullptr ? *stats : none;
+}
+
+int summary_column_width(Samples& set) {
+    int longest = 0;
+    for (long i = 0; i < set.Populations.count; ++i)
+        if (Population const* p = set.Populations.data[i]) longest = std::max(longest, p->name.length());
+    return std::max(12, longest + 2);
+}
+
+long long summary_count(double value) {
+    // Outside this range a count is meaningless; show it as 0 rather than
+    // invoke an undefined conversion.
+    if (!(std::fabs(value) < 9.0e18)) return 0;
+    return static_cast<long long>(value);
+}
+
+SummaryTable::SummaryTable(Samples& set, settings& s, std::ostream& os, int w, SummaryTableLayout const& layout)
+    : set_(set), s_(s), os_(os), w_(w), layout_(layout) {}
+
+void SummaryTable::open() {
+    set_.print_computation_anchor(2, s_, my_string(layout_.key), my_string(layout_.title));
+    std::string const heading = layout_.heading;
+    os_ << "\n" << std::string(heading.size(), '-') << "\n" << heading;
+    if (layout_.tagName != nullptr && xmlOutput) {
+        TXmlTag tag(layout_.tagName);
+        tag.attributeName = "samp";
+        tag.attributeValue = layout_.tagClass;
+        os_ << tag.open();
+    } else {
+        os_ << "\n";
+    }
+    rule();
+    os_.setf(std::ios::right, std::ios::adjustfield);
+    os_ << std::setw(layout_.labelWidth) << layout_.labelHeading;
+    for (long i = 0; i < set_.Populations.count; ++i) {
+        Population const* p = set_.Populations.data[i];
+        os_ << std::setw(w_) << (p != nullptr ? p->name.c_str() : "");
+    }
+    os_ << std::setw(12) << "Mean" << std::setw(12) << "s.d.";
+    if (layout_.totalHeading != nullptr) os_ << std::setw(12) << layout_.totalHeading;
+    os_ << "\n";
+    rule();
+    // The number format of the rows; it stays in force for the tables after.
+    os_.setf(std::ios::fixed, std::ios::floatfield);
+    os_.setf(std::ios::showpoint);
+    os_.setf(std::ios::right, std::ios::adjustfield);
+}
+
+void SummaryTable::rule() {
+    long const dashes = set_.Populations.count * w_ + layout_.fixedWidth();
+    os_ << std::string(static_cast<std::size_t>(std::max(0L, dashes)), '-') << "\n";
+}
+
+void SummaryTable::close() {
+    rule();
+    if (layout_.tagName != nullptr && xmlOutput) {
+        TXmlTag tag(layout_.tagName);
+        os_ << tag.close() << "\n";
+    }
+}
+
+void SummaryTable::label(char const* text) { os_ << std::setw(layout_.labelWidth) << text; }
+
+void SummaryTable::label(long number) { os_ << std::setw(layout_.labelWidth) << number; }
+
+void SummaryTable::countCell(double value) { os_ << std::setw(w_) << summary_count(value); }
+
+void SummaryTable::realCell(double value, int precision) {
+    os_ << std::setprecision(precision) << std::setw(w_) << value;
+}
+
+void SummaryTable::naCell() { os_ << std::setw(w_) << "N.A."; }
+
+void SummaryTable::meanSd(SummarySums const& sums, int precision) {
+    os_ << std::setprecision(precision) << std::setw(12) << sums.mean() << std::setw(12) << sums.sd();
+}
+
+void SummaryTable::meanSdNA() { os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A."; }
+
+void SummaryTable::totalCount(double value) { os_ << std::setw(12) << summary_count(value); }
+
+void SummaryTable::totalReal(double value, int precision) {
+    os_ << std::setprecision(precision) << std::setw(12) << value;
+}
+
+// ------------------------------------------------------- standard diversity
+
+namespace {
+
+void empty(TSumStat::Values& values) { values.count = values.auxCount = 0; }
+
+bool unphased_genotypic(settings const& s) { return s.GenotypicData != 0 && s.GameticPhase == 0; }
+
+// The sample's number of loci; when still unknown it is taken from its first
+// haplotype's allele list and kept.
+int number_of_loci(PopGenetics& p) {
+    if (p.numLoci == 0 && p.haplotypes.count > 0) {
+        PHaploDef const* first = p.haplotypes.data[0];
+        if (first != nullptr && first->haplotype != nullptr)
+            p.numLoci = static_cast<int>(first->haplotype->alleles.count);
+    }
+    return p.numLoci;
+}
+
+// DNA: substitution sites; RFLP: the RFLP class's polymorphic (substitution)
+// sites; other data: polymorphic loci.
+double polymorphic_count(Population* raw, PopGenetics const& p) {
+    if (ProfileSettings::DataType == DNA) {
+        if (auto const* dna = dynamic_cast<PopulDNA const*>(raw)) return dna->numSubstitutionSites;
+    } else if (ProfileSettings::DataType == RFLP) {
+        if (auto const* rflp = dynamic_cast<PopulRFLP const*>(raw)) return rflp->numSubstitutionSites;
+    }
+    return p.numPolymorphicSites;
+}
+
+// A per-locus entry of a sample; NaN for a locus the sample has no entry for
+// (only possible when samples disagree on their number of loci).
+template <class T>
+double locus_entry(MY_TArrayAsVector<T> const& a, long l) {
+    return l < a.count ? static_cast<double>(a.data[l]) : std::numeric_limits<double>::quiet_NaN();
+}
+
+TLocus const* global_locus(long l) {
+    TAlleleDB const& db = PopGenetics::globalAllelicDB;
+    return l < db.loci.count ? db.loci.data[l] : nullptr;
+}
+
+// Unbiased gene diversity of one locus over all samples of the pass.
+double total_heterozygosity(TLocus const* locus) {
+    if (locus == nullptr) return 0.0;
+    double N = 0.0;
+    for (long a = 0; a < locus->alleles.count; ++a)
+        if (TAllele const* al = locus->alleles.data[a]) N += al->weight;
+    if (!(N > 1.0)) return 0.0;
+    double sumP2 = 0.0;
+    for (long a = 0; a < locus->alleles.count; ++a)
+        if (TAllele const* al = locus->alleles.data[a]) {
+            double const p = al->weight / N;
+            sumP2 += p * p;
+        }
+    return N / (N - 1.0) * (1.0 - sumP2);
+}
+
+// Alleles of one locus over all samples, the missing-data allele not
+// counted: the search runs from the last allele backwards and stops at the
+// first one whose name begins with the missing-data character.
+double total_number_of_alleles(TLocus const* locus, char missing) {
+    if (locus == nullptr) return 0.0;
+    long count = 0;
+    for (long a = 0; a < locus->alleles.count; ++a)
+        if (locus->alleles.data[a] != nullptr) ++count;
+    for (long a = locus->alleles.count - 1; a >= 0; --a) {
+        TAllele const* al = locus->alleles.data[a];
+        if (al != nullptr && al->name.length() > 0 && al->name.c_str()[0] == missing) {
+            --count;
+            break;
+        }
+    }
+    return static_cast<double>(count);
+}
+
+// Writes one sample cell of a row whose values may be missing; returns
+// false for a missing one.
+bool value_cell(SummaryTable& t, double v, int precision) {
+    if (std::isnan(v)) {
+        t.naCell();
+        return false;
+    }
+    t.realCell(v, precision);
+    return true;
+}
+
+class StandardTables {
+public:
+    StandardTables(Samples& set, settings& s, std::ostream& os, int w, Project* project)
+        : set_(set), s_(s), os_(os), w_(w), project_(project), n_(set.Populations.count) {
+        L_ = summary_sample(set, 0).locusExpHet.count;
+    }
+
+    void basicProperties();
+    void expectedHeterozygosity();
+    void thetaH();
+    // Fills and returns the total number of alleles per locus.
+    std::vector<double> const& numberOfAlleles();
+
+private:
+    PopGenetics& sample(long i) { return summary_sample(set_, i); }
+
+    Samples& set_;
+    settings& s_;
+    std::ostream& os_;
+    int w_;
+    Project* project_;
+    long n_;
+    long L_;
+    std::vector<double> totalAlleles_;
+};
+
+void StandardTables::basicProperties() {
+    static SummaryTableLayout const layout{"Basic",        "Basic indices", "Basic properties", nullptr, nullptr,
+                                           "Statistics",   20,              nullptr};
+    SummaryTable t(set_, s_, os_, w_, layout);
+    t.open();
+
+    auto countRow = [&](char const* text, auto value) {
+        t.label(text);
+        SummarySums sums;
+        for (long i = 0; i < n_; ++i) {
+            double const v = value(i);
+            t.countCell(v);
+            sums.add(v);
+        }
+        t.meanSd(sums, 3);
+        t.endRow();
+        return sums;
+    };
+
+    countRow("No. of gene copies", [&](long i) { return sample(i).SampleSize; });
+    countRow("No. of loci", [&](long i) { return static_cast<double>(number_of_loci(sample(i))); });
+    countRow("No. of usable loci", [&](long i) { return static_cast<double>(sample(i).numUsableSites); });
+
+    empty(SumStat.sValues);
+    empty(SumStat.sSdValues);
+    SummarySums const s = countRow("No. of polym. loci", [&](long i) {
+        double const v = polymorphic_count(set_.Populations.data[i], sample(i));
+        SumStat.sValues.Add(v);
+        return v;
+    });
+    if (SumStat.MEAN_S) SumStat.meanS = s.mean();
+    if (SumStat.SD_S) SumStat.sdS = s.sd();
+
+    t.close();
+}
+
+void StandardTables::expectedHeterozygosity() {
+    static SummaryTableLayout const layout{"het",    "Heterozygosity", "Expected heterozygosity", "sumExpHeterozygosity",
+                                           "heteroz", "Locus#",        6,                         "Tot. Het."};
+    SummaryTable t(set_, s_, os_, w_, layout);
+    t.open();
+
+    SummarySums totals;  // over the loci whose total is not 0
+    for (long l = 0; l < L_; ++l) {
+        t.label(l + 1);
+        SummarySums sums;
+        bool complete = true;
+        for (long i = 0; i < n_; ++i) {
+            double const v = locus_entry(sample(i).locusExpHet, l);
+            complete = value_cell(t, v, 5) && complete;
+            sums.add(v);
+        }
+        if (complete)
+            t.meanSd(sums, 5);
+        else
+            t.meanSdNA();
+        double const total = total_heterozygosity(global_locus(l));
+        t.totalReal(total, 5);
+        if (total != 0.0) totals.add(total);
+        t.endRow();
+    }
+    if (totals.n > 0) t.rule();
+
+    empty(SumStat.hValues);
+    empty(SumStat.hSdValues);
+    bool const unphased = unphased_genotypic(s_);
+    SummarySums stored;
+    t.label("Mean");
+    SummarySums sums;
+    for (long i = 0; i < n_; ++i) {
+        PopGenetics const& p = sample(i);
+        double const v = L_ > 0 ? p.meanHet : p.geneDiversity;
+        t.realCell(v, 5);
+        sums.add(v);
+        double const h = unphased ? v : p.geneDiversity;
+        double const hSd = unphased ? p.meanHetSd : p.geneDiversitySd;
+        SumStat.hValues.Add(h);
+        SumStat.hSdValues.Add(hSd);
+        stored.add(h);
+    }
+    t.meanSd(sums, 5);
+    t.totalReal(totals.mean(), 5);
+    t.endRow();
+    if (SumStat.MEAN_H) SumStat.meanH = stored.mean();
+    if (SumStat.SD_H) SumStat.sdH = stored.sd();
+    if (SumStat.TOT_H) SumStat.totH = totals.mean();
+
+    if (L_ > 0) {
+        t.label("s.d.");
+        SummarySums sds;
+        for (long i = 0; i < n_; ++i) {
+            double const v = sample(i).meanHetSd;
+            t.realCell(v, 5);
+            sds.add(v);
+        }
+        t.meanSd(sds, 5);
+        t.totalReal(totals.sd(), 5);
+        t.endRow();
+    }
+    t.close();
+}
+
+void StandardTables::thetaH() {
+    bool const micro = ProfileSettings::DataType == MICROSAT;
+    static SummaryTableLayout const microLayout{
+        "thetaH", "Theta(H)", "Theta(H) under the stepwise mutation model", "sumThetaH", "thetaH", "Locus#", 6,
+        nullptr};
+    static SummaryTableLayout const standardLayout{
+        "thetaH", "Theta(H)", "Theta(H) under the infinite-allele model", "sumThetaH", "thetaH", "Locus#", 6,
+        nullptr};
+    SummaryTable t(set_, s_, os_, w_, micro ? microLayout : standardLayout);
+    t.open();
+
+    for (long l = 0; l < L_; ++l) {
+        t.label(l + 1);
+        SummarySums sums;  // over the samples that gave a value
+        for (long i = 0; i < n_; ++i) {
+            double const H = locus_entry(sample(i).locusExpHet, l);
+            double theta = std::numeric_limits<double>::quiet_NaN();
+            if (micro) {
+                if (H > 0.0 && H < 1.0) theta = (1.0 / ((1.0 - H) * (1.0 - H)) - 1.0) / 2.0;
+            } else if (!std::isnan(H)) {
+                theta = 1.0 / (1.0 - H) - 1.0;
+            }
+            if (value_cell(t, theta, 5)) sums.add(theta);
+        }
+        if (sums.n > 0)
+            t.meanSd(sums, 5);
+        else
+            t.meanSdNA();
+        t.endRow();
+    }
+    t.rule();
+
+    t.label("Theta from\nMean H");
+    SummarySums sums;
+    for (long i = 0; i < n_; ++i) {
+        double const H = sample(i).meanHet;
+        double theta;
+        if (micro)
+            theta = H == 1.0 ? 9999.0 : (1.0 / ((1.0 - H) * (1.0 - H)) - 1.0) / 2.0;
+        else
+            theta = 1.0 / (1.0 - H) - 1.0;
+        t.realCell(theta, 5);
+        sums.add(theta);
+    }
+    t.meanSd(sums, 5);
+    t.endRow();
+    t.close();
+}
+
+std::vector<double> const& StandardTables::numberOfAlleles() {
+    static SummaryTableLayout const layout{"numAll",     "No. of alleles", "Number of alleles", "sumNumAlleles",
+                                           "numAlleles", "Locus#",         6,                   "Tot. number"};
+    SummaryTable t(set_, s_, os_, w_, layout);
+    t.open();
+
+    char const missing = set_.MissingData;
+    totalAlleles_.assign(static_cast<std::size_t>(L_), 0.0);
+    SummarySums allLoci;       // every locus
+    SummarySums polymorphic;   // loci with at least two alleles in all
+    for (long l = 0; l < L_; ++l) {
+        t.label(l + 1);
+        SummarySums sums;
+        bool complete = true;
+        for (long i = 0; i < n_; ++i) {
+            double const v = locus_entry(sample(i).locusNumAlleles, l);
+            if (std::isnan(v)) {
+                t.naCell();
+                complete = false;
+            } else {
+                t.countCell(v);
+            }
+            sums.add(v);
+        }
+        if (complete)
+            t.meanSd(sums, 3);
+        else
+            t.meanSdNA();
+        double const total = total_number_of_alleles(global_locus(l), missing);
+        totalAlleles_[static_cast<std::size_t>(l)] = total;
+        t.totalCount(total);
+        allLoci.add(total);
+        if (total >= 2.0) polymorphic.add(total);
+        t.endRow();
+    }
+    if (L_ > 0) t.rule();
+
+    empty(SumStat.kValues);
+    empty(SumStat.kSdValues);
+    bool const unphased = unphased_genotypic(s_);
+    t.label("Mean");
+    SummarySums sums;
+    SummarySums haplotypes;
+    for (long i = 0; i < n_; ++i) {
+        PopGenetics const& p = sample(i);
+        t.realCell(p.meanNumAlleles, 3);
+        sums.add(p.meanNumAlleles);
+        haplotypes.add(static_cast<double>(p.NbHaplotypeEntries));
+        if (unphased) {
+            SumStat.kValues.Add(p.meanNumAlleles);
+            SumStat.kSdValues.Add(p.meanNumAllelesSd);
+        } else {
+            SumStat.kValues.Add(static_cast<double>(p.NbHaplotypeEntries));
+            SumStat.kSdValues.Add(0.0);
+        }
+    }
+    t.meanSd(sums, 3);
+    t.totalReal(allLoci.mean(), 3);
+    t.endRow();
+
+    SummarySums const& kSums = unphased ? sums : haplotypes;
+    if (SumStat.MEAN_K) SumStat.meanK = kSums.mean();
+    if (SumStat.SD_K) SumStat.sdK = kSums.sd();
+    if (SumStat.TOT_K) {
+        if (unphased) {
+            SumStat.totK = ProfileSettings::DataType == DNA ? polymorphic.mean() : allLoci.mean();
+        } else if (project_ != nullptr) {
+            set_.NbHaplotypes = static_cast<int>(project_->haplotypes.haplotypes.count);
+            SumStat.totK = set_.NbHaplotypes;
+        }
+    }
+
+    if (L_ > 0) {
+        t.label("s.d.");
+        SummarySums sds;
+        for (long i = 0; i < n_; ++i) {
+            double const v = sample(i).meanNumAllelesSd;
+            t.realCell(v, 3);
+            sds.add(v);
+        }
+        t.meanSd(sds, 3);
+        t.totalReal(ProfileSettings::DataType == DNA ? polymorphic.sd() : allLoci.sd(), 3);
+        t.endRow();
+    }
+    t.close();
+    return totalAlleles_;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ section
+
+void Samples::print_computation_anchor(int level, settings& s, my_string const& key, my_string const& title) {
+    std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
+
+    my_string anchor = s.time_stamp;
+    anchor.remove_blanks();
+    anchor.convert_to_underline();
+    anchor += "_";
+    anchor += GroupLevel ? "gr_comp_sum_" : "comp_sum_";
+    anchor += key;
+
+    if (s.ResultFile != nullptr) {
+        if (xmlOutput)
+            *s.ResultFile << xml_anchor{anchor};
+        else
+            *s.ResultFile << html_anchor{anchor};
+    }
+    if (!script.is_open()) return;
+    my_string link = s.ResultFileName;
+    link.rm_path();
+    link += "#";
+    link += anchor;
+    TJSOut(&script).doc(level, title, link);
+}
+
+void Samples::WriteSummaryStatistics(Project* project, settings& s) {
+    long const n = Populations.count;
+    // Bits 1, 2, 4, 8, 16, 32, 64, 128, 256 and 16384: the within-sample
+    // tasks. AMOVA, distances, assignment and Mantel bits open no section.
+    if ((s.TaskNumber & 0xFFFF & 0x41FF) == 0 || n <= 0) return;
+
+    {
+        std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
+        if (script.is_open()) {
+            my_string noLink;
+            TJSOut(&script).aux(2, my_string(GroupLevel ? "Within-groups summary" : "Within-samples summary"), noLink);
+        }
+    }
+
+    int const w = summary_column_width(*this);
+    // Without a result file the tables go nowhere, but SumStat still gets
+    // its values.
+    std::ostream discard(nullptr);
+    std::ostream& os = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
+
+    std::string const equals(80, '=');
+    os << "\n\n" << equals << "\n"
+       << (GroupLevel ? "== Summary of computations done within groups\n"
+                      : "== Summary of computations done within populations\n")
+       << equals << "\n";
+
+    if ((s.TaskNumber & 1) != 0 && s.RecessiveAllelesEM == 0) {
+        StandardTables tables(*this, s, os, w, project);
+        tables.basicProperties();
+        tables.expectedHeterozygosity();
+        if (ProfileSettings::DataType == MICROSAT || ProfileSettings::DataType == STANDARD) tables.thetaH();
+        std::vector<double> const& totals = tables.numberOfAlleles();
+        if (ProfileSettings::DataType == MICROSAT) WriteMicrosatSummaryTables(s, w, totals);
+        AlleleFrequencyHandOff(s);
+    }
+    WriteMolecularDiversityTable(s, w);
+    WriteNeutralityAndMismatchTables(s, w);
+}
+
+}  // namespace quintle

@@ -1,0 +1,104 @@
+#pragma once
+
+// The frame shared by every table of the within-sample summary section: one
+// column per sample, then "Mean" and "s.d." across samples and, in some
+// tables, a total column for all samples taken together. A table is a
+// heading, an optional XML element, a dashed rule, a header line, the rule,
+// its rows, and the rule again.
+
+#include <ostream>
+
+#include "core/my_string.h"
+
+namespace quintle {
+
+class PopGenetics;
+class Samples;
+class settings;
+
+// Sums behind a mean and standard deviation over samples (or over loci).
+// The s.d. uses divisor n - 1 and is 0 with fewer than two values or a
+// variance that is not positive.
+struct SummarySums {
+    int n = 0;
+    double sum = 0.0;
+    double sumSq = 0.0;
+
+    void add(double x) {
+        ++n;
+        sum += x;
+        sumSq += x * x;
+    }
+    double mean() const { return n > 0 ? sum / n : 0.0; }
+    double sd() const;
+};
+
+// What tells one table from another.
+struct SummaryTableLayout {
+    char const* key;           // anchor suffix
+    char const* title;         // menu entry
+    char const* heading;       // underlined heading in the result file
+    char const* tagName;       // XML element; nullptr: the table has none
+    char const* tagClass;      // value of the element's "samp" attribute
+    char const* labelHeading;  // "Statistics" or "Locus#"
+    int labelWidth;
+    char const* totalHeading;  // nullptr: no total column
+
+    // Dashes of a rule besides the sample columns: the label and the
+    // fixed columns after the samples.
+    int fixedWidth() const { return labelWidth + 24 + (totalHeading != nullptr ? 12 : 0); }
+};
+
+// Writes one table of the section on the result stream. The stream keeps the
+// number format a row sets (fixed, decimal point shown, right-aligned), as
+// the later tables of the section expect.
+class SummaryTable {
+public:
+    // w: the section's sample column width.
+    SummaryTable(Samples& set, settings& s, std::ostream& os, int w, SummaryTableLayout const& layout);
+
+    // Anchor and menu entry, heading, XML element, rule, header line, rule.
+    void open();
+    void rule();
+    // The closing rule and, in XML form, the element's end.
+    void close();
+
+    // A row's label, and its end.
+    void label(char const* text);
+    void label(long number);
+    void endRow() { os_ << "\n"; }
+
+    // One sample column.
+    void countCell(double value);
+    void realCell(double value, int precision);
+    void naCell();
+    // Mean and s.d. of a row (12 characters each).
+    void meanSd(SummarySums const& sums, int precision);
+    void meanSdNA();
+    // The total column.
+    void totalCount(double value);
+    void totalReal(double value, int precision);
+
+    std::ostream& stream() { return os_; }
+
+private:
+    Samples& set_;
+    settings& s_;
+    std::ostream& os_;
+    int w_;
+    SummaryTableLayout const& layout_;
+};
+
+// The sample at position i of the set as a statistics object; a sample that
+// carries no statistics reads as a fresh object whose results were not
+// computed.
+PopGenetics& summary_sample(Samples& set, long i);
+
+// The column width of the section: the longest sample name plus 2, at
+// least 12.
+int summary_column_width(Samples& set);
+
+// Truncates a count toward zero for display as an integer.
+long long summary_count(double value);
+
+}  // namespace quintle
