@@ -128,6 +128,26 @@ public:
     void clean();
     void DeletePermutationVectors();
 
+    // --- AMOVA working operations (defined in src/amova/) ---------------------
+    // Frees any previous vectors and makes both n entries long, all 0.
+    void CreatePermutationVectors(int const& n);
+    // Recounts the sample from its stretch of gene copies (one haplotype
+    // index per copy, SampleSize of them) and rebuilds the present list.
+    // Relies on hapl_count being 0 outside the present list, which these
+    // operations keep.
+    void SetUpVectorsAfterPermutation(int const* stretch);
+    // Rebuilds the present list from hapl_count alone.
+    void SetUpVectorOfExistingHaplotypes();
+    // Raw within-sample sum of distances over pairs of gene copies; also
+    // sets SSDWP_divN. Returns &SSDWP.
+    double* ComputeSSDWP(DistMat const& d);
+    // ComputeSSDWP, then &SSDWP_divN.
+    double* SSDWP_div_freq(DistMat const& d);
+    // Raw sum of distances over the pairs formed by one copy of this sample
+    // and one of `other`.
+    double ComputeSSDAP(Population const* other, DistMat const& d) const;
+    // --- end of AMOVA working operations --------------------------------------
+
     // Short name for file names: at most nine characters, never a path
     // separator.
     my_string get_small_name() const;

@@ -1,0 +1,183 @@
+#pragma once
+
+// The engine of one analysis of molecular variance. One object is built
+// over one sample set and one genetic structure, and its constructor does
+// the whole job: it lays the gene copies of the samples out in one flat
+// vector of haplotype indexes, writes the report header, chooses the
+// hierarchical design that fits the data and the structure, runs it
+// (sums of squares, variance components, fixation indices, permutation
+// tests), releases the samples' working vectors, runs the pairwise
+// comparisons of samples and frees its storage. The caller only constructs
+// and destroys it; Amova::AmovaFatalError leaving the constructor means the
+// analysis was abandoned after its message was logged.
+
+#include <ostream>
+#include <vector>
+
+#include "amova/ssd.h"
+#include "core/TriMat.h"
+#include "core/my_string.h"
+
+namespace quintle {
+
+class settings;
+class Structure;
+class Samples;
+class DistMat;
+class Haplo_DB;
+class TAlleleDB;
+class Mantel;
+class Population;
+class amova_results;
+class FloatsAndPops;
+
+class Amova {
+public:
+    // Thrown, after its message has been logged, when the analysis cannot go on.
+    class AmovaFatalError {};
+
+    // --- results of the design ---------------------------------------------
+    // Sums of squared differences by level.
+    double SSDAG = 0.0;  // among groups
+    double SSDAP = 0.0;  // among samples (within groups)
+    double SSDWP = 0.0;  // within samples
+    double SSDWI = 0.0;  // within individuals
+    double SSDT = 0.0;   // total of the design
+    int df[4]{};          // degrees of freedom per source, in table order
+    double MSD[4]{};      // sum of squares / d.f. per source
+    double n_coeff[3]{};  // n coefficients of the variance components
+    double Va = 0.0, Vb = 0.0, Vc = 0.0, Vd = 0.0;
+    double V_total = 0.0;
+    double FIS = 0.0, FIT = 0.0, FCT = 0.0, FSC = 0.0, FST = 0.0;
+
+    // --- what the analysis works on (none owned) -----------------------------
+    quintle::settings* settings = nullptr;
+    Structure* structure = nullptr;
+    Samples* samples = nullptr;
+    DistMat* dist_mat = nullptr;
+    Haplo_DB* haplo_db = nullptr;
+    TAlleleDB* allele_db = nullptr;
+    Mantel* mantel = nullptr;
+
+    // --- working state -------------------------------------------------------
+    int design_code = 0;  // 0 (none) or 2..10
+    int indiv_level = 0;  // copy of IncludeIndividualLevel
+    long nb_perm = 0;     // permutations; a design raises it to whole blocks
+    my_string date_string;
+    double total_size = 0.0;  // gene copies of all samples of the structure
+    double N = 0.0;           // units of the analysis: copies, or individuals
+    std::vector<double> group_size;  // gene copies per group
+    std::vector<double> SSDWG;       // per group: raw within-group sum / size
+    double total_SSD = 0.0;          // raw sum over all pairs of gene copies
+    TriMat SSDP;                     // raw sums per pair of samples, by id
+    TriMat SSDG;                     // raw sums per pair of groups
+    std::vector<std::vector<Population*>> group_pops;  // members per group
+    std::vector<Population*> pops_by_id;                // samples by id
+    // Haplotype index of every gene copy, samples in id order, the two
+    // copies of an individual adjacent; P + total_size + 1 entries.
+    std::vector<int> HaplotypeIndexVector;
+    // Per-sample arrays (P entries): sample-specific FST, then the two that
+    // the individual-level designs use (FIS, and a spare).
+    std::vector<double> pop_FST;
+    std::vector<double> pop_FIS;
+    std::vector<double> pop_spare;
+    int print_results = 0;  // nonzero: write the report sections
+    int per_locus = 0;      // kept; no step consults it
+    amova_results* results = nullptr;  // not owned
+    // The distances between the haplotypes present, copied out of dist_mat
+    // once the vector is loaded; not ready when the block would be too large.
+    FlatDistances flat_dist;
+
+    // Runs the whole analysis. Throws AmovaFatalError.
+    Amova(quintle::settings& s, Structure* st, Samples* sa, DistMat* dm, Haplo_DB* hdb, TAlleleDB* adb,
+          Mantel* m, int print, int per_locus, amova_results* res);
+    ~Amova();
+    Amova(Amova const&) = delete;
+    Amova& operator=(Amova const&) = delete;
+
+    // Sizes the working state for the structure, creates the samples'
+    // permutation vectors and loads the haplotype index vector. Throws
+    // AmovaFatalError when the structure does not number its samples
+    // 0..P-1 in structure order, has an empty group, or a sample's list
+    // does not match its size.
+    void initialize();
+    // Frees the working storage; safe to call twice.
+    void clean();
+
+    // The design for the data kind and the structure's shape: A genotypic
+    // data, B gametic phase, I individual level, R recessive alleles, H
+    // conventional FST, G groups, P1 samples in the first group. 0: none.
+    static int choose_design_code(int A, int B, int I, int R, int H, int G, int P1);
+    // The result type a design code stores in the record (0 for code 0).
+    static int result_type(int code);
+
+    // 1 when every sample of the structure has at least one gene copy and,
+    // with `individuals`, an even number of them; else ERROR 2 from
+    // `design` and 0. The designs call it before taking any sum; the
+    // engine calls it before running a design.
+    int check_sample_sizes(my_string const& design, int individuals);
+
+    // --- haplotype index and permutation vectors (permutation_vectors.cpp) -
+    // Checks every sample's list against its size and the distance matrix,
+    // fills the vector from the lists and distributes it. Throws
+    // AmovaFatalError after its message when a list does not fit.
+    void load_HaplotypeIndexVector();
+    // Every sample recounts itself from its stretch of the vector.
+    void distribute_HaplotypeIndexVector();
+    // Each group receives its run of pops_by_id (group 0 the first members).
+    void distribute_populations();
+
+    // --- sums of squared differences (ssd.cpp) -------------------------------
+    // The sample's sums with the engine's distances (same values as the
+    // Population operations of the same names).
+    double* sample_SSDWP(Population* p);
+    double* sample_SSDWP_div_freq(Population* p);
+    double sample_SSDAP(Population const* a, Population const* b);
+    double* compute_SSDWI();
+    void compute_SSDP();
+    void compute_total_SSD();
+    double* compute_SSDWP();
+    double* compute_SSDAP();
+    double* compute_SSDAG();
+    void compute_SSDG_SSDAG();
+
+    // --- permutation procedures (permutations.cpp) ---------------------------
+    void PPAG();    // samples among groups
+    void PHAPAG();  // gene copies among all samples
+    void PHAPWG();  // gene copies among the samples of each group
+    void PHAIWP();  // gene copies among the individuals of each sample
+    void PIAPWG();  // individuals among the samples of each group
+    void PIAPAG();  // individuals among all samples
+    void permute_genes(int last, int start, int stop);
+    void permute_indiv(int last, int start, int stop);
+
+    // --- per-permutation records of the among-group tests (FloatsAndPops.cpp)
+    // One line: the sample numbers of each group in brackets, two tabs and
+    // the record's value.
+    void print_p(FloatsAndPops& record, std::ostream* out);
+
+    // --- designs ------------------------------------------------------------
+    // Each returns 1 when it ran to its end, 0 when it gave up.
+    int AMOVA_1G_1P_I();
+    int AMOVA_1G_P_H();
+    int AMOVA_1G_P_I();
+    int AMOVA_G_P_H();
+    int AMOVA_G_P_I();
+    int AMOVA_1G_P_IH();
+    int AMOVA_G_P_IH();
+    int AMOVA_1G_P_RIH();
+    int AMOVA_G_P_RIH();
+
+    // Pairwise comparisons of the samples of the sample set.
+    void CalcPairDist();
+
+private:
+    void run();
+    void write_report_header();
+    void run_design();
+    void release_permutation_vectors();
+    // The diagnostic lines of a haplotype index outside the distance matrix.
+    void log_abnormal_index(Population const& p, long copy, int index) const;
+};
+
+}  // namespace quintle

@@ -1,0 +1,155 @@
+// The haplotype index vector of the AMOVA engine and the per-sample vectors
+// rebuilt from it after every permutation: a count per haplotype index and
+// the sorted list of the indexes present.
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <ostream>
+
+#include "amova/Amova.h"
+#include "core/Errors.h"
+#include "data/Haplo_DB.h"
+#include "data/HaploDef.h"
+#include "data/Population.h"
+#include "project/DistMat.h"
+
+namespace quintle {
+
+void Population::CreatePermutationVectors(int const& n) {
+    DeletePermutationVectors();
+    int const size = n > 0 ? n : 0;
+    try {
+        hapl_count.assign(static_cast<std::size_t>(size), 0.0);
+        VectorOfExistingHaplotypes.assign(static_cast<std::size_t>(size), 0);
+    } catch (std::bad_alloc const&) {
+        DeletePermutationVectors();
+        E.error(MEMORY, "Population::CreatePermutationVectors()", 0);
+        return;
+    }
+    perm_vector_size = size;
+}
+
+void Population::SetUpVectorsAfterPermutation(int const* stretch) {
+    double* const count = hapl_count.data();
+    int* const present = VectorOfExistingHaplotypes.data();
+    std::size_t limit = static_cast<std::size_t>(perm_vector_size > 0 ? perm_vector_size : 0);
+    limit = std::min({limit, hapl_count.size(), VectorOfExistingHaplotypes.size()});
+
+    // Only the entries of the previous present list can be nonzero, so
+    // clearing them clears the whole count vector.
+    for (int i = 0; i < nb_existing; ++i) count[present[i]] = 0.0;
+    nb_existing = 0;
+
+    // Copies k = 0, 1, ... while k < SampleSize.
+    long const copies = SampleSize > 0.0 ? static_cast<long>(std::ceil(SampleSize)) : 0;
+    for (long k = 0; k < copies; ++k) {
+        int const h = stretch[k];
+        if (h < 0 || static_cast<std::size_t>(h) >= limit) {
+            *_AOS_ << "\nAbnormal behaviour for pop:" << name << "\nnb_gene_copies=" << SampleSize
+                   << "\nHDB.Nb_haplo=" << perm_vector_size << "\ni=" << k << " H_vect:" << h << std::endl;
+            E.error(MEMORY, "Population::SetUpVectorsAfterPermutation", 1);
+            continue;
+        }
+        if (count[h] == 0.0) present[nb_existing++] = h;
+        count[h] += 1.0;
+    }
+    std::sort(present, present + nb_existing);
+}
+
+void Population::SetUpVectorOfExistingHaplotypes() {
+    nb_existing = 0;
+    std::size_t const n = std::min(hapl_count.size(), VectorOfExistingHaplotypes.size());
+    for (std::size_t h = 0; h < n && static_cast<long>(h) < perm_vector_size; ++h)
+        if (hapl_count[h] != 0.0) VectorOfExistingHaplotypes[static_cast<std::size_t>(nb_existing++)] = static_cast<int>(h);
+}
+
+void Amova::log_abnormal_index(Population const& p, long copy, int index) const {
+    long const haplotypes = haplo_db != nullptr ? haplo_db->haplotypes.count : p.perm_vector_size;
+    *_AOS_ << "\nAbnormal behaviour for pop:" << p.name << "\nnb_gene_copies=" << p.SampleSize
+           << "\nHDB.Nb_haplo=" << haplotypes << "\ni=" << copy << " H_vect:" << index << std::endl;
+}
+
+void Amova::load_HaplotypeIndexVector() {
+    // Every list is checked before anything is written: each sample's
+    // stretch is cut from its size, so the counts must fill it exactly, and
+    // every index must name a row of the distance matrix.
+    std::size_t total = 0;
+    for (Population* p : pops_by_id) {
+        double const size = p->SampleSize;
+        if (!(size >= 0.0) || size != std::floor(size)) {
+            E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 2);
+            throw AmovaFatalError{};
+        }
+        long const copies = static_cast<long>(size);
+        long written = 0;
+        PHaploDefList const& list = *p->currentHaplotypes;
+        for (long e = 0; e < list.count; ++e) {
+            PHaploDef const* entry = list.data[e];
+            if (entry == nullptr || entry->count < 1) continue;
+            int const index = entry->haplotype != nullptr ? entry->haplotype->matrixIndex : -1;
+            if (index < 0 || index >= p->perm_vector_size) {
+                log_abnormal_index(*p, written, index);
+                E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 1);
+                throw AmovaFatalError{};
+            }
+            written += entry->count;
+            if (written > copies) {
+                E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 1);
+                throw AmovaFatalError{};
+            }
+        }
+        if (written != copies) {
+            E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 2);
+            throw AmovaFatalError{};
+        }
+        total += static_cast<std::size_t>(copies);
+    }
+    if (total > HaplotypeIndexVector.size()) {
+        E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 1);
+        throw AmovaFatalError{};
+    }
+
+    std::fill(HaplotypeIndexVector.begin(), HaplotypeIndexVector.end(), 0);
+    int* const v = HaplotypeIndexVector.data();
+    long pos = 0;
+    for (Population* p : pops_by_id) {
+        PHaploDefList const& list = *p->currentHaplotypes;
+        for (long e = 0; e < list.count; ++e) {
+            PHaploDef const* entry = list.data[e];
+            if (entry == nullptr || entry->count < 1) continue;
+            std::fill(v + pos, v + pos + entry->count, entry->haplotype->matrixIndex);
+            pos += entry->count;
+        }
+    }
+    distribute_HaplotypeIndexVector();
+
+    // The permutations only move these indexes around, so the distances
+    // between them are all the sums will ever read.
+    if (dist_mat != nullptr && pos > 0) {
+        int const range = pops_by_id.empty() ? 0 : pops_by_id.front()->perm_vector_size;
+        flat_dist.build(*dist_mat, range, v, static_cast<std::size_t>(pos));
+    } else {
+        flat_dist.clear();
+    }
+}
+
+void Amova::distribute_HaplotypeIndexVector() {
+    int const* const v = HaplotypeIndexVector.data();
+    long off = 0;
+    for (Population* p : pops_by_id) {
+        p->SetUpVectorsAfterPermutation(v + off);
+        off += static_cast<long>(p->SampleSize);
+    }
+}
+
+void Amova::distribute_populations() {
+    std::size_t base = 0;
+    for (std::vector<Population*>& members : group_pops) {
+        for (std::size_t j = 0; j < members.size() && base + j < pops_by_id.size(); ++j)
+            members[j] = pops_by_id[base + j];
+        base += members.size();
+    }
+}
+
+}  // namespace quintle

@@ -1,0 +1,30 @@
+#pragma once
+
+// The one shuffle behind every permutation test of the AMOVA designs. For
+// i = last, last-1, ..., stop (descending, stop included) it draws
+// u = ran3 and exchanges unit i with unit start + trunc((i - start) u), so a
+// unit is always exchanged with an earlier one of its stretch, and units
+// start .. stop-1 are only ever partners. Nothing happens when last < stop.
+// Exactly one draw of the run's generator is taken per step; the P values
+// of the tests depend on that sequence.
+//
+// Every kernel also takes the length n of the array (in ints or pointers)
+// and never touches a position at or beyond it; a stretch that starts below
+// 0 or after its stop position is left alone.
+
+namespace quintle {
+
+class Population;
+
+// Gene copies, the draw in single precision: u and (i - start) are turned
+// into floats and multiplied as floats.
+void shuffle_copies(int* e, long n, int start, int last, int stop);
+
+// Individuals (copies 2k and 2k+1 are individual k and move together, in
+// their order), the draw in double precision.
+void shuffle_individuals(int* e, long n, int start, int last, int stop);
+
+// Samples from position 0, the draw in double precision and floored.
+void shuffle_samples(Population** e, long n, int last, int stop);
+
+}  // namespace quintle
