@@ -291,7 +291,7 @@ std::string const profile =
     "[Profile]\nNbSamples=1\nDataType=DNA\nGenotypicData=0\nLocusSeparator=NONE\nMissingData='?'\n";
 std::string const samples = "[[Samples]]\nSampleName=\"s\"\nSampleSize=2\nSampleData={\nh1 2 ACGT\n}\n";
 std::string const mantel_keys =
-    "MatrixSize=3\nMatrixNumber=2\nYMatrixLabels={ \"s\" \"t\" \"u\" }\nDistMatMantel={\n0\n1 0\n2 1 0\n}\n";
+    "MatrixSize=3\nMatrixNumber=2\nYMatrix=\"fst\"\nYMatrixLabels={ \"s\" \"t\" \"u\" }\nDistMatMantel={\n0\n1 0\n2 1 0\n}\n";
 
 // Every failing end check and every failure of the reader's own handlers:
 // the read gives 0 with the messages, and never crashes.
