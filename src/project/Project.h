@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "amova/amova_results.h"
 #include "core/my_string.h"
 #include "data/Haplo_DB.h"
 #include "data/TAlleleDB.h"
@@ -57,6 +58,8 @@ public:
     int ready = 0;
     // The analysis settings of this project.
     settings options;
+    // Result record of the project's AMOVA.
+    amova_results amova_res;
 
     Project();
     ~Project();
@@ -65,9 +68,54 @@ public:
 
     my_string const& title() const { return Title; }
 
-    // Runs the project named by settings::input_file: 1 when it was run,
-    // 0 when it was not ready or could not be opened or read.
+    // Runs the project named by settings::input_file: working copy, result
+    // frame, reading, feasibility checks, then the group pass and the
+    // population pass that the statistics list (or the settings) ask for,
+    // each followed by its statistics lines. 1 when the project was
+    // analysed, 0 when it was not ready, could not be opened or read, or a
+    // scheduled task proved impossible.
     int run();
+
+    // Adapts the scheduled tasks and a few settings to the data just read,
+    // links the samples to the allele database, builds the allele vectors
+    // and pseudo-haplotypes the analyses need and checks the data. Dropped
+    // tasks are noted in the log. 0 when the run must stop.
+    int make_run_possible();
+
+    // 1 when the structure can carry an AMOVA; otherwise 0 after a WARNING
+    // for each defect (no sample, no group, one sample per group).
+    int IsAmovaStructure();
+
+    // --- genetic-structure analyses of a pass --------------------------
+    // Fills `pooled` with one sample per group of `structure` (the group's
+    // samples joined) and `flat` with a single group holding them.
+    void poolSamplesInGroups(Samples const& source, Structure const& structure, Samples& pooled,
+                             Structure& flat);
+    // AMOVA, pairwise distances, differentiation and Mantel tests of the
+    // current samples and structure, as the task bits ask.
+    void GenStructCalculations(std::fstream* result);
+    // Finds identical haplotype definitions and, when asked, merges them
+    // within the samples; 1 on success.
+    int eliminate_redond_haplodef();
+    // Scan for loci under selection from FST and heterozygosity.
+    void detectSelectedLociFromFSTHetComparison(bool hierarchical);
+
+    // MICROSAT data: only a log note; no repeat-length detection is made.
+    void convertMicrosatToNumberOfRepeats();
+
+    // --- result-file frame (the names must be set in `options`) -----------
+    // The frame-set page and the tree page; the argument is not used.
+    void New_print_html_frames_output(bool unused);
+    // Opening and closing text of the result file, HTML or XML.
+    void New_print_html_results_header(bool xml);
+    void New_print_html_results_footer(bool unused, bool xml);
+    // An older, HTML-only form of the same three writers.
+    void print_html_frames_output();
+    void print_html_results_header();
+    void print_html_results_footer();
+    // The menu script needs no head of its own: both write nothing.
+    void print_js_header() {}
+    void New_print_js_header(bool /*unused*/) {}
 
     // Reads the project file named by settings::input_file into this
     // project: 1 when it was read and every required part was found.
@@ -155,7 +203,60 @@ private:
     // the failure's messages.
     int open_external(ReadState& st, std::ifstream& ext, char const* valueName, my_string& name);
 
+    // One analysis pass over the current sample set (the tasks of a pass,
+    // in their order); `folder` names its menu folder and `banner` opens its
+    // section. `kept` is the project's own structure in the group pass.
+    void run_pass_tasks(char const* folder, std::string const& banner, Structure* kept);
+    // The group pass on samples pooled by group.
+    void run_group_pass(settings const& checked);
+    // The population pass, with the scan for loci under selection.
+    void run_population_pass();
+    // The statistics lines of a finished pass.
+    static void output_pass_statistics();
+
     static inline std::vector<std::string> translator_files_;
+
+public:
+    // --- project-level AMOVA, haplotype distance matrices and project-file
+    // writers (project_amova.cpp, project_writers.cpp) ---------------------
+    // Runs one AMOVA (and the pairwise comparisons the settings ask for) on
+    // the given data: links the haplotypes to the distances, numbers the
+    // samples for the engine (grouped ones first, in structure order) and
+    // builds the engine. 1 when the engine ran to its end; 0 when the
+    // structure, the list or the matrix did not allow it or the engine gave
+    // up (each after its message).
+    int AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAlleleDB& adb, amova_results* res);
+    // Computes the distances between the definitions of the project's list
+    // (or of `hl`) with the given method into distance_matrix, through a
+    // temporary sample of the project's data type. The four settings it
+    // changes for the computation are back on every way out. 1 when the
+    // matrix was computed; 0 after ERROR 136, distance_matrix unchanged.
+    int calc_dist_matrix(int const& method, double const& gamma);
+    int calc_dist_matrix(Haplo_DB& hl, int const& method, double const& gamma);
+    // The AMOVA distance matrix with its haplotype list and, when asked,
+    // its minimum spanning network, into the result file.
+    void print_distance_matrix();
+    // Back-up of the input data into the settings' BackupFileName when
+    // write_backup is set; 1 unless the file cannot be opened (ERROR 133).
+    int write();
+    // Creates (or empties) the file `path`; nothing is written.
+    void create_pmp_example(char* path);
+    // Writes `options` into the settings file beside the project
+    // (settings::input_file with ".pms" for its extension).
+    void save_associated_set();
+    // --- end of project-level AMOVA, distance matrices and writers --------
 };
+
+// Path of the frame-set page and of the log of a project file:
+// folder + base + ".res/" + base + "_main.htm", and folder + base + ".res/"
+// + "Pellomar_log.txt"; the base is cut at its first ".pmp".
+my_string buildPellomarResultFileName(my_string const& project);
+my_string buildPellomarLogFileName(my_string const& project);
+// Removes the text up to and including the last '/' (unless that '/' is the
+// first character).
+void removePath(my_string& name);
+
+// Length of a run as "<h>h <m>m <s>s <ms> ms".
+std::string computing_time_text(std::int64_t ms);
 
 }  // namespace quintle

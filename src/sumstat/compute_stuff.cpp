@@ -15,6 +15,7 @@
 #include "data/TAlleleDB.h"
 #include "project/Project.h"
 #include "project/Samples.h"
+#include "project/project_writers.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 
@@ -28,35 +29,6 @@ namespace {
 
 char const* const best_phase_title = "Modal phase estimated with the Vosk algorithm";
 char const* const sampled_phase_title = "Genotypic data with phase estimated with the Vosk algorithm";
-
-void write_Pellomar_header_gibbs(my_string title, int const& nbSamples, TDataType const& type, std::ostream& os) {
-    os << "\n[Profile]\n";
-    os << "\tTitle=\"" << title << "\"\n";
-    os << "\tNbSamples=" << nbSamples << "\n";
-    os << "\tGenotypicData=1\n";
-    os << "\tGameticPhase=1\n";
-    os << "\tRecessiveData=0\n";
-    os << "\tDataType=";
-    switch (type) {
-        case DNA: os << "DNA\n"; break;
-        case RFLP: os << "RFLP\n"; break;
-        case MICROSAT: os << "MICROSAT\n"; break;
-        case STANDARD: os << "STANDARD\n"; break;
-        case FREQUENCY: os << "FREQUENCY\n"; break;
-    }
-    os << (type == DNA || type == RFLP ? "\tLocusSeparator=NONE\n" : "\tLocusSeparator=TAB\n");
-    os << "\tMissingData='?'\n";
-    os << "\n[Data]\n";
-    os << "\t[[Samples]]\n\n";
-}
-
-void write_Pellomar_sample_header_gibbs(my_string const& name, int const& sampleSize, std::ostream& os) {
-    os << "\t\tSampleName=\"" << name << "\"\n";
-    os << "\t\tSampleSize=" << sampleSize;
-    os << "\n\t\tSampleData= {\n";
-}
-
-void write_Pellomar_sample_footer_gibbs(std::ostream& os) { os << "\n\t\t}" << std::endl; }
 
 // Each phase file is opened for one write and closed again, so that the
 // phaser can append its data lines between the sample's header and footer.

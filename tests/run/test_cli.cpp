@@ -245,7 +245,10 @@ TEST_F(CliTest, RunSilentInThirdPositionTruncatesTheStatisticsFile) {
     RunResult const r = run({"p.pmp", "stats.txt", "RUN_SILENT"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, silent_line);
-    EXPECT_EQ(read_file(work_ / "stats.txt"), "");
+    // Append 0: the earlier line is gone, only this run's value line remains.
+    std::string const text = read_file(work_ / "stats.txt");
+    EXPECT_EQ(text.find("earlier"), std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
 }
 
 TEST_F(CliTest, RunSilentInFourthPositionKeepsAppending) {
@@ -254,7 +257,10 @@ TEST_F(CliTest, RunSilentInFourthPositionKeepsAppending) {
     RunResult const r = run({"p.pmp", "stats.txt", "1", "Run_Silent"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, silent_line);
-    EXPECT_EQ(read_file(work_ / "stats.txt"), "line of an earlier run\n");
+    // Append 1: the earlier line stays first, this run's value line follows.
+    std::string const text = read_file(work_ / "stats.txt");
+    EXPECT_EQ(text.rfind("line of an earlier run\n", 0), 0u);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
 }
 
 // ------------------------------------------------------ append flag and mode
@@ -271,7 +277,11 @@ TEST_F(CliTest, AppendValueIsTruncatedTowardZero) {
         RunResult const r = run({"p.pmp", "stats.txt", c.append, "0"});
         EXPECT_EQ(r.status, 0) << c.append;
         EXPECT_EQ(r.output, "") << c.append;
-        EXPECT_EQ(read_file(work_ / "stats.txt"), c.keeps ? "earlier\n" : "") << c.append;
+        // Header mode 0 adds one value line; the flag decides whether the
+        // earlier line survives.
+        std::string const text = read_file(work_ / "stats.txt");
+        EXPECT_EQ(text.rfind("earlier\n", 0) == 0, c.keeps) << c.append;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), c.keeps ? 2 : 1) << c.append;
     }
 }
 

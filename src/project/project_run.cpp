@@ -1,0 +1,421 @@
+// The run of one project: working copy, result file and its frame, reading,
+// feasibility checks, the group pass and the population pass with their
+// statistics lines, and the end-of-run lines.
+
+#include <cstdint>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <utility>
+
+#include "core/Errors.h"
+#include "core/References.h"
+#include "core/TJSOut.h"
+#include "core/platform.h"
+#include "core/xml.h"
+#include "popstats/PopGenetics.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "project/Structure.h"
+#include "run/cleaner.h"
+#include "run/glbobj.h"
+#include "run/pmlestart.h"
+#include "structure/IndLikelihood.h"
+#include "sumstat/TSumStat.h"
+
+namespace quintle {
+
+namespace {
+
+std::string const slash_line(68, '/');
+std::string const banner_line(78, '=');
+
+// Task bits tested by the passes.
+constexpr std::int64_t task_assignment = 0x8000;
+constexpr std::int64_t tasks_within_samples = 0x41ff;
+constexpr std::int64_t tasks_between_samples = 0x12600;
+
+// Whole milliseconds of process time since `start`.
+std::int64_t ms_since(std::int64_t start) {
+    auto const ticks = static_cast<double>(static_cast<std::int64_t>(std::clock()) - start);
+    return static_cast<std::int64_t>(ticks / 1000000.0 * 1000.0);
+}
+
+std::string date_text() {
+    std::time_t const now = std::time(nullptr);
+    char text[81] = {};
+    std::tm const* local = std::localtime(&now);
+    if (local == nullptr) return std::string();
+    std::size_t const n = std::strftime(text, sizeof text, "%d/%m/%y at %H:%M:%S", local);
+    return std::string(text, n);
+}
+
+bool can_read(char const* path) {
+    std::ifstream probe(path);
+    return probe.is_open();
+}
+
+// The name less its last `n` characters.
+std::string cut_end(my_string const& name, std::size_t n) {
+    std::string text = name.c_str();
+    text.resize(text.size() > n ? text.size() - n : 0);
+    return text;
+}
+
+std::string without_extension(my_string const& name) {
+    my_string base = name;
+    base.remove_extension();
+    return base.c_str();
+}
+
+char const* data_type_name(TDataType type) {
+    switch (type) {
+        case DNA: return "DNA";
+        case RFLP: return "RFLP";
+        case MICROSAT: return "MICROSAT";
+        case STANDARD: return "STANDARD";
+        case FREQUENCY: return "FREQUENCY";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string computing_time_text(std::int64_t ms) {
+    std::int64_t const hours = ms / 3600000;
+    std::int64_t const minutes = (ms - hours * 3600000) / 60000;
+    std::int64_t const rest = ms - hours * 3600000 - minutes * 60000;
+    return std::to_string(hours) + "h " + std::to_string(minutes) + "m " + std::to_string(rest / 1000) + "s " +
+           std::to_string(rest % 1000) + " ms";
+}
+
+int Project::run() {
+    xmlOutput = options.XMLOutput != 0;
+    if (ready == 0) {
+        *_AOS_ << "\n No valid project is opened...." << std::endl;
+        return 0;
+    }
+    if (!can_read(settings::input_file.c_str())) {
+        E.error(ERROR, "Project::run()", 126);
+        return 0;
+    }
+
+    // The project is read from its cleaned working copy in the result
+    // folder. The class-wide separator still holds the previous project's,
+    // so every project is cleaned without one, as the first one is.
+    std::string const source = settings::input_file.c_str();
+    cleaner working_copy;
+    if (working_copy.execute(0, source.c_str()) && working_copy.get_clean_proj() != nullptr) {
+        settings::input_file = working_copy.get_clean_proj();
+        options.ResultFileName = settings::input_file;
+        options.ResultFolder = working_copy.get_proj_dir();
+        options.LDHistoFileName = options.ResultFolder + "ld_dis.xl";
+        RunSettings = &options;
+        options.ResultFileName.remove_extension();
+        options.ResultFileName += xmlOutput ? ".xml" : ".htm";
+    } else {
+        *_AOS_ << "\nAn error has occurred while cleaning-up the project...\n" << std::endl;
+    }
+    settings::input_file.convert_to_slash();
+    options.ResultFileName.convert_to_slash();
+    options.ResultFolder.convert_to_slash();
+    options.BackupFileName.convert_to_slash();
+    options.ProjectFolder.convert_to_slash();
+    start_clock = static_cast<std::int64_t>(std::clock());
+
+    // The result file; in XML append mode new output replaces the closing
+    // root element of the earlier runs.
+    std::string const result_name = options.ResultFileName.c_str();
+    bool const result_exists = can_read(result_name.c_str());
+    auto result = std::make_unique<std::fstream>();
+    if (options.RunFileFlag != 0 && xmlOutput && result_exists) {
+        result->open(result_name, std::ios::in | std::ios::out);
+        auto const back = static_cast<std::streamoff>(PmlXmlTags::rootTag.end().length() + 3);
+        result->seekp(-back, std::ios::end);
+        if (result->fail()) {
+            result->clear();
+            result->seekp(0, std::ios::end);
+        }
+    } else {
+        result->open(result_name, std::ios::out | std::ios::trunc);
+        if (options.RunFileFlag == 0) {
+            std::string const base = without_extension(options.ResultFileName);
+            MY_DeleteFile((base + ".js").c_str());
+            MY_DeleteFile((base + "_tree.htm").c_str());
+        }
+    }
+    options.ResultFile = result.get();
+    E.echo = result.get();
+    std::ostream& out = *result;
+    // Closes the result file on every road out of the run.
+    auto close_result = [&] {
+        result->close();
+        options.ResultFile = nullptr;
+        result.reset();
+    };
+
+    vectors_built = 0;
+    phen_converted = 0;
+    ++run_number;
+
+    // Names of the frame.
+    std::string const date = date_text();
+    options.time_stamp = date.c_str();
+    options.time_stamp.remove_blanks();
+    options.exe_dir = PellomarExeDirectory.c_str();
+    options.exe_dir.convert_to_slash();
+    options.res_file_copy = options.ResultFileName;
+    options.ResultBaseName = without_extension(options.ResultFileName).c_str();
+    std::string const stem = cut_end(options.ResultFileName, 4);
+    options.MenuTreeFileName = (stem + "_tree.htm").c_str();
+    options.MenuScriptFileName = (stem + ".js").c_str();
+    options.MainPageFileName = (stem + "_main.htm").c_str();
+    options.style_file = options.exe_dir + "ftie4style.css";
+    options.menu_lib_file = options.exe_dir + "ftiens4.js";
+
+    New_print_html_frames_output(false);
+
+    if (options.RunFileFlag != 0 && can_read(options.MenuScriptFileName.c_str())) {
+        if (xmlOutput)
+            out << "\n" << PmlXmlTags::dataTag.write() << "\n";
+        else
+            out << "\n<PRE>\n";
+    } else {
+        {
+            std::ofstream script(options.MenuScriptFileName.c_str(),
+                                 options.RunFileFlag != 0 ? std::ios::out | std::ios::app
+                                                          : std::ios::out | std::ios::trunc);
+            my_string project_name = settings::input_file;
+            project_name.rm_path();
+            my_string const title = my_string("PELLOMAR RESULTS (") + project_name + ")";
+            TJSOut(&script).foldersTree(options.exe_dir, options.ResultFolder, title, my_string());
+        }
+        print_js_pellomar_log_entry(options);
+        New_print_html_results_header(xmlOutput);
+    }
+
+    // Run heading.
+    out << THeader{my_string("Pellomar results")};
+    print_js_aux_entry(options, 1, "", ("Run of " + date).c_str());
+    TXmlTag::time = date.c_str();
+    TXmlTag const run_tag("run");
+    if (xmlOutput) out << run_tag.open();
+    out << "\n" << slash_line << "\n" << "RUN NUMBER " << run_number << " (" << date << ")" << std::endl;
+    out << slash_line << "\n\n";
+    if (xmlOutput) out << run_tag.close();
+    *_AOS_ << "\n" << slash_line << "\nRUN NUMBER " << run_number << " (" << date << ")\n" << slash_line << std::endl;
+    *_AOS_ << "\nReading Project: " << Title << std::endl;
+
+    // Reading.
+    initialize();
+    RunSettings = &options;
+    settings::message = "Opening Project...";
+    settings::print_message();
+    PopGenetics::globalAllelicDB.destroy();
+    if (newOpen() == 0) {
+        *_AOS_ << "Error opening project... " << settings::input_file << std::endl;
+        clean();
+        print_error_message();
+        New_print_html_results_footer(false, xmlOutput);
+        close_result();
+        working_copy.rm_clean_files();
+        return 0;
+    }
+
+    print_js_doc_entry(options, 1, "_run_information", "Settings");
+    samples->convert_dna_upper();
+    if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0) {
+        samples->rm_separators();
+        LocusSeparator = 0;
+        out << "\nWarning: The locus separator has been removed\n-------\n\n";
+        *_AOS_ << "\nWarning: The locus separator has been removed\n\n";
+    }
+
+    out << "\nProject information:" << "\n--------------------\n";
+    out << "\tNbSamples      =  " << NbSamples << "\n";
+    out << "\tDataType       =  " << data_type_name(DataType) << "\n";
+    out << "\tGenotypicData  =  " << GenotypicData << "\n";
+    if (GenotypicData != 0) {
+        out << "\tGameticPhase   =  " << GameticPhase << "\n";
+        out << "\tRecessiveData  =  " << options.RecessiveAllelesEM << "\n";
+    }
+    out << std::endl;
+    options.GenotypicData = GenotypicData;
+    options.GameticPhase = GameticPhase;
+    options.print_pretty_settings(out);
+    *_AOS_ << "\n" << std::string(72, '-') << std::endl;
+
+    char const kept_separator = LocusSeparator;
+    ready = 0;
+    if (make_run_possible() == 0) {
+        out << "\nOne of the scheduled task is not possible with these data," << std::endl;
+        out << "for more details look into 'Pellomar_log.txt'" << std::endl;
+        clean();
+        New_print_html_results_footer(false, xmlOutput);
+        close_result();
+        working_copy.rm_clean_files();
+        return 0;
+    }
+    ready = 1;
+    samples->evaluate_work(options);
+    if (GenotypicData == 0 || (GameticPhase == 0 && options.ComputeConventionalFST != 0))
+        options.IncludeIndividualLevel = 0;
+    // The settings as the checks adapted them: the population pass runs with
+    // these even after the group pass has read the settings file again.
+    settings const checked = options;
+
+    bool group_pass = false;
+    bool population_pass = true;
+    if (SumStat.computing) {
+        group_pass = SumStat.GROUP_LEVEL;
+        population_pass = SumStat.POP_LEVEL;
+    } else {
+        group_pass = options.ComputeSumStatsWithinGroups != 0;
+    }
+    if (group_pass) run_group_pass(checked);
+    if (population_pass) run_population_pass();
+
+    // End of the run.
+    std::string const end_date = date_text();
+    LocusSeparator = kept_separator;
+    clean();
+    working_copy.rm_clean_files();
+    settings::global_work_to_do = 0.0;
+    if (options.stopFlag != 0) {
+        settings::message = " WARNING !!! Process stopped by user. The results may be incorrect";
+        *_AOS_ << settings::message << std::endl;
+    } else {
+        settings::message = " Computations are over";
+    }
+    settings::print_message();
+
+    elapsed_ms = ms_since(start_clock);
+    for (std::ostream* os : {_AOS_, static_cast<std::ostream*>(&out)}) {
+        *os << "\n" << slash_line << "\n" << "END OF RUN NUMBER " << run_number << " (" << end_date << ")"
+            << "\nTotal computing time for this run : " << computing_time_text(elapsed_ms) << std::endl;
+        *os << slash_line << "\n" << std::endl;
+    }
+
+    New_print_html_results_footer(false, xmlOutput);
+    close_result();
+    return 1;
+}
+
+void Project::run_group_pass(settings const& checked) {
+    auto pooled_samples = std::make_unique<Samples>();
+    auto pooled_structure = std::make_unique<Structure>();
+    static_cast<ProfileSettings&>(*pooled_samples) = static_cast<ProfileSettings const&>(*samples);
+    pooled_samples->NbHaplotypes = samples->NbHaplotypes;
+    static_cast<ProfileSettings&>(*pooled_structure) = static_cast<ProfileSettings const&>(*structure);
+    ProfileSettings const kept_profile(*this);
+    int const kept_converted = phen_converted;
+
+    poolSamplesInGroups(*samples, *structure, *pooled_samples, *pooled_structure);
+    std::unique_ptr<Samples> kept_samples = std::exchange(samples, std::move(pooled_samples));
+    std::unique_ptr<Structure> kept_structure = std::exchange(structure, std::move(pooled_structure));
+    samples->GroupLevel = true;
+    SumStat.groupPass = true;
+    options.current_samples = samples.get();
+
+    run_pass_tasks("Groups",
+                   "\n" + banner_line + "\n== ANALYSES AT THE INTRA-GROUP LEVEL" + "\n" + banner_line + "\n\n",
+                   kept_structure.get());
+
+    // The pooled pair goes; the structure first, as it borrows the samples.
+    pooled_structure = std::exchange(structure, std::move(kept_structure));
+    pooled_samples = std::exchange(samples, std::move(kept_samples));
+    ProfileSettings::operator=(kept_profile);
+    // Re-reading the settings file would undo the checks' adaptations (tasks
+    // found impossible, raised dememorisation steps, ...): the checked copy
+    // is put back over it. A stop asked during the pass still holds.
+    int const stop = options.stopFlag;
+    options.read_settings(options.SettingsFileName);
+    options = checked;
+    options.stopFlag = stop;
+    options.current_samples = samples.get();
+    pooled_structure.reset();
+    pooled_samples.reset();
+
+    output_pass_statistics();
+    phen_converted = kept_converted;
+}
+
+void Project::run_population_pass() {
+    samples->GroupLevel = false;
+    SumStat.groupPass = false;
+    options.current_samples = samples.get();
+    vectors_built = 0;
+
+    run_pass_tasks("Samples",
+                   "\n" + banner_line + "\n== ANALYSES AT THE INTRA-POPULATION LEVEL" + "\n" + banner_line + "\n",
+                   nullptr);
+
+    if (options.DetectSelectedLoci != 0) {
+        std::int64_t const start = static_cast<std::int64_t>(std::clock());
+        std::ostream discard(nullptr);
+        std::ostream& out = options.ResultFile != nullptr ? static_cast<std::ostream&>(*options.ResultFile) : discard;
+        out << "\n" << banner_line
+            << "\n== DETECTION OF LOCI UNDER SELECTION FROM GENOME SCANS BASED ON F-STATISTICS" << "\n"
+            << banner_line << "\n";
+        References(out, my_string("SelectionScan_1996"), 0);
+        References(out, my_string("SelectionScanHier_2009"), 2);
+        print_js_aux_entry(options, 2, "_fdist2_", "Loci under selection");
+        *_AOS_ << "Detecting loci under selection based on F-statistics\n";
+        if (DataType == FREQUENCY && structure->NbGroups != 0) {
+            char const* const text = "Impossible to detect outlier loci with relative frequency data\n";
+            out << text;
+            *_AOS_ << "\t" << text;
+        } else if (structure->NbGroups == 0) {
+            char const* const text = "Impossible to detect outlier loci when no genetic structure is defined\n";
+            out << text;
+            *_AOS_ << "\t" << text;
+        } else {
+            detectSelectedLociFromFSTHetComparison(options.UseHierarchicalIslandModel != 0);
+        }
+        *_AOS_ << "done with detection of loci under selection! (" << ms_since(start) << " ms)\n";
+    }
+
+    output_pass_statistics();
+}
+
+void Project::run_pass_tasks(char const* folder, std::string const& banner, Structure* kept) {
+    if ((options.TaskNumber & task_assignment) != 0) {
+        int const phase = options.GameticPhase;
+        bool const phased = options.GenotypicData != 0 && phase != 0;
+        if (phased) {
+            options.GameticPhase = 0;
+            samples->GameticPhase = 0;
+        }
+        IndLikelihood(options, samples.get(), 1e-10).run();
+        if (phased) {
+            options.GameticPhase = phase;
+            samples->GameticPhase = phase;
+        }
+    }
+
+    if ((options.TaskNumber & tasks_within_samples) != 0) {
+        {
+            std::ofstream script(options.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
+            TJSOut(script.is_open() ? &script : nullptr).aux(2, my_string(folder), my_string());
+        }
+        if (options.ResultFile != nullptr) {
+            *options.ResultFile << banner;
+            if (kept != nullptr) *options.ResultFile << *kept << std::endl;
+        }
+    }
+    // The substitution sites are collected anew by each pass.
+    PopGenetics::globalSubstPolymSites.count = 0;
+    PopGenetics::globalSubstPolymSites.capacity = 0;
+    samples->compute_stuff(this, options);
+
+    if ((options.TaskNumber & tasks_between_samples) != 0) GenStructCalculations(options.ResultFile);
+}
+
+void Project::output_pass_statistics() {
+    if (settings::num_proj_done == 0) SumStat.outputHeader(DataType);
+    SumStat.outputStats(DataType);
+}
+
+}  // namespace quintle

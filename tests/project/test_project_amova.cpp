@@ -1,0 +1,439 @@
+// Project-level AMOVA and distance matrices: the AMOVA driver's checks,
+// sample numbering and labels; the distance computation's settings, labels
+// and report; the printing of the matrix and of its spanning tree.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/Errors.h"
+#include "core/xml.h"
+#include "data/HaploDef.h"
+#include "data/Population.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "project/Structure.h"
+#include "run/glbobj.h"
+
+namespace fs = std::filesystem;
+
+namespace quintle {
+namespace {
+
+std::string slurp(fs::path const& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ProjectAmovaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static std::atomic<int> serial{0};
+        dir = fs::temp_directory_path() /
+              ("quintle_project_amova_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+        fs::create_directories(dir);
+        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
+        E.error(WARNING, "", -1);
+        initialize_pellomar_global_objects();  // the distance-method names
+        savedType = ProfileSettings::DataType;
+        savedXml = xmlOutput;
+        ProfileSettings::DataType = DNA;
+        xmlOutput = false;
+
+        result.open(dir / "result.htm", std::ios::in | std::ios::out | std::ios::trunc);
+        settings& o = p.options;
+        o.ResultFile = &result;
+        o.ResultFileName = (dir / "result.htm").string().c_str();
+        o.MenuScriptFileName = (dir / "menu.js").string().c_str();
+        o.NumPermutationsAMOVA = 0;
+        p.samples->GenotypicData = 0;
+        p.Title = "Hand project";
+    }
+    void TearDown() override {
+        ProfileSettings::DataType = savedType;
+        xmlOutput = savedXml;
+        result.close();
+        E.CloseLog_file();
+        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    HaploDef* define(char const* id, char const* data, int count = 0) {
+        auto* h = new HaploDef(my_string(id));
+        h->data = data;
+        h->count = count;
+        p.haplotypes.haplotypes.Add(h);
+        return h;
+    }
+    // A haplotypic sample of (definition, count) entries, sized by its counts.
+    Population* sample(char const* name, std::vector<std::pair<int, int>> const& entries) {
+        auto* s = new Population(my_string(name));
+        s->id = static_cast<int>(p.samples->Populations.count);
+        for (auto [h, c] : entries) {
+            s->haplotypes.Add(new PHaploDef{p.haplotypes.haplotypes.data[h], c});
+            s->SampleSize += c;
+        }
+        p.samples->Populations.Add(s);
+        return s;
+    }
+    void groups(std::vector<std::vector<int>> const& members) {
+        Structure& st = *p.structure;
+        st.NbGroups = static_cast<int>(members.size());
+        st.GroupSizes = std::make_unique<int[]>(members.size());
+        st.Groups = std::make_unique<PopulationGroup[]>(members.size());
+        st.NbSamplesInGroups = 0;
+        for (std::size_t g = 0; g < members.size(); ++g) {
+            st.Groups[g].owns = false;
+            for (int i : members[g]) st.Groups[g].Add(p.samples->Populations.data[i]);
+            st.GroupSizes[g] = static_cast<int>(members[g].size());
+            st.NbSamplesInGroups += st.GroupSizes[g];
+        }
+    }
+    // Three sequences and a computed-looking matrix of their distances,
+    // without labels; four samples, the last kept out of the structure.
+    void three_haplotypes_four_samples() {
+        define("h1", "ACGTA");
+        define("h2", "ACGTT");
+        define("h3", "AC-TA");
+        sample("A", {{0, 3}, {1, 1}});
+        sample("B", {{1, 2}, {2, 2}});
+        sample("C", {{0, 1}, {2, 3}});
+        sample("D", {{0, 2}});
+        DistMat& dm = p.distance_matrix;
+        dm.create(3);
+        dm.MatrixSize = 3;
+        dm(1, 0) = 1.0;
+        dm(2, 0) = 1.0;
+        dm(2, 1) = 2.0;
+    }
+    void ask_amova(std::int64_t tasks = 0x200) {
+        p.options.TaskNumber = tasks;
+        p.options.HaplAMOVA = 1;
+        p.options.ComputeDistanceMatrixAMOVA = 1;
+    }
+    int run_amova() {
+        return p.AMOVA(p.distance_matrix, p.haplotypes, *p.samples, *p.structure, p.allele_db, &p.amova_res);
+    }
+    // The samples' ids; `numbered`: the AMOVA number must be the same.
+    std::vector<int> ids(bool numbered = true) const {
+        std::vector<int> v;
+        for (long i = 0; i < p.samples->Populations.count; ++i) {
+            Population const* s = p.samples->Populations.data[i];
+            if (numbered) {
+                EXPECT_EQ(s->amovaIndex, s->id);
+            }
+            v.push_back(s->id);
+        }
+        return v;
+    }
+    std::string labels() const {
+        DistMat const& dm = p.distance_matrix;
+        if (!dm.Labels) return "<none>";
+        std::string s;
+        for (int i = 0; i < dm.MatrixSize; ++i) s += std::string(i ? " " : "") + dm.Labels[i].c_str();
+        return s;
+    }
+    std::string log() const {
+        _AOS_->flush();
+        return slurp(dir / "log.txt");
+    }
+    std::string result_text() {
+        result.flush();
+        return slurp(dir / "result.htm");
+    }
+
+    fs::path dir;
+    TDataType savedType{};
+    bool savedXml = false;
+    std::fstream result;
+    Project p;
+};
+
+// Samples C and A form the first group, B the second, D none: the engine
+// sees C, A, B as 0, 1, 2 and D comes after them. The computed matrix had
+// no labels: it gets one per definition.
+TEST_F(ProjectAmovaTest, AmovaNumbersGroupedSamplesFirstAndLabelsTheComputedMatrix) {
+    three_haplotypes_four_samples();
+    groups({{2, 0}, {1}});
+    ask_amova();
+    ASSERT_EQ(run_amova(), 1) << log();
+    EXPECT_EQ(ids(), (std::vector<int>{1, 2, 0, 3}));
+    EXPECT_EQ(labels(), "h1 h2 h3");
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(p.haplotypes.haplotypes.data[k]->matrixIndex, k);
+    // Groups and samples with gene copies: the groups-samples-copies design ran.
+    EXPECT_EQ(p.amova_res.type, 3);
+    EXPECT_EQ(p.options.current_samples, p.samples.get());
+    EXPECT_EQ(p.options.current_structure, p.structure.get());
+    EXPECT_EQ(p.options.current_dist_mat, &p.distance_matrix);
+    EXPECT_EQ(p.options.current_haplotypes, &p.haplotypes);
+    EXPECT_EQ(p.options.current_allele_db, &p.allele_db);
+    EXPECT_EQ(log().find("#[ERROR"), std::string::npos) << log();
+
+    // Labels already there are replaced, and the array keeps MatrixSize entries.
+    p.distance_matrix.Labels = std::make_unique<my_string[]>(3);
+    p.distance_matrix.Labels[1] = "old";
+    p.haplotypes.haplotypes.data[1]->id = "h2bis";
+    ASSERT_EQ(run_amova(), 1);
+    EXPECT_EQ(labels(), "h1 h2bis h3");
+}
+
+// A sample in two groups keeps its first place; the engine then refuses the
+// structure and the driver reports its failure instead of letting it out.
+TEST_F(ProjectAmovaTest, AmovaNumbersASampleOnceAndCatchesTheEnginesRefusal) {
+    three_haplotypes_four_samples();
+    groups({{2, 0}, {1, 2}});
+    ask_amova();
+    EXPECT_EQ(run_amova(), 0);
+    EXPECT_EQ(ids(), (std::vector<int>{1, 2, 0, 3}));
+    EXPECT_NE(log().find("#[ERROR # 1] from function \"Amova::initialize()\""), std::string::npos) << log();
+}
+
+TEST_F(ProjectAmovaTest, AmovaStopsBeforeTheEngineWhenTheDataDoNotAllowIt) {
+    three_haplotypes_four_samples();
+    ask_amova();
+    // No structure: the structure warnings, then 134; nothing is numbered
+    // or labelled and no design runs.
+    EXPECT_EQ(run_amova(), 0);
+    std::string const text = log();
+    for (char const* message :
+         {"\"Project::IsAmovaStructure()\" : no samples have been defined",
+          "\"Project::IsAmovaStructure()\" : no group(s) have been defined",
+          "#[WARNING # 4] from function \"Project::AMOVA()\" : project contains invalid data after check"})
+        EXPECT_NE(text.find(message), std::string::npos) << message << "\n" << text;
+    EXPECT_EQ(ids(false), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(labels(), "<none>");
+    EXPECT_EQ(p.amova_res.type, 0);
+
+    // Computed distances for another number of haplotypes.
+    groups({{0, 1}, {2}});
+    p.distance_matrix.MatrixSize = 2;
+    EXPECT_EQ(run_amova(), 0);
+    EXPECT_NE(log().find("#[ERROR # 2] from function \"Project::AMOVA()\" : haplotype list incompatible with "
+                         "distance matrix"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(labels(), "<none>");
+
+    // A given matrix whose labels name no definition.
+    p.options.ComputeDistanceMatrixAMOVA = 0;
+    p.distance_matrix.initializeMatrixAndArrays(3);
+    for (int i = 0; i < 3; ++i) p.distance_matrix.Labels[i] = ("x" + std::to_string(i)).c_str();
+    EXPECT_EQ(run_amova(), 0);
+    EXPECT_NE(log().find("#[WARNING # 8] from function \"Project::AMOVA()\" : haplotype list incompatible"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(p.amova_res.type, 0);
+}
+
+// Pairwise FST needs no structure: after the warning the engine still runs.
+TEST_F(ProjectAmovaTest, AmovaGoesOnForPairwiseFstWithoutStructure) {
+    three_haplotypes_four_samples();
+    ask_amova(0x600);
+    run_amova();
+    std::string const text = log();
+    EXPECT_NE(text.find("\"Project::AMOVA()\" : project contains invalid data after check"), std::string::npos);
+    EXPECT_NE(text.find("\tComputing pairwise Fst's ... \n"), std::string::npos) << text;
+}
+
+// The four settings of the computation are back after a failure, the
+// matrix is untouched and the temporary sample is gone. A stop request
+// makes any data-type driver return without a matrix.
+TEST_F(ProjectAmovaTest, FailedDistanceComputationRestoresSettingsAndLeavesTheMatrix) {
+    define("h1", "ACGTA");
+    define("h2", "ACGTT");
+    p.distance_matrix.initializeMatrixAndArrays(2);
+    p.distance_matrix(1, 0) = 7.0;
+    p.distance_matrix.Labels[0] = "a";
+    p.distance_matrix.Labels[1] = "b";
+    settings& o = p.options;
+    o.stopFlag = 1;
+    o.TaskNumber = 0x600;
+    o.DistanceMethodAMOVA = 2;
+    o.GammaAValueAMOVA = 0.25;
+    o.InferHaplotypeDefinitionFromDistanceMatrix = 1;
+    Haplo_DB other;
+    for (int form = 0; form < 2; ++form) {
+        SCOPED_TRACE(form);
+        EXPECT_EQ(form == 0 ? p.calc_dist_matrix(0, 0.0) : p.calc_dist_matrix(other, 1, 0.5), 0);
+        EXPECT_EQ(o.TaskNumber, 0x600);
+        EXPECT_EQ(o.DistanceMethodAMOVA, 2);
+        EXPECT_EQ(o.GammaAValueAMOVA, 0.25);
+        EXPECT_EQ(o.InferHaplotypeDefinitionFromDistanceMatrix, 1);
+        EXPECT_EQ(p.dist_pop, nullptr);
+        EXPECT_EQ(p.distance_matrix.MatrixSize, 2);
+        EXPECT_EQ(p.distance_matrix(1, 0), 7.0);
+        EXPECT_EQ(labels(), "a b");
+    }
+    EXPECT_NE(log().find("#[ERROR # 2] from function \"Project::calc_dist_matrix()\" : distance matrix could not be "
+                         "computed"),
+              std::string::npos)
+        << log();
+    EXPECT_FALSE(fs::exists(dir / "MissDataPerLocus.txt"));
+}
+
+// Twenty sites, pairwise differences. Labels follow the new size: the two
+// old ones stay, the third is empty; an absent array stays absent.
+TEST_F(ProjectAmovaTest, ComputedDistancesFillTheMatrixAndReportTheUsableLoci) {
+    define("h1", "AAAAAAAAAAAAAAAAAAAA", 3);
+    define("h2", "AAAAAAAAAAAAAAAAAAAC", 2);
+    define("h3", "CCAAAAAAAAAAAAAAAAAA", 1);
+    p.distance_matrix.initializeMatrixAndArrays(2);
+    p.distance_matrix.Labels[0] = "a";
+    p.distance_matrix.Labels[1] = "b";
+    settings& o = p.options;
+    o.TaskNumber = 0x400;
+    o.DistanceMethodAMOVA = 3;
+    o.GammaAValueAMOVA = 0.5;
+    o.InferHaplotypeDefinitionFromDistanceMatrix = 1;
+    o.AllowedLevelOfMissingData = 0.05;
+
+    ASSERT_EQ(p.calc_dist_matrix(0, 0.0), 1) << log();
+    EXPECT_EQ(o.TaskNumber, 0x400);
+    EXPECT_EQ(o.DistanceMethodAMOVA, 3);
+    EXPECT_EQ(o.GammaAValueAMOVA, 0.5);
+    EXPECT_EQ(o.InferHaplotypeDefinitionFromDistanceMatrix, 1);
+    EXPECT_EQ(p.dist_pop, nullptr);
+    DistMat& dm = p.distance_matrix;
+    ASSERT_EQ(dm.MatrixSize, 3);
+    EXPECT_EQ(dm(1, 0), 1.0);
+    EXPECT_EQ(dm(2, 0), 2.0);
+    EXPECT_EQ(dm(2, 1), 3.0);
+    EXPECT_EQ(labels(), "a b ");
+
+    std::string numbers;
+    for (int l = 1; l <= 20; ++l) {
+        std::string n = std::to_string(l);
+        numbers += std::string(4 - n.size(), ' ') + n + "  " + (l == 15 ? "\n" : "");
+    }
+    EXPECT_NE(result_text().find("\nNumber of usable loci for distance computation : 20"
+                                 "\nAllowed level of missing data                  : 0.05"
+                                 "\n\nList of usable loci :\n---------------------\n" +
+                                 numbers +
+                                 "\n\nList of loci with too much missing data :"
+                                 "\n-----------------------------------------\n\nNONE\n\n"),
+              std::string::npos)
+        << result_text();
+    std::string missing = "Locus#\tFreq. missing data\n";
+    for (int l = 1; l <= 20; ++l) missing += std::to_string(l) + "\t0\n";
+    EXPECT_EQ(slurp(dir / "MissDataPerLocus.txt"), missing);
+
+    // The given-list form: no report, and no label array is made.
+    dm.Labels.reset();
+    Haplo_DB two;
+    auto* a = new HaploDef(my_string("x"));
+    a->data = "AAAAAAAAAAAAAAAAAAAA";
+    auto* b = new HaploDef(my_string("y"));
+    b->data = "ACAAAAAAAAAAAAAAAAAC";
+    two.haplotypes.Add(a);
+    two.haplotypes.Add(b);
+    std::string const before = result_text();
+    ASSERT_EQ(p.calc_dist_matrix(two, 0, 0.0), 1) << log();
+    EXPECT_EQ(dm.MatrixSize, 2);
+    EXPECT_EQ(dm(1, 0), 2.0);
+    EXPECT_EQ(labels(), "<none>");
+    EXPECT_EQ(result_text(), before);
+}
+
+// Where the method code names no entry of the table, no name is written.
+TEST_F(ProjectAmovaTest, PrintedMatrixNamesOnlyDistanceMethodsOfTheTable) {
+    struct Case {
+        TDataType type;
+        int method;
+        char const* name;
+    };
+    Case const cases[] = {
+        {DNA, 4, "Tajima and Nei"},
+        {DNA, 9, ""},
+        {DNA, -1, ""},
+        {RFLP, 1, "Proportion of difference"},
+        {RFLP, 2, ""},
+        {MICROSAT, 1, "Sum of squared size difference (RST)"},
+        {MICROSAT, 2, ""},
+        {MICROSAT, -8, ""},
+        {STANDARD, 5, "Pairwise difference"},
+        {FREQUENCY, 1000, "Pairwise difference"},
+    };
+    define("h1", "AC", 3);
+    define("h2", "AG", 1);
+    p.distance_matrix.initializeMatrixAndArrays(2);
+    p.distance_matrix(1, 0) = 1.0;
+    p.options.PrintDistanceMatrix = 1;
+    for (Case const& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.type << " " << c.method);
+        ProfileSettings::DataType = c.type;
+        p.options.DistanceMethodAMOVA = c.method;
+        std::size_t const start = result_text().size();
+        p.print_distance_matrix();
+        std::string const text = result_text().substr(start);
+        EXPECT_NE(text.find("\nEuclidean square distance matrix used for AMOVA computations: Hand project\n\n"
+                            "     Distance method: " +
+                            std::string(c.name) + "\n\n\t[[DistanceMatrix]]"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("Corresponding list of Haplotypes: Hand project\n\n\nExt_Id  \tFreq.\n"
+                            "h1\t3\tAC\nh2\t1\tAG\n" +
+                            std::string(66, '=') + "\n\n"),
+                  std::string::npos)
+            << text;
+    }
+    EXPECT_NE(result_text().find("_pop_amova_dm"), std::string::npos);
+    p.samples->GroupLevel = true;
+    p.print_distance_matrix();
+    EXPECT_NE(slurp(dir / "menu.js").find("_gr_amova_dm"), std::string::npos);
+}
+
+// Three OTUs with d(h1,h2) = d(h1,h3) = 1 and d(h2,h3) = 2: the links
+// h1-h2 and h1-h3. A matrix left from another list is not used.
+TEST_F(ProjectAmovaTest, SpanningTreeIsPrintedOnlyForAMatrixOfTheHaplotypes) {
+    define("h1", "AA");
+    define("h2", "AC");
+    define("h3", "CA");
+    p.options.PrintMinSpannNetworkGlob = 1;
+    p.print_distance_matrix();
+    EXPECT_EQ(result_text().find("MINIMUM SPANNING TREE"), std::string::npos);
+    EXPECT_NE(log().find("\tMinimum spanning network skipped: the distance matrix has 0 rows for 3 haplotypes\n"),
+              std::string::npos)
+        << log();
+
+    DistMat& dm = p.distance_matrix;
+    dm.initializeMatrixAndArrays(3);
+    dm(1, 0) = 1.0;
+    dm(2, 0) = 1.0;
+    dm(2, 1) = 2.0;
+    p.print_distance_matrix();
+    std::string const text = result_text();
+    EXPECT_NE(text.find("\n\n" + std::string(43, '=') + "\nMINIMUM SPANNING TREE between        3 OTUs\n" +
+                        std::string(43, '=') + "\n"),
+              std::string::npos)
+        << text;
+    // w = 8: three-blank fields before each OTU heading.
+    auto link = [](char const* a, char const* b) {
+        return std::string(6, ' ') + a + "  " + std::string(6, ' ') + b + "  " + std::string(17, ' ') + "1\n";
+    };
+    EXPECT_NE(text.find("   OTU 1     OTU 2    Connection length\n"
+                        "   =====     =====    =================\n" +
+                        link("h1", "h2") + link("h1", "h3") + "\n" + std::string(43, '-') +
+                        "\nNEXUS notation for MST\n" + std::string(43, '-') + "\n\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Alternative connections between OTUs\n"
+                        "to extend the minimum spanning tree into a MINIMUM SPANNING NETWORK\n" +
+                        std::string(67, '=') + "\n\n     OTUList of alternative links\n     " + std::string(28, '=') +
+                        "\n\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("_pop_glob_spann"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quintle
