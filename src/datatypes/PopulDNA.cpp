@@ -91,9 +91,8 @@ void PopulDNA::initialize_DNA() {
     meanPairwiseDiffSd = 0.0;
 }
 
-// The analysis driver comes with the DNA analyses; until then nothing is
-// done. The sequence computations are in dna_compare.cpp, dna_distances.cpp
-// and dna_diversity.cpp.
-void PopulDNA::test_methods(settings&) {}
+// The analysis driver is in dna_driver.cpp and dna_neutrality.cpp; the
+// sequence computations are in dna_compare.cpp, dna_distances.cpp and
+// dna_diversity.cpp.
 
 }  // namespace quintle

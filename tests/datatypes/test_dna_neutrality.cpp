@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/random.h"
+#include "datatypes/dna_driver_fixture.h"
+#include "datatypes/dna_neutrality.h"
+#include "popstats/PopGenetics.h"
+
+using namespace quintle;
+using namespace quintle::testing_support;
+
+namespace {
+
+constexpr std::int64_t kTajima = 64;
+constexpr std::int64_t kFuFs = 16384;
+
+// Five sequences of ten sites: the first twice, each other one differs from
+// it at one site (a transversion at site 10, a transition at site 1, a
+// transversion at site 3). S = 3; the 10 pairs differ 0 (1 pair), 1 (6
+// pairs with the doubled one) or 2 (3 pairs): pi = 12 / 10.
+std::vector<std::pair<std::string, int>> worked_sample() {
+    return {{"ACGTACGTAC", 2}, {"ACGTACGTAA", 1}, {"GCGTACGTAC", 1}, {"ACTTACGTAC", 1}};
+}
+
+// Tajima (1989), equations (3)-(4) and (38), written out independently.
+double tajima_closed_form(int n, double pi, double S) {
+    double a1 = 0, a2 = 0;
+    for (int i = 1; i < n; ++i) {
+        a1 += 1.0 / i;
+        a2 += 1.0 / (double(i) * i);
+    }
+    const double b1 = (n + 1.0) / (3.0 * (n - 1.0));
+    const double b2 = 2.0 * (double(n) * n + n + 3.0) / (9.0 * n * (n - 1.0));
+    const double c1 = b1 - 1.0 / a1;
+    const double c2 = b2 - (n + 2.0) / (a1 * n) + a2 / (a1 * a1);
+    const double e1 = c1 / a1, e2 = c2 / (a1 * a1 + a2);
+    return (pi - S / a1) / std::sqrt(e1 * S + e2 * S * (S - 1.0));
+}
+
+// Fu (1997): Fs = ln(S' / (1 - S')), S' = P(K >= k) under Ewens' formula
+// P(K = j) = |s(n, j)| theta^j / (theta (theta + 1) ... (theta + n - 1)).
+double fu_closed_form(int n, int k, double theta) {
+    std::vector<std::vector<double>> c(n + 1, std::vector<double>(n + 1, 0.0));
+    c[0][0] = 1.0;
+    for (int m = 1; m <= n; ++m)
+        for (int j = 1; j <= m; ++j) c[m][j] = c[m - 1][j - 1] + (m - 1) * c[m - 1][j];
+    double rising = 1.0;
+    for (int i = 0; i < n; ++i) rising *= theta + i;
+    double sp = 0.0;
+    for (int j = k; j <= n; ++j) sp += c[n][j] * std::pow(theta, j) / rising;
+    return std::log(sp / (1.0 - sp));
+}
+
+std::string fixed(double v, int decimals, int width) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, v);
+    return buf;
+}
+
+struct Outcome {
+    double tajimaD, tajimaP, fuFs, fuFsP;
+    std::string result;
+};
+
+Outcome run_both_tests(long seed, long replicates) {
+    DnaSample d("pop1", worked_sample());
+    DriverRun run(kTajima | kFuFs);
+    run.s.PrintSampleAnchor = 0;
+    run.s.NumSimulFuTest = static_cast<int>(replicates);
+    initialize_ran3(-seed);
+    d.pop.test_methods(run.s);
+    return {d.pop.tajimaD, d.pop.tajimaP, d.pop.fuFs, d.pop.fuFsP, run.result()};
+}
+
+}  // namespace
+
+TEST(DnaNeutrality, ObservedTajimaAndFuAgainstClosedForms) {
+    DnaSample d("pop1", worked_sample());
+    DriverRun run(kTajima | kFuFs);
+    run.s.PrintSampleAnchor = 0;
+    d.pop.test_methods(run.s);
+
+    const double D = tajima_closed_form(5, 1.2, 3.0);
+    const double Fs = fu_closed_form(5, 4, 1.2);
+    EXPECT_NEAR(d.pop.meanPairwiseDiff, 1.2, 1e-12);
+    EXPECT_NEAR(d.pop.tajimaD, D, 1e-10);
+    EXPECT_NEAR(d.pop.fuFs, Fs, 1e-9);
+    // Without simulations Tajima's P is what the statistic left (not
+    // computed) and Fu's is -1.
+    EXPECT_EQ(d.pop.tajimaP, -1.0);
+    EXPECT_EQ(d.pop.fuFsP, -1.0);
+
+    const std::string out = run.result();
+    EXPECT_NE(out.find("Sample size                           :        5\n"
+                       "No. of sites with substitutions (S)   :        3\n"
+                       "Mean No. of pairwise differences (Pi) :  1.20000\n"
+                       "Distance method                       : "
+                       "Pairwise difference (no Gamma correction, indels not taken into account)\n"
+                       "\nTajima's D                            : " +
+                       fixed(D, 5, 8) + "\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("Original No. of alleles(k)   :           4\n"
+                       "Theta(Pi)                    :     1.20000\n"
+                       "Exp. No. of alleles          :" +
+                       fixed(1.2 * (1 / 1.2 + 1 / 2.2 + 1 / 3.2 + 1 / 4.2 + 1 / 5.2), 5, 12) +
+                       "\n"
+                       "Fs                           :" +
+                       fixed(Fs, 5, 12) + "\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("No. of simulations"), std::string::npos);
+}
+
+TEST(DnaNeutrality, FixedSeedGivesFixedPValues) {
+    const Outcome a = run_both_tests(12345, 200);
+    const Outcome b = run_both_tests(12345, 200);
+    EXPECT_EQ(a.tajimaP, b.tajimaP);
+    EXPECT_EQ(a.fuFsP, b.fuFsP);
+    EXPECT_EQ(a.result, b.result);
+    // Proper fractions of 200 replicates.
+    for (double p : {a.tajimaP, a.fuFsP}) {
+        EXPECT_GE(p, 0.0);
+        EXPECT_LE(p, 1.0);
+        EXPECT_NEAR(p * 200, std::round(p * 200), 1e-9);
+    }
+    EXPECT_NE(a.result.find("No. of simulations                    :      200\n"
+                            "Obs. Theta(S)                         :  1.44000\n"),
+              std::string::npos)
+        << a.result;
+    EXPECT_NE(a.result.find("\nNo. of simulations           :         200\n"), std::string::npos);
+    // Another seed draws other replicates.
+    const Outcome c = run_both_tests(777, 200);
+    EXPECT_NE(a.result, c.result);
+}
+
+// A reused replicate object gives what a freshly built one gives.
+TEST(DnaNeutrality, ReusedReplicateMatchesFreshOne) {
+    DnaSample d("pop1", worked_sample());
+    DriverRun run(0);
+    d.pop.check_data();
+    d.pop.evaluate_polymorphism(run.s);
+    d.pop.tree.allocate_tree(5);
+
+    struct Stats {
+        int S, k;
+        double pi;
+    };
+    auto stats = [](PopulDNA const& p) { return Stats{p.numSubstitutionSites, p.NbHaplotypeEntries, p.meanPairwiseDiff}; };
+
+    initialize_ran3(-99);
+    DnaReplicate reused;
+    std::vector<Stats> first;
+    for (int r = 0; r < 20; ++r) first.push_back(stats(reused.simulate(d.pop, 2.0, 0.0, run.s)));
+
+    initialize_ran3(-99);
+    for (int r = 0; r < 20; ++r) {
+        DnaReplicate fresh;
+        const Stats x = stats(fresh.simulate(d.pop, 2.0, 0.0, run.s));
+        EXPECT_EQ(x.S, first[r].S) << r;
+        EXPECT_EQ(x.k, first[r].k) << r;
+        EXPECT_EQ(x.pi, first[r].pi) << r;
+    }
+    // The replicates do vary.
+    bool varied = false;
+    for (auto const& x : first) varied = varied || x.S != first[0].S;
+    EXPECT_TRUE(varied);
+}
+
+// Simulated replicates must not mark the real samples' substitution sites.
+TEST(DnaNeutrality, ReplicatesLeaveProjectSiteFlagsAlone) {
+    auto& global = PopGenetics::globalSubstPolymSites;
+    global.count = 0;
+    const std::string base(30, 'A');
+    std::string variant = base;
+    variant[0] = 'G';
+    DnaSample d("pop1", {{base, 3}, {variant, 2}});
+    DriverRun run(kTajima);
+    run.s.NumSimulFuTest = 100;
+    initialize_ran3(-3);
+    d.pop.test_methods(run.s);
+
+    ASSERT_EQ(global.count, 30);
+    EXPECT_TRUE(global[0]);
+    for (int i = 1; i < 30; ++i) EXPECT_FALSE(global[i]) << i;
+    global.count = 0;
+}
+
+// An observed Fs that cannot be formed (5000 gene copies) is not compared
+// with simulated ones: no simulations, P stays -1.
+TEST(DnaNeutrality, RefusedObservedFsSkipsSimulations) {
+    DnaSample d("big", {{"AAAA", 4000}, {"AAAG", 1000}});
+    DriverRun run(kFuFs);
+    run.s.PrintSampleAnchor = 0;
+    run.s.NumSimulFuTest = 50;
+    d.pop.fuFsP = 0.5;
+    d.pop.test_methods(run.s);
+
+    EXPECT_EQ(d.pop.fuFsP, -1.0);
+    EXPECT_EQ(d.pop.fuFs, 0.0);  // left as it was
+    const std::string out = run.result();
+    EXPECT_NE(out.find("Fs                           :     0.00000\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("No. of simulations"), std::string::npos);
+    EXPECT_NE(run.log().find("too many alleles, or too large sample"), std::string::npos);
+}
+
+// Replicates whose statistic could not be formed count in neither tail and
+// are left out of both fractions.
+TEST(DnaNeutrality, ReplicateTallyCountsOnlyUsableReplicates) {
+    ReplicateTally none;
+    EXPECT_EQ(none.p_value(), -1.0);
+    EXPECT_EQ(none.non_positive_fraction(), -1.0);
+
+    struct Case {
+        double observed;
+        std::vector<double> simulated;
+        double p, nonPositive;
+    };
+    const Case cases[] = {
+        {0.5, {0.5, 1.0, -0.2, 0.0}, 0.75, 0.5},  // a tie counts as not above
+        {-2.0, {-1.0, 3.0}, 0.0, 0.5},
+        {1e38, {1e38, 1e38, 2.0}, 1.0, 0.0},
+    };
+    for (Case const& c : cases) {
+        ReplicateTally t;
+        for (double x : c.simulated) t.add(c.observed, x);
+        EXPECT_EQ(t.usable(), static_cast<long>(c.simulated.size()));
+        EXPECT_DOUBLE_EQ(t.p_value(), c.p);
+        EXPECT_DOUBLE_EQ(t.non_positive_fraction(), c.nonPositive);
+    }
+}
+
+TEST(DnaNeutrality, UnphasedGenotypesAreRefused) {
+    DnaSample d("geno", worked_sample());
+    d.pop.profile.GenotypicData = 1;
+    d.pop.profile.GameticPhase = 0;
+    d.pop.fuFs = 3.0;
+    d.pop.fuFsP = 0.2;
+    DriverRun run(kTajima | 128 | 256 | kFuFs);
+    run.s.PrintSampleAnchor = 0;
+    d.pop.test_methods(run.s);
+
+    const std::string tail =
+        "in case of genotypic data with unknown gametic phase\n\nWe hope to change it in a future release...\n\n";
+    EXPECT_EQ(run.result(), "Tajima's test cannot be computed \n" + tail + "Ewens-Watterson tests cannot be computed \n" +
+                                tail + "Chakraborty's test cannot be computed \n" + tail +
+                                "Fu's Fs test cannot be computed \n" + tail);
+    EXPECT_EQ(d.pop.fuFs, 0.0);
+    EXPECT_EQ(d.pop.fuFsP, -1.0);
+}
+
+TEST(DnaNeutrality, SingleHaplotypeSample) {
+    DnaSample d("mono", {{"ACGT", 6}});
+    DriverRun run(128 | kFuFs);
+    run.s.PrintSampleAnchor = 0;
+    d.pop.test_methods(run.s);
+    const std::string out = run.result();
+    EXPECT_NE(out.find("Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
+                       "when there is a single haplotype in the sample. Skipping task...\n\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\nSample size                  :     6.00000\nObs. k                       :           1\n"
+                       "Fu's Fs test cannot be computed if only one allele in sample\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(d.pop.fuFs, 0.0);
+    EXPECT_EQ(d.pop.fuFsP, -1.0);
+    EXPECT_NE(run.log().find("\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"),
+              std::string::npos);
+}
