@@ -129,12 +129,18 @@ void Amova::run() {
             int const P1 = G >= 1 ? structure->GroupSizes[0] : 0;
             design_code = choose_design_code(samples->GenotypicData, samples->GameticPhase, indiv_level,
                                              s.RecessiveAllelesEM, s.ComputeConventionalFST, G, P1);
-            if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr)
+            if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
                 *ofs_amova_res << quintle::settings::input_file << "\t";
+                amova_res_line_open = true;
+            }
             run_design();
+            // Whichever way the design ended (none, gave up, nothing to
+            // compute), the batch line it was given is complete.
+            end_amova_res_line();
         }
         release_permutation_vectors();
     } catch (...) {
+        end_amova_res_line();
         release_permutation_vectors();
         throw;
     }
@@ -325,12 +331,8 @@ int design_not_available(char const* name) {
 }  // namespace
 
 int Amova::AMOVA_1G_1P_I() { return design_not_available("Amova::AMOVA_1G_1P_I()"); }
-int Amova::AMOVA_1G_P_H() { return design_not_available("Amova::AMOVA_1G_P_H()"); }
 int Amova::AMOVA_1G_P_I() { return design_not_available("Amova::AMOVA_1G_P_I()"); }
-int Amova::AMOVA_G_P_H() { return design_not_available("Amova::AMOVA_G_P_H()"); }
 int Amova::AMOVA_G_P_I() { return design_not_available("Amova::AMOVA_G_P_I()"); }
-int Amova::AMOVA_1G_P_IH() { return design_not_available("Amova::AMOVA_1G_P_IH()"); }
-int Amova::AMOVA_G_P_IH() { return design_not_available("Amova::AMOVA_G_P_IH()"); }
 
 void Amova::CalcPairDist() {}
 // ----------------------------------------------------------------------------

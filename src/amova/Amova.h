@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "amova/ssd.h"
+#include "core/Errors.h"
+#include "core/MY_TArrayAsVector.h"
 #include "core/TriMat.h"
 #include "core/my_string.h"
 
@@ -84,6 +86,9 @@ public:
     int print_results = 0;  // nonzero: write the report sections
     int per_locus = 0;      // kept; no step consults it
     amova_results* results = nullptr;  // not owned
+    // True while a line of the AMOVA batch summary has been started and not
+    // yet ended; whatever path a run takes, the engine ends it after the design.
+    bool amova_res_line_open = false;
     // The distances between the haplotypes present, copied out of dist_mat
     // once the vector is loaded; not ready when the block would be too large.
     FlatDistances flat_dist;
@@ -156,6 +161,59 @@ public:
     // the record's value.
     void print_p(FloatsAndPops& record, std::ostream* out);
 
+    // --- the frame every design shares (design_skeleton.cpp) -----------------
+    // "List of populations:" and one line per sample of the structure, line i
+    // naming the sample whose id is i - 1 (the numbers print_p writes).
+    void print_popvect(std::ostream* out);
+
+    // One variance component tested by permutation.
+    struct ComponentTest {
+        // First P line up to its value: "Va and FST : P(rand. value > obs. value)  = ".
+        char const* label;
+        char const* name;   // "Va": its histogram column and observed-value line
+        bool smaller;       // counts values below the observed one (lowest level)
+        double observed;
+        int file;           // null-value file 0..3 (".va" .. ".vd"); file 0 lists the samples
+        char const* title;  // "Results : Va\n", the title inside that file
+        void (Amova::*prepare)();     // before the first permutation, or null
+        void (Amova::*shuffle)();     // one of the permutation procedures
+        bool moves_samples;           // shuffle rearranges pops_by_id (then the groups are refilled)
+        double (Amova::*statistic)();  // the component recomputed after the shuffle
+        MY_TArrayAsVector<double>* values;  // the record's values list of the component
+        double* p_value;                    // the record's P field
+    };
+    struct TestFrame {
+        char const* design;     // reporting function, e.g. "Amova::AMOVA_1G_P_H()"
+        char const* histogram;  // reporting function of a failed histogram allocation
+        ErrorType guard_kind;   // report of too many elements to permute
+        int guard_message;
+        double progress;        // work units per 100 permutations
+        ComponentTest* tests;   // in the order they run
+        int count;
+        int batch[4];           // test whose P fills each P column of the batch line; -1: 0
+        int columns[4];         // tests in histogram column order
+        int column_count;
+    };
+    // Raises nb_perm to whole blocks and runs the tests one after the other:
+    // null values, P values with their s.d., null-value files, significance
+    // lines, the record's values lists and P fields, the batch line's second
+    // half and the histogram. A negative count counts as none. Returns 1 at
+    // its end (also with no permutation), 0 when it gave up.
+    int run_permutation_tests(TestFrame const& frame);
+    // The report heading, citations and the head of the AMOVA table; leaves
+    // the stream with fixed, right-adjusted numbers showing their point.
+    void print_table_start(std::ostream& out);
+    // The table of sample-specific FST values, samples in id order.
+    void print_pop_fst_table(std::ostream& out);
+    // Ends the open line of the AMOVA batch summary, if any.
+    void end_amova_res_line();
+
+    // Marks an AMOVA sub-section of the result file with an anchor named
+    // from the settings' anchor prefix, "_amova_" and `section`, and adds it
+    // under `title` at `level` to the menu script (amova_results.cpp).
+    static void print_amova_anchor(int level, quintle::settings& s, my_string const& section,
+                                   my_string const& title);
+
     // --- designs ------------------------------------------------------------
     // Each returns 1 when it ran to its end, 0 when it gave up.
     int AMOVA_1G_1P_I();
@@ -172,6 +230,18 @@ public:
     void CalcPairDist();
 
 private:
+    // Shared bodies of the designs that differ only in their shuffles.
+    // `individuals`: the shuffles move whole individuals, so every sample
+    // must hold two copies per individual.
+    int one_group_design(char const* name, void (Amova::*shuffle)(), int individuals);
+    int group_design(char const* name, void (Amova::*among_all)(), void (Amova::*within_groups)(),
+                     int individuals, bool fst_first);
+    // Statistics recomputed after each permutation.
+    double permuted_Va_one_group();
+    double permuted_Vc_groups();
+    double permuted_Vb_groups();
+    double permuted_Va_groups();
+
     void run();
     void write_report_header();
     void run_design();
@@ -179,5 +249,9 @@ private:
     // The diagnostic lines of a haplotype index outside the distance matrix.
     void log_abnormal_index(Population const& p, long copy, int index) const;
 };
+
+// Writes x to the stream `out` with sign, ten decimals and zero fill to 13
+// characters, then a line end: the form of the null-value files.
+void print_PML_DOUBLE(double const& x, std::ostream* out);
 
 }  // namespace quintle

@@ -1,0 +1,145 @@
+// One group of several samples analysed at the level of gene copies: the
+// variance among samples (Va) and within samples (Vb), FST and, on request,
+// sample-specific FST values; Va is tested by permuting gene copies among
+// the samples.
+
+#include <algorithm>
+#include <iomanip>
+#include <ostream>
+#include <string>
+
+#include "amova/Amova.h"
+#include "amova/amova_results.h"
+#include "data/Population.h"
+#include "run/glbobj.h"
+#include "run/settings.h"
+#include "sumstat/TSumStat.h"
+
+namespace quintle {
+
+namespace {
+
+constexpr char const* kRule = "----------------------------------------------------------------------";
+
+// "Amova::AMOVA_1G_P_H()" -> "Amova::AMOVA_1G_P_H (Histogram)".
+std::string histogram_reporter(char const* design) {
+    std::string name = design;
+    if (name.size() >= 2 && name.compare(name.size() - 2, 2, "()") == 0) name.resize(name.size() - 2);
+    return name + " (Histogram)";
+}
+
+}  // namespace
+
+int Amova::AMOVA_1G_P_H() { return one_group_design("Amova::AMOVA_1G_P_H()", &Amova::PHAPWG, 0); }
+
+double Amova::permuted_Va_one_group() {
+    // The total does not change under permutation: only the within-sample
+    // sums are recomputed.
+    double s = 0.0;
+    for (Population* p : pops_by_id) s += *sample_SSDWP_div_freq(p);
+    double const c1 = 1.0 / (df[0] * n_coeff[0]);
+    double const c2 = -1.0 / (df[1] * n_coeff[0]);
+    return (SSDT - s) * c1 + s * c2;
+}
+
+int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int individuals) {
+    my_string const reporter(name);
+    if (check_sample_sizes(reporter, individuals) == 0) return 0;
+    quintle::settings& s = *settings;
+    int const P = static_cast<int>(pops_by_id.size());
+    int const G = static_cast<int>(group_pops.size());
+
+    df[0] = P - G;
+    df[1] = static_cast<int>(N) - P;
+    if (df[0] <= 0 || df[1] <= 0) {
+        E.error(ERROR, reporter, 2);
+        return 0;
+    }
+
+    // Raw sum over all pairs of copies, within-sample sums and the sum of
+    // the squared sample sizes.
+    double T = 0.0;
+    double S2 = 0.0;
+    SSDWP = 0.0;
+    for (int i = 0; i < P; ++i) {
+        Population* a = pops_by_id[i];
+        T += *sample_SSDWP(a);
+        SSDWP += a->SSDWP_divN;
+        for (int j = i + 1; j < P; ++j) T += sample_SSDAP(a, pops_by_id[j]);
+        S2 += a->SampleSize * a->SampleSize;
+    }
+    SSDAP = T / N - SSDWP;
+    SSDT = SSDAP + SSDWP;
+    MSD[0] = SSDAP / df[0];
+    MSD[1] = SSDWP / df[1];
+    n_coeff[0] = (N - S2 / N) / df[0];
+    Vb = MSD[1];
+    Va = (MSD[0] - MSD[1]) / n_coeff[0];
+    V_total = Va + Vb;
+
+    if (V_total == 0.0) {
+        V_total = 1e-18;
+        FST = 0.0;
+        std::fill(pop_FST.begin(), pop_FST.end(), 0.0);
+    } else {
+        FST = Va / V_total;
+        if (s.PopSpecificFST != 0)
+            for (int i = 0; i < P && i < static_cast<int>(pop_FST.size()); ++i) {
+                Population const* p = pops_by_id[i];
+                pop_FST[i] = (MSD[0] - N * p->SSDWP_divN / (df[1] * p->SampleSize)) / n_coeff[0] / V_total;
+            }
+    }
+
+    if (print_results != 0) {
+        if (std::ostream* out = s.ResultFile) {
+            print_table_start(*out);
+            *out << " Among\n"
+                 << " populations" << std::setw(7) << df[0] << std::setw(15) << std::setprecision(3) << SSDAP
+                 << std::setw(15) << std::setprecision(5) << Va << " Va" << std::setw(17) << std::setprecision(2)
+                 << Va / V_total * 100 << "\n\n";
+            *out << " Within\n"
+                 << " populations" << std::setw(7) << df[1] << std::setw(15) << std::setprecision(3) << SSDWP
+                 << std::setw(15) << std::setprecision(5) << Vb << " Vb" << std::setw(17) << std::setprecision(2)
+                 << Vb / V_total * 100 << "\n"
+                 << kRule << "\n";
+            *out << " Total" << std::setw(13) << static_cast<int>(N - 1) << std::setw(15) << std::setprecision(3)
+                 << SSDT << std::setw(15) << std::setprecision(5) << V_total << "\n"
+                 << kRule << "\n";
+            *out << " Fixation Index      FST : " << std::setw(12) << std::setprecision(5) << FST << "\n"
+                 << kRule << std::endl;
+        }
+        if (SumStat.GLOBAL_FSTAT) {
+            SumStat.hasFST = true;
+            SumStat.fst = FST;
+        }
+        if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
+            *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << 0 << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
+                           << 0 << "\t" << 0 << "\t" << FST << "\t" << 0 << "\t" << 0 << "\t" << 0;
+            amova_res_line_open = true;
+        }
+        if (s.PopSpecificFST != 0 && s.ResultFile != nullptr) print_pop_fst_table(*s.ResultFile);
+    }
+
+    if (results != nullptr)
+        results->set_amova_results(df[0], SSDAG, Va, df[1], SSDAP, Vb, df[2], SSDWP, Vc, df[3], SSDWI, Vd,
+                                   static_cast<int>(N - 1), SSDT, V_total, FST, FSC, FCT, FIT, FIS, 0, 0, 0, 0, 0,
+                                   pop_FST.data(), nullptr, nullptr, P);
+
+    ComponentTest test{"Va and FST : P(rand. value > obs. value)  = ",
+                       "Va",
+                       false,
+                       Va,
+                       0,
+                       "Results : Va\n",
+                       nullptr,
+                       shuffle,
+                       false,
+                       &Amova::permuted_Va_one_group,
+                       results != nullptr ? &results->perm_values1 : nullptr,
+                       results != nullptr ? &results->P_FST : nullptr};
+    std::string const histogram = histogram_reporter(name);
+    TestFrame const frame{name, histogram.c_str(), ERROR, 3, 3.0, &test, 1, {0, -1, -1, -1}, {0}, 1};
+    return run_permutation_tests(frame);
+}
+
+}  // namespace quintle

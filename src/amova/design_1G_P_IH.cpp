@@ -1,0 +1,16 @@
+// One group of several samples of unphased genotypes, analysed at the level
+// of gene copies: the tables of the gene-copy design, with Va tested by
+// moving whole individuals (their two copies together) among the samples.
+
+#include "amova/Amova.h"
+
+namespace quintle {
+
+int Amova::AMOVA_1G_P_IH() {
+    // The sums are over gene copies, so they are divided by the number of
+    // copies even when the individual level was asked for.
+    N = total_size;
+    return one_group_design("Amova::AMOVA_1G_P_IH()", &Amova::PIAPWG, 1);
+}
+
+}  // namespace quintle

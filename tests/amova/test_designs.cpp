@@ -1,0 +1,722 @@
+// The AMOVA designs without an individual level and the frame they share:
+// sums of squares, variance components and fixation indices checked by hand
+// and against a plain pair-by-pair calculation, the permutation tests, their
+// files and the batch-summary line.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+#include "amova/Amova.h"
+#include "amova/amova_results.h"
+#include "core/random.h"
+#include "core/xml.h"
+#include "data/HaploDef.h"
+#include "data/Population.h"
+#include "popstats/log_capture.h"
+#include "project/DistMat.h"
+#include "project/Samples.h"
+#include "project/Structure.h"
+#include "run/glbobj.h"
+#include "run/settings.h"
+#include "sumstat/TSumStat.h"
+
+namespace quintle {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::LogCapture;
+using Copies = std::vector<int>;            // haplotype index of each gene copy of a sample
+using Groups = std::vector<std::vector<Copies>>;  // samples of each group
+
+// The observed part of a record, in one order for all comparisons: d.f. of
+// the components and the total, the sums by level and the total, the
+// components and their total, FST, FSC, FCT.
+std::vector<double> observed(amova_results const& r) {
+    return {double(r.df1), double(r.df2), double(r.df3), double(r.df_total), r.SS1, r.SS2, r.SS3, r.SST,
+            r.V1,          r.V2,          r.V3,          r.VT,               r.FST, r.FSC, r.FCT};
+}
+
+void expect_close(std::vector<double> const& got, std::vector<double> const& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_NEAR(got[i], want[i], 1e-9 * std::max(1.0, std::fabs(want[i]))) << "field " << i;
+}
+
+// An AMOVA written out pair by pair, as in the textbook: the sum of squared
+// differences of a set of gene copies is the sum of the distances of its
+// unordered pairs divided by its size. Returns the observed() layout.
+template <class D>
+std::vector<double> reference_amova(Groups const& groups, D const& d) {
+    auto ssd = [&](Copies const& c) {
+        double s = 0;
+        for (std::size_t i = 0; i < c.size(); ++i)
+            for (std::size_t j = i + 1; j < c.size(); ++j) s += d(c[i], c[j]);
+        return s / static_cast<double>(c.size());
+    };
+    Copies all;
+    double ssWG = 0, ssWP = 0, N = 0, sumN2 = 0, sumNg2 = 0, sumN2byGroup = 0;
+    int P = 0;
+    for (auto const& g : groups) {
+        Copies pooled;
+        double Ng = 0, n2 = 0;
+        for (Copies const& s : g) {
+            pooled.insert(pooled.end(), s.begin(), s.end());
+            ssWP += ssd(s);
+            Ng += static_cast<double>(s.size());
+            n2 += static_cast<double>(s.size() * s.size());
+            ++P;
+        }
+        all.insert(all.end(), pooled.begin(), pooled.end());
+        ssWG += ssd(pooled);
+        N += Ng;
+        sumN2 += n2;
+        sumNg2 += Ng * Ng;
+        sumN2byGroup += n2 / Ng;
+    }
+    double const G = static_cast<double>(groups.size());
+    double const ssT = ssd(all);
+    if (G == 1) {
+        double const dfAP = P - 1, dfWP = N - P;
+        double const n0 = (N - sumN2 / N) / dfAP;
+        double const vb = ssWP / dfWP;
+        double const va = ((ssT - ssWP) / dfAP - vb) / n0;
+        return {dfAP, dfWP, 0, N - 1, 0, ssT - ssWP, ssWP, ssT, va, vb, 0, va + vb, va / (va + vb), 0, 0};
+    }
+    double const dfAG = G - 1, dfAP = P - G, dfWP = N - P;
+    double const n = (N - sumN2byGroup) / dfAP;
+    double const n1 = (sumN2byGroup - sumN2 / N) / dfAG;
+    double const n2 = (N - sumNg2 / N) / dfAG;
+    double const vc = ssWP / dfWP;
+    double const vb = ((ssWG - ssWP) / dfAP - vc) / n;
+    double const va = ((ssT - ssWG) / dfAG - vc - n1 * vb) / n2;
+    double const vt = va + vb + vc;
+    return {dfAG, dfAP, dfWP, N - 1, ssT - ssWG, ssWG - ssWP, ssWP, ssT, va, vb, vc, vt,
+            (va + vb) / vt, vb / (vb + vc), va / vt};
+}
+
+// Random binary sequences; the distance of two is their number of
+// differing sites.
+auto hamming_distances(std::mt19937& rng, int count, int sites) {
+    std::vector<std::vector<int>> seq(static_cast<std::size_t>(count));
+    for (auto& s : seq)
+        for (int k = 0; k < sites; ++k) s.push_back(static_cast<int>(rng() % 2));
+    return [seq](int i, int j) {
+        double k = 0;
+        for (std::size_t s = 0; s < seq[0].size(); ++s) k += seq[i][s] != seq[j][s];
+        return k;
+    };
+}
+
+// A sample of `size` copies drawn from haplotype weights.
+Copies draw_sample(std::mt19937& rng, std::vector<double> const& weights, int size) {
+    std::discrete_distribution<int> pick(weights.begin(), weights.end());
+    Copies c(static_cast<std::size_t>(size));
+    for (int& h : c) h = pick(rng);
+    return c;
+}
+
+class DesignTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("quintle_designs_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        result_.open(dir_ / "proj.htm", std::ios::out | std::ios::trunc);
+        run.ResultFile = &result_;
+        run.ResultFileName = (dir_ / "proj.htm").string().c_str();
+        run.MenuScriptFileName = (dir_ / "menu.js").string().c_str();
+        run.NumPermutationsAMOVA = 0;
+        savedXml_ = xmlOutput;
+        xmlOutput = false;
+        savedSumStat_ = {SumStat.GLOBAL_FSTAT, SumStat.hasFST, SumStat.hasFCT, SumStat.hasFSC};
+        SumStat.GLOBAL_FSTAT = SumStat.hasFST = SumStat.hasFCT = SumStat.hasFSC = false;
+    }
+    void TearDown() override {
+        SumStat.GLOBAL_FSTAT = savedSumStat_[0];
+        SumStat.hasFST = savedSumStat_[1];
+        SumStat.hasFCT = savedSumStat_[2];
+        SumStat.hasFSC = savedSumStat_[3];
+        xmlOutput = savedXml_;
+        _AMOVA_RES_ = 0;
+        ofs_amova_res = nullptr;
+        release_structure();
+        result_.close();
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    // A distance matrix over `n` haplotypes with entries d(i, j).
+    template <class D>
+    void set_distances(int n, D const& d) {
+        dist = std::make_unique<DistMat>(n);
+        dist->MatrixSize = n;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < i; ++j) (*dist)(i, j) = d(i, j);
+        defs.clear();
+        for (int i = 0; i < n; ++i) {
+            defs.push_back(std::make_unique<HaploDef>());
+            defs.back()->matrixIndex = i;
+        }
+    }
+    // The samples of `groups` in reading order `order` (default: as listed),
+    // structured by group; ids follow the structure. Each copy is its own
+    // list entry, in the haplotype list and in the gene-copy list alike, so
+    // both roads lay the copies out the same way.
+    void set_data(Groups const& groups, std::vector<int> order = {}) {
+        release_structure();
+        samples.clean();
+        std::vector<Copies const*> flat;
+        for (auto const& g : groups)
+            for (Copies const& s : g) flat.push_back(&s);
+        if (order.empty())
+            for (std::size_t i = 0; i < flat.size(); ++i) order.push_back(static_cast<int>(i));
+        std::vector<Population*> byStructure(flat.size());
+        for (int k : order) {
+            auto* p = new Population(my_string(names_[static_cast<std::size_t>(k) % names_.size()].c_str()));
+            for (int h : *flat[static_cast<std::size_t>(k)]) {
+                p->haplotypes.Add(new PHaploDef{defs[static_cast<std::size_t>(h)].get(), 1});
+                p->geneCopies.Add(new PHaploDef{defs[static_cast<std::size_t>(h)].get(), 1});
+            }
+            p->SampleSize = static_cast<double>(flat[static_cast<std::size_t>(k)]->size());
+            samples.Populations.Add(p);
+            byStructure[static_cast<std::size_t>(k)] = p;
+        }
+        structure.NbGroups = static_cast<int>(groups.size());
+        structure.GroupSizes = std::make_unique<int[]>(groups.size());
+        structure.Groups = std::make_unique<PopulationGroup[]>(groups.size());
+        structure.NbSamplesInGroups = 0;
+        int id = 0;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            structure.Groups[g].owns = false;
+            for (std::size_t j = 0; j < groups[g].size(); ++j) {
+                Population* p = byStructure[static_cast<std::size_t>(id)];
+                p->id = id++;
+                structure.Groups[g].Add(p);
+            }
+            structure.GroupSizes[g] = static_cast<int>(groups[g].size());
+            structure.NbSamplesInGroups += structure.GroupSizes[g];
+        }
+    }
+    void release_structure() {
+        if (structure.Groups)
+            for (int g = 0; g < structure.NbGroups; ++g) structure.Groups[g].owns = false;
+    }
+    // Haplotypic data (designs 3 and 5) or unphased genotypes with the
+    // individual level and conventional F-statistics (designs 7 and 8).
+    void set_kind(bool unphasedGenotypes) {
+        samples.GenotypicData = unphasedGenotypes ? 1 : 0;
+        samples.GameticPhase = 0;
+        run.IncludeIndividualLevel = unphasedGenotypes ? 1 : 0;
+        run.ComputeConventionalFST = unphasedGenotypes ? 1 : 0;
+    }
+    std::unique_ptr<Amova> build() {
+        run.TaskNumber = 512;
+        run.HaplAMOVA = 1;
+        record = amova_results();
+        return std::make_unique<Amova>(run, &structure, &samples, dist.get(), nullptr, nullptr, nullptr, 1, 0,
+                                       &record);
+    }
+    // An engine whose constructor ran no analysis, initialised by hand, so
+    // that a design can be called directly.
+    std::unique_ptr<Amova> prepared() {
+        run.TaskNumber = 0;
+        record = amova_results();
+        auto e = std::make_unique<Amova>(run, &structure, &samples, dist.get(), nullptr, nullptr, nullptr, 1, 0,
+                                         &record);
+        e->initialize();
+        run.build_sigm_histo_f_name();
+        return e;
+    }
+    std::string result_text() {
+        result_.flush();
+        return read(dir_ / "proj.htm");
+    }
+    static std::string read(fs::path const& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    fs::path file(char const* name) const { return dir_ / name; }
+
+    LogCapture log;
+    settings run;
+    Samples samples;
+    Structure structure;
+    std::unique_ptr<DistMat> dist;
+    amova_results record;
+    std::vector<std::unique_ptr<HaploDef>> defs;
+
+private:
+    fs::path dir_;
+    std::fstream result_;
+    bool savedXml_ = false;
+    std::array<bool, 4> savedSumStat_{};
+    std::vector<std::string> names_{"Aaa", "Bbb", "Ccc", "Ddd", "Eee", "Fff", "Ggg", "Hhh"};
+};
+
+double unit(int i, int j) { return i == j ? 0.0 : 1.0; }
+
+// --- observed tables -------------------------------------------------------------
+
+TEST_F(DesignTest, WorkedByHand) {
+    set_distances(2, unit);
+    SumStat.GLOBAL_FSTAT = true;
+
+    // Copies {0,0,1} and {1,1}: 6 differing pairs, SST = 6/5; within 2/3
+    // and 0; n0 = 5 - 13/5 = 2.4; Va = (8/15 - 2/9) / 2.4 = 7/54, Vb = 2/9.
+    set_data({{{0, 0, 1}, {1, 1}}});
+    build();
+    EXPECT_EQ(record.type, 1);
+    expect_close(observed(record),
+                 {1, 3, 0, 4, 0, 8.0 / 15, 2.0 / 3, 6.0 / 5, 7.0 / 54, 2.0 / 9, 0, 19.0 / 54, 7.0 / 19, 0, 0});
+    EXPECT_TRUE(SumStat.hasFST && !SumStat.hasFCT);
+    EXPECT_DOUBLE_EQ(SumStat.fst, 7.0 / 19);
+    std::string text = result_text();
+    EXPECT_NE(text.find(" Among\n populations      1          0.533        0.12963 Va            36.84\n\n"
+                        " Within\n populations      3          0.667        0.22222 Vb            63.16\n" +
+                        std::string(70, '-') + "\n Total            4          1.200        0.35185\n" +
+                        std::string(70, '-') + "\n Fixation Index      FST :      0.36842\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Significance tests"), std::string::npos);  // no permutations asked
+    EXPECT_EQ(record.perm_values1.count, 0);
+    EXPECT_EQ(record.P_FST, 0.0);
+
+    // {0,0} {0,1} | {1,1} {1,1}: SST = 15/8, groups 3/4 and 0, within 1/2;
+    // n = 2, n' = 2, n'' = 4; Vc = 1/8, Vb = 0, Va = (9/8 - 1/8) / 4.
+    set_data({{{0, 0}, {0, 1}}, {{1, 1}, {1, 1}}});
+    std::size_t const before = result_text().size();
+    build();
+    EXPECT_EQ(record.type, 3);
+    expect_close(observed(record),
+                 {1, 2, 4, 7, 1.125, 0.25, 0.5, 1.875, 0.25, 0, 0.125, 0.375, 2.0 / 3, 0, 2.0 / 3});
+    EXPECT_EQ(record.pop_FST.count, 0);
+    EXPECT_TRUE(SumStat.hasFST && SumStat.hasFCT && SumStat.hasFSC);
+    EXPECT_DOUBLE_EQ(SumStat.fct, 2.0 / 3);
+    text = result_text().substr(before);
+    EXPECT_NE(text.find(" Among\n groups           1          1.125        0.25000 Va            66.67\n\n"
+                        " Among\n populations\n within\n groups           2          0.250        0.00000 Vb"
+                        "             0.00\n\n Within\n populations      4          0.500        0.12500 Vc"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" Fixation Indices\n      FSC :      0.00000\n      FST :      0.66667\n"
+                        "      FCT :      0.66667\n---"),
+              std::string::npos);
+}
+
+TEST_F(DesignTest, AgreesWithAPairByPairCalculation) {
+    std::mt19937 rng(20240611);
+    auto const d = hamming_distances(rng, 9, 15);
+    set_distances(9, d);
+    std::vector<double> const w1{5, 3, 1, 1, 0.5, 0.5, 0.2, 0.2, 0.1}, w2{0.2, 1, 3, 4, 2, 1, 0.5, 0.3, 0.3};
+    Groups const oneGroup{{draw_sample(rng, w1, 23), draw_sample(rng, w2, 31), draw_sample(rng, w1, 18)}};
+    Groups const twoGroups{{draw_sample(rng, w1, 23), draw_sample(rng, w1, 40)},
+                           {draw_sample(rng, w2, 17), draw_sample(rng, w2, 29), draw_sample(rng, w1, 35)}};
+    for (Groups const* data : {&oneGroup, &twoGroups}) {
+        set_data(*data);
+        build();
+        expect_close(observed(record), reference_amova(*data, d));
+        EXPECT_GT(record.FST, 0.01);  // the samples differ
+    }
+}
+
+// --- unphased genotypes: individuals as units -------------------------------------
+
+TEST_F(DesignTest, UnphasedDesignsGiveTheGeneCopyTables) {
+    std::mt19937 rng(7);
+    set_distances(5, [](int i, int j) { return static_cast<double>((i - j) * (i - j)); });
+    std::vector<double> const w{3, 2, 2, 1, 1};
+    Groups const one{{draw_sample(rng, w, 12), draw_sample(rng, w, 18), draw_sample(rng, w, 10)}};
+    Groups const two{{draw_sample(rng, w, 12), draw_sample(rng, w, 8)},
+                     {draw_sample(rng, w, 14), draw_sample(rng, w, 10), draw_sample(rng, w, 6)}};
+    // The tables, from their heading on (the header above them differs by
+    // the F-statistics asked for).
+    auto tables = [&](std::size_t from) {
+        std::string const t = result_text().substr(from);
+        return t.substr(std::min(t.size(), t.find("AMOVA design and results")));
+    };
+    for (auto [data, haplotypic, unphased] : {std::tuple{&one, 3, 7}, std::tuple{&two, 5, 8}}) {
+        SCOPED_TRACE(unphased);
+        set_data(*data);
+        set_kind(false);
+        std::size_t const start = result_text().size();
+        EXPECT_EQ(build()->design_code, haplotypic);
+        std::vector<double> const copies = observed(record);
+        std::string const copiesText = tables(start);
+
+        // The individual level is asked for, yet the sums stay over gene copies.
+        set_kind(true);
+        std::size_t const next = result_text().size();
+        EXPECT_EQ(build()->design_code, unphased);
+        EXPECT_EQ(observed(record), copies);
+        std::string expected = copiesText;
+        if (unphased == 8) {  // FST before FSC
+            std::size_t const at = copiesText.find("      FSC : ");
+            std::size_t const len = 25;  // label, value in 12, line end
+            ASSERT_NE(at, std::string::npos);
+            expected.replace(at, 2 * len, copiesText.substr(at + len, len) + copiesText.substr(at, len));
+        }
+        EXPECT_EQ(tables(next), expected);
+    }
+}
+
+TEST_F(DesignTest, IndividualsMoveAsWholeUnits) {
+    // Every sample one heterozygous individual: moving whole individuals
+    // never changes what lies within a sample, so the components tested by
+    // such moves keep their observed values in every permutation.
+    set_distances(6, [](int i, int j) { return static_cast<double>(std::abs(i - j)); });
+    run.NumPermutationsAMOVA = 40;
+    auto all_equal = [](MY_TArrayAsVector<double> const& v, double value) {
+        for (long i = 0; i < v.count; ++i)
+            if (std::fabs(v.data[i] - value) >= 1e-10) return false;
+        return v.count > 0;
+    };
+    set_data({{{0, 5}, {1, 2}, {3, 4}, {0, 3}}});
+    set_kind(true);
+    build();
+    EXPECT_EQ(record.type, 7);
+    EXPECT_TRUE(all_equal(record.perm_values1, record.V1));
+    EXPECT_DOUBLE_EQ(record.P_FST, 1.0);
+
+    set_data({{{0, 5}, {1, 2}}, {{3, 4}, {0, 3}, {2, 5}}});
+    build();
+    EXPECT_EQ(record.type, 5);
+    EXPECT_TRUE(all_equal(record.perm_values3, record.V3));
+    EXPECT_TRUE(all_equal(record.perm_values2, record.V2));
+    EXPECT_DOUBLE_EQ(record.P_FST, 1.0);
+    EXPECT_DOUBLE_EQ(record.P_FSC, 1.0);
+    set_kind(false);  // the gene-copy design on the same data splits them
+    build();
+    EXPECT_FALSE(all_equal(record.perm_values3, record.V3));
+
+    // Every copy its own haplotype: after the test the copies of each
+    // individual still stand side by side, in their order.
+    set_distances(16, [](int i, int j) { return static_cast<double>(std::abs(i - j)); });
+    set_data({{{0, 1, 2, 3}, {4, 5, 6, 7, 8, 9}, {10, 11}, {12, 13, 14, 15}}});
+    set_kind(true);
+    auto engine = prepared();
+    ASSERT_EQ(engine->AMOVA_1G_P_IH(), 1);
+    std::vector<int> const& v = engine->HaplotypeIndexVector;
+    bool moved = false;
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(v[2 * k] % 2, 0);
+        EXPECT_EQ(v[2 * k + 1], v[2 * k] + 1);
+        moved = moved || v[2 * k] != 2 * k;
+    }
+    EXPECT_TRUE(moved);
+}
+
+// --- permutation tests ----------------------------------------------------------
+
+TEST_F(DesignTest, PValuesAreReproducibleForASeed) {
+    std::mt19937 rng(99);
+    set_distances(4, unit);
+    std::vector<double> const w{1, 1, 1, 1};
+    set_data({{draw_sample(rng, w, 10), draw_sample(rng, w, 12)}, {draw_sample(rng, w, 9), draw_sample(rng, w, 11)}});
+    run.NumPermutationsAMOVA = 30;
+    auto run_with = [&](long seed) {
+        initialize_ran3(seed);
+        build();
+        std::vector<double> out{record.P_FST, record.P_FSC, record.P_FCT};
+        for (auto const* list : {&record.perm_values1, &record.perm_values2, &record.perm_values3}) {
+            EXPECT_EQ(list->count, 35);  // 30 raised to whole blocks: 5 blocks of 7
+            out.insert(out.end(), list->data, list->data + list->count);
+        }
+        return out;
+    };
+    std::vector<double> const first = run_with(-4242);
+    EXPECT_EQ(run_with(-4242), first);
+    EXPECT_NE(run_with(-4243), first);
+}
+
+TEST_F(DesignTest, NullDataDoNotGiveSmallPValues) {
+    // Samples drawn from one population: the P values must spread over
+    // (0, 1]. Seeds are fixed, so the outcome is too; the bounds are far
+    // from what uniform P values give (mean 0.5, one in twenty below 0.05).
+    std::mt19937 rng(31337);
+    set_distances(6, [](int i, int j) { return static_cast<double>(std::abs(i - j)); });
+    std::vector<double> const w{3, 2, 2, 1, 1, 1};
+    run.NumPermutationsAMOVA = 100;
+    std::vector<double> pOne, pGroups;
+    for (int r = 0; r < 20; ++r) {
+        initialize_ran3(-(100 + r));
+        set_data({{draw_sample(rng, w, 20), draw_sample(rng, w, 26), draw_sample(rng, w, 22)}});
+        build();
+        pOne.push_back(record.P_FST);
+        set_data({{draw_sample(rng, w, 20), draw_sample(rng, w, 16)},
+                  {draw_sample(rng, w, 22), draw_sample(rng, w, 18)}});
+        build();
+        pGroups.insert(pGroups.end(), {record.P_FSC, record.P_FCT});
+    }
+    for (auto const* ps : {&pOne, &pGroups}) {
+        double mean = 0;
+        long small = 0;
+        for (double p : *ps) {
+            mean += p / static_cast<double>(ps->size());
+            small += p < 0.05;
+        }
+        EXPECT_GT(mean, 0.25);
+        EXPECT_LE(small, static_cast<long>(ps->size()) / 4);
+    }
+
+    // Strongly structured samples, by contrast, give a P value near 0.
+    set_data({{draw_sample(rng, {5, 1, 0, 0, 0, 0}, 20), draw_sample(rng, {0, 0, 0, 0, 1, 5}, 20)}});
+    build();
+    EXPECT_LT(record.P_FST, 0.02);
+}
+
+TEST_F(DesignTest, NullValueFilesAndHistogram) {
+    set_distances(3, unit);
+    set_data({{{0, 0, 1}, {0, 1}}, {{2, 2, 1}, {2, 2}, {1, 2}}});
+    run.KeepNullDistrib = 1;
+    run.NumPermutationsAMOVA = 4;  // 2 blocks of 3 permutations, 3 histogram classes
+    EXPECT_EQ(build()->nb_perm, 6);
+
+    // Plain values: sorted, 13 characters each, no sample list.
+    std::string const vc = read(file("proj.vc"));
+    EXPECT_EQ(vc.rfind("File creation time    ", 0), 0u);
+    EXPECT_NE(vc.find(")\n===============================================\n\nNumber of permutations : 6\n"
+                      "Time for computation   : "),
+              std::string::npos);
+    std::string const title = " ms\n\nResults : Vc\n============\n\n";
+    std::size_t const body = vc.find(title);
+    ASSERT_NE(body, std::string::npos);
+    std::istringstream values(vc.substr(body + title.size()));
+    std::vector<double> vs;
+    for (std::string line; std::getline(values, line);) {
+        EXPECT_EQ(line.size(), 13u) << line;
+        vs.push_back(std::stod(line));
+    }
+    EXPECT_EQ(vs.size(), 6u);
+    EXPECT_TRUE(std::is_sorted(vs.begin(), vs.end()));
+    EXPECT_EQ(read(file("proj.vb")).find("List of populations"), std::string::npos);
+
+    // Among groups: the sample list, then each arrangement and its value.
+    std::string const va = read(file("proj.va"));
+    std::string const legend = "Results : Va\n============\n\n\nList of populations:\n\n   1 : Aaa\n   2 : Bbb\n"
+                               "   3 : Ccc\n   4 : Ddd\n   5 : Eee\n\n\n";
+    std::size_t const list = va.find(legend);
+    ASSERT_NE(list, std::string::npos);
+    std::istringstream lines(va.substr(list + legend.size()));
+    vs.clear();
+    for (std::string line; std::getline(lines, line);) {
+        ASSERT_EQ(line.size(), 28u) << line;  // "[a,b],[c,d,e]", two tabs, the value
+        EXPECT_EQ(line.substr(12, 3), "]\t\t");
+        std::string ids = line.substr(0, 12);
+        std::sort(ids.begin(), ids.end());
+        EXPECT_EQ(ids, ",,,,12345[[]");
+        vs.push_back(std::stod(line.substr(15)));
+    }
+    EXPECT_EQ(vs.size(), 6u);
+    EXPECT_TRUE(std::is_sorted(vs.begin(), vs.end()));
+
+    // One heading, the three tests in their order, a column pair per component.
+    std::string const text = result_text();
+    std::size_t const sig = text.find("\nSignificance tests (6 permutations)\n------------------\n\n");
+    ASSERT_NE(sig, std::string::npos);
+    EXPECT_EQ(text.find("Significance tests", sig + 5), std::string::npos);
+    std::size_t const t1 = text.find("Vc and FST : P(rand. value &lt; obs. value)  = ", sig);
+    std::size_t const t2 = text.find("Vb and FSC : P(rand. value > obs. value)  = ", t1);
+    EXPECT_NE(text.find("Va and FCT : P(rand. value > obs. value)  = ", t2), std::string::npos);
+    std::string const pad(18, ' ');
+    std::size_t const h = text.find("Histogram of variance components null distributions\n"
+                                    "===================================================\n\n" +
+                                    pad + "Va" + pad + "Vb" + pad + "Vc\n");
+    ASSERT_NE(h, std::string::npos);
+    std::istringstream histo(text.substr(h));
+    std::string line;
+    for (int skip = 0; skip < 4; ++skip) std::getline(histo, line);
+    long totals[3] = {};
+    for (int c = 0; c < 3; ++c) {
+        std::getline(histo, line);
+        ASSERT_EQ(line.size(), 60u) << line;
+        for (int k = 0; k < 3; ++k) totals[k] += std::stol(line.substr(20 * k + 10, 10));
+    }
+    EXPECT_EQ(totals[0] + totals[1] + totals[2], 18);
+    EXPECT_NE(text.find("\nObserved  values:\n-----------------\nVa : "), std::string::npos);
+
+    // A single block: no s.d.
+    run.NumPermutationsAMOVA = 1;
+    std::size_t const before = result_text().size();
+    EXPECT_EQ(build()->nb_perm, 2);
+    std::string const again = result_text().substr(before);
+    std::size_t const at = again.find("P-value = ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(again.substr(at + 18, 9), "+-0.00000");
+}
+
+TEST_F(DesignTest, TiesWithinTheToleranceCountAsEqual) {
+    // Identical samples and zero distances: the total variance is 0.
+    set_distances(2, [](int, int) { return 0.0; });
+    set_data({{{0, 1, 1}, {0, 1, 1}}});
+    run.NumPermutationsAMOVA = 5;
+    build();
+    EXPECT_DOUBLE_EQ(record.VT, 1e-18);
+    EXPECT_DOUBLE_EQ(record.FST, 0.0);
+    EXPECT_DOUBLE_EQ(record.P_FST, 1.0);
+    EXPECT_NE(result_text().find("P(rand. value > obs. value)  =  0.00000\n"
+                                 "             P(rand. value = obs. value)  =  1.00000\n"
+                                 "                                  P-value =  1.00000+-0.00000\n\n"),
+              std::string::npos);
+}
+
+TEST_F(DesignTest, DesignsGiveUpCleanly) {
+    set_distances(2, unit);
+    struct Case {
+        int (Amova::*design)();
+        Groups data;
+        char const* name;
+    };
+    Case const cases[] = {
+        {&Amova::AMOVA_1G_P_H, {{{0, 1}, {}}}, "Amova::AMOVA_1G_P_H()"},              // a sample without copies
+        {&Amova::AMOVA_G_P_H, {{{0, 1}, {1}}, {{}, {1, 1}}}, "Amova::AMOVA_G_P_H()"},  // the same in a group
+        {&Amova::AMOVA_1G_P_IH, {{{0, 1}, {1, 1, 0}}}, "Amova::AMOVA_1G_P_IH()"},     // half an individual
+        {&Amova::AMOVA_G_P_IH, {{{0, 1}}, {{1, 1}}}, "Amova::AMOVA_G_P_IH()"},        // one sample per group
+        {&Amova::AMOVA_1G_P_H, {{{0}, {1}, {1}}}, "Amova::AMOVA_1G_P_H()"},           // one copy per sample
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        set_data(c.data);
+        auto engine = prepared();
+        std::size_t const before = log.text().size();
+        EXPECT_EQ(((*engine).*c.design)(), 0);
+        EXPECT_NE(log.text().find("from function \"" + std::string(c.name) + "\" : ill-defined genetic structure",
+                                  before),
+                  std::string::npos);
+        EXPECT_EQ(record.df_total, 0);  // nothing stored
+    }
+
+    // A missing null-value file name gives up after the permutations, the
+    // observed values stored; so does a stop request, at its first check.
+    set_data({{{0, 1, 1}, {0, 0}}, {{1, 1}, {0, 1, 1}}});
+    run.NumPermutationsAMOVA = 3;
+    auto engine = prepared();
+    run.SigmHistoFileNames[2] = my_string();
+    EXPECT_EQ(engine->AMOVA_G_P_H(), 0);
+    EXPECT_NE(log.text().find("#[WARNING"), std::string::npos);
+    EXPECT_NE(log.text().find("\"Amova::AMOVA_G_P_H()\" : missing file (Var C null distribution)"),
+              std::string::npos);
+    EXPECT_EQ(record.perm_values3.count, 4);
+    EXPECT_EQ(record.perm_values2.count, 0);
+    EXPECT_EQ(record.df_total, 9);
+    engine = prepared();
+    run.stopFlag = 1;
+    EXPECT_EQ(engine->AMOVA_G_P_H(), 0);
+    run.stopFlag = 0;
+    EXPECT_EQ(record.perm_values3.count, 1);
+}
+
+// --- mended behaviour -------------------------------------------------------------
+
+TEST_F(DesignTest, NegativePermutationCountMeansNone) {
+    set_distances(2, unit);
+    set_data({{{0, 0, 1}, {1, 1}}});
+    run.NumPermutationsAMOVA = -50;
+    EXPECT_EQ(build()->nb_perm, 0);
+    EXPECT_DOUBLE_EQ(record.FST, 7.0 / 19);
+    EXPECT_EQ(record.perm_values1.count, 0);
+    EXPECT_EQ(result_text().find("Significance tests"), std::string::npos);
+}
+
+TEST_F(DesignTest, SampleSpecificFstArrayIsZeroFilledAndTabulated) {
+    set_distances(2, unit);
+    set_data({{{0, 0, 1}, {1, 1}, {0, 1}}});
+    build();
+    EXPECT_EQ(std::vector<double>(record.pop_FST.data, record.pop_FST.data + record.pop_FST.count),
+              std::vector<double>(3, 0.0));
+
+    // Asked for, the values appear in a table as wide as the longest name
+    // (14 + 2), with 16 dashes more.
+    run.PopSpecificFST = 1;
+    samples.Populations.data[1]->name = my_string("Fourteen_chars");
+    build();
+    std::string const dashes = std::string(32, '-') + "\n";
+    std::string const text = result_text();
+    EXPECT_NE(text.find("\n-------------------------------\nPopulation specific FST indices\n" + dashes + "  Pop#" +
+                        std::string(12, ' ') + "Name" + std::string(6, ' ') + "FST\n" + dashes + "     1" +
+                        std::string(13, ' ') + "Aaa"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\n     2  Fourteen_chars"), std::string::npos);
+    EXPECT_EQ(record.pop_FST.count, 3);
+}
+
+TEST_F(DesignTest, LegendNamesSamplesByTheirIds) {
+    // Read in the order Ccc, Aaa, Eee, Bbb, Ddd; the structure numbers them
+    // Aaa..Eee, the numbers print_p writes. The among-group test leaves the
+    // engine's sample array shuffled before the legend is written.
+    set_distances(2, unit);
+    set_data({{{0, 0, 1}, {0, 1}}, {{1, 1, 1}, {1, 1}, {0, 1}}}, {2, 0, 4, 1, 3});
+    ASSERT_STREQ(samples.Populations.data[0]->name.c_str(), "Ccc");
+    run.KeepNullDistrib = 1;
+    run.NumPermutationsAMOVA = 3;
+    build();
+    EXPECT_NE(read(file("proj.va")).find("   1 : Aaa\n   2 : Bbb\n   3 : Ccc\n   4 : Ddd\n   5 : Eee\n\n\n"),
+              std::string::npos);
+}
+
+TEST_F(DesignTest, BatchLineIsEndedOnEveryPath) {
+    set_distances(2, unit);
+    fs::path const batch = file("amovares.sum");
+    std::ofstream stream(batch);
+    _AMOVA_RES_ = 1;
+    ofs_amova_res = &stream;
+    settings::input_file = "proj.pmp";
+    struct Case {
+        char const* what;
+        Groups data;
+        int genotypic, phase, individual, recessive;
+        long permutations;
+        char const* line;  // nullptr: check the fields only
+    };
+    Case const cases[] = {
+        {"no design", {{{0, 1}}}, 0, 0, 0, 0, 0, "proj.pmp\t"},
+        {"recessive data", {{{0, 1}, {1, 1}}}, 1, 0, 0, 1, 0, "proj.pmp\t"},
+        {"design not available", {{{0, 1}, {1, 1}}}, 1, 1, 1, 0, 0, "proj.pmp\t"},
+        {"ill-defined", {{{0, 1}}, {{1, 1}}}, 0, 0, 0, 0, 0, "proj.pmp\t"},
+        {"no permutation", {{{0, 0, 1}, {1, 1}}}, 0, 0, 0, 0, 0,
+         "proj.pmp\t1\t3\t0\t0\t0.12963\t0.222222\t0\t0\t0.368421\t0\t0\t0"},
+        {"one group tested", {{{0, 0, 1}, {1, 1}}}, 0, 0, 0, 0, 5, nullptr},
+        {"groups tested", {{{0, 0}, {0, 1}}, {{1, 1}, {1, 1}}}, 0, 0, 0, 0, 5, nullptr},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        set_data(c.data);
+        samples.GenotypicData = c.genotypic;
+        samples.GameticPhase = c.phase;
+        run.IncludeIndividualLevel = c.individual;
+        run.RecessiveAllelesEM = c.recessive;
+        run.NumPermutationsAMOVA = c.permutations;
+        std::size_t const before = read(batch).size();
+        build();
+        stream.flush();
+        std::string const added = read(batch).substr(before);
+        if (c.line != nullptr) {
+            EXPECT_EQ(added, std::string(c.line) + "\n");
+        } else {
+            // Name, 12 observed fields, the permutations (5 raised to 6), 4 P values.
+            EXPECT_EQ(std::count(added.begin(), added.end(), '\t'), 17);
+            EXPECT_NE(added.find("\t6\t"), std::string::npos);
+            EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), 1);
+            EXPECT_EQ(added.back(), '\n');
+        }
+    }
+    settings::input_file = "";
+}
+
+}  // namespace
+}  // namespace quintle
