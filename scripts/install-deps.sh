@@ -1,7 +1,8 @@
 #!/bin/sh
-# Installs the Debian packages the build needs, only those that are missing.
+# Installs the Debian packages the build and the benchmark need, only those
+# that are missing.
 set -e
-PKGS="g++ cmake make libgtest-dev"
+PKGS="g++ cmake make libgtest-dev time"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,0 +1,268 @@
+#!/usr/bin/env bash
+# Times quintle on generated DNA projects and reports wall time and peak
+# memory per configuration.
+#
+# Usage: bench/run_bench.sh [--main-road] [--keep] [CONFIG ...]
+#
+#   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
+#                Default: "2x50x1000 10x100x10000"; with --main-road: "4x50x1000".
+#   --main-road  Two-group projects, and AMOVA and pairwise FST with 1000
+#                permutations on top of the within-sample analyses.
+#   --keep       Keep the working folder (projects, results, logs) and say where.
+#
+# Environment:
+#   QUINTLE_BIN  program to time (default: BUILD_DIR/quintle, built in
+#                Release mode when missing)
+#   BUILD_DIR    build folder for that default (default: <repository>/build)
+#   QUINTLE_SEED seed of the program's random generator (default 4242), so
+#                that repeated runs do the same work
+#   GEN_SEED     seed of the project generator (default 12345)
+set -euo pipefail
+
+HERE="$(cd "$(dirname "$0")" && pwd)"
+ROOT="$(cd "$HERE/.." && pwd)"
+
+main_road=0
+keep=0
+configs=()
+for arg in "$@"; do
+    case "$arg" in
+        --main-road) main_road=1 ;;
+        --keep) keep=1 ;;
+        -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        [0-9]*x[0-9]*x[0-9]*) configs+=("$arg") ;;
+        *) echo "run_bench.sh: unknown argument '$arg' (try --help)" >&2; exit 2 ;;
+    esac
+done
+if [ ${#configs[@]} -eq 0 ]; then
+    if [ "$main_road" -eq 1 ]; then configs=(4x50x1000); else configs=(2x50x1000 10x100x10000); fi
+fi
+for c in "${configs[@]}"; do
+    if ! [[ "$c" =~ ^[1-9][0-9]*x[1-9][0-9]*x[1-9][0-9]*$ ]]; then
+        echo "run_bench.sh: bad configuration '$c' (want SAMPLESxSEQUENCESxSITES)" >&2
+        exit 2
+    fi
+    if [ "$main_road" -eq 1 ] && [ "${c%%x*}" -lt 2 ]; then
+        echo "run_bench.sh: --main-road needs at least 2 samples ('$c')" >&2
+        exit 2
+    fi
+done
+
+TIME=/usr/bin/time
+if [ ! -x "$TIME" ]; then
+    echo "run_bench.sh: $TIME is missing; install the 'time' package (scripts/install-deps.sh does)" >&2
+    exit 1
+fi
+command -v python3 >/dev/null || { echo "run_bench.sh: python3 is needed" >&2; exit 1; }
+
+# The program: built in Release mode when it is not there yet.
+if [ -n "${QUINTLE_BIN:-}" ]; then
+    BIN="$QUINTLE_BIN"
+else
+    BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+    BIN="$BUILD_DIR/quintle"
+    if [ ! -x "$BIN" ]; then
+        echo "Building the Release program in $BUILD_DIR ..."
+        cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUINTLE_TESTS=OFF >/dev/null
+        cmake --build "$BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+    fi
+fi
+[ -x "$BIN" ] || { echo "run_bench.sh: no program at $BIN" >&2; exit 1; }
+BIN="$(cd "$(dirname "$BIN")" && pwd)/$(basename "$BIN")"
+
+export QUINTLE_SEED="${QUINTLE_SEED:-4242}"
+GEN_SEED="${GEN_SEED:-12345}"
+
+WORK="$(mktemp -d "${TMPDIR:-/tmp}/quintle-bench.XXXXXX")"
+if [ "$keep" -eq 0 ]; then trap 'rm -rf "$WORK"' EXIT; fi
+
+# Analyses: standard diversity (1), molecular diversity (2), Tajima's test
+# (64) and Fu's Fs test (16384); the main road adds AMOVA (512) and pairwise
+# FST (1024).
+tasks=$((1 + 2 + 64 + 16384))
+if [ "$main_road" -eq 1 ]; then tasks=$((tasks + 512 + 1024)); fi
+
+# The settings file. Every key is written, since a key left out reads as 0.
+# A key contained in a longer one (DistanceMethod, GammaAValue,
+# MismatchSpatialExp, EpsilonValue) comes before its longer companions, as
+# the first line containing a key gives its value.
+write_settings() {
+    cat >"$1" <<EOF
+[Setting for Calculations]
+TaskNumber=$tasks
+XMLOutput=1
+pmlecore64=1
+DeletionWeight=1.000000
+TransitionWeight=1.000000
+TranversionWeight=1.000000
+ComputeSumStatsWithinGroups=0
+InferHaplotypeDefinitionFromDistanceMatrix=0
+EliminateRedondHaplodefs=1
+AllowedLevelOfMissingData=0.050000
+GameticPhaseIsKnown=1
+KeepNullDistrib=0
+MakeHWExactTest=0
+HardyWeinbergTestType=0
+TypeOfTestHW=0
+MarkovChainStepsHW=1000000
+MarkovChainDememorisationStepsHW=100000
+PrecisionOnPValueHW=0.000000
+SignificanceLevelHW=2
+LinkageDisequilibriumTestType=0
+MakeExactTestLD=0
+MarkovChainDememorisationStepsLD=1000
+MarkovChainStepsLD=100000
+PrecisionOnPValueLD=0.000000
+SignificanceLevelLD=0.050000
+PrintFlagHistogramLD=0
+InitialCondEMLD=2
+ComputeDvalues=0
+ComputeStandardDiversityIndices=1
+ComputeAllAlleleFreqs=0
+ComputeMissDataFreq=0
+DistanceMethod=0
+GammaAValue=0.000000
+ComputeTheta=15
+PrintHaplDistMat=0
+PrintPopDistMat=0
+PrintMinSpannNetworkPop=0
+ComputePopSFS=0
+ComputeJointSFS=0
+ComputeMultiSFS=0
+NumBootSFS=0
+MismatchDemogExp=0
+MismatchSpatialExp=0
+MismatchDistanceMethod=0
+MismatchGammaAValue=0.000000
+NumBootExpDem=100
+MismatchSpatialExpNumParams=3
+ComputeAllHaplotypesEM=0
+ComputeAllAllelesEM=0
+InitialConditionsEM=50
+MaximumNumOfIterationsEM=1000
+RecessiveAllelesEM=0
+CompactHaplotypeDataBaseEM=0
+NumBootstrapReplicatesEM=0
+NumInitCondBootstrapEM=10
+ComputeAllSubHaplotypesEM=0
+EpsilonValue=1.000000e-07
+FrequencyThreshold=1.000000e-05
+HaplAMOVA=1
+LocByLocAMOVA=0
+PopSpecificFST=0
+PopSpecificFIS=0
+TestSignificanceAMOVA=1
+NumPermutationsAMOVA=1000
+ComputeConventionalFST=0
+IncludeIndividualLevel=0
+ComputeDistanceMatrixAMOVA=1
+DistanceMethodAMOVA=0
+GammaAValueAMOVA=0.000000
+PrintDistanceMatrix=0
+PrintMinSpannNetworkGlob=0
+TestSignificancePairewiseFST=1
+NumPermutationsFST=1000
+ComputePairwiseFST=1
+ComputeDeltaMuSqr=0
+FSTSignifLevel=0.050000
+PrintFstVals=0
+PrintConcestryCoeff=0
+PrintSlatkinsDist=0
+PrintMissIntermatchs=0
+UnequalPopSizeDiv=0
+NumPermutPopDiff=100000
+NumDememoPopDiff=10000
+PrecProbPopDiff=0
+PrintHistoPopDiff=1
+SignLevelPopDiff=0.050000
+DetectSelectedLoci=0
+UseHierarchicalIslandModel=0
+NumberOfGroupsForFDist2=10
+NumberOfDemesForFDist2=100
+NumberOfSimsForFDist2=20000
+UseSimFileForFDist2=0
+SimFileNameForFDist2=
+TargetHetLowBound=0.000000
+TargetHetHighBound=1.000000
+MinDafFreq=0.000000
+IterativeProcForFDist2=0
+EwensWattersonHomozygosityTest=0
+NumIterationsNeutralityTests=1000
+NumSimulFuTest=1000
+NumPermMantel=1000
+EOF
+}
+
+write_ssdefs() {
+    {
+        echo "# Statistics of the benchmark line"
+        echo "POP_LEVEL"
+        echo "ALL_K MEAN_K"
+        echo "ALL_H MEAN_H"
+        echo "ALL_S MEAN_S"
+        echo "ALL_PI MEAN_PI"
+        echo "ALL_TAJIMAD MEAN_TAJIMAD"
+        echo "ALL_FUFS MEAN_FUFS"
+        if [ "$main_road" -eq 1 ]; then
+            echo "GLOBAL_FSTAT"
+            echo "PAIRWISE_FST"
+        fi
+    } >"$1"
+}
+
+# "h:mm:ss" or "m:ss.cc" as printed by time -v, in seconds.
+to_seconds() {
+    awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; printf "%.2f", s }' <<<"$1"
+}
+
+echo "quintle benchmark"
+echo "  program:  $BIN"
+echo "  mode:     $([ "$main_road" -eq 1 ] && echo "main road (two groups)" || echo "within-sample analyses") (TaskNumber=$tasks)"
+echo "  seeds:    QUINTLE_SEED=$QUINTLE_SEED, generator $GEN_SEED"
+echo "  machine:  $(nproc 2>/dev/null || echo '?') CPUs, $(uname -sm)"
+echo
+printf '%-16s %10s %12s %8s %8s  %s\n' "configuration" "wall (s)" "peak (MiB)" "columns" "status" "log"
+status_all=0
+for c in "${configs[@]}"; do
+    IFS=x read -r ns nq nl <<<"$c"
+    dir="$WORK/$c"
+    mkdir -p "$dir"
+    groups=0
+    [ "$main_road" -eq 1 ] && groups=2
+    python3 "$HERE/make_project.py" "$ns" "$nq" "$nl" --groups "$groups" --seed "$GEN_SEED" -o "$dir/bench.pmp"
+    write_settings "$dir/pml_run.pms"
+    write_ssdefs "$dir/ssdefs.txt"
+
+    rc=0
+    (cd "$dir" && "$TIME" -v -o time.txt "$BIN" bench.pmp stats.txt 0 1 run_silent >stdout.txt 2>&1) || rc=$?
+    wall=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$dir/time.txt")
+    rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$dir/time.txt")
+    wall_s=$(to_seconds "${wall:-0}")
+    rss_mib=$(awk -v k="${rss:-0}" 'BEGIN { printf "%.1f", k / 1024 }')
+    columns=0
+    if [ -f "$dir/stats.txt" ]; then
+        columns=$(head -n 1 "$dir/stats.txt" | awk -F'\t' '{ print (NF > 0 ? NF - 1 : 0) }')
+    fi
+    log="$dir/bench.res/Pellomar_log.txt"
+    verdict="no log"
+    if [ -f "$log" ]; then
+        if grep -q "^Successful run of" "$log"; then verdict="successful run"
+        elif grep -q "^Error during run of" "$log"; then verdict="error during run"
+        else verdict="unfinished"; fi
+    fi
+    [ "$rc" -eq 0 ] && [ "$verdict" = "successful run" ] || status_all=1
+    printf '%-16s %10s %12s %8s %8s  %s\n' "$c" "$wall_s" "$rss_mib" "$columns" "$rc" "$verdict"
+done
+echo
+if [ "$main_road" -eq 1 ]; then
+    echo "Between-sample columns in the statistics line:"
+    for c in "${configs[@]}"; do
+        cols=$(head -n 1 "$WORK/$c/stats.txt" 2>/dev/null | tr '\t' '\n' | grep -E '^F(ST|SC|CT|IS|IT)(_|$)' |
+            tr '\n' ' ' || true)
+        echo "  $c: ${cols:-none}"
+    done
+fi
+if [ "$keep" -eq 1 ]; then
+    echo "Working folder kept: $WORK"
+fi
+exit "$status_all"
