@@ -245,6 +245,16 @@ public:
     // (settings::input_file with ".pms" for its extension).
     void save_associated_set();
     // --- end of project-level AMOVA, distance matrices and writers --------
+
+    // --- genetic-structure driver helpers (src/structure/) -----------------
+    // Allele vectors of every haplotype definition of the project's list,
+    // alleles registered in `db` (the driver's second conversion step on its
+    // own, for the format translator's export).
+    void build_all_vectors(TAlleleDB& db);
+    // AMOVA repeated for each polymorphic locus on its own; writes its
+    // section to `out`.
+    void LocusByLocusAMOVA(std::fstream* out);
+    // --- end of genetic-structure driver helpers ---------------------------
 };
 
 // Path of the frame-set page and of the log of a project file:
