@@ -1,0 +1,114 @@
+// The main job end to end: the real program on the bundled example project,
+// and the statistics line compared with values worked out independently.
+//
+// Reference values: a separate short python3 calculation over the example's
+// sequences (K; H = n/(n-1) (1 - sum p_i^2); S; Pi as the mean number of
+// differences over all pairs of gene copies; Tajima's D from the closed form
+// with a1, a2, e1, e2; Fu's Fs = ln(S'/(1-S')) with S' = P(K >= k_obs) under
+// the Ewens distribution at theta = Pi, using exact unsigned Stirling numbers;
+// the AMOVA of two groups {North} {Centre, South} with the number of
+// differences as squared distance and the usual n, n', n'' coefficients).
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path const examples_dir = fs::path(QUINTLE_TEST_DATA_DIR) / ".." / ".." / "examples";
+
+std::string slurp(fs::path const& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> split_tabs(std::string const& line) {
+    std::vector<std::string> fields;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t'))
+        if (!field.empty()) fields.push_back(field);
+    return fields;
+}
+
+class ExampleRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        work = fs::temp_directory_path() / ("quintle_stats_e2e_" + std::to_string(::getpid()));
+        fs::remove_all(work);
+        fs::create_directories(work);
+        for (char const* f : {"example.pmp", "pml_run.pms", "ssdefs.txt"}) fs::copy_file(examples_dir / f, work / f);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(work, ec);
+    }
+
+    int run(std::string const& arguments, std::string const& seed = "11") {
+        std::string const command = "cd '" + work.string() + "' && QUINTLE_SEED=" + seed + " '" + QUINTLE_BINARY +
+                                    "' " + arguments + " > console.txt 2>&1";
+        int const status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Header names mapped to the values of the line that follows them.
+    std::map<std::string, std::string> columns(std::string const& text) {
+        std::string const header = text.substr(0, text.find('\n'));
+        std::string const values = text.substr(header.size() + 1, text.find('\n', header.size() + 1) - header.size() - 1);
+        std::vector<std::string> const names = split_tabs(header), cells = split_tabs(values);
+        EXPECT_EQ(names.size(), cells.size());
+        std::map<std::string, std::string> out;
+        for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) out[names[i]] = cells[i];
+        return out;
+    }
+
+    fs::path work;
+};
+
+TEST_F(ExampleRun, StatisticsLineMatchesIndependentValues) {
+    ASSERT_EQ(run("example.pmp stats.txt 0 1"), 0);
+    std::string const text = slurp(work / "stats.txt");
+    auto const c = columns(text);
+
+    // Printed with six significant digits.
+    std::map<std::string, std::string> const expected = {
+        {"K_1", "4"},          {"K_2", "4"},          {"K_3", "4"},           {"mean_K", "4"},
+        {"H_1", "0.777778"},   {"H_2", "0.822222"},   {"H_3", "0.733333"},    {"mean_H", "0.777778"},
+        {"S_1", "3"},          {"S_2", "3"},          {"S_3", "3"},           {"mean_S", "3"},
+        {"D_1", "-0.129722"},  {"D_2", "0.699617"},   {"D_3", "-0.506695"},   {"mean_D", "0.0210669"},
+        {"FS_1", "-0.83052"},  {"FS_2", "-0.384079"}, {"FS_3", "-1.07085"},   {"mean_FS", "-0.761818"},
+        {"Pi_1", "1.02222"},   {"Pi_2", "1.26667"},   {"Pi_3", "0.911111"},   {"mean_Pi", "1.06667"},
+        {"FST", "0.53824"},    {"FCT", "0.142857"},   {"FSC", "0.461279"},
+    };
+    for (auto const& [name, value] : expected) {
+        ASSERT_TRUE(c.count(name)) << name << " missing from\n" << text;
+        EXPECT_EQ(c.at(name), value) << name;
+    }
+}
+
+TEST_F(ExampleRun, SameSeedGivesTheSameLineAndAppendAddsOneLine) {
+    ASSERT_EQ(run("example.pmp a.txt 0 1", "5"), 0);
+    ASSERT_EQ(run("example.pmp b.txt 0 1", "5"), 0);
+    EXPECT_EQ(slurp(work / "a.txt"), slurp(work / "b.txt"));
+
+    // Appending without a header adds exactly the value line again.
+    std::string const first = slurp(work / "a.txt");
+    ASSERT_EQ(run("example.pmp a.txt 1 0", "5"), 0);
+    std::string const second = slurp(work / "a.txt");
+    std::string const value_line = first.substr(first.find('\n') + 1);
+    EXPECT_EQ(second, first + value_line);
+}
+
+}  // namespace
