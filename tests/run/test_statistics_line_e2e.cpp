@@ -111,4 +111,29 @@ TEST_F(ExampleRun, SameSeedGivesTheSameLineAndAppendAddsOneLine) {
     EXPECT_EQ(second, first + value_line);
 }
 
+// A project as a spreadsheet on another system might write it: CRLF line
+// ends, tabs, a comment, a locus separator inside the sequences and a sample
+// read from an external file. K, H and S worked out by hand: sample A holds
+// ACGT x2 and ACGA x2 (K 2, S 1, H = 4/3 (1 - 1/2) = 0.666667); sample B
+// holds ACGT x1 and TCGT x2 (K 2, S 1, H = 3/2 (1 - 5/9) = 0.666667).
+TEST_F(ExampleRun, CrlfProjectWithSeparatorAndExternalSampleReadsCleanly) {
+    std::ofstream(work / "p.pmp", std::ios::binary)
+        << "[Profile]\r\n\tTitle=\"crlf\"  # a comment\r\n\tNbSamples=2\r\n\tDataType=DNA\r\n"
+           "\tGenotypicData=0\r\n\tLocusSeparator=','\r\n\tMissingData='?'\r\n[Data]\r\n[[Samples]]\r\n"
+           "\tSampleName=\"A\"\r\n\tSampleSize=4\r\n\tSampleData={\r\n\t\th1\t2\tA,C,G,T\r\n"
+           "\t\th2\t2\tA,C,G,A\r\n}\r\n\tSampleName=\"B\"\r\n\tSampleSize=3\r\n"
+           "\tSampleData= EXTERN \"b.txt\"\r\n";
+    std::ofstream(work / "b.txt", std::ios::binary) << "h1\t1\tA,C,G,T\r\nh3\t2\tT,C,G,T\r\n";
+    std::ofstream(work / "ssdefs.txt", std::ios::binary) << "POP_LEVEL\r\nALL_K ALL_S ALL_H\r\n";
+    ASSERT_EQ(run("p.pmp st.txt 0 1"), 0);
+    EXPECT_EQ(slurp(work / "st.txt"),
+              "K_1\tK_2\tH_1\tH_2\tS_1\tS_2\t\n2\t2\t0.666667\t0.666667\t1\t1\t\n");
+    std::string const log = slurp(work / "p.res" / "Pellomar_log.txt");
+    EXPECT_NE(log.find("Successful run of p.pmp"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
+    // The cleaned copies live in the result folder and are gone afterwards.
+    EXPECT_FALSE(fs::exists(work / "p.res" / "p.pmp"));
+    EXPECT_FALSE(fs::exists(work / "p.res" / "b.txt"));
+}
+
 }  // namespace
