@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,6 +135,35 @@ TEST_F(ExampleRun, CrlfProjectWithSeparatorAndExternalSampleReadsCleanly) {
     // The cleaned copies live in the result folder and are gone afterwards.
     EXPECT_FALSE(fs::exists(work / "p.res" / "p.pmp"));
     EXPECT_FALSE(fs::exists(work / "p.res" / "b.txt"));
+}
+
+// Both levels on one line, with s.d., totals and private sites. Worked by
+// hand from the example: pooling Centre and South gives 20 copies in 7
+// haplotypes (3, 3, 7, 2, 2, 2, 1; c3 and s1 are the same sequence), so
+// K = 7, H = 20/19 (1 - 80/400) = 0.842105, and S = 6. Each sample's three
+// polymorphic sites are its own (private S = 3), nine in all; the pooled
+// group Centre+South keeps six private sites. The s.d. of Pi (1.02222,
+// 1.26667, 0.911111) is 0.181897; the s.d. of H is 0.0444444. TOT_K counts
+// the project's haplotype list: twelve definitions.
+TEST_F(ExampleRun, GroupAndPopulationLevelsShareOneLine) {
+    std::ofstream(work / "ssdefs.txt", std::ios::binary)
+        << "GROUP_LEVEL POP_LEVEL\nALL_K SD_K TOT_K\nALL_H SD_H\nALL_S PRIVATE_S TOT_S\nSD_PI\n";
+    ASSERT_EQ(run("example.pmp stats.txt 0 1"), 0);
+    std::string const text = slurp(work / "stats.txt");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    EXPECT_EQ(text.rfind("gr_K_1\tgr_K_2\tgr_sd_K\tgr_tot_K\t", 0), 0u) << text;
+    auto const c = columns(text);
+    std::map<std::string, std::string> const expected = {
+        {"gr_K_1", "4"},      {"gr_K_2", "7"},        {"gr_sd_K", "2.12132"}, {"gr_tot_K", "12"},
+        {"gr_H_2", "0.842105"}, {"gr_S_1", "3"},      {"gr_S_2", "6"},        {"gr_prS_1", "3"},
+        {"gr_prS_2", "6"},    {"gr_tot_S", "9"},      {"sd_K", "0"},          {"tot_K", "12"},
+        {"sd_H", "0.0444444"}, {"prS_1", "3"},        {"prS_2", "3"},         {"prS_3", "3"},
+        {"tot_S", "9"},       {"sd_Pi", "0.181897"},
+    };
+    for (auto const& [name, value] : expected) {
+        ASSERT_TRUE(c.count(name)) << name << " missing from\n" << text;
+        EXPECT_EQ(c.at(name), value) << name;
+    }
 }
 
 }  // namespace
