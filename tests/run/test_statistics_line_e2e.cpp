@@ -166,4 +166,55 @@ TEST_F(ExampleRun, GroupAndPopulationLevelsShareOneLine) {
     }
 }
 
+// Every simulation-based analysis of a DNA sample, twice with one seed: the
+// statistics line, the batch files and the result file (apart from the
+// lines that carry the date or computing times) are identical.
+TEST_F(ExampleRun, FixedSeedReproducesEverySimulationBasedOutput) {
+    // Diversity 1, molecular diversity 2, mismatch 4, Tajima 64,
+    // Ewens-Watterson 128, Chakraborty 256, Fu 16384.
+    std::string settings = slurp(work / "pml_run.pms");
+    settings.replace(settings.find("TaskNumber=17987"), 16, "TaskNumber=16839");
+    std::ofstream(work / "pml_run.pms", std::ios::binary) << settings;
+    std::ofstream(work / "ssdefs.txt", std::ios::binary)
+        << "POP_LEVEL\nALL_K ALL_H ALL_S ALL_PI ALL_TAJIMAD ALL_FUFS\n";
+    std::ofstream(work / "glbstreams.txt", std::ios::binary)
+        << "flags\n_MOLECULAR_DIVERSITY_ _MISMATCH_ _TAJIMA_ _FU_FS_ _EWENS_WATTERSON_ _CHAKRABORTY_\n";
+
+    auto one_run = [&](std::string const& tag) {
+        EXPECT_EQ(run("example.pmp stats.txt 0 1", "77"), 0);
+        fs::create_directories(work / tag);
+        for (auto const& entry : fs::directory_iterator(work))
+            if (entry.path().extension() == ".sum" || entry.path().filename() == "stats.txt")
+                fs::rename(entry.path(), work / tag / entry.path().filename());
+        fs::rename(work / "example.res", work / tag / "example.res");
+    };
+    one_run("first");
+    one_run("second");
+
+    std::vector<std::string> compared;
+    for (auto const& entry : fs::directory_iterator(work / "first")) {
+        if (!entry.is_regular_file()) continue;
+        std::string const name = entry.path().filename().string();
+        compared.push_back(name);
+        EXPECT_EQ(slurp(entry.path()), slurp(work / "second" / name)) << name;
+    }
+    EXPECT_GE(compared.size(), 5u) << "statistics file and batch files";
+
+    // In the result file only dated and timed lines may differ.
+    auto timeless = [](std::string const& text) {
+        std::stringstream in(text);
+        std::string line, out;
+        while (std::getline(in, line)) {
+            bool const timed = line.find(" ms") != std::string::npos || line.find(" at ") != std::string::npos ||
+                               line.find("time") != std::string::npos || line.find("Time") != std::string::npos;
+            if (!timed) out += line + '\n';
+        }
+        return out;
+    };
+    std::string const a = slurp(work / "first" / "example.res" / "example.xml");
+    ASSERT_FALSE(a.empty());
+    EXPECT_NE(a.find("Tajima"), std::string::npos);
+    EXPECT_EQ(timeless(a), timeless(slurp(work / "second" / "example.res" / "example.xml")));
+}
+
 }  // namespace
