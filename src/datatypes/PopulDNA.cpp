@@ -39,6 +39,7 @@ PopulDNA& PopulDNA::operator=(PopulDNA const& other) {
     numSubstitutionSites = other.numSubstitutionSites;
     numIndelSites = other.numIndelSites;
     numValidSites = other.numValidSites;
+    omittedIdenticalSites = other.omittedIdenticalSites;
     pairNuclFreq = other.pairNuclFreq;
     nuclFreq = other.nuclFreq;
     pairDistance = other.pairDistance;
@@ -72,6 +73,7 @@ void PopulDNA::initialize_DNA() {
     numTransitions = numTransversions = numSubstitutions = numIndels = 0;
     numTransitionSites = numTransversionSites = numSubstitutionSites = numIndelSites = 0;
     numValidSites = 0;
+    omittedIdenticalSites = 0;
     ambiguityCodes.count = 0;
     ambiguityCodes.auxCount = 0;
     for (char code : kAmbiguityCodes) ambiguityCodes.Add(code);

@@ -78,6 +78,14 @@ public:
     // --- sequence comparison, distances and molecular diversity ------------
     // (dna_compare.cpp, dna_distances.cpp, dna_diversity.cpp)
 
+    // Sites left out of the haplotype texts because every sequence has the
+    // same base (A, C, G or T) there: a simulated replicate is read at its
+    // mutated sites only. The site census counts them as valid sites, usable
+    // unless the allowed level of missing data is negative, and the distances
+    // count every pair as identical at the usable ones. The nucleotide
+    // frequencies do not see them. 0 for samples read in full.
+    int omittedIdenticalSites = 0;
+
     // Class of two differing characters: 0 none, 1 transition,
     // 2 transversion, 3 indel, 4 transition or transversion.
     int compare_nucleotides(char const& a, char const& b) const;

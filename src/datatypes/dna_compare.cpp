@@ -279,6 +279,14 @@ int PopulDNA::compare_DNA_sequences() {
             ++numUsableSites;
         }
     }
+
+    // Sites left out of the texts: one base everywhere and nothing missing,
+    // so valid, usable at any allowed level of missing data that is not
+    // negative, and never polymorphic.
+    if (omittedIdenticalSites > 0) {
+        numValidSites += omittedIdenticalSites;
+        if (!(0.0 > allowedMissingLevel)) numUsableSites += omittedIdenticalSites;
+    }
     return 1;
 }
 

@@ -506,8 +506,10 @@ char const* dna_distance_function_name(int method) {
 // ---------------------------------------------------------------------------
 
 bool DnaDistanceWorkspace::matches(std::vector<char const*> const& texts, std::vector<int> const& usable,
-                                   char missing) const {
-    if (!valid_ || missing != missing_ || texts.size() != texts_.size() || usable != usable_) return false;
+                                   char missing, std::int64_t omitted) const {
+    if (!valid_ || missing != missing_ || omitted != omitted_ || texts.size() != texts_.size() ||
+        usable != usable_)
+        return false;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         char const* t = texts[i] != nullptr ? texts[i] : "";
         std::string const& kept = texts_[i];
@@ -517,7 +519,7 @@ bool DnaDistanceWorkspace::matches(std::vector<char const*> const& texts, std::v
 }
 
 void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::vector<int> const& usable,
-                                   char missing) {
+                                   char missing, std::int64_t omitted) {
     valid_ = false;
     entries_.clear();
     texts_.resize(texts.size());
@@ -528,6 +530,7 @@ void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::v
     }
     usable_ = usable;
     missing_ = missing;
+    omitted_ = omitted;
     numTexts_ = static_cast<int>(texts.size());
 
     bool const census = !usable.empty();
@@ -536,7 +539,7 @@ void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::v
 
     // A usable site whose character is the same non-missing, non-gap one in
     // every text adds one identical site to every pair.
-    cleanSites_ = 0;
+    cleanSites_ = omitted;
     sites_.clear();
     for (std::size_t s = 0; s < numSites; ++s) {
         if (census && usable[s] != 1) continue;
@@ -561,9 +564,9 @@ void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::v
 }
 
 bool DnaDistanceWorkspace::prepare(std::vector<char const*> const& texts, std::vector<int> const& usable,
-                                   char missing) {
-    if (matches(texts, usable, missing)) return true;
-    rebuild(texts, usable, missing);
+                                   char missing, std::int64_t omitted) {
+    if (matches(texts, usable, missing, omitted)) return true;
+    rebuild(texts, usable, missing, omitted);
     return false;
 }
 
@@ -643,6 +646,14 @@ long elapsed_ms(std::clock_t start) {
     return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
 }
 
+// Identical sites left out of the texts that the distances count: all of
+// them without a site census, the usable ones with one.
+std::int64_t omitted_sites_counted(PopulDNA const& p) {
+    if (p.omittedIdenticalSites <= 0) return 0;
+    if (!p.usableSite.empty() && 0.0 > p.allowedMissingLevel) return 0;
+    return p.omittedIdenticalSites;
+}
+
 PopulDNA::PairDistanceFn pair_operation(int method) {
     switch (method) {
         case 1: return &PopulDNA::jk_dist;
@@ -690,7 +701,7 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
                 texts[static_cast<std::size_t>(i)] =
                     (h != nullptr && h->haplotype != nullptr) ? h->haplotype->data.c_str() : "";
             }
-            distanceWorkspace.prepare(texts, usableSite, profile.MissingData);
+            distanceWorkspace.prepare(texts, usableSite, profile.MissingData, omitted_sites_counted(*this));
 
             DnaDistanceWorkspace::Key key;
             key.method = method;

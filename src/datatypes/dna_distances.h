@@ -149,9 +149,11 @@ public:
         std::array<std::array<double, 4>, 4> lastPairCounts{};
     };
 
-    // Makes the plan fit the given texts (null entries read as empty texts);
-    // returns true when it already did.
-    bool prepare(std::vector<char const*> const& texts, std::vector<int> const& usable, char missing);
+    // Makes the plan fit the given texts (null entries read as empty texts),
+    // with `omitted` further sites that every pair has identical; returns
+    // true when it already did.
+    bool prepare(std::vector<char const*> const& texts, std::vector<int> const& usable, char missing,
+                 std::int64_t omitted = 0);
 
     // Counts of haplotypes i and j from the plan.
     DnaPairCounts count(int i, int j) const;
@@ -166,17 +168,20 @@ public:
 private:
     static constexpr std::size_t kMaxEntries = 8;
 
-    bool matches(std::vector<char const*> const& texts, std::vector<int> const& usable, char missing) const;
-    void rebuild(std::vector<char const*> const& texts, std::vector<int> const& usable, char missing);
+    bool matches(std::vector<char const*> const& texts, std::vector<int> const& usable, char missing,
+                 std::int64_t omitted) const;
+    void rebuild(std::vector<char const*> const& texts, std::vector<int> const& usable, char missing,
+                 std::int64_t omitted);
 
     // Snapshot of the data the plan was built from.
     std::vector<std::string> texts_;
     std::vector<int> usable_;
     char missing_ = 0;
+    std::int64_t omitted_ = 0;
     bool valid_ = false;
 
     int numTexts_ = 0;
-    std::int64_t cleanSites_ = 0;     // usable sites identical in every text
+    std::int64_t cleanSites_ = 0;     // usable sites identical in every text, and the omitted ones
     std::vector<int> sites_;          // the other usable sites
     std::vector<char> columns_;       // numTexts_ rows of sites_.size() characters
     std::vector<Entry> entries_;

@@ -194,6 +194,39 @@ std::uint64_t sequence_hash(myVectInt const& s, std::vector<int> const* sites) {
 
 }  // namespace
 
+// Each leaf goes to the first earlier leaf with the same states, found
+// through an open-addressing table: the same result as comparing every later
+// leaf with every earlier one.
+template <class Has, class Hash, class Same>
+void TTree::mark_copies(TNode* leaf, int count, Has has, Hash hash, Same same) {
+    std::size_t slots = 16;
+    while (slots < 2 * static_cast<std::size_t>(count)) slots *= 2;
+    const std::size_t mask = slots - 1;
+    if (hash_slots_.size() < slots) hash_slots_.resize(slots);
+    if (seq_hash_.size() < static_cast<std::size_t>(count)) seq_hash_.resize(count);
+    std::fill(hash_slots_.begin(), hash_slots_.begin() + static_cast<long>(slots), -1);
+
+    for (int j = 0; j < count; ++j) {
+        if (!has(j)) continue;
+        const std::uint64_t h = hash(j);
+        seq_hash_[j] = h;
+        std::size_t pos = static_cast<std::size_t>(h) & mask;
+        for (;;) {
+            const int i = hash_slots_[pos];
+            if (i < 0) {
+                hash_slots_[pos] = j;
+                break;
+            }
+            if (seq_hash_[i] == h && same(i, j)) {
+                leaf[j].is_distinct = false;
+                leaf[i].hapl_count += leaf[j].hapl_count;
+                break;
+            }
+            pos = (pos + 1) & mask;
+        }
+    }
+}
+
 int TTree::compute_hapl_freq(int first, int count) {
     if (first < 0) {
         count += first;
@@ -240,36 +273,42 @@ int TTree::compute_hapl_freq(int first, int count) {
         return true;
     };
 
-    // Each leaf goes to the first earlier leaf with the same sequence, found
-    // through an open-addressing table: the same result as comparing every
-    // later leaf with every earlier one.
-    std::size_t slots = 16;
-    while (slots < 2 * static_cast<std::size_t>(count)) slots *= 2;
-    const std::size_t mask = slots - 1;
-    if (hash_slots_.size() < slots) hash_slots_.resize(slots);
-    if (seq_hash_.size() < static_cast<std::size_t>(count)) seq_hash_.resize(count);
-    std::fill(hash_slots_.begin(), hash_slots_.begin() + static_cast<long>(slots), -1);
+    mark_copies(
+        leaf, count, [&](int j) { return leaf[j].sequence != nullptr; },
+        [&](int j) {
+            myVectInt const& seq = *leaf[j].sequence;
+            return sequence_hash(seq, seq.length == L ? &varying_sites_ : nullptr);
+        },
+        [&](int i, int j) { return same(*leaf[i].sequence, *leaf[j].sequence); });
+    return 1;
+}
 
-    for (int j = 0; j < count; ++j) {
-        if (!leaf[j].sequence) continue;
-        myVectInt const& seq = *leaf[j].sequence;
-        const std::uint64_t h = sequence_hash(seq, seq.length == L ? &varying_sites_ : nullptr);
-        seq_hash_[j] = h;
-        std::size_t pos = static_cast<std::size_t>(h) & mask;
-        for (;;) {
-            const int i = hash_slots_[pos];
-            if (i < 0) {
-                hash_slots_[pos] = j;
-                break;
-            }
-            if (seq_hash_[i] == h && same(*leaf[i].sequence, seq)) {
-                leaf[j].is_distinct = false;
-                leaf[i].hapl_count += leaf[j].hapl_count;
-                break;
-            }
-            pos = (pos + 1) & mask;
-        }
+int TTree::compute_hapl_freq(HitSiteStates const& states) {
+    const int count = std::min(num_genes, states.num_leaves());
+    if (count <= 0 || num_nodes_ < count) return 1;
+    TNode* leaf = &nodes[0];
+    for (int i = 0; i < count; ++i) {
+        leaf[i].is_distinct = true;
+        leaf[i].hapl_count = 1;
     }
+    // Everywhere but at the hit sites the leaves hold the root state.
+    const std::size_t width = states.hit_sites().size();
+    mark_copies(
+        leaf, count, [](int) { return true; },
+        [&](int j) {
+            int const* row = states.leaf_states(j);
+            std::uint64_t h = kHashSeed ^ static_cast<std::uint32_t>(width);
+            for (std::size_t k = 0; k < width; ++k) {
+                h ^= static_cast<std::uint32_t>(row[k]);
+                h *= 1099511628211ULL;
+            }
+            return mix(h);
+        },
+        [&](int i, int j) {
+            int const* a = states.leaf_states(i);
+            int const* b = states.leaf_states(j);
+            return std::equal(a, a + width, b);
+        });
     return 1;
 }
 

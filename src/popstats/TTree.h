@@ -73,6 +73,9 @@ public:
     // sequence stay distinct with a count of 1.
     int compute_hapl_freq();
     int compute_hapl_freq(int first, int count);
+    // The same marks over all leaves from their states at the hit sites of
+    // the last sparse pass on this tree (the leaves have no sequences then).
+    int compute_hapl_freq(HitSiteStates const& states);
 
     // The distinct leaf sequences with their counts.
     void print_sequences(std::ostream& os, Mut_Type const& model);
@@ -92,6 +95,11 @@ private:
     std::vector<int> varying_sites_;
 
     void join(TNode* node, TListNode& lineages, int k, double t);
+    // Sends each of `count` leaves to the first earlier one with the same
+    // states; hash(j) and same(i, j) look at the leaves' states, has(j) says
+    // whether leaf j has any.
+    template <class Has, class Hash, class Same>
+    void mark_copies(TNode* leaf, int count, Has has, Hash hash, Same same);
 };
 
 }  // namespace quintle

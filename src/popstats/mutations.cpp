@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "core/Errors.h"
 #include "core/random.h"
@@ -58,6 +60,52 @@ int mutate_base(int state, double ts, long* seed) {
     return u < 0.5 ? 0 : 1;
 }
 
+// A state after one mutation, `hit` being the site's hit count with it.
+template <bool Structured>
+int mutated_state(int state, long hit, Mut_Type model, double ts, int bounded, long* seed) {
+    switch (model) {
+        case STEPWISE_MUT:
+            if (Structured && bounded) {
+                if (state == TNode::min_mic) return state + 1;
+                if (state == TNode::max_mic) return state - 1;
+            }
+            return state + (ran3(seed) < 0.5 ? -1 : 1);
+        case TWO_STATE_MUT:
+            return state == 0 ? 1 : 0;
+        case DNA_MUT:
+            return mutate_base(state, ts, seed);
+        case NEW_ALLELE_MUT:
+            return static_cast<int>(hit);
+    }
+    return state;
+}
+
+// What a pass from the root of a built tree does before its first draw:
+// every hit count starts again at 0 (also those a tree of another sample
+// may have left behind) and the rate scheme is drawn. Null, with nothing
+// done, when the tree is not there or the hit table belongs to another
+// number of sites.
+TNode* start_pass(TTree& tree, int nsites, double a, double rate, double p) {
+    TNode* root = tree.root();
+    if (root == nullptr || tree.node_capacity() < 2 * tree.num_genes - 1) return nullptr;
+    MY_TArrayAsVector<long>& hits = TNode::hits;
+    if (hits.count != 0 && hits.count != nsites) {
+        E.error(WARNING, "PopGenetics::sprinkle_mutations()", 177);
+        return nullptr;
+    }
+    ensure_hits(nsites);
+    if (hits.count > 0) std::fill_n(hits.data, hits.count, 0L);
+
+    if (a != 0.0) {
+        if (TNode::mut_rates.num_rates > 0) {
+            TNode::mut_rates.get_new_rates(nsites, a, rate, p);
+        } else {
+            TNode::mut_rates.build(nsites, a, rate, p);
+        }
+    }
+    return root;
+}
+
 }  // namespace
 
 bool TNode::take_parent_state(int nsites, Mut_Type model, long* seed) {
@@ -99,31 +147,7 @@ long TNode::drop_mutations(double const& mu, long* seed, long nmut, int nsites, 
         }
         const int site = pick_site<Structured>(nsites, a, seed);
         const long hit = ++hits[site];
-        int& state = seq[site];
-        switch (model) {
-            case STEPWISE_MUT:
-                if (Structured && bounded) {
-                    if (state == min_mic) {
-                        ++state;
-                        break;
-                    }
-                    if (state == max_mic) {
-                        --state;
-                        break;
-                    }
-                }
-                state += ran3(seed) < 0.5 ? -1 : 1;
-                break;
-            case TWO_STATE_MUT:
-                state = state == 0 ? 1 : 0;
-                break;
-            case DNA_MUT:
-                state = mutate_base(state, ts, seed);
-                break;
-            case NEW_ALLELE_MUT:
-                state = static_cast<int>(hit);
-                break;
-        }
+        seq[site] = mutated_state<Structured>(seq[site], hit, model, ts, bounded, seed);
         ++_tot_mut;
     }
     long total = 0;
@@ -148,32 +172,143 @@ long TNode::add_mutations(double const& mu, long* seed, long nmut, int const& ns
 
 int PopGenetics::sprinkle_mutations(double const& mu, int const& nsites, Mut_Type const& model, double const& a,
                                     double const& rate, double const& p, double const& ts) {
-    TNode* root = tree.root();
-    if (root == nullptr || tree.node_capacity() < 2 * tree.num_genes - 1) {
+    TNode* root = start_pass(tree, nsites, a, rate, p);
+    if (root == nullptr) {
         numSimMutations = 0;
         return 1;
-    }
-    MY_TArrayAsVector<long>& hits = TNode::hits;
-    if (hits.count != 0 && hits.count != nsites) {
-        E.error(WARNING, "PopGenetics::sprinkle_mutations()", 177);
-        numSimMutations = 0;
-        return 1;
-    }
-    // Every count starts again at 0 (also those a tree of another sample may
-    // have left behind).
-    ensure_hits(nsites);
-    for (long i = 0; i < hits.count; ++i) hits[i] = 0;
-
-    if (a != 0.0) {
-        if (TNode::mut_rates.num_rates > 0) {
-            TNode::mut_rates.get_new_rates(nsites, a, rate, p);
-        } else {
-            TNode::mut_rates.build(nsites, a, rate, p);
-        }
     }
     long seed = 1;
     numSimMutations = root->add_mutations(mu, &seed, 0, nsites, model, a, ts);
     return 1;
+}
+
+// --- states at the hit sites only ------------------------------------------
+
+void HitSiteStates::clear() {
+    numSites_ = 0;
+    numLeaves_ = 0;
+    root_.clear();
+    sites_.clear();
+    rows_.clear();
+    events_.clear();
+}
+
+long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model, double a, double rate, double p,
+                             double ts) {
+    clear();
+    TNode* root = start_pass(tree, nsites, a, rate, p);
+    if (root == nullptr) return 0;
+    if (nsites < 0) {
+        // The full form fails to give the root a sequence and stops there.
+        root->num_sites = nsites;
+        root->sequence.reset();
+        return 0;
+    }
+    long seed = 1;
+    try {
+        numSites_ = nsites;
+        base_ = tree.nodes.get();
+        const auto nodes = static_cast<std::size_t>(tree.node_capacity());
+        eventBegin_.assign(nodes, 0);
+        eventEnd_.assign(nodes, 0);
+
+        // The root's states, drawn as the full form draws them; they are also
+        // the working states of the current path while mutations drop.
+        root_.resize(static_cast<std::size_t>(nsites));
+        if (model == DNA_MUT) {
+            for (int i = 0; i < nsites; ++i) root_[i] = static_cast<int>(4.0 * ran3(&seed));
+        } else {
+            std::fill(root_.begin(), root_.end(), 0);
+        }
+        const long total = drop(root, 0, mu, &seed, model, a, ts);
+
+        for (Event const& e : events_) sites_.push_back(e.site);
+        std::sort(sites_.begin(), sites_.end());
+        sites_.erase(std::unique(sites_.begin(), sites_.end()), sites_.end());
+        const std::size_t width = sites_.size();
+
+        // Second walk: the states at the hit sites along each path, written
+        // out at the leaves.
+        if (slot_.size() != root_.size()) slot_.assign(root_.size(), -1);
+        row_.resize(width);
+        for (std::size_t k = 0; k < width; ++k) {
+            slot_[sites_[k]] = static_cast<int>(k);
+            row_[k] = root_[sites_[k]];
+        }
+        numLeaves_ = std::max(tree.num_genes, 0);
+        rows_.resize(static_cast<std::size_t>(numLeaves_) * width);
+        for (int i = 0; i < numLeaves_; ++i) std::copy(row_.begin(), row_.end(), rows_.begin() + i * width);
+        fill_rows(root);
+        for (int site : sites_) slot_[site] = -1;
+        base_ = nullptr;
+        return total;
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
+        clear();
+        base_ = nullptr;
+        return 0;
+    }
+}
+
+// The full form's recursion (TNode::drop_mutations), with the states of the
+// current path held in root_ and put back on the way up.
+long HitSiteStates::drop(TNode* node, long nmut, double mu, long* seed, Mut_Type model, double a, double ts) {
+    node->num_sites = numSites_;
+    node->sequence.reset();
+    node->num_mut = nmut;
+    if (nmut > 0 && numSites_ > 0) ensure_hits(numSites_);
+    const auto k = static_cast<std::size_t>(node - base_);
+    eventBegin_[k] = events_.size();
+    for (long m = 0; m < nmut; ++m) {
+        if (numSites_ <= 0) {
+            ++TNode::_tot_mut;
+            continue;
+        }
+        const int site = pick_site<false>(numSites_, a, seed);
+        const long hit = ++TNode::hits[site];
+        int& state = root_[static_cast<std::size_t>(site)];
+        const int before = state;
+        state = mutated_state<false>(state, hit, model, ts, 0, seed);
+        events_.push_back(Event{site, before, state});
+        ++TNode::_tot_mut;
+    }
+    eventEnd_[k] = events_.size();
+
+    long total = 0;
+    for (TNode* child : {node->left, node->right}) {
+        if (child == nullptr) continue;
+        const float mean = static_cast<float>((node->time - child->time) * mu);
+        const long n = poidev(mean, seed);
+        total += n + drop(child, n, mu, seed, model, a, ts);
+    }
+    for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
+        Event const& ev = events_[e - 1];
+        root_[static_cast<std::size_t>(ev.site)] = ev.before;
+    }
+    return total;
+}
+
+void HitSiteStates::fill_rows(TNode* node) {
+    const auto k = static_cast<std::size_t>(node - base_);
+    for (std::size_t e = eventBegin_[k]; e < eventEnd_[k]; ++e) {
+        row_[static_cast<std::size_t>(slot_[events_[e].site])] = events_[e].after;
+    }
+    if (k < static_cast<std::size_t>(numLeaves_)) {
+        std::copy(row_.begin(), row_.end(), rows_.begin() + static_cast<std::ptrdiff_t>(k * row_.size()));
+    }
+    for (TNode* child : {node->left, node->right}) {
+        if (child != nullptr) fill_rows(child);
+    }
+    for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
+        Event const& ev = events_[e - 1];
+        row_[static_cast<std::size_t>(slot_[ev.site])] = ev.before;
+    }
+}
+
+int HitSiteStates::state(int leaf, int site) const {
+    auto const it = std::lower_bound(sites_.begin(), sites_.end(), site);
+    if (it != sites_.end() && *it == site) return leaf_states(leaf)[it - sites_.begin()];
+    return root_[static_cast<std::size_t>(site)];
 }
 
 }  // namespace quintle

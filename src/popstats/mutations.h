@@ -10,11 +10,70 @@
 //   NEW_ALLELE_MUT   root 0, every hit makes the site's hit count the state
 //
 // The routines that drop mutations on a genealogy are TNode::add_mutations
-// (both forms) and PopGenetics::sprinkle_mutations; they live in
-// mutations.cpp.
+// (both forms), PopGenetics::sprinkle_mutations and HitSiteStates::sprinkle;
+// they live in mutations.cpp.
+
+#include <cstddef>
+#include <vector>
 
 namespace quintle {
 
 enum Mut_Type : int { STEPWISE_MUT = 0, TWO_STATE_MUT = 1, DNA_MUT = 2, NEW_ALLELE_MUT = 3 };
+
+class TNode;
+class TTree;
+
+// A simulated sample kept where its leaves can differ: the root's state at
+// every site and each leaf's states at the sites that mutations hit. At
+// every other site all leaves hold the root state, so these are the whole
+// sample, without a full sequence per node. The buffers are reused from
+// pass to pass.
+class HitSiteStates {
+public:
+    // Drops mutations on the genealogy of `tree` exactly as
+    // PopGenetics::sprinkle_mutations does: the same draws in the same order,
+    // the same hit counts, mutation total, rate scheme and messages, and the
+    // same num_mut and num_sites in every node. The nodes keep no sequence
+    // (any earlier one is released). Returns the number of mutations
+    // dropped; 0 with no states when the tree or the hit table does not fit.
+    long sprinkle(TTree& tree, double mu, int nsites, Mut_Type model, double a, double rate, double p, double ts);
+
+    int num_sites() const { return numSites_; }
+    // Leaves with states: the tree's num_genes after a pass, else 0.
+    int num_leaves() const { return numLeaves_; }
+    // State of every site at the root.
+    std::vector<int> const& root_states() const { return root_; }
+    // Sites hit by at least one mutation, ascending.
+    std::vector<int> const& hit_sites() const { return sites_; }
+    // Leaf i's states at hit_sites().
+    int const* leaf_states(int i) const { return rows_.data() + static_cast<std::size_t>(i) * sites_.size(); }
+    // Leaf i's state at any site.
+    int state(int leaf, int site) const;
+
+private:
+    struct Event {
+        int site;
+        int before;
+        int after;
+    };
+
+    void clear();
+    long drop(TNode* node, long nmut, double mu, long* seed, Mut_Type model, double a, double ts);
+    void fill_rows(TNode* node);
+
+    TNode* base_ = nullptr;  // the tree's node array during a pass
+    int numSites_ = 0;
+    int numLeaves_ = 0;
+    std::vector<int> root_;
+    std::vector<int> sites_;
+    std::vector<int> rows_;  // numLeaves_ rows of sites_.size() states
+    // Mutations in the order they were dropped; node k's are
+    // events_[eventBegin_[k], eventEnd_[k]).
+    std::vector<Event> events_;
+    std::vector<std::size_t> eventBegin_;
+    std::vector<std::size_t> eventEnd_;
+    std::vector<int> slot_;  // index in sites_ of a hit site, -1 elsewhere
+    std::vector<int> row_;   // states at the hit sites along the current path
+};
 
 }  // namespace quintle
