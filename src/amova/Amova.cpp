@@ -320,9 +320,9 @@ int Amova::AMOVA_1G_P_RIH() { return 1; }
 int Amova::AMOVA_G_P_RIH() { return 1; }
 
 // ----------------------------------------------------------------------------
-// Stand-ins until the designs and the pairwise comparisons are written: each
-// design logs that it is not available and gives up, so that the engine's
-// later steps still run.
+// Stand-ins until the remaining designs are written: each design logs that
+// it is not available and gives up, so that the engine's later steps still
+// run.
 namespace {
 int design_not_available(char const* name) {
     *_AOS_ << "\t" << name << " : design not available\n";
@@ -333,8 +333,6 @@ int design_not_available(char const* name) {
 int Amova::AMOVA_1G_1P_I() { return design_not_available("Amova::AMOVA_1G_1P_I()"); }
 int Amova::AMOVA_1G_P_I() { return design_not_available("Amova::AMOVA_1G_P_I()"); }
 int Amova::AMOVA_G_P_I() { return design_not_available("Amova::AMOVA_G_P_I()"); }
-
-void Amova::CalcPairDist() {}
 // ----------------------------------------------------------------------------
 
 }  // namespace quintle

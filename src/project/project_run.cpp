@@ -214,6 +214,8 @@ int Project::run() {
     settings::message = "Opening Project...";
     settings::print_message();
     PopGenetics::globalAllelicDB.destroy();
+    // No project may test an earlier project's Mantel matrices.
+    mantel.clear();
     if (newOpen() == 0) {
         *_AOS_ << "Error opening project... " << settings::input_file << std::endl;
         clean();

@@ -1,0 +1,346 @@
+// Pairwise FST: the permutation plan, FST of every pair against a
+// two-sample AMOVA written out from its definition, the permutation test
+// (both shuffles) against a separate transcription drawing the same ran3
+// stream, the statistics-line list, the gates, and the exits that must give
+// the engine back its sample array and free the samples' vectors.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "amova/pairwise_fixture.h"
+#include "amova/pairwise_kernels.h"
+#include "amova/pairwise_pass.h"
+
+namespace quintle {
+namespace {
+
+using namespace pairwise_testing;
+
+TEST(PairPermutationPlan, DealsWholeBlocks) {
+    struct Case {
+        long K;
+        int B;
+        long total;
+    };
+    Case const cases[] = {{100, 10, 110}, {1000, 31, 1023}, {1, 1, 2}, {2, 1, 3}, {3, 1, 4}, {4, 2, 6}, {0, 1, 2}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.K);
+        PairPermutationPlan const plan = plan_pair_permutations(c.K);
+        EXPECT_EQ(plan.blocks, c.B);
+        EXPECT_EQ(plan.total, c.total);
+        EXPECT_EQ(plan.per_block * plan.blocks, plan.total);
+    }
+}
+
+class PairwiseFst : public PairwiseTest {};
+
+TEST_F(PairwiseFst, EveryPairAgreesWithASeparateTwoSampleAmova) {
+    for (unsigned seed : {3u, 17u, 40u}) {
+        SCOPED_TRACE(seed);
+        samples.clean();
+        copies.clear();
+        make_haplotypes(8, 20, seed);
+        random_samples(4, 3, 12, seed + 1);
+        run.PrintMissIntermatchs = 1;
+        std::size_t const before = result_text().size();
+        build();
+
+        ASSERT_EQ(SumStat.pairFst.count, 6);
+        ASSERT_EQ(SumStat.pairPi.count, 6);
+        std::string const text = result_text().substr(before);
+        int k = 0;
+        for (int i = 1; i < 4; ++i) {
+            std::vector<std::string> const row = row_cells(text, "Population pairwise FSTs", i + 1);
+            ASSERT_EQ(row.size(), static_cast<std::size_t>(i + 1));
+            for (int j = 0; j < i; ++j, ++k) {
+                // FST_i+1_j+1 is the k-th value, in the order of the columns.
+                ReferenceAmova const ref = reference_amova(copies[i], copies[j], d);
+                EXPECT_NEAR(SumStat.pairFst.data[k], ref.FST, 1e-12) << i << "," << j;
+                EXPECT_EQ(row[j], fixed5(ref.FST));
+                double const pixy = between_pairs(copies[i], copies[j], d) /
+                                    static_cast<double>(copies[i].size() * copies[j].size());
+                EXPECT_NEAR(SumStat.pairPi.data[k], pixy, 1e-12);
+            }
+            EXPECT_EQ(row[i], "0.00000");
+        }
+    }
+}
+
+// Runs the test of one pair, then repeats its draws in the test's own
+// transcription; returns the permutations counted.
+struct Replay {
+    long count = 0;
+    std::vector<long> blocks;
+};
+Replay replay_test(std::vector<int> v, int na, double observedVa, long total, int B, bool individuals,
+                   std::vector<std::vector<double>> const& d) {
+    Replay r;
+    r.blocks.assign(static_cast<std::size_t>(B), 0);
+    for (long p = 0; p < total; ++p) {
+        if (individuals)
+            reference_shuffle_individuals(v, na);
+        else
+            reference_shuffle_copies(v, na);
+        std::vector<int> const a(v.begin(), v.begin() + na);
+        std::vector<int> const b(v.begin() + na, v.end());
+        double const va = reference_amova(a, b, d).Va;
+        if (std::fabs(va - observedVa) < 1e-10 || va > observedVa) {
+            ++r.count;
+            ++r.blocks[static_cast<std::size_t>(p % B)];
+        }
+    }
+    return r;
+}
+
+TEST_F(PairwiseFst, PermutationTestFollowsTheRecordedStreamInBothShuffles) {
+    for (bool individuals : {false, true}) {
+        SCOPED_TRACE(individuals ? "individuals" : "gene copies");
+        samples.clean();
+        copies.clear();
+        make_haplotypes(5, 12, 11);
+        if (individuals) {
+            add_individuals({{0, 1}, {1, 1}, {0, 2}});
+            add_individuals({{1, 3}, {4, 4}, {3, 2}, {0, 4}});
+        } else {
+            add_sample({{0, 3}, {1, 2}, {2, 1}});
+            add_sample({{1, 1}, {3, 3}, {4, 2}});
+        }
+        run.NumPermutationsFST = 20;  // B = 4 blocks of 6: 24 permutations
+        std::size_t const before = result_text().size();
+        reseed(4242);
+        build();
+        double const after = next_draw();
+
+        reseed(4242);
+        std::vector<int> v = copies[0];
+        v.insert(v.end(), copies[1].begin(), copies[1].end());
+        int const na = static_cast<int>(copies[0].size());
+        double const observed = reference_amova(copies[0], copies[1], d).Va;
+        Replay const r = replay_test(v, na, observed, 24, 4, individuals, d);
+        EXPECT_EQ(next_draw(), after) << "the pass drew as many values as the transcription";
+
+        double const P = static_cast<double>(r.count) / 25.0;
+        double sum = 0.0;
+        for (long b : r.blocks) sum += std::pow(static_cast<double>(b) / 6.0 - P, 2) / (3.0 * 4.0);
+        std::ostringstream sd;
+        sd.setf(std::ios::fixed, std::ios::floatfield);
+        sd.precision(4);
+        sd << std::sqrt(sum);
+
+        std::string const text = result_text().substr(before);
+        EXPECT_NE(text.find("Number of permutations : 24\n"), std::string::npos);
+        std::vector<std::string> const row = row_cells(text, "FST P values", 2);
+        ASSERT_EQ(row.size(), 2u) << text;
+        EXPECT_EQ(row[0], fixed5(P) + "+-" + sd.str());
+        EXPECT_EQ(row[1], "*");
+    }
+}
+
+TEST_F(PairwiseFst, SignificanceMatrixMarksLevelItselfAsNotSignificant) {
+    make_haplotypes(4, 10, 5);
+    add_sample({{0, 4}, {1, 1}});
+    add_sample({{2, 3}, {3, 2}});
+    add_sample({{0, 2}, {2, 3}});
+    run.NumPermutationsFST = 9;  // 3 blocks of 4: 12 permutations, P in steps of 1/13
+    reseed(99);
+    build();
+    std::string const first = result_text();
+    std::vector<std::string> const p = row_cells(first, "FST P values", 3);
+    ASSERT_EQ(p.size(), 3u);
+    // The level set to exactly the P value of (3,2): that cell shows "-".
+    double const P32 = std::round(std::stod(p[1].substr(0, 7)) * 13.0) / 13.0;
+    run.FSTSignifLevel = P32;
+    reseed(99);
+    std::size_t const before = first.size();
+    build();
+    std::string const text = result_text().substr(before);
+    std::size_t const at = text.find("Matrix of significant Fst P values\nSignificance Level=");
+    ASSERT_NE(at, std::string::npos);
+    std::vector<std::string> const marks = row_cells(text, "Matrix of significant Fst P values", 3);
+    ASSERT_EQ(marks.size(), 2u) << text;  // the diagonal is blank
+    EXPECT_EQ(marks[1], "-");
+    EXPECT_EQ(marks[0], std::stod(p[0].substr(0, 7)) < P32 ? "+" : "-");
+}
+
+TEST_F(PairwiseFst, PermutationCountsAndTheTestFlag) {
+    make_haplotypes(3, 8, 1);
+    add_sample({{0, 2}, {1, 2}});
+    add_sample({{1, 1}, {2, 3}});
+
+    // No permutation asked: no test, whatever the settings said.
+    run.TestSignificancePairewiseFST = 1;
+    run.NumPermutationsFST = 0;
+    auto engine = build();
+    EXPECT_EQ(run.TestSignificancePairewiseFST, 0);
+    EXPECT_EQ(engine->nb_perm, 2);
+    EXPECT_EQ(result_text().find("FST P values"), std::string::npos);
+
+    // K = 100: 110 permutations in every table; the test runs because
+    // pairwise FST is asked for.
+    run.TestSignificancePairewiseFST = 0;
+    run.NumPermutationsFST = 100;
+    std::size_t const before = result_text().size();
+    engine = build();
+    EXPECT_EQ(run.TestSignificancePairewiseFST, 1);
+    EXPECT_EQ(engine->nb_perm, 110);
+    std::string const text = result_text().substr(before);
+    std::size_t const first = text.find("Number of permutations : 110\n");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(text.find("Number of permutations : 110\n", first + 1), std::string::npos);
+    EXPECT_NE(text.find("\nSignificance Level=0.0500\n"), std::string::npos);
+    EXPECT_NE(log.text().find(" ms to compute pairwise differences and test significance\n"), std::string::npos);
+}
+
+TEST_F(PairwiseFst, SingleSampleHasNoPairAndDrawsNothing) {
+    make_haplotypes(3, 8, 2);
+    add_sample({{0, 2}, {1, 2}});
+    SumStat.pairFst.Add(0.5);  // left over from an earlier project
+    run.NumPermutationsFST = 100;
+    reseed(5);
+    double const expected = next_draw();
+    reseed(5);
+    build();
+    EXPECT_EQ(next_draw(), expected);
+    EXPECT_EQ(SumStat.pairFst.count, 0);
+    std::string const text = result_text();
+    EXPECT_NE(text.find("  1:\tpop0\n"), std::string::npos);
+    EXPECT_NE(text.find("\nDistance method: Pairwise difference\n                     1\n           1   0.00000\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(PairwiseFst, UnphasedRecessiveDataAreRefusedInOneLine) {
+    make_haplotypes(3, 8, 2);
+    add_sample({{0, 2}, {1, 2}});
+    add_sample({{1, 1}, {2, 3}});
+    samples.GenotypicData = 1;
+    samples.GameticPhase = 0;
+    run.RecessiveAllelesEM = 1;
+    build();
+    std::string const text = result_text();
+    EXPECT_NE(text.find("Population pairwise FSTs not possible with recessive Data\n"), std::string::npos);
+    EXPECT_EQ(text.find("Comparisons of pairs"), std::string::npos);
+}
+
+TEST_F(PairwiseFst, EmptySampleSetHasNothingToCompare) {
+    run.PrintMissIntermatchs = 1;
+    run.TaskNumber = kPairwiseFst | 65536;
+    EXPECT_NO_THROW(build());
+    std::string const text = result_text();
+    EXPECT_EQ(text.find("Comparisons of pairs"), std::string::npos);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_EQ(log.text().find("#[ERROR"), std::string::npos);
+}
+
+// --- exits that must leave the engine and the samples as they were ---------------
+
+class PairwiseExits : public PairwiseTest {
+protected:
+    // An engine that ran nothing, on which the call is then made directly
+    // with a recognisable array in place.
+    std::unique_ptr<Amova> idle_engine() {
+        std::int64_t const task = run.TaskNumber;
+        int const fst = run.ComputePairwiseFST;
+        int const deltaMu = run.ComputeDeltaMuSqr;
+        run.TaskNumber = 0;
+        run.ComputePairwiseFST = 0;
+        run.ComputeDeltaMuSqr = 0;
+        auto engine = build();
+        run.TaskNumber = task;
+        run.ComputePairwiseFST = fst;
+        run.ComputeDeltaMuSqr = deltaMu;
+        engine->pops_by_id = {&sentinel_, nullptr, &sentinel_};
+        return engine;
+    }
+    void expect_restored(Amova const& engine) {
+        ASSERT_EQ(engine.pops_by_id.size(), 3u);
+        EXPECT_EQ(engine.pops_by_id[0], &sentinel_);
+        EXPECT_EQ(engine.pops_by_id[1], nullptr);
+        for (long i = 0; i < samples.Populations.count; ++i) {
+            Population const* p = samples.Populations.data[i];
+            EXPECT_EQ(p->perm_vector_size, 0);
+            EXPECT_TRUE(p->hapl_count.empty());
+        }
+    }
+    Population sentinel_{my_string("sentinel")};
+};
+
+TEST_F(PairwiseExits, SampleWithoutGeneCopiesStopsAfterMessage72) {
+    make_haplotypes(3, 8, 2);
+    add_sample({{0, 2}, {1, 2}});
+    add_sample({});
+    add_sample({{2, 3}});
+    auto engine = idle_engine();
+    std::size_t const before = result_text().size();
+    engine->CalcPairDist();
+    expect_restored(*engine);
+    EXPECT_NE(log.text().find("\"Amova::CalcPairDist()\" : no degrees of freedom left"), std::string::npos);
+    EXPECT_EQ(result_text().size(), before) << "nothing of the section is written";
+}
+
+TEST_F(PairwiseExits, GameteListsThatDoNotFitAreRefused) {
+    // Diploid samples whose gamete lists were never built: reachable with
+    // (delta mu) squared asked for without AMOVA or pairwise FST.
+    make_haplotypes(3, 8, 2);
+    add_sample({{0, 2}, {1, 2}})->profile.GenotypicData = 1;
+    add_sample({{2, 4}})->profile.GenotypicData = 1;
+    samples.GenotypicData = 1;
+    samples.GameticPhase = 1;
+    run.TaskNumber = 0;
+    run.ComputeDeltaMuSqr = 1;
+    EXPECT_THROW(build(), Amova::AmovaFatalError);
+    EXPECT_NE(log.text().find("#[ERROR # 1] from function \"fill_bipop_vector()\" : ill-defined genetic structure"),
+              std::string::npos)
+        << log.text();
+    for (long i = 0; i < samples.Populations.count; ++i)
+        EXPECT_EQ(samples.Populations.data[i]->perm_vector_size, 0);
+
+    auto engine = idle_engine();
+    EXPECT_THROW(engine->CalcPairDist(), Amova::AmovaFatalError);
+    expect_restored(*engine);
+}
+
+TEST_F(PairwiseExits, FillBipopVectorChecksCountsAndIndexes) {
+    make_haplotypes(3, 8, 2);
+    Population* a = add_sample({{0, 2}, {2, 1}});
+    Population* b = add_sample({{1, 2}});
+    a->CreatePermutationVectors(3);
+    b->CreatePermutationVectors(3);
+
+    std::vector<int> v(6, -7);
+    fill_bipop_vector(a, b, v.data());
+    EXPECT_EQ(v, (std::vector<int>{0, 0, 2, 1, 1, -7}));
+
+    struct Case {
+        char const* what;
+        double size;
+        int index;
+        char const* message;
+    };
+    Case const cases[] = {
+        {"counts short of the size", 4.0, 1, "ill-defined genetic structure"},
+        {"counts beyond the size", 2.0, 1, "ill-defined genetic structure"},
+        {"size not whole", 3.5, 1, "ill-defined genetic structure"},
+        {"index beyond the vectors", 3.0, 3, "array out of bounds"},
+        {"negative index", 3.0, -1, "array out of bounds"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        a->SampleSize = c.size;
+        defs[2]->matrixIndex = c.index;
+        std::vector<int> w(12, -7);
+        std::size_t const before = log.text().size();
+        EXPECT_THROW(fill_bipop_vector(b, a, w.data()), Amova::AmovaFatalError);
+        EXPECT_EQ(w, std::vector<int>(12, -7)) << "nothing written";
+        EXPECT_NE(log.text().find(std::string("\"fill_bipop_vector()\" : ") + c.message, before), std::string::npos);
+    }
+    a->DeletePermutationVectors();
+    b->DeletePermutationVectors();
+}
+
+}  // namespace
+}  // namespace quintle
