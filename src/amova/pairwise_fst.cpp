@@ -488,7 +488,9 @@ void PairwisePass::print_fst_sections(std::ostream& out) {
 
         // The project's line in each batch file begins here.
         if (batch) {
-            std::string const head = "\"" + std::string(quintle::settings::input_file.c_str()) + "\"\t";
+            std::string head = "\"";
+            head += quintle::settings::input_file.c_str();
+            head += "\"\t";
             to_streams(head.c_str(), ofs_pairw_dist, ofs_FST_dist, ofs_varComp_dist, ofs_pairw_diffs, ofs_tau_uneq,
                        ofs_concest, ofs_slatkins, ofs_NM_vals);
         }

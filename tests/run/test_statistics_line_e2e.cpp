@@ -7,7 +7,8 @@
 // with a1, a2, e1, e2; Fu's Fs = ln(S'/(1-S')) with S' = P(K >= k_obs) under
 // the Ewens distribution at theta = Pi, using exact unsigned Stirling numbers;
 // the AMOVA of two groups {North} {Centre, South} with the number of
-// differences as squared distance and the usual n, n', n'' coefficients).
+// differences as squared distance and the usual n, n', n'' coefficients, and
+// the same on each pair of samples for the pairwise FST).
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,8 @@ TEST_F(ExampleRun, StatisticsLineMatchesIndependentValues) {
         {"FS_1", "-0.83052"},  {"FS_2", "-0.384079"}, {"FS_3", "-1.07085"},   {"mean_FS", "-0.761818"},
         {"Pi_1", "1.02222"},   {"Pi_2", "1.26667"},   {"Pi_3", "0.911111"},   {"mean_Pi", "1.06667"},
         {"FST", "0.53824"},    {"FCT", "0.142857"},   {"FSC", "0.461279"},
+        // Two-sample AMOVA of each pair, the same calculation on two samples.
+        {"FST_2_1", "0.237037"}, {"FST_3_1", "0.688172"}, {"FST_3_2", "0.455556"},
     };
     for (auto const& [name, value] : expected) {
         ASSERT_TRUE(c.count(name)) << name << " missing from\n" << text;
