@@ -69,14 +69,8 @@ std::string tabs(int level) { return level > 0 ? std::string(static_cast<std::si
 
 enum class EntryKind { Document, Folder };
 
-void print_js_entry(settings& s, int level, char const* suffix, char const* title, EntryKind kind) {
+void print_anchored_entry(settings& s, int level, my_string const& anchor, my_string const& title, EntryKind kind) {
     std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
-
-    // The prefix may hold a date and time: blanks go, separators become '_'.
-    my_string anchor = s.AnchorPrefix;
-    anchor.remove_blanks();
-    anchor.convert_to_underline();
-    anchor += suffix != nullptr ? suffix : "";
 
     if (s.ResultFile != nullptr) {
         if (xmlOutput)
@@ -90,13 +84,17 @@ void print_js_entry(settings& s, int level, char const* suffix, char const* titl
     link.rm_path();
     link += "#";
     link += anchor;
-    const my_string name(title != nullptr ? title : "");
 
     TJSOut menu(&script);
     if (kind == EntryKind::Document)
-        menu.doc(level, name, link);
+        menu.doc(level, title, link);
     else
-        menu.aux(level, name, link);
+        menu.aux(level, title, link);
+}
+
+void print_js_entry(settings& s, int level, char const* suffix, char const* title, EntryKind kind) {
+    print_anchored_entry(s, level, anchor_name(s.AnchorPrefix, suffix), my_string(title != nullptr ? title : ""),
+                         kind);
 }
 
 }  // namespace
@@ -129,6 +127,19 @@ void TJSOut::doc(int level, my_string const& name, my_string const& link) {
     const std::string parent = level == 0 ? std::string("foldersTree") : "aux" + std::to_string(level);
     put(*stream, tabs(level) + "insDoc(" + parent + ", gLnk(\"R\", \"" + menu_name(name) + "\", \"" +
                      menu_link(link) + "\"))\n");
+}
+
+my_string anchor_name(my_string const& base, char const* suffix) {
+    // The base may hold a date and time: blanks go, separators become '_'.
+    my_string anchor = base;
+    anchor.remove_blanks();
+    anchor.convert_to_underline();
+    anchor += suffix != nullptr ? suffix : "";
+    return anchor;
+}
+
+void print_js_doc_anchor(settings& s, int level, my_string const& anchor, my_string const& title) {
+    print_anchored_entry(s, level, anchor, title, EntryKind::Document);
 }
 
 void print_js_doc_entry(settings& s, int level, char const* suffix, char const* title) {

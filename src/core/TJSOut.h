@@ -30,10 +30,18 @@ public:
     std::ostream* stream;
 };
 
-// Each writes the anchor <prefix><suffix> into the result file (XML or HTML
-// form by xmlOutput) and appends a menu line linking to it to the menu
-// script; the script is opened for appending and closed again. When it
-// cannot be opened the anchor is still written and the menu line is lost.
+// The name of an anchor: `base` (a run's time stamp or anchor prefix, which
+// may hold a date and time) without blanks and with '/', ':' and '\' made
+// '_', followed by `suffix` (null: nothing).
+my_string anchor_name(my_string const& base, char const* suffix);
+// Writes `anchor` into the result file (XML or HTML form by xmlOutput) and
+// appends to the menu script a document line named `title` linking to it;
+// the script is opened for appending and closed again. When it cannot be
+// opened the anchor is still written and the menu line is lost.
+void print_js_doc_anchor(settings& s, int level, my_string const& anchor, my_string const& title);
+
+// The same for the anchor named from the run's anchor prefix and `suffix`,
+// with a document or a folder line.
 void print_js_doc_entry(settings& s, int level, char const* suffix, char const* title);
 void print_js_aux_entry(settings& s, int level, char const* suffix, char const* title);
 // Menu document "Pellomar log file" under the root, linking to the log file.

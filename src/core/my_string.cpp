@@ -468,6 +468,24 @@ namespace {
 using traits = std::istream::traits_type;
 
 bool is_token_blank(int c) { return c == '\t' || c == '\n' || c == ' '; }
+
+// Appends the characters up to the first one that `ends` picks, a NUL or
+// byte 0xFF (consumed, not stored); at the end of the input the stream is
+// left at end-of-file, and failed as well when the text is still empty.
+template <class Ends>
+void append_to_end_char(my_string& text, std::istream& is, Ends ends) {
+    std::istream::sentry ok(is, true);
+    if (!ok) return;
+    std::streambuf* sb = is.rdbuf();
+    int c = sb->sbumpc();
+    while (c != traits::eof()) {
+        char ch = traits::to_char_type(c);
+        if (ends(ch) || ch == '\0' || c == 0xFF) return;
+        text += ch;
+        c = sb->sbumpc();
+    }
+    is.setstate(text.length() == 0 ? std::ios::eofbit | std::ios::failbit : std::ios::eofbit);
+}
 }  // namespace
 
 // Readers below peek before they consume, so that reaching the end of the
@@ -493,32 +511,12 @@ void my_string::read_token(std::istream& is) {
 
 void my_string::read_to_delim(std::istream& is, char delim) {
     shrink_to(0);
-    std::istream::sentry ok(is, true);
-    if (!ok) return;
-    std::streambuf* sb = is.rdbuf();
-    int c = sb->sbumpc();
-    while (c != traits::eof()) {
-        char ch = traits::to_char_type(c);
-        if (ch == delim || ch == '\n' || ch == '\0' || c == 0xFF) return;
-        *this += ch;
-        c = sb->sbumpc();
-    }
-    is.setstate(length_ == 0 ? std::ios::eofbit | std::ios::failbit : std::ios::eofbit);
+    append_to_end_char(*this, is, [delim](char ch) { return ch == delim || ch == '\n'; });
 }
 
 void my_string::read_to_delim(std::istream& is) {
     shrink_to(0);
-    std::istream::sentry ok(is, true);
-    if (!ok) return;
-    std::streambuf* sb = is.rdbuf();
-    int c = sb->sbumpc();
-    while (c != traits::eof()) {
-        char ch = traits::to_char_type(c);
-        if (ch == '\t' || ch == '\n' || ch == ' ' || ch == '\0' || c == 0xFF) return;
-        *this += ch;
-        c = sb->sbumpc();
-    }
-    is.setstate(length_ == 0 ? std::ios::eofbit | std::ios::failbit : std::ios::eofbit);
+    append_to_end_char(*this, is, [](char ch) { return ch == '\t' || ch == '\n' || ch == ' '; });
 }
 
 // Appends (without clearing) the next double-quoted text of the current line.

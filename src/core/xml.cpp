@@ -9,6 +9,7 @@
 namespace quintle {
 
 bool xmlOutput = true;
+bool htmlOutput = true;
 
 namespace {
 

@@ -15,6 +15,11 @@ namespace quintle {
 // project run sets it from the settings before writing any result.
 extern bool xmlOutput;
 
+// Whether the structure analyses put navigation entries into the result
+// file's menu: true from the start, cleared by the scan for loci under
+// selection while it re-runs those analyses on scratch data.
+extern bool htmlOutput;
+
 // An XML section element. Each operation returns the text of one line
 // (ending with '\n') and writes nothing. The attribute is written only when
 // both its name and its value are set; attribute values and the time text

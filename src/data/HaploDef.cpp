@@ -68,6 +68,35 @@ private:
 
 bool is_filtered_type(TDataType t) { return t == DNA || t == RFLP || t == MICROSAT; }
 
+constexpr int kEnd = std::char_traits<char>::eof();
+
+// Sets data to the characters that `next` delivers (as unsigned char
+// values, kEnd after the last) which the data type keeps, up to the end of
+// the line. False after a refused character (reported) or when nothing was
+// kept.
+template <class Next>
+bool read_filtered(my_string& data, TDataType type, char missing, std::size_t expected, Next next) {
+    DataFilter filter(type, missing);
+    std::string kept;
+    kept.reserve(expected);
+    data = "";
+    bool refused = false;
+    for (int c = next(); c != kEnd; c = next()) {
+        const DataFilter::Step step = filter.take(static_cast<char>(c), kept);
+        if (step == DataFilter::Step::end) break;
+        if (step == DataFilter::Step::refused) {
+            refused = true;
+            break;
+        }
+    }
+    data = kept.c_str();
+    if (refused) {
+        E.error(ERROR, my_string(kReadDataName), filter.message());
+        return false;
+    }
+    return !data.is_null();
+}
+
 // Trailing blanks and tabs go when the text ends with a blank.
 void trim_trailing_blanks(my_string& data) {
     int n = data.length();
@@ -127,25 +156,12 @@ bool HaploDef::read_data(my_string& text, ProfileSettings& ps) {
         } else if (type == FREQUENCY) {
             data = "";
         } else if (is_filtered_type(type)) {
-            DataFilter filter(type, ps.MissingData);
-            std::string kept;
-            kept.reserve(static_cast<std::size_t>(text.length()));
-            data = "";
-            bool refused = false;
-            for (int i = 0; i < text.length(); ++i) {
-                const DataFilter::Step step = filter.take(text[i], kept);
-                if (step == DataFilter::Step::end) break;
-                if (step == DataFilter::Step::refused) {
-                    refused = true;
-                    break;
-                }
-            }
-            data = kept.c_str();
-            if (refused) {
-                E.error(ERROR, my_string(kReadDataName), filter.message());
+            int i = 0;
+            auto next = [&text, &i]() -> int {
+                return i < text.length() ? static_cast<unsigned char>(text[i++]) : kEnd;
+            };
+            if (!read_filtered(data, type, ps.MissingData, static_cast<std::size_t>(text.length()), next))
                 return false;
-            }
-            if (data.is_null()) return false;
         }
         // Any other type code leaves data as it was.
         trim_trailing_blanks(data);
@@ -165,26 +181,7 @@ bool HaploDef::read_data(std::istream& is, ProfileSettings& ps) {
             skip_comments(is);
             data = "";
         } else if (is_filtered_type(type)) {
-            DataFilter filter(type, ps.MissingData);
-            std::string kept;
-            data = "";
-            bool refused = false;
-            for (;;) {
-                const int c = is.get();
-                if (c == std::char_traits<char>::eof()) break;
-                const DataFilter::Step step = filter.take(static_cast<char>(c), kept);
-                if (step == DataFilter::Step::end) break;
-                if (step == DataFilter::Step::refused) {
-                    refused = true;
-                    break;
-                }
-            }
-            data = kept.c_str();
-            if (refused) {
-                E.error(ERROR, my_string(kReadDataName), filter.message());
-                return false;
-            }
-            if (data.is_null()) return false;
+            if (!read_filtered(data, type, ps.MissingData, 0, [&is] { return is.get(); })) return false;
         }
         trim_trailing_blanks(data);
     } catch (std::bad_alloc const&) {

@@ -17,6 +17,27 @@ namespace {
 // Log-likelihood of a set in which some phenotype has no probability.
 constexpr double impossible_ln_likelihood = -static_cast<double>(FLT_MAX);
 
+// Fills `dst` (not `src` itself) with one phenotype per phenotype of src,
+// made by derive(copy, original), and takes src's log-likelihood. When
+// memory runs out the failure is reported under `where` and dst keeps the
+// phenotypes made so far.
+template <class Derive>
+void fill_derived(TPhenDB& dst, TPhenDB const& src, char const* where, Derive derive) {
+    if (&dst == &src) return;
+    dst.phenotypes.Flush();
+    try {
+        for (long i = 0; i < src.phenotypes.count; ++i) {
+            auto p = std::make_unique<TPhenotype>();
+            derive(*p, *src.phenotypes.data[i]);
+            dst.phenotypes.Add(p.get());
+            p.release();
+        }
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, where, 0);
+    }
+    dst.lnLikelihood = src.lnLikelihood;
+}
+
 }  // namespace
 
 TPhenDB::TPhenDB(TPhenDB const& other) { copy_from(other); }
@@ -129,35 +150,13 @@ int TPhenDB::nb_individuals() const {
 }
 
 void TPhenDB::create_temp_PhenDB(int const* sel, TPhenDB const& src) {
-    if (this == &src) return;
-    phenotypes.Flush();
-    try {
-        for (long i = 0; i < src.phenotypes.count; ++i) {
-            auto p = std::make_unique<TPhenotype>();
-            p->copy_restricted_pheno(sel, *src.phenotypes.data[i]);
-            phenotypes.Add(p.get());
-            p.release();
-        }
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenDB::create_temp_PhenDB()", 0);
-    }
-    lnLikelihood = src.lnLikelihood;
+    fill_derived(*this, src, "TPhenDB::create_temp_PhenDB()",
+                 [sel](TPhenotype& copy, TPhenotype const& original) { copy.copy_restricted_pheno(sel, original); });
 }
 
 void TPhenDB::build_sub_PhenDB(int const* mask, TPhenDB const& src) {
-    if (this == &src) return;
-    phenotypes.Flush();
-    try {
-        for (long i = 0; i < src.phenotypes.count; ++i) {
-            auto p = std::make_unique<TPhenotype>();
-            p->build_sub_phenotype(mask, *src.phenotypes.data[i]);
-            phenotypes.Add(p.get());
-            p.release();
-        }
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenDB::build_sub_PhenDB()", 0);
-    }
-    lnLikelihood = src.lnLikelihood;
+    fill_derived(*this, src, "TPhenDB::build_sub_PhenDB()",
+                 [mask](TPhenotype& copy, TPhenotype const& original) { copy.build_sub_phenotype(mask, original); });
 }
 
 int TPhenDB::num_loci() const {

@@ -357,62 +357,52 @@ double TPhenotype::link_equil_pheno_prob() {
 // ---------------------------------------------------------------------------
 // Restricted copies
 
-void TPhenotype::copy_restricted_pheno(int const* sel, TPhenotype const& src) {
+namespace {
+
+// Makes `dst` the phenotype `src` with pseudo-haplotypes that `derive`
+// builds from src's (derive(out, in)) and `heteroLoci`; its phase
+// resolutions are dropped. When memory runs out the failure is reported
+// under `where` and `dst` stays as it was.
+template <class Derive>
+void take_derived_pair(TPhenotype& dst, TPhenotype const& src, int heteroLoci, char const* where, Derive derive) {
     std::unique_ptr<TPopHaplotype> p1, p2;
     try {
         if (src.pseudo1) {
             p1 = std::make_unique<TPopHaplotype>();
-            p1->copy_restricted_hapl(sel, *src.pseudo1);
+            derive(*p1, *src.pseudo1);
         }
         if (src.pseudo2) {
             p2 = std::make_unique<TPopHaplotype>();
-            p2->copy_restricted_hapl(sel, *src.pseudo2);
+            derive(*p2, *src.pseudo2);
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenotype::copy_restricted_pheno()", 0);
+        E.error(MEMORY, where, 0);
         return;
     }
-    if (this != &src) {
-        name = src.name;
-        count = src.count;
-        relFreq = src.relFreq;
-        probability = src.probability;
-        heteroLoci = src.heteroLoci;
+    if (&dst != &src) {
+        dst.name = src.name;
+        dst.count = src.count;
+        dst.relFreq = src.relFreq;
+        dst.probability = src.probability;
     }
-    pseudo1 = std::move(p1);
-    pseudo2 = std::move(p2);
-    numResolutions = 0;
-    redundant = 0;
-    kill_gen_list();
+    dst.heteroLoci = heteroLoci;
+    dst.pseudo1 = std::move(p1);
+    dst.pseudo2 = std::move(p2);
+    dst.numResolutions = 0;
+    dst.redundant = 0;
+    dst.kill_gen_list();
+}
+
+}  // namespace
+
+void TPhenotype::copy_restricted_pheno(int const* sel, TPhenotype const& src) {
+    take_derived_pair(*this, src, src.heteroLoci, "TPhenotype::copy_restricted_pheno()",
+                      [sel](TPopHaplotype& out, TPopHaplotype const& in) { out.copy_restricted_hapl(sel, in); });
 }
 
 void TPhenotype::build_sub_phenotype(int const* mask, TPhenotype const& src) {
-    std::unique_ptr<TPopHaplotype> p1, p2;
-    try {
-        if (src.pseudo1) {
-            p1 = std::make_unique<TPopHaplotype>();
-            p1->build_sub_haplotype(mask, *src.pseudo1);
-        }
-        if (src.pseudo2) {
-            p2 = std::make_unique<TPopHaplotype>();
-            p2->build_sub_haplotype(mask, *src.pseudo2);
-        }
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenotype::build_sub_phenotype()", 0);
-        return;
-    }
-    if (this != &src) {
-        name = src.name;
-        count = src.count;
-        relFreq = src.relFreq;
-        probability = src.probability;
-    }
-    heteroLoci = 0;
-    pseudo1 = std::move(p1);
-    pseudo2 = std::move(p2);
-    numResolutions = 0;
-    redundant = 0;
-    kill_gen_list();
+    take_derived_pair(*this, src, 0, "TPhenotype::build_sub_phenotype()",
+                      [mask](TPopHaplotype& out, TPopHaplotype const& in) { out.build_sub_haplotype(mask, in); });
 }
 
 // ---------------------------------------------------------------------------

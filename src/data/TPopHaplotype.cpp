@@ -23,6 +23,27 @@ bool install_alleles(MY_TIArrayAsVector<TAllele>& list, std::vector<TAllele*> co
     return true;
 }
 
+// The fields that every copy takes from its source: the id, the four
+// frequency fields and the separator.
+void copy_identity(TPopHaplotype& dst, TPopHaplotype const& src) {
+    dst.id = src.id;
+    dst.frequency = src.frequency;
+    dst.prevFrequency = src.prevFrequency;
+    dst.sd = src.sd;
+    dst.repSum = src.repSum;
+    dst.separator = src.separator;
+}
+
+// The marks left by the EM start, the inbreeding estimate, the quality
+// measure and the frequency table.
+void copy_marks(TPopHaplotype& dst, TPopHaplotype const& src) {
+    dst.fixed = src.fixed;
+    dst.inbreedingCoeff = src.inbreedingCoeff;
+    dst.homoCount = src.homoCount;
+    dst.found = src.found;
+    dst.listedIndex = src.listedIndex;
+}
+
 }  // namespace
 
 bool reserve_allele_slots(MY_TIArrayAsVector<TAllele>& list, long n, char const* function) {
@@ -54,19 +75,10 @@ TPopHaplotype::TPopHaplotype(TPopHaplotype const& other) : TPopHaplotype() { *th
 
 TPopHaplotype& TPopHaplotype::operator=(TPopHaplotype const& other) {
     if (this == &other) return *this;
-    id = other.id;
-    frequency = other.frequency;
-    prevFrequency = other.prevFrequency;
-    sd = other.sd;
-    repSum = other.repSum;
-    separator = other.separator;
+    copy_identity(*this, other);
     D = other.D;
     Dprime = other.Dprime;
-    fixed = other.fixed;
-    inbreedingCoeff = other.inbreedingCoeff;
-    homoCount = other.homoCount;
-    found = other.found;
-    listedIndex = other.listedIndex;
+    copy_marks(*this, other);
     alleles.Flush();
     if (!reserve_allele_slots(alleles, other.alleles.count, kAssignName)) return *this;
     for (long i = 0; i < other.alleles.count; ++i) alleles.Add(other.alleles.data[i]);
@@ -99,14 +111,7 @@ void TPopHaplotype::copy_restricted_hapl(int const* sel, TPopHaplotype const& sr
             int const pos = sel[i];
             picked.push_back(pos >= 0 && pos < src.alleles.count ? src.alleles.data[pos] : nullptr);
         }
-        if (this != &src) {
-            id = src.id;
-            frequency = src.frequency;
-            prevFrequency = src.prevFrequency;
-            sd = src.sd;
-            repSum = src.repSum;
-            separator = src.separator;
-        }
+        if (this != &src) copy_identity(*this, src);
         D = 0.0;
         Dprime = 0.0;
         install_alleles(alleles, picked);
@@ -126,18 +131,10 @@ void TPopHaplotype::build_sub_haplotype(int const* mask, TPopHaplotype const& sr
             kept.push_back(a);
         }
         if (this != &src) {
-            // Everything but the alleles, as an assignment would copy it.
-            id = src.id;
-            frequency = src.frequency;
-            prevFrequency = src.prevFrequency;
-            sd = src.sd;
-            repSum = src.repSum;
-            separator = src.separator;
-            fixed = src.fixed;
-            inbreedingCoeff = src.inbreedingCoeff;
-            homoCount = src.homoCount;
-            found = src.found;
-            listedIndex = src.listedIndex;
+            // Everything but the alleles (and D, D'), as an assignment
+            // would copy it.
+            copy_identity(*this, src);
+            copy_marks(*this, src);
         }
         D = 0.0;
         Dprime = 0.0;

@@ -24,20 +24,11 @@
 #include "project/DistMat.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
 namespace {
-
-constexpr std::int64_t kTaskMismatch = 4;
-constexpr std::int64_t kTaskHaplotypeFreqs = 8;
-constexpr std::int64_t kTaskLinkage = 16;
-constexpr std::int64_t kTaskHardyWeinberg = 32;
-constexpr std::int64_t kTaskTajima = 64;
-constexpr std::int64_t kTaskEwensWatterson = 128;
-constexpr std::int64_t kTaskAmova = 512;
-constexpr std::int64_t kTaskPairwiseFst = 1024;
-constexpr std::int64_t kTaskFuFs = 16384;
 
 std::string_view view(my_string const& s) { return {s.c_str(), static_cast<std::size_t>(s.length())}; }
 
@@ -56,7 +47,11 @@ public:
     }
 
 private:
-    static my_string make(long number) { return my_string(("h" + std::to_string(number)).c_str()); }
+    static my_string make(long number) {
+        my_string id("h");
+        id += std::to_string(number).c_str();
+        return id;
+    }
 
     Haplo_DB const& db_;
     long next_;
@@ -213,7 +208,7 @@ void Population::phen_to_gam(Haplo_DB* db, ProfileSettings* /*unused*/, settings
     haplotypes.Flush();
     haplotypes.Reallocate(static_cast<int>(phenotypes.size() * 2));
 
-    const bool withGeneCopies = s != nullptr && (s->TaskNumber & (kTaskAmova | kTaskPairwiseFst)) != 0;
+    const bool withGeneCopies = s != nullptr && (s->TaskNumber & (task_amova | task_pairwise_fst)) != 0;
     const char separator = ProfileSettings::LocusSeparator;
 
     NewIdSource ids(*db, db->haplotypes.count + 1);
@@ -530,7 +525,7 @@ void Population::evaluate_work(settings* s) {
 
     double W = 0.0;
 
-    if ((task & kTaskHaplotypeFreqs) && unphased) {
+    if ((task & task_haplotype_frequencies) && unphased) {
         const std::int64_t ic = s->InitialConditionsEM;
         if (s->ComputeAllHaplotypesEM) {
             if (s->EMUseZipper == 1) {
@@ -557,13 +552,13 @@ void Population::evaluate_work(settings* s) {
         }
     }
 
-    if ((task & kTaskMismatch) && !unphased &&
+    if ((task & task_mismatch) && !unphased &&
         (ProfileSettings::DataType == DNA || ProfileSettings::DataType == RFLP)) {
         if (s->MismatchDemogExp) W += s->NumBootExpDem;
         if (s->MismatchSpatialExp) W += s->NumBootExpDem;
     }
 
-    if ((task & kTaskLinkage) && s->MakeExactTestLD) {
+    if ((task & task_linkage) && s->MakeExactTestLD) {
         const double steps = static_cast<double>(s->MarkovChainStepsLD);
         const double Ld = static_cast<double>(L);
         if (!unphased)
@@ -572,7 +567,7 @@ void Population::evaluate_work(settings* s) {
             W += (steps + 1.0) * s->InitialCondEMLD * (Ld - 1.0) * 100.0 * Ld * 0.5;
     }
 
-    if ((task & kTaskHardyWeinberg) && s->MakeHWExactTest) {
+    if ((task & task_hardy_weinberg) && s->MakeHWExactTest) {
         const std::int64_t steps = s->MarkovChainStepsHW;
         if (s->TypeOfTestHW == 0)
             W += static_cast<double>((L * steps) / 1000);
@@ -582,10 +577,10 @@ void Population::evaluate_work(settings* s) {
             W += static_cast<double>(steps / 1000);
     }
 
-    if (task & kTaskPairwiseFst) W += static_cast<double>(s->NumPermutationsFST / 100);
-    if (task & kTaskEwensWatterson) W += s->NumIterationsNeutralityTests / 100;
-    if (task & kTaskFuFs) W += s->NumSimulFuTest / 50;
-    if (task & kTaskTajima) W += s->NumSimulFuTest / 50;
+    if (task & task_pairwise_fst) W += static_cast<double>(s->NumPermutationsFST / 100);
+    if (task & task_ewens_watterson) W += s->NumIterationsNeutralityTests / 100;
+    if (task & task_fu_fs) W += s->NumSimulFuTest / 50;
+    if (task & task_tajima) W += s->NumSimulFuTest / 50;
 
     settings::global_work_to_do += W;
 }

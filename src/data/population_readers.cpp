@@ -81,6 +81,23 @@ void report_new_section(Population const& p, int line, char const* function) {
     report(ERROR, function, 194);
 }
 
+// A line that ends a block's reading with a failure: a new section before
+// the closing brace, or an unreadable line (reported with
+// `unreadableMessage`). False for any other line, which is left alone.
+bool reported_bad_line(LineStatus status, Population const& p, int line, char const* function,
+                       int unreadableMessage) {
+    if (status == LineStatus::NewSection) {
+        report_new_section(p, line, function);
+        return true;
+    }
+    if (status == LineStatus::Unreadable) {
+        aos() << "\tUnable to read line " << line << ", aborting reading procedure" << std::endl;
+        report(ERROR, function, unreadableMessage);
+        return true;
+    }
+    return false;
+}
+
 // Words of a line, each ending at the next tab, blank or newline; two
 // delimiters in a row enclose an empty word.
 class Words {
@@ -221,15 +238,7 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
             closed = true;
             break;
         }
-        if (status == LineStatus::NewSection) {
-            report_new_section(*this, line, kGameticFn);
-            return 0;
-        }
-        if (status == LineStatus::Unreadable) {
-            aos() << "\tUnable to read line " << line << ", aborting reading procedure" << std::endl;
-            report(ERROR, kGameticFn, 63);
-            return 0;
-        }
+        if (reported_bad_line(status, *this, line, kGameticFn, 63)) return 0;
         closed = closing;
 
         Words words(work);
@@ -349,15 +358,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
             closed = true;
             break;
         }
-        if (status == LineStatus::NewSection) {
-            report_new_section(*this, line, kGenotypicFn);
-            return 0;
-        }
-        if (status == LineStatus::Unreadable) {
-            aos() << "\tUnable to read line " << line << ", aborting reading procedure" << std::endl;
-            report(ERROR, kGenotypicFn, 150);
-            return 0;
-        }
+        if (reported_bad_line(status, *this, line, kGenotypicFn, 150)) return 0;
         closed = closing;
 
         Words words(work);
@@ -479,6 +480,49 @@ bool read_old_frequency(std::istream& in, double& value) {
     return std::isfinite(value);
 }
 
+// How the head of an entry of an old-format block ended.
+enum class EntryHead {
+    entry,      // an identifier and a count were read
+    blockEnd,   // the block's closing '}'
+    inputEnd,   // the end of an external block's file: a good end
+    failed,     // reported
+};
+
+// Reads the head of the next entry of an old-format block: its identifier
+// and, through the tally, its count. Failures are reported under
+// `function`: a failed stream with `streamMessage`, a frequency that is
+// not a number or not a count with `frequencyMessage`.
+EntryHead read_old_entry_head(std::ifstream& in, Tally& tally, int external, char const* function, int streamMessage,
+                              int frequencyMessage, my_string& id, double& count) {
+    if (in.fail() && !in.eof()) {
+        report(ERROR, function, streamMessage);
+        return EntryHead::failed;
+    }
+    int const c = skip_to_graphic(in);
+    if (c == kEof) {
+        if (external) return EntryHead::inputEnd;
+        report(ERROR, function, 64);
+        return EntryHead::failed;
+    }
+    if (c == '}') return EntryHead::blockEnd;
+    if (!starts_an_entry(c)) {
+        report_unexpected(c, function);
+        return EntryHead::failed;
+    }
+
+    in >> id;
+    if (id.length() == 0) {
+        report(ERROR, function, 142);
+        return EntryHead::failed;
+    }
+    double f = 0.0;
+    if (!read_old_frequency(in, f) || !tally.to_count(f, count)) {
+        report(ERROR, function, frequencyMessage);
+        return EntryHead::failed;
+    }
+    return EntryHead::entry;
+}
+
 // The rest of the current line up to a '}' (left in the stream), without
 // its comment and its line end.
 std::string read_rest_of_line(std::istream& in, bool& closing) {
@@ -505,34 +549,11 @@ std::string read_rest_of_line(std::istream& in, bool& closing) {
 int Population::read_gametic_data(std::ifstream& in, Haplo_DB& db, int external) {
     Tally tally{profile.Frequency, SampleSize};
     for (;;) {
-        if (in.fail() && !in.eof()) {
-            report(ERROR, kOldGameticFn, 147);
-            return 0;
-        }
-        int const c = skip_to_graphic(in);
-        if (c == kEof) {
-            if (external) return 1;
-            report(ERROR, kOldGameticFn, 64);
-            return 0;
-        }
-        if (c == '}') break;
-        if (!starts_an_entry(c)) {
-            report_unexpected(c, kOldGameticFn);
-            return 0;
-        }
-
         my_string id;
-        in >> id;
-        if (id.length() == 0) {
-            report(ERROR, kOldGameticFn, 142);
-            return 0;
-        }
-        double f = 0.0;
         double count = 0.0;
-        if (!read_old_frequency(in, f) || !tally.to_count(f, count)) {
-            report(ERROR, kOldGameticFn, 144);
-            return 0;
-        }
+        EntryHead const head = read_old_entry_head(in, tally, external, kOldGameticFn, 147, 144, id, count);
+        if (head == EntryHead::blockEnd) break;
+        if (head != EntryHead::entry) return head == EntryHead::inputEnd ? 1 : 0;
         int const n = static_cast<int>(count);
         tally.countSum += n;
 
@@ -584,34 +605,11 @@ int Population::read_genotypic_data(std::ifstream& in, int external) {
     int individuals = 0;
     bool closed = false;
     while (!closed) {
-        if (in.fail() && !in.eof()) {
-            report(ERROR, kOldGenotypicFn, 151);
-            return 0;
-        }
-        int const c = skip_to_graphic(in);
-        if (c == kEof) {
-            if (external) return 1;
-            report(ERROR, kOldGenotypicFn, 64);
-            return 0;
-        }
-        if (c == '}') break;
-        if (!starts_an_entry(c)) {
-            report_unexpected(c, kOldGenotypicFn);
-            return 0;
-        }
-
         my_string id;
-        in >> id;
-        if (id.length() == 0) {
-            report(ERROR, kOldGenotypicFn, 142);
-            return 0;
-        }
-        double f = 0.0;
         double count = 0.0;
-        if (!read_old_frequency(in, f) || !tally.to_count(f, count)) {
-            report(ERROR, kOldGenotypicFn, 149);
-            return 0;
-        }
+        EntryHead const head = read_old_entry_head(in, tally, external, kOldGenotypicFn, 151, 149, id, count);
+        if (head == EntryHead::blockEnd) break;
+        if (head != EntryHead::entry) return head == EntryHead::inputEnd ? 1 : 0;
 
         bool closing = false;
         std::string const text1 = read_rest_of_line(in, closing);

@@ -18,24 +18,11 @@
 #include "popstats/sample_distance_matrices.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
 namespace {
-
-constexpr std::int64_t kStandardDiversity = 1;
-constexpr std::int64_t kMolecularDiversity = 2;
-constexpr std::int64_t kMismatch = 4;
-constexpr std::int64_t kHaplotypeFrequencies = 8;
-constexpr std::int64_t kLinkage = 16;
-constexpr std::int64_t kHardyWeinberg = 32;
-constexpr std::int64_t kTajima = 64;
-constexpr std::int64_t kEwensWatterson = 128;
-constexpr std::int64_t kChakraborty = 256;
-constexpr std::int64_t kSampleDistances = 2048;
-constexpr std::int64_t kFuFs = 16384;
-// Tasks that print the sample header: the first nine bits and Fu's Fs.
-constexpr std::int64_t kHeaderTasks = 0x41FF;
 
 char const* const kMethodNames[] = {"Pairwise difference", "Jukes and Cantor", "Kimura 2P",
                                     "Proportion of difference", "Tajima and Nei", "Tamura",
@@ -520,12 +507,12 @@ void PopulDNA::test_methods(settings& s) {
     recessiveAllelesEM = s.RecessiveAllelesEM;
     DnaDriverState st(NbHaplotypeEntries);
 
-    if ((s.TaskNumber & kHeaderTasks) != 0 && s.PrintSampleAnchor != 0) sample_header(*this, s, out);
+    if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) sample_header(*this, s, out);
 
-    if (has(s, kStandardDiversity) && recessiveAllelesEM == 0) {
+    if (has(s, task_standard_diversity) && recessiveAllelesEM == 0) {
         if (!standard_diversity(*this, s, out, st)) return;
     }
-    if (has(s, kMolecularDiversity)) {
+    if (has(s, task_molecular_diversity)) {
         if (recessiveAllelesEM != 0)
             out << "Molecular diversity indices cannot be computed \n"
                 << "for recessive data\n"
@@ -533,16 +520,16 @@ void PopulDNA::test_methods(settings& s) {
         else
             molecular_diversity(*this, s, out, st);
     }
-    if (has(s, kMismatch) && !mismatch(*this, s, out, st)) return;
-    if (has(s, kHaplotypeFrequencies) && !haplotype_frequencies(*this, s, out)) return;
-    if (has(s, kLinkage) && !linkage(*this, s, out, st)) return;
-    if (has(s, kHardyWeinberg) && !hardy_weinberg(*this, s, out)) return;
-    if (has(s, kSampleDistances) && !sample_distances(*this, s, st)) return;
+    if (has(s, task_mismatch) && !mismatch(*this, s, out, st)) return;
+    if (has(s, task_haplotype_frequencies) && !haplotype_frequencies(*this, s, out)) return;
+    if (has(s, task_linkage) && !linkage(*this, s, out, st)) return;
+    if (has(s, task_hardy_weinberg) && !hardy_weinberg(*this, s, out)) return;
+    if (has(s, task_pairwise_distances) && !sample_distances(*this, s, st)) return;
 
-    if (has(s, kTajima) && !dna_tajima_section(*this, s, st)) return;
-    if (has(s, kEwensWatterson) && !dna_ewens_watterson_section(*this, s, st)) return;
-    if (has(s, kChakraborty) && !dna_chakraborty_section(*this, s, st)) return;
-    if (has(s, kFuFs)) {
+    if (has(s, task_tajima) && !dna_tajima_section(*this, s, st)) return;
+    if (has(s, task_ewens_watterson) && !dna_ewens_watterson_section(*this, s, st)) return;
+    if (has(s, task_chakraborty) && !dna_chakraborty_section(*this, s, st)) return;
+    if (has(s, task_fu_fs)) {
         if (!dna_fu_fs_section(*this, s, st)) return;
     } else {
         fuFs = 0.0;

@@ -49,6 +49,27 @@ long elapsed_ms(std::clock_t start) {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+// The "=" after `keyword` on the current line; without it the line is
+// logged and `message` reported.
+bool has_equal_sign(my_string const& buf, int line, char const* keyword, int message) {
+    if (checkForPresenceOfEqualSign(buf, keyword, line)) return true;
+    log() << "\tMissing '=' sign after keyword \"" << keyword << "\" on line " << line
+          << ". Aborting reading project." << std::endl;
+    E.error(ERROR, kReader, message);
+    return false;
+}
+
+// The number after the "=" of `keyword`; a bad one closes the file, is
+// logged and reported with `message`.
+bool read_number(std::ifstream& in, my_string const& buf, int line, char const* keyword, int message, double& v) {
+    if (getValue(buf, v, keyword, line)) return true;
+    in.close();
+    log() << "Bad value (\"" << plain(v) << "\") assigned to " << keyword << " on line " << line
+          << ". Aborting reading project." << std::endl;
+    E.error(ERROR, kReader, message);
+    return false;
+}
+
 }  // namespace
 
 struct Mantel::ReadState {
@@ -106,12 +127,7 @@ int Mantel::NewOpenMantel(std::ifstream& in, ProfileSettings& projectProfile, in
 }
 
 int Mantel::read_YMatrix(ReadState& st) {
-    if (!checkForPresenceOfEqualSign(st.buf, "YMatrix", st.line)) {
-        log() << "\tMissing '=' sign after keyword \"YMatrix\" on line " << st.line << ". Aborting reading project."
-              << std::endl;
-        E.error(ERROR, kReader, 197);
-        return 0;
-    }
+    if (!has_equal_sign(st.buf, st.line, "YMatrix", 197)) return 0;
     my_string value;
     // A missing or unclosed quote is logged by the helper; what it leaves in
     // value is judged below.
@@ -147,20 +163,10 @@ int Mantel::read_YMatrix(ReadState& st) {
 }
 
 int Mantel::read_MatrixSize(ReadState& st) {
-    if (!checkForPresenceOfEqualSign(st.buf, "MatrixSize", st.line)) {
-        log() << "\tMissing '=' sign after keyword \"MatrixSize\" on line " << st.line
-              << ". Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 197);
-        return 0;
-    }
     double v = 0.0;
-    if (!getValue(st.buf, v, "MatrixSize", st.line)) {
-        st.in.close();
-        log() << "Bad value (\"" << plain(v) << "\") assigned to MatrixSize on line " << st.line
-              << ". Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 14);
+    if (!has_equal_sign(st.buf, st.line, "MatrixSize", 197) ||
+        !read_number(st.in, st.buf, st.line, "MatrixSize", 14, v))
         return 0;
-    }
     int size = 0;
     // A size beyond an int has no meaning as a number of rows.
     if (!(v >= 3.0) || !checked_int(v, size)) {
@@ -188,20 +194,10 @@ int Mantel::read_MatrixSize(ReadState& st) {
 }
 
 int Mantel::read_MatrixNumber(ReadState& st) {
-    if (!checkForPresenceOfEqualSign(st.buf, "MatrixNumber", st.line)) {
-        log() << "\tMissing '=' sign after keyword \"MatrixNumber\" on line " << st.line
-              << ". Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 199);
-        return 0;
-    }
     double v = 0.0;
-    if (!getValue(st.buf, v, "MatrixNumber", st.line)) {
-        st.in.close();
-        log() << "Bad value (\"" << plain(v) << "\") assigned to MatrixNumber on line " << st.line
-              << ". Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 198);
+    if (!has_equal_sign(st.buf, st.line, "MatrixNumber", 199) ||
+        !read_number(st.in, st.buf, st.line, "MatrixNumber", 198, v))
         return 0;
-    }
     if (!(v >= 2.0 && v <= 3.0)) {
         log() << "Invalid value (" << truncated(v) << ") assigned to MatrixNumber on line " << st.line
               << ". Value needs to be either 2 or 3. Aborting reading project." << std::endl;

@@ -38,6 +38,8 @@ TAllele* entry_allele(PHaploDef const* entry, long l) {
     return entry != nullptr && entry->haplotype != nullptr ? allele_at(entry->haplotype->alleles, l) : nullptr;
 }
 
+double entry_count(PHaploDef const* entry) { return entry != nullptr ? entry->count : 0.0; }
+
 // A usable gene copy: not the missing-data character and, for DNA, not an
 // ambiguity code.
 class Validity {
@@ -79,6 +81,19 @@ void prepare_global_db(int L) {
 
 void add_to_global_db(int l, TAllele const* a, double weight) {
     if (a != nullptr) PopGenetics::globalAllelicDB.InsertAllPos(l, a->name, weight);
+}
+
+// One allele copy at locus l, seen c times. A counted copy goes into the
+// sample's tally, its number of gene copies n and the global database; any
+// other copy only makes its allele known to the global database.
+void tally_copy(int l, TAllele* a, double c, bool counted, AlleleTally& tally, double& n) {
+    if (counted) {
+        add_to_global_db(l, a, c);
+        n += c;
+        tally.add(a, c);
+    } else {
+        add_to_global_db(l, a, 0.0);
+    }
 }
 
 // Each allele's frequency in this sample, in its per-sample slot (when the
@@ -276,6 +291,45 @@ void print_locus_table(std::ostream& os, PopGenetics const& p, LocusSummary cons
     os << "\n" << t.rule << "\n";
 }
 
+// Empties the per-locus columns of a table of L loci (the allele-size ones
+// with `sizeColumns`) and readies the global database for L loci.
+void start_locus_table(PopGenetics& p, int L, bool sizeColumns) {
+    p.locusGeneCopies.Reallocate(L);
+    p.locusNumAlleles.Reallocate(L);
+    p.locusObsHet.Reallocate(L);
+    p.locusExpHet.Reallocate(L);
+    if (sizeColumns) empty_size_columns(p, L);
+    prepare_global_db(L);
+}
+
+// The allele frequencies of every locus without a table. `eachCopy(l,
+// copy)` calls copy(allele, count) for every allele copy at locus l; a copy
+// is counted when its allele is valid or, with `everyCopy`, whenever it is
+// present (missing data then take their share).
+template <class EachCopy>
+void count_allele_freqs(PopGenetics& p, bool everyCopy, EachCopy eachCopy) {
+    const TDataType type = ProfileSettings::DataType;
+    if (type == FREQUENCY) return;
+    const Validity valid(p.profile.MissingData, type == DNA);
+    const int L = resolve_num_loci(p);
+
+    p.locusGeneCopies.Reallocate(L);
+    p.locusNumAlleles.Reallocate(L);
+    prepare_global_db(L);
+
+    AlleleTally tally;
+    for (int l = 0; l < L; ++l) {
+        tally.clear();
+        double n = 0.0;
+        eachCopy(l, [&](TAllele* a, double c) {
+            tally_copy(l, a, c, a != nullptr && (everyCopy || valid(a)), tally, n);
+        });
+        store_pop_freqs(tally, n, p.id);
+        p.locusGeneCopies.Add(truncate_count(n));
+        p.locusNumAlleles.Add(static_cast<int>(tally.size()));
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -291,12 +345,7 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(TPhenDB&, std::ostream& 
     const Validity valid(profile.MissingData, type == DNA);
     const int L = resolve_num_loci(*this);
 
-    locusGeneCopies.Reallocate(L);
-    locusNumAlleles.Reallocate(L);
-    locusObsHet.Reallocate(L);
-    locusExpHet.Reallocate(L);
-    if (microsat) empty_size_columns(*this, L);
-    prepare_global_db(L);
+    start_locus_table(*this, L, microsat);
 
     AlleleTally tally;
     for (int l = 0; l < L; ++l) {
@@ -310,15 +359,7 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(TPhenDB&, std::ostream& 
             const double c = truncate_count(ph->count);
             TAllele* copies[2] = {phenotype_allele(ph, 0, l), phenotype_allele(ph, 1, l)};
             const bool both = valid(copies[0]) && valid(copies[1]);
-            for (TAllele* a : copies) {
-                if (valid(a)) {
-                    add_to_global_db(l, a, c);
-                    n += c;
-                    tally.add(a, c);
-                } else {
-                    add_to_global_db(l, a, 0.0);
-                }
-            }
+            for (TAllele* a : copies) tally_copy(l, a, c, valid(a), tally, n);
             if (both) {
                 individuals += c;
                 if (copies[0] != copies[1]) heterozygotes += c;
@@ -338,39 +379,14 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(TPhenDB&, std::ostream& 
 }
 
 void PopGenetics::computeAlleFreqDipl(TPhenDB&, settings const& s) {
-    const TDataType type = ProfileSettings::DataType;
-    if (type == FREQUENCY) return;
-    const Validity valid(profile.MissingData, type == DNA);
-    const bool everyCopy = s.ComputeMissDataFreq;
-    const int L = resolve_num_loci(*this);
-
-    locusGeneCopies.Reallocate(L);
-    locusNumAlleles.Reallocate(L);
-    prepare_global_db(L);
-
-    AlleleTally tally;
-    for (int l = 0; l < L; ++l) {
-        tally.clear();
-        double n = 0.0;
+    count_allele_freqs(*this, s.ComputeMissDataFreq, [this](int l, auto&& copy) {
         for (long i = 0; i < phenotypes.size(); ++i) {
             TPhenotype const* ph = phenotypes[i];
             if (ph == nullptr) continue;
             const double c = truncate_count(ph->count);
-            for (int copy = 0; copy < 2; ++copy) {
-                TAllele* a = phenotype_allele(ph, copy, l);
-                if (a != nullptr && (everyCopy || valid(a))) {
-                    add_to_global_db(l, a, c);
-                    n += c;
-                    tally.add(a, c);
-                } else {
-                    add_to_global_db(l, a, 0.0);
-                }
-            }
+            for (int k = 0; k < 2; ++k) copy(phenotype_allele(ph, k, l), c);
         }
-        store_pop_freqs(tally, n, id);
-        locusGeneCopies.Add(truncate_count(n));
-        locusNumAlleles.Add(static_cast<int>(tally.size()));
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -383,12 +399,7 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
     const Validity valid(profile.MissingData, type == DNA);
     const int L = resolve_num_loci(*this);
 
-    locusGeneCopies.Reallocate(L);
-    locusNumAlleles.Reallocate(L);
-    locusObsHet.Reallocate(L);  // haploid data have no observed heterozygosity
-    locusExpHet.Reallocate(L);
-    if (microsat) empty_size_columns(*this, L);
-    prepare_global_db(L);
+    start_locus_table(*this, L, microsat);  // haploid data leave observed heterozygosity empty
 
     AlleleTally tally;
     for (int l = 0; l < L; ++l) {
@@ -397,14 +408,7 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
         for (long e = 0; e < haplotypes.count; ++e) {
             PHaploDef const* entry = haplotypes.data[e];
             TAllele* a = entry_allele(entry, l);
-            if (valid(a)) {
-                const double c = entry->count;
-                n += c;
-                add_to_global_db(l, a, c);
-                tally.add(a, c);
-            } else {
-                add_to_global_db(l, a, 0.0);
-            }
+            tally_copy(l, a, entry_count(entry), valid(a), tally, n);
         }
         store_pop_freqs(tally, n, id);
         locusNumAlleles.Add(static_cast<int>(tally.size()));
@@ -419,36 +423,12 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
 }
 
 void PopGenetics::computeAlleFreqHapl(settings const& s) {
-    const TDataType type = ProfileSettings::DataType;
-    if (type == FREQUENCY) return;
-    const Validity valid(profile.MissingData, type == DNA);
-    const bool everyEntry = s.ComputeMissDataFreq;
-    const int L = resolve_num_loci(*this);
-
-    locusGeneCopies.Reallocate(L);
-    locusNumAlleles.Reallocate(L);
-    prepare_global_db(L);
-
-    AlleleTally tally;
-    for (int l = 0; l < L; ++l) {
-        tally.clear();
-        double n = 0.0;
+    count_allele_freqs(*this, s.ComputeMissDataFreq, [this](int l, auto&& copy) {
         for (long e = 0; e < haplotypes.count; ++e) {
             PHaploDef const* entry = haplotypes.data[e];
-            TAllele* a = entry_allele(entry, l);
-            if (a != nullptr && (everyEntry || valid(a))) {
-                const double c = entry->count;
-                n += c;
-                add_to_global_db(l, a, c);
-                tally.add(a, c);
-            } else {
-                add_to_global_db(l, a, 0.0);
-            }
+            copy(entry_allele(entry, l), entry_count(entry));
         }
-        store_pop_freqs(tally, n, id);
-        locusNumAlleles.Add(static_cast<int>(tally.size()));
-        locusGeneCopies.Add(truncate_count(n));
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------

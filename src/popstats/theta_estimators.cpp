@@ -1,6 +1,5 @@
 #include "popstats/theta_estimators.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "core/numerics.h"
@@ -63,16 +62,13 @@ double calc_theta_Hom(std::span<const double> counts, double n, int k, Diversity
         out.thetaHom = infinite_theta;
         return out.thetaHom;
     }
+    // k differs from n: gene diversity and homozygosity as the sample's.
+    calc_sample_homozygosity(counts, n, k, out);
     if (n <= 1.0) {
-        out.geneDiversity = 0.0;
-        out.homozygosity = 1.0;
         out.thetaHom = 0.0;
         out.thetaHomSd = 0.0;
         return out.thetaHom;
     }
-    out.sumSquaredFreq = calc_F(counts, n);
-    out.geneDiversity = std::min(1.0, n / (n - 1.0) * (1.0 - out.sumSquaredFreq));
-    out.homozygosity = 1.0 - out.geneDiversity;
     return theta_from_homozygosity(out.homozygosity, counts, n, out);
 }
 

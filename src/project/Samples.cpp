@@ -13,6 +13,7 @@
 #include "data/TPhenotype.h"
 #include "project/checked_int.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
@@ -78,15 +79,15 @@ void Samples::evaluate_work(settings& run) {
     double const pairs = n * (n - 1.0) / 2.0;
     double W = 0.0;
 
-    if (run.TaskNumber & 512) {
+    if (run.TaskNumber & task_amova) {
         double const L = first != nullptr ? static_cast<double>(first->evaluate_nb_loci()) : 0.0;
         double const f = run.IncludeIndividualLevel != 0 ? 4.0 : 3.0;
         double const perms = static_cast<double>(run.NumPermutationsAMOVA);
         if (run.HaplAMOVA != 0) W += perms * f / 100.0;
         if (run.LocByLocAMOVA != 0) W += perms * (L * f) / 100.0;
     }
-    if (run.TaskNumber & 1024) W += static_cast<double>(run.NumPermutationsFST) * pairs / 100.0;
-    if (run.TaskNumber & 8192) {
+    if (run.TaskNumber & task_pairwise_fst) W += static_cast<double>(run.NumPermutationsFST) * pairs / 100.0;
+    if (run.TaskNumber & task_exact_differentiation) {
         double const d = run.NumPermutPopDiff > 19999 ? 1000.0 : 500.0;
         W += static_cast<double>(run.NumPermutPopDiff) * (pairs + 1.0) / d;
     }

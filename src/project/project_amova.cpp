@@ -28,14 +28,11 @@
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "run/glbobj.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
 namespace {
-
-constexpr std::int64_t task_amova = 0x200;
-constexpr std::int64_t task_pairwise_fst = 0x400;
-constexpr std::int64_t task_pairwise_distances = 0x800;
 
 constexpr char const* amova_name = "Project::AMOVA()";
 constexpr char const* distances_name = "Project::calc_dist_matrix()";

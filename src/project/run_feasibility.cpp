@@ -14,23 +14,13 @@
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
 namespace {
 
 constexpr char const* checks_name = "Project::make_run_possible()";
-
-constexpr std::int64_t task_hardy_weinberg = 0x20;
-constexpr std::int64_t task_ewens_watterson = 0x80;
-constexpr std::int64_t task_chakraborty = 0x100;
-constexpr std::int64_t task_amova = 0x200;
-constexpr std::int64_t task_pairwise_fst = 0x400;
-constexpr std::int64_t task_exact_differentiation = 0x2000;
-constexpr std::int64_t task_assignment = 0x8000;
-constexpr std::int64_t task_mantel = 0x10000;
-constexpr std::int64_t task_standard_indices = 0x1;
-constexpr std::int64_t task_molecular_diversity = 0x2;
 
 constexpr std::int64_t fewest_dememorisation_steps = 500;
 constexpr std::int64_t raised_dememorisation_steps = 1000;
@@ -112,7 +102,7 @@ int Project::make_run_possible() {
         bool const needs_haplotypes =
             GameticPhase != 0 ||
             (s.RecessiveAllelesEM == 0 &&
-             (has(task_standard_indices) || has(task_molecular_diversity) || s.DetectSelectedLoci != 0));
+             (has(task_standard_diversity) || has(task_molecular_diversity) || s.DetectSelectedLoci != 0));
         if (needs_haplotypes) {
             if (phen_converted == 0) pseudo_haplotypes_step();
             if (vectors_built == 0) haplotype_vectors_step();

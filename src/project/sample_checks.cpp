@@ -57,33 +57,45 @@ long first_loci(Population const& p, bool genotypic) {
     return p.haplotypes.count > 0 ? allele_count(haplotype_of(p.haplotypes.data[0])) : 0;
 }
 
-}  // namespace
-
-void Samples::convert_dna_upper() {
-    if (DataType != DNA || Populations.count == 0) return;
-    for (long i = 0; i < Populations.count; ++i) {
-        Population* p = Populations.data[i];
+// Applies `edit` to every data text of the samples: the definitions' data
+// in haploid samples, both allele strings of each individual otherwise. A
+// sample without data stops the pass with error 68 under `function` and
+// false.
+template <class Edit>
+bool edit_data_texts(MY_TIArrayAsVector<Population> const& samples, bool genotypic, char const* function,
+                     Edit edit) {
+    for (long i = 0; i < samples.count; ++i) {
+        Population* p = samples.data[i];
         if (p == nullptr) continue;
-        if (GenotypicData == 0) {
+        if (!genotypic) {
             if (p->haplotypes.count == 0) {
-                E.error(ERROR, "Samples::convert_dna_upper()", 68);
-                return;
+                E.error(ERROR, function, 68);
+                return false;
             }
             for (long k = 0; k < p->haplotypes.count; ++k)
-                if (HaploDef* h = haplotype_of(p->haplotypes.data[k])) h->data.to_upper();
+                if (HaploDef* h = haplotype_of(p->haplotypes.data[k])) edit(h->data);
         } else {
             if (p->phenotypes.size() == 0) {
-                E.error(ERROR, "Samples::convert_dna_upper()", 68);
-                return;
+                E.error(ERROR, function, 68);
+                return false;
             }
             for (long k = 0; k < p->phenotypes.size(); ++k) {
                 TPhenotype* ph = p->phenotypes[k];
                 if (ph == nullptr) continue;
-                ph->alleleString1.to_upper();
-                ph->alleleString2.to_upper();
+                edit(ph->alleleString1);
+                edit(ph->alleleString2);
             }
         }
     }
+    return true;
+}
+
+}  // namespace
+
+void Samples::convert_dna_upper() {
+    if (DataType != DNA || Populations.count == 0) return;
+    edit_data_texts(Populations, GenotypicData != 0, "Samples::convert_dna_upper()",
+                    [](my_string& text) { text.to_upper(); });
 }
 
 void Samples::rm_separators() {
@@ -91,31 +103,11 @@ void Samples::rm_separators() {
         LocusSeparator = 0;
         return;
     }
-    if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0) {
-        for (long i = 0; i < Populations.count; ++i) {
-            Population* p = Populations.data[i];
-            if (p == nullptr) continue;
-            if (GenotypicData == 0) {
-                if (p->haplotypes.count == 0) {
-                    E.error(ERROR, "Samples::rm_separators()", 68);
-                    return;
-                }
-                for (long k = 0; k < p->haplotypes.count; ++k)
-                    if (HaploDef* h = haplotype_of(p->haplotypes.data[k])) h->data.remove_blanks();
-            } else {
-                if (p->phenotypes.size() == 0) {
-                    E.error(ERROR, "Samples::rm_separators()", 68);
-                    return;
-                }
-                for (long k = 0; k < p->phenotypes.size(); ++k) {
-                    TPhenotype* ph = p->phenotypes[k];
-                    if (ph == nullptr) continue;
-                    ph->alleleString1.remove_blanks();
-                    ph->alleleString2.remove_blanks();
-                }
-            }
-        }
-    }
+    // A sample without data leaves the separator in place.
+    if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0 &&
+        !edit_data_texts(Populations, GenotypicData != 0, "Samples::rm_separators()",
+                         [](my_string& text) { text.remove_blanks(); }))
+        return;
     LocusSeparator = 0;
 }
 

@@ -18,6 +18,7 @@
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
@@ -534,9 +535,9 @@ void settings::print_pretty_settings(std::ostream& out) const {
     out << "        Alllowed level of missing data = " << AllowedLevelOfMissingData << '\n';
     out << "\n Active Tasks:\n -------------\n\n";
 
-    if (task(1)) out << "    Standard indices:\n    -----------------\n\n";
+    if (task(task_standard_diversity)) out << "    Standard indices:\n    -----------------\n\n";
 
-    if (task(2)) {
+    if (task(task_molecular_diversity)) {
         out << "    Molecular Diversity:\n    --------------------\n";
         out << "        Molecular Distance :";
         print_distance_method(out, DistanceMethod);
@@ -551,7 +552,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         if (PrintHaplDistMat) out << "        Print out inter-haplotypic distance matrix\n";
     }
 
-    if (task(4)) {
+    if (task(task_mismatch)) {
         out << "    Mismatch Distribution:\n    ----------------------\n";
         if (phase_known) {
             out << "        Molecular Distance             : ";
@@ -562,7 +563,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << '\n';
     }
 
-    if (task(8)) {
+    if (task(task_haplotype_frequencies)) {
         out << "    Haplotypic Frequency estimation:\n    --------------------------------\n";
         out << "        Make estimations at the:\n";
         if (phase_known) {
@@ -589,7 +590,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << "        Compute joint Site Frequency Spectrum between all pairs of populations\n";
     if (ComputeMultiSFS) out << "        Compute joint multidimensional Site Frequency Spectrum\n";
 
-    if (task(16)) {
+    if (task(task_linkage)) {
         out << "    Linkage disequilibrium test:\n    ----------------------------\n";
         if (phase_known) {
             out << "        No. of steps in Markov chain      = " << MarkovChainStepsLD << '\n';
@@ -610,7 +611,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << '\n';
     }
 
-    if (task(32)) {
+    if (task(task_hardy_weinberg)) {
         out << "    Hardy-Weinberg equilibrium test:\n    --------------------------------\n";
         if (GenotypicData) {
             out << "        No. of steps in Markov chain      = " << MarkovChainStepsHW << '\n';
@@ -626,23 +627,23 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << '\n';
     }
 
-    if (task(64)) out << "    Tajima's selective neutrality test\n    -----------------------------------\n\n";
+    if (task(task_tajima)) out << "    Tajima's selective neutrality test\n    -----------------------------------\n\n";
 
-    if (task(128)) {
+    if (task(task_ewens_watterson)) {
         out << "    Ewens-Watterson neutrality test\n    --------------------------------\n";
         if (phase_known) out << "        No. of Simultated Samples = " << NumIterationsNeutralityTests << '\n';
         out << '\n';
     }
 
-    if (task(256)) out << "    Chakraborty's amalgammation test\n    --------------------------------\n\n";
+    if (task(task_chakraborty)) out << "    Chakraborty's amalgammation test\n    --------------------------------\n\n";
 
-    if (task(16384)) {
+    if (task(task_fu_fs)) {
         out << "    Fu's Neutraliy test:\n    --------------------\n";
         if (phase_known) out << "        No. of Simultated Samples = " << NumSimulFuTest << '\n';
         out << '\n';
     }
 
-    bool const amova = task(512) && (HaplAMOVA || LocByLocAMOVA);
+    bool const amova = task(task_amova) && (HaplAMOVA || LocByLocAMOVA);
     if (amova) {
         out << "    Analysis of Molecular Variance:\n    -------------------------------\n";
         out << "        No. of Permutations = " << NumPermutationsAMOVA << '\n';
@@ -654,7 +655,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << '\n';
     }
 
-    if (task(1024)) {
+    if (task(task_pairwise_fst)) {
         out << "    Population pairwise Fst values:\n    -------------------------------\n";
         if (PrintMissIntermatchs) out << "        Compute pairwise differences\n";
         if (UnequalPopSizeDiv) out << "        Compute relative population sizes\n";
@@ -665,7 +666,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << '\n';
     }
 
-    if (amova || task(1024)) {
+    if (amova || task(task_pairwise_fst)) {
         out << "       Distance matrix:\n";
         if (ComputeConventionalFST) {
             out << "            Compute F-statistics on haplotype frequencies only\n";
@@ -680,7 +681,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << '\n';
     }
 
-    if (task(8192)) {
+    if (task(task_exact_differentiation)) {
         out << "    Exact test of population differentiation:\n"
                "    -----------------------------------------\n";
         out << "        No. of steps in Markov chain      = " << NumPermutPopDiff << '\n';
@@ -692,7 +693,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << '\n';
     }
 
-    if (task(32768)) {
+    if (task(task_assignment)) {
         out << "\n    Assignement of individual genotypes to populations\n"
                "    --------------------------------------------------\n\n";
         if (phase_known)
@@ -700,7 +701,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
                    "skipping task...\n\n";
     }
 
-    if (task(65536)) {
+    if (task(task_mantel)) {
         out << "\n    Correlation between distance matrices.\n    " << std::string(56, '-') << "\n\n";
         out << "        No. of Permutations for significance = " << NumPermMantel << '\n';
         out << '\n';

@@ -12,21 +12,17 @@
 
 #include "core/Errors.h"
 #include "core/TJSOut.h"
+#include "core/xml.h"
 #include "core/public.h"
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
+#include "run/task_bits.h"
 #include "structure/DiffInterPop.h"
-#include "structure/html_output.h"
 
 namespace quintle {
 
 namespace {
-
-constexpr std::int64_t task_amova = 0x200;
-constexpr std::int64_t task_pairwise_fst = 0x400;
-constexpr std::int64_t task_exact_differentiation = 0x2000;
-constexpr std::int64_t task_mantel = 0x10000;
 
 constexpr char const* driver_name = "GenStructCalculations()";
 

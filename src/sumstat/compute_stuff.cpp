@@ -18,6 +18,7 @@
 #include "project/project_writers.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
@@ -94,9 +95,9 @@ int Samples::compute_stuff(Project* project, settings& s) {
     long const n = Populations.count;
     bool const phaseFiles = s.GibbsOutputGamPhase != 0;
 
-    if ((s.TaskNumber & 16) != 0) restart_ld_histogram(s);
+    if ((s.TaskNumber & task_linkage) != 0) restart_ld_histogram(s);
     if (phaseFiles) create_phase_files(*this, s);
-    if ((s.TaskNumber & 1) != 0 && s.project_allele_db != nullptr)
+    if ((s.TaskNumber & task_standard_diversity) != 0 && s.project_allele_db != nullptr)
         s.project_allele_db->create_pop_freq_vector(static_cast<int>(n));
 
     for (long i = 0; i < n; ++i) {

@@ -29,6 +29,7 @@
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 #include "sumstat/TSumStat.h"
 
 namespace quintle {
@@ -65,13 +66,41 @@ long long summary_count(double value) {
     return static_cast<long long>(value);
 }
 
+SummarySums summary_sums(std::vector<double> const& values) {
+    SummarySums sums;
+    for (double x : values) sums.add(x);
+    return sums;
+}
+
+void summary_heading(std::ostream& os, char const* heading) {
+    std::string const text = heading;
+    os << "\n" << std::string(text.size(), '-') << "\n" << text;
+}
+
+void summary_rule(std::ostream& os, long nSamples, int w, int fixedWidth) {
+    long const dashes = nSamples * w + fixedWidth;
+    os << std::string(static_cast<std::size_t>(std::max(0L, dashes)), '-') << "\n";
+}
+
+void summary_header(std::ostream& os, Samples const& set, int w, char const* labelHeading, int labelWidth,
+                    char const* totalHeading) {
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os << std::setw(labelWidth) << labelHeading;
+    for (long i = 0; i < set.Populations.count; ++i) {
+        Population const* p = set.Populations.data[i];
+        os << std::setw(w) << (p != nullptr ? p->name.c_str() : "");
+    }
+    os << std::setw(12) << "Mean" << std::setw(12) << "s.d.";
+    if (totalHeading != nullptr) os << std::setw(12) << totalHeading;
+    os << "\n";
+}
+
 SummaryTable::SummaryTable(Samples& set, settings& s, std::ostream& os, int w, SummaryTableLayout const& layout)
     : set_(set), s_(s), os_(os), w_(w), layout_(layout) {}
 
 void SummaryTable::open() {
     set_.print_computation_anchor(2, s_, my_string(layout_.key), my_string(layout_.title));
-    std::string const heading = layout_.heading;
-    os_ << "\n" << std::string(heading.size(), '-') << "\n" << heading;
+    summary_heading(os_, layout_.heading);
     if (layout_.tagName != nullptr && xmlOutput) {
         TXmlTag tag(layout_.tagName);
         tag.attributeName = "samp";
@@ -81,15 +110,7 @@ void SummaryTable::open() {
         os_ << "\n";
     }
     rule();
-    os_.setf(std::ios::right, std::ios::adjustfield);
-    os_ << std::setw(layout_.labelWidth) << layout_.labelHeading;
-    for (long i = 0; i < set_.Populations.count; ++i) {
-        Population const* p = set_.Populations.data[i];
-        os_ << std::setw(w_) << (p != nullptr ? p->name.c_str() : "");
-    }
-    os_ << std::setw(12) << "Mean" << std::setw(12) << "s.d.";
-    if (layout_.totalHeading != nullptr) os_ << std::setw(12) << layout_.totalHeading;
-    os_ << "\n";
+    summary_header(os_, set_, w_, layout_.labelHeading, layout_.labelWidth, layout_.totalHeading);
     rule();
     // The number format of the rows; it stays in force for the tables after.
     os_.setf(std::ios::fixed, std::ios::floatfield);
@@ -97,10 +118,7 @@ void SummaryTable::open() {
     os_.setf(std::ios::right, std::ios::adjustfield);
 }
 
-void SummaryTable::rule() {
-    long const dashes = set_.Populations.count * w_ + layout_.fixedWidth();
-    os_ << std::string(static_cast<std::size_t>(std::max(0L, dashes)), '-') << "\n";
-}
+void SummaryTable::rule() { summary_rule(os_, set_.Populations.count, w_, layout_.fixedWidth()); }
 
 void SummaryTable::close() {
     rule();
@@ -237,6 +255,22 @@ public:
 private:
     PopGenetics& sample(long i) { return summary_sample(set_, i); }
 
+    // A row of one real value per sample, value(i), then their mean and
+    // s.d.; the caller ends the row (after the total column when there is
+    // one).
+    template <class Value>
+    SummarySums realRow(SummaryTable& t, char const* label, int precision, Value value) {
+        t.label(label);
+        SummarySums sums;
+        for (long i = 0; i < n_; ++i) {
+            double const v = value(i);
+            t.realCell(v, precision);
+            sums.add(v);
+        }
+        t.meanSd(sums, precision);
+        return sums;
+    }
+
     Samples& set_;
     settings& s_;
     std::ostream& os_;
@@ -335,14 +369,7 @@ void StandardTables::expectedHeterozygosity() {
     if (SumStat.TOT_H) SumStat.totH = totals.mean();
 
     if (L_ > 0) {
-        t.label("s.d.");
-        SummarySums sds;
-        for (long i = 0; i < n_; ++i) {
-            double const v = sample(i).meanHetSd;
-            t.realCell(v, 5);
-            sds.add(v);
-        }
-        t.meanSd(sds, 5);
+        realRow(t, "s.d.", 5, [&](long i) { return sample(i).meanHetSd; });
         t.totalReal(totals.sd(), 5);
         t.endRow();
     }
@@ -381,19 +408,11 @@ void StandardTables::thetaH() {
     }
     t.rule();
 
-    t.label("Theta from\nMean H");
-    SummarySums sums;
-    for (long i = 0; i < n_; ++i) {
+    realRow(t, "Theta from\nMean H", 5, [&](long i) {
         double const H = sample(i).meanHet;
-        double theta;
-        if (micro)
-            theta = H == 1.0 ? 9999.0 : (1.0 / ((1.0 - H) * (1.0 - H)) - 1.0) / 2.0;
-        else
-            theta = 1.0 / (1.0 - H) - 1.0;
-        t.realCell(theta, 5);
-        sums.add(theta);
-    }
-    t.meanSd(sums, 5);
+        if (micro) return H == 1.0 ? 9999.0 : (1.0 / ((1.0 - H) * (1.0 - H)) - 1.0) / 2.0;
+        return 1.0 / (1.0 - H) - 1.0;
+    });
     t.endRow();
     t.close();
 }
@@ -471,14 +490,7 @@ std::vector<double> const& StandardTables::numberOfAlleles() {
     }
 
     if (L_ > 0) {
-        t.label("s.d.");
-        SummarySums sds;
-        for (long i = 0; i < n_; ++i) {
-            double const v = sample(i).meanNumAllelesSd;
-            t.realCell(v, 3);
-            sds.add(v);
-        }
-        t.meanSd(sds, 3);
+        realRow(t, "s.d.", 3, [&](long i) { return sample(i).meanNumAllelesSd; });
         t.totalReal(ProfileSettings::DataType == DNA ? polymorphic.sd() : allLoci.sd(), 3);
         t.endRow();
     }
@@ -491,34 +503,15 @@ std::vector<double> const& StandardTables::numberOfAlleles() {
 // ------------------------------------------------------------------ section
 
 void Samples::print_computation_anchor(int level, settings& s, my_string const& key, my_string const& title) {
-    std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
-
-    my_string anchor = s.time_stamp;
-    anchor.remove_blanks();
-    anchor.convert_to_underline();
-    anchor += "_";
-    anchor += GroupLevel ? "gr_comp_sum_" : "comp_sum_";
+    my_string anchor = anchor_name(s.time_stamp, GroupLevel ? "_gr_comp_sum_" : "_comp_sum_");
     anchor += key;
-
-    if (s.ResultFile != nullptr) {
-        if (xmlOutput)
-            *s.ResultFile << xml_anchor{anchor};
-        else
-            *s.ResultFile << html_anchor{anchor};
-    }
-    if (!script.is_open()) return;
-    my_string link = s.ResultFileName;
-    link.rm_path();
-    link += "#";
-    link += anchor;
-    TJSOut(&script).doc(level, title, link);
+    print_js_doc_anchor(s, level, anchor, title);
 }
 
 void Samples::WriteSummaryStatistics(Project* project, settings& s) {
     long const n = Populations.count;
-    // Bits 1, 2, 4, 8, 16, 32, 64, 128, 256 and 16384: the within-sample
-    // tasks. AMOVA, distances, assignment and Mantel bits open no section.
-    if ((s.TaskNumber & 0xFFFF & 0x41FF) == 0 || n <= 0) return;
+    // AMOVA, distances, assignment and Mantel bits open no section.
+    if ((s.TaskNumber & tasks_within_samples) == 0 || n <= 0) return;
 
     {
         std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
@@ -540,7 +533,7 @@ void Samples::WriteSummaryStatistics(Project* project, settings& s) {
                       : "== Summary of computations done within populations\n")
        << equals << "\n";
 
-    if ((s.TaskNumber & 1) != 0 && s.RecessiveAllelesEM == 0) {
+    if ((s.TaskNumber & task_standard_diversity) != 0 && s.RecessiveAllelesEM == 0) {
         StandardTables tables(*this, s, os, w, project);
         tables.basicProperties();
         tables.expectedHeterozygosity();

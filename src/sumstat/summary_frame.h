@@ -6,7 +6,9 @@
 // heading, an optional XML element, a dashed rule, a header line, the rule,
 // its rows, and the rule again.
 
+#include <cmath>
 #include <ostream>
+#include <vector>
 
 #include "core/my_string.h"
 
@@ -32,6 +34,24 @@ struct SummarySums {
     double mean() const { return n > 0 ? sum / n : 0.0; }
     double sd() const;
 };
+
+// The sums of a row's values.
+SummarySums summary_sums(std::vector<double> const& values);
+
+// A statistic left at its "not computed" mark (negative) or undefined.
+inline bool summary_not_computed(double value) { return std::isnan(value) || value < 0.0; }
+
+// The pieces of a table's frame, for tables whose rows SummaryTable does
+// not write. "\n", as many dashes as the heading has characters, "\n" and
+// the heading; the caller ends the line.
+void summary_heading(std::ostream& os, char const* heading);
+// A dashed rule as wide as the sample columns (nSamples of width w) and the
+// fixed columns, and its line end.
+void summary_rule(std::ostream& os, long nSamples, int w, int fixedWidth);
+// The header line, right-aligned: the label heading, the sample names,
+// "Mean", "s.d." and the total heading when there is one.
+void summary_header(std::ostream& os, Samples const& set, int w, char const* labelHeading, int labelWidth,
+                    char const* totalHeading);
 
 // What tells one table from another.
 struct SummaryTableLayout {

@@ -20,62 +20,29 @@
 #include "project/Samples.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 #include "sumstat/TSumStat.h"
 #include "sumstat/summary_frame.h"
 
 namespace quintle {
 namespace {
 
-struct MeanSd {
-    double mean = 0.0;
-    double sd = 0.0;
-};
-
-// Mean and s.d. across the values by the section's rule (SummarySums).
-MeanSd mean_sd(std::vector<double> const& v) {
-    SummarySums sums;
-    for (double x : v) sums.add(x);
-    return {sums.mean(), sums.sd()};
-}
-
-bool not_computed(double v) { return std::isnan(v) || v < 0.0; }
-
-// One table of the section: fixed label width, one column of width w per
-// sample, then "Mean", "s.d." and an optional total column of width 12.
-class Table {
+// The rows of a table whose frame is written by SummaryTable or the frame
+// helpers: a label of fixed width, one column of width w per sample, then
+// "Mean" and "s.d." (12 characters each).
+class Rows {
 public:
-    Table(std::ostream& os, int w, int labelWidth, long nSamples)
-        : os_(os), w_(w), labelWidth_(labelWidth), n_(nSamples) {}
-
-    void rule(int fixedWidth) const { os_ << std::string(static_cast<std::size_t>(n_ * w_ + fixedWidth), '-') << "\n"; }
-
-    void header(Samples const& set, char const* labelHeading, char const* totalHeading) const {
-        os_.setf(std::ios::right, std::ios::adjustfield);
-        os_ << std::setw(labelWidth_) << labelHeading;
-        for (long i = 0; i < n_; ++i) os_ << std::setw(w_) << set.Populations[i]->name;
-        os_ << std::setw(12) << "Mean" << std::setw(12) << "s.d.";
-        if (totalHeading != nullptr) os_ << std::setw(12) << totalHeading;
-        os_ << "\n";
-    }
-
-    // Fixed notation with the point shown, right-justified: set at the
-    // first row and left in force.
-    void first_row_format(int precision) const {
-        os_.setf(std::ios::fixed, std::ios::floatfield);
-        os_.setf(std::ios::showpoint);
-        os_.setf(std::ios::right, std::ios::adjustfield);
-        os_.precision(precision);
-    }
+    Rows(std::ostream& os, int w, int labelWidth) : os_(os), w_(w), labelWidth_(labelWidth) {}
 
     template <class Label>
     void label(Label const& text) const { os_ << std::setw(labelWidth_) << text; }
 
     // Counts: integer cells; Mean and s.d. from the values.
-    MeanSd count_cells(std::vector<double> const& v) const {
+    SummarySums count_cells(std::vector<double> const& v) const {
         for (double x : v) os_ << std::setw(w_) << summary_count(x);
         return summary(v);
     }
-    MeanSd plain_cells(std::vector<double> const& v) const {
+    SummarySums plain_cells(std::vector<double> const& v) const {
         for (double x : v) os_ << std::setw(w_) << x;
         return summary(v);
     }
@@ -84,48 +51,32 @@ public:
     void guarded_cells(std::vector<double> const& v) const {
         bool missing = false;
         for (double x : v) {
-            if (not_computed(x)) {
+            if (summary_not_computed(x)) {
                 missing = true;
                 os_ << std::setw(w_) << "N.A.";
             } else {
                 os_ << std::setw(w_) << x;
             }
         }
-        MeanSd const m = mean_sd(v);
-        if (missing || not_computed(m.mean)) {
+        SummarySums const m = summary_sums(v);
+        if (missing || summary_not_computed(m.mean())) {
             os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A.";
         } else {
-            os_ << std::setw(12) << m.mean << std::setw(12) << m.sd;
+            os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
         }
     }
 
-    std::ostream& out() const { return os_; }
-
 private:
-    MeanSd summary(std::vector<double> const& v) const {
-        MeanSd const m = mean_sd(v);
-        os_ << std::setw(12) << m.mean << std::setw(12) << m.sd;
+    SummarySums summary(std::vector<double> const& v) const {
+        SummarySums const m = summary_sums(v);
+        os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
         return m;
     }
 
     std::ostream& os_;
     int w_;
     int labelWidth_;
-    long n_;
 };
-
-// "\n", dashes as long as the heading, "\n" and the heading; the caller ends
-// the line (with the opening tag in XML form).
-void heading(std::ostream& os, char const* text) {
-    os << "\n" << std::string(std::strlen(text), '-') << "\n" << text;
-}
-
-TXmlTag summary_tag(char const* name, char const* cls) {
-    TXmlTag tag(name);
-    tag.attributeName = "samp";
-    tag.attributeValue = cls;
-    return tag;
-}
 
 void empty(TSumStat::Values& a) {
     a.count = 0;
@@ -134,6 +85,29 @@ void empty(TSumStat::Values& a) {
 
 void add_all(TSumStat::Values& a, std::vector<double> const& v) {
     for (double x : v) a.Add(x);
+}
+
+// The "Mean" and "s.d." rows that close a per-locus table: each sample's
+// mean over loci and its s.d., which SumStat receives in `values` and
+// `sdValues` as well; with `overLoci`, the total column's mean and s.d.
+// Returns the Mean row's summary over samples.
+SummarySums mean_and_sd_rows(Rows const& t, std::ostream& os, std::vector<double> const& means,
+                             std::vector<double> const& sds, TSumStat::Values& values, TSumStat::Values& sdValues,
+                             SummarySums const* overLoci = nullptr) {
+    t.label("Mean");
+    empty(values);
+    empty(sdValues);
+    add_all(values, means);
+    SummarySums const m = t.plain_cells(means);
+    if (overLoci != nullptr) os << std::setw(12) << overLoci->mean();
+    os << "\n";
+
+    t.label("s.d.");
+    add_all(sdValues, sds);
+    t.plain_cells(sds);
+    if (overLoci != nullptr) os << std::setw(12) << overLoci->sd();
+    os << "\n";
+    return m;
 }
 
 template <class T>
@@ -165,7 +139,7 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
     std::ostream discard(nullptr);
     std::ostream& os = result_stream(s, discard);
     long const L = static_cast<long>(totNumAlleles.size());
-    Table t(os, w, 6, n);
+    Rows const t(os, w, 6);
 
     auto column = [&](auto value) {
         std::vector<double> v;
@@ -173,24 +147,16 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
         for (long i = 0; i < n; ++i) v.push_back(value(summary_sample(*this, i)));
         return v;
     };
-    auto close_tag = [&](TXmlTag const& tag) {
-        if (xmlOutput) os << tag.close() << "\n";
-    };
-    auto open_tag = [&](TXmlTag const& tag) {
-        if (xmlOutput) os << tag.open(); else os << "\n";
-    };
 
     // --- Allelic size range ---------------------------------------------
     std::vector<double> totRange(static_cast<std::size_t>(L), 0.0);
     {
-        print_computation_anchor(2, s, my_string("allRange"), my_string("Allelic range"));
-        heading(os, "Allelic size range");
-        TXmlTag const tag = summary_tag("sumAllelicSizeRange", "range");
-        open_tag(tag);
-        t.rule(42);
-        t.header(*this, "Locus#", "Tot. range");
-        t.rule(42);
-        t.first_row_format(3);
+        static SummaryTableLayout const layout{
+            "allRange", "Allelic range", "Allelic size range", "sumAllelicSizeRange", "range", "Locus#", 6,
+            "Tot. range"};
+        SummaryTable frame(*this, s, os, w, layout);
+        frame.open();
+        os.precision(3);
 
         SumStat.totGW = 0.0;
         for (long l = 0; l < L; ++l) {
@@ -210,73 +176,45 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
             SumStat.totGW += totNumAlleles[static_cast<std::size_t>(l)] / (total + 1.0);
         }
         if (L > 0) SumStat.totGW /= static_cast<double>(L);
-        MeanSd const overLoci = mean_sd(totRange);
+        SummarySums const overLoci = summary_sums(totRange);
 
-        t.label("Mean");
-        std::vector<double> const means = column([](PopGenetics const& p) { return p.meanAllelicRange; });
-        empty(SumStat.rValues);
-        empty(SumStat.rSdValues);
-        add_all(SumStat.rValues, means);
-        MeanSd const m = t.plain_cells(means);
-        os << std::setw(12) << overLoci.mean << "\n";
-
-        t.label("s.d.");
-        std::vector<double> const sds = column([](PopGenetics const& p) { return p.meanAllelicRangeSd; });
-        add_all(SumStat.rSdValues, sds);
-        t.plain_cells(sds);
-        os << std::setw(12) << overLoci.sd << "\n";
-
-        SumStat.meanR = m.mean;
-        SumStat.sdR = m.sd;
-        SumStat.totR = overLoci.mean;
-        t.rule(42);
-        close_tag(tag);
+        SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanAllelicRange; }),
+                                               column([](PopGenetics const& p) { return p.meanAllelicRangeSd; }),
+                                               SumStat.rValues, SumStat.rSdValues, &overLoci);
+        SumStat.meanR = m.mean();
+        SumStat.sdR = m.sd();
+        SumStat.totR = overLoci.mean();
+        frame.close();
     }
 
     // --- Garza-Williamson index -----------------------------------------
     {
-        print_computation_anchor(2, s, my_string("GW"), my_string("Garza-Williamson index"));
-        heading(os, "Garza-Williamson index");
-        TXmlTag const tag = summary_tag("sumGWIndex", "GWIndex");
-        open_tag(tag);
-        t.rule(30);
-        t.header(*this, "Locus#", nullptr);
-        t.rule(30);
-        t.first_row_format(5);
+        static SummaryTableLayout const layout{
+            "GW", "Garza-Williamson index", "Garza-Williamson index", "sumGWIndex", "GWIndex", "Locus#", 6, nullptr};
+        SummaryTable frame(*this, s, os, w, layout);
+        frame.open();
+        os.precision(5);
         for (long l = 0; l < L; ++l) {
             t.label(l + 1);
             t.plain_cells(column([l](PopGenetics const& p) { return at(p.locusGarzaWilliamson, l); }));
             os << "\n";
         }
-        t.label("Mean");
-        std::vector<double> const means = column([](PopGenetics const& p) { return p.meanGW; });
-        empty(SumStat.gwValues);
-        empty(SumStat.gwSdValues);
-        add_all(SumStat.gwValues, means);
-        MeanSd const m = t.plain_cells(means);
-        os << "\n";
-        if (SumStat.MEAN_GW) SumStat.meanGW = m.mean;
-        if (SumStat.SD_GW) SumStat.sdGW = m.sd;
-
-        t.label("s.d.");
-        std::vector<double> const sds = column([](PopGenetics const& p) { return p.meanGWSd; });
-        add_all(SumStat.gwSdValues, sds);
-        t.plain_cells(sds);
-        os << "\n";
-        t.rule(30);
-        close_tag(tag);
+        SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanGW; }),
+                                               column([](PopGenetics const& p) { return p.meanGWSd; }),
+                                               SumStat.gwValues, SumStat.gwSdValues);
+        if (SumStat.MEAN_GW) SumStat.meanGW = m.mean();
+        if (SumStat.SD_GW) SumStat.sdGW = m.sd();
+        frame.close();
     }
 
     // --- Garza-Williamson modified index -------------------------------
     {
-        print_computation_anchor(2, s, my_string("GWN"), my_string("Garza-Williamson modified index"));
-        heading(os, "Garza-Williamson modified index");
-        TXmlTag const tag = summary_tag("sumModGWIndex", "modGWIndex");
-        open_tag(tag);
-        t.rule(30);
-        t.header(*this, "Locus#", nullptr);
-        t.rule(30);
-        t.first_row_format(5);
+        static SummaryTableLayout const layout{
+            "GWN", "Garza-Williamson modified index", "Garza-Williamson modified index", "sumModGWIndex",
+            "modGWIndex", "Locus#", 6, nullptr};
+        SummaryTable frame(*this, s, os, w, layout);
+        frame.open();
+        os.precision(5);
 
         // Each sample's sum and sum of squares over loci, continuing from
         // what its modified-index results hold (0 after a reset).
@@ -308,21 +246,10 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
                 p->meanModifiedGWSd = sds[i];
             }
         }
-        t.label("Mean");
-        empty(SumStat.ngwValues);
-        empty(SumStat.ngwSdValues);
-        add_all(SumStat.ngwValues, means);
-        MeanSd const m = t.plain_cells(means);
-        os << "\n";
-        if (SumStat.MEAN_NGW) SumStat.meanNGW = m.mean;
-        if (SumStat.SD_NGW) SumStat.sdNGW = m.sd;
-
-        t.label("s.d.");
-        add_all(SumStat.ngwSdValues, sds);
-        t.plain_cells(sds);
-        os << "\n";
-        t.rule(30);
-        close_tag(tag);
+        SummarySums const m = mean_and_sd_rows(t, os, means, sds, SumStat.ngwValues, SumStat.ngwSdValues);
+        if (SumStat.MEAN_NGW) SumStat.meanNGW = m.mean();
+        if (SumStat.SD_NGW) SumStat.sdNGW = m.sd();
+        frame.close();
     }
 }
 
@@ -352,20 +279,32 @@ void Samples::computeAndOutputSFS(settings&) {}
 void Samples::WriteMolecularDiversityTable(settings& s, int w) {
     long const n = Populations.count;
     TDataType const type = ProfileSettings::DataType;
-    if ((s.TaskNumber & 2) == 0 || s.RecessiveAllelesEM != 0 || type == MICROSAT || type == STANDARD) return;
+    if ((s.TaskNumber & task_molecular_diversity) == 0 || s.RecessiveAllelesEM != 0 || type == MICROSAT ||
+        type == STANDARD)
+        return;
     if (n < 1) return;
     std::ostream discard(nullptr);
     std::ostream& os = result_stream(s, discard);
-    Table t(os, w, 25, n);
+    Rows const t(os, w, 25);
 
+    // Unlike SummaryTable, this table's opening tag takes a line of its own
+    // and its closing tag comes before the closing rule.
     print_computation_anchor(2, s, my_string("moldiv"), my_string("Molecular diversity"));
-    heading(os, "Molecular diversity indexes");
-    TXmlTag const tag = summary_tag("sumMolecDivIndexes", "moldiv");
-    if (xmlOutput) os << tag.open() << "\n"; else os << "\n";
-    t.rule(49);
-    t.header(*this, "Statistics", nullptr);
-    t.rule(49);
-    t.first_row_format(3);
+    summary_heading(os, "Molecular diversity indexes");
+    TXmlTag tag("sumMolecDivIndexes");
+    tag.attributeName = "samp";
+    tag.attributeValue = "moldiv";
+    if (xmlOutput)
+        os << tag.open() << "\n";
+    else
+        os << "\n";
+    summary_rule(os, n, w, 49);
+    summary_header(os, *this, w, "Statistics", 25, nullptr);
+    summary_rule(os, n, w, 49);
+    os.setf(std::ios::fixed, std::ios::floatfield);
+    os.setf(std::ios::showpoint);
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os.precision(3);
 
     auto column = [&](auto value) {
         std::vector<double> v;
@@ -465,10 +404,10 @@ void Samples::WriteMolecularDiversityTable(settings& s, int w) {
         empty(SumStat.piValues);
         add_all(SumStat.piValues, pi);
         os.precision(5);
-        MeanSd const m = t.plain_cells(pi);
+        SummarySums const m = t.plain_cells(pi);
         os << "\n\n";
-        if (SumStat.MEAN_PI) SumStat.meanPi = m.mean;
-        if (SumStat.SD_PI) SumStat.sdPi = m.sd;
+        if (SumStat.MEAN_PI) SumStat.meanPi = m.mean();
+        if (SumStat.SD_PI) SumStat.sdPi = m.sd();
     } else if (c > 0) {
         // RFLP and frequency data: no per-sample rows, only the total.
         int const pooled = pooled_sites(false);
@@ -503,7 +442,7 @@ void Samples::WriteMolecularDiversityTable(settings& s, int w) {
     }
 
     if (xmlOutput) os << tag.close() << "\n";
-    t.rule(49);
+    summary_rule(os, n, w, 49);
 }
 
 }  // namespace quintle

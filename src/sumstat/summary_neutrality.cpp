@@ -20,6 +20,7 @@
 #include "project/Samples.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 #include "sumstat/TSumStat.h"
 #include "sumstat/summary_frame.h"
 
@@ -42,36 +43,19 @@ enum class Style {
     fixed5,            // fixed notation, precision 5, left in force
 };
 
-struct MeanSd {
-    double mean = 0.0;
-    double sd = 0.0;
-};
-
-// Mean and s.d. across the values by the section's rule (SummarySums).
-MeanSd mean_sd(std::vector<double> const& v) {
-    SummarySums sums;
-    for (double x : v) sums.add(x);
-    return {sums.mean(), sums.sd()};
-}
-
-bool below_zero_or_nan(double v) { return std::isnan(v) || v < 0.0; }
-
 class RowWriter {
 public:
     RowWriter(std::ostream& os, int w, long n) : os_(os), w_(w), n_(n) {}
 
-    void rule(int fixedWidth) const { os_ << std::string(static_cast<std::size_t>(n_ * w_ + fixedWidth), '-') << "\n"; }
+    void rule(int fixedWidth) const { summary_rule(os_, n_, w_, fixedWidth); }
 
     void header(Samples const& set, int labelWidth) const {
-        os_.setf(std::ios::right, std::ios::adjustfield);
-        os_ << std::setw(labelWidth) << "Statistics";
-        for (long i = 0; i < n_; ++i) os_ << std::setw(w_) << set.Populations[i]->name;
-        os_ << std::setw(12) << "Mean" << std::setw(12) << "s.d." << "\n";
+        summary_header(os_, set, w_, "Statistics", labelWidth, nullptr);
     }
 
     // One row. With `store`, that array is emptied after the label and
     // receives every value in sample order.
-    MeanSd row(char const* label, int labelWidth, std::vector<double> const& v, Kind kind,
+    SummarySums row(char const* label, int labelWidth, std::vector<double> const& v, Kind kind,
                TSumStat::Values* store = nullptr, Style style = Style::usual) const {
         os_ << std::setw(labelWidth) << label;
         if (store != nullptr) {
@@ -87,7 +71,7 @@ public:
                     break;
                 case Kind::guarded:
                 case Kind::guardedByMean:
-                    missing = below_zero_or_nan(x);
+                    missing = summary_not_computed(x);
                     break;
                 case Kind::guardedAtMinusOne:
                     missing = std::isnan(x) || x <= -1.0;
@@ -104,24 +88,24 @@ public:
             if (store != nullptr) store->Add(x);
         }
         os_.precision(5);
-        MeanSd const m = mean_sd(v);
+        SummarySums const m = summary_sums(v);
         bool hide = false;
         switch (kind) {
             case Kind::count:
             case Kind::plain:
                 break;
             case Kind::guardedByMean:
-                hide = below_zero_or_nan(m.mean);
+                hide = summary_not_computed(m.mean());
                 break;
             case Kind::guarded:
             case Kind::guardedAtMinusOne:
-                hide = anyMissing || below_zero_or_nan(m.mean);
+                hide = anyMissing || summary_not_computed(m.mean());
                 break;
         }
         if (hide) {
             os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A.";
         } else {
-            os_ << std::setw(12) << m.mean << std::setw(12) << m.sd;
+            os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
         }
         os_ << "\n";
         return m;
@@ -191,11 +175,12 @@ void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
 
     // --- Neutrality tests ------------------------------------------------
     std::int64_t const task = s.TaskNumber;
-    bool const anyTest = (task & (64 | 128 | 256 | 16384)) != 0;
+    bool const anyTest = (task & (task_tajima | task_ewens_watterson | task_chakraborty | task_fu_fs)) != 0;
     bool const unusableGenotypes = GenotypicData != 0 && (GameticPhase == 0 || s.RecessiveAllelesEM != 0);
     if (anyTest && !unusableGenotypes) {
         print_computation_anchor(2, s, my_string("neutests"), my_string("Neutrality tests"));
-        os << "\n----------------" << "\nNeutrality tests\n";
+        summary_heading(os, "Neutrality tests");
+        os << "\n";
         rows.rule(84);
         rows.header(*this, neutralityLabel);
         rows.rule(84);
@@ -214,7 +199,7 @@ void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
             if (showOriginal) rows.row("Orig. no. of alleles", neutralityLabel, original, Kind::count);
         };
 
-        if (task & 128) {
+        if (task & task_ewens_watterson) {
             sub_title(os, "Ewens-Watterson test");
             rows.row("Sample size", neutralityLabel, sampleSize, Kind::count);
             allele_rows();
@@ -226,7 +211,7 @@ void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
             rows.row("Slatkin's exact test P-value", neutralityLabel, field(&PopGenetics::slatkinExactP),
                      Kind::guarded);
         }
-        if (task & 256) {
+        if (task & task_chakraborty) {
             sub_title(os, "Chakraborty's test");
             rows.row("Sample size", neutralityLabel, sampleSize, Kind::count);
             allele_rows();
@@ -236,7 +221,7 @@ void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
                      Kind::guarded);
         }
         if (type == DNA || type == RFLP) {
-            if (task & 64) {
+            if (task & task_tajima) {
                 sub_title(os, "Tajima's D test");
                 rows.row("Sample size", neutralityLabel, sampleSize, Kind::count);
                 // Segregating sites: the substitution-polymorphic sites that
@@ -254,23 +239,23 @@ void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
                 rows.row("Pi", neutralityLabel, field(&PopGenetics::meanPairwiseDiff), Kind::plain);
                 SumStat.dSdValues.count = 0;
                 SumStat.dSdValues.auxCount = 0;
-                MeanSd const d = rows.row("Tajima's D", neutralityLabel, field(&PopGenetics::tajimaD), Kind::plain,
+                SummarySums const d = rows.row("Tajima's D", neutralityLabel, field(&PopGenetics::tajimaD), Kind::plain,
                                           &SumStat.dValues);
-                if (SumStat.MEAN_TAJIMAD) SumStat.meanD = d.mean;
-                if (SumStat.SD_TAJIMAD) SumStat.sdD = d.sd;
+                if (SumStat.MEAN_TAJIMAD) SumStat.meanD = d.mean();
+                if (SumStat.SD_TAJIMAD) SumStat.sdD = d.sd();
                 rows.row("Tajima's D p-value", neutralityLabel, field(&PopGenetics::tajimaP), Kind::guarded);
             }
-            if (task & 16384) {
+            if (task & task_fu_fs) {
                 sub_title(os, "Fu's FS test");
                 allele_rows();
                 rows.row("Theta_pi", neutralityLabel, field(&PopGenetics::thetaPi), Kind::guarded);
                 rows.row("Exp. no. of alleles", neutralityLabel, field(&PopGenetics::expNumAlleles), Kind::plain);
                 SumStat.fsSdValues.count = 0;
                 SumStat.fsSdValues.auxCount = 0;
-                MeanSd const fs =
+                SummarySums const fs =
                     rows.row("FS", neutralityLabel, field(&PopGenetics::fuFs), Kind::plain, &SumStat.fsValues);
-                if (SumStat.MEAN_FUFS) SumStat.meanFS = fs.mean;
-                if (SumStat.SD_FUFS) SumStat.sdFS = fs.sd;
+                if (SumStat.MEAN_FUFS) SumStat.meanFS = fs.mean();
+                if (SumStat.SD_FUFS) SumStat.sdFS = fs.sd();
                 rows.row("FS p-value", neutralityLabel, field(&PopGenetics::fuFsP), Kind::guardedAtMinusOne);
             }
         }
@@ -278,9 +263,11 @@ void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
     }
 
     // --- Mismatch analysis -------------------------------------------------
-    if ((task & 4) == 0 || (type != DNA && type != RFLP) || (GenotypicData != 0 && GameticPhase == 0)) return;
+    if ((task & task_mismatch) == 0 || (type != DNA && type != RFLP) || (GenotypicData != 0 && GameticPhase == 0))
+        return;
     print_computation_anchor(2, s, my_string("mismatch"), my_string("Mismatch analysis"));
-    os << "\n-----------------" << "\nMismatch analysis\n";
+    summary_heading(os, "Mismatch analysis");
+    os << "\n";
     rows.rule(49);
     rows.header(*this, mismatchLabel);
     rows.rule(49);

@@ -356,6 +356,16 @@ TEST_F(EntryWriterTest, PrefixLosesBlanksAndSeparators) {
               "insDoc(foldersTree, gLnk(\"R\", \"AMOVA\", \"result.htm#05_12_26at14_39_48_x_amova\"))\n");
 }
 
+TEST_F(EntryWriterTest, ReadyMadeAnchorIsTakenAsItIs) {
+    xmlOutput = false;
+    s_.AnchorPrefix = "ignored";
+    const my_string anchor = anchor_name("01/02/26 at 03:04:05", "_k") + "/x y";
+    EXPECT_STREQ(anchor.c_str(), "01_02_26at03_04_05_k/x y");
+    print_js_doc_anchor(s_, 1, anchor, "K");
+    EXPECT_EQ(result_text(), "<A NAME=\"01_02_26at03_04_05_k/x y\"></A>\n");
+    EXPECT_EQ(script_text(), "\tinsDoc(aux1, gLnk(\"R\", \"K\", \"result.htm#01_02_26at03_04_05_k/x%20y\"))\n");
+}
+
 TEST_F(EntryWriterTest, LinkUsesTheResultFileNameWithoutFolderAndBlanksAsPercent20) {
     xmlOutput = false;
     s_.ResultFileName = "C:\\some dir\\my result.htm";

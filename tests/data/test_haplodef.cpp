@@ -162,6 +162,13 @@ TEST_F(HaploDefReadText, DnaRefusesOtherCharactersWithMessage26) {
     }
 }
 
+TEST_F(HaploDefReadText, HighByteIsRefusedNotTakenForTheEnd) {
+    HaploDef h;
+    my_string t("AC\xFFGT");
+    EXPECT_FALSE(h.read_data(t, profile_));
+    expect_reports(reports(), {{"HaploDef::read_data()", 26}}, {"ERROR"});
+}
+
 TEST_F(HaploDefReadText, SpacesSkippedLineFeedEndsPoundStopsAppending) {
     HaploDef h;
     my_string spaced("AC GT");

@@ -450,6 +450,36 @@ TEST_F(PhenoSetOps, RestrictedSetKeepsTheSelectedLoci) {
     EXPECT_EQ(masked[0]->heteroLoci, 0);
 }
 
+TEST_F(PhenoSetOps, APhenotypeCanBeRestrictedInPlace) {
+    TAllele* A = allele(0, "A");
+    TAllele* a = allele(0, "a");
+    TAllele* B = allele(1, "B");
+    TAllele* C = allele(2, "C");
+    TAllele* c = allele(2, "c");
+    std::unique_ptr<TPhenotype> p(pheno({A, B, C}, {a, B, c}, 3, "n1"));
+    TPopHaploDB store;
+    ASSERT_EQ(p->build_genotypes(store, &db_, 0, false), 1);
+    ASSERT_GT(p->genotypes.count, 0);
+    EXPECT_EQ(p->count_hetero_loci(), 2);
+
+    int const sel[] = {2, 2, 1};  // loci 2 then 1
+    p->copy_restricted_pheno(sel, *p);
+    EXPECT_EQ(text(p->pseudo1.get()), "C B ");
+    EXPECT_EQ(text(p->pseudo2.get()), "c B ");
+    EXPECT_STREQ(p->name.c_str(), "n1");
+    EXPECT_EQ(p->count, 3.0);
+    EXPECT_EQ(p->heteroLoci, 2);  // kept, not recounted
+    EXPECT_EQ(p->genotypes.count, 0);
+    EXPECT_EQ(p->numResolutions, 0);
+
+    int const mask[] = {0, 1, 0};
+    p->build_sub_phenotype(mask, *p);
+    EXPECT_EQ(text(p->pseudo1.get()), "B ");
+    EXPECT_EQ(text(p->pseudo2.get()), "B ");
+    EXPECT_STREQ(p->name.c_str(), "n1");
+    EXPECT_EQ(p->heteroLoci, 0);
+}
+
 TEST_F(PhenoSetOps, LinkageEquilibriumProbabilityFromAlleleWeights) {
     TAllele* A = allele(0, "A");
     TAllele* a = allele(0, "a");

@@ -179,6 +179,45 @@ TEST(LocusTablesDiploid, AlleleFrequenciesWithAndWithoutMissingState) {
     }
 }
 
+TEST(LocusTablesHaploid, AlleleFrequenciesWithAndWithoutMissingState) {
+    for (bool countMissing : {false, true}) {
+        SCOPED_TRACE(countMissing);
+        SampleBuilder b(STANDARD, 2);
+        b.entry({"A", "?"}, 2);
+        b.entry({"B", "?"}, 1);
+        b.entry({"?", "?"}, 1);
+        b.db.create_pop_freq_vector(1);
+        PopGenetics& p = b.sample;
+        p.id = 0;
+        settings s;
+        s.ComputeMissDataFreq = countMissing;
+        p.computeAlleFreqHapl(s);
+
+        ASSERT_EQ(p.locusGeneCopies.count, 2);
+        ASSERT_EQ(p.locusNumAlleles.count, 2);
+        TAllele* a = b.allele(0, "A");
+        TAllele* q1 = b.allele(1, "?");
+        if (countMissing) {
+            // Locus 1: A 2, B 1, ? 1 of 4; locus 2: only ?, 4 copies.
+            EXPECT_EQ(p.locusGeneCopies[0], 4);
+            EXPECT_EQ(p.locusNumAlleles[0], 3);
+            EXPECT_DOUBLE_EQ(a->popFreq[0], 0.5);
+            EXPECT_EQ(p.locusGeneCopies[1], 4);
+            EXPECT_EQ(p.locusNumAlleles[1], 1);
+            EXPECT_DOUBLE_EQ(q1->popFreq[0], 1.0);
+            EXPECT_EQ(global_weight(1, "?"), 4.0);
+        } else {
+            EXPECT_EQ(p.locusGeneCopies[0], 3);
+            EXPECT_EQ(p.locusNumAlleles[0], 2);
+            EXPECT_DOUBLE_EQ(a->popFreq[0], 2.0 / 3.0);
+            EXPECT_EQ(p.locusGeneCopies[1], 0);
+            EXPECT_EQ(p.locusNumAlleles[1], 0);
+            EXPECT_EQ(global_weight(1, "?"), 0.0);
+        }
+        EXPECT_EQ(global_weight(0, "A"), 2.0);
+    }
+}
+
 // Haploid microsatellites, three loci: 100 x2 and 104 x2; all missing;
 // "12.6" (size 13) x2 and 15 x2.
 TEST(LocusTablesHaploid, MicrosatelliteTableAndMeans) {

@@ -27,7 +27,6 @@
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "run/glbobj.h"
-#include "structure/html_output.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,0 @@
-#include "structure/html_output.h"
-
-namespace quintle {
-
-bool htmlOutput = true;
-
-}  // namespace quintle
