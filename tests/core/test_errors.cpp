@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "scratch.h"
 
 namespace quintle {
 namespace {
@@ -43,10 +44,7 @@ struct StaticInitProbe {
 };
 const StaticInitProbe static_probe;
 
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using scratch::read_file;
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -58,11 +56,6 @@ std::vector<std::string> lines_of(const std::string& text) {
 class ErrorsLog : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quintle_errors_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                "_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         log_ = dir_ / "log.txt";
         open(false);
         E.error(WARNING, "", -1);  // counters run from 1 in every test
@@ -73,7 +66,6 @@ protected:
         E.CloseLog_file();
         // Leave E silent again for whatever runs next in this process.
         E.init_log_file(my_string((dir_ / "no_such_dir" / "x.txt").string().c_str()), false);
-        fs::remove_all(dir_);
     }
 
     void open(bool append) { E.init_log_file(my_string(log_.string().c_str()), append); }
@@ -83,7 +75,7 @@ protected:
         return read_file(log_);
     }
 
-    fs::path dir_;
+    scratch::Dir dir_{"quintle_errors"};
     fs::path log_;
 };
 
@@ -272,41 +264,11 @@ TEST(ErrorsTable, HasExactly211Messages) {
 }
 
 TEST(ErrorsTable, SampleTextsByteForByte) {
+    // Spot checks that name the culprit; the checksum below pins the rest.
     EXPECT_STREQ(Errors::message(0), "not enough memory");
-    EXPECT_STREQ(Errors::message(14), "no value assigned to \"MatrixSize\"");
     EXPECT_STREQ(Errors::message(74), "invalid value assigned to \"GenotypicData: setting to default\"");
-    EXPECT_STREQ(Errors::message(110), "sum of haplotype frequencies do not Add up to specified number");
-    EXPECT_STREQ(Errors::message(131), "too many sub-sections found (max=4)");
-    EXPECT_STREQ(Errors::message(141),
-                 "sum of haplotype frequencies do not match specified sample size : adjusting sample size");
     EXPECT_STREQ(Errors::message(164), "a nucleotide is not found, impossible to apply Tajima-Nei correction ");
-    EXPECT_STREQ(Errors::message(177), "hits vector has a bad size ");
-    EXPECT_STREQ(Errors::message(181), "given seed is too large, initializing ran3 with random seed ");
-    EXPECT_STREQ(Errors::message(185), "Roundoff problem in lnsrch.");
-    EXPECT_STREQ(Errors::message(188), "missing '=' sign in keyword definition in project file");
-    EXPECT_STREQ(Errors::message(195), "External definition of the \"Genetic Structure\" is not supported anymore in ver 3");
-    EXPECT_STREQ(Errors::message(209), "Attempting to read a too long string ");
     EXPECT_STREQ(Errors::message(210), "Too many mutations during simulations");
-}
-
-TEST(ErrorsTable, OnlyTheKnownMessagesEndInABlank) {
-    std::set<int> trailing;
-    for (int i = 0; i < error_message_count; ++i) {
-        const std::string text = Errors::message(i);
-        if (text.back() == ' ') trailing.insert(i);
-        EXPECT_NE(text.front(), ' ') << i;
-    }
-    EXPECT_EQ(trailing, (std::set<int>{164, 177, 178, 179, 180, 181, 209}));
-}
-
-TEST(ErrorsTable, RepeatedTextsSitAtTheirNumbers) {
-    // The table repeats a few texts; their positions pin the numbering.
-    EXPECT_STREQ(Errors::message(13), Errors::message(24));
-    EXPECT_STREQ(Errors::message(46), Errors::message(56));
-    EXPECT_STREQ(Errors::message(48), Errors::message(57));
-    EXPECT_STREQ(Errors::message(145), Errors::message(159));
-    std::set<std::string> distinct(std::begin(error_messages), std::end(error_messages));
-    EXPECT_EQ(distinct.size(), 207u);
 }
 
 TEST(ErrorsTable, WholeTableChecksum) {

@@ -98,12 +98,16 @@ TEST_F(MarkupTest, TagsExistDuringStaticInitialisationWithTheDefaultTime) {
     EXPECT_EQ(static_probe.first_open, "</data> <pop_sizes time=\"not set yet\">\n");
 }
 
-TEST_F(MarkupTest, FixedTagsCarryTheirNames) {
+TEST_F(MarkupTest, FixedAndPlainTagTexts) {
     EXPECT_EQ(text(PmlXmlTags::rootTag.write()), "<Pellomar>\n");
     EXPECT_EQ(text(PmlXmlTags::rootTag.end()), "</Pellomar>\n");
     EXPECT_EQ(text(PmlXmlTags::refTag.write()), "<reference>\n");
     EXPECT_EQ(text(PmlXmlTags::dataTag.write()), "<data>\n");
     EXPECT_EQ(text(PmlXmlTags::headerTag.end()), "</header>\n");
+    TXmlTag tag("hapDistMatrix");
+    EXPECT_EQ(text(tag.close()), "</hapDistMatrix> <data>\n");
+    EXPECT_EQ(text(tag.write()), "<hapDistMatrix>\n");
+    EXPECT_EQ(text(tag.end()), "</hapDistMatrix>\n");
 }
 
 TEST_F(MarkupTest, OpenLeavesOutAnIncompleteAttribute) {
@@ -120,13 +124,6 @@ TEST_F(MarkupTest, OpenLeavesOutAnIncompleteAttribute) {
 
     tag.attributeName = "pop";
     EXPECT_EQ(text(tag.open()), "</data> <pop_sizes pop=\"Sample 1\" time=\"t1\">\n");
-}
-
-TEST_F(MarkupTest, CloseWriteAndEndTexts) {
-    TXmlTag tag("hapDistMatrix");
-    EXPECT_EQ(text(tag.close()), "</hapDistMatrix> <data>\n");
-    EXPECT_EQ(text(tag.write()), "<hapDistMatrix>\n");
-    EXPECT_EQ(text(tag.end()), "</hapDistMatrix>\n");
 }
 
 TEST_F(MarkupTest, OpenEndsAtALineEndInTheName) {
@@ -147,32 +144,17 @@ TEST_F(MarkupTest, OpenEscapesAttributeValueAndTime) {
 
 // -------------------------------------------------- header and anchors
 
-TEST_F(MarkupTest, HeaderBlockSitsBetweenDataElements) {
+TEST_F(MarkupTest, HeaderBlockAndAnchorsEscapeTheirTexts) {
     std::ostringstream out;
-    out << "text" << THeader{"Pellomar results"};
-    EXPECT_EQ(out.str(), "text\n</data>\n\n<header>\nPellomar results\n</header>\n<data>\n\n");
-}
+    out << "text" << THeader{"<b>A & B</b>"};
+    EXPECT_EQ(out.str(), "text\n</data>\n\n<header>\n&lt;b&gt;A &amp; B&lt;/b&gt;\n</header>\n<data>\n\n");
 
-TEST_F(MarkupTest, HeaderTextIsEscaped) {
-    std::ostringstream out;
-    out << THeader{"<b>A & B</b>"};
-    EXPECT_EQ(out.str(), "\n</data>\n\n<header>\n&lt;b&gt;A &amp; B&lt;/b&gt;\n</header>\n<data>\n\n");
-}
-
-TEST_F(MarkupTest, AnchorForms) {
     std::ostringstream xml;
     xml << xml_anchor{"_amova"};
     EXPECT_EQ(xml.str(), "</data>\n\n <A NAME=\"_amova\"></A> \n<data>\n\n");
-
     std::ostringstream html;
-    html << html_anchor{"_amova"};
-    EXPECT_EQ(html.str(), "<A NAME=\"_amova\"></A>\n");
-}
-
-TEST_F(MarkupTest, AnchorNameCannotLeaveItsAttribute) {
-    std::ostringstream html;
-    html << html_anchor{"x\"><script>"};
-    EXPECT_EQ(html.str(), "<A NAME=\"x&quot;&gt;&lt;script&gt;\"></A>\n");
+    html << html_anchor{"_amova"} << html_anchor{"x\"><script>"};
+    EXPECT_EQ(html.str(), "<A NAME=\"_amova\"></A>\n<A NAME=\"x&quot;&gt;&lt;script&gt;\"></A>\n");
 }
 
 // ------------------------------------------------------------ TJSOut
@@ -194,31 +176,19 @@ TEST_F(MarkupTest, FoldersTreeHead) {
               "foldersTree = gFld(\"<i>PELLOMAR RESULTS (my data.pmp)</i>\", \"a%20b.htm\")\n");
 }
 
-TEST_F(MarkupTest, FolderLinesHangUnderTheirParent) {
+TEST_F(MarkupTest, FolderAndDocumentLinesHangUnderTheirParent) {
+    // Link blanks become %20, name blanks stay.
     std::ostringstream out;
     TJSOut js(&out);
     js.aux(1, my_string("Run of 05/12/26"), my_string(""));
     js.aux(2, my_string("Samples"), my_string("res.htm#_x"));
+    js.doc(0, my_string("Pellomar log file"), my_string("Pellomar_log.txt"));
+    js.doc(2, my_string("Pop 1 - A_b.c"), my_string("my results.htm#_pop 1"));
     EXPECT_EQ(out.str(),
               "\taux1 = insFld(foldersTree, gFld(\"Run of 05/12/26\", \"\"))\n"
-              "\t\taux2 = insFld(aux1, gFld(\"Samples\", \"res.htm#_x\"))\n");
-}
-
-TEST_F(MarkupTest, DocumentLinesHangUnderTheirFolder) {
-    std::ostringstream out;
-    TJSOut js(&out);
-    js.doc(0, my_string("Pellomar log file"), my_string("Pellomar_log.txt"));
-    js.doc(2, my_string("AMOVA"), my_string("res.htm#_amova"));
-    EXPECT_EQ(out.str(),
+              "\t\taux2 = insFld(aux1, gFld(\"Samples\", \"res.htm#_x\"))\n"
               "insDoc(foldersTree, gLnk(\"R\", \"Pellomar log file\", \"Pellomar_log.txt\"))\n"
-              "\t\tinsDoc(aux2, gLnk(\"R\", \"AMOVA\", \"res.htm#_amova\"))\n");
-}
-
-TEST_F(MarkupTest, LinkBlanksBecomePercent20NameBlanksStay) {
-    std::ostringstream out;
-    TJSOut js(&out);
-    js.doc(1, my_string("Pop 1 - A_b.c"), my_string("my results.htm#_pop 1"));
-    EXPECT_EQ(out.str(), "\tinsDoc(aux1, gLnk(\"R\", \"Pop 1 - A_b.c\", \"my%20results.htm#_pop%201\"))\n");
+              "\t\tinsDoc(aux2, gLnk(\"R\", \"Pop 1 - A_b.c\", \"my%20results.htm#_pop%201\"))\n");
 }
 
 TEST_F(MarkupTest, HostileMenuNameStaysInsideItsString) {

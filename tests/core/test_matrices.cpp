@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "scratch.h"
 #include "core/RectMat.h"
 #include "core/TriMat.h"
 #include "core/random.h"
@@ -34,12 +35,6 @@ std::size_t count_of(std::string const& text, std::string const& what) {
 class MatrixTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quintle_matrices_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-                std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
         ASSERT_EQ(E.log_open(), 1);
         E.error(WARNING, "", -1);
@@ -52,7 +47,6 @@ protected:
         E.CloseLog_file();
         // Leave E silent for whatever runs next in this process.
         E.init_log_file(my_string((dir_ / "no_such_dir" / "x.txt").string().c_str()), false);
-        fs::remove_all(dir_);
     }
 
     std::string log() const { return log_.str(); }
@@ -64,7 +58,7 @@ protected:
         return p.string();
     }
 
-    fs::path dir_;
+    scratch::Dir dir_{"quintle_matrices"};
     std::ostringstream log_;
     std::ostream* log_stream_ = nullptr;
 };

@@ -6,10 +6,10 @@
 // findroot); the others are worked by hand from closed forms.
 
 #include "core/numerics.h"
+#include "scratch.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -26,33 +26,19 @@ namespace fs = std::filesystem;
 // Opens the message log on a temporary file; restores _AOS_ at the end.
 class LogCapture {
 public:
-    LogCapture() : saved_(_AOS_) {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = fs::temp_directory_path() / ("quintle_numerics_log_" + std::to_string(stamp));
-        fs::create_directories(dir_);
-        path_ = dir_ / "log.txt";
-        E.init_log_file(my_string(path_.string().c_str()), false);
-    }
+    LogCapture() : saved_(_AOS_) { E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false); }
     ~LogCapture() {
         E.CloseLog_file();
         _AOS_ = saved_;
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
     std::string text() const {
         _AOS_->flush();
-        std::ifstream in(path_);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
+        return scratch::read_file(dir_ / "log.txt");
     }
 
 private:
+    scratch::Dir dir_{"quintle_numerics"};
     std::ostream* saved_;
-    fs::path dir_;
-    fs::path path_;
 };
 
 // The tail of a report line for message 105 from the named function.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "scratch.h"
 #include "core/parsing.h"
 
 namespace quintle {
@@ -65,9 +65,6 @@ Reader on_my_string(bool (*read)(std::istream&, my_string&), const char* start =
 class ParsingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = fs::temp_directory_path() / ("quintle_parsing_" + std::to_string(stamp));
-        fs::create_directories(dir_);
         E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
         ASSERT_EQ(E.log_open(), 1);
         clear_log();
@@ -76,8 +73,6 @@ protected:
     void TearDown() override {
         _AOS_ = E.log_stream();
         E.CloseLog_file();
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
     }
 
     void clear_log() {
@@ -89,12 +84,11 @@ protected:
     std::string log() const { return log_.str(); }
 
     std::string write_file(const std::string& name, const std::string& content) {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
+        scratch::write_file(dir_ / name, content);
+        return (dir_ / name).string();
     }
 
-    fs::path dir_;
+    scratch::Dir dir_{"quintle_parsing"};
     std::ostringstream log_;
 };
 

@@ -12,6 +12,7 @@
 
 #include "core/platform.h"
 #include "core/public.h"
+#include "scratch.h"
 
 namespace quintle {
 namespace {
@@ -177,27 +178,11 @@ TEST(SystemUtilities, RunFileNameAndManipulators) {
 // Each file test works in its own fresh directory.
 class FileUtilities : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("quintle_public_" + std::to_string(getpid()) + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string path(char const* name) const { return (dir_ / name).string(); }
+    static void write(std::string const& file, std::string const& content) { scratch::write_file(file, content); }
+    static std::string read(std::string const& file) { return scratch::read_file(file); }
 
-    static void write(std::string const& file, std::string const& content) {
-        std::ofstream out(file, std::ios::binary);
-        out << content;
-    }
-    static std::string read(std::string const& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    fs::path dir_;
+    scratch::Dir dir_{"quintle_public"};
 };
 
 TEST_F(FileUtilities, CopyAddsOneEmptyLine) {

@@ -1,12 +1,12 @@
 // Tests of the shared uniform generator and the deviates drawn from it.
 
 #include "core/random.h"
+#include "scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -86,38 +86,25 @@ private:
 class Sandbox {
 public:
     Sandbox() : saved_cwd_(fs::current_path()), saved_aos_(_AOS_) {
-        static int counter = 0;
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = fs::temp_directory_path() /
-               ("quintle_random_" + std::to_string(stamp) + "_" + std::to_string(++counter));
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
+        fs::current_path(dir_.path());
         E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
     }
     ~Sandbox() {
         E.CloseLog_file();
         _AOS_ = saved_aos_;
         fs::current_path(saved_cwd_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
-
     std::string read(const char* name) const {
         _AOS_->flush();
-        std::ifstream in(dir_ / name);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
+        return scratch::read_file(dir_ / name);
     }
     std::string log() const { return read("log.txt"); }
     bool exists(const char* name) const { return fs::exists(dir_ / name); }
 
 private:
+    scratch::Dir dir_{"quintle_random"};
     fs::path saved_cwd_;
     std::ostream* saved_aos_;
-    fs::path dir_;
 };
 
 double draw() {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/References.h"
+#include "scratch.h"
 #include "core/xml.h"
 
 namespace quintle {
@@ -133,19 +134,15 @@ TEST_F(ReferencesTest, UnknownKeyKeepsTheFormattingWithAnEmptyText) {
 }
 
 TEST_F(ReferencesTest, WritesToAResultFileStream) {
-    namespace fs = std::filesystem;
     xmlOutput = false;
-    const fs::path path = fs::temp_directory_path() / ("quintle_refs_" + std::to_string(::getpid()) + ".htm");
+    scratch::Dir dir("quintle_refs");
     {
-        std::fstream f(path, std::ios::out | std::ios::trunc);
+        std::fstream f(dir / "r.htm", std::ios::out | std::ios::trunc);
         ASSERT_TRUE(f.is_open());
         References(f, "Vosk_Ref");
     }
-    std::ifstream in(path);
-    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-    fs::remove(path);
-    EXPECT_EQ(written, std::string("Reference: <i>") + References::get_reference("Vosk_Ref").c_str() + "</i>\n");
+    EXPECT_EQ(scratch::read_file(dir / "r.htm"),
+              std::string("Reference: <i>") + References::get_reference("Vosk_Ref").c_str() + "</i>\n");
 }
 
 }  // namespace

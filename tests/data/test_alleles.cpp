@@ -133,8 +133,6 @@ TEST_F(InsertTest, RepeatedNameAccumulatesWeight) {
     EXPECT_EQ(text(a->name), "A");
     EXPECT_EQ(a->weight, 2.0);
     EXPECT_EQ(a->locus, 0);
-    EXPECT_EQ(a->selected, 1);
-    EXPECT_TRUE(a->popFreq == nullptr);
     EXPECT_EQ(l->alleles.data[1]->weight, 0.5);
 }
 
@@ -362,17 +360,15 @@ TLocus locusOf(std::vector<char const*> const& names) {
     return l;
 }
 
-TEST_F(PolymorphTest, CountsEntriesAndLooksAtTheThird) {
+// Without a recessive name only the entry count and the third entry count;
+// with one, missing and recessive names are ignored.
+TEST_F(PolymorphTest, CountsEntriesOrIgnoresMissingAndRecessiveNames) {
     EXPECT_EQ(locusOf({"null", "A", "?"}).is_polymorph('?'), 0);
     EXPECT_EQ(locusOf({"null", "A", "G"}).is_polymorph('?'), 1);
     EXPECT_EQ(locusOf({"?", "?", "?", "?"}).is_polymorph('?'), 1);
     EXPECT_EQ(locusOf({"A", "G"}).is_polymorph('?'), 0);
     EXPECT_EQ(locusOf({}).is_polymorph('?'), 0);
-    // Only the exact one-character text counts as missing.
-    EXPECT_EQ(locusOf({"null", "A", "??"}).is_polymorph('?'), 1);
-}
-
-TEST_F(PolymorphTest, IgnoresMissingAndRecessiveNames) {
+    EXPECT_EQ(locusOf({"null", "A", "??"}).is_polymorph('?'), 1);  // only "?" itself is missing
     EXPECT_EQ(locusOf({"A", "C", "?"}).is_polymorph('?', my_string("N")), 1);
     EXPECT_EQ(locusOf({"A", "?", "N"}).is_polymorph('?', my_string("N")), 0);
     EXPECT_EQ(locusOf({"N", "?", "N", "?"}).is_polymorph('?', my_string("N")), 0);
@@ -623,13 +619,9 @@ std::string printed(TAlleleDB& db) {
     return os.str();
 }
 
-TEST_F(PrintTest, EmptyCataloguePrintsNothing) {
-    TAlleleDB db;
-    EXPECT_EQ(printed(db), "");
-}
-
 TEST_F(PrintTest, GoldenTable) {
     TAlleleDB db;
+    EXPECT_EQ(printed(db), "");
     db.InsertAllPos(0, my_string("A"), 0.25);
     db.InsertAllPos(0, my_string("A"), 0.25);
     db.InsertAllPos(0, my_string("CC"), 0.25);
@@ -651,23 +643,17 @@ TEST_F(PrintTest, GoldenTable) {
     EXPECT_EQ(db.loci.data[3]->printWidth, 5);
 }
 
-TEST_F(PrintTest, AlleleStreamsItsNameOnly) {
-    TAllele a;
-    a.name = "G";
-    a.weight = 12.0;
-    std::ostringstream os;
-    os << a;
-    EXPECT_EQ(os.str(), "G");
-}
-
-TEST_F(PrintTest, LeavesTheStreamFormattingAsItWas) {
+// An allele prints its name only; the table leaves the stream's
+// formatting as it found it.
+TEST_F(PrintTest, AlleleNameAndStreamFormattingKept) {
     TAlleleDB db;
-    db.InsertAllPos(0, my_string("A"), 1.0);
+    db.InsertAllPos(0, my_string("A"), 12.0);
     std::ostringstream os;
-    os << std::left << std::setfill('*');
+    os << *db.loci.data[0]->alleles.data[0] << "|" << std::left << std::setfill('*');
+    db.loci.data[0]->alleles.data[0]->weight = 1.0;
     os << db;
     os << std::setw(3) << 7;
-    EXPECT_EQ(os.str(), " A 100%|\n7**");
+    EXPECT_EQ(os.str(), "A| A 100%|\n7**");
 }
 
 }  // namespace

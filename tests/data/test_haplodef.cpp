@@ -5,17 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include "data/logged_test.h"
+
 #include <memory>
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "core/Errors.h"
 #include "data/TAlleleDB.h"
 #include "project/DistMat.h"
-#include "run/ProfileSettings.h"
 #include "run/settings.h"
 
 namespace fs = std::filesystem;
@@ -66,32 +63,18 @@ void shape_matrix(DistMat& dm, int n, std::vector<std::string> const& labels = {
     for (int i = 0; i < n; ++i) dm.Labels[i] = labels[static_cast<std::size_t>(i)].c_str();
 }
 
-class HaploDefTest : public ::testing::Test {
+class HaploDefTest : public test::LoggedTest {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quintle_haplodef_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-        savedType_ = ProfileSettings::DataType;
-        savedSeparator_ = ProfileSettings::LocusSeparator;
+        LoggedTest::SetUp();
         ProfileSettings::DataType = DNA;
         ProfileSettings::LocusSeparator = '\0';
         profile_.MissingData = '?';
     }
-    void TearDown() override {
-        E.CloseLog_file();
-        ProfileSettings::DataType = savedType_;
-        ProfileSettings::LocusSeparator = savedSeparator_;
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
 
     // Log text written since the previous call.
     std::string new_log() {
-        std::ifstream in(dir_ / "log.txt", std::ios::binary);
-        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string const all = log();
         std::string fresh = all.substr(seen_);
         seen_ = all.size();
         return fresh;
@@ -130,134 +113,65 @@ protected:
         return out;
     }
 
-    fs::path dir_;
     std::size_t seen_ = 0;
     ProfileSettings profile_;
     int lineNo_ = 0;
     std::string after_;  // what the line reader left in its stream
-
-private:
-    TDataType savedType_ = STANDARD;
-    char savedSeparator_ = '\0';
 };
 
 // ------------------------------------------------------ read_data (text)
 
-using HaploDefReadText = HaploDefTest;
-
-TEST_F(HaploDefReadText, DnaKeepsLettersGapsLowDigitsAndMissingData) {
-    HaploDef h;
-    my_string t("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-0123?");
-    ASSERT_TRUE(h.read_data(t, profile_));
-    EXPECT_EQ(text(h.data), "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-0123?");
-    EXPECT_TRUE(reports().empty());
-}
-
-TEST_F(HaploDefReadText, DnaRefusesOtherCharactersWithMessage26) {
-    for (char const* bad : {"AC*G", "AC4G", "AC\tG"}) {
+TEST_F(HaploDefTest, ReadTextFiltersByDataType) {
+    struct Case {
+        TDataType type;
+        char sep;
+        char const* in;
+        bool ok;
+        char const* data;  // expected text; nullptr: left as it was ("OLD")
+        int message;       // 0: no report
+    };
+    const Case cases[] = {
+        {DNA, '\0', "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-0123?", true,
+         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-0123?", 0},
+        {DNA, '\0', "AC*G", false, nullptr, 26},
+        {DNA, '\0', "AC4G", false, nullptr, 26},
+        {DNA, '\0', "AC\tG", false, nullptr, 26},
+        {DNA, '\0', "AC\xFFGT", false, nullptr, 26},  // a high byte is no end of text
+        {DNA, '\0', "AC GT", true, "ACGT", 0},
+        {DNA, '\0', "AC\nG*", true, "AC", 0},
+        {DNA, '\0', "AC#GT", true, "AC", 0},
+        {DNA, '\0', "AC#G*", false, nullptr, 26},  // text after "#" is still checked
+        {DNA, '\0', "   ", false, nullptr, 0},
+        {DNA, '\0', "#ACGT", false, nullptr, 0},
+        {RFLP, '\0', "01-1?0", true, "01-1?0", 0},
+        {RFLP, '\0', "0120", false, nullptr, 25},
+        {MICROSAT, ';', ";112;;140;?", true, ";112;;140;?", 0},
+        {MICROSAT, ';', ";112;14a", false, nullptr, 27},
+        {MICROSAT, ' ', " 112 140 96 ", true, " 112 140 96", 0},
+        {STANDARD, '\0', "a*b c \t ", true, "a*b c", 0},
+        {STANDARD, '\0', "abc\t", true, "abc\t", 0},
+        {STANDARD, '\0', "    ", true, "", 0},
+        {FREQUENCY, '\0', "ACGT", true, "", 0},
+        {static_cast<TDataType>(7), '\0', "ACGT", true, nullptr, 0},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.in);
+        ProfileSettings::DataType = c.type;
+        ProfileSettings::LocusSeparator = c.sep;
         HaploDef h;
-        my_string t(bad);
-        EXPECT_FALSE(h.read_data(t, profile_)) << bad;
-        expect_reports(reports(), {{"HaploDef::read_data()", 26}}, {"ERROR"});
+        h.data = "OLD";
+        my_string t(c.in);
+        EXPECT_EQ(h.read_data(t, profile_), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(text(h.data), c.data ? c.data : "OLD");
+        }
+        if (c.message == 0) {
+            EXPECT_TRUE(reports().empty());
+        } else {
+            expect_reports(reports(), {{"HaploDef::read_data()", c.message}}, {"ERROR"});
+        }
     }
 }
-
-TEST_F(HaploDefReadText, HighByteIsRefusedNotTakenForTheEnd) {
-    HaploDef h;
-    my_string t("AC\xFFGT");
-    EXPECT_FALSE(h.read_data(t, profile_));
-    expect_reports(reports(), {{"HaploDef::read_data()", 26}}, {"ERROR"});
-}
-
-TEST_F(HaploDefReadText, SpacesSkippedLineFeedEndsPoundStopsAppending) {
-    HaploDef h;
-    my_string spaced("AC GT");
-    ASSERT_TRUE(h.read_data(spaced, profile_));
-    EXPECT_EQ(text(h.data), "ACGT");
-
-    my_string twoLines("AC\nG*");
-    ASSERT_TRUE(h.read_data(twoLines, profile_));
-    EXPECT_EQ(text(h.data), "AC");
-
-    my_string comment("AC#GT");
-    ASSERT_TRUE(h.read_data(comment, profile_));
-    EXPECT_EQ(text(h.data), "AC");
-
-    // After "#" nothing is kept, but a bad character is still refused.
-    my_string badComment("AC#G*");
-    EXPECT_FALSE(h.read_data(badComment, profile_));
-    expect_reports(reports(), {{"HaploDef::read_data()", 26}}, {"ERROR"});
-}
-
-TEST_F(HaploDefReadText, NothingLeftAfterFilterFailsSilently) {
-    HaploDef h;
-    my_string blanks("   ");
-    EXPECT_FALSE(h.read_data(blanks, profile_));
-    my_string onlyComment("#ACGT");
-    EXPECT_FALSE(h.read_data(onlyComment, profile_));
-    EXPECT_TRUE(reports().empty());
-}
-
-TEST_F(HaploDefReadText, RflpKeepsZeroOneGapAndMissing) {
-    ProfileSettings::DataType = RFLP;
-    HaploDef h;
-    my_string good("01-1?0");
-    ASSERT_TRUE(h.read_data(good, profile_));
-    EXPECT_EQ(text(h.data), "01-1?0");
-    my_string bad("0120");
-    EXPECT_FALSE(h.read_data(bad, profile_));
-    expect_reports(reports(), {{"HaploDef::read_data()", 25}}, {"ERROR"});
-}
-
-TEST_F(HaploDefReadText, MicrosatKeepsDigitsAndSeparators) {
-    ProfileSettings::DataType = MICROSAT;
-    ProfileSettings::LocusSeparator = ';';
-    HaploDef h;
-    my_string good(";112;;140;?");
-    ASSERT_TRUE(h.read_data(good, profile_));
-    EXPECT_EQ(text(h.data), ";112;;140;?");
-    my_string bad(";112;14a");
-    EXPECT_FALSE(h.read_data(bad, profile_));
-    expect_reports(reports(), {{"HaploDef::read_data()", 27}}, {"ERROR"});
-}
-
-TEST_F(HaploDefReadText, BlankSeparatorSurvivesAndTrailingOnesGo) {
-    ProfileSettings::DataType = MICROSAT;
-    ProfileSettings::LocusSeparator = ' ';
-    HaploDef h;
-    my_string t(" 112 140 96 ");
-    ASSERT_TRUE(h.read_data(t, profile_));
-    EXPECT_EQ(text(h.data), " 112 140 96");
-}
-
-TEST_F(HaploDefReadText, StandardCopiesAndTrimsOnlyAfterTrailingBlank) {
-    ProfileSettings::DataType = STANDARD;
-    HaploDef h;
-    my_string t("a*b c \t ");
-    ASSERT_TRUE(h.read_data(t, profile_));
-    EXPECT_EQ(text(h.data), "a*b c");
-    my_string tab("abc\t");
-    ASSERT_TRUE(h.read_data(tab, profile_));
-    EXPECT_EQ(text(h.data), "abc\t");
-    my_string blanks("    ");
-    ASSERT_TRUE(h.read_data(blanks, profile_));
-    EXPECT_EQ(text(h.data), "");
-}
-
-TEST_F(HaploDefReadText, FrequencyEmptiesAndUnknownTypeKeeps) {
-    HaploDef h;
-    h.data = "OLD";
-    ProfileSettings::DataType = FREQUENCY;
-    my_string t("ACGT");
-    ASSERT_TRUE(h.read_data(t, profile_));
-    EXPECT_EQ(text(h.data), "");
-
-    h.data = "OLD";
-    ProfileSettings::DataType = static_cast<TDataType>(7);
-    ASSERT_TRUE(h.read_data(t, profile_));
-    EXPECT_EQ(text(h.data), "OLD");
-}
-
 // ---------------------------------------------------- read_data (stream)
 
 using HaploDefReadStream = HaploDefTest;
@@ -405,14 +319,6 @@ TEST_F(HaploDefAlleles, CopySharesAllelesAndTakesTheFields) {
     }
     // Neither copy deleted the borrowed allele (the sanitizers would tell).
     EXPECT_EQ(h.alleles.data[0], &x);
-}
-
-TEST_F(HaploDefAlleles, DefaultDefinition) {
-    HaploDef h;
-    EXPECT_EQ(h.matrixIndex, -1);
-    EXPECT_EQ(h.count, 0);
-    EXPECT_FALSE(h.alleles.owns);
-    EXPECT_TRUE(h.id.is_null());
 }
 
 TEST_F(HaploDefAlleles, ListLineAndPrint) {
@@ -869,16 +775,40 @@ TEST_F(HaploListKeywords, ExternalNames) {
 
 using HaploListMatrix = HaploDefTest;
 
+// Every definition needs a label; without labels nothing is associated.
 TEST_F(HaploListMatrix, ByLabel) {
-    Haplo_DB db;
-    ASSERT_TRUE(read_list(db, "h1 A\nh2 C\nh3 G\n}\n"));
-    DistMat dm;
-    shape_matrix(dm, 3, {"h3", "h1", "h2"});
-    EXPECT_EQ(db.associate_with1(dm), 1);
-    EXPECT_EQ(db.haplotypes.data[0]->matrixIndex, 1);
-    EXPECT_EQ(db.haplotypes.data[1]->matrixIndex, 2);
-    EXPECT_EQ(db.haplotypes.data[2]->matrixIndex, 0);
-    EXPECT_TRUE(new_log().empty());
+    struct Case {
+        std::vector<std::string> labels;
+        int n;
+        int result;
+        std::vector<int> indexes;
+        int message;
+        char const* kind;
+    };
+    const Case cases[] = {
+        {{"h3", "h1", "h2"}, 3, 1, {1, 2, 0}, 0, ""},
+        {{"h1", "h3"}, 2, 0, {0, -1, 1}, 173, "ERROR"},
+        {{}, 2, 0, {-1, -1, -1}, 29, "WARNING"},
+    };
+    for (Case const& c : cases) {
+        Haplo_DB db;
+        ASSERT_TRUE(read_list(db, "h1 A\nh2 C\nh3 G\n}\n"));
+        db.haplotypes.data[0]->matrixIndex = 5;
+        DistMat dm;
+        shape_matrix(dm, c.n, c.labels);
+        EXPECT_EQ(db.associate_with1(dm), c.result);
+        for (int i = 0; i < 3; ++i) {
+            const int want = c.indexes[static_cast<std::size_t>(i)];
+            if (c.result == 1 || want == -1) {
+                EXPECT_EQ(db.haplotypes.data[i]->matrixIndex, want) << i;
+            }
+        }
+        if (c.message == 0) {
+            EXPECT_TRUE(new_log().empty());
+        } else {
+            expect_reports(reports(), {{"Haplo_DB::associate_with1()", c.message}}, {c.kind});
+        }
+    }
 }
 
 TEST_F(HaploListMatrix, LabelWithoutDefinitionIsCountedButAccepted) {
@@ -903,27 +833,6 @@ TEST_F(HaploListMatrix, LabelWithoutDefinitionIsCountedButAccepted) {
         "      check if all LABELS or Haplotype names are valid.\n";
     ASSERT_GE(log.size(), summary.size());
     EXPECT_EQ(log.substr(log.size() - summary.size()), summary);
-}
-
-TEST_F(HaploListMatrix, DefinitionWithoutLabelFails) {
-    Haplo_DB db;
-    ASSERT_TRUE(read_list(db, "h1 A\nh2 C\nh3 G\n}\n"));
-    DistMat dm;
-    shape_matrix(dm, 2, {"h1", "h3"});
-    EXPECT_EQ(db.associate_with1(dm), 0);
-    EXPECT_EQ(db.haplotypes.data[1]->matrixIndex, -1);
-    expect_reports(reports(), {{"Haplo_DB::associate_with1()", 173}}, {"ERROR"});
-}
-
-TEST_F(HaploListMatrix, MatrixWithoutLabels) {
-    Haplo_DB db;
-    ASSERT_TRUE(read_list(db, "h1 A\nh2 C\n}\n"));
-    db.haplotypes.data[0]->matrixIndex = 5;
-    DistMat dm;
-    shape_matrix(dm, 2);
-    EXPECT_EQ(db.associate_with1(dm), 0);
-    EXPECT_EQ(db.haplotypes.data[0]->matrixIndex, -1);
-    expect_reports(reports(), {{"Haplo_DB::associate_with1()", 29}}, {"WARNING"});
 }
 
 TEST_F(HaploListMatrix, ByPosition) {

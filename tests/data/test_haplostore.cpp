@@ -3,17 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "data/logged_test.h"
+
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "core/Errors.h"
 #include "core/random.h"
 #include "data/TAlleleDB.h"
 #include "data/TPopHaploDB.h"
@@ -80,38 +77,11 @@ void expect_lookups_match_scan(TPopHaploDB const& store, Alleles const& al, std:
     }
 }
 
-// Opens the message log in a fresh directory; text() closes it and reads it.
-class LogCapture {
-public:
-    LogCapture() {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("quintle_haplostore_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-    }
-    ~LogCapture() {
-        E.CloseLog_file();
-        std::filesystem::remove_all(dir_);
-    }
-    std::string text() {
-        E.CloseLog_file();
-        std::ifstream in(dir_ / "log.txt");
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-
-private:
-    std::filesystem::path dir_;
-};
+using HaploStoreReshapeLogged = test::LoggedTest;
 
 // ------------------------------------------------------------ haplotype
 
-TEST(HaploStoreHaplotype, DefaultsAndCopy) {
-    TPopHaplotype h;
-    EXPECT_EQ(h.id, "UNKNOWN");
-    EXPECT_EQ(h.alleles.count, 0);
-    EXPECT_FALSE(h.alleles.owns);
-    EXPECT_EQ(h.listedIndex, -1);
-
+TEST(HaploStoreHaplotype, CopySharesAlleles) {
     Alleles al(Names{{"A", "C"}, {"G", "T"}});
     TPopHaplotype src = make({al(0, 1), al(1, 0)}, "s", 0.25, ';');
     src.repSum = 0.2;
@@ -494,15 +464,14 @@ TEST(HaploStoreReshape, RedundancyMergesIntoTheFirstCopy) {
     EXPECT_EQ(store.find(ct), second);
 }
 
-TEST(HaploStoreReshape, ExplodeIntoUnitEntries) {
+TEST_F(HaploStoreReshapeLogged, ExplodeIntoUnitEntries) {
     Alleles al(Names{{"A", "C", "G"}});
-    LogCapture log;
     TPopHaploDB store;
     store.insert(make({al(0, 0)}), 3.0);
     store.insert(make({al(0, 1)}), 1.0);
     store.insert(make({al(0, 2)}), 2.5);  // not a count: warned, k = 2
     store.explode_base();
-    std::string const text = log.text();
+    std::string const text = log();
 
     ASSERT_EQ(store.haplotypes.count, 6);
     char const* expected[] = {"A", "C", "G", "A", "A", "G"};

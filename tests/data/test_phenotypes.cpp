@@ -7,16 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "data/logged_test.h"
+
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "core/Errors.h"
 #include "data/TAlleleDB.h"
 #include "data/TPopHaploDB.h"
 #include "data/TPopHaplotype.h"
@@ -24,42 +21,13 @@
 namespace quintle {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Opens a fresh log for one test and removes it afterwards.
-class PhenotypeLogged : public ::testing::Test {
+class PhenotypeLogged : public test::LoggedTest {
 protected:
-    void SetUp() override {
-        auto const* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               (std::string("quintle_pheno_") + info->test_suite_name() + "_" + info->name());
-        fs::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-    }
-    void TearDown() override {
-        E.CloseLog_file();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string log() const {
-        std::ifstream in(dir_ / "log.txt", std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-    // Number of log lines reporting `message` from `function`.
-    int reports(std::string const& function, std::string const& message) const {
-        std::string const needle = "from function \"" + function + "\" : " + message;
-        std::string const all = log();
-        int n = 0;
-        for (auto pos = all.find(needle); pos != std::string::npos; pos = all.find(needle, pos + 1)) ++n;
-        return n;
-    }
-
     TAllele* allele(int locus, char const* name) {
         int const pos = db_.InsertAllPos(locus, my_string(name), 0.0);
         return db_.loci.data[locus]->alleles.data[pos];
     }
 
-    fs::path dir_;
     TAlleleDB db_;
 };
 
@@ -208,34 +176,25 @@ TEST_F(PhenoResolution, RecessiveModeWithSourcePositionsUsesTheSourceLocus) {
     EXPECT_EQ(p->genotypes.data[1]->hapl2->alleles.data[0], r1);
 }
 
-TEST_F(PhenoResolution, ThirtyThreeHeterozygousLociAreRefused) {
-    std::vector<TAllele*> g1, g2;
-    for (int k = 0; k < 33; ++k) {
-        g1.push_back(allele(k, "x"));
-        g2.push_back(allele(k, "y"));
+// 32 heterozygous loci are the most a pass count can hold. A recorded
+// number of resolutions sets the number of passes, which keeps the accepted
+// run short while going through the limit check.
+TEST_F(PhenoResolution, MoreThanThirtyTwoHeterozygousLociAreRefused) {
+    for (int n : {33, 32}) {
+        SCOPED_TRACE(n);
+        std::vector<TAllele*> g1, g2;
+        for (int k = 0; k < n; ++k) {
+            g1.push_back(allele(k, "x"));
+            g2.push_back(allele(k, "y"));
+        }
+        std::unique_ptr<TPhenotype> p(pheno(g1, g2, 1));
+        p->numResolutions = 3;
+        TPopHaploDB store;
+        EXPECT_EQ(p->build_genotypes(store, &db_, 0, false), n == 32 ? 1 : 0);
+        EXPECT_EQ(p->genotypes.count, n == 32 ? 3 : 0);
+        EXPECT_EQ(store.haplotypes.count, n == 32 ? 6 : 0);
+        EXPECT_EQ(reports("TPhenotype::build_genotypes()", "too many heterozygous loci"), 1);
     }
-    std::unique_ptr<TPhenotype> p(pheno(g1, g2, 1));
-    TPopHaploDB store;
-    EXPECT_EQ(p->build_genotypes(store, &db_, 0, false), 0);
-    EXPECT_EQ(p->genotypes.count, 0);
-    EXPECT_EQ(store.haplotypes.count, 0);
-    EXPECT_EQ(reports("TPhenotype::build_genotypes()", "too many heterozygous loci"), 1);
-}
-
-TEST_F(PhenoResolution, ThirtyTwoHeterozygousLociAreAccepted) {
-    // A recorded number of resolutions sets the number of passes, which
-    // keeps this run short while going through the limit check.
-    std::vector<TAllele*> g1, g2;
-    for (int k = 0; k < 32; ++k) {
-        g1.push_back(allele(k, "x"));
-        g2.push_back(allele(k, "y"));
-    }
-    std::unique_ptr<TPhenotype> p(pheno(g1, g2, 1));
-    p->numResolutions = 3;
-    TPopHaploDB store;
-    EXPECT_EQ(p->build_genotypes(store, &db_, 0, false), 1);
-    EXPECT_EQ(p->genotypes.count, 3);
-    EXPECT_EQ(reports("TPhenotype::build_genotypes()", "too many heterozygous loci"), 0);
 }
 
 TEST_F(PhenoResolution, RecessiveModeRefusesMoreThanSixtyTwoLoci) {

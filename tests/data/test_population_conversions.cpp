@@ -4,13 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
+#include "data/logged_test.h"
 
-#include "core/Errors.h"
+#include <sstream>
+
 #include "core/xml.h"
 #include "data/HaploDef.h"
 #include "data/Haplo_DB.h"
@@ -18,7 +15,6 @@
 #include "data/TPhenotype.h"
 #include "data/TPopHaplotype.h"
 #include "project/DistMat.h"
-#include "run/ProfileSettings.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -28,46 +24,21 @@ namespace fs = std::filesystem;
 
 std::string text(my_string const& s) { return s.c_str(); }
 
-std::string slurp(fs::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::slurp;
 
-class ConversionTest : public ::testing::Test {
+class ConversionTest : public test::LoggedTest {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quintle_conv_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-        savedSeparator_ = ProfileSettings::LocusSeparator;
-        savedType_ = ProfileSettings::DataType;
+        LoggedTest::SetUp();
         savedWork_ = settings::global_work_to_do;
         ProfileSettings::LocusSeparator = '\0';
     }
     void TearDown() override {
-        E.CloseLog_file();
-        ProfileSettings::LocusSeparator = savedSeparator_;
-        ProfileSettings::DataType = savedType_;
         settings::global_work_to_do = savedWork_;
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        LoggedTest::TearDown();
     }
-    // Number of log lines reporting `message` from `function`.
-    int logged(std::string const& function, std::string const& message) {
-        const std::string all = slurp(dir_ / "log.txt");
-        const std::string line = "\"" + function + "\" : " + message;
-        int n = 0;
-        for (auto pos = all.find(line); pos != std::string::npos; pos = all.find(line, pos + 1)) ++n;
-        return n;
-    }
-
-    fs::path dir_;
 
 private:
-    char savedSeparator_ = 0;
-    TDataType savedType_ = STANDARD;
     double savedWork_ = 0.0;
 };
 
@@ -187,7 +158,7 @@ TEST_F(ConversionTest, EstimatedFrequenciesBecomeEntries) {
     freq(G, nullptr, 0.5);
     freq(A, a12, 0.5);
     p.h_pop_db_to_gam(&db, &target);
-    EXPECT_EQ(logged("Population::h_pop_db_to_gam()", "allele not found in DB"), 1);
+    EXPECT_EQ(reports("Population::h_pop_db_to_gam()", "allele not found in DB"), 1);
     ASSERT_EQ(target.count, 1);
     EXPECT_EQ(target.data[0]->count, 5);
     EXPECT_EQ(db.haplotypes.count, 4);
@@ -201,7 +172,7 @@ TEST_F(ConversionTest, HaplotypeListAndRepeatedEntries) {
     Population p;
     add_entry(p, b, 9);
     p.haplotype_transf(db);
-    EXPECT_EQ(logged("Population::haplotype_transf()", "haplotype DB is not empty: flushing DB"), 1);
+    EXPECT_EQ(reports("Population::haplotype_transf()", "haplotype DB is not empty: flushing DB"), 1);
     ASSERT_EQ(p.haplotypes.count, 2);
     EXPECT_EQ(p.haplotypes.data[0]->count, 3);
     EXPECT_EQ(p.haplotypes.data[1]->count, 0);
@@ -315,7 +286,7 @@ TEST_F(ConversionTest, BlanksStandFirstOncePerAlleleBase) {
     Population empty;
     empty.alleleDB = &other;
     empty.make_all_blanks('\0');
-    EXPECT_EQ(logged("Population::make_all_blanks()", "phenotype data base is empty"), 1);
+    EXPECT_EQ(reports("Population::make_all_blanks()", "phenotype data base is empty"), 1);
     EXPECT_EQ(other.blanksInserted, 1);
 }
 
@@ -335,7 +306,7 @@ TEST_F(ConversionTest, BlanksNeverDeleteAllelesInUse) {
     EXPECT_EQ(alleles.loci.data[0]->alleles.data[0], A);
     EXPECT_EQ(text(A->name), "A");
     EXPECT_EQ(text(alleles.loci.data[1]->alleles.data[1]->name), "?");
-    EXPECT_EQ(logged("Population::make_all_blanks()", "recessive allele inserted at unspecified position in DB"), 2);
+    EXPECT_EQ(reports("Population::make_all_blanks()", "recessive allele inserted at unspecified position in DB"), 2);
 }
 
 TEST_F(ConversionTest, SharedHaplotypesAreListedAtDistanceZero) {

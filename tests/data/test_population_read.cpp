@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "data/logged_test.h"
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "core/Errors.h"
 #include "data/HaploDef.h"
 #include "data/Haplo_DB.h"
 #include "data/Population.h"
@@ -21,17 +17,7 @@ namespace fs = std::filesystem;
 namespace quintle {
 namespace {
 
-std::string readFile(fs::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(fs::path const& p, std::string const& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
+std::string readFile(fs::path const& p) { return test::slurp(p); }
 
 std::string str(my_string const& s) { return s.c_str(); }
 
@@ -64,25 +50,12 @@ std::string skipLines(std::string const& text, int n) {
     return text.substr(pos);
 }
 
-class PopulationReadTest : public ::testing::Test {
+class PopulationReadTest : public test::LoggedTest {
 protected:
     void SetUp() override {
-        auto const* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              ("quintle_population_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        savedType_ = ProfileSettings::DataType;
-        savedSep_ = ProfileSettings::LocusSeparator;
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
+        LoggedTest::SetUp();
         setType(DNA, '\0');
         pop.name = "pop 1";
-    }
-    void TearDown() override {
-        E.CloseLog_file();
-        ProfileSettings::DataType = savedType_;
-        ProfileSettings::LocusSeparator = savedSep_;
-        fs::remove_all(dir);
     }
 
     static void setType(TDataType type, char sep) {
@@ -100,8 +73,8 @@ protected:
     // `text` stored in a file; `rest` receives what it left in the stream.
     int readBlock(std::string const& text, bool genotypic, int external = 0, std::string* rest = nullptr,
                   bool older = false) {
-        fs::path const p = dir / "block.txt";
-        writeFile(p, text);
+        fs::path const p = dir_ / "block.txt";
+        std::ofstream(p, std::ios::binary) << text;
         std::ifstream in(p, std::ios::binary);
         my_string buffer;
         line = 0;
@@ -123,10 +96,7 @@ protected:
         return readBlock(text, genotypic, external, rest, true);
     }
 
-    std::string logText() {
-        E.log_stream()->flush();
-        return readFile(dir / "log.txt");
-    }
+    std::string logText() { return log(); }
 
     // The log holds a report of that kind, function text and message.
     ::testing::AssertionResult reported(char const* kind, std::string const& function, int number) {
@@ -158,15 +128,10 @@ protected:
         return os.str();
     }
 
-    fs::path dir;
     Haplo_DB db;
     Population pop;
     Population* target = &pop;  // the sample the readers fill
     int line = 0;
-
-private:
-    TDataType savedType_ = STANDARD;
-    char savedSep_ = ' ';
 };
 
 // ------------------------------------------------------------ haplotypic

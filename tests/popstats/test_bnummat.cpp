@@ -11,6 +11,7 @@
 #include "popstats/BnumMat.h"
 #include "popstats/fu_fs.h"
 #include "popstats/theta_estimators.h"
+#include "popstats/ewens_reference.h"
 #include "popstats/log_capture.h"
 
 namespace quintle {
@@ -18,15 +19,7 @@ namespace {
 
 using testing_support::LogCapture;
 
-// Unsigned Stirling numbers of the first kind, |s(n, j)|, by their own
-// recurrence (not the normalised one the table uses).
-std::vector<std::vector<long double>> stirling_rows(int nmax) {
-    std::vector<std::vector<long double>> s(nmax + 1, std::vector<long double>(nmax + 1, 0.0L));
-    s[0][0] = 1.0L;
-    for (int n = 1; n <= nmax; ++n)
-        for (int j = 1; j <= n; ++j) s[n][j] = (n - 1) * s[n - 1][j] + s[n - 1][j - 1];
-    return s;
-}
+using testing_support::stirling_rows;
 
 long double factorial(int n) {
     long double f = 1.0L;

@@ -11,21 +11,12 @@
 #include "data/Haplo_DB.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/TTree.h"
+#include "popstats/sim_support.h"
 
 namespace quintle {
 namespace {
 
-// Restarts the run's stream at a fixed seed (the reseeding call itself
-// consumes one deviate).
-void reseed(long s) {
-    long seed = s;
-    ran3(&seed);
-}
-
-double next_deviate() {
-    long seed = 1;
-    return ran3(&seed);
-}
+using namespace testing_support;
 
 int index_of(TTree const& t, TNode const* node) { return node == nullptr ? -1 : static_cast<int>(node - &t.nodes[0]); }
 
@@ -34,15 +25,6 @@ std::string states(TNode const& node) {
     for (int i = 0; i < node.sequence->length; ++i) s += std::to_string((*node.sequence)[i]);
     return s;
 }
-
-// A sample object ready to simulate n genes.
-struct Simulator {
-    PopGenetics p;
-    explicit Simulator(int n) {
-        p.SampleSize = n;
-        p.tree.allocate_tree(n);
-    }
-};
 
 // The first 25 deviates after reseeding with -7, as ran3 delivers them.
 const double kU[] = {0.067781358, 0.824523881, 0.365198158, 0.397743380, 0.906935255,

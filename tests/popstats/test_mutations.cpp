@@ -14,36 +14,17 @@
 #include "popstats/PopGenetics.h"
 #include "popstats/TTree.h"
 #include "popstats/log_capture.h"
+#include "popstats/sim_support.h"
 
 namespace quintle {
 namespace {
 
-using testing_support::LogCapture;
-
-void reseed(long s) {
-    long seed = s;
-    ran3(&seed);
-}
-
-double next_deviate() {
-    long seed = 1;
-    return ran3(&seed);
-}
+using namespace testing_support;
 
 // Empties the class-wide hit counts when a test ends, as the drivers do
 // after a series.
 struct HitsReset {
     ~HitsReset() { TNode::hits.count = 0; }
-};
-
-struct Simulator {
-    PopGenetics p;
-    explicit Simulator(int n) {
-        p.SampleSize = n;
-        p.tree.allocate_tree(n);
-    }
-    TTree& tree() { return p.tree; }
-    int nodes() const { return 2 * static_cast<int>(p.SampleSize) - 1; }
 };
 
 TEST(MutationGammaRates, SchemesAndNormalisation) {

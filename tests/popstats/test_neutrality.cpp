@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "popstats/fu_fs.h"
+#include "popstats/ewens_reference.h"
 #include "popstats/log_capture.h"
 #include "popstats/tajima.h"
 #include "popstats/theta_estimators.h"
@@ -81,17 +82,11 @@ TEST(TajimaD, BetaDensity) {
     EXPECT_EQ(Tajima_D_density(2.0, 3.0, 1.0, 1.0, 0.5), 0.0);
 }
 
-// Fs from the Ewens formula with exact unsigned Stirling numbers (long
-// double recurrence): S' = sum over j >= k of |s(n, j)| theta^j / theta^(n rising).
+// Fs = ln(S' / (1 - S')), S' = P(K >= k) from the Ewens formula.
 double fs_reference(int n, int k, long double theta) {
-    std::vector<std::vector<long double>> s(n + 1, std::vector<long double>(n + 1, 0.0L));
-    s[0][0] = 1.0L;
-    for (int m = 1; m <= n; ++m)
-        for (int j = 1; j <= m; ++j) s[m][j] = (m - 1) * s[m - 1][j] + s[m - 1][j - 1];
-    long double rising = 1.0L;
-    for (int i = 0; i < n; ++i) rising *= theta + i;
+    const auto p = testing_support::ewens(n, theta);
     long double tail = 0.0L;
-    for (int j = k; j <= n; ++j) tail += s[n][j] * std::pow(theta, static_cast<long double>(j)) / rising;
+    for (int j = k; j <= n; ++j) tail += p[j];
     return static_cast<double>(std::log(tail / (1.0L - tail)));
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "popstats/ewens_reference.h"
 #include "popstats/theta_estimators.h"
 
 namespace quintle {
@@ -18,20 +19,7 @@ struct Fields {
     }
 };
 
-// Ewens sampling formula written out directly:
-// P(K = j) = |s(n, j)| theta^j / (theta (theta + 1) ... (theta + n - 1)),
-// with the unsigned Stirling numbers from their own recurrence.
-std::vector<long double> ewens(int n, long double theta) {
-    std::vector<std::vector<long double>> s(n + 1, std::vector<long double>(n + 1, 0.0L));
-    s[0][0] = 1.0L;
-    for (int m = 1; m <= n; ++m)
-        for (int j = 1; j <= m; ++j) s[m][j] = (m - 1) * s[m - 1][j] + s[m - 1][j - 1];
-    long double rising = 1.0L;
-    for (int i = 0; i < n; ++i) rising *= theta + i;
-    std::vector<long double> p(n + 1, 0.0L);
-    for (int j = 1; j <= n; ++j) p[j] = s[n][j] * std::pow(theta, static_cast<long double>(j)) / rising;
-    return p;
-}
+using testing_support::ewens;
 
 long double ewens_below(int n, long double theta, int k) {
     const auto p = ewens(n, theta);

@@ -2,16 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
+#include "project/project_test_support.h"
 
-#include <unistd.h>
-
-#include "core/Errors.h"
-#include "core/xml.h"
 #include "project/DistMat.h"
 #include "run/settings.h"
 
@@ -20,38 +12,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class DistMatTest : public ::testing::Test {
+class DistMatTest : public test::ProjectDirTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quintle_distmat_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        open_log();
-        savedXml_ = xmlOutput;
-        xmlOutput = false;
-    }
-    void TearDown() override {
-        xmlOutput = savedXml_;
-        E.CloseLog_file();
-        E.init_log_file(my_string((dir_ / "absent" / "log.txt").string().c_str()), false);
-        fs::remove_all(dir_);
-    }
-    void open_log() { E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false); }
-    std::string log() const {
-        _AOS_->flush();
-        std::ifstream in(dir_ / "log.txt");
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    bool reported(char const* kind, int index) const {
-        std::istringstream lines(log());
-        std::string const label = std::string(" #[") + kind + " # ";
-        std::string const text = std::string(" : ") + Errors::message(index);
-        for (std::string l; std::getline(lines, l);)
-            if (l.find(label) != std::string::npos && l.size() >= text.size() &&
-                l.compare(l.size() - text.size(), text.size(), text) == 0)
-                return true;
-        return false;
-    }
+    void open_log() { E.init_log_file(my_string((dir / "log.txt").string().c_str()), false); }
 
     // Sizes the matrix as the project reader does, then reads the body from
     // line 11 of a file (or line 1 of an external one).
@@ -65,8 +28,6 @@ protected:
     }
     std::string rest() { return std::string(std::istreambuf_iterator<char>(in_), std::istreambuf_iterator<char>()); }
 
-    fs::path dir_;
-    bool savedXml_ = true;
     std::istringstream in_;
     int lineNo_ = 0;
 };

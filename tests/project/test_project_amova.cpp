@@ -4,24 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "project/project_test_support.h"
 
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
-#include "core/Errors.h"
-#include "core/xml.h"
-#include "data/HaploDef.h"
-#include "data/Population.h"
-#include "project/Project.h"
-#include "project/Samples.h"
-#include "project/Structure.h"
 #include "run/glbobj.h"
 
 namespace fs = std::filesystem;
@@ -29,26 +17,14 @@ namespace fs = std::filesystem;
 namespace quintle {
 namespace {
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace test;
 
-class ProjectAmovaTest : public ::testing::Test {
+class ProjectAmovaTest : public ProjectDirTest {
 protected:
     void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir = fs::temp_directory_path() /
-              ("quintle_project_amova_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::create_directories(dir);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);
+        ProjectDirTest::SetUp();
         initialize_pellomar_global_objects();  // the distance-method names
-        savedType = ProfileSettings::DataType;
-        savedXml = xmlOutput;
         ProfileSettings::DataType = DNA;
-        xmlOutput = false;
-
         result.open(dir / "result.htm", std::ios::in | std::ios::out | std::ios::trunc);
         settings& o = p.options;
         o.ResultFile = &result;
@@ -59,13 +35,8 @@ protected:
         p.Title = "Hand project";
     }
     void TearDown() override {
-        ProfileSettings::DataType = savedType;
-        xmlOutput = savedXml;
         result.close();
-        E.CloseLog_file();
-        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
+        ProjectDirTest::TearDown();
     }
 
     HaploDef* define(char const* id, char const* data, int count = 0) {
@@ -143,18 +114,11 @@ protected:
         for (int i = 0; i < dm.MatrixSize; ++i) s += std::string(i ? " " : "") + dm.Labels[i].c_str();
         return s;
     }
-    std::string log() const {
-        _AOS_->flush();
-        return slurp(dir / "log.txt");
-    }
     std::string result_text() {
         result.flush();
         return slurp(dir / "result.htm");
     }
 
-    fs::path dir;
-    TDataType savedType{};
-    bool savedXml = false;
     std::fstream result;
     Project p;
 };

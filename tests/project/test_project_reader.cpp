@@ -5,23 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-
-#include "core/Errors.h"
-#include "data/HaploDef.h"
-#include "data/Population.h"
-#include "data/TPhenotype.h"
-#include "project/Project.h"
-#include "project/Samples.h"
-#include "project/Structure.h"
-#include "run/cleaner.h"
+#include "project/project_test_support.h"
 #include "run/pmlestart.h"
 
 namespace fs = std::filesystem;
@@ -31,130 +15,21 @@ namespace {
 
 fs::path const dataDir = fs::path(QUINTLE_TEST_DATA_DIR) / "project";
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace test;
 
-void put(fs::path const& path, std::string const& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-std::string trimmed(my_string const& text) {
-    std::string s = text.c_str();
-    s.erase(0, s.find_first_not_of(' '));
-    return s;
-}
-
-// Everything the reader fills, one fact per line, in a fixed order.
-std::string dump(Project& p) {
-    std::ostringstream os;
-    os << "title \"" << p.Title << "\"\n";
-    os << "profile nb=" << p.NbSamples << " type=" << static_cast<int>(ProfileSettings::DataType)
-       << " genotypic=" << p.GenotypicData << " phase=" << p.GameticPhase
-       << " sep=" << static_cast<int>(ProfileSettings::LocusSeparator) << " missing=" << p.MissingData
-       << " freq=" << p.Frequency << " recessive=" << p.RecessiveData << " allele=" << p.RecessiveAllele
-       << " threshold=" << p.FrequencyThreshold << " epsilon=" << p.EpsilonValue << "\n";
-    os << "haplist \"" << p.haplotypes.name << "\"";
-    for (long i = 0; i < p.haplotypes.haplotypes.count; ++i) {
-        HaploDef const* h = p.haplotypes.haplotypes[i];
-        os << " " << h->id << "=" << h->data;
-    }
-    os << "\n";
-    DistMat& m = p.distance_matrix;
-    os << "matrix \"" << m.MatrixName << "\" size=" << m.MatrixSize
-       << (m.LabelPosition == 0 ? " LINE" : " COLUMN") << " labels";
-    for (int i = 0; i < m.MatrixSize && m.Labels; ++i) os << " " << m.Labels[i];
-    os << " rows";
-    for (int i = 0; i < m.MatrixSize; ++i) {
-        os << (i == 0 ? " " : " | ");
-        for (int j = 0; j <= i; ++j) os << (j == 0 ? "" : " ") << m(i, j);
-    }
-    os << "\n";
-    for (long s = 0; s < p.samples->Populations.count; ++s) {
-        Population const* pop = p.samples->Populations[s];
-        os << "sample " << pop->id << " \"" << pop->name << "\" size=" << pop->SampleSize << ":";
-        for (long k = 0; k < pop->haplotypes.count; ++k) {
-            PHaploDef const* e = pop->haplotypes[k];
-            os << " " << e->haplotype->id << "x" << e->count;
-        }
-        for (long k = 0; k < pop->phenotypes.size(); ++k) {
-            TPhenotype const* ph = pop->phenotypes[k];
-            os << " " << ph->name << "x" << ph->count << "[" << trimmed(ph->alleleString1) << "/"
-               << trimmed(ph->alleleString2) << "]";
-        }
-        os << "\n";
-    }
-    Structure const& st = *p.structure;
-    os << "structure \"" << st.StructureName << "\" groups=" << st.NbGroups;
-    for (int g = 0; g < st.NbGroups && st.Groups; ++g) {
-        os << " {";
-        for (long k = 0; k < st.Groups[g].count; ++k) os << (k == 0 ? "" : " ") << st.Groups[g][k]->name;
-        os << "}";
-    }
-    os << "\n";
-    return os.str();
-}
-
-class ProjectReaderTest : public ::testing::Test {
+class ProjectReaderTest : public ProjectDirTest {
 protected:
-    void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir = fs::temp_directory_path() /
-              ("quintle_project_reader_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);
-        // Class-wide values as at program start.
-        ProfileSettings::DataType = STANDARD;
-        ProfileSettings::LocusSeparator = 0;
-    }
-    void TearDown() override {
-        E.CloseLog_file();
-        // Leave E silent for whatever runs next in this process.
-        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
     // Copies the named inputs of the data folder into the test folder.
     void copy_inputs(std::initializer_list<char const*> names) {
         for (char const* name : names) fs::copy_file(dataDir / name, dir / name);
     }
-
-    // Cleans the project into its working copy and reads the copy, as a run
-    // does; external files are found beside the project.
-    int read(std::string const& name, Project& target) {
-        fs::path const source = dir / name;
-        cleaner working_copy;
-        if (working_copy.execute(ProfileSettings::LocusSeparator, source.string().c_str()) &&
-            working_copy.get_clean_proj() != nullptr) {
-            settings::input_file = working_copy.get_clean_proj();
-        } else {
-            settings::input_file = source.string().c_str();
-        }
-        target.options.ProjectFolder = (dir.string() + "/").c_str();
-        target.initialize();
-        target.RunSettings = &target.options;
-        int const result = target.newOpen();
-        working_copy.rm_clean_files();
-        return result;
-    }
-
+    int read(std::string const& name, Project& target) { return read_project(dir / name, target); }
     // Reads a project given as text.
     int read_text(std::string const& text, Project& target) {
         put(dir / "inline.pmp", text);
         return read("inline.pmp", target);
     }
 
-    std::string log() const {
-        _AOS_->flush();
-        return slurp(dir / "log.txt");
-    }
-
-    fs::path dir;
     Project project;
 };
 

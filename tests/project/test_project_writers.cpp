@@ -5,24 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-
-#include "core/Errors.h"
-#include "data/HaploDef.h"
-#include "data/Population.h"
-#include "data/TPhenotype.h"
-#include "project/Project.h"
-#include "project/Samples.h"
-#include "project/Structure.h"
+#include "project/project_test_support.h"
 #include "project/project_writers.h"
-#include "run/cleaner.h"
 
 namespace fs = std::filesystem;
 
@@ -31,117 +15,11 @@ namespace {
 
 fs::path const dataDir = fs::path(QUINTLE_TEST_DATA_DIR) / "project";
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace test;
 
-std::string trimmed(my_string const& text) {
-    std::string s = text.c_str();
-    s.erase(0, s.find_first_not_of(' '));
-    return s;
-}
-
-// What the reader fills, one fact per line, in a fixed order.
-std::string dump(Project& p) {
-    std::ostringstream os;
-    os << "title \"" << p.Title << "\"\n";
-    os << "profile nb=" << p.NbSamples << " type=" << static_cast<int>(ProfileSettings::DataType)
-       << " genotypic=" << p.GenotypicData << " phase=" << p.GameticPhase
-       << " sep=" << static_cast<int>(ProfileSettings::LocusSeparator) << " missing=" << p.MissingData
-       << " recessive=" << p.RecessiveData << " allele=" << p.RecessiveAllele << "\n";
-    os << "haplist \"" << p.haplotypes.name << "\"";
-    for (long i = 0; i < p.haplotypes.haplotypes.count; ++i) {
-        HaploDef const* h = p.haplotypes.haplotypes[i];
-        os << " " << h->id << "=" << h->data;
-    }
-    os << "\n";
-    DistMat& m = p.distance_matrix;
-    os << "matrix \"" << m.MatrixName << "\" size=" << m.MatrixSize << " labels";
-    for (int i = 0; i < m.MatrixSize && m.Labels; ++i) os << " " << m.Labels[i];
-    os << " rows";
-    for (int i = 0; i < m.MatrixSize; ++i) {
-        os << (i == 0 ? " " : " | ");
-        for (int j = 0; j <= i; ++j) os << (j == 0 ? "" : " ") << m(i, j);
-    }
-    os << "\n";
-    for (long s = 0; s < p.samples->Populations.count; ++s) {
-        Population const* pop = p.samples->Populations[s];
-        os << "sample \"" << pop->name << "\" size=" << pop->SampleSize << ":";
-        for (long k = 0; k < pop->haplotypes.count; ++k) {
-            PHaploDef const* e = pop->haplotypes[k];
-            os << " " << e->haplotype->id << "x" << e->count;
-        }
-        for (long k = 0; k < pop->phenotypes.size(); ++k) {
-            TPhenotype const* ph = pop->phenotypes[k];
-            os << " " << ph->name << "x" << ph->count << "[" << trimmed(ph->alleleString1) << "/"
-               << trimmed(ph->alleleString2) << "]";
-        }
-        os << "\n";
-    }
-    Structure const& st = *p.structure;
-    os << "structure \"" << st.StructureName << "\" groups=" << st.NbGroups;
-    for (int g = 0; g < st.NbGroups && st.Groups; ++g) {
-        os << " {";
-        for (long k = 0; k < st.Groups[g].count; ++k) os << (k == 0 ? "" : " ") << st.Groups[g][k]->name;
-        os << "}";
-    }
-    os << "\n";
-    return os.str();
-}
-
-class ProjectWritersTest : public ::testing::Test {
+class ProjectWritersTest : public ProjectDirTest {
 protected:
-    void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir = fs::temp_directory_path() /
-              ("quintle_project_writers_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);
-        savedType = ProfileSettings::DataType;
-        savedSeparator = ProfileSettings::LocusSeparator;
-        savedInput = settings::input_file;
-        ProfileSettings::DataType = STANDARD;
-        ProfileSettings::LocusSeparator = 0;
-    }
-    void TearDown() override {
-        ProfileSettings::DataType = savedType;
-        ProfileSettings::LocusSeparator = savedSeparator;
-        settings::input_file = savedInput;
-        E.CloseLog_file();
-        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    // Cleans the project into its working copy and reads the copy, as a
-    // run does.
-    int read(fs::path const& source, Project& target) {
-        cleaner working_copy;
-        if (working_copy.execute(ProfileSettings::LocusSeparator, source.string().c_str()) &&
-            working_copy.get_clean_proj() != nullptr)
-            settings::input_file = working_copy.get_clean_proj();
-        else
-            settings::input_file = source.string().c_str();
-        target.options.ProjectFolder = (source.parent_path().string() + "/").c_str();
-        target.initialize();
-        target.RunSettings = &target.options;
-        int const result = target.newOpen();
-        working_copy.rm_clean_files();
-        return result;
-    }
-
-    std::string log() const {
-        _AOS_->flush();
-        return slurp(dir / "log.txt");
-    }
-
-    fs::path dir;
-    TDataType savedType{};
-    char savedSeparator{};
-    my_string savedInput;
+    int read(fs::path const& source, Project& target) { return read_project(source, target); }
 };
 
 TEST(ProjectTextWriters, HeadersAndSampleFramesAreWrittenExactly) {
@@ -217,11 +95,11 @@ TEST_F(ProjectWritersTest, PhasingOutputReadsBackAsPhasedGenotypes) {
         }
         Project p;
         ASSERT_EQ(read(file, p), 1) << log();
-        std::string const shown = dump(p);
+        std::string const shown = dump(p, false);
         EXPECT_EQ(shown.substr(0, std::string(c.expected).size()), c.expected) << shown;
         // Two gene copies per individual.
-        EXPECT_NE(shown.find("sample \"North\" size=2: i1x1"), std::string::npos) << shown;
-        EXPECT_NE(shown.find("sample \"South\" size=4: i2x2"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("\"North\" size=2: i1x1"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("\"South\" size=4: i2x2"), std::string::npos) << shown;
         EXPECT_NE(shown.find("structure \"Simulated data\" groups=1 {North South}"), std::string::npos) << shown;
         EXPECT_EQ(log().find("#[ERROR"), std::string::npos) << log();
     }
@@ -253,7 +131,7 @@ TEST_F(ProjectWritersTest, BackupReadsBackIntoTheSameProject) {
 
         Project original;
         ASSERT_EQ(read(dir / c.project, original), 1) << log();
-        std::string const before = dump(original);
+        std::string const before = dump(original, false);
 
         fs::path const backup = dir / "backup.pmp";
         original.write_backup = 1;
@@ -264,7 +142,7 @@ TEST_F(ProjectWritersTest, BackupReadsBackIntoTheSameProject) {
 
         Project copy;
         ASSERT_EQ(read(backup, copy), 1) << log() << slurp(backup);
-        EXPECT_EQ(dump(copy), before) << slurp(backup);
+        EXPECT_EQ(dump(copy, false), before) << slurp(backup);
         EXPECT_EQ(log().find("#[ERROR"), std::string::npos) << log();
     }
 }

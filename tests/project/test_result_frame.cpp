@@ -5,28 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "project/project_test_support.h"
 
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <utility>
-
-#include "core/xml.h"
-#include "project/Project.h"
-#include "project/Samples.h"
 
 namespace fs = std::filesystem;
 
 namespace quintle {
 namespace {
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::slurp;
 
 bool has(std::string const& text, std::string const& part) { return text.find(part) != std::string::npos; }
 

@@ -4,31 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "project/project_test_support.h"
 
-#include <atomic>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <string>
 #include <vector>
-
-#include "core/Errors.h"
-#include "project/Project.h"
-#include "project/Samples.h"
-#include "project/Structure.h"
 
 namespace fs = std::filesystem;
 
 namespace quintle {
 namespace {
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace test;
 
 constexpr char dna_project[] =
     "[Profile]\n Title=\"dna\"\n NbSamples=2\n DataType=DNA\n GenotypicData=0\n LocusSeparator=NONE\n"
@@ -46,26 +33,8 @@ constexpr char unphased_project[] =
     "[Data]\n [[Samples]]\n"
     " SampleName=\"f\"\n SampleSize=3\n SampleData={\n i1 2 AB\n CD\n i2 1 AA\n AB\n }\n";
 
-class RunFeasibilityTest : public ::testing::Test {
+class RunFeasibilityTest : public ProjectDirTest {
 protected:
-    void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir = fs::temp_directory_path() /
-              ("quintle_feasibility_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);
-        ProfileSettings::DataType = STANDARD;
-        ProfileSettings::LocusSeparator = 0;
-    }
-    void TearDown() override {
-        E.CloseLog_file();
-        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
     // Reads the project text into `p` with the given settings changes
     // applied to its default settings (whose dememorisation steps are raised
     // out of the way unless a case sets them).
@@ -81,13 +50,6 @@ protected:
         p.RunSettings = &p.options;
         ASSERT_EQ(p.newOpen(), 1) << log();
     }
-
-    std::string log() const {
-        _AOS_->flush();
-        return slurp(dir / "log.txt");
-    }
-
-    fs::path dir;
 };
 
 // True when every text occurs in the log, in the order given.

@@ -3,24 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "project/project_test_support.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <typeinfo>
 
-#include "core/Errors.h"
-#include "data/HaploDef.h"
 #include "data/Haplo_DB.h"
 #include "data/TAlleleDB.h"
-#include "data/TPhenotype.h"
 #include "datatypes/PopulDNA.h"
 #include "datatypes/PopulMicrosat.h"
 #include "datatypes/PopulRFLP.h"
 #include "datatypes/PopulStandard.h"
-#include "project/Samples.h"
 #include "run/settings.h"
 
 namespace fs = std::filesystem;
@@ -35,11 +27,7 @@ struct ReadResult {
     bool nameSeen = false, sizeSeen = false, dataSeen = false;
 };
 
-int occurrences(std::string const& text, std::string const& pattern) {
-    int n = 0;
-    for (auto pos = text.find(pattern); pos != std::string::npos; pos = text.find(pattern, pos + 1)) ++n;
-    return n;
-}
+using namespace test;
 
 // Runs of blanks and tabs as one blank: the data readers do not keep the
 // column layout of the writer.
@@ -53,27 +41,13 @@ std::string squeezed(std::string const& text) {
     return out;
 }
 
-class SamplesTest : public ::testing::Test {
+class SamplesTest : public ProjectDirTest {
 protected:
     void SetUp() override {
-        auto const* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              ("quintle_samples_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        savedType = ProfileSettings::DataType;
-        savedSep = ProfileSettings::LocusSeparator;
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
+        ProjectDirTest::SetUp();
         run.ProjectFolder = (dir.string() + "/").c_str();
         profile.RunSettings = &run;
         setType(DNA, '\0');
-    }
-
-    void TearDown() override {
-        E.CloseLog_file();
-        ProfileSettings::DataType = savedType;
-        ProfileSettings::LocusSeparator = savedSep;
-        fs::remove_all(dir);
     }
 
     static void setType(TDataType type, char sep) {
@@ -95,13 +69,6 @@ protected:
         return r;
     }
 
-    std::string log() const {
-        _AOS_->flush();
-        std::ifstream in(dir / "log.txt");
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
     // Reports of message `text` from function `fn`.
     int reports(char const* fn, char const* text) const {
         return occurrences(log(), std::string("\"") + fn + "\" : " + text);
@@ -119,9 +86,6 @@ protected:
         samples.build_all_vectors(ProfileSettings::LocusSeparator);
     }
 
-    fs::path dir;
-    TDataType savedType{};
-    char savedSep{};
     settings run;
     ProfileSettings profile;
     Haplo_DB haplos;

@@ -3,24 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
+#include "project/project_test_support.h"
+
 #include <vector>
-
-#include <unistd.h>
-
-#include "core/Errors.h"
-#include "data/Population.h"
-#include "project/Samples.h"
-#include "project/Structure.h"
 
 namespace quintle {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace test;
 
 struct ReadOutcome {
     int result = -1;
@@ -29,36 +20,11 @@ struct ReadOutcome {
     bool sawName = false, sawNbGroups = false, sawIndividualLevel = false, sawGroup = false;
 };
 
-class StructureTest : public ::testing::Test {
+class StructureTest : public ProjectDirTest {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quintle_structure_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
+        ProjectDirTest::SetUp();
         for (char const* name : {"A", "B", "C", "D", "pop E"}) samples_.Populations.Add(new Population(my_string(name)));
-    }
-    void TearDown() override {
-        E.CloseLog_file();
-        E.init_log_file(my_string((dir_ / "absent" / "log.txt").string().c_str()), false);
-        fs::remove_all(dir_);
-    }
-
-    std::string log() const {
-        _AOS_->flush();
-        std::ifstream in(dir_ / "log.txt");
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    // True when the log holds a report of that kind and message number.
-    bool reported(char const* kind, int index) const {
-        std::istringstream lines(log());
-        std::string const label = std::string(" #[") + kind + " # ";
-        std::string const text = std::string(" : ") + Errors::message(index);
-        for (std::string l; std::getline(lines, l);)
-            if (l.find(label) != std::string::npos && l.size() >= text.size() &&
-                l.compare(l.size() - text.size(), text.size(), text) == 0)
-                return true;
-        return false;
     }
 
     ReadOutcome read(Structure& s, std::istream& in, int startLine = 0) {
@@ -81,7 +47,6 @@ protected:
         return names;
     }
 
-    fs::path dir_;
     ProfileSettings profile_;
     Samples samples_;
 };
@@ -171,7 +136,7 @@ TEST_F(StructureTest, EachFailureReportsAndFailsTheRead) {
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.text);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
+        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
         Structure s;
         EXPECT_EQ(read(s, c.text).result, 0);
         EXPECT_NE(log().find(c.logged), std::string::npos) << log();

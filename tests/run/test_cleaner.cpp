@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/scratch.h"
 #include "run/cleaner.h"
 
 namespace fs = std::filesystem;
@@ -15,17 +16,8 @@ namespace fs = std::filesystem;
 namespace quintle {
 namespace {
 
-std::string readFile(fs::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(fs::path const& p, std::string const& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
+using quintle::scratch::read_file;
+using quintle::scratch::write_file;
 
 // Every regular file below `root`, relative to it.
 std::set<std::string> filesBelow(fs::path const& root) {
@@ -56,10 +48,10 @@ protected:
     // Cleans a one-file project holding `text` and returns its copy's text.
     std::string cleanProject(char separator, std::string const& text) {
         fs::path const project = dir / "one.pmp";
-        writeFile(project, text);
+        write_file(project, text);
         cleaner c;
         EXPECT_TRUE(c.execute(separator, project.string().c_str()));
-        std::string copy = readFile(dir / "one.res" / "one.pmp");
+        std::string copy = read_file(dir / "one.res" / "one.pmp");
         c.rm_clean_files();
         return copy;
     }
@@ -72,17 +64,17 @@ fs::path const dataDir = fs::path(QUINTLE_TEST_DATA_DIR) / "cleaner";
 // ------------------------------------------------------------ golden output
 
 TEST_F(CleanerTest, CrlfProjectWithSeparatorAndExternalFileMatchesGoldenCopies) {
-    std::string const projectText = readFile(dataDir / "project.pmp");
-    std::string const hapText = readFile(dataDir / "hap.txt");
+    std::string const projectText = read_file(dataDir / "project.pmp");
+    std::string const hapText = read_file(dataDir / "hap.txt");
     // The inputs must reach us with their carriage returns, or this test
     // would prove nothing about them.
     ASSERT_NE(projectText.find("\r\n"), std::string::npos);
     ASSERT_NE(hapText.find("\r\n"), std::string::npos);
 
     fs::path const project = dir / "project.pmp";
-    writeFile(project, projectText);
-    writeFile(dir / "hap.txt", hapText);
-    writeFile(dir / "lower.txt", "not referenced\n");  // named only with lower-case "extern"
+    write_file(project, projectText);
+    write_file(dir / "hap.txt", hapText);
+    write_file(dir / "lower.txt", "not referenced\n");  // named only with lower-case "extern"
 
     cleaner c;
     ASSERT_TRUE(c.execute(';', project.string().c_str()));
@@ -93,13 +85,13 @@ TEST_F(CleanerTest, CrlfProjectWithSeparatorAndExternalFileMatchesGoldenCopies) 
     EXPECT_EQ(std::string(c.get_orig_proj()), project.string());
     EXPECT_EQ(std::string(c.get_proj_dir()), (dir / "project").string() + ".res/");
 
-    EXPECT_EQ(readFile(resultDir / "project.pmp"), readFile(dataDir / "project.expected"));
-    EXPECT_EQ(readFile(resultDir / "hap.txt"), readFile(dataDir / "hap.expected"));
+    EXPECT_EQ(read_file(resultDir / "project.pmp"), read_file(dataDir / "project.expected"));
+    EXPECT_EQ(read_file(resultDir / "hap.txt"), read_file(dataDir / "hap.expected"));
     EXPECT_EQ(filesIn(resultDir), (std::set<std::string>{"project.pmp", "hap.txt"}));
 
     // Sources untouched.
-    EXPECT_EQ(readFile(project), projectText);
-    EXPECT_EQ(readFile(dir / "hap.txt"), hapText);
+    EXPECT_EQ(read_file(project), projectText);
+    EXPECT_EQ(read_file(dir / "hap.txt"), hapText);
 
     c.rm_clean_files();
     EXPECT_TRUE(fs::is_directory(resultDir));
@@ -168,37 +160,37 @@ TEST_F(CleanerTest, LongCrlfLinesAreCleanedAtAnyLength) {
 
 TEST_F(CleanerTest, LongLineInExternalFileIsCleaned) {
     LongLine const line = makeLongLine(20000);
-    writeFile(dir / "seq.txt", line.raw + "\n");
-    writeFile(dir / "p.pmp", "SampleData = EXTERN \"seq.txt\"\n");
+    write_file(dir / "seq.txt", line.raw + "\n");
+    write_file(dir / "p.pmp", "SampleData = EXTERN \"seq.txt\"\n");
     cleaner c;
     ASSERT_TRUE(c.execute(';', (dir / "p.pmp").string().c_str()));
-    EXPECT_EQ(readFile(dir / "p.res" / "seq.txt"), line.cleaned + "\n\n");
+    EXPECT_EQ(read_file(dir / "p.res" / "seq.txt"), line.cleaned + "\n\n");
     c.rm_clean_files();
 }
 
 // ------------------------------------------------------------ external files
 
 TEST_F(CleanerTest, ExternalCopyKeepsEveryLine) {
-    writeFile(dir / "p.pmp", "HaplList = EXTERN \"a.txt\"\nMatrixData = EXTERN \"b.txt\"\n");
-    writeFile(dir / "a.txt", "#c\n\n x\ty\n");  // ends with a newline: one more empty line
-    writeFile(dir / "b.txt", "1\t2\n3");         // does not
+    write_file(dir / "p.pmp", "HaplList = EXTERN \"a.txt\"\nMatrixData = EXTERN \"b.txt\"\n");
+    write_file(dir / "a.txt", "#c\n\n x\ty\n");  // ends with a newline: one more empty line
+    write_file(dir / "b.txt", "1\t2\n3");         // does not
     cleaner c;
     ASSERT_TRUE(c.execute(0, (dir / "p.pmp").string().c_str()));
-    EXPECT_EQ(readFile(dir / "p.res" / "a.txt"), "\n\n x y\n\n");
-    EXPECT_EQ(readFile(dir / "p.res" / "b.txt"), "1 2\n3\n");
+    EXPECT_EQ(read_file(dir / "p.res" / "a.txt"), "\n\n x y\n\n");
+    EXPECT_EQ(read_file(dir / "p.res" / "b.txt"), "1 2\n3\n");
     // The project copy names the files exactly as the source does.
-    EXPECT_EQ(readFile(dir / "p.res" / "p.pmp"), "HaplList = EXTERN \"a.txt\"\nMatrixData = EXTERN \"b.txt\"\n\n");
+    EXPECT_EQ(read_file(dir / "p.res" / "p.pmp"), "HaplList = EXTERN \"a.txt\"\nMatrixData = EXTERN \"b.txt\"\n\n");
     c.rm_clean_files();
 }
 
 TEST_F(CleanerTest, ExternIsSearchedOnlyInShortLinesAndInCapitals) {
-    writeFile(dir / "short.txt", "s\n");
-    writeFile(dir / "long.txt", "l\n");
-    writeFile(dir / "lower.txt", "w\n");
+    write_file(dir / "short.txt", "s\n");
+    write_file(dir / "long.txt", "l\n");
+    write_file(dir / "lower.txt", "w\n");
     std::string const shortLine = "HaplList = EXTERN \"short.txt\"";
     std::string longLine = "HaplList = EXTERN \"long.txt\" ";
     longLine += std::string(1001 - longLine.size(), 'x');
-    writeFile(dir / "p.pmp", shortLine + "\n" + longLine + "\nHaplList = extern \"lower.txt\"\n");
+    write_file(dir / "p.pmp", shortLine + "\n" + longLine + "\nHaplList = extern \"lower.txt\"\n");
     cleaner c;
     ASSERT_TRUE(c.execute(0, (dir / "p.pmp").string().c_str()));
     EXPECT_EQ(filesIn(dir / "p.res"), (std::set<std::string>{"p.pmp", "short.txt"}));
@@ -210,70 +202,70 @@ TEST_F(CleanerTest, ExternNameWithParentFolderStaysInsideResultFolder) {
     fs::create_directories(dir / "base");
     std::string const userProject = "[Profile]\r\nTitle=\"mine\"\r\n";
     std::string const project = "HaplList = EXTERN \"../run1.pmp\"\r\n";
-    writeFile(dir / "run1.pmp", userProject);
-    writeFile(dir / "base" / "run1.pmp", project);
+    write_file(dir / "run1.pmp", userProject);
+    write_file(dir / "base" / "run1.pmp", project);
     std::set<std::string> const before = filesBelow(dir);
 
     cleaner c;
     ASSERT_TRUE(c.execute(0, (dir / "base" / "run1.pmp").string().c_str()));
     fs::path const resultDir = dir / "base" / "run1.res";
-    EXPECT_EQ(readFile(resultDir / ".._run1.pmp"), "[Profile]\nTitle=\"mine\"\n\n");
+    EXPECT_EQ(read_file(resultDir / ".._run1.pmp"), "[Profile]\nTitle=\"mine\"\n\n");
 
     // Nothing new outside the result folder, nothing changed there.
     std::set<std::string> expected = before;
     expected.insert("base/run1.res/run1.pmp");
     expected.insert("base/run1.res/.._run1.pmp");
     EXPECT_EQ(filesBelow(dir), expected);
-    EXPECT_EQ(readFile(dir / "run1.pmp"), userProject);
+    EXPECT_EQ(read_file(dir / "run1.pmp"), userProject);
 
     c.rm_clean_files();
     EXPECT_EQ(filesBelow(dir), before);
-    EXPECT_EQ(readFile(dir / "run1.pmp"), userProject);
-    EXPECT_EQ(readFile(dir / "base" / "run1.pmp"), project);
+    EXPECT_EQ(read_file(dir / "run1.pmp"), userProject);
+    EXPECT_EQ(read_file(dir / "base" / "run1.pmp"), project);
 }
 
 TEST_F(CleanerTest, ExternNameWithSubfolderGetsFlattenedCopy) {
     fs::create_directories(dir / "sub");
-    writeFile(dir / "sub" / "hap.txt", "h1\t1\n");
-    writeFile(dir / "p.pmp", "HaplList = EXTERN \"sub/hap.txt\"\n");
+    write_file(dir / "sub" / "hap.txt", "h1\t1\n");
+    write_file(dir / "p.pmp", "HaplList = EXTERN \"sub/hap.txt\"\n");
     cleaner c;
     ASSERT_TRUE(c.execute(0, (dir / "p.pmp").string().c_str()));
     EXPECT_EQ(filesIn(dir / "p.res"), (std::set<std::string>{"p.pmp", "sub_hap.txt"}));
-    EXPECT_EQ(readFile(dir / "p.res" / "sub_hap.txt"), "h1 1\n\n");
+    EXPECT_EQ(read_file(dir / "p.res" / "sub_hap.txt"), "h1 1\n\n");
     c.rm_clean_files();
     EXPECT_TRUE(filesIn(dir / "p.res").empty());
-    EXPECT_EQ(readFile(dir / "sub" / "hap.txt"), "h1\t1\n");
+    EXPECT_EQ(read_file(dir / "sub" / "hap.txt"), "h1\t1\n");
 }
 
 TEST_F(CleanerTest, AbsoluteExternNameIsReadAsWritten) {
     fs::create_directories(dir / "elsewhere");
     fs::create_directories(dir / "proj");
     fs::path const abs = dir / "elsewhere" / "abs.txt";
-    writeFile(abs, "a\tb\n");
-    writeFile(dir / "proj" / "p.pmp", "HaplList = EXTERN \"" + abs.string() + "\"\n");
+    write_file(abs, "a\tb\n");
+    write_file(dir / "proj" / "p.pmp", "HaplList = EXTERN \"" + abs.string() + "\"\n");
     cleaner c;
     ASSERT_TRUE(c.execute(0, (dir / "proj" / "p.pmp").string().c_str()));
     std::string flat = abs.string();
     for (char& ch : flat)
         if (ch == '/') ch = '_';
     EXPECT_EQ(filesIn(dir / "proj" / "p.res"), (std::set<std::string>{"p.pmp", flat}));
-    EXPECT_EQ(readFile(dir / "proj" / "p.res" / flat), "a b\n\n");
+    EXPECT_EQ(read_file(dir / "proj" / "p.res" / flat), "a b\n\n");
     c.rm_clean_files();
-    EXPECT_EQ(readFile(abs), "a\tb\n");
+    EXPECT_EQ(read_file(abs), "a\tb\n");
 }
 
 TEST_F(CleanerTest, OneCopyPathIsNeverWrittenFromTwoSources) {
     // "a/b.txt" and "a_b.txt" flatten to the same copy; the first one wins.
     // The project naming itself must not have its copy overwritten.
     fs::create_directories(dir / "a");
-    writeFile(dir / "a" / "b.txt", "first\n");
-    writeFile(dir / "a_b.txt", "second\n");
-    writeFile(dir / "p.pmp",
+    write_file(dir / "a" / "b.txt", "first\n");
+    write_file(dir / "a_b.txt", "second\n");
+    write_file(dir / "p.pmp",
               "L1 EXTERN \"a/b.txt\"\n\nL2 EXTERN \"a/b.txt\"\nL3 EXTERN \"a_b.txt\"\nL4 EXTERN \"p.pmp\"\n# end\n");
     cleaner c;
     ASSERT_TRUE(c.execute(0, (dir / "p.pmp").string().c_str()));
-    EXPECT_EQ(readFile(dir / "p.res" / "a_b.txt"), "first\n\n");
-    EXPECT_EQ(readFile(dir / "p.res" / "p.pmp"),
+    EXPECT_EQ(read_file(dir / "p.res" / "a_b.txt"), "first\n\n");
+    EXPECT_EQ(read_file(dir / "p.res" / "p.pmp"),
               "L1 EXTERN \"a/b.txt\"\nL2 EXTERN \"a/b.txt\"\nL3 EXTERN \"a_b.txt\"\nL4 EXTERN \"p.pmp\"\n\n");
     c.rm_clean_files();
     EXPECT_TRUE(filesIn(dir / "p.res").empty());
@@ -282,20 +274,20 @@ TEST_F(CleanerTest, OneCopyPathIsNeverWrittenFromTwoSources) {
 // ------------------------------------------------------------ cleanup
 
 TEST_F(CleanerTest, CleanupDeletesOnlyFilesItCreated) {
-    writeFile(dir / "hap.txt", "h\n");
-    writeFile(dir / "p.pmp", "A EXTERN \"missing.txt\"\nB EXTERN \"hap.txt\"\nC EXTERN \"\"\nD EXTERN \"..\"\n");
+    write_file(dir / "hap.txt", "h\n");
+    write_file(dir / "p.pmp", "A EXTERN \"missing.txt\"\nB EXTERN \"hap.txt\"\nC EXTERN \"\"\nD EXTERN \"..\"\n");
     // The result folder already holds files of the user's, one of them named
     // like the copy of the external file that does not exist.
     fs::create_directories(dir / "p.res");
-    writeFile(dir / "p.res" / "missing.txt", "keep me\n");
-    writeFile(dir / "p.res" / "notes.txt", "keep me too\n");
+    write_file(dir / "p.res" / "missing.txt", "keep me\n");
+    write_file(dir / "p.res" / "notes.txt", "keep me too\n");
 
     cleaner c;
     ASSERT_TRUE(c.execute(0, (dir / "p.pmp").string().c_str()));
     EXPECT_EQ(filesIn(dir / "p.res"), (std::set<std::string>{"p.pmp", "hap.txt", "missing.txt", "notes.txt"}));
     c.rm_clean_files();
     EXPECT_EQ(filesIn(dir / "p.res"), (std::set<std::string>{"missing.txt", "notes.txt"}));
-    EXPECT_EQ(readFile(dir / "p.res" / "missing.txt"), "keep me\n");
+    EXPECT_EQ(read_file(dir / "p.res" / "missing.txt"), "keep me\n");
     EXPECT_EQ(filesIn(dir), (std::set<std::string>{"p.pmp", "hap.txt", "p.res"}));
     // A second call has nothing left to delete.
     c.rm_clean_files();
@@ -316,13 +308,13 @@ TEST_F(CleanerTest, NoWorkingCopyMeansFalse) {
     }
     {
         cleaner c;  // a file stands where the result folder should be
-        writeFile(dir / "p.pmp", "[Profile]\n");
-        writeFile(dir / "p.res", "a file\n");
+        write_file(dir / "p.pmp", "[Profile]\n");
+        write_file(dir / "p.res", "a file\n");
         EXPECT_FALSE(c.execute(0, (dir / "p.pmp").string().c_str()));
         EXPECT_EQ(c.get_clean_proj(), nullptr);
         c.rm_clean_files();
-        EXPECT_EQ(readFile(dir / "p.res"), "a file\n");
-        EXPECT_EQ(readFile(dir / "p.pmp"), "[Profile]\n");
+        EXPECT_EQ(read_file(dir / "p.res"), "a file\n");
+        EXPECT_EQ(read_file(dir / "p.pmp"), "[Profile]\n");
     }
     {
         cleaner c;  // a folder is no project file

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/scratch.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,17 +110,8 @@ std::string shell_quote(std::string const& text) {
     return quoted + "'";
 }
 
-std::string read_file(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_file(fs::path const& path, std::string const& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+using quintle::scratch::read_file;
+using quintle::scratch::write_file;
 
 struct RunResult {
     int status = -1;

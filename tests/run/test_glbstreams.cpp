@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/scratch.h"
 #include "run/glbobj.h"
 #include "sumstat/TSumStat.h"
 
@@ -28,17 +29,8 @@ std::string const statsFileSeenBeforeMain = SumStat.outFileName.c_str();
 std::string const kTitle =
     "\n\n" + std::string(67, '-') + "\nPellomar batch run summary file\n";
 
-std::string readFile(fs::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(fs::path const& p, std::string const& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
+using quintle::scratch::read_file;
+using quintle::scratch::write_file;
 
 std::vector<int*> allFlags() {
     return {&_GENE_DIVERSITY_, &_NUCLEOTIDE_COMPOSITION_, &_MOLECULAR_DIVERSITY_, &_MISMATCH_,
@@ -202,7 +194,7 @@ protected:
 };
 
 TEST_F(GlbStreams, EveryFlagWritesEveryFileWithItsExactHeader) {
-    writeFile("glbstreams.txt", kAllFlagsFile);
+    write_file("glbstreams.txt", kAllFlagsFile);
     startRun();
     for (int* f : allFlags()) EXPECT_EQ(*f, 1);
     for (std::ofstream** s : allStreams()) EXPECT_NE(*s, nullptr);
@@ -213,7 +205,7 @@ TEST_F(GlbStreams, EveryFlagWritesEveryFileWithItsExactHeader) {
     std::vector<std::string> expectedNames{"glbstreams.txt"};
     for (auto const& [name, text] : expected) {
         expectedNames.push_back(name);
-        EXPECT_EQ(readFile(name), text) << name;
+        EXPECT_EQ(read_file(name), text) << name;
     }
     std::sort(expectedNames.begin(), expectedNames.end());
     EXPECT_EQ(filesInDir(), expectedNames);
@@ -228,8 +220,8 @@ TEST_F(GlbStreams, WithoutFlagsFileNothingIsOpened) {
 }
 
 TEST_F(GlbStreams, OneFlagOpensOnlyItsOwnFiles) {
-    writeFile("glbstreams.txt", "comment\n_MISMATCH_\n");
-    writeFile("only_mismatch_sp.txt", "left over from an earlier run\n");
+    write_file("glbstreams.txt", "comment\n_MISMATCH_\n");
+    write_file("only_mismatch_sp.txt", "left over from an earlier run\n");
     startRun();
     EXPECT_EQ(flagCount(), 1);
     EXPECT_EQ(_MISMATCH_, 1);
@@ -243,22 +235,22 @@ TEST_F(GlbStreams, OneFlagOpensOnlyItsOwnFiles) {
                                                       "mismatch_sp3.sum", "mismatch_sp4.sum",
                                                       "only_mismatch_sp.txt"}));
     // The plain-text mismatch file is rewritten, not appended to.
-    EXPECT_EQ(readFile("only_mismatch_sp.txt"), "Mismatch distributions\n");
+    EXPECT_EQ(read_file("only_mismatch_sp.txt"), "Mismatch distributions\n");
 }
 
 TEST_F(GlbStreams, SecondRunAppendsAnotherTitleBlock) {
-    writeFile("glbstreams.txt", "comment\n_THETA_ _MISMATCH_\n");
+    write_file("glbstreams.txt", "comment\n_THETA_ _MISMATCH_\n");
     startRun();
     close_all_global_streams();
     startRun();
     close_all_global_streams();
     std::string const block = kTitle + "\tfile_name\n";
-    EXPECT_EQ(readFile("theta.sum"), block + block);
-    EXPECT_EQ(readFile("only_mismatch_sp.txt"), "Mismatch distributions\n");
+    EXPECT_EQ(read_file("theta.sum"), block + block);
+    EXPECT_EQ(read_file("only_mismatch_sp.txt"), "Mismatch distributions\n");
 }
 
 TEST_F(GlbStreams, LinesAreMatchedAsUpperCasedSubstrings) {
-    writeFile("glbstreams.txt",
+    write_file("glbstreams.txt",
               "_THETA_ on the comment line does not count\n"
               "_gene_diversity_\n"
               "GENE_DIVERSITY TAJIMA\n"
@@ -275,12 +267,12 @@ TEST_F(GlbStreams, LinesAreMatchedAsUpperCasedSubstrings) {
 }
 
 TEST_F(GlbStreams, LastLineWithoutNewlineStillCounts) {
-    writeFile("glbstreams.txt", "comment\n_HARDY_WEINBERG_");
+    write_file("glbstreams.txt", "comment\n_HARDY_WEINBERG_");
     startRun();
     EXPECT_EQ(_HARDY_WEINBERG_, 1);
     EXPECT_EQ(flagCount(), 1);
     close_all_global_streams();
-    EXPECT_EQ(readFile("hw.sum"), kTitle + "Hardy-Weinberg equilibrium indices\tfile_name\tpop_name\n");
+    EXPECT_EQ(read_file("hw.sum"), kTitle + "Hardy-Weinberg equilibrium indices\tfile_name\tpop_name\n");
 }
 
 TEST_F(GlbStreams, OnlyLinesUpTo201AreRead) {
@@ -288,7 +280,7 @@ TEST_F(GlbStreams, OnlyLinesUpTo201AreRead) {
     for (int line = 2; line <= 200; ++line) text += "nothing here\n";
     text += "_AMOVA_RES_\n";  // line 201
     text += "_THETA_\n";      // line 202
-    writeFile("glbstreams.txt", text);
+    write_file("glbstreams.txt", text);
     startRun();
     EXPECT_EQ(_AMOVA_RES_, 1);
     EXPECT_EQ(_THETA_, 0);
@@ -304,7 +296,7 @@ TEST_F(GlbStreams, DirectoryPrefixOf350CharactersIsTheLimit) {
     ASSERT_EQ(dir351.size(), 351u);
     for (std::string const& d : {dir350, dir351}) {
         fs::create_directories(d);
-        writeFile(d + "glbstreams.txt", "comment\n_TAJIMA_\n");
+        write_file(d + "glbstreams.txt", "comment\n_TAJIMA_\n");
     }
 
     read_global_flags(dir350.data());
@@ -315,7 +307,7 @@ TEST_F(GlbStreams, DirectoryPrefixOf350CharactersIsTheLimit) {
 }
 
 TEST_F(GlbStreams, NullDirectoryMeansWorkingDirectory) {
-    writeFile("glbstreams.txt", "comment\n_FU_FS_\n");
+    write_file("glbstreams.txt", "comment\n_FU_FS_\n");
     read_global_flags(nullptr);
     EXPECT_EQ(_FU_FS_, 1);
     ASSERT_NE(_batch_dir, nullptr);
@@ -323,7 +315,7 @@ TEST_F(GlbStreams, NullDirectoryMeansWorkingDirectory) {
 }
 
 TEST_F(GlbStreams, ClosingTwiceIsSafeAndKeepsFlags) {
-    writeFile("glbstreams.txt", "comment\n_TAJIMA_\n_PAIRWISE_DIST_\n");
+    write_file("glbstreams.txt", "comment\n_TAJIMA_\n_PAIRWISE_DIST_\n");
     startRun();
     ASSERT_NE(ofs_tajima, nullptr);
     *ofs_tajima << "proj.pmp\tpop1\t10\n";
@@ -336,13 +328,13 @@ TEST_F(GlbStreams, ClosingTwiceIsSafeAndKeepsFlags) {
     EXPECT_EQ(_PAIRWISE_DIST_, 1);
 
     // What a writer put in before closing reached the file.
-    std::string const tajima = readFile("tajima.sum");
+    std::string const tajima = read_file("tajima.sum");
     ASSERT_GE(tajima.size(), std::string("proj.pmp\tpop1\t10\n").size());
     EXPECT_EQ(tajima.substr(tajima.size() - 17), "proj.pmp\tpop1\t10\n");
 }
 
 TEST_F(GlbStreams, UnopenableFileLeavesAFailedStreamAndSparesTheOthers) {
-    writeFile("glbstreams.txt", "comment\n_TAJIMA_ _FU_FS_\n");
+    write_file("glbstreams.txt", "comment\n_TAJIMA_ _FU_FS_\n");
     fs::create_directory("tajima.sum");  // a folder where the file should go
     startRun();
     ASSERT_NE(ofs_tajima, nullptr);
@@ -352,16 +344,16 @@ TEST_F(GlbStreams, UnopenableFileLeavesAFailedStreamAndSparesTheOthers) {
     EXPECT_TRUE(ofs_fu_fs->good());
     close_all_global_streams();
     EXPECT_TRUE(fs::is_directory("tajima.sum"));
-    EXPECT_EQ(readFile("fu_fs.sum").substr(0, kTitle.size()), kTitle);
+    EXPECT_EQ(read_file("fu_fs.sum").substr(0, kTitle.size()), kTitle);
 }
 
 TEST_F(GlbStreams, InitialisingAgainReplacesTheOpenStreams) {
-    writeFile("glbstreams.txt", "comment\n_THETA_\n");
+    write_file("glbstreams.txt", "comment\n_THETA_\n");
     startRun();
     initialize_pellomar_global_objects();
     close_all_global_streams();
     std::string const block = kTitle + "\tfile_name\n";
-    EXPECT_EQ(readFile("theta.sum"), block + block);
+    EXPECT_EQ(read_file("theta.sum"), block + block);
 }
 
 TEST_F(GlbStreams, DistanceNamesAreFilled) {
@@ -419,30 +411,20 @@ protected:
     TSumStat stat_;
 };
 
-TEST_F(SumStatFile, StartsEmpty) {
-    TSumStat fresh;
-    EXPECT_STREQ(fresh.outFileName.c_str(), "");
-    EXPECT_STREQ(fresh.defFileName.c_str(), "");
-    EXPECT_STREQ(fresh.headerLine.c_str(), "");
-    EXPECT_STREQ(fresh.statsLine.c_str(), "");
-}
-
 TEST_F(SumStatFile, HeaderModesChooseTheLines) {
     std::vector<std::pair<int, std::string>> const cases{
         {1, "H1\tH2\t\n1\t2\t\n"}, {0, "1\t2\t\n"}, {2, "H1\tH2\t\n"}, {3, ""}, {-1, ""}};
     stat_.append = false;
     for (auto const& [mode, text] : cases) {
-        writeFile(path_, "old\n");
+        write_file(path_, "old\n");
         stat_.writeToFile(mode);
-        EXPECT_EQ(readFile(path_), text) << "mode " << mode;
+        EXPECT_EQ(read_file(path_), text) << "mode " << mode;
     }
-}
-
-TEST_F(SumStatFile, AppendKeepsEarlierLines) {
+    // Appending keeps the earlier lines.
     stat_.append = true;
     stat_.writeToFile(1);
     stat_.writeToFile(0);
-    EXPECT_EQ(readFile(path_), "H1\tH2\t\n1\t2\t\n1\t2\t\n");
+    EXPECT_EQ(read_file(path_), "H1\tH2\t\n1\t2\t\n1\t2\t\n");
 }
 
 TEST_F(SumStatFile, EmptyNameWritesNothing) {
@@ -453,7 +435,7 @@ TEST_F(SumStatFile, EmptyNameWritesNothing) {
 
 TEST_F(SumStatFile, ReadingDefinitionsKeepsNameAndEmptiesLines) {
     std::string const defs = (dir_ / "ssdefs.txt").string();
-    writeFile(defs, "POP_LEVEL\nMEAN_H\n");
+    write_file(defs, "POP_LEVEL\nMEAN_H\n");
     stat_.append = true;
     stat_.readDefSSFile(my_string(defs.c_str()));
     EXPECT_EQ(std::string(stat_.defFileName.c_str()), defs);

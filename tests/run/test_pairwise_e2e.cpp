@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/scratch.h"
 #include "core/public.h"
 #include "mantel/Mantel.h"
 #include "project/Project.h"
@@ -29,12 +30,8 @@ namespace {
 
 fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR) / "pairwise";
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void put(fs::path const& path, std::string const& text) { std::ofstream(path, std::ios::binary) << text; }
+using quintle::scratch::read_file;
+using quintle::scratch::write_file;
 
 std::vector<std::string> split(std::string const& line, char sep) {
     std::vector<std::string> out;
@@ -66,7 +63,7 @@ protected:
         fs::path const work = base / name;
         fs::create_directories(work);
         fs::copy_file(data_dir / project, work / "p.pmp");
-        std::string settings = slurp(data_dir / "pairwise.pms");
+        std::string settings = read_file(data_dir / "pairwise.pms");
         for (std::string const& change : changes) {
             std::string const key = "\n" + change.substr(0, change.find('=') + 1);
             std::size_t const at = settings.find(key);
@@ -77,8 +74,8 @@ protected:
                 settings.replace(at + 1, end - at - 1, change);
             }
         }
-        put(work / "pml_run.pms", settings);
-        put(work / "ssdefs.txt", ssdefs);
+        write_file(work / "pml_run.pms", settings);
+        write_file(work / "ssdefs.txt", ssdefs);
         return work;
     }
 
@@ -91,7 +88,7 @@ protected:
 
     // The pairwise section of the result file.
     static std::string section(fs::path const& work) {
-        std::string const text = slurp(work / "p.res" / "p.htm");
+        std::string const text = read_file(work / "p.res" / "p.htm");
         std::size_t const from = text.find("== Comparisons of pairs of population samples");
         std::size_t const to = text.find("END OF RUN", from);
         if (from == std::string::npos || to == std::string::npos) return {};
@@ -108,8 +105,8 @@ TEST_F(PairwiseRun, DnaPairsReachTheLineAndReproduceWithTheSeed) {
     ASSERT_EQ(run(first, "7"), 0);
     ASSERT_EQ(run(second, "7"), 0);
 
-    std::string const stats = slurp(first / "stats.txt");
-    EXPECT_EQ(stats, slurp(second / "stats.txt"));
+    std::string const stats = read_file(first / "stats.txt");
+    EXPECT_EQ(stats, read_file(second / "stats.txt"));
     std::string const text = section(first);
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text, section(second)) << "same seed, same section and P values";
@@ -135,7 +132,7 @@ TEST_F(PairwiseRun, DeltaMuSquaredOfMicrosatelliteSamples) {
                                   {"ComputeDeltaMuSqr=1", "ComputePairwiseFST=0", "PrintMissIntermatchs=0"},
                                   "POP_LEVEL\nPAIRWISE_FST\nPAIRWISE_DMUSQR\n");
     ASSERT_EQ(run(work, "3"), 0);
-    std::vector<std::string> const lines = split(slurp(work / "stats.txt"), '\n');
+    std::vector<std::string> const lines = split(read_file(work / "stats.txt"), '\n');
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "FST_2_1\tFST_3_1\tFST_3_2\tDMUSQ_2_1\tDMUSQ_3_1\tDMUSQ_3_2\t");
     // Mean sizes: m1 (121, 134.5, 201), m2 (120, 131, 202), m3 (124, none, 212).
@@ -158,12 +155,12 @@ TEST_F(PairwiseRun, MantelSectionIsForgottenBeforeTheNextProject) {
         " SampleName=\"a\"\n SampleSize=2\n SampleData={\n h1 2 ACGT\n }\n"
         " SampleName=\"b\"\n SampleSize=2\n SampleData={\n h2 2 ACGA\n }\n"
         " SampleName=\"c\"\n SampleSize=2\n SampleData={\n h3 2 TCGA\n }\n";
-    put(base / "with.pmp", samples +
+    write_file(base / "with.pmp", samples +
                                "[[Mantel]]\nMatrixSize=3\nMatrixNumber=2\nYMatrix=\"fst\"\n"
                                "YMatrixLabels={ a b c }\nDistMatMantel={\n0\n1 0\n2 3 0\n}\n"
                                "UsedYMatrixLabels={ a b c }\n");
-    put(base / "without.pmp", samples);
-    put(base / "pml_run.pms", "[Setting for Calculations]\nTaskNumber=1\nXMLOutput=0\n");
+    write_file(base / "without.pmp", samples);
+    write_file(base / "pml_run.pms", "[Setting for Calculations]\nTaskNumber=1\nXMLOutput=0\n");
 
     quintle::SumStat.resetComputationFlags();
     auto drive = [&](std::vector<std::string> const& projects) {
@@ -171,7 +168,7 @@ TEST_F(PairwiseRun, MantelSectionIsForgottenBeforeTheNextProject) {
         std::string text = prefix + "\nuse_interf_settings\n";
         for (std::string const& p : projects) text += prefix + p + "\n0\n0\n";
         text += "end\n";
-        put(prefix + quintle::getPmlRunString().c_str(), text);
+        write_file(prefix + quintle::getPmlRunString().c_str(), text);
         std::string directory = prefix;
         quintle::pmlestart(directory.data());
     };

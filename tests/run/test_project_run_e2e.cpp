@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/scratch.h"
 #include "core/Errors.h"
 #include "core/public.h"
 #include "project/Project.h"
@@ -33,12 +34,8 @@ namespace {
 
 fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR) / "run";
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void put(fs::path const& path, std::string const& text) { std::ofstream(path, std::ios::binary) << text; }
+using quintle::scratch::read_file;
+using quintle::scratch::write_file;
 
 bool has(std::string const& text, std::string const& part) { return text.find(part) != std::string::npos; }
 
@@ -72,10 +69,10 @@ protected:
     // Copies the project, writes the settings and the statistics list.
     void prepare(char const* project, std::string const& ssdefs, bool xml = false) {
         fs::copy_file(data_dir / project, work / "p.pmp");
-        std::string settings_text = slurp(data_dir / "html.pms");
+        std::string settings_text = read_file(data_dir / "html.pms");
         if (xml) settings_text.replace(settings_text.find("XMLOutput=0"), 11, "XMLOutput=1");
-        put(work / "pml_run.pms", settings_text);
-        put(work / "ssdefs.txt", ssdefs);
+        write_file(work / "pml_run.pms", settings_text);
+        write_file(work / "ssdefs.txt", ssdefs);
     }
 
     // Runs the program in the work directory with a fixed seed; its exit
@@ -87,7 +84,7 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string log() const { return slurp(work / "p.res" / "Pellomar_log.txt"); }
+    std::string log() const { return read_file(work / "p.res" / "Pellomar_log.txt"); }
 
     fs::path work;
 };
@@ -104,7 +101,7 @@ TEST_F(WorkDir, PopulationLevelRunWritesItsFrameResultLogAndLine) {
         EXPECT_TRUE(fs::exists(res / file)) << file;
     EXPECT_FALSE(fs::exists(res / "p.pmp")) << "the working copy is removed";
 
-    std::string const result = slurp(res / "p.htm");
+    std::string const result = read_file(res / "p.htm");
     EXPECT_EQ(result.rfind("\n<html>\n<!--Pellomar results file-->\n", 0), 0u);
     EXPECT_TRUE(ends_with(result, "\n</body>\n</PRE>\n</html>\n\n"));
     EXPECT_TRUE(has(result, "\nProject information:\n--------------------\n\tNbSamples      =  3\n"
@@ -125,16 +122,16 @@ TEST_F(WorkDir, PopulationLevelRunWritesItsFrameResultLogAndLine) {
     for (char const* sample : {"a", "b", "c"}) EXPECT_TRUE(has(text, std::string("Population '") + sample + "'"));
 
     // The menu script: root, log entry, run folder, then the pass's folder.
-    std::string const menu = slurp(res / "p.js");
+    std::string const menu = read_file(res / "p.js");
     EXPECT_TRUE(has(menu, "foldersTree = gFld(\"<i>PELLOMAR RESULTS (p.pmp)</i>\", \"\")\n"
                           "insDoc(foldersTree, gLnk(\"R\", \"Pellomar log file\", \"Pellomar_log.txt\"))\n"
                           "\taux1 = insFld(foldersTree, gFld(\"Run of "))
         << menu;
     EXPECT_TRUE(has(menu, "\t\taux2 = insFld(aux1, gFld(\"Samples\", \"\"))\n")) << menu;
-    EXPECT_TRUE(has(slurp(res / "p_main.htm"), "<FRAME SRC=\"p.htm\" name=\"basefrm\">"));
+    EXPECT_TRUE(has(read_file(res / "p_main.htm"), "<FRAME SRC=\"p.htm\" name=\"basefrm\">"));
 
     // A header line and a value line of as many fields.
-    std::string const stats = slurp(work / "stats.txt");
+    std::string const stats = read_file(work / "stats.txt");
     EXPECT_EQ(first_line(stats), "K_1\tK_2\tK_3\t\n");
     EXPECT_EQ(occurrences(stats, "\n"), 2u) << stats;
     EXPECT_EQ(occurrences(stats, "\t"), 6u) << stats;
@@ -144,14 +141,14 @@ TEST_F(WorkDir, BothLevelsShareOneHeaderAndOneValueLineGroupsFirst) {
     prepare("dna_groups.pmp", "GROUP_LEVEL\nPOP_LEVEL\nALL_K\n");
     ASSERT_EQ(run("p.pmp stats.txt 0 1"), 0);
 
-    std::string const stats = slurp(work / "stats.txt");
+    std::string const stats = read_file(work / "stats.txt");
     EXPECT_EQ(first_line(stats), "gr_K_1\tgr_K_2\tK_1\tK_2\tK_3\t\n");
     EXPECT_EQ(occurrences(stats, "\n"), 2u) << stats;
     EXPECT_EQ(occurrences(stats, "\t"), 10u) << stats;
 
     // The group pass names its pooled samples and shows the project's own
     // structure under its banner, before the population pass.
-    std::string const result = slurp(work / "p.res" / "p.htm");
+    std::string const result = read_file(work / "p.res" / "p.htm");
     std::size_t const group_at = result.find(intra_group);
     std::size_t const population_at = result.find(intra_population);
     ASSERT_NE(group_at, std::string::npos);
@@ -171,7 +168,7 @@ TEST_F(WorkDir, XmlOutputGetsTheSameFrame) {
     ASSERT_EQ(run("p.pmp stats.txt 0 1"), 0);
     fs::path const res = work / "p.res";
     EXPECT_FALSE(fs::exists(res / "p.htm"));
-    std::string const result = slurp(res / "p.xml");
+    std::string const result = read_file(res / "p.xml");
     EXPECT_EQ(result.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<?xml-stylesheet type=\"text/xsl\" "
                            "href=\"file:///",
                            0),
@@ -179,15 +176,15 @@ TEST_F(WorkDir, XmlOutputGetsTheSameFrame) {
     EXPECT_TRUE(has(result, "PellomarStyleSheet.xsl\"?>\n<!--Pellomar results file-->\n\n<Pellomar>\n\n<data>\n"));
     EXPECT_TRUE(ends_with(result, "\n</data>\n\n</Pellomar>\n\n"));
     EXPECT_TRUE(has(result, "</data> <run time=\""));
-    EXPECT_TRUE(has(slurp(res / "p_main.htm"), "<FRAME SRC=\"p.xml\" name=\"basefrm\">"));
+    EXPECT_TRUE(has(read_file(res / "p_main.htm"), "<FRAME SRC=\"p.xml\" name=\"basefrm\">"));
 }
 
 TEST_F(WorkDir, NeitherLevelRunsNoPassAndAddsNoLine) {
     prepare("dna_groups.pmp", "ALL_K\n");
-    put(work / "stats.txt", "earlier\n");
+    write_file(work / "stats.txt", "earlier\n");
     ASSERT_EQ(run("p.pmp stats.txt 1 1"), 0);
-    EXPECT_EQ(slurp(work / "stats.txt"), "earlier\n");
-    std::string const result = slurp(work / "p.res" / "p.htm");
+    EXPECT_EQ(read_file(work / "stats.txt"), "earlier\n");
+    std::string const result = read_file(work / "p.res" / "p.htm");
     EXPECT_TRUE(has(result, "\nProject information:"));
     EXPECT_TRUE(has(result, "END OF RUN NUMBER 1 ("));
     EXPECT_FALSE(has(result, "ANALYSES AT THE"));
@@ -202,16 +199,16 @@ TEST_F(WorkDir, FailingProjectsAreLoggedAndTheStatisticsFileIsStillWritten) {
         TearDown();
         SetUp();
         prepare(project, "POP_LEVEL\nALL_K\n");
-        put(work / "stats.txt", "earlier\n");
+        write_file(work / "stats.txt", "earlier\n");
         ASSERT_EQ(run("p.pmp stats.txt 0 1"), 0);
         EXPECT_TRUE(fs::exists(work / "stats.txt"));
-        EXPECT_EQ(slurp(work / "stats.txt"), "") << "truncated, and no line for a failed project";
+        EXPECT_EQ(read_file(work / "stats.txt"), "") << "truncated, and no line for a failed project";
         std::string const text = log();
         EXPECT_TRUE(has(text, "Error opening project... ")) << text;
         EXPECT_TRUE(has(text, "Error during run of p.pmp\n")) << text;
-        EXPECT_EQ(slurp(work / "pml_pro.txt"), "error\n");
+        EXPECT_EQ(read_file(work / "pml_pro.txt"), "error\n");
         // The result file is closed with its footer all the same.
-        std::string const result = slurp(work / "p.res" / "p.htm");
+        std::string const result = read_file(work / "p.res" / "p.htm");
         EXPECT_TRUE(has(result, "\n</body>\n</PRE>\n</html>\n")) << result;
         EXPECT_FALSE(has(result, "Project information:"));
     }
@@ -245,7 +242,7 @@ protected:
         std::string text = prefix + "\nuse_interf_settings\n";
         for (std::string const& p : projects) text += prefix + p + "\n0\n0\n";
         text += "end\n";
-        put(prefix + getPmlRunString().c_str(), text);
+        write_file(prefix + getPmlRunString().c_str(), text);
         std::string directory = prefix;
         pmlestart(directory.data());
     }
@@ -254,7 +251,7 @@ protected:
     std::string settings_after() {
         fs::path const file = work / "after.pms";
         PPP->options.print_settings(my_string(file.string().c_str()));
-        return slurp(file);
+        return read_file(file);
     }
 };
 
@@ -271,8 +268,8 @@ constexpr char ungrouped_project[] =
     " SampleName=\"b\"\n SampleSize=2\n SampleData={\n h1 1 ACGT\n h3 1 TCGT\n }\n";
 
 TEST_F(InProcessRun, GroupPassLeavesTheCheckedSettingsToThePopulationPass) {
-    put(work / "pml_run.pms", adapted_settings);
-    put(work / "u.pmp", ungrouped_project);
+    write_file(work / "pml_run.pms", adapted_settings);
+    write_file(work / "u.pmp", ungrouped_project);
     drive({"u.pmp"});
     std::string const population_only = settings_after();
     EXPECT_EQ(PPP->options.TaskNumber, 1) << "HW and AMOVA dropped";
@@ -283,24 +280,24 @@ TEST_F(InProcessRun, GroupPassLeavesTheCheckedSettingsToThePopulationPass) {
     SumStat.GROUP_LEVEL = SumStat.POP_LEVEL = SumStat.ALL_K = true;
     drive({"u.pmp"});
     EXPECT_EQ(settings_after(), population_only);
-    std::string const text = slurp(work / "u.res" / "Pellomar_log.txt");
+    std::string const text = read_file(work / "u.res" / "Pellomar_log.txt");
     EXPECT_TRUE(has(text, "Successful run of ")) << text;
     EXPECT_EQ(occurrences(text, "Hardy-Weinberg disequilibrium test is not possible"), 1u) << text;
     EXPECT_EQ(occurrences(text, "Too few steps for dememorization (100 )"), 1u) << text;
-    EXPECT_EQ(occurrences(slurp(work / "u.res" / "u.htm"), "AMOVA task is skipped."), 1u);
+    EXPECT_EQ(occurrences(read_file(work / "u.res" / "u.htm"), "AMOVA task is skipped."), 1u);
 }
 
 // The separator of a project does not leak into the working copy of the
 // next one: a sample name holding that character keeps it.
 TEST_F(InProcessRun, NextProjectIsCleanedWithoutThePreviousSeparator) {
-    put(work / "pml_run.pms", "[Setting for Calculations]\nTaskNumber=1\nXMLOutput=0\n");
-    put(work / "first.pmp", "[Profile]\n Title=\"first\"\n NbSamples=1\n DataType=STANDARD\n LocusSeparator=','\n");
-    put(work / "second.pmp",
+    write_file(work / "pml_run.pms", "[Setting for Calculations]\nTaskNumber=1\nXMLOutput=0\n");
+    write_file(work / "first.pmp", "[Profile]\n Title=\"first\"\n NbSamples=1\n DataType=STANDARD\n LocusSeparator=','\n");
+    write_file(work / "second.pmp",
         "[Profile]\n Title=\"second\"\n NbSamples=1\n DataType=DNA\n GenotypicData=0\n LocusSeparator=NONE\n"
         "[Data]\n [[Samples]]\n SampleName=\"x,y\"\n SampleSize=1\n SampleData={\n h1 1 ACGT\n }\n");
     drive({"first.pmp", "second.pmp"});
-    EXPECT_TRUE(has(slurp(work / "first.res" / "Pellomar_log.txt"), "Error during run of "));
-    std::string const text = slurp(work / "second.res" / "Pellomar_log.txt");
+    EXPECT_TRUE(has(read_file(work / "first.res" / "Pellomar_log.txt"), "Error during run of "));
+    std::string const text = read_file(work / "second.res" / "Pellomar_log.txt");
     EXPECT_TRUE(has(text, "Reading x,y ...")) << text;
     EXPECT_TRUE(has(text, "Successful run of ")) << text;
 }

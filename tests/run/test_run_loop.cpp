@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/scratch.h"
 #include "core/public.h"
 #include "project/Project.h"
 #include "run/command_line.h"
@@ -25,17 +26,8 @@ namespace fs = std::filesystem;
 namespace quintle {
 namespace {
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void put(fs::path const& path, std::string const& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+using quintle::scratch::read_file;
+using quintle::scratch::write_file;
 
 bool has(std::string const& text, std::string const& part) {
     return text.find(part) != std::string::npos;
@@ -69,18 +61,18 @@ protected:
 
     // Writes the run file under the program directory and runs the driver.
     int drive(std::string const& runFileText) {
-        put(prefix_ + getPmlRunString().c_str(), runFileText);
+        write_file(prefix_ + getPmlRunString().c_str(), runFileText);
         std::string directory = prefix_;
         return pmlestart(directory.data());
     }
 
     std::string project(std::string const& name) const {
-        put(dir_ / name, loop_project);
+        write_file(dir_ / name, loop_project);
         return prefix_ + name;
     }
 
     std::string log_of(std::string const& projectStem) const {
-        return slurp(dir_ / (projectStem + ".res") / "Pellomar_log.txt");
+        return read_file(dir_ / (projectStem + ".res") / "Pellomar_log.txt");
     }
 
     fs::path dir_;
@@ -88,7 +80,7 @@ protected:
 };
 
 TEST_F(RunLoopTest, EveryListedProjectRunsWithoutAnEndLine) {
-    put(dir_ / "pml_run.pms", loop_settings);
+    write_file(dir_ / "pml_run.pms", loop_settings);
     std::string const a = project("a.pmp");
     std::string const b = project("b.pmp");
     drive(prefix_ + "\nuse_interf_settings\n" + a + "\n0\n0\n" + b + "\n0\n0\n");
@@ -98,7 +90,7 @@ TEST_F(RunLoopTest, EveryListedProjectRunsWithoutAnEndLine) {
 }
 
 TEST_F(RunLoopTest, UpperCaseEndStopsButMixedCaseIsAPath) {
-    put(dir_ / "pml_run.pms", loop_settings);
+    write_file(dir_ / "pml_run.pms", loop_settings);
     std::string const a = project("a.pmp");
     std::string const b = project("b.pmp");
     drive(prefix_ + "\nuse_interf_settings\n" + a + "\n0\n0\nEND\n" + b + "\n0\n0\nend\n");
@@ -107,12 +99,12 @@ TEST_F(RunLoopTest, UpperCaseEndStopsButMixedCaseIsAPath) {
     EXPECT_FALSE(fs::exists(dir_ / "pml_pro.txt"));
 
     drive(prefix_ + "\nuse_interf_settings\n" + a + "\n0\n0\nEnd\n0\n0\n" + b + "\n0\n0\nend\n");
-    EXPECT_EQ(slurp(dir_ / "pml_pro.txt"), "error\n");
+    EXPECT_EQ(read_file(dir_ / "pml_pro.txt"), "error\n");
     EXPECT_FALSE(fs::exists(dir_ / "b.res")) << "a failed project ends the loop";
 }
 
 TEST_F(RunLoopTest, DirectoryLineGetsItsSeparator) {
-    put(dir_ / "pml_run.pms", loop_settings);
+    write_file(dir_ / "pml_run.pms", loop_settings);
     std::string const a = project("a.pmp");
     drive(dir_.string() + "\nuse_interf_settings\n" + a + "\n0\n0\nend\n");
     EXPECT_TRUE(has(log_of("a"), "Core Program Directory: " + prefix_ + "\n"));
@@ -121,7 +113,7 @@ TEST_F(RunLoopTest, DirectoryLineGetsItsSeparator) {
 }
 
 TEST_F(RunLoopTest, RunFileIntegersOverrideTheSettings) {
-    put(dir_ / "pml_run.pms", loop_settings);
+    write_file(dir_ / "pml_run.pms", loop_settings);
     std::string const a = project("a.pmp");
     drive(prefix_ + "\nuse_interf_settings\n" + a + "\n1\n1\nend\n");
     ASSERT_NE(PPP, nullptr);
@@ -131,15 +123,15 @@ TEST_F(RunLoopTest, RunFileIntegersOverrideTheSettings) {
 }
 
 TEST_F(RunLoopTest, CarriageReturnsAreStrippedFromTheFirstProjectOnly) {
-    put(dir_ / "pml_run.pms", loop_settings);
+    write_file(dir_ / "pml_run.pms", loop_settings);
     std::string const a = project("a.pmp");
     drive(prefix_ + "\r\nuse_interf_settings\r\n" + a + "\r\n0\r\n0\r\nend\r\n");
     EXPECT_TRUE(has(log_of("a"), "Successful run of " + a + "\n"));
-    EXPECT_EQ(slurp(dir_ / "pml_pro.txt"), "error\n") << "\"end\\r\" is taken as a path";
+    EXPECT_EQ(read_file(dir_ / "pml_pro.txt"), "error\n") << "\"end\\r\" is taken as a path";
 }
 
 TEST_F(RunLoopTest, SpecialSettingsFileIsTheOneRead) {
-    put(dir_ / "special.pms", "[Setting for Calculations]\nTaskNumber=64\n");
+    write_file(dir_ / "special.pms", "[Setting for Calculations]\nTaskNumber=64\n");
     std::string const a = project("a.pmp");
     drive(prefix_ + "\nuse_spe_settings\n" + prefix_ + "special.pms\n" + a + "\n0\n0\nend\n");
     EXPECT_TRUE(has(log_of("a"), "Successful run of"));
@@ -150,7 +142,7 @@ TEST_F(RunLoopTest, SpecialSettingsFileIsTheOneRead) {
 TEST_F(RunLoopTest, AssociatedSettingsAreCheckedForTheProjectItself) {
     // No program-wide settings file: only the project's own one counts.
     std::string const a = project("a.pmp");
-    put(dir_ / "a.pms", "[Setting for Calculations]\nTaskNumber=2\n");
+    write_file(dir_ / "a.pms", "[Setting for Calculations]\nTaskNumber=2\n");
     std::string const b = project("b.pmp");
     drive(prefix_ + "\nuse_ass_settings\n" + a + "\n0\n0\n" + b + "\n0\n0\nend\n");
 
@@ -181,30 +173,30 @@ TEST_F(RunLoopTest, FailureExitClosesTheBatchStreams) {
     // Batch files are written to the working directory.
     fs::path const before = fs::current_path();
     fs::current_path(dir_);
-    put(dir_ / "glbstreams.txt", "flags\n_TAJIMA_\n");
+    write_file(dir_ / "glbstreams.txt", "flags\n_TAJIMA_\n");
     std::string const a = project("a.pmp");
     drive(prefix_ + "\nuse_interf_settings\n" + a + "\n0\n0\nend\n");  // no settings file
     fs::current_path(before);
     EXPECT_TRUE(has(log_of("a"), "Core Routine did not find its settings in:\n"));
     EXPECT_EQ(ofs_tajima, nullptr);
-    EXPECT_TRUE(has(slurp(dir_ / "tajima.sum"), "Pellomar batch run summary file"));
+    EXPECT_TRUE(has(read_file(dir_ / "tajima.sum"), "Pellomar batch run summary file"));
 }
 
 TEST_F(RunLoopTest, LongRunFileLinesAreNotCut) {
     fs::path folder = dir_;
     for (int i = 0; i < 5; ++i) folder /= std::string(100, static_cast<char>('k' + i));
     fs::create_directories(folder);
-    put(dir_ / "pml_run.pms", loop_settings);
+    write_file(dir_ / "pml_run.pms", loop_settings);
     fs::path const relative = fs::relative(folder, dir_) / "long.pmp";
     std::string const a = project(relative.string());
     ASSERT_GT(a.size(), 500u);
     drive(prefix_ + "\nuse_interf_settings\n" + a + "\n0\n0\nend\n");
-    std::string const log = slurp(folder / "long.res" / "Pellomar_log.txt");
+    std::string const log = read_file(folder / "long.res" / "Pellomar_log.txt");
     EXPECT_TRUE(has(log, "Successful run of " + a + "\n")) << log;
 }
 
 TEST_F(RunLoopTest, TranslateWithEqualFormatsWritesNothing) {
-    put(dir_ / "in.pmp", loop_project);
+    write_file(dir_ / "in.pmp", loop_project);
     drive(prefix_ + "\ntranslate\nPellomar\nPellomar\n" + prefix_ + "in.pmp\n" + prefix_ +
           "out.pmp\n");
     EXPECT_FALSE(fs::exists(dir_ / "out.pmp"));
@@ -213,12 +205,12 @@ TEST_F(RunLoopTest, TranslateWithEqualFormatsWritesNothing) {
 }
 
 TEST_F(RunLoopTest, TranslateGoesThroughTheIntermediateProject) {
-    put(dir_ / "in.pmp", loop_project);
+    write_file(dir_ / "in.pmp", loop_project);
     drive(prefix_ + "\ntranslate\nPellomar\nGenepop\n" + prefix_ + "in.pmp\n" + prefix_ +
           "out.txt\n");
-    EXPECT_EQ(slurp(dir_ / "dum_pml.pmp"), loop_project);
+    EXPECT_EQ(read_file(dir_ / "dum_pml.pmp"), loop_project);
     EXPECT_TRUE(fs::exists(dir_ / "out.txt"));
-    std::string const log = slurp(dir_ / "Pellomar_log.txt");
+    std::string const log = read_file(dir_ / "Pellomar_log.txt");
     EXPECT_TRUE(has(log, "Log file path: " + prefix_ + "Pellomar_log.txt\n")) << log;
     EXPECT_TRUE(has(log, "Random generator initialized with seed=-99\n")) << log;
 }
@@ -230,7 +222,7 @@ TEST_F(RunLoopTest, LogFolderOnlyForAReadableProject) {
     std::string const missing = prefix_ + "none.pmp";
     EXPECT_EQ(create_log_dir(prefix_.c_str(), missing.c_str(), folder), 0);
     EXPECT_EQ(std::string(folder.c_str()), "unchanged");
-    EXPECT_EQ(slurp(dir_ / "pml_pro.txt"), "error\n");
+    EXPECT_EQ(read_file(dir_ / "pml_pro.txt"), "error\n");
     EXPECT_FALSE(fs::exists(dir_ / "none.res"));
 
     std::string const a = project("x.y.pmp");
@@ -304,7 +296,7 @@ TEST(CommandLineConversion, RunFileHasItsSixLines) {
     std::string const physical = fs::canonical(dir).string();
     fs::current_path(dir);
     make_pml_run_txt("a dir/p q.pmp");
-    std::string const text = slurp(getPmlRunString().c_str());
+    std::string const text = read_file(getPmlRunString().c_str());
     fs::current_path(before);
     fs::remove_all(dir);
     EXPECT_EQ(text, physical + "\nuse_interf_settings\na dir/p q.pmp\n0\n0\nend\n");

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include <vector>
 
 #include "core/TriMat.h"
+#include "core/scratch.h"
 #include "core/xml.h"
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
@@ -23,30 +21,13 @@ namespace fs = std::filesystem;
 namespace quintle {
 namespace {
 
-class TempDir {
+class TempDir : public scratch::Dir {
 public:
-    TempDir() {
-        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = fs::temp_directory_path() /
-                ("quintle_setprint_" + std::to_string(::getpid()) + "_" + std::to_string(stamp));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(std::string const& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
+    TempDir() : scratch::Dir("quintle_setprint") {}
+    std::string file(std::string const& name) const { return (*this / name).string(); }
 };
 
-std::string slurp(std::string const& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+std::string slurp(std::string const& path) { return scratch::read_file(path); }
 
 std::vector<std::string> split_lines(std::string const& text) {
     std::vector<std::string> out;
@@ -315,25 +296,6 @@ TEST_F(SettingsPrint, EveryWrittenKeyReadsBackWithinItsPrintedPrecision) {
     EXPECT_EQ(back.EMCompGamPhaseForAllInitConds, 23);
 }
 
-TEST_F(SettingsPrint, FreshRecordRoundTripsToItsDefaults) {
-    settings src;
-    src.GameticPhase = 1;
-    my_string const name(dir_.file("fresh.pms").c_str());
-    src.print_settings(name);
-    settings back;
-    back.read_settings(name);
-    for (I32 const& k : kIntKeys) EXPECT_EQ(back.*(k.f), src.*(k.f)) << k.name;
-    for (I64 const& k : kLongKeys) EXPECT_EQ(back.*(k.f), src.*(k.f)) << k.name;
-    for (F64 const& k : kFixedKeys) EXPECT_NEAR(back.*(k.f), src.*(k.f), 5e-7) << k.name;
-    for (FLG const& k : kFlagKeys) EXPECT_EQ(back.*(k.f), src.*(k.f)) << k.name;
-    EXPECT_NEAR(back.EpsilonValue, 1e-7, 1e-13);
-    EXPECT_NEAR(back.FrequencyThreshold, 1e-5, 1e-11);
-    EXPECT_EQ(back.GameticPhaseIsKnown, 1);
-    EXPECT_EQ(back.XMLOutput, 1);
-    EXPECT_EQ(back.NumPermutationsAMOVA, 1000);
-    EXPECT_EQ(back.GibbsBurnIn, 100000);
-}
-
 TEST_F(SettingsPrint, ValuesAreWrittenInTheirFormats) {
     settings s = distinct_record();
     s.DeletionWeight = 0.1234567;  // rounded to six decimals
@@ -533,13 +495,6 @@ TEST_F(SettingsPrint, ExistingFileIsTruncated) {
     std::string const text = slurp(path);
     EXPECT_EQ(text.find("QQ"), std::string::npos);
     EXPECT_EQ(text.find("TaskNumber=99"), std::string::npos);
-}
-
-TEST_F(SettingsPrint, KeyLineWriter) {
-    std::ostringstream out;
-    EXPECT_EQ(settings::aWritePrivateProfileString("NumPermMantel", "1000", out), 0);
-    EXPECT_EQ(settings::aWritePrivateProfileString("SimFileNameForFDist2", "", out), 0);
-    EXPECT_EQ(out.str(), "NumPermMantel=1000\nSimFileNameForFDist2=\n");
 }
 
 // ------------------------------------------------------------- the summary

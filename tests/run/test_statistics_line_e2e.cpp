@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/scratch.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,10 +34,8 @@ namespace {
 
 fs::path const examples_dir = fs::path(QUINTLE_TEST_DATA_DIR) / ".." / ".." / "examples";
 
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using quintle::scratch::read_file;
+using quintle::scratch::write_file;
 
 std::vector<std::string> split_tabs(std::string const& line) {
     std::vector<std::string> fields;
@@ -82,7 +82,7 @@ protected:
 
 TEST_F(ExampleRun, StatisticsLineMatchesIndependentValues) {
     ASSERT_EQ(run("example.pmp stats.txt 0 1"), 0);
-    std::string const text = slurp(work / "stats.txt");
+    std::string const text = read_file(work / "stats.txt");
     auto const c = columns(text);
 
     // Printed with six significant digits.
@@ -106,12 +106,12 @@ TEST_F(ExampleRun, StatisticsLineMatchesIndependentValues) {
 TEST_F(ExampleRun, SameSeedGivesTheSameLineAndAppendAddsOneLine) {
     ASSERT_EQ(run("example.pmp a.txt 0 1", "5"), 0);
     ASSERT_EQ(run("example.pmp b.txt 0 1", "5"), 0);
-    EXPECT_EQ(slurp(work / "a.txt"), slurp(work / "b.txt"));
+    EXPECT_EQ(read_file(work / "a.txt"), read_file(work / "b.txt"));
 
     // Appending without a header adds exactly the value line again.
-    std::string const first = slurp(work / "a.txt");
+    std::string const first = read_file(work / "a.txt");
     ASSERT_EQ(run("example.pmp a.txt 1 0", "5"), 0);
-    std::string const second = slurp(work / "a.txt");
+    std::string const second = read_file(work / "a.txt");
     std::string const value_line = first.substr(first.find('\n') + 1);
     EXPECT_EQ(second, first + value_line);
 }
@@ -131,9 +131,9 @@ TEST_F(ExampleRun, CrlfProjectWithSeparatorAndExternalSampleReadsCleanly) {
     std::ofstream(work / "b.txt", std::ios::binary) << "h1\t1\tA,C,G,T\r\nh3\t2\tT,C,G,T\r\n";
     std::ofstream(work / "ssdefs.txt", std::ios::binary) << "POP_LEVEL\r\nALL_K ALL_S ALL_H\r\n";
     ASSERT_EQ(run("p.pmp st.txt 0 1"), 0);
-    EXPECT_EQ(slurp(work / "st.txt"),
+    EXPECT_EQ(read_file(work / "st.txt"),
               "K_1\tK_2\tH_1\tH_2\tS_1\tS_2\t\n2\t2\t0.666667\t0.666667\t1\t1\t\n");
-    std::string const log = slurp(work / "p.res" / "Pellomar_log.txt");
+    std::string const log = read_file(work / "p.res" / "Pellomar_log.txt");
     EXPECT_NE(log.find("Successful run of p.pmp"), std::string::npos) << log;
     EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
     // The cleaned copies live in the result folder and are gone afterwards.
@@ -153,7 +153,7 @@ TEST_F(ExampleRun, GroupAndPopulationLevelsShareOneLine) {
     std::ofstream(work / "ssdefs.txt", std::ios::binary)
         << "GROUP_LEVEL POP_LEVEL\nALL_K SD_K TOT_K\nALL_H SD_H\nALL_S PRIVATE_S TOT_S\nSD_PI\n";
     ASSERT_EQ(run("example.pmp stats.txt 0 1"), 0);
-    std::string const text = slurp(work / "stats.txt");
+    std::string const text = read_file(work / "stats.txt");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
     EXPECT_EQ(text.rfind("gr_K_1\tgr_K_2\tgr_sd_K\tgr_tot_K\t", 0), 0u) << text;
     auto const c = columns(text);
@@ -176,7 +176,7 @@ TEST_F(ExampleRun, GroupAndPopulationLevelsShareOneLine) {
 TEST_F(ExampleRun, FixedSeedReproducesEverySimulationBasedOutput) {
     // Diversity 1, molecular diversity 2, mismatch 4, Tajima 64,
     // Ewens-Watterson 128, Chakraborty 256, Fu 16384.
-    std::string settings = slurp(work / "pml_run.pms");
+    std::string settings = read_file(work / "pml_run.pms");
     settings.replace(settings.find("TaskNumber=17987"), 16, "TaskNumber=16839");
     std::ofstream(work / "pml_run.pms", std::ios::binary) << settings;
     std::ofstream(work / "ssdefs.txt", std::ios::binary)
@@ -200,7 +200,7 @@ TEST_F(ExampleRun, FixedSeedReproducesEverySimulationBasedOutput) {
         if (!entry.is_regular_file()) continue;
         std::string const name = entry.path().filename().string();
         compared.push_back(name);
-        EXPECT_EQ(slurp(entry.path()), slurp(work / "second" / name)) << name;
+        EXPECT_EQ(read_file(entry.path()), read_file(work / "second" / name)) << name;
     }
     EXPECT_GE(compared.size(), 5u) << "statistics file and batch files";
 
@@ -217,10 +217,10 @@ TEST_F(ExampleRun, FixedSeedReproducesEverySimulationBasedOutput) {
         }
         return out;
     };
-    std::string const a = slurp(work / "first" / "example.res" / "example.xml");
+    std::string const a = read_file(work / "first" / "example.res" / "example.xml");
     ASSERT_FALSE(a.empty());
     EXPECT_NE(a.find("Tajima"), std::string::npos);
-    EXPECT_EQ(timeless(a), timeless(slurp(work / "second" / "example.res" / "example.xml")));
+    EXPECT_EQ(timeless(a), timeless(read_file(work / "second" / "example.res" / "example.xml")));
 }
 
 }  // namespace

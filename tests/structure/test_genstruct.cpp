@@ -19,13 +19,8 @@
 
 #include "core/Errors.h"
 #include "core/xml.h"
-#include "data/HaploDef.h"
-#include "data/Population.h"
 #include "data/TAlleleDB.h"
-#include "data/TPhenotype.h"
-#include "project/Project.h"
-#include "project/Samples.h"
-#include "project/Structure.h"
+#include "project_builder.h"
 #include "run/glbobj.h"
 
 namespace fs = std::filesystem;
@@ -85,31 +80,14 @@ protected:
         fs::remove_all(dir, ec);
     }
 
-    HaploDef* define(char const* id, char const* data) {
-        auto* h = new HaploDef(my_string(id));
-        h->data = data;
-        p.haplotypes.haplotypes.Add(h);
-        return h;
-    }
+    HaploDef* define(char const* id, char const* data) { return testing_support::define(p, id, data); }
     void add_sample(Population* s) {
         s->id = static_cast<int>(p.samples->Populations.count);
         s->alleleDB = &p.allele_db;
         s->profile = static_cast<ProfileSettings const&>(*p.samples);
         p.samples->Populations.Add(s);
     }
-    void groups(std::vector<std::vector<int>> const& members) {
-        Structure& st = *p.structure;
-        st.NbGroups = static_cast<int>(members.size());
-        st.GroupSizes = std::make_unique<int[]>(members.size());
-        st.Groups = std::make_unique<PopulationGroup[]>(members.size());
-        st.NbSamplesInGroups = 0;
-        for (std::size_t g = 0; g < members.size(); ++g) {
-            st.Groups[g].owns = false;
-            for (int i : members[g]) st.Groups[g].Add(p.samples->Populations.data[i]);
-            st.GroupSizes[g] = static_cast<int>(members[g].size());
-            st.NbSamplesInGroups += st.GroupSizes[g];
-        }
-    }
+    void groups(std::vector<std::vector<int>> const& members) { testing_support::set_groups(p, members); }
     // Four haploid DNA samples of three sequences in two groups of two
     // (or the given grouping), allele vectors built as the run's checks do.
     void haploid_project(std::vector<std::vector<int>> const& grouping = {{0, 1}, {2, 3}}) {
@@ -136,22 +114,8 @@ protected:
         p.RecessiveData = recessive;
         p.samples->GenotypicData = 1;
         p.samples->GameticPhase = phase;
-        struct Individual {
-            int sample;
-            double count;
-            char const* first;
-            char const* second;
-        };
-        Individual const inds[] = {{0, 1, "AC", "AG"}, {0, 2, "AC", "AC"}, {1, 1, "TG", "AG"}};
-        for (char const* name : {"A", "B"}) add_sample(new Population(my_string(name)));
-        for (Individual const& i : inds) {
-            auto* ph = new TPhenotype(my_string("ind"), i.count);
-            ph->alleleString1 = i.first;
-            ph->alleleString2 = i.second;
-            Population* s = p.samples->Populations.data[i.sample];
-            s->phenotypes.add(ph);
-            s->SampleSize += 2 * i.count;
-        }
+        add_sample(testing_support::diploid_sample("A", {{1, "AC", "AG"}, {2, "AC", "AC"}}));
+        add_sample(testing_support::diploid_sample("B", {{1, "TG", "AG"}}));
         groups({{0, 1}});
     }
     void set_level(bool groupLevel) { p.samples->GroupLevel = groupLevel; }

@@ -10,16 +10,11 @@
 #include <typeinfo>
 #include <vector>
 
-#include "data/HaploDef.h"
-#include "data/Population.h"
-#include "data/TPhenotype.h"
 #include "datatypes/PopulDNA.h"
 #include "datatypes/PopulMicrosat.h"
 #include "datatypes/PopulRFLP.h"
 #include "datatypes/PopulStandard.h"
-#include "project/Project.h"
-#include "project/Samples.h"
-#include "project/Structure.h"
+#include "project_builder.h"
 
 namespace quintle {
 namespace {
@@ -37,53 +32,24 @@ protected:
         ProfileSettings::LocusSeparator = savedSeparator;
     }
 
-    HaploDef* define(char const* id, char const* data) {
-        auto* h = new HaploDef(my_string(id));
-        h->data = data;
-        p.haplotypes.haplotypes.Add(h);
-        return h;
+    HaploDef* define(char const* id, char const* data) { return testing_support::define(p, id, data); }
+    Population* add(Population* s) {
+        s->id = static_cast<int>(p.samples->Populations.count);
+        p.samples->Populations.Add(s);
+        return s;
     }
     Population* haploid(char const* name, std::vector<std::pair<HaploDef*, int>> const& entries) {
-        auto* s = new Population(my_string(name));
-        s->id = static_cast<int>(p.samples->Populations.count);
+        auto* s = add(new Population(my_string(name)));
         for (auto [h, c] : entries) {
             s->haplotypes.Add(new PHaploDef{h, c});
             s->SampleSize += c;
         }
-        p.samples->Populations.Add(s);
         return s;
     }
-    struct Individual {
-        double count;
-        char const* first;
-        char const* second;
-    };
-    Population* diploid(char const* name, std::vector<Individual> const& individuals) {
-        auto* s = new Population(my_string(name));
-        s->id = static_cast<int>(p.samples->Populations.count);
-        for (Individual const& i : individuals) {
-            auto* ph = new TPhenotype(my_string("ind"), i.count);
-            ph->alleleString1 = i.first;
-            ph->alleleString2 = i.second;
-            s->phenotypes.add(ph);
-            s->SampleSize += 2 * i.count;
-        }
-        p.samples->Populations.Add(s);
-        return s;
+    void diploid(char const* name, std::vector<testing_support::Individual> const& individuals) {
+        add(testing_support::diploid_sample(name, individuals));
     }
-    // Groups of samples given by their positions in the set.
-    void groups(std::vector<std::vector<int>> const& members) {
-        Structure& st = *p.structure;
-        st.NbGroups = static_cast<int>(members.size());
-        st.GroupSizes = std::make_unique<int[]>(members.size());
-        st.Groups = std::make_unique<PopulationGroup[]>(members.size());
-        for (std::size_t g = 0; g < members.size(); ++g) {
-            st.Groups[g].owns = false;
-            for (int i : members[g]) st.Groups[g].Add(p.samples->Populations.data[i]);
-            st.GroupSizes[g] = static_cast<int>(members[g].size());
-            st.NbSamplesInGroups += st.GroupSizes[g];
-        }
-    }
+    void groups(std::vector<std::vector<int>> const& members) { testing_support::set_groups(p, members); }
     void pool() { p.poolSamplesInGroups(*p.samples, *p.structure, pooled, flat); }
 
     // A sample's haplotype entries as data text -> count.

@@ -19,16 +19,14 @@
 #include "project/Samples.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
+#include "summary_fixture.h"
 
 namespace quintle {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(fs::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing_support::slurp;
 
 // A sample that records what the loop asks of it.
 class Probe : public Population {

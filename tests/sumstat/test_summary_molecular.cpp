@@ -5,77 +5,32 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "core/xml.h"
 #include "data/TAlleleDB.h"
-#include "datatypes/PopulDNA.h"
 #include "datatypes/PopulMicrosat.h"
 #include "datatypes/PopulRFLP.h"
 #include "popstats/PopGenetics.h"
-#include "project/Samples.h"
-#include "run/glbobj.h"
-#include "run/settings.h"
-#include "sumstat/TSumStat.h"
+#include "summary_fixture.h"
 
 namespace quintle {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing_support;
 
-template <class T>
-void fill(MY_TArrayAsVector<T>& a, std::initializer_list<T> values) {
-    a.count = 0;
-    a.auxCount = 0;
-    for (T v : values) a.Add(v);
-}
-
-std::vector<double> values_of(TSumStat::Values const& a) { return {a.data, a.data + a.count}; }
-
-class SummaryMolecular : public ::testing::Test {
+class SummaryMolecular : public SummaryFixture {
 protected:
     void SetUp() override {
-        savedType_ = ProfileSettings::DataType;
-        savedXml_ = xmlOutput;
-        xmlOutput = false;
-        dir_ = fs::temp_directory_path() /
-               ("quintle_h31_mol_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        result_.open(dir_ / "result.htm", std::ios::in | std::ios::out | std::ios::trunc);
-        s_.ResultFile = &result_;
-        s_.MenuScriptFileName = (dir_ / "menu.js").string().c_str();
+        SummaryFixture::SetUp();
         PopGenetics::globalSubstPolymSites.count = 0;
     }
     void TearDown() override {
-        result_.close();
-        fs::remove_all(dir_);
-        ProfileSettings::DataType = savedType_;
-        xmlOutput = savedXml_;
+        SummaryFixture::TearDown();
         PopGenetics::globalSubstPolymSites.count = 0;
         SumStat.TOT_S = SumStat.MEAN_PI = SumStat.SD_PI = false;
         SumStat.MEAN_GW = SumStat.SD_GW = SumStat.MEAN_NGW = SumStat.SD_NGW = false;
-    }
-
-    template <class T>
-    T* add(char const* name) {
-        auto* p = new T();
-        p->name = my_string(name);
-        set_.Populations.Add(p);
-        return p;
-    }
-
-    std::string output() {
-        result_.flush();
-        std::ifstream in(dir_ / "result.htm");
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
     }
 
     void site_flags(std::initializer_list<bool> flags) {
@@ -83,13 +38,6 @@ protected:
         a.count = 0;
         for (bool f : flags) a.Add(f);
     }
-
-    TDataType savedType_{};
-    bool savedXml_{};
-    fs::path dir_;
-    std::fstream result_;
-    settings s_;
-    Samples set_;
 };
 
 // --- private substitution sites ---------------------------------------------

@@ -5,82 +5,33 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <initializer_list>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "datatypes/PopulDNA.h"
 #include "popstats/PopGenetics.h"
-#include "project/Samples.h"
-#include "run/glbobj.h"
-#include "run/settings.h"
-#include "sumstat/TSumStat.h"
+#include "summary_fixture.h"
 
 namespace quintle {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing_support;
 
-std::vector<double> values_of(TSumStat::Values const& a) { return {a.data, a.data + a.count}; }
-
-void fill(TSumStat::Values& a, std::initializer_list<double> values) {
-    a.count = 0;
-    a.auxCount = 0;
-    for (double v : values) a.Add(v);
-}
-
-class SummaryNeutrality : public ::testing::Test {
+class SummaryNeutrality : public SummaryFixture {
 protected:
     void SetUp() override {
-        savedType_ = ProfileSettings::DataType;
+        SummaryFixture::SetUp();
         ProfileSettings::DataType = DNA;
-        dir_ = fs::temp_directory_path() /
-               ("quintle_h31_neu_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        result_.open(dir_ / "result.htm", std::ios::in | std::ios::out | std::ios::trunc);
         // As the earlier tables of the section leave it.
         result_.setf(std::ios::fixed, std::ios::floatfield);
         result_.setf(std::ios::showpoint);
         result_.precision(5);
-        s_.ResultFile = &result_;
-        s_.MenuScriptFileName = (dir_ / "menu.js").string().c_str();
         set_.GenotypicData = 0;
         set_.GameticPhase = 1;
     }
     void TearDown() override {
-        result_.close();
-        fs::remove_all(dir_);
-        ProfileSettings::DataType = savedType_;
+        SummaryFixture::TearDown();
         SumStat.MEAN_TAJIMAD = SumStat.SD_TAJIMAD = SumStat.MEAN_FUFS = SumStat.SD_FUFS = false;
     }
-
-    template <class T = PopulDNA>
-    T* add(char const* name) {
-        auto* p = new T();
-        p->name = my_string(name);
-        set_.Populations.Add(p);
-        return p;
-    }
-
-    std::string output() {
-        result_.flush();
-        std::ifstream in(dir_ / "result.htm");
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
-    bool has(std::string const& text) { return output().find(text) != std::string::npos; }
-
-    TDataType savedType_{};
-    fs::path dir_;
-    std::fstream result_;
-    settings s_;
-    Samples set_;
 };
 
 TEST_F(SummaryNeutrality, TajimaAndFuValuesGoToSumStat) {

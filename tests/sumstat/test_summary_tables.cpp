@@ -3,46 +3,25 @@
 // excerpts of the table text.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "core/xml.h"
 #include "data/HaploDef.h"
-#include "datatypes/PopulDNA.h"
 #include "datatypes/PopulMicrosat.h"
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
-#include "project/Samples.h"
 #include "run/ProfileSettings.h"
-#include "run/glbobj.h"
-#include "run/settings.h"
-#include "sumstat/TSumStat.h"
+#include "summary_fixture.h"
 
 namespace quintle {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(fs::path const& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<double> values(TSumStat::Values const& a) { return std::vector<double>(a.data, a.data + a.count); }
-
-void fill(TSumStat::Values& a, std::vector<double> const& v) {
-    a.count = a.auxCount = 0;
-    for (double x : v) a.Add(x);
-}
 
 // Right-aligned in a field, the way the tables lay out every cell.
 std::string r(std::string const& text, int width) {
@@ -64,48 +43,25 @@ double sampleSd(std::vector<double> const& v) {
     return std::sqrt(ss / (v.size() - 1));
 }
 
-class SummaryTables : public ::testing::Test {
+using namespace testing_support;
+
+class SummaryTables : public SummaryFixture {
 protected:
     void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir_ = fs::temp_directory_path() /
-               ("quintle_summary_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::create_directories(dir_);
-        result_.open(dir_ / "res.htm", std::ios::in | std::ios::out | std::ios::trunc);
-        s_.ResultFile = &result_;
-        s_.ResultFileName = (dir_ / "res.htm").string().c_str();
-        s_.MenuScriptFileName = (dir_ / "menu.js").string().c_str();
+        SummaryFixture::SetUp();
         s_.time_stamp = "05/12/26at14:39:48";
         s_.TaskNumber = 1;
-        savedType_ = ProfileSettings::DataType;
-        savedXml_ = xmlOutput;
-        xmlOutput = false;
         PopGenetics::globalAllelicDB.destroy();
         SumStat.resetComputationFlags();
     }
     void TearDown() override {
-        ProfileSettings::DataType = savedType_;
-        xmlOutput = savedXml_;
+        SummaryFixture::TearDown();
         PopGenetics::globalAllelicDB.destroy();
         SumStat.resetComputationFlags();
-        result_.close();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    std::string result() {
-        result_.flush();
-        return slurp(dir_ / "res.htm");
     }
 
     static void alleles(int locus, std::vector<std::pair<char const*, double>> const& list) {
         for (auto const& [name, weight] : list) PopGenetics::globalAllelicDB.InsertAllPos(locus, my_string(name), weight);
-    }
-
-    template <class T>
-    static void setLoci(MY_TArrayAsVector<T>& a, std::vector<T> const& v) {
-        a.count = a.auxCount = 0;
-        for (T x : v) a.Add(x);
     }
 
     static PopulDNA* dna(char const* name, double size, int usable, int subst, int haplotypes, double gd,
@@ -121,8 +77,8 @@ protected:
         p->NbHaplotypeEntries = haplotypes;
         p->geneDiversity = gd;
         p->geneDiversitySd = gdSd;
-        setLoci(p->locusExpHet, het);
-        setLoci(p->locusNumAlleles, numAlleles);
+        fill(p->locusExpHet, het);
+        fill(p->locusNumAlleles, numAlleles);
         p->meanHet = meanHet;
         p->meanHetSd = meanHetSd;
         p->meanNumAlleles = meanAlleles;
@@ -139,12 +95,6 @@ protected:
         alleles(0, {{"A", 12}, {"G", 4}});
         alleles(1, {{"C", 16}, {"?", 0}});
     }
-
-    fs::path dir_;
-    std::fstream result_;
-    settings s_;
-    TDataType savedType_{};
-    bool savedXml_{};
 };
 
 TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
@@ -158,26 +108,26 @@ TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
     set.WriteSummaryStatistics(&project, s_);
 
     // S: the DNA samples' substitution sites.
-    EXPECT_EQ(values(SumStat.sValues), (std::vector<double>{4, 7}));
+    EXPECT_EQ(values_of(SumStat.sValues), (std::vector<double>{4, 7}));
     EXPECT_EQ(SumStat.sSdValues.count, 0);
     EXPECT_DOUBLE_EQ(SumStat.meanS, 5.5);
     EXPECT_NEAR(SumStat.sdS, sampleSd({4, 7}), 1e-12);
     // H: gene diversity of phased data; total over the one polymorphic locus:
     // 16/15 * (1 - 0.75^2 - 0.25^2) = 0.4.
-    EXPECT_EQ(values(SumStat.hValues), (std::vector<double>{0.6, 0.9}));
-    EXPECT_EQ(values(SumStat.hSdValues), (std::vector<double>{0.1, 0.05}));
+    EXPECT_EQ(values_of(SumStat.hValues), (std::vector<double>{0.6, 0.9}));
+    EXPECT_EQ(values_of(SumStat.hSdValues), (std::vector<double>{0.1, 0.05}));
     EXPECT_NEAR(SumStat.meanH, 0.75, 1e-12);
     EXPECT_NEAR(SumStat.sdH, sampleSd({0.6, 0.9}), 1e-12);
     EXPECT_NEAR(SumStat.totH, 0.4, 1e-12);
     // K: distinct haplotypes, their s.d. 0; the total is the project's list.
-    EXPECT_EQ(values(SumStat.kValues), (std::vector<double>{3, 5}));
-    EXPECT_EQ(values(SumStat.kSdValues), (std::vector<double>{0, 0}));
+    EXPECT_EQ(values_of(SumStat.kValues), (std::vector<double>{3, 5}));
+    EXPECT_EQ(values_of(SumStat.kSdValues), (std::vector<double>{0, 0}));
     EXPECT_DOUBLE_EQ(SumStat.meanK, 4.0);
     EXPECT_NEAR(SumStat.sdK, std::sqrt(2.0), 1e-12);
     EXPECT_DOUBLE_EQ(SumStat.totK, 6.0);
     EXPECT_EQ(set.NbHaplotypes, 6);
 
-    std::string const text = result();
+    std::string const text = output();
 
     // w = 12 (names are short), so a rule is 2 * 12 + F dashes.
     std::string const banner = "\n\n" + std::string(80, '=') + "\n== Summary of computations done within populations\n" +
@@ -240,8 +190,8 @@ TEST_F(SummaryTables, UnphasedMicrosatellitesStoreMeansOverLociAndWriteThetaH) {
     Samples set;
     auto* x = new PopulMicrosat();
     x->name = "X";
-    setLoci(x->locusExpHet, {0.5, 0.0, 1.0});
-    setLoci(x->locusNumAlleles, {2, 1, 4});
+    fill(x->locusExpHet, {0.5, 0.0, 1.0});
+    fill(x->locusNumAlleles, {2, 1, 4});
     x->meanHet = 1.0;  // gives the 9999 of "Theta from Mean H"
     x->meanHetSd = 0.5;
     x->meanNumAlleles = 7.0 / 3.0;
@@ -250,8 +200,8 @@ TEST_F(SummaryTables, UnphasedMicrosatellitesStoreMeansOverLociAndWriteThetaH) {
     x->NbHaplotypeEntries = 9;
     auto* y = new PopulMicrosat();
     y->name = "Y";
-    setLoci(y->locusExpHet, {0.75, 0.2, 0.5});
-    setLoci(y->locusNumAlleles, {3, 2, 2});
+    fill(y->locusExpHet, {0.75, 0.2, 0.5});
+    fill(y->locusNumAlleles, {3, 2, 2});
     y->meanHet = 0.75;
     y->meanHetSd = 0.25;
     y->meanNumAlleles = 7.0 / 3.0;
@@ -266,19 +216,19 @@ TEST_F(SummaryTables, UnphasedMicrosatellitesStoreMeansOverLociAndWriteThetaH) {
 
     set.WriteSummaryStatistics(nullptr, s_);
 
-    EXPECT_EQ(values(SumStat.hValues), (std::vector<double>{1.0, 0.75}));
-    EXPECT_EQ(values(SumStat.hSdValues), (std::vector<double>{0.5, 0.25}));
+    EXPECT_EQ(values_of(SumStat.hValues), (std::vector<double>{1.0, 0.75}));
+    EXPECT_EQ(values_of(SumStat.hSdValues), (std::vector<double>{0.5, 0.25}));
     EXPECT_NEAR(SumStat.meanH, 0.875, 1e-12);
     EXPECT_NEAR(SumStat.sdH, sampleSd({1.0, 0.75}), 1e-12);
-    EXPECT_EQ(values(SumStat.kValues), (std::vector<double>{7.0 / 3.0, 7.0 / 3.0}));
-    EXPECT_EQ(values(SumStat.kSdValues), (std::vector<double>{1.5275, 0.57735}));
+    EXPECT_EQ(values_of(SumStat.kValues), (std::vector<double>{7.0 / 3.0, 7.0 / 3.0}));
+    EXPECT_EQ(values_of(SumStat.kSdValues), (std::vector<double>{1.5275, 0.57735}));
     EXPECT_NEAR(SumStat.meanK, 7.0 / 3.0, 1e-12);
     EXPECT_EQ(SumStat.sdK, 0.0);
     // Totals 3, 1 and 2 (the "?1" allele of locus 3 set aside), averaged
     // over all three loci for non-DNA data.
     EXPECT_NEAR(SumStat.totK, 2.0, 1e-12);
 
-    std::string const text = result();
+    std::string const text = output();
     // theta = (1 / (1 - H)^2 - 1) / 2, "N.A." for H = 0 or 1; Mean and s.d.
     // over the samples that gave a value.
     auto theta = [](double H) { return (1.0 / ((1.0 - H) * (1.0 - H)) - 1.0) / 2.0; };
@@ -304,24 +254,24 @@ TEST_F(SummaryTables, SectionGateAndSkippedTablesLeaveEarlierValues) {
     // AMOVA and pairwise distances alone open no section.
     s_.TaskNumber = 512 | 1024;
     set.WriteSummaryStatistics(nullptr, s_);
-    EXPECT_EQ(result(), "");
+    EXPECT_EQ(output(), "");
     EXPECT_FALSE(fs::exists(dir_ / "menu.js"));
 
     // An empty set writes nothing either.
     Samples none;
     s_.TaskNumber = 1;
     none.WriteSummaryStatistics(nullptr, s_);
-    EXPECT_EQ(result(), "");
+    EXPECT_EQ(output(), "");
 
     // Recessive alleles remove the standard block: banner only, values kept.
     s_.RecessiveAllelesEM = 1;
     set.GroupLevel = true;
     set.WriteSummaryStatistics(nullptr, s_);
     std::string const eq(80, '=');
-    EXPECT_EQ(result(), "\n\n" + eq + "\n== Summary of computations done within groups\n" + eq + "\n");
+    EXPECT_EQ(output(), "\n\n" + eq + "\n== Summary of computations done within groups\n" + eq + "\n");
     EXPECT_EQ(slurp(dir_ / "menu.js"), "\t\taux2 = insFld(aux1, gFld(\"Within-groups summary\", \"\"))\n");
-    EXPECT_EQ(values(SumStat.kValues), (std::vector<double>{11, 12}));
-    EXPECT_EQ(values(SumStat.sValues), (std::vector<double>{13}));
+    EXPECT_EQ(values_of(SumStat.kValues), (std::vector<double>{11, 12}));
+    EXPECT_EQ(values_of(SumStat.sValues), (std::vector<double>{13}));
     EXPECT_EQ(SumStat.meanK, 77);
 }
 
@@ -332,7 +282,7 @@ TEST_F(SummaryTables, XmlFormWrapsTaggedTablesAndLongNamesWidenColumns) {
     set.Populations.data[1]->name = "a_name_of_20_chars__";
     set.GroupLevel = true;
     set.WriteSummaryStatistics(nullptr, s_);
-    std::string const text = result();
+    std::string const text = output();
 
     // w = 22, so the heterozygosity rule is 2 * 22 + 42 dashes.
     std::string const open = "\nExpected heterozygosity</data> <sumExpHeterozygosity samp=\"heteroz\" time=\"" +

@@ -1,0 +1,179 @@
+#pragma once
+// Shared by the project tests: a fresh folder with its own message log for
+// each test, the class-wide settings put back afterwards, and a canonical
+// dump of everything the project reader fills.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "core/Errors.h"
+#include "core/xml.h"
+#include "data/HaploDef.h"
+#include "data/Population.h"
+#include "data/TPhenotype.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "project/Structure.h"
+#include "run/cleaner.h"
+
+namespace quintle::test {
+
+inline std::string slurp(std::filesystem::path const& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void put(std::filesystem::path const& path, std::string const& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+inline int occurrences(std::string const& text, std::string const& pattern) {
+    int n = 0;
+    for (auto pos = text.find(pattern); pos != std::string::npos; pos = text.find(pattern, pos + 1)) ++n;
+    return n;
+}
+
+class ProjectDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static std::atomic<int> serial{0};
+        dir = std::filesystem::temp_directory_path() /
+              ("quintle_project_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
+        E.error(WARNING, "", -1);  // numbering restarts in every log
+        savedType_ = ProfileSettings::DataType;
+        savedSep_ = ProfileSettings::LocusSeparator;
+        savedXml_ = xmlOutput;
+        savedInput_ = settings::input_file;
+        // Class-wide values as at program start.
+        ProfileSettings::DataType = STANDARD;
+        ProfileSettings::LocusSeparator = 0;
+        xmlOutput = false;
+    }
+    void TearDown() override {
+        ProfileSettings::DataType = savedType_;
+        ProfileSettings::LocusSeparator = savedSep_;
+        xmlOutput = savedXml_;
+        settings::input_file = savedInput_;
+        E.CloseLog_file();
+        // Leave E silent for whatever runs next in this process.
+        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+
+    std::string log() const {
+        _AOS_->flush();
+        return slurp(dir / "log.txt");
+    }
+    // True when the log holds a report of that kind and message number.
+    bool reported(char const* kind, int index) const {
+        std::istringstream lines(log());
+        std::string const label = std::string(" #[") + kind + " # ";
+        std::string const text = std::string(" : ") + Errors::message(index);
+        for (std::string l; std::getline(lines, l);)
+            if (l.find(label) != std::string::npos && l.size() >= text.size() &&
+                l.compare(l.size() - text.size(), text.size(), text) == 0)
+                return true;
+        return false;
+    }
+
+    std::filesystem::path dir;
+
+private:
+    TDataType savedType_{};
+    char savedSep_{};
+    bool savedXml_ = false;
+    my_string savedInput_;
+};
+
+inline std::string trimmed(my_string const& text) {
+    std::string s = text.c_str();
+    s.erase(0, s.find_first_not_of(' '));
+    return s;
+}
+
+// Everything the reader fills, one fact per line, in a fixed order.
+// `whole` false leaves out what a back-up does not write again (frequency
+// mode, thresholds, label position).
+inline std::string dump(Project& p, bool whole = true) {
+    std::ostringstream os;
+    os << "title \"" << p.Title << "\"\n";
+    os << "profile nb=" << p.NbSamples << " type=" << static_cast<int>(ProfileSettings::DataType)
+       << " genotypic=" << p.GenotypicData << " phase=" << p.GameticPhase
+       << " sep=" << static_cast<int>(ProfileSettings::LocusSeparator) << " missing=" << p.MissingData
+       << (whole ? " freq=" + std::to_string(p.Frequency) : std::string()) << " recessive=" << p.RecessiveData
+       << " allele=" << p.RecessiveAllele;
+    if (whole) os << " threshold=" << p.FrequencyThreshold << " epsilon=" << p.EpsilonValue;
+    os << "\n";
+    os << "haplist \"" << p.haplotypes.name << "\"";
+    for (long i = 0; i < p.haplotypes.haplotypes.count; ++i) {
+        HaploDef const* h = p.haplotypes.haplotypes[i];
+        os << " " << h->id << "=" << h->data;
+    }
+    os << "\n";
+    DistMat& m = p.distance_matrix;
+    os << "matrix \"" << m.MatrixName << "\" size=" << m.MatrixSize;
+    if (whole) os << (m.LabelPosition == 0 ? " LINE" : " COLUMN");
+    os << " labels";
+    for (int i = 0; i < m.MatrixSize && m.Labels; ++i) os << " " << m.Labels[i];
+    os << " rows";
+    for (int i = 0; i < m.MatrixSize; ++i) {
+        os << (i == 0 ? " " : " | ");
+        for (int j = 0; j <= i; ++j) os << (j == 0 ? "" : " ") << m(i, j);
+    }
+    os << "\n";
+    for (long s = 0; s < p.samples->Populations.count; ++s) {
+        Population const* pop = p.samples->Populations[s];
+        os << "sample " << pop->id << " \"" << pop->name << "\" size=" << pop->SampleSize << ":";
+        for (long k = 0; k < pop->haplotypes.count; ++k) {
+            PHaploDef const* e = pop->haplotypes[k];
+            os << " " << e->haplotype->id << "x" << e->count;
+        }
+        for (long k = 0; k < pop->phenotypes.size(); ++k) {
+            TPhenotype const* ph = pop->phenotypes[k];
+            os << " " << ph->name << "x" << ph->count << "[" << trimmed(ph->alleleString1) << "/"
+               << trimmed(ph->alleleString2) << "]";
+        }
+        os << "\n";
+    }
+    Structure const& st = *p.structure;
+    os << "structure \"" << st.StructureName << "\" groups=" << st.NbGroups;
+    for (int g = 0; g < st.NbGroups && st.Groups; ++g) {
+        os << " {";
+        for (long k = 0; k < st.Groups[g].count; ++k) os << (k == 0 ? "" : " ") << st.Groups[g][k]->name;
+        os << "}";
+    }
+    os << "\n";
+    return os.str();
+}
+
+// Cleans the project into its working copy and reads the copy, as a run
+// does; external files are found beside the project.
+inline int read_project(std::filesystem::path const& source, Project& target) {
+    cleaner working_copy;
+    if (working_copy.execute(ProfileSettings::LocusSeparator, source.string().c_str()) &&
+        working_copy.get_clean_proj() != nullptr)
+        settings::input_file = working_copy.get_clean_proj();
+    else
+        settings::input_file = source.string().c_str();
+    target.options.ProjectFolder = (source.parent_path().string() + "/").c_str();
+    target.initialize();
+    target.RunSettings = &target.options;
+    int const result = target.newOpen();
+    working_copy.rm_clean_files();
+    return result;
+}
+
+}  // namespace quintle::test
