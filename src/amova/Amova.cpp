@@ -1,12 +1,12 @@
 #include "amova/Amova.h"
 
 #include <climits>
-#include <cstdint>
 #include <ctime>
 #include <new>
 #include <ostream>
 
 #include "amova/amova_results.h"
+#include "amova/pairwise_kernels.h"
 #include "core/Errors.h"
 #include "core/TJSOut.h"
 #include "core/public.h"
@@ -17,42 +17,18 @@
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 
 namespace quintle {
 
 namespace {
 
-constexpr std::int64_t kTaskAmova = 512;
-constexpr std::int64_t kTaskPairwiseFst = 1024;
-constexpr std::int64_t kTaskMantel = 65536;
-
 bool amova_asked(quintle::settings const& s) {
-    return (s.TaskNumber & kTaskAmova) != 0 && (s.HaplAMOVA != 0 || s.LocByLocAMOVA != 0);
+    return (s.TaskNumber & task_amova) != 0 && (s.HaplAMOVA != 0 || s.LocByLocAMOVA != 0);
 }
 
 long elapsed_ms(std::clock_t start) {
     return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1e6 * 1000.0);
-}
-
-// Name of the distance method of the report header; null when the header
-// line stops after its label.
-char const* distance_method_name(int dataType, int k) {
-    switch (dataType) {
-        case DNA:
-            return k >= 0 && k <= 6 ? DistanceNames[k] : nullptr;
-        case RFLP:
-            if (k == 0) return DistanceNames[0];
-            if (k == 1) return DistanceNames[3];
-            return nullptr;
-        case MICROSAT:
-            if (k == 0) return DistanceNames[7];
-            if (k == 1) return DistanceNames[8];
-            return nullptr;
-        case STANDARD:
-            return "Pairwise differences";
-        default:
-            return nullptr;
-    }
 }
 
 struct Design {
@@ -145,8 +121,8 @@ void Amova::run() {
         throw;
     }
 
-    if ((s.TaskNumber & (kTaskPairwiseFst | kTaskMantel)) != 0 || s.ComputeDeltaMuSqr != 0) {
-        if ((s.TaskNumber & kTaskPairwiseFst) != 0 || s.ComputeDeltaMuSqr != 0)
+    if ((s.TaskNumber & (task_pairwise_fst | task_mantel)) != 0 || s.ComputeDeltaMuSqr != 0) {
+        if ((s.TaskNumber & task_pairwise_fst) != 0 || s.ComputeDeltaMuSqr != 0)
             print_js_doc_entry(s, 2, "_pop_pairw_diff", "Pairwise distances");
         *_AOS_ << "\tComputing pairwise Fst's ... \n";
         std::clock_t const start = get_sys_clock();

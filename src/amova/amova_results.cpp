@@ -1,10 +1,7 @@
 #include "amova/amova_results.h"
 
-#include <fstream>
-
 #include "amova/Amova.h"
 #include "core/TJSOut.h"
-#include "core/xml.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -56,30 +53,9 @@ void amova_results::set_amova_results(int df1_, double SS1_, double V1_, int df2
 }
 
 void Amova::print_amova_anchor(int level, quintle::settings& s, my_string const& section, my_string const& title) {
-    std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
-
-    // The prefix may hold a date and time: blanks go, separators become '_'.
-    my_string anchor = s.AnchorPrefix;
-    anchor.remove_blanks();
-    anchor.convert_to_underline();
-    anchor += "_amova_";
+    my_string anchor = anchor_name(s.AnchorPrefix, "_amova_");
     anchor += section;
-
-    if (s.ResultFile != nullptr) {
-        if (xmlOutput)
-            *s.ResultFile << xml_anchor{anchor};
-        else
-            *s.ResultFile << html_anchor{anchor};
-    }
-
-    // Without the menu script the anchor stands alone; nothing is reported.
-    if (!script.is_open()) return;
-    my_string link = s.ResultFileName;
-    link.rm_path();
-    link += "#";
-    link += anchor;
-    TJSOut menu(&script);
-    menu.doc(level, title, link);
+    print_js_doc_anchor(s, level, anchor, title);
 }
 
 }  // namespace quintle

@@ -22,13 +22,12 @@
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 #include "sumstat/TSumStat.h"
 
 namespace quintle {
 
 namespace {
-
-constexpr std::int64_t kTaskMantel = 65536;
 
 // ----------------------------------------------------------------------------
 // Stand-in until the Mantel tests exist: they will run the tests of the
@@ -69,6 +68,24 @@ void column_numbers(std::ostream& out, int first, int rest, int last) {
 
 std::string inf_text(int w) { return std::string(static_cast<std::size_t>(w > 3 ? w - 3 : 0), ' ') + "inf"; }
 
+// A table derived from FST under its column numbers: row i holds the cells
+// of columns 1 .. i (through the diagonal when `diagonal`), each also
+// written to `batch` when that is not null.
+void derived_table(std::ostream& out, int w, int n, TriMat const& fst, bool diagonal, DerivedCell (*cell_of)(double),
+                   std::string const& inf, std::ofstream* batch) {
+    column_numbers(out, 2 * w + 2, w, n);
+    for (int i = 0; i < n; ++i) {
+        out << std::setw(w + 2) << i + 1;
+        int const end = diagonal ? i + 1 : i;
+        for (int j = 0; j < end; ++j) {
+            DerivedCell const cell = cell_of(fst(i, j));
+            print_cell(out, w, cell, inf);
+            batch_cell(batch, cell);
+        }
+        out << "\n";
+    }
+}
+
 }  // namespace
 
 // --- in the loop over pairs -----------------------------------------------------------
@@ -99,7 +116,7 @@ void PairwisePass::print_differences(std::ostream& out) {
             << "\nBelow diagonal    : Corrected average pairwise difference (PiXY-(PiX+PiY)/2)\n\n";
         if (s_.ComputeConventionalFST == 0 && s_.ComputeDistanceMatrixAMOVA != 0) {
             out << "Distance method: ";
-            if (char const* name = pairwise_distance_method_name(ProfileSettings::DataType, s_.DistanceMethodAMOVA))
+            if (char const* name = distance_method_name(ProfileSettings::DataType, s_.DistanceMethodAMOVA))
                 out << name << "\n";
         } else if (s_.ComputeConventionalFST != 0) {
             out << "Computing conventional F-Statistics from haplotype frequencies\n";
@@ -176,16 +193,7 @@ void PairwisePass::print_coancestry(std::ostream& out, int w) {
             << "(M=N for haploid data, M=2N for diploid data)" << "\n" << rule << "\n" << "\n";
         References(out, my_string("Coancestry_1983"));
         pairwise_open_tag(out, "coancestryCoefficients");
-        column_numbers(out, 2 * w + 2, w, n_);
-        for (int i = 0; i < n_; ++i) {
-            out << std::setw(w + 2) << i + 1;
-            for (int j = 0; j <= i; ++j) {
-                DerivedCell const cell = coancestry_cell(fst_(i, j));
-                print_cell(out, w, cell, inf);
-                if (batch) batch_cell(ofs_concest, cell);
-            }
-            out << "\n";
-        }
+        derived_table(out, w, n_, fst_, true, coancestry_cell, inf, batch ? ofs_concest : nullptr);
         pairwise_close_tag(out, "coancestryCoefficients");
     }
     if (batch) newline(ofs_concest);
@@ -206,32 +214,14 @@ void PairwisePass::print_slatkin(std::ostream& out, int w) {
         << "(M=N for haploid data, M=2N for diploid data)" << "\n" << rule52 << "\n" << "\n";
     References(out, my_string("LinearizedFST_1991"));
     pairwise_open_tag(out, "slatkinFst");
-    column_numbers(out, 2 * w + 2, w, n_);
-    for (int i = 0; i < n_; ++i) {
-        out << std::setw(w + 2) << i + 1;
-        for (int j = 0; j <= i; ++j) {
-            DerivedCell const cell = slatkin_cell(fst_(i, j));
-            print_cell(out, w, cell, inf);
-            if (batch) batch_cell(ofs_slatkins, cell);
-        }
-        out << "\n";
-    }
+    derived_table(out, w, n_, fst_, true, slatkin_cell, inf, batch ? ofs_slatkins : nullptr);
     if (batch) newline(ofs_slatkins);
     pairwise_close_tag(out, "slatkinFst");
 
     std::string const rule66 = pairwise_rule('-', 66);
     out << "\n\n" << rule66 << "\n" << "Matrix of M values (M=Nm for haploid data, M=2Nm for diploid data)" << "\n"
         << rule66 << "\n" << "\n";
-    column_numbers(out, 2 * w + 2, w, n_);
-    for (int i = 0; i < n_; ++i) {
-        out << std::setw(w + 2) << i + 1;
-        for (int j = 0; j < i; ++j) {
-            DerivedCell const cell = m_value_cell(fst_(i, j));
-            print_cell(out, w, cell, inf);
-            if (batch) batch_cell(ofs_NM_vals, cell);
-        }
-        out << "\n";
-    }
+    derived_table(out, w, n_, fst_, false, m_value_cell, inf, batch ? ofs_NM_vals : nullptr);
     out << "\n";
     if (batch) newline(ofs_NM_vals);
 }
@@ -247,7 +237,7 @@ void PairwisePass::end_of_call() {
     std::fstream* out = s_.ResultFile;
     if (out != nullptr) *out << "\n";
     // A set without samples has nothing to test.
-    if ((s_.TaskNumber & kTaskMantel) != 0 && n_ > 0) {
+    if ((s_.TaskNumber & task_mantel) != 0 && n_ > 0) {
         std::int64_t const asked = s_.NumPermMantel;
         int const permutations =
             static_cast<int>(std::clamp<std::int64_t>(asked, INT_MIN, INT_MAX));

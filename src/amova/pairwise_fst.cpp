@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <iomanip>
 #include <new>
 #include <ostream>
@@ -27,13 +26,13 @@
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/task_bits.h"
 #include "sumstat/TSumStat.h"
 
 namespace quintle {
 
 namespace {
 
-constexpr std::int64_t kTaskPairwiseFst = 1024;
 constexpr char const* kReporter = "Amova::CalcPairDist()";
 constexpr char const* kFillReporter = "fill_bipop_vector()";
 
@@ -244,7 +243,7 @@ void PairwisePass::run() {
         raw_cache_.assign(static_cast<std::size_t>(n_), 0.0);
         pix_cache_.assign(static_cast<std::size_t>(n_), -1.0);
 
-        if ((s.TaskNumber & kTaskPairwiseFst) == 0 && s.ComputeDeltaMuSqr == 0) {
+        if ((s.TaskNumber & task_pairwise_fst) == 0 && s.ComputeDeltaMuSqr == 0) {
             end_of_call();
             return;
         }
@@ -477,7 +476,7 @@ void PairwisePass::print_fst_sections(std::ostream& out) {
         pairwise_open_tag(out, "PairFstMat");
         if (s_.ComputeConventionalFST == 0 && s_.ComputeDistanceMatrixAMOVA != 0) {
             out << "\nDistance method: ";
-            if (char const* name = pairwise_distance_method_name(ProfileSettings::DataType, s_.DistanceMethodAMOVA))
+            if (char const* name = distance_method_name(ProfileSettings::DataType, s_.DistanceMethodAMOVA))
                 out << name << "\n";
         } else if (s_.ComputeConventionalFST != 0) {
             out << "Computing conventional F-Statistics from haplotype frequencies" << "\n";

@@ -3,21 +3,11 @@
 #include <cmath>
 #include <utility>
 
-#include "core/random.h"
+#include "amova/permutations.h"
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 
 namespace quintle {
-
-namespace {
-
-// A local seed holding 1 never reseeds: the draws continue the run's stream.
-double draw() {
-    long seed = 1;
-    return ran3(&seed);
-}
-
-}  // namespace
 
 PairPermutationPlan plan_pair_permutations(long K) {
     PairPermutationPlan plan;
@@ -101,7 +91,7 @@ DerivedCell m_value_cell(double F) {
     return {DerivedCell::Number, (1.0 - F) / (2.0 * F)};
 }
 
-char const* pairwise_distance_method_name(int dataType, int method) {
+char const* distance_method_name(int dataType, int method) {
     switch (dataType) {
         case DNA:
             return method >= 0 && method <= 6 ? DistanceNames[method] : nullptr;
@@ -123,7 +113,7 @@ char const* pairwise_distance_method_name(int dataType, int method) {
 void shuffle_pair_copies(int* v, double na, double N) {
     long const first = static_cast<long>(na);
     for (long t = static_cast<long>(N - 1); t >= first + 1; --t) {
-        double const u = draw();
+        double const u = permutation_draw();
         long const k = static_cast<long>(static_cast<double>(t) * u);
         std::swap(v[t], v[k]);
     }
@@ -132,7 +122,7 @@ void shuffle_pair_copies(int* v, double na, double N) {
 void shuffle_pair_individuals(int* v, double na, double N) {
     long const stop = static_cast<long>(na + 1);
     for (long t = static_cast<long>(N - 1); t > stop; t -= 2) {
-        double const u = draw();
+        double const u = permutation_draw();
         long const k = static_cast<long>(static_cast<double>(t) * u);
         long q = k % 2 == 0 ? k + 1 : k;
         if (static_cast<double>(q) >= N) q -= 2;

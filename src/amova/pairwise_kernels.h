@@ -70,9 +70,9 @@ DerivedCell slatkin_cell(double F);
 // M = (1 - F) / (2F): infinite at or below 0, 0 above 1.
 DerivedCell m_value_cell(double F);
 
-// Name of the distance method of the pairwise tables; null when the label
-// stands alone.
-char const* pairwise_distance_method_name(int dataType, int method);
+// Name of the distance method in the AMOVA and pairwise report headers;
+// null when the label stands alone.
+char const* distance_method_name(int dataType, int method);
 
 // Shuffles the second sample's stretch of v (copies int(na) .. int(N) - 1)
 // with the rest: from the last copy down to the second of that stretch, each

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "amova/Amova.h"
 #include "core/random.h"
@@ -11,22 +12,40 @@ namespace quintle {
 
 namespace {
 
-// Each procedure hands ran3 its own seed holding 1: a positive seed never
+long min_last(long last, long cap) { return last < cap ? last : cap; }
+
+// `shuffle` run on each group's stretch, stopping at the end of the group's
+// first sample. `unit` is the units per gene copy: 1 for copies, 0.5 for
+// individuals.
+void shuffle_within_groups(std::vector<int>& v, std::vector<double> const& group_size,
+                           std::vector<std::vector<Population*>> const& group_pops, double unit,
+                           void (*shuffle)(int*, long, int, int, int)) {
+    long const n = static_cast<long>(v.size());
+    int start = 0;
+    for (std::size_t g = 0; g < group_pops.size() && g < group_size.size(); ++g) {
+        if (group_pops[g].empty()) continue;
+        double const first = group_pops[g][0]->SampleSize;
+        int const last = start + static_cast<int>(group_size[g] * unit) - 1;
+        int const stop = static_cast<int>(start + first * unit);
+        shuffle(v.data(), n, start, last, stop);
+        start += static_cast<int>(group_size[g] * unit);
+    }
+}
+
+}  // namespace
+
+// Each call hands ran3 its own seed holding 1: a positive seed never
 // reseeds, so the draws continue the run's one stream.
-double draw() {
+double permutation_draw() {
     long seed = 1;
     return ran3(&seed);
 }
-
-long min_last(long last, long cap) { return last < cap ? last : cap; }
-
-}  // namespace
 
 void shuffle_copies(int* e, long n, int start, int last, int stop) {
     if (start < 0 || stop < start) return;
     long const top = min_last(last, n - 1);
     for (long i = top; i >= stop; --i) {
-        float const u = static_cast<float>(draw());
+        float const u = static_cast<float>(permutation_draw());
         float const span = static_cast<float>(i - start);
         float const product = span * u;
         long j = start + static_cast<long>(product);
@@ -41,7 +60,7 @@ void shuffle_individuals(int* e, long n, int start, int last, int stop) {
     if (start < 0 || stop < start) return;
     long const top = min_last(last, n / 2 - 1);
     for (long i = top; i >= stop; --i) {
-        double const u = draw();
+        double const u = permutation_draw();
         long const j = start + static_cast<long>(static_cast<double>(i - start) * u);
         std::swap(e[2 * i], e[2 * j]);
         std::swap(e[2 * i + 1], e[2 * j + 1]);
@@ -52,7 +71,7 @@ void shuffle_samples(Population** e, long n, int last, int stop) {
     if (stop < 0) return;
     long const top = min_last(last, n - 1);
     for (long i = top; i >= stop; --i) {
-        double const u = draw();
+        double const u = permutation_draw();
         long const j = static_cast<long>(std::floor(static_cast<double>(i) * u));
         std::swap(e[i], e[j]);
     }
@@ -76,19 +95,7 @@ void Amova::PHAPAG() {
     shuffle_copies(HaplotypeIndexVector.data(), static_cast<long>(HaplotypeIndexVector.size()), 0, last, stop);
 }
 
-void Amova::PHAPWG() {
-    int* const v = HaplotypeIndexVector.data();
-    long const n = static_cast<long>(HaplotypeIndexVector.size());
-    int start = 0;
-    for (std::size_t g = 0; g < group_pops.size() && g < group_size.size(); ++g) {
-        if (group_pops[g].empty()) continue;
-        double const first = group_pops[g][0]->SampleSize;
-        int const last = start + static_cast<int>(group_size[g]) - 1;
-        int const stop = static_cast<int>(start + first);
-        shuffle_copies(v, n, start, last, stop);
-        start += static_cast<int>(group_size[g]);
-    }
-}
+void Amova::PHAPWG() { shuffle_within_groups(HaplotypeIndexVector, group_size, group_pops, 1.0, shuffle_copies); }
 
 void Amova::PHAIWP() {
     int* const v = HaplotypeIndexVector.data();
@@ -102,17 +109,7 @@ void Amova::PHAIWP() {
 }
 
 void Amova::PIAPWG() {
-    int* const v = HaplotypeIndexVector.data();
-    long const n = static_cast<long>(HaplotypeIndexVector.size());
-    int start = 0;
-    for (std::size_t g = 0; g < group_pops.size() && g < group_size.size(); ++g) {
-        if (group_pops[g].empty()) continue;
-        double const first = group_pops[g][0]->SampleSize;
-        int const last = start + static_cast<int>(group_size[g] * 0.5) - 1;
-        int const stop = static_cast<int>(start + first * 0.5);
-        shuffle_individuals(v, n, start, last, stop);
-        start += static_cast<int>(group_size[g] * 0.5);
-    }
+    shuffle_within_groups(HaplotypeIndexVector, group_size, group_pops, 0.5, shuffle_individuals);
 }
 
 void Amova::PIAPAG() {

@@ -16,6 +16,10 @@ namespace quintle {
 
 class Population;
 
+// The next number of the run's one ran3 stream, never reseeding it: every
+// permutation draw goes through here.
+double permutation_draw();
+
 // Gene copies, the draw in single precision: u and (i - start) are turned
 // into floats and multiplied as floats.
 void shuffle_copies(int* e, long n, int start, int last, int stop);

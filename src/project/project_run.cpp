@@ -22,6 +22,7 @@
 #include "run/cleaner.h"
 #include "run/glbobj.h"
 #include "run/pmlestart.h"
+#include "run/task_bits.h"
 #include "structure/IndLikelihood.h"
 #include "sumstat/TSumStat.h"
 
@@ -31,11 +32,6 @@ namespace {
 
 std::string const slash_line(68, '/');
 std::string const banner_line(78, '=');
-
-// Task bits tested by the passes.
-constexpr std::int64_t task_assignment = 0x8000;
-constexpr std::int64_t tasks_within_samples = 0x41ff;
-constexpr std::int64_t tasks_between_samples = 0x12600;
 
 // Whole milliseconds of process time since `start`.
 std::int64_t ms_since(std::int64_t start) {
