@@ -1,5 +1,7 @@
 #include "datatypes/PopulMicrosat.h"
 
+#include "core/Errors.h"
+
 namespace quintle {
 
 PopulMicrosat::PopulMicrosat() {
@@ -30,7 +32,12 @@ PopulMicrosat& PopulMicrosat::operator=(PopulMicrosat const& other) {
 
 // The analysis driver and the allele-size computations come with the
 // microsatellite analyses; until then nothing is done.
-void PopulMicrosat::test_methods(settings&) {}
+// The microsatellite analysis driver is not part of this version: say so in the
+// log rather than leave the sample's "not computed" values unexplained.
+void PopulMicrosat::test_methods(settings&) {
+    *_AOS_ << "\tAnalyses of microsatellite samples are not available: sample \"" << name
+           << "\" keeps its values of \"not computed\"\n";
+}
 
 int PopulMicrosat::check_data() { return 0; }
 

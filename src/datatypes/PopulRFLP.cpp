@@ -1,5 +1,7 @@
 #include "datatypes/PopulRFLP.h"
 
+#include "core/Errors.h"
+
 #include <new>
 #include <utility>
 
@@ -65,7 +67,12 @@ void PopulRFLP::initialize_RFLP() {
 
 // The analysis driver and the haplotype computations come with the RFLP
 // analyses; until then nothing is done.
-void PopulRFLP::test_methods(settings&) {}
+// The RFLP analysis driver is not part of this version: say so in the
+// log rather than leave the sample's "not computed" values unexplained.
+void PopulRFLP::test_methods(settings&) {
+    *_AOS_ << "\tAnalyses of RFLP samples are not available: sample \"" << name
+           << "\" keeps its values of \"not computed\"\n";
+}
 
 int PopulRFLP::check_data() { return 0; }
 

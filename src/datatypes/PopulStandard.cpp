@@ -1,5 +1,7 @@
 #include "datatypes/PopulStandard.h"
 
+#include "core/Errors.h"
+
 namespace quintle {
 
 PopulStandard::PopulStandard() = default;
@@ -28,7 +30,12 @@ PopulStandard& PopulStandard::operator=(PopulStandard const& other) {
 
 // The analysis driver and the standard-data computations come with those
 // analyses; until then nothing is done.
-void PopulStandard::test_methods(settings&) {}
+// The standard analysis driver is not part of this version: say so in the
+// log rather than leave the sample's "not computed" values unexplained.
+void PopulStandard::test_methods(settings&) {
+    *_AOS_ << "\tAnalyses of standard samples are not available: sample \"" << name
+           << "\" keeps its values of \"not computed\"\n";
+}
 
 int PopulStandard::check_data() { return 0; }
 

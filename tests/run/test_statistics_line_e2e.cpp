@@ -223,4 +223,15 @@ TEST_F(ExampleRun, FixedSeedReproducesEverySimulationBasedOutput) {
     EXPECT_EQ(timeless(a), timeless(read_file(work / "second" / "example.res" / "example.xml")));
 }
 
+// Data types whose analysis driver this version lacks are read, and the log
+// says why their samples have no statistics.
+TEST_F(ExampleRun, UnanalysedDataTypesAreNamedInTheLog) {
+    fs::copy_file(fs::path(QUINTLE_TEST_DATA_DIR) / "pairwise" / "msat3.pmp", work / "m.pmp");
+    ASSERT_EQ(run("m.pmp st.txt 0 1"), 0);
+    std::string const log = read_file(work / "m.res" / "Pellomar_log.txt");
+    EXPECT_NE(log.find("Analyses of microsatellite samples are not available: sample \""), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Successful run of m.pmp"), std::string::npos) << log;
+}
+
 }  // namespace
