@@ -1,11 +1,9 @@
 #pragma once
 
-// Small sample sets built by hand for the comparisons of pairs of samples:
-// random DNA haplotypes (distance = number of differing sites) at the rows
-// of a distance matrix, samples holding lists of them, and a result file in
-// a fresh temporary directory. Also the independent reference calculations
-// the tests compare with: a two-sample AMOVA over explicit gene copies, the
-// shuffles of the pair test written out again, and a reader of the report.
+// Sample sets built by hand for comparisons of pairs of samples (random DNA
+// haplotypes at the rows of a distance matrix), a result file in a fresh
+// directory, and independent reference calculations: a two-sample AMOVA over
+// explicit gene copies, the pair shuffles written out again, a report reader.
 
 #include <gtest/gtest.h>
 
@@ -131,11 +129,6 @@ inline std::vector<std::string> row_cells(std::string const& text, std::string c
         return std::vector<std::string>(tokens.begin() + 1, tokens.end());
     }
     return {};
-}
-
-inline std::string slurp_file(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline std::string fixed5(double x) {

@@ -1,11 +1,12 @@
-// Pairwise FST: the permutation plan, FST of every pair against a
-// two-sample AMOVA written out from its definition, the permutation test
-// (both shuffles) against a separate transcription drawing the same ran3
-// stream, the statistics-line list, the gates, and the exits that must give
-// the engine back its sample array and free the samples' vectors.
+// Pairwise FST of every pair against a two-sample AMOVA written out from its
+// definition, mean pairwise differences against direct counts, (delta mu)
+// squared at unit level, the permutation test (both shuffles) against a
+// separate transcription drawing the same ran3 stream, and the exits that
+// must give the engine back its sample array and free the samples' vectors.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -18,22 +19,6 @@ namespace quintle {
 namespace {
 
 using namespace pairwise_testing;
-
-TEST(PairPermutationPlan, DealsWholeBlocks) {
-    struct Case {
-        long K;
-        int B;
-        long total;
-    };
-    Case const cases[] = {{100, 10, 110}, {1000, 31, 1023}, {1, 1, 2}, {2, 1, 3}, {3, 1, 4}, {4, 2, 6}, {0, 1, 2}};
-    for (Case const& c : cases) {
-        SCOPED_TRACE(c.K);
-        PairPermutationPlan const plan = plan_pair_permutations(c.K);
-        EXPECT_EQ(plan.blocks, c.B);
-        EXPECT_EQ(plan.total, c.total);
-        EXPECT_EQ(plan.per_block * plan.blocks, plan.total);
-    }
-}
 
 class PairwiseFst : public PairwiseTest {};
 
@@ -65,6 +50,43 @@ TEST_F(PairwiseFst, EveryPairAgreesWithASeparateTwoSampleAmova) {
                 EXPECT_NEAR(SumStat.pairPi.data[k], pixy, 1e-12);
             }
             EXPECT_EQ(row[i], "0.00000");
+        }
+    }
+}
+
+TEST(DeltaMuSquared, MeanOverLociWithDataInBoth) {
+    double const a[] = {10.0, 12.0, 0.0, 15.0};
+    double const b[] = {11.0, 15.0, 14.0, 0.0};
+    EXPECT_DOUBLE_EQ(delta_mu_squared(a, 4, b, 4), (1.0 + 9.0) / 2.0);
+    // A locus beyond the second sample's loci has no data there.
+    EXPECT_DOUBLE_EQ(delta_mu_squared(a, 4, b, 1), 1.0);
+    EXPECT_EQ(delta_mu_squared(a, 0, b, 4), 0.0);
+}
+
+TEST_F(PairwiseFst, MatrixHoldsPiXYAbovePiXOnAndCorrectedBelow) {
+    make_haplotypes(6, 15, 21);
+    random_samples(3, 4, 9, 22);
+    run.PrintFstVals = 0;
+    run.PrintMissIntermatchs = 1;
+    build();
+    std::string const text = result_text();
+    ASSERT_NE(text.find("\nBelow diagonal    : Corrected average pairwise difference (PiXY-(PiX+PiY)/2)\n\n"
+                        "Distance method: Pairwise difference\n"),
+              std::string::npos);
+    std::vector<double> pix(3);
+    for (int i = 0; i < 3; ++i) {
+        double const n = static_cast<double>(copies[i].size());
+        pix[i] = within_pairs(copies[i], d) / (n * (n - 1) / 2);
+    }
+    for (int i = 0; i < 3; ++i) {
+        std::vector<std::string> const row = row_cells(text, "Population average pairwise differences", i + 1);
+        ASSERT_EQ(row.size(), 3u);
+        for (int j = 0; j < 3; ++j) {
+            int const lo = std::min(i, j), hi = std::max(i, j);
+            double const pixy = between_pairs(copies[lo], copies[hi], d) /
+                                static_cast<double>(copies[lo].size() * copies[hi].size());
+            double const expected = i == j ? pix[i] : (i < j ? pixy : pixy - (pix[i] + pix[j]) / 2);
+            EXPECT_EQ(row[j], fixed5(expected)) << i << "," << j;
         }
     }
 }
@@ -139,103 +161,6 @@ TEST_F(PairwiseFst, PermutationTestFollowsTheRecordedStreamInBothShuffles) {
     }
 }
 
-TEST_F(PairwiseFst, SignificanceMatrixMarksLevelItselfAsNotSignificant) {
-    make_haplotypes(4, 10, 5);
-    add_sample({{0, 4}, {1, 1}});
-    add_sample({{2, 3}, {3, 2}});
-    add_sample({{0, 2}, {2, 3}});
-    run.NumPermutationsFST = 9;  // 3 blocks of 4: 12 permutations, P in steps of 1/13
-    reseed(99);
-    build();
-    std::string const first = result_text();
-    std::vector<std::string> const p = row_cells(first, "FST P values", 3);
-    ASSERT_EQ(p.size(), 3u);
-    // The level set to exactly the P value of (3,2): that cell shows "-".
-    double const P32 = std::round(std::stod(p[1].substr(0, 7)) * 13.0) / 13.0;
-    run.FSTSignifLevel = P32;
-    reseed(99);
-    std::size_t const before = first.size();
-    build();
-    std::string const text = result_text().substr(before);
-    std::size_t const at = text.find("Matrix of significant Fst P values\nSignificance Level=");
-    ASSERT_NE(at, std::string::npos);
-    std::vector<std::string> const marks = row_cells(text, "Matrix of significant Fst P values", 3);
-    ASSERT_EQ(marks.size(), 2u) << text;  // the diagonal is blank
-    EXPECT_EQ(marks[1], "-");
-    EXPECT_EQ(marks[0], std::stod(p[0].substr(0, 7)) < P32 ? "+" : "-");
-}
-
-TEST_F(PairwiseFst, PermutationCountsAndTheTestFlag) {
-    make_haplotypes(3, 8, 1);
-    add_sample({{0, 2}, {1, 2}});
-    add_sample({{1, 1}, {2, 3}});
-
-    // No permutation asked: no test, whatever the settings said.
-    run.TestSignificancePairewiseFST = 1;
-    run.NumPermutationsFST = 0;
-    auto engine = build();
-    EXPECT_EQ(run.TestSignificancePairewiseFST, 0);
-    EXPECT_EQ(engine->nb_perm, 2);
-    EXPECT_EQ(result_text().find("FST P values"), std::string::npos);
-
-    // K = 100: 110 permutations in every table; the test runs because
-    // pairwise FST is asked for.
-    run.TestSignificancePairewiseFST = 0;
-    run.NumPermutationsFST = 100;
-    std::size_t const before = result_text().size();
-    engine = build();
-    EXPECT_EQ(run.TestSignificancePairewiseFST, 1);
-    EXPECT_EQ(engine->nb_perm, 110);
-    std::string const text = result_text().substr(before);
-    std::size_t const first = text.find("Number of permutations : 110\n");
-    ASSERT_NE(first, std::string::npos);
-    EXPECT_NE(text.find("Number of permutations : 110\n", first + 1), std::string::npos);
-    EXPECT_NE(text.find("\nSignificance Level=0.0500\n"), std::string::npos);
-    EXPECT_NE(log.text().find(" ms to compute pairwise differences and test significance\n"), std::string::npos);
-}
-
-TEST_F(PairwiseFst, SingleSampleHasNoPairAndDrawsNothing) {
-    make_haplotypes(3, 8, 2);
-    add_sample({{0, 2}, {1, 2}});
-    SumStat.pairFst.Add(0.5);  // left over from an earlier project
-    run.NumPermutationsFST = 100;
-    reseed(5);
-    double const expected = next_draw();
-    reseed(5);
-    build();
-    EXPECT_EQ(next_draw(), expected);
-    EXPECT_EQ(SumStat.pairFst.count, 0);
-    std::string const text = result_text();
-    EXPECT_NE(text.find("  1:\tpop0\n"), std::string::npos);
-    EXPECT_NE(text.find("\nDistance method: Pairwise difference\n                     1\n           1   0.00000\n"),
-              std::string::npos)
-        << text;
-}
-
-TEST_F(PairwiseFst, UnphasedRecessiveDataAreRefusedInOneLine) {
-    make_haplotypes(3, 8, 2);
-    add_sample({{0, 2}, {1, 2}});
-    add_sample({{1, 1}, {2, 3}});
-    samples.GenotypicData = 1;
-    samples.GameticPhase = 0;
-    run.RecessiveAllelesEM = 1;
-    build();
-    std::string const text = result_text();
-    EXPECT_NE(text.find("Population pairwise FSTs not possible with recessive Data\n"), std::string::npos);
-    EXPECT_EQ(text.find("Comparisons of pairs"), std::string::npos);
-}
-
-TEST_F(PairwiseFst, EmptySampleSetHasNothingToCompare) {
-    run.PrintMissIntermatchs = 1;
-    run.TaskNumber = kPairwiseFst | 65536;
-    EXPECT_NO_THROW(build());
-    std::string const text = result_text();
-    EXPECT_EQ(text.find("Comparisons of pairs"), std::string::npos);
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.back(), '\n');
-    EXPECT_EQ(log.text().find("#[ERROR"), std::string::npos);
-}
-
 // --- exits that must leave the engine and the samples as they were ---------------
 
 class PairwiseExits : public PairwiseTest {
@@ -280,28 +205,6 @@ TEST_F(PairwiseExits, SampleWithoutGeneCopiesStopsAfterMessage72) {
     expect_restored(*engine);
     EXPECT_NE(log.text().find("\"Amova::CalcPairDist()\" : no degrees of freedom left"), std::string::npos);
     EXPECT_EQ(result_text().size(), before) << "nothing of the section is written";
-}
-
-TEST_F(PairwiseExits, GameteListsThatDoNotFitAreRefused) {
-    // Diploid samples whose gamete lists were never built: reachable with
-    // (delta mu) squared asked for without AMOVA or pairwise FST.
-    make_haplotypes(3, 8, 2);
-    add_sample({{0, 2}, {1, 2}})->profile.GenotypicData = 1;
-    add_sample({{2, 4}})->profile.GenotypicData = 1;
-    samples.GenotypicData = 1;
-    samples.GameticPhase = 1;
-    run.TaskNumber = 0;
-    run.ComputeDeltaMuSqr = 1;
-    EXPECT_THROW(build(), Amova::AmovaFatalError);
-    EXPECT_NE(log.text().find("#[ERROR # 1] from function \"fill_bipop_vector()\" : ill-defined genetic structure"),
-              std::string::npos)
-        << log.text();
-    for (long i = 0; i < samples.Populations.count; ++i)
-        EXPECT_EQ(samples.Populations.data[i]->perm_vector_size, 0);
-
-    auto engine = idle_engine();
-    EXPECT_THROW(engine->CalcPairDist(), Amova::AmovaFatalError);
-    expect_restored(*engine);
 }
 
 TEST_F(PairwiseExits, FillBipopVectorChecksCountsAndIndexes) {

@@ -55,6 +55,9 @@ protected:
     int reports(std::string const& function, std::string const& message) const {
         return count_in_log("from function \"" + function + "\" : " + message);
     }
+    int reports(std::string const& function, int number) const {
+        return reports(function, std::string(Errors::message(number)));
+    }
 
     std::filesystem::path dir_;
 

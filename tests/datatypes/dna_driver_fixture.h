@@ -53,8 +53,6 @@ public:
         pop.NbHaplotypeEntries = k;
         pop.NbHaplotypeEntriesRead = k;
     }
-    DnaSample(DnaSample const&) = delete;
-    DnaSample& operator=(DnaSample const&) = delete;
 
     // Declared in this order so that the sample goes first.
     TAlleleDB alleles{0};
@@ -93,8 +91,6 @@ public:
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
-    DriverRun(DriverRun const&) = delete;
-    DriverRun& operator=(DriverRun const&) = delete;
 
     std::string result() {
         result_.flush();
@@ -104,7 +100,6 @@ public:
         _AOS_->flush();
         return read_file(dir_ / "log.txt");
     }
-    std::filesystem::path const& dir() const { return dir_; }
 
     settings s;
 

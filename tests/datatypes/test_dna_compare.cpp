@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <utility>
@@ -7,11 +8,9 @@
 
 #include "data/HaploDef.h"
 #include "datatypes/PopulDNA.h"
-#include "popstats/log_capture.h"
 #include "run/settings.h"
 
 using namespace quintle;
-using quintle::testing_support::LogCapture;
 
 namespace {
 
@@ -71,21 +70,12 @@ int expected_letter_class(char a, char b) {
     return ts && tv ? 4 : (ts ? 1 : 2);
 }
 
-}  // namespace
-
-TEST(DnaCompare, NucleotideClassesOfListedPairs) {
-    PopulDNA p;
-    struct Case {
-        char a, b;
-        int cls;
-    };
-    Case const cases[] = {
-        {'A', '-', 3}, {'0', '1', 4}, {'0', 'A', 0}, {'a', 'g', 0}, {'-', 'A', 3}, {'-', 'N', 3},
-        {'0', '-', 3}, {'-', '0', 0}, {'-', '?', 0}, {'?', 'A', 0}, {'A', '?', 0}, {'A', 'X', 0},
-        {'Z', 'A', 0}, {'N', '-', 3}, {'A', 'A', 0},
-    };
-    for (auto const& c : cases) EXPECT_EQ(p.compare_nucleotides(c.a, c.b), c.cls) << c.a << "/" << c.b;
+// Sampling variance of pi for n sequences (Tajima 1983), theta taken as pi.
+double tajima83_var(double pi, double n) {
+    return (n + 1) / (3 * (n - 1)) * pi + 2 * (n * n + n + 3) / (9 * n * (n - 1)) * pi * pi;
 }
+
+}  // namespace
 
 TEST(DnaCompare, NucleotideClassesOfAllLetterPairsFollowTheirSets) {
     PopulDNA p;
@@ -128,7 +118,6 @@ TEST(DnaCompare, SiteCensusOfACraftedAlignment) {
         ASSERT_EQ(d.pop.evaluate_polymorphism(s), 1);
 
         EXPECT_STREQ(d.pop.arbitraryHaplotype.data.c_str(), "ACGTAC--TGNCA");
-        EXPECT_STREQ(d.pop.arbitraryHaplotype.id.c_str(), "Arbitrary reference haplotype");
         EXPECT_EQ(d.pop.numTransitionSites, e.transitionSites);
         EXPECT_EQ(d.pop.numTransitions, e.transitions);
         EXPECT_EQ(d.pop.numTransversionSites, e.transversionSites);
@@ -147,7 +136,6 @@ TEST(DnaCompare, SiteCensusOfACraftedAlignment) {
         EXPECT_DOUBLE_EQ(d.pop.missingFreqPerSite[8], 0.4);
         EXPECT_DOUBLE_EQ(d.pop.missingFreqPerSite[9], 0.2);
         EXPECT_DOUBLE_EQ(d.pop.missingFreqPerSite[11], 0.4);
-        EXPECT_EQ(d.pop.missingFreqPerSite[1], 0.0);
         ASSERT_EQ(PopGenetics::globalSubstPolymSites.count, 13);
         std::vector<int> flagged;
         for (int s = 0; s < 13; ++s) {
@@ -158,95 +146,37 @@ TEST(DnaCompare, SiteCensusOfACraftedAlignment) {
     PopGenetics::globalSubstPolymSites.count = 0;
 }
 
-TEST(DnaCompare, GlobalSubstitutionFlagsKeepEarlierSamplesAndIgnoreSimulated) {
-    auto& global = PopGenetics::globalSubstPolymSites;
-    for (bool simulated : {false, true}) {
-        SCOPED_TRACE(simulated);
-        global.count = 0;
-        // An earlier sample had a substitution at its site 1 only.
-        global.Add(false);
-        global.Add(true);
-        DnaSample d({{"AAAAAAAA", 1}, {"GAAACAAA", 1}});
-        d.pop.simulatedSample = simulated;
-        settings s;
-        ASSERT_EQ(d.pop.evaluate_polymorphism(s), 1);
-        EXPECT_EQ(d.pop.numSubstitutionSites, 2);
-        std::vector<bool> flags;
-        for (long k = 0; k < global.count; ++k) flags.push_back(global[k]);
-        std::vector<bool> const expected =
-            simulated ? std::vector<bool>{false, true}
-                      : std::vector<bool>{true, true, false, false, true, false, false, false};
-        EXPECT_EQ(flags, expected);
-    }
-    global.count = 0;
+TEST(DnaDiversity, NucleotideCompositionOverAllSites) {
+    // "ACGT-" twice and "AAGA?" once: A 2 + 3, C 2, G 2 + 1, T 2, that is
+    // 12 nucleotides among 15 characters, brought to a sum of 1.
+    DnaSample d({{"ACGT-", 2}, {"AAGA?", 1}});
+    ASSERT_EQ(d.pop.comp_nucl_freq(), 1);
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[0], 2.0 / 12);  // C
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[1], 2.0 / 12);  // T
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[2], 5.0 / 12);  // A
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[3], 3.0 / 12);  // G
+    EXPECT_DOUBLE_EQ(d.pop.gcContent, 5.0 / 12);
+
+    // No nucleotide at all: four zeros, never 0/0.
+    DnaSample none({{"--??", 1}});
+    ASSERT_EQ(none.pop.comp_nucl_freq(), 1);
+    for (double f : none.pop.nuclFreq) EXPECT_EQ(f, 0.0);
+    EXPECT_EQ(none.pop.gcContent, 0.0);
 }
 
-TEST(DnaCompare, ReferenceTakesFirstInformativeOrLastCharacter) {
-    // Site 0: first non-missing character, even an ambiguity code, once some
-    // haplotype is informative; site 1: only codes and missing -> the last.
-    DnaSample d({{"?N", 1}, {"YN", 1}, {"CR", 1}, {"T?", 1}});
-    ASSERT_EQ(d.pop.build_arbitrary_haplotype(), 1);
-    EXPECT_STREQ(d.pop.arbitraryHaplotype.data.c_str(), "Y?");
-    // Built once: a later call keeps it.
-    d.defs[1]->data = "AA";
-    ASSERT_EQ(d.pop.build_arbitrary_haplotype(), 1);
-    EXPECT_STREQ(d.pop.arbitraryHaplotype.data.c_str(), "Y?");
+// Three haplotypes (counts 3, 2, 1) over 10 sites, distances 1, 2 and 2:
+// S = 3x2x1 + 3x1x2 + 2x1x2 = 16 over 15 pairs, so pi = 16/15.
+TEST(DnaDiversity, MeanPairwiseDifferencesAndNucleotideDiversity) {
+    DnaSample d({{"AAAAAAAAAA", 3}, {"AAAAAAAAAG", 2}, {"AAAAAAAACC", 1}});
+    settings s;
+    ASSERT_EQ(d.pop.evaluate_polymorphism(s), 1);
+    ASSERT_EQ(d.pop.compute_molecular_diversity(s), 1);
 
-    PopulDNA empty;
-    EXPECT_EQ(empty.build_arbitrary_haplotype(), 0);
-    EXPECT_EQ(empty.compare_DNA_sequences(), 0);
-}
-
-TEST(DnaCompare, CheckDataWarnings) {
-    LogCapture log;
-    DnaSample ok({{"ACGT", 2}, {"ACGA", 1}});
-    EXPECT_EQ(ok.pop.check_data(), 1);
-
-    DnaSample sizes({{"ACGT", 2}, {"ACGA", 1}});
-    sizes.pop.SampleSize = 7;
-    sizes.pop.NbHaplotypeEntries = 5;
-    EXPECT_EQ(sizes.pop.check_data(), 0);
-    EXPECT_EQ(sizes.pop.SampleSize, 3.0);
-    EXPECT_EQ(sizes.pop.NbHaplotypeEntries, 5);
-
-    DnaSample unset({{"ACGT", 2}, {"ACGA", 1}});
-    unset.pop.SampleSize = 0;
-    unset.pop.NbHaplotypeEntries = 0;
-    EXPECT_EQ(unset.pop.check_data(), 1);
-    EXPECT_EQ(unset.pop.SampleSize, 3.0);
-    EXPECT_EQ(unset.pop.NbHaplotypeEntries, 2);
-
-    DnaSample lengths({{"ACGT", 1}, {"ACG", 1}});
-    EXPECT_EQ(lengths.pop.check_data(), 0);
-
-    std::string const text = log.text();
-    EXPECT_NE(text.find("sum of haplotype frequencies do not Add up to specified number"), std::string::npos);
-    EXPECT_NE(text.find("number of haplotypes does not correspond to initial value"), std::string::npos);
-    EXPECT_NE(text.find("DNA sequences have different lengths"), std::string::npos);
-    EXPECT_NE(text.find("\"PopulDNA::check_data()\""), std::string::npos);
-}
-
-// Sequences of unequal length: the missing end of a shorter sequence is
-// missing data, whichever haplotype is the shorter one.
-TEST(DnaCompare, ShorterSequencesReadAsMissingData) {
-    for (bool shortFirst : {false, true}) {
-        std::vector<std::pair<std::string, int>> seqs{{"ACGTA", 1}, {"ACG", 1}};
-        if (shortFirst) std::swap(seqs[0], seqs[1]);
-        DnaSample d(seqs);
-        settings s;
-        s.AllowedLevelOfMissingData = 0.6;
-        PopGenetics::globalSubstPolymSites.count = 0;
-        ASSERT_EQ(d.pop.evaluate_polymorphism(s), 1);
-        EXPECT_STREQ(d.pop.arbitraryHaplotype.data.c_str(), "ACGTA");
-        ASSERT_EQ(d.pop.missingFreqPerSite.size(), 5u);
-        EXPECT_DOUBLE_EQ(d.pop.missingFreqPerSite[3], 0.5);
-        EXPECT_DOUBLE_EQ(d.pop.missingFreqPerSite[4], 0.5);
-        EXPECT_EQ(d.pop.numUsableSites, 5);
-        EXPECT_EQ(d.pop.numPolymorphicSites, 0);
-
-        s.AllowedLevelOfMissingData = 0.0;
-        d.pop.evaluate_polymorphism(s);
-        EXPECT_EQ(d.pop.numUsableSites, 3);
-    }
-    PopGenetics::globalSubstPolymSites.count = 0;
+    double const n = 6, L = 10, pi = 16.0 / 15.0;
+    EXPECT_DOUBLE_EQ(d.pop.meanPairwiseDiff, pi);
+    // (3 n (n + 1) pi + 2 (n^2 + n + 3) pi^2) / (11 n^2 - 7 n + 6) = 236.8 / 360.
+    EXPECT_NEAR(d.pop.meanPairwiseDiffSd, std::sqrt(236.8 / 360.0), 1e-12);
+    EXPECT_DOUBLE_EQ(d.pop.piPerSite, pi / L);
+    // Per site: Tajima's variance of pi divided by L^2 (0.0087703704 by hand).
+    EXPECT_NEAR(d.pop.piPerSiteSd, std::sqrt(tajima83_var(pi, n) / (L * L)), 1e-12);
 }

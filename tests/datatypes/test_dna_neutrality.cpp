@@ -61,21 +61,6 @@ std::string fixed(double v, int decimals, int width) {
     return buf;
 }
 
-struct Outcome {
-    double tajimaD, tajimaP, fuFs, fuFsP;
-    std::string result;
-};
-
-Outcome run_both_tests(long seed, long replicates) {
-    DnaSample d("pop1", worked_sample());
-    DriverRun run(kTajima | kFuFs);
-    run.s.PrintSampleAnchor = 0;
-    run.s.NumSimulFuTest = static_cast<int>(replicates);
-    initialize_ran3(-seed);
-    d.pop.test_methods(run.s);
-    return {d.pop.tajimaD, d.pop.tajimaP, d.pop.fuFs, d.pop.fuFsP, run.result()};
-}
-
 }  // namespace
 
 TEST(DnaNeutrality, ObservedTajimaAndFuAgainstClosedForms) {
@@ -113,62 +98,6 @@ TEST(DnaNeutrality, ObservedTajimaAndFuAgainstClosedForms) {
                        fixed(Fs, 5, 12) + "\n"),
               std::string::npos)
         << out;
-    EXPECT_EQ(out.find("No. of simulations"), std::string::npos);
-}
-
-TEST(DnaNeutrality, FixedSeedGivesFixedPValues) {
-    const Outcome a = run_both_tests(12345, 200);
-    const Outcome b = run_both_tests(12345, 200);
-    EXPECT_EQ(a.tajimaP, b.tajimaP);
-    EXPECT_EQ(a.fuFsP, b.fuFsP);
-    EXPECT_EQ(a.result, b.result);
-    // Proper fractions of 200 replicates.
-    for (double p : {a.tajimaP, a.fuFsP}) {
-        EXPECT_GE(p, 0.0);
-        EXPECT_LE(p, 1.0);
-        EXPECT_NEAR(p * 200, std::round(p * 200), 1e-9);
-    }
-    EXPECT_NE(a.result.find("No. of simulations                    :      200\n"
-                            "Obs. Theta(S)                         :  1.44000\n"),
-              std::string::npos)
-        << a.result;
-    EXPECT_NE(a.result.find("\nNo. of simulations           :         200\n"), std::string::npos);
-    // Another seed draws other replicates.
-    const Outcome c = run_both_tests(777, 200);
-    EXPECT_NE(a.result, c.result);
-}
-
-// A reused replicate object gives what a freshly built one gives.
-TEST(DnaNeutrality, ReusedReplicateMatchesFreshOne) {
-    DnaSample d("pop1", worked_sample());
-    DriverRun run(0);
-    d.pop.check_data();
-    d.pop.evaluate_polymorphism(run.s);
-    d.pop.tree.allocate_tree(5);
-
-    struct Stats {
-        int S, k;
-        double pi;
-    };
-    auto stats = [](PopulDNA const& p) { return Stats{p.numSubstitutionSites, p.NbHaplotypeEntries, p.meanPairwiseDiff}; };
-
-    initialize_ran3(-99);
-    DnaReplicate reused;
-    std::vector<Stats> first;
-    for (int r = 0; r < 20; ++r) first.push_back(stats(reused.simulate(d.pop, 2.0, 0.0, run.s)));
-
-    initialize_ran3(-99);
-    for (int r = 0; r < 20; ++r) {
-        DnaReplicate fresh;
-        const Stats x = stats(fresh.simulate(d.pop, 2.0, 0.0, run.s));
-        EXPECT_EQ(x.S, first[r].S) << r;
-        EXPECT_EQ(x.k, first[r].k) << r;
-        EXPECT_EQ(x.pi, first[r].pi) << r;
-    }
-    // The replicates do vary.
-    bool varied = false;
-    for (auto const& x : first) varied = varied || x.S != first[0].S;
-    EXPECT_TRUE(varied);
 }
 
 // Simulated replicates must not mark the real samples' substitution sites.
@@ -206,69 +135,4 @@ TEST(DnaNeutrality, RefusedObservedFsSkipsSimulations) {
     EXPECT_NE(out.find("Fs                           :     0.00000\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("No. of simulations"), std::string::npos);
     EXPECT_NE(run.log().find("too many alleles, or too large sample"), std::string::npos);
-}
-
-// Replicates whose statistic could not be formed count in neither tail and
-// are left out of both fractions.
-TEST(DnaNeutrality, ReplicateTallyCountsOnlyUsableReplicates) {
-    ReplicateTally none;
-    EXPECT_EQ(none.p_value(), -1.0);
-    EXPECT_EQ(none.non_positive_fraction(), -1.0);
-
-    struct Case {
-        double observed;
-        std::vector<double> simulated;
-        double p, nonPositive;
-    };
-    const Case cases[] = {
-        {0.5, {0.5, 1.0, -0.2, 0.0}, 0.75, 0.5},  // a tie counts as not above
-        {-2.0, {-1.0, 3.0}, 0.0, 0.5},
-        {1e38, {1e38, 1e38, 2.0}, 1.0, 0.0},
-    };
-    for (Case const& c : cases) {
-        ReplicateTally t;
-        for (double x : c.simulated) t.add(c.observed, x);
-        EXPECT_EQ(t.usable(), static_cast<long>(c.simulated.size()));
-        EXPECT_DOUBLE_EQ(t.p_value(), c.p);
-        EXPECT_DOUBLE_EQ(t.non_positive_fraction(), c.nonPositive);
-    }
-}
-
-TEST(DnaNeutrality, UnphasedGenotypesAreRefused) {
-    DnaSample d("geno", worked_sample());
-    d.pop.profile.GenotypicData = 1;
-    d.pop.profile.GameticPhase = 0;
-    d.pop.fuFs = 3.0;
-    d.pop.fuFsP = 0.2;
-    DriverRun run(kTajima | 128 | 256 | kFuFs);
-    run.s.PrintSampleAnchor = 0;
-    d.pop.test_methods(run.s);
-
-    const std::string tail =
-        "in case of genotypic data with unknown gametic phase\n\nWe hope to change it in a future release...\n\n";
-    EXPECT_EQ(run.result(), "Tajima's test cannot be computed \n" + tail + "Ewens-Watterson tests cannot be computed \n" +
-                                tail + "Chakraborty's test cannot be computed \n" + tail +
-                                "Fu's Fs test cannot be computed \n" + tail);
-    EXPECT_EQ(d.pop.fuFs, 0.0);
-    EXPECT_EQ(d.pop.fuFsP, -1.0);
-}
-
-TEST(DnaNeutrality, SingleHaplotypeSample) {
-    DnaSample d("mono", {{"ACGT", 6}});
-    DriverRun run(128 | kFuFs);
-    run.s.PrintSampleAnchor = 0;
-    d.pop.test_methods(run.s);
-    const std::string out = run.result();
-    EXPECT_NE(out.find("Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
-                       "when there is a single haplotype in the sample. Skipping task...\n\n"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("\nSample size                  :     6.00000\nObs. k                       :           1\n"
-                       "Fu's Fs test cannot be computed if only one allele in sample\n"),
-              std::string::npos)
-        << out;
-    EXPECT_EQ(d.pop.fuFs, 0.0);
-    EXPECT_EQ(d.pop.fuFsP, -1.0);
-    EXPECT_NE(run.log().find("\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"),
-              std::string::npos);
 }

@@ -1,27 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <numeric>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "core/random.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/chakraborty.h"
 #include "popstats/ewens_watterson.h"
-#include "popstats/log_capture.h"
-#include "run/glbobj.h"
 #include "run/settings.h"
 
 namespace quintle {
 namespace {
 
-using testing_support::LogCapture;
 using Partition = std::vector<int>;  // parts in decreasing order
 
 // --- exact reference: Ewens' sampling formula over all partitions of n -------
@@ -140,40 +134,6 @@ void fill_sample(PopGenetics& p, std::vector<int> const& counts, char const* sam
     for (int c : counts) p.haplotypes.Add(new PHaploDef{nullptr, c});
 }
 
-// Points the Ewens-Watterson batch stream at a temporary file for the
-// object's lifetime and hands back what was written.
-class BatchCapture {
-public:
-    BatchCapture()
-        : dir_(std::filesystem::temp_directory_path() / ("quintle_ew_batch_" + std::to_string(::getpid()))),
-          savedStream_(ofs_ewens_watt), savedFlag_(_EWENS_WATTERSON_), savedInput_(settings::input_file) {
-        std::filesystem::create_directories(dir_);
-        file_.open(dir_ / "ewens.sum");
-        ofs_ewens_watt = &file_;
-        _EWENS_WATTERSON_ = 1;
-        settings::input_file = "proj.pmp";
-    }
-    ~BatchCapture() {
-        ofs_ewens_watt = savedStream_;
-        _EWENS_WATTERSON_ = savedFlag_;
-        settings::input_file = savedInput_;
-        file_.close();
-        std::filesystem::remove_all(dir_);
-    }
-    std::string text() {
-        file_.flush();
-        std::ifstream in(dir_ / "ewens.sum");
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-private:
-    std::filesystem::path dir_;
-    std::ofstream file_;
-    std::ofstream* savedStream_;
-    int savedFlag_;
-    my_string savedInput_;
-};
-
 settings ew_settings(int replicates) {
     settings s;
     s.NumIterationsNeutralityTests = replicates;
@@ -248,88 +208,6 @@ TEST(EwensWatterson, AgreesWithExactEnumeration) {
     }
 }
 
-TEST(EwensWatterson, TwoAllelesInThreeGenesIsDeterministic) {
-    // Every configuration is (2, 1): F = 5/9 always, so both P values are 1.
-    PopGenetics p;
-    fill_sample(p, {2, 1});
-    CountList obs({2, 1});
-    settings s = ew_settings(1);
-    std::ostringstream report;
-    p.EW_neutrality_tests(s, report, obs.list);
-    EXPECT_DOUBLE_EQ(p.ewExpectedF, 5.0 / 9.0);
-    EXPECT_EQ(p.ewProbF, 1.0);
-    EXPECT_EQ(p.slatkinExactP, 1.0);
-    EXPECT_DOUBLE_EQ(p.ewObservedF, 5.0 / 9.0);
-    const std::string text = report.str();
-    EXPECT_NE(text.find("No. of genes in sample                 :           3\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Pr(rand F &lt;= obs F)                    :     1.00000\n"), std::string::npos) << text;
-    // One replicate: the s.d. columns are 0.
-    EXPECT_NE(text.find("         1   0.6666667   0.0000000          2.0000      0.0000\n"), std::string::npos)
-        << text;
-    EXPECT_NE(text.find("     Total   1.0000000          3.0000\n"), std::string::npos) << text;
-}
-
-TEST(EwensWatterson, TableSizedForTheLongerOfListAndHaplotypeCount) {
-    // The sample counts fewer haplotypes than the list holds; a table wide
-    // enough for the former only must still be rebuilt for the draws.
-    LogCapture log;
-    ASSERT_EQ(PopGenetics::BMat.re_allocate_matrix(40, 3), 1);
-    PopGenetics p;
-    fill_sample(p, {5, 3, 1, 1});
-    p.NbHaplotypeEntries = 2;
-    CountList obs({5, 3, 1, 1});
-    settings s = ew_settings(4000);
-    std::ostringstream report;
-    initialize_ran3(-31);
-    p.EW_neutrality_tests(s, report, obs.list);
-
-    EXPECT_EQ(log.text().find("array out of bounds"), std::string::npos) << log.text();
-    EXPECT_GE(PopGenetics::BMat.numCols(), 5);
-    const ExactEW exact = exact_ew(10, {5, 3, 1, 1});
-    expect_within(p.ewExpectedF, exact.meanF, exact.varF, 4000, "E[F]");
-}
-
-TEST(EwensWatterson, RefusedSimulationReportsNoPValue) {
-    // n = 5000 passes the first size check and is refused with the table.
-    BatchCapture batch;
-    PopGenetics p;
-    fill_sample(p, {4990, 5, 5});
-    CountList obs({4990, 5, 5});
-    settings s = ew_settings(100);
-    std::ostringstream report;
-    p.EW_neutrality_tests(s, report, obs.list);
-    PopGenetics::get_B_num_mat();  // leave a usable table for later tests
-
-    EXPECT_EQ(report.str(),
-              "Watterson F-test of selective neutrality is not possible with more than 1000 alleles or \n"
-              "with more than 5000 gene copies\n");
-    EXPECT_EQ(batch.text(), "");
-    EXPECT_EQ(p.ewExpectedF, -1.0);
-    EXPECT_EQ(p.ewProbF, -1.0);
-    EXPECT_EQ(p.slatkinExactP, -1.0);
-    EXPECT_DOUBLE_EQ(p.ewObservedF, (0.998 * 0.998) + 2 * (0.001 * 0.001));
-}
-
-TEST(EwensWatterson, BatchLines) {
-    BatchCapture batch;
-    settings s = ew_settings(1);
-    // All copies different, one allele, and a result.
-    for (auto [label, counts] : {std::pair{"a", std::vector<int>{1, 1, 1}}, std::pair{"b", std::vector<int>{4}},
-                                 std::pair{"c", std::vector<int>{2, 1}}}) {
-        PopGenetics p;
-        fill_sample(p, counts, label);
-        CountList obs(std::vector<double>(counts.begin(), counts.end()));
-        std::ostringstream report;
-        p.EW_neutrality_tests(s, report, obs.list);
-    }
-    EXPECT_EQ(batch.text(),
-              "\"proj.pmp\"\t\"a\"\t3.00000\t3\tEwens-Watterson test is impossible because all gene copies are "
-              "different\n"
-              "\"proj.pmp\"\t\"b\"\t4.00000\t1\tEwens-Watterson test is impossible because there is only one "
-              "allele in the sample\n"
-              "\"proj.pmp\"\t\"c\"\t3\t2\t0.55556\t0.55556\t1.00000\t1.00000\n");
-}
-
 // --- Chakraborty's test ------------------------------------------------------------
 
 // P(K = j | n, theta) for j = 1 .. n by summing Ewens probabilities.
@@ -360,24 +238,6 @@ TEST(Chakraborty, SampleFormAgreesWithExactEnumeration) {
         EXPECT_NEAR(value_after(report.str(), "P(exactly k alleles)         :"), pk[k], 6e-6) << report.str();
         EXPECT_NEAR(value_after(report.str(), "Observed Homozygosity        :"), p.homozygosity, 6e-6);
     }
-}
-
-TEST(Chakraborty, ListFormAgreesWithExactEnumeration) {
-    // Four haplotypes of which two turned out to be the same: the list has three.
-    PopGenetics p;
-    fill_sample(p, {5, 3, 1, 1});
-    CountList merged({5, 3, 2});
-    std::ostringstream report;
-    p.Chakraborty_neutr_test(report, merged.list);
-    ASSERT_GT(p.thetaHom, 0.0);
-    const std::vector<double> pk = exact_k_distribution(10, p.thetaHom);
-    double atLeastK = 0;
-    for (int j = 3; j <= 10; ++j) atLeastK += pk[j];
-    EXPECT_NEAR(p.probKOrMoreAlleles, atLeastK, 1e-9);
-    EXPECT_EQ(p.chakrabortyP, -1.0);  // the list form leaves the sample's own P alone
-    // Homozygosity of the list: 1 - 10/9 (1 - 0.38).
-    EXPECT_NEAR(value_after(report.str(), "Obs. Homozygosity                         :"), 1 - 10.0 / 9 * 0.62, 6e-6);
-    EXPECT_NEAR(value_after(report.str(), "P(exactly k alleles)                      :"), pk[3], 6e-6);
 }
 
 TEST(Chakraborty, Refusals) {

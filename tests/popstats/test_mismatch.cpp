@@ -12,14 +12,12 @@
 
 #include "data/HaploDef.h"
 #include "popstats/PopGenetics.h"
-#include "popstats/log_capture.h"
 #include "popstats/mismatch.h"
 #include "run/settings.h"
 
 namespace quintle {
 namespace {
 
-using testing_support::LogCapture;
 
 // A sample of haplotypes with the given copy counts and a distance matrix
 // filled below the diagonal from `below` (row by row: (1,0), (2,0), (2,1), ...).
@@ -92,45 +90,6 @@ TEST(Mismatch, ExpectedCountsUnderSuddenExpansion) {
     EXPECT_EQ(m.p.lastExpMismatchClass, last);
 }
 
-TEST(Mismatch, EquilibriumAndDegenerateExpectedCounts) {
-    // tau = 0: T theta0^i / (theta0 + 1)^(i + 1); theta0 = 1 halves each class.
-    std::vector<double> e(4);
-    EXPECT_EQ(mismatch_expected(16.0, 1.0, 0.0, e), 0);
-    const double halves[] = {8.0, 4.0, 2.0, 1.0};
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(e[static_cast<std::size_t>(i)], halves[i], 1e-12) << i;
-    // No spread at all: every pair in class 0 (not NaN).
-    EXPECT_EQ(mismatch_expected(10.0, 0.0, 0.0, e), 0);
-    EXPECT_EQ(e, (std::vector<double>{10.0, 0.0, 0.0, 0.0}));
-    // tau > 0 with theta0 = 0: nothing expected.
-    EXPECT_EQ(mismatch_expected(10.0, 0.0, 2.0, e), 0);
-    EXPECT_EQ(e, std::vector<double>(4, 0.0));
-}
-
-TEST(Mismatch, ChiSquarePooling) {
-    // Expected 3, 10, 3, 6, 7: class 2 joins the pool opened at class 0
-    // (6 against 7 observed), class 1 stays in between.
-    // chi2 = 1/6 + 4/10 + 0 + 9/7 with 4 classes, df 2: P = exp(-chi2 / 2).
-    const std::vector<std::int64_t> obs{2, 12, 5, 6, 4};
-    const std::vector<double> expd{3, 10, 3, 6, 7};
-    MismatchChiSquare c = mismatch_chi_square(obs, expd, 4);
-    const double chi2 = 1.0 / 6 + 0.4 + 9.0 / 7;
-    EXPECT_NEAR(c.chi2, chi2, 1e-12);
-    EXPECT_EQ(c.df, 2);
-    EXPECT_NEAR(c.p, std::exp(-chi2 / 2), 1e-6);
-
-    // Two classes left: no degrees of freedom.
-    c = mismatch_chi_square(std::vector<std::int64_t>{1, 9, 4}, std::vector<double>{3, 10, 3}, 2);
-    EXPECT_EQ(c.df, 0);
-    EXPECT_EQ(c.p, -1.0);
-    EXPECT_NEAR(c.chi2, 1.0 / 6 + 0.1, 1e-12);  // pooled class 0: 6 against 5; class 1: 10 against 9
-
-    // A tail pool (2 + 1) that never reaches 5 leaves the test.
-    c = mismatch_chi_square(std::vector<std::int64_t>{4, 3, 0}, std::vector<double>{6, 2, 1}, 2);
-    EXPECT_NEAR(c.chi2, 4.0 / 6.0, 1e-12);
-    EXPECT_EQ(c.df, -1);
-    EXPECT_EQ(c.p, -1.0);
-}
-
 TEST(Mismatch, ListingMatchesCountsAndFormat) {
     auto dir = std::filesystem::temp_directory_path() / ("quintle_mismatch_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -163,29 +122,6 @@ TEST(Mismatch, ListingMatchesCountsAndFormat) {
     EXPECT_EQ(text, "   0.0\n   0.0   0.0\n   3.0   3.0   0.0\n");
 }
 
-TEST(Mismatch, UnusableDistancesAreSkippedAndReportedOnce) {
-    // A x2, B x2, C x1: d(A,B) is NaN, d(A,C) = 9 lies beyond the largest
-    // class 3, d(B,C) = 1. Only the within pairs (class 0) and B-C count.
-    for (bool listing : {false, true}) {
-        LogCapture log;
-        MismatchSample m({2, 2, 1}, {std::nan(""), 9.0, 1.0}, 3);
-        auto dir = std::filesystem::temp_directory_path() / ("quintle_mm_skip_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        std::fstream out;
-        if (listing) out.open(dir / "pairs.txt", std::ios::out | std::ios::trunc);
-        settings s;
-        EXPECT_EQ(m.p.compute_mm_distr(out, s), 1);
-        out.close();
-        std::filesystem::remove_all(dir);
-        EXPECT_EQ(obs_of(m.p), (std::vector<std::int64_t>{2, 2, 0, 0, 0, 0, 0})) << listing;
-        EXPECT_NEAR(m.p.mismatchMean, 0.5, 1e-12);
-        const std::string text = log.text();
-        const auto first = text.find("numerical error");
-        EXPECT_NE(first, std::string::npos) << listing;
-        EXPECT_EQ(text.find("numerical error", first + 1), std::string::npos) << text;
-    }
-}
-
 TEST(Mismatch, LargeCountsDoNotOverflow) {
     // 70000 x 70000 pairs at distance 1 and 2 x 70000 x 69999 / 2 within:
     // both beyond 32 bits.
@@ -193,30 +129,6 @@ TEST(Mismatch, LargeCountsDoNotOverflow) {
     m.run();
     EXPECT_EQ(obs_of(m.p), (std::vector<std::int64_t>{4899930000LL, 4900000000LL, 0}));
     EXPECT_NEAR(m.p.mismatchMean, 4900000000.0 / 9799930000.0, 1e-12);
-}
-
-TEST(Mismatch, EarlyReturns) {
-    {
-        // Maximum distance 0: zero moments, no arrays (those of a previous call freed).
-        MismatchSample m({2, 1}, {0.0}, 0);
-        m.p.mismatchObs = {1, 2, 3};
-        m.p.mismatchMean = m.p.mismatchVar = 7.0;
-        EXPECT_EQ(m.run(), 1);
-        EXPECT_TRUE(m.p.mismatchObs.empty());
-        EXPECT_TRUE(m.p.mismatchExp.empty());
-        EXPECT_EQ(m.p.mismatchMean, 0.0);
-        EXPECT_EQ(m.p.mismatchVar, 0.0);
-    }
-    {
-        LogCapture log;
-        MismatchSample m({2, 1}, {2.0}, 2);
-        m.p.distMat.reset();
-        m.p.mismatchMean = 7.0;
-        EXPECT_EQ(m.run(), 1);
-        EXPECT_EQ(obs_of(m.p), std::vector<std::int64_t>(5, 0));
-        EXPECT_EQ(m.p.mismatchMean, 7.0);
-        EXPECT_NE(log.text().find("distance matrix does not exist"), std::string::npos);
-    }
 }
 
 }  // namespace

@@ -38,50 +38,6 @@ TEST(TajimaD, AgainstExactRationalConstants) {
     }
 }
 
-TEST(TajimaD, DegenerateInputGivesZeroWithoutPValue) {
-    struct Case {
-        int n;
-        double pi, S;
-    };
-    // No segregating site; two copies (e1 = e2 = 0, so no variance); one copy.
-    for (Case c : {Case{10, 0.0, 0.0}, Case{2, 3.0, 3.0}, Case{1, 1.0, 2.0}, Case{0, 1.0, 2.0}}) {
-        double D = 99.0, P = 0.5;
-        tajimaD(c.n, c.pi, c.S, D, P);
-        EXPECT_EQ(D, 0.0) << c.n << " " << c.S;
-        EXPECT_EQ(P, -1.0) << c.n << " " << c.S;
-        D = 99.0, P = 0.5;
-        fast_tajimaD(c.n, c.pi, c.S, D, P);
-        EXPECT_EQ(D, 0.0) << c.n << " " << c.S;
-        EXPECT_EQ(P, -1.0) << c.n << " " << c.S;
-    }
-
-    // pi exactly S/a1: D = 0, and the P value stays for the driver.
-    double a1 = 0.0;
-    for (int i = 1; i < 12; ++i) a1 += 1.0 / i;
-    double D = 99.0, P = 0.5;
-    tajimaD(12, 7.0 / a1, 7.0, D, P);
-    EXPECT_EQ(D, 0.0);
-    EXPECT_EQ(P, 0.5);
-    D = 99.0;
-    fast_tajimaD(12, 7.0 / a1, 7.0, D, P);
-    EXPECT_EQ(D, 0.0);
-    EXPECT_EQ(P, 0.5);
-}
-
-TEST(TajimaD, BetaDensity) {
-    // alpha = beta = 1: uniform over the range.
-    EXPECT_NEAR(Tajima_D_density(1.0, 1.0, -2.0, 2.0, 0.7), 0.25, 1e-9);
-    // alpha = 2, beta = 3 on [0, 1]: 12 D^2 (1 - D), 1.5 at D = 0.5 ...
-    EXPECT_NEAR(Tajima_D_density(2.0, 3.0, 0.0, 1.0, 0.5), 1.5, 1e-8);
-    // ... and a quarter of that at the same relative place of [-2, 2].
-    EXPECT_NEAR(Tajima_D_density(2.0, 3.0, -2.0, 2.0, 0.0), 0.375, 1e-8);
-    // A zero shape drops the gamma factor: (1 - 0.5)^-1 (0.5)^2 / 1^1.
-    EXPECT_NEAR(Tajima_D_density(0.0, 3.0, 0.0, 1.0, 0.5), 0.5, 1e-12);
-    EXPECT_EQ(Tajima_D_density(2.0, 3.0, -2.0, 2.0, 2.0), 0.0);
-    EXPECT_EQ(Tajima_D_density(2.0, 3.0, -2.0, 2.0, -2.0), 0.0);
-    EXPECT_EQ(Tajima_D_density(2.0, 3.0, 1.0, 1.0, 0.5), 0.0);
-}
-
 // Fs = ln(S' / (1 - S')), S' = P(K >= k) from the Ewens formula.
 double fs_reference(int n, int k, long double theta) {
     const auto p = testing_support::ewens(n, theta);
@@ -147,38 +103,6 @@ TEST(FuFs, BoundsAndRefusals) {
     EXPECT_NE(text.find("[WARNING # 3] from function \"PopulDNA::Fu_Fs()\" : too many alleles, or too large sample "),
               std::string::npos);
     EXPECT_EQ(text.find("[WARNING # 4]"), std::string::npos);
-}
-
-TEST(FuFs, UndefinedProbabilityLeavesFsUnwritten) {
-    // A table read from a file whose B(2, 1) is not a number.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    std::int32_t dims[2] = {12, 12};
-    std::string bytes(reinterpret_cast<char const*>(dims), sizeof dims);
-    for (int r = 1; r <= 12; ++r)
-        for (int j = 1; j <= r; ++j) {
-            const double v = (r == 2 && j == 1) ? nan : 1.0;
-            bytes.append(reinterpret_cast<char const*>(&v), sizeof v);
-        }
-    BnumMat table;
-    std::istringstream in(bytes);
-    in >> table;
-    ASSERT_EQ(table.numRows(), 12);
-    int exists = 1;
-
-    for (bool report : {false, true}) {
-        LogCapture log;
-        double Fs = 1.25;
-        EXPECT_EQ(Fu_Fs(1.0, 2, 2.0, Fs, report, table, exists), FuFsOutcome::not_computed);
-        EXPECT_EQ(Fs, 1.25);
-        EXPECT_EQ(log.text().find("negative S value, Fs cannot be computed ") != std::string::npos, report);
-    }
-
-    // Silent replicates stay silent in every branch.
-    LogCapture log;
-    double Fs = 0.0;
-    Fu_Fs(0.0, 3, 20.0, Fs, false, table, exists);
-    Fu_Fs(2.0, 10, 6000.0, Fs, false, table, exists);
-    EXPECT_EQ(log.text(), "");
 }
 
 }  // namespace

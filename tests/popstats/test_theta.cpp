@@ -57,79 +57,6 @@ TEST(ThetaHom, SolvesTheHomozygosityEquation) {
     EXPECT_EQ(g.homozygosity, untouched);
 }
 
-TEST(ThetaHom, DegenerateSamples) {
-    {  // every copy a different haplotype: infinite theta, nothing else written
-        Fields f;
-        EXPECT_EQ(calc_theta_Hom(std::vector<double>{1, 1, 1, 1}, 4.0, 4, f.refs()), infinite_theta);
-        EXPECT_EQ(f.thetaHomSd, untouched);
-        EXPECT_EQ(f.geneDiversity, untouched);
-    }
-    {  // one haplotype: homozygosity 1
-        Fields f;
-        EXPECT_EQ(calc_theta_Hom(std::vector<double>{10}, 10.0, 1, f.refs()), 0.0);
-        EXPECT_EQ(f.thetaHomSd, 0.0);
-        EXPECT_EQ(f.homozygosity, 1.0);
-    }
-    {  // diversity capped at 1: homozygosity 0
-        Fields f;
-        EXPECT_EQ(calc_theta_Hom(std::vector<double>{1, 1}, 3.0, 2, f.refs()), infinite_theta);
-        EXPECT_EQ(f.thetaHomSd, infinite_theta);
-    }
-    {  // list form: H above 1 (no cap here), and as many records as copies
-        Fields f;
-        EXPECT_EQ(calc_theta_Hom(std::vector<double>{1, 1}, std::vector<double>{1, 1}, 3.0, f.refs()),
-                  infinite_theta);
-        EXPECT_EQ(f.thetaHomSd, infinite_theta);
-        Fields g;
-        EXPECT_EQ(calc_theta_Hom(std::vector<double>{1, 1, 1}, std::vector<double>{1, 1, 1}, 3.0, g.refs()),
-                  infinite_theta);
-        EXPECT_EQ(g.thetaHom, untouched);
-    }
-}
-
-// References computed once with python3 fractions (exact a1, a2, then sqrt).
-TEST(ThetaS, FromSegregatingSites) {
-    struct Case {
-        int n, S;
-        double theta, sd;
-    };
-    for (Case c : {Case{10, 16, 5.655772198064245, 2.6149540505503057},
-                   Case{25, 7, 1.8538340920302845, 0.8881781903297844},
-                   // n = 2: a1 = a2 = 1, so theta = S and sd = sqrt((S + S^2) / 2).
-                   Case{2, 5, 5.0, std::sqrt(15.0)}, Case{10, 0, 0.0, 0.0}, Case{1, 4, 0.0, 0.0},
-                   Case{0, 4, 0.0, 0.0}}) {
-        double t = untouched, sd = untouched;
-        theta_S(c.n, c.S, t, sd);
-        EXPECT_NEAR(t, c.theta, 1e-14) << c.n << " " << c.S;
-        EXPECT_NEAR(sd, c.sd, 1e-14) << c.n << " " << c.S;
-    }
-}
-
-TEST(ThetaPi, FromPairwiseDifferences) {
-    struct Case {
-        double pi, n, sd;
-    };
-    // sd references from python3 fractions: sqrt((n+1)/(3(n-1)) pi + 2(n^2+n+3)/(9n(n-1)) pi^2).
-    for (Case c : {Case{3.5, 10, 2.2008696373238075}, Case{0.25, 31, 0.32210014990851404}}) {
-        double t = untouched, sd = untouched;
-        theta_pi(c.pi, c.n, t, sd);
-        EXPECT_EQ(t, c.pi);
-        EXPECT_NEAR(sd, c.sd, 1e-14);
-    }
-    double t = untouched, sd = untouched;
-    theta_pi(3.0, 1.0, t, sd);
-    EXPECT_EQ(t, 0.0);
-    EXPECT_EQ(sd, 0.0);
-}
-
-TEST(ThetaK, ExpectedNumberOfAlleles) {
-    EXPECT_NEAR(k_est(1.0, 10), 7381.0 / 2520.0, 1e-14);  // theta = 1: the harmonic number H(10)
-    EXPECT_NEAR(k_est(2.5, 20), static_cast<double>(ewens_mean(20, 2.5L)), 1e-12);
-    EXPECT_EQ(k_est(0.0, 10), 1.0);
-    EXPECT_EQ(k_est(-1.0, 10), 1.0);
-    EXPECT_EQ(k_est(3.0, 0), 0.0);
-}
-
 TEST(ThetaK, EstimateAndIntervalHitTheirTargets) {
     struct Case {
         int n, k;
@@ -153,28 +80,6 @@ TEST(ThetaK, EstimateAndIntervalHitTheirTargets) {
     }
 }
 
-TEST(ThetaK, Refusals) {
-    BnumMat table;
-    int exists = 1;
-    double tk = untouched, low = untouched, high = untouched, expK = untouched;
-    theta_k(40, 1, 0.05, ThetaKFields{tk, low, high, expK}, table, exists);
-    EXPECT_EQ(tk, 0.0);
-    EXPECT_EQ(low, 0.0);
-    EXPECT_EQ(high, 0.0);
-    EXPECT_EQ(expK, untouched);
-
-    // 5000 genes: point estimate only, the interval [0, 1e8], and the table
-    // (too large to compute) left empty with its flag cleared.
-    ASSERT_EQ(table.re_allocate_matrix(200, 80), 1);
-    theta_k(5000, 20, 0.05, ThetaKFields{tk, low, high, expK}, table, exists);
-    EXPECT_NEAR(expK, 20.0, 1e-6);
-    EXPECT_GT(tk, 0.0);
-    EXPECT_EQ(low, 0.0);
-    EXPECT_EQ(high, 1e8);
-    EXPECT_EQ(exists, 0);
-    EXPECT_EQ(table.numRows(), 0);
-}
-
 TEST(EwensProbabilities, MatchTheSamplingFormula) {
     BnumMat table;
     ASSERT_EQ(table.re_allocate_matrix(60, 30), 1);
@@ -191,17 +96,6 @@ TEST(EwensProbabilities, MatchTheSamplingFormula) {
                     1e-8 * static_cast<double>(below))
             << c.n << " " << c.k << " " << c.theta;
     }
-}
-
-TEST(EwensProbabilities, Boundaries) {
-    BnumMat table;
-    ASSERT_EQ(table.re_allocate_matrix(60, 30), 1);
-    EXPECT_EQ(proba_exactly_k(1, 20, 0.0, table), 1.0);
-    EXPECT_EQ(proba_exactly_k(2, 20, 0.0, table), 0.0);
-    EXPECT_EQ(proba_exactly_k(3, 20, 10000.5, table), 0.0);
-    EXPECT_EQ(proba_exactly_k(20, 20, 2.0, table), 0.0);  // k = n
-    EXPECT_EQ(proba_less_than_k(3, 20, 10000.5, table), 0.0L);
-    EXPECT_EQ(proba_less_than_k(1, 20, 2.0, table), 0.0L);
 }
 
 }  // namespace

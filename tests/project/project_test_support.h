@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the project tests: a fresh folder with its own message log for
-// each test, the class-wide settings put back afterwards, and a canonical
-// dump of everything the project reader fills.
+// Shared by the project tests: a fresh folder and log for each test, the
+// class-wide settings put back, and a dump of what the project reader fills.
 
 #include <gtest/gtest.h>
 
@@ -159,8 +158,7 @@ inline std::string dump(Project& p, bool whole = true) {
     return os.str();
 }
 
-// Cleans the project into its working copy and reads the copy, as a run
-// does; external files are found beside the project.
+// Cleans the project into its working copy and reads the copy, as a run does.
 inline int read_project(std::filesystem::path const& source, Project& target) {
     cleaner working_copy;
     if (working_copy.execute(ProfileSettings::LocusSeparator, source.string().c_str()) &&

@@ -1,80 +1,45 @@
-// The comparisons of pairs of samples, end to end: the real program on the
+// The comparisons of pairs of samples end to end: the real program on the
 // small projects of tests/data/pairwise, with a fixed seed for the
-// permutation tests, and the project loop run in-process where the state
-// left between two projects matters.
+// permutation tests.
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "core/scratch.h"
 
-#include <atomic>
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "core/scratch.h"
-#include "core/public.h"
-#include "mantel/Mantel.h"
-#include "project/Project.h"
-#include "run/pmlestart.h"
-#include "sumstat/TSumStat.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR) / "pairwise";
-
 using quintle::scratch::read_file;
 using quintle::scratch::write_file;
 
+fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR) / "pairwise";
+
 std::vector<std::string> split(std::string const& line, char sep) {
     std::vector<std::string> out;
-    std::string field;
     std::istringstream in(line);
-    while (std::getline(in, field, sep)) out.push_back(field);
+    for (std::string field; std::getline(in, field, sep);) out.push_back(field);
     return out;
 }
 
 class PairwiseRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> serial{0};
-        base = fs::temp_directory_path() /
-               ("quintle_pairwise_e2e_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::remove_all(base);
-        fs::create_directories(base);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(base, ec);
-    }
-
-    // A fresh working directory holding the project, the settings (each
-    // "key=value" of `changes` replacing the key's line, or added) and the
-    // statistics list.
-    fs::path prepare(std::string const& name, char const* project, std::vector<std::string> const& changes,
+    // A working directory holding the project, the settings with `extra`
+    // lines put first (the first line naming a key wins) and the statistics list.
+    fs::path prepare(std::string const& name, char const* project, std::string const& extra,
                      std::string const& ssdefs) {
         fs::path const work = base / name;
         fs::create_directories(work);
         fs::copy_file(data_dir / project, work / "p.pmp");
-        std::string settings = read_file(data_dir / "pairwise.pms");
-        for (std::string const& change : changes) {
-            std::string const key = "\n" + change.substr(0, change.find('=') + 1);
-            std::size_t const at = settings.find(key);
-            if (at == std::string::npos) {
-                settings += change + "\n";
-            } else {
-                std::size_t const end = settings.find('\n', at + 1);
-                settings.replace(at + 1, end - at - 1, change);
-            }
-        }
-        write_file(work / "pml_run.pms", settings);
+        write_file(work / "pml_run.pms", extra + read_file(data_dir / "pairwise.pms"));
         write_file(work / "ssdefs.txt", ssdefs);
         return work;
     }
@@ -95,13 +60,13 @@ protected:
         return text.substr(from, to - from);
     }
 
-    fs::path base;
+    quintle::scratch::Dir base{"quintle_pairwise_e2e"};
 };
 
 TEST_F(PairwiseRun, DnaPairsReachTheLineAndReproduceWithTheSeed) {
     std::string const ssdefs = "POP_LEVEL\nPAIRWISE_FST\nPAIRWISE_PI\n";
-    fs::path const first = prepare("first", "dna3.pmp", {}, ssdefs);
-    fs::path const second = prepare("second", "dna3.pmp", {}, ssdefs);
+    fs::path const first = prepare("first", "dna3.pmp", "", ssdefs);
+    fs::path const second = prepare("second", "dna3.pmp", "", ssdefs);
     ASSERT_EQ(run(first, "7"), 0);
     ASSERT_EQ(run(second, "7"), 0);
 
@@ -128,8 +93,7 @@ TEST_F(PairwiseRun, DnaPairsReachTheLineAndReproduceWithTheSeed) {
 TEST_F(PairwiseRun, DeltaMuSquaredOfMicrosatelliteSamples) {
     // Pairwise FST not computed: its column holds zeros. Without the
     // pairwise-difference table the (delta mu) squared table is 10 wide.
-    fs::path const work = prepare("msat", "msat3.pmp",
-                                  {"ComputeDeltaMuSqr=1", "ComputePairwiseFST=0", "PrintMissIntermatchs=0"},
+    fs::path const work = prepare("msat", "msat3.pmp", "ComputeDeltaMuSqr=1\nComputePairwiseFST=0\nPrintMissIntermatchs=0\n",
                                   "POP_LEVEL\nPAIRWISE_FST\nPAIRWISE_DMUSQR\n");
     ASSERT_EQ(run(work, "3"), 0);
     std::vector<std::string> const lines = split(read_file(work / "stats.txt"), '\n');
@@ -144,43 +108,6 @@ TEST_F(PairwiseRun, DeltaMuSquaredOfMicrosatelliteSamples) {
                         "2        4.75000        0.00000\n"),
               std::string::npos)
         << text;
-}
-
-// The Mantel section of one project is not there for the next one of the
-// same run, which has none.
-TEST_F(PairwiseRun, MantelSectionIsForgottenBeforeTheNextProject) {
-    std::string const samples =
-        "[Profile]\n NbSamples=3\n DataType=DNA\n GenotypicData=0\n LocusSeparator=NONE\n"
-        "[Data]\n [[Samples]]\n"
-        " SampleName=\"a\"\n SampleSize=2\n SampleData={\n h1 2 ACGT\n }\n"
-        " SampleName=\"b\"\n SampleSize=2\n SampleData={\n h2 2 ACGA\n }\n"
-        " SampleName=\"c\"\n SampleSize=2\n SampleData={\n h3 2 TCGA\n }\n";
-    write_file(base / "with.pmp", samples +
-                               "[[Mantel]]\nMatrixSize=3\nMatrixNumber=2\nYMatrix=\"fst\"\n"
-                               "YMatrixLabels={ a b c }\nDistMatMantel={\n0\n1 0\n2 3 0\n}\n"
-                               "UsedYMatrixLabels={ a b c }\n");
-    write_file(base / "without.pmp", samples);
-    write_file(base / "pml_run.pms", "[Setting for Calculations]\nTaskNumber=1\nXMLOutput=0\n");
-
-    quintle::SumStat.resetComputationFlags();
-    auto drive = [&](std::vector<std::string> const& projects) {
-        std::string const prefix = base.string() + "/";
-        std::string text = prefix + "\nuse_interf_settings\n";
-        for (std::string const& p : projects) text += prefix + p + "\n0\n0\n";
-        text += "end\n";
-        write_file(prefix + quintle::getPmlRunString().c_str(), text);
-        std::string directory = prefix;
-        quintle::pmlestart(directory.data());
-    };
-    ::setenv("QUINTLE_SEED", "5", 1);
-    drive({"with.pmp"});
-    ASSERT_NE(quintle::PPP, nullptr);
-    EXPECT_EQ(quintle::PPP->mantel.MatrixSize, 3) << "the section was read";
-    drive({"with.pmp", "without.pmp"});
-    EXPECT_EQ(quintle::PPP->mantel.MatrixSize, 0);
-    EXPECT_TRUE(quintle::PPP->mantel.YMatrixLabels.empty());
-    quintle::release_run_globals();
-    ::unsetenv("QUINTLE_SEED");
 }
 
 }  // namespace

@@ -1,89 +1,18 @@
+// The [Profile] section: its writer, a read-back of what it writes, the
+// label list, and the keyword readers' reports on bad values.
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "core/Errors.h"
+#include "core/scratch.h"
 #include "run/ProfileSettings.h"
-
-namespace fs = std::filesystem;
 
 namespace quintle {
 namespace {
-
-// Values of the class-wide fields before any test has touched them.
-TDataType const dataTypeAtStart = ProfileSettings::DataType;
-char const separatorAtStart = ProfileSettings::LocusSeparator;
-
-struct Report {
-    std::string kind;
-    std::string function;
-    std::string text;
-};
-
-// The reports of a log: lines "nnnn #[KIND # k] from function "f" : text".
-// Free-text lines of the helpers are left out.
-std::vector<Report> parse_reports(std::string const& log) {
-    std::vector<Report> out;
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        const auto open = line.find(" #[");
-        const auto from = line.find("] from function \"");
-        const auto colon = line.find("\" : ", from == std::string::npos ? 0 : from);
-        if (open == std::string::npos || from == std::string::npos || colon == std::string::npos) continue;
-        const auto kindEnd = line.find(" # ", open + 3);
-        Report r;
-        r.kind = line.substr(open + 3, kindEnd - open - 3);
-        const auto nameStart = from + std::string("] from function \"").size();
-        r.function = line.substr(nameStart, colon - nameStart);
-        r.text = line.substr(colon + 4);
-        out.push_back(r);
-    }
-    return out;
-}
-
-class ProfileSettingsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quintle_profile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-        savedType_ = ProfileSettings::DataType;
-        savedSeparator_ = ProfileSettings::LocusSeparator;
-    }
-    void TearDown() override {
-        E.CloseLog_file();
-        ProfileSettings::DataType = savedType_;
-        ProfileSettings::LocusSeparator = savedSeparator_;
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    // Reports logged so far by this test (each call returns only new ones).
-    std::vector<Report> reports() {
-        std::ifstream in(dir_ / "log.txt", std::ios::binary);
-        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::vector<Report> r = parse_reports(all.substr(seen_));
-        seen_ = all.size();
-        return r;
-    }
-    void expect_one(ErrorType kind, std::string const& function, int message) {
-        const auto r = reports();
-        ASSERT_EQ(r.size(), 1u);
-        EXPECT_EQ(r[0].kind, kind == WARNING ? "WARNING" : "ERROR");
-        EXPECT_EQ(r[0].function, function);
-        EXPECT_EQ(r[0].text, Errors::message(message));
-    }
-
-    fs::path dir_;
-    std::size_t seen_ = 0;
-    TDataType savedType_{};
-    char savedSeparator_{};
-};
 
 std::string write(ProfileSettings const& p) {
     std::ostringstream os;
@@ -91,79 +20,37 @@ std::string write(ProfileSettings const& p) {
     return os.str();
 }
 
-TEST(ProfileSettingsStatics, StartAsStandardWithoutSeparator) {
-    EXPECT_EQ(dataTypeAtStart, STANDARD);
-    EXPECT_EQ(separatorAtStart, 0);
-}
+// Logs the reports to a file of its own and restores the class-wide fields.
+class ProfileSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false); }
+    void TearDown() override {
+        E.CloseLog_file();
+        ProfileSettings::DataType = type_;
+        ProfileSettings::LocusSeparator = separator_;
+    }
+    // The log text written since the last call.
+    std::string new_reports() {
+        std::string const all = scratch::read_file(dir_ / "log.txt");
+        std::string const fresh = all.substr(seen_);
+        seen_ = all.size();
+        return fresh;
+    }
 
-TEST_F(ProfileSettingsTest, FreshRecordHoldsDefaultsAndWritesGoldenBlock) {
-    ProfileSettings p;
-    EXPECT_EQ(p.MissingData, '?');
-    EXPECT_EQ(p.GameticPhase, 1);
-    EXPECT_EQ(p.GivenDistMat, 1);
-    EXPECT_DOUBLE_EQ(p.EpsilonValue, 1e-7);
-    EXPECT_DOUBLE_EQ(p.FrequencyThreshold, 1e-5);
-    EXPECT_TRUE(p.LociLabels.empty());
-    EXPECT_EQ(p.RunSettings, nullptr);
-    EXPECT_EQ(p.Title.size(), 10);
-    EXPECT_EQ(p.Title.delta(), 100);
+    scratch::Dir dir_{"quintle_profile"};
+    std::size_t seen_ = 0;
+    TDataType type_ = ProfileSettings::DataType;
+    char separator_ = ProfileSettings::LocusSeparator;
+};
 
+TEST_F(ProfileSettingsTest, FreshRecordWritesTheGoldenBlock) {
     ProfileSettings::DataType = STANDARD;
     ProfileSettings::LocusSeparator = 0;
-    std::ostringstream os;
-    os << p;
-    EXPECT_EQ(os.str(),
-              "# Project definition generated by Pellomar \n\n\n[Profile]\n"
-              "\tTitle=\"\"\n"
-              "\t\tNbSamples=0\n"
-              "\t\tGenotypicData=0\n"
-              "\t\tGameticPhase=1\n"
-              "\t\tIndividualLevel=0\n"
-              "\t\tRecessiveData=0\n"
-              "\t\tRecessiveAllele=\"null\"\n"
-              "\t\tMissingData=\"?\"\n"
-              "\n"
-              "\t\tDataType = STANDARD\n"
-              "\t\tFrequency=ABS\n"
-              "\t\tLocusSeparator=NONE\n"
-              "\t\tUsedHaplList = NONE\n"
-              "\n\n[Data]\n");
-    EXPECT_EQ(os.flags() & std::ios::floatfield, std::ios::fixed);
-}
-
-TEST_F(ProfileSettingsTest, WriterFormsOfListsSeparatorsAndCodes) {
-    ProfileSettings p;
-    p.Title = "Two pops";
-    p.NbLoci = 2;
-    p.LociLabels = {my_string("L1"), my_string("L2"), my_string("L3")};  // only NbLoci of them count
-    p.Frequency = 1;
-    p.UsedHaplList = "hl";
-    ProfileSettings::DataType = MICROSAT;
-    ProfileSettings::LocusSeparator = ';';
-    std::string out = write(p);
-    EXPECT_NE(out.find("\tTitle=\"Two pops\"\n"), std::string::npos);
-    EXPECT_NE(out.find("MissingData=\"?\"\n\n\t\tLociLabels = {\n\t\t\t\"L1\"\n\t\t\t\"L2\"\n\t\t}\n"
-                       "\t\tDataType = MICROSAT\n\t\tFrequency=REL\n\t\tLocusSeparator=';'\n"
-                       "\t\tUsedHaplList = \"hl\"\n\n\n[Data]\n"),
-              std::string::npos);
-
-    p.UsedHaplList = "EXTERN";
-    p.ExtHaplFile = "h.txt";
-    p.Frequency = 2;  // no form: nothing written, not even the line end
-    ProfileSettings::DataType = static_cast<TDataType>(7);
-    ProfileSettings::LocusSeparator = '\t';
-    out = write(p);
-    EXPECT_NE(out.find("\t\tDataType = \t\tFrequency=\t\tLocusSeparator=TAB\n"
-                       "\t\tUsedHaplList = EXTERN \"h.txt\"\n"),
-              std::string::npos);
-
-    ProfileSettings::LocusSeparator = ' ';
-    EXPECT_NE(write(p).find("LocusSeparator=WHITESPACE\n"), std::string::npos);
-
-    // A declared count without labels writes no list.
-    ProfileSettings q;
-    q.NbLoci = 4;
-    EXPECT_EQ(write(q).find("LociLabels"), std::string::npos);
+    EXPECT_EQ(write(ProfileSettings()),
+              "# Project definition generated by Pellomar \n\n\n[Profile]\n\tTitle=\"\"\n\t\tNbSamples=0\n"
+              "\t\tGenotypicData=0\n\t\tGameticPhase=1\n\t\tIndividualLevel=0\n\t\tRecessiveData=0\n"
+              "\t\tRecessiveAllele=\"null\"\n\t\tMissingData=\"?\"\n\n\t\tDataType = STANDARD\n\t\tFrequency=ABS\n"
+              "\t\tLocusSeparator=NONE\n\t\tUsedHaplList = NONE\n\n\n[Data]\n");
 }
 
 TEST_F(ProfileSettingsTest, ReadBackRestoresEveryWrittenField) {
@@ -172,17 +59,13 @@ TEST_F(ProfileSettingsTest, ReadBackRestoresEveryWrittenField) {
         char separator;
         int frequency;
     };
-    const Case cases[] = {{DNA, 0, 0},        {RFLP, '\t', 1},  {MICROSAT, ' ', 0},   {STANDARD, ',', 1},
-                          {FREQUENCY, '/', 0}, {DNA, ':', 1},    {RFLP, ';', 0},      {MICROSAT, '|', 1},
-                          {STANDARD, '-', 0}};
-    for (const Case& c : cases) {
+    for (Case const c : {Case{DNA, 0, 0}, Case{RFLP, '\t', 1}, Case{MICROSAT, ' ', 0}, Case{STANDARD, ',', 1},
+                         Case{FREQUENCY, '/', 0}, Case{DNA, '|', 1}}) {
         ProfileSettings src;
         src.Title = "A title";
         src.NbSamples = 12;
-        src.GenotypicData = 1;
+        src.GenotypicData = src.IndividualLevel = src.RecessiveData = 1;
         src.GameticPhase = 0;
-        src.IndividualLevel = 1;
-        src.RecessiveData = 1;
         src.RecessiveAllele = "n0";
         src.MissingData = '-';
         src.Frequency = c.frequency;
@@ -195,306 +78,83 @@ TEST_F(ProfileSettingsTest, ReadBackRestoresEveryWrittenField) {
         ProfileSettings::LocusSeparator = 'x';
         ProfileSettings dst;
         ASSERT_TRUE(dst.get_profile_settings(in)) << int(c.separator);
-        EXPECT_EQ(std::string(dst.Title.c_str()), "A title");
-        EXPECT_EQ(dst.NbSamples, 12);
-        EXPECT_EQ(dst.GenotypicData, 1);
-        EXPECT_EQ(dst.GameticPhase, 0);
-        EXPECT_EQ(dst.IndividualLevel, 1);
-        EXPECT_EQ(dst.RecessiveData, 1);
-        EXPECT_EQ(std::string(dst.RecessiveAllele.c_str()), "n0");
-        EXPECT_EQ(dst.MissingData, '-');
-        EXPECT_EQ(dst.Frequency, c.frequency);
-        EXPECT_EQ(std::string(dst.UsedHaplList.c_str()), "my list");
-        EXPECT_EQ(ProfileSettings::DataType, c.type);
-        EXPECT_EQ(ProfileSettings::LocusSeparator, c.separator);
+        EXPECT_EQ(write(dst), write(src)) << int(c.separator);
         std::string rest;
         std::getline(in, rest);
         EXPECT_EQ(rest, "[Data]");
     }
-    EXPECT_TRUE(reports().empty());
+    EXPECT_EQ(new_reports(), "");
 }
 
-TEST_F(ProfileSettingsTest, WrittenLabelListReadsBackOnlyWithDeclaredCount) {
+TEST_F(ProfileSettingsTest, LabelListsReadOnePerLineAndKeepTheirCount) {
     ProfileSettings src;
     src.NbLoci = 2;
     src.LociLabels = {my_string("L1"), my_string("L2")};
     ProfileSettings::DataType = DNA;
-    const std::string text = write(src);
+    std::string const text = write(src);
+    EXPECT_NE(text.find("\t\tLociLabels = {\n\t\t\t\"L1\"\n\t\t\t\"L2\"\n\t\t}\n"), std::string::npos);
 
-    // Declared count known beforehand: one label per line is read; the
-    // quotes belong to the label.
-    ProfileSettings withCount;
-    withCount.NbLoci = 2;
+    // A known count reads one label per line (the quotes are part of it).
+    ProfileSettings counted;
+    counted.NbLoci = 2;
     std::istringstream in1(text);
-    ProfileSettings::DataType = STANDARD;
-    ASSERT_TRUE(withCount.get_profile_settings(in1));
-    ASSERT_EQ(withCount.LociLabels.size(), 2u);
-    EXPECT_EQ(std::string(withCount.LociLabels[0].c_str()), "\"L1\"");
-    EXPECT_EQ(std::string(withCount.LociLabels[1].c_str()), "\"L2\"");
-    EXPECT_EQ(ProfileSettings::DataType, DNA);
-
-    // No count: the list is passed over whole and the keywords after it read.
-    ProfileSettings noCount;
-    std::istringstream in2(text);
-    ProfileSettings::DataType = STANDARD;
-    ASSERT_TRUE(noCount.get_profile_settings(in2));
-    EXPECT_TRUE(noCount.LociLabels.empty());
-    EXPECT_EQ(ProfileSettings::DataType, DNA);
-    EXPECT_TRUE(reports().empty());
+    ASSERT_TRUE(counted.get_profile_settings(in1));
+    ASSERT_EQ(counted.LociLabels.size(), 2u);
+    EXPECT_EQ(std::string(counted.LociLabels[1].c_str()), "\"L2\"");
+    // Without a count a list is passed over through '}'; a later count never
+    // reaches past the labels; copying itself keeps them.
+    ProfileSettings later;
+    std::istringstream in3("[Profile]\nLociLabels={ x\n y }\nNbLoci=2\nLociLabels={ a b }\nNbLoci=5\n");
+    ASSERT_TRUE(later.get_profile_settings(in3));
+    EXPECT_EQ(later.NbLoci, 5);
+    EXPECT_NE(write(later).find("LociLabels = {\n\t\t\t\"a\"\n\t\t\t\"b\"\n\t\t}\n"), std::string::npos);
+    ProfileSettings& alias = later;
+    later = alias;
+    ASSERT_EQ(later.LociLabels.size(), 2u);
+    EXPECT_EQ(std::string(later.LociLabels[1].c_str()), "b");
+    EXPECT_EQ(new_reports(), "");
 }
 
-TEST_F(ProfileSettingsTest, LabelListLayoutsAndEarlyEnd) {
-    ProfileSettings p;
-    std::istringstream ok("[Profile]\nNbLoci=3\nLociLabels={ a b\n c d }\nMissingData='*'\n");
-    ASSERT_TRUE(p.get_profile_settings(ok));
-    ASSERT_EQ(p.LociLabels.size(), 3u);
-    EXPECT_EQ(std::string(p.LociLabels[2].c_str()), "c");  // surplus words skipped to '}'
-    EXPECT_EQ(p.MissingData, '*');
-    EXPECT_TRUE(reports().empty());
-
-    // A brace attached to the last label still ends the list too early.
-    std::istringstream attached("{ a b c}\n");
-    EXPECT_FALSE(p.read_LociLabels(attached));
-    EXPECT_EQ(std::string(p.LociLabels[2].c_str()), "c");
-    expect_one(ERROR, "ProfileSettings::read_LociLabels()", 76);
-
-    std::istringstream tooFew("{ a\n}\n");
-    EXPECT_FALSE(p.read_LociLabels(tooFew));
-    expect_one(ERROR, "ProfileSettings::read_LociLabels()", 76);
-
-    std::istringstream truncated("{ a b");
-    EXPECT_FALSE(p.read_LociLabels(truncated));
-    expect_one(ERROR, "ProfileSettings::read_LociLabels()", 76);
-}
-
-TEST_F(ProfileSettingsTest, LaterCountNeverReachesPastTheLabels) {
-    ProfileSettings p;
-    std::istringstream in("[Profile]\nNbLoci=2\nLociLabels={ a b }\nNbLoci=5\n");
-    ASSERT_TRUE(p.get_profile_settings(in));
-    EXPECT_EQ(p.NbLoci, 5);
-    ASSERT_EQ(p.LociLabels.size(), 2u);
-    EXPECT_NE(write(p).find("LociLabels = {\n\t\t\t\"a\"\n\t\t\t\"b\"\n\t\t}\n"), std::string::npos);
-    ProfileSettings copy(p);
-    EXPECT_EQ(copy.LociLabels.size(), 2u);
-}
-
-TEST_F(ProfileSettingsTest, CopiesAreIndependentAndSelfAssignmentKeepsLabels) {
-    ProfileSettings src;
-    src.NbLoci = 2;
-    src.LociLabels = {my_string("x"), my_string("y")};
-    src.EpsilonValue = 0.25;
-    src.FrequencyThreshold = 0.125;
-    src.ExtHaplFile = "ext.hap";
-    ProfileSettings copy(src);
-    copy.LociLabels[0] = "changed";
-    EXPECT_EQ(std::string(src.LociLabels[0].c_str()), "x");
-    EXPECT_DOUBLE_EQ(copy.EpsilonValue, 0.25);
-    EXPECT_DOUBLE_EQ(copy.FrequencyThreshold, 0.125);
-    EXPECT_EQ(std::string(copy.ExtHaplFile.c_str()), "ext.hap");
-
-    ProfileSettings noCount;
-    noCount = src;
-    noCount.NbLoci = 0;
-    ProfileSettings none(noCount);
-    EXPECT_TRUE(none.LociLabels.empty());
-
-    ProfileSettings& alias = src;
-    src = alias;
-    ASSERT_EQ(src.LociLabels.size(), 2u);
-    EXPECT_EQ(std::string(src.LociLabels[1].c_str()), "y");
-
-    src.initialize();
-    EXPECT_TRUE(src.LociLabels.empty());
-    EXPECT_DOUBLE_EQ(src.EpsilonValue, 1e-7);
-    EXPECT_EQ(std::string(src.ExtHaplFile.c_str()), "ext.hap");
-}
-
-// One keyword's value through read_profile_id_content.
-struct KeywordCase {
-    const char* keyword;
-    const char* value;
-    bool result;
-    const char* function;  // null: no report expected
-    int message;
-    ErrorType kind;
-};
-
-TEST_F(ProfileSettingsTest, KeywordMessagesDefaultsAndStops) {
-    const char* const pid = "ProfileSettings::read_profile_id_content()";
-    const KeywordCase cases[] = {
-        {"nbsamples", "12\n", true, nullptr, 0, WARNING},
-        {"nbsamples", "-1\n", false, pid, 95, ERROR},
-        {"nbsamples", "many\n", false, pid, 94, ERROR},
-        {"nbgroups", "0\n", false, pid, 97, ERROR},
-        {"nbgroups", "1000\n", true, nullptr, 0, WARNING},
-        {"nbgroups", "1001\n", false, pid, 97, ERROR},
-        {"nbgroups", "x\n", false, pid, 96, ERROR},
-        {"nbloci", "11\n", true, "ProfileSettings::read_NbLoci()", 81, WARNING},
-        {"genotypicdata", "2\n", true, "ProfileSettings::read_GenotypicData()", 74, WARNING},
-        {"genotypicdata", "-1\n", true, "ProfileSettings::read_GenotypicData()", 74, WARNING},
-        {"genotypicdata", "yes\n", false, "ProfileSettings::read_GenotypicData()", 73, WARNING},
-        {"gameticphase", "2\n", true, "ProfileSettings::read_GameticPhase()", 89, WARNING},
-        {"gameticphase", "abc\n", false, "ProfileSettings::read_GameticPhase()", 88, WARNING},
-        {"individuallevel", "3\n", true, "ProfileSettings::read_IndividualLevel()", 84, WARNING},
-        {"individuallevel", "x\n", false, "ProfileSettings::read_IndividualLevel()", 83, ERROR},
-        {"interleave", "5\n", true, "ProfileSettings::read_Interleave()", 86, WARNING},
-        {"interleave", "x\n", false, "ProfileSettings::read_Interleave()", 85, WARNING},
-        {"datatype", "DNA2\n", true, "ProfileSettings::read_DataType()", 75, WARNING},
-        {"missingdata", "x\n", true, "ProfileSettings::read_MissingData()", 78, WARNING},
-        {"usedhapllist", "{\n", false, "    ProfileSettings::read_UsedHaplList()", 77, WARNING},
-        {"locuslisting", "rows\n", true, "ProfileSettings::read_LocusListing()", 80, WARNING},
-        {"locuslisting", "\n", true, "ProfileSettings::read_LocusListing()", 79, WARNING},
-        {"frequency", "percent\n", true, "ProfileSettings::read_Frequency()", 87, WARNING},
-        {"frequency", "\n", false, "ProfileSettings::read_Frequency()", 87, WARNING},
-        {"recessiveallele", "\"a b\"\n", true, "ProfileSettings::read_RecessiveAllele()", 90, WARNING},
-        {"epsilonvalue", "1\n", false, "ProfileSettings::read_eps_val", 92, WARNING},
-        {"epsilonvalue", "0\n", false, "ProfileSettings::read_eps_val", 92, WARNING},
-        {"frequencythreshold", "1e-20\n", false, "ProfileSettings::read_freq_threshold()", 91, WARNING},
-        {"title", "\n", false, pid, 93, ERROR},
-        {"samplename", "\"s\"\n", false, pid, 98, ERROR},
+TEST_F(ProfileSettingsTest, BadValuesAreReportedAndStopOnlyWhereTheyMust) {
+    char const* const pid = "ProfileSettings::read_profile_id_content()";
+    struct Case {
+        char const* keyword;
+        char const* value;
+        bool goes_on;
+        char const* function;
+        int message;
+        char const* kind;
     };
-    for (const KeywordCase& c : cases) {
-        SCOPED_TRACE(std::string(c.keyword) + "=" + c.value);
+    Case const cases[] = {
+        {"nbsamples", "-1\n", false, pid, 95, "ERROR"},
+        {"nbloci", "11\n", true, "ProfileSettings::read_NbLoci()", 81, "WARNING"},
+        {"genotypicdata", "yes\n", false, "ProfileSettings::read_GenotypicData()", 73, "WARNING"},
+        {"usedhapllist", "{\n", false, "    ProfileSettings::read_UsedHaplList()", 77, "WARNING"},
+        {"epsilonvalue", "1\n", false, "ProfileSettings::read_eps_val", 92, "WARNING"},
+        {"locusseparator", "q\n", true, "ProfileSettings::read_LocusSeparator()", 82, "WARNING"},
+        {"samplename", "\"s\"\n", false, pid, 98, "ERROR"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.keyword);
         ProfileSettings p;
-        p.NbGroups = 7;
         p.NbSamples = 9;
-        p.RecessiveData = 1;
-        p.LocusListing = 1;
-        p.Frequency = 1;
-        p.EpsilonValue = 0.5;
-        p.FrequencyThreshold = 0.5;
         p.NbLoci = 3;
-        p.GenotypicData = 1;
-        p.IndividualLevel = 1;
-        p.Interleave = 1;
-        p.GameticPhase = 0;
-        p.MissingData = '*';
-        ProfileSettings::DataType = DNA;
+        p.EpsilonValue = 0.5;
         std::istringstream in(c.value);
-        EXPECT_EQ(p.read_profile_id_content(in, my_string(c.keyword)), c.result);
-        if (c.function == nullptr) {
-            EXPECT_TRUE(reports().empty());
-        } else {
-            expect_one(c.kind, c.function, c.message);
-        }
-        // Refused counts keep their old value; the other fields take the default.
-        const std::string k = c.keyword;
-        if (k == "nbsamples") {
-            EXPECT_EQ(p.NbSamples, c.result ? 12 : 9);
-        } else if (k == "nbgroups") {
-            EXPECT_EQ(p.NbGroups, c.result ? 1000 : 7);
-        } else if (k == "nbloci") {
-            EXPECT_EQ(p.NbLoci, 0);
-        } else if (k == "genotypicdata") {
-            EXPECT_EQ(p.GenotypicData, 0);
-        } else if (k == "individuallevel") {
-            EXPECT_EQ(p.IndividualLevel, 0);
-        } else if (k == "interleave") {
-            EXPECT_EQ(p.Interleave, 0);
-        } else if (k == "gameticphase") {
-            EXPECT_EQ(p.GameticPhase, 1);
-        } else if (k == "datatype") {
-            EXPECT_EQ(ProfileSettings::DataType, STANDARD);
-        } else if (k == "missingdata") {
-            EXPECT_EQ(p.MissingData, '?');
-        } else if (k == "usedhapllist") {
-            EXPECT_EQ(std::string(p.UsedHaplList.c_str()), "NONE");
-        } else if (k == "locuslisting") {
-            EXPECT_EQ(p.LocusListing, 0);
-        } else if (k == "frequency") {
-            EXPECT_EQ(p.Frequency, 0);
-        } else if (k == "recessiveallele") {
-            EXPECT_EQ(std::string(p.RecessiveAllele.c_str()), "null");
-            EXPECT_EQ(p.RecessiveData, 0);
-        } else if (k == "epsilonvalue") {
-            EXPECT_DOUBLE_EQ(p.EpsilonValue, 1e-7);
-        } else if (k == "frequencythreshold") {
-            EXPECT_DOUBLE_EQ(p.FrequencyThreshold, 1e-5);
-        }
+        EXPECT_EQ(p.read_profile_id_content(in, my_string(c.keyword)), c.goes_on);
+        std::string const log = new_reports();
+        EXPECT_NE(log.find(std::string(c.kind) + " # "), std::string::npos) << log;
+        EXPECT_NE(log.find(std::string("from function \"") + c.function + "\" : " + Errors::message(c.message) + "\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(log.find('\n'), log.size() - 1) << "one report";
+        // A refused count keeps its value; a bad value elsewhere takes the default.
+        if (c.message == 95) { EXPECT_EQ(p.NbSamples, 9); }
+        if (c.message == 81) { EXPECT_EQ(p.NbLoci, 0); }
+        if (c.message == 92) { EXPECT_DOUBLE_EQ(p.EpsilonValue, 1e-7); }
+        if (c.message == 82) { EXPECT_EQ(ProfileSettings::LocusSeparator, ' '); }
     }
     EXPECT_EQ(std::string(Errors::message(81)), "invalid value for \"NbLoci\": setting to default");
-}
-
-TEST_F(ProfileSettingsTest, AcceptedWordsAndSeparators) {
-    ProfileSettings p;
-    auto read = [&](const char* keyword, const char* value) {
-        std::istringstream in(value);
-        return p.read_profile_id_content(in, my_string(keyword));
-    };
-    EXPECT_TRUE(read("datatype", "microsat\n"));
-    EXPECT_EQ(ProfileSettings::DataType, MICROSAT);
-    EXPECT_TRUE(read("datatype", "\"rflp\"\n"));
-    EXPECT_EQ(ProfileSettings::DataType, RFLP);
-    EXPECT_TRUE(read("locuslisting", "one_by_one\n"));
-    EXPECT_EQ(p.LocusListing, 1);
-    EXPECT_TRUE(read("frequency", "rel\n"));
-    EXPECT_EQ(p.Frequency, 1);
-    EXPECT_TRUE(read("epsilonvalue", "0.001\n"));
-    EXPECT_DOUBLE_EQ(p.EpsilonValue, 0.001);
-    EXPECT_TRUE(read("frequencythreshold", "0.01\n"));
-    EXPECT_DOUBLE_EQ(p.FrequencyThreshold, 0.01);
-    EXPECT_TRUE(read("nbloci", "10\n"));
-    EXPECT_EQ(p.NbLoci, 10);
-
-    const std::pair<const char*, int> recessive[] = {{"y", 0}, {"Y", 1}, {"yes", 1}, {"Yes", 0}, {"1", 1}, {"2", 0}};
-    for (const auto& [word, expected] : recessive) {
-        EXPECT_TRUE(read("recessivedata", (std::string(word) + "\n").c_str()));
-        EXPECT_EQ(p.RecessiveData, expected) << word;
-    }
-
-    const std::pair<const char*, char> separators[] = {
-        {"tab", '\t'}, {"Tab", '\t'}, {"|", '|'},  {",", ','},         {"NONE", 0},
-        {"\\0", 0},    {"'-'", '-'},  {"\"#\"", '#'}, {"whitespace", ' '}};
-    for (const auto& [text, expected] : separators) {
-        ProfileSettings::LocusSeparator = 'z';
-        EXPECT_TRUE(read("locusseparator", (std::string(text) + "\n").c_str()));
-        EXPECT_EQ(ProfileSettings::LocusSeparator, expected) << text;
-    }
-    EXPECT_TRUE(reports().empty());
-
-    ProfileSettings::LocusSeparator = 'z';
-    EXPECT_TRUE(read("locusseparator", "q\n"));
-    EXPECT_EQ(ProfileSettings::LocusSeparator, ' ');
-    expect_one(WARNING, "ProfileSettings::read_LocusSeparator()", 82);
-
-    std::istringstream yes("Yes\n"), no("no\n");
-    EXPECT_TRUE(p.read_dist_mat(yes));
-    EXPECT_EQ(p.GivenDistMat, 0);
-    EXPECT_TRUE(p.read_dist_mat(no));
-    EXPECT_EQ(p.GivenDistMat, 1);
-}
-
-TEST_F(ProfileSettingsTest, SectionStopsAndKeywordReports) {
-    const std::string gsp = "ProfileSettings::get_profile_settings(ifstream& ifs";
-    ProfileSettings p;
-    std::istringstream foreign("[Profile]\nSampleName=\"s\"\n");
-    EXPECT_FALSE(p.get_profile_settings(foreign));
-    auto r = reports();
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0].function, "ProfileSettings::read_profile_id_content()");
-    EXPECT_EQ(r[1].function, gsp);
-    EXPECT_EQ(r[1].text, Errors::message(98));
-
-    std::istringstream unknown("[Profile]\nBogus=1\n");
-    EXPECT_FALSE(p.get_profile_settings(unknown));
-    expect_one(ERROR, gsp, 98);
-
-    // A stop keeps what was read before it; the warnings after a non-stopping
-    // value let reading go on.
-    ProfileSettings q;
-    std::istringstream stop("# head\n[Profile]\nNbSamples=4\nNbLoci=11\nGameticPhase=x\nTitle=\"t\"\n");
-    EXPECT_FALSE(q.get_profile_settings(stop));
-    EXPECT_EQ(q.NbSamples, 4);
-    EXPECT_EQ(q.GameticPhase, 1);
-    EXPECT_TRUE(q.Title.is_null());
-    r = reports();
-    ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r[0].function, "ProfileSettings::read_NbLoci()");
-    EXPECT_EQ(r[1].function, "ProfileSettings::read_GameticPhase()");
-    EXPECT_EQ(r[2].function, gsp);
-
-    std::istringstream absent("[Data]\n");
-    EXPECT_FALSE(ProfileSettings().get_profile_settings(absent));
 }
 
 }  // namespace

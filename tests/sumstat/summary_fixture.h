@@ -1,7 +1,6 @@
 #pragma once
-// The frame the summary-table tests share: a result file and a menu script
-// in a fresh directory, a run's settings pointing at them, a sample set,
-// and the data type and XML switch restored afterwards.
+// A result file and menu script in a fresh directory, settings pointing at
+// them, a sample set; the data type and XML switch restored afterwards.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -55,15 +54,13 @@ protected:
         ProfileSettings::DataType = savedType_;
         xmlOutput = savedXml_;
         result_.close();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        std::filesystem::remove_all(dir_);
     }
 
     std::string output() {
         result_.flush();
         return slurp(dir_ / "res.htm");
     }
-    bool has(std::string const& text) { return output().find(text) != std::string::npos; }
 
     template <class T = PopulDNA>
     T* add(char const* name) {
