@@ -212,7 +212,18 @@ double two_class_variance(double c1, double c3, double P, double Q, double L) {
 
 }  // namespace
 
-DistanceResult pairwise_difference(DnaPairCounts const& c, DistanceParams const& p) {
+namespace {
+
+// The weighted number of differences and of compared sites shared by the
+// pairwise difference and the proportion of difference. A class whose weight
+// is 0 adds nothing to the differences but its sites still count as compared;
+// ambiguous differences weigh as the lighter substitution class.
+struct WeightedDifferences {
+    double differences = 0.0;
+    double compared = 0.0;
+};
+
+WeightedDifferences weighted_differences(DnaPairCounts const& c, DistanceParams const& p) {
     double const wTs = p.weights.transition;
     double const wTv = p.weights.transversion;
     double const wD = p.weights.deletion;
@@ -222,69 +233,40 @@ DistanceResult pairwise_difference(DnaPairCounts const& c, DistanceParams const&
     double const m = as_double(c.ambiguous);
     double const mw = std::min(wTs, wTv);
 
-    double D = 0.0;
-    if (wTs > 0) D += t * wTs;
-    if (wTv > 0) D += v * wTv;
-    if (wTs > 0) D += m * mw;
-    if (wD > 0) D += g * wD;
+    WeightedDifferences w;
+    if (wTs > 0) w.differences += t * wTs;
+    if (wTv > 0) w.differences += v * wTv;
+    if (wTs > 0) w.differences += m * mw;
+    if (wD > 0) w.differences += g * wD;
 
     double const T1 = wTs > 0 ? t * wTs : t;
     double const T2 = wTv > 0 ? v * wTv : v;
     double const T3 = wTs > 0 ? m * mw : (wTv > 0 ? m * wTv : m);
     double const T4 = wD > 0 ? g * wD : g;
-    double const N = as_double(c.equal + c.equalGap) + as_double(c.other) + T1 + T2 + T3 + T4;
+    w.compared = as_double(c.equal + c.equalGap) + as_double(c.other) + T1 + T2 + T3 + T4;
+    return w;
+}
 
+}  // namespace
+
+DistanceResult pairwise_difference(DnaPairCounts const& c, DistanceParams const& p) {
+    WeightedDifferences const w = weighted_differences(c, p);
     DistanceResult r;
-    r.distance = D;
-    if (N > 0) {
-        double const q = D / N;
-        r.variance = N * q * (1.0 - q);
+    r.distance = w.differences;
+    if (w.compared > 0) {
+        double const q = w.differences / w.compared;
+        r.variance = w.compared * q * (1.0 - q);
     }
     return r;
 }
 
 DistanceResult proportion_of_difference(DnaPairCounts const& c, DistanceParams const& p) {
-    double const wTs = p.weights.transition;
-    double const wTv = p.weights.transversion;
-    double const wD = p.weights.deletion;
-    double const t = as_double(c.transitions());
-    double const v = as_double(c.transversions());
-    double const g = as_double(c.indels);
-    double const m = as_double(c.ambiguous);
-    double const mw = std::min(wTs, wTv);
-
-    double diff = 0.0;
-    double L = as_double(c.equal + c.equalGap) + as_double(c.other);
-    if (wTs > 0) {
-        diff += t * wTs;
-        L += t * wTs;
-    } else {
-        L += t;
-    }
-    if (wTv > 0) {
-        diff += v * wTv;
-        L += v * wTv;
-    } else {
-        L += v;
-    }
-    if (wTs > 0) {
-        diff += m * mw;
-        L += m * mw;
-    } else {
-        L += wTv > 0 ? m * wTv : m;
-    }
-    if (wD > 0) {
-        diff += g * wD;
-        L += g * wD;
-    } else {
-        L += g;
-    }
-
+    WeightedDifferences const w = weighted_differences(c, p);
     DistanceResult r;
-    if (L > 0) {
-        double const q = diff / L;
+    if (w.compared > 0) {
+        double const q = w.differences / w.compared;
         r.distance = q;
-        r.variance = q * (1.0 - q) / L;
+        r.variance = q * (1.0 - q) / w.compared;
     }
     return r;
 }
