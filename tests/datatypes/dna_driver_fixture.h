@@ -2,8 +2,9 @@
 
 // A DNA sample built by hand as the project reader builds one (haplotype
 // definitions with their alleles in an allele base), and a run environment
-// for its analysis driver: a result file and a log in a fresh temporary
-// directory, and settings that write there.
+// for its analysis driver: a result file (which also receives the short
+// copies of the reports, as in a run) and a log in a fresh temporary
+// directory, settings that write there, and on request the batch files.
 
 #include <atomic>
 #include <filesystem>
@@ -17,10 +18,12 @@
 #include <unistd.h>
 
 #include "core/Errors.h"
+#include "core/xml.h"
 #include "data/HaploDef.h"
 #include "data/TAlleleDB.h"
 #include "datatypes/PopulDNA.h"
 #include "run/ProfileSettings.h"
+#include "run/glbobj.h"
 #include "run/settings.h"
 
 namespace quintle::testing_support {
@@ -72,6 +75,7 @@ public:
         E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
         E.error(WARNING, "", -1);
         result_.open(dir_ / "result.htm", std::ios::out | std::ios::trunc);
+        E.echo = &result_;
         ProfileSettings::DataType = DNA;
         ProfileSettings::LocusSeparator = 0;
         s.TaskNumber = tasks;
@@ -82,6 +86,7 @@ public:
         s.NumIterationsNeutralityTests = 0;
     }
     ~DriverRun() {
+        E.echo = savedEcho_;
         result_.close();
         E.CloseLog_file();
         // Leave the log silent for whatever runs next in this process.
@@ -101,6 +106,8 @@ public:
         return read_file(dir_ / "log.txt");
     }
 
+    std::filesystem::path const& dir() const { return dir_; }
+
     settings s;
 
 private:
@@ -108,6 +115,74 @@ private:
     std::fstream result_;
     TDataType savedType_;
     char savedSeparator_;
+    std::ostream* savedEcho_ = E.echo;
+};
+
+// Every batch file a DNA sample writes, opened in a folder for the life of
+// the object, with its flag set; flags and streams are put back afterwards
+// (in reverse order: the mismatch files share one flag).
+class DnaBatchFiles {
+public:
+    explicit DnaBatchFiles(std::filesystem::path dir) : dir_(std::move(dir)) {
+        for (Target const& t : targets()) {
+            saved_.emplace_back(*t.flag, *t.stream);
+            files_.push_back(std::make_unique<std::ofstream>(dir_ / t.name));
+            *t.flag = 1;
+            *t.stream = files_.back().get();
+        }
+    }
+    ~DnaBatchFiles() {
+        for (std::size_t i = targets().size(); i-- > 0;) {
+            *targets()[i].flag = saved_[i].first;
+            *targets()[i].stream = saved_[i].second;
+        }
+    }
+    DnaBatchFiles(DnaBatchFiles const&) = delete;
+    DnaBatchFiles& operator=(DnaBatchFiles const&) = delete;
+
+    // Each file's name on a line of its own, then its content.
+    std::string text() {
+        std::string all;
+        for (std::size_t i = 0; i < targets().size(); ++i) {
+            files_[i]->flush();
+            all += "== " + std::string(targets()[i].name) + "\n" + read_file(dir_ / targets()[i].name);
+        }
+        return all;
+    }
+
+private:
+    struct Target {
+        char const* name;
+        int* flag;
+        std::ofstream** stream;
+    };
+    static std::vector<Target> const& targets() {
+        static std::vector<Target> const all = {
+            {"gen_div", &_GENE_DIVERSITY_, &ofs_gen_div},     {"nucl_comp", &_NUCLEOTIDE_COMPOSITION_, &ofs_nuc_comp},
+            {"mol_div", &_MOLECULAR_DIVERSITY_, &ofs_mol_div}, {"theta", &_THETA_, &ofs_theta},
+            {"mismatch", &_MISMATCH_, &ofs_mismatch},          {"mismatch_sp3", &_MISMATCH_, &ofs_mismatch_sp3},
+            {"mismatch_sp4", &_MISMATCH_, &ofs_mismatch_sp4},  {"only_mismatch", &_MISMATCH_, &ofs_only_mismatch},
+            {"tajima", &_TAJIMA_, &ofs_tajima},                {"fu_fs", &_FU_FS_, &ofs_fu_fs},
+            {"ewens", &_EWENS_WATTERSON_, &ofs_ewens_watt},    {"chakra", &_CHAKRABORTY_, &ofs_chakra},
+        };
+        return all;
+    }
+
+    std::filesystem::path dir_;
+    std::vector<std::pair<int, std::ofstream*>> saved_;
+    std::vector<std::unique_ptr<std::ofstream>> files_;
+};
+
+// The result file in its HTML or XML form for the life of the object.
+class MarkupOutput {
+public:
+    explicit MarkupOutput(bool xml) : saved_(xmlOutput) { xmlOutput = xml; }
+    ~MarkupOutput() { xmlOutput = saved_; }
+    MarkupOutput(MarkupOutput const&) = delete;
+    MarkupOutput& operator=(MarkupOutput const&) = delete;
+
+private:
+    bool saved_;
 };
 
 }  // namespace quintle::testing_support
