@@ -1,5 +1,6 @@
 #include "popstats/theta_estimators.h"
 
+#include <climits>
 #include <cmath>
 
 #include "core/numerics.h"
@@ -53,6 +54,14 @@ double theta_from_homozygosity(double Hom, std::span<const double> ownCounts, do
     out.thetaHomSd = sdH * (2.0 + t) * (2.0 + t) * (3.0 + t) * (3.0 + t) /
                      ((10.0 * (2.0 + t) + (4.0 + t) * (3.0 + t) * (2.0 + t) + 4.0) * (1.0 + t) * Hom * Hom);
     return out.thetaHom;
+}
+
+// psi(b) - psi(a) for 2^20 <= a <= b, from the asymptotic series of the
+// digamma function; the first omitted term is below 1e-38.
+double digamma_difference(double a, double b) {
+    const double a2 = 1.0 / (a * a);
+    const double b2 = 1.0 / (b * b);
+    return std::log1p((b - a) / a) - (0.5 / b - 0.5 / a) - (b2 - a2) / 12.0 + (b2 * b2 - a2 * a2) / 120.0;
 }
 
 }  // namespace
@@ -115,8 +124,15 @@ void theta_pi(double pi, double n, double& thetaPi, double& thetaPiSd) {
 
 double k_est(double theta, int n) {
     if (theta <= 0.0) return 1.0;
+    // The bisections of theta(k) evaluate this a hundred times or so: beyond
+    // this many terms the rest of the sum, theta (psi(theta + n) -
+    // psi(theta + m)), is taken in closed form, so that no sample size makes
+    // them run for minutes. Up to it the terms are added one by one.
+    constexpr int kTermsAdded = 1 << 20;
+    const int m = n < kTermsAdded ? n : kTermsAdded;
     double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += theta / (theta + i);
+    for (int i = 0; i < m; ++i) sum += theta / (theta + i);
+    if (n > m) sum += theta * digamma_difference(theta + m, theta + n);
     return sum;
 }
 
@@ -148,7 +164,10 @@ double theta_k(int n, int k, double alpha, ThetaKFields out, BnumMat& table, int
 
     bool refused = false;
     if (table.numRows() <= n || table.numCols() <= k) {
-        if (!table.re_allocate_matrix(n + 10, k + 10)) {
+        // Sizes beyond the table's limits are refused all the same, without
+        // overflowing for the largest samples.
+        auto const margin = [](int v) { return v > INT_MAX - 10 ? INT_MAX : v + 10; };
+        if (!table.re_allocate_matrix(margin(n), margin(k))) {
             tableExists = 0;
             refused = true;
         }

@@ -50,6 +50,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
     bool namePending = false;
     my_string currentName;
     int currentSize = 0;  // a block before any SampleSize line gets 0
+    double projectCopies = 0.0;
     std::string upper;
     // Names of the samples in the set, for the renaming of duplicates.
     std::unordered_set<std::string> taken;
@@ -159,6 +160,16 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
             return 0;
         }
         if (!isExternal) lineNo = dataLine;
+        // Pooled groups, the AMOVA and the haplotype counts add the gene
+        // copies of all samples in ints.
+        projectCopies += local.SampleSize;
+        if (projectCopies > static_cast<double>(INT_MAX)) {
+            log() << "\tSample \"" << local.name << "\" takes the gene copies of the project beyond " << INT_MAX
+                  << ". Aborting reading project." << std::endl;
+            E.error(ERROR, (std::string(kReader) + " (sample \"" + local.name.c_str() + "\")").c_str(),
+                    local.profile.GenotypicData != 0 ? 149 : 144);
+            return 0;
+        }
         log() << "\tdone ! (" << elapsed_ms(start) << " ms)\n" << std::endl;
         if (isExternal) externalFile.close();
 
