@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -78,6 +79,31 @@ TEST(ThetaK, EstimateAndIntervalHitTheirTargets) {
         EXPECT_EQ(table.numRows(), c.n + 10);
         EXPECT_EQ(table.numCols(), c.k + 10);
     }
+}
+
+// Past a million terms E[K] takes the rest of its sum in closed form: it
+// must agree with the terms added one by one (here in extended precision).
+TEST(ThetaK, ExpectedAllelesOfLargeSamplesMatchTheTermByTermSum) {
+    const int n = (1 << 20) + 400000;
+    for (double theta : {0.05, 3.0, 2000.0}) {
+        long double sum = 0.0L;
+        for (int i = 0; i < n; ++i) sum += static_cast<long double>(theta) / (static_cast<long double>(theta) + i);
+        EXPECT_NEAR(k_est(theta, n), static_cast<double>(sum), 1e-12 * static_cast<double>(sum)) << theta;
+    }
+}
+
+// The largest sample gets its estimate at once, and the refused interval
+// without overflowing the table's size.
+TEST(ThetaK, LargestSampleGetsTheRefusedInterval) {
+    BnumMat table;
+    int exists = 1;
+    double tk = untouched, low = untouched, high = untouched, expK = untouched;
+    theta_k(INT_MAX, 3, 0.05, ThetaKFields{tk, low, high, expK}, table, exists);
+    EXPECT_GT(tk, 0.0);
+    EXPECT_NEAR(expK, 3.0, 1e-5);  // the bisection stops within 1e-7 of theta
+    EXPECT_EQ(low, 0.0);
+    EXPECT_EQ(high, 1e8);
+    EXPECT_EQ(exists, 0);
 }
 
 TEST(EwensProbabilities, MatchTheSamplingFormula) {
