@@ -92,6 +92,23 @@ TEST(ThetaK, ExpectedAllelesOfLargeSamplesMatchTheTermByTermSum) {
     }
 }
 
+// Theta(S) takes the harmonic sums past a million terms in closed form too.
+TEST(ThetaS, LargeSamplesMatchTheTermByTermSums) {
+    const int n = (1 << 20) + 400000;
+    long double a1 = 0.0L, a2 = 0.0L;
+    for (int i = 1; i < n; ++i) {
+        a1 += 1.0L / i;
+        a2 += 1.0L / (static_cast<long double>(i) * i);
+    }
+    const double S = 70.0;
+    double thetaS = untouched, sd = untouched;
+    theta_S(n, 70, thetaS, sd);
+    // Within the rounding of the million terms added in double.
+    EXPECT_NEAR(thetaS, S / static_cast<double>(a1), 1e-12 * thetaS);
+    const long double var = (a1 * a1 * S + a2 * S * S) / (a1 * a1 * (a1 * a1 + a2));
+    EXPECT_NEAR(sd, std::sqrt(static_cast<double>(var)), 1e-12 * sd);
+}
+
 // The largest sample gets its estimate at once, and the refused interval
 // without overflowing the table's size.
 TEST(ThetaK, LargestSampleGetsTheRefusedInterval) {
