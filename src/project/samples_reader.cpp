@@ -1,5 +1,6 @@
 // Reader of the "[[Samples]]" section of a project file.
 
+#include <climits>
 #include <ctime>
 #include <fstream>
 #include <memory>
@@ -37,6 +38,19 @@ void upper_copy(my_string const& line, std::string& upper) {
     upper.assign(line.c_str(), static_cast<std::size_t>(line.length()));
     for (char& c : upper)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+// Adds the sample's gene copies to the project's. Pooled groups, the AMOVA
+// and the haplotype counts add them up in ints: false, reported, when the
+// total passes what an int holds.
+bool counted_in_project(Population const& sample, double& projectCopies) {
+    projectCopies += sample.SampleSize;
+    if (projectCopies <= static_cast<double>(INT_MAX)) return true;
+    log() << "\tSample \"" << sample.name << "\" takes the gene copies of the project beyond " << INT_MAX
+          << ". Aborting reading project." << std::endl;
+    E.error(ERROR, (std::string(kReader) + " (sample \"" + sample.name.c_str() + "\")").c_str(),
+            sample.profile.GenotypicData != 0 ? 149 : 144);
+    return false;
 }
 
 }  // namespace
@@ -160,16 +174,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
             return 0;
         }
         if (!isExternal) lineNo = dataLine;
-        // Pooled groups, the AMOVA and the haplotype counts add the gene
-        // copies of all samples in ints.
-        projectCopies += local.SampleSize;
-        if (projectCopies > static_cast<double>(INT_MAX)) {
-            log() << "\tSample \"" << local.name << "\" takes the gene copies of the project beyond " << INT_MAX
-                  << ". Aborting reading project." << std::endl;
-            E.error(ERROR, (std::string(kReader) + " (sample \"" + local.name.c_str() + "\")").c_str(),
-                    local.profile.GenotypicData != 0 ? 149 : 144);
-            return 0;
-        }
+        if (!counted_in_project(local, projectCopies)) return 0;
         log() << "\tdone ! (" << elapsed_ms(start) << " ms)\n" << std::endl;
         if (isExternal) externalFile.close();
 
