@@ -393,6 +393,27 @@ TEST_F(DesignTest, DesignsGiveUpCleanly) {
     }
 }
 
+// The indices are stored when the table is written, before the tests: an
+// analysis abandoned during a test still leaves them for the statistics line.
+TEST_F(DesignTest, IndicesStoredBeforeAFatalErrorStay) {
+    set_distances(3, unit);
+    set_data({{{0, 0, 1}, {1, 1}}, {{1, 2, 2}, {2, 2, 0}}});
+    SumStat.GLOBAL_FSTAT = true;
+    run.NumPermutationsAMOVA = 10;
+    auto engine = prepared();
+    // The Vb test reloads the lists; one that no longer fits the matrix
+    // stops the analysis there.
+    defs[2]->matrixIndex = 7;
+    EXPECT_THROW(engine->AMOVA_G_P_H(), Amova::AmovaFatalError);
+    EXPECT_NE(log.text().find("\"Amova::load_HaplotypeIndexVector()\" : array out of bounds"), std::string::npos);
+    ASSERT_TRUE(SumStat.hasFST && SumStat.hasFCT && SumStat.hasFSC);
+    EXPECT_EQ(SumStat.fst, record.FST);
+    EXPECT_EQ(SumStat.fct, record.FCT);
+    EXPECT_EQ(SumStat.fsc, record.FSC);
+    EXPECT_GT(record.FST, 0.1);
+    EXPECT_EQ(record.perm_values3.count, 12) << "the Vc test ran";
+}
+
 // --- mended behaviour -------------------------------------------------------------
 
 TEST_F(DesignTest, NegativePermutationCountMeansNone) {
