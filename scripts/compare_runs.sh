@@ -85,14 +85,16 @@ absolute_binary() {
 # thousand simulations, on the example only, and distance methods other
 # than 0 on DNA projects only.
 list_cases() {
-    local projects project name setting method dna
+    local projects dna_projects project name setting method dna
     projects="examples/example.pmp"$'\n'"$(cd "$ROOT" && find tests/data -path tests/data/hardening -prune -o -name '*.pmp' -type f -print | LC_ALL=C sort)"
+    dna_projects="$(cd "$ROOT" && printf '%s\n' "$projects" |
+        xargs grep -l -i -E '^[[:space:]]*DataType[[:space:]]*=[[:space:]]*DNA')"
     while IFS= read -r project; do
         name="${project%.pmp}"
         name="${name#tests/data/}"
         name="${name//\//_}"
         dna=0
-        grep -q -i -E '^[[:space:]]*DataType[[:space:]]*=[[:space:]]*DNA' "$ROOT/$project" && dna=1
+        [[ $'\n'"$dna_projects"$'\n' == *$'\n'"$project"$'\n'* ]] && dna=1
         for setting in example all_tasks dist0 dist1 dist2 dist3 dist4 dist5 dist6; do
             method=-
             case "$setting" in dist*) method="${setting#dist}" ;; esac
