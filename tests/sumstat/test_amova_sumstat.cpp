@@ -10,58 +10,21 @@
 #include "run/settings.h"
 #include "sumstat/TSumStat.h"
 #include "sumstat/amova_sumstat.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
-// Puts back every SumStat field these tests touch.
 class AmovaSumStat : public ::testing::Test {
 protected:
-    void SetUp() override { saved_ = snapshot(); }
-    void TearDown() override { restore(saved_); }
-
-    struct Snapshot {
-        bool flags[4];
-        bool has[5];
-        double values[5];
-        std::vector<double> lists[3];
-    };
-    static Snapshot snapshot() {
-        TSumStat const& s = SumStat;
-        Snapshot out{{s.GLOBAL_FSTAT, s.PAIRWISE_FST, s.PAIRWISE_PI, s.PAIRWISE_DMUSQR},
-                     {s.hasFIS, s.hasFST, s.hasFCT, s.hasFSC, s.hasFIT},
-                     {s.fis, s.fst, s.fct, s.fsc, s.fit},
-                     {}};
-        TSumStat::Values const* lists[] = {&s.pairFst, &s.pairPi, &s.pairDmuSqr};
-        for (int k = 0; k < 3; ++k) out.lists[k] = values(*lists[k]);
-        return out;
-    }
-    static void restore(Snapshot const& v) {
-        TSumStat& s = SumStat;
-        s.GLOBAL_FSTAT = v.flags[0];
-        s.PAIRWISE_FST = v.flags[1];
-        s.PAIRWISE_PI = v.flags[2];
-        s.PAIRWISE_DMUSQR = v.flags[3];
-        bool* has[] = {&s.hasFIS, &s.hasFST, &s.hasFCT, &s.hasFSC, &s.hasFIT};
-        double* value[] = {&s.fis, &s.fst, &s.fct, &s.fsc, &s.fit};
-        for (int k = 0; k < 5; ++k) {
-            *has[k] = v.has[k];
-            *value[k] = v.values[k];
-        }
-        fill(s.pairFst, v.lists[0]);
-        fill(s.pairPi, v.lists[1]);
-        fill(s.pairDmuSqr, v.lists[2]);
-    }
     static std::vector<double> values(TSumStat::Values const& a) { return {a.data, a.data + a.count}; }
     static void fill(TSumStat::Values& a, std::vector<double> const& v) {
         a.count = 0;
         for (double x : v) a.Add(x);
     }
 
+    test::SumStatGuard sumstat;
     settings options;
-
-private:
-    Snapshot saved_{};
 };
 
 TEST_F(AmovaSumStat, IndicesOnlyUnderGlobalFstatAndOnlyThoseGiven) {
