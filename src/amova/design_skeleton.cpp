@@ -67,7 +67,7 @@ struct TestState {
     double p = 0.0;
 };
 
-// P value, and returned its s.d. from the proportions of the blocks.
+// Sets the P value and returns its s.d. from the proportions of the blocks.
 float p_value_and_sd(TestState& t, int blocks, long perBlock, long total) {
     t.p = static_cast<double>(t.counted + t.equal) / static_cast<double>(total);
     if (blocks < 2) return 0.0f;
