@@ -26,7 +26,8 @@ std::string extern_file_path(std::string_view name, std::string_view folder, Ext
 std::string extern_file_path(std::string_view name, settings const* run, ExternBase base) {
     if (stands_alone(name, base)) return std::string(name);
     if (run == nullptr) {
-        if (base == ExternBase::ResultFolder) *_AOS_ << "Pointer to project dir is not initialized. ERROR" << std::endl;
+        if (base == ExternBase::ResultFolder)
+            *_AOS_ << "Pointer to project dir is not initialized. ERROR" << std::endl;
         return std::string(name);
     }
     my_string const& folder = base == ExternBase::ProjectFolder ? run->ProjectFolder : run->ResultFolder;
