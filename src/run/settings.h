@@ -113,7 +113,7 @@ public:
     // Each is one row of the key table (settings_keys.cpp), which gives its
     // default, its conversion and its place in the written file. A field
     // that no key sets belongs above, with its default in
-    // reset_initial_values.
+    // reset_initial_values and its copy in operator=.
     // Task bits: 1 standard indices, 2 molecular diversity, 4 mismatch
     // distribution, 8 haplotype frequencies, 16 linkage disequilibrium,
     // 32 Hardy-Weinberg, 64 Tajima, 128 Ewens-Watterson, 256 Chakraborty,
