@@ -10,6 +10,7 @@
 #include "core/Errors.h"
 #include "run/extern_names.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
@@ -41,14 +42,12 @@ TEST(ExternNames, EachReaderStartsFromItsOwnFolder) {
 
 TEST(ExternNames, WithoutRunSettingsTheNameStandsAsGiven) {
     std::ostringstream log;
-    std::ostream* const saved = _AOS_;
-    _AOS_ = &log;
+    test::Saved<std::ostream*> const aos(_AOS_, &log);
     EXPECT_EQ(extern_file_path("pop1.txt", static_cast<settings const*>(nullptr), ExternBase::ProjectFolder),
               "pop1.txt");
     EXPECT_EQ(log.str(), "");
     EXPECT_EQ(extern_file_path("hapl.txt", static_cast<settings const*>(nullptr), ExternBase::ResultFolder),
               "hapl.txt");
-    _AOS_ = saved;
     EXPECT_EQ(log.str(), "Pointer to project dir is not initialized. ERROR\n");
 }
 
