@@ -29,7 +29,7 @@ public:
 
     void blank() { out_ << '\n'; }
     void line(std::string_view text) { out_ << text << '\n'; }
-    // The comment text of a row, one line per '\n'-separated piece.
+    // The comment text of a row, written line by line.
     void lines(std::string_view text) {
         for (;;) {
             std::size_t const end = text.find('\n');
