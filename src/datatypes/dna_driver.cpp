@@ -9,7 +9,6 @@
 #include <string>
 
 #include "core/Errors.h"
-#include "core/public.h"
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_sections.h"
 #include "datatypes/driver_output.h"
@@ -143,7 +142,7 @@ bool mismatch(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st
 
     const MismatchSectionResult r =
         dna_mismatch_step(p, s, st, {s.MismatchDistanceMethod, s.MismatchGammaAValue, dna_weights(s)});
-    write_mismatch_method(out, dna_method_name(r.method, dna_method_name(0, "")), r.gammaA);
+    write_mismatch_method(out, dna_method_name(r.method, "Pairwise difference"), r.gammaA);
     const MismatchBatch batch = _MISMATCH_ != 0
                                     ? MismatchBatch{ofs_mismatch, ofs_mismatch_sp3, ofs_mismatch_sp4, ofs_only_mismatch}
                                     : MismatchBatch{};

@@ -113,7 +113,8 @@ struct EwensWattersonResult {
     std::vector<double> observed;     // the list's values, most frequent first
     std::vector<AHaplFreq> expected;  // mean random configuration by rank
 
-    // The refusals A and B and the result have a batch line.
+    // The all-different and single-allele refusals and the result have a
+    // batch line.
     bool has_batch_line() const;
 };
 
