@@ -21,6 +21,15 @@ void ensure_hits(int nsites) {
     hits.count = nsites;
 }
 
+// A random base (0..3) for each of the root's sites, one draw per site. A
+// negative seed reseeds the stream at the first draw, as ran3 does.
+void draw_root_bases(int* states, int nsites, long* seed) {
+    if (nsites <= 0) return;
+    int first = 0;
+    if (*seed < 0) states[first++] = static_cast<int>(4.0 * ran3(seed));
+    ran3_draws(nsites - first, [states, first](int i, double u) { states[first + i] = static_cast<int>(4.0 * u); });
+}
+
 // The site hit by one mutation.
 template <bool Structured>
 int pick_site(int nsites, double a, long* seed) {
@@ -125,7 +134,7 @@ bool TNode::take_parent_state(int nsites, Mut_Type model, long* seed) {
     if (ancestor != nullptr && ancestor->sequence) {
         seq = *ancestor->sequence;
     } else if (model == DNA_MUT) {
-        for (int i = 0; i < nsites; ++i) seq[i] = static_cast<int>(4.0 * ran3(seed));
+        draw_root_bases(seq.data.get(), nsites, seed);
     } else {
         for (int i = 0; i < nsites; ++i) seq[i] = 0;
     }
@@ -216,7 +225,7 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         // the working states of the current path while mutations drop.
         root_.resize(static_cast<std::size_t>(nsites));
         if (model == DNA_MUT) {
-            for (int i = 0; i < nsites; ++i) root_[i] = static_cast<int>(4.0 * ran3(&seed));
+            draw_root_bases(root_.data(), nsites, &seed);
         } else {
             std::fill(root_.begin(), root_.end(), 0);
         }
