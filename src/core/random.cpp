@@ -2,7 +2,9 @@
 
 #include <sys/time.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -122,6 +124,52 @@ double ran3_seed_and_draw(long* idum) {
 void report_strange_draw(double result) { *_AOS_ << " ** strange ran3:" << result << std::endl; }
 
 }  // namespace random_detail
+
+void ran3_scaled_ints(int* out, int count, double scale) {
+    using random_detail::ran3_step;
+    random_detail::Ran3State& st = random_detail::ran3_state;
+    int done = 0;
+    if (count > 0 && !st.seeded) {
+        long one = 1;
+        out[done++] = static_cast<int>(scale * ran3(&one));
+    }
+    // The block form keeps the table in 32 bits: every entry lies in
+    // 0..999999999 unless an oversized seed was given.
+    bool regular = true;
+    for (int i = 1; i <= 55; ++i) regular = regular && st.ma[i] >= 0 && st.ma[i] < kModulus;
+    if (!regular) {
+        for (; done < count; ++done) out[done] = static_cast<int>(scale * ran3_step(st.ma, st.inext, st.inextp));
+        return;
+    }
+    // The table in the order of its writes, oldest first: draw t is
+    // x[t] = x[t - 55] - x[t - 24] (plus the modulus when negative), so 24
+    // consecutive draws are independent of one another.
+    constexpr int kLag = 55;
+    constexpr int kBlock = 512;
+    std::int32_t x[kLag + kBlock];
+    while (done < count) {
+        const int n = std::min(kBlock, count - done);
+        int pos = st.inext;
+        for (int m = 0; m < kLag; ++m) {
+            if (++pos == 56) pos = 1;
+            x[m] = static_cast<std::int32_t>(st.ma[pos]);
+        }
+        for (int t = kLag; t < kLag + n; ++t) {
+            std::int32_t v = x[t - kLag] - x[t - 24];
+            v += v < 0 ? static_cast<std::int32_t>(kModulus) : 0;
+            x[t] = v;
+        }
+        for (int q = 0; q < n; ++q) out[done + q] = static_cast<int>(scale * (static_cast<double>(x[kLag + q]) * 1e-9));
+        st.inext = (st.inext - 1 + n) % kLag + 1;
+        st.inextp = (st.inextp - 1 + n) % kLag + 1;
+        pos = st.inext;
+        for (int m = 0; m < kLag; ++m) {
+            if (++pos == 56) pos = 1;
+            st.ma[pos] = x[n + m];
+        }
+        done += n;
+    }
+}
 
 void initialize_ran3(long const& seed) {
     if (seed >= 0) {

@@ -54,24 +54,10 @@ inline double ran3(long* idum) {
     return random_detail::ran3_step(st.ma, st.inext, st.inextp);
 }
 
-// The next `count` numbers of the stream, handed in order to sink(i, u): the
-// same numbers as `count` calls of ran3 with a non-negative argument, with
-// the generator's position kept in registers.
-template <class Sink>
-inline void ran3_draws(int count, Sink&& sink) {
-    int i = 0;
-    random_detail::Ran3State& st = random_detail::ran3_state;
-    if (count > 0 && !st.seeded) {
-        long one = 1;
-        sink(0, ran3(&one));
-        i = 1;
-    }
-    int inext = st.inext;
-    int inextp = st.inextp;
-    for (; i < count; ++i) sink(i, random_detail::ran3_step(st.ma, inext, inextp));
-    st.inext = inext;
-    st.inextp = inextp;
-}
+// out[i] = int(scale * u) for the next `count` numbers u of the stream: the
+// same values and the same stream as `count` calls of ran3 with a
+// non-negative argument, generated in blocks.
+void ran3_scaled_ints(int* out, int count, double scale);
 
 // Seeds ran3: seeds of 0 or more use an automatic, time-based seed (logged and
 // kept in "randseed.txt"); negative seeds reproduce their stream.

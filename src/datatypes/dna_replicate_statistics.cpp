@@ -33,16 +33,19 @@ bool is_ambiguity(char c) {
 }
 
 // Bits of a base in the two planes: the low bit tells G or T, the high bit
-// C or T. A transition keeps the high bit; a transversion changes it.
-int base_code(char c) {
-    switch (c) {
-        case 'A': return 0;
-        case 'G': return 1;
-        case 'C': return 2;
-        case 'T': return 3;
-        default: return -1;
-    }
-}
+// C or T. A transition keeps the high bit; a transversion changes it. -1 for
+// any other character.
+constexpr std::array<signed char, 256> kBaseCode = [] {
+    std::array<signed char, 256> t{};
+    t.fill(-1);
+    t['A'] = 0;
+    t['G'] = 1;
+    t['C'] = 2;
+    t['T'] = 3;
+    return t;
+}();
+
+int base_code(char c) { return kBaseCode[static_cast<unsigned char>(c)]; }
 
 using ClassWeights = std::array<double, 5>;         // by dna_pair_class
 using WholeWeights = std::array<std::int64_t, 5>;
@@ -151,21 +154,12 @@ ColumnFlags column_flags(char r, DnaReplicateSettings const& in, DnaReplicateWor
     return f;
 }
 
-// Counts one column into the census; true when the site is usable.
-bool census_column(char r, DnaReplicateSettings const& in, DnaReplicateWork const& w, DnaSiteCensus& c) {
-    char const separator = in.separator;
-    if (r == in.missing || (separator != 0 && r == separator)) {
-        if (separator != 0 && r == separator) --c.validSites;
-        return false;
-    }
-    double missingCount = 0.0;
-    ColumnFlags const f = column_flags(r, in, w, missingCount);
-    double const missingFreq = in.sampleSize != 0 ? missingCount / in.sampleSize : 0.0;
-    if (missingFreq > in.allowedMissingLevel) return false;
-
-    double const wD = in.censusWeights.deletion;
-    double const wTs = in.censusWeights.transition;
-    double const wTv = in.censusWeights.transversion;
+// Adds a site whose flags are f to the census; true when it stays usable
+// (a reference gap without an indel does not).
+bool count_site(char r, ColumnFlags const& f, DistanceWeights const& weights, DnaSiteCensus& c) {
+    double const wD = weights.deletion;
+    double const wTs = weights.transition;
+    double const wTv = weights.transversion;
     int p = 0;
     if (wD > 0 && f.indel != 0) {
         ++c.indelSites;
@@ -204,6 +198,20 @@ bool census_column(char r, DnaReplicateSettings const& in, DnaReplicateWork cons
     return true;
 }
 
+// Counts one column into the census; true when the site is usable.
+bool census_column(char r, DnaReplicateSettings const& in, DnaReplicateWork const& w, DnaSiteCensus& c) {
+    char const separator = in.separator;
+    if (r == in.missing || (separator != 0 && r == separator)) {
+        if (separator != 0 && r == separator) --c.validSites;
+        return false;
+    }
+    double missingCount = 0.0;
+    ColumnFlags const f = column_flags(r, in, w, missingCount);
+    double const missingFreq = in.sampleSize != 0 ? missingCount / in.sampleSize : 0.0;
+    if (missingFreq > in.allowedMissingLevel) return false;
+    return count_site(r, f, in.censusWeights, c);
+}
+
 // Sum over the ordered pairs of sequences (later, earlier) of their count
 // products times the weight of their class at one column.
 std::int64_t column_differences(CompactAlignment const& a, int s, ColumnScan const& scan, WholeWeights const& W,
@@ -237,6 +245,51 @@ std::int64_t column_differences(CompactAlignment const& a, int s, ColumnScan con
     }
     for (unsigned char u : w.present) w.before[u] = 0;
     return sum;
+}
+
+// Every cell one of A, C, G and T, neither of them the missing-data
+// character nor the separator: the usual simulated replicate.
+bool bases_only(CompactAlignment const& a, DnaReplicateSettings const& in) {
+    if (base_code(in.missing) >= 0 || base_code(in.separator) >= 0) return false;
+    // One test per cell: the codes are or-ed, a negative one leaves the sign.
+    signed char any = 0;
+    for (char x : a.cells) any = static_cast<signed char>(any | kBaseCode[static_cast<unsigned char>(x)]);
+    return any >= 0;
+}
+
+// The census and the integer sum of such an alignment from the copies of
+// each base per column: every column's reference is the first row's base,
+// no site has missing data, and classes depend on the bases alone.
+void census_of_bases(CompactAlignment const& a, DnaReplicateSettings const& in, WholeWeights const* W,
+                     DnaReplicateWork& w, DnaSiteCensus& c, std::int64_t& integerSum) {
+    std::size_t const L = static_cast<std::size_t>(a.width);
+    w.baseCount.assign(4 * L, 0);
+    w.baseSeen.assign(L, 0);
+    for (int i = 0; i < a.rows(); ++i) {
+        char const* row = a.row(i);
+        std::int64_t const n = a.counts[static_cast<std::size_t>(i)];
+        for (std::size_t s = 0; s < L; ++s) {
+            int const code = base_code(row[s]);
+            w.baseCount[4 * s + static_cast<std::size_t>(code)] += n;
+            w.baseSeen[s] |= static_cast<unsigned char>(1u << code);
+        }
+    }
+    double const missingFreq = in.sampleSize != 0 ? 0.0 / in.sampleSize : 0.0;
+    bool const usable = !(missingFreq > in.allowedMissingLevel);
+    for (std::size_t s = 0; s < L; ++s) {
+        if (!usable) continue;
+        int const r = base_code(a.row(0)[s]);
+        unsigned const seen = w.baseSeen[s];
+        ColumnFlags f;
+        f.transition = (seen >> (r ^ 1)) & 1u;
+        f.transversion = static_cast<int>(((seen >> (r ^ 2)) & 1u) + ((seen >> (r ^ 3)) & 1u));
+        count_site(a.row(0)[s], f, in.censusWeights, c);
+        w.usable.push_back(static_cast<int>(s));
+        if (W != nullptr) {
+            std::int64_t const* n = &w.baseCount[4 * s];  // A, G, C, T
+            integerSum += (*W)[1] * (n[0] * n[1] + n[2] * n[3]) + (*W)[2] * ((n[0] + n[1]) * (n[2] + n[3]));
+        }
+    }
 }
 
 // Two bit planes per row over the usable columns, all of them bases.
@@ -308,7 +361,9 @@ DnaReplicateStatistics dna_replicate_statistics(CompactAlignment const& a, DnaRe
 
     c.validSites = L;
     w.usable.clear();
-    for (int s = 0; s < L; ++s) {
+    bool const bases = bases_only(a, in);
+    if (bases) census_of_bases(a, in, integer ? &whole : nullptr, w, c, integerSum);
+    for (int s = 0; s < L && !bases; ++s) {
         ColumnScan const scan = scan_column(a, s, in, w);
         if (census_column(scan.reference, in, w, c)) {
             w.usable.push_back(s);
@@ -322,7 +377,7 @@ DnaReplicateStatistics dna_replicate_statistics(CompactAlignment const& a, DnaRe
         if (!(0.0 > in.allowedMissingLevel)) c.usableSites += static_cast<int>(a.omittedSites);
     }
 
-    double const S = integer ? static_cast<double>(integerSum) : pair_sum(a, in, w, allBases);
+    double const S = integer ? static_cast<double>(integerSum) : pair_sum(a, in, w, bases || allBases);
     out.diversity = molecular_diversity(S, in.sampleSize, c.usableSites);
     return out;
 }

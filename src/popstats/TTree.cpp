@@ -295,15 +295,7 @@ int TTree::compute_hapl_freq(HitSiteStates const& states) {
     const std::size_t width = states.hit_sites().size();
     mark_copies(
         leaf, count, [](int) { return true; },
-        [&](int j) {
-            int const* row = states.leaf_states(j);
-            std::uint64_t h = kHashSeed ^ static_cast<std::uint32_t>(width);
-            for (std::size_t k = 0; k < width; ++k) {
-                h ^= static_cast<std::uint32_t>(row[k]);
-                h *= 1099511628211ULL;
-            }
-            return mix(h);
-        },
+        [&](int j) { return states.leaf_hash(j); },
         [&](int i, int j) {
             int const* a = states.leaf_states(i);
             int const* b = states.leaf_states(j);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "core/Errors.h"
@@ -27,7 +28,7 @@ void draw_root_bases(int* states, int nsites, long* seed) {
     if (nsites <= 0) return;
     int first = 0;
     if (*seed < 0) states[first++] = static_cast<int>(4.0 * ran3(seed));
-    ran3_draws(nsites - first, [states, first](int i, double u) { states[first + i] = static_cast<int>(4.0 * u); });
+    ran3_scaled_ints(states + first, nsites - first, 4.0);
 }
 
 // The site hit by one mutation.
@@ -193,12 +194,11 @@ int PopGenetics::sprinkle_mutations(double const& mu, int const& nsites, Mut_Typ
 
 // --- states at the hit sites only ------------------------------------------
 
+// The buffers keep their contents: each pass writes what it reads.
 void HitSiteStates::clear() {
     numSites_ = 0;
     numLeaves_ = 0;
-    root_.clear();
     sites_.clear();
-    rows_.clear();
     events_.clear();
 }
 
@@ -218,17 +218,22 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         numSites_ = nsites;
         base_ = tree.nodes.get();
         const auto nodes = static_cast<std::size_t>(tree.node_capacity());
-        eventBegin_.assign(nodes, 0);
-        eventEnd_.assign(nodes, 0);
+        // Every node of the tree gets its range when the mutations drop.
+        if (eventBegin_.size() < nodes) {
+            eventBegin_.resize(nodes);
+            eventEnd_.resize(nodes);
+        }
 
         // The root's states, drawn as the full form draws them; they are also
         // the working states of the current path while mutations drop.
-        root_.resize(static_cast<std::size_t>(nsites));
+        if (root_.size() < static_cast<std::size_t>(nsites)) root_.resize(static_cast<std::size_t>(nsites));
         if (model == DNA_MUT) {
             draw_root_bases(root_.data(), nsites, &seed);
         } else {
-            std::fill(root_.begin(), root_.end(), 0);
+            std::fill_n(root_.begin(), nsites, 0);
         }
+        numLeaves_ = std::max(tree.num_genes, 0);
+        tour_.clear();
         const long total = drop(root, 0, mu, &seed, model, a, ts);
 
         for (Event const& e : events_) sites_.push_back(e.site);
@@ -238,16 +243,20 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
 
         // Second walk: the states at the hit sites along each path, written
         // out at the leaves.
-        if (slot_.size() != root_.size()) slot_.assign(root_.size(), -1);
+        if (slot_.size() < root_.size()) slot_.resize(root_.size(), -1);
         row_.resize(width);
         for (std::size_t k = 0; k < width; ++k) {
             slot_[sites_[k]] = static_cast<int>(k);
             row_[k] = root_[sites_[k]];
         }
-        numLeaves_ = std::max(tree.num_genes, 0);
-        rows_.resize(static_cast<std::size_t>(numLeaves_) * width);
+        std::uint64_t hash = 0;
+        for (std::size_t k = 0; k < width; ++k) hash ^= state_key(k, row_[k]);
+        if (rows_.size() < static_cast<std::size_t>(numLeaves_) * width)
+            rows_.resize(static_cast<std::size_t>(numLeaves_) * width);
+        if (leafHash_.size() < static_cast<std::size_t>(numLeaves_)) leafHash_.resize(static_cast<std::size_t>(numLeaves_));
+        std::fill_n(leafHash_.begin(), numLeaves_, hash);
         for (int i = 0; i < numLeaves_; ++i) std::copy(row_.begin(), row_.end(), rows_.begin() + i * width);
-        fill_rows(root);
+        fill_rows(hash);
         for (int site : sites_) slot_[site] = -1;
         base_ = nullptr;
         return total;
@@ -257,6 +266,15 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         base_ = nullptr;
         return 0;
     }
+}
+
+// Key of one state at one hit site; a row's hash is the exclusive or of the
+// keys of its states, kept up to date as the states change along a path.
+std::uint64_t HitSiteStates::state_key(std::size_t slot, int state) {
+    std::uint64_t h = (static_cast<std::uint64_t>(slot) << 32 | static_cast<std::uint32_t>(state)) + 0x9e3779b97f4a7c15ULL;
+    h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    h = (h ^ (h >> 27)) * 0x94d049bb133111ebULL;
+    return h ^ (h >> 31);
 }
 
 // The full form's recursion (TNode::drop_mutations), with the states of the
@@ -282,6 +300,10 @@ long HitSiteStates::drop(TNode* node, long nmut, double mu, long* seed, Mut_Type
         ++TNode::_tot_mut;
     }
     eventEnd_[k] = events_.size();
+    const bool changes = eventEnd_[k] > eventBegin_[k];
+    // The walk that fills the leaves' rows needs the leaves and the nodes
+    // that change a state, in this order.
+    if (changes || k < static_cast<std::size_t>(numLeaves_)) tour_.push_back(static_cast<int>(k));
 
     long total = 0;
     for (TNode* child : {node->left, node->right}) {
@@ -294,23 +316,39 @@ long HitSiteStates::drop(TNode* node, long nmut, double mu, long* seed, Mut_Type
         Event const& ev = events_[e - 1];
         root_[static_cast<std::size_t>(ev.site)] = ev.before;
     }
+    if (changes) tour_.push_back(~static_cast<int>(k));
     return total;
 }
 
-void HitSiteStates::fill_rows(TNode* node) {
-    const auto k = static_cast<std::size_t>(node - base_);
-    for (std::size_t e = eventBegin_[k]; e < eventEnd_[k]; ++e) {
-        row_[static_cast<std::size_t>(slot_[events_[e].site])] = events_[e].after;
-    }
-    if (k < static_cast<std::size_t>(numLeaves_)) {
-        std::copy(row_.begin(), row_.end(), rows_.begin() + static_cast<std::ptrdiff_t>(k * row_.size()));
-    }
-    for (TNode* child : {node->left, node->right}) {
-        if (child != nullptr) fill_rows(child);
-    }
-    for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
-        Event const& ev = events_[e - 1];
-        row_[static_cast<std::size_t>(slot_[ev.site])] = ev.before;
+// Replays the walk of the mutation pass over the hit sites only: a node's
+// changes on the way down (a leaf's row is then complete), undone on the
+// way back up. The hash follows the row.
+void HitSiteStates::fill_rows(std::uint64_t hash) {
+    Event const* events = events_.data();
+    int const* slot = slot_.data();
+    int* row = row_.data();
+    const std::size_t width = row_.size();
+    for (int step : tour_) {
+        if (step >= 0) {
+            const auto k = static_cast<std::size_t>(step);
+            for (std::size_t e = eventBegin_[k]; e < eventEnd_[k]; ++e) {
+                const auto at = static_cast<std::size_t>(slot[events[e].site]);
+                hash ^= state_key(at, row[at]) ^ state_key(at, events[e].after);
+                row[at] = events[e].after;
+            }
+            if (k < static_cast<std::size_t>(numLeaves_)) {
+                int* out = rows_.data() + k * width;
+                for (std::size_t c = 0; c < width; ++c) out[c] = row[c];
+                leafHash_[k] = hash;
+            }
+        } else {
+            const auto k = static_cast<std::size_t>(~step);
+            for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
+                const auto at = static_cast<std::size_t>(slot[events[e - 1].site]);
+                hash ^= state_key(at, row[at]) ^ state_key(at, events[e - 1].before);
+                row[at] = events[e - 1].before;
+            }
+        }
     }
 }
 

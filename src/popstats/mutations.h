@@ -14,6 +14,8 @@
 // they live in mutations.cpp.
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <vector>
 
 namespace quintle {
@@ -42,13 +44,15 @@ public:
     // Leaves with states: the tree's num_genes after a pass, else 0.
     int num_leaves() const { return numLeaves_; }
     // State of every site at the root.
-    std::vector<int> const& root_states() const { return root_; }
+    std::span<int const> root_states() const { return {root_.data(), static_cast<std::size_t>(numSites_)}; }
     // Sites hit by at least one mutation, ascending.
     std::vector<int> const& hit_sites() const { return sites_; }
     // Leaf i's states at hit_sites().
     int const* leaf_states(int i) const { return rows_.data() + static_cast<std::size_t>(i) * sites_.size(); }
     // Leaf i's state at any site.
     int state(int leaf, int site) const;
+    // A hash of leaf i's states at hit_sites(): equal rows, equal hashes.
+    std::uint64_t leaf_hash(int i) const { return leafHash_[static_cast<std::size_t>(i)]; }
 
 private:
     struct Event {
@@ -59,19 +63,24 @@ private:
 
     void clear();
     long drop(TNode* node, long nmut, double mu, long* seed, Mut_Type model, double a, double ts);
-    void fill_rows(TNode* node);
+    void fill_rows(std::uint64_t hash);
+    static std::uint64_t state_key(std::size_t slot, int state);
 
     TNode* base_ = nullptr;  // the tree's node array during a pass
     int numSites_ = 0;
     int numLeaves_ = 0;
-    std::vector<int> root_;
+    std::vector<int> root_;  // its first numSites_ entries
     std::vector<int> sites_;
     std::vector<int> rows_;  // numLeaves_ rows of sites_.size() states
+    std::vector<std::uint64_t> leafHash_;
     // Mutations in the order they were dropped; node k's are
     // events_[eventBegin_[k], eventEnd_[k]).
     std::vector<Event> events_;
     std::vector<std::size_t> eventBegin_;
     std::vector<std::size_t> eventEnd_;
+    // The pass's walk: k on entering leaf k or a node k with mutations, ~k
+    // on leaving such a node.
+    std::vector<int> tour_;
     std::vector<int> slot_;  // index in sites_ of a hit site, -1 elsewhere
     std::vector<int> row_;   // states at the hit sites along the current path
 };
