@@ -125,20 +125,40 @@ void report_strange_draw(double result) { *_AOS_ << " ** strange ran3:" << resul
 
 }  // namespace random_detail
 
-void ran3_scaled_ints(int* out, int count, double scale) {
+namespace {
+
+// The base of a root site: int(4 u).
+int base_of(double u) { return static_cast<int>(4.0 * u); }
+
+// For a draw u = v * 1e-9, int(4 u) grows with v: the smallest v reaching
+// 1, 2 and 3, found with the same double arithmetic.
+constexpr std::int32_t first_reaching(int base) {
+    std::int32_t v = 250000000 * base - 4;
+    while (static_cast<int>(4.0 * (static_cast<double>(v) * 1e-9)) < base) ++v;
+    return v;
+}
+constexpr std::int32_t kBaseThreshold[3] = {first_reaching(1), first_reaching(2), first_reaching(3)};
+constexpr bool below_reaches_less(int base) {
+    return static_cast<int>(4.0 * (static_cast<double>(kBaseThreshold[base - 1] - 1) * 1e-9)) < base;
+}
+static_assert(below_reaches_less(1) && below_reaches_less(2) && below_reaches_less(3));
+
+}  // namespace
+
+void ran3_bases(int* out, int count) {
     using random_detail::ran3_step;
     random_detail::Ran3State& st = random_detail::ran3_state;
     int done = 0;
     if (count > 0 && !st.seeded) {
         long one = 1;
-        out[done++] = static_cast<int>(scale * ran3(&one));
+        out[done++] = base_of(ran3(&one));
     }
     // The block form keeps the table in 32 bits: every entry lies in
     // 0..999999999 unless an oversized seed was given.
     bool regular = true;
     for (int i = 1; i <= 55; ++i) regular = regular && st.ma[i] >= 0 && st.ma[i] < kModulus;
     if (!regular) {
-        for (; done < count; ++done) out[done] = static_cast<int>(scale * ran3_step(st.ma, st.inext, st.inextp));
+        for (; done < count; ++done) out[done] = base_of(ran3_step(st.ma, st.inext, st.inextp));
         return;
     }
     // The table in the order of its writes, oldest first: draw t is
@@ -159,7 +179,11 @@ void ran3_scaled_ints(int* out, int count, double scale) {
             v += v < 0 ? static_cast<std::int32_t>(kModulus) : 0;
             x[t] = v;
         }
-        for (int q = 0; q < n; ++q) out[done + q] = static_cast<int>(scale * (static_cast<double>(x[kLag + q]) * 1e-9));
+        // int(4 u) is the number of thresholds the draw reaches.
+        for (int q = 0; q < n; ++q) {
+            const std::int32_t v = x[kLag + q];
+            out[done + q] = (v >= kBaseThreshold[0]) + (v >= kBaseThreshold[1]) + (v >= kBaseThreshold[2]);
+        }
         st.inext = (st.inext - 1 + n) % kLag + 1;
         st.inextp = (st.inextp - 1 + n) % kLag + 1;
         pos = st.inext;

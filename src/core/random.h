@@ -54,10 +54,10 @@ inline double ran3(long* idum) {
     return random_detail::ran3_step(st.ma, st.inext, st.inextp);
 }
 
-// out[i] = int(scale * u) for the next `count` numbers u of the stream: the
-// same values and the same stream as `count` calls of ran3 with a
-// non-negative argument, generated in blocks.
-void ran3_scaled_ints(int* out, int count, double scale);
+// out[i] = int(4.0 * u) for the next `count` numbers u of the stream (the
+// random bases of a root sequence): the same values and the same stream as
+// `count` calls of ran3 with a non-negative argument, generated in blocks.
+void ran3_bases(int* out, int count);
 
 // Seeds ran3: seeds of 0 or more use an automatic, time-based seed (logged and
 // kept in "randseed.txt"); negative seeds reproduce their stream.

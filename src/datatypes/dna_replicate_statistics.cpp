@@ -247,49 +247,49 @@ std::int64_t column_differences(CompactAlignment const& a, int s, ColumnScan con
     return sum;
 }
 
-// Every cell one of A, C, G and T, neither of them the missing-data
-// character nor the separator: the usual simulated replicate.
-bool bases_only(CompactAlignment const& a, DnaReplicateSettings const& in) {
-    if (base_code(in.missing) >= 0 || base_code(in.separator) >= 0) return false;
-    // One test per cell: the codes are or-ed, a negative one leaves the sign.
-    signed char any = 0;
-    for (char x : a.cells) any = static_cast<signed char>(any | kBaseCode[static_cast<unsigned char>(x)]);
-    return any >= 0;
-}
-
-// The census and the integer sum of such an alignment from the copies of
-// each base per column: every column's reference is the first row's base,
-// no site has missing data, and classes depend on the bases alone.
-void census_of_bases(CompactAlignment const& a, DnaReplicateSettings const& in, WholeWeights const* W,
+// The census and the integer sum when every cell is one of A, C, G and T,
+// neither of them the missing-data character nor the separator (the usual
+// simulated replicate), from the copies of each base per column: every
+// column's reference is the first row's base, no site has missing data, and
+// the classes depend on the bases alone. False, with nothing counted, for
+// any other alignment.
+bool census_of_bases(CompactAlignment const& a, DnaReplicateSettings const& in, WholeWeights const* W,
                      DnaReplicateWork& w, DnaSiteCensus& c, std::int64_t& integerSum) {
+    if (base_code(in.missing) >= 0 || base_code(in.separator) >= 0) return false;
     std::size_t const L = static_cast<std::size_t>(a.width);
     w.baseCount.assign(4 * L, 0);
     w.baseSeen.assign(L, 0);
+    std::int64_t* count = w.baseCount.data();
+    std::uint32_t* seen = w.baseSeen.data();
+    int any = 0;  // or of the codes: negative once a cell is no base
     for (int i = 0; i < a.rows(); ++i) {
         char const* row = a.row(i);
         std::int64_t const n = a.counts[static_cast<std::size_t>(i)];
         for (std::size_t s = 0; s < L; ++s) {
-            int const code = base_code(row[s]);
-            w.baseCount[4 * s + static_cast<std::size_t>(code)] += n;
-            w.baseSeen[s] |= static_cast<unsigned char>(1u << code);
+            int const code = kBaseCode[static_cast<unsigned char>(row[s])];
+            any |= code;
+            count[4 * s + static_cast<std::size_t>(code & 3)] += n;
+            seen[s] |= 1u << (code & 3);
         }
     }
+    if (any < 0) return false;
+
     double const missingFreq = in.sampleSize != 0 ? 0.0 / in.sampleSize : 0.0;
-    bool const usable = !(missingFreq > in.allowedMissingLevel);
+    if (missingFreq > in.allowedMissingLevel) return true;  // no site is usable
+    char const* first = a.row(0);
     for (std::size_t s = 0; s < L; ++s) {
-        if (!usable) continue;
-        int const r = base_code(a.row(0)[s]);
-        unsigned const seen = w.baseSeen[s];
+        int const r = base_code(first[s]);
         ColumnFlags f;
-        f.transition = (seen >> (r ^ 1)) & 1u;
-        f.transversion = static_cast<int>(((seen >> (r ^ 2)) & 1u) + ((seen >> (r ^ 3)) & 1u));
-        count_site(a.row(0)[s], f, in.censusWeights, c);
+        f.transition = static_cast<int>((seen[s] >> (r ^ 1)) & 1u);
+        f.transversion = static_cast<int>(((seen[s] >> (r ^ 2)) & 1u) + ((seen[s] >> (r ^ 3)) & 1u));
+        count_site(first[s], f, in.censusWeights, c);
         w.usable.push_back(static_cast<int>(s));
         if (W != nullptr) {
-            std::int64_t const* n = &w.baseCount[4 * s];  // A, G, C, T
+            std::int64_t const* n = count + 4 * s;  // A, G, C, T
             integerSum += (*W)[1] * (n[0] * n[1] + n[2] * n[3]) + (*W)[2] * ((n[0] + n[1]) * (n[2] + n[3]));
         }
     }
+    return true;
 }
 
 // Two bit planes per row over the usable columns, all of them bases.
@@ -361,8 +361,7 @@ DnaReplicateStatistics dna_replicate_statistics(CompactAlignment const& a, DnaRe
 
     c.validSites = L;
     w.usable.clear();
-    bool const bases = bases_only(a, in);
-    if (bases) census_of_bases(a, in, integer ? &whole : nullptr, w, c, integerSum);
+    bool const bases = census_of_bases(a, in, integer ? &whole : nullptr, w, c, integerSum);
     for (int s = 0; s < L && !bases; ++s) {
         ColumnScan const scan = scan_column(a, s, in, w);
         if (census_column(scan.reference, in, w, c)) {

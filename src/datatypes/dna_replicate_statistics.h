@@ -68,7 +68,7 @@ struct DnaReplicateWork {
     std::vector<int> usable;                    // usable columns
     std::vector<std::uint64_t> planes;          // two bit planes per row over the usable columns
     std::vector<std::int64_t> baseCount;        // A, G, C, T copies of each column
-    std::vector<unsigned char> baseSeen;        // bit set of the bases each column holds
+    std::vector<std::uint32_t> baseSeen;        // bit set of the bases each column holds
 };
 
 // Census and molecular diversity of the sequences of `a` (the rows, with

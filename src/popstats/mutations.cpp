@@ -28,7 +28,7 @@ void draw_root_bases(int* states, int nsites, long* seed) {
     if (nsites <= 0) return;
     int first = 0;
     if (*seed < 0) states[first++] = static_cast<int>(4.0 * ran3(seed));
-    ran3_scaled_ints(states + first, nsites - first, 4.0);
+    ran3_bases(states + first, nsites - first);
 }
 
 // The site hit by one mutation.
