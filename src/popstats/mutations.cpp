@@ -255,7 +255,11 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
             rows_.resize(static_cast<std::size_t>(numLeaves_) * width);
         if (leafHash_.size() < static_cast<std::size_t>(numLeaves_)) leafHash_.resize(static_cast<std::size_t>(numLeaves_));
         std::fill_n(leafHash_.begin(), numLeaves_, hash);
-        for (int i = 0; i < numLeaves_; ++i) std::copy(row_.begin(), row_.end(), rows_.begin() + i * width);
+        // Leaves the pass did not reach (a tree not joined up) keep the root's states.
+        if (std::count_if(tour_.begin(), tour_.end(), [this](int k) { return k >= 0 && k < numLeaves_; }) !=
+            numLeaves_) {
+            for (int i = 0; i < numLeaves_; ++i) std::copy(row_.begin(), row_.end(), rows_.begin() + i * width);
+        }
         fill_rows(hash);
         for (int site : sites_) slot_[site] = -1;
         base_ = nullptr;
