@@ -285,22 +285,15 @@ int TTree::compute_hapl_freq(int first, int count) {
 
 int TTree::compute_hapl_freq(HitSiteStates const& states) {
     const int count = std::min(num_genes, states.num_leaves());
-    if (count <= 0 || num_nodes_ < count) return 1;
-    TNode* leaf = &nodes[0];
+    if (count <= 0 || num_nodes_ < count || states.num_sequences() == 0) return 1;
+    // The pass found the distinct sequences: the first leaf of each carries
+    // the count.
     for (int i = 0; i < count; ++i) {
-        leaf[i].is_distinct = true;
-        leaf[i].hapl_count = 1;
+        const int c = states.sequence_of(i);
+        TNode& leaf = nodes[i];
+        leaf.is_distinct = states.first_leaf(c) == i;
+        leaf.hapl_count = leaf.is_distinct ? states.copies(c) : 1;
     }
-    // Everywhere but at the hit sites the leaves hold the root state.
-    const std::size_t width = states.hit_sites().size();
-    mark_copies(
-        leaf, count, [](int) { return true; },
-        [&](int j) { return states.leaf_hash(j); },
-        [&](int i, int j) {
-            int const* a = states.leaf_states(i);
-            int const* b = states.leaf_states(j);
-            return std::equal(a, a + width, b);
-        });
     return 1;
 }
 

@@ -73,7 +73,7 @@ public:
     // sequence stay distinct with a count of 1.
     int compute_hapl_freq();
     int compute_hapl_freq(int first, int count);
-    // The same marks over all leaves from their states at the hit sites of
+    // The same marks over all leaves from the distinct sequences found by
     // the last sparse pass on this tree (the leaves have no sequences then).
     int compute_hapl_freq(HitSiteStates const& states);
 

@@ -25,12 +25,10 @@ bool read_hit_site_alignment(TTree& tree, HitSiteStates const& states, Mut_Type 
     if (n < 1 || tree.node_capacity() < n || states.num_leaves() < n || states.num_sites() < 1) return false;
     tree.compute_hapl_freq(states);
     out.omittedSites = states.num_sites() - out.width;
-    for (int i = 0; i < n; ++i) {
-        TNode const& leaf = tree.nodes[i];
-        if (!leaf.is_distinct) continue;
-        char* row = out.add_row(leaf.hapl_count);
+    for (int c = 0; c < states.num_sequences(); ++c) {
+        char* row = out.add_row(states.copies(c));
         if (hits > 0) {
-            int const* s = states.leaf_states(i);
+            int const* s = states.sequence_states(c);
             for (int k = 0; k < hits; ++k) row[k] = site_character(model, s[k]);
         } else {
             row[0] = site_character(model, states.root_states()[0]);

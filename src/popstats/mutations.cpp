@@ -194,12 +194,13 @@ int PopGenetics::sprinkle_mutations(double const& mu, int const& nsites, Mut_Typ
 
 // --- states at the hit sites only ------------------------------------------
 
-// The buffers keep their contents: each pass writes what it reads.
+// The buffers keep their storage: each pass writes what it reads.
 void HitSiteStates::clear() {
     numSites_ = 0;
     numLeaves_ = 0;
     sites_.clear();
     events_.clear();
+    order_.clear();
 }
 
 long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model, double a, double rate, double p,
@@ -241,8 +242,8 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         sites_.erase(std::unique(sites_.begin(), sites_.end()), sites_.end());
         const std::size_t width = sites_.size();
 
-        // Second walk: the states at the hit sites along each path, written
-        // out at the leaves.
+        // Second walk: the states at the hit sites along each path, and the
+        // distinct sequences of the leaves.
         if (slot_.size() < root_.size()) slot_.resize(root_.size(), -1);
         row_.resize(width);
         for (std::size_t k = 0; k < width; ++k) {
@@ -251,16 +252,21 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         }
         std::uint64_t hash = 0;
         for (std::size_t k = 0; k < width; ++k) hash ^= state_key(k, row_[k]);
-        if (rows_.size() < static_cast<std::size_t>(numLeaves_) * width)
-            rows_.resize(static_cast<std::size_t>(numLeaves_) * width);
-        if (leafHash_.size() < static_cast<std::size_t>(numLeaves_)) leafHash_.resize(static_cast<std::size_t>(numLeaves_));
-        std::fill_n(leafHash_.begin(), numLeaves_, hash);
-        // Leaves the pass did not reach (a tree not joined up) keep the root's states.
-        if (std::count_if(tour_.begin(), tour_.end(), [this](int k) { return k >= 0 && k < numLeaves_; }) !=
-            numLeaves_) {
-            for (int i = 0; i < numLeaves_; ++i) std::copy(row_.begin(), row_.end(), rows_.begin() + i * width);
-        }
+        const auto leaves = static_cast<std::size_t>(numLeaves_);
+        std::size_t slots = 16;
+        while (slots < 2 * leaves) slots *= 2;
+        table_.assign(slots, -1);
+        leafRaw_.assign(leaves, -1);
+        rows_.clear();
+        rawHash_.clear();
+        rawCount_.clear();
         fill_rows(hash);
+        // Leaves the pass did not reach (a tree not joined up) keep the
+        // root's states: row_ holds them again after the walk.
+        for (std::size_t i = 0; i < leaves; ++i) {
+            if (leafRaw_[i] < 0) leafRaw_[i] = add_leaf(row_.data(), hash);
+        }
+        number_sequences();
         for (int site : sites_) slot_[site] = -1;
         base_ = nullptr;
         return total;
@@ -331,7 +337,6 @@ void HitSiteStates::fill_rows(std::uint64_t hash) {
     Event const* events = events_.data();
     int const* slot = slot_.data();
     int* row = row_.data();
-    const std::size_t width = row_.size();
     for (int step : tour_) {
         if (step >= 0) {
             const auto k = static_cast<std::size_t>(step);
@@ -340,11 +345,7 @@ void HitSiteStates::fill_rows(std::uint64_t hash) {
                 hash ^= state_key(at, row[at]) ^ state_key(at, events[e].after);
                 row[at] = events[e].after;
             }
-            if (k < static_cast<std::size_t>(numLeaves_)) {
-                int* out = rows_.data() + k * width;
-                for (std::size_t c = 0; c < width; ++c) out[c] = row[c];
-                leafHash_[k] = hash;
-            }
+            if (k < static_cast<std::size_t>(numLeaves_)) leafRaw_[k] = add_leaf(row, hash);
         } else {
             const auto k = static_cast<std::size_t>(~step);
             for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
@@ -353,6 +354,43 @@ void HitSiteStates::fill_rows(std::uint64_t hash) {
                 row[at] = events[e - 1].before;
             }
         }
+    }
+}
+
+// The sequence of a leaf whose states at the hit sites are row: a known
+// one (same hash, same states) gets one more leaf, else a new one.
+int HitSiteStates::add_leaf(int const* row, std::uint64_t hash) {
+    const std::size_t width = sites_.size();
+    const std::size_t mask = table_.size() - 1;
+    for (std::size_t pos = static_cast<std::size_t>(hash) & mask;; pos = (pos + 1) & mask) {
+        const int c = table_[pos];
+        if (c < 0) {
+            const auto raw = static_cast<int>(rawCount_.size());
+            table_[pos] = raw;
+            rows_.insert(rows_.end(), row, row + width);
+            rawHash_.push_back(hash);
+            rawCount_.push_back(1);
+            return raw;
+        }
+        const auto cc = static_cast<std::size_t>(c);
+        if (rawHash_[cc] == hash && std::equal(row, row + width, rows_.begin() + static_cast<std::ptrdiff_t>(cc * width))) {
+            ++rawCount_[cc];
+            return c;
+        }
+    }
+}
+
+// Numbers the sequences in the order of their first leaf.
+void HitSiteStates::number_sequences() {
+    order_.clear();
+    firstLeaf_.clear();
+    rank_.assign(rawCount_.size(), -1);
+    for (int i = 0; i < numLeaves_; ++i) {
+        const auto raw = static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(i)]);
+        if (rank_[raw] >= 0) continue;
+        rank_[raw] = static_cast<int>(order_.size());
+        order_.push_back(static_cast<int>(raw));
+        firstLeaf_.push_back(i);
     }
 }
 
