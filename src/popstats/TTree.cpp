@@ -283,20 +283,6 @@ int TTree::compute_hapl_freq(int first, int count) {
     return 1;
 }
 
-int TTree::compute_hapl_freq(HitSiteStates const& states) {
-    const int count = std::min(num_genes, states.num_leaves());
-    if (count <= 0 || num_nodes_ < count || states.num_sequences() == 0) return 1;
-    // The pass found the distinct sequences: the first leaf of each carries
-    // the count.
-    for (int i = 0; i < count; ++i) {
-        const int c = states.sequence_of(i);
-        TNode& leaf = nodes[i];
-        leaf.is_distinct = states.first_leaf(c) == i;
-        leaf.hapl_count = leaf.is_distinct ? states.copies(c) : 1;
-    }
-    return 1;
-}
-
 void TTree::print_sequences(std::ostream& os, Mut_Type const& model) {
     if (num_nodes_ < 1 || nodes[0].num_sites == 0) {
         os << "\n";

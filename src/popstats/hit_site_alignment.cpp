@@ -23,7 +23,6 @@ bool read_hit_site_alignment(TTree& tree, HitSiteStates const& states, Mut_Type 
     out.clear(hits > 0 ? hits : 1);
     if (model != DNA_MUT && model != TWO_STATE_MUT) return false;
     if (n < 1 || tree.node_capacity() < n || states.num_leaves() < n || states.num_sites() < 1) return false;
-    tree.compute_hapl_freq(states);
     out.omittedSites = states.num_sites() - out.width;
     for (int c = 0; c < states.num_sequences(); ++c) {
         char* row = out.add_row(states.copies(c));

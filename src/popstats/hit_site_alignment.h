@@ -40,12 +40,12 @@ inline char site_character(Mut_Type model, int state) {
 }
 
 // The replicate left by states.sprinkle on `tree`: one row per distinct leaf
-// in leaf order (the first leaf of each sequence, with the copies of it), the
-// hit sites as columns, and the other sites as omitted ones. When no site
-// was hit, the rows hold site 0 alone. The leaves' haplotype marks
-// (is_distinct, hapl_count) are set as TTree::compute_hapl_freq sets them.
-// False, with no rows, when the pass left no states for the tree's leaves
-// or the model has no one-character form (stepwise, new-allele).
+// sequence in the order of their first leaves, with the number of leaves
+// carrying it, the hit sites as columns, and the other sites as omitted
+// ones. When no site was hit, the rows hold site 0 alone. The leaves'
+// haplotype marks are left alone. False, with no rows, when the pass left no
+// states for the tree's leaves or the model has no one-character form
+// (stepwise, new-allele).
 bool read_hit_site_alignment(TTree& tree, HitSiteStates const& states, Mut_Type model, CompactAlignment& out);
 
 }  // namespace quintle
