@@ -51,7 +51,7 @@ while [ $# -gt 0 ]; do
             [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "run_bench.sh: --runs needs a positive number" >&2; exit 2; }
             runs="$2"
             shift ;;
-        -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         [0-9]*x[0-9]*x[0-9]*) configs+=("$1") ;;
         *) echo "run_bench.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
     esac
