@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
 
 #include "amova/Amova.h"
 #include "amova/amova_results.h"
@@ -25,19 +23,18 @@
 #include "core/xml.h"
 #include "data/HaploDef.h"
 #include "data/Population.h"
-#include "popstats/log_capture.h"
 #include "project/DistMat.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "sumstat/TSumStat.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::LogCapture;
 using Copies = std::vector<int>;            // haplotype index of each gene copy of a sample
 using Groups = std::vector<std::vector<Copies>>;  // samples of each group
 
@@ -131,31 +128,15 @@ Copies draw_sample(std::mt19937& rng, std::vector<double> const& weights, int si
 class DesignTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quintle_designs_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
         result_.open(dir_ / "proj.htm", std::ios::out | std::ios::trunc);
         run.ResultFile = &result_;
         run.ResultFileName = (dir_ / "proj.htm").string().c_str();
         run.MenuScriptFileName = (dir_ / "menu.js").string().c_str();
         run.NumPermutationsAMOVA = 0;
-        savedXml_ = xmlOutput;
-        xmlOutput = false;
-        savedSumStat_ = {SumStat.GLOBAL_FSTAT, SumStat.hasFST, SumStat.hasFCT, SumStat.hasFSC};
-        SumStat.GLOBAL_FSTAT = SumStat.hasFST = SumStat.hasFCT = SumStat.hasFSC = false;
     }
     void TearDown() override {
-        SumStat.GLOBAL_FSTAT = savedSumStat_[0];
-        SumStat.hasFST = savedSumStat_[1];
-        SumStat.hasFCT = savedSumStat_[2];
-        SumStat.hasFSC = savedSumStat_[3];
-        xmlOutput = savedXml_;
-        _AMOVA_RES_ = 0;
-        ofs_amova_res = nullptr;
         release_structure();
         result_.close();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
 
     // A distance matrix over `n` haplotypes with entries d(i, j).
@@ -243,7 +224,13 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    LogCapture log;
+private:
+    // First, so that they outlive the members below.
+    test::SumStatGuard sumStat_;
+    test::Saved<bool> xml_{xmlOutput, false};
+
+protected:
+    test::LogGuard log{"quintle_designs"};
     settings run;
     Samples samples;
     Structure structure;
@@ -252,10 +239,8 @@ protected:
     std::vector<std::unique_ptr<HaploDef>> defs;
 
 private:
-    fs::path dir_;
+    fs::path const& dir_ = log.dir();
     std::fstream result_;
-    bool savedXml_ = false;
-    std::array<bool, 4> savedSumStat_{};
     std::vector<std::string> names_{"Aaa", "Bbb", "Ccc", "Ddd", "Eee", "Fff", "Ggg", "Hhh"};
 };
 

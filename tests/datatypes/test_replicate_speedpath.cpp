@@ -27,7 +27,8 @@ double next_deviate() {
     return ran3(&seed);
 }
 
-// Class-wide simulation state as a fresh run has it.
+// Class-wide simulation state as a fresh run has it (DriverRun puts back
+// what was there before).
 void fresh_simulation_state() {
     TNode::hits.count = 0;
     TNode::mut_rates = GammaRates{};
@@ -137,7 +138,6 @@ TEST(ReplicatePath, SameStatisticsAsFullSequences) {
             }
         }
     }
-    fresh_simulation_state();
 }
 
 // One replicate object running both paths in turn gives each replicate what
