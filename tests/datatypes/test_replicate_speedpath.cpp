@@ -169,7 +169,6 @@ TEST(ReplicatePath, ReusedObjectStartsEveryReplicateAfresh) {
         return out;
     };
     EXPECT_TRUE(series(true) == series(false));
-    fresh_simulation_state();
 }
 
 }  // namespace
