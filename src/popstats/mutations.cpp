@@ -235,7 +235,7 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         }
         numLeaves_ = std::max(tree.num_genes, 0);
         tour_.clear();
-        const long total = drop(root, 0, mu, &seed, model, a, ts);
+        const long total = drop(root, mu, &seed, model, a, ts);
 
         for (Event const& e : events_) sites_.push_back(e.site);
         std::sort(sites_.begin(), sites_.end());
@@ -287,9 +287,38 @@ std::uint64_t HitSiteStates::state_key(std::size_t slot, int state) {
     return h ^ (h >> 31);
 }
 
-// The full form's recursion (TNode::drop_mutations), with the states of the
-// current path held in root_ and put back on the way up.
-long HitSiteStates::drop(TNode* node, long nmut, double mu, long* seed, Mut_Type model, double a, double ts) {
+// The full form's recursion (TNode::drop_mutations) as a loop over an
+// explicit stack, in the same order: a node's own mutations, then its left
+// subtree (after the Poisson draw of the branch), then its right one.
+long HitSiteStates::drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts) {
+    long total = 0;
+    enter(root, 0, seed, model, a, ts);
+    stack_.clear();
+    stack_.push_back(Frame{root, 0});
+    while (!stack_.empty()) {
+        Frame& top = stack_.back();
+        if (top.next == 2) {
+            leave(top.node);
+            stack_.pop_back();
+            continue;
+        }
+        TNode* parent = top.node;
+        TNode* child = top.next == 0 ? parent->left : parent->right;
+        ++top.next;
+        if (child == nullptr) continue;
+        const float mean = static_cast<float>((parent->time - child->time) * mu);
+        const long n = poidev(mean, seed);
+        total += n;
+        enter(child, n, seed, model, a, ts);
+        stack_.push_back(Frame{child, 0});
+    }
+    return total;
+}
+
+// The nmut mutations of the branch above the node, on the states of the
+// current path held in root_; the node joins the walk of fill_rows when it
+// is a leaf or changes a state.
+void HitSiteStates::enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts) {
     node->num_sites = numSites_;
     node->sequence.reset();
     node->num_mut = nmut;
@@ -310,24 +339,19 @@ long HitSiteStates::drop(TNode* node, long nmut, double mu, long* seed, Mut_Type
         ++TNode::_tot_mut;
     }
     eventEnd_[k] = events_.size();
-    const bool changes = eventEnd_[k] > eventBegin_[k];
-    // The walk that fills the leaves' rows needs the leaves and the nodes
-    // that change a state, in this order.
-    if (changes || k < static_cast<std::size_t>(numLeaves_)) tour_.push_back(static_cast<int>(k));
+    if (eventEnd_[k] > eventBegin_[k] || k < static_cast<std::size_t>(numLeaves_))
+        tour_.push_back(static_cast<int>(k));
+}
 
-    long total = 0;
-    for (TNode* child : {node->left, node->right}) {
-        if (child == nullptr) continue;
-        const float mean = static_cast<float>((node->time - child->time) * mu);
-        const long n = poidev(mean, seed);
-        total += n + drop(child, n, mu, seed, model, a, ts);
-    }
+// The node's mutations undone on the way back up.
+void HitSiteStates::leave(TNode* node) {
+    const auto k = static_cast<std::size_t>(node - base_);
+    if (eventEnd_[k] == eventBegin_[k]) return;
     for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
         Event const& ev = events_[e - 1];
         root_[static_cast<std::size_t>(ev.site)] = ev.before;
     }
-    if (changes) tour_.push_back(~static_cast<int>(k));
-    return total;
+    tour_.push_back(~static_cast<int>(k));
 }
 
 // Replays the walk of the mutation pass over the hit sites only: a node's

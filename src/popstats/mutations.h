@@ -70,7 +70,14 @@ private:
     };
 
     void clear();
-    long drop(TNode* node, long nmut, double mu, long* seed, Mut_Type model, double a, double ts);
+    struct Frame {
+        TNode* node;
+        int next;  // 0: left child next, 1: right child, 2: done
+    };
+
+    long drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts);
+    void enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts);
+    void leave(TNode* node);
     void fill_rows(std::uint64_t hash);
     int add_leaf(int const* row, std::uint64_t hash);
     void number_sequences();
@@ -101,6 +108,7 @@ private:
     // The pass's walk: k on entering leaf k or a node k with mutations, ~k
     // on leaving such a node.
     std::vector<int> tour_;
+    std::vector<Frame> stack_;  // the path from the root during the pass
     std::vector<int> slot_;  // index in sites_ of a hit site, -1 elsewhere
     std::vector<int> row_;   // states at the hit sites along the current path
 };
