@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <ctime>
 #include <ostream>
 
 #include "core/Errors.h"
 #include "core/public.h"
-#include "datatypes/driver_output.h"
+#include "core/timing.h"
 #include "popstats/TNode.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
@@ -18,7 +19,7 @@ namespace {
 
 // "\t\t\tdone ! (" ms " ms)\n" to the log in one insertion: two thousand
 // of these lines per sample.
-void write_done_line(long ms) {
+void write_done_line(std::int64_t ms) {
     static constexpr char kHead[] = "\t\t\tdone ! (";
     static constexpr char kTail[] = " ms)\n";
     char line[sizeof kHead + sizeof kTail + 24];
@@ -112,7 +113,7 @@ void DnaReplicate::take_statistics(double sampleSize, double deletionWeight, set
     if (p.SampleSize > 0) {
         if (p.SampleSize != total) {
             p.SampleSize = total;
-            E.error(WARNING, "PopulDNA::check_data()", 110);
+            E.error(WARNING, "PopulDNA::check_data()", Msg::m110_haplotype_sum_not_specified);
         }
     } else {
         p.SampleSize = total;
