@@ -9,7 +9,7 @@
 #include "core/Errors.h"
 #include "core/public.h"
 #include "datatypes/PopulDNA.h"
-#include "datatypes/dna_neutrality.h"
+#include "datatypes/dna_replicate.h"
 #include "datatypes/dna_sections.h"
 #include "datatypes/driver_output.h"
 #include "run/settings.h"

@@ -15,6 +15,7 @@
 
 #include "core/my_string.h"
 #include "datatypes/diversity_sections.h"
+#include "datatypes/dna_replicate_statistics.h"
 #include "datatypes/driver_state.h"
 #include "datatypes/mismatch_section.h"
 #include "datatypes/neutrality_sections.h"
@@ -57,13 +58,6 @@ struct MolecularDiversityArgs {
     int computeTheta = 0;
 };
 
-// The site census the section prints.
-struct DnaSiteCensus {
-    int transitions = 0, transversions = 0, substitutions = 0, indels = 0, polymorphicSites = 0;
-    int transitionSites = 0, transversionSites = 0, substitutionSites = 0, indelSites = 0;
-    int validSites = 0, usableSites = 0;
-};
-
 struct MolecularDiversityResult {
     double sampleSize = 0.0;
     int numHaplotypes = 0;
@@ -71,7 +65,7 @@ struct MolecularDiversityResult {
     bool showOriginal = false;
     DnaWeights weights;
     double allowedMissing = 0.0;
-    DnaSiteCensus census;
+    DnaSiteCensus census;  // as the section prints it
     std::array<double, 4> nuclFreq{};  // C, T, A, G
     int method = 0;
     double gammaA = 0.0;
