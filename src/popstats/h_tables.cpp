@@ -6,7 +6,6 @@
 #include <new>
 
 #include "core/Errors.h"
-#include "core/numerics.h"
 
 namespace quintle {
 
@@ -19,10 +18,12 @@ constexpr int kLargestTable = 4000;
 // j ln p, with 0 ln 0 taken as its limit 0.
 long double weighted_log(int j, double lnP) { return j == 0 ? 0.0L : static_cast<long double>(j) * lnP; }
 
-// ln n! for n = 0 .. last, as factlnl gives them.
+// ln n! for n = 0 .. last, summed from the logarithms in extended
+// precision: exact to the last bits of a double, where the series of the
+// log-gamma function is 1e-10 off, which the combined tables would carry.
 std::vector<long double> log_factorials(int last) {
-    std::vector<long double> v(static_cast<std::size_t>(std::max(last, 0)) + 1);
-    for (int i = 0; i <= last; ++i) v[static_cast<std::size_t>(i)] = factlnl(i);
+    std::vector<long double> v(static_cast<std::size_t>(std::max(last, 0)) + 1, 0.0L);
+    for (int i = 2; i <= last; ++i) v[static_cast<std::size_t>(i)] = v[static_cast<std::size_t>(i - 1)] + std::log(static_cast<long double>(i));
     return v;
 }
 
