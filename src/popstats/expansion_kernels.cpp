@@ -57,20 +57,14 @@ double sudden_expansion_ssd(std::span<const double> y, double& theta0, double& t
     }
     if (first >= n) return ssd;
 
-    const auto size = static_cast<std::size_t>(n);
-    w.a.resize(size);
-    w.b.resize(size);
-    w.c.resize(size);
+    constexpr int kSudden = 1;
     const double lnTau = std::log(tau);
-    for (int k = 0; k < n; ++k) {
-        w.a[k] = constant_size_mismatch(k, theta0);
-        w.b[k] = constant_size_mismatch(k, theta1);
-        w.c[k] = sudden_tau_term(k, lnTau);
-    }
+    const double t0 = theta0;
+    const double t1 = theta1;
+    double const* a = w.a.fill(kSudden, t0, 0.0, n, [t0](int k) { return constant_size_mismatch(k, t0); });
+    double const* b = w.b.fill(kSudden, t1, 0.0, n, [t1](int k) { return constant_size_mismatch(k, t1); });
+    double const* c = w.c.fill(kSudden, lnTau, 0.0, n, [lnTau](int k) { return sudden_tau_term(k, lnTau); });
     const double decay = sudden_decay(theta1, tau);
-    double const* a = w.a.data();
-    double const* b = w.b.data();
-    double const* c = w.c.data();
     for (int i = first; i < n; ++i) {
         double sum = 0.0;
         for (int j = 0; j <= i; ++j) sum += c[j] * (a[i - j] - b[i - j]);
@@ -149,25 +143,21 @@ double spatial_ssd(std::span<const double> y, SpatialParams p, bool threePar, Ex
     if (n == 0) return 0.0;
     clamp_spatial(p, threePar);
     const SpatialConstants k(p, threePar);
-    const auto size = static_cast<std::size_t>(n);
-    w.a.resize(size);
-    w.b.resize(size);
-    w.c.resize(size);
-    for (int m = 0; m < n; ++m) {
-        w.a[m] = std::exp(m * k.lnR0);
-        w.b[m] = std::exp(m * k.lnRD);
-        w.c[m] = spatial_tau_term(m, k.lnTau);
-    }
-    double const* r0 = w.a.data();
-    double const* rD = w.b.data();
-    double const* e = w.c.data();
+    constexpr int kSpatial = 2;
+    const double lnR0 = k.lnR0;
+    const double lnRD = k.lnRD;
+    const double lnTau = k.lnTau;
+    double const* r0 = w.a.fill(kSpatial, lnR0, 0.0, n, [lnR0](int m) { return std::exp(m * lnR0); });
+    double const* rD = w.b.fill(kSpatial, lnRD, 0.0, n, [lnRD](int m) { return std::exp(m * lnRD); });
+    double const* e = w.c.fill(kSpatial, lnTau, 0.0, n, [lnTau](int m) { return spatial_tau_term(m, lnTau); });
+    double const* lead = w.d.fill(kSpatial, k.t1, k.D, n, [&k](int i) { return k.lead(i); });
     double ssd = 0.0;
     for (int i = 0; i < n; ++i) {
         double s1 = 0.0;
         double s2 = 0.0;
         for (int j = 0; j <= i; ++j) s1 += r0[j] * e[i - j];
         for (int j = 0; j <= i; ++j) s2 += rD[i - j] * e[j];
-        const double d = k.lead(i) + k.P * s1 - k.BoverD * s2 - y[i];
+        const double d = lead[i] + k.P * s1 - k.BoverD * s2 - y[i];
         ssd += d * d;
     }
     return ssd;

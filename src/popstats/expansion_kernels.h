@@ -14,6 +14,7 @@
 // parameters back; the sums apply them as a class-by-class evaluation
 // would.
 
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -33,11 +34,36 @@ double sudden_tau_term(int j, double lnTau);
 // class gets the constant-size value.
 double sudden_expansion_class(int i, double& theta0, double& theta1, double& tau);
 
-// Scratch tables of the sums, kept from call to call.
+// A table of values f(0) .. f(n - 1) of one argument, kept from call to
+// call: a pattern search moves one parameter at a time, so most tables of a
+// trial point are those of the point before.
+struct TermTable {
+    std::vector<double> values;
+    double key1 = std::numeric_limits<double>::quiet_NaN();
+    double key2 = std::numeric_limits<double>::quiet_NaN();
+    int owner = 0;  // which model's terms the table holds
+
+    // Refills the table unless it holds at least n values for these
+    // arguments; returns them.
+    template <class F>
+    double const* fill(int model, double arg1, double arg2, int n, F f) {
+        if (owner != model || key1 != arg1 || key2 != arg2 || static_cast<int>(values.size()) < n) {
+            values.resize(static_cast<std::size_t>(n));
+            for (int k = 0; k < n; ++k) values[static_cast<std::size_t>(k)] = f(k);
+            owner = model;
+            key1 = arg1;
+            key2 = arg2;
+        }
+        return values.data();
+    }
+};
+
+// Scratch tables of the sums of squares.
 struct ExpansionWork {
-    std::vector<double> a;
-    std::vector<double> b;
-    std::vector<double> c;
+    TermTable a;
+    TermTable b;
+    TermTable c;
+    TermTable d;
 };
 
 // Sum over classes i = 0 .. y.size() - 1 of (f(i) - y[i])^2, f the
