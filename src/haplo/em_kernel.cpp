@@ -47,109 +47,175 @@ double em_ln_likelihood(EmProblem const& p, std::vector<double> const& pprob) {
 
 namespace {
 
-// Start values: weight 1 + 1000 u per haplotype (1 when fixed), divided by
-// their sum, as frequency and previous frequency.
-void draw_start(EmProblem const& p, EmWork& w) {
+// Starts run side by side, one per lane of a vector of doubles: every lane
+// does the same operations in the same order as a start run on its own, so
+// the numbers are those of the starts run one after the other.
+constexpr int kLanes = 2;
+using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
+
+// What one start leaves: its frequencies, previous frequencies, shares and
+// probabilities after its last iteration, its coefficient and iterations.
+struct StartState {
+    std::vector<double> freq, prev, ibd, gprob, pprob;
+    double F = 0.0;
+    double smallest = 0.0;
+    int iterations = 0;
+};
+
+struct LaneArrays {
+    std::vector<Lanes> freq, prev, acc, ibd, gprob, pprob;
+};
+
+// Start values of one start: weight 1 + 1000 u per haplotype (1 when
+// fixed), divided by their sum, as frequency and previous frequency; then
+// the coefficient.
+void draw_start(EmProblem const& p, EmSettings const& o, bool estimate, StartState& st) {
     long seed = 1;  // continues the running stream
-    int const K = p.numHaplotypes;
+    auto const K = static_cast<std::size_t>(p.numHaplotypes);
     bool const anyFixed = !p.fixedStart.empty();
+    st.freq.resize(K);
     double sum = 0.0;
-    for (int k = 0; k < K; ++k) {
-        double const v = anyFixed && p.fixedStart[static_cast<std::size_t>(k)] != 0 ? 1.0 : 1.0 + 1000 * ran3(&seed);
-        w.freq[static_cast<std::size_t>(k)] = v;
+    for (std::size_t k = 0; k < K; ++k) {
+        double const v = anyFixed && p.fixedStart[k] != 0 ? 1.0 : 1.0 + 1000 * ran3(&seed);
+        st.freq[k] = v;
         sum += v;
     }
     double smallest = -kNoLikelihood;
-    for (int k = 0; k < K; ++k) {
-        w.freq[static_cast<std::size_t>(k)] /= sum;
-        w.prev[static_cast<std::size_t>(k)] = w.freq[static_cast<std::size_t>(k)];
-        smallest = std::min(smallest, w.freq[static_cast<std::size_t>(k)]);
+    for (std::size_t k = 0; k < K; ++k) {
+        st.freq[k] /= sum;
+        smallest = std::min(smallest, st.freq[k]);
     }
-    w.smallestStart = smallest;
+    st.prev = st.freq;
+    st.smallest = smallest;
+    st.F = 0.0;
+    if (estimate)
+        st.F = ran3(&seed) / 3.0;
+    else if (o.inbreeding)
+        st.F = o.f;
 }
 
-// One start's iterations; returns the number run. F is the start's
-// coefficient (updated when estimated).
+void keep_lane(LaneArrays const& a, int lane, double F, int iterations, StartState& st) {
+    auto take = [lane](std::vector<Lanes> const& from, std::vector<double>& to) {
+        to.resize(from.size());
+        for (std::size_t i = 0; i < from.size(); ++i) to[i] = from[i][lane];
+    };
+    take(a.freq, st.freq);
+    take(a.prev, st.prev);
+    take(a.ibd, st.ibd);
+    take(a.gprob, st.gprob);
+    take(a.pprob, st.pprob);
+    st.F = F;
+    st.iterations = iterations;
+}
+
+// Runs the starts of `lanes` lanes (their start values drawn into `st`)
+// to convergence or the iteration cap; each lane's state is kept in `st`
+// at the iteration that ends it.
 template <bool Inbreeding>
-int iterate(EmProblem const& p, EmSettings const& o, bool estimate, double& F, EmWork& w) {
+void iterate_lanes(EmProblem const& p, EmSettings const& o, bool estimate, int lanes, LaneArrays& a,
+                   StartState* st) {
     int const P = p.num_phenotypes();
     int const K = p.numHaplotypes;
-    double const G = p.geneCopies;
+    auto const G = static_cast<std::size_t>(p.hapl1.size());
+    a.freq.assign(static_cast<std::size_t>(K), Lanes{});
+    a.prev.assign(static_cast<std::size_t>(K), Lanes{});
+    a.acc.assign(static_cast<std::size_t>(K), Lanes{});
+    a.ibd.assign(static_cast<std::size_t>(K), Lanes{});
+    a.gprob.assign(G, Lanes{});
+    a.pprob.assign(static_cast<std::size_t>(P), Lanes{});
+    Lanes F{};
+    for (int l = 0; l < lanes; ++l) {
+        for (int k = 0; k < K; ++k) {
+            a.freq[static_cast<std::size_t>(k)][l] = st[l].freq[static_cast<std::size_t>(k)];
+            a.prev[static_cast<std::size_t>(k)][l] = st[l].prev[static_cast<std::size_t>(k)];
+        }
+        F[l] = st[l].F;
+    }
+    for (int q = 0; q < P; ++q) a.pprob[static_cast<std::size_t>(q)] = Lanes{} + p.startProb[static_cast<std::size_t>(q)];
+    if (o.maxIterations < 1) {
+        for (int l = 0; l < lanes; ++l) keep_lane(a, l, F[l], 0, st[l]);
+        return;
+    }
+
     double const* const count = p.count.data();
     char const* const homo = p.homozygous.data();
     int const* const first = p.firstGenotype.data();
     int const* const h1 = p.hapl1.data();
     int const* const h2 = p.hapl2.data();
-    double* const freq = w.freq.data();
-    double* const prev = w.prev.data();
-    double* const acc = w.acc.data();
-    double* const ibd = w.ibd.data();
-    double* const gprob = w.gprob.data();
-    double* const pprob = w.pprob.data();
+    Lanes* const freq = a.freq.data();
+    Lanes* const prev = a.prev.data();
+    Lanes* const acc = a.acc.data();
+    Lanes* const ibd = a.ibd.data();
+    Lanes* const gprob = a.gprob.data();
+    Lanes* const pprob = a.pprob.data();
+    Lanes const zero{};
+    Lanes const one = zero + 1.0;
+    Lanes const two = zero + 2.0;
+    bool active[kLanes] = {};
+    for (int l = 0; l < lanes; ++l) active[l] = true;
+    std::vector<double> laneFreq;
 
-    int it = 0;
-    while (it < o.maxIterations) {
-        ++it;
-        double S = 0.0;
+    for (int it = 1; it <= o.maxIterations; ++it) {
+        Lanes S = zero;
         if constexpr (Inbreeding) {
             // Identity-by-descent shares of the homozygotes, summed per
             // haplotype afresh at each step.
-            std::fill(ibd, ibd + K, 0.0);
+            std::fill(ibd, ibd + K, zero);
             for (int q = 0; q < P; ++q) {
                 if (homo[q] == 0 || first[q] == first[q + 1]) continue;
                 int const h = h1[first[q]];
-                double const pf = freq[h];
-                double const share = count[q] * F / (pf * (1.0 - F) + F);
+                Lanes const pf = freq[h];
+                Lanes const share = count[q] * F / (pf * (one - F) + F);
                 ibd[h] += share;
                 S += share;
             }
             if (estimate) {
-                if (o.solver != nullptr)
-                    F = o.solver->next(F, w.freq, w.smallestStart);
-                else if (p.individuals > 0)
-                    F = S / p.individuals;
+                for (int l = 0; l < lanes; ++l) {
+                    if (!active[l]) continue;
+                    if (o.solver != nullptr) {
+                        laneFreq.resize(static_cast<std::size_t>(K));
+                        for (int k = 0; k < K; ++k) laneFreq[static_cast<std::size_t>(k)] = freq[k][l];
+                        F[l] = o.solver->next(F[l], laneFreq, st[l].smallest);
+                    } else if (p.individuals > 0) {
+                        F[l] = S[l] / p.individuals;
+                    }
+                }
             }
         }
 
-        // E-step.
+        // E-step and M-step, phenotype by phenotype: the probabilities of
+        // its resolutions from the current frequencies, then its expected
+        // gene counts, added in the order of a separate pass.
+        std::fill(acc, acc + K, zero);
         for (int q = 0; q < P; ++q) {
             int const g0 = first[q];
             int const g1 = first[q + 1];
             if (g0 == g1) {
-                pprob[q] = 0.0;
+                pprob[q] = zero;
                 continue;
             }
+            double const c = count[q];
             if (homo[q] != 0) {
-                double const pf = freq[h2[g0]];
-                double const v = Inbreeding ? (1.0 - F) * pf * pf + F * pf : pf * pf;
+                Lanes const pf = freq[h2[g0]];
+                Lanes const v = Inbreeding ? (one - F) * pf * pf + F * pf : pf * pf;
                 gprob[g0] = v;
                 pprob[q] = v;
+                acc[h1[g0]] += 2.0 * c;
                 continue;
             }
-            double sum = 0.0;
+            Lanes sum = zero;
             for (int g = g0; g < g1; ++g) {
-                double const pa = freq[h1[g]];
-                double v;
+                Lanes const pa = freq[h1[g]];
+                Lanes v;
                 if (h1[g] == h2[g])
-                    v = Inbreeding ? (1.0 - F) * pa * pa + F * pa : pa * pa;
+                    v = Inbreeding ? (one - F) * pa * pa + F * pa : pa * pa;
                 else
-                    v = Inbreeding ? 2.0 * (1.0 - F) * pa * freq[h2[g]] : 2.0 * pa * freq[h2[g]];
+                    v = Inbreeding ? two * (one - F) * pa * freq[h2[g]] : two * pa * freq[h2[g]];
                 gprob[g] = v;
                 sum += v;
             }
             pprob[q] = sum;
-        }
-
-        // M-step: expected gene counts.
-        std::fill(acc, acc + K, 0.0);
-        for (int q = 0; q < P; ++q) {
-            int const g0 = first[q];
-            int const g1 = first[q + 1];
-            if (g0 == g1) continue;
-            double const c = count[q];
-            if (homo[q] != 0) {
-                acc[h1[g0]] += 2.0 * c;
-            } else if (g1 - g0 < 2) {
+            if (g1 - g0 < 2) {
                 if (h1[g0] == h2[g0]) {
                     acc[h1[g0]] += 2.0 * c;
                 } else {
@@ -157,10 +223,10 @@ int iterate(EmProblem const& p, EmSettings const& o, bool estimate, double& F, E
                     acc[h2[g0]] += c;
                 }
             } else {
-                double const P_ = pprob[q];
-                if (!(P_ > 0.0)) continue;  // nothing to share out
+                // A lane without probability has nothing to share out.
+                Lanes const perUnit = sum > zero ? c / sum : zero;
                 for (int g = g0; g < g1; ++g) {
-                    double const share = c * gprob[g] / P_;
+                    Lanes const share = gprob[g] * perUnit;
                     acc[h1[g]] += share;
                     acc[h2[g]] += share;
                 }
@@ -168,17 +234,34 @@ int iterate(EmProblem const& p, EmSettings const& o, bool estimate, double& F, E
         }
 
         // Normalisation and convergence.
-        double D = 0.0;
-        double const denom = Inbreeding ? G - S : G;
+        Lanes D = zero;
+        Lanes const denom = Inbreeding ? p.geneCopies - S : zero + p.geneCopies;
         for (int k = 0; k < K; ++k) {
-            double const nf = Inbreeding ? (acc[k] - ibd[k]) / denom : acc[k] / denom;
-            D += std::fabs(nf - prev[k]);
+            Lanes const nf = Inbreeding ? (acc[k] - ibd[k]) / denom : acc[k] / denom;
+            Lanes const d = nf - prev[k];
+            D += d < zero ? -d : d;
             prev[k] = nf;
             freq[k] = nf;
         }
-        if (D < o.epsilon) break;
+        bool any = false;
+        for (int l = 0; l < lanes; ++l) {
+            if (!active[l]) continue;
+            if (D[l] < o.epsilon || it == o.maxIterations) {
+                keep_lane(a, l, F[l], it, st[l]);
+                active[l] = false;
+            }
+            any = any || active[l];
+        }
+        if (!any) break;
     }
-    return it;
+}
+
+void take_state(StartState const& st, EmWork& w) {
+    w.freq = st.freq;
+    w.prev = st.prev;
+    w.ibd = st.ibd;
+    w.gprob = st.gprob;
+    w.pprob = st.pprob;
 }
 
 }  // namespace
@@ -198,38 +281,46 @@ EmOutcome run_em(EmProblem const& p, EmSettings const& o, EmWork& w, settings& s
 
     bool const estimate = o.inbreeding && o.f == 0.0;
     bool haveBest = false;
-    for (int start = 0; start < o.starts; ++start) {
-        draw_start(p, w);
-        double F = 0.0;
-        if (estimate) {
-            long seed = 1;
-            F = ran3(&seed) / 3.0;
-        } else if (o.inbreeding) {
-            F = o.f;
-        }
-        out.lastIterations = o.inbreeding ? iterate<true>(p, o, estimate, F, w) : iterate<false>(p, o, estimate, F, w);
+    StartState st[kLanes];
+    LaneArrays lanesWork;
+    for (int batch = 0; batch < o.starts; batch += kLanes) {
+        int const lanes = std::min(kLanes, o.starts - batch);
+        // Nothing else draws between starts, so drawing a batch's start
+        // values together keeps the order of the stream.
+        for (int l = 0; l < lanes; ++l) draw_start(p, o, estimate, st[l]);
+        if (o.inbreeding)
+            iterate_lanes<true>(p, o, estimate, lanes, lanesWork, st);
+        else
+            iterate_lanes<false>(p, o, estimate, lanes, lanesWork, st);
 
-        double const lk = em_ln_likelihood(p, w.pprob);
-        ++out.startsRun;
-        // The first start sets the best; a later one replaces it only when
-        // strictly better.
-        if (!haveBest || lk > out.bestLnL) {
-            haveBest = true;
-            out.bestLnL = lk;
-            out.bestF = F;
-            std::copy(w.freq.begin(), w.freq.end(), w.best.begin());
-        }
-        bool const known = std::any_of(w.maxima.begin(), w.maxima.end(),
-                                       [lk](double m) { return std::fabs(m - lk) < 1e-6; });
-        if (!known) w.maxima.push_back(lk);
-        out.lastLnL = lk;
-        out.lastF = F;
+        for (int l = 0; l < lanes; ++l) {
+            StartState const& r = st[l];
+            double const lk = em_ln_likelihood(p, r.pprob);
+            ++out.startsRun;
+            // The first start sets the best; a later one replaces it only
+            // when strictly better.
+            if (!haveBest || lk > out.bestLnL) {
+                haveBest = true;
+                out.bestLnL = lk;
+                out.bestF = r.F;
+                std::copy(r.freq.begin(), r.freq.end(), w.best.begin());
+            }
+            bool const known = std::any_of(w.maxima.begin(), w.maxima.end(),
+                                           [lk](double m) { return std::fabs(m - lk) < 1e-6; });
+            if (!known) w.maxima.push_back(lk);
+            out.lastLnL = lk;
+            out.lastF = r.F;
+            out.lastIterations = r.iterations;
+            w.smallestStart = r.smallest;
 
-        settings::global_work_done += o.progressPerStart;
-        settings::print_message();
-        if (s.stopFlag != 0) {
-            out.stopped = true;
-            return out;
+            settings::global_work_done += o.progressPerStart;
+            settings::print_message();
+            bool const last = batch + l + 1 == o.starts;
+            if (s.stopFlag != 0 || last) take_state(r, w);
+            if (s.stopFlag != 0) {
+                out.stopped = true;
+                return out;
+            }
         }
     }
     out.nDistinct = static_cast<int>(w.maxima.size());
