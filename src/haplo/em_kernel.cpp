@@ -108,6 +108,111 @@ void keep_lane(LaneArrays const& a, int lane, double F, int iterations, StartSta
     st.iterations = iterations;
 }
 
+// The problem's lists and the lanes' arrays, for the steps below.
+struct Step {
+    int P, K;
+    double const* count;
+    char const* homo;
+    int const* first;
+    int const* h1;
+    int const* h2;
+    Lanes* freq;
+    Lanes* prev;
+    Lanes* acc;
+    Lanes* ibd;
+    Lanes* gprob;
+    Lanes* pprob;
+};
+
+// Identity-by-descent shares of the homozygotes with the coefficients F,
+// summed per haplotype afresh; returns their total S.
+Lanes ibd_step(Step const& t, Lanes const& F) {
+    Lanes const one = Lanes{} + 1.0;
+    Lanes S{};
+    std::fill(t.ibd, t.ibd + t.K, Lanes{});
+    for (int q = 0; q < t.P; ++q) {
+        if (t.homo[q] == 0 || t.first[q] == t.first[q + 1]) continue;
+        int const h = t.h1[t.first[q]];
+        Lanes const pf = t.freq[h];
+        Lanes const share = t.count[q] * F / (pf * (one - F) + F);
+        t.ibd[h] += share;
+        S += share;
+    }
+    return S;
+}
+
+// E-step and M-step, phenotype by phenotype: the probabilities of its
+// resolutions from the current frequencies, then its expected gene counts,
+// added in the order of a separate pass over the phenotypes.
+template <bool Inbreeding>
+void expectation_maximisation(Step const& t, Lanes const& F) {
+    Lanes const zero{};
+    Lanes const one = zero + 1.0;
+    Lanes const two = zero + 2.0;
+    std::fill(t.acc, t.acc + t.K, zero);
+    for (int q = 0; q < t.P; ++q) {
+        int const g0 = t.first[q];
+        int const g1 = t.first[q + 1];
+        if (g0 == g1) {
+            t.pprob[q] = zero;
+            continue;
+        }
+        double const c = t.count[q];
+        if (t.homo[q] != 0) {
+            Lanes const pf = t.freq[t.h2[g0]];
+            Lanes const v = Inbreeding ? (one - F) * pf * pf + F * pf : pf * pf;
+            t.gprob[g0] = v;
+            t.pprob[q] = v;
+            t.acc[t.h1[g0]] += 2.0 * c;
+            continue;
+        }
+        Lanes sum = zero;
+        for (int g = g0; g < g1; ++g) {
+            Lanes const pa = t.freq[t.h1[g]];
+            Lanes v;
+            if (t.h1[g] == t.h2[g])
+                v = Inbreeding ? (one - F) * pa * pa + F * pa : pa * pa;
+            else
+                v = Inbreeding ? two * (one - F) * pa * t.freq[t.h2[g]] : two * pa * t.freq[t.h2[g]];
+            t.gprob[g] = v;
+            sum += v;
+        }
+        t.pprob[q] = sum;
+        if (g1 - g0 < 2) {
+            if (t.h1[g0] == t.h2[g0]) {
+                t.acc[t.h1[g0]] += 2.0 * c;
+            } else {
+                t.acc[t.h1[g0]] += c;
+                t.acc[t.h2[g0]] += c;
+            }
+        } else {
+            // A lane without probability has nothing to share out.
+            Lanes const perUnit = sum > zero ? c / sum : zero;
+            for (int g = g0; g < g1; ++g) {
+                Lanes const share = t.gprob[g] * perUnit;
+                t.acc[t.h1[g]] += share;
+                t.acc[t.h2[g]] += share;
+            }
+        }
+    }
+}
+
+// New frequencies from the expected counts; returns the summed change.
+template <bool Inbreeding>
+Lanes normalise(Step const& t, double geneCopies, Lanes const& S) {
+    Lanes const zero{};
+    Lanes D = zero;
+    Lanes const denom = Inbreeding ? geneCopies - S : zero + geneCopies;
+    for (int k = 0; k < t.K; ++k) {
+        Lanes const nf = Inbreeding ? (t.acc[k] - t.ibd[k]) / denom : t.acc[k] / denom;
+        Lanes const d = nf - t.prev[k];
+        D += d < zero ? -d : d;
+        t.prev[k] = nf;
+        t.freq[k] = nf;
+    }
+    return D;
+}
+
 // Runs the starts of `lanes` lanes (their start values drawn into `st`)
 // to convergence or the iteration cap; each lane's state is kept in `st`
 // at the iteration that ends it.
@@ -116,12 +221,11 @@ void iterate_lanes(EmProblem const& p, EmSettings const& o, bool estimate, int l
                    StartState* st) {
     int const P = p.num_phenotypes();
     int const K = p.numHaplotypes;
-    auto const G = static_cast<std::size_t>(p.hapl1.size());
     a.freq.assign(static_cast<std::size_t>(K), Lanes{});
     a.prev.assign(static_cast<std::size_t>(K), Lanes{});
     a.acc.assign(static_cast<std::size_t>(K), Lanes{});
     a.ibd.assign(static_cast<std::size_t>(K), Lanes{});
-    a.gprob.assign(G, Lanes{});
+    a.gprob.assign(p.hapl1.size(), Lanes{});
     a.pprob.assign(static_cast<std::size_t>(P), Lanes{});
     Lanes F{};
     for (int l = 0; l < lanes; ++l) {
@@ -137,112 +241,29 @@ void iterate_lanes(EmProblem const& p, EmSettings const& o, bool estimate, int l
         return;
     }
 
-    double const* const count = p.count.data();
-    char const* const homo = p.homozygous.data();
-    int const* const first = p.firstGenotype.data();
-    int const* const h1 = p.hapl1.data();
-    int const* const h2 = p.hapl2.data();
-    Lanes* const freq = a.freq.data();
-    Lanes* const prev = a.prev.data();
-    Lanes* const acc = a.acc.data();
-    Lanes* const ibd = a.ibd.data();
-    Lanes* const gprob = a.gprob.data();
-    Lanes* const pprob = a.pprob.data();
-    Lanes const zero{};
-    Lanes const one = zero + 1.0;
-    Lanes const two = zero + 2.0;
+    Step const t{P,          K,          p.count.data(), p.homozygous.data(), p.firstGenotype.data(),
+                 p.hapl1.data(), p.hapl2.data(), a.freq.data(), a.prev.data(), a.acc.data(),
+                 a.ibd.data(), a.gprob.data(), a.pprob.data()};
     bool active[kLanes] = {};
     for (int l = 0; l < lanes; ++l) active[l] = true;
     std::vector<double> laneFreq;
-
     for (int it = 1; it <= o.maxIterations; ++it) {
-        Lanes S = zero;
+        Lanes S{};
         if constexpr (Inbreeding) {
-            // Identity-by-descent shares of the homozygotes, summed per
-            // haplotype afresh at each step.
-            std::fill(ibd, ibd + K, zero);
-            for (int q = 0; q < P; ++q) {
-                if (homo[q] == 0 || first[q] == first[q + 1]) continue;
-                int const h = h1[first[q]];
-                Lanes const pf = freq[h];
-                Lanes const share = count[q] * F / (pf * (one - F) + F);
-                ibd[h] += share;
-                S += share;
-            }
-            if (estimate) {
-                for (int l = 0; l < lanes; ++l) {
-                    if (!active[l]) continue;
-                    if (o.solver != nullptr) {
-                        laneFreq.resize(static_cast<std::size_t>(K));
-                        for (int k = 0; k < K; ++k) laneFreq[static_cast<std::size_t>(k)] = freq[k][l];
-                        F[l] = o.solver->next(F[l], laneFreq, st[l].smallest);
-                    } else if (p.individuals > 0) {
-                        F[l] = S[l] / p.individuals;
-                    }
+            S = ibd_step(t, F);
+            for (int l = 0; l < lanes && estimate; ++l) {
+                if (!active[l]) continue;
+                if (o.solver != nullptr) {
+                    laneFreq.resize(static_cast<std::size_t>(K));
+                    for (int k = 0; k < K; ++k) laneFreq[static_cast<std::size_t>(k)] = t.freq[k][l];
+                    F[l] = o.solver->next(F[l], laneFreq, st[l].smallest);
+                } else if (p.individuals > 0) {
+                    F[l] = S[l] / p.individuals;
                 }
             }
         }
-
-        // E-step and M-step, phenotype by phenotype: the probabilities of
-        // its resolutions from the current frequencies, then its expected
-        // gene counts, added in the order of a separate pass.
-        std::fill(acc, acc + K, zero);
-        for (int q = 0; q < P; ++q) {
-            int const g0 = first[q];
-            int const g1 = first[q + 1];
-            if (g0 == g1) {
-                pprob[q] = zero;
-                continue;
-            }
-            double const c = count[q];
-            if (homo[q] != 0) {
-                Lanes const pf = freq[h2[g0]];
-                Lanes const v = Inbreeding ? (one - F) * pf * pf + F * pf : pf * pf;
-                gprob[g0] = v;
-                pprob[q] = v;
-                acc[h1[g0]] += 2.0 * c;
-                continue;
-            }
-            Lanes sum = zero;
-            for (int g = g0; g < g1; ++g) {
-                Lanes const pa = freq[h1[g]];
-                Lanes v;
-                if (h1[g] == h2[g])
-                    v = Inbreeding ? (one - F) * pa * pa + F * pa : pa * pa;
-                else
-                    v = Inbreeding ? two * (one - F) * pa * freq[h2[g]] : two * pa * freq[h2[g]];
-                gprob[g] = v;
-                sum += v;
-            }
-            pprob[q] = sum;
-            if (g1 - g0 < 2) {
-                if (h1[g0] == h2[g0]) {
-                    acc[h1[g0]] += 2.0 * c;
-                } else {
-                    acc[h1[g0]] += c;
-                    acc[h2[g0]] += c;
-                }
-            } else {
-                // A lane without probability has nothing to share out.
-                Lanes const perUnit = sum > zero ? c / sum : zero;
-                for (int g = g0; g < g1; ++g) {
-                    Lanes const share = gprob[g] * perUnit;
-                    acc[h1[g]] += share;
-                    acc[h2[g]] += share;
-                }
-            }
-        }
-
-        // Normalisation and convergence.
-        Lanes D = zero;
-        Lanes const denom = Inbreeding ? p.geneCopies - S : zero + p.geneCopies;
-        for (int k = 0; k < K; ++k) {
-            Lanes const nf = Inbreeding ? (acc[k] - ibd[k]) / denom : acc[k] / denom;
-            Lanes const d = nf - prev[k];
-            D += d < zero ? -d : d;
-            prev[k] = nf;
-            freq[k] = nf;
-        }
+        expectation_maximisation<Inbreeding>(t, F);
+        Lanes const D = normalise<Inbreeding>(t, p.geneCopies, S);
         bool any = false;
         for (int l = 0; l < lanes; ++l) {
             if (!active[l]) continue;
@@ -271,7 +292,6 @@ EmOutcome run_em(EmProblem const& p, EmSettings const& o, EmWork& w, settings& s
     auto const K = static_cast<std::size_t>(p.numHaplotypes);
     w.freq.assign(K, 0.0);
     w.prev.assign(K, 0.0);
-    w.acc.assign(K, 0.0);
     w.ibd.assign(K, 0.0);
     w.best.assign(K, 0.0);
     w.gprob.assign(p.hapl1.size(), 0.0);

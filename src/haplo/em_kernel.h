@@ -85,20 +85,22 @@ struct EmOutcome {
 // `freq` the last start's frequencies, `best` the best start's, `prev`,
 // `ibd`, `gprob` and `pprob` as the last start left them.
 struct EmWork {
-    std::vector<double> freq, prev, acc, ibd, gprob, pprob, best;
+    std::vector<double> freq, prev, ibd, gprob, pprob, best;
     double smallestStart = 0.0;  // the smallest start frequency of the last start
     std::vector<double> maxima;  // the distinct maximum log-likelihoods
 };
 
-// Runs o.starts random starts on p. Each start draws one uniform number per
-// haplotype in order (weight 1 + 1000 u, normalised), then, when the
+// Runs o.starts random starts on p, two at a time side by side, each doing
+// the operations of a start run alone. Each start draws one uniform number
+// per haplotype in order (weight 1 + 1000 u, normalised), then, when the
 // coefficient is estimated, F = u / 3; it iterates (identity-by-descent
 // step with inbreeding, E-step, M-step, normalisation) until the summed
 // change of the frequencies falls below epsilon or maxIterations is
 // reached, and scores the start by the log-likelihood of the last E-step.
 // The first start, and then any start strictly better, is the best; a
 // maximum counts as new unless a listed one lies within 1e-6. Every start
-// adds 100 to the progress counter; the stop flag is looked at after each.
+// adds o.progressPerStart to the progress counter; the stop flag is looked
+// at after each.
 EmOutcome run_em(EmProblem const& p, EmSettings const& o, EmWork& w, settings& s);
 
 // Sum over phenotypes of count x ln(probability), in order; kNoLikelihood

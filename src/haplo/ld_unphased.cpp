@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iomanip>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -438,9 +439,16 @@ void write_histogram(std::ostream& out, int nLoci, std::vector<int> const& linke
 void Population::calc_all_link_dis(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const&,
                                    long const& permutations, int const& maxIterations, double const& epsilon) {
     int const nLoci = phenotypes.num_loci();
-    TriMat pValues(nLoci);
-    std::vector<int> linked(static_cast<std::size_t>(nLoci) + 1, 0);
-    std::vector<int> order(static_cast<std::size_t>(nLoci) + 1, 0);
+    TriMat pValues;
+    std::vector<int> linked, order;
+    try {
+        pValues = TriMat(nLoci);
+        linked.assign(static_cast<std::size_t>(nLoci) + 1, 0);
+        order.assign(static_cast<std::size_t>(nLoci) + 1, 0);
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "Population::calc_all_link_des(", 0);
+        return;
+    }
     for (int k = 0; k < nLoci; ++k) order[static_cast<std::size_t>(k)] = k;
 
     write_heading(out, s, permutations);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iomanip>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -272,8 +273,15 @@ void Population::calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, i
                                        int const& initialConditions, long const& permutations,
                                        int const& maxIterations, double const& epsilon) {
     int const nLoci = phenotypes.num_loci();
-    TriMat pValues(nLoci);
-    std::vector<int> linked(static_cast<std::size_t>(nLoci) + 1, 0);
+    TriMat pValues;
+    std::vector<int> linked;
+    try {
+        pValues = TriMat(nLoci);
+        linked.assign(static_cast<std::size_t>(nLoci) + 1, 0);
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "Population::calc_all_link_des(", 0);
+        return;
+    }
     for (int k = 0; k < nLoci; ++k) flags[k] = 0;
     for (int i = 0; i < nLoci; ++i) {
         for (int j = 0; j < i; ++j) {
