@@ -3,7 +3,10 @@
 #include <fstream>
 #include <memory>
 #include <ostream>
+#include <sstream>
+#include <string>
 
+#include "core/messages.h"
 #include "core/my_string.h"
 
 namespace quintle {
@@ -16,9 +19,10 @@ enum ErrorType : int { WARNING = 0, ERROR = 1, MEMORY = 2, INFO = 3, DEBUG = 4 }
 // Thrown by a MEMORY report once its line is written; the value is always 0.
 enum ExceptionType : int { NOT_ENOUGH_MEMORY = 0 };
 
-// The numbered message table (messages.cpp); message n is entry n.
-inline constexpr int error_message_count = 211;
-extern const char* const error_messages[error_message_count];
+// The numbered message table (messages.cpp); message n is entry n, named
+// by Msg.
+inline constexpr int error_message_count = static_cast<int>(Msg::m210_too_many_mutations) + 1;
+extern const char* const error_messages[];
 
 // The message log: every reported condition goes through the one instance E.
 class Errors {
@@ -32,6 +36,9 @@ public:
     // the function `name`. Index -1 resets the report counters. Does nothing
     // while no log is open. A MEMORY report throws ExceptionType afterwards.
     void error(ErrorType kind, my_string const& name, int index);
+    void error(ErrorType kind, my_string const& name, Msg message) {
+        error(kind, name, static_cast<int>(message));
+    }
 
     // Opens (truncates, or appends to) the log file and points _AOS_ at it.
     void init_log_file(const my_string& path, bool append);
@@ -56,7 +63,26 @@ public:
     // When set, receives a short copy of every report but DEBUG ones. The
     // project run points it at its result file and clears it again; the
     // stream is not owned.
-    std::fstream* echo = nullptr;
+    std::ostream* echo = nullptr;
+};
+
+// Holds back the short copies of the reports made while it lives, so that a
+// section that computes first and prints afterwards can put them in the
+// result file where its text had them. Does nothing while no echo is set.
+class EchoCapture {
+public:
+    EchoCapture();
+    // Puts the echo back; text not taken goes to it then.
+    ~EchoCapture();
+    EchoCapture(const EchoCapture&) = delete;
+    EchoCapture& operator=(const EchoCapture&) = delete;
+
+    // What was held back since the last call.
+    std::string take();
+
+private:
+    std::ostream* saved_;
+    std::ostringstream held_;
 };
 
 // The one message object and the log stream. Both are valid from the start
