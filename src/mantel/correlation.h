@@ -49,6 +49,11 @@ enum class CollinearRule {
     PlainWhenNearOne,
 };
 
+// Z(Y,X): the sum over the strict lower triangle of Y, read through its
+// permutation index, times X. Leaves the value in Y.Z. All Z of the tests
+// come from here, so that equal arrangements give equal sums.
+double mantel_z(RectMat& Y, RectMat const& X);
+
 // Identity index, mean and sum of squares of Y and X1, Z(Y,X1) and SP(Y,X1),
 // bY1, rY1, beta1 = rY1, R2 = rY1^2 and 1 - R2.
 void simple_correlation(CorrelationResults& r, RectMat& Y, RectMat& X1);

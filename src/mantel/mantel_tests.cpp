@@ -189,7 +189,7 @@ void Mantel::test_correlation(RectMat& Y, RectMat& X1m, int const& nperm) {
     if (nperm < 1) return;
     *_AOS_ << "\nStarting " << nperm << " permutations ...\n" << std::flush;
     std::clock_t const start = std::clock();
-    double const observed = Y.computeZ(X1m);
+    double const observed = mantel_z(Y, X1m);
     simple_permutations(*this, Y, X1m, nperm, observed);
     *_AOS_ << "\ndone in " << elapsed_ms(start) << "ms" << std::flush;
 }
