@@ -174,6 +174,9 @@ TEST_F(LegacyReaderTest, FailuresAndTheirReports) {
         {kHead + "DistMatMantel = EXTERN \"absent.txt\"\n", "ERROR", content, 18},
         {kHead + "Title = \"t\"\n", "ERROR", content, 22},
         {kHead + "Colour = \"red\"\n", "WARNING", section, 23},
+        // A character no key can begin with ends the read as a failure, not
+        // as the end of the section.
+        {kHead + "% = 2\n", "ERROR", "skip_comments(ifstream& ifs) (\"%\")", 100},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.text);
