@@ -11,6 +11,7 @@
 
 #include "core/Errors.h"
 #include "core/TJSOut.h"
+#include "core/timing.h"
 #include "data/Population.h"
 #include "mantel/Mantel.h"
 #include "mantel/correlation_print.h"
@@ -19,10 +20,6 @@
 namespace quintle {
 
 namespace {
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(std::clock() - start) / 1000000.0 * 1000.0);
-}
 
 // The first of the labels equal to `label` among the first `usable` ones;
 // -1 when none is.
@@ -191,7 +188,7 @@ void Mantel::test_correlation(RectMat& Y, RectMat& X1m, int const& nperm) {
     std::clock_t const start = std::clock();
     double const observed = mantel_z(Y, X1m);
     simple_permutations(*this, Y, X1m, nperm, observed);
-    *_AOS_ << "\ndone in " << elapsed_ms(start) << "ms" << std::flush;
+    *_AOS_ << "\ndone in " << elapsed_ms_since(start) << "ms" << std::flush;
 }
 
 void Mantel::test_correlation(RectMat& Y, RectMat& X1m, RectMat& X2m, int const& nperm) {
@@ -199,7 +196,7 @@ void Mantel::test_correlation(RectMat& Y, RectMat& X1m, RectMat& X2m, int const&
     *_AOS_ << "\nStarting " << nperm << " permutations ...\n" << std::flush;
     std::clock_t const start = std::clock();
     partial_permutations(*this, Y, X1m, X2m, nperm, CollinearRule::Divide);
-    *_AOS_ << "\ndone in " << elapsed_ms(start) << "ms" << std::flush;
+    *_AOS_ << "\ndone in " << elapsed_ms_since(start) << "ms" << std::flush;
 }
 
 void Mantel::print_correlations(std::ostream& os) {

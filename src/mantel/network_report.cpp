@@ -43,9 +43,11 @@ void five_decimals(std::ostream& out) {
 
 }  // namespace
 
-void print_global_spanning_network(std::ostream& out, RectMat& distances, Haplo_DB const& hl, int w) {
+void print_global_spanning_network(std::ostream& out, RectMat& distances, Haplo_DB const& hl) {
     TMinSpaNet net(&distances);
     net.MakeNetwork();
+    int w = 8;
+    for (long k = 0; k < hl.haplotypes.count; ++k) w = std::max(w, otu_label(hl, static_cast<int>(k)).length() + 4);
 
     tree_heading(out, hl.haplotypes.count, w);
     for (std::size_t k = 0; k < net.parentOTU.size(); ++k) {

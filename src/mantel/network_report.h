@@ -18,8 +18,9 @@ class Haplo_DB;
 
 // Project-wide layout: OTU k is the k-th haplotype definition of `hl`; the
 // matrix is square with one row per definition. Lengths and distances in
-// the stream's number format; w is the column width of the identifiers.
-void print_global_spanning_network(std::ostream& out, RectMat& distances, Haplo_DB const& hl, int w);
+// the stream's number format; identifiers in columns of the larger of 8 and
+// the longest identifier + 4.
+void print_global_spanning_network(std::ostream& out, RectMat& distances, Haplo_DB const& hl);
 
 // Sample layout: OTU k is the k-th entry of the sample's haplotype list,
 // the tree is named after the sample, lengths and distances have 5

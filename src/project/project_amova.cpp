@@ -22,7 +22,6 @@
 #include "data/HaploDef.h"
 #include "data/Population.h"
 #include "datatypes/population_factory.h"
-#include "mantel/TMinSpaNet.h"
 #include "mantel/network_report.h"
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
@@ -225,10 +224,7 @@ void print_spanning_network(Project& p, std::fstream& out, bool groups) {
     RectMat square(n, n);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) square(i, j) = dm(i, j);
-
-    int w = 8;
-    for (int k = 0; k < n; ++k) w = std::max(w, otu_label(hl, k).length() + 4);
-    print_global_spanning_network(out, square, hl, w);
+    print_global_spanning_network(out, square, hl);
 }
 
 }  // namespace

@@ -331,7 +331,7 @@ TEST(MinSpanningNetwork, OtuWithoutUsableDistanceStaysOutOfTheTree) {
         EXPECT_EQ(nexus(net, hl, "t"), kHead + "tree t_MST = [&amp;U] (A:0, (B:0, D:1):1);\nend;\n\n");
 
         std::ostringstream global;
-        print_global_spanning_network(global, d, hl, 8);
+        print_global_spanning_network(global, d, hl);
         EXPECT_EQ(global.str().find("       C"), std::string::npos) << "the step is skipped";
         std::ostringstream table;
         net.PrintNetwork(table);
@@ -343,7 +343,7 @@ TEST(MinSpanningNetwork, ProjectWideLayout) {
     RectMat d = square({{0, 1, 2, 1}, {1, 0, 1, 2}, {2, 1, 0, 1}, {1, 2, 1, 0}});
     Haplo_DB const hl = labels({"A", "B", "hap_C", "D"});
     std::ostringstream os;
-    print_global_spanning_network(os, d, hl, 9);
+    print_global_spanning_network(os, d, hl);
     std::string const eq43(43, '='), dash43(43, '-'), eq67(67, '=');
     std::string const expected =
         "\n\n" + eq43 + "\nMINIMUM SPANNING TREE between        4 OTUs\n" + eq43 + "\n";
