@@ -17,8 +17,8 @@ bool near_one(double r12) { return std::fabs(1.0 - r12) < 1e-5; }
 // fast path of the Z sums. Otherwise RectMat's own sum is used.
 bool plain_blocks(RectMat& Y, RectMat const& X) {
     int const n = Y.nRows;
-    return Y.index() != nullptr && !Y.constantMode && !X.constantMode && Y.has_storage() && X.has_storage() &&
-           n > 1 && Y.nCols == n && X.nRows == n && X.nCols == n;
+    return Y.index() != nullptr && !Y.constantMode && !X.constantMode && n > 1 && Y.nCols == n && X.nRows == n &&
+           X.nCols == n && Y.holds(n, n) && X.holds(n, n);
 }
 
 // Sum over j < i of y[idx[j]] * x[j], in four running sums so that the
