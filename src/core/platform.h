@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace quintle {
 
 // File-system operations used across the program, in one place so that the
@@ -16,5 +18,11 @@ bool MY_DeleteFile(char const* path);
 // copy ends with one more empty line than the source. False when the source
 // cannot be read or the destination cannot be written.
 bool MY_CopyFile(char const* dest, char const* src);
+
+// Replaces the whole content of the file with `text` while holding an
+// exclusive lock on it, so that processes writing the same small file of the
+// working folder at once leave one whole content, never a mix of theirs.
+// False when the file cannot be written.
+bool MY_ReplaceFileContent(char const* path, std::string const& text);
 
 }  // namespace quintle

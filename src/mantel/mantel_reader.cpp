@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "mantel/Mantel.h"
 #include "project/checked_int.h"
@@ -353,7 +354,7 @@ int Mantel::read_DistMatMantel(ReadState& st) {
         if (!detectFullPathInFileName(name) && st.profile.RunSettings != nullptr)
             path = st.profile.RunSettings->ProjectFolder;
         path += name;
-        file.open(path.c_str());
+        open_input_file(file, path.c_str());
         if (!file.is_open()) {
             log() << "\tWarning: External file \"" << name << "\" listed on line " << st.line
                   << " cannot be open. Check that it exists. Aborting reading project" << std::endl;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "project/Project.h"
 #include "project/Samples.h"
@@ -78,7 +79,7 @@ constexpr Keyword keyword_chain[] = {
 
 int Project::newOpen() {
     ReadState st;
-    st.in.open(settings::input_file.c_str());
+    open_input_file(st.in, settings::input_file.c_str());
     if (!st.in.is_open()) {
         E.error(WARNING, reader_name, 126);
         return 0;
@@ -305,7 +306,7 @@ int Project::open_external(ReadState& st, std::ifstream& ext, char const* valueN
     std::string path;
     if (!detectFullPathInFileName(name)) path = options.ProjectFolder.c_str();
     path += name.c_str();
-    ext.open(path);
+    open_input_file(ext, path);
     if (!ext.is_open()) {
         *_AOS_ << "\tWarning: External file \"" << name << "\" listed on line " << st.lineNo
                << " cannot be open. Check that it exists. Aborting reading project" << std::endl;

@@ -113,6 +113,7 @@ int Project::run() {
         options.ResultFileName += xmlOutput ? ".xml" : ".htm";
     } else {
         *_AOS_ << "\nAn error has occurred while cleaning-up the project...\n" << std::endl;
+        if (working_copy.refused()) return 0;
     }
     settings::input_file.convert_to_slash();
     options.ResultFileName.convert_to_slash();

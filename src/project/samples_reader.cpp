@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "core/public.h"
 #include "data/Haplo_DB.h"
@@ -133,7 +134,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
             my_string path;
             if (!detectFullPathInFileName(fileName) && RunSettings != nullptr) path = RunSettings->ProjectFolder;
             path += fileName;
-            externalFile.open(path.c_str());
+            open_input_file(externalFile, path.c_str());
             if (!externalFile.is_open()) {
                 log() << "\tWarning: External file \"" << fileName << "\" listed on line " << lineNo
                       << " cannot be open. Check that it exists...\n"
