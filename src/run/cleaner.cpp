@@ -59,7 +59,13 @@ bool same_file(std::string const& a, std::string const& b) {
 cleaner::cleaner() = default;
 
 // A run that ends early (an exception) leaves no copy behind either.
-cleaner::~cleaner() { rm_clean_files(); }
+cleaner::~cleaner() {
+    try {
+        rm_clean_files();
+    } catch (...) {
+        // Out of memory while unwinding: a copy may stay, the process goes on.
+    }
+}
 
 bool cleaner::execute(char separator, char const* project_file) {
     loc_sep = separator;
@@ -174,7 +180,9 @@ void cleaner::line_locus_sep() {
 }
 
 void cleaner::rm_clean_files() {
-    for (std::size_t i = 0; i < clean_files.size(); ++i) {
+    // The lists are one entry apart when an append failed part way.
+    std::size_t const n = std::min(clean_files.size(), created.size());
+    for (std::size_t i = 0; i < n; ++i) {
         if (created[i] == 0) continue;
         MY_DeleteFile(clean_files[i].c_str());
         created[i] = 0;
@@ -182,7 +190,7 @@ void cleaner::rm_clean_files() {
 }
 
 char const* cleaner::get_clean_proj() const {
-    if (clean_files.empty() || created[0] == 0) return nullptr;
+    if (clean_files.empty() || created.empty() || created[0] == 0) return nullptr;
     return clean_files[0].c_str();
 }
 

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
+#include "core/Errors.h"
 #include "core/public.h"
 #include "run/command_line.h"
 #include "run/glbobj.h"
@@ -84,6 +86,10 @@ int main(int argc, char** argv) {
     std::string project_path;
     try {
         return run_main(argc, argv, project_path);
+    } catch (quintle::ExceptionType) {
+        std::cerr << "quintle: error during run of " << project_path << "; not enough memory" << std::endl;
+    } catch (std::bad_alloc const&) {
+        std::cerr << "quintle: error during run of " << project_path << "; not enough memory" << std::endl;
     } catch (std::exception const& e) {
         std::cerr << "quintle: error during run of " << project_path << "; " << e.what() << std::endl;
     } catch (...) {

@@ -98,21 +98,38 @@ template <class Step>
 bool guarded_project(Step step) {
     std::size_t const header_size = SumStat.headerLine.size();
     std::size_t const stats_size = SumStat.statsLine.size();
+    enum class Stop { memory_reported, memory, internal, unknown } stop = Stop::unknown;
+    // Copied into a fixed buffer: nothing may allocate while memory is short.
+    char what[256] = {};
     try {
         return step();
     } catch (ExceptionType) {
-        // The MEMORY report is in the log already.
+        stop = Stop::memory_reported;
     } catch (std::bad_alloc const&) {
-        try {
-            E.error(MEMORY, "pmlestart()", 0);
-        } catch (ExceptionType) {
-        }
+        stop = Stop::memory;
     } catch (std::exception const& e) {
-        *_AOS_ << "\tThe run was stopped by an internal error: " << e.what() << std::endl;
+        stop = Stop::internal;
+        std::strncpy(what, e.what(), sizeof what - 1);
     } catch (...) {
-        *_AOS_ << "\tThe run was stopped by an unexpected internal error." << std::endl;
     }
+    // First, as the reports below would still copy themselves into the
+    // result file that the unwinding closed.
     abandon_project(header_size, stats_size);
+    try {
+        switch (stop) {
+            case Stop::memory_reported: break;  // its report is in the log already
+            case Stop::memory: E.error(MEMORY, "pmlestart()", 0); break;
+            case Stop::internal:
+                *_AOS_ << "\tThe run was stopped by an internal error: " << what << std::endl;
+                break;
+            case Stop::unknown:
+                *_AOS_ << "\tThe run was stopped by an unexpected internal error." << std::endl;
+                break;
+        }
+    } catch (...) {
+        // The MEMORY report throws once written; and if even the report
+        // cannot be made, the closing line still can.
+    }
     return false;
 }
 
@@ -221,6 +238,7 @@ int pmlestart(char* directory) {
 
     // A driver called again starts from a fresh project.
     delete PPP;
+    PPP = nullptr;  // not left dangling should the new one fail
     PPP = new Project();
     PopGenetics::globalAllelicDB.destroy();
 
