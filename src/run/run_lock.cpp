@@ -30,8 +30,11 @@ ResultFolderLock::ResultFolderLock(std::string const& folder) {
     if (dir.empty()) dir.push_back('.');
     struct stat info {};
     if (::stat(dir.c_str(), &info) != 0) {
-        problem_ = "cannot create the result folder " + dir + ": " + std::strerror(errno);
-        return;
+        // Made again only to learn why it could not be made before.
+        if (::mkdir(dir.c_str(), 0755) != 0 || ::stat(dir.c_str(), &info) != 0) {
+            problem_ = "cannot create the result folder " + dir + ": " + std::strerror(errno);
+            return;
+        }
     }
     if (!S_ISDIR(info.st_mode)) {
         problem_ = "cannot create the result folder: " + dir + " exists and is not a folder";
