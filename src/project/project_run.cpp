@@ -18,10 +18,12 @@
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
 #include "project/Samples.h"
+#include "project/analysis_size_checks.h"
 #include "project/Structure.h"
 #include "run/cleaner.h"
 #include "run/glbobj.h"
 #include "run/pmlestart.h"
+#include "run/settings_checks.h"
 #include "run/task_bits.h"
 #include "structure/IndLikelihood.h"
 #include "sumstat/TSumStat.h"
@@ -248,7 +250,11 @@ int Project::run() {
 
     char const kept_separator = LocusSeparator;
     ready = 0;
-    if (make_run_possible() == 0) {
+    // Settings and sample sizes that no analysis could hold fail the project
+    // before anything is allocated for them.
+    bool const groups_pooled = SumStat.computing ? SumStat.GROUP_LEVEL : options.ComputeSumStatsWithinGroups != 0;
+    if (!settings_in_range(options) || !samples_fit_analyses(*samples, structure.get(), options, groups_pooled) ||
+        make_run_possible() == 0) {
         out << "\nOne of the scheduled task is not possible with these data," << std::endl;
         out << "for more details look into 'Pellomar_log.txt'" << std::endl;
         clean();

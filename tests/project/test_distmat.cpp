@@ -77,6 +77,11 @@ TEST_F(DistMatTest, EachFailureReportsAndFailsTheRead) {
         {4, 0, "a b c d\n0\n1 0 }\n2 3 0\n[[Samples]]\n", 13, "\tBad value (\"[[Samples]]\") for distance #1"},
         {3, 0, "a b c\n0\n1 0\n2 3 0\n\n[[Samples]]\n}\n", 21,
          "\tNo closing brace in Matrix Data \"M\"definition. Aborting reading project.\n"},
+        // Negative or huge distances give negative or NaN variance components.
+        {3, 0, "a b c\n0\n1 0\n2 -3 0\n", 13,
+         "\tBad distance (\"-3\") at row 3, column 2 on line 14: a distance lies between 0 and 1e+100."},
+        {3, 1, "a 0\nb 1e308 0\n", 13, "\tBad distance (\"1e308\") at row 2, column 1 on line 12:"},
+        {2, 0, "a b\n-1e-300\n", 13, "\tBad distance (\"-1e-300\") at row 1, column 1 on line 12:"},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.body);
@@ -87,6 +92,13 @@ TEST_F(DistMatTest, EachFailureReportsAndFailsTheRead) {
         EXPECT_NE(log().find(c.logged), std::string::npos) << log();
         EXPECT_TRUE(reported("ERROR", c.index)) << log();
     }
+}
+
+TEST_F(DistMatTest, DistancesAtTheEdgesOfTheRangeAreKept) {
+    DistMat dm;
+    ASSERT_EQ(read(dm, 2, 0, "a b\n-0\n1e100 0\n}\n"), 1) << log();
+    EXPECT_EQ(dm(1, 0), 1e100);
+    EXPECT_EQ(dm(0, 0), 0.0);
 }
 
 TEST_F(DistMatTest, DataWithoutValidSizeIsRefusedUnread) {
