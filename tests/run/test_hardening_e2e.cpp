@@ -316,20 +316,5 @@ TEST_F(Hardening, LongSequencesAreReadWhole) {
     EXPECT_EQ(read_file(stats), "earlier\n2\t3\t\n");
 }
 
-// Memory running out in the middle of an analysis (a weight so large that
-// the simulated mutations never stop) ends the project, not the process.
-// The sanitizers end a process on any failed allocation, so only the normal
-// build can show it; the injected failures of test_allocation_failure show
-// the same in both.
-TEST_F(Hardening, RunningOutOfMemoryEndsTheProject) {
-    if (sanitized) GTEST_SKIP() << "allocation failures end a sanitized process";
-    fs::copy_file(data_dir / "huge_weight.pms", work / "pml_run.pms", fs::copy_options::overwrite_existing);
-    Outcome const o = run("p.pmp", "ulimit -v 500000; ");
-    EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.err, "quintle: error during run of p.pmp; see p.res/Pellomar_log.txt\n");
-    EXPECT_TRUE(ends_with(log(), "Error during run of p.pmp\n")) << log();
-    EXPECT_EQ(read_file(stats), "earlier\n");
-}
-
 }  // namespace
 }  // namespace quintle
