@@ -11,18 +11,18 @@
 #       on any difference, 0 when every run gave the same bytes.
 #
 #   compare_runs.sh --check BINARY
-#       Runs one binary on the suite's part of the corpus (all of it but the
-#       example's settings on other projects than the example) and compares
-#       the exit status, statistics file and batch .sum files of each run
-#       with tests/data/compare/recorded/<run>.txt. The test suite calls this
-#       form. Exits 1 on any difference.
+#       Runs one binary on the suite's part of the corpus (see list_cases)
+#       and compares the exit status, statistics file and batch .sum files
+#       of each run with tests/data/compare/recorded/<run>.txt. The test
+#       suite calls this form. Exits 1 on any difference.
 #
 #   compare_runs.sh --record BINARY
 #       Rewrites tests/data/compare/recorded from the runs of BINARY. The
 #       recorded values are what the suite holds the program to: re-record
 #       only on purpose, in a commit whose message says why they changed.
 #
-# The corpus: examples/example.pmp and every .pmp under tests/data (failing
+# The corpus: examples/example.pmp and every .pmp under tests/data but
+# tests/data/hardening, whose absurd inputs have tests of their own (failing
 # projects included: a failure must be the same failure), each run with
 #   example      the example's pml_run.pms and ssdefs.txt;
 #   all_tasks    tests/data/compare/all_tasks: every task bit, every batch
@@ -80,22 +80,27 @@ absolute_binary() {
 }
 
 # One case per line: name, project (relative to the root), settings set,
-# distance method (or -). CASES=suite leaves out the example's settings, and
-# their thousand simulations, on every project but the example itself: the
-# subset the test suite checks, quick enough for the sanitizer build.
+# distance method (or -). CASES=suite keeps the subset the test suite checks,
+# quick enough for the sanitizer build: the example's settings, and their
+# thousand simulations, on the example only, and distance methods other
+# than 0 on DNA projects only.
 list_cases() {
-    local projects project name setting method
-    projects="examples/example.pmp"$'\n'"$(cd "$ROOT" && find tests/data -name '*.pmp' -type f | LC_ALL=C sort)"
+    local projects dna_projects project name setting method dna
+    projects="examples/example.pmp"$'\n'"$(cd "$ROOT" && find tests/data -path tests/data/hardening -prune -o -name '*.pmp' -type f -print | LC_ALL=C sort)"
+    dna_projects="$(cd "$ROOT" && printf '%s\n' "$projects" |
+        xargs grep -l -i -E '^[[:space:]]*DataType[[:space:]]*=[[:space:]]*DNA')"
     while IFS= read -r project; do
         name="${project%.pmp}"
         name="${name#tests/data/}"
         name="${name//\//_}"
+        dna=0
+        [[ $'\n'"$dna_projects"$'\n' == *$'\n'"$project"$'\n'* ]] && dna=1
         for setting in example all_tasks dist0 dist1 dist2 dist3 dist4 dist5 dist6; do
             method=-
             case "$setting" in dist*) method="${setting#dist}" ;; esac
-            if [ "${CASES:-all}" = suite ] && [ "$setting" = example ] &&
-                [ "$project" != examples/example.pmp ]; then
-                continue
+            if [ "${CASES:-all}" = suite ]; then
+                [ "$setting" = example ] && [ "$project" != examples/example.pmp ] && continue
+                [ "$method" != - ] && [ "$method" != 0 ] && [ "$dna" = 0 ] && continue
             fi
             printf '%s\t%s\t%s\t%s\n' "${setting}__${name}" "$project" "$setting" "$method"
         done

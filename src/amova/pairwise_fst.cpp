@@ -18,6 +18,7 @@
 #include "amova/ssd.h"
 #include "core/Errors.h"
 #include "core/public.h"
+#include "core/timing.h"
 #include "core/xml.h"
 #include "data/HaploDef.h"
 #include "data/Population.h"
@@ -27,7 +28,7 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/TSumStat.h"
+#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -87,10 +88,6 @@ void write_copies(Population const& p, int* v) {
         if (entry == nullptr || entry->count <= 0) continue;
         v = std::fill_n(v, entry->count, entry->haplotype->matrixIndex);
     }
-}
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1e6 * 1000.0);
 }
 
 // Distances read when no matrix is given: every read is reported by the
@@ -444,7 +441,7 @@ bool PairwisePass::test_pair(int i, int j) {
 }
 
 void PairwisePass::log_timing() const {
-    *_AOS_ << "\n" << elapsed_ms(start_) << " ms to compute pairwise differences";
+    *_AOS_ << "\n" << elapsed_ms_since(start_) << " ms to compute pairwise differences";
     if (test_) *_AOS_ << " and test significance";
     *_AOS_ << "\n";
 }
@@ -494,14 +491,12 @@ void PairwisePass::print_fst_sections(std::ostream& out) {
                        ofs_concest, ofs_slatkins, ofs_NM_vals);
         }
 
-        SumStat.pairFst.count = 0;
-        SumStat.pairFst.auxCount = 0;
+        store_amova_statistics(s_, PairwiseList::Fst, n_, [this](int i, int j) { return fst_(i, j); });
         for (int i = 0; i < n_; ++i) {
             out << std::setw(12) << i + 1;
             for (int j = 0; j <= i; ++j) {
                 double const F = fst_(i, j);
                 out << std::setw(10) << std::setprecision(5) << F;
-                if (j < i && SumStat.PAIRWISE_FST) SumStat.pairFst.Add(F);
                 if (batch) {
                     if (ofs_pairw_dist != nullptr) *ofs_pairw_dist << F << "\t";
                     if (ofs_FST_dist != nullptr) *ofs_FST_dist << F << "\t";

@@ -59,6 +59,16 @@ bool MY_CopyFile(char const* dest, char const* src) {
     return ok && !out.fail();
 }
 
+bool can_open_for_reading(char const* path) {
+    if (path == nullptr) return false;
+    // Only a regular file: opening a pipe waits for a writer, and a device
+    // may never end.
+    struct stat info {};
+    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return false;
+    std::ifstream probe(path);
+    return probe.is_open();
+}
+
 bool MY_ReplaceFileContent(char const* path, std::string const& text) {
     if (path == nullptr || *path == '\0') return false;
 #ifdef _WIN32

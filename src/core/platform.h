@@ -19,6 +19,10 @@ bool MY_DeleteFile(char const* path);
 // cannot be read or the destination cannot be written.
 bool MY_CopyFile(char const* dest, char const* src);
 
+// True when the file can be opened for reading now.
+bool can_open_for_reading(char const* path);
+inline bool can_open_for_reading(std::string const& path) { return can_open_for_reading(path.c_str()); }
+
 // Replaces the whole content of the file with `text` while holding an
 // exclusive lock on it, so that processes writing the same small file of the
 // working folder at once leave one whole content, never a mix of theirs.

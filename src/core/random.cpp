@@ -149,7 +149,7 @@ void initialize_ran3(long const& seed) {
         ran3(&idum);
         *_AOS_ << "Random generator initialized with seed=" << seed << std::endl;
     } else {
-        E.error(WARNING, "initialize_ran3(const int seed) ", 181);
+        E.error(WARNING, "initialize_ran3(const int seed) ", Msg::m181_seed_too_large);
         long lidum = -automatic_seed_magnitude();
         ran3(&lidum);
     }

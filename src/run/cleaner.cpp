@@ -10,6 +10,7 @@
 #include "core/Errors.h"
 #include "core/input_files.h"
 #include "core/platform.h"
+#include "run/extern_names.h"
 #include "run/run_lock.h"
 
 namespace quintle {
@@ -208,10 +209,8 @@ bool cleaner::valid_index(int i) const {
 std::string cleaner::source_path(int i) const {
     std::string const& name = orig_files[i];
     if (file_kinds[i] == project_kind) return name;
-    // As the project readers do: an absolute name stands alone, any other is
-    // relative to the project file's folder.
-    if (!name.empty() && name[0] == '/') return name;
-    return orig_dir + name;
+    // As the project readers do.
+    return extern_file_path(name, orig_dir, ExternBase::ProjectFolder);
 }
 
 int cleaner::earlier_copy_of(int i) const {

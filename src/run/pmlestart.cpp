@@ -50,13 +50,6 @@ void remove_eol_and_lf(std::string& text) {
     std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
 }
 
-// Only a regular file is opened: opening a pipe would wait for a writer.
-bool can_open_for_reading(std::string const& path) {
-    if (!input_file_problem(path).empty()) return false;
-    std::ifstream probe(path);
-    return probe.is_open();
-}
-
 // The line on standard error of a project that failed: a pipeline learns of
 // it even though the exit status stays 0.
 void report_failure(std::string const& project, std::string const& why) {

@@ -14,8 +14,6 @@ namespace fs = std::filesystem;
 
 class DistMatTest : public test::ProjectDirTest {
 protected:
-    void open_log() { E.init_log_file(my_string((dir / "log.txt").string().c_str()), false); }
-
     // Sizes the matrix as the project reader does, then reads the body from
     // line 11 of a file (or line 1 of an external one).
     int read(DistMat& dm, int size, int labelPosition, std::string const& body, bool external = false) {
@@ -85,7 +83,7 @@ TEST_F(DistMatTest, EachFailureReportsAndFailsTheRead) {
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.body);
-        open_log();
+        start_again();
         DistMat dm;
         dm.MatrixName = "M";
         EXPECT_EQ(read(dm, c.size, c.labelPosition, c.body), 0);

@@ -14,8 +14,11 @@
 
 #include "core/public.h"
 #include "core/scratch.h"
+#include "core/xml.h"
 #include "run/pmlestart.h"
+#include "run/settings.h"
 #include "sumstat/TSumStat.h"
+#include "support/process_state.h"
 
 namespace {
 
@@ -89,10 +92,19 @@ protected:
     void TearDown() override {
         allocations_left = -1;
         release_run_globals();
-        SumStat.resetComputationFlags();
-        SumStat.computing = false;
         ::unsetenv("QUINTLE_SEED");
     }
+
+private:
+    test::LogGuard log_{"quintle_alloc_fail_log"};
+    test::ProfileGuard profile_;
+    test::SumStatGuard sumStat_;
+    test::AllelicDBGuard projectAlleles_;
+    test::HitsGuard hits_;
+    test::Saved<bool> xml_{xmlOutput};
+    test::Saved<my_string> input_{settings::input_file};
+
+protected:
 
     // One run of the project with allocation `fail_at` (counted from the
     // driver's start) failing, -1 for none. The statistics line it built, or

@@ -22,6 +22,7 @@
 
 #include "core/input_files.h"
 #include "core/scratch.h"
+#include "support/sanitized_build.h"
 
 namespace fs = std::filesystem;
 
@@ -33,11 +34,7 @@ using scratch::write_file;
 
 fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR) / "hardening";
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
+constexpr bool sanitized = test::sanitized_build;
 
 // Memory bound of the runs that read endless input; the sanitizers need far
 // more address space than any bound would leave them.

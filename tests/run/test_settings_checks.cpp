@@ -8,14 +8,13 @@
 #include <limits>
 #include <string>
 
-#include "popstats/log_capture.h"
 #include "run/settings.h"
 #include "run/settings_checks.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
-using testing_support::LogCapture;
 
 constexpr std::int64_t every_task = 0x1FFFF;
 
@@ -27,7 +26,7 @@ settings asking_everything() {
 }
 
 TEST(SettingsInRange, DefaultsAndLargeRealisticValuesPass) {
-    LogCapture log;
+    test::LogGuard log;
     settings s = asking_everything();
     EXPECT_TRUE(settings_in_range(s));
     s.NumPermutationsAMOVA = 10000000;
@@ -66,7 +65,7 @@ TEST(SettingsInRange, EachValueOutOfRangeIsNamedAndRefused) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.key);
-        LogCapture log;
+        test::LogGuard log;
         settings s = asking_everything();
         c.set(s);
         EXPECT_FALSE(settings_in_range(s));
@@ -83,7 +82,7 @@ TEST(SettingsInRange, EachValueOutOfRangeIsNamedAndRefused) {
 
 // A count is only checked when an asked analysis reads it.
 TEST(SettingsInRange, CountsOfAnalysesNotAskedForAreLeftAlone) {
-    LogCapture log;
+    test::LogGuard log;
     settings s;
     s.TaskNumber = 1;
     s.NumPermutationsAMOVA = 2147483648;

@@ -9,7 +9,7 @@
 set -u
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 COMPARE="$HERE/../../scripts/compare_runs.sh"
-BINARY="$1"
+BINARY="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 export QUINTLE_COMPARE_CASES='^dist0__run_dna_groups$'
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/quintle_compare_test.XXXXXX")"
