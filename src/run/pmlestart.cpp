@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -322,19 +323,25 @@ int pmlestart(char* directory) {
         *_AOS_ << "Reading project profile section..." << std::endl;
         *_AOS_ << "done !" << std::endl;
 
+        // The two integers of the project override the settings file; a
+        // line that is not there leaves the field as it is. They are read
+        // first, so that a project stopped while its settings are read still
+        // leaves the run file at the next project.
+        std::optional<int> run_file_flag;
+        std::optional<int> keep_null_distrib;
+        if (!in.fail()) {
+            std::string line;
+            if (std::getline(in, line)) run_file_flag = my_atoi(line.c_str());
+        }
+        if (!in.fail()) {
+            std::string line;
+            if (std::getline(in, line)) keep_null_distrib = my_atoi(line.c_str());
+        }
+
         bool const ok = guarded_project([&] {
             PPP->options.read_settings(my_string(set_file.c_str()));
-
-            // The two integers of the project override the settings file; a
-            // line that is not there leaves the field as it is.
-            if (!in.fail()) {
-                std::string line;
-                if (std::getline(in, line)) PPP->options.RunFileFlag = my_atoi(line.c_str());
-            }
-            if (!in.fail()) {
-                std::string line;
-                if (std::getline(in, line)) PPP->options.KeepNullDistrib = my_atoi(line.c_str());
-            }
+            if (run_file_flag) PPP->options.RunFileFlag = *run_file_flag;
+            if (keep_null_distrib) PPP->options.KeepNullDistrib = *keep_null_distrib;
 
             if (exploring) {
                 *_AOS_ << "Exploring  " << proj_file << " ..." << std::endl;
