@@ -13,11 +13,10 @@
 #include <string>
 
 #include "core/Errors.h"
-#include "core/References.h"
 #include "core/public.h"
 #include "core/timing.h"
 #include "core/xml.h"
-#include "mantel/TMinSpaNet.h"
+#include "mantel/network_report.h"
 #include "popstats/PopGenetics.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
@@ -57,50 +56,6 @@ void open_section(std::ostream& out, char const* name, my_string const& sampleNa
 
 void close_section(std::ostream& out, char const* name) {
     if (xmlOutput) out << TXmlTag(name).close() << "\n";
-}
-
-// The minimum spanning tree of the sample's haplotypes (OTU k is entry k of
-// the list) and its alternative links, in the layout of a sample's distance
-// matrix. The network comes from today's tree builder, which finds the tree
-// links only and writes no NEXUS text (which would be named after the
-// sample).
-void write_sample_network(std::ostream& out, RectMat& distances, PHaploDefList const& list,
-                          [[maybe_unused]] my_string const& sampleName, int w) {
-    TMinSpaNet net(&distances);
-    net.MakeNetwork();
-    const int n = net.otu_count();
-    const std::string equals43(43, '=');
-    const std::string equals67(67, '=');
-    const std::string dashes43(43, '-');
-    out << "\n\n" << equals43 << "\n" << "MINIMUM SPANNING TREE between " << std::setw(8) << n << " OTUs\n"
-        << equals43 << "\n";
-    References(out, my_string("MST_1957"));
-    out << "\n" << std::setw(w - 5) << " " << "OTU 1  " << std::setw(w - 5) << " " << "OTU 2  "
-        << "  Connection length\n";
-    out << std::setw(w + 2) << "=====  " << std::setw(w) << "=====" << "    =================\n";
-    fixed(out, 5);
-    for (int k = 0; k + 1 < n; ++k) {
-        out << std::setw(w) << otu_id(list, net.parentOTU[k]) << "  " << std::setw(w) << otu_id(list, net.newOTU[k])
-            << "  " << std::setw(18) << net.linkLength[k] << "\n";
-    }
-    out << std::endl;
-    out << "\n" << dashes43 << "\n" << "NEXUS notation for MST" << "\n" << dashes43 << "\n\n";
-    out << std::endl;
-    out << "\n\n" << equals67 << "\n" << "Alternative connections between OTUs\n"
-        << "to extend the minimum spanning tree into a MINIMUM SPANNING NETWORK\n" << equals67 << "\n\n";
-    out << std::setw(w - 3) << " " << "OTU" << std::setw(30) << "List of alternative links\n";
-    out << std::setw(w) << "===" << std::setw(30) << "=========================\n";
-    for (int i = 0; i < n && static_cast<std::size_t>(i) < net.alternativeLinks.size(); ++i) {
-        MY_TArrayAsVector<int> const& links = net.alternativeLinks[static_cast<std::size_t>(i)];
-        if (links.count < 1) continue;
-        out << std::setw(w) << otu_id(list, i);
-        for (long m = 0; m < links.count; ++m) {
-            const int l = links[m];
-            out << std::setw(w + 1) << otu_id(list, l) << " (" << distances(std::max(i, l), std::min(i, l)) << ") ";
-        }
-        out << "\n";
-    }
-    out << "\n" << std::endl;
 }
 
 }  // namespace
@@ -233,7 +188,7 @@ void PopGenetics::print_out_dist_mat(std::ostream* stream, settings& s) {
         RectMat square(n, n);
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) square(i, j) = (*D)(i, j);
-        write_sample_network(out, square, haplotypes, name, w);
+        print_sample_spanning_network(out, square, haplotypes, name, w);
     }
 }
 
