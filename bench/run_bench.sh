@@ -18,6 +18,8 @@
 #                that repeated runs do the same work
 #   GEN_SEED     seed of the project generator (default 12345)
 set -euo pipefail
+# --chains: the Markov chains of the exact tests, see bench/chains_bench.sh.
+if [ "${1:-}" = "--chains" ]; then shift; exec bash "$(dirname "$0")/chains_bench.sh" "$@"; fi
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
