@@ -31,17 +31,34 @@ struct Timing {
     std::int64_t hits = 0;
 };
 
+// Index 0 or 1, as the chains draw it for two alleles; the second form
+// differs from `other`.
+inline int index2(long& seed) {
+    int i;
+    do {
+        i = static_cast<int>(2 * ran3(&seed));
+    } while (i == 2);
+    return i;
+}
+
+inline int index2_except(int other, long& seed) {
+    int i;
+    do {
+        i = static_cast<int>(2 * ran3(&seed));
+    } while (i == other || i == 2);
+    return i;
+}
+
 std::int64_t hw_loop(int n00, int n01, int n11, std::int64_t steps) {
     int t[2][2] = {{n00, n01}, {0, n11}};
     long seed = 1;
     long double lnRatio = 0.0L;
     std::int64_t hits = 0;
     for (std::int64_t s = 0; s < steps; ++s) {
-        int a, b, c, d;
-        do a = static_cast<int>(2 * ran3(&seed)); while (a == 2);
-        do b = static_cast<int>(2 * ran3(&seed)); while (b == 2);
-        do c = static_cast<int>(2 * ran3(&seed)); while (c == a || c == 2);
-        do d = static_cast<int>(2 * ran3(&seed)); while (d == b || d == 2);
+        int const a = index2(seed);
+        int const b = index2(seed);
+        int const c = index2_except(a, seed);
+        int const d = index2_except(b, seed);
         int& nab = a <= b ? t[a][b] : t[b][a];
         int& ncd = c <= d ? t[c][d] : t[d][c];
         int& nad = a <= d ? t[a][d] : t[d][a];
@@ -75,13 +92,12 @@ std::int64_t ld_loop(int const cells[4], std::int64_t steps) {
     long double lnRatio = 0.0L;
     std::int64_t hits = 0;
     for (std::int64_t s = 0; s < steps; ++s) {
-        int r1, c1, r2, c2;
-        do r1 = static_cast<int>(2 * ran3(&seed)); while (r1 == 2);
-        do c1 = static_cast<int>(2 * ran3(&seed)); while (c1 == 2);
-        do r2 = static_cast<int>(2 * ran3(&seed)); while (r2 == r1 || r2 == 2);
-        do c2 = static_cast<int>(2 * ran3(&seed)); while (c2 == c1 || c2 == 2);
-        double const R = double(std::int64_t{t[r1][c1]} * t[r2][c2]) /
-                         double((std::int64_t{t[r1][c2]} + 1) * (t[r2][c1] + 1));
+        int const r1 = index2(seed);
+        int const c1 = index2(seed);
+        int const r2 = index2_except(r1, seed);
+        int const c2 = index2_except(c1, seed);
+        double const R =
+            double(std::int64_t{t[r1][c1]} * t[r2][c2]) / double((std::int64_t{t[r1][c2]} + 1) * (t[r2][c1] + 1));
         bool move = R >= 1.0;
         if (!move) move = !(ran3(&seed) > R || R == 0.0);
         if (move) {

@@ -79,19 +79,17 @@ double hw_chain_step(int* cells, int stride, int k, long& seed) {
     // 64-bit products: counts may reach two thousand million.
     double r;
     if (a == b && c == d) {
-        r = nab == 0 || ncd == 0
-                ? 0.0
-                : static_cast<double>(std::int64_t{nab} * ncd) /
-                      static_cast<double>((std::int64_t{ncb} + 2) * (std::int64_t{nad} + 1));
+        r = nab == 0 || ncd == 0 ? 0.0
+                                 : static_cast<double>(std::int64_t{nab} * ncd) /
+                                       static_cast<double>((std::int64_t{ncb} + 2) * (std::int64_t{nad} + 1));
     } else if (a == d && b == c) {
         r = nab < 2 ? 0.0
                     : static_cast<double>(std::int64_t{nab} * (nab - 1)) /
                           static_cast<double>((std::int64_t{ncb} + 1) * (std::int64_t{nad} + 1));
     } else {
-        r = nab == 0 || ncd == 0
-                ? 0.0
-                : static_cast<double>(std::int64_t{nab} * ncd) /
-                      static_cast<double>((std::int64_t{ncb} + 1) * (std::int64_t{nad} + 1));
+        r = nab == 0 || ncd == 0 ? 0.0
+                                 : static_cast<double>(std::int64_t{nab} * ncd) /
+                                       static_cast<double>((std::int64_t{ncb} + 1) * (std::int64_t{nad} + 1));
     }
     // Heterozygotes weigh twice: the ratio of the Hardy-Weinberg
     // probabilities of the two tables.

@@ -55,8 +55,8 @@ struct ChainControl {
 struct ChainOutcome {
     double p = 1.0;
     double sd = 0.0;
-    std::int64_t steps = 0;      // counted steps
-    bool stopped = false;        // abandoned on the stop request
+    std::int64_t steps = 0;  // counted steps
+    bool stopped = false;    // abandoned on the stop request
 };
 
 // One Hardy-Weinberg chain of about `length` steps (length >= 1): sqrt(length)

@@ -190,7 +190,8 @@ int Population::make_hw_table(int* sel) {
         int const k = sel[0];
         contTable.assign(static_cast<std::size_t>(k) + 2, std::vector<int>(static_cast<std::size_t>(k) + 2, 0));
         for (int r = 0; r < k; ++r)
-            for (int c = 0; c < k; ++c) contTable[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = table.at(r, c);
+            for (int c = 0; c < k; ++c)
+                contTable[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = table.at(r, c);
     } catch (std::bad_alloc const&) {
         contTable.clear();
         E.error(MEMORY, "Population::make_hw_table()", 0);
@@ -246,8 +247,7 @@ double Population::make_hw_test3(long const& steps, double& status, settings& s,
     return result;
 }
 
-void Population::compute_locus_heterozygosity(int const& locus, double& observed, double& expected,
-                                              long& genotypes) {
+void Population::compute_locus_heterozygosity(int const& locus, double& observed, double& expected, long& genotypes) {
     char const missing = profile.MissingData;
     AlleleNumbering alleles;
     std::vector<std::int64_t> copies;

@@ -54,11 +54,10 @@ std::string dashes(int lead, int per, int n) {
            std::string(static_cast<std::size_t>(per) * static_cast<std::size_t>(n), '-');
 }
 
-void numbers_table(std::ostream& R, std::ostream& F, std::ostream* B, int const* loci,
-                   std::vector<int> const& minor, int C, TriMat& pvalues, double level) {
+void numbers_table(std::ostream& R, std::ostream& F, std::ostream* B, int const* loci, std::vector<int> const& minor,
+                   int C, TriMat& pvalues, double level) {
     int const n = static_cast<int>(minor.size());
-    R << "\nNumber of linked loci per polymorphic locus (significance level=" << std::setprecision(4) << level
-      << "):\n"
+    R << "\nNumber of linked loci per polymorphic locus (significance level=" << std::setprecision(4) << level << "):\n"
       << dashes(27, 5, n) << "\n";
     if (B) *B << "\t\t\t";
     R << "y\\Locus: ";
@@ -70,7 +69,7 @@ void numbers_table(std::ostream& R, std::ostream& F, std::ostream* B, int const*
     }
     if (B) *B << "\n";
     R << std::setw(13) << "   No. of Loci";
-    F << "\t" << "   No. of Loci" << "\n";
+    F << "\t   No. of Loci\n";
     R << "\n" << dashes(29, 5, n) << "\n";
     for (int c = 1; c <= C; ++c) {
         HistoClass const h = histo_class(c, minor, pvalues, level);
@@ -80,7 +79,7 @@ void numbers_table(std::ostream& R, std::ostream& F, std::ostream* B, int const*
         for (int k = 0; k < n; ++k) {
             if (minor[static_cast<std::size_t>(k)] < c) {
                 R << std::setw(5) << "*";
-                F << "\t" << "-1";
+                F << "\t-1";
                 if (B) *B << "-1\t";
             } else {
                 int const v = h.linked[static_cast<std::size_t>(k)];
@@ -94,8 +93,8 @@ void numbers_table(std::ostream& R, std::ostream& F, std::ostream* B, int const*
         F << "\t" << h.members << "\n";
         R << "\n" << dashes(29, 5, n) << "\n";
     }
-    R << "\n\n" << "\n";
-    F << "\n\n" << "\n";
+    R << "\n\n\n";
+    F << "\n\n\n";
 }
 
 void percentages_table(std::ostream& R, std::ostream& F, int const* loci, std::vector<int> const& minor, int C,
@@ -110,7 +109,7 @@ void percentages_table(std::ostream& R, std::ostream& F, int const* loci, std::v
         F << "\t" << loci[k];
     }
     R << std::setw(13) << "   No. of Loci";
-    F << "\t" << "   No. of Loci" << "\n";
+    F << "\t   No. of Loci\n";
     R << "\n" << dashes(29, 8, n) << "\n";
     for (int c = 1; c <= C; ++c) {
         HistoClass const h = histo_class(c, minor, pvalues, level);
@@ -121,7 +120,7 @@ void percentages_table(std::ostream& R, std::ostream& F, int const* loci, std::v
         for (int k = 0; k < n; ++k) {
             if (minor[static_cast<std::size_t>(k)] < c) {
                 R << std::setw(8) << "*";
-                F << "\t" << "-1";
+                F << "\t-1";
             } else {
                 double const pct = h.linked[static_cast<std::size_t>(k)] / static_cast<double>(m - 1) * 100.0;
                 R << std::fixed << std::setprecision(1) << std::setw(8) << pct;
@@ -181,7 +180,7 @@ void PopGenetics::print_ld_histo(int n, int* loci, TriMat& pvalues, settings& s,
 
     numbers_table(out, F, B, loci, minor, C, pvalues, level);
     percentages_table(out, F, loci, minor, C, pvalues, level);
-    out << "\n\nRemark: All these results can be found in the file: " << s.LDHistoFileName << "\n" << "\n";
+    out << "\n\nRemark: All these results can be found in the file: " << s.LDHistoFileName << "\n\n";
 }
 
 }  // namespace quintle

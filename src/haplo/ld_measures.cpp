@@ -61,9 +61,9 @@ struct PairLayout {
     std::vector<std::int64_t> rowTotals, colTotals;
     std::int64_t N = 0;
     int A = 0, B = 0;
-    int W = 3;        // tables 1 and 2: cells of width W + 1
-    int wide = 8;     // tables 3 to 6: cells of width W' + 5
-    int decimals = 4; // with W' + 1 decimals
+    int W = 3;         // tables 1 and 2: cells of width W + 1
+    int wide = 8;      // tables 3 to 6: cells of width W' + 5
+    int decimals = 4;  // with W' + 1 decimals
 
     int rows() const { return table.counts.rows; }
     int cols() const { return table.counts.cols; }
@@ -112,19 +112,19 @@ void row_label(std::ostream& out, PairLayout const& l, int a) {
 }
 
 void observed_and_expected(std::ostream& out, PairLayout const& l) {
-    out << "\n  1: Observed contingency table\n" << "\n";
+    out << "\n  1: Observed contingency table\n\n";
     header_row(out, l);
     for (int a = 0; a < l.rows(); ++a) {
         row_label(out, l, a);
         for (int b = 0; b < l.cols(); ++b) out << std::setw(l.W + 1) << l.table.counts.at(a, b) << "|";
         out << "   " << l.rowTotals[static_cast<std::size_t>(a)] << "\n";
     }
-    out << std::setw(15) << "   " << "|";
+    out << std::setw(15) << "   " << '|';
     for (int b = 0; b < l.cols(); ++b) out << std::setw(l.W + 1) << l.colTotals[static_cast<std::size_t>(b)];
     out << "\n";
     out << "  Total number of gametes : " << l.N << "\n";
 
-    out << "\n  2: Expected table\n" << "\n";
+    out << "\n  2: Expected table\n\n";
     header_row(out, l);
     for (int a = 0; a < l.rows(); ++a) {
         row_label(out, l, a);
@@ -160,7 +160,7 @@ void measure_table(std::ostream& out, PairLayout const& l, char const* title, Me
             if (defined)
                 out << std::fixed << std::setprecision(l.decimals) << std::setw(l.wide) << v << "|";
             else
-                out << std::setw(l.wide) << "*" << "|";
+                out << std::setw(l.wide) << "*" << '|';
         }
         out << "\n";
     }
@@ -221,14 +221,14 @@ void pair_values(PairLayout const& l, double& dprimeSum, double& r2Sum, int firs
 }
 
 // The tables of one pair; true when the pair's batch line was ended.
-bool write_pair_measures(PopGenetics& p, int A, int B, settings& s, double& dprimeSum, double& r2Sum,
-                         int firstLocus, int lastLocus) {
+bool write_pair_measures(PopGenetics& p, int A, int B, settings& s, double& dprimeSum, double& r2Sum, int firstLocus,
+                         int lastLocus) {
     PairLayout l;
     l.A = A;
     l.B = B;
     p.contTableMonomorphic = 0;
-    TableBuild const built = build_two_locus_table(p.haplotypes, p.profile.MissingData, A, B, l.table,
-                                                   "PopGenetics::make_all_table()");
+    TableBuild const built =
+        build_two_locus_table(p.haplotypes, p.profile.MissingData, A, B, l.table, "PopGenetics::make_all_table()");
     if (built != TableBuild::built) {
         if (built == TableBuild::monomorphic)
             p.contTableMonomorphic = 1;

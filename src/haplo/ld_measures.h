@@ -10,7 +10,7 @@ struct LdCell {
     double Dprime = 0.0;  // D / Dmax, signed; defined when Dmax > 0
     double r = 0.0;       // D / sqrt(pa (1 - pa) pb (1 - pb)); defined with r2
     double r2 = 0.0;
-    double chi2 = 0.0;    // r2 N
+    double chi2 = 0.0;  // r2 N
     bool dprimeDefined = false;
     // False when an allele holds none or all of the copies: pa (1 - pa)
     // pb (1 - pb) is then 0 and r, r2 and chi-square have no value.

@@ -112,7 +112,8 @@ int table_into_member(PopGenetics& p, int* pair, TableBuilder build) {
     }
     p.contTable.assign(static_cast<std::size_t>(t.rows) + 2, std::vector<int>(static_cast<std::size_t>(t.cols) + 2, 0));
     for (int r = 0; r < t.rows; ++r)
-        for (int c = 0; c < t.cols; ++c) p.contTable[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = t.at(r, c);
+        for (int c = 0; c < t.cols; ++c)
+            p.contTable[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = t.at(r, c);
     pair[0] = t.rows;
     pair[1] = t.cols;
     return 1;
@@ -154,16 +155,14 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
 void empty_ld_arrays() {
     for (TSumStat::Values* v :
          {&SumStat.meanDprimeValues, &SumStat.meanR2Values, &SumStat.adjDprimeValues, &SumStat.adjR2Values,
-          &SumStat.meanAdjDprimeValues, &SumStat.meanAdjR2Values, &SumStat.flankDprimeValues,
-          &SumStat.flankR2Values}) {
+          &SumStat.meanAdjDprimeValues, &SumStat.meanAdjR2Values, &SumStat.flankDprimeValues, &SumStat.flankR2Values}) {
         v->count = 0;
         v->auxCount = 0;
     }
 }
 
 // The exact test of every pair, with its printouts.
-void exact_tests(PopGenetics& p, std::vector<int>& loci, long chain, TriMat& pvalues, settings& s,
-                 std::fstream& out) {
+void exact_tests(PopGenetics& p, std::vector<int>& loci, long chain, TriMat& pvalues, settings& s, std::fstream& out) {
     out << "Test of linkage disequilibrium for all pairs of loci:\n"
         << "-----------------------------------------------------"
         << "\n\n\n"
@@ -184,12 +183,11 @@ void exact_tests(PopGenetics& p, std::vector<int>& loci, long chain, TriMat& pva
                                             : p.calc_gam_des_prob2(pair, chain, s, stepsDone);
             pvalues(i, j) = P;
             out << "Pair (" << loci[static_cast<std::size_t>(j)] << ", " << loci[static_cast<std::size_t>(i)]
-                << ") Exact P=" << P << "  +-  " << s.PrecisionOnPValueLD
-                << " (" << stepsDone << " Steps done)" << "\n";
+                << ") Exact P=" << P << "  +-  " << s.PrecisionOnPValueLD << " (" << stepsDone << " Steps done)\n";
             if (batch) {
                 *ofs_link_dis_pro << '"' << settings::input_file << "\"\t\"" << p.name << "\"\t"
-                                  << loci[static_cast<std::size_t>(j)] << '\t' << loci[static_cast<std::size_t>(i)] << '\t' << stepsDone << '\t' << P << '\t' << s.PrecisionOnPValueLD
-                                  << "\n";
+                                  << loci[static_cast<std::size_t>(j)] << '\t' << loci[static_cast<std::size_t>(i)]
+                                  << '\t' << stepsDone << '\t' << P << '\t' << s.PrecisionOnPValueLD << "\n";
             }
             s.PrecisionOnPValueLD = saved;
         }
@@ -236,7 +234,8 @@ double PopGenetics::swap_in_table(int* pair, long& seed) {
     int const k1 = pair[0];
     int const k2 = pair[1];
     bool fits = k1 >= 2 && k2 >= 2 && contTable.size() >= static_cast<std::size_t>(k1);
-    for (int r = 0; fits && r < k1; ++r) fits = contTable[static_cast<std::size_t>(r)].size() >= static_cast<std::size_t>(k2);
+    for (int r = 0; fits && r < k1; ++r)
+        fits = contTable[static_cast<std::size_t>(r)].size() >= static_cast<std::size_t>(k2);
     if (!fits) {
         E.error(ERROR, "PopGenetics::swap_in_table()", 60);
         return 0.0;

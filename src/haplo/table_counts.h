@@ -16,9 +16,7 @@ namespace quintle {
 
 // An allele whose name begins with the sample's missing-data character
 // (or no allele at all) is missing.
-inline bool is_missing_allele(TAllele const* a, char missing) {
-    return a == nullptr || a->name.c_str()[0] == missing;
-}
+inline bool is_missing_allele(TAllele const* a, char missing) { return a == nullptr || a->name.c_str()[0] == missing; }
 
 // An entry's count as a table takes it: truncated, never negative.
 inline std::int64_t whole_count(double count) {

@@ -64,7 +64,10 @@ TEST_F(HardyWeinberg, BiallelicLociAgreeWithTheExactTest) {
     };
     reseed(31);
     s.MarkovChainStepsHW = 200000;
-    for (Case c : {Case{10, 2, 8, 0.0002947959}, {5, 10, 5, 1.0}, {1, 12, 7, 0.3274342195}, {25, 15, 10, 0.0265090744},
+    for (Case c : {Case{10, 2, 8, 0.0002947959},
+                   {5, 10, 5, 1.0},
+                   {1, 12, 7, 0.3274342195},
+                   {25, 15, 10, 0.0265090744},
                    {3, 1, 4, 0.0489510490}}) {
         DiploidSample sample(biallelic(c.AA, c.AB, c.BB), false);
         long steps = 0;
@@ -83,8 +86,8 @@ TEST_F(HardyWeinberg, ThreeAlleleLociAgreeWithAnEnumeration) {
     };
     reseed(37);
     s.MarkovChainStepsHW = 200000;
-    for (Case c : {Case{3, 1, 1, 2, 2, 3, 0.0735079969}, {1, 4, 3, 0, 3, 2, 0.7449511318},
-                   {0, 5, 4, 0, 5, 1, 0.2368077928}}) {
+    for (Case c :
+         {Case{3, 1, 1, 2, 2, 3, 0.0735079969}, {1, 4, 3, 0, 3, 2, 0.7449511318}, {0, 5, 4, 0, 5, 1, 0.2368077928}}) {
         DiploidSample sample({{"1", "1", double(c.n11)},
                               {"1", "2", double(c.n12)},
                               {"3", "1", double(c.n13)},
@@ -101,8 +104,7 @@ TEST_F(HardyWeinberg, ThreeAlleleLociAgreeWithAnEnumeration) {
 TEST_F(HardyWeinberg, WithoutTheTestOnlyTheFrameIsWritten) {
     s.MakeHWExactTest = 0;
     DiploidSample sample({{"A C", "B C", 2}, {"A C", "A D", 1}}, false);
-    EXPECT_EQ(section(sample.pop),
-              heading("Loci", 1000000, 1000) + rule + titles + rule + "\n\n" + rule + "\n\n");
+    EXPECT_EQ(section(sample.pop), heading("Loci", 1000000, 1000) + rule + titles + rule + "\n\n" + rule + "\n\n");
 }
 
 // A haploid sample has no phenotypes: no locus rows, and no crash on the
@@ -147,7 +149,10 @@ TEST_F(HardyWeinberg, PhasedDataAddTheWholeHaplotypeTestAsTheTypeAsks) {
         int type;
         bool phased, lociHeading, haplotypeLine;
     };
-    for (Case c : {Case{0, true, true, false}, {1, true, false, true}, {2, true, true, true}, {1, false, true, false},
+    for (Case c : {Case{0, true, true, false},
+                   {1, true, false, true},
+                   {2, true, true, true},
+                   {1, false, true, false},
                    {2, false, true, false}}) {
         restart_result();
         s.TypeOfTestHW = c.type;

@@ -16,7 +16,6 @@
 //   23:2 33:3, P 0.0735080 by the same enumeration.
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -43,7 +42,8 @@ std::string settings_with(std::map<std::string, std::string> const& keys) {
     std::string out;
     for (std::string line; std::getline(in, line);) {
         auto const eq = line.find('=');
-        if (eq != std::string::npos && keys.count(line.substr(0, eq))) line = line.substr(0, eq + 1) + keys.at(line.substr(0, eq));
+        if (eq != std::string::npos && keys.count(line.substr(0, eq)))
+            line = line.substr(0, eq + 1) + keys.at(line.substr(0, eq));
         out += line + "\n";
     }
     return out;
@@ -86,12 +86,12 @@ TEST_F(ProjectRun, LinkageColumnsHoldEachSamplesValues) {
                   all_ld_keywords),
               0);
     std::map<std::string, double> const expected = {
-        {"mean_D'_1", 0.195527},     {"mean_D'_2", 0.619048},     {"mean_R2_1", 0.0388007},
-        {"mean_R2_2", 0.428571},     {"adj_D'_1", 0.318182},      {"adj_D'_2", 1},
-        {"adj_D'_3", 0.428571},      {"adj_R2_1", 0.0824916},     {"adj_R2_2", 1},
-        {"adj_R2_3", 0.142857},      {"mean_adj_D'_1", 0.318182}, {"mean_adj_D'_2", 0.714286},
+        {"mean_D'_1", 0.195527},      {"mean_D'_2", 0.619048},     {"mean_R2_1", 0.0388007},
+        {"mean_R2_2", 0.428571},      {"adj_D'_1", 0.318182},      {"adj_D'_2", 1},
+        {"adj_D'_3", 0.428571},       {"adj_R2_1", 0.0824916},     {"adj_R2_2", 1},
+        {"adj_R2_3", 0.142857},       {"mean_adj_D'_1", 0.318182}, {"mean_adj_D'_2", 0.714286},
         {"mean_adj_R2_1", 0.0824916}, {"mean_adj_R2_2", 0.571429}, {"flank_D'_1", 0.047619},
-        {"flank_D'_2", 0.428571},    {"flank_R2_1", 0.0018315},   {"flank_R2_2", 0.142857}};
+        {"flank_D'_2", 0.428571},     {"flank_R2_1", 0.0018315},   {"flank_R2_2", 0.142857}};
     auto const c = columns();
     EXPECT_EQ(c.size(), expected.size()) << file("stats.txt");
     for (auto const& [name, value] : expected) {
@@ -100,14 +100,21 @@ TEST_F(ProjectRun, LinkageColumnsHoldEachSamplesValues) {
     }
 
     // Exact test on: each sample starts the arrays afresh, the last one stays.
-    ASSERT_EQ(run("dna_ld_two.pmp",
-                  {{"TaskNumber", "16"}, {"MakeExactTestLD", "1"}, {"ComputeDvalues", "1"}, {"MarkovChainStepsLD", "2000"}},
-                  all_ld_keywords),
-              0);
-    std::map<std::string, double> const last = {
-        {"mean_D'_1", 0.619048}, {"mean_R2_1", 0.428571},     {"adj_D'_1", 1},         {"adj_D'_2", 0.428571},
-        {"adj_R2_1", 1},         {"adj_R2_2", 0.142857},      {"mean_adj_D'_1", 0.714286}, {"mean_adj_R2_1", 0.571429},
-        {"flank_D'_1", 0.428571}, {"flank_R2_1", 0.142857}};
+    ASSERT_EQ(
+        run("dna_ld_two.pmp",
+            {{"TaskNumber", "16"}, {"MakeExactTestLD", "1"}, {"ComputeDvalues", "1"}, {"MarkovChainStepsLD", "2000"}},
+            all_ld_keywords),
+        0);
+    std::map<std::string, double> const last = {{"mean_D'_1", 0.619048},
+                                                {"mean_R2_1", 0.428571},
+                                                {"adj_D'_1", 1},
+                                                {"adj_D'_2", 0.428571},
+                                                {"adj_R2_1", 1},
+                                                {"adj_R2_2", 0.142857},
+                                                {"mean_adj_D'_1", 0.714286},
+                                                {"mean_adj_R2_1", 0.571429},
+                                                {"flank_D'_1", 0.428571},
+                                                {"flank_R2_1", 0.142857}};
     auto const d = columns();
     EXPECT_EQ(d.size(), last.size()) << file("stats.txt");
     for (auto const& [name, value] : last) {
@@ -127,9 +134,11 @@ struct HwRow {
 
 HwRow hw_row(std::string const& text, int locus) {
     std::smatch m;
-    std::regex const row("\n +" + std::to_string(locus) + " +(\\d+) +([0-9.]+) +([0-9.]+) +([0-9.]+) +([0-9.]+) +\\d+\n");
+    std::regex const row("\n +" + std::to_string(locus) +
+                         " +(\\d+) +([0-9.]+) +([0-9.]+) +([0-9.]+) +([0-9.]+) +\\d+\n");
     HwRow r;
-    if (std::regex_search(text, m, row)) r = {std::stol(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), std::stod(m[5])};
+    if (std::regex_search(text, m, row))
+        r = {std::stol(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), std::stod(m[5])};
     return r;
 }
 
@@ -148,7 +157,8 @@ void expect_ridge_section(std::string const& text) {
         long genotypes;
         double obs, exp, reference;
     };
-    for (Locus l : {Locus{1, 8, 0.125, 0.458333, 0.0769231}, {3, 8, 0.25, 0.533333, 0.199378},
+    for (Locus l : {Locus{1, 8, 0.125, 0.458333, 0.0769231},
+                    {3, 8, 0.25, 0.533333, 0.199378},
                     {4, 8, 0.25, 0.533333, 0.199378}}) {
         HwRow const r = hw_row(text, l.number);
         EXPECT_EQ(r.genotypes, l.genotypes) << l.number << "\n" << text;

@@ -56,9 +56,8 @@ TEST(LdCell, ThreeAllelesAgreeWithDirectFormulas) {
     double const D[3][3] = {{0.152777777778, -0.069444444444, -0.083333333333},
                             {-0.055555555556, 0.097222222222, -0.041666666667},
                             {-0.097222222222, -0.027777777778, 0.125}};
-    double const Dp[3][3] = {{0.785714285714, -0.625, -0.666666666667},
-                             {-0.571428571429, 0.4375, -0.333333333333},
-                             {-1.0, -0.25, 0.6}};
+    double const Dp[3][3] = {
+        {0.785714285714, -0.625, -0.666666666667}, {-0.571428571429, 0.4375, -0.333333333333}, {-1.0, -0.25, 0.6}};
     double const r2[3][3] = {{0.508403361345, 0.09765625, 0.133333333333},
                              {0.067226890756, 0.19140625, 0.033333333333},
                              {0.205882352941, 0.015625, 0.3}};
@@ -93,27 +92,34 @@ TEST_F(MeasuresTest, TheSixTablesOfTheBalancedExample) {
     std::string const header = "  Locus0\\Locus1|  c1|  c2|\n";
     std::string const expected =
         "\n--------------------\nLoci 0 and 1\n--------------------\n"
-        "\n  1: Observed contingency table\n\n" + header +
+        "\n  1: Observed contingency table\n\n" +
+        header +
         "             r1|  30|  10|   40\n"
         "             r2|  10|  30|   40\n"
         "               |  40  40\n"
         "  Total number of gametes : 80\n"
-        "\n  2: Expected table\n\n" + header +
+        "\n  2: Expected table\n\n" +
+        header +
         "             r1|20.00|20.00|\n"
         "             r2|20.00|20.00|\n"
-        "\n 3: Table of disequilibrium values (D=pab-pa*pb) for all two-locus haplotypes\n\n" + header +
+        "\n 3: Table of disequilibrium values (D=pab-pa*pb) for all two-locus haplotypes\n\n" +
+        header +
         "             r1|  0.1250| -0.1250|\n"
         "             r2| -0.1250|  0.1250|\n"
-        "\n 4: Table of standardized disequilibrium values (D'=D/Dmax)\n\n" + header +
+        "\n 4: Table of standardized disequilibrium values (D'=D/Dmax)\n\n" +
+        header +
         "             r1|  0.5000| -0.5000|\n"
         "             r2| -0.5000|  0.5000|\n"
-        "\n 4: Table of standardized disequilibrium values (r2)\n\n" + header +
+        "\n 4: Table of standardized disequilibrium values (r2)\n\n" +
+        header +
         "             r1|  0.2500|  0.2500|\n"
         "             r2|  0.2500|  0.2500|\n"
-        "\n 5: Table of Chi-square values ( Chi2=sqr(D)*n/(pa*(1-pa)*pb*(1-pb)) )\n\n" + header +
+        "\n 5: Table of Chi-square values ( Chi2=sqr(D)*n/(pa*(1-pa)*pb*(1-pb)) )\n\n" +
+        header +
         "             r1| 20.0000| 20.0000|\n"
         "             r2| 20.0000| 20.0000|\n"
-        "\n 6: Table of Chi-square P values (1 d.f.)\n\n" + header +
+        "\n 6: Table of Chi-square P values (1 d.f.)\n\n" +
+        header +
         "             r1|  0.0000|  0.0000|\n"
         "             r2|  0.0000|  0.0000|\n";
     EXPECT_EQ(result(), expected);
@@ -168,8 +174,7 @@ TEST_F(MeasuresTest, EveryPairEndsItsBatchLine) {
     s.ComputeDvalues = 0;
     PhasedSample sample({{"a b c", 3}, {"d e c", 2}, {"a e f", 1}}, "S");
     sample.pop.calc_all_gam_des(result_, 0, s);
-    EXPECT_EQ(batch("l_d_val.sum"),
-              "\"p.pmp\"\t\"S\"\t0\t1\t\n\"p.pmp\"\t\"S\"\t0\t2\t\n\"p.pmp\"\t\"S\"\t1\t2\t\n");
+    EXPECT_EQ(batch("l_d_val.sum"), "\"p.pmp\"\t\"S\"\t0\t1\t\n\"p.pmp\"\t\"S\"\t0\t2\t\n\"p.pmp\"\t\"S\"\t1\t2\t\n");
     EXPECT_EQ(result().find(" 3: Table"), std::string::npos);
 }
 
@@ -177,8 +182,8 @@ TEST_F(MeasuresTest, EveryPairEndsItsBatchLine) {
 // adjacent mean must still cover its own sample only, whichever family is
 // selected.
 TEST_F(MeasuresTest, AdjacentMeansCoverTheirOwnSampleOnly) {
-    PhasedSample first(from_table({{30, 10}, {10, 30}}));   // r2 0.25, D' 0.5
-    PhasedSample second(from_table({{20, 0}, {0, 20}}));    // r2 1, D' 1
+    PhasedSample first(from_table({{30, 10}, {10, 30}}));  // r2 0.25, D' 0.5
+    PhasedSample second(from_table({{20, 0}, {0, 20}}));   // r2 1, D' 1
     for (bool dprime : {false, true}) {
         SumStat.MEAN_ADJ_DPRIME = dprime;
         SumStat.MEAN_ADJ_R2 = !dprime;

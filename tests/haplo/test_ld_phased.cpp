@@ -67,9 +67,9 @@ TEST_F(LinkageTest, ThreeByThreeTablesAgreeWithFishersExactTestOnBothChains) {
         double reference;
     };
     reseed(43);
-    for (Case const& c : {Case{{{6, 1, 1}, {1, 5, 2}, {0, 2, 6}}, 0.0027850456},
-                          Case{{{3, 3, 2}, {2, 4, 3}, {3, 2, 4}}, 0.9167672691},
-                          Case{{{9, 2, 0}, {1, 7, 2}, {1, 1, 6}}, 0.0000534486}}) {
+    for (Case const& c :
+         {Case{{{6, 1, 1}, {1, 5, 2}, {0, 2, 6}}, 0.0027850456}, Case{{{3, 3, 2}, {2, 4, 3}, {3, 2, 4}}, 0.9167672691},
+          Case{{{9, 2, 0}, {1, 7, 2}, {1, 1, 6}}, 0.0000534486}}) {
         PhasedSample sample(from_table(c.table));
         int pair[3] = {2, 0, 1};
         long steps = 100000, done = 0;
