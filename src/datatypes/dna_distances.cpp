@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "core/public.h"
+#include "core/timing.h"
 #include "datatypes/PopulDNA.h"
 #include "run/settings.h"
 
@@ -624,10 +625,6 @@ int PopulDNA::tamnei_dist(char const* s1, char const* s2) { return text_pair(6, 
 
 namespace {
 
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
-}
-
 // Identical sites left out of the texts that the distances count: all of
 // them without a site census, the usable ones with one.
 std::int64_t omitted_sites_counted(PopulDNA const& p) {
@@ -747,7 +744,7 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
         return 0;
     }
 
-    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(start) << " ms)\n";
+    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
 
     if (out != nullptr) {
         std::clock_t const writeStart = get_sys_clock();
@@ -765,7 +762,7 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
             os << '\n';
         }
         os.flush();
-        *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(writeStart) << " ms)\n";
+        *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(writeStart) << " ms)\n";
     }
     return 1;
 }
