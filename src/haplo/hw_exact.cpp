@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/messages.h"
 #include "data/Population.h"
 #include "data/TAllele.h"
 #include "data/TPhenDB.h"
@@ -80,7 +81,7 @@ Build build_hw_flat(Population& p, int* sel, FlatTable& table) {
         std::int64_t const n = whole_count(ph->count);
         if (locus >= 0) {
             if (locus >= ph->pseudo1->alleles.count || locus >= ph->pseudo2->alleles.count) {
-                E.error(ERROR, "Population::make_hw_table() ", 60);
+                E.error(ERROR, "Population::make_hw_table() ", Msg::m60_invalid_contingency_index);
                 sel[0] = 0;
                 return Build::failed;
             }
@@ -106,7 +107,7 @@ Build build_hw_flat(Population& p, int* sel, FlatTable& table) {
     std::int64_t total = 0;
     for (GenotypeEntry const& e : entries) total += e.count;
     if (k > max_hw_alleles || total > max_table_total) {
-        E.error(ERROR, "Population::make_hw_table()", 155);
+        E.error(ERROR, "Population::make_hw_table()", Msg::m155_cannot_build_contingency_table);
         sel[0] = 0;
         return Build::failed;
     }
@@ -194,7 +195,7 @@ int Population::make_hw_table(int* sel) {
                 contTable[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = table.at(r, c);
     } catch (std::bad_alloc const&) {
         contTable.clear();
-        E.error(MEMORY, "Population::make_hw_table()", 0);
+        E.error(MEMORY, "Population::make_hw_table()", Msg::m0_not_enough_memory);
     }
     return 1;
 }
@@ -204,13 +205,13 @@ void Population::clear_table(int*) { std::vector<std::vector<int>>().swap(contTa
 double Population::swap_in_table2(int* sel, long& seed) {
     int const k = sel[0];
     if (k < 2 || contTable.size() < static_cast<std::size_t>(k)) {
-        E.error(ERROR, "Population::swap_in_table2()", 60);
+        E.error(ERROR, "Population::swap_in_table2()", Msg::m60_invalid_contingency_index);
         return 1.0;
     }
     FlatTable t(k, k);
     for (int r = 0; r < k; ++r) {
         if (contTable[static_cast<std::size_t>(r)].size() < static_cast<std::size_t>(k)) {
-            E.error(ERROR, "Population::swap_in_table2()", 60);
+            E.error(ERROR, "Population::swap_in_table2()", Msg::m60_invalid_contingency_index);
             return 1.0;
         }
         for (int c = 0; c < k; ++c) t.at(r, c) = contTable[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
@@ -229,7 +230,7 @@ double Population::make_hw_test2(long const& steps, double& status, settings& s,
         if (!prepare_hw_test(*this, steps, s, stepsDone, sel, table, result)) return result;
         return finish_hw_test(hw_single_chain(table, sel[0], steps, hw_control(s)), status, s, stepsDone);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "Population::make_hw_test2()", 0);
+        E.error(MEMORY, "Population::make_hw_test2()", Msg::m0_not_enough_memory);
     }
     return result;
 }
@@ -242,7 +243,7 @@ double Population::make_hw_test3(long const& steps, double& status, settings& s,
         if (!prepare_hw_test(*this, steps, s, stepsDone, sel, table, result)) return result;
         return finish_hw_test(hw_batched_chain(table, sel[0], steps, hw_control(s)), status, s, stepsDone);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "Population::make_hw_test3()", 0);
+        E.error(MEMORY, "Population::make_hw_test3()", Msg::m0_not_enough_memory);
     }
     return result;
 }

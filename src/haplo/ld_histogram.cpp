@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/messages.h"
 #include "core/TriMat.h"
 #include "data/HaploDef.h"
 #include "haplo/table_counts.h"
@@ -146,7 +147,7 @@ void PopGenetics::init_all_min_allele(int const& n, int* loci, int* minorCounts)
             PHaploDef const* e = haplotypes.data[i];
             if (e == nullptr || e->haplotype == nullptr) continue;
             if (locus < 0 || locus >= e->haplotype->alleles.count) {
-                E.error(ERROR, "PopGenetics::init_all_min_allele()", 60);
+                E.error(ERROR, "PopGenetics::init_all_min_allele()", Msg::m60_invalid_contingency_index);
                 return;
             }
             TAllele const* a = e->haplotype->alleles.data[locus];

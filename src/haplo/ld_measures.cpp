@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/messages.h"
 #include "core/numerics.h"
 #include "data/TAllele.h"
 #include "haplo/ld_phased.h"
@@ -150,7 +151,10 @@ void measure_table(std::ostream& out, PairLayout const& l, char const* title, Me
             if (m == Measure::Dprime) {
                 defined = c.dprimeDefined;
                 v = c.Dprime;
-                if (!defined) E.error(ERROR, kFunction, 164);
+                // Logged under the number readers of the log know for a D'
+                // without a bound, although the table's text names another
+                // use of it.
+                if (!defined) E.error(ERROR, kFunction, Msg::m164_nucleotide_missing_tajima_nei);
             } else if (m != Measure::D) {
                 defined = c.rDefined;
                 v = m == Measure::R2     ? c.r2
@@ -233,7 +237,7 @@ bool write_pair_measures(PopGenetics& p, int A, int B, settings& s, double& dpri
         if (built == TableBuild::monomorphic)
             p.contTableMonomorphic = 1;
         else
-            E.error(WARNING, kFunction, 155);
+            E.error(WARNING, kFunction, Msg::m155_cannot_build_contingency_table);
         return false;
     }
     set_up_layout(l);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/messages.h"
 #include "core/TriMat.h"
 #include "data/HaploDef.h"
 #include "haplo/contingency_chains.h"
@@ -71,7 +72,7 @@ TableBuild build_locus_by_rest_table(PopGenetics& p, int const* pair, FlatTable&
         if (e == nullptr || e->haplotype == nullptr) continue;
         auto const& alleles = e->haplotype->alleles;
         if (locus < 0 || locus >= alleles.count) {
-            E.error(ERROR, "PopGenetics::make_all_table4()", 60);
+            E.error(ERROR, "PopGenetics::make_all_table4()", Msg::m60_invalid_contingency_index);
             return TableBuild::failed;
         }
         if (is_missing_allele(alleles.data[locus], missing)) continue;
@@ -87,7 +88,7 @@ TableBuild build_locus_by_rest_table(PopGenetics& p, int const* pair, FlatTable&
     int const k2 = static_cast<int>(columns.size());
     if (k1 < 2 || k2 < 2) return TableBuild::monomorphic;
     if (total > max_table_total || std::int64_t{k1} * k2 > (std::int64_t{1} << 24)) {
-        E.error(ERROR, "PopGenetics::make_all_table4()", 155);
+        E.error(ERROR, "PopGenetics::make_all_table4()", Msg::m155_cannot_build_contingency_table);
         return TableBuild::failed;
     }
     table = FlatTable(k1, k2);
@@ -215,7 +216,7 @@ int PopGenetics::make_all_table(int* pair) {
         return table_into_member(*this, pair, build_pair_table);
     } catch (std::bad_alloc const&) {
         contTable.clear();
-        E.error(MEMORY, "PopGenetics::make_all_table()", 0);
+        E.error(MEMORY, "PopGenetics::make_all_table()", Msg::m0_not_enough_memory);
     }
     return 0;
 }
@@ -225,7 +226,7 @@ int PopGenetics::make_all_table4(int* pair) {
         return table_into_member(*this, pair, build_locus_by_rest_table);
     } catch (std::bad_alloc const&) {
         contTable.clear();
-        E.error(MEMORY, "PopGenetics::make_all_table4()", 0);
+        E.error(MEMORY, "PopGenetics::make_all_table4()", Msg::m0_not_enough_memory);
     }
     return 0;
 }
@@ -237,7 +238,7 @@ double PopGenetics::swap_in_table(int* pair, long& seed) {
     for (int r = 0; fits && r < k1; ++r)
         fits = contTable[static_cast<std::size_t>(r)].size() >= static_cast<std::size_t>(k2);
     if (!fits) {
-        E.error(ERROR, "PopGenetics::swap_in_table()", 60);
+        E.error(ERROR, "PopGenetics::swap_in_table()", Msg::m60_invalid_contingency_index);
         return 0.0;
     }
     FlatTable t(k1, k2);
@@ -253,7 +254,7 @@ double PopGenetics::calc_gam_des_prob2(int* pair, long& steps, settings& s, long
     try {
         return short_chain_test(*this, pair, steps, s, stepsDone, build_pair_table);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::calc_gam_des_prob2()", 0);
+        E.error(MEMORY, "PopGenetics::calc_gam_des_prob2()", Msg::m0_not_enough_memory);
     }
     return 1.0;
 }
@@ -262,7 +263,7 @@ double PopGenetics::calc_gam_des_prob4(int* pair, long& steps, settings& s, long
     try {
         return short_chain_test(*this, pair, steps, s, stepsDone, build_locus_by_rest_table);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::calc_gam_des_prob4()", 0);
+        E.error(MEMORY, "PopGenetics::calc_gam_des_prob4()", Msg::m0_not_enough_memory);
     }
     return 1.0;
 }
@@ -283,7 +284,7 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
             if (b == TableBuild::monomorphic)
                 contTableMonomorphic = 1;
             else
-                E.error(ERROR, "PopGenetics::calc_gam_des_prob3()", 155);
+                E.error(ERROR, "PopGenetics::calc_gam_des_prob3()", Msg::m155_cannot_build_contingency_table);
             s.LDPValue = 1.0;
             s.PrecisionOnPValueLD = 0.0;
             return 1.0;
@@ -295,20 +296,20 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
         s.LDPValue = o.p;
         return o.p;
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::calc_gam_des_prob3()", 0);
+        E.error(MEMORY, "PopGenetics::calc_gam_des_prob3()", Msg::m0_not_enough_memory);
     }
     return 1.0;
 }
 
 void PopGenetics::calc_all_gam_des(std::fstream& out, long steps, settings& s) {
     if (haplotypes.count == 0) {
-        E.error(ERROR, "PopGenetics::calc_all_gam_des()", 108);
+        E.error(ERROR, "PopGenetics::calc_all_gam_des()", Msg::m108_haplotype_list_empty);
         return;
     }
     try {
         std::vector<int> loci = polymorphic_loci(*this);
         if (loci.size() < 2) {
-            E.error(WARNING, "PopGenetics::calc_all_gam_des()", 167);
+            E.error(WARNING, "PopGenetics::calc_all_gam_des()", Msg::m167_ld_single_locus);
             return;
         }
         TriMat pvalues(static_cast<int>(loci.size()));
@@ -317,7 +318,7 @@ void PopGenetics::calc_all_gam_des(std::fstream& out, long steps, settings& s) {
         if (s.MakeExactTestLD != 0 && chain != 0) exact_tests(*this, loci, chain, pvalues, s, out);
         ld_measures_pass(*this, loci, s, out);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::calc_all_gam_des()", 0);
+        E.error(MEMORY, "PopGenetics::calc_all_gam_des()", Msg::m0_not_enough_memory);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/Errors.h"
+#include "core/messages.h"
 #include "data/HaploDef.h"
 #include "haplo/table_counts.h"
 
@@ -36,7 +37,7 @@ TableBuild build_two_locus_table(PHaploDefList const& list, char missing, int a,
         if (e == nullptr || e->haplotype == nullptr) continue;
         auto const& alleles = e->haplotype->alleles;
         if (a < 0 || b < 0 || a >= alleles.count || b >= alleles.count) {
-            E.error(ERROR, function, 60);
+            E.error(ERROR, function, Msg::m60_invalid_contingency_index);
             return TableBuild::failed;
         }
         TAllele const* x = alleles.data[a];
@@ -50,7 +51,7 @@ TableBuild build_two_locus_table(PHaploDefList const& list, char missing, int a,
     int const k2 = cols.size();
     if (k1 < 2 || k2 < 2) return TableBuild::monomorphic;
     if (total > max_table_total || std::int64_t{k1} * k2 > max_table_cells) {
-        E.error(ERROR, function, 155);
+        E.error(ERROR, function, Msg::m155_cannot_build_contingency_table);
         return TableBuild::failed;
     }
     table.rowAlleles.resize(static_cast<std::size_t>(k1));
