@@ -170,7 +170,7 @@ bool haplotype_frequencies(PopulDNA& p, settings& s, std::fstream& out) {
                 if (s.stopFlag != 0) return false;
             }
             if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {
-                comp_gam_phase_EM(p, s);
+                p.comp_gam_phase_EM(s);
                 if (s.stopFlag != 0) return false;
             }
         }
@@ -191,8 +191,8 @@ bool linkage(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState cons
     if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
     if (unphased_genotypes(p)) {
         *_AOS_ << "\tTesting linkage disequilibrium (phenotypic data)...\n";
-        calc_all_link_dis(p, out, p.phenotypes, s, s.InitialConditionsEM, static_cast<long>(s.MarkovChainStepsLD),
-                          s.MaximumNumOfIterationsEM, s.EpsilonValue);
+        p.calc_all_link_dis(out, p.phenotypes, s, s.InitialConditionsEM, static_cast<long>(s.MarkovChainStepsLD),
+                            s.MaximumNumOfIterationsEM, s.EpsilonValue);
     } else {
         *_AOS_ << "\tTesting linkage disequilibrium (haplotypic data)...\n";
         p.calc_all_gam_des(out, static_cast<long>(s.MarkovChainStepsLD), s);

@@ -339,6 +339,16 @@ public:
     void init_all_min_allele(int const& n, int* loci, int* minorCounts);
     // --- end of linkage disequilibrium on phased data ------------------------
 
+    // --- haplotype frequencies of unphased genotypes (defined in src/haplo/)
+    // The EM report of the sample: zipper or conventional run, bootstrap,
+    // two-locus and single-locus reports. 1 done, -1000 when the stop flag
+    // was found set.
+    int comp_gam_phase_EM(settings& s);
+    // Flags (into `flags`, one per locus, released afterwards) the loci
+    // linked with more than `threshold` of the loci; no caller.
+    void select_loci_in_LD(settings& s, double significance, double threshold, std::unique_ptr<int[]> flags);
+    // --- end of the unphased haplotype-frequency block ----------------------
+
 private:
     void reset_results();
     void copy_results_from(PopGenetics const& other);
