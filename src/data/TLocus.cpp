@@ -200,6 +200,15 @@ int TLocus::insert(my_string const& alleleName, double weight, int locusIndex) {
     return append_new(alleleName, weight, locusIndex);
 }
 
+long TLocus::find_or_append(char c, int locusIndex, bool& created) {
+    long const pos = lookup_first_char(c);
+    created = pos < 0;
+    if (pos >= 0) return pos;
+    my_string oneChar;
+    oneChar = c;
+    return append_new(oneChar, 0.0, locusIndex);
+}
+
 int TLocus::insert(char c, double weight, int locusIndex) {
     long pos = lookup_first_char(c);
     if (pos >= 0) {

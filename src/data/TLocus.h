@@ -55,6 +55,9 @@ private:
     int insert(my_string const& alleleName, double weight, int locusIndex);
     int insert(char c, double weight, int locusIndex);
     int append_new(my_string const& alleleName, double weight, int locusIndex);
+    // Position of the first allele named by c, or of a new one (weight 0)
+    // appended for it; `created` tells which.
+    long find_or_append(char c, int locusIndex, bool& created);
 
     // Small loci are searched directly; from this many alleles on, a name
     // index answers instead.

@@ -5,7 +5,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -36,6 +38,25 @@ std::ostream& aos() { return *_AOS_; }
 
 bool is_delimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+// Position of the first delimiter at or after pos, or the text's size. Eight
+// characters are tested at a time: a sequence is a long word.
+std::size_t find_delimiter(std::string_view text, std::size_t pos) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t highs = 0x8080808080808080ULL;
+    auto holds = [](std::uint64_t x, unsigned char c) {
+        std::uint64_t const y = x ^ (ones * c);
+        return (y - ones) & ~y & highs;  // nonzero when a byte of x is c
+    };
+    while (pos + 8 <= text.size()) {
+        std::uint64_t x = 0;
+        std::memcpy(&x, text.data() + pos, 8);
+        if ((holds(x, ' ') | holds(x, '\t') | holds(x, '\n')) != 0) break;
+        pos += 8;
+    }
+    while (pos < text.size() && !is_delimiter(text[pos])) ++pos;
+    return pos;
+}
+
 // ------------------------------------------------------------------ lines
 
 enum class LineStatus {
@@ -46,10 +67,25 @@ enum class LineStatus {
     Unreadable,  // longer than a text can hold
 };
 
+// Upper-case copy of a line, as the C locale's toupper makes it, into a
+// buffer kept from line to line.
+void ascii_upper(std::string const& text, std::string& upper) {
+    upper.resize(text.size());
+    char const* const from = text.data();
+    char* const to = upper.data();
+    std::size_t const n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char const c = from[i];
+        to[i] = static_cast<char>(c - ((c >= 'a' && c <= 'z') ? 'a' - 'A' : 0));
+    }
+}
+
 // One physical line of a sample block: leading tabs and blanks skipped in the
 // file, the whole line read into `buffer`, then cut at its first '#' and at a
-// '}' (`closing` tells the block ends after this line).
-LineStatus next_line(std::ifstream& in, int& line, my_string& buffer, std::string& work, bool& closing) {
+// '}' (`closing` tells the block ends after this line). `upper` is scratch
+// room for the keyword search.
+LineStatus next_line(std::ifstream& in, int& line, my_string& buffer, std::string& work, std::string& upper,
+                     bool& closing) {
     closing = false;
     work.clear();
     while (in.peek() == ' ' || in.peek() == '\t') in.get();
@@ -67,8 +103,7 @@ LineStatus next_line(std::ifstream& in, int& line, my_string& buffer, std::strin
         work.erase(brace);
         closing = true;
     }
-    std::string upper(work);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ascii_upper(work, upper);
     if (upper.find("SAMPLENAME") != std::string::npos || upper.find("[STRUCTURE]") != std::string::npos ||
         upper.find("[MANTEL]") != std::string::npos)
         return LineStatus::NewSection;
@@ -114,7 +149,7 @@ public:
     // The next word; `delimited` tells whether a delimiter ended it.
     std::string_view next(bool* delimited = nullptr) {
         std::size_t start = pos_;
-        while (pos_ < text_.size() && !is_delimiter(text_[pos_])) ++pos_;
+        pos_ = find_delimiter(text_, pos_);
         std::string_view word = text_.substr(start, pos_ - start);
         bool const ended = pos_ < text_.size();
         if (ended) ++pos_;
@@ -229,10 +264,11 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
     int fixedLoci = -1;
     bool closed = false;
     std::string work;
+    std::string upper;
 
     while (!closed) {
         bool closing = false;
-        LineStatus const status = next_line(in, line, buffer, work, closing);
+        LineStatus const status = next_line(in, line, buffer, work, upper, closing);
         if (status == LineStatus::EndOfFile) break;
         if (status == LineStatus::BlockEnd) {
             closed = true;
@@ -340,6 +376,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
     int fixedLoci = -1;
     bool closed = false;
     std::string work;
+    std::string upper;
 
     auto check_loci = [&](my_string const& id, int loci) {
         if (fixedLoci < 0) fixedLoci = loci;
@@ -352,7 +389,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
 
     while (!closed) {
         bool closing = false;
-        LineStatus status = next_line(in, line, buffer, work, closing);
+        LineStatus status = next_line(in, line, buffer, work, upper, closing);
         if (status == LineStatus::EndOfFile) break;
         if (status == LineStatus::BlockEnd) {
             closed = true;
@@ -405,7 +442,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
 
         // The second gamete is the next physical line. An individual without
         // it cannot be kept, and its count must not stay in the sample size.
-        status = next_line(in, line, buffer, work, closing);
+        status = next_line(in, line, buffer, work, upper, closing);
         if (status == LineStatus::NewSection) {
             report_new_section(*this, line, kGenotypicFn);
             return 0;

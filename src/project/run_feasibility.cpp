@@ -61,8 +61,8 @@ int Project::make_run_possible() {
     auto const drop = [&s](std::int64_t task) { s.TaskNumber &= ~task; };
     // The allele vectors of the haplotype definitions.
     auto const build_haplotype_vectors = [this] {
-        for (long i = 0; i < haplotypes.haplotypes.count; ++i)
-            if (HaploDef* h = haplotypes.haplotypes.data[i]) h->build_haplovect(&allele_db, LocusSeparator, 0, 0.1);
+        HaploDef::build_haplovects(haplotypes.haplotypes.data, haplotypes.haplotypes.count, &allele_db,
+                                   LocusSeparator, 0, 0.1);
         vectors_built = 1;
     };
     auto const haplotype_vectors_step = [&] {
