@@ -8,6 +8,8 @@
 #include <iomanip>
 #include <new>
 #include <ostream>
+#include <string_view>
+#include <unordered_map>
 
 #include "core/public.h"
 #include "datatypes/PopulDNA.h"
@@ -542,7 +544,38 @@ void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::v
         char* row = columns_.data() + i * width;
         for (std::size_t k = 0; k < width; ++k) row[k] = at(i, static_cast<std::size_t>(sites_[k]));
     }
+    packed_.build(columns_.data(), numTexts_, width, missing);
+    find_alike_texts();
     valid_ = true;
+}
+
+void DnaDistanceWorkspace::find_alike_texts() {
+    std::size_t const width = sites_.size();
+    std::unordered_map<std::string_view, int> first;
+    first.reserve(static_cast<std::size_t>(numTexts_));
+    firstAlike_.assign(static_cast<std::size_t>(numTexts_), 0);
+    distinctIndex_.assign(static_cast<std::size_t>(numTexts_), 0);
+    numDistinct_ = 0;
+    std::array<bool, 256> present{};
+    for (int i = 0; i < numTexts_; ++i) {
+        std::string_view const row(columns_.data() + static_cast<std::size_t>(i) * width, width);
+        auto const [it, added] = first.try_emplace(row, i);
+        firstAlike_[static_cast<std::size_t>(i)] = it->second;
+        distinctIndex_[static_cast<std::size_t>(i)] =
+            added ? numDistinct_++ : distinctIndex_[static_cast<std::size_t>(it->second)];
+        if (added)
+            for (char c : row) present[static_cast<unsigned char>(c)] = true;
+    }
+    // Counting in the other order changes nothing unless a pair of the
+    // characters present is classed differently when swapped.
+    PairTable const& table = pair_table();
+    symmetric_ = true;
+    for (int x = 0; x < 256 && symmetric_; ++x) {
+        for (int y = 0; y < x && symmetric_; ++y) {
+            if (present[static_cast<std::size_t>(x)] && present[static_cast<std::size_t>(y)])
+                symmetric_ = table.code[x][y] == table.code[y][x];
+        }
+    }
 }
 
 bool DnaDistanceWorkspace::prepare(std::vector<char const*> const& texts, std::vector<int> const& usable,
@@ -553,6 +586,14 @@ bool DnaDistanceWorkspace::prepare(std::vector<char const*> const& texts, std::v
 }
 
 DnaPairCounts DnaDistanceWorkspace::count(int i, int j) const {
+    if (!packed_.packed(i) || !packed_.packed(j)) return count_sites(i, j);
+    DnaPairCounts counts;
+    counts.equal = cleanSites_;
+    packed_.add_counts(i, j, counts);
+    return counts;
+}
+
+DnaPairCounts DnaDistanceWorkspace::count_sites(int i, int j) const {
     PairTable const& table = pair_table();
     DnaPairCounts counts;
     counts.equal = cleanSites_;
@@ -573,201 +614,6 @@ DnaDistanceWorkspace::Entry const* DnaDistanceWorkspace::find(Key const& key) co
 void DnaDistanceWorkspace::store(Entry entry) {
     if (entries_.size() >= kMaxEntries) entries_.erase(entries_.begin());
     entries_.push_back(std::move(entry));
-}
-
-// ---------------------------------------------------------------------------
-// PopulDNA: pair operations and the distance matrix
-// ---------------------------------------------------------------------------
-
-DistanceParams PopulDNA::distance_params() const {
-    DistanceParams p;
-    p.weights = DistanceWeights{deletionWeight, transitionWeight, transversionWeight};
-    p.gamma = gammaA;
-    p.missing = profile.MissingData;
-    p.freq = nuclFreq;
-    p.gcContent = gcContent;
-    return p;
-}
-
-int PopulDNA::finish_pair(int method, DnaPairCounts const& counts) {
-    method = effective_dna_method(method);
-    DistanceParams p = distance_params();
-    // The gamma correction has a form for these three methods only.
-    if (method != 1 && method != 2 && method != 6) p.gamma = 0.0;
-    if (method == 4) {
-        // The counts of this pair alone.
-        for (auto& row : pairNuclFreq) row.fill(0.0);
-        for (int i = 1; i < 4; ++i) {
-            for (int j = 0; j < i; ++j) pairNuclFreq[i][j] = static_cast<double>(counts.nucleotides[pair_index(i, j)]);
-        }
-    }
-    DistanceResult const r = dna_distance(method, counts, p);
-    pairDistance = r.distance;
-    pairDistanceVar = r.variance;
-    for (int k = 0; k < r.numReports; ++k) {
-        E.error(r.reports[k].kind, dna_distance_function_name(method), r.reports[k].number);
-    }
-    return r.ok ? 1 : 0;
-}
-
-int PopulDNA::text_pair(int method, char const* s1, char const* s2) {
-    return finish_pair(method, count_sequence_pair(s1, s2, usableSite, profile.MissingData));
-}
-
-int PopulDNA::diff_dist(char const* s1, char const* s2) { return text_pair(0, s1, s2); }
-int PopulDNA::jk_dist(char const* s1, char const* s2) { return text_pair(1, s1, s2); }
-int PopulDNA::kim2p_dist(char const* s1, char const* s2) { return text_pair(2, s1, s2); }
-int PopulDNA::p_dist(char const* s1, char const* s2) { return text_pair(3, s1, s2); }
-int PopulDNA::tajnei_dist(char const* s1, char const* s2) { return text_pair(4, s1, s2); }
-int PopulDNA::tamura_dist(char const* s1, char const* s2) { return text_pair(5, s1, s2); }
-int PopulDNA::tamnei_dist(char const* s1, char const* s2) { return text_pair(6, s1, s2); }
-
-namespace {
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
-}
-
-// Identical sites left out of the texts that the distances count: all of
-// them without a site census, the usable ones with one.
-std::int64_t omitted_sites_counted(PopulDNA const& p) {
-    if (p.omittedIdenticalSites <= 0) return 0;
-    if (!p.usableSite.empty() && 0.0 > p.allowedMissingLevel) return 0;
-    return p.omittedIdenticalSites;
-}
-
-PopulDNA::PairDistanceFn pair_operation(int method) {
-    switch (method) {
-        case 1: return &PopulDNA::jk_dist;
-        case 2: return &PopulDNA::kim2p_dist;
-        case 3: return &PopulDNA::p_dist;
-        case 4: return &PopulDNA::tajnei_dist;
-        case 5: return &PopulDNA::tamura_dist;
-        case 6: return &PopulDNA::tamnei_dist;
-        default: return &PopulDNA::diff_dist;
-    }
-}
-
-}  // namespace
-
-int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale) {
-    int const method = effective_dna_method(distanceMethod);
-    double const f = (scale != 0 && distanceMethod != 0) ? static_cast<double>(numUsableSites) : 1.0;
-
-    if (haplotypes.count < 1) {
-        E.error(ERROR, "PopulDNA::compute_distance_matrix()", 108);
-        return 0;
-    }
-    pairDistanceFn = pair_operation(method);
-    if (method >= 4) comp_nucl_freq();
-
-    int const n = static_cast<int>(haplotypes.count);
-    NbHaplotypeEntries = n;
-    distMat.reset();
-    maxPairwiseDistance = 0;
-    std::clock_t const start = get_sys_clock();
-    *_AOS_ << "\t\t\tBeginning distance computations ...\n";
-
-    try {
-        auto matrix = std::make_unique<RectMat>(n, n);
-        if (!matrix->has_storage() && n > 0) {
-            E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
-            return 0;
-        }
-        PHaploDef const* first = haplotypes[0];
-        bool const hasText = first != nullptr && first->haplotype != nullptr && first->haplotype->data.length() > 0;
-        if (hasText) {
-            std::vector<char const*> texts(static_cast<std::size_t>(n));
-            for (int i = 0; i < n; ++i) {
-                PHaploDef const* h = haplotypes[i];
-                texts[static_cast<std::size_t>(i)] =
-                    (h != nullptr && h->haplotype != nullptr) ? h->haplotype->data.c_str() : "";
-            }
-            distanceWorkspace.prepare(texts, usableSite, profile.MissingData, omitted_sites_counted(*this));
-
-            DnaDistanceWorkspace::Key key;
-            key.method = method;
-            key.gamma = (method == 1 || method == 2 || method == 6) ? gammaA : 0.0;
-            key.weights = DistanceWeights{deletionWeight, transitionWeight, transversionWeight};
-            key.scale = f;
-            if (method >= 4) {
-                key.freq = nuclFreq;
-                key.gcContent = gcContent;
-            }
-
-            if (auto const* hit = distanceWorkspace.find(key)) {
-                settings::print_message();
-                if (s != nullptr && s->stopFlag != 0) return 0;
-                *matrix = hit->matrix;
-                maxPairwiseDistance = hit->maxPairwiseDistance;
-                if (hit->hasLastPair) {
-                    pairDistance = hit->lastDistance;
-                    pairDistanceVar = hit->lastVariance;
-                    if (method == 4) pairNuclFreq = hit->lastPairCounts;
-                }
-            } else {
-                RectMat& m = *matrix;
-                for (int i = 0; i < n; ++i) {
-                    for (int j = 0; j < i; ++j) {
-                        if (finish_pair(method, distanceWorkspace.count(i, j)) == 0) {
-                            E.error(ERROR, "PopulDNA::compute_distance_matrix(ofstream)", 136);
-                            // A partly filled matrix must not reach any later
-                            // computation.
-                            maxPairwiseDistance = 0;
-                            return 0;
-                        }
-                        double const d = pairDistance * f;
-                        if (d > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(d);
-                        m(i, j) = d;
-                        m(j, i) = pairDistanceVar >= 0 ? std::sqrt(pairDistanceVar) * f : 0.0;
-                    }
-                    settings::print_message();
-                    if (s != nullptr && s->stopFlag != 0) {
-                        maxPairwiseDistance = 0;
-                        return 0;
-                    }
-                    m(i, i) = 0.0;
-                }
-                DnaDistanceWorkspace::Entry entry;
-                entry.key = key;
-                entry.matrix = m;
-                entry.maxPairwiseDistance = maxPairwiseDistance;
-                entry.hasLastPair = n >= 2;
-                entry.lastDistance = pairDistance;
-                entry.lastVariance = pairDistanceVar;
-                entry.lastPairCounts = pairNuclFreq;
-                distanceWorkspace.store(std::move(entry));
-            }
-        }
-        distMat = std::move(matrix);
-    } catch (std::bad_alloc const&) {
-        distMat.reset();
-        maxPairwiseDistance = 0;
-        E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
-        return 0;
-    }
-
-    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(start) << " ms)\n";
-
-    if (out != nullptr) {
-        std::clock_t const writeStart = get_sys_clock();
-        *_AOS_ << "\t\t\tWriting matrix to file ...\n";
-        std::ostream& os = *out;
-        os << "\nInter-haplotypic distance matrix:\n" << '\n';
-        os.setf(std::ios::fixed | std::ios::showpoint | std::ios::right);
-        os.unsetf(std::ios::scientific | std::ios::left);
-        os.precision(4);
-        RectMat const& m = *distMat;
-        for (int i = 0; i < n; ++i) {
-            for (int j = 0; j < i; ++j) os << std::setw(8) << m(i, j);
-            os << std::setw(8) << " ";
-            for (int j = i + 1; j < n; ++j) os << std::setw(8) << m(i, j);
-            os << '\n';
-        }
-        os.flush();
-        *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(writeStart) << " ms)\n";
-    }
-    return 1;
 }
 
 }  // namespace quintle
