@@ -242,6 +242,21 @@ private:
     double permuted_Vb_groups();
     double permuted_Va_groups();
 
+    // --- steps of run_permutation_tests (design_skeleton.cpp) -------------
+    // The counts of one call and the working storage of its tests.
+    struct TestRun;
+    // The storage of every test; false after a MEMORY report.
+    bool allocate_tests(TestFrame const& f, TestRun& job);
+    // Test t: its permutations, null values and file, P value, significance
+    // lines and histogram counts. False when the design must give up.
+    bool run_component_test(TestFrame const& f, int t, TestRun& job);
+    // The permutation loop of test t; false on a stop request or a failure.
+    bool permute_component(TestFrame const& f, int t, TestRun& job);
+    void write_null_file(ComponentTest const& c, int t, TestRun& job, my_string const& fileName, long ms);
+    // The P values and the end of the AMOVA batch line.
+    void end_batch_line(TestFrame const& f, TestRun const& job);
+    void print_null_histograms(TestFrame const& f, TestRun const& job) const;
+
     void run();
     void write_report_header();
     void run_design();

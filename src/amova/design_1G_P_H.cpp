@@ -13,7 +13,7 @@
 #include "data/Population.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
+#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -108,10 +108,7 @@ int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int indi
             *out << " Fixation Index      FST : " << std::setw(12) << std::setprecision(5) << FST << "\n"
                  << kRule << std::endl;
         }
-        if (SumStat.GLOBAL_FSTAT) {
-            SumStat.hasFST = true;
-            SumStat.fst = FST;
-        }
+        store_amova_statistics(s, FixationIndices{.fst = FST});
         if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
             *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << 0 << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
                            << 0 << "\t" << 0 << "\t" << FST << "\t" << 0 << "\t" << 0 << "\t" << 0;

@@ -13,7 +13,7 @@
 #include "data/Population.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
+#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -180,14 +180,7 @@ int Amova::group_design(char const* name, void (Amova::*among_all)(), void (Amov
             print_index(*out, "      FCT : ", FCT);
             *out << kRule << std::endl;
         }
-        if (SumStat.GLOBAL_FSTAT) {
-            SumStat.hasFST = true;
-            SumStat.fst = FST;
-            SumStat.hasFCT = true;
-            SumStat.fct = FCT;
-            SumStat.hasFSC = true;
-            SumStat.fsc = FSC;
-        }
+        store_amova_statistics(s, FixationIndices{.fst = FST, .fct = FCT, .fsc = FSC});
         if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
             *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << df[2] << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
                            << Vc << "\t" << 0 << "\t" << FCT << "\t" << FSC << "\t" << FST << "\t" << 0;

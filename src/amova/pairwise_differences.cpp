@@ -23,7 +23,7 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/TSumStat.h"
+#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -123,14 +123,12 @@ void PairwisePass::print_differences(std::ostream& out) {
         }
         pairwise_open_tag(out, "pairwiseDifferenceMatrix");
         column_numbers(out, 24, 11, n_);
-        SumStat.pairPi.count = 0;
-        SumStat.pairPi.auxCount = 0;
+        // PiXY of a pair stands above the diagonal.
+        store_amova_statistics(s_, PairwiseList::Pi, n_, [this](int i, int j) { return diffs_(j, i); });
         for (int i = 0; i < n_; ++i) {
             out << std::setw(13) << i + 1;
             for (int j = 0; j < n_; ++j) {
                 out << std::setw(11) << std::setprecision(5) << diffs_(i, j);
-                // PiXY of the pair stands above the diagonal.
-                if (j < i && SumStat.PAIRWISE_PI) SumStat.pairPi.Add(diffs_(j, i));
                 if (batch && ofs_pairw_diffs != nullptr) *ofs_pairw_diffs << diffs_(i, j) << "\t";
             }
             if (batch) newline(ofs_pairw_diffs);
@@ -167,8 +165,7 @@ void PairwisePass::print_differences(std::ostream& out) {
 }
 
 void PairwisePass::print_delta_mu(std::ostream& out, int w) {
-    SumStat.pairDmuSqr.count = 0;
-    SumStat.pairDmuSqr.auxCount = 0;
+    store_amova_statistics(s_, PairwiseList::DmuSqr, n_, [this](int i, int j) { return delta_mu_(i, j); });
     std::string const rule = pairwise_rule('-', 57);
     out << "\n\n" << rule << "\n" << "Delta mu-square distance between all pairs of populations" << "\n" << rule
         << "\n\n";
@@ -177,7 +174,6 @@ void PairwisePass::print_delta_mu(std::ostream& out, int w) {
         out << std::setw(w + 7) << i + 1;
         for (int j = 0; j <= i; ++j) {
             double const d = delta_mu_(i, j);
-            if (j < i && SumStat.PAIRWISE_DMUSQR) SumStat.pairDmuSqr.Add(d);
             out << std::setw(w + 5) << std::setprecision(5) << d;
         }
         out << "\n";

@@ -27,7 +27,7 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/TSumStat.h"
+#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -494,14 +494,12 @@ void PairwisePass::print_fst_sections(std::ostream& out) {
                        ofs_concest, ofs_slatkins, ofs_NM_vals);
         }
 
-        SumStat.pairFst.count = 0;
-        SumStat.pairFst.auxCount = 0;
+        store_amova_statistics(s_, PairwiseList::Fst, n_, [this](int i, int j) { return fst_(i, j); });
         for (int i = 0; i < n_; ++i) {
             out << std::setw(12) << i + 1;
             for (int j = 0; j <= i; ++j) {
                 double const F = fst_(i, j);
                 out << std::setw(10) << std::setprecision(5) << F;
-                if (j < i && SumStat.PAIRWISE_FST) SumStat.pairFst.Add(F);
                 if (batch) {
                     if (ofs_pairw_dist != nullptr) *ofs_pairw_dist << F << "\t";
                     if (ofs_FST_dist != nullptr) *ofs_FST_dist << F << "\t";

@@ -42,6 +42,10 @@ public:
 
     void print_data(std::ostream& os);
 
+    // No matrix read from a file is larger: its triangle alone would pass
+    // 4 GiB, and no project file carries half a billion distances.
+    static constexpr int max_read_dim = 32768;
+
     int dim = 0;
     double diagonalValue = 0.0;
     double offDiagonalValue = 1.0;

@@ -248,11 +248,19 @@ HaploDef* find_or_add(Haplo_DB& db, my_string const& id, bool& created) {
     return db.find_by_id(id);
 }
 
-void add_entry(Population& p, HaploDef* def, int count) {
-    if (count == 0) return;
+// False, with nothing added, when the haplotype's copies over the whole
+// project would pass what its int count holds.
+bool add_entry(Population& p, HaploDef* def, int count) {
+    if (count == 0) return true;
+    if (def->count > INT_MAX - count) {
+        aos() << "\tSample \"" << p.name << "\": the copies of haplotype \"" << def->id
+              << "\" in the project pass " << INT_MAX << ". Aborting reading project." << std::endl;
+        return false;
+    }
     p.haplotypes.Add(new PHaploDef{def, count});
     def->count += count;
     ++p.nbEntries;
+    return true;
 }
 
 }  // namespace
@@ -356,7 +364,10 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
                 }
             }
         }
-        add_entry(*this, def, n);
+        if (!add_entry(*this, def, n)) {
+            report(ERROR, std::string(kGameticFn) + " (sample \"" + name.c_str() + "\")", 144);
+            return 0;
+        }
     }
 
     if (!closed && external == 0) {
@@ -629,7 +640,10 @@ int Population::read_gametic_data(std::ifstream& in, Haplo_DB& db, int external)
                 return 0;
             }
         }
-        add_entry(*this, def, n);
+        if (!add_entry(*this, def, n)) {
+            report(ERROR, std::string(kOldGameticFn) + " (sample \"" + name.c_str() + "\")", 144);
+            return 0;
+        }
     }
     end_of_block_warnings(tally, 141, kOldGameticFn);
     set_sample_size(*this, tally.countSum);

@@ -175,6 +175,14 @@ int Mantel::read_MatrixSize(ReadState& st) {
         E.error(ERROR, kReader, 15);
         return 0;
     }
+    // Three matrices of a larger size would not fit in memory.
+    if (size > TriMat::max_read_dim) {
+        log() << "\tInvalid value assigned to MatrixSize on line " << st.line
+              << ". Value of MatrixSize needs to be at most " << TriMat::max_read_dim
+              << ". Aborting reading project." << std::endl;
+        E.error(ERROR, kReader, 15);
+        return 0;
+    }
     if (st.labelListRead && size != MatrixSize) {
         // The lists read so far were sized and checked with the old value.
         log() << "\tMatrixSize changed on line " << st.line << " after a label list was read (" << size

@@ -1,5 +1,6 @@
 #include "popstats/theta_estimators.h"
 
+#include <climits>
 #include <cmath>
 
 #include "core/numerics.h"
@@ -55,6 +56,30 @@ double theta_from_homozygosity(double Hom, std::span<const double> ownCounts, do
     return out.thetaHom;
 }
 
+// Sums over 1, 2, ... n of the sample size are added term by term up to
+// here; the rest comes from the asymptotic series below, exact to double
+// precision that far out.
+constexpr int kTermsAdded = 1 << 20;
+
+// psi(b) - psi(a) = sum of 1/x for x = a, a + 1, ... < b, for
+// kTermsAdded <= a <= b, from the asymptotic series of the digamma function;
+// the first omitted term is below 1e-38.
+double digamma_difference(double a, double b) {
+    const double a2 = 1.0 / (a * a);
+    const double b2 = 1.0 / (b * b);
+    return std::log1p((b - a) / a) - (0.5 / b - 0.5 / a) - (b2 - a2) / 12.0 + (b2 * b2 - a2 * a2) / 120.0;
+}
+
+// psi'(a) - psi'(b) = sum of 1/x^2 for x = a, a + 1, ... < b, likewise.
+double trigamma_difference(double a, double b) {
+    auto const tail = [](double x) {
+        const double r = 1.0 / x;
+        const double r2 = r * r;
+        return r + r2 / 2.0 + r2 * r / 6.0 - r2 * r2 * r / 30.0;
+    };
+    return tail(a) - tail(b);
+}
+
 }  // namespace
 
 double calc_theta_Hom(std::span<const double> counts, double n, int k, DiversityFields out) {
@@ -86,11 +111,17 @@ double calc_theta_Hom(std::span<const double> list, std::span<const double> ownC
 }
 
 void theta_S(int n, int S, double& thetaS, double& thetaSsd) {
+    // Terms past the first million are summed in closed form, as in k_est.
+    const int m = n < kTermsAdded ? n : kTermsAdded;
     double a1 = 0.0;
     double a2 = 0.0;
-    for (int i = 1; i < n; ++i) {
+    for (int i = 1; i < m; ++i) {
         a1 += 1.0 / i;
         a2 += 1.0 / (static_cast<double>(i) * i);
+    }
+    if (n > m) {
+        a1 += digamma_difference(m, n);
+        a2 += trigamma_difference(m, n);
     }
     if (n < 2 || a1 <= 0.0) {
         thetaS = 0.0;
@@ -115,8 +146,14 @@ void theta_pi(double pi, double n, double& thetaPi, double& thetaPiSd) {
 
 double k_est(double theta, int n) {
     if (theta <= 0.0) return 1.0;
+    // The bisections of theta(k) evaluate this a hundred times or so: past
+    // the first kTermsAdded terms the rest of the sum, theta (psi(theta + n)
+    // - psi(theta + m)), is taken in closed form, so that no sample size
+    // makes them run for minutes.
+    const int m = n < kTermsAdded ? n : kTermsAdded;
     double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += theta / (theta + i);
+    for (int i = 0; i < m; ++i) sum += theta / (theta + i);
+    if (n > m) sum += theta * digamma_difference(theta + m, theta + n);
     return sum;
 }
 
@@ -148,7 +185,10 @@ double theta_k(int n, int k, double alpha, ThetaKFields out, BnumMat& table, int
 
     bool refused = false;
     if (table.numRows() <= n || table.numCols() <= k) {
-        if (!table.re_allocate_matrix(n + 10, k + 10)) {
+        // Sizes beyond the table's limits are refused all the same, without
+        // overflowing for the largest samples.
+        auto const margin = [](int v) { return v > INT_MAX - 10 ? INT_MAX : v + 10; };
+        if (!table.re_allocate_matrix(margin(n), margin(k))) {
             tableExists = 0;
             refused = true;
         }

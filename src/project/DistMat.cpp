@@ -66,6 +66,8 @@ bool parse_distance(std::string_view token, std::string& scratch, double& value)
     return !scratch.empty() && end == scratch.c_str() + scratch.size() && std::isfinite(value);
 }
 
+constexpr double kMaxDistance = 1e100;
+
 bool names_next_section(std::string const& line) {
     std::string upper(line);
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -215,6 +217,16 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
             if (!parse_distance(token, scratch, value)) {
                 *_AOS_ << "\tBad value (" << '"' << token << '"' << ") for distance #" << j + 1 << " on line "
                        << lineNo << ". Aborting reading distance matrix." << std::endl;
+                E.error(ERROR, kReadName, 13);
+                return 0;
+            }
+            // A negative distance turns the variance components and FST into
+            // nonsense; a huge one overflows their sums over pairs of gene
+            // copies (and their squares) into infinities and NaN.
+            if (!(value >= 0.0 && value <= kMaxDistance)) {
+                *_AOS_ << "\tBad distance (" << '"' << token << '"' << ") at row " << i + 1 << ", column " << j + 1
+                       << " on line " << lineNo << ": a distance lies between 0 and " << kMaxDistance
+                       << ". Aborting reading distance matrix." << std::endl;
                 E.error(ERROR, kReadName, 13);
                 return 0;
             }

@@ -25,6 +25,7 @@ namespace quintle {
 class Samples;
 class Structure;
 class PopGenetics;
+class cleaner;
 
 class Project : public ProfileSettings {
 public:
@@ -202,6 +203,37 @@ private:
     // Opens the external file named on the current line into `ext`; 0 after
     // the failure's messages.
     int open_external(ReadState& st, std::ifstream& ext, char const* valueName, my_string& name);
+
+    // --- steps of run (project_run.cpp) ------------------------------------
+    // false, after its message, when no project is ready or the input
+    // cannot be read.
+    bool can_run();
+    // Points the input and the result names at the cleaned working copy in
+    // the result folder and starts the run's clock.
+    void make_working_copy(cleaner& working_copy);
+    // Opens the result file (in XML append mode before the closing root
+    // element of earlier runs) as the settings' result stream and the log's echo.
+    std::unique_ptr<std::fstream> open_result_file();
+    void close_result_file(std::unique_ptr<std::fstream>& result);
+    // Footer, closing and working-copy removal of a run that stops; 0.
+    int abandon_run(std::unique_ptr<std::fstream>& result, cleaner& working_copy);
+    // The file names and stamps of the result frame.
+    void name_result_frame(std::string const& date);
+    // Frame pages, menu script and the head of the result file.
+    void write_frame_start(std::ostream& out);
+    void write_run_heading(std::ostream& out, std::string const& date);
+    // Reads the project; false after its log line.
+    bool read_project();
+    // Upper-cased sequences, the separator removed where it cannot stay,
+    // the project's profile and the settings in the result file.
+    void print_project_information(std::ostream& out);
+    // The feasibility checks and the work estimate; false when a scheduled
+    // task is impossible.
+    bool prepare_analyses(std::ostream& out);
+    // The group pass and the population pass that are asked for.
+    void run_passes();
+    // Frees the data and writes the end-of-run lines to the log and `out`.
+    void end_run(std::ostream& out, char kept_separator, cleaner& working_copy);
 
     // One analysis pass over the current sample set (the tasks of a pass,
     // in their order); `folder` names its menu folder and `banner` opens its

@@ -68,6 +68,8 @@ public:
 private:
     // NbGroups empty, non-owning group arrays and zeroed sizes.
     void build_group_arrays();
+    // The state and line handlers of one NewReadStructure (structure_reader.cpp).
+    class SectionReader;
 };
 
 // Writes the "[[Structure]]" block; nothing when there is no group.

@@ -379,11 +379,13 @@ int Project::read_MatrixSize(ReadState& st) {
         E.error(ERROR, reader_name, 15);
         return 0;
     }
-    // Not above 0 (NaN included), or too large for any matrix index.
+    // Not above 0 (NaN included), or too large for any matrix in memory.
     int size = 0;
-    if (!(number > 0.0) || !checked_int(number, size)) {
+    if (!(number > 0.0) || !checked_int(number, size) || size > TriMat::max_read_dim) {
         *_AOS_ << "\tBad size (" << number << ") for distance matrix \"" << distance_matrix.MatrixName
                << "\". Check size (" << number << ") reported on line " << st.lineNo << std::endl;
+        if (number > TriMat::max_read_dim)
+            *_AOS_ << "\tA distance matrix has at most " << TriMat::max_read_dim << " rows." << std::endl;
         E.error(ERROR, reader_name, 15);
         return 0;
     }

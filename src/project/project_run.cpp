@@ -18,10 +18,12 @@
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
 #include "project/Samples.h"
+#include "project/analysis_size_checks.h"
 #include "project/Structure.h"
 #include "run/cleaner.h"
 #include "run/glbobj.h"
 #include "run/pmlestart.h"
+#include "run/settings_checks.h"
 #include "run/task_bits.h"
 #include "structure/IndLikelihood.h"
 #include "sumstat/TSumStat.h"
@@ -89,20 +91,57 @@ std::string computing_time_text(std::int64_t ms) {
 
 int Project::run() {
     xmlOutput = options.XMLOutput != 0;
+    if (!can_run()) return 0;
+
+    cleaner working_copy;
+    make_working_copy(working_copy);
+    std::unique_ptr<std::fstream> result = open_result_file();
+    std::ostream& out = *result;
+    vectors_built = 0;
+    phen_converted = 0;
+    ++run_number;
+
+    std::string const date = date_text();
+    name_result_frame(date);
+    write_frame_start(out);
+    write_run_heading(out, date);
+
+    if (!read_project()) {
+        clean();
+        print_error_message();
+        return abandon_run(result, working_copy);
+    }
+    print_project_information(out);
+    char const kept_separator = LocusSeparator;
+    if (!prepare_analyses(out)) {
+        clean();
+        return abandon_run(result, working_copy);
+    }
+    run_passes();
+
+    end_run(out, kept_separator, working_copy);
+    New_print_html_results_footer(false, xmlOutput);
+    close_result_file(result);
+    return 1;
+}
+
+bool Project::can_run() {
     if (ready == 0) {
         *_AOS_ << "\n No valid project is opened...." << std::endl;
-        return 0;
+        return false;
     }
     if (!can_read(settings::input_file.c_str())) {
         E.error(ERROR, "Project::run()", 126);
-        return 0;
+        return false;
     }
+    return true;
+}
 
+void Project::make_working_copy(cleaner& working_copy) {
     // The project is read from its cleaned working copy in the result
     // folder. The class-wide separator still holds the previous project's,
     // so every project is cleaned without one, as the first one is.
     std::string const source = settings::input_file.c_str();
-    cleaner working_copy;
     if (working_copy.execute(0, source.c_str()) && working_copy.get_clean_proj() != nullptr) {
         settings::input_file = working_copy.get_clean_proj();
         options.ResultFileName = settings::input_file;
@@ -120,9 +159,11 @@ int Project::run() {
     options.BackupFileName.convert_to_slash();
     options.ProjectFolder.convert_to_slash();
     start_clock = static_cast<std::int64_t>(std::clock());
+}
 
-    // The result file; in XML append mode new output replaces the closing
-    // root element of the earlier runs.
+std::unique_ptr<std::fstream> Project::open_result_file() {
+    // In XML append mode new output replaces the closing root element of
+    // the earlier runs.
     std::string const result_name = options.ResultFileName.c_str();
     bool const result_exists = can_read(result_name.c_str());
     auto result = std::make_unique<std::fstream>();
@@ -144,20 +185,23 @@ int Project::run() {
     }
     options.ResultFile = result.get();
     E.echo = result.get();
-    std::ostream& out = *result;
-    // Closes the result file on every road out of the run.
-    auto close_result = [&] {
-        result->close();
-        options.ResultFile = nullptr;
-        result.reset();
-    };
+    return result;
+}
 
-    vectors_built = 0;
-    phen_converted = 0;
-    ++run_number;
+void Project::close_result_file(std::unique_ptr<std::fstream>& result) {
+    result->close();
+    options.ResultFile = nullptr;
+    result.reset();
+}
 
-    // Names of the frame.
-    std::string const date = date_text();
+int Project::abandon_run(std::unique_ptr<std::fstream>& result, cleaner& working_copy) {
+    New_print_html_results_footer(false, xmlOutput);
+    close_result_file(result);
+    working_copy.rm_clean_files();
+    return 0;
+}
+
+void Project::name_result_frame(std::string const& date) {
     options.time_stamp = date.c_str();
     options.time_stamp.remove_blanks();
     options.exe_dir = PellomarExeDirectory.c_str();
@@ -170,29 +214,32 @@ int Project::run() {
     options.MainPageFileName = (stem + "_main.htm").c_str();
     options.style_file = options.exe_dir + "ftie4style.css";
     options.menu_lib_file = options.exe_dir + "ftiens4.js";
+}
 
+void Project::write_frame_start(std::ostream& out) {
     New_print_html_frames_output(false);
-
+    // A run appended to an earlier one's files only opens its data part.
     if (options.RunFileFlag != 0 && can_read(options.MenuScriptFileName.c_str())) {
         if (xmlOutput)
             out << "\n" << PmlXmlTags::dataTag.write() << "\n";
         else
             out << "\n<PRE>\n";
-    } else {
-        {
-            std::ofstream script(options.MenuScriptFileName.c_str(),
-                                 options.RunFileFlag != 0 ? std::ios::out | std::ios::app
-                                                          : std::ios::out | std::ios::trunc);
-            my_string project_name = settings::input_file;
-            project_name.rm_path();
-            my_string const title = my_string("PELLOMAR RESULTS (") + project_name + ")";
-            TJSOut(&script).foldersTree(options.exe_dir, options.ResultFolder, title, my_string());
-        }
-        print_js_pellomar_log_entry(options);
-        New_print_html_results_header(xmlOutput);
+        return;
     }
+    {
+        std::ofstream script(options.MenuScriptFileName.c_str(), options.RunFileFlag != 0
+                                                                    ? std::ios::out | std::ios::app
+                                                                    : std::ios::out | std::ios::trunc);
+        my_string project_name = settings::input_file;
+        project_name.rm_path();
+        my_string const title = my_string("PELLOMAR RESULTS (") + project_name + ")";
+        TJSOut(&script).foldersTree(options.exe_dir, options.ResultFolder, title, my_string());
+    }
+    print_js_pellomar_log_entry(options);
+    New_print_html_results_header(xmlOutput);
+}
 
-    // Run heading.
+void Project::write_run_heading(std::ostream& out, std::string const& date) {
     out << THeader{my_string("Pellomar results")};
     print_js_aux_entry(options, 1, "", ("Run of " + date).c_str());
     TXmlTag::time = date.c_str();
@@ -203,8 +250,9 @@ int Project::run() {
     if (xmlOutput) out << run_tag.close();
     *_AOS_ << "\n" << slash_line << "\nRUN NUMBER " << run_number << " (" << date << ")\n" << slash_line << std::endl;
     *_AOS_ << "\nReading Project: " << Title << std::endl;
+}
 
-    // Reading.
+bool Project::read_project() {
     initialize();
     RunSettings = &options;
     settings::message = "Opening Project...";
@@ -212,16 +260,12 @@ int Project::run() {
     PopGenetics::globalAllelicDB.destroy();
     // No project may test an earlier project's Mantel matrices.
     mantel.clear();
-    if (newOpen() == 0) {
-        *_AOS_ << "Error opening project... " << settings::input_file << std::endl;
-        clean();
-        print_error_message();
-        New_print_html_results_footer(false, xmlOutput);
-        close_result();
-        working_copy.rm_clean_files();
-        return 0;
-    }
+    if (newOpen() != 0) return true;
+    *_AOS_ << "Error opening project... " << settings::input_file << std::endl;
+    return false;
+}
 
+void Project::print_project_information(std::ostream& out) {
     print_js_doc_entry(options, 1, "_run_information", "Settings");
     samples->convert_dna_upper();
     if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0) {
@@ -244,22 +288,27 @@ int Project::run() {
     options.GameticPhase = GameticPhase;
     options.print_pretty_settings(out);
     *_AOS_ << "\n" << std::string(72, '-') << std::endl;
+}
 
-    char const kept_separator = LocusSeparator;
+bool Project::prepare_analyses(std::ostream& out) {
     ready = 0;
-    if (make_run_possible() == 0) {
+    // Settings and sample sizes that no analysis could hold fail the project
+    // before anything is allocated for them.
+    bool const groups_pooled = SumStat.computing ? SumStat.GROUP_LEVEL : options.ComputeSumStatsWithinGroups != 0;
+    if (!settings_in_range(options) || !samples_fit_analyses(*samples, structure.get(), options, groups_pooled) ||
+        make_run_possible() == 0) {
         out << "\nOne of the scheduled task is not possible with these data," << std::endl;
         out << "for more details look into 'Pellomar_log.txt'" << std::endl;
-        clean();
-        New_print_html_results_footer(false, xmlOutput);
-        close_result();
-        working_copy.rm_clean_files();
-        return 0;
+        return false;
     }
     ready = 1;
     samples->evaluate_work(options);
     if (GenotypicData == 0 || (GameticPhase == 0 && options.ComputeConventionalFST != 0))
         options.IncludeIndividualLevel = 0;
+    return true;
+}
+
+void Project::run_passes() {
     // The settings as the checks adapted them: the population pass runs with
     // these even after the group pass has read the settings file again.
     settings const checked = options;
@@ -274,8 +323,9 @@ int Project::run() {
     }
     if (group_pass) run_group_pass(checked);
     if (population_pass) run_population_pass();
+}
 
-    // End of the run.
+void Project::end_run(std::ostream& out, char kept_separator, cleaner& working_copy) {
     std::string const end_date = date_text();
     LocusSeparator = kept_separator;
     clean();
@@ -295,10 +345,6 @@ int Project::run() {
             << "\nTotal computing time for this run : " << computing_time_text(elapsed_ms) << std::endl;
         *os << slash_line << "\n" << std::endl;
     }
-
-    New_print_html_results_footer(false, xmlOutput);
-    close_result();
-    return 1;
 }
 
 void Project::run_group_pass(settings const& checked) {

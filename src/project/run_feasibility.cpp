@@ -36,6 +36,144 @@ void timed(char const* text, Step step) {
     *_AOS_ << "\n\t\tdone in " << ms << " ms\n";
 }
 
+bool has(settings const& s, std::int64_t task) { return (s.TaskNumber & task) != 0; }
+void drop(settings& s, std::int64_t task) { s.TaskNumber &= ~task; }
+
+// The allele vectors of the haplotype definitions.
+void build_haplotype_vectors(Project& p) {
+    HaploDef::build_haplovects(p.haplotypes.haplotypes.data, p.haplotypes.haplotypes.count, &p.allele_db,
+                               ProfileSettings::LocusSeparator, 0, 0.1);
+    p.vectors_built = 1;
+}
+
+void haplotype_vectors_step(Project& p) {
+    timed("\t\tBuilding vectors of alleles...", [&p] { build_haplotype_vectors(p); });
+}
+
+void pseudo_haplotypes_step(Project& p) {
+    timed("\t\tProcessing phenotypes into pseudo-haplotypes...",
+          [&p] { p.samples->phen_to_gam(&p.haplotypes, &p, &p.options); });
+    p.phen_converted = 1;
+}
+
+// Points the samples at the project's allele database; false without a sample.
+bool link_samples(Project& p) {
+    p.options.project_allele_db = &p.allele_db;
+    p.samples->init_all_pointers(&p.allele_db);
+    if (p.samples->Populations.count == 0) {
+        E.error(ERROR, checks_name, 123);
+        return false;
+    }
+    if (Population* first = p.samples->Populations.data[0]) first->make_all_blanks(ProfileSettings::LocusSeparator);
+    return true;
+}
+
+// The allele vectors and pseudo-haplotypes the analyses need, around the
+// data checks; false when the data fail them.
+bool build_sample_vectors(Project& p, bool genotypic_set) {
+    settings const& s = p.options;
+    if (genotypic_set) {
+        char const separator = ProfileSettings::LocusSeparator;
+        timed("\t\tBuilding vectors of alleles...", [&p, separator] { p.samples->build_all_vectors(separator); });
+    }
+    if (p.GenotypicData == 0 && p.vectors_built == 0) haplotype_vectors_step(p);
+
+    if (p.samples->verify_data() == 0) return false;
+
+    if (p.GenotypicData != 0) {
+        bool const needs_haplotypes =
+            p.GameticPhase != 0 ||
+            (s.RecessiveAllelesEM == 0 &&
+             (has(s, task_standard_diversity) || has(s, task_molecular_diversity) || s.DetectSelectedLoci != 0));
+        if (needs_haplotypes) {
+            if (p.phen_converted == 0) pseudo_haplotypes_step(p);
+            if (p.vectors_built == 0) haplotype_vectors_step(p);
+        }
+    }
+    return true;
+}
+
+// The distances of the AMOVA and the pairwise comparisons: the given
+// matrix, or one computed from the data (from haplotype frequencies, as
+// conventional FST, when frequency data carry no molecular information).
+void choose_structure_distances(Project& p) {
+    settings& s = p.options;
+    bool const given_matrix = p.distance_matrix.MatrixSize != 0;
+    int computed = 0;
+    if (s.ComputeConventionalFST != 0) {
+        s.ComputeDistanceMatrixAMOVA = 1;
+        computed = 1;
+    } else {
+        computed = s.ComputeDistanceMatrixAMOVA;
+        if (computed == 0 && !given_matrix) {
+            *_AOS_ << "    !!!No matrix was specified in input file, Pellomar will compute it from the data\n";
+            s.ComputeDistanceMatrixAMOVA = 1;
+            computed = 1;
+        }
+    }
+    if (p.DataType == FREQUENCY) {
+        if (!given_matrix && s.ComputeConventionalFST == 0) {
+            *_AOS_ << "   !!!No molecular information is available for testing genetic structure,\n"
+                   << "      haplotype frequencies will be used, and conventional Fst will be computed\n";
+            s.ComputeDistanceMatrixAMOVA = 1;
+            s.ComputeConventionalFST = 1;
+            computed = 1;
+        }
+        if (computed == 1) s.ComputeConventionalFST = 1;
+    }
+    if (computed == 1 && p.vectors_built == 0 && p.GenotypicData == 0 &&
+        (p.DataType == MICROSAT || p.DataType == STANDARD || p.DataType == FREQUENCY))
+        build_haplotype_vectors(p);
+}
+
+void check_dememorisation_steps(settings& s) {
+    *_AOS_ << "  check selected settings..." << std::endl;
+    if (s.MarkovChainDememorisationStepsLD < fewest_dememorisation_steps) {
+        *_AOS_ << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsLD
+               << " ) in linkage disequilibrium test, setting it to 1000...\n";
+        s.MarkovChainDememorisationStepsLD = raised_dememorisation_steps;
+    }
+    if (s.MarkovChainDememorisationStepsHW < fewest_dememorisation_steps) {
+        *_AOS_ << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsHW
+               << " ) in Hardy-Weinberg disequilibrium test, setting it to 1000...\n";
+        s.MarkovChainDememorisationStepsHW = raised_dememorisation_steps;
+    }
+    *_AOS_ << "  done!" << std::endl;
+}
+
+// The last adaptations of tasks and output switches to the data.
+void adapt_settings_to_data(Project& p) {
+    settings& s = p.options;
+    if (p.DataType == FREQUENCY) s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
+
+    if (has(s, task_hardy_weinberg) && s.RecessiveAllelesEM != 0) {
+        *_AOS_ << "   !!!Hardy-Weinberg disequilibrium test is not possible with recessive data,\n"
+               << "      skipping task...\n";
+        drop(s, task_hardy_weinberg);
+    }
+
+    if ((s.EliminateRedondHaplodefs != 0 || s.InferHaplotypeDefinitionFromDistanceMatrix != 0) &&
+        (p.GenotypicData == 0 || p.GameticPhase != 0)) {
+        p.eliminate_redond_haplodef();
+        if (s.ComputeDistanceMatrixAMOVA != 0) p.distance_matrix.reset();
+    }
+
+    if (p.DataType == MICROSAT) drop(s, task_ewens_watterson | task_chakraborty);
+
+    // The Y matrix of a Mantel test derives from pairwise FST unless the user
+    // gave it.
+    if (has(s, task_mantel) && !has(s, task_pairwise_fst) && std::strcmp(p.mantel.YMatrix.c_str(), "custom") != 0)
+        s.TaskNumber |= task_pairwise_fst;
+
+    if (p.GenotypicData != 0 && p.GameticPhase == 0) {
+        s.PrintMinSpannNetworkPop = 0;
+        s.PrintMinSpannNetworkGlob = 0;
+        s.PrintDistanceMatrix = 0;
+        s.PrintHaplDistMat = 0;
+        s.PrintPopDistMat = 0;
+    }
+}
+
 }  // namespace
 
 int Project::IsAmovaStructure() {
@@ -57,106 +195,40 @@ int Project::IsAmovaStructure() {
 
 int Project::make_run_possible() {
     settings& s = options;
-    auto const has = [&s](std::int64_t task) { return (s.TaskNumber & task) != 0; };
-    auto const drop = [&s](std::int64_t task) { s.TaskNumber &= ~task; };
-    // The allele vectors of the haplotype definitions.
-    auto const build_haplotype_vectors = [this] {
-        HaploDef::build_haplovects(haplotypes.haplotypes.data, haplotypes.haplotypes.count, &allele_db,
-                                   LocusSeparator, 0, 0.1);
-        vectors_built = 1;
-    };
-    auto const haplotype_vectors_step = [&] {
-        timed("\t\tBuilding vectors of alleles...", build_haplotype_vectors);
-    };
-    auto const pseudo_haplotypes_step = [&] {
-        timed("\t\tProcessing phenotypes into pseudo-haplotypes...",
-              [&] { samples->phen_to_gam(&haplotypes, this, &s); });
-        phen_converted = 1;
-    };
-
     *_AOS_ << "  Checking all selected options..." << std::endl;
-    if (GenotypicData == 0 && has(task_hardy_weinberg)) {
+    if (GenotypicData == 0 && has(s, task_hardy_weinberg)) {
         *_AOS_ << "     !!!Hardy-Weinberg disequilibrium test is not possible on Haplotypic data,\n"
                << "        this task will be skipped." << std::endl;
-        drop(task_hardy_weinberg);
+        drop(s, task_hardy_weinberg);
     }
 
-    s.project_allele_db = &allele_db;
-    samples->init_all_pointers(&allele_db);
-    if (samples->Populations.count == 0) {
-        E.error(ERROR, checks_name, 123);
-        return 0;
-    }
-    if (Population* first = samples->Populations.data[0]) first->make_all_blanks(LocusSeparator);
-
+    if (!link_samples(*this)) return 0;
     bool const genotypic_set = samples->GenotypicData != 0;
-    if (genotypic_set) {
-        char const separator = LocusSeparator;
-        timed("\t\tBuilding vectors of alleles...", [&] { samples->build_all_vectors(separator); });
-    }
-    if (GenotypicData == 0 && vectors_built == 0) haplotype_vectors_step();
-
-    if (samples->verify_data() == 0) return 0;
-
-    if (GenotypicData != 0) {
-        bool const needs_haplotypes =
-            GameticPhase != 0 ||
-            (s.RecessiveAllelesEM == 0 &&
-             (has(task_standard_diversity) || has(task_molecular_diversity) || s.DetectSelectedLoci != 0));
-        if (needs_haplotypes) {
-            if (phen_converted == 0) pseudo_haplotypes_step();
-            if (vectors_built == 0) haplotype_vectors_step();
-        }
-    }
+    if (!build_sample_vectors(*this, genotypic_set)) return 0;
 
     bool const recessive_and_phased = genotypic_set && RecessiveData != 0 && GameticPhase != 0;
-    if (has(task_exact_differentiation) && recessive_and_phased) {
+    if (has(s, task_exact_differentiation) && recessive_and_phased) {
         E.error(ERROR, checks_name, 138);
         return 0;
     }
 
-    if (has(task_assignment) && !genotypic_set) {
+    if (has(s, task_assignment) && !genotypic_set) {
         *_AOS_ << "   !!!The computation of the likelihood of all individuals in each\n"
                << "      population is only possible for Genotypic data \n"
                << "      skipping the task...\n";
-        drop(task_assignment);
+        drop(s, task_assignment);
     }
 
-    if (has(task_amova) || has(task_pairwise_fst) || (DataType == FREQUENCY && s.EliminateRedondHaplodefs != 0)) {
+    if (has(s, task_amova) || has(s, task_pairwise_fst) || (DataType == FREQUENCY && s.EliminateRedondHaplodefs != 0)) {
         if (recessive_and_phased) {
             E.error(ERROR, checks_name, 138);
             return 0;
         }
-        bool const given_matrix = distance_matrix.MatrixSize != 0;
-        int computed = 0;
-        if (s.ComputeConventionalFST != 0) {
-            s.ComputeDistanceMatrixAMOVA = 1;
-            computed = 1;
-        } else {
-            computed = s.ComputeDistanceMatrixAMOVA;
-            if (computed == 0 && !given_matrix) {
-                *_AOS_ << "    !!!No matrix was specified in input file, Pellomar will compute it from the data\n";
-                s.ComputeDistanceMatrixAMOVA = 1;
-                computed = 1;
-            }
-        }
-        if (DataType == FREQUENCY) {
-            if (!given_matrix && s.ComputeConventionalFST == 0) {
-                *_AOS_ << "   !!!No molecular information is available for testing genetic structure,\n"
-                       << "      haplotype frequencies will be used, and conventional Fst will be computed\n";
-                s.ComputeDistanceMatrixAMOVA = 1;
-                s.ComputeConventionalFST = 1;
-                computed = 1;
-            }
-            if (computed == 1) s.ComputeConventionalFST = 1;
-        }
-        if (computed == 1 && vectors_built == 0 && GenotypicData == 0 &&
-            (DataType == MICROSAT || DataType == STANDARD || DataType == FREQUENCY))
-            build_haplotype_vectors();
+        choose_structure_distances(*this);
     }
 
-    if (has(task_amova) && (s.HaplAMOVA != 0 || s.LocByLocAMOVA != 0) && IsAmovaStructure() == 0) {
-        drop(task_amova);
+    if (has(s, task_amova) && (s.HaplAMOVA != 0 || s.LocByLocAMOVA != 0) && IsAmovaStructure() == 0) {
+        drop(s, task_amova);
         char const* const line1 = "  An AMOVA analysis was selected and no Genetic structure\n";
         char const* const line2 = "  is defined, AMOVA task is skipped.";
         *_AOS_ << line1 << line2 << std::endl;
@@ -164,47 +236,8 @@ int Project::make_run_possible() {
     }
 
     *_AOS_ << "  done!" << std::endl;
-    *_AOS_ << "  check selected settings..." << std::endl;
-    if (s.MarkovChainDememorisationStepsLD < fewest_dememorisation_steps) {
-        *_AOS_ << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsLD
-               << " ) in linkage disequilibrium test, setting it to 1000...\n";
-        s.MarkovChainDememorisationStepsLD = raised_dememorisation_steps;
-    }
-    if (s.MarkovChainDememorisationStepsHW < fewest_dememorisation_steps) {
-        *_AOS_ << " Too few steps for dememorization (" << s.MarkovChainDememorisationStepsHW
-               << " ) in Hardy-Weinberg disequilibrium test, setting it to 1000...\n";
-        s.MarkovChainDememorisationStepsHW = raised_dememorisation_steps;
-    }
-    *_AOS_ << "  done!" << std::endl;
-
-    if (DataType == FREQUENCY) s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
-
-    if (has(task_hardy_weinberg) && s.RecessiveAllelesEM != 0) {
-        *_AOS_ << "   !!!Hardy-Weinberg disequilibrium test is not possible with recessive data,\n"
-               << "      skipping task...\n";
-        drop(task_hardy_weinberg);
-    }
-
-    if ((s.EliminateRedondHaplodefs != 0 || s.InferHaplotypeDefinitionFromDistanceMatrix != 0) &&
-        (GenotypicData == 0 || GameticPhase != 0)) {
-        eliminate_redond_haplodef();
-        if (s.ComputeDistanceMatrixAMOVA != 0) distance_matrix.reset();
-    }
-
-    if (DataType == MICROSAT) drop(task_ewens_watterson | task_chakraborty);
-
-    // The Y matrix of a Mantel test derives from pairwise FST unless the user
-    // gave it.
-    if (has(task_mantel) && !has(task_pairwise_fst) && std::strcmp(mantel.YMatrix.c_str(), "custom") != 0)
-        s.TaskNumber |= task_pairwise_fst;
-
-    if (GenotypicData != 0 && GameticPhase == 0) {
-        s.PrintMinSpannNetworkPop = 0;
-        s.PrintMinSpannNetworkGlob = 0;
-        s.PrintDistanceMatrix = 0;
-        s.PrintHaplDistMat = 0;
-        s.PrintPopDistMat = 0;
-    }
+    check_dememorisation_steps(s);
+    adapt_settings_to_data(*this);
     return 1;
 }
 

@@ -1,5 +1,6 @@
 // Reader of the "[[Samples]]" section of a project file.
 
+#include <climits>
 #include <ctime>
 #include <fstream>
 #include <memory>
@@ -39,6 +40,19 @@ void upper_copy(my_string const& line, std::string& upper) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
+// Adds the sample's gene copies to the project's. Pooled groups, the AMOVA
+// and the haplotype counts add them up in ints: false, reported, when the
+// total passes what an int holds.
+bool counted_in_project(Population const& sample, double& projectCopies) {
+    projectCopies += sample.SampleSize;
+    if (projectCopies <= static_cast<double>(INT_MAX)) return true;
+    log() << "\tSample \"" << sample.name << "\" takes the gene copies of the project beyond " << INT_MAX
+          << ". Aborting reading project." << std::endl;
+    E.error(ERROR, (std::string(kReader) + " (sample \"" + sample.name.c_str() + "\")").c_str(),
+            sample.profile.GenotypicData != 0 ? 149 : 144);
+    return false;
+}
+
 }  // namespace
 
 int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_DB& haplotypes, int& lineNo,
@@ -50,6 +64,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
     bool namePending = false;
     my_string currentName;
     int currentSize = 0;  // a block before any SampleSize line gets 0
+    double projectCopies = 0.0;
     std::string upper;
     // Names of the samples in the set, for the renaming of duplicates.
     std::unordered_set<std::string> taken;
@@ -159,6 +174,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
             return 0;
         }
         if (!isExternal) lineNo = dataLine;
+        if (!counted_in_project(local, projectCopies)) return 0;
         log() << "\tdone ! (" << elapsed_ms(start) << " ms)\n" << std::endl;
         if (isExternal) externalFile.close();
 

@@ -35,25 +35,165 @@ struct OpenGroup {
     bool openBraceSeen = false;
 };
 
-// State of one read: the name index of the sample set and the group of each
-// sample already placed.
-class StructureReader {
+// What a line handler tells the line loop.
+enum class LineStep {
+    next,         // go on with the next line
+    end_section,  // the section ends here; its end checks follow
+    fail,         // the project must be abandoned (messages written)
+    done,         // every group is read: the rest is the caller's
+};
+
+}  // namespace
+
+// State of one read: the name index of the sample set, the group of each
+// sample already placed and the group being read; one handler per kind of
+// line.
+class Structure::SectionReader {
 public:
-    StructureReader(Structure& s, Samples& samples, int& lineNo) : s_(s), lineNo_(lineNo) {
+    SectionReader(Structure& s, Samples& samples, int& lineNo) : s_(s), samples_(samples), lineNo_(lineNo) {
         PopulationGroup& all = samples.Populations;
         byName_.reserve(static_cast<std::size_t>(all.count));
         for (long i = 0; i < all.count; ++i)
             if (Population* p = all.data[i]) byName_.emplace(view_of(p->name), p);  // first of a name wins
     }
 
+    LineStep structure_name(my_string const& line) {
+        if (checkForPresenceOfEqualSign(line, "StructureName", lineNo_) == 0) return LineStep::next;
+        if (line.contains("EXTERN")) {
+            E.error(ERROR, my_string("Structure::NewReadStructure()"), 195);
+            *_AOS_ << "\tWarning: External definition of the GENETIC STRUCTURE is not possible anymore.\n"
+                   << "\tPlease incorporate it into the project. Skipping reading of the Genetic structure."
+                   << std::endl;
+            return LineStep::end_section;
+        }
+        my_string value;
+        if (!getQuotedString(line, value, "StructureName", lineNo_)) {
+            // Going on would lose the rest of the file without a word.
+            *_AOS_ << "\tWarning: Bad value assigned to StructureName on line " << lineNo_ << std::endl;
+            *_AOS_ << "\tAborting reading project." << std::endl;
+            E.error(WARNING, kReaderName, 46);
+            return LineStep::fail;
+        }
+        s_.StructureName = value;
+        return LineStep::next;
+    }
+
+    LineStep nb_groups(my_string const& line) {
+        if (checkForPresenceOfEqualSign(line, "NbGroups", lineNo_) == 0) return LineStep::next;
+        // The group arrays are sized by the count in force when the first
+        // group is read: a later count cannot be honoured.
+        if (s_.Groups) {
+            *_AOS_ << "\tError: \"NbGroups\" is redefined on line " << lineNo_
+                   << " after the first group. Aborting reading project." << std::endl;
+            E.error(WARNING, kReaderName, 47);
+            return LineStep::fail;
+        }
+        double value = 0.0;
+        if (!getValue(line, value, "NbGroups", lineNo_)) {
+            *_AOS_ << "\tAborting reading project." << std::endl;
+            E.error(WARNING, kReaderName, 47);
+            return LineStep::fail;
+        }
+        int count = 0;
+        if (!checked_int(value, count) || count < 0 || count > samples_.Populations.count) {
+            *_AOS_ << "\tError: Invalid number of groups (" << value << ") on line " << lineNo_
+                   << ". It must lie between 0 and the number of samples (" << samples_.Populations.count
+                   << "). Aborting reading project." << std::endl;
+            E.error(WARNING, kReaderName, 47);
+            return LineStep::fail;
+        }
+        s_.NbGroups = count;
+        return LineStep::next;
+    }
+
+    // A group definition: its names on this line and, up to its closing
+    // brace, on the lines that follow.
+    LineStep group(std::istream& is, my_string& line) {
+        if (s_.NbGroups == 0) {
+            *_AOS_ << "\tError: Unexpected \"Group\" section found on line " << lineNo_
+                   << ". Expected number of group is zero. Check that \"NbGroups\" has "
+                   << "been previously defined. Aborting reading project." << std::endl;
+            E.error(ERROR, kReaderName, 49);
+            return LineStep::fail;
+        }
+        if (groupsRead_ == 0) {
+            try {
+                s_.build_group_arrays();
+            } catch (std::bad_alloc const&) {
+                s_.reset();
+                E.error(MEMORY, kReaderName, 0);
+                return LineStep::fail;
+            }
+        }
+        if (groupsRead_ >= s_.NbGroups) return LineStep::done;  // further groups are left to the caller
+
+        group_ = OpenGroup{groupsRead_, false};
+        groupOpen_ = true;
+        s_.GroupSizes[groupsRead_] = 0;
+        if (checkForPresenceOfEqualSign(line, "Group", lineNo_) != 0) {
+            my_string const text = scanned_text(line, group_);
+            if (line.contains('"') && !read_names(text)) return LineStep::fail;
+            LineStep const body = group_body(is, line);
+            if (body != LineStep::next) return body;
+        }
+        if (group_is_empty_error()) return LineStep::fail;
+        groupOpen_ = false;
+        ++groupsRead_;
+        return LineStep::next;
+    }
+
+    // The checks when the section ends: a group still open counts, and the
+    // groups read must be the groups announced.
+    bool end_of_section() {
+        if (groupOpen_) {
+            if (group_is_empty_error()) return false;
+            ++groupsRead_;
+        }
+        if (groupsRead_ != s_.NbGroups) {
+            *_AOS_ << "\tInvalid number of groups defined. " << s_.NbGroups << "were expected, while " << groupsRead_
+                   << " have been found!\n"
+                   << "\tCheck your [[Structure]] section, for missing group or unquoted sample names\n"
+                   << "\tAborting reading project." << std::endl;
+            E.error(ERROR, kReaderName, 47);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // The lines after the group's first, up to its closing brace; the end of
+    // the input or a Mantel header leaves it open and ends the section.
+    LineStep group_body(std::istream& is, my_string& line) {
+        bool closed = line.contains('}');
+        while (!closed && !is.fail()) {
+            line.read_line(is);
+            if (is.fail() && line.length() == 0) break;
+            ++lineNo_;
+            clearLineAfterPoundSign(line);
+            my_string upperNext(line);
+            upperNext.to_upper();
+            if (upperNext.contains("[MANTEL]")) break;
+            my_string const next = scanned_text(line, group_);
+            closed = line.contains('}');
+            if (closed && !group_.openBraceSeen) {
+                *_AOS_ << "\tError: Missing opening brace in Group #" << group_.index + 1
+                       << ". Aborting reading project" << std::endl;
+                E.error(ERROR, kReaderName, 50);
+                return LineStep::fail;
+            }
+            if (group_.openBraceSeen && line.contains('"') && !read_names(next)) return LineStep::fail;
+        }
+        return closed ? LineStep::next : LineStep::end_section;
+    }
+
     // Reads the names of `text` into the open group; false after an error.
-    bool read_names(my_string const& text, OpenGroup const& group) {
+    bool read_names(my_string const& text) {
         std::istringstream names(std::string(text.c_str(), static_cast<std::size_t>(text.length())));
         my_string name;
         while (get_qstring(names, name)) {
             auto const found = byName_.find(view_of(name));
             if (found == byName_.end()) {
-                *_AOS_ << "\tError: Sample " << '"' << name << '"' << " defined in Group #" << group.index + 1
+                *_AOS_ << "\tError: Sample " << '"' << name << '"' << " defined in Group #" << group_.index + 1
                        << " on line " << lineNo_ << " has not been defined in the [Samples] section.\n"
                        << "\tAborting reading project." << std::endl;
                 E.error(ERROR, kReaderName, 51);
@@ -62,17 +202,17 @@ public:
             Population* sample = found->second;
             auto const placed = groupOf_.find(sample);
             if (placed != groupOf_.end()) {
-                *_AOS_ << "\tError: Sample " << '"' << name << '"' << " defined in Group #" << group.index + 1
+                *_AOS_ << "\tError: Sample " << '"' << name << '"' << " defined in Group #" << group_.index + 1
                        << " on line " << lineNo_ << " has been alredy included in group #" << placed->second + 1
                        << ".\n"
                        << "\tAborting reading project." << std::endl;
                 E.error(ERROR, kReaderName, 206);
                 return false;
             }
-            groupOf_.emplace(sample, group.index);
-            ++s_.GroupSizes[group.index];
+            groupOf_.emplace(sample, group_.index);
+            ++s_.GroupSizes[group_.index];
             ++s_.NbSamplesInGroups;
-            s_.Groups[group.index].Add(sample);
+            s_.Groups[group_.index].Add(sample);
         }
         return true;
     }
@@ -87,9 +227,9 @@ public:
         return line;
     }
 
-    bool group_is_empty_error(OpenGroup const& group) const {
-        if (s_.GroupSizes && s_.GroupSizes[group.index] > 0) return false;
-        *_AOS_ << "\t\tError while exploring structure of Group # " << group.index + 1
+    bool group_is_empty_error() const {
+        if (s_.GroupSizes && s_.GroupSizes[group_.index] > 0) return false;
+        *_AOS_ << "\t\tError while exploring structure of Group # " << group_.index + 1
                << ". It does not contain any population sample\n"
                << "\t\t\tCheck your [[Structure]] section, for unquoted sample names\n"
                << "\t\tAborting reading project." << std::endl;
@@ -97,14 +237,15 @@ public:
         return true;
     }
 
-private:
     Structure& s_;
+    Samples& samples_;
     int& lineNo_;
     std::unordered_map<std::string_view, Population*> byName_;
     std::unordered_map<Population const*, int> groupOf_;
+    int groupsRead_ = 0;
+    bool groupOpen_ = false;  // a group still waiting for its closing brace
+    OpenGroup group_;
 };
-
-}  // namespace
 
 int Structure::NewReadStructure(std::istream& is, ProfileSettings& profile, Samples& samples, int& lineNo,
                                 my_string& line, bool& sawStructureName, bool& sawNbGroups,
@@ -113,11 +254,7 @@ int Structure::NewReadStructure(std::istream& is, ProfileSettings& profile, Samp
     ProfileSettings::operator=(profile);
     NbGroupsRead = 0;
 
-    StructureReader reader(*this, samples, lineNo);
-    int groupsRead = 0;
-    bool groupOpen = false;  // a group still waiting for its closing brace
-    OpenGroup group;
-
+    SectionReader reader(*this, samples, lineNo);
     for (int linesRead = 0; !is.fail() && linesRead < kMaxSectionLines; ++linesRead) {
         line.read_line(is);
         if (is.fail() && line.length() == 0) break;  // end of input
@@ -130,138 +267,28 @@ int Structure::NewReadStructure(std::istream& is, ProfileSettings& profile, Samp
 
         if (upper.contains("[MANTEL]")) break;
 
+        LineStep step = LineStep::next;
         if (upper.contains("STRUCTURENAME")) {
             sawStructureName = true;
-            if (checkForPresenceOfEqualSign(line, "StructureName", lineNo) == 0) continue;
-            if (line.contains("EXTERN")) {
-                E.error(ERROR, my_string("Structure::NewReadStructure()"), 195);
-                *_AOS_ << "\tWarning: External definition of the GENETIC STRUCTURE is not possible anymore.\n"
-                       << "\tPlease incorporate it into the project. Skipping reading of the Genetic structure."
-                       << std::endl;
-                break;
-            }
-            my_string value;
-            if (!getQuotedString(line, value, "StructureName", lineNo)) {
-                // Going on would lose the rest of the file without a word.
-                *_AOS_ << "\tWarning: Bad value assigned to StructureName on line " << lineNo << std::endl;
-                *_AOS_ << "\tAborting reading project." << std::endl;
-                E.error(WARNING, kReaderName, 46);
-                return 0;
-            }
-            StructureName = value;
-            continue;
-        }
-
-        if (upper.contains("NBGROUPS")) {
+            step = reader.structure_name(line);
+        } else if (upper.contains("NBGROUPS")) {
             sawNbGroups = true;
-            if (checkForPresenceOfEqualSign(line, "NbGroups", lineNo) == 0) continue;
-            // The group arrays are sized by the count in force when the
-            // first group is read: a later count cannot be honoured.
-            if (Groups) {
-                *_AOS_ << "\tError: \"NbGroups\" is redefined on line " << lineNo
-                       << " after the first group. Aborting reading project." << std::endl;
-                E.error(WARNING, kReaderName, 47);
-                return 0;
-            }
-            double value = 0.0;
-            if (!getValue(line, value, "NbGroups", lineNo)) {
-                *_AOS_ << "\tAborting reading project." << std::endl;
-                E.error(WARNING, kReaderName, 47);
-                return 0;
-            }
-            int count = 0;
-            if (!checked_int(value, count) || count < 0 || count > samples.Populations.count) {
-                *_AOS_ << "\tError: Invalid number of groups (" << value << ") on line " << lineNo
-                       << ". It must lie between 0 and the number of samples (" << samples.Populations.count
-                       << "). Aborting reading project." << std::endl;
-                E.error(WARNING, kReaderName, 47);
-                return 0;
-            }
-            NbGroups = count;
-            continue;
-        }
-
-        if (upper.contains("DISTMATLABEL")) {
+            step = reader.nb_groups(line);
+        } else if (upper.contains("DISTMATLABEL")) {
             *_AOS_ << "\tWarning: Keyword \"DistMatLabel\" is obsolete. Skipping keyword." << std::endl;
-            continue;
-        }
-
-        if (upper.contains("INDIVIDUALLEVEL")) {
+        } else if (upper.contains("INDIVIDUALLEVEL")) {
             sawIndividualLevel = true;
             *_AOS_ << "\tWarning: Keyword \"IndividualLevel\" defined on line " << lineNo
                    << " is obsolete. Activation of this option is now made through the interface." << std::endl;
-            continue;
+        } else if (upper.contains("GROUP")) {
+            sawGroup = true;
+            step = reader.group(is, line);
         }
-
-        if (!upper.contains("GROUP")) continue;
-
-        // A group definition.
-        sawGroup = true;
-        if (NbGroups == 0) {
-            *_AOS_ << "\tError: Unexpected \"Group\" section found on line " << lineNo
-                   << ". Expected number of group is zero. Check that \"NbGroups\" has "
-                   << "been previously defined. Aborting reading project." << std::endl;
-            E.error(ERROR, kReaderName, 49);
-            return 0;
-        }
-        if (groupsRead == 0) {
-            try {
-                build_group_arrays();
-            } catch (std::bad_alloc const&) {
-                reset();
-                E.error(MEMORY, kReaderName, 0);
-                return 0;
-            }
-        }
-        if (groupsRead >= NbGroups) return 1;  // further groups are left to the caller
-
-        group = OpenGroup{groupsRead, false};
-        groupOpen = true;
-        GroupSizes[groupsRead] = 0;
-        if (checkForPresenceOfEqualSign(line, "Group", lineNo) != 0) {
-            my_string const text = StructureReader::scanned_text(line, group);
-            if (line.contains('"') && !reader.read_names(text, group)) return 0;
-
-            bool closed = line.contains('}');
-            while (!closed && !is.fail()) {
-                line.read_line(is);
-                if (is.fail() && line.length() == 0) break;
-                ++lineNo;
-                clearLineAfterPoundSign(line);
-                my_string upperNext(line);
-                upperNext.to_upper();
-                if (upperNext.contains("[MANTEL]")) break;
-                my_string const next = StructureReader::scanned_text(line, group);
-                closed = line.contains('}');
-                if (closed && !group.openBraceSeen) {
-                    *_AOS_ << "\tError: Missing opening brace in Group #" << group.index + 1
-                           << ". Aborting reading project" << std::endl;
-                    E.error(ERROR, kReaderName, 50);
-                    return 0;
-                }
-                if (group.openBraceSeen && line.contains('"') && !reader.read_names(next, group)) return 0;
-            }
-            if (!closed) break;  // end of section with the group still open
-        }
-        if (reader.group_is_empty_error(group)) return 0;
-        groupOpen = false;
-        ++groupsRead;
+        if (step == LineStep::fail) return 0;
+        if (step == LineStep::done) return 1;
+        if (step == LineStep::end_section) break;
     }
-
-    // End of section.
-    if (groupOpen) {
-        if (reader.group_is_empty_error(group)) return 0;
-        ++groupsRead;
-    }
-    if (groupsRead != NbGroups) {
-        *_AOS_ << "\tInvalid number of groups defined. " << NbGroups << "were expected, while " << groupsRead
-               << " have been found!\n"
-               << "\tCheck your [[Structure]] section, for missing group or unquoted sample names\n"
-               << "\tAborting reading project." << std::endl;
-        E.error(ERROR, kReaderName, 47);
-        return 0;
-    }
-    return 1;
+    return reader.end_of_section() ? 1 : 0;
 }
 
 }  // namespace quintle

@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +23,6 @@
 #include "core/xml.h"
 #include "data/HaploDef.h"
 #include "data/Population.h"
-#include "popstats/log_capture.h"
 #include "project/DistMat.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
@@ -34,6 +30,7 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "sumstat/TSumStat.h"
+#include "support/process_state.h"
 
 namespace quintle::pairwise_testing {
 
@@ -142,10 +139,6 @@ inline std::string fixed5(double x) {
 class PairwiseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir_ = fs::temp_directory_path() / ("quintle_pairwise_" + std::to_string(::getpid()) + "_" +
-                                            std::to_string(serial++));
-        fs::create_directories(dir_);
         result_.open(dir_ / "result.htm", std::ios::out | std::ios::trunc);
         run.ResultFile = &result_;
         run.ResultFileName = (dir_ / "result.htm").string().c_str();
@@ -155,22 +148,10 @@ protected:
         run.ComputeDistanceMatrixAMOVA = 1;
         run.NumPermutationsFST = 0;
         run.FSTSignifLevel = 0.05;
-        savedType_ = ProfileSettings::DataType;
-        ProfileSettings::DataType = DNA;
-        savedXml_ = xmlOutput;
-        xmlOutput = false;
         initialize_pellomar_global_objects();  // the distance-method names
         SumStat.PAIRWISE_FST = SumStat.PAIRWISE_PI = SumStat.PAIRWISE_DMUSQR = true;
     }
-    void TearDown() override {
-        SumStat.PAIRWISE_FST = SumStat.PAIRWISE_PI = SumStat.PAIRWISE_DMUSQR = false;
-        for (TSumStat::Values* list : {&SumStat.pairFst, &SumStat.pairPi, &SumStat.pairDmuSqr}) list->count = 0;
-        ProfileSettings::DataType = savedType_;
-        xmlOutput = savedXml_;
-        result_.close();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { result_.close(); }
 
     // K random haplotypes of `sites` sites; the matrix holds their numbers
     // of differing sites.
@@ -266,7 +247,15 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    testing_support::LogCapture log;
+private:
+    // First, so that they outlive the members below.
+    test::ProfileGuard profile_{DNA};
+    test::SumStatGuard sumStat_;
+    test::Saved<bool> xml_{xmlOutput, false};
+
+protected:
+    test::LogGuard log{"quintle_pairwise"};
+    fs::path const& dir_ = log.dir();
     settings run;
     Samples samples;
     Structure structure;
@@ -274,12 +263,9 @@ protected:
     std::vector<std::unique_ptr<HaploDef>> defs;
     std::vector<std::vector<double>> d;       // the distances, full square
     std::vector<std::vector<int>> copies;     // each sample's gene copies, in list order
-    fs::path dir_;
 
 private:
     std::fstream result_;
-    TDataType savedType_ = STANDARD;
-    bool savedXml_ = false;
 };
 
 }  // namespace quintle::pairwise_testing

@@ -6,18 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
 
 #include "amova/Amova.h"
 #include "amova/amova_results.h"
@@ -25,19 +24,18 @@
 #include "core/xml.h"
 #include "data/HaploDef.h"
 #include "data/Population.h"
-#include "popstats/log_capture.h"
 #include "project/DistMat.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "sumstat/TSumStat.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::LogCapture;
 using Copies = std::vector<int>;            // haplotype index of each gene copy of a sample
 using Groups = std::vector<std::vector<Copies>>;  // samples of each group
 
@@ -131,31 +129,15 @@ Copies draw_sample(std::mt19937& rng, std::vector<double> const& weights, int si
 class DesignTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quintle_designs_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
         result_.open(dir_ / "proj.htm", std::ios::out | std::ios::trunc);
         run.ResultFile = &result_;
         run.ResultFileName = (dir_ / "proj.htm").string().c_str();
         run.MenuScriptFileName = (dir_ / "menu.js").string().c_str();
         run.NumPermutationsAMOVA = 0;
-        savedXml_ = xmlOutput;
-        xmlOutput = false;
-        savedSumStat_ = {SumStat.GLOBAL_FSTAT, SumStat.hasFST, SumStat.hasFCT, SumStat.hasFSC};
-        SumStat.GLOBAL_FSTAT = SumStat.hasFST = SumStat.hasFCT = SumStat.hasFSC = false;
     }
     void TearDown() override {
-        SumStat.GLOBAL_FSTAT = savedSumStat_[0];
-        SumStat.hasFST = savedSumStat_[1];
-        SumStat.hasFCT = savedSumStat_[2];
-        SumStat.hasFSC = savedSumStat_[3];
-        xmlOutput = savedXml_;
-        _AMOVA_RES_ = 0;
-        ofs_amova_res = nullptr;
         release_structure();
         result_.close();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
 
     // A distance matrix over `n` haplotypes with entries d(i, j).
@@ -243,7 +225,13 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    LogCapture log;
+private:
+    // First, so that they outlive the members below.
+    test::SumStatGuard sumStat_;
+    test::Saved<bool> xml_{xmlOutput, false};
+
+protected:
+    test::LogGuard log{"quintle_designs"};
     settings run;
     Samples samples;
     Structure structure;
@@ -252,10 +240,8 @@ protected:
     std::vector<std::unique_ptr<HaploDef>> defs;
 
 private:
-    fs::path dir_;
+    fs::path const& dir_ = log.dir();
     std::fstream result_;
-    bool savedXml_ = false;
-    std::array<bool, 4> savedSumStat_{};
     std::vector<std::string> names_{"Aaa", "Bbb", "Ccc", "Ddd", "Eee", "Fff", "Ggg", "Hhh"};
 };
 
@@ -366,6 +352,83 @@ TEST_F(DesignTest, PValuesAreReproducibleForASeed) {
     EXPECT_NE(run_with(-4243), first);
 }
 
+// With the null distributions kept: one file per component (the samples
+// listed in that of Va, the among-group test's arrangements), the
+// histogram of the three columns and the P values closing the batch line.
+TEST_F(DesignTest, NullFilesHistogramAndBatchLineFollowTheTests) {
+    std::mt19937 rng(7);
+    set_distances(4, unit);
+    std::vector<double> const w{3, 1, 1, 2};
+    set_data({{draw_sample(rng, w, 8), draw_sample(rng, w, 6)}, {draw_sample(rng, w, 7), draw_sample(rng, w, 9)}});
+    run.NumPermutationsAMOVA = 10;  // 3 blocks of 4: 12 permutations, 3 classes
+    run.KeepNullDistrib = 1;
+    fs::path const batchPath = fs::path(run.ResultFileName.c_str()).parent_path() / "amovares.sum";
+    std::ofstream batch(batchPath);
+    _AMOVA_RES_ = 1;
+    ofs_amova_res = &batch;
+    initialize_ran3(-11);
+    build();
+    batch.close();
+
+    auto read = [](fs::path const& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    auto sorted = [](MY_TArrayAsVector<double> const& list) {
+        std::vector<double> v(list.data, list.data + list.count);
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    fs::path const base = fs::path(run.ResultFileName.c_str()).replace_extension();
+    // Files of Vb and Vc: the sorted null values, one per line.
+    for (auto [suffix, list] : {std::pair{".vb", &record.perm_values2}, std::pair{".vc", &record.perm_values3}}) {
+        SCOPED_TRACE(suffix);
+        std::string const text = read(fs::path(base.string() + suffix));
+        ASSERT_NE(text.find("Number of permutations : 12\n"), std::string::npos);
+        EXPECT_EQ(text.find("List of populations"), std::string::npos);
+        std::istringstream lines(text.substr(text.rfind("============\n\n") + 14));
+        std::vector<double> values;
+        for (std::string line; std::getline(lines, line);) values.push_back(std::stod(line));
+        ASSERT_EQ(values.size(), 12u);
+        std::vector<double> const want = sorted(*list);
+        for (std::size_t k = 0; k < values.size(); ++k) EXPECT_NEAR(values[k], want[k], 1e-9);
+    }
+    // File of Va: the samples, then each arrangement of samples in groups.
+    std::string const va = read(fs::path(base.string() + ".va"));
+    EXPECT_NE(va.find("List of populations:\n\n   1 : Aaa\n   2 : Bbb\n   3 : Ccc\n   4 : Ddd\n"), std::string::npos);
+    std::size_t arrangements = 0;
+    for (std::size_t at = va.find("]\t\t"); at != std::string::npos; at = va.find("]\t\t", at + 1)) ++arrangements;
+    EXPECT_EQ(arrangements, 12u);
+
+    std::string const text = result_text();
+    std::size_t const histogram = text.find("Histogram of variance components null distributions");
+    ASSERT_NE(histogram, std::string::npos);
+    std::istringstream rows(text.substr(histogram));
+    std::string line;
+    for (int k = 0; k < 4; ++k) std::getline(rows, line);
+    EXPECT_EQ(line, "                  Va                  Vb                  Vc");
+    long counts[3] = {};
+    for (int c = 0; c < 3; ++c) {
+        std::getline(rows, line);
+        std::istringstream cells(line);
+        double middle = 0;
+        for (long& n : counts) {
+            long k = 0;
+            cells >> middle >> k;
+            n += k;
+        }
+    }
+    for (long n : counts) EXPECT_EQ(n, 12) << "every null value in a class";
+    EXPECT_NE(text.find("Observed  values:\n-----------------\nVa : "), std::string::npos);
+
+    // Second half of the batch line: the count, then P of FCT, FSC and FST.
+    std::string const line_text = read(batchPath);
+    std::ostringstream tail;
+    tail << "\t12\t" << record.P_FCT << "\t" << record.P_FSC << "\t" << record.P_FST << "\t0\n";
+    ASSERT_GE(line_text.size(), tail.str().size());
+    EXPECT_EQ(line_text.substr(line_text.size() - tail.str().size()), tail.str());
+}
+
 TEST_F(DesignTest, DesignsGiveUpCleanly) {
     set_distances(2, unit);
     struct Case {
@@ -391,6 +454,27 @@ TEST_F(DesignTest, DesignsGiveUpCleanly) {
                   std::string::npos);
         EXPECT_EQ(record.df_total, 0);  // nothing stored
     }
+}
+
+// The indices are stored when the table is written, before the tests: an
+// analysis abandoned during a test still leaves them for the statistics line.
+TEST_F(DesignTest, IndicesStoredBeforeAFatalErrorStay) {
+    set_distances(3, unit);
+    set_data({{{0, 0, 1}, {1, 1}}, {{1, 2, 2}, {2, 2, 0}}});
+    SumStat.GLOBAL_FSTAT = true;
+    run.NumPermutationsAMOVA = 10;
+    auto engine = prepared();
+    // The Vb test reloads the lists; one that no longer fits the matrix
+    // stops the analysis there.
+    defs[2]->matrixIndex = 7;
+    EXPECT_THROW(engine->AMOVA_G_P_H(), Amova::AmovaFatalError);
+    EXPECT_NE(log.text().find("\"Amova::load_HaplotypeIndexVector()\" : array out of bounds"), std::string::npos);
+    ASSERT_TRUE(SumStat.hasFST && SumStat.hasFCT && SumStat.hasFSC);
+    EXPECT_EQ(SumStat.fst, record.FST);
+    EXPECT_EQ(SumStat.fct, record.FCT);
+    EXPECT_EQ(SumStat.fsc, record.FSC);
+    EXPECT_GT(record.FST, 0.1);
+    EXPECT_EQ(record.perm_values3.count, 12) << "the Vc test ran";
 }
 
 // --- mended behaviour -------------------------------------------------------------

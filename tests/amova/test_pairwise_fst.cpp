@@ -91,6 +91,25 @@ TEST_F(PairwiseFst, MatrixHoldsPiXYAbovePiXOnAndCorrectedBelow) {
     }
 }
 
+// The lists of an earlier pass never reach this one's columns: each is
+// emptied when its table is written, refilled only when selected.
+TEST_F(PairwiseFst, ListsOfAnEarlierPassAreReplaced) {
+    make_haplotypes(6, 15, 5);
+    random_samples(3, 4, 9, 6);
+    run.PrintMissIntermatchs = 1;
+    for (TSumStat::Values* list : {&SumStat.pairFst, &SumStat.pairPi}) {
+        for (int k = 0; k < 10; ++k) list->Add(-1.0);
+        list->auxCount = 4;
+    }
+    SumStat.PAIRWISE_PI = false;
+    build();
+    ASSERT_EQ(SumStat.pairFst.count, 3);
+    EXPECT_EQ(SumStat.pairFst.auxCount, 0);
+    EXPECT_NEAR(SumStat.pairFst.data[2], reference_amova(copies[2], copies[1], d).FST, 1e-12) << "FST_3_2";
+    EXPECT_EQ(SumStat.pairPi.count, 0);
+    EXPECT_EQ(SumStat.pairPi.auxCount, 0);
+}
+
 // Runs the test of one pair, then repeats its draws in the test's own
 // transcription; returns the permutations counted.
 struct Replay {

@@ -2,7 +2,7 @@
 #include "core/MY_TArrayAsVector.h"
 #include "core/MY_TIArrayAsVector.h"
 #include "core/MY_TISArrayAsVector.h"
-#include "scratch.h"
+#include "support/process_state.h"
 
 #include <gtest/gtest.h>
 
@@ -160,9 +160,7 @@ TEST_F(ArrayTest, AssignmentCopiesIntoAnOwnerAndSurvivesItsOwnElements) {
 constexpr long hugeStep = LONG_MAX / 2;
 
 TEST_F(ArrayTest, FailedAllocationThrowsAndChangesNothing) {
-    scratch::Dir dir("quintle_arrays");
-    E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-    E.error(WARNING, "", -1);  // counters from 1
+    test::LogGuard log("quintle_arrays");
     MY_TIArrayAsVector<Tracked> a(1, hugeStep);
     Tracked* first = new Tracked(1);
     a.Add(first);
@@ -178,11 +176,8 @@ TEST_F(ArrayTest, FailedAllocationThrowsAndChangesNothing) {
     EXPECT_THROW(v.Resize(hugeStep), ExceptionType);
     EXPECT_EQ(v.count, 1);
     EXPECT_DOUBLE_EQ(v[0], 1.5);
-    E.CloseLog_file();
-    EXPECT_NE(scratch::read_file(dir / "log.txt")
-                  .find("#[MEMORY # 1] from function \"MY_TIArrayAsVector::Add()\" : not enough memory"),
+    EXPECT_NE(log.text().find("#[MEMORY # 1] from function \"MY_TIArrayAsVector::Add()\" : not enough memory"),
               std::string::npos);
-    E.init_log_file(my_string((dir / "none" / "x.txt").string().c_str()), false);
 }
 
 TEST_F(ArrayTest, FailedElementCopyLeavesTheTargetAsItWas) {

@@ -10,6 +10,7 @@
 #include "core/xml.h"
 #include "run/settings.h"
 #include "scratch.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
@@ -21,8 +22,7 @@ const std::string static_root_tag = PmlXmlTags::rootTag.write().c_str();
 
 TEST(Markup, TagsAnchorsAndHeaderEscapeTheirTexts) {
     EXPECT_EQ(static_root_tag, "<Pellomar>\n");
-    const my_string saved_time = TXmlTag::time;
-    TXmlTag::time = "05/12/26 at \"14\"";
+    test::Saved<my_string> time(TXmlTag::time, my_string("05/12/26 at \"14\""));
     TXmlTag tag("absHapFreq");
     tag.attributeValue = "a\"b<c>&d'e\nf";
     EXPECT_EQ(text(tag.open()), "</data> <absHapFreq time=\"05/12/26 at &quot;14&quot;\">\n");  // no name: left out
@@ -30,7 +30,6 @@ TEST(Markup, TagsAnchorsAndHeaderEscapeTheirTexts) {
     EXPECT_EQ(text(tag.open()), "</data> <absHapFreq pop=\"a&quot;b&lt;c&gt;&amp;d&#39;e&#10;f\" "
                                 "time=\"05/12/26 at &quot;14&quot;\">\n");
     EXPECT_EQ(text(tag.close()), "</absHapFreq> <data>\n");
-    TXmlTag::time = saved_time;
 
     std::ostringstream out;
     out << THeader{"<b>A & B</b>"} << xml_anchor{"_amova"} << html_anchor{"x\"><script>"};

@@ -13,6 +13,7 @@
 #include "core/TriMat.h"
 #include "core/random.h"
 #include "scratch.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
@@ -27,22 +28,12 @@ std::size_t count_of(std::string const& text, std::string const& what) {
 // a string so that both reports and free log text can be inspected.
 class MatrixTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);
-        log_stream_ = _AOS_;
-        _AOS_ = &log_;
-    }
-    void TearDown() override {
-        _AOS_ = log_stream_;
-        E.CloseLog_file();
-        E.init_log_file(my_string((dir_ / "no_such_dir" / "x.txt").string().c_str()), false);
-    }
     std::string log() const { return log_.str(); }
 
-    scratch::Dir dir_{"quintle_matrices"};
+    test::LogGuard file_{"quintle_matrices"};
+    std::filesystem::path const& dir_ = file_.dir();
     std::ostringstream log_;
-    std::ostream* log_stream_ = nullptr;
+    test::Saved<std::ostream*> toString_{_AOS_, &log_};
 };
 
 TEST_F(MatrixTest, TriMatOutOfRangeCannotCorruptTheDiagonalConstant) {

@@ -3,7 +3,6 @@
 // findroot); the others are worked by hand from closed forms.
 
 #include "core/numerics.h"
-#include "scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -11,27 +10,20 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
-// Opens the message log on a temporary file; restores _AOS_ at the end.
+// The message log on a temporary file.
 class LogCapture {
 public:
-    LogCapture() : saved_(_AOS_) { E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false); }
-    ~LogCapture() {
-        E.CloseLog_file();
-        _AOS_ = saved_;
-    }
     bool has_numerical_error_from(const std::string& name) const {
-        _AOS_->flush();
-        return scratch::read_file(dir_ / "log.txt").find("from function \"" + name + "\" : numerical error\n") !=
-               std::string::npos;
+        return log_.text().find("from function \"" + name + "\" : numerical error\n") != std::string::npos;
     }
 
 private:
-    scratch::Dir dir_{"quintle_numerics"};
-    std::ostream* saved_;
+    test::LogGuard log_{"quintle_numerics"};
 };
 
 // The six-term series is accurate to about 2e-10.

@@ -8,6 +8,7 @@
 #include "core/Errors.h"
 #include "core/parsing.h"
 #include "scratch.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
@@ -22,16 +23,7 @@ std::string text(my_string const& s) { return s.c_str(); }
 // reset so that reports are numbered from 1.
 class ParsingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-        clear_log();
-    }
-    void TearDown() override {
-        _AOS_ = E.log_stream();
-        E.CloseLog_file();
-    }
     void clear_log() {
-        _AOS_ = &log_;
         log_.str("");
         E.error(INFO, my_string(""), -1);
     }
@@ -41,8 +33,10 @@ protected:
         return (dir_ / name).string();
     }
 
-    scratch::Dir dir_{"quintle_parsing"};
+    test::LogGuard file_{"quintle_parsing"};
+    std::filesystem::path const& dir_ = file_.dir();
     std::ostringstream log_;
+    test::Saved<std::ostream*> toString_{_AOS_, &log_};
 };
 
 // One report line as the message log writes it.

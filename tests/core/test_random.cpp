@@ -2,6 +2,7 @@
 
 #include "core/random.h"
 #include "scratch.h"
+#include "support/process_state.h"
 
 #include <gtest/gtest.h>
 
@@ -70,24 +71,16 @@ private:
 // the log lines and "randseed.txt" can be inspected.
 class Sandbox {
 public:
-    Sandbox() : saved_cwd_(fs::current_path()), saved_aos_(_AOS_) {
-        fs::current_path(dir_.path());
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-    }
-    ~Sandbox() {
-        E.CloseLog_file();
-        _AOS_ = saved_aos_;
-        fs::current_path(saved_cwd_);
-    }
+    Sandbox() : saved_cwd_(fs::current_path()) { fs::current_path(log_.dir()); }
+    ~Sandbox() { fs::current_path(saved_cwd_); }
     std::string read(const char* name) const {
         _AOS_->flush();
-        return scratch::read_file(dir_ / name);
+        return scratch::read_file(log_.dir() / name);
     }
 
 private:
-    scratch::Dir dir_{"quintle_random"};
+    test::LogGuard log_{"quintle_random"};
     fs::path saved_cwd_;
-    std::ostream* saved_aos_;
 };
 
 double draw() {
@@ -98,10 +91,8 @@ double draw() {
 // Seeds with a negative seed, discarding the log line; the seeding draw is consumed.
 void seed_quietly(long seed) {
     std::ostringstream sink;
-    std::ostream* saved = _AOS_;
-    _AOS_ = &sink;
+    test::Saved<std::ostream*> discard(_AOS_, &sink);
     initialize_ran3(seed);
-    _AOS_ = saved;
 }
 
 TEST(Ran3, SeededStreamsFollowTheReferenceValuesAndTranscription) {

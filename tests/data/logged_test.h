@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the data tests: one fresh folder with its own message log per
-// test, and the class-wide data type restored afterwards.
+// test, and the class-wide data type and separator restored afterwards.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include "core/Errors.h"
 #include "core/my_string.h"
 #include "run/ProfileSettings.h"
+#include "support/process_state.h"
 
 namespace quintle::test {
 
@@ -22,29 +23,7 @@ inline std::string slurp(std::filesystem::path const& p) {
 
 class LoggedTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto const* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "quintle_data_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                           "_" + info->test_suite_name() + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';  // parameterised names carry slashes
-        dir_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-        savedType_ = ProfileSettings::DataType;
-        savedSep_ = ProfileSettings::LocusSeparator;
-    }
-    void TearDown() override {
-        E.CloseLog_file();
-        ProfileSettings::DataType = savedType_;
-        ProfileSettings::LocusSeparator = savedSep_;
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string log() const {
-        if (auto* s = E.log_stream()) s->flush();
-        return slurp(dir_ / "log.txt");
-    }
+    std::string log() const { return logGuard_.text(); }
     int count_in_log(std::string const& needle) const {
         std::string const all = log();
         int n = 0;
@@ -59,11 +38,13 @@ protected:
         return reports(function, std::string(Errors::message(number)));
     }
 
-    std::filesystem::path dir_;
-
 private:
-    TDataType savedType_ = STANDARD;
-    char savedSep_ = '\0';
+    test::LogGuard logGuard_{"quintle_data"};
+    test::ProfileGuard profileGuard_;
+
+protected:
+    // Free for the test's own files.
+    std::filesystem::path const& dir_ = logGuard_.dir();
 };
 
 }  // namespace quintle::test

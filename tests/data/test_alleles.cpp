@@ -3,6 +3,7 @@
 #include "data/TAllele.h"
 #include "data/TAlleleDB.h"
 #include "data/TLocus.h"
+#include "support/process_state.h"
 
 #include <gtest/gtest.h>
 
@@ -19,19 +20,9 @@ namespace {
 // The class-wide array lengths are process state: every test leaves them as
 // it found them.
 class AlleleTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        savedPop_ = TAllele::numPop;
-        savedGroup_ = TAllele::numGroup;
-    }
-    void TearDown() override {
-        TAllele::numPop = savedPop_;
-        TAllele::numGroup = savedGroup_;
-    }
-
 private:
-    int savedPop_ = 0;
-    int savedGroup_ = 0;
+    test::Saved<int> samples_{TAllele::numPop};
+    test::Saved<int> groups_{TAllele::numGroup};
 };
 
 std::string text(my_string const& s) { return std::string(s.c_str()); }

@@ -43,7 +43,6 @@ void expect_said(std::string const& log, Said const& want) {
 class HaploDefTest : public test::LoggedTest {
 protected:
     void SetUp() override {
-        LoggedTest::SetUp();
         ProfileSettings::DataType = DNA;
         ProfileSettings::LocusSeparator = '\0';
         profile_.MissingData = '?';

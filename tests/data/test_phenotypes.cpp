@@ -245,7 +245,6 @@ TEST_F(Pheno, PermutationShufflesTheFirstPositionInDrawOrder) {
 class PhenoResample : public Pheno {
 protected:
     void SetUp() override {
-        Pheno::SetUp();
         r = allele(0, "r");  // recessive alleles stand first
         a = allele(0, "a");
         s = allele(1, "s");
@@ -301,7 +300,6 @@ TEST_F(PhenoResample, EmptyStoreLeavesTheSetEmpty) {
 class PhenoTwoLoci : public Pheno {
 protected:
     void SetUp() override {
-        Pheno::SetUp();
         A = allele(0, "A");
         a = allele(0, "a");
         B = allele(1, "B");

@@ -24,7 +24,6 @@ std::string text(my_string const& s) { return s.c_str(); }
 class ConversionTest : public test::LoggedTest {
 protected:
     void SetUp() override {
-        LoggedTest::SetUp();
         ProfileSettings::LocusSeparator = '\0';
     }
 };

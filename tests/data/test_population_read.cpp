@@ -26,7 +26,6 @@ std::string dataFile(char const* name) {
 class PopulationReadTest : public test::LoggedTest {
 protected:
     void SetUp() override {
-        LoggedTest::SetUp();
         setType(DNA, '\0');
         pop.name = "pop 1";
     }

@@ -5,7 +5,6 @@
 // for its analysis driver: a result file and a log in a fresh temporary
 // directory, and settings that write there.
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,14 +13,13 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "core/Errors.h"
 #include "data/HaploDef.h"
 #include "data/TAlleleDB.h"
 #include "datatypes/PopulDNA.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 namespace quintle::testing_support {
 
@@ -61,19 +59,12 @@ public:
 };
 
 // Result file, log and settings of one driver run; the class-wide state the
-// driver reads is set for DNA data and put back afterwards.
+// driver reads is set for DNA data, and put back afterwards with the
+// project-wide alleles and the hit table the driver fills.
 class DriverRun {
 public:
-    explicit DriverRun(std::int64_t tasks) : savedType_(ProfileSettings::DataType), savedSeparator_(ProfileSettings::LocusSeparator) {
-        static std::atomic<int> serial{0};
-        dir_ = std::filesystem::temp_directory_path() /
-               ("quintle_dna_driver_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        std::filesystem::create_directories(dir_);
-        E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);
-        result_.open(dir_ / "result.htm", std::ios::out | std::ios::trunc);
-        ProfileSettings::DataType = DNA;
-        ProfileSettings::LocusSeparator = 0;
+    explicit DriverRun(std::int64_t tasks) {
+        result_.open(log_.dir() / "result.htm", std::ios::out | std::ios::trunc);
         s.TaskNumber = tasks;
         s.ResultFile = &result_;
         s.GenotypicData = 0;
@@ -81,33 +72,23 @@ public:
         s.NumSimulFuTest = 0;
         s.NumIterationsNeutralityTests = 0;
     }
-    ~DriverRun() {
-        result_.close();
-        E.CloseLog_file();
-        // Leave the log silent for whatever runs next in this process.
-        E.init_log_file(my_string((dir_ / "absent" / "log.txt").string().c_str()), false);
-        ProfileSettings::DataType = savedType_;
-        ProfileSettings::LocusSeparator = savedSeparator_;
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
 
     std::string result() {
         result_.flush();
-        return read_file(dir_ / "result.htm");
+        return read_file(log_.dir() / "result.htm");
     }
-    std::string log() {
-        _AOS_->flush();
-        return read_file(dir_ / "log.txt");
-    }
-
-    settings s;
+    std::string log() { return log_.text(); }
 
 private:
-    std::filesystem::path dir_;
+    // Declared first: the guards outlive the result file and the settings.
+    test::LogGuard log_{"quintle_dna_driver"};
+    test::ProfileGuard profile_{DNA, '\0'};
+    test::AllelicDBGuard projectAlleles_;
+    test::HitsGuard hits_;
     std::fstream result_;
-    TDataType savedType_;
-    char savedSeparator_;
+
+public:
+    settings s;
 };
 
 }  // namespace quintle::testing_support

@@ -9,13 +9,16 @@
 #include "data/HaploDef.h"
 #include "datatypes/PopulDNA.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 using namespace quintle;
 
 namespace {
 
-// A DNA sample over haplotype definitions that the fixture owns.
+// A DNA sample over haplotype definitions that the fixture owns; the
+// project-wide site flags its census fills are put back afterwards.
 struct DnaSample {
+    test::AllelicDBGuard projectSites;
     std::vector<std::unique_ptr<HaploDef>> defs;
     PopulDNA pop;
 
@@ -114,7 +117,6 @@ TEST(DnaCompare, SiteCensusOfACraftedAlignment) {
         s.AllowedLevelOfMissingData = 0.25;
         d.pop.transitionWeight = e.wTs;
         d.pop.transversionWeight = e.wTv;
-        PopGenetics::globalSubstPolymSites.count = 0;
         ASSERT_EQ(d.pop.evaluate_polymorphism(s), 1);
 
         EXPECT_STREQ(d.pop.arbitraryHaplotype.data.c_str(), "ACGTAC--TGNCA");
@@ -143,7 +145,6 @@ TEST(DnaCompare, SiteCensusOfACraftedAlignment) {
         }
         EXPECT_EQ(flagged, e.wTs > 0 ? std::vector<int>({0, 2, 3, 9, 12}) : std::vector<int>({2, 3, 9, 12}));
     }
-    PopGenetics::globalSubstPolymSites.count = 0;
 }
 
 TEST(DnaDiversity, NucleotideCompositionOverAllSites) {

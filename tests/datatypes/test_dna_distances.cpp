@@ -13,11 +13,10 @@
 #include "data/HaploDef.h"
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_distances.h"
-#include "popstats/log_capture.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 using namespace quintle;
-using quintle::testing_support::LogCapture;
 
 namespace {
 
@@ -190,7 +189,7 @@ TEST(DnaDistances, WeightedPairwiseDifferenceAndProportion) {
 }
 
 TEST(DnaDistances, FailedPairDiscardsTheMatrixEveryTime) {
-    LogCapture log;
+    test::LogGuard log;
     DnaSample d({"AAAA", "ACGT"});  // p = 3/4 under Jukes and Cantor
     settings s;
     ASSERT_EQ(d.pop.compute_distance_matrix(nullptr, &s, 0), 1);

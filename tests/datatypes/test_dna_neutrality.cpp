@@ -9,6 +9,8 @@
 #include "datatypes/dna_driver_fixture.h"
 #include "datatypes/dna_neutrality.h"
 #include "popstats/PopGenetics.h"
+#include "popstats/sim_support.h"
+#include "support/sanitized_build.h"
 
 using namespace quintle;
 using namespace quintle::testing_support;
@@ -103,7 +105,6 @@ TEST(DnaNeutrality, ObservedTajimaAndFuAgainstClosedForms) {
 // Simulated replicates must not mark the real samples' substitution sites.
 TEST(DnaNeutrality, ReplicatesLeaveProjectSiteFlagsAlone) {
     auto& global = PopGenetics::globalSubstPolymSites;
-    global.count = 0;
     const std::string base(30, 'A');
     std::string variant = base;
     variant[0] = 'G';
@@ -116,7 +117,6 @@ TEST(DnaNeutrality, ReplicatesLeaveProjectSiteFlagsAlone) {
     ASSERT_EQ(global.count, 30);
     EXPECT_TRUE(global[0]);
     for (int i = 1; i < 30; ++i) EXPECT_FALSE(global[i]) << i;
-    global.count = 0;
 }
 
 // An observed Fs that cannot be formed (5000 gene copies) is not compared
@@ -135,4 +135,65 @@ TEST(DnaNeutrality, RefusedObservedFsSkipsSimulations) {
     EXPECT_NE(out.find("Fs                           :     0.00000\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("No. of simulations"), std::string::npos);
     EXPECT_NE(run.log().find("too many alleles, or too large sample"), std::string::npos);
+}
+
+namespace {
+
+// A sample of n sequences drawn under the null model of both tests: a
+// standard coalescent genealogy with mutations at rate theta / 2.
+std::vector<std::pair<std::string, int>> neutral_sample(int n, int sites, double theta) {
+    Simulator sim(n);
+    sim.p.simulate_sample(theta / 2.0, sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
+    Haplo_DB list;
+    PopGenetics sample;
+    sample.read_simulated_sample(sim.tree(), list, DNA_MUT);
+    std::vector<std::pair<std::string, int>> sequences;
+    for (long i = 0; i < list.haplotypes.count; ++i)
+        sequences.emplace_back(list.haplotypes.data[i]->data.c_str(), list.haplotypes.data[i]->count);
+    return sequences;
+}
+
+}  // namespace
+
+// Data sets drawn under the null model give P values spread about evenly
+// over [0, 1]: with 300 sets, about 5% at or below 0.05 (1% to 10%
+// accepted) and a mean near 0.5. Replicates that are not independent draws
+// of the observed sample's model, or a simulated statistic formed otherwise
+// than the observed one (forming D with n - 1 genes, for one), move them. A
+// set whose statistic cannot be formed (no polymorphism, an Fs beyond its
+// range) has no P value and is left out. Fs's P value, with theta estimated
+// from the data it tests, runs high in the low tail (about 8% at or below
+// 0.05 over other seeds at these sizes), close to the upper bound.
+TEST(DnaNeutralityDistribution, PValuesOfDataUnderTheNullAreUniform) {
+    // Twenty times slower there, and a smaller run would not say as much.
+    if (test::sanitized_build) GTEST_SKIP() << "runs in the build without sanitizers";
+    constexpr int sets = 300, replicates = 200, n = 8, sites = 30;
+    constexpr double theta = 3.0;
+    initialize_ran3(-11);
+    DriverRun run(kTajima | kFuFs);
+    run.s.PrintSampleAnchor = 0;
+    run.s.NumIterationsNeutralityTests = replicates;
+    run.s.NumSimulFuTest = replicates;
+
+    std::vector<double> tajima, fu;
+    for (int k = 0; k < sets; ++k) {
+        DnaSample d("null", neutral_sample(n, sites, theta));
+        d.pop.test_methods(run.s);
+        if (d.pop.tajimaP >= 0.0) tajima.push_back(d.pop.tajimaP);
+        if (d.pop.fuFsP >= 0.0) fu.push_back(d.pop.fuFsP);
+    }
+    for (auto const& [name, p] : {std::pair{"Tajima's D", &tajima}, std::pair{"Fu's Fs", &fu}}) {
+        ASSERT_GE(p->size(), sets * 0.95) << name;
+        double low = 0.0, sum = 0.0;
+        for (double v : *p) {
+            EXPECT_LE(v, 1.0) << name;
+            low += v <= 0.05 ? 1.0 : 0.0;
+            sum += v;
+        }
+        double const count = static_cast<double>(p->size());
+        EXPECT_GE(low / count, 0.01) << name;
+        EXPECT_LE(low / count, 0.10) << name;
+        EXPECT_GE(sum / count, 0.4) << name;
+        EXPECT_LE(sum / count, 0.6) << name;
+    }
 }

@@ -24,7 +24,8 @@ double next_deviate() {
     return ran3(&seed);
 }
 
-// Class-wide simulation state as a fresh run has it.
+// Class-wide simulation state as a fresh run has it (DriverRun puts back
+// what was there before).
 void fresh_simulation_state() {
     TNode::hits.count = 0;
     TNode::mut_rates = GammaRates{};
@@ -115,7 +116,6 @@ TEST(ReplicatePath, SameStatisticsAsFullSequences) {
             EXPECT_TRUE(varied);
         }
     }
-    fresh_simulation_state();
 }
 
 }  // namespace

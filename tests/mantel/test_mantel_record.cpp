@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +14,7 @@
 #include "core/Errors.h"
 #include "mantel/Mantel.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 namespace fs = std::filesystem;
 
@@ -24,11 +22,6 @@ namespace quintle {
 namespace {
 
 fs::path const dataDir = fs::path(QUINTLE_TEST_DATA_DIR) / "mantel";
-
-std::string slurp(fs::path const& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // One log line of the given kind, from the given function, with the text of
 // the given message.
@@ -64,29 +57,11 @@ std::string const kExample =
 class MantelRecordTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir = fs::temp_directory_path() /
-              ("quintle_mantel_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);
         run.ProjectFolder = (dir.string() + "/").c_str();
         run.ComputeDistanceMatrixAMOVA = 0;
         profile.RunSettings = &run;
     }
-    void TearDown() override {
-        E.CloseLog_file();
-        // Leave E silent for whatever runs next in this process.
-        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    std::string log() const {
-        _AOS_->flush();
-        return slurp(dir / "log.txt");
-    }
+    std::string log() const { return log_.text(); }
 
     // Writes the section under its header and reads it as the project
     // reader does: the header is line 1. Returns the reader's result.
@@ -102,7 +77,8 @@ protected:
         return result;
     }
 
-    fs::path dir;
+    test::LogGuard log_{"quintle_mantel"};
+    fs::path const& dir = log_.dir();
     settings run;
     ProfileSettings profile;
 };
@@ -177,9 +153,8 @@ TEST_F(MantelRecordTest, FailuresLogReportAndFailTheRead) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.section);
-        TearDown();
-        SetUp();
-        fs::copy_file(dataDir / "short_rows.txt", dir / "short_rows.txt");
+        log_.restart();
+        fs::copy_file(dataDir / "short_rows.txt", dir / "short_rows.txt", fs::copy_options::overwrite_existing);
         Mantel m;
         EXPECT_EQ(read(m, c.section), 0);
         std::string const text = log();

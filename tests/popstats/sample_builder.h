@@ -17,22 +17,20 @@
 #include "data/TPopHaplotype.h"
 #include "popstats/PopGenetics.h"
 #include "run/ProfileSettings.h"
+#include "support/process_state.h"
 
 namespace quintle::testing_support {
 
 class SampleBuilder {
+    // First, so that they outlive everything below.
+    test::ProfileGuard profile_;
+    test::AllelicDBGuard projectAlleles_;
+
 public:
-    SampleBuilder(TDataType type, int loci) : savedType_(ProfileSettings::DataType), savedNumPop_(TAllele::numPop) {
-        ProfileSettings::DataType = type;
-        PopGenetics::globalAllelicDB.destroy();
+    SampleBuilder(TDataType type, int loci) : profile_(type) {
         for (int l = 0; l < loci; ++l) db.loci.Add(new TLocus(my_string(("L" + std::to_string(l)).c_str())));
         sample.alleleDB = &db;
         sample.profile.MissingData = '?';
-    }
-    ~SampleBuilder() {
-        PopGenetics::globalAllelicDB.destroy();
-        ProfileSettings::DataType = savedType_;
-        TAllele::numPop = savedNumPop_;
     }
     SampleBuilder(SampleBuilder const&) = delete;
     SampleBuilder& operator=(SampleBuilder const&) = delete;
@@ -80,10 +78,6 @@ public:
     TAlleleDB db;
     std::vector<std::unique_ptr<HaploDef>> definitions;
     PopGenetics sample;
-
-private:
-    TDataType savedType_;
-    int savedNumPop_;
 };
 
 }  // namespace quintle::testing_support

@@ -12,12 +12,11 @@
 #include "popstats/fu_fs.h"
 #include "popstats/theta_estimators.h"
 #include "popstats/ewens_reference.h"
-#include "popstats/log_capture.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
-using testing_support::LogCapture;
 
 using testing_support::stirling_rows;
 
@@ -52,7 +51,7 @@ TEST(BnumMatTable, HoldsNormalisedStirlingNumbersCutAtTheColumnCount) {
 }
 
 TEST(BnumMatTable, SizeLimitsAndRefusalLeaveAnEmptyTable) {
-    LogCapture log;
+    test::LogGuard log;
     BnumMat B;
     ASSERT_EQ(B.re_allocate_matrix(5000, 1000), 1);
     // |s(n, 2)| = (n - 1)! H(n - 1), so B(n, 2) = 2 H(n - 1) / n.

@@ -12,6 +12,7 @@
 #include "popstats/PopGenetics.h"
 #include "popstats/TTree.h"
 #include "popstats/sim_support.h"
+#include "support/sanitized_build.h"
 
 namespace quintle {
 namespace {
@@ -125,7 +126,37 @@ TEST(CoalescentHandWorked, FourGenesAndOneMutationPassFollowTheDrawOrder) {
     std::ostringstream numbers;
     t.print_sequences(numbers, TWO_STATE_MUT);
     EXPECT_EQ(numbers.str(), "    1     1 2 2 1 \n    2     2 1 1 1 \n    4     1 2 1 1 \n\n");
-    TNode::hits.count = 0;
+}
+
+// The standard coalescent in distribution, as the DNA driver draws its
+// replicates (mutation rate theta / 2 per unit of tree time, no rate
+// heterogeneity, so every mutation falls on a fresh site). Over R
+// genealogies of n genes the means must lie within 4 standard errors of
+//   E[S] = theta a1,  Var[S] = theta a1 + theta^2 a2   (Watterson 1975),
+//   E[T] = 2 (1 - 1/n), Var[T] = sum_{k=2..n} (2 / (k (k - 1)))^2,
+// with a1 = sum_{i<n} 1/i, a2 = sum_{i<n} 1/i^2, T the age of the root in
+// the tree's unit (k lineages merge at rate k (k - 1) / 2). The sanitizer
+// build draws fewer genealogies; the bounds widen with them.
+TEST(CoalescentDistribution, MeanSegregatingSitesAndRootAge) {
+    const int n = 10, sites = 200, R = test::sanitized_build ? 2000 : 10000;
+    const double theta = 3.0;
+    double a1 = 0.0, a2 = 0.0, varT = 0.0;
+    for (int i = 1; i < n; ++i) a1 += 1.0 / i, a2 += 1.0 / (double(i) * i);
+    for (int k = 2; k <= n; ++k) varT += std::pow(2.0 / (k * (k - 1.0)), 2);
+
+    reseed(-2718);
+    Simulator sim(n);
+    double sumS = 0.0, sumT = 0.0;
+    for (int r = 0; r < R; ++r) {
+        sim.p.simulate_sample(theta / 2.0, sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
+        ASSERT_LT(sim.p.numSimMutations, sites) << "a site hit twice would not count";
+        sumS += segregating_sites(sim.tree());
+        sumT += sim.tree().root()->time;
+    }
+    const double seS = std::sqrt((theta * a1 + theta * theta * a2) / R);
+    const double seT = std::sqrt(varT / R);
+    EXPECT_NEAR(sumS / R, theta * a1, 4.0 * seS);
+    EXPECT_NEAR(sumT / R, 2.0 * (1.0 - 1.0 / n), 4.0 * seT);
 }
 
 }  // namespace

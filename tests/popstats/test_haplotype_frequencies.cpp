@@ -11,16 +11,15 @@
 
 #include "core/RectMat.h"
 #include "popstats/PopGenetics.h"
-#include "popstats/log_capture.h"
 #include "popstats/sample_builder.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::LogCapture;
 using testing_support::SampleBuilder;
 
 std::string slurp(fs::path const& p) {
@@ -98,12 +97,8 @@ protected:
         fs::create_directories(dir_);
         result_.open(dir_ / "result.txt", std::ios::out | std::ios::trunc);
         s_.ResultFile = &result_;
-        savedFlag_ = _ALLELE_FREQS_;
-        savedStream_ = ofs_allele_freqs;
     }
     void TearDown() override {
-        _ALLELE_FREQS_ = savedFlag_;
-        ofs_allele_freqs = savedStream_;
         result_.close();
         batch_.close();
         std::error_code ec;
@@ -129,8 +124,9 @@ protected:
 private:
     std::fstream result_;
     std::ofstream batch_;
-    int savedFlag_ = 0;
-    std::ofstream* savedStream_ = nullptr;
+    // After the stream, so that the batch pointer is put back before it goes.
+    test::Saved<int> batchFlag_{_ALLELE_FREQS_};
+    test::Saved<std::ofstream*> batchStream_{ofs_allele_freqs};
 };
 
 TEST_F(HaplFreqTable, PoolsSameContentInFirstAppearanceOrder) {

@@ -13,19 +13,13 @@
 #include "popstats/GammaRates.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/TTree.h"
-#include "popstats/log_capture.h"
 #include "popstats/sim_support.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
 using namespace testing_support;
-
-// Empties the class-wide hit counts when a test ends, as the drivers do
-// after a series.
-struct HitsReset {
-    ~HitsReset() { TNode::hits.count = 0; }
-};
 
 TEST(MutationGammaRates, SchemesAndNormalisation) {
     GammaRates equal;
@@ -65,23 +59,7 @@ TEST(MutationGammaRates, SchemesAndNormalisation) {
     EXPECT_EQ(none.num_rates, 0);
 }
 
-// Number of sites at which the leaves do not all agree.
-int segregating_sites(TTree const& t) {
-    const int n = t.num_genes;
-    int S = 0;
-    for (int s = 0; s < t.nodes[0].num_sites; ++s) {
-        for (int i = 1; i < n; ++i) {
-            if ((*t.nodes[i].sequence)[s] != (*t.nodes[0].sequence)[s]) {
-                ++S;
-                break;
-            }
-        }
-    }
-    return S;
-}
-
 TEST(MutationModels, InfiniteSitesGiveOneSegregatingSitePerMutation) {
-    HitsReset reset;
     reseed(-17);
     for (Mut_Type model : {STEPWISE_MUT, TWO_STATE_MUT}) {
         Simulator sim(12);
@@ -97,8 +75,7 @@ TEST(MutationModels, InfiniteSitesGiveOneSegregatingSitePerMutation) {
 }
 
 TEST(MutationSprinkle, HitTableOfAnotherSizeIsRefused) {
-    HitsReset reset;
-    LogCapture log;
+    test::LogGuard log;
     Simulator sim(5);
     sim.p.simulate_sample(1.0, 7, TWO_STATE_MUT, 0.0, 1.0, 1.0, 0.33);
     std::vector<int> before;

@@ -9,14 +9,13 @@
 
 #include "popstats/fu_fs.h"
 #include "popstats/ewens_reference.h"
-#include "popstats/log_capture.h"
 #include "popstats/tajima.h"
 #include "popstats/theta_estimators.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
 
-using testing_support::LogCapture;
 
 constexpr double flt_max = 3.4028234663852886e38;
 
@@ -68,7 +67,7 @@ TEST(FuFs, AgainstExactStirlingNumbers) {
 }
 
 TEST(FuFs, BoundsAndRefusals) {
-    LogCapture log;
+    test::LogGuard log;
     BnumMat table;
     int exists = 0;
     ASSERT_EQ(get_B_num_mat(table, exists), 1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -78,6 +79,48 @@ TEST(ThetaK, EstimateAndIntervalHitTheirTargets) {
         EXPECT_EQ(table.numRows(), c.n + 10);
         EXPECT_EQ(table.numCols(), c.k + 10);
     }
+}
+
+// Past a million terms E[K] takes the rest of its sum in closed form: it
+// must agree with the terms added one by one (here in extended precision).
+TEST(ThetaK, ExpectedAllelesOfLargeSamplesMatchTheTermByTermSum) {
+    const int n = (1 << 20) + 400000;
+    for (double theta : {0.05, 3.0, 2000.0}) {
+        long double sum = 0.0L;
+        for (int i = 0; i < n; ++i) sum += static_cast<long double>(theta) / (static_cast<long double>(theta) + i);
+        EXPECT_NEAR(k_est(theta, n), static_cast<double>(sum), 1e-12 * static_cast<double>(sum)) << theta;
+    }
+}
+
+// Theta(S) takes the harmonic sums past a million terms in closed form too.
+TEST(ThetaS, LargeSamplesMatchTheTermByTermSums) {
+    const int n = (1 << 20) + 400000;
+    long double a1 = 0.0L, a2 = 0.0L;
+    for (int i = 1; i < n; ++i) {
+        a1 += 1.0L / i;
+        a2 += 1.0L / (static_cast<long double>(i) * i);
+    }
+    const double S = 70.0;
+    double thetaS = untouched, sd = untouched;
+    theta_S(n, 70, thetaS, sd);
+    // Within the rounding of the million terms added in double.
+    EXPECT_NEAR(thetaS, S / static_cast<double>(a1), 1e-12 * thetaS);
+    const long double var = (a1 * a1 * S + a2 * S * S) / (a1 * a1 * (a1 * a1 + a2));
+    EXPECT_NEAR(sd, std::sqrt(static_cast<double>(var)), 1e-12 * sd);
+}
+
+// The largest sample gets its estimate at once, and the refused interval
+// without overflowing the table's size.
+TEST(ThetaK, LargestSampleGetsTheRefusedInterval) {
+    BnumMat table;
+    int exists = 1;
+    double tk = untouched, low = untouched, high = untouched, expK = untouched;
+    theta_k(INT_MAX, 3, 0.05, ThetaKFields{tk, low, high, expK}, table, exists);
+    EXPECT_GT(tk, 0.0);
+    EXPECT_NEAR(expK, 3.0, 1e-5);  // the bisection stops within 1e-7 of theta
+    EXPECT_EQ(low, 0.0);
+    EXPECT_EQ(high, 1e8);
+    EXPECT_EQ(exists, 0);
 }
 
 TEST(EwensProbabilities, MatchTheSamplingFormula) {

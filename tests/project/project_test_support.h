@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,6 +19,7 @@
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "run/cleaner.h"
+#include "support/process_state.h"
 
 namespace quintle::test {
 
@@ -43,38 +41,14 @@ inline int occurrences(std::string const& text, std::string const& pattern) {
 
 class ProjectDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> serial{0};
-        dir = std::filesystem::temp_directory_path() /
-              ("quintle_project_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-        E.error(WARNING, "", -1);  // numbering restarts in every log
-        savedType_ = ProfileSettings::DataType;
-        savedSep_ = ProfileSettings::LocusSeparator;
-        savedXml_ = xmlOutput;
-        savedInput_ = settings::input_file;
-        // Class-wide values as at program start.
+    std::string log() const { return log_.text(); }
+    // An empty folder and log, and the class-wide values as at program
+    // start, for the next case of a table.
+    void start_again() {
+        log_.restart();
         ProfileSettings::DataType = STANDARD;
-        ProfileSettings::LocusSeparator = 0;
+        ProfileSettings::LocusSeparator = '\0';
         xmlOutput = false;
-    }
-    void TearDown() override {
-        ProfileSettings::DataType = savedType_;
-        ProfileSettings::LocusSeparator = savedSep_;
-        xmlOutput = savedXml_;
-        settings::input_file = savedInput_;
-        E.CloseLog_file();
-        // Leave E silent for whatever runs next in this process.
-        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-
-    std::string log() const {
-        _AOS_->flush();
-        return slurp(dir / "log.txt");
     }
     // True when the log holds a report of that kind and message number.
     bool reported(char const* kind, int index) const {
@@ -88,13 +62,19 @@ protected:
         return false;
     }
 
-    std::filesystem::path dir;
-
 private:
-    TDataType savedType_{};
-    char savedSep_{};
-    bool savedXml_ = false;
-    my_string savedInput_;
+    test::LogGuard log_{"quintle_project"};
+    // Class-wide values as at program start, put back afterwards.
+    test::ProfileGuard profile_{STANDARD, '\0'};
+    test::SumStatGuard sumStat_;
+    test::AllelicDBGuard projectAlleles_;
+    test::HitsGuard hits_;
+    test::Saved<bool> xml_{xmlOutput, false};
+    test::Saved<my_string> input_{settings::input_file};
+
+protected:
+    // Free for the test's own files.
+    std::filesystem::path const& dir = log_.dir();
 };
 
 inline std::string trimmed(my_string const& text) {

@@ -14,8 +14,6 @@ namespace fs = std::filesystem;
 
 class DistMatTest : public test::ProjectDirTest {
 protected:
-    void open_log() { E.init_log_file(my_string((dir / "log.txt").string().c_str()), false); }
-
     // Sizes the matrix as the project reader does, then reads the body from
     // line 11 of a file (or line 1 of an external one).
     int read(DistMat& dm, int size, int labelPosition, std::string const& body, bool external = false) {
@@ -77,16 +75,28 @@ TEST_F(DistMatTest, EachFailureReportsAndFailsTheRead) {
         {4, 0, "a b c d\n0\n1 0 }\n2 3 0\n[[Samples]]\n", 13, "\tBad value (\"[[Samples]]\") for distance #1"},
         {3, 0, "a b c\n0\n1 0\n2 3 0\n\n[[Samples]]\n}\n", 21,
          "\tNo closing brace in Matrix Data \"M\"definition. Aborting reading project.\n"},
+        // Negative or huge distances give negative or NaN variance components.
+        {3, 0, "a b c\n0\n1 0\n2 -3 0\n", 13,
+         "\tBad distance (\"-3\") at row 3, column 2 on line 14: a distance lies between 0 and 1e+100."},
+        {3, 1, "a 0\nb 1e308 0\n", 13, "\tBad distance (\"1e308\") at row 2, column 1 on line 12:"},
+        {2, 0, "a b\n-1e-300\n", 13, "\tBad distance (\"-1e-300\") at row 1, column 1 on line 12:"},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.body);
-        open_log();
+        start_again();
         DistMat dm;
         dm.MatrixName = "M";
         EXPECT_EQ(read(dm, c.size, c.labelPosition, c.body), 0);
         EXPECT_NE(log().find(c.logged), std::string::npos) << log();
         EXPECT_TRUE(reported("ERROR", c.index)) << log();
     }
+}
+
+TEST_F(DistMatTest, DistancesAtTheEdgesOfTheRangeAreKept) {
+    DistMat dm;
+    ASSERT_EQ(read(dm, 2, 0, "a b\n-0\n1e100 0\n}\n"), 1) << log();
+    EXPECT_EQ(dm(1, 0), 1e100);
+    EXPECT_EQ(dm(0, 0), 0.0);
 }
 
 TEST_F(DistMatTest, DataWithoutValidSizeIsRefusedUnread) {

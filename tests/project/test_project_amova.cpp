@@ -21,7 +21,6 @@ using namespace test;
 class ProjectAmovaTest : public ProjectDirTest {
 protected:
     void SetUp() override {
-        ProjectDirTest::SetUp();
         initialize_pellomar_global_objects();  // the distance-method names
         ProfileSettings::DataType = DNA;
         result.open(dir / "result.htm", std::ios::in | std::ios::out | std::ios::trunc);
@@ -35,7 +34,6 @@ protected:
     }
     void TearDown() override {
         result.close();
-        ProjectDirTest::TearDown();
     }
 
     HaploDef* define(char const* id, char const* data, int count = 0) {

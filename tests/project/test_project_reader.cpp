@@ -92,8 +92,7 @@ TEST_F(ProjectReaderTest, EveryDataTypeReadsAsWrittenByHand) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.project);
-        TearDown();
-        SetUp();
+        start_again();
         copy_inputs({c.project});
         copy_inputs(c.beside);
         Project fresh;
@@ -150,8 +149,7 @@ TEST_F(ProjectReaderTest, MalformedProjectsFailWithTheirMessages) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_again();
         Project fresh;
         EXPECT_EQ(read_text(c.text, fresh), 0);
         std::string const text = log();

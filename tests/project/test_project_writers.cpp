@@ -53,8 +53,7 @@ TEST_F(ProjectWritersTest, BackupReadsBackIntoTheSameProject) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.project);
-        TearDown();
-        SetUp();
+        start_again();
         // The back-up holds no Mantel section: the original is read without one.
         std::string text = slurp(dataDir / c.project);
         text = text.substr(0, text.find("[[Mantel]]"));

@@ -22,7 +22,6 @@ using namespace test;
 class SamplesTest : public ProjectDirTest {
 protected:
     void SetUp() override {
-        ProjectDirTest::SetUp();
         run.ProjectFolder = (dir.string() + "/").c_str();
         profile.RunSettings = &run;
         setType(DNA, '\0');
@@ -155,7 +154,7 @@ TEST_F(SamplesTest, SelfAssignmentKeepsTheSamplesAndCleanEmpties) {
     samples.Populations = self;
     ASSERT_EQ(samples.Populations.count, 21);
 
-    TNode::hits.count = 5;
+    TNode::hits.count = 5;  // the fixture puts the table back
     samples.clean();
     EXPECT_EQ(samples.Populations.count, 0);
     EXPECT_EQ(TNode::hits.count, 5);  // this set never allocated a tree
@@ -163,7 +162,6 @@ TEST_F(SamplesTest, SelfAssignmentKeepsTheSamplesAndCleanEmpties) {
     samples.clean();
     samples.clean();
     EXPECT_EQ(TNode::hits.count, 0);
-    TNode::hits.count = 0;
 }
 
 }  // namespace

@@ -23,7 +23,6 @@ struct ReadOutcome {
 class StructureTest : public ProjectDirTest {
 protected:
     void SetUp() override {
-        ProjectDirTest::SetUp();
         for (char const* name : {"A", "B", "C", "D", "pop E"}) samples_.Populations.Add(new Population(my_string(name)));
     }
 
@@ -91,7 +90,7 @@ TEST_F(StructureTest, EachFailureReportsAndFailsTheRead) {
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.text);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
+        start_again();
         Structure s;
         EXPECT_EQ(read(s, c.text).result, 0);
         EXPECT_NE(log().find(c.logged), std::string::npos) << log();

@@ -3,13 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "core/Errors.h"
-#include "core/scratch.h"
 #include "run/ProfileSettings.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
@@ -23,24 +22,18 @@ std::string write(ProfileSettings const& p) {
 // Logs the reports to a file of its own and restores the class-wide fields.
 class ProfileSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { E.init_log_file(my_string((dir_ / "log.txt").string().c_str()), false); }
-    void TearDown() override {
-        E.CloseLog_file();
-        ProfileSettings::DataType = type_;
-        ProfileSettings::LocusSeparator = separator_;
-    }
     // The log text written since the last call.
     std::string new_reports() {
-        std::string const all = scratch::read_file(dir_ / "log.txt");
+        std::string const all = log_.text();
         std::string const fresh = all.substr(seen_);
         seen_ = all.size();
         return fresh;
     }
 
-    scratch::Dir dir_{"quintle_profile"};
+private:
+    test::LogGuard log_{"quintle_profile"};
+    test::ProfileGuard profile_;
     std::size_t seen_ = 0;
-    TDataType type_ = ProfileSettings::DataType;
-    char separator_ = ProfileSettings::LocusSeparator;
 };
 
 TEST_F(ProfileSettingsTest, FreshRecordWritesTheGoldenBlock) {

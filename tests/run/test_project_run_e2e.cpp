@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/scratch.h"
+#include "core/xml.h"
 #include "core/public.h"
 #include "mantel/Mantel.h"
 #include "project/Project.h"
@@ -21,6 +22,7 @@
 #include "run/pmlestart.h"
 #include "run/settings.h"
 #include "sumstat/TSumStat.h"
+#include "support/process_state.h"
 
 namespace fs = std::filesystem;
 
@@ -137,21 +139,29 @@ TEST_F(WorkDir, FailingProjectsAreLoggedAndTheStatisticsFileIsStillWritten) {
 // ------------------------------------------------ in-process run driver
 
 // The driver on a run file written under the work folder, with the
-// statistics list set as `main` sets it.
+// statistics list set as `main` sets it. The process-wide state a run sets
+// is put back afterwards.
 class InProcessRun : public WorkDir {
 protected:
     void SetUp() override {
         ::setenv("QUINTLE_SEED", "11", 1);
-        SumStat.resetComputationFlags();
         SumStat.computing = SumStat.POP_LEVEL = SumStat.ALL_K = true;
     }
     void TearDown() override {
         release_run_globals();
-        SumStat.resetComputationFlags();
-        SumStat.computing = false;
         ::unsetenv("QUINTLE_SEED");
-        ProfileSettings::LocusSeparator = 0;
     }
+
+private:
+    test::LogGuard log_{"quintle_in_process"};
+    test::ProfileGuard profile_;
+    test::SumStatGuard sumStat_;
+    test::AllelicDBGuard projectAlleles_;
+    test::HitsGuard hits_;
+    test::Saved<bool> xml_{xmlOutput};
+    test::Saved<my_string> input_{settings::input_file};
+
+protected:
 
     // `head` is the run-file line after the directory line.
     void drive(std::vector<std::string> const& projects, std::string const& head = "use_interf_settings") {

@@ -14,6 +14,7 @@
 #include "core/xml.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
@@ -21,10 +22,6 @@ namespace {
 // Keeps the run-wide statics the tests touch as they were found.
 class SettingsTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        settings::input_file = input_.c_str();
-        xmlOutput = xml_;
-    }
     my_string file(std::string const& name, std::string const& text) const {
         scratch::write_file(dir_ / name, text);
         return my_string((dir_ / name).string().c_str());
@@ -33,8 +30,8 @@ protected:
     scratch::Dir dir_{"quintle_settings"};
 
 private:
-    std::string input_ = settings::input_file.c_str();
-    bool xml_ = xmlOutput;
+    test::Saved<my_string> input_{settings::input_file};
+    test::Saved<bool> xml_{xmlOutput};
 };
 
 // One value of each kind, in a CRLF file, with the reader's line rules: a
@@ -115,10 +112,10 @@ TEST_F(SettingsTest, ProjectPathAndPhaseFilesOutliveTheirRecordsRightly) {
     EXPECT_EQ(scratch::read_file(name), "buffered phases");
 
     std::ostringstream log;
-    std::ostream* const saved = _AOS_;
-    _AOS_ = &log;
-    settings::print_info(std::string(500, 'i').c_str());
-    _AOS_ = saved;
+    {
+        test::Saved<std::ostream*> toLog(_AOS_, &log);
+        settings::print_info(std::string(500, 'i').c_str());
+    }
     EXPECT_EQ(log.str(), std::string(500, 'i') + "\n");
 }
 

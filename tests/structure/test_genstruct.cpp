@@ -2,7 +2,6 @@
 // back after a failed AMOVA) and the pooling of each group's samples.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +16,7 @@
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "run/glbobj.h"
+#include "support/process_state.h"
 
 namespace fs = std::filesystem;
 
@@ -26,27 +26,18 @@ namespace {
 class GenStructTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("quintle_genstruct_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
         initialize_pellomar_global_objects();
-        ProfileSettings::DataType = DNA;
         result.open(dir / "result.htm", std::ios::in | std::ios::out | std::ios::trunc);
         p.options.ResultFile = &result;
         p.options.MenuScriptFileName = (dir / "menu.js").string().c_str();
     }
-    void TearDown() override {
-        result.close();
-        E.CloseLog_file();
-        E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-        fs::remove_all(dir);
-    }
+    void TearDown() override { result.close(); }
     static std::string slurp(fs::path const& path) {
         _AOS_->flush();
         std::ifstream in(path);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    std::string log() const { return slurp(dir / "log.txt"); }
+    std::string log() const { return log_.text(); }
     // Groups as a project's structure section gives them.
     void groups(std::string const& section) {
         std::istringstream in(section);
@@ -84,7 +75,15 @@ protected:
         return m;
     }
 
-    fs::path dir;
+private:
+    // The log, the class-wide state the pass reads and what it fills.
+    test::LogGuard log_{"quintle_genstruct"};
+    test::ProfileGuard profile_{DNA};
+    test::SumStatGuard sumStat_;
+    test::AllelicDBGuard projectAlleles_;
+
+protected:
+    fs::path const& dir = log_.dir();
     std::fstream result;
     Project p;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // A result file and menu script in a fresh directory, settings pointing at
-// them, a sample set; the data type and XML switch restored afterwards.
+// them, a sample set; the data type, the statistics record and the XML
+// switch put back afterwards.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "sumstat/TSumStat.h"
+#include "support/process_state.h"
 
 namespace quintle::testing_support {
 
@@ -46,13 +48,8 @@ protected:
         s_.ResultFile = &result_;
         s_.ResultFileName = (dir_ / "res.htm").string().c_str();
         s_.MenuScriptFileName = (dir_ / "menu.js").string().c_str();
-        savedType_ = ProfileSettings::DataType;
-        savedXml_ = xmlOutput;
-        xmlOutput = false;
     }
     void TearDown() override {
-        ProfileSettings::DataType = savedType_;
-        xmlOutput = savedXml_;
         result_.close();
         std::filesystem::remove_all(dir_);
     }
@@ -70,14 +67,16 @@ protected:
         return p;
     }
 
+private:
+    test::ProfileGuard profile_;
+    test::SumStatGuard sumStat_;
+    test::Saved<bool> xml_{xmlOutput, false};
+
+protected:
     std::filesystem::path dir_;
     std::fstream result_;
     settings s_;
     Samples set_;
-
-private:
-    TDataType savedType_{};
-    bool savedXml_{};
 };
 
 }  // namespace quintle::testing_support

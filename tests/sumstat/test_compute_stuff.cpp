@@ -2,17 +2,16 @@
 // earlier one and releases their names and streams.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
-#include "core/Errors.h"
 #include "data/Population.h"
 #include "project/Samples.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 #include "summary_fixture.h"
+#include "support/process_state.h"
 
 namespace quintle {
 namespace {
@@ -28,11 +27,10 @@ public:
 };
 
 TEST(ComputeStuff, ALaterPassReplacesThePhaseFilesAndTheirEntries) {
-    fs::path const dir = fs::temp_directory_path() / ("quintle_compute_stuff_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    E.init_log_file(my_string((dir / "log.txt").string().c_str()), false);
-    TDataType const savedType = ProfileSettings::DataType;
-    ProfileSettings::DataType = MICROSAT;
+    test::LogGuard log("quintle_compute_stuff");
+    test::ProfileGuard profile(MICROSAT);
+    test::SumStatGuard sumStat;
+    fs::path const& dir = log.dir();
     settings s;
     s.ResultBaseName = (dir / "proj").string().c_str();
     s.TaskNumber = 0;  // no summary section
@@ -53,11 +51,6 @@ TEST(ComputeStuff, ALaterPassReplacesThePhaseFilesAndTheirEntries) {
     EXPECT_EQ(s.GibbsPhaseFileNames.size(), 1u);
     EXPECT_EQ(s.GibbsPhaseStreams.size(), 1u);
     EXPECT_EQ(testing_support::slurp(dir / "PhaseDistribution" / "Vosk_PhaseDistribution.pmb"), "Vosk_Best_Phases.pmp\n");
-
-    E.CloseLog_file();
-    E.init_log_file(my_string((dir / "absent" / "log.txt").string().c_str()), false);
-    ProfileSettings::DataType = savedType;
-    fs::remove_all(dir);
 }
 
 }  // namespace

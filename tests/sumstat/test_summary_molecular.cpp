@@ -16,17 +16,7 @@ namespace {
 using namespace testing_support;
 
 class SummaryMolecular : public SummaryFixture {
-protected:
-    void SetUp() override {
-        SummaryFixture::SetUp();
-        PopGenetics::globalSubstPolymSites.count = 0;
-    }
-    void TearDown() override {
-        SummaryFixture::TearDown();
-        PopGenetics::globalSubstPolymSites.count = 0;
-        SumStat.MEAN_NGW = false;
-    }
-
+    test::AllelicDBGuard projectSites_;
 };
 
 TEST_F(SummaryMolecular, PrivateSitesCountSitesVaryingInExactlyOneSample) {

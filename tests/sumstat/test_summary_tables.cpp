@@ -47,13 +47,6 @@ protected:
         SummaryFixture::SetUp();
         s_.time_stamp = "05/12/26at14:39:48";
         s_.TaskNumber = 1;
-        PopGenetics::globalAllelicDB.destroy();
-        SumStat.resetComputationFlags();
-    }
-    void TearDown() override {
-        SummaryFixture::TearDown();
-        PopGenetics::globalAllelicDB.destroy();
-        SumStat.resetComputationFlags();
     }
 
     static void alleles(int locus, std::vector<std::pair<char const*, double>> const& list) {
@@ -79,6 +72,8 @@ protected:
         return p;
     }
 
+private:
+    test::AllelicDBGuard projectAlleles_;
 };
 
 TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {

@@ -1,0 +1,142 @@
+#include "run/settings_checks.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <variant>
+
+#include "core/Errors.h"
+#include "run/task_bits.h"
+
+namespace quintle {
+
+namespace {
+
+constexpr char kChecker[] = "settings_in_range()";
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// Loops of permutations, Markov-chain steps and the like keep O(1) memory per
+// step: their counts only have to stay far from the 64-bit limit in the
+// arithmetic done on them (blocks, K + sqrt(K), products with numbers of
+// pairs). No run that long could ever finish.
+constexpr double kMaxStepCount = 1e12;
+// A 32-bit count holds a value clamped from a larger text at its limit;
+// below this bound it is surely the number the user wrote.
+constexpr double kMaxIntCount = 1e9;
+// The AMOVA keeps every permuted value of every tested component and, for
+// the components that move samples, one arrangement of the samples per
+// permutation (some 100 bytes and more each); its containers are sized by an
+// int.
+constexpr double kMaxAmovaPermutations = 1e7;
+// One phase file is written per sampled phase.
+constexpr double kMaxPhaseSamples = 1e6;
+// Weights scale the differences they apply to, and the mutation parameter of
+// the coalescent simulations with them: a larger factor only makes the
+// simulated samples hold more mutations than memory can.
+constexpr double kMaxWeight = 1000.0;
+
+using Field = std::variant<int settings::*, std::int64_t settings::*, double settings::*>;
+
+// Which analyses read the key: nullptr for every run.
+using Use = bool (*)(settings const&);
+
+struct RangeCheck {
+    char const* key;
+    Field field;
+    double low;
+    double high;
+    Use used;
+};
+
+bool asked(settings const& s, std::int64_t tasks) { return (s.TaskNumber & tasks) != 0; }
+
+bool amova(settings const& s) { return asked(s, task_amova | task_amova_permutations); }
+bool pairwise(settings const& s) {
+    return asked(s, task_pairwise_fst | task_pairwise_distances | task_mantel) || s.ComputeDeltaMuSqr != 0;
+}
+bool mantel(settings const& s) { return asked(s, task_mantel | task_pairwise_fst); }
+bool differentiation(settings const& s) { return asked(s, task_exact_differentiation); }
+bool hardy_weinberg(settings const& s) { return asked(s, task_hardy_weinberg); }
+bool linkage(settings const& s) { return asked(s, task_linkage); }
+bool coalescent_tests(settings const& s) { return asked(s, task_tajima | task_fu_fs); }
+bool ewens(settings const& s) { return asked(s, task_ewens_watterson | task_chakraborty); }
+bool mismatch(settings const& s) { return asked(s, task_mismatch); }
+bool phase_files(settings const& s) { return s.GibbsOutputGamPhase != 0; }
+
+using S = settings;
+constexpr double kNoLow = -kInfinity;
+
+RangeCheck const kChecks[] = {
+    {"DeletionWeight", &S::DeletionWeight, 0.0, kMaxWeight, nullptr},
+    {"TransitionWeight", &S::TransitionWeight, 0.0, kMaxWeight, nullptr},
+    {"TranversionWeight", &S::TranversionWeight, 0.0, kMaxWeight, nullptr},
+    {"GammaAValue", &S::GammaAValue, 0.0, kInfinity, nullptr},
+    {"MismatchGammaAValue", &S::MismatchGammaAValue, 0.0, kInfinity, nullptr},
+    {"GammaAValueAMOVA", &S::GammaAValueAMOVA, 0.0, kInfinity, nullptr},
+    {"NumPermutationsAMOVA", &S::NumPermutationsAMOVA, kNoLow, kMaxAmovaPermutations, amova},
+    {"NumPermutationsFST", &S::NumPermutationsFST, kNoLow, kMaxStepCount, pairwise},
+    {"NumPermMantel", &S::NumPermMantel, kNoLow, kMaxIntCount, mantel},
+    {"NumPermutPopDiff", &S::NumPermutPopDiff, kNoLow, kMaxStepCount, differentiation},
+    {"NumDememoPopDiff", &S::NumDememoPopDiff, kNoLow, kMaxStepCount, differentiation},
+    {"MarkovChainStepsHW", &S::MarkovChainStepsHW, kNoLow, kMaxStepCount, hardy_weinberg},
+    {"MarkovChainDememorisationStepsHW", &S::MarkovChainDememorisationStepsHW, kNoLow, kMaxStepCount,
+     hardy_weinberg},
+    {"MarkovChainStepsLD", &S::MarkovChainStepsLD, kNoLow, kMaxStepCount, linkage},
+    {"MarkovChainDememorisationStepsLD", &S::MarkovChainDememorisationStepsLD, kNoLow, kMaxStepCount, linkage},
+    {"NumSimulFuTest", &S::NumSimulFuTest, kNoLow, kMaxIntCount, coalescent_tests},
+    {"NumIterationsNeutralityTests", &S::NumIterationsNeutralityTests, kNoLow, kMaxIntCount, ewens},
+    {"NumBootExpDem", &S::NumBootExpDem, kNoLow, kMaxIntCount, mismatch},
+    {"GibbsNumSamples", &S::GibbsNumSamples, kNoLow, kMaxPhaseSamples, phase_files},
+};
+
+// The value as read, and its text for the log.
+double value_of(settings const& s, Field const& field, std::string& text) {
+    std::ostringstream os;
+    double value = 0.0;
+    std::visit(
+        [&](auto member) {
+            auto const v = s.*member;
+            os << v;
+            value = static_cast<double>(v);
+        },
+        field);
+    text = os.str();
+    return value;
+}
+
+std::string number_text(double v) {
+    std::ostringstream os;
+    os.precision(15);
+    os << v;
+    return os.str();
+}
+
+// The range of a check in words.
+std::string range_text(RangeCheck const& c) {
+    if (std::isinf(c.low)) return "at most " + number_text(c.high);
+    if (std::isinf(c.high)) return "a finite number of at least " + number_text(c.low);
+    return "between " + number_text(c.low) + " and " + number_text(c.high);
+}
+
+}  // namespace
+
+bool settings_in_range(settings const& s) {
+    bool ok = true;
+    for (RangeCheck const& c : kChecks) {
+        if (c.used != nullptr && !c.used(s)) continue;
+        std::string text;
+        double const v = value_of(s, c.field, text);
+        // NaN fails both comparisons; infinities fail the finite bounds.
+        if (std::isfinite(v) && v >= c.low && v <= c.high) continue;
+        ok = false;
+        *_AOS_ << "\tValue " << text << " of setting \"" << c.key << "\" is outside the range its use can hold: "
+               << range_text(c) << ". Aborting the run of this project." << std::endl;
+        E.error(ERROR, (std::string(kChecker) + " (" + c.key + "=" + text + ")").c_str(), 55);
+    }
+    return ok;
+}
+
+}  // namespace quintle

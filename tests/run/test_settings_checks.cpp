@@ -1,0 +1,99 @@
+// Settings values against what their use can hold.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+
+#include "run/settings.h"
+#include "run/settings_checks.h"
+#include "support/process_state.h"
+
+namespace quintle {
+namespace {
+
+
+constexpr std::int64_t every_task = 0x1FFFF;
+
+settings asking_everything() {
+    settings s;
+    s.TaskNumber = every_task;
+    s.GibbsOutputGamPhase = 1;
+    return s;
+}
+
+TEST(SettingsInRange, DefaultsAndLargeRealisticValuesPass) {
+    test::LogGuard log;
+    settings s = asking_everything();
+    EXPECT_TRUE(settings_in_range(s));
+    s.NumPermutationsAMOVA = 10000000;
+    s.NumPermutationsFST = 1000000000;
+    s.NumSimulFuTest = 100000;
+    s.MarkovChainStepsHW = 100000000;
+    s.TransitionWeight = 10.0;
+    s.GammaAValue = 0.0;
+    s.GammaAValueAMOVA = 1e6;
+    EXPECT_TRUE(settings_in_range(s));
+    s.NumPermutationsAMOVA = -5;  // no test at all
+    EXPECT_TRUE(settings_in_range(s));
+    EXPECT_EQ(log.text().find("ERROR"), std::string::npos) << log.text();
+}
+
+TEST(SettingsInRange, EachValueOutOfRangeIsNamedAndRefused) {
+    double const nan = std::numeric_limits<double>::quiet_NaN();
+    double const inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        char const* key;
+        std::function<void(settings&)> set;
+        char const* shown;
+    } const cases[] = {
+        {"NumPermutationsAMOVA", [](settings& s) { s.NumPermutationsAMOVA = 2147483648; }, "2147483648"},
+        // The reader keeps a longer number at the type's limit.
+        {"NumPermutationsFST", [](settings& s) { s.NumPermutationsFST = INT64_MAX; }, "9223372036854775807"},
+        {"NumPermMantel", [](settings& s) { s.NumPermMantel = 3000000000; }, "3000000000"},
+        {"NumSimulFuTest", [](settings& s) { s.NumSimulFuTest = INT_MAX; }, "2147483647"},
+        {"MarkovChainStepsLD", [](settings& s) { s.MarkovChainStepsLD = INT64_MAX; }, "9223372036854775807"},
+        {"GibbsNumSamples", [](settings& s) { s.GibbsNumSamples = 2000000; }, "2000000"},
+        {"TransitionWeight", [](settings& s) { s.TransitionWeight = 1e40; }, "1e+40"},
+        {"TranversionWeight", [=](settings& s) { s.TranversionWeight = -1.0; }, "-1"},
+        {"DeletionWeight", [=](settings& s) { s.DeletionWeight = nan; }, "nan"},
+        {"GammaAValue", [=](settings& s) { s.GammaAValue = -0.5; }, "-0.5"},
+        {"GammaAValueAMOVA", [=](settings& s) { s.GammaAValueAMOVA = inf; }, "inf"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.key);
+        test::LogGuard log;
+        settings s = asking_everything();
+        c.set(s);
+        EXPECT_FALSE(settings_in_range(s));
+        std::string const text = log.text();
+        EXPECT_NE(text.find(std::string("\tValue ") + c.shown + " of setting \"" + c.key + "\" is outside"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find(std::string("settings_in_range() (") + c.key + "=" + c.shown +
+                            ")\" : invalid value assigned to keyword"),
+                  std::string::npos)
+            << text;
+    }
+}
+
+// A count is only checked when an asked analysis reads it.
+TEST(SettingsInRange, CountsOfAnalysesNotAskedForAreLeftAlone) {
+    test::LogGuard log;
+    settings s;
+    s.TaskNumber = 1;
+    s.NumPermutationsAMOVA = 2147483648;
+    s.NumPermutationsFST = INT64_MAX;
+    s.GibbsNumSamples = INT_MAX;
+    EXPECT_TRUE(settings_in_range(s));
+    s.TaskNumber = 1 | 0x200;
+    EXPECT_FALSE(settings_in_range(s));
+    EXPECT_NE(log.text().find("NumPermutationsAMOVA"), std::string::npos);
+    EXPECT_EQ(log.text().find("NumPermutationsFST"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quintle

@@ -1,0 +1,136 @@
+// Counts, sizes and values that no analysis can hold: the real program on
+// the small projects of tests/data/hardening ends the project with an error
+// named in the log, exit status 0 and the earlier lines of the statistics
+// file untouched, and stays within 4 GB of address space while doing so.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/scratch.h"
+
+namespace fs = std::filesystem;
+
+namespace quintle {
+namespace {
+
+using scratch::read_file;
+using scratch::write_file;
+
+fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR) / "hardening";
+
+// The sanitizer's shadow memory needs more address space than the limit.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool limit_address_space = false;
+#else
+constexpr bool limit_address_space = true;
+#endif
+
+bool has(std::string const& text, std::string const& part) { return text.find(part) != std::string::npos; }
+
+struct Case {
+    char const* name;
+    char const* project;
+    char const* settings;  // after the section line
+    char const* ssdefs;
+    std::vector<char const*> logged;
+};
+
+std::vector<Case> const refused = {
+    {"haplotype copies over the project beyond an int", "count_overflow_haplotypes.pmp", "TaskNumber=1\n",
+     "POP_LEVEL\nALL_K\n",
+     {"\tSample \"b\": the copies of haplotype \"h1\" in the project pass 2147483647.",
+      "from function \"Population::New_read_gametic_data() (sample \"b\")\" : unable to read haplotype frequency"}},
+    {"genotype copies beyond an int", "count_overflow_genotypes.pmp", "TaskNumber=1\n", "POP_LEVEL\nALL_K\n",
+     {"\tSample \"g\" takes the gene copies of the project beyond 2147483647.",
+      "from function \"Samples::NewRead() (sample \"g\")\" : unable to read genotype frequency"}},
+    {"negative given distance", "negative_distance.pmp",
+     "TaskNumber=1024\nComputeDistanceMatrixAMOVA=0\nComputePairwiseFST=1\nNumPermutationsFST=10\n",
+     "POP_LEVEL\nPAIRWISE_FST\n",
+     {"\tBad distance (\"-1\") at row 2, column 1 on line 14:", ": error while reading distance matrix\n"}},
+    {"matrix size beyond memory", "huge_matrix_size.pmp", "TaskNumber=1024\nComputeDistanceMatrixAMOVA=0\n",
+     "POP_LEVEL\nPAIRWISE_FST\n",
+     {"\tA distance matrix has at most 32768 rows.", ": invalid value assigned to \"MatrixSize\"\n"}},
+    {"transition weight with Fu's Fs", "two_groups.pmp", "TaskNumber=16384\nTransitionWeight=1e40\nNumSimulFuTest=10\n",
+     "POP_LEVEL\nALL_FUFS\n",
+     {"\tValue 1e+40 of setting \"TransitionWeight\" is outside the range its use can hold: between 0 and 1000.",
+      "settings_in_range() (TransitionWeight=1e+40)\" : invalid value assigned to keyword\n"}},
+    {"negative gamma shape", "two_groups.pmp", "TaskNumber=2\nGammaAValue=-2\n", "POP_LEVEL\nALL_PI\n",
+     {"settings_in_range() (GammaAValue=-2)\" : invalid value assigned to keyword\n"}},
+    {"Tajima's test on 10^8 gene copies", "tajima_huge_sample.pmp", "TaskNumber=64\nNumSimulFuTest=10\n",
+     "POP_LEVEL\nALL_TAJIMAD\n",
+     {"\tSample \"big\" holds 100000000 gene copies: the coalescent simulations",
+      "samples_fit_analyses() (sample \"big\")\" : too many alleles, or too large sample \n"}},
+    {"pooled group beyond the simulations", "pooled_groups.pmp", "TaskNumber=64\nNumSimulFuTest=10\n",
+     "GROUP_LEVEL\nALL_TAJIMAD\n",
+     {"\tSample \"Group1\" holds 1200000 gene copies: the coalescent simulations"}},
+    {"AMOVA permutations", "two_groups.pmp", "TaskNumber=512\nHaplAMOVA=1\nNumPermutationsAMOVA=2147483648\n",
+     "POP_LEVEL\nGLOBAL_FSTAT\n",
+     {"\tValue 2147483648 of setting \"NumPermutationsAMOVA\" is outside the range its use can hold: at most "
+      "10000000."}},
+    {"pairwise permutations beyond 64 bits", "two_groups.pmp",
+     "TaskNumber=1024\nComputePairwiseFST=1\nNumPermutationsFST=9999999999999999999999\n",
+     "POP_LEVEL\nPAIRWISE_FST\n", {"settings_in_range() (NumPermutationsFST=9223372036854775807)\""}},
+    {"diploid individual with 10^8 copies and the AMOVA", "diploid_many_copies.pmp",
+     "TaskNumber=512\nHaplAMOVA=1\nNumPermutationsAMOVA=10\n", "POP_LEVEL\nGLOBAL_FSTAT\n",
+     {"\tSample \"many\" holds 200000000 gene copies: the list of gene copies of the AMOVA and pairwise tests can "
+      "hold at most 16777216."}},
+};
+
+class SizeChecks : public ::testing::Test {
+protected:
+    void prepare(Case const& c) {
+        fs::copy_file(data_dir / c.project, work / "p.pmp", fs::copy_options::overwrite_existing);
+        write_file(work / "pml_run.pms", std::string("[Setting for Calculations]\nXMLOutput=0\n") + c.settings);
+        write_file(work / "ssdefs.txt", c.ssdefs);
+        write_file(work / "stats.txt", earlier);
+        fs::remove_all(work / "p.res");
+    }
+
+    // Exit status of the program appending to the statistics file.
+    int run() {
+        std::string command = "cd '" + work.string() + "' && QUINTLE_SEED=7 '" + QUINTLE_BINARY +
+                              "' p.pmp stats.txt 1 0 > console.txt 2>&1";
+        if (limit_address_space) command = "sh -c \"ulimit -v 4000000; " + command + "\"";
+        int const status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string log() const { return read_file(work / "p.res" / "Pellomar_log.txt"); }
+
+    std::string const earlier = "K_1\tK_2\t\n2\t2\t\n";
+    scratch::Dir dir{"quintle_size_checks"};
+    fs::path work = dir.path();
+};
+
+TEST_F(SizeChecks, WhatNoAnalysisCanHoldFailsTheProjectCleanly) {
+    for (Case const& c : refused) {
+        SCOPED_TRACE(c.name);
+        prepare(c);
+        ASSERT_EQ(run(), 0) << read_file(work / "console.txt");
+        std::string const text = log();
+        std::string const end = "Error during run of p.pmp\n";
+        ASSERT_GE(text.size(), end.size()) << text;
+        EXPECT_EQ(text.substr(text.size() - end.size()), end) << text;
+        for (char const* part : c.logged) EXPECT_TRUE(has(text, part)) << part << "\n" << text;
+        EXPECT_EQ(read_file(work / "stats.txt"), earlier);
+    }
+}
+
+// Theta(k) of the largest sample is computed, and at once: the expected
+// number of alleles past a million terms is a closed form.
+TEST_F(SizeChecks, ThetaKOfTheLargestSampleIsComputed) {
+    prepare({"theta(k)", "theta_k_largest_sample.pmp", "TaskNumber=3\nComputeTheta=4\n", "POP_LEVEL\nALL_K\n", {}});
+    ASSERT_EQ(run(), 0);
+    EXPECT_TRUE(has(log(), "Successful run of p.pmp\n")) << log();
+    EXPECT_TRUE(has(read_file(work / "p.res" / "p.htm"), "Theta(k) :     0.04547"));
+    EXPECT_EQ(read_file(work / "stats.txt"), earlier + "2\t\n");
+}
+
+}  // namespace
+}  // namespace quintle
