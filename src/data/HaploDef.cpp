@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/Errors.h"
 #include "core/parsing.h"
@@ -291,12 +292,25 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
     for (long i = 0; i < n; ++i)
         if (defs[i] != nullptr) sites = std::max(sites, static_cast<std::size_t>(defs[i]->data.length()));
     TAlleleDB::SiteAlleles table(*db, sites, weight);
+    // A text met before has the same alleles: its vector is copied.
+    struct Seen {
+        std::size_t number;
+        TAllele* const* alleles;
+    };
+    std::unordered_map<std::string_view, Seen> seen;
+    seen.reserve(static_cast<std::size_t>(n));
     for (long i = 0; i < n; ++i) {
         HaploDef* h = defs[i];
         if (h == nullptr) continue;
         int const length = h->data.length();
+        std::string_view const text(h->data.c_str(), static_cast<std::size_t>(length));
         h->alleles.ReallocateForFill(length);
-        table.enter(std::string_view(h->data.c_str(), static_cast<std::size_t>(length)), h->alleles.data);
+        if (auto const it = seen.find(text); it != seen.end()) {
+            std::copy(it->second.alleles, it->second.alleles + length, h->alleles.data);
+            table.again(it->second.number);
+        } else {
+            seen.emplace(text, Seen{table.enter(text, h->alleles.data), h->alleles.data});
+        }
         h->alleles.count = length;
     }
     table.finish();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string_view>
@@ -59,23 +60,34 @@ public:
         SiteAlleles(SiteAlleles const&) = delete;
         SiteAlleles& operator=(SiteAlleles const&) = delete;
 
-        // The next text (at most `sites` long); row[site] receives its
-        // allele at each site.
-        void enter(std::string_view text, TAllele** row);
+        // The next text (at most `sites` long, and alive until finish());
+        // row[site] receives its allele at each site. Returns the text's
+        // number for again().
+        std::size_t enter(std::string_view text, TAllele** row);
+        // The next text is a copy of text k: it has the same alleles, which
+        // the caller copies, and counts once more.
+        void again(std::size_t k);
         // Adds the weights of every text entered.
         void finish();
 
     private:
         struct Plane;
+        struct Text {
+            std::string_view text;
+            std::uint32_t copies = 1;
+            bool untabled = false;  // holds characters without a table
+        };
         Plane* plane_of(unsigned char c);
         TAllele* first_allele(Plane& plane, unsigned char c, std::size_t site);
+        // A character without a table, entered the way InsertAllPos does.
+        TAllele* insert_untabled(unsigned char c, std::size_t site);
 
         TAlleleDB& db_;
         std::size_t sites_;
         double weight_;
-        std::size_t texts_ = 0;
         std::array<Plane*, 256> byChar_{};
         std::vector<std::unique_ptr<Plane>> planes_;
+        std::vector<Text> texts_;
     };
 
     // Every allele gets n zeroed frequencies (replacing its old array) and

@@ -69,7 +69,7 @@ enum class LineStatus {
 
 // Upper-case copy of a line, as the C locale's toupper makes it, into a
 // buffer kept from line to line.
-void ascii_upper(std::string const& text, std::string& upper) {
+void ascii_upper(std::string_view text, std::string& upper) {
     upper.resize(text.size());
     char const* const from = text.data();
     char* const to = upper.data();
@@ -82,25 +82,26 @@ void ascii_upper(std::string const& text, std::string& upper) {
 
 // One physical line of a sample block: leading tabs and blanks skipped in the
 // file, the whole line read into `buffer`, then cut at its first '#' and at a
-// '}' (`closing` tells the block ends after this line). `upper` is scratch
-// room for the keyword search.
-LineStatus next_line(std::ifstream& in, int& line, my_string& buffer, std::string& work, std::string& upper,
+// '}' (`closing` tells the block ends after this line); `work` shows the
+// part of `buffer` that is kept. `upper` is scratch room for the keyword
+// search.
+LineStatus next_line(std::ifstream& in, int& line, my_string& buffer, std::string_view& work, std::string& upper,
                      bool& closing) {
     closing = false;
-    work.clear();
+    work = {};
     while (in.peek() == ' ' || in.peek() == '\t') in.get();
     if (!in.good() || in.peek() == std::char_traits<char>::eof()) return LineStatus::EndOfFile;
     buffer.read_line(in);
     ++line;
     if (in.fail()) return LineStatus::Unreadable;
 
-    work.assign(buffer.c_str(), static_cast<std::size_t>(buffer.length()));
+    work = std::string_view(buffer.c_str(), static_cast<std::size_t>(buffer.length()));
     // The line end of a file written with CR LF is not part of the data.
-    if (!work.empty() && work.back() == '\r') work.pop_back();
-    if (auto hash = work.find('#'); hash != std::string::npos) work.erase(hash);
-    if (auto brace = work.find('}'); brace != std::string::npos) {
+    if (!work.empty() && work.back() == '\r') work.remove_suffix(1);
+    if (auto hash = work.find('#'); hash != std::string_view::npos) work = work.substr(0, hash);
+    if (auto brace = work.find('}'); brace != std::string_view::npos) {
         if (brace == 0) return LineStatus::BlockEnd;
-        work.erase(brace);
+        work = work.substr(0, brace);
         closing = true;
     }
     ascii_upper(work, upper);
@@ -173,8 +174,9 @@ struct JoinedText {
     int loci = 0;
 };
 
-JoinedText join_words(Words& words) {
-    JoinedText joined;
+// Into `joined`, whose room is kept from one line to the next.
+void join_words(Words& words, JoinedText& joined) {
+    joined.text.clear();
     bool const dna = ProfileSettings::DataType == DNA;
     char const sep = ProfileSettings::LocusSeparator;
     int nonEmpty = 0;
@@ -185,6 +187,11 @@ JoinedText join_words(Words& words) {
         if (!word.empty()) ++nonEmpty;
     }
     joined.loci = (sep == '\0' || dna) ? static_cast<int>(joined.text.size()) : nonEmpty;
+}
+
+JoinedText join_words(Words& words) {
+    JoinedText joined;
+    join_words(words, joined);
     return joined;
 }
 
@@ -271,8 +278,10 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
     Tally tally{profile.Frequency, SampleSize};
     int fixedLoci = -1;
     bool closed = false;
-    std::string work;
+    std::string_view work;
     std::string upper;
+    JoinedText joined;  // room kept from line to line
+    my_string text;
 
     while (!closed) {
         bool closing = false;
@@ -325,7 +334,7 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
                     return 0;
                 }
             } else {
-                JoinedText const joined = join_words(words);
+                join_words(words, joined);
                 if (fixedLoci < 0) fixedLoci = joined.loci;
                 if (joined.loci != fixedLoci) {
                     aos() << "\tNumber of loci for haplotype \"" << id << "\" is different (" << joined.loci
@@ -333,7 +342,11 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
                     report(ERROR, kGameticFn, 69);
                     return 0;
                 }
-                my_string text(joined.text.c_str());
+                // As a fresh text would take it: one too long to hold stays empty.
+                if (joined.text.size() > static_cast<std::size_t>(my_string::max_c_text))
+                    text = "";
+                else
+                    text = joined.text.c_str();
                 if (def->data.length() == 0) {
                     if (!def->read_data(text, profile)) {
                         haplotypes.Flush();
@@ -386,7 +399,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
     Tally tally{profile.Frequency, SampleSize};
     int fixedLoci = -1;
     bool closed = false;
-    std::string work;
+    std::string_view work;
     std::string upper;
 
     auto check_loci = [&](my_string const& id, int loci) {

@@ -51,31 +51,56 @@ TAllele* TAlleleDB::SiteAlleles::first_allele(Plane& plane, unsigned char c, std
     return plane.alleles[site] = l->alleles.data[pos];
 }
 
-void TAlleleDB::SiteAlleles::enter(std::string_view text, TAllele** row) {
-    ++texts_;
+TAllele* TAlleleDB::SiteAlleles::insert_untabled(unsigned char c, std::size_t site) {
+    int const locus = static_cast<int>(site);
+    TLocus* l = db_.locus_for_insert(locus);
+    int const pos = l->insert(static_cast<char>(c), weight_, locus);
+    return l->alleles.data[pos];
+}
+
+std::size_t TAlleleDB::SiteAlleles::enter(std::string_view text, TAllele** row) {
     std::size_t const n = std::min(text.size(), sites_);
+    Text entered{text.substr(0, n)};
     for (std::size_t s = 0; s < n; ++s) {
         auto const c = static_cast<unsigned char>(text[s]);
         Plane* p = byChar_[c];
         if (p == nullptr) p = plane_of(c);
         if (p == nullptr) {
-            int const locus = static_cast<int>(s);
-            TLocus* l = db_.locus_for_insert(locus);
-            int const pos = l->insert(static_cast<char>(c), weight_, locus);
-            row[s] = l->alleles.data[pos];
+            row[s] = insert_untabled(c, s);
+            entered.untabled = true;
             continue;
         }
         TAllele* a = p->alleles[s];
         if (a == nullptr) a = first_allele(*p, c, s);
-        ++p->carriers[s];
         row[s] = a;
+    }
+    texts_.push_back(entered);
+    return texts_.size() - 1;
+}
+
+void TAlleleDB::SiteAlleles::again(std::size_t k) {
+    Text& t = texts_[k];
+    ++t.copies;
+    if (!t.untabled) return;
+    // Those alleles gain their weight at once, as they did the first time.
+    for (std::size_t s = 0; s < t.text.size(); ++s) {
+        auto const c = static_cast<unsigned char>(t.text[s]);
+        if (byChar_[c] == nullptr) insert_untabled(c, s);
     }
 }
 
 void TAlleleDB::SiteAlleles::finish() {
+    for (Text const& t : texts_) {
+        for (std::size_t s = 0; s < t.text.size(); ++s) {
+            Plane* p = byChar_[static_cast<unsigned char>(t.text[s])];
+            if (p != nullptr) p->carriers[s] += t.copies;
+        }
+    }
     // As single insertions add them, text after text: a new allele starts
     // with the weight and gains it once per further text.
-    std::vector<double> sums(texts_ + 1, 0.0);
+    std::size_t most = 0;
+    for (Text const& t : texts_) most += t.copies;
+    std::vector<double> sums(most + 1, 0.0);
     for (std::size_t k = 1; k < sums.size(); ++k) sums[k] = k == 1 ? weight_ : sums[k - 1] + weight_;
     for (auto const& p : planes_) {
         for (std::size_t s = 0; s < sites_; ++s) {
@@ -91,6 +116,7 @@ void TAlleleDB::SiteAlleles::finish() {
             p->created[s] = 0;
         }
     }
+    texts_.clear();
 }
 
 }  // namespace quintle
