@@ -129,8 +129,9 @@ TEST_F(HaploDefTest, ReadTextFiltersByDataType) {
 // A list's vectors built in one pass against the same list built one
 // definition after the other: the same loci, the same alleles in the same
 // order with the very same weights, and the same allele at every site.
-// Texts differ in length, use more characters than get a table of their own,
-// and meet a catalogue that already holds blanks and weighted alleles.
+// Texts differ in length, repeat, use more characters than get a table of
+// their own, and meet a catalogue that already holds blanks and weighted
+// alleles.
 TEST_F(HaploDefTest, ListVectorsMatchOneDefinitionAfterTheOther) {
     std::mt19937 rng(5);
     const std::string alphabet = "ACGTRYKMSWBDHVN-?0123xyzEFIJLOPQ";
@@ -145,7 +146,8 @@ TEST_F(HaploDefTest, ListVectorsMatchOneDefinitionAfterTheOther) {
             std::string t;
             const int length = sites - static_cast<int>(rng() % 3);
             for (int s = 0; s < length; ++s) t += alphabet[rng() % (rng() % 4 == 0 ? kinds : 2)];
-            h->data = t.c_str();
+            // Every fourth definition repeats an earlier text.
+            h->data = i % 4 == 3 ? defs[rng() % defs.size()]->data : my_string(t.c_str());
             defs.push_back(std::move(h));
         }
         std::vector<HaploDef*> list;
