@@ -10,8 +10,13 @@ two diverged group ancestors, and the file gets a [[Structure]] section.
 The same arguments and seed always give the same file (with the same Python
 version).
 
+With --one-line-per-sequence every sequence gets its own line (count 1, its
+full text), as simulators write their output; --fasta FILE also writes all
+sequences of the first sample to FILE, for other programs.
+
 Usage: make_project.py SAMPLES SEQUENCES SITES [--groups 0|2] [--seed N]
-                       [--variable 0.03] [-o FILE]
+                       [--variable 0.03] [--one-line-per-sequence]
+                       [--fasta FILE] [-o FILE]
 """
 
 import argparse
@@ -39,6 +44,9 @@ def parse_args(argv):
     p.add_argument("--seed", type=int, default=12345, help="random seed (default 12345)")
     p.add_argument("--variable", type=float, default=0.03,
                    help="fraction of variable sites (default 0.03)")
+    p.add_argument("--one-line-per-sequence", action="store_true",
+                   help="one line per sequence (count 1) instead of one per haplotype")
+    p.add_argument("--fasta", help="also write the first sample's sequences to this FASTA file")
     p.add_argument("-o", "--output", default="-", help="output file (default: standard output)")
     args = p.parse_args(argv)
     if args.groups == 2 and args.samples < 2:
@@ -151,6 +159,11 @@ def write_project(out, args, gen, samples, group_of):
         out.write(f'\n        SampleName="Pop{i + 1}"\n')
         out.write(f"        SampleSize={a.sequences}\n")
         out.write("        SampleData= {\n")
+        if a.one_line_per_sequence:
+            for k, h in enumerate(h for h in sorted(counts) for _ in range(counts[h])):
+                out.write(f"            S{i + 1}_{k + 1}  1  {gen.sequence(h)}\n")
+            out.write("        }\n")
+            continue
         for h in sorted(counts):
             # A haplotype's sequence is given where it first appears; later
             # samples refer to it by its identifier alone.
@@ -176,6 +189,11 @@ def main(argv):
     args = parse_args(argv)
     gen = Generator(args)
     samples, group_of = gen.build()
+    if args.fasta:
+        with open(args.fasta, "w", encoding="ascii", newline="\n") as fasta:
+            counts = samples[0]
+            for k, h in enumerate(h for h in sorted(counts) for _ in range(counts[h])):
+                fasta.write(f">S1_{k + 1}\n{gen.sequence(h)}\n")
     if args.output == "-":
         write_project(sys.stdout, args, gen, samples, group_of)
     else:

@@ -1,19 +1,31 @@
 #!/usr/bin/env bash
 # Times quintle on generated DNA projects and reports wall time and peak
-# memory per configuration.
+# memory per configuration; with --compare, runs this program and another
+# one in turn on a fixed set of projects and prints the ratios.
 #
 # Usage: bench/run_bench.sh [--main-road] [--keep] [CONFIG ...]
+#        bench/run_bench.sh --compare OTHER_BINARY [--runs N] [--keep]
 #
 #   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
 #                Default: "2x50x1000 10x100x10000"; with --main-road: "4x50x1000".
 #   --main-road  Two-group projects, and AMOVA and pairwise FST with 1000
 #                permutations on top of the within-sample analyses.
+#   --compare    This program against OTHER_BINARY, alternately, on: the
+#                typical call (2x50x1000, two groups, every analysis with
+#                1000 replicates or permutations) and the same without
+#                coalescent replicates; reading alone on 1x1000x5000 and
+#                1x100x100000; within-sample statistics without replicates
+#                on 1x100x5000 and 1x1000x5000 (bpppopstats beside them when
+#                installed). Then the replicate timing program.
+#   --runs N     Rounds of the comparison (default 9).
 #   --keep       Keep the working folder (projects, results, logs) and say where.
 #
 # Environment:
 #   QUINTLE_BIN  program to time (default: BUILD_DIR/quintle, built in
 #                Release mode when missing)
 #   BUILD_DIR    build folder for that default (default: <repository>/build)
+#   BENCH_BUILD_DIR  build folder of the replicate timing program
+#                (default: <repository>/build-bench; built when missing)
 #   QUINTLE_SEED seed of the program's random generator (default 4242), so
 #                that repeated runs do the same work
 #   GEN_SEED     seed of the project generator (default 12345)
@@ -24,16 +36,33 @@ ROOT="$(cd "$HERE/.." && pwd)"
 
 main_road=0
 keep=0
+other=""
+runs=9
 configs=()
-for arg in "$@"; do
-    case "$arg" in
+while [ $# -gt 0 ]; do
+    case "$1" in
         --main-road) main_road=1 ;;
         --keep) keep=1 ;;
-        -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        [0-9]*x[0-9]*x[0-9]*) configs+=("$arg") ;;
-        *) echo "run_bench.sh: unknown argument '$arg' (try --help)" >&2; exit 2 ;;
+        --compare)
+            [ $# -ge 2 ] || { echo "run_bench.sh: --compare needs a program" >&2; exit 2; }
+            other="$2"
+            shift ;;
+        --runs)
+            [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "run_bench.sh: --runs needs a positive number" >&2; exit 2; }
+            runs="$2"
+            shift ;;
+        -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        [0-9]*x[0-9]*x[0-9]*) configs+=("$1") ;;
+        *) echo "run_bench.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
     esac
+    shift
 done
+if [ -n "$other" ]; then
+    [ -x "$other" ] || { echo "run_bench.sh: no program at $other" >&2; exit 1; }
+    other="$(cd "$(dirname "$other")" && pwd)/$(basename "$other")"
+    [ ${#configs[@]} -eq 0 ] && [ "$main_road" -eq 0 ] ||
+        { echo "run_bench.sh: --compare takes no configuration and no --main-road" >&2; exit 2; }
+fi
 if [ ${#configs[@]} -eq 0 ]; then
     if [ "$main_road" -eq 1 ]; then configs=(4x50x1000); else configs=(2x50x1000 10x100x10000); fi
 fi
@@ -81,6 +110,7 @@ if [ "$keep" -eq 0 ]; then trap 'rm -rf "$WORK"' EXIT; fi
 # FST (1024).
 tasks=$((1 + 2 + 64 + 16384))
 if [ "$main_road" -eq 1 ]; then tasks=$((tasks + 512 + 1024)); fi
+nsim=1000
 
 # The settings file. Every key is written, since a key left out reads as 0.
 # A key contained in a longer one (DistanceMethod, GammaAValue,
@@ -188,7 +218,7 @@ MinDafFreq=0.000000
 IterativeProcForFDist2=0
 EwensWattersonHomozygosityTest=0
 NumIterationsNeutralityTests=1000
-NumSimulFuTest=1000
+NumSimulFuTest=$nsim
 NumPermMantel=1000
 EOF
 }
@@ -209,6 +239,77 @@ write_ssdefs() {
         fi
     } >"$1"
 }
+
+# --compare: the fixed projects, both programs in turn, then the replicate
+# timing program on the typical call's first sample.
+if [ -n "$other" ]; then
+    # prepare NAME SAMPLES SEQUENCES SITES GROUPS TASKS REPLICATES [generator options]
+    prepare() {
+        local dir="$WORK/$1"
+        mkdir -p "$dir"
+        tasks="$6"
+        nsim="$7"
+        main_road=0
+        [ "$5" -eq 2 ] && main_road=1
+        python3 "$HERE/make_project.py" "$2" "$3" "$4" --groups "$5" --seed "$GEN_SEED" -o "$dir/bench.pmp" "${@:8}"
+        write_settings "$dir/pml_run.pms"
+        write_ssdefs "$dir/ssdefs.txt"
+    }
+    typical=$((1 + 2 + 64 + 16384 + 512 + 1024))
+    within=$((1 + 2 + 64))
+    prepare typical 2 50 1000 2 "$typical" 1000
+    prepare typical-nosim 2 50 1000 2 "$typical" 0
+    prepare read-1000x5000 1 1000 5000 0 0 0 --one-line-per-sequence
+    prepare read-100x100000 1 100 100000 0 0 0 --one-line-per-sequence
+    prepare within-100x5000 1 100 5000 0 "$within" 0 --one-line-per-sequence --fasta "$WORK/within-100x5000/alignment.fa"
+    prepare within-1000x5000 1 1000 5000 0 "$within" 0 --one-line-per-sequence --fasta "$WORK/within-1000x5000/alignment.fa"
+
+    echo "quintle comparison"
+    echo "  this:     $BIN"
+    echo "  other:    $other"
+    echo "  seeds:    QUINTLE_SEED=$QUINTLE_SEED, generator $GEN_SEED"
+    echo "  machine:  $(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -n 1), $(nproc 2>/dev/null || echo '?') CPUs"
+    echo
+    bpp=()
+    command -v bpppopstats >/dev/null && bpp=(--bpp "$(command -v bpppopstats)")
+    status_all=0
+    # Two tests x two samples x 1000 replicates in the typical call.
+    python3 "$HERE/compare.py" --this "$BIN" --other "$other" --runs "$runs" --replicates-per-run 4000 "${bpp[@]}" \
+        "$WORK/typical" "$WORK/typical-nosim" "$WORK/read-1000x5000" "$WORK/read-100x100000" \
+        "$WORK/within-100x5000" "$WORK/within-1000x5000" || status_all=1
+
+    # Genealogy plus mutation placement against a whole replicate, at the
+    # Watterson theta of the typical call's first sample.
+    BENCH_BUILD_DIR="${BENCH_BUILD_DIR:-$ROOT/build-bench}"
+    if [ ! -x "$BENCH_BUILD_DIR/replicate_bench" ]; then
+        echo
+        echo "Building the replicate timing program in $BENCH_BUILD_DIR ..."
+        cmake -S "$ROOT" -B "$BENCH_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUINTLE_TESTS=OFF -DQUINTLE_BENCH=ON >/dev/null &&
+            cmake --build "$BENCH_BUILD_DIR" --target replicate_bench -j "$(nproc 2>/dev/null || echo 2)" >/dev/null ||
+            echo "run_bench.sh: the replicate timing program could not be built" >&2
+    fi
+    if [ -x "$BENCH_BUILD_DIR/replicate_bench" ]; then
+        theta=$(python3 - "$WORK/typical/bench.pmp" <<'PY'
+import re, sys
+text = open(sys.argv[1]).read()
+block = text[text.index("SampleData"):]
+block = block[:block.index("}")]
+seqs, n = [], 0
+for line in block.splitlines()[1:]:
+    parts = line.split()
+    if len(parts) == 3:
+        n += int(parts[1])
+        seqs.append(parts[2])
+S = sum(1 for column in zip(*seqs) if len(set(column)) > 1)
+print(f"{S / sum(1.0 / i for i in range(1, n)):.4f}")
+PY
+)
+        echo
+        "$BENCH_BUILD_DIR/replicate_bench" 50 1000 "$theta" 20000
+    fi
+    if [ "$keep" -eq 1 ]; then echo "Working folder kept: $WORK"; fi
+    exit "$status_all"
+fi
 
 # "h:mm:ss" or "m:ss.cc" as printed by time -v, in seconds.
 to_seconds() {

@@ -10,6 +10,7 @@
 #include "core/Errors.h"
 #include "core/TJSOut.h"
 #include "core/public.h"
+#include "core/timing.h"
 #include "data/Population.h"
 #include "project/DistMat.h"
 #include "project/Samples.h"
@@ -25,10 +26,6 @@ namespace {
 
 bool amova_asked(quintle::settings const& s) {
     return (s.TaskNumber & task_amova) != 0 && (s.HaplAMOVA != 0 || s.LocByLocAMOVA != 0);
-}
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1e6 * 1000.0);
 }
 
 struct Design {
@@ -127,7 +124,7 @@ void Amova::run() {
         *_AOS_ << "\tComputing pairwise Fst's ... \n";
         std::clock_t const start = get_sys_clock();
         CalcPairDist();
-        *_AOS_ << "\tdone ! (" << elapsed_ms(start) << " ms)\n";
+        *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
     }
 
     if (amova) clean();

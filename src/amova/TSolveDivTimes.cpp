@@ -6,8 +6,6 @@
 
 namespace quintle {
 
-long double my_fvec[4] = {};
-
 namespace {
 
 // Exponent used when its denominator vanishes.
@@ -51,7 +49,6 @@ void vecfunc2(int /*n*/, long double* x, long double* f) {
     f[1] = theta0 * (k + (1.0L - k) * e1) - x[4];
     f[2] = theta0 * ((1.0L - k) + k * e2) - x[5];
     f[3] = theta0 + tau - x[6];
-    for (int i = 1; i <= 3; ++i) my_fvec[i] = f[i];
 }
 
 void my_jacobian2(int /*n*/, long double* x, long double** df) {

@@ -18,10 +18,6 @@
 
 namespace quintle {
 
-// F1, F2 and F3 of the last evaluation, at indices 1 to 3. Kept for
-// inspection only.
-extern long double my_fvec[4];
-
 // The three equations at x[1..3] = (theta0, k, tau) with the targets in
 // x[4..6]; n is not used.
 void vecfunc2(int n, long double* x, long double* f);

@@ -22,6 +22,7 @@
 #include "core/MY_TIArrayAsVector.h"
 #include "core/References.h"
 #include "core/public.h"
+#include "core/timing.h"
 #include "data/Population.h"
 #include "project/DistMat.h"
 #include "project/Samples.h"
@@ -38,10 +39,6 @@ constexpr char const* kRule = "-------------------------------------------------
 // Permuted values this close to the observed one count as equal to it: the
 // same arrangement reached by another road differs only by rounding.
 constexpr double kTieTolerance = 1e-10;
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1e6 * 1000.0);
-}
 
 // Ascending, as the growable arrays sort: the smallest value (the first of
 // equal ones) goes to slot 0, the rest is heap-sorted behind it.
@@ -276,7 +273,7 @@ bool Amova::run_component_test(TestFrame const& f, int t, TestRun& job) {
     } else {
         sort_values(st.nulls);
     }
-    long const ms = elapsed_ms(start);
+    long const ms = elapsed_ms_since(start);
 
     my_string const& fileName = s.SigmHistoFileNames[static_cast<std::size_t>(c.file)];
     if (fileName.length() == 0) {

@@ -18,6 +18,7 @@
 #include "amova/ssd.h"
 #include "core/Errors.h"
 #include "core/public.h"
+#include "core/timing.h"
 #include "core/xml.h"
 #include "data/HaploDef.h"
 #include "data/Population.h"
@@ -87,10 +88,6 @@ void write_copies(Population const& p, int* v) {
         if (entry == nullptr || entry->count <= 0) continue;
         v = std::fill_n(v, entry->count, entry->haplotype->matrixIndex);
     }
-}
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1e6 * 1000.0);
 }
 
 // Distances read when no matrix is given: every read is reported by the
@@ -444,7 +441,7 @@ bool PairwisePass::test_pair(int i, int j) {
 }
 
 void PairwisePass::log_timing() const {
-    *_AOS_ << "\n" << elapsed_ms(start_) << " ms to compute pairwise differences";
+    *_AOS_ << "\n" << elapsed_ms_since(start_) << " ms to compute pairwise differences";
     if (test_) *_AOS_ << " and test significance";
     *_AOS_ << "\n";
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <ostream>
 
+#include "core/messages.h"
 #include "core/my_string.h"
 
 namespace quintle {
@@ -16,9 +17,10 @@ enum ErrorType : int { WARNING = 0, ERROR = 1, MEMORY = 2, INFO = 3, DEBUG = 4 }
 // Thrown by a MEMORY report once its line is written; the value is always 0.
 enum ExceptionType : int { NOT_ENOUGH_MEMORY = 0 };
 
-// The numbered message table (messages.cpp); message n is entry n.
-inline constexpr int error_message_count = 211;
-extern const char* const error_messages[error_message_count];
+// The numbered message table (messages.cpp); message n is entry n, named
+// by Msg.
+inline constexpr int error_message_count = static_cast<int>(Msg::m210_too_many_mutations) + 1;
+extern const char* const error_messages[];
 
 // The message log: every reported condition goes through the one instance E.
 class Errors {
@@ -32,6 +34,9 @@ public:
     // the function `name`. Index -1 resets the report counters. Does nothing
     // while no log is open. A MEMORY report throws ExceptionType afterwards.
     void error(ErrorType kind, my_string const& name, int index);
+    void error(ErrorType kind, my_string const& name, Msg message) {
+        error(kind, name, static_cast<int>(message));
+    }
 
     // Opens (truncates, or appends to) the log file and points _AOS_ at it.
     void init_log_file(const my_string& path, bool append);

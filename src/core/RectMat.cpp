@@ -40,7 +40,7 @@ int RectMat::read_from_file(my_string name) {
 int RectMat::read_from_file() {
     std::ifstream is(fileName.c_str(), std::ios::in | std::ios::binary);
     if (!is.is_open()) {
-        E.error(ERROR, "RectMat::read_from_file()", 42);
+        E.error(ERROR, "RectMat::read_from_file()", Msg::m42_cannot_open_matrix_file);
         return 0;
     }
     is >> *this;
@@ -57,7 +57,7 @@ int RectMat::allocate_matrix() {
         std::vector<double>().swap(values_);
         stored_rows_ = stored_cols_ = 0;
         nRows = nCols = 0;
-        E.error(MEMORY, "RectMat::allocate_matrix()", 0);
+        E.error(MEMORY, "RectMat::allocate_matrix()", Msg::m0_not_enough_memory);
         return 0;
     }
     stored_rows_ = r;
@@ -80,7 +80,7 @@ void RectMat::release_index() {
 }
 
 double& RectMat::out_of_range() const {
-    E.error(ERROR, "RectMat::operator()", 1);
+    E.error(ERROR, "RectMat::operator()", Msg::m1_array_out_of_bounds);
     scratch_ = diagonalValue;
     return scratch_;
 }
@@ -196,12 +196,12 @@ double RectMat::sum_of_products(RectMat const& M) {
 }
 
 std::istream& operator>>(std::istream& is, RectMat& S) {
-    if (is.fail()) E.error(ERROR, "operator>>(ifstream& is, RectMat& S)", 42);
+    if (is.fail()) E.error(ERROR, "operator>>(ifstream& is, RectMat& S)", Msg::m42_cannot_open_matrix_file);
 
     auto refuse = [&](char const* where) -> std::istream& {
         S.de_allocate_matrix();
         S.release_index();
-        E.error(ERROR, where, 43);
+        E.error(ERROR, where, Msg::m43_bad_matrix);
         return is;
     };
 

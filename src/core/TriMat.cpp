@@ -24,7 +24,7 @@ bool TriMat::allocate(char const* where) {
     } catch (std::bad_alloc const&) {
         release();
         dim = 0;
-        E.error(MEMORY, where, 0);
+        E.error(MEMORY, where, Msg::m0_not_enough_memory);
         return false;
     }
 }
@@ -54,7 +54,7 @@ void TriMat::initialize() {
 }
 
 double& TriMat::out_of_range() const {
-    E.error(WARNING, "TriMat::operator()", 1);
+    E.error(WARNING, "TriMat::operator()", Msg::m1_array_out_of_bounds);
     scratch_ = diagonalValue;
     return scratch_;
 }
@@ -71,7 +71,7 @@ TriMat& TriMat::operator=(TriMat const& other) {
 
 TriMat& TriMat::operator+=(TriMat const& other) {
     if (dim != other.dim) {
-        E.error(ERROR, "TriMat::operator+=()", 44);
+        E.error(ERROR, "TriMat::operator+=()", Msg::m44_matrix_size_mismatch);
         return *this;
     }
     for (int i = 0; i < stored_dim_; ++i)
@@ -81,7 +81,7 @@ TriMat& TriMat::operator+=(TriMat const& other) {
 
 TriMat& TriMat::operator*=(TriMat const& other) {
     if (dim != other.dim) {
-        E.error(ERROR, "TriMat::operator*=()", 44);
+        E.error(ERROR, "TriMat::operator*=()", Msg::m44_matrix_size_mismatch);
         return *this;
     }
     for (int i = 0; i < stored_dim_; ++i)

@@ -3,11 +3,13 @@
 // reordered, and texts are kept exactly as they have always read
 // (trailing blanks and spelling included).
 
+#include <iterator>
+
 #include "core/Errors.h"
 
 namespace quintle {
 
-const char* const error_messages[error_message_count] = {
+const char* const error_messages[] = {
     /*   0 */ "not enough memory",
     /*   1 */ "array out of bounds",
     /*   2 */ "ill-defined genetic structure",
@@ -220,5 +222,8 @@ const char* const error_messages[error_message_count] = {
     /* 209 */ "Attempting to read a too long string ",
     /* 210 */ "Too many mutations during simulations",
 };
+
+// Msg names every entry and no more.
+static_assert(std::size(error_messages) == error_message_count);
 
 }  // namespace quintle

@@ -43,7 +43,7 @@ long double gammlnl(long double x) {
 double factln(int n) {
     static double a[101];  // 0.0 marks a value not yet computed
     if (n < 0) {
-        E.error(ERROR, "factln(int n) negative factorial: setting it to zero", 105);
+        E.error(ERROR, "factln(int n) negative factorial: setting it to zero", Msg::m105_numerical_error);
         return 0.0;
     }
     if (n <= 1) return 0.0;
@@ -78,7 +78,7 @@ double factorial(float const& x) {
 void gser(float* gamser, float a, float x, float* gln) {
     *gln = static_cast<float>(gammln(a));
     if (x <= 0.0f) {
-        if (x < 0.0f) E.error(ERROR, "gser() x less than 0", 105);
+        if (x < 0.0f) E.error(ERROR, "gser() x less than 0", Msg::m105_numerical_error);
         *gamser = 0.0f;
         return;
     }
@@ -95,7 +95,7 @@ void gser(float* gamser, float a, float x, float* gln) {
             return;
         }
     }
-    E.error(ERROR, "gser() a too large, ITMAX too small ", 105);
+    E.error(ERROR, "gser() a too large, ITMAX too small ", Msg::m105_numerical_error);
 }
 
 void gcf(float* gammcf, float a, float x, float* gln) {
@@ -120,14 +120,14 @@ void gcf(float* gammcf, float a, float x, float* gln) {
             break;
         }
     }
-    if (!converged) E.error(ERROR, "gcf() a too large, ITMAX too small in gcf", 105);
+    if (!converged) E.error(ERROR, "gcf() a too large, ITMAX too small in gcf", Msg::m105_numerical_error);
     *gammcf = static_cast<float>(std::exp(-x + a * std::log(static_cast<double>(x)) - *gln) * h);
 }
 
 float Prob_of_chi_sq(float df, float chi) {
     const float x = chi / 2.0f;
     if (x < 0.0f) {
-        E.error(ERROR, "Prob_of_chi_sq()  invalid arguments", 105);
+        E.error(ERROR, "Prob_of_chi_sq()  invalid arguments", Msg::m105_numerical_error);
         return -1.0f;
     }
     const float a = df / 2.0f;
@@ -157,7 +157,7 @@ float zbrent(float (*func)(float), float x1, float x2, float tol) {
     float fa = func(a);
     float fb = func(b);
     if ((fa > 0.0f && fb > 0.0f) || (fa < 0.0f && fb < 0.0f)) {
-        E.error(ERROR, "zbrent() root must be bracketed in zbrent", 105);
+        E.error(ERROR, "zbrent() root must be bracketed in zbrent", Msg::m105_numerical_error);
         return 0.0f;
     }
     float fc = fb;
@@ -218,7 +218,7 @@ float zbrent(float (*func)(float), float x1, float x2, float tol) {
         }
         fb = func(b);
     }
-    E.error(ERROR, "zbrent() maximum number of iterations exceeded in zbrent", 105);
+    E.error(ERROR, "zbrent() maximum number of iterations exceeded in zbrent", Msg::m105_numerical_error);
     return 0.0f;
 }
 

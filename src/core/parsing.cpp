@@ -54,12 +54,12 @@ int read_up_to(std::istream& is, std::string& text, char delim, bool to_lower = 
 
 void report_position_after(int place) {
     const std::string name = "position_after() (" + std::to_string(place) + ")";
-    E.error(ERROR, my_string(name.c_str()), 102);
+    E.error(ERROR, my_string(name.c_str()), Msg::m102_section_not_found);
 }
 
 // Warning 190 of the line helpers, with its explanatory log line.
 void report_bad_value(int lineNo, char const* what, char const* key, char const* tail) {
-    E.error(WARNING, my_string("readStringContent(...)"), 190);
+    E.error(WARNING, my_string("readStringContent(...)"), Msg::m190_bad_keyword_value);
     *_AOS_ << "\tProject file, Line #" << lineNo << what << (key ? key : "") << tail;
 }
 
@@ -153,7 +153,7 @@ bool skip_comments(std::istream& is) {
         std::string name = "skip_comments(ifstream& ifs) (\"";
         name += bad;
         name += "\")";
-        E.error(ERROR, my_string(name.c_str()), 100);
+        E.error(ERROR, my_string(name.c_str()), Msg::m100_invalid_input_character);
         return false;
     }
 }
@@ -177,7 +177,8 @@ bool get_qstring(std::istream& is, my_string& s) {
         s = text.c_str();
         if (is.fail()) return false;
         if (s.length() >= 2) {
-            E.error(ERROR, my_string("get_qstring(ifstream& ifs, my_string& s)"), 101);
+            E.error(ERROR, my_string("get_qstring(ifstream& ifs, my_string& s)"),
+                    Msg::m101_cannot_read_input_character);
             return false;
         }
         return true;
@@ -383,17 +384,17 @@ int get_next_subsection(std::istream& is, my_string& name) {
         // A single "[" opens a section, not a sub-section: the sub-sections
         // are over. Leave the header for the caller.
         is.unget();
-        E.error(ERROR, my_string("get_next_subsection()"), 104);
+        E.error(ERROR, my_string("get_next_subsection()"), Msg::m104_cannot_read_subsection_id);
         return 0;
     }
     if (!is.good()) {
-        E.error(ERROR, my_string("get_next_subsection()"), 104);
+        E.error(ERROR, my_string("get_next_subsection()"), Msg::m104_cannot_read_subsection_id);
         return 0;
     }
     for (int i = 0; i < SubSectionCount; ++i) {
         if (name == SubSections[i]) return i + 1;
     }
-    E.error(ERROR, my_string("get_next_subsection() (\"") + name + "\"", 105);
+    E.error(ERROR, my_string("get_next_subsection() (\"") + name + "\"", Msg::m105_numerical_error);
     return 0;
 }
 
@@ -404,7 +405,7 @@ int get_next_subsection(std::istream& is, my_string& name) {
 int checkForPresenceOfEqualSign(my_string const& line, char const* key, int lineNo) {
     const int position = line.find_first_of('=');
     if (position < 0) {
-        E.error(WARNING, my_string("checkForPresenceOfEqualSign(...)"), 188);
+        E.error(WARNING, my_string("checkForPresenceOfEqualSign(...)"), Msg::m188_missing_equal_sign);
         *_AOS_ << "\tProject file, Line #" << lineNo << " : Missing equal sign after keyword '"
                << (key ? key : "") << "'\n";
         return 0;

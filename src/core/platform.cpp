@@ -54,4 +54,10 @@ bool MY_CopyFile(char const* dest, char const* src) {
     return ok && !out.fail();
 }
 
+bool can_open_for_reading(char const* path) {
+    if (path == nullptr) return false;
+    std::ifstream probe(path);
+    return probe.is_open();
+}
+
 }  // namespace quintle

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace quintle {
 
 // File-system operations used across the program, in one place so that the
@@ -16,5 +18,9 @@ bool MY_DeleteFile(char const* path);
 // copy ends with one more empty line than the source. False when the source
 // cannot be read or the destination cannot be written.
 bool MY_CopyFile(char const* dest, char const* src);
+
+// True when the file can be opened for reading now.
+bool can_open_for_reading(char const* path);
+inline bool can_open_for_reading(std::string const& path) { return can_open_for_reading(path.c_str()); }
 
 }  // namespace quintle

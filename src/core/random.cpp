@@ -2,7 +2,9 @@
 
 #include <sys/time.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -16,14 +18,8 @@ namespace quintle {
 
 namespace {
 
-constexpr long kModulus = 1000000000L;
+using random_detail::kModulus;
 constexpr long kSeedConstant = 161803398L;
-
-// Generator state, shared by the whole process. Slot 0 of the table is unused.
-long ma[56];
-int inext = 0;
-int inextp = 0;
-bool iff = false;
 
 // Draw from the shared stream without ever reseeding it.
 double next_uniform() {
@@ -94,45 +90,109 @@ double integer_order_deviate(double ia) {
 
 }  // namespace
 
-double ran3(long* idum) {
-    if (*idum < 0 || !iff) {
-        iff = true;
-        // 161803398 minus the magnitude of the seed, remainder with the sign of
-        // the dividend; written so that no magnitude is ever taken (which could
-        // overflow for the most negative long).
-        long mj = (*idum < 0 ? kSeedConstant + *idum : kSeedConstant - *idum) % kModulus;
-        ma[55] = mj;
-        long mk = 1;
-        for (int i = 1; i <= 54; ++i) {
-            const int ii = (21 * i) % 55;
-            ma[ii] = mk;
-            mk = mj - mk;
-            if (mk < 0) mk += kModulus;
-            mj = ma[ii];
-        }
-        for (int k = 1; k <= 4; ++k) {
-            for (int i = 1; i <= 55; ++i) {
-                ma[i] -= ma[1 + (i + 30) % 55];
-                if (ma[i] < 0) ma[i] += kModulus;
-            }
-        }
-        inext = 0;
-        inextp = 31;
-        *idum = 1;
+namespace random_detail {
+
+double ran3_seed_and_draw(long* idum) {
+    Ran3State& st = ran3_state;
+    long* ma = st.ma;
+    st.seeded = true;
+    // 161803398 minus the magnitude of the seed, remainder with the sign of
+    // the dividend; written so that no magnitude is ever taken (which could
+    // overflow for the most negative long).
+    long mj = (*idum < 0 ? kSeedConstant + *idum : kSeedConstant - *idum) % kModulus;
+    ma[55] = mj;
+    long mk = 1;
+    for (int i = 1; i <= 54; ++i) {
+        const int ii = (21 * i) % 55;
+        ma[ii] = mk;
+        mk = mj - mk;
+        if (mk < 0) mk += kModulus;
+        mj = ma[ii];
     }
-    if (++inext == 56) inext = 1;
-    if (++inextp == 56) inextp = 1;
-    // After an oversized seed the table leaves 0..999999999 and its entries grow
-    // without bound; the difference then wraps instead of overflowing.
-    long mj = static_cast<long>(static_cast<unsigned long>(ma[inext]) -
-                                static_cast<unsigned long>(ma[inextp]));
-    if (mj < 0) mj += kModulus;
-    ma[inext] = mj;
-    const double result = static_cast<double>(mj) * 1e-9;
-    if (result >= 1.0) {
-        *_AOS_ << " ** strange ran3:" << result << std::endl;
+    for (int k = 1; k <= 4; ++k) {
+        for (int i = 1; i <= 55; ++i) {
+            ma[i] -= ma[1 + (i + 30) % 55];
+            if (ma[i] < 0) ma[i] += kModulus;
+        }
     }
-    return result;
+    st.inext = 0;
+    st.inextp = 31;
+    *idum = 1;
+    return ran3_step(ma, st.inext, st.inextp);
+}
+
+void report_strange_draw(double result) { *_AOS_ << " ** strange ran3:" << result << std::endl; }
+
+}  // namespace random_detail
+
+namespace {
+
+// The base of a root site: int(4 u).
+int base_of(double u) { return static_cast<int>(4.0 * u); }
+
+// For a draw u = v * 1e-9, int(4 u) grows with v: the smallest v reaching
+// 1, 2 and 3, found with the same double arithmetic.
+constexpr std::int32_t first_reaching(int base) {
+    std::int32_t v = 250000000 * base - 4;
+    while (static_cast<int>(4.0 * (static_cast<double>(v) * 1e-9)) < base) ++v;
+    return v;
+}
+constexpr std::int32_t kBaseThreshold[3] = {first_reaching(1), first_reaching(2), first_reaching(3)};
+constexpr bool below_reaches_less(int base) {
+    return static_cast<int>(4.0 * (static_cast<double>(kBaseThreshold[base - 1] - 1) * 1e-9)) < base;
+}
+static_assert(below_reaches_less(1) && below_reaches_less(2) && below_reaches_less(3));
+
+}  // namespace
+
+void ran3_bases(int* out, int count) {
+    using random_detail::ran3_step;
+    random_detail::Ran3State& st = random_detail::ran3_state;
+    int done = 0;
+    if (count > 0 && !st.seeded) {
+        long one = 1;
+        out[done++] = base_of(ran3(&one));
+    }
+    // The block form keeps the table in 32 bits: every entry lies in
+    // 0..999999999 unless an oversized seed was given.
+    bool regular = true;
+    for (int i = 1; i <= 55; ++i) regular = regular && st.ma[i] >= 0 && st.ma[i] < kModulus;
+    if (!regular) {
+        for (; done < count; ++done) out[done] = base_of(ran3_step(st.ma, st.inext, st.inextp));
+        return;
+    }
+    // The table in the order of its writes, oldest first: draw t is
+    // x[t] = x[t - 55] - x[t - 24] (plus the modulus when negative), so 24
+    // consecutive draws are independent of one another.
+    constexpr int kLag = 55;
+    constexpr int kBlock = 512;
+    std::int32_t x[kLag + kBlock];
+    while (done < count) {
+        const int n = std::min(kBlock, count - done);
+        int pos = st.inext;
+        for (int m = 0; m < kLag; ++m) {
+            if (++pos == 56) pos = 1;
+            x[m] = static_cast<std::int32_t>(st.ma[pos]);
+        }
+        for (int t = kLag; t < kLag + n; ++t) {
+            std::int32_t v = x[t - kLag] - x[t - 24];
+            v += v < 0 ? static_cast<std::int32_t>(kModulus) : 0;
+            x[t] = v;
+        }
+        // int(4 u) is the number of thresholds the draw reaches.
+        for (int q = 0; q < n; ++q) {
+            const std::int32_t v = x[kLag + q];
+            out[done + q] = (v >= kBaseThreshold[0]) + (v >= kBaseThreshold[1]) + (v >= kBaseThreshold[2]);
+        }
+        st.inext = (st.inext - 1 + n) % kLag + 1;
+        st.inextp = (st.inextp - 1 + n) % kLag + 1;
+        pos = st.inext;
+        for (int m = 0; m < kLag; ++m) {
+            if (++pos == 56) pos = 1;
+            st.ma[pos] = x[n + m];
+        }
+        done += n;
+    }
 }
 
 void initialize_ran3(long const& seed) {
@@ -148,7 +208,7 @@ void initialize_ran3(long const& seed) {
         ran3(&idum);
         *_AOS_ << "Random generator initialized with seed=" << seed << std::endl;
     } else {
-        E.error(WARNING, "initialize_ran3(const int seed) ", 181);
+        E.error(WARNING, "initialize_ran3(const int seed) ", Msg::m181_seed_too_large);
         long lidum = -automatic_seed_magnitude();
         ran3(&lidum);
     }
@@ -189,45 +249,26 @@ int expdev(double const& p) {
     return clamp_to_int(num / den);
 }
 
-long poidev(float xm, long* idum) {
-    // Constants derived from the last mean, recomputed only when it changes.
-    static float oldm = -1.0f;
-    static float sq = 0.0f;
-    static float alxm = 0.0f;
-    static float g = 0.0f;
+long random_detail::poidev_large(float xm, long* idum) {
     constexpr double kPi = 3.141592654;
-
-    float em;
-    if (xm < 12.0f) {
-        if (xm != oldm) {
-            oldm = xm;
-            g = static_cast<float>(std::exp(-static_cast<double>(xm)));
-        }
-        em = -1.0f;
-        float t = 1.0f;
-        do {
-            em += 1.0f;
-            t = static_cast<float>(t * ran3(idum));
-        } while (t > g);
-    } else {
-        if (xm != oldm) {
-            oldm = xm;
-            sq = static_cast<float>(std::sqrt(2.0 * xm));
-            alxm = static_cast<float>(std::log(static_cast<double>(xm)));
-            g = static_cast<float>(xm * alxm - gammln(xm + 1.0));
-        }
-        float t;
-        do {
-            float y;
-            do {
-                y = static_cast<float>(std::tan(kPi * ran3(idum)));
-                em = sq * y + xm;
-            } while (em < 0.0f);
-            em = std::floor(em);
-            t = static_cast<float>(0.9 * (1.0 + y * y) *
-                                   std::exp(em * alxm - gammln(em + 1.0) - g));
-        } while (ran3(idum) > t);
+    PoissonState& st = poisson_state;
+    if (xm != st.oldm) {
+        st.oldm = xm;
+        st.sq = static_cast<float>(std::sqrt(2.0 * xm));
+        st.alxm = static_cast<float>(std::log(static_cast<double>(xm)));
+        st.g = static_cast<float>(xm * st.alxm - gammln(xm + 1.0));
     }
+    float em;
+    float t;
+    do {
+        float y;
+        do {
+            y = static_cast<float>(std::tan(kPi * ran3(idum)));
+            em = st.sq * y + xm;
+        } while (em < 0.0f);
+        em = std::floor(em);
+        t = static_cast<float>(0.9 * (1.0 + y * y) * std::exp(em * st.alxm - gammln(em + 1.0) - st.g));
+    } while (ran3(idum) > t);
     return clamp_to_long(em);
 }
 

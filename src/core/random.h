@@ -4,12 +4,60 @@
 // Every random draw of the program continues the same stream, so results
 // depend on the seed and on the order of the draws.
 
+#include <cmath>
+
 namespace quintle {
+
+namespace random_detail {
+
+inline constexpr long kModulus = 1000000000L;
+
+// State of the shared stream. Slot 0 of the table is unused.
+struct Ran3State {
+    long ma[56] = {};
+    int inext = 0;
+    int inextp = 0;
+    bool seeded = false;
+};
+inline Ran3State ran3_state;
+
+// Seeds the stream from *idum (sets it to 1) and draws its first number.
+double ran3_seed_and_draw(long* idum);
+// Logs a draw outside [0, 1) (possible only after an oversized seed).
+void report_strange_draw(double result);
+
+// One step of the subtractive generator on the given state.
+inline double ran3_step(long* ma, int& inext, int& inextp) {
+    if (++inext == 56) inext = 1;
+    if (++inextp == 56) inextp = 1;
+    // After an oversized seed the table leaves 0..999999999 and its entries grow
+    // without bound; the difference then wraps instead of overflowing.
+    long mj = static_cast<long>(static_cast<unsigned long>(ma[inext]) - static_cast<unsigned long>(ma[inextp]));
+    if (mj < 0) mj += kModulus;
+    ma[inext] = mj;
+    const double result = static_cast<double>(mj) * 1e-9;
+    if (result >= 1.0) [[unlikely]]
+        report_strange_draw(result);
+    return result;
+}
+
+}  // namespace random_detail
 
 // Subtractive uniform generator on [0, 1). A negative *idum (or the very
 // first call of the process) reseeds it and sets *idum to 1; any other value
-// draws the next number of the shared stream.
-double ran3(long* idum);
+// draws the next number of the shared stream. Inline: the simulations draw
+// millions of numbers.
+inline double ran3(long* idum) {
+    random_detail::Ran3State& st = random_detail::ran3_state;
+    if (*idum < 0 || !st.seeded) [[unlikely]]
+        return random_detail::ran3_seed_and_draw(idum);
+    return random_detail::ran3_step(st.ma, st.inext, st.inextp);
+}
+
+// out[i] = int(4.0 * u) for the next `count` numbers u of the stream (the
+// random bases of a root sequence): the same values and the same stream as
+// `count` calls of ran3 with a non-negative argument, generated in blocks.
+void ran3_bases(int* out, int count);
 
 // Seeds ran3: seeds of 0 or more use an automatic, time-based seed (logged and
 // kept in "randseed.txt"); negative seeds reproduce their stream.
@@ -28,8 +76,42 @@ int geometric(double const& p);
 // Truncation of ln(1 - U) / ln(1 - p).
 int expdev(double const& p);
 
-// Poisson deviate of mean xm, drawing through ran3(idum).
-long poidev(float xm, long* idum);
+namespace random_detail {
+
+// Constants of the Poisson deviate derived from the last mean, recomputed
+// only when the mean changes.
+struct PoissonState {
+    float oldm = -1.0f;
+    float sq = 0.0f;
+    float alxm = 0.0f;
+    float g = 0.0f;
+};
+inline PoissonState poisson_state;
+
+// The rejection method for means of 12 or more.
+long poidev_large(float xm, long* idum);
+
+}  // namespace random_detail
+
+// Poisson deviate of mean xm, drawing through ran3(idum). Small means (the
+// branches of a genealogy) take the product method inline.
+inline long poidev(float xm, long* idum) {
+    if (!(xm < 12.0f)) return random_detail::poidev_large(xm, idum);
+    random_detail::PoissonState& st = random_detail::poisson_state;
+    if (xm != st.oldm) {
+        st.oldm = xm;
+        st.g = static_cast<float>(std::exp(-static_cast<double>(xm)));
+    }
+    const float g = st.g;
+    float em = -1.0f;
+    float t = 1.0f;
+    do {
+        em += 1.0f;
+        t = static_cast<float>(t * ran3(idum));
+    } while (t > g);
+    // A finite count, far inside the long range.
+    return static_cast<long>(em);
+}
 
 // Gamma deviate of shape a (0.0 for a <= 0).
 double gamma_dev(double a);

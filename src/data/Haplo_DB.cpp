@@ -8,6 +8,7 @@
 #include "core/Errors.h"
 #include "core/parsing.h"
 #include "project/DistMat.h"
+#include "run/extern_names.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -357,16 +358,8 @@ bool Haplo_DB::read_haplotype(std::ifstream& is) {
 }
 
 char* Haplo_DB::build_ext_name(char* dst, char const* file) {
-    if (std::strchr(file, '/') != nullptr || std::strchr(file, '\\') != nullptr) {
-        std::strcpy(dst, file);
-    } else if (RunSettings != nullptr) {
-        // The folder of the project file being read (its working copy).
-        std::strcpy(dst, RunSettings->ResultFolder.c_str());
-        std::strcat(dst, file);
-    } else {
-        *_AOS_ << "Pointer to project dir is not initialized. ERROR" << std::endl;
-        std::strcpy(dst, file);
-    }
+    std::string const path = extern_file_path(file, RunSettings, ExternBase::ResultFolder);
+    std::memcpy(dst, path.c_str(), path.size() + 1);
     return dst;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/public.h"
+#include "core/timing.h"
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_distances.h"
 #include "run/settings.h"
@@ -20,10 +21,6 @@ namespace {
 
 // Largest matrix (in cells) that the workspace keeps for a later request.
 constexpr std::size_t kStoredCells = std::size_t{1} << 16;
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
-}
 
 // Identical sites left out of the texts that the distances count: all of
 // them without a site census, the usable ones with one.
@@ -275,13 +272,13 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
         return 0;
     }
 
-    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(start) << " ms)\n";
+    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
 
     if (out != nullptr) {
         std::clock_t const writeStart = get_sys_clock();
         *_AOS_ << "\t\t\tWriting matrix to file ...\n";
         write_distance_matrix(*out, *distMat, n);
-        *_AOS_ << "\t\t\tdone ! (" << elapsed_ms(writeStart) << " ms)\n";
+        *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(writeStart) << " ms)\n";
     }
     return 1;
 }

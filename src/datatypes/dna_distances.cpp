@@ -4,16 +4,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <ctime>
-#include <iomanip>
-#include <new>
-#include <ostream>
 #include <string_view>
 #include <unordered_map>
-
-#include "core/public.h"
-#include "datatypes/PopulDNA.h"
-#include "run/settings.h"
 
 namespace quintle {
 

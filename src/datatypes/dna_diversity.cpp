@@ -4,6 +4,7 @@
 
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_distances.h"
+#include "datatypes/dna_replicate_statistics.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -88,22 +89,11 @@ int PopulDNA::compute_molecular_diversity(settings& s) {
     }
     if (distanceMethod != 0) S *= numUsableSites;
 
-    double const n = SampleSize;
-    if (n > 1 && numUsableSites > 0) {
-        double const pi = S / (n * (n - 1.0) / 2.0);
-        double const V = (3.0 * n * (n + 1.0) * pi + 2.0 * (n * n + n + 3.0) * pi * pi) /
-                         (11.0 * n * n - 7.0 * n + 6.0);
-        meanPairwiseDiff = pi;
-        meanPairwiseDiffSd = V > 0 ? std::sqrt(V) : 0.0;
-        double const L = numUsableSites;
-        piPerSite = pi / L;
-        double const Vs = (n + 1.0) * piPerSite / (3.0 * (n - 1.0) * L) +
-                          2.0 * (n * n + n + 3.0) * piPerSite * piPerSite / (9.0 * n * (n - 1.0));
-        piPerSiteSd = Vs > 0 ? std::sqrt(Vs) : 0.0;
-    } else {
-        meanPairwiseDiff = meanPairwiseDiffSd = 0.0;
-        piPerSite = piPerSiteSd = 0.0;
-    }
+    MolecularDiversity const diversity = molecular_diversity(S, SampleSize, numUsableSites);
+    meanPairwiseDiff = diversity.meanPairwiseDiff;
+    meanPairwiseDiffSd = diversity.meanPairwiseDiffSd;
+    piPerSite = diversity.piPerSite;
+    piPerSiteSd = diversity.piPerSiteSd;
     return 1;
 }
 

@@ -10,6 +10,7 @@
 
 #include "data/Haplo_DB.h"
 #include "datatypes/PopulDNA.h"
+#include "datatypes/dna_replicate.h"
 #include "popstats/AHaplFreq.h"
 #include "popstats/mutations.h"
 
@@ -72,39 +73,6 @@ public:
 private:
     double sum_ = 0.0;
     double sumSquares_ = 0.0;
-};
-
-// One simulated replicate of an observed DNA sample at a time. The sample
-// object and its haplotype list are reused from replicate to replicate; each
-// replicate starts from the same state a freshly built sample would have.
-class DnaReplicate {
-public:
-    DnaReplicate() = default;
-    DnaReplicate(DnaReplicate const&) = delete;
-    DnaReplicate& operator=(DnaReplicate const&) = delete;
-
-    // Draws a genealogy of the observed sample's size in its tree with
-    // mutations at rate mu on its usable sites, and reads and analyses it:
-    // site census, pairwise-difference matrix and molecular diversity.
-    // Only the sites that mutations hit are read; the others, one base in
-    // every sequence, are counted as omitted identical sites. The draws and
-    // every result are those of simulate_full.
-    PopulDNA& simulate(PopulDNA& observed, double mu, double deletionWeight, settings& s);
-    // The same with a full sequence for every node of the tree and every
-    // haplotype read; what simulate falls back on when omitted sites would
-    // not read as identical ones.
-    PopulDNA& simulate_full(PopulDNA& observed, double mu, double deletionWeight, settings& s);
-
-private:
-    void reset();
-    bool can_omit_identical_sites(int nsites) const;
-    void read_hit_sites(TTree& tree);
-    void analyse(double sampleSize, double deletionWeight, settings& s);
-
-    PopulDNA sample_;
-    Haplo_DB list_;
-    HitSiteStates states_;
-    std::string text_;  // one haplotype's text
 };
 
 // The sections; each returns false when the driver must return at once

@@ -5,6 +5,7 @@
 
 #include "core/References.h"
 #include "core/public.h"
+#include "core/timing.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -38,10 +39,6 @@ std::ostream& set_fixed(std::ostream& os, int decimals) {
     os.unsetf(std::ios::scientific | std::ios::left | std::ios::internal);
     os.precision(decimals);
     return os;
-}
-
-long elapsed_ms_since(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
 }
 
 void write_batch_head(std::ostream& os, my_string const& sampleName) {

@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "core/my_string.h"
+#include "core/timing.h"  // elapsed_ms_since, for the drivers
 
 namespace quintle {
 
@@ -30,8 +31,6 @@ bool progress_stops(settings& s, char const* text);
 // Fixed notation, point always shown, right-aligned, with that precision.
 std::ostream& set_fixed(std::ostream& os, int decimals);
 
-// Processor time since start in whole milliseconds.
-long elapsed_ms_since(std::clock_t start);
 
 // The head of most batch lines: the project file and the sample name, each
 // in double quotes and followed by a tab.

@@ -14,8 +14,10 @@
 
 #include "core/Errors.h"
 #include "core/parsing.h"
+#include "core/timing.h"
 #include "mantel/Mantel.h"
 #include "project/checked_int.h"
+#include "run/extern_names.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -41,10 +43,6 @@ std::string truncated(double v) {
     int whole = 0;
     if (checked_int(v, whole)) return std::to_string(whole);
     return plain(std::trunc(v));
-}
-
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(std::clock() - start) / 1000000.0 * 1000.0);
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -357,11 +355,7 @@ int Mantel::read_DistMatMantel(ReadState& st) {
             E.error(ERROR, kReader, 20);
             return 0;
         }
-        my_string path;
-        if (!detectFullPathInFileName(name) && st.profile.RunSettings != nullptr)
-            path = st.profile.RunSettings->ProjectFolder;
-        path += name;
-        file.open(path.c_str());
+        file.open(extern_file_path(name.c_str(), st.profile.RunSettings, ExternBase::ProjectFolder));
         if (!file.is_open()) {
             log() << "\tWarning: External file \"" << name << "\" listed on line " << st.line
                   << " cannot be open. Check that it exists. Aborting reading project" << std::endl;
@@ -390,7 +384,7 @@ int Mantel::read_DistMatMantel(ReadState& st) {
             return 0;
         }
     }
-    log() << "\t\tdone ! (" << elapsed_ms(start) << " ms)\n" << std::endl;
+    log() << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n" << std::endl;
     return 1;
 }
 

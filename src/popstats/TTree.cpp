@@ -283,35 +283,6 @@ int TTree::compute_hapl_freq(int first, int count) {
     return 1;
 }
 
-int TTree::compute_hapl_freq(HitSiteStates const& states) {
-    const int count = std::min(num_genes, states.num_leaves());
-    if (count <= 0 || num_nodes_ < count) return 1;
-    TNode* leaf = &nodes[0];
-    for (int i = 0; i < count; ++i) {
-        leaf[i].is_distinct = true;
-        leaf[i].hapl_count = 1;
-    }
-    // Everywhere but at the hit sites the leaves hold the root state.
-    const std::size_t width = states.hit_sites().size();
-    mark_copies(
-        leaf, count, [](int) { return true; },
-        [&](int j) {
-            int const* row = states.leaf_states(j);
-            std::uint64_t h = kHashSeed ^ static_cast<std::uint32_t>(width);
-            for (std::size_t k = 0; k < width; ++k) {
-                h ^= static_cast<std::uint32_t>(row[k]);
-                h *= 1099511628211ULL;
-            }
-            return mix(h);
-        },
-        [&](int i, int j) {
-            int const* a = states.leaf_states(i);
-            int const* b = states.leaf_states(j);
-            return std::equal(a, a + width, b);
-        });
-    return 1;
-}
-
 void TTree::print_sequences(std::ostream& os, Mut_Type const& model) {
     if (num_nodes_ < 1 || nodes[0].num_sites == 0) {
         os << "\n";

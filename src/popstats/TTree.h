@@ -73,9 +73,6 @@ public:
     // sequence stay distinct with a count of 1.
     int compute_hapl_freq();
     int compute_hapl_freq(int first, int count);
-    // The same marks over all leaves from their states at the hit sites of
-    // the last sparse pass on this tree (the leaves have no sequences then).
-    int compute_hapl_freq(HitSiteStates const& states);
 
     // The distinct leaf sequences with their counts.
     void print_sequences(std::ostream& os, Mut_Type const& model);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "core/Errors.h"
@@ -19,6 +20,15 @@ void ensure_hits(int nsites) {
     if (hits.capacity < nsites) hits.Resize(nsites);
     for (long i = hits.count; i < nsites; ++i) hits[i] = 0;
     hits.count = nsites;
+}
+
+// A random base (0..3) for each of the root's sites, one draw per site. A
+// negative seed reseeds the stream at the first draw, as ran3 does.
+void draw_root_bases(int* states, int nsites, long* seed) {
+    if (nsites <= 0) return;
+    int first = 0;
+    if (*seed < 0) states[first++] = static_cast<int>(4.0 * ran3(seed));
+    ran3_bases(states + first, nsites - first);
 }
 
 // The site hit by one mutation.
@@ -125,7 +135,7 @@ bool TNode::take_parent_state(int nsites, Mut_Type model, long* seed) {
     if (ancestor != nullptr && ancestor->sequence) {
         seq = *ancestor->sequence;
     } else if (model == DNA_MUT) {
-        for (int i = 0; i < nsites; ++i) seq[i] = static_cast<int>(4.0 * ran3(seed));
+        draw_root_bases(seq.data.get(), nsites, seed);
     } else {
         for (int i = 0; i < nsites; ++i) seq[i] = 0;
     }
@@ -184,13 +194,13 @@ int PopGenetics::sprinkle_mutations(double const& mu, int const& nsites, Mut_Typ
 
 // --- states at the hit sites only ------------------------------------------
 
+// The buffers keep their storage: each pass writes what it reads.
 void HitSiteStates::clear() {
     numSites_ = 0;
     numLeaves_ = 0;
-    root_.clear();
     sites_.clear();
-    rows_.clear();
     events_.clear();
+    order_.clear();
 }
 
 long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model, double a, double rate, double p,
@@ -209,36 +219,54 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         numSites_ = nsites;
         base_ = tree.nodes.get();
         const auto nodes = static_cast<std::size_t>(tree.node_capacity());
-        eventBegin_.assign(nodes, 0);
-        eventEnd_.assign(nodes, 0);
+        // Every node of the tree gets its range when the mutations drop.
+        if (eventBegin_.size() < nodes) {
+            eventBegin_.resize(nodes);
+            eventEnd_.resize(nodes);
+        }
 
         // The root's states, drawn as the full form draws them; they are also
         // the working states of the current path while mutations drop.
-        root_.resize(static_cast<std::size_t>(nsites));
+        if (root_.size() < static_cast<std::size_t>(nsites)) root_.resize(static_cast<std::size_t>(nsites));
         if (model == DNA_MUT) {
-            for (int i = 0; i < nsites; ++i) root_[i] = static_cast<int>(4.0 * ran3(&seed));
+            draw_root_bases(root_.data(), nsites, &seed);
         } else {
-            std::fill(root_.begin(), root_.end(), 0);
+            std::fill_n(root_.begin(), nsites, 0);
         }
-        const long total = drop(root, 0, mu, &seed, model, a, ts);
+        numLeaves_ = std::max(tree.num_genes, 0);
+        tour_.clear();
+        const long total = drop(root, mu, &seed, model, a, ts);
 
         for (Event const& e : events_) sites_.push_back(e.site);
         std::sort(sites_.begin(), sites_.end());
         sites_.erase(std::unique(sites_.begin(), sites_.end()), sites_.end());
         const std::size_t width = sites_.size();
 
-        // Second walk: the states at the hit sites along each path, written
-        // out at the leaves.
-        if (slot_.size() != root_.size()) slot_.assign(root_.size(), -1);
+        // Second walk: the states at the hit sites along each path, and the
+        // distinct sequences of the leaves.
+        if (slot_.size() < root_.size()) slot_.resize(root_.size(), -1);
         row_.resize(width);
         for (std::size_t k = 0; k < width; ++k) {
             slot_[sites_[k]] = static_cast<int>(k);
             row_[k] = root_[sites_[k]];
         }
-        numLeaves_ = std::max(tree.num_genes, 0);
-        rows_.resize(static_cast<std::size_t>(numLeaves_) * width);
-        for (int i = 0; i < numLeaves_; ++i) std::copy(row_.begin(), row_.end(), rows_.begin() + i * width);
-        fill_rows(root);
+        std::uint64_t hash = 0;
+        for (std::size_t k = 0; k < width; ++k) hash ^= state_key(k, row_[k]);
+        const auto leaves = static_cast<std::size_t>(numLeaves_);
+        std::size_t slots = 16;
+        while (slots < 2 * leaves) slots *= 2;
+        table_.assign(slots, -1);
+        leafRaw_.assign(leaves, -1);
+        rows_.clear();
+        rawHash_.clear();
+        rawCount_.clear();
+        fill_rows(hash);
+        // Leaves the pass did not reach (a tree not joined up) keep the
+        // root's states: row_ holds them again after the walk.
+        for (std::size_t i = 0; i < leaves; ++i) {
+            if (leafRaw_[i] < 0) leafRaw_[i] = add_leaf(row_.data(), hash);
+        }
+        number_sequences();
         for (int site : sites_) slot_[site] = -1;
         base_ = nullptr;
         return total;
@@ -250,9 +278,47 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
     }
 }
 
-// The full form's recursion (TNode::drop_mutations), with the states of the
-// current path held in root_ and put back on the way up.
-long HitSiteStates::drop(TNode* node, long nmut, double mu, long* seed, Mut_Type model, double a, double ts) {
+// Key of one state at one hit site; a row's hash is the exclusive or of the
+// keys of its states, kept up to date as the states change along a path.
+std::uint64_t HitSiteStates::state_key(std::size_t slot, int state) {
+    std::uint64_t h = (static_cast<std::uint64_t>(slot) << 32 | static_cast<std::uint32_t>(state)) + 0x9e3779b97f4a7c15ULL;
+    h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    h = (h ^ (h >> 27)) * 0x94d049bb133111ebULL;
+    return h ^ (h >> 31);
+}
+
+// The full form's recursion (TNode::drop_mutations) as a loop over an
+// explicit stack, in the same order: a node's own mutations, then its left
+// subtree (after the Poisson draw of the branch), then its right one.
+long HitSiteStates::drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts) {
+    long total = 0;
+    enter(root, 0, seed, model, a, ts);
+    stack_.clear();
+    stack_.push_back(Frame{root, 0});
+    while (!stack_.empty()) {
+        Frame& top = stack_.back();
+        if (top.next == 2) {
+            leave(top.node);
+            stack_.pop_back();
+            continue;
+        }
+        TNode* parent = top.node;
+        TNode* child = top.next == 0 ? parent->left : parent->right;
+        ++top.next;
+        if (child == nullptr) continue;
+        const float mean = static_cast<float>((parent->time - child->time) * mu);
+        const long n = poidev(mean, seed);
+        total += n;
+        enter(child, n, seed, model, a, ts);
+        stack_.push_back(Frame{child, 0});
+    }
+    return total;
+}
+
+// The nmut mutations of the branch above the node, on the states of the
+// current path held in root_; the node joins the walk of fill_rows when it
+// is a leaf or changes a state.
+void HitSiteStates::enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts) {
     node->num_sites = numSites_;
     node->sequence.reset();
     node->num_mut = nmut;
@@ -273,35 +339,82 @@ long HitSiteStates::drop(TNode* node, long nmut, double mu, long* seed, Mut_Type
         ++TNode::_tot_mut;
     }
     eventEnd_[k] = events_.size();
+    if (eventEnd_[k] > eventBegin_[k] || k < static_cast<std::size_t>(numLeaves_))
+        tour_.push_back(static_cast<int>(k));
+}
 
-    long total = 0;
-    for (TNode* child : {node->left, node->right}) {
-        if (child == nullptr) continue;
-        const float mean = static_cast<float>((node->time - child->time) * mu);
-        const long n = poidev(mean, seed);
-        total += n + drop(child, n, mu, seed, model, a, ts);
-    }
+// The node's mutations undone on the way back up.
+void HitSiteStates::leave(TNode* node) {
+    const auto k = static_cast<std::size_t>(node - base_);
+    if (eventEnd_[k] == eventBegin_[k]) return;
     for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
         Event const& ev = events_[e - 1];
         root_[static_cast<std::size_t>(ev.site)] = ev.before;
     }
-    return total;
+    tour_.push_back(~static_cast<int>(k));
 }
 
-void HitSiteStates::fill_rows(TNode* node) {
-    const auto k = static_cast<std::size_t>(node - base_);
-    for (std::size_t e = eventBegin_[k]; e < eventEnd_[k]; ++e) {
-        row_[static_cast<std::size_t>(slot_[events_[e].site])] = events_[e].after;
+// Replays the walk of the mutation pass over the hit sites only: a node's
+// changes on the way down (a leaf's row is then complete), undone on the
+// way back up. The hash follows the row.
+void HitSiteStates::fill_rows(std::uint64_t hash) {
+    Event const* events = events_.data();
+    int const* slot = slot_.data();
+    int* row = row_.data();
+    for (int step : tour_) {
+        if (step >= 0) {
+            const auto k = static_cast<std::size_t>(step);
+            for (std::size_t e = eventBegin_[k]; e < eventEnd_[k]; ++e) {
+                const auto at = static_cast<std::size_t>(slot[events[e].site]);
+                hash ^= state_key(at, row[at]) ^ state_key(at, events[e].after);
+                row[at] = events[e].after;
+            }
+            if (k < static_cast<std::size_t>(numLeaves_)) leafRaw_[k] = add_leaf(row, hash);
+        } else {
+            const auto k = static_cast<std::size_t>(~step);
+            for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
+                const auto at = static_cast<std::size_t>(slot[events[e - 1].site]);
+                hash ^= state_key(at, row[at]) ^ state_key(at, events[e - 1].before);
+                row[at] = events[e - 1].before;
+            }
+        }
     }
-    if (k < static_cast<std::size_t>(numLeaves_)) {
-        std::copy(row_.begin(), row_.end(), rows_.begin() + static_cast<std::ptrdiff_t>(k * row_.size()));
+}
+
+// The sequence of a leaf whose states at the hit sites are row: a known
+// one (same hash, same states) gets one more leaf, else a new one.
+int HitSiteStates::add_leaf(int const* row, std::uint64_t hash) {
+    const std::size_t width = sites_.size();
+    const std::size_t mask = table_.size() - 1;
+    for (std::size_t pos = static_cast<std::size_t>(hash) & mask;; pos = (pos + 1) & mask) {
+        const int c = table_[pos];
+        if (c < 0) {
+            const auto raw = static_cast<int>(rawCount_.size());
+            table_[pos] = raw;
+            rows_.insert(rows_.end(), row, row + width);
+            rawHash_.push_back(hash);
+            rawCount_.push_back(1);
+            return raw;
+        }
+        const auto cc = static_cast<std::size_t>(c);
+        if (rawHash_[cc] == hash && std::equal(row, row + width, rows_.begin() + static_cast<std::ptrdiff_t>(cc * width))) {
+            ++rawCount_[cc];
+            return c;
+        }
     }
-    for (TNode* child : {node->left, node->right}) {
-        if (child != nullptr) fill_rows(child);
-    }
-    for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
-        Event const& ev = events_[e - 1];
-        row_[static_cast<std::size_t>(slot_[ev.site])] = ev.before;
+}
+
+// Numbers the sequences in the order of their first leaf.
+void HitSiteStates::number_sequences() {
+    order_.clear();
+    firstLeaf_.clear();
+    rank_.assign(rawCount_.size(), -1);
+    for (int i = 0; i < numLeaves_; ++i) {
+        const auto raw = static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(i)]);
+        if (rank_[raw] >= 0) continue;
+        rank_[raw] = static_cast<int>(order_.size());
+        order_.push_back(static_cast<int>(raw));
+        firstLeaf_.push_back(i);
     }
 }
 

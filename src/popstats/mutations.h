@@ -14,6 +14,8 @@
 // they live in mutations.cpp.
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <vector>
 
 namespace quintle {
@@ -42,11 +44,21 @@ public:
     // Leaves with states: the tree's num_genes after a pass, else 0.
     int num_leaves() const { return numLeaves_; }
     // State of every site at the root.
-    std::vector<int> const& root_states() const { return root_; }
+    std::span<int const> root_states() const { return {root_.data(), static_cast<std::size_t>(numSites_)}; }
     // Sites hit by at least one mutation, ascending.
     std::vector<int> const& hit_sites() const { return sites_; }
+    // The distinct sequences of the leaves, numbered in the order of their
+    // first leaf: their number, the sequence of leaf i, the first leaf and
+    // the number of leaves of sequence c, and its states at hit_sites().
+    int num_sequences() const { return static_cast<int>(order_.size()); }
+    int sequence_of(int leaf) const { return rank_[static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(leaf)])]; }
+    int first_leaf(int c) const { return firstLeaf_[static_cast<std::size_t>(c)]; }
+    int copies(int c) const { return rawCount_[static_cast<std::size_t>(order_[static_cast<std::size_t>(c)])]; }
+    int const* sequence_states(int c) const {
+        return rows_.data() + static_cast<std::size_t>(order_[static_cast<std::size_t>(c)]) * sites_.size();
+    }
     // Leaf i's states at hit_sites().
-    int const* leaf_states(int i) const { return rows_.data() + static_cast<std::size_t>(i) * sites_.size(); }
+    int const* leaf_states(int i) const { return sequence_states(sequence_of(i)); }
     // Leaf i's state at any site.
     int state(int leaf, int site) const;
 
@@ -58,20 +70,45 @@ private:
     };
 
     void clear();
-    long drop(TNode* node, long nmut, double mu, long* seed, Mut_Type model, double a, double ts);
-    void fill_rows(TNode* node);
+    struct Frame {
+        TNode* node;
+        int next;  // 0: left child next, 1: right child, 2: done
+    };
+
+    long drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts);
+    void enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts);
+    void leave(TNode* node);
+    void fill_rows(std::uint64_t hash);
+    int add_leaf(int const* row, std::uint64_t hash);
+    void number_sequences();
+    static std::uint64_t state_key(std::size_t slot, int state);
 
     TNode* base_ = nullptr;  // the tree's node array during a pass
     int numSites_ = 0;
     int numLeaves_ = 0;
-    std::vector<int> root_;
+    std::vector<int> root_;  // its first numSites_ entries
     std::vector<int> sites_;
-    std::vector<int> rows_;  // numLeaves_ rows of sites_.size() states
+    // The distinct leaf sequences in the order the walk meets them: their
+    // states (rows of sites_.size()), hashes and leaf counts; each leaf's
+    // one; an open-addressing table of them by hash.
+    std::vector<int> rows_;
+    std::vector<std::uint64_t> rawHash_;
+    std::vector<int> rawCount_;
+    std::vector<int> leafRaw_;
+    std::vector<int> table_;
+    // The same sequences in the order of their first leaf.
+    std::vector<int> order_;
+    std::vector<int> rank_;
+    std::vector<int> firstLeaf_;
     // Mutations in the order they were dropped; node k's are
     // events_[eventBegin_[k], eventEnd_[k]).
     std::vector<Event> events_;
     std::vector<std::size_t> eventBegin_;
     std::vector<std::size_t> eventEnd_;
+    // The pass's walk: k on entering leaf k or a node k with mutations, ~k
+    // on leaving such a node.
+    std::vector<int> tour_;
+    std::vector<Frame> stack_;  // the path from the root during the pass
     std::vector<int> slot_;  // index in sites_ of a hit site, -1 elsewhere
     std::vector<int> row_;   // states at the hit sites along the current path
 };

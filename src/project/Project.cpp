@@ -41,8 +41,7 @@ void Project::build_res_bac_names() {
 }
 
 int Project::explore(char* /*exeDirectory*/) {
-    std::ifstream in(settings::input_file.c_str());
-    return in.is_open() ? 1 : 0;
+    return can_open_for_reading(settings::input_file.c_str()) ? 1 : 0;
 }
 
 void Project::clean() {
@@ -55,10 +54,7 @@ void Project::clean() {
     // Only what this process's translator wrote: a file of the same name
     // that was there before belongs to someone else.
     for (std::string const& path : translator_files_) {
-        std::ifstream probe(path);
-        if (!probe.is_open()) continue;
-        probe.close();
-        MY_DeleteFile(path.c_str());
+        if (can_open_for_reading(path)) MY_DeleteFile(path.c_str());
     }
     translator_files_.clear();
 }

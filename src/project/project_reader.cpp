@@ -12,10 +12,12 @@
 
 #include "core/Errors.h"
 #include "core/parsing.h"
+#include "core/timing.h"
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "project/checked_int.h"
+#include "run/extern_names.h"
 
 namespace quintle {
 
@@ -24,11 +26,6 @@ namespace {
 constexpr char const* reader_name = "Project::newOpen()";
 // Lines read at most, the sub-section readers' lines included.
 constexpr int max_lines = 499999;
-
-// Whole milliseconds of process time since `start`.
-long long ms_since(std::clock_t start) {
-    return static_cast<long long>(static_cast<double>(std::clock() - start) / 1000000.0 * 1000.0);
-}
 
 std::ostream& line_message(int lineNo) {
     return *_AOS_ << "\tProject file, Line #" << lineNo;
@@ -106,7 +103,7 @@ int Project::newOpen() {
     }
 
     bool const failed = end_checks_fail(st);
-    *_AOS_ << "done ! (" << ms_since(start) << " ms)" << std::endl;
+    *_AOS_ << "done ! (" << elapsed_ms_since(start) << " ms)" << std::endl;
     if (failed) {
         E.error(ERROR, reader_name, 203);
         return 0;
@@ -134,7 +131,7 @@ int Project::read_sub_sections(ReadState& st) {
                                         st.nbGroups, st.individualLevel, st.group) == 0) {
             return 0;
         }
-        *_AOS_ << "\tdone reading genetic structure! (" << ms_since(start) << " ms)" << "\n";
+        *_AOS_ << "\tdone reading genetic structure! (" << elapsed_ms_since(start) << " ms)" << "\n";
         st.structureRead = true;
         remake_upper(st);
     }
@@ -158,7 +155,7 @@ int Project::read_sub_sections(ReadState& st) {
                                  st.mantelDistMat, st.mantelUsedYMatrixLabels) == 0) {
             return 0;
         }
-        *_AOS_ << "\tdone ! (" << ms_since(start) << " ms)" << "\n";
+        *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)" << "\n";
         st.mantelRead = true;
     }
     return 1;
@@ -302,10 +299,7 @@ int Project::open_external(ReadState& st, std::ifstream& ext, char const* valueN
         E.error(ERROR, reader_name, 200);
         return 0;
     }
-    std::string path;
-    if (!detectFullPathInFileName(name)) path = options.ProjectFolder.c_str();
-    path += name.c_str();
-    ext.open(path);
+    ext.open(extern_file_path(name.c_str(), &options, ExternBase::ProjectFolder));
     if (!ext.is_open()) {
         *_AOS_ << "\tWarning: External file \"" << name << "\" listed on line " << st.lineNo
                << " cannot be open. Check that it exists. Aborting reading project" << std::endl;
@@ -337,7 +331,7 @@ int Project::read_HaplList(ReadState& st) {
     if (!haplotypes.NewReadHaplotypeList(source, *this, external, counter)) return 0;
     if (!external) st.lineNo = counter;
 
-    *_AOS_ << "done ! (" << ms_since(start) << " ms)" << std::endl;
+    *_AOS_ << "done ! (" << elapsed_ms_since(start) << " ms)" << std::endl;
     st.haploListRead = true;
     return 1;
 }
@@ -448,7 +442,7 @@ int Project::read_MatrixData(ReadState& st) {
                << std::endl;
         return 0;
     }
-    *_AOS_ << "\tdone ! (" << ms_since(start) << " ms)\n" << "\n";
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n" << "\n";
     if (!external) st.lineNo = counter;
     st.matrixDataRead = true;
     return 1;
@@ -464,7 +458,7 @@ int Project::read_Samples(ReadState& st) {
         return 0;
     }
     remake_upper(st);
-    *_AOS_ << "\tdone reading Samples section! (" << ms_since(start) << " ms)" << "\n";
+    *_AOS_ << "\tdone reading Samples section! (" << elapsed_ms_since(start) << " ms)" << "\n";
     st.samplesRead = true;
     return 1;
 }

@@ -14,6 +14,7 @@
 #include "core/References.h"
 #include "core/TJSOut.h"
 #include "core/platform.h"
+#include "core/timing.h"
 #include "core/xml.h"
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
@@ -35,12 +36,6 @@ namespace {
 std::string const slash_line(68, '/');
 std::string const banner_line(78, '=');
 
-// Whole milliseconds of process time since `start`.
-std::int64_t ms_since(std::int64_t start) {
-    auto const ticks = static_cast<double>(static_cast<std::int64_t>(std::clock()) - start);
-    return static_cast<std::int64_t>(ticks / 1000000.0 * 1000.0);
-}
-
 std::string date_text() {
     std::time_t const now = std::time(nullptr);
     char text[81] = {};
@@ -48,11 +43,6 @@ std::string date_text() {
     if (local == nullptr) return std::string();
     std::size_t const n = std::strftime(text, sizeof text, "%d/%m/%y at %H:%M:%S", local);
     return std::string(text, n);
-}
-
-bool can_read(char const* path) {
-    std::ifstream probe(path);
-    return probe.is_open();
 }
 
 // The name less its last `n` characters.
@@ -130,7 +120,7 @@ bool Project::can_run() {
         *_AOS_ << "\n No valid project is opened...." << std::endl;
         return false;
     }
-    if (!can_read(settings::input_file.c_str())) {
+    if (!can_open_for_reading(settings::input_file.c_str())) {
         E.error(ERROR, "Project::run()", 126);
         return false;
     }
@@ -165,7 +155,7 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
     // In XML append mode new output replaces the closing root element of
     // the earlier runs.
     std::string const result_name = options.ResultFileName.c_str();
-    bool const result_exists = can_read(result_name.c_str());
+    bool const result_exists = can_open_for_reading(result_name.c_str());
     auto result = std::make_unique<std::fstream>();
     if (options.RunFileFlag != 0 && xmlOutput && result_exists) {
         result->open(result_name, std::ios::in | std::ios::out);
@@ -219,7 +209,7 @@ void Project::name_result_frame(std::string const& date) {
 void Project::write_frame_start(std::ostream& out) {
     New_print_html_frames_output(false);
     // A run appended to an earlier one's files only opens its data part.
-    if (options.RunFileFlag != 0 && can_read(options.MenuScriptFileName.c_str())) {
+    if (options.RunFileFlag != 0 && can_open_for_reading(options.MenuScriptFileName.c_str())) {
         if (xmlOutput)
             out << "\n" << PmlXmlTags::dataTag.write() << "\n";
         else
@@ -339,7 +329,7 @@ void Project::end_run(std::ostream& out, char kept_separator, cleaner& working_c
     }
     settings::print_message();
 
-    elapsed_ms = ms_since(start_clock);
+    elapsed_ms = elapsed_ms_since(start_clock);
     for (std::ostream* os : {_AOS_, static_cast<std::ostream*>(&out)}) {
         *os << "\n" << slash_line << "\n" << "END OF RUN NUMBER " << run_number << " (" << end_date << ")"
             << "\nTotal computing time for this run : " << computing_time_text(elapsed_ms) << std::endl;
@@ -418,7 +408,7 @@ void Project::run_population_pass() {
         } else {
             detectSelectedLociFromFSTHetComparison(options.UseHierarchicalIslandModel != 0);
         }
-        *_AOS_ << "done with detection of loci under selection! (" << ms_since(start) << " ms)\n";
+        *_AOS_ << "done with detection of loci under selection! (" << elapsed_ms_since(start) << " ms)\n";
     }
 
     output_pass_statistics();

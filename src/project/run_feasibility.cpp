@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "core/Errors.h"
+#include "core/timing.h"
 #include "data/HaploDef.h"
 #include "data/Population.h"
 #include "project/Project.h"
@@ -32,8 +33,7 @@ void timed(char const* text, Step step) {
     *_AOS_ << text;
     std::clock_t const start = std::clock();
     step();
-    auto const ms = static_cast<long long>(static_cast<double>(std::clock() - start) / 1000000.0 * 1000.0);
-    *_AOS_ << "\n\t\tdone in " << ms << " ms\n";
+    *_AOS_ << "\n\t\tdone in " << elapsed_ms_since(start) << " ms\n";
 }
 
 bool has(settings const& s, std::int64_t task) { return (s.TaskNumber & task) != 0; }

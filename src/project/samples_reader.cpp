@@ -10,10 +10,12 @@
 #include "core/Errors.h"
 #include "core/parsing.h"
 #include "core/public.h"
+#include "core/timing.h"
 #include "data/Haplo_DB.h"
 #include "datatypes/population_factory.h"
 #include "project/Samples.h"
 #include "project/checked_int.h"
+#include "run/extern_names.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -25,11 +27,6 @@ constexpr char const* kReader = "Samples::NewRead()";
 void report(ErrorType kind, int number) { E.error(kind, my_string(kReader), number); }
 
 std::ostream& log() { return *_AOS_; }
-
-// Processor time since `start` in whole milliseconds.
-long elapsed_ms(std::clock_t start) {
-    return static_cast<long>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
-}
 
 bool holds(std::string const& text, char const* pattern) { return text.find(pattern) != std::string::npos; }
 
@@ -145,10 +142,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
                 report(ERROR, 63);
                 return 0;
             }
-            my_string path;
-            if (!detectFullPathInFileName(fileName) && RunSettings != nullptr) path = RunSettings->ProjectFolder;
-            path += fileName;
-            externalFile.open(path.c_str());
+            externalFile.open(extern_file_path(fileName.c_str(), RunSettings, ExternBase::ProjectFolder));
             if (!externalFile.is_open()) {
                 log() << "\tWarning: External file \"" << fileName << "\" listed on line " << lineNo
                       << " cannot be open. Check that it exists...\n"
@@ -175,7 +169,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
         }
         if (!isExternal) lineNo = dataLine;
         if (!counted_in_project(local, projectCopies)) return 0;
-        log() << "\tdone ! (" << elapsed_ms(start) << " ms)\n" << std::endl;
+        log() << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n" << std::endl;
         if (isExternal) externalFile.close();
 
         // A duplicate name gets the counter's text appended until it is

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "core/platform.h"
+#include "run/extern_names.h"
 
 namespace quintle {
 
@@ -235,10 +236,8 @@ bool cleaner::valid_index(int i) const {
 std::string cleaner::source_path(int i) const {
     std::string const& name = orig_files[i];
     if (file_kinds[i] == project_kind) return name;
-    // As the project readers do: an absolute name stands alone, any other is
-    // relative to the project file's folder.
-    if (!name.empty() && name[0] == '/') return name;
-    return orig_dir + name;
+    // As the project readers do.
+    return extern_file_path(name, orig_dir, ExternBase::ProjectFolder);
 }
 
 int cleaner::earlier_copy_of(int i) const {

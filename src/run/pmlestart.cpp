@@ -43,11 +43,6 @@ void remove_eol_and_lf(std::string& text) {
     std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
 }
 
-bool can_open_for_reading(std::string const& path) {
-    std::ifstream probe(path);
-    return probe.is_open();
-}
-
 void write_log_head(std::string const& logPath) {
     *_AOS_ << "Log file path: " << logPath << "\n";
     *_AOS_ << "Core Program Directory: " << PellomarExeDirectory << "\n";

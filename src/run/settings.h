@@ -109,7 +109,11 @@ public:
     std::vector<my_string> GibbsPhaseFileNames;
     std::vector<std::ofstream> GibbsPhaseStreams;
 
-    // --- keys of the settings file, in reading order --------------------
+    // --- keys of the settings file ---------------------------------------
+    // Each is one row of the key table (settings_keys.cpp), which gives its
+    // default, its conversion and its place in the written file. A field
+    // that no key sets belongs above, with its default in
+    // reset_initial_values and its copy in operator=.
     // Task bits: 1 standard indices, 2 molecular diversity, 4 mismatch
     // distribution, 8 haplotype frequencies, 16 linkage disequilibrium,
     // 32 Hardy-Weinberg, 64 Tajima, 128 Ewens-Watterson, 256 Chakraborty,
@@ -272,9 +276,9 @@ public:
     // Gives every field its default.
     void reset_initial_values();
 
-    // Reads all keys from the settings file. Keys from TaskNumber to
-    // KeepNullDistrib take 0 when absent; the optional keys after them keep
-    // their values.
+    // Reads all keys from the settings file, which is read once. An absent
+    // key takes 0, an absent optional key (EMEstimHaplFreqs and the keys
+    // from EMEstimateInbreedingCoeff on) keeps its value.
     void read_settings(my_string const& fileName);
 
     // Names the four AMOVA null-distribution files after ResultFileName,

@@ -3,11 +3,8 @@
 // file, the names of the distance methods and the table of significant
 // linkage disequilibrium.
 
-#include <cinttypes>
 #include <cmath>
-#include <cstdio>
 #include <fstream>
-#include <initializer_list>
 #include <iomanip>
 #include <ostream>
 #include <string>
@@ -18,65 +15,76 @@
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
+#include "run/settings_keys.h"
 #include "run/task_bits.h"
 
 namespace quintle {
 
 namespace {
 
-// printf-style formatting into a string of whatever length the value needs.
-template <class T>
-std::string format(char const* fmt, T value) {
-    int const n = std::snprintf(nullptr, 0, fmt, value);
-    if (n <= 0) return std::string();
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(text.data(), text.size(), fmt, value);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
-
-std::string as_ld(std::int64_t v) { return format("%" PRId64, v); }
-std::string as_d(int v) { return format("%d", v); }
-std::string as_d(bool v) { return format("%d", v ? 1 : 0); }
-std::string as_f(double v) { return format("%f", v); }
-std::string as_e(double v) { return format("%e", v); }
-
-// Writes the settings file piece by piece. Comment lines are the reader's
-// blind spot only as long as no line holding a key name carries a value
-// after a '=' within its first 100 characters; the texts below keep clear of
-// '=' except in lines that name no key.
+// Writes one row of the key table in its place in the settings file.
 class SettingsFileWriter {
 public:
-    explicit SettingsFileWriter(std::ostream& out) : out_(out) {}
+    SettingsFileWriter(std::ostream& out, settings const& s) : out_(out), s_(s) {}
 
     void blank() { out_ << '\n'; }
-    void line(char const* text) { out_ << text << '\n'; }
-    void lines(std::initializer_list<char const*> texts) {
-        for (char const* t : texts) line(t);
+    void line(std::string_view text) { out_ << text << '\n'; }
+    // The comment text of a row, written line by line.
+    void lines(std::string_view text) {
+        for (;;) {
+            std::size_t const end = text.find('\n');
+            line(text.substr(0, end));
+            if (end == std::string_view::npos) return;
+            text.remove_prefix(end + 1);
+        }
     }
     // "#" followed by `dashes` dashes.
-    void rule(int dashes) { out_ << '#' << std::string(static_cast<std::size_t>(dashes), '-') << '\n'; }
-    // An empty line, then the heading between two rules as long as itself.
-    void heading(char const* text) {
-        int const dashes = static_cast<int>(std::char_traits<char>::length(text)) - 1;
-        blank();
-        rule(dashes);
-        line(text);
-        rule(dashes);
-    }
-    void key(char const* name, std::string const& value) {
-        settings::aWritePrivateProfileString(name, value.c_str(), out_);
-    }
-    // The usual block of one key: empty line, comments, empty line, key line.
-    void block(char const* name, std::string const& value, std::initializer_list<char const*> comments) {
-        blank();
-        lines(comments);
-        blank();
-        key(name, value);
+    void rule(std::size_t dashes) { out_ << '#' << std::string(dashes, '-') << '\n'; }
+
+    void row(settings_file::Row const& r) {
+        using settings_file::Layout;
+        switch (r.layout) {
+            case Layout::Heading:
+                blank();
+                rule(r.name.size() - 1);
+                line(r.name);
+                rule(r.name.size() - 1);
+                for (int i = 0; i < r.count; ++i) blank();
+                return;
+            case Layout::Subheading:
+                blank();
+                line(r.name);
+                rule(static_cast<std::size_t>(r.count));
+                return;
+            case Layout::Unwritten: return;
+            case Layout::Block:
+                blank();
+                lines(r.comments);
+                blank();
+                break;
+            case Layout::Tight:
+                lines(r.comments);
+                blank();
+                break;
+            case Layout::Framed:
+                rule(76);
+                lines(r.comments);
+                blank();
+                break;
+            case Layout::Bare: break;
+        }
+        bool const from_partner = r.partner_role != settings_file::Partner::None;
+        std::string const value = settings_file::value_text(s_, from_partner ? r.partner : r.field);
+        settings::aWritePrivateProfileString(std::string(r.name).c_str(), value.c_str(), out_);
+        if (r.layout == Layout::Framed) {
+            rule(76);
+            blank();
+        }
     }
 
 private:
     std::ostream& out_;
+    settings const& s_;
 };
 
 // Line end after a markup line that may or may not bring its own.
@@ -96,8 +104,7 @@ int settings::aWritePrivateProfileString(char const* key, char const* value, std
 void settings::print_settings(my_string const& fileName) const {
     std::ofstream file(fileName.c_str(), std::ios::out | std::ios::trunc);
     if (!file.is_open()) return;
-    SettingsFileWriter w(file);
-
+    SettingsFileWriter w(file, *this);
     w.blank();
     w.blank();
     w.line("             DO NOT EDIT THIS FILE BY HAND UNLESS YOU KNOW EXACTLY WHAT YOU");
@@ -108,376 +115,7 @@ void settings::print_settings(my_string const& fileName) const {
     w.blank();
     w.line("[Setting for Calculations]");
     w.blank();
-
-    w.rule(76);
-    w.lines({"#KEY \"TaskNumber\" sets which computations need to be performed by Pellomar",
-             "#STANDARD INDICES: +1",
-             "#MOLECULAR DIVERSITY: +2",
-             "#MISMATCHDISTRIBution: +4",
-             "#HAPLOTYPE FREQUENCIES: +8",
-             "#LINKAGE DISEQUILIBRIUM: +16",
-             "#HARDY-WEINBERG EQUILIBIRUM: +32",
-             "#TAJIMA'S TEST: +64",
-             "#EWENS-WATTERSON'S TEST: +128",
-             "#CHAKRABORTY'S TEST: +256",
-             "#AMOVA: +512",
-             "#PAIRWISE FST: +1024",
-             "#PAIRWISE GENETIC DISTANCES : +2048",
-             "#PREPARE FOR AMOVA PERMUTATIONS: +4096",
-             "#EXACT TEST FOR POPULATION DIFERENCES: +8192",
-             "#FU FS TEST: +16384",
-             "#GENOTYPE ASSIGNMENT TEST: +32768",
-             "#MANTEL TEST: +65536"});
-    w.blank();
-    w.key("TaskNumber", as_ld(TaskNumber));
-    w.rule(76);
-    w.blank();
-
-    // --- general settings
-    w.heading("#GENERAL SETTINGS");
-    w.blank();
-    w.blank();
-    w.block("XMLOutput", as_d(XMLOutput),
-            {"#XMLOutput selects the form of the result file:", "#1 for XML, 0 for HTML"});
-    // No empty line between these two blocks.
-    w.lines({"#pmlecore64 set to 1 runs the computations as the 64-bit program"});
-    w.blank();
-    w.key("pmlecore64", as_d(pmlecore64));
-    w.block("DeletionWeight", as_f(DeletionWeight),
-            {"#Weights given to deletions, transitions and transversions",
-             "#when comparing DNA sequences"});
-    w.key("TransitionWeight", as_f(TransitionWeight));
-    w.key("TranversionWeight", as_f(TranversionWeight));
-    w.block("ComputeSumStatsWithinGroups", as_d(ComputeSumStatsWithinGroups),
-            {"#ComputeSumStatsWithinGroups set to 1 pools the samples of each group",
-             "#of the genetic structure into a single sample"});
-    w.block("InferHaplotypeDefinitionFromDistanceMatrix", as_d(InferHaplotypeDefinitionFromDistanceMatrix),
-            {"#InferHaplotypeDefinitionFromDistanceMatrix set to 1 checks the haplotype",
-             "#definitions against the distances between all haplotypes"});
-    w.block("EliminateRedondHaplodefs", as_d(EliminateRedondHaplodefs),
-            {"#EliminateRedondHaplodefs set to 1 searches for identical haplotypes",
-             "#within and between samples"});
-    w.block("AllowedLevelOfMissingData", as_f(AllowedLevelOfMissingData),
-            {"#AllowedLevelOfMissingData is the largest fraction of missing data",
-             "#at a locus for the locus to be used in the computations"});
-    // The project's own phase is what counts, so that is what is written.
-    w.block("GameticPhaseIsKnown", as_d(GameticPhase),
-            {"#GameticPhaseIsKnown is kept for compatibility only:",
-             "#the gametic phase given in the project file prevails"});
-    w.block("KeepNullDistrib", as_d(KeepNullDistrib),
-            {"#KeepNullDistrib set to 1 writes the null distributions of the AMOVA",
-             "#statistics to files"});
-
-    // --- Hardy-Weinberg
-    w.heading("#SETTINGS FOR TEST OF HARDY-WEINBERG EQUILIBRIUM");
-    w.block("MakeHWExactTest", as_d(MakeHWExactTest),
-            {"#MakeHWExactTest set to 1 performs the exact test of Hardy-Weinberg equilibrium"});
-    w.block("HardyWeinbergTestType", as_d(HardyWeinbergTestType),
-            {"#HardyWeinbergTestType: DEPRECATED, replaced by key TypeOfTestHW",
-             "#                       0 for locus by locus test, ",
-             "#                       1 when phase is known considers haplotype as a locus"});
-    w.block("TypeOfTestHW", as_d(TypeOfTestHW),
-            {"#TypeOfTestHW: 0 - Test association at the Locus level, 1 - Test association at the "
-             "Haplotype level,",
-             "#              2 - Test association at the Locus and Haplotype levels"});
-    w.block("MarkovChainStepsHW", as_ld(MarkovChainStepsHW),
-            {"#MarkovChainStepsHW is the number of steps of the Markov chain of the test"});
-    w.block("MarkovChainDememorisationStepsHW", as_ld(MarkovChainDememorisationStepsHW),
-            {"#MarkovChainDememorisationStepsHW is the number of burn-in steps",
-             "#done before the Markov chain is sampled"});
-    w.block("PrecisionOnPValueHW", as_f(PrecisionOnPValueHW),
-            {"#PrecisionOnPValueHW is obsolete and left at 0"});
-    w.block("SignificanceLevelHW", as_d(SignificanceLevelHW),
-            {"#SignificanceLevelHW flags the tests reported as significant",
-             "#in the summary table"});
-
-    // --- linkage disequilibrium
-    w.heading("#SETTINGS FOR TEST OF LINKAGE DISEQUILIBRIUM");
-    w.block("LinkageDisequilibriumTestType", as_d(LinkageDisequilibriumTestType),
-            {"#LinkageDisequilibriumTestType is obsolete"});
-    w.block("MakeExactTestLD", as_d(MakeExactTestLD),
-            {"#MakeExactTestLD set to 1 tests linkage disequilibrium between all pairs of loci:",
-             "#an exact test when the gametic phase is known,",
-             "#a likelihood-ratio test otherwise"});
-    w.block("MarkovChainDememorisationStepsLD", as_ld(MarkovChainDememorisationStepsLD),
-            {"#MarkovChainDememorisationStepsLD is the number of burn-in steps of the chain"});
-    w.block("MarkovChainStepsLD", as_ld(MarkovChainStepsLD),
-            {"#MarkovChainStepsLD is the number of steps of the chain after the burn-in",
-             "#(known phase) or the number of permutations of the likelihood-ratio test",
-             "#(unknown phase)"});
-    w.block("PrecisionOnPValueLD", as_f(PrecisionOnPValueLD),
-            {"#PrecisionOnPValueLD is obsolete"});
-    w.block("SignificanceLevelLD", as_f(SignificanceLevelLD),
-            {"#SignificanceLevelLD is the P value under which a test counts as significant",
-             "#in the summary table"});
-    w.block("PrintFlagHistogramLD", as_d(PrintFlagHistogramLD),
-            {"#PrintFlagHistogramLD set to 1 writes a file summarising the test results"});
-    w.block("InitialCondEMLD", as_d(InitialCondEMLD),
-            {"#InitialCondEMLD is the number of EM runs of the likelihood-ratio test",
-             "#when the gametic phase is unknown"});
-    w.block("ComputeDvalues", as_d(ComputeDvalues),
-            {"#ComputeDvalues set to 1 computes the coefficients D and D' for all pairs",
-             "#of alleles (known gametic phase only)"});
-
-    // --- diversity indices
-    w.heading("#SETTINGS FOR DIVERSITY INDICES");
-    w.block("ComputeStandardDiversityIndices", as_d(ComputeStandardDiversityIndices),
-            {"#ComputeStandardDiversityIndices set to 1 computes the standard diversity indices"});
-    w.block("ComputeAllAlleleFreqs", as_d(ComputeAllAlleleFreqs),
-            {"#ComputeAllAlleleFreqs set to 1 computes the allele frequencies at all loci"});
-    w.block("ComputeMissDataFreq", as_d(ComputeMissDataFreq),
-            {"#ComputeMissDataFreq set to 1 counts missing data as an allele"});
-    w.block("DistanceMethod", as_d(DistanceMethod),
-            {"#DistanceMethod controls the choice of the distance to be computed between haplotypes",
-             "#DNA:      DIFF=0, JUKES_CANTOR=1, KIMURA_2P=2, P_DIST=3, TAJIMA_NEI=4, TAMURA=5, "
-             "TAMURA_NEI=6",
-             "#MICROSAT: COUNT_DIFF=0 (FST), MICRO_SQR_DIFF=1 (RST)", "#STANDARD: 0 (default)",
-             "#RFLP:     RFLP_DIFF=0, RFLP_P_DIST=1"});
-    w.block("GammaAValue", as_f(GammaAValue),
-            {"#GammaAValue is the shape parameter of the gamma distribution of mutation rates",
-             "#among sites (DNA); 0 means equal rates"});
-    w.block("ComputeTheta", as_d(ComputeTheta),
-            {"#ComputeTheta controls if theta->4Nu parameters are to be computed",
-             "#Bit values : +1: Theta(Hom), +2: Theta(S), +4: Theta(k), +8: Theta(pi)"});
-    w.block("PrintHaplDistMat", as_d(PrintHaplDistMat),
-            {"#PrintHaplDistMat set to 1 prints the distance matrix between haplotypes"});
-    // Both keys name the same switch; the older one always follows the newer.
-    w.block("PrintPopDistMat", as_d(PrintHaplDistMat),
-            {"#PrintPopDistMat has the same effect as \"PrintHaplDistMat\" above and should have "
-             "the same value"});
-    w.block("PrintMinSpannNetworkPop", as_d(PrintMinSpannNetworkPop),
-            {"#PrintMinSpannNetworkPop set to 1 computes the minimum spanning tree",
-             "#between the haplotypes of each sample"});
-
-    // --- site frequency spectrum: one rule under the heading, no comments
-    w.blank();
-    w.line("#Site Frequency Spectrum parameters");
-    w.rule(34);
-    w.key("ComputePopSFS", as_d(ComputePopSFS));
-    w.key("ComputeJointSFS", as_d(ComputeJointSFS));
-    w.key("ComputeMultiSFS", as_d(ComputeMultiSFS));
-    w.key("NumBootSFS", as_d(NumBootSFS));
-
-    // --- mismatch distribution
-    w.heading("#SETTINGS FOR MISMATCH DISTRIBUTION");
-    w.block("MismatchDemogExp", as_d(MismatchDemogExp),
-            {"#MismatchDemogExp set to 1 fits a pure demographic expansion",
-             "#to the mismatch distribution"});
-    w.block("MismatchSpatialExp", as_d(MismatchSpatialExp),
-            {"#MismatchSpatialExp set to 1 fits a spatial range expansion",
-             "#to the mismatch distribution"});
-    w.block("MismatchDistanceMethod", as_d(MismatchDistanceMethod),
-            {"#MismatchDistanceMethod is obsolete and always 0"});
-    w.block("MismatchGammaAValue", as_f(MismatchGammaAValue),
-            {"#MismatchGammaAValue is obsolete and always 0"});
-    w.block("NumBootExpDem", as_d(NumBootExpDem),
-            {"#NumBootExpDem is the number of bootstrap replicates of the expansion fits"});
-    w.block("MismatchSpatialExpNumParams", as_d(MismatchSpatialExpNumParams),
-            {"#MismatchSpatialExpNumParams controls the type of range expansion",
-             "# 3: Three parameters are used: Theta=2Nu, M=2Nm, tau=2Tu"});
-
-    // --- haplotype frequencies, EM
-    w.heading("#SETTINGS FOR HAPLOTYPE FREQUENCY ESTIMATION");
-    w.blank();
-    w.line("#EM algorithm specific settings");
-    w.rule(30);
-    w.block("ComputeAllHaplotypesEM", as_d(ComputeAllHaplotypesEM),
-            {"#ComputeAllHaplotypesEM set to 1 estimates the haplotype frequencies by EM"});
-    w.block("ComputeAllAllelesEM", as_d(ComputeAllAllelesEM),
-            {"#ComputeAllAllelesEM set to 1 estimates all allele frequencies by EM"});
-    w.block("InitialConditionsEM", as_d(InitialConditionsEM),
-            {"#InitialConditionsEM is the number of EM runs started from",
-             "#different random initial conditions"});
-    w.block("MaximumNumOfIterationsEM", as_d(MaximumNumOfIterationsEM),
-            {"#MaximumNumOfIterationsEM is the largest number of iterations of one EM run"});
-    w.block("RecessiveAllelesEM", as_d(RecessiveAllelesEM),
-            {"#RecessiveAllelesEM set to 1 considers possible recessive alleles in homozygotes"});
-    w.block("CompactHaplotypeDataBaseEM", as_d(CompactHaplotypeDataBaseEM),
-            {"#CompactHaplotypeDataBaseEM is obsolete and left at 0"});
-    w.block("NumBootstrapReplicatesEM", as_d(NumBootstrapReplicatesEM),
-            {"#NumBootstrapReplicatesEM is the number of bootstrap replicates used to",
-             "#estimate the standard deviations of the haplotype frequencies"});
-    w.block("NumInitCondBootstrapEM", as_d(NumInitCondBootstrapEM),
-            {"#NumInitCondBootstrapEM is the number of EM initial conditions",
-             "#for each bootstrap replicate"});
-    w.block("ComputeAllSubHaplotypesEM", as_d(ComputeAllSubHaplotypesEM),
-            {"#ComputeAllSubHaplotypesEM set to 1 estimates the haplotype frequencies",
-             "#of all pairs of loci"});
-    w.block("EMCheckPhenRedundancy", as_d(EMCheckPhenRedundancy),
-            {"#EMCheckPhenRedundancy set to 1 merges identical phenotypes before the EM"});
-    w.block("EpsilonValue", as_e(EpsilonValue),
-            {"#EpsilonValue is the convergence threshold of the EM on the sum",
-             "#of the differences between successive haplotype frequencies"});
-    w.block("FrequencyThreshold", as_e(FrequencyThreshold),
-            {"#FrequencyThreshold is the smallest haplotype frequency listed",
-             "#in the result file"});
-    w.block("EMEstimateInbreedingCoeff", as_d(EMEstimateInbreedingCoeff),
-            {"#EMEstimateInbreedingCoeff set to 1 estimates the inbreeding coefficient",
-             "#together with the haplotype frequencies"});
-    w.block("EMInbreedingFixedVal", as_f(EMInbreedingFixedVal),
-            {"#EMInbreedingFixedVal is the fixed inbreeding value used by the EM"});
-    w.block("EMUseZipper", as_d(EMUseZipper),
-            {"#EMUseZipper set to 1 starts the EM on two loci and adds the other loci",
-             "#one by one"});
-    w.block("EMLociRandOrder", as_d(EMLociRandOrder),
-            {"#EMLociRandOrder set to 1 adds the loci in random order"});
-    // Its '=' stands at index 99, out of the reader's reach.
-    w.block("EMNumZipRandOrders", as_d(EMNumZipRandOrders),
-            {"#EMNumZipRandOrders specifies how many random orders have to be considered assuming "
-             "EMLociRandOrder=1"});
-
-    // --- haplotype frequencies, Vosk algorithm
-    w.blank();
-    w.line("#Vosk algorithm specific settings");
-    w.rule(31);
-    w.block("GibbsInferGamPhase", as_d(GibbsInferGamPhase),
-            {"#GibbsInferGamPhase set to 1 estimates the gametic phase and the haplotype",
-             "#frequencies with the pseudo-Gibbs sampler"});
-    w.block("GibbsBurnIn", as_d(GibbsBurnIn), {"#GibbsBurnIn is the number of burn-in steps"});
-    w.block("GibbsSamplingInterval", as_d(GibbsSamplingInterval),
-            {"#GibbsSamplingInterval is the number of steps between two samples"});
-    w.block("GibbsNumSamples", as_d(GibbsNumSamples),
-            {"#GibbsNumSamples is the number of samples kept"});
-    w.block("GibbsAlphaInitValue", as_f(GibbsAlphaInitValue),
-            {"#GibbsAlphaInitValue is the alpha value of the Dirichlet prior",
-             "#of the haplotype frequencies"});
-    w.block("GibbsEpsilonValue", as_f(GibbsEpsilonValue),
-            {"#GibbsEpsilonValue is the epsilon value given to haplotypes similar",
-             "#to the possible ones"});
-    w.block("GibbsGamma", as_f(GibbsGamma),
-            {"#GibbsGamma limits the growth of the dynamic windows"});
-    w.block("GibbsHetSiteInfluenceZone", as_d(GibbsHetSiteInfluenceZone),
-            {"#GibbsHetSiteInfluenceZone controls the number of loci to be taken into account ",
-             "#around each heterozygous site, to dress a list, for each individual, of the loci",
-             "#that must be take into account to build haplotypes.",
-             "#Note that with a value of zero, gametic phase is computed only on heterozygotes "
-             "sites, while",
-             "#a negative value(e.g. -1) implies that haplotypes will be defined on all loci."});
-    w.block("GibbsPercentageOfRecSteps", as_f(GibbsPercentageOfRecSteps),
-            {"#GibbsPercentageOfRecSteps is the fraction of recombination steps"});
-    w.block("GibbsOutputGamPhase", as_d(GibbsOutputGamPhase),
-            {"#GibbsOutputGamPhase set to 1 writes the gametic phase of every individual",
-             "#of every sample to files"});
-
-    // --- AMOVA
-    w.heading("#SETTINGS FOR AMOVA");
-    w.block("HaplAMOVA", as_d(HaplAMOVA),
-            {"#HaplAMOVA set to 1 performs an AMOVA over all loci at once"});
-    w.block("LocByLocAMOVA", as_d(LocByLocAMOVA),
-            {"#LocByLocAMOVA set to 1 performs an AMOVA locus by locus"});
-    w.block("PopSpecificFST", as_d(PopSpecificFST),
-            {"#PopSpecificFST and PopSpecificFIS set to 1 compute the population-specific",
-             "#FST and FIS indices"});
-    w.key("PopSpecificFIS", as_d(PopSpecificFIS));
-    w.block("TestSignificanceAMOVA", as_d(TestSignificanceAMOVA),
-            {"#TestSignificanceAMOVA is obsolete: the variance components are tested",
-             "#whenever NumPermutationsAMOVA is not zero"});
-    w.block("NumPermutationsAMOVA", as_ld(NumPermutationsAMOVA),
-            {"#NumPermutationsAMOVA is the number of permutations used to test",
-             "#the variance components"});
-    w.block("ComputeConventionalFST", as_d(ComputeConventionalFST),
-            {"#ComputeConventionalFST set to 1 computes conventional F-statistics",
-             "#from haplotype frequencies only"});
-    w.block("IncludeIndividualLevel", as_d(IncludeIndividualLevel),
-            {"#IncludeIndividualLevel set to 1 adds the individual level to the AMOVA",
-             "#and computes FIS"});
-    w.block("ComputeDistanceMatrixAMOVA", as_d(ComputeDistanceMatrixAMOVA),
-            {"#ComputeDistanceMatrixAMOVA set to 1 computes the AMOVA on a matrix",
-             "#of pairwise distances between haplotypes"});
-    w.block("DistanceMethodAMOVA", as_d(DistanceMethodAMOVA),
-            {"#DistanceMethodAMOVA chooses the distance of that matrix;",
-             "#the codes are those of DistanceMethod above"});
-    w.block("GammaAValueAMOVA", as_f(GammaAValueAMOVA),
-            {"#GammaAValueAMOVA is the gamma shape parameter of the AMOVA distances (DNA)"});
-    w.block("PrintDistanceMatrix", as_d(PrintDistanceMatrix),
-            {"#PrintDistanceMatrix set to 1 prints the matrix of distances between haplotypes"});
-    w.block("PrintMinSpannNetworkGlob", as_d(PrintMinSpannNetworkGlob),
-            {"#PrintMinSpannNetworkGlob set to 1 computes the minimum spanning network",
-             "#between the haplotypes of all samples of the structure"});
-
-    // --- pairwise distances
-    w.heading("#SETTINGS FOR PAIRWISE DISTANCE COMPUTATIONS");
-    w.block("TestSignificancePairewiseFST", as_d(TestSignificancePairewiseFST),
-            {"#TestSignificancePairewiseFST set to 1 tests the pairwise distances by permutation"});
-    w.block("NumPermutationsFST", as_ld(NumPermutationsFST),
-            {"#NumPermutationsFST is the number of permutations of that test"});
-    w.block("ComputePairwiseFST", as_d(ComputePairwiseFST),
-            {"#ComputePairwiseFST set to 1 computes FST between all pairs of samples"});
-    w.block("ComputeDeltaMuSqr", as_d(ComputeDeltaMuSqr),
-            {"#ComputeDeltaMuSqr set to 1 computes (delta mu) squared between all pairs",
-             "#of samples"});
-    w.block("FSTSignifLevel", as_f(FSTSignifLevel),
-            {"#FSTSignifLevel is the P value under which a pairwise distance",
-             "#is reported as significant"});
-    w.block("PrintFstVals", as_d(PrintFstVals),
-            {"#PrintFstVals set to 1 prints the pairwise FST values"});
-    w.block("PrintConcestryCoeff", as_d(PrintConcestryCoeff),
-            {"#PrintConcestryCoeff set to 1 prints the coancestry (Reynolds) distances"});
-    w.block("PrintSlatkinsDist", as_d(PrintSlatkinsDist),
-            {"#PrintSlatkinsDist set to 1 prints Slatkin's distances"});
-    w.block("PrintMissIntermatchs", as_d(PrintMissIntermatchs),
-            {"#PrintMissIntermatchs set to 1 prints the average numbers of pairwise differences",
-             "#between samples"});
-    w.block("UnequalPopSizeDiv", as_d(UnequalPopSizeDiv),
-            {"#UnequalPopSizeDiv set to 1 computes distances allowing for unequal",
-             "#population sizes"});
-
-    // --- differentiation
-    w.heading("#SETTINGS FOR POPULATION DIFFERENTIATION");
-    w.block("NumPermutPopDiff", as_ld(NumPermutPopDiff),
-            {"#NumPermutPopDiff is the number of steps of the Markov chain of the exact test",
-             "#of population differentiation"});
-    w.block("NumDememoPopDiff", as_ld(NumDememoPopDiff),
-            {"#NumDememoPopDiff is the number of burn-in steps of that chain"});
-    w.block("PrecProbPopDiff", as_f(PrecProbPopDiff), {"#PrecProbPopDiff is obsolete"});
-    w.block("PrintHistoPopDiff", as_d(PrintHistoPopDiff),
-            {"#PrintHistoPopDiff set to 1 prints a summary table of the significant differences"});
-    w.block("SignLevelPopDiff", as_f(SignLevelPopDiff),
-            {"#SignLevelPopDiff is the P value under which a difference counts as significant"});
-
-    // --- selection scan
-    w.heading("#SETTINGS FOR DETECTION OF SELECTED LOCI FROM COMPARISON BETWEEN FST AND HETEROZYGOSITY");
-    w.block("DetectSelectedLoci", as_d(DetectSelectedLoci),
-            {"#DetectSelectedLoci set to 1 looks for loci under selection by comparing",
-             "#their FST and heterozygosity with a simulated null distribution"});
-    w.block("UseHierarchicalIslandModel", as_d(UseHierarchicalIslandModel),
-            {"#UseHierarchicalIslandModel set to 1 simulates the null distribution under",
-             "#a hierarchical island model"});
-    w.block("NumberOfGroupsForFDist2", as_d(NumberOfGroupsForFDist2),
-            {"#NumberOfGroupsForFDist2 is the number of simulated groups"});
-    w.block("NumberOfDemesForFDist2", as_d(NumberOfDemesForFDist2),
-            {"#NumberOfDemesForFDist2 is the number of simulated demes per group"});
-    w.block("NumberOfSimsForFDist2", as_d(NumberOfSimsForFDist2),
-            {"#NumberOfSimsForFDist2 is the number of coalescent simulations"});
-    w.block("UseSimFileForFDist2", as_d(UseSimFileForFDist2),
-            {"#UseSimFileForFDist2 set to 1 takes the simulated data from the file below"});
-    w.block("SimFileNameForFDist2", SimFileNameForFDist2.c_str(),
-            {"#SimFileNameForFDist2 is the name of the file of simulated data"});
-    w.block("TargetHetLowBound", as_f(TargetHetLowBound),
-            {"#TargetHetLowBound and TargetHetHighBound bound the heterozygosity",
-             "#of the simulated loci"});
-    w.key("TargetHetHighBound", as_f(TargetHetHighBound));
-    w.block("MinDafFreq", as_f(MinDafFreq),
-            {"#MinDafFreq is the smallest frequency of the simulated derived allele"});
-    w.block("IterativeProcForFDist2", as_d(IterativeProcForFDist2),
-            {"#IterativeProcForFDist2 set to 1 repeats the detection without the loci",
-             "#found under selection"});
-
-    // --- neutrality tests
-    w.heading("#SETTINGS FOR NEUTRALITY TESTS");
-    w.block("EwensWattersonHomozygosityTest", as_d(EwensWattersonHomozygosityTest),
-            {"#EwensWattersonHomozygosityTest set to 1 performs the Ewens-Watterson test"});
-    w.block("NumIterationsNeutralityTests", as_d(NumIterationsNeutralityTests),
-            {"#NumIterationsNeutralityTests is the number of simulated samples",
-             "#of the infinite-allele tests"});
-    w.block("NumSimulFuTest", as_d(NumSimulFuTest),
-            {"#NumSimulFuTest is the number of coalescent simulations",
-             "#of the infinite-site tests"});
-
-    // --- Mantel test
-    w.heading("#SETTINGS FOR MANTEL TEST");
-    w.block("NumPermMantel", as_ld(NumPermMantel),
-            {"#NumPermMantel is the number of permutations of the Mantel test"});
+    for (settings_file::Row const& row : settings_file::rows()) w.row(row);
 }
 
 void settings::print_distance_method(std::ostream& out, int code) const {

@@ -12,8 +12,9 @@
 
 #include "core/Errors.h"
 #include "core/TJSOut.h"
-#include "core/xml.h"
 #include "core/public.h"
+#include "core/timing.h"
+#include "core/xml.h"
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
@@ -25,10 +26,6 @@ namespace quintle {
 namespace {
 
 constexpr char const* driver_name = "GenStructCalculations()";
-
-std::int64_t whole_ms_since(std::clock_t start) {
-    return static_cast<std::int64_t>(static_cast<double>(get_sys_clock() - start) / 1000000.0 * 1000.0);
-}
 
 // A settings value put back when the scope ends, however it ends.
 template <class T>
@@ -95,7 +92,7 @@ void Project::GenStructCalculations(std::fstream* result) {
             build_all_vectors(allele_db);
             vectors_built = 1;
         }
-        *_AOS_ << "\tdone ! (" << whole_ms_since(start) << " ms)\n";
+        *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
     }
 
     convertMicrosatToNumberOfRepeats();
@@ -154,7 +151,7 @@ void Project::GenStructCalculations(std::fstream* result) {
             LocusByLocusAMOVA(result);
         }
 
-        if (!s.quietMode) *_AOS_ << "\t\tdone ! (" << whole_ms_since(start) << " ms)\n";
+        if (!s.quietMode) *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
     }
 
     if (has(task_exact_differentiation)) {

@@ -83,9 +83,7 @@ void create_phase_files(Samples const& set, settings& s) {
 // The LD tests append to the histogram file during the pass: an existing
 // one starts empty; a missing one stays missing.
 void restart_ld_histogram(settings const& s) {
-    std::ifstream existing(s.LDHistoFileName.c_str());
-    if (!existing.is_open()) return;
-    existing.close();
+    if (!can_open_for_reading(s.LDHistoFileName.c_str())) return;
     std::ofstream emptied(s.LDHistoFileName.c_str(), std::ios::out | std::ios::trunc);
 }
 

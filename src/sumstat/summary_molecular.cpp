@@ -131,6 +131,186 @@ bool flag_at(std::vector<int> const& v, long i) {
     return i < static_cast<long>(v.size()) && v[static_cast<std::size_t>(i)] != 0;
 }
 
+// Values of one row, one per sample in set order.
+template <class Value>
+std::vector<double> sample_column(Samples& set, Value value) {
+    long const n = set.Populations.count;
+    std::vector<double> v;
+    v.reserve(static_cast<std::size_t>(n));
+    for (long i = 0; i < n; ++i) v.push_back(value(std::as_const(summary_sample(set, i))));
+    return v;
+}
+
+// Sites polymorphic in the pooled samples: a site some sample marks as usable
+// and polymorphic, where the first sample's list of states keeps at least two
+// real states once gaps, missing data and (for DNA) ambiguity codes are set
+// aside.
+int pooled_polymorphic_sites(Samples& set, bool withAmbiguity) {
+    long const n = set.Populations.count;
+    long const c = PopGenetics::globalSubstPolymSites.count;
+    Population const* first = set.Populations[0];
+    TAlleleDB const* db = first->alleleDB;
+    char const missing = first->profile.MissingData;
+    int count = 0;
+    for (long i = 0; i < c; ++i) {
+        bool taken = false;
+        for (long k = 0; k < n && !taken; ++k) {
+            PopGenetics const& p = summary_sample(set, k);
+            taken = flag_at(p.usableSite, i) && flag_at(p.polymorphicLocus, i);
+        }
+        if (!taken || db == nullptr || i >= db->loci.count || db->loci[i] == nullptr) continue;
+        auto const& states = db->loci[i]->alleles;
+        long const entries = states.count;
+        if (entries < 3) continue;
+        long setAside = 0;
+        for (long k = 1; k < entries; ++k) {
+            TAllele const* a = states[k];
+            if (a == nullptr) {
+                ++setAside;
+                continue;
+            }
+            my_string const& state = a->name;
+            if (std::strcmp(state.c_str(), "-") == 0 || (state.length() > 0 && state.c_str()[0] == missing) ||
+                (withAmbiguity && is_ambiguity_code(state))) {
+                ++setAside;
+            }
+        }
+        if (entries - setAside > 2) ++count;
+    }
+    return count;
+}
+
+// The "Molecular diversity indexes" table: the frame, the DNA counts and
+// Pi, then the theta estimators the settings ask for.
+class MolecularDiversityTable {
+public:
+    MolecularDiversityTable(Samples& set, settings& s, std::ostream& os, int w)
+        : set_(set), s_(s), os_(os), w_(w), n_(set.Populations.count), t_(os, w, 25),
+          tag_("sumMolecDivIndexes") {
+        tag_.attributeName = "samp";
+        tag_.attributeValue = "moldiv";
+    }
+
+    // Unlike SummaryTable, this table's opening tag takes a line of its own
+    // and its closing tag comes before the closing rule.
+    void open() {
+        set_.print_computation_anchor(2, s_, my_string("moldiv"), my_string("Molecular diversity"));
+        summary_heading(os_, "Molecular diversity indexes");
+        if (xmlOutput)
+            os_ << tag_.open() << "\n";
+        else
+            os_ << "\n";
+        summary_rule(os_, n_, w_, 49);
+        summary_header(os_, set_, w_, "Statistics", 25, nullptr);
+        summary_rule(os_, n_, w_, 49);
+        os_.setf(std::ios::fixed, std::ios::floatfield);
+        os_.setf(std::ios::showpoint);
+        os_.setf(std::ios::right, std::ios::adjustfield);
+        os_.precision(3);
+    }
+
+    void close() {
+        if (xmlOutput) os_ << tag_.close() << "\n";
+        summary_rule(os_, n_, w_, 49);
+    }
+
+    // Counts of substitutions and indels, the pooled number of polymorphic
+    // sites, private sites, and Pi (all of which SumStat receives).
+    void dna_rows() {
+        count_row("No. of transitions", dna(&PopulDNA::numTransitions));
+        count_row("No. of transversions", dna(&PopulDNA::numTransversions));
+        count_row("No. of substitutions", dna(&PopulDNA::numSubstitutions));
+        count_row("No. of indels", dna(&PopulDNA::numIndels));
+        count_row("No. of ts. sites", dna(&PopulDNA::numTransitionSites));
+        count_row("No. of tv. sites", dna(&PopulDNA::numTransversionSites));
+        count_row("No. of subst. sites", dna(&PopulDNA::numSubstitutionSites), false);
+        if (PopGenetics::globalSubstPolymSites.count > 0) {
+            int const pooled = pooled_polymorphic_sites(set_, true);
+            os_ << "  Total:" << std::setw(12) << pooled;
+            if (SumStat.TOT_S) SumStat.totS = pooled;
+        }
+        os_ << "\n";
+
+        t_.label("No. private subst. sites");
+        set_.computeNumPrivateSubstSitesPerPop(s_);
+        std::vector<double> const priv =
+            column([](PopGenetics const& p) { return static_cast<double>(p.numPrivateSubstSites); });
+        empty(SumStat.privSValues);
+        add_all(SumStat.privSValues, priv);
+        os_.precision(3);
+        t_.count_cells(priv);
+        os_ << "\n";
+
+        count_row("No. of indel sites", dna(&PopulDNA::numIndelSites));
+
+        t_.label("Pi");
+        std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
+        empty(SumStat.piValues);
+        add_all(SumStat.piValues, pi);
+        os_.precision(5);
+        SummarySums const m = t_.plain_cells(pi);
+        os_ << "\n\n";
+        if (SumStat.MEAN_PI) SumStat.meanPi = m.mean();
+        if (SumStat.SD_PI) SumStat.sdPi = m.sd();
+    }
+
+    void theta_rows() {
+        os_.precision(5);
+        bool const unphasedGenotypes = s_.GenotypicData != 0 && s_.GameticPhase == 0;
+        if ((s_.ComputeTheta & 4) != 0 && !unphasedGenotypes) {
+            theta_row("Theta_k", &PopGenetics::thetaK);
+            theta_row("Theta_k_lower", &PopGenetics::thetaKLow);
+            theta_row("Theta_k_upper", &PopGenetics::thetaKHigh);
+        }
+        if ((s_.ComputeTheta & 1) != 0) {
+            theta_row("Theta_H", &PopGenetics::thetaHom);
+            theta_row("s.d. Theta_H", &PopGenetics::thetaHomSd);
+        }
+        TDataType const type = ProfileSettings::DataType;
+        if (type != DNA && type != RFLP) return;
+        if ((s_.ComputeTheta & 2) != 0) {
+            theta_row("Theta_S", &PopGenetics::thetaS);
+            theta_row("s.d. Theta_S", &PopGenetics::thetaSsd);
+        }
+        if ((s_.ComputeTheta & 8) != 0) {
+            theta_row("Theta_pi", &PopGenetics::thetaPi);
+            theta_row("s.d. Theta_pi", &PopGenetics::thetaPiSd);
+        }
+    }
+
+private:
+    template <class Value>
+    std::vector<double> column(Value value) const {
+        return sample_column(set_, value);
+    }
+    // DNA counts; a sample of another class has none.
+    std::vector<double> dna(int PopulDNA::*field) const {
+        return column([field](PopGenetics const& p) {
+            auto const* d = dynamic_cast<PopulDNA const*>(&p);
+            return d != nullptr ? static_cast<double>(d->*field) : 0.0;
+        });
+    }
+    void count_row(char const* label, std::vector<double> const& v, bool endLine = true) {
+        t_.label(label);
+        os_.precision(3);
+        t_.count_cells(v);
+        if (endLine) os_ << "\n";
+    }
+    void theta_row(char const* label, double PopGenetics::*field) {
+        t_.label(label);
+        t_.guarded_cells(column([field](PopGenetics const& p) { return p.*field; }));
+        os_ << "\n";
+    }
+
+    Samples& set_;
+    settings& s_;
+    std::ostream& os_;
+    int w_;
+    long n_;
+    Rows t_;
+    TXmlTag tag_;
+};
+
 }  // namespace
 
 void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double const> totNumAlleles) {
@@ -141,12 +321,7 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
     long const L = static_cast<long>(totNumAlleles.size());
     Rows const t(os, w, 6);
 
-    auto column = [&](auto value) {
-        std::vector<double> v;
-        v.reserve(static_cast<std::size_t>(n));
-        for (long i = 0; i < n; ++i) v.push_back(value(summary_sample(*this, i)));
-        return v;
-    };
+    auto column = [this](auto value) { return sample_column(*this, value); };
 
     // --- Allelic size range ---------------------------------------------
     std::vector<double> totRange(static_cast<std::size_t>(L), 0.0);
@@ -277,172 +452,23 @@ void Samples::computeAndOutputAlleFreqPerPop(settings&) {}
 void Samples::computeAndOutputSFS(settings&) {}
 
 void Samples::WriteMolecularDiversityTable(settings& s, int w) {
-    long const n = Populations.count;
     TDataType const type = ProfileSettings::DataType;
     if ((s.TaskNumber & task_molecular_diversity) == 0 || s.RecessiveAllelesEM != 0 || type == MICROSAT ||
         type == STANDARD)
         return;
-    if (n < 1) return;
+    if (Populations.count < 1) return;
     std::ostream discard(nullptr);
-    std::ostream& os = result_stream(s, discard);
-    Rows const t(os, w, 25);
-
-    // Unlike SummaryTable, this table's opening tag takes a line of its own
-    // and its closing tag comes before the closing rule.
-    print_computation_anchor(2, s, my_string("moldiv"), my_string("Molecular diversity"));
-    summary_heading(os, "Molecular diversity indexes");
-    TXmlTag tag("sumMolecDivIndexes");
-    tag.attributeName = "samp";
-    tag.attributeValue = "moldiv";
-    if (xmlOutput)
-        os << tag.open() << "\n";
-    else
-        os << "\n";
-    summary_rule(os, n, w, 49);
-    summary_header(os, *this, w, "Statistics", 25, nullptr);
-    summary_rule(os, n, w, 49);
-    os.setf(std::ios::fixed, std::ios::floatfield);
-    os.setf(std::ios::showpoint);
-    os.setf(std::ios::right, std::ios::adjustfield);
-    os.precision(3);
-
-    auto column = [&](auto value) {
-        std::vector<double> v;
-        v.reserve(static_cast<std::size_t>(n));
-        for (long i = 0; i < n; ++i) v.push_back(value(std::as_const(summary_sample(*this, i))));
-        return v;
-    };
-    // DNA counts; a sample of another class has none.
-    auto dna = [&](int PopulDNA::*field) {
-        return column([field](PopGenetics const& p) {
-            auto const* d = dynamic_cast<PopulDNA const*>(&p);
-            return d != nullptr ? static_cast<double>(d->*field) : 0.0;
-        });
-    };
-    auto count_row = [&](char const* label, std::vector<double> const& v) {
-        t.label(label);
-        os.precision(3);
-        t.count_cells(v);
-    };
-
-    // Sites polymorphic in the pooled samples: a site some sample marks as
-    // usable and polymorphic, where the first sample's list of states keeps
-    // at least two real states once gaps, missing data and (for DNA)
-    // ambiguity codes are set aside.
-    auto pooled_sites = [&](bool withAmbiguity) {
-        long const c = PopGenetics::globalSubstPolymSites.count;
-        Population const* first = Populations[0];
-        TAlleleDB const* db = first->alleleDB;
-        char const missing = first->profile.MissingData;
-        int count = 0;
-        for (long i = 0; i < c; ++i) {
-            bool taken = false;
-            for (long k = 0; k < n && !taken; ++k) {
-                PopGenetics const& p = summary_sample(*this, k);
-                taken = flag_at(p.usableSite, i) && flag_at(p.polymorphicLocus, i);
-            }
-            if (!taken || db == nullptr || i >= db->loci.count || db->loci[i] == nullptr) continue;
-            auto const& states = db->loci[i]->alleles;
-            long const entries = states.count;
-            if (entries < 3) continue;
-            long setAside = 0;
-            for (long k = 1; k < entries; ++k) {
-                TAllele const* a = states[k];
-                if (a == nullptr) {
-                    ++setAside;
-                    continue;
-                }
-                my_string const& state = a->name;
-                if (std::strcmp(state.c_str(), "-") == 0 || (state.length() > 0 && state.c_str()[0] == missing) ||
-                    (withAmbiguity && is_ambiguity_code(state))) {
-                    ++setAside;
-                }
-            }
-            if (entries - setAside > 2) ++count;
-        }
-        return count;
-    };
-
-    long const c = PopGenetics::globalSubstPolymSites.count;
+    MolecularDiversityTable table(*this, s, result_stream(s, discard), w);
+    table.open();
     if (type == DNA) {
-        count_row("No. of transitions", dna(&PopulDNA::numTransitions));
-        os << "\n";
-        count_row("No. of transversions", dna(&PopulDNA::numTransversions));
-        os << "\n";
-        count_row("No. of substitutions", dna(&PopulDNA::numSubstitutions));
-        os << "\n";
-        count_row("No. of indels", dna(&PopulDNA::numIndels));
-        os << "\n";
-        count_row("No. of ts. sites", dna(&PopulDNA::numTransitionSites));
-        os << "\n";
-        count_row("No. of tv. sites", dna(&PopulDNA::numTransversionSites));
-        os << "\n";
-        count_row("No. of subst. sites", dna(&PopulDNA::numSubstitutionSites));
-        if (c > 0) {
-            int const pooled = pooled_sites(true);
-            os << "  Total:" << std::setw(12) << pooled;
-            if (SumStat.TOT_S) SumStat.totS = pooled;
-        }
-        os << "\n";
-
-        t.label("No. private subst. sites");
-        computeNumPrivateSubstSitesPerPop(s);
-        std::vector<double> const priv = column([](PopGenetics const& p) {
-            return static_cast<double>(p.numPrivateSubstSites);
-        });
-        empty(SumStat.privSValues);
-        add_all(SumStat.privSValues, priv);
-        os.precision(3);
-        t.count_cells(priv);
-        os << "\n";
-
-        count_row("No. of indel sites", dna(&PopulDNA::numIndelSites));
-        os << "\n";
-
-        t.label("Pi");
-        std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
-        empty(SumStat.piValues);
-        add_all(SumStat.piValues, pi);
-        os.precision(5);
-        SummarySums const m = t.plain_cells(pi);
-        os << "\n\n";
-        if (SumStat.MEAN_PI) SumStat.meanPi = m.mean();
-        if (SumStat.SD_PI) SumStat.sdPi = m.sd();
-    } else if (c > 0) {
+        table.dna_rows();
+    } else if (PopGenetics::globalSubstPolymSites.count > 0) {
         // RFLP and frequency data: no per-sample rows, only the total.
-        int const pooled = pooled_sites(false);
+        int const pooled = pooled_polymorphic_sites(*this, false);
         if (SumStat.TOT_S) SumStat.totS = pooled;
     }
-
-    os.precision(5);
-    auto theta_row = [&](char const* label, double PopGenetics::*field) {
-        t.label(label);
-        t.guarded_cells(column([field](PopGenetics const& p) { return p.*field; }));
-        os << "\n";
-    };
-    bool const unphasedGenotypes = s.GenotypicData != 0 && s.GameticPhase == 0;
-    if ((s.ComputeTheta & 4) != 0 && !unphasedGenotypes) {
-        theta_row("Theta_k", &PopGenetics::thetaK);
-        theta_row("Theta_k_lower", &PopGenetics::thetaKLow);
-        theta_row("Theta_k_upper", &PopGenetics::thetaKHigh);
-    }
-    if ((s.ComputeTheta & 1) != 0) {
-        theta_row("Theta_H", &PopGenetics::thetaHom);
-        theta_row("s.d. Theta_H", &PopGenetics::thetaHomSd);
-    }
-    if (type == DNA || type == RFLP) {
-        if ((s.ComputeTheta & 2) != 0) {
-            theta_row("Theta_S", &PopGenetics::thetaS);
-            theta_row("s.d. Theta_S", &PopGenetics::thetaSsd);
-        }
-        if ((s.ComputeTheta & 8) != 0) {
-            theta_row("Theta_pi", &PopGenetics::thetaPi);
-            theta_row("s.d. Theta_pi", &PopGenetics::thetaPiSd);
-        }
-    }
-
-    if (xmlOutput) os << tag.close() << "\n";
-    summary_rule(os, n, w, 49);
+    table.theta_rows();
+    table.close();
 }
 
 }  // namespace quintle

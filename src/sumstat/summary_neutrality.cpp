@@ -150,172 +150,248 @@ void sub_title(std::ostream& os, std::string const& title) {
 constexpr int neutralityLabel = 60;
 constexpr int mismatchLabel = 25;
 
+// What every block of this end of the section writes with: the sample set,
+// the settings, the result stream and its row writer.
+struct Block {
+    Samples& set;
+    settings& s;
+    std::ostream& os;
+    RowWriter const& rows;
+
+    // Values of one row, one per sample in set order.
+    template <class Value>
+    std::vector<double> column(Value value) const {
+        long const n = set.Populations.count;
+        std::vector<double> v;
+        v.reserve(static_cast<std::size_t>(n));
+        for (long i = 0; i < n; ++i) v.push_back(value(std::as_const(summary_sample(set, i))));
+        return v;
+    }
+    std::vector<double> field(double PopGenetics::*member) const {
+        return column([member](PopGenetics const& p) { return p.*member; });
+    }
+
+    // Anchor, heading, rule, header line, rule.
+    void open(char const* key, char const* heading, int labelWidth, int fixedWidth) const {
+        set.print_computation_anchor(2, s, my_string(key), my_string(heading));
+        summary_heading(os, heading);
+        os << "\n";
+        rows.rule(fixedWidth);
+        rows.header(set, labelWidth);
+        rows.rule(fixedWidth);
+    }
+};
+
+// ------------------------------------------------------- neutrality tests
+
+constexpr int neutralityWidth = 84;
+
+// The rows the tests of the infinite-allele model share: sample size and
+// numbers of alleles.
+class AlleleRows {
+public:
+    explicit AlleleRows(Block const& b) : b_(b) {
+        ProfileSettings const& profile = b.set;
+        bool const infer = b.s.InferHaplotypeDefinitionFromDistanceMatrix != 0;
+        allelesLabel_ = infer && (profile.GenotypicData == 0 || profile.GameticPhase != 0)
+                            ? "Real no. of alleles"
+                            : "No. of alleles(unchecked)";
+        showOriginal_ = infer && profile.GenotypicData == 0;
+    }
+
+    void sample_size() const {
+        auto const size = [](PopGenetics const& p) { return p.SampleSize; };
+        b_.rows.row("Sample size", neutralityLabel, b_.column(size), Kind::count);
+    }
+    void alleles() const {
+        auto const entries = [](PopGenetics const& p) { return static_cast<double>(p.NbHaplotypeEntries); };
+        b_.rows.row(allelesLabel_, neutralityLabel, b_.column(entries), Kind::count);
+        if (!showOriginal_) return;
+        auto const read = [](PopGenetics const& p) { return static_cast<double>(p.NbHaplotypeEntriesRead); };
+        b_.rows.row("Orig. no. of alleles", neutralityLabel, b_.column(read), Kind::count);
+    }
+
+private:
+    Block const& b_;
+    char const* allelesLabel_;
+    bool showOriginal_;
+};
+
+void ewens_watterson_rows(Block const& b, AlleleRows const& alleles) {
+    RowWriter const& r = b.rows;
+    sub_title(b.os, "Ewens-Watterson test");
+    alleles.sample_size();
+    alleles.alleles();
+    r.row("Observed F value", neutralityLabel, b.field(&PopGenetics::ewObservedF), Kind::guarded);
+    r.row("Expected F value", neutralityLabel, b.field(&PopGenetics::ewExpectedF), Kind::guarded);
+    // The entity takes four characters of the field but shows as one.
+    r.row("   Watterson test: Pr(rand F &lt;= obs F)", neutralityLabel + 3, b.field(&PopGenetics::ewProbF),
+          Kind::guarded);
+    r.row("Slatkin's exact test P-value", neutralityLabel, b.field(&PopGenetics::slatkinExactP),
+          Kind::guarded);
+}
+
+void chakraborty_rows(Block const& b, AlleleRows const& alleles) {
+    RowWriter const& r = b.rows;
+    sub_title(b.os, "Chakraborty's test");
+    alleles.sample_size();
+    alleles.alleles();
+    r.row("Obs. homozygosity", neutralityLabel, b.field(&PopGenetics::homozygosity), Kind::guardedByMean);
+    r.row("Exp. no. of alleles", neutralityLabel, b.field(&PopGenetics::expNumAlleles), Kind::plain);
+    r.row("P(k or more alleles)", neutralityLabel, b.field(&PopGenetics::probKOrMoreAlleles), Kind::guarded);
+}
+
+// Tajima's D goes to SumStat as well.
+void tajima_rows(Block const& b, AlleleRows const& alleles) {
+    RowWriter const& r = b.rows;
+    sub_title(b.os, "Tajima's D test");
+    alleles.sample_size();
+    // Segregating sites: the substitution-polymorphic sites that the DNA or
+    // RFLP class counted.
+    std::vector<double> const segregating = b.column([](PopGenetics const& p) {
+        if (auto const* d = dynamic_cast<PopulDNA const*>(&p))
+            return static_cast<double>(d->numSubstitutionSites);
+        if (auto const* f = dynamic_cast<PopulRFLP const*>(&p))
+            return static_cast<double>(f->numSubstitutionSites);
+        return 0.0;
+    });
+    r.row("S", neutralityLabel, segregating, Kind::count);
+    r.row("Pi", neutralityLabel, b.field(&PopGenetics::meanPairwiseDiff), Kind::plain);
+    SumStat.dSdValues.count = 0;
+    SumStat.dSdValues.auxCount = 0;
+    SummarySums const d =
+        r.row("Tajima's D", neutralityLabel, b.field(&PopGenetics::tajimaD), Kind::plain, &SumStat.dValues);
+    if (SumStat.MEAN_TAJIMAD) SumStat.meanD = d.mean();
+    if (SumStat.SD_TAJIMAD) SumStat.sdD = d.sd();
+    r.row("Tajima's D p-value", neutralityLabel, b.field(&PopGenetics::tajimaP), Kind::guarded);
+}
+
+// Fu's FS goes to SumStat as well.
+void fu_fs_rows(Block const& b, AlleleRows const& alleles) {
+    RowWriter const& r = b.rows;
+    sub_title(b.os, "Fu's FS test");
+    alleles.alleles();
+    r.row("Theta_pi", neutralityLabel, b.field(&PopGenetics::thetaPi), Kind::guarded);
+    r.row("Exp. no. of alleles", neutralityLabel, b.field(&PopGenetics::expNumAlleles), Kind::plain);
+    SumStat.fsSdValues.count = 0;
+    SumStat.fsSdValues.auxCount = 0;
+    SummarySums const fs =
+        r.row("FS", neutralityLabel, b.field(&PopGenetics::fuFs), Kind::plain, &SumStat.fsValues);
+    if (SumStat.MEAN_FUFS) SumStat.meanFS = fs.mean();
+    if (SumStat.SD_FUFS) SumStat.sdFS = fs.sd();
+    r.row("FS p-value", neutralityLabel, b.field(&PopGenetics::fuFsP), Kind::guardedAtMinusOne);
+}
+
+// The "Neutrality tests" block: one sub-table per test the task bits ask
+// for; none for genotypes of unknown phase or with recessive alleles.
+void neutrality_block(Block const& b) {
+    std::int64_t const task = b.s.TaskNumber;
+    bool const anyTest = (task & (task_tajima | task_ewens_watterson | task_chakraborty | task_fu_fs)) != 0;
+    bool const unusableGenotypes =
+        b.set.GenotypicData != 0 && (b.set.GameticPhase == 0 || b.s.RecessiveAllelesEM != 0);
+    if (!anyTest || unusableGenotypes) return;
+    b.open("neutests", "Neutrality tests", neutralityLabel, neutralityWidth);
+    AlleleRows const alleles(b);
+    if (task & task_ewens_watterson) ewens_watterson_rows(b, alleles);
+    if (task & task_chakraborty) chakraborty_rows(b, alleles);
+    TDataType const type = ProfileSettings::DataType;
+    if (type == DNA || type == RFLP) {
+        if (task & task_tajima) tajima_rows(b, alleles);
+        if (task & task_fu_fs) fu_fs_rows(b, alleles);
+    }
+    b.rows.rule(neutralityWidth);
+}
+
+// ------------------------------------------------------- mismatch analysis
+
+constexpr int mismatchWidth = 49;
+
+// The rows of one expansion model; the bootstrap rows only when the fits
+// were bootstrapped.
+class ExpansionRows {
+public:
+    explicit ExpansionRows(Block const& b) : b_(b), boot_(b.s.NumBootExpDem != 0) {}
+
+    void title(std::string const& text) const {
+        b_.os << "\n" << text << "\n" << std::string(text.size(), '-') << "\n";
+    }
+    void plain(char const* label, double PopGenetics::*member, Style style = Style::usual) const {
+        b_.rows.row(label, mismatchLabel, b_.field(member), Kind::plain, nullptr, style);
+    }
+    void boot_plain(char const* label, double PopGenetics::*member) const {
+        if (boot_) plain(label, member);
+    }
+    // The four quantiles of a parameter's bootstrap distribution.
+    void quantiles(char const* name, double const (PopGenetics::*q)[4]) const {
+        if (!boot_) return;
+        static char const* const levels[4] = {" qt 2.5%", " qt 5%", " qt 95%", " qt 97.5%"};
+        for (int k = 0; k < 4; ++k) {
+            std::string const label = std::string(name) + levels[k];
+            auto const quantile = [q, k](PopGenetics const& p) { return (p.*q)[k]; };
+            b_.rows.row(label.c_str(), mismatchLabel, b_.column(quantile), Kind::plain);
+        }
+    }
+
+private:
+    Block const& b_;
+    bool boot_;
+};
+
+void demographic_expansion_rows(ExpansionRows const& e) {
+    e.title("Demographic expansion");
+    e.plain("Tau", &PopGenetics::demTau);
+    e.quantiles("Tau", &PopGenetics::demTauQuantiles);
+    e.plain("Theta0", &PopGenetics::demTheta0);
+    e.quantiles("Theta0", &PopGenetics::demTheta0Quantiles);
+    e.plain("Theta1", &PopGenetics::demTheta1);
+    e.quantiles("Theta1", &PopGenetics::demTheta1Quantiles);
+    e.plain("SSD", &PopGenetics::demSSD);
+    e.boot_plain("Model (SSD) p-value", &PopGenetics::demSSDP);
+    e.plain("Raggedness index", &PopGenetics::demRaggedness);
+    e.boot_plain("Raggedness p-value", &PopGenetics::demRaggednessP);
+}
+
+void spatial_expansion_rows(ExpansionRows const& e) {
+    e.title("Spatial expansion");
+    e.plain("Tau", &PopGenetics::spaTau);
+    e.quantiles("Tau", &PopGenetics::spaTauQuantiles);
+    e.plain("Theta", &PopGenetics::spaTheta);
+    e.quantiles("Theta", &PopGenetics::spaThetaQuantiles);
+    e.plain("M", &PopGenetics::spaM, Style::scientificFromE5);
+    e.quantiles("M", &PopGenetics::spaMQuantiles);
+    e.plain("SSD", &PopGenetics::spaSSD, Style::fixed5);
+    e.boot_plain("Model (SSD) p-value", &PopGenetics::spaSSDP);
+    e.plain("Raggedness index", &PopGenetics::spaRaggedness);
+    e.boot_plain("Raggedness p-value", &PopGenetics::spaRaggednessP);
+}
+
+// The "Mismatch analysis" block: haploid or phased DNA and RFLP data only.
+void mismatch_block(Block const& b) {
+    TDataType const type = ProfileSettings::DataType;
+    if ((b.s.TaskNumber & task_mismatch) == 0 || (type != DNA && type != RFLP) ||
+        (b.set.GenotypicData != 0 && b.set.GameticPhase == 0))
+        return;
+    b.open("mismatch", "Mismatch analysis", mismatchLabel, mismatchWidth);
+    ExpansionRows const e(b);
+    if (b.s.MismatchDemogExp) demographic_expansion_rows(e);
+    if (b.s.MismatchSpatialExp) spatial_expansion_rows(e);
+    b.rows.rule(mismatchWidth);
+}
+
 }  // namespace
 
 void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
     long const n = Populations.count;
-    TDataType const type = ProfileSettings::DataType;
     // Neither block exists for microsatellite data.
-    if (type == MICROSAT || n < 1) return;
+    if (ProfileSettings::DataType == MICROSAT || n < 1) return;
     // Without a result file the tables go nowhere, but SumStat still gets
     // its values.
     std::ostream discard(nullptr);
     std::ostream& os = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
     RowWriter const rows(os, w, n);
-
-    auto column = [&](auto value) {
-        std::vector<double> v;
-        v.reserve(static_cast<std::size_t>(n));
-        for (long i = 0; i < n; ++i) v.push_back(value(std::as_const(summary_sample(*this, i))));
-        return v;
-    };
-    auto field = [&](double PopGenetics::*member) {
-        return column([member](PopGenetics const& p) { return p.*member; });
-    };
-
-    // --- Neutrality tests ------------------------------------------------
-    std::int64_t const task = s.TaskNumber;
-    bool const anyTest = (task & (task_tajima | task_ewens_watterson | task_chakraborty | task_fu_fs)) != 0;
-    bool const unusableGenotypes = GenotypicData != 0 && (GameticPhase == 0 || s.RecessiveAllelesEM != 0);
-    if (anyTest && !unusableGenotypes) {
-        print_computation_anchor(2, s, my_string("neutests"), my_string("Neutrality tests"));
-        summary_heading(os, "Neutrality tests");
-        os << "\n";
-        rows.rule(84);
-        rows.header(*this, neutralityLabel);
-        rows.rule(84);
-
-        bool const infer = s.InferHaplotypeDefinitionFromDistanceMatrix != 0;
-        char const* allelesLabel =
-            infer && (GenotypicData == 0 || GameticPhase != 0) ? "Real no. of alleles" : "No. of alleles(unchecked)";
-        bool const showOriginal = infer && GenotypicData == 0;
-        std::vector<double> const sampleSize = column([](PopGenetics const& p) { return p.SampleSize; });
-        std::vector<double> const alleles =
-            column([](PopGenetics const& p) { return static_cast<double>(p.NbHaplotypeEntries); });
-        std::vector<double> const original =
-            column([](PopGenetics const& p) { return static_cast<double>(p.NbHaplotypeEntriesRead); });
-        auto allele_rows = [&] {
-            rows.row(allelesLabel, neutralityLabel, alleles, Kind::count);
-            if (showOriginal) rows.row("Orig. no. of alleles", neutralityLabel, original, Kind::count);
-        };
-
-        if (task & task_ewens_watterson) {
-            sub_title(os, "Ewens-Watterson test");
-            rows.row("Sample size", neutralityLabel, sampleSize, Kind::count);
-            allele_rows();
-            rows.row("Observed F value", neutralityLabel, field(&PopGenetics::ewObservedF), Kind::guarded);
-            rows.row("Expected F value", neutralityLabel, field(&PopGenetics::ewExpectedF), Kind::guarded);
-            // The entity takes four characters of the field but shows as one.
-            rows.row("   Watterson test: Pr(rand F &lt;= obs F)", neutralityLabel + 3, field(&PopGenetics::ewProbF),
-                     Kind::guarded);
-            rows.row("Slatkin's exact test P-value", neutralityLabel, field(&PopGenetics::slatkinExactP),
-                     Kind::guarded);
-        }
-        if (task & task_chakraborty) {
-            sub_title(os, "Chakraborty's test");
-            rows.row("Sample size", neutralityLabel, sampleSize, Kind::count);
-            allele_rows();
-            rows.row("Obs. homozygosity", neutralityLabel, field(&PopGenetics::homozygosity), Kind::guardedByMean);
-            rows.row("Exp. no. of alleles", neutralityLabel, field(&PopGenetics::expNumAlleles), Kind::plain);
-            rows.row("P(k or more alleles)", neutralityLabel, field(&PopGenetics::probKOrMoreAlleles),
-                     Kind::guarded);
-        }
-        if (type == DNA || type == RFLP) {
-            if (task & task_tajima) {
-                sub_title(os, "Tajima's D test");
-                rows.row("Sample size", neutralityLabel, sampleSize, Kind::count);
-                // Segregating sites: the substitution-polymorphic sites that
-                // the DNA or RFLP class counted.
-                std::vector<double> const segregating = column([](PopGenetics const& p) {
-                    if (auto const* d = dynamic_cast<PopulDNA const*>(&p)) {
-                        return static_cast<double>(d->numSubstitutionSites);
-                    }
-                    if (auto const* r = dynamic_cast<PopulRFLP const*>(&p)) {
-                        return static_cast<double>(r->numSubstitutionSites);
-                    }
-                    return 0.0;
-                });
-                rows.row("S", neutralityLabel, segregating, Kind::count);
-                rows.row("Pi", neutralityLabel, field(&PopGenetics::meanPairwiseDiff), Kind::plain);
-                SumStat.dSdValues.count = 0;
-                SumStat.dSdValues.auxCount = 0;
-                SummarySums const d = rows.row("Tajima's D", neutralityLabel, field(&PopGenetics::tajimaD), Kind::plain,
-                                          &SumStat.dValues);
-                if (SumStat.MEAN_TAJIMAD) SumStat.meanD = d.mean();
-                if (SumStat.SD_TAJIMAD) SumStat.sdD = d.sd();
-                rows.row("Tajima's D p-value", neutralityLabel, field(&PopGenetics::tajimaP), Kind::guarded);
-            }
-            if (task & task_fu_fs) {
-                sub_title(os, "Fu's FS test");
-                allele_rows();
-                rows.row("Theta_pi", neutralityLabel, field(&PopGenetics::thetaPi), Kind::guarded);
-                rows.row("Exp. no. of alleles", neutralityLabel, field(&PopGenetics::expNumAlleles), Kind::plain);
-                SumStat.fsSdValues.count = 0;
-                SumStat.fsSdValues.auxCount = 0;
-                SummarySums const fs =
-                    rows.row("FS", neutralityLabel, field(&PopGenetics::fuFs), Kind::plain, &SumStat.fsValues);
-                if (SumStat.MEAN_FUFS) SumStat.meanFS = fs.mean();
-                if (SumStat.SD_FUFS) SumStat.sdFS = fs.sd();
-                rows.row("FS p-value", neutralityLabel, field(&PopGenetics::fuFsP), Kind::guardedAtMinusOne);
-            }
-        }
-        rows.rule(84);
-    }
-
-    // --- Mismatch analysis -------------------------------------------------
-    if ((task & task_mismatch) == 0 || (type != DNA && type != RFLP) || (GenotypicData != 0 && GameticPhase == 0))
-        return;
-    print_computation_anchor(2, s, my_string("mismatch"), my_string("Mismatch analysis"));
-    summary_heading(os, "Mismatch analysis");
-    os << "\n";
-    rows.rule(49);
-    rows.header(*this, mismatchLabel);
-    rows.rule(49);
-
-    bool const boot = s.NumBootExpDem != 0;
-    auto quantile_rows = [&](char const* name, double const (PopGenetics::*q)[4]) {
-        if (!boot) return;
-        static char const* const levels[4] = {" qt 2.5%", " qt 5%", " qt 95%", " qt 97.5%"};
-        for (int k = 0; k < 4; ++k) {
-            std::string const label = std::string(name) + levels[k];
-            rows.row(label.c_str(), mismatchLabel,
-                     column([q, k](PopGenetics const& p) { return (p.*q)[k]; }), Kind::plain);
-        }
-    };
-    auto plain = [&](char const* label, double PopGenetics::*member, Style style = Style::usual) {
-        rows.row(label, mismatchLabel, field(member), Kind::plain, nullptr, style);
-    };
-    auto boot_plain = [&](char const* label, double PopGenetics::*member) {
-        if (boot) plain(label, member);
-    };
-
-    if (s.MismatchDemogExp) {
-        os << "\nDemographic expansion" << "\n" << std::string(21, '-') << "\n";
-        plain("Tau", &PopGenetics::demTau);
-        quantile_rows("Tau", &PopGenetics::demTauQuantiles);
-        plain("Theta0", &PopGenetics::demTheta0);
-        quantile_rows("Theta0", &PopGenetics::demTheta0Quantiles);
-        plain("Theta1", &PopGenetics::demTheta1);
-        quantile_rows("Theta1", &PopGenetics::demTheta1Quantiles);
-        plain("SSD", &PopGenetics::demSSD);
-        boot_plain("Model (SSD) p-value", &PopGenetics::demSSDP);
-        plain("Raggedness index", &PopGenetics::demRaggedness);
-        boot_plain("Raggedness p-value", &PopGenetics::demRaggednessP);
-    }
-    if (s.MismatchSpatialExp) {
-        os << "\nSpatial expansion" << "\n" << std::string(17, '-') << "\n";
-        plain("Tau", &PopGenetics::spaTau);
-        quantile_rows("Tau", &PopGenetics::spaTauQuantiles);
-        plain("Theta", &PopGenetics::spaTheta);
-        quantile_rows("Theta", &PopGenetics::spaThetaQuantiles);
-        plain("M", &PopGenetics::spaM, Style::scientificFromE5);
-        quantile_rows("M", &PopGenetics::spaMQuantiles);
-        plain("SSD", &PopGenetics::spaSSD, Style::fixed5);
-        boot_plain("Model (SSD) p-value", &PopGenetics::spaSSDP);
-        plain("Raggedness index", &PopGenetics::spaRaggedness);
-        boot_plain("Raggedness p-value", &PopGenetics::spaRaggednessP);
-    }
-    rows.rule(49);
+    Block const block{*this, s, os, rows};
+    neutrality_block(block);
+    mismatch_block(block);
 }
 
 }  // namespace quintle

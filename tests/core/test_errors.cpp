@@ -49,7 +49,7 @@ TEST_F(ErrorsLog, LinesCarryRunningAndPerKindNumbersAndEchoShortForm) {
     {
         std::fstream echo(echo_path, std::ios::in | std::ios::out | std::ios::trunc);
         E.echo = &echo;
-        E.error(WARNING, "Population::make_all_blanks()", 152);
+        E.error(WARNING, "Population::make_all_blanks()", Msg::m152_phenotype_db_empty);
         E.error(DEBUG, "debug note", 5);
         E.error(ERROR, "f()", 0);
         EXPECT_THROW(E.error(MEMORY, "m()", 0), ExceptionType);

@@ -14,6 +14,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/Errors.h"
 
@@ -128,6 +129,33 @@ TEST(Ran3, OversizedSeedGivesStrangeValuesWithoutOverflow) {
                                        "large, initializing ran3 with random seed \n"),
               std::string::npos);
     for (int i = 0; i < 1000; ++i) ASSERT_LT(draw(), 1.0);
+}
+
+// The block form of the root-sequence draws gives, and leaves, what the
+// same number of single draws give: block edges (512), lag edges (24, 55),
+// and a table pushed out of range by an oversized seed (the plain form).
+TEST(Ran3, BaseBlocksFollowSingleDraws) {
+    Sandbox box;
+    for (long seed : {-5L, -2000000000L}) {
+        for (int count : {0, 1, 23, 24, 55, 56, 511, 512, 513, 1000, 2049}) {
+            SCOPED_TRACE(::testing::Message() << "seed " << seed << " count " << count);
+            long idum = seed;
+            for (int i = 0; i < 37; ++i) ran3(&idum);  // anywhere in the table
+            std::vector<int> single(static_cast<std::size_t>(count));
+            for (int& v : single) v = static_cast<int>(4.0 * draw());
+            std::vector<double> after(20);
+            for (double& v : after) v = draw();
+
+            idum = seed;
+            for (int i = 0; i < 37; ++i) ran3(&idum);
+            std::vector<int> block(static_cast<std::size_t>(count) + 1, -7);
+            ran3_bases(block.data(), count);
+            EXPECT_EQ(block.back(), -7);  // nothing written beyond
+            block.pop_back();
+            EXPECT_EQ(block, single);
+            for (double v : after) ASSERT_EQ(draw(), v);
+        }
+    }
 }
 
 TEST(InitializeRan3, AutomaticSeedIsLoggedAndKeptInRandseedFile) {

@@ -121,52 +121,6 @@ TEST_F(SettingsTest, ProjectPathAndPhaseFilesOutliveTheirRecordsRightly) {
 
 // ------------------------------------------------------------ printouts
 
-// Keys whose names hold one another, and each kind of value: printed, then
-// read back within the printed precision.
-TEST_F(SettingsTest, PrintedSettingsReadBack) {
-    settings src;
-    src.TaskNumber = 5000000007LL;
-    src.DistanceMethod = 4;
-    src.MismatchDistanceMethod = 3;
-    src.DistanceMethodAMOVA = 2;
-    src.GammaAValue = 0.015625;
-    src.MismatchGammaAValue = 1.515625;
-    src.GammaAValueAMOVA = 3.015625;
-    src.MismatchSpatialExp = true;
-    src.MismatchSpatialExpNumParams = 3;
-    src.EpsilonValue = 2.5e-8;
-    src.GibbsEpsilonValue = 0.25;
-    src.SimFileNameForFDist2 = "sims/null dist.txt";
-    src.GameticPhaseIsKnown = 0;
-    src.GameticPhase = 1;
-    src.PrintHaplDistMat = 1;  // PrintPopDistMat is written from it
-    src.EMWinSize = 12;  // never written
-    my_string const name((dir_ / "set.pms").string().c_str());
-    src.print_settings(name);
-
-    settings back;
-    back.EMWinSize = 21;
-    back.read_settings(name);
-    EXPECT_EQ(back.TaskNumber, 5000000007LL);
-    EXPECT_EQ(back.DistanceMethod, 4);
-    EXPECT_EQ(back.MismatchDistanceMethod, 3);
-    EXPECT_EQ(back.DistanceMethodAMOVA, 2);
-    EXPECT_NEAR(back.GammaAValue, 0.015625, 1e-9);
-    EXPECT_NEAR(back.MismatchGammaAValue, 1.515625, 1e-9);
-    EXPECT_NEAR(back.GammaAValueAMOVA, 3.015625, 1e-9);
-    EXPECT_TRUE(back.MismatchSpatialExp);
-    EXPECT_EQ(back.MismatchSpatialExpNumParams, 3);
-    EXPECT_NEAR(back.EpsilonValue, 2.5e-8, 1e-14);
-    EXPECT_NEAR(back.GibbsEpsilonValue, 0.25, 1e-9);
-    EXPECT_STREQ(back.SimFileNameForFDist2.c_str(), "sims/null dist.txt");
-    EXPECT_EQ(back.GameticPhaseIsKnown, 1) << "the key carries the project's phase";
-    EXPECT_EQ(back.PrintPopDistMat, 1);
-    EXPECT_EQ(back.PrintHaplDistMat, 1);
-    EXPECT_EQ(back.EMWinSize, 21);
-    std::string const text = scratch::read_file(name.c_str());
-    EXPECT_EQ(text.substr(text.size() - 20), "\nNumPermMantel=1000\n");
-}
-
 TEST_F(SettingsTest, SummaryWithoutTasksInHtml) {
     xmlOutput = false;
     settings s;

@@ -1,0 +1,9 @@
+#include "core/timing.h"
+
+namespace quintle {
+
+std::int64_t elapsed_ms_since(std::clock_t start) {
+    return static_cast<std::int64_t>(static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC * 1000.0);
+}
+
+}  // namespace quintle
