@@ -1,5 +1,6 @@
 // A DNA sample's pair operations and its matrix of pairwise distances.
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -56,39 +57,41 @@ PairEntry matrix_entry(DistanceResult const& r, double f) {
 
 // Entries of pairs of distinct texts, for a list that repeats texts: each
 // such pair is worked out once. Kept only when the counts do not depend on
-// the order of the two texts.
+// the order of the two texts, and when the texts repeat enough (each at
+// least twice on average) for the table to stay well below the matrix.
 class DistinctPairs {
 public:
     explicit DistinctPairs(DnaDistanceWorkspace const& ws) : ws_(ws) {
         std::size_t const d = static_cast<std::size_t>(ws.numDistinct());
-        if (ws.symmetric() && ws.numDistinct() < ws.numHaplotypes()) {
-            entries_.resize(d * (d + 1) / 2);
-            known_.assign(d * (d + 1) / 2, 0);
+        if (ws.symmetric() && 2 * ws.numDistinct() <= ws.numHaplotypes()) {
+            values_.resize(d * (d + 1) / 2);
+            state_.assign(d * (d + 1) / 2, kUnknown);
         }
     }
 
     template <class Compute>
-    PairEntry const& get(int i, int j, Compute compute) {
-        if (known_.empty()) {
-            scratch_ = compute();
-            return scratch_;
-        }
+    PairEntry get(int i, int j, Compute compute) {
+        if (state_.empty()) return compute();
         std::size_t a = static_cast<std::size_t>(ws_.distinct_index(i));
         std::size_t b = static_cast<std::size_t>(ws_.distinct_index(j));
         if (a < b) std::swap(a, b);
         std::size_t const slot = a * (a + 1) / 2 + b;
-        if (known_[slot] == 0) {
-            entries_[slot] = compute();
-            known_[slot] = 1;
+        if (state_[slot] == kUnknown) {
+            PairEntry const e = compute();
+            values_[slot] = {e.distance, e.sd};
+            state_[slot] = e.ok ? kOk : kFailed;
         }
-        return entries_[slot];
+        return PairEntry{values_[slot][0], values_[slot][1], state_[slot] == kOk};
     }
 
 private:
+    static constexpr std::uint8_t kUnknown = 0;
+    static constexpr std::uint8_t kOk = 1;
+    static constexpr std::uint8_t kFailed = 2;
+
     DnaDistanceWorkspace const& ws_;
-    std::vector<PairEntry> entries_;
-    std::vector<std::uint8_t> known_;
-    PairEntry scratch_;
+    std::vector<std::array<double, 2>> values_;
+    std::vector<std::uint8_t> state_;
 };
 
 void write_distance_matrix(std::ostream& os, RectMat const& m, int n) {
@@ -162,7 +165,7 @@ int PopulDNA::distance_pairs(RectMat& m, int method, double f, settings* s) {
     DistinctPairs distinct(ws);
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < i; ++j) {
-            PairEntry const& e =
+            PairEntry const e =
                 distinct.get(i, j, [&] { return matrix_entry(dna_distance(method, ws.count(i, j), p), f); });
             if (!e.ok) {
                 // The first failing pair in list order: its values and its
