@@ -143,7 +143,8 @@ TEST(DnaPacked, MatricesMatchThePairOperationsPairAfterPair) {
     test::LogGuard log("quintle_dna_packed");
     // The digits make some pairs count differently in the two orders.
     for (auto const& [missing, alphabet] :
-         {std::pair{'?', "ACGT-?NR"}, std::pair{'N', "ACGT-NY"}, std::pair{'?', "ACGT-?0"}}) {
+         {std::pair{'?', "ACGT-?NR"}, std::pair{'N', "ACGT-NY"}, std::pair{'-', "ACGT-?N"},
+          std::pair{'?', "ACGT-?0"}}) {
         std::vector<std::string> texts = alignment(rng, 16, 90, alphabet, true);
         // Near the end, a text too far from the others for the corrected
         // distances.
