@@ -9,6 +9,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -78,6 +81,19 @@ int pair_operation(PopulDNA& p, int method, char const* a, char const* b) {
     }
 }
 
+// Size of the log so far, and what it gained since a size.
+std::size_t log_size(test::LogGuard const& log) {
+    _AOS_->flush();
+    return static_cast<std::size_t>(std::filesystem::file_size(log.path()));
+}
+
+std::string log_since(test::LogGuard const& log, std::size_t from) {
+    _AOS_->flush();
+    std::ifstream in(log.path(), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from));
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::vector<std::string> report_lines(std::string const& log) {
     std::vector<std::string> lines;
     std::size_t at = 0;
@@ -137,11 +153,12 @@ TEST(DnaPacked, MatricesMatchThePairOperationsPairAfterPair) {
     struct Weights {
         double deletion, transition, transversion;
     };
-    Weights const weights[] = {{1, 1, 1}, {0, 0.3, 2}, {2, 1, 0}, {0.3, 0, 1}};
+    Weights const weights[] = {{0, 0.3, 2}, {0.3, 0, 1}, {1, 1, 1}, {2, 1, 0}};
     int compared = 0;
     int failed = 0;
     test::LogGuard log("quintle_dna_packed");
     // The digits make some pairs count differently in the two orders.
+    int variant = 0;
     for (auto const& [missing, alphabet] :
          {std::pair{'?', "ACGT-?NR"}, std::pair{'N', "ACGT-NY"}, std::pair{'-', "ACGT-?N"},
           std::pair{'?', "ACGT-?0"}}) {
@@ -149,7 +166,9 @@ TEST(DnaPacked, MatricesMatchThePairOperationsPairAfterPair) {
         // Near the end, a text too far from the others for the corrected
         // distances.
         texts.insert(texts.begin() + 13, std::string(90, 'C'));
-        for (std::size_t wi = 0; wi < std::size(weights); ++wi) {
+        // Every weight set on the first alignment, two on the others.
+        std::size_t const numWeights = variant++ == 0 ? std::size(weights) : 2;
+        for (std::size_t wi = 0; wi < numWeights; ++wi) {
             Weights const& w = weights[wi];
             for (int method = 0; method <= 6; ++method) {
                 for (double gamma : {0.0, 0.5}) {
@@ -172,9 +191,9 @@ TEST(DnaPacked, MatricesMatchThePairOperationsPairAfterPair) {
                             ASSERT_EQ(x->pop.compare_DNA_sequences(), 1);
                         }
                         settings s;
-                        std::size_t const before = log.text().size();
+                        std::size_t const before = log_size(log);
                         int const ok = got.pop.compute_distance_matrix(nullptr, &s, scale);
-                        std::size_t const between = log.text().size();
+                        std::size_t const between = log_size(log);
                         ref.pop.comp_nucl_freq();
                         double const f = (scale != 0 && method != 0) ? ref.pop.numUsableSites : 1.0;
                         int refOk = 1;
@@ -198,9 +217,9 @@ TEST(DnaPacked, MatricesMatchThePairOperationsPairAfterPair) {
                         EXPECT_TRUE(same(got.pop.pairDistance, ref.pop.pairDistance));
                         EXPECT_TRUE(same(got.pop.pairDistanceVar, ref.pop.pairDistanceVar));
                         EXPECT_EQ(got.pop.pairNuclFreq, ref.pop.pairNuclFreq);
-                        std::string const all = log.text();
-                        std::string const gotLog = all.substr(before, between - before);
-                        std::vector<std::string> want = report_lines(all.substr(between));
+                        std::string const all = log_since(log, before);
+                        std::string const gotLog = all.substr(0, between - before);
+                        std::vector<std::string> want = report_lines(all.substr(between - before));
                         if (!refOk)
                             want.push_back("from function \"PopulDNA::compute_distance_matrix(ofstream)\" : " +
                                            std::string(Errors::message(136)));
