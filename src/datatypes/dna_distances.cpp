@@ -483,12 +483,12 @@ char const* dna_distance_function_name(int method) {
 
 bool DnaDistanceWorkspace::matches(std::vector<char const*> const& texts, std::vector<int> const& usable,
                                    char missing, std::int64_t omitted) const {
-    if (!valid_ || missing != missing_ || omitted != omitted_ || texts.size() != texts_.size() ||
+    if (!valid_ || missing != missing_ || omitted != omitted_ || texts.size() != textIndex_.size() ||
         usable != usable_)
         return false;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         char const* t = texts[i] != nullptr ? texts[i] : "";
-        std::string const& kept = texts_[i];
+        std::string const& kept = texts_[static_cast<std::size_t>(textIndex_[i])];
         if (std::strlen(t) != kept.size() || std::memcmp(t, kept.data(), kept.size()) != 0) return false;
     }
     return true;
@@ -498,47 +498,79 @@ void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::v
                                    char missing, std::int64_t omitted) {
     valid_ = false;
     entries_.clear();
-    texts_.resize(texts.size());
-    std::size_t longest = 0;
+    // The distinct texts, kept to tell whether a later call has the same data.
+    texts_.clear();
+    textIndex_.assign(texts.size(), 0);
+    std::unordered_map<std::string_view, int> index;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        texts_[i].assign(texts[i] != nullptr ? texts[i] : "");
-        longest = std::max(longest, texts_[i].size());
+        std::string_view const t(texts[i] != nullptr ? texts[i] : "");
+        auto const [it, added] = index.try_emplace(t, static_cast<int>(texts_.size()));
+        if (added) texts_.emplace_back(t);
+        textIndex_[i] = it->second;
     }
     usable_ = usable;
     missing_ = missing;
     omitted_ = omitted;
     numTexts_ = static_cast<int>(texts.size());
+    find_sites();
 
-    bool const census = !usable.empty();
-    std::size_t const numSites = census ? usable.size() : longest;
-    auto at = [&](std::size_t i, std::size_t s) { return s < texts_[i].size() ? texts_[i][s] : missing; };
-
-    // A usable site whose character is the same non-missing, non-gap one in
-    // every text adds one identical site to every pair.
-    cleanSites_ = omitted;
-    sites_.clear();
-    for (std::size_t s = 0; s < numSites; ++s) {
-        if (census && usable[s] != 1) continue;
-        bool clean = numTexts_ > 0;
-        if (clean) {
-            char const c0 = at(0, s);
-            clean = c0 != missing && c0 != '-';
-            for (std::size_t i = 1; clean && i < texts_.size(); ++i) clean = at(i, s) == c0;
-        }
-        if (clean)
-            ++cleanSites_;
-        else
-            sites_.push_back(static_cast<int>(s));
-    }
     std::size_t const width = sites_.size();
-    columns_.assign(texts_.size() * width, missing);
-    for (std::size_t i = 0; i < texts_.size(); ++i) {
+    columns_.assign(textIndex_.size() * width, missing);
+    for (std::size_t i = 0; i < textIndex_.size(); ++i) {
+        std::string const& text = texts_[static_cast<std::size_t>(textIndex_[i])];
         char* row = columns_.data() + i * width;
-        for (std::size_t k = 0; k < width; ++k) row[k] = at(i, static_cast<std::size_t>(sites_[k]));
+        for (std::size_t k = 0; k < width; ++k) {
+            std::size_t const site = static_cast<std::size_t>(sites_[k]);
+            row[k] = site < text.size() ? text[site] : missing;
+        }
     }
     packed_.build(columns_.data(), numTexts_, width, missing);
     find_alike_texts();
     valid_ = true;
+}
+
+void DnaDistanceWorkspace::find_sites() {
+    std::size_t longest = 0;
+    for (std::string const& t : texts_) longest = std::max(longest, t.size());
+    bool const census = !usable_.empty();
+    std::size_t const numSites = census ? usable_.size() : longest;
+    auto at = [this](std::string const& t, std::size_t s) { return s < t.size() ? t[s] : missing_; };
+
+    // A usable site whose character is the same non-missing, non-gap one in
+    // every text adds one identical site to every pair. The texts are walked
+    // one after the other against the first.
+    std::vector<char> clean(numSites, 0);
+    if (!texts_.empty()) {
+        std::string const& first = texts_.front();
+        for (std::size_t s = 0; s < numSites; ++s) {
+            char const c0 = at(first, s);
+            clean[s] = c0 != missing_ && c0 != '-' ? 1 : 0;
+        }
+        for (std::size_t d = 1; d < texts_.size(); ++d) {
+            std::string const& t = texts_[d];
+            std::size_t const common = std::min({t.size(), first.size(), numSites});
+            std::size_t s = 0;
+            while (s < common) {
+                if (s + 8 <= common && std::memcmp(t.data() + s, first.data() + s, 8) == 0) {
+                    s += 8;
+                    continue;
+                }
+                if (t[s] != first[s]) clean[s] = 0;
+                ++s;
+            }
+            for (s = common; s < numSites; ++s)
+                if (at(t, s) != at(first, s)) clean[s] = 0;
+        }
+    }
+    cleanSites_ = omitted_;
+    sites_.clear();
+    for (std::size_t s = 0; s < numSites; ++s) {
+        if (census && usable_[s] != 1) continue;
+        if (clean[s] != 0)
+            ++cleanSites_;
+        else
+            sites_.push_back(static_cast<int>(s));
+    }
 }
 
 void DnaDistanceWorkspace::find_alike_texts() {

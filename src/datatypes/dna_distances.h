@@ -136,10 +136,13 @@ private:
                  std::int64_t omitted) const;
     void rebuild(std::vector<char const*> const& texts, std::vector<int> const& usable, char missing,
                  std::int64_t omitted);
+    void find_sites();
     void find_alike_texts();
 
-    // Snapshot of the data the plan was built from.
+    // Snapshot of the data the plan was built from: each distinct text once,
+    // and which of them each haplotype has.
     std::vector<std::string> texts_;
+    std::vector<int> textIndex_;
     std::vector<int> usable_;
     char missing_ = 0;
     std::int64_t omitted_ = 0;
