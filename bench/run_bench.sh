@@ -33,6 +33,8 @@ set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
+# Unphased diploid genotypes, haplotype-frequency EM and linkage test: em_bench.sh.
+if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
 
 main_road=0
 keep=0

@@ -139,6 +139,22 @@ void Errors::error(ErrorType kind, my_string const& name, int index) {
     if (kind == MEMORY) throw NOT_ENOUGH_MEMORY;
 }
 
+EchoCapture::EchoCapture() : saved_(E.echo) {
+    if (saved_ != nullptr) E.echo = &held_;
+}
+
+EchoCapture::~EchoCapture() {
+    if (saved_ == nullptr) return;
+    E.echo = saved_;
+    *saved_ << held_.str();
+}
+
+std::string EchoCapture::take() {
+    std::string text = held_.str();
+    held_.str("");
+    return text;
+}
+
 void Errors::init_log_file(const my_string& path, bool append) {
     if (log_) {
         log_->close();

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <memory>
 #include <ostream>
+#include <sstream>
+#include <string>
 
 #include "core/messages.h"
 #include "core/my_string.h"
@@ -61,7 +63,26 @@ public:
     // When set, receives a short copy of every report but DEBUG ones. The
     // project run points it at its result file and clears it again; the
     // stream is not owned.
-    std::fstream* echo = nullptr;
+    std::ostream* echo = nullptr;
+};
+
+// Holds back the short copies of the reports made while it lives, so that a
+// section that computes first and prints afterwards can put them in the
+// result file where its text had them. Does nothing while no echo is set.
+class EchoCapture {
+public:
+    EchoCapture();
+    // Puts the echo back; text not taken goes to it then.
+    ~EchoCapture();
+    EchoCapture(const EchoCapture&) = delete;
+    EchoCapture& operator=(const EchoCapture&) = delete;
+
+    // What was held back since the last call.
+    std::string take();
+
+private:
+    std::ostream* saved_;
+    std::ostringstream held_;
 };
 
 // The one message object and the log stream. Both are valid from the start

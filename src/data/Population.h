@@ -37,6 +37,7 @@
 #include <ostream>
 #include <vector>
 
+#include "core/MY_TArrayAsVector.h"
 #include "core/MY_TIArrayAsVector.h"
 #include "core/my_string.h"
 #include "data/TPhenDB.h"
@@ -176,6 +177,90 @@ public:
     void evaluate_work(settings* s);
     void print_population_anchor(int level, settings& s, char* prefix);
     void compute_phenotype_heterozygosity(settings& s, TPhenDB const& unused);
+
+    // --- haplotype frequencies of unphased genotypes and the linkage test
+    // on them (defined in src/haplo/) ------------------------------------------
+    // Multi-start EM of the haplotype frequencies of `phenotypes` into
+    // `haplotypes`: the largest log-likelihood over the starts, -1000 when
+    // the stop flag ended the call, -3.4028234663852886e38 when no start
+    // could run. nDistinct receives the number of different maxima; with
+    // `inbreeding`, f is the fixed coefficient, or 0.0 to have it estimated
+    // (then f receives the best start's estimate). A previous base with its
+    // locus mask keeps only the resolutions it allows; `compact` drops the
+    // monomorphic loci from the haplotypes.
+    double calc_ML_hapl_freq_hill95_LD(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                       int const& inbreeding, double& f, TPopHaploDB* previous, int* previousMask,
+                                       int const& compact, int const& initialConditions, int const& maxIterations,
+                                       double const& epsilon);
+    // Parametric-bootstrap standard deviations of the frequencies held in
+    // `haplotypes` (NumInitCondBootstrapEM starts per replicate; the
+    // initialConditions argument is not used).
+    void calc_sd_hapl_freq(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int const& initialConditions,
+                           int const& replicates, int const& maxIterations, double const& epsilon);
+    // Variants of the estimator that no analysis calls: linkage equilibrium
+    // with an inbreeding coefficient, the secant solution for the
+    // coefficient, and the plain EM over stored genotypes.
+    double calc_ML_hapl_freq_hill95_LE(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                       int const& inbreeding, double& f, TPopHaploDB* previous, int* previousMask,
+                                       int const& compact, int const& initialConditions, int const& maxIterations,
+                                       double const& epsilon);
+    double calc_ML_hapl_freq_HWD_LD(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                    int const& inbreeding, double& f, int const& compact, int const& initialConditions,
+                                    int const& maxIterations, double const& epsilon);
+    double calc_ML_hapl_freq_HWD_LE(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                    int const& inbreeding, double& f, int const& compact, int const& initialConditions,
+                                    int const& maxIterations, double const& epsilon);
+    double calc_ML_hapl_freq(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                             int const& compact, int const& initialConditions, int const& maxIterations);
+    // Does nothing.
+    void get_profile_lHood(TPopHaplotype const& h, int const& locus, TPhenDB const& phenotypes, TPopHaploDB& haplotypes,
+                           MY_TArrayAsVector<double> values);
+
+    // Sub-haplotype reports: every pair of loci, every locus, or the loci of
+    // the list (its first int the number of loci, then locus indices from 0).
+    void calc_all_pairs(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const& initialConditions,
+                        int const& replicates, int const& maxIterations, double const& epsilon);
+    void calc_all_sites(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const& initialConditions,
+                        int const& replicates, int const& maxIterations, double const& epsilon);
+    void calc_subset_hapl_freq(std::fstream& out, int const* loci, TPhenDB const& phenotypes, settings& s,
+                               int const& initialConditions, int const& replicates, int const& maxIterations,
+                               double const& epsilon);
+
+    // Likelihood-ratio test of linkage disequilibrium between every pair of
+    // loci of unphased data, with its whole section of the result file.
+    void calc_all_link_dis(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const& initialConditions,
+                           long const& permutations, int const& maxIterations, double const& epsilon);
+    // One pair {2, j, i}: the P value (also in s.LDPValue, its s.d. in
+    // s.PrecisionOnPValueLD), the permutations done, the chi-square value
+    // and both log-likelihoods; -1000 when stopped. The recessive form
+    // resamples genotypes under equilibrium instead of permuting alleles.
+    double calc_link_dis_prob(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                              double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                              int const& maxIterations, double const& epsilon);
+    double calc_link_dis_recess(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                                double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                                int const& maxIterations, double const& epsilon);
+    // Every allele's weight := its relative frequency in this sample.
+    void update_allele_freq();
+    // Appends the linked-loci histogram of this sample to the file; 0.
+    int make_xl_file(char const* fileName, int nLoci, int const* linked);
+    // Variants that no analysis calls: the test with an inbreeding
+    // coefficient (parameters from "HapFreqPar.txt"), and the test of every
+    // pair without output.
+    void calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenotypes, settings& s,
+                                int const& initialConditions, long const& permutations, int const& maxIterations,
+                                double const& epsilon);
+    double calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                                   double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                                   int const& maxIterations, double const& epsilon, int const& inbreeding,
+                                   double const& keepLDCoefficient, int const& compact);
+    void calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, int* flags, double const& significance,
+                               double const& threshold, int const& initialConditions, long const& permutations,
+                               int const& maxIterations, double const& epsilon);
+    double calc_pairwise_LD(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                            double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                            int const& maxIterations, double const& epsilon);
+    // --- end of the haplotype-frequency and unphased linkage members ---------
 
 private:
     void reset_permutation_vectors();

@@ -4,14 +4,9 @@
 
 namespace quintle {
 
-void comp_gam_phase_EM(PopGenetics&, settings&) {}
-
 int comp_gam_phase_Gibbs(PopGenetics&, settings&) { return 1; }
 
 void calc_all_gam_des(PopGenetics&, std::fstream&, long, settings&) {}
-
-void calc_all_link_dis(Population&, std::fstream&, TPhenDB const&, settings&, int const&, long const&, int const&,
-                       double const&) {}
 
 void make_all_hw(Population&, std::fstream&, TPhenDB const&, long const&, settings&) {}
 

@@ -15,16 +15,10 @@ class Population;
 class TPhenDB;
 class settings;
 
-// EM estimation of the haplotype frequencies of unphased genotypes.
-void comp_gam_phase_EM(PopGenetics& sample, settings& s);
 // Gibbs-sampler phase estimation; 1, or 0 when the run was stopped.
 int comp_gam_phase_Gibbs(PopGenetics& sample, settings& s);
 // Exact linkage-disequilibrium test between the loci of haplotypic data.
 void calc_all_gam_des(PopGenetics& sample, std::fstream& out, long steps, settings& s);
-// Linkage-disequilibrium test between the loci of unphased genotypes.
-void calc_all_link_dis(Population& sample, std::fstream& out, TPhenDB const& phenotypes, settings& s,
-                       int const& initialConditions, long const& steps, int const& maxIterations,
-                       double const& epsilon);
 // Hardy-Weinberg exact test by Markov chain.
 void make_all_hw(Population& sample, std::fstream& out, TPhenDB const& phenotypes, long const& steps, settings& s);
 

@@ -302,6 +302,16 @@ public:
     int compute_mm_distr(std::fstream& out, settings& s);
     // --- end of the neutrality-test and mismatch block ----------------------
 
+    // --- haplotype frequencies of unphased genotypes (defined in src/haplo/)
+    // The EM report of the sample: zipper or conventional run, bootstrap,
+    // two-locus and single-locus reports. 1 done, -1000 when the stop flag
+    // was found set.
+    int comp_gam_phase_EM(settings& s);
+    // Flags (into `flags`, one per locus, released afterwards) the loci
+    // linked with more than `threshold` of the loci; no caller.
+    void select_loci_in_LD(settings& s, double significance, double threshold, std::unique_ptr<int[]> flags);
+    // --- end of the unphased haplotype-frequency block ----------------------
+
 private:
     void reset_results();
     void copy_results_from(PopGenetics const& other);

@@ -20,110 +20,158 @@ ChakrabortyProbabilities chakraborty_probabilities(int k, int n, double theta, B
     return p;
 }
 
-namespace {
+// --- steps ---------------------------------------------------------------------
 
-void single_haplotype_warning(std::ostream& os) {
+ChakrabortyResult chakraborty_single_haplotype() {
     *_AOS_ << "\t\tWarning: Chakraborty's test of selective neutrality cannot be performed \n"
            << "\t\twhen there is a single haplotype in the sample. Skipping task...\n"
            << std::endl;
-    os << "Warning: Chakraborty's test of selective neutrality cannot be performed \n"
-       << "when there is a single haplotype in the sample. Skipping task...\n"
-       << std::endl;
+    return {};
 }
 
-void all_different_block(std::ostream& os, double n, int k) {
+ChakrabortyResult chakraborty_step(PopGenetics& p) {
+    using Outcome = ChakrabortyResult::Outcome;
+    ChakrabortyResult r;
+    r.k = p.NbHaplotypeEntries;
+    r.n = p.SampleSize;
+    if (r.k < 2) return chakraborty_single_haplotype();
+    if (r.k == r.n) {
+        r.outcome = Outcome::all_different;
+        return r;
+    }
+    const bool tableReady = ensure_B_table(r.n, r.k, PopGenetics::BMat, PopGenetics::_B_num_exist);
+    if (r.n >= chakraborty_max_genes || r.k >= chakraborty_max_alleles || !tableReady) {
+        r.outcome = Outcome::too_large;
+        return r;
+    }
+
+    p.calc_theta_Hom();
+    r.probabilities = chakraborty_probabilities(r.k, static_cast<int>(r.n), p.thetaHom, PopGenetics::BMat);
+    p.chakrabortyP = p.probKOrMoreAlleles = r.probabilities.probKOrMore;
+    p.expNumAlleles = r.probabilities.expNumAlleles;
+    r.homozygosity = p.homozygosity;
+    r.outcome = Outcome::tested;
+    return r;
+}
+
+ChakrabortyResult chakraborty_step(PopGenetics& p, AHaplFreqList const& list) {
+    using Outcome = ChakrabortyResult::Outcome;
+    ChakrabortyResult r;
+    r.listForm = true;
+    r.k = static_cast<int>(list.count);
+    r.n = p.SampleSize;
+    r.numOriginal = p.NbHaplotypeEntriesRead;
+    if (r.k < 2) {
+        ChakrabortyResult single = chakraborty_single_haplotype();
+        single.listForm = true;
+        return single;
+    }
+    const bool tableReady = ensure_B_table(r.n, r.k, PopGenetics::BMat, PopGenetics::_B_num_exist);
+    if (r.k > chakraborty_max_alleles || r.n > chakraborty_max_genes || !tableReady) {
+        r.outcome = Outcome::too_large;
+        return r;
+    }
+    const int nInt = static_cast<int>(r.n);
+    if (r.k == nInt) {
+        r.outcome = Outcome::all_different;
+        return r;
+    }
+
+    const double theta = p.calc_theta_Hom(list);
+    r.probabilities = chakraborty_probabilities(r.k, nInt, theta, PopGenetics::BMat);
+    p.probKOrMoreAlleles = r.probabilities.probKOrMore;
+    p.expNumAlleles = r.probabilities.expNumAlleles;
+    r.homozygosity = p.calc_sample_homozygosity(list);
+    r.outcome = Outcome::tested;
+    return r;
+}
+
+// --- writers -------------------------------------------------------------------
+
+namespace {
+
+void write_tested(std::ostream& os, ChakrabortyResult const& r) {
+    ChakrabortyProbabilities const& p = r.probabilities;
     report_format(os);
-    os << "No. of genes in sample   : " << std::setw(12) << n << "\n"
-       << "No. of alleles in sample : " << std::setw(12) << k << "\n"
-       << "\nThe test is impossible because all gene copies are different\n"
-       << std::endl;
-}
-
-void chakraborty_batch_line(my_string const& sampleName, int n, int k, double homozygosity,
-                            ChakrabortyProbabilities const& p) {
-    std::ostream* batch = batch_stream(_CHAKRABORTY_, ofs_chakra);
-    if (batch == nullptr) return;
-    batch_prefix(*batch, sampleName);
-    *batch << "\t" << n << "\t" << k << "\t" << homozygosity << "\t" << p.expNumAlleles << "\t" << p.probExactlyK
-           << "\t" << p.probKOrMore << "\n";
-}
-
-}  // namespace
-
-void PopGenetics::Chakraborty_neutr_test(std::ostream& os) {
-    const int k = NbHaplotypeEntries;
-    const double n = SampleSize;
-    if (k < 2) {
-        single_haplotype_warning(os);
-        return;
-    }
-    if (k == n) {
-        all_different_block(os, n, k);
-        return;
-    }
-    const bool tableReady = ensure_B_table(n, k, BMat, _B_num_exist);
-    if (n >= chakraborty_max_genes || k >= chakraborty_max_alleles || !tableReady) {
-        os << "Chakraborty neutrality test not possible with more than " << chakraborty_max_alleles
-           << " alleles or\n"
-           << "more than " << chakraborty_max_genes << " gene copy.\n"
+    if (!r.listForm) {
+        os << "No. of genes in sample       :" << std::setw(12) << r.n << "\n"
+           << "No. of alleles in sample (k) :" << std::setw(12) << r.k << "\n"
+           << "Observed Homozygosity        :" << std::setw(12) << r.homozygosity << "\n"
+           << "Exp. No. of alleles          :" << std::setw(12) << p.expNumAlleles << "\n"
+           << "P(exactly k alleles)         :" << std::setw(12) << p.probExactlyK << "\n"
+           << "P(k or more alleles)         :" << std::setw(12) << p.probKOrMore << "\n"
            << std::endl;
         return;
     }
-
-    calc_theta_Hom();
-    const int nInt = static_cast<int>(n);
-    const ChakrabortyProbabilities p = chakraborty_probabilities(k, nInt, thetaHom, BMat);
-    chakrabortyP = probKOrMoreAlleles = p.probKOrMore;
-    expNumAlleles = p.expNumAlleles;
-
-    report_format(os);
-    os << "No. of genes in sample       :" << std::setw(12) << n << "\n"
-       << "No. of alleles in sample (k) :" << std::setw(12) << k << "\n"
-       << "Observed Homozygosity        :" << std::setw(12) << homozygosity << "\n"
-       << "Exp. No. of alleles          :" << std::setw(12) << p.expNumAlleles << "\n"
-       << "P(exactly k alleles)         :" << std::setw(12) << p.probExactlyK << "\n"
-       << "P(k or more alleles)         :" << std::setw(12) << p.probKOrMore << "\n"
-       << std::endl;
-    chakraborty_batch_line(name, nInt, k, homozygosity, p);
-}
-
-void PopGenetics::Chakraborty_neutr_test(std::ostream& os, AHaplFreqList const& list) {
-    const int k = static_cast<int>(list.count);
-    const double n = SampleSize;
-    const int nInt = static_cast<int>(n);
-    if (k < 2) {
-        single_haplotype_warning(os);
-        return;
-    }
-    const bool tableReady = ensure_B_table(n, k, BMat, _B_num_exist);
-    if (k > chakraborty_max_alleles || n > chakraborty_max_genes || !tableReady) {
-        os << "Chakraborty neutrality test not possible with more than " << chakraborty_max_alleles
-           << " alleles or \n"
-           << "with more than " << chakraborty_max_genes << " gene copies" << std::endl;
-        return;
-    }
-    if (k == nInt) {
-        all_different_block(os, n, k);
-        return;
-    }
-
-    const double theta = calc_theta_Hom(list);
-    const ChakrabortyProbabilities p = chakraborty_probabilities(k, nInt, theta, BMat);
-    probKOrMoreAlleles = p.probKOrMore;
-    expNumAlleles = p.expNumAlleles;
-    const double listHomozygosity = calc_sample_homozygosity(list);
-
-    report_format(os);
     os << "Haplotype real differences were checked before tests\n\n"
-       << "No. of genes in sample                    :" << std::setw(12) << n << "\n"
-       << "No. of original haplotypes in sample      :" << std::setw(12) << NbHaplotypeEntriesRead << "\n"
-       << "No. of different haplotypes in sample (k) :" << std::setw(12) << k << "\n"
-       << "Obs. Homozygosity                         :" << std::setw(12) << listHomozygosity << "\n"
+       << "No. of genes in sample                    :" << std::setw(12) << r.n << "\n"
+       << "No. of original haplotypes in sample      :" << std::setw(12) << r.numOriginal << "\n"
+       << "No. of different haplotypes in sample (k) :" << std::setw(12) << r.k << "\n"
+       << "Obs. Homozygosity                         :" << std::setw(12) << r.homozygosity << "\n"
        << "Exp. No. of alleles                       :" << std::setw(12) << p.expNumAlleles << "\n"
        << "P(exactly k alleles)                      :" << std::setw(12) << p.probExactlyK << "\n"
        << "P(k or more alleles)                      :" << std::setw(12) << p.probKOrMore << "\n"
        << std::endl;
-    chakraborty_batch_line(name, nInt, k, listHomozygosity, p);
+}
+
+}  // namespace
+
+void write_chakraborty(std::ostream& os, ChakrabortyResult const& r) {
+    using Outcome = ChakrabortyResult::Outcome;
+    switch (r.outcome) {
+        case Outcome::single_haplotype:
+            os << "Warning: Chakraborty's test of selective neutrality cannot be performed \n"
+               << "when there is a single haplotype in the sample. Skipping task...\n"
+               << std::endl;
+            return;
+        case Outcome::all_different:
+            report_format(os);
+            os << "No. of genes in sample   : " << std::setw(12) << r.n << "\n"
+               << "No. of alleles in sample : " << std::setw(12) << r.k << "\n"
+               << "\nThe test is impossible because all gene copies are different\n"
+               << std::endl;
+            return;
+        case Outcome::too_large:
+            if (!r.listForm)
+                os << "Chakraborty neutrality test not possible with more than " << chakraborty_max_alleles
+                   << " alleles or\n"
+                   << "more than " << chakraborty_max_genes << " gene copy.\n"
+                   << std::endl;
+            else
+                os << "Chakraborty neutrality test not possible with more than " << chakraborty_max_alleles
+                   << " alleles or \n"
+                   << "with more than " << chakraborty_max_genes << " gene copies" << std::endl;
+            return;
+        case Outcome::tested:
+            write_tested(os, r);
+            return;
+    }
+}
+
+void write_chakraborty_batch(std::ostream& batch, ChakrabortyResult const& r, my_string const& sampleName) {
+    if (r.outcome != ChakrabortyResult::Outcome::tested) return;
+    ChakrabortyProbabilities const& p = r.probabilities;
+    batch_prefix(batch, sampleName);
+    batch << "\t" << static_cast<int>(r.n) << "\t" << r.k << "\t" << r.homozygosity << "\t" << p.expNumAlleles
+          << "\t" << p.probExactlyK << "\t" << p.probKOrMore << "\n";
+}
+
+// --- the members ---------------------------------------------------------------
+
+namespace {
+
+void write_with_batch(std::ostream& os, ChakrabortyResult const& r, my_string const& sampleName) {
+    write_chakraborty(os, r);
+    if (r.outcome != ChakrabortyResult::Outcome::tested) return;
+    if (std::ostream* batch = batch_stream(_CHAKRABORTY_, ofs_chakra)) write_chakraborty_batch(*batch, r, sampleName);
+}
+
+}  // namespace
+
+void PopGenetics::Chakraborty_neutr_test(std::ostream& os) { write_with_batch(os, chakraborty_step(*this), name); }
+
+void PopGenetics::Chakraborty_neutr_test(std::ostream& os, AHaplFreqList const& list) {
+    write_with_batch(os, chakraborty_step(*this, list), name);
 }
 
 }  // namespace quintle

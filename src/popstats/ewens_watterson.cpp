@@ -153,21 +153,30 @@ void print_obs_titles(std::ostream& os) {
     os << std::setw(10) << "All.#" << std::setw(12) << "Rel. freq." << std::setw(16) << "Abs. Freq.";
 }
 
+// The records' values that are there, in list order.
+std::vector<double> list_values(AHaplFreqList const& list) {
+    std::vector<double> values;
+    values.reserve(static_cast<std::size_t>(std::max(0L, list.count)));
+    for (long i = 0; i < list.count; ++i)
+        if (list.data[i] != nullptr) values.push_back(list.data[i]->relFreq);
+    return values;
+}
+
 }  // namespace
 
-void print_obs_hapl_freq(std::ostream& os, AHaplFreqList const& list, int const& n, my_string name) {
+void print_obs_hapl_freq(std::ostream& os, std::span<const double> values, int n, my_string const& name) {
     TXmlTag tag("obsHapFreq");
     tag.attributeName = "pop";
     tag.attributeValue = name;
     open_tag(os, tag);
     print_obs_titles(os);
     os << "\n" << obs_rule;
-    std::vector<double> values;
-    values.reserve(static_cast<std::size_t>(std::max(0L, list.count)));
-    for (long i = 0; i < list.count; ++i)
-        if (list.data[i] != nullptr) values.push_back(list.data[i]->relFreq);
     print_obs_rows(os, values, n, true);
     close_tag(os, tag);
+}
+
+void print_obs_hapl_freq(std::ostream& os, AHaplFreqList const& list, int const& n, my_string name) {
+    print_obs_hapl_freq(os, list_values(list), n, name);
 }
 
 void print_obs_hapl_freq(std::ostream& os, PHaploDefList const& list, int const& n) {
@@ -191,13 +200,11 @@ void print_obs_hapl_freq(std::ostream& os, PHaploDefList const& list, int const&
     open_tag(os, tag);
     print_obs_titles(os);
     os << "\n" << exp_rule;
-    std::vector<double> values;
-    for (long i = 0; i < sorted.count; ++i) values.push_back(sorted.data[i]->relFreq);
-    print_obs_rows(os, values, n, false);
+    print_obs_rows(os, list_values(sorted), n, false);
     close_tag(os, tag);
 }
 
-void PopGenetics::print_exp_freq(std::ostream& os, AHaplFreqList const& accum) {
+void print_exp_freq(std::ostream& os, std::span<const AHaplFreq> ranks, my_string const& name) {
     TXmlTag tag("expHapFreq");
     tag.attributeName = "pop";
     tag.attributeValue = name;
@@ -208,30 +215,31 @@ void PopGenetics::print_exp_freq(std::ostream& os, AHaplFreqList const& accum) {
     os << std::setw(10) << "All.#" << std::setw(12) << "Rel. freq." << std::setw(12) << "s.d." << std::setw(16)
        << "Abs. Freq." << std::setw(12) << "s.d."
        << "\n" << exp_rule;
-    for (long i = 0; i < accum.count; ++i) {
-        if (accum.data[i] == nullptr) continue;
-        os << std::setw(10) << i + 1 << *accum.data[i];
-    }
+    long row = 0;
+    for (AHaplFreq const& rank : ranks) os << std::setw(10) << ++row << rank;
     os << exp_rule << std::endl;
     close_tag(os, tag);
+}
+
+void PopGenetics::print_exp_freq(std::ostream& os, AHaplFreqList const& accum) {
+    std::vector<AHaplFreq> ranks;
+    ranks.reserve(static_cast<std::size_t>(std::max(0L, accum.count)));
+    for (long i = 0; i < accum.count; ++i)
+        if (accum.data[i] != nullptr) ranks.push_back(*accum.data[i]);
+    ::quintle::print_exp_freq(os, ranks, name);
 }
 
 // --- the test ------------------------------------------------------------------
 
 namespace {
 
-// One replicate into reusable buffers (counts: one slot per allele).
-double run_replicate(PopGenetics& p, AHaplFreqList& accum, double obsF, double& countLE, std::vector<int>& counts,
+// Draws one configuration into counts (one slot per allele) and counts it
+// against the observed F and Slatkin statistic; returns its F, also left in
+// ewObservedF.
+double run_replicate(PopGenetics& p, double obsF, double& countLE, std::vector<int>& counts,
                      std::vector<int>& spectrum, double& slatkinCountLE) {
     const int n = std::max(static_cast<int>(p.SampleSize), 0);
     draw_ewens_configuration(n, PopGenetics::BMat, counts);
-    for (std::size_t r = 0; r < counts.size(); ++r) {
-        AHaplFreq* slot = accum.data[r];
-        if (slot == nullptr) continue;
-        const double c = counts[r];
-        slot->relFreq += c;
-        slot->relFreqSd += c * c;
-    }
     const double F = ew_F(std::span<const int>(counts), p.SampleSize);
     p.ewObservedF = F;
     if (obsF >= F) countLE += 1.0;
@@ -243,28 +251,46 @@ double run_replicate(PopGenetics& p, AHaplFreqList& accum, double obsF, double& 
     return F;
 }
 
-// The sample and allele counts of the report's first lines: n as a double
-// and, under the given condition, the original number of haplotypes.
-struct EwCounts {
-    double n;
-    int k;
-    bool showOriginal;
-    int original;
-};
-
-void refusal_block(PopGenetics const& p, std::ostream& os, EwCounts const& c, char const* originalLabel,
-                   char const* reason, char const* batchReason) {
-    report_format(os);
-    os << "No. of genes in sample   : " << std::setw(12) << c.n << "\n";
-    if (c.showOriginal) os << originalLabel << std::setw(12) << c.original << "\n";
-    os << "No. of alleles in sample : " << std::setw(12) << c.k << "\n";
-    os << reason << long_rule << std::endl;
-    if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt)) {
-        batch_prefix(*batch, p.name);
-        *batch << "\t" << c.n;
-        if (c.showOriginal) *batch << "\t" << c.original;
-        *batch << "\t" << c.k << batchReason;
+void add_configuration(std::span<const int> counts, std::span<AHaplFreq> ranks) {
+    for (std::size_t r = 0; r < counts.size() && r < ranks.size(); ++r) {
+        const double c = counts[r];
+        ranks[r].relFreq += c;
+        ranks[r].relFreqSd += c * c;
     }
+}
+
+// The observed Slatkin statistic of the list's counts.
+double observed_slatkin(std::vector<double> const& observed, int n, std::vector<int>& spectrum) {
+    spectrum.assign(static_cast<std::size_t>(std::max(n, 0)) + 1, 0);
+    std::vector<int> counts;
+    counts.reserve(observed.size());
+    for (double v : observed) counts.push_back(static_cast<int>(v));
+    return slatkin_statistic(counts, spectrum);
+}
+
+// Runs the replicates into r; false when the run asked to stop.
+bool simulate_configurations(PopGenetics& p, EwensWattersonResult& r, std::vector<int>& spectrum, settings& s) {
+    double sumF = 0.0;
+    double countLE = 0.0;
+    double slatkinCountLE = 0.0;
+    std::vector<int> draw(static_cast<std::size_t>(r.k));
+    for (int i = 0; i < r.replicates; ++i) {
+        sumF += run_replicate(p, r.observedF, countLE, draw, spectrum, slatkinCountLE);
+        add_configuration(draw, r.expected);
+        if (i % 100 == 0) {
+            settings::global_work_done += 1.0;
+            settings::print_message();
+            if (s.stopFlag) return false;
+        }
+    }
+    if (r.replicates <= 0) return true;
+    const double R = r.replicates;
+    r.expectedF = sumF / R;
+    r.probF = countLE / R;
+    r.slatkinP = slatkinCountLE / R;
+    const int nInt = static_cast<int>(r.n);
+    for (AHaplFreq& rank : r.expected) rank.calc_mean_freq(r.replicates, nInt);
+    return true;
 }
 
 }  // namespace
@@ -272,7 +298,15 @@ void refusal_block(PopGenetics const& p, std::ostream& os, EwCounts const& c, ch
 double PopGenetics::compute_rand_frequencies_and_F(AHaplFreqList& accum, double const& obsF, double& countLE,
                                                    std::vector<int>& spectrum, double& slatkinCountLE) {
     std::vector<int> counts(static_cast<std::size_t>(std::max(0L, accum.count)));
-    return run_replicate(*this, accum, obsF, countLE, counts, spectrum, slatkinCountLE);
+    const double F = run_replicate(*this, obsF, countLE, counts, spectrum, slatkinCountLE);
+    for (long i = 0; i < accum.count; ++i) {
+        AHaplFreq* slot = accum.data[i];
+        if (slot == nullptr) continue;
+        const double c = counts[static_cast<std::size_t>(i)];
+        slot->relFreq += c;
+        slot->relFreqSd += c * c;
+    }
+    return F;
 }
 
 int PopGenetics::get_first_rand_freq(AHaplFreq& rec, int const& k, int const& n) {
@@ -283,134 +317,175 @@ int PopGenetics::get_first_rand_freq(AHaplFreq& rec, int const& k, int const& n)
     return c;
 }
 
-void PopGenetics::EW_neutrality_tests(settings& s, std::ostream& os, AHaplFreqList const& list) {
-    if (s.stopFlag) return;
-    const int R = s.NumIterationsNeutralityTests;
-    const int k = static_cast<int>(list.count);
-    const double n = SampleSize;
-    const int nInt = static_cast<int>(n);
-    const bool inferred = s.InferHaplotypeDefinitionFromDistanceMatrix != 0;
-    const EwCounts counts{n, k, inferred && profile.GenotypicData == 0, NbHaplotypeEntriesRead};
+EwensWattersonResult ewens_watterson_step(PopGenetics& p, AHaplFreqList const& list, int replicates, bool inferred,
+                                          settings& s) {
+    using Outcome = EwensWattersonResult::Outcome;
+    EwensWattersonResult r;
+    if (s.stopFlag) return r;
+    r.n = p.SampleSize;
+    r.k = static_cast<int>(list.count);
+    r.numHaplotypes = p.NbHaplotypeEntries;
+    r.numOriginal = p.NbHaplotypeEntriesRead;
+    r.inferred = inferred;
+    r.showOriginal = inferred && p.profile.GenotypicData == 0;
+    r.replicates = replicates;
 
-    if (k == n) {
-        refusal_block(*this, os, counts, "No. of original alleles in sample      :",
-                      "\nThe test is impossible because all gene copies are different",
-                      "\tEwens-Watterson test is impossible because all gene copies are different\n");
-        return;
+    if (r.k == r.n) {
+        r.outcome = Outcome::all_different;
+        return r;
     }
-    if (k == 1) {
-        refusal_block(*this, os, counts, "No. of original alleles in sample   :",
-                      "\nThe test is impossible because there is only one allele in \nthe sample",
-                      "\tEwens-Watterson test is impossible because there is only one allele in the sample\n");
-        return;
+    if (r.k == 1) {
+        r.outcome = Outcome::single_allele;
+        return r;
     }
     // An empty list has nothing to test.
-    if (k < 1) return;
-    if (k > ew_max_alleles || n > ew_max_genes) {
-        report_format(os);
-        os << "No. of genes in sample   : " << std::setw(12) << n << "\n"
-           << "No. of alleles in sample : " << std::setw(12) << k << "\n"
-           << "\nThe test is impossible because the number of genes is bigger than " << ew_max_genes
-           << "\n or the number of Alleles is bigger than " << ew_max_alleles << " ." << long_rule << std::endl;
-        return;
+    if (r.k < 1) return r;
+    if (r.k > ew_max_alleles || r.n > ew_max_genes) {
+        r.outcome = Outcome::too_many;
+        return r;
     }
 
-    std::vector<double> observed;
     std::vector<int> spectrum;
-    AHaplFreqList accum(static_cast<long>(k) + 1, 10);
     try {
-        observed.reserve(static_cast<std::size_t>(k));
-        for (long i = 0; i < list.count; ++i) observed.push_back(list.data[i] != nullptr ? list.data[i]->relFreq : 0.0);
-        if (computeSlatkinTest) {
-            spectrum.assign(static_cast<std::size_t>(std::max(nInt, 0)) + 1, 0);
-            std::vector<int> observedCounts;
-            observedCounts.reserve(observed.size());
-            for (double v : observed) observedCounts.push_back(static_cast<int>(v));
-            slatkinObsStat = slatkin_statistic(observedCounts, spectrum);
-        }
-        for (int i = 0; i < k; ++i) {
-            auto record = std::make_unique<AHaplFreq>();
-            accum.Add(record.get());
-            record.release();
-        }
+        r.observed = list_values(list);
+        if (p.computeSlatkinTest) p.slatkinObsStat = observed_slatkin(r.observed, static_cast<int>(r.n), spectrum);
+        r.expected.assign(static_cast<std::size_t>(r.k), AHaplFreq{});
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "PopGenetics::neutrality_tests", 0);
-        return;
+        return r;
     }
-
-    const double obsF = ew_F(std::span<const double>(observed), n);
-    ewObservedF = obsF;
+    r.observedF = ew_F(std::span<const double>(r.observed), r.n);
+    p.ewObservedF = r.observedF;
 
     // The draws need B(m, j) for m <= n and j <= k: size the table by the
     // larger of the list's length and the sample's haplotype count.
-    const int alleles = std::max(NbHaplotypeEntries, k);
-    const bool tableReady = ensure_B_table(n, alleles, BMat, _B_num_exist);
-    if (n >= ew_max_genes || alleles > ew_max_alleles - 1 || !tableReady) {
-        os << "Watterson F-test of selective neutrality is not possible with more than " << ew_max_alleles
-           << " alleles or \n"
-           << "with more than " << ew_max_genes << " gene copies" << std::endl;
+    const int alleles = std::max(p.NbHaplotypeEntries, r.k);
+    const bool tableReady = ensure_B_table(r.n, alleles, PopGenetics::BMat, PopGenetics::_B_num_exist);
+    if (r.n >= ew_max_genes || alleles > ew_max_alleles - 1 || !tableReady) {
         // Nothing was simulated: no P value may be reported.
-        ewExpectedF = ewProbF = slatkinExactP = -1.0;
-        return;
+        p.ewExpectedF = p.ewProbF = p.slatkinExactP = -1.0;
+        r.outcome = Outcome::table_refused;
+        return r;
     }
 
-    double sumF = 0.0;
-    double countLE = 0.0;
-    double slatkinCountLE = 0.0;
-    std::vector<int> draw(static_cast<std::size_t>(k));
-    for (int r = 0; r < R; ++r) {
-        sumF += run_replicate(*this, accum, obsF, countLE, draw, spectrum, slatkinCountLE);
-        if (r % 100 == 0) {
-            settings::global_work_done += 1.0;
-            settings::print_message();
-            if (s.stopFlag) {
-                ewObservedF = obsF;
-                return;
-            }
-        }
-    }
-    ewObservedF = obsF;
+    const bool finished = simulate_configurations(p, r, spectrum, s);
+    p.ewObservedF = r.observedF;
     // Without replicates there are no expectations to report.
-    if (R <= 0) return;
+    if (!finished || r.replicates <= 0) return r;
+    p.ewExpectedF = r.expectedF;
+    p.ewProbF = r.probF;
+    p.slatkinExactP = r.slatkinP;
+    r.outcome = Outcome::tested;
+    return r;
+}
 
-    ewExpectedF = sumF / R;
-    ewProbF = countLE / R;
-    slatkinExactP = slatkinCountLE / R;
-    for (long i = 0; i < accum.count; ++i) accum.data[i]->calc_mean_freq(R, nInt);
+namespace {
 
+// The refusal texts of the all-different and single-allele outcomes.
+struct EwRefusal {
+    char const* originalLabel;
+    char const* reason;
+    char const* batchReason;
+};
+
+EwRefusal refusal_texts(EwensWattersonResult::Outcome outcome) {
+    if (outcome == EwensWattersonResult::Outcome::all_different)
+        return {"No. of original alleles in sample      :",
+                "\nThe test is impossible because all gene copies are different",
+                "\tEwens-Watterson test is impossible because all gene copies are different\n"};
+    return {"No. of original alleles in sample   :",
+            "\nThe test is impossible because there is only one allele in \nthe sample",
+            "\tEwens-Watterson test is impossible because there is only one allele in the sample\n"};
+}
+
+void write_result_block(std::ostream& os, EwensWattersonResult const& r) {
     report_format(os);
-    if (!inferred) {
+    if (!r.inferred) {
         os << "Original haplotype definition was used for the tests\n\n"
-           << "No. of genes in sample                 :" << std::setw(12) << nInt << "\n"
-           << "No. of haplotypes in sample            :" << std::setw(12) << NbHaplotypeEntries << "\n";
+           << "No. of genes in sample                 :" << std::setw(12) << static_cast<int>(r.n) << "\n"
+           << "No. of haplotypes in sample            :" << std::setw(12) << r.numHaplotypes << "\n";
     } else {
         os << "Haplotype real differences were checked before tests\n\n"
-           << "No. of genes in sample                 :" << std::setw(12) << n << "\n";
-        if (counts.showOriginal)
-            os << "No. of original haplotypes in sample   :" << std::setw(12) << NbHaplotypeEntriesRead << "\n";
-        os << "No. of different haplotypes in sample  :" << std::setw(12) << k << "\n";
+           << "No. of genes in sample                 :" << std::setw(12) << r.n << "\n";
+        if (r.showOriginal)
+            os << "No. of original haplotypes in sample   :" << std::setw(12) << r.numOriginal << "\n";
+        os << "No. of different haplotypes in sample  :" << std::setw(12) << r.k << "\n";
     }
-    os << "Observed F value                       :" << std::setw(12) << obsF << "\n"
-       << "Expected F value                       :" << std::setw(12) << ewExpectedF << "\n"
-       << "No. of simulated samples               :" << std::setw(12) << R << "\n"
+    os << "Observed F value                       :" << std::setw(12) << r.observedF << "\n"
+       << "Expected F value                       :" << std::setw(12) << r.expectedF << "\n"
+       << "No. of simulated samples               :" << std::setw(12) << r.replicates << "\n"
        << "Ewens-Watterson test:\n"
-       << "Pr(rand F &lt;= obs F)                    :" << std::setw(12) << ewProbF << "\n"
-       << "Slatkin's Exact test P-value           :" << std::setw(12) << slatkinExactP << "\n";
+       << "Pr(rand F &lt;= obs F)                    :" << std::setw(12) << r.probF << "\n"
+       << "Slatkin's Exact test P-value           :" << std::setw(12) << r.slatkinP << "\n";
+}
 
-    if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt)) {
-        batch_prefix(*batch, name);
-        *batch << "\t" << nInt;
-        if (!inferred) {
-            *batch << "\t" << NbHaplotypeEntries;
-        } else {
-            if (counts.showOriginal) *batch << "\t" << NbHaplotypeEntriesRead;
-            *batch << "\t" << k;
+}  // namespace
+
+void write_ewens_watterson(std::ostream& os, EwensWattersonResult const& r, my_string const& sampleName) {
+    using Outcome = EwensWattersonResult::Outcome;
+    switch (r.outcome) {
+        case Outcome::silent:
+            return;
+        case Outcome::all_different:
+        case Outcome::single_allele: {
+            const EwRefusal texts = refusal_texts(r.outcome);
+            report_format(os);
+            os << "No. of genes in sample   : " << std::setw(12) << r.n << "\n";
+            if (r.showOriginal) os << texts.originalLabel << std::setw(12) << r.numOriginal << "\n";
+            os << "No. of alleles in sample : " << std::setw(12) << r.k << "\n";
+            os << texts.reason << long_rule << std::endl;
+            return;
         }
-        *batch << "\t" << obsF << "\t" << ewExpectedF << "\t" << ewProbF << "\t" << slatkinExactP << "\n";
+        case Outcome::too_many:
+            report_format(os);
+            os << "No. of genes in sample   : " << std::setw(12) << r.n << "\n"
+               << "No. of alleles in sample : " << std::setw(12) << r.k << "\n"
+               << "\nThe test is impossible because the number of genes is bigger than " << ew_max_genes
+               << "\n or the number of Alleles is bigger than " << ew_max_alleles << " ." << long_rule << std::endl;
+            return;
+        case Outcome::table_refused:
+            os << "Watterson F-test of selective neutrality is not possible with more than " << ew_max_alleles
+               << " alleles or \n"
+               << "with more than " << ew_max_genes << " gene copies" << std::endl;
+            return;
+        case Outcome::tested:
+            write_result_block(os, r);
+            print_obs_hapl_freq(os, r.observed, static_cast<int>(r.n), sampleName);
+            print_exp_freq(os, r.expected, sampleName);
+            return;
     }
+}
 
-    print_obs_hapl_freq(os, list, nInt, name);
-    print_exp_freq(os, accum);
+bool EwensWattersonResult::has_batch_line() const {
+    return outcome == Outcome::all_different || outcome == Outcome::single_allele || outcome == Outcome::tested;
+}
+
+void write_ewens_watterson_batch(std::ostream& batch, EwensWattersonResult const& r, my_string const& sampleName) {
+    if (!r.has_batch_line()) return;
+    batch_prefix(batch, sampleName);
+    if (r.outcome != EwensWattersonResult::Outcome::tested) {
+        batch << "\t" << r.n;
+        if (r.showOriginal) batch << "\t" << r.numOriginal;
+        batch << "\t" << r.k << refusal_texts(r.outcome).batchReason;
+        return;
+    }
+    batch << "\t" << static_cast<int>(r.n);
+    if (!r.inferred) {
+        batch << "\t" << r.numHaplotypes;
+    } else {
+        if (r.showOriginal) batch << "\t" << r.numOriginal;
+        batch << "\t" << r.k;
+    }
+    batch << "\t" << r.observedF << "\t" << r.expectedF << "\t" << r.probF << "\t" << r.slatkinP << "\n";
+}
+
+void PopGenetics::EW_neutrality_tests(settings& s, std::ostream& os, AHaplFreqList const& list) {
+    const bool inferred = s.InferHaplotypeDefinitionFromDistanceMatrix != 0;
+    const EwensWattersonResult r = ewens_watterson_step(*this, list, s.NumIterationsNeutralityTests, inferred, s);
+    write_ewens_watterson(os, r, name);
+    if (!r.has_batch_line()) return;
+    if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt))
+        write_ewens_watterson_batch(*batch, r, name);
 }
 
 }  // namespace quintle

@@ -23,6 +23,9 @@
 
 namespace quintle {
 
+class PopGenetics;
+class settings;
+
 // Largest sample and number of alleles the test accepts.
 inline constexpr int ew_max_genes = 5000;
 inline constexpr int ew_max_alleles = 1000;
@@ -75,7 +78,56 @@ void batch_prefix(std::ostream& os, my_string const& sampleName);
 // frequencies) in a sample of n genes, with a "pop" attribute of `name` on
 // its XML tag.
 void print_obs_hapl_freq(std::ostream& os, AHaplFreqList const& list, int const& n, my_string name);
+void print_obs_hapl_freq(std::ostream& os, std::span<const double> values, int n, my_string const& name);
 // The same table from a sample's haplotype list, without the Total row.
 void print_obs_hapl_freq(std::ostream& os, PHaploDefList const& list, int const& n);
+// Expected-frequency table: one row per rank of the mean random
+// configuration, with a "pop" attribute of `name` on its XML tag.
+void print_exp_freq(std::ostream& os, std::span<const AHaplFreq> ranks, my_string const& name);
+
+// --- the test as a step and its writers --------------------------------------
+
+// What one Ewens-Watterson test found. The report and the batch line are
+// written from it; the sample's fields were set by the step.
+struct EwensWattersonResult {
+    enum class Outcome {
+        silent,         // stopped, an empty list or no replicates: nothing to print
+        all_different,  // k equals n
+        single_allele,  // k is 1
+        too_many,       // more alleles or genes than the test takes
+        table_refused,  // the B table cannot cover the sample
+        tested,
+    };
+    Outcome outcome = Outcome::silent;
+    double n = 0.0;  // sample size
+    int k = 0;       // records of the list
+    int numHaplotypes = 0;
+    int numOriginal = 0;
+    bool inferred = false;      // the list merges haplotypes that do not really differ
+    bool showOriginal = false;  // the original haplotype count is reported
+    int replicates = 0;
+    double observedF = 0.0;
+    double expectedF = 0.0;
+    double probF = 0.0;
+    double slatkinP = 0.0;
+    std::vector<double> observed;     // the list's values, most frequent first
+    std::vector<AHaplFreq> expected;  // mean random configuration by rank
+
+    // The all-different and single-allele refusals and the result have a
+    // batch line.
+    bool has_batch_line() const;
+};
+
+// The test on the allele counts of `list` with `replicates` random
+// configurations; `inferred` tells whether the list merges haplotypes. Sets
+// the sample's Ewens-Watterson and Slatkin fields. `s` gives the progress
+// and the stop request.
+EwensWattersonResult ewens_watterson_step(PopGenetics& p, AHaplFreqList const& list, int replicates, bool inferred,
+                                          settings& s);
+// The report of the result stream (refusal or result block with both
+// frequency tables).
+void write_ewens_watterson(std::ostream& os, EwensWattersonResult const& r, my_string const& sampleName);
+// The batch line, for the outcomes that have one.
+void write_ewens_watterson_batch(std::ostream& batch, EwensWattersonResult const& r, my_string const& sampleName);
 
 }  // namespace quintle

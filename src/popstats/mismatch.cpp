@@ -49,31 +49,24 @@ long count_mismatch_pairs(std::span<const int> counts, RectMat const& d, int max
     return skipped;
 }
 
-long list_mismatch_pairs(std::ostream& out, std::span<const int> counts, RectMat const& d, int maxClass,
-                         std::span<std::int64_t> obs) {
+void list_mismatch_pairs(std::ostream& out, std::span<const int> counts, RectMat const& d) {
     out.setf(std::ios::fixed, std::ios::floatfield);
     out.setf(std::ios::showpoint);
     out.setf(std::ios::right, std::ios::adjustfield);
     out.precision(1);
-    long skipped = 0;
-    auto write_and_count = [&](double distance) {
-        out << std::setw(6) << distance;
-        if (!add_pairs(distance, 1, maxClass, obs)) ++skipped;
-    };
     const int n = static_cast<int>(counts.size());
     for (int i = 0; i < n; ++i) {
         const std::int64_t ni = copies(counts[static_cast<std::size_t>(i)]);
         for (std::int64_t copy = 0; copy < ni; ++copy) {
             for (int j = 0; j < i; ++j) {
                 const std::int64_t nj = copies(counts[static_cast<std::size_t>(j)]);
-                for (std::int64_t earlier = 0; earlier < nj; ++earlier) write_and_count(d(i, j));
+                for (std::int64_t earlier = 0; earlier < nj; ++earlier) out << std::setw(6) << d(i, j);
             }
-            for (std::int64_t earlier = 0; earlier < copy; ++earlier) write_and_count(d(i, i));
+            for (std::int64_t earlier = 0; earlier < copy; ++earlier) out << std::setw(6) << d(i, i);
             out << std::setw(6) << d(i, i) << "\n";
             out.flush();
         }
     }
-    return skipped;
 }
 
 MismatchMoments mismatch_moments(std::span<const std::int64_t> obs, int maxClass) {
@@ -190,70 +183,88 @@ MismatchChiSquare mismatch_chi_square(std::span<const std::int64_t> obs, std::sp
     return result;
 }
 
-int PopGenetics::compute_mm_distr(std::fstream& out, settings&) {
-    mismatchObs = {};
-    mismatchExp = {};
-    if (maxPairwiseDistance <= 0) {
-        mismatchMean = mismatchVar = mismatchTheta0 = mismatchTau = 0.0;
-        return 1;
+namespace {
+
+std::vector<int> entry_counts(PopGenetics const& p) {
+    std::vector<int> counts(static_cast<std::size_t>(std::max(0L, p.haplotypes.count)));
+    for (long i = 0; i < p.haplotypes.count; ++i)
+        counts[static_cast<std::size_t>(i)] = p.haplotypes.data[i] != nullptr ? p.haplotypes.data[i]->count : 0;
+    return counts;
+}
+
+// Moments, expected counts and chi-square test of the counted classes.
+void finish_distribution(PopGenetics& p, int M) {
+    const MismatchMoments m = mismatch_moments(p.mismatchObs, M);
+    p.mismatchRaggedness = m.raggedness;
+    p.mismatchMean = m.mean;
+    p.mismatchVar = m.variance;
+    p.mismatchTheta0 = m.theta0;
+    p.mismatchTau = m.tau;
+
+    p.lastExpMismatchClass = mismatch_expected(m.total, m.theta0, m.tau, p.mismatchExp);
+    if (p.lastExpMismatchClass == 0) {
+        p.mismatchChi2 = p.mismatchChi2P = 0.0;
+        p.mismatchChi2Df = 0;
+        return;
     }
-    const int M = maxPairwiseDistance;
+    const MismatchChiSquare c = mismatch_chi_square(p.mismatchObs, p.mismatchExp, p.lastExpMismatchClass);
+    p.mismatchChi2 = c.chi2;
+    p.mismatchChi2P = c.p;
+    p.mismatchChi2Df = c.df;
+}
+
+}  // namespace
+
+MismatchStepOutcome mismatch_distribution_step(PopGenetics& p) {
+    MismatchStepOutcome outcome;
+    p.mismatchObs = {};
+    p.mismatchExp = {};
+    if (p.maxPairwiseDistance <= 0) {
+        p.mismatchMean = p.mismatchVar = p.mismatchTheta0 = p.mismatchTau = 0.0;
+        return outcome;
+    }
+    const int M = p.maxPairwiseDistance;
     const std::size_t classes = 2 * static_cast<std::size_t>(M) + 1;
     try {
-        mismatchObs.assign(classes, 0);
-        mismatchExp.assign(classes, 0.0);
+        p.mismatchObs.assign(classes, 0);
+        p.mismatchExp.assign(classes, 0.0);
     } catch (std::bad_alloc const&) {
-        mismatchObs = {};
-        mismatchExp = {};
+        p.mismatchObs = {};
+        p.mismatchExp = {};
         E.error(MEMORY, "PopGenetics::compute_mm_distr()", 0);
-        return 0;
+        outcome.code = 0;
+        return outcome;
     }
-    if (haplotypes.count <= 0) {
+    if (p.haplotypes.count <= 0) {
         E.error(ERROR, "PopGenetics::compute_mm_distr()", 108);
-        return 0;
+        outcome.code = 0;
+        return outcome;
     }
-    if (!distMat) {
+    if (!p.distMat) {
         E.error(ERROR, "PopGenetics::compute_mm_distr(ofstream ofs)", 122);
-        return 1;
+        return outcome;
     }
-    PHaploDef const* first = haplotypes.data[0];
-    if (first == nullptr || first->haplotype == nullptr || first->haplotype->data.is_null()) return 1;
+    PHaploDef const* first = p.haplotypes.data[0];
+    if (first == nullptr || first->haplotype == nullptr || first->haplotype->data.is_null()) return outcome;
 
     try {
-        std::vector<int> counts(static_cast<std::size_t>(haplotypes.count));
-        for (long i = 0; i < haplotypes.count; ++i)
-            counts[static_cast<std::size_t>(i)] = haplotypes.data[i] != nullptr ? haplotypes.data[i]->count : 0;
-
-        // The listing goes only to a stream that can take it; the counts
-        // are the same either way.
-        const bool listing = out.is_open() && !out.fail();
-        const long skipped = listing ? list_mismatch_pairs(out, counts, *distMat, M, mismatchObs)
-                                     : count_mismatch_pairs(counts, *distMat, M, mismatchObs);
+        const long skipped = count_mismatch_pairs(entry_counts(p), *p.distMat, M, p.mismatchObs);
+        outcome.counted = true;
         // A distance that is not finite or lies outside 0 .. M has no class.
         if (skipped > 0) E.error(WARNING, "PopGenetics::compute_mm_distr()", 105);
-
-        const MismatchMoments m = mismatch_moments(mismatchObs, M);
-        mismatchRaggedness = m.raggedness;
-        mismatchMean = m.mean;
-        mismatchVar = m.variance;
-        mismatchTheta0 = m.theta0;
-        mismatchTau = m.tau;
-
-        lastExpMismatchClass = mismatch_expected(m.total, m.theta0, m.tau, mismatchExp);
-        if (lastExpMismatchClass == 0) {
-            mismatchChi2 = mismatchChi2P = 0.0;
-            mismatchChi2Df = 0;
-            return 1;
-        }
-        const MismatchChiSquare c = mismatch_chi_square(mismatchObs, mismatchExp, lastExpMismatchClass);
-        mismatchChi2 = c.chi2;
-        mismatchChi2P = c.p;
-        mismatchChi2Df = c.df;
+        finish_distribution(p, M);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "PopGenetics::compute_mm_distr(ofstream ofs)", 0);
-        return 0;
+        outcome.code = 0;
     }
-    return 1;
+    return outcome;
+}
+
+int PopGenetics::compute_mm_distr(std::fstream& out, settings&) {
+    const MismatchStepOutcome outcome = mismatch_distribution_step(*this);
+    // The listing goes only to a stream that can take it.
+    if (outcome.counted && out.is_open() && !out.fail()) list_mismatch_pairs(out, entry_counts(*this), *distMat);
+    return outcome.code;
 }
 
 }  // namespace quintle

@@ -14,6 +14,8 @@
 
 namespace quintle {
 
+class PopGenetics;
+
 // Class of a distance, or -1 when the distance cannot be counted: not
 // finite, negative, or with a whole part beyond maxClass.
 long mismatch_class(double distance, int maxClass);
@@ -25,12 +27,11 @@ long mismatch_class(double distance, int maxClass);
 // that could not be counted (see mismatch_class).
 long count_mismatch_pairs(std::span<const int> counts, RectMat const& d, int maxClass, std::span<std::int64_t> obs);
 
-// The same counts made one pair of gene copies at a time, writing the listing
-// of their distances to out: one line per gene copy in list order, holding
-// the distance to every earlier copy and then the copy's own diagonal value
-// (which is not counted), each in fixed notation, width 6, one decimal.
-long list_mismatch_pairs(std::ostream& out, std::span<const int> counts, RectMat const& d, int maxClass,
-                         std::span<std::int64_t> obs);
+// The listing of the pairwise distances one pair of gene copies at a time:
+// one line per gene copy in list order, holding the distance to every
+// earlier copy and then the copy's own diagonal value, each in fixed
+// notation, width 6, one decimal.
+void list_mismatch_pairs(std::ostream& out, std::span<const int> counts, RectMat const& d);
 
 struct MismatchMoments {
     double total = 0.0;  // number of pairs
@@ -62,5 +63,17 @@ struct MismatchChiSquare {
 // after pooling classes whose expected count is below 5.
 MismatchChiSquare mismatch_chi_square(std::span<const std::int64_t> obs, std::span<const double> expected,
                                       int lastClass);
+
+// How the mismatch step ended: the value compute_mm_distr returns, and
+// whether the pairs were counted (only then is there a listing to write).
+struct MismatchStepOutcome {
+    int code = 1;
+    bool counted = false;
+};
+
+// The mismatch distribution of the sample's distance matrix into its
+// mismatch fields: observed and expected counts, moments, moment estimates
+// and chi-square test.
+MismatchStepOutcome mismatch_distribution_step(PopGenetics& p);
 
 }  // namespace quintle

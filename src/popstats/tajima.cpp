@@ -31,9 +31,10 @@ TajimaConstants tajima_constants(int n) {
     return k;
 }
 
-}  // namespace
-
-double tajimaD(int n, double pi, double S, double& D, double& P) {
+// D = (pi - S/a1) / sqrt(e1 S + e2 S (S - 1)). The observed statistic adds
+// two guards the simulation loop goes without: a difference below 1e-15 is
+// taken as 0 (whatever the variance), and e2 not positive leaves no D.
+double tajima(int n, double pi, double S, double& D, double& P, bool guarded) {
     // Fewer than two copies leave no variance to scale by (a1 = 0).
     if (!(S > 0.0) || n < 2) {
         D = 0.0;
@@ -42,7 +43,7 @@ double tajimaD(int n, double pi, double S, double& D, double& P) {
     }
     const TajimaConstants k = tajima_constants(n);
     const double d = pi - S / k.a1;
-    if (std::fabs(d) < 1e-15) {
+    if (guarded && std::fabs(d) < 1e-15) {
         D = 0.0;
     } else {
         const double V = k.e1 * S + k.e2 * S * (S - 1.0);
@@ -53,29 +54,18 @@ double tajimaD(int n, double pi, double S, double& D, double& P) {
         }
         D = d / std::sqrt(V);
     }
-    if (!(k.e2 > 0.0)) {
+    if (guarded && !(k.e2 > 0.0)) {
         D = 0.0;
         P = -1.0;
     }
     return D;
 }
 
-double fast_tajimaD(int n, double pi, double S, double& D, double& P) {
-    if (!(S > 0.0) || n < 2) {
-        D = 0.0;
-        P = -1.0;
-        return D;
-    }
-    const TajimaConstants k = tajima_constants(n);
-    const double V = k.e1 * S + k.e2 * S * (S - 1.0);
-    if (!(V > 0.0)) {
-        D = 0.0;
-        P = -1.0;
-        return D;
-    }
-    D = (pi - S / k.a1) / std::sqrt(V);
-    return D;
-}
+}  // namespace
+
+double tajimaD(int n, double pi, double S, double& D, double& P) { return tajima(n, pi, S, D, P, true); }
+
+double fast_tajimaD(int n, double pi, double S, double& D, double& P) { return tajima(n, pi, S, D, P, false); }
 
 double Tajima_D_density(double alpha, double beta, double Dmin, double Dmax, double D) {
     if (std::fabs(Dmax - D) < 1e-15 || std::fabs(D - Dmin) < 1e-15 || std::fabs(Dmax - Dmin) < 1e-15)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "core/Errors.h"
@@ -87,6 +88,37 @@ TEST_F(ErrorsLog, FailedOpenSilencesReportsWithoutTouchingCounters) {
     EXPECT_EQ(closed_log(),
               "   1 #[WARNING # 1] from function \"before\" : invalid stream\n"
               "   2 #[WARNING # 2] from function \"after\" : invalid stream\n");
+}
+
+// A capture holds the echo back, hands it over piece by piece, nests, and on
+// its end gives what was not taken to the echo it found.
+TEST_F(ErrorsLog, EchoCaptureHoldsReportsBackUntilTaken) {
+    std::ostringstream echo;
+    E.echo = &echo;
+    {
+        EchoCapture outer;
+        E.error(WARNING, "f", 110);
+        {
+            EchoCapture inner;
+            E.error(ERROR, "g", 108);
+            EXPECT_EQ(inner.take(), std::string(" #[ERROR # 1] : ") + Errors::message(108) + "\n");
+            E.error(INFO, "h", 110);
+        }
+        EXPECT_EQ(echo.str(), "");
+        const std::string held = outer.take();
+        EXPECT_EQ(held, std::string(" #[WARNING # 1] : ") + Errors::message(110) + "\n #[INFO # 1] : " +
+                            Errors::message(110) + "\n");
+        E.error(WARNING, "f", 111);
+    }
+    EXPECT_EQ(E.echo, &echo);
+    EXPECT_EQ(echo.str(), std::string(" #[WARNING # 2] : ") + Errors::message(111) + "\n");
+
+    // Without an echo there is nothing to hold.
+    E.echo = nullptr;
+    EchoCapture none;
+    E.error(WARNING, "f", 110);
+    EXPECT_EQ(E.echo, nullptr);
+    EXPECT_EQ(none.take(), "");
 }
 
 TEST(ErrorsStatic, UsableFromOtherUnitsStaticInitialisation) {

@@ -1,13 +1,18 @@
+// The neutrality-test steps of the DNA driver: observed statistics against
+// closed forms, the outcomes that refuse or skip, and what the steps leave
+// in the sample.
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/random.h"
+#include "data/Haplo_DB.h"
 #include "datatypes/dna_driver_fixture.h"
-#include "datatypes/dna_neutrality.h"
+#include "datatypes/dna_sections.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/sim_support.h"
 #include "support/sanitized_build.h"
@@ -21,9 +26,7 @@ constexpr std::int64_t kTajima = 64;
 constexpr std::int64_t kFuFs = 16384;
 
 // Five sequences of ten sites: the first twice, each other one differs from
-// it at one site (a transversion at site 10, a transition at site 1, a
-// transversion at site 3). S = 3; the 10 pairs differ 0 (1 pair), 1 (6
-// pairs with the doubled one) or 2 (3 pairs): pi = 12 / 10.
+// it at one site. S = 3; pi = 12 / 10; four haplotypes.
 std::vector<std::pair<std::string, int>> worked_sample() {
     return {{"ACGTACGTAC", 2}, {"ACGTACGTAA", 1}, {"GCGTACGTAC", 1}, {"ACTTACGTAC", 1}};
 }
@@ -57,49 +60,147 @@ double fu_closed_form(int n, int k, double theta) {
     return std::log(sp / (1.0 - sp));
 }
 
-std::string fixed(double v, int decimals, int width) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, v);
-    return buf;
+FuFsArgs fu_args(long replicates) {
+    FuFsArgs a;
+    a.replicates = replicates;
+    return a;
 }
 
 }  // namespace
 
 TEST(DnaNeutrality, ObservedTajimaAndFuAgainstClosedForms) {
     DnaSample d("pop1", worked_sample());
-    DriverRun run(kTajima | kFuFs);
-    run.s.PrintSampleAnchor = 0;
-    d.pop.test_methods(run.s);
+    DriverRun run(kTajima);
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
 
-    const double D = tajima_closed_form(5, 1.2, 3.0);
-    const double Fs = fu_closed_form(5, 4, 1.2);
-    EXPECT_NEAR(d.pop.meanPairwiseDiff, 1.2, 1e-12);
-    EXPECT_NEAR(d.pop.tajimaD, D, 1e-10);
-    EXPECT_NEAR(d.pop.fuFs, Fs, 1e-9);
-    // Without simulations Tajima's P is what the statistic left (not
-    // computed) and Fu's is -1.
+    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 0});
+    EXPECT_EQ(t.n, 5);
+    EXPECT_EQ(t.segregatingSites, 3);
+    EXPECT_NEAR(t.meanPairwiseDiff, 1.2, 1e-12);
+    EXPECT_NEAR(t.D, tajima_closed_form(5, 1.2, 3.0), 1e-10);
+    EXPECT_EQ(d.pop.tajimaD, t.D);
+    // Without simulations the P value is what the statistic left: none.
+    EXPECT_EQ(t.pBeforeSimulations, -1.0);
     EXPECT_EQ(d.pop.tajimaP, -1.0);
-    EXPECT_EQ(d.pop.fuFsP, -1.0);
 
-    const std::string out = run.result();
-    EXPECT_NE(out.find("Sample size                           :        5\n"
-                       "No. of sites with substitutions (S)   :        3\n"
-                       "Mean No. of pairwise differences (Pi) :  1.20000\n"
-                       "Distance method                       : "
-                       "Pairwise difference (no Gamma correction, indels not taken into account)\n"
-                       "\nTajima's D                            : " +
-                       fixed(D, 5, 8) + "\n"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("Original No. of alleles(k)   :           4\n"
-                       "Theta(Pi)                    :     1.20000\n"
-                       "Exp. No. of alleles          :" +
-                       fixed(1.2 * (1 / 1.2 + 1 / 2.2 + 1 / 3.2 + 1 / 4.2 + 1 / 5.2), 5, 12) +
-                       "\n"
-                       "Fs                           :" +
-                       fixed(Fs, 5, 12) + "\n"),
-              std::string::npos)
-        << out;
+    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(0));
+    ASSERT_EQ(f.outcome, FuFsResult::Outcome::tested);
+    EXPECT_EQ(f.k, 4);
+    EXPECT_NEAR(f.thetaPi, 1.2, 1e-12);
+    EXPECT_NEAR(f.Fs, fu_closed_form(5, 4, 1.2), 1e-9);
+    EXPECT_NEAR(f.expectedAlleles, 1.2 * (1 / 1.2 + 1 / 2.2 + 1 / 3.2 + 1 / 4.2 + 1 / 5.2), 1e-12);
+    EXPECT_EQ(d.pop.fuFs, f.Fs);
+    EXPECT_EQ(d.pop.fuFsP, -1.0);
+}
+
+// The P value after the simulations goes into the sample; the batch line
+// still starts with the one the statistic left.
+TEST(DnaNeutrality, SimulatedPValuesReachTheSample) {
+    DnaSample d("pop1", worked_sample());
+    DriverRun run(kTajima);
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    initialize_ran3(-11);
+    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 40});
+    ASSERT_FALSE(t.stopped);
+    EXPECT_GE(t.simulated.p, 0.0);
+    EXPECT_LE(t.simulated.p, 1.0);
+    EXPECT_EQ(d.pop.tajimaP, t.simulated.p);
+    EXPECT_EQ(t.pBeforeSimulations, -1.0);
+    std::ostringstream batch;
+    write_tajima_batch(batch, d.pop.name, t, 2);
+    EXPECT_NE(batch.str().find("\t-1.000000\t"), std::string::npos) << batch.str();
+
+    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(40));
+    EXPECT_EQ(d.pop.fuFsP, f.simulated.p);
+    EXPECT_GE(f.simulated.p, 0.0);
+    EXPECT_GT(f.simulated.secondMean, 1.0);  // replicates hold more than one haplotype
+}
+
+// A stop request during the replicates ends the step at once: no P value,
+// and a batch line left without its end.
+TEST(DnaNeutrality, StopRequestEndsTheReplicates) {
+    DnaSample d("pop1", worked_sample());
+    DriverRun run(kTajima);
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    run.s.stopFlag = 1;
+    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 40});
+    EXPECT_TRUE(t.stopped);
+    EXPECT_EQ(d.pop.tajimaP, -1.0);
+    std::ostringstream batch;
+    write_tajima_batch(batch, d.pop.name, t, 2);
+    EXPECT_NE(batch.str().back(), '\n');
+}
+
+TEST(DnaNeutrality, FuOutcomesThatRefuse) {
+    struct Case {
+        char const* what;
+        std::vector<std::pair<std::string, int>> sample;
+        FuFsResult::Outcome outcome;
+    };
+    const Case cases[] = {
+        {"one gene", {{"ACGT", 1}}, FuFsResult::Outcome::one_gene},
+        {"one allele", {{"ACGT", 6}}, FuFsResult::Outcome::one_allele},
+    };
+    for (Case const& c : cases) {
+        DnaSample d("s", c.sample);
+        DriverRun run(kFuFs);
+        SampleDriverState st(d.pop.NbHaplotypeEntries);
+        d.pop.fuFs = 2.5;
+        d.pop.fuFsP = 0.5;
+        EXPECT_EQ(dna_fu_fs_step(d.pop, run.s, st, fu_args(10)).outcome, c.outcome) << c.what;
+        EXPECT_EQ(d.pop.fuFs, 0.0) << c.what;
+        EXPECT_EQ(d.pop.fuFsP, -1.0) << c.what;
+    }
+}
+
+// An observed Fs that cannot be formed (5000 gene copies) is not compared
+// with simulated ones: no simulations, P stays -1.
+TEST(DnaNeutrality, RefusedObservedFsSkipsSimulations) {
+    DnaSample d("big", {{"AAAA", 4000}, {"AAAG", 1000}});
+    DriverRun run(kFuFs);
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    d.pop.fuFsP = 0.5;
+    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(50));
+    EXPECT_EQ(f.outcome, FuFsResult::Outcome::tested);
+    EXPECT_EQ(f.replicates, 0);
+    EXPECT_EQ(d.pop.fuFsP, -1.0);
+    EXPECT_EQ(d.pop.fuFs, 0.0);  // left as it was
+    EXPECT_NE(run.log().find("too many alleles, or too large sample"), std::string::npos);
+}
+
+// Reports made during the simulations are held back for the writer, which
+// puts them between the observed and the simulated block.
+TEST(DnaNeutrality, ReportsOfTheSimulationsWaitForTheirPlace) {
+    DnaSample d("pair", {{"ACGTACGTAC", 1}, {"ACGTACGTAA", 1}});
+    DriverRun run(kTajima);
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    initialize_ran3(-3);
+    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 5});
+    // Two copies: every simulated D is 0, so its variance is not positive.
+    EXPECT_NE(t.echoSimulations.find("attempt to compute negative sqrt"), std::string::npos);
+    EXPECT_EQ(run.result(), "");
+
+    std::ostringstream out;
+    write_dna_tajima(out, t);
+    const std::string text = out.str();
+    const auto observed = text.find("Tajima's D  ");
+    const auto echo = text.find(t.echoSimulations);
+    const auto simulated = text.find("No. of simulations");
+    EXPECT_LT(observed, echo);
+    EXPECT_LT(echo, simulated);
+}
+
+TEST(DnaNeutrality, SingleHaplotypeRefusesEwensWattersonAndChakraborty) {
+    DnaSample d("one", {{"ACGTACGTAC", 6}});
+    DriverRun run(128 | 256);
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    const DnaEwensWattersonSection ew = dna_ewens_watterson_step(d.pop, run.s, st, false, 20);
+    EXPECT_TRUE(ew.singleHaplotype);
+    EXPECT_FALSE(ew.tested);
+    const std::optional<ChakrabortyResult> c = dna_chakraborty_step(d.pop, run.s, st, true);
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->outcome, ChakrabortyResult::Outcome::single_haplotype);
+    EXPECT_NE(run.log().find("Warning: Chakraborty's test"), std::string::npos);
 }
 
 // Simulated replicates must not mark the real samples' substitution sites.
@@ -117,24 +218,6 @@ TEST(DnaNeutrality, ReplicatesLeaveProjectSiteFlagsAlone) {
     ASSERT_EQ(global.count, 30);
     EXPECT_TRUE(global[0]);
     for (int i = 1; i < 30; ++i) EXPECT_FALSE(global[i]) << i;
-}
-
-// An observed Fs that cannot be formed (5000 gene copies) is not compared
-// with simulated ones: no simulations, P stays -1.
-TEST(DnaNeutrality, RefusedObservedFsSkipsSimulations) {
-    DnaSample d("big", {{"AAAA", 4000}, {"AAAG", 1000}});
-    DriverRun run(kFuFs);
-    run.s.PrintSampleAnchor = 0;
-    run.s.NumSimulFuTest = 50;
-    d.pop.fuFsP = 0.5;
-    d.pop.test_methods(run.s);
-
-    EXPECT_EQ(d.pop.fuFsP, -1.0);
-    EXPECT_EQ(d.pop.fuFs, 0.0);  // left as it was
-    const std::string out = run.result();
-    EXPECT_NE(out.find("Fs                           :     0.00000\n"), std::string::npos) << out;
-    EXPECT_EQ(out.find("No. of simulations"), std::string::npos);
-    EXPECT_NE(run.log().find("too many alleles, or too large sample"), std::string::npos);
 }
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "core/random.h"
 #include "datatypes/dna_driver_fixture.h"
-#include "datatypes/dna_neutrality.h"
+#include "datatypes/dna_replicate.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/TNode.h"
 #include "popstats/mutations.h"

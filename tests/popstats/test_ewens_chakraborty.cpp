@@ -142,28 +142,6 @@ settings ew_settings(int replicates) {
     return s;
 }
 
-// Mean counts by rank: the "Abs. Freq." column of the expected table.
-std::vector<double> expected_table_means(std::string const& report) {
-    std::vector<double> means;
-    auto at = report.find("as predicted by Ewens' (1972) sampling distribution");
-    if (at == std::string::npos) return means;
-    std::istringstream in(report.substr(at));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream row(line);
-        int rank;
-        double rel, relSd, abs, absSd;
-        if (row >> rank >> rel >> relSd >> abs >> absSd) means.push_back(abs);
-    }
-    return means;
-}
-
-double value_after(std::string const& text, std::string const& label) {
-    auto at = text.find(label);
-    if (at == std::string::npos) return NAN;
-    return std::stod(text.substr(at + label.size()));
-}
-
 // Within z standard errors of the mean of R draws (plus rounding slack).
 void expect_within(double estimate, double exact, double variance, int R, char const* what, double slack = 1e-9) {
     const double se = std::sqrt(std::max(variance, 0.0) / R);
@@ -189,9 +167,9 @@ TEST(EwensWatterson, AgreesWithExactEnumeration) {
         fill_sample(p, c.observed);
         CountList obs(std::vector<double>(c.observed.begin(), c.observed.end()));
         settings s = ew_settings(R);
-        std::ostringstream report;
         initialize_ran3(-97531);
-        p.EW_neutrality_tests(s, report, obs.list);
+        const EwensWattersonResult r = ewens_watterson_step(p, obs.list, R, false, s);
+        ASSERT_EQ(r.outcome, EwensWattersonResult::Outcome::tested);
 
         EXPECT_NEAR(p.ewObservedF, static_cast<double>(sum_of_squares(c.observed)) / (c.n * c.n), 1e-15);
         double lnProd = std::log(static_cast<double>(product(c.observed)));
@@ -200,11 +178,14 @@ TEST(EwensWatterson, AgreesWithExactEnumeration) {
         expect_within(p.ewProbF, exact.probF, exact.probF * (1 - exact.probF), R, "P(F <= obs)");
         expect_within(p.slatkinExactP, exact.probSlatkin, exact.probSlatkin * (1 - exact.probSlatkin), R,
                       "Slatkin P");
+        EXPECT_EQ(r.expectedF, p.ewExpectedF);
+        EXPECT_EQ(r.probF, p.ewProbF);
 
-        const std::vector<double> means = expected_table_means(report.str());
-        ASSERT_EQ(means.size(), c.observed.size()) << report.str();
-        for (std::size_t i = 0; i < means.size(); ++i)
-            expect_within(means[i], exact.meanCount[i], exact.varCount[i], R, "mean count by rank", 5e-5);
+        ASSERT_EQ(r.expected.size(), c.observed.size());
+        for (std::size_t i = 0; i < r.expected.size(); ++i) {
+            expect_within(r.expected[i].absFreq, exact.meanCount[i], exact.varCount[i], R, "mean count by rank");
+            EXPECT_NEAR(r.expected[i].relFreq, r.expected[i].absFreq / c.n, 1e-15);
+        }
     }
 }
 
@@ -221,8 +202,8 @@ TEST(Chakraborty, SampleFormAgreesWithExactEnumeration) {
     for (std::vector<int> counts : {std::vector<int>{5, 3, 1, 1}, std::vector<int>{6, 6}, std::vector<int>{3, 2, 2, 1, 1, 1, 1, 1}}) {
         PopGenetics p;
         fill_sample(p, counts);
-        std::ostringstream report;
-        p.Chakraborty_neutr_test(report);
+        const ChakrabortyResult r = chakraborty_step(p);
+        ASSERT_EQ(r.outcome, ChakrabortyResult::Outcome::tested);
         const int n = static_cast<int>(p.SampleSize);
         const int k = static_cast<int>(counts.size());
         ASSERT_GT(p.thetaHom, 0.0);
@@ -235,8 +216,8 @@ TEST(Chakraborty, SampleFormAgreesWithExactEnumeration) {
         EXPECT_NEAR(p.chakrabortyP, atLeastK, 1e-9) << k;
         EXPECT_EQ(p.probKOrMoreAlleles, p.chakrabortyP);
         EXPECT_NEAR(p.expNumAlleles, meanK, 1e-9) << k;
-        EXPECT_NEAR(value_after(report.str(), "P(exactly k alleles)         :"), pk[k], 6e-6) << report.str();
-        EXPECT_NEAR(value_after(report.str(), "Observed Homozygosity        :"), p.homozygosity, 6e-6);
+        EXPECT_NEAR(r.probabilities.probExactlyK, pk[k], 1e-9) << k;
+        EXPECT_EQ(r.homozygosity, p.homozygosity);
     }
 }
 

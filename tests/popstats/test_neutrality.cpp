@@ -37,6 +37,38 @@ TEST(TajimaD, AgainstExactRationalConstants) {
     }
 }
 
+// The two guards only the observed form has: a difference pi - S/a1 below
+// 1e-15 is 0 there, a tiny D in the fast form; degenerate input gives D = 0
+// and P = -1 in both.
+TEST(TajimaD, GuardsOfTheObservedFormOnly) {
+    double a1 = 0.0;
+    for (int i = 1; i < 10; ++i) a1 += 1.0 / i;
+    const double pi = std::nextafter(16.0 / a1, 100.0);  // one step above S/a1
+    double D = 99.0, P = 0.5;
+    EXPECT_EQ(tajimaD(10, pi, 16, D, P), 0.0);
+    EXPECT_EQ(P, 0.5);
+    double fD = 99.0, fP = 0.5;
+    fast_tajimaD(10, pi, 16, fD, fP);
+    EXPECT_NE(fD, 0.0);
+    EXPECT_LT(std::fabs(fD), 1e-14);
+    EXPECT_EQ(fP, 0.5);
+
+    struct Case {
+        char const* what;
+        int n;
+        double pi, S;
+    };
+    for (Case c : {Case{"no segregating site", 10, 0.0, 0}, Case{"two copies: no variance", 2, 1.0, 1},
+                   Case{"one copy", 1, 0.0, 1}}) {
+        for (bool fast : {false, true}) {
+            double d = 99.0, p = 0.5;
+            (fast ? fast_tajimaD : tajimaD)(c.n, c.pi, c.S, d, p);
+            EXPECT_EQ(d, 0.0) << c.what << fast;
+            EXPECT_EQ(p, -1.0) << c.what << fast;
+        }
+    }
+}
+
 // Fs = ln(S' / (1 - S')), S' = P(K >= k) from the Ewens formula.
 double fs_reference(int n, int k, long double theta) {
     const auto p = testing_support::ewens(n, theta);

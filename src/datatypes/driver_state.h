@@ -1,25 +1,18 @@
 #pragma once
 
-// The neutrality-test sections of the DNA sample driver: Tajima's D and
-// Fu's Fs with P values from coalescent simulations of the sample, the
-// Ewens-Watterson and Chakraborty tests, and the closing step that builds
-// the allele vectors for the permutation tests. Also the per-call state that
-// these sections share with the earlier sections of the driver.
+// What one call of a sample analysis driver carries from section to section,
+// and the tallies of the simulated replicates behind the P values of
+// Tajima's D and Fu's Fs. Shared by the drivers of every data type.
 
-#include <string>
-
-#include "data/Haplo_DB.h"
-#include "datatypes/PopulDNA.h"
-#include "datatypes/dna_replicate.h"
 #include "popstats/AHaplFreq.h"
-#include "popstats/mutations.h"
+#include "run/settings.h"
 
 namespace quintle {
 
-class settings;
+class PopGenetics;
 
-// What one call of the DNA driver knows across its sections.
-struct DnaDriverState {
+// What one call of a driver knows across its sections.
+struct SampleDriverState {
     bool dataChecked = false;            // check_data has run in this call
     bool polymorphismEvaluated = false;  // evaluate_polymorphism has run
     bool listFilled = false;             // freqList comes from the distance matrix
@@ -27,7 +20,7 @@ struct DnaDriverState {
     // Fu sections; owned, freed with the state whenever the driver returns.
     AHaplFreqList freqList;
 
-    explicit DnaDriverState(int numHaplotypes) : freqList(numHaplotypes + 1 > 1 ? numHaplotypes + 1 : 1, 10) {}
+    explicit SampleDriverState(int numHaplotypes) : freqList(numHaplotypes + 1 > 1 ? numHaplotypes + 1 : 1, 10) {}
 };
 
 // Counts of a series of simulated replicates against an observed statistic.
@@ -75,12 +68,25 @@ private:
     double sumSquares_ = 0.0;
 };
 
-// The sections; each returns false when the driver must return at once
-// (stop request).
-bool dna_tajima_section(PopulDNA& p, settings& s, DnaDriverState& st);
-bool dna_ewens_watterson_section(PopulDNA& p, settings& s, DnaDriverState& st);
-bool dna_chakraborty_section(PopulDNA& p, settings& s, DnaDriverState& st);
-bool dna_fu_fs_section(PopulDNA& p, settings& s, DnaDriverState& st);
-void dna_closing_step(PopulDNA& p, settings& s);
+// Every 50th replicate moves the progress on; true when the run asks to stop.
+bool replicate_progress(long r, settings& s);
+
+// Runs replicate(r) for r = 1 .. R (none when R < 1). False as soon as the
+// run asks to stop: after every 50th replicate, and with stopBefore also
+// before each one.
+template <class Replicate>
+bool run_replicates(long R, settings& s, bool stopBefore, Replicate&& replicate) {
+    for (long r = 1; r <= R; ++r) {
+        if (stopBefore && s.stopFlag != 0) return false;
+        replicate(r);
+        if (replicate_progress(r, s)) return false;
+    }
+    return true;
+}
+
+// After a series of replicates: the class-wide per-site hit table is
+// emptied when the sample's tree holds nodes, so that the next sample may
+// have another number of sites.
+void empty_hit_table(PopGenetics& p);
 
 }  // namespace quintle

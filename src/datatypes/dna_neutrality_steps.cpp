@@ -1,0 +1,294 @@
+// The neutrality-test steps of the DNA driver. Tajima's D and Fu's Fs are
+// compared with their distribution over samples simulated under the
+// standard neutral coalescent with the observed theta; the Ewens-Watterson
+// and Chakraborty tests run on the sample's haplotype counts.
+
+#include <iomanip>
+#include <new>
+
+#include "core/Errors.h"
+#include "core/public.h"
+#include "datatypes/PopulDNA.h"
+#include "datatypes/dna_replicate.h"
+#include "datatypes/dna_sections.h"
+#include "datatypes/driver_output.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+namespace {
+
+constexpr char kTajimaFunction[] = "PopulDNA::test_methods#Tajima's test()";
+constexpr char kFuFunction[] = "PopulDNA::test_methods#Fu's test()";
+
+// The frequency list from the distance matrix of pairwise differences with
+// every weight 1: haplotypes that do not really differ are merged.
+void fill_list_from_distances(PopulDNA& p, settings& s, SampleDriverState& st) {
+    if (!st.dataChecked) p.check_data();
+    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+    p.distanceMethod = 0;
+    p.gammaA = 0.0;
+    p.transitionWeight = p.transversionWeight = p.deletionWeight = 1.0;
+    p.compute_distance_matrix(nullptr, &s, 0);
+    if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
+    st.listFilled = true;
+}
+
+void fill_list_from_haplotypes(PopulDNA const& p, SampleDriverState& st) {
+    try {
+        for (long i = 0; i < p.haplotypes.count; ++i) {
+            PHaploDef const* entry = p.haplotypes[i];
+            const double count = entry != nullptr ? entry->count : 0.0;
+            auto* record = new AHaplFreq;
+            record->relFreq = count;
+            record->relFreqSd = count * count;
+            st.freqList.Add(record);
+        }
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "PopulDNA::test_methods()", 0);
+    }
+}
+
+// "\t\tComputing BMat ..." and the table; its elapsed time once it is
+// ready, or `missing` when it cannot be built.
+bool b_table_ready(char const* missing) {
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\t\tComputing BMat ..."
+           << "\n";
+    if (PopGenetics::get_B_num_mat() == 0) {
+        *_AOS_ << missing;
+        return false;
+    }
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return true;
+}
+
+}  // namespace
+
+// --- Tajima's D ---------------------------------------------------------------
+
+TajimaResult dna_tajima_step(PopulDNA& p, settings& s, SampleDriverState& st, TajimaArgs const& a) {
+    std::clock_t start = get_sys_clock();
+    *_AOS_ << "\n\t\tComputing Tajima's D ...\n";
+
+    // Pairwise differences without gamma correction; indels do not count.
+    p.distanceMethod = 0;
+    p.gammaA = 0.0;
+    p.transitionWeight = a.transitionWeight;
+    p.transversionWeight = a.transversionWeight;
+    p.deletionWeight = 0.0;
+    if (!st.polymorphismEvaluated) {
+        p.evaluate_polymorphism(s);
+        start = get_sys_clock();
+        st.polymorphismEvaluated = true;
+    }
+    p.compute_distance_matrix(nullptr, &s, 0);
+    p.compute_molecular_diversity(s);
+
+    TajimaResult r;
+    r.n = static_cast<int>(p.SampleSize);
+    r.segregatingSites = p.numSubstitutionSites;
+    p.calc_tajimaD(r.n, p.meanPairwiseDiff, r.segregatingSites);
+    r.meanPairwiseDiff = p.meanPairwiseDiff;
+    r.D = p.tajimaD;
+    r.pBeforeSimulations = p.tajimaP;
+
+    EchoCapture echo;
+    p.tree.allocate_tree(r.n);
+    r.thetaS = *p.theta_S(r.n, r.segregatingSites);
+    r.replicates = a.replicates;
+
+    ReplicateTally tally;
+    ReplicateMoments theta;
+    ReplicateMoments d;
+    if (r.replicates >= 1) {
+        DnaReplicate replicate;
+        const double mu = r.thetaS / 2.0;
+        r.stopped = !run_replicates(r.replicates, s, true, [&](long) {
+            add_tajima_replicate(replicate.simulate(p, mu, 0.0, s), r.n, r.D, tally, theta, d);
+        });
+        if (r.stopped) {
+            r.echoSimulations = echo.take();
+            return r;
+        }
+    }
+    empty_hit_table(p);
+
+    if (r.replicates != 0) {
+        r.simulated = summarize_replicates(r.replicates, tally, theta, d, kTajimaFunction);
+        p.tajimaP = r.simulated.p;
+    }
+    r.echoSimulations = echo.take();
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+void write_dna_tajima(std::ostream& out, TajimaResult const& r) {
+    out << "Sample size                           : " << std::setw(8) << r.n << "\n"
+        << "No. of sites with substitutions (S)   : " << std::setw(8) << r.segregatingSites << "\n"
+        << "Mean No. of pairwise differences (Pi) : ";
+    set_fixed(out, 5) << std::setw(8) << r.meanPairwiseDiff;
+    out << "\nDistance method                       : "
+        << "Pairwise difference (no Gamma correction, indels not taken into account)\n"
+        << "\nTajima's D                            : " << std::setw(8) << r.D << "\n";
+    write_tajima_simulations(out, r);
+}
+
+// --- Fu's Fs ------------------------------------------------------------------
+
+namespace {
+
+// The observed Fs against its replicates, simulated with that deletion
+// weight; the sample's Fu fields are set.
+void test_fu_fs(PopulDNA& p, settings& s, double deletionWeight, FuFsResult& r) {
+    const FuFsOutcome observed = p.Fu_Fs(r.thetaPi, r.k, p.fuFs, true);
+    r.outcome = FuFsResult::Outcome::tested;
+    r.Fs = p.fuFs;
+    r.expectedAlleles = p.k_est(r.thetaPi, r.n);
+    EchoCapture echo;
+
+    // An observed Fs that could not be formed has nothing to be compared
+    // with: no simulations, no P value.
+    if (observed == FuFsOutcome::not_computed) r.replicates = 0;
+    ReplicateTally tally;
+    ReplicateMoments theta;
+    ReplicateMoments k;
+    if (observed != FuFsOutcome::not_computed) p.tree.allocate_tree(r.n);
+    if (r.replicates >= 1) {
+        DnaReplicate replicate;
+        const double mu = r.thetaPi / 2.0;
+        r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
+            add_fu_replicate(replicate.simulate(p, mu, deletionWeight, s), r.Fs, false, tally, theta, k);
+        });
+        if (r.stopped) {
+            r.echoSimulations = echo.take();
+            return;
+        }
+    }
+    empty_hit_table(p);
+
+    if (r.replicates != 0) {
+        r.simulated = summarize_replicates(r.replicates, tally, theta, k, kFuFunction);
+        p.fuFsP = r.simulated.p;
+    } else {
+        p.fuFsP = -1.0;
+    }
+    r.echoSimulations = echo.take();
+}
+
+}  // namespace
+
+FuFsResult dna_fu_fs_step(PopulDNA& p, settings& s, SampleDriverState& st, FuFsArgs const& a) {
+    FuFsResult r;
+    r.sampleSize = p.SampleSize;
+    if (!(p.SampleSize > 1.0)) {
+        clear_fu_fs(p);
+        return r;
+    }
+    if (!b_table_ready("\t\tFile not found... skipping task !\n")) {
+        r.outcome = FuFsResult::Outcome::no_table;
+        return r;
+    }
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\tPerforming Fu's Fs neutrality test ..."
+           << "\n";
+    if (!st.dataChecked) p.check_data();
+    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+
+    p.distanceMethod = 0;
+    p.gammaA = 0.0;
+    apply_weights(p, a.weights);
+    p.compute_distance_matrix(nullptr, &s, 0);
+    p.compute_molecular_diversity(s);
+    r.thetaPi = *p.theta_pi(p.meanPairwiseDiff);
+
+    r.inferred = a.inferred;
+    if (a.inferred && !st.listFilled && p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
+    r.k = a.inferred ? static_cast<int>(st.freqList.count) : p.NbHaplotypeEntries;
+    r.n = static_cast<int>(p.SampleSize);
+    r.numHaplotypes = p.NbHaplotypeEntries;
+    r.numOriginal = p.NbHaplotypeEntriesRead;
+    r.replicates = a.replicates;
+    if (r.k < 2) {
+        r.outcome = FuFsResult::Outcome::one_allele;
+        clear_fu_fs(p);
+    } else {
+        test_fu_fs(p, s, a.weights.deletion, r);
+        if (r.stopped) return r;
+    }
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+// --- Ewens-Watterson and Chakraborty -------------------------------------------
+
+DnaEwensWattersonSection dna_ewens_watterson_step(PopulDNA& p, settings& s, SampleDriverState& st, bool inferred,
+                                                  int replicates) {
+    DnaEwensWattersonSection r;
+    r.singleHaplotype = p.NbHaplotypeEntries < 2;
+    if (r.singleHaplotype) {
+        *_AOS_ << "\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
+               << "\t\twhen there is a single haplotype in the sample. Skipping task...\n"
+               << std::endl;
+    }
+    EchoCapture echo;
+    const std::clock_t tableStart = get_sys_clock();
+    *_AOS_ << "\t\tComputing BMat ..."
+           << "\n";
+    const int table = PopGenetics::get_B_num_mat();
+    if (r.singleHaplotype || table == 0) {
+        if (!r.singleHaplotype) *_AOS_ << "\t\tFile 500k100.bnb not found... skipping task !\n";
+        r.echo = echo.take();
+        return r;
+    }
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(tableStart) << " ms)\n";
+
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
+           << "\n";
+    if (!inferred)
+        fill_list_from_haplotypes(p, st);
+    else
+        fill_list_from_distances(p, s, st);
+    r.test = ewens_watterson_step(p, st.freqList, replicates, inferred, s);
+    r.tested = true;
+    r.echo = echo.take();
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+void write_dna_ewens_watterson(std::ostream& out, DnaEwensWattersonSection const& r, my_string const& sampleName) {
+    if (r.singleHaplotype) {
+        out << "Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
+            << "when there is a single haplotype in the sample. Skipping task...\n"
+            << std::endl;
+    }
+    out << r.echo;
+    if (r.tested) write_ewens_watterson(out, r.test, sampleName);
+}
+
+std::optional<ChakrabortyResult> dna_chakraborty_step(PopulDNA& p, settings& s, SampleDriverState& st,
+                                                      bool inferred) {
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\t\tComputing BMat ..."
+           << "\n";
+    if (PopGenetics::get_B_num_mat() == 0) {
+        *_AOS_ << "\t\tFile not found... skipping task !\n";
+        return std::nullopt;
+    }
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    *_AOS_ << "\tPerforming Chakraborty's neutrality and amalgamation test ..."
+           << "\n";
+
+    ChakrabortyResult r;
+    if (!inferred) {
+        r = chakraborty_step(p);
+    } else {
+        if (!st.listFilled) fill_list_from_distances(p, s, st);
+        r = p.NbHaplotypeEntries < 2 ? chakraborty_single_haplotype() : chakraborty_step(p, st.freqList);
+    }
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+}  // namespace quintle

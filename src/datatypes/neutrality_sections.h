@@ -1,0 +1,121 @@
+#pragma once
+
+// Tajima's D and Fu's Fs of a sample with P values from simulated
+// replicates: what their steps return, the per-replicate bookkeeping the
+// steps of every data type share, and the writers of the texts the data
+// types have in common.
+
+#include <ostream>
+#include <string>
+
+#include "core/my_string.h"
+#include "datatypes/driver_state.h"
+#include "popstats/fu_fs.h"
+
+namespace quintle {
+
+// Means and s.d. of the two quantities a series of replicates reports, and
+// how the replicates' statistic compared with the observed one.
+struct ReplicateSummary {
+    double firstMean = 0.0;  // theta of the replicates
+    double firstSd = 0.0;
+    double secondMean = 0.0;  // D, or the number of haplotypes
+    double secondSd = 0.0;
+    double p = -1.0;            // fraction not above the observed statistic
+    double nonPositive = -1.0;  // fraction at most 0
+};
+
+// The summary of R replicates; the s.d. for R >= 2 only (0 otherwise), with
+// the warnings of a variance that is not positive naming `function`.
+ReplicateSummary summarize_replicates(long R, ReplicateTally const& tally, ReplicateMoments const& first,
+                                      ReplicateMoments const& second, char const* function);
+
+// One replicate of Tajima's test: theta(S) and D of the simulated sample
+// against the observed D of a sample of n genes.
+template <class Sample>
+void add_tajima_replicate(Sample& sim, int n, double observedD, ReplicateTally& tally, ReplicateMoments& theta,
+                          ReplicateMoments& d) {
+    const int S = sim.numSubstitutionSites;
+    const double simTheta = *sim.theta_S(n, S);
+    const double simD = *sim.fast_tajimaD(n, sim.meanPairwiseDiff, S);
+    tally.add(observedD, simD);
+    theta.add(simTheta);
+    d.add(simD);
+}
+
+// One replicate of Fu's test: theta(pi), the number of haplotypes and Fs of
+// the simulated sample. A replicate whose Fs could not be formed counts in
+// neither tail.
+template <class Sample>
+void add_fu_replicate(Sample& sim, double observedFs, bool report, ReplicateTally& tally, ReplicateMoments& theta,
+                      ReplicateMoments& k) {
+    const double simTheta = *sim.theta_pi(sim.meanPairwiseDiff);
+    const int simK = sim.NbHaplotypeEntries;
+    double simFs = 0.0;
+    if (sim.Fu_Fs(simTheta, simK, simFs, report) != FuFsOutcome::not_computed) tally.add(observedFs, simFs);
+    theta.add(simTheta);
+    k.add(simK, static_cast<double>(simK * simK));
+}
+
+// --- Tajima's D ------------------------------------------------------------------
+
+struct TajimaResult {
+    int n = 0;  // sample size, truncated
+    int segregatingSites = 0;
+    double meanPairwiseDiff = 0.0;
+    double D = 0.0;
+    double thetaS = 0.0;
+    // The P value as the statistic left it: the batch line prints it before
+    // the simulated one.
+    double pBeforeSimulations = -1.0;
+    long replicates = 0;
+    bool stopped = false;  // the run asked to stop during the replicates
+    ReplicateSummary simulated;  // theta(S) and D of the replicates
+    // Reports echoed into the result file from the simulations on.
+    std::string echoSimulations;
+};
+
+// The reports echoed during the simulations, and the simulation block when
+// there were replicates.
+void write_tajima_simulations(std::ostream& out, TajimaResult const& r);
+// The batch line; its tail (P, fraction at most 0, replicates) from
+// minReplicatesForTail replicates on.
+void write_tajima_batch(std::ostream& b, my_string const& sampleName, TajimaResult const& r,
+                        long minReplicatesForTail);
+
+// --- Fu's Fs ---------------------------------------------------------------------
+
+struct FuFsResult {
+    enum class Outcome {
+        one_gene,    // a single gene copy: refused before anything ran
+        no_table,    // the B table could not be built
+        one_allele,  // fewer than two alleles
+        tested,
+    };
+    Outcome outcome = Outcome::one_gene;
+    double sampleSize = 0.0;
+    int n = 0;  // truncated
+    int k = 0;  // alleles tested: merged haplotypes when inferred
+    int numHaplotypes = 0;
+    int numOriginal = 0;
+    bool inferred = false;
+    double thetaPi = 0.0;
+    double expectedAlleles = 0.0;
+    double Fs = 0.0;
+    long replicates = 0;  // 0 when the observed Fs could not be formed
+    bool stopped = false;
+    ReplicateSummary simulated;  // theta(pi) and number of haplotypes of the replicates
+    // Reports echoed into the result file from the simulations on.
+    std::string echoSimulations;
+};
+
+void write_fu_fs(std::ostream& out, FuFsResult const& r);
+void write_fu_fs_batch(std::ostream& b, my_string const& sampleName, FuFsResult const& r);
+// Fu's fields of a sample for which the test is not run.
+void clear_fu_fs(PopGenetics& p);
+
+// The three lines of a test refused for genotypes of unknown phase; `first`
+// names the test.
+void write_phase_refusal(std::ostream& out, char const* first);
+
+}  // namespace quintle
