@@ -176,14 +176,12 @@ TAllele* inserted_allele(TAlleleDB const& db, long locus, int pos) {
 
 }  // namespace
 
-HaploDef::HaploDef() { alleles.owns = false; }
+HaploDef::HaploDef() = default;
 
-HaploDef::HaploDef(my_string const& identifier) : id(identifier) { alleles.owns = false; }
+HaploDef::HaploDef(my_string const& identifier) : id(identifier) {}
 
 HaploDef::HaploDef(HaploDef const& other)
-    : alleles(other.alleles), matrixIndex(other.matrixIndex), id(other.id), data(other.data), count(other.count) {
-    alleles.owns = false;
-}
+    : alleles(other.alleles), matrixIndex(other.matrixIndex), id(other.id), data(other.data), count(other.count) {}
 
 std::uint64_t HaploDef::next_serial() {
     static std::uint64_t last = 0;
@@ -193,7 +191,7 @@ std::uint64_t HaploDef::next_serial() {
 HaploDef& HaploDef::operator=(HaploDef const& other) {
     if (this == &other) return *this;
     serial_ = next_serial();
-    alleles = other.alleles;  // a borrowing array takes the pointers
+    alleles = other.alleles;  // the row is shared
     matrixIndex = other.matrixIndex;
     id = other.id;
     data = other.data;
@@ -292,10 +290,10 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
     for (long i = 0; i < n; ++i)
         if (defs[i] != nullptr) sites = std::max(sites, static_cast<std::size_t>(defs[i]->data.length()));
     TAlleleDB::SiteAlleles table(*db, sites, weight);
-    // A text met before has the same alleles: its vector is copied.
+    // A text met before has the same alleles: its row is shared.
     struct Seen {
         std::size_t number;
-        TAllele* const* alleles;
+        HaploDef const* first;
     };
     std::unordered_map<std::string_view, Seen> seen;
     seen.reserve(static_cast<std::size_t>(n));
@@ -304,19 +302,18 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
         if (h == nullptr) continue;
         int const length = h->data.length();
         std::string_view const text(h->data.c_str(), static_cast<std::size_t>(length));
-        h->alleles.ReallocateForFill(length);
         if (auto const it = seen.find(text); it != seen.end()) {
-            std::copy(it->second.alleles, it->second.alleles + length, h->alleles.data);
+            h->alleles = it->second.first->alleles;
             table.again(it->second.number);
         } else {
-            seen.emplace(text, Seen{table.enter(text, h->alleles.data), h->alleles.data});
+            seen.emplace(text, Seen{table.enter(text, h->alleles.fill(length)), h});
         }
-        h->alleles.count = length;
     }
     table.finish();
 }
 
 bool HaploDef::hasSameAllelicContent(HaploDef const& other) const {
+    if (alleles.data == other.alleles.data && alleles.count <= other.alleles.count) return true;
     for (long i = 0; i < alleles.count; ++i) {
         if (i >= other.alleles.count) return false;
         if (alleles.data[i] != other.alleles.data[i]) return false;

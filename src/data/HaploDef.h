@@ -2,15 +2,16 @@
 
 // One haplotype of a project's haplotype list: its identifier, its allele
 // text and, once built, one allele pointer per locus borrowed from an allele
-// catalogue.
+// catalogue (a row shared with its copies and with the definitions of the
+// same text).
 
 #include <cstdint>
 #include <istream>
 #include <ostream>
 
-#include "core/MY_TIArrayAsVector.h"
 #include "core/my_string.h"
 #include "data/TAllele.h"
+#include "data/allele_row.h"
 
 namespace quintle {
 
@@ -21,7 +22,7 @@ class Haplo_DB;
 class HaploDef {
 public:
     // One allele per locus, borrowed from the catalogue (never deleted here).
-    MY_TIArrayAsVector<TAllele> alleles{11, 10};
+    AlleleRow alleles;
     int matrixIndex = -1;  // row of the user distance matrix; -1: none
     my_string id;
     my_string data;        // allele text as kept by read_data
@@ -29,8 +30,8 @@ public:
 
     HaploDef();
     explicit HaploDef(my_string const& identifier);
-    // Copies id, matrixIndex, data and count; the allele list holds the
-    // source's pointers.
+    // Copies id, matrixIndex, data and count; the copy shares the source's
+    // allele row.
     HaploDef(HaploDef const& other);
     HaploDef& operator=(HaploDef const& other);
     ~HaploDef() = default;
@@ -48,7 +49,7 @@ public:
     void build_haplovect(TAlleleDB* db, char const& sep, int unused, double weight);
     // build_haplovect for each definition of the list in turn (null entries
     // skipped), with the same result; one pass over all the texts when sep
-    // is NUL.
+    // is NUL, where definitions of the same text share one row.
     static void build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, char const& sep, int unused,
                                  double weight);
 

@@ -28,7 +28,8 @@ namespace quintle {
 
 namespace {
 
-TAllele* allele_at(MY_TIArrayAsVector<TAllele> const& list, long l) {
+template <class Row>
+TAllele* allele_at(Row const& list, long l) {
     return l >= 0 && l < list.count ? list.data[l] : nullptr;
 }
 

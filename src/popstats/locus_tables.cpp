@@ -29,7 +29,8 @@ namespace {
 constexpr char kWideRule[] = "---------------------------------------------------------------------\n";
 constexpr char kNarrowRule[] = "-------------------------------------------------\n";
 
-TAllele* allele_at(MY_TIArrayAsVector<TAllele> const& list, long l) {
+template <class Row>
+TAllele* allele_at(Row const& list, long l) {
     return l >= 0 && l < list.count ? list.data[l] : nullptr;
 }
 
