@@ -1,13 +1,51 @@
 // Nucleotide composition and molecular diversity of a DNA sample.
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_distances.h"
+#include "datatypes/dna_pair_counts.h"
 #include "datatypes/dna_replicate_statistics.h"
 #include "run/settings.h"
 
 namespace quintle {
+
+namespace {
+
+// The A, C, G and T of a text, in the order of dna_nucleotide_index, from a
+// count of its bytes (four interleaved counts, so that a run of one letter
+// does not wait on itself).
+std::array<long, 4> nucleotide_counts(my_string const& text) {
+    auto const* p = reinterpret_cast<unsigned char const*>(text.c_str());
+    std::size_t const n = static_cast<std::size_t>(text.length());
+    std::array<long, 4> counts{};
+    if (n < 1024) {  // too short to repay clearing the byte counts
+        for (std::size_t s = 0; s < n; ++s) {
+            int const k = dna_nucleotide_index(static_cast<char>(p[s]));
+            if (k >= 0) ++counts[static_cast<std::size_t>(k)];
+        }
+        return counts;
+    }
+    std::array<std::array<std::uint32_t, 256>, 4> bytes{};
+    std::size_t s = 0;
+    for (; s + 4 <= n; s += 4) {
+        ++bytes[0][p[s]];
+        ++bytes[1][p[s + 1]];
+        ++bytes[2][p[s + 2]];
+        ++bytes[3][p[s + 3]];
+    }
+    for (; s < n; ++s) ++bytes[0][p[s]];
+    for (char const c : {'A', 'C', 'G', 'T'}) {
+        long total = 0;
+        for (auto const& b : bytes) total += b[static_cast<unsigned char>(c)];
+        counts[static_cast<std::size_t>(dna_nucleotide_index(c))] = total;
+    }
+    return counts;
+}
+
+}  // namespace
 
 int PopulDNA::comp_nucl_freq() {
     for (double f : nuclFreq) {
@@ -22,15 +60,16 @@ int PopulDNA::comp_nucl_freq() {
     // Whole counts, added exactly; every site counts, usable or not.
     std::array<double, 4> sums{};
     double total = 0.0;
+    HaploDef const* last = nullptr;  // entries of one definition often follow each other
+    std::array<long, 4> perText{};
     for (int i = 0; i < n; ++i) {
         PHaploDef const* h = haplotypes[i];
         if (h == nullptr || h->haplotype == nullptr) continue;
         my_string const& text = h->haplotype->data;
         double const count = h->count;
-        std::array<long, 4> perText{};
-        for (int s = 0; s < text.length(); ++s) {
-            int const k = dna_nucleotide_index(text[s]);
-            if (k >= 0) ++perText[static_cast<std::size_t>(k)];
+        if (h->haplotype != last) {
+            perText = nucleotide_counts(text);
+            last = h->haplotype;
         }
         for (std::size_t k = 0; k < 4; ++k) sums[k] += static_cast<double>(perText[k]) * count;
         total += static_cast<double>(text.length()) * count;

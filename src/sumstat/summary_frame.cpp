@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iomanip>
 #include <ios>
@@ -102,11 +103,42 @@ SummaryTable::SummaryTable(Samples& set, settings& s, std::ostream& os, int w, S
 
 namespace {
 
-// Writes a text right-aligned in `width`, as a stream pads a number.
+// Writes a text right-aligned in `width`, as a stream pads a number: the
+// padding and the text in one write where they fit a cell.
 void put_padded(std::ostream& os, char const* text, std::size_t length, int width) {
-    for (std::size_t k = length; k < static_cast<std::size_t>(std::max(width, 0)); ++k) os.put(os.fill());
-    os.write(text, static_cast<std::streamsize>(length));
+    std::size_t const field = static_cast<std::size_t>(std::max(width, 0));
+    std::size_t const pad = field > length ? field - length : 0;
+    char cell[128];
+    if (pad + length <= sizeof cell) {
+        std::memset(cell, os.fill(), pad);
+        std::memcpy(cell + pad, text, length);
+        os.write(cell, static_cast<std::streamsize>(pad + length));
+    } else {
+        for (std::size_t k = 0; k < pad; ++k) os.put(os.fill());
+        os.write(text, static_cast<std::streamsize>(length));
+    }
     os.width(0);
+}
+
+// True when the stream writes an integer as to_chars does, right-aligned in
+// its field: decimal, no forced sign, not left or internal adjustment, the
+// classic locale.
+bool plain_integers(std::ostream& os) {
+    std::ios_base::fmtflags const f = os.flags();
+    std::ios_base::fmtflags const adjust = f & std::ios::adjustfield;
+    return adjust != std::ios::left && adjust != std::ios::internal && (f & std::ios::showpos) == 0 &&
+           (f & std::ios::basefield) == std::ios::dec && os.getloc() == std::locale::classic();
+}
+
+// os << std::setw(width) << value.
+void put_integer(std::ostream& os, long long value, int width) {
+    if (!plain_integers(os)) {
+        os << std::setw(width) << value;
+        return;
+    }
+    char text[24];
+    auto const end = std::to_chars(text, text + sizeof text, value).ptr;
+    put_padded(os, text, static_cast<std::size_t>(end - text), width);
 }
 
 // Writes value as os << std::setprecision(precision) << std::setw(width)
@@ -167,20 +199,9 @@ void SummaryTable::close() {
 
 void SummaryTable::label(char const* text) { os_ << std::setw(layout_.labelWidth) << text; }
 
-void SummaryTable::label(long number) {
-    std::ios_base::fmtflags const f = os_.flags();
-    std::ios_base::fmtflags const adjust = f & std::ios::adjustfield;
-    if (adjust == std::ios::left || adjust == std::ios::internal || (f & std::ios::showpos) != 0 ||
-        (f & std::ios::basefield) != std::ios::dec || os_.getloc() != std::locale::classic()) {
-        os_ << std::setw(layout_.labelWidth) << number;
-        return;
-    }
-    char text[24];
-    auto const end = std::to_chars(text, text + sizeof text, number).ptr;
-    put_padded(os_, text, static_cast<std::size_t>(end - text), layout_.labelWidth);
-}
+void SummaryTable::label(long number) { put_integer(os_, number, layout_.labelWidth); }
 
-void SummaryTable::countCell(double value) { os_ << std::setw(w_) << summary_count(value); }
+void SummaryTable::countCell(double value) { put_integer(os_, summary_count(value), w_); }
 
 void SummaryTable::realCell(double value, int precision) { put_fixed(os_, value, precision, w_); }
 
