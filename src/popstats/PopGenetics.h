@@ -40,7 +40,10 @@ public:
     static inline BnumMat& BMat = shared_B_num_mat();
     static inline int& _B_num_exist = shared_B_num_exist();
     // The allele database shared by every sample of the project being run.
-    static inline TAlleleDB globalAllelicDB{0};
+    // Emptied when a project starts and never destroyed: the end of the
+    // process gives its memory back at once, where taking apart one locus
+    // object per site, allele after allele, cost about a millisecond a run.
+    static inline TAlleleDB& globalAllelicDB = *new TAlleleDB(0);
     // One flag per site: true where some sample has a substitution there.
     static inline MY_TArrayAsVector<bool> globalSubstPolymSites{0, 100};
 
