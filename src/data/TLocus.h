@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string_view>
 
@@ -12,6 +13,37 @@ namespace quintle {
 
 class TAlleleDB;
 
+// The twelve per-locus values of a locus: zero until one is written, and
+// held out of line until then, so that a catalogue of one locus per site
+// does not carry a block of zeros per site that no analysis reads.
+class LocusValues {
+public:
+    static constexpr std::size_t size() { return 12; }
+
+    LocusValues() = default;
+    LocusValues(LocusValues const& other) : values_(copy_of(other)) {}
+    LocusValues& operator=(LocusValues const& other) {
+        if (this != &other) values_ = copy_of(other);
+        return *this;
+    }
+    LocusValues(LocusValues&&) noexcept = default;
+    LocusValues& operator=(LocusValues&&) noexcept = default;
+    ~LocusValues() = default;
+
+    double operator[](std::size_t i) const { return values_ ? (*values_)[i] : 0.0; }
+    double& operator[](std::size_t i) {
+        if (!values_) values_ = std::make_unique<Block>();
+        return (*values_)[i];
+    }
+
+private:
+    using Block = std::array<double, 12>;
+    static std::unique_ptr<Block> copy_of(LocusValues const& other) {
+        return other.values_ ? std::make_unique<Block>(*other.values_) : nullptr;
+    }
+    std::unique_ptr<Block> values_;  // null: all zero
+};
+
 // One locus: a named list of alleles that owns them. An allele keeps its
 // position for as long as the locus lives, unless other code rearranges
 // `alleles` itself (for instance to order a printed table by name); lookups
@@ -22,7 +54,7 @@ public:
     MY_TIArrayAsVector<TAllele> alleles{1, 5};  // in insertion order, owned
     my_string name;
     int printWidth = 1;                    // longest allele name + 1, set by the printer
-    std::array<double, 12> values{};       // per-locus results kept by other analyses
+    LocusValues values;                    // per-locus results kept by other analyses
 
     explicit TLocus(my_string const& locusName);
     explicit TLocus(char const* locusName);

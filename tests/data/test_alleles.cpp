@@ -171,6 +171,36 @@ TEST_F(AlleleTest, CopiedCatalogueSharesNoAllele) {
     EXPECT_EQ(src.loci.data[0]->alleles.data[0]->weight, 0.5);
 }
 
+// The per-locus values read as zeros until written, and a copy of a locus
+// (alone or within its catalogue) carries its own copy of them.
+TEST_F(AlleleTest, LocusValuesStartAtZeroAndCopyDeep) {
+    TLocus locus("L");
+    TLocus const& view = locus;
+    for (std::size_t i = 0; i < LocusValues::size(); ++i) EXPECT_EQ(view.values[i], 0.0);
+
+    TLocus untouched(locus);
+    EXPECT_EQ(static_cast<TLocus const&>(untouched).values[11], 0.0);
+
+    locus.values[3] = 2.5;
+    locus.values[11] = -1.0;
+    TLocus copy(locus);
+    TLocus assigned("M");
+    assigned = locus;
+    locus.values[3] = 7.0;  // the copies keep what they took
+    for (TLocus const* l : {&copy, &assigned}) {
+        EXPECT_EQ(l->values[3], 2.5);
+        EXPECT_EQ(l->values[11], -1.0);
+        EXPECT_EQ(l->values[0], 0.0);
+    }
+
+    TAlleleDB db;
+    db.InsertAllPos(0, 'A', 1.0);
+    db.loci.data[0]->values[5] = 4.0;
+    TAlleleDB other(db);
+    db.loci.data[0]->values[5] = 0.0;
+    EXPECT_EQ(static_cast<TLocus const*>(other.loci.data[0])->values[5], 4.0);
+}
+
 TEST_F(AlleleTest, InbreedingUpdateWorkedExample) {
     TAlleleDB db;
     db.InsertAllPos(0, my_string("A"), 1.0);
