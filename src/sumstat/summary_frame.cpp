@@ -101,73 +101,82 @@ void summary_header(std::ostream& os, Samples const& set, int w, char const* lab
 SummaryTable::SummaryTable(Samples& set, settings& s, std::ostream& os, int w, SummaryTableLayout const& layout)
     : set_(set), s_(s), os_(os), w_(w), layout_(layout) {}
 
-namespace {
+SummaryTable::~SummaryTable() { flushRow(); }
 
-// Writes a text right-aligned in `width`, as a stream pads a number: the
-// padding and the text in one write where they fit a cell.
-void put_padded(std::ostream& os, char const* text, std::size_t length, int width) {
-    std::size_t const field = static_cast<std::size_t>(std::max(width, 0));
-    std::size_t const pad = field > length ? field - length : 0;
-    char cell[128];
-    if (pad + length <= sizeof cell) {
-        std::memset(cell, os.fill(), pad);
-        std::memcpy(cell + pad, text, length);
-        os.write(cell, static_cast<std::streamsize>(pad + length));
-    } else {
-        for (std::size_t k = 0; k < pad; ++k) os.put(os.fill());
-        os.write(text, static_cast<std::streamsize>(length));
+void SummaryTable::flushRow() {
+    if (!row_.empty()) {
+        os_.write(row_.data(), static_cast<std::streamsize>(row_.size()));
+        os_.width(0);  // as the formatted writes of the cells leave it
     }
-    os.width(0);
+    row_.clear();
+    plain_ = -1;
 }
 
-// True when the stream writes an integer as to_chars does, right-aligned in
-// its field: decimal, no forced sign, not left or internal adjustment, the
-// classic locale.
-bool plain_integers(std::ostream& os) {
-    std::ios_base::fmtflags const f = os.flags();
-    std::ios_base::fmtflags const adjust = f & std::ios::adjustfield;
-    return adjust != std::ios::left && adjust != std::ios::internal && (f & std::ios::showpos) == 0 &&
-           (f & std::ios::basefield) == std::ios::dec && os.getloc() == std::locale::classic();
+std::ostream& SummaryTable::stream() {
+    flushRow();
+    return os_;
 }
 
-// os << std::setw(width) << value.
-void put_integer(std::ostream& os, long long value, int width) {
-    if (!plain_integers(os)) {
-        os << std::setw(width) << value;
+bool SummaryTable::plainNumbers() {
+    if (plain_ < 0) {
+        std::ios_base::fmtflags const f = os_.flags();
+        std::ios_base::fmtflags const adjust = f & std::ios::adjustfield;
+        plain_ = adjust != std::ios::left && adjust != std::ios::internal && (f & std::ios::showpos) == 0 &&
+                         (f & std::ios::basefield) == std::ios::dec && os_.getloc() == std::locale::classic()
+                     ? 1
+                     : 0;
+    }
+    return plain_ == 1;
+}
+
+void SummaryTable::pad(std::size_t length, int width) {
+    if (width > 0 && length < static_cast<std::size_t>(width))
+        row_.append(static_cast<std::size_t>(width) - length, os_.fill());
+}
+
+void SummaryTable::textCell(char const* text, int width) {
+    // A stream pads a text on the left unless it is left-adjusted.
+    std::size_t const length = std::strlen(text);
+    bool const left = (os_.flags() & std::ios::adjustfield) == std::ios::left;
+    if (!left) pad(length, width);
+    row_.append(text, length);
+    if (left) pad(length, width);
+}
+
+void SummaryTable::integerCell(long long value, int width) {
+    if (!plainNumbers()) {
+        flushRow();
+        os_ << std::setw(width) << value;
         return;
     }
     char text[24];
     auto const end = std::to_chars(text, text + sizeof text, value).ptr;
-    put_padded(os, text, static_cast<std::size_t>(end - text), width);
+    pad(static_cast<std::size_t>(end - text), width);
+    row_.append(text, end);
 }
 
-// Writes value as os << std::setprecision(precision) << std::setw(width)
-// << value does. The tables print thousands of numbers; where the stream
-// would write a plain fixed-point number (right-aligned, no sign forced, the
-// classic locale) the digits come from to_chars, which gives exactly
-// printf's, as the stream does.
-void put_fixed(std::ostream& os, double value, int precision, int width) {
-    os.precision(precision);
-    std::ios_base::fmtflags const f = os.flags();
-    std::ios_base::fmtflags const adjust = f & std::ios::adjustfield;
+// As os << std::setprecision(precision) << std::setw(width) << value: the
+// digits of a plain fixed-point number come from to_chars, which gives
+// exactly printf's, as the stream does.
+void SummaryTable::fixedCell(double value, int precision, int width) {
+    os_.precision(precision);
     bool const plain = std::isfinite(value) && precision > 0 && precision <= 40 &&
-                       (f & std::ios::floatfield) == std::ios::fixed && adjust != std::ios::left &&
-                       adjust != std::ios::internal && (f & std::ios::showpos) == 0 &&
-                       os.getloc() == std::locale::classic();
+                       (os_.flags() & std::ios::floatfield) == std::ios::fixed && plainNumbers();
     char text[400];
     std::to_chars_result const r =
         plain ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision)
               : std::to_chars_result{text, std::errc::value_too_large};
     if (r.ec != std::errc{}) {
-        os << std::setw(width) << value;
+        flushRow();
+        os_ << std::setw(width) << value;
         return;
     }
-    put_padded(os, text, static_cast<std::size_t>(r.ptr - text), width);
+    pad(static_cast<std::size_t>(r.ptr - text), width);
+    row_.append(text, r.ptr);
 }
 
-}  // namespace
-
 void SummaryTable::open() {
+    flushRow();
     set_.print_computation_anchor(2, s_, my_string(layout_.key), my_string(layout_.title));
     summary_heading(os_, layout_.heading);
     if (layout_.tagName != nullptr && xmlOutput) {
@@ -187,7 +196,10 @@ void SummaryTable::open() {
     os_.setf(std::ios::right, std::ios::adjustfield);
 }
 
-void SummaryTable::rule() { summary_rule(os_, set_.Populations.count, w_, layout_.fixedWidth()); }
+void SummaryTable::rule() {
+    flushRow();
+    summary_rule(os_, set_.Populations.count, w_, layout_.fixedWidth());
+}
 
 void SummaryTable::close() {
     rule();
@@ -197,26 +209,34 @@ void SummaryTable::close() {
     }
 }
 
-void SummaryTable::label(char const* text) { os_ << std::setw(layout_.labelWidth) << text; }
-
-void SummaryTable::label(long number) { put_integer(os_, number, layout_.labelWidth); }
-
-void SummaryTable::countCell(double value) { put_integer(os_, summary_count(value), w_); }
-
-void SummaryTable::realCell(double value, int precision) { put_fixed(os_, value, precision, w_); }
-
-void SummaryTable::naCell() { os_ << std::setw(w_) << "N.A."; }
-
-void SummaryTable::meanSd(SummarySums const& sums, int precision) {
-    put_fixed(os_, sums.mean(), precision, 12);
-    put_fixed(os_, sums.sd(), precision, 12);
+void SummaryTable::endRow() {
+    row_ += '\n';
+    flushRow();
 }
 
-void SummaryTable::meanSdNA() { os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A."; }
+void SummaryTable::label(char const* text) { textCell(text, layout_.labelWidth); }
 
-void SummaryTable::totalCount(double value) { os_ << std::setw(12) << summary_count(value); }
+void SummaryTable::label(long number) { integerCell(number, layout_.labelWidth); }
 
-void SummaryTable::totalReal(double value, int precision) { put_fixed(os_, value, precision, 12); }
+void SummaryTable::countCell(double value) { integerCell(summary_count(value), w_); }
+
+void SummaryTable::realCell(double value, int precision) { fixedCell(value, precision, w_); }
+
+void SummaryTable::naCell() { textCell("N.A.", w_); }
+
+void SummaryTable::meanSd(SummarySums const& sums, int precision) {
+    fixedCell(sums.mean(), precision, 12);
+    fixedCell(sums.sd(), precision, 12);
+}
+
+void SummaryTable::meanSdNA() {
+    textCell("N.A.", 12);
+    textCell("N.A.", 12);
+}
+
+void SummaryTable::totalCount(double value) { integerCell(summary_count(value), 12); }
+
+void SummaryTable::totalReal(double value, int precision) { fixedCell(value, precision, 12); }
 
 // ------------------------------------------------------- standard diversity
 

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "core/my_string.h"
@@ -71,11 +72,16 @@ struct SummaryTableLayout {
 
 // Writes one table of the section on the result stream. The stream keeps the
 // number format a row sets (fixed, decimal point shown, right-aligned), as
-// the later tables of the section expect.
+// the later tables of the section expect. A row's cells are gathered and
+// go to the stream in one write at the row's end (or before anything else
+// is written), formatted as the stream would format them.
 class SummaryTable {
 public:
     // w: the section's sample column width.
     SummaryTable(Samples& set, settings& s, std::ostream& os, int w, SummaryTableLayout const& layout);
+    ~SummaryTable();
+    SummaryTable(SummaryTable const&) = delete;
+    SummaryTable& operator=(SummaryTable const&) = delete;
 
     // Anchor and menu entry, heading, XML element, rule, header line, rule.
     void open();
@@ -86,7 +92,7 @@ public:
     // A row's label, and its end.
     void label(char const* text);
     void label(long number);
-    void endRow() { os_ << "\n"; }
+    void endRow();
 
     // One sample column.
     void countCell(double value);
@@ -99,14 +105,30 @@ public:
     void totalCount(double value);
     void totalReal(double value, int precision);
 
-    std::ostream& stream() { return os_; }
+    // The stream, the cells gathered so far written first.
+    std::ostream& stream();
 
 private:
+    // Cells right-aligned in `width` as the stream pads them: a text, an
+    // integer, a fixed-point number of `precision` decimals (which becomes
+    // the stream's precision, as a write would make it).
+    void textCell(char const* text, int width);
+    void integerCell(long long value, int width);
+    void fixedCell(double value, int precision, int width);
+    void pad(std::size_t length, int width);
+    // True when numbers may be formatted here: decimal, no forced sign,
+    // neither left nor internal adjustment, the classic locale (asked once
+    // per row).
+    bool plainNumbers();
+    void flushRow();
+
     Samples& set_;
     settings& s_;
     std::ostream& os_;
     int w_;
     SummaryTableLayout const& layout_;
+    std::string row_;
+    int plain_ = -1;  // plainNumbers() of the current row; -1: not asked yet
 };
 
 // The sample at position i of the set as a statistics object; a sample that

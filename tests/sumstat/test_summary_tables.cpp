@@ -6,6 +6,9 @@
 
 #include <cmath>
 #include <iomanip>
+#include <iterator>
+#include <limits>
+#include <locale>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "project/Project.h"
 #include "run/ProfileSettings.h"
 #include "summary_fixture.h"
+#include "sumstat/summary_frame.h"
 
 namespace quintle {
 namespace {
@@ -75,6 +79,66 @@ protected:
 private:
     test::AllelicDBGuard projectAlleles_;
 };
+
+// Digit grouping, to see a locale the cells cannot format themselves.
+struct Thousands : std::numpunct<char> {
+    char do_thousands_sep() const override { return ','; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+// A row written through the table's cells holds exactly what the stream's
+// own formatted writes give, whatever state the stream is in: the usual
+// fixed, right-aligned one, or one the cells must leave to the stream.
+TEST_F(SummaryTables, CellsWriteWhatTheStreamWould) {
+    using State = void (*)(std::ostream&);
+    State const states[] = {
+        [](std::ostream& os) { os << std::fixed << std::showpoint << std::right; },
+        [](std::ostream&) {},
+        [](std::ostream& os) { os << std::fixed << std::left; },
+        [](std::ostream& os) { os << std::fixed << std::internal; },
+        [](std::ostream& os) { os << std::fixed << std::showpos; },
+        [](std::ostream& os) { os << std::fixed << std::hex; },
+        [](std::ostream& os) { os << std::fixed << std::setfill('*'); },
+        [](std::ostream& os) { os.imbue(std::locale(std::locale::classic(), new Thousands)); os << std::fixed; },
+    };
+    static SummaryTableLayout const layout{"k", "t", "h", nullptr, nullptr, "Locus#", 6, "Tot."};
+    double const nan = std::nan("");
+    double const inf = std::numeric_limits<double>::infinity();
+    for (std::size_t k = 0; k < std::size(states); ++k) {
+        std::ostringstream expected;
+        states[k](expected);
+        expected << std::setw(6) << "Mean" << std::setw(12) << 1234567LL << std::setprecision(5) << std::setw(12)
+                 << 0.1234567 << std::setprecision(3) << std::setw(12) << -2.5 << std::setw(12) << 1e20
+                 << std::setw(12) << "N.A." << std::setprecision(5) << std::setw(12) << nan << std::setw(12) << -inf
+                 << std::setw(12) << "N.A." << std::setw(12) << "N.A." << std::setw(12) << -7LL << "\n"
+                 << std::setw(6) << 4321L << std::setw(12) << 0LL << std::setprecision(1) << std::setw(12) << 3.25
+                 << "\n";
+
+        std::ostringstream written;
+        states[k](written);
+        {
+            SummaryTable t(set_, s_, written, 12, layout);
+            t.label("Mean");
+            t.countCell(1234567.0);
+            t.realCell(0.1234567, 5);
+            t.realCell(-2.5, 3);
+            t.realCell(1e20, 3);
+            t.naCell();
+            t.realCell(nan, 5);
+            t.realCell(-inf, 5);
+            t.meanSdNA();
+            t.totalCount(-7.0);
+            t.endRow();
+            t.label(4321);
+            t.countCell(0.0);
+            t.totalReal(3.25, 1);
+            t.endRow();
+        }
+        EXPECT_EQ(written.str(), expected.str()) << "stream state " << k;
+        EXPECT_EQ(written.precision(), expected.precision()) << "stream state " << k;
+        EXPECT_EQ(written.width(), 0) << "stream state " << k;
+    }
+}
 
 TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
     Project project;
