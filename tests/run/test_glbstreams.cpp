@@ -141,7 +141,7 @@ TEST_F(GlbStreams, LargeOutputReachesTheFileInWholeLines) {
     start_run();
     ASSERT_NE(ofs_tajima, nullptr);
     std::string const line = "\"p.res/p.pmp\"\t\"pop\"\t" + std::string(100, '7') + "\n";
-    int const lines = (6 << 20) / static_cast<int>(line.size());
+    int const lines = (9 << 19) / static_cast<int>(line.size());
     for (int i = 0; i < lines; ++i) *ofs_tajima << line;
     *ofs_tajima << "\"p.res/p.pmp\"\t\"open";
     ofs_tajima->flush();
