@@ -29,6 +29,8 @@
 #   QUINTLE_SEED seed of the program's random generator (default 4242), so
 #                that repeated runs do the same work
 #   GEN_SEED     seed of the project generator (default 12345)
+# --mantel N ...: the Mantel tests and the spanning network (bench/mantel_bench.sh).
+if [ "${1:-}" = "--mantel" ]; then shift; exec bash "$(dirname "$0")/mantel_bench.sh" "$@"; fi
 set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
