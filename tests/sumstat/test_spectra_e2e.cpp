@@ -104,17 +104,23 @@ protected:
         for (auto const& [path, content] : got) EXPECT_TRUE(expected.count(path)) << "not expected: " << path;
     }
 
-    void standard_haploid(int missingShare) {
-        std::string const bundle = "expected_std_haploid_miss" + std::to_string(missingShare) + ".txt";
-        fs::path const first = prepare("first", data_dir / "std_haploid.pmp", settings_text(missingShare, 2));
+    // Two runs with two replicates under seed 5: both write exactly the
+    // bundle's files.
+    void replicated_run(fs::path const& project, int missingShare, std::string const& bundle) {
+        fs::path const first = prepare("first", project, settings_text(missingShare, 2));
         ASSERT_EQ(run(first), 0);
         EXPECT_NE(log(first).find("Successful run of data.pmp"), std::string::npos);
         // The replicates equal the spectra of the loci that the generator,
         // seeded with -5, draws right after its seeding draw.
         expect_files(first, bundle);
-        fs::path const second = prepare("second", data_dir / "std_haploid.pmp", settings_text(missingShare, 2));
+        fs::path const second = prepare("second", project, settings_text(missingShare, 2));
         ASSERT_EQ(run(second), 0);
         EXPECT_EQ(produced(first), produced(second)) << "one seed, the same replicates";
+    }
+
+    void standard_haploid(int missingShare) {
+        replicated_run(data_dir / "std_haploid.pmp", missingShare,
+                       "expected_std_haploid_miss" + std::to_string(missingShare) + ".txt");
     }
 
     quintle::scratch::Dir base{"quintle_spectra_e2e"};
@@ -125,6 +131,14 @@ TEST_F(SpectraRun, StandardHaploidWithMissingDataShare) { standard_haploid(1); }
 // Waits for the standard-data driver, which fills each sample's allele
 // frequencies when missing data take no share.
 TEST_F(SpectraRun, DISABLED_StandardHaploid) { standard_haploid(0); }
+
+// The DNA driver fills the frequencies, missing data taking no share: the
+// site holding "?" lists it at frequency 0 and is left out of the spectra;
+// no base is "0", so every copy is derived and the minor spectra fold on
+// the derived copies (the tied site halves between 0 and n).
+TEST_F(SpectraRun, DnaSitesWithReplicates) {
+    replicated_run(data_dir / "dna_sites.pmp", 0, "expected_dna_sites.txt");
+}
 
 TEST_F(SpectraRun, NegativeReplicateCountWritesNoSpectrum) {
     fs::path const work = prepare("none", data_dir / "std_haploid.pmp", settings_text(1, -1));

@@ -22,9 +22,10 @@ How the values are obtained, independently of the program's own code:
 - DAF: np.bincount of the derived copies over the loci;
 - MAF: folded on the pooled minor allele (the allele with the fewest
   nonzero copies over all samples, the first in the project's order of
-  alleles on equal counts); a sample's minor copies are its copies of that
-  allele; a locus whose minor allele holds half of all copies puts 0.5 on
-  d and 0.5 on n - d;
+  alleles on equal counts); a sample's minor copies are its copies of "0"
+  when "0" is that allele, else its derived copies (for 0/1 data: its
+  copies of the minor allele); a locus whose minor allele holds half of all
+  copies puts 0.5 on d and 0.5 on n - d;
 - joint spectra: np.add.at on a matrix whose rows are the higher-numbered
   sample;
 - multi-sample spectra: np.add.at at np.ravel_multi_index of the
@@ -143,7 +144,14 @@ class Site:
         minor = min(candidates, key=lambda a: pooled[a])  # first of the smallest
         total = sum(int(s[1]) for s in samples)
         self.tie = 2 * pooled[minor] == total
-        self.minor = np.array([sum(1 for c in copies if c[l] == minor) for _, _, copies in samples])
+        # Two allele classes per site: the minor copies of a sample are its
+        # ancestral copies when "0" is the minor allele, else its derived
+        # ones (for 0/1 data its copies of the minor allele; a site without
+        # "0", as DNA, folds on its derived copies).
+        if minor == ANCESTRAL:
+            self.minor = np.array([sum(1 for c in copies if c[l] == ANCESTRAL) for _, _, copies in samples])
+        else:
+            self.minor = self.derived
 
 
 def maf_add(maf, index, mirror, tie):
@@ -261,6 +269,8 @@ if __name__ == "__main__":
     write_bundle("expected_std_haploid_miss0.txt", project_files("std_haploid.pmp", False, boot=2, seed=5))
     write_bundle("expected_std_haploid_miss1.txt", project_files("std_haploid.pmp", True, boot=2, seed=5))
     write_bundle("expected_std_diploid.txt", project_files("std_diploid.pmp", False))
+    # DNA at the default share of missing data, seed 5 and two replicates.
+    write_bundle("expected_dna_sites.txt", project_files("dna_sites.pmp", False, boot=2, seed=5))
     profile, samples = read_project("../../../examples/example.pmp")
     write_bundle("expected_dna_example.txt", allele_files(profile, samples, False))
     for name in ("rflp", "microsat"):
