@@ -4,7 +4,9 @@
 // Every random draw of the program continues the same stream, so results
 // depend on the seed and on the order of the draws.
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace quintle {
 
@@ -78,8 +80,8 @@ int expdev(double const& p);
 
 namespace random_detail {
 
-// Constants of the Poisson deviate derived from the last mean, recomputed
-// only when the mean changes.
+// Constants of the Poisson deviate of large means derived from the last
+// mean, recomputed only when the mean changes.
 struct PoissonState {
     float oldm = -1.0f;
     float sq = 0.0f;
@@ -91,24 +93,59 @@ inline PoissonState poisson_state;
 // The rejection method for means of 12 or more.
 long poidev_large(float xm, long* idum);
 
+// Whether t > g, g being exp(-xm) rounded to float, for a mean xm > 0 below
+// 12. Most of the time the single precision exponential, which lies within a
+// unit in the last place of g, settles it; only a t within four floats of it
+// takes the double precision value, so that every answer is that of g itself.
+class ExpNegThreshold {
+public:
+    explicit ExpNegThreshold(float xm) : xm_(xm) {
+        const auto bits = std::bit_cast<std::uint32_t>(std::exp(-xm));
+        low_ = std::bit_cast<float>(bits - kSlack);
+        high_ = std::bit_cast<float>(bits + kSlack);
+    }
+    bool exceeded_by(float t) {
+        if (t > high_) return true;
+        if (t <= low_) return false;
+        if (!exact_) {
+            g_ = static_cast<float>(std::exp(-static_cast<double>(xm_)));
+            exact_ = true;
+        }
+        return t > g_;
+    }
+
+private:
+    static constexpr std::uint32_t kSlack = 4;
+    float xm_;
+    float low_;
+    float high_;
+    float g_ = 0.0f;
+    bool exact_ = false;
+};
+
 }  // namespace random_detail
 
 // Poisson deviate of mean xm, drawing through ran3(idum). Small means (the
-// branches of a genealogy) take the product method inline.
+// branches of a genealogy) take the product method inline: uniforms are
+// multiplied (in float) until the product falls to exp(-xm).
 inline long poidev(float xm, long* idum) {
     if (!(xm < 12.0f)) return random_detail::poidev_large(xm, idum);
-    random_detail::PoissonState& st = random_detail::poisson_state;
-    if (xm != st.oldm) {
-        st.oldm = xm;
-        st.g = static_cast<float>(std::exp(-static_cast<double>(xm)));
-    }
-    const float g = st.g;
     float em = -1.0f;
     float t = 1.0f;
+    if (!(xm > 0.0f)) {
+        // exp(-xm) >= 1: one draw, never above it (-inf included).
+        const float g = static_cast<float>(std::exp(-static_cast<double>(xm)));
+        do {
+            em += 1.0f;
+            t = static_cast<float>(t * ran3(idum));
+        } while (t > g);
+        return static_cast<long>(em);
+    }
+    random_detail::ExpNegThreshold g(xm);
     do {
         em += 1.0f;
         t = static_cast<float>(t * ran3(idum));
-    } while (t > g);
+    } while (g.exceeded_by(t));
     // A finite count, far inside the long range.
     return static_cast<long>(em);
 }

@@ -198,6 +198,9 @@ int PopGenetics::sprinkle_mutations(double const& mu, int const& nsites, Mut_Typ
 void HitSiteStates::clear() {
     numSites_ = 0;
     numLeaves_ = 0;
+    singleHits_ = false;
+    sequencesFound_ = false;
+    singleHitSequences_ = 0;
     sites_.clear();
     events_.clear();
     order_.clear();
@@ -223,6 +226,8 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         if (eventBegin_.size() < nodes) {
             eventBegin_.resize(nodes);
             eventEnd_.resize(nodes);
+            below_.resize(nodes);
+            open_.resize(nodes);
         }
 
         // The root's states, drawn as the full form draws them; they are also
@@ -235,15 +240,32 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         }
         numLeaves_ = std::max(tree.num_genes, 0);
         tour_.clear();
+        singleHitSequences_ = 0;
         const long total = drop(root, mu, &seed, model, a, ts);
+        const auto k = static_cast<std::size_t>(root - base_);
+        if (open_[k] != 0) ++singleHitSequences_;
 
-        for (Event const& e : events_) sites_.push_back(e.site);
-        std::sort(sites_.begin(), sites_.end());
+        for (Mutation const& e : events_) sites_.push_back(e.site);
+        // Without rate heterogeneity the sites come in ascending order.
+        if (!std::is_sorted(sites_.begin(), sites_.end())) std::sort(sites_.begin(), sites_.end());
         sites_.erase(std::unique(sites_.begin(), sites_.end()), sites_.end());
-        const std::size_t width = sites_.size();
+        singleHits_ = below_[k] == numLeaves_ && sites_.size() == events_.size();
+        base_ = nullptr;
+        return total;
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
+        clear();
+        base_ = nullptr;
+        return 0;
+    }
+}
 
-        // Second walk: the states at the hit sites along each path, and the
-        // distinct sequences of the leaves.
+// The second walk, over the hit sites only: the states along each path and
+// the distinct sequences of the leaves.
+void HitSiteStates::find_sequences() {
+    if (sequencesFound_ || numSites_ < 1) return;
+    try {
+        const std::size_t width = sites_.size();
         if (slot_.size() < root_.size()) slot_.resize(root_.size(), -1);
         row_.resize(width);
         for (std::size_t k = 0; k < width; ++k) {
@@ -268,13 +290,10 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         }
         number_sequences();
         for (int site : sites_) slot_[site] = -1;
-        base_ = nullptr;
-        return total;
+        sequencesFound_ = true;
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
-        clear();
-        base_ = nullptr;
-        return 0;
+        order_.clear();
     }
 }
 
@@ -335,7 +354,7 @@ void HitSiteStates::enter(TNode* node, long nmut, long* seed, Mut_Type model, do
         int& state = root_[static_cast<std::size_t>(site)];
         const int before = state;
         state = mutated_state<false>(state, hit, model, ts, 0, seed);
-        events_.push_back(Event{site, before, state});
+        events_.push_back(Mutation{site, before, state, 0});
         ++TNode::_tot_mut;
     }
     eventEnd_[k] = events_.size();
@@ -343,12 +362,33 @@ void HitSiteStates::enter(TNode* node, long nmut, long* seed, Mut_Type model, do
         tour_.push_back(static_cast<int>(k));
 }
 
-// The node's mutations undone on the way back up.
+// Whether the branch above a node left by the walk carries mutations.
+bool HitSiteStates::mutated(TNode const* node) const {
+    const auto k = static_cast<std::size_t>(node - base_);
+    return eventEnd_[k] > eventBegin_[k];
+}
+
+// On the way back up: the node's leaf count and whether its open part holds
+// a leaf (from its children's), its mutations' carriers, and its mutations
+// undone. A branch with mutations closes a part with a leaf: one more
+// distinct sequence when each mutation has its own site.
 void HitSiteStates::leave(TNode* node) {
     const auto k = static_cast<std::size_t>(node - base_);
+    int below = k < static_cast<std::size_t>(numLeaves_) ? 1 : 0;
+    bool open = below != 0;
+    for (TNode const* child : {node->left, node->right}) {
+        if (child == nullptr) continue;
+        const auto c = static_cast<std::size_t>(child - base_);
+        below += below_[c];
+        open = open || (open_[c] != 0 && !mutated(child));
+    }
+    below_[k] = below;
+    open_[k] = open ? 1 : 0;
     if (eventEnd_[k] == eventBegin_[k]) return;
+    if (open) ++singleHitSequences_;
     for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
-        Event const& ev = events_[e - 1];
+        Mutation& ev = events_[e - 1];
+        ev.carriers = below;
         root_[static_cast<std::size_t>(ev.site)] = ev.before;
     }
     tour_.push_back(~static_cast<int>(k));
@@ -358,7 +398,7 @@ void HitSiteStates::leave(TNode* node) {
 // changes on the way down (a leaf's row is then complete), undone on the
 // way back up. The hash follows the row.
 void HitSiteStates::fill_rows(std::uint64_t hash) {
-    Event const* events = events_.data();
+    Mutation const* events = events_.data();
     int const* slot = slot_.data();
     int* row = row_.data();
     for (int step : tour_) {

@@ -32,6 +32,15 @@ class TTree;
 // pass to pass.
 class HitSiteStates {
 public:
+    // One mutation of the pass: the site it hit, the state it found there
+    // and the one it left, and the number of leaves below its branch.
+    struct Mutation {
+        int site;
+        int before;
+        int after;
+        int carriers;
+    };
+
     // Drops mutations on the genealogy of `tree` exactly as
     // PopGenetics::sprinkle_mutations does: the same draws in the same order,
     // the same hit counts, mutation total, rate scheme and messages, and the
@@ -47,9 +56,24 @@ public:
     std::span<int const> root_states() const { return {root_.data(), static_cast<std::size_t>(numSites_)}; }
     // Sites hit by at least one mutation, ascending.
     std::vector<int> const& hit_sites() const { return sites_; }
+    // The pass's mutations in the order they were dropped.
+    std::span<Mutation const> mutations() const { return events_; }
+
+    // True when the walk reached every leaf and no two mutations hit the
+    // same site: a hit site then holds its mutation's `after` in the
+    // carriers and `before` in the other leaves, and two leaves carry the
+    // same sequence when no branch between them has a mutation that changed
+    // its site's state.
+    bool single_hits() const { return singleHits_; }
+    // The distinct leaf sequences of a single-hit pass whose every mutation
+    // changed its site's state.
+    int single_hit_sequences() const { return singleHitSequences_; }
+
     // The distinct sequences of the leaves, numbered in the order of their
-    // first leaf: their number, the sequence of leaf i, the first leaf and
+    // first leaf; what follows reads them once find_sequences has run after
+    // the pass: their number, the sequence of leaf i, the first leaf and
     // the number of leaves of sequence c, and its states at hit_sites().
+    void find_sequences();
     int num_sequences() const { return static_cast<int>(order_.size()); }
     int sequence_of(int leaf) const { return rank_[static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(leaf)])]; }
     int first_leaf(int c) const { return firstLeaf_[static_cast<std::size_t>(c)]; }
@@ -63,12 +87,6 @@ public:
     int state(int leaf, int site) const;
 
 private:
-    struct Event {
-        int site;
-        int before;
-        int after;
-    };
-
     void clear();
     struct Frame {
         TNode* node;
@@ -78,6 +96,7 @@ private:
     long drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts);
     void enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts);
     void leave(TNode* node);
+    bool mutated(TNode const* node) const;
     void fill_rows(std::uint64_t hash);
     int add_leaf(int const* row, std::uint64_t hash);
     void number_sequences();
@@ -86,6 +105,9 @@ private:
     TNode* base_ = nullptr;  // the tree's node array during a pass
     int numSites_ = 0;
     int numLeaves_ = 0;
+    bool singleHits_ = false;
+    bool sequencesFound_ = false;
+    int singleHitSequences_ = 0;
     std::vector<int> root_;  // its first numSites_ entries
     std::vector<int> sites_;
     // The distinct leaf sequences in the order the walk meets them: their
@@ -102,9 +124,14 @@ private:
     std::vector<int> firstLeaf_;
     // Mutations in the order they were dropped; node k's are
     // events_[eventBegin_[k], eventEnd_[k]).
-    std::vector<Event> events_;
+    std::vector<Mutation> events_;
     std::vector<std::size_t> eventBegin_;
     std::vector<std::size_t> eventEnd_;
+    // Per node, once the walk has left it: the leaves below it, and whether
+    // the part of its subtree reached without crossing a branch with
+    // mutations holds a leaf.
+    std::vector<int> below_;
+    std::vector<unsigned char> open_;
     // The pass's walk: k on entering leaf k or a node k with mutations, ~k
     // on leaving such a node.
     std::vector<int> tour_;
