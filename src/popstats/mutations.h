@@ -18,6 +18,8 @@
 #include <span>
 #include <vector>
 
+#include "core/random.h"
+
 namespace quintle {
 
 enum Mut_Type : int { STEPWISE_MUT = 0, TWO_STATE_MUT = 1, DNA_MUT = 2, NEW_ALLELE_MUT = 3 };
@@ -88,15 +90,14 @@ public:
 
 private:
     void clear();
-    struct Frame {
-        TNode* node;
-        int next;  // 0: left child next, 1: right child, 2: done
-    };
-
-    long drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts);
-    void enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts);
-    void leave(TNode* node);
-    bool mutated(TNode const* node) const;
+    void list_nodes(TNode* root);
+    bool list_built_nodes(TNode* root);
+    long drop(TNode* root, double mu, Mut_Type model, double a, double ts);
+    template <class Draw>
+    long draw_branches(Draw& draw, Mut_Type model, double a, double ts);
+    template <class Draw>
+    void mutate(int k, long nmut, Draw& draw, Mut_Type model, double a, double ts);
+    int path_state(int node, int site) const;
     void fill_rows(std::uint64_t hash);
     int add_leaf(int const* row, std::uint64_t hash);
     void number_sequences();
@@ -127,15 +128,20 @@ private:
     std::vector<Mutation> events_;
     std::vector<std::size_t> eventBegin_;
     std::vector<std::size_t> eventEnd_;
-    // Per node, once the walk has left it: the leaves below it, and whether
-    // the part of its subtree reached without crossing a branch with
-    // mutations holds a leaf.
+    // The nodes reached from the root in the order of the pass, and each
+    // node's parent (-1 for the root).
+    std::vector<int> preorder_;
+    std::vector<int> parent_;
+    std::vector<random_detail::ExpNegThreshold> thresholds_;  // of the branch above each of them
+    std::vector<long> counts_;  // mutations on the branch above each of them
+    // Per node, after the pass: the leaves below it, and whether the part of
+    // its subtree reached without crossing a branch with mutations holds a
+    // leaf.
     std::vector<int> below_;
     std::vector<unsigned char> open_;
-    // The pass's walk: k on entering leaf k or a node k with mutations, ~k
-    // on leaving such a node.
-    std::vector<int> tour_;
-    std::vector<Frame> stack_;  // the path from the root during the pass
+    // Nodes still to list, or their places in the list; the current path
+    // of fill_rows.
+    std::vector<int> stack_;
     std::vector<int> slot_;  // index in sites_ of a hit site, -1 elsewhere
     std::vector<int> row_;   // states at the hit sites along the current path
 };

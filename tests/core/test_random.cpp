@@ -159,6 +159,36 @@ TEST(Ran3, BaseBlocksFollowSingleDraws) {
     }
 }
 
+// A cursor draws the stream the plain calls draw, across the wrap of both
+// lags, hands its position back for plain draws in between (sync, resume)
+// and at its end; a stream seeded out of range takes no cursor.
+TEST(Ran3, CursorFollowsThePlainStream) {
+    for (long seed : {-1L, -5L, -161803398L}) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        ReferenceSubtractive ref(seed);
+        ref.next();  // the seeding draw
+        seed_quietly(seed);
+        ASSERT_TRUE(Ran3Cursor::usable());
+        for (int block = 0; block < 40; ++block) {
+            {
+                Ran3Cursor cursor;
+                for (int i = 0; i < 3 * block + 1; ++i) ASSERT_EQ(cursor(), ref.next()) << block << " " << i;
+                cursor.sync();
+                for (int i = 0; i < block % 4; ++i) ASSERT_EQ(draw(), ref.next()) << block;
+                cursor.resume();
+                for (int i = 0; i < 53; ++i) ASSERT_EQ(cursor(), ref.next()) << block << " " << i;
+            }
+            ASSERT_EQ(draw(), ref.next()) << block;
+        }
+    }
+    Sandbox box;
+    long idum = -2000000000;
+    ran3(&idum);
+    EXPECT_FALSE(Ran3Cursor::usable());
+    seed_quietly(-5);
+    EXPECT_TRUE(Ran3Cursor::usable());
+}
+
 TEST(InitializeRan3, AutomaticSeedIsLoggedAndKeptInRandseedFile) {
     Sandbox box;
     std::ofstream("randseed.txt") << "stale line\nanother\n";
