@@ -37,6 +37,7 @@
 #include <ostream>
 #include <vector>
 
+#include "core/MY_TArrayAsVector.h"
 #include "core/MY_TIArrayAsVector.h"
 #include "core/my_string.h"
 #include "data/TPhenDB.h"
@@ -176,6 +177,115 @@ public:
     void evaluate_work(settings* s);
     void print_population_anchor(int level, settings& s, char* prefix);
     void compute_phenotype_heterozygosity(settings& s, TPhenDB const& unused);
+
+    // --- Hardy-Weinberg exact test (defined in src/haplo/hw_exact.cpp) -------
+    // A table selection is two ints: [1] the locus (-1: whole haplotypes),
+    // [0] the number of alleles k of the table built for it (0: none).
+    // The whole section of one sample: a row per locus and, for phased data,
+    // the whole-haplotype test. The phenotypes give the number of loci.
+    void make_all_hw(std::fstream& out, TPhenDB const& phenotypes, long const& steps, settings& s);
+    // Builds contTable ((k+2) x (k+2), genotype {a, b} at row min, column
+    // max) and sets contTableMonomorphic. 1 built or fewer than 2 alleles,
+    // 0 after an error.
+    int make_hw_table(int* sel);
+    // One chain over the table; P also in s.HWPValue, its s.d. in
+    // s.PrecisionOnPValueHW. `status` is set to 0.
+    double make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    // The same in batches with early stop.
+    double make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    // One chain step on contTable; the ratio of the move made, 1.0 if none.
+    double swap_in_table2(int* sel, long& seed);
+    // Releases contTable.
+    void clear_table(int* sel);
+    void compute_locus_heterozygosity(int const& locus, double& observed, double& expected, long& genotypes);
+    // Likelihood-ratio statistic of one locus into `statistic`; returns 0.
+    // No analysis calls it.
+    int make_hw_test1(TPhenDB const& phenotypes, double& statistic, settings& s, int* sel);
+    // --- end of the Hardy-Weinberg exact test ----------------------------------
+
+    // --- haplotype frequencies of unphased genotypes and the linkage test
+    // on them (defined in src/haplo/) ------------------------------------------
+    // Multi-start EM of the haplotype frequencies of `phenotypes` into
+    // `haplotypes`: the largest log-likelihood over the starts, -1000 when
+    // the stop flag ended the call, -3.4028234663852886e38 when no start
+    // could run. nDistinct receives the number of different maxima; with
+    // `inbreeding`, f is the fixed coefficient, or 0.0 to have it estimated
+    // (then f receives the best start's estimate). A previous base with its
+    // locus mask keeps only the resolutions it allows; `compact` drops the
+    // monomorphic loci from the haplotypes.
+    double calc_ML_hapl_freq_hill95_LD(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                       int const& inbreeding, double& f, TPopHaploDB* previous, int* previousMask,
+                                       int const& compact, int const& initialConditions, int const& maxIterations,
+                                       double const& epsilon);
+    // Parametric-bootstrap standard deviations of the frequencies held in
+    // `haplotypes` (NumInitCondBootstrapEM starts per replicate; the
+    // initialConditions argument is not used).
+    void calc_sd_hapl_freq(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int const& initialConditions,
+                           int const& replicates, int const& maxIterations, double const& epsilon);
+    // Variants of the estimator that no analysis calls: linkage equilibrium
+    // with an inbreeding coefficient, the secant solution for the
+    // coefficient, and the plain EM over stored genotypes.
+    double calc_ML_hapl_freq_hill95_LE(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                       int const& inbreeding, double& f, TPopHaploDB* previous, int* previousMask,
+                                       int const& compact, int const& initialConditions, int const& maxIterations,
+                                       double const& epsilon);
+    double calc_ML_hapl_freq_HWD_LD(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                    int const& inbreeding, double& f, int const& compact, int const& initialConditions,
+                                    int const& maxIterations, double const& epsilon);
+    double calc_ML_hapl_freq_HWD_LE(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                                    int const& inbreeding, double& f, int const& compact, int const& initialConditions,
+                                    int const& maxIterations, double const& epsilon);
+    double calc_ML_hapl_freq(TPhenDB& phenotypes, TPopHaploDB& haplotypes, settings& s, int& nDistinct,
+                             int const& compact, int const& initialConditions, int const& maxIterations);
+    // Does nothing.
+    void get_profile_lHood(TPopHaplotype const& h, int const& locus, TPhenDB const& phenotypes, TPopHaploDB& haplotypes,
+                           MY_TArrayAsVector<double> values);
+
+    // Sub-haplotype reports: every pair of loci, every locus, or the loci of
+    // the list (its first int the number of loci, then locus indices from 0).
+    void calc_all_pairs(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const& initialConditions,
+                        int const& replicates, int const& maxIterations, double const& epsilon);
+    void calc_all_sites(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const& initialConditions,
+                        int const& replicates, int const& maxIterations, double const& epsilon);
+    void calc_subset_hapl_freq(std::fstream& out, int const* loci, TPhenDB const& phenotypes, settings& s,
+                               int const& initialConditions, int const& replicates, int const& maxIterations,
+                               double const& epsilon);
+
+    // Likelihood-ratio test of linkage disequilibrium between every pair of
+    // loci of unphased data, with its whole section of the result file.
+    void calc_all_link_dis(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const& initialConditions,
+                           long const& permutations, int const& maxIterations, double const& epsilon);
+    // One pair {2, j, i}: the P value (also in s.LDPValue, its s.d. in
+    // s.PrecisionOnPValueLD), the permutations done, the chi-square value
+    // and both log-likelihoods; -1000 when stopped. The recessive form
+    // resamples genotypes under equilibrium instead of permuting alleles.
+    double calc_link_dis_prob(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                              double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                              int const& maxIterations, double const& epsilon);
+    double calc_link_dis_recess(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                                double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                                int const& maxIterations, double const& epsilon);
+    // Every allele's weight := its relative frequency in this sample.
+    void update_allele_freq();
+    // Appends the linked-loci histogram of this sample to the file; 0.
+    int make_xl_file(char const* fileName, int nLoci, int const* linked);
+    // Variants that no analysis calls: the test with an inbreeding
+    // coefficient (parameters from "HapFreqPar.txt"), and the test of every
+    // pair without output.
+    void calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenotypes, settings& s,
+                                int const& initialConditions, long const& permutations, int const& maxIterations,
+                                double const& epsilon);
+    double calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                                   double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                                   int const& maxIterations, double const& epsilon, int const& inbreeding,
+                                   double const& keepLDCoefficient, int const& compact);
+    void calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, int* flags, double const& significance,
+                               double const& threshold, int const& initialConditions, long const& permutations,
+                               int const& maxIterations, double const& epsilon);
+    double calc_pairwise_LD(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                            double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                            int const& maxIterations, double const& epsilon);
+    // --- end of the haplotype-frequency and unphased linkage members ---------
 
 private:
     void reset_permutation_vectors();

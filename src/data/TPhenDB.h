@@ -16,7 +16,9 @@ class TPhenDB {
 public:
     MY_TIArrayAsVector<TPhenotype> phenotypes{11, 10};  // owned, in reading order
     double lnLikelihood = 0.0;   // result of the last calc_ln_likelihood
-    double auxValue = 0.0;       // carried along by copies; 0 after the random constructor
+    // The inbreeding coefficient of the last haplotype-frequency EM (its best
+    // start's); carried along by copies; 0 after the random constructor.
+    double auxValue = 0.0;
     double IFcoeff = 0.0;        // result of compute_IF_coeff
     int ambiguousInds = 0;       // individuals with at least two heterozygous loci
     int correctAmbiguousInds = 0;  // those of them whose most likely phase is right

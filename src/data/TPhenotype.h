@@ -94,6 +94,14 @@ public:
     // Number of loci whose two alleles differ; stored in heteroLoci.
     int count_hetero_loci();
 
+    // The phase resolutions whose restriction to the loci of previousMask
+    // (indexed by locus number) is a pair of haplotypes of `previous`, both
+    // of frequency above minFrequency; they go into `store` as
+    // build_genotypes puts them. Returns the number of genotypes added.
+    // (Defined with the haplotype-frequency EM, in src/haplo/.)
+    int build_compatible_genotypes(TPopHaploDB& previous, int const* previousMask, TPopHaploDB& store,
+                                   TAlleleDB* db, int const& recessive, double const& minFrequency);
+
     // E-step for this phenotype: genotype probabilities, their shares and
     // the phenotype's probability from the current store frequencies.
     void update_gen_prob();

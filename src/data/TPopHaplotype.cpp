@@ -39,6 +39,7 @@ void copy_identity(TPopHaplotype& dst, TPopHaplotype const& src) {
 void copy_marks(TPopHaplotype& dst, TPopHaplotype const& src) {
     dst.fixed = src.fixed;
     dst.inbreedingCoeff = src.inbreedingCoeff;
+    dst.ibdShare = src.ibdShare;
     dst.homoCount = src.homoCount;
     dst.found = src.found;
     dst.listedIndex = src.listedIndex;

@@ -24,7 +24,10 @@ public:
     double D = 0.0;              // linkage-disequilibrium coefficient
     double Dprime = 0.0;         // D normalised by its extreme value
     int fixed = 0;               // nonzero: keeps frequency 1 in the random EM start
-    double inbreedingCoeff = 0.0;
+    double inbreedingCoeff = 0.0;  // read by the genotype-frequency table; 0 unless set
+    // Identity-by-descent share of the homozygotes carrying this haplotype,
+    // a working value of the EM with an inbreeding coefficient.
+    double ibdShare = 0.0;
     int homoCount = 0;           // homozygous individuals carrying this haplotype
     char found = 0;              // mark of the phase-estimation quality measure
     // Index received in the last frequency table printed: 1, 2, ... when

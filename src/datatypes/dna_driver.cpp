@@ -170,7 +170,7 @@ bool haplotype_frequencies(PopulDNA& p, settings& s, std::fstream& out) {
                 if (s.stopFlag != 0) return false;
             }
             if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {
-                comp_gam_phase_EM(p, s);
+                p.comp_gam_phase_EM(s);
                 if (s.stopFlag != 0) return false;
             }
         }
@@ -191,11 +191,11 @@ bool linkage(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState cons
     if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
     if (unphased_genotypes(p)) {
         *_AOS_ << "\tTesting linkage disequilibrium (phenotypic data)...\n";
-        calc_all_link_dis(p, out, p.phenotypes, s, s.InitialConditionsEM, static_cast<long>(s.MarkovChainStepsLD),
-                          s.MaximumNumOfIterationsEM, s.EpsilonValue);
+        p.calc_all_link_dis(out, p.phenotypes, s, s.InitialConditionsEM, static_cast<long>(s.MarkovChainStepsLD),
+                            s.MaximumNumOfIterationsEM, s.EpsilonValue);
     } else {
         *_AOS_ << "\tTesting linkage disequilibrium (haplotypic data)...\n";
-        calc_all_gam_des(p, out, static_cast<long>(s.MarkovChainStepsLD), s);
+        p.calc_all_gam_des(out, static_cast<long>(s.MarkovChainStepsLD), s);
     }
     *_AOS_ << "\tdone !" << std::endl;
     return true;
@@ -206,7 +206,7 @@ bool hardy_weinberg(PopulDNA& p, settings& s, std::fstream& out) {
     write_citations(out, {"HW_exact_1992", "HW_matching_1949"});
     if (progress_stops(s, "Testing Hardy-Weinberg equilibrium ...")) return false;
     *_AOS_ << "\tTesting Hardy-Weinberg equilibrium ...\n";
-    make_all_hw(p, out, p.phenotypes, static_cast<long>(s.MarkovChainStepsHW), s);
+    p.make_all_hw(out, p.phenotypes, static_cast<long>(s.MarkovChainStepsHW), s);
     *_AOS_ << "\tdone !\n" << std::endl;
     return true;
 }
