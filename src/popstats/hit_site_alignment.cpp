@@ -18,12 +18,12 @@ char* CompactAlignment::add_row(int count) {
 }
 
 bool read_hit_site_alignment(TTree& tree, HitSiteStates& states, Mut_Type model, CompactAlignment& out) {
+    states.find_sequences();  // a failure leaves no states
     const int n = tree.num_genes;
     const auto hits = static_cast<int>(states.hit_sites().size());
     out.clear(hits > 0 ? hits : 1);
     if (model != DNA_MUT && model != TWO_STATE_MUT) return false;
     if (n < 1 || tree.node_capacity() < n || states.num_leaves() < n || states.num_sites() < 1) return false;
-    states.find_sequences();
     out.omittedSites = states.num_sites() - out.width;
     for (int c = 0; c < states.num_sequences(); ++c) {
         char* row = out.add_row(states.copies(c));

@@ -281,7 +281,7 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
 }
 
 // The second walk, over the hit sites only: the states along each path and
-// the distinct sequences of the leaves.
+// the distinct sequences of the leaves. Once per pass.
 void HitSiteStates::find_sequences() {
     if (sequencesFound_ || numSites_ < 1) return;
     try {
@@ -312,8 +312,9 @@ void HitSiteStates::find_sequences() {
         for (int site : sites_) slot_[site] = -1;
         sequencesFound_ = true;
     } catch (std::bad_alloc const&) {
+        // As when the pass itself fails: no states.
         E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
-        order_.clear();
+        clear();
     }
 }
 
@@ -598,7 +599,7 @@ void HitSiteStates::number_sequences() {
     }
 }
 
-int HitSiteStates::state(int leaf, int site) const {
+int HitSiteStates::state(int leaf, int site) {
     auto const it = std::lower_bound(sites_.begin(), sites_.end(), site);
     if (it != sites_.end() && *it == site) return leaf_states(leaf)[it - sites_.begin()];
     return root_[static_cast<std::size_t>(site)];

@@ -72,21 +72,36 @@ public:
     int single_hit_sequences() const { return singleHitSequences_; }
 
     // The distinct sequences of the leaves, numbered in the order of their
-    // first leaf; what follows reads them once find_sequences has run after
-    // the pass: their number, the sequence of leaf i, the first leaf and
+    // first leaf: their number, the sequence of leaf i, the first leaf and
     // the number of leaves of sequence c, and its states at hit_sites().
+    // They are found by a second walk over the hit sites, on the first call
+    // after the pass (find_sequences), so that a pass whose single hits
+    // settle its statistics goes without it.
     void find_sequences();
-    int num_sequences() const { return static_cast<int>(order_.size()); }
-    int sequence_of(int leaf) const { return rank_[static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(leaf)])]; }
-    int first_leaf(int c) const { return firstLeaf_[static_cast<std::size_t>(c)]; }
-    int copies(int c) const { return rawCount_[static_cast<std::size_t>(order_[static_cast<std::size_t>(c)])]; }
-    int const* sequence_states(int c) const {
+    int num_sequences() {
+        find_sequences();
+        return static_cast<int>(order_.size());
+    }
+    int sequence_of(int leaf) {
+        find_sequences();
+        return rank_[static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(leaf)])];
+    }
+    int first_leaf(int c) {
+        find_sequences();
+        return firstLeaf_[static_cast<std::size_t>(c)];
+    }
+    int copies(int c) {
+        find_sequences();
+        return rawCount_[static_cast<std::size_t>(order_[static_cast<std::size_t>(c)])];
+    }
+    int const* sequence_states(int c) {
+        find_sequences();
         return rows_.data() + static_cast<std::size_t>(order_[static_cast<std::size_t>(c)]) * sites_.size();
     }
     // Leaf i's states at hit_sites().
-    int const* leaf_states(int i) const { return sequence_states(sequence_of(i)); }
+    int const* leaf_states(int i) { return sequence_states(sequence_of(i)); }
     // Leaf i's state at any site.
-    int state(int leaf, int site) const;
+    int state(int leaf, int site);
 
 private:
     void clear();
