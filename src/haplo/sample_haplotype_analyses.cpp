@@ -1,13 +1,9 @@
-// STAND-INS: see the header. Each one deliberately does nothing.
+// STAND-IN: see the header. It deliberately does nothing.
 
 #include "haplo/sample_haplotype_analyses.h"
 
 namespace quintle {
 
 int comp_gam_phase_Gibbs(PopGenetics&, settings&) { return 1; }
-
-void calc_all_gam_des(PopGenetics&, std::fstream&, long, settings&) {}
-
-void make_all_hw(Population&, std::fstream&, TPhenDB const&, long const&, settings&) {}
 
 }  // namespace quintle

@@ -1,25 +1,16 @@
 #pragma once
 
-// STAND-INS. The per-sample haplotype analyses that the sample drivers call:
-// phase estimation (EM and Gibbs sampler), the linkage-disequilibrium tests
-// and the Hardy-Weinberg exact test. Until the haplotype-estimation code
-// lands they do nothing: no output, no change to the sample. They take the
-// sample as first argument where the final code has member functions.
-
-#include <fstream>
+// STAND-IN. The Gibbs-sampler phase estimation that the sample drivers call.
+// Until the phasing code lands it does nothing: no output, no change to the
+// sample. It takes the sample as first argument where the final code has a
+// member function.
 
 namespace quintle {
 
 class PopGenetics;
-class Population;
-class TPhenDB;
 class settings;
 
 // Gibbs-sampler phase estimation; 1, or 0 when the run was stopped.
 int comp_gam_phase_Gibbs(PopGenetics& sample, settings& s);
-// Exact linkage-disequilibrium test between the loci of haplotypic data.
-void calc_all_gam_des(PopGenetics& sample, std::fstream& out, long steps, settings& s);
-// Hardy-Weinberg exact test by Markov chain.
-void make_all_hw(Population& sample, std::fstream& out, TPhenDB const& phenotypes, long const& steps, settings& s);
 
 }  // namespace quintle
