@@ -2,6 +2,8 @@
 // (CoordY latitude, CoordX longitude, in degrees) or on a plane grid, kept in
 // the sample set's GeoDistances and written to "dgeo.txt".
 
+#include "project/geo_distances.h"
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -12,44 +14,58 @@
 
 namespace quintle {
 
+namespace geo {
+
 namespace {
 
-constexpr double kEarthRadius = 6371.03;  // km
-// The angles are converted with pi to six decimals, as the distances
-// recorded with this program always were.
-constexpr double kPi = 3.141592;
 constexpr double kGridTolerance = 1e-7;
-constexpr double kVerticalSlope = 1e10;
-constexpr double kParallelTolerance = 1e-7;
 
 struct Vec3 {
     double x, y, z;
 };
 
-// Point of the sphere at latitude `lat` and longitude `lon` (radians).
+// Point of the sphere of the Earth's radius at latitude `lat` and
+// longitude `lon` (radians).
 Vec3 position(double lat, double lon) {
-    return {kEarthRadius * std::cos(lat) * std::cos(lon), kEarthRadius * std::cos(lat) * std::sin(lon),
-            kEarthRadius * std::sin(lat)};
+    return {earth_radius_km * std::cos(lat) * std::cos(lon), earth_radius_km * std::cos(lat) * std::sin(lon),
+            earth_radius_km * std::sin(lat)};
 }
 
 double dot(Vec3 const& a, Vec3 const& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-// Great-circle distance between two points given in radians.
-double globe_distance(double lat1, double lon1, double lat2, double lon2) {
-    if (lat1 == lat2 && lon1 == lon2) return 0.0;
-    Vec3 const a = position(lat1, lon1);
-    Vec3 const b = position(lat2, lon2);
-    double c = dot(a, b) / (std::sqrt(dot(a, a)) * std::sqrt(dot(b, b)));
-    // Rounding may put the cosine of nearly equal or opposite points just
-    // outside [-1, 1], where the angle below is not a number.
+}  // namespace
+
+double radians(double degrees) { return degrees * pi / 180.0; }
+
+double angle_of_cosine(double c) {
     c = std::clamp(c, -1.0, 1.0);
     if (c == 0.0) c = 1e-100;
-    double angle = std::atan(std::sqrt(1.0 / (c * c) - 1.0));
-    if (c < 0.0) angle = kPi - angle;
-    return angle * kEarthRadius;
+    double const acute = std::atan(std::sqrt(1.0 / (c * c) - 1.0));
+    return c < 0.0 ? pi - acute : acute;
 }
 
-double radians(double degrees) { return degrees * kPi / 180.0; }
+double globe_distance(double lat1, double lon1, double lat2, double lon2) {
+    double const phi1 = radians(lat1), lambda1 = radians(lon1);
+    double const phi2 = radians(lat2), lambda2 = radians(lon2);
+    if (phi1 == phi2 && lambda1 == lambda2) return 0.0;
+    Vec3 const a = position(phi1, lambda1);
+    Vec3 const b = position(phi2, lambda2);
+    double const c = dot(a, b) / (std::sqrt(dot(a, a)) * std::sqrt(dot(b, b)));
+    return angle_of_cosine(c) * earth_radius_km;
+}
+
+double grid_distance(double x1, double y1, double x2, double y2) {
+    double const dx = std::fabs(x1 - x2);
+    double const dy = std::fabs(y1 - y2);
+    return dx < kGridTolerance && dy < kGridTolerance ? 0.0 : dx + dy;
+}
+
+}  // namespace geo
+
+namespace {
+
+constexpr double kVerticalSlope = 1e10;
+constexpr double kParallelTolerance = 1e-7;
 
 }  // namespace
 
@@ -89,8 +105,7 @@ void Samples::calc_geo_dist() {
         for (int j = 0; j <= i; ++j) {
             Population const* b = Populations.data[j];
             if (a == nullptr || b == nullptr) continue;
-            GeoDistances(i, j) =
-                globe_distance(radians(a->CoordY), radians(a->CoordX), radians(b->CoordY), radians(b->CoordX));
+            GeoDistances(i, j) = geo::globe_distance(a->CoordY, a->CoordX, b->CoordY, b->CoordX);
         }
     }
     write_geo_distances();
@@ -104,9 +119,7 @@ void Samples::calc_geo_dist_on_grid() {
         for (int j = 0; j <= i; ++j) {
             Population const* b = Populations.data[j];
             if (a == nullptr || b == nullptr) continue;
-            double const dx = std::fabs(a->CoordX - b->CoordX);
-            double const dy = std::fabs(a->CoordY - b->CoordY);
-            GeoDistances(i, j) = (dx < kGridTolerance && dy < kGridTolerance) ? 0.0 : dx + dy;
+            GeoDistances(i, j) = geo::grid_distance(a->CoordX, a->CoordY, b->CoordX, b->CoordY);
         }
     }
     write_geo_distances();
@@ -138,6 +151,7 @@ int Samples::intersect(double x1, double y1, double x2, double y2, double x3, do
         x = (b2 - b1) / (m1 - m2);
         y = m1 * x + b1;
     }
+    // A comparison with a value that is not a number fails: outside.
     bool const inX = std::min(x3, x4) <= x && x <= std::max(x3, x4);
     bool const inY = std::min(y3, y4) <= y && y <= std::max(y3, y4);
     return inX && inY ? 1 : 0;

@@ -109,6 +109,8 @@ int DistMat::read_id_content(std::istream& is, my_string const& key) {
             return 0;
         }
         if (v < 0 || v > TriMat::max_read_dim) {
+            if (v > TriMat::max_read_dim)
+                *_AOS_ << "\tA distance matrix has at most " << TriMat::max_read_dim << " rows." << std::endl;
             E.error(ERROR, kContent, Msg::m15_invalid_matrix_size);
             return 0;
         }
@@ -186,8 +188,11 @@ int DistMat::read_matrix_data_entry(std::istream& is) {
     if (c == kEof) return 0;
     if (c == '{') {
         is.get();
-        read_MatrixData(is);
-        if (is.get() == '}') return 1;
+        int const body = read_MatrixData(is);
+        bool const closed = is.get() == '}';
+        // A body that failed does not become good because its brace
+        // happens to follow.
+        if (closed && body != 0) return 1;
         E.error(ERROR, kContent, Msg::m12_bad_haplotype_labels);
         return 0;
     }
@@ -268,13 +273,7 @@ int DistMat::read_block_row(std::istream& is, int row, int first, int& width) {
         if (k == width) return test_end_of_line(is) ? 1 : 0;
         skip_blanks(is);
         int const c = is.peek();
-        bool const lineEnd = c == '\n' || c == '#';
-        if (c == kEof) {
-            // A row cut off by the end of the input can never be completed.
-            value_error("DistMat::read_MatrixData() (line %d, column %d)", row + 1, col + 1);
-            return 0;
-        }
-        if (lineEnd) {
+        if (c == '\n' || c == '#') {
             skip_line(is);
             width = k;
             if (col < row) {
@@ -283,6 +282,7 @@ int DistMat::read_block_row(std::istream& is, int row, int first, int& width) {
             }
             return 1;  // the diagonal value comes in a later block
         }
+        // The end of the input, too, stands where a value must.
         if (!is_digit(c)) {
             value_error("DistMat::read_MatrixData()->line %d, column %d", row + 1, col + 1);
             return 0;
