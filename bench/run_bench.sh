@@ -5,6 +5,7 @@
 #
 # Usage: bench/run_bench.sh [--main-road] [--keep] [CONFIG ...]
 #        bench/run_bench.sh --compare OTHER_BINARY [--runs N] [--keep]
+#        bench/run_bench.sh --fits [--runs N] [--keep]   (bench/fits_bench.sh)
 #
 #   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
 #                Default: "2x50x1000 10x100x10000"; with --main-road: "4x50x1000".
@@ -40,6 +41,12 @@ if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@";
 # Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
 if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
 
+# The expansion fits have a benchmark of their own.
+if [ "${1:-}" = "--fits" ]; then
+    shift
+    exec bash "$HERE/fits_bench.sh" "$@"
+fi
+
 main_road=0
 keep=0
 other=""
@@ -57,7 +64,7 @@ while [ $# -gt 0 ]; do
             [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "run_bench.sh: --runs needs a positive number" >&2; exit 2; }
             runs="$2"
             shift ;;
-        -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,32p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         [0-9]*x[0-9]*x[0-9]*) configs+=("$1") ;;
         *) echo "run_bench.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
     esac

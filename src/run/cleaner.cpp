@@ -1,7 +1,10 @@
 #include "run/cleaner.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -53,6 +56,28 @@ bool same_file(std::string const& a, std::string const& b) {
     std::error_code ec;
     bool same = fs::equivalent(a, b, ec);
     return !ec && same;
+}
+
+// From pos, the first position of an eight-character block that may hold a
+// blank, a control character, a '#' or the separator (or the last few
+// characters): the characters before it are all ordinary.
+std::size_t skip_ordinary(std::string const& text, std::size_t pos, char separator) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t highs = 0x8080808080808080ULL;
+    auto holds = [](std::uint64_t x, unsigned char c) {
+        std::uint64_t const y = x ^ (ones * c);
+        return (y - ones) & ~y & highs;
+    };
+    while (pos + 8 <= text.size()) {
+        std::uint64_t x = 0;
+        std::memcpy(&x, text.data() + pos, 8);
+        // Bytes below '!' (blanks, tabs, carriage returns among them).
+        std::uint64_t const low = (x - ones * static_cast<unsigned char>('!')) & ~x & highs;
+        std::uint64_t const sep = separator != 0 ? holds(x, static_cast<unsigned char>(separator)) : 0;
+        if ((low | holds(x, '#') | sep) != 0) break;
+        pos += 8;
+    }
+    return pos;
 }
 
 }  // namespace
@@ -144,19 +169,29 @@ bool cleaner::clean_matrix_file(int const&) { return false; }
 bool cleaner::clean_pop_file(int const&) { return false; }
 
 void cleaner::clean_curr_line() {
-    // In place: the write position never passes the read position.
+    // In place: the write position never passes the read position. Runs of
+    // ordinary characters move as blocks; data lines are mostly one run.
+    std::array<bool, 256> special{};
+    for (char c : {' ', '\r', '\t', '#'}) special[static_cast<unsigned char>(c)] = true;
+    if (loc_sep != 0) special[static_cast<unsigned char>(loc_sep)] = true;
+    char* const line = curr_line.data();
+    std::size_t const n = curr_line.size();
     std::size_t w = 0;
-    for (std::size_t r = 0; r < curr_line.size(); ++r) {
-        char c = curr_line[r];
-        if (c == '\r' || c == '\t' || (loc_sep != 0 && c == loc_sep)) {
-            c = ' ';
-        } else if (c == '#') {
-            break;
-        }
-        if (c == ' ' && w > 0 && curr_line[w - 1] == ' ') continue;
-        curr_line[w++] = c;
+    std::size_t r = 0;
+    while (r < n) {
+        std::size_t const start = r;
+        r = skip_ordinary(curr_line, r, loc_sep);
+        while (r < n && !special[static_cast<unsigned char>(line[r])]) ++r;
+        if (w != start) std::memmove(line + w, line + start, r - start);
+        w += r - start;
+        if (r == n) break;
+        char const c = line[r++];
+        bool const blank = c == ' ' || c == '\r' || c == '\t' || (loc_sep != 0 && c == loc_sep);
+        if (!blank) break;  // '#': the rest is a comment
+        if (w > 0 && line[w - 1] == ' ') continue;
+        line[w++] = ' ';
     }
-    while (w > 0 && curr_line[w - 1] == ' ') --w;
+    while (w > 0 && line[w - 1] == ' ') --w;
     curr_line.resize(w);
 }
 
