@@ -130,8 +130,12 @@ public:
     // The older, token-based reader of the project named by
     // settings::input_file, for the format translator's export: the profile,
     // then at most four sub-sections of "[Data]" in any order (the structure
-    // and Mantel ones after some samples). Fields the file leaves out keep
-    // their values. 1 when read; 0 after the report, what was read kept.
+    // and Mantel ones after some samples), the file read as it stands (no
+    // working copy). Relative EXTERN names of sample data, haplotype list
+    // and matrix start in options.ResultFolder, those of Mantel matrices in
+    // options.ProjectFolder. Profile fields the file leaves out keep their
+    // values: start from a fresh or cleaned project. 1 when read; 0 after
+    // the report, what was read kept in the project.
     int open();
 
     // Explores the project named by settings::input_file without analysing

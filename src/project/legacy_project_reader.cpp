@@ -85,6 +85,8 @@ int Project::open_sub_section(std::ifstream& in, int which) {
 }
 
 int Project::open() {
+    // Relative EXTERN names of the sub-sections start in the run's folders.
+    RunSettings = &options;
     std::ifstream in;
     if (!open_input_file(in, settings::input_file.c_str())) {
         E.error(WARNING, kOpen, Msg::m126_cannot_open_project_file);

@@ -58,6 +58,13 @@ bool closing_brace(std::istream& is) {
     }
 }
 
+// Appends a member, the array doubling when full: a group may list its
+// samples any number of times, and reading it stays linear in its length.
+long append_member(PopulationGroup& group, Population* p) {
+    if (group.count >= group.capacity && group.step < group.capacity) group.step = group.capacity;
+    return group.Add(p);
+}
+
 }  // namespace
 
 // The samples of the set by name, built at the first group of a section;
@@ -211,7 +218,7 @@ int Structure::read_group(std::istream& is, Samples& samples, NameIndex& index) 
             NbGroupsRead = 0;
             return 0;
         }
-        if (Groups[g].Add(p) == 0) {
+        if (append_member(Groups[g], p) == 0) {
             report(ERROR, group_text(g), Msg::m51_unknown_sample_name);
             return 0;
         }

@@ -48,14 +48,14 @@ protected:
         fs::copy_file(legacyDir / name, dir / name, fs::copy_options::overwrite_existing);
         for (char const* b : beside) fs::copy_file(legacyDir / b, dir / b, fs::copy_options::overwrite_existing);
     }
-    // Project::open on the file as it stands; relative EXTERN names are
-    // looked for beside it.
+    // Project::open on the file as it stands, as the translator calls it:
+    // relative EXTERN names are looked for in the folders of the options,
+    // here the file's own.
     int open_raw(fs::path const& path, Project& target) {
         settings::input_file = path.string().c_str();
         target.options.ResultFolder = (path.parent_path().string() + "/").c_str();
         target.options.ProjectFolder = target.options.ResultFolder;
         target.initialize();
-        target.RunSettings = &target.options;
         return target.open();
     }
     int open_text(std::string const& text, Project& target) {
