@@ -208,6 +208,22 @@ TEST_F(Explorer, CasesAndFailures) {
     }
 }
 
+// Two projects explored in one run: the second structure, which sets no
+// group count, is checked against its own count (0), not against the 2 the
+// first one left in the run's project.
+TEST_F(Explorer, GroupCountOfTheProjectBeforeIsNotLent) {
+    put(work / "a.pmp", profileHead + twoSamples + "[[Structure]]\nNbGroups=2\nGroup={ \"Alpha\" }\nGroup={ \"Beta\" }\n");
+    put(work / "b.pmp", profileHead + twoSamples + "[[Structure]]\nStructureName=\"none yet\"\n");
+    std::string const runDir = work.string() + "/";
+    put(runDir + getPmlRunString().c_str(), program.string() + "/\nexplore\n" + runDir + "a.pmp\n0\n0\n" + runDir +
+                                                "b.pmp\n0\n0\nend\n");
+    std::string directory = runDir;
+    pmlestart(directory.data());
+    EXPECT_EQ(groups(), "");
+    EXPECT_NE(profile().find("t=Title;\n"), std::string::npos) << profile();
+    EXPECT_EQ(slurp(work / "b.res" / "Pellomar_log.txt").find("#[ERROR"), std::string::npos);
+}
+
 // A program folder that does not exist: no "pml_pro.txt" anywhere, and the
 // project still counts as explored.
 TEST_F(Explorer, MissingProgramFolder) {
