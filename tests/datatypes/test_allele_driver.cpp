@@ -109,6 +109,20 @@ TEST(MicrosatDriver, MismatchTakesItsOwnDistance) {
     EXPECT_EQ(m.pop.meanPairwiseDiff, 2.0 / 3.0) << "from the matrix of different alleles";
 }
 
+// Squared size differences can reach 2^31: a distribution of 2M + 1
+// classes that large is refused rather than allocated.
+TEST(MicrosatDriver, MismatchOfHugeDistancesIsRefused) {
+    AlleleRun run(MICROSAT, 4);
+    run.s.MismatchDistanceMethod = 1;
+    Microsat m("m", {{"0", 2}, {"4000", 1}});
+    m.pop.test_methods(run.s);
+    EXPECT_EQ(m.pop.maxPairwiseDistance, 16000000);
+    EXPECT_TRUE(m.pop.mismatchObs.empty());
+    EXPECT_EQ(reports(run.log()),
+              std::vector<std::string>{"ERROR PopGenetics::compute_mm_distr() : mismatch vector not available"});
+    EXPECT_NE(run.result().find("       0       3       0\n"), std::string::npos) << run.result();
+}
+
 TEST(MicrosatDriver, TajimaAndFuAreRefused) {
     AlleleRun run(MICROSAT, 64 | 0x4000);
     Microsat m("m", {{"10", 2}, {"12", 1}});
