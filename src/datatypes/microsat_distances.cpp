@@ -21,6 +21,7 @@ MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int>
     const std::size_t cells = static_cast<std::size_t>(t.rows) * loci.size();
     t.size.assign(cells, microsat_missing_size);
     t.missing.assign(cells, 1);
+    t.plain.assign(static_cast<std::size_t>(t.rows), 1);
     std::size_t c = 0;
     for (int i = 0; i < t.rows; ++i) {
         PHaploDef const* e = list.data[i];
@@ -30,6 +31,8 @@ MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int>
                 t.size[c] = microsat_size(a->name);
                 t.missing[c] = 0;
             }
+            if (t.missing[c] != 0 || t.size[c] == microsat_missing_size || !std::isfinite(t.size[c]))
+                t.plain[static_cast<std::size_t>(i)] = 0;
             ++c;
         }
     }
@@ -42,6 +45,20 @@ MicrosatPairStatus microsat_pair_distance(MicrosatSizeRows const& t, int i, int 
     double const* sj = t.size.data() + static_cast<std::size_t>(j) * L;
     unsigned char const* mj = t.missing.data() + static_cast<std::size_t>(j) * L;
     d = 0.0;
+    if (t.plain[static_cast<std::size_t>(i)] != 0 && t.plain[static_cast<std::size_t>(j)] != 0) {
+        // Every locus compared, nothing to refuse: no branch per locus.
+        if (method == 0) {
+            int differ = 0;
+            for (std::size_t l = 0; l < L; ++l) differ += si[l] != sj[l] ? 1 : 0;
+            d = differ;
+        } else {
+            for (std::size_t l = 0; l < L; ++l) {
+                const double diff = si[l] - sj[l];
+                d += diff * diff;
+            }
+        }
+        return MicrosatPairStatus::ok;
+    }
     for (std::size_t l = 0; l < L; ++l) {
         // A row keeps only the marker of its missing alleles; the earlier
         // haplotype's are known by name.

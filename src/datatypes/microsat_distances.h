@@ -25,6 +25,7 @@ struct MicrosatSizeRows {
     int loci = 0;                        // usable loci per row
     std::vector<double> size;            // rows x loci; missing alleles hold the marker
     std::vector<unsigned char> missing;  // rows x loci; 1 where the allele is missing
+    std::vector<unsigned char> plain;    // per row: 1 when every size is there and finite
 };
 
 // The rows of `list` at `loci` (locus indexes); an allele is missing when its
