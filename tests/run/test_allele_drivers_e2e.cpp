@@ -180,7 +180,7 @@ TEST_F(AlleleRun, MismatchChiSquareForBothDistances) {
 //     individual, in file column order) with distances sqrt(number of
 //     differing loci), statphi[1, 1]
 TEST_F(AlleleRun, DiploidMicrosatellitesAgainstPublishedTools) {
-    fs::path const work = prepare("microbov", "alleles/microbov3.pmp", "",
+    fs::path const work = prepare("microbov", "alleles/microbov3.txt", "",
                                   "ALL_K ALLSD_K ALL_H ALLSD_H ALL_GW ALL_NGW ALL_RANGE GLOBAL_FSTAT PAIRWISE_FST");
     ASSERT_EQ(run(work), 0);
     expect_line(work, {{"K_1", "5.33333"},   {"K_2", "4.5"},       {"K_3", "3.66667"},   {"Ksd_1", "2.06559"},
