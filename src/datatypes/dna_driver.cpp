@@ -166,7 +166,7 @@ bool haplotype_frequencies(PopulDNA& p, settings& s, std::fstream& out) {
         if (progress_stops(s, "Computing ML haplotype frequencies ...")) return false;
         if (s.EstimateHaplotypes != 0) {
             if (s.GibbsInferGamPhase != 0) {
-                comp_gam_phase_Gibbs(p, s);
+                p.comp_gam_phase_Gibbs(s);
                 if (s.stopFlag != 0) return false;
             }
             if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {

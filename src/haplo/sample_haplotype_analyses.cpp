@@ -4,8 +4,6 @@
 
 namespace quintle {
 
-int comp_gam_phase_Gibbs(PopGenetics&, settings&) { return 1; }
-
 void calc_all_gam_des(PopGenetics&, std::fstream&, long, settings&) {}
 
 void make_all_hw(Population&, std::fstream&, TPhenDB const&, long const&, settings&) {}

@@ -15,8 +15,6 @@ class Population;
 class TPhenDB;
 class settings;
 
-// Gibbs-sampler phase estimation; 1, or 0 when the run was stopped.
-int comp_gam_phase_Gibbs(PopGenetics& sample, settings& s);
 // Exact linkage-disequilibrium test between the loci of haplotypic data.
 void calc_all_gam_des(PopGenetics& sample, std::fstream& out, long steps, settings& s);
 // Hardy-Weinberg exact test by Markov chain.

@@ -312,6 +312,13 @@ public:
     void select_loci_in_LD(settings& s, double significance, double threshold, std::unique_ptr<int[]> flags);
     // --- end of the unphased haplotype-frequency block ----------------------
 
+    // --- phasing of unphased diploid data (defined in src/haplo/) -----------
+    // The Vosk sampler on the sample's individuals, its report and phase
+    // files; the phasing sample stays in genotSample. 1, or 0 when the stop
+    // flag ended it (nothing written then).
+    int comp_gam_phase_Gibbs(settings& s);
+    // --- end of the phasing block -------------------------------------------
+
 private:
     void reset_results();
     void copy_results_from(PopGenetics const& other);
