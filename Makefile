@@ -2,7 +2,9 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 
-.PHONY: run test test-asan deps build clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test test-asan fuzz deps build clean
 
 deps:
 	@sh scripts/install-deps.sh
@@ -24,5 +26,12 @@ test-asan: deps
 	$(CMAKE) --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# Fuzzing of the project, settings and statistics-list readers (clang and
+# libFuzzer); each fuzzer runs FUZZ_SECONDS seconds. Not part of `make test`.
+fuzz:
+	$(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUINTLE_FUZZ=ON -DQUINTLE_TESTS=OFF
+	$(CMAKE) --build build-fuzz -j $(JOBS)
+	sh scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-test build-asan
+	rm -rf build build-test build-asan build-fuzz

@@ -29,12 +29,16 @@
 #   QUINTLE_SEED seed of the program's random generator (default 4242), so
 #                that repeated runs do the same work
 #   GEN_SEED     seed of the project generator (default 12345)
+# --mantel N ...: the Mantel tests and the spanning network (bench/mantel_bench.sh).
+if [ "${1:-}" = "--mantel" ]; then shift; exec bash "$(dirname "$0")/mantel_bench.sh" "$@"; fi
 set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
 # Unphased diploid genotypes, haplotype-frequency EM and linkage test: em_bench.sh.
 if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
+# Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
+if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
 
 main_road=0
 keep=0

@@ -36,7 +36,7 @@
 # own folder with QUINTLE_SEED fixed.
 #
 # Before comparing, the texts that change from one run to the next are
-# masked: elapsed times ("(12 ms)", "done in 12 ms", "12 ms to compute",
+# masked: elapsed times ("(12 ms)", "done in 12 ms" or "12ms", "12 ms to compute",
 # "0h 0m 0s 12 ms", "Time for computation : 12 ms"), dates and time stamps
 # ("06/12/26 at 20:41:48", also as an anchor "06_12_26at20_41_48"), the run
 # folder's path and the process id in run-file names (pml_run_<pid>.txt).
@@ -116,7 +116,7 @@ mask_program() {
 s|$folder|@RUNDIR@|g
 s#[0-9]{2}[/_][0-9]{2}[/_][0-9]{2} ?at ?[0-9]{2}[:_][0-9]{2}[:_][0-9]{2}#@DATE@#g
 s#\(-?[0-9]+ ms\)#(@MS@ ms)#g
-s#done in -?[0-9]+ ms#done in @MS@ ms#g
+s#done in -?[0-9]+ ?ms#done in @MS@ ms#g
 s#^-?[0-9]+ ms to compute#@MS@ ms to compute#
 s#-?[0-9]+h -?[0-9]+m -?[0-9]+s -?[0-9]+ ms#@ELAPSED@#g
 s#(Time for computation +: )-?[0-9]+ ms#\1@MS@ ms#g

@@ -29,13 +29,6 @@ namespace quintle {
 
 namespace {
 
-// ----------------------------------------------------------------------------
-// Stand-in until the Mantel tests exist: they will run the tests of the
-// project's Mantel section on the FST matrix (samples indexed by id).
-void run_mantel_tests(Mantel* /*record*/, TriMat& /*fst*/, Population** /*byId*/, int /*n*/,
-                      std::fstream* /*out*/, int /*permutations*/) {}
-// ----------------------------------------------------------------------------
-
 // The cell of a table derived from FST, in width w; `inf` is the text of an
 // infinite value, w characters wide.
 void print_cell(std::ostream& out, int w, DerivedCell const& cell, std::string const& inf) {
@@ -237,7 +230,7 @@ void PairwisePass::end_of_call() {
         std::int64_t const asked = s_.NumPermMantel;
         int const permutations =
             static_cast<int>(std::clamp<std::int64_t>(asked, INT_MIN, INT_MAX));
-        run_mantel_tests(engine_.mantel, fst_, by_id_.data(), n_, out, permutations);
+        if (engine_.mantel != nullptr) engine_.mantel->do_mantel_test(fst_, by_id_.data(), n_, out, permutations);
     }
 }
 

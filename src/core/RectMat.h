@@ -46,6 +46,9 @@ public:
     double sum_of_products(RectMat const& M);
 
     bool has_storage() const { return allocated_; }
+    // True when the stored block has at least rows x cols elements, row after
+    // row, so that &m(i, 0) starts a row of at least cols values.
+    bool holds(int rows, int cols) const { return allocated_ && stored_rows_ >= rows && stored_cols_ >= cols; }
     // The current label permutation (nRows entries), or null before
     // create_index.
     int const* index() const { return has_index_ ? index_.data() : nullptr; }

@@ -6,8 +6,13 @@
 #include <system_error>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace quintle {
@@ -56,8 +61,43 @@ bool MY_CopyFile(char const* dest, char const* src) {
 
 bool can_open_for_reading(char const* path) {
     if (path == nullptr) return false;
+    // Only a regular file: opening a pipe waits for a writer, and a device
+    // may never end.
+    struct stat info {};
+    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return false;
     std::ifstream probe(path);
     return probe.is_open();
+}
+
+bool MY_ReplaceFileContent(char const* path, std::string const& text) {
+    if (path == nullptr || *path == '\0') return false;
+#ifdef _WIN32
+    std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    out << text;
+    out.close();
+    return !out.fail();
+#else
+    int fd = -1;
+    do {
+        fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    // Truncating only under the lock: another writer's text is never cut in
+    // the middle of being written. A file system without locks still gets
+    // the text.
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    bool ok = ::ftruncate(fd, 0) == 0;
+    std::size_t done = 0;
+    while (ok && done < text.size()) {
+        ssize_t const n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    // Closing releases the lock.
+    return ::close(fd) == 0 && ok;
+#endif
 }
 
 }  // namespace quintle

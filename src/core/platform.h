@@ -23,4 +23,10 @@ bool MY_CopyFile(char const* dest, char const* src);
 bool can_open_for_reading(char const* path);
 inline bool can_open_for_reading(std::string const& path) { return can_open_for_reading(path.c_str()); }
 
+// Replaces the whole content of the file with `text` while holding an
+// exclusive lock on it, so that processes writing the same small file of the
+// working folder at once leave one whole content, never a mix of theirs.
+// False when the file cannot be written.
+bool MY_ReplaceFileContent(char const* path, std::string const& text);
+
 }  // namespace quintle

@@ -8,11 +8,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <ostream>
+#include <string>
 
 #include "core/Errors.h"
 #include "core/numerics.h"
+#include "core/platform.h"
 
 namespace quintle {
 
@@ -199,9 +200,9 @@ void initialize_ran3(long const& seed) {
     if (seed >= 0) {
         long lidum = -automatic_seed_magnitude();
         *_AOS_ << "Random number generator initialized with lidum=" << lidum << std::endl;
-        std::ofstream seed_file("randseed.txt", std::ios::out | std::ios::trunc);
-        seed_file << "Random number generator initialized with lidum=" << lidum << std::endl;
-        seed_file.close();
+        // Processes of one working folder share this file: it is replaced whole.
+        MY_ReplaceFileContent("randseed.txt",
+                              "Random number generator initialized with lidum=" + std::to_string(lidum) + "\n");
         ran3(&lidum);
     } else if (seed >= -kSeedConstant) {
         long idum = seed;

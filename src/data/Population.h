@@ -178,6 +178,31 @@ public:
     void print_population_anchor(int level, settings& s, char* prefix);
     void compute_phenotype_heterozygosity(settings& s, TPhenDB const& unused);
 
+    // --- Hardy-Weinberg exact test (defined in src/haplo/hw_exact.cpp) -------
+    // A table selection is two ints: [1] the locus (-1: whole haplotypes),
+    // [0] the number of alleles k of the table built for it (0: none).
+    // The whole section of one sample: a row per locus and, for phased data,
+    // the whole-haplotype test. The phenotypes give the number of loci.
+    void make_all_hw(std::fstream& out, TPhenDB const& phenotypes, long const& steps, settings& s);
+    // Builds contTable ((k+2) x (k+2), genotype {a, b} at row min, column
+    // max) and sets contTableMonomorphic. 1 built or fewer than 2 alleles,
+    // 0 after an error.
+    int make_hw_table(int* sel);
+    // One chain over the table; P also in s.HWPValue, its s.d. in
+    // s.PrecisionOnPValueHW. `status` is set to 0.
+    double make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    // The same in batches with early stop.
+    double make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    // One chain step on contTable; the ratio of the move made, 1.0 if none.
+    double swap_in_table2(int* sel, long& seed);
+    // Releases contTable.
+    void clear_table(int* sel);
+    void compute_locus_heterozygosity(int const& locus, double& observed, double& expected, long& genotypes);
+    // Likelihood-ratio statistic of one locus into `statistic`; returns 0.
+    // No analysis calls it.
+    int make_hw_test1(TPhenDB const& phenotypes, double& statistic, settings& s, int* sel);
+    // --- end of the Hardy-Weinberg exact test ----------------------------------
+
     // --- haplotype frequencies of unphased genotypes and the linkage test
     // on them (defined in src/haplo/) ------------------------------------------
     // Multi-start EM of the haplotype frequencies of `phenotypes` into

@@ -12,7 +12,6 @@
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_sections.h"
 #include "datatypes/driver_output.h"
-#include "haplo/sample_haplotype_analyses.h"
 #include "popstats/sample_distance_matrices.h"
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
@@ -195,7 +194,7 @@ bool linkage(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState cons
                             s.MaximumNumOfIterationsEM, s.EpsilonValue);
     } else {
         *_AOS_ << "\tTesting linkage disequilibrium (haplotypic data)...\n";
-        calc_all_gam_des(p, out, static_cast<long>(s.MarkovChainStepsLD), s);
+        p.calc_all_gam_des(out, static_cast<long>(s.MarkovChainStepsLD), s);
     }
     *_AOS_ << "\tdone !" << std::endl;
     return true;
@@ -206,7 +205,7 @@ bool hardy_weinberg(PopulDNA& p, settings& s, std::fstream& out) {
     write_citations(out, {"HW_exact_1992", "HW_matching_1949"});
     if (progress_stops(s, "Testing Hardy-Weinberg equilibrium ...")) return false;
     *_AOS_ << "\tTesting Hardy-Weinberg equilibrium ...\n";
-    make_all_hw(p, out, p.phenotypes, static_cast<long>(s.MarkovChainStepsHW), s);
+    p.make_all_hw(out, p.phenotypes, static_cast<long>(s.MarkovChainStepsHW), s);
     *_AOS_ << "\tdone !\n" << std::endl;
     return true;
 }

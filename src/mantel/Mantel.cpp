@@ -58,19 +58,7 @@ void Mantel::clear() {
     UsedYMatrixLabels.count = 0;
     UsedYMatrixLabels.auxCount = 0;
     profile = ProfileSettings();
-    ZY1 = ZY2 = Z12 = 0.0;
-    SPY1 = SPY2 = SP12 = 0.0;
-    bY1 = bY2 = bY1_2 = bY2_1 = 0.0;
-    rY1 = rY2 = r12 = rY1_2 = rY2_1 = 0.0;
-    P_rY1 = P_rY2 = P_rY1_2 = P_rY2_1 = 0.0;
-    beta1 = beta2 = 0.0;
-    R2 = unexplained = 0.0;
-    meanY = SSY = meanX1 = SSX1 = meanX2 = SSX2 = 0.0;
-    equal_rY1 = larger_rY1 = smaller_rY1 = 0;
-    equal_rY2 = larger_rY2 = smaller_rY2 = 0;
-    equal_rY1_2 = larger_rY1_2 = smaller_rY1_2 = 0;
-    equal_rY2_1 = larger_rY2_1 = smaller_rY2_1 = 0;
-    NbPermutations = 0;
+    static_cast<CorrelationResults&>(*this) = CorrelationResults{};
 }
 
 Mantel& Mantel::operator=(Mantel const& other) {

@@ -15,39 +15,23 @@
 #include <array>
 #include <fstream>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "core/MY_TArrayAsVector.h"
+#include "core/RectMat.h"
 #include "core/TriMat.h"
 #include "core/my_string.h"
+#include "mantel/correlation.h"
 #include "run/ProfileSettings.h"
 
 namespace quintle {
 
-class Mantel {
+class Population;
+
+class Mantel : public CorrelationResults {
 public:
-    // --- results of the last test; all 0 until a test has run -----------
-    // Observed Z(Y,X1), Z(Y,X2), Z(X1,X2).
-    double ZY1 = 0.0, ZY2 = 0.0, Z12 = 0.0;
-    // Observed sums of products SP(Y,X1), SP(Y,X2), SP(X1,X2).
-    double SPY1 = 0.0, SPY2 = 0.0, SP12 = 0.0;
-    // Regression and partial regression coefficients.
-    double bY1 = 0.0, bY2 = 0.0, bY1_2 = 0.0, bY2_1 = 0.0;
-    // Correlation and partial correlation coefficients.
-    double rY1 = 0.0, rY2 = 0.0, r12 = 0.0, rY1_2 = 0.0, rY2_1 = 0.0;
-    // P values of rY1, rY2, rY1_2, rY2_1.
-    double P_rY1 = 0.0, P_rY2 = 0.0, P_rY1_2 = 0.0, P_rY2_1 = 0.0;
-    // Standardized partial regression coefficients (simple test: beta1 = rY1).
-    double beta1 = 0.0, beta2 = 0.0;
-    // Total determination of Y and the unexplained variance (1 - R2).
-    double R2 = 0.0, unexplained = 0.0;
-    // Mean and sum of squares of the working matrices.
-    double meanY = 0.0, SSY = 0.0, meanX1 = 0.0, SSX1 = 0.0, meanX2 = 0.0, SSX2 = 0.0;
-    // Permutation counters of rY1, rY2, rY1_2, rY2_1: equal, larger, smaller.
-    int equal_rY1 = 0, larger_rY1 = 0, smaller_rY1 = 0;
-    int equal_rY2 = 0, larger_rY2 = 0, smaller_rY2 = 0;
-    int equal_rY1_2 = 0, larger_rY1_2 = 0, smaller_rY1_2 = 0;
-    int equal_rY2_1 = 0, larger_rY2_1 = 0, smaller_rY2_1 = 0;
+    // The results of the last test come first (CorrelationResults).
 
     // --- the section ------------------------------------------------------
     // Matrices the section declares, Y included: 2 (simple test) or 3
@@ -56,8 +40,6 @@ public:
     // Matrices met so far while reading; chooses where the next one goes:
     // 1 UserYMatrix, 2 X1, 3 X2.
     int NbMatricesRead = 0;
-    // Permutations of the last test run; 0 until one has run.
-    int NbPermutations = 0;
     // The user matrices, row and column k belonging to YMatrixLabels[k].
     TriMat X1;
     TriMat X2;
@@ -121,6 +103,42 @@ public:
     // lines read. 1 on success, 0 after the message.
     int newReadMatrixData(std::ifstream& in, TriMat& m, bool isExternal, int& line);
 
+    // --- the tests (mantel_tests.cpp) ----------------------------------------
+    // Runs the test of the section on the pairwise FST matrix of a pass
+    // (row k belongs to samples[k], count samples) and writes it to `out`,
+    // with nperm permutations. Nothing happens without used labels; a label
+    // found neither among the samples (or, for a custom Y, the row labels)
+    // nor among the row labels abandons the test with a message. Always 1.0.
+    double do_mantel_test(TriMat& fst, Population** samples, int count, std::fstream* out, int nperm);
+    // The Y value of the pair of Y positions (i, j): a transform of the FST
+    // of samples i and j, or the custom Y of rows i and j.
+    double FstMatr_funct(int i, int j, TriMat& fst);
+    // Statistics of the simple (Y, X1) and partial (Y, X1, X2) tests.
+    void compute_correlation(RectMat& Y, RectMat& X1);
+    void compute_correlation(RectMat& Y, RectMat& X1, RectMat& X2);
+    // Their permutation tests, run just after the matching statistics.
+    void test_correlation(RectMat& Y, RectMat& X1, int const& nperm);
+    void test_correlation(RectMat& Y, RectMat& X1, RectMat& X2, int const& nperm);
+    // The statistics and the significance block, laid out by MatrixNumber.
+    // Both leave the stream in fixed notation with 6 decimals.
+    void print_correlations(std::ostream& os);
+    void print_p_values(std::ostream& os);
+
+    // --- the older reader (mantel_legacy_reader.cpp) ------------------------
+    // Reads the section's "key = value" entries up to the next "[" or the
+    // end of the input. 1 on success, 0 after the message.
+    int get_settings(std::istream& is);
+    // Reads the value of one (lower-case) key. 1 or 0.
+    int read_id_content(std::istream& is, my_string key);
+    // Read one matrix body (lower triangle, possibly in blocks of columns)
+    // into UserYMatrix, X1 or X2. 1 or 0.
+    int read_MatrixDataY(std::istream& is);
+    int read_MatrixData1(std::istream& is);
+    int read_MatrixData2(std::istream& is);
+    // The path of an external matrix file: the name itself when it holds a
+    // path separator, otherwise the project's folder followed by the name.
+    std::string build_ext_name(char const* name) const;
+
 private:
     // Handlers of the section reader, one per keyword (mantel_reader.cpp).
     struct ReadState;
@@ -132,6 +150,15 @@ private:
     int finish_read(ReadState& st);
     // Appends the labels of one line's text; 0 after a failure.
     int take_labels(ReadState& st, char const* text, bool used, int& count);
+
+    // Pieces of the tests and of the older reader.
+    struct Positions;
+    bool match_labels(Population** samples, int count, int fstDim, Positions& pos) const;
+    void run_tests(std::ostream& os, Positions const& pos, TriMat& fst, int nperm);
+    int read_legacy_labels(std::istream& is);
+    int read_legacy_used_labels(std::istream& is);
+    int read_legacy_matrix(std::istream& is);
+    int read_matrix_body(std::istream& is, TriMat& target);
 };
 
 // Writes the record as a distance-matrix block: nothing while MatrixSize

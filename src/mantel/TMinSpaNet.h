@@ -1,83 +1,128 @@
 #pragma once
 
 // Minimum spanning network over the OTUs (haplotypes) of a square distance
-// matrix: the tree links chosen by Prim's method and, per OTU, the
-// alternative links of equal length that extend the tree into a network.
+// matrix: the minimum spanning tree chosen by Prim's method, kept both as
+// step lists and as a binary tree of nodes, and per OTU the alternative
+// links of exactly the same length that could replace a tree link and so
+// extend the tree into a network. The tree prints as a NEXUS trees block.
 //
-// INTERIM STAND-IN: builds the tree links only (no alternative links, no
-// tree of nodes) and printMST writes nothing; the minimum-spanning-network
-// work replaces this file with the full class.
+// Trees may be as deep as there are OTUs: every walk over them (search,
+// flag reset, printing, destruction) is iterative.
 
-#include <algorithm>
 #include <ostream>
 #include <vector>
 
-#include "core/MY_TArrayAsVector.h"
 #include "core/RectMat.h"
-#include "data/Haplo_DB.h"
+#include "data/Population.h"
 
 namespace quintle {
 
+class Haplo_DB;
+
+// The label of OTU k: the id of the k-th haplotype definition, or of the
+// definition of a sample's k-th haplotype; empty when there is none.
+my_string const& otu_label(Haplo_DB const& labels, int k);
+my_string const& otu_label(PHaploDefList const& labels, int k);
+
+// A node of the spanning tree. A node has no child or two: its left child
+// carries the same OTU (down to that OTU's one leaf), its right child the
+// OTU attached at this node by a link of length `linkLength`.
+class TListElem {
+public:
+    TListElem* parent = nullptr;  // not owned; null for the root
+    TListElem* left = nullptr;    // owned
+    TListElem* right = nullptr;   // owned
+    int OTU = 0;
+    double linkLength = 0.0;
+    // Visit flags of the path search, one per direction.
+    bool parentVisited = false;
+    bool leftVisited = false;
+    bool rightVisited = false;
+
+    TListElem(TListElem* parent, int OTU);
+    // Deletes both subtrees.
+    ~TListElem();
+    TListElem(TListElem const&) = delete;
+    TListElem& operator=(TListElem const&) = delete;
+
+    // Attaches newOTU to the leaf of parentOTU, searched from this node (the
+    // node itself, its left subtree, then its right subtree): the leaf gets
+    // a left child for parentOTU and a right child for newOTU, and stores
+    // `length`. `done` becomes true once attached; it stays as it was when
+    // no node below carries parentOTU.
+    void AddSon(int parentOTU, int newOTU, double length, bool& done);
+
+    // From the first node (in the order of AddSon) that carries a or b,
+    // unless `started` is already set: sets it and searches the tree path to
+    // the other OTU; `equal` becomes true when a link on that search path
+    // has length d exactly. Needs clear visit flags.
+    void CheckGivenLinkLength(int a, int b, double d, bool& started, bool& equal);
+
+    // Depth-first search over the tree's edges (left, right, then up, each
+    // direction of a node taken once) for a node carrying `target`. Once it
+    // is found, `reached` is set and `equal` set when a node of the search
+    // path, other than the target's, has link length d exactly. True when
+    // this node carries the target.
+    bool FindSecondOTU(int target, double d, bool& reached, bool& equal);
+
+    // Clears the visit flags of this node and all below it.
+    void ResetAllFlags();
+
+    // The tree below this node in Newick form, OTUs named by the ids of the
+    // haplotype definitions, lengths in the stream's number format; the
+    // root ends it with ";\n".
+    void print_tree_structure(std::ostream& os, Haplo_DB const& labels) const;
+    void print_tree_structure(std::ostream& os, PHaploDefList const& labels) const;
+
+    // FindSecondOTU with scratch space the caller may reuse between
+    // searches: the stack of the nodes whose search is under way (so that
+    // the deepest tree needs no deep recursion), and every node entered,
+    // appended to `touched` (the only ones whose flags the search set).
+    struct SearchScratch {
+        std::vector<TListElem*> stack;
+        std::vector<TListElem*> touched;
+    };
+    bool find_second(int target, double d, bool& reached, bool& equal, SearchScratch& scratch);
+};
+
 class TMinSpaNet {
 public:
-    // Step k = 0 .. n-2 of the tree: the OTU already in the tree, the OTU
-    // added at that step and the length of their link. Sized to n entries
-    // by MakeNetwork and read by index (their counts stay 0).
-    MY_TArrayAsVector<int> parentOTU{1, 10};
-    MY_TArrayAsVector<int> newOTU{1, 10};
-    MY_TArrayAsVector<double> linkLength{1, 10};
-    // Per OTU, the OTUs joined to it by an alternative link (`count` of them).
-    std::vector<MY_TArrayAsVector<int>> alternativeLinks;
+    // Step k = 0 .. n-2 of the tree: the OTU already in the tree (-1 when no
+    // finite distance joined the new OTU to the tree), the OTU added at that
+    // step and the length of their link.
+    std::vector<int> parentOTU;
+    std::vector<int> newOTU;
+    std::vector<double> linkLength;
+    // Per OTU, the OTUs joined to it by an alternative link, in list order.
+    std::vector<std::vector<int>> alternativeLinks;
     // Not owned; d(i, j) is read at (max(i, j), min(i, j)).
     RectMat* distances = nullptr;
+    // The spanning tree; null before MakeNetwork and for an empty matrix.
+    TListElem* root = nullptr;
 
     explicit TMinSpaNet(RectMat* m) : distances(m) {}
+    ~TMinSpaNet();
+    TMinSpaNet(TMinSpaNet const&) = delete;
+    TMinSpaNet& operator=(TMinSpaNet const&) = delete;
 
-    int otu_count() const { return distances == nullptr ? 0 : std::min(distances->nRows, distances->nCols); }
+    // Number of OTUs: the smaller dimension of the matrix.
+    int otu_count() const;
+    double distance(int i, int j) const;
 
-    // Builds the tree links; always 1.
-    int MakeNetwork() {
-        int const n = otu_count();
-        parentOTU.Reallocate(n > 0 ? n : 1);
-        newOTU.Reallocate(n > 0 ? n : 1);
-        linkLength.Reallocate(n > 0 ? n : 1);
-        alternativeLinks.assign(static_cast<std::size_t>(n > 0 ? n : 0), MY_TArrayAsVector<int>(10, 10));
-        if (n < 2) return 1;
-        // The largest single-precision value, as the distances were once held.
-        std::vector<double> best(static_cast<std::size_t>(n), 3.4028234663852886e+38);
-        std::vector<int> parent(static_cast<std::size_t>(n), 0);
-        std::vector<int> remaining(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) remaining[i] = i;
-        int u = 0;
-        int uPos = 0;
-        for (int k = 0; k + 1 < n; ++k) {
-            remaining[uPos] = remaining[k];
-            int chosen = -1;
-            for (int i = k + 1; i < n; ++i) {
-                int const o = remaining[i];
-                double const d = distance(u, o);
-                if (best[o] > d) {
-                    best[o] = d;
-                    parent[o] = u;
-                }
-                // Ties keep the earlier position.
-                if (chosen < 0 || best[o] < best[remaining[chosen]]) chosen = i;
-            }
-            int const w = remaining[chosen];
-            parentOTU[k] = parent[w];
-            newOTU[k] = w;
-            linkLength[k] = best[w];
-            u = w;
-            uPos = chosen;
-        }
-        return 1;
-    }
+    // Builds the tree, the step lists and the alternative links (again, on
+    // a second call). Always 1.
+    int MakeNetwork();
 
-    // The tree as a NEXUS block (not written by the stand-in).
-    void printMST(std::ostream& /*os*/, char* /*name*/, Haplo_DB const& /*labels*/) {}
+    // The tree as a NEXUS trees block named after `name` without its blanks.
+    void printMST(std::ostream& os, char* name, Haplo_DB const& labels) const;
+    void printMST(std::ostream& os, char* name, PHaploDefList const& labels) const;
+
+    // A plain table of the tree links with OTUs numbered from 1.
+    void PrintNetwork(std::ostream& os) const;
 
 private:
-    double distance(int i, int j) const { return (*distances)(std::max(i, j), std::min(i, j)); }
+    void build_tree();
+    void prune_alternatives();
 };
 
 }  // namespace quintle

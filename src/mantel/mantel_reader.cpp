@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "core/timing.h"
 #include "mantel/Mantel.h"
@@ -355,7 +356,7 @@ int Mantel::read_DistMatMantel(ReadState& st) {
             E.error(ERROR, kReader, 20);
             return 0;
         }
-        file.open(extern_file_path(name.c_str(), st.profile.RunSettings, ExternBase::ProjectFolder));
+        open_input_file(file, extern_file_path(name.c_str(), st.profile.RunSettings, ExternBase::ProjectFolder));
         if (!file.is_open()) {
             log() << "\tWarning: External file \"" << name << "\" listed on line " << st.line
                   << " cannot be open. Check that it exists. Aborting reading project" << std::endl;

@@ -30,6 +30,7 @@
 namespace quintle {
 
 class settings;
+class TriMat;
 
 class PopGenetics : public Population {
 public:
@@ -301,6 +302,42 @@ public:
     // moment estimates, expected counts and chi-square test.
     int compute_mm_distr(std::fstream& out, settings& s);
     // --- end of the neutrality-test and mismatch block ----------------------
+
+    // --- linkage disequilibrium on phased data (defined in src/haplo/) -------
+    // A pair request is three ints: 2, the first locus, the second locus.
+    // Building a table writes its numbers of alleles k1, k2 into the first
+    // two; the tests put the request back as it was.
+    // Every pair of polymorphic loci: the exact test (MakeExactTestLD) with
+    // its significance table and histogram, then D, D' and r2 of each pair
+    // and the linkage values of the statistics line.
+    void calc_all_gam_des(std::fstream& out, long steps, settings& s);
+    // Builds contTable ((k1+2) x (k2+2)) from the haplotype list. 1 built;
+    // 0 with fewer than two alleles at a locus (contTableMonomorphic) or
+    // after an error.
+    int make_all_table(int* pair);
+    // The alleles of locus pair[1] (rows) crossed with the combinations of
+    // alleles at every other locus (columns). No analysis uses it.
+    int make_all_table4(int* pair);
+    // The short chain (up to 100000 steps) and the long one (batches of
+    // 20000; it enlarges `steps` for the sample's later pairs). P also in
+    // s.LDPValue, its s.d. in s.PrecisionOnPValueLD; -1000 when stopped.
+    double calc_gam_des_prob2(int* pair, long& steps, settings& s, long& stepsDone);
+    double calc_gam_des_prob3(int* pair, long& steps, settings& s, long& stepsDone);
+    // The short chain over the table of make_all_table4. Unused.
+    double calc_gam_des_prob4(int* pair, long& steps, settings& s, long& stepsDone);
+    // One chain step on contTable (k1, k2 in pair[0], pair[1]); the ratio
+    // of the move made, 1.0 if none.
+    double swap_in_table(int* pair, long& seed);
+    // Tables of one pair into s.ResultFile; adds the pair's |D'| and r2 to
+    // the two sums and fills the statistics-line arrays. The flanking pair
+    // is (firstLocus, lastLocus). Returns 1.
+    int calc_d_sd_values(int* pair, settings& s, double& dprimeSum, double& r2Sum, int firstLocus, int lastLocus);
+    // Linked loci per polymorphic locus by minor-allele class: result
+    // stream, histogram file, batch file.
+    void print_ld_histo(int n, int* loci, TriMat& pvalues, settings& s, std::fstream& out);
+    // Count of the second most frequent allele of each listed locus.
+    void init_all_min_allele(int const& n, int* loci, int* minorCounts);
+    // --- end of linkage disequilibrium on phased data ------------------------
 
     // --- haplotype frequencies of unphased genotypes (defined in src/haplo/)
     // The EM report of the sample: zipper or conventional run, bootstrap,

@@ -209,8 +209,9 @@ private:
     // cannot be read.
     bool can_run();
     // Points the input and the result names at the cleaned working copy in
-    // the result folder and starts the run's clock.
-    void make_working_copy(cleaner& working_copy);
+    // the result folder and starts the run's clock. False when the cleaner
+    // refused a file (a device, a pipe, an endless line): the run must stop.
+    bool make_working_copy(cleaner& working_copy);
     // Opens the result file (in XML append mode before the closing root
     // element of earlier runs) as the settings' result stream and the log's echo.
     std::unique_ptr<std::fstream> open_result_file();

@@ -22,7 +22,7 @@
 #include "data/HaploDef.h"
 #include "data/Population.h"
 #include "datatypes/population_factory.h"
-#include "mantel/TMinSpaNet.h"
+#include "mantel/network_report.h"
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
 #include "project/Samples.h"
@@ -208,12 +208,6 @@ char const* amova_distance_name(int dataType, int method) {
     return DistanceNames[entry];
 }
 
-my_string const& otu_label(Haplo_DB const& hl, int k) {
-    static my_string const none;
-    HaploDef const* h = k >= 0 && k < hl.haplotypes.count ? hl.haplotypes.data[k] : nullptr;
-    return h != nullptr ? h->id : none;
-}
-
 void print_spanning_network(Project& p, std::fstream& out, bool groups) {
     Haplo_DB& hl = p.haplotypes;
     DistMat const& dm = p.distance_matrix;
@@ -230,47 +224,7 @@ void print_spanning_network(Project& p, std::fstream& out, bool groups) {
     RectMat square(n, n);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) square(i, j) = dm(i, j);
-    TMinSpaNet net(&square);
-    net.MakeNetwork();
-
-    int w = 8;
-    for (int k = 0; k < n; ++k) w = std::max(w, otu_label(hl, k).length() + 4);
-
-    out << "\n\n" << rule('=', 43) << "\n";
-    out << "MINIMUM SPANNING TREE between " << std::setw(8) << n << " OTUs\n";
-    out << rule('=', 43) << "\n";
-    References(out, my_string("MST_1957"));
-    out << "\n";
-
-    out << std::setw(w - 5) << " " << "OTU 1  " << std::setw(w - 5) << " " << "OTU 2  " << "  Connection length\n";
-    out << std::setw(w + 2) << "=====  " << std::setw(w) << "=====" << "    =================\n";
-    for (int k = 0; k + 1 < n; ++k) {
-        out << std::setw(w) << otu_label(hl, net.parentOTU[k]) << "  " << std::setw(w) << otu_label(hl, net.newOTU[k])
-            << "  " << std::setw(18) << net.linkLength[k] << "\n";
-    }
-
-    out << "\n" << rule('-', 43) << "\n" << "NEXUS notation for MST" << "\n" << rule('-', 43) << "\n\n";
-    char treeName[] = "MST_AMOVA";
-    net.printMST(out, treeName, hl);
-    out << std::endl;
-
-    out << "\n\n" << rule('=', 67) << "\n";
-    out << "Alternative connections between OTUs\n";
-    out << "to extend the minimum spanning tree into a MINIMUM SPANNING NETWORK\n";
-    out << rule('=', 67) << "\n\n";
-    out << std::setw(w) << "OTU" << "List of alternative links\n";
-    out << std::setw(w) << "===" << "=========================\n";
-    for (int i = 0; i < n && static_cast<std::size_t>(i) < net.alternativeLinks.size(); ++i) {
-        MY_TArrayAsVector<int> const& links = net.alternativeLinks[static_cast<std::size_t>(i)];
-        if (links.count < 1) continue;
-        out << otu_label(hl, i);
-        for (long m = 0; m < links.count; ++m) {
-            int const other = links[m];
-            out << otu_label(hl, other) << " (" << dm(i, other) << ") ";
-        }
-        out << "\n";
-    }
-    out << "\n" << std::endl;
+    print_global_spanning_network(out, square, hl);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "core/timing.h"
 #include "project/Project.h"
@@ -75,7 +76,7 @@ constexpr Keyword keyword_chain[] = {
 
 int Project::newOpen() {
     ReadState st;
-    st.in.open(settings::input_file.c_str());
+    open_input_file(st.in, settings::input_file.c_str());
     if (!st.in.is_open()) {
         E.error(WARNING, reader_name, 126);
         return 0;
@@ -299,7 +300,7 @@ int Project::open_external(ReadState& st, std::ifstream& ext, char const* valueN
         E.error(ERROR, reader_name, 200);
         return 0;
     }
-    ext.open(extern_file_path(name.c_str(), &options, ExternBase::ProjectFolder));
+    open_input_file(ext, extern_file_path(name.c_str(), &options, ExternBase::ProjectFolder));
     if (!ext.is_open()) {
         *_AOS_ << "\tWarning: External file \"" << name << "\" listed on line " << st.lineNo
                << " cannot be open. Check that it exists. Aborting reading project" << std::endl;

@@ -84,7 +84,7 @@ int Project::run() {
     if (!can_run()) return 0;
 
     cleaner working_copy;
-    make_working_copy(working_copy);
+    if (!make_working_copy(working_copy)) return 0;
     std::unique_ptr<std::fstream> result = open_result_file();
     std::ostream& out = *result;
     vectors_built = 0;
@@ -127,7 +127,7 @@ bool Project::can_run() {
     return true;
 }
 
-void Project::make_working_copy(cleaner& working_copy) {
+bool Project::make_working_copy(cleaner& working_copy) {
     // The project is read from its cleaned working copy in the result
     // folder. The class-wide separator still holds the previous project's,
     // so every project is cleaned without one, as the first one is.
@@ -142,6 +142,7 @@ void Project::make_working_copy(cleaner& working_copy) {
         options.ResultFileName += xmlOutput ? ".xml" : ".htm";
     } else {
         *_AOS_ << "\nAn error has occurred while cleaning-up the project...\n" << std::endl;
+        if (working_copy.refused()) return false;
     }
     settings::input_file.convert_to_slash();
     options.ResultFileName.convert_to_slash();
@@ -149,6 +150,7 @@ void Project::make_working_copy(cleaner& working_copy) {
     options.BackupFileName.convert_to_slash();
     options.ProjectFolder.convert_to_slash();
     start_clock = static_cast<std::int64_t>(std::clock());
+    return true;
 }
 
 std::unique_ptr<std::fstream> Project::open_result_file() {

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "core/public.h"
 #include "core/timing.h"
@@ -142,7 +143,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
                 report(ERROR, 63);
                 return 0;
             }
-            externalFile.open(extern_file_path(fileName.c_str(), RunSettings, ExternBase::ProjectFolder));
+            open_input_file(externalFile, extern_file_path(fileName.c_str(), RunSettings, ExternBase::ProjectFolder));
             if (!externalFile.is_open()) {
                 log() << "\tWarning: External file \"" << fileName << "\" listed on line " << lineNo
                       << " cannot be open. Check that it exists...\n"

@@ -7,8 +7,11 @@
 #include <string_view>
 #include <system_error>
 
+#include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/platform.h"
 #include "run/extern_names.h"
+#include "run/run_lock.h"
 
 namespace quintle {
 
@@ -40,13 +43,8 @@ bool contains_upper(std::string const& text, std::string_view upper_pattern) {
 std::string flattened_copy_name(std::string const& name) {
     std::string flat = name;
     std::replace_if(flat.begin(), flat.end(), is_path_separator, '_');
-    if (flat == "." || flat == "..") flat.clear();
+    if (flat == "." || flat == ".." || flat == run_lock_name) flat.clear();
     return flat;
-}
-
-bool is_directory(std::string const& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
 }
 
 // True when both paths exist and name the same file (links included), so a
@@ -60,7 +58,15 @@ bool same_file(std::string const& a, std::string const& b) {
 }  // namespace
 
 cleaner::cleaner() = default;
-cleaner::~cleaner() = default;
+
+// A run that ends early (an exception) leaves no copy behind either.
+cleaner::~cleaner() {
+    try {
+        rm_clean_files();
+    } catch (...) {
+        // Out of memory while unwinding: a copy may stay, the process goes on.
+    }
+}
 
 bool cleaner::execute(char separator, char const* project_file) {
     loc_sep = separator;
@@ -75,6 +81,7 @@ bool cleaner::execute(char separator, char const* project_file) {
 
     // Cleaning the project queues its external files behind it; the loop
     // takes them up as the list grows.
+    refused_ = false;
     bool made = false;
     for (std::size_t i = first; i < orig_files.size(); ++i) {
         int const index = static_cast<int>(i);
@@ -85,15 +92,14 @@ bool cleaner::execute(char separator, char const* project_file) {
             clean_haplo_file(index);
         }
     }
-    return made;
+    return made && !refused_;
 }
 
 bool cleaner::clean_proj_file(int const& i) {
     if (!valid_index(i)) return false;
     std::string const source = source_path(i);
-    if (is_directory(source)) return false;
-    std::ifstream in(source, std::ios::in | std::ios::binary);
-    if (!in) return false;
+    std::ifstream in;
+    if (!open_source(source, in)) return false;
 
     std::size_t const last_sep = source.find_last_of(path_separators);
     std::size_t const name_start = last_sep == std::string::npos ? 0 : last_sep + 1;
@@ -110,6 +116,7 @@ bool cleaner::clean_proj_file(int const& i) {
     MY_CreateDirectory(proj_dir.c_str());  // may exist already
 
     clean_files[i] = proj_dir + file_name;
+    if (file_name == run_lock_name) return false;
     if (earlier_copy_of(i) >= 0) return false;
     if (same_file(source, clean_files[i])) return false;
     return write_copy(i, in, true);
@@ -117,11 +124,10 @@ bool cleaner::clean_proj_file(int const& i) {
 
 bool cleaner::clean_haplo_file(int const& i) {
     if (!valid_index(i)) return false;
-    std::string const source = source_path(i);
-    if (is_directory(source)) return false;
-    std::ifstream in(source, std::ios::in | std::ios::binary);
-    if (!in) return false;
     if (clean_files[i].empty()) return false;
+    std::string const source = source_path(i);
+    std::ifstream in;
+    if (!open_source(source, in)) return false;
 
     // Two entries with one copy path: the same file named twice is copied
     // once; a different source must not overwrite the first copy (which may
@@ -175,7 +181,9 @@ void cleaner::line_locus_sep() {
 }
 
 void cleaner::rm_clean_files() {
-    for (std::size_t i = 0; i < clean_files.size(); ++i) {
+    // The lists are one entry apart when an append failed part way.
+    std::size_t const n = std::min(clean_files.size(), created.size());
+    for (std::size_t i = 0; i < n; ++i) {
         if (created[i] == 0) continue;
         MY_DeleteFile(clean_files[i].c_str());
         created[i] = 0;
@@ -183,7 +191,7 @@ void cleaner::rm_clean_files() {
 }
 
 char const* cleaner::get_clean_proj() const {
-    if (clean_files.empty() || created[0] == 0) return nullptr;
+    if (clean_files.empty() || created.empty() || created[0] == 0) return nullptr;
     return clean_files[0].c_str();
 }
 
@@ -217,9 +225,12 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
     if (!out) return false;
     created[i] = 1;
 
+    long line_number = 0;
+    LineRead read = LineRead::line;
     if (project_rules) {
         // Empty lines are dropped; one empty line ends the copy.
-        while (std::getline(in, curr_line)) {
+        while ((read = read_bounded_line(in, curr_line)) == LineRead::line) {
+            ++line_number;
             clean_curr_line();
             line_has_external();
             line_locus_sep();
@@ -233,15 +244,25 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
         // Every line is kept; the state is tested before each read, so a
         // source ending with a newline gives one more empty line.
         while (in.good()) {
-            std::getline(in, curr_line);
+            ++line_number;
+            read = read_bounded_line(in, curr_line);
+            if (read == LineRead::too_long) break;
             clean_curr_line();
             out.write(curr_line.data(), static_cast<std::streamsize>(curr_line.size()));
             out.put('\n');
         }
     }
 
+    if (read == LineRead::too_long) {
+        // A file without line ends (or a line beyond any real one) would
+        // otherwise be held in memory whole.
+        if (project_rules) ++line_number;
+        *_AOS_ << "\tLine " << line_number << " of \"" << source_path(i) << "\" is longer than " << max_input_line
+               << " characters: the file is not read." << std::endl;
+        refused_ = true;
+    }
     out.flush();
-    bool ok = !in.bad() && out.good();
+    bool ok = !in.bad() && out.good() && read != LineRead::too_long;
     out.close();
     ok = ok && !out.fail();
     if (!ok) {
@@ -250,6 +271,14 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
         created[i] = 0;
     }
     return ok;
+}
+
+bool cleaner::open_source(std::string const& source, std::ifstream& in) {
+    // A device or a pipe never ends, or blocks the open: it is refused, and
+    // the refusal fails the project. A missing file is left to the readers,
+    // which report it.
+    if (exists_but_not_regular(source)) refused_ = true;
+    return open_input_file(in, source, std::ios::in | std::ios::binary);
 }
 
 void cleaner::queue_external(std::string const& name) {

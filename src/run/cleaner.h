@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fstream>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -24,7 +25,10 @@ public:
     cleaner& operator=(cleaner const&) = delete;
 
     // Cleans the project file and then every external file it names. True
-    // when the working copy of the project file was made.
+    // when the working copy of the project file was made and no file was
+    // refused: a file that is not a regular one (a device, a pipe, a folder)
+    // or that holds a line longer than max_input_line is refused with a line
+    // in the log, and the project must not be read.
     bool execute(char loc_sep, char const* project_file);
 
     // Clean entry i of orig_files as a project file / as an external file;
@@ -40,7 +44,8 @@ public:
     void line_has_external();
     void line_locus_sep();
 
-    // Deletes the copies this cleaner made; the result folder stays.
+    // Deletes the copies this cleaner made; the result folder stays. The
+    // destructor does it too.
     void rm_clean_files();
 
     // Path of the cleaned project copy, or null when none was made.
@@ -49,6 +54,8 @@ public:
     char const* get_orig_proj() const;
     // The result folder, ending with '/'; empty when no project was opened.
     char const* get_proj_dir() const;
+    // A source was refused by the last execute: the project must not be read.
+    bool refused() const { return refused_; }
 
 private:
     enum FileKind : int { project_kind = 0, external_kind = 1 };
@@ -60,6 +67,8 @@ private:
     // Streams `in` into the copy of entry i through the line rules; removes a
     // copy that could not be completed. True when the copy is complete.
     bool write_copy(int i, std::istream& in, bool project_rules);
+    // Opens a source file for reading; a refused one sets refused_.
+    bool open_source(std::string const& source, std::ifstream& in);
     void queue_external(std::string const& name);
 
     std::string proj_path;
@@ -71,6 +80,7 @@ private:
     char loc_sep = 0;                      // 0: no separator
     std::string orig_dir;                  // folder of the project file, with its separator
     std::string proj_dir;                  // result folder, ending with '/'
+    bool refused_ = false;                 // a source was refused
 };
 
 }  // namespace quintle

@@ -102,14 +102,17 @@ my_string current_directory() {
     return my_string(working_directory().c_str());
 }
 
-void make_pml_run_txt(std::string const& projectPath) {
+bool make_pml_run_txt(std::string const& projectPath) {
     std::ofstream out(getPmlRunString().c_str(), std::ios::out | std::ios::trunc);
+    if (!out.is_open()) return false;
     out << working_directory() << "\n";
     out << "use_interf_settings" << "\n";
     out << projectPath << "\n";
     out << "0" << "\n";
     out << "0" << "\n";
     out << "end" << "\n";
+    out.flush();
+    return out.good();
 }
 
 std::string drop_dot_slash_components(std::string const& path) {

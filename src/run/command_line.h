@@ -25,9 +25,9 @@ my_string current_directory();
 
 // Creates (or truncates) this process's run file "pml_run_<pid>.txt" in the
 // working directory and writes its six lines: the working directory,
-// "use_interf_settings", the project path, "0", "0" and "end". A file that
-// cannot be created is not reported.
-void make_pml_run_txt(std::string const& projectPath);
+// "use_interf_settings", the project path, "0", "0" and "end". False, with
+// errno telling why, when the file cannot be written.
+bool make_pml_run_txt(std::string const& projectPath);
 
 // Drops every "./" component that follows a separator ("a/./b" becomes
 // "a/b"). A leading "./" stays, and ".." components are left alone.

@@ -6,6 +6,7 @@
 #include <new>
 #include <ostream>
 
+#include "core/input_files.h"
 #include "sumstat/TSumStat.h"
 
 namespace quintle {
@@ -285,8 +286,9 @@ void read_global_flags(char* directory) {
     std::memcpy(path, dir, dirLength);
     std::memcpy(path + dirLength, "glbstreams.txt", sizeof("glbstreams.txt"));
 
-    std::ifstream in(path);
-    if (!in.is_open()) return;
+    // A pipe would block the open.
+    std::ifstream in;
+    if (!open_input_file(in, path)) return;
 
     my_string line;
     // The first line is a free comment and is never tested.

@@ -1,10 +1,15 @@
 // Entry of the summary-statistics command: one project per process, its
 // statistics line appended to the file named on the command line.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
+#include "core/Errors.h"
 #include "core/public.h"
 #include "run/command_line.h"
 #include "run/glbobj.h"
@@ -21,9 +26,7 @@ int ending() {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run_main(int argc, char** argv, std::string& project_path) {
     using namespace quintle;
 
     if (argc < 2) {
@@ -45,11 +48,17 @@ int main(int argc, char** argv) {
 
     SumStat.defFileName = "ssdefs.txt";
 
-    std::string project_path = argv[1];
+    project_path = argv[1];
     if (project_path.find("./") != std::string::npos) {
         project_path = drop_dot_slash_components(project_path);
     }
-    make_pml_run_txt(project_path);
+    if (!make_pml_run_txt(project_path)) {
+        // Without its run file the project is not run at all (a read-only
+        // working folder): say so, as no log will.
+        int const err = errno;
+        std::cerr << "quintle: error during run of " << project_path << "; cannot write the run file "
+                  << getPmlRunString().c_str() << " in the working folder: " << std::strerror(err) << std::endl;
+    }
 
     int append_value = 1;
     int header_mode = 0;
@@ -66,4 +75,29 @@ int main(int argc, char** argv) {
 
     SumStat.writeToFile(header_mode);
     return ending();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The project loop ends a project on any exception; what may still
+    // escape (the statistics list, the statistics file) must not abort the
+    // process either.
+    std::string project_path;
+    try {
+        return run_main(argc, argv, project_path);
+    } catch (quintle::ExceptionType) {
+        std::cerr << "quintle: error during run of " << project_path << "; not enough memory" << std::endl;
+    } catch (std::bad_alloc const&) {
+        std::cerr << "quintle: error during run of " << project_path << "; not enough memory" << std::endl;
+    } catch (std::exception const& e) {
+        std::cerr << "quintle: error during run of " << project_path << "; " << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "quintle: error during run of " << project_path << "; unexpected internal error" << std::endl;
+    }
+    try {
+        return ending();
+    } catch (...) {
+        return 0;
+    }
 }

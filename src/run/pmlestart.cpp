@@ -1,13 +1,19 @@
 #include "run/pmlestart.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fstream>
+#include <iostream>
+#include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/platform.h"
 #include "core/public.h"
 #include "core/random.h"
@@ -15,7 +21,9 @@
 #include "project/Project.h"
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
+#include "run/run_lock.h"
 #include "run/settings.h"
+#include "sumstat/TSumStat.h"
 #include "translate/imp_exp.h"
 
 namespace quintle {
@@ -41,6 +49,82 @@ std::string next_line(std::istream& in) {
 
 void remove_eol_and_lf(std::string& text) {
     std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+}
+
+// The line on standard error of a project that failed: a pipeline learns of
+// it even though the exit status stays 0.
+void report_failure(std::string const& project, std::string const& why) {
+    std::cerr << "quintle: error during run of " << project << "; " << why << std::endl;
+}
+
+// Closing line of a failed project in its log, and its line on standard error.
+void end_failed_project(std::string const& project, std::string const& log_path, std::string const& reason) {
+    *_AOS_ << "Error during run of " << project << std::endl;
+    report_failure(project, (reason.empty() ? std::string() : reason + "; ") + "see " + log_path);
+}
+
+// Why the project file cannot be opened, for a project without a log.
+std::string project_file_problem(std::string const& path) {
+    std::string const problem = input_file_problem(path);
+    return "cannot read the project file: " + (problem.empty() ? std::string("it cannot be opened") : problem);
+}
+
+// What a project left behind when an exception ended it: pointers to its
+// closed result file, half-built statistics lines (a failed project adds
+// none to what earlier projects built) and its data.
+void abandon_project(std::size_t header_size, std::size_t stats_size) {
+    E.echo = nullptr;
+    PPP->options.ResultFile = nullptr;
+    SumStat.groupPass = false;
+    if (SumStat.headerLine.size() > header_size) SumStat.headerLine.resize(header_size);
+    if (SumStat.statsLine.size() > stats_size) SumStat.statsLine.resize(stats_size);
+    try {
+        PPP->clean();
+    } catch (...) {
+        // What could not be freed now goes with the project object.
+    }
+}
+
+// Reads the project's settings and runs (or explores) it. A MEMORY report or
+// any exception ends the project the way a failed one ends, never the
+// process. True when the project ran successfully.
+template <class Step>
+bool guarded_project(Step step) {
+    std::size_t const header_size = SumStat.headerLine.size();
+    std::size_t const stats_size = SumStat.statsLine.size();
+    enum class Stop { memory_reported, memory, internal, unknown } stop = Stop::unknown;
+    // Copied into a fixed buffer: nothing may allocate while memory is short.
+    char what[256] = {};
+    try {
+        return step();
+    } catch (ExceptionType) {
+        stop = Stop::memory_reported;
+    } catch (std::bad_alloc const&) {
+        stop = Stop::memory;
+    } catch (std::exception const& e) {
+        stop = Stop::internal;
+        std::strncpy(what, e.what(), sizeof what - 1);
+    } catch (...) {
+    }
+    // First, as the reports below would still copy themselves into the
+    // result file that the unwinding closed.
+    abandon_project(header_size, stats_size);
+    try {
+        switch (stop) {
+            case Stop::memory_reported: break;  // its report is in the log already
+            case Stop::memory: E.error(MEMORY, "pmlestart()", 0); break;
+            case Stop::internal:
+                *_AOS_ << "\tThe run was stopped by an internal error: " << what << std::endl;
+                break;
+            case Stop::unknown:
+                *_AOS_ << "\tThe run was stopped by an unexpected internal error." << std::endl;
+                break;
+        }
+    } catch (...) {
+        // The MEMORY report throws once written; and if even the report
+        // cannot be made, the closing line still can.
+    }
+    return false;
 }
 
 void write_log_head(std::string const& logPath) {
@@ -148,6 +232,7 @@ int pmlestart(char* directory) {
 
     // A driver called again starts from a fresh project.
     delete PPP;
+    PPP = nullptr;  // not left dangling should the new one fail
     PPP = new Project();
     PopGenetics::globalAllelicDB.destroy();
 
@@ -196,10 +281,24 @@ int pmlestart(char* directory) {
         PPP->build_res_bac_names();
 
         my_string result_folder;
-        if (!create_log_dir(PellomarExeDirectory.c_str(), proj_file.c_str(), result_folder)) break;
+        if (!create_log_dir(PellomarExeDirectory.c_str(), proj_file.c_str(), result_folder)) {
+            report_failure(proj_file, project_file_problem(proj_file));
+            break;
+        }
+        // Held until this project is done; a run of the same project in
+        // another process waits here.
+        ResultFolderLock const lock(result_folder.c_str());
+        if (!lock.problem().empty()) {
+            report_failure(proj_file, lock.problem());
+            break;
+        }
 
         std::string const log_path = std::string(result_folder.c_str()) + log_file_name;
         E.init_log_file(my_string(log_path.c_str()), false);
+        if (E.log_open() == 0) {
+            report_failure(proj_file, "cannot create the log " + log_path + ": " + std::strerror(errno));
+            break;
+        }
         write_log_head(log_path);
 
         // The settings file this project is run with. In the associated
@@ -210,49 +309,55 @@ int pmlestart(char* directory) {
             set_file = std::string(own.c_str()) + ".pms";
         }
         PPP->options.SettingsFileName = set_file.c_str();
-        if (!can_open_for_reading(set_file)) {
-            if (associated) {
-                *_AOS_ << "The Core Routine did not find the associated settings:\n"
-                       << "    " << set_file << std::endl;
-                break;
-            }
-            if (!exploring) {
-                *_AOS_ << "Core Routine did not find its settings in:\n"
-                       << "    " << set_file << std::endl;
-                break;
-            }
+        if (!can_open_for_reading(set_file) && (associated || !exploring)) {
+            *_AOS_ << (associated ? "The Core Routine did not find the associated settings:\n"
+                                  : "Core Routine did not find its settings in:\n")
+                   << "    " << set_file << std::endl;
+            std::string problem = input_file_problem(set_file);
+            if (problem.empty()) problem = "it cannot be opened";
+            end_failed_project(proj_file, log_path, "cannot read the settings file " + set_file + ": " + problem);
+            break;
         }
         initialize_ran3(run_seed());
 
         *_AOS_ << "Reading project profile section..." << std::endl;
         *_AOS_ << "done !" << std::endl;
 
-        PPP->options.read_settings(my_string(set_file.c_str()));
-
         // The two integers of the project override the settings file; a
-        // line that is not there leaves the field as it is.
+        // line that is not there leaves the field as it is. They are read
+        // first, so that a project stopped while its settings are read still
+        // leaves the run file at the next project.
+        std::optional<int> run_file_flag;
+        std::optional<int> keep_null_distrib;
         if (!in.fail()) {
             std::string line;
-            if (std::getline(in, line)) PPP->options.RunFileFlag = my_atoi(line.c_str());
+            if (std::getline(in, line)) run_file_flag = my_atoi(line.c_str());
         }
         if (!in.fail()) {
             std::string line;
-            if (std::getline(in, line)) PPP->options.KeepNullDistrib = my_atoi(line.c_str());
+            if (std::getline(in, line)) keep_null_distrib = my_atoi(line.c_str());
         }
 
-        if (exploring) {
-            *_AOS_ << "Exploring  " << proj_file << " ..." << std::endl;
-            if (PPP->explore(PellomarExeDirectory.data()) == 0) Project::print_error_message();
-            *_AOS_ << "done!" << std::endl;
-        } else {
+        bool const ok = guarded_project([&] {
+            PPP->options.read_settings(my_string(set_file.c_str()));
+            if (run_file_flag) PPP->options.RunFileFlag = *run_file_flag;
+            if (keep_null_distrib) PPP->options.KeepNullDistrib = *keep_null_distrib;
+
+            if (exploring) {
+                *_AOS_ << "Exploring  " << proj_file << " ..." << std::endl;
+                if (PPP->explore(PellomarExeDirectory.data()) == 0) Project::print_error_message();
+                *_AOS_ << "done!" << std::endl;
+                return true;
+            }
             PPP->ready = 1;
             *_AOS_ << "Opening next project..." << std::endl;
             *_AOS_ << proj_file << std::endl;
-            if (PPP->run() != 0) {
-                *_AOS_ << "Successful run of " << proj_file << std::endl;
-            } else {
-                *_AOS_ << "Error during run of " << proj_file << std::endl;
-            }
+            return PPP->run() != 0;
+        });
+        if (ok) {
+            if (!exploring) *_AOS_ << "Successful run of " << proj_file << std::endl;
+        } else {
+            end_failed_project(proj_file, log_path, std::string());
         }
 
         proj_file = next_line(in);

@@ -4,16 +4,20 @@
 #include <cstring>
 #include <fstream>
 
+#include "core/input_files.h"
+
 namespace quintle {
 
 PrivateProfile::PrivateProfile(char const* fileName) {
     if (fileName == nullptr) return;
-    std::ifstream in(fileName);
-    if (!in) return;
+    std::ifstream in;
+    if (!open_input_file(in, fileName)) return;
     open_ = true;
     std::string line;
-    while (static_cast<int>(lines_.size()) < profile_max_lines && std::getline(in, line)) {
-        if (line.size() > profile_max_line_length) break;
+    while (static_cast<int>(lines_.size()) < profile_max_lines) {
+        // A longer line is not read to its end: a file without line ends
+        // would otherwise be held in memory whole.
+        if (read_bounded_line(in, line, profile_max_line_length) != LineRead::line) break;
         // A file written with CR LF line ends reads like one written with LF.
         while (!line.empty() && line.back() == '\r') line.pop_back();
         lines_.push_back(std::move(line));

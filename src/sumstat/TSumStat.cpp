@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/input_files.h"
+
 namespace quintle {
 
 namespace {
@@ -105,10 +107,12 @@ void TSumStat::readDefSSFile(my_string const& fileName) {
     defFileName = fileName;
     resetComputationFlags();
 
-    std::ifstream in(fileName.c_str());
-    if (!in.is_open()) return;
+    // Bounded: a pipe or a file without line ends must not hang the run or
+    // take all the memory.
+    std::ifstream in;
+    if (!open_input_file(in, fileName.c_str())) return;
     std::string line;
-    while (std::getline(in, line)) checkForStat(line);
+    while (read_bounded_line(in, line) == LineRead::line) checkForStat(line);
 }
 
 void TSumStat::checkForStat(my_string const& line) {

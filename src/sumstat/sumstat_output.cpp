@@ -145,6 +145,8 @@ bool writeAll(int fd, std::string const& text) {
 
 std::string TSumStat::passText(TDataType dataType, bool values) const {
     std::ostringstream os;
+    // A failed growth must not pass for the end of the line.
+    os.exceptions(std::ios::badbit);
     std::string_view const prefix = groupPass ? "gr_" : "";
     for (Row const& row : rows) {
         if (!(this->*row.flag) || !walked(row, dataType)) continue;

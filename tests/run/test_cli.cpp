@@ -167,7 +167,9 @@ TEST_F(CliTest, SeededRunLogsItsSeedAndRepeatsItsOutput) {
 
 TEST_F(CliTest, MissingProjectOrSettingsFail) {
     write_file(work_ / "pml_run.pms", settings_text);
-    EXPECT_EQ(run({"absent.pmp", "stats.txt"}), std::make_pair(0, std::string()));
+    EXPECT_EQ(run({"absent.pmp", "stats.txt"}),
+              std::make_pair(0, std::string("quintle: error during run of absent.pmp; cannot read the project file: "
+                                            "No such file or directory\n")));
     EXPECT_EQ(read_file(work_ / "pml_pro.txt"), "error\n");
     EXPECT_FALSE(fs::exists(work_ / "absent.res"));
     EXPECT_TRUE(fs::exists(work_ / "stats.txt")) << "the statistics file is still written";
@@ -178,10 +180,13 @@ TEST_F(CliTest, MissingProjectOrSettingsFail) {
     make_project(work_);
     fs::remove(work_ / "pml_run.pms");
     write_file(work_ / "glbstreams.txt", "batch flags\n_TAJIMA_\n");
-    EXPECT_EQ(run({"p.pmp", "stats.txt"}), std::make_pair(0, std::string()));
     std::string const dir = fs::canonical(work_).string() + "/";
+    EXPECT_EQ(run({"p.pmp", "stats.txt"}),
+              std::make_pair(0, "quintle: error during run of p.pmp; cannot read the settings file " + dir +
+                                    "pml_run.pms: No such file or directory; see p.res/Pellomar_log.txt\n"));
     EXPECT_EQ(log(), "Log file path: p.res/Pellomar_log.txt\nCore Program Directory: " + dir +
-                         "\nCore Routine did not find its settings in:\n    " + dir + "pml_run.pms\n");
+                         "\nCore Routine did not find its settings in:\n    " + dir +
+                         "pml_run.pms\nError during run of p.pmp\n");
     EXPECT_FALSE(fs::exists(work_ / "pml_pro.txt"));
     EXPECT_NE(read_file(work_ / "tajima.sum").find("Pellomar batch run summary file"), std::string::npos);
     EXPECT_TRUE(no_run_files(work_));

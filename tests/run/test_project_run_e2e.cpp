@@ -194,7 +194,8 @@ TEST_F(InProcessRun, AssociatedSettingsAreCheckedForTheProjectItself) {
     drive({"a.pmp", "b.pmp"}, "use_ass_settings");
     EXPECT_TRUE(has(log("a.res"), "Successful run of " + prefix + "a.pmp\n"));
     EXPECT_EQ(log("b.res"), "Log file path: " + prefix + "b.res/Pellomar_log.txt\nCore Program Directory: " + prefix +
-                                "\nThe Core Routine did not find the associated settings:\n    " + prefix + "b.pms\n");
+                                "\nThe Core Routine did not find the associated settings:\n    " + prefix + "b.pms\n" +
+                                "Error during run of " + prefix + "b.pmp\n");
     EXPECT_EQ(settings::num_proj_done, 1);
 }
 

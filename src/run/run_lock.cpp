@@ -1,0 +1,62 @@
+#include "run/run_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace quintle {
+
+namespace {
+
+int open_retrying(char const* path, int flags) {
+    int fd = -1;
+    do {
+        fd = ::open(path, flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+}  // namespace
+
+ResultFolderLock::ResultFolderLock(std::string const& folder) {
+    // The folder named without its trailing separator, so that a file of
+    // that name is seen as a file.
+    std::string dir = folder;
+    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    if (dir.empty()) dir.push_back('.');
+    struct stat info {};
+    if (::stat(dir.c_str(), &info) != 0) {
+        // Made again only to learn why it could not be made before.
+        if (::mkdir(dir.c_str(), 0755) != 0 || ::stat(dir.c_str(), &info) != 0) {
+            problem_ = "cannot create the result folder " + dir + ": " + std::strerror(errno);
+            return;
+        }
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        problem_ = "cannot create the result folder: " + dir + " exists and is not a folder";
+        return;
+    }
+    std::string const path = folder + run_lock_name;
+    fd_ = open_retrying(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC);
+    // A lock file made by another user may only be readable: that is enough
+    // to take the lock.
+    if (fd_ < 0 && errno == EACCES) fd_ = open_retrying(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        problem_ = "cannot create " + path + ": " + std::strerror(errno);
+        return;
+    }
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+ResultFolderLock::~ResultFolderLock() {
+    // Closing the file releases the lock. The file itself stays: removing it
+    // would let a waiting run and a new one lock two different files.
+    if (fd_ >= 0) ::close(fd_);
+}
+
+}  // namespace quintle

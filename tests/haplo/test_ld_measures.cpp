@@ -1,0 +1,230 @@
+// D, D' and r2 of phased pairs and the linkage values of the statistics line.
+//
+// Reference values:
+// - haplotypes AB 30, Ab 10, aB 10, ab 30: worked out by hand (D 0.125,
+//   Dmax 0.25, D' 0.5, r2 0.25, chi-square 20);
+// - AB 25, Ab 5, aB 10, ab 20: R 4.2, package genetics 1.3.8, LD() on one
+//   homozygous diploid per haplotype: D 0.12500559, D' 0.60002681,
+//   r 0.50711521 (its haplotype frequencies come from an EM that stops just
+//   short of the exact ones); chi-square N r2 from r2 computed here;
+// - the 3 x 3 table [[6,1,1],[1,5,2],[0,2,6]]: python3 with numpy 1.24,
+//   D = pab - outer(pa, pb), Dmax by the sign of D, r2 = D^2 / outer(pa(1-pa),
+//   pb(1-pb)), X = N r2, P = scipy.stats.chi2.sf(X, 1); D'_w 0.575, r2_w
+//   0.168168.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "haplo/ld_measures.h"
+#include "haplo_fixture.h"
+#include "sumstat/TSumStat.h"
+
+namespace quintle {
+namespace {
+
+using haplo_test::AnalysisTest;
+using haplo_test::from_table;
+using haplo_test::PhasedSample;
+
+TEST(LdCell, TheBalancedExampleExactly) {
+    LdCell const c = ld_cell(30, 40, 40, 80);
+    EXPECT_DOUBLE_EQ(c.D, 0.125);
+    EXPECT_DOUBLE_EQ(c.Dmax, 0.25);
+    EXPECT_DOUBLE_EQ(c.Dprime, 0.5);
+    EXPECT_DOUBLE_EQ(c.r2, 0.25);
+    EXPECT_DOUBLE_EQ(c.chi2, 20.0);
+    LdCell const other = ld_cell(10, 40, 40, 80);  // A with b
+    EXPECT_DOUBLE_EQ(std::fabs(other.Dprime), 0.5);
+    EXPECT_DOUBLE_EQ(other.r2, 0.25);
+}
+
+TEST(LdCell, AnUnbalancedPairAgreesWithTheGeneticsPackage) {
+    // Cell (a, b): 20 of 60 copies, a on 30, b on 25.
+    LdCell const c = ld_cell(20, 30, 25, 60);
+    EXPECT_NEAR(c.D, 0.12500559, 1e-4);
+    EXPECT_NEAR(c.Dprime, 0.60002681, 1e-4);
+    EXPECT_NEAR(c.r, 0.50711521, 1e-4);
+    double const r2 = c.D * c.D / (0.5 * 0.5 * (25.0 / 60) * (35.0 / 60));
+    EXPECT_NEAR(c.chi2, 60 * r2, 1e-12);
+}
+
+TEST(LdCell, ThreeAllelesAgreeWithDirectFormulas) {
+    std::vector<std::vector<double>> const t = {{6, 1, 1}, {1, 5, 2}, {0, 2, 6}};
+    double const D[3][3] = {{0.152777777778, -0.069444444444, -0.083333333333},
+                            {-0.055555555556, 0.097222222222, -0.041666666667},
+                            {-0.097222222222, -0.027777777778, 0.125}};
+    double const Dp[3][3] = {
+        {0.785714285714, -0.625, -0.666666666667}, {-0.571428571429, 0.4375, -0.333333333333}, {-1.0, -0.25, 0.6}};
+    double const r2[3][3] = {{0.508403361345, 0.09765625, 0.133333333333},
+                             {0.067226890756, 0.19140625, 0.033333333333},
+                             {0.205882352941, 0.015625, 0.3}};
+    double const rows[3] = {8, 8, 8}, cols[3] = {7, 8, 9};
+    for (int a = 0; a < 3; ++a) {
+        for (int b = 0; b < 3; ++b) {
+            LdCell const c = ld_cell(t[a][b], rows[a], cols[b], 24);
+            EXPECT_NEAR(c.D, D[a][b], 1e-11);
+            EXPECT_NEAR(c.Dprime, Dp[a][b], 1e-11);
+            EXPECT_NEAR(c.r2, r2[a][b], 1e-11);
+            EXPECT_NEAR(c.chi2, 24 * r2[a][b], 1e-10);
+        }
+    }
+}
+
+class MeasuresTest : public AnalysisTest {
+protected:
+    MeasuresTest() {
+        s.ComputeDvalues = 1;
+        s.MakeExactTestLD = 0;
+    }
+    void select_all() {
+        for (bool* f : {&SumStat.MEAN_ALL_DPRIME, &SumStat.MEAN_ALL_R2, &SumStat.ALL_ADJ_DPRIME, &SumStat.ALL_ADJ_R2,
+                        &SumStat.MEAN_ADJ_DPRIME, &SumStat.MEAN_ADJ_R2, &SumStat.FLANK_DPRIME, &SumStat.FLANK_R2})
+            *f = true;
+    }
+};
+
+TEST_F(MeasuresTest, TheSixTablesOfTheBalancedExample) {
+    PhasedSample sample(from_table({{30, 10}, {10, 30}}));
+    sample.pop.calc_all_gam_des(result_, 0, s);
+    std::string const header = "  Locus0\\Locus1|  c1|  c2|\n";
+    std::string const expected =
+        "\n--------------------\nLoci 0 and 1\n--------------------\n"
+        "\n  1: Observed contingency table\n\n" +
+        header +
+        "             r1|  30|  10|   40\n"
+        "             r2|  10|  30|   40\n"
+        "               |  40  40\n"
+        "  Total number of gametes : 80\n"
+        "\n  2: Expected table\n\n" +
+        header +
+        "             r1|20.00|20.00|\n"
+        "             r2|20.00|20.00|\n"
+        "\n 3: Table of disequilibrium values (D=pab-pa*pb) for all two-locus haplotypes\n\n" +
+        header +
+        "             r1|  0.1250| -0.1250|\n"
+        "             r2| -0.1250|  0.1250|\n"
+        "\n 4: Table of standardized disequilibrium values (D'=D/Dmax)\n\n" +
+        header +
+        "             r1|  0.5000| -0.5000|\n"
+        "             r2| -0.5000|  0.5000|\n"
+        "\n 4: Table of standardized disequilibrium values (r2)\n\n" +
+        header +
+        "             r1|  0.2500|  0.2500|\n"
+        "             r2|  0.2500|  0.2500|\n"
+        "\n 5: Table of Chi-square values ( Chi2=sqr(D)*n/(pa*(1-pa)*pb*(1-pb)) )\n\n" +
+        header +
+        "             r1| 20.0000| 20.0000|\n"
+        "             r2| 20.0000| 20.0000|\n"
+        "\n 6: Table of Chi-square P values (1 d.f.)\n\n" +
+        header +
+        "             r1|  0.0000|  0.0000|\n"
+        "             r2|  0.0000|  0.0000|\n";
+    EXPECT_EQ(result(), expected);
+}
+
+TEST_F(MeasuresTest, PairValuesReachTheStatisticsRecordAndTheBatchLine) {
+    select_all();
+    open_batch_streams();
+    settings::input_file = "p.pmp";
+    // The 3 x 3 table of the header and one more locus, monomorphic.
+    auto list = from_table({{6, 1, 1}, {1, 5, 2}, {0, 2, 6}});
+    for (auto& [text, count] : list) text += " m";
+    PhasedSample sample(list, "S");
+    sample.pop.calc_all_gam_des(result_, 0, s);
+    // Last allele pair (r3, c3): D 0.125, D' 0.6, r 0.547723, r2 0.3.
+    EXPECT_EQ(batch("l_d_val.sum"), "\"p.pmp\"\t\"S\"\t0\t1\t  0.125\t    0.6\t  0.575\t  0.548\t    0.3\t  0.168\n");
+    TSumStat const& st = SumStat;
+    ASSERT_EQ(st.adjDprimeValues.count, 1);
+    EXPECT_NEAR(st.adjDprimeValues.data[0], 0.6, 1e-12);
+    EXPECT_NEAR(st.adjR2Values.data[0], 0.3, 1e-12);
+    ASSERT_EQ(st.flankR2Values.count, 1);
+    EXPECT_NEAR(st.meanDprimeValues.data[0], 0.6, 1e-12);
+    EXPECT_NEAR(st.meanAdjR2Values.data[0], 0.3, 1e-12);
+}
+
+// An allele on haplotype entries of count 0 only has total 0: r2, r and the
+// chi-square have no value there, and must stay out of every value.
+TEST_F(MeasuresTest, AnAlleleWithoutCopiesGivesStarsAndNoValues) {
+    select_all();
+    open_batch_streams();
+    PhasedSample sample({{"r1 c1", 5}, {"r1 c2", 3}, {"r2 c1", 2}, {"r2 c2", 4}, {"r3 c1", 0}});
+    sample.pop.calc_all_gam_des(result_, 0, s);
+    std::string const text = result();
+    EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+    EXPECT_NE(text.find("             r3|       *|       *|\n\n 5:"), std::string::npos) << text;
+    EXPECT_NE(log().find("#[ERROR"), std::string::npos);  // D' without Dmax
+    TSumStat const& st = SumStat;
+    EXPECT_EQ(st.adjR2Values.count, 0);
+    EXPECT_EQ(st.flankR2Values.count, 0);
+    EXPECT_EQ(st.flankDprimeValues.count, 0);
+    ASSERT_EQ(st.meanR2Values.count, 1);
+    EXPECT_EQ(st.meanR2Values.data[0], 0.0);
+    std::string const line = batch("l_d_val.sum");
+    // r2_w of the cells with a value: every one of them has r2 1/12 by hand.
+    EXPECT_EQ(line.substr(line.size() - 8), " 0.0833\n");
+    EXPECT_NE(line.find("\t      *\t      *\t      *\t      *\t"), std::string::npos) << line;
+}
+
+TEST_F(MeasuresTest, EveryPairEndsItsBatchLine) {
+    open_batch_streams();
+    settings::input_file = "p.pmp";
+    s.ComputeDvalues = 0;
+    PhasedSample sample({{"a b c", 3}, {"d e c", 2}, {"a e f", 1}}, "S");
+    sample.pop.calc_all_gam_des(result_, 0, s);
+    EXPECT_EQ(batch("l_d_val.sum"), "\"p.pmp\"\t\"S\"\t0\t1\t\n\"p.pmp\"\t\"S\"\t0\t2\t\n\"p.pmp\"\t\"S\"\t1\t2\t\n");
+    EXPECT_EQ(result().find(" 3: Table"), std::string::npos);
+}
+
+// With the exact test off the arrays accumulate across samples; each
+// adjacent mean must still cover its own sample only, whichever family is
+// selected.
+TEST_F(MeasuresTest, AdjacentMeansCoverTheirOwnSampleOnly) {
+    PhasedSample first(from_table({{30, 10}, {10, 30}}));  // r2 0.25, D' 0.5
+    PhasedSample second(from_table({{20, 0}, {0, 20}}));   // r2 1, D' 1
+    for (bool dprime : {false, true}) {
+        SumStat.MEAN_ADJ_DPRIME = dprime;
+        SumStat.MEAN_ADJ_R2 = !dprime;
+        first.pop.calc_all_gam_des(result_, 0, s);
+        second.pop.calc_all_gam_des(result_, 0, s);
+        TSumStat::Values const& means = dprime ? SumStat.meanAdjDprimeValues : SumStat.meanAdjR2Values;
+        ASSERT_EQ(means.count, 2);
+        EXPECT_DOUBLE_EQ(means.data[0], dprime ? 0.5 : 0.25);
+        EXPECT_DOUBLE_EQ(means.data[1], 1.0);
+    }
+}
+
+// The flanking pair is the first and the last polymorphic locus, also when
+// locus 0 is monomorphic; adjacent pairs are loci one apart.
+TEST_F(MeasuresTest, FlankingAndAdjacentPairs) {
+    select_all();
+    PhasedSample sample({{"m a b x c", 6}, {"m d b y c", 2}, {"m d e x f", 4}, {"m a e y f", 1}});
+    sample.pop.calc_all_gam_des(result_, 0, s);
+    TSumStat const& st = SumStat;
+    // Polymorphic loci 1, 2, 3, 4: adjacent (1,2), (2,3), (3,4); flanking (1,4).
+    EXPECT_EQ(st.adjR2Values.count, 3);
+    ASSERT_EQ(st.flankR2Values.count, 1);
+    // Loci 1 and 4 by hand: a-c 6, a-f 1, d-c 2, d-f 4 of 13 copies; the
+    // last allele pair (d, f) has D = 4/13 - (6/13)(5/13).
+    double const D = 4.0 / 13 - 6.0 / 13 * 5.0 / 13;
+    double const r2 = D * D / ((6.0 / 13) * (7.0 / 13) * (5.0 / 13) * (8.0 / 13));
+    EXPECT_NEAR(st.flankR2Values.data[0], r2, 1e-12);
+    EXPECT_EQ(st.meanDprimeValues.count, 1);
+}
+
+TEST_F(MeasuresTest, WithoutTheMeasuresOnlyTheMeansReceiveAValue) {
+    select_all();
+    s.ComputeDvalues = 0;
+    PhasedSample sample(from_table({{30, 10}, {10, 30}}));
+    sample.pop.calc_all_gam_des(result_, 0, s);
+    TSumStat const& st = SumStat;
+    EXPECT_EQ(st.adjDprimeValues.count + st.adjR2Values.count + st.flankDprimeValues.count, 0);
+    ASSERT_EQ(st.meanDprimeValues.count, 1);
+    EXPECT_EQ(st.meanDprimeValues.data[0], 0.0);
+    EXPECT_EQ(st.meanAdjR2Values.count, 1);
+}
+
+}  // namespace
+}  // namespace quintle
