@@ -290,7 +290,8 @@ TEST(VoskPhases, RandomPhaseWalksTheCountsInListOrder) {
     list.Add(phase({0}, {0}, 6));
     list.Add(phase({1}, {1}, 3));
     list.Add(phase({2}, {2}, 1));
-    std::vector<double> const u = vosk_test::draws_after_seed(7, 4);
+    vosk_test::RecordedStream const stream(7, 4);
+    std::vector<double> const& u = stream.u;
     std::vector<int> picks;
     for (int k = 0; k < 4; ++k) picks.push_back(getRandomPhase(list, 10)->gamete1.alleles[0]);
     for (int k = 0; k < 4; ++k) {

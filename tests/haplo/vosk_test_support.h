@@ -74,10 +74,14 @@ private:
     int nLoci_;
 };
 
-// The class-wide values of the sampler, put back after each test.
+// The class-wide values of the sampler, put back after each test; the
+// counters start from 0.
 class SamplerValues {
 public:
-    SamplerValues() = default;
+    SamplerValues() {
+        TGenotIndividual::numAcceptedGibbsUpdates = 0;
+        TGenotIndividual::numRejectedGibbsUpdates = 0;
+    }
     ~SamplerValues() {
         TGenotIndividual::alpha = alpha_;
         TGenotIndividual::epsilon = epsilon_;
@@ -97,25 +101,33 @@ private:
     int zone_ = TGenotIndividual::winAroundHetSites;
 };
 
-// The next n numbers of the shared stream after seeding it with -seed, the
-// stream then seeded again so that the code under test draws the same ones.
-inline std::vector<double> draws_after_seed(long seed, int n) {
-    initialize_ran3(-seed);
-    long one = 1;
+// A stretch of the shared stream: its first n numbers after seeding it with
+// -seed, the stream then seeded again so that the code under test draws the
+// same ones.
+class RecordedStream {
+public:
+    RecordedStream(long seed, int n) : seed_(seed) {
+        initialize_ran3(-seed);
+        long one = 1;
+        for (int i = 0; i < n; ++i) u.push_back(ran3(&one));
+        initialize_ran3(-seed);
+    }
+    // The number of draws made since the seeding (-1 when more than were
+    // recorded), the stream left where it was.
+    int made() const {
+        long one = 1;
+        double const next = ran3(&one);
+        int at = -1;
+        for (std::size_t i = 0; i < u.size() && at < 0; ++i)
+            if (u[i] == next) at = static_cast<int>(i);
+        initialize_ran3(-seed_);
+        for (int i = 0; i < at; ++i) ran3(&one);
+        return at;
+    }
     std::vector<double> u;
-    for (int i = 0; i < n; ++i) u.push_back(ran3(&one));
-    initialize_ran3(-seed);
-    return u;
-}
 
-// The position of `next` in the stream that draws_after_seed recorded: the
-// number of draws made since the seeding (-1 when it is not among them).
-inline int draws_made(std::vector<double> const& recorded) {
-    long one = 1;
-    double const next = ran3(&one);
-    for (std::size_t i = 0; i < recorded.size(); ++i)
-        if (recorded[i] == next) return static_cast<int>(i);
-    return -1;
-}
+private:
+    long seed_;
+};
 
 }  // namespace quintle::vosk_test
