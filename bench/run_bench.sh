@@ -39,6 +39,8 @@ ROOT="$(cd "$HERE/.." && pwd)"
 if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
 # Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
 if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
+# The Vosk phasing chain (update steps, peak memory): vosk_bench.sh.
+if [ "${1:-}" = "--vosk" ]; then shift; exec bash "$HERE/vosk_bench.sh" "$@"; fi
 
 main_road=0
 keep=0

@@ -99,7 +99,8 @@ bool TGenotIndividual::checkIfAmbiguousAndFillArrays() {
         // the windows cover it, so the local list must name it.
         localCount = n;
         for (int k = 0; k < n; ++k) localList[static_cast<std::size_t>(k)] = k;
-        for (int h = 0; h < hetCount; ++h) hetPositions[static_cast<std::size_t>(h)] = hetLoci[static_cast<std::size_t>(h)];
+        for (int h = 0; h < hetCount; ++h)
+            hetPositions[static_cast<std::size_t>(h)] = hetLoci[static_cast<std::size_t>(h)];
     } else {
         if (z == 0) {
             localCount = hetCount;
@@ -130,7 +131,8 @@ bool TGenotIndividual::checkIfAmbiguousAndFillArrays() {
             }
         }
         std::fill(hetFlags.begin(), hetFlags.end(), 0);
-        for (int h = 0; h < hetCount; ++h) hetFlags[static_cast<std::size_t>(hetPositions[static_cast<std::size_t>(h)])] = 1;
+        for (int h = 0; h < hetCount; ++h)
+            hetFlags[static_cast<std::size_t>(hetPositions[static_cast<std::size_t>(h)])] = 1;
     }
     ambiguous = hetCount >= 2;
     return ambiguous;
@@ -153,16 +155,10 @@ void TGenotIndividual::exchangeFrom(int k) {
     for (int l = std::max(k, 0); l < n; ++l) exchangeAt(l);
 }
 
-bool TGenotIndividual::operator==(TGenotIndividual const& other) const {
-    std::size_t const n = std::min(gamete1.alleles.size(), gamete2.alleles.size());
-    if (other.gamete1.alleles.size() < n || other.gamete2.alleles.size() < n) return false;
-    int const* a = gamete1.alleles.data();
-    int const* b = gamete2.alleles.data();
-    int const* c = other.gamete1.alleles.data();
-    int const* d = other.gamete2.alleles.data();
+bool same_phase(int const* a, int const* b, int const* c, int const* d, int n) {
     bool same = true;
     bool crossed = true;
-    for (std::size_t k = 0; k < n && (same || crossed); ++k) {
+    for (int k = 0; k < n && (same || crossed); ++k) {
         if (a[k] == -1 || b[k] == -1) continue;
         same = same && a[k] == c[k] && b[k] == d[k];
         crossed = crossed && a[k] == d[k] && b[k] == c[k];
@@ -170,9 +166,16 @@ bool TGenotIndividual::operator==(TGenotIndividual const& other) const {
     return same || crossed;
 }
 
+bool TGenotIndividual::operator==(TGenotIndividual const& other) const {
+    std::size_t const n = std::min(gamete1.alleles.size(), gamete2.alleles.size());
+    if (other.gamete1.alleles.size() < n || other.gamete2.alleles.size() < n) return false;
+    return same_phase(gamete1.alleles.data(), gamete2.alleles.data(), other.gamete1.alleles.data(),
+                      other.gamete2.alleles.data(), static_cast<int>(n));
+}
+
 int TGenotIndividual::operator-(TGenotIndividual const& other) const {
-    std::size_t const n = std::min({gamete1.alleles.size(), gamete2.alleles.size(), other.gamete1.alleles.size(),
-                                    other.gamete2.alleles.size()});
+    std::size_t const n = std::min(
+        {gamete1.alleles.size(), gamete2.alleles.size(), other.gamete1.alleles.size(), other.gamete2.alleles.size()});
     int const* a = gamete1.alleles.data();
     int const* b = gamete2.alleles.data();
     int const* c = other.gamete1.alleles.data();

@@ -121,6 +121,10 @@ struct ArrayOrder<TGenotIndividual> {
     static bool before(TGenotIndividual const& a, TGenotIndividual const& b) { return a.count > b.count; }
 };
 
+// The same phase test on allele positions: gametes (a, b) against (c, d),
+// n loci, over the loci where a and b are both known.
+bool same_phase(int const* a, int const* b, int const* c, int const* d, int n);
+
 // Shuffles a[0..n-1]: from the last entry down, each exchanged with a
 // position drawn up to it.
 void permute(int* a, int n);

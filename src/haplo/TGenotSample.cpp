@@ -212,6 +212,12 @@ void TGenotSample::prepareFocal(int f) {
         localEqB_[static_cast<std::size_t>(p)] = plane(locus, at[1]);
         localOfLocus_[static_cast<std::size_t>(locus)] = p;
     }
+    // Every gamete but the focal individual's two.
+    for (int w = 0; w < words_; ++w) {
+        int const left = std::clamp(rows - 64 * w, 0, 64);
+        valid_[static_cast<std::size_t>(w)] = left == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
+    }
+    valid_[static_cast<std::size_t>(f / 32)] &= ~(std::uint64_t{3} << (2 * f % 64));
     focal_ = f;
 }
 
@@ -236,15 +242,10 @@ void TGenotSample::mirrorExchange(int i, int k) {
     }
 }
 
-double TGenotSample::draw() {
-    long one = 1;
-    return ran3(&one);
-}
-
 // ---------------------------------------------------------------------------
 // Counting
 
-void TGenotSample::countInto(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out) {
+void TGenotSample::countWindows(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out) {
     TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
     int const* local = F.localList.data();
     int const rows = 2 * numIndividuals;
@@ -261,24 +262,17 @@ void TGenotSample::countInto(int f, int L, WindowRequest const* windows, int n, 
         outLo = std::min(outLo, windows[k].start);
         outHi = std::max(outHi, windows[k].start + windows[k].length - 1);
     }
-    int extras = 0;
-    for (int p = outLo; p <= outHi; ++p)
-        if (p != L && (p < inLo || p > inHi)) ++extras;
+    // Every window holds L, so the core [inLo, inHi] does, and the extras
+    // are the positions left and right of it.
+    int const extras = (inLo - outLo) + (outHi - inHi);
     if (extras > vosk::WindowSet::maxExtras) {
-        for (int k = 0; k < n; ++k) countInto(f, L, windows + k, 1, out + k);
+        for (int k = 0; k < n; ++k) countWindows(f, L, windows + k, 1, out + k);
         return;
     }
     vosk::WindowSet set;
     int extraPos[vosk::WindowSet::maxExtras] = {};
-    for (int p = outLo; p <= outHi; ++p) {
-        if (p == L || (p >= inLo && p <= inHi)) continue;
-        int const locus = local[p];
-        int const e = set.extraCount++;
-        extraPos[e] = p;
-        set.extraLoci[e] = locus;
-        set.extraA[e] = code(locus, 0);
-        set.extraB[e] = code(locus, 1);
-    }
+    for (int p = outLo; p < inLo; ++p) extraPos[set.extraCount++] = p;
+    for (int p = inHi + 1; p <= outHi; ++p) extraPos[set.extraCount++] = p;
     set.numWindows = n;
     for (int k = 0; k < n; ++k) {
         unsigned mask = 0;
@@ -287,10 +281,14 @@ void TGenotSample::countInto(int f, int L, WindowRequest const* windows, int n, 
         set.mask[k] = mask;
         set.length[k] = windows[k].length;
     }
-    int const G = local[L];
-    vosk::Focal const focal{G, code(G, 0), code(G, 1)};
 
     if (anyMissing || !usePlanes_) {
+        for (int e = 0; e < set.extraCount; ++e) {
+            int const locus = local[extraPos[e]];
+            set.extraLoci[e] = locus;
+            set.extraA[e] = code(locus, 0);
+            set.extraB[e] = code(locus, 1);
+        }
         for (int p = inLo; p <= inHi; ++p) {
             if (p == L) continue;
             int const locus = local[p];
@@ -302,6 +300,8 @@ void TGenotSample::countInto(int f, int L, WindowRequest const* windows, int n, 
         set.coreLoci = coreLoci_.data();
         set.coreA = coreA_.data();
         set.coreB = coreB_.data();
+        int const G = local[L];
+        vosk::Focal const focal{G, code(G, 0), code(G, 1)};
         vosk::GameteColumns const cols{columns_.data(), rows, rows, 2 * f};
         std::vector<double> const& weights = TGenotIndividual::siteWeight;
         if (anyMissing)
@@ -325,25 +325,19 @@ void TGenotSample::countInto(int f, int L, WindowRequest const* windows, int n, 
         set.extraEqA[e] = localEqA_[static_cast<std::size_t>(extraPos[e])];
         set.extraEqB[e] = localEqB_[static_cast<std::size_t>(extraPos[e])];
     }
-    // Every gamete but the focal individual's two.
-    for (int w = 0; w < words_; ++w) {
-        int const left = std::clamp(rows - 64 * w, 0, 64);
-        valid_[static_cast<std::size_t>(w)] = left == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
-    }
-    valid_[static_cast<std::size_t>(f / 32)] &= ~(std::uint64_t{3} << (2 * f % 64));
     vosk::FocalPlanes const planes{savedA, savedB, valid_.data(), words_};
     vosk::count_plain(planes, set, out);
     localEqA_[at] = savedA;
     localEqB_[at] = savedB;
 }
 
-void TGenotSample::computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f,
-                                                    int const& length, int const& L) {
+void TGenotSample::computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f, int const& length,
+                                                    int const& L) {
     bool const saved = anyMissing;
     anyMissing = true;
     WindowRequest const w{start, length};
     (void)localList;  // the focal individual's own list, which countInto reads
-    countInto(f, L, &w, 1, &counts);
+    countWindows(f, L, &w, 1, &counts);
     anyMissing = saved;
 }
 
@@ -354,11 +348,11 @@ void TGenotSample::computeSubHaplFreqsHetAndHom(int const& start, int* localList
     WindowRequest const w{start, length};
     (void)localList;
     focal_ = -1;  // the local list may have changed since the last count
-    countInto(f, L, &w, 1, &counts);
+    countWindows(f, L, &w, 1, &counts);
     anyMissing = saved;
 }
 
-TGenotSample::Evaluation TGenotSample::evaluate(vosk::SubHaplCounts const& c) const {
+TGenotSample::Evaluation TGenotSample::evaluate(vosk::SubHaplCounts const& c) {
     using namespace vosk;
     double const alpha = TGenotIndividual::alpha;
     double const eps = TGenotIndividual::epsilon;
@@ -369,13 +363,13 @@ TGenotSample::Evaluation TGenotSample::evaluate(vosk::SubHaplCounts const& c) co
     e.keep = F[Aa] * F[Bb];
     e.swap = F[Ab] * F[Ba];
     e.ratio = (std::max(e.keep, e.swap) + gamma) / (std::min(e.keep, e.swap) + gamma);
-    e.support = std::sqrt(F[Aa] + F[Ab] + F[Ba] + F[Bb]);
+    e.mass = F[Aa] + F[Ab] + F[Ba] + F[Bb];
     return e;
 }
 
 void TGenotSample::evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out) {
     vosk::SubHaplCounts c[vosk::WindowSet::maxWindows];
-    countInto(f, L, windows, n, c);
+    countWindows(f, L, windows, n, c);
     for (int k = 0; k < n; ++k) out[k] = evaluate(c[k]);
 }
 

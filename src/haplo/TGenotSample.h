@@ -13,6 +13,7 @@
 // gamete), so that a window costs a few word operations per 64 gametes.
 // Both follow every exchange of a current individual.
 
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -22,6 +23,7 @@
 
 #include "core/MY_TArrayAsVector.h"
 #include "core/my_string.h"
+#include "core/random.h"
 #include "haplo/TGamete.h"
 #include "haplo/TGenotIndividual.h"
 #include "haplo/vosk_counts.h"
@@ -49,7 +51,7 @@ public:
     std::vector<TGenotIndividual> current;
     std::vector<TGenotIndividual> best;
     int numIndividuals = 0;
-    vosk::SubHaplCounts counts;  // of the last counting operation
+    vosk::SubHaplCounts counts{};  // of the last counting operation
     double sumPosteriorAlpha = 0.0;
     int numAmbiguous = 0;
     MY_TArrayAsVector<TGamete> estimatedHaplotypes{0, 10};
@@ -74,8 +76,7 @@ public:
     // missing data, the second for samples without.
     void computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f, int const& length,
                                           int const& L);
-    void computeSubHaplFreqsHetAndHom(int const& start, int* localList, int const& f, int const& length,
-                                      int const& L);
+    void computeSubHaplFreqsHetAndHom(int const& start, int* localList, int const& f, int const& length, int const& L);
 
     // The whole chain, the distribution of the sampled phases and the
     // sampled-phase files.
@@ -90,26 +91,36 @@ public:
     // --- used by the updates of TGenotIndividual -------------------------------
     // A window, as the sampler sees it: its sub-haplotype counts condensed.
     struct Evaluation {
-        double keep = 0.0;     // F(Aa) x F(Bb)
-        double swap = 0.0;     // F(Ab) x F(Ba)
-        double ratio = 1.0;    // (max + gamma) / (min + gamma)
-        double support = 0.0;  // sqrt of F(Aa) + F(Ab) + F(Ba) + F(Bb)
+        double keep = 0.0;   // F(Aa) x F(Bb)
+        double swap = 0.0;   // F(Ab) x F(Ba)
+        double ratio = 1.0;  // (max + gamma) / (min + gamma)
+        double mass = 0.0;   // F(Aa) + F(Ab) + F(Ba) + F(Bb)
+        // Taken only where a visit reads it (a square root per window adds
+        // up over millions of visits).
+        double support() const { return std::sqrt(mass); }
     };
     // Windows [start, start + length) of local positions of individual f,
-    // evaluated together around focal local position L. Each of the n
-    // windows is given by its start and length; all must contain L and lie
-    // within [lo, hi], the union of them.
+    // counted together around focal local position L (the counting
+    // operation of the sample's kind: with or without missing data). Each
+    // of the n (at most 5) windows must contain L; windows that differ by
+    // more than three positions are counted one by one.
     struct WindowRequest {
         int start = 0;
         int length = 0;
     };
+    void countWindows(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out);
+    // The counts condensed with the class-wide alpha, epsilon and gamma.
+    static Evaluation evaluate(vosk::SubHaplCounts const& c);
     void evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out);
     Evaluation evaluateWindow(int f, int L, int start, int length);
     // Keeps the counting copies of individual i's gametes in step with its
     // exchange at polymorphic locus k (called by the individual).
     void mirrorExchange(int i, int k);
     // The next number of the shared random stream.
-    static double draw();
+    static double draw() {
+        long one = 1;
+        return ran3(&one);
+    }
 
     // Forgets the phenotype table once the call that built the sample ends.
     void releasePhenotypes();
@@ -130,8 +141,6 @@ private:
     // Width of the name column: the longest name, at least 11.
     int nameWidth() const;
     void bindColumns();
-    void countInto(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out);
-    Evaluation evaluate(vosk::SubHaplCounts const& c) const;
 
     // Kept from the phenotype table for the report.
     std::vector<my_string> names_;
@@ -159,7 +168,8 @@ private:
     std::vector<int> localOfLocus_;
     void prepareFocal(int f);
     // Work space of the counting operations; ones_ is the plane of a locus
-    // at which every gamete matches.
+    // at which every gamete matches, valid_ the gametes of every individual
+    // but the focal one.
     std::vector<int> coreLoci_, coreA_, coreB_;
     std::vector<std::uint64_t> valid_, ones_;
 };

@@ -25,10 +25,14 @@ inline void fold(std::uint64_t& zero, std::uint64_t& one, std::uint64_t d) {
 
 QUINTLE_POPCOUNT_CLONES
 void count_plain(FocalPlanes const& f, WindowSet const& w, SubHaplCounts* out) {
-    // Integer tallies: the sums of ones are exact, so converting at the end
-    // gives the same doubles as adding 1.0 gamete by gamete.
-    long exact[WindowSet::maxWindows][4] = {};
-    long near[WindowSet::maxWindows][4] = {};
+    // Integer tallies per window, N then M for Aa, Ab, Ba, Bb: the sums of
+    // ones are exact, so converting at the end gives the same doubles as
+    // adding 1.0 gamete by gamete. Only the windows counted are cleared (a
+    // memset of the whole table costs more than a small window's count).
+    int const windows = w.numWindows;
+    long tally[WindowSet::maxWindows][8];
+    for (int k = 0; k < windows; ++k)
+        for (long& t : tally[k]) t = 0;
     for (int word = 0; word < f.words; ++word) {
         // Gametes carrying the focal gamete 1's allele (class a), or else
         // gamete 2's (class b); the others count nowhere.
@@ -40,27 +44,28 @@ void count_plain(FocalPlanes const& f, WindowSet const& w, SubHaplCounts* out) {
             fold(zA, oA, ~w.coreEqA[t][word]);
             fold(zB, oB, ~w.coreEqB[t][word]);
         }
-        for (int k = 0; k < w.numWindows; ++k) {
+        for (int k = 0; k < windows; ++k) {
             std::uint64_t za = zA, oa = oA, zb = zB, ob = oB;
             for (int e = 0; e < w.extraCount; ++e) {
                 if ((w.mask[k] & (1u << e)) == 0) continue;
                 fold(za, oa, ~w.extraEqA[e][word]);
                 fold(zb, ob, ~w.extraEqB[e][word]);
             }
-            exact[k][Aa] += std::popcount(za & xa);
-            near[k][Aa] += std::popcount(oa & xa);
-            exact[k][Ab] += std::popcount(za & xb);
-            near[k][Ab] += std::popcount(oa & xb);
-            exact[k][Ba] += std::popcount(zb & xa);
-            near[k][Ba] += std::popcount(ob & xa);
-            exact[k][Bb] += std::popcount(zb & xb);
-            near[k][Bb] += std::popcount(ob & xb);
+            long* t = tally[k];
+            t[Aa] += std::popcount(za & xa);
+            t[Ab] += std::popcount(za & xb);
+            t[Ba] += std::popcount(zb & xa);
+            t[Bb] += std::popcount(zb & xb);
+            t[4 + Aa] += std::popcount(oa & xa);
+            t[4 + Ab] += std::popcount(oa & xb);
+            t[4 + Ba] += std::popcount(ob & xa);
+            t[4 + Bb] += std::popcount(ob & xb);
         }
     }
-    for (int k = 0; k < w.numWindows; ++k) {
+    for (int k = 0; k < windows; ++k) {
         for (int x = 0; x < 4; ++x) {
-            out[k].N[x] = static_cast<double>(exact[k][x]);
-            out[k].M[x] = static_cast<double>(near[k][x]);
+            out[k].N[x] = static_cast<double>(tally[k][x]);
+            out[k].M[x] = static_cast<double>(tally[k][4 + x]);
         }
     }
 }
@@ -215,16 +220,24 @@ void count_missing(GameteColumns const& cols, Focal const& focal, WindowSet cons
             double const nearB = mb == 1 ? weightB * weight_at(single_locus(mB, diffB, dB & m)) : 0.0;
             SubHaplCounts& res = out[k];
             if (forA) {
-                if (ma == 0) res.N[Aa] += weightA;
-                else if (ma == 1) res.M[Aa] += nearA;
-                if (mb == 0) res.N[Ba] += weightB;
-                else if (mb == 1) res.M[Ba] += nearB;
+                if (ma == 0)
+                    res.N[Aa] += weightA;
+                else if (ma == 1)
+                    res.M[Aa] += nearA;
+                if (mb == 0)
+                    res.N[Ba] += weightB;
+                else if (mb == 1)
+                    res.M[Ba] += nearB;
             }
             if (forB) {
-                if (ma == 0) res.N[Ab] += weightA;
-                else if (ma == 1) res.M[Ab] += nearA;
-                if (mb == 0) res.N[Bb] += weightB;
-                else if (mb == 1) res.M[Bb] += nearB;
+                if (ma == 0)
+                    res.N[Ab] += weightA;
+                else if (ma == 1)
+                    res.M[Ab] += nearA;
+                if (mb == 0)
+                    res.N[Bb] += weightB;
+                else if (mb == 1)
+                    res.M[Bb] += nearB;
             }
         }
     }

@@ -17,9 +17,11 @@ namespace quintle::vosk {
 enum SubHaplotype : int { Aa = 0, Ab = 1, Ba = 2, Bb = 3 };
 
 // Exact (N) and near (M, one context difference) counts per sub-haplotype.
+// Left uninitialised by default: the kernels write every entry of the
+// windows they count (the sampler keeps a few on its stack per visit).
 struct SubHaplCounts {
-    double N[4] = {};
-    double M[4] = {};
+    double N[4];
+    double M[4];
 };
 
 // The compared codes (-1 missing) of all gametes, locus by locus: gamete r
@@ -39,6 +41,9 @@ struct Focal {
     int b = 0;  // gamete 2's code
 };
 
+// The arrays are filled up to extraCount and numWindows by whoever builds
+// the set; they are left uninitialised (a set is built on the stack for
+// every window evaluation).
 struct WindowSet {
     static constexpr int maxExtras = 3;
     static constexpr int maxWindows = 5;
@@ -51,17 +56,17 @@ struct WindowSet {
     std::uint64_t const* const* coreEqB = nullptr;
     int coreCount = 0;
     // Further context loci, each held by some of the windows.
-    int extraLoci[maxExtras] = {};
-    int extraA[maxExtras] = {};
-    int extraB[maxExtras] = {};
-    std::uint64_t const* extraEqA[maxExtras] = {};
-    std::uint64_t const* extraEqB[maxExtras] = {};
+    int extraLoci[maxExtras];
+    int extraA[maxExtras];
+    int extraB[maxExtras];
+    std::uint64_t const* extraEqA[maxExtras];
+    std::uint64_t const* extraEqB[maxExtras];
     int extraCount = 0;
     // Per window: bit e set when it holds extra locus e, and its length in
     // loci, the focal locus included.
     int numWindows = 0;
-    unsigned mask[maxWindows] = {};
-    int length[maxWindows] = {};
+    unsigned mask[maxWindows];
+    int length[maxWindows];
 };
 
 // Gametes as bit planes: for a locus and a code, one bit per gamete (64 per
@@ -88,7 +93,7 @@ void count_plain_columns(GameteColumns const& columns, Focal const& focal, Windo
 // can be compared on, near matches also by the weight of the differing
 // locus (siteWeight, one per locus; null for weights of 1). Added gamete by
 // gamete in column order.
-void count_missing(GameteColumns const& columns, Focal const& focal, WindowSet const& windows,
-                   double const* siteWeight, SubHaplCounts* out);
+void count_missing(GameteColumns const& columns, Focal const& focal, WindowSet const& windows, double const* siteWeight,
+                   SubHaplCounts* out);
 
 }  // namespace quintle::vosk

@@ -40,7 +40,9 @@ void append_to_phase_file(settings& s, int k, std::string const& text) {
 std::string best_phase_lines(char const* name, int W, std::string const& t1, std::string const& t2) {
     std::ostringstream line;
     line << std::setw(W) << name << "\t" << std::setw(11) << 1 << "\t" << t1 << "\n";
-    line << std::setw(W) << " " << "\t" << std::setw(11) << " " << "\t" << t2 << "\n";
+    line << std::setw(W) << " "
+         << "\t" << std::setw(11) << " "
+         << "\t" << t2 << "\n";
     return line.str();
 }
 
@@ -58,10 +60,28 @@ std::size_t hash_alleles(std::vector<int> const& a) {
 
 bool TGenotSample::distributePhases(Chain& c) {
     char text[128];
+    int const L = numPolymorphic;
+    MY_TArrayAsVector<SampledPhaseRank> ranks;
     for (int i = 0; i < numIndividuals; ++i) {
-        MY_TArrayAsVector<TGenotIndividual>& list = c.phases[static_cast<std::size_t>(i)];
-        list.quickSortArray();
-        if (list.count > 0) best[static_cast<std::size_t>(i)] = list.data[0];
+        SampledPhases& list = c.phases[static_cast<std::size_t>(i)];
+        // The list ordered as a list of the phases themselves would be.
+        ranks.count = ranks.auxCount = 0;
+        for (int j = 0; j < list.size(); ++j) ranks.Add(SampledPhaseRank{list.counts[static_cast<std::size_t>(j)], j});
+        ranks.quickSortArray();
+        list.order.assign(static_cast<std::size_t>(list.size()), 0);
+        for (int j = 0; j < list.size(); ++j) list.order[static_cast<std::size_t>(j)] = ranks.data[j].entry;
+        if (list.size() > 0) {
+            // The best phase: the individual in its current phase, its
+            // gametes exchanged where the first entry has them the other
+            // way round (which carries the allele sizes along).
+            int const top = list.order[0];
+            TGenotIndividual& b = best[static_cast<std::size_t>(i)];
+            b = current[static_cast<std::size_t>(i)];
+            int const* g1 = list.gamete1(top, L);
+            for (int k = 0; k < L; ++k)
+                if (b.gamete1.alleles[static_cast<std::size_t>(k)] != g1[k]) b.exchangeAt(k);
+            b.count = list.counts[static_cast<std::size_t>(top)];
+        }
         std::snprintf(text, sizeof text, "Writing phase Individual #%i/%i ", i + 1, numIndividuals);
         settings::message = text;
         if (options->stopFlag != 0) return false;
@@ -96,7 +116,7 @@ void TGenotSample::writeNoAmbiguousFiles() {
     // the note, so that the files read back with this sample's individuals
     // instead of an empty sample that no run accepts.
     int const W = nameWidth();
-    std::string best = "#No ambiguous individuals";
+    std::string best = "#No ambiguous individuals\n";
     std::string sampled = best;
     std::string t1, t2;
     for (int i = 0; i < numIndividuals; ++i) {
@@ -106,10 +126,8 @@ void TGenotSample::writeNoAmbiguousFiles() {
         appendAlleleTexts(g.gamete1, t1);
         appendAlleleTexts(g.gamete2, t2);
         char const* name = names_[static_cast<std::size_t>(i)].c_str();
-        best += "\n" + best_phase_lines(name, W, t1, t2);
-        sampled += "\n" + sampled_phase_lines(name, t1, t2);
-        best.pop_back();
-        sampled.pop_back();
+        best += best_phase_lines(name, W, t1, t2);
+        sampled += sampled_phase_lines(name, t1, t2);
     }
     int const N = std::max(options->GibbsNumSamples, 0);
     for (int k = 0; k <= N; ++k) append_to_phase_file(*options, k, k == 0 ? best : sampled);
@@ -117,18 +135,21 @@ void TGenotSample::writeNoAmbiguousFiles() {
 
 void TGenotSample::writeSampledPhaseFiles(Chain& c) {
     int const N = c.numSamples;
-    // The two allele texts of every distinct phase, made once.
+    int const L = numPolymorphic;
+    // The lines of every distinct phase, made when first drawn.
     std::vector<std::vector<std::string>> texts(static_cast<std::size_t>(numIndividuals));
-    auto phase_text = [&](int i, TGenotIndividual const* phase) -> std::string const& {
-        MY_TArrayAsVector<TGenotIndividual> const& list = c.phases[static_cast<std::size_t>(i)];
+    TGamete g1, g2;
+    auto phase_text = [&](int i, int entry) -> std::string const& {
+        SampledPhases const& list = c.phases[static_cast<std::size_t>(i)];
         std::vector<std::string>& cache = texts[static_cast<std::size_t>(i)];
-        if (cache.empty()) cache.resize(static_cast<std::size_t>(list.count));
-        auto const j = static_cast<std::size_t>(phase - list.data);
-        std::string& t = cache[j];
+        if (cache.empty()) cache.resize(static_cast<std::size_t>(list.size()));
+        std::string& t = cache[static_cast<std::size_t>(entry)];
         if (t.empty()) {
+            g1.alleles.assign(list.gamete1(entry, L), list.gamete1(entry, L) + L);
+            g2.alleles.assign(list.gamete2(entry, L), list.gamete2(entry, L) + L);
             std::string t1, t2;
-            appendAlleleTexts(phase->gamete1, t1);
-            appendAlleleTexts(phase->gamete2, t2);
+            appendAlleleTexts(g1, t1);
+            appendAlleleTexts(g2, t2);
             t = sampled_phase_lines(names_[static_cast<std::size_t>(i)].c_str(), t1, t2);
         }
         return t;
@@ -137,8 +158,21 @@ void TGenotSample::writeSampledPhaseFiles(Chain& c) {
     for (int k = 1; k <= N; ++k) {
         block.clear();
         for (int i = 0; i < numIndividuals; ++i) {
-            TGenotIndividual const* phase = getRandomPhase(c.phases[static_cast<std::size_t>(i)], N);
-            if (phase != nullptr) block += phase_text(i, phase);
+            // One draw per individual: the first phase, in sorted order,
+            // whose running share of the samples reaches it (else the first).
+            SampledPhases const& list = c.phases[static_cast<std::size_t>(i)];
+            if (list.size() == 0) continue;
+            double const u = draw();
+            double sum = 0.0;
+            int pick = list.order[0];
+            for (int entry : list.order) {
+                sum += static_cast<double>(list.counts[static_cast<std::size_t>(entry)]) / N;
+                if (sum >= u) {
+                    pick = entry;
+                    break;
+                }
+            }
+            block += phase_text(i, pick);
         }
         append_to_phase_file(*options, k, block);
     }
@@ -183,7 +217,8 @@ void TGenotSample::writeReportHead(std::ostream& out) const {
     out << "\n=======================================================\n\n";
     References(out, my_string("Vosk_Ref"));
     out << std::fixed << std::showpoint << std::setprecision(4);
-    out << "\nEstimation parameters :" << "\n=======================\n";
+    out << "\nEstimation parameters :"
+        << "\n=======================\n";
     out << "\n\tBurnin                   : " << s.GibbsBurnIn;
     out << "\n\tSampling interval        : " << s.GibbsSamplingInterval;
     out << "\n\tNum. samples             : " << s.GibbsNumSamples;
@@ -194,7 +229,8 @@ void TGenotSample::writeReportHead(std::ostream& out) const {
     out << "\n\tWindow size              : " << s.GibbsWindowSize;
     out << "\n\tGamma parameter          : " << s.GibbsGamma;
     out << "\n";
-    out << "\nSample properties :" << "\n===================\n";
+    out << "\nSample properties :"
+        << "\n===================\n";
     out << "\nNum. individuals           : " << numIndividualsRead_;
     out << "\nNum. ambiguous individuals : " << numAmbiguous;
     // With no individual there is no first one to take the loci from.
@@ -221,21 +257,38 @@ void TGenotSample::writeResults(std::fstream* stream) {
     }
 
     std::string texts;
-    out << "\nList of estimated haplotype frequencies" << "\n---------------------------------------\n\n";
-    out << "   " << "[ " << "Hapl. ID" << "]\t" << std::setw(12) << "Hapl. freq." << "\t" << "Haplotype definition\n";
-    out << "   " << "===========\t" << "===========\t" << "====================\n";
+    out << "\nList of estimated haplotype frequencies"
+        << "\n---------------------------------------\n\n";
+    out << "   "
+        << "[ "
+        << "Hapl. ID"
+        << "]\t" << std::setw(12) << "Hapl. freq."
+        << "\t"
+        << "Haplotype definition\n";
+    out << "   "
+        << "===========\t"
+        << "===========\t"
+        << "====================\n";
     for (long j = 0; j < estimatedHaplotypes.count; ++j) {
         texts.clear();
         appendAlleleTexts(estimatedHaplotypes.data[j], texts);
-        out << "   " << "[ " << std::setw(5) << j + 1 << "]\t" << std::setw(12) << estimatedHaplotypes.data[j].count
-            << "\t" << texts << "\n";
+        out << "   "
+            << "[ " << std::setw(5) << j + 1 << "]\t" << std::setw(12) << estimatedHaplotypes.data[j].count << "\t"
+            << texts << "\n";
     }
 
     int const W = nameWidth();
-    out << "\nEstimated gametic phase of all individuals" << "\n------------------------------------------\n";
-    out << std::setw(W) << "Indiv. name\t" << std::setw(11) << "Phase freq.\t" << "[ " << "Hapl. ID" << "]" << "\t"
+    out << "\nEstimated gametic phase of all individuals"
+        << "\n------------------------------------------\n";
+    out << std::setw(W) << "Indiv. name\t" << std::setw(11) << "Phase freq.\t"
+        << "[ "
+        << "Hapl. ID"
+        << "]"
+        << "\t"
         << "Constituant haplotypes\n";
-    out << std::setw(W) << "===========\t" << std::setw(11) << "===========\t" << "==========" << "\t"
+    out << std::setw(W) << "===========\t" << std::setw(11) << "===========\t"
+        << "=========="
+        << "\t"
         << "======================\n";
 
     std::string bestLines;
@@ -246,11 +299,13 @@ void TGenotSample::writeResults(std::fstream* stream) {
         appendAlleleTexts(b.gamete1, t1);
         appendAlleleTexts(b.gamete2, t2);
         char const* name = names_[static_cast<std::size_t>(i)].c_str();
-        out << std::setw(W) << name << "\t" << std::setw(11) << std::setprecision(3)
-            << static_cast<double>(b.count) / N << "\t" << "[ " << std::setw(5) << b.gamete1.haplotypeIndex + 1
-            << "]\t" << t1 << "\n";
-        out << std::setw(W) << " " << "\t" << std::setw(11) << " " << "\t" << "[ " << std::setw(5)
-            << b.gamete2.haplotypeIndex + 1 << "]\t" << t2 << "\n";
+        out << std::setw(W) << name << "\t" << std::setw(11) << std::setprecision(3) << static_cast<double>(b.count) / N
+            << "\t"
+            << "[ " << std::setw(5) << b.gamete1.haplotypeIndex + 1 << "]\t" << t1 << "\n";
+        out << std::setw(W) << " "
+            << "\t" << std::setw(11) << " "
+            << "\t"
+            << "[ " << std::setw(5) << b.gamete2.haplotypeIndex + 1 << "]\t" << t2 << "\n";
         if (bestFile) bestLines += best_phase_lines(name, W, t1, t2);
     }
     out << "\n" << std::endl;

@@ -10,6 +10,7 @@
 #include "haplo/TGenotIndividual.h"
 #include "haplo/TGenotSample.h"
 #include "haplo/vosk_chain.h"
+#include "haplo/vosk_counts.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -46,7 +47,7 @@ void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation&
     Evaluation const e1 = S.evaluateWindow(f, L, start, length);
     VoskWindow& w1 = F.window1[static_cast<std::size_t>(h)];
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
-    w1 = VoskWindow{start, length, 2, e1.support};
+    w1 = VoskWindow{start, length, 2, e1.support()};
     if (h == 0 || h == H - 1) {
         w2.support = 0.0;
         use = e1;
@@ -54,7 +55,7 @@ void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation&
     }
     length = at(h + 1) - L + 1;
     Evaluation const e2 = S.evaluateWindow(f, L, L, length);
-    w2 = VoskWindow{L, length, 2, e2.support};
+    w2 = VoskWindow{L, length, 2, e2.support()};
     double const r1 = e1.ratio - 1.0;
     double const r2 = e2.ratio - 1.0;
     double const sum = r1 + r2;
@@ -107,8 +108,12 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     if (side == Side::right) ext = Span{s, base.length + 1, base.het + flag(e + 1)};
     if (side == Side::left) ext = Span{s - 1, base.length + 1, base.het + flag(s - 1)};
 
+    // An end may be dropped unless it is the focal position, or a
+    // heterozygous site of a window holding no more than two of them.
+    auto const may_drop = [&](int end, int het) { return end != L && (flag(end) == 0 || het > 2); };
+
     // base, extended, base less its left end, base less its right end,
-    // extended less its other end.
+    // extended less its other end: those the visit may go on to read.
     WindowRequest req[5];
     int slot[5] = {-1, -1, -1, -1, -1};
     int n = 0;
@@ -118,26 +123,28 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     };
     add(0, s, base.length);
     if (side != Side::none) add(1, ext.start, ext.length);
-    if (s != L) add(2, s + 1, base.length - 1);
-    if (e != L) add(3, s, base.length - 1);
-    if (side == Side::right && s != L) add(4, s + 1, base.length);
-    if (side == Side::left && e != L) add(4, s - 1, base.length);
-    Evaluation ev[5];
-    S.evaluateWindows(f, L, req, n, ev);
+    if (may_drop(s, base.het)) add(2, s + 1, base.length - 1);
+    if (may_drop(e, base.het)) add(3, s, base.length - 1);
+    if (side == Side::right && may_drop(s, ext.het)) add(4, s + 1, base.length);
+    if (side == Side::left && may_drop(e, ext.het)) add(4, s - 1, base.length);
+    // Counted in one pass; condensed only when the visit reads them.
+    vosk::SubHaplCounts counts[5];
+    S.countWindows(f, L, req, n, counts);
 
-    Evaluation cur = ev[slot[0]];
+    Evaluation cur = TGenotSample::evaluate(counts[slot[0]]);
     Span win = base;
     double r0 = cur.ratio - 1.0;
     double rExt = 0.0;
+    Evaluation extended;
     if (side != Side::none) {
-        Evaluation const& x = ev[slot[1]];
-        rExt = x.support >= 1.0 ? x.ratio - 1.0 : 0.0;
+        extended = TGenotSample::evaluate(counts[slot[1]]);
+        rExt = extended.support() >= 1.0 ? extended.ratio - 1.0 : 0.0;
     }
     double const u = draw();  // drawn also when no extension was possible
     double const sum = r0 + rExt;
     bool const keep = side == Side::none || (sum > 0.0 && u < r0 / sum) || sum <= 0.0;
     if (!keep) {
-        cur = ev[slot[1]];
+        cur = extended;
         win = ext;
         r0 = rExt;
     }
@@ -145,8 +152,8 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     bool const grewRight = !keep && side == Side::right;
 
     int const we = win.start + win.length - 1;
-    bool const canLeft = win.start != L && !grewLeft && (flag(win.start) == 0 || win.het > 2);
-    bool const canRight = we != L && !grewRight && (flag(we) == 0 || win.het > 2);
+    bool const canLeft = !grewLeft && may_drop(win.start, win.het);
+    bool const canRight = !grewRight && may_drop(we, win.het);
     Side drop = Side::none;
     if (canLeft && canRight)
         drop = static_cast<int>(2.0 * draw()) == 0 ? Side::left : Side::right;
@@ -155,7 +162,7 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     else if (canRight)
         drop = Side::right;
     if (drop != Side::none) {
-        Evaluation const& shrunk = ev[slot[keep ? (drop == Side::left ? 2 : 3) : 4]];
+        Evaluation const shrunk = TGenotSample::evaluate(counts[slot[keep ? (drop == Side::left ? 2 : 3) : 4]]);
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
         double const d = (shrunk.ratio - 1.0) + r0;
@@ -165,7 +172,7 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
             win = next;
         }
     }
-    rec = VoskWindow{win.start, win.length, win.het, cur.support};
+    rec = VoskWindow{win.start, win.length, win.het, cur.support()};
     return cur;
 }
 
@@ -188,7 +195,6 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     VoskWindow& rec = choose_record(F, h);
     Span const win{rec.start, rec.length, rec.hetCount};
     Evaluation const before = S.evaluateWindow(f, L, win.start, win.length);
-    double support = before.support;
     int from = G;
     if (h == 0)
         from = G + 1;
@@ -198,12 +204,12 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     Evaluation const after = S.evaluateWindow(f, L, win.start, win.length);
     if (draw() < after.keep / (before.keep + after.keep) && after.keep != before.keep) {
         ++TGenotIndividual::numAcceptedGibbsUpdates;
-        support = after.support;
+        rec.support = after.support();
     } else {
         ++TGenotIndividual::numRejectedGibbsUpdates;
         F.exchangeFrom(from);
+        rec.support = before.support();
     }
-    rec.support = support;
     for (VoskWindow* w : {&F.window1[static_cast<std::size_t>(h)], &F.window2[static_cast<std::size_t>(h)]}) {
         w->start = win.start;
         w->length = win.length;
@@ -258,9 +264,7 @@ void TGenotSample::setUpChain(Chain& c) {
     c.numSamples = std::max(s.GibbsNumSamples, 0);
     c.recombinationShare = s.GibbsPercentageOfRecSteps;
     c.writeFiles = s.GibbsOutputGamPhase != 0;
-    c.phases.clear();
-    for (int i = 0; i < numIndividuals; ++i) c.phases.emplace_back(0L, 10L);
-    c.lastMatch.assign(static_cast<std::size_t>(numIndividuals), -1);
+    c.phases.assign(static_cast<std::size_t>(numIndividuals), SampledPhases{});
     if (numIndividuals == 0) return;
 
     std::vector<double> const ones(static_cast<std::size_t>(numPolymorphic), 1.0);
@@ -289,28 +293,31 @@ void TGenotSample::updateIndividual(Chain& c) {
 }
 
 void TGenotSample::recordSample(Chain& c) {
+    int const L = numPolymorphic;
     for (int i = 0; i < numIndividuals; ++i) {
-        MY_TArrayAsVector<TGenotIndividual>& list = c.phases[static_cast<std::size_t>(i)];
-        TGenotIndividual const& g = current[static_cast<std::size_t>(i)];
-        long& last = c.lastMatch[static_cast<std::size_t>(i)];
-        // Distinct phases are never the same phase, so at most one entry
-        // matches: trying the last match first finds the same entry.
-        long hit = -1;
-        if (last >= 0 && list.data[last] == g) {
-            hit = last;
+        SampledPhases& list = c.phases[static_cast<std::size_t>(i)];
+        int const* g1 = current[static_cast<std::size_t>(i)].gamete1.alleles.data();
+        int const* g2 = current[static_cast<std::size_t>(i)].gamete2.alleles.data();
+        // Distinct phases are never the same phase (the loci both test on
+        // are those where the individual knows both alleles), so at most
+        // one entry matches: trying the last match first finds that entry.
+        auto const matches = [&](int j) { return same_phase(list.gamete1(j, L), list.gamete2(j, L), g1, g2, L); };
+        int hit = -1;
+        if (list.lastMatch >= 0 && matches(list.lastMatch)) {
+            hit = list.lastMatch;
         } else {
-            for (long j = 0; j < list.count && hit < 0; ++j)
-                if (list.data[j] == g) hit = j;
+            for (int j = 0; j < list.size() && hit < 0; ++j)
+                if (matches(j)) hit = j;
         }
         if (hit >= 0) {
-            ++list.data[hit].count;
+            ++list.counts[static_cast<std::size_t>(hit)];
         } else {
-            if (list.count >= list.capacity) list.step = std::max(10L, list.capacity);
-            list.Add(g);
-            hit = list.count - 1;
-            list.data[hit].count = 1;
+            list.codes.insert(list.codes.end(), g1, g1 + L);
+            list.codes.insert(list.codes.end(), g2, g2 + L);
+            list.counts.push_back(1);
+            hit = list.size() - 1;
         }
-        last = hit;
+        list.lastMatch = hit;
     }
 }
 

@@ -12,6 +12,7 @@
 #include "haplo/TGamete.h"
 #include "haplo/TGenotIndividual.h"
 #include "haplo/TGenotSample.h"
+#include "haplo/vosk_chain.h"
 #include "support/process_state.h"
 #include "vosk_test_support.h"
 
@@ -134,15 +135,7 @@ TEST(VoskIndividual, HeterozygousSitesAndLocalLoci) {
          true,
          false},
         {"one heterozygous site is not ambiguous", {1, 1, 2}, {1, 2, 2}, 0, {1}, {0}, {1, 0, 0}, false, false},
-        {"a missing code makes no heterozygous site",
-         {1, M, 2},
-         {2, 2, 1},
-         0,
-         {0, 2},
-         {0, 1},
-         {1, 1, 0},
-         true,
-         true},
+        {"a missing code makes no heterozygous site", {1, M, 2}, {2, 2, 1}, 0, {0, 2}, {0, 1}, {1, 1, 0}, true, true},
         // Zone 2: from locus 0 it marks 0 backwards and 0, 1 forwards; from
         // locus 5 it marks 5, 4 backwards and 5, 7 forwards (locus 6 is
         // missing in both gametes: skipped, not counted).
@@ -254,8 +247,8 @@ TEST(VoskIndividual, SamePhaseInEitherGameteOrderOverTheKnownLoci) {
     int const M = -1;
     TGenotIndividual const p = phase({1, 2, 1, M}, {2, 1, 1, 3});
     EXPECT_TRUE(p == phase({1, 2, 1, 3}, {2, 1, 1, 3}));
-    EXPECT_TRUE(p == phase({2, 1, 1, 3}, {1, 2, 1, 3}));  // labels exchanged
-    EXPECT_TRUE(p == phase({1, 2, 1, 2}, {2, 1, 1, 1}));  // locus 3 unknown in p
+    EXPECT_TRUE(p == phase({2, 1, 1, 3}, {1, 2, 1, 3}));   // labels exchanged
+    EXPECT_TRUE(p == phase({1, 2, 1, 2}, {2, 1, 1, 1}));   // locus 3 unknown in p
     EXPECT_FALSE(p == phase({1, 1, 1, 3}, {2, 2, 1, 3}));  // one switch
     EXPECT_FALSE(p == phase({2, 2, 1, 3}, {1, 1, 1, 3}));
 }
@@ -283,6 +276,13 @@ TEST(VoskPhases, SortPutsTheFirstLargestCountFirstAndHeapSortsTheRest) {
     std::vector<int> order;
     for (long i = 0; i < list.count; ++i) order.push_back(list.data[i].gamete1.alleles[0]);
     EXPECT_EQ(order, (std::vector<int>{1, 3, 5, 9, 7, 4, 0, 8, 2, 6}));
+    // The sampler sorts its compact entries the same way.
+    MY_TArrayAsVector<SampledPhaseRank> ranks;
+    for (int tag = 0; tag < 10; ++tag) ranks.Add(SampledPhaseRank{counts[static_cast<std::size_t>(tag)], tag});
+    ranks.quickSortArray();
+    std::vector<int> entries;
+    for (long i = 0; i < ranks.count; ++i) entries.push_back(ranks.data[i].entry);
+    EXPECT_EQ(entries, order);
 }
 
 TEST(VoskPhases, RandomPhaseWalksTheCountsInListOrder) {

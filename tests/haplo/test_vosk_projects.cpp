@@ -76,8 +76,8 @@ std::map<std::string, Pair> phases_in(std::string const& text, bool report) {
     auto last_field = [](std::string const& l) { return without_blanks(l.substr(l.rfind('\t') + 1)); };
     while (std::getline(in, line)) {
         std::smatch m;
-        if (!std::regex_match(line, m, std::regex(report ? R"( *(\w+)\t +[0-9.]+\t\[ +\d+\]\t.*)"
-                                                         : R"(\t* *(\w+)\t *1 ?\t.*)")))
+        if (!std::regex_match(line, m,
+                              std::regex(report ? R"( *(\w+)\t +[0-9.]+\t\[ +\d+\]\t.*)" : R"(\t* *(\w+)\t *1 ?\t.*)")))
             continue;
         if (!std::getline(in, next)) break;
         out[m[1]] = {last_field(line), last_field(next)};
@@ -104,8 +104,7 @@ class VoskProjectRun : public ::testing::Test {
 protected:
     // Runs the program in the work folder on a project copied there (or
     // written there from `text`) with the corpus settings and `keys`.
-    int run(std::string const& project, std::map<std::string, std::string> const& keys,
-            std::string const& text = "") {
+    int run(std::string const& project, std::map<std::string, std::string> const& keys, std::string const& text = "") {
         if (text.empty())
             fs::copy_file(data_dir / "haplo" / project, work / project, fs::copy_options::overwrite_existing);
         else
@@ -171,8 +170,9 @@ TEST_F(VoskProjectRun, FindsTheTruePhasesAndFrequencies) {
 TEST_F(VoskProjectRun, PhaseFilesReadBackAsProjects) {
     ASSERT_EQ(run("vosk_truth.pmp", phasing(3, 2000, 10)), 0);
     fs::path const folder = work.path() / "vosk_truth.res" / "PhaseDistribution";
-    EXPECT_EQ(scratch::read_file(folder / "Vosk_PhaseDistribution.pmb"),
-              "Vosk_Best_Phases.pmp\nVosk_EstimatedPhase#0.pmp\nVosk_EstimatedPhase#1.pmp\nVosk_EstimatedPhase#2.pmp\n");
+    EXPECT_EQ(
+        scratch::read_file(folder / "Vosk_PhaseDistribution.pmb"),
+        "Vosk_Best_Phases.pmp\nVosk_EstimatedPhase#0.pmp\nVosk_EstimatedPhase#1.pmp\nVosk_EstimatedPhase#2.pmp\n");
     std::string const report = file("vosk_truth.res/vosk_truth.xml");
     std::string const bestFile = scratch::read_file(folder / "Vosk_Best_Phases.pmp");
     EXPECT_EQ(phases_in(bestFile, false), phases_in(report, true));

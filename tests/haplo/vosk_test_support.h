@@ -51,7 +51,8 @@ public:
     int code(int locus, char const* name) {
         TLocus const* l = db.loci.data[locus];
         for (long p = 0; p < l->alleles.count; ++p)
-            if (l->alleles.data[p] != nullptr && l->alleles.data[p]->name == my_string(name)) return static_cast<int>(p);
+            if (l->alleles.data[p] != nullptr && l->alleles.data[p]->name == my_string(name))
+                return static_cast<int>(p);
         return -100;
     }
     std::unique_ptr<TGenotSample> sample(char missing = '?') {
