@@ -5,6 +5,8 @@
 #
 # Usage: bench/run_bench.sh [--main-road] [--keep] [CONFIG ...]
 #        bench/run_bench.sh --compare OTHER_BINARY [--runs N] [--keep]
+#        bench/run_bench.sh --fits [--runs N] [--keep]   (bench/fits_bench.sh)
+#        bench/run_bench.sh --vosk [--keep] [INDIVIDUALSxSITES ...]   (bench/vosk_bench.sh)
 #
 #   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
 #                Default: "2x50x1000 10x100x10000"; with --main-road: "4x50x1000".
@@ -42,6 +44,12 @@ if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"
 # The Vosk phasing chain (update steps, peak memory): vosk_bench.sh.
 if [ "${1:-}" = "--vosk" ]; then shift; exec bash "$HERE/vosk_bench.sh" "$@"; fi
 
+# The expansion fits have a benchmark of their own.
+if [ "${1:-}" = "--fits" ]; then
+    shift
+    exec bash "$HERE/fits_bench.sh" "$@"
+fi
+
 main_road=0
 keep=0
 other=""
@@ -59,7 +67,7 @@ while [ $# -gt 0 ]; do
             [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "run_bench.sh: --runs needs a positive number" >&2; exit 2; }
             runs="$2"
             shift ;;
-        -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,33p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         [0-9]*x[0-9]*x[0-9]*) configs+=("$1") ;;
         *) echo "run_bench.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
     esac

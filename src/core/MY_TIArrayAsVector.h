@@ -85,6 +85,25 @@ public:
         auxCount = 0;
     }
 
+    // As Reallocate, for a caller that sets slots 0 .. n - 1 at once and
+    // then makes count n: only slot n is cleared, the others are left for
+    // the caller to fill.
+    void ReallocateForFill(int const& n) {
+        T** slots = nullptr;
+        try {
+            if (n < 0) throw std::bad_array_new_length();
+            slots = new T*[static_cast<std::size_t>(n) + 1];
+        } catch (std::bad_alloc const&) {
+            arrayMemoryFailure("MY_TIArrayAsVector::Reallocate()");
+        }
+        slots[n] = nullptr;
+        delete[] data;
+        data = slots;
+        capacity = static_cast<long>(n) + 1;
+        count = 0;
+        auxCount = 0;
+    }
+
     // Empties the array (deleting the elements when owning); the slots stay.
     void Flush() {
         deleteElements();
@@ -117,6 +136,19 @@ public:
     T* const& operator[](long i) const {
         if (i < 0 || i >= capacity) return spare;
         return data[i];
+    }
+
+    // Sorts the first `count` slots by ArrayOrder<T> of the elements (nulls
+    // last): the first of the smallest elements goes to slot 0, the rest is
+    // heap-sorted.
+    void quickSortArray() {
+        if (count < 1) return;
+        long first = 0;
+        for (long i = 1; i < count; ++i) {
+            if (array_detail::pointerBefore<T>(data[i], data[first])) first = i;
+        }
+        if (first != 0) std::swap(data[0], data[first]);
+        heapsort(static_cast<int>(count - 1), data);
     }
 
     // Sorts a[1] .. a[n] by ArrayOrder<T> of the elements (nulls last); a is

@@ -352,8 +352,13 @@ void my_string::Lower() {
 void my_string::to_lower() { Lower(); }
 
 void my_string::Upper() {
-    for (int i = 0; i < length_; ++i)
-        if (buffer_[i] >= 'a' && buffer_[i] <= 'z') buffer_[i] = static_cast<char>(buffer_[i] - 'a' + 'A');
+    // Written without a branch so that the loop runs on whole vectors.
+    char* const text = buffer_.get();
+    int const n = length_;
+    for (int i = 0; i < n; ++i) {
+        char const c = text[i];
+        text[i] = static_cast<char>(c - ((c >= 'a' && c <= 'z') ? 'a' - 'A' : 0));
+    }
 }
 
 void my_string::to_upper() { Upper(); }

@@ -1,7 +1,12 @@
 #include "data/HaploDef.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "core/Errors.h"
 #include "core/parsing.h"
@@ -17,28 +22,20 @@ constexpr char kReadDataName[] = "HaploDef::read_data()";
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Character filter of the three typed data kinds (DNA, RFLP, MICROSAT).
+// Character filter of the three typed data kinds (DNA, RFLP, MICROSAT): a
+// rule per byte, decided once per text.
 class DataFilter {
 public:
-    enum class Step { next, end, refused };
+    // keep: part of the data; skip: a blank; end: the line ends; stop: a
+    // '#' ends the appending, but what follows must still be valid;
+    // refuse: not allowed.
+    enum class Rule : unsigned char { keep, skip, end, stop, refuse };
 
-    DataFilter(TDataType type, char missing) : type_(type), missing_(missing) {}
-
-    // Takes one character into text; a '#' ends the appending but the
-    // characters after it must still be valid.
-    Step take(char c, std::string& text) {
-        if (keeps(c)) {
-            if (!stopped_) text.push_back(c);
-            return Step::next;
-        }
-        if (c == ' ') return Step::next;
-        if (c == '\n') return Step::end;
-        if (c == '#') {
-            stopped_ = true;
-            return Step::next;
-        }
-        return Step::refused;
+    DataFilter(TDataType type, char missing) : type_(type) {
+        for (int c = 0; c < 256; ++c) rules_[static_cast<std::size_t>(c)] = rule_for(static_cast<char>(c), missing);
     }
+
+    Rule rule(char c) const { return rules_[static_cast<unsigned char>(c)]; }
 
     int message() const {
         switch (type_) {
@@ -49,11 +46,19 @@ public:
     }
 
 private:
-    bool keeps(char c) const {
+    Rule rule_for(char c, char missing) const {
+        if (keeps(c, missing)) return Rule::keep;
+        if (c == ' ') return Rule::skip;
+        if (c == '\n') return Rule::end;
+        if (c == '#') return Rule::stop;
+        return Rule::refuse;
+    }
+
+    bool keeps(char c, char missing) const {
         // The separator and the missing-data character come first: a blank
         // separator must survive as a separator.
         const char sep = ProfileSettings::LocusSeparator;
-        if ((sep != '\0' && c == sep) || c == missing_) return true;
+        if ((sep != '\0' && c == sep) || c == missing) return true;
         switch (type_) {
             case DNA: return is_letter(c) || c == '-' || (c >= '0' && c <= '3');
             case RFLP: return c == '-' || c == '0' || c == '1';
@@ -62,9 +67,15 @@ private:
     }
 
     TDataType type_;
-    char missing_;
-    bool stopped_ = false;
+    std::array<Rule, 256> rules_{};
 };
+
+// Without a branch per character, so that the test runs on whole vectors.
+bool all_letters(std::string_view text) {
+    unsigned others = 0;
+    for (char const c : text) others |= static_cast<unsigned char>((c | 0x20) - 'a') >= 26 ? 1U : 0U;
+    return others == 0;
+}
 
 bool is_filtered_type(TDataType t) { return t == DNA || t == RFLP || t == MICROSAT; }
 
@@ -75,20 +86,62 @@ constexpr int kEnd = std::char_traits<char>::eof();
 // the line. False after a refused character (reported) or when nothing was
 // kept.
 template <class Next>
-bool read_filtered(my_string& data, TDataType type, char missing, std::size_t expected, Next next) {
+bool read_filtered(my_string& data, TDataType type, char missing, Next next) {
     DataFilter filter(type, missing);
     std::string kept;
-    kept.reserve(expected);
     data = "";
+    bool stopped = false;
     bool refused = false;
     for (int c = next(); c != kEnd; c = next()) {
-        const DataFilter::Step step = filter.take(static_cast<char>(c), kept);
-        if (step == DataFilter::Step::end) break;
-        if (step == DataFilter::Step::refused) {
+        const char ch = static_cast<char>(c);
+        const DataFilter::Rule rule = filter.rule(ch);
+        if (rule == DataFilter::Rule::keep) {
+            if (!stopped) kept.push_back(ch);
+        } else if (rule == DataFilter::Rule::end) {
+            break;
+        } else if (rule == DataFilter::Rule::stop) {
+            stopped = true;
+        } else if (rule == DataFilter::Rule::refuse) {
             refused = true;
             break;
         }
     }
+    data = kept.c_str();
+    if (refused) {
+        E.error(ERROR, my_string(kReadDataName), filter.message());
+        return false;
+    }
+    return !data.is_null();
+}
+
+// The same on a text held in memory: runs of kept characters are copied as
+// blocks into a buffer of the text's length.
+bool read_filtered(my_string& data, TDataType type, char missing, std::string_view text) {
+    DataFilter filter(type, missing);
+    std::string kept(text.size(), '\0');
+    std::size_t length = 0;
+    data = "";
+    bool stopped = false;
+    bool refused = false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t const start = i;
+        while (i < text.size() && filter.rule(text[i]) == DataFilter::Rule::keep) ++i;
+        if (!stopped) {
+            std::memcpy(kept.data() + length, text.data() + start, i - start);
+            length += i - start;
+        }
+        if (i == text.size()) break;
+        DataFilter::Rule const rule = filter.rule(text[i++]);
+        if (rule == DataFilter::Rule::skip) continue;
+        if (rule == DataFilter::Rule::stop) {
+            stopped = true;
+            continue;
+        }
+        refused = rule == DataFilter::Rule::refuse;
+        break;
+    }
+    kept.resize(length);
     data = kept.c_str();
     if (refused) {
         E.error(ERROR, my_string(kReadDataName), filter.message());
@@ -156,12 +209,14 @@ bool HaploDef::read_data(my_string& text, ProfileSettings& ps) {
         } else if (type == FREQUENCY) {
             data = "";
         } else if (is_filtered_type(type)) {
-            int i = 0;
-            auto next = [&text, &i]() -> int {
-                return i < text.length() ? static_cast<unsigned char>(text[i++]) : kEnd;
-            };
-            if (!read_filtered(data, type, ps.MissingData, static_cast<std::size_t>(text.length()), next))
+            const std::string_view view(text.c_str(), static_cast<std::size_t>(text.length()));
+            if (type == DNA && all_letters(view)) {
+                // The usual sequence: every character is kept.
+                data = text;
+                if (data.is_null()) return false;
+            } else if (!read_filtered(data, type, ps.MissingData, view)) {
                 return false;
+            }
         }
         // Any other type code leaves data as it was.
         trim_trailing_blanks(data);
@@ -181,7 +236,7 @@ bool HaploDef::read_data(std::istream& is, ProfileSettings& ps) {
             skip_comments(is);
             data = "";
         } else if (is_filtered_type(type)) {
-            if (!read_filtered(data, type, ps.MissingData, 0, [&is] { return is.get(); })) return false;
+            if (!read_filtered(data, type, ps.MissingData, [&is] { return is.get(); })) return false;
         }
         trim_trailing_blanks(data);
     } catch (std::bad_alloc const&) {
@@ -223,6 +278,42 @@ void HaploDef::build_haplovect(TAlleleDB* db, char const& sep, int unused, doubl
             text.push_back(c);
     }
     enter();
+}
+
+void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, char const& sep, int unused,
+                                double weight) {
+    if (db == nullptr || n <= 0) return;
+    if (sep != '\0') {
+        for (long i = 0; i < n; ++i)
+            if (defs[i] != nullptr) defs[i]->build_haplovect(db, sep, unused, weight);
+        return;
+    }
+    std::size_t sites = 0;
+    for (long i = 0; i < n; ++i)
+        if (defs[i] != nullptr) sites = std::max(sites, static_cast<std::size_t>(defs[i]->data.length()));
+    TAlleleDB::SiteAlleles table(*db, sites, weight);
+    // A text met before has the same alleles: its vector is copied.
+    struct Seen {
+        std::size_t number;
+        TAllele* const* alleles;
+    };
+    std::unordered_map<std::string_view, Seen> seen;
+    seen.reserve(static_cast<std::size_t>(n));
+    for (long i = 0; i < n; ++i) {
+        HaploDef* h = defs[i];
+        if (h == nullptr) continue;
+        int const length = h->data.length();
+        std::string_view const text(h->data.c_str(), static_cast<std::size_t>(length));
+        h->alleles.ReallocateForFill(length);
+        if (auto const it = seen.find(text); it != seen.end()) {
+            std::copy(it->second.alleles, it->second.alleles + length, h->alleles.data);
+            table.again(it->second.number);
+        } else {
+            seen.emplace(text, Seen{table.enter(text, h->alleles.data), h->alleles.data});
+        }
+        h->alleles.count = length;
+    }
+    table.finish();
 }
 
 bool HaploDef::hasSameAllelicContent(HaploDef const& other) const {

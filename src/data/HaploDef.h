@@ -46,6 +46,11 @@ public:
     // alleles at them: one per character when sep is NUL, else one per
     // sep-delimited piece. The int is handed on to the catalogue unused.
     void build_haplovect(TAlleleDB* db, char const& sep, int unused, double weight);
+    // build_haplovect for each definition of the list in turn (null entries
+    // skipped), with the same result; one pass over all the texts when sep
+    // is NUL.
+    static void build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, char const& sep, int unused,
+                                 double weight);
 
     // True when other holds the same allele pointers at every position of
     // this definition's list.

@@ -1,6 +1,8 @@
 #include "data/TAlleleDB.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <iomanip>
 #include <memory>
@@ -35,6 +37,14 @@ long long truncated_percent(double weight) {
     if (p >= 9.2e18) return 9200000000000000000LL;
     if (p <= -9.2e18) return -9200000000000000000LL;
     return static_cast<long long>(p);
+}
+
+// "Locus <index>", written without any intermediate text.
+std::array<char, 32> default_locus_name(int locus) {
+    std::array<char, 32> name{'L', 'o', 'c', 'u', 's', ' '};
+    auto const end = std::to_chars(name.data() + 6, name.data() + name.size() - 1, locus).ptr;
+    *end = '\0';
+    return name;
 }
 
 }  // namespace
@@ -105,18 +115,14 @@ TLocus* TAlleleDB::locus_for_insert(int const& locus) {
     if (locus < 0) return nullptr;
     if (locus >= loci.count) {
         // One locus only, even for an index further beyond the end.
-        my_string number;
-        number = locus;
-        auto added = std::make_unique<TLocus>(my_string("Locus ") + number);
+        auto added = std::make_unique<TLocus>(default_locus_name(locus).data());
         loci.Add(added.get());
         return added.release();
     }
     TLocus*& slot = loci.data[locus];
     if (slot == nullptr) {
         // An emptied slot gets the locus it would have been created as.
-        my_string number;
-        number = locus;
-        slot = new TLocus(my_string("Locus ") + number);
+        slot = new TLocus(default_locus_name(locus).data());
     }
     return slot;
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <ostream>
+#include <string_view>
+#include <vector>
 
 #include "core/MY_TIArrayAsVector.h"
 #include "core/my_string.h"
@@ -41,6 +46,49 @@ public:
     // As above; the last argument is not used.
     int InsertAllPos(int const& locus, my_string const& name, double& weight, int const&);
     int InsertAllPos(int const& locus, char const& c, double& weight, int const&);
+
+    // Enters the one-character alleles of many texts, one text after the
+    // other, into a catalogue: the catalogue ends as InsertAllPos(site,
+    // text[site], weight) called for every site of every text in the same
+    // order leaves it, once finish() has added the weights. Each character
+    // of the texts has a table over the sites (made when the character
+    // first turns up), so a site's allele is found by direct indexing.
+    class SiteAlleles {
+    public:
+        SiteAlleles(TAlleleDB& db, std::size_t sites, double weight);
+        ~SiteAlleles();
+        SiteAlleles(SiteAlleles const&) = delete;
+        SiteAlleles& operator=(SiteAlleles const&) = delete;
+
+        // The next text (at most `sites` long, and alive until finish());
+        // row[site] receives its allele at each site. Returns the text's
+        // number for again().
+        std::size_t enter(std::string_view text, TAllele** row);
+        // The next text is a copy of text k: it has the same alleles, which
+        // the caller copies, and counts once more.
+        void again(std::size_t k);
+        // Adds the weights of every text entered.
+        void finish();
+
+    private:
+        struct Plane;
+        struct Text {
+            std::string_view text;
+            std::uint32_t copies = 1;
+            bool untabled = false;  // holds characters without a table
+        };
+        Plane* plane_of(unsigned char c);
+        TAllele* first_allele(Plane& plane, unsigned char c, std::size_t site);
+        // A character without a table, entered the way InsertAllPos does.
+        TAllele* insert_untabled(unsigned char c, std::size_t site);
+
+        TAlleleDB& db_;
+        std::size_t sites_;
+        double weight_;
+        std::array<Plane*, 256> byChar_{};
+        std::vector<std::unique_ptr<Plane>> planes_;
+        std::vector<Text> texts_;
+    };
 
     // Every allele gets n zeroed frequencies (replacing its old array) and
     // the class-wide length becomes n. A failed allocation releases every

@@ -34,6 +34,8 @@ struct TLocus::NameIndex {
 
 TLocus::TLocus(my_string const& locusName) : name(locusName) {}
 
+TLocus::TLocus(char const* locusName) : name(locusName) {}
+
 TLocus::TLocus(TLocus const& other)
     : alleles(other.alleles), name(other.name), printWidth(other.printWidth), values(other.values) {}
 
@@ -176,6 +178,16 @@ int TLocus::is_polymorph(char missing, my_string const& other) const {
 int TLocus::append_new(my_string const& alleleName, double weight, int locusIndex) {
     auto allele = std::make_unique<TAllele>();
     allele->name = alleleName;
+    return append(std::move(allele), weight, locusIndex);
+}
+
+int TLocus::append_new(char c, double weight, int locusIndex) {
+    auto allele = std::make_unique<TAllele>();
+    allele->name = c;
+    return append(std::move(allele), weight, locusIndex);
+}
+
+int TLocus::append(std::unique_ptr<TAllele> allele, double weight, int locusIndex) {
     allele->weight = weight;
     allele->locus = locusIndex;
     allele->selected = 1;
@@ -200,15 +212,20 @@ int TLocus::insert(my_string const& alleleName, double weight, int locusIndex) {
     return append_new(alleleName, weight, locusIndex);
 }
 
+long TLocus::find_or_append(char c, int locusIndex, bool& created) {
+    long const pos = lookup_first_char(c);
+    created = pos < 0;
+    if (pos >= 0) return pos;
+    return append_new(c, 0.0, locusIndex);
+}
+
 int TLocus::insert(char c, double weight, int locusIndex) {
     long pos = lookup_first_char(c);
     if (pos >= 0) {
         alleles.data[pos]->weight += weight;
         return static_cast<int>(pos);
     }
-    my_string oneChar;
-    oneChar = c;
-    return append_new(oneChar, weight, locusIndex);
+    return append_new(c, weight, locusIndex);
 }
 
 }  // namespace quintle

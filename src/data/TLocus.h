@@ -25,6 +25,7 @@ public:
     std::array<double, 12> values{};       // per-locus results kept by other analyses
 
     explicit TLocus(my_string const& locusName);
+    explicit TLocus(char const* locusName);
     TLocus(TLocus const& other);
     TLocus& operator=(TLocus const& other);
     ~TLocus();
@@ -55,6 +56,11 @@ private:
     int insert(my_string const& alleleName, double weight, int locusIndex);
     int insert(char c, double weight, int locusIndex);
     int append_new(my_string const& alleleName, double weight, int locusIndex);
+    int append_new(char c, double weight, int locusIndex);
+    int append(std::unique_ptr<TAllele> allele, double weight, int locusIndex);
+    // Position of the first allele named by c, or of a new one (weight 0)
+    // appended for it; `created` tells which.
+    long find_or_append(char c, int locusIndex, bool& created);
 
     // Small loci are searched directly; from this many alleles on, a name
     // index answers instead.

@@ -5,7 +5,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -36,6 +38,25 @@ std::ostream& aos() { return *_AOS_; }
 
 bool is_delimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+// Position of the first delimiter at or after pos, or the text's size. Eight
+// characters are tested at a time: a sequence is a long word.
+std::size_t find_delimiter(std::string_view text, std::size_t pos) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t highs = 0x8080808080808080ULL;
+    auto holds = [](std::uint64_t x, unsigned char c) {
+        std::uint64_t const y = x ^ (ones * c);
+        return (y - ones) & ~y & highs;  // nonzero when a byte of x is c
+    };
+    while (pos + 8 <= text.size()) {
+        std::uint64_t x = 0;
+        std::memcpy(&x, text.data() + pos, 8);
+        if ((holds(x, ' ') | holds(x, '\t') | holds(x, '\n')) != 0) break;
+        pos += 8;
+    }
+    while (pos < text.size() && !is_delimiter(text[pos])) ++pos;
+    return pos;
+}
+
 // ------------------------------------------------------------------ lines
 
 enum class LineStatus {
@@ -46,29 +67,44 @@ enum class LineStatus {
     Unreadable,  // longer than a text can hold
 };
 
+// Upper-case copy of a line, as the C locale's toupper makes it, into a
+// buffer kept from line to line.
+void ascii_upper(std::string_view text, std::string& upper) {
+    upper.resize(text.size());
+    char const* const from = text.data();
+    char* const to = upper.data();
+    std::size_t const n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char const c = from[i];
+        to[i] = static_cast<char>(c - ((c >= 'a' && c <= 'z') ? 'a' - 'A' : 0));
+    }
+}
+
 // One physical line of a sample block: leading tabs and blanks skipped in the
 // file, the whole line read into `buffer`, then cut at its first '#' and at a
-// '}' (`closing` tells the block ends after this line).
-LineStatus next_line(std::ifstream& in, int& line, my_string& buffer, std::string& work, bool& closing) {
+// '}' (`closing` tells the block ends after this line); `work` shows the
+// part of `buffer` that is kept. `upper` is scratch room for the keyword
+// search.
+LineStatus next_line(std::ifstream& in, int& line, my_string& buffer, std::string_view& work, std::string& upper,
+                     bool& closing) {
     closing = false;
-    work.clear();
+    work = {};
     while (in.peek() == ' ' || in.peek() == '\t') in.get();
     if (!in.good() || in.peek() == std::char_traits<char>::eof()) return LineStatus::EndOfFile;
     buffer.read_line(in);
     ++line;
     if (in.fail()) return LineStatus::Unreadable;
 
-    work.assign(buffer.c_str(), static_cast<std::size_t>(buffer.length()));
+    work = std::string_view(buffer.c_str(), static_cast<std::size_t>(buffer.length()));
     // The line end of a file written with CR LF is not part of the data.
-    if (!work.empty() && work.back() == '\r') work.pop_back();
-    if (auto hash = work.find('#'); hash != std::string::npos) work.erase(hash);
-    if (auto brace = work.find('}'); brace != std::string::npos) {
+    if (!work.empty() && work.back() == '\r') work.remove_suffix(1);
+    if (auto hash = work.find('#'); hash != std::string_view::npos) work = work.substr(0, hash);
+    if (auto brace = work.find('}'); brace != std::string_view::npos) {
         if (brace == 0) return LineStatus::BlockEnd;
-        work.erase(brace);
+        work = work.substr(0, brace);
         closing = true;
     }
-    std::string upper(work);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ascii_upper(work, upper);
     if (upper.find("SAMPLENAME") != std::string::npos || upper.find("[STRUCTURE]") != std::string::npos ||
         upper.find("[MANTEL]") != std::string::npos)
         return LineStatus::NewSection;
@@ -114,7 +150,7 @@ public:
     // The next word; `delimited` tells whether a delimiter ended it.
     std::string_view next(bool* delimited = nullptr) {
         std::size_t start = pos_;
-        while (pos_ < text_.size() && !is_delimiter(text_[pos_])) ++pos_;
+        pos_ = find_delimiter(text_, pos_);
         std::string_view word = text_.substr(start, pos_ - start);
         bool const ended = pos_ < text_.size();
         if (ended) ++pos_;
@@ -138,8 +174,9 @@ struct JoinedText {
     int loci = 0;
 };
 
-JoinedText join_words(Words& words) {
-    JoinedText joined;
+// Into `joined`, whose room is kept from one line to the next.
+void join_words(Words& words, JoinedText& joined) {
+    joined.text.clear();
     bool const dna = ProfileSettings::DataType == DNA;
     char const sep = ProfileSettings::LocusSeparator;
     int nonEmpty = 0;
@@ -150,6 +187,11 @@ JoinedText join_words(Words& words) {
         if (!word.empty()) ++nonEmpty;
     }
     joined.loci = (sep == '\0' || dna) ? static_cast<int>(joined.text.size()) : nonEmpty;
+}
+
+JoinedText join_words(Words& words) {
+    JoinedText joined;
+    join_words(words, joined);
     return joined;
 }
 
@@ -236,11 +278,14 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
     Tally tally{profile.Frequency, SampleSize};
     int fixedLoci = -1;
     bool closed = false;
-    std::string work;
+    std::string_view work;
+    std::string upper;
+    JoinedText joined;  // room kept from line to line
+    my_string text;
 
     while (!closed) {
         bool closing = false;
-        LineStatus const status = next_line(in, line, buffer, work, closing);
+        LineStatus const status = next_line(in, line, buffer, work, upper, closing);
         if (status == LineStatus::EndOfFile) break;
         if (status == LineStatus::BlockEnd) {
             closed = true;
@@ -289,7 +334,7 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
                     return 0;
                 }
             } else {
-                JoinedText const joined = join_words(words);
+                join_words(words, joined);
                 if (fixedLoci < 0) fixedLoci = joined.loci;
                 if (joined.loci != fixedLoci) {
                     aos() << "\tNumber of loci for haplotype \"" << id << "\" is different (" << joined.loci
@@ -297,7 +342,11 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
                     report(ERROR, kGameticFn, 69);
                     return 0;
                 }
-                my_string text(joined.text.c_str());
+                // As a fresh text would take it: one too long to hold stays empty.
+                if (joined.text.size() > static_cast<std::size_t>(my_string::max_c_text))
+                    text = "";
+                else
+                    text = joined.text.c_str();
                 if (def->data.length() == 0) {
                     if (!def->read_data(text, profile)) {
                         haplotypes.Flush();
@@ -350,7 +399,8 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
     Tally tally{profile.Frequency, SampleSize};
     int fixedLoci = -1;
     bool closed = false;
-    std::string work;
+    std::string_view work;
+    std::string upper;
 
     auto check_loci = [&](my_string const& id, int loci) {
         if (fixedLoci < 0) fixedLoci = loci;
@@ -363,7 +413,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
 
     while (!closed) {
         bool closing = false;
-        LineStatus status = next_line(in, line, buffer, work, closing);
+        LineStatus status = next_line(in, line, buffer, work, upper, closing);
         if (status == LineStatus::EndOfFile) break;
         if (status == LineStatus::BlockEnd) {
             closed = true;
@@ -416,7 +466,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
 
         // The second gamete is the next physical line. An individual without
         // it cannot be kept, and its count must not stay in the sample size.
-        status = next_line(in, line, buffer, work, closing);
+        status = next_line(in, line, buffer, work, upper, closing);
         if (status == LineStatus::NewSection) {
             report_new_section(*this, line, kGenotypicFn);
             return 0;

@@ -106,11 +106,26 @@ public:
     int compute_molecular_diversity(settings& s);
 
 private:
+    // Steps of the site census.
+    struct SiteCensus;
+    bool allocate_site_census(int L);
+    void mark_reference_sites(SiteCensus& census);
+    void census_of_haplotype(SiteCensus& census, PHaploDef const* h);
+    void count_polymorphic_sites();
+
     DistanceParams distance_params() const;
+    // The parameters a method uses: without gamma for the methods that have
+    // no gamma form.
+    DistanceParams method_params(int method) const;
     // Runs one method on counted pairs: sets pairDistance, pairDistanceVar
     // (and the Tajima and Nei pair counts) and reports the failure messages.
     int finish_pair(int method, DnaPairCounts const& counts);
     int text_pair(int method, char const* s1, char const* s2);
+    // The matrix of the haplotype list, from the workspace's store when it
+    // was computed before from the same data; 0 when a pair fails.
+    int fill_distance_matrix(RectMat& m, int method, double f, settings* s);
+    // Every pair in list order, each pair of distinct texts worked out once.
+    int distance_pairs(RectMat& m, int method, double f, settings* s);
 
     // Site plan and matrices already computed; never copied.
     DnaDistanceWorkspace distanceWorkspace;

@@ -2,6 +2,7 @@
 // arbitrary reference haplotype, the data checks and the site census.
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -21,6 +22,15 @@ char const* text_of(PHaploDef const* entry) {
 int length_of(PHaploDef const* entry) {
     if (entry == nullptr || entry->haplotype == nullptr) return 0;
     return entry->haplotype->data.length();
+}
+
+// First position from s on (below `length`, the part of the text that
+// reaches into the reference) where text and reference differ, or `length`
+// when there is none; eight characters are compared at a time.
+std::size_t first_difference(char const* text, char const* reference, std::size_t s, std::size_t length) {
+    while (s + 8 <= length && std::memcmp(text + s, reference + s, 8) == 0) s += 8;
+    while (s < length && text[s] == reference[s]) ++s;
+    return s;
 }
 
 // Character of a text at a site; a text too short to reach the site reads
@@ -137,15 +147,36 @@ int PopulDNA::evaluate_polymorphism(settings const& s) {
     return 1;
 }
 
+// The census of one haplotype list against the reference, site by site:
+// the flags, the missing gene copies and the first transversion character
+// of each site.
+struct PopulDNA::SiteCensus {
+    std::vector<double> missingCopies;
+    std::vector<char> firstTransversion;  // 0: none yet
+    std::vector<char> skipped;            // the reference is missing data or a separator there
+};
+
 int PopulDNA::compare_DNA_sequences() {
     int const L = arbitraryHaplotype.data.length();
     if (L < 1) return 0;
-    char const* reference = arbitraryHaplotype.data.c_str();
-    char const missing = profile.MissingData;
-    char const separator = ProfileSettings::LocusSeparator;
-    int const n = static_cast<int>(haplotypes.count);
-    std::size_t const sites = static_cast<std::size_t>(L);
+    if (!allocate_site_census(L)) return 0;
+    SiteCensus census;
+    census.missingCopies.assign(static_cast<std::size_t>(L), 0.0);
+    census.firstTransversion.assign(static_cast<std::size_t>(L), 0);
+    census.skipped.assign(static_cast<std::size_t>(L), 0);
+    mark_reference_sites(census);
+    for (int i = 0; i < static_cast<int>(haplotypes.count); ++i) census_of_haplotype(census, haplotypes[i]);
+    for (int s = 0; s < L; ++s) {
+        if (census.skipped[static_cast<std::size_t>(s)] != 0) continue;
+        missingFreqPerSite[s] = SampleSize != 0 ? census.missingCopies[static_cast<std::size_t>(s)] / SampleSize : 0.0;
+        if (missingFreqPerSite[s] > allowedMissingLevel) usableSite[s] = 0;
+    }
+    count_polymorphic_sites();
+    return 1;
+}
 
+bool PopulDNA::allocate_site_census(int L) {
+    std::size_t const sites = static_cast<std::size_t>(L);
     try {
         transitionAtSite.assign(sites, 0);
         transversionAtSite.assign(sites, 0);
@@ -172,57 +203,75 @@ int PopulDNA::compare_DNA_sequences() {
         usableSite.clear();
         polymorphicLocus.clear();
         E.error(MEMORY, "PopulDNA::compare_DNA_sequences()", 0);
-        return 0;
-    }
-
-    auto is_ambiguity = [this](char c) {
-        for (long k = 0; k < ambiguityCodes.count; ++k) {
-            if (ambiguityCodes[k] == c) return true;
-        }
         return false;
-    };
+    }
+    return true;
+}
 
+void PopulDNA::mark_reference_sites(SiteCensus& census) {
+    char const* reference = arbitraryHaplotype.data.c_str();
+    char const missing = profile.MissingData;
+    char const separator = ProfileSettings::LocusSeparator;
+    int const L = arbitraryHaplotype.data.length();
     numValidSites = L;
     for (int s = 0; s < L; ++s) {
         char const r = reference[s];
-        if (r == missing || (separator != 0 && r == separator)) {
-            usableSite[s] = 0;
-            missingFreqPerSite[s] = 1.0;
-            if (separator != 0 && r == separator) --numValidSites;
+        bool const isSeparator = separator != 0 && r == separator;
+        if (r != missing && !isSeparator) continue;
+        usableSite[s] = 0;
+        missingFreqPerSite[s] = 1.0;
+        if (isSeparator) --numValidSites;
+        census.skipped[static_cast<std::size_t>(s)] = 1;
+    }
+}
+
+void PopulDNA::census_of_haplotype(SiteCensus& census, PHaploDef const* h) {
+    char const* reference = arbitraryHaplotype.data.c_str();
+    std::size_t const L = static_cast<std::size_t>(arbitraryHaplotype.data.length());
+    char const missing = profile.MissingData;
+    std::size_t const length = std::min(L, static_cast<std::size_t>(length_of(h)));
+    char const* text = text_of(h);
+    std::array<bool, 256> ambiguity{};
+    for (long k = 0; k < ambiguityCodes.count; ++k) ambiguity[static_cast<unsigned char>(ambiguityCodes[k])] = true;
+
+    std::size_t s = 0;
+    while (s < L) {
+        // Stretches equal to the reference change nothing; where the
+        // reference is missing data the site is skipped anyway.
+        s = first_difference(text, reference, s, length);
+        if (s >= L) break;
+        char const x = s < length ? text[s] : missing;
+        char const r = reference[s];
+        std::size_t const k = s++;
+        if (census.skipped[k] != 0 || x == r) continue;
+        if (x == missing) {
+            if (h != nullptr) census.missingCopies[k] += h->count;
             continue;
         }
-        double missingCount = 0.0;
-        char firstTransversion = 0;
-        for (int i = 0; i < n; ++i) {
-            PHaploDef const* h = haplotypes[i];
-            char const x = site_of(h, s, missing);
-            if (x == missing) {
-                if (h != nullptr) missingCount += h->count;
-                continue;
-            }
-            if (x == r) continue;
-            switch (compare_nucleotides(r, x)) {
-                case 1: transitionAtSite[s] = 1; break;
-                case 2:
-                    if (transversionAtSite[s] == 0) transversionAtSite[s] = 1;
-                    if (!is_ambiguity(x)) {
-                        // Two different transversion characters mean a
-                        // transition between them as well.
-                        if (firstTransversion == 0)
-                            firstTransversion = x;
-                        else if (x != firstTransversion)
-                            transversionAtSite[s] = 2;
-                    }
-                    break;
-                case 3: indelAtSite[s] = 1; break;
-                case 4: ambiguousAtSite[s] = 1; break;
-                default: break;
-            }
+        switch (compare_nucleotides(r, x)) {
+            case 1: transitionAtSite[k] = 1; break;
+            case 2:
+                if (transversionAtSite[k] == 0) transversionAtSite[k] = 1;
+                if (!ambiguity[static_cast<unsigned char>(x)]) {
+                    // Two different transversion characters mean a
+                    // transition between them as well.
+                    char& first = census.firstTransversion[k];
+                    if (first == 0)
+                        first = x;
+                    else if (x != first)
+                        transversionAtSite[k] = 2;
+                }
+                break;
+            case 3: indelAtSite[k] = 1; break;
+            case 4: ambiguousAtSite[k] = 1; break;
+            default: break;
         }
-        missingFreqPerSite[s] = SampleSize != 0 ? missingCount / SampleSize : 0.0;
-        if (missingFreqPerSite[s] > allowedMissingLevel) usableSite[s] = 0;
     }
+}
 
+void PopulDNA::count_polymorphic_sites() {
+    char const* reference = arbitraryHaplotype.data.c_str();
+    int const L = arbitraryHaplotype.data.length();
     numPolymorphicSites = 0;
     numUsableSites = 0;
     numTransitions = numTransversions = numSubstitutions = numIndels = 0;
@@ -287,7 +336,6 @@ int PopulDNA::compare_DNA_sequences() {
         numValidSites += omittedIdenticalSites;
         if (!(0.0 > allowedMissingLevel)) numUsableSites += omittedIdenticalSites;
     }
-    return 1;
 }
 
 }  // namespace quintle

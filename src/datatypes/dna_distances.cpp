@@ -4,15 +4,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <ctime>
-#include <iomanip>
-#include <new>
-#include <ostream>
-
-#include "core/public.h"
-#include "core/timing.h"
-#include "datatypes/PopulDNA.h"
-#include "run/settings.h"
+#include <string_view>
+#include <unordered_map>
 
 namespace quintle {
 
@@ -490,12 +483,12 @@ char const* dna_distance_function_name(int method) {
 
 bool DnaDistanceWorkspace::matches(std::vector<char const*> const& texts, std::vector<int> const& usable,
                                    char missing, std::int64_t omitted) const {
-    if (!valid_ || missing != missing_ || omitted != omitted_ || texts.size() != texts_.size() ||
+    if (!valid_ || missing != missing_ || omitted != omitted_ || texts.size() != textIndex_.size() ||
         usable != usable_)
         return false;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         char const* t = texts[i] != nullptr ? texts[i] : "";
-        std::string const& kept = texts_[i];
+        std::string const& kept = texts_[static_cast<std::size_t>(textIndex_[i])];
         if (std::strlen(t) != kept.size() || std::memcmp(t, kept.data(), kept.size()) != 0) return false;
     }
     return true;
@@ -505,45 +498,108 @@ void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::v
                                    char missing, std::int64_t omitted) {
     valid_ = false;
     entries_.clear();
-    texts_.resize(texts.size());
-    std::size_t longest = 0;
+    // The distinct texts, kept to tell whether a later call has the same data.
+    texts_.clear();
+    textIndex_.assign(texts.size(), 0);
+    std::unordered_map<std::string_view, int> index;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        texts_[i].assign(texts[i] != nullptr ? texts[i] : "");
-        longest = std::max(longest, texts_[i].size());
+        std::string_view const t(texts[i] != nullptr ? texts[i] : "");
+        auto const [it, added] = index.try_emplace(t, static_cast<int>(texts_.size()));
+        if (added) texts_.emplace_back(t);
+        textIndex_[i] = it->second;
     }
     usable_ = usable;
     missing_ = missing;
     omitted_ = omitted;
     numTexts_ = static_cast<int>(texts.size());
+    find_sites();
 
-    bool const census = !usable.empty();
-    std::size_t const numSites = census ? usable.size() : longest;
-    auto at = [&](std::size_t i, std::size_t s) { return s < texts_[i].size() ? texts_[i][s] : missing; };
+    std::size_t const width = sites_.size();
+    columns_.assign(textIndex_.size() * width, missing);
+    for (std::size_t i = 0; i < textIndex_.size(); ++i) {
+        std::string const& text = texts_[static_cast<std::size_t>(textIndex_[i])];
+        char* row = columns_.data() + i * width;
+        for (std::size_t k = 0; k < width; ++k) {
+            std::size_t const site = static_cast<std::size_t>(sites_[k]);
+            row[k] = site < text.size() ? text[site] : missing;
+        }
+    }
+    packed_.build(columns_.data(), numTexts_, width, missing);
+    find_alike_texts();
+    valid_ = true;
+}
+
+void DnaDistanceWorkspace::find_sites() {
+    std::size_t longest = 0;
+    for (std::string const& t : texts_) longest = std::max(longest, t.size());
+    bool const census = !usable_.empty();
+    std::size_t const numSites = census ? usable_.size() : longest;
+    auto at = [this](std::string const& t, std::size_t s) { return s < t.size() ? t[s] : missing_; };
 
     // A usable site whose character is the same non-missing, non-gap one in
-    // every text adds one identical site to every pair.
-    cleanSites_ = omitted;
+    // every text adds one identical site to every pair. The texts are walked
+    // one after the other against the first.
+    std::vector<char> clean(numSites, 0);
+    if (!texts_.empty()) {
+        std::string const& first = texts_.front();
+        for (std::size_t s = 0; s < numSites; ++s) {
+            char const c0 = at(first, s);
+            clean[s] = c0 != missing_ && c0 != '-' ? 1 : 0;
+        }
+        for (std::size_t d = 1; d < texts_.size(); ++d) {
+            std::string const& t = texts_[d];
+            std::size_t const common = std::min({t.size(), first.size(), numSites});
+            std::size_t s = 0;
+            while (s < common) {
+                if (s + 8 <= common && std::memcmp(t.data() + s, first.data() + s, 8) == 0) {
+                    s += 8;
+                    continue;
+                }
+                if (t[s] != first[s]) clean[s] = 0;
+                ++s;
+            }
+            for (s = common; s < numSites; ++s)
+                if (at(t, s) != at(first, s)) clean[s] = 0;
+        }
+    }
+    cleanSites_ = omitted_;
     sites_.clear();
     for (std::size_t s = 0; s < numSites; ++s) {
-        if (census && usable[s] != 1) continue;
-        bool clean = numTexts_ > 0;
-        if (clean) {
-            char const c0 = at(0, s);
-            clean = c0 != missing && c0 != '-';
-            for (std::size_t i = 1; clean && i < texts_.size(); ++i) clean = at(i, s) == c0;
-        }
-        if (clean)
+        if (census && usable_[s] != 1) continue;
+        if (clean[s] != 0)
             ++cleanSites_;
         else
             sites_.push_back(static_cast<int>(s));
     }
+}
+
+void DnaDistanceWorkspace::find_alike_texts() {
     std::size_t const width = sites_.size();
-    columns_.assign(texts_.size() * width, missing);
-    for (std::size_t i = 0; i < texts_.size(); ++i) {
-        char* row = columns_.data() + i * width;
-        for (std::size_t k = 0; k < width; ++k) row[k] = at(i, static_cast<std::size_t>(sites_[k]));
+    std::unordered_map<std::string_view, int> first;
+    first.reserve(static_cast<std::size_t>(numTexts_));
+    firstAlike_.assign(static_cast<std::size_t>(numTexts_), 0);
+    distinctIndex_.assign(static_cast<std::size_t>(numTexts_), 0);
+    numDistinct_ = 0;
+    std::array<bool, 256> present{};
+    for (int i = 0; i < numTexts_; ++i) {
+        std::string_view const row(columns_.data() + static_cast<std::size_t>(i) * width, width);
+        auto const [it, added] = first.try_emplace(row, i);
+        firstAlike_[static_cast<std::size_t>(i)] = it->second;
+        distinctIndex_[static_cast<std::size_t>(i)] =
+            added ? numDistinct_++ : distinctIndex_[static_cast<std::size_t>(it->second)];
+        if (added)
+            for (char c : row) present[static_cast<unsigned char>(c)] = true;
     }
-    valid_ = true;
+    // Counting in the other order changes nothing unless a pair of the
+    // characters present is classed differently when swapped.
+    PairTable const& table = pair_table();
+    symmetric_ = true;
+    for (int x = 0; x < 256 && symmetric_; ++x) {
+        for (int y = 0; y < x && symmetric_; ++y) {
+            if (present[static_cast<std::size_t>(x)] && present[static_cast<std::size_t>(y)])
+                symmetric_ = table.code[x][y] == table.code[y][x];
+        }
+    }
 }
 
 bool DnaDistanceWorkspace::prepare(std::vector<char const*> const& texts, std::vector<int> const& usable,
@@ -554,6 +610,14 @@ bool DnaDistanceWorkspace::prepare(std::vector<char const*> const& texts, std::v
 }
 
 DnaPairCounts DnaDistanceWorkspace::count(int i, int j) const {
+    if (!packed_.packed(i) || !packed_.packed(j)) return count_sites(i, j);
+    DnaPairCounts counts;
+    counts.equal = cleanSites_;
+    packed_.add_counts(i, j, counts);
+    return counts;
+}
+
+DnaPairCounts DnaDistanceWorkspace::count_sites(int i, int j) const {
     PairTable const& table = pair_table();
     DnaPairCounts counts;
     counts.equal = cleanSites_;
@@ -574,197 +638,6 @@ DnaDistanceWorkspace::Entry const* DnaDistanceWorkspace::find(Key const& key) co
 void DnaDistanceWorkspace::store(Entry entry) {
     if (entries_.size() >= kMaxEntries) entries_.erase(entries_.begin());
     entries_.push_back(std::move(entry));
-}
-
-// ---------------------------------------------------------------------------
-// PopulDNA: pair operations and the distance matrix
-// ---------------------------------------------------------------------------
-
-DistanceParams PopulDNA::distance_params() const {
-    DistanceParams p;
-    p.weights = DistanceWeights{deletionWeight, transitionWeight, transversionWeight};
-    p.gamma = gammaA;
-    p.missing = profile.MissingData;
-    p.freq = nuclFreq;
-    p.gcContent = gcContent;
-    return p;
-}
-
-int PopulDNA::finish_pair(int method, DnaPairCounts const& counts) {
-    method = effective_dna_method(method);
-    DistanceParams p = distance_params();
-    // The gamma correction has a form for these three methods only.
-    if (method != 1 && method != 2 && method != 6) p.gamma = 0.0;
-    if (method == 4) {
-        // The counts of this pair alone.
-        for (auto& row : pairNuclFreq) row.fill(0.0);
-        for (int i = 1; i < 4; ++i) {
-            for (int j = 0; j < i; ++j) pairNuclFreq[i][j] = static_cast<double>(counts.nucleotides[pair_index(i, j)]);
-        }
-    }
-    DistanceResult const r = dna_distance(method, counts, p);
-    pairDistance = r.distance;
-    pairDistanceVar = r.variance;
-    for (int k = 0; k < r.numReports; ++k) {
-        E.error(r.reports[k].kind, dna_distance_function_name(method), r.reports[k].number);
-    }
-    return r.ok ? 1 : 0;
-}
-
-int PopulDNA::text_pair(int method, char const* s1, char const* s2) {
-    return finish_pair(method, count_sequence_pair(s1, s2, usableSite, profile.MissingData));
-}
-
-int PopulDNA::diff_dist(char const* s1, char const* s2) { return text_pair(0, s1, s2); }
-int PopulDNA::jk_dist(char const* s1, char const* s2) { return text_pair(1, s1, s2); }
-int PopulDNA::kim2p_dist(char const* s1, char const* s2) { return text_pair(2, s1, s2); }
-int PopulDNA::p_dist(char const* s1, char const* s2) { return text_pair(3, s1, s2); }
-int PopulDNA::tajnei_dist(char const* s1, char const* s2) { return text_pair(4, s1, s2); }
-int PopulDNA::tamura_dist(char const* s1, char const* s2) { return text_pair(5, s1, s2); }
-int PopulDNA::tamnei_dist(char const* s1, char const* s2) { return text_pair(6, s1, s2); }
-
-namespace {
-
-// Identical sites left out of the texts that the distances count: all of
-// them without a site census, the usable ones with one.
-std::int64_t omitted_sites_counted(PopulDNA const& p) {
-    if (p.omittedIdenticalSites <= 0) return 0;
-    if (!p.usableSite.empty() && 0.0 > p.allowedMissingLevel) return 0;
-    return p.omittedIdenticalSites;
-}
-
-PopulDNA::PairDistanceFn pair_operation(int method) {
-    switch (method) {
-        case 1: return &PopulDNA::jk_dist;
-        case 2: return &PopulDNA::kim2p_dist;
-        case 3: return &PopulDNA::p_dist;
-        case 4: return &PopulDNA::tajnei_dist;
-        case 5: return &PopulDNA::tamura_dist;
-        case 6: return &PopulDNA::tamnei_dist;
-        default: return &PopulDNA::diff_dist;
-    }
-}
-
-}  // namespace
-
-int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale) {
-    int const method = effective_dna_method(distanceMethod);
-    double const f = (scale != 0 && distanceMethod != 0) ? static_cast<double>(numUsableSites) : 1.0;
-
-    if (haplotypes.count < 1) {
-        E.error(ERROR, "PopulDNA::compute_distance_matrix()", 108);
-        return 0;
-    }
-    pairDistanceFn = pair_operation(method);
-    if (method >= 4) comp_nucl_freq();
-
-    int const n = static_cast<int>(haplotypes.count);
-    NbHaplotypeEntries = n;
-    distMat.reset();
-    maxPairwiseDistance = 0;
-    std::clock_t const start = get_sys_clock();
-    *_AOS_ << "\t\t\tBeginning distance computations ...\n";
-
-    try {
-        auto matrix = std::make_unique<RectMat>(n, n);
-        if (!matrix->has_storage() && n > 0) {
-            E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
-            return 0;
-        }
-        PHaploDef const* first = haplotypes[0];
-        bool const hasText = first != nullptr && first->haplotype != nullptr && first->haplotype->data.length() > 0;
-        if (hasText) {
-            std::vector<char const*> texts(static_cast<std::size_t>(n));
-            for (int i = 0; i < n; ++i) {
-                PHaploDef const* h = haplotypes[i];
-                texts[static_cast<std::size_t>(i)] =
-                    (h != nullptr && h->haplotype != nullptr) ? h->haplotype->data.c_str() : "";
-            }
-            distanceWorkspace.prepare(texts, usableSite, profile.MissingData, omitted_sites_counted(*this));
-
-            DnaDistanceWorkspace::Key key;
-            key.method = method;
-            key.gamma = (method == 1 || method == 2 || method == 6) ? gammaA : 0.0;
-            key.weights = DistanceWeights{deletionWeight, transitionWeight, transversionWeight};
-            key.scale = f;
-            if (method >= 4) {
-                key.freq = nuclFreq;
-                key.gcContent = gcContent;
-            }
-
-            if (auto const* hit = distanceWorkspace.find(key)) {
-                settings::print_message();
-                if (s != nullptr && s->stopFlag != 0) return 0;
-                *matrix = hit->matrix;
-                maxPairwiseDistance = hit->maxPairwiseDistance;
-                if (hit->hasLastPair) {
-                    pairDistance = hit->lastDistance;
-                    pairDistanceVar = hit->lastVariance;
-                    if (method == 4) pairNuclFreq = hit->lastPairCounts;
-                }
-            } else {
-                RectMat& m = *matrix;
-                for (int i = 0; i < n; ++i) {
-                    for (int j = 0; j < i; ++j) {
-                        if (finish_pair(method, distanceWorkspace.count(i, j)) == 0) {
-                            E.error(ERROR, "PopulDNA::compute_distance_matrix(ofstream)", 136);
-                            // A partly filled matrix must not reach any later
-                            // computation.
-                            maxPairwiseDistance = 0;
-                            return 0;
-                        }
-                        double const d = pairDistance * f;
-                        if (d > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(d);
-                        m(i, j) = d;
-                        m(j, i) = pairDistanceVar >= 0 ? std::sqrt(pairDistanceVar) * f : 0.0;
-                    }
-                    settings::print_message();
-                    if (s != nullptr && s->stopFlag != 0) {
-                        maxPairwiseDistance = 0;
-                        return 0;
-                    }
-                    m(i, i) = 0.0;
-                }
-                DnaDistanceWorkspace::Entry entry;
-                entry.key = key;
-                entry.matrix = m;
-                entry.maxPairwiseDistance = maxPairwiseDistance;
-                entry.hasLastPair = n >= 2;
-                entry.lastDistance = pairDistance;
-                entry.lastVariance = pairDistanceVar;
-                entry.lastPairCounts = pairNuclFreq;
-                distanceWorkspace.store(std::move(entry));
-            }
-        }
-        distMat = std::move(matrix);
-    } catch (std::bad_alloc const&) {
-        distMat.reset();
-        maxPairwiseDistance = 0;
-        E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
-        return 0;
-    }
-
-    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-
-    if (out != nullptr) {
-        std::clock_t const writeStart = get_sys_clock();
-        *_AOS_ << "\t\t\tWriting matrix to file ...\n";
-        std::ostream& os = *out;
-        os << "\nInter-haplotypic distance matrix:\n" << '\n';
-        os.setf(std::ios::fixed | std::ios::showpoint | std::ios::right);
-        os.unsetf(std::ios::scientific | std::ios::left);
-        os.precision(4);
-        RectMat const& m = *distMat;
-        for (int i = 0; i < n; ++i) {
-            for (int j = 0; j < i; ++j) os << std::setw(8) << m(i, j);
-            os << std::setw(8) << " ";
-            for (int j = i + 1; j < n; ++j) os << std::setw(8) << m(i, j);
-            os << '\n';
-        }
-        os.flush();
-        *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(writeStart) << " ms)\n";
-    }
-    return 1;
 }
 
 }  // namespace quintle

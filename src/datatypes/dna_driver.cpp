@@ -12,7 +12,7 @@
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_sections.h"
 #include "datatypes/driver_output.h"
-#include "popstats/sample_distance_matrices.h"
+#include "datatypes/expansion_fits.h"
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
@@ -36,20 +36,6 @@ bool shows_original(PopulDNA const& p, settings const& s) {
 }
 
 bool infers_haplotypes(settings const& s) { return s.InferHaplotypeDefinitionFromDistanceMatrix != 0; }
-
-// --- the fits of the mismatch distribution -------------------------------------
-// The sudden- and spatial-expansion fits are not part of this build yet: the
-// driver notes it in the log and goes on.
-
-int est_demog_mis(PopulDNA&, settings*, std::fstream&) {
-    *_AOS_ << "\t\tSudden expansion fit not available: skipping\n";
-    return 0;
-}
-
-int est_spatial_mis(PopulDNA&, settings*, std::fstream&) {
-    *_AOS_ << "\t\tSpatial expansion fit not available: skipping\n";
-    return 0;
-}
 
 // --- sections ----------------------------------------------------------------
 // Each section writes its heading, runs its step and prints the step's
@@ -106,7 +92,7 @@ void molecular_diversity(PopulDNA& p, settings& s, std::fstream& out, SampleDriv
     a.computeTheta = s.ComputeTheta;
     const MolecularDiversityResult r = dna_molecular_diversity_step(p, s, st, a);
     write_dna_molecular_diversity(out, r, [&] {
-        if (s.PrintHaplDistMat != 0 || s.PrintMinSpannNetworkPop != 0) print_out_dist_mat(p, &out, s);
+        if (s.PrintHaplDistMat != 0 || s.PrintMinSpannNetworkPop != 0) p.print_out_dist_mat(&out, s);
     });
     if (batch_on(_MOLECULAR_DIVERSITY_, ofs_mol_div)) write_molecular_diversity_batch(*ofs_mol_div, p.name, r);
     if (batch_on(_NUCLEOTIDE_COMPOSITION_, ofs_nuc_comp))
@@ -114,19 +100,32 @@ void molecular_diversity(PopulDNA& p, settings& s, std::fstream& out, SampleDriv
     if (batch_on(_THETA_, ofs_theta)) write_theta_batch(*ofs_theta, p.name, r.theta);
 }
 
-void mismatch_fit_block(PopulDNA& p, settings& s, std::fstream& out, MismatchSectionResult const& r,
-                        char const* model, std::ostream* batch, int (*fit)(PopulDNA&, settings*, std::fstream&),
-                        bool endlAfterFit) {
+// One fit block: its heading with the observed mean and variance, then the
+// fit when the variance allows one.
+void mismatch_fit_block(PopulDNA& p, settings& s, std::fstream& out, MismatchSectionResult const& r, bool sudden,
+                        std::ostream* batch) {
     const std::string stars(54, '*');
-    const std::string opening =
-        "\n\n" + stars + "\nParameters estimated under the " + model + " expansion model:\n" + stars;
+    const std::string opening = "\n\n" + stars + "\nParameters estimated under the " +
+                                (sudden ? "sudden" : "spatial") + " expansion model:\n" + stars;
     write_fit_block_head(out, opening, r, batch);
     if (!mismatch_fit_possible(r)) {
         write_small_variance(out);
         return;
     }
-    fit(p, &s, out);
-    if (endlAfterFit) out << std::endl;
+    // The fits' tables leave one decimal; later sections that take the
+    // stream's precision (haplotype frequencies) keep the three of the head.
+    const std::ios::fmtflags flags = out.flags();
+    const std::streamsize precision = out.precision();
+    if (sudden) {
+        const ExpansionFitResult fit = est_demog_mis(p, s, out);
+        if (batch != nullptr) write_demog_fit_batch(*batch, fit);
+        out << std::endl;
+    } else {
+        const ExpansionFitResult fit = est_spatial_mis(p, s, out);
+        if (batch != nullptr) write_spatial_fit_batch(*batch, fit);
+    }
+    out.flags(flags);
+    out.precision(precision);
 }
 
 bool mismatch(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
@@ -146,8 +145,8 @@ bool mismatch(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st
                                     ? MismatchBatch{ofs_mismatch, ofs_mismatch_sp3, ofs_mismatch_sp4, ofs_only_mismatch}
                                     : MismatchBatch{};
     write_mismatch_batch_heads(batch, p.name, dna_method_tag(r.method), r.gammaA);
-    if (s.MismatchDemogExp) mismatch_fit_block(p, s, out, r, "sudden", batch.mismatch, est_demog_mis, true);
-    if (s.MismatchSpatialExp) mismatch_fit_block(p, s, out, r, "spatial", batch.spatial3, est_spatial_mis, false);
+    if (s.MismatchDemogExp) mismatch_fit_block(p, s, out, r, true, batch.mismatch);
+    if (s.MismatchSpatialExp) mismatch_fit_block(p, s, out, r, false, batch.spatial3);
     write_mismatch_batch_tails(batch, p.name, r);
 
     out << std::endl;
@@ -218,7 +217,8 @@ bool sample_distances(PopulDNA& p, settings& s, SampleDriverState const& st) {
     if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
     if (s.ComputeConventionalFST != 0) {
         std::ofstream file(fileName.c_str(), std::ios::out);
-        compute_dist_mat_for_conventional_FST(p, file, &s);
+        if (!file.is_open()) *_AOS_ << "\t\tUnable to open the distance file " << fileName << "\n";
+        p.compute_dist_mat_for_conventional_FST(file, &s);
     } else {
         apply_weights(p, dna_weights(s));
         p.distanceMethod = s.DistanceMethodAMOVA;

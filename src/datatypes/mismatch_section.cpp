@@ -74,7 +74,8 @@ void write_mismatch_batch_tails(MismatchBatch const& b, my_string const& sampleN
             if (s != nullptr) *s << pairs;
         }
     }
-    for (std::ostream* s : {b.mismatch, b.spatial3, b.onlyMismatch}) {
+    // The four-parameter line ends where the three-parameter one does.
+    for (std::ostream* s : {b.mismatch, b.spatial3, b.spatial4, b.onlyMismatch}) {
         if (s != nullptr) *s << std::endl;
     }
 }

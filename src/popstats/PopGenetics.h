@@ -356,6 +356,21 @@ public:
     int comp_gam_phase_Gibbs(settings& s);
     // --- end of the phasing block -------------------------------------------
 
+    // --- sample distance outputs (sample_distance_matrices.cpp) -------------
+    // Replaces distMat by the distances of conventional FST (distinct
+    // haplotypes at distance 1; microsatellite and standard data: 1 when some
+    // usable locus carries two different alleles, neither missing) and writes
+    // its rows to `out` (the ".dis" file) unless that stream has failed.
+    // Frequency data get a 2 x 2 constant matrix and write nothing. 1 on
+    // success, 0 for an empty list, a stop request or a memory failure.
+    int compute_dist_mat_for_conventional_FST(std::ostream& out, settings* s);
+    // The inter-haplotypic distance matrix (PrintHaplDistMat), the list of
+    // haplotypes and the minimum spanning tree (PrintMinSpannNetworkPop) into
+    // the result stream; the list alone, after ERROR 122, when distMat is
+    // missing or smaller than the list.
+    void print_out_dist_mat(std::ostream* out, settings& s);
+    // --- end of the sample distance outputs -----------------------------------
+
 private:
     void reset_results();
     void copy_results_from(PopGenetics const& other);

@@ -2,9 +2,14 @@
 // and, for microsatellites, allele sizes, with their means over loci; the
 // allele frequencies the summary writer needs; mean allele sizes.
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iomanip>
 #include <ostream>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "data/HaploDef.h"
@@ -39,6 +44,62 @@ TAllele* entry_allele(PHaploDef const* entry, long l) {
 }
 
 double entry_count(PHaploDef const* entry) { return entry != nullptr ? entry->count : 0.0; }
+
+// The allele lists of a sample's entries, with the entries that hold the
+// same list pooled into one row. Counts are whole numbers, so a row's total
+// adds up to exactly what its entries add one by one, and a row stands where
+// its first entry stood, so alleles keep the order of their first copies.
+class EntryRows {
+public:
+    explicit EntryRows(MY_TIArrayAsVector<PHaploDef> const& entries) {
+        std::unordered_map<std::string_view, std::vector<std::size_t>> byText;
+        for (long e = 0; e < entries.count; ++e) {
+            PHaploDef const* entry = entries.data[e];
+            HaploDef const* h = entry != nullptr ? entry->haplotype : nullptr;
+            // Without an allele list an entry adds nothing anywhere.
+            if (h == nullptr || h->alleles.count == 0) continue;
+            Row const row{h->alleles.data, h->alleles.count, static_cast<double>(entry->count)};
+            std::vector<std::size_t>& same = byText[std::string_view(h->data.c_str())];
+            bool pooled = false;
+            for (std::size_t r : same) {
+                Row& kept = rows_[r];
+                if (kept.length == row.length &&
+                    std::memcmp(kept.alleles, row.alleles, static_cast<std::size_t>(row.length) * sizeof(TAllele*)) == 0) {
+                    kept.count += row.count;
+                    pooled = true;
+                    break;
+                }
+            }
+            if (!pooled) {
+                same.push_back(rows_.size());
+                rows_.push_back(row);
+            }
+        }
+    }
+
+    std::size_t size() const { return rows_.size(); }
+    TAllele* const* alleles(std::size_t r) const { return rows_[r].alleles; }
+    long length(std::size_t r) const { return rows_[r].length; }
+    double count(std::size_t r) const { return rows_[r].count; }
+
+    // True when the first row holds an allele at each of the first L loci,
+    // so that walking the rows first and the loci second meets every locus
+    // first in locus order.
+    bool first_row_complete(int L) const {
+        if (rows_.empty() || rows_[0].length < L) return false;
+        for (int l = 0; l < L; ++l)
+            if (rows_[0].alleles[l] == nullptr) return false;
+        return true;
+    }
+
+private:
+    struct Row {
+        TAllele* const* alleles;
+        long length;
+        double count;
+    };
+    std::vector<Row> rows_;
+};
 
 // A usable gene copy: not the missing-data character and, for DNA, not an
 // ambiguity code.
@@ -79,22 +140,75 @@ void prepare_global_db(int L) {
     if (db.loci.count == 0) db.loci.Reallocate(L);
 }
 
-void add_to_global_db(int l, TAllele const* a, double weight) {
-    if (a != nullptr) PopGenetics::globalAllelicDB.InsertAllPos(l, a->name, weight);
-}
+// The global database's allele of each allele met at the current locus:
+// found by name at its first copy, then by identity, so that a long sample
+// does not look every copy up by name. An allele of a locus that the global
+// database does not hold at the same index is looked up every time, as an
+// insertion there may append another locus.
+class GlobalAlleles {
+public:
+    void clear() { seen_.clear(); }
+
+    void add(int l, TAllele const* a, double weight) {
+        if (a == nullptr) return;
+        for (auto const& [from, to] : seen_) {
+            if (from == a) {
+                to->weight += weight;
+                return;
+            }
+        }
+        TAlleleDB& db = PopGenetics::globalAllelicDB;
+        int const pos = db.InsertAllPos(l, a->name, weight);
+        if (pos < 0 || l >= db.loci.count || db.loci.data[l] == nullptr || seen_.size() >= kKept) return;
+        seen_.emplace_back(a, db.loci.data[l]->alleles.data[pos]);
+    }
+
+private:
+    static constexpr std::size_t kKept = 64;
+    std::vector<std::pair<TAllele const*, TAllele*>> seen_;
+};
 
 // One allele copy at locus l, seen c times. A counted copy goes into the
 // sample's tally, its number of gene copies n and the global database; any
 // other copy only makes its allele known to the global database.
-void tally_copy(int l, TAllele* a, double c, bool counted, AlleleTally& tally, double& n) {
+void tally_copy(int l, TAllele* a, double c, bool counted, AlleleTally& tally, GlobalAlleles& global, double& n) {
     if (counted) {
-        add_to_global_db(l, a, c);
+        global.add(l, a, c);
         n += c;
         tally.add(a, c);
     } else {
-        add_to_global_db(l, a, 0.0);
+        global.add(l, a, 0.0);
     }
 }
+
+// The copies of one locus: the sample's tally, its number of gene copies
+// and the global database. Neighbouring copies mostly carry the same
+// allele, whose validity is then known.
+struct LocusCopies {
+    AlleleTally tally;
+    GlobalAlleles global;
+    double n = 0.0;
+    TAllele const* last = nullptr;
+    bool lastValid = false;
+
+    void clear() {
+        tally.clear();
+        global.clear();
+        n = 0.0;
+        last = nullptr;
+        lastValid = false;
+    }
+
+    template <class Valid>
+    void add(int l, TAllele* a, double c, Valid const& valid) {
+        if (a == nullptr) return;  // no copy: nothing to count or enter
+        if (a != last) {
+            last = a;
+            lastValid = valid(a);
+        }
+        tally_copy(l, a, c, lastValid, tally, global, n);
+    }
+};
 
 // Each allele's frequency in this sample, in its per-sample slot (when the
 // allele has one for this sample).
@@ -318,11 +432,13 @@ void count_allele_freqs(PopGenetics& p, bool everyCopy, EachCopy eachCopy) {
     prepare_global_db(L);
 
     AlleleTally tally;
+    GlobalAlleles global;
     for (int l = 0; l < L; ++l) {
         tally.clear();
+        global.clear();
         double n = 0.0;
         eachCopy(l, [&](TAllele* a, double c) {
-            tally_copy(l, a, c, a != nullptr && (everyCopy || valid(a)), tally, n);
+            tally_copy(l, a, c, a != nullptr && (everyCopy || valid(a)), tally, global, n);
         });
         store_pop_freqs(tally, n, p.id);
         p.locusGeneCopies.Add(truncate_count(n));
@@ -348,8 +464,10 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(TPhenDB&, std::ostream& 
     start_locus_table(*this, L, microsat);
 
     AlleleTally tally;
+    GlobalAlleles global;
     for (int l = 0; l < L; ++l) {
         tally.clear();
+        global.clear();
         double n = 0.0;
         double individuals = 0.0;  // with two valid copies
         double heterozygotes = 0.0;
@@ -359,7 +477,7 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(TPhenDB&, std::ostream& 
             const double c = truncate_count(ph->count);
             TAllele* copies[2] = {phenotype_allele(ph, 0, l), phenotype_allele(ph, 1, l)};
             const bool both = valid(copies[0]) && valid(copies[1]);
-            for (TAllele* a : copies) tally_copy(l, a, c, valid(a), tally, n);
+            for (TAllele* a : copies) tally_copy(l, a, c, valid(a), tally, global, n);
             if (both) {
                 individuals += c;
                 if (copies[0] != copies[1]) heterozygotes += c;
@@ -401,20 +519,32 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
 
     start_locus_table(*this, L, microsat);  // haploid data leave observed heterozygosity empty
 
-    AlleleTally tally;
-    for (int l = 0; l < L; ++l) {
-        tally.clear();
-        double n = 0.0;
-        for (long e = 0; e < haplotypes.count; ++e) {
-            PHaploDef const* entry = haplotypes.data[e];
-            TAllele* a = entry_allele(entry, l);
-            tally_copy(l, a, entry_count(entry), valid(a), tally, n);
+    // Loci are taken a block at a time and each row is read along the
+    // block, which keeps the reads in order in memory. Every locus still
+    // sees its copies in entry order; the global database then meets the
+    // loci in locus order when they exist already or the first row reaches
+    // them all, otherwise the loci go one at a time.
+    const EntryRows rows(haplotypes);
+    const bool blocks = PopGenetics::globalAllelicDB.loci.count >= L || rows.first_row_complete(L);
+    const int block = blocks ? 256 : 1;
+    std::vector<LocusCopies> loci(static_cast<std::size_t>(std::max(1, std::min(block, L))));
+    for (int first = 0; first < L; first += block) {
+        const int end = std::min(L, first + block);
+        for (int l = first; l < end; ++l) loci[static_cast<std::size_t>(l - first)].clear();
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            TAllele* const* alleles = rows.alleles(r);
+            const double c = rows.count(r);
+            const int stop = static_cast<int>(std::min<long>(end, rows.length(r)));
+            for (int l = first; l < stop; ++l) loci[static_cast<std::size_t>(l - first)].add(l, alleles[l], c, valid);
         }
-        store_pop_freqs(tally, n, id);
-        locusNumAlleles.Add(static_cast<int>(tally.size()));
-        locusGeneCopies.Add(truncate_count(n));
-        locusExpHet.Add(expected_heterozygosity(tally.counts(), n));
-        if (microsat) append_size_columns(*this, tally, n);
+        for (int l = first; l < end; ++l) {
+            LocusCopies const& k = loci[static_cast<std::size_t>(l - first)];
+            store_pop_freqs(k.tally, k.n, id);
+            locusNumAlleles.Add(static_cast<int>(k.tally.size()));
+            locusGeneCopies.Add(truncate_count(k.n));
+            locusExpHet.Add(expected_heterozygosity(k.tally.counts(), k.n));
+            if (microsat) append_size_columns(*this, k.tally, k.n);
+        }
     }
 
     const LocusSummary summary = summarize_loci(*this, L, false, microsat);

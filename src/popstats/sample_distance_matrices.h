@@ -1,21 +1,31 @@
 #pragma once
 
-// STAND-INS. The sample distance outputs that the sample drivers call: the
-// distances for conventional FST written to the sample's ".dis" file, and the
-// printed inter-haplotypic distance matrix with its spanning network. Until
-// that code lands they do nothing: no output, no change to the sample. They
-// take the sample as first argument where the final code has member
-// functions.
+// Pieces of the sample distance outputs (PopGenetics::
+// compute_dist_mat_for_conventional_FST and PopGenetics::print_out_dist_mat):
+// the distance of conventional FST between two allele lists, the rows of a
+// ".dis" file and the column width of a printed matrix.
 
-#include <fstream>
+#include <ostream>
+#include <vector>
+
+#include "core/RectMat.h"
+#include "data/HaploDef.h"
+#include "data/Population.h"
 
 namespace quintle {
 
-class PopGenetics;
-class settings;
+// Microsatellite and standard data: 1 when at some usable locus (all loci
+// when `usable` is empty) below `loci` the two haplotypes carry different
+// alleles, neither of them named by the missing-data character alone;
+// else 0.
+double allele_list_distance(HaploDef const& a, HaploDef const& b, int loci, std::vector<int> const& usable,
+                            char missing);
 
-// 1 on success, 0 on failure (the stand-in always succeeds).
-int compute_dist_mat_for_conventional_FST(PopGenetics& sample, std::ostream& out, settings* s);
-void print_out_dist_mat(PopGenetics& sample, std::fstream* out, settings& s);
+// One line per row i < n: the elements below the diagonal, a blank in place
+// of the diagonal, the elements above it, each in width 8 with 4 decimals.
+void write_conventional_distances(std::ostream& out, RectMat const& d, int n);
+
+// The larger of 8 and the longest haplotype identifier + 4.
+int haplotype_column_width(PHaploDefList const& list);
 
 }  // namespace quintle

@@ -41,9 +41,8 @@ void drop(settings& s, std::int64_t task) { s.TaskNumber &= ~task; }
 
 // The allele vectors of the haplotype definitions.
 void build_haplotype_vectors(Project& p) {
-    for (long i = 0; i < p.haplotypes.haplotypes.count; ++i)
-        if (HaploDef* h = p.haplotypes.haplotypes.data[i])
-            h->build_haplovect(&p.allele_db, ProfileSettings::LocusSeparator, 0, 0.1);
+    HaploDef::build_haplovects(p.haplotypes.haplotypes.data, p.haplotypes.haplotypes.count, &p.allele_db,
+                               ProfileSettings::LocusSeparator, 0, 0.1);
     p.vectors_built = 1;
 }
 

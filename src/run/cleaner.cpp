@@ -1,7 +1,10 @@
 #include "run/cleaner.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -9,6 +12,7 @@
 
 #include "core/Errors.h"
 #include "core/input_files.h"
+#include "core/my_string.h"
 #include "core/platform.h"
 #include "run/extern_names.h"
 #include "run/run_lock.h"
@@ -24,6 +28,10 @@ namespace fs = std::filesystem;
 constexpr std::size_t max_extern_line = 1000;
 
 constexpr std::string_view path_separators = "/\\";
+
+// Longest line the readers of the copy take (the line buffer of my_string):
+// a longer one would fail them with no word of what is wrong.
+constexpr std::size_t max_copy_line = static_cast<std::size_t>(my_string::max_line);
 
 bool is_path_separator(char c) { return c == '/' || c == '\\'; }
 
@@ -53,6 +61,28 @@ bool same_file(std::string const& a, std::string const& b) {
     std::error_code ec;
     bool same = fs::equivalent(a, b, ec);
     return !ec && same;
+}
+
+// From pos, the first position of an eight-character block that may hold a
+// blank, a control character, a '#' or the separator (or the last few
+// characters): the characters before it are all ordinary.
+std::size_t skip_ordinary(std::string const& text, std::size_t pos, char separator) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t highs = 0x8080808080808080ULL;
+    auto holds = [](std::uint64_t x, unsigned char c) {
+        std::uint64_t const y = x ^ (ones * c);
+        return (y - ones) & ~y & highs;
+    };
+    while (pos + 8 <= text.size()) {
+        std::uint64_t x = 0;
+        std::memcpy(&x, text.data() + pos, 8);
+        // Bytes below '!' (blanks, tabs, carriage returns among them).
+        std::uint64_t const low = (x - ones * static_cast<unsigned char>('!')) & ~x & highs;
+        std::uint64_t const sep = separator != 0 ? holds(x, static_cast<unsigned char>(separator)) : 0;
+        if ((low | holds(x, '#') | sep) != 0) break;
+        pos += 8;
+    }
+    return pos;
 }
 
 }  // namespace
@@ -144,19 +174,29 @@ bool cleaner::clean_matrix_file(int const&) { return false; }
 bool cleaner::clean_pop_file(int const&) { return false; }
 
 void cleaner::clean_curr_line() {
-    // In place: the write position never passes the read position.
+    // In place: the write position never passes the read position. Runs of
+    // ordinary characters move as blocks; data lines are mostly one run.
+    std::array<bool, 256> special{};
+    for (char c : {' ', '\r', '\t', '#'}) special[static_cast<unsigned char>(c)] = true;
+    if (loc_sep != 0) special[static_cast<unsigned char>(loc_sep)] = true;
+    char* const line = curr_line.data();
+    std::size_t const n = curr_line.size();
     std::size_t w = 0;
-    for (std::size_t r = 0; r < curr_line.size(); ++r) {
-        char c = curr_line[r];
-        if (c == '\r' || c == '\t' || (loc_sep != 0 && c == loc_sep)) {
-            c = ' ';
-        } else if (c == '#') {
-            break;
-        }
-        if (c == ' ' && w > 0 && curr_line[w - 1] == ' ') continue;
-        curr_line[w++] = c;
+    std::size_t r = 0;
+    while (r < n) {
+        std::size_t const start = r;
+        r = skip_ordinary(curr_line, r, loc_sep);
+        while (r < n && !special[static_cast<unsigned char>(line[r])]) ++r;
+        if (w != start) std::memmove(line + w, line + start, r - start);
+        w += r - start;
+        if (r == n) break;
+        char const c = line[r++];
+        bool const blank = c == ' ' || c == '\r' || c == '\t' || (loc_sep != 0 && c == loc_sep);
+        if (!blank) break;  // '#': the rest is a comment
+        if (w > 0 && line[w - 1] == ' ') continue;
+        line[w++] = ' ';
     }
-    while (w > 0 && curr_line[w - 1] == ' ') --w;
+    while (w > 0 && line[w - 1] == ' ') --w;
     curr_line.resize(w);
 }
 
@@ -227,11 +267,13 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
 
     long line_number = 0;
     LineRead read = LineRead::line;
+    bool too_wide = false;
     if (project_rules) {
         // Empty lines are dropped; one empty line ends the copy.
         while ((read = read_bounded_line(in, curr_line)) == LineRead::line) {
             ++line_number;
             clean_curr_line();
+            if ((too_wide = curr_line.size() > max_copy_line)) break;
             line_has_external();
             line_locus_sep();
             if (!curr_line.empty()) {
@@ -248,6 +290,7 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
             read = read_bounded_line(in, curr_line);
             if (read == LineRead::too_long) break;
             clean_curr_line();
+            if ((too_wide = curr_line.size() > max_copy_line)) break;
             out.write(curr_line.data(), static_cast<std::streamsize>(curr_line.size()));
             out.put('\n');
         }
@@ -260,9 +303,14 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
         *_AOS_ << "\tLine " << line_number << " of \"" << source_path(i) << "\" is longer than " << max_input_line
                << " characters: the file is not read." << std::endl;
         refused_ = true;
+    } else if (too_wide) {
+        *_AOS_ << "\tLine " << line_number << " of \"" << source_path(i) << "\" holds " << curr_line.size()
+               << " characters (comments and repeated blanks left out), more than the " << max_copy_line
+               << " a line may hold: the file is not read." << std::endl;
+        refused_ = true;
     }
     out.flush();
-    bool ok = !in.bad() && out.good() && read != LineRead::too_long;
+    bool ok = !in.bad() && out.good() && read != LineRead::too_long && !too_wide;
     out.close();
     ok = ok && !out.fail();
     if (!ok) {
@@ -277,7 +325,7 @@ bool cleaner::open_source(std::string const& source, std::ifstream& in) {
     // A device or a pipe never ends, or blocks the open: it is refused, and
     // the refusal fails the project. A missing file is left to the readers,
     // which report it.
-    if (exists_but_not_regular(source)) refused_ = true;
+    if (exists_but_not_a_data_file(source)) refused_ = true;
     return open_input_file(in, source, std::ios::in | std::ios::binary);
 }
 

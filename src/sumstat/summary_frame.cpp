@@ -7,11 +7,13 @@
 #include "sumstat/summary_frame.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iomanip>
 #include <ios>
 #include <limits>
+#include <locale>
 #include <string>
 #include <vector>
 
@@ -98,6 +100,41 @@ void summary_header(std::ostream& os, Samples const& set, int w, char const* lab
 SummaryTable::SummaryTable(Samples& set, settings& s, std::ostream& os, int w, SummaryTableLayout const& layout)
     : set_(set), s_(s), os_(os), w_(w), layout_(layout) {}
 
+namespace {
+
+// Writes a text right-aligned in `width`, as a stream pads a number.
+void put_padded(std::ostream& os, char const* text, std::size_t length, int width) {
+    for (std::size_t k = length; k < static_cast<std::size_t>(std::max(width, 0)); ++k) os.put(os.fill());
+    os.write(text, static_cast<std::streamsize>(length));
+    os.width(0);
+}
+
+// Writes value as os << std::setprecision(precision) << std::setw(width)
+// << value does. The tables print thousands of numbers; where the stream
+// would write a plain fixed-point number (right-aligned, no sign forced, the
+// classic locale) the digits come from to_chars, which gives exactly
+// printf's, as the stream does.
+void put_fixed(std::ostream& os, double value, int precision, int width) {
+    os.precision(precision);
+    std::ios_base::fmtflags const f = os.flags();
+    std::ios_base::fmtflags const adjust = f & std::ios::adjustfield;
+    bool const plain = std::isfinite(value) && precision > 0 && precision <= 40 &&
+                       (f & std::ios::floatfield) == std::ios::fixed && adjust != std::ios::left &&
+                       adjust != std::ios::internal && (f & std::ios::showpos) == 0 &&
+                       os.getloc() == std::locale::classic();
+    char text[400];
+    std::to_chars_result const r =
+        plain ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision)
+              : std::to_chars_result{text, std::errc::value_too_large};
+    if (r.ec != std::errc{}) {
+        os << std::setw(width) << value;
+        return;
+    }
+    put_padded(os, text, static_cast<std::size_t>(r.ptr - text), width);
+}
+
+}  // namespace
+
 void SummaryTable::open() {
     set_.print_computation_anchor(2, s_, my_string(layout_.key), my_string(layout_.title));
     summary_heading(os_, layout_.heading);
@@ -130,27 +167,35 @@ void SummaryTable::close() {
 
 void SummaryTable::label(char const* text) { os_ << std::setw(layout_.labelWidth) << text; }
 
-void SummaryTable::label(long number) { os_ << std::setw(layout_.labelWidth) << number; }
+void SummaryTable::label(long number) {
+    std::ios_base::fmtflags const f = os_.flags();
+    std::ios_base::fmtflags const adjust = f & std::ios::adjustfield;
+    if (adjust == std::ios::left || adjust == std::ios::internal || (f & std::ios::showpos) != 0 ||
+        (f & std::ios::basefield) != std::ios::dec || os_.getloc() != std::locale::classic()) {
+        os_ << std::setw(layout_.labelWidth) << number;
+        return;
+    }
+    char text[24];
+    auto const end = std::to_chars(text, text + sizeof text, number).ptr;
+    put_padded(os_, text, static_cast<std::size_t>(end - text), layout_.labelWidth);
+}
 
 void SummaryTable::countCell(double value) { os_ << std::setw(w_) << summary_count(value); }
 
-void SummaryTable::realCell(double value, int precision) {
-    os_ << std::setprecision(precision) << std::setw(w_) << value;
-}
+void SummaryTable::realCell(double value, int precision) { put_fixed(os_, value, precision, w_); }
 
 void SummaryTable::naCell() { os_ << std::setw(w_) << "N.A."; }
 
 void SummaryTable::meanSd(SummarySums const& sums, int precision) {
-    os_ << std::setprecision(precision) << std::setw(12) << sums.mean() << std::setw(12) << sums.sd();
+    put_fixed(os_, sums.mean(), precision, 12);
+    put_fixed(os_, sums.sd(), precision, 12);
 }
 
 void SummaryTable::meanSdNA() { os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A."; }
 
 void SummaryTable::totalCount(double value) { os_ << std::setw(12) << summary_count(value); }
 
-void SummaryTable::totalReal(double value, int precision) {
-    os_ << std::setprecision(precision) << std::setw(12) << value;
-}
+void SummaryTable::totalReal(double value, int precision) { put_fixed(os_, value, precision, 12); }
 
 // ------------------------------------------------------- standard diversity
 

@@ -8,6 +8,7 @@
 #include "data/logged_test.h"
 
 #include <memory>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -93,6 +94,9 @@ TEST_F(HaploDefTest, ReadTextFiltersByDataType) {
     };
     const Case cases[] = {
         {DNA, '\0', "azAZ-0123?", true, "azAZ-0123?", 0},
+        {DNA, '\0', "acgtRYNacgt", true, "acgtRYNacgt", 0},  // letters only
+        {DNA, '\0', "AC GT ", true, "ACGT", 0},
+        {DNA, '\0', "", false, nullptr, 0},
         {DNA, '\0', "AC*G", false, nullptr, 26},
         {DNA, '\0', "AC\xFFGT", false, nullptr, 26},  // a high byte is no end of text
         {DNA, '\0', "AC#GT", true, "AC", 0},
@@ -119,6 +123,76 @@ TEST_F(HaploDefTest, ReadTextFiltersByDataType) {
             EXPECT_EQ(log, "");
         else
             expect_said(log, {{"HaploDef::read_data()", c.message}});
+    }
+}
+
+// A list's vectors built in one pass against the same list built one
+// definition after the other: the same loci, the same alleles in the same
+// order with the very same weights, and the same allele at every site.
+// Texts differ in length, repeat, use more characters than get a table of
+// their own, and meet a catalogue that already holds blanks and weighted
+// alleles.
+TEST_F(HaploDefTest, ListVectorsMatchOneDefinitionAfterTheOther) {
+    std::mt19937 rng(5);
+    const std::string alphabet = "ACGTRYKMSWBDHVN-?0123xyzEFIJLOPQ";
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        const int sites = 1 + round * 7;
+        // Rounds 0 and 1 stay within a few characters; later ones use all.
+        const std::size_t kinds = round < 2 ? 4 : alphabet.size();
+        std::vector<std::unique_ptr<HaploDef>> defs;
+        for (int i = 0; i < 25; ++i) {
+            auto h = std::make_unique<HaploDef>(my_string("h"));
+            std::string t;
+            const int length = sites - static_cast<int>(rng() % 3);
+            for (int s = 0; s < length; ++s) t += alphabet[rng() % (rng() % 4 == 0 ? kinds : 2)];
+            // Every fourth definition repeats an earlier text.
+            h->data = i % 4 == 3 ? defs[rng() % defs.size()]->data : my_string(t.c_str());
+            defs.push_back(std::move(h));
+        }
+        std::vector<HaploDef*> list;
+        for (auto& h : defs) list.push_back(h.get());
+        list.insert(list.begin() + 3, nullptr);  // empty slots are skipped
+
+        TAlleleDB one;
+        TAlleleDB all;
+        for (TAlleleDB* db : {&one, &all}) {
+            for (int l = 0; l < sites / 2; ++l) db->InsertAllPos(l, my_string("0"), 0.0);
+            if (sites > 2) db->InsertAllPos(2, 'A', 0.7);
+        }
+        std::vector<std::vector<TAllele*>> oneVectors;
+        for (HaploDef* h : list) {
+            if (h == nullptr) continue;
+            h->build_haplovect(&one, '\0', 0, 0.1);
+            oneVectors.emplace_back(h->alleles.data, h->alleles.data + h->alleles.count);
+        }
+        HaploDef::build_haplovects(list.data(), static_cast<long>(list.size()), &all, '\0', 0, 0.1);
+
+        ASSERT_EQ(all.loci.count, one.loci.count);
+        for (long l = 0; l < one.loci.count; ++l) {
+            TLocus const& a = *one.loci.data[l];
+            TLocus const& b = *all.loci.data[l];
+            EXPECT_EQ(text(b.name), text(a.name));
+            ASSERT_EQ(b.alleles.count, a.alleles.count) << "locus " << l;
+            for (long k = 0; k < a.alleles.count; ++k) {
+                EXPECT_EQ(text(b.alleles.data[k]->name), text(a.alleles.data[k]->name));
+                EXPECT_EQ(b.alleles.data[k]->weight, a.alleles.data[k]->weight) << "locus " << l << " allele " << k;
+                EXPECT_EQ(b.alleles.data[k]->locus, a.alleles.data[k]->locus);
+            }
+        }
+        std::size_t d = 0;
+        for (HaploDef* h : list) {
+            if (h == nullptr) continue;
+            ASSERT_EQ(h->alleles.count, static_cast<long>(oneVectors[d].size()));
+            EXPECT_EQ(h->alleles.data[h->alleles.count], nullptr);
+            for (long s = 0; s < h->alleles.count; ++s) {
+                // The same position of the same locus in either catalogue.
+                TLocus const& a = *one.loci.data[s];
+                TLocus const& b = *all.loci.data[s];
+                EXPECT_EQ(b.get_allele_index(h->alleles.data[s]), a.get_allele_index(oneVectors[d][s]));
+            }
+            ++d;
+        }
     }
 }
 

@@ -63,6 +63,8 @@ DriverTexts run_every_section(bool xml) {
     run.s.NumIterationsNeutralityTests = 20;
     run.s.MismatchDemogExp = 1;
     run.s.MismatchSpatialExp = 1;
+    run.s.MismatchSpatialExpNumParams = 2;
+    run.s.NumBootExpDem = 5;
     initialize_ran3(-5);
     worked.pop.test_methods(run.s);
     pair.pop.test_methods(run.s);
