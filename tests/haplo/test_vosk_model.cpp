@@ -66,15 +66,6 @@ TEST(VoskSample, WithoutPolymorphicLociStoresNothingAndNobodyIsAmbiguous) {
     }
 }
 
-TEST(VoskSample, WithoutIndividualsHasNoPhases) {
-    test::ProfileGuard profile(DNA);
-    Individuals d(2);
-    auto s = d.sample();
-    EXPECT_EQ(s->numIndividuals, 0);
-    EXPECT_TRUE(s->current.empty());
-    EXPECT_TRUE(s->best.empty());
-}
-
 TEST(VoskSample, MicrosatelliteMissingAllelesHaveNoSize) {
     test::ProfileGuard profile(MICROSAT);
     vosk_test::SamplerValues restore;
@@ -97,14 +88,6 @@ TEST(VoskSample, MicrosatelliteMissingAllelesHaveNoSize) {
     EXPECT_TRUE(i2.checkIfAmbiguousAndFillArrays());
     EXPECT_EQ(i2.hetCount, 3);
     EXPECT_FALSE(i2.hasMissing);
-}
-
-TEST(VoskSample, AlleleSizeIsTheLeadingNumber) {
-    EXPECT_EQ(allele_size("152"), 152);
-    EXPECT_EQ(allele_size("152b"), 152);
-    EXPECT_EQ(allele_size("b152"), 0);
-    EXPECT_EQ(allele_size(""), 0);
-    EXPECT_EQ(allele_size("99999999999999"), 2147483647);
 }
 
 // One individual given by its codes (-1 missing) and an influence zone:
@@ -188,20 +171,6 @@ TEST(VoskIndividual, HeterozygousSitesAndLocalLoci) {
         EXPECT_EQ(first(g.hetPositions, g.hetCount), c.het);
         EXPECT_EQ(g.hetFlags, c.flags);
     }
-}
-
-TEST(VoskIndividual, AllocationResetsEveryArray) {
-    test::ProfileGuard profile(MICROSAT);
-    TGenotIndividual g;
-    g.allocateLoci(3);
-    EXPECT_EQ(TGamete::numLoci, 3);
-    EXPECT_EQ(g.gamete1.sizes.size(), 3u);
-    EXPECT_EQ(g.visitingOrder, (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(g.localList, (std::vector<int>{-1, -1, -1}));
-    EXPECT_EQ(g.window1[2].start, -1);
-    EXPECT_EQ(g.window2[0].length, -1);
-    EXPECT_EQ(g.window1[1].hetCount, 0);
-    EXPECT_EQ(g.window2[1].support, 0.0);
 }
 
 TGenotIndividual phase(std::vector<int> g1, std::vector<int> g2, int count = 0) {

@@ -318,41 +318,6 @@ TEST_F(VoskRun, StopFlagEndsWithoutOutput) {
     EXPECT_EQ(phase_file(1), "");
 }
 
-TEST_F(VoskRun, SampledPhaseFilesHoldEveryIndividualOnce) {
-    d.add("0000", "1110");
-    d.add("0101", "1010");
-    d.add("0000", "0000");
-    d.add("1110", "1110");
-    phase_files(20);
-    ASSERT_EQ(run(), 1);
-    for (int k = 1; k <= 20; ++k) {
-        std::string const f = phase_file(k);
-        for (char const* name : {"\t\t\ti1\t1 \t", "\t\t\ti2\t1 \t", "\t\t\ti3\t1 \t", "\t\t\ti4\t1 \t"})
-            EXPECT_EQ(f.find(name), f.rfind(name)) << name;
-        EXPECT_NE(f.find("\t\t\ti3\t1 \t0 0 0 0 \n\t\t\t\t           \t0 0 0 0 \n"), std::string::npos) << f;
-    }
-    // The best phases: same lines as the report's, without its columns of
-    // frequencies and haplotype numbers.
-    std::string const best = phase_file(0);
-    EXPECT_NE(best.find("         i3\t          1\t0 0 0 0 \n           \t           \t0 0 0 0 \n"), std::string::npos)
-        << best;
-}
-
-TEST_F(VoskRun, RepeatsUnderTheSameSeed) {
-    d.add("0000", "1110");
-    d.add("0101", "1010");
-    d.add("0100", "1011");
-    d.add("0000", "0000");
-    phase_files(3);
-    ASSERT_EQ(run(), 1);
-    std::string const first = report() + phase_file(1) + phase_file(2);
-    result.close();
-    SetUp();
-    phase_files(3);
-    ASSERT_EQ(run(), 1);
-    EXPECT_EQ(report() + phase_file(1) + phase_file(2), first);
-}
-
 TEST(VoskReport, SampleWithoutIndividualsShowsNoLoci) {
     test::ProfileGuard profile(DNA);
     test::LogGuard log("quintle_vosk_empty");
