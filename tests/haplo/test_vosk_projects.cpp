@@ -101,6 +101,27 @@ std::map<std::string, int> haplotype_counts(std::string const& report) {
     return out;
 }
 
+// A sample of five unphased individuals of the given data type.
+std::string project(char const* type, char const* separator, std::string const& data) {
+    return std::string("[Profile]\n  Title=\"t\"\n  NbSamples=1\n  DataType=") + type +
+           "\n  GenotypicData=1\n  GameticPhase=0\n  LocusSeparator=" + separator +
+           "\n  MissingData='?'\n[Data]\n  [[Samples]]\n    SampleName=\"s\"\n    SampleSize=5\n    SampleData={\n" +
+           data + "    }\n";
+}
+
+std::string const microsat_data =
+    "      m1 1 120 130 150\n           124 134 152\n"
+    "      m2 1 120 130 150\n           120 130 150\n"
+    "      m3 1 ? 130 150\n           124 134 ?\n"
+    "      m4 1 124 134 152\n           124 134 152\n"
+    "      m5 1 120 134 150\n           124 130 152\n";
+std::string const standard_data =
+    "      s1 1 a x 1\n           b y 2\n"
+    "      s2 1 a x 1\n           a x 1\n"
+    "      s3 1 b y 2\n           b y 2\n"
+    "      s4 1 a y 1\n           b x 2\n"
+    "      s5 1 a x 2\n           b y 1\n";
+
 class VoskProjectRun : public ::testing::Test {
 protected:
     // Runs the program in the work folder on a project copied there (or
@@ -277,6 +298,29 @@ TEST_F(VoskProjectRun, MissingDataCharacterSurvivesTheRoundTrip) {
     }
 }
 
+// The microsatellite and standard-data drivers phase their unphased samples
+// too; the phase files (allele texts separated by blanks under a tab
+// separator) read back without a warning.
+TEST_F(VoskProjectRun, MicrosatelliteAndStandardProjects) {
+    for (auto const& [name, text] :
+         {std::pair<std::string, std::string>{"msat.pmp", project("MICROSAT", "WHITESPACE", microsat_data)},
+          {"standard.pmp", project("STANDARD", "WHITESPACE", standard_data)}}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(run(name, phasing(2, 500, 5), text), 0);
+        std::string const base = name.substr(0, name.find('.'));
+        std::string const log = file(base + ".res/Pellomar_log.txt");
+        EXPECT_NE(log.find("Successful run of " + name), std::string::npos) << log;
+        EXPECT_NE(file(base + ".res/" + base + ".xml").find("Num. ambiguous individuals"), std::string::npos);
+        fs::path const folder = work.path() / (base + ".res") / "PhaseDistribution";
+        scratch::write_file(folder / "pml_run.pms", settings_with({{"TaskNumber", "1"}}));
+        scratch::write_file(folder / "ssdefs.txt", "POP_LEVEL\n");
+        EXPECT_EQ(run_program(folder, "Vosk_Best_Phases.pmp"), 0);
+        std::string const back = scratch::read_file(folder / "Vosk_Best_Phases.res" / "Pellomar_log.txt");
+        EXPECT_NE(back.find("Successful run of Vosk_Best_Phases.pmp"), std::string::npos) << back;
+        EXPECT_EQ(back.find("#[WARNING"), std::string::npos) << back;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Samples of the other data types: their analysis drivers call the member
 // as the DNA driver does.
@@ -303,13 +347,6 @@ protected:
     vosk_test::SamplerValues restore;
 };
 
-std::string project(char const* type, char const* separator, std::string const& data) {
-    return std::string("[Profile]\n  Title=\"t\"\n  NbSamples=1\n  DataType=") + type +
-           "\n  GenotypicData=1\n  GameticPhase=0\n  LocusSeparator=" + separator +
-           "\n  MissingData='?'\n[Data]\n  [[Samples]]\n    SampleName=\"s\"\n    SampleSize=5\n    SampleData={\n" +
-           data + "    }\n";
-}
-
 TEST_F(VoskOtherDataTypes, RflpMicrosatellitesAndStandardData) {
     std::string const rflp = phase("rflp.pmp", project("RFLP", "NONE",
                                                        "      r1 1 0110\n           1001\n"
@@ -323,23 +360,13 @@ TEST_F(VoskOtherDataTypes, RflpMicrosatellitesAndStandardData) {
     // Missing alleles: written back as '?', and a missing allele is not a
     // heterozygous site: m3 has one heterozygous site only (taken for
     // alleles of size 0 its missing ones would make it ambiguous).
-    std::string const msat = phase("msat.pmp", project("MICROSAT", "WHITESPACE",
-                                                       "      m1 1 120 130 150\n           124 134 152\n"
-                                                       "      m2 1 120 130 150\n           120 130 150\n"
-                                                       "      m3 1 ? 130 150\n           124 134 ?\n"
-                                                       "      m4 1 124 134 152\n           124 134 152\n"
-                                                       "      m5 1 120 134 150\n           124 130 152\n"));
+    std::string const msat = phase("msat.pmp", project("MICROSAT", "WHITESPACE", microsat_data));
     EXPECT_NE(msat.find("Num. ambiguous individuals : 2\n"), std::string::npos) << msat;
     // m3 keeps its random phase at its one heterozygous site (locus 1).
     EXPECT_NE(msat.find("]\t? 13"), std::string::npos) << msat;
     EXPECT_NE(msat.find(" ? \n"), std::string::npos) << msat;
 
-    std::string const standard = phase("standard.pmp", project("STANDARD", "WHITESPACE",
-                                                               "      s1 1 a x 1\n           b y 2\n"
-                                                               "      s2 1 a x 1\n           a x 1\n"
-                                                               "      s3 1 b y 2\n           b y 2\n"
-                                                               "      s4 1 a y 1\n           b x 2\n"
-                                                               "      s5 1 a x 2\n           b y 1\n"));
+    std::string const standard = phase("standard.pmp", project("STANDARD", "WHITESPACE", standard_data));
     EXPECT_NE(standard.find("Num. polymorphic loci      : 3\n"), std::string::npos) << standard;
     EXPECT_NE(standard.find("Num. ambiguous individuals : 3\n"), std::string::npos) << standard;
 }
