@@ -38,6 +38,8 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
 # Unphased diploid genotypes, haplotype-frequency EM and linkage test: em_bench.sh.
 if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
+# RFLP beside DNA of the same shape: rflp_bench.sh.
+if [ "${1:-}" = "--rflp" ]; then shift; exec bash "$HERE/rflp_bench.sh" "$@"; fi
 # Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
 if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
 
