@@ -146,14 +146,3 @@ TEST(RflpDriver, DistanceMatrixForTheAmova) {
     const std::string dis = read_file(run.dir() / (std::string(r.pop.get_small_name().c_str()) + ".dis"));
     EXPECT_EQ(std::count(dis.begin(), dis.end(), '\n'), 5) << dis;
 }
-
-// A stop request after the first progress message ends the call.
-TEST(RflpDriver, StopRequestEndsTheCall) {
-    RflpSample r("worked", worked_sample());
-    RflpRun run(1 | 2 | 64);
-    run.s.stopFlag = 1;
-    r.pop.test_methods(run.s);
-    const std::string result = run.result();
-    EXPECT_EQ(result.find("Standard diversity"), std::string::npos);
-    EXPECT_EQ(result.find("Tajima"), std::string::npos);
-}

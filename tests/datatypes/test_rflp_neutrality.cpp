@@ -81,38 +81,19 @@ TEST(RflpNeutrality, TajimaCountsDeletionSitesInD) {
     RflpRun run(kTajima);
     run.s.AllowedLevelOfMissingData = 0.05;
     SampleDriverState st(r.pop.NbHaplotypeEntries);
-    const TajimaResult t = rflp_tajima_step(r.pop, run.s, st, 1.0, 0);
+    initialize_ran3(-11);
+    const TajimaResult t = rflp_tajima_step(r.pop, run.s, st, 1.0, 1);
     EXPECT_EQ(t.segregatingSites, 2);
     EXPECT_DOUBLE_EQ(t.meanPairwiseDiff, 1.5);
     EXPECT_NEAR(t.D, 0.2621232711369273, 1e-12);
     EXPECT_NEAR(t.thetaS, 0.96, 1e-12);
+    EXPECT_EQ(r.pop.tajimaP, t.simulated.p);
 
+    // One replicate is enough for the batch tail.
     std::ostringstream batch;
     write_tajima_batch(batch, r.pop.name, t, 1);
     EXPECT_NE(batch.str().find("\t5\t2\t0.960000\t1.500000\t0.262123\t"), std::string::npos) << batch.str();
-    EXPECT_EQ(batch.str().back(), '\n');
-}
-
-TEST(RflpNeutrality, SimulatedPValuesReachTheSample) {
-    RflpSample r("worked", worked_sample());
-    RflpRun run(kTajima | kFuFs);
-    SampleDriverState st(r.pop.NbHaplotypeEntries);
-    initialize_ran3(-11);
-    const TajimaResult t = rflp_tajima_step(r.pop, run.s, st, 1.0, 40);
-    ASSERT_FALSE(t.stopped);
-    EXPECT_EQ(t.replicates, 40);
-    EXPECT_GE(t.simulated.p, 0.0);
-    EXPECT_LE(t.simulated.p, 1.0);
-    EXPECT_EQ(r.pop.tajimaP, t.simulated.p);
-    // One replicate is enough for the batch tail.
-    std::ostringstream batch;
-    write_tajima_batch(batch, r.pop.name, rflp_tajima_step(r.pop, run.s, st, 1.0, 1), 1);
-    EXPECT_NE(batch.str().find("\t1\n"), std::string::npos) << batch.str();
-
-    const FuFsResult f = rflp_fu_fs_step(r.pop, run.s, st, fu_args(40));
-    EXPECT_EQ(r.pop.fuFsP, f.simulated.p);
-    EXPECT_GE(f.simulated.p, 0.0);
-    EXPECT_GT(f.simulated.secondMean, 1.0);
+    EXPECT_EQ(batch.str().substr(batch.str().size() - 3), "\t1\n");
     // The hit table is left empty for the next sample.
     EXPECT_EQ(TNode::hits.count, 0);
 }
