@@ -138,6 +138,19 @@ public:
         return data[i];
     }
 
+    // Sorts the first `count` slots by ArrayOrder<T> of the elements (nulls
+    // last): the first of the smallest elements goes to slot 0, the rest is
+    // heap-sorted.
+    void quickSortArray() {
+        if (count < 1) return;
+        long first = 0;
+        for (long i = 1; i < count; ++i) {
+            if (array_detail::pointerBefore<T>(data[i], data[first])) first = i;
+        }
+        if (first != 0) std::swap(data[0], data[first]);
+        heapsort(static_cast<int>(count - 1), data);
+    }
+
     // Sorts a[1] .. a[n] by ArrayOrder<T> of the elements (nulls last); a is
     // a 1-based view of slots, a[0] is not touched.
     static void heapsort(int n, T** a) {

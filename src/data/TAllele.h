@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <ostream>
 
+#include "core/MY_TArrayAsVector.h"
 #include "core/my_string.h"
 
 namespace quintle {
@@ -76,5 +78,13 @@ public:
 
 // Writes the name only.
 std::ostream& operator<<(std::ostream& os, TAllele const& allele);
+
+// Alleles sort by name in ascending byte order (the order of the written
+// allele tables and spectra). Names are distinct within a locus, so this
+// order is total there.
+template <>
+struct ArrayOrder<TAllele> {
+    static bool before(TAllele const& a, TAllele const& b) { return std::strcmp(a.name.c_str(), b.name.c_str()) < 0; }
+};
 
 }  // namespace quintle

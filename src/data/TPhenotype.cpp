@@ -229,13 +229,7 @@ int TPhenotype::build_genotypes(TPopHaploDB& store, TAlleleDB* db, int const& re
         return 0;
     }
 
-    std::int64_t passes;
-    if (recessiveMode)
-        passes = std::int64_t{1} << L;
-    else if (numResolutions != 0)
-        passes = numResolutions;
-    else
-        passes = h < 2 ? 1 : std::int64_t{1} << (h - 1);
+    std::int64_t const passes = resolution_passes(recessiveMode, L, h);
     numResolutions = 0;
 
     // Loci that both pseudo-haplotypes have; only these can be exchanged.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -42,6 +43,15 @@ public:
     // integer; beyond these limits a phenotype is not resolved (message 114).
     static constexpr int max_hetero_loci = 32;
     static constexpr int max_recessive_loci = 62;
+
+    // Passes of a phase enumeration: 2^L in recessive mode, else the number
+    // of resolutions found by the last build when there was one, else
+    // 2^(h-1) (one for a homozygote or a single heterozygous locus).
+    std::int64_t resolution_passes(bool recessiveMode, int L, int h) const {
+        if (recessiveMode) return std::int64_t{1} << L;
+        if (numResolutions != 0) return numResolutions;
+        return h < 2 ? 1 : std::int64_t{1} << (h - 1);
+    }
 
     my_string name{"UNKNOWN"};
     double count = 0.0;            // number of individuals (absolute frequency)

@@ -63,13 +63,7 @@ int TPhenotype::build_compatible_genotypes(TPopHaploDB& previous, int const* pre
     // phenotype without the filter, which reports it.
     if (h > max_hetero_loci || (recessiveMode && L > max_recessive_loci)) return 0;
 
-    std::int64_t passes;
-    if (recessiveMode)
-        passes = std::int64_t{1} << L;
-    else if (numResolutions != 0)
-        passes = numResolutions;
-    else
-        passes = h < 2 ? 1 : std::int64_t{1} << (h - 1);
+    std::int64_t const passes = resolution_passes(recessiveMode, L, h);
     numResolutions = 0;
 
     int const common = static_cast<int>(std::min<long>(L, pseudo2->alleles.count));

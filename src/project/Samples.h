@@ -123,8 +123,14 @@ public:
     // "Neutrality tests" and "Mismatch analysis": the end of the section.
     void WriteNeutralityAndMismatchTables(settings& s, int w);
 
-    // Allele-frequency tables and site frequency spectra of the sample set.
+    // Allele-frequency tables of the sample set (allele_frequency_files.cpp):
+    // "PopNames.txt" and "AllFreqLocus_<l>.txt" in the result folder,
+    // "AllAlleleFreqs.txt" beside the project file. Sorts the alleles of the
+    // global list by name.
     void computeAndOutputAlleFreqPerPop(settings& s);
+    // Site frequency spectra of the sample set and their bootstrap
+    // replicates (site_frequency_spectra.cpp), as the settings ask; draws
+    // from the shared generator for each replicate.
     void computeAndOutputSFS(settings& s);
     // DNA projects: every sample's numPrivateSubstSites, the substitution
     // sites at which it alone is polymorphic. The settings are not read.

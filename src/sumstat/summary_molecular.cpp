@@ -457,11 +457,6 @@ void Samples::AlleleFrequencyHandOff(settings& s) {
     if (s.ComputePopSFS || s.ComputeJointSFS || s.ComputeMultiSFS) computeAndOutputSFS(s);
 }
 
-// Hooks: the allele-frequency files and the spectra are written elsewhere
-// once they exist; until then asking for them writes nothing.
-void Samples::computeAndOutputAlleFreqPerPop(settings&) {}
-void Samples::computeAndOutputSFS(settings&) {}
-
 void Samples::WriteMolecularDiversityTable(settings& s, int w) {
     TDataType const type = ProfileSettings::DataType;
     if ((s.TaskNumber & task_molecular_diversity) == 0 || s.RecessiveAllelesEM != 0 || type == MICROSAT ||
