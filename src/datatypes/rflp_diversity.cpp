@@ -9,11 +9,13 @@
 #include <new>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Errors.h"
 #include "datatypes/PopulRFLP.h"
 #include "datatypes/dna_replicate_statistics.h"
+#include "datatypes/rflp_pair_counts.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -29,16 +31,6 @@ int length_of(PHaploDef const* entry) {
     if (entry == nullptr || entry->haplotype == nullptr) return 0;
     return entry->haplotype->data.length();
 }
-
-// Two site states differ when neither is missing and, unless deletions
-// count, neither is a deletion.
-struct DifferenceRule {
-    char missing;
-    bool deletions;
-    bool differ(char a, char b) const {
-        return a != b && a != missing && b != missing && (deletions || (a != '-' && b != '-'));
-    }
-};
 
 void write_distance_matrix(std::ostream& os, RectMat const& m, int n) {
     os << "\nInter-haplotypic distance matrix:\n" << '\n';
@@ -57,16 +49,17 @@ void write_distance_matrix(std::ostream& os, RectMat const& m, int n) {
 }  // namespace
 
 void PopulRFLP::count_pair(char const* a, int lengthA, char const* b, int lengthB) {
-    DifferenceRule const rule{profile.MissingData, deletionWeight > 0};
+    char const missing = profile.MissingData;
+    bool const deletions = deletionWeight > 0;
     int const L = static_cast<int>(usableSite.size());
     int differences = 0;
     int compared = 0;
     for (int site = 0; site < L; ++site) {
         if (usableSite[static_cast<std::size_t>(site)] != 1) continue;
         ++compared;
-        char const x = site < lengthA ? a[site] : rule.missing;
-        char const y = site < lengthB ? b[site] : rule.missing;
-        if (rule.differ(x, y)) ++differences;
+        char const x = site < lengthA ? a[site] : missing;
+        char const y = site < lengthB ? b[site] : missing;
+        if (rflp_states_differ(x, y, missing, deletions)) ++differences;
     }
     numDifferences = differences;
     numComparedSites = compared;
@@ -102,27 +95,33 @@ int PopulRFLP::p_diff(char const* a, char const* b) { return pair_distance(a, b,
 
 int PopulRFLP::diff_no_weight(char const* a, char const* b) { return pair_distance(a, b, false); }
 
-// Rows in list order, each pair through the pair operation of the method.
-// The texts are read over the usable sites only, once each.
+// Rows in list order. The texts are read over the usable sites once; a
+// list that repeats texts has each pair of distinct texts counted once.
 int PopulRFLP::fill_distance_matrix(RectMat& m, double factor, settings* s) {
     int const n = static_cast<int>(haplotypes.count);
     std::vector<int> usable;
     for (std::size_t site = 0; site < usableSite.size(); ++site)
         if (usableSite[site] == 1) usable.push_back(static_cast<int>(site));
-    auto const width = usable.size();
-    char const missing = profile.MissingData;
-    std::vector<char> compact(width * static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        char const* text = text_of(haplotypes[i]);
-        int const length = length_of(haplotypes[i]);
-        char* row = compact.data() + width * static_cast<std::size_t>(i);
-        for (std::size_t k = 0; k < width; ++k) row[k] = usable[k] < length ? text[usable[k]] : missing;
+    std::vector<std::string_view> texts(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        texts[static_cast<std::size_t>(i)] = std::string_view(text_of(haplotypes[i]), static_cast<std::size_t>(length_of(haplotypes[i])));
+    RflpTexts rows;
+    rows.build(texts, usable, profile.MissingData, deletionWeight > 0);
+
+    // Differences of every pair of distinct texts, when texts repeat.
+    int const d = rows.num_distinct();
+    std::vector<int> between;
+    if (d < n && numUsableSites != 0) {
+        between.assign(static_cast<std::size_t>(d) * static_cast<std::size_t>(d), 0);
+        for (int a = 1; a < d; ++a)
+            for (int b = 0; b < a; ++b)
+                between[static_cast<std::size_t>(a) * d + b] = between[static_cast<std::size_t>(b) * d + a] =
+                    rows.differences(a, b);
     }
 
-    DifferenceRule const rule{missing, deletionWeight > 0};
     bool const proportion = distanceMethod == 1;
     for (int i = 0; i < n; ++i) {
-        char const* ri = compact.data() + width * static_cast<std::size_t>(i);
+        int const ri = rows.distinct_of(i);
         for (int j = 0; j < i; ++j) {
             if (numUsableSites == 0) {
                 // No usable site: the pair operation reports it.
@@ -130,16 +129,14 @@ int PopulRFLP::fill_distance_matrix(RectMat& m, double factor, settings* s) {
                 E.error(ERROR, "PopulRFLP::compute_distance_matrix(ofstream)", Msg::m136_dist_mat_not_computed);
                 return 0;
             }
-            char const* rj = compact.data() + width * static_cast<std::size_t>(j);
-            int differences = 0;
-            for (std::size_t k = 0; k < width; ++k) differences += rule.differ(ri[k], rj[k]) ? 1 : 0;
-            numDifferences = differences;
-            numComparedSites = static_cast<int>(width);
+            int const rj = rows.distinct_of(j);
+            numDifferences = between.empty() ? rows.differences(ri, rj) : between[static_cast<std::size_t>(ri) * d + rj];
+            numComparedSites = static_cast<int>(usable.size());
             set_pair_distance(proportion);
 
-            double const d = pairDistance * factor;
-            if (d > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(d);
-            m(i, j) = d;
+            double const dist = pairDistance * factor;
+            if (dist > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(dist);
+            m(i, j) = dist;
             m(j, i) = std::sqrt(pairDistanceVar) * factor;
         }
         settings::print_message();

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "datatypes/rflp_fixture.h"
+#include "datatypes/rflp_pair_counts.h"
 #include "popstats/mismatch.h"
 
 using namespace quintle;
@@ -281,4 +283,46 @@ TEST(RflpCompare, RunWideSitesGrowAndIgnoreReplicates) {
     EXPECT_EQ(replicate.pop.numSubstitutionSites, 2);
     EXPECT_EQ(global.count, 8);
     EXPECT_EQ(flagged(), (std::vector<int>{2, 6}));
+}
+
+// The pair counts on bit planes (and, with many states, character by
+// character) against a plain count over the sites, for texts of random
+// states, repeated texts, texts shorter than the sites and both deletion
+// rules.
+TEST(RflpPairCounts, AgainstAPlainCount) {
+    std::uint32_t state = 12345;
+    auto next = [&state](std::uint32_t m) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % m;
+    };
+    for (std::string alphabet : {"01-?", "01", "01-?abcdefg"}) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 12; ++i) {
+            std::string t(150 - (i == 3 ? 40 : 0), '0');
+            for (char& c : t) c = alphabet[next(static_cast<std::uint32_t>(alphabet.size()))];
+            texts.push_back(t);
+        }
+        texts.push_back(texts[2]);  // a repeat
+        std::vector<int> sites;
+        for (int s = 0; s < 150; s += 1 + static_cast<int>(next(3))) sites.push_back(s);
+        std::vector<std::string_view> views(texts.begin(), texts.end());
+        for (bool deletions : {true, false}) {
+            RflpTexts rows;
+            rows.build(views, sites, '?', deletions);
+            EXPECT_EQ(rows.num_distinct(), 12);
+            EXPECT_EQ(rows.distinct_of(12), rows.distinct_of(2));
+            for (int a = 0; a < 13; ++a) {
+                for (int b = 0; b < a; ++b) {
+                    int plain = 0;
+                    for (int s : sites) {
+                        auto at = [s](std::string const& t) { return s < static_cast<int>(t.size()) ? t[s] : '?'; };
+                        char const x = at(texts[a]), y = at(texts[b]);
+                        plain += x != y && x != '?' && y != '?' && (deletions || (x != '-' && y != '-')) ? 1 : 0;
+                    }
+                    EXPECT_EQ(rows.differences(rows.distinct_of(a), rows.distinct_of(b)), plain)
+                        << alphabet << " " << a << " " << b << " " << deletions;
+                }
+            }
+        }
+    }
 }
