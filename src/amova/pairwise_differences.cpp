@@ -40,7 +40,7 @@ void print_cell(std::ostream& out, int w, DerivedCell const& cell, std::string c
 }
 
 // The same value on a batch stream: "inf", or the number (0 for the text "0").
-void batch_cell(std::ofstream* os, DerivedCell const& cell) {
+void batch_cell(std::ostream* os, DerivedCell const& cell) {
     if (os == nullptr) return;
     if (cell.kind == DerivedCell::Infinite)
         *os << "inf\t";
@@ -48,7 +48,7 @@ void batch_cell(std::ofstream* os, DerivedCell const& cell) {
         *os << cell.value << "\t";
 }
 
-void newline(std::ofstream* os) {
+void newline(std::ostream* os) {
     if (os != nullptr) *os << "\n";
 }
 
@@ -65,7 +65,7 @@ std::string inf_text(int w) { return std::string(static_cast<std::size_t>(w > 3 
 // of columns 1 .. i (through the diagonal when `diagonal`), each also
 // written to `batch` when that is not null.
 void derived_table(std::ostream& out, int w, int n, TriMat const& fst, bool diagonal, DerivedCell (*cell_of)(double),
-                   std::string const& inf, std::ofstream* batch) {
+                   std::string const& inf, std::ostream* batch) {
     column_numbers(out, 2 * w + 2, w, n);
     for (int i = 0; i < n; ++i) {
         out << std::setw(w + 2) << i + 1;

@@ -1,7 +1,8 @@
 #include "core/TriMat.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <iomanip>
-#include <new>
 
 #include "core/Errors.h"
 
@@ -11,26 +12,38 @@ TriMat::TriMat(int const& n) : dim(n > 0 ? n : 0) {
     allocate("TriMat::TriMat(const int& dim");
 }
 
+TriMat::TriMat(TriMat const& other)
+    : dim(other.dim),
+      diagonalValue(other.diagonalValue),
+      offDiagonalValue(other.offDiagonalValue),
+      constantMode(other.constantMode) {
+    dim = other.stored_dim_;
+    if (!allocate("TriMat::TriMat(const TriMat&)")) return;
+    std::copy_n(other.values_.get(), row_start(stored_dim_), values_.get());
+    dim = other.dim;
+}
+
+void TriMat::FreeValues::operator()(double* p) const noexcept { std::free(p); }
+
 bool TriMat::allocate(char const* where) {
+    release();
     if (dim <= 0) {
         dim = 0;
-        release();
         return true;
     }
-    try {
-        values_.assign(row_start(dim), 0.0);
+    // calloc: zeroed pages from the system are not touched until written.
+    values_.reset(static_cast<double*>(std::calloc(row_start(dim), sizeof(double))));
+    if (values_) {
         stored_dim_ = dim;
         return true;
-    } catch (std::bad_alloc const&) {
-        release();
-        dim = 0;
-        E.error(MEMORY, where, Msg::m0_not_enough_memory);
-        return false;
     }
+    dim = 0;
+    E.error(MEMORY, where, Msg::m0_not_enough_memory);
+    return false;
 }
 
 void TriMat::release() {
-    std::vector<double>().swap(values_);
+    values_.reset();
     stored_dim_ = 0;
 }
 
@@ -50,7 +63,15 @@ void TriMat::destroy() {
 void TriMat::delete_matrix() { destroy(); }
 
 void TriMat::initialize() {
-    for (double& v : values_) v = 0.0;
+    if (stored_dim_ == 0) return;
+    std::size_t const count = row_start(stored_dim_);
+    // Fresh zeroed storage rather than writing zeros over the old: the rows
+    // never filled stay free. Zeros in place when none can be had.
+    if (double* fresh = static_cast<double*>(std::calloc(count, sizeof(double)))) {
+        values_.reset(fresh);
+    } else {
+        std::fill_n(values_.get(), count, 0.0);
+    }
 }
 
 double& TriMat::out_of_range() const {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <ostream>
-#include <vector>
 
 namespace quintle {
 
@@ -11,20 +11,25 @@ namespace quintle {
 // and column min(i, j). Base of the project's given distance matrix.
 //
 // The triangle is packed into one contiguous block, row i starting at
-// i (i + 1) / 2, so element access is a range check and one load.
+// i (i + 1) / 2, so element access is a range check and one load. The block
+// comes zeroed from the system and is not written to zero it: a large
+// dimension (a project's MatrixSize) costs memory only as far as rows are
+// filled, and a file that promises a large matrix but gives a few rows
+// costs a few rows.
 class TriMat {
 public:
     explicit TriMat(int const& n = 0);
-    TriMat(TriMat const& other) = default;
+    TriMat(TriMat const& other);
     ~TriMat() = default;
 
     // Frees the storage and allocates a zero-filled triangle of dimension n.
     void create(int const& n);
     // Allocates zero-filled storage for the current `dim` (none for 0).
     void allocate_matrix();
-    // The three release the storage and set `dim` to 0.
+    // The two release the storage and set `dim` to 0.
     void destroy();
     void delete_matrix();
+    // Every element 0.0; the dimension stays.
     void initialize();
 
     // Element access. In constant mode the two constants are answered for
@@ -69,7 +74,11 @@ private:
     void release();
     double& out_of_range() const;
 
-    std::vector<double> values_;
+    struct FreeValues {
+        void operator()(double* p) const noexcept;
+    };
+    // row_start(stored_dim_) values.
+    std::unique_ptr<double[], FreeValues> values_;
     int stored_dim_ = 0;
     mutable double scratch_ = 0.0;
 };

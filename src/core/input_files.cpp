@@ -2,6 +2,11 @@
 
 #include <sys/stat.h>
 
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,6 +19,34 @@ namespace quintle {
 namespace {
 
 constexpr std::streamsize chunk_size = 65536;
+
+// True for a file of the kernel's own file systems (/proc, /sys and their
+// kind): regular files of size 0 whose reading may never end (a process's
+// memory map) or wait for the kernel (its message buffer). No user's data
+// file lives there.
+bool on_kernel_file_system(char const* path) {
+#ifdef __linux__
+    struct statfs fs {};
+    if (::statfs(path, &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case PROC_SUPER_MAGIC:
+        case SYSFS_MAGIC:
+        case DEBUGFS_MAGIC:
+        case TRACEFS_MAGIC:
+        case SECURITYFS_MAGIC:
+        case CGROUP_SUPER_MAGIC:
+        case CGROUP2_SUPER_MAGIC:
+        case BPF_FS_MAGIC:
+        case EFIVARFS_MAGIC:
+            return true;
+        default:
+            return false;
+    }
+#else
+    (void)path;
+    return false;
+#endif
+}
 
 }  // namespace
 
@@ -54,16 +87,18 @@ std::string input_file_problem(std::string const& path) {
     if (!S_ISREG(info.st_mode)) {
         return S_ISDIR(info.st_mode) ? "a folder, not a regular file" : "not a regular file (a device or a pipe)";
     }
+    if (on_kernel_file_system(path.c_str())) return "a file of the kernel (/proc, /sys), not a data file";
     return std::string();
 }
 
-bool exists_but_not_regular(std::string const& path) {
+bool exists_but_not_a_data_file(std::string const& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+    if (::stat(path.c_str(), &info) != 0) return false;
+    return !S_ISREG(info.st_mode) || on_kernel_file_system(path.c_str());
 }
 
 bool open_input_file(std::ifstream& in, std::string const& path, std::ios::openmode mode) {
-    if (exists_but_not_regular(path)) {
+    if (exists_but_not_a_data_file(path)) {
         *_AOS_ << "\t\"" << path << "\" is " << input_file_problem(path) << ": it is not read." << std::endl;
         return false;
     }

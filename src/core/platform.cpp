@@ -5,6 +5,8 @@
 #include <string>
 #include <system_error>
 
+#include "core/input_files.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
@@ -61,10 +63,9 @@ bool MY_CopyFile(char const* dest, char const* src) {
 
 bool can_open_for_reading(char const* path) {
     if (path == nullptr) return false;
-    // Only a regular file: opening a pipe waits for a writer, and a device
-    // may never end.
-    struct stat info {};
-    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return false;
+    // Only a data file: opening a pipe waits for a writer, and a device or
+    // a file of /proc may never end.
+    if (exists_but_not_a_data_file(path)) return false;
     std::ifstream probe(path);
     return probe.is_open();
 }

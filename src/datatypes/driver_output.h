@@ -37,7 +37,7 @@ std::ostream& set_fixed(std::ostream& os, int decimals);
 void write_batch_head(std::ostream& os, my_string const& sampleName);
 
 // A batch stream is written only while its flag is set (and it was opened).
-inline bool batch_on(int flag, std::ofstream* stream) { return flag != 0 && stream != nullptr; }
+inline bool batch_on(int flag, std::ostream* stream) { return flag != 0 && stream != nullptr; }
 
 // Where a driver writes when the run has no result file: a stream that takes
 // nothing.

@@ -91,8 +91,8 @@ void report_format(std::ostream& os) {
     os.precision(5);
 }
 
-std::ostream* batch_stream(int flag, std::ofstream* stream) {
-    if (!flag || stream == nullptr || !stream->is_open()) return nullptr;
+std::ostream* batch_stream(int flag, std::ostream* stream) {
+    if (!flag || stream == nullptr || stream->fail()) return nullptr;
     stream->setf(std::ios::fixed, std::ios::floatfield);
     stream->precision(5);
     return stream;

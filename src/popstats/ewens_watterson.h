@@ -66,9 +66,9 @@ inline constexpr char long_rule[] = "\n-----------------------------------------
 // right-aligned (each in the width its writer sets).
 void report_format(std::ostream& os);
 
-// The batch stream when its flag is set and it is open, in fixed notation
+// The batch stream when its flag is set and it has not failed, in fixed notation
 // with 5 decimals; otherwise null.
-std::ostream* batch_stream(int flag, std::ofstream* stream);
+std::ostream* batch_stream(int flag, std::ostream* stream);
 
 // The project file and the sample name, each in double quotes, separated by
 // a tab: the first two fields of a batch line.

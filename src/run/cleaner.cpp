@@ -12,6 +12,7 @@
 
 #include "core/Errors.h"
 #include "core/input_files.h"
+#include "core/my_string.h"
 #include "core/platform.h"
 #include "run/extern_names.h"
 #include "run/run_lock.h"
@@ -27,6 +28,10 @@ namespace fs = std::filesystem;
 constexpr std::size_t max_extern_line = 1000;
 
 constexpr std::string_view path_separators = "/\\";
+
+// Longest line the readers of the copy take (the line buffer of my_string):
+// a longer one would fail them with no word of what is wrong.
+constexpr std::size_t max_copy_line = static_cast<std::size_t>(my_string::max_line);
 
 bool is_path_separator(char c) { return c == '/' || c == '\\'; }
 
@@ -262,11 +267,13 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
 
     long line_number = 0;
     LineRead read = LineRead::line;
+    bool too_wide = false;
     if (project_rules) {
         // Empty lines are dropped; one empty line ends the copy.
         while ((read = read_bounded_line(in, curr_line)) == LineRead::line) {
             ++line_number;
             clean_curr_line();
+            if ((too_wide = curr_line.size() > max_copy_line)) break;
             line_has_external();
             line_locus_sep();
             if (!curr_line.empty()) {
@@ -283,6 +290,7 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
             read = read_bounded_line(in, curr_line);
             if (read == LineRead::too_long) break;
             clean_curr_line();
+            if ((too_wide = curr_line.size() > max_copy_line)) break;
             out.write(curr_line.data(), static_cast<std::streamsize>(curr_line.size()));
             out.put('\n');
         }
@@ -295,9 +303,14 @@ bool cleaner::write_copy(int i, std::istream& in, bool project_rules) {
         *_AOS_ << "\tLine " << line_number << " of \"" << source_path(i) << "\" is longer than " << max_input_line
                << " characters: the file is not read." << std::endl;
         refused_ = true;
+    } else if (too_wide) {
+        *_AOS_ << "\tLine " << line_number << " of \"" << source_path(i) << "\" holds " << curr_line.size()
+               << " characters (comments and repeated blanks left out), more than the " << max_copy_line
+               << " a line may hold: the file is not read." << std::endl;
+        refused_ = true;
     }
     out.flush();
-    bool ok = !in.bad() && out.good() && read != LineRead::too_long;
+    bool ok = !in.bad() && out.good() && read != LineRead::too_long && !too_wide;
     out.close();
     ok = ok && !out.fail();
     if (!ok) {
@@ -312,7 +325,7 @@ bool cleaner::open_source(std::string const& source, std::ifstream& in) {
     // A device or a pipe never ends, or blocks the open: it is refused, and
     // the refusal fails the project. A missing file is left to the readers,
     // which report it.
-    if (exists_but_not_regular(source)) refused_ = true;
+    if (exists_but_not_a_data_file(source)) refused_ = true;
     return open_input_file(in, source, std::ios::in | std::ios::binary);
 }
 

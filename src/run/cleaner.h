@@ -27,8 +27,9 @@ public:
     // Cleans the project file and then every external file it names. True
     // when the working copy of the project file was made and no file was
     // refused: a file that is not a regular one (a device, a pipe, a folder)
-    // or that holds a line longer than max_input_line is refused with a line
-    // in the log, and the project must not be read.
+    // or that holds a line longer than the readers take (my_string::max_line
+    // once cleaned; reading stops at max_input_line) is refused with a line
+    // in the log that names the line, and the project must not be read.
     bool execute(char loc_sep, char const* project_file);
 
     // Clean entry i of orig_files as a project file / as an external file;

@@ -1,10 +1,19 @@
 #include "run/glbobj.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <ostream>
+#include <streambuf>
+#include <string>
+#include <string_view>
 
 #include "core/input_files.h"
 #include "sumstat/TSumStat.h"
@@ -27,34 +36,34 @@ int _AMOVA_RES_ = 0;
 int _ALLELE_FREQS_ = 0;
 int _DETECT_SELECTION_ = 0;
 
-std::ofstream* ofs_gen_div = nullptr;
-std::ofstream* ofs_nuc_comp = nullptr;
-std::ofstream* ofs_mol_div = nullptr;
-std::ofstream* ofs_mismatch = nullptr;
-std::ofstream* ofs_mismatch_sp3 = nullptr;
-std::ofstream* ofs_mismatch_sp4 = nullptr;
-std::ofstream* ofs_only_mismatch = nullptr;
-std::ofstream* ofs_theta = nullptr;
-std::ofstream* ofs_link_dis = nullptr;
-std::ofstream* ofs_link_dis_pro = nullptr;
-std::ofstream* ofs_link_dis_pro_inbreeding = nullptr;
-std::ofstream* ofs_distrib_LD = nullptr;
-std::ofstream* ofs_HW = nullptr;
-std::ofstream* ofs_tajima = nullptr;
-std::ofstream* ofs_fu_fs = nullptr;
-std::ofstream* ofs_ewens_watt = nullptr;
-std::ofstream* ofs_chakra = nullptr;
-std::ofstream* ofs_pairw_dist = nullptr;
-std::ofstream* ofs_FST_dist = nullptr;
-std::ofstream* ofs_varComp_dist = nullptr;
-std::ofstream* ofs_pairw_diffs = nullptr;
-std::ofstream* ofs_tau_uneq = nullptr;
-std::ofstream* ofs_concest = nullptr;
-std::ofstream* ofs_slatkins = nullptr;
-std::ofstream* ofs_NM_vals = nullptr;
-std::ofstream* ofs_amova_res = nullptr;
-std::ofstream* ofs_selection_res = nullptr;
-std::ofstream* ofs_allele_freqs = nullptr;
+std::ostream* ofs_gen_div = nullptr;
+std::ostream* ofs_nuc_comp = nullptr;
+std::ostream* ofs_mol_div = nullptr;
+std::ostream* ofs_mismatch = nullptr;
+std::ostream* ofs_mismatch_sp3 = nullptr;
+std::ostream* ofs_mismatch_sp4 = nullptr;
+std::ostream* ofs_only_mismatch = nullptr;
+std::ostream* ofs_theta = nullptr;
+std::ostream* ofs_link_dis = nullptr;
+std::ostream* ofs_link_dis_pro = nullptr;
+std::ostream* ofs_link_dis_pro_inbreeding = nullptr;
+std::ostream* ofs_distrib_LD = nullptr;
+std::ostream* ofs_HW = nullptr;
+std::ostream* ofs_tajima = nullptr;
+std::ostream* ofs_fu_fs = nullptr;
+std::ostream* ofs_ewens_watt = nullptr;
+std::ostream* ofs_chakra = nullptr;
+std::ostream* ofs_pairw_dist = nullptr;
+std::ostream* ofs_FST_dist = nullptr;
+std::ostream* ofs_varComp_dist = nullptr;
+std::ostream* ofs_pairw_diffs = nullptr;
+std::ostream* ofs_tau_uneq = nullptr;
+std::ostream* ofs_concest = nullptr;
+std::ostream* ofs_slatkins = nullptr;
+std::ostream* ofs_NM_vals = nullptr;
+std::ostream* ofs_amova_res = nullptr;
+std::ostream* ofs_selection_res = nullptr;
+std::ostream* ofs_allele_freqs = nullptr;
 
 char* _batch_dir = nullptr;
 
@@ -139,7 +148,7 @@ constexpr char batchTitle[] =
 // line end).
 struct BatchFile {
     int* flag;
-    std::ofstream** stream;
+    std::ostream** stream;
     char const* name;
     bool title;
     char const* text;
@@ -254,8 +263,122 @@ constexpr std::array<BatchFile, 28> batchFiles{{
      true, false},
 }};
 
+// What one batch file receives from this process. Runs of different projects
+// in one working folder write the same batch files at the same time: the
+// text is held here and reaches the file in whole lines, in one write under
+// an exclusive lock on the file, when the stream is closed (or, for a run
+// that writes a great deal, whenever the text held passes spill_size), so
+// that no two runs interleave inside a line and no line is lost.
+class BatchBuffer final : public std::streambuf {
+public:
+    // Held at most before the complete lines are written out.
+    static constexpr std::size_t spill_size = std::size_t{4} << 20;
+
+    // Opens (creates) the file at once. Only a regular file is written: a
+    // pipe would block the open or the run, a device takes nothing worth
+    // writing. `rewrite`: the file is emptied at the first write.
+    BatchBuffer(char const* path, bool rewrite) : rewrite_(rewrite) {
+        setp(area_, area_ + sizeof area_);
+        // Non-blocking: a pipe without a reader fails the open rather than
+        // wait; the flag changes nothing for a regular file.
+        do {
+            fd_ = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
+        } while (fd_ < 0 && errno == EINTR);
+        struct stat info {};
+        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    BatchBuffer(BatchBuffer const&) = delete;
+    BatchBuffer& operator=(BatchBuffer const&) = delete;
+    ~BatchBuffer() override { close_file(); }
+
+    bool is_open() const { return fd_ >= 0; }
+
+    // Writes out what is held and closes the file. Nothing is allocated
+    // here: it also runs from the destructor.
+    void close_file() {
+        if (fd_ < 0) return;
+        write_out(held_.size(), std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+        setp(area_, area_ + sizeof area_);
+        ::close(fd_);
+        fd_ = -1;
+        std::string().swap(held_);
+    }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (fd_ < 0) return traits_type::eof();
+        take_area();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) held_.push_back(traits_type::to_char_type(c));
+        if (held_.size() >= spill_size) {
+            // Only whole lines: the rest waits for its line end.
+            std::size_t const last = held_.rfind('\n');
+            if (last != std::string::npos) write_out(last + 1);
+        }
+        return traits_type::not_eof(c);
+    }
+    // A flush (std::endl) writes nothing out: a line reaches the file whole,
+    // together with the other lines of its run.
+    int sync() override { return 0; }
+
+private:
+    void take_area() {
+        held_.append(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+        setp(area_, area_ + sizeof area_);
+    }
+
+    // Writes the first `size` characters held, then `rest`, under the lock.
+    // Without a lock (a file system that has none) the text is still
+    // written, and a failed write loses it as a full disk loses any write.
+    void write_out(std::size_t size, std::string_view rest = {}) {
+        int locked = -1;
+        while ((locked = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (rewrite_) {
+            rewrite_ = false;
+            if (::ftruncate(fd_, 0) != 0) {
+                // then appended to what is there
+            }
+        }
+        if (write_all(std::string_view(held_.data(), size))) write_all(rest);
+        if (locked == 0) ::flock(fd_, LOCK_UN);
+        held_.erase(0, size);
+    }
+
+    bool write_all(std::string_view text) const {
+        while (!text.empty()) {
+            ssize_t const n = ::write(fd_, text.data(), text.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+    char area_[8192];
+    std::string held_;
+    int fd_ = -1;
+    bool rewrite_;
+};
+
+// A batch file's stream, writing through the buffer above. A file that
+// cannot be opened leaves a failed stream that drops what it is given.
+class BatchStream final : public std::ostream {
+public:
+    BatchStream(char const* path, bool rewrite) : std::ostream(nullptr), buffer_(path, rewrite) {
+        rdbuf(&buffer_);
+        if (!buffer_.is_open()) setstate(std::ios::failbit);
+    }
+    void close_file() { buffer_.close_file(); }
+
+private:
+    BatchBuffer buffer_;
+};
+
 // The streams themselves; the public ofs_ pointers only view them.
-std::array<std::unique_ptr<std::ofstream>, batchFiles.size()> batchOwners;
+std::array<std::unique_ptr<BatchStream>, batchFiles.size()> batchOwners;
 
 constexpr char const* distanceNameTexts[NumDistanceNames] = {
     "Pairwise difference",
@@ -332,8 +455,7 @@ void initialize_pellomar_global_objects() {
         if (prefixLength > 0) std::memcpy(fileName, _batch_dir, prefixLength);
         std::strcpy(fileName + prefixLength, b.name);
 
-        auto stream = std::make_unique<std::ofstream>(
-            fileName, b.truncate ? std::ios::trunc : std::ios::app);
+        auto stream = std::make_unique<BatchStream>(fileName, b.truncate);
         // A file that cannot be opened leaves a failed stream: everything
         // written to it is dropped, the other files carry on.
         if (b.title) *stream << batchTitle;
@@ -350,7 +472,7 @@ void close_all_global_streams() {
     for (std::size_t i = 0; i < batchFiles.size(); ++i) {
         *batchFiles[i].stream = nullptr;
         if (batchOwners[i]) {
-            batchOwners[i]->close();
+            batchOwners[i]->close_file();
             batchOwners[i].reset();
         }
     }

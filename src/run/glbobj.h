@@ -7,7 +7,7 @@
 // by the initialiser below so that any translation unit including this header
 // may use them from its own static initialisation on.
 
-#include <fstream>
+#include <ostream>
 
 #include "core/Errors.h"
 #include "core/my_string.h"
@@ -35,35 +35,39 @@ extern int _ALLELE_FREQS_;
 extern int _DETECT_SELECTION_;
 
 // Batch-summary streams: null while their flag is off. Owned here; writers
-// only test the flag and write through the pointer.
-extern std::ofstream* ofs_gen_div;
-extern std::ofstream* ofs_nuc_comp;
-extern std::ofstream* ofs_mol_div;
-extern std::ofstream* ofs_mismatch;
-extern std::ofstream* ofs_mismatch_sp3;
-extern std::ofstream* ofs_mismatch_sp4;
-extern std::ofstream* ofs_only_mismatch;
-extern std::ofstream* ofs_theta;
-extern std::ofstream* ofs_link_dis;
-extern std::ofstream* ofs_link_dis_pro;
-extern std::ofstream* ofs_link_dis_pro_inbreeding;
-extern std::ofstream* ofs_distrib_LD;
-extern std::ofstream* ofs_HW;
-extern std::ofstream* ofs_tajima;
-extern std::ofstream* ofs_fu_fs;
-extern std::ofstream* ofs_ewens_watt;
-extern std::ofstream* ofs_chakra;
-extern std::ofstream* ofs_pairw_dist;
-extern std::ofstream* ofs_FST_dist;
-extern std::ofstream* ofs_varComp_dist;
-extern std::ofstream* ofs_pairw_diffs;
-extern std::ofstream* ofs_tau_uneq;
-extern std::ofstream* ofs_concest;
-extern std::ofstream* ofs_slatkins;
-extern std::ofstream* ofs_NM_vals;
-extern std::ofstream* ofs_amova_res;
-extern std::ofstream* ofs_selection_res;
-extern std::ofstream* ofs_allele_freqs;
+// only test the flag and write through the pointer. What a run writes is
+// held in memory and put in its file under a lock on the file, in one piece
+// by close_all_global_streams (in whole lines before that when a run writes
+// a great deal): concurrent runs in one folder never interleave inside a
+// line. Only regular files are written.
+extern std::ostream* ofs_gen_div;
+extern std::ostream* ofs_nuc_comp;
+extern std::ostream* ofs_mol_div;
+extern std::ostream* ofs_mismatch;
+extern std::ostream* ofs_mismatch_sp3;
+extern std::ostream* ofs_mismatch_sp4;
+extern std::ostream* ofs_only_mismatch;
+extern std::ostream* ofs_theta;
+extern std::ostream* ofs_link_dis;
+extern std::ostream* ofs_link_dis_pro;
+extern std::ostream* ofs_link_dis_pro_inbreeding;
+extern std::ostream* ofs_distrib_LD;
+extern std::ostream* ofs_HW;
+extern std::ostream* ofs_tajima;
+extern std::ostream* ofs_fu_fs;
+extern std::ostream* ofs_ewens_watt;
+extern std::ostream* ofs_chakra;
+extern std::ostream* ofs_pairw_dist;
+extern std::ostream* ofs_FST_dist;
+extern std::ostream* ofs_varComp_dist;
+extern std::ostream* ofs_pairw_diffs;
+extern std::ostream* ofs_tau_uneq;
+extern std::ostream* ofs_concest;
+extern std::ostream* ofs_slatkins;
+extern std::ostream* ofs_NM_vals;
+extern std::ostream* ofs_amova_res;
+extern std::ostream* ofs_selection_res;
+extern std::ostream* ofs_allele_freqs;
 
 // Directory prefix of the batch files (801 bytes, empty): valid between
 // read_global_flags and close_all_global_streams, null otherwise.
@@ -89,8 +93,9 @@ void read_global_flags(char* directory);
 // column header, and fills DistanceNames.
 void initialize_pellomar_global_objects();
 
-// Closes and destroys every open batch stream and drops _batch_dir. Safe to
-// call any number of times. The flags keep their values.
+// Writes out, closes and destroys every open batch stream and drops
+// _batch_dir. Safe to call any number of times. The flags keep their values.
+// Streams still open at the end of the process are written out then.
 void close_all_global_streams();
 
 namespace detail {

@@ -63,6 +63,31 @@ void end_failed_project(std::string const& project, std::string const& log_path,
     report_failure(project, (reason.empty() ? std::string() : reason + "; ") + "see " + log_path);
 }
 
+// A statistics list that is there but could not be read whole fails every
+// project, rather than giving lines without the columns asked for. True when
+// the project was failed.
+bool statistics_list_failed(std::string const& project, std::string const& log_path) {
+    if (SumStat.defFileProblem.empty()) return false;
+    std::string const name = SumStat.defFileName.c_str();
+    *_AOS_ << "The statistics list \"" << name << "\" cannot be read: " << SumStat.defFileProblem << std::endl;
+    end_failed_project(project, log_path, "cannot read the statistics list " + name + ": " + SumStat.defFileProblem);
+    return true;
+}
+
+// Ends a project whose settings file cannot be read; one that is there but
+// is not a data file (a pipe, a device, a file of /proc) is named as such.
+void fail_without_settings(std::string const& project, std::string const& log_path, bool associated) {
+    *_AOS_ << (associated ? "The Core Routine did not find the associated settings:\n"
+                          : "Core Routine did not find its settings in:\n")
+           << "    " << set_file << std::endl;
+    std::string problem = input_file_problem(set_file);
+    if (exists_but_not_a_data_file(set_file)) {
+        *_AOS_ << "\t\"" << set_file << "\" is " << problem << ": it is not read." << std::endl;
+    }
+    if (problem.empty()) problem = "it cannot be opened";
+    end_failed_project(project, log_path, "cannot read the settings file " + set_file + ": " + problem);
+}
+
 // Why the project file cannot be opened, for a project without a log.
 std::string project_file_problem(std::string const& path) {
     std::string const problem = input_file_problem(path);
@@ -300,6 +325,7 @@ int pmlestart(char* directory) {
             break;
         }
         write_log_head(log_path);
+        if (statistics_list_failed(proj_file, log_path)) break;
 
         // The settings file this project is run with. In the associated
         // mode it sits beside the project, and the check is made on it.
@@ -310,12 +336,7 @@ int pmlestart(char* directory) {
         }
         PPP->options.SettingsFileName = set_file.c_str();
         if (!can_open_for_reading(set_file) && (associated || !exploring)) {
-            *_AOS_ << (associated ? "The Core Routine did not find the associated settings:\n"
-                                  : "Core Routine did not find its settings in:\n")
-                   << "    " << set_file << std::endl;
-            std::string problem = input_file_problem(set_file);
-            if (problem.empty()) problem = "it cannot be opened";
-            end_failed_project(proj_file, log_path, "cannot read the settings file " + set_file + ": " + problem);
+            fail_without_settings(proj_file, log_path, associated);
             break;
         }
         initialize_ran3(run_seed());

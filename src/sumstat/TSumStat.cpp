@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "core/input_files.h"
 
@@ -107,12 +108,32 @@ void TSumStat::readDefSSFile(my_string const& fileName) {
     defFileName = fileName;
     resetComputationFlags();
 
+    defFileProblem.clear();
+
     // Bounded: a pipe or a file without line ends must not hang the run or
     // take all the memory.
+    std::string const name = fileName.c_str();
+    if (exists_but_not_a_data_file(name)) {
+        defFileProblem = input_file_problem(name);
+        return;
+    }
     std::ifstream in;
-    if (!open_input_file(in, fileName.c_str())) return;
+    if (!open_input_file(in, name)) return;
     std::string line;
-    while (read_bounded_line(in, line) == LineRead::line) checkForStat(line);
+    long lineNo = 0;
+    LineRead read = LineRead::line;
+    while ((read = read_bounded_line(in, line)) == LineRead::line) {
+        ++lineNo;
+        checkForStat(line);
+    }
+    if (read == LineRead::too_long) {
+        defFileProblem = "line " + std::to_string(lineNo + 1) + " is longer than " + std::to_string(max_input_line) +
+                         " characters";
+    } else if (in.bad()) {
+        defFileProblem = std::string("it cannot be read to its end");
+    }
+    // Half a list would give a statistics line without the columns asked for.
+    if (!defFileProblem.empty()) resetComputationFlags();
 }
 
 void TSumStat::checkForStat(my_string const& line) {

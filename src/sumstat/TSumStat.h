@@ -18,6 +18,9 @@ class TSumStat {
 public:
     my_string outFileName;   // statistics file; empty: nothing is written
     my_string defFileName;   // statistics-list file ("ssdefs.txt")
+    // Why the statistics list could not be read whole (empty: it was, or
+    // there is none); a project is not run with half a list.
+    std::string defFileProblem;
     std::string headerLine;  // header text built so far, with its line ends
     std::string statsLine;   // value text built so far, with its line ends
     bool append = false;     // true: append to the statistics file, else overwrite
@@ -87,8 +90,11 @@ public:
     TSumStat& operator=(TSumStat const&) = delete;
 
     // Keeps the name, clears every selection, groupPass and both lines, then
-    // passes each line of the file (of any length) to checkForStat. A file
-    // that cannot be opened selects nothing and is not reported.
+    // passes each line of the file to checkForStat. A missing file selects
+    // nothing and is not reported. A file that is there but not a data file
+    // (a pipe, a device, a file of /proc), or holds a line longer than
+    // max_input_line, or cannot be read to its end, selects nothing and says
+    // why in defFileProblem.
     void readDefSSFile(my_string const& fileName);
 
     // Sets the flag of every keyword the line contains (upper-cased, cut at

@@ -136,7 +136,7 @@ private:
     struct Target {
         char const* name;
         int* flag;
-        std::ofstream** stream;
+        std::ostream** stream;
     };
     static std::vector<Target> const& targets() {
         static std::vector<Target> const all = {
@@ -151,7 +151,7 @@ private:
     }
 
     std::filesystem::path dir_;
-    std::vector<std::pair<int, std::ofstream*>> saved_;
+    std::vector<std::pair<int, std::ostream*>> saved_;
     std::vector<std::unique_ptr<std::ofstream>> files_;
 };
 

@@ -150,7 +150,7 @@ protected:
         ofs_distrib_LD = new std::ofstream(log_.dir() / "l_d_val.sum");
     }
     std::string batch(char const* file) {
-        for (std::ofstream* b : {ofs_link_dis, ofs_link_dis_pro, ofs_distrib_LD})
+        for (std::ostream* b : {ofs_link_dis, ofs_link_dis_pro, ofs_distrib_LD})
             if (b != nullptr) b->flush();
         return read_text(log_.dir() / file);
     }
@@ -173,7 +173,7 @@ private:
     test::LogGuard log_{"quintle_haplo"};
     test::SumStatGuard sumStat_;
     test::Saved<int> flag_{_LINKAGE_DISEQUILIBRIUM_};
-    test::Saved<std::ofstream*> s1_{ofs_link_dis}, s2_{ofs_link_dis_pro}, s3_{ofs_distrib_LD};
+    test::Saved<std::ostream*> s1_{ofs_link_dis}, s2_{ofs_link_dis_pro}, s3_{ofs_distrib_LD};
     test::Saved<my_string> input_{settings::input_file};
     test::Saved<double> work_{settings::global_work_done};
 

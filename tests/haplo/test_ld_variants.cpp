@@ -73,7 +73,7 @@ TEST_F(LdVariants, InbreedingTestReadsItsParameterFile) {
     test::put(dir / "HapFreqPar.txt", "1  inbreeding\n0  keep\n2  starts\n0  compact\n300  iterations\n0\n1e-7\n25\n");
     std::ofstream rows(dir / "rows.txt");
     test::Saved<int> flag(_LINKAGE_DISEQUILIBRIUM_, 1);
-    test::Saved<std::ofstream*> stream(ofs_link_dis_pro_inbreeding, &rows);
+    test::Saved<std::ostream*> stream(ofs_link_dis_pro_inbreeding, &rows);
     initialize_ran3(-8);
     h.pop.calc_all_link_dis_fast(result, h.pop.phenotypes, s(), 50, 1000, 1000, 1e-7);
     std::filesystem::current_path(before);

@@ -126,7 +126,7 @@ private:
     std::ofstream batch_;
     // After the stream, so that the batch pointer is put back before it goes.
     test::Saved<int> batchFlag_{_ALLELE_FREQS_};
-    test::Saved<std::ofstream*> batchStream_{ofs_allele_freqs};
+    test::Saved<std::ostream*> batchStream_{ofs_allele_freqs};
 };
 
 TEST_F(HaplFreqTable, PoolsSameContentInFirstAppearanceOrder) {

@@ -8,8 +8,10 @@
 #include <set>
 #include <string>
 
+#include "core/my_string.h"
 #include "core/scratch.h"
 #include "run/cleaner.h"
+#include "support/process_state.h"
 
 namespace fs = std::filesystem;
 
@@ -58,15 +60,15 @@ TEST_F(CleanerTest, CrlfProjectWithSeparatorAndExternalFileMatchesGoldenCopies) 
 }
 
 TEST_F(CleanerTest, LongCrlfLinesAreCleanedAtAnyLength) {
-    // Lines around the old 10,000-character cut-off and far beyond it, in
-    // the project and in an external file.
+    // Lines around the old 10,000-character cut-off and far beyond it (up to
+    // a million characters), in the project and in an external file.
     auto line = [](std::size_t groups, std::string& cleaned) {
         cleaned = "s1";
         std::string raw = "s1\t";
         for (std::size_t i = 0; i < groups; ++i) raw += "ACGT;", cleaned += " ACGT";
         return raw + "# tail\r";
     };
-    for (std::size_t groups : {2000u, 2001u, 240000u}) {
+    for (std::size_t groups : {2000u, 2001u, 199990u}) {
         std::string cleaned, extern_cleaned;
         std::string const raw = line(groups, cleaned);
         write_file(dir / "seq.txt", line(groups + 3, extern_cleaned) + "\n");
@@ -77,6 +79,50 @@ TEST_F(CleanerTest, LongCrlfLinesAreCleanedAtAnyLength) {
             << raw.size() << " characters";
         EXPECT_EQ(read_file(dir / "p.res" / "seq.txt"), extern_cleaned + "\n\n");
         c.rm_clean_files();
+    }
+}
+
+// The readers of the copy take lines of at most my_string::max_line
+// characters: a longer cleaned line refuses its file with a line in the log
+// that names it, rather than failing the reader later without a word of why.
+// What is cut away (comments, repeated blanks) does not count.
+TEST_F(CleanerTest, LinesLongerThanTheReadersTakeAreRefusedByNumber) {
+    test::LogGuard log{"quintle_cleaner_log"};
+    std::size_t const most = static_cast<std::size_t>(my_string::max_line);
+    struct Case {
+        char const* name;
+        std::size_t length;  // of the cleaned data line
+        bool external;
+        bool accepted;
+    };
+    Case const cases[] = {
+        {"project line at the bound", most, false, true},
+        {"project line one past", most + 1, false, false},
+        {"external line at the bound", most, true, true},
+        {"external line one past", most + 1, true, false},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.restart();
+        // "h1 1 " then sites, with a comment and doubled blanks that the
+        // copy drops.
+        std::string const data = "h1  1\t" + std::string(c.length - 5, 'A') + "  # " + std::string(50, 'x');
+        std::string project = "[Data]\n\n";
+        if (c.external) {
+            write_file(dir / "seq.txt", "first\n" + data + "\n");
+            project += "SampleData = EXTERN \"seq.txt\"\n";
+        } else {
+            project += data + "\n";
+        }
+        write_file(dir / "p.pmp", project);
+        cleaner cl;
+        EXPECT_EQ(cl.execute(0, (dir / "p.pmp").string().c_str()), c.accepted);
+        EXPECT_EQ(cl.refused(), !c.accepted);
+        std::string const named = "Line " + std::string(c.external ? "2 of \"" + (dir / "seq.txt").string()
+                                                                   : "3 of \"" + (dir / "p.pmp").string()) +
+                                  "\" holds " + std::to_string(most + 1) + " characters";
+        EXPECT_EQ(log.text().find(named) != std::string::npos, !c.accepted) << log.text();
+        cl.rm_clean_files();
     }
 }
 

@@ -119,5 +119,46 @@ TEST_F(GlbStreams, UnopenableFileLeavesAFailedStreamAndSparesTheOthers) {
     EXPECT_EQ(read_file("fu_fs.sum").substr(0, title.size()), title);
 }
 
+// The one file rewritten by every run holds this run's text only, as a run
+// alone has always left it, however long the earlier one was.
+TEST_F(GlbStreams, RewrittenFileHoldsOnlyTheLastRunsText) {
+    write_file("glbstreams.txt", "comment\n_MISMATCH_\n");
+    write_file("only_mismatch_sp.txt", std::string(5000, 'x') + "\n");
+    for (char const* sample : {"first\n", "second\n"}) {
+        start_run();
+        ASSERT_NE(ofs_only_mismatch, nullptr);
+        *ofs_only_mismatch << sample;
+        close_all_global_streams();
+        EXPECT_EQ(read_file("only_mismatch_sp.txt"), std::string("Mismatch distributions\n") + sample);
+    }
+}
+
+// A run that writes a great deal does not hold it all: past a few MiB the
+// whole lines go to the file, and a line still open waits for its end, so
+// that another run's text can only come between whole lines.
+TEST_F(GlbStreams, LargeOutputReachesTheFileInWholeLines) {
+    write_file("glbstreams.txt", "comment\n_TAJIMA_\n");
+    start_run();
+    ASSERT_NE(ofs_tajima, nullptr);
+    std::string const line = "\"p.res/p.pmp\"\t\"pop\"\t" + std::string(100, '7') + "\n";
+    int const lines = (9 << 19) / static_cast<int>(line.size());
+    for (int i = 0; i < lines; ++i) *ofs_tajima << line;
+    *ofs_tajima << "\"p.res/p.pmp\"\t\"open";
+    ofs_tajima->flush();
+    std::string const early = read_file("tajima.sum");
+    EXPECT_GE(early.size(), std::size_t{4} << 20);
+    EXPECT_EQ(early.back(), '\n');
+    EXPECT_EQ(early.find("open"), std::string::npos);
+    *ofs_tajima << " line\n";
+    close_all_global_streams();
+    std::string const text = read_file("tajima.sum");
+    EXPECT_EQ(text.substr(0, early.size()), early);
+    std::size_t const head = text.find(line);
+    ASSERT_NE(head, std::string::npos);
+    std::string expected = text.substr(0, head);
+    for (int i = 0; i < lines; ++i) expected += line;
+    EXPECT_EQ(text, expected + "\"p.res/p.pmp\"\t\"open line\n");
+}
+
 }  // namespace
 }  // namespace quintle

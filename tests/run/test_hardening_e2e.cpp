@@ -13,11 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/input_files.h"
@@ -123,6 +125,88 @@ TEST_F(Hardening, ConcurrentRunsOfOneProjectEachWriteTheirWholeLine) {
     }
 }
 
+// True when `text` is made of whole copies of `blocks`, each block used
+// exactly `times` times, in any order.
+bool made_of_blocks(std::string_view text, std::vector<std::string> blocks, int times) {
+    // Longest first: a block may begin like a shorter one.
+    std::sort(blocks.begin(), blocks.end(), [](auto const& a, auto const& b) { return a.size() > b.size(); });
+    std::vector<int> left(blocks.size(), times);
+    while (!text.empty()) {
+        std::size_t k = 0;
+        while (k < blocks.size() && !(left[k] > 0 && !blocks[k].empty() && text.starts_with(blocks[k]))) ++k;
+        if (k == blocks.size()) return false;
+        --left[k];
+        text.remove_prefix(blocks[k].size());
+    }
+    return std::all_of(left.begin(), left.end(), [](int n) { return n == 0; });
+}
+
+// Runs of different projects at once in one working folder, every batch file
+// on: each run's text reaches each batch file whole (title, header and its
+// lines together), none is lost, the file rewritten by each run holds one
+// run's text, and the statistics file gets every line. The runs are compared
+// with the same projects run alone, under the same seed.
+TEST_F(Hardening, ConcurrentRunsOfDifferentProjectsKeepTheirBatchTextWhole) {
+    int const processes = sanitized ? 4 : 8;
+    int const runs = sanitized ? 3 : 10;
+    fs::path const all_tasks = fs::path(QUINTLE_TEST_DATA_DIR) / "compare" / "all_tasks";
+    auto folder = [&](fs::path const& where) {
+        fs::create_directories(where);
+        for (char const* f : {"pml_run.pms", "ssdefs.txt", "glbstreams.txt"}) fs::copy_file(all_tasks / f, where / f);
+    };
+    auto name = [](int p) { return "p" + std::to_string(p) + ".pmp"; };
+    auto run_line = [&](fs::path const& where, int p) {
+        return "cd " + quote(where.string()) + " && QUINTLE_SEED=7 " + quote(QUINTLE_BINARY) + " " + name(p) +
+               " stats.txt 1 0 >/dev/null 2>>" + quote(err_file.string());
+    };
+    fs::path const shared = dir / "shared";
+    folder(shared);
+    std::string alone_runs = "true";
+    for (int p = 0; p < processes; ++p) {
+        fs::path const own = dir / ("alone" + std::to_string(p));
+        folder(own);
+        fs::copy_file(data_dir / "tiny.pmp", own / name(p));
+        fs::copy_file(data_dir / "tiny.pmp", shared / name(p));
+        alone_runs += " && (" + run_line(own, p) + ")";
+    }
+    ASSERT_EQ(std::system(("sh -c " + quote(alone_runs)).c_str()), 0);
+
+    std::string together;
+    for (int p = 0; p < processes; ++p) {
+        together += "( i=0; while [ $i -lt " + std::to_string(runs) + " ]; do (" + run_line(shared, p) +
+                    ") || exit 1; i=$((i+1)); done ) & ";
+    }
+    ASSERT_EQ(std::system(("sh -c " + quote(together + "wait")).c_str()), 0);
+    EXPECT_EQ(read_file(err_file), "");
+
+    int files = 0;
+    for (auto const& e : fs::directory_iterator(dir / "alone0")) {
+        std::string const file = e.path().filename().string();
+        bool const summary = e.path().extension() == ".sum";
+        if (!summary && file != "only_mismatch_sp.txt") continue;
+        SCOPED_TRACE(file);
+        ++files;
+        std::vector<std::string> alone;
+        for (int p = 0; p < processes; ++p) alone.push_back(read_file(dir / ("alone" + std::to_string(p)) / file));
+        std::string const text = read_file(shared / file);
+        if (summary) {
+            EXPECT_TRUE(made_of_blocks(text, alone, runs)) << text;
+        } else {
+            // Rewritten by every run: one run's text, whole.
+            EXPECT_NE(std::find(alone.begin(), alone.end(), text), alone.end()) << text;
+        }
+    }
+    EXPECT_EQ(files, 28);
+    std::string const line = read_file(dir / "alone0" / "stats.txt");
+    std::string expected;
+    for (int i = 0; i < processes * runs; ++i) expected += line;
+    EXPECT_EQ(read_file(shared / "stats.txt"), expected);
+    for (int p = 0; p < processes; ++p) {
+        std::string const text = read_file(shared / ("p" + std::to_string(p) + ".res") / "Pellomar_log.txt");
+        EXPECT_TRUE(ends_with(text, "Successful run of " + name(p) + "\n")) << text;
+    }
+}
+
 TEST_F(Hardening, RunsOfOtherProjectsDoNotWait) {
     // This test holds project a's lock the way a running program would.
     fs::copy_file(work / "p.pmp", work / "a.pmp");
@@ -174,6 +258,12 @@ TEST_F(Hardening, FailuresWithoutALogSayWhy) {
          "cannot read the project file: a folder, not a regular file"},
         {"project is a device", [](fs::path const&) {}, "/dev/zero",
          "cannot read the project file: not a regular file (a device or a pipe)"},
+        {"project is a file of /proc",
+         [](fs::path const& w) {
+             fs::remove(w / "p.pmp");
+             fs::create_symlink("/proc/self/status", w / "p.pmp");
+         },
+         "p.pmp", "cannot read the project file: a file of the kernel (/proc, /sys), not a data file"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -244,6 +334,19 @@ TEST_F(Hardening, UnboundedInputFailsTheProject) {
          "is not a regular file"},
         {"pipe", [](fs::path const& d) { ::mkfifo(d.c_str(), 0644); }, "e.pmp", "is not a regular file"},
         {"folder", [](fs::path const& d) { fs::create_directories(d); }, "e.pmp", "is a folder, not a regular file"},
+        {"file of /proc", [](fs::path const& d) { fs::create_symlink("/proc/self/status", d); }, "e.pmp",
+         "is a file of the kernel (/proc, /sys), not a data file"},
+        // Lines past what the readers take but far below the reading bound:
+        // the log names the line.
+        {"external line past the readers",
+         [](fs::path const& d) { write_file(d, "h1 3 " + std::string(1001095, 'A') + "\n"); }, "e.pmp",
+         "Line 1 of \"data.txt\" holds 1001100 characters"},
+        {"project line past the readers",
+         [](fs::path const& d) {
+             write_file(d.parent_path() / "e.pmp", "[Profile]\n  Title=\"" + std::string(1001093, 't') + "\"\n");
+         },
+         // The copy keeps one of the two leading blanks.
+         "e.pmp", "Line 2 of \"e.pmp\" holds 1001102 characters"},
         {"external line without end", sparse, "e.pmp", long_line},
         {"project line without end", [&](fs::path const& d) { sparse(d.parent_path() / "e.pmp"); }, "e.pmp",
          "Line 1 of \"e.pmp\" " + long_line},
@@ -252,7 +355,7 @@ TEST_F(Hardening, UnboundedInputFailsTheProject) {
         SCOPED_TRACE(c.name);
         fs::remove_all(work);
         SetUp();
-        fs::copy_file(data_dir / "extern_sample.pmp", work / "e.pmp");
+        fs::copy_file(data_dir / "extern_sample.pmp", work / "e.pmp", fs::copy_options::overwrite_existing);
         c.make(work / "data.txt");
         Outcome const o = run(c.project, memory_bound);
         EXPECT_EQ(o.status, 0);
@@ -265,34 +368,63 @@ TEST_F(Hardening, UnboundedInputFailsTheProject) {
     }
 }
 
-// Pipes in the working folder in place of the settings, the statistics list
-// or the batch flags never block a run.
-TEST_F(Hardening, PipesInTheWorkingFolderDoNotBlock) {
+// Settings, statistics list, batch flags and batch files that are pipes,
+// devices or files of /proc never block a run. A settings file or
+// statistics list that is there but not a data file fails the project, with
+// the reason on standard error and in the log; the batch flags and files
+// are passed over as files that cannot be opened are.
+TEST_F(Hardening, SpecialFilesInTheWorkingFolderDoNotBlock) {
+    enum class Kind { pipe, device, kernel };
     struct Case {
         char const* file;
-        std::string err;
+        Kind kind;
+        std::string err;  // after "quintle: error during run of p.pmp; ", empty: no failure
         std::string stats;
     };
+    std::string const settings = "cannot read the settings file " + fs::canonical(work).string() + "/pml_run.pms: ";
+    std::string const list = "cannot read the statistics list ssdefs.txt: ";
+    std::string const not_regular = "not a regular file (a device or a pipe)";
+    std::string const kernel = "a file of the kernel (/proc, /sys), not a data file";
+    std::string const ran = std::string("earlier\n") + tiny_line;
     std::vector<Case> const cases = {
-        {"pml_run.pms",
-         "quintle: error during run of p.pmp; cannot read the settings file " + fs::canonical(work).string() +
-             "/pml_run.pms: not a regular file (a device or a pipe); see p.res/Pellomar_log.txt\n",
-         "earlier\n"},
-        // No statistics chosen: nothing is added.
-        {"ssdefs.txt", "", "earlier\n"},
-        {"glbstreams.txt", "", std::string("earlier\n") + tiny_line},
+        {"pml_run.pms", Kind::pipe, settings + not_regular, "earlier\n"},
+        {"pml_run.pms", Kind::device, settings + not_regular, "earlier\n"},
+        {"pml_run.pms", Kind::kernel, settings + kernel, "earlier\n"},
+        {"ssdefs.txt", Kind::pipe, list + not_regular, "earlier\n"},
+        {"ssdefs.txt", Kind::device, list + not_regular, "earlier\n"},
+        {"ssdefs.txt", Kind::kernel, list + kernel, "earlier\n"},
+        {"glbstreams.txt", Kind::pipe, "", ran},
+        {"glbstreams.txt", Kind::kernel, "", ran},
+        // Opening a pipe to write waits for a reader.
+        {"tajima.sum", Kind::pipe, "", ran},
     };
     for (Case const& c : cases) {
-        SCOPED_TRACE(c.file);
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(static_cast<int>(c.kind)));
         fs::remove_all(work);
         SetUp();
+        write_file(work / "glbstreams.txt", "batch files\n_TAJIMA_ _GENE_DIVERSITY_\n");
         fs::remove(work / c.file);
-        ::mkfifo((work / c.file).c_str(), 0644);
+        switch (c.kind) {
+            case Kind::pipe: ::mkfifo((work / c.file).c_str(), 0644); break;
+            case Kind::device: fs::create_symlink("/dev/zero", work / c.file); break;
+            case Kind::kernel: fs::create_symlink("/proc/self/status", work / c.file); break;
+        }
         Outcome const o = run("p.pmp");
         EXPECT_EQ(o.status, 0);
-        EXPECT_EQ(o.err, c.err);
         EXPECT_EQ(read_file(stats), c.stats);
+        std::string const text = log();
+        if (c.err.empty()) {
+            EXPECT_EQ(o.err, "");
+            EXPECT_TRUE(ends_with(text, "Successful run of p.pmp\n")) << text;
+        } else {
+            EXPECT_EQ(o.err, "quintle: error during run of p.pmp; " + c.err + "; see p.res/Pellomar_log.txt\n");
+            EXPECT_NE(text.find(c.err.substr(c.err.find(": ") + 2)), std::string::npos) << text;
+            EXPECT_TRUE(ends_with(text, "Error during run of p.pmp\n")) << text;
+        }
     }
+    // The last case: the other batch file got its line.
+    EXPECT_NE(read_file(work / "gen_div.sum").find("\"p.res/p.pmp\"\t\"a\""), std::string::npos)
+        << read_file(work / "gen_div.sum");
 }
 
 // A line longer than the reading chunks but below the bound is read whole:

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -130,6 +133,50 @@ TEST_F(SizeChecks, ThetaKOfTheLargestSampleIsComputed) {
     EXPECT_TRUE(has(log(), "Successful run of p.pmp\n")) << log();
     EXPECT_TRUE(has(read_file(work / "p.res" / "p.htm"), "Theta(k) :     0.04547"));
     EXPECT_EQ(read_file(work / "stats.txt"), earlier + "2\t\n");
+}
+
+// A valid but large MatrixSize costs memory only as far as the data fill
+// the matrices: a given matrix of 16384 rows (1 GiB of distances) and a
+// Mantel section of three such matrices, each with two rows of data, stay
+// far below the gigabytes the sizes announce. The peak memory of the run
+// is taken from the system (wait4); the address space is not limited, as
+// the untouched matrices still reserve theirs.
+TEST_F(SizeChecks, LargeMatrixSizesCostOnlyWhatTheDataFill) {
+    struct Large {
+        char const* project;
+        char const* logged;
+    };
+    Large const cases[] = {
+        {"large_matrix_size.pmp", "\tUnable to read label #3 on line 15. Aborting reading Distance Matrix\n"},
+        {"large_mantel_size.pmp",
+         "\tInsufficient number of labels defined in YMatrixLabels section (6 instead of 16384)."},
+    };
+    for (Large const& c : cases) {
+        SCOPED_TRACE(c.project);
+        prepare({c.project, c.project, "TaskNumber=1024\nComputeDistanceMatrixAMOVA=0\n", "POP_LEVEL\nALL_K\n", {}});
+        std::string const binary = QUINTLE_BINARY;
+        pid_t const child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int const out = ::open("/dev/null", O_WRONLY);
+            if (out < 0 || ::chdir(work.c_str()) != 0) ::_exit(126);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            ::setenv("QUINTLE_SEED", "7", 1);
+            ::execl(binary.c_str(), binary.c_str(), "p.pmp", "stats.txt", "1", "0", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        struct rusage usage {};
+        ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_LT(usage.ru_maxrss, 256L * 1024) << "peak memory in KiB";
+        std::string const text = log();
+        EXPECT_TRUE(has(text, c.logged)) << text;
+        EXPECT_TRUE(has(text, "Error during run of p.pmp\n")) << text;
+        EXPECT_EQ(read_file(work / "stats.txt"), earlier);
+    }
 }
 
 }  // namespace

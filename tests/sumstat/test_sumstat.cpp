@@ -1,6 +1,7 @@
 // Reading the statistics list: which keywords a line selects.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -94,6 +95,36 @@ TEST(SumStatDefFile, LinesOfAnyLengthAccumulate) {
     s.readDefSSFile(my_string(path.string().c_str()));
     fs::remove(path);
     EXPECT_EQ(setFlags(s), (std::set<std::string>{"POP_LEVEL", "MEAN_H", "TOT_K", "FLANK_R2", "ALL_K"}));
+}
+
+// A list that is there but cannot be read whole selects nothing and says
+// why: the run then fails the project rather than give a line without the
+// columns asked for. A missing list is no problem (nothing is asked for).
+TEST(SumStatDefFile, ListsThatCannotBeReadWholeSayWhy) {
+    fs::path const dir = fs::temp_directory_path() / ("quintle_ssdefs_dir_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    ::mkfifo((dir / "pipe.txt").c_str(), 0644);
+    struct Case {
+        fs::path path;
+        std::string problem;
+    };
+    Case const cases[] = {
+        {dir / "absent.txt", ""},
+        {dir / "pipe.txt", "not a regular file (a device or a pipe)"},
+        {"/dev/zero", "not a regular file (a device or a pipe)"},
+        {"/proc/self/status", "a file of the kernel (/proc, /sys), not a data file"},
+        {dir, "a folder, not a regular file"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        TSumStat s;
+        s.POP_LEVEL = true;
+        s.defFileProblem = "earlier";
+        s.readDefSSFile(my_string(c.path.string().c_str()));
+        EXPECT_EQ(s.defFileProblem, c.problem);
+        EXPECT_EQ(setFlags(s), std::set<std::string>{});
+    }
+    fs::remove_all(dir);
 }
 
 }  // namespace
