@@ -36,6 +36,8 @@ set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
+# Microsatellites against DNA with the same settings: msat_bench.sh.
+if [ "${1:-}" = "--msat" ]; then shift; exec bash "$HERE/msat_bench.sh" "$@"; fi
 # Unphased diploid genotypes, haplotype-frequency EM and linkage test: em_bench.sh.
 if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
 # RFLP beside DNA of the same shape: rflp_bench.sh.

@@ -116,6 +116,7 @@ double ran3_seed_and_draw(long* idum) {
             if (ma[i] < 0) ma[i] += kModulus;
         }
     }
+    st.regular = std::all_of(ma + 1, ma + 56, [](long v) { return v >= 0 && v < kModulus; });
     st.inext = 0;
     st.inextp = 31;
     *idum = 1;

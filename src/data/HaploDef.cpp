@@ -230,13 +230,21 @@ bool HaploDef::read_data(std::istream& is, ProfileSettings& ps) {
     if (is.fail()) return false;
     const TDataType type = ProfileSettings::DataType;
     try {
+        // Only the older readers read from the stream, from files that no
+        // cleaned copy stands for: a carriage return counts as a blank, so
+        // that CRLF files read as LF ones.
         if (type == STANDARD) {
             data.read_line(is);
+            if (data.length() > 0 && data[data.length() - 1] == '\r') data.remove(data.length() - 1, 1);
         } else if (type == FREQUENCY) {
             skip_comments(is);
             data = "";
         } else if (is_filtered_type(type)) {
-            if (!read_filtered(data, type, ps.MissingData, [&is] { return is.get(); })) return false;
+            auto next = [&is] {
+                int const c = is.get();
+                return c == '\r' ? int{' '} : c;
+            };
+            if (!read_filtered(data, type, ps.MissingData, next)) return false;
         }
         trim_trailing_blanks(data);
     } catch (std::bad_alloc const&) {

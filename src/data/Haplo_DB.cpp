@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "project/DistMat.h"
 #include "run/extern_names.h"
@@ -319,8 +320,8 @@ bool Haplo_DB::read_external_list(std::ifstream& is) {
     std::vector<char> path(folder + static_cast<std::size_t>(file.length()) + 1);
     build_ext_name(path.data(), file.c_str());
 
-    std::ifstream ext(path.data());
-    if (!ext.is_open()) {
+    std::ifstream ext;
+    if (!open_input_file(ext, path.data())) {
         E.error(ERROR, my_string(kReadIdContentName), 36);
         return false;
     }

@@ -339,8 +339,12 @@ Population& Population::operator+=(Population const& other) {
             for (long i = 0; i < haplotypes.count && match == nullptr; ++i) {
                 PHaploDef* mine = haplotypes.data[i];
                 if (mine == nullptr) continue;
+                // Definitions without alleles (haplotype frequencies) are
+                // told apart by identity alone: the same empty content would
+                // pool every haplotype into one.
                 if (mine->haplotype == theirs->haplotype ||
                     (mine->haplotype != nullptr && theirs->haplotype != nullptr &&
+                     mine->haplotype->alleles.count > 0 &&
                      mine->haplotype->hasSameAllelicContent(*theirs->haplotype)))
                     match = mine;
             }

@@ -613,8 +613,10 @@ int Population::read_gametic_data(std::ifstream& in, Haplo_DB& db, int external)
         my_string id;
         double count = 0.0;
         EntryHead const head = read_old_entry_head(in, tally, external, kOldGameticFn, 147, 144, id, count);
-        if (head == EntryHead::blockEnd) break;
-        if (head != EntryHead::entry) return head == EntryHead::inputEnd ? 1 : 0;
+        // The end of an external file closes the block as its brace would:
+        // the sample size still comes from the counts read.
+        if (head == EntryHead::blockEnd || head == EntryHead::inputEnd) break;
+        if (head != EntryHead::entry) return 0;
         int const n = static_cast<int>(count);
         tally.countSum += n;
 
@@ -672,8 +674,8 @@ int Population::read_genotypic_data(std::ifstream& in, int external) {
         my_string id;
         double count = 0.0;
         EntryHead const head = read_old_entry_head(in, tally, external, kOldGenotypicFn, 151, 149, id, count);
-        if (head == EntryHead::blockEnd) break;
-        if (head != EntryHead::entry) return head == EntryHead::inputEnd ? 1 : 0;
+        if (head == EntryHead::blockEnd || head == EntryHead::inputEnd) break;
+        if (head != EntryHead::entry) return 0;
 
         bool closing = false;
         std::string const text1 = read_rest_of_line(in, closing);

@@ -1,7 +1,5 @@
 #include "datatypes/PopulMicrosat.h"
 
-#include "core/Errors.h"
-
 namespace quintle {
 
 PopulMicrosat::PopulMicrosat() {
@@ -29,20 +27,5 @@ PopulMicrosat& PopulMicrosat::operator=(PopulMicrosat const& other) {
     piPerSiteSd = other.piPerSiteSd;
     return *this;
 }
-
-// The analysis driver and the allele-size computations come with the
-// microsatellite analyses; until then nothing is done.
-// The microsatellite analysis driver is not part of this version: say so in the
-// log rather than leave the sample's "not computed" values unexplained.
-void PopulMicrosat::test_methods(settings&) {
-    *_AOS_ << "\tAnalyses of microsatellite samples are not available: sample \"" << name
-           << "\" keeps its values of \"not computed\"\n";
-}
-
-int PopulMicrosat::check_data() { return 0; }
-
-int PopulMicrosat::compute_distance_matrix(std::fstream*, settings*, int) { return 0; }
-
-int PopulMicrosat::evaluate_polymorphism(settings const&) { return 0; }
 
 }  // namespace quintle

@@ -1,7 +1,5 @@
 #include "datatypes/PopulStandard.h"
 
-#include "core/Errors.h"
-
 namespace quintle {
 
 PopulStandard::PopulStandard() = default;
@@ -27,20 +25,5 @@ PopulStandard& PopulStandard::operator=(PopulStandard const& other) {
     stdMeanPairwiseDiffSd = other.stdMeanPairwiseDiffSd;
     return *this;
 }
-
-// The analysis driver and the standard-data computations come with those
-// analyses; until then nothing is done.
-// The standard analysis driver is not part of this version: say so in the
-// log rather than leave the sample's "not computed" values unexplained.
-void PopulStandard::test_methods(settings&) {
-    *_AOS_ << "\tAnalyses of standard samples are not available: sample \"" << name
-           << "\" keeps its values of \"not computed\"\n";
-}
-
-int PopulStandard::check_data() { return 0; }
-
-int PopulStandard::compute_distance_matrix(std::fstream*, settings*, int) { return 0; }
-
-int PopulStandard::evaluate_polymorphism(settings const&) { return 0; }
 
 }  // namespace quintle

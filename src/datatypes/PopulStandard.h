@@ -28,6 +28,10 @@ public:
     int check_data() override;
     int compute_distance_matrix(std::fstream* out, settings* s, int scale) override;
     int evaluate_polymorphism(settings const& s) override;
+    // Mean number of pairwise differences and average gene diversity over
+    // loci, each with its s.d., from the distance matrix (computed first when
+    // there is none). 0 for an empty haplotype list, else 1.
+    int compute_molecular_diversity(settings& s);
 };
 
 }  // namespace quintle

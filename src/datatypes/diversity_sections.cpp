@@ -64,7 +64,7 @@ void write_standard_diversity(std::ostream& out, StandardDiversityResult const& 
         << " loci with less than ";
     set_fixed(out, 2) << std::setw(5) << r.allowedMissing * 100.0;
     out << " % missing data"
-        << "\nNo. of polymorphic sites : " << r.numPolymorphicSites << "\n";
+        << t.polymorphic << r.numPolymorphicSites << "\n";
     if (perLocusTable) perLocusTable();
     if (r.showHaplotypes) {
         out << "\nHaplotype-level computations\n"

@@ -53,6 +53,8 @@ StandardDiversityResult standard_diversity_step(PopGenetics& p, settings& s, Sam
 struct StandardDiversityTexts {
     char const* haplotypes;  // "\nNo. of ...: " before the number of haplotypes
     char const* original;    // before the number of original haplotypes
+    // before the number of polymorphic sites (or loci)
+    char const* polymorphic = "\nNo. of polymorphic sites : ";
 };
 extern StandardDiversityTexts const dna_standard_diversity_texts;
 

@@ -103,9 +103,10 @@ TajimaResult dna_tajima_step(PopulDNA& p, settings& s, SampleDriverState& st, Ta
     ReplicateMoments d;
     if (r.replicates >= 1) {
         DnaReplicate replicate;
+        const TajimaReplicateConstants constants(r.n);
         const double mu = r.thetaS / 2.0;
         r.stopped = !run_replicates(r.replicates, s, true, [&](long) {
-            add_tajima_replicate(replicate.simulate(p, mu, 0.0, s), r.n, r.D, tally, theta, d);
+            add_tajima_replicate(replicate.simulate(p, mu, 0.0, s), constants, r.D, tally, theta, d);
         });
         if (r.stopped) {
             r.echoSimulations = echo.take();

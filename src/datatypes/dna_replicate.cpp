@@ -46,6 +46,17 @@ PopulDNA& DnaReplicate::simulate(PopulDNA& observed, double mu, double deletionW
     observed.fast_build_tree();
     observed.numSimMutations =
         states_.sprinkle(observed.tree, mu, nsites, DNA_MUT, observed.gammaA, 1.0, 1.0, 0.33);
+    // A sample left by the full form (haplotype list, matrix) starts afresh.
+    if (sample_.haplotypes.count != 0 || sample_.distMat) reset();
+    DnaReplicateSettings in = statistics_settings(deletionWeight, s);
+    const int copies = states_.num_leaves();
+    if (states_.single_hits() && single_hit_statistics_apply(states_.mutations(), copies, in)) {
+        const int width = states_.mutations().empty() ? 1 : static_cast<int>(states_.mutations().size());
+        start_statistics(states_.single_hit_sequences(), copies, nsites - width, observed.SampleSize, in);
+        take_statistics(
+            timed_statistics([&] { return single_hit_statistics(states_.mutations(), copies, nsites, in); }));
+        return sample_;
+    }
     if (!read_hit_site_alignment(observed.tree, states_, DNA_MUT, alignment_)) {
         // Nothing to read: what an empty replicate gives.
         reset();
@@ -53,7 +64,10 @@ PopulDNA& DnaReplicate::simulate(PopulDNA& observed, double mu, double deletionW
         analyse(observed.SampleSize, deletionWeight, s);
         return sample_;
     }
-    take_statistics(observed.SampleSize, deletionWeight, s);
+    double total = 0.0;
+    for (int count : alignment_.counts) total += count;
+    start_statistics(alignment_.rows(), total, alignment_.omittedSites, observed.SampleSize, in);
+    take_statistics(timed_statistics([&] { return dna_replicate_statistics(alignment_, in, work_); }));
     return sample_;
 }
 
@@ -90,25 +104,33 @@ void DnaReplicate::analyse(double sampleSize, double deletionWeight, settings& s
     sample_.compute_molecular_diversity(s);
 }
 
-// What analyse leaves in the sample, from the rows of the replicate: the
-// checks of check_data on the sample size, the site census with a fresh
-// sample's weights, then the two log lines of the distance computation and
-// the molecular diversity under the test's weights.
-void DnaReplicate::take_statistics(double sampleSize, double deletionWeight, settings& s) {
-    // A sample left by the full form (haplotype list, matrix) starts afresh;
-    // the result members that the tests' calls write start as in a fresh one.
-    if (sample_.haplotypes.count != 0 || sample_.distMat) reset();
+// The settings of the replicate's statistics: those of a fresh sample for
+// the census, the test's weights for the differences.
+DnaReplicateSettings DnaReplicate::statistics_settings(double deletionWeight, settings const& s) const {
+    DnaReplicateSettings in;
+    in.missing = sample_.profile.MissingData;
+    in.separator = ProfileSettings::LocusSeparator;
+    in.allowedMissingLevel = s.AllowedLevelOfMissingData;
+    in.censusWeights = DistanceWeights{};  // 1, 1, 1
+    in.distanceWeights = DistanceWeights{deletionWeight, s.TransitionWeight, s.TranversionWeight};
+    return in;
+}
+
+// What analyse leaves in the sample before its distance computation, for a
+// replicate of `rows` distinct sequences of `total` copies: the result
+// members that the tests' calls write start as in a fresh sample, then the
+// checks of check_data on the sample size (in.sampleSize gets the one the
+// statistics use) and the weights.
+void DnaReplicate::start_statistics(int rows, double total, long omitted, double sampleSize,
+                                    DnaReplicateSettings& in) {
     PopulDNA& p = sample_;
     p.tajimaD = 0.0;
     p.tajimaP = -1.0;
     p.thetaS = p.thetaSsd = -1.0;
     p.thetaPi = p.thetaPiSd = -1.0;
     p.simulatedSample = true;
-    p.NbHaplotypeEntries = alignment_.rows();
-    p.omittedIdenticalSites = static_cast<int>(alignment_.omittedSites);
-
-    double total = 0.0;
-    for (int count : alignment_.counts) total += count;
+    p.NbHaplotypeEntries = rows;
+    p.omittedIdenticalSites = static_cast<int>(omitted);
     p.SampleSize = sampleSize;
     if (p.SampleSize > 0) {
         if (p.SampleSize != total) {
@@ -118,24 +140,27 @@ void DnaReplicate::take_statistics(double sampleSize, double deletionWeight, set
     } else {
         p.SampleSize = total;
     }
-    p.allowedMissingLevel = s.AllowedLevelOfMissingData;
-    p.transitionWeight = s.TransitionWeight;
-    p.transversionWeight = s.TranversionWeight;
-    p.deletionWeight = deletionWeight;
-
-    DnaReplicateSettings in;
-    in.missing = p.profile.MissingData;
-    in.separator = ProfileSettings::LocusSeparator;
-    in.allowedMissingLevel = p.allowedMissingLevel;
+    p.allowedMissingLevel = in.allowedMissingLevel;
+    p.deletionWeight = in.distanceWeights.deletion;
+    p.transitionWeight = in.distanceWeights.transition;
+    p.transversionWeight = in.distanceWeights.transversion;
     in.sampleSize = p.SampleSize;
-    in.censusWeights = DistanceWeights{};  // those of a fresh sample: 1, 1, 1
-    in.distanceWeights = DistanceWeights{deletionWeight, s.TransitionWeight, s.TranversionWeight};
+}
 
+// The two log lines of the distance computation around the statistics.
+template <class Statistics>
+DnaReplicateStatistics DnaReplicate::timed_statistics(Statistics&& statistics) {
     const std::clock_t start = get_sys_clock();
     *_AOS_ << "\t\t\tBeginning distance computations ...\n";
-    DnaReplicateStatistics const r = dna_replicate_statistics(alignment_, in, work_);
+    DnaReplicateStatistics const r = statistics();
     write_done_line(elapsed_ms_since(start));
+    return r;
+}
 
+// What analyse leaves in the sample: the site census and the molecular
+// diversity.
+void DnaReplicate::take_statistics(DnaReplicateStatistics const& r) {
+    PopulDNA& p = sample_;
     DnaSiteCensus const& c = r.census;
     p.numTransitions = c.transitions;
     p.numTransversions = c.transversions;

@@ -32,8 +32,9 @@ public:
     // transversion weights), its number of haplotypes and its sample size.
     // Where the sites no mutation hit can be left out, these come straight
     // from the hit sites, without haplotype list or distance matrix
-    // (distMat stays empty); otherwise this is simulate_full. The draws, the
-    // log lines and every number are those of simulate_full.
+    // (distMat stays empty), and from the genealogy itself when each
+    // mutation hit a site of its own; otherwise this is simulate_full. The
+    // draws, the log lines and every number are those of simulate_full.
     PopulDNA& simulate(PopulDNA& observed, double mu, double deletionWeight, settings& s);
     // The same with a full sequence for every node of the tree, every
     // haplotype read into the sample and its distance matrix computed.
@@ -43,7 +44,11 @@ private:
     void reset();
     bool can_omit_identical_sites(int nsites) const;
     void analyse(double sampleSize, double deletionWeight, settings& s);
-    void take_statistics(double sampleSize, double deletionWeight, settings& s);
+    DnaReplicateSettings statistics_settings(double deletionWeight, settings const& s) const;
+    void start_statistics(int rows, double total, long omitted, double sampleSize, DnaReplicateSettings& in);
+    template <class Statistics>
+    DnaReplicateStatistics timed_statistics(Statistics&& statistics);
+    void take_statistics(DnaReplicateStatistics const& r);
 
     PopulDNA sample_;
     Haplo_DB list_;

@@ -343,7 +343,68 @@ double pair_sum(CompactAlignment const& a, DnaReplicateSettings const& in, DnaRe
     return S;
 }
 
+// Base code of a DNA site state as the rows write it (site_character).
+int state_code(int state) { return base_code(site_character(DNA_MUT, state)); }
+
+// Columns of a single-hit replicate: one per mutation, or the one site kept
+// when there is none.
+int single_hit_width(std::span<HitSiteStates::Mutation const> mutations) {
+    return mutations.empty() ? 1 : static_cast<int>(mutations.size());
+}
+
 }  // namespace
+
+bool single_hit_statistics_apply(std::span<HitSiteStates::Mutation const> mutations, int copies,
+                                 DnaReplicateSettings const& in) {
+    if (copies < 1 || base_code(in.missing) >= 0 || base_code(in.separator) >= 0) return false;
+    for (HitSiteStates::Mutation const& m : mutations) {
+        if (state_code(m.before) == state_code(m.after) || m.carriers < 0 || m.carriers > copies) return false;
+    }
+    WholeWeights whole{};
+    return whole_weights(class_weights(in.distanceWeights), static_cast<double>(copies), single_hit_width(mutations),
+                         whole);
+}
+
+// census_of_bases column by column: the copies of each base give the
+// integer sum, the bases seen the flags. With two bases in a column the flags
+// do not depend on which of them is the reference (the first row's).
+DnaReplicateStatistics single_hit_statistics(std::span<HitSiteStates::Mutation const> mutations, int copies,
+                                             int nsites, DnaReplicateSettings const& in) {
+    DnaReplicateStatistics out;
+    DnaSiteCensus& c = out.census;
+    int const L = single_hit_width(mutations);
+    WholeWeights W{};
+    whole_weights(class_weights(in.distanceWeights), static_cast<double>(copies), L, W);
+    std::int64_t integerSum = 0;
+    c.validSites = L;
+    double const missingFreq = in.sampleSize != 0 ? 0.0 / in.sampleSize : 0.0;
+    if (!(missingFreq > in.allowedMissingLevel)) {
+        if (mutations.empty()) count_site('A', ColumnFlags{}, in.censusWeights, c);
+        for (HitSiteStates::Mutation const& m : mutations) {
+            std::int64_t n[4] = {0, 0, 0, 0};  // A, G, C, T
+            int const before = state_code(m.before);
+            int const after = state_code(m.after);
+            n[before] += copies - m.carriers;
+            n[after] += m.carriers;
+            bool const rootFirst = n[before] > 0;
+            int const r = rootFirst ? before : after;
+            std::uint32_t seen = 0;
+            for (int b = 0; b < 4; ++b) seen |= n[b] > 0 ? 1u << b : 0u;
+            ColumnFlags f;
+            f.transition = static_cast<int>((seen >> (r ^ 1)) & 1u);
+            f.transversion = static_cast<int>(((seen >> (r ^ 2)) & 1u) + ((seen >> (r ^ 3)) & 1u));
+            count_site(site_character(DNA_MUT, rootFirst ? m.before : m.after), f, in.censusWeights, c);
+            integerSum += W[1] * (n[0] * n[1] + n[2] * n[3]) + W[2] * ((n[0] + n[1]) * (n[2] + n[3]));
+        }
+    }
+    long const omitted = static_cast<long>(nsites) - L;
+    if (omitted > 0) {
+        c.validSites += static_cast<int>(omitted);
+        if (!(0.0 > in.allowedMissingLevel)) c.usableSites += static_cast<int>(omitted);
+    }
+    out.diversity = molecular_diversity(static_cast<double>(integerSum), in.sampleSize, c.usableSites);
+    return out;
+}
 
 DnaReplicateStatistics dna_replicate_statistics(CompactAlignment const& a, DnaReplicateSettings const& in,
                                                 DnaReplicateWork& w) {

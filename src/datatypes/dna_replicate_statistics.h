@@ -10,10 +10,12 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "datatypes/dna_distances.h"
 #include "popstats/hit_site_alignment.h"
+#include "popstats/mutations.h"
 
 namespace quintle {
 
@@ -79,5 +81,19 @@ struct DnaReplicateWork {
 // the same.
 DnaReplicateStatistics dna_replicate_statistics(CompactAlignment const& a, DnaReplicateSettings const& settings,
                                                 DnaReplicateWork& work);
+
+// The same for a replicate of `copies` sequences over `nsites` sites whose
+// mutations each hit a site of their own (HitSiteStates::single_hits), from
+// each mutation's two states and its carriers, without rows: a hit site
+// holds `after` in the carriers and `before` in the other copies, every
+// other site one base throughout. It applies when the weights of the
+// differences are whole numbers (the integer form), every mutation leaves
+// another base than it finds, and neither the missing-data character nor
+// the separator is a base; the numbers are then those of
+// dna_replicate_statistics on the replicate's rows.
+bool single_hit_statistics_apply(std::span<HitSiteStates::Mutation const> mutations, int copies,
+                                 DnaReplicateSettings const& settings);
+DnaReplicateStatistics single_hit_statistics(std::span<HitSiteStates::Mutation const> mutations, int copies,
+                                             int nsites, DnaReplicateSettings const& settings);
 
 }  // namespace quintle

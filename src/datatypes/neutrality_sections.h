@@ -11,6 +11,8 @@
 #include "core/my_string.h"
 #include "datatypes/driver_state.h"
 #include "popstats/fu_fs.h"
+#include "popstats/tajima.h"
+#include "popstats/theta_estimators.h"
 
 namespace quintle {
 
@@ -30,14 +32,25 @@ struct ReplicateSummary {
 ReplicateSummary summarize_replicates(long R, ReplicateTally const& tally, ReplicateMoments const& first,
                                       ReplicateMoments const& second, char const* function);
 
+// What the replicates of Tajima's test for samples of n genes share: the
+// harmonic sums of theta(S) and the constants of D.
+struct TajimaReplicateConstants {
+    WattersonSums theta;
+    TajimaConstants D;
+    explicit TajimaReplicateConstants(int n)
+        : theta(watterson_sums(n)), D(n >= 2 ? tajima_constants(n) : TajimaConstants{n}) {}
+};
+
 // One replicate of Tajima's test: theta(S) and D of the simulated sample
-// against the observed D of a sample of n genes.
+// against the observed D of a sample of the constants' n genes (the
+// sample's theta and D fields are set, as by theta_S and fast_tajimaD).
 template <class Sample>
-void add_tajima_replicate(Sample& sim, int n, double observedD, ReplicateTally& tally, ReplicateMoments& theta,
-                          ReplicateMoments& d) {
+void add_tajima_replicate(Sample& sim, TajimaReplicateConstants const& constants, double observedD,
+                          ReplicateTally& tally, ReplicateMoments& theta, ReplicateMoments& d) {
     const int S = sim.numSubstitutionSites;
-    const double simTheta = *sim.theta_S(n, S);
-    const double simD = *sim.fast_tajimaD(n, sim.meanPairwiseDiff, S);
+    theta_S(constants.theta, S, sim.thetaS, sim.thetaSsd);
+    const double simTheta = sim.thetaS;
+    const double simD = fast_tajimaD(constants.D, sim.meanPairwiseDiff, S, sim.tajimaD, sim.tajimaP);
     tally.add(observedD, simD);
     theta.add(simTheta);
     d.add(simD);

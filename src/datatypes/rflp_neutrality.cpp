@@ -106,9 +106,10 @@ TajimaResult rflp_tajima_step(PopulRFLP& p, settings& s, SampleDriverState& st, 
     ReplicateMoments d;
     if (r.replicates >= 1) {
         RflpReplicate replicate;
+        const TajimaReplicateConstants constants(r.n);
         const double mu = r.thetaS / 2.0;
         r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
-            add_tajima_replicate(replicate.simulate(p, mu, s), r.n, r.D, tally, theta, d);
+            add_tajima_replicate(replicate.simulate(p, mu, s), constants, r.D, tally, theta, d);
         });
         if (r.stopped) {
             r.echoSimulations = echo.take();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/input_files.h"
 #include "core/parsing.h"
 #include "core/public.h"
 #include "mantel/Mantel.h"
@@ -228,8 +229,8 @@ int Mantel::read_legacy_matrix(std::istream& is) {
         name.remove(0, 1);
     }
     E.error(INFO, kContent, 17);
-    std::ifstream file(build_ext_name(name.c_str()));
-    if (!file.is_open() || !read_matrix_body(file, *target)) {
+    std::ifstream file;
+    if (!open_input_file(file, build_ext_name(name.c_str())) || !read_matrix_body(file, *target)) {
         E.error(ERROR, kContent, 18);
         return 0;
     }

@@ -15,7 +15,7 @@ namespace quintle {
 namespace {
 
 // Every draw of the simulations continues the run's single stream.
-double uniform() {
+double uniform_draw() {
     long seed = 1;
     return ran3(&seed);
 }
@@ -52,8 +52,10 @@ int TTree::allocate_tree(int const& n) {
 }
 
 // Joins two of the k active lineages (the first among k, the second among
-// the k-1 left) under `node` at time t, which replaces them in the list.
-void TTree::join(TNode* node, TListNode& lineages, int k, double t) {
+// the k-1 left) under `node` at time t, which replaces them in the list;
+// uniform() gives the stream's next draw.
+template <class Uniform>
+void TTree::join(TNode* node, TListNode& lineages, int k, double t, Uniform& uniform) {
     node->time = t;
     const int a = static_cast<int>(k * uniform());
     node->left = lineages[a];
@@ -65,11 +67,10 @@ void TTree::join(TNode* node, TListNode& lineages, int k, double t) {
     lineages[b] = node;
 }
 
-int TTree::build_tree() {
+// All waiting times first, then the pairings.
+template <class Uniform>
+void TTree::coalesce(Uniform& uniform) {
     const int n = num_genes;
-    if (n < 2 || num_nodes_ < 2 * n - 1) return 1;
-    if (!active_.fill(n, nodes.get())) return 1;
-    // All waiting times first, then the pairings.
     double t = 0.0;
     for (int k = n; k >= 2; --k) {
         t -= 2.0 * std::log(1.0 - uniform()) / (static_cast<double>(k) * (k - 1));
@@ -77,7 +78,20 @@ int TTree::build_tree() {
     }
     for (int k = n; k >= 2; --k) {
         TNode* node = &nodes[n + (n - k)];
-        join(node, active_, k, node->time);
+        join(node, active_, k, node->time, uniform);
+    }
+}
+
+int TTree::build_tree() {
+    const int n = num_genes;
+    if (n < 2 || num_nodes_ < 2 * n - 1) return 1;
+    if (!active_.fill(n, nodes.get())) return 1;
+    if (Ran3Cursor::usable()) {
+        Ran3Cursor draw;
+        coalesce(draw);
+    } else {
+        auto draw = uniform_draw;
+        coalesce(draw);
     }
     nodes[2 * n - 2].ancestor = nullptr;
     return 1;
@@ -88,6 +102,7 @@ int TTree::build_tree_range_exp(double const& T, double const& M) {
     if (n < 2 || num_nodes_ < 2 * n - 1) return 1;
     if (!active_.fill(n, nodes.get()) || !dispersed_.fill(n, nodes.get())) return 1;
     TListNode& A = active_;
+    auto uniform = uniform_draw;
     TListNode& B = dispersed_;
     double t = 0.0;
     int c = 0;  // coalescences done
@@ -97,7 +112,7 @@ int TTree::build_tree_range_exp(double const& T, double const& M) {
         if (t >= T) {
             // After the expansion: the ordinary coalescent.
             t -= std::log(1.0 - uniform()) / (static_cast<double>(k) * (k - 1) / 2.0);
-            join(&nodes[n + c], A, k, t);
+            join(&nodes[n + c], A, k, t, uniform);
             ++c;
             --k;
             continue;
@@ -121,7 +136,7 @@ int TTree::build_tree_range_exp(double const& T, double const& M) {
             t = s;
             if (k + d < 2) break;
         } else {
-            join(&nodes[n + c], A, k, s);
+            join(&nodes[n + c], A, k, s, uniform);
             ++c;
             --k;
             t = s;

@@ -91,7 +91,10 @@ private:
     std::vector<unsigned char> site_differs_;
     std::vector<int> varying_sites_;
 
-    void join(TNode* node, TListNode& lineages, int k, double t);
+    template <class Uniform>
+    void join(TNode* node, TListNode& lineages, int k, double t, Uniform& uniform);
+    template <class Uniform>
+    void coalesce(Uniform& uniform);
     // Sends each of `count` leaves to the first earlier one with the same
     // states; hash(j) and same(i, j) look at the leaves' states, has(j) says
     // whether leaf j has any.

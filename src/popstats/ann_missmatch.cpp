@@ -254,6 +254,7 @@ int ann_missmatch::simulate_miss(double* x, double* y, int&) {
 }
 
 bool ann_missmatch::calc_mismatch(double* x, double* y, int n, int capacity) {
+    states_.find_sequences();  // a failure leaves no states
     if (pop_gen == nullptr || pop_gen->tree.num_genes != n || states_.num_leaves() != n) {
         *_AOS_ << "Problem with population sample size in simulation" << "\n";
         return false;

@@ -17,7 +17,8 @@ char* CompactAlignment::add_row(int count) {
     return cells.data() + (cells.size() - static_cast<std::size_t>(width));
 }
 
-bool read_hit_site_alignment(TTree& tree, HitSiteStates const& states, Mut_Type model, CompactAlignment& out) {
+bool read_hit_site_alignment(TTree& tree, HitSiteStates& states, Mut_Type model, CompactAlignment& out) {
+    states.find_sequences();  // a failure leaves no states
     const int n = tree.num_genes;
     const auto hits = static_cast<int>(states.hit_sites().size());
     out.clear(hits > 0 ? hits : 1);

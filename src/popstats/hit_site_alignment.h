@@ -39,13 +39,13 @@ inline char site_character(Mut_Type model, int state) {
     return state >= 0 && state <= 3 ? kBases[state] : 'A';
 }
 
-// The replicate left by states.sprinkle on `tree`: one row per distinct leaf
-// sequence in the order of their first leaves, with the number of leaves
-// carrying it, the hit sites as columns, and the other sites as omitted
-// ones. When no site was hit, the rows hold site 0 alone. The leaves'
-// haplotype marks are left alone. False, with no rows, when the pass left no
-// states for the tree's leaves or the model has no one-character form
-// (stepwise, new-allele).
-bool read_hit_site_alignment(TTree& tree, HitSiteStates const& states, Mut_Type model, CompactAlignment& out);
+// The replicate left by states.sprinkle on `tree` (its sequences found here
+// when they are not yet): one row per distinct leaf sequence in the order of
+// their first leaves, with the number of leaves carrying it, the hit sites
+// as columns, and the other sites as omitted ones. When no site was hit,
+// the rows hold site 0 alone. The leaves' haplotype marks are left alone.
+// False, with no rows, when the pass left no states for the tree's leaves or
+// the model has no one-character form (stepwise, new-allele).
+bool read_hit_site_alignment(TTree& tree, HitSiteStates& states, Mut_Type model, CompactAlignment& out);
 
 }  // namespace quintle

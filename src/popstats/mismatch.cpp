@@ -224,6 +224,12 @@ MismatchStepOutcome mismatch_distribution_step(PopGenetics& p) {
         return outcome;
     }
     const int M = p.maxPairwiseDistance;
+    if (M > max_mismatch_distance) {
+        // No distribution rather than one that exhausts the memory.
+        p.mismatchMean = p.mismatchVar = p.mismatchTheta0 = p.mismatchTau = 0.0;
+        E.error(ERROR, "PopGenetics::compute_mm_distr()", Msg::m166_no_mismatch_vector);
+        return outcome;
+    }
     const std::size_t classes = 2 * static_cast<std::size_t>(M) + 1;
     try {
         p.mismatchObs.assign(classes, 0);

@@ -64,6 +64,11 @@ struct MismatchChiSquare {
 MismatchChiSquare mismatch_chi_square(std::span<const std::int64_t> obs, std::span<const double> expected,
                                       int lastClass);
 
+// The largest distance the distribution takes: its 2M + 1 classes of counts
+// and expected counts (16 bytes each) stay within some 270 MB. Squared
+// allele-size differences of microsatellites can reach 2^31.
+inline constexpr int max_mismatch_distance = 1 << 23;
+
 // How the mismatch step ended: the value compute_mm_distr returns, and
 // whether the pairs were counted (only then is there a listing to write).
 struct MismatchStepOutcome {

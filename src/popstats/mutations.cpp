@@ -31,18 +31,18 @@ void draw_root_bases(int* states, int nsites, long* seed) {
     ran3_bases(states + first, nsites - first);
 }
 
-// The site hit by one mutation.
-template <bool Structured>
-int pick_site(int nsites, double a, long* seed) {
+// The site hit by one mutation; draw() gives the stream's next uniform.
+template <bool Structured, class Draw>
+int pick_site(int nsites, double a, Draw& draw) {
     GammaRates const& r = TNode::mut_rates;
     const int rated = r.num_rates < nsites ? r.num_rates : nsites;
     if (std::fabs(a) < 1e-7) {
         // Without rate heterogeneity the plain form fills fresh sites first
         // (infinite sites) and draws only once they are used up.
         if (!Structured && TNode::_tot_mut < nsites) return static_cast<int>(TNode::_tot_mut);
-        return static_cast<int>(nsites * ran3(seed));
+        return static_cast<int>(nsites * draw());
     }
-    const double u = ran3(seed);
+    const double u = draw();
     double sum = 0.0;
     if (Structured) {
         for (int i = rated - 1; i >= 0; --i) {
@@ -61,29 +61,30 @@ int pick_site(int nsites, double a, long* seed) {
 // One DNA mutation: a transition with probability ts, else one of the two
 // transversions. Bases 0 A, 1 G, 2 C, 3 T: A-G and C-T are the transition
 // pairs. Other states stay as they are.
-int mutate_base(int state, double ts, long* seed) {
+template <class Draw>
+int mutate_base(int state, double ts, Draw& draw) {
     const bool base = state >= 0 && state <= 3;
-    if (ran3(seed) < ts) return base ? (state ^ 1) : state;
-    const double u = ran3(seed);
+    if (draw() < ts) return base ? (state ^ 1) : state;
+    const double u = draw();
     if (!base) return state;
     if (state <= 1) return u < 0.5 ? 2 : 3;
     return u < 0.5 ? 0 : 1;
 }
 
 // A state after one mutation, `hit` being the site's hit count with it.
-template <bool Structured>
-int mutated_state(int state, long hit, Mut_Type model, double ts, int bounded, long* seed) {
+template <bool Structured, class Draw>
+int mutated_state(int state, long hit, Mut_Type model, double ts, int bounded, Draw& draw) {
     switch (model) {
         case STEPWISE_MUT:
             if (Structured && bounded) {
                 if (state == TNode::min_mic) return state + 1;
                 if (state == TNode::max_mic) return state - 1;
             }
-            return state + (ran3(seed) < 0.5 ? -1 : 1);
+            return state + (draw() < 0.5 ? -1 : 1);
         case TWO_STATE_MUT:
             return state == 0 ? 1 : 0;
         case DNA_MUT:
-            return mutate_base(state, ts, seed);
+            return mutate_base(state, ts, draw);
         case NEW_ALLELE_MUT:
             return static_cast<int>(hit);
     }
@@ -149,15 +150,16 @@ long TNode::drop_mutations(double const& mu, long* seed, long nmut, int nsites, 
     num_mut = nmut;
     if (nmut > 0 && nsites > 0) ensure_hits(nsites);
     myVectInt& seq = *sequence;
+    auto draw = [seed] { return ran3(seed); };
     for (long m = 0; m < nmut; ++m) {
         if (nsites <= 0) {
             // No site can carry it; it still counts.
             ++_tot_mut;
             continue;
         }
-        const int site = pick_site<Structured>(nsites, a, seed);
+        const int site = pick_site<Structured>(nsites, a, draw);
         const long hit = ++hits[site];
-        seq[site] = mutated_state<Structured>(seq[site], hit, model, ts, bounded, seed);
+        seq[site] = mutated_state<Structured>(seq[site], hit, model, ts, bounded, draw);
         ++_tot_mut;
     }
     long total = 0;
@@ -194,10 +196,32 @@ int PopGenetics::sprinkle_mutations(double const& mu, int const& nsites, Mut_Typ
 
 // --- states at the hit sites only ------------------------------------------
 
+namespace {
+
+// A Poisson deviate of mean 12 or more, drawn from the stream itself.
+long large_poisson(float mean, Ran3Cursor& cursor) {
+    cursor.sync();
+    long seed = 1;
+    const long n = poidev(mean, &seed);
+    cursor.resume();
+    return n;
+}
+
+template <class Draw>
+long large_poisson(float mean, Draw&) {
+    long seed = 1;
+    return poidev(mean, &seed);
+}
+
+}  // namespace
+
 // The buffers keep their storage: each pass writes what it reads.
 void HitSiteStates::clear() {
     numSites_ = 0;
     numLeaves_ = 0;
+    singleHits_ = false;
+    sequencesFound_ = false;
+    singleHitSequences_ = 0;
     sites_.clear();
     events_.clear();
     order_.clear();
@@ -223,10 +247,12 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         if (eventBegin_.size() < nodes) {
             eventBegin_.resize(nodes);
             eventEnd_.resize(nodes);
+            below_.resize(nodes);
+            open_.resize(nodes);
+            parent_.resize(nodes);
         }
 
-        // The root's states, drawn as the full form draws them; they are also
-        // the working states of the current path while mutations drop.
+        // The root's states, drawn as the full form draws them.
         if (root_.size() < static_cast<std::size_t>(nsites)) root_.resize(static_cast<std::size_t>(nsites));
         if (model == DNA_MUT) {
             draw_root_bases(root_.data(), nsites, &seed);
@@ -234,16 +260,32 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
             std::fill_n(root_.begin(), nsites, 0);
         }
         numLeaves_ = std::max(tree.num_genes, 0);
-        tour_.clear();
-        const long total = drop(root, mu, &seed, model, a, ts);
+        singleHitSequences_ = 0;
+        const long total = drop(root, mu, model, a, ts);
+        const auto k = static_cast<std::size_t>(root - base_);
+        if (open_[k] != 0) ++singleHitSequences_;
 
-        for (Event const& e : events_) sites_.push_back(e.site);
-        std::sort(sites_.begin(), sites_.end());
+        for (Mutation const& e : events_) sites_.push_back(e.site);
+        // Without rate heterogeneity the sites come in ascending order.
+        if (!std::is_sorted(sites_.begin(), sites_.end())) std::sort(sites_.begin(), sites_.end());
         sites_.erase(std::unique(sites_.begin(), sites_.end()), sites_.end());
-        const std::size_t width = sites_.size();
+        singleHits_ = below_[k] == numLeaves_ && sites_.size() == events_.size();
+        base_ = nullptr;
+        return total;
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
+        clear();
+        base_ = nullptr;
+        return 0;
+    }
+}
 
-        // Second walk: the states at the hit sites along each path, and the
-        // distinct sequences of the leaves.
+// The second walk, over the hit sites only: the states along each path and
+// the distinct sequences of the leaves. Once per pass.
+void HitSiteStates::find_sequences() {
+    if (sequencesFound_ || numSites_ < 1) return;
+    try {
+        const std::size_t width = sites_.size();
         if (slot_.size() < root_.size()) slot_.resize(root_.size(), -1);
         row_.resize(width);
         for (std::size_t k = 0; k < width; ++k) {
@@ -268,13 +310,11 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         }
         number_sequences();
         for (int site : sites_) slot_[site] = -1;
-        base_ = nullptr;
-        return total;
+        sequencesFound_ = true;
     } catch (std::bad_alloc const&) {
+        // As when the pass itself fails: no states.
         E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
         clear();
-        base_ = nullptr;
-        return 0;
     }
 }
 
@@ -287,97 +327,238 @@ std::uint64_t HitSiteStates::state_key(std::size_t slot, int state) {
     return h ^ (h >> 31);
 }
 
-// The full form's recursion (TNode::drop_mutations) as a loop over an
-// explicit stack, in the same order: a node's own mutations, then its left
-// subtree (after the Poisson draw of the branch), then its right one.
-long HitSiteStates::drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts) {
-    long total = 0;
-    enter(root, 0, seed, model, a, ts);
+// The nodes reached from the root in the full form's order (a node, then
+// its left subtree, then its right one), with each one's parent, leaf count
+// and open part (the node itself when a leaf).
+void HitSiteStates::list_nodes(TNode* root) {
+    if (list_built_nodes(root)) return;
+    preorder_.clear();
     stack_.clear();
-    stack_.push_back(Frame{root, 0});
+    stack_.push_back(static_cast<int>(root - base_));
+    parent_[static_cast<std::size_t>(stack_.back())] = -1;
     while (!stack_.empty()) {
-        Frame& top = stack_.back();
-        if (top.next == 2) {
-            leave(top.node);
-            stack_.pop_back();
-            continue;
+        const int k = stack_.back();
+        stack_.pop_back();
+        preorder_.push_back(k);
+        TNode const& node = base_[k];
+        const auto ku = static_cast<std::size_t>(k);
+        below_[ku] = k < numLeaves_ ? 1 : 0;
+        open_[ku] = static_cast<unsigned char>(below_[ku]);
+        for (TNode const* child : {node.right, node.left}) {
+            if (child == nullptr) continue;
+            const int c = static_cast<int>(child - base_);
+            parent_[static_cast<std::size_t>(c)] = k;
+            stack_.push_back(c);
         }
-        TNode* parent = top.node;
-        TNode* child = top.next == 0 ? parent->left : parent->right;
-        ++top.next;
-        if (child == nullptr) continue;
-        const float mean = static_cast<float>((parent->time - child->time) * mu);
-        const long n = poidev(mean, seed);
-        total += n;
-        enter(child, n, seed, model, a, ts);
-        stack_.push_back(Frame{child, 0});
     }
-    return total;
 }
 
-// The nmut mutations of the branch above the node, on the states of the
-// current path held in root_; the node joins the walk of fill_rows when it
-// is a leaf or changes a state.
-void HitSiteStates::enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts) {
-    node->num_sites = numSites_;
-    node->sequence.reset();
-    node->num_mut = nmut;
-    if (nmut > 0 && numSites_ > 0) ensure_hits(numSites_);
-    const auto k = static_cast<std::size_t>(node - base_);
-    eventBegin_[k] = events_.size();
+// The same without a walk for a genealogy as the builders make it: leaves
+// 0..n-1 without children, then each internal node after its two children,
+// the root last. The subtree sizes, from the leaves up, place every node;
+// false, with nothing listed, for any other shape.
+bool HitSiteStates::list_built_nodes(TNode* root) {
+    const int n = numLeaves_;
+    const int top = 2 * n - 2;
+    TNode const* base = base_;
+    if (n < 1 || root != base + top) return false;
+    int* parent = parent_.data();
+    int* size = below_.data();  // subtree sizes first, leaf counts below
+    for (int k = 0; k <= top; ++k) parent[k] = -2;
+    for (int k = 0; k < n; ++k) {
+        if (base[k].left != nullptr || base[k].right != nullptr) return false;
+        size[k] = 1;
+    }
+    for (int k = n; k <= top; ++k) {
+        TNode const* l = base[k].left;
+        TNode const* r = base[k].right;
+        if (l == nullptr || r == nullptr || l == r) return false;
+        const auto li = l - base;
+        const auto ri = r - base;
+        if (li < 0 || li >= k || ri < 0 || ri >= k || parent[li] != -2 || parent[ri] != -2) return false;
+        parent[li] = parent[ri] = k;
+        size[k] = 1 + size[li] + size[ri];
+    }
+    parent[top] = -1;
+    preorder_.resize(static_cast<std::size_t>(top) + 1);
+    stack_.resize(static_cast<std::size_t>(top) + 1);
+    int* order = preorder_.data();
+    int* position = stack_.data();
+    position[top] = 0;
+    for (int k = top; k >= n; --k) {
+        const auto li = base[k].left - base;
+        const auto ri = base[k].right - base;
+        position[li] = position[k] + 1;
+        position[ri] = position[k] + 1 + size[li];
+    }
+    unsigned char* open = open_.data();
+    for (int k = 0; k <= top; ++k) {
+        order[position[k]] = k;
+        size[k] = k < n ? 1 : 0;
+        open[k] = static_cast<unsigned char>(size[k]);
+    }
+    return true;
+}
+
+// The state of the current path at a site hit before in this pass: that
+// left by the last mutation there on the node's branch so far, else on the
+// nearest ancestor's branch, else the root's.
+int HitSiteStates::path_state(int node, int site) const {
+    std::size_t end = events_.size();
+    for (int k = node; k >= 0; k = parent_[static_cast<std::size_t>(k)]) {
+        const auto ku = static_cast<std::size_t>(k);
+        for (std::size_t e = end; e > eventBegin_[ku]; --e) {
+            if (events_[e - 1].site == site) return events_[e - 1].after;
+        }
+        if (parent_[ku] >= 0) end = eventEnd_[static_cast<std::size_t>(parent_[ku])];
+    }
+    return root_[static_cast<std::size_t>(site)];
+}
+
+// The nmut mutations of the branch above node k, nmut > 0. A site's first
+// hit of the pass finds the root's state.
+template <class Draw>
+void HitSiteStates::mutate(int k, long nmut, Draw& draw, Mut_Type model, double a, double ts) {
+    const auto ku = static_cast<std::size_t>(k);
+    eventBegin_[ku] = events_.size();
+    if (numSites_ > 0) ensure_hits(numSites_);
     for (long m = 0; m < nmut; ++m) {
         if (numSites_ <= 0) {
             ++TNode::_tot_mut;
             continue;
         }
-        const int site = pick_site<false>(numSites_, a, seed);
+        const int site = pick_site<false>(numSites_, a, draw);
         const long hit = ++TNode::hits[site];
-        int& state = root_[static_cast<std::size_t>(site)];
-        const int before = state;
-        state = mutated_state<false>(state, hit, model, ts, 0, seed);
-        events_.push_back(Event{site, before, state});
+        const int before = hit == 1 ? root_[static_cast<std::size_t>(site)] : path_state(k, site);
+        const int after = mutated_state<false>(before, hit, model, ts, 0, draw);
+        events_.push_back(Mutation{site, before, after, 0});
         ++TNode::_tot_mut;
     }
-    eventEnd_[k] = events_.size();
-    if (eventEnd_[k] > eventBegin_[k] || k < static_cast<std::size_t>(numLeaves_))
-        tour_.push_back(static_cast<int>(k));
+    eventEnd_[ku] = events_.size();
 }
 
-// The node's mutations undone on the way back up.
-void HitSiteStates::leave(TNode* node) {
-    const auto k = static_cast<std::size_t>(node - base_);
-    if (eventEnd_[k] == eventBegin_[k]) return;
-    for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
-        Event const& ev = events_[e - 1];
-        root_[static_cast<std::size_t>(ev.site)] = ev.before;
+// Poisson count of the branch above each listed node but the root, then
+// its mutations; the total.
+template <class Draw>
+long HitSiteStates::draw_branches(Draw& draw, Mut_Type model, double a, double ts) {
+    int const* order = preorder_.data();
+    random_detail::ExpNegThreshold* thresholds = thresholds_.data();
+    long* counts = counts_.data();
+    long total = 0;
+    for (std::size_t i = 1; i < preorder_.size(); ++i) {
+        random_detail::ExpNegThreshold& g = thresholds[i];
+        long n = 0;
+        if (g.mean() < 12.0f) [[likely]] {
+            n = poidev_small(g, draw);
+        } else {
+            n = large_poisson(g.mean(), draw);
+        }
+        counts[i] = n;
+        total += n;
+        if (n > 0) mutate(order[i], n, draw, model, a, ts);
     }
-    tour_.push_back(~static_cast<int>(k));
+    return total;
 }
 
-// Replays the walk of the mutation pass over the hit sites only: a node's
-// changes on the way down (a leaf's row is then complete), undone on the
-// way back up. The hash follows the row.
+// The full form's recursion (TNode::drop_mutations) node by node in its
+// order: a node's own mutations, then its left subtree (after the Poisson
+// draw of the branch), then its right one. Then, from the leaves up, each
+// node's leaf count and whether its open part (reached without crossing a
+// branch with mutations) holds a leaf: every branch with mutations that
+// closes such a part gives one more distinct sequence when each mutation
+// has its own site.
+long HitSiteStates::drop(TNode* root, double mu, Mut_Type model, double a, double ts) {
+    list_nodes(root);
+    // The branches' Poisson thresholds depend on the genealogy alone: all are
+    // ready before the first draw.
+    const std::size_t count = preorder_.size();
+    if (thresholds_.size() < count) thresholds_.resize(count);
+    int const* order = preorder_.data();
+    int const* parent = parent_.data();
+    TNode* base = base_;
+    random_detail::ExpNegThreshold* thresholds = thresholds_.data();
+    for (std::size_t i = 1; i < count; ++i) {
+        const double length = base[parent[order[i]]].time - base[order[i]].time;
+        thresholds[i] = random_detail::ExpNegThreshold(static_cast<float>(length * mu));
+    }
+
+    // The draws: a Poisson count per branch, then its mutations. A branch
+    // without mutations has no events.
+    std::size_t* begin = eventBegin_.data();
+    std::size_t* end = eventEnd_.data();
+    for (std::size_t i = 0; i < count; ++i) begin[order[i]] = end[order[i]] = 0;
+    if (counts_.size() < count) counts_.resize(count);
+    long* counts = counts_.data();
+    counts[0] = 0;
+    long total = 0;
+    if (Ran3Cursor::usable()) {
+        Ran3Cursor draw;
+        total = draw_branches(draw, model, a, ts);
+    } else {
+        auto draw = [] {
+            long seed = 1;
+            return ran3(&seed);
+        };
+        total = draw_branches(draw, model, a, ts);
+    }
+    // What the full form leaves in every node it reaches.
+    for (std::size_t i = 0; i < count; ++i) {
+        TNode& node = base[order[i]];
+        node.num_sites = numSites_;
+        node.sequence.reset();
+        node.num_mut = counts[i];
+    }
+
+    int* below = below_.data();
+    unsigned char* open = open_.data();
+    Mutation* events = events_.data();
+    for (std::size_t i = count; i-- > 1;) {
+        const auto k = static_cast<std::size_t>(order[i]);
+        const auto up = static_cast<std::size_t>(parent[k]);
+        const bool mutated = end[k] > begin[k];
+        below[up] += below[k];
+        if (open[k] != 0 && !mutated) open[up] = 1;
+        if (open[k] != 0 && mutated) ++singleHitSequences_;
+        for (std::size_t e = begin[k]; e < end[k]; ++e) events[e].carriers = below[k];
+    }
+    return total;
+}
+
+// Replays the mutation pass over the hit sites only, node by node: the
+// changes of the branches off the current path undone, the node's own made
+// (a leaf's row is then complete). The hash follows the row.
 void HitSiteStates::fill_rows(std::uint64_t hash) {
-    Event const* events = events_.data();
+    Mutation const* events = events_.data();
     int const* slot = slot_.data();
     int* row = row_.data();
-    for (int step : tour_) {
-        if (step >= 0) {
-            const auto k = static_cast<std::size_t>(step);
-            for (std::size_t e = eventBegin_[k]; e < eventEnd_[k]; ++e) {
-                const auto at = static_cast<std::size_t>(slot[events[e].site]);
-                hash ^= state_key(at, row[at]) ^ state_key(at, events[e].after);
-                row[at] = events[e].after;
-            }
-            if (k < static_cast<std::size_t>(numLeaves_)) leafRaw_[k] = add_leaf(row, hash);
-        } else {
-            const auto k = static_cast<std::size_t>(~step);
-            for (std::size_t e = eventEnd_[k]; e > eventBegin_[k]; --e) {
+    stack_.clear();
+    for (int step : preorder_) {
+        const auto k = static_cast<std::size_t>(step);
+        while (!stack_.empty() && stack_.back() != parent_[k]) {
+            const auto off = static_cast<std::size_t>(stack_.back());
+            for (std::size_t e = eventEnd_[off]; e > eventBegin_[off]; --e) {
                 const auto at = static_cast<std::size_t>(slot[events[e - 1].site]);
                 hash ^= state_key(at, row[at]) ^ state_key(at, events[e - 1].before);
                 row[at] = events[e - 1].before;
             }
+            stack_.pop_back();
         }
+        for (std::size_t e = eventBegin_[k]; e < eventEnd_[k]; ++e) {
+            const auto at = static_cast<std::size_t>(slot[events[e].site]);
+            hash ^= state_key(at, row[at]) ^ state_key(at, events[e].after);
+            row[at] = events[e].after;
+        }
+        if (k < static_cast<std::size_t>(numLeaves_)) leafRaw_[k] = add_leaf(row, hash);
+        stack_.push_back(step);
+    }
+    // Back to the root's states.
+    while (!stack_.empty()) {
+        const auto off = static_cast<std::size_t>(stack_.back());
+        for (std::size_t e = eventEnd_[off]; e > eventBegin_[off]; --e) {
+            const auto at = static_cast<std::size_t>(slot[events[e - 1].site]);
+            row[at] = events[e - 1].before;
+        }
+        stack_.pop_back();
     }
 }
 
@@ -418,7 +599,7 @@ void HitSiteStates::number_sequences() {
     }
 }
 
-int HitSiteStates::state(int leaf, int site) const {
+int HitSiteStates::state(int leaf, int site) {
     auto const it = std::lower_bound(sites_.begin(), sites_.end(), site);
     if (it != sites_.end() && *it == site) return leaf_states(leaf)[it - sites_.begin()];
     return root_[static_cast<std::size_t>(site)];

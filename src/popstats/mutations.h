@@ -18,6 +18,8 @@
 #include <span>
 #include <vector>
 
+#include "core/random.h"
+
 namespace quintle {
 
 enum Mut_Type : int { STEPWISE_MUT = 0, TWO_STATE_MUT = 1, DNA_MUT = 2, NEW_ALLELE_MUT = 3 };
@@ -32,6 +34,15 @@ class TTree;
 // pass to pass.
 class HitSiteStates {
 public:
+    // One mutation of the pass: the site it hit, the state it found there
+    // and the one it left, and the number of leaves below its branch.
+    struct Mutation {
+        int site;
+        int before;
+        int after;
+        int carriers;
+    };
+
     // Drops mutations on the genealogy of `tree` exactly as
     // PopGenetics::sprinkle_mutations does: the same draws in the same order,
     // the same hit counts, mutation total, rate scheme and messages, and the
@@ -47,37 +58,61 @@ public:
     std::span<int const> root_states() const { return {root_.data(), static_cast<std::size_t>(numSites_)}; }
     // Sites hit by at least one mutation, ascending.
     std::vector<int> const& hit_sites() const { return sites_; }
+    // The pass's mutations in the order they were dropped.
+    std::span<Mutation const> mutations() const { return events_; }
+
+    // True when the walk reached every leaf and no two mutations hit the
+    // same site: a hit site then holds its mutation's `after` in the
+    // carriers and `before` in the other leaves, and two leaves carry the
+    // same sequence when no branch between them has a mutation that changed
+    // its site's state.
+    bool single_hits() const { return singleHits_; }
+    // The distinct leaf sequences of a single-hit pass whose every mutation
+    // changed its site's state.
+    int single_hit_sequences() const { return singleHitSequences_; }
+
     // The distinct sequences of the leaves, numbered in the order of their
     // first leaf: their number, the sequence of leaf i, the first leaf and
     // the number of leaves of sequence c, and its states at hit_sites().
-    int num_sequences() const { return static_cast<int>(order_.size()); }
-    int sequence_of(int leaf) const { return rank_[static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(leaf)])]; }
-    int first_leaf(int c) const { return firstLeaf_[static_cast<std::size_t>(c)]; }
-    int copies(int c) const { return rawCount_[static_cast<std::size_t>(order_[static_cast<std::size_t>(c)])]; }
-    int const* sequence_states(int c) const {
+    // They are found by a second walk over the hit sites, on the first call
+    // after the pass (find_sequences), so that a pass whose single hits
+    // settle its statistics goes without it.
+    void find_sequences();
+    int num_sequences() {
+        find_sequences();
+        return static_cast<int>(order_.size());
+    }
+    int sequence_of(int leaf) {
+        find_sequences();
+        return rank_[static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(leaf)])];
+    }
+    int first_leaf(int c) {
+        find_sequences();
+        return firstLeaf_[static_cast<std::size_t>(c)];
+    }
+    int copies(int c) {
+        find_sequences();
+        return rawCount_[static_cast<std::size_t>(order_[static_cast<std::size_t>(c)])];
+    }
+    int const* sequence_states(int c) {
+        find_sequences();
         return rows_.data() + static_cast<std::size_t>(order_[static_cast<std::size_t>(c)]) * sites_.size();
     }
     // Leaf i's states at hit_sites().
-    int const* leaf_states(int i) const { return sequence_states(sequence_of(i)); }
+    int const* leaf_states(int i) { return sequence_states(sequence_of(i)); }
     // Leaf i's state at any site.
-    int state(int leaf, int site) const;
+    int state(int leaf, int site);
 
 private:
-    struct Event {
-        int site;
-        int before;
-        int after;
-    };
-
     void clear();
-    struct Frame {
-        TNode* node;
-        int next;  // 0: left child next, 1: right child, 2: done
-    };
-
-    long drop(TNode* root, double mu, long* seed, Mut_Type model, double a, double ts);
-    void enter(TNode* node, long nmut, long* seed, Mut_Type model, double a, double ts);
-    void leave(TNode* node);
+    void list_nodes(TNode* root);
+    bool list_built_nodes(TNode* root);
+    long drop(TNode* root, double mu, Mut_Type model, double a, double ts);
+    template <class Draw>
+    long draw_branches(Draw& draw, Mut_Type model, double a, double ts);
+    template <class Draw>
+    void mutate(int k, long nmut, Draw& draw, Mut_Type model, double a, double ts);
+    int path_state(int node, int site) const;
     void fill_rows(std::uint64_t hash);
     int add_leaf(int const* row, std::uint64_t hash);
     void number_sequences();
@@ -86,6 +121,9 @@ private:
     TNode* base_ = nullptr;  // the tree's node array during a pass
     int numSites_ = 0;
     int numLeaves_ = 0;
+    bool singleHits_ = false;
+    bool sequencesFound_ = false;
+    int singleHitSequences_ = 0;
     std::vector<int> root_;  // its first numSites_ entries
     std::vector<int> sites_;
     // The distinct leaf sequences in the order the walk meets them: their
@@ -102,13 +140,23 @@ private:
     std::vector<int> firstLeaf_;
     // Mutations in the order they were dropped; node k's are
     // events_[eventBegin_[k], eventEnd_[k]).
-    std::vector<Event> events_;
+    std::vector<Mutation> events_;
     std::vector<std::size_t> eventBegin_;
     std::vector<std::size_t> eventEnd_;
-    // The pass's walk: k on entering leaf k or a node k with mutations, ~k
-    // on leaving such a node.
-    std::vector<int> tour_;
-    std::vector<Frame> stack_;  // the path from the root during the pass
+    // The nodes reached from the root in the order of the pass, and each
+    // node's parent (-1 for the root).
+    std::vector<int> preorder_;
+    std::vector<int> parent_;
+    std::vector<random_detail::ExpNegThreshold> thresholds_;  // of the branch above each of them
+    std::vector<long> counts_;  // mutations on the branch above each of them
+    // Per node, after the pass: the leaves below it, and whether the part of
+    // its subtree reached without crossing a branch with mutations holds a
+    // leaf.
+    std::vector<int> below_;
+    std::vector<unsigned char> open_;
+    // Nodes still to list, or their places in the list; the current path
+    // of fill_rows.
+    std::vector<int> stack_;
     std::vector<int> slot_;  // index in sites_ of a hit site, -1 elsewhere
     std::vector<int> row_;   // states at the hit sites along the current path
 };

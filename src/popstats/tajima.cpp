@@ -6,16 +6,9 @@
 
 namespace quintle {
 
-namespace {
-
-struct TajimaConstants {
-    double a1 = 0.0;
-    double e1 = 0.0;
-    double e2 = 0.0;
-};
-
 TajimaConstants tajima_constants(int n) {
     TajimaConstants k;
+    k.n = n;
     double a2 = 0.0;
     for (int i = 1; i < n; ++i) {
         k.a1 += 1.0 / i;
@@ -31,17 +24,21 @@ TajimaConstants tajima_constants(int n) {
     return k;
 }
 
+namespace {
+
 // D = (pi - S/a1) / sqrt(e1 S + e2 S (S - 1)). The observed statistic adds
 // two guards the simulation loop goes without: a difference below 1e-15 is
 // taken as 0 (whatever the variance), and e2 not positive leaves no D.
-double tajima(int n, double pi, double S, double& D, double& P, bool guarded) {
+// The constants are those of n, made on demand.
+template <class Constants>
+double tajima(int n, double pi, double S, double& D, double& P, bool guarded, Constants&& constants) {
     // Fewer than two copies leave no variance to scale by (a1 = 0).
     if (!(S > 0.0) || n < 2) {
         D = 0.0;
         P = -1.0;
         return D;
     }
-    const TajimaConstants k = tajima_constants(n);
+    TajimaConstants const& k = constants();
     const double d = pi - S / k.a1;
     if (guarded && std::fabs(d) < 1e-15) {
         D = 0.0;
@@ -63,9 +60,17 @@ double tajima(int n, double pi, double S, double& D, double& P, bool guarded) {
 
 }  // namespace
 
-double tajimaD(int n, double pi, double S, double& D, double& P) { return tajima(n, pi, S, D, P, true); }
+double tajimaD(int n, double pi, double S, double& D, double& P) {
+    return tajima(n, pi, S, D, P, true, [n] { return tajima_constants(n); });
+}
 
-double fast_tajimaD(int n, double pi, double S, double& D, double& P) { return tajima(n, pi, S, D, P, false); }
+double fast_tajimaD(int n, double pi, double S, double& D, double& P) {
+    return tajima(n, pi, S, D, P, false, [n] { return tajima_constants(n); });
+}
+
+double fast_tajimaD(TajimaConstants const& k, double pi, double S, double& D, double& P) {
+    return tajima(k.n, pi, S, D, P, false, [&k]() -> TajimaConstants const& { return k; });
+}
 
 double Tajima_D_density(double alpha, double beta, double Dmin, double Dmax, double D) {
     if (std::fabs(Dmax - D) < 1e-15 || std::fabs(D - Dmin) < 1e-15 || std::fabs(Dmax - Dmin) < 1e-15)

@@ -110,20 +110,26 @@ double calc_theta_Hom(std::span<const double> list, std::span<const double> ownC
     return theta_from_homozygosity(1.0 - H, ownCounts, n, out);
 }
 
-void theta_S(int n, int S, double& thetaS, double& thetaSsd) {
+WattersonSums watterson_sums(int n) {
+    WattersonSums w;
+    w.n = n;
     // Terms past the first million are summed in closed form, as in k_est.
     const int m = n < kTermsAdded ? n : kTermsAdded;
-    double a1 = 0.0;
-    double a2 = 0.0;
     for (int i = 1; i < m; ++i) {
-        a1 += 1.0 / i;
-        a2 += 1.0 / (static_cast<double>(i) * i);
+        w.a1 += 1.0 / i;
+        w.a2 += 1.0 / (static_cast<double>(i) * i);
     }
     if (n > m) {
-        a1 += digamma_difference(m, n);
-        a2 += trigamma_difference(m, n);
+        w.a1 += digamma_difference(m, n);
+        w.a2 += trigamma_difference(m, n);
     }
-    if (n < 2 || a1 <= 0.0) {
+    return w;
+}
+
+void theta_S(WattersonSums const& w, int S, double& thetaS, double& thetaSsd) {
+    const double a1 = w.a1;
+    const double a2 = w.a2;
+    if (w.n < 2 || a1 <= 0.0) {
         thetaS = 0.0;
         thetaSsd = 0.0;
         return;
@@ -132,6 +138,8 @@ void theta_S(int n, int S, double& thetaS, double& thetaSsd) {
     thetaS = s / a1;
     thetaSsd = std::sqrt((a1 * a1 * s + a2 * s * s) / (a1 * a1 * (a1 * a1 + a2)));
 }
+
+void theta_S(int n, int S, double& thetaS, double& thetaSsd) { theta_S(watterson_sums(n), S, thetaS, thetaSsd); }
 
 void theta_pi(double pi, double n, double& thetaPi, double& thetaPiSd) {
     if (n < 2.0) {

@@ -32,6 +32,17 @@ double calc_theta_Hom(std::span<const double> list, std::span<const double> ownC
 // for n < 2).
 void theta_S(int n, int S, double& thetaS, double& thetaSsd);
 
+// The harmonic sums a1 = sum 1/i and a2 = sum 1/i^2 over i < n of theta(S):
+// a series of samples of one size sums them once.
+struct WattersonSums {
+    int n = 0;
+    double a1 = 0.0;
+    double a2 = 0.0;
+};
+WattersonSums watterson_sums(int n);
+// theta_S with the sums of its n.
+void theta_S(WattersonSums const& sums, int S, double& thetaS, double& thetaSsd);
+
 // theta(pi) and its s.d. from the mean number of pairwise differences pi
 // among n gene copies (0 and 0 for n < 2).
 void theta_pi(double pi, double n, double& thetaPi, double& thetaPiSd);

@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -115,21 +114,6 @@ void DistMat::initializeMatrixAndArrays(int const& n) {
     TriMat::create(size);
     Labels.reset();
     Labels = std::make_unique<my_string[]>(static_cast<std::size_t>(size));
-}
-
-char* DistMat::build_ext_name(char* dst, char const* name) {
-    if (std::strchr(name, '\\') != nullptr || std::strchr(name, '/') != nullptr) {
-        std::strcpy(dst, name);
-        return dst;
-    }
-    if (RunSettings != nullptr) {
-        std::strcpy(dst, RunSettings->ResultFolder.c_str());
-        std::strcat(dst, name);
-        return dst;
-    }
-    *_AOS_ << "Pointer to project dir is not initialized. ERROR" << std::endl;
-    std::strcpy(dst, name);
-    return dst;
 }
 
 int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {

@@ -10,6 +10,7 @@
 #include <istream>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "core/TriMat.h"
 #include "core/my_string.h"
@@ -45,10 +46,10 @@ public:
     // Sizes the matrix to n rows of 0.0 and n empty labels.
     void initializeMatrixAndArrays(int const& n);
 
-    // dst receives the name completed with the result folder of the run
-    // settings, unless the name already holds a path separator. dst must be
-    // large enough. Returns dst.
-    char* build_ext_name(char* dst, char const* name);
+    // The path of an external matrix file: the name completed with the
+    // result folder of the run settings, unless it already holds a path
+    // separator.
+    std::string build_ext_name(char const* name) const;
 
     // Reads the matrix body (labels and lower triangle) from `is`, which
     // stands after the "MatrixData" line or at the start of an external file
@@ -56,6 +57,28 @@ public:
     // body was read; 0, after the messages, when the project must be
     // abandoned.
     int ReadDistanceMatrix(std::istream& is, bool external, int& lineNo);
+
+    // --- the older, token-based reader (legacy_distmat_reader.cpp) --------
+    // Reads the sub-section's "key = value" entries from the stream up to
+    // the next "[" or the end of the input; the caller has set the profile
+    // part. 1 when read, 0 after the report.
+    int get_settings(std::istream& is);
+    // The value of one lower-case keyword just read. 1 or 0.
+    int read_id_content(std::istream& is, my_string const& key);
+    // The matrix body: labels (LINE) and the lower triangle, possibly in
+    // vertical blocks of columns; values kept at single precision. The
+    // stream stands after the opening brace or at the start of an external
+    // file. 1 or 0.
+    int read_MatrixData(std::istream& is);
+    // Only the name of the matrix's source: "none", "Defined In project
+    // file", or the name of its external file.
+    void get_mat_name(std::istream& is);
+
+private:
+    int read_label_block(std::istream& is);
+    int read_matrix_data_entry(std::istream& is);
+    int read_line_labels(std::istream& is);
+    int read_block_row(std::istream& is, int row, int first, int& width);
 };
 
 // Writes the matrix as a "[[DistanceMatrix]]" block; nothing without size.

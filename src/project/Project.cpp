@@ -40,10 +40,6 @@ void Project::build_res_bac_names() {
     options.ProjectFolder = folder;
 }
 
-int Project::explore(char* /*exeDirectory*/) {
-    return can_open_for_reading(settings::input_file.c_str()) ? 1 : 0;
-}
-
 void Project::clean() {
     distance_matrix.reset();
     structure->reset();

@@ -127,8 +127,21 @@ public:
     // from settings::input_file.
     void build_res_bac_names();
 
-    // Scans the project named by settings::input_file without analysing it;
-    // 0 when it cannot be read.
+    // The older, token-based reader of the project named by
+    // settings::input_file, for the format translator's export: the profile,
+    // then at most four sub-sections of "[Data]" in any order (the structure
+    // and Mantel ones after some samples), the file read as it stands (no
+    // working copy). Relative EXTERN names of sample data, haplotype list
+    // and matrix start in options.ResultFolder, those of Mantel matrices in
+    // options.ProjectFolder. Profile fields the file leaves out keep their
+    // values: start from a fresh or cleaned project. 1 when read; 0 after
+    // the report, what was read kept in the project.
+    int open();
+
+    // Explores the project named by settings::input_file without analysing
+    // it: "groups.txt" and "samples.txt" in the current folder, and, when
+    // the project could be read, the profile as key lines in
+    // exeDirectory + "pml_pro.txt". 0 when it cannot be read.
     int explore(char* exeDirectory);
 
     // Frees the project's data; the object is empty and reusable afterwards.
@@ -196,6 +209,8 @@ public:
     int read_Samples(ReadState& st);
 
 private:
+    // One sub-section of the older reader, by its place in SubSections.
+    int open_sub_section(std::ifstream& in, int which);
     // The sub-section tests made on every line after the keyword chain.
     int read_sub_sections(ReadState& st);
     // The checks made when the line loop ends; true when a required part is missing.
@@ -298,6 +313,12 @@ my_string buildPellomarLogFileName(my_string const& project);
 // Removes the text up to and including the last '/' (unless that '/' is the
 // first character).
 void removePath(my_string& name);
+
+// Token helpers of the older reader's style: the next blank-separated token,
+// lower-cased (true while the stream is good), and the next integer (-1 when
+// none can be read).
+bool read_directive_my_string(std::istream& is, std::string& directive);
+long read_directive_value(std::istream& is);
 
 // Length of a run as "<h>h <m>m <s>s <ms> ms".
 std::string computing_time_text(std::int64_t ms);

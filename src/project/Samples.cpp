@@ -1,7 +1,6 @@
 #include "project/Samples.h"
 
 #include <cstdint>
-#include <cstring>
 #include <iomanip>
 #include <ostream>
 
@@ -27,19 +26,6 @@ void Samples::clean() {
         TNode::hits.count = 0;
         TNode::hits.auxCount = 0;
     }
-}
-
-char* Samples::build_ext_name(char* dst, char const* name) {
-    if (std::strchr(name, '/') != nullptr || std::strchr(name, '\\') != nullptr) {
-        std::strcpy(dst, name);
-    } else if (RunSettings != nullptr) {
-        std::strcpy(dst, RunSettings->ResultFolder.c_str());
-        std::strcat(dst, name);
-    } else {
-        *_AOS_ << "Pointer to project dir is not initialized. ERROR" << std::endl;
-        std::strcpy(dst, name);
-    }
-    return dst;
 }
 
 // ------------------------------------------------ operations on every sample

@@ -12,11 +12,13 @@
 #include <fstream>
 #include <ostream>
 #include <span>
+#include <string>
 
 #include "core/MY_TIArrayAsVector.h"
 #include "core/my_string.h"
 #include "data/Population.h"
 #include "popstats/TTree.h"
+#include "project/DistMat.h"
 #include "run/ProfileSettings.h"
 
 namespace quintle {
@@ -38,6 +40,8 @@ public:
     TTree Tree;
     // Mutations placed on Tree by the last simulation.
     long NbMutations = 0;
+    // Geographic distances between the samples, row k for sample k.
+    DistMat GeoDistances;
 
     Samples() = default;
     ~Samples();
@@ -60,10 +64,45 @@ public:
     int NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_DB& haplotypes, int& lineNo,
                        my_string& line, bool& nameSeen, bool& sizeSeen, bool& dataSeen);
 
+    // --- the older, token-based reader (legacy_samples_reader.cpp) --------
+    // Reads NbSamples samples of the "[[Samples]]" sub-section, each a
+    // SampleName, then keywords up to its SampleData. Profile keywords
+    // inside a sample change the set's profile part from the next sample on
+    // (DataType and LocusSeparator at once, being class-wide). Duplicate
+    // names get digits appended. 1 when read; 0 after the report, the
+    // samples read so far kept.
+    int Read(std::ifstream& in, ProfileSettings& profile, Haplo_DB& haplotypes);
     // Path of an external sample-data file for the older reader: a name with
     // a path separator as it is, else the run's result folder followed by
-    // the name. dst must be large enough; returns dst.
-    char* build_ext_name(char* dst, char const* name);
+    // the name.
+    std::string build_ext_name(char const* name) const;
+
+    // --- the project explorer (project_explorer.cpp) ----------------------
+    // Writes "samples.txt" in the current folder: profile.NbSamples, then
+    // the names (lower-cased) of the first NbSamples lines after the stream
+    // position that hold "samplename" in any case. 0, after a WARNING, when
+    // the input ends before all were found.
+    int explore(std::istream& in, ProfileSettings& profile);
+
+    // --- geographic distances between samples (geo_distances.cpp) ---------
+    // CoordY is the latitude and CoordX the longitude, in degrees, or plane
+    // coordinates on a grid. Nothing in the program sets them yet.
+    // Scales both coordinates of every sample into [0, 1] over ranges that
+    // include 0; logs "name CoordY CoordX" per sample.
+    void normalize_coord();
+    // (value - min) / (max - min); 0 over a zero range.
+    double normalize_data(double value, double min, double max);
+    // Great-circle distances on a sphere of radius 6371.03 km into
+    // GeoDistances, written to "dgeo.txt" in the current folder.
+    void calc_geo_dist();
+    // City-block distances |dx| + |dy| into GeoDistances and "dgeo.txt".
+    void calc_geo_dist_on_grid();
+    // 1 when the line through points 1 and 2 crosses the line through
+    // points 3 and 4 inside the box spanned by points 3 and 4.
+    int intersect(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4);
+    // Placeholders with nothing to read.
+    void read_geo_dist() {}
+    void read_gen_dist() {}
 
     // --- data checks and normalisation (sample_checks.cpp) ---------------
     // 1 when every sample has data with the same number of loci; removes
@@ -136,6 +175,15 @@ public:
     // sites at which it alone is polymorphic. The settings are not read.
     void computeNumPrivateSubstSitesPerPop(settings& s);
     // --- end of the within-sample summary tables block -------------------
+
+private:
+    // Pieces of Read: one sample's keywords, its SampleData block, and the
+    // profile keywords a sample may carry (false: not one of them).
+    int read_one_sample(std::ifstream& is, Population& sample, Haplo_DB& haplotypes);
+    int read_sample_data(std::ifstream& is, Population& sample, Haplo_DB& haplotypes);
+    bool read_sample_profile_keyword(std::istream& is, my_string const& key, bool& read);
+    // Writes "dgeo.txt" from GeoDistances.
+    void write_geo_distances() const;
 };
 
 // The "[[Samples]]" block of a project file: header, every sample's block,

@@ -65,7 +65,30 @@ public:
     // one-locus sample set. 0 when a member has no same-named copy.
     int build_one_loci_str(Samples* oneLocusSamples, Structure* source);
 
+    // --- the older, token-based reader (legacy_structure_reader.cpp) ------
+    // Reads the sub-section's "key = value" entries up to the next "[" or
+    // the end of the input; group members are looked up by name in
+    // `samples` (a sample may stand twice in a group). 1 when exactly
+    // NbGroups groups were read; 0 after the report, the structure reset.
+    int open(std::istream& is, ProfileSettings& profile, Samples& samples);
+    // The value of one lower-case keyword just read. 1 or 0.
+    int read_id_content(std::istream& is, Samples& samples, my_string const& key);
+
+    // --- the project explorer (project_explorer.cpp) ----------------------
+    // Writes the groups of the sub-section into the file `fileName`: the
+    // NbGroups value, then each group as "{", its member names and "}", one
+    // per line. Only the group count changes here. 1 when as many groups as
+    // NbGroups were found, 0 after the report.
+    int explore(std::istream& is, char const* fileName);
+    // The value of one lower-case keyword just read, its lines to `out`.
+    int explore_content(std::istream& is, my_string const& key, std::ostream& out);
+
 private:
+    class NameIndex;
+    int read_content(std::istream& is, Samples& samples, my_string const& key, NameIndex& index);
+    int read_structure_name(std::istream& is);
+    int read_group(std::istream& is, Samples& samples, NameIndex& index);
+    int explore_group(std::istream& is, std::ostream& out);
     // NbGroups empty, non-owning group arrays and zeroed sizes.
     void build_group_arrays();
     // The state and line handlers of one NewReadStructure (structure_reader.cpp).

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -158,6 +159,36 @@ TEST(Ran3, BaseBlocksFollowSingleDraws) {
     }
 }
 
+// A cursor draws the stream the plain calls draw, across the wrap of both
+// lags, hands its position back for plain draws in between (sync, resume)
+// and at its end; a stream seeded out of range takes no cursor.
+TEST(Ran3, CursorFollowsThePlainStream) {
+    for (long seed : {-1L, -5L, -161803398L}) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        ReferenceSubtractive ref(seed);
+        ref.next();  // the seeding draw
+        seed_quietly(seed);
+        ASSERT_TRUE(Ran3Cursor::usable());
+        for (int block = 0; block < 40; ++block) {
+            {
+                Ran3Cursor cursor;
+                for (int i = 0; i < 3 * block + 1; ++i) ASSERT_EQ(cursor(), ref.next()) << block << " " << i;
+                cursor.sync();
+                for (int i = 0; i < block % 4; ++i) ASSERT_EQ(draw(), ref.next()) << block;
+                cursor.resume();
+                for (int i = 0; i < 53; ++i) ASSERT_EQ(cursor(), ref.next()) << block << " " << i;
+            }
+            ASSERT_EQ(draw(), ref.next()) << block;
+        }
+    }
+    Sandbox box;
+    long idum = -2000000000;
+    ran3(&idum);
+    EXPECT_FALSE(Ran3Cursor::usable());
+    seed_quietly(-5);
+    EXPECT_TRUE(Ran3Cursor::usable());
+}
+
 TEST(InitializeRan3, AutomaticSeedIsLoggedAndKeptInRandseedFile) {
     Sandbox box;
     std::ofstream("randseed.txt") << "stale line\nanother\n";
@@ -196,6 +227,66 @@ TEST(Deviates, WorkedByHandFromTheSeedMinus5Stream) {
     EXPECT_NEAR(gamma_dev(3.0), -std::log(as_uniform(kSeedMinus5[1]) * as_uniform(kSeedMinus5[2]) *
                                           as_uniform(kSeedMinus5[3])),
                 1e-12);
+}
+
+// The product method as first written: the threshold exp(-xm) taken in
+// double precision and rounded to float before the loop.
+long reference_small_poisson(float xm, long* idum) {
+    const float g = static_cast<float>(std::exp(-static_cast<double>(xm)));
+    float em = -1.0f;
+    float t = 1.0f;
+    do {
+        em += 1.0f;
+        t = static_cast<float>(t * ran3(idum));
+    } while (t > g);
+    return static_cast<long>(em);
+}
+
+// The threshold of the small-mean Poisson deviate answers t > exp(-xm) as
+// the float of the double precision exponential does, for every float near
+// it and far from it: means across (0, 12) and at its edges.
+TEST(Deviates, PoissonThresholdAgreesWithTheDoubleExponential) {
+    std::vector<float> means = {1e-30f, 1e-7f, 0.5f, 1.0f, std::log(2.0f), 11.999999f,
+                                std::nextafter(12.0f, 0.0f), std::numeric_limits<float>::denorm_min()};
+    seed_quietly(-31);
+    for (int i = 0; i < 20000; ++i) means.push_back(static_cast<float>(12.0 * draw()));
+    for (int i = 0; i < 2000; ++i) means.push_back(static_cast<float>(std::pow(10.0, -8.0 * draw())));
+    for (float xm : means) {
+        if (!(xm > 0.0f)) continue;
+        const float g = static_cast<float>(std::exp(-static_cast<double>(xm)));
+        random_detail::ExpNegThreshold threshold(xm);
+        float t = g;
+        for (int k = 0; k < 12; ++k) t = std::nextafter(t, 0.0f);
+        for (int k = 0; k < 25; ++k, t = std::nextafter(t, 2.0f))
+            ASSERT_EQ(threshold.exceeded_by(t), t > g) << "mean " << xm << " step " << k;
+        for (float u : {0.0f, 1.0f, g * 0.5f, std::min(1.0f, g * 1.5f)})
+            ASSERT_EQ(threshold.exceeded_by(u), u > g) << "mean " << xm << " at " << u;
+    }
+}
+
+// The deviate and the stream it leaves are those of the first form, for
+// small means of every size and for means at or below 0.
+TEST(Deviates, SmallMeanPoissonFollowsTheFirstForm) {
+    seed_quietly(-57);
+    std::vector<float> means;
+    for (int i = 0; i < 30000; ++i) means.push_back(static_cast<float>(12.0 * draw() * draw()));
+    for (float xm : {0.0f, -0.0f, -1.0f, -std::numeric_limits<float>::infinity(), 1e-38f, 11.99f})
+        means.push_back(xm);
+    for (long seed : {-57L, -4242L}) {
+        seed_quietly(seed);
+        std::vector<long> expected;
+        for (float xm : means) {
+            long one = 1;
+            expected.push_back(reference_small_poisson(xm, &one));
+        }
+        const double next = draw();
+        seed_quietly(seed);
+        for (std::size_t i = 0; i < means.size(); ++i) {
+            long one = 1;
+            ASSERT_EQ(poidev(means[i], &one), expected[i]) << "mean " << means[i];
+        }
+        EXPECT_EQ(draw(), next);
+    }
 }
 
 TEST(Deviates, HugeValuesSaturateToTheIntRange) {

@@ -232,6 +232,35 @@ TEST_F(PopulationReadTest, OlderGenotypicReaderGuardsEmptySample) {
     EXPECT_EQ(pop.invSampleSize, 1.0);
 }
 
+// An external file ends its block as a closing brace would: the sample
+// size comes from the counts read, with its inverse, and a size that
+// differs from the declared one is reported. The end of the file used to
+// return at once, leaving the declared size and no inverse.
+TEST_F(PopulationReadTest, OlderReadersCloseAnExternalBlockAtTheEndOfItsFile) {
+    fs::path const p = dir_ / "outside.txt";
+    std::ofstream(p, std::ios::binary) << "h1 3 ACGT\nh2 1 ACGA\n";
+    std::ifstream haploid(p, std::ios::binary);
+    pop.SampleSize = 10;
+    ASSERT_EQ(pop.read_gametic_data(haploid, db, 1), 1) << log();
+    EXPECT_EQ(entries(pop), (Entries{{"h1", 3}, {"h2", 1}}));
+    EXPECT_EQ(pop.SampleSize, 4.0);
+    EXPECT_EQ(pop.invSampleSize, 0.25);
+    EXPECT_EQ(reports("Population::read_gametic_data() (SampleSize=10; Sum. Freq.=4)", 141), 1) << log();
+
+    setType(STANDARD, ' ');
+    Population dip;
+    dip.profile.GenotypicData = 1;
+    dip.SampleSize = 3;
+    target = &dip;
+    std::ofstream(p, std::ios::binary) << "i1 1 A B\n   C D\ni2 2 A A\n   B B";
+    std::ifstream diploid(p, std::ios::binary);
+    ASSERT_EQ(dip.read_genotypic_data(diploid, 1), 1) << log();
+    ASSERT_EQ(dip.phenotypes.size(), 2);
+    EXPECT_EQ(dip.SampleSize, 6.0);  // two gene copies of three individuals
+    EXPECT_DOUBLE_EQ(dip.invSampleSize, 1.0 / 6.0);
+    EXPECT_EQ(reports("Population::read_genotypic_data() (SampleSize=3; Sum. Freq.=3)", 148), 0) << log();
+}
+
 // Every array keeps its own length through copies and assignments.
 TEST(PopulationTest, CopyOwnsItsRecordsAndKeepsItsLengths) {
     HaploDef def(my_string("h1"));

@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
 #include "data/HaploDef.h"
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_replicate_statistics.h"
+#include "popstats/TNode.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
+#include "support/process_state.h"
 
 using namespace quintle;
 
@@ -213,6 +216,108 @@ TEST(DnaReplicateStatistics, DigitsBesideGapsCountInRowOrder) {
     EXPECT_EQ(r.census.substitutionSites, 1);
     EXPECT_EQ(r.census.indelSites, 1);
     EXPECT_EQ(r.census.usableSites, 2);
+}
+
+// Replicates whose mutations each hit a site of their own take their
+// statistics from the mutations and the genealogy: the same census, the
+// same doubles and the same number of distinct sequences as the rows of the
+// replicate give, over sample sizes, rates, rate heterogeneity and weights;
+// replicates with a site hit twice are told apart.
+TEST(DnaReplicateStatistics, SingleHitFormAgreesWithTheRows) {
+    test::HitsGuard hits;
+    long seed = -20261207;
+    initialize_ran3(seed);
+    struct Shape {
+        int genes;
+        int sites;
+        double mu;
+        double gamma;
+    };
+    Shape const shapes[] = {{50, 1000, 2.1, 0.0}, {2, 10, 1.0, 0.0}, {13, 300, 6.0, 0.0},
+                            {30, 40, 4.0, 0.0},   {20, 200, 3.0, 0.4}, {8, 6, 2.0, 0.0}};
+    DistanceWeights const weights[] = {{0.0, 1.0, 1.0}, {1.0, 1.0, 1.0}, {0.0, 2.0, 1.0},
+                                       {0.0, 0.0, 3.0}, {0.0, 1.0, 0.0}, {1.0, -2.0, 5.0}};
+    DnaReplicateWork work;
+    CompactAlignment rows;
+    HitSiteStates states;
+    int single = 0;
+    int repeated = 0;
+    for (Shape const& shape : shapes) {
+        PopulDNA pop;
+        pop.SampleSize = shape.genes;
+        pop.tree.allocate_tree(shape.genes);
+        TNode::hits.count = 0;
+        TNode::mut_rates = GammaRates{};
+        for (int r = 0; r < 150; ++r) {
+            pop.fast_build_tree();
+            states.sprinkle(pop.tree, shape.mu, shape.sites, DNA_MUT, shape.gamma, 1.0, 1.0, 0.33);
+            int const copies = states.num_leaves();
+            bool const singleHits = states.single_hits();
+            int const sequences = states.single_hit_sequences();
+            ASSERT_TRUE(read_hit_site_alignment(pop.tree, states, DNA_MUT, rows));
+            if (!singleHits) {
+                ++repeated;
+                ASSERT_LT(states.hit_sites().size(), states.mutations().size());
+                continue;
+            }
+            ++single;
+            ASSERT_EQ(sequences, rows.rows()) << "replicate " << r;
+            for (int w = 0; w < 6; ++w) {
+                DnaReplicateSettings in;
+                double const levels[] = {0.05, 0.0, -1.0};
+                in.allowedMissingLevel = levels[r % 3];
+                in.sampleSize = r % 5 == 0 ? copies + 3.0 : copies;
+                in.censusWeights = w == 5 ? weights[2] : DistanceWeights{};
+                in.distanceWeights = weights[w];
+                SCOPED_TRACE(::testing::Message() << shape.genes << "x" << shape.sites << " replicate " << r
+                                                  << " weights " << w);
+                ASSERT_TRUE(single_hit_statistics_apply(states.mutations(), copies, in));
+                DnaReplicateStatistics const fast =
+                    single_hit_statistics(states.mutations(), copies, shape.sites, in);
+                DnaReplicateStatistics const full = dna_replicate_statistics(rows, in, work);
+                ASSERT_EQ(fast.census, full.census);
+                ASSERT_TRUE(same_bits(fast.diversity.meanPairwiseDiff, full.diversity.meanPairwiseDiff));
+                ASSERT_TRUE(same_bits(fast.diversity.meanPairwiseDiffSd, full.diversity.meanPairwiseDiffSd));
+                ASSERT_TRUE(same_bits(fast.diversity.piPerSite, full.diversity.piPerSite));
+                ASSERT_TRUE(same_bits(fast.diversity.piPerSiteSd, full.diversity.piPerSiteSd));
+            }
+        }
+    }
+    EXPECT_GT(single, 500);
+    EXPECT_GT(repeated, 50);
+}
+
+// The single-hit form leaves to the rows what it cannot give alike:
+// fractional weights (the pair by pair form), a missing-data character or
+// separator that is a base, weights beyond the exact integer range.
+TEST(DnaReplicateStatistics, SingleHitFormRefusesWhatTheRowsMustDo) {
+    std::vector<HitSiteStates::Mutation> const mutations = {{0, 0, 1, 3}, {5, 2, 0, 1}};
+    DnaReplicateSettings in;
+    in.sampleSize = 10.0;
+    in.distanceWeights = DistanceWeights{0.0, 1.0, 1.0};
+    EXPECT_TRUE(single_hit_statistics_apply(mutations, 10, in));
+    DnaReplicateSettings fractional = in;
+    fractional.distanceWeights.transversion = 0.5;
+    EXPECT_FALSE(single_hit_statistics_apply(mutations, 10, fractional));
+    DnaReplicateSettings missingBase = in;
+    missingBase.missing = 'C';
+    EXPECT_FALSE(single_hit_statistics_apply(mutations, 10, missingBase));
+    DnaReplicateSettings separatorBase = in;
+    separatorBase.separator = 'T';
+    EXPECT_FALSE(single_hit_statistics_apply(mutations, 10, separatorBase));
+    DnaReplicateSettings huge = in;
+    huge.distanceWeights.transition = 4194304.0;
+    EXPECT_FALSE(single_hit_statistics_apply(mutations, 10, huge));
+    EXPECT_FALSE(single_hit_statistics_apply(mutations, 0, in));
+    // By hand: A->G on 3 of 10 copies (a transition), C->A on 1 (a
+    // transversion): 3 x 7 + 1 x 9 = 30 differences over 45 pairs.
+    DnaReplicateStatistics const r = single_hit_statistics(mutations, 10, 100, in);
+    EXPECT_EQ(r.census.transitionSites, 1);
+    EXPECT_EQ(r.census.transversionSites, 1);
+    EXPECT_EQ(r.census.substitutionSites, 2);
+    EXPECT_EQ(r.census.usableSites, 100);
+    EXPECT_EQ(r.census.validSites, 100);
+    EXPECT_EQ(r.diversity.meanPairwiseDiff, 30.0 / 45.0);
 }
 
 }  // namespace

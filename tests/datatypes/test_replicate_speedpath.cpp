@@ -88,7 +88,7 @@ TEST(ReplicatePath, SameStatisticsAsFullSequences) {
     struct Weights {
         double transition, transversion, deletion;
     };
-    const Weights weights[] = {{1.0, 1.0, 0.0}, {0.3, 2.0, 1.0}, {0.0, 1.0, 0.3}};
+    const Weights weights[] = {{1.0, 1.0, 0.0}, {2.0, 1.0, 1.0}, {0.3, 2.0, 1.0}, {0.0, 1.0, 0.3}};
     ASSERT_EQ(PopGenetics::get_B_num_mat(), 1);
     for (ReplicateCase const& c : cases) {
         std::string variant(static_cast<std::size_t>(c.length), 'C');

@@ -74,6 +74,82 @@ TEST(MutationModels, InfiniteSitesGiveOneSegregatingSitePerMutation) {
     }
 }
 
+// Copies the genealogy of `from` into `to` with internal node k (not the
+// root) renumbered n + (2n - 3 - k): parents then come before their
+// children in the array, as no builder leaves them.
+void relabel_internal_nodes(TTree& from, TTree& to) {
+    const int n = from.num_genes;
+    const int top = 2 * n - 2;
+    auto image = [&](int k) { return k < n || k == top ? k : n + (2 * n - 3 - k); };
+    auto index = [&](TNode const* node) { return static_cast<int>(node - &from.nodes[0]); };
+    to.num_genes = n;
+    for (int k = 0; k <= top; ++k) {
+        TNode const& a = from.nodes[k];
+        TNode& b = to.nodes[image(k)];
+        b.time = a.time;
+        b.left = a.left != nullptr ? &to.nodes[image(index(a.left))] : nullptr;
+        b.right = a.right != nullptr ? &to.nodes[image(index(a.right))] : nullptr;
+        b.ancestor = a.ancestor != nullptr ? &to.nodes[image(index(a.ancestor))] : nullptr;
+    }
+}
+
+// The hit-site pass against the full one on the same genealogy from the
+// same place in the stream: every leaf's state at every site, the mutations
+// of every branch, the total and the next draw. Genealogies as the builder
+// leaves them and renumbered (the pass then follows the links); many sites,
+// a few sites hit again and again, and rate heterogeneity.
+TEST(MutationSprinkle, HitSitePassFollowsTheFullPass) {
+    struct Case {
+        int genes;
+        int sites;
+        double mu;
+        double gamma;
+    };
+    const Case cases[] = {{20, 500, 3.0, 0.0}, {9, 3, 4.0, 0.0}, {15, 60, 2.5, 0.7}, {2, 1, 30.0, 0.0}};
+    reseed(-314);
+    int renumberedPasses = 0;
+    for (Case const& c : cases) {
+        Simulator sim(c.genes);
+        PopGenetics renumbered;
+        renumbered.SampleSize = c.genes;
+        renumbered.tree.allocate_tree(c.genes);
+        TNode::mut_rates = GammaRates{};
+        HitSiteStates states;
+        for (int r = 0; r < 30; ++r) {
+            sim.p.fast_build_tree();
+            relabel_internal_nodes(sim.tree(), renumbered.tree);
+            for (PopGenetics* p : {&sim.p, &renumbered}) {
+                SCOPED_TRACE(::testing::Message() << c.genes << " genes, " << c.sites << " sites, replicate " << r
+                                                  << (p == &renumbered ? " renumbered" : ""));
+                TTree& tree = p->tree;
+                long seed = -1000 - r;
+                ran3(&seed);
+                TNode::_tot_mut = 0;
+                const long fast = states.sprinkle(tree, c.mu, c.sites, DNA_MUT, c.gamma, 1.0, 1.0, 0.33);
+                const double fastNext = next_deviate();
+                std::vector<long> fastMutations;
+                for (int k = 0; k < 2 * c.genes - 1; ++k) fastMutations.push_back(tree.nodes[k].num_mut);
+                states.find_sequences();
+                if (p == &renumbered && fast > 0) ++renumberedPasses;
+
+                seed = -1000 - r;
+                ran3(&seed);
+                TNode::_tot_mut = 0;
+                p->sprinkle_mutations(c.mu, c.sites, DNA_MUT, c.gamma, 1.0, 1.0, 0.33);
+                ASSERT_EQ(p->numSimMutations, fast);
+                ASSERT_EQ(next_deviate(), fastNext);
+                for (int k = 0; k < 2 * c.genes - 1; ++k) ASSERT_EQ(tree.nodes[k].num_mut, fastMutations[k]) << k;
+                for (int leaf = 0; leaf < c.genes; ++leaf) {
+                    for (int s = 0; s < c.sites; ++s)
+                        ASSERT_EQ(states.state(leaf, s), (*tree.nodes[leaf].sequence)[s]) << leaf << " " << s;
+                }
+            }
+        }
+        TNode::hits.count = 0;  // the next case has another number of sites
+    }
+    EXPECT_GT(renumberedPasses, 100);
+}
+
 TEST(MutationSprinkle, HitTableOfAnotherSizeIsRefused) {
     test::LogGuard log;
     Simulator sim(5);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -62,9 +63,43 @@ TEST(TajimaD, GuardsOfTheObservedFormOnly) {
                    Case{"one copy", 1, 0.0, 1}}) {
         for (bool fast : {false, true}) {
             double d = 99.0, p = 0.5;
-            (fast ? fast_tajimaD : tajimaD)(c.n, c.pi, c.S, d, p);
+            if (fast)
+                fast_tajimaD(c.n, c.pi, c.S, d, p);
+            else
+                tajimaD(c.n, c.pi, c.S, d, p);
             EXPECT_EQ(d, 0.0) << c.what << fast;
             EXPECT_EQ(p, -1.0) << c.what << fast;
+        }
+    }
+}
+
+// A series of replicates computes the constants of its sample size once:
+// theta(S), its s.d., D and P come out as the per-call forms give them, to
+// the bit, over sample sizes, segregating sites and pairwise differences
+// (degenerate ones included).
+TEST(TajimaD, ConstantsOfASeriesGiveTheSameNumbers) {
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(state >> 11) / 9007199254740992.0;
+    };
+    for (int n : {1, 2, 3, 7, 50, 51, 200, 4999}) {
+        const WattersonSums sums = watterson_sums(n);
+        const TajimaConstants constants = n >= 2 ? tajima_constants(n) : TajimaConstants{n};
+        for (int trial = 0; trial < 400; ++trial) {
+            const int S = trial % 10 == 0 ? 0 : static_cast<int>(next() * 60.0);
+            const double pi = trial % 7 == 0 && constants.a1 > 0 ? S / constants.a1 : next() * 2.0 * S;
+            double thetaS = 0, sd = 0, thetaS2 = 1, sd2 = 1;
+            theta_S(n, S, thetaS, sd);
+            theta_S(sums, S, thetaS2, sd2);
+            double D = 0, P = 0.5, D2 = 1, P2 = 0.5;
+            fast_tajimaD(n, pi, S, D, P);
+            fast_tajimaD(constants, pi, S, D2, P2);
+            const auto bits = [](double x) { return std::bit_cast<std::uint64_t>(x); };
+            ASSERT_EQ(bits(thetaS), bits(thetaS2)) << n << " " << S;
+            ASSERT_EQ(bits(sd), bits(sd2)) << n << " " << S;
+            ASSERT_EQ(bits(D), bits(D2)) << n << " " << S << " " << pi;
+            ASSERT_EQ(bits(P), bits(P2)) << n << " " << S << " " << pi;
         }
     }
 }

@@ -1,0 +1,105 @@
+#include "datatypes/allele_data.h"
+
+#include <iomanip>
+
+#include "data/HaploDef.h"
+#include "data/TAllele.h"
+#include "popstats/PopGenetics.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+int reconcile_haplotype_counts(Population& p, ErrorType haplotypeKind, char const* function) {
+    PHaploDefList const& list = p.haplotypes;
+    if (list.count == 0) return 1;
+    // 64 bits: the counts of a large frequency sample may pass 2^31 together.
+    std::int64_t total = 0;
+    for (long i = 0; i < list.count; ++i)
+        if (PHaploDef const* e = list.data[i]) total += e->count;
+    const int k = static_cast<int>(list.count);
+
+    int result = 1;
+    const double T = static_cast<double>(total);
+    if (p.SampleSize > 0.0 && p.SampleSize != T) {
+        p.SampleSize = T;
+        E.error(WARNING, function, Msg::m110_haplotype_sum_not_specified);
+        result = 0;
+    } else if (p.SampleSize <= 0.0) {
+        p.SampleSize = T;
+    }
+    if (p.NbHaplotypeEntries == 0 || p.NbHaplotypeEntries == k) {
+        p.NbHaplotypeEntries = k;
+        return result;
+    }
+    if (p.profile.GenotypicData != 0 && p.profile.GameticPhase != 0) {
+        p.NbHaplotypeEntries = k;
+        return result;
+    }
+    E.error(haplotypeKind, function, Msg::m111_haplotype_count_changed);
+    return 0;
+}
+
+int evaluate_allele_polymorphism(PopGenetics& p, settings const& s) {
+    p.allowedMissingLevel = s.AllowedLevelOfMissingData;
+    if (p.profile.GenotypicData != 0 && p.profile.GameticPhase == 0 && p.fromPhenotypes == 0)
+        p.compare_phenotypes();
+    else
+        p.compare_haplotypes();
+    return 1;
+}
+
+bool allele_is_missing(TAllele const* a, char missing) {
+    return a != nullptr && a->name.length() == 1 && a->name.c_str()[0] == missing;
+}
+
+int first_entry_loci(PHaploDefList const& list) {
+    if (list.count < 1 || list.data[0] == nullptr || list.data[0]->haplotype == nullptr) return 0;
+    return static_cast<int>(list.data[0]->haplotype->alleles.count);
+}
+
+std::vector<int> usable_loci(std::vector<int> const& usableSite, int loci) {
+    std::vector<int> out;
+    out.reserve(static_cast<std::size_t>(loci > 0 ? loci : 0));
+    for (int l = 0; l < loci; ++l) {
+        const auto u = static_cast<std::size_t>(l);
+        if (usableSite.empty() || (u < usableSite.size() && usableSite[u] != 0)) out.push_back(l);
+    }
+    return out;
+}
+
+TAllele const* allele_at(PHaploDef const* e, int l) {
+    if (e == nullptr || e->haplotype == nullptr || l < 0 || l >= e->haplotype->alleles.count) return nullptr;
+    return e->haplotype->alleles.data[l];
+}
+
+double weighted_pair_sum(PHaploDefList const& list, RectMat const& d) {
+    double S = 0.0;
+    for (int i = 1; i < list.count; ++i) {
+        PHaploDef const* hi = list.data[i];
+        if (hi == nullptr) continue;
+        for (int j = 0; j < i; ++j) {
+            PHaploDef const* hj = list.data[j];
+            if (hj == nullptr) continue;
+            const std::int64_t pairs = static_cast<std::int64_t>(hi->count) * hj->count;
+            S += static_cast<double>(pairs) * d(i, j);
+        }
+    }
+    return S;
+}
+
+void write_inter_haplotypic_matrix(std::ostream& out, RectMat const& d, int n) {
+    out << "\nInter-haplotypic distance matrix:\n\n";
+    out.setf(std::ios::fixed, std::ios::floatfield);
+    out.setf(std::ios::showpoint);
+    out.setf(std::ios::right, std::ios::adjustfield);
+    out.precision(4);
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < r; ++c) out << std::setw(8) << d(r, c);
+        out << std::setw(8) << " ";
+        for (int c = r + 1; c < n; ++c) out << std::setw(8) << d(r, c);
+        out << "\n";
+        out.flush();
+    }
+}
+
+}  // namespace quintle

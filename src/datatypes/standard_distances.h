@@ -1,0 +1,31 @@
+#pragma once
+
+// Distances between standard-data haplotypes, whose alleles are only equal
+// or different: the number of usable loci at which both carry an allele and
+// the two differ. The alleles of every haplotype are taken once into rows
+// over the usable loci.
+
+#include <vector>
+
+#include "data/Population.h"
+
+namespace quintle {
+
+class TAllele;
+
+struct StandardAlleleRows {
+    int rows = 0;
+    int loci = 0;                        // usable loci per row
+    std::vector<TAllele const*> allele;  // rows x loci; null where the allele is missing
+};
+
+// The rows of `list` at `loci` (locus indexes); an allele is missing when its
+// whole name is the missing-data character, or when the entry has no allele
+// there. Equal alleles are one shared object of the allele base.
+StandardAlleleRows read_standard_alleles(PHaploDefList const& list, std::vector<int> const& loci, char missing);
+
+// Distance between rows i and j: loci where both alleles are present and
+// are different objects.
+int standard_pair_distance(StandardAlleleRows const& t, int i, int j);
+
+}  // namespace quintle
