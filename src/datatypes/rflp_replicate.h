@@ -13,6 +13,7 @@
 namespace quintle {
 
 class settings;
+struct RflpReplicateColumns;
 
 // The sample object, its haplotype list and every buffer are reused from
 // replicate to replicate; each replicate starts from the state a freshly
@@ -41,7 +42,7 @@ private:
     void reset();
     bool can_read_hit_sites(int nsites, double allowedMissing) const;
     void analyse(double sampleSize, settings& s);
-    void take_statistics(double sampleSize, int nsites, settings& s);
+    void take_statistics(RflpReplicateColumns const& c, double sampleSize, int nsites, settings& s);
 
     PopulRFLP sample_;
     Haplo_DB list_;

@@ -190,8 +190,9 @@ ReplicateStats stats_of(PopulRFLP& sim, int n) {
 
 }  // namespace
 
-// Replicate by replicate, reading the sites the mutations hit gives what the
-// full simulated sample gives (every statistic, D and Fs), writes the same
+// Replicate by replicate, reading the sites the mutations hit (or the
+// mutations alone, when each hit a site of its own) gives what the full
+// simulated sample gives (every statistic, D and Fs), writes the same
 // log, and leaves the random stream where the full path leaves it.
 TEST(RflpReplicatePath, HitSitesGiveTheFullPath) {
     struct Case {
@@ -200,6 +201,8 @@ TEST(RflpReplicatePath, HitSitesGiveTheFullPath) {
         int length;
         double mu;
     };
+    // Many sites, few mutations: nearly every site is hit once, and the
+    // mutations alone give the statistics.
     const Case cases[] = {{"long", 15, 1000, 3.0},
                           // Few sites, many mutations: sites hit again and again, back to '0'.
                           {"saturated", 10, 4, 5.0},
