@@ -143,4 +143,27 @@ TEST_F(MantelRun, ProjectWideSpanningNetwork) {
         << text;
 }
 
+TEST_F(MantelRun, SpanningTreeOfEachSample) {
+    // Molecular diversity (task 2) prints each sample's matrix and, with
+    // PrintMinSpannNetworkPop, its own tree. Sample "first": ha AAGT,
+    // hb ACGT, hc CCGT (ha-hb 1, hb-hc 1, ha-hc 2); sample "second": hc,
+    // hd CAGT, ha (hc-hd 1, hd-ha 1, hc-ha 2). Worked by hand.
+    fs::path const work = prepare("sample_network", "square4.pmp", "TaskNumber=3\nPrintMinSpannNetworkPop=1\n");
+    ASSERT_EQ(run(work, "5"), 0);
+    std::string const text = read_file(work / "p.res" / "p.htm");
+    std::string const links = "   OTU 1     OTU 2    Connection length\n   =====     =====    =================\n";
+    EXPECT_NE(text.find(links + "      ha        hb             1.00000\n      hb        hc             1.00000\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(links + "      hc        hd             1.00000\n      hd        ha             1.00000\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("tree first_MST = [&amp;U] (ha:0, (hb:0, hc:1.00000):1.00000);\nend;\n"), std::string::npos);
+    EXPECT_NE(text.find("tree second_MST = [&amp;U] (hc:0, (hd:0, ha:1.00000):1.00000);\nend;\n"), std::string::npos);
+    std::size_t count = 0;
+    for (std::size_t at = text.find("MINIMUM SPANNING TREE between        3 OTUs"); at != std::string::npos;
+         at = text.find("MINIMUM SPANNING TREE between", at + 1))
+        ++count;
+    EXPECT_EQ(count, 2u) << "one tree per sample, no project-wide one";
+}
+
 }  // namespace
