@@ -41,6 +41,8 @@ ROOT="$(cd "$HERE/.." && pwd)"
 if [ "${1:-}" = "--msat" ]; then shift; exec bash "$HERE/msat_bench.sh" "$@"; fi
 # Unphased diploid genotypes, haplotype-frequency EM and linkage test: em_bench.sh.
 if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
+# RFLP beside DNA of the same shape: rflp_bench.sh.
+if [ "${1:-}" = "--rflp" ]; then shift; exec bash "$HERE/rflp_bench.sh" "$@"; fi
 # Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
 if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
 # The Vosk phasing chain (update steps, peak memory): vosk_bench.sh.

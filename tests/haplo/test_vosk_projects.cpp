@@ -109,6 +109,12 @@ std::string project(char const* type, char const* separator, std::string const& 
            data + "    }\n";
 }
 
+std::string const rflp_data =
+    "      r1 1 0110\n           1001\n"
+    "      r2 1 0110\n           0110\n"
+    "      r3 1 1001\n           1001\n"
+    "      r4 1 0101\n           1010\n"
+    "      r5 1 0110\n           1001\n";
 std::string const microsat_data =
     "      m1 1 120 130 150\n           124 134 152\n"
     "      m2 1 120 130 150\n           120 130 150\n"
@@ -298,12 +304,13 @@ TEST_F(VoskProjectRun, MissingDataCharacterSurvivesTheRoundTrip) {
     }
 }
 
-// The microsatellite and standard-data drivers phase their unphased samples
-// too; the phase files (allele texts separated by blanks under a tab
-// separator) read back without a warning.
-TEST_F(VoskProjectRun, MicrosatelliteAndStandardProjects) {
+// The RFLP, microsatellite and standard-data drivers phase their unphased
+// samples too; the phase files (for the last two, allele texts separated by
+// blanks under a tab separator) read back without a warning.
+TEST_F(VoskProjectRun, RflpMicrosatelliteAndStandardProjects) {
     for (auto const& [name, text] :
-         {std::pair<std::string, std::string>{"msat.pmp", project("MICROSAT", "WHITESPACE", microsat_data)},
+         {std::pair<std::string, std::string>{"rflp.pmp", project("RFLP", "NONE", rflp_data)},
+          {"msat.pmp", project("MICROSAT", "WHITESPACE", microsat_data)},
           {"standard.pmp", project("STANDARD", "WHITESPACE", standard_data)}}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(run(name, phasing(2, 500, 5), text), 0);
@@ -348,12 +355,7 @@ protected:
 };
 
 TEST_F(VoskOtherDataTypes, RflpMicrosatellitesAndStandardData) {
-    std::string const rflp = phase("rflp.pmp", project("RFLP", "NONE",
-                                                       "      r1 1 0110\n           1001\n"
-                                                       "      r2 1 0110\n           0110\n"
-                                                       "      r3 1 1001\n           1001\n"
-                                                       "      r4 1 0101\n           1010\n"
-                                                       "      r5 1 0110\n           1001\n"));
+    std::string const rflp = phase("rflp.pmp", project("RFLP", "NONE", rflp_data));
     EXPECT_NE(rflp.find("Num. ambiguous individuals : 3\n"), std::string::npos) << rflp;
     EXPECT_NE(rflp.find("\t0 1 1 0 \n"), std::string::npos) << rflp;
 
