@@ -65,21 +65,4 @@ void PopulRFLP::initialize_RFLP() {
     meanPairwiseDiff = 0.0;
 }
 
-// The analysis driver and the haplotype computations come with the RFLP
-// analyses; until then nothing is done.
-// The RFLP analysis driver is not part of this version: say so in the
-// log rather than leave the sample's "not computed" values unexplained.
-void PopulRFLP::test_methods(settings&) {
-    *_AOS_ << "\tAnalyses of RFLP samples are not available: sample \"" << name
-           << "\" keeps its values of \"not computed\"\n";
-}
-
-int PopulRFLP::check_data() { return 0; }
-
-int PopulRFLP::compute_distance_matrix(std::fstream*, settings*, int) { return 0; }
-
-int PopulRFLP::evaluate_polymorphism(settings const&) { return 0; }
-
-int PopulRFLP::build_arbitrary_haplotype() { return 0; }
-
 }  // namespace quintle

@@ -15,7 +15,6 @@
 #include "datatypes/diversity_sections.h"
 #include "datatypes/driver_output.h"
 #include "datatypes/neutrality_sections.h"
-#include "haplo/sample_haplotype_analyses.h"
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
@@ -237,7 +236,7 @@ bool haplotype_frequencies(PopGenetics& p, AlleleDriverType const& t, settings& 
         if (progress_stops(s, "Computing ML haplotype frequencies ...")) return false;
         if (s.EstimateHaplotypes != 0) {
             if (s.GibbsInferGamPhase != 0) {
-                comp_gam_phase_Gibbs(p, s);
+                p.comp_gam_phase_Gibbs(s);
                 if (s.stopFlag != 0) return false;
             }
             if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {

@@ -149,12 +149,20 @@ ThetaResult theta_step(PopGenetics& p, ThetaArgs const& a, ThetaLog const& log) 
     return r;
 }
 
-void write_theta(std::ostream& out, ThetaResult const& r) {
+ThetaTexts const dna_theta_texts = {nullptr, 12, false};
+
+void write_theta(std::ostream& out, ThetaResult const& r, ThetaTexts const& t) {
     auto label = [&out](char const* text) -> std::ostream& { return out << std::setw(20) << text; };
-    auto value = [&out](double v) -> std::ostream& { return set_fixed(out, 6) << std::setw(12) << v; };
+    auto value = [&out](double v, int width = 12) -> std::ostream& { return set_fixed(out, 6) << std::setw(width) << v; };
     if (r.allDifferent) {
-        if (r.computeTheta & 1) out << "\nUnable to compute Theta(Hom) when all gene copies are different" << std::endl;
-        if (r.computeTheta & 4) out << "\nUnable to compute Theta(k) when all gene copies are different" << std::endl;
+        if (t.allDifferent != nullptr) {
+            out << t.allDifferent << std::endl;
+        } else {
+            if (r.computeTheta & 1)
+                out << "\nUnable to compute Theta(Hom) when all gene copies are different" << std::endl;
+            if (r.computeTheta & 4)
+                out << "\nUnable to compute Theta(k) when all gene copies are different" << std::endl;
+        }
     }
     if (r.hom) {
         out << "\n";
@@ -170,8 +178,12 @@ void write_theta(std::ostream& out, ThetaResult const& r) {
         value(r.thetaK);
         if (r.k == ThetaResult::K::with_interval) {
             out << "\n95 % confidence interval limits for theta(k) : [ ";
-            value(r.thetaKLow) << ", ";
-            value(r.thetaKHigh) << " ]\n";
+            value(r.thetaKLow, t.intervalWidth) << ", ";
+            value(r.thetaKHigh, t.intervalWidth) << " ]";
+            if (t.intervalEndl)
+                out << std::endl;
+            else
+                out << "\n";
         }
     }
     if (r.s) {

@@ -107,7 +107,17 @@ struct ThetaResult {
 // The estimators the bits ask for, from the sample's haplotype counts and
 // its mean number of pairwise differences.
 ThetaResult theta_step(PopGenetics& p, ThetaArgs const& a, ThetaLog const& log = dna_theta_log);
-void write_theta(std::ostream& out, ThetaResult const& r);
+
+// What the data types print differently around theta(Hom) and theta(k).
+struct ThetaTexts {
+    // When every gene copy differs: one line whatever the bits (null: one
+    // line for each of theta(Hom) and theta(k) their bits ask for).
+    char const* allDifferent;
+    int intervalWidth;  // of each limit of theta(k)'s interval
+    bool intervalEndl;  // the interval line is flushed
+};
+extern ThetaTexts const dna_theta_texts;
+void write_theta(std::ostream& out, ThetaResult const& r, ThetaTexts const& t = dna_theta_texts);
 void write_theta_batch(std::ostream& b, my_string const& sampleName, ThetaResult const& r);
 
 }  // namespace quintle

@@ -11,10 +11,8 @@
 #include "core/Errors.h"
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_sections.h"
+#include "datatypes/driver_frame.h"
 #include "datatypes/driver_output.h"
-#include "datatypes/expansion_fits.h"
-#include "haplo/sample_haplotype_analyses.h"
-#include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
@@ -25,32 +23,11 @@ namespace {
 
 bool has(settings const& s, std::int64_t bit) { return (s.TaskNumber & bit) != 0; }
 
-// The sample's own profile: unphased diploid data.
-bool unphased_genotypes(PopulDNA const& p) { return p.profile.GenotypicData != 0 && p.profile.GameticPhase == 0; }
-
-// The run's copies of the project profile: haplotypic, or phase known.
-bool run_haplotypic_or_phased(settings const& s) { return s.GenotypicData == 0 || s.GameticPhase != 0; }
-
-// The number of original haplotypes is reported.
-bool shows_original(PopulDNA const& p, settings const& s) {
-    return s.InferHaplotypeDefinitionFromDistanceMatrix != 0 && p.profile.GenotypicData == 0;
-}
-
 bool infers_haplotypes(settings const& s) { return s.InferHaplotypeDefinitionFromDistanceMatrix != 0; }
 
 // --- sections ----------------------------------------------------------------
 // Each section writes its heading, runs its step and prints the step's
 // result; false when the driver must return at once (stop request).
-
-void sample_header(PopulDNA& p, settings& s, std::fstream& out) {
-    char sampleKind[] = "samp";
-    char groupKind[] = "group";
-    p.print_population_anchor(2, s, p.isSample() ? sampleKind : groupKind);
-    const std::string rule(79, '=');
-    out << "\n" << rule << "\n"
-        << "== Sample : \t" << p.name << "\n"
-        << rule << "\n\n";
-}
 
 bool standard_diversity(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
     *_AOS_ << "\tComputing standard diversity indices ...\n";
@@ -101,32 +78,11 @@ void molecular_diversity(PopulDNA& p, settings& s, std::fstream& out, SampleDriv
     if (batch_on(_THETA_, ofs_theta)) write_theta_batch(*ofs_theta, p.name, r.theta);
 }
 
-// One fit block: its heading with the observed mean and variance, then the
-// fit when the variance allows one.
-void mismatch_fit_block(PopulDNA& p, settings& s, std::fstream& out, MismatchSectionResult const& r, bool sudden,
-                        std::ostream* batch) {
+// The opening of a fit block: the model between two rows of asterisks.
+std::string fit_block_opening(bool sudden) {
     const std::string stars(54, '*');
-    const std::string opening = "\n\n" + stars + "\nParameters estimated under the " +
-                                (sudden ? "sudden" : "spatial") + " expansion model:\n" + stars;
-    write_fit_block_head(out, opening, r, batch);
-    if (!mismatch_fit_possible(r)) {
-        write_small_variance(out);
-        return;
-    }
-    // The fits' tables leave one decimal; later sections that take the
-    // stream's precision (haplotype frequencies) keep the three of the head.
-    const std::ios::fmtflags flags = out.flags();
-    const std::streamsize precision = out.precision();
-    if (sudden) {
-        const ExpansionFitResult fit = est_demog_mis(p, s, out);
-        if (batch != nullptr) write_demog_fit_batch(*batch, fit);
-        out << std::endl;
-    } else {
-        const ExpansionFitResult fit = est_spatial_mis(p, s, out);
-        if (batch != nullptr) write_spatial_fit_batch(*batch, fit);
-    }
-    out.flags(flags);
-    out.precision(precision);
+    return "\n\n" + stars + "\nParameters estimated under the " + (sudden ? "sudden" : "spatial") +
+           " expansion model:\n" + stars;
 }
 
 bool mismatch(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
@@ -146,8 +102,8 @@ bool mismatch(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st
                                     ? MismatchBatch{ofs_mismatch, ofs_mismatch_sp3, ofs_mismatch_sp4, ofs_only_mismatch}
                                     : MismatchBatch{};
     write_mismatch_batch_heads(batch, p.name, dna_method_tag(r.method), r.gammaA);
-    if (s.MismatchDemogExp) mismatch_fit_block(p, s, out, r, true, batch.mismatch);
-    if (s.MismatchSpatialExp) mismatch_fit_block(p, s, out, r, false, batch.spatial3);
+    if (s.MismatchDemogExp) mismatch_fit_block(p, s, out, r, true, fit_block_opening(true), batch.mismatch);
+    if (s.MismatchSpatialExp) mismatch_fit_block(p, s, out, r, false, fit_block_opening(false), batch.spatial3);
     write_mismatch_batch_tails(batch, p.name, r);
 
     out << std::endl;
@@ -165,7 +121,7 @@ bool haplotype_frequencies(PopulDNA& p, settings& s, std::fstream& out) {
         if (progress_stops(s, "Computing ML haplotype frequencies ...")) return false;
         if (s.EstimateHaplotypes != 0) {
             if (s.GibbsInferGamPhase != 0) {
-                comp_gam_phase_Gibbs(p, s);
+                p.comp_gam_phase_Gibbs(s);
                 if (s.stopFlag != 0) return false;
             }
             if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {
@@ -298,14 +254,6 @@ bool fu_fs(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
     return !r.stopped;
 }
 
-// Builds the allele vectors of the permutation tests when that is all the
-// run asks for.
-void closing_step(PopulDNA& p, settings& s) {
-    if (s.TaskNumber != 4096) return;
-    if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
-    p.build_allele_vectors(ProfileSettings::LocusSeparator);
-}
-
 }  // namespace
 
 void PopulDNA::test_methods(settings& s) {
@@ -313,7 +261,7 @@ void PopulDNA::test_methods(settings& s) {
     recessiveAllelesEM = s.RecessiveAllelesEM;
     SampleDriverState st(NbHaplotypeEntries);
 
-    if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) sample_header(*this, s, out);
+    if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) write_sample_header(*this, s, out);
 
     if (has(s, task_standard_diversity) && recessiveAllelesEM == 0) {
         if (!standard_diversity(*this, s, out, st)) return;

@@ -3,6 +3,7 @@
 #include <iomanip>
 
 #include "datatypes/driver_output.h"
+#include "datatypes/expansion_fits.h"
 #include "popstats/PopGenetics.h"
 
 namespace quintle {
@@ -18,6 +19,7 @@ MismatchSectionResult mismatch_section_result(PopGenetics const& p, int method, 
     r.maxPairwiseDistance = p.maxPairwiseDistance;
     r.observed = p.mismatchObs;
     r.hasExpected = !p.mismatchExp.empty();
+    r.expected = p.mismatchExp;
     r.started = started;
     return r;
 }
@@ -58,10 +60,35 @@ void write_small_variance(std::ostream& out) {
         << "    no demographic parameters can be estimated." << std::endl;
 }
 
-void write_mismatch_batch_tails(MismatchBatch const& b, my_string const& sampleName, MismatchSectionResult const& r) {
-    if (b.onlyMismatch != nullptr) write_batch_head(*b.onlyMismatch, sampleName);
+void mismatch_fit_block(PopGenetics& p, settings& s, std::ostream& out, MismatchSectionResult const& r, bool sudden,
+                        std::string const& opening, std::ostream* batch) {
+    write_fit_block_head(out, opening, r, batch);
+    if (!mismatch_fit_possible(r)) {
+        write_small_variance(out);
+        return;
+    }
+    // The fits' tables leave one decimal; later sections that take the
+    // stream's precision (haplotype frequencies) keep the three of the head.
+    const std::ios::fmtflags flags = out.flags();
+    const std::streamsize precision = out.precision();
+    if (sudden) {
+        const ExpansionFitResult fit = est_demog_mis(p, s, out);
+        if (batch != nullptr) write_demog_fit_batch(*batch, fit);
+        out << std::endl;
+    } else {
+        const ExpansionFitResult fit = est_spatial_mis(p, s, out);
+        if (batch != nullptr) write_spatial_fit_batch(*batch, fit);
+    }
+    out.flags(flags);
+    out.precision(precision);
+}
+
+void write_mismatch_batch_tails(MismatchBatch const& b, my_string const& sampleName, MismatchSectionResult const& r,
+                                bool headAlways) {
     const int L = r.lastExpClass > 0 ? r.lastExpClass : r.maxPairwiseDistance;
-    if (L != 0 && !r.observed.empty() && r.hasExpected) {
+    const bool counts = L != 0 && !r.observed.empty() && r.hasExpected;
+    if (b.onlyMismatch != nullptr && (counts || headAlways)) write_batch_head(*b.onlyMismatch, sampleName);
+    if (counts) {
         for (std::ostream* s : {b.mismatch, b.spatial3, b.onlyMismatch}) {
             if (s == nullptr) continue;
             for (int c = 0; c <= r.maxPairwiseDistance && c < static_cast<int>(r.observed.size()); ++c)

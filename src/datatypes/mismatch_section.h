@@ -15,6 +15,7 @@
 namespace quintle {
 
 class PopGenetics;
+class settings;
 
 struct MismatchSectionResult {
     int method = 0;  // distance method of the distribution
@@ -26,6 +27,7 @@ struct MismatchSectionResult {
     int maxPairwiseDistance = 0;
     std::vector<std::int64_t> observed;  // observed counts by class
     bool hasExpected = false;
+    std::vector<double> expected;  // expected counts by class
     std::clock_t started = 0;  // the section's clock, for its closing log line
 };
 
@@ -54,8 +56,16 @@ void write_fit_block_head(std::ostream& out, std::string const& opening, Mismatc
 // Whether the fits can estimate anything from the observed variance.
 bool mismatch_fit_possible(MismatchSectionResult const& r);
 void write_small_variance(std::ostream& out);
+// One expansion-fit block: `opening`, the observed mean and variance, then
+// the sudden-expansion fit (`sudden`) or the spatial ones when the variance
+// allows a fit, their parameters on the fit's batch line when it has one.
+// The stream's number format is the head's again afterwards.
+void mismatch_fit_block(PopGenetics& p, settings& s, std::ostream& out, MismatchSectionResult const& r, bool sudden,
+                        std::string const& opening, std::ostream* batch);
 // The observed counts by class (or the number of pairs when there is no
-// distribution) that end the mismatch lines.
-void write_mismatch_batch_tails(MismatchBatch const& b, my_string const& sampleName, MismatchSectionResult const& r);
+// distribution) that end the mismatch lines. The only-mismatch line gets
+// its head with the counts, and also without them when headAlways is set.
+void write_mismatch_batch_tails(MismatchBatch const& b, my_string const& sampleName, MismatchSectionResult const& r,
+                                bool headAlways = true);
 
 }  // namespace quintle

@@ -73,6 +73,7 @@ void add_fu_replicate(Sample& sim, double observedFs, bool report, ReplicateTall
 // --- Tajima's D ------------------------------------------------------------------
 
 struct TajimaResult {
+    double sampleSize = 0.0;
     int n = 0;  // sample size, truncated
     int segregatingSites = 0;
     double meanPairwiseDiff = 0.0;

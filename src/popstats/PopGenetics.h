@@ -352,6 +352,13 @@ public:
     void select_loci_in_LD(settings& s, double significance, double threshold, std::unique_ptr<int[]> flags);
     // --- end of the unphased haplotype-frequency block ----------------------
 
+    // --- phasing of unphased diploid data (defined in src/haplo/) -----------
+    // The Vosk sampler on the sample's individuals, its report and phase
+    // files; the phasing sample stays in genotSample. 1, or 0 when the stop
+    // flag ended it (nothing written then).
+    int comp_gam_phase_Gibbs(settings& s);
+    // --- end of the phasing block -------------------------------------------
+
     // --- sample distance outputs (sample_distance_matrices.cpp) -------------
     // Replaces distMat by the distances of conventional FST (distinct
     // haplotypes at distance 1; microsatellite and standard data: 1 when some

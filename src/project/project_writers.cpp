@@ -20,7 +20,7 @@ namespace {
 
 // The "[Profile]" block after its title line, with the opening of "[Data]"
 // and "[[Samples]]". DNA and RFLP sequences are written without separator.
-void write_profile_rest(int nbSamples, char const* phaseLine, TDataType type, std::ostream& os) {
+void write_profile_rest(int nbSamples, char const* phaseLine, TDataType type, char missing, std::ostream& os) {
     os << "\tNbSamples=" << nbSamples << "\n";
     os << "\tGenotypicData=1\n";
     os << phaseLine;
@@ -34,7 +34,7 @@ void write_profile_rest(int nbSamples, char const* phaseLine, TDataType type, st
         case FREQUENCY: os << "FREQUENCY\n"; break;
     }
     os << (type == DNA || type == RFLP ? "\tLocusSeparator=NONE\n" : "\tLocusSeparator=TAB\n");
-    os << "\tMissingData='?'\n";
+    os << "\tMissingData='" << missing << "'\n";
     os << "\n[Data]\n";
     os << "\t[[Samples]]\n\n";
 }
@@ -44,15 +44,15 @@ void write_profile_rest(int nbSamples, char const* phaseLine, TDataType type, st
 std::ostream& write_Pellomar_header(int const& nbSamples, TDataType const& type, std::ostream& os) {
     os << "\n[Profile]\n";
     os << "\tTitle=\"A series of simulated samples\"\n";
-    write_profile_rest(nbSamples, "\tGameticPhase=0\n", type, os);
+    write_profile_rest(nbSamples, "\tGameticPhase=0\n", type, '?', os);
     return os;
 }
 
 std::ostream& write_Pellomar_header_gibbs(my_string title, int const& nbSamples, TDataType const& type,
-                                          std::ostream& os) {
+                                          std::ostream& os, char missing) {
     os << "\n[Profile]\n";
     os << "\tTitle=\"" << title << "\"\n";
-    write_profile_rest(nbSamples, "\tGameticPhase=1\n", type, os);
+    write_profile_rest(nbSamples, "\tGameticPhase=1\n", type, missing, os);
     return os;
 }
 

@@ -15,9 +15,10 @@ namespace quintle {
 
 // Profile of a series of simulated samples (title fixed, phase unknown).
 std::ostream& write_Pellomar_header(int const& nbSamples, TDataType const& type, std::ostream& os);
-// Profile of a phasing output: the given title, phase known.
+// Profile of a phasing output: the given title, phase known, and the
+// missing-data character its data lines use.
 std::ostream& write_Pellomar_header_gibbs(my_string title, int const& nbSamples, TDataType const& type,
-                                          std::ostream& os);
+                                          std::ostream& os, char missing = '?');
 // Opening of a sample block named "Sample <sampleNo>", or named `name`.
 std::ostream& write_Pellomar_sample_header(int const& sampleNo, int const& sampleSize, std::ostream& os);
 std::ostream& write_Pellomar_sample_header_gibbs(my_string const& name, int const& sampleSize, std::ostream& os);

@@ -79,6 +79,7 @@ settings& settings::operator=(settings const& other) {
     AnchorPrefix = other.AnchorPrefix;
     SigmHistoFileNames = other.SigmHistoFileNames;
     LDHistoFileName = other.LDHistoFileName;
+    GibbsWindowSize = other.GibbsWindowSize;
 
     for (settings_file::Row const& row : settings_file::rows())
         settings_file::copy_field(*this, other, row.field);
@@ -117,6 +118,7 @@ void settings::reset_initial_values() {
     AnchorPrefix = "";
     for (my_string& name : SigmHistoFileNames) name = "";
     LDHistoFileName = "ld_dis.xl";
+    GibbsWindowSize = 0;
 
     for (settings_file::Row const& row : settings_file::rows())
         if (row.is_key()) settings_file::set_initial(*this, row);

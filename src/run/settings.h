@@ -108,6 +108,9 @@ public:
     // summary-statistics pass; the record owns them.
     std::vector<my_string> GibbsPhaseFileNames;
     std::vector<std::ofstream> GibbsPhaseStreams;
+    // Window size of the Vosk phasing: shown in its report, used by no
+    // computation; no key sets it (0).
+    int GibbsWindowSize{};
 
     // --- keys of the settings file ---------------------------------------
     // Each is one row of the key table (settings_keys.cpp), which gives its

@@ -69,7 +69,7 @@ void create_phase_files(Samples const& set, settings& s) {
         s.GibbsPhaseFileNames[k] = folder + ("/" + fileName).c_str();
         std::ofstream& f = s.GibbsPhaseStreams[k];
         f.open(s.GibbsPhaseFileNames[k].c_str(), std::ios::out | std::ios::trunc);
-        if (f.is_open()) write_Pellomar_header_gibbs(my_string(title), n, type, f);
+        if (f.is_open()) write_Pellomar_header_gibbs(my_string(title), n, type, f, set.MissingData);
         f.close();
         f.clear();
         list << fileName << "\n";
@@ -78,6 +78,13 @@ void create_phase_files(Samples const& set, settings& s) {
     for (int k = 0; k < N; ++k)
         create(static_cast<std::size_t>(k) + 1, "Vosk_EstimatedPhase#" + std::to_string(k) + ".pmp",
                sampled_phase_title);
+}
+
+// The individuals of a genotypic sample (its number of data entries counts
+// both lines of each individual as read, or the haplotypes after their
+// conversion); the entries of another.
+int phase_file_sample_size(Population const& p) {
+    return p.profile.GenotypicData != 0 ? p.phenotypes.nb_individuals() : p.nbEntries;
 }
 
 // The LD tests append to the histogram file during the pass: an existing
@@ -102,7 +109,8 @@ int Samples::compute_stuff(Project* project, settings& s) {
         Population* p = Populations.data[i];
         if (p == nullptr) continue;
         if (phaseFiles)
-            append_to_phase_files(s, [&](std::ostream& f) { write_Pellomar_sample_header_gibbs(p->name, p->nbEntries, f); });
+            append_to_phase_files(
+                s, [&](std::ostream& f) { write_Pellomar_sample_header_gibbs(p->name, phase_file_sample_size(*p), f); });
 
         std::clock_t const start = std::clock();
         *_AOS_ << "\nPopulation '" << p->name << "' : " << std::endl;

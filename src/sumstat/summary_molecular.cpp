@@ -254,6 +254,17 @@ public:
         if (SumStat.SD_PI) SumStat.sdPi = m.sd();
     }
 
+    // RFLP: Pi of each sample and its mean and s.d. go to SumStat; the
+    // table prints no row of them.
+    void rflp_pi() {
+        std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
+        empty(SumStat.piValues);
+        add_all(SumStat.piValues, pi);
+        SummarySums const m = summary_sums(pi);
+        if (SumStat.MEAN_PI) SumStat.meanPi = m.mean();
+        if (SumStat.SD_PI) SumStat.sdPi = m.sd();
+    }
+
     void theta_rows() {
         os_.precision(5);
         bool const unphasedGenotypes = s_.GenotypicData != 0 && s_.GameticPhase == 0;
@@ -455,6 +466,7 @@ void Samples::WriteMolecularDiversityTable(settings& s, int w) {
     std::ostream discard(nullptr);
     MolecularDiversityTable table(*this, s, result_stream(s, discard), w);
     table.open();
+    if (type == RFLP) table.rflp_pi();
     if (type == DNA) {
         table.dna_rows();
     } else if (PopGenetics::globalSubstPolymSites.count > 0) {

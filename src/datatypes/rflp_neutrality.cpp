@@ -1,0 +1,368 @@
+// The neutrality-test sections of the RFLP driver. Tajima's D and Fu's Fs
+// are compared with their distribution over RFLP samples simulated under
+// the standard neutral coalescent with the observed theta; the
+// Ewens-Watterson and Chakraborty tests run on the haplotype counts.
+
+#include <algorithm>
+#include <iomanip>
+#include <new>
+
+#include "core/Errors.h"
+#include "core/public.h"
+#include "datatypes/PopulRFLP.h"
+#include "datatypes/driver_frame.h"
+#include "datatypes/driver_output.h"
+#include "datatypes/rflp_replicate.h"
+#include "datatypes/rflp_sections.h"
+#include "run/glbobj.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+namespace {
+
+constexpr char kTajimaFunction[] = "PopulRFLP::test_methods#Tajima's test()";
+constexpr char kFuFunction[] = "PopulRFLP::test_methods#Fu's test()";
+
+bool infers_haplotypes(settings const& s) { return s.InferHaplotypeDefinitionFromDistanceMatrix != 0; }
+
+// The frequency list from the distance matrix of differing sites, every
+// deletion counting: haplotypes that do not really differ are merged.
+void fill_list_from_distances(PopulRFLP& p, settings& s, SampleDriverState& st) {
+    if (!st.dataChecked) p.check_data();
+    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+    p.distanceMethod = 0;
+    p.deletionWeight = 1.0;
+    p.compute_distance_matrix(nullptr, &s, 0);
+    st.listFilled = true;
+    if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
+}
+
+void fill_list_from_haplotypes(PopulRFLP const& p, SampleDriverState& st) {
+    try {
+        for (long i = 0; i < p.haplotypes.count; ++i) {
+            PHaploDef const* entry = p.haplotypes[i];
+            const double count = entry != nullptr ? entry->count : 0.0;
+            auto* record = new AHaplFreq;
+            record->relFreq = count;
+            record->relFreqSd = count * count;
+            st.freqList.Add(record);
+        }
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, "PopulRFLP::test_methods()", Msg::m0_not_enough_memory);
+    }
+}
+
+// "\t\tComputing BMat ..." and the table; its elapsed time once it is
+// ready, or `missing` when it cannot be built.
+bool b_table_ready(char const* missing) {
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\t\tComputing BMat ..."
+           << "\n";
+    if (PopGenetics::get_B_num_mat() == 0) {
+        *_AOS_ << missing;
+        return false;
+    }
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return true;
+}
+
+}  // namespace
+
+// --- Tajima's D ---------------------------------------------------------------
+
+TajimaResult rflp_tajima_step(PopulRFLP& p, settings& s, SampleDriverState& st, double deletionWeight,
+                              long replicates) {
+    std::clock_t start = get_sys_clock();
+    *_AOS_ << "\tComputing Tajima's D ...\n";
+    p.distanceMethod = 0;
+    p.deletionWeight = deletionWeight;
+    if (!st.polymorphismEvaluated) {
+        p.evaluate_polymorphism(s);
+        start = get_sys_clock();
+        st.polymorphismEvaluated = true;
+    }
+    p.compute_distance_matrix(nullptr, &s, 0);
+    p.compute_molecular_diversity(s);
+
+    TajimaResult r;
+    r.sampleSize = p.SampleSize;
+    r.n = static_cast<int>(p.SampleSize);
+    r.segregatingSites = p.numSubstitutionSites;
+    // D counts deletion sites as segregating; theta(S) and the replicates,
+    // which carry no deletions, count substitution sites only.
+    p.calc_tajimaD(r.n, p.meanPairwiseDiff, p.numPolymorphicSites);
+    r.meanPairwiseDiff = p.meanPairwiseDiff;
+    r.D = p.tajimaD;
+    r.pBeforeSimulations = p.tajimaP;
+
+    EchoCapture echo;
+    p.tree.allocate_tree(r.n);
+    r.thetaS = *p.theta_S(r.n, r.segregatingSites);
+    r.replicates = std::max(replicates, 0L);
+
+    ReplicateTally tally;
+    ReplicateMoments theta;
+    ReplicateMoments d;
+    if (r.replicates >= 1) {
+        RflpReplicate replicate;
+        const TajimaReplicateConstants constants(r.n);
+        const double mu = r.thetaS / 2.0;
+        r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
+            add_tajima_replicate(replicate.simulate(p, mu, s), constants, r.D, tally, theta, d);
+        });
+        if (r.stopped) {
+            r.echoSimulations = echo.take();
+            return r;
+        }
+    }
+    empty_hit_table(p);
+
+    if (r.replicates > 0) {
+        r.simulated = summarize_replicates(r.replicates, tally, theta, d, kTajimaFunction);
+        p.tajimaP = r.simulated.p;
+    }
+    r.echoSimulations = echo.take();
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+void write_rflp_tajima(std::ostream& out, TajimaResult const& r) {
+    out << "Sample size                           : " << std::setw(8) << r.sampleSize << "\n"
+        << "No. of segregating sites (S)          : " << std::setw(8) << r.segregatingSites << "\n"
+        << "Mean No. of pairwise differences (Pi) : ";
+    set_fixed(out, 4) << std::setw(8) << r.meanPairwiseDiff;
+    out << "\nDistance method                       : "
+        << "Pairwise difference (no Gamma correction)\n"
+        << "Tajima's D                            : " << std::setw(8) << r.D << std::endl;
+    write_tajima_simulations(out, r);
+}
+
+// --- Fu's Fs ------------------------------------------------------------------
+
+namespace {
+
+// The observed Fs against its replicates; the sample's Fu fields are set.
+void test_fu_fs(PopulRFLP& p, settings& s, FuFsResult& r) {
+    const FuFsOutcome observed = p.Fu_Fs(r.thetaPi, r.k, p.fuFs, true);
+    r.outcome = FuFsResult::Outcome::tested;
+    r.Fs = p.fuFs;
+    r.expectedAlleles = p.k_est(r.thetaPi, r.n);
+    EchoCapture echo;
+
+    // An observed Fs that could not be formed has nothing to be compared
+    // with: no simulations, no P value.
+    if (observed == FuFsOutcome::not_computed) r.replicates = 0;
+    ReplicateTally tally;
+    ReplicateMoments theta;
+    ReplicateMoments k;
+    if (observed != FuFsOutcome::not_computed) p.tree.allocate_tree(r.n);
+    if (r.replicates >= 1) {
+        RflpReplicate replicate;
+        const double mu = r.thetaPi / 2.0;
+        r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
+            add_fu_replicate(replicate.simulate(p, mu, s), r.Fs, true, tally, theta, k);
+        });
+        if (r.stopped) {
+            r.echoSimulations = echo.take();
+            return;
+        }
+    }
+    empty_hit_table(p);
+
+    if (r.replicates > 0) {
+        r.simulated = summarize_replicates(r.replicates, tally, theta, k, kFuFunction);
+        p.fuFsP = r.simulated.p;
+    } else {
+        p.fuFsP = -1.0;
+    }
+    r.echoSimulations = echo.take();
+}
+
+}  // namespace
+
+FuFsResult rflp_fu_fs_step(PopulRFLP& p, settings& s, SampleDriverState& st, RflpFuFsArgs const& a) {
+    FuFsResult r;
+    r.sampleSize = p.SampleSize;
+    if (!(p.SampleSize > 1.0)) {
+        clear_fu_fs(p);
+        return r;
+    }
+    if (!b_table_ready("\t\tFile not found... skipping task !\n")) {
+        r.outcome = FuFsResult::Outcome::no_table;
+        return r;
+    }
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\tPerforming Fu's Fs neutrality test ..."
+           << "\n";
+    if (!st.dataChecked) p.check_data();
+    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+
+    p.distanceMethod = 0;
+    p.deletionWeight = a.deletionWeight;
+    p.compute_distance_matrix(nullptr, &s, 0);
+    p.compute_molecular_diversity(s);
+    r.thetaPi = *p.theta_pi(p.meanPairwiseDiff);
+
+    r.inferred = a.inferred;
+    if (a.inferred && !st.listFilled && p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
+    r.k = a.inferred ? static_cast<int>(st.freqList.count) : p.NbHaplotypeEntries;
+    r.n = static_cast<int>(p.SampleSize);
+    r.numHaplotypes = p.NbHaplotypeEntries;
+    r.numOriginal = p.NbHaplotypeEntriesRead;
+    r.replicates = std::max(a.replicates, 0L);
+    if (r.k < 2) {
+        r.outcome = FuFsResult::Outcome::one_allele;
+        clear_fu_fs(p);
+    } else {
+        test_fu_fs(p, s, r);
+        if (r.stopped) return r;
+    }
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+// --- Ewens-Watterson and Chakraborty -------------------------------------------
+
+RflpEwensWattersonSection rflp_ewens_watterson_step(PopulRFLP& p, settings& s, SampleDriverState& st,
+                                                    bool inferred, int replicates) {
+    RflpEwensWattersonSection r;
+    r.singleHaplotype = p.NbHaplotypeEntries < 2;
+    if (r.singleHaplotype) {
+        *_AOS_ << "\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
+               << "\t\twhen there is a single haplotype in the sample. Skipping task...\n"
+               << std::endl;
+    }
+    EchoCapture echo;
+    // The table is built even when the test cannot run.
+    const std::clock_t tableStart = get_sys_clock();
+    *_AOS_ << "\t\tComputing BMat ..."
+           << "\n";
+    if (PopGenetics::get_B_num_mat() == 0) {
+        *_AOS_ << "\t\tFile 500k100.bnb not found... skipping task !\n";
+        r.echo = echo.take();
+        return r;
+    }
+    if (r.singleHaplotype) {
+        r.echo = echo.take();
+        return r;
+    }
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(tableStart) << " ms)\n";
+
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
+           << "\n";
+    if (!inferred)
+        fill_list_from_haplotypes(p, st);
+    else
+        fill_list_from_distances(p, s, st);
+    r.test = ewens_watterson_step(p, st.freqList, replicates, inferred, s);
+    r.tested = true;
+    r.echo = echo.take();
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+void write_rflp_ewens_watterson(std::ostream& out, RflpEwensWattersonSection const& r,
+                                my_string const& sampleName) {
+    if (r.singleHaplotype) {
+        out << "Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
+            << "when there is a single haplotype in the sample. Skipping task...\n"
+            << std::endl;
+    }
+    out << r.echo;
+    if (r.tested) write_ewens_watterson(out, r.test, sampleName);
+}
+
+std::optional<ChakrabortyResult> rflp_chakraborty_step(PopulRFLP& p, settings& s, SampleDriverState& st,
+                                                       bool inferred) {
+    if (!b_table_ready("\t\t\tFile not found... skipping task !\n")) return std::nullopt;
+    const std::clock_t start = get_sys_clock();
+    *_AOS_ << "\tPerforming Chakraborty's neutrality and amalgamation test ..."
+           << "\n";
+    ChakrabortyResult r;
+    if (!inferred) {
+        r = chakraborty_step(p);
+    } else {
+        if (!st.listFilled) fill_list_from_distances(p, s, st);
+        r = chakraborty_step(p, st.freqList);
+    }
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+// --- the sections -------------------------------------------------------------
+
+bool rflp_tajima_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Tajima's test cannot be computed \n");
+        return true;
+    }
+    write_banner(out, "Tajima's test of selective neutrality", 42, p.name);
+    write_citations(out, {"Tajima_D_1989", "Coalescent_1990"});
+    if (progress_stops(s, "Testing neutrality: Computing Tajima's D ...")) return false;
+
+    const TajimaResult r = rflp_tajima_step(p, s, st, s.DeletionWeight, s.NumSimulFuTest);
+    write_rflp_tajima(out, r);
+    // The tail comes with any number of replicates.
+    if (batch_on(_TAJIMA_, ofs_tajima)) write_tajima_batch(*ofs_tajima, p.name, r, 1);
+    return !r.stopped;
+}
+
+bool rflp_ewens_watterson_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Ewens-Watterson test cannot be computed \n");
+        return true;
+    }
+    write_banner(out, "Ewens-Watterson tests of selective neutrality", 50, p.name);
+    write_citations(out, {"NeutralAlleles_1972", "Heterosis_1977", "HomozygosityTest_1978", "NeutralityTests_1993",
+                          "Coalescent_1990"});
+    if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...")) return false;
+
+    const RflpEwensWattersonSection r =
+        rflp_ewens_watterson_step(p, s, st, infers_haplotypes(s), s.NumIterationsNeutralityTests);
+    write_rflp_ewens_watterson(out, r, p.name);
+    if (r.tested && r.test.has_batch_line()) {
+        if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt))
+            write_ewens_watterson_batch(*batch, r.test, p.name);
+    }
+    return true;
+}
+
+bool rflp_chakraborty_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Chakraborty's test cannot be computed \n");
+        return true;
+    }
+    write_banner(out, "Chakraborty's test of selective neutrality", 47, p.name);
+    write_citations(out, {"AlleleNumberTest_1990"});
+    if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
+
+    const std::optional<ChakrabortyResult> r = rflp_chakraborty_step(p, s, st, infers_haplotypes(s));
+    if (!r) return true;
+    write_chakraborty(out, *r);
+    if (r->outcome == ChakrabortyResult::Outcome::tested) {
+        if (std::ostream* batch = batch_stream(_CHAKRABORTY_, ofs_chakra)) write_chakraborty_batch(*batch, *r, p.name);
+    }
+    return true;
+}
+
+bool rflp_fu_fs_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Fu's Fs test cannot be computed \n");
+        clear_fu_fs(p);
+        return true;
+    }
+    write_banner(out, "Fu's Fs test of selective neutrality", 47, p.name);
+    write_citations(out, {"Fs_test_1997"});
+    if (progress_stops(s, "Testing neutrality: Fu's Fs test ...")) return false;
+
+    const FuFsResult r = rflp_fu_fs_step(p, s, st, {s.DeletionWeight, infers_haplotypes(s), s.NumSimulFuTest});
+    write_fu_fs(out, r);
+    // A sample of one allele ends the section before its batch line.
+    if (r.outcome != FuFsResult::Outcome::one_allele && batch_on(_FU_FS_, ofs_fu_fs))
+        write_fu_fs_batch(*ofs_fu_fs, p.name, r);
+    return !r.stopped;
+}
+
+}  // namespace quintle

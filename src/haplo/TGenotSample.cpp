@@ -1,0 +1,387 @@
+#include "haplo/TGenotSample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "core/Errors.h"
+#include "core/random.h"
+#include "data/TAlleleDB.h"
+#include "data/TPhenDB.h"
+#include "data/TPopHaplotype.h"
+#include "run/ProfileSettings.h"
+#include "run/settings.h"
+
+namespace quintle {
+
+namespace {
+
+bool is_missing(TAllele const* allele, char missing) {
+    return allele == nullptr || (allele->name.length() > 0 && allele->name[0] == missing);
+}
+
+TAllele const* allele_at(TPopHaplotype const* h, int locus) {
+    if (h == nullptr || locus >= h->alleles.count) return nullptr;
+    return h->alleles.data[locus];
+}
+
+// Memory the bit planes may take before the counts read the columns
+// instead (at least eight times the columns' own size is always allowed).
+constexpr double kPlaneBudget = 256.0 * 1024 * 1024;
+
+}  // namespace
+
+TGenotSample::TGenotSample(TPhenDB const& table, TAlleleDB* db, settings& s, char missing)
+    : phenotypes(&table), alleleDB(db), options(&s), missingChar(missing) {
+    numIndividuals = static_cast<int>(table.size());
+    numLoci = table.num_loci();
+    numIndividualsRead_ = table.nb_individuals();
+    firstIndividualLoci_ = numLoci;
+    microsat_ = ProfileSettings::DataType == MICROSAT;
+
+    numPolymorphic = constructReferenceHaplotype();
+    TGenotIndividual::numLoci = numPolymorphic;
+    if (numIndividuals > 0) {
+        current.resize(static_cast<std::size_t>(numIndividuals));
+        best.resize(static_cast<std::size_t>(numIndividuals));
+        for (TGenotIndividual& g : current) g.allocateLoci(numPolymorphic);
+    }
+    names_.resize(static_cast<std::size_t>(numIndividuals));
+    int const dbLoci = alleleDB != nullptr ? static_cast<int>(alleleDB->loci.count) : 0;
+    for (int i = 0; i < numIndividuals; ++i) {
+        TPhenotype const* p = table[i];
+        if (p == nullptr) continue;
+        names_[static_cast<std::size_t>(i)] = p->name;
+        TGenotIndividual& ind = current[static_cast<std::size_t>(i)];
+        int k = 0;
+        for (int l = 0; l < numLoci && l < dbLoci; ++l) {
+            if (!polymorphic[static_cast<std::size_t>(l)]) continue;
+            TLocus const* locus = alleleDB->loci.data[l];
+            TAllele const* pair[2] = {allele_at(p->pseudo1.get(), l), allele_at(p->pseudo2.get(), l)};
+            TGamete* gametes[2] = {&ind.gamete1, &ind.gamete2};
+            for (int which = 0; which < 2; ++which) {
+                TAllele const* allele = pair[which];
+                bool const missingAllele = is_missing(allele, missingChar);
+                int const code = missingAllele || locus == nullptr ? missingCode : locus->get_allele_index(allele);
+                gametes[which]->alleles[static_cast<std::size_t>(k)] = code;
+                // A missing allele has no size: it must not compare as one.
+                if (microsat_)
+                    gametes[which]->sizes[static_cast<std::size_t>(k)] =
+                        code == missingCode ? missingCode : allele_size(allele->name.c_str());
+            }
+            ++k;
+        }
+    }
+    anyMissing = false;
+    bindColumns();
+}
+
+TGenotSample::TGenotSample(TGenotSample const& other) { *this = other; }
+
+TGenotSample& TGenotSample::operator=(TGenotSample const& other) {
+    if (this == &other) return *this;
+    phenotypes = other.phenotypes;
+    alleleDB = other.alleleDB;
+    options = other.options;
+    referenceAlleles = other.referenceAlleles;
+    int const dbLoci = static_cast<int>(other.referenceAlleles.size());
+    polymorphic.reset();
+    if (other.polymorphic) {
+        polymorphic = std::make_unique<bool[]>(static_cast<std::size_t>(dbLoci));
+        std::copy(other.polymorphic.get(), other.polymorphic.get() + dbLoci, polymorphic.get());
+    }
+    numPolymorphic = other.numPolymorphic;
+    numLoci = other.numLoci;
+    current = other.current;
+    best = other.best;
+    numIndividuals = other.numIndividuals;
+    counts = other.counts;
+    sumPosteriorAlpha = other.sumPosteriorAlpha;
+    numAmbiguous = other.numAmbiguous;
+    estimatedHaplotypes = other.estimatedHaplotypes;
+    missingChar = other.missingChar;
+    missingCode = other.missingCode;
+    anyMissing = other.anyMissing;
+    names_ = other.names_;
+    numIndividualsRead_ = other.numIndividualsRead_;
+    firstIndividualLoci_ = other.firstIndividualLoci_;
+    microsat_ = other.microsat_;
+    bindColumns();
+    return *this;
+}
+
+TGenotSample::~TGenotSample() = default;
+
+void TGenotSample::releasePhenotypes() { phenotypes = nullptr; }
+
+int TGenotSample::constructReferenceHaplotype() {
+    int const dbLoci = alleleDB != nullptr ? static_cast<int>(alleleDB->loci.count) : 0;
+    try {
+        // Flags and reference alleles exist for every locus, also when none
+        // is polymorphic, so that writing a gamete never meets a gap.
+        referenceAlleles.assign(static_cast<std::size_t>(dbLoci), nullptr);
+        polymorphic = std::make_unique<bool[]>(static_cast<std::size_t>(dbLoci));
+    } catch (std::bad_alloc const&) {
+        referenceAlleles.clear();
+        polymorphic.reset();
+        E.error(MEMORY, "TGenotSample::constructReferenceHaplotype()", Msg::m0_not_enough_memory);
+        return 0;
+    }
+    int count = 0;
+    for (int l = 0; l < dbLoci; ++l) {
+        TLocus const* locus = alleleDB->loci.data[l];
+        if (locus == nullptr) continue;
+        int known = 0;
+        for (long p = 0; p < locus->alleles.count; ++p) {
+            TAllele* allele = locus->alleles.data[p];
+            if (allele == nullptr || is_missing(allele, missingChar)) continue;
+            ++known;
+            // Position 0 holds the recessive blank; the first real allele
+            // from position 1 on stands for a monomorphic locus. The first
+            // individual read may be missing there: that allele is skipped.
+            if (p >= 1 && referenceAlleles[static_cast<std::size_t>(l)] == nullptr)
+                referenceAlleles[static_cast<std::size_t>(l)] = allele;
+        }
+        // The blank counts as one of the alleles: three make two real ones.
+        if (known >= 3) {
+            polymorphic[static_cast<std::size_t>(l)] = true;
+            ++count;
+        }
+    }
+    return count;
+}
+
+void TGenotSample::bindColumns() {
+    int const L = std::max(numPolymorphic, 0);
+    int const rows = 2 * numIndividuals;
+    bool const complete = std::all_of(current.begin(), current.end(), [L](TGenotIndividual const& g) {
+        return g.gamete1.alleles.size() == static_cast<std::size_t>(L) &&
+               g.gamete2.alleles.size() == static_cast<std::size_t>(L);
+    });
+    words_ = (rows + 63) / 64;
+    columns_.assign(complete ? static_cast<std::size_t>(L) * static_cast<std::size_t>(rows) : 0, -1);
+    planeBase_.assign(static_cast<std::size_t>(L), 0);
+    long planes = 0;
+    std::vector<int> seen;
+    for (int l = 0; complete && l < L; ++l) {
+        // Number the codes of the locus in order of appearance.
+        seen.clear();
+        int* col = columns_.data() + static_cast<long>(l) * rows;
+        for (int r = 0; r < rows; ++r) {
+            TGenotIndividual const& g = current[static_cast<std::size_t>(r / 2)];
+            int const code = (r % 2 == 0 ? g.compared1() : g.compared2())[l];
+            if (code == -1) continue;
+            auto const at = std::find(seen.begin(), seen.end(), code);
+            col[r] = static_cast<int>(at - seen.begin());
+            if (at == seen.end()) seen.push_back(code);
+        }
+        planeBase_[static_cast<std::size_t>(l)] = planes;
+        planes += static_cast<long>(seen.size()) + 1;
+    }
+    // Loci of many distinct codes in a large sample would make the planes
+    // outgrow the data themselves; the columns then serve the plain counts.
+    double const planeBytes = static_cast<double>(planes) * words_ * sizeof(std::uint64_t);
+    usePlanes_ = planeBytes <= std::max(kPlaneBudget, 8.0 * sizeof(int) * static_cast<double>(columns_.size()));
+    if (!usePlanes_) planes = 0;
+    planes_.assign(static_cast<std::size_t>(planes) * static_cast<std::size_t>(words_), 0);
+    for (int l = 0; complete && usePlanes_ && l < L; ++l) {
+        int const* col = columns_.data() + static_cast<long>(l) * rows;
+        for (int r = 0; r < rows; ++r) plane(l, col[r])[r / 64] |= std::uint64_t{1} << (r % 64);
+    }
+    for (int i = 0; complete && i < numIndividuals; ++i) current[static_cast<std::size_t>(i)].bindSample(this, i);
+    coreLoci_.assign(static_cast<std::size_t>(L), 0);
+    coreA_.assign(static_cast<std::size_t>(L), 0);
+    coreB_.assign(static_cast<std::size_t>(L), 0);
+    localEqA_.assign(static_cast<std::size_t>(L), nullptr);
+    localEqB_.assign(static_cast<std::size_t>(L), nullptr);
+    localOfLocus_.assign(static_cast<std::size_t>(L), -1);
+    valid_.assign(static_cast<std::size_t>(words_), 0);
+    ones_.assign(static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    focal_ = -1;
+}
+
+void TGenotSample::prepareFocal(int f) {
+    if (!usePlanes_) return;
+    TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
+    int const rows = 2 * numIndividuals;
+    std::fill(localOfLocus_.begin(), localOfLocus_.end(), -1);
+    for (int p = 0; p < F.localCount; ++p) {
+        int const locus = F.localList[static_cast<std::size_t>(p)];
+        int const* at = columns_.data() + static_cast<long>(locus) * rows + 2 * f;
+        localEqA_[static_cast<std::size_t>(p)] = plane(locus, at[0]);
+        localEqB_[static_cast<std::size_t>(p)] = plane(locus, at[1]);
+        localOfLocus_[static_cast<std::size_t>(locus)] = p;
+    }
+    // Every gamete but the focal individual's two.
+    for (int w = 0; w < words_; ++w) {
+        int const left = std::clamp(rows - 64 * w, 0, 64);
+        valid_[static_cast<std::size_t>(w)] = left == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
+    }
+    valid_[static_cast<std::size_t>(f / 32)] &= ~(std::uint64_t{3} << (2 * f % 64));
+    focal_ = f;
+}
+
+void TGenotSample::mirrorExchange(int i, int k) {
+    int const rows = 2 * numIndividuals;
+    int const r = 2 * i;
+    int* at = columns_.data() + static_cast<long>(k) * rows + r;
+    int const u = at[0];
+    int const v = at[1];
+    if (u == v) return;
+    at[0] = v;
+    at[1] = u;
+    if (!usePlanes_) return;
+    // Both rows sit in one word (r is even); each code's plane trades its
+    // two bits.
+    std::uint64_t const both = std::uint64_t{3} << (r % 64);
+    plane(k, u)[r / 64] ^= both;
+    plane(k, v)[r / 64] ^= both;
+    if (i == focal_) {
+        int const p = localOfLocus_[static_cast<std::size_t>(k)];
+        if (p >= 0) std::swap(localEqA_[static_cast<std::size_t>(p)], localEqB_[static_cast<std::size_t>(p)]);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Counting
+
+void TGenotSample::countWindows(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out) {
+    TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
+    int const* local = F.localList.data();
+    int const rows = 2 * numIndividuals;
+    // The focal individual's codes at a locus, as numbered in the columns.
+    auto code = [&](int locus, int which) { return columns_[static_cast<std::size_t>(locus) * rows + 2 * f + which]; };
+    // Positions every window holds (the core) and those only some hold.
+    int inLo = windows[0].start;
+    int inHi = windows[0].start + windows[0].length - 1;
+    int outLo = inLo;
+    int outHi = inHi;
+    for (int k = 1; k < n; ++k) {
+        inLo = std::max(inLo, windows[k].start);
+        inHi = std::min(inHi, windows[k].start + windows[k].length - 1);
+        outLo = std::min(outLo, windows[k].start);
+        outHi = std::max(outHi, windows[k].start + windows[k].length - 1);
+    }
+    // Every window holds L, so the core [inLo, inHi] does, and the extras
+    // are the positions left and right of it.
+    int const extras = (inLo - outLo) + (outHi - inHi);
+    if (extras > vosk::WindowSet::maxExtras) {
+        for (int k = 0; k < n; ++k) countWindows(f, L, windows + k, 1, out + k);
+        return;
+    }
+    vosk::WindowSet set;
+    int extraPos[vosk::WindowSet::maxExtras] = {};
+    for (int p = outLo; p < inLo; ++p) extraPos[set.extraCount++] = p;
+    for (int p = inHi + 1; p <= outHi; ++p) extraPos[set.extraCount++] = p;
+    set.numWindows = n;
+    for (int k = 0; k < n; ++k) {
+        unsigned mask = 0;
+        for (int e = 0; e < set.extraCount; ++e)
+            if (extraPos[e] >= windows[k].start && extraPos[e] < windows[k].start + windows[k].length) mask |= 1u << e;
+        set.mask[k] = mask;
+        set.length[k] = windows[k].length;
+    }
+
+    if (anyMissing || !usePlanes_) {
+        for (int e = 0; e < set.extraCount; ++e) {
+            int const locus = local[extraPos[e]];
+            set.extraLoci[e] = locus;
+            set.extraA[e] = code(locus, 0);
+            set.extraB[e] = code(locus, 1);
+        }
+        for (int p = inLo; p <= inHi; ++p) {
+            if (p == L) continue;
+            int const locus = local[p];
+            auto const t = static_cast<std::size_t>(set.coreCount++);
+            coreLoci_[t] = locus;
+            coreA_[t] = code(locus, 0);
+            coreB_[t] = code(locus, 1);
+        }
+        set.coreLoci = coreLoci_.data();
+        set.coreA = coreA_.data();
+        set.coreB = coreB_.data();
+        int const G = local[L];
+        vosk::Focal const focal{G, code(G, 0), code(G, 1)};
+        vosk::GameteColumns const cols{columns_.data(), rows, rows, 2 * f};
+        std::vector<double> const& weights = TGenotIndividual::siteWeight;
+        if (anyMissing)
+            vosk::count_missing(cols, focal, set, weights.empty() ? nullptr : weights.data(), out);
+        else
+            vosk::count_plain_columns(cols, focal, set, out);
+        return;
+    }
+
+    if (focal_ != f) prepareFocal(f);
+    // The core is the range of local positions [inLo, inHi]; at the focal
+    // position itself every gamete matches, which changes no count.
+    auto const at = static_cast<std::size_t>(L);
+    std::uint64_t const* const savedA = localEqA_[at];
+    std::uint64_t const* const savedB = localEqB_[at];
+    localEqA_[at] = localEqB_[at] = ones_.data();
+    set.coreEqA = localEqA_.data() + inLo;
+    set.coreEqB = localEqB_.data() + inLo;
+    set.coreCount = inHi - inLo + 1;
+    for (int e = 0; e < set.extraCount; ++e) {
+        set.extraEqA[e] = localEqA_[static_cast<std::size_t>(extraPos[e])];
+        set.extraEqB[e] = localEqB_[static_cast<std::size_t>(extraPos[e])];
+    }
+    vosk::FocalPlanes const planes{savedA, savedB, valid_.data(), words_};
+    vosk::count_plain(planes, set, out);
+    localEqA_[at] = savedA;
+    localEqB_[at] = savedB;
+}
+
+void TGenotSample::computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f, int const& length,
+                                                    int const& L) {
+    bool const saved = anyMissing;
+    anyMissing = true;
+    WindowRequest const w{start, length};
+    (void)localList;  // the focal individual's own list, which countInto reads
+    countWindows(f, L, &w, 1, &counts);
+    anyMissing = saved;
+}
+
+void TGenotSample::computeSubHaplFreqsHetAndHom(int const& start, int* localList, int const& f, int const& length,
+                                                int const& L) {
+    bool const saved = anyMissing;
+    anyMissing = false;
+    WindowRequest const w{start, length};
+    (void)localList;
+    focal_ = -1;  // the local list may have changed since the last count
+    countWindows(f, L, &w, 1, &counts);
+    anyMissing = saved;
+}
+
+TGenotSample::Evaluation TGenotSample::evaluate(vosk::SubHaplCounts const& c) {
+    using namespace vosk;
+    double const alpha = TGenotIndividual::alpha;
+    double const eps = TGenotIndividual::epsilon;
+    double const gamma = TGenotIndividual::gamma;
+    double F[4];
+    for (int x = 0; x < 4; ++x) F[x] = c.N[x] + eps * c.M[x] + alpha;
+    Evaluation e;
+    e.keep = F[Aa] * F[Bb];
+    e.swap = F[Ab] * F[Ba];
+    e.ratio = (std::max(e.keep, e.swap) + gamma) / (std::min(e.keep, e.swap) + gamma);
+    e.mass = F[Aa] + F[Ab] + F[Ba] + F[Bb];
+    return e;
+}
+
+void TGenotSample::evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out) {
+    vosk::SubHaplCounts c[vosk::WindowSet::maxWindows];
+    countWindows(f, L, windows, n, c);
+    for (int k = 0; k < n; ++k) out[k] = evaluate(c[k]);
+}
+
+TGenotSample::Evaluation TGenotSample::evaluateWindow(int f, int L, int start, int length) {
+    WindowRequest const w{start, length};
+    Evaluation e;
+    evaluateWindows(f, L, &w, 1, &e);
+    return e;
+}
+
+void TGenotSample::writeSample(std::ostream& os, TAlleleDB& db) {
+    for (TGenotIndividual const& g : current) g.writePhase(os, db, numLoci, polymorphic.get(), missingChar);
+}
+
+}  // namespace quintle
