@@ -51,12 +51,12 @@ constexpr Design kDesigns[] = {
 };
 
 [[noreturn]] void structure_failure() {
-    E.error(ERROR, "Amova::initialize()", 2);
+    E.error(ERROR, "Amova::initialize()", Msg::m2_ill_defined_structure);
     throw Amova::AmovaFatalError{};
 }
 
 [[noreturn]] void memory_failure() {
-    E.error(MEMORY, "Amova::initialize()", 0);
+    E.error(MEMORY, "Amova::initialize()", Msg::m0_not_enough_memory);
     throw Amova::AmovaFatalError{};
 }
 
@@ -182,7 +182,7 @@ int Amova::check_sample_sizes(my_string const& design, int individuals) {
         bool const empty = !(n >= 1.0);
         bool const odd = individuals != 0 && static_cast<long long>(n) % 2 != 0;
         if (empty || odd) {
-            E.error(ERROR, design, 2);
+            E.error(ERROR, design, Msg::m2_ill_defined_structure);
             return 0;
         }
     }

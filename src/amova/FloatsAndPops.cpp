@@ -18,7 +18,7 @@ FloatsAndPops::FloatsAndPops(double const& v, int n, Population** samples) : cou
     } catch (std::bad_alloc const&) {
         std::vector<int>().swap(pops);
         count = 0;
-        E.error(MEMORY, "FloatsAndPops::FloatsAndPops()", 0);
+        E.error(MEMORY, "FloatsAndPops::FloatsAndPops()", Msg::m0_not_enough_memory);
     }
     for (int i = 0; i < count; ++i) pops[static_cast<std::size_t>(i)] = samples[i]->id;
     value = v;
@@ -32,7 +32,7 @@ FloatsAndPops& FloatsAndPops::operator=(FloatsAndPops const& other) {
     } catch (std::bad_alloc const&) {
         std::vector<int>().swap(pops);
         count = 0;
-        E.error(MEMORY, "FloatsAndPops::operator=", 0);
+        E.error(MEMORY, "FloatsAndPops::operator=", Msg::m0_not_enough_memory);
     }
     value = other.value;
     return *this;

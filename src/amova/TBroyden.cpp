@@ -30,7 +30,7 @@ long double larger(long double a, long double b) { return a > b ? a : b; }
 long double with_sign_of(long double a, long double b) { return b >= 0.0L ? abs_d(a) : -abs_d(a); }
 
 [[noreturn]] void out_of_memory(char const* where) {
-    E.error(MEMORY, where, 0);
+    E.error(MEMORY, where, Msg::m0_not_enough_memory);
     // The report throws once a log is open; without one, end the run the
     // same way.
     throw NOT_ENOUGH_MEMORY;

@@ -52,7 +52,7 @@ int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int indi
     df[0] = P - G;
     df[1] = static_cast<int>(N) - P;
     if (df[0] <= 0 || df[1] <= 0) {
-        E.error(ERROR, reporter, 2);
+        E.error(ERROR, reporter, Msg::m2_ill_defined_structure);
         return 0;
     }
 

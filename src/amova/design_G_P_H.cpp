@@ -90,7 +90,7 @@ int Amova::group_design(char const* name, void (Amova::*among_all)(), void (Amov
     df[1] = P - G;
     df[2] = static_cast<int>(N) - P;
     if (df[0] <= 0 || df[1] <= 0 || df[2] <= 0) {
-        E.error(ERROR, reporter, 2);
+        E.error(ERROR, reporter, Msg::m2_ill_defined_structure);
         return 0;
     }
 

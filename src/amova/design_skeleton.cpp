@@ -241,7 +241,7 @@ bool Amova::allocate_tests(TestFrame const& f, TestRun& job) {
             }
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, f.design, 0);
+        E.error(MEMORY, f.design, Msg::m0_not_enough_memory);
         return false;
     }
     try {
@@ -250,7 +250,7 @@ bool Amova::allocate_tests(TestFrame const& f, TestRun& job) {
             st.classes.assign(static_cast<std::size_t>(job.classes), 0L);
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, f.histogram, 0);
+        E.error(MEMORY, f.histogram, Msg::m0_not_enough_memory);
         return false;
     }
     for (int t = 0; t < f.count; ++t)
@@ -330,7 +330,7 @@ bool Amova::permute_component(TestFrame const& f, int t, TestRun& job) {
             b = b == job.blocks ? 1 : b + 1;
         }
     } catch (std::exception const&) {
-        E.error(ERROR, "AMOVA::..__PERMUTE", 0);
+        E.error(ERROR, "AMOVA::..__PERMUTE", Msg::m0_not_enough_memory);
         return false;
     }
     return true;

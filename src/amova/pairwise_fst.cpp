@@ -45,7 +45,7 @@ constexpr double kTieTolerance = 1e-10;
 constexpr double kMaxGeneCopies = 268435456.0;  // 2^28
 
 [[noreturn]] void out_of_memory() {
-    E.error(MEMORY, kReporter, 0);
+    E.error(MEMORY, kReporter, Msg::m0_not_enough_memory);
     // Reached only while no log is open.
     throw Amova::AmovaFatalError{};
 }
@@ -354,7 +354,7 @@ bool PairwisePass::compare_pair(int i, int j) {
     // A sample without gene copies leaves no degrees of freedom (two empty
     // ones leave nc undefined).
     if (pair_k_.nc == 0.0 || std::isnan(pair_k_.nc)) {
-        E.error(ERROR, kReporter, 72);
+        E.error(ERROR, kReporter, Msg::m72_no_degrees_of_freedom);
         return false;
     }
 

@@ -24,7 +24,7 @@ void Population::CreatePermutationVectors(int const& n) {
         VectorOfExistingHaplotypes.assign(static_cast<std::size_t>(size), 0);
     } catch (std::bad_alloc const&) {
         DeletePermutationVectors();
-        E.error(MEMORY, "Population::CreatePermutationVectors()", 0);
+        E.error(MEMORY, "Population::CreatePermutationVectors()", Msg::m0_not_enough_memory);
         return;
     }
     perm_vector_size = size;
@@ -48,7 +48,7 @@ void Population::SetUpVectorsAfterPermutation(int const* stretch) {
         if (h < 0 || static_cast<std::size_t>(h) >= limit) {
             *_AOS_ << "\nAbnormal behaviour for pop:" << name << "\nnb_gene_copies=" << SampleSize
                    << "\nHDB.Nb_haplo=" << perm_vector_size << "\ni=" << k << " H_vect:" << h << std::endl;
-            E.error(MEMORY, "Population::SetUpVectorsAfterPermutation", 1);
+            E.error(MEMORY, "Population::SetUpVectorsAfterPermutation", Msg::m1_array_out_of_bounds);
             continue;
         }
         if (count[h] == 0.0) present[nb_existing++] = h;
@@ -78,7 +78,7 @@ void Amova::load_HaplotypeIndexVector() {
     for (Population* p : pops_by_id) {
         double const size = p->SampleSize;
         if (!(size >= 0.0) || size != std::floor(size)) {
-            E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 2);
+            E.error(ERROR, "Amova::load_HaplotypeIndexVector()", Msg::m2_ill_defined_structure);
             throw AmovaFatalError{};
         }
         long const copies = static_cast<long>(size);
@@ -90,23 +90,23 @@ void Amova::load_HaplotypeIndexVector() {
             int const index = entry->haplotype != nullptr ? entry->haplotype->matrixIndex : -1;
             if (index < 0 || index >= p->perm_vector_size) {
                 log_abnormal_index(*p, written, index);
-                E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 1);
+                E.error(ERROR, "Amova::load_HaplotypeIndexVector()", Msg::m1_array_out_of_bounds);
                 throw AmovaFatalError{};
             }
             written += entry->count;
             if (written > copies) {
-                E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 1);
+                E.error(ERROR, "Amova::load_HaplotypeIndexVector()", Msg::m1_array_out_of_bounds);
                 throw AmovaFatalError{};
             }
         }
         if (written != copies) {
-            E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 2);
+            E.error(ERROR, "Amova::load_HaplotypeIndexVector()", Msg::m2_ill_defined_structure);
             throw AmovaFatalError{};
         }
         total += static_cast<std::size_t>(copies);
     }
     if (total > HaplotypeIndexVector.size()) {
-        E.error(ERROR, "Amova::load_HaplotypeIndexVector()", 1);
+        E.error(ERROR, "Amova::load_HaplotypeIndexVector()", Msg::m1_array_out_of_bounds);
         throw AmovaFatalError{};
     }
 

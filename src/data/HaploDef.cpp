@@ -159,7 +159,7 @@ void trim_trailing_blanks(my_string& data) {
 }
 
 [[noreturn]] void out_of_memory() {
-    E.error(MEMORY, my_string(kReadDataName), 0);
+    E.error(MEMORY, my_string(kReadDataName), Msg::m0_not_enough_memory);
     // Without an open log the report returns quietly; the run ends all the same.
     throw NOT_ENOUGH_MEMORY;
 }

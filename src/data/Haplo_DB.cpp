@@ -143,7 +143,7 @@ void Haplo_DB::rm_separators(char c) {
 bool Haplo_DB::NewReadHaplotypeList(std::istream& is, ProfileSettings& ps, bool external, int& lineNo) {
     if (is.fail()) {
         *_AOS_ << "\tUnable to read haplotype list, aborting reading procedure" << std::endl;
-        E.error(ERROR, my_string(kNewReadName), 40);
+        E.error(ERROR, my_string(kNewReadName), Msg::m40_bad_hapl_list);
         return false;
     }
 
@@ -186,7 +186,7 @@ bool Haplo_DB::NewReadHaplotypeList(std::istream& is, ProfileSettings& ps, bool 
                 delete_all();
                 *_AOS_ << "\tHaplotype " << '"' << id << '"' << " listed on line " << lineNo
                        << " is already defined previously, aborting reading procedure..." << std::endl;
-                E.error(ERROR, my_string(kNewReadName), 31);
+                E.error(ERROR, my_string(kNewReadName), Msg::m31_haplotype_already_defined);
                 return false;
             }
 
@@ -210,7 +210,7 @@ bool Haplo_DB::NewReadHaplotypeList(std::istream& is, ProfileSettings& ps, bool 
                 *_AOS_ << "\tNumber of loci for haplotype " << '"' << id << '"' << " is different (" << lociCount
                        << ") from that previously defined (" << firstLociCount << ") on line " << lineNo
                        << std::endl;
-                E.error(ERROR, my_string(kNewReadName), 69);
+                E.error(ERROR, my_string(kNewReadName), Msg::m69_phenotype_locus_count_differs);
                 return false;
             }
 
@@ -220,7 +220,7 @@ bool Haplo_DB::NewReadHaplotypeList(std::istream& is, ProfileSettings& ps, bool 
                 delete_all();
                 *_AOS_ << "\tUnable to read haplotype definition on line " << lineNo
                        << ", aborting reading procedure" << std::endl;
-                E.error(ERROR, my_string(kNewReadName), 33);
+                E.error(ERROR, my_string(kNewReadName), Msg::m33_cannot_read_haplotype_data);
                 return false;
             }
             haplotypes.Add(definition.get());
@@ -232,7 +232,7 @@ bool Haplo_DB::NewReadHaplotypeList(std::istream& is, ProfileSettings& ps, bool 
 
     if (!braceSeen && !external) {
         *_AOS_ << "\tMissing closing brace in Haplotype definition list, aborting reading procedure" << std::endl;
-        E.error(ERROR, my_string(kNewReadName), 194);
+        E.error(ERROR, my_string(kNewReadName), Msg::m194_missing_sample_data_brace);
         return false;
     }
     return true;
@@ -251,11 +251,11 @@ bool Haplo_DB::get_settings(std::ifstream& is) {
     for (;;) {
         if (!get_next_ident(is, key)) return true;
         if (!is_identifier(key)) {
-            E.error(WARNING, my_string(kGetSettingsName), 41);
+            E.error(WARNING, my_string(kGetSettingsName), Msg::m41_bad_hapl_def_keyword);
             return false;
         }
         if (!read_id_content(is, key)) {
-            E.error(WARNING, my_string(kGetSettingsName), 41);
+            E.error(WARNING, my_string(kGetSettingsName), Msg::m41_bad_hapl_def_keyword);
             delete_all();
             return false;
         }
@@ -265,13 +265,13 @@ bool Haplo_DB::get_settings(std::ifstream& is) {
 bool Haplo_DB::read_id_content(std::ifstream& is, my_string key) {
     if (key == "hapllistname") {
         if (!get_qstring(is, name)) {
-            E.error(ERROR, my_string(kReadIdContentName), 34);
+            E.error(ERROR, my_string(kReadIdContentName), Msg::m34_bad_hapl_list_name);
             return false;
         }
         return true;
     }
     if (!(key == "hapllist")) {
-        E.error(WARNING, my_string(kReadIdContentName), 41);
+        E.error(WARNING, my_string(kReadIdContentName), Msg::m41_bad_hapl_def_keyword);
         return false;
     }
 
@@ -289,7 +289,7 @@ bool Haplo_DB::read_id_content(std::ifstream& is, my_string key) {
     if (c == '{') return read_in_file_list(is);
     is.unget();
     if (!is_alnum(c)) {
-        E.error(ERROR, my_string(kReadIdContentName), 39);
+        E.error(ERROR, my_string(kReadIdContentName), Msg::m39_missing_hapl_list_braces);
         return false;
     }
     return read_external_list(is);
@@ -297,7 +297,7 @@ bool Haplo_DB::read_id_content(std::ifstream& is, my_string key) {
 
 bool Haplo_DB::read_in_file_list(std::ifstream& is) {
     if (!read_haplotype(is)) {
-        E.error(ERROR, my_string(kReadIdContentName), 40);
+        E.error(ERROR, my_string(kReadIdContentName), Msg::m40_bad_hapl_list);
         return false;
     }
     is.get();  // the closing brace
@@ -309,12 +309,12 @@ bool Haplo_DB::read_external_list(std::ifstream& is) {
     get_qstring(is, word);
     word.to_upper();
     if (!(word == "EXTERN")) {
-        E.error(ERROR, my_string(kReadIdContentName), 38);
+        E.error(ERROR, my_string(kReadIdContentName), Msg::m38_invalid_hapl_list_keyword);
         return false;
     }
     my_string file;
     if (!get_qstring(is, file)) return true;
-    E.error(INFO, my_string(kReadIdContentName), 35);
+    E.error(INFO, my_string(kReadIdContentName), Msg::m35_reading_extern_hapl_list);
 
     const std::size_t folder = RunSettings != nullptr ? static_cast<std::size_t>(RunSettings->ResultFolder.length()) : 0;
     std::vector<char> path(folder + static_cast<std::size_t>(file.length()) + 1);
@@ -322,11 +322,11 @@ bool Haplo_DB::read_external_list(std::ifstream& is) {
 
     std::ifstream ext;
     if (!open_input_file(ext, path.data())) {
-        E.error(ERROR, my_string(kReadIdContentName), 36);
+        E.error(ERROR, my_string(kReadIdContentName), Msg::m36_cannot_open_extern_hapl_file);
         return false;
     }
     if (!read_haplotype(ext)) {
-        E.error(ERROR, my_string(kReadIdContentName), 37);
+        E.error(ERROR, my_string(kReadIdContentName), Msg::m37_bad_extern_hapl_file);
         return false;
     }
     return true;
@@ -340,16 +340,16 @@ bool Haplo_DB::read_haplotype(std::ifstream& is) {
         const my_string where = my_string("Haplo_DB::read_haplotype() (\"") + identifier + "\")";
         if (find_by_id(identifier) != nullptr) {
             delete_all();
-            E.error(ERROR, where, 31);
+            E.error(ERROR, where, Msg::m31_haplotype_already_defined);
             return false;
         }
         if (test_end_of_line(is)) {
-            E.error(ERROR, where, 32);
+            E.error(ERROR, where, Msg::m32_missing_haplotype_data);
             return false;
         }
         auto definition = std::make_unique<HaploDef>(identifier);
         if (!definition->read_data(is, *this)) {
-            E.error(ERROR, my_string(kReadHaplotypeName), 33);
+            E.error(ERROR, my_string(kReadHaplotypeName), Msg::m33_cannot_read_haplotype_data);
             delete_all();
             return false;
         }
@@ -371,7 +371,7 @@ int Haplo_DB::associate_with1(DistMat const& dm) {
         if (HaploDef* h = haplotypes.data[i]) h->matrixIndex = -1;
 
     if (!dm.Labels) {
-        E.error(WARNING, my_string(kAssociate1Name), 29);
+        E.error(WARNING, my_string(kAssociate1Name), Msg::m29_dist_mat_without_labels);
         return 0;
     }
 
@@ -382,7 +382,7 @@ int Haplo_DB::associate_with1(DistMat const& dm) {
             h->matrixIndex = row;
             continue;
         }
-        E.error(WARNING, my_string(kAssociate1Name), 28);
+        E.error(WARNING, my_string(kAssociate1Name), Msg::m28_dist_mat_haplotype_not_in_samples);
         *_AOS_ << "\tHaplotype " << '"' << label << '"' << " defined in the labels of the user-defined\n"
                << "\tdistance matrix was not found in any population sample\n";
         ++unmatched;
@@ -391,7 +391,7 @@ int Haplo_DB::associate_with1(DistMat const& dm) {
     for (long i = 0; i < haplotypes.count; ++i) {
         HaploDef const* h = haplotypes.data[i];
         if (h != nullptr && h->matrixIndex < 0) {
-            E.error(ERROR, my_string(kAssociate1Name), 173);
+            E.error(ERROR, my_string(kAssociate1Name), Msg::m173_haplotype_without_matrix_label);
             return 0;
         }
     }
@@ -408,7 +408,7 @@ int Haplo_DB::associate_with1(DistMat const& dm) {
 
 int Haplo_DB::associate_with2(DistMat const& dm) {
     if (haplotypes.count != dm.MatrixSize && !dm.constantMode) {
-        E.error(ERROR, my_string(kAssociate2Name), 30);
+        E.error(ERROR, my_string(kAssociate2Name), Msg::m30_invalid_dist_mat_size);
         return 0;
     }
     for (long i = 0; i < haplotypes.count; ++i)

@@ -72,7 +72,7 @@ Population& Population::operator=(Population const& other) {
         // is nothing they describe.
         if (other.haplotypes.count > 0) polymorphicLocus = other.polymorphicLocus;
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "Population::operator=()", 0);
+        E.error(MEMORY, "Population::operator=()", Msg::m0_not_enough_memory);
         throw;  // reached only while no log is open
     }
     return *this;

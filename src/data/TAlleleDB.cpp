@@ -167,7 +167,7 @@ void TAlleleDB::create_freq_vectors(Member member, int n, char const* function) 
         });
     } catch (std::bad_alloc const&) {
         for_each_allele(loci, [&](TAllele& a) { (a.*member).reset(); });
-        E.error(MEMORY, my_string(function), 0);
+        E.error(MEMORY, my_string(function), Msg::m0_not_enough_memory);
         // Without an open log the report returns quietly; the run ends all
         // the same.
         throw NOT_ENOUGH_MEMORY;

@@ -33,7 +33,7 @@ void fill_derived(TPhenDB& dst, TPhenDB const& src, char const* where, Derive de
             p.release();
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, where, 0);
+        E.error(MEMORY, where, Msg::m0_not_enough_memory);
     }
     dst.lnLikelihood = src.lnLikelihood;
 }
@@ -58,7 +58,7 @@ void TPhenDB::copy_from(TPhenDB const& other) {
             copy.release();
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenDB::operator=()", 0);
+        E.error(MEMORY, "TPhenDB::operator=()", Msg::m0_not_enough_memory);
     }
     lnLikelihood = other.lnLikelihood;
     auxValue = other.auxValue;

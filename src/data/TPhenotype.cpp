@@ -78,7 +78,8 @@ TPhenotype::TPhenotype(TPopHaplotype const* h1, TPopHaplotype const* h2, int con
     } catch (std::bad_alloc const&) {
         pseudo1.reset();
         pseudo2.reset();
-        E.error(MEMORY, "TPhenotype::TPhenotype(TPopHaplotype* , TPopHaplotype* , int)", 0);
+        E.error(MEMORY, "TPhenotype::TPhenotype(TPopHaplotype* , TPopHaplotype* , int)",
+                Msg::m0_not_enough_memory);
     }
 }
 
@@ -113,7 +114,7 @@ void TPhenotype::copy_from(TPhenotype const& other) {
     } catch (std::bad_alloc const&) {
         pseudo1.reset();
         pseudo2.reset();
-        E.error(MEMORY, "TPhenotype::operator=()", 0);
+        E.error(MEMORY, "TPhenotype::operator=()", Msg::m0_not_enough_memory);
     }
 }
 
@@ -134,7 +135,7 @@ void TPhenotype::set_pseudo_hapl(TPopHaplotype const& h, int const& which) {
         auto copy = std::make_unique<TPopHaplotype>(h);
         (which == 0 ? pseudo1 : pseudo2) = std::move(copy);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenotype::set_pseudo_hapl()", 0);
+        E.error(MEMORY, "TPhenotype::set_pseudo_hapl()", Msg::m0_not_enough_memory);
     }
 }
 
@@ -203,7 +204,7 @@ bool TPhenotype::add_genotype(TPopHaplotype* h1, TPopHaplotype* h2) {
         genotypes.Add(g.get());
         g.release();
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenotype::build_genotypes", 0);
+        E.error(MEMORY, "TPhenotype::build_genotypes", Msg::m0_not_enough_memory);
         return false;
     }
     ++numResolutions;
@@ -219,13 +220,13 @@ int TPhenotype::build_genotypes(TPopHaploDB& store, TAlleleDB* db, int const& re
 
     // 2^(h-1) passes must stay countable; 32 heterozygous loci still fit.
     if (h > max_hetero_loci) {
-        E.error(ERROR, "TPhenotype::build_genotypes()", 114);
+        E.error(ERROR, "TPhenotype::build_genotypes()", Msg::m114_too_many_heterozygous_loci);
         return 0;
     }
     bool const recessiveMode = recessive != 0 && h < L;
     // Recessive mode makes 2^L passes, which must fit a signed 64-bit count.
     if (recessiveMode && L > max_recessive_loci) {
-        E.error(ERROR, "TPhenotype::build_genotypes()", 114);
+        E.error(ERROR, "TPhenotype::build_genotypes()", Msg::m114_too_many_heterozygous_loci);
         return 0;
     }
 
@@ -256,7 +257,7 @@ int TPhenotype::build_genotypes(TPopHaploDB& store, TAlleleDB* db, int const& re
         w1 = std::make_unique<TPopHaplotype>(*pseudo1);
         w2 = std::make_unique<TPopHaplotype>(*pseudo2);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenotype::build_genotypes()", 0);
+        E.error(MEMORY, "TPhenotype::build_genotypes()", Msg::m0_not_enough_memory);
         return 0;
     }
 
@@ -339,7 +340,7 @@ double TPhenotype::link_equil_pheno_prob() {
         TAllele const* b = pseudo2 && k < pseudo2->alleles.count ? pseudo2->alleles.data[k] : nullptr;
         // A missing allele cannot take part either.
         if (a == nullptr || b == nullptr || a->selected == 0) {
-            E.error(WARNING, "TPhenotype::link_equil_pheno_prob()", 115);
+            E.error(WARNING, "TPhenotype::link_equil_pheno_prob()", Msg::m115_unselected_alleles);
             continue;
         }
         prob *= a->weight * b->weight;
@@ -370,7 +371,7 @@ void take_derived_pair(TPhenotype& dst, TPhenotype const& src, int heteroLoci, c
             derive(*p2, *src.pseudo2);
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, where, 0);
+        E.error(MEMORY, where, Msg::m0_not_enough_memory);
         return;
     }
     if (&dst != &src) {
@@ -483,7 +484,7 @@ void TPhenotype::build_resam_pheno(int const& m, int const& n, ResampleSource co
         p1 = std::make_unique<TPopHaplotype>();
         p2 = std::make_unique<TPopHaplotype>();
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenotype::build_resam_pheno()", 0);
+        E.error(MEMORY, "TPhenotype::build_resam_pheno()", Msg::m0_not_enough_memory);
         return;
     }
     name = m;

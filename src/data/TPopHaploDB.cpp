@@ -44,7 +44,7 @@ TPopHaploDB& TPopHaploDB::operator=(TPopHaploDB const& other) {
         undefAllele_ = other.undefAllele_;
     } catch (std::bad_alloc const&) {
         index_.invalidate();
-        E.error(MEMORY, my_string("TPopHaploDB::operator=()"), 0);
+        E.error(MEMORY, my_string("TPopHaploDB::operator=()"), Msg::m0_not_enough_memory);
     }
     return *this;
 }
@@ -83,7 +83,7 @@ TPopHaplotype* TPopHaploDB::insert(TPopHaplotype const& h, double const& f) {
     try {
         copy = std::make_unique<TPopHaplotype>(h);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, my_string("TPopHaploDB::insert()"), 0);
+        E.error(MEMORY, my_string("TPopHaploDB::insert()"), Msg::m0_not_enough_memory);
         return nullptr;
     }
     copy->frequency = f;
@@ -193,7 +193,7 @@ void TPopHaploDB::build_reference_haplotype(TAlleleDB* db, char const& missing) 
     } catch (std::bad_alloc const&) {
         refHaplotype.reset();
         polyFlags.clear();
-        E.error(MEMORY, my_string(name), 0);
+        E.error(MEMORY, my_string(name), Msg::m0_not_enough_memory);
     }
 }
 
@@ -222,7 +222,7 @@ void TPopHaploDB::init_ref_hapl(int const* n) {
         refHaplotype = std::move(ref);
         undefAllele_ = std::move(allele);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, my_string(name), 0);
+        E.error(MEMORY, my_string(name), Msg::m0_not_enough_memory);
     }
 }
 
@@ -303,7 +303,7 @@ int TPopHaploDB::update_lk_equil() {
             h->Dprime = std::fabs(dMax) > 1e-6 ? h->D / dMax : 0.0;
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, my_string("TPopHaploDB::update_lk_equil()"), 0);
+        E.error(MEMORY, my_string("TPopHaploDB::update_lk_equil()"), Msg::m0_not_enough_memory);
     }
     return 1;
 }
@@ -360,7 +360,7 @@ void TPopHaploDB::check_redundancy() {
         delete_if([&merged](TPopHaplotype const&, long i) { return merged[static_cast<std::size_t>(i)] != 0; });
     } catch (std::bad_alloc const&) {
         index_.invalidate();
-        E.error(MEMORY, my_string("TPopHaploDB::check_redundancy()"), 0);
+        E.error(MEMORY, my_string("TPopHaploDB::check_redundancy()"), Msg::m0_not_enough_memory);
     }
 }
 
@@ -372,16 +372,16 @@ void TPopHaploDB::explode_base() {
         if (h == nullptr) continue;
         double const f = h->frequency;
         if (std::isnan(f)) {
-            E.error(WARNING, my_string(name), 106);
+            E.error(WARNING, my_string(name), Msg::m106_frequencies_not_absolute);
             continue;
         }
         if (f + 0.1 >= 2147483647.0) {
             // Far more entries than memory could hold.
-            E.error(MEMORY, my_string(name), 0);
+            E.error(MEMORY, my_string(name), Msg::m0_not_enough_memory);
             break;
         }
         int const k = static_cast<int>(f + 0.1);
-        if (std::fabs(k - f) > 0.0001) E.error(WARNING, my_string(name), 106);
+        if (std::fabs(k - f) > 0.0001) E.error(WARNING, my_string(name), Msg::m106_frequencies_not_absolute);
         if (k < 2) continue;
         h->frequency = 1.0;
         try {
@@ -392,7 +392,7 @@ void TPopHaploDB::explode_base() {
             }
         } catch (std::bad_alloc const&) {
             index_.invalidate();
-            E.error(MEMORY, my_string(name), 0);
+            E.error(MEMORY, my_string(name), Msg::m0_not_enough_memory);
             return;
         }
     }
@@ -407,7 +407,7 @@ void TPopHaploDB::permute(int* nLoci) {
         for (long i = 0; i < n; ++i) {
             long const j = i + static_cast<long>(static_cast<double>(n - i) * ran3(&seed));
             if (j >= n) {
-                E.error(ERROR, my_string("TPopHaploDB::permute_alleles()"), 107);
+                E.error(ERROR, my_string("TPopHaploDB::permute_alleles()"), Msg::m107_allele_index_too_large);
                 index_.invalidate();
                 return;
             }
@@ -428,7 +428,7 @@ void TPopHaploDB::print(std::ostream& os, int mode, double threshold) {
             if (haplotypes.data[i] != nullptr) sorted.push_back(haplotypes.data[i]);
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, my_string("TPopHaploDB::print()"), 0);
+        E.error(MEMORY, my_string("TPopHaploDB::print()"), Msg::m0_not_enough_memory);
         return;
     }
     // Ascending allele names; equal haplotypes keep their stored order.

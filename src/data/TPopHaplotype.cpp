@@ -53,7 +53,7 @@ bool reserve_allele_slots(MY_TIArrayAsVector<TAllele>& list, long n, char const*
     // name rather than ending the run inside the array.
     TAllele** slots = new (std::nothrow) TAllele*[static_cast<std::size_t>(n)]();
     if (slots == nullptr) {
-        E.error(MEMORY, my_string(function), 0);
+        E.error(MEMORY, my_string(function), Msg::m0_not_enough_memory);
         return false;
     }
     std::copy(list.data, list.data + list.count, slots);
@@ -117,7 +117,7 @@ void TPopHaplotype::copy_restricted_hapl(int const* sel, TPopHaplotype const& sr
         Dprime = 0.0;
         install_alleles(alleles, picked);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, my_string(kAssignName), 0);
+        E.error(MEMORY, my_string(kAssignName), Msg::m0_not_enough_memory);
     }
 }
 
@@ -141,7 +141,7 @@ void TPopHaplotype::build_sub_haplotype(int const* mask, TPopHaplotype const& sr
         Dprime = 0.0;
         install_alleles(alleles, kept);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, my_string(kAssignName), 0);
+        E.error(MEMORY, my_string(kAssignName), Msg::m0_not_enough_memory);
     }
 }
 

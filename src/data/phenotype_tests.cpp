@@ -61,7 +61,7 @@ void TPhenDB::create_random_list(int n, TPopHaploDB const& store) {
         double const u2 = ran3(&one);
         TPopHaplotype const* h2 = store.select_haplotype(u2);
         if (h1 == nullptr || h2 == nullptr) {
-            E.error(ERROR, "TPhenDB::create_random_list()", 116);
+            E.error(ERROR, "TPhenDB::create_random_list()", Msg::m116_allele_not_found);
             if (++failures > max_failures) return;
             continue;
         }
@@ -70,7 +70,7 @@ void TPhenDB::create_random_list(int n, TPopHaploDB const& store) {
             phenotypes.Add(p.get());
             p.release();
         } catch (std::bad_alloc const&) {
-            E.error(MEMORY, "TPhenDB::create_random_list()", 0);
+            E.error(MEMORY, "TPhenDB::create_random_list()", Msg::m0_not_enough_memory);
             return;
         }
         ++i;
@@ -85,7 +85,7 @@ double TPhenDB::hw_chi_stat(TAlleleDB* db, int locus, char missing, int& df) con
     for (long i = 0; i < phenotypes.count; ++i) {
         TPhenotype const* p = phenotypes.data[i];
         if (num_alleles(p->pseudo1.get()) != 1 || num_alleles(p->pseudo2.get()) != 1) {
-            E.error(ERROR, "TPhenDB::hw_chi_stat()", 118);
+            E.error(ERROR, "TPhenDB::hw_chi_stat()", Msg::m118_invalid_selected_locus_count);
             return -1000.0;
         }
     }
@@ -95,7 +95,7 @@ double TPhenDB::hw_chi_stat(TAlleleDB* db, int locus, char missing, int& df) con
     try {
         if (l != nullptr) alleleCounts.assign(static_cast<std::size_t>(l->alleles.count), 0.0);
     } catch (std::bad_alloc const&) {
-        E.error(ERROR, "TPhenDB::hw_chi_stat(AllDB, sel_loci,   miss_data)", 0);
+        E.error(ERROR, "TPhenDB::hw_chi_stat(AllDB, sel_loci,   miss_data)", Msg::m0_not_enough_memory);
         return 0.0;
     }
 
@@ -159,7 +159,7 @@ int TPhenDB::get_num_of_deg_freed() const {
 
 void TPhenDB::permute_alleles(int const* sel, long& seed) {
     if (sel[0] != 1 && sel[0] != 2) {
-        E.error(ERROR, "TPhenDB::permute_alleles()", 118);
+        E.error(ERROR, "TPhenDB::permute_alleles()", Msg::m118_invalid_selected_locus_count);
         if (sel[0] < 1) return;
     }
 
@@ -171,12 +171,13 @@ void TPhenDB::permute_alleles(int const* sel, long& seed) {
         if (num_alleles(ph->pseudo2.get()) > 0) copies.push_back(ph->pseudo2->alleles.data[0]);
     }
     long const n = static_cast<long>(copies.size());
-    if (n != 2 * phenotypes.count) E.error(WARNING, "TPhenDB::permute_alleles", 118);
+    if (n != 2 * phenotypes.count) E.error(WARNING, "TPhenDB::permute_alleles",
+                                           Msg::m118_invalid_selected_locus_count);
 
     for (long i = 0; i < n; ++i) {
         long const j = i + static_cast<long>((n - i) * ran3(&seed));
         if (j >= n) {
-            E.error(ERROR, "TPhenDB::permute_alleles()", 107);
+            E.error(ERROR, "TPhenDB::permute_alleles()", Msg::m107_allele_index_too_large);
             return;
         }
         std::swap(copies[static_cast<std::size_t>(i)], copies[static_cast<std::size_t>(j)]);
@@ -184,7 +185,7 @@ void TPhenDB::permute_alleles(int const* sel, long& seed) {
 
     // Writing back needs exactly two copies per phenotype.
     if (2 * phenotypes.count != n) {
-        E.error(ERROR, "TPhenDB::permute_alleles()", 119);
+        E.error(ERROR, "TPhenDB::permute_alleles()", Msg::m119_allele_count_changed);
         return;
     }
     for (long p = 0; p < phenotypes.count; ++p) {
@@ -211,12 +212,13 @@ void TPhenDB::explode_base() {
                 phenotypes.Add(copy.get());
                 copy.release();
             } catch (std::bad_alloc const&) {
-                E.error(MEMORY, "TPhenDB::explode_base()", 0);
+                E.error(MEMORY, "TPhenDB::explode_base()", Msg::m0_not_enough_memory);
                 return;
             }
         }
     }
-    if (expected != phenotypes.count) E.error(ERROR, "TPhenDB::explode_base()", 120);
+    if (expected != phenotypes.count) E.error(ERROR, "TPhenDB::explode_base()",
+                                              Msg::m120_phenotype_count_changed);
 }
 
 double TPhenDB::calc_ln_multinom() const {
@@ -242,7 +244,7 @@ void TPhenDB::resample(int const& n, TPopHaploDB& locus1, TPopHaploDB& locus2, l
         for (long i = 0; usable && i < store->haplotypes.count; ++i)
             usable = first_allele(store->haplotypes.data[i]) != nullptr;
         if (!usable) {
-            E.error(ERROR, "TPhenDB::resample()", 116);
+            E.error(ERROR, "TPhenDB::resample()", Msg::m116_allele_not_found);
             return;
         }
     }
@@ -263,7 +265,7 @@ void TPhenDB::resample(int const& n, TPopHaploDB& locus1, TPopHaploDB& locus2, l
             }
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenDB::resample()", 0);
+        E.error(MEMORY, "TPhenDB::resample()", Msg::m0_not_enough_memory);
         return;
     }
     for (ResampleSource const* src : {&src1, &src2}) {
@@ -278,7 +280,7 @@ void TPhenDB::resample(int const& n, TPopHaploDB& locus1, TPopHaploDB& locus2, l
         try {
             p = std::make_unique<TPhenotype>();
         } catch (std::bad_alloc const&) {
-            E.error(MEMORY, "TPhenotype::build_resam_pheno()", 0);
+            E.error(MEMORY, "TPhenotype::build_resam_pheno()", Msg::m0_not_enough_memory);
             return;
         }
         p->build_resam_pheno(2 * i, n, src1, src2, seed);

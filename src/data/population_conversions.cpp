@@ -285,7 +285,7 @@ void Population::h_pop_db_to_gam(Haplo_DB* db, PHaploDefList* target) {
             for (long l = 0; l < nLoci; ++l) {
                 TAllele* a = h->alleles.data[l];
                 if (a == nullptr) {
-                    E.error(ERROR, "Population::h_pop_db_to_gam()", 160);
+                    E.error(ERROR, "Population::h_pop_db_to_gam()", Msg::m160_allele_not_in_db);
                     return;
                 }
                 made->alleles.Add(a);
@@ -315,13 +315,14 @@ void Population::h_pop_db_to_gam(Haplo_DB* db, PHaploDefList* target) {
 void Population::haplotype_transf(Haplo_DB& db) {
     if (haplotypes.count > 0) {
         haplotypes.Flush();
-        E.error(WARNING, "Population::haplotype_transf()", 156);
+        E.error(WARNING, "Population::haplotype_transf()", Msg::m156_flushing_haplotype_db);
     }
     for (long i = 0; i < db.haplotypes.count; ++i) {
         HaploDef* h = db.haplotypes.data[i];
         haplotypes.Add(new PHaploDef{h, h != nullptr ? h->count : 0});
     }
-    if (haplotypes.count != db.haplotypes.count) E.error(WARNING, "Population::haplotype_transf()", 157);
+    if (haplotypes.count != db.haplotypes.count) E.error(WARNING, "Population::haplotype_transf()",
+                                                         Msg::m157_suspicious_haplotype_transfer);
 }
 
 // ------------------------------------------------------------------ pooling
@@ -393,7 +394,7 @@ void Population::make_all_blanks(char const& separator) {
 
     const bool genotypic = profile.GenotypicData != 0;
     if ((genotypic && phenotypes.size() == 0) || (!genotypic && haplotypes.count == 0)) {
-        E.error(WARNING, "Population::make_all_blanks()", 152);
+        E.error(WARNING, "Population::make_all_blanks()", Msg::m152_phenotype_db_empty);
         return;
     }
 
@@ -419,7 +420,7 @@ void Population::make_all_blanks(char const& separator) {
             db.loci.Reallocate(nLoci);
             for (int l = 0; l < nLoci; ++l) {
                 if (db.InsertAllPos(l, recessive, 0.0) != 0) {
-                    E.error(ERROR, "Population::make_all_blanks()", 153);
+                    E.error(ERROR, "Population::make_all_blanks()", Msg::m153_recessive_allele_misplaced);
                     return;
                 }
             }
@@ -429,7 +430,8 @@ void Population::make_all_blanks(char const& separator) {
         // them would leave those pointers dangling, so the loci stay and a
         // blank that cannot stand first is reported, locus by locus.
         for (int l = 0; l < nLoci; ++l)
-            if (db.InsertAllPos(l, recessive, 0.0) != 0) E.error(ERROR, "Population::make_all_blanks()", 153);
+            if (db.InsertAllPos(l, recessive, 0.0) != 0) E.error(ERROR, "Population::make_all_blanks()",
+                                                                 Msg::m153_recessive_allele_misplaced);
         return;
     }
 
@@ -439,7 +441,8 @@ void Population::make_all_blanks(char const& separator) {
     for (int i = 0; i <= len; ++i) {
         if (i < len && model[i] != separator) continue;
         if (i > start) {
-            if (db.InsertAllPos(locus, recessive, 0.0) != 0) E.error(ERROR, "Population::make_all_blanks()", 153);
+            if (db.InsertAllPos(locus, recessive, 0.0) != 0) E.error(ERROR, "Population::make_all_blanks()",
+                                                                     Msg::m153_recessive_allele_misplaced);
             ++locus;
         }
         start = i + 1;

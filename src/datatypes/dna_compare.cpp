@@ -90,7 +90,7 @@ int PopulDNA::build_arbitrary_haplotype() {
         arbitraryHaplotype.id = "Arbitrary reference haplotype";
         arbitraryHaplotype.data = reference.c_str();
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopulDNA::build_arbitrary_haplotype()", 0);
+        E.error(MEMORY, "PopulDNA::build_arbitrary_haplotype()", Msg::m0_not_enough_memory);
         return 0;
     }
     return 1;
@@ -108,7 +108,7 @@ int PopulDNA::check_data() {
     if (SampleSize > 0) {
         if (SampleSize != total) {
             SampleSize = total;
-            E.error(WARNING, "PopulDNA::check_data()", 110);
+            E.error(WARNING, "PopulDNA::check_data()", Msg::m110_haplotype_sum_not_specified);
             warned = true;
         }
     } else {
@@ -121,7 +121,7 @@ int PopulDNA::check_data() {
         if (profile.GenotypicData != 0 && profile.GameticPhase != 0) {
             NbHaplotypeEntries = n;
         } else {
-            E.error(WARNING, "PopulDNA::check_data()", 111);
+            E.error(WARNING, "PopulDNA::check_data()", Msg::m111_haplotype_count_changed);
             warned = true;
         }
     }
@@ -129,7 +129,7 @@ int PopulDNA::check_data() {
     int const length = length_of(haplotypes[0]);
     for (int i = 1; i < n; ++i) {
         if (length_of(haplotypes[i]) != length) {
-            E.error(WARNING, "PopulDNA::check_data()", 161);
+            E.error(WARNING, "PopulDNA::check_data()", Msg::m161_dna_length_differs);
             return 0;
         }
     }
@@ -202,7 +202,7 @@ bool PopulDNA::allocate_site_census(int L) {
         missingFreqPerSite.clear();
         usableSite.clear();
         polymorphicLocus.clear();
-        E.error(MEMORY, "PopulDNA::compare_DNA_sequences()", 0);
+        E.error(MEMORY, "PopulDNA::compare_DNA_sequences()", Msg::m0_not_enough_memory);
         return false;
     }
     return true;

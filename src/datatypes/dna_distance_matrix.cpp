@@ -171,7 +171,8 @@ int PopulDNA::distance_pairs(RectMat& m, int method, double f, settings* s) {
                 // The first failing pair in list order: its values and its
                 // messages, as a pair operation leaves them.
                 finish_pair(method, ws.count(i, j));
-                E.error(ERROR, "PopulDNA::compute_distance_matrix(ofstream)", 136);
+                E.error(ERROR, "PopulDNA::compute_distance_matrix(ofstream)",
+                        Msg::m136_dist_mat_not_computed);
                 // A partly filled matrix must not reach any later
                 // computation.
                 maxPairwiseDistance = 0;
@@ -245,7 +246,7 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
     double const f = (scale != 0 && distanceMethod != 0) ? static_cast<double>(numUsableSites) : 1.0;
 
     if (haplotypes.count < 1) {
-        E.error(ERROR, "PopulDNA::compute_distance_matrix()", 108);
+        E.error(ERROR, "PopulDNA::compute_distance_matrix()", Msg::m108_haplotype_list_empty);
         return 0;
     }
     pairDistanceFn = pair_operation(method);
@@ -261,7 +262,7 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
     try {
         auto matrix = std::make_unique<RectMat>(n, n);
         if (!matrix->has_storage() && n > 0) {
-            E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
+            E.error(MEMORY, "PopulDNA::compute_distance_matrix()", Msg::m0_not_enough_memory);
             return 0;
         }
         PHaploDef const* first = haplotypes[0];
@@ -271,7 +272,7 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
     } catch (std::bad_alloc const&) {
         distMat.reset();
         maxPairwiseDistance = 0;
-        E.error(MEMORY, "PopulDNA::compute_distance_matrix()", 0);
+        E.error(MEMORY, "PopulDNA::compute_distance_matrix()", Msg::m0_not_enough_memory);
         return 0;
     }
 

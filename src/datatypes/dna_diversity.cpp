@@ -53,7 +53,7 @@ int PopulDNA::comp_nucl_freq() {
     }
     int const n = static_cast<int>(haplotypes.count);
     if (n < 1) {
-        E.error(ERROR, "PopulDNA::comp_nucl_freq()", 108);
+        E.error(ERROR, "PopulDNA::comp_nucl_freq()", Msg::m108_haplotype_list_empty);
         return 0;
     }
 
@@ -99,17 +99,17 @@ int PopulDNA::compute_molecular_diversity(settings& s) {
         transitionWeight = s.TransitionWeight;
         transversionWeight = s.TranversionWeight;
         if (compute_distance_matrix(nullptr, &s, 0) == 0) {
-            E.error(ERROR, "PopulDNA::compute_molecular_diversity()", 136);
+            E.error(ERROR, "PopulDNA::compute_molecular_diversity()", Msg::m136_dist_mat_not_computed);
             return 0;
         }
     }
     int const k = static_cast<int>(haplotypes.count);
     if (k < 1) {
-        E.error(ERROR, "PopulDNA::compute_molecular_diversity()", 108);
+        E.error(ERROR, "PopulDNA::compute_molecular_diversity()", Msg::m108_haplotype_list_empty);
         return 0;
     }
     if (!distMat) {
-        E.error(ERROR, "PopulDNA::compute_molecular_diversity()", 122);
+        E.error(ERROR, "PopulDNA::compute_molecular_diversity()", Msg::m122_no_distance_matrix);
         return 1;
     }
     PHaploDef const* first = haplotypes[0];

@@ -45,7 +45,7 @@ void fill_list_from_haplotypes(PopulDNA const& p, SampleDriverState& st) {
             st.freqList.Add(record);
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopulDNA::test_methods()", 0);
+        E.error(MEMORY, "PopulDNA::test_methods()", Msg::m0_not_enough_memory);
     }
 }
 

@@ -13,7 +13,7 @@ double ReplicateMoments::sd(long replicates, char const* function) const {
     const double R = static_cast<double>(replicates);
     const double variance = (sumSquares_ - sum_ * sum_ / R) / (R - 1.0);
     if (variance > 0.0) return std::sqrt(variance);
-    E.error(WARNING, function, 180);
+    E.error(WARNING, function, Msg::m180_negative_sqrt);
     return 0.0;
 }
 

@@ -89,7 +89,7 @@ int TPhenotype::build_compatible_genotypes(TPopHaploDB& previous, int const* pre
         probe1 = std::make_unique<TPopHaplotype>(*pseudo1);
         probe2 = std::make_unique<TPopHaplotype>(*pseudo2);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TPhenotype::build_compatible_genotypes()", 0);
+        E.error(MEMORY, "TPhenotype::build_compatible_genotypes()", Msg::m0_not_enough_memory);
         return 0;
     }
 
@@ -146,7 +146,7 @@ bool prepare_resolutions(Population& pop, TPhenDB& phenotypes, TPopHaploDB& hapl
                 my_string where(kEstimatorName);
                 where += " for phenotype ";
                 where += p->name;
-                E.error(WARNING, where, 117);
+                E.error(WARNING, where, Msg::m117_zero_probability_phenotype);
                 p->build_genotypes(haplotypes, pop.alleleDB, recessive, false);
             }
         } else {
@@ -257,7 +257,7 @@ double Population::calc_ML_hapl_freq_hill95_LD(TPhenDB& phenotypes, TPopHaploDB&
         o.f = inbreeding != 0 ? f : 0.0;
         r = run_em(problem, o, work, s);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, kEstimatorName, 0);
+        E.error(MEMORY, kEstimatorName, Msg::m0_not_enough_memory);
         return kNoLikelihood;
     }
     store_em_results(r, work, phenotypes, haplotypes);

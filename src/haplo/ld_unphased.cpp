@@ -260,7 +260,7 @@ void publish(Population& pop, settings& s, LdPairOutcome const& o) {
 LdPairOutcome ld_permutation_pair(Population& pop, int* loci, TPhenDB const& phenotypes, settings& s,
                                   long permutations, int maxIterations, double epsilon, LdRoad road) {
     if (loci[0] != 2) {
-        E.error(ERROR, "Population::calc_link_dis_prob()", 118);
+        E.error(ERROR, "Population::calc_link_dis_prob()", Msg::m118_invalid_selected_locus_count);
         LdPairOutcome o;
         o.result = 0.0;
         return o;
@@ -288,7 +288,7 @@ LdPairOutcome ld_permutation_pair(Population& pop, int* loci, TPhenDB const& phe
 LdPairOutcome ld_resampling_pair(Population& pop, int* loci, TPhenDB const& phenotypes, settings& s,
                                  long permutations, int maxIterations, double epsilon) {
     if (loci[0] != 2) {
-        E.error(ERROR, "Population::calc_link_dis_recess()", 118);
+        E.error(ERROR, "Population::calc_link_dis_recess()", Msg::m118_invalid_selected_locus_count);
         LdPairOutcome o;
         o.result = 0.0;
         return o;
@@ -337,7 +337,7 @@ void Population::update_allele_freq() {
     if (alleleDB == nullptr) return;
     bool const haplotypic = profile.GenotypicData == 0 || profile.GameticPhase != 0;
     if (haplotypic ? haplotypes.count == 0 : phenotypes.size() == 0) {
-        E.error(ERROR, "Population::update_allele_freq()", 158);
+        E.error(ERROR, "Population::update_allele_freq()", Msg::m158_allele_frequencies_sum_zero);
         return;
     }
     std::vector<std::pair<TAllele*, double>> totals;
@@ -370,7 +370,7 @@ void Population::update_allele_freq() {
         for (auto const& t : totals) sum += t.second;
         if (!(sum > 0.0)) {
             if (!haplotypic) continue;
-            E.error(ERROR, "Population::update_allele_freq()", 158);
+            E.error(ERROR, "Population::update_allele_freq()", Msg::m158_allele_frequencies_sum_zero);
             return;
         }
         for (auto const& t : totals) t.first->weight = t.second / sum;
@@ -446,7 +446,7 @@ void Population::calc_all_link_dis(std::fstream& out, TPhenDB const& phenotypes,
         linked.assign(static_cast<std::size_t>(nLoci) + 1, 0);
         order.assign(static_cast<std::size_t>(nLoci) + 1, 0);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "Population::calc_all_link_des(", 0);
+        E.error(MEMORY, "Population::calc_all_link_des(", Msg::m0_not_enough_memory);
         return;
     }
     for (int k = 0; k < nLoci; ++k) order[static_cast<std::size_t>(k)] = k;

@@ -105,7 +105,7 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
                                            int const& inbreeding, double const& keepLDCoefficient, int const& compact) {
     done = 0;
     if (loci[0] != 2) {
-        E.error(ERROR, "Population::calc_link_dis_prob_fast()", 118);
+        E.error(ERROR, "Population::calc_link_dis_prob_fast()", Msg::m118_invalid_selected_locus_count);
         return 0.0;
     }
     if (!polymorphic(*this, loci[1]) || !polymorphic(*this, loci[2]) || initialConditions < 1) {
@@ -223,7 +223,7 @@ double Population::calc_pairwise_LD(int* loci, TPhenDB const& phenotypes, settin
                                     long const& permutations, int const& maxIterations, double const& epsilon) {
     done = 0;
     if (loci[0] != 2) {
-        E.error(ERROR, "Population::calc_pairwise_LD()", 118);
+        E.error(ERROR, "Population::calc_pairwise_LD()", Msg::m118_invalid_selected_locus_count);
         return 0.0;
     }
     if (!polymorphic(*this, loci[1]) || !polymorphic(*this, loci[2]) || initialConditions < 1) {
@@ -279,7 +279,7 @@ void Population::calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, i
         pValues = TriMat(nLoci);
         linked.assign(static_cast<std::size_t>(nLoci) + 1, 0);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "Population::calc_all_link_des(", 0);
+        E.error(MEMORY, "Population::calc_all_link_des(", Msg::m0_not_enough_memory);
         return;
     }
     for (int k = 0; k < nLoci; ++k) flags[k] = 0;

@@ -81,7 +81,7 @@ bool TwoLocusData::prepare(TPhenDB const& phenotypes, int locusA, int locusB, do
 void TwoLocusData::observed(EmProblem& problem) { build(source_, problem); }
 
 void TwoLocusData::permuted(long& seed, EmProblem& problem) {
-    if (explodeMismatch_) E.error(ERROR, "TPhenDB::explode_base()", 120);
+    if (explodeMismatch_) E.error(ERROR, "TPhenDB::explode_base()", Msg::m120_phenotype_count_changed);
     long const n = 2 * static_cast<long>(exploded_.size());
     copies_.resize(static_cast<std::size_t>(n));
     for (std::size_t e = 0; e < exploded_.size(); ++e) {
@@ -93,7 +93,7 @@ void TwoLocusData::permuted(long& seed, EmProblem& problem) {
     for (long i = 0; i < n; ++i) {
         long const j = i + static_cast<long>((n - i) * ran3(&seed));
         if (j >= n) {
-            E.error(ERROR, "TPhenDB::permute_alleles()", 107);
+            E.error(ERROR, "TPhenDB::permute_alleles()", Msg::m107_allele_index_too_large);
             shuffled = false;
             break;
         }

@@ -22,7 +22,7 @@ Mantel::Mantel() {
     try {
         init_YTypes();
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "Mantel::Mantel()", 0);
+        E.error(MEMORY, "Mantel::Mantel()", Msg::m0_not_enough_memory);
         throw NOT_ENOUGH_MEMORY;
     }
 }
@@ -85,7 +85,7 @@ std::ostream& operator<<(std::ostream& os, Mantel& DM) {
     os << "\t\tLabelPosition=" << "LINE" << "\n";
     os << "\t\tMatrixData={";
     if (DM.YMatrixLabels.empty()) {
-        E.error(INFO, "operator <<(ostream& os, Mantel& DM)", 11);
+        E.error(INFO, "operator <<(ostream& os, Mantel& DM)", Msg::m11_missing_haplotype_labels);
     } else {
         for (my_string const& label : DM.YMatrixLabels) os << '"' << label << "\" ";
     }

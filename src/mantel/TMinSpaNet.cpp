@@ -140,7 +140,7 @@ void TListElem::AddSon(int parentOTU, int newOTU, double length, bool& done) {
         delete node->left;
         delete node->right;
         node->left = node->right = nullptr;
-        E.error(MEMORY, "TListElem::AddSon", 0);
+        E.error(MEMORY, "TListElem::AddSon", Msg::m0_not_enough_memory);
         throw NOT_ENOUGH_MEMORY;
     }
     node->linkLength = length;
@@ -301,7 +301,7 @@ void TMinSpaNet::build_tree() {
             leaf[static_cast<std::size_t>(p)] = at->left;
             leaf[sw] = at->right;
         }
-        if (!done) E.error(WARNING, "TMinSpaNet::MakeNetwork()", 204);
+        if (!done) E.error(WARNING, "TMinSpaNet::MakeNetwork()", Msg::m204_mst_not_connected);
 
         // Links of the same length from w; each OTU is added once, so no
         // list can hold an entry twice.

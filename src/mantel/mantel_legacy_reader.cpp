@@ -54,7 +54,7 @@ void skip_to_visible(std::istream& is) {
 void matrix_error(char const* format, int a, int b) {
     char text[160];
     std::snprintf(text, sizeof text, format, a, b);
-    E.error(ERROR, my_string(text), 13);
+    E.error(ERROR, my_string(text), Msg::m13_bad_dist_mat);
 }
 
 bool matches_type(std::array<my_string, Mantel::kNbYTypes> const& types, int count, my_string const& value) {
@@ -76,18 +76,18 @@ int Mantel::get_settings(std::istream& is) {
             break;
         }
         if (!is_identifier(key)) {
-            E.error(WARNING, kSettings, 23);
+            E.error(WARNING, kSettings, Msg::m23_bad_dist_mat_keyword);
             return 0;
         }
         if (!read_id_content(is, key)) {
-            E.error(ERROR, kSettings, 24);
+            E.error(ERROR, kSettings, Msg::m24_bad_dist_mat);
             return 0;
         }
     }
     if (MatrixNumber == 0) {
         MatrixNumber = NbMatricesRead;
     } else if (MatrixNumber != NbMatricesRead) {
-        E.error(ERROR, kSettings, 186);
+        E.error(ERROR, kSettings, Msg::m186_cannot_read_mantel_matrices);
         return 0;
     }
     return 1;
@@ -99,7 +99,7 @@ int Mantel::read_id_content(std::istream& is, my_string key) {
         if (!get_qstring(is, value)) return 0;
         value.to_lower();
         if (!matches_type(YTypes, NbYTypes, value)) {
-            E.error(ERROR, kContent, 59);
+            E.error(ERROR, kContent, Msg::m59_invalid_data_or_output);
             return 0;
         }
         YMatrix = value;
@@ -109,11 +109,11 @@ int Mantel::read_id_content(std::istream& is, my_string key) {
     if (key == "matrixsize") {
         int v = 0;
         if (!(is >> v)) {
-            E.error(ERROR, kContent, 14);
+            E.error(ERROR, kContent, Msg::m14_no_matrix_size);
             return 0;
         }
         if (v <= 2 || v > TriMat::max_read_dim) {
-            E.error(ERROR, kContent, 15);
+            E.error(ERROR, kContent, Msg::m15_invalid_matrix_size);
             return 0;
         }
         if (!YMatrixLabels.empty() && v != MatrixSize) {
@@ -121,7 +121,7 @@ int Mantel::read_id_content(std::istream& is, my_string key) {
             // the new matrices.
             *_AOS_ << "\tMatrixSize changed to " << v << " after " << MatrixSize
                    << " labels were read in YMatrixLabels. Aborting reading project." << std::endl;
-            E.error(ERROR, kContent, 15);
+            E.error(ERROR, kContent, Msg::m15_invalid_matrix_size);
             return 0;
         }
         MatrixSize = v;
@@ -133,11 +133,11 @@ int Mantel::read_id_content(std::istream& is, my_string key) {
     if (key == "matrixnumber") {
         int v = 0;
         if (!(is >> v)) {
-            E.error(ERROR, kContent, 14);
+            E.error(ERROR, kContent, Msg::m14_no_matrix_size);
             return 0;
         }
         if (v != 2 && v != 3) {
-            E.error(ERROR, kContent, 15);
+            E.error(ERROR, kContent, Msg::m15_invalid_matrix_size);
             return 0;
         }
         MatrixNumber = v;
@@ -146,7 +146,7 @@ int Mantel::read_id_content(std::istream& is, my_string key) {
     if (key == "ymatrixlabels") return read_legacy_labels(is);
     if (key == "usedymatrixlabels") return read_legacy_used_labels(is);
     if (key == "distmatmantel") return read_legacy_matrix(is);
-    E.error(ERROR, kContent, 22);
+    E.error(ERROR, kContent, Msg::m22_no_matrix_data_section);
     return 0;
 }
 
@@ -158,7 +158,7 @@ int Mantel::read_legacy_labels(std::istream& is) {
     skip_comments(is);
     for (my_string& label : YMatrixLabels) {
         if (!label.GetNextQuota(is)) {
-            E.error(ERROR, kContent, 11);
+            E.error(ERROR, kContent, Msg::m11_missing_haplotype_labels);
             return 0;
         }
     }
@@ -170,7 +170,7 @@ int Mantel::read_legacy_labels(std::istream& is) {
     } else if (c == '\n') {
         is.get();
     } else {
-        E.error(ERROR, kContent, 12);
+        E.error(ERROR, kContent, Msg::m12_bad_haplotype_labels);
         return 0;
     }
     return 1;
@@ -180,7 +180,7 @@ int Mantel::read_legacy_used_labels(std::istream& is) {
     my_string before;
     before.read_to_delim(is, '{');
     if (!is.good()) {
-        E.error(ERROR, kContent, 50);
+        E.error(ERROR, kContent, Msg::m50_missing_group_opening_brace);
         return 0;
     }
     my_string label;
@@ -193,7 +193,7 @@ int Mantel::read_legacy_matrix(std::istream& is) {
     TriMat* target = NbMatricesRead == 1 ? &UserYMatrix : NbMatricesRead == 2 ? &X1 : NbMatricesRead == 3 ? &X2 : nullptr;
     if (target == nullptr) return 1;
     if (MatrixSize == 0) {
-        E.error(ERROR, kContent, 14);
+        E.error(ERROR, kContent, Msg::m14_no_matrix_size);
         return 0;
     }
     skip_to_visible(is);
@@ -204,34 +204,34 @@ int Mantel::read_legacy_matrix(std::istream& is) {
         if (!read_matrix_body(is, *target)) return 0;
         skip_to_visible(is);
         if (is.get() != '}') {
-            E.error(ERROR, kContent, 12);
+            E.error(ERROR, kContent, Msg::m12_bad_haplotype_labels);
             return 0;
         }
         return 1;
     }
     my_string word;
     if (c == std::char_traits<char>::eof() || !std::isalnum(c) || !get_qstring(is, word)) {
-        E.error(ERROR, kContent, 21);
+        E.error(ERROR, kContent, Msg::m21_bad_dist_mat_data);
         return 0;
     }
     word.to_upper();
     if (!(word == "EXTERN")) {
-        E.error(ERROR, kContent, 20);
+        E.error(ERROR, kContent, Msg::m20_missing_extern_dist_mat_name);
         return 0;
     }
     my_string name;
     if (!get_qstring(is, name)) {
-        E.error(ERROR, kContent, 19);
+        E.error(ERROR, kContent, Msg::m19_unexpected_after_matrix_data);
         return 0;
     }
     if (name.contains('"') && name.length() >= 2) {
         name.remove(name.length() - 1, 1);
         name.remove(0, 1);
     }
-    E.error(INFO, kContent, 17);
+    E.error(INFO, kContent, Msg::m17_reading_extern_dist_mat);
     std::ifstream file;
     if (!open_input_file(file, build_ext_name(name.c_str())) || !read_matrix_body(file, *target)) {
-        E.error(ERROR, kContent, 18);
+        E.error(ERROR, kContent, Msg::m18_bad_extern_dist_mat);
         return 0;
     }
     return 1;

@@ -134,7 +134,7 @@ int Mantel::read_YMatrix(ReadState& st) {
     if (value.length() == 0) {
         log() << "\tProject file, Line #" << st.line << " : Invalid value ('" << value
               << "\") assigned to keyword \"YMatrix\"" << std::endl;
-        E.error(ERROR, kReader, 197);
+        E.error(ERROR, kReader, Msg::m197_cannot_read_mantel_value);
         return 0;
     }
     my_string lower = value;
@@ -145,7 +145,7 @@ int Mantel::read_YMatrix(ReadState& st) {
     if (!known) {
         log() << "\tInvalid YMatrix type (\"" << value << "\")defined on line " << st.line
               << ". Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 59);
+        E.error(ERROR, kReader, Msg::m59_invalid_data_or_output);
         return 0;
     }
     YMatrix = lower;
@@ -171,7 +171,7 @@ int Mantel::read_MatrixSize(ReadState& st) {
     if (!(v >= 3.0) || !checked_int(v, size)) {
         log() << "\tInvalid value assigned to MatrixSize on line " << st.line
               << ". Value of MatrixSize needs to be at least 3. Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 15);
+        E.error(ERROR, kReader, Msg::m15_invalid_matrix_size);
         return 0;
     }
     // Three matrices of a larger size would not fit in memory.
@@ -179,14 +179,14 @@ int Mantel::read_MatrixSize(ReadState& st) {
         log() << "\tInvalid value assigned to MatrixSize on line " << st.line
               << ". Value of MatrixSize needs to be at most " << TriMat::max_read_dim
               << ". Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 15);
+        E.error(ERROR, kReader, Msg::m15_invalid_matrix_size);
         return 0;
     }
     if (st.labelListRead && size != MatrixSize) {
         // The lists read so far were sized and checked with the old value.
         log() << "\tMatrixSize changed on line " << st.line << " after a label list was read (" << size
               << " instead of " << MatrixSize << "). Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 15);
+        E.error(ERROR, kReader, Msg::m15_invalid_matrix_size);
         return 0;
     }
     MatrixSize = size;
@@ -208,7 +208,7 @@ int Mantel::read_MatrixNumber(ReadState& st) {
     if (!(v >= 2.0 && v <= 3.0)) {
         log() << "Invalid value (" << truncated(v) << ") assigned to MatrixNumber on line " << st.line
               << ". Value needs to be either 2 or 3. Aborting reading project." << std::endl;
-        E.error(ERROR, "Mantel::read_id_content()", 199);
+        E.error(ERROR, "Mantel::read_id_content()", Msg::m199_invalid_matrix_number);
         return 0;
     }
     MatrixNumber = static_cast<int>(v);
@@ -223,7 +223,7 @@ int Mantel::take_labels(ReadState& st, char const* text, bool used, int& count) 
             log() << "\tToo many labels found on line " << st.line << ". Check "
                   << (used ? "UsedYMatrixLabels" : "YMatrixLabels") << " definition. Abort reading project."
                   << std::endl;
-            E.error(ERROR, kReader, 12);
+            E.error(ERROR, kReader, Msg::m12_bad_haplotype_labels);
             return 0;
         }
         if (used) {
@@ -235,7 +235,7 @@ int Mantel::take_labels(ReadState& st, char const* text, bool used, int& count) 
                 log() << "\tLabel \"" << label << "\" defined on line " << st.line
                       << " has not been defined previously in YMatrixLabels section." << " Aborting reading project."
                       << std::endl;
-                E.error(ERROR, kReader, 201);
+                E.error(ERROR, kReader, Msg::m201_bad_used_y_matrix_labels);
                 return 0;
             }
             UsedYMatrixLabels.Add(label);
@@ -256,7 +256,7 @@ int Mantel::read_label_list(ReadState& st, bool used) {
     if (!st.sizeDefined) {
         log() << "\tKeyword " << keyword << " found on line " << st.line
               << " before MatrixSize has been defined. Abort reading matrix." << std::endl;
-        E.error(ERROR, kReader, 197);
+        E.error(ERROR, kReader, Msg::m197_cannot_read_mantel_value);
         return 0;
     }
     st.labelListRead = true;
@@ -266,7 +266,7 @@ int Mantel::read_label_list(ReadState& st, bool used) {
     auto too_few_used = [&](int found) {
         log() << "\tOnly " << found << " label(s) found in UsedYMatrixLabels definition on line " << st.line
               << ", while at least 3 are needed. Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 30);
+        E.error(ERROR, kReader, Msg::m30_invalid_dist_mat_size);
         return 0;
     };
 
@@ -299,14 +299,14 @@ int Mantel::read_label_list(ReadState& st, bool used) {
             if (st.upper.contains("DISTMATMANTEL") || st.upper.contains("USEDYMATRIXLABELS")) {
                 log() << "\tMissing closing brace in YMatrixLabels definition. Aborting reading project."
                       << std::endl;
-                E.error(ERROR, kReader, 12);
+                E.error(ERROR, kReader, Msg::m12_bad_haplotype_labels);
                 return 0;
             }
         }
         if (closed && !opened) {
             log() << "\tMissing opening brace in " << keyword << " definition. Aborting reading project"
                   << std::endl;
-            E.error(ERROR, kReader, 12);
+            E.error(ERROR, kReader, Msg::m12_bad_haplotype_labels);
             return 0;
         }
         if (opened) {
@@ -327,14 +327,14 @@ int Mantel::read_label_list(ReadState& st, bool used) {
             failed = true;
         }
         if (failed) {
-            E.error(ERROR, kReader, 12);
+            E.error(ERROR, kReader, Msg::m12_bad_haplotype_labels);
             return 0;
         }
         return 1;
     }
     if (!closed) {
         log() << "\tMissing closing brace in UsedYMatrixLabels definition. Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 12);
+        E.error(ERROR, kReader, Msg::m12_bad_haplotype_labels);
         return 0;
     }
     st.usedListRead = true;
@@ -353,18 +353,18 @@ int Mantel::read_DistMatMantel(ReadState& st) {
             // No file to read the matrix from.
             log() << "\tMissing file name after EXTERN on line " << st.line << ". Aborting reading project."
                   << std::endl;
-            E.error(ERROR, kReader, 20);
+            E.error(ERROR, kReader, Msg::m20_missing_extern_dist_mat_name);
             return 0;
         }
         open_input_file(file, extern_file_path(name.c_str(), st.profile.RunSettings, ExternBase::ProjectFolder));
         if (!file.is_open()) {
             log() << "\tWarning: External file \"" << name << "\" listed on line " << st.line
                   << " cannot be open. Check that it exists. Aborting reading project" << std::endl;
-            E.error(ERROR, "Project::newOpen()", 200);
+            E.error(ERROR, "Project::newOpen()", Msg::m200_cannot_read_extern_dist_mat);
             return 0;
         }
         log() << "\tReading Distance Matrix in external file \"" << name << "\"" << std::endl;
-        E.error(WARNING, kReader, 17);
+        E.error(WARNING, kReader, Msg::m17_reading_extern_dist_mat);
         count = 0;
     }
 
@@ -398,7 +398,7 @@ int Mantel::finish_read(ReadState& st) {
     if (NbMatricesRead != MatrixNumber) {
         log() << "\tUnexpected number of matrices defined (" << NbMatricesRead << " instead of " << MatrixNumber
               << "). Aborting reading project." << std::endl;
-        E.error(ERROR, kReader, 186);
+        E.error(ERROR, kReader, Msg::m186_cannot_read_mantel_matrices);
         return 0;
     }
     profile = st.profile;
@@ -441,7 +441,7 @@ int Mantel::newReadMatrixData(std::ifstream& in, TriMat& m, bool isExternal, int
             if (token.empty()) {
                 log() << "\tUnable to read distance #" << j << " on line " << line
                       << ". Aborting reading distance matrix." << std::endl;
-                E.error(ERROR, kMatrixReader, 13);
+                E.error(ERROR, kMatrixReader, Msg::m13_bad_dist_mat);
                 return 0;
             }
             char* end = nullptr;
@@ -449,7 +449,7 @@ int Mantel::newReadMatrixData(std::ifstream& in, TriMat& m, bool isExternal, int
             if (*end != '\0' || (std::isinf(v) && v > 0)) {
                 log() << "\tBad value (\"" << token << "\") for distance #" << j << " on line " << line
                       << ". Aborting reading distance matrix." << std::endl;
-                E.error(ERROR, kMatrixReader, 13);
+                E.error(ERROR, kMatrixReader, Msg::m13_bad_dist_mat);
                 return 0;
             }
             if (k <= m.dim && j <= m.dim) m(k - 1, j - 1) = v;
@@ -463,14 +463,14 @@ int Mantel::newReadMatrixData(std::ifstream& in, TriMat& m, bool isExternal, int
             if (extra) {
                 log() << "\tWarning:  Too many distances are defined on line " << line << "(" << (k + 1)
                       << " instead of " << k << ")" << std::endl;
-                E.error(WARNING, kMatrixReader, 15);
+                E.error(WARNING, kMatrixReader, Msg::m15_invalid_matrix_size);
             }
         }
     }
     if (rows < MatrixSize) {
         log() << "\tInvalid dimension for distance matrix: " << MatrixSize << " rows were expected, but only " << rows
               << " were found. Aborting reading project." << std::endl;
-        E.error(ERROR, kMatrixReader, 13);
+        E.error(ERROR, kMatrixReader, Msg::m13_bad_dist_mat);
         return 0;
     }
     if (isExternal || closingBrace) return 1;
@@ -482,7 +482,7 @@ int Mantel::newReadMatrixData(std::ifstream& in, TriMat& m, bool isExternal, int
     }
     log() << "\tNo closing brace in distance matrix definition up to line " << line << ". Aborting reading project."
           << std::endl;
-    E.error(ERROR, kMatrixReader, 21);
+    E.error(ERROR, kMatrixReader, Msg::m21_bad_dist_mat_data);
     return 0;
 }
 

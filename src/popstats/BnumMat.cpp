@@ -51,7 +51,7 @@ int BnumMat::allocate_matrix() {
         mat_.assign(total, 0.0);
     } catch (std::bad_alloc const&) {
         release();
-        E.error(MEMORY, "BnumMat::allocate_matrix()", 0);
+        E.error(MEMORY, "BnumMat::allocate_matrix()", Msg::m0_not_enough_memory);
         return 0;
     }
     return 1;
@@ -79,7 +79,7 @@ int BnumMat::re_allocate_matrix(int const& rows, int const& cols) {
 
 double BnumMat::operator()(int r, int j) const {
     if (!holds(r, j)) {
-        E.error(ERROR, "BnumMat::operator()", 1);
+        E.error(ERROR, "BnumMat::operator()", Msg::m1_array_out_of_bounds);
         return std::numeric_limits<double>::quiet_NaN();
     }
     return mat_[row_start(r) + static_cast<std::size_t>(j - 1)];
@@ -93,7 +93,7 @@ int BnumMat::read_from_file(my_string const& fileName) {
 int BnumMat::read_from_file() {
     std::ifstream in(fileName_.c_str(), std::ios::in | std::ios::binary);
     if (!in.is_open()) {
-        E.error(WARNING, "BnumMat::read_from_file()", 8);
+        E.error(WARNING, "BnumMat::read_from_file()", Msg::m8_missing_bnummat_file);
         return 0;
     }
     in >> *this;
@@ -102,7 +102,7 @@ int BnumMat::read_from_file() {
 
 std::istream& operator>>(std::istream& is, BnumMat& M) {
     if (!is) {
-        E.error(ERROR, "operator>>(ifstream& is, BnumMat& S)", 9);
+        E.error(ERROR, "operator>>(ifstream& is, BnumMat& S)", Msg::m9_invalid_stream);
         return is;
     }
     std::int32_t rows = 0;
@@ -110,13 +110,13 @@ std::istream& operator>>(std::istream& is, BnumMat& M) {
     is.read(reinterpret_cast<char*>(&rows), sizeof rows);
     is.read(reinterpret_cast<char*>(&cols), sizeof cols);
     if (!is) {
-        E.error(ERROR, "operator>>(ifstream& is, BnumMat& S)", 9);
+        E.error(ERROR, "operator>>(ifstream& is, BnumMat& S)", Msg::m9_invalid_stream);
         return is;
     }
     // Only shapes the recurrence could have produced are taken; anything
     // else would make the table claim rows it cannot hold.
     if (cols > rows || !size_allowed(rows, cols)) {
-        E.error(ERROR, "operator>>(istream& is, BnumMat& S)", 10);
+        E.error(ERROR, "operator>>(istream& is, BnumMat& S)", Msg::m10_invalid_bnummat_file);
         return is;
     }
     M.release();
@@ -136,7 +136,7 @@ std::istream& operator>>(std::istream& is, BnumMat& M) {
             M.at(r, j) = value;
         }
     }
-    if (failed) E.error(ERROR, "operator>>(istream& is, BnumMat& M)", 9);
+    if (failed) E.error(ERROR, "operator>>(istream& is, BnumMat& M)", Msg::m9_invalid_stream);
     return is;
 }
 

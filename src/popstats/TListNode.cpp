@@ -24,7 +24,7 @@ TListNode::TListNode(int n, TNode* nodes) {
     try {
         list.reset(new TNode*[static_cast<std::size_t>(n)]);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TListNode::TListNode(const int size, TNode * tree)", 0);
+        E.error(MEMORY, "TListNode::TListNode(const int size, TNode * tree)", Msg::m0_not_enough_memory);
         return;
     }
     size = capacity = n;
@@ -38,7 +38,7 @@ int TListNode::allocate_list(int n) {
     try {
         list.reset(new TNode*[static_cast<std::size_t>(n)]());
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TListNode::allocate_list", 0);
+        E.error(MEMORY, "TListNode::allocate_list", Msg::m0_not_enough_memory);
         return 0;
     }
     capacity = n;

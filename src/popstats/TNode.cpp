@@ -16,7 +16,7 @@ myVectInt::myVectInt(int const& size) {
         data.reset(new int[static_cast<std::size_t>(size)]);
         length = size;
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "myIntVect::myIntVect(const int& size) {", 0);
+        E.error(MEMORY, "myIntVect::myIntVect(const int& size) {", Msg::m0_not_enough_memory);
     }
 }
 
@@ -37,7 +37,7 @@ bool myVectInt::resize(int size) {
 myVectInt& myVectInt::operator=(myVectInt const& other) {
     if (this == &other) return *this;
     if (!resize(other.length)) {
-        E.error(MEMORY, "myVectInt& myVectInt::operator=()", 0);
+        E.error(MEMORY, "myVectInt& myVectInt::operator=()", Msg::m0_not_enough_memory);
         return *this;
     }
     if (length > 0) std::copy(other.data.get(), other.data.get() + length, data.get());
@@ -62,7 +62,7 @@ std::unique_ptr<MY_TArrayAsVector<long>> copy_list(MY_TArrayAsVector<long> const
     try {
         return std::make_unique<MY_TArrayAsVector<long>>(*from);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TNode::operator=()", 0);
+        E.error(MEMORY, "TNode::operator=()", Msg::m0_not_enough_memory);
         return nullptr;
     }
 }
@@ -94,10 +94,10 @@ TNode& TNode::operator=(TNode const& other) {
                 *copy = *other.sequence;
                 sequence = std::move(copy);
             } else {
-                E.error(MEMORY, "TNode::operator=()", 0);
+                E.error(MEMORY, "TNode::operator=()", Msg::m0_not_enough_memory);
             }
         } catch (std::bad_alloc const&) {
-            E.error(MEMORY, "TNode::operator=()", 0);
+            E.error(MEMORY, "TNode::operator=()", Msg::m0_not_enough_memory);
         }
     }
     return *this;
@@ -137,7 +137,7 @@ bool ready_list(std::unique_ptr<MY_TArrayAsVector<long>>& list) {
     try {
         list = std::make_unique<MY_TArrayAsVector<long>>(1, 10);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TNode:: build_list_of_descendent_nodes()", 0);
+        E.error(MEMORY, "TNode:: build_list_of_descendent_nodes()", Msg::m0_not_enough_memory);
         return false;
     }
     return true;

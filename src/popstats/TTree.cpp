@@ -32,7 +32,7 @@ TTree::TTree(int size) {
         nodes.reset(new TNode[2 * static_cast<std::size_t>(size)]);
         num_nodes_ = 2 * size;
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TTree::TTree(int size)", 0);
+        E.error(MEMORY, "TTree::TTree(int size)", Msg::m0_not_enough_memory);
     }
 }
 
@@ -44,7 +44,7 @@ int TTree::allocate_tree(int const& n) {
     try {
         nodes.reset(new TNode[2 * static_cast<std::size_t>(n) - 1]);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "TTree::allocate_tree(const int& n)", 0);
+        E.error(MEMORY, "TTree::allocate_tree(const int& n)", Msg::m0_not_enough_memory);
         return 0;
     }
     num_nodes_ = 2 * n - 1;

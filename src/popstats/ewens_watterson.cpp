@@ -193,7 +193,7 @@ void print_obs_hapl_freq(std::ostream& os, PHaploDefList const& list, int const&
             record.release();
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "print_obs_hapl_freq()", 0);
+        E.error(MEMORY, "print_obs_hapl_freq()", Msg::m0_not_enough_memory);
         return;
     }
     TXmlTag tag("obsHapFreq");
@@ -351,7 +351,7 @@ EwensWattersonResult ewens_watterson_step(PopGenetics& p, AHaplFreqList const& l
         if (p.computeSlatkinTest) p.slatkinObsStat = observed_slatkin(r.observed, static_cast<int>(r.n), spectrum);
         r.expected.assign(static_cast<std::size_t>(r.k), AHaplFreq{});
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::neutrality_tests", 0);
+        E.error(MEMORY, "PopGenetics::neutrality_tests", Msg::m0_not_enough_memory);
         return r;
     }
     r.observedF = ew_F(std::span<const double>(r.observed), r.n);

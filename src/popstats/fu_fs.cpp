@@ -13,7 +13,7 @@ constexpr char kFunction[] = "PopulDNA::Fu_Fs()";
 
 FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMat& table, int& tableExists) {
     if (!(theta > 0.0)) {
-        if (report) E.error(WARNING, kFunction, 187);
+        if (report) E.error(WARNING, kFunction, Msg::m187_no_diversity_for_fu);
         Fs = infinite_theta;
         return FuFsOutcome::bound;
     }
@@ -26,7 +26,7 @@ FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMa
         }
     }
     if (n >= 5000.0 || k > 999 || refused) {
-        if (report) E.error(WARNING, kFunction, 179);
+        if (report) E.error(WARNING, kFunction, Msg::m179_too_many_alleles);
         return FuFsOutcome::not_computed;
     }
 
@@ -45,7 +45,7 @@ FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMa
         Fs = infinite_theta;
         return FuFsOutcome::bound;
     }
-    if (report) E.error(WARNING, kFunction, 178);
+    if (report) E.error(WARNING, kFunction, Msg::m178_negative_s_for_fs);
     return FuFsOutcome::not_computed;
 }
 

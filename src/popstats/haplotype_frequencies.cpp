@@ -99,7 +99,7 @@ int PopGenetics::compare_phenotypes() {
         polymorphicLocus.assign(static_cast<std::size_t>(std::max(L, 0L)), 0);
     } catch (std::bad_alloc const&) {
         polymorphicLocus.clear();
-        E.error(MEMORY, "PopGenetics::compare_phenotypes", 0);
+        E.error(MEMORY, "PopGenetics::compare_phenotypes", Msg::m0_not_enough_memory);
         return 0;
     }
     if (L < 1) return 1;
@@ -137,7 +137,7 @@ int PopGenetics::compare_phenotypes() {
 
 int PopGenetics::compare_haplotypes() {
     if (haplotypes.count == 0) {
-        E.error(ERROR, "PopGenetics::compare_haplotypes()", 108);
+        E.error(ERROR, "PopGenetics::compare_haplotypes()", Msg::m108_haplotype_list_empty);
         return 0;
     }
     HaploDef const* first = definition_of(haplotypes.data[0]);
@@ -155,7 +155,7 @@ int PopGenetics::compare_haplotypes() {
         usableSite = {};
         polymorphicLocus = {};
         missingFreqPerSite = {};
-        E.error(MEMORY, "PopGenetics::compare_haplotypes", 0);
+        E.error(MEMORY, "PopGenetics::compare_haplotypes", Msg::m0_not_enough_memory);
         return 0;
     }
 
@@ -233,11 +233,11 @@ int PopGenetics::check_hapl_freqs(RectMat const& d, AHaplFreqList& classes) {
             total += truncate_count(p);
         }
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::check_hapl_freqs()", 0);
+        E.error(MEMORY, "PopGenetics::check_hapl_freqs()", Msg::m0_not_enough_memory);
         return 0;
     }
     if (static_cast<double>(total) == SampleSize) return 1;
-    E.error(ERROR, "PopGenetics::check_hapl_freqs", 169);
+    E.error(ERROR, "PopGenetics::check_hapl_freqs", Msg::m169_haplotype_sum_mismatch);
     return 0;
 }
 
@@ -264,7 +264,7 @@ int PopGenetics::check_hapl_redond(RectMat const& d) {
         NbHaplotypeEntries = static_cast<int>(kept.size());
         for (PHaploDef const& entry : kept) haplotypes.Add(new PHaploDef(entry));
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::check_hapl_redond()", 0);
+        E.error(MEMORY, "PopGenetics::check_hapl_redond()", Msg::m0_not_enough_memory);
         return 0;
     }
     return 1;
@@ -306,7 +306,7 @@ void PopGenetics::calc_hapl_dat_hapl_freq(settings& s) {
     double total = 0.0;
     for (double c : counts) total += c;
     if (distinct.empty() || !(total > 0.0)) {
-        E.error(ERROR, function, 170);
+        E.error(ERROR, function, Msg::m170_haplotype_sum_zero);
         return;
     }
 
@@ -339,7 +339,7 @@ void PopGenetics::calc_hapl_dat_hapl_freq(settings& s) {
         double locusTotal = 0.0;
         for (double c : tally.counts()) locusTotal += c;
         if (!(locusTotal > 0.0)) {
-            E.error(ERROR, function, 170);
+            E.error(ERROR, function, Msg::m170_haplotype_sum_zero);
             return;
         }
         if (frequencyData) continue;

@@ -237,17 +237,17 @@ MismatchStepOutcome mismatch_distribution_step(PopGenetics& p) {
     } catch (std::bad_alloc const&) {
         p.mismatchObs = {};
         p.mismatchExp = {};
-        E.error(MEMORY, "PopGenetics::compute_mm_distr()", 0);
+        E.error(MEMORY, "PopGenetics::compute_mm_distr()", Msg::m0_not_enough_memory);
         outcome.code = 0;
         return outcome;
     }
     if (p.haplotypes.count <= 0) {
-        E.error(ERROR, "PopGenetics::compute_mm_distr()", 108);
+        E.error(ERROR, "PopGenetics::compute_mm_distr()", Msg::m108_haplotype_list_empty);
         outcome.code = 0;
         return outcome;
     }
     if (!p.distMat) {
-        E.error(ERROR, "PopGenetics::compute_mm_distr(ofstream ofs)", 122);
+        E.error(ERROR, "PopGenetics::compute_mm_distr(ofstream ofs)", Msg::m122_no_distance_matrix);
         return outcome;
     }
     PHaploDef const* first = p.haplotypes.data[0];
@@ -257,10 +257,10 @@ MismatchStepOutcome mismatch_distribution_step(PopGenetics& p) {
         const long skipped = count_mismatch_pairs(entry_counts(p), *p.distMat, M, p.mismatchObs);
         outcome.counted = true;
         // A distance that is not finite or lies outside 0 .. M has no class.
-        if (skipped > 0) E.error(WARNING, "PopGenetics::compute_mm_distr()", 105);
+        if (skipped > 0) E.error(WARNING, "PopGenetics::compute_mm_distr()", Msg::m105_numerical_error);
         finish_distribution(p, M);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopGenetics::compute_mm_distr(ofstream ofs)", 0);
+        E.error(MEMORY, "PopGenetics::compute_mm_distr(ofstream ofs)", Msg::m0_not_enough_memory);
         outcome.code = 0;
     }
     return outcome;

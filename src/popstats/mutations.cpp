@@ -101,7 +101,7 @@ TNode* start_pass(TTree& tree, int nsites, double a, double rate, double p) {
     if (root == nullptr || tree.node_capacity() < 2 * tree.num_genes - 1) return nullptr;
     MY_TArrayAsVector<long>& hits = TNode::hits;
     if (hits.count != 0 && hits.count != nsites) {
-        E.error(WARNING, "PopGenetics::sprinkle_mutations()", 177);
+        E.error(WARNING, "PopGenetics::sprinkle_mutations()", Msg::m177_bad_hits_size);
         return nullptr;
     }
     ensure_hits(nsites);
@@ -128,7 +128,7 @@ bool TNode::take_parent_state(int nsites, Mut_Type model, long* seed) {
             return false;
         }
     } else if (!sequence->resize(nsites)) {
-        E.error(MEMORY, "myIntVect::myIntVect(const int& size) {", 0);
+        E.error(MEMORY, "myIntVect::myIntVect(const int& size) {", Msg::m0_not_enough_memory);
         sequence.reset();
         return false;
     }
@@ -273,7 +273,7 @@ long HitSiteStates::sprinkle(TTree& tree, double mu, int nsites, Mut_Type model,
         base_ = nullptr;
         return total;
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
+        E.error(MEMORY, "HitSiteStates::sprinkle()", Msg::m0_not_enough_memory);
         clear();
         base_ = nullptr;
         return 0;
@@ -313,7 +313,7 @@ void HitSiteStates::find_sequences() {
         sequencesFound_ = true;
     } catch (std::bad_alloc const&) {
         // As when the pass itself fails: no states.
-        E.error(MEMORY, "HitSiteStates::sprinkle()", 0);
+        E.error(MEMORY, "HitSiteStates::sprinkle()", Msg::m0_not_enough_memory);
         clear();
     }
 }

@@ -132,7 +132,7 @@ int PopGenetics::read_simulated_sample(TTree& sim, Haplo_DB& db, Mut_Type const&
         total += leaf.hapl_count;
     }
     if (static_cast<double>(total) != SampleSize) {
-        E.error(ERROR, "PopGenetics::read_simulated sample()", 147);
+        E.error(ERROR, "PopGenetics::read_simulated sample()", Msg::m147_bad_haplotypic_data);
         return 0;
     }
     return 1;

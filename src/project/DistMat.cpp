@@ -124,7 +124,7 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
         *_AOS_ << "\tNo valid \"MatrixSize\" was defined before the distance matrix data. "
                   "Aborting reading distance matrix."
                << std::endl;
-        E.error(ERROR, kReadName, 14);
+        E.error(ERROR, kReadName, Msg::m14_no_matrix_size);
         return 0;
     }
 
@@ -145,7 +145,7 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
         if (line.find('}') != std::string::npos) {
             *_AOS_ << "\tUnexpected closing brace found on line " << lineNo
                    << ". Aborting reading distance matrix." << std::endl;
-            E.error(ERROR, kReadName, 12);
+            E.error(ERROR, kReadName, Msg::m12_bad_haplotype_labels);
             return 0;
         }
         TokenCursor cursor(line);
@@ -159,13 +159,13 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
                    << " were expected. Last correctly read label was " << '"'
                    << (read > 0 ? Labels[read - 1] : my_string()) << '"' << ". Aborting reading Distance Matrix"
                    << std::endl;
-            E.error(ERROR, kReadName, 12);
+            E.error(ERROR, kReadName, Msg::m12_bad_haplotype_labels);
             return 0;
         }
         if (cursor.word_right_after_separator()) {
             *_AOS_ << "\tWarning: More labels than anticipated (" << n << ") are declared on line " << lineNo
                    << std::endl;
-            E.error(WARNING, kReadName, 15);
+            E.error(WARNING, kReadName, Msg::m15_invalid_matrix_size);
         }
     }
 
@@ -184,7 +184,7 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
             if (!cursor.next(token)) {
                 *_AOS_ << "\tUnable to read label #" << i + 1 << " on line " << lineNo
                        << ". Aborting reading Distance Matrix" << std::endl;
-                E.error(ERROR, kReadName, 12);
+                E.error(ERROR, kReadName, Msg::m12_bad_haplotype_labels);
                 return 0;
             }
             scratch.assign(token);
@@ -194,14 +194,14 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
             if (!cursor.next(token)) {
                 *_AOS_ << "\tUnable to read distance #" << j + 1 << " on line " << lineNo
                        << ". Aborting reading distance matrix." << std::endl;
-                E.error(ERROR, kReadName, 13);
+                E.error(ERROR, kReadName, Msg::m13_bad_dist_mat);
                 return 0;
             }
             double value = 0.0;
             if (!parse_distance(token, scratch, value)) {
                 *_AOS_ << "\tBad value (" << '"' << token << '"' << ") for distance #" << j + 1 << " on line "
                        << lineNo << ". Aborting reading distance matrix." << std::endl;
-                E.error(ERROR, kReadName, 13);
+                E.error(ERROR, kReadName, Msg::m13_bad_dist_mat);
                 return 0;
             }
             // A negative distance turns the variance components and FST into
@@ -211,7 +211,7 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
                 *_AOS_ << "\tBad distance (" << '"' << token << '"' << ") at row " << i + 1 << ", column " << j + 1
                        << " on line " << lineNo << ": a distance lies between 0 and " << kMaxDistance
                        << ". Aborting reading distance matrix." << std::endl;
-                E.error(ERROR, kReadName, 13);
+                E.error(ERROR, kReadName, Msg::m13_bad_dist_mat);
                 return 0;
             }
             (*this)(i, j) = value;
@@ -219,14 +219,14 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
         if (cursor.next(token)) {
             *_AOS_ << "\tWarning:  Too many distances are defined on line " << lineNo << "(" << i + 2
                    << " instead of " << i + 1 << ")" << std::endl;
-            E.error(WARNING, kReadName, 15);
+            E.error(WARNING, kReadName, Msg::m15_invalid_matrix_size);
         }
     }
 
     if (rowsRead < n) {
         *_AOS_ << "\tInvalid dimension for distance matrix: " << n << " rows were expected, but only " << rowsRead
                << " were found. Aborting reading project." << std::endl;
-        E.error(ERROR, kReadName, 13);
+        E.error(ERROR, kReadName, Msg::m13_bad_dist_mat);
         return 0;
     }
 
@@ -237,7 +237,7 @@ int DistMat::ReadDistanceMatrix(std::istream& is, bool external, int& lineNo) {
     }
     *_AOS_ << "\tNo closing brace in Matrix Data " << '"' << MatrixName << '"' << "definition."
            << " Aborting reading project." << std::endl;
-    E.error(ERROR, kReadName, 21);
+    E.error(ERROR, kReadName, Msg::m21_bad_dist_mat_data);
     return 0;
 }
 
@@ -248,7 +248,7 @@ std::ostream& operator<<(std::ostream& os, DistMat& dm) {
     os << "\t\tMatrixSize= " << dm.MatrixSize << "\n";
     os << "\t\tLabelPosition=" << "LINE" << "\n";
     os << "\t\tMatrixData={\n";
-    if (!dm.Labels) E.error(INFO, kWriteName, 11);
+    if (!dm.Labels) E.error(INFO, kWriteName, Msg::m11_missing_haplotype_labels);
     os << "\n";
     if (dm.Labels)
         for (int i = 0; i < dm.MatrixSize; ++i) os << dm.Labels[i] << ' ';

@@ -19,7 +19,7 @@ Project::Project() {
         samples = std::make_unique<Samples>();
         structure = std::make_unique<Structure>();
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "Project::Project()", 0);
+        E.error(MEMORY, "Project::Project()", Msg::m0_not_enough_memory);
         throw;
     }
 }

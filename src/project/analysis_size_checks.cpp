@@ -27,7 +27,8 @@ std::string count_text(double v) {
 bool refuse(std::string const& name, double copies, double limit, char const* use) {
     *_AOS_ << "\tSample \"" << name << "\" holds " << count_text(copies) << " gene copies: " << use
            << " can hold at most " << count_text(limit) << ". Aborting the run of this project." << std::endl;
-    E.error(ERROR, (std::string(kChecker) + " (sample \"" + name + "\")").c_str(), 179);
+    E.error(ERROR, (std::string(kChecker) + " (sample \"" + name + "\")").c_str(),
+            Msg::m179_too_many_alleles);
     return false;
 }
 

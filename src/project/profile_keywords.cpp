@@ -32,7 +32,7 @@ bool get_int_value(Project::ReadState const& st, char const* key, int& value) {
     double number = 0.0;
     if (!getValue(st.line, number, key, st.lineNo)) return false;
     if (checked_int(number, value)) return true;
-    E.error(WARNING, "readStringContent(...)", 190);
+    E.error(WARNING, "readStringContent(...)", Msg::m190_bad_keyword_value);
     line_message(st.lineNo) << " : Bad value after keyword '" << key << "'\n";
     return false;
 }
@@ -67,7 +67,7 @@ int Project::read_NbSamples(ReadState& st) {
     int value = 0;
     if (!get_int_value(st, "NbSamples", value)) {
         st.in.close();
-        E.error(ERROR, reader_name, 95);
+        E.error(ERROR, reader_name, Msg::m95_invalid_nb_samples);
         return 0;
     }
     NbSamples = value;
@@ -91,7 +91,7 @@ int Project::read_DataType(ReadState& st) {
         DataType = FREQUENCY;
     } else {
         DataType = DataTypeDefault;
-        E.error(WARNING, "ProfileSettings::read_DataType()", 75);
+        E.error(WARNING, "ProfileSettings::read_DataType()", Msg::m75_invalid_data_type);
     }
     return 1;
 }
@@ -100,7 +100,7 @@ int Project::read_GenotypicData(ReadState& st) {
     st.genotypicData = true;
     if (!has_equal_sign(st, "GenotypicData")) return 1;
     if (!get_switch(st, "GenotypicData", GenotypicData)) {
-        E.error(WARNING, reader_name, 74);
+        E.error(WARNING, reader_name, Msg::m74_invalid_genotypic_data);
         GenotypicData = GenotypicDataDefault;
     }
     return 1;
@@ -123,7 +123,7 @@ int Project::read_LocusSeparator(ReadState& st) {
         if (value.length() == 1) {
             LocusSeparator = value[0];
         } else {
-            E.error(WARNING, reader_name, 82);
+            E.error(WARNING, reader_name, Msg::m82_invalid_locus_separator);
             LocusSeparator = LocusSeparatorDefault;
             line_message(st.lineNo) << " : Invalid value ('" << value
                                     << "\") assigned to keyword \"LocusSeparator\"" << std::endl;
@@ -136,7 +136,7 @@ int Project::read_GameticPhase(ReadState& st) {
     st.gameticPhase = true;
     if (!has_equal_sign(st, "GameticPhase")) return 1;
     if (!get_switch(st, "GameticPhase", GameticPhase)) {
-        E.error(WARNING, reader_name, 89);
+        E.error(WARNING, reader_name, Msg::m89_invalid_gametic_phase);
         GameticPhase = GameticPhaseDefault;
     }
     return 1;
@@ -162,7 +162,7 @@ int Project::read_RecessiveAllele(ReadState& st) {
     if (value.contains(' ') || value.contains('\t')) {
         RecessiveAllele = RecessiveAlleleDefault;
         RecessiveData = 0;
-        E.error(WARNING, reader_name, 90);
+        E.error(WARNING, reader_name, Msg::m90_invalid_recessive_allele);
         line_message(st.lineNo) << " : Invalid value (\"" << value
                                 << "\") assigned to keyword \"RecessiveAllele\"" << std::endl;
     } else {
@@ -183,7 +183,7 @@ int Project::read_MissingData(ReadState& st) {
         line_message(st.lineNo) << " : Invalid value (\"" << value
                                 << "\") assigned to keyword \"MissingData\"" << std::endl;
         MissingData = MissingDataDefault;
-        E.error(WARNING, reader_name, 78);
+        E.error(WARNING, reader_name, Msg::m78_missing_missing_data);
     }
     return 1;
 }
@@ -201,7 +201,7 @@ int Project::read_Frequency(ReadState& st) {
         line_message(st.lineNo) << " : Invalid value (\"" << value
                                 << "\") assigned to keyword \"Frequency\"\n";
         Frequency = 0;
-        E.error(WARNING, reader_name, 87);
+        E.error(WARNING, reader_name, Msg::m87_invalid_frequency);
     }
     return 1;
 }

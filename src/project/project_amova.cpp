@@ -166,7 +166,7 @@ int compute_haplotype_distances(Project& p, Haplo_DB& hl, int method, double gam
     try {
         p.dist_pop = make_sample(ProfileSettings::DataType);
     } catch (std::bad_alloc const&) {
-        E.error(MEMORY, distances_name, 0);
+        E.error(MEMORY, distances_name, Msg::m0_not_enough_memory);
         return 0;
     }
     PopGenetics& pop = *p.dist_pop;
@@ -183,7 +183,7 @@ int compute_haplotype_distances(Project& p, Haplo_DB& hl, int method, double gam
     int const n = static_cast<int>(hl.haplotypes.count);
     if (!usable_matrix(pop.distMat.get(), n)) {
         sample.release();
-        E.error(ERROR, distances_name, 136);
+        E.error(ERROR, distances_name, Msg::m136_dist_mat_not_computed);
         return 0;
     }
     copy_computed(p.distance_matrix, *pop.distMat, n);
@@ -234,7 +234,7 @@ int Project::AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAllele
     bool const pairwise = (o.TaskNumber & task_pairwise_fst) != 0;
 
     if (amova_asked(o) && IsAmovaStructure() == 0) {
-        E.error(WARNING, amova_name, 134);
+        E.error(WARNING, amova_name, Msg::m134_invalid_data_after_check);
         // Pairwise FST needs no structure.
         if (!pairwise) return 0;
     }
@@ -244,7 +244,7 @@ int Project::AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAllele
     if (distancesNeeded) {
         if (o.ComputeDistanceMatrixAMOVA != 0) {
             if (hl.associate_with2(dm) == 0) {
-                E.error(ERROR, amova_name, 135);
+                E.error(ERROR, amova_name, Msg::m135_hapl_list_dist_mat_mismatch);
                 return 0;
             }
             // The labels become the definitions' identifiers. A computed
@@ -256,7 +256,7 @@ int Project::AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAllele
             for (long i = 0; i < named; ++i)
                 if (HaploDef const* h = hl.haplotypes.data[i]) dm.Labels[i] = h->id;
         } else if (hl.associate_with1(dm) == 0) {
-            E.error(WARNING, amova_name, 135);
+            E.error(WARNING, amova_name, Msg::m135_hapl_list_dist_mat_mismatch);
             return 0;
         }
 

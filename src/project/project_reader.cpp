@@ -78,7 +78,7 @@ int Project::newOpen() {
     ReadState st;
     open_input_file(st.in, settings::input_file.c_str());
     if (!st.in.is_open()) {
-        E.error(WARNING, reader_name, 126);
+        E.error(WARNING, reader_name, Msg::m126_cannot_open_project_file);
         return 0;
     }
     std::clock_t const start = std::clock();
@@ -106,7 +106,7 @@ int Project::newOpen() {
     bool const failed = end_checks_fail(st);
     *_AOS_ << "done ! (" << elapsed_ms_since(start) << " ms)" << std::endl;
     if (failed) {
-        E.error(ERROR, reader_name, 203);
+        E.error(ERROR, reader_name, Msg::m203_missing_required_keywords);
         return 0;
     }
     return 1;
@@ -117,13 +117,13 @@ int Project::read_sub_sections(ReadState& st) {
         if (!st.samplesRead) {
             *_AOS_ << "[STRUCTURE] section defined before the [SAMPLES] section. Aborting reading project"
                    << std::endl;
-            E.error(ERROR, "Project::open()", 172);
+            E.error(ERROR, "Project::open()", Msg::m172_structure_without_samples);
             return 0;
         }
         if (samples->Populations.count == 0) {
             *_AOS_ << "No samples were defined before the [STRUCTURE] section. Aborting reading project"
                    << std::endl;
-            E.error(ERROR, "Project::open()", 172);
+            E.error(ERROR, "Project::open()", Msg::m172_structure_without_samples);
             return 0;
         }
         std::clock_t const start = std::clock();
@@ -140,13 +140,13 @@ int Project::read_sub_sections(ReadState& st) {
         if (!st.samplesRead) {
             *_AOS_ << "[MANTEL] section defined before the [SAMPLES] section. Aborting reading project"
                    << std::endl;
-            E.error(ERROR, "Project::open()", 196);
+            E.error(ERROR, "Project::open()", Msg::m196_mantel_without_samples);
             return 0;
         }
         if (samples->Populations.count == 0) {
             *_AOS_ << "No samples were defined before the [MANTEL] section. Aborting reading project"
                    << std::endl;
-            E.error(ERROR, "Project::open()", 196);
+            E.error(ERROR, "Project::open()", Msg::m196_mantel_without_samples);
             return 0;
         }
         std::clock_t const start = std::clock();
@@ -286,7 +286,7 @@ int Project::read_HaplListName(ReadState& st) {
         haplotypes.name = value;
     } else {
         st.in.close();
-        E.error(WARNING, reader_name, 34);
+        E.error(WARNING, reader_name, Msg::m34_bad_hapl_list_name);
         haplotypes.name = "";
     }
     return 1;
@@ -297,14 +297,14 @@ int Project::open_external(ReadState& st, std::ifstream& ext, char const* valueN
         // No file to read from: the data would be missing altogether.
         *_AOS_ << "\tWarning: No external file name given on line " << st.lineNo
                << ". Aborting reading project" << std::endl;
-        E.error(ERROR, reader_name, 200);
+        E.error(ERROR, reader_name, Msg::m200_cannot_read_extern_dist_mat);
         return 0;
     }
     open_input_file(ext, extern_file_path(name.c_str(), &options, ExternBase::ProjectFolder));
     if (!ext.is_open()) {
         *_AOS_ << "\tWarning: External file \"" << name << "\" listed on line " << st.lineNo
                << " cannot be open. Check that it exists. Aborting reading project" << std::endl;
-        E.error(ERROR, reader_name, 200);
+        E.error(ERROR, reader_name, Msg::m200_cannot_read_extern_dist_mat);
         return 0;
     }
     return 1;
@@ -357,7 +357,7 @@ int Project::read_MatrixName(ReadState& st) {
     } else {
         st.in.close();
         *_AOS_ << "\tWarning: Unable to read MatrixName on line " << st.lineNo << std::endl;
-        E.error(WARNING, reader_name, 24);
+        E.error(WARNING, reader_name, Msg::m24_bad_dist_mat);
         distance_matrix.MatrixName = "undefined";
     }
     return 1;
@@ -371,7 +371,7 @@ int Project::read_MatrixSize(ReadState& st) {
         st.in.close();
         *_AOS_ << "\tWarning: Unable to read MatrixSize on line " << st.lineNo
                << ". Aborting project reading." << std::endl;
-        E.error(ERROR, reader_name, 15);
+        E.error(ERROR, reader_name, Msg::m15_invalid_matrix_size);
         return 0;
     }
     // Not above 0 (NaN included), or too large for any matrix in memory.
@@ -381,7 +381,7 @@ int Project::read_MatrixSize(ReadState& st) {
                << "\". Check size (" << number << ") reported on line " << st.lineNo << std::endl;
         if (number > TriMat::max_read_dim)
             *_AOS_ << "\tA distance matrix has at most " << TriMat::max_read_dim << " rows." << std::endl;
-        E.error(ERROR, reader_name, 15);
+        E.error(ERROR, reader_name, Msg::m15_invalid_matrix_size);
         return 0;
     }
     bool sized = false;
@@ -395,7 +395,7 @@ int Project::read_MatrixSize(ReadState& st) {
         *_AOS_ << "\tUnable to allocate memory for distance matrix \"" << distance_matrix.MatrixName
                << "\". Required size (" << number << ") reported on line " << st.lineNo
                << " is probably too big..." << std::endl;
-        E.error(MEMORY, reader_name, 0);
+        E.error(MEMORY, reader_name, Msg::m0_not_enough_memory);
         return 0;  // reached only while no log is open
     }
     st.matrixSized = true;
@@ -411,7 +411,7 @@ int Project::read_LabelPosition(ReadState& st) {
     } else {
         *_AOS_ << "\tInvalid keyword for LabelPosition on line" << st.lineNo
                << ". Aborting reading project." << std::endl;
-        E.error(ERROR, reader_name, 16);
+        E.error(ERROR, reader_name, Msg::m16_invalid_label_position);
         return 0;
     }
     return 1;
@@ -423,7 +423,7 @@ int Project::read_MatrixData(ReadState& st) {
     if (!st.matrixSized) {
         *_AOS_ << "\tNo valid \"MatrixSize\" defined before \"MatrixData\" on line " << st.lineNo
                << ". Aborting reading project." << std::endl;
-        E.error(ERROR, reader_name, 14);
+        E.error(ERROR, reader_name, Msg::m14_no_matrix_size);
         return 0;
     }
     bool const external = st.line.contains("EXTERN") != 0;
@@ -432,7 +432,7 @@ int Project::read_MatrixData(ReadState& st) {
         my_string name;
         if (open_external(st, ext, "Extern Distance Matrix ", name) == 0) return 0;
         *_AOS_ << "\tReading Distance Matrix in external file \"" << name << "\"" << std::endl;
-        E.error(WARNING, reader_name, 17);
+        E.error(WARNING, reader_name, Msg::m17_reading_extern_dist_mat);
     }
     std::clock_t const start = std::clock();
     *_AOS_ << "\tReading distance matrix ..." << std::endl;

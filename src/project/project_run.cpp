@@ -121,7 +121,7 @@ bool Project::can_run() {
         return false;
     }
     if (!can_open_for_reading(settings::input_file.c_str())) {
-        E.error(ERROR, "Project::run()", 126);
+        E.error(ERROR, "Project::run()", Msg::m126_cannot_open_project_file);
         return false;
     }
     return true;

@@ -78,7 +78,7 @@ int Project::write() {
     if (write_backup == 0) return 1;
     std::ofstream out(options.BackupFileName.c_str(), std::ios::out | std::ios::trunc);
     if (!out.is_open()) {
-        E.error(ERROR, "Project::write()", 133);
+        E.error(ERROR, "Project::write()", Msg::m133_cannot_write_backup_file);
         return 0;
     }
     // Sequences are written joined; only now, so that a failed back-up

@@ -61,7 +61,7 @@ bool link_samples(Project& p) {
     p.options.project_allele_db = &p.allele_db;
     p.samples->init_all_pointers(&p.allele_db);
     if (p.samples->Populations.count == 0) {
-        E.error(ERROR, checks_name, 123);
+        E.error(ERROR, checks_name, Msg::m123_no_samples);
         return false;
     }
     if (Population* first = p.samples->Populations.data[0]) first->make_all_blanks(ProfileSettings::LocusSeparator);
@@ -179,15 +179,15 @@ void adapt_settings_to_data(Project& p) {
 int Project::IsAmovaStructure() {
     int usable = 1;
     if (structure->NbSamplesInGroups == 0) {
-        E.error(WARNING, "Project::IsAmovaStructure()", 123);
+        E.error(WARNING, "Project::IsAmovaStructure()", Msg::m123_no_samples);
         usable = 0;
     }
     if (structure->NbGroups == 0) {
-        E.error(WARNING, "Project::IsAmovaStructure()", 124);
+        E.error(WARNING, "Project::IsAmovaStructure()", Msg::m124_no_groups);
         usable = 0;
     }
     if (structure->NbSamplesInGroups == structure->NbGroups && structure->NbGroups != 1) {
-        E.error(WARNING, "Project::IsAmovaStructure()", 125);
+        E.error(WARNING, "Project::IsAmovaStructure()", Msg::m125_one_population_per_group);
         usable = 0;
     }
     return usable;
@@ -208,7 +208,7 @@ int Project::make_run_possible() {
 
     bool const recessive_and_phased = genotypic_set && RecessiveData != 0 && GameticPhase != 0;
     if (has(s, task_exact_differentiation) && recessive_and_phased) {
-        E.error(ERROR, checks_name, 138);
+        E.error(ERROR, checks_name, Msg::m138_known_phase_with_recessive_data);
         return 0;
     }
 
@@ -221,7 +221,7 @@ int Project::make_run_possible() {
 
     if (has(s, task_amova) || has(s, task_pairwise_fst) || (DataType == FREQUENCY && s.EliminateRedondHaplodefs != 0)) {
         if (recessive_and_phased) {
-            E.error(ERROR, checks_name, 138);
+            E.error(ERROR, checks_name, Msg::m138_known_phase_with_recessive_data);
             return 0;
         }
         choose_structure_distances(*this);

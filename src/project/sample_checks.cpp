@@ -69,14 +69,14 @@ bool edit_data_texts(MY_TIArrayAsVector<Population> const& samples, bool genotyp
         if (p == nullptr) continue;
         if (!genotypic) {
             if (p->haplotypes.count == 0) {
-                E.error(ERROR, function, 68);
+                E.error(ERROR, function, Msg::m68_population_without_data);
                 return false;
             }
             for (long k = 0; k < p->haplotypes.count; ++k)
                 if (HaploDef* h = haplotype_of(p->haplotypes.data[k])) edit(h->data);
         } else {
             if (p->phenotypes.size() == 0) {
-                E.error(ERROR, function, 68);
+                E.error(ERROR, function, Msg::m68_population_without_data);
                 return false;
             }
             for (long k = 0; k < p->phenotypes.size(); ++k) {
@@ -120,19 +120,19 @@ int Samples::verify_data() {
     for (long i = 0; i < n; ++i) {
         Population* p = Populations.data[i];
         if (p == nullptr) {
-            E.error(ERROR, kFn, 68);
+            E.error(ERROR, kFn, Msg::m68_population_without_data);
             return 0;
         }
         if (!genotypic) {
             PHaploDefList& list = p->haplotypes;
             if (list.count == 0) {
-                E.error(ERROR, kFn, 68);
+                E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
             long const loci = allele_count(haplotype_of(list.data[0]));
             for (long k = 1; k < list.count; ++k) {
                 if (allele_count(haplotype_of(list.data[k])) != loci) {
-                    E.error(ERROR, kFn, 70);
+                    E.error(ERROR, kFn, Msg::m70_haplotype_locus_count_differs);
                     return 0;
                 }
             }
@@ -152,19 +152,19 @@ int Samples::verify_data() {
             if (list.count == 0) {
                 // Nothing but missing data: the cross-sample check below would
                 // have no haplotype to look at.
-                E.error(ERROR, kFn, 68);
+                E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
         } else {
             TPhenDB& db = p->phenotypes;
             if (db.size() == 0) {
-                E.error(ERROR, kFn, 68);
+                E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
             long const loci = allele_count(db[0] != nullptr ? db[0]->pseudo1.get() : nullptr);
             for (long k = 1; k < db.size(); ++k) {
                 if (allele_count(db[k] != nullptr ? db[k]->pseudo1.get() : nullptr) != loci) {
-                    E.error(ERROR, kFn, 69);
+                    E.error(ERROR, kFn, Msg::m69_phenotype_locus_count_differs);
                     return 0;
                 }
             }
@@ -183,7 +183,7 @@ int Samples::verify_data() {
             }
             db.convert_freq_to_real();
             if (db.size() == 0) {
-                E.error(ERROR, kFn, 68);
+                E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
         }
@@ -195,7 +195,7 @@ int Samples::verify_data() {
         long const loci = first_loci(*Populations.data[0], genotypic);
         for (long j = 1; j < n; ++j) {
             if (first_loci(*Populations.data[j], genotypic) != loci) {
-                E.error(ERROR, kFn, 71);
+                E.error(ERROR, kFn, Msg::m71_sample_locus_count_differs);
                 return 0;
             }
         }

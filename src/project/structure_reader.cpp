@@ -60,7 +60,8 @@ public:
     LineStep structure_name(my_string const& line) {
         if (checkForPresenceOfEqualSign(line, "StructureName", lineNo_) == 0) return LineStep::next;
         if (line.contains("EXTERN")) {
-            E.error(ERROR, my_string("Structure::NewReadStructure()"), 195);
+            E.error(ERROR, my_string("Structure::NewReadStructure()"),
+                    Msg::m195_extern_structure_unsupported);
             *_AOS_ << "\tWarning: External definition of the GENETIC STRUCTURE is not possible anymore.\n"
                    << "\tPlease incorporate it into the project. Skipping reading of the Genetic structure."
                    << std::endl;
@@ -71,7 +72,7 @@ public:
             // Going on would lose the rest of the file without a word.
             *_AOS_ << "\tWarning: Bad value assigned to StructureName on line " << lineNo_ << std::endl;
             *_AOS_ << "\tAborting reading project." << std::endl;
-            E.error(WARNING, kReaderName, 46);
+            E.error(WARNING, kReaderName, Msg::m46_invalid_structure_name);
             return LineStep::fail;
         }
         s_.StructureName = value;
@@ -85,13 +86,13 @@ public:
         if (s_.Groups) {
             *_AOS_ << "\tError: \"NbGroups\" is redefined on line " << lineNo_
                    << " after the first group. Aborting reading project." << std::endl;
-            E.error(WARNING, kReaderName, 47);
+            E.error(WARNING, kReaderName, Msg::m47_invalid_nb_groups);
             return LineStep::fail;
         }
         double value = 0.0;
         if (!getValue(line, value, "NbGroups", lineNo_)) {
             *_AOS_ << "\tAborting reading project." << std::endl;
-            E.error(WARNING, kReaderName, 47);
+            E.error(WARNING, kReaderName, Msg::m47_invalid_nb_groups);
             return LineStep::fail;
         }
         int count = 0;
@@ -99,7 +100,7 @@ public:
             *_AOS_ << "\tError: Invalid number of groups (" << value << ") on line " << lineNo_
                    << ". It must lie between 0 and the number of samples (" << samples_.Populations.count
                    << "). Aborting reading project." << std::endl;
-            E.error(WARNING, kReaderName, 47);
+            E.error(WARNING, kReaderName, Msg::m47_invalid_nb_groups);
             return LineStep::fail;
         }
         s_.NbGroups = count;
@@ -113,7 +114,7 @@ public:
             *_AOS_ << "\tError: Unexpected \"Group\" section found on line " << lineNo_
                    << ". Expected number of group is zero. Check that \"NbGroups\" has "
                    << "been previously defined. Aborting reading project." << std::endl;
-            E.error(ERROR, kReaderName, 49);
+            E.error(ERROR, kReaderName, Msg::m49_unknown_group_count);
             return LineStep::fail;
         }
         if (groupsRead_ == 0) {
@@ -121,7 +122,7 @@ public:
                 s_.build_group_arrays();
             } catch (std::bad_alloc const&) {
                 s_.reset();
-                E.error(MEMORY, kReaderName, 0);
+                E.error(MEMORY, kReaderName, Msg::m0_not_enough_memory);
                 return LineStep::fail;
             }
         }
@@ -154,7 +155,7 @@ public:
                    << " have been found!\n"
                    << "\tCheck your [[Structure]] section, for missing group or unquoted sample names\n"
                    << "\tAborting reading project." << std::endl;
-            E.error(ERROR, kReaderName, 47);
+            E.error(ERROR, kReaderName, Msg::m47_invalid_nb_groups);
             return false;
         }
         return true;
@@ -178,7 +179,7 @@ private:
             if (closed && !group_.openBraceSeen) {
                 *_AOS_ << "\tError: Missing opening brace in Group #" << group_.index + 1
                        << ". Aborting reading project" << std::endl;
-                E.error(ERROR, kReaderName, 50);
+                E.error(ERROR, kReaderName, Msg::m50_missing_group_opening_brace);
                 return LineStep::fail;
             }
             if (group_.openBraceSeen && line.contains('"') && !read_names(next)) return LineStep::fail;
@@ -196,7 +197,7 @@ private:
                 *_AOS_ << "\tError: Sample " << '"' << name << '"' << " defined in Group #" << group_.index + 1
                        << " on line " << lineNo_ << " has not been defined in the [Samples] section.\n"
                        << "\tAborting reading project." << std::endl;
-                E.error(ERROR, kReaderName, 51);
+                E.error(ERROR, kReaderName, Msg::m51_unknown_sample_name);
                 return false;
             }
             Population* sample = found->second;
@@ -206,7 +207,7 @@ private:
                        << " on line " << lineNo_ << " has been alredy included in group #" << placed->second + 1
                        << ".\n"
                        << "\tAborting reading project." << std::endl;
-                E.error(ERROR, kReaderName, 206);
+                E.error(ERROR, kReaderName, Msg::m206_sample_twice_in_group);
                 return false;
             }
             groupOf_.emplace(sample, group_.index);
@@ -233,7 +234,7 @@ private:
                << ". It does not contain any population sample\n"
                << "\t\t\tCheck your [[Structure]] section, for unquoted sample names\n"
                << "\t\tAborting reading project." << std::endl;
-        E.error(ERROR, kReaderName, 205);
+        E.error(ERROR, kReaderName, Msg::m205_empty_group);
         return true;
     }
 

@@ -137,7 +137,7 @@ bool guarded_project(Step step) {
     try {
         switch (stop) {
             case Stop::memory_reported: break;  // its report is in the log already
-            case Stop::memory: E.error(MEMORY, "pmlestart()", 0); break;
+            case Stop::memory: E.error(MEMORY, "pmlestart()", Msg::m0_not_enough_memory); break;
             case Stop::internal:
                 *_AOS_ << "\tThe run was stopped by an internal error: " << what << std::endl;
                 break;

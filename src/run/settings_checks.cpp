@@ -134,7 +134,8 @@ bool settings_in_range(settings const& s) {
         ok = false;
         *_AOS_ << "\tValue " << text << " of setting \"" << c.key << "\" is outside the range its use can hold: "
                << range_text(c) << ". Aborting the run of this project." << std::endl;
-        E.error(ERROR, (std::string(kChecker) + " (" + c.key + "=" + text + ")").c_str(), 55);
+        E.error(ERROR, (std::string(kChecker) + " (" + c.key + "=" + text + ")").c_str(),
+                Msg::m55_invalid_keyword_value);
     }
     return ok;
 }

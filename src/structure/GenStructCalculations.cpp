@@ -78,7 +78,7 @@ void Project::GenStructCalculations(std::fstream* result) {
                 for (char const* line : lines) *os << line;
                 *os << std::endl;
             }
-            E.error(WARNING, driver_name, 202);
+            E.error(WARNING, driver_name, Msg::m202_cannot_compute_structure);
             drop_tasks(s, task_amova | task_pairwise_fst);
         }
 
