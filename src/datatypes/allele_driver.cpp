@@ -13,6 +13,7 @@
 #include "datatypes/PopulStandard.h"
 #include "datatypes/allele_sections.h"
 #include "datatypes/diversity_sections.h"
+#include "datatypes/driver_frame.h"
 #include "datatypes/driver_output.h"
 #include "datatypes/neutrality_sections.h"
 #include "run/ProfileSettings.h"
@@ -78,10 +79,6 @@ StandardDiversityTexts const allele_standard_diversity_texts = {
 ThetaLog const standard_theta_log = {"\t\tComputing BMat ...", "\t\t", false, nullptr};
 
 bool has(settings const& s, std::int64_t bit) { return (s.TaskNumber & bit) != 0; }
-
-bool unphased_genotypes(PopGenetics const& p) { return p.profile.GenotypicData != 0 && p.profile.GameticPhase == 0; }
-
-bool run_haplotypic_or_phased(settings const& s) { return s.GenotypicData == 0 || s.GameticPhase != 0; }
 
 // The number of original haplotypes is reported: haplotypic data whose
 // identical haplotypes were merged by distance.
@@ -227,25 +224,8 @@ bool mismatch(AlleleSample const& a, AlleleDriverType const& t, settings& s, std
 }
 
 bool haplotype_frequencies(PopGenetics& p, AlleleDriverType const& t, settings& s, std::fstream& out) {
-    if (s.PrintSampleAnchor != 0) {
-        write_banner(out, "Haplotypes frequency estimation", 36, p.name);
-        write_citations(out, {"EM_algorithm_1977", "EM_haplotypes_1995", "EM_multilocus_1995", "GibbsPhasing_2001",
-                              "Vosk_Ref"});
-    }
-    if (unphased_genotypes(p)) {
-        if (progress_stops(s, "Computing ML haplotype frequencies ...")) return false;
-        if (s.EstimateHaplotypes != 0) {
-            if (s.GibbsInferGamPhase != 0) {
-                p.comp_gam_phase_Gibbs(s);
-                if (s.stopFlag != 0) return false;
-            }
-            if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {
-                p.comp_gam_phase_EM(s);
-                if (s.stopFlag != 0) return false;
-            }
-        }
-        return true;
-    }
+    if (UnphasedEstimate const e = estimate_unphased_haplotypes(p, s, out); e != UnphasedEstimate::phased)
+        return e == UnphasedEstimate::done;
     if (progress_stops(s, t.haplotypeProgress)) return false;
     *_AOS_ << "\tComputing haplotype frequencies ...\n";
     if (batch_on(_ALLELE_FREQS_, ofs_allele_freqs)) *ofs_allele_freqs << '"' << settings::input_file << "\"\t";

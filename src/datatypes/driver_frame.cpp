@@ -3,6 +3,8 @@
 #include <string>
 
 #include "data/Population.h"
+#include "datatypes/driver_output.h"
+#include "popstats/PopGenetics.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 
@@ -30,6 +32,27 @@ void closing_step(Population& p, settings const& s) {
     if (s.TaskNumber != 4096) return;
     if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
     p.build_allele_vectors(ProfileSettings::LocusSeparator);
+}
+
+UnphasedEstimate estimate_unphased_haplotypes(PopGenetics& p, settings& s, std::fstream& out) {
+    if (s.PrintSampleAnchor != 0) {
+        write_banner(out, "Haplotypes frequency estimation", 36, p.name);
+        write_citations(out, {"EM_algorithm_1977", "EM_haplotypes_1995", "EM_multilocus_1995", "GibbsPhasing_2001",
+                              "Vosk_Ref"});
+    }
+    if (!unphased_genotypes(p)) return UnphasedEstimate::phased;
+    if (progress_stops(s, "Computing ML haplotype frequencies ...")) return UnphasedEstimate::stopped;
+    if (s.EstimateHaplotypes != 0) {
+        if (s.GibbsInferGamPhase != 0) {
+            p.comp_gam_phase_Gibbs(s);
+            if (s.stopFlag != 0) return UnphasedEstimate::stopped;
+        }
+        if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {
+            p.comp_gam_phase_EM(s);
+            if (s.stopFlag != 0) return UnphasedEstimate::stopped;
+        }
+    }
+    return UnphasedEstimate::done;
 }
 
 }  // namespace quintle

@@ -3,11 +3,13 @@
 // Pieces of the sample analysis drivers that are the same for every data
 // type: the data-kind tests, the sample header and the closing step.
 
+#include <fstream>
 #include <ostream>
 
 namespace quintle {
 
 class Population;
+class PopGenetics;
 class settings;
 
 // The sample's own profile: diploid data of unknown phase.
@@ -19,6 +21,12 @@ bool shows_original(Population const& p, settings const& s);
 
 // The anchor and the framed "== Sample : " heading.
 void write_sample_header(Population& p, settings& s, std::ostream& out);
+
+// The banner of the haplotype-frequency section and, for diploid data of
+// unknown phase, the Gibbs and EM estimates the settings ask for. `phased`:
+// the caller counts the haplotypes itself; `stopped`: a stop was asked.
+enum class UnphasedEstimate { phased, done, stopped };
+UnphasedEstimate estimate_unphased_haplotypes(PopGenetics& p, settings& s, std::fstream& out);
 
 // When the run asks for task 4096 alone: the allele vectors of the
 // permutation tests (blanks made first for recessive data).

@@ -101,25 +101,8 @@ bool mismatch(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& s
 }
 
 bool haplotype_frequencies(PopulRFLP& p, settings& s, std::fstream& out) {
-    if (s.PrintSampleAnchor != 0) {
-        write_banner(out, "Haplotypes frequency estimation", 36, p.name);
-        write_citations(out, {"EM_algorithm_1977", "EM_haplotypes_1995", "EM_multilocus_1995", "GibbsPhasing_2001",
-                              "Vosk_Ref"});
-    }
-    if (unphased_genotypes(p)) {
-        if (progress_stops(s, "Computing ML haplotype frequencies ...")) return false;
-        if (s.EstimateHaplotypes != 0) {
-            if (s.GibbsInferGamPhase != 0) {
-                p.comp_gam_phase_Gibbs(s);
-                if (s.stopFlag != 0) return false;
-            }
-            if (s.ComputeAllHaplotypesEM != 0 || s.ComputeAllAllelesEM != 0) {
-                p.comp_gam_phase_EM(s);
-                if (s.stopFlag != 0) return false;
-            }
-        }
-        return true;
-    }
+    if (UnphasedEstimate const e = estimate_unphased_haplotypes(p, s, out); e != UnphasedEstimate::phased)
+        return e == UnphasedEstimate::done;
     if (progress_stops(s, "Computing  haplotype frequencies ...\n")) return false;
     *_AOS_ << "\tComputing  haplotype frequencies ...\n";
     if (batch_on(_ALLELE_FREQS_, ofs_allele_freqs)) *ofs_allele_freqs << '"' << settings::input_file << "\"\t";
