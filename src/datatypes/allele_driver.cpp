@@ -223,16 +223,6 @@ bool mismatch(AlleleSample const& a, AlleleDriverType const& t, settings& s, std
     return true;
 }
 
-bool haplotype_frequencies(PopGenetics& p, AlleleDriverType const& t, settings& s, std::fstream& out) {
-    if (UnphasedEstimate const e = estimate_unphased_haplotypes(p, s, out); e != UnphasedEstimate::phased)
-        return e == UnphasedEstimate::done;
-    if (progress_stops(s, t.haplotypeProgress)) return false;
-    *_AOS_ << "\tComputing haplotype frequencies ...\n";
-    if (batch_on(_ALLELE_FREQS_, ofs_allele_freqs)) *ofs_allele_freqs << '"' << settings::input_file << "\"\t";
-    p.calc_hapl_dat_hapl_freq(s);
-    *_AOS_ << "\tdone!\n";
-    return true;
-}
 
 bool linkage(PopGenetics& p, AlleleDriverType const& t, settings& s, std::fstream& out, SampleDriverState& st) {
     write_banner(out, "Pairwise linkage disequilibrium", 36, p.name);
@@ -275,20 +265,11 @@ bool hardy_weinberg(PopGenetics& p, AlleleDriverType const& t, settings& s, std:
 
 bool sample_distances(AlleleSample const& a, settings& s, SampleDriverState& st) {
     PopGenetics& p = a.p;
-    if (s.stopFlag != 0) return false;
-    if (!st.dataChecked) p.check_data();
-    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+    if (!sample_distances_ready(p, s, st)) return false;
     st.dataChecked = st.polymorphismEvaluated = true;
-    if (s.ComputeConventionalFST != 0) {
-        my_string fileName = p.get_small_name();
-        fileName += ".dis";
-        std::ofstream file(fileName.c_str(), std::ios::out);
-        if (!file.is_open()) *_AOS_ << "\t\tUnable to open the distance file " << fileName << "\n";
-        p.compute_dist_mat_for_conventional_FST(file, &s);
-    } else {
-        a.use_distance(s.DistanceMethodAMOVA);
-        p.compute_distance_matrix(nullptr, &s, 0);
-    }
+    if (write_conventional_fst_distances(p, s)) return true;
+    a.use_distance(s.DistanceMethodAMOVA);
+    p.compute_distance_matrix(nullptr, &s, 0);
     return true;
 }
 
@@ -379,7 +360,9 @@ void run_allele_driver(AlleleSample const& a, AlleleDriverType const& t, setting
             molecular_diversity(a, t, s, out, st);
     }
     if (has(s, task_mismatch) && !mismatch(a, t, s, out, st)) return;
-    if (has(s, task_haplotype_frequencies) && !haplotype_frequencies(p, t, s, out)) return;
+    FrequencySectionTexts const frequencyTexts{t.haplotypeProgress, "\tComputing haplotype frequencies ...\n",
+                                               "\tdone!\n"};
+    if (has(s, task_haplotype_frequencies) && !haplotype_frequency_section(p, s, out, frequencyTexts)) return;
     if (has(s, task_linkage) && !linkage(p, t, s, out, st)) return;
     if (has(s, task_hardy_weinberg) && !hardy_weinberg(p, t, s, out)) return;
     if (has(s, task_pairwise_distances) && !sample_distances(a, s, st)) return;

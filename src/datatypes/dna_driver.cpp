@@ -111,60 +111,21 @@ bool mismatch(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st
     return true;
 }
 
-bool haplotype_frequencies(PopulDNA& p, settings& s, std::fstream& out) {
-    if (UnphasedEstimate const e = estimate_unphased_haplotypes(p, s, out); e != UnphasedEstimate::phased)
-        return e == UnphasedEstimate::done;
-    if (progress_stops(s, "Computing haplotype frequencies ... \n")) return false;
-    *_AOS_ << "\tComputing haplotype frequencies ...\n";
-    if (batch_on(_ALLELE_FREQS_, ofs_allele_freqs)) *ofs_allele_freqs << '"' << settings::input_file << "\"\t";
-    p.calc_hapl_dat_hapl_freq(s);
-    *_AOS_ << "\tdone !" << std::endl;
-    return true;
-}
 
-bool linkage(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState const& st) {
-    write_banner(out, "Pairwise linkage disequilibrium", 36, p.name);
-    write_citations(out, {"LD_EM_test_1996", "LD_growth_1994", "LD_measure_1964"});
-    if (progress_stops(s, "Testing linkage disequilibrium ...")) return false;
-    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
-    if (unphased_genotypes(p)) {
-        *_AOS_ << "\tTesting linkage disequilibrium (phenotypic data)...\n";
-        p.calc_all_link_dis(out, p.phenotypes, s, s.InitialConditionsEM, static_cast<long>(s.MarkovChainStepsLD),
-                            s.MaximumNumOfIterationsEM, s.EpsilonValue);
-    } else {
-        *_AOS_ << "\tTesting linkage disequilibrium (haplotypic data)...\n";
-        p.calc_all_gam_des(out, static_cast<long>(s.MarkovChainStepsLD), s);
-    }
-    *_AOS_ << "\tdone !" << std::endl;
-    return true;
-}
 
-bool hardy_weinberg(PopulDNA& p, settings& s, std::fstream& out) {
-    write_banner(out, "Hardy-Weinberg equilibrium", 31, p.name);
-    write_citations(out, {"HW_exact_1992", "HW_matching_1949"});
-    if (progress_stops(s, "Testing Hardy-Weinberg equilibrium ...")) return false;
-    *_AOS_ << "\tTesting Hardy-Weinberg equilibrium ...\n";
-    p.make_all_hw(out, p.phenotypes, static_cast<long>(s.MarkovChainStepsHW), s);
-    *_AOS_ << "\tdone !\n" << std::endl;
-    return true;
-}
+constexpr FrequencySectionTexts dna_frequency_texts{"Computing haplotype frequencies ... \n",
+                                                 "\tComputing haplotype frequencies ...\n", "\tdone !\n"};
+constexpr LinkageSectionTexts dna_linkage_texts{"\tTesting linkage disequilibrium (phenotypic data)...\n",
+                                                "\tTesting linkage disequilibrium (haplotypic data)...\n",
+                                                "\tdone !\n\n"};
 
 bool sample_distances(PopulDNA& p, settings& s, SampleDriverState const& st) {
-    my_string fileName = p.get_small_name();
-    fileName += ".dis";
-    if (s.stopFlag != 0) return false;
-    if (!st.dataChecked) p.check_data();
-    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
-    if (s.ComputeConventionalFST != 0) {
-        std::ofstream file(fileName.c_str(), std::ios::out);
-        if (!file.is_open()) *_AOS_ << "\t\tUnable to open the distance file " << fileName << "\n";
-        p.compute_dist_mat_for_conventional_FST(file, &s);
-    } else {
-        apply_weights(p, dna_weights(s));
-        p.distanceMethod = s.DistanceMethodAMOVA;
-        p.gammaA = s.GammaAValueAMOVA;
-        p.compute_distance_matrix(nullptr, &s, p.distanceMethod == 0 ? 0 : 1);
-    }
+    if (!sample_distances_ready(p, s, st)) return false;
+    if (write_conventional_fst_distances(p, s)) return true;
+    apply_weights(p, dna_weights(s));
+    p.distanceMethod = s.DistanceMethodAMOVA;
+    p.gammaA = s.GammaAValueAMOVA;
+    p.compute_distance_matrix(nullptr, &s, p.distanceMethod == 0 ? 0 : 1);
     return true;
 }
 
@@ -258,9 +219,9 @@ void PopulDNA::test_methods(settings& s) {
             molecular_diversity(*this, s, out, st);
     }
     if (has(s, task_mismatch) && !mismatch(*this, s, out, st)) return;
-    if (has(s, task_haplotype_frequencies) && !haplotype_frequencies(*this, s, out)) return;
-    if (has(s, task_linkage) && !linkage(*this, s, out, st)) return;
-    if (has(s, task_hardy_weinberg) && !hardy_weinberg(*this, s, out)) return;
+    if (has(s, task_haplotype_frequencies) && !haplotype_frequency_section(*this, s, out, dna_frequency_texts)) return;
+    if (has(s, task_linkage) && !linkage_section(*this, s, out, st, dna_linkage_texts)) return;
+    if (has(s, task_hardy_weinberg) && !hardy_weinberg_section(*this, s, out, dna_linkage_texts)) return;
     if (has(s, task_pairwise_distances) && !sample_distances(*this, s, st)) return;
 
     if (has(s, task_tajima) && !tajima(*this, s, out, st)) return;

@@ -1,10 +1,13 @@
 #include "datatypes/driver_frame.h"
 
+#include <fstream>
 #include <string>
 
 #include "data/Population.h"
 #include "datatypes/driver_output.h"
+#include "datatypes/driver_state.h"
 #include "popstats/PopGenetics.h"
+#include "run/glbobj.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 
@@ -53,6 +56,62 @@ UnphasedEstimate estimate_unphased_haplotypes(PopGenetics& p, settings& s, std::
         }
     }
     return UnphasedEstimate::done;
+}
+
+bool haplotype_frequency_section(PopGenetics& p, settings& s, std::fstream& out, FrequencySectionTexts const& t) {
+    if (UnphasedEstimate const e = estimate_unphased_haplotypes(p, s, out); e != UnphasedEstimate::phased)
+        return e == UnphasedEstimate::done;
+    if (progress_stops(s, t.progress)) return false;
+    *_AOS_ << t.log;
+    if (batch_on(_ALLELE_FREQS_, ofs_allele_freqs)) *ofs_allele_freqs << '"' << settings::input_file << "\"\t";
+    p.calc_hapl_dat_hapl_freq(s);
+    *_AOS_ << t.done << std::flush;
+    return true;
+}
+
+bool linkage_section(PopGenetics& p, settings& s, std::fstream& out, SampleDriverState const& st,
+                     LinkageSectionTexts const& t) {
+    write_banner(out, "Pairwise linkage disequilibrium", 36, p.name);
+    write_citations(out, {"LD_EM_test_1996", "LD_growth_1994", "LD_measure_1964"});
+    if (progress_stops(s, "Testing linkage disequilibrium ...")) return false;
+    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+    if (unphased_genotypes(p)) {
+        *_AOS_ << t.phenotypic;
+        p.calc_all_link_dis(out, p.phenotypes, s, s.InitialConditionsEM, static_cast<long>(s.MarkovChainStepsLD),
+                            s.MaximumNumOfIterationsEM, s.EpsilonValue);
+    } else {
+        *_AOS_ << t.haplotypic;
+        p.calc_all_gam_des(out, static_cast<long>(s.MarkovChainStepsLD), s);
+    }
+    *_AOS_ << "\tdone !" << std::endl;
+    return true;
+}
+
+bool hardy_weinberg_section(PopGenetics& p, settings& s, std::fstream& out, LinkageSectionTexts const& t) {
+    write_banner(out, "Hardy-Weinberg equilibrium", 31, p.name);
+    write_citations(out, {"HW_exact_1992", "HW_matching_1949"});
+    if (progress_stops(s, "Testing Hardy-Weinberg equilibrium ...")) return false;
+    *_AOS_ << "\tTesting Hardy-Weinberg equilibrium ...\n";
+    p.make_all_hw(out, p.phenotypes, static_cast<long>(s.MarkovChainStepsHW), s);
+    *_AOS_ << t.hardyWeinbergDone << std::flush;
+    return true;
+}
+
+bool sample_distances_ready(PopGenetics& p, settings& s, SampleDriverState const& st) {
+    if (s.stopFlag != 0) return false;
+    if (!st.dataChecked) p.check_data();
+    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+    return true;
+}
+
+bool write_conventional_fst_distances(PopGenetics& p, settings& s) {
+    if (s.ComputeConventionalFST == 0) return false;
+    my_string fileName = p.get_small_name();
+    fileName += ".dis";
+    std::ofstream file(fileName.c_str(), std::ios::out);
+    if (!file.is_open()) *_AOS_ << "\t\tUnable to open the distance file " << fileName << "\n";
+    p.compute_dist_mat_for_conventional_FST(file, &s);
+    return true;
 }
 
 }  // namespace quintle

@@ -11,6 +11,7 @@ namespace quintle {
 class Population;
 class PopGenetics;
 class settings;
+struct SampleDriverState;
 
 // The sample's own profile: diploid data of unknown phase.
 bool unphased_genotypes(Population const& p);
@@ -27,6 +28,35 @@ void write_sample_header(Population& p, settings& s, std::ostream& out);
 // the caller counts the haplotypes itself; `stopped`: a stop was asked.
 enum class UnphasedEstimate { phased, done, stopped };
 UnphasedEstimate estimate_unphased_haplotypes(PopGenetics& p, settings& s, std::fstream& out);
+
+// The haplotype frequencies of haplotypic or phased data (after the
+// opening above). Texts differ by data type.
+struct FrequencySectionTexts {
+    char const* progress;  // the progress message
+    char const* log;       // the log line before
+    char const* done;      // the log line after
+};
+bool haplotype_frequency_section(PopGenetics& p, settings& s, std::fstream& out, FrequencySectionTexts const& t);
+
+// Linkage disequilibrium (unphased genotypes by EM, else the exact test)
+// and Hardy-Weinberg sections of the sequence drivers, whose log lines
+// differ by data type.
+struct LinkageSectionTexts {
+    char const* phenotypic;    // log line for unphased genotypes
+    char const* haplotypic;    // log line for haplotypic or phased data
+    char const* hardyWeinbergDone;
+};
+bool linkage_section(PopGenetics& p, settings& s, std::fstream& out, SampleDriverState const& st,
+                     LinkageSectionTexts const& t);
+bool hardy_weinberg_section(PopGenetics& p, settings& s, std::fstream& out, LinkageSectionTexts const& t);
+
+// The sample-distance section's common start: false when a stop was asked;
+// otherwise the data checked and the sites evaluated unless `st` says so.
+bool sample_distances_ready(PopGenetics& p, settings& s, SampleDriverState const& st);
+// With ComputeConventionalFST the 0/1 distances go to "<sample>.dis" in the
+// working folder (true); otherwise nothing is done (false) and the caller
+// computes the matrix the AMOVA reads.
+bool write_conventional_fst_distances(PopGenetics& p, settings& s);
 
 // When the run asks for task 4096 alone: the allele vectors of the
 // permutation tests (blanks made first for recessive data).
