@@ -293,41 +293,24 @@ AlleleNeutralityArgs neutrality_args(AlleleDriverType const& t, settings const& 
 bool ewens_watterson(AlleleSample const& a, AlleleDriverType const& t, settings& s, std::fstream& out,
                      SampleDriverState& st) {
     PopGenetics& p = a.p;
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Ewens-Watterson test cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Ewens-Watterson tests of selective neutrality", 50, p.name);
-    write_citations(out, {"NeutralAlleles_1972", "Heterosis_1977", "HomozygosityTest_1978", "NeutralityTests_1993",
-                          "Coalescent_1990"});
+    if (!open_ewens_watterson_section(p, out, false)) return true;
     if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...") && t.microsat) return false;
 
     const AlleleEwensWattersonSection r = allele_ewens_watterson_step(a, s, st, neutrality_args(t, s, true));
     write_allele_ewens_watterson(out, r, p.name);
-    if (r.tested && r.test.has_batch_line()) {
-        if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt))
-            write_ewens_watterson_batch(*batch, r.test, p.name);
-    }
+    write_ewens_watterson_batch_line(r.tested, r.test, p.name);
     return true;
 }
 
 bool chakraborty(AlleleSample const& a, AlleleDriverType const& t, settings& s, std::fstream& out,
                  SampleDriverState& st) {
     PopGenetics& p = a.p;
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Chakraborty's test cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Chakraborty's test of selective neutrality", 47, p.name);
-    write_citations(out, {"AlleleNumberTest_1990"});
+    if (!open_chakraborty_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
 
     const std::optional<ChakrabortyResult> r = allele_chakraborty_step(a, s, st, neutrality_args(t, s, false));
     if (!r) return true;
-    write_chakraborty(out, *r);
-    if (r->outcome == ChakrabortyResult::Outcome::tested) {
-        if (std::ostream* batch = batch_stream(_CHAKRABORTY_, ofs_chakra)) write_chakraborty_batch(*batch, *r, p.name);
-    }
+    write_chakraborty_section(out, *r, p.name);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "core/Errors.h"
 #include "core/public.h"
 #include "datatypes/driver_output.h"
+#include "datatypes/neutrality_sections.h"
 #include "popstats/PopGenetics.h"
 #include "run/settings.h"
 
@@ -242,22 +243,6 @@ void write_allele_mismatch(std::ostream& out, AlleleMismatchResult const& r) {
 
 namespace {
 
-// The list of the haplotype counts: each count with its square.
-void fill_list_from_counts(PopGenetics const& p, SampleDriverState& st, char const* memoryFunction) {
-    try {
-        for (long i = 0; i < p.haplotypes.count; ++i) {
-            PHaploDef const* entry = p.haplotypes.data[i];
-            const double count = entry != nullptr ? entry->count : 0.0;
-            auto* record = new AHaplFreq;
-            record->relFreq = count;
-            record->relFreqSd = count * count;
-            st.freqList.Add(record);
-        }
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, memoryFunction, Msg::m0_not_enough_memory);
-    }
-}
-
 // The list of classes of haplotypes at distance 0 for different alleles.
 void fill_list_from_distances(AlleleSample const& a, settings& s, SampleDriverState& st) {
     PopGenetics& p = a.p;
@@ -267,19 +252,6 @@ void fill_list_from_distances(AlleleSample const& a, settings& s, SampleDriverSt
     p.compute_distance_matrix(nullptr, &s, 0);
     if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
     st.listFilled = true;
-}
-
-// "\t\tComputing BMat ..." and the table; false, after `missing`, when it
-// cannot be built.
-bool b_table(char const* missing, std::clock_t& start) {
-    start = get_sys_clock();
-    *_AOS_ << "\t\tComputing BMat ..."
-           << "\n";
-    if (PopGenetics::get_B_num_mat() == 0) {
-        *_AOS_ << missing;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -296,7 +268,7 @@ AlleleEwensWattersonSection allele_ewens_watterson_step(AlleleSample const& a, s
                << "\n";
     }
     std::clock_t start = 0;
-    if (!b_table(args.missingTable, start) || r.singleHaplotype) {
+    if (!b_table_built(args.missingTable, start) || r.singleHaplotype) {
         r.echo = echo.take();
         return r;
     }
@@ -329,7 +301,7 @@ void write_allele_ewens_watterson(std::ostream& out, AlleleEwensWattersonSection
 std::optional<ChakrabortyResult> allele_chakraborty_step(AlleleSample const& a, settings& s, SampleDriverState& st,
                                                          AlleleNeutralityArgs const& args) {
     std::clock_t start = 0;
-    if (!b_table(args.missingTable, start)) return std::nullopt;
+    if (!b_table_built(args.missingTable, start)) return std::nullopt;
     *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n"
            << "\tPerforming Chakraborty's neutrality and amalgamation test ..."
            << "\n";

@@ -130,12 +130,7 @@ bool sample_distances(PopulDNA& p, settings& s, SampleDriverState const& st) {
 }
 
 bool tajima(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Tajima's test cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Tajima's test of selective neutrality", 42, p.name);
-    write_citations(out, {"Tajima_D_1989", "Coalescent_1990"});
+    if (!open_tajima_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Computing Tajima's D ...")) return false;
 
     const TajimaResult r = dna_tajima_step(p, s, st, {s.TransitionWeight, s.TranversionWeight, s.NumSimulFuTest});
@@ -145,51 +140,31 @@ bool tajima(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) 
 }
 
 bool ewens_watterson(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Ewens-Watterson tests cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Ewens-Watterson tests of selective neutrality", 50, p.name);
-    write_citations(out, {"NeutralAlleles_1972", "Heterosis_1977", "HomozygosityTest_1978", "NeutralityTests_1993",
-                          "Coalescent_1990"});
+    if (!open_ewens_watterson_section(p, out, true)) return true;
     if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...")) return false;
 
     const DnaEwensWattersonSection r =
         dna_ewens_watterson_step(p, s, st, infers_haplotypes(s), s.NumIterationsNeutralityTests);
     write_dna_ewens_watterson(out, r, p.name);
-    if (r.tested && r.test.has_batch_line()) {
-        if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt))
-            write_ewens_watterson_batch(*batch, r.test, p.name);
-    }
+    write_ewens_watterson_batch_line(r.tested, r.test, p.name);
     return true;
 }
 
 bool chakraborty(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Chakraborty's test cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Chakraborty's test of selective neutrality", 47, p.name);
-    write_citations(out, {"AlleleNumberTest_1990"});
+    if (!open_chakraborty_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
 
     const std::optional<ChakrabortyResult> r = dna_chakraborty_step(p, s, st, infers_haplotypes(s));
     if (!r) return true;
-    write_chakraborty(out, *r);
-    if (r->outcome == ChakrabortyResult::Outcome::tested) {
-        if (std::ostream* batch = batch_stream(_CHAKRABORTY_, ofs_chakra)) write_chakraborty_batch(*batch, *r, p.name);
-    }
+    write_chakraborty_section(out, *r, p.name);
     return true;
 }
 
 bool fu_fs(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Fu's Fs test cannot be computed \n");
+    if (!open_fu_fs_section(p, out)) {
         clear_fu_fs(p);
         return true;
     }
-    write_banner(out, "Fu's Fs test of selective neutrality", 47, p.name);
-    write_citations(out, {"Fs_test_1997"});
     if (progress_stops(s, "Testing neutrality: Fu's Fs test ...")) return false;
 
     const FuFsResult r = dna_fu_fs_step(p, s, st, {dna_weights(s), infers_haplotypes(s), s.NumSimulFuTest});

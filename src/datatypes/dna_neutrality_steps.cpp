@@ -12,6 +12,7 @@
 #include "datatypes/dna_replicate.h"
 #include "datatypes/dna_sections.h"
 #include "datatypes/driver_output.h"
+#include "datatypes/neutrality_sections.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -32,35 +33,6 @@ void fill_list_from_distances(PopulDNA& p, settings& s, SampleDriverState& st) {
     p.compute_distance_matrix(nullptr, &s, 0);
     if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
     st.listFilled = true;
-}
-
-void fill_list_from_haplotypes(PopulDNA const& p, SampleDriverState& st) {
-    try {
-        for (long i = 0; i < p.haplotypes.count; ++i) {
-            PHaploDef const* entry = p.haplotypes[i];
-            const double count = entry != nullptr ? entry->count : 0.0;
-            auto* record = new AHaplFreq;
-            record->relFreq = count;
-            record->relFreqSd = count * count;
-            st.freqList.Add(record);
-        }
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopulDNA::test_methods()", Msg::m0_not_enough_memory);
-    }
-}
-
-// "\t\tComputing BMat ..." and the table; its elapsed time once it is
-// ready, or `missing` when it cannot be built.
-bool b_table_ready(char const* missing) {
-    const std::clock_t start = get_sys_clock();
-    *_AOS_ << "\t\tComputing BMat ..."
-           << "\n";
-    if (PopGenetics::get_B_num_mat() == 0) {
-        *_AOS_ << missing;
-        return false;
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return true;
 }
 
 }  // namespace
@@ -248,7 +220,7 @@ DnaEwensWattersonSection dna_ewens_watterson_step(PopulDNA& p, settings& s, Samp
     *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
            << "\n";
     if (!inferred)
-        fill_list_from_haplotypes(p, st);
+        fill_list_from_counts(p, st, "PopulDNA::test_methods()");
     else
         fill_list_from_distances(p, s, st);
     r.test = ewens_watterson_step(p, st.freqList, replicates, inferred, s);

@@ -1,9 +1,14 @@
 #include "datatypes/neutrality_sections.h"
 
 #include <iomanip>
+#include <new>
 
+#include "core/Errors.h"
+#include "core/public.h"
+#include "datatypes/driver_frame.h"
 #include "datatypes/driver_output.h"
 #include "popstats/PopGenetics.h"
+#include "run/glbobj.h"
 
 namespace quintle {
 
@@ -123,6 +128,93 @@ void write_fu_fs_batch(std::ostream& b, my_string const& sampleName, FuFsResult 
         if (r.replicates != 0) b << "\t" << r.simulated.p << "\t" << r.simulated.nonPositive << "\t" << r.replicates;
     }
     b << "\n";
+}
+
+void fill_list_from_counts(PopGenetics const& p, SampleDriverState& st, char const* memoryFunction) {
+    try {
+        for (long i = 0; i < p.haplotypes.count; ++i) {
+            PHaploDef const* entry = p.haplotypes.data[i];
+            const double count = entry != nullptr ? entry->count : 0.0;
+            auto* record = new AHaplFreq;
+            record->relFreq = count;
+            record->relFreqSd = count * count;
+            st.freqList.Add(record);
+        }
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, memoryFunction, Msg::m0_not_enough_memory);
+    }
+}
+
+bool b_table_built(char const* missing, std::clock_t& start) {
+    start = get_sys_clock();
+    *_AOS_ << "\t\tComputing BMat ..."
+           << "\n";
+    if (PopGenetics::get_B_num_mat() == 0) {
+        *_AOS_ << missing;
+        return false;
+    }
+    return true;
+}
+
+bool b_table_ready(char const* missing) {
+    std::clock_t start = 0;
+    if (!b_table_built(missing, start)) return false;
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return true;
+}
+
+bool open_tajima_section(PopGenetics const& p, std::ostream& out) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Tajima's test cannot be computed \n");
+        return false;
+    }
+    write_banner(out, "Tajima's test of selective neutrality", 42, p.name);
+    write_citations(out, {"Tajima_D_1989", "Coalescent_1990"});
+    return true;
+}
+
+bool open_ewens_watterson_section(PopGenetics const& p, std::ostream& out, bool plural) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, plural ? "Ewens-Watterson tests cannot be computed \n"
+                                        : "Ewens-Watterson test cannot be computed \n");
+        return false;
+    }
+    write_banner(out, "Ewens-Watterson tests of selective neutrality", 50, p.name);
+    write_citations(out, {"NeutralAlleles_1972", "Heterosis_1977", "HomozygosityTest_1978", "NeutralityTests_1993",
+                          "Coalescent_1990"});
+    return true;
+}
+
+bool open_chakraborty_section(PopGenetics const& p, std::ostream& out) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Chakraborty's test cannot be computed \n");
+        return false;
+    }
+    write_banner(out, "Chakraborty's test of selective neutrality", 47, p.name);
+    write_citations(out, {"AlleleNumberTest_1990"});
+    return true;
+}
+
+bool open_fu_fs_section(PopGenetics const& p, std::ostream& out) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Fu's Fs test cannot be computed \n");
+        return false;
+    }
+    write_banner(out, "Fu's Fs test of selective neutrality", 47, p.name);
+    write_citations(out, {"Fs_test_1997"});
+    return true;
+}
+
+void write_ewens_watterson_batch_line(bool tested, EwensWattersonResult const& test, my_string const& sampleName) {
+    if (!tested || !test.has_batch_line()) return;
+    if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt))
+        write_ewens_watterson_batch(*batch, test, sampleName);
+}
+
+void write_chakraborty_section(std::ostream& out, ChakrabortyResult const& r, my_string const& sampleName) {
+    write_chakraborty(out, r);
+    if (r.outcome != ChakrabortyResult::Outcome::tested) return;
+    if (std::ostream* batch = batch_stream(_CHAKRABORTY_, ofs_chakra)) write_chakraborty_batch(*batch, r, sampleName);
 }
 
 }  // namespace quintle

@@ -5,16 +5,21 @@
 // steps of every data type share, and the writers of the texts the data
 // types have in common.
 
+#include <ctime>
 #include <ostream>
 #include <string>
 
 #include "core/my_string.h"
 #include "datatypes/driver_state.h"
+#include "popstats/chakraborty.h"
+#include "popstats/ewens_watterson.h"
 #include "popstats/fu_fs.h"
 #include "popstats/tajima.h"
 #include "popstats/theta_estimators.h"
 
 namespace quintle {
+
+class PopGenetics;
 
 // Means and s.d. of the two quantities a series of replicates reports, and
 // how the replicates' statistic compared with the observed one.
@@ -131,5 +136,29 @@ void clear_fu_fs(PopGenetics& p);
 // The three lines of a test refused for genotypes of unknown phase; `first`
 // names the test.
 void write_phase_refusal(std::ostream& out, char const* first);
+
+// The Ewens-Watterson and Chakraborty list of the haplotype counts: each
+// count with its square. A MEMORY report names `memoryFunction`.
+void fill_list_from_counts(PopGenetics const& p, SampleDriverState& st, char const* memoryFunction);
+
+// "\t\tComputing BMat ..." in the log and the B table, started at `start`;
+// false, after `missing`, when it cannot be built.
+bool b_table_built(char const* missing, std::clock_t& start);
+// The same, then its elapsed time once it is ready.
+bool b_table_ready(char const* missing);
+
+// Openings of the four neutrality sections: for genotypes of unknown phase
+// the refusal (false); otherwise the banner and the citations (true).
+bool open_tajima_section(PopGenetics const& p, std::ostream& out);
+// The Ewens-Watterson refusal names the test in the singular or, for DNA,
+// the plural.
+bool open_ewens_watterson_section(PopGenetics const& p, std::ostream& out, bool plural);
+bool open_chakraborty_section(PopGenetics const& p, std::ostream& out);
+bool open_fu_fs_section(PopGenetics const& p, std::ostream& out);
+
+// The batch line of a tested sample, when the Ewens-Watterson batch file is on.
+void write_ewens_watterson_batch_line(bool tested, EwensWattersonResult const& test, my_string const& sampleName);
+// The Chakraborty block, and the batch line of a tested sample.
+void write_chakraborty_section(std::ostream& out, ChakrabortyResult const& r, my_string const& sampleName);
 
 }  // namespace quintle

@@ -12,6 +12,7 @@
 #include "datatypes/PopulRFLP.h"
 #include "datatypes/driver_frame.h"
 #include "datatypes/driver_output.h"
+#include "datatypes/neutrality_sections.h"
 #include "datatypes/rflp_replicate.h"
 #include "datatypes/rflp_sections.h"
 #include "run/glbobj.h"
@@ -36,35 +37,6 @@ void fill_list_from_distances(PopulRFLP& p, settings& s, SampleDriverState& st) 
     p.compute_distance_matrix(nullptr, &s, 0);
     st.listFilled = true;
     if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
-}
-
-void fill_list_from_haplotypes(PopulRFLP const& p, SampleDriverState& st) {
-    try {
-        for (long i = 0; i < p.haplotypes.count; ++i) {
-            PHaploDef const* entry = p.haplotypes[i];
-            const double count = entry != nullptr ? entry->count : 0.0;
-            auto* record = new AHaplFreq;
-            record->relFreq = count;
-            record->relFreqSd = count * count;
-            st.freqList.Add(record);
-        }
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, "PopulRFLP::test_methods()", Msg::m0_not_enough_memory);
-    }
-}
-
-// "\t\tComputing BMat ..." and the table; its elapsed time once it is
-// ready, or `missing` when it cannot be built.
-bool b_table_ready(char const* missing) {
-    const std::clock_t start = get_sys_clock();
-    *_AOS_ << "\t\tComputing BMat ..."
-           << "\n";
-    if (PopGenetics::get_B_num_mat() == 0) {
-        *_AOS_ << missing;
-        return false;
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return true;
 }
 
 }  // namespace
@@ -253,7 +225,7 @@ RflpEwensWattersonSection rflp_ewens_watterson_step(PopulRFLP& p, settings& s, S
     *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
            << "\n";
     if (!inferred)
-        fill_list_from_haplotypes(p, st);
+        fill_list_from_counts(p, st, "PopulRFLP::test_methods()");
     else
         fill_list_from_distances(p, s, st);
     r.test = ewens_watterson_step(p, st.freqList, replicates, inferred, s);
@@ -294,12 +266,7 @@ std::optional<ChakrabortyResult> rflp_chakraborty_step(PopulRFLP& p, settings& s
 // --- the sections -------------------------------------------------------------
 
 bool rflp_tajima_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Tajima's test cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Tajima's test of selective neutrality", 42, p.name);
-    write_citations(out, {"Tajima_D_1989", "Coalescent_1990"});
+    if (!open_tajima_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Computing Tajima's D ...")) return false;
 
     const TajimaResult r = rflp_tajima_step(p, s, st, s.DeletionWeight, s.NumSimulFuTest);
@@ -310,51 +277,31 @@ bool rflp_tajima_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDri
 }
 
 bool rflp_ewens_watterson_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Ewens-Watterson test cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Ewens-Watterson tests of selective neutrality", 50, p.name);
-    write_citations(out, {"NeutralAlleles_1972", "Heterosis_1977", "HomozygosityTest_1978", "NeutralityTests_1993",
-                          "Coalescent_1990"});
+    if (!open_ewens_watterson_section(p, out, false)) return true;
     if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...")) return false;
 
     const RflpEwensWattersonSection r =
         rflp_ewens_watterson_step(p, s, st, infers_haplotypes(s), s.NumIterationsNeutralityTests);
     write_rflp_ewens_watterson(out, r, p.name);
-    if (r.tested && r.test.has_batch_line()) {
-        if (std::ostream* batch = batch_stream(_EWENS_WATTERSON_, ofs_ewens_watt))
-            write_ewens_watterson_batch(*batch, r.test, p.name);
-    }
+    write_ewens_watterson_batch_line(r.tested, r.test, p.name);
     return true;
 }
 
 bool rflp_chakraborty_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Chakraborty's test cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Chakraborty's test of selective neutrality", 47, p.name);
-    write_citations(out, {"AlleleNumberTest_1990"});
+    if (!open_chakraborty_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
 
     const std::optional<ChakrabortyResult> r = rflp_chakraborty_step(p, s, st, infers_haplotypes(s));
     if (!r) return true;
-    write_chakraborty(out, *r);
-    if (r->outcome == ChakrabortyResult::Outcome::tested) {
-        if (std::ostream* batch = batch_stream(_CHAKRABORTY_, ofs_chakra)) write_chakraborty_batch(*batch, *r, p.name);
-    }
+    write_chakraborty_section(out, *r, p.name);
     return true;
 }
 
 bool rflp_fu_fs_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Fu's Fs test cannot be computed \n");
+    if (!open_fu_fs_section(p, out)) {
         clear_fu_fs(p);
         return true;
     }
-    write_banner(out, "Fu's Fs test of selective neutrality", 47, p.name);
-    write_citations(out, {"Fs_test_1997"});
     if (progress_stops(s, "Testing neutrality: Fu's Fs test ...")) return false;
 
     const FuFsResult r = rflp_fu_fs_step(p, s, st, {s.DeletionWeight, infers_haplotypes(s), s.NumSimulFuTest});
