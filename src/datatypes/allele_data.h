@@ -1,8 +1,7 @@
 #pragma once
 
 // What the microsatellite and standard-data samples share below their
-// drivers: reconciling the declared counts with the haplotype list, the
-// polymorphism evaluation, the allele rows of the usable loci that the
+// drivers: the polymorphism evaluation, the allele rows of the usable loci that the
 // distance kernels read, the count-weighted sum of pairwise distances and the
 // printed matrix.
 
@@ -19,13 +18,6 @@ namespace quintle {
 class PopGenetics;
 class TAllele;
 class settings;
-
-// check_data of both types: the sample size follows the summed counts
-// (WARNING 110 when a declared size differs) and a number of haplotypes that
-// differs from the list is refused with message 111 of `haplotypeKind`,
-// unless the profile has genotypic data of known phase. 1 consistent or an
-// empty list, 0 after a report.
-int reconcile_haplotype_counts(Population& p, ErrorType haplotypeKind, char const* function);
 
 // evaluate_polymorphism of both types: the allowed level of missing data,
 // then the usable and polymorphic loci of the phenotypes (unphased genotypes

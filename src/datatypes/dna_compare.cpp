@@ -8,6 +8,7 @@
 
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_distances.h"
+#include "datatypes/haplotype_counts.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -97,35 +98,10 @@ int PopulDNA::build_arbitrary_haplotype() {
 }
 
 int PopulDNA::check_data() {
+    if (haplotypes.count < 1) return 1;
+    bool const warned = reconcile_haplotype_counts(*this, WARNING, "PopulDNA::check_data()") == 0;
+
     int const n = static_cast<int>(haplotypes.count);
-    if (n < 1) return 1;
-    bool warned = false;
-
-    double total = 0.0;
-    for (int i = 0; i < n; ++i) {
-        if (haplotypes[i] != nullptr) total += haplotypes[i]->count;
-    }
-    if (SampleSize > 0) {
-        if (SampleSize != total) {
-            SampleSize = total;
-            E.error(WARNING, "PopulDNA::check_data()", Msg::m110_haplotype_sum_not_specified);
-            warned = true;
-        }
-    } else {
-        SampleSize = total;
-    }
-
-    if (NbHaplotypeEntries == 0) {
-        NbHaplotypeEntries = n;
-    } else if (NbHaplotypeEntries != n) {
-        if (profile.GenotypicData != 0 && profile.GameticPhase != 0) {
-            NbHaplotypeEntries = n;
-        } else {
-            E.error(WARNING, "PopulDNA::check_data()", Msg::m111_haplotype_count_changed);
-            warned = true;
-        }
-    }
-
     int const length = length_of(haplotypes[0]);
     for (int i = 1; i < n; ++i) {
         if (length_of(haplotypes[i]) != length) {

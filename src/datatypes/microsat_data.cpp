@@ -12,6 +12,7 @@
 #include "core/timing.h"
 #include "datatypes/PopulMicrosat.h"
 #include "datatypes/allele_data.h"
+#include "datatypes/haplotype_counts.h"
 #include "datatypes/dna_replicate_statistics.h"
 #include "datatypes/microsat_distances.h"
 #include "run/settings.h"

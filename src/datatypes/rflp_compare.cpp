@@ -7,6 +7,7 @@
 
 #include "core/Errors.h"
 #include "datatypes/PopulRFLP.h"
+#include "datatypes/haplotype_counts.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 
@@ -37,36 +38,11 @@ void grow_global_flags(int sites) {
 }  // namespace
 
 int PopulRFLP::check_data() {
+    if (haplotypes.count < 1) return 1;
+    bool const warned =
+        reconcile_haplotype_counts(*this, WARNING, "PopulRFLP::check_data()", "PopulRFLP::check_data") == 0;
+
     int const n = static_cast<int>(haplotypes.count);
-    if (n < 1) return 1;
-    bool warned = false;
-
-    // 64 bits: many large counts must not wrap.
-    std::int64_t total = 0;
-    for (int i = 0; i < n; ++i) {
-        if (haplotypes[i] != nullptr) total += haplotypes[i]->count;
-    }
-    if (SampleSize > 0) {
-        if (SampleSize != static_cast<double>(total)) {
-            SampleSize = static_cast<double>(total);
-            E.error(WARNING, "PopulRFLP::check_data()", Msg::m110_haplotype_sum_not_specified);
-            warned = true;
-        }
-    } else {
-        SampleSize = static_cast<double>(total);
-    }
-
-    if (NbHaplotypeEntries == 0) {
-        NbHaplotypeEntries = n;
-    } else if (NbHaplotypeEntries != n) {
-        if (profile.GenotypicData != 0 && profile.GameticPhase != 0) {
-            NbHaplotypeEntries = n;
-        } else {
-            E.error(WARNING, "PopulRFLP::check_data", Msg::m111_haplotype_count_changed);
-            warned = true;
-        }
-    }
-
     int const length = length_of(haplotypes[0]);
     for (int i = 1; i < n; ++i) {
         if (length_of(haplotypes[i]) != length) {
