@@ -38,19 +38,8 @@ for arg in "$@"; do
 done
 
 command -v python3 >/dev/null || { echo "em_bench.sh: python3 is needed" >&2; exit 1; }
-if [ -n "${QUINTLE_BIN:-}" ]; then
-    BIN="$QUINTLE_BIN"
-else
-    BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-    BIN="$BUILD_DIR/quintle"
-    if [ ! -x "$BIN" ]; then
-        echo "Building the Release program in $BUILD_DIR ..."
-        cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUINTLE_TESTS=OFF >/dev/null
-        cmake --build "$BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
-    fi
-fi
-[ -x "$BIN" ] || { echo "em_bench.sh: no program at $BIN" >&2; exit 1; }
-BIN="$(cd "$(dirname "$BIN")" && pwd)/$(basename "$BIN")"
+. "$HERE/lib.sh"
+find_quintle em_bench.sh
 if [ "$use_r" -eq 1 ] && ! Rscript -e 'suppressMessages(library(haplo.stats))' >/dev/null 2>&1; then
     echo "(R with haplo.stats not found: haplo.em is not timed)"
     use_r=0

@@ -43,19 +43,8 @@ TIME=/usr/bin/time
 [ -x "$TIME" ] || { echo "rflp_bench.sh: $TIME is missing; install the 'time' package" >&2; exit 1; }
 command -v python3 >/dev/null || { echo "rflp_bench.sh: python3 is needed" >&2; exit 1; }
 
-if [ -n "${QUINTLE_BIN:-}" ]; then
-    BIN="$QUINTLE_BIN"
-else
-    BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-    BIN="$BUILD_DIR/quintle"
-    if [ ! -x "$BIN" ]; then
-        echo "Building the Release program in $BUILD_DIR ..."
-        cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUINTLE_TESTS=OFF >/dev/null
-        cmake --build "$BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
-    fi
-fi
-[ -x "$BIN" ] || { echo "rflp_bench.sh: no program at $BIN" >&2; exit 1; }
-BIN="$(cd "$(dirname "$BIN")" && pwd)/$(basename "$BIN")"
+. "$HERE/lib.sh"
+find_quintle rflp_bench.sh
 
 export QUINTLE_SEED="${QUINTLE_SEED:-4242}"
 GEN_SEED="${GEN_SEED:-12345}"

@@ -52,19 +52,8 @@ for size in "${sizes[@]}"; do
 done
 command -v python3 >/dev/null || { echo "vosk_bench.sh: python3 is needed" >&2; exit 1; }
 
-if [ -n "${QUINTLE_BIN:-}" ]; then
-    BIN="$QUINTLE_BIN"
-else
-    BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-    BIN="$BUILD_DIR/quintle"
-    if [ ! -x "$BIN" ]; then
-        echo "Building the Release program in $BUILD_DIR ..."
-        cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUINTLE_TESTS=OFF >/dev/null
-        cmake --build "$BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
-    fi
-fi
-[ -x "$BIN" ] || { echo "vosk_bench.sh: no program at $BIN" >&2; exit 1; }
-BIN="$(cd "$(dirname "$BIN")" && pwd)/$(basename "$BIN")"
+. "$HERE/lib.sh"
+find_quintle vosk_bench.sh
 LIB="$(dirname "$BIN")/src/libquintle_lib.a"
 [ -f "$LIB" ] || { echo "vosk_bench.sh: no library at $LIB to link the loop against" >&2; exit 1; }
 FLAGS="$(grep -m1 '^CMAKE_BUILD_TYPE:' "$(dirname "$BIN")/CMakeCache.txt" 2>/dev/null | cut -d= -f2)"
