@@ -3,6 +3,7 @@
 // standard neutral coalescent with the observed theta; the Ewens-Watterson
 // and Chakraborty tests run on the sample's haplotype counts.
 
+#include <algorithm>
 #include <iomanip>
 #include <new>
 
@@ -68,7 +69,7 @@ TajimaResult dna_tajima_step(PopulDNA& p, settings& s, SampleDriverState& st, Ta
     EchoCapture echo;
     p.tree.allocate_tree(r.n);
     r.thetaS = *p.theta_S(r.n, r.segregatingSites);
-    r.replicates = a.replicates;
+    r.replicates = std::max(a.replicates, 0L);
 
     ReplicateTally tally;
     ReplicateMoments theta;
@@ -87,7 +88,7 @@ TajimaResult dna_tajima_step(PopulDNA& p, settings& s, SampleDriverState& st, Ta
     }
     empty_hit_table(p);
 
-    if (r.replicates != 0) {
+    if (r.replicates > 0) {
         r.simulated = summarize_replicates(r.replicates, tally, theta, d, kTajimaFunction);
         p.tajimaP = r.simulated.p;
     }
@@ -108,48 +109,6 @@ void write_dna_tajima(std::ostream& out, TajimaResult const& r) {
 }
 
 // --- Fu's Fs ------------------------------------------------------------------
-
-namespace {
-
-// The observed Fs against its replicates, simulated with that deletion
-// weight; the sample's Fu fields are set.
-void test_fu_fs(PopulDNA& p, settings& s, double deletionWeight, FuFsResult& r) {
-    const FuFsOutcome observed = p.Fu_Fs(r.thetaPi, r.k, p.fuFs, true);
-    r.outcome = FuFsResult::Outcome::tested;
-    r.Fs = p.fuFs;
-    r.expectedAlleles = p.k_est(r.thetaPi, r.n);
-    EchoCapture echo;
-
-    // An observed Fs that could not be formed has nothing to be compared
-    // with: no simulations, no P value.
-    if (observed == FuFsOutcome::not_computed) r.replicates = 0;
-    ReplicateTally tally;
-    ReplicateMoments theta;
-    ReplicateMoments k;
-    if (observed != FuFsOutcome::not_computed) p.tree.allocate_tree(r.n);
-    if (r.replicates >= 1) {
-        DnaReplicate replicate;
-        const double mu = r.thetaPi / 2.0;
-        r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
-            add_fu_replicate(replicate.simulate(p, mu, deletionWeight, s), r.Fs, false, tally, theta, k);
-        });
-        if (r.stopped) {
-            r.echoSimulations = echo.take();
-            return;
-        }
-    }
-    empty_hit_table(p);
-
-    if (r.replicates != 0) {
-        r.simulated = summarize_replicates(r.replicates, tally, theta, k, kFuFunction);
-        p.fuFsP = r.simulated.p;
-    } else {
-        p.fuFsP = -1.0;
-    }
-    r.echoSimulations = echo.take();
-}
-
-}  // namespace
 
 FuFsResult dna_fu_fs_step(PopulDNA& p, settings& s, SampleDriverState& st, FuFsArgs const& a) {
     FuFsResult r;
@@ -181,12 +140,15 @@ FuFsResult dna_fu_fs_step(PopulDNA& p, settings& s, SampleDriverState& st, FuFsA
     r.n = static_cast<int>(p.SampleSize);
     r.numHaplotypes = p.NbHaplotypeEntries;
     r.numOriginal = p.NbHaplotypeEntriesRead;
-    r.replicates = a.replicates;
+    r.replicates = std::max(a.replicates, 0L);
     if (r.k < 2) {
         r.outcome = FuFsResult::Outcome::one_allele;
         clear_fu_fs(p);
     } else {
-        test_fu_fs(p, s, a.weights.deletion, r);
+        DnaReplicate replicate;
+        const double deletionWeight = a.weights.deletion;
+        test_fu_fs(p, s, r, false, kFuFunction,
+                   [&](double mu) -> auto& { return replicate.simulate(p, mu, deletionWeight, s); });
         if (r.stopped) return r;
     }
     *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";

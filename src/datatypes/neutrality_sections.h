@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "core/Errors.h"
 #include "core/my_string.h"
 #include "datatypes/driver_state.h"
 #include "popstats/chakraborty.h"
@@ -132,6 +133,45 @@ void write_fu_fs(std::ostream& out, FuFsResult const& r);
 void write_fu_fs_batch(std::ostream& b, my_string const& sampleName, FuFsResult const& r);
 // Fu's fields of a sample for which the test is not run.
 void clear_fu_fs(PopGenetics& p);
+
+// The observed Fs of a sample against `r.replicates` replicates simulated
+// under theta(pi) by `simulate(mu)`; sets the sample's Fu fields and the
+// result. An observed Fs that could not be formed has nothing to be compared
+// with: no simulations, no P value. `skipUnwritten`: a replicate whose Fs is
+// not formed counts in neither tail. Reports of the replicates are captured
+// for the result file.
+template <class Sample, class Simulate>
+void test_fu_fs(Sample& p, settings& s, FuFsResult& r, bool skipUnwritten, char const* function,
+                Simulate&& simulate) {
+    const FuFsOutcome observed = p.Fu_Fs(r.thetaPi, r.k, p.fuFs, true);
+    r.outcome = FuFsResult::Outcome::tested;
+    r.Fs = p.fuFs;
+    r.expectedAlleles = p.k_est(r.thetaPi, r.n);
+    EchoCapture echo;
+    if (observed == FuFsOutcome::not_computed) r.replicates = 0;
+    ReplicateTally tally;
+    ReplicateMoments theta;
+    ReplicateMoments k;
+    if (observed != FuFsOutcome::not_computed) p.tree.allocate_tree(r.n);
+    if (r.replicates >= 1) {
+        const double mu = r.thetaPi / 2.0;
+        r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
+            add_fu_replicate(simulate(mu), r.Fs, skipUnwritten, tally, theta, k);
+        });
+        if (r.stopped) {
+            r.echoSimulations = echo.take();
+            return;
+        }
+    }
+    empty_hit_table(p);
+    if (r.replicates > 0) {
+        r.simulated = summarize_replicates(r.replicates, tally, theta, k, function);
+        p.fuFsP = r.simulated.p;
+    } else {
+        p.fuFsP = -1.0;
+    }
+    r.echoSimulations = echo.take();
+}
 
 // The three lines of a test refused for genotypes of unknown phase; `first`
 // names the test.

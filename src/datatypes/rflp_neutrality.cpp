@@ -112,47 +112,6 @@ void write_rflp_tajima(std::ostream& out, TajimaResult const& r) {
 
 // --- Fu's Fs ------------------------------------------------------------------
 
-namespace {
-
-// The observed Fs against its replicates; the sample's Fu fields are set.
-void test_fu_fs(PopulRFLP& p, settings& s, FuFsResult& r) {
-    const FuFsOutcome observed = p.Fu_Fs(r.thetaPi, r.k, p.fuFs, true);
-    r.outcome = FuFsResult::Outcome::tested;
-    r.Fs = p.fuFs;
-    r.expectedAlleles = p.k_est(r.thetaPi, r.n);
-    EchoCapture echo;
-
-    // An observed Fs that could not be formed has nothing to be compared
-    // with: no simulations, no P value.
-    if (observed == FuFsOutcome::not_computed) r.replicates = 0;
-    ReplicateTally tally;
-    ReplicateMoments theta;
-    ReplicateMoments k;
-    if (observed != FuFsOutcome::not_computed) p.tree.allocate_tree(r.n);
-    if (r.replicates >= 1) {
-        RflpReplicate replicate;
-        const double mu = r.thetaPi / 2.0;
-        r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
-            add_fu_replicate(replicate.simulate(p, mu, s), r.Fs, true, tally, theta, k);
-        });
-        if (r.stopped) {
-            r.echoSimulations = echo.take();
-            return;
-        }
-    }
-    empty_hit_table(p);
-
-    if (r.replicates > 0) {
-        r.simulated = summarize_replicates(r.replicates, tally, theta, k, kFuFunction);
-        p.fuFsP = r.simulated.p;
-    } else {
-        p.fuFsP = -1.0;
-    }
-    r.echoSimulations = echo.take();
-}
-
-}  // namespace
-
 FuFsResult rflp_fu_fs_step(PopulRFLP& p, settings& s, SampleDriverState& st, RflpFuFsArgs const& a) {
     FuFsResult r;
     r.sampleSize = p.SampleSize;
@@ -187,7 +146,8 @@ FuFsResult rflp_fu_fs_step(PopulRFLP& p, settings& s, SampleDriverState& st, Rfl
         r.outcome = FuFsResult::Outcome::one_allele;
         clear_fu_fs(p);
     } else {
-        test_fu_fs(p, s, r);
+        RflpReplicate replicate;
+        test_fu_fs(p, s, r, true, kFuFunction, [&](double mu) -> auto& { return replicate.simulate(p, mu, s); });
         if (r.stopped) return r;
     }
     *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";

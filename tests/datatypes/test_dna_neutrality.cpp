@@ -116,6 +116,28 @@ TEST(DnaNeutrality, SimulatedPValuesReachTheSample) {
     EXPECT_GT(f.simulated.secondMean, 1.0);  // replicates hold more than one haplotype
 }
 
+// A negative number of simulations (the settings allow it) means none: no
+// "No. of simulations : -5" block with means of 0 / -5, no P value, no
+// draw from the generator.
+TEST(DnaNeutrality, NegativeReplicateCountSimulatesNothing) {
+    DnaSample d("pop1", worked_sample());
+    DriverRun run(kTajima);
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    initialize_ran3(-11);
+    long seed = 1;
+    const double next = ran3(&seed);
+    initialize_ran3(-11);
+    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, -5});
+    EXPECT_EQ(t.replicates, 0);
+    std::ostringstream text;
+    write_dna_tajima(text, t);
+    EXPECT_EQ(text.str().find("No. of simulations"), std::string::npos) << text.str();
+    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(-5));
+    EXPECT_EQ(f.replicates, 0);
+    EXPECT_EQ(d.pop.fuFsP, -1.0);
+    EXPECT_EQ(ran3(&seed), next) << "no draw was made";
+}
+
 // A stop request during the replicates ends the step at once: no P value,
 // and a batch line left without its end.
 TEST(DnaNeutrality, StopRequestEndsTheReplicates) {
