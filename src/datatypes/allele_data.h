@@ -6,12 +6,19 @@
 // printed matrix.
 
 #include <cstdint>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <new>
 #include <ostream>
 #include <vector>
 
 #include "core/Errors.h"
 #include "core/RectMat.h"
+#include "core/public.h"
+#include "core/timing.h"
 #include "data/Population.h"
+#include "run/settings.h"
 
 namespace quintle {
 
@@ -48,5 +55,61 @@ double weighted_pair_sum(PHaploDefList const& list, RectMat const& d);
 // blanks, the entries right of it; each in fixed notation, width 8, four
 // decimals.
 void write_inter_haplotypic_matrix(std::ostream& out, RectMat const& d, int n);
+
+// compute_distance_matrix of both types: the n x n matrix of the haplotype
+// list (ERROR 108 from `function` for an empty list), its rows read once by
+// `read_rows(usable loci)` and each pair formed by `pair(rows, i, j, d)`. A
+// pair it refuses (after its own report) leaves no matrix at all rather than
+// a partly filled one that later sections would read as complete. The
+// matrix goes to `out` when given. True when the matrix is complete.
+template <class Sample, class ReadRows, class Pair>
+bool fill_allele_distance_matrix(Sample& p, std::fstream* out, settings* s, char const* function,
+                                 ReadRows&& read_rows, Pair&& pair) {
+    if (p.haplotypes.count < 1) {
+        E.error(ERROR, function, Msg::m108_haplotype_list_empty);
+        return false;
+    }
+    const int n = static_cast<int>(p.haplotypes.count);
+    p.NbHaplotypeEntries = n;
+    p.distMat.reset();
+    try {
+        p.distMat = std::make_unique<RectMat>(n, n);
+    } catch (std::bad_alloc const&) {
+        E.error(MEMORY, function, Msg::m0_not_enough_memory);
+        return false;
+    }
+    const int L = first_entry_loci(p.haplotypes);
+    *_AOS_ << "\t\tBeginning distance computations ...\n";
+    std::clock_t start = get_sys_clock();
+    p.maxPairwiseDistance = 0;
+
+    if (L > 0) {
+        auto const rows = read_rows(usable_loci(p.usableSite, L));
+        RectMat& m = *p.distMat;
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < i; ++j) {
+                double d = 0.0;
+                if (!pair(rows, i, j, d)) {
+                    p.distMat.reset();
+                    p.maxPairwiseDistance = 0;
+                    return false;
+                }
+                m(i, j) = d;
+                if (d > p.maxPairwiseDistance) p.maxPairwiseDistance = static_cast<int>(d);
+            }
+            settings::print_message();
+            if (s != nullptr && s->stopFlag != 0) return false;
+            m(i, i) = 0.0;
+        }
+    }
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    if (out == nullptr) return true;
+
+    *_AOS_ << "\t\tWriting matrix to file ...\n";
+    start = get_sys_clock();
+    write_inter_haplotypic_matrix(*out, *p.distMat, n);
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return true;
+}
 
 }  // namespace quintle

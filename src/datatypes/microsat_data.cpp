@@ -3,17 +3,14 @@
 // diversity.
 
 #include <climits>
-#include <ctime>
-#include <memory>
-#include <new>
 
 #include "core/Errors.h"
 #include "core/public.h"
 #include "core/timing.h"
 #include "datatypes/PopulMicrosat.h"
 #include "datatypes/allele_data.h"
-#include "datatypes/haplotype_counts.h"
 #include "datatypes/dna_replicate_statistics.h"
+#include "datatypes/haplotype_counts.h"
 #include "datatypes/microsat_distances.h"
 #include "run/settings.h"
 
@@ -39,52 +36,17 @@ int PopulMicrosat::evaluate_polymorphism(settings const& s) { return evaluate_al
 // distance beyond the int range, leaves no matrix at all rather than a
 // partly filled one that later sections would read as complete.
 int PopulMicrosat::compute_distance_matrix(std::fstream* out, settings* s, int) {
-    if (haplotypes.count < 1) {
-        E.error(ERROR, kDistanceName, Msg::m108_haplotype_list_empty);
-        return 0;
-    }
-    const int n = static_cast<int>(haplotypes.count);
-    NbHaplotypeEntries = n;
-    distMat.reset();
-    try {
-        distMat = std::make_unique<RectMat>(n, n);
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, kDistanceName, Msg::m0_not_enough_memory);
-        return 0;
-    }
-    const int L = first_entry_loci(haplotypes);
-    *_AOS_ << "\t\tBeginning distance computations ...\n";
-    std::clock_t start = get_sys_clock();
-    maxPairwiseDistance = 0;
-
-    if (L > 0) {
-        const MicrosatSizeRows sizes = read_microsat_sizes(haplotypes, usable_loci(usableSite, L), profile.MissingData);
-        RectMat& m = *distMat;
-        for (int i = 0; i < n; ++i) {
-            for (int j = 0; j < i; ++j) {
-                double d = 0.0;
-                if (microsat_pair_distance(sizes, i, j, microsatDistanceMethod, d) != MicrosatPairStatus::ok ||
-                    d > kLargestDistance) {
-                    E.error(ERROR, kDistanceName, Msg::m121_microsat_allele_not_integer);
-                    distMat.reset();
-                    maxPairwiseDistance = 0;
-                    return 0;
-                }
-                m(i, j) = d;
-                if (d > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(d);
+    fill_allele_distance_matrix(
+        *this, out, s, kDistanceName,
+        [this](std::vector<int> const& loci) { return read_microsat_sizes(haplotypes, loci, profile.MissingData); },
+        [this](MicrosatSizeRows const& sizes, int i, int j, double& d) {
+            if (microsat_pair_distance(sizes, i, j, microsatDistanceMethod, d) != MicrosatPairStatus::ok ||
+                d > kLargestDistance) {
+                E.error(ERROR, kDistanceName, Msg::m121_microsat_allele_not_integer);
+                return false;
             }
-            settings::print_message();
-            if (s != nullptr && s->stopFlag != 0) return 0;
-            m(i, i) = 0.0;
-        }
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    if (out == nullptr) return 0;
-
-    *_AOS_ << "\t\tWriting matrix to file ...\n";
-    start = get_sys_clock();
-    write_inter_haplotypic_matrix(*out, *distMat, n);
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+            return true;
+        });
     return 0;
 }
 

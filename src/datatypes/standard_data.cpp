@@ -3,17 +3,13 @@
 // loci at which two haplotypes carry different alleles) and its molecular
 // diversity.
 
-#include <ctime>
-#include <memory>
-#include <new>
-
 #include "core/Errors.h"
 #include "core/public.h"
 #include "core/timing.h"
 #include "datatypes/PopulStandard.h"
 #include "datatypes/allele_data.h"
-#include "datatypes/haplotype_counts.h"
 #include "datatypes/dna_replicate_statistics.h"
+#include "datatypes/haplotype_counts.h"
 #include "datatypes/standard_distances.h"
 #include "run/settings.h"
 
@@ -31,46 +27,14 @@ int PopulStandard::check_data() { return reconcile_haplotype_counts(*this, WARNI
 int PopulStandard::evaluate_polymorphism(settings const& s) { return evaluate_allele_polymorphism(*this, s); }
 
 int PopulStandard::compute_distance_matrix(std::fstream* out, settings* s, int) {
-    if (haplotypes.count < 1) {
-        E.error(ERROR, kDistanceName, Msg::m108_haplotype_list_empty);
-        return 0;
-    }
-    const int n = static_cast<int>(haplotypes.count);
-    NbHaplotypeEntries = n;
-    distMat.reset();
-    try {
-        distMat = std::make_unique<RectMat>(n, n);
-    } catch (std::bad_alloc const&) {
-        E.error(MEMORY, kDistanceName, Msg::m0_not_enough_memory);
-        return 0;
-    }
-    const int L = first_entry_loci(haplotypes);
-    *_AOS_ << "\t\tBeginning distance computations ...\n";
-    std::clock_t start = get_sys_clock();
-    maxPairwiseDistance = 0;
-
-    if (L > 0) {
-        const StandardAlleleRows rows = read_standard_alleles(haplotypes, usable_loci(usableSite, L), profile.MissingData);
-        RectMat& m = *distMat;
-        for (int i = 0; i < n; ++i) {
-            for (int j = 0; j < i; ++j) {
-                const int d = standard_pair_distance(rows, i, j);
-                if (d > maxPairwiseDistance) maxPairwiseDistance = d;
-                m(i, j) = d;
-            }
-            settings::print_message();
-            if (s != nullptr && s->stopFlag != 0) return 0;
-            m(i, i) = 0.0;
-        }
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    if (out == nullptr) return 1;
-
-    *_AOS_ << "\t\tWriting matrix to file ...\n";
-    start = get_sys_clock();
-    write_inter_haplotypic_matrix(*out, *distMat, n);
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return 1;
+    const bool complete = fill_allele_distance_matrix(
+        *this, out, s, kDistanceName,
+        [this](std::vector<int> const& loci) { return read_standard_alleles(haplotypes, loci, profile.MissingData); },
+        [](StandardAlleleRows const& rows, int i, int j, double& d) {
+            d = standard_pair_distance(rows, i, j);
+            return true;
+        });
+    return complete ? 1 : 0;
 }
 
 int PopulStandard::compute_molecular_diversity(settings& s) {
