@@ -9,21 +9,12 @@
 #include "datatypes/PopulDNA.h"
 #include "datatypes/dna_distances.h"
 #include "datatypes/haplotype_counts.h"
+#include "datatypes/haplotype_text.h"
 #include "run/settings.h"
 
 namespace quintle {
 
 namespace {
-
-char const* text_of(PHaploDef const* entry) {
-    if (entry == nullptr || entry->haplotype == nullptr) return "";
-    return entry->haplotype->data.c_str();
-}
-
-int length_of(PHaploDef const* entry) {
-    if (entry == nullptr || entry->haplotype == nullptr) return 0;
-    return entry->haplotype->data.length();
-}
 
 // First position from s on (below `length`, the part of the text that
 // reaches into the reference) where text and reference differ, or `length`

@@ -8,17 +8,13 @@
 #include "core/Errors.h"
 #include "datatypes/PopulRFLP.h"
 #include "datatypes/haplotype_counts.h"
+#include "datatypes/haplotype_text.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 
 namespace quintle {
 
 namespace {
-
-int length_of(PHaploDef const* entry) {
-    if (entry == nullptr || entry->haplotype == nullptr) return 0;
-    return entry->haplotype->data.length();
-}
 
 // Character of an entry at a site; a text too short to reach the site reads
 // as missing data there.

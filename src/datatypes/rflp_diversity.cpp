@@ -15,22 +15,13 @@
 #include "core/Errors.h"
 #include "datatypes/PopulRFLP.h"
 #include "datatypes/dna_replicate_statistics.h"
+#include "datatypes/haplotype_text.h"
 #include "datatypes/rflp_pair_counts.h"
 #include "run/settings.h"
 
 namespace quintle {
 
 namespace {
-
-char const* text_of(PHaploDef const* entry) {
-    if (entry == nullptr || entry->haplotype == nullptr) return "";
-    return entry->haplotype->data.c_str();
-}
-
-int length_of(PHaploDef const* entry) {
-    if (entry == nullptr || entry->haplotype == nullptr) return 0;
-    return entry->haplotype->data.length();
-}
 
 void write_distance_matrix(std::ostream& os, RectMat const& m, int n) {
     os << "\nInter-haplotypic distance matrix:\n" << '\n';
