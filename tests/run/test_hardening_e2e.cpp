@@ -312,6 +312,26 @@ TEST_F(Hardening, ReadOnlyFoldersAreReported) {
                                                    "pml_run_[0-9]+\\.txt in the working folder: Permission denied\n")))
         << o.err;
     EXPECT_EQ(read_file(stats), "earlier\n");
+
+    // A result folder that is there but read-only, before and after a run
+    // of another user left its lock file in it.
+    fs::permissions(work, fs::perms::all);
+    fs::permissions(work / "data", fs::perms::all);
+    fs::create_directories(work / "data" / "p.res");
+    auto const read_only = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(work / "data" / "p.res", read_only);
+    o = run("data/p.pmp", as_user);
+    EXPECT_EQ(o.err, "quintle: error during run of data/p.pmp; cannot create data/p.res/.quintle_run.lock: "
+                     "Permission denied\n");
+    fs::permissions(work / "data" / "p.res", fs::perms::owner_all);
+    write_file(work / "data" / "p.res" / ".quintle_run.lock", "");
+    fs::permissions(work / "data" / "p.res", read_only);
+    o = run("data/p.pmp", as_user);
+    fs::permissions(work / "data" / "p.res", fs::perms::owner_all);
+    EXPECT_EQ(o.err, "quintle: error during run of data/p.pmp; cannot create the log data/p.res/Pellomar_log.txt: "
+                     "Permission denied\n");
+    EXPECT_EQ(read_file(stats), "earlier\n");
 }
 
 // External files that never end, block or are not files at all, and lines
