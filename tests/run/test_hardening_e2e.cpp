@@ -415,9 +415,10 @@ TEST_F(Hardening, SpecialFilesInTheWorkingFolderDoNotBlock) {
         {"ssdefs.txt", Kind::kernel, list + kernel, "earlier\n"},
         {"glbstreams.txt", Kind::pipe, "", ran},
         {"glbstreams.txt", Kind::kernel, "", ran},
-        // Opening a pipe to write waits for a reader.
+        // Opening a pipe to write waits for a reader; its lines are lost.
         {"tajima.sum", Kind::pipe, "", ran},
     };
+    std::string const lost_pipe = "the batch file tajima.sum: not a regular file (a device or a pipe); its lines";
     for (Case const& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + std::to_string(static_cast<int>(c.kind)));
         fs::remove_all(work);
@@ -433,7 +434,11 @@ TEST_F(Hardening, SpecialFilesInTheWorkingFolderDoNotBlock) {
         EXPECT_EQ(o.status, 0);
         EXPECT_EQ(read_file(stats), c.stats);
         std::string const text = log();
-        if (c.err.empty()) {
+        if (c.err.empty() && std::string(c.file) == "tajima.sum") {
+            EXPECT_EQ(o.err, "quintle: cannot write " + lost_pipe + " are lost\n");
+            EXPECT_NE(text.find("Cannot write " + lost_pipe + " of this run are lost\n"), std::string::npos) << text;
+            EXPECT_TRUE(ends_with(text, "Successful run of p.pmp\n")) << text;
+        } else if (c.err.empty()) {
             EXPECT_EQ(o.err, "");
             EXPECT_TRUE(ends_with(text, "Successful run of p.pmp\n")) << text;
         } else {
@@ -445,6 +450,41 @@ TEST_F(Hardening, SpecialFilesInTheWorkingFolderDoNotBlock) {
     // The last case: the other batch file got its line.
     EXPECT_NE(read_file(work / "gen_div.sum").find("\"p.res/p.pmp\"\t\"a\""), std::string::npos)
         << read_file(work / "gen_div.sum");
+}
+
+// Batch files that cannot be written lose their lines, and say so on
+// standard error (once for the run) and in the log of each project; the run
+// itself, its exit status and the other files are as they would be.
+TEST_F(Hardening, BatchFilesThatCannotBeWrittenAreReported) {
+    std::string as_user;
+    if (::geteuid() == 0 && fs::exists("/usr/bin/setpriv")) {
+        as_user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        fs::permissions(dir.path(), fs::perms::all);
+        fs::permissions(work, fs::perms::all);
+        fs::permissions(stats, fs::perms::all);
+    }
+    write_file(work / "glbstreams.txt", "batch files\n_TAJIMA_ _GENE_DIVERSITY_\n");
+    fs::create_directories(work / "gen_div.sum");
+    bool const read_only = ::geteuid() != 0 || !as_user.empty();
+    if (read_only) {
+        write_file(work / "tajima.sum", "older lines\n");
+        fs::permissions(work / "tajima.sum", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+    Outcome const o = run("p.pmp", as_user);
+    EXPECT_EQ(o.status, 0);
+    std::string const directory = "the batch file gen_div.sum: Is a directory; its lines";
+    std::string const denied = "the batch file tajima.sum: Permission denied; its lines";
+    std::string expected_err = "quintle: cannot write " + directory + " are lost\n";
+    if (read_only) expected_err += "quintle: cannot write " + denied + " are lost\n";
+    EXPECT_EQ(o.err, expected_err);
+    std::string const text = log();
+    EXPECT_NE(text.find("Cannot write " + directory + " of this run are lost\n"), std::string::npos) << text;
+    if (read_only) {
+        EXPECT_NE(text.find("Cannot write " + denied + " of this run are lost\n"), std::string::npos) << text;
+        EXPECT_EQ(read_file(work / "tajima.sum"), "older lines\n");
+    }
+    EXPECT_TRUE(ends_with(text, "Successful run of p.pmp\n")) << text;
+    EXPECT_EQ(read_file(stats), std::string("earlier\n") + tiny_line);
 }
 
 // A line longer than the reading chunks but below the bound is read whole:
