@@ -79,6 +79,16 @@ std::vector<Case> const refused = {
     {"pairwise permutations beyond 64 bits", "two_groups.pmp",
      "TaskNumber=1024\nComputePairwiseFST=1\nNumPermutationsFST=9999999999999999999999\n",
      "POP_LEVEL\nPAIRWISE_FST\n", {"settings_in_range() (NumPermutationsFST=9223372036854775807)\""}},
+    {"a folder of spectra per bootstrap replicate", "two_groups.pmp", "TaskNumber=1\nComputePopSFS=1\nNumBootSFS=40000\n",
+     "POP_LEVEL\nALL_K\n",
+     {"\tValue 40000 of setting \"NumBootSFS\" is outside the range its use can hold: at most 10000."}},
+    {"EM starts of the linkage test at 2^63", "two_groups.pmp",
+     "TaskNumber=16\nInitialCondEMLD=9223372036854775808\nInitialConditionsEM=2147483648\n", "POP_LEVEL\nALL_K\n",
+     {"settings_in_range() (InitialCondEMLD=2147483647)\"", "settings_in_range() (InitialConditionsEM=2147483647)\""}},
+    {"EM threshold that cannot be reached", "two_groups.pmp", "TaskNumber=8\nEpsilonValue=-1e-7\n",
+     "POP_LEVEL\nALL_K\n",
+     {"\tValue -1e-07 of setting \"EpsilonValue\" is outside the range its use can hold: a finite number of at "
+      "least 0."}},
     {"diploid individual with 10^8 copies and the AMOVA", "diploid_many_copies.pmp",
      "TaskNumber=512\nHaplAMOVA=1\nNumPermutationsAMOVA=10\n", "POP_LEVEL\nGLOBAL_FSTAT\n",
      {"\tSample \"many\" holds 200000000 gene copies: the list of gene copies of the AMOVA and pairwise tests can "
