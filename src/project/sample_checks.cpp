@@ -42,6 +42,16 @@ bool all_missing(TPhenotype const* p, char missing) {
     return true;
 }
 
+// A sample whose counts sum to 0 holds no gene copy: it is a sample without
+// data, said with its name. False then.
+bool holds_copies(Population const& p, double copies, bool genotypic, char const* function) {
+    if (copies > 0.0) return true;
+    *_AOS_ << "\tSample \"" << p.name << "\" holds no gene copy: the counts of its "
+           << (genotypic ? "individuals" : "haplotypes") << " sum to 0." << std::endl;
+    E.error(ERROR, function, Msg::m68_population_without_data);
+    return false;
+}
+
 void shrink_size(Population& p, double by) {
     p.SampleSize -= by;
     // A sample without data left has no inverse size.
@@ -155,6 +165,10 @@ int Samples::verify_data() {
                 E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
+            double copies = 0.0;
+            for (long k = 0; k < list.count; ++k)
+                if (list.data[k] != nullptr) copies += list.data[k]->count;
+            if (!holds_copies(*p, copies, genotypic, kFn)) return 0;
         } else {
             TPhenDB& db = p->phenotypes;
             if (db.size() == 0) {
@@ -181,11 +195,13 @@ int Samples::verify_data() {
                 // The reader counted two allele lines per individual.
                 p->nbEntries = p->nbEntries >= 2 ? p->nbEntries - 2 : 0;
             }
-            db.convert_freq_to_real();
+            double const copies = db.convert_freq_to_real();
             if (db.size() == 0) {
                 E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
+            // Individuals of count 0 stay, as long as some individual counts.
+            if (!holds_copies(*p, copies, genotypic, kFn)) return 0;
         }
     }
 

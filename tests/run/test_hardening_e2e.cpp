@@ -487,6 +487,44 @@ TEST_F(Hardening, BatchFilesThatCannotBeWrittenAreReported) {
     EXPECT_EQ(read_file(stats), std::string("earlier\n") + tiny_line);
 }
 
+// Unphased individuals without copies. A sample whose counts all are 0 is
+// a sample without data: the project stops. Individuals of count 0 among
+// counted ones stay; the linkage test says once per pair, not once per
+// permutation, that they are laid out with the others.
+TEST_F(Hardening, IndividualsWithoutCopies) {
+    write_file(work / "pml_run.pms",
+               "[Setting for Calculations]\nTaskNumber=1553\nXMLOutput=0\nMakeExactTestLD=1\nMarkovChainStepsLD=100\n"
+               "InitialCondEMLD=2\nInitialConditionsEM=2\nMaximumNumOfIterationsEM=100\nEpsilonValue=1e-7\n"
+               "HaplAMOVA=1\nNumPermutationsAMOVA=10\nComputePairwiseFST=1\nNumPermutationsFST=10\n");
+    auto count = [](std::string const& text, std::string const& part) {
+        long n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+
+    fs::copy_file(data_dir / "zero_copies.pmp", work / "z.pmp");
+    Outcome o = run("z.pmp");
+    EXPECT_EQ(o.status, 0);
+    std::string text = log("z.res");
+    EXPECT_NE(text.find("\tSample \"a\" holds no gene copy: the counts of its individuals sum to 0.\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("from function \"Samples::verify_data()\" : a population has no defined data"),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(ends_with(text, "Error during run of z.pmp\n")) << text;
+    EXPECT_EQ(read_file(stats), "earlier\n");
+
+    // 100 steps: 10 blocks of 11 permutations, one pair of loci per sample.
+    fs::copy_file(data_dir / "zero_count_individuals.pmp", work / "c.pmp");
+    o = run("c.pmp");
+    EXPECT_EQ(o.status, 0);
+    text = log("c.res");
+    EXPECT_EQ(count(text, "number of phenotypes changed after DB expansion"), 2) << text;
+    EXPECT_EQ(count(text, "from function \"TPhenDB::explode_base() (in 110 permutations)\""), 2) << text;
+    EXPECT_TRUE(ends_with(text, "Successful run of c.pmp\n")) << text;
+}
+
 // A line longer than the reading chunks but below the bound is read whole:
 // 100,000 sites with differences at both ends and in the middle.
 TEST_F(Hardening, LongSequencesAreReadWhole) {
