@@ -1,0 +1,80 @@
+// Data that once gave a wrong value under "Successful run": the real program
+// on small projects either computes the right value or fails the project
+// with the reason in its log.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "core/scratch.h"
+
+namespace fs = std::filesystem;
+
+namespace quintle {
+namespace {
+
+using scratch::read_file;
+using scratch::write_file;
+
+bool has(std::string const& text, std::string const& part) { return text.find(part) != std::string::npos; }
+
+long count(std::string const& text, std::string const& part) {
+    long n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+class WrongValues : public ::testing::Test {
+protected:
+    // Runs the program on `project` with the settings lines `settings` and
+    // the statistics list `ssdefs`; the statistics file starts empty.
+    void run(std::string const& project, std::string const& settings, std::string const& ssdefs) {
+        fs::remove_all(work / "p.res");
+        write_file(work / "p.pmp", project);
+        write_file(work / "pml_run.pms", "[Setting for Calculations]\nXMLOutput=0\n" + settings);
+        write_file(work / "ssdefs.txt", ssdefs);
+        write_file(work / "stats.txt", "");
+        std::string const command = "cd '" + work.string() + "' && QUINTLE_SEED=7 timeout 120 '" + QUINTLE_BINARY +
+                                    "' p.pmp stats.txt 1 0 > console.txt 2>&1";
+        int const status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(work / "console.txt");
+    }
+
+    std::string log() const { return read_file(work / "p.res" / "Pellomar_log.txt"); }
+    std::string result() const { return read_file(work / "p.res" / "p.htm"); }
+    std::string stats() const { return read_file(work / "stats.txt"); }
+    bool succeeded() const { return has(log(), "Successful run of p.pmp\n"); }
+    bool failed() const { return has(log(), "Error during run of p.pmp\n"); }
+
+    scratch::Dir dir{"quintle_wrong_values"};
+    fs::path work = dir.path();
+};
+
+std::string profile(char const* type, int samples, char const* extra = "") {
+    return std::string("[Profile]\n  Title=\"t\"\n  NbSamples=") + std::to_string(samples) + "\n  DataType=" + type +
+           "\n  GenotypicData=0\n  LocusSeparator=NONE\n  MissingData='?'\n" + extra + "[Data]\n  [[Samples]]\n";
+}
+
+// A haplotype listed twice in a sample is one haplotype of 10 copies: K = 1,
+// H = 0 (not K = 2, H = 10/9 (1 - 0.6^2 - 0.4^2) = 0.533), for frequency data
+// and for sequences. One warning per sample.
+TEST_F(WrongValues, RepeatedHaplotypeIsOneHaplotype) {
+    for (char const* type : {"FREQUENCY", "DNA"}) {
+        SCOPED_TRACE(type);
+        bool const dna = std::string(type) == "DNA";
+        std::string const project = profile(type, 1) +
+                                    "    SampleName=\"A\"\n    SampleSize=10\n    SampleData={\n      t1 6" +
+                                    (dna ? " ACGT" : "") + "\n      t1 4\n    }\n";
+        run(project, "TaskNumber=1\n", "POP_LEVEL\nALL_K ALL_H\n");
+        EXPECT_TRUE(succeeded()) << log();
+        EXPECT_EQ(stats(), "1\t0\t\n");
+        EXPECT_EQ(count(log(), "sample \"A\")\" : data already defined"), 1) << log();
+    }
+}
+
+}  // namespace
+}  // namespace quintle
