@@ -441,6 +441,15 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
         report(ERROR, kGenotypicFn, 69);
         return false;
     };
+    // Microsatellite sizes as the haplotypic reader takes them.
+    auto microsat_sizes_read = [&](JoinedText const& gamete, my_string const& id) {
+        if (ProfileSettings::DataType != MICROSAT ||
+            valid_microsat_text(gamete.text, profile.MissingData, my_string(kGenotypicFn)))
+            return true;
+        aos() << "\tInvalid microsatellite allele size in genotype \"" << id << "\" on line " << line
+              << ", aborting reading procedure" << std::endl;
+        return false;
+    };
 
     while (!closed) {
         bool closing = false;
@@ -492,7 +501,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
 
         auto pheno = std::make_unique<TPhenotype>(id, count);
         JoinedText const gamete1 = join_words(words);
-        if (!check_loci(id, gamete1.loci)) return 0;
+        if (!check_loci(id, gamete1.loci) || !microsat_sizes_read(gamete1, id)) return 0;
         ++nbEntries;
 
         // The second gamete is the next physical line. An individual without
@@ -511,7 +520,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
         closed = closed || closing;
         Words words2(work);
         JoinedText const gamete2 = join_words(words2);
-        if (!check_loci(id, gamete2.loci)) return 0;
+        if (!check_loci(id, gamete2.loci) || !microsat_sizes_read(gamete2, id)) return 0;
 
         pheno->alleleString1 = gamete1.text.c_str();
         pheno->alleleString2 = gamete2.text.c_str();

@@ -54,9 +54,9 @@ protected:
     fs::path work = dir.path();
 };
 
-std::string profile(char const* type, int samples, char const* extra = "") {
+std::string profile(char const* type, int samples, char const* separator = "NONE") {
     return std::string("[Profile]\n  Title=\"t\"\n  NbSamples=") + std::to_string(samples) + "\n  DataType=" + type +
-           "\n  GenotypicData=0\n  LocusSeparator=NONE\n  MissingData='?'\n" + extra + "[Data]\n  [[Samples]]\n";
+           "\n  GenotypicData=0\n  LocusSeparator=" + separator + "\n  MissingData='?'\n[Data]\n  [[Samples]]\n";
 }
 
 // A haplotype listed twice in a sample is one haplotype of 10 copies: K = 1,
@@ -74,6 +74,46 @@ TEST_F(WrongValues, RepeatedHaplotypeIsOneHaplotype) {
         EXPECT_EQ(stats(), "1\t0\t\n");
         EXPECT_EQ(count(log(), "sample \"A\")\" : data already defined"), 1) << log();
     }
+}
+
+// Microsatellite sizes that are not integers of the int range fail the
+// project in both readers (ERROR 27), instead of a range taken from a size
+// clamped to 2147483647. The largest int is still a size.
+TEST_F(WrongValues, MicrosatelliteSizesBeyondAnIntAreRefused) {
+    auto haplotypic = [](std::string const& size) {
+        return profile("MICROSAT", 1, "WHITESPACE") + "    SampleName=\"M\"\n    SampleSize=2\n    SampleData={\n      m1 1 " + size +
+               " 100\n      m2 1 100 100\n    }\n";
+    };
+    auto genotypic = [](std::string const& size) {
+        return std::string("[Profile]\n  Title=\"t\"\n  NbSamples=1\n  DataType=MICROSAT\n  GenotypicData=1\n"
+                           "  GameticPhase=0\n  LocusSeparator=WHITESPACE\n  MissingData='?'\n[Data]\n  [[Samples]]\n"
+                           "    SampleName=\"M\"\n    SampleSize=2\n    SampleData={\n      i1 1 ") +
+               size + " 100\n           100 100\n      i2 1 100 100\n           100 102\n    }\n";
+    };
+    struct Case {
+        char const* name;
+        std::string project;
+        char const* logged;
+    };
+    Case const refused[] = {
+        {"haplotypic 3000000000", haplotypic("3000000000"), "from function \"HaploDef::read_data()\""},
+        {"haplotypic 2^63", haplotypic("9223372036854775808"), "from function \"HaploDef::read_data()\""},
+        {"genotypic 120.5", genotypic("120.5"), "\tInvalid microsatellite allele size in genotype \"i1\" on line "},
+        {"genotypic 3000000000", genotypic("3000000000"),
+         "from function \"Population::New_read_genotypic_data()\" : invalid MICROSAT data"},
+    };
+    for (Case const& c : refused) {
+        SCOPED_TRACE(c.name);
+        run(c.project, "TaskNumber=1\n", "POP_LEVEL\nALL_RANGE\n");
+        EXPECT_TRUE(failed()) << log();
+        EXPECT_TRUE(has(log(), ": invalid MICROSAT data\n")) << log();
+        EXPECT_TRUE(has(log(), c.logged)) << log();
+        EXPECT_EQ(stats(), "");
+    }
+    // The mean range of the two loci: (2147483647 - 100 + 102 - 100) / 2.
+    run(genotypic("2147483647"), "TaskNumber=1\n", "POP_LEVEL\nALL_RANGE\n");
+    EXPECT_TRUE(succeeded()) << log();
+    EXPECT_EQ(stats(), "1.07374e+09\t\n");
 }
 
 }  // namespace
