@@ -7,6 +7,7 @@
 #include "data/TPhenotype.h"
 #include "data/TPopHaplotype.h"
 #include "project/Samples.h"
+#include "project/sample_checks.h"
 
 namespace quintle {
 
@@ -101,6 +102,21 @@ bool edit_data_texts(MY_TIArrayAsVector<Population> const& samples, bool genotyp
 }
 
 }  // namespace
+
+bool holds_no_site_state(Population const& p) {
+    char const missing = p.profile.MissingData;
+    bool any = false;
+    for (long k = 0; k < p.haplotypes.count; ++k) {
+        HaploDef const* h = haplotype_of(p.haplotypes.data[k]);
+        if (h == nullptr) continue;
+        char const* text = h->data.c_str();
+        for (int i = 0; i < h->data.length(); ++i) {
+            if (text[i] != '-' && text[i] != missing) return false;
+            any = true;
+        }
+    }
+    return any;
+}
 
 void Samples::convert_dna_upper() {
     if (DataType != DNA || Populations.count == 0) return;

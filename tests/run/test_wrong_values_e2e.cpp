@@ -116,5 +116,47 @@ TEST_F(WrongValues, MicrosatelliteSizesBeyondAnIntAreRefused) {
     EXPECT_EQ(stats(), "1.07374e+09\t\n");
 }
 
+// Samples whose every site is a deletion have no usable site: said once,
+// what compares sites is skipped (not one ERROR per section and per
+// simulated replicate under "Successful run"); a project of such samples
+// fails only when nothing at all can be analysed.
+TEST_F(WrongValues, SamplesWithoutUsableSites) {
+    std::string const tasks = "TaskNumber=16455\nNumSimulFuTest=20\nNumBootExpDem=5\nMismatchDemogExp=1\n"
+                              "ComputeTheta=15\nDeletionWeight=1\nTransitionWeight=1\nTranversionWeight=1\n";
+    for (char const* type : {"RFLP", "DNA"}) {
+        SCOPED_TRACE(type);
+        bool const dna = std::string(type) == "DNA";
+        std::string const sample_b = std::string("    SampleName=\"B\"\n    SampleSize=4\n    SampleData={\n      r3 2 ") +
+                                     (dna ? "ACGT" : "0101") + "\n      r4 2 " + (dna ? "ACTT" : "0111") + "\n    }\n";
+        std::string const deletions = profile(type, 2) +
+                                      "    SampleName=\"A\"\n    SampleSize=4\n    SampleData={\n      r1 2 ----\n"
+                                      "      r2 2 --?-\n    }\n";
+        run(deletions + sample_b, tasks, "POP_LEVEL\nALL_K\n");
+        EXPECT_TRUE(succeeded()) << log();
+        EXPECT_EQ(count(log(), "#[ERROR"), 0) << log();
+        EXPECT_EQ(count(log(), "(sample \"A\": no usable site)\" : distance matrix could not be computed"), 1) << log();
+        EXPECT_EQ(count(log(), "\" has no usable site: every site of its haplotypes is a deletion or missing data;"), 1)
+            << log();
+        EXPECT_TRUE(has(result(), "No usable site in this sample: every site of its haplotypes is a deletion")) << log();
+        EXPECT_EQ(stats(), "2\t2\t\n");
+        // The replicates of B's Fu test without diversity are told once.
+        EXPECT_LE(count(log(), "No molecular diversity within a sample while performing Fu's test"), 1) << log();
+
+        // Both samples without a site: K and H are still computed, the
+        // rest is dropped; asked for nothing else, the project fails.
+        std::string const none = deletions + "    SampleName=\"B\"\n    SampleSize=2\n    SampleData={\n"
+                                             "      r3 2 -?-?\n    }\n";
+        run(none, tasks, "POP_LEVEL\nALL_K\n");
+        EXPECT_TRUE(succeeded()) << log();
+        EXPECT_EQ(count(log(), "#[ERROR"), 0) << log();
+        EXPECT_TRUE(has(log(), "   !!!No sample has a usable site: every site is a deletion or missing data,\n")) << log();
+        EXPECT_EQ(stats(), "2\t1\t\n");
+        run(none, "TaskNumber=16450\nNumSimulFuTest=20\n", "POP_LEVEL\nALL_K\n");
+        EXPECT_TRUE(failed()) << log();
+        EXPECT_TRUE(has(log(), "\"Project::make_run_possible()\" : project contains invalid data after check\n"))
+            << log();
+    }
+}
+
 }  // namespace
 }  // namespace quintle
