@@ -158,5 +158,19 @@ TEST_F(WrongValues, SamplesWithoutUsableSites) {
     }
 }
 
+// A project file that ends inside its second sample (after its name, its
+// size and a stray word) is not a project of one sample.
+TEST_F(WrongValues, ProjectEndingInsideASampleFails) {
+    std::string const project = profile("DNA", 2) +
+                                "    SampleName=\"A\"\n    SampleSize=2\n    SampleData={\n      h1 2 ACGT\n    }\n"
+                                "    SampleName=\"B\"\n    SampleSize=10\n    stray\n";
+    run(project, "TaskNumber=1\n", "POP_LEVEL\nALL_K\n");
+    EXPECT_TRUE(failed()) << log();
+    EXPECT_TRUE(has(log(), "\tSample \"B\" named on line 15 has no data: the end of the project file comes before its "
+                           "SampleData line. Aborting reading project.\n"))
+        << log();
+    EXPECT_EQ(stats(), "");
+}
+
 }  // namespace
 }  // namespace quintle
