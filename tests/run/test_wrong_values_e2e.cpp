@@ -172,5 +172,24 @@ TEST_F(WrongValues, ProjectEndingInsideASampleFails) {
     EXPECT_EQ(stats(), "");
 }
 
+// A Mantel test whose Y is constant (log FSTs of samples that do not differ)
+// has no correlation to test: no P value of 1 for a correlation of -nan, but
+// one WARNING saying why.
+TEST_F(WrongValues, MantelTestOfAConstantYHasNoPValue) {
+    fs::path const data = fs::path(QUINTLE_TEST_DATA_DIR);
+    run(read_file(data / "hardening" / "mantel_identical_samples.pmp"),
+        "TaskNumber=66560\nNumPermMantel=100\n" + read_file(data / "pairwise" / "pairwise.pms"), "POP_LEVEL\n");
+    EXPECT_TRUE(succeeded()) << log();
+    std::string const text = result();
+    std::size_t const section = text.find("== MATRIX CORRELATION ANALYSIS (MANTEL TESTS)");
+    ASSERT_NE(section, std::string::npos) << text;
+    EXPECT_TRUE(has(text.substr(section), "Sums of squares Y                  : 0.000000")) << text;
+    EXPECT_FALSE(has(text.substr(section), "P(rY1 rand >= rY1 obs)")) << text;
+    EXPECT_EQ(count(log(), "from function \"Mantel::do_mantel_test() (Y is constant: no P value for rY1)\" : "
+                           "numerical error\n"),
+              1)
+        << log();
+}
+
 }  // namespace
 }  // namespace quintle
