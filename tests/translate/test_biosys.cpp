@@ -101,6 +101,15 @@ TEST_F(Biosys, IndividualGenotypes) {
         ASSERT_GE(lines.size(), 3u) << run_log();
         EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()), expected);
     }
+    // A blank before the first keyword leaves the number of samples at 0:
+    // no sample is read and the conversion fails.
+    std::string shifted = source;
+    shifted.replace(shifted.find("NOTU"), 4, " NOTU");
+    put(work / "shifted.txt", shifted);
+    translate("Biosys", "Pellomar", "shifted.txt", "shifted.pmp");
+    EXPECT_TRUE(failed());
+    EXPECT_NE(run_log().find("no samples have been defined"), std::string::npos) << run_log();
+
     // Without "END;" the last sample is closed all the same.
     std::string open = source.substr(0, source.find("END;"));
     put(work / "open.txt", open);

@@ -205,6 +205,32 @@ TEST_F(GenePop, ReaderRules) {
         << h;
 }
 
+// An individual of more than 10,000 genotypes on a line of 50,000
+// characters is read whole, and so is a sequence of 12,000 sites.
+TEST_F(GenePop, LongLinesAreReadWhole) {
+    int const loci = 10050;
+    std::string first = "a,", second = "b,";
+    for (int l = 0; l < loci; ++l) {
+        first += " 0102";
+        second += l + 1 == loci ? " 0399" : " 0101";
+    }
+    put(work / "long.gen", "long\nloc\nPop\n" + first + "\n" + second + "\n");
+    translate("Genepop", "Pellomar", "long.gen", "long.pmp", {"1"});
+    Project p;
+    ASSERT_EQ(read_back("long.pmp", p), 1) << run_log();
+    ASSERT_EQ(p.samples->Populations.count, 1);
+    Population const* pop = p.samples->Populations[0];
+    ASSERT_EQ(pop->phenotypes.size(), 2);
+    std::vector<std::string> const b = words(pop->phenotypes[1]->alleleString2.c_str());
+    ASSERT_EQ(b.size(), static_cast<std::size_t>(loci));
+    EXPECT_EQ(b.back(), "99");
+
+    std::string const sites(12000, 'A');
+    put(work / "long.phy", "2 12000\nx         " + sites + "\ny         " + sites.substr(1) + "C\n");
+    translate("Phylip", "Pellomar", "long.phy", "phy.pmp");
+    EXPECT_NE(file("phy.pmp").find("y 1 " + sites.substr(1) + "C\n"), std::string::npos);
+}
+
 // The writer numbers the alleles each locus holds from 1; a haplotypic
 // project gets a missing second allele. From 100 alleles at a locus every
 // allele of the file takes three digits.
