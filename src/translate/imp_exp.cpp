@@ -52,7 +52,7 @@ std::string folder_of(std::string const& path) {
 // The settings the genotypic preparation changes, back on every way out.
 class KeptSettings {
 public:
-    KeptSettings(Project& p)
+    explicit KeptSettings(Project& p)
         : p_(p),
           task_(p.options.TaskNumber),
           initial_(p.options.InitialConditionsEM),
@@ -79,14 +79,6 @@ private:
 };
 
 }  // namespace
-
-bool imp_exp::is_line_blank(std::string const& text) { return is_blank(text); }
-
-bool imp_exp::is_line_blank_rm(std::string& text) {
-    if (is_blank(text)) return true;
-    trim_right(text);
-    return false;
-}
 
 int imp_exp::import_data(int code, char const* source, char const* target, std::ofstream* stream) {
     in_file_name = source != nullptr ? source : "";

@@ -92,12 +92,6 @@ public:
     bool read_format2(std::string const& text, BiosysLayout& layout);
     bool read_format3(std::string const& text, BiosysLayout& layout);
 
-    // Empty or only blanks and tabs.
-    static bool is_line_blank(std::string const& text);
-    // The same answer; a line that is not blank loses its trailing blanks
-    // and tabs.
-    static bool is_line_blank_rm(std::string& text);
-
 private:
     bool read_format(std::string const& text, int datyp, BiosysLayout& layout);
     void read_biosys_records(class TextLines& in, int notu, BiosysLayout const& layout);

@@ -54,7 +54,8 @@ void imp_exp::read_tar_vola() {
     TextLines in(in_file_name);
     std::string title;
     in.next(title);
-    int const groups = my_atoi(words_of(title).empty() ? "" : words_of(title).front().c_str());
+    std::vector<std::string> const head = words_of(title);
+    int const groups = my_atoi(head.empty() ? "" : head.front().c_str());
     std::erase(title, '"');
     // Members of each group, a group ended by "+++".
     std::vector<std::string> members;
