@@ -152,12 +152,16 @@ void imp_exp::write_tar_vola() {
     }
 
     DistMat& m = p.distance_matrix;
-    std::string const distances = m.MatrixName.length() > 0 ? m.MatrixName.c_str() : "dist_mat.dis";
-    if (m.MatrixName.length() > 0 && can_open_for_reading(distances)) {
+    std::string const named = m.MatrixName.c_str();
+    if (!named.empty() && can_open_for_reading(named)) {
         // The matrix was read from this file: a copy at five decimals would
         // replace the user's own values.
-        *_AOS_ << "\t\tThe distances stay in " << distances << ", which is not rewritten." << std::endl;
+        *_AOS_ << "\t\tThe distances stay in " << named << ", which is not rewritten." << std::endl;
     } else {
+        // A new file goes to the current folder, as the population files do.
+        std::size_t const slash = named.find_last_of("/\\");
+        std::string distances = slash == std::string::npos ? named : named.substr(slash + 1);
+        if (distances.empty()) distances = "dist_mat.dis";
         std::ofstream file(distances, std::ios::out | std::ios::trunc);
         for (int i = 0; m.Labels && i < m.MatrixSize; ++i) file << m.Labels[i] << ' ';
         file << std::endl;

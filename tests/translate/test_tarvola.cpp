@@ -134,12 +134,13 @@ TEST_F(Tarvola, AmovaAndRoundTrip) {
 }
 
 // The writer's refusals, and the files of a project whose matrix is its
-// own: the prefix made safe for a file name, the matrix at five decimals.
+// own: in the current folder whatever the names hold, the matrix at five
+// decimals.
 TEST_F(Tarvola, Writer) {
     std::string const profile = "[Profile]\nTitle=\"w\"\nNbSamples=2\nLocusSeparator=NONE\n";
     std::string const samples = "[[Samples]]\nSampleName=\"a/b/c\"\nSampleSize=3\nSampleData={\nh1 2\nh2 1\n}\n"
                                 "SampleName=\"x\"\nSampleSize=2\nSampleData={\nh2 2\n}\n";
-    std::string const matrix = "[[DistanceMatrix]]\nMatrixName=\"own.dis\"\nMatrixSize=2\nMatrixData={\nh1 h2\n0\n"
+    std::string const matrix = "[[DistanceMatrix]]\nMatrixName=\"sub/own.dis\"\nMatrixSize=2\nMatrixData={\nh1 h2\n0\n"
                                "0.25 0\n}\n";
     std::string const structure = "[[Structure]]\nStructureName=\"s\"\nNbGroups=1\nGroup={\n\"x\" \"a/b/c\"\n}\n";
     put(work / "none.pmp", profile + "DataType=STANDARD\nGenotypicData=1\nGameticPhase=0\n[Data]\n" +
