@@ -188,6 +188,27 @@ TEST_F(AmovaProjectRun, LocusWithAMissingAlleleWithoutIndividualLevel) {
     EXPECT_NE(log(work).find("\"Amova::AMOVA_G_P_IH()\" : ill-defined genetic structure"), std::string::npos);
 }
 
+// The per-locus AMOVA computes a matrix per locus into the project's own:
+// the matrix given in the project is back for the population pass that
+// follows the group pass, whose AMOVA is the same with or without it.
+TEST_F(AmovaProjectRun, GivenMatrixSurvivesTheLocusByLocusAmova) {
+    std::string const whole = "      FSC :      0.18584\n      FST :      0.29268\n      FCT :      0.13122\n";
+    for (char const* perLocus : {"0", "1"}) {
+        SCOPED_TRACE(perLocus);
+        fs::path const work = base / (std::string("given") + perLocus);
+        fs::create_directories(work);
+        fs::copy_file(data_dir / "amova" / "given_matrix.pmp", work / "p.pmp");
+        write_file(work / "pml_run.pms", std::string("[Setting for Calculations]\nTaskNumber=512\nHaplAMOVA=1\n") +
+                                             "LocByLocAMOVA=" + perLocus +
+                                             "\nNumPermutationsAMOVA=0\nComputeDistanceMatrixAMOVA=0\nXMLOutput=0\n");
+        write_file(work / "ssdefs.txt", "GROUP_LEVEL POP_LEVEL\nGLOBAL_FSTAT\n");
+        ASSERT_EQ(run(work), 0) << log(work);
+        std::string const text = result(work);
+        EXPECT_NE(text.find(" Fixation Index      FST :      0.20177\n"), std::string::npos) << "group pass";
+        EXPECT_NE(text.find(whole), std::string::npos) << text;
+    }
+}
+
 // A recessive diploid project with pairwise FST and a Mantel test: refused
 // before any work with a warning, instead of an index read beyond the
 // permutation vectors ("fill_bipop_vector(): array out of bounds").
