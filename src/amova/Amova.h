@@ -32,6 +32,7 @@ class Mantel;
 class Population;
 class amova_results;
 class FloatsAndPops;
+class TPhenotype;
 
 class Amova {
 public:
@@ -155,6 +156,24 @@ public:
     void PIAPAG();  // individuals among all samples
     void permute_genes(int last, int start, int stop);
     void permute_indiv(int last, int start, int stop);
+
+    // --- the phenotype road (phenotype_road.cpp); no design takes it ------------
+    // One entry per individual: each phenotype of each sample (samples in
+    // pops_by_id order) as many times as its count, rounded up. Not owned.
+    std::vector<TPhenotype*> phen_vector;
+    // Refills phen_vector; a sample whose counts do not make half its size
+    // gets a line in the log.
+    void Load_Phen_Vector();
+    void PPAPWG();  // phenotypes among the samples of each group
+    void PPAPAG();  // phenotypes among all samples
+    // The shuffle on phen_vector, every position within the vector.
+    void permute_phenotypes(int last, int start, int stop);
+    // Standard data only: the samples' haplotypes estimated again by EM
+    // from their phenotypes into haplo_db (each definition's row its place
+    // in the list), the distances between them into dist_mat, and the
+    // samples' permutation vectors resized. The settings it changes are
+    // back on every way out. ERROR 136 when no distance can be computed.
+    void Calc_new_EM_haplo();
 
     // --- per-permutation records of the among-group tests (FloatsAndPops.cpp)
     // One line: the sample numbers of each group in brackets, two tabs and
