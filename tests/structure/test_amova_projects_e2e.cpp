@@ -209,6 +209,82 @@ TEST_F(AmovaProjectRun, GivenMatrixSurvivesTheLocusByLocusAmova) {
     }
 }
 
+// adegenet's microbov, four breeds in two groups, 30 loci with missing
+// genotypes: each locus's row equals ade4::amova on that locus alone.
+// Reference (tests/data/amova/make_microbov4.R): per locus, the individuals
+// with both alleles, an allele x individual count table, distances
+// as.dist(sqrt(1 - diag(k))), structures data.frame(pop, grp);
+// componentsofcovariance$Sigma printed with %.10f.
+TEST_F(AmovaProjectRun, MicrobovPerLocusTableEqualsAde4) {
+    struct Row {
+        int locus;
+        double va, vb, vc, vd;
+    };
+    Row const ade4[] = {
+        {1, 0.1052045022, 0.0054305330, -0.0059349920, 0.3296703297},
+        {2, 0.0153456612, 0.0052113352, 0.0017103661, 0.3038674033},
+        {3, 0.0458691973, 0.0106914973, 0.0096361062, 0.3641304348},
+        {4, 0.0351337757, 0.0262934952, 0.0041622643, 0.2959770115},
+        {5, 0.0358629797, 0.0100944627, 0.0704430118, 0.3138888889},
+        {6, 0.0797836360, 0.0291526223, 0.0143199322, 0.3224043716},
+        {7, -0.0042183617, 0.0281662756, 0.0846197576, 0.1813186813},
+        {8, 0.0729787206, 0.0180803683, 0.0404029168, 0.2823529412},
+        {9, 0.0617900196, 0.0082979577, 0.0083355849, 0.3735955056},
+        {10, 0.1995449175, 0.0089600791, 0.0085228976, 0.2608695652},
+        {11, 0.0220416339, 0.0153776117, 0.0091001440, 0.3828571429},
+        {12, 0.0120557856, 0.0130958222, 0.0038057589, 0.3977900552},
+        {13, 0.0664288664, 0.0052115466, 0.0049260578, 0.3587570621},
+        {14, 0.0072744513, 0.0236684350, 0.0000465666, 0.3611111111},
+        {15, 0.0280258305, 0.0124743358, -0.0125346758, 0.4293478261},
+        {16, 0.0313686466, 0.0028501511, -0.0031588744, 0.3715846995},
+        {17, 0.1565763646, 0.0288146584, 0.0190474602, 0.2640449438},
+        {18, 0.0107102898, 0.0242115869, -0.0102631866, 0.3966480447},
+        {19, 0.0243272789, 0.0185477401, 0.0168344764, 0.3735294118},
+        {20, 0.0410977290, 0.0194589901, -0.0132634009, 0.3764705882},
+        {21, 0.0235190057, 0.0257597151, 0.0281137272, 0.3641304348},
+        {22, 0.0913937935, 0.0135538545, -0.0128877202, 0.3232044199},
+        {23, 0.0189085232, 0.0385887801, 0.0420715873, 0.3173652695},
+        {24, 0.0329189258, 0.0132115094, 0.0248395062, 0.3750000000},
+        {25, 0.0191718146, 0.0085291517, 0.0421743156, 0.3315217391},
+        {26, 0.0649010008, 0.0316474643, 0.0254965561, 0.3524590164},
+        {27, 0.0448467027, 0.0151756532, -0.0045487105, 0.3478260870},
+        {28, 0.0372866681, 0.0236442876, -0.0084428240, 0.3478260870},
+        {29, 0.0191488398, 0.0146279892, 0.0336755539, 0.3994252874},
+        {30, 0.0045577232, 0.0050026651, 0.0217501383, 0.2206703911},
+    };
+    fs::path const work = base / "microbov";
+    fs::create_directories(work);
+    fs::copy_file(data_dir / "amova" / "microbov4.txt", work / "p.pmp");
+    write_file(work / "pml_run.pms", "[Setting for Calculations]\nNumPermutationsAMOVA=0\n" +
+                                         read_file(data_dir / "amova" / "individual.pms").substr(27));
+    write_file(work / "ssdefs.txt", "POP_LEVEL\nGLOBAL_FSTAT\n");
+    ASSERT_EQ(run(work), 0) << log(work);
+    std::string const text = result(work);
+    std::size_t const from = text.find("AMOVA Results for polymorphic loci only:");
+    std::size_t const to = text.find("Global AMOVA results", from);
+    ASSERT_NE(to, std::string::npos) << text;
+    std::map<int, std::vector<double>> rows;
+    std::istringstream lines(text.substr(from, to - from));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream cells(line);
+        std::vector<std::string> c;
+        for (std::string w; cells >> w;) c.push_back(w);
+        if (c.size() < 16 || c[0].find_first_not_of("0123456789") != std::string::npos) continue;
+        rows[std::stoi(c[0])] = {std::stod(c[3]), std::stod(c[7]), std::stod(c[11]), std::stod(c[15])};
+    }
+    ASSERT_EQ(rows.size(), std::size(ade4));
+    for (Row const& r : ade4) {
+        SCOPED_TRACE(r.locus);
+        std::vector<double> const& got = rows[r.locus];
+        ASSERT_EQ(got.size(), 4u);
+        // Printed with 5 decimals.
+        EXPECT_NEAR(got[0], r.va, 5.1e-6);
+        EXPECT_NEAR(got[1], r.vb, 5.1e-6);
+        EXPECT_NEAR(got[2], r.vc, 5.1e-6);
+        EXPECT_NEAR(got[3], r.vd, 5.1e-6);
+    }
+}
+
 // A recessive diploid project with pairwise FST and a Mantel test: refused
 // before any work with a warning, instead of an index read beyond the
 // permutation vectors ("fill_bipop_vector(): array out of bounds").
