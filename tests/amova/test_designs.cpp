@@ -793,6 +793,38 @@ TEST_F(IndividualDesignTest, StructuresWithoutDegreesOfFreedomAreRefused) {
     }
 }
 
+// A test without a null-value file name ends the design after its
+// permutations: in 1G_P_I the test of Va (the second) reports an ERROR, the
+// others a WARNING; the tests before it keep their P values.
+TEST_F(IndividualDesignTest, MissingNullFileNameEndsTheDesign) {
+    run.NumPermutationsAMOVA = 10;
+    set_data({{popA, popB, popC}});
+    struct Case {
+        std::size_t file;
+        char const* report;
+        int testsDone;
+    };
+    Case const cases[] = {{0, "#[ERROR # ", 1}, {2, "#[WARNING # ", 2}};
+    for (Case const& c : cases) {
+        auto engine = prepared();
+        run.SigmHistoFileNames[c.file] = "";
+        std::size_t const before = log.text().size();
+        EXPECT_EQ(engine->AMOVA_1G_P_I(), 0);
+        std::string const text = log.text().substr(before);
+        EXPECT_NE(text.find(c.report), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string("\"Amova::AMOVA_1G_P_I()\" : missing file (Var ") +
+                            (c.file == 0 ? "A" : "C") + " null distribution)"),
+                  std::string::npos)
+            << text;
+        // 10 permutations run as 12; a test's values are kept even when its
+        // file name is missing, the later tests do not run.
+        EXPECT_EQ(record.perm_values2.count, 12);
+        EXPECT_EQ(record.perm_values1.count, 12);
+        EXPECT_EQ(record.perm_values3.count, c.testsDone >= 2 ? 12 : 0);
+        EXPECT_EQ(record.P_FIT, 0.0);
+    }
+}
+
 // Without PopSpecificFIS the record's FIS list holds zeros, not whatever
 // the engine's array held.
 TEST_F(IndividualDesignTest, FisListIsZeroWithoutPopulationSpecificFis) {
