@@ -34,17 +34,17 @@ void write_sample_header(Population& p, settings& s, std::ostream& out) {
 }
 
 bool has_usable_sites(Population const& p, settings const& s, std::ostream& out, char const* function) {
-    if (!holds_no_site_state(p)) return true;
+    if (!holds_no_usable_site(p, s.AllowedLevelOfMissingData)) return true;
     // The AMOVA code's own calls on pooled samples only want a matrix.
     if ((s.TaskNumber & tasks_within_samples) == 0) return false;
     char const* const skipped =
         "its molecular diversity, mismatch distribution, linkage disequilibrium, distance matrix, Tajima's and Fu's "
         "tests are not computed.";
-    *_AOS_ << "\tSample \"" << p.name << "\" has no usable site: every site of its haplotypes is a deletion or "
-           << "missing data;\n\t" << skipped << std::endl;
+    *_AOS_ << "\tSample \"" << p.name << "\" has no usable site: at every site its copies are deletions or too many "
+           << "are missing data;\n\t" << skipped << std::endl;
     E.error(WARNING, (std::string(function) + " (sample \"" + p.name.c_str() + "\": no usable site)").c_str(),
             Msg::m136_dist_mat_not_computed);
-    out << "\nNo usable site in this sample: every site of its haplotypes is a deletion or missing data;\n"
+    out << "\nNo usable site in this sample: at every site its copies are deletions or too many are missing data;\n"
         << skipped << "\n" << std::endl;
     return false;
 }

@@ -58,10 +58,11 @@ bool sample_distances_ready(PopGenetics& p, settings& s, SampleDriverState const
 // computes the matrix the AMOVA reads.
 bool write_conventional_fst_distances(PopGenetics& p, settings& s);
 
-// Sequences or RFLP haplotypes with some site state. A sample whose every
-// site is a deletion or missing data has no usable site: when `s` asks for
-// the analyses of samples, that is said once, in the log (a WARNING from
-// `function`) and in the result file; the caller skips what compares sites
+// Sequences or RFLP haplotypes with some usable site. A sample whose copies
+// are deletions, or too often missing data, at every site has none: when
+// `s` asks for the analyses of samples, that is said once, in the log (a
+// WARNING from `function`) and in the result file; the caller skips what
+// compares sites
 // (molecular diversity, mismatch, linkage, distances, Tajima's and Fu's
 // tests) instead of failing in each of them and in each of their simulated
 // replicates.

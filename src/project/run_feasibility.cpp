@@ -127,15 +127,16 @@ void choose_structure_distances(Project& p) {
         build_haplotype_vectors(p);
 }
 
-// Sequences or RFLP haplotypes of which no sample has a usable site (every
-// site a deletion or missing data): what compares sites is dropped, said
-// once; false, after an ERROR, when no analysis is left at all.
+// Sequences or RFLP haplotypes of which no sample has a usable site (at
+// every site deletions or too much missing data): what compares sites is
+// dropped, said once; false, after an ERROR, when no analysis is left at
+// all.
 bool analyses_without_sites(Project& p) {
     settings& s = p.options;
     if (p.DataType != DNA && p.DataType != RFLP) return true;
     for (long i = 0; i < p.samples->Populations.count; ++i) {
         Population const* sample = p.samples->Populations.data[i];
-        if (sample == nullptr || !holds_no_site_state(*sample)) return true;
+        if (sample == nullptr || !holds_no_usable_site(*sample, s.AllowedLevelOfMissingData)) return true;
     }
     std::int64_t comparing = task_molecular_diversity | task_mismatch | task_linkage | task_pairwise_distances |
                              task_tajima | task_fu_fs;
@@ -143,8 +144,8 @@ bool analyses_without_sites(Project& p) {
     if (s.ComputeConventionalFST == 0) comparing |= task_amova | task_pairwise_fst | task_mantel;
     if (s.InferHaplotypeDefinitionFromDistanceMatrix != 0) comparing |= task_ewens_watterson | task_chakraborty;
     if (has(s, comparing)) {
-        *_AOS_ << "   !!!No sample has a usable site: every site is a deletion or missing data,\n"
-               << "      the analyses that compare sites are skipped.\n";
+        *_AOS_ << "   !!!No sample has a usable site: at every site the copies are deletions or too many are\n"
+               << "      missing data, the analyses that compare sites are skipped.\n";
         drop(s, comparing);
     }
     if ((s.TaskNumber & (tasks_within_samples | tasks_between_samples | task_assignment)) == 0) {

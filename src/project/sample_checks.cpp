@@ -1,6 +1,8 @@
 // Checks and normalisation of the samples read from a project file, before
 // the analyses see them.
 
+#include <algorithm>
+
 #include "core/Errors.h"
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
@@ -103,19 +105,28 @@ bool edit_data_texts(MY_TIArrayAsVector<Population> const& samples, bool genotyp
 
 }  // namespace
 
-bool holds_no_site_state(Population const& p) {
+bool holds_no_usable_site(Population const& p, double allowedMissing) {
     char const missing = p.profile.MissingData;
-    bool any = false;
-    for (long k = 0; k < p.haplotypes.count; ++k) {
-        HaploDef const* h = haplotype_of(p.haplotypes.data[k]);
-        if (h == nullptr) continue;
-        char const* text = h->data.c_str();
-        for (int i = 0; i < h->data.length(); ++i) {
-            if (text[i] != '-' && text[i] != missing) return false;
-            any = true;
+    int sites = 0;
+    for (long k = 0; k < p.haplotypes.count; ++k)
+        if (HaploDef const* h = haplotype_of(p.haplotypes.data[k])) sites = std::max(sites, h->data.length());
+    for (int site = 0; site < sites; ++site) {
+        bool state = false;
+        double missingCopies = 0.0;
+        for (long k = 0; k < p.haplotypes.count; ++k) {
+            PHaploDef const* entry = p.haplotypes.data[k];
+            HaploDef const* h = haplotype_of(entry);
+            if (h == nullptr) continue;
+            char const c = site < h->data.length() ? h->data.c_str()[site] : missing;
+            if (c == missing)
+                missingCopies += entry->count;
+            else if (c != '-')
+                state = true;
         }
+        bool const tooMissing = p.SampleSize != 0.0 && missingCopies / p.SampleSize > allowedMissing;
+        if (state && !tooMissing) return false;
     }
-    return any;
+    return sites > 0;
 }
 
 void Samples::convert_dna_upper() {

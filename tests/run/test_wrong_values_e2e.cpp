@@ -116,10 +116,10 @@ TEST_F(WrongValues, MicrosatelliteSizesBeyondAnIntAreRefused) {
     EXPECT_EQ(stats(), "1.07374e+09\t\n");
 }
 
-// Samples whose every site is a deletion have no usable site: said once,
-// what compares sites is skipped (not one ERROR per section and per
-// simulated replicate under "Successful run"); a project of such samples
-// fails only when nothing at all can be analysed.
+// Samples whose every site is a deletion, or lacks data in too many copies,
+// have no usable site: said once, what compares sites is skipped (not one
+// ERROR per section and per simulated replicate under "Successful run"); a
+// project of such samples fails only when nothing at all can be analysed.
 TEST_F(WrongValues, SamplesWithoutUsableSites) {
     std::string const tasks = "TaskNumber=16455\nNumSimulFuTest=20\nNumBootExpDem=5\nMismatchDemogExp=1\n"
                               "ComputeTheta=15\nDeletionWeight=1\nTransitionWeight=1\nTranversionWeight=1\n";
@@ -135,22 +135,28 @@ TEST_F(WrongValues, SamplesWithoutUsableSites) {
         EXPECT_TRUE(succeeded()) << log();
         EXPECT_EQ(count(log(), "#[ERROR"), 0) << log();
         EXPECT_EQ(count(log(), "(sample \"A\": no usable site)\" : distance matrix could not be computed"), 1) << log();
-        EXPECT_EQ(count(log(), "\" has no usable site: every site of its haplotypes is a deletion or missing data;"), 1)
+        EXPECT_EQ(count(log(), "\" has no usable site: at every site its copies are deletions or too many are missing "
+                               "data;"),
+                  1)
             << log();
-        EXPECT_TRUE(has(result(), "No usable site in this sample: every site of its haplotypes is a deletion")) << log();
+        EXPECT_TRUE(has(result(), "No usable site in this sample: at every site its copies are deletions")) << log();
         EXPECT_EQ(stats(), "2\t2\t\n");
         // The replicates of B's Fu test without diversity are told once.
         EXPECT_LE(count(log(), "No molecular diversity within a sample while performing Fu's test"), 1) << log();
 
-        // Both samples without a site: K and H are still computed, the
-        // rest is dropped; asked for nothing else, the project fails.
-        std::string const none = deletions + "    SampleName=\"B\"\n    SampleSize=2\n    SampleData={\n"
-                                             "      r3 2 -?-?\n    }\n";
+        // Both samples without a site (B's copies each miss half of the
+        // sites): K is still computed, the rest is dropped; asked for
+        // nothing else, the project fails.
+        std::string const none = deletions + "    SampleName=\"B\"\n    SampleSize=2\n    SampleData={\n      r3 1 " +
+                                 (dna ? "A?C?" : "0?1?") + "\n      r4 1 " + (dna ? "?C?A" : "?1?0") + "\n    }\n";
         run(none, tasks, "POP_LEVEL\nALL_K\n");
         EXPECT_TRUE(succeeded()) << log();
         EXPECT_EQ(count(log(), "#[ERROR"), 0) << log();
-        EXPECT_TRUE(has(log(), "   !!!No sample has a usable site: every site is a deletion or missing data,\n")) << log();
-        EXPECT_EQ(stats(), "2\t1\t\n");
+        EXPECT_EQ(count(log(), "has no usable site"), 2) << log();
+        EXPECT_TRUE(has(log(), "   !!!No sample has a usable site: at every site the copies are deletions or too many "
+                               "are\n      missing data, the analyses that compare sites are skipped.\n"))
+            << log();
+        EXPECT_EQ(stats(), "2\t2\t\n");
         run(none, "TaskNumber=16450\nNumSimulFuTest=20\n", "POP_LEVEL\nALL_K\n");
         EXPECT_TRUE(failed()) << log();
         EXPECT_TRUE(has(log(), "\"Project::make_run_possible()\" : project contains invalid data after check\n"))
