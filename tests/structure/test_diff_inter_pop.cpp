@@ -359,6 +359,24 @@ TEST_F(DiffRecordTest, TestsThatDoNotRunLeaveMinusOne) {
     EXPECT_EQ(d.testImpossible, 0);
 }
 
+// Counts no chain can hold (their total passes the int range a move keeps
+// its cells in), and negative counts, build no table.
+TEST_F(DiffRecordTest, CountsBeyondTheTableRangeBuildNoTable) {
+    HaploDef* a = definition("a");
+    HaploDef* b = definition("b");
+    Population* x = sample({{a, 2000000000}, {b, 1}});
+    Population* y = sample({{a, 2000000000}, {b, 1}});
+    EXPECT_EQ(d.build_all_table(x, y), 0);
+    EXPECT_EQ(d.table, nullptr);
+    Population* z = sample({{a, -3}, {b, 1}});
+    EXPECT_EQ(d.build_all_table(x, z), 0);
+    d.firstSample = 1;
+    d.secondSample = 0;
+    d.make_diff_test();
+    EXPECT_EQ(d.pValue, -1.0);
+    EXPECT_EQ(d.testImpossible, 1);
+}
+
 // Two identical samples form the most probable table of their margins, so
 // nearly every visited table counts: P near 1. Samples with no haplotype in
 // common form the least probable one: P near 0.

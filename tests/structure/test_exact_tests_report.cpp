@@ -103,6 +103,20 @@ TEST_F(ProjectRun, EveryDataTypeWritesTheSectionAndASeedRepeatsIt) {
     EXPECT_NE(section(title, end_of_run), first) << "another seed, other chains";
 }
 
+// Without a chain length (a settings file that lacks NumPermutPopDiff reads
+// 0) no test runs: every P value shows -1, none counts as significant, and
+// no pair takes the P value of the one before.
+TEST_F(ProjectRun, NoChainLengthShowsMinusOneEverywhere) {
+    auto keys = exact_only();
+    keys["NumPermutPopDiff"] = "0";
+    ASSERT_EQ(run("compare/dna_missing_base.pmp", keys), 0);
+    std::string const s = section(title, end_of_run);
+    EXPECT_NE(s.find("Exact P value = -1.00000 +- 1.00000  (0 Markov steps done)"), std::string::npos) << s;
+    EXPECT_NE(s.find("           3  -1.00000+-1.0000  -1.00000+-1.0000\n"), std::string::npos) << s;
+    EXPECT_EQ(occurrences(s, "         +"), 0) << s;
+    EXPECT_NE(s.find("|         0|         0|         0|"), std::string::npos) << s;
+}
+
 // A single sample has nothing to compare: no section.
 TEST_F(ProjectRun, OneSampleWritesNoSection) {
     ASSERT_EQ(run("alleles/standard_haploid.pmp", exact_only()), 0);
