@@ -159,17 +159,6 @@ TEST(DifferentiationChain, StopRulesAfterEqualBatches) {
     EXPECT_EQ(run_differentiation_chain(t, s).steps, 3 * 2000);
 }
 
-TEST(DifferentiationChain, StopRequestGivesNoResult) {
-    FlatTable const t = table_of({{3, 1}, {1, 3}});
-    int stop = 1;
-    DifferentiationSettings s;
-    s.steps = 1000;
-    s.stop = &stop;
-    DifferentiationOutcome const out = run_differentiation_chain(t, s);
-    EXPECT_TRUE(out.stopped);
-    EXPECT_EQ(out.steps, 0);
-}
-
 struct FisherCase {
     std::vector<std::vector<int>> rows;
     double p;        // R's value
@@ -280,11 +269,6 @@ TEST_F(DiffRecordTest, HaplotypeTablesTakeColumnsInOrderOfFirstAppearance) {
     ASSERT_EQ(d.build_all_table(z, x), 1);
     EXPECT_EQ(table_row(0), (std::vector<int>{5, 0, 0}));
     EXPECT_EQ(table_row(1), (std::vector<int>{0, 2, 3}));
-    d.clean_table();
-    // Two samples holding only one haplotype: one column, no table.
-    Population* w = sample({{c, 2}});
-    EXPECT_EQ(d.build_all_table(z, w), 0);
-    EXPECT_EQ(d.table, nullptr);
     (void)y;
 }
 
