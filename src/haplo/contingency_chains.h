@@ -45,6 +45,15 @@ double hw_chain_step(int* cells, int stride, int k, long& seed);
 // draw. Returns the ratio of the move made, 1.0 when none.
 double ld_chain_step(int* cells, int stride, int k1, int k2, long& seed);
 
+// The same move on a table of two rows: rows 0 and 1 always, so only the
+// columns are drawn (c1, then c2 != c1) before the draw that accepts a
+// ratio below 1.
+double two_row_chain_step(int* cells, int stride, int k2, long& seed);
+
+// Standard deviation of the mean P over the first `used` batch values:
+// sqrt(sum (v_i - P)^2 / (used (used - 1))); 0 for fewer than two.
+double sd_of_batches(std::vector<double> const& values, std::size_t used, double p);
+
 // What a chain needs besides its table.
 struct ChainControl {
     std::int64_t dememorisation = 0;  // steps run before counting starts
