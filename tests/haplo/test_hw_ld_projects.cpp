@@ -183,6 +183,35 @@ TEST_F(ProjectRun, HardyWeinbergOnPhasedDiploidDna) {
     expect_ridge_section(file("dna_diploid_hw.res/dna_diploid_hw.htm"));
 }
 
+// The exact linkage test with the default chain on the same phased
+// genotypes: the gene-copy tables of pairs (0, 2) and (0, 3) are
+// [[8, 3], [0, 5]], that of (2, 3) [[8, 0], [0, 8]], each the least probable
+// table of its margins (exact P by scipy.stats.fisher_exact(table)[1]).
+TEST_F(ProjectRun, ExactLinkageTestOnPhasedDiploidDna) {
+    ASSERT_EQ(run("dna_diploid_hw.pmp",
+                  {{"TaskNumber", "16"},
+                   {"MakeExactTestLD", "1"},
+                   {"MarkovChainStepsLD", "100000"},
+                   {"MarkovChainDememorisationStepsLD", "1000"},
+                   {"XMLOutput", "0"}},
+                  "POP_LEVEL\n"),
+              0);
+    std::string const text = file("dna_diploid_hw.res/dna_diploid_hw.htm");
+    struct Pair {
+        char const* loci;
+        double reference;
+    };
+    for (Pair p : {Pair{"0, 2", 0.0256410256}, {"0, 3", 0.0256410256}, {"2, 3", 0.0001554002}}) {
+        std::smatch m;
+        std::regex const line("Pair \\(" + std::string(p.loci) +
+                              "\\) Exact P=([0-9.e-]+)  \\+-  ([0-9.e-]+) \\(100172 Steps done\\)\n");
+        ASSERT_TRUE(std::regex_search(text, m, line)) << p.loci << "\n" << text;
+        double const P = std::stod(m[1]), sd = std::stod(m[2]);
+        EXPECT_GT(P, 0.0) << p.loci;
+        EXPECT_NEAR(P, p.reference, std::max(6 * sd, 0.005)) << p.loci;
+    }
+}
+
 // The run drops the test for haplotypic data before any sample is analysed.
 TEST_F(ProjectRun, AHaploidProjectSkipsTheTest) {
     ASSERT_EQ(run("dna_ld_two.pmp", hw_keys, "POP_LEVEL\n"), 0);
