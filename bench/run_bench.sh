@@ -7,6 +7,7 @@
 #        bench/run_bench.sh --compare OTHER_BINARY [--runs N] [--keep]
 #        bench/run_bench.sh --fits [--runs N] [--keep]   (bench/fits_bench.sh)
 #        bench/run_bench.sh --vosk [--keep] [INDIVIDUALSxSITES ...]   (bench/vosk_bench.sh)
+#        bench/run_bench.sh --individual-level [--keep]   (bench/amova_bench.sh)
 #
 #   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
 #                Default: "2x50x1000 10x100x10000"; with --main-road: "4x50x1000".
@@ -45,6 +46,8 @@ if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@";
 if [ "${1:-}" = "--rflp" ]; then shift; exec bash "$HERE/rflp_bench.sh" "$@"; fi
 # Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
 if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
+# The AMOVA with the individual level against ade4: amova_bench.sh.
+if [ "${1:-}" = "--individual-level" ]; then shift; exec bash "$HERE/amova_bench.sh" "$@"; fi
 # The Vosk phasing chain (update steps, peak memory): vosk_bench.sh.
 if [ "${1:-}" = "--vosk" ]; then shift; exec bash "$HERE/vosk_bench.sh" "$@"; fi
 
