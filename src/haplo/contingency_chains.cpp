@@ -252,7 +252,10 @@ ChainOutcome ld_short_chain(FlatTable& table, int k1, int k2, std::int64_t lengt
                 return out;
             }
             accumulate(lnRatio, ld_chain_step(cells, stride, k1, k2, seed));
-            if (lnRatio <= 0.0L) {
+            // The same tolerance as the other chains: back at the observed
+            // table, or at one as probable, the sum of logs is off zero by
+            // a rounding remainder that must not hide the step.
+            if (lnRatio <= 1e-6) {
                 ++hits;
                 ++batchHits[static_cast<std::size_t>(b)];
             }

@@ -78,7 +78,8 @@ ChainOutcome hw_single_chain(FlatTable& table, int k, std::int64_t length, Chain
 ChainOutcome hw_batched_chain(FlatTable const& observed, int k, std::int64_t length, ChainControl const& control);
 
 // The short linkage chain (length >= 1): sqrt(length) interleaved batches;
-// a step counts while the log-ratio is at most 0.
+// a step counts while the log-ratio is at most 1e-6 (tables as probable as
+// the observed one count, whatever the rounding of the sum).
 ChainOutcome ld_short_chain(FlatTable& table, int k1, int k2, std::int64_t length, ChainControl const& control);
 
 // The long linkage chain: `batches` batches of 20000 steps, each restarting
