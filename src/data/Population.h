@@ -17,8 +17,9 @@
 //   currentHaplotypes       amova_list, the list that AMOVA reads
 //   phenotypes              phenotypeDB, the phenotype base / list
 //   haploFreqs              the haplotype-frequency base
-//   nbEntries               the number of data entries; with nbGeneCopies one
-//                           of the "two integer gene-copy counts"
+//   nbEntries               the number of data entries
+//   nbGeneCopies,           the "two integer gene-copy counts" of a one-locus
+//   nbGeneCopiesKept        copy
 //   NbHaplotypeEntries      numHaplotypes, the number of distinct haplotypes
 //   NbHaplotypeEntriesRead  numOriginalHaplotypes, the number of haplotypes
 //                           before identical ones were merged

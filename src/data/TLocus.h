@@ -44,6 +44,25 @@ private:
     std::unique_ptr<Block> values_;  // null: all zero
 };
 
+// Where the locus-by-locus AMOVA leaves the results of a locus's own AMOVA
+// in TLocus::values: the four variance components in the design's table
+// order, their total and the five fixation indices. All ten are -2.0 for a
+// locus whose one-locus samples could not be built, and 0 for a locus that
+// was not analysed.
+enum LocusAmovaValue : std::size_t {
+    locus_V1 = 0,
+    locus_V2,
+    locus_V3,
+    locus_V4,
+    locus_VT,
+    locus_FIS,
+    locus_FST,
+    locus_FSC,
+    locus_FCT,
+    locus_FIT,
+    locus_amova_values  // their number
+};
+
 // One locus: a named list of alleles that owns them. An allele keeps its
 // position for as long as the locus lives, unless other code rearranges
 // `alleles` itself (for instance to order a printed table by name); lookups

@@ -275,6 +275,11 @@ public:
     // structure, the list or the matrix did not allow it or the engine gave
     // up (each after its message).
     int AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAlleleDB& adb, amova_results* res);
+    // Numbers the samples of `s` for the AMOVA engine (their amovaIndex,
+    // which becomes their id): the members of the structure's groups
+    // first, in group and member order, each at its first place, then the
+    // others in set order.
+    static void number_amova_samples(Samples& s, Structure& st);
     // Computes the distances between the definitions of the project's list
     // (or of `hl`) with the given method into distance_matrix, through a
     // temporary sample of the project's data type. The four settings it

@@ -24,6 +24,7 @@
 namespace quintle {
 
 class Haplo_DB;
+class Structure;
 class TAlleleDB;
 class TLocus;
 class settings;
@@ -124,6 +125,18 @@ public:
     // the set-level work of the selected analyses.
     void evaluate_work(settings& run);
     void h_pop_db_to_gam(Haplo_DB& haplotypes);
+
+    // --- one-locus copies for the locus-by-locus AMOVA (one_locus_sets.cpp)
+    // Fills this fresh set with one-locus copies of the samples of `source`
+    // that are members of `structure` (in the source's order), and the
+    // fresh list `oneLocusHaplos` with one definition per allele met at
+    // `locus` (0-based): "h0", "h1", ... in order of first appearance, the
+    // definition's distance-matrix index its position and its count the
+    // gene copies carrying it. Missing alleles are left out (at the
+    // individual level, the whole individual). 0 when a sample does not
+    // reach the locus or keeps no gene copy there (after its messages); the
+    // copies made so far stay in the set.
+    int build_one_loci_sample(int locus, Samples* source, Structure* structure, Haplo_DB* oneLocusHaplos);
 
     // --- per-sample analysis loop and the summary section's frame
     // (compute_stuff.cpp, summary_frame.cpp) -------------------------------

@@ -1,20 +1,8 @@
 #include "project/Structure.h"
 
-#include <string_view>
-#include <unordered_map>
-
 #include "core/Errors.h"
-#include "project/Samples.h"
 
 namespace quintle {
-
-namespace {
-
-std::string_view name_of(Population const& p) {
-    return std::string_view(p.name.c_str(), static_cast<std::size_t>(p.name.length()));
-}
-
-}  // namespace
 
 Structure::Structure(Structure const& other) : ProfileSettings() {
     if (this != &other) *this = other;
@@ -96,36 +84,6 @@ std::ostream& operator<<(std::ostream& os, Structure& s) {
         os << "}\n" << std::endl;
     }
     return os;
-}
-
-int Structure::build_one_loci_str(Samples* oneLocusSamples, Structure* source) {
-    ProfileSettings::operator=(*oneLocusSamples);
-    StructureName = source->StructureName;
-    NbSamplesInGroups = source->NbSamplesInGroups;
-    NbGroups = source->NbGroups;
-    build_group_arrays();
-    if (!source->Groups || !source->GroupSizes) return 1;
-
-    // First sample of each name, in the set's order.
-    std::unordered_map<std::string_view, Population*> byName;
-    PopulationGroup& copies = oneLocusSamples->Populations;
-    for (long i = 0; i < copies.count; ++i)
-        if (Population* p = copies.data[i]) byName.emplace(name_of(*p), p);
-
-    for (int g = 0; g < NbGroups; ++g) {
-        GroupSizes[g] = source->GroupSizes[g];
-        PopulationGroup const& members = source->Groups[g];
-        for (long k = 0; k < members.count; ++k) {
-            Population const* m = members.data[k];
-            auto const found = m != nullptr ? byName.find(name_of(*m)) : byName.end();
-            if (found == byName.end()) {
-                *_AOS_ << "\tStructure::build_one_loci_str(): impossible to reproduce structure" << std::endl;
-                return 0;
-            }
-            Groups[g].Add(found->second);
-        }
-    }
-    return 1;
 }
 
 }  // namespace quintle

@@ -260,25 +260,7 @@ int Project::AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAllele
             return 0;
         }
 
-        // The engine indexes the samples by their number: grouped samples
-        // first, in group and member order, each at its first place; then
-        // the others in set order.
-        MY_TIArrayAsVector<Population>& all = s.Populations;
-        for (long i = 0; i < all.count; ++i)
-            if (Population* p = all.data[i]) p->amovaIndex = -1;
-        int next = 0;
-        for (int g = 0; g < st.NbGroups && st.Groups; ++g) {
-            PopulationGroup const& group = st.Groups[g];
-            for (long j = 0; j < group.count; ++j) {
-                Population* p = group.data[j];
-                if (p != nullptr && p->amovaIndex == -1) p->amovaIndex = next++;
-            }
-        }
-        for (long i = 0; i < all.count; ++i)
-            if (Population* p = all.data[i]; p != nullptr && p->amovaIndex == -1) p->amovaIndex = next++;
-        // The engine reads the number as the sample's id.
-        for (long i = 0; i < all.count; ++i)
-            if (Population* p = all.data[i]) p->id = p->amovaIndex;
+        number_amova_samples(s, st);
     }
 
     o.current_samples = &s;
@@ -294,6 +276,27 @@ int Project::AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAllele
         return 0;
     }
     return 1;
+}
+
+void Project::number_amova_samples(Samples& s, Structure& st) {
+    // Grouped samples first, in group and member order, each at its first
+    // place; then the others in set order.
+    MY_TIArrayAsVector<Population>& all = s.Populations;
+    for (long i = 0; i < all.count; ++i)
+        if (Population* p = all.data[i]) p->amovaIndex = -1;
+    int next = 0;
+    for (int g = 0; g < st.NbGroups && st.Groups; ++g) {
+        PopulationGroup const& group = st.Groups[g];
+        for (long j = 0; j < group.count; ++j) {
+            Population* p = group.data[j];
+            if (p != nullptr && p->amovaIndex == -1) p->amovaIndex = next++;
+        }
+    }
+    for (long i = 0; i < all.count; ++i)
+        if (Population* p = all.data[i]; p != nullptr && p->amovaIndex == -1) p->amovaIndex = next++;
+    // The engine reads the number as the sample's id.
+    for (long i = 0; i < all.count; ++i)
+        if (Population* p = all.data[i]) p->id = p->amovaIndex;
 }
 
 int Project::calc_dist_matrix(int const& method, double const& gamma) {

@@ -141,7 +141,9 @@ void Project::GenStructCalculations(std::fstream* result) {
             if (samples && structure) AMOVA(distance_matrix, haplotypes, *samples, *structure, allele_db, &amova_res);
         }
 
-        if (s.LocByLocAMOVA != 0) {
+        // Recessive diploid data have no AMOVA (refused above): nor per locus.
+        bool const recessive = GenotypicData != 0 && RecessiveData != 0;
+        if (s.LocByLocAMOVA != 0 && !recessive) {
             KeptValue<std::int64_t> const kept_tasks(T);
             KeptValue<int> const kept_fst(s.ComputePairwiseFST);
             KeptValue<int> const kept_delta_mu(s.ComputeDeltaMuSqr);
