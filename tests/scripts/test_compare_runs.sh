@@ -17,9 +17,11 @@ trap 'rm -rf "$WORK"' EXIT
 
 # A program that runs the real one, then edits what it wrote (the files
 # named $EDIT_FILES, all by default) with the sed program in $EDIT;
-# $EXTRA_FILE names a file to add, $EXIT another exit status.
+# $EXTRA_FILE names a file to add, $EXIT another exit status, $SLEEP a
+# number of seconds to wait first.
 cat > "$WORK/edited" <<EOF
 #!/bin/bash
+[ -n "\${SLEEP:-}" ] && sleep "\$SLEEP"
 "$BINARY" "\$@"
 status=\$?
 find . -type f -name "\${EDIT_FILES:-*}" ! -name '*.pmp' ! -name '*.pms' ! -name ssdefs.txt \\
@@ -69,6 +71,14 @@ EDIT='s#^(Core Program Directory: .*)/$#\1/sub/#' expect 1 "Pellomar_log.txt" "a
 EXTRA_FILE=dna_groups.res/more.txt expect 1 "only in new: .*more.txt" "an extra file"
 
 EXIT=3 expect 1 "dist0__run_dna_groups.status" "another exit status"
+
+# A run left out by QUINTLE_COMPARE_SKIP is not run at all: its other exit
+# status goes unseen.
+QUINTLE_COMPARE_SKIP='^dist0__' EXIT=3 expect 0 "No difference in 0 runs" "a run left out"
+
+# The time limit stops a run that takes too long and names it.
+QUINTLE_COMPARE_TIMEOUT=1 SLEEP=30 expect 1 "Stopped by the time limit of 1 s .*dist0__run_dna_groups" \
+    "a run stopped by the time limit"
 
 # The suite's form: the recorded values hold, and a changed one is caught.
 if ! "$COMPARE" --check "$BINARY" > "$WORK/report" 2>&1; then
