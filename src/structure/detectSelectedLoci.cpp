@@ -46,9 +46,7 @@ namespace quintle {
 
 namespace {
 
-// Per-locus results of the locus-by-locus AMOVA kept in each locus.
-constexpr std::size_t kFstValue = 6;
-constexpr std::size_t kFctValue = 8;
+// A locus whose locus-by-locus AMOVA failed.
 constexpr double kFailedLocus = -2.0;
 
 // Moves the owned elements of one array into another, addresses kept.
@@ -314,7 +312,7 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
     double sumFct = 0.0;
     for (int l = 0; l < L; ++l) {
         TLocus const& locus = *allele_db.loci.data[l];
-        const double fst = locus.values[kFstValue];
+        const double fst = locus.values[locus_FST];
         double het = 1.0;
         if (fst != 1.0 && fst != kFailedLocus) het = locus.meanSampleHet / (1.0 - fst);
         obs.fst.push_back(fst);
@@ -324,7 +322,7 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
             sumFst += fst * het;
         }
         if (groups) {
-            const double fct = locus.values[kFctValue];
+            const double fct = locus.values[locus_FCT];
             if (fct != kFailedLocus && fst != kFailedLocus) sumFct += fct * het;
             obs.fct.push_back(fct);
         }
