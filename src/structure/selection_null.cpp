@@ -12,7 +12,9 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/Errors.h"
 #include "core/my_string.h"
@@ -93,28 +95,37 @@ bool read_export_parameters(ExportParameters& p) {
 }
 
 // Pairs (FST, heterozygosity) from a simulation file: a header line, then
-// three numbers per line (FST, skipped, heterozygosity) for one group, or
-// seven (FST first, heterozygosity fifth). The number of pairs read.
+// three fields per line (FST, skipped, heterozygosity) for one group, or
+// seven (FST first, heterozygosity fifth); the rest of a line is skipped.
+// A skipped field may hold any word ("NA" in the target column of a file
+// this scan wrote for DNA data); a line whose FST or heterozygosity is not
+// a number (a failed simulation) brings no pair. The number of pairs read.
 long read_simulation_file(char const* name, bool oneGroup, NullDistribution& nd) {
     std::ifstream in(name);
     if (!in.is_open()) return 0;
     in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-    const int fields = oneGroup ? 3 : 7;
-    const int hetField = oneGroup ? 2 : 4;
+    const std::size_t fields = oneGroup ? 3 : 7;
+    const std::size_t hetField = oneGroup ? 2 : 4;
+    auto number = [](std::string const& word, double& value) {
+        char* end = nullptr;
+        value = std::strtod(word.c_str(), &end);
+        return !word.empty() && end == word.c_str() + word.size();
+    };
     long read = 0;
-    while (in.good()) {
-        double v[7] = {};
-        int got = 0;
-        while (got < fields && (in >> v[got])) ++got;
-        if (got == fields) {
-            nd.fst.Add(v[0]);
-            nd.het.Add(v[hetField]);
-            if (read == 0 || v[hetField] < nd.minHet) nd.minHet = v[hetField];
-            if (read == 0 || v[hetField] > nd.maxHet) nd.maxHet = v[hetField];
-            ++read;
-        }
-        if (!in.good()) break;
-        in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    std::string line;
+    std::vector<std::string> words;
+    while (std::getline(in, line)) {
+        std::istringstream row(line);
+        words.clear();
+        for (std::string word; words.size() < fields && row >> word;) words.push_back(word);
+        double fst = 0.0;
+        double het = 0.0;
+        if (words.size() < fields || !number(words[0], fst) || !number(words[hetField], het)) continue;
+        nd.fst.Add(fst);
+        nd.het.Add(het);
+        if (read == 0 || het < nd.minHet) nd.minHet = het;
+        if (read == 0 || het > nd.maxHet) nd.maxHet = het;
+        ++read;
     }
     if (read > 0) nd.maxHetAbove = nd.maxHet;
     return read;
