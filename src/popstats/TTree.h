@@ -115,6 +115,7 @@ public:
     double total_mig_rate = 0.0;   // lineages * mig_rate * deme_size
     int num_groups = 1;
     int demes_per_group = 0;
+    long num_events = 0;  // coalescences and migrations of the last build
     // Deme e = q d + j is place j of group q.
     std::vector<std::vector<int>> group_demes;
 
@@ -184,19 +185,64 @@ private:
     int prepare_nodes(int n);
     void size_demes(int D);
     void empty_demes();
+    void reserve_lists(int largest);
     template <class Uniform>
     int run_events(bool twoLevels, double m1, double m2, Uniform& uniform);
     template <class Uniform>
     void coalesce_in_deme(double t, Uniform& uniform);
+    struct MigrationState;
+    MigrationState migration_state(double stay);
+    void keep_state(MigrationState const& st);
     template <class Uniform>
-    TNode* take_migrant(int& source, Uniform& uniform);
-    void settle_migrant(TNode* migrant, int source, int destination);
-    // Lineage counts of the occupied list by position, as a Fenwick tree, so
-    // that lineage number r of the list is found in log time.
-    void count_add(int position, int delta);
-    int find_lineage(int r, int& offset) const;
-    std::vector<int> count_tree_;
-    int count_tree_top_ = 0;   // highest power of two within its size
+    bool migrate(MigrationState& st, bool twoLevels, Uniform& uniform);
+    // Lineage counts of the occupied list by position, with their sums by
+    // blocks of 8 positions and by runs of 64, so that lineage number r of
+    // the list is found in a few short walks (over the runs, the blocks of
+    // one run, the positions of one block) instead of one over every deme.
+    class LineageCounts {
+    public:
+        void resize(std::size_t positions) {
+            const std::size_t runs = (positions + 63) / 64;
+            position_.assign(runs * 64, 0);
+            block_.assign(runs * 8, 0);
+            run_.assign(runs, 0);
+        }
+        void clear() {
+            std::fill(position_.begin(), position_.end(), 0);
+            std::fill(block_.begin(), block_.end(), 0);
+            std::fill(run_.begin(), run_.end(), 0);
+        }
+        void add(int p, int delta) {
+            position_[static_cast<std::size_t>(p)] += delta;
+            block_[static_cast<std::size_t>(p) >> 3] += delta;
+            run_[static_cast<std::size_t>(p) >> 6] += delta;
+        }
+        int at(int p) const { return position_[static_cast<std::size_t>(p)]; }
+        // The position holding lineage number r (counted from 0), and r's
+        // place among that position's lineages; -1 when there are not so
+        // many lineages.
+        int find(int r, int& offset) const {
+            int const* run = run_.data();
+            const int runs = static_cast<int>(run_.size());
+            int q = 0;
+            while (q < runs && r >= run[q]) r -= run[q++];
+            if (q == runs) return -1;
+            int const* block = block_.data();
+            int b = q * 8;
+            while (r >= block[b]) r -= block[b++];
+            int const* position = position_.data();
+            int p = b * 8;
+            while (r >= position[p]) r -= position[p++];
+            offset = r;
+            return p;
+        }
+
+    private:
+        std::vector<int> position_;
+        std::vector<int> block_;
+        std::vector<int> run_;
+    };
+    LineageCounts counts_;
     std::vector<int> occupied_at_;  // position of each deme in occupied_demes, -1
     std::vector<int> pool_;         // free demes while the samples are placed
     std::vector<TNode*> walk_;      // nodes still to visit while candidates are listed

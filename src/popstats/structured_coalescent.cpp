@@ -8,7 +8,8 @@
 // fixes the genealogy. The demes' lineage lists point into the node array;
 // nothing is allocated per event, and the storage is reused from locus to
 // locus. Lineage number r of the occupied demes (in list order) is found
-// through a Fenwick tree of their lineage counts, in log time.
+// through their lineage counts kept by position and summed by blocks and
+// runs of blocks: a few short walks instead of one over every deme.
 
 #include <algorithm>
 #include <cmath>
@@ -84,9 +85,7 @@ void TTree::size_demes(int D) {
     deme_coal_rates.assign(size, 0.0);
     occupied_demes.assign(size, -1);
     occupied_at_.assign(size, -1);
-    count_tree_.assign(size + 1, 0);
-    count_tree_top_ = size == 0 ? 0 : 1;
-    while (static_cast<std::size_t>(count_tree_top_) * 2 <= size) count_tree_top_ *= 2;
+    counts_.resize(size);
     num_occupied = 0;
     total_coal_rate = 0.0;
 }
@@ -99,12 +98,20 @@ void TTree::empty_demes() {
         occupied_demes[e] = -1;
         occupied_at_[e] = -1;
     }
-    std::fill(count_tree_.begin(), count_tree_.end(), 0);
+    counts_.clear();
     num_occupied = 0;
     total_coal_rate = 0.0;
 }
 
 void TTree::cleanDemes() { empty_demes(); }
+
+// Room in every deme's list for a sample and a few migrants, so that the
+// events of later loci seldom allocate.
+void TTree::reserve_lists(int largest) {
+    const auto room = static_cast<std::size_t>(largest) + 8;
+    for (auto& list : deme_nodes)
+        if (list.capacity() < room) list.reserve(room);
+}
 
 void TTree::createDemes(migrationModel model, int const& d) {
     if (d == 0) return;
@@ -130,25 +137,6 @@ void TTree::createDemes(migrationModel /*model*/, int d, int g) {
 
 // --- the occupied demes' lineage counts ---------------------------------------
 
-void TTree::count_add(int position, int delta) {
-    const int size = static_cast<int>(count_tree_.size()) - 1;
-    for (int i = position + 1; i <= size; i += i & -i) count_tree_[static_cast<std::size_t>(i)] += delta;
-}
-
-int TTree::find_lineage(int r, int& offset) const {
-    const int size = static_cast<int>(count_tree_.size()) - 1;
-    int pos = 0;
-    for (int step = count_tree_top_; step > 0; step >>= 1) {
-        const int next = pos + step;
-        if (next <= size && count_tree_[static_cast<std::size_t>(next)] <= r) {
-            pos = next;
-            r -= count_tree_[static_cast<std::size_t>(next)];
-        }
-    }
-    offset = r;
-    return pos;
-}
-
 // --- initial nodes ----------------------------------------------------------------
 
 void TTree::createInitialNodes(Samples& s) {
@@ -166,7 +154,12 @@ void TTree::createInitialNodes(Samples& s) {
     pool_.resize(deme_lineages.size());
     for (std::size_t e = 0; e < pool_.size(); ++e) pool_[e] = static_cast<int>(e);
     int genes = 0;
-    for (int i = 0; i < count; ++i) genes += genes_of(s.Populations[i]);
+    int largest = 0;
+    for (int i = 0; i < count; ++i) {
+        genes += genes_of(s.Populations[i]);
+        largest = std::max(largest, genes_of(s.Populations[i]));
+    }
+    reserve_lists(largest);
     prepare_nodes(genes);
     total_coal_rate = 0.0;
     if (pool_.size() < static_cast<std::size_t>(count)) return;  // no demes to place them in
@@ -185,7 +178,7 @@ void TTree::createInitialNodes(Samples& s) {
         for (int c = 0; c < k; ++c) deme_nodes[e].push_back(&nodes[leaf++]);
         deme_coal_rates[e] = pair_rate(k);
         total_coal_rate += deme_coal_rates[e];
-        count_add(i, k);
+        counts_.add(i, k);
         pool_[static_cast<std::size_t>(j)] = pool_[static_cast<std::size_t>(P - 1)];
         --P;
     }
@@ -196,11 +189,15 @@ int TTree::createInitialNodes(Structure const& st, int d, int g) {
     const int groups = st.Groups ? st.NbGroups : 0;
     int count = 0;
     int genes = 0;
+    int largest = 0;
     for (int q = 0; q < groups; ++q) {
         const int members = st.GroupSizes[q];
         if (members > d) return 0;
         count += members;
-        for (int j = 0; j < members; ++j) genes += genes_of(member_at(st, q, j));
+        for (int j = 0; j < members; ++j) {
+            genes += genes_of(member_at(st, q, j));
+            largest = std::max(largest, genes_of(member_at(st, q, j)));
+        }
     }
     if (d < 1 || g < 1 || groups > g) return 0;
     num_samples = count;
@@ -211,6 +208,7 @@ int TTree::createInitialNodes(Structure const& st, int d, int g) {
         empty_demes();
     }
     if (group_demes.size() != static_cast<std::size_t>(g)) return 0;
+    reserve_lists(largest);
     prepare_nodes(genes);
     total_coal_rate = 0.0;
 
@@ -238,7 +236,7 @@ int TTree::createInitialNodes(Structure const& st, int d, int g) {
             }
             deme_coal_rates[e] = pair_rate(k);
             total_coal_rate += deme_coal_rates[e];
-            count_add(position, k);
+            counts_.add(position, k);
             ++position;
         }
     }
@@ -290,59 +288,122 @@ void TTree::coalesce_in_deme(double t, Uniform& uniform) {
     total_coal_rate += rate - deme_coal_rates[e];
     deme_coal_rates[e] = rate;
     total_mig_rate = num_lineages * mig_rate * deme_size;
-    count_add(occupied_at_[e], -1);
+    counts_.add(occupied_at_[e], -1);
 }
 
+// The state a migration reads and writes, held in locals (and registers)
+// while the event loop runs: the members would be reloaded at every store.
+struct TTree::MigrationState {
+    double coal;  // total_coal_rate
+    int lineages;
+    int occupied;
+    int demes;
+    int demesPerGroup;
+    int groups;
+    double stay;  // m1 / (m1 + m2): the share of moves within the group
+    int* count;   // deme_lineages
+    double* rate;
+    int* list;    // occupied_demes
+    int* at;
+    LineageCounts* counts;
+    std::vector<TNode*>* nodes;
+    std::vector<std::vector<int>> const* groupDemes;
+};
+
+TTree::MigrationState TTree::migration_state(double stay) {
+    return MigrationState{total_coal_rate,
+                          num_lineages,
+                          num_occupied,
+                          static_cast<int>(num_demes),
+                          demes_per_group,
+                          num_groups,
+                          stay,
+                          deme_lineages.data(),
+                          deme_coal_rates.data(),
+                          occupied_demes.data(),
+                          occupied_at_.data(),
+                          &counts_,
+                          deme_nodes.data(),
+                          &group_demes};
+}
+
+void TTree::keep_state(MigrationState const& st) {
+    total_coal_rate = st.coal;
+    num_lineages = st.lineages;
+    num_occupied = st.occupied;
+}
+
+// One migration: lineage number int(U L) of the occupied demes in list
+// order leaves its deme (entry r, replaced by the deme's last one) for
+// another deme, drawn in the whole island or, in two levels, within its
+// group or in another group. False when there is no such lineage.
 template <class Uniform>
-TNode* TTree::take_migrant(int& source, Uniform& uniform) {
-    const int r = static_cast<int>(uniform() * num_lineages);
-    int offset = 0;
-    const int position = find_lineage(r, offset);
-    if (position >= num_occupied) return nullptr;
-    source = occupied_demes[static_cast<std::size_t>(position)];
-    const auto e = static_cast<std::size_t>(source);
-    std::vector<TNode*>& list = deme_nodes[e];
-    TNode* migrant = list[static_cast<std::size_t>(offset)];
-    list[static_cast<std::size_t>(offset)] = list.back();
-    list.pop_back();
-    --deme_lineages[e];
-    count_add(position, -1);
-    return migrant;
-}
+bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
+    const double u1 = twoLevels ? uniform() : 0.0;
+    int r = 0;
+    const int p = st.counts->find(static_cast<int>(uniform() * st.lineages), r);
+    if (p < 0 || p >= st.occupied) return false;
 
-void TTree::settle_migrant(TNode* migrant, int source, int destination) {
-    const auto from = static_cast<std::size_t>(source);
-    const auto to = static_cast<std::size_t>(destination);
-    if (deme_lineages[from] == 0) {
-        // The emptied source leaves the list; the last entry takes its place.
-        const int p = occupied_at_[from];
-        const int last = num_occupied - 1;
-        const int moved = occupied_demes[static_cast<std::size_t>(last)];
-        if (p != last) {
-            const int c = deme_lineages[static_cast<std::size_t>(moved)];
-            count_add(p, c);
-            count_add(last, -c);
-            occupied_demes[static_cast<std::size_t>(p)] = moved;
-            occupied_at_[static_cast<std::size_t>(moved)] = p;
+    const int source = st.list[p];
+    std::vector<TNode*>& from = st.nodes[source];
+    TNode* migrant = from[static_cast<std::size_t>(r)];
+    from[static_cast<std::size_t>(r)] = from.back();
+    from.pop_back();
+    const int kFrom = st.count[source]--;
+    st.counts->add(p, -1);
+
+    int destination = source;
+    if (!twoLevels) {
+        while (destination == source) destination = static_cast<int>(uniform() * st.demes);
+    } else {
+        const int d = st.demesPerGroup;
+        const int q = source / d;
+        const int place = source % d;
+        if (st.stay > u1) {
+            int j = place;
+            while (j == place) j = static_cast<int>(uniform() * d);
+            destination = (*st.groupDemes)[static_cast<std::size_t>(q)][static_cast<std::size_t>(j)];
+        } else {
+            int group = q;
+            while (group == q) group = static_cast<int>(uniform() * st.groups);
+            const int j = static_cast<int>(uniform() * d);
+            destination = (*st.groupDemes)[static_cast<std::size_t>(group)][static_cast<std::size_t>(j)];
+            migrant->pop_index = group;
         }
-        occupied_demes[static_cast<std::size_t>(last)] = -1;
-        occupied_at_[from] = -1;
-        --num_occupied;
     }
-    deme_nodes[to].push_back(migrant);
-    ++deme_lineages[to];
+
+    if (kFrom == 1) {
+        // The emptied source leaves the list; the last entry takes its place.
+        const int last = st.occupied - 1;
+        const int moved = st.list[last];
+        if (p != last) {
+            const int c = st.counts->at(last);
+            st.counts->add(p, c);
+            st.counts->add(last, -c);
+            st.list[p] = moved;
+            st.at[moved] = p;
+        }
+        st.list[last] = -1;
+        st.at[source] = -1;
+        --st.occupied;
+    }
+    st.nodes[destination].push_back(migrant);
+    const int kTo = st.count[destination]++;
     // A deme already listed (a sample of size 0 keeps its place) is not
     // listed twice.
-    if (occupied_at_[to] < 0) {
-        occupied_demes[static_cast<std::size_t>(num_occupied)] = destination;
-        occupied_at_[to] = num_occupied++;
+    int q = st.at[destination];
+    if (q < 0) {
+        q = st.occupied++;
+        st.list[q] = destination;
+        st.at[destination] = q;
     }
-    count_add(occupied_at_[to], 1);
+    st.counts->add(q, 1);
 
-    total_coal_rate -= deme_coal_rates[from] + deme_coal_rates[to];
-    deme_coal_rates[from] = pair_rate(deme_lineages[from]);
-    deme_coal_rates[to] = pair_rate(deme_lineages[to]);
-    total_coal_rate += deme_coal_rates[from] + deme_coal_rates[to];
+    // The source loses kFrom - 1 pairs, the destination gains kTo.
+    st.rate[source] = pair_rate(kFrom - 1);
+    st.rate[destination] = pair_rate(kTo + 1);
+    st.coal += kTo - (kFrom - 1);
+    return true;
 }
 
 void TTree::coalesceWithinAPop(double const& t) {
@@ -352,90 +413,48 @@ void TTree::coalesceWithinAPop(double const& t) {
 }
 
 void TTree::sendMigrant() {
-    const int D = static_cast<int>(num_demes);
-    if (D < 2 || num_lineages < 1) return;
-    int source = -1;
+    if (num_demes < 2.0 || num_lineages < 1) return;
+    MigrationState st = migration_state(0.0);
     auto uniform = uniform_draw;
-    TNode* migrant = take_migrant(source, uniform);
-    if (migrant == nullptr) return;
-    int destination = source;
-    while (destination == source) destination = static_cast<int>(uniform() * D);
-    settle_migrant(migrant, source, destination);
+    migrate(st, false, uniform);
+    keep_state(st);
 }
-
-namespace {
-
-// The two-level destination of a migrant leaving deme `source`, and its new
-// group (-1 when it stays in its own).
-template <class Uniform>
-int two_level_destination(std::vector<std::vector<int>> const& groupDemes, int source, int d, int g, double stay,
-                          double u1, int& newGroup, Uniform& uniform) {
-    const int q = source / d;
-    const int place = source % d;
-    newGroup = -1;
-    if (stay > u1) {
-        int j = place;
-        while (j == place) j = static_cast<int>(uniform() * d);
-        return groupDemes[static_cast<std::size_t>(q)][static_cast<std::size_t>(j)];
-    }
-    int group = q;
-    while (group == q) group = static_cast<int>(uniform() * g);
-    const int j = static_cast<int>(uniform() * d);
-    newGroup = group;
-    return groupDemes[static_cast<std::size_t>(group)][static_cast<std::size_t>(j)];
-}
-
-}  // namespace
 
 void TTree::sendMigrant2Levels(int d, int g, double m1, double m2) {
     if (m1 + m2 == 0.0) return;
     // Both moves need somewhere else to go.
     if ((m1 > 0.0 && d < 2) || (m2 > 0.0 && g < 2) || num_lineages < 1) return;
     if (group_demes.size() < static_cast<std::size_t>(g) || d != demes_per_group) return;
+    MigrationState st = migration_state(m1 / (m1 + m2));
+    st.groups = g;
     auto uniform = uniform_draw;
-    const double u1 = uniform();
-    int source = -1;
-    TNode* migrant = take_migrant(source, uniform);
-    if (migrant == nullptr) return;
-    int group = -1;
-    const int destination = two_level_destination(group_demes, source, d, g, m1 / (m1 + m2), u1, group, uniform);
-    if (group >= 0) migrant->pop_index = group;
-    settle_migrant(migrant, source, destination);
+    migrate(st, true, uniform);
+    keep_state(st);
 }
 
 template <class Uniform>
 int TTree::run_events(bool twoLevels, double m1, double m2, Uniform& uniform) {
-    const int D = static_cast<int>(num_demes);
-    const int d = demes_per_group;
-    const int g = num_groups;
-    const double stay = twoLevels ? m1 / (m1 + m2) : 0.0;
+    MigrationState st = migration_state(twoLevels ? m1 / (m1 + m2) : 0.0);
+    double mig = total_mig_rate;
+    long events = 0;
     double t = 0.0;
-    while (num_lineages >= 2) {
-        const double R = total_coal_rate + total_mig_rate;
+    while (st.lineages >= 2) {
+        const double R = st.coal + mig;
         if (!(R > 0.0)) break;
+        ++events;
         t -= std::log(1.0 - uniform()) / R;
-        if (total_coal_rate > R * uniform()) {
+        if (st.coal > R * uniform()) {
+            keep_state(st);
             coalesce_in_deme(t, uniform);
+            st.coal = total_coal_rate;
+            st.lineages = num_lineages;
+            mig = total_mig_rate;
             continue;
         }
-        if (!twoLevels) {
-            int source = -1;
-            TNode* migrant = take_migrant(source, uniform);
-            if (migrant == nullptr) break;
-            int destination = source;
-            while (destination == source) destination = static_cast<int>(uniform() * D);
-            settle_migrant(migrant, source, destination);
-        } else {
-            const double u1 = uniform();
-            int source = -1;
-            TNode* migrant = take_migrant(source, uniform);
-            if (migrant == nullptr) break;
-            int group = -1;
-            const int destination = two_level_destination(group_demes, source, d, g, stay, u1, group, uniform);
-            if (group >= 0) migrant->pop_index = group;
-            settle_migrant(migrant, source, destination);
-        }
+        if (!migrate(st, twoLevels, uniform)) break;
     }
+    keep_state(st);
+    num_events = events;
     if (num_genes >= 1) nodes[2 * num_genes - 2].ancestor = nullptr;
     return 1;
 }
@@ -444,6 +463,7 @@ int TTree::run_events(bool twoLevels, double m1, double m2, Uniform& uniform) {
 
 int TTree::build_tree_struct_pop(Samples& s, double const& /*theta*/, double const& FST, int D) {
     deme_size = kDemeSize;
+    num_events = 0;
     num_demes = D;
     reset_tree_counters();
     createInitialNodes(s);
@@ -466,6 +486,7 @@ int TTree::build_tree_struct_pop(Samples& s, double const& /*theta*/, double con
 int TTree::build_tree_struct_pop(Samples& /*s*/, Structure const& st, double const& /*theta*/, double const& FST,
                                  double const& FCT, int d, int g) {
     deme_size = kDemeSize;
+    num_events = 0;
     reset_tree_counters();
     if (createInitialNodes(st, d, g) == 0) return 0;
     num_groups = g;
