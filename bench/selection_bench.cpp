@@ -6,7 +6,8 @@
 // genealogy's time and events, the reference's, and the rest of the scan
 // (mutation, reading of the leaves, AMOVA, heterozygosity) as the scan's time
 // less the genealogies'; with the allocations made by the genealogies once
-// the first one has sized the storage.
+// the first one has sized the storage, and the scan's per locus. The
+// genealogies and the reference run in alternating rounds.
 //
 // Usage: selection_bench PROJECT SIMULATIONS DEMES
 // Output: one line "key=value ..." (times in microseconds per locus).
@@ -89,9 +90,11 @@ int main(int argc, char** argv) {
     if (p.make_run_possible() != 1) return 1;
     s.current_samples = p.samples.get();
 
+    const long scanBefore = allocations.load();
     const double t0 = cpu_seconds();
     p.detectSelectedLociFromFSTHetComparison(false);
     const double scan = cpu_seconds() - t0;
+    const long scanAllocations = allocations.load() - scanBefore;
 
     // The scan's target FST, from the head of its simulation file.
     double F = 0.0;
@@ -119,32 +122,43 @@ int main(int argc, char** argv) {
     TTree& tree = scratch.Tree;
     tree.build_tree_struct_pop(observed, 1.0, F, demes);
     tree.cleanDemes();
-    long events = 0;
-    const long before = allocations.load();
-    const double t1 = cpu_seconds();
-    for (int i = 0; i < sims; ++i) {
-        tree.build_tree_struct_pop(observed, 1.0, F, demes);
-        events += tree.num_events;
-        tree.cleanDemes();
-    }
-    const double genealogies = cpu_seconds() - t1;
-    const long allocated = allocations.load() - before;
-
     const int D = static_cast<int>(tree.num_demes);
     bench::IslandLoop loop(sizes, D, (D - 1) * (1.0 / F - 1.0) / (2.0 * D));
     loop.build();
+
+    // The two in alternating rounds, so that a change in the machine's load
+    // falls on both.
+    long events = 0;
     long refEvents = 0;
-    const double t2 = cpu_seconds();
-    for (int i = 0; i < sims; ++i) refEvents += loop.build();
-    const double reference = cpu_seconds() - t2;
+    long allocated = 0;
+    double genealogies = 0.0;
+    double reference = 0.0;
+    const int rounds = 10;
+    for (int round = 0; round < rounds; ++round) {
+        const int n = sims / rounds + (round < sims % rounds ? 1 : 0);
+        const long before = allocations.load();
+        const double t1 = cpu_seconds();
+        for (int i = 0; i < n; ++i) {
+            tree.build_tree_struct_pop(observed, 1.0, F, demes);
+            events += tree.num_events;
+            tree.cleanDemes();
+        }
+        genealogies += cpu_seconds() - t1;
+        allocated += allocations.load() - before;
+        const double t2 = cpu_seconds();
+        for (int i = 0; i < n; ++i) refEvents += loop.build();
+        reference += cpu_seconds() - t2;
+    }
 
     const double gen = 1e6 * genealogies / sims;
     const double ref = 1e6 * reference / sims;
     const double rest = 1e6 * scan / sims - gen;
     std::printf(
         "demes=%d F=%.4f samples=%zu genes=%d sims=%d scan_s=%.2f genealogy_us=%.1f events=%.0f reference_us=%.1f "
-        "reference_events=%.0f ratio=%.2f rest_us=%.1f rest_ratio=%.2f genealogy_allocations=%ld\n",
+        "reference_events=%.0f ratio=%.2f rest_us=%.1f rest_ratio=%.2f genealogy_allocations=%ld "
+        "scan_allocations_per_locus=%.0f\n",
         D, F, sizes.size(), genes, sims, scan, gen, static_cast<double>(events) / sims, ref,
-        static_cast<double>(refEvents) / sims, gen / ref, rest, rest / gen, allocated);
+        static_cast<double>(refEvents) / sims, gen / ref, rest, rest / gen, allocated,
+        static_cast<double>(scanAllocations) / sims);
     return 0;
 }

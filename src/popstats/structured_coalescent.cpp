@@ -350,7 +350,6 @@ bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
     from[static_cast<std::size_t>(r)] = from.back();
     from.pop_back();
     const int kFrom = st.count[source]--;
-    st.counts->add(p, -1);
 
     int destination = source;
     if (!twoLevels) {
@@ -372,20 +371,25 @@ bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
         }
     }
 
+    // An emptied source leaves the list, the last entry taking its place;
+    // `stale` is then what the last position still counts.
+    int last = -1;
+    int stale = 0;
     if (kFrom == 1) {
-        // The emptied source leaves the list; the last entry takes its place.
-        const int last = st.occupied - 1;
-        const int moved = st.list[last];
+        last = st.occupied - 1;
+        stale = 1;
         if (p != last) {
-            const int c = st.counts->at(last);
-            st.counts->add(p, c);
-            st.counts->add(last, -c);
+            const int moved = st.list[last];
+            stale = st.counts->at(last);
+            st.counts->add(p, stale - 1);
             st.list[p] = moved;
             st.at[moved] = p;
         }
         st.list[last] = -1;
         st.at[source] = -1;
         --st.occupied;
+    } else {
+        st.counts->add(p, -1);
     }
     st.nodes[destination].push_back(migrant);
     const int kTo = st.count[destination]++;
@@ -397,7 +401,14 @@ bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
         st.list[q] = destination;
         st.at[destination] = q;
     }
-    st.counts->add(q, 1);
+    if (kFrom != 1) {
+        st.counts->add(q, 1);
+    } else if (q == last) {
+        if (stale != 1) st.counts->add(last, 1 - stale);
+    } else {
+        st.counts->add(last, -stale);
+        st.counts->add(q, 1);
+    }
 
     // The source loses kFrom - 1 pairs, the destination gains kTo.
     st.rate[source] = pair_rate(kFrom - 1);
