@@ -106,9 +106,12 @@ void TTree::empty_demes() {
 void TTree::cleanDemes() { empty_demes(); }
 
 // Room in every deme's list for a sample and a few migrants, so that the
-// events of later loci seldom allocate.
+// events of later loci seldom allocate; a few migrants only when many demes
+// would make that room large.
 void TTree::reserve_lists(int largest) {
-    const auto room = static_cast<std::size_t>(largest) + 8;
+    constexpr std::size_t kBudget = std::size_t{1} << 22;  // pointers
+    auto room = static_cast<std::size_t>(largest) + 8;
+    if (room * deme_nodes.size() > kBudget) room = 8;
     for (auto& list : deme_nodes)
         if (list.capacity() < room) list.reserve(room);
 }

@@ -37,6 +37,11 @@ namespace quintle {
 
 namespace {
 
+// The bounds of the settings checks on NumberOfDemesForFDist2 and
+// NumberOfSimsForFDist2, for the whole model.
+constexpr double kMaxDemes = 1e6;
+constexpr double kMaxLoci = 1e7;
+
 Mut_Type model_of(TDataType type) {
     switch (type) {
         case DNA: return DNA_MUT;
@@ -253,6 +258,19 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
     const int files = exporting ? ex.files : 1;
     const double M = F > 0.0 ? 1.0 / F - 1.0 : 0.0;
     const double c = std::min(1.0, M);
+
+    // What the settings checks bound, the parameter file may still ask for.
+    const double allDemesAsked = oneGroup ? demes : static_cast<double>(groups) * demes;
+    if (allDemesAsked > kMaxDemes || sims > kMaxLoci) {
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "\tThe simulations asked for (%.0f demes, %d loci) are more than the scan can hold (at most "
+                      "%.0f demes and %.0f loci): coalescent simulations cannot be performed.\n",
+                      allDemesAsked, sims, kMaxDemes, kMaxLoci);
+        if (in.log != nullptr) *in.log << text;
+        if (in.result != nullptr) *in.result << text;
+        return nd;
+    }
 
     // A group of more samples than demes would leave some without a deme.
     if (!oneGroup) {

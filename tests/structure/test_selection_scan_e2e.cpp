@@ -279,6 +279,15 @@ TEST_F(SelectionScan, ExportModeWritesDataSetsThatReadBack) {
         }
         EXPECT_EQ(individuals, 100);
     }
+    // A parameter file asking for more demes than the scan can hold.
+    fs::path const large = prepare("large", "scan_groups.pmp", "UseHierarchicalIslandModel=1\n" + scan_settings(100));
+    write_file(large / "simParamFile.txt",
+               "export\nfiles\n1\nloci\n12\ngroups\n2000\ndemes\n1000\nwithin\n0.05\namong\n0.05\n");
+    ASSERT_EQ(run(large), 0);
+    EXPECT_TRUE(has(log(large), "\tThe simulations asked for (2000000 demes, 12 loci) are more than the scan can hold"))
+        << log(large);
+    EXPECT_FALSE(fs::exists(large / "p.res" / "p_sim1.pmp"));
+
     // A data set is a project of its own.
     fs::path const again = base / "again";
     fs::create_directories(again);
