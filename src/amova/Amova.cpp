@@ -292,20 +292,4 @@ void Amova::clean() {
 int Amova::AMOVA_1G_P_RIH() { return 1; }
 int Amova::AMOVA_G_P_RIH() { return 1; }
 
-// ----------------------------------------------------------------------------
-// Stand-ins until the remaining designs are written: each design logs that
-// it is not available and gives up, so that the engine's later steps still
-// run.
-namespace {
-int design_not_available(char const* name) {
-    *_AOS_ << "\t" << name << " : design not available\n";
-    return 0;
-}
-}  // namespace
-
-int Amova::AMOVA_1G_1P_I() { return design_not_available("Amova::AMOVA_1G_1P_I()"); }
-int Amova::AMOVA_1G_P_I() { return design_not_available("Amova::AMOVA_1G_P_I()"); }
-int Amova::AMOVA_G_P_I() { return design_not_available("Amova::AMOVA_G_P_I()"); }
-// ----------------------------------------------------------------------------
-
 }  // namespace quintle

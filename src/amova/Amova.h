@@ -32,6 +32,7 @@ class Mantel;
 class Population;
 class amova_results;
 class FloatsAndPops;
+class TPhenotype;
 
 class Amova {
 public:
@@ -156,6 +157,24 @@ public:
     void permute_genes(int last, int start, int stop);
     void permute_indiv(int last, int start, int stop);
 
+    // --- the phenotype road (phenotype_road.cpp); no design takes it ------------
+    // One entry per individual: each phenotype of each sample (samples in
+    // pops_by_id order) as many times as its count, rounded up. Not owned.
+    std::vector<TPhenotype*> phen_vector;
+    // Refills phen_vector; a sample whose counts do not make half its size
+    // gets a line in the log.
+    void Load_Phen_Vector();
+    void PPAPWG();  // phenotypes among the samples of each group
+    void PPAPAG();  // phenotypes among all samples
+    // The shuffle on phen_vector, every position within the vector.
+    void permute_phenotypes(int last, int start, int stop);
+    // Standard data only: the samples' haplotypes estimated again by EM
+    // from their phenotypes into haplo_db (each definition's row its place
+    // in the list), the distances between them into dist_mat, and the
+    // samples' permutation vectors resized. The settings it changes are
+    // back on every way out. ERROR 136 when no distance can be computed.
+    void Calc_new_EM_haplo();
+
     // --- per-permutation records of the among-group tests (FloatsAndPops.cpp)
     // One line: the sample numbers of each group in brackets, two tabs and
     // the record's value.
@@ -181,18 +200,29 @@ public:
         double (Amova::*statistic)();  // the component recomputed after the shuffle
         MY_TArrayAsVector<double>* values;  // the record's values list of the component
         double* p_value;                    // the record's P field
+        // Kind of the report of a missing null-value file name (its message
+        // is 4 + file).
+        ErrorType missing_kind = WARNING;
+        // Run after the statistic of every permutation, or null (the
+        // population-specific FIS counters).
+        void (Amova::*after)() = nullptr;
     };
     struct TestFrame {
         char const* design;     // reporting function, e.g. "Amova::AMOVA_1G_P_H()"
         char const* histogram;  // reporting function of a failed histogram allocation
         ErrorType guard_kind;   // report of too many elements to permute
-        int guard_message;
+        int guard_message;      // negative: the design gives up without a report
         double progress;        // work units per 100 permutations
         ComponentTest* tests;   // in the order they run
         int count;
         int batch[4];           // test whose P fills each P column of the batch line; -1: 0
         int columns[4];         // tests in histogram column order
         int column_count;
+        // The test after which the batch line's second half is written;
+        // -1: after the last.
+        int batch_after = -1;
+        // Reporting function of the guard when it differs from `design`.
+        char const* guard_reporter = nullptr;
     };
     // Raises nb_perm to whole blocks and runs the tests one after the other:
     // null values, P values with their s.d., null-value files, significance
@@ -229,6 +259,26 @@ public:
     // Pairwise comparisons of the samples of the sample set.
     void CalcPairDist();
 
+    // --- population-specific FIS of the individual-level designs
+    // (fis_per_population.cpp) --------------------------------------------------
+    // FIS of one sample from its within-individual sum (SSDWI) and its
+    // SSDWP_divN: the among-individual component over the sum of both
+    // components; -9.99999 (not computed) when that sum is exactly 0.
+    static double population_FIS(Population const& p);
+    // Every sample's FIS into pop_FIS (by id), when PopSpecificFIS is on.
+    void compute_pop_FIS();
+    // After a permutation: each sample whose permuted FIS is defined and not
+    // below its observed one counts one more in pop_spare.
+    void count_pop_FIS();
+    void clear_pop_FIS_counts();
+    // Counts to P values (divided by nb_perm).
+    void pop_FIS_counts_to_p();
+    // The anchor ("GR_AMOVA_FIS" in the group pass, else "POP_AMOVA_FIS")
+    // and the table of population-specific FIS values, with their P values
+    // when `with_p`: one row per member of each group in structure order,
+    // its values taken by its id.
+    void print_pop_FIS_table(std::ostream& out, bool with_p);
+
 private:
     // Shared bodies of the designs that differ only in their shuffles.
     // `individuals`: the shuffles move whole individuals, so every sample
@@ -241,6 +291,32 @@ private:
     double permuted_Vc_groups();
     double permuted_Vb_groups();
     double permuted_Va_groups();
+    // Half the distance between the two copies at positions 2k, 2k+1 of
+    // the haplotype index vector, summed over the pairs below total_size.
+    double copy_pair_sum();
+    // The statistics of the individual-level designs.
+    double permuted_Va_1G_1P_I();
+    double permuted_Vb_1G_P_I();
+    double permuted_Va_1G_P_I();
+    double permuted_Vc_1G_P_I();
+    double permuted_Vd_G_P_I();
+    double permuted_Vc_G_P_I();
+    double permuted_Vb_G_P_I();
+    double permuted_Va_G_P_I();
+    // Va of the current grouping of the samples (group designs, test among
+    // groups): `units` the total the coefficients divide by, `total` the
+    // total sum of squares, `within` the sum within samples, `lowest` the
+    // sum of the level below the samples with its d.f.
+    // Preparations of the tests of design G_P_I: the log line of the test
+    // among individuals; the pair sums of the test among groups.
+    void load_for_individual_test();
+    void load_for_groups_test();
+    double grouping_Va(double units, double total, double within, double lowest, int dfLowest);
+    // Observed sums the permutation statistics of the individual-level
+    // designs hold fixed.
+    double observed_total_ = 0.0;   // raw sum over all pairs of copies
+    double observed_within_ = 0.0;  // sum over samples of SSDWP / size
+    double observed_SSDWI_ = 0.0;   // within-individual sum
 
     // --- steps of run_permutation_tests (design_skeleton.cpp) -------------
     // The counts of one call and the working storage of its tests.

@@ -30,7 +30,12 @@ std::string histogram_reporter(char const* design) {
 
 }  // namespace
 
-int Amova::AMOVA_1G_P_H() { return one_group_design("Amova::AMOVA_1G_P_H()", &Amova::PHAPWG, 0); }
+int Amova::AMOVA_1G_P_H() {
+    // Sums over gene copies are divided by the number of copies, also when
+    // the engine was asked for the individual level.
+    N = total_size;
+    return one_group_design("Amova::AMOVA_1G_P_H()", &Amova::PHAPWG, 0);
+}
 
 double Amova::permuted_Va_one_group() {
     // The total does not change under permutation: only the within-sample

@@ -27,7 +27,12 @@ void print_index(std::ostream& out, char const* label, double value) {
 
 }  // namespace
 
-int Amova::AMOVA_G_P_H() { return group_design("Amova::AMOVA_G_P_H()", &Amova::PHAPAG, &Amova::PHAPWG, 0, false); }
+int Amova::AMOVA_G_P_H() {
+    // Sums over gene copies are divided by the number of copies, also when
+    // the engine was asked for the individual level.
+    N = total_size;
+    return group_design("Amova::AMOVA_G_P_H()", &Amova::PHAPAG, &Amova::PHAPWG, 0, false);
+}
 
 double Amova::permuted_Vc_groups() {
     double w = 0.0;
@@ -45,7 +50,9 @@ double Amova::permuted_Vb_groups() {
     return (groups - w) / (df[1] * n_coeff[0]) - w / (df[2] * n_coeff[0]);
 }
 
-double Amova::permuted_Va_groups() {
+double Amova::permuted_Va_groups() { return grouping_Va(N, SSDT, SSDWP, SSDWP, df[2]); }
+
+double Amova::grouping_Va(double units, double total, double within, double lowest, int dfLowest) {
     // Whole samples moved between groups: every pair sum stays valid, only
     // the grouping, and with it the coefficients, changes.
     double sumSN = 0.0;   // sum over groups of S*_g / N*_g
@@ -69,13 +76,13 @@ double Amova::permuted_Va_groups() {
         sumNg2 += Ng * Ng;
         sumQ += Q;
     }
-    double const n = (N - sumQN) / df[1];
-    double const n1 = (sumQN - sumQ / N) / df[0];
-    double const n2 = (N - sumNg2 / N) / df[0];
-    double const among_groups = SSDT - sumSN;
-    double const among_samples = sumSN - SSDWP;
+    double const n = (units - sumQN) / df[1];
+    double const n1 = (sumQN - sumQ / units) / df[0];
+    double const n2 = (units - sumNg2 / units) / df[0];
+    double const among_groups = total - sumSN;
+    double const among_samples = sumSN - within;
     return among_groups / (df[0] * n2) - n1 * among_samples / (df[1] * n2 * n) +
-           (n1 - n) * SSDWP / (df[2] * n2 * n);
+           (n1 - n) * lowest / (dfLowest * n2 * n);
 }
 
 int Amova::group_design(char const* name, void (Amova::*among_all)(), void (Amova::*within_groups)(),

@@ -217,12 +217,15 @@ int Amova::run_permutation_tests(TestFrame const& f) {
     nb_perm = job.total;
     if (!allocate_tests(f, job)) return 0;
     if (N >= 2147483647.0 || (dist_mat != nullptr && dist_mat->MatrixSize == 2147483647)) {
-        E.error(f.guard_kind, f.design, f.guard_message);
+        if (f.guard_message >= 0)
+            E.error(f.guard_kind, f.guard_reporter != nullptr ? f.guard_reporter : f.design, f.guard_message);
         return 0;
     }
-    for (int t = 0; t < f.count; ++t)
+    int const batchAfter = f.batch_after >= 0 && f.batch_after < f.count ? f.batch_after : f.count - 1;
+    for (int t = 0; t < f.count; ++t) {
         if (!run_component_test(f, t, job)) return 0;
-    end_batch_line(f, job);
+        if (t == batchAfter) end_batch_line(f, job);
+    }
     print_null_histograms(f, job);
     return 1;
 }
@@ -277,7 +280,7 @@ bool Amova::run_component_test(TestFrame const& f, int t, TestRun& job) {
 
     my_string const& fileName = s.SigmHistoFileNames[static_cast<std::size_t>(c.file)];
     if (fileName.length() == 0) {
-        E.error(WARNING, f.design, 4 + c.file);
+        E.error(c.missing_kind, f.design, 4 + c.file);
         return false;
     }
     if (s.KeepNullDistrib != 0) write_null_file(c, t, job, fileName, ms);
@@ -305,6 +308,7 @@ bool Amova::permute_component(TestFrame const& f, int t, TestRun& job) {
             else
                 distribute_HaplotypeIndexVector();
             double const value = (this->*c.statistic)();
+            if (c.after != nullptr) (this->*c.after)();
 
             if (std::fabs(value - c.observed) < kTieTolerance) {
                 ++st.equal;

@@ -23,7 +23,6 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -116,8 +115,6 @@ void PairwisePass::print_differences(std::ostream& out) {
         }
         pairwise_open_tag(out, "pairwiseDifferenceMatrix");
         column_numbers(out, 24, 11, n_);
-        // PiXY of a pair stands above the diagonal.
-        store_amova_statistics(s_, PairwiseList::Pi, n_, [this](int i, int j) { return diffs_(j, i); });
         for (int i = 0; i < n_; ++i) {
             out << std::setw(13) << i + 1;
             for (int j = 0; j < n_; ++j) {
@@ -158,7 +155,6 @@ void PairwisePass::print_differences(std::ostream& out) {
 }
 
 void PairwisePass::print_delta_mu(std::ostream& out, int w) {
-    store_amova_statistics(s_, PairwiseList::DmuSqr, n_, [this](int i, int j) { return delta_mu_(i, j); });
     std::string const rule = pairwise_rule('-', 57);
     out << "\n\n" << rule << "\n" << "Delta mu-square distance between all pairs of populations" << "\n" << rule
         << "\n\n";

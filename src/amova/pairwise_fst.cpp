@@ -1,7 +1,8 @@
 // Comparisons of pairs of samples, the frame and FST: the gates and set-up
 // of the call, the loop over pairs with its two-sample AMOVA, the
-// permutation test of each pair, the opening of the report and the FST
-// tables with their P values and significance matrix.
+// permutation test of each pair, the pairwise lists of the statistics line,
+// the opening of the report and the FST tables with their P values and
+// significance matrix.
 
 #include <algorithm>
 #include <cmath>
@@ -273,9 +274,9 @@ void PairwisePass::run() {
         for (Population* p : by_id_) p->DeletePermutationVectors();
 
         log_timing();
+        store_statistics();
 
-        // Without a result file the statistics lists and batch lines are
-        // still filled.
+        // Without a result file the batch lines are still written.
         std::ostream none(nullptr);
         std::ostream& out = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : none;
         print_report_opening(out);
@@ -446,6 +447,19 @@ void PairwisePass::log_timing() const {
     *_AOS_ << "\n";
 }
 
+// --- the statistics line -----------------------------------------------------------------------
+
+void PairwisePass::store_statistics() const {
+    // FST goes to the line whatever the report prints of it.
+    store_amova_statistics(s_, PairwiseList::Fst, n_, [this](int i, int j) { return fst_(i, j); });
+    // PrintMissIntermatchs also decides that the differences are computed
+    // and tested. PiXY of a pair stands above the diagonal.
+    if (s_.PrintMissIntermatchs != 0)
+        store_amova_statistics(s_, PairwiseList::Pi, n_, [this](int i, int j) { return diffs_(j, i); });
+    if (s_.ComputeDeltaMuSqr != 0)
+        store_amova_statistics(s_, PairwiseList::DmuSqr, n_, [this](int i, int j) { return delta_mu_(i, j); });
+}
+
 // --- the report ------------------------------------------------------------------------------
 
 void PairwisePass::print_report_opening(std::ostream& out) const {
@@ -491,7 +505,6 @@ void PairwisePass::print_fst_sections(std::ostream& out) {
                        ofs_concest, ofs_slatkins, ofs_NM_vals);
         }
 
-        store_amova_statistics(s_, PairwiseList::Fst, n_, [this](int i, int j) { return fst_(i, j); });
         for (int i = 0; i < n_; ++i) {
             out << std::setw(12) << i + 1;
             for (int j = 0; j <= i; ++j) {

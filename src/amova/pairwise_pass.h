@@ -64,6 +64,9 @@ private:
     void fill_caches(int k);
     bool test_pair(int i, int j);
     void log_timing() const;
+    // The pass's pairwise lists of the statistics line, from the matrices
+    // once every pair is compared; the report only prints.
+    void store_statistics() const;
     void print_report_opening(std::ostream& out) const;
     void print_fst_sections(std::ostream& out);
     double within_div(Population* p);

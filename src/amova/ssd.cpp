@@ -185,6 +185,20 @@ double* Amova::compute_SSDWI() {
     return &SSDWI;
 }
 
+double Amova::copy_pair_sum() {
+    int const* v = HaplotypeIndexVector.data();
+    long const n = static_cast<long>(HaplotypeIndexVector.size());
+    long const copies = std::min(static_cast<long>(total_size), n - 1);
+    double sum = 0.0;
+    if (flat_dist.ready()) {
+        for (long k = 0; k < copies; k += 2) sum += flat_dist(v[k], v[k + 1]);
+    } else {
+        TriMat const& tri = dist_mat != nullptr ? static_cast<TriMat const&>(*dist_mat) : no_matrix();
+        for (long k = 0; k < copies; k += 2) sum += tri(v[k], v[k + 1]);
+    }
+    return sum * 0.5;
+}
+
 void Amova::compute_SSDP() {
     std::size_t const P = pops_by_id.size();
     for (std::size_t p = 0; p < P; ++p) {

@@ -177,15 +177,13 @@ int format_code(std::string const& name) {
 }
 
 // One conversion through the translator; the rest of the run file after the
-// mode word describes it.
+// mode word describes it. The log goes beside the source.
 int translate(std::istream& in) {
-    imp_exp translator;
-    translator.proj = PPP;
-
-    std::string const source_format = next_line(in);
-    std::string const target_format = next_line(in);
-    std::string const input_path = next_line(in);
-    std::string const output_path = next_line(in);
+    std::string source_format = next_line(in);
+    std::string target_format = next_line(in);
+    std::string input_path = next_line(in);
+    std::string output_path = next_line(in);
+    for (std::string* line : {&source_format, &target_format, &input_path, &output_path}) remove_eol_and_lf(*line);
 
     my_string log_folder(input_path.c_str());
     log_folder.extract_path();
@@ -194,11 +192,15 @@ int translate(std::istream& in) {
     write_log_head(log_path);
     initialize_ran3(run_seed());
 
+    imp_exp translator;
+    translator.proj = PPP;
     if (source_format == "Genepop") {
         translator.genotypic = my_atoi(next_line(in).c_str());
     } else if (source_format == "Tarvola") {
         translator.extra_file_a = next_line(in);
         translator.extra_file_b = next_line(in);
+        remove_eol_and_lf(translator.extra_file_a);
+        remove_eol_and_lf(translator.extra_file_b);
     }
     translator.prog_dir = PellomarExeDirectory;
 
@@ -206,16 +208,24 @@ int translate(std::istream& in) {
     int const target_code = format_code(target_format);
     if (source_code == target_code) return end_of_run();
 
-    // The intermediate project stays on disk after the conversion.
+    // The intermediate project; the project's cleaning deletes it, as it
+    // deletes every file the translator recorded, and only those.
     std::string const temporary = PellomarExeDirectory + "dum_pml.pmp";
-    {
-        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
-        translator.import_data(source_code, input_path.c_str(), temporary.c_str(), &out);
-    }
-    {
+    Project::translator_made(temporary);
+    bool const ok = guarded_project([&] {
+        bool imported = false;
+        {
+            std::ofstream out(temporary, std::ios::out | std::ios::trunc);
+            imported = translator.import_data(source_code, input_path.c_str(), temporary.c_str(), &out) != 0;
+        }
+        if (!imported) {
+            PPP->clean();
+            return false;
+        }
         std::ofstream out(output_path, std::ios::out | std::ios::trunc);
-        translator.export_data(target_code, temporary.c_str(), output_path.c_str(), &out);
-    }
+        return translator.export_data(target_code, temporary.c_str(), output_path.c_str(), &out) != 0;
+    });
+    if (!ok) end_failed_project(input_path, log_path, std::string());
     return end_of_run();
 }
 
@@ -275,14 +285,17 @@ int pmlestart(char* directory) {
     std::ifstream in(run_file);
     if (!in.is_open()) return end_of_run();
 
-    // Head of the run file.
+    // Head of the run file; a run file written with CRLF line ends reads
+    // as one written with LF.
     PellomarExeDirectory = next_line(in);
+    remove_eol_and_lf(PellomarExeDirectory);
     if (!PellomarExeDirectory.empty() && PellomarExeDirectory.back() != '/' &&
         PellomarExeDirectory.back() != '\\') {
         PellomarExeDirectory += '/';
     }
     settings::num_proj_done = 0;
-    std::string const mode = next_line(in);
+    std::string mode = next_line(in);
+    remove_eol_and_lf(mode);
     if (mode == "translate") return translate(in);
 
     bool const associated = mode == "use_ass_settings";

@@ -98,7 +98,11 @@ void Project::GenStructCalculations(std::fstream* result) {
     convertMicrosatToNumberOfRepeats();
 
     if (GenotypicData != 0 && RecessiveData != 0) {
-        drop_tasks(s, task_amova | task_pairwise_fst);
+        // Recessive phenotypes are never turned into gene copies, so no
+        // pairwise FST can be computed for a Mantel test either: refused
+        // here, before any work.
+        if (has(task_mantel)) E.error(WARNING, driver_name, Msg::m202_cannot_compute_structure);
+        drop_tasks(s, task_amova | task_pairwise_fst | task_mantel);
         if (result != nullptr)
             *result << "\n\nThe computation of AMOVA and PAIRWISE FST is"
                     << "\nnot implemented yet with recessive data, sorry\n"

@@ -1,45 +1,230 @@
 #include "translate/imp_exp.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <ctime>
+#include <fstream>
 #include <ostream>
 
 #include "core/Errors.h"
+#include "core/my_string.h"
+#include "core/platform.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "run/cleaner.h"
+#include "run/settings.h"
+#include "translate/text_lines.h"
 
 namespace quintle {
 
 namespace {
-constexpr int project_format = 7;
+
+constexpr char const* result_file_name = "trans_out.txt";
+
+char const* header_format_name(int code) {
+    switch (code) {
+        case imp_exp::genepop_code: return "GenePop";
+        case imp_exp::phylip_code: return "Phylip";
+        case imp_exp::mega_code: return "Mega";
+        case imp_exp::biosys_code: return "Biosys";
+        case imp_exp::tarvola_code: return "Tarvola";
+        default: return nullptr;
+    }
 }
 
-imp_exp::imp_exp() = default;
-
-imp_exp::~imp_exp() = default;
-
-void imp_exp::copy_lines() {
-    std::ifstream in(in_file_name);
-    std::string line;
-    while (of_str != nullptr && std::getline(in, line)) *of_str << line << "\n";
+// Creates `path` only when no file of that name is there: a file so named
+// that this process did not make is someone else's and stays untouched.
+bool create_new_file(char const* path) {
+    int const fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
-void imp_exp::import_data(int code, char const* source, char const* target,
-                          std::ofstream* stream) {
+// The folder part of a path, with its separator; empty without one.
+std::string folder_of(std::string const& path) {
+    std::size_t const slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The settings the genotypic preparation changes, back on every way out.
+class KeptSettings {
+public:
+    explicit KeptSettings(Project& p)
+        : p_(p),
+          task_(p.options.TaskNumber),
+          initial_(p.options.InitialConditionsEM),
+          replicates_(p.options.NumBootstrapReplicatesEM),
+          genotypic_(p.options.GenotypicData),
+          phase_(p.options.GameticPhase) {}
+    ~KeptSettings() {
+        p_.options.TaskNumber = task_;
+        p_.options.InitialConditionsEM = initial_;
+        p_.options.NumBootstrapReplicatesEM = replicates_;
+        p_.options.GenotypicData = genotypic_;
+        p_.options.GameticPhase = phase_;
+    }
+    KeptSettings(KeptSettings const&) = delete;
+    KeptSettings& operator=(KeptSettings const&) = delete;
+
+private:
+    Project& p_;
+    std::int64_t task_;
+    int initial_;
+    int replicates_;
+    int genotypic_;
+    int phase_;
+};
+
+}  // namespace
+
+int imp_exp::import_data(int code, char const* source, char const* target, std::ofstream* stream) {
     in_file_name = source != nullptr ? source : "";
     out_file_name = target != nullptr ? target : "";
+    source_folder_.clear();
     *_AOS_ << "\tReading  " << in_file_name << " ...";
     of_str = stream;
     format = code;
-    // Only the project format is known so far.
-    if (code == project_format) copy_lines();
+    if (of_str == nullptr || !of_str->is_open()) {
+        *_AOS_ << "\n\t\tThe intermediate project " << out_file_name << " cannot be written." << std::endl;
+        return 0;
+    }
+    if (!can_open_for_reading(in_file_name)) {
+        *_AOS_ << "\n\t\tThe source file " << in_file_name << " cannot be read." << std::endl;
+    }
+    if (code == project_code) {
+        read_pellomar();
+    } else {
+        create_header();
+        switch (code) {
+            case genepop_code: read_gen_pop(); break;
+            case phylip_code: read_phylip(); break;
+            case mega_code: read_mega(); break;
+            case biosys_code: read_biosys(); break;
+            case tarvola_code: read_tar_vola(); break;
+            default: break;
+        }
+    }
+    of_str->flush();
     *_AOS_ << "\tdone." << std::endl;
+    return 1;
 }
 
-void imp_exp::export_data(int code, char const* source, char const* target,
-                          std::ofstream* stream) {
+void imp_exp::create_header() {
+    std::time_t const now = std::time(nullptr);
+    char date[80] = {};
+    if (std::tm const* local = std::localtime(&now)) std::strftime(date, sizeof date, "%d/%m/%y at %H:%M:%S)", local);
+    std::ostream& out = *of_str;
+    out << "#File created by Pellomar translator on " << date << std::endl;
+    out << "#The input file was \"" << in_file_name << "\"  with format ";
+    if (char const* name = header_format_name(format)) out << '"' << name << "\" ";
+    out << "\n" << std::endl;
+}
+
+void imp_exp::read_pellomar() {
+    // The same cleaning as a project run's working copy, without a locus
+    // separator; the copy is made beside the source and removed again.
+    cleaner working_copy;
+    bool const cleaned = working_copy.execute(0, in_file_name.c_str());
+    if (!cleaned) *_AOS_ << "\nAn error has occurred while cleaning-up the project...\n" << in_file_name << "\n" << std::endl;
+    source_folder_ = folder_of(in_file_name);
+    if (char const* copy = working_copy.get_clean_proj()) {
+        TextLines in(copy);
+        std::string line;
+        while (in.next(line)) *of_str << line << '\n';
+    }
+    working_copy.rm_clean_files();
+}
+
+void imp_exp::write_pellomar() {
+    TextLines in(in_file_name);
+    std::string line;
+    while (in.next(line)) *of_str << line << std::endl;
+    // The copy has always ended with one empty line more than its source.
+    *of_str << std::endl;
+}
+
+void imp_exp::refuse_target(char const* why) {
+    if (of_str != nullptr) *of_str << "  Impossible to translate this file: " << why << std::endl;
+}
+
+int imp_exp::prepare_and_write(int code) {
+    Project& p = *proj;
+    bool prepared = false;
+    if (p.GenotypicData == 0) {
+        prepared = p.make_run_possible() != 0;
+        if (prepared) p.build_all_vectors(p.allele_db);
+    } else {
+        KeptSettings const kept(p);
+        settings& s = p.options;
+        p.GameticPhase = 0;
+        s.GenotypicData = p.GenotypicData;
+        s.GameticPhase = 0;
+        s.TaskNumber = 4096;
+        s.InitialConditionsEM = 0;
+        s.NumBootstrapReplicatesEM = 0;
+        prepared = p.make_run_possible() != 0 && p.samples->compute_stuff(&p, s) != 0;
+    }
+    if (!prepared) {
+        *_AOS_ << "\t\tTranslator is unable to prepare the data of the Pellomar File" << std::endl;
+        refuse_target("its data did not pass the checks (see the log).");
+        return 0;
+    }
+    format = code;
+    switch (code) {
+        case genepop_code: write_gen_pop(); break;
+        case phylip_code: write_phylip(); break;
+        case mega_code: write_mega(); break;
+        case biosys_code: write_biosys(); break;
+        case tarvola_code: write_tar_vola(); break;
+        case project_code: write_pellomar(); break;
+        default: break;
+    }
+    return 1;
+}
+
+int imp_exp::export_data(int code, char const* source, char const* target, std::ofstream* stream) {
     in_file_name = source != nullptr ? source : "";
     out_file_name = target != nullptr ? target : "";
     of_str = stream;
     format = code;
-    if (code == project_format) copy_lines();
-    *_AOS_ << "    Writing  " << out_file_name << "... done." << std::endl;
+    settings::input_file = in_file_name.c_str();
+
+    Project& p = *proj;
+    settings& s = p.options;
+    p.RunSettings = &s;
+    // EXTERN names of a project-format source are its own folder's; those
+    // the foreign readers write are as the run file gave them.
+    s.ResultFolder = source_folder_.c_str();
+    s.ProjectFolder = source_folder_.c_str();
+    s.ResultFileName = result_file_name;
+    // Whatever reading and preparing print goes to this file, deleted at
+    // the end; when a file of that name is already there, it goes nowhere.
+    std::fstream result;
+    if (create_new_file(result_file_name)) {
+        Project::translator_made(result_file_name);
+        result.open(result_file_name, std::ios::out | std::ios::trunc);
+    }
+    s.ResultFile = &result;
+
+    int written = 0;
+    if (of_str == nullptr || !of_str->is_open()) {
+        *_AOS_ << "\t\tThe target file " << out_file_name << " cannot be created." << std::endl;
+    } else if (p.open() == 0) {
+        *_AOS_ << "\t\tTranslator is unable to open the Pellomar File" << std::endl;
+        refuse_target("its data could not be read (see the log).");
+    } else {
+        written = prepare_and_write(code);
+    }
+    if (of_str != nullptr) of_str->flush();
+    *_AOS_ << "    Writing  " << out_file_name << (written != 0 ? "... done." : "... not done.") << std::endl;
+
+    s.ResultFile = nullptr;
+    result.close();
+    p.clean();
+    return written;
 }
 
 }  // namespace quintle

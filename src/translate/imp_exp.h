@@ -1,11 +1,18 @@
 #pragma once
 
-// The format translator between project files and foreign data formats.
-// This first form carries the translator's fields and its two steps for the
-// project format itself (code 7); the foreign readers and writers join later.
+// The format translator between project files and five foreign formats
+// (GenePop, Phylip, Mega, Biosys, Tarvola). Every conversion goes through
+// the project format: import_data writes the source as project text into an
+// intermediate project, export_data reads that back with Project::open,
+// prepares it as a run would and hands it to the writer of the target
+// format. The run driver builds one object per conversion (run-file mode
+// "translate"), opens and closes both streams, and calls the two steps once
+// each. The readers write their diagnostics into the project text as "#"
+// lines; the writers write their refusals into the target.
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace quintle {
 
@@ -13,34 +20,89 @@ class Project;
 
 class imp_exp {
 public:
+    // Format codes, the same for source and target.
+    static constexpr int genepop_code = 1;
+    static constexpr int phylip_code = 2;
+    static constexpr int mega_code = 3;
+    static constexpr int biosys_code = 4;
+    static constexpr int tarvola_code = 5;
+    static constexpr int project_code = 7;
+
     std::string in_file_name;   // file read by the current step
-    std::string prog_dir;       // program directory, set by the run driver
+    std::string prog_dir;       // program folder (the run file's first line)
     std::string out_file_name;  // file written by the current step
     std::ofstream* of_str = nullptr;  // stream of the current step, not owned
-    int of_str_open = 0;
     int format = 0;             // format code of the current step
     Project* proj = nullptr;    // the run's project, not owned
-    std::string extra_file_b;   // second extra line of a Tarvola source
-    std::string extra_file_a;   // first extra line of a Tarvola source
-    int genotypic = 0;          // Genepop source: nonzero for diploid data
+    std::string extra_file_b;   // Tarvola source: prefix of the population files
+    std::string extra_file_a;   // Tarvola source: the distance file
+    int genotypic = 0;          // GenePop source: nonzero for diploid genotypes
 
-    imp_exp();
-    ~imp_exp();
+    imp_exp() = default;
     imp_exp(imp_exp const&) = delete;
     imp_exp& operator=(imp_exp const&) = delete;
 
-    // Reads `source` in the format of `code` (1 Genepop, 2 Phylip, 3 Mega,
-    // 4 Biosys, 5 Tarvola, 7 project file) and writes it as project text to
-    // `stream`, which the caller has opened on `target`.
-    void import_data(int code, char const* source, char const* target, std::ofstream* stream);
+    // Reads `source` in the format of `code` and writes it as project text
+    // to `stream`, which the caller has opened on `target`. 0 when the
+    // intermediate project cannot be written (logged), else 1.
+    int import_data(int code, char const* source, char const* target, std::ofstream* stream);
 
-    // Writes the project `source` in the format of `code` to `stream`, which
-    // the caller has opened on `target`.
-    void export_data(int code, char const* source, char const* target, std::ofstream* stream);
+    // Reads the project `source` back, prepares it and writes it in the
+    // format of `code` to `stream`, opened by the caller on `target`. When
+    // the project cannot be read or prepared, the target gets a one-line
+    // refusal and the answer is 0 (logged); 1 when the writer ran. The
+    // project is cleaned either way, with the temporary files it recorded.
+    int export_data(int code, char const* source, char const* target, std::ofstream* stream);
+
+    // The two comment lines that open every imported project.
+    void create_header();
+
+    void read_pellomar();
+    void write_pellomar();
+    void read_gen_pop();
+    void write_gen_pop();
+    void read_phylip();
+    void write_phylip();
+    void read_mega();
+    void write_mega();
+    void read_biosys();
+    void write_biosys();
+    void read_tar_vola();
+    void write_tar_vola();
+
+    // One line of a Biosys record format: a group of `loci` loci, each
+    // opened by `gap` blanks and holding two alleles of the two widths and,
+    // for genotype counts and frequencies, a value of `value` characters.
+    struct BiosysFormatLine {
+        int loci = 0;
+        int gap = 0;
+        int first = 0;
+        int second = 0;
+        int value = 0;
+    };
+    struct BiosysLayout {
+        int nameWidth = 0;   // individual's name at the start of a record
+        int leadBlanks = 0;  // columns passed over after the name
+        std::vector<BiosysFormatLine> lines;
+    };
+    // Parse the record format of Biosys data type 1 (individual genotypes),
+    // 2 (genotype counts) or 3 (genotype frequencies). False after the
+    // rejection line " ***** ERROR *****" on of_str.
+    bool read_format1(std::string const& text, BiosysLayout& layout);
+    bool read_format2(std::string const& text, BiosysLayout& layout);
+    bool read_format3(std::string const& text, BiosysLayout& layout);
 
 private:
-    // Copies in_file_name line by line to of_str.
-    void copy_lines();
+    bool read_format(std::string const& text, int datyp, BiosysLayout& layout);
+    void read_biosys_records(class TextLines& in, int notu, BiosysLayout const& layout);
+    void read_biosys_counts(class TextLines& in, int datyp, int notu, int nloc, BiosysLayout const& layout);
+    // The export after the project was read: preparation and writer.
+    int prepare_and_write(int code);
+    void refuse_target(char const* why);
+
+    // Folder of a project-format source: EXTERN names of its sub-sections
+    // are resolved there when the intermediate copy is read back.
+    std::string source_folder_;
 };
 
 }  // namespace quintle

@@ -369,6 +369,8 @@ TEST_F(DesignTest, NullFilesHistogramAndBatchLineFollowTheTests) {
     initialize_ran3(-11);
     build();
     batch.close();
+    _AMOVA_RES_ = 0;  // the stream goes with this test
+    ofs_amova_res = nullptr;
 
     auto read = [](fs::path const& path) {
         std::ifstream in(path, std::ios::binary);
@@ -537,6 +539,320 @@ TEST_F(DesignTest, IllNumberedStructureAndUnfitListsAreRefused) {
         for (long i = 0; i < samples.Populations.count; ++i)
             EXPECT_EQ(samples.Populations.data[i]->perm_vector_size, 0);
     }
+}
+
+// --- individual level ------------------------------------------------------------
+
+// Four haplotypes 0000, 0011, 0111, 1111 (distance: differing sites) and
+// phased individuals, two adjacent copies each, in four samples.
+double four_sites(int i, int j) {
+    static char const* const seq[] = {"0000", "0011", "0111", "1111"};
+    double k = 0;
+    for (int s = 0; s < 4; ++s) k += seq[i][s] != seq[j][s];
+    return k;
+}
+Copies const popA{0, 0, 0, 1, 1, 1}, popB{0, 1, 1, 2, 0, 0, 2, 2}, popC{2, 3, 3, 3, 2, 2},
+    popD{3, 3, 1, 3, 2, 3, 3, 2};
+
+class IndividualDesignTest : public DesignTest {
+protected:
+    void SetUp() override {
+        DesignTest::SetUp();
+        set_distances(4, four_sites);
+        samples.GenotypicData = 1;
+        samples.GameticPhase = 1;
+        run.IncludeIndividualLevel = 1;
+        SumStat.GLOBAL_FSTAT = true;
+    }
+    std::vector<double> pop_fis() const {
+        return std::vector<double>(record.pop_FIS.data, record.pop_FIS.data + record.pop_FIS.count);
+    }
+};
+
+// Reference: ade4::amova with the individuals as samples (a haplotype x
+// individual count table), distances as.dist(sqrt(D)) with D the numbers of
+// differing sites, and structures data.frame(pop) or data.frame(pop, group)
+// (none for one sample); Sum Sq, Sigma and Phi printed with digits = 15.
+TEST_F(IndividualDesignTest, TablesMatchAde4) {
+    struct Case {
+        Groups data;
+        int type;
+        std::vector<double> df, ss, v;  // components in table order
+        double fis, fst, fsc, fct, fit;
+    };
+    Case const cases[] = {
+        // amova(m, d): one sample (B).
+        {{{popB}}, 6, {3, 4}, {4.125, 1.5}, {0.5, 0.375}, 0.571428571428571, 0, 0, 0, 0},
+        // amova(m, d, data.frame(pop)): A, B, C.
+        {{{popA, popB, popC}},
+         2,
+         {2, 7, 10},
+         {5.775, 7.125, 3.0},
+         {0.283279220779221, 0.358928571428572, 0.3},
+         0.544715447154472,
+         0.300654720882150,
+         0,
+         0,
+         0.681598897312199},
+        // amova(m, d, data.frame(pop, group)): {A, B}, {C, D}.
+        {{{popA, popB}, {popC, popD}},
+         4,
+         {1, 2, 10, 14},
+         {8.428571428571427, 0.696428571428571, 7.875000000000002, 5.0},
+         {0.578475765306122, -0.0640625, 0.215178571428572, 0.357142857142857},
+         0.375975039001560,
+         0,
+         -0.126043039086517,
+         0.532306338028169,
+         0.671361502347418},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.type);
+        set_data(c.data);
+        build();
+        EXPECT_EQ(record.type, c.type);
+        std::vector<double> const df{double(record.df1), double(record.df2), double(record.df3),
+                                     double(record.df4)};
+        std::vector<double> const v{record.V1, record.V2, record.V3, record.V4};
+        // Sums by level: one sample starts at SS3, one group at SS2.
+        std::vector<double> const ss{record.SS1, record.SS2, record.SS3, record.SS4};
+        std::size_t const first = 4 - c.ss.size();
+        double total = 0;
+        for (std::size_t k = 0; k < c.df.size(); ++k) {
+            EXPECT_EQ(df[k], c.df[k]) << k;
+            EXPECT_NEAR(ss[first + k], c.ss[k], 1e-12) << k;
+            EXPECT_NEAR(v[k], c.v[k], 1e-12) << k;
+            total += c.v[k];
+        }
+        EXPECT_NEAR(record.VT, total, 1e-12);
+        EXPECT_NEAR(record.FIS, c.fis, 1e-12);
+        EXPECT_NEAR(record.FST, c.fst, 1e-12);
+        EXPECT_NEAR(record.FSC, c.fsc, 1e-12);
+        EXPECT_NEAR(record.FCT, c.fct, 1e-12);
+        EXPECT_NEAR(record.FIT, c.fit, 1e-12);
+        EXPECT_TRUE(SumStat.hasFIS);
+        EXPECT_DOUBLE_EQ(SumStat.fis, record.FIS);
+    }
+    EXPECT_TRUE(SumStat.hasFSC && SumStat.hasFCT && SumStat.hasFIT);
+    std::string const text = result_text();
+    EXPECT_NE(text.find(" Among\n individuals\n within\n populations     10          7.875        0.21518 Vc"
+                        "            19.80\n Within\n individuals     14          5.000        0.35714 Vd"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" Total           27         22.000        1.08673\n"), std::string::npos);
+    EXPECT_NE(text.find(" Fixation Index     FIS :      0.57143\n"), std::string::npos);
+    EXPECT_NE(text.find(" Fixation Indices\n      FIS :      0.54472\n      FST :      0.30065\n"
+                        "      FIT :      0.68160\n"),
+              std::string::npos);
+}
+
+// FIS of each sample is that of the sample alone: ade4::amova of A alone and
+// of C alone both give Phi-samples-total 0.5; B alone 0.571428571428571.
+TEST_F(IndividualDesignTest, PopulationSpecificFisAndItsTable) {
+    run.PopSpecificFIS = 1;
+    set_data({{popA, popB, popC}});
+    build();
+    std::vector<double> const fis = pop_fis();
+    ASSERT_EQ(fis.size(), 3u);
+    EXPECT_NEAR(fis[0], 0.5, 1e-12);
+    EXPECT_NEAR(fis[1], 0.571428571428571, 1e-12);
+    EXPECT_NEAR(fis[2], 0.5, 1e-12);
+    EXPECT_NE(result_text().find("\nPopulation specific FIS indices\n--------------------------\n"
+                                 "  Pop#      Name      FIS\n--------------------------\n"
+                                 "     1       Aaa   0.50000\n"),
+              std::string::npos)
+        << result_text();
+
+    // With permutations, after the test among groups has shuffled the
+    // groups: rows still follow the structure, each with its own values.
+    run.NumPermutationsAMOVA = 20;  // 4 blocks of 6
+    set_data({{popA, popB}, {popC, popD}});
+    initialize_ran3(-5);
+    std::size_t const before = result_text().size();
+    build();
+    std::string const text = result_text().substr(before);
+    std::size_t const table = text.find("Population specific FIS indices (24 permutations)");
+    ASSERT_NE(table, std::string::npos) << text;
+    std::istringstream rows(text.substr(table));
+    std::string line;
+    for (int k = 0; k < 4; ++k) std::getline(rows, line);
+    std::vector<double> const observed = pop_fis();
+    char const* const names[] = {"Aaa", "Bbb", "Ccc", "Ddd"};
+    for (int k = 0; k < 4; ++k) {
+        std::getline(rows, line);
+        std::istringstream cells(line);
+        int number = 0;
+        std::string name;
+        double value = 0, p = -1;
+        cells >> number >> name >> value >> p;
+        EXPECT_EQ(number, k + 1);
+        EXPECT_EQ(name, names[k]);
+        EXPECT_NEAR(value, observed[static_cast<std::size_t>(k)], 1e-5);
+        EXPECT_GE(p, 0.0);
+        EXPECT_LE(p, 1.0);
+    }
+}
+
+// Each test's P value and values list, the same for the same seed; the
+// batch line of design 1G_P_I closes after the test of Va.
+TEST_F(IndividualDesignTest, PermutationTestsOfEachDesign) {
+    run.NumPermutationsAMOVA = 30;  // 5 blocks of 7
+    std::ofstream batch(fs::path(run.ResultFileName.c_str()).parent_path() / "amovares.sum");
+    _AMOVA_RES_ = 1;
+    ofs_amova_res = &batch;
+    struct Case {
+        Groups data;
+        std::vector<MY_TArrayAsVector<double>*> lists;
+        std::vector<double*> p;
+    };
+    Case const cases[] = {
+        {{{popB}}, {&record.perm_values1}, {&record.P_FIS}},
+        {{{popA, popB, popC}},
+         {&record.perm_values1, &record.perm_values2, &record.perm_values3},
+         {&record.P_FST, &record.P_FIS, &record.P_FIT}},
+        {{{popA, popB}, {popC, popD}},
+         {&record.perm_values1, &record.perm_values2, &record.perm_values3, &record.perm_values4},
+         {&record.P_FCT, &record.P_FSC, &record.P_FIS, &record.P_FIT}},
+    };
+    for (Case const& c : cases) {
+        set_data(c.data);
+        auto run_once = [&] {
+            initialize_ran3(-31);
+            build();
+            std::vector<double> out;
+            for (double* p : c.p) {
+                EXPECT_GE(*p, 0.0);
+                EXPECT_LE(*p, 1.0);
+                out.push_back(*p);
+            }
+            for (auto* list : c.lists) {
+                EXPECT_EQ(list->count, 35);
+                out.insert(out.end(), list->data, list->data + list->count);
+            }
+            return out;
+        };
+        std::vector<double> const first = run_once();
+        EXPECT_EQ(run_once(), first);
+    }
+    batch.close();
+    _AMOVA_RES_ = 0;
+    ofs_amova_res = nullptr;
+    std::ifstream in(fs::path(run.ResultFileName.c_str()).parent_path() / "amovares.sum");
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 6u);
+    // Second run of design 1G_P_I: first half, then K', P(Va), P(Vb), 0, 0.
+    std::ostringstream tail;
+    set_data(cases[1].data);
+    initialize_ran3(-31);
+    build();
+    tail << "\t35\t" << record.P_FST << "\t" << record.P_FIS << "\t0\t0";
+    EXPECT_EQ(lines[3].substr(lines[3].size() - tail.str().size()), tail.str()) << lines[3];
+}
+
+// All distances 0: no variance, every permuted value equal to the observed
+// one, so every P value is 1.
+TEST_F(IndividualDesignTest, NoVarianceGivesPOne) {
+    set_distances(4, [](int, int) { return 0.0; });
+    run.NumPermutationsAMOVA = 10;
+    set_data({{popA, popB}, {popC, popD}});
+    build();
+    EXPECT_EQ(record.VT, 1e-18);
+    EXPECT_EQ(record.FIS, 0.0);
+    EXPECT_EQ(record.FSC, 0.0);
+    for (double p : {record.P_FIT, record.P_FIS, record.P_FSC, record.P_FCT}) EXPECT_EQ(p, 1.0);
+}
+
+// Designs refuse a structure without degrees of freedom (G_P_I had no such
+// check: its divisions by zero were printed and stored).
+TEST_F(IndividualDesignTest, StructuresWithoutDegreesOfFreedomAreRefused) {
+    struct Case {
+        int (Amova::*design)();
+        Groups data;
+        char const* name;
+    };
+    Case const cases[] = {
+        {&Amova::AMOVA_G_P_I, {{popA}, {popB}}, "Amova::AMOVA_G_P_I()"},                         // P = G
+        {&Amova::AMOVA_G_P_I, {{{0, 1}, {2, 3}}, {{1, 1}, {3, 3}}}, "Amova::AMOVA_G_P_I()"},    // NI = P
+        {&Amova::AMOVA_1G_P_I, {{{0, 1}, {2, 2}}}, "Amova::AMOVA_1G_P_I()"},                     // NI = P
+        {&Amova::AMOVA_1G_1P_I, {{{0, 1}}}, "Amova::AMOVA_1G_1P_I()"},                           // one individual
+        {&Amova::AMOVA_G_P_I, {{popA, {0, 1, 2}}, {popC, popD}}, "Amova::AMOVA_G_P_I()"},        // half an individual
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        set_data(c.data);
+        auto engine = prepared();
+        std::size_t const before = log.text().size();
+        std::size_t const printed = result_text().size();
+        EXPECT_EQ(((*engine).*c.design)(), 0);
+        EXPECT_NE(log.text().find("from function \"" + std::string(c.name) + "\" : ill-defined genetic structure",
+                                  before),
+                  std::string::npos);
+        EXPECT_EQ(record.df_total, 0);
+        EXPECT_EQ(result_text().size(), printed);
+    }
+}
+
+// A test without a null-value file name ends the design after its
+// permutations: in 1G_P_I the test of Va (the second) reports an ERROR, the
+// others a WARNING; the tests before it keep their P values.
+TEST_F(IndividualDesignTest, MissingNullFileNameEndsTheDesign) {
+    run.NumPermutationsAMOVA = 10;
+    set_data({{popA, popB, popC}});
+    struct Case {
+        std::size_t file;
+        char const* report;
+        int testsDone;
+    };
+    Case const cases[] = {{0, "#[ERROR # ", 1}, {2, "#[WARNING # ", 2}};
+    for (Case const& c : cases) {
+        auto engine = prepared();
+        run.SigmHistoFileNames[c.file] = "";
+        std::size_t const before = log.text().size();
+        EXPECT_EQ(engine->AMOVA_1G_P_I(), 0);
+        std::string const text = log.text().substr(before);
+        EXPECT_NE(text.find(c.report), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string("\"Amova::AMOVA_1G_P_I()\" : missing file (Var ") +
+                            (c.file == 0 ? "A" : "C") + " null distribution)"),
+                  std::string::npos)
+            << text;
+        // 10 permutations run as 12; a test's values are kept even when its
+        // file name is missing, the later tests do not run.
+        EXPECT_EQ(record.perm_values2.count, 12);
+        EXPECT_EQ(record.perm_values1.count, 12);
+        EXPECT_EQ(record.perm_values3.count, c.testsDone >= 2 ? 12 : 0);
+        EXPECT_EQ(record.P_FIT, 0.0);
+    }
+}
+
+// Without PopSpecificFIS the record's FIS list holds zeros, not whatever
+// the engine's array held.
+TEST_F(IndividualDesignTest, FisListIsZeroWithoutPopulationSpecificFis) {
+    set_data({{popA, popB}, {popC, popD}});
+    build();
+    EXPECT_EQ(pop_fis(), std::vector<double>(4, 0.0));
+}
+
+// Designs 3 and 5 divide by the gene copies even when the engine was built
+// for the individual level.
+TEST_F(IndividualDesignTest, GeneCopyDesignsIgnoreTheIndividualLevel) {
+    set_data({{popA, popB}, {popC, popD}});
+    for (int level : {0, 1}) {
+        run.IncludeIndividualLevel = level;
+        auto engine = prepared();
+        ASSERT_EQ(engine->AMOVA_G_P_H(), 1);
+        std::vector<double> const got = observed(record);
+        run.IncludeIndividualLevel = 0;
+        auto plain = prepared();
+        ASSERT_EQ(plain->AMOVA_G_P_H(), 1);
+        expect_close(got, observed(record));
+        EXPECT_EQ(record.df3, 28 - 4);
+    }
+    set_data({{popA, popB, popC}});
+    run.IncludeIndividualLevel = 1;
+    auto engine = prepared();
+    ASSERT_EQ(engine->AMOVA_1G_P_H(), 1);
+    EXPECT_EQ(record.df2, 20 - 3);
 }
 
 }  // namespace

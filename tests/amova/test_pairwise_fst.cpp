@@ -110,6 +110,42 @@ TEST_F(PairwiseFst, ListsOfAnEarlierPassAreReplaced) {
     EXPECT_EQ(SumStat.pairPi.auxCount, 0);
 }
 
+// The FST list takes the computed values with no FST table printed; the
+// other lists keep the gates of their computations, so a pass that does not
+// compute them leaves the earlier values in place.
+TEST_F(PairwiseFst, FstListIsFilledWithNoTablePrinted) {
+    make_haplotypes(6, 15, 31);
+    random_samples(4, 3, 10, 32);
+    run.PrintFstVals = 0;
+    run.PrintConcestryCoeff = 1;  // printed only beside the FST table
+    run.PrintSlatkinsDist = 1;
+    run.PrintMissIntermatchs = 0;
+    run.ComputeDeltaMuSqr = 0;
+    for (TSumStat::Values* list : {&SumStat.pairFst, &SumStat.pairPi, &SumStat.pairDmuSqr}) {
+        for (int k = 0; k < 2; ++k) list->Add(-1.0);
+        list->auxCount = 4;
+    }
+    build();
+
+    std::string const text = result_text();
+    EXPECT_NE(text.find("== Comparisons of pairs of population samples"), std::string::npos);
+    EXPECT_EQ(text.find("Population pairwise FSTs"), std::string::npos);
+    EXPECT_EQ(text.find("Matrix of coancestry"), std::string::npos);
+    EXPECT_EQ(text.find("Matrix of Slatkin"), std::string::npos);
+
+    ASSERT_EQ(SumStat.pairFst.count, 6);
+    EXPECT_EQ(SumStat.pairFst.auxCount, 0);
+    int k = 0;
+    for (int i = 1; i < 4; ++i)
+        for (int j = 0; j < i; ++j, ++k)
+            EXPECT_NEAR(SumStat.pairFst.data[k], reference_amova(copies[i], copies[j], d).FST, 1e-12)
+                << "FST_" << i + 1 << "_" << j + 1;
+    for (TSumStat::Values const* list : {&SumStat.pairPi, &SumStat.pairDmuSqr}) {
+        EXPECT_EQ(list->count, 2);
+        EXPECT_EQ(list->auxCount, 4);
+    }
+}
+
 // Runs the test of one pair, then repeats its draws in the test's own
 // transcription; returns the permutations counted.
 struct Replay {

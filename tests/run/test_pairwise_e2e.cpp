@@ -8,6 +8,7 @@
 
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -62,6 +63,76 @@ protected:
 
     quintle::scratch::Dir base{"quintle_pairwise_e2e"};
 };
+
+// The statistics line of a four-sample project with PAIRWISE_FST selected
+// is the same, column for column and value for value, whatever the print
+// options of the pairwise report and of the tables beside it say; with all
+// of them off (PrintFstVals is off by default) the FST columns are there.
+TEST_F(PairwiseRun, FstColumnsDoNotDependOnPrintOptions) {
+    std::string const ssdefs = "POP_LEVEL\nPAIRWISE_FST\n";
+    // Every print option off; a variant's lines go first and win. The exact
+    // test of differentiation is on for its histogram flag.
+    std::string const off =
+        "TaskNumber=9216\nNumPermutPopDiff=1000\nNumDememoPopDiff=100\nPrintMissIntermatchs=0\n"
+        "PrintFstVals=0\nPrintConcestryCoeff=0\nPrintSlatkinsDist=0\nPrintHistoPopDiff=0\n"
+        "PrintDistanceMatrix=0\nPrintMinSpannNetworkGlob=0\n";
+    // What each option adds to the result file, to show that it was read.
+    std::string const fstTable = "Population pairwise FSTs";
+    std::string const coancestry = "Matrix of coancestry coefficients";
+    std::string const slatkin = "Matrix of Slatkin linearized FSTs";
+    std::string const distances = "Matrix of Euclidian square distances used";
+    std::string const network = "MINIMUM SPANNING NETWORK";
+    std::vector<std::string> const markers = {fstTable, coancestry, slatkin, distances, network};
+
+    fs::path const plain = prepare("off", "dna4_one_site.pmp", off, ssdefs);
+    ASSERT_EQ(run(plain, "11"), 0);
+    std::string const line = read_file(plain / "stats.txt");
+    std::string const plainText = read_file(plain / "p.res" / "p.htm");
+    for (std::string const& m : markers) EXPECT_EQ(plainText.find(m), std::string::npos) << m;
+
+    std::vector<std::string> const lines = split(line, '\n');
+    ASSERT_EQ(lines.size(), 2u) << line;
+    EXPECT_EQ(lines[0], "FST_2_1\tFST_3_1\tFST_3_2\tFST_4_1\tFST_4_2\tFST_4_3\t");
+    std::vector<std::string> const values = split(lines[1], '\t');
+    ASSERT_EQ(values.size(), 6u) << lines[1];
+    // Samples (copies with T, with C): one (4, 1), two (2, 4), three (0, 4),
+    // four (3, 4); distances 0 or 1. FST = Va / (Va + Vb) of the two-sample
+    // AMOVA, as fractions by hand (Vb = SSD within / (N - 2), Va = (SSD
+    // among - Vb) / nc); ade4::amova on each pair gives the same values to
+    // 15 digits (0.216326530612245, 0.720279720279720, 0.111111111111111,
+    // 0.093317633205770, -0.160621761658031, 0.222222222222222).
+    double const expected[] = {53.0 / 245, 103.0 / 143, 1.0 / 9, 317.0 / 3397, -31.0 / 193, 2.0 / 9};
+    for (int k = 0; k < 6; ++k)
+        EXPECT_NEAR(std::stod(values[k]), expected[k], 5e-6 * std::abs(expected[k])) << lines[0] << k;
+
+    struct Variant {
+        char const* name;
+        std::string lines;
+        std::vector<std::string> shows;
+    };
+    Variant const variants[] = {
+        {"fst", "PrintFstVals=1\n", {fstTable}},
+        {"coancestry", "PrintConcestryCoeff=1\n", {}},
+        {"coancestry_fst", "PrintConcestryCoeff=1\nPrintFstVals=1\n", {fstTable, coancestry}},
+        {"slatkin", "PrintSlatkinsDist=1\n", {}},
+        {"slatkin_fst", "PrintSlatkinsDist=1\nPrintFstVals=1\n", {fstTable, slatkin}},
+        {"histogram", "PrintHistoPopDiff=1\n", {}},
+        {"distances", "PrintDistanceMatrix=1\n", {distances}},
+        {"network", "PrintMinSpannNetworkGlob=1\n", {network}},
+        {"all",
+         "PrintFstVals=1\nPrintConcestryCoeff=1\nPrintSlatkinsDist=1\nPrintHistoPopDiff=1\n"
+         "PrintDistanceMatrix=1\nPrintMinSpannNetworkGlob=1\n",
+         markers},
+    };
+    for (Variant const& v : variants) {
+        SCOPED_TRACE(v.name);
+        fs::path const work = prepare(v.name, "dna4_one_site.pmp", v.lines + off, ssdefs);
+        ASSERT_EQ(run(work, "11"), 0);
+        EXPECT_EQ(read_file(work / "stats.txt"), line);
+        std::string const text = read_file(work / "p.res" / "p.htm");
+        for (std::string const& m : v.shows) EXPECT_NE(text.find(m), std::string::npos) << m;
+    }
+}
 
 TEST_F(PairwiseRun, DnaPairsReachTheLineAndReproduceWithTheSeed) {
     std::string const ssdefs = "POP_LEVEL\nPAIRWISE_FST\nPAIRWISE_PI\n";

@@ -1,0 +1,404 @@
+// Biosys files to projects (individual genotypes, genotype counts or
+// genotype frequencies, laid out by a record format of edit descriptors),
+// and genotypic projects to Biosys files of individual genotypes.
+
+#include <algorithm>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/Errors.h"
+#include "core/public.h"
+#include "data/TAlleleDB.h"
+#include "data/TPhenotype.h"
+#include "data/TPopHaplotype.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "translate/imp_exp.h"
+#include "translate/text_lines.h"
+
+namespace quintle {
+
+namespace {
+
+// No record layout is wider, and no sample of counts or frequencies larger:
+// beyond, a file is taken for corrupt rather than read into memory.
+constexpr int largest_format_number = 100000;
+constexpr long largest_sample = 1000000;
+
+// The value of the first "key=value" pair of a keyword line whose key is
+// `key`, scanning pairs as "key=value," with one blank or tab after each
+// comma; with `onlyFirst` only the pair that opens the line counts.
+bool keyword_value(std::string const& line, std::string const& key, bool onlyFirst, std::string& value) {
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        std::size_t const equal = line.find('=', pos);
+        std::string const name = line.substr(pos, equal == std::string::npos ? std::string::npos : equal - pos);
+        if (equal == std::string::npos) return false;
+        std::size_t const comma = line.find(',', equal + 1);
+        std::string const text = line.substr(equal + 1, comma == std::string::npos ? std::string::npos : comma - equal - 1);
+        if (name == key) {
+            value = text;
+            return true;
+        }
+        if (onlyFirst || comma == std::string::npos) return false;
+        pos = comma + 1;
+        if (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+    }
+    return false;
+}
+
+// A field of a record: the characters of [from, from + width) that the
+// line holds, without outer blanks; missing data "?" when none is left.
+std::string field(std::string const& line, std::size_t from, int width) {
+    if (width <= 0 || from >= line.size()) return width <= 0 ? std::string() : std::string("?");
+    std::string const text = trimmed(std::string_view(line).substr(from, static_cast<std::size_t>(width)));
+    return text.empty() ? std::string("?") : text;
+}
+
+bool is_word(std::string const& line, char const* word) { return trimmed(line) == word; }
+
+// Reading position in a format text, blanks removed.
+class FormatCursor {
+public:
+    explicit FormatCursor(std::string_view format) : text_(without_blanks(format)) {}
+    bool at(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
+    void skip(char c) {
+        if (at(c)) ++pos_;
+    }
+    // The number written up to the next `stop`, which is passed over.
+    bool number_to(char stop, int& value) {
+        std::size_t const end = text_.find(stop, pos_);
+        if (end == std::string::npos) return false;
+        std::string const digits = text_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        value = my_atoi(digits.c_str());
+        return value >= 0 && value <= largest_format_number;
+    }
+    // The text up to the next `stop`, which is passed over.
+    bool text_to(char stop, std::string& value) {
+        std::size_t const end = text_.find(stop, pos_);
+        if (end == std::string::npos) return false;
+        value = text_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        return true;
+    }
+
+private:
+    std::string text_;
+    std::size_t pos_ = 0;
+};
+
+// The two gametes of the individuals of a sample of counts or frequencies.
+struct Individuals {
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+};
+
+}  // namespace
+
+bool imp_exp::read_format1(std::string const& text, BiosysLayout& layout) { return read_format(text, 1, layout); }
+bool imp_exp::read_format2(std::string const& text, BiosysLayout& layout) { return read_format(text, 2, layout); }
+bool imp_exp::read_format3(std::string const& text, BiosysLayout& layout) { return read_format(text, 3, layout); }
+
+bool imp_exp::read_format(std::string const& text, int datyp, BiosysLayout& layout) {
+    layout = BiosysLayout{};
+    FormatCursor c(text);
+    auto reject = [this] {
+        *of_str << " ***** ERROR *****" << std::endl;
+        return false;
+    };
+    c.skip('(');
+    if (datyp == 1) {
+        if (!c.at('A')) return reject();
+        c.skip('A');
+        if (!c.number_to(',', layout.nameWidth)) return reject();
+    }
+    if (!c.number_to('X', layout.leadBlanks)) return reject();
+    c.skip(',');
+    for (;;) {
+        BiosysFormatLine line;
+        if (!c.number_to('(', line.loci) || !c.number_to('X', line.gap)) return reject();
+        c.skip(',');
+        c.skip('A');
+        if (!c.number_to(',', line.first)) return reject();
+        c.skip('A');
+        if (datyp == 1) {
+            if (!c.number_to(')', line.second)) return reject();
+        } else {
+            std::string blank;
+            if (!c.number_to(',', line.second) || !c.text_to(',', blank) || blank != "1X") return reject();
+            c.skip(datyp == 2 ? 'I' : 'F');
+            if (!c.number_to(datyp == 2 ? ')' : '.', line.value)) return reject();
+            std::string decimals;
+            if (datyp == 3 && !c.text_to(')', decimals)) return reject();
+        }
+        layout.lines.push_back(line);
+        if (!c.at('/')) break;
+        c.skip('/');
+    }
+    return true;
+}
+
+void imp_exp::read_biosys() {
+    std::ostream& out = *of_str;
+    TextLines in(in_file_name);
+    std::string title;
+    in.next_filled(title);
+    out << "[Profile]" << std::endl;
+    out << "\t Title= \" " << quotable(title) << " \"" << std::endl;
+
+    std::string line;
+    in.next(line);
+    int notu = 0;
+    int nloc = 0;
+    std::string value;
+    if (keyword_value(line, "NOTU", false, value)) notu = my_atoi(value.c_str());
+    if (keyword_value(line, "NLOC", false, value)) nloc = my_atoi(value.c_str());
+    out << "\t NbSamples=" << notu << "\n";
+    out << "\t GenotypicData=1\n";
+    out << "\t GameticPhase=0\n";
+    out << "\t DataType=STANDARD\n";
+    out << "\t MissingData=\"?\"\n";
+    out << "\t LocusSeparator=WHITESPACE\n\n";
+    out << "#The locus listing of Mega has been commented out" << std::endl;
+    while (in.next(line)) {
+        out << "#" << line << std::endl;
+        if (contains_upper(line, "STEP DATA")) break;
+    }
+    out << "#" << std::endl << "#" << std::endl;
+
+    in.next(line);
+    int datyp = 0;
+    if (keyword_value(line, "DATYP", true, value)) datyp = my_atoi(value.c_str());
+    if (datyp < 1 || datyp > 3) return;
+
+    std::string format;
+    in.next(format);
+    BiosysLayout layout;
+    bool const parsed = datyp == 1 ? read_format1(format, layout)
+                                   : (datyp == 2 ? read_format2(format, layout) : read_format3(format, layout));
+    if (!parsed) return;
+
+    int total = 0;
+    for (BiosysFormatLine const& l : layout.lines) total += l.loci;
+    out << "#Number of lines=" << layout.lines.size() << std::endl;
+    out << "#Name field has " << (datyp == 3 ? "lenght " : "length ") << layout.nameWidth
+        << (datyp == 1 ? " followed by " : " then ") << layout.leadBlanks << " blanks" << std::endl;
+    out << (datyp == 1 ? "#There are " : "#We have ") << nloc << " loci, " << std::endl;
+    for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+        BiosysFormatLine const& l = layout.lines[i];
+        out << "#\tformat of line number " << i << " : " << l.loci << " loci, (" << l.gap << "X, A" << l.first << ", A"
+            << l.second;
+        if (datyp != 1) out << ", 1X, I" << l.value;
+        out << ")" << std::endl;
+    }
+    bool const compatible = total == nloc;
+    if (datyp == 1) {
+        out << (compatible ? "#The given number of loci is compatible with the actual number of loci"
+                           : "#!!!#The given number of loci is not compatible with the actual number of loci!!!")
+            << std::endl;
+    } else if (datyp == 2) {
+        out << (compatible ? "#Nb of Loci is compatible" : "#!!!!Nb of Loci is not compatible!!!") << std::endl;
+    } else {
+        out << (compatible ? "#Nb of Loci are compatible" : "#!!!!Nb of Loci are not compatible!!!") << std::endl;
+    }
+    out << std::endl << std::endl << "[Data]" << std::endl << "\t [[Samples]]" << std::endl;
+    if (datyp == 1)
+        read_biosys_records(in, notu, layout);
+    else
+        read_biosys_counts(in, datyp, notu, nloc, layout);
+    if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
+}
+
+void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& layout) {
+    std::ostream& out = *of_str;
+    bool const diploid = !layout.lines.empty() && layout.lines[0].second != 0;
+    std::string line;
+    for (int s = 0; s < notu; ++s) {
+        std::string name;
+        if (!in.next(name)) return;
+        std::ostringstream data;
+        int individuals = 0;
+        bool more = in.next(line);
+        while (more && !is_word(line, "NEXT") && !is_word(line, "END;")) {
+            // One record: a physical line per format line, the first opened
+            // by the name.
+            std::string first, second;
+            std::string const id = without_blanks(line.substr(0, std::min<std::size_t>(line.size(), layout.nameWidth)));
+            for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+                if (i > 0 && !in.next(line)) line.clear();
+                BiosysFormatLine const& f = layout.lines[i];
+                std::size_t pos = i == 0 ? static_cast<std::size_t>(layout.nameWidth + layout.leadBlanks) : 0;
+                for (int l = 0; l < f.loci; ++l) {
+                    pos += static_cast<std::size_t>(f.gap);
+                    first += field(line, pos, f.first) + ' ';
+                    pos += static_cast<std::size_t>(f.first);
+                    second += field(line, pos, f.second) + ' ';
+                    pos += static_cast<std::size_t>(f.second);
+                }
+            }
+            ++individuals;
+            data << (id.empty() ? "ind" + std::to_string(individuals) : id) << " 1 " << first << std::endl;
+            if (diploid) data << "\t\t " << second << std::endl;
+            more = in.next(line);
+        }
+        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << std::endl;
+        out << "\t\t SampleSize= " << individuals << std::endl;
+        out << "\t\t SampleData={" << std::endl;
+        out << data.str();
+        // A sample ends at "NEXT", the data at "END;" or at the end of the file.
+        out << "}" << std::endl;
+        if (!more || is_word(line, "END;")) return;
+    }
+}
+
+void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, BiosysLayout const& layout) {
+    std::ostream& out = *of_str;
+    std::string line;
+    for (int s = 0; s < notu; ++s) {
+        std::string name;
+        if (!in.next(name)) return;
+        if (is_word(name, "NEXT") && !in.next(name)) return;
+        if (is_word(name, "END;")) return;
+        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << std::endl;
+        long declared = 0;
+        if (datyp == 3) {
+            std::string size;
+            in.next(size);
+            declared = size.size() > 8 ? my_atoi(size.c_str() + 8) : 0;
+        }
+
+        Individuals ind;
+        for (int k = 0; k < nloc; ++k) {
+            std::size_t next = 0;  // the individual the next entry of this block goes to
+            long surplus = 0;
+            for (BiosysFormatLine const& f : layout.lines) {
+                if (!in.next(line)) line.clear();
+                std::size_t pos = static_cast<std::size_t>(layout.leadBlanks);
+                while (pos < line.size()) {
+                    pos += static_cast<std::size_t>(f.gap);
+                    std::string const a1 = field(line, pos, f.first);
+                    pos += static_cast<std::size_t>(f.first);
+                    std::string const a2 = field(line, pos, f.second);
+                    pos += static_cast<std::size_t>(f.second) + 1;
+                    std::string text = pos < line.size() ? line.substr(pos, static_cast<std::size_t>(f.value)) : "";
+                    pos += static_cast<std::size_t>(f.value);
+                    long count = 0;
+                    if (datyp == 2) {
+                        count = my_atoi(text.c_str());
+                    } else if (!text.empty()) {
+                        // An implied decimal point after the first digit: " 250" is 0.250.
+                        text.insert(1, ".");
+                        std::replace(text.begin(), text.end(), ' ', '0');
+                        count = static_cast<long>(my_atof(text.c_str()) * static_cast<double>(declared));
+                    }
+                    if (count <= 0) continue;
+                    if (k == 0) {
+                        if (static_cast<long>(ind.first.size()) + count > largest_sample) {
+                            out << "#!!! More than " << largest_sample << " individuals in sample " << s + 1
+                                << ": the rest is not read" << std::endl;
+                            count = largest_sample - static_cast<long>(ind.first.size());
+                        }
+                        ind.first.insert(ind.first.end(), static_cast<std::size_t>(count), a1);
+                        ind.second.insert(ind.second.end(), static_cast<std::size_t>(count), a2);
+                        continue;
+                    }
+                    for (long c = 0; c < count; ++c, ++next) {
+                        if (next >= ind.first.size()) {
+                            surplus += count - c;
+                            break;
+                        }
+                        ind.first[next] += " " + a1;
+                        ind.second[next] += " " + a2;
+                    }
+                }
+            }
+            if (k == 0) continue;
+            // Every block is expected to cover the individuals of the first.
+            if (surplus > 0)
+                out << "#!!! Locus " << k + 1 << " of sample " << s + 1 << " counts " << surplus
+                    << " individuals more than its first locus: they are dropped" << std::endl;
+            if (next < ind.first.size()) {
+                out << "#!!! Locus " << k + 1 << " of sample " << s + 1 << " counts " << ind.first.size() - next
+                    << " individuals fewer than its first locus: they are missing there" << std::endl;
+                for (std::size_t j = next; j < ind.first.size(); ++j) {
+                    ind.first[j] += " ?";
+                    ind.second[j] += " ?";
+                }
+            }
+        }
+
+        out << "\t\t SampleSize=" << (datyp == 3 ? declared : static_cast<long>(ind.first.size())) << std::endl;
+        out << "\t\t SampleData={" << std::endl;
+        for (std::size_t j = 0; j < ind.first.size(); ++j) {
+            out << "ind" << j + 1 << "   1   " << ind.first[j] << "\n";
+            out << std::string(13, ' ') << ind.second[j] << "\n";
+        }
+        out << "}\n\n" << std::flush;
+    }
+}
+
+void imp_exp::write_biosys() {
+    Project& p = *proj;
+    std::ostream& out = *of_str;
+    if (p.GenotypicData == 0) {
+        out << "  It is not possible to translate Haplotypic data into the\n"
+            << "  BIOSYS format." << std::endl;
+        return;
+    }
+    TAlleleDB const& db = p.allele_db;
+    long const loci = db.loci.count;
+    long nall = 0;
+    std::size_t width = 0;
+    for (long l = 0; l < loci; ++l) {
+        TLocus const* locus = db.loci.data[l];
+        if (locus == nullptr) continue;
+        // The first entry of each list is the blank every locus starts with.
+        for (long a = 1; a < locus->alleles.count; ++a) {
+            if (TAllele const* allele = locus->alleles.data[a]) {
+                ++nall;
+                width = std::max(width, static_cast<std::size_t>(allele->name.length()));
+            }
+        }
+    }
+    Samples const& samples = *p.samples;
+    out << p.Title << std::endl;
+    out << "NOTU=" << samples.Populations.count << ", NLOC=" << loci << ", NALL=" << nall << ", CRT;" << std::endl;
+    out << "(" << loci << "(1X,A7))" << std::endl;
+    for (long l = 0; l < loci; ++l) out << (l < 10 ? "LOCI0" : "LOCI") << l << ' ';
+    out << "\n\n";
+    out << "STEP DATA:\n" << "DATYP=1,ALPHA" << std::endl;
+    out << "(A7,3X," << loci << "(1X,A" << width << ",A" << width << "))" << std::endl;
+
+    // Left-aligned in `n` columns, cut to them.
+    auto column = [](std::string text, std::size_t n) {
+        text.resize(n, ' ');
+        return text;
+    };
+    auto allele = [&](TPopHaplotype const* h, long l) {
+        TAllele const* a = h != nullptr && l < h->alleles.count ? h->alleles.data[l] : nullptr;
+        return column(a != nullptr ? a->name.c_str() : "?", width);
+    };
+    for (long s = 0; s < samples.Populations.count; ++s) {
+        Population const* pop = samples.Populations.data[s];
+        if (pop == nullptr) continue;
+        out << column(std::to_string(s), 4) << column(pop->name.c_str(), 16) << std::endl;
+        for (long k = 0; k < pop->phenotypes.size(); ++k) {
+            TPhenotype const* ind = pop->phenotypes[k];
+            if (ind == nullptr) continue;
+            int const copies = truncate_count(ind->count + 0.1);
+            for (int c = 0; c < copies; ++c) {
+                out << column(ind->name.c_str(), 7) << "   ";
+                for (long l = 0; l < loci; ++l) out << ' ' << allele(ind->pseudo1.get(), l) << allele(ind->pseudo2.get(), l);
+                out << std::endl;
+            }
+        }
+        out << "NEXT" << std::endl;
+    }
+    out << "END;" << std::endl;
+}
+
+}  // namespace quintle

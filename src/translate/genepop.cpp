@@ -1,0 +1,298 @@
+// GenePop files (multi-locus genotypes of individuals, samples opened by
+// "Pop" lines) to project text and back.
+
+#include <algorithm>
+#include <iomanip>
+#include <map>
+#include <set>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/Errors.h"
+#include "core/public.h"
+#include "data/HaploDef.h"
+#include "data/TAlleleDB.h"
+#include "data/TPhenotype.h"
+#include "data/TPopHaplotype.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "translate/imp_exp.h"
+#include "translate/text_lines.h"
+
+namespace quintle {
+
+namespace {
+
+// A line that opens a sample: it holds "POP" in any case. A line with a
+// comma is an individual's, whatever its name holds.
+bool is_separator(std::string const& line) {
+    return line.find(',') == std::string::npos && contains_upper(line, "POP");
+}
+
+// "?" for a missing allele (coded 0), else its number.
+std::string allele_text(std::string const& digits) {
+    int const value = my_atoi(digits.c_str());
+    return value == 0 ? std::string("?") : std::to_string(value);
+}
+
+// The genotypes of one individual, locus by locus.
+class Genotypes {
+public:
+    explicit Genotypes(std::ostream& out) : out_(out) {}
+
+    void clear() {
+        first_.clear();
+        second_.clear();
+    }
+    // Reads the genotypes of `line` from `start`: tokens end at a blank or
+    // a tab; four digits hold two 2-digit alleles, six two 3-digit ones.
+    // Any other token is written as a comment and leaves its locus missing.
+    void parse(std::string const& line, std::size_t start) {
+        std::size_t i = start;
+        for (;;) {
+            while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == ',')) ++i;
+            if (i >= line.size()) return;
+            std::size_t end = i;
+            while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
+            std::string const token = line.substr(i, end - i);
+            if (token.size() == 6 || token.size() == 4) {
+                std::size_t const half = token.size() / 2;
+                first_.push_back(allele_text(token.substr(0, half)));
+                second_.push_back(allele_text(token.substr(half)));
+            } else {
+                out_ << "# error in definition of allele " << token << std::endl;
+                first_.emplace_back("?");
+                second_.emplace_back("?");
+            }
+            i = end;
+        }
+    }
+    std::vector<std::string> const& first() const { return first_; }
+    std::vector<std::string> const& second() const { return second_; }
+
+private:
+    std::ostream& out_;
+    std::vector<std::string> first_;
+    std::vector<std::string> second_;
+};
+
+void write_alleles(std::ostream& out, std::vector<std::string> const& alleles) {
+    for (std::string const& a : alleles) out << a << ' ';
+    out << std::endl;
+}
+
+// One sample block: its individuals are gathered first, so that the
+// block declares the number it holds.
+void write_sample(std::ostream& out, int number, int individuals, std::string const& data) {
+    out << "\t\t SampleName= \"Population" << number << '"' << std::endl;
+    out << "\t\t SampleSize=" << individuals << std::endl;
+    out << "\t\t SampleData={" << std::endl;
+    out << data;
+    out << "     }\n" << std::endl;
+}
+
+// Allele numbers per locus: the alleles the samples hold, numbered from 1
+// in their order in the project's allele database; missing data 0. Alleles
+// of the database that no sample holds (the blank that stands first at
+// every locus) get no number.
+class AlleleNumbers {
+public:
+    AlleleNumbers(Project const& p, char missing) : missing_(missing) {
+        Samples const& samples = *p.samples;
+        std::vector<std::set<std::string>> held(static_cast<std::size_t>(p.allele_db.loci.count));
+        auto hold = [&](long locus, TAllele const* allele) {
+            if (allele != nullptr && locus >= 0 && static_cast<std::size_t>(locus) < held.size())
+                held[static_cast<std::size_t>(locus)].insert(allele->name.c_str());
+        };
+        auto holdAll = [&](auto const& alleles) {
+            for (long l = 0; l < alleles.count; ++l) hold(l, alleles.data[l]);
+        };
+        for (long s = 0; s < samples.Populations.count; ++s) {
+            Population const* pop = samples.Populations.data[s];
+            if (pop == nullptr) continue;
+            for (long k = 0; k < pop->haplotypes.count; ++k)
+                if (PHaploDef const* e = pop->haplotypes.data[k]; e != nullptr && e->haplotype != nullptr)
+                    holdAll(e->haplotype->alleles);
+            for (long k = 0; k < pop->phenotypes.size(); ++k) {
+                TPhenotype const* ind = pop->phenotypes[k];
+                if (ind == nullptr) continue;
+                if (ind->pseudo1) holdAll(ind->pseudo1->alleles);
+                if (ind->pseudo2) holdAll(ind->pseudo2->alleles);
+            }
+        }
+        numbers_.resize(held.size());
+        for (std::size_t l = 0; l < held.size(); ++l) {
+            TLocus const* locus = p.allele_db.loci.data[l];
+            if (locus == nullptr) continue;
+            int next = 0;
+            for (long a = 0; a < locus->alleles.count; ++a) {
+                TAllele const* allele = locus->alleles.data[a];
+                if (allele == nullptr || is_missing(allele->name.c_str())) continue;
+                if (held[l].count(allele->name.c_str()) == 0) continue;
+                numbers_[l].emplace(allele->name.c_str(), ++next);
+            }
+            largest_ = std::max(largest_, next);
+        }
+    }
+    int largest() const { return largest_; }
+    int number(long locus, TAllele const* allele) const {
+        if (allele == nullptr || locus < 0 || static_cast<std::size_t>(locus) >= numbers_.size()) return 0;
+        auto const& names = numbers_[static_cast<std::size_t>(locus)];
+        auto const found = names.find(allele->name.c_str());
+        return found == names.end() ? 0 : found->second;
+    }
+
+private:
+    bool is_missing(char const* name) const { return name[0] == missing_; }
+
+    char missing_;
+    std::vector<std::map<std::string, int>> numbers_;
+    int largest_ = 0;
+};
+
+class NumberWriter {
+public:
+    explicit NumberWriter(int digits) : digits_(digits) {}
+    void operator()(std::ostream& out, int number) const {
+        out << std::setw(digits_) << std::setfill('0') << number << std::setfill(' ');
+    }
+
+private:
+    int digits_;
+};
+
+}  // namespace
+
+void imp_exp::read_gen_pop() {
+    std::ostream& out = *of_str;
+    std::vector<std::string> lines;
+    {
+        TextLines in(in_file_name);
+        for (std::string line; in.next(line);) lines.push_back(std::move(line));
+        if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
+    }
+    // The title is the first line that is not blank; the samples are
+    // counted after it.
+    std::size_t next = 0;
+    while (next < lines.size() && is_blank(lines[next])) ++next;
+    std::string title = next < lines.size() ? lines[next++] : std::string();
+    trim_right(title);
+    int samples = 0;
+    for (std::size_t i = next; i < lines.size(); ++i)
+        if (is_separator(lines[i])) ++samples;
+
+    out << "[Profile]\n" << std::endl;
+    out << "\t Title=\"" << quotable(title) << "\"\n";
+    out << "\t NbSamples=" << samples << "\n";
+    out << (genotypic != 0 ? "\t GenotypicData=1\n" : "\t GenotypicData=0\n");
+    out << "\t GameticPhase=0\n";
+    out << "\t DataType=STANDARD\n";
+    out << "\t LocusSeparator=WHITESPACE\n";
+    out << "\t MissingData=\"?\"\n";
+    out << "# The names of the loci taken from the GenePop file are listed below as comments" << std::endl;
+    for (; next < lines.size() && !is_separator(lines[next]); ++next) out << "# " << lines[next] << "\n";
+    out << std::endl << std::endl << "[Data]" << std::endl << "\t [[Samples]]" << std::endl;
+    if (next < lines.size()) ++next;  // the first separator
+
+    // The next line that is not blank, without its trailing blanks.
+    auto advance = [&](std::string& line) {
+        while (next < lines.size() && is_blank(lines[next])) ++next;
+        if (next >= lines.size()) return false;
+        line = lines[next++];
+        trim_right(line);
+        return true;
+    };
+
+    std::ostringstream data;
+    Genotypes genotypes(data);
+    int sample = 1;
+    int individual = 0;
+    std::string line;
+    bool more = advance(line);
+    while (more) {
+        if (is_separator(line)) {
+            write_sample(out, sample++, individual, data.str());
+            data.str(std::string());
+            individual = 0;
+            more = advance(line);
+            continue;
+        }
+        ++individual;
+        std::size_t const comma = line.find(',');
+        std::string const name = without_blanks(line.substr(0, comma));
+        genotypes.clear();
+        if (comma != std::string::npos) genotypes.parse(line, comma);
+        // Lines without a comma continue the individual's genotypes.
+        while ((more = advance(line)) && line.find(',') == std::string::npos && !is_separator(line))
+            genotypes.parse(line, 0);
+
+        data << std::setw(35) << (name + "_" + std::to_string(individual) + "   1  ");
+        write_alleles(data, genotypes.first());
+        if (genotypic != 0) {
+            data << std::string(35, ' ');
+            write_alleles(data, genotypes.second());
+        }
+    }
+    write_sample(out, sample, individual, data.str());
+}
+
+void imp_exp::write_gen_pop() {
+    Project& p = *proj;
+    std::ostream& out = *of_str;
+    out << "Title line:\"" << p.Title << '"' << std::endl;
+    long const nbSamples = p.samples->Populations.count;
+    if (nbSamples == 0) return;
+
+    char const missing = p.MissingData;
+    AlleleNumbers const numbers(p, missing);
+    if (numbers.largest() > 999) {
+        out << "  GenePop files hold at most 999 alleles per locus: this project has more." << std::endl;
+        return;
+    }
+    // All genotypes of a file have the same width: three digits per allele
+    // as soon as one number needs them.
+    NumberWriter const write(numbers.largest() >= 100 ? 3 : 2);
+    long const loci = p.allele_db.loci.count;
+    for (long l = 1; l <= loci; ++l) out << "Locus_" << l << std::endl;
+
+    for (long s = 0; s < nbSamples; ++s) {
+        Population const* pop = p.samples->Populations.data[s];
+        out << "POP" << std::endl;
+        if (pop == nullptr) continue;
+        if (p.GenotypicData == 0) {
+            for (long k = 0; k < pop->haplotypes.count; ++k) {
+                PHaploDef const* entry = pop->haplotypes.data[k];
+                if (entry == nullptr || entry->haplotype == nullptr) continue;
+                HaploDef const& h = *entry->haplotype;
+                for (int c = 0; c < entry->count; ++c) {
+                    out << h.id << " , ";
+                    for (long l = 0; l < h.alleles.count; ++l) {
+                        write(out, numbers.number(l, h.alleles.data[l]));
+                        write(out, 0);
+                        out << ' ';
+                    }
+                    out << std::endl;
+                }
+            }
+        } else {
+            for (long k = 0; k < pop->phenotypes.size(); ++k) {
+                TPhenotype const* ind = pop->phenotypes[k];
+                if (ind == nullptr || !ind->pseudo1 || !ind->pseudo2) continue;
+                int const copies = truncate_count(ind->count + 0.1);
+                for (int c = 0; c < copies; ++c) {
+                    out << ind->name << ", ";
+                    for (long l = 0; l < ind->pseudo1->alleles.count; ++l) {
+                        write(out, numbers.number(l, ind->pseudo1->alleles.data[l]));
+                        write(out, l < ind->pseudo2->alleles.count ? numbers.number(l, ind->pseudo2->alleles.data[l]) : 0);
+                        out << ' ';
+                    }
+                    out << std::endl;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace quintle

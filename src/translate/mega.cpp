@@ -1,0 +1,215 @@
+// Mega sequence files (a format line, a title line, sequences introduced by
+// "#" and a name, possibly in interleaved blocks, then optionally a lower
+// triangle of distances) to a project of one sample, and back.
+
+#include <iomanip>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/Errors.h"
+#include "data/HaploDef.h"
+#include "data/TPhenotype.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "translate/imp_exp.h"
+#include "translate/text_lines.h"
+
+namespace quintle {
+
+namespace {
+
+// The sequence text of a line: comments between double quotes removed, and
+// blanks, as the project declares no locus separator.
+std::string sequence_text(std::string_view text) {
+    std::string out;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c != ' ' && c != '\t') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// One written row of a Mega target: its name and the haplotype definition
+// whose distances it takes (null for a genotype's dummy haplotype).
+struct MegaRow {
+    std::string name;
+    std::string data;
+    std::string definition;
+};
+
+}  // namespace
+
+void imp_exp::read_mega() {
+    std::ostream& out = *of_str;
+    TextLines in(in_file_name);
+    std::string line;
+    in.next(line);
+    out << "# A data file tranlated from " << line << std::endl;
+    out << "[Profile]" << std::endl;
+    in.next(line);
+    std::string const title = line.size() > 5 ? line.substr(5) : std::string();
+    out << "\t Title= \" " << quotable(title) << " \"" << std::endl;
+
+    // Header lines up to the first sequence become comments of the profile.
+    bool more = in.next(line);
+    while (more && (line.empty() || line[0] != '#')) {
+        if (!line.empty()) out << "#" << line << std::endl;
+        more = in.next(line);
+    }
+
+    std::vector<std::string> names;
+    std::vector<std::string> sequences;
+    std::map<std::string, std::size_t> position;
+    std::string current;
+    std::string sampleName;
+    while (more) {
+        std::string text;
+        if (line[0] == '#') {
+            std::size_t const end = line.find_first_of(" \t", 1);
+            current = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+            if (end != std::string::npos) text = line.substr(end);
+        } else {
+            text = line;
+        }
+        auto const [at, added] = position.emplace(current, names.size());
+        if (added) {
+            names.push_back(current);
+            sequences.emplace_back();
+        }
+        sequences[at->second] += sequence_text(text);
+
+        // One blank line separates interleaved blocks; the next line goes
+        // on only as a named line.
+        more = in.next(line);
+        if (more && is_blank(line)) {
+            more = in.next(line);
+            if (!more || line.empty() || line[0] != '#') {
+                sampleName = more ? line : std::string();
+                more = false;
+            }
+        }
+    }
+
+    // A lower triangle of distances after the sequences, without its
+    // diagonal: each row gains it.
+    std::vector<std::string> rows;
+    in.next_filled(line);
+    if (!line.empty()) {
+        do {
+            rows.push_back(line);
+        } while (in.next_filled(line));
+    }
+    if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
+
+    out << "\t NbSamples=1\n";
+    out << "\t GenotypicData=0\n";
+    out << "\t DataType=STANDARD\n";
+    out << "\t MissingData=\"?\"\n";
+    out << "\t LocusSeparator=NONE\n\n";
+    out << "[Data]\n";
+    // The matrix stands before the samples, where both project readers take it.
+    if (!rows.empty()) {
+        out << "\t\t[[DistanceMatrix]] " << std::endl;
+        out << "\t\t     MatrixName=\"Generic Distmat\"" << std::endl;
+        out << "\t\t     MatrixSize=" << names.size() << std::endl;
+        out << "\t\t     LabelPosition=LINE " << std::endl;
+        out << "\t\t     MatrixData={ " << std::endl;
+        for (std::string const& name : names) out << name << ' ';
+        out << std::endl;
+        out << "0.0" << std::endl;
+        for (std::string const& row : rows) out << row << " 0.0" << std::endl;
+        out << "}" << std::endl;
+    }
+    out << "\t [[Samples]]\n";
+    out << "\t\t SampleName=\"" << quotable(sampleName) << "\"\n";
+    out << "\t\t SampleSize=" << names.size() << std::endl;
+    out << "\t\t SampleData={\n";
+    for (std::size_t i = 0; i < names.size(); ++i) out << names[i] << " 1 " << sequences[i] << "\n";
+    out << "       }\n" << std::endl;
+}
+
+void imp_exp::write_mega() {
+    Project& p = *proj;
+    std::ostream& out = *of_str;
+    if (ProfileSettings::LocusSeparator != '\0') {
+        out << "  Impossible to write this data into MEGA format, because each" << std::endl;
+        out << "  character is supposed to be a single allele." << std::endl;
+        return;
+    }
+    out << "#mega" << std::endl;
+    out << "TITLE:" << p.Title << std::endl;
+    Samples const& samples = *p.samples;
+    if (samples.Populations.count > 1) {
+        out << "  As it is not possible to convert files containing more than one population\n"
+            << "  into MEGA format, original population samples have been merged into \n"
+            << "  a single population." << std::endl;
+    }
+    if (p.GenotypicData != 0) {
+        out << "  The original data was of genotypic type and MEGA accepts only\n"
+            << "  haplotypic data. We have therefore made two dummy haplotypes with each\n"
+            << "  genotype." << std::endl;
+    }
+    out << std::endl;
+
+    std::vector<MegaRow> written;
+    for (long s = 0; s < samples.Populations.count; ++s) {
+        Population const* pop = samples.Populations.data[s];
+        if (pop == nullptr) continue;
+        if (p.GenotypicData == 0) {
+            for (long k = 0; k < pop->haplotypes.count; ++k) {
+                PHaploDef const* e = pop->haplotypes.data[k];
+                if (e == nullptr || e->haplotype == nullptr) continue;
+                std::string const id = e->haplotype->id.c_str();
+                for (int c = 0; c < e->count; ++c)
+                    written.push_back({id + std::to_string(c), e->haplotype->data.c_str(), id});
+            }
+        } else {
+            for (long k = 0; k < pop->phenotypes.size(); ++k) {
+                TPhenotype const* ind = pop->phenotypes[k];
+                if (ind == nullptr) continue;
+                std::string const id = ind->name.c_str();
+                int const copies = truncate_count(ind->count + 0.1);
+                for (int c = 0; c < copies; ++c) {
+                    written.push_back({id + std::to_string(c) + "0", ind->alleleString1.c_str(), std::string()});
+                    written.push_back({id + std::to_string(c) + "1", ind->alleleString2.c_str(), std::string()});
+                }
+            }
+        }
+    }
+    for (MegaRow const& row : written) out << "#" << row.name << "  " << row.data << std::endl;
+    out << "\n\n";
+
+    // The distances of the written rows when every row's haplotype is a
+    // label of the matrix (copies of a haplotype repeat its row); otherwise
+    // the matrix as it stands.
+    DistMat const& m = p.distance_matrix;
+    int const size = m.MatrixSize;
+    if (size <= 0) return;
+    std::map<std::string, int> labels;
+    for (int i = 0; m.Labels && i < size; ++i) labels.emplace(m.Labels[i].c_str(), i);
+    std::vector<int> index;
+    for (MegaRow const& row : written) {
+        auto const found = labels.find(row.definition);
+        if (found == labels.end()) break;
+        index.push_back(found->second);
+    }
+    if (index.size() != written.size()) {
+        index.clear();
+        for (int i = 0; i < size; ++i) index.push_back(i);
+    }
+    std::ios::fmtflags const flags = out.flags();
+    out << std::fixed << std::setprecision(3);
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) out << std::setw(5) << m(index[i], index[j]) << "  ";
+        out << std::endl;
+    }
+    out.flags(flags);
+}
+
+}  // namespace quintle

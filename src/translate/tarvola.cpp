@@ -1,0 +1,185 @@
+// Tarvola file sets to projects and back: a group file listing the
+// populations of each group, one population file per population (its size,
+// then haplotype counts) and a distance file between haplotypes.
+
+#include <algorithm>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/Errors.h"
+#include "core/platform.h"
+#include "core/public.h"
+#include "data/HaploDef.h"
+#include "project/Project.h"
+#include "project/Samples.h"
+#include "project/Structure.h"
+#include "translate/imp_exp.h"
+#include "translate/text_lines.h"
+
+namespace quintle {
+
+namespace {
+
+std::vector<std::string> words_of(std::string const& line) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+// `name`, or the program folder followed by `name` when only that opens.
+std::string found_file(std::string const& name, std::string const& programFolder) {
+    if (can_open_for_reading(name)) return name;
+    return programFolder + name;
+}
+
+}  // namespace
+
+void imp_exp::read_tar_vola() {
+    std::ostream& out = *of_str;
+
+    // The matrix size is the number of labels on the distance file's first
+    // line; its values are read through the EXTERN reference.
+    std::string const distances = found_file(extra_file_a, prog_dir);
+    std::size_t matrixSize = 1;
+    {
+        TextLines in(distances);
+        std::string labels;
+        if (in.next(labels)) matrixSize = words_of(labels).size();
+    }
+
+    TextLines in(in_file_name);
+    std::string title;
+    in.next(title);
+    std::vector<std::string> const head = words_of(title);
+    int const groups = my_atoi(head.empty() ? "" : head.front().c_str());
+    std::erase(title, '"');
+    // Members of each group, a group ended by "+++".
+    std::vector<std::string> members;
+    int samples = 0;
+    for (std::string line; in.next(line) && !is_blank(line);) {
+        for (std::string& w : words_of(line)) {
+            members.push_back(std::move(w));
+            ++samples;
+        }
+        members.emplace_back("+++");
+    }
+
+    out << "[Profile]" << std::endl;
+    out << "\t Title=\"" << title << "\"" << std::endl;
+    out << "\t NbSamples=" << samples << std::endl;
+    out << "\t GenotypicData=0" << std::endl;
+    out << "\t DataType=FREQUENCY" << std::endl;
+    out << "\t LocusSeparator=NONE\n" << std::endl;
+    out << std::endl;
+    out << "[Data]" << std::endl;
+    out << "\n\t\t[[DistanceMatrix]] " << std::endl;
+    out << "\t\t     MatrixName=\"Generic Distmat\"" << std::endl;
+    out << "\t\t     MatrixSize=" << matrixSize << std::endl;
+    out << "\t\t     LabelPosition=LINE " << std::endl;
+    out << "\t\t     MatrixData=EXTERN \"" << distances << "\"" << std::endl;
+    out << "\n\t [[Samples]]" << std::endl;
+
+    for (std::string const& word : members) {
+        if (word == "+++") continue;
+        std::string const name = found_file(extra_file_b + word + ".pop", prog_dir);
+        TextLines population(name);
+        std::string line;
+        if (population.is_open()) {
+            population.next(line);
+            out << "# " << line << std::endl;
+            // The size is the number that opens the line; the name follows.
+            std::vector<std::string> const first = words_of(line);
+            out << "\t\t SampleName=\"" << extra_file_b << word << "\"" << std::endl;
+            out << "\t\t SampleSize=" << my_atoi(first.empty() ? "" : first.front().c_str()) << std::endl;
+            out << "\t\t SampleData={" << std::endl;
+            while (population.next(line)) out << line << std::endl;
+        } else {
+            *_AOS_ << "\n\t\tThe population file " << name << " cannot be read." << std::endl;
+            out << "****ERROR**** Population " << name << " not found" << std::endl;
+        }
+        out << "}" << "\n\n" << std::flush;
+    }
+
+    out << "     [[Structure]]" << std::endl;
+    out << "     \tStructureName=\"Generic structure\"" << std::endl;
+    out << "     \tNbGroups=" << groups << std::endl;
+    out << "     \tIndividualLevel=0" << std::endl;
+    out << "\t\tGroup={" << std::endl;
+    for (std::size_t i = 0; i + 1 < members.size(); ++i) {
+        if (members[i] == "+++")
+            out << "}\n \t\tGroup={" << std::endl;
+        else
+            out << "\"" << extra_file_b << members[i] << "\"" << std::endl;
+    }
+    out << "}" << "\n\n" << std::flush;
+}
+
+void imp_exp::write_tar_vola() {
+    Project& p = *proj;
+    std::ostream& out = *of_str;
+    Structure const& structure = *p.structure;
+    if (structure.NbGroups == 0) {
+        out << "\tNo genetic structure has been defined, it makes therefore no sense to" << std::endl;
+        out << " build a Tarvola file." << std::endl;
+        return;
+    }
+    Samples const& samples = *p.samples;
+    std::string prefix;
+    if (samples.Populations.count > 0 && samples.Populations.data[0] != nullptr)
+        prefix = std::string(samples.Populations.data[0]->name.c_str()).substr(0, 5);
+    // The files are made in the current folder, never in one a name points to.
+    std::replace(prefix.begin(), prefix.end(), '/', '_');
+    std::replace(prefix.begin(), prefix.end(), '\\', '_');
+    if (p.GenotypicData != 0) {
+        out << "    Tarvola accepts only Haplotypic data format, the" << std::endl;
+        out << "    source data file contained Genoytypic data" << std::endl;
+        return;
+    }
+
+    for (long s = 0; s < samples.Populations.count; ++s) {
+        Population const* pop = samples.Populations.data[s];
+        if (pop == nullptr) continue;
+        std::ofstream file(prefix + std::to_string(s + 1) + ".pop", std::ios::out | std::ios::trunc);
+        file << static_cast<long long>(pop->SampleSize + 0.1) << ' ' << pop->name << std::endl;
+        for (long k = 0; k < pop->haplotypes.count; ++k) {
+            PHaploDef const* e = pop->haplotypes.data[k];
+            if (e != nullptr && e->haplotype != nullptr) file << e->haplotype->id << "  " << e->count << std::endl;
+        }
+    }
+
+    DistMat& m = p.distance_matrix;
+    std::string const named = m.MatrixName.c_str();
+    if (!named.empty() && can_open_for_reading(named)) {
+        // The matrix was read from this file: a copy at five decimals would
+        // replace the user's own values.
+        *_AOS_ << "\t\tThe distances stay in " << named << ", which is not rewritten." << std::endl;
+    } else {
+        // A new file goes to the current folder, as the population files do.
+        std::size_t const slash = named.find_last_of("/\\");
+        std::string distances = slash == std::string::npos ? named : named.substr(slash + 1);
+        if (distances.empty()) distances = "dist_mat.dis";
+        std::ofstream file(distances, std::ios::out | std::ios::trunc);
+        for (int i = 0; m.Labels && i < m.MatrixSize; ++i) file << m.Labels[i] << ' ';
+        file << std::endl;
+        m.print_data(file);
+        file << std::endl;
+    }
+
+    out << structure.NbGroups << ' ' << p.Title << std::endl;
+    for (int g = 0; g < structure.NbGroups; ++g) {
+        PopulationGroup const& group = structure.Groups[g];
+        for (long k = 0; k < group.count; ++k) {
+            long position = 0;
+            for (long s = 0; s < samples.Populations.count && position == 0; ++s)
+                if (samples.Populations.data[s] == group.data[k]) position = s + 1;
+            out << position << ' ';
+        }
+        out << std::endl;
+    }
+}
+
+}  // namespace quintle

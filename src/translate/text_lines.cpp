@@ -1,0 +1,80 @@
+#include "translate/text_lines.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/input_files.h"
+
+namespace quintle {
+
+namespace {
+
+bool blank_char(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+TextLines::TextLines(std::string const& path) { open_ = !path.empty() && open_input_file(in_, path); }
+
+bool TextLines::next(std::string& line) {
+    line.clear();
+    if (!open_ || ended_) return false;
+    LineRead const read = read_bounded_line(in_, line);
+    if (read == LineRead::too_long) {
+        cut_ = true;
+        ended_ = true;
+        line.clear();
+        return false;
+    }
+    if (read == LineRead::end) {
+        ended_ = true;
+        return false;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ++number_;
+    return true;
+}
+
+bool TextLines::next_filled(std::string& line) {
+    while (next(line)) {
+        if (!is_blank(line)) return true;
+    }
+    return false;
+}
+
+bool is_blank(std::string_view text) { return std::all_of(text.begin(), text.end(), blank_char); }
+
+void trim_right(std::string& text) {
+    while (!text.empty() && blank_char(text.back())) text.pop_back();
+}
+
+std::string trimmed(std::string_view text) {
+    while (!text.empty() && blank_char(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank_char(text.back())) text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string upper_case(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool contains_upper(std::string_view text, std::string_view upperWord) {
+    return upper_case(text).find(upperWord) != std::string::npos;
+}
+
+std::string quotable(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), '"', ' ');
+    return out;
+}
+
+std::string without_blanks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (!blank_char(c)) out += c;
+    return out;
+}
+
+}  // namespace quintle

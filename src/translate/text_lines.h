@@ -1,0 +1,52 @@
+#pragma once
+
+// What every reader of the translator shares: its source read line by line
+// with no length limit of its own (only the memory guard of
+// read_bounded_line) and a trailing "\r" of a CRLF file dropped, and the
+// small text helpers they all use.
+
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace quintle {
+
+class TextLines {
+public:
+    // Opens `path` through open_input_file (regular data files only).
+    explicit TextLines(std::string const& path);
+
+    bool is_open() const { return open_; }
+    // The next line, without its line end, into `line`; false at the end
+    // of the input (then `line` is empty). A line longer than any the
+    // readers take ends the input too, and cut() tells it.
+    bool next(std::string& line);
+    // The next line that is not blank (see is_blank), or false.
+    bool next_filled(std::string& line);
+    bool cut() const { return cut_; }
+    // Lines delivered so far.
+    long line_number() const { return number_; }
+
+private:
+    std::ifstream in_;
+    bool open_ = false;
+    bool ended_ = false;
+    bool cut_ = false;
+    long number_ = 0;
+};
+
+// Empty, or only blanks and tabs.
+bool is_blank(std::string_view text);
+// Removes trailing blanks and tabs.
+void trim_right(std::string& text);
+// Without leading and trailing blanks and tabs.
+std::string trimmed(std::string_view text);
+std::string upper_case(std::string_view text);
+bool contains_upper(std::string_view text, std::string_view upperWord);
+// A text fit to stand between the double quotes of a project value: its
+// double quotes become blanks.
+std::string quotable(std::string_view text);
+// `text` without its blanks and tabs.
+std::string without_blanks(std::string_view text);
+
+}  // namespace quintle

@@ -1,0 +1,195 @@
+// Biosys files to projects and back, worked out by hand from the format's
+// rules: the record format "(A7,3X,5(1X,A2,A2))" is a 7-column name, 3
+// blank columns, then per locus a blank and two 2-column alleles; counts
+// and frequencies follow each genotype after a blank, a frequency of width
+// 4 with an implied point after its first digit (" 250" is 0.250).
+
+#include <fstream>
+
+#include "translate/translate_support.h"
+#include "translate/imp_exp.h"
+
+namespace quintle::test {
+namespace {
+
+// A record: the name in 7 columns, 3 blanks, then " " and each genotype.
+std::string record(std::string name, std::vector<std::string> const& genotypes) {
+    name.resize(7, ' ');
+    std::string out = name + "   ";
+    for (std::string const& g : genotypes) out += " " + g;
+    return out;
+}
+
+// An entry of counts or frequencies: " ", the genotype, " ", the value.
+std::string entry(std::string const& genotype, std::string const& value) { return " " + genotype + " " + value; }
+
+class Biosys : public TranslateTest {
+protected:
+    // The layout the parser gives a format text, and what it wrote.
+    bool parse(int datyp, std::string const& format, imp_exp::BiosysLayout& layout, std::string& written) {
+        imp_exp t;
+        std::ofstream out(work / "format.txt");
+        t.of_str = &out;
+        bool const ok = datyp == 1 ? t.read_format1(format, layout)
+                                   : (datyp == 2 ? t.read_format2(format, layout) : t.read_format3(format, layout));
+        out.close();
+        written = slurp(work / "format.txt");
+        return ok;
+    }
+};
+
+TEST_F(Biosys, RecordFormats) {
+    imp_exp::BiosysLayout l;
+    std::string written;
+    ASSERT_TRUE(parse(1, "(A7,3X,5(1X,A2,A2))", l, written));
+    EXPECT_EQ(l.nameWidth, 7);
+    EXPECT_EQ(l.leadBlanks, 3);
+    ASSERT_EQ(l.lines.size(), 1u);
+    EXPECT_EQ(std::vector<int>({l.lines[0].loci, l.lines[0].gap, l.lines[0].first, l.lines[0].second}),
+              std::vector<int>({5, 1, 2, 2}));
+    ASSERT_TRUE(parse(2, "(2X, 12(1X,A2,A2,1X,I3))", l, written));
+    EXPECT_EQ(std::vector<int>({l.nameWidth, l.leadBlanks, l.lines[0].loci, l.lines[0].gap, l.lines[0].first,
+                                l.lines[0].second, l.lines[0].value}),
+              std::vector<int>({0, 2, 12, 1, 2, 2, 3}));
+    ASSERT_TRUE(parse(3, "(2X,4(1X,A3,A3,1X,F4.3))", l, written));
+    EXPECT_EQ(std::vector<int>({l.lines[0].loci, l.lines[0].first, l.lines[0].value}), std::vector<int>({4, 3, 4}));
+    EXPECT_EQ(written, "");
+    // Ten lines are read (a record of many loci spans many lines).
+    std::string tenLines = "(A7,3X,2(1X,A2,A2)";
+    for (int i = 0; i < 9; ++i) tenLines += "/3(1X,A1,A1)";
+    ASSERT_TRUE(parse(1, tenLines + ")", l, written));
+    EXPECT_EQ(l.lines.size(), 10u);
+    EXPECT_EQ(l.lines[9].loci, 3);
+
+    for (auto const& [datyp, bad] : std::vector<std::pair<int, std::string>>{
+             {1, "(7,3X,5(1X,A2,A2))"},           // no A before the name width
+             {2, "(2X,12(1X,A2,A2,2X,I3))"},      // not "1X" before the count
+             {1, "(A7,3X,5(1X,A2,A2"},            // unfinished
+             {1, "(A7,3X,999999(1X,A2,A2))"}}) {  // absurd
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(parse(datyp, bad, l, written));
+        EXPECT_EQ(written, " ***** ERROR *****\n");
+    }
+}
+
+// Individual genotypes: blank lines before the title, the keyword line
+// without blanks, the locus listing as comments, a record whose name holds
+// a blank, a blank allele and a short record (missing data "?"), samples
+// ended by "NEXT" and the data by "END;".
+TEST_F(Biosys, IndividualGenotypes) {
+    std::string const source = "\n\nExample of individual genotypes\nNOTU=2,NLOC=3,NALL=6,CRT;\n(3(1X,A7))\n"
+                               "ADH     PGM     EST\nstep data:\nDATYP=1,ALPHA\n(A7,3X,3(1X,A2,A2))\nLake\n" +
+                               record("ind1", {"0102", "0303", "0101"}) + "\n" +
+                               record("ind 2", {"0202", "0   ", "0102"}) + "\n" + record("ind3", {"0101"}) +
+                               "\nNEXT\nRiver\n" + record("r1", {"0303", "0101", "0202"}) + "\nEND;\nnot read\n";
+    for (bool crlfLines : {false, true}) {
+        SCOPED_TRACE(crlfLines ? "CRLF" : "LF");
+        put(work / "b.txt", crlfLines ? crlf(source) : source);
+        translate("Biosys", "Pellomar", "b.txt", "b.pmp");
+        std::vector<std::string> const lines = lines_of(file("b.pmp"));
+        std::vector<std::string> const expected = {
+            "[Profile]", "\t Title= \" Example of individual genotypes \"", "\t NbSamples=2", "\t GenotypicData=1",
+            "\t GameticPhase=0", "\t DataType=STANDARD", "\t MissingData=\"?\"", "\t LocusSeparator=WHITESPACE", "",
+            "#The locus listing of Mega has been commented out", "#(3(1X,A7))", "#ADH     PGM     EST",
+            "#step data:", "#", "#", "#Number of lines=1", "#Name field has length 7 followed by 3 blanks",
+            "#There are 3 loci, ", "#\tformat of line number 0 : 3 loci, (1X, A2, A2)",
+            "#The given number of loci is compatible with the actual number of loci", "", "", "[Data]",
+            "\t [[Samples]]", "\t\t SampleName=\"Lake\"", "\t\t SampleSize= 3", "\t\t SampleData={",
+            "ind1 1 01 03 01 ", "\t\t 02 03 01 ", "ind2 1 02 0 01 ", "\t\t 02 ? 02 ", "ind3 1 01 ? ? ",
+            "\t\t 01 ? ? ", "}", "\t\t SampleName=\"River\"", "\t\t SampleSize= 1", "\t\t SampleData={",
+            "r1 1 03 01 02 ", "\t\t 03 01 02 ", "}", ""};
+        ASSERT_GE(lines.size(), 3u) << run_log();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()), expected);
+    }
+    // A blank before the first keyword leaves the number of samples at 0:
+    // no sample is read and the conversion fails.
+    std::string shifted = source;
+    shifted.replace(shifted.find("NOTU"), 4, " NOTU");
+    put(work / "shifted.txt", shifted);
+    translate("Biosys", "Pellomar", "shifted.txt", "shifted.pmp");
+    EXPECT_TRUE(failed());
+    EXPECT_NE(run_log().find("no samples have been defined"), std::string::npos) << run_log();
+
+    // Without "END;" the last sample is closed all the same.
+    std::string open = source.substr(0, source.find("END;"));
+    put(work / "open.txt", open);
+    translate("Biosys", "Pellomar", "open.txt", "open.pmp");
+    Project p;
+    ASSERT_EQ(read_back("open.pmp", p), 1) << log_.text();
+    EXPECT_EQ(p.samples->Populations.count, 2);
+}
+
+// Genotype counts and frequencies: the first locus makes the individuals,
+// the next ones give them their alleles in turn; individuals a later locus
+// counts beyond the first are dropped, and those it leaves out are missing
+// there, each with a comment.
+TEST_F(Biosys, CountsAndFrequencies) {
+    std::string const head = "Counts\nNOTU=2, NLOC=2, CRT;\nSTEP DATA\n";
+    put(work / "c.txt", head + "DATYP=2\n(2X,2(1X,A2,A2,1X,I3))\nPond\n  " + entry("0101", "  2") +
+                            entry("0102", "  1") + "\n  " + entry("0303", "  1") + entry("0404", "  1") +
+                            entry("0505", "  5") + "\nNEXT\nLake\n  " + entry("0101", "  2") + "\n  " +
+                            entry("0202", "  1") + "\n");
+    translate("Biosys", "Pellomar", "c.txt", "c.pmp");
+    std::string const c = file("c.pmp");
+    EXPECT_NE(c.find("\t\t SampleName=\"Pond\"\n"
+                     "#!!! Locus 2 of sample 1 counts 4 individuals more than its first locus: they are dropped\n"
+                     "\t\t SampleSize=3\n\t\t SampleData={\n"
+                     "ind1   1   01 03\n             01 03\nind2   1   01 04\n             01 04\n"
+                     "ind3   1   01 05\n             02 05\n}\n\n"
+                     "\t\t SampleName=\"Lake\"\n"
+                     "#!!! Locus 2 of sample 2 counts 1 individuals fewer than its first locus: they are missing there\n"
+                     "\t\t SampleSize=2\n\t\t SampleData={\n"
+                     "ind1   1   01 02\n             01 02\nind2   1   01 ?\n             01 ?\n}\n"),
+              std::string::npos)
+        << c;
+    EXPECT_NE(c.find("#Name field has length 0 then 2 blanks\n#We have 2 loci, \n"
+                     "#\tformat of line number 0 : 2 loci, (1X, A2, A2, 1X, I3)\n#Nb of Loci is compatible\n"),
+              std::string::npos)
+        << c;
+
+    // 0.250 and 0.750 of 10 make 2 and 7 individuals; "0000" none.
+    put(work / "f.txt", "Frequencies\nNOTU=1, NLOC=2, CRT;\nSTEP DATA\nDATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\nSea\n"
+                        "N=      10\n  " + entry("0101", " 250") + entry("0102", " 750") + "\n  " +
+                            entry("0303", "1000") + entry("0404", "0000") + "\n");
+    translate("Biosys", "Pellomar", "f.txt", "f.pmp");
+    std::string const f = file("f.pmp");
+    EXPECT_NE(f.find("#Name field has lenght 0 then 2 blanks\n"), std::string::npos) << f;
+    EXPECT_NE(f.find("#!!! Locus 2 of sample 1 counts 1 individuals more than its first locus: they are dropped\n"
+                     "\t\t SampleSize=10\n"),
+              std::string::npos)
+        << f;
+    Project p;
+    ASSERT_EQ(read_back("f.pmp", p), 1) << log_.text();
+    ASSERT_EQ(p.samples->Populations.count, 1);
+    EXPECT_EQ(p.samples->Populations[0]->phenotypes.size(), 9);
+}
+
+// A genotypic project to Biosys and back: the same individuals and alleles
+// (the sample names keep their number, their blanks joined by the project
+// reader). A haplotypic one is refused.
+TEST_F(Biosys, WriterRoundTrip) {
+    put(work / "m.pmp", slurp(fs::path(QUINTLE_TEST_DATA_DIR) / "project" / "microsat_diploid.pmp"));
+    translate("Pellomar", "Biosys", "m.pmp", "m.bio");
+    EXPECT_EQ(file("m.bio"), "Microsatellites, two loci\nNOTU=2, NLOC=2, NALL=9, CRT;\n(2(1X,A7))\nLOCI00 LOCI01 \n\n"
+                             "STEP DATA:\nDATYP=1,ALPHA\n(A7,3X,2(1X,A3,A3))\n"
+                             "0   Pop A           \n" +
+                                 record("a1", {"120122", "134134"}) + "\n" + record("a2", {"120124", "?  136"}) +
+                                 "\n" + record("a2", {"120124", "?  136"}) + "\nNEXT\n1   Pop B           \n" +
+                                 record("b1", {"118118", "130132"}) + "\nNEXT\nEND;\n");
+    translate("Biosys", "Pellomar", "m.bio", "back.pmp");
+    Project p;
+    ASSERT_EQ(read_back("back.pmp", p), 1) << log_.text();
+    std::string const d = dump(p);
+    EXPECT_NE(d.find("sample 0 \"0 Pop A\" size=6: a1x1[120 134/122 134] a2x1[120 ?/124 136] a2x1[120 ?/124 136]\n"
+                     "sample 1 \"1 Pop B\" size=2: b1x1[118 130/118 132]\n"),
+              std::string::npos)
+        << d;
+
+    put(work / "h.pmp", "[Profile]\nTitle=\"h\"\nNbSamples=1\nDataType=DNA\nGenotypicData=0\nLocusSeparator=NONE\n"
+                        "[Data]\n[[Samples]]\nSampleName=\"a\"\nSampleSize=1\nSampleData={\nh1 1 ACGT\n}\n");
+    translate("Pellomar", "Biosys", "h.pmp", "h.bio");
+    EXPECT_EQ(file("h.bio"), "  It is not possible to translate Haplotypic data into the\n  BIOSYS format.\n");
+}
+
+}  // namespace
+}  // namespace quintle::test
