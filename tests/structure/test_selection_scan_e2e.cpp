@@ -6,6 +6,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -62,7 +63,7 @@ protected:
         fs::copy_file(data_dir / "selection" / project, work / "p.pmp");
         write_file(work / "pml_run.pms", extra + read_file(data_dir / "run" / "settings_default.pms"));
         write_file(work / "ssdefs.txt", "POP_LEVEL\nGLOBAL_FSTAT\n");
-        write_file(work / "glbstreams.txt", "flags\n_DETECT_SELECTION_\n");
+        write_file(work / "glbstreams.txt", "flags\n_DETECT_SELECTION_ _AMOVA_RES_\n");
         return work;
     }
     static int run(fs::path const& work, char const* project = "p.pmp") {
@@ -162,6 +163,8 @@ TEST_F(SelectionScan, PlantedLocusStandsOutAndTheRunRepeats) {
     fs::path const without = prepare("without", "scan.pmp", "DetectSelectedLoci=0\n" + scan_settings(kSims));
     ASSERT_EQ(run(without), 0);
     EXPECT_EQ(read_file(first / "stats.txt"), read_file(without / "stats.txt"));
+    // The scan's own AMOVAs add no line to amovares.sum.
+    EXPECT_EQ(read_file(first / "amovares.sum"), read_file(without / "amovares.sum"));
     std::string menu = read_file(first / "p.res" / "p.js");
     std::string const plain = read_file(without / "p.res" / "p.js");
     std::size_t const entry = menu.find("_fdist2_");
@@ -224,6 +227,54 @@ TEST_F(SelectionScan, HierarchicalModelAndItsRefusals) {
         "Perform a simple AMOVA to check that all F-statistics are within the interval ]0..1[\n";
     EXPECT_TRUE(has(log(mono), invalid)) << log(mono);
     EXPECT_TRUE(has(section(mono), invalid));
+}
+
+TEST_F(SelectionScan, OtherDataTypes) {
+    // The genotypes of scan.pmp as RFLP sites (two-state model), microsatellite
+    // sizes (stepwise) and standard alleles (a new allele per mutation).
+    int const sims = kSims / 5;
+    for (char const* project : {"scan_rflp.pmp", "scan_msat.pmp", "scan_standard.pmp"}) {
+        SCOPED_TRACE(project);
+        fs::path const work = prepare(project, project, scan_settings(sims));
+        ASSERT_EQ(run(work), 0);
+        EXPECT_TRUE(has(log(work), "Successful run of")) << log(work);
+        auto const rows = observed_rows(work);
+        ASSERT_EQ(rows.size(), 20u);
+        double smallest = 1.0;
+        for (std::size_t i = 0; i < 19; ++i) smallest = std::min(smallest, std::stod(rows[i][3]));
+        EXPECT_LT(std::stod(rows[19][3]), 0.01);
+        EXPECT_LT(std::stod(rows[19][3]), smallest);
+        std::vector<std::string> const first = split(split(read_file(work / "p.res" / "fdist2_simOut.txt"), '\n')[1], '\t');
+        ASSERT_EQ(first.size(), 5u);
+        // The target heterozygosity is written for the stepwise and new-allele models.
+        EXPECT_EQ(first[1] == "NA", std::string(project) == "scan_rflp.pmp");
+    }
+
+    // Standard alleles at target heterozygosities of 0.95 and more in 200
+    // demes: some loci take more than 200 mutations, have no one-character
+    // allele for every state and are written as failed ("NA", -1 mutations);
+    // the others lie far above the observed heterozygosities, which are out
+    // of the simulated range: "2", not a significant P value.
+    fs::path const high = prepare("high", "scan_standard.pmp",
+                                  "TargetHetLowBound=0.95\nNumberOfDemesForFDist2=200\n" + scan_settings(100));
+    ASSERT_EQ(run(high), 0);
+    std::vector<std::string> const lines = split(read_file(high / "p.res" / "fdist2_simOut.txt"), '\n');
+    int failed = 0;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::vector<std::string> const f = split(lines[i], '\t');
+        ASSERT_EQ(f.size(), 5u) << lines[i];
+        if (f[0] != "NA") continue;
+        ++failed;
+        EXPECT_EQ(f[2], "NA");
+        EXPECT_EQ(f[3], "NA");
+        EXPECT_EQ(f[4], "-1");
+    }
+    EXPECT_GT(failed, 0);
+    EXPECT_LT(failed, 100);
+    for (auto const& row : observed_rows(high)) {
+        ASSERT_EQ(row.size(), 4u);
+        EXPECT_EQ(row[3], "2");
+    }
 }
 
 TEST_F(SelectionScan, SimulationFileGivesTheSameTables) {

@@ -35,11 +35,11 @@ def genotypes(rng, freqs, planted):
     return copies
 
 
-def write(name, title, copies, groups):
+def write(name, title, copies, groups, kind="DNA", separator="NONE"):
     with open(name, "w") as out:
         out.write("# %s (written by make_scan_projects.py)\n" % title)
-        out.write("[Profile]\n  Title=\"%s\"\n  NbSamples=%d\n  DataType=DNA\n  GenotypicData=1\n"
-                  "  GameticPhase=0\n  LocusSeparator=NONE\n  MissingData='?'\n" % (title, len(copies)))
+        out.write("[Profile]\n  Title=\"%s\"\n  NbSamples=%d\n  DataType=%s\n  GenotypicData=1\n"
+                  "  GameticPhase=0\n  LocusSeparator=%s\n  MissingData='?'\n" % (title, len(copies), kind, separator))
         out.write("[Data]\n  [[Samples]]\n")
         for s, texts in enumerate(copies):
             out.write("    SampleName=\"pop%d\"\n    SampleSize=%d\n    SampleData={\n" % (s + 1, len(texts) // 2))
@@ -58,3 +58,10 @@ write("scan_groups.pmp", "The same in two groups", planted, [range(5), range(5, 
 write("scan_nine.pmp", "Nine loci", [[t[:9] for t in c] for c in planted], [range(SAMPLES)])
 mono = [["A" * 10 for _ in c] for c in planted]
 write("scan_monomorphic.pmp", "Ten loci of one allele", mono, [range(SAMPLES)])
+# The same genotypes as RFLP sites (A 0, G 1), microsatellite sizes (A 120,
+# G 122) and standard alleles.
+rflp = [[t.replace("A", "0").replace("G", "1") for t in c] for c in planted]
+write("scan_rflp.pmp", "The same as RFLP sites", rflp, [range(SAMPLES)], "RFLP")
+msat = [[" ".join("120" if a == "A" else "122" for a in t) for t in c] for c in planted]
+write("scan_msat.pmp", "The same as microsatellites", msat, [range(SAMPLES)], "MICROSAT", "WHITESPACE")
+write("scan_standard.pmp", "The same as standard alleles", planted, [range(SAMPLES)], "STANDARD")
