@@ -8,6 +8,7 @@
 #        bench/run_bench.sh --fits [--runs N] [--keep]   (bench/fits_bench.sh)
 #        bench/run_bench.sh --vosk [--keep] [INDIVIDUALSxSITES ...]   (bench/vosk_bench.sh)
 #        bench/run_bench.sh --selection-scan [--sims N] [--keep]   (bench/selection_bench.sh)
+#        bench/run_bench.sh --exact-test [--keep] [SAMPLESxCOPIESxHAPLOTYPES]   (bench/exact_bench.sh)
 #        bench/run_bench.sh --individual-level [--keep]   (bench/amova_bench.sh)
 #
 #   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
@@ -45,6 +46,8 @@ if [ "${1:-}" = "--msat" ]; then shift; exec bash "$HERE/msat_bench.sh" "$@"; fi
 if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
 # RFLP beside DNA of the same shape: rflp_bench.sh.
 if [ "${1:-}" = "--rflp" ]; then shift; exec bash "$HERE/rflp_bench.sh" "$@"; fi
+# The exact test of differentiation against R's fisher.test: exact_bench.sh.
+if [ "${1:-}" = "--exact-test" ]; then shift; exec bash "$HERE/exact_bench.sh" "$@"; fi
 # Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
 if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
 # The AMOVA with the individual level against ade4: amova_bench.sh.
@@ -77,7 +80,7 @@ while [ $# -gt 0 ]; do
             [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "run_bench.sh: --runs needs a positive number" >&2; exit 2; }
             runs="$2"
             shift ;;
-        -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,36p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         [0-9]*x[0-9]*x[0-9]*) configs+=("$1") ;;
         *) echo "run_bench.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
     esac
