@@ -92,8 +92,8 @@ protected:
 };
 
 TEST_F(SelectionScan, PlantedLocusStandsOutAndTheRunRepeats) {
-    fs::path const first = prepare("first", "scan.pmp", scan_settings(kSims));
-    fs::path const second = prepare("second", "scan.pmp", scan_settings(kSims));
+    fs::path const first = prepare("first", "scan.txt", scan_settings(kSims));
+    fs::path const second = prepare("second", "scan.txt", scan_settings(kSims));
     ASSERT_EQ(run(first), 0) << read_file(first / "console.txt");
     ASSERT_EQ(run(second), 0);
     EXPECT_TRUE(has(log(first), "Successful run of")) << log(first);
@@ -159,7 +159,7 @@ TEST_F(SelectionScan, PlantedLocusStandsOutAndTheRunRepeats) {
 
     // The statistics line and the menu script are those of a run without
     // the scan, but for the scan's own menu entry.
-    fs::path const without = prepare("without", "scan.pmp", "DetectSelectedLoci=0\n" + scan_settings(kSims));
+    fs::path const without = prepare("without", "scan.txt", "DetectSelectedLoci=0\n" + scan_settings(kSims));
     ASSERT_EQ(run(without), 0);
     EXPECT_EQ(read_file(first / "stats.txt"), read_file(without / "stats.txt"));
     // The scan's own AMOVAs add no line to amovares.sum.
@@ -177,7 +177,7 @@ TEST_F(SelectionScan, PlantedLocusStandsOutAndTheRunRepeats) {
 
 TEST_F(SelectionScan, HierarchicalModelAndItsRefusals) {
     int const sims = kSims / 4;
-    fs::path const work = prepare("groups", "scan_groups.pmp",
+    fs::path const work = prepare("groups", "scan_groups.txt",
                                   "UseHierarchicalIslandModel=1\nNumberOfGroupsForFDist2=4\nNumberOfDemesForFDist2=10\n" +
                                       scan_settings(sims));
     ASSERT_EQ(run(work), 0);
@@ -200,7 +200,7 @@ TEST_F(SelectionScan, HierarchicalModelAndItsRefusals) {
     EXPECT_LT(std::stod(rows[19][3]), 0.01);
 
     // Groups of five samples cannot be placed in four demes each.
-    fs::path const crowded = prepare("crowded", "scan_groups.pmp",
+    fs::path const crowded = prepare("crowded", "scan_groups.txt",
                                      "UseHierarchicalIslandModel=1\nNumberOfDemesForFDist2=4\n" + scan_settings(sims));
     ASSERT_EQ(run(crowded), 0);
     std::string const refusal = "\tGroup 1 holds 5 samples, more than the 4 simulated demes per group "
@@ -210,7 +210,7 @@ TEST_F(SelectionScan, HierarchicalModelAndItsRefusals) {
     EXPECT_FALSE(fs::exists(crowded / "p.res" / "fdist2_ObsOut.txt"));
 
     // Nine loci: the two-line refusal, in the log and in the result file.
-    fs::path const nine = prepare("nine", "scan_nine.pmp", scan_settings(sims));
+    fs::path const nine = prepare("nine", "scan_nine.txt", scan_settings(sims));
     ASSERT_EQ(run(nine), 0);
     std::string const lines = "\tThe input file contains information on only 9 loci!\n"
                               "\tDetecting outlier loci is not possible when fewer than 10 loci are available\n";
@@ -219,7 +219,7 @@ TEST_F(SelectionScan, HierarchicalModelAndItsRefusals) {
     EXPECT_FALSE(fs::exists(nine / "p.res" / "fdist2_simOut.txt"));
 
     // Ten loci of one allele: no heterozygosity, no valid target FST.
-    fs::path const mono = prepare("mono", "scan_monomorphic.pmp", scan_settings(sims));
+    fs::path const mono = prepare("mono", "scan_monomorphic.txt", scan_settings(sims));
     ASSERT_EQ(run(mono), 0);
     std::string const invalid =
         "\tObserved F-statistics lead to invalid migration rates. Coalescent simulations cannot be performed.\n"
@@ -232,7 +232,7 @@ TEST_F(SelectionScan, OtherDataTypes) {
     // The genotypes of scan.pmp as RFLP sites (two-state model), microsatellite
     // sizes (stepwise) and standard alleles (a new allele per mutation).
     int const sims = kSims / 5;
-    for (char const* project : {"scan_rflp.pmp", "scan_msat.pmp", "scan_standard.pmp"}) {
+    for (char const* project : {"scan_rflp.txt", "scan_msat.txt", "scan_standard.txt"}) {
         SCOPED_TRACE(project);
         fs::path const work = prepare(project, project, scan_settings(sims));
         ASSERT_EQ(run(work), 0);
@@ -243,7 +243,7 @@ TEST_F(SelectionScan, OtherDataTypes) {
         std::vector<std::string> const first = split(split(read_file(work / "p.res" / "fdist2_simOut.txt"), '\n')[1], '\t');
         ASSERT_EQ(first.size(), 5u);
         // The target heterozygosity is written for the stepwise and new-allele models.
-        EXPECT_EQ(first[1] == "NA", std::string(project) == "scan_rflp.pmp");
+        EXPECT_EQ(first[1] == "NA", std::string(project) == "scan_rflp.txt");
     }
 
     // Standard alleles at target heterozygosities of 0.95 and more in 200
@@ -251,7 +251,7 @@ TEST_F(SelectionScan, OtherDataTypes) {
     // allele for every state and are written as failed ("NA", -1 mutations);
     // the others lie far above the observed heterozygosities, which are out
     // of the simulated range: "2", not a significant P value.
-    fs::path const high = prepare("high", "scan_standard.pmp",
+    fs::path const high = prepare("high", "scan_standard.txt",
                                   "TargetHetLowBound=0.95\nNumberOfDemesForFDist2=200\n" + scan_settings(100));
     ASSERT_EQ(run(high), 0);
     std::vector<std::string> const lines = split(read_file(high / "p.res" / "fdist2_simOut.txt"), '\n');
@@ -278,9 +278,9 @@ TEST_F(SelectionScan, SimulationFileGivesTheSameTables) {
     // simulated (its "NA" column skipped), give the same P values; the
     // table still reports NumberOfSimsForFDist2.
     int const sims = kSims / 4;
-    fs::path const simulated = prepare("simulated", "scan.pmp", scan_settings(sims));
+    fs::path const simulated = prepare("simulated", "scan.txt", scan_settings(sims));
     ASSERT_EQ(run(simulated), 0);
-    fs::path const read = prepare("read", "scan.pmp",
+    fs::path const read = prepare("read", "scan.txt",
                                   "UseSimFileForFDist2=1\nSimFileNameForFDist2=pairs.txt\n" + scan_settings(777));
     fs::copy_file(simulated / "p.res" / "fdist2_simOut.txt", read / "pairs.txt");
     ASSERT_EQ(run(read), 0);
@@ -300,7 +300,7 @@ TEST_F(SelectionScan, SimulationFileGivesTheSameTables) {
 TEST_F(SelectionScan, ExportModeWritesDataSetsThatReadBack) {
     // "simParamFile.txt": 3 files of 12 loci, 2 groups of 5 demes, indices
     // 0.05 and 0.05 (F = 0.0975, FCT = 0.05), on the two-group project.
-    fs::path const work = prepare("export", "scan_groups.pmp", "UseHierarchicalIslandModel=1\n" + scan_settings(100));
+    fs::path const work = prepare("export", "scan_groups.txt", "UseHierarchicalIslandModel=1\n" + scan_settings(100));
     write_file(work / "simParamFile.txt",
                "export\nfiles\n3\nloci\n12\ngroups\n2\ndemes\n5\nwithin\n0.05\namong\n0.05\n");
     ASSERT_EQ(run(work), 0) << log(work);
@@ -327,7 +327,7 @@ TEST_F(SelectionScan, ExportModeWritesDataSetsThatReadBack) {
         EXPECT_EQ(individuals, 100);
     }
     // A parameter file asking for more demes than the scan can hold.
-    fs::path const large = prepare("large", "scan_groups.pmp", "UseHierarchicalIslandModel=1\n" + scan_settings(100));
+    fs::path const large = prepare("large", "scan_groups.txt", "UseHierarchicalIslandModel=1\n" + scan_settings(100));
     write_file(large / "simParamFile.txt",
                "export\nfiles\n1\nloci\n12\ngroups\n2000\ndemes\n1000\nwithin\n0.05\namong\n0.05\n");
     ASSERT_EQ(run(large), 0);

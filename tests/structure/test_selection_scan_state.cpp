@@ -75,8 +75,9 @@ protected:
     // The project read and prepared as a run prepares it, with a result
     // file and the scan's settings.
     void open(char const* project, int sims, bool hierarchical, int demes) {
-        fs::copy_file(fs::path(QUINTLE_TEST_DATA_DIR) / "selection" / project, dir / project);
-        ASSERT_EQ(test::read_project(dir / project, p), 1) << log();
+        fs::path const file = dir / fs::path(project).replace_extension(".pmp");
+        fs::copy_file(fs::path(QUINTLE_TEST_DATA_DIR) / "selection" / project, file);
+        ASSERT_EQ(test::read_project(file, p), 1) << log();
         settings& s = p.options;
         s.TaskNumber = 1;
         s.DetectSelectedLoci = 1;
@@ -114,7 +115,7 @@ protected:
 };
 
 TEST_F(ScanState, AFullScanLeavesTheProjectAsItWas) {
-    open("scan.pmp", 60, false, 20);
+    open("scan.txt", 60, false, 20);
     std::string const before = state(p, dir);
     p.detectSelectedLociFromFSTHetComparison(false);
     EXPECT_EQ(state(p, dir), before);
@@ -127,7 +128,7 @@ TEST_F(ScanState, AFullScanLeavesTheProjectAsItWas) {
 }
 
 TEST_F(ScanState, AStopAtTheFirstProgressReportRestoresEverything) {
-    open("scan.pmp", 60, false, 20);
+    open("scan.txt", 60, false, 20);
     p.options.stopFlag = 1;
     std::string const before = state(p, dir);
     p.detectSelectedLociFromFSTHetComparison(false);
@@ -139,7 +140,7 @@ TEST_F(ScanState, AStopAtTheFirstProgressReportRestoresEverything) {
 TEST_F(ScanState, ARefusalAmongScratchSamplesRestoresEverything) {
     // Groups of five samples and four demes per group: refused once the
     // scratch set and the structure copy are in place.
-    open("scan_groups.pmp", 60, true, 4);
+    open("scan_groups.txt", 60, true, 4);
     std::string const before = state(p, dir);
     p.detectSelectedLociFromFSTHetComparison(true);
     EXPECT_EQ(state(p, dir), before);

@@ -3,7 +3,9 @@
 per site, alleles A and G): ten samples of ten individuals; nineteen loci
 whose sample frequencies are drawn around a mean with FST 0.05
 (Balding-Nichols), and a planted last locus at frequency 0.5 in the first
-five samples and 0 in the others. Run from this folder; numpy seed fixed."""
+five samples and 0 in the others. Run from this folder; numpy seed fixed.
+The files are named .txt to keep them out of the comparison corpus (their
+runs with every analysis take seconds each); the tests copy them to .pmp."""
 import numpy as np
 
 SAMPLES, INDIVIDUALS, F = 10, 10, 0.05
@@ -53,15 +55,15 @@ def write(name, title, copies, groups, kind="DNA", separator="NONE"):
 
 rng = np.random.default_rng(20240611)
 planted = genotypes(rng, frequencies(rng, 19), True)
-write("scan.pmp", "Nineteen neutral loci and a planted one", planted, [range(SAMPLES)])
-write("scan_groups.pmp", "The same in two groups", planted, [range(5), range(5, 10)])
-write("scan_nine.pmp", "Nine loci", [[t[:9] for t in c] for c in planted], [range(SAMPLES)])
+write("scan.txt", "Nineteen neutral loci and a planted one", planted, [range(SAMPLES)])
+write("scan_groups.txt", "The same in two groups", planted, [range(5), range(5, 10)])
+write("scan_nine.txt", "Nine loci", [[t[:9] for t in c] for c in planted], [range(SAMPLES)])
 mono = [["A" * 10 for _ in c] for c in planted]
-write("scan_monomorphic.pmp", "Ten loci of one allele", mono, [range(SAMPLES)])
+write("scan_monomorphic.txt", "Ten loci of one allele", mono, [range(SAMPLES)])
 # The same genotypes as RFLP sites (A 0, G 1), microsatellite sizes (A 120,
 # G 122) and standard alleles.
 rflp = [[t.replace("A", "0").replace("G", "1") for t in c] for c in planted]
-write("scan_rflp.pmp", "The same as RFLP sites", rflp, [range(SAMPLES)], "RFLP")
+write("scan_rflp.txt", "The same as RFLP sites", rflp, [range(SAMPLES)], "RFLP")
 msat = [[" ".join("120" if a == "A" else "122" for a in t) for t in c] for c in planted]
-write("scan_msat.pmp", "The same as microsatellites", msat, [range(SAMPLES)], "MICROSAT", "WHITESPACE")
-write("scan_standard.pmp", "The same as standard alleles", planted, [range(SAMPLES)], "STANDARD")
+write("scan_msat.txt", "The same as microsatellites", msat, [range(SAMPLES)], "MICROSAT", "WHITESPACE")
+write("scan_standard.txt", "The same as standard alleles", planted, [range(SAMPLES)], "STANDARD")
