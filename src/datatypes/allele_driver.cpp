@@ -314,14 +314,6 @@ bool chakraborty(AlleleSample const& a, AlleleDriverType const& t, settings& s, 
     return true;
 }
 
-// Builds the allele vectors of the permutation tests when that is all the
-// run asks for (the translator relies on it).
-void closing_step(PopGenetics& p, settings& s) {
-    if (s.TaskNumber != task_amova_permutations) return;
-    if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
-    p.build_allele_vectors(ProfileSettings::LocusSeparator);
-}
-
 void run_allele_driver(AlleleSample const& a, AlleleDriverType const& t, settings& s) {
     PopGenetics& p = a.p;
     std::fstream& out = s.ResultFile != nullptr ? *s.ResultFile : no_result_stream();

@@ -50,7 +50,7 @@ bool has_usable_sites(Population const& p, settings const& s, std::ostream& out,
 }
 
 void closing_step(Population& p, settings const& s) {
-    if (s.TaskNumber != 4096) return;
+    if (s.TaskNumber != task_amova_permutations) return;
     if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
     p.build_allele_vectors(ProfileSettings::LocusSeparator);
 }

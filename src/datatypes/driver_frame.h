@@ -68,8 +68,10 @@ bool write_conventional_fst_distances(PopGenetics& p, settings& s);
 // replicates.
 bool has_usable_sites(Population const& p, settings const& s, std::ostream& out, char const* function);
 
-// When the run asks for task 4096 alone: the allele vectors of the
-// permutation tests (blanks made first for recessive data).
+// The last step of every driver. When the run asks for the preparation of
+// the AMOVA permutations alone (task 4096, as the translator does): the
+// allele vectors of the permutation tests, the blanks made first for
+// recessive data. Any other task bit leaves the sample as it is.
 void closing_step(Population& p, settings const& s);
 
 }  // namespace quintle
