@@ -5,7 +5,6 @@
 // read from their row of a table of texts and gates.
 
 #include <ostream>
-#include <string>
 
 #include "core/Errors.h"
 #include "core/public.h"
@@ -80,10 +79,10 @@ ThetaLog const standard_theta_log = {"\t\tComputing BMat ...", "\t\t", false, nu
 
 bool has(settings const& s, std::int64_t bit) { return (s.TaskNumber & bit) != 0; }
 
-// The number of original haplotypes is reported: haplotypic data whose
-// identical haplotypes were merged by distance.
+// The number of original haplotypes is reported; FREQUENCY samples have no
+// alleles to merge haplotypes by.
 bool shows_original(PopGenetics const& p, settings const& s, AlleleDriverType const& t) {
-    return s.InferHaplotypeDefinitionFromDistanceMatrix != 0 && p.profile.GenotypicData == 0 && !t.frequency;
+    return shows_original(p, s) && !t.frequency;
 }
 
 // Haplotypes are merged by distance before the neutrality tests; meaningless
@@ -91,16 +90,6 @@ bool shows_original(PopGenetics const& p, settings const& s, AlleleDriverType co
 // would fall into one class).
 bool merges_by_distance(settings const& s, AlleleDriverType const& t) {
     return s.InferHaplotypeDefinitionFromDistanceMatrix != 0 && !t.frequency;
-}
-
-void sample_header(PopGenetics& p, settings& s, std::fstream& out) {
-    char sampleKind[] = "samp";
-    char groupKind[] = "group";
-    p.print_population_anchor(2, s, p.isSample() ? sampleKind : groupKind);
-    const std::string rule(79, '=');
-    out << "\n" << rule << "\n"
-        << "== Sample : \t" << p.name << "\n"
-        << rule << "\n\n";
 }
 
 // --- sections ----------------------------------------------------------------
@@ -320,7 +309,7 @@ void run_allele_driver(AlleleSample const& a, AlleleDriverType const& t, setting
     p.recessiveAllelesEM = s.RecessiveAllelesEM;
     SampleDriverState st(p.NbHaplotypeEntries);
 
-    if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) sample_header(p, s, out);
+    if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) write_sample_header(p, s, out);
 
     // Microsatellite data skip the section silently for recessive data.
     if (has(s, task_standard_diversity) && (!t.microsat || s.RecessiveAllelesEM == 0)) {
