@@ -274,9 +274,11 @@ void refused_test(PopGenetics const& p, std::fstream& out, bool tajima, char con
     out << refusal << std::endl;
 }
 
-AlleleNeutralityArgs neutrality_args(AlleleDriverType const& t, settings const& s, bool ewensWatterson) {
-    return {merges_by_distance(s, t), ewensWatterson ? t.ewMissingTable : t.chakrabortyMissingTable,
-            t.memoryFunction, s.NumIterationsNeutralityTests};
+CountTestArgs count_test_args(AlleleSample const& a, AlleleDriverType const& t, settings const& s,
+                              bool ewensWatterson) {
+    return {merges_by_distance(s, t), s.NumIterationsNeutralityTests,
+            ewensWatterson ? t.ewMissingTable : t.chakrabortyMissingTable, t.memoryFunction,
+            [&a] { a.use_distance(0); }};
 }
 
 bool ewens_watterson(AlleleSample const& a, AlleleDriverType const& t, settings& s, std::fstream& out,
@@ -285,8 +287,8 @@ bool ewens_watterson(AlleleSample const& a, AlleleDriverType const& t, settings&
     if (!open_ewens_watterson_section(p, out, false)) return true;
     if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...") && t.microsat) return false;
 
-    const AlleleEwensWattersonSection r = allele_ewens_watterson_step(a, s, st, neutrality_args(t, s, true));
-    write_allele_ewens_watterson(out, r, p.name);
+    const EwensWattersonSection r = ewens_watterson_section_step(p, s, st, count_test_args(a, t, s, true));
+    write_ewens_watterson_section(out, r, p.name);
     write_ewens_watterson_batch_line(r.tested, r.test, p.name);
     return true;
 }
@@ -297,7 +299,7 @@ bool chakraborty(AlleleSample const& a, AlleleDriverType const& t, settings& s, 
     if (!open_chakraborty_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
 
-    const std::optional<ChakrabortyResult> r = allele_chakraborty_step(a, s, st, neutrality_args(t, s, false));
+    const std::optional<ChakrabortyResult> r = chakraborty_section_step(p, s, st, count_test_args(a, t, s, false));
     if (!r) return true;
     write_chakraborty_section(out, *r, p.name);
     return true;

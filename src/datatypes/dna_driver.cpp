@@ -139,13 +139,24 @@ bool tajima(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) 
     return !r.stopped;
 }
 
+// The list of the Ewens-Watterson and Chakraborty tests merges the
+// haplotypes without differences, every weight 1.
+CountTestArgs count_test_args(PopulDNA& p, settings const& s, char const* missingTable) {
+    return {infers_haplotypes(s), s.NumIterationsNeutralityTests, missingTable, "PopulDNA::test_methods()",
+            [&p] {
+                p.distanceMethod = 0;
+                p.gammaA = 0.0;
+                apply_weights(p, {1.0, 1.0, 1.0});
+            }};
+}
+
 bool ewens_watterson(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
     if (!open_ewens_watterson_section(p, out, true)) return true;
     if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...")) return false;
 
-    const DnaEwensWattersonSection r =
-        dna_ewens_watterson_step(p, s, st, infers_haplotypes(s), s.NumIterationsNeutralityTests);
-    write_dna_ewens_watterson(out, r, p.name);
+    const EwensWattersonSection r =
+        ewens_watterson_section_step(p, s, st, count_test_args(p, s, "\t\tFile 500k100.bnb not found... skipping task !\n"));
+    write_ewens_watterson_section(out, r, p.name);
     write_ewens_watterson_batch_line(r.tested, r.test, p.name);
     return true;
 }
@@ -154,7 +165,8 @@ bool chakraborty(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState&
     if (!open_chakraborty_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
 
-    const std::optional<ChakrabortyResult> r = dna_chakraborty_step(p, s, st, infers_haplotypes(s));
+    const std::optional<ChakrabortyResult> r =
+        chakraborty_section_step(p, s, st, count_test_args(p, s, "\t\tFile not found... skipping task !\n"));
     if (!r) return true;
     write_chakraborty_section(out, *r, p.name);
     return true;

@@ -1,11 +1,9 @@
-// The neutrality-test steps of the DNA driver. Tajima's D and Fu's Fs are
+// The neutrality-test steps of the DNA driver: Tajima's D and Fu's Fs,
 // compared with their distribution over samples simulated under the
-// standard neutral coalescent with the observed theta; the Ewens-Watterson
-// and Chakraborty tests run on the sample's haplotype counts.
+// standard neutral coalescent with the observed theta.
 
 #include <algorithm>
 #include <iomanip>
-#include <new>
 
 #include "core/Errors.h"
 #include "core/public.h"
@@ -22,19 +20,6 @@ namespace {
 
 constexpr char kTajimaFunction[] = "PopulDNA::test_methods#Tajima's test()";
 constexpr char kFuFunction[] = "PopulDNA::test_methods#Fu's test()";
-
-// The frequency list from the distance matrix of pairwise differences with
-// every weight 1: haplotypes that do not really differ are merged.
-void fill_list_from_distances(PopulDNA& p, settings& s, SampleDriverState& st) {
-    if (!st.dataChecked) p.check_data();
-    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
-    p.distanceMethod = 0;
-    p.gammaA = 0.0;
-    p.transitionWeight = p.transversionWeight = p.deletionWeight = 1.0;
-    p.compute_distance_matrix(nullptr, &s, 0);
-    if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
-    st.listFilled = true;
-}
 
 }  // namespace
 
@@ -150,77 +135,6 @@ FuFsResult dna_fu_fs_step(PopulDNA& p, settings& s, SampleDriverState& st, FuFsA
         test_fu_fs(p, s, r, false, kFuFunction,
                    [&](double mu) -> auto& { return replicate.simulate(p, mu, deletionWeight, s); });
         if (r.stopped) return r;
-    }
-    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return r;
-}
-
-// --- Ewens-Watterson and Chakraborty -------------------------------------------
-
-DnaEwensWattersonSection dna_ewens_watterson_step(PopulDNA& p, settings& s, SampleDriverState& st, bool inferred,
-                                                  int replicates) {
-    DnaEwensWattersonSection r;
-    r.singleHaplotype = p.NbHaplotypeEntries < 2;
-    if (r.singleHaplotype) {
-        *_AOS_ << "\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
-               << "\t\twhen there is a single haplotype in the sample. Skipping task...\n"
-               << std::endl;
-    }
-    EchoCapture echo;
-    const std::clock_t tableStart = get_sys_clock();
-    *_AOS_ << "\t\tComputing BMat ..."
-           << "\n";
-    const int table = PopGenetics::get_B_num_mat();
-    if (r.singleHaplotype || table == 0) {
-        if (!r.singleHaplotype) *_AOS_ << "\t\tFile 500k100.bnb not found... skipping task !\n";
-        r.echo = echo.take();
-        return r;
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(tableStart) << " ms)\n";
-
-    const std::clock_t start = get_sys_clock();
-    *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
-           << "\n";
-    if (!inferred)
-        fill_list_from_counts(p, st, "PopulDNA::test_methods()");
-    else
-        fill_list_from_distances(p, s, st);
-    r.test = ewens_watterson_step(p, st.freqList, replicates, inferred, s);
-    r.tested = true;
-    r.echo = echo.take();
-    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return r;
-}
-
-void write_dna_ewens_watterson(std::ostream& out, DnaEwensWattersonSection const& r, my_string const& sampleName) {
-    if (r.singleHaplotype) {
-        out << "Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
-            << "when there is a single haplotype in the sample. Skipping task...\n"
-            << std::endl;
-    }
-    out << r.echo;
-    if (r.tested) write_ewens_watterson(out, r.test, sampleName);
-}
-
-std::optional<ChakrabortyResult> dna_chakraborty_step(PopulDNA& p, settings& s, SampleDriverState& st,
-                                                      bool inferred) {
-    const std::clock_t start = get_sys_clock();
-    *_AOS_ << "\t\tComputing BMat ..."
-           << "\n";
-    if (PopGenetics::get_B_num_mat() == 0) {
-        *_AOS_ << "\t\tFile not found... skipping task !\n";
-        return std::nullopt;
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    *_AOS_ << "\tPerforming Chakraborty's neutrality and amalgamation test ..."
-           << "\n";
-
-    ChakrabortyResult r;
-    if (!inferred) {
-        r = chakraborty_step(p);
-    } else {
-        if (!st.listFilled) fill_list_from_distances(p, s, st);
-        r = p.NbHaplotypeEntries < 2 ? chakraborty_single_haplotype() : chakraborty_step(p, st.freqList);
     }
     *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
     return r;

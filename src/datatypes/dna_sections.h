@@ -116,20 +116,4 @@ struct FuFsArgs {
 };
 FuFsResult dna_fu_fs_step(PopulDNA& p, settings& s, SampleDriverState& st, FuFsArgs const& a);
 
-// The Ewens-Watterson section: a single haplotype is refused, a missing B
-// table skips the test.
-struct DnaEwensWattersonSection {
-    bool singleHaplotype = false;
-    bool tested = false;
-    EwensWattersonResult test;
-    std::string echo;  // reports echoed into the result file after the warning
-};
-DnaEwensWattersonSection dna_ewens_watterson_step(PopulDNA& p, settings& s, SampleDriverState& st, bool inferred,
-                                                  int replicates);
-void write_dna_ewens_watterson(std::ostream& out, DnaEwensWattersonSection const& r, my_string const& sampleName);
-
-// Chakraborty's section; nothing when the B table is missing.
-std::optional<ChakrabortyResult> dna_chakraborty_step(PopulDNA& p, settings& s, SampleDriverState& st,
-                                                      bool inferred);
-
 }  // namespace quintle

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <iomanip>
-#include <new>
 
 #include "core/Errors.h"
 #include "core/public.h"
@@ -26,18 +25,6 @@ constexpr char kTajimaFunction[] = "PopulRFLP::test_methods#Tajima's test()";
 constexpr char kFuFunction[] = "PopulRFLP::test_methods#Fu's test()";
 
 bool infers_haplotypes(settings const& s) { return s.InferHaplotypeDefinitionFromDistanceMatrix != 0; }
-
-// The frequency list from the distance matrix of differing sites, every
-// deletion counting: haplotypes that do not really differ are merged.
-void fill_list_from_distances(PopulRFLP& p, settings& s, SampleDriverState& st) {
-    if (!st.dataChecked) p.check_data();
-    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
-    p.distanceMethod = 0;
-    p.deletionWeight = 1.0;
-    p.compute_distance_matrix(nullptr, &s, 0);
-    st.listFilled = true;
-    if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
-}
 
 }  // namespace
 
@@ -154,75 +141,6 @@ FuFsResult rflp_fu_fs_step(PopulRFLP& p, settings& s, SampleDriverState& st, Rfl
     return r;
 }
 
-// --- Ewens-Watterson and Chakraborty -------------------------------------------
-
-RflpEwensWattersonSection rflp_ewens_watterson_step(PopulRFLP& p, settings& s, SampleDriverState& st,
-                                                    bool inferred, int replicates) {
-    RflpEwensWattersonSection r;
-    r.singleHaplotype = p.NbHaplotypeEntries < 2;
-    if (r.singleHaplotype) {
-        *_AOS_ << "\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
-               << "\t\twhen there is a single haplotype in the sample. Skipping task...\n"
-               << std::endl;
-    }
-    EchoCapture echo;
-    // The table is built even when the test cannot run.
-    const std::clock_t tableStart = get_sys_clock();
-    *_AOS_ << "\t\tComputing BMat ..."
-           << "\n";
-    if (PopGenetics::get_B_num_mat() == 0) {
-        *_AOS_ << "\t\tFile 500k100.bnb not found... skipping task !\n";
-        r.echo = echo.take();
-        return r;
-    }
-    if (r.singleHaplotype) {
-        r.echo = echo.take();
-        return r;
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(tableStart) << " ms)\n";
-
-    const std::clock_t start = get_sys_clock();
-    *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
-           << "\n";
-    if (!inferred)
-        fill_list_from_counts(p, st, "PopulRFLP::test_methods()");
-    else
-        fill_list_from_distances(p, s, st);
-    r.test = ewens_watterson_step(p, st.freqList, replicates, inferred, s);
-    r.tested = true;
-    r.echo = echo.take();
-    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return r;
-}
-
-void write_rflp_ewens_watterson(std::ostream& out, RflpEwensWattersonSection const& r,
-                                my_string const& sampleName) {
-    if (r.singleHaplotype) {
-        out << "Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
-            << "when there is a single haplotype in the sample. Skipping task...\n"
-            << std::endl;
-    }
-    out << r.echo;
-    if (r.tested) write_ewens_watterson(out, r.test, sampleName);
-}
-
-std::optional<ChakrabortyResult> rflp_chakraborty_step(PopulRFLP& p, settings& s, SampleDriverState& st,
-                                                       bool inferred) {
-    if (!b_table_ready("\t\t\tFile not found... skipping task !\n")) return std::nullopt;
-    const std::clock_t start = get_sys_clock();
-    *_AOS_ << "\tPerforming Chakraborty's neutrality and amalgamation test ..."
-           << "\n";
-    ChakrabortyResult r;
-    if (!inferred) {
-        r = chakraborty_step(p);
-    } else {
-        if (!st.listFilled) fill_list_from_distances(p, s, st);
-        r = chakraborty_step(p, st.freqList);
-    }
-    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return r;
-}
-
 // --- the sections -------------------------------------------------------------
 
 bool rflp_tajima_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
@@ -236,13 +154,21 @@ bool rflp_tajima_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDri
     return !r.stopped;
 }
 
+CountTestArgs rflp_count_test_args(PopulRFLP& p, settings const& s, char const* missingTable) {
+    return {infers_haplotypes(s), s.NumIterationsNeutralityTests, missingTable, "PopulRFLP::test_methods()",
+            [&p] {
+                p.distanceMethod = 0;
+                p.deletionWeight = 1.0;
+            }};
+}
+
 bool rflp_ewens_watterson_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
     if (!open_ewens_watterson_section(p, out, false)) return true;
     if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...")) return false;
 
-    const RflpEwensWattersonSection r =
-        rflp_ewens_watterson_step(p, s, st, infers_haplotypes(s), s.NumIterationsNeutralityTests);
-    write_rflp_ewens_watterson(out, r, p.name);
+    const EwensWattersonSection r = ewens_watterson_section_step(
+        p, s, st, rflp_count_test_args(p, s, "\t\tFile 500k100.bnb not found... skipping task !\n"));
+    write_ewens_watterson_section(out, r, p.name);
     write_ewens_watterson_batch_line(r.tested, r.test, p.name);
     return true;
 }
@@ -251,7 +177,8 @@ bool rflp_chakraborty_section(PopulRFLP& p, settings& s, std::fstream& out, Samp
     if (!open_chakraborty_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
 
-    const std::optional<ChakrabortyResult> r = rflp_chakraborty_step(p, s, st, infers_haplotypes(s));
+    const std::optional<ChakrabortyResult> r =
+        chakraborty_section_step(p, s, st, rflp_count_test_args(p, s, "\t\t\tFile not found... skipping task !\n"));
     if (!r) return true;
     write_chakraborty_section(out, *r, p.name);
     return true;

@@ -105,24 +105,6 @@ struct RflpFuFsArgs {
 // fields are set.
 FuFsResult rflp_fu_fs_step(PopulRFLP& p, settings& s, SampleDriverState& st, RflpFuFsArgs const& a);
 
-// The Ewens-Watterson section: a single haplotype is refused (the B table
-// is still built), a missing B table skips the test.
-struct RflpEwensWattersonSection {
-    bool singleHaplotype = false;
-    bool tested = false;
-    EwensWattersonResult test;
-    std::string echo;  // reports echoed into the result file after the warning
-};
-RflpEwensWattersonSection rflp_ewens_watterson_step(PopulRFLP& p, settings& s, SampleDriverState& st,
-                                                    bool inferred, int replicates);
-void write_rflp_ewens_watterson(std::ostream& out, RflpEwensWattersonSection const& r,
-                                my_string const& sampleName);
-
-// Chakraborty's test, on the sample or on the merged list; nothing when the
-// B table is missing.
-std::optional<ChakrabortyResult> rflp_chakraborty_step(PopulRFLP& p, settings& s, SampleDriverState& st,
-                                                       bool inferred);
-
 // Each section writes its banner, runs its step and writes the result file
 // and the batch line; false when the run asks to stop.
 

@@ -216,13 +216,50 @@ TEST(DnaNeutrality, SingleHaplotypeRefusesEwensWattersonAndChakraborty) {
     DnaSample d("one", {{"ACGTACGTAC", 6}});
     DriverRun run(128 | 256);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
-    const DnaEwensWattersonSection ew = dna_ewens_watterson_step(d.pop, run.s, st, false, 20);
+    CountTestArgs args{false, 20, "", "test", [&d] { d.pop.distanceMethod = 0; }};
+    const EwensWattersonSection ew = ewens_watterson_section_step(d.pop, run.s, st, args);
     EXPECT_TRUE(ew.singleHaplotype);
     EXPECT_FALSE(ew.tested);
-    const std::optional<ChakrabortyResult> c = dna_chakraborty_step(d.pop, run.s, st, true);
+    args.fromDistances = true;
+    const std::optional<ChakrabortyResult> c = chakraborty_section_step(d.pop, run.s, st, args);
     ASSERT_TRUE(c.has_value());
     EXPECT_EQ(c->outcome, ChakrabortyResult::Outcome::single_haplotype);
     EXPECT_NE(run.log().find("Warning: Chakraborty's test"), std::string::npos);
+}
+
+// With the haplotypes inferred from the distances, the two tests of the
+// haplotype counts share one list of the classes at distance 0: the
+// distances are set and the list filled once, for the first test that runs.
+// A haplotype that differs from another only where it has missing data
+// falls into the other's class.
+TEST(DnaNeutrality, CountTestsShareOneListOfClassesAtDistanceZero) {
+    DnaSample d("classes", {{"ACGTA", 2}, {"ACGT?", 1}, {"CCGTA", 2}});
+    DriverRun run(128 | 256);
+    run.s.AllowedLevelOfMissingData = 0.5;
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    int distancesSet = 0;
+    const CountTestArgs args{true, 10, "", "test", [&] {
+                                 ++distancesSet;
+                                 d.pop.distanceMethod = 0;
+                             }};
+    const EwensWattersonSection ew = ewens_watterson_section_step(d.pop, run.s, st, args);
+    EXPECT_TRUE(ew.tested);
+    EXPECT_EQ(ew.test.k, 2);
+    const std::optional<ChakrabortyResult> c = chakraborty_section_step(d.pop, run.s, st, args);
+    ASSERT_TRUE(c.has_value());
+    EXPECT_TRUE(c->listForm);
+    EXPECT_EQ(c->k, 2);
+    EXPECT_EQ(c->numOriginal, 3);
+    EXPECT_EQ(distancesSet, 1);
+    EXPECT_EQ(st.freqList.count, 2);
+
+    // From the counts every haplotype is an allele of its own.
+    SampleDriverState counts(d.pop.NbHaplotypeEntries);
+    const std::optional<ChakrabortyResult> plain =
+        chakraborty_section_step(d.pop, run.s, counts, CountTestArgs{false, 10, "", "test", [] {}});
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_FALSE(plain->listForm);
+    EXPECT_EQ(plain->k, 3);
 }
 
 // Simulated replicates must not mark the real samples' substitution sites.

@@ -146,17 +146,18 @@ TEST(RflpNeutrality, SingleHaplotype) {
     RflpSample r("one", {{"0101101", 6}});
     RflpRun run(128 | 256);
     SampleDriverState st(r.pop.NbHaplotypeEntries);
-    const RflpEwensWattersonSection ew = rflp_ewens_watterson_step(r.pop, run.s, st, false, 20);
+    const CountTestArgs args{false, 20, "", "test", [&r] { r.pop.distanceMethod = 0; }};
+    const EwensWattersonSection ew = ewens_watterson_section_step(r.pop, run.s, st, args);
     EXPECT_TRUE(ew.singleHaplotype);
     EXPECT_FALSE(ew.tested);
     const std::string log = run.log();
     EXPECT_LT(log.find("Warning: Ewens-Watterson's test"), log.find("Computing BMat"));
     EXPECT_EQ(log.find("Testing neutrality (Ewens-Watterson )"), std::string::npos);
     std::ostringstream out;
-    write_rflp_ewens_watterson(out, ew, r.pop.name);
+    write_ewens_watterson_section(out, ew, r.pop.name);
     EXPECT_EQ(out.str().rfind("Warning: Ewens-Watterson's test", 0), 0u);
 
-    const std::optional<ChakrabortyResult> c = rflp_chakraborty_step(r.pop, run.s, st, false);
+    const std::optional<ChakrabortyResult> c = chakraborty_section_step(r.pop, run.s, st, args);
     ASSERT_TRUE(c.has_value());
     EXPECT_EQ(c->outcome, ChakrabortyResult::Outcome::single_haplotype);
 }
