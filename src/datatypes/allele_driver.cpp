@@ -114,17 +114,7 @@ bool standard_diversity(AlleleSample const& a, AlleleDriverType const& t, settin
         *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
         return true;
     }
-    const bool batch = batch_on(_GENE_DIVERSITY_, ofs_gen_div);
-    const StandardDiversityArgs args{run_haplotypic_or_phased(s), shows_original(p, s, t),
-                                     s.AllowedLevelOfMissingData, batch};
-    const StandardDiversityResult r = standard_diversity_step(p, s, st, args);
-    write_standard_diversity(out, r, allele_standard_diversity_texts, [&] {
-        if (s.GenotypicData != 0)
-            p.OutputAllelelNumberAndHetPerLocusDipl(p.phenotypes, out, s, true, true, true);
-        else
-            p.OutputAllelelNumberAndHetPerLocusHapl(out, s, true, true, true);
-    });
-    if (batch) write_gene_diversity_batch(*ofs_gen_div, p.name, r);
+    standard_diversity_block(p, s, out, st, allele_standard_diversity_texts, shows_original(p, s, t));
 
     if (t.microsat) {
         // Prints its own lines.

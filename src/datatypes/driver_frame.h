@@ -12,6 +12,7 @@ class Population;
 class PopGenetics;
 class settings;
 struct SampleDriverState;
+struct StandardDiversityTexts;
 
 // The sample's own profile: diploid data of unknown phase.
 bool unphased_genotypes(Population const& p);
@@ -22,6 +23,12 @@ bool shows_original(Population const& p, settings const& s);
 
 // The anchor and the framed "== Sample : " heading.
 void write_sample_header(Population& p, settings& s, std::ostream& out);
+
+// The standard diversity indices after their section's opening: the step,
+// the result-file block with the per-locus table, the gene-diversity batch
+// line. The lines that name the haplotypes are the data type's.
+void standard_diversity_block(PopGenetics& p, settings& s, std::fstream& out, SampleDriverState& st,
+                              StandardDiversityTexts const& texts, bool showOriginal);
 
 // The banner of the haplotype-frequency section and, for diploid data of
 // unknown phase, the Gibbs and EM estimates the settings ask for. `phased`:
