@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/MY_TArrayAsVector.h"
+#include "core/timing.h"
 #include "datatypes/dna_distances.h"
 #include "popstats/PopGenetics.h"
 
@@ -85,6 +86,10 @@ public:
     // count every pair as identical at the usable ones. The nucleotide
     // frequencies do not see them. 0 for samples read in full.
     int omittedIdenticalSites = 0;
+    // The laps of a series of simulated replicates: when set, the distance
+    // computation's "done" line gives the process time since the previous
+    // replicate's line, with one clock reading. Not copied.
+    LapClock* replicateLaps = nullptr;
 
     // Class of two differing characters: 0 none, 1 transition,
     // 2 transversion, 3 indel, 4 transition or transversion.

@@ -256,7 +256,7 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
     NbHaplotypeEntries = n;
     distMat.reset();
     maxPairwiseDistance = 0;
-    std::clock_t const start = get_sys_clock();
+    std::clock_t const start = replicateLaps != nullptr ? std::clock_t{} : get_sys_clock();
     *_AOS_ << "\t\t\tBeginning distance computations ...\n";
 
     try {
@@ -276,7 +276,8 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
         return 0;
     }
 
-    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    *_AOS_ << "\t\t\tdone ! (" << (replicateLaps != nullptr ? replicateLaps->lap_ms() : elapsed_ms_since(start))
+           << " ms)\n";
 
     if (out != nullptr) {
         std::clock_t const writeStart = get_sys_clock();
