@@ -129,8 +129,12 @@ private:
     // The matrix of the haplotype list, from the workspace's store when it
     // was computed before from the same data; 0 when a pair fails.
     int fill_distance_matrix(RectMat& m, int method, double f, settings* s);
-    // Every pair in list order, each pair of distinct texts worked out once.
+    // Every pair in list order, into a plain n x n matrix.
     int distance_pairs(RectMat& m, int method, double f, settings* s);
+    // The same values into a class-mode matrix, one class per distinct text
+    // of the workspace, each pair of classes worked out once (the counts
+    // must not depend on the order of the two texts).
+    int class_distance_pairs(RectMat& m, int method, double f, settings* s);
 
     // Site plan and matrices already computed; never copied.
     DnaDistanceWorkspace distanceWorkspace;

@@ -1,9 +1,11 @@
 #include "datatypes/allele_data.h"
 
 #include <iomanip>
+#include <optional>
 
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
+#include "datatypes/class_pair_sum.h"
 #include "popstats/PopGenetics.h"
 #include "run/settings.h"
 
@@ -43,6 +45,7 @@ TAllele const* allele_at(PHaploDef const* e, int l) {
 }
 
 double weighted_pair_sum(PHaploDefList const& list, RectMat const& d) {
+    if (std::optional<double> const exact = exact_class_pair_sum(list, d)) return *exact;
     double S = 0.0;
     for (int i = 1; i < list.count; ++i) {
         PHaploDef const* hi = list.data[i];

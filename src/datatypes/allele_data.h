@@ -11,6 +11,8 @@
 #include <memory>
 #include <new>
 #include <ostream>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/Errors.h"
@@ -56,15 +58,38 @@ double weighted_pair_sum(PHaploDefList const& list, RectMat const& d);
 // decimals.
 void write_inter_haplotypic_matrix(std::ostream& out, RectMat const& d, int n);
 
+// Classes of alike rows of an allele table, numbered in order of first
+// appearance: rows whose `width` bytes at `bytes(i)` are the same. The
+// classes go into classOf (one per row); the number of classes is returned.
+template <class Bytes>
+int alike_rows(int rows, std::size_t width, Bytes&& bytes, std::vector<int>& classOf) {
+    std::unordered_map<std::string_view, int> first;
+    first.reserve(static_cast<std::size_t>(rows));
+    classOf.assign(static_cast<std::size_t>(rows), 0);
+    for (int i = 0; i < rows; ++i) {
+        auto const [it, added] =
+            first.try_emplace(std::string_view(bytes(i), width), static_cast<int>(first.size()));
+        classOf[static_cast<std::size_t>(i)] = it->second;
+    }
+    return static_cast<int>(first.size());
+}
+
 // compute_distance_matrix of both types: the n x n matrix of the haplotype
 // list (ERROR 108 from `function` for an empty list), its rows read once by
 // `read_rows(usable loci)` and each pair formed by `pair(rows, i, j, d)`. A
 // pair it refuses (after its own report) leaves no matrix at all rather than
 // a partly filled one that later sections would read as complete. The
 // matrix goes to `out` when given. True when the matrix is complete.
-template <class Sample, class ReadRows, class Pair>
+//
+// `classes(rows, classOf)` gives the number of classes of alike rows (rows
+// that `pair` treats alike, in either place of a pair, with pairs that do
+// not depend on their order), or 0 when the rows cannot be taken by
+// classes; when rows repeat, the matrix is held in class mode and each pair
+// of classes formed once (a refusal is then that of the first pair of
+// classes refused: `pair` reports the same for any pair).
+template <class Sample, class ReadRows, class Classes, class Pair>
 bool fill_allele_distance_matrix(Sample& p, std::fstream* out, settings* s, char const* function,
-                                 ReadRows&& read_rows, Pair&& pair) {
+                                 ReadRows&& read_rows, Classes&& classes, Pair&& pair) {
     if (p.haplotypes.count < 1) {
         E.error(ERROR, function, Msg::m108_haplotype_list_empty);
         return false;
@@ -72,13 +97,13 @@ bool fill_allele_distance_matrix(Sample& p, std::fstream* out, settings* s, char
     const int n = static_cast<int>(p.haplotypes.count);
     p.NbHaplotypeEntries = n;
     p.distMat.reset();
+    const int L = first_entry_loci(p.haplotypes);
     try {
-        p.distMat = std::make_unique<RectMat>(n, n);
+        p.distMat = std::make_unique<RectMat>(L > 0 ? 0 : n, L > 0 ? 0 : n);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, function, Msg::m0_not_enough_memory);
         return false;
     }
-    const int L = first_entry_loci(p.haplotypes);
     *_AOS_ << "\t\tBeginning distance computations ...\n";
     std::clock_t start = get_sys_clock();
     p.maxPairwiseDistance = 0;
@@ -86,20 +111,53 @@ bool fill_allele_distance_matrix(Sample& p, std::fstream* out, settings* s, char
     if (L > 0) {
         auto const rows = read_rows(usable_loci(p.usableSite, L));
         RectMat& m = *p.distMat;
-        for (int i = 0; i < n; ++i) {
-            for (int j = 0; j < i; ++j) {
-                double d = 0.0;
-                if (!pair(rows, i, j, d)) {
-                    p.distMat.reset();
-                    p.maxPairwiseDistance = 0;
-                    return false;
-                }
-                m(i, j) = d;
-                if (d > p.maxPairwiseDistance) p.maxPairwiseDistance = static_cast<int>(d);
+        std::vector<int> classOf;
+        const int G = classes(rows, classOf);
+        auto refuse = [&p] {
+            p.distMat.reset();
+            p.maxPairwiseDistance = 0;
+            return false;
+        };
+        if (G > 0 && G < n) {
+            std::vector<int> first(static_cast<std::size_t>(G), -1);
+            std::vector<int> entries(static_cast<std::size_t>(G), 0);
+            for (int i = 0; i < n; ++i) {
+                const auto c = static_cast<std::size_t>(classOf[static_cast<std::size_t>(i)]);
+                if (first[c] < 0) first[c] = i;
+                ++entries[c];
             }
-            settings::print_message();
-            if (s != nullptr && s->stopFlag != 0) return false;
-            m(i, i) = 0.0;
+            if (!m.make_classed(std::move(classOf), G)) return refuse();
+            for (int a = 0; a < G; ++a) {
+                for (int b = entries[static_cast<std::size_t>(a)] >= 2 ? a : a - 1; b >= 0; --b) {
+                    double d = 0.0;
+                    if (!pair(rows, first[static_cast<std::size_t>(a)], first[static_cast<std::size_t>(b)], d))
+                        return refuse();
+                    m.below(a, b) = d;
+                    if (d > p.maxPairwiseDistance) p.maxPairwiseDistance = static_cast<int>(d);
+                }
+            }
+            for (int i = 0; i < n; ++i) {
+                settings::print_message();
+                if (s != nullptr && s->stopFlag != 0) return false;
+            }
+        } else {
+            m.de_allocate_matrix();
+            m.nRows = m.nCols = n;
+            if (m.allocate_matrix() == 0 && n > 0) {
+                E.error(MEMORY, function, Msg::m0_not_enough_memory);
+                return refuse();
+            }
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < i; ++j) {
+                    double d = 0.0;
+                    if (!pair(rows, i, j, d)) return refuse();
+                    m(i, j) = d;
+                    if (d > p.maxPairwiseDistance) p.maxPairwiseDistance = static_cast<int>(d);
+                }
+                settings::print_message();
+                if (s != nullptr && s->stopFlag != 0) return false;
+                m(i, i) = 0.0;
+            }
         }
     }
     *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";

@@ -39,6 +39,7 @@ int PopulMicrosat::compute_distance_matrix(std::fstream* out, settings* s, int) 
     fill_allele_distance_matrix(
         *this, out, s, kDistanceName,
         [this](std::vector<int> const& loci) { return read_microsat_sizes(haplotypes, loci, profile.MissingData); },
+        [](MicrosatSizeRows const& sizes, std::vector<int>& classOf) { return microsat_row_classes(sizes, classOf); },
         [this](MicrosatSizeRows const& sizes, int i, int j, double& d) {
             if (microsat_pair_distance(sizes, i, j, microsatDistanceMethod, d) != MicrosatPairStatus::ok ||
                 d > kLargestDistance) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
@@ -37,6 +38,22 @@ MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int>
         }
     }
     return t;
+}
+
+int microsat_row_classes(MicrosatSizeRows const& t, std::vector<int>& classOf) {
+    const std::size_t L = static_cast<std::size_t>(t.loci);
+    for (std::size_t c = 0; c < t.size.size(); ++c)
+        if (t.size[c] == microsat_missing_size && t.missing[c] == 0) return 0;
+    // A row's sizes (their bits) followed by its missing flags.
+    std::vector<char> bytes(static_cast<std::size_t>(t.rows) * L * (sizeof(double) + 1));
+    const std::size_t width = L * (sizeof(double) + 1);
+    for (int i = 0; i < t.rows; ++i) {
+        char* row = bytes.data() + static_cast<std::size_t>(i) * width;
+        std::memcpy(row, t.size.data() + static_cast<std::size_t>(i) * L, L * sizeof(double));
+        std::memcpy(row + L * sizeof(double), t.missing.data() + static_cast<std::size_t>(i) * L, L);
+    }
+    return alike_rows(t.rows, width, [&](int i) { return bytes.data() + static_cast<std::size_t>(i) * width; },
+                      classOf);
 }
 
 MicrosatPairStatus microsat_pair_distance(MicrosatSizeRows const& t, int i, int j, int method, double& d) {

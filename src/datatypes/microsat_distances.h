@@ -33,6 +33,13 @@ struct MicrosatSizeRows {
 // there.
 MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int> const& loci, char missing);
 
+// Classes of rows with the same sizes and missing alleles (class numbers
+// in order of first appearance into classOf; their number returned), which
+// microsat_pair_distance treats alike in either place of a pair; 0 when
+// some allele that is not missing has the marker's size, so that the
+// distance of a pair depends on its order.
+int microsat_row_classes(MicrosatSizeRows const& t, std::vector<int>& classOf);
+
 enum class MicrosatPairStatus { ok, bad_size };
 
 // Distance between row i and an earlier row j over every usable locus where

@@ -30,6 +30,7 @@ int PopulStandard::compute_distance_matrix(std::fstream* out, settings* s, int) 
     const bool complete = fill_allele_distance_matrix(
         *this, out, s, kDistanceName,
         [this](std::vector<int> const& loci) { return read_standard_alleles(haplotypes, loci, profile.MissingData); },
+        [](StandardAlleleRows const& rows, std::vector<int>& classOf) { return standard_row_classes(rows, classOf); },
         [](StandardAlleleRows const& rows, int i, int j, double& d) {
             d = standard_pair_distance(rows, i, j);
             return true;

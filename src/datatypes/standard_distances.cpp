@@ -20,6 +20,16 @@ StandardAlleleRows read_standard_alleles(PHaploDefList const& list, std::vector<
     return t;
 }
 
+int standard_row_classes(StandardAlleleRows const& t, std::vector<int>& classOf) {
+    const std::size_t width = static_cast<std::size_t>(t.loci) * sizeof(TAllele const*);
+    return alike_rows(
+        t.rows, width,
+        [&](int i) {
+            return reinterpret_cast<char const*>(t.allele.data() + static_cast<std::size_t>(i) * t.loci);
+        },
+        classOf);
+}
+
 int standard_pair_distance(StandardAlleleRows const& t, int i, int j) {
     const std::size_t L = static_cast<std::size_t>(t.loci);
     TAllele const* const* a = t.allele.data() + static_cast<std::size_t>(i) * L;

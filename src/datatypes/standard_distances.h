@@ -24,6 +24,10 @@ struct StandardAlleleRows {
 // there. Equal alleles are one shared object of the allele base.
 StandardAlleleRows read_standard_alleles(PHaploDefList const& list, std::vector<int> const& loci, char missing);
 
+// Classes of rows with the same alleles (class numbers in order of first
+// appearance into classOf; their number returned).
+int standard_row_classes(StandardAlleleRows const& t, std::vector<int>& classOf);
+
 // Distance between rows i and j: loci where both alleles are present and
 // are different objects.
 int standard_pair_distance(StandardAlleleRows const& t, int i, int j);
