@@ -7,6 +7,7 @@
 #        bench/run_bench.sh --compare OTHER_BINARY [--runs N] [--keep]
 #        bench/run_bench.sh --fits [--runs N] [--keep]   (bench/fits_bench.sh)
 #        bench/run_bench.sh --vosk [--keep] [INDIVIDUALSxSITES ...]   (bench/vosk_bench.sh)
+#        bench/run_bench.sh --exact-test [--keep] [SAMPLESxCOPIESxHAPLOTYPES]   (bench/exact_bench.sh)
 #        bench/run_bench.sh --individual-level [--keep]   (bench/amova_bench.sh)
 #
 #   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
@@ -44,6 +45,8 @@ if [ "${1:-}" = "--msat" ]; then shift; exec bash "$HERE/msat_bench.sh" "$@"; fi
 if [ "${1:-}" = "--genotypes" ]; then shift; exec bash "$HERE/em_bench.sh" "$@"; fi
 # RFLP beside DNA of the same shape: rflp_bench.sh.
 if [ "${1:-}" = "--rflp" ]; then shift; exec bash "$HERE/rflp_bench.sh" "$@"; fi
+# The exact test of differentiation against R's fisher.test: exact_bench.sh.
+if [ "${1:-}" = "--exact-test" ]; then shift; exec bash "$HERE/exact_bench.sh" "$@"; fi
 # Markov chains of the exact tests (HW, phased linkage): chains_bench.sh.
 if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"; fi
 # The AMOVA with the individual level against ade4: amova_bench.sh.

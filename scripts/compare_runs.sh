@@ -27,6 +27,9 @@
 #   example      the example's pml_run.pms and ssdefs.txt;
 #   all_tasks    tests/data/compare/all_tasks: every task bit, every batch
 #                file of glbstreams.txt, both passes and every statistic;
+#   phasing      tests/data/compare/phasing: haplotype frequencies with the
+#                phasing sampler (short chains, some recombination steps,
+#                phase files written); in the two-program comparison only;
 #   distN        tests/data/compare/distances with DistanceMethod,
 #                DistanceMethodAMOVA and MismatchDistanceMethod set to N,
 #                for N = 0..6 (HTML output, non-integer and zero weights,
@@ -91,8 +94,8 @@ absolute_binary() {
 # One case per line: name, project (relative to the root), settings set,
 # distance method (or -). CASES=suite keeps the subset the test suite checks,
 # quick enough for the sanitizer build: the example's settings, and their
-# thousand simulations, on the example only, and distance methods other
-# than 0 on DNA projects only.
+# thousand simulations, on the example only, distance methods other than 0
+# on DNA projects only, and no phasing runs.
 list_cases() {
     local projects dna_projects project name setting method dna
     projects="examples/example.pmp"$'\n'"$(cd "$ROOT" && find tests/data -path tests/data/hardening -prune -o -name '*.pmp' -type f -print | LC_ALL=C sort)"
@@ -104,10 +107,11 @@ list_cases() {
         name="${name//\//_}"
         dna=0
         [[ $'\n'"$dna_projects"$'\n' == *$'\n'"$project"$'\n'* ]] && dna=1
-        for setting in example all_tasks dist0 dist1 dist2 dist3 dist4 dist5 dist6; do
+        for setting in example all_tasks phasing dist0 dist1 dist2 dist3 dist4 dist5 dist6; do
             method=-
             case "$setting" in dist*) method="${setting#dist}" ;; esac
             if [ "${CASES:-all}" = suite ]; then
+                [ "$setting" = phasing ] && continue
                 [ "$setting" = example ] && [ "$project" != examples/example.pmp ] && continue
                 [ "$method" != - ] && [ "$method" != 0 ] && [ "$dna" = 0 ] && continue
             fi
@@ -147,8 +151,8 @@ run_case() {
         example)
             cp "$ROOT/examples/pml_run.pms" "$ROOT/examples/ssdefs.txt" "$dir/"
             ;;
-        all_tasks)
-            cp "$COMPARE_DATA/all_tasks/"* "$dir/"
+        all_tasks|phasing)
+            cp "$COMPARE_DATA/$setting/"* "$dir/"
             ;;
         dist*)
             sed -E "s/^(DistanceMethod|DistanceMethodAMOVA|MismatchDistanceMethod)=.*/\\1=$method/" \

@@ -196,7 +196,8 @@ void TGenotSample::bindColumns() {
     localEqB_.assign(static_cast<std::size_t>(L), nullptr);
     localOfLocus_.assign(static_cast<std::size_t>(L), -1);
     valid_.assign(static_cast<std::size_t>(words_), 0);
-    ones_.assign(static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    all_.assign(static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    core_.assign(static_cast<std::size_t>(words_), vosk::CoreWord{});
     focal_ = -1;
 }
 
@@ -246,11 +247,6 @@ void TGenotSample::mirrorExchange(int i, int k) {
 // Counting
 
 void TGenotSample::countWindows(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out) {
-    TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
-    int const* local = F.localList.data();
-    int const rows = 2 * numIndividuals;
-    // The focal individual's codes at a locus, as numbered in the columns.
-    auto code = [&](int locus, int which) { return columns_[static_cast<std::size_t>(locus) * rows + 2 * f + which]; };
     // Positions every window holds (the core) and those only some hold.
     int inLo = windows[0].start;
     int inHi = windows[0].start + windows[0].length - 1;
@@ -264,71 +260,105 @@ void TGenotSample::countWindows(int f, int L, WindowRequest const* windows, int 
     }
     // Every window holds L, so the core [inLo, inHi] does, and the extras
     // are the positions left and right of it.
-    int const extras = (inLo - outLo) + (outHi - inHi);
+    int const leftCount = inLo - outLo;
+    int const extras = leftCount + (outHi - inHi);
     if (extras > vosk::WindowSet::maxExtras) {
+        // One by one, each with its own core.
         for (int k = 0; k < n; ++k) countWindows(f, L, windows + k, 1, out + k);
         return;
     }
     vosk::WindowSet set;
-    int extraPos[vosk::WindowSet::maxExtras] = {};
-    for (int p = outLo; p < inLo; ++p) extraPos[set.extraCount++] = p;
-    for (int p = inHi + 1; p <= outHi; ++p) extraPos[set.extraCount++] = p;
+    set.coreLo = inLo;
+    set.coreHi = inHi;
+    set.extraCount = extras;
+    for (int e = 0; e < extras; ++e) set.extraPos[e] = e < leftCount ? outLo + e : inHi + 1 + (e - leftCount);
     set.numWindows = n;
     for (int k = 0; k < n; ++k) {
-        unsigned mask = 0;
-        for (int e = 0; e < set.extraCount; ++e)
-            if (extraPos[e] >= windows[k].start && extraPos[e] < windows[k].start + windows[k].length) mask |= 1u << e;
-        set.mask[k] = mask;
+        // Those of the left run from the window's start on, those of the
+        // right run up to its end.
+        int const start = windows[k].start;
+        int const end = start + windows[k].length - 1;
+        unsigned const left = ((1u << leftCount) - 1) & ~((1u << (start - outLo)) - 1);
+        unsigned const right = ((1u << (end - inHi)) - 1) << leftCount;
+        set.mask[k] = left | right;
         set.length[k] = windows[k].length;
     }
+    countSet(f, L, set, n, out);
+}
 
+void TGenotSample::setLoci(int f, int L, vosk::WindowSet& set) {
+    int const* local = current[static_cast<std::size_t>(f)].localList.data();
+    int const rows = 2 * numIndividuals;
+    // The focal individual's codes at a locus, as numbered in the columns.
+    auto code = [&](int locus, int which) { return columns_[static_cast<std::size_t>(locus) * rows + 2 * f + which]; };
+    for (int e = 0; e < set.extraCount; ++e) {
+        int const locus = local[set.extraPos[e]];
+        set.extraLoci[e] = locus;
+        set.extraA[e] = code(locus, 0);
+        set.extraB[e] = code(locus, 1);
+    }
+    set.coreCount = 0;
+    for (int p = set.coreLo; p <= set.coreHi; ++p) {
+        if (p == L) continue;
+        int const locus = local[p];
+        auto const t = static_cast<std::size_t>(set.coreCount++);
+        coreLoci_[t] = locus;
+        coreA_[t] = code(locus, 0);
+        coreB_[t] = code(locus, 1);
+    }
+    set.coreLoci = coreLoci_.data();
+    set.coreA = coreA_.data();
+    set.coreB = coreB_.data();
+}
+
+void TGenotSample::countColumns(int f, int L, vosk::WindowSet const& set, vosk::SubHaplCounts* out) {
+    int const rows = 2 * numIndividuals;
+    int const G = current[static_cast<std::size_t>(f)].localList[static_cast<std::size_t>(L)];
+    int const* at = columns_.data() + static_cast<std::size_t>(G) * rows + 2 * f;
+    vosk::Focal const focal{G, at[0], at[1]};
+    vosk::GameteColumns const cols{columns_.data(), rows, rows, 2 * f};
+    std::vector<double> const& weights = TGenotIndividual::siteWeight;
+    if (anyMissing)
+        vosk::count_missing(cols, focal, set, weights.empty() ? nullptr : weights.data(), out);
+    else
+        vosk::count_plain_columns(cols, focal, set, out);
+}
+
+void TGenotSample::countSet(int f, int L, vosk::WindowSet& set, int now, vosk::SubHaplCounts* out) {
     if (anyMissing || !usePlanes_) {
-        for (int e = 0; e < set.extraCount; ++e) {
-            int const locus = local[extraPos[e]];
-            set.extraLoci[e] = locus;
-            set.extraA[e] = code(locus, 0);
-            set.extraB[e] = code(locus, 1);
-        }
-        for (int p = inLo; p <= inHi; ++p) {
-            if (p == L) continue;
-            int const locus = local[p];
-            auto const t = static_cast<std::size_t>(set.coreCount++);
-            coreLoci_[t] = locus;
-            coreA_[t] = code(locus, 0);
-            coreB_[t] = code(locus, 1);
-        }
-        set.coreLoci = coreLoci_.data();
-        set.coreA = coreA_.data();
-        set.coreB = coreB_.data();
-        int const G = local[L];
-        vosk::Focal const focal{G, code(G, 0), code(G, 1)};
-        vosk::GameteColumns const cols{columns_.data(), rows, rows, 2 * f};
-        std::vector<double> const& weights = TGenotIndividual::siteWeight;
-        if (anyMissing)
-            vosk::count_missing(cols, focal, set, weights.empty() ? nullptr : weights.data(), out);
-        else
-            vosk::count_plain_columns(cols, focal, set, out);
+        setLoci(f, L, set);
+        int const all = set.numWindows;
+        set.numWindows = now;
+        countColumns(f, L, set, out);
+        set.numWindows = all;
         return;
     }
-
     if (focal_ != f) prepareFocal(f);
-    // The core is the range of local positions [inLo, inHi]; at the focal
-    // position itself every gamete matches, which changes no count.
+    set.eqA = localEqA_.data();
+    set.eqB = localEqB_.data();
+    set.all = all_.data();
+    // At the focal position every gamete counted matches: its planes stand
+    // aside for the plane of all gametes while the set's core is folded.
     auto const at = static_cast<std::size_t>(L);
     std::uint64_t const* const savedA = localEqA_[at];
     std::uint64_t const* const savedB = localEqB_[at];
-    localEqA_[at] = localEqB_[at] = ones_.data();
-    set.coreEqA = localEqA_.data() + inLo;
-    set.coreEqB = localEqB_.data() + inLo;
-    set.coreCount = inHi - inLo + 1;
-    for (int e = 0; e < set.extraCount; ++e) {
-        set.extraEqA[e] = localEqA_[static_cast<std::size_t>(extraPos[e])];
-        set.extraEqB[e] = localEqB_[static_cast<std::size_t>(extraPos[e])];
-    }
+    localEqA_[at] = localEqB_[at] = all_.data();
     vosk::FocalPlanes const planes{savedA, savedB, valid_.data(), words_};
-    vosk::count_plain(planes, set, out);
+    vosk::count_plain(planes, set, now, out, core_.data());
     localEqA_[at] = savedA;
     localEqB_[at] = savedB;
+}
+
+void TGenotSample::countLater(int f, int L, vosk::WindowSet const& set, int k, vosk::SubHaplCounts& out) {
+    if (anyMissing || !usePlanes_) {
+        vosk::WindowSet one = set;
+        one.numWindows = 1;
+        one.mask[0] = set.mask[k];
+        one.length[0] = set.length[k];
+        countColumns(f, L, one, &out);
+        return;
+    }
+    vosk::count_plain_later(core_.data(), words_, set, k, out);
 }
 
 void TGenotSample::computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f, int const& length,
@@ -350,21 +380,6 @@ void TGenotSample::computeSubHaplFreqsHetAndHom(int const& start, int* localList
     focal_ = -1;  // the local list may have changed since the last count
     countWindows(f, L, &w, 1, &counts);
     anyMissing = saved;
-}
-
-TGenotSample::Evaluation TGenotSample::evaluate(vosk::SubHaplCounts const& c) {
-    using namespace vosk;
-    double const alpha = TGenotIndividual::alpha;
-    double const eps = TGenotIndividual::epsilon;
-    double const gamma = TGenotIndividual::gamma;
-    double F[4];
-    for (int x = 0; x < 4; ++x) F[x] = c.N[x] + eps * c.M[x] + alpha;
-    Evaluation e;
-    e.keep = F[Aa] * F[Bb];
-    e.swap = F[Ab] * F[Ba];
-    e.ratio = (std::max(e.keep, e.swap) + gamma) / (std::min(e.keep, e.swap) + gamma);
-    e.mass = F[Aa] + F[Ab] + F[Ba] + F[Bb];
-    return e;
 }
 
 void TGenotSample::evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out) {

@@ -13,6 +13,7 @@
 // gamete), so that a window costs a few word operations per 64 gametes.
 // Both follow every exchange of a current individual.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -109,8 +110,30 @@ public:
         int length = 0;
     };
     void countWindows(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out);
-    // The counts condensed with the class-wide alpha, epsilon and gamma.
-    static Evaluation evaluate(vosk::SubHaplCounts const& c);
+    // A set of windows around focal local position L given by the caller
+    // as positions: coreLo .. coreHi held by every window (L among them),
+    // extraPos[0 .. extraCount) held by some (bit e of a window's mask),
+    // and each window's length. Counts windows 0 .. now-1; any other window
+    // k of the set may follow by countLater as long as no gamete is
+    // exchanged, at the cost of its own extra positions.
+    void countSet(int f, int L, vosk::WindowSet& set, int now, vosk::SubHaplCounts* out);
+    void countLater(int f, int L, vosk::WindowSet const& set, int k, vosk::SubHaplCounts& out);
+    // The counts condensed with the class-wide alpha, epsilon and gamma
+    // (inline: three windows a visit).
+    static Evaluation evaluate(vosk::SubHaplCounts const& c) {
+        using namespace vosk;
+        double const alpha = TGenotIndividual::alpha;
+        double const eps = TGenotIndividual::epsilon;
+        double const gamma = TGenotIndividual::gamma;
+        double F[4];
+        for (int x = 0; x < 4; ++x) F[x] = c.N[x] + eps * c.M[x] + alpha;
+        Evaluation e;
+        e.keep = F[Aa] * F[Bb];
+        e.swap = F[Ab] * F[Ba];
+        e.ratio = (std::max(e.keep, e.swap) + gamma) / (std::min(e.keep, e.swap) + gamma);
+        e.mass = F[Aa] + F[Ab] + F[Ba] + F[Bb];
+        return e;
+    }
     void evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out);
     Evaluation evaluateWindow(int f, int L, int start, int length);
     // Keeps the counting copies of individual i's gametes in step with its
@@ -167,11 +190,17 @@ private:
     std::vector<std::uint64_t const*> localEqA_, localEqB_;
     std::vector<int> localOfLocus_;
     void prepareFocal(int f);
-    // Work space of the counting operations; ones_ is the plane of a locus
-    // at which every gamete matches, valid_ the gametes of every individual
-    // but the focal one.
+    // The column kernels' view of a set: its loci and the focal codes.
+    void setLoci(int f, int L, vosk::WindowSet& set);
+    void countColumns(int f, int L, vosk::WindowSet const& set, vosk::SubHaplCounts* out);
+    // Work space of the counting operations; valid_ holds the gametes of
+    // every individual but the focal one, all_ every gamete (the plane of
+    // a position where every gamete matches).
     std::vector<int> coreLoci_, coreA_, coreB_;
-    std::vector<std::uint64_t> valid_, ones_;
+    std::vector<std::uint64_t> valid_, all_;
+    // What the core of the last set counted left per word of gametes
+    // (bit planes only), for countLater.
+    std::vector<vosk::CoreWord> core_;
 };
 
 }  // namespace quintle

@@ -45,6 +45,15 @@ double hw_chain_step(int* cells, int stride, int k, long& seed);
 // draw. Returns the ratio of the move made, 1.0 when none.
 double ld_chain_step(int* cells, int stride, int k1, int k2, long& seed);
 
+// The same move on a table of two rows: rows 0 and 1 always, so only the
+// columns are drawn (c1, then c2 != c1) before the draw that accepts a
+// ratio below 1.
+double two_row_chain_step(int* cells, int stride, int k2, long& seed);
+
+// Standard deviation of the mean P over the first `used` batch values:
+// sqrt(sum (v_i - P)^2 / (used (used - 1))); 0 for fewer than two.
+double sd_of_batches(std::vector<double> const& values, std::size_t used, double p);
+
 // What a chain needs besides its table.
 struct ChainControl {
     std::int64_t dememorisation = 0;  // steps run before counting starts
@@ -69,7 +78,8 @@ ChainOutcome hw_single_chain(FlatTable& table, int k, std::int64_t length, Chain
 ChainOutcome hw_batched_chain(FlatTable const& observed, int k, std::int64_t length, ChainControl const& control);
 
 // The short linkage chain (length >= 1): sqrt(length) interleaved batches;
-// a step counts while the log-ratio is at most 0.
+// a step counts while the log-ratio is at most 1e-6 (tables as probable as
+// the observed one count, whatever the rounding of the sum).
 ChainOutcome ld_short_chain(FlatTable& table, int k1, int k2, std::int64_t length, ChainControl const& control);
 
 // The long linkage chain: `batches` batches of 20000 steps, each restarting

@@ -13,10 +13,103 @@ inline void fold(std::uint64_t& zero, std::uint64_t& one, std::uint64_t d) {
     zero &= ~d;
 }
 
+// The planes of a set's extra positions, a plane of all gametes standing
+// for those it lacks, so that every window folds three of them: a position
+// the window does not hold is folded with no difference, which changes
+// nothing. No branch then depends on the window.
+struct Extras {
+    std::uint64_t const* a[WindowSet::maxExtras];
+    std::uint64_t const* b[WindowSet::maxExtras];
+};
+
+inline Extras extras_of(WindowSet const& w) {
+    Extras x;
+    for (int e = 0; e < WindowSet::maxExtras; ++e) {
+        bool const has = e < w.extraCount;
+        x.a[e] = has ? w.eqA[w.extraPos[e]] : w.all;
+        x.b[e] = has ? w.eqB[w.extraPos[e]] : w.all;
+    }
+    return x;
+}
+
+// The tallies of one window (its mask) from the core of one word: its
+// extra positions folded in, then the gametes of each class at no and one
+// difference.
+inline void tally_window(CoreWord const& c, Extras const& x, unsigned mask, int word, long* t) {
+    std::uint64_t za = c.zA, oa = c.oA, zb = c.zB, ob = c.oB;
+    for (int e = 0; e < WindowSet::maxExtras; ++e) {
+        std::uint64_t const held = std::uint64_t{0} - ((mask >> e) & 1u);
+        fold(za, oa, ~x.a[e][word] & held);
+        fold(zb, ob, ~x.b[e][word] & held);
+    }
+    t[Aa] += std::popcount(za & c.xa);
+    t[Ab] += std::popcount(za & c.xb);
+    t[Ba] += std::popcount(zb & c.xa);
+    t[Bb] += std::popcount(zb & c.xb);
+    t[4 + Aa] += std::popcount(oa & c.xa);
+    t[4 + Ab] += std::popcount(oa & c.xb);
+    t[4 + Ba] += std::popcount(ob & c.xa);
+    t[4 + Bb] += std::popcount(ob & c.xb);
+}
+
+inline void tallies_out(long const* t, SubHaplCounts& out) {
+    for (int x = 0; x < 4; ++x) {
+        out.N[x] = static_cast<double>(t[x]);
+        out.M[x] = static_cast<double>(t[4 + x]);
+    }
+}
+
+// The body of count_plain for W words of gametes (W = 0: any number,
+// given in f.words). With the number known, the core of a small sample
+// stays in registers through the whole count.
+template <int W>
+inline void count_plain_words(FocalPlanes const& f, WindowSet const& w, int now, SubHaplCounts* out, CoreWord* core) {
+    int const words = W > 0 ? W : f.words;
+    CoreWord fixed[W > 0 ? W : 1];
+    CoreWord* const c = W > 0 ? fixed : core;
+    // Gametes carrying the focal gamete 1's allele (class a), or else
+    // gamete 2's (class b); the others count nowhere.
+    for (int word = 0; word < words; ++word) {
+        c[word].xa = f.eqA[word] & f.valid[word];
+        c[word].xb = f.eqB[word] & f.valid[word] & ~c[word].xa;
+        c[word].zA = c[word].zB = ~std::uint64_t{0};
+        c[word].oA = c[word].oB = 0;
+    }
+    // Position by position, the words inside.
+    for (int p = w.coreLo; p <= w.coreHi; ++p) {
+        std::uint64_t const* a = w.eqA[p];
+        std::uint64_t const* b = w.eqB[p];
+        for (int word = 0; word < words; ++word) {
+            fold(c[word].zA, c[word].oA, ~a[word]);
+            fold(c[word].zB, c[word].oB, ~b[word]);
+        }
+    }
+    // Integer tallies per window, N then M for Aa, Ab, Ba, Bb: the sums of
+    // ones are exact, so converting at the end gives the same doubles as
+    // adding 1.0 gamete by gamete, and the same whether a window is counted
+    // now or later.
+    Extras const x = extras_of(w);
+    for (int k = 0; k < now; ++k) {
+        long tally[8] = {};
+        for (int word = 0; word < words; ++word) tally_window(c[word], x, w.mask[k], word, tally);
+        tallies_out(tally, out[k]);
+    }
+    if (W > 0)
+        for (int word = 0; word < words; ++word) core[word] = c[word];
+}
+
+template <int W>
+inline void count_later_words(CoreWord const* core, int words, WindowSet const& w, int k, SubHaplCounts& out) {
+    long tally[8] = {};
+    Extras const x = extras_of(w);
+    for (int word = 0; word < (W > 0 ? W : words); ++word) tally_window(core[word], x, w.mask[k], word, tally);
+    tallies_out(tally, out);
+}
+
 }  // namespace
 
-// The popcount instruction is not part of the x86-64 baseline: the kernel
-// is built twice and the loader picks the version the processor can run.
+// The popcount instruction is not part of the x86-64 baseline: the kernels
+// are built twice and the loader picks the version the processor can run.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUINTLE_POPCOUNT_CLONES [[gnu::target_clones("popcnt", "default")]]
 #else
@@ -24,49 +117,30 @@ inline void fold(std::uint64_t& zero, std::uint64_t& one, std::uint64_t d) {
 #endif
 
 QUINTLE_POPCOUNT_CLONES
-void count_plain(FocalPlanes const& f, WindowSet const& w, SubHaplCounts* out) {
-    // Integer tallies per window, N then M for Aa, Ab, Ba, Bb: the sums of
-    // ones are exact, so converting at the end gives the same doubles as
-    // adding 1.0 gamete by gamete. Only the windows counted are cleared (a
-    // memset of the whole table costs more than a small window's count).
-    int const windows = w.numWindows;
-    long tally[WindowSet::maxWindows][8];
-    for (int k = 0; k < windows; ++k)
-        for (long& t : tally[k]) t = 0;
-    for (int word = 0; word < f.words; ++word) {
-        // Gametes carrying the focal gamete 1's allele (class a), or else
-        // gamete 2's (class b); the others count nowhere.
-        std::uint64_t const xa = f.eqA[word] & f.valid[word];
-        std::uint64_t const xb = f.eqB[word] & f.valid[word] & ~xa;
-        if ((xa | xb) == 0) continue;
-        std::uint64_t zA = ~std::uint64_t{0}, oA = 0, zB = ~std::uint64_t{0}, oB = 0;
-        for (int t = 0; t < w.coreCount; ++t) {
-            fold(zA, oA, ~w.coreEqA[t][word]);
-            fold(zB, oB, ~w.coreEqB[t][word]);
-        }
-        for (int k = 0; k < windows; ++k) {
-            std::uint64_t za = zA, oa = oA, zb = zB, ob = oB;
-            for (int e = 0; e < w.extraCount; ++e) {
-                if ((w.mask[k] & (1u << e)) == 0) continue;
-                fold(za, oa, ~w.extraEqA[e][word]);
-                fold(zb, ob, ~w.extraEqB[e][word]);
-            }
-            long* t = tally[k];
-            t[Aa] += std::popcount(za & xa);
-            t[Ab] += std::popcount(za & xb);
-            t[Ba] += std::popcount(zb & xa);
-            t[Bb] += std::popcount(zb & xb);
-            t[4 + Aa] += std::popcount(oa & xa);
-            t[4 + Ab] += std::popcount(oa & xb);
-            t[4 + Ba] += std::popcount(ob & xa);
-            t[4 + Bb] += std::popcount(ob & xb);
-        }
+void count_plain(FocalPlanes const& f, WindowSet const& w, int now, SubHaplCounts* out, CoreWord* core) {
+    switch (f.words) {
+        case 1:
+            count_plain_words<1>(f, w, now, out, core);
+            break;
+        case 2:
+            count_plain_words<2>(f, w, now, out, core);
+            break;
+        default:
+            count_plain_words<0>(f, w, now, out, core);
     }
-    for (int k = 0; k < windows; ++k) {
-        for (int x = 0; x < 4; ++x) {
-            out[k].N[x] = static_cast<double>(tally[k][x]);
-            out[k].M[x] = static_cast<double>(tally[k][4 + x]);
-        }
+}
+
+QUINTLE_POPCOUNT_CLONES
+void count_plain_later(CoreWord const* core, int words, WindowSet const& w, int k, SubHaplCounts& out) {
+    switch (words) {
+        case 1:
+            count_later_words<1>(core, words, w, k, out);
+            break;
+        case 2:
+            count_later_words<2>(core, words, w, k, out);
+            break;
+        default:
+            count_later_words<0>(core, words, w, k, out);
     }
 }
 

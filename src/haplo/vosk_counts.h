@@ -47,20 +47,28 @@ struct Focal {
 struct WindowSet {
     static constexpr int maxExtras = 3;
     static constexpr int maxWindows = 5;
-    // Context loci every window holds, with the focal gametes' codes there
-    // and, for count_plain, the planes of the gametes equal to them.
+    // Context loci every window holds. For the column kernels: the loci,
+    // with the focal gametes' codes there. For count_plain: the focal
+    // individual's local positions coreLo .. coreHi, with the planes of the
+    // gametes equal to its gamete 1 (eqA[p]) and gamete 2 (eqB[p]) at
+    // position p; at the focal position a plane of all gametes, as every
+    // gamete counted matches there.
     int const* coreLoci = nullptr;
     int const* coreA = nullptr;
     int const* coreB = nullptr;
-    std::uint64_t const* const* coreEqA = nullptr;
-    std::uint64_t const* const* coreEqB = nullptr;
     int coreCount = 0;
-    // Further context loci, each held by some of the windows.
+    std::uint64_t const* const* eqA = nullptr;
+    std::uint64_t const* const* eqB = nullptr;
+    int coreLo = 0;
+    int coreHi = -1;
+    // A plane of all gametes (words long), for extra positions a set lacks.
+    std::uint64_t const* all = nullptr;
+    // Further context loci, each held by some of the windows: as loci with
+    // the focal codes (column kernels), as local positions (count_plain).
     int extraLoci[maxExtras];
     int extraA[maxExtras];
     int extraB[maxExtras];
-    std::uint64_t const* extraEqA[maxExtras];
-    std::uint64_t const* extraEqB[maxExtras];
+    int extraPos[maxExtras];
     int extraCount = 0;
     // Per window: bit e set when it holds extra locus e, and its length in
     // loci, the focal locus included.
@@ -80,9 +88,24 @@ struct FocalPlanes {
     int words = 0;
 };
 
+// What the loci every window of a set holds leave, per word of gametes:
+// the gametes that count for the focal gamete 1's allele (xa) or else for
+// gamete 2's (xb), and those with no (z) or one (o) difference from the
+// focal contexts A and B over those loci. A window of the set is counted
+// from it at the cost of its own extra loci.
+struct CoreWord {
+    std::uint64_t xa, xb, zA, oA, zB, oB;
+};
+
 // Every matching gamete counts 1 (no missing data in the sample); codes are
-// compared as they are, a missing one as one more code.
-void count_plain(FocalPlanes const& focal, WindowSet const& windows, SubHaplCounts* out);
+// compared as they are, a missing one as one more code. Counts windows
+// 0 .. now-1 of the set into out, and leaves the set's core in
+// core[0 .. focal.words) for count_plain_later.
+void count_plain(FocalPlanes const& focal, WindowSet const& windows, int now, SubHaplCounts* out, CoreWord* core);
+
+// Window k of the set whose core count_plain kept (the planes unchanged
+// since).
+void count_plain_later(CoreWord const* core, int words, WindowSet const& windows, int k, SubHaplCounts& out);
 
 // The same counts read from the columns, gamete by gamete: for samples
 // whose planes would take too much memory.

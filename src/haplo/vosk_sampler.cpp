@@ -18,7 +18,6 @@ namespace quintle {
 namespace {
 
 using Evaluation = TGenotSample::Evaluation;
-using WindowRequest = TGenotSample::WindowRequest;
 
 double draw() { return TGenotSample::draw(); }
 
@@ -70,7 +69,8 @@ VoskWindow& choose_record(TGenotIndividual& F, int h) {
     VoskWindow& w1 = F.window1[static_cast<std::size_t>(h)];
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
     double const u = draw();
-    if (u < w1.support / (w2.support + w1.support) || w2.start < 0) return w1;
+    // Without record 2 the draw only moves the stream on.
+    if (w2.start < 0 || u < w1.support / (w2.support + w1.support)) return w1;
     return w2;
 }
 
@@ -112,24 +112,39 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     // heterozygous site of a window holding no more than two of them.
     auto const may_drop = [&](int end, int het) { return end != L && (flag(end) == 0 || het > 2); };
 
-    // base, extended, base less its left end, base less its right end,
-    // extended less its other end: those the visit may go on to read.
-    WindowRequest req[5];
-    int slot[5] = {-1, -1, -1, -1, -1};
-    int n = 0;
-    auto add = [&](int which, int start, int length) {
-        slot[which] = n;
-        req[n++] = WindowRequest{start, length};
+    // The windows the visit may read, as one layout: base, extended, base
+    // less its left end, base less its right end, extended less its other
+    // end. All of them hold the positions strictly inside the base, and an
+    // end that is the focal position (never dropped); the other ends and
+    // the position the extension adds are the extra positions.
+    vosk::WindowSet w;
+    w.coreLo = L == s ? s : s + 1;
+    w.coreHi = L == e ? e : e - 1;
+    auto extra = [&w](int pos) {
+        w.extraPos[w.extraCount] = pos;
+        return 1u << w.extraCount++;
     };
-    add(0, s, base.length);
-    if (side != Side::none) add(1, ext.start, ext.length);
-    if (may_drop(s, base.het)) add(2, s + 1, base.length - 1);
-    if (may_drop(e, base.het)) add(3, s, base.length - 1);
-    if (side == Side::right && may_drop(s, ext.het)) add(4, s + 1, base.length);
-    if (side == Side::left && may_drop(e, ext.het)) add(4, s - 1, base.length);
-    // Counted in one pass; condensed only when the visit reads them.
+    unsigned const bitS = L != s ? extra(s) : 0u;
+    unsigned const bitE = L != e ? extra(e) : 0u;
+    unsigned const bitX = side == Side::none ? 0u : extra(side == Side::right ? e + 1 : s - 1);
+    int slot[5] = {-1, -1, -1, -1, -1};
+    auto add = [&](int which, unsigned mask, int length) {
+        slot[which] = w.numWindows;
+        w.mask[w.numWindows] = mask;
+        w.length[w.numWindows++] = length;
+    };
+    add(0, bitS | bitE, base.length);
+    if (side != Side::none) add(1, bitS | bitE | bitX, ext.length);
+    int const now = w.numWindows;
+    if (may_drop(s, base.het)) add(2, bitE, base.length - 1);
+    if (may_drop(e, base.het)) add(3, bitS, base.length - 1);
+    if (side == Side::right && may_drop(s, ext.het)) add(4, bitE | bitX, base.length);
+    if (side == Side::left && may_drop(e, ext.het)) add(4, bitS | bitX, base.length);
+    // The base and the extended window counted now, the one shrunk window
+    // the visit may read only once it is chosen; the positions all of them
+    // hold are folded once.
     vosk::SubHaplCounts counts[5];
-    S.countWindows(f, L, req, n, counts);
+    S.countSet(f, L, w, now, counts);
 
     Evaluation cur = TGenotSample::evaluate(counts[slot[0]]);
     Span win = base;
@@ -138,7 +153,9 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     Evaluation extended;
     if (side != Side::none) {
         extended = TGenotSample::evaluate(counts[slot[1]]);
-        rExt = extended.support() >= 1.0 ? extended.ratio - 1.0 : 0.0;
+        // The support is at least 1 exactly when the mass is (a square
+        // root is rounded correctly), so no root is taken here.
+        rExt = extended.mass >= 1.0 ? extended.ratio - 1.0 : 0.0;
     }
     double const u = draw();  // drawn also when no extension was possible
     double const sum = r0 + rExt;
@@ -162,7 +179,9 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     else if (canRight)
         drop = Side::right;
     if (drop != Side::none) {
-        Evaluation const shrunk = TGenotSample::evaluate(counts[slot[keep ? (drop == Side::left ? 2 : 3) : 4]]);
+        int const which = slot[keep ? (drop == Side::left ? 2 : 3) : 4];
+        S.countLater(f, L, w, which, counts[which]);
+        Evaluation const shrunk = TGenotSample::evaluate(counts[which]);
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
         double const d = (shrunk.ratio - 1.0) + r0;

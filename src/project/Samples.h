@@ -85,6 +85,24 @@ public:
     // the input ends before all were found.
     int explore(std::istream& in, ProfileSettings& profile);
 
+    // --- classes of identical haplotypes (haplotype_classes.cpp) ----------
+    // Definitions at distance exactly 0.0 in `d` (read at their
+    // distance-matrix indexes) form classes, each opened by the first
+    // definition of the list not yet placed; writes the list by class and
+    // the absolute and relative class frequencies of every sample, and sets
+    // NbHaplotypes to the number of classes. ERROR 135 and nothing written
+    // when `d` is not in constant mode and its dimension is not the list's
+    // length.
+    void print_out_haplo_cl(std::fstream* out, DistMat const& d, Haplo_DB* list);
+    // Within every sample, an entry takes the count of each later entry of
+    // the same class key (classes[index], one key per distance-matrix index)
+    // at distance 0.0, which is then removed; the definitions' counts move
+    // the same way (unless both entries name one definition).
+    // NbHaplotypeEntriesRead keeps the number of entries before, and
+    // NbHaplotypeEntries receives the number after. The stream and the list
+    // are not used. Returns the number of samples.
+    int IdentifyIdenticalHaplotypes(std::fstream* out, DistMat const& d, Haplo_DB* list, int* classes);
+
     // --- geographic distances between samples (geo_distances.cpp) ---------
     // CoordY is the latitude and CoordX the longitude, in degrees, or plane
     // coordinates on a grid. Nothing in the program sets them yet.

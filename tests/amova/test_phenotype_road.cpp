@@ -156,7 +156,7 @@ TEST_F(PhenotypeRoadTest, ShufflesWithinGroupsAndOverAll) {
     for (long seed = -1; seed > -20 && !crossed; --seed) {
         arrange(&Amova::PPAPAG, seed);
         std::vector<int> const all = owners();
-        crossed = std::any_of(all.begin(), all.begin() + 5, [](int s) { return s >= 2; });
+        for (std::size_t k = 0; k < 5; ++k) crossed = crossed || all[k] >= 2;
     }
     EXPECT_TRUE(crossed);
     std::vector<TPhenotype*> sorted = engine->phen_vector, before = loaded;

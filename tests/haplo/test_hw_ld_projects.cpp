@@ -16,7 +16,6 @@
 //   23:2 33:3, P 0.0735080 by the same enumeration.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,6 +26,7 @@
 #include <vector>
 
 #include "core/scratch.h"
+#include "program_run.h"
 #include "project/project_test_support.h"
 
 namespace quintle {
@@ -35,30 +35,13 @@ namespace {
 namespace fs = std::filesystem;
 fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR);
 
-// The settings of the run: every key of the corpus settings file, with the
-// given ones replaced.
-std::string settings_with(std::map<std::string, std::string> const& keys) {
-    std::istringstream in(scratch::read_file(data_dir / "compare" / "all_tasks" / "pml_run.pms"));
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        auto const eq = line.find('=');
-        if (eq != std::string::npos && keys.count(line.substr(0, eq)))
-            line = line.substr(0, eq + 1) + keys.at(line.substr(0, eq));
-        out += line + "\n";
-    }
-    return out;
-}
-
 class ProjectRun : public ::testing::Test {
 protected:
     int run(std::string const& project, std::map<std::string, std::string> const& keys, std::string const& ssdefs) {
         fs::copy_file(data_dir / "haplo" / project, work / project, fs::copy_options::overwrite_existing);
-        scratch::write_file(work / "pml_run.pms", settings_with(keys));
+        scratch::write_file(work / "pml_run.pms", test::settings_with(keys));
         scratch::write_file(work / "ssdefs.txt", ssdefs);
-        std::string const command = "cd '" + work.path().string() + "' && QUINTLE_SEED=13 '" + QUINTLE_BINARY + "' " +
-                                    project + " stats.txt 0 1 > console.txt 2>&1";
-        int const status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return test::run_program(work.path(), project, 13);
     }
     std::string file(std::string const& name) { return scratch::read_file(work / name); }
     // Column name -> value of the statistics file.
@@ -181,6 +164,35 @@ std::map<std::string, std::string> const hw_keys = {{"TaskNumber", "32"},
 TEST_F(ProjectRun, HardyWeinbergOnPhasedDiploidDna) {
     ASSERT_EQ(run("dna_diploid_hw.pmp", hw_keys, "POP_LEVEL\n"), 0);
     expect_ridge_section(file("dna_diploid_hw.res/dna_diploid_hw.htm"));
+}
+
+// The exact linkage test with the default chain on the same phased
+// genotypes: the gene-copy tables of pairs (0, 2) and (0, 3) are
+// [[8, 3], [0, 5]], that of (2, 3) [[8, 0], [0, 8]], each the least probable
+// table of its margins (exact P by scipy.stats.fisher_exact(table)[1]).
+TEST_F(ProjectRun, ExactLinkageTestOnPhasedDiploidDna) {
+    ASSERT_EQ(run("dna_diploid_hw.pmp",
+                  {{"TaskNumber", "16"},
+                   {"MakeExactTestLD", "1"},
+                   {"MarkovChainStepsLD", "100000"},
+                   {"MarkovChainDememorisationStepsLD", "1000"},
+                   {"XMLOutput", "0"}},
+                  "POP_LEVEL\n"),
+              0);
+    std::string const text = file("dna_diploid_hw.res/dna_diploid_hw.htm");
+    struct Pair {
+        char const* loci;
+        double reference;
+    };
+    for (Pair p : {Pair{"0, 2", 0.0256410256}, {"0, 3", 0.0256410256}, {"2, 3", 0.0001554002}}) {
+        std::smatch m;
+        std::regex const line("Pair \\(" + std::string(p.loci) +
+                              "\\) Exact P=([0-9.e-]+)  \\+-  ([0-9.e-]+) \\(100172 Steps done\\)\n");
+        ASSERT_TRUE(std::regex_search(text, m, line)) << p.loci << "\n" << text;
+        double const P = std::stod(m[1]), sd = std::stod(m[2]);
+        EXPECT_GT(P, 0.0) << p.loci;
+        EXPECT_NEAR(P, p.reference, std::max(6 * sd, 0.005)) << p.loci;
+    }
 }
 
 // The run drops the test for haplotypic data before any sample is analysed.

@@ -61,6 +61,33 @@ TEST_F(LinkageTest, TwoByTwoTablesAgreeWithFishersExactTest) {
     }
 }
 
+// The observed table is the least probable (an empty cell), or other tables
+// are exactly as probable as it (mirrored margins): the chain comes back to
+// them with a log-ratio that is zero up to rounding, and each such step
+// counts. Exact P: the 2 x 2 tables with scipy.stats.fisher_exact(table)[1],
+// the 3 x 3 ones with R 4.2.2, fisher.test(matrix(c(...), 3, byrow = TRUE))
+// $p.value.
+TEST_F(LinkageTest, TablesAsProbableAsTheObservedOneCount) {
+    struct Case {
+        std::vector<std::vector<int>> table;
+        double reference;
+    };
+    reseed(47);
+    for (Case const& c : {Case{{{8, 3}, {0, 5}}, 0.0256410256}, Case{{{8, 0}, {0, 8}}, 0.0001554002},
+                          Case{{{0, 6}, {4, 3}}, 0.0699300699}, Case{{{7, 1}, {0, 6}}, 0.0046620047},
+                          Case{{{3, 5}, {5, 3}}, 0.6192696193}, Case{{{6, 2}, {2, 6}}, 0.1319347319},
+                          Case{{{4, 4}, {4, 4}}, 1.0}, Case{{{5, 0, 0}, {0, 4, 1}, {0, 1, 5}}, 0.0001565894},
+                          Case{{{4, 0, 1}, {0, 4, 1}, {1, 1, 0}}, 0.0259740260}}) {
+        PhasedSample sample(from_table(c.table));
+        int pair[3] = {2, 0, 1};
+        long steps = 100000, done = 0;
+        double const P = sample.pop.calc_gam_des_prob2(pair, steps, s, done);
+        std::string const which = std::to_string(c.table[0][0]) + " " + std::to_string(c.table[0][1]);
+        EXPECT_GT(P, 0.0) << which;
+        EXPECT_NEAR(P, c.reference, std::max(6 * s.PrecisionOnPValueLD, 0.005)) << which;
+    }
+}
+
 TEST_F(LinkageTest, ThreeByThreeTablesAgreeWithFishersExactTestOnBothChains) {
     struct Case {
         std::vector<std::vector<int>> table;

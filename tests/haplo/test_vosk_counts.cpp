@@ -8,6 +8,7 @@
 #include <array>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "haplo/TGenotIndividual.h"
@@ -258,6 +259,72 @@ TEST(VoskCounts, WindowsCountedTogetherEqualWindowsCountedAlone) {
                 EXPECT_EQ(together[j].keep, alone.keep);
                 EXPECT_EQ(together[j].swap, alone.swap);
                 EXPECT_EQ(together[j].mass, alone.mass);
+            }
+        }
+    }
+}
+
+// A later visit's set: the base and extended windows counted at once, any
+// shrunk window afterwards from what their core left. Each must give what
+// a count of its own gives, to the last bit, also when the focal position
+// is an end of the base (then in the core), with missing data, and for one,
+// two and three words of gametes.
+TEST(VoskCounts, WindowsCountedLaterEqualWindowsCountedAlone) {
+    test::ProfileGuard profile(DNA);
+    vosk_test::SamplerValues restore;
+    std::mt19937 rng(91);
+    for (auto [withMissing, n] : {std::pair{false, 20}, {false, 50}, {false, 70}, {true, 50}}) {
+        vosk_test::Individuals d(12);
+        for (int i = 0; i < n; ++i) {
+            vosk_test::Gamete g1, g2;
+            for (int l = 0; l < 12; ++l) {
+                g1.push_back(withMissing && rng() % 9 == 0 ? "?" : std::string(1, "AG"[rng() % 2]));
+                g2.push_back(std::string(1, "CT"[rng() % 2]));
+            }
+            d.add(g1, g2);
+        }
+        auto S = d.sample();
+        TGenotIndividual::winAroundHetSites = -1;
+        std::vector<double> const ones(12, 1.0);
+        TGenotIndividual::createAndFillSiteWeight(ones.data(), 12);
+        for (TGenotIndividual& g : S->current) {
+            g.checkIfAmbiguousAndFillArrays();
+            if (g.hasMissing) S->anyMissing = true;
+        }
+        for (int probe = 0; probe < 80; ++probe) {
+            int const f = static_cast<int>(rng() % static_cast<unsigned>(n));
+            int const s = 1 + static_cast<int>(rng() % 8);
+            int const e = s + 1 + static_cast<int>(rng() % 2);
+            int const L = s + static_cast<int>(rng() % static_cast<unsigned>(e - s + 1));
+            bool const right = rng() % 2 == 0;
+            int const x = right ? e + 1 : s - 1;
+            // Extras: the base's ends that are not L, then x.
+            vosk::WindowSet w;
+            w.coreLo = L == s ? s : s + 1;
+            w.coreHi = L == e ? e : e - 1;
+            std::vector<int> ends;
+            if (L != s) ends.push_back(s);
+            if (L != e) ends.push_back(e);
+            ends.push_back(x);
+            for (int p : ends) w.extraPos[w.extraCount++] = p;
+            // The windows as position ranges, and their masks.
+            std::vector<TGenotSample::WindowRequest> wins = {{s, e - s + 1}, {std::min(s, x), e - s + 2}};
+            if (L != s) wins.push_back({s + 1, e - s});
+            if (L != e) wins.push_back({s, e - s});
+            for (auto const& r : wins) {
+                unsigned mask = 0;
+                for (int k = 0; k < w.extraCount; ++k)
+                    if (w.extraPos[k] >= r.start && w.extraPos[k] < r.start + r.length) mask |= 1u << k;
+                w.mask[w.numWindows] = mask;
+                w.length[w.numWindows++] = r.length;
+            }
+            SubHaplCounts counts[5];
+            S->countSet(f, L, w, 2, counts);
+            for (int k = 2; k < w.numWindows; ++k) S->countLater(f, L, w, k, counts[k]);
+            for (int k = 0; k < w.numWindows; ++k) {
+                SubHaplCounts alone;
+                S->countWindows(f, L, &wins[static_cast<std::size_t>(k)], 1, &alone);
+                EXPECT_EQ(eight(counts[k]), eight(alone)) << "window " << k << ", focal " << f << ", L " << L;
             }
         }
     }

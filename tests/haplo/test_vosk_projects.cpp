@@ -28,6 +28,7 @@
 
 #include "core/scratch.h"
 #include "popstats/PopGenetics.h"
+#include "program_run.h"
 #include "project/project_test_support.h"
 #include "support/process_state.h"
 #include "support/sanitized_build.h"
@@ -41,17 +42,7 @@ fs::path const data_dir = fs::path(QUINTLE_TEST_DATA_DIR);
 
 using Pair = std::pair<std::string, std::string>;
 
-std::string settings_with(std::map<std::string, std::string> const& keys) {
-    std::istringstream in(scratch::read_file(data_dir / "compare" / "all_tasks" / "pml_run.pms"));
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        auto const eq = line.find('=');
-        if (eq != std::string::npos && keys.count(line.substr(0, eq)))
-            line = line.substr(0, eq + 1) + keys.at(line.substr(0, eq));
-        out += line + "\n";
-    }
-    return out;
-}
+using test::settings_with;
 
 std::map<std::string, std::string> phasing(int samples, int burnIn, int interval, double recombination = 0.0) {
     return {{"TaskNumber", "8"},
