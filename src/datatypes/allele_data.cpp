@@ -1,7 +1,11 @@
 #include "datatypes/allele_data.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iomanip>
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
@@ -42,6 +46,26 @@ std::vector<int> usable_loci(std::vector<int> const& usableSite, int loci) {
 TAllele const* allele_at(PHaploDef const* e, int l) {
     if (e == nullptr || e->haplotype == nullptr || l < 0 || l >= e->haplotype->alleles.count) return nullptr;
     return e->haplotype->alleles.data[l];
+}
+
+std::vector<PHaploDef const*> list_entries(PHaploDefList const& list) {
+    return std::vector<PHaploDef const*>(list.data, list.data + std::max(list.count, 0L));
+}
+
+int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, std::vector<int>& classOf) {
+    const std::size_t width = loci.size() * sizeof(TAllele const*);
+    std::string key(width, '\0');
+    std::unordered_map<std::string, int> first;
+    classOf.assign(static_cast<std::size_t>(std::max(list.count, 0L)), 0);
+    for (long i = 0; i < list.count; ++i) {
+        for (std::size_t k = 0; k < loci.size(); ++k) {
+            TAllele const* a = allele_at(list.data[i], loci[k]);
+            std::memcpy(key.data() + k * sizeof a, &a, sizeof a);
+        }
+        auto const [it, added] = first.try_emplace(key, static_cast<int>(first.size()));
+        classOf[static_cast<std::size_t>(i)] = it->second;
+    }
+    return static_cast<int>(first.size());
 }
 
 double weighted_pair_sum(PHaploDefList const& list, RectMat const& d) {

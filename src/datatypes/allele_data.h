@@ -11,8 +11,6 @@
 #include <memory>
 #include <new>
 #include <ostream>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/Errors.h"
@@ -48,6 +46,14 @@ std::vector<int> usable_loci(std::vector<int> const& usableSite, int loci);
 // locus.
 TAllele const* allele_at(PHaploDef const* e, int l);
 
+// The entries of a list, in order.
+std::vector<PHaploDef const*> list_entries(PHaploDefList const& list);
+
+// Classes of the entries that have the same alleles (the same objects of
+// the allele base, or none) at `loci`, numbered in order of first
+// appearance: the class of each entry into classOf; their number returned.
+int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, std::vector<int>& classOf);
+
 // Sum over pairs i > j of the list of count_i x count_j x d(i, j); counts
 // multiply in 64 bits.
 double weighted_pair_sum(PHaploDefList const& list, RectMat const& d);
@@ -58,38 +64,23 @@ double weighted_pair_sum(PHaploDefList const& list, RectMat const& d);
 // decimals.
 void write_inter_haplotypic_matrix(std::ostream& out, RectMat const& d, int n);
 
-// Classes of alike rows of an allele table, numbered in order of first
-// appearance: rows whose `width` bytes at `bytes(i)` are the same. The
-// classes go into classOf (one per row); the number of classes is returned.
-template <class Bytes>
-int alike_rows(int rows, std::size_t width, Bytes&& bytes, std::vector<int>& classOf) {
-    std::unordered_map<std::string_view, int> first;
-    first.reserve(static_cast<std::size_t>(rows));
-    classOf.assign(static_cast<std::size_t>(rows), 0);
-    for (int i = 0; i < rows; ++i) {
-        auto const [it, added] =
-            first.try_emplace(std::string_view(bytes(i), width), static_cast<int>(first.size()));
-        classOf[static_cast<std::size_t>(i)] = it->second;
-    }
-    return static_cast<int>(first.size());
-}
-
 // compute_distance_matrix of both types: the n x n matrix of the haplotype
-// list (ERROR 108 from `function` for an empty list), its rows read once by
-// `read_rows(usable loci)` and each pair formed by `pair(rows, i, j, d)`. A
-// pair it refuses (after its own report) leaves no matrix at all rather than
-// a partly filled one that later sections would read as complete. The
-// matrix goes to `out` when given. True when the matrix is complete.
+// list (ERROR 108 from `function` for an empty list), the rows of entries
+// read by `read_rows(entries, usable loci)` and each pair formed by
+// `pair(rows, i, j, d)` (row i after row j). A pair it refuses (after its own
+// report) leaves no matrix at all rather than a partly filled one that later
+// sections would read as complete. The matrix goes to `out` when given. True
+// when the matrix is complete.
 //
-// `classes(rows, classOf)` gives the number of classes of alike rows (rows
-// that `pair` treats alike, in either place of a pair, with pairs that do
-// not depend on their order), or 0 when the rows cannot be taken by
-// classes; when rows repeat, the matrix is held in class mode and each pair
-// of classes formed once (a refusal is then that of the first pair of
-// classes refused: `pair` reports the same for any pair).
-template <class Sample, class ReadRows, class Classes, class Pair>
+// Entries with the same alleles at the usable loci (allele_row_classes) are
+// one class: when some repeat, only the first entry of each class is read
+// and the matrix is held in class mode, each pair of classes formed once,
+// unless `by_classes(rows)` finds that the pairs of those rows depend on
+// their order. A refusal is then that of the first pair of classes refused
+// (`pair` reports the same for any pair).
+template <class Sample, class ReadRows, class ByClasses, class Pair>
 bool fill_allele_distance_matrix(Sample& p, std::fstream* out, settings* s, char const* function,
-                                 ReadRows&& read_rows, Classes&& classes, Pair&& pair) {
+                                 ReadRows&& read_rows, ByClasses&& by_classes, Pair&& pair) {
     if (p.haplotypes.count < 1) {
         E.error(ERROR, function, Msg::m108_haplotype_list_empty);
         return false;
@@ -109,38 +100,43 @@ bool fill_allele_distance_matrix(Sample& p, std::fstream* out, settings* s, char
     p.maxPairwiseDistance = 0;
 
     if (L > 0) {
-        auto const rows = read_rows(usable_loci(p.usableSite, L));
+        std::vector<int> const loci = usable_loci(p.usableSite, L);
         RectMat& m = *p.distMat;
-        std::vector<int> classOf;
-        const int G = classes(rows, classOf);
         auto refuse = [&p] {
             p.distMat.reset();
             p.maxPairwiseDistance = 0;
             return false;
         };
-        if (G > 0 && G < n) {
-            std::vector<int> first(static_cast<std::size_t>(G), -1);
+        std::vector<int> classOf;
+        const int G = allele_row_classes(p.haplotypes, loci, classOf);
+        bool classed = false;
+        if (G < n) {
+            std::vector<PHaploDef const*> firsts(static_cast<std::size_t>(G), nullptr);
             std::vector<int> entries(static_cast<std::size_t>(G), 0);
             for (int i = 0; i < n; ++i) {
                 const auto c = static_cast<std::size_t>(classOf[static_cast<std::size_t>(i)]);
-                if (first[c] < 0) first[c] = i;
-                ++entries[c];
+                if (entries[c]++ == 0) firsts[c] = p.haplotypes.data[i];
             }
-            if (!m.make_classed(std::move(classOf), G)) return refuse();
-            for (int a = 0; a < G; ++a) {
-                for (int b = entries[static_cast<std::size_t>(a)] >= 2 ? a : a - 1; b >= 0; --b) {
-                    double d = 0.0;
-                    if (!pair(rows, first[static_cast<std::size_t>(a)], first[static_cast<std::size_t>(b)], d))
-                        return refuse();
-                    m.below(a, b) = d;
-                    if (d > p.maxPairwiseDistance) p.maxPairwiseDistance = static_cast<int>(d);
+            auto const rows = read_rows(firsts, loci);
+            classed = by_classes(rows);
+            if (classed) {
+                if (!m.make_classed(std::move(classOf), G)) return refuse();
+                for (int a = 0; a < G; ++a) {
+                    for (int b = entries[static_cast<std::size_t>(a)] >= 2 ? a : a - 1; b >= 0; --b) {
+                        double d = 0.0;
+                        if (!pair(rows, a, b, d)) return refuse();
+                        m.below(a, b) = d;
+                        if (d > p.maxPairwiseDistance) p.maxPairwiseDistance = static_cast<int>(d);
+                    }
+                }
+                for (int i = 0; i < n; ++i) {
+                    settings::print_message();
+                    if (s != nullptr && s->stopFlag != 0) return false;
                 }
             }
-            for (int i = 0; i < n; ++i) {
-                settings::print_message();
-                if (s != nullptr && s->stopFlag != 0) return false;
-            }
-        } else {
+        }
+        if (!classed) {
+            auto const rows = read_rows(list_entries(p.haplotypes), loci);
             m.de_allocate_matrix();
             m.nRows = m.nCols = n;
             if (m.allocate_matrix() == 0 && n > 0) {

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
@@ -15,9 +14,10 @@ double microsat_size(my_string const& name) {
     return text != nullptr ? std::atof(text) : 0.0;
 }
 
-MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int> const& loci, char missing) {
+MicrosatSizeRows read_microsat_sizes(std::vector<PHaploDef const*> const& entries, std::vector<int> const& loci,
+                                     char missing) {
     MicrosatSizeRows t;
-    t.rows = static_cast<int>(list.count);
+    t.rows = static_cast<int>(entries.size());
     t.loci = static_cast<int>(loci.size());
     const std::size_t cells = static_cast<std::size_t>(t.rows) * loci.size();
     t.size.assign(cells, microsat_missing_size);
@@ -25,7 +25,7 @@ MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int>
     t.plain.assign(static_cast<std::size_t>(t.rows), 1);
     std::size_t c = 0;
     for (int i = 0; i < t.rows; ++i) {
-        PHaploDef const* e = list.data[i];
+        PHaploDef const* e = entries[static_cast<std::size_t>(i)];
         for (int l : loci) {
             TAllele const* a = allele_at(e, l);
             if (a != nullptr && !allele_is_missing(a, missing)) {
@@ -40,20 +40,10 @@ MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int>
     return t;
 }
 
-int microsat_row_classes(MicrosatSizeRows const& t, std::vector<int>& classOf) {
-    const std::size_t L = static_cast<std::size_t>(t.loci);
+bool microsat_rows_symmetric(MicrosatSizeRows const& t) {
     for (std::size_t c = 0; c < t.size.size(); ++c)
-        if (t.size[c] == microsat_missing_size && t.missing[c] == 0) return 0;
-    // A row's sizes (their bits) followed by its missing flags.
-    std::vector<char> bytes(static_cast<std::size_t>(t.rows) * L * (sizeof(double) + 1));
-    const std::size_t width = L * (sizeof(double) + 1);
-    for (int i = 0; i < t.rows; ++i) {
-        char* row = bytes.data() + static_cast<std::size_t>(i) * width;
-        std::memcpy(row, t.size.data() + static_cast<std::size_t>(i) * L, L * sizeof(double));
-        std::memcpy(row + L * sizeof(double), t.missing.data() + static_cast<std::size_t>(i) * L, L);
-    }
-    return alike_rows(t.rows, width, [&](int i) { return bytes.data() + static_cast<std::size_t>(i) * width; },
-                      classOf);
+        if (t.size[c] == microsat_missing_size && t.missing[c] == 0) return false;
+    return true;
 }
 
 MicrosatPairStatus microsat_pair_distance(MicrosatSizeRows const& t, int i, int j, int method, double& d) {

@@ -5,29 +5,20 @@
 
 namespace quintle {
 
-StandardAlleleRows read_standard_alleles(PHaploDefList const& list, std::vector<int> const& loci, char missing) {
+StandardAlleleRows read_standard_alleles(std::vector<PHaploDef const*> const& entries,
+                                         std::vector<int> const& loci, char missing) {
     StandardAlleleRows t;
-    t.rows = static_cast<int>(list.count);
+    t.rows = static_cast<int>(entries.size());
     t.loci = static_cast<int>(loci.size());
     t.allele.assign(static_cast<std::size_t>(t.rows) * loci.size(), nullptr);
     std::size_t c = 0;
     for (int i = 0; i < t.rows; ++i) {
         for (int l : loci) {
-            TAllele const* a = allele_at(list.data[i], l);
+            TAllele const* a = allele_at(entries[static_cast<std::size_t>(i)], l);
             t.allele[c++] = allele_is_missing(a, missing) ? nullptr : a;
         }
     }
     return t;
-}
-
-int standard_row_classes(StandardAlleleRows const& t, std::vector<int>& classOf) {
-    const std::size_t width = static_cast<std::size_t>(t.loci) * sizeof(TAllele const*);
-    return alike_rows(
-        t.rows, width,
-        [&](int i) {
-            return reinterpret_cast<char const*>(t.allele.data() + static_cast<std::size_t>(i) * t.loci);
-        },
-        classOf);
 }
 
 int standard_pair_distance(StandardAlleleRows const& t, int i, int j) {

@@ -20,6 +20,7 @@
 #include "datatypes/PopulMicrosat.h"
 #include "datatypes/PopulRFLP.h"
 #include "datatypes/PopulStandard.h"
+#include "datatypes/allele_data.h"
 #include "datatypes/allele_fixture.h"
 #include "datatypes/class_pair_sum.h"
 #include "datatypes/dna_driver_fixture.h"
@@ -142,7 +143,7 @@ TEST(RepeatedTexts, AlleleMatricesByClassesReadAsThePairs) {
         RectMat const& d = *m.pop.distMat;
         ASSERT_TRUE(d.classed());
         EXPECT_EQ(d.num_classes(), 4);
-        MicrosatSizeRows const rows = read_microsat_sizes(m.pop.haplotypes, {0, 1, 2}, '?');
+        MicrosatSizeRows const rows = read_microsat_sizes(list_entries(m.pop.haplotypes), {0, 1, 2}, '?');
         for (int i = 0; i < 40; ++i)
             for (int j = 0; j < i; ++j) {
                 double want = 0.0;
@@ -164,7 +165,7 @@ TEST(RepeatedTexts, AlleleMatricesByClassesReadAsThePairs) {
     ASSERT_EQ(st.pop.compute_distance_matrix(nullptr, &run.s, 0), 1);
     RectMat const& d = *st.pop.distMat;
     ASSERT_TRUE(d.classed());
-    StandardAlleleRows const rows = read_standard_alleles(st.pop.haplotypes, {0, 1, 2}, '?');
+    StandardAlleleRows const rows = read_standard_alleles(list_entries(st.pop.haplotypes), {0, 1, 2}, '?');
     for (int i = 0; i < 50; ++i)
         for (int j = 0; j < i; ++j) ASSERT_EQ(d(i, j), standard_pair_distance(rows, i, j)) << i << " " << j;
 }
