@@ -1,10 +1,9 @@
 #include "datatypes/allele_data.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <iomanip>
 #include <optional>
-#include <string>
 #include <unordered_map>
 
 #include "data/HaploDef.h"
@@ -53,19 +52,42 @@ std::vector<PHaploDef const*> list_entries(PHaploDefList const& list) {
 }
 
 int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, std::vector<int>& classOf) {
-    const std::size_t width = loci.size() * sizeof(TAllele const*);
-    std::string key(width, '\0');
-    std::unordered_map<std::string, int> first;
-    classOf.assign(static_cast<std::size_t>(std::max(list.count, 0L)), 0);
-    for (long i = 0; i < list.count; ++i) {
-        for (std::size_t k = 0; k < loci.size(); ++k) {
-            TAllele const* a = allele_at(list.data[i], loci[k]);
-            std::memcpy(key.data() + k * sizeof a, &a, sizeof a);
+    // Entries by a hash of their allele pointers, compared pointer by
+    // pointer with the first entry of each class of that hash: no copy of
+    // the rows is kept.
+    auto hash = [&loci](PHaploDef const* e) {
+        std::uint64_t h = 1469598103934665603ULL;
+        for (int l : loci) {
+            h ^= reinterpret_cast<std::uintptr_t>(allele_at(e, l));
+            h *= 1099511628211ULL;
         }
-        auto const [it, added] = first.try_emplace(key, static_cast<int>(first.size()));
-        classOf[static_cast<std::size_t>(i)] = it->second;
+        return h;
+    };
+    auto alike = [&loci](PHaploDef const* a, PHaploDef const* b) {
+        for (int l : loci)
+            if (allele_at(a, l) != allele_at(b, l)) return false;
+        return true;
+    };
+    std::unordered_map<std::uint64_t, std::vector<long>> firsts;  // hash -> first entries of its classes
+    classOf.assign(static_cast<std::size_t>(std::max(list.count, 0L)), 0);
+    int classes = 0;
+    for (long i = 0; i < list.count; ++i) {
+        PHaploDef const* e = list.data[i];
+        std::vector<long>& candidates = firsts[hash(e)];
+        long match = -1;
+        for (long f : candidates)
+            if (alike(list.data[f], e)) {
+                match = f;
+                break;
+            }
+        if (match < 0) {
+            candidates.push_back(i);
+            classOf[static_cast<std::size_t>(i)] = classes++;
+        } else {
+            classOf[static_cast<std::size_t>(i)] = classOf[static_cast<std::size_t>(match)];
+        }
     }
-    return static_cast<int>(first.size());
+    return classes;
 }
 
 double weighted_pair_sum(PHaploDefList const& list, RectMat const& d) {
