@@ -7,6 +7,7 @@
 #        bench/run_bench.sh --compare OTHER_BINARY [--runs N] [--keep]
 #        bench/run_bench.sh --fits [--runs N] [--keep]   (bench/fits_bench.sh)
 #        bench/run_bench.sh --vosk [--keep] [INDIVIDUALSxSITES ...]   (bench/vosk_bench.sh)
+#        bench/run_bench.sh --selection-scan [--sims N] [--keep]   (bench/selection_bench.sh)
 #        bench/run_bench.sh --exact-test [--keep] [SAMPLESxCOPIESxHAPLOTYPES]   (bench/exact_bench.sh)
 #        bench/run_bench.sh --individual-level [--keep]   (bench/amova_bench.sh)
 #
@@ -53,6 +54,8 @@ if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"
 if [ "${1:-}" = "--individual-level" ]; then shift; exec bash "$HERE/amova_bench.sh" "$@"; fi
 # The Vosk phasing chain (update steps, peak memory): vosk_bench.sh.
 if [ "${1:-}" = "--vosk" ]; then shift; exec bash "$HERE/vosk_bench.sh" "$@"; fi
+# The scan for loci under selection against a minimal island-model loop: selection_bench.sh.
+if [ "${1:-}" = "--selection-scan" ]; then shift; exec bash "$HERE/selection_bench.sh" "$@"; fi
 
 # The expansion fits have a benchmark of their own.
 if [ "${1:-}" = "--fits" ]; then
@@ -77,7 +80,7 @@ while [ $# -gt 0 ]; do
             [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "run_bench.sh: --runs needs a positive number" >&2; exit 2; }
             runs="$2"
             shift ;;
-        -h|--help) sed -n '2,33p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,36p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         [0-9]*x[0-9]*x[0-9]*) configs+=("$1") ;;
         *) echo "run_bench.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
     esac

@@ -149,8 +149,10 @@ void list_loci(std::ostream& os, std::vector<int> const& usable, bool wanted) {
 
 // Which loci the computation could use, into the result file, and the
 // missing-data frequency of every locus into "MissDataPerLocus.txt" beside
-// the result file.
+// the result file. Not for the selection scan's simulated data, which
+// would leave their own single locus in the file.
 void report_usable_loci(settings const& s, PopGenetics const& pop) {
+    if (s.quietMode) return;
     if (std::fstream* out = s.ResultFile) {
         *out << "\nNumber of usable loci for distance computation : " << pop.numUsableSites;
         *out << "\nAllowed level of missing data                  : " << s.AllowedLevelOfMissingData;

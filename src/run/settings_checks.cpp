@@ -33,6 +33,10 @@ constexpr double kMaxIntCount = 1e9;
 constexpr double kMaxAmovaPermutations = 1e7;
 // One phase file is written per sampled phase.
 constexpr double kMaxPhaseSamples = 1e6;
+// The scan for loci under selection keeps two doubles per simulated locus,
+// and a list and counters per simulated deme.
+constexpr double kMaxScanSimulations = 1e7;
+constexpr double kMaxScanDemes = 1e6;
 // Weights scale the differences they apply to, and the mutation parameter of
 // the coalescent simulations with them: a larger factor only makes the
 // simulated samples hold more mutations than memory can.
@@ -65,6 +69,7 @@ bool coalescent_tests(settings const& s) { return asked(s, task_tajima | task_fu
 bool ewens(settings const& s) { return asked(s, task_ewens_watterson | task_chakraborty); }
 bool mismatch(settings const& s) { return asked(s, task_mismatch); }
 bool phase_files(settings const& s) { return s.GibbsOutputGamPhase != 0; }
+bool selection_scan(settings const& s) { return s.DetectSelectedLoci != 0; }
 
 using S = settings;
 constexpr double kNoLow = -kInfinity;
@@ -90,6 +95,9 @@ RangeCheck const kChecks[] = {
     {"NumIterationsNeutralityTests", &S::NumIterationsNeutralityTests, kNoLow, kMaxIntCount, ewens},
     {"NumBootExpDem", &S::NumBootExpDem, kNoLow, kMaxIntCount, mismatch},
     {"GibbsNumSamples", &S::GibbsNumSamples, kNoLow, kMaxPhaseSamples, phase_files},
+    {"NumberOfSimsForFDist2", &S::NumberOfSimsForFDist2, kNoLow, kMaxScanSimulations, selection_scan},
+    {"NumberOfDemesForFDist2", &S::NumberOfDemesForFDist2, kNoLow, kMaxScanDemes, selection_scan},
+    {"NumberOfGroupsForFDist2", &S::NumberOfGroupsForFDist2, kNoLow, kMaxScanDemes, selection_scan},
 };
 
 // The value as read, and its text for the log.

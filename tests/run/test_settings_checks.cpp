@@ -22,6 +22,7 @@ settings asking_everything() {
     settings s;
     s.TaskNumber = every_task;
     s.GibbsOutputGamPhase = 1;
+    s.DetectSelectedLoci = 1;
     return s;
 }
 
@@ -62,6 +63,10 @@ TEST(SettingsInRange, EachValueOutOfRangeIsNamedAndRefused) {
         {"DeletionWeight", [=](settings& s) { s.DeletionWeight = nan; }, "nan"},
         {"GammaAValue", [=](settings& s) { s.GammaAValue = -0.5; }, "-0.5"},
         {"GammaAValueAMOVA", [=](settings& s) { s.GammaAValueAMOVA = inf; }, "inf"},
+        // The scan keeps two values per simulated locus and storage per deme.
+        {"NumberOfSimsForFDist2", [](settings& s) { s.NumberOfSimsForFDist2 = 20000000; }, "20000000"},
+        {"NumberOfDemesForFDist2", [](settings& s) { s.NumberOfDemesForFDist2 = INT_MAX; }, "2147483647"},
+        {"NumberOfGroupsForFDist2", [](settings& s) { s.NumberOfGroupsForFDist2 = 5000000; }, "5000000"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.key);
