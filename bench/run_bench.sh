@@ -19,9 +19,13 @@
 #                typical call (2x50x1000, two groups, every analysis with
 #                1000 replicates or permutations) and the same without
 #                coalescent replicates; reading alone on 1x1000x5000 and
-#                1x100x100000; within-sample statistics without replicates
-#                on 1x100x5000 and 1x1000x5000 (bpppopstats beside them when
-#                installed). Then the replicate timing program.
+#                1x100x100000 (every sequence distinct); within-sample
+#                statistics without replicates on 1x100x5000, 1x1000x5000
+#                and 1x100x100000 (bpppopstats beside them when installed);
+#                a gene copy per line, 1x10000x1000 (about 400 distinct
+#                sequences), with and without the search for identical
+#                haplotypes. Then 1x100000x1000 by this program alone, and
+#                the replicate timing program.
 #   --runs N     Rounds of the comparison (default 9).
 #   --keep       Keep the working folder (projects, results, logs) and say where.
 #
@@ -148,10 +152,24 @@ if [ -n "$other" ]; then
     within=$((1 + 2 + 64))
     prepare typical 2 50 1000 2 "$typical" 1000
     prepare typical-nosim 2 50 1000 2 "$typical" 0
-    prepare read-1000x5000 1 1000 5000 0 0 0 --one-line-per-sequence
-    prepare read-100x100000 1 100 100000 0 0 0 --one-line-per-sequence
+    # Reading alone: every sequence distinct, and no search for identical
+    # haplotypes (an analysis of its own that reads the allele tables).
+    prepare read-1000x5000 1 1000 5000 0 0 0 --one-line-per-sequence --all-distinct
+    prepare read-100x100000 1 100 100000 0 0 0 --one-line-per-sequence --all-distinct
+    for d in read-1000x5000 read-100x100000; do
+        sed -i 's/^EliminateRedondHaplodefs=.*/EliminateRedondHaplodefs=0/' "$WORK/$d/pml_run.pms"
+    done
     prepare within-100x5000 1 100 5000 0 "$within" 0 --one-line-per-sequence --fasta "$WORK/within-100x5000/alignment.fa"
     prepare within-1000x5000 1 1000 5000 0 "$within" 0 --one-line-per-sequence --fasta "$WORK/within-1000x5000/alignment.fa"
+    prepare within-100x100000 1 100 100000 0 "$within" 0 --one-line-per-sequence \
+        --fasta "$WORK/within-100x100000/alignment.fa"
+    # A gene copy per line, 10,000 lines of 1,000 bp over about 400 distinct
+    # sequences, diversity and Tajima's D without replicates: with the
+    # settings as above (the search for identical haplotypes writes every
+    # pair of lines with the same sequence into the report) and without it.
+    prepare lines-10000 1 10000 1000 0 "$within" 0 --one-line-per-sequence
+    prepare lines-10000-noelim 1 10000 1000 0 "$within" 0 --one-line-per-sequence
+    sed -i 's/^EliminateRedondHaplodefs=.*/EliminateRedondHaplodefs=0/' "$WORK/lines-10000-noelim/pml_run.pms"
 
     echo "quintle comparison"
     echo "  this:     $BIN"
@@ -165,7 +183,23 @@ if [ -n "$other" ]; then
     # Two tests x two samples x 1000 replicates in the typical call.
     python3 "$HERE/compare.py" --this "$BIN" --other "$other" --runs "$runs" --replicates-per-run 4000 "${bpp[@]}" \
         "$WORK/typical" "$WORK/typical-nosim" "$WORK/read-1000x5000" "$WORK/read-100x100000" \
-        "$WORK/within-100x5000" "$WORK/within-1000x5000" || status_all=1
+        "$WORK/within-100x5000" "$WORK/within-1000x5000" "$WORK/within-100x100000" \
+        "$WORK/lines-10000" "$WORK/lines-10000-noelim" || status_all=1
+
+    # 100,000 such lines, this program alone (the other may need far more
+    # memory than the machine has): time and peak memory of one run.
+    prepare lines-100000 1 100000 1000 0 "$within" 0 --one-line-per-sequence
+    sed -i 's/^EliminateRedondHaplodefs=.*/EliminateRedondHaplodefs=0/' "$WORK/lines-100000/pml_run.pms"
+    echo
+    if (cd "$WORK/lines-100000" && "$TIME" -f "%e %U %S %M" -o time.txt "$BIN" bench.pmp stats.txt 0 1 run_silent \
+        >/dev/null 2>&1); then
+        read -r wall user sys peak <"$WORK/lines-100000/time.txt"
+        echo "lines-100000 (this program, without the search for identical haplotypes): wall ${wall} s," \
+            "processor $(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }') s, peak $((peak / 1024)) MiB"
+    else
+        echo "lines-100000: the run failed"
+        status_all=1
+    fi
 
     # Genealogy plus mutation placement against a whole replicate, at the
     # Watterson theta of the typical call's first sample.
