@@ -144,12 +144,21 @@ int mismatch_expected(double total, double theta0, double tau, std::span<double>
         const double lnPower = std::log(theta0 / (theta0 + 1.0));
         const double lnRatio = std::log(tau * (theta0 + 1.0) / theta0);
         const double decay = std::exp(-tau);
-        // The inner sum over j = 0 .. i grows by one term per class.
+        // The inner sum over j = 0 .. i grows by one term per class. It
+        // passes the double range in the classes far beyond tau where the
+        // power vanishes: there the count is taken from their logarithms.
+        const double lnScale = std::log(total) - std::log(theta0 + 1.0) - tau;
         double sum = 1.0;
+        double lnSum = 0.0;
         for (std::size_t i = 0; i < classes; ++i) {
             const int j = static_cast<int>(i);
-            if (j > 0) sum += std::exp(j * lnRatio - factln(j));
-            const double e = total * std::exp(j * lnPower) / (theta0 + 1.0) * decay * sum;
+            if (j > 0) {
+                const double lnTerm = j * lnRatio - factln(j);
+                sum += std::exp(lnTerm);
+                lnSum = std::max(lnSum, lnTerm) + std::log1p(std::exp(-std::fabs(lnSum - lnTerm)));
+            }
+            double e = total * std::exp(j * lnPower) / (theta0 + 1.0) * decay * sum;
+            if (!std::isfinite(e)) e = std::exp(lnScale + j * lnPower + lnSum);
             expected[i] = e;
             if (e > 1e-5) lastClass = j;
         }

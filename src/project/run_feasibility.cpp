@@ -15,6 +15,7 @@
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
+#include "project/sample_checks.h"
 #include "run/task_bits.h"
 
 namespace quintle {
@@ -150,6 +151,35 @@ void choose_structure_distances(Project& p) {
     }
 }
 
+// Sequences or RFLP haplotypes of which no sample has a usable site (at
+// every site deletions or too much missing data): what compares sites is
+// dropped, said once; false, after an ERROR, when no analysis is left at
+// all.
+bool analyses_without_sites(Project& p) {
+    settings& s = p.options;
+    if (p.DataType != DNA && p.DataType != RFLP) return true;
+    for (long i = 0; i < p.samples->Populations.count; ++i) {
+        Population const* sample = p.samples->Populations.data[i];
+        if (sample == nullptr || !holds_no_usable_site(*sample, s.AllowedLevelOfMissingData)) return true;
+    }
+    std::int64_t comparing = task_molecular_diversity | task_mismatch | task_linkage | task_pairwise_distances |
+                             task_tajima | task_fu_fs;
+    // Conventional FSTs come from haplotype frequencies.
+    if (s.ComputeConventionalFST == 0) comparing |= task_amova | task_pairwise_fst | task_mantel;
+    if (s.InferHaplotypeDefinitionFromDistanceMatrix != 0) comparing |= task_ewens_watterson | task_chakraborty;
+    if (has(s, comparing)) {
+        *_AOS_ << "   !!!No sample has a usable site: at every site the copies are deletions or too many are\n"
+               << "      missing data, the analyses that compare sites are skipped.\n";
+        drop(s, comparing);
+    }
+    if ((s.TaskNumber & (tasks_within_samples | tasks_between_samples | task_assignment)) == 0) {
+        *_AOS_ << "   !!!No analysis is left for these data.\n";
+        E.error(ERROR, checks_name, Msg::m134_invalid_data_after_check);
+        return false;
+    }
+    return true;
+}
+
 void check_dememorisation_steps(settings& s) {
     *_AOS_ << "  check selected settings..." << std::endl;
     if (s.MarkovChainDememorisationStepsLD < fewest_dememorisation_steps) {
@@ -230,6 +260,7 @@ int Project::make_run_possible() {
     if (!link_samples(*this)) return 0;
     bool const genotypic_set = samples->GenotypicData != 0;
     if (!build_sample_vectors(*this, genotypic_set)) return 0;
+    if (!analyses_without_sites(*this)) return 0;
 
     bool const recessive_and_phased = genotypic_set && RecessiveData != 0 && GameticPhase != 0;
     if (has(s, task_exact_differentiation) && recessive_and_phased) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/numerics.h"
 #include "data/HaploDef.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/mismatch.h"
@@ -88,6 +89,38 @@ TEST(Mismatch, ExpectedCountsUnderSuddenExpansion) {
         if (e > 1e-5) last = i;
     }
     EXPECT_EQ(m.p.lastExpMismatchClass, last);
+}
+
+// Far beyond tau the inner sum passes the double range while the power
+// vanishes: every expected count is still a number, and the right one. The
+// classes where the plain product stays finite keep its value to the bit.
+// References (1000 pairs, theta0 = 0.1, tau = 200): mpmath at 50 digits,
+// total*(th/(th+1))**i/(th+1)*exp(-tau)*sum((tau*(th+1)/th)**k/factorial(k)
+// for k in range(i+1)); the last class above 1e-5 is 281.
+TEST(Mismatch, ExpectedCountsFarBeyondTauAreNumbers) {
+    const double total = 1000.0, th = 0.1, tau = 200.0;
+    std::vector<double> expected(400, -1.0);
+    const int last = mismatch_expected(total, th, tau, expected);
+    struct Reference {
+        int i;
+        double e;
+    } const references[] = {{100, 1.7901952231008752e-12}, {150, 0.033726417186885546}, {200, 28.196319418040113},
+                            {210, 21.625890968377017},      {230, 3.1243381490257363},   {260, 0.0069004880620056896},
+                            {300, 9.6948171831353671e-9},   {399, 1.2393119521196494e-32}};
+    for (Reference const& r : references) EXPECT_NEAR(expected[static_cast<std::size_t>(r.i)], r.e, 1e-9 * r.e) << r.i;
+    for (double e : expected) EXPECT_TRUE(std::isfinite(e));
+    EXPECT_EQ(last, 281);
+
+    // The plain product, where it is finite.
+    const double lnPower = std::log(th / (th + 1.0)), lnRatio = std::log(tau * (th + 1.0) / th);
+    double sum = 1.0;
+    for (int j = 0; j < 400; ++j) {
+        if (j > 0) sum += std::exp(j * lnRatio - factln(j));
+        const double plain = total * std::exp(j * lnPower) / (th + 1.0) * std::exp(-tau) * sum;
+        if (std::isfinite(plain)) {
+            EXPECT_EQ(expected[static_cast<std::size_t>(j)], plain) << j;
+        }
+    }
 }
 
 TEST(Mismatch, ListingMatchesCountsAndFormat) {
