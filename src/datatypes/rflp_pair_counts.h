@@ -25,6 +25,7 @@ public:
     void build(std::vector<std::string_view> const& texts, std::vector<int> const& sites, char missing,
                bool deletions);
 
+    int num_entries() const { return static_cast<int>(distinctOf_.size()); }
     int num_distinct() const { return static_cast<int>(rows_.size()); }
     // The distinct text of entry i, numbered in order of first appearance.
     int distinct_of(int entry) const { return distinctOf_[static_cast<std::size_t>(entry)]; }
