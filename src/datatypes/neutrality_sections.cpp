@@ -241,7 +241,8 @@ EwensWattersonSection ewens_watterson_section_step(PopGenetics& p, settings& s, 
     }
     EchoCapture echo;
     std::clock_t start = 0;
-    if (!b_table_built(a.missingTable, start) || r.singleHaplotype) {
+    char const* missing = r.singleHaplotype && a.singleHidesMissingTable ? "" : a.missingTable;
+    if (!b_table_built(missing, start) || r.singleHaplotype) {
         r.echo = echo.take();
         return r;
     }

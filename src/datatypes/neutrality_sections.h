@@ -234,6 +234,9 @@ struct CountTestArgs {
     // Sets the sample's distances to those the merging reads: the number of
     // differing sites or alleles, every weight 1.
     std::function<void()> plainDistances;
+    // With a single haplotype the Ewens-Watterson section ends once the B
+    // table was asked for, without telling that it could not be built.
+    bool singleHidesMissingTable = false;
 };
 
 // A single haplotype is refused (the B table is built all the same); a

@@ -169,7 +169,8 @@ CountTestArgs sequence_count_test_args(Sample& p, settings const& s, bool ewensW
     SequenceDriverType const& t = driver_type(p);
     return {s.InferHaplotypeDefinitionFromDistanceMatrix != 0, s.NumIterationsNeutralityTests,
             ewensWatterson ? "\t\tFile 500k100.bnb not found... skipping task !\n" : t.chakrabortyMissingTable,
-            t.function, [&p] { use_distances(p, SequenceDistances{}); }};
+            t.function, [&p] { use_distances(p, SequenceDistances{}); },
+            ewensWatterson && t.ewensWattersonSingleHidesMissingTable};
 }
 
 template TajimaResult sequence_tajima_step(PopulDNA&, settings&, SampleDriverState&, TajimaArgs const&);

@@ -92,6 +92,9 @@ struct SequenceDriverType {
 
     // Ewens-Watterson and Chakraborty.
     bool ewensWattersonPlural;  // the refusal names the tests
+    // A single haplotype ends the Ewens-Watterson section before a missing
+    // B table is told.
+    bool ewensWattersonSingleHidesMissingTable;
     char const* chakrabortyMissingTable;
 
     // Fu's Fs: a replicate whose Fs is not formed counts in neither tail
