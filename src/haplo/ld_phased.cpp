@@ -171,7 +171,6 @@ void exact_tests(PopGenetics& p, std::vector<int>& loci, long chain, TriMat& pva
         << "\nChain length     :" << chain << "\nDememorization   :" << s.MarkovChainDememorisationStepsLD
         << "\nNote: The test is only performed for polymorphic pairs of loci"
         << "\n\n";
-    empty_ld_arrays();
 
     int const n = static_cast<int>(loci.size());
     double const saved = s.PrecisionOnPValueLD;
@@ -315,6 +314,9 @@ void PopGenetics::calc_all_gam_des(std::fstream& out, long steps, settings& s) {
         TriMat pvalues(static_cast<int>(loci.size()));
         // A negative length is no length at all.
         long chain = steps < 1 ? 0 : steps;
+        // The line's linkage values are this sample's, with the exact test
+        // or without it: never those of earlier samples, passes or projects.
+        empty_ld_arrays();
         if (s.MakeExactTestLD != 0 && chain != 0) exact_tests(*this, loci, chain, pvalues, s, out);
         ld_measures_pass(*this, loci, s, out);
     } catch (std::bad_alloc const&) {

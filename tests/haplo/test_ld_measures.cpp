@@ -178,22 +178,39 @@ TEST_F(MeasuresTest, EveryPairEndsItsBatchLine) {
     EXPECT_EQ(result().find(" 3: Table"), std::string::npos);
 }
 
-// With the exact test off the arrays accumulate across samples; each
-// adjacent mean must still cover its own sample only, whichever family is
-// selected.
-TEST_F(MeasuresTest, AdjacentMeansCoverTheirOwnSampleOnly) {
+// With the exact test off as with it on, a sample's linkage values replace
+// those of the sample before: a line never shows values of a sample of
+// another pass or project.
+TEST_F(MeasuresTest, EachSampleReplacesTheLinkageValuesOfTheSampleBefore) {
     PhasedSample first(from_table({{30, 10}, {10, 30}}));  // r2 0.25, D' 0.5
     PhasedSample second(from_table({{20, 0}, {0, 20}}));   // r2 1, D' 1
-    for (bool dprime : {false, true}) {
-        SumStat.MEAN_ADJ_DPRIME = dprime;
-        SumStat.MEAN_ADJ_R2 = !dprime;
-        first.pop.calc_all_gam_des(result_, 0, s);
-        second.pop.calc_all_gam_des(result_, 0, s);
-        TSumStat::Values const& means = dprime ? SumStat.meanAdjDprimeValues : SumStat.meanAdjR2Values;
-        ASSERT_EQ(means.count, 2);
-        EXPECT_DOUBLE_EQ(means.data[0], dprime ? 0.5 : 0.25);
-        EXPECT_DOUBLE_EQ(means.data[1], 1.0);
+    select_all();
+    for (int exact : {0, 1}) {
+        s.MakeExactTestLD = exact;
+        first.pop.calc_all_gam_des(result_, 100, s);
+        TSumStat const& st = SumStat;
+        ASSERT_EQ(st.meanAdjDprimeValues.count, 1);
+        EXPECT_DOUBLE_EQ(st.meanAdjDprimeValues.data[0], 0.5);
+        second.pop.calc_all_gam_des(result_, 100, s);
+        for (TSumStat::Values const* v : {&st.meanDprimeValues, &st.meanR2Values, &st.adjDprimeValues,
+                                          &st.adjR2Values, &st.meanAdjDprimeValues, &st.meanAdjR2Values,
+                                          &st.flankDprimeValues, &st.flankR2Values}) {
+            ASSERT_EQ(v->count, 1) << "exact test " << exact;
+            EXPECT_DOUBLE_EQ(v->data[0], 1.0);
+        }
     }
+}
+
+// A sample without two polymorphic loci computes no linkage value and
+// leaves those of the sample before.
+TEST_F(MeasuresTest, ASampleOfOnePolymorphicLocusLeavesTheValuesBefore) {
+    select_all();
+    PhasedSample first(from_table({{30, 10}, {10, 30}}));
+    PhasedSample single({{"a m", 3}, {"b m", 2}});
+    first.pop.calc_all_gam_des(result_, 0, s);
+    single.pop.calc_all_gam_des(result_, 0, s);
+    ASSERT_EQ(SumStat.adjR2Values.count, 1);
+    EXPECT_DOUBLE_EQ(SumStat.adjR2Values.data[0], 0.25);
 }
 
 // The flanking pair is the first and the last polymorphic locus, also when
