@@ -23,7 +23,6 @@
 #include "popstats/PopGenetics.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
 
 namespace quintle {
 
@@ -151,15 +150,6 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
     s.PrecisionOnPValueLD = o.sd;
     s.LDPValue = o.p;
     return o.p;
-}
-
-void empty_ld_arrays() {
-    for (TSumStat::Values* v :
-         {&SumStat.meanDprimeValues, &SumStat.meanR2Values, &SumStat.adjDprimeValues, &SumStat.adjR2Values,
-          &SumStat.meanAdjDprimeValues, &SumStat.meanAdjR2Values, &SumStat.flankDprimeValues, &SumStat.flankR2Values}) {
-        v->count = 0;
-        v->auxCount = 0;
-    }
 }
 
 // The exact test of every pair, with its printouts.
@@ -301,6 +291,9 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
 }
 
 void PopGenetics::calc_all_gam_des(std::fstream& out, long steps, settings& s) {
+    // The line's linkage values are this sample's, with the exact test or
+    // without it; a sample without two polymorphic loci has none.
+    linkage_line.reset();
     if (haplotypes.count == 0) {
         E.error(ERROR, "PopGenetics::calc_all_gam_des()", Msg::m108_haplotype_list_empty);
         return;
@@ -314,9 +307,6 @@ void PopGenetics::calc_all_gam_des(std::fstream& out, long steps, settings& s) {
         TriMat pvalues(static_cast<int>(loci.size()));
         // A negative length is no length at all.
         long chain = steps < 1 ? 0 : steps;
-        // The line's linkage values are this sample's, with the exact test
-        // or without it: never those of earlier samples, passes or projects.
-        empty_ld_arrays();
         if (s.MakeExactTestLD != 0 && chain != 0) exact_tests(*this, loci, chain, pvalues, s, out);
         ld_measures_pass(*this, loci, s, out);
     } catch (std::bad_alloc const&) {

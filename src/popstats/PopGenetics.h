@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/MY_TArrayAsVector.h"
@@ -26,6 +27,7 @@
 #include "popstats/TTree.h"
 #include "popstats/fu_fs.h"
 #include "popstats/gene_diversity.h"
+#include "project/pass_results.h"
 
 namespace quintle {
 
@@ -312,8 +314,12 @@ public:
     // two; the tests put the request back as it was.
     // Every pair of polymorphic loci: the exact test (MakeExactTestLD) with
     // its significance table and histogram, then D, D' and r2 of each pair
-    // and the linkage values of the statistics line.
+    // and the sample's linkage values (linkage_line; none without two
+    // polymorphic loci).
     void calc_all_gam_des(std::fstream& out, long steps, settings& s);
+    // The linkage values of the statistics line from the last call of
+    // calc_all_gam_des; the pass takes those of its last sample that has them.
+    std::optional<LinkageLine> linkage_line;
     // Builds contTable ((k1+2) x (k2+2)) from the haplotype list. 1 built;
     // 0 with fewer than two alleles at a locus (contTableMonomorphic) or
     // after an error.
@@ -332,8 +338,8 @@ public:
     // of the move made, 1.0 if none.
     double swap_in_table(int* pair, long& seed);
     // Tables of one pair into s.ResultFile; adds the pair's |D'| and r2 to
-    // the two sums and fills the statistics-line arrays. The flanking pair
-    // is (firstLocus, lastLocus). Returns 1.
+    // the two sums and its adjacent and flanking values to linkage_line. The
+    // flanking pair is (firstLocus, lastLocus). Returns 1.
     int calc_d_sd_values(int* pair, settings& s, double& dprimeSum, double& r2Sum, int firstLocus, int lastLocus);
     // Linked loci per polymorphic locus by minor-allele class: result
     // stream, histogram file, batch file.
