@@ -48,13 +48,26 @@ void build_haplotype_vectors(Project& p) {
 }
 
 void haplotype_vectors_step(Project& p) {
-    timed("\t\tBuilding vectors of alleles...", [&p] { build_haplotype_vectors(p); });
+    // Due tables are built later, by build_allele_tables.
+    timed("\t\tBuilding vectors of alleles...", [&p] {
+        if (!p.allele_tables_due) build_haplotype_vectors(p);
+    });
 }
 
 void pseudo_haplotypes_step(Project& p) {
     timed("\t\tProcessing phenotypes into pseudo-haplotypes...",
           [&p] { p.samples->phen_to_gam(&p.haplotypes, &p, &p.options); });
     p.phen_converted = 1;
+}
+
+// Haplotypic data with one allele per character: their allele tables (one
+// locus per site, an allele vector per distinct text) can wait until an
+// analysis needs them, since the data checks read the texts themselves. A
+// first sample without haplotypes reports its emptiness at once.
+bool tables_can_wait(Project const& p) {
+    Population const* first = p.samples->Populations.data[0];
+    return p.GenotypicData == 0 && ProfileSettings::LocusSeparator == '\0' && first != nullptr &&
+           first->haplotypes.count > 0;
 }
 
 // Points the samples at the project's allele database; false without a sample.
@@ -65,9 +78,16 @@ bool link_samples(Project& p) {
         E.error(ERROR, checks_name, Msg::m123_no_samples);
         return false;
     }
-    if (Population* first = p.samples->Populations.data[0]) first->make_all_blanks(ProfileSettings::LocusSeparator);
+    if (tables_can_wait(p))
+        p.allele_tables_due = true;
+    else if (Population* first = p.samples->Populations.data[0])
+        first->make_all_blanks(ProfileSettings::LocusSeparator);
     return true;
 }
+
+// True when the run's analyses read the allele tables: any task, or the
+// scan for selected loci.
+bool tables_needed(settings const& s) { return s.TaskNumber != 0 || s.DetectSelectedLoci != 0; }
 
 // The allele vectors and pseudo-haplotypes the analyses need, around the
 // data checks; false when the data fail them.
@@ -123,8 +143,12 @@ void choose_structure_distances(Project& p) {
         if (computed == 1) s.ComputeConventionalFST = 1;
     }
     if (computed == 1 && p.vectors_built == 0 && p.GenotypicData == 0 &&
-        (p.DataType == MICROSAT || p.DataType == STANDARD || p.DataType == FREQUENCY))
-        build_haplotype_vectors(p);
+        (p.DataType == MICROSAT || p.DataType == STANDARD || p.DataType == FREQUENCY)) {
+        if (p.allele_tables_due)
+            p.build_allele_tables();
+        else
+            build_haplotype_vectors(p);
+    }
 }
 
 // Sequences or RFLP haplotypes of which no sample has a usable site (at
@@ -184,6 +208,7 @@ void adapt_settings_to_data(Project& p) {
 
     if ((s.EliminateRedondHaplodefs != 0 || s.InferHaplotypeDefinitionFromDistanceMatrix != 0) &&
         (p.GenotypicData == 0 || p.GameticPhase != 0)) {
+        p.build_allele_tables();
         p.eliminate_redond_haplodef();
         if (s.ComputeDistanceMatrixAMOVA != 0) p.distance_matrix.reset();
     }
@@ -269,7 +294,16 @@ int Project::make_run_possible() {
     *_AOS_ << "  done!" << std::endl;
     check_dememorisation_steps(s);
     adapt_settings_to_data(*this);
+    // Reading alone (no task) never builds the tables.
+    if (tables_needed(s)) build_allele_tables();
     return 1;
+}
+
+void Project::build_allele_tables() {
+    if (!allele_tables_due) return;
+    allele_tables_due = false;
+    if (Population* first = samples->Populations.data[0]) first->make_all_blanks(ProfileSettings::LocusSeparator);
+    if (vectors_built == 0) build_haplotype_vectors(*this);
 }
 
 }  // namespace quintle

@@ -19,7 +19,14 @@ bool is_missing(TAllele const* allele, char missing) {
     return allele != nullptr && allele->name.length() == 1 && allele->name[0] == missing;
 }
 
-long allele_count(HaploDef const* h) { return h != nullptr ? h->alleles.count : 0; }
+// A definition whose allele vector is not built yet (one allele per
+// character of its text, built when an analysis needs it) counts its text.
+bool vector_due(HaploDef const* h) { return h->alleles.data == nullptr && h->data.length() > 0; }
+
+long allele_count(HaploDef const* h) {
+    if (h == nullptr) return 0;
+    return vector_due(h) ? h->data.length() : h->alleles.count;
+}
 
 long allele_count(TPopHaplotype const* h) { return h != nullptr ? h->alleles.count : 0; }
 
@@ -28,6 +35,11 @@ HaploDef* haplotype_of(PHaploDef const* entry) { return entry != nullptr ? entry
 // At least one allele, and every one of them missing data.
 bool all_missing(HaploDef const* h, char missing) {
     if (allele_count(h) == 0) return false;
+    if (vector_due(h)) {
+        for (int c = 0; c < h->data.length(); ++c)
+            if (h->data[c] != missing) return false;
+        return true;
+    }
     for (long l = 0; l < h->alleles.count; ++l)
         if (!is_missing(h->alleles.data[l], missing)) return false;
     return true;

@@ -270,7 +270,17 @@ long seed_from_text(char const* text) {
 }
 
 long run_seed() {
-    return seed_from_text(std::getenv("QUINTLE_SEED"));
+    char const* const text = std::getenv("QUINTLE_SEED");
+    long const seed = seed_from_text(text);
+    // A pipeline that meant to fix its seed must learn that this call cannot
+    // be repeated: told in the log and on standard error, the run goes on.
+    if (seed == 1 && text != nullptr && *text != '\0') {
+        std::string const told = std::string("QUINTLE_SEED=\"") + text + "\" is not a whole number from 1 to " +
+                                 std::to_string(largest_seed) + ": the random generator is seeded from the clock";
+        *_AOS_ << "WARNING: " << told << std::endl;
+        std::cerr << "quintle: " << told << std::endl;
+    }
+    return seed;
 }
 
 int create_log_dir(char const* exeDirectory, char const* projectPath, my_string& resultFolder) {

@@ -164,5 +164,43 @@ TEST(Mismatch, LargeCountsDoNotOverflow) {
     EXPECT_NEAR(m.p.mismatchMean, 4900000000.0 / 9799930000.0, 1e-12);
 }
 
+
+// A matrix held by classes counts the same pairs into the same classes as
+// the same matrix written out in full: pairs between classes, between two
+// entries of a class, and within an entry; a value without a class is
+// passed over (and said so) in both.
+TEST(Mismatch, ClassModeCountsTheSamePairs) {
+    const std::vector<int> counts = {2, 3, 1, 4, 0, 2};
+    for (double odd : {2.0, -1.0}) {
+        RectMat d(0, 0);
+        ASSERT_TRUE(d.make_classed({0, 1, 0, 2, 1, 0}, 3));
+        d.below(1, 0) = 3.0;
+        d.below(2, 0) = 1.0;
+        d.below(2, 1) = odd;
+        d.below(0, 0) = 0.0;
+        d.below(1, 1) = 2.5;
+        RectMat full(6, 6);
+        for (int i = 0; i < 6; ++i)
+            for (int j = 0; j < 6; ++j) full(i, j) = d(i, j);
+        std::vector<std::int64_t> byClass(5), byEntry(5);
+        const long skippedByClass = count_mismatch_pairs(counts, d, 4, byClass);
+        const long skippedByEntry = count_mismatch_pairs(counts, full, 4, byEntry);
+        EXPECT_EQ(byClass, byEntry) << odd;
+        EXPECT_EQ(skippedByClass > 0, skippedByEntry > 0) << odd;
+        EXPECT_EQ(skippedByClass > 0, odd < 0) << odd;
+    }
+    // By hand, copies of the classes: {0: 2 + 1 + 2, 1: 3 + 0, 2: 4}; within
+    // entries 1 + 3 + 6 + 1 = 11 pairs at 0, within class 0 2 + 4 + 2 = 8 at
+    // 0, class 1 with itself 0 pairs; 5 * 3 at 3, 5 * 4 at 1, 3 * 4 at 2.
+    RectMat d(0, 0);
+    ASSERT_TRUE(d.make_classed({0, 1, 0, 2, 1, 0}, 3));
+    d.below(1, 0) = 3.0;
+    d.below(2, 0) = 1.0;
+    d.below(2, 1) = 2.0;
+    std::vector<std::int64_t> obs(5);
+    EXPECT_EQ(count_mismatch_pairs(counts, d, 4, obs), 0);
+    EXPECT_EQ(obs, (std::vector<std::int64_t>{19, 20, 12, 15, 0}));
+}
+
 }  // namespace
 }  // namespace quintle
