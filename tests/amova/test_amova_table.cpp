@@ -204,7 +204,9 @@ TEST(AverageLineIndices, TheIndicesOfEachDesign) {
         EXPECT_EQ(f.fct.has_value(), want.find("CT") != std::string::npos);
         EXPECT_EQ(f.fsc.has_value(), want.find("SC") != std::string::npos);
         EXPECT_EQ(f.fit.has_value(), want.find("IT") != std::string::npos);
-        if (f.fct) EXPECT_EQ(*f.fct, 0.3);
+        if (f.fct) {
+            EXPECT_EQ(*f.fct, 0.3);
+        }
     }
 }
 
