@@ -193,15 +193,15 @@ void PairwisePass::run() {
         build_samples_by_id();
         create_matrices();
 
-        // Whether the test runs is decided here, whatever the settings said.
+        // Whether the test runs is decided here, whatever the settings'
+        // TestSignificancePairewiseFST says; the settings are left as read.
         long K = static_cast<long>(s.NumPermutationsFST);
         if (K <= 0) {
             K = 1;
-            s.TestSignificancePairewiseFST = 0;
+            test_ = false;
         } else {
-            s.TestSignificancePairewiseFST = s.ComputePairwiseFST != 0 || s.PrintMissIntermatchs != 0 ? 1 : 0;
+            test_ = s.ComputePairwiseFST != 0 || s.PrintMissIntermatchs != 0;
         }
-        test_ = s.TestSignificancePairewiseFST != 0;
 
         Samples const* set = engine_.samples;
         if (set != nullptr && set->GenotypicData != 0 && set->GameticPhase == 0 && s.RecessiveAllelesEM != 0) {

@@ -107,6 +107,23 @@ TEST_F(PairwiseFst, ListsOfTheComputedValuesOnly) {
     EXPECT_FALSE(line.pairDmuSqr);
 }
 
+// The pass decides itself whether the permutation test runs (permutations
+// asked, and FST or the differences computed) and leaves the settings'
+// TestSignificancePairewiseFST as it was read.
+TEST_F(PairwiseFst, TheTestDecisionDoesNotGoBackIntoTheSettings) {
+    make_haplotypes(6, 15, 5);
+    random_samples(3, 4, 9, 6);
+    for (int permutations : {0, 10}) {
+        SCOPED_TRACE(permutations);
+        run.NumPermutationsFST = permutations;
+        run.TestSignificancePairewiseFST = 7;
+        std::size_t const before = log.text().size();
+        build();
+        EXPECT_EQ(log.text().find("and test significance", before) != std::string::npos, permutations > 0);
+        EXPECT_EQ(run.TestSignificancePairewiseFST, 7);
+    }
+}
+
 // The FST list takes the computed values with no FST table printed; the
 // other lists keep the gates of their computations, so a pass that does not
 // compute them leaves the earlier values in place.
