@@ -136,7 +136,6 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
         if (b == TableBuild::monomorphic) p.contTableMonomorphic = 1;
         settings::global_work_done += static_cast<double>(steps / 1000);
         settings::print_message();
-        s.LDPValue = 1.0;
         s.PrecisionOnPValueLD = 0.0;
         stepsDone = 0;
         return 1.0;
@@ -148,7 +147,6 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
     }
     stepsDone = static_cast<long>(o.steps);
     s.PrecisionOnPValueLD = o.sd;
-    s.LDPValue = o.p;
     return o.p;
 }
 
@@ -274,7 +272,6 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
                 contTableMonomorphic = 1;
             else
                 E.error(ERROR, "PopGenetics::calc_gam_des_prob3()", Msg::m155_cannot_build_contingency_table);
-            s.LDPValue = 1.0;
             s.PrecisionOnPValueLD = 0.0;
             return 1.0;
         }
@@ -282,7 +279,6 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
         stepsDone = static_cast<long>(o.steps);
         if (o.stopped) return -1000.0;
         s.PrecisionOnPValueLD = o.sd;
-        s.LDPValue = o.p;
         return o.p;
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "PopGenetics::calc_gam_des_prob3()", Msg::m0_not_enough_memory);
