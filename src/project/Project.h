@@ -50,6 +50,10 @@ public:
     std::int64_t elapsed_ms = 0;
     // The allele vectors of the haplotype definitions exist.
     int vectors_built = 0;
+    // The per-locus allele tables of haplotypic data (the first sample's
+    // blanks, the definitions' allele vectors) are due but not yet built:
+    // build_allele_tables builds them when an analysis first needs them.
+    bool allele_tables_due = false;
     // The phenotypes have been turned into pseudo-haplotypes.
     int phen_converted = 0;
     // Runs made by this object.
@@ -83,6 +87,10 @@ public:
     // and pseudo-haplotypes the analyses need and checks the data. Dropped
     // tasks are noted in the log. 0 when the run must stop.
     int make_run_possible();
+    // Builds the allele tables that make_run_possible left due (nothing when
+    // none are): the first sample's blanks, then the allele vectors of the
+    // haplotype definitions.
+    void build_allele_tables();
 
     // 1 when the structure can carry an AMOVA; otherwise 0 after a WARNING
     // for each defect (no sample, no group, one sample per group).
