@@ -192,12 +192,11 @@ void TGenotSample::bindColumns() {
     coreLoci_.assign(static_cast<std::size_t>(L), 0);
     coreA_.assign(static_cast<std::size_t>(L), 0);
     coreB_.assign(static_cast<std::size_t>(L), 0);
-    localEqA_.assign(static_cast<std::size_t>(L), nullptr);
-    localEqB_.assign(static_cast<std::size_t>(L), nullptr);
+    focalEq_.assign(usePlanes_ ? static_cast<std::size_t>(L) * 2 * static_cast<std::size_t>(words_) : 0, 0);
     localOfLocus_.assign(static_cast<std::size_t>(L), -1);
     valid_.assign(static_cast<std::size_t>(words_), 0);
-    all_.assign(static_cast<std::size_t>(words_), ~std::uint64_t{0});
-    core_.assign(static_cast<std::size_t>(words_), vosk::CoreWord{});
+    ones_.assign(2 * static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    visit_.assign(static_cast<std::size_t>(words_), vosk::VisitWord{});
     focal_ = -1;
 }
 
@@ -205,12 +204,14 @@ void TGenotSample::prepareFocal(int f) {
     if (!usePlanes_) return;
     TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
     int const rows = 2 * numIndividuals;
+    auto const words = static_cast<std::size_t>(words_);
     std::fill(localOfLocus_.begin(), localOfLocus_.end(), -1);
     for (int p = 0; p < F.localCount; ++p) {
         int const locus = F.localList[static_cast<std::size_t>(p)];
         int const* at = columns_.data() + static_cast<long>(locus) * rows + 2 * f;
-        localEqA_[static_cast<std::size_t>(p)] = plane(locus, at[0]);
-        localEqB_[static_cast<std::size_t>(p)] = plane(locus, at[1]);
+        std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
+        std::copy_n(plane(locus, at[0]), words, block);
+        std::copy_n(plane(locus, at[1]), words, block + words);
         localOfLocus_[static_cast<std::size_t>(locus)] = p;
     }
     // Every gamete but the focal individual's two.
@@ -220,6 +221,11 @@ void TGenotSample::prepareFocal(int f) {
     }
     valid_[static_cast<std::size_t>(f / 32)] &= ~(std::uint64_t{3} << (2 * f % 64));
     focal_ = f;
+}
+
+vosk::FocalPlanes TGenotSample::focalPlanes(int f) {
+    if (focal_ != f) prepareFocal(f);
+    return vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
 }
 
 void TGenotSample::mirrorExchange(int i, int k) {
@@ -237,10 +243,17 @@ void TGenotSample::mirrorExchange(int i, int k) {
     std::uint64_t const both = std::uint64_t{3} << (r % 64);
     plane(k, u)[r / 64] ^= both;
     plane(k, v)[r / 64] ^= both;
-    if (i == focal_) {
-        int const p = localOfLocus_[static_cast<std::size_t>(k)];
-        if (p >= 0) std::swap(localEqA_[static_cast<std::size_t>(p)], localEqB_[static_cast<std::size_t>(p)]);
+    if (i != focal_) {
+        focal_ = -1;  // the copies of the focal planes may hold the old bits
+        return;
     }
+    // The focal gametes trade their codes: the two lanes of the copy trade
+    // places.
+    int const p = localOfLocus_[static_cast<std::size_t>(k)];
+    if (p < 0) return;
+    auto const words = static_cast<std::size_t>(words_);
+    std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
+    std::swap_ranges(block, block + words, block + words);
 }
 
 // ---------------------------------------------------------------------------
@@ -283,7 +296,12 @@ void TGenotSample::countWindows(int f, int L, WindowRequest const* windows, int 
         set.mask[k] = left | right;
         set.length[k] = windows[k].length;
     }
-    countSet(f, L, set, n, out);
+    if (anyMissing || !usePlanes_) {
+        setLoci(f, L, set);
+        countColumns(f, L, set, out);
+        return;
+    }
+    vosk::count_plain(focalPlanes(f), L, set, out);
 }
 
 void TGenotSample::setLoci(int f, int L, vosk::WindowSet& set) {
@@ -324,41 +342,28 @@ void TGenotSample::countColumns(int f, int L, vosk::WindowSet const& set, vosk::
         vosk::count_plain_columns(cols, focal, set, out);
 }
 
-void TGenotSample::countSet(int f, int L, vosk::WindowSet& set, int now, vosk::SubHaplCounts* out) {
+void TGenotSample::countVisit(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base,
+                              vosk::SubHaplCounts& extended) {
     if (anyMissing || !usePlanes_) {
-        setLoci(f, L, set);
-        int const all = set.numWindows;
-        set.numWindows = now;
-        countColumns(f, L, set, out);
-        set.numWindows = all;
+        // Both at once as a set: base and base with x.
+        int const length = v.e - v.s + 1;
+        WindowRequest const windows[2] = {{v.s, length}, {std::min(v.s, v.x), length + 1}};
+        vosk::SubHaplCounts out[2];
+        countWindows(f, v.L, windows, v.x >= 0 ? 2 : 1, out);
+        base = out[0];
+        if (v.x >= 0) extended = out[1];
         return;
     }
-    if (focal_ != f) prepareFocal(f);
-    set.eqA = localEqA_.data();
-    set.eqB = localEqB_.data();
-    set.all = all_.data();
-    // At the focal position every gamete counted matches: its planes stand
-    // aside for the plane of all gametes while the set's core is folded.
-    auto const at = static_cast<std::size_t>(L);
-    std::uint64_t const* const savedA = localEqA_[at];
-    std::uint64_t const* const savedB = localEqB_[at];
-    localEqA_[at] = localEqB_[at] = all_.data();
-    vosk::FocalPlanes const planes{savedA, savedB, valid_.data(), words_};
-    vosk::count_plain(planes, set, now, out, core_.data());
-    localEqA_[at] = savedA;
-    localEqB_[at] = savedB;
+    vosk::count_visit(focalPlanes(f), v, visit_.data(), base, extended);
 }
 
-void TGenotSample::countLater(int f, int L, vosk::WindowSet const& set, int k, vosk::SubHaplCounts& out) {
+void TGenotSample::countVisitWindow(int f, vosk::VisitWindows const& v, int lo, int hi, vosk::SubHaplCounts& out) {
     if (anyMissing || !usePlanes_) {
-        vosk::WindowSet one = set;
-        one.numWindows = 1;
-        one.mask[0] = set.mask[k];
-        one.length[0] = set.length[k];
-        countColumns(f, L, one, &out);
+        WindowRequest const window{lo, hi - lo + 1};
+        countWindows(f, v.L, &window, 1, &out);
         return;
     }
-    vosk::count_plain_later(core_.data(), words_, set, k, out);
+    vosk::count_visit_window(visit_.data(), focalPlanes(f), v, lo, hi, out);
 }
 
 void TGenotSample::computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f, int const& length,

@@ -6,104 +6,67 @@ namespace quintle::vosk {
 
 namespace {
 
-// The gametes with no difference (zero) and with one (one) so far, folded
-// with the differences d at one more locus.
-inline void fold(std::uint64_t& zero, std::uint64_t& one, std::uint64_t d) {
-    one = (one & ~d) | (zero & d);
-    zero &= ~d;
-}
-
-// The planes of a set's extra positions, a plane of all gametes standing
-// for those it lacks, so that every window folds three of them: a position
-// the window does not hold is folded with no difference, which changes
-// nothing. No branch then depends on the window.
-struct Extras {
-    std::uint64_t const* a[WindowSet::maxExtras];
-    std::uint64_t const* b[WindowSet::maxExtras];
+// The gametes of one word with no difference (z) and with one (o) from a
+// focal context over the positions folded so far.
+struct Matches {
+    std::uint64_t z = ~std::uint64_t{0};
+    std::uint64_t o = 0;
+    // One more position; eq: the gametes equal to the context there.
+    void fold(std::uint64_t eq) {
+        o = (o & eq) | (z & ~eq);
+        z &= eq;
+    }
 };
 
-inline Extras extras_of(WindowSet const& w) {
-    Extras x;
-    for (int e = 0; e < WindowSet::maxExtras; ++e) {
-        bool const has = e < w.extraCount;
-        x.a[e] = has ? w.eqA[w.extraPos[e]] : w.all;
-        x.b[e] = has ? w.eqB[w.extraPos[e]] : w.all;
+// Both contexts of one word. A position is folded from its block of planes
+// (lane A, then lane B `words` further on); the block of all ones folds
+// nothing, which lets a position the window lacks, or the focal position,
+// be folded without a branch.
+struct Contexts {
+    Matches A, B;
+    void fold(std::uint64_t const* block, int word, int words) {
+        A.fold(block[word]);
+        B.fold(block[words + word]);
     }
-    return x;
-}
+};
 
-// The tallies of one window (its mask) from the core of one word: its
-// extra positions folded in, then the gametes of each class at no and one
-// difference.
-inline void tally_window(CoreWord const& c, Extras const& x, unsigned mask, int word, long* t) {
-    std::uint64_t za = c.zA, oa = c.oA, zb = c.zB, ob = c.oB;
-    for (int e = 0; e < WindowSet::maxExtras; ++e) {
-        std::uint64_t const held = std::uint64_t{0} - ((mask >> e) & 1u);
-        fold(za, oa, ~x.a[e][word] & held);
-        fold(zb, ob, ~x.b[e][word] & held);
+// Integer tallies of one window, N then M for Aa, Ab, Ba, Bb: the sums of
+// ones are exact, so converting at the end gives the same doubles as adding
+// 1.0 gamete by gamete, whichever way the window was folded.
+struct Tally {
+    long t[8] = {};
+    void add(Contexts const& c, std::uint64_t xa, std::uint64_t xb) {
+        t[Aa] += std::popcount(c.A.z & xa);
+        t[Ab] += std::popcount(c.A.z & xb);
+        t[Ba] += std::popcount(c.B.z & xa);
+        t[Bb] += std::popcount(c.B.z & xb);
+        t[4 + Aa] += std::popcount(c.A.o & xa);
+        t[4 + Ab] += std::popcount(c.A.o & xb);
+        t[4 + Ba] += std::popcount(c.B.o & xa);
+        t[4 + Bb] += std::popcount(c.B.o & xb);
     }
-    t[Aa] += std::popcount(za & c.xa);
-    t[Ab] += std::popcount(za & c.xb);
-    t[Ba] += std::popcount(zb & c.xa);
-    t[Bb] += std::popcount(zb & c.xb);
-    t[4 + Aa] += std::popcount(oa & c.xa);
-    t[4 + Ab] += std::popcount(oa & c.xb);
-    t[4 + Ba] += std::popcount(ob & c.xa);
-    t[4 + Bb] += std::popcount(ob & c.xb);
-}
-
-inline void tallies_out(long const* t, SubHaplCounts& out) {
-    for (int x = 0; x < 4; ++x) {
-        out.N[x] = static_cast<double>(t[x]);
-        out.M[x] = static_cast<double>(t[4 + x]);
-    }
-}
-
-// The body of count_plain for W words of gametes (W = 0: any number,
-// given in f.words). With the number known, the core of a small sample
-// stays in registers through the whole count.
-template <int W>
-inline void count_plain_words(FocalPlanes const& f, WindowSet const& w, int now, SubHaplCounts* out, CoreWord* core) {
-    int const words = W > 0 ? W : f.words;
-    CoreWord fixed[W > 0 ? W : 1];
-    CoreWord* const c = W > 0 ? fixed : core;
-    // Gametes carrying the focal gamete 1's allele (class a), or else
-    // gamete 2's (class b); the others count nowhere.
-    for (int word = 0; word < words; ++word) {
-        c[word].xa = f.eqA[word] & f.valid[word];
-        c[word].xb = f.eqB[word] & f.valid[word] & ~c[word].xa;
-        c[word].zA = c[word].zB = ~std::uint64_t{0};
-        c[word].oA = c[word].oB = 0;
-    }
-    // Position by position, the words inside.
-    for (int p = w.coreLo; p <= w.coreHi; ++p) {
-        std::uint64_t const* a = w.eqA[p];
-        std::uint64_t const* b = w.eqB[p];
-        for (int word = 0; word < words; ++word) {
-            fold(c[word].zA, c[word].oA, ~a[word]);
-            fold(c[word].zB, c[word].oB, ~b[word]);
+    void put(SubHaplCounts& out) const {
+        for (int x = 0; x < 4; ++x) {
+            out.N[x] = static_cast<double>(t[x]);
+            out.M[x] = static_cast<double>(t[4 + x]);
         }
     }
-    // Integer tallies per window, N then M for Aa, Ab, Ba, Bb: the sums of
-    // ones are exact, so converting at the end gives the same doubles as
-    // adding 1.0 gamete by gamete, and the same whether a window is counted
-    // now or later.
-    Extras const x = extras_of(w);
-    for (int k = 0; k < now; ++k) {
-        long tally[8] = {};
-        for (int word = 0; word < words; ++word) tally_window(c[word], x, w.mask[k], word, tally);
-        tallies_out(tally, out[k]);
-    }
-    if (W > 0)
-        for (int word = 0; word < words; ++word) core[word] = c[word];
+};
+
+// The gametes of a word that count for the focal gamete 1's allele (class
+// a), or else for gamete 2's (class b); the others count nowhere.
+struct Classes {
+    std::uint64_t a, b;
+};
+inline Classes classes_at(FocalPlanes const& f, int L, int word) {
+    std::uint64_t const* focal = f.eq + 2 * static_cast<long>(f.words) * L;
+    std::uint64_t const a = focal[word] & f.valid[word];
+    return {a, focal[f.words + word] & f.valid[word] & ~a};
 }
 
-template <int W>
-inline void count_later_words(CoreWord const* core, int words, WindowSet const& w, int k, SubHaplCounts& out) {
-    long tally[8] = {};
-    Extras const x = extras_of(w);
-    for (int word = 0; word < (W > 0 ? W : words); ++word) tally_window(core[word], x, w.mask[k], word, tally);
-    tallies_out(tally, out);
+// Positions lo .. hi folded into c, the focal position as all ones.
+inline void fold_range(Contexts& c, FocalPlanes const& f, int L, int lo, int hi, int word) {
+    for (int p = lo; p <= hi; ++p) c.fold(f.at(p, L), word, f.words);
 }
 
 }  // namespace
@@ -117,31 +80,77 @@ inline void count_later_words(CoreWord const* core, int words, WindowSet const& 
 #endif
 
 QUINTLE_POPCOUNT_CLONES
-void count_plain(FocalPlanes const& f, WindowSet const& w, int now, SubHaplCounts* out, CoreWord* core) {
-    switch (f.words) {
-        case 1:
-            count_plain_words<1>(f, w, now, out, core);
-            break;
-        case 2:
-            count_plain_words<2>(f, w, now, out, core);
-            break;
-        default:
-            count_plain_words<0>(f, w, now, out, core);
+void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts* out) {
+    Tally tally[WindowSet::maxWindows];
+    // The planes of each extra position, or all ones for a window that
+    // lacks it.
+    std::uint64_t const* extra[WindowSet::maxWindows][WindowSet::maxExtras];
+    for (int k = 0; k < w.numWindows; ++k)
+        for (int e = 0; e < WindowSet::maxExtras; ++e)
+            extra[k][e] = e < w.extraCount && ((w.mask[k] >> e) & 1u) != 0 ? f.at(w.extraPos[e], L) : f.ones;
+    for (int word = 0; word < f.words; ++word) {
+        Classes const x = classes_at(f, L, word);
+        Contexts core;
+        fold_range(core, f, L, w.coreLo, w.coreHi, word);
+        for (int k = 0; k < w.numWindows; ++k) {
+            Contexts c = core;
+            for (std::uint64_t const* block : extra[k]) c.fold(block, word, f.words);
+            tally[k].add(c, x.a, x.b);
+        }
     }
+    for (int k = 0; k < w.numWindows; ++k) tally[k].put(out[k]);
 }
 
+// The core is folded once; the base is the core and both ends, the
+// extended window the base and x. An end that is the focal position, or a
+// missing extension, is folded as all ones.
 QUINTLE_POPCOUNT_CLONES
-void count_plain_later(CoreWord const* core, int words, WindowSet const& w, int k, SubHaplCounts& out) {
-    switch (words) {
-        case 1:
-            count_later_words<1>(core, words, w, k, out);
-            break;
-        case 2:
-            count_later_words<2>(core, words, w, k, out);
-            break;
-        default:
-            count_later_words<0>(core, words, w, k, out);
+void count_visit(FocalPlanes const& f, VisitWindows const& v, VisitWord* kept, SubHaplCounts& base,
+                 SubHaplCounts& extended) {
+    std::uint64_t const* const atS = f.at(v.s, v.L);
+    std::uint64_t const* const atE = f.at(v.e, v.L);
+    bool const grows = v.x >= 0;
+    std::uint64_t const* const atX = grows ? f.at(v.x, v.L) : f.ones;
+    Tally b, g;
+    for (int word = 0; word < f.words; ++word) {
+        Classes const x = classes_at(f, v.L, word);
+        Contexts core;
+        fold_range(core, f, v.L, v.s + 1, v.e - 1, word);
+        Contexts withE = core;
+        withE.fold(atE, word, f.words);
+        Contexts c = withE;
+        c.fold(atS, word, f.words);
+        b.add(c, x.a, x.b);
+        if (grows) {
+            c.fold(atX, word, f.words);
+            g.add(c, x.a, x.b);
+        }
+        kept[word] = VisitWord{x.a, x.b, core.A.z, core.A.o, core.B.z, core.B.o,
+                               withE.A.z, withE.A.o, withE.B.z, withE.B.o};
     }
+    b.put(base);
+    if (grows) g.put(extended);
+}
+
+// A window of the visit is the core, or the core and e when it reaches e,
+// then s and x when it holds them.
+QUINTLE_POPCOUNT_CLONES
+void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
+                        SubHaplCounts& out) {
+    bool const withE = hi >= v.e;
+    std::uint64_t const* const atS = lo <= v.s ? f.at(v.s, v.L) : f.ones;
+    std::uint64_t const* const atX = v.x >= 0 && lo <= v.x && v.x <= hi ? f.at(v.x, v.L) : f.ones;
+    Tally t;
+    for (int word = 0; word < f.words; ++word) {
+        VisitWord const& k = kept[word];
+        Contexts c;
+        c.A = withE ? Matches{k.ezA, k.eoA} : Matches{k.zA, k.oA};
+        c.B = withE ? Matches{k.ezB, k.eoB} : Matches{k.zB, k.oB};
+        c.fold(atS, word, f.words);
+        c.fold(atX, word, f.words);
+        t.add(c, k.xa, k.xb);
+    }
+    t.put(out);
 }
 
 void count_plain_columns(GameteColumns const& cols, Focal const& focal, WindowSet const& w, SubHaplCounts* out) {

@@ -94,8 +94,9 @@ Side extension_side(TGenotIndividual const& F, int L, Span const& s) {
 }
 
 // A later visit of the simple update: the recorded window, possibly grown
-// by one locus at one end, then possibly shrunk by one at the other; every
-// window it may need is counted in one pass.
+// by one locus at one end, then possibly shrunk by one at the other. The
+// base and the extended window are counted at once; the one shrunk window
+// the visit reads, from what their count left.
 Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     auto const flag = [&F](int pos) { return F.hetFlags[static_cast<std::size_t>(pos)] != 0 ? 1 : 0; };
@@ -105,54 +106,24 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     int const e = base.start + base.length - 1;
     Side const side = extension_side(F, L, base);
     Span ext = base;
-    if (side == Side::right) ext = Span{s, base.length + 1, base.het + flag(e + 1)};
-    if (side == Side::left) ext = Span{s - 1, base.length + 1, base.het + flag(s - 1)};
+    vosk::VisitWindows v{L, s, e, -1};
+    if (side == Side::right) {
+        ext = Span{s, base.length + 1, base.het + flag(e + 1)};
+        v.x = e + 1;
+    } else if (side == Side::left) {
+        ext = Span{s - 1, base.length + 1, base.het + flag(s - 1)};
+        v.x = s - 1;
+    }
 
-    // An end may be dropped unless it is the focal position, or a
-    // heterozygous site of a window holding no more than two of them.
-    auto const may_drop = [&](int end, int het) { return end != L && (flag(end) == 0 || het > 2); };
-
-    // The windows the visit may read, as one layout: base, extended, base
-    // less its left end, base less its right end, extended less its other
-    // end. All of them hold the positions strictly inside the base, and an
-    // end that is the focal position (never dropped); the other ends and
-    // the position the extension adds are the extra positions.
-    vosk::WindowSet w;
-    w.coreLo = L == s ? s : s + 1;
-    w.coreHi = L == e ? e : e - 1;
-    auto extra = [&w](int pos) {
-        w.extraPos[w.extraCount] = pos;
-        return 1u << w.extraCount++;
-    };
-    unsigned const bitS = L != s ? extra(s) : 0u;
-    unsigned const bitE = L != e ? extra(e) : 0u;
-    unsigned const bitX = side == Side::none ? 0u : extra(side == Side::right ? e + 1 : s - 1);
-    int slot[5] = {-1, -1, -1, -1, -1};
-    auto add = [&](int which, unsigned mask, int length) {
-        slot[which] = w.numWindows;
-        w.mask[w.numWindows] = mask;
-        w.length[w.numWindows++] = length;
-    };
-    add(0, bitS | bitE, base.length);
-    if (side != Side::none) add(1, bitS | bitE | bitX, ext.length);
-    int const now = w.numWindows;
-    if (may_drop(s, base.het)) add(2, bitE, base.length - 1);
-    if (may_drop(e, base.het)) add(3, bitS, base.length - 1);
-    if (side == Side::right && may_drop(s, ext.het)) add(4, bitE | bitX, base.length);
-    if (side == Side::left && may_drop(e, ext.het)) add(4, bitS | bitX, base.length);
-    // The base and the extended window counted now, the one shrunk window
-    // the visit may read only once it is chosen; the positions all of them
-    // hold are folded once.
-    vosk::SubHaplCounts counts[5];
-    S.countSet(f, L, w, now, counts);
-
-    Evaluation cur = TGenotSample::evaluate(counts[slot[0]]);
+    vosk::SubHaplCounts counts, grown;
+    S.countVisit(f, v, counts, grown);
+    Evaluation cur = TGenotSample::evaluate(counts);
     Span win = base;
     double r0 = cur.ratio - 1.0;
     double rExt = 0.0;
     Evaluation extended;
     if (side != Side::none) {
-        extended = TGenotSample::evaluate(counts[slot[1]]);
+        extended = TGenotSample::evaluate(grown);
         // The support is at least 1 exactly when the mass is (a square
         // root is rounded correctly), so no root is taken here.
         rExt = extended.mass >= 1.0 ? extended.ratio - 1.0 : 0.0;
@@ -165,12 +136,14 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
         win = ext;
         r0 = rExt;
     }
-    bool const grewLeft = !keep && side == Side::left;
-    bool const grewRight = !keep && side == Side::right;
 
+    // An end may be dropped unless it is the focal position, the end just
+    // grown, or a heterozygous site of a window holding no more than two
+    // of them.
     int const we = win.start + win.length - 1;
-    bool const canLeft = !grewLeft && may_drop(win.start, win.het);
-    bool const canRight = !grewRight && may_drop(we, win.het);
+    auto const may_drop = [&](int end) { return end != L && end != v.x && (flag(end) == 0 || win.het > 2); };
+    bool const canLeft = may_drop(win.start);
+    bool const canRight = may_drop(we);
     Side drop = Side::none;
     if (canLeft && canRight)
         drop = static_cast<int>(2.0 * draw()) == 0 ? Side::left : Side::right;
@@ -179,11 +152,10 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     else if (canRight)
         drop = Side::right;
     if (drop != Side::none) {
-        int const which = slot[keep ? (drop == Side::left ? 2 : 3) : 4];
-        S.countLater(f, L, w, which, counts[which]);
-        Evaluation const shrunk = TGenotSample::evaluate(counts[which]);
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
+        S.countVisitWindow(f, v, next.start, next.start + next.length - 1, counts);
+        Evaluation const shrunk = TGenotSample::evaluate(counts);
         double const d = (shrunk.ratio - 1.0) + r0;
         double const q = d > 0.0 ? r0 / d : 0.0;
         if (draw() >= q) {
