@@ -209,9 +209,13 @@ void TGenotSample::prepareFocal(int f) {
     for (int p = 0; p < F.localCount; ++p) {
         int const locus = F.localList[static_cast<std::size_t>(p)];
         int const* at = columns_.data() + static_cast<long>(locus) * rows + 2 * f;
+        std::uint64_t const* a = plane(locus, at[0]);
+        std::uint64_t const* b = plane(locus, at[1]);
         std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
-        std::copy_n(plane(locus, at[0]), words, block);
-        std::copy_n(plane(locus, at[1]), words, block + words);
+        for (std::size_t w = 0; w < words; ++w) {
+            block[2 * w] = a[w];
+            block[2 * w + 1] = b[w];
+        }
         localOfLocus_[static_cast<std::size_t>(locus)] = p;
     }
     // Every gamete but the focal individual's two.
@@ -247,13 +251,13 @@ void TGenotSample::mirrorExchange(int i, int k) {
         focal_ = -1;  // the copies of the focal planes may hold the old bits
         return;
     }
-    // The focal gametes trade their codes: the two lanes of the copy trade
-    // places.
+    // The focal gametes trade their codes: the two lanes of each word of
+    // the copy trade places.
     int const p = localOfLocus_[static_cast<std::size_t>(k)];
     if (p < 0) return;
     auto const words = static_cast<std::size_t>(words_);
     std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
-    std::swap_ranges(block, block + words, block + words);
+    for (std::size_t w = 0; w < words; ++w) std::swap(block[2 * w], block[2 * w + 1]);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,49 +1,45 @@
 #include "haplo/vosk_counts.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 
 namespace quintle::vosk {
 
 namespace {
 
-// The gametes of one word with no difference (z) and with one (o) from a
-// focal context over the positions folded so far.
-struct Matches {
-    std::uint64_t z = ~std::uint64_t{0};
-    std::uint64_t o = 0;
-    // One more position; eq: the gametes equal to the context there.
-    void fold(std::uint64_t eq) {
-        o = (o & eq) | (z & ~eq);
-        z &= eq;
-    }
-};
+inline Pair pair_at(std::uint64_t const* block, int word) {
+    Pair p;
+    std::memcpy(&p, block + 2 * word, sizeof p);
+    return p;
+}
 
-// Both contexts of one word. A position is folded from its block of planes
-// (lane A, then lane B `words` further on); the block of all ones folds
-// nothing, which lets a position the window lacks, or the focal position,
-// be folded without a branch.
-struct Contexts {
-    Matches A, B;
-    void fold(std::uint64_t const* block, int word, int words) {
-        A.fold(block[word]);
-        B.fold(block[words + word]);
-    }
+// The gametes of a word that count for the focal gamete 1's allele (class
+// a), or else for gamete 2's (class b); the others count nowhere.
+struct Classes {
+    std::uint64_t a, b;
 };
+inline Classes classes_at(FocalPlanes const& f, int L, int word) {
+    Pair const focal = pair_at(f.block(L), word);
+    std::uint64_t const a = focal[0] & f.valid[word];
+    return {a, focal[1] & f.valid[word] & ~a};
+}
 
 // Integer tallies of one window, N then M for Aa, Ab, Ba, Bb: the sums of
 // ones are exact, so converting at the end gives the same doubles as adding
 // 1.0 gamete by gamete, whichever way the window was folded.
 struct Tally {
     long t[8] = {};
-    void add(Contexts const& c, std::uint64_t xa, std::uint64_t xb) {
-        t[Aa] += std::popcount(c.A.z & xa);
-        t[Ab] += std::popcount(c.A.z & xb);
-        t[Ba] += std::popcount(c.B.z & xa);
-        t[Bb] += std::popcount(c.B.z & xb);
-        t[4 + Aa] += std::popcount(c.A.o & xa);
-        t[4 + Ab] += std::popcount(c.A.o & xb);
-        t[4 + Ba] += std::popcount(c.B.o & xa);
-        t[4 + Bb] += std::popcount(c.B.o & xb);
+    void add(Matches const& m, Classes const& x) {
+        std::uint64_t const zA = m.z[0], zB = m.z[1], oA = m.o[0], oB = m.o[1];
+        t[Aa] += std::popcount(zA & x.a);
+        t[Ab] += std::popcount(zA & x.b);
+        t[Ba] += std::popcount(zB & x.a);
+        t[Bb] += std::popcount(zB & x.b);
+        t[4 + Aa] += std::popcount(oA & x.a);
+        t[4 + Ab] += std::popcount(oA & x.b);
+        t[4 + Ba] += std::popcount(oB & x.a);
+        t[4 + Bb] += std::popcount(oB & x.b);
     }
     void put(SubHaplCounts& out) const {
         for (int x = 0; x < 4; ++x) {
@@ -53,20 +49,51 @@ struct Tally {
     }
 };
 
-// The gametes of a word that count for the focal gamete 1's allele (class
-// a), or else for gamete 2's (class b); the others count nowhere.
-struct Classes {
-    std::uint64_t a, b;
+// The words of gametes are taken C (1 or 2) at a time, from word0 on: a
+// chunk's matches stay in registers while the positions are folded.
+template <int C>
+struct Chunk {
+    Matches m[C];
+    // Position p from its block (all ones: a position that changes nothing).
+    void fold(std::uint64_t const* block, int word0) {
+        for (int c = 0; c < C; ++c) m[c].fold(pair_at(block, word0 + c));
+    }
+    void fold_range(FocalPlanes const& f, int lo, int hi, int word0) {
+        for (int p = lo; p <= hi; ++p) fold(f.block(p), word0);
+    }
 };
-inline Classes classes_at(FocalPlanes const& f, int L, int word) {
-    std::uint64_t const* focal = f.eq + 2 * static_cast<long>(f.words) * L;
-    std::uint64_t const a = focal[word] & f.valid[word];
-    return {a, focal[f.words + word] & f.valid[word] & ~a};
+
+// The matches of a visit on words word0 .. word0 + C - 1 (see
+// count_visit). Inlined into the kernel, whose processor features
+// (popcount) it must share.
+template <int C>
+[[gnu::always_inline]] inline void visit_chunk(FocalPlanes const& f, VisitWindows const& v, int word0,
+                                               std::uint64_t const* atS, std::uint64_t const* atE,
+                                               std::uint64_t const* atX, VisitWord* kept) {
+    Chunk<C> core;
+    core.fold_range(f, v.s + 1, std::min(v.L, v.e) - 1, word0);
+    core.fold_range(f, std::max(v.L, v.s) + 1, v.e - 1, word0);
+    for (int k = 0; k < C; ++k) {
+        int const word = word0 + k;
+        VisitWord& w = kept[word];
+        Classes const x = classes_at(f, v.L, word);
+        w.xa = x.a;
+        w.xb = x.b;
+        w.core = core.m[k];
+        w.withE = w.core;
+        w.withE.fold(pair_at(atE, word));
+        w.base = w.withE;
+        w.base.fold(pair_at(atS, word));
+        w.grown = w.base;
+        w.grown.fold(pair_at(atX, word));
+    }
 }
 
-// Positions lo .. hi folded into c, the focal position as all ones.
-inline void fold_range(Contexts& c, FocalPlanes const& f, int L, int lo, int hi, int word) {
-    for (int p = lo; p <= hi; ++p) c.fold(f.at(p, L), word, f.words);
+// The tallies of one kind of matches of a visit's words.
+inline Tally tally_words(VisitWord const* kept, int words, Matches VisitWord::*which) {
+    Tally t;
+    for (int word = 0; word < words; ++word) t.add(kept[word].*which, Classes{kept[word].xa, kept[word].xb});
+    return t;
 }
 
 }  // namespace
@@ -82,7 +109,7 @@ inline void fold_range(Contexts& c, FocalPlanes const& f, int L, int lo, int hi,
 QUINTLE_POPCOUNT_CLONES
 void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts* out) {
     Tally tally[WindowSet::maxWindows];
-    // The planes of each extra position, or all ones for a window that
+    // The block of each extra position, or all ones for a window that
     // lacks it.
     std::uint64_t const* extra[WindowSet::maxWindows][WindowSet::maxExtras];
     for (int k = 0; k < w.numWindows; ++k)
@@ -90,46 +117,33 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
             extra[k][e] = e < w.extraCount && ((w.mask[k] >> e) & 1u) != 0 ? f.at(w.extraPos[e], L) : f.ones;
     for (int word = 0; word < f.words; ++word) {
         Classes const x = classes_at(f, L, word);
-        Contexts core;
-        fold_range(core, f, L, w.coreLo, w.coreHi, word);
+        Matches core;
+        for (int p = w.coreLo; p <= w.coreHi; ++p) core.fold(pair_at(f.at(p, L), word));
         for (int k = 0; k < w.numWindows; ++k) {
-            Contexts c = core;
-            for (std::uint64_t const* block : extra[k]) c.fold(block, word, f.words);
-            tally[k].add(c, x.a, x.b);
+            Matches m = core;
+            for (std::uint64_t const* block : extra[k]) m.fold(pair_at(block, word));
+            tally[k].add(m, x);
         }
     }
     for (int k = 0; k < w.numWindows; ++k) tally[k].put(out[k]);
 }
 
-// The core is folded once; the base is the core and both ends, the
-// extended window the base and x. An end that is the focal position, or a
-// missing extension, is folded as all ones.
+// The core is folded once, on each side of L; the base is the core and
+// both ends, the extended window the base and x. An end that is the focal
+// position, or a missing extension, is folded as all ones.
 QUINTLE_POPCOUNT_CLONES
 void count_visit(FocalPlanes const& f, VisitWindows const& v, VisitWord* kept, SubHaplCounts& base,
                  SubHaplCounts& extended) {
     std::uint64_t const* const atS = f.at(v.s, v.L);
     std::uint64_t const* const atE = f.at(v.e, v.L);
-    bool const grows = v.x >= 0;
-    std::uint64_t const* const atX = grows ? f.at(v.x, v.L) : f.ones;
-    Tally b, g;
-    for (int word = 0; word < f.words; ++word) {
-        Classes const x = classes_at(f, v.L, word);
-        Contexts core;
-        fold_range(core, f, v.L, v.s + 1, v.e - 1, word);
-        Contexts withE = core;
-        withE.fold(atE, word, f.words);
-        Contexts c = withE;
-        c.fold(atS, word, f.words);
-        b.add(c, x.a, x.b);
-        if (grows) {
-            c.fold(atX, word, f.words);
-            g.add(c, x.a, x.b);
-        }
-        kept[word] = VisitWord{x.a, x.b, core.A.z, core.A.o, core.B.z, core.B.o,
-                               withE.A.z, withE.A.o, withE.B.z, withE.B.o};
-    }
-    b.put(base);
-    if (grows) g.put(extended);
+    std::uint64_t const* const atX = v.x >= 0 ? f.at(v.x, v.L) : f.ones;
+    // Two words at a time, the last one alone; then the tallies, each on
+    // its own (eight counters at a time stay in registers).
+    int word = 0;
+    for (; word + 2 <= f.words; word += 2) visit_chunk<2>(f, v, word, atS, atE, atX, kept);
+    if (word < f.words) visit_chunk<1>(f, v, word, atS, atE, atX, kept);
+    tally_words(kept, f.words, &VisitWord::base).put(base);
+    if (v.x >= 0) tally_words(kept, f.words, &VisitWord::grown).put(extended);
 }
 
 // A window of the visit is the core, or the core and e when it reaches e,
@@ -143,12 +157,10 @@ void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindow
     Tally t;
     for (int word = 0; word < f.words; ++word) {
         VisitWord const& k = kept[word];
-        Contexts c;
-        c.A = withE ? Matches{k.ezA, k.eoA} : Matches{k.zA, k.oA};
-        c.B = withE ? Matches{k.ezB, k.eoB} : Matches{k.zB, k.oB};
-        c.fold(atS, word, f.words);
-        c.fold(atX, word, f.words);
-        t.add(c, k.xa, k.xb);
+        Matches m = withE ? k.withE : k.core;
+        m.fold(pair_at(atS, word));
+        m.fold(pair_at(atX, word));
+        t.add(m, Classes{k.xa, k.xb});
     }
     t.put(out);
 }

@@ -71,22 +71,26 @@ struct WindowSet {
     int length[maxWindows];
 };
 
+// A word of gametes (one bit each) seen from both focal contexts at once:
+// lane 0 for context A (the focal gamete 1), lane 1 for context B (gamete
+// 2). One 128-bit operation (SSE2 on x86-64) then does the work of two.
+using Pair = std::uint64_t __attribute__((vector_size(16)));
+
 // Gametes as bit planes (64 to a word, one bit per gamete), copied for one
 // focal individual so that a position's planes lie side by side: per local
-// position p, `words` words of the gametes carrying the focal gamete 1's
-// code there (lane A), then `words` of those carrying gamete 2's (lane B).
-// `ones` is a block of that size with every bit set: it stands for the
-// focal position, where every gamete counted matches. `valid` holds the
-// gametes of the other individuals.
+// position p a block of 2 x `words` words, word by word the gametes
+// carrying the focal gamete 1's code there, then those carrying gamete
+// 2's. `ones` is a block with every bit set: it stands for the focal
+// position, where every gamete counted matches. `valid` holds the gametes
+// of the other individuals.
 struct FocalPlanes {
     std::uint64_t const* eq = nullptr;
     std::uint64_t const* ones = nullptr;
     std::uint64_t const* valid = nullptr;
     int words = 0;
+    std::uint64_t const* block(int p) const { return eq + 2 * static_cast<long>(words) * p; }
     // The block of position p, the focal position L read as all ones.
-    std::uint64_t const* at(int p, int L) const {
-        return p == L ? ones : eq + 2 * static_cast<long>(words) * p;
-    }
+    std::uint64_t const* at(int p, int L) const { return p == L ? ones : block(p); }
 };
 
 // Every matching gamete counts 1 (no missing data in the sample); codes are
@@ -104,15 +108,26 @@ struct VisitWindows {
     int x = -1;
 };
 
-// What count_visit leaves for count_visit_window, per word of gametes: the
-// gametes that count for the focal gamete 1's allele (xa) or else for
-// gamete 2's (xb), and per context (A, B) those with no (z) or one (o)
-// difference over the core (the base's positions but its ends and L), and
-// over the core and the end e.
+// The gametes of one word with no difference (z) and with one (o) from
+// each focal context over the positions folded so far.
+struct Matches {
+    Pair z = {~std::uint64_t{0}, ~std::uint64_t{0}};
+    Pair o = {0, 0};
+    // One more position; eq: the gametes equal to each context there.
+    void fold(Pair eq) {
+        o = (o & eq) | (z & ~eq);
+        z &= eq;
+    }
+};
+
+// A visit's words of gametes (count_visit): those that count for the focal
+// gamete 1's allele (xa) or else for gamete 2's (xb), and the matches over
+// the core (the base's positions but its ends and L), the core and the end
+// e, the base and the extended window. count_visit_window reads the first
+// two.
 struct VisitWord {
     std::uint64_t xa, xb;
-    std::uint64_t zA, oA, zB, oB;      // core
-    std::uint64_t ezA, eoA, ezB, eoB;  // core and e
+    Matches core, withE, base, grown;
 };
 
 // The base and, when v.x >= 0, the extended window, in one pass; keeps in
