@@ -143,23 +143,11 @@ void TGenotIndividual::bindSample(TGenotSample* sample, int index) {
     index_ = index;
 }
 
-namespace {
-
-// a and b traded when `exchange` holds; selected, not branched on.
-void trade_if(int& a, int& b, bool exchange) {
-    int const x = a;
-    int const y = b;
-    a = exchange ? y : x;
-    b = exchange ? x : y;
-}
-
-}  // namespace
-
-void TGenotIndividual::exchangeAtIf(int k, bool exchange) {
+void TGenotIndividual::exchangeAt(int k) {
     auto const i = static_cast<std::size_t>(k);
-    trade_if(gamete1.alleles[i], gamete2.alleles[i], exchange);
-    if (!gamete1.sizes.empty()) trade_if(gamete1.sizes[i], gamete2.sizes[i], exchange);
-    if (sample_ != nullptr) sample_->mirrorExchange(index_, k, exchange);
+    std::swap(gamete1.alleles[i], gamete2.alleles[i]);
+    if (!gamete1.sizes.empty()) std::swap(gamete1.sizes[i], gamete2.sizes[i]);
+    if (sample_ != nullptr) sample_->mirrorExchange(index_, k);
 }
 
 void TGenotIndividual::exchangeFrom(int k) {

@@ -90,10 +90,7 @@ public:
     void bindSample(TGenotSample* sample, int index);
     // Exchanges the two gametes' alleles (and sizes) at polymorphic locus
     // k, or at every locus from k to the last.
-    void exchangeAt(int k) { exchangeAtIf(k, true); }
-    // The same when `exchange` holds, else nothing, without a branch on
-    // `exchange`: the sampler's acceptance draws make it unpredictable.
-    void exchangeAtIf(int k, bool exchange);
+    void exchangeAt(int k);
     void exchangeFrom(int k);
 
     // The same phase: over the loci where this one knows both alleles,

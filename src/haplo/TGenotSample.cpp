@@ -232,20 +232,19 @@ vosk::FocalPlanes TGenotSample::focalPlanes(int f) {
     return vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
 }
 
-void TGenotSample::mirrorExchange(int i, int k, bool exchange) {
+void TGenotSample::mirrorExchange(int i, int k) {
     int const rows = 2 * numIndividuals;
     int const r = 2 * i;
     int* at = columns_.data() + static_cast<long>(k) * rows + r;
     int const u = at[0];
     int const v = at[1];
     if (u == v) return;
-    at[0] = exchange ? v : u;
-    at[1] = exchange ? u : v;
+    at[0] = v;
+    at[1] = u;
     if (!usePlanes_) return;
     // Both rows sit in one word (r is even); each code's plane trades its
-    // two bits. Masks rather than branches make the exchange conditional.
-    std::uint64_t const on = std::uint64_t{0} - static_cast<std::uint64_t>(exchange);
-    std::uint64_t const both = (std::uint64_t{3} << (r % 64)) & on;
+    // two bits.
+    std::uint64_t const both = std::uint64_t{3} << (r % 64);
     plane(k, u)[r / 64] ^= both;
     plane(k, v)[r / 64] ^= both;
     if (i != focal_) {
@@ -258,11 +257,7 @@ void TGenotSample::mirrorExchange(int i, int k, bool exchange) {
     if (p < 0) return;
     auto const words = static_cast<std::size_t>(words_);
     std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
-    for (std::size_t w = 0; w < words; ++w) {
-        std::uint64_t const t = (block[2 * w] ^ block[2 * w + 1]) & on;
-        block[2 * w] ^= t;
-        block[2 * w + 1] ^= t;
-    }
+    for (std::size_t w = 0; w < words; ++w) std::swap(block[2 * w], block[2 * w + 1]);
 }
 
 // ---------------------------------------------------------------------------

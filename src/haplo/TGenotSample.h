@@ -135,9 +135,8 @@ public:
     void evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out);
     Evaluation evaluateWindow(int f, int L, int start, int length);
     // Keeps the counting copies of individual i's gametes in step with its
-    // exchange at polymorphic locus k (called by the individual), made
-    // only when `exchange` holds (without a branch on it).
-    void mirrorExchange(int i, int k, bool exchange);
+    // exchange at polymorphic locus k (called by the individual).
+    void mirrorExchange(int i, int k);
     // The next number of the shared random stream.
     static double draw() {
         long one = 1;

@@ -167,13 +167,13 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     return cur;
 }
 
-// The site's phase redrawn: exchanged by the draw against keep's share.
-// Done without a branch on the draw, which no predictor can guess.
 void gibbs_step(TGenotIndividual& F, Evaluation const& e, int G) {
-    bool const exchange = draw() > e.keep / (e.swap + e.keep);
-    F.exchangeAtIf(G, exchange);
-    TGenotIndividual::numAcceptedGibbsUpdates += exchange ? 1 : 0;
-    TGenotIndividual::numRejectedGibbsUpdates += exchange ? 0 : 1;
+    if (draw() > e.keep / (e.swap + e.keep)) {
+        F.exchangeAt(G);
+        ++TGenotIndividual::numAcceptedGibbsUpdates;
+    } else {
+        ++TGenotIndividual::numRejectedGibbsUpdates;
+    }
 }
 
 // A later visit of the recombination update: the gametes' tails from the
