@@ -25,6 +25,17 @@ TAllele const* allele_at(TPopHaplotype const* h, int locus) {
     return h->alleles.data[locus];
 }
 
+// The block of one focal position: word by word, a's then b's. The three
+// never overlap; saying so spares the compiler its overlap tests, which
+// cost more than copying a few words.
+void interleave(std::uint64_t const* __restrict a, std::uint64_t const* __restrict b, std::uint64_t* __restrict block,
+                int words) {
+    for (int w = 0; w < words; ++w) {
+        block[2 * w] = a[w];
+        block[2 * w + 1] = b[w];
+    }
+}
+
 // Memory the bit planes may take before the counts read the columns
 // instead (at least eight times the columns' own size is always allowed).
 constexpr double kPlaneBudget = 256.0 * 1024 * 1024;
@@ -193,8 +204,10 @@ void TGenotSample::bindColumns() {
     coreA_.assign(static_cast<std::size_t>(L), 0);
     coreB_.assign(static_cast<std::size_t>(L), 0);
     focalEq_.assign(usePlanes_ ? static_cast<std::size_t>(L) * 2 * static_cast<std::size_t>(words_) : 0, 0);
-    localOfLocus_.assign(static_cast<std::size_t>(L), -1);
-    valid_.assign(static_cast<std::size_t>(words_), 0);
+    // Every gamete; prepareFocal takes out the focal individual's two.
+    valid_.assign(static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    if (rows % 64 != 0) valid_.back() = (std::uint64_t{1} << (rows % 64)) - 1;
+    validFocal_ = -1;
     ones_.assign(2 * static_cast<std::size_t>(words_), ~std::uint64_t{0});
     visit_.assign(static_cast<std::size_t>(words_), vosk::VisitWord{});
     focal_ = -1;
@@ -204,26 +217,20 @@ void TGenotSample::prepareFocal(int f) {
     if (!usePlanes_) return;
     TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
     int const rows = 2 * numIndividuals;
-    auto const words = static_cast<std::size_t>(words_);
-    std::fill(localOfLocus_.begin(), localOfLocus_.end(), -1);
+    int const words = words_;
     for (int p = 0; p < F.localCount; ++p) {
         int const locus = F.localList[static_cast<std::size_t>(p)];
         int const* at = columns_.data() + static_cast<long>(locus) * rows + 2 * f;
         std::uint64_t const* a = plane(locus, at[0]);
         std::uint64_t const* b = plane(locus, at[1]);
-        std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
-        for (std::size_t w = 0; w < words; ++w) {
-            block[2 * w] = a[w];
-            block[2 * w + 1] = b[w];
-        }
-        localOfLocus_[static_cast<std::size_t>(locus)] = p;
+        interleave(a, b, focalEq_.data() + 2 * static_cast<long>(words) * p, words);
     }
-    // Every gamete but the focal individual's two.
-    for (int w = 0; w < words_; ++w) {
-        int const left = std::clamp(rows - 64 * w, 0, 64);
-        valid_[static_cast<std::size_t>(w)] = left == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
-    }
-    valid_[static_cast<std::size_t>(f / 32)] &= ~(std::uint64_t{3} << (2 * f % 64));
+    // Every gamete but the focal individual's two: the last focal
+    // individual's pair back in, this one's out.
+    auto const pair_bits = [](int i) { return std::uint64_t{3} << (2 * i % 64); };
+    if (validFocal_ >= 0) valid_[static_cast<std::size_t>(validFocal_ / 32)] |= pair_bits(validFocal_);
+    valid_[static_cast<std::size_t>(f / 32)] &= ~pair_bits(f);
+    validFocal_ = f;
     focal_ = f;
 }
 
@@ -253,8 +260,11 @@ void TGenotSample::mirrorExchange(int i, int k) {
     }
     // The focal gametes trade their codes: the two lanes of each word of
     // the copy trade places.
-    int const p = localOfLocus_[static_cast<std::size_t>(k)];
-    if (p < 0) return;
+    // The local list is in locus order.
+    TGenotIndividual const& F = current[static_cast<std::size_t>(i)];
+    int const* local = F.localList.data();
+    int const p = static_cast<int>(std::lower_bound(local, local + F.localCount, k) - local);
+    if (p == F.localCount || local[p] != k) return;
     auto const words = static_cast<std::size_t>(words_);
     std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
     for (std::size_t w = 0; w < words; ++w) std::swap(block[2 * w], block[2 * w + 1]);

@@ -183,22 +183,22 @@ private:
     }
     // The focal individual of the plain counts (-1: none yet): per local
     // position the planes of its two codes there, copied side by side
-    // (vosk::FocalPlanes; 2 x words_ per position), and the local position
-    // of each locus (-1 when not local). They follow its exchanges; an
-    // exchange of another individual voids them.
+    // (vosk::FocalPlanes; 2 x words_ per position). They follow its
+    // exchanges; an exchange of another individual voids them.
     int focal_ = -1;
     std::vector<std::uint64_t> focalEq_;
-    std::vector<int> localOfLocus_;
     void prepareFocal(int f);
     vosk::FocalPlanes focalPlanes(int f);
     // The column kernels' view of a set: its loci and the focal codes.
     void setLoci(int f, int L, vosk::WindowSet& set);
     void countColumns(int f, int L, vosk::WindowSet const& set, vosk::SubHaplCounts* out);
     // Work space of the counting operations; valid_ holds the gametes of
-    // every individual but the focal one, ones_ (2 x words_) every gamete
-    // in both lanes (the block of a position where every gamete matches).
+    // every individual but validFocal_ (the last focal individual), ones_
+    // (2 x words_) every gamete in both lanes (the block of a position
+    // where every gamete matches).
     std::vector<int> coreLoci_, coreA_, coreB_;
     std::vector<std::uint64_t> valid_, ones_;
+    int validFocal_ = -1;
     // What the last countVisit left per word of gametes, for
     // countVisitWindow (bit planes only).
     std::vector<vosk::VisitWord> visit_;

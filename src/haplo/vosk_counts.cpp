@@ -75,25 +75,41 @@ template <int C>
     core.fold_range(f, std::max(v.L, v.s) + 1, v.e - 1, word0);
     for (int k = 0; k < C; ++k) {
         int const word = word0 + k;
-        VisitWord& w = kept[word];
         Classes const x = classes_at(f, v.L, word);
-        w.xa = x.a;
-        w.xb = x.b;
-        w.core = core.m[k];
-        w.withE = w.core;
-        w.withE.fold(pair_at(atE, word));
-        w.base = w.withE;
-        w.base.fold(pair_at(atS, word));
-        w.grown = w.base;
-        w.grown.fold(pair_at(atX, word));
+        Matches withE = core.m[k];
+        withE.fold(pair_at(atE, word));
+        Matches base = withE;
+        base.fold(pair_at(atS, word));
+        Matches grown = base;
+        grown.fold(pair_at(atX, word));
+        kept[word] = VisitWord{x.a, x.b, core.m[k], withE, base, grown};
     }
 }
 
 // The tallies of one kind of matches of a visit's words.
-inline Tally tally_words(VisitWord const* kept, int words, Matches VisitWord::*which) {
+template <int W>
+[[gnu::always_inline]] inline Tally tally_words(VisitWord const* kept, int words, Matches VisitWord::*which) {
     Tally t;
-    for (int word = 0; word < words; ++word) t.add(kept[word].*which, Classes{kept[word].xa, kept[word].xb});
+    for (int word = 0; word < (W > 0 ? W : words); ++word)
+        t.add(kept[word].*which, Classes{kept[word].xa, kept[word].xb});
     return t;
+}
+
+// count_visit on W words of gametes (W = 0: any number, f.words): two
+// words at a time, the last one alone; then the tallies, each on its own
+// (eight counters at a time stay in registers).
+template <int W>
+[[gnu::always_inline]] inline void count_visit_words(FocalPlanes const& f, VisitWindows const& v, VisitWord* kept,
+                                                     SubHaplCounts& base, SubHaplCounts& extended) {
+    int const words = W > 0 ? W : f.words;
+    std::uint64_t const* const atS = f.at(v.s, v.L);
+    std::uint64_t const* const atE = f.at(v.e, v.L);
+    std::uint64_t const* const atX = v.x >= 0 ? f.at(v.x, v.L) : f.ones;
+    int word = 0;
+    for (; word + 2 <= words; word += 2) visit_chunk<2>(f, v, word, atS, atE, atX, kept);
+    if (word < words) visit_chunk<1>(f, v, word, atS, atE, atX, kept);
+    tally_words<W>(kept, words, &VisitWord::base).put(base);
+    if (v.x >= 0) tally_words<W>(kept, words, &VisitWord::grown).put(extended);
 }
 
 }  // namespace
@@ -134,16 +150,17 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
 QUINTLE_POPCOUNT_CLONES
 void count_visit(FocalPlanes const& f, VisitWindows const& v, VisitWord* kept, SubHaplCounts& base,
                  SubHaplCounts& extended) {
-    std::uint64_t const* const atS = f.at(v.s, v.L);
-    std::uint64_t const* const atE = f.at(v.e, v.L);
-    std::uint64_t const* const atX = v.x >= 0 ? f.at(v.x, v.L) : f.ones;
-    // Two words at a time, the last one alone; then the tallies, each on
-    // its own (eight counters at a time stay in registers).
-    int word = 0;
-    for (; word + 2 <= f.words; word += 2) visit_chunk<2>(f, v, word, atS, atE, atX, kept);
-    if (word < f.words) visit_chunk<1>(f, v, word, atS, atE, atX, kept);
-    tally_words(kept, f.words, &VisitWord::base).put(base);
-    if (v.x >= 0) tally_words(kept, f.words, &VisitWord::grown).put(extended);
+    // Samples of up to 64 individuals get loops of known length.
+    switch (f.words) {
+        case 1:
+            count_visit_words<1>(f, v, kept, base, extended);
+            break;
+        case 2:
+            count_visit_words<2>(f, v, kept, base, extended);
+            break;
+        default:
+            count_visit_words<0>(f, v, kept, base, extended);
+    }
 }
 
 // A window of the visit is the core, or the core and e when it reaches e,
