@@ -210,6 +210,7 @@ void TGenotSample::bindColumns() {
     validFocal_ = -1;
     ones_.assign(2 * static_cast<std::size_t>(words_), ~std::uint64_t{0});
     visit_.assign(static_cast<std::size_t>(words_), vosk::VisitWord{});
+    focalView_ = vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
     focal_ = -1;
 }
 
@@ -232,11 +233,6 @@ void TGenotSample::prepareFocal(int f) {
     valid_[static_cast<std::size_t>(f / 32)] &= ~pair_bits(f);
     validFocal_ = f;
     focal_ = f;
-}
-
-vosk::FocalPlanes TGenotSample::focalPlanes(int f) {
-    if (focal_ != f) prepareFocal(f);
-    return vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
 }
 
 void TGenotSample::mirrorExchange(int i, int k) {
@@ -356,28 +352,20 @@ void TGenotSample::countColumns(int f, int L, vosk::WindowSet const& set, vosk::
         vosk::count_plain_columns(cols, focal, set, out);
 }
 
-void TGenotSample::countVisit(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base,
-                              vosk::SubHaplCounts& extended) {
-    if (anyMissing || !usePlanes_) {
-        // Both at once as a set: base and base with x.
-        int const length = v.e - v.s + 1;
-        WindowRequest const windows[2] = {{v.s, length}, {std::min(v.s, v.x), length + 1}};
-        vosk::SubHaplCounts out[2];
-        countWindows(f, v.L, windows, v.x >= 0 ? 2 : 1, out);
-        base = out[0];
-        if (v.x >= 0) extended = out[1];
-        return;
-    }
-    vosk::count_visit(focalPlanes(f), v, visit_.data(), base, extended);
+void TGenotSample::countVisitColumns(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base,
+                                     vosk::SubHaplCounts& extended) {
+    // Both at once as a set: base and base with x.
+    int const length = v.e - v.s + 1;
+    WindowRequest const windows[2] = {{v.s, length}, {std::min(v.s, v.x), length + 1}};
+    vosk::SubHaplCounts out[2];
+    countWindows(f, v.L, windows, v.x >= 0 ? 2 : 1, out);
+    base = out[0];
+    if (v.x >= 0) extended = out[1];
 }
 
-void TGenotSample::countVisitWindow(int f, vosk::VisitWindows const& v, int lo, int hi, vosk::SubHaplCounts& out) {
-    if (anyMissing || !usePlanes_) {
-        WindowRequest const window{lo, hi - lo + 1};
-        countWindows(f, v.L, &window, 1, &out);
-        return;
-    }
-    vosk::count_visit_window(visit_.data(), focalPlanes(f), v, lo, hi, out);
+void TGenotSample::countWindowColumns(int f, int L, int lo, int hi, vosk::SubHaplCounts& out) {
+    WindowRequest const window{lo, hi - lo + 1};
+    countWindows(f, L, &window, 1, &out);
 }
 
 void TGenotSample::computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f, int const& length,

@@ -114,8 +114,16 @@ public:
     // the base and, with v.x >= 0, the extended window now; then any one
     // window [lo, hi] of the visit, as long as no gamete is exchanged in
     // between.
-    void countVisit(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base, vosk::SubHaplCounts& extended);
-    void countVisitWindow(int f, vosk::VisitWindows const& v, int lo, int hi, vosk::SubHaplCounts& out);
+    // (Inline: the bit-plane counts are the hot path, two calls a visit.)
+    void countVisit(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base, vosk::SubHaplCounts& extended) {
+        if (anyMissing || !usePlanes_) return countVisitColumns(f, v, base, extended);
+        if (focal_ != f) prepareFocal(f);
+        vosk::count_visit(focalView_, v, visit_.data(), base, extended);
+    }
+    void countVisitWindow(int f, vosk::VisitWindows const& v, int lo, int hi, vosk::SubHaplCounts& out) {
+        if (anyMissing || !usePlanes_) return countWindowColumns(f, v.L, lo, hi, out);
+        vosk::count_visit_window(visit_.data(), focalView_, v, lo, hi, out);
+    }
     // The counts condensed with the class-wide alpha, epsilon and gamma
     // (inline: three windows a visit).
     static Evaluation evaluate(vosk::SubHaplCounts const& c) {
@@ -187,8 +195,16 @@ private:
     // exchanges; an exchange of another individual voids them.
     int focal_ = -1;
     std::vector<std::uint64_t> focalEq_;
+    vosk::FocalPlanes focalView_;  // focalEq_ with ones_ and valid_
     void prepareFocal(int f);
-    vosk::FocalPlanes focalPlanes(int f);
+    vosk::FocalPlanes const& focalPlanes(int f) {
+        if (focal_ != f) prepareFocal(f);
+        return focalView_;
+    }
+    // The counts of a visit from the columns (missing data, or no planes).
+    void countVisitColumns(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base,
+                           vosk::SubHaplCounts& extended);
+    void countWindowColumns(int f, int L, int lo, int hi, vosk::SubHaplCounts& out);
     // The column kernels' view of a set: its loci and the focal codes.
     void setLoci(int f, int L, vosk::WindowSet& set);
     void countColumns(int f, int L, vosk::WindowSet const& set, vosk::SubHaplCounts* out);

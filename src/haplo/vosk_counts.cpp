@@ -165,14 +165,15 @@ void count_visit(FocalPlanes const& f, VisitWindows const& v, VisitWord* kept, S
 
 // A window of the visit is the core, or the core and e when it reaches e,
 // then s and x when it holds them.
-QUINTLE_POPCOUNT_CLONES
-void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
-                        SubHaplCounts& out) {
+template <int W>
+[[gnu::always_inline]] inline void count_visit_window_words(VisitWord const* kept, FocalPlanes const& f,
+                                                            VisitWindows const& v, int lo, int hi,
+                                                            SubHaplCounts& out) {
     bool const withE = hi >= v.e;
     std::uint64_t const* const atS = lo <= v.s ? f.at(v.s, v.L) : f.ones;
     std::uint64_t const* const atX = v.x >= 0 && lo <= v.x && v.x <= hi ? f.at(v.x, v.L) : f.ones;
     Tally t;
-    for (int word = 0; word < f.words; ++word) {
+    for (int word = 0; word < (W > 0 ? W : f.words); ++word) {
         VisitWord const& k = kept[word];
         Matches m = withE ? k.withE : k.core;
         m.fold(pair_at(atS, word));
@@ -180,6 +181,21 @@ void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindow
         t.add(m, Classes{k.xa, k.xb});
     }
     t.put(out);
+}
+
+QUINTLE_POPCOUNT_CLONES
+void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
+                        SubHaplCounts& out) {
+    switch (f.words) {
+        case 1:
+            count_visit_window_words<1>(kept, f, v, lo, hi, out);
+            break;
+        case 2:
+            count_visit_window_words<2>(kept, f, v, lo, hi, out);
+            break;
+        default:
+            count_visit_window_words<0>(kept, f, v, lo, hi, out);
+    }
 }
 
 void count_plain_columns(GameteColumns const& cols, Focal const& focal, WindowSet const& w, SubHaplCounts* out) {
