@@ -21,6 +21,15 @@ using Evaluation = TGenotSample::Evaluation;
 
 double draw() { return TGenotSample::draw(); }
 
+// a or b, as `second` says, read by index instead of branched on: the
+// draws make `second` unpredictable, and a wrong guess of a branch would
+// throw away the work begun after it.
+template <class T>
+T pick(bool second, T const& a, T const& b) {
+    T const both[2] = {a, b};
+    return both[second ? 1 : 0];
+}
+
 // A window as the updates move it: start, length, heterozygous sites.
 struct Span {
     int start = 0;
@@ -158,10 +167,9 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
         Evaluation const shrunk = TGenotSample::evaluate(counts);
         double const d = (shrunk.ratio - 1.0) + r0;
         double const q = d > 0.0 ? r0 / d : 0.0;
-        if (draw() >= q) {
-            cur = shrunk;
-            win = next;
-        }
+        bool const adopt = draw() >= q;
+        cur = pick(adopt, cur, shrunk);
+        win = pick(adopt, win, next);
     }
     rec = VoskWindow{win.start, win.length, win.het, cur.support()};
     return cur;
