@@ -99,6 +99,8 @@ public:
         // Taken only where a visit reads it (a square root per window adds
         // up over millions of visits).
         double support() const { return std::sqrt(mass); }
+        // The probability of keeping the phase: keep / (swap + keep).
+        double keepShare() const { return keep / (swap + keep); }
     };
     // Windows [start, start + length) of local positions of individual f,
     // counted together around focal local position L (the counting

@@ -105,8 +105,9 @@ Side extension_side(TGenotIndividual const& F, int L, Span const& s) {
 // A later visit of the simple update: the recorded window, possibly grown
 // by one locus at one end, then possibly shrunk by one at the other. The
 // base and the extended window are counted at once; the one shrunk window
-// the visit reads, from what their count left.
-Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
+// the visit reads, from what their count left. Returns the share of keep
+// in the window the visit ends on.
+double later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     auto const flag = [&F](int pos) { return F.hetFlags[static_cast<std::size_t>(pos)] != 0 ? 1 : 0; };
     VoskWindow& rec = choose_record(F, h);
@@ -160,6 +161,8 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
         drop = Side::left;
     else if (canRight)
         drop = Side::right;
+    double support = cur.support();
+    double share = cur.keepShare();
     if (drop != Side::none) {
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
@@ -168,15 +171,19 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
         double const d = (shrunk.ratio - 1.0) + r0;
         double const q = d > 0.0 ? r0 / d : 0.0;
         bool const adopt = draw() >= q;
-        cur = pick(adopt, cur, shrunk);
+        // The root and the share of either window are taken beside the
+        // draw, which then only selects.
+        support = pick(adopt, support, shrunk.support());
+        share = pick(adopt, share, shrunk.keepShare());
         win = pick(adopt, win, next);
     }
-    rec = VoskWindow{win.start, win.length, win.het, cur.support()};
-    return cur;
+    rec = VoskWindow{win.start, win.length, win.het, support};
+    return share;
 }
 
-void gibbs_step(TGenotIndividual& F, Evaluation const& e, int G) {
-    if (draw() > e.keep / (e.swap + e.keep)) {
+// The site's phase redrawn: exchanged when the draw exceeds keep's share.
+void gibbs_step(TGenotIndividual& F, double share, int G) {
+    if (draw() > share) {
         F.exchangeAt(G);
         ++TGenotIndividual::numAcceptedGibbsUpdates;
     } else {
@@ -222,16 +229,18 @@ void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
     for (int idx = 0; idx < H; ++idx) {
         int const h = F.visitingOrder[static_cast<std::size_t>(idx)];
         int const G = F.localList[static_cast<std::size_t>(F.hetPositions[static_cast<std::size_t>(h)])];
-        Evaluation use;
+        double share = 0.0;
         if (F.window1[static_cast<std::size_t>(h)].start == -1) {
+            Evaluation use;
             first_visit(F, S, f, h, use);
+            share = use.keepShare();
         } else if (recombination) {
             tail_exchange(F, S, f, h);
             continue;
         } else {
-            use = later_visit(F, S, f, h);
+            share = later_visit(F, S, f, h);
         }
-        gibbs_step(F, use, G);
+        gibbs_step(F, share, G);
     }
 }
 
