@@ -19,8 +19,6 @@ namespace {
 
 using Evaluation = TGenotSample::Evaluation;
 
-double draw() { return TGenotSample::draw(); }
-
 // a or b, as `second` says, read by index instead of branched on: the
 // draws make `second` unpredictable, and a wrong guess of a branch would
 // throw away the work begun after it.
@@ -37,7 +35,8 @@ struct Span {
     int het = 0;
 };
 
-void shuffle_visits(std::vector<int>& order, int H) {
+template <class Draw>
+void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
     for (int j = H; j >= 1; --j) {
         int const pick = std::min(static_cast<int>(j * draw()), j - 1);
         std::swap(order[static_cast<std::size_t>(pick)], order[static_cast<std::size_t>(j - 1)]);
@@ -46,7 +45,8 @@ void shuffle_visits(std::vector<int>& order, int H) {
 
 // The first visit of heterozygous site h: its windows from the neighbouring
 // heterozygous sites, and the one whose counts decide the site's phase.
-void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use) {
+template <class Draw>
+void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use, Draw& draw) {
     auto const at = [&F](int i) { return F.hetPositions[static_cast<std::size_t>(i)]; };
     int const H = F.hetCount;
     int const L = at(h);
@@ -74,7 +74,8 @@ void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation&
 // Record 1 or 2 of site h, drawn by their supports. Record 2 exists only
 // between two heterozygous sites; a draw that would take it elsewhere
 // (supports that are no numbers) keeps record 1.
-VoskWindow& choose_record(TGenotIndividual& F, int h) {
+template <class Draw>
+VoskWindow& choose_record(TGenotIndividual& F, int h, Draw& draw) {
     VoskWindow& w1 = F.window1[static_cast<std::size_t>(h)];
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
     double const u = draw();
@@ -87,7 +88,8 @@ enum class Side { none, left, right };
 
 // The extension of a later visit: which end may grow, by the draws the
 // focal position calls for.
-Side extension_side(TGenotIndividual const& F, int L, Span const& s) {
+template <class Draw>
+Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw) {
     bool right = s.start + s.length < F.localCount;
     bool left = s.start > 0;
     if (L == 0) {
@@ -107,14 +109,15 @@ Side extension_side(TGenotIndividual const& F, int L, Span const& s) {
 // base and the extended window are counted at once; the one shrunk window
 // the visit reads, from what their count left. Returns the share of keep
 // in the window the visit ends on.
-double later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
+template <class Draw>
+[[gnu::always_inline]] inline double later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     auto const flag = [&F](int pos) { return F.hetFlags[static_cast<std::size_t>(pos)] != 0 ? 1 : 0; };
-    VoskWindow& rec = choose_record(F, h);
+    VoskWindow& rec = choose_record(F, h, draw);
     Span const base{rec.start, rec.length, rec.hetCount};
     int const s = base.start;
     int const e = base.start + base.length - 1;
-    Side const side = extension_side(F, L, base);
+    Side const side = extension_side(F, L, base, draw);
     Span ext = base;
     vosk::VisitWindows v{L, s, e, -1};
     if (side == Side::right) {
@@ -182,7 +185,8 @@ double later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
 }
 
 // The site's phase redrawn: exchanged when the draw exceeds keep's share.
-void gibbs_step(TGenotIndividual& F, double share, int G) {
+template <class Draw>
+void gibbs_step(TGenotIndividual& F, double share, int G, Draw& draw) {
     if (draw() > share) {
         F.exchangeAt(G);
         ++TGenotIndividual::numAcceptedGibbsUpdates;
@@ -194,11 +198,12 @@ void gibbs_step(TGenotIndividual& F, double share, int G) {
 // A later visit of the recombination update: the gametes' tails from the
 // focal locus (or the one after it) exchanged, kept by the ratio of the
 // window's counts after and before.
-void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h) {
+template <class Draw>
+void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const H = F.hetCount;
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     int const G = F.localList[static_cast<std::size_t>(L)];
-    VoskWindow& rec = choose_record(F, h);
+    VoskWindow& rec = choose_record(F, h, draw);
     Span const win{rec.start, rec.length, rec.hetCount};
     Evaluation const before = S.evaluateWindow(f, L, win.start, win.length);
     int from = G;
@@ -223,24 +228,37 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     }
 }
 
-void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+template <class Draw>
+void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination, Draw& draw) {
     int const H = F.hetCount;
-    shuffle_visits(F.visitingOrder, H);
+    shuffle_visits(F.visitingOrder, H, draw);
     for (int idx = 0; idx < H; ++idx) {
         int const h = F.visitingOrder[static_cast<std::size_t>(idx)];
         int const G = F.localList[static_cast<std::size_t>(F.hetPositions[static_cast<std::size_t>(h)])];
         double share = 0.0;
         if (F.window1[static_cast<std::size_t>(h)].start == -1) {
             Evaluation use;
-            first_visit(F, S, f, h, use);
+            first_visit(F, S, f, h, use, draw);
             share = use.keepShare();
         } else if (recombination) {
-            tail_exchange(F, S, f, h);
+            tail_exchange(F, S, f, h, draw);
             continue;
         } else {
-            share = later_visit(F, S, f, h);
+            share = later_visit(F, S, f, h, draw);
         }
-        gibbs_step(F, share, G);
+        gibbs_step(F, share, G, draw);
+    }
+}
+
+// One update, its draws through a cursor on the stream when it can take
+// one (the stream's position then stays in registers for the update).
+void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+    if (Ran3Cursor::usable()) {
+        Ran3Cursor draw;
+        update_with(F, S, f, recombination, draw);
+    } else {
+        auto draw = [] { return TGenotSample::draw(); };
+        update_with(F, S, f, recombination, draw);
     }
 }
 
