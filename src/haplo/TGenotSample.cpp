@@ -209,6 +209,7 @@ void TGenotSample::bindColumns() {
     if (rows % 64 != 0) valid_.back() = (std::uint64_t{1} << (rows % 64)) - 1;
     validFocal_ = -1;
     ones_.assign(2 * static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    focalAtL_.assign(2 * static_cast<std::size_t>(words_), 0);
     visit_.assign(static_cast<std::size_t>(words_), vosk::VisitWord{});
     focalView_ = vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
     focal_ = -1;

@@ -120,7 +120,7 @@ public:
     void countVisit(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base, vosk::SubHaplCounts& extended) {
         if (anyMissing || !usePlanes_) return countVisitColumns(f, v, base, extended);
         if (focal_ != f) prepareFocal(f);
-        vosk::count_visit(focalView_, v, visit_.data(), base, extended);
+        vosk::count_visit(focalView_, v, focalEq_.data(), focalAtL_.data(), visit_.data(), base, extended);
     }
     void countVisitWindow(int f, vosk::VisitWindows const& v, int lo, int hi, vosk::SubHaplCounts& out) {
         if (anyMissing || !usePlanes_) return countWindowColumns(f, v.L, lo, hi, out);
@@ -215,7 +215,7 @@ private:
     // (2 x words_) every gamete in both lanes (the block of a position
     // where every gamete matches).
     std::vector<int> coreLoci_, coreA_, coreB_;
-    std::vector<std::uint64_t> valid_, ones_;
+    std::vector<std::uint64_t> valid_, ones_, focalAtL_;
     int validFocal_ = -1;
     // What the last countVisit left per word of gametes, for
     // countVisitWindow (bit planes only).

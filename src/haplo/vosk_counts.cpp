@@ -19,8 +19,8 @@ inline Pair pair_at(std::uint64_t const* block, int word) {
 struct Classes {
     std::uint64_t a, b;
 };
-inline Classes classes_at(FocalPlanes const& f, int L, int word) {
-    Pair const focal = pair_at(f.block(L), word);
+inline Classes classes_at(FocalPlanes const& f, std::uint64_t const* atL, int word) {
+    Pair const focal = pair_at(atL, word);
     std::uint64_t const a = focal[0] & f.valid[word];
     return {a, focal[1] & f.valid[word] & ~a};
 }
@@ -68,14 +68,15 @@ struct Chunk {
 // (popcount) it must share.
 template <int C>
 [[gnu::always_inline]] inline void visit_chunk(FocalPlanes const& f, VisitWindows const& v, int word0,
-                                               std::uint64_t const* atS, std::uint64_t const* atE,
-                                               std::uint64_t const* atX, VisitWord* kept) {
+                                               std::uint64_t const* atL, std::uint64_t const* atX,
+                                               VisitWord* kept) {
     Chunk<C> core;
-    core.fold_range(f, v.s + 1, std::min(v.L, v.e) - 1, word0);
-    core.fold_range(f, std::max(v.L, v.s) + 1, v.e - 1, word0);
+    core.fold_range(f, v.s + 1, v.e - 1, word0);
+    std::uint64_t const* const atS = f.block(v.s);
+    std::uint64_t const* const atE = f.block(v.e);
     for (int k = 0; k < C; ++k) {
         int const word = word0 + k;
-        Classes const x = classes_at(f, v.L, word);
+        Classes const x = classes_at(f, atL, word);
         Matches withE = core.m[k];
         withE.fold(pair_at(atE, word));
         Matches base = withE;
@@ -99,15 +100,20 @@ template <int W>
 // words at a time, the last one alone; then the tallies, each on its own
 // (eight counters at a time stay in registers).
 template <int W>
-[[gnu::always_inline]] inline void count_visit_words(FocalPlanes const& f, VisitWindows const& v, VisitWord* kept,
-                                                     SubHaplCounts& base, SubHaplCounts& extended) {
+[[gnu::always_inline]] inline void count_visit_words(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq,
+                                                     std::uint64_t* aside, VisitWord* kept, SubHaplCounts& base,
+                                                     SubHaplCounts& extended) {
     int const words = W > 0 ? W : f.words;
-    std::uint64_t const* const atS = f.at(v.s, v.L);
-    std::uint64_t const* const atE = f.at(v.e, v.L);
-    std::uint64_t const* const atX = v.x >= 0 ? f.at(v.x, v.L) : f.ones;
+    std::uint64_t* const atL = eq + 2 * static_cast<long>(words) * v.L;
+    for (int w = 0; w < 2 * words; ++w) {
+        aside[w] = atL[w];
+        atL[w] = ~std::uint64_t{0};
+    }
+    std::uint64_t const* const atX = v.x >= 0 ? f.block(v.x) : f.ones;
     int word = 0;
-    for (; word + 2 <= words; word += 2) visit_chunk<2>(f, v, word, atS, atE, atX, kept);
-    if (word < words) visit_chunk<1>(f, v, word, atS, atE, atX, kept);
+    for (; word + 2 <= words; word += 2) visit_chunk<2>(f, v, word, aside, atX, kept);
+    if (word < words) visit_chunk<1>(f, v, word, aside, atX, kept);
+    for (int w = 0; w < 2 * words; ++w) atL[w] = aside[w];
     tally_words<W>(kept, words, &VisitWord::base).put(base);
     if (v.x >= 0) tally_words<W>(kept, words, &VisitWord::grown).put(extended);
 }
@@ -132,7 +138,7 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
         for (int e = 0; e < WindowSet::maxExtras; ++e)
             extra[k][e] = e < w.extraCount && ((w.mask[k] >> e) & 1u) != 0 ? f.at(w.extraPos[e], L) : f.ones;
     for (int word = 0; word < f.words; ++word) {
-        Classes const x = classes_at(f, L, word);
+        Classes const x = classes_at(f, f.block(L), word);
         Matches core;
         for (int p = w.coreLo; p <= w.coreHi; ++p) core.fold(pair_at(f.at(p, L), word));
         for (int k = 0; k < w.numWindows; ++k) {
@@ -148,18 +154,18 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
 // both ends, the extended window the base and x. An end that is the focal
 // position, or a missing extension, is folded as all ones.
 QUINTLE_POPCOUNT_CLONES
-void count_visit(FocalPlanes const& f, VisitWindows const& v, VisitWord* kept, SubHaplCounts& base,
-                 SubHaplCounts& extended) {
+void count_visit(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
     // Samples of up to 64 individuals get loops of known length.
     switch (f.words) {
         case 1:
-            count_visit_words<1>(f, v, kept, base, extended);
+            count_visit_words<1>(f, v, eq, aside, kept, base, extended);
             break;
         case 2:
-            count_visit_words<2>(f, v, kept, base, extended);
+            count_visit_words<2>(f, v, eq, aside, kept, base, extended);
             break;
         default:
-            count_visit_words<0>(f, v, kept, base, extended);
+            count_visit_words<0>(f, v, eq, aside, kept, base, extended);
     }
 }
 

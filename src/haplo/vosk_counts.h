@@ -131,9 +131,13 @@ struct VisitWord {
 };
 
 // The base and, when v.x >= 0, the extended window, in one pass; keeps in
-// kept[0 .. focal.words) what count_visit_window reads.
-void count_visit(FocalPlanes const& focal, VisitWindows const& v, VisitWord* kept, SubHaplCounts& base,
-                 SubHaplCounts& extended);
+// kept[0 .. focal.words) what count_visit_window reads. `eq` is focal.eq,
+// writable: while the windows are folded, the block of the focal position
+// L reads as all ones (so that one loop folds the core, without a test for
+// L), its planes put aside in `aside` (2 x focal.words words), and back
+// when the count ends.
+void count_visit(FocalPlanes const& focal, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended);
 
 // The window [lo, hi] (the base or the extended window less one end) of
 // the visit count_visit counted last, the planes unchanged since.
