@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/quotient_compare.h"
 #include "haplo/TGenotIndividual.h"
 #include "haplo/TGenotSample.h"
 #include "haplo/vosk_chain.h"
@@ -80,7 +81,7 @@ VoskWindow& choose_record(TGenotIndividual& F, int h, Draw& draw) {
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
     double const u = draw();
     // Without record 2 the draw only moves the stream on.
-    if (w2.start < 0 || u < w1.support / (w2.support + w1.support)) return w1;
+    if (w2.start < 0 || below_quotient(u, w1.support, w2.support + w1.support)) return w1;
     return w2;
 }
 
@@ -143,7 +144,7 @@ template <class Draw>
     }
     double const u = draw();  // drawn also when no extension was possible
     double const sum = r0 + rExt;
-    bool const keep = side == Side::none || (sum > 0.0 && u < r0 / sum) || sum <= 0.0;
+    bool const keep = side == Side::none || (sum > 0.0 && below_quotient(u, r0, sum)) || sum <= 0.0;
     if (!keep) {
         cur = extended;
         win = ext;
@@ -172,8 +173,9 @@ template <class Draw>
         S.countVisitWindow(f, v, next.start, next.start + next.length - 1, counts);
         Evaluation const shrunk = TGenotSample::evaluate(counts);
         double const d = (shrunk.ratio - 1.0) + r0;
-        double const q = d > 0.0 ? r0 / d : 0.0;
-        bool const adopt = draw() >= q;
+        double const u2 = draw();
+        // Adopted when u2 >= q = r0 / d (q = 0 without a positive d).
+        bool const adopt = d > 0.0 ? at_or_above_quotient(u2, r0, d) : u2 >= 0.0;
         // The root and the share of either window are taken beside the
         // draw, which then only selects.
         support = pick(adopt, support, shrunk.support());
