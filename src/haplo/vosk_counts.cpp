@@ -1,6 +1,5 @@
 #include "haplo/vosk_counts.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -150,9 +149,10 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
     for (int k = 0; k < w.numWindows; ++k) tally[k].put(out[k]);
 }
 
-// The core is folded once, on each side of L; the base is the core and
-// both ends, the extended window the base and x. An end that is the focal
-// position, or a missing extension, is folded as all ones.
+// The core is folded in one loop, the block of L reading as all ones; the
+// base is the core and both ends, the extended window the base and x. An
+// end that is the focal position (all ones then too), or a missing
+// extension, folds nothing.
 QUINTLE_POPCOUNT_CLONES
 void count_visit(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
                  VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
