@@ -26,8 +26,10 @@ test-asan: deps
 	$(CMAKE) --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-# Fuzzing of the project, settings and statistics-list readers (clang and
-# libFuzzer); each fuzzer runs FUZZ_SECONDS seconds. Not part of `make test`.
+# Fuzzing of the project readers (current and older), the given distance
+# matrices, the older Mantel reader, the settings and statistics-list
+# readers (clang and libFuzzer); each fuzzer runs FUZZ_SECONDS seconds. Not
+# part of `make test`.
 fuzz:
 	$(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUINTLE_FUZZ=ON -DQUINTLE_TESTS=OFF
 	$(CMAKE) --build build-fuzz -j $(JOBS)

@@ -117,7 +117,7 @@ def main(argv):
             print(f"  microseconds per replicate: this {median(this_sim) * per:.2f}, "
                   f"other {median(other_sim) * per:.2f} ({a.replicates_per_run} replicates per run)")
     for folder, name in zip(a.folders, names):
-        if name.startswith("read-"):
+        if name.startswith("read-") or name.startswith("lines-"):
             size = os.path.getsize(os.path.join(folder, "bench.pmp")) / 1024
             print(f"  {name}: peak memory / project file size: this "
                   f"{median(peaks[name]['this']) / size:.1f}, other {median(peaks[name]['other']) / size:.1f} "

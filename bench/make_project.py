@@ -12,7 +12,9 @@ version).
 
 With --one-line-per-sequence every sequence gets its own line (count 1, its
 full text), as simulators write their output; --fasta FILE also writes all
-sequences of the first sample to FILE, for other programs.
+sequences of the first sample to FILE, for other programs. With
+--all-distinct every gene copy carries private mutations of its own, so that
+no two sequences are the same.
 
 With --rflp the project holds RFLP haplotypes of the same shape instead: a
 site is present ('1') where the ancestor has C or G, and each variable site
@@ -20,7 +22,7 @@ flips its state where the DNA project's haplotype carries the derived base.
 
 Usage: make_project.py SAMPLES SEQUENCES SITES [--groups 0|2] [--seed N]
                        [--variable 0.03] [--one-line-per-sequence]
-                       [--fasta FILE] [--rflp] [-o FILE]
+                       [--fasta FILE] [--rflp] [--all-distinct] [-o FILE]
 """
 
 import argparse
@@ -52,6 +54,7 @@ def parse_args(argv):
                    help="one line per sequence (count 1) instead of one per haplotype")
     p.add_argument("--fasta", help="also write the first sample's sequences to this FASTA file")
     p.add_argument("--rflp", action="store_true", help="RFLP sites (0 and 1) instead of DNA sequences")
+    p.add_argument("--all-distinct", action="store_true", help="no two gene copies with the same sequence")
     p.add_argument("-o", "--output", default="-", help="output file (default: standard output)")
     args = p.parse_args(argv)
     if args.groups == 2 and args.samples < 2:
@@ -81,6 +84,7 @@ class Generator:
         # A haplotype is the set of variable sites carrying the derived state.
         self.haplotypes = []      # index -> frozenset of sites
         self.index_of = {}        # frozenset -> index
+        self.used = set()         # haplotypes given to a copy (--all-distinct)
 
     def haplotype(self, sites):
         key = frozenset(sites)
@@ -131,8 +135,13 @@ class Generator:
                 # One copy in twenty is a migrant from any group's pool.
                 source = own if rng.random() >= 0.05 else pools[rng.randrange(n_groups)]
                 h = rng.choices(source, weights=weights[:len(source)])[0]
-                # One copy in eight carries a fresh private mutation.
-                if rng.random() < 0.125:
+                # One copy in eight carries a fresh private mutation; with
+                # --all-distinct every copy carries new ones.
+                if args.all_distinct:
+                    while h in self.used:
+                        h = self.haplotype(self.mutate(self.haplotypes[h], 1))
+                    self.used.add(h)
+                elif rng.random() < 0.125:
                     h = self.haplotype(self.mutate(self.haplotypes[h], 1))
                 counts[h] = counts.get(h, 0) + 1
             samples.append(counts)

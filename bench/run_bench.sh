@@ -7,6 +7,7 @@
 #        bench/run_bench.sh --compare OTHER_BINARY [--runs N] [--keep]
 #        bench/run_bench.sh --fits [--runs N] [--keep]   (bench/fits_bench.sh)
 #        bench/run_bench.sh --vosk [--keep] [INDIVIDUALSxSITES ...]   (bench/vosk_bench.sh)
+#        bench/run_bench.sh --selection-scan [--sims N] [--keep]   (bench/selection_bench.sh)
 #        bench/run_bench.sh --exact-test [--keep] [SAMPLESxCOPIESxHAPLOTYPES]   (bench/exact_bench.sh)
 #        bench/run_bench.sh --individual-level [--keep]   (bench/amova_bench.sh)
 #
@@ -18,9 +19,13 @@
 #                typical call (2x50x1000, two groups, every analysis with
 #                1000 replicates or permutations) and the same without
 #                coalescent replicates; reading alone on 1x1000x5000 and
-#                1x100x100000; within-sample statistics without replicates
-#                on 1x100x5000 and 1x1000x5000 (bpppopstats beside them when
-#                installed). Then the replicate timing program.
+#                1x100x100000 (every sequence distinct); within-sample
+#                statistics without replicates on 1x100x5000, 1x1000x5000
+#                and 1x100x100000 (bpppopstats beside them when installed);
+#                a gene copy per line, 1x10000x1000 (about 400 distinct
+#                sequences), with and without the search for identical
+#                haplotypes. Then 1x100000x1000 by this program alone, and
+#                the replicate timing program.
 #   --runs N     Rounds of the comparison (default 9).
 #   --keep       Keep the working folder (projects, results, logs) and say where.
 #
@@ -53,6 +58,8 @@ if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"
 if [ "${1:-}" = "--individual-level" ]; then shift; exec bash "$HERE/amova_bench.sh" "$@"; fi
 # The Vosk phasing chain (update steps, peak memory): vosk_bench.sh.
 if [ "${1:-}" = "--vosk" ]; then shift; exec bash "$HERE/vosk_bench.sh" "$@"; fi
+# The scan for loci under selection against a minimal island-model loop: selection_bench.sh.
+if [ "${1:-}" = "--selection-scan" ]; then shift; exec bash "$HERE/selection_bench.sh" "$@"; fi
 
 # The expansion fits have a benchmark of their own.
 if [ "${1:-}" = "--fits" ]; then
@@ -77,7 +84,7 @@ while [ $# -gt 0 ]; do
             [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "run_bench.sh: --runs needs a positive number" >&2; exit 2; }
             runs="$2"
             shift ;;
-        -h|--help) sed -n '2,33p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,36p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         [0-9]*x[0-9]*x[0-9]*) configs+=("$1") ;;
         *) echo "run_bench.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
     esac
@@ -126,134 +133,6 @@ tasks=$((1 + 2 + 64 + 16384))
 if [ "$main_road" -eq 1 ]; then tasks=$((tasks + 512 + 1024)); fi
 nsim=1000
 
-# The settings file. Every key is written, since a key left out reads as 0.
-# A key contained in a longer one (DistanceMethod, GammaAValue,
-# MismatchSpatialExp, EpsilonValue) comes before its longer companions, as
-# the first line containing a key gives its value.
-write_settings() {
-    cat >"$1" <<EOF
-[Setting for Calculations]
-TaskNumber=$tasks
-XMLOutput=1
-pmlecore64=1
-DeletionWeight=1.000000
-TransitionWeight=1.000000
-TranversionWeight=1.000000
-ComputeSumStatsWithinGroups=0
-InferHaplotypeDefinitionFromDistanceMatrix=0
-EliminateRedondHaplodefs=1
-AllowedLevelOfMissingData=0.050000
-GameticPhaseIsKnown=1
-KeepNullDistrib=0
-MakeHWExactTest=0
-HardyWeinbergTestType=0
-TypeOfTestHW=0
-MarkovChainStepsHW=1000000
-MarkovChainDememorisationStepsHW=100000
-PrecisionOnPValueHW=0.000000
-SignificanceLevelHW=2
-LinkageDisequilibriumTestType=0
-MakeExactTestLD=0
-MarkovChainDememorisationStepsLD=1000
-MarkovChainStepsLD=100000
-PrecisionOnPValueLD=0.000000
-SignificanceLevelLD=0.050000
-PrintFlagHistogramLD=0
-InitialCondEMLD=2
-ComputeDvalues=0
-ComputeStandardDiversityIndices=1
-ComputeAllAlleleFreqs=0
-ComputeMissDataFreq=0
-DistanceMethod=0
-GammaAValue=0.000000
-ComputeTheta=15
-PrintHaplDistMat=0
-PrintPopDistMat=0
-PrintMinSpannNetworkPop=0
-ComputePopSFS=0
-ComputeJointSFS=0
-ComputeMultiSFS=0
-NumBootSFS=0
-MismatchDemogExp=0
-MismatchSpatialExp=0
-MismatchDistanceMethod=0
-MismatchGammaAValue=0.000000
-NumBootExpDem=100
-MismatchSpatialExpNumParams=3
-ComputeAllHaplotypesEM=0
-ComputeAllAllelesEM=0
-InitialConditionsEM=50
-MaximumNumOfIterationsEM=1000
-RecessiveAllelesEM=0
-CompactHaplotypeDataBaseEM=0
-NumBootstrapReplicatesEM=0
-NumInitCondBootstrapEM=10
-ComputeAllSubHaplotypesEM=0
-EpsilonValue=1.000000e-07
-FrequencyThreshold=1.000000e-05
-HaplAMOVA=1
-LocByLocAMOVA=0
-PopSpecificFST=0
-PopSpecificFIS=0
-TestSignificanceAMOVA=1
-NumPermutationsAMOVA=1000
-ComputeConventionalFST=0
-IncludeIndividualLevel=0
-ComputeDistanceMatrixAMOVA=1
-DistanceMethodAMOVA=0
-GammaAValueAMOVA=0.000000
-PrintDistanceMatrix=0
-PrintMinSpannNetworkGlob=0
-TestSignificancePairewiseFST=1
-NumPermutationsFST=1000
-ComputePairwiseFST=1
-ComputeDeltaMuSqr=0
-FSTSignifLevel=0.050000
-PrintFstVals=1
-PrintConcestryCoeff=0
-PrintSlatkinsDist=0
-PrintMissIntermatchs=0
-UnequalPopSizeDiv=0
-NumPermutPopDiff=100000
-NumDememoPopDiff=10000
-PrecProbPopDiff=0
-PrintHistoPopDiff=1
-SignLevelPopDiff=0.050000
-DetectSelectedLoci=0
-UseHierarchicalIslandModel=0
-NumberOfGroupsForFDist2=10
-NumberOfDemesForFDist2=100
-NumberOfSimsForFDist2=20000
-UseSimFileForFDist2=0
-SimFileNameForFDist2=
-TargetHetLowBound=0.000000
-TargetHetHighBound=1.000000
-MinDafFreq=0.000000
-IterativeProcForFDist2=0
-EwensWattersonHomozygosityTest=0
-NumIterationsNeutralityTests=1000
-NumSimulFuTest=$nsim
-NumPermMantel=1000
-EOF
-}
-
-write_ssdefs() {
-    {
-        echo "# Statistics of the benchmark line"
-        echo "POP_LEVEL"
-        echo "ALL_K MEAN_K"
-        echo "ALL_H MEAN_H"
-        echo "ALL_S MEAN_S"
-        echo "ALL_PI MEAN_PI"
-        echo "ALL_TAJIMAD MEAN_TAJIMAD"
-        echo "ALL_FUFS MEAN_FUFS"
-        if [ "$main_road" -eq 1 ]; then
-            echo "GLOBAL_FSTAT"
-            echo "PAIRWISE_FST"
-        fi
-    } >"$1"
-}
-
 # --compare: the fixed projects, both programs in turn, then the replicate
 # timing program on the typical call's first sample.
 if [ -n "$other" ]; then
@@ -266,17 +145,31 @@ if [ -n "$other" ]; then
         main_road=0
         [ "$5" -eq 2 ] && main_road=1
         python3 "$HERE/make_project.py" "$2" "$3" "$4" --groups "$5" --seed "$GEN_SEED" -o "$dir/bench.pmp" "${@:8}"
-        write_settings "$dir/pml_run.pms"
-        write_ssdefs "$dir/ssdefs.txt"
+        write_bench_settings "$dir/pml_run.pms"
+        write_bench_ssdefs "$dir/ssdefs.txt"
     }
     typical=$((1 + 2 + 64 + 16384 + 512 + 1024))
     within=$((1 + 2 + 64))
     prepare typical 2 50 1000 2 "$typical" 1000
     prepare typical-nosim 2 50 1000 2 "$typical" 0
-    prepare read-1000x5000 1 1000 5000 0 0 0 --one-line-per-sequence
-    prepare read-100x100000 1 100 100000 0 0 0 --one-line-per-sequence
+    # Reading alone: every sequence distinct, and no search for identical
+    # haplotypes (an analysis of its own that reads the allele tables).
+    prepare read-1000x5000 1 1000 5000 0 0 0 --one-line-per-sequence --all-distinct
+    prepare read-100x100000 1 100 100000 0 0 0 --one-line-per-sequence --all-distinct
+    for d in read-1000x5000 read-100x100000; do
+        sed -i 's/^EliminateRedondHaplodefs=.*/EliminateRedondHaplodefs=0/' "$WORK/$d/pml_run.pms"
+    done
     prepare within-100x5000 1 100 5000 0 "$within" 0 --one-line-per-sequence --fasta "$WORK/within-100x5000/alignment.fa"
     prepare within-1000x5000 1 1000 5000 0 "$within" 0 --one-line-per-sequence --fasta "$WORK/within-1000x5000/alignment.fa"
+    prepare within-100x100000 1 100 100000 0 "$within" 0 --one-line-per-sequence \
+        --fasta "$WORK/within-100x100000/alignment.fa"
+    # A gene copy per line, 10,000 lines of 1,000 bp over about 400 distinct
+    # sequences, diversity and Tajima's D without replicates: with the
+    # settings as above (the search for identical haplotypes writes every
+    # pair of lines with the same sequence into the report) and without it.
+    prepare lines-10000 1 10000 1000 0 "$within" 0 --one-line-per-sequence
+    prepare lines-10000-noelim 1 10000 1000 0 "$within" 0 --one-line-per-sequence
+    sed -i 's/^EliminateRedondHaplodefs=.*/EliminateRedondHaplodefs=0/' "$WORK/lines-10000-noelim/pml_run.pms"
 
     echo "quintle comparison"
     echo "  this:     $BIN"
@@ -290,7 +183,23 @@ if [ -n "$other" ]; then
     # Two tests x two samples x 1000 replicates in the typical call.
     python3 "$HERE/compare.py" --this "$BIN" --other "$other" --runs "$runs" --replicates-per-run 4000 "${bpp[@]}" \
         "$WORK/typical" "$WORK/typical-nosim" "$WORK/read-1000x5000" "$WORK/read-100x100000" \
-        "$WORK/within-100x5000" "$WORK/within-1000x5000" || status_all=1
+        "$WORK/within-100x5000" "$WORK/within-1000x5000" "$WORK/within-100x100000" \
+        "$WORK/lines-10000" "$WORK/lines-10000-noelim" || status_all=1
+
+    # 100,000 such lines, this program alone (the other may need far more
+    # memory than the machine has): time and peak memory of one run.
+    prepare lines-100000 1 100000 1000 0 "$within" 0 --one-line-per-sequence
+    sed -i 's/^EliminateRedondHaplodefs=.*/EliminateRedondHaplodefs=0/' "$WORK/lines-100000/pml_run.pms"
+    echo
+    if (cd "$WORK/lines-100000" && "$TIME" -f "%e %U %S %M" -o time.txt "$BIN" bench.pmp stats.txt 0 1 run_silent \
+        >/dev/null 2>&1); then
+        read -r wall user sys peak <"$WORK/lines-100000/time.txt"
+        echo "lines-100000 (this program, without the search for identical haplotypes): wall ${wall} s," \
+            "processor $(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }') s, peak $((peak / 1024)) MiB"
+    else
+        echo "lines-100000: the run failed"
+        status_all=1
+    fi
 
     # Genealogy plus mutation placement against a whole replicate, at the
     # Watterson theta of the typical call's first sample.
@@ -345,8 +254,8 @@ for c in "${configs[@]}"; do
     groups=0
     [ "$main_road" -eq 1 ] && groups=2
     python3 "$HERE/make_project.py" "$ns" "$nq" "$nl" --groups "$groups" --seed "$GEN_SEED" -o "$dir/bench.pmp"
-    write_settings "$dir/pml_run.pms"
-    write_ssdefs "$dir/ssdefs.txt"
+    write_bench_settings "$dir/pml_run.pms"
+    write_bench_ssdefs "$dir/ssdefs.txt"
 
     rc=0
     (cd "$dir" && "$TIME" -v -o time.txt "$BIN" bench.pmp stats.txt 0 1 run_silent >stdout.txt 2>&1) || rc=$?

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs each fuzz target of a fuzz build for the given number of seconds, all
 # at once, each on its own corpus seeded from the project's test data.
-# Usage: scripts/run-fuzzers.sh BUILD_DIR SECONDS
+# Usage: scripts/run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]
+# (targets without their fuzz_ prefix; all of them when none is named).
 # A finding is saved in BUILD_DIR/findings/<target>/ and makes the exit status 1.
 set -u
 build=${1:-build-fuzz}
@@ -20,12 +21,31 @@ seed() {  # target, then the seed files
 seed project_reader $(find "$root/tests/data" "$root/examples" -name '*.pmp')
 seed settings_reader $(find "$root/tests/data" "$root/examples" -name '*.pms')
 seed statistics_list "$root/examples/ssdefs.txt" $(find "$root/tests/data/fuzz" -name 'ssdefs*')
+seed legacy_project_reader $(find "$root/tests/data/project/legacy" "$root/examples" -name '*.pmp')
+seed legacy_mantel_reader $(find "$root/tests/data/fuzz" -name 'mantel_section*')
+seed distance_matrix $(find "$root/tests/data/fuzz" -name 'distmat_*')
+
+# The older readers share the dictionaries of the current ones.
+dict() {
+    case $1 in
+        legacy_project_reader) echo project_reader ;;
+        legacy_mantel_reader) echo mantel_reader ;;
+        *) echo "$1" ;;
+    esac
+}
+
+if [ $# -gt 2 ]; then
+    shift 2
+    targets="$*"
+else
+    targets="project_reader settings_reader statistics_list legacy_project_reader legacy_mantel_reader distance_matrix"
+fi
 
 pids=""
-for target in project_reader settings_reader statistics_list; do
+for target in $targets; do
     mkdir -p "$build/findings/$target"
     "$build/tests/fuzz/fuzz_$target" "$build/corpus/$target" \
-        -dict="$root/tests/fuzz/$target.dict" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+        -dict="$root/tests/fuzz/$(dict "$target").dict" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
         -artifact_prefix="$build/findings/$target/" -print_final_stats=1 \
         > "$build/fuzz_$target.log" 2>&1 &
     pids="$pids $!"
@@ -35,7 +55,7 @@ status=0
 for pid in $pids; do
     wait "$pid" || status=1
 done
-for target in project_reader settings_reader statistics_list; do
+for target in $targets; do
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$build/fuzz_$target.log" | grep -o '[0-9]*$')
     # Crashes, leaks, time-outs and memory exhaustion are findings; a unit
     # that was merely slow is saved too, but is not one.

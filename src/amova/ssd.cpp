@@ -67,10 +67,57 @@ TriMat const& no_matrix() {
 
 // --- FlatDistances -----------------------------------------------------------
 
+bool FlatDistances::build_by_classes(TriMat const& m, int indexRange, int const* indexes, std::size_t count,
+                                     std::size_t maxEntries) {
+    constexpr std::size_t absent = static_cast<std::size_t>(-1);
+    std::size_t const rows = m.row_classes().size();
+    std::vector<std::size_t> classSlot(static_cast<std::size_t>(m.num_classes()), absent);
+    std::vector<int> used;  // classes, in order of first use
+    for (std::size_t k = 0; k < count; ++k) {
+        int const h = indexes[k];
+        if (h < 0 || h >= indexRange) return false;
+        if (static_cast<std::size_t>(h) >= rows) return false;  // read (and reported) by the matrix itself
+        int const c = m.row_class(h);
+        if (classSlot[static_cast<std::size_t>(c)] == absent) {
+            // One cell for a haplotype with itself and for two haplotypes of
+            // its class: both must read alike in a sum (0 and -0 do).
+            if (!(m.between(c, c) == m.on_diagonal(c))) return false;
+            classSlot[static_cast<std::size_t>(c)] = used.size();
+            used.push_back(c);
+        }
+    }
+    std::size_t const K = used.size();
+    if (K == 0 || K > maxEntries / K) return false;
+    values_.assign(K * K, 0.0);
+    for (std::size_t a = 0; a < K; ++a) {
+        for (std::size_t b = 0; b < K; ++b)
+            values_[a * K + b] = a == b ? m.on_diagonal(used[a]) : m.between(used[a], used[b]);
+    }
+    slot_.assign(static_cast<std::size_t>(indexRange), absent);
+    row_.assign(static_cast<std::size_t>(indexRange), 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        std::size_t const h = static_cast<std::size_t>(indexes[k]);
+        std::size_t const a = classSlot[static_cast<std::size_t>(m.row_class(indexes[k]))];
+        slot_[h] = a;
+        row_[h] = a * K;
+    }
+    ready_ = true;
+    return true;
+}
+
 bool FlatDistances::build(TriMat const& m, int indexRange, int const* indexes, std::size_t count,
                           std::size_t maxEntries) {
     clear();
     if (indexRange <= 0) return false;
+    // A matrix held by classes is copied by classes: the block then grows
+    // with the distinct texts, not with the haplotypes.
+    if (m.classed() && m.constantMode == 0) {
+        try {
+            if (build_by_classes(m, indexRange, indexes, count, maxEntries)) return true;
+        } catch (std::bad_alloc const&) {
+        }
+        clear();
+    }
     try {
         constexpr std::size_t absent = static_cast<std::size_t>(-1);
         slot_.assign(static_cast<std::size_t>(indexRange), absent);

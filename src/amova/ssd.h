@@ -24,7 +24,10 @@ public:
     // Copies the entries between the given haplotype indexes (repeats and
     // any order allowed; each must lie in 0..indexRange-1) out of `m`
     // through its element access, so that a matrix in constant mode gives
-    // its constants. Returns false and stays empty when an index is out of
+    // its constants. A matrix in class mode is copied one row and column per
+    // class (so the block's size follows the distinct texts), when a
+    // haplotype's own value and that of two haplotypes of its class are
+    // equal (the sums read them alike). Returns false and stays empty when an index is out of
     // that range or the block would exceed maxEntries values; the caller
     // then reads the matrix itself.
     bool build(TriMat const& m, int indexRange, int const* indexes, std::size_t count,
@@ -41,6 +44,11 @@ public:
     static constexpr std::size_t kDefaultMaxEntries = std::size_t{1} << 22;
 
 private:
+    // build for a matrix in class mode: one row and column per class used;
+    // false when it cannot be done that way.
+    bool build_by_classes(TriMat const& m, int indexRange, int const* indexes, std::size_t count,
+                          std::size_t maxEntries);
+
     std::vector<std::size_t> slot_;  // haplotype index -> column in the block
     std::vector<std::size_t> row_;   // haplotype index -> start of its row
     std::vector<double> values_;

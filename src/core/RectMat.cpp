@@ -71,7 +71,37 @@ int RectMat::de_allocate_matrix() {
     stored_rows_ = stored_cols_ = 0;
     allocated_ = false;
     nRows = nCols = 0;
+    release_classes();
     return 1;
+}
+
+void RectMat::release_classes() {
+    classed_ = false;
+    std::vector<int>().swap(classOf_);
+    std::vector<double>().swap(classValues_);
+    numClasses_ = 0;
+    classPairs_ = 0;
+}
+
+bool RectMat::make_classed(std::vector<int> classOf, int classes) {
+    de_allocate_matrix();
+    release_index();
+    if (classes < 0) classes = 0;
+    try {
+        std::size_t const G = static_cast<std::size_t>(classes);
+        classPairs_ = G * (G + 1) / 2;
+        classValues_.assign(2 * classPairs_ + G, 0.0);
+    } catch (std::exception const&) {  // bad_alloc, or a size beyond max_size
+        release_classes();
+        E.error(MEMORY, "RectMat::make_classed()", Msg::m0_not_enough_memory);
+        return false;
+    }
+    classOf_ = std::move(classOf);
+    numClasses_ = classes;
+    nRows = nCols = static_cast<int>(classOf_.size());
+    classed_ = true;
+    allocated_ = true;
+    return true;
 }
 
 void RectMat::release_index() {
@@ -90,9 +120,12 @@ int RectMat::display_matrix(std::ostream& os) {
         os << "Matrix contains no data" << '\n';
         return 1;
     }
-    for (int i = 0; i < stored_rows_; ++i) {
+    RectMat const& self = *this;
+    int const rows = classed_ ? nRows : stored_rows_;
+    int const cols = classed_ ? nCols : stored_cols_;
+    for (int i = 0; i < rows; ++i) {
         os << "   ";
-        for (int j = 0; j < stored_cols_; ++j) os << values_[offset(i, j)] << " ";
+        for (int j = 0; j < cols; ++j) os << self(i, j) << " ";
         os << '\n';
     }
     return 1;
@@ -226,7 +259,7 @@ std::istream& operator>>(std::istream& is, RectMat& S) {
             return refuse("operator>>(istream& is, RectMat& S)");
     }
 
-    if (!S.allocated_ || S.stored_rows_ != r || S.stored_cols_ != c) {
+    if (!S.allocated_ || S.classed_ || S.stored_rows_ != r || S.stored_cols_ != c) {
         bool const reshaped = S.nRows != r || S.nCols != c;
         S.de_allocate_matrix();
         if (reshaped) S.release_index();

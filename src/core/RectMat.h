@@ -38,6 +38,39 @@ public:
 
     int display_matrix(std::ostream& os);
 
+    // --- class mode ---------------------------------------------------------
+    // An n x n matrix whose rows fall into classes of alike rows (the
+    // haplotypes of a sample that carry one text): element (i, j) depends
+    // only on the classes of i and j and on where it lies, below the
+    // diagonal, on it or above it, and each triangle is symmetric in the two
+    // classes. Stored: one value per unordered pair of classes (a class with
+    // itself included: two rows of one class) for each triangle, and one
+    // diagonal value per class, so about G^2 values for G classes whatever
+    // n is. Element access reads and writes those shared values; rows are
+    // not contiguous (holds() is false), so the Mantel sums read the
+    // elements one by one.
+    //
+    // Makes this an n x n class-mode matrix, n = classOf.size(), every
+    // value 0.0; each classOf[i] must lie in 0 .. classes - 1. False, after
+    // a MEMORY report, when the storage cannot be had (the matrix is then
+    // empty).
+    bool make_classed(std::vector<int> classOf, int classes);
+    bool classed() const { return classed_; }
+    // Number of classes, and the class of row i (both only in class mode).
+    int num_classes() const { return numClasses_; }
+    int row_class(int i) const { return classOf_[static_cast<std::size_t>(i)]; }
+    std::vector<int> const& row_classes() const { return classOf_; }
+    // The shared values of classes a and b (either order): below the
+    // diagonal, above it, and class a's diagonal value.
+    double& below(int a, int b) { return classValues_[class_pair(a, b)]; }
+    double below(int a, int b) const { return classValues_[class_pair(a, b)]; }
+    double& above(int a, int b) { return classValues_[classPairs_ + class_pair(a, b)]; }
+    double above(int a, int b) const { return classValues_[classPairs_ + class_pair(a, b)]; }
+    double& on_diagonal(int a) { return classValues_[2 * classPairs_ + static_cast<std::size_t>(a)]; }
+    double on_diagonal(int a) const { return classValues_[2 * classPairs_ + static_cast<std::size_t>(a)]; }
+    // Values held: n x n in the plain form, about G^2 in class mode.
+    std::size_t stored_values() const { return classed_ ? classValues_.size() : values_.size(); }
+
     // Mantel sums; messages go straight to the log stream.
     double compute_SSX();
     int create_index();
@@ -81,6 +114,22 @@ private:
     }
     double& out_of_range() const;
     void release_index();
+    void release_classes();
+    std::size_t class_pair(int a, int b) const {
+        std::size_t const hi = static_cast<std::size_t>(a > b ? a : b);
+        return hi * (hi + 1) / 2 + static_cast<std::size_t>(a > b ? b : a);
+    }
+    // The offset in classValues_ of element (i, j), or npos out of range.
+    std::size_t class_offset(int i, int j) const {
+        std::size_t const n = classOf_.size();
+        if (static_cast<std::size_t>(static_cast<unsigned>(i)) >= n ||
+            static_cast<std::size_t>(static_cast<unsigned>(j)) >= n)
+            return static_cast<std::size_t>(-1);
+        int const a = classOf_[static_cast<std::size_t>(i)];
+        if (i == j) return 2 * classPairs_ + static_cast<std::size_t>(a);
+        std::size_t const pair = class_pair(a, classOf_[static_cast<std::size_t>(j)]);
+        return i > j ? pair : classPairs_ + pair;
+    }
 
     std::vector<double> values_;
     int stored_rows_ = 0;
@@ -89,6 +138,13 @@ private:
     std::vector<int> index_;
     bool has_index_ = false;
     mutable double scratch_ = 0.0;
+    // Class mode: the class of each row, and the shared values (the lower
+    // triangle's classPairs_ pairs, the upper triangle's, the diagonals).
+    bool classed_ = false;
+    std::vector<int> classOf_;
+    int numClasses_ = 0;
+    std::size_t classPairs_ = 0;
+    std::vector<double> classValues_;
 };
 
 // Reads the binary matrix format: two host-order 32-bit counts (rows, then
@@ -99,12 +155,20 @@ std::istream& operator>>(std::istream& is, RectMat& S);
 inline double& RectMat::operator()(int const& i, int const& j) {
     if (constantMode) return i == j ? diagonalValue : offDiagonalValue;
     if (in_range(i, j)) return values_[offset(i, j)];
+    if (classed_) {
+        std::size_t const k = class_offset(i, j);
+        if (k != static_cast<std::size_t>(-1)) return classValues_[k];
+    }
     return out_of_range();
 }
 
 inline double const& RectMat::operator()(int const& i, int const& j) const {
     if (constantMode) return i == j ? diagonalValue : offDiagonalValue;
     if (in_range(i, j)) return values_[offset(i, j)];
+    if (classed_) {
+        std::size_t const k = class_offset(i, j);
+        if (k != static_cast<std::size_t>(-1)) return classValues_[k];
+    }
     return out_of_range();
 }
 

@@ -17,6 +17,14 @@ TriMat::TriMat(TriMat const& other)
       diagonalValue(other.diagonalValue),
       offDiagonalValue(other.offDiagonalValue),
       constantMode(other.constantMode) {
+    if (other.classed_) {
+        classed_ = true;
+        classOf_ = other.classOf_;
+        numClasses_ = other.numClasses_;
+        classPairs_ = other.classPairs_;
+        classValues_ = other.classValues_;
+        return;
+    }
     dim = other.stored_dim_;
     if (!allocate("TriMat::TriMat(const TriMat&)")) return;
     std::copy_n(other.values_.get(), row_start(stored_dim_), values_.get());
@@ -45,6 +53,44 @@ bool TriMat::allocate(char const* where) {
 void TriMat::release() {
     values_.reset();
     stored_dim_ = 0;
+    classed_ = false;
+    std::vector<int>().swap(classOf_);
+    std::vector<double>().swap(classValues_);
+    numClasses_ = 0;
+    classPairs_ = 0;
+}
+
+bool TriMat::make_classed(std::vector<int> classOf, int classes) {
+    release();
+    dim = 0;
+    if (classes < 0) classes = 0;
+    try {
+        std::size_t const G = static_cast<std::size_t>(classes);
+        classPairs_ = G * (G + 1) / 2;
+        classValues_.assign(classPairs_ + G, 0.0);
+    } catch (std::exception const&) {  // bad_alloc, or a size beyond max_size
+        release();
+        E.error(MEMORY, "TriMat::make_classed()", Msg::m0_not_enough_memory);
+        return false;
+    }
+    classOf_ = std::move(classOf);
+    numClasses_ = classes;
+    dim = static_cast<int>(classOf_.size());
+    classed_ = true;
+    return true;
+}
+
+bool TriMat::expand_classes() {
+    if (!classed_) return true;
+    TriMat plain(static_cast<int>(classOf_.size()));
+    if (plain.stored_dim_ != static_cast<int>(classOf_.size())) return false;
+    for (int i = 0; i < plain.stored_dim_; ++i)
+        for (int j = 0; j <= i; ++j) plain.values_[offset(i, j)] = (*this)(i, j);
+    release();
+    values_ = std::move(plain.values_);
+    stored_dim_ = plain.stored_dim_;
+    dim = stored_dim_;
+    return true;
 }
 
 void TriMat::create(int const& n) {
@@ -63,6 +109,7 @@ void TriMat::destroy() {
 void TriMat::delete_matrix() { destroy(); }
 
 void TriMat::initialize() {
+    if (classed_) std::fill(classValues_.begin(), classValues_.end(), 0.0);
     if (stored_dim_ == 0) return;
     std::size_t const count = row_start(stored_dim_);
     // Fresh zeroed storage rather than writing zeros over the old: the rows
@@ -83,6 +130,15 @@ double& TriMat::out_of_range() const {
 TriMat& TriMat::operator=(TriMat const& other) {
     if (this == &other) return *this;
     release();
+    if (other.classed_) {
+        classed_ = true;
+        classOf_ = other.classOf_;
+        numClasses_ = other.numClasses_;
+        classPairs_ = other.classPairs_;
+        classValues_ = other.classValues_;
+        dim = other.dim;
+        return *this;
+    }
     dim = other.dim;
     if (!allocate("TriMat::allocate_matrix()")) return *this;
     for (int i = 0; i < stored_dim_; ++i)
@@ -95,6 +151,7 @@ TriMat& TriMat::operator+=(TriMat const& other) {
         E.error(ERROR, "TriMat::operator+=()", Msg::m44_matrix_size_mismatch);
         return *this;
     }
+    if (!expand_classes()) return *this;
     for (int i = 0; i < stored_dim_; ++i)
         for (int j = 0; j <= i; ++j) values_[offset(i, j)] += other(i, j);
     return *this;
@@ -105,6 +162,7 @@ TriMat& TriMat::operator*=(TriMat const& other) {
         E.error(ERROR, "TriMat::operator*=()", Msg::m44_matrix_size_mismatch);
         return *this;
     }
+    if (!expand_classes()) return *this;
     for (int i = 0; i < stored_dim_; ++i)
         for (int j = 0; j <= i; ++j) values_[offset(i, j)] *= other(i, j);
     return *this;
@@ -115,9 +173,11 @@ void TriMat::print_data(std::ostream& os) {
     std::ios::fmtflags const flags = os.flags();
     std::streamsize const precision = os.precision();
     os << std::fixed << std::showpoint << std::setprecision(5) << std::right;
-    for (int i = 0; i < stored_dim_; ++i) {
+    TriMat const& self = *this;
+    int const rows = classed_ ? dim : stored_dim_;
+    for (int i = 0; i < rows; ++i) {
         if (i > 0) os << '\n';
-        for (int j = 0; j <= i; ++j) os << std::setw(10) << values_[offset(i, j)];
+        for (int j = 0; j <= i; ++j) os << std::setw(10) << (classed_ ? self(i, j) : values_[offset(i, j)]);
     }
     os.flags(flags);
     os.precision(precision);

@@ -70,25 +70,28 @@ bool can_open_for_reading(char const* path) {
     return probe.is_open();
 }
 
-bool MY_ReplaceFileContent(char const* path, std::string const& text) {
+namespace {
+
+// Writes `text` into the file under an exclusive lock, after emptying it
+// (replace) or at its end (append). Truncating only under the lock: another
+// writer's text is never cut in the middle of being written. A file system
+// without locks still gets the text.
+bool write_locked(char const* path, std::string const& text, bool replace) {
     if (path == nullptr || *path == '\0') return false;
 #ifdef _WIN32
-    std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    std::ofstream out(path, std::ios::out | (replace ? std::ios::trunc : std::ios::app) | std::ios::binary);
     out << text;
     out.close();
     return !out.fail();
 #else
     int fd = -1;
     do {
-        fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? 0 : O_APPEND), 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
-    // Truncating only under the lock: another writer's text is never cut in
-    // the middle of being written. A file system without locks still gets
-    // the text.
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
-    bool ok = ::ftruncate(fd, 0) == 0;
+    bool ok = !replace || ::ftruncate(fd, 0) == 0;
     std::size_t done = 0;
     while (ok && done < text.size()) {
         ssize_t const n = ::write(fd, text.data() + done, text.size() - done);
@@ -100,5 +103,11 @@ bool MY_ReplaceFileContent(char const* path, std::string const& text) {
     return ::close(fd) == 0 && ok;
 #endif
 }
+
+}  // namespace
+
+bool MY_ReplaceFileContent(char const* path, std::string const& text) { return write_locked(path, text, true); }
+
+bool MY_AppendToFile(char const* path, std::string const& text) { return write_locked(path, text, false); }
 
 }  // namespace quintle

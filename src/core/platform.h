@@ -29,4 +29,9 @@ inline bool can_open_for_reading(std::string const& path) { return can_open_for_
 // False when the file cannot be written.
 bool MY_ReplaceFileContent(char const* path, std::string const& text);
 
+// Appends `text` to the end of the file (created when missing) in one write
+// under an exclusive lock, so that processes appending to it at once never
+// mix their texts. False when the file cannot be written.
+bool MY_AppendToFile(char const* path, std::string const& text);
+
 }  // namespace quintle

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <string>
@@ -150,6 +151,23 @@ bool read_filtered(my_string& data, TDataType type, char missing, std::string_vi
     return !data.is_null();
 }
 
+// With a locus separator each run of digits of a microsatellite text is one
+// allele size: false when one passes the int range (a size is read as an
+// int). Without one each digit is a locus of its own.
+bool sizes_fit(std::string_view text) {
+    if (ProfileSettings::LocusSeparator == '\0') return true;
+    long long size = -1;  // -1 between sizes
+    for (char const c : text) {
+        if (!is_digit(c)) {
+            size = -1;
+            continue;
+        }
+        size = (size < 0 ? 0 : size * 10) + (c - '0');
+        if (size > INT_MAX) return false;
+    }
+    return true;
+}
+
 // Trailing blanks and tabs go when the text ends with a blank.
 void trim_trailing_blanks(my_string& data) {
     int n = data.length();
@@ -215,6 +233,10 @@ bool HaploDef::read_data(my_string& text, ProfileSettings& ps) {
             } else if (!read_filtered(data, type, ps.MissingData, view)) {
                 return false;
             }
+            if (type == MICROSAT && !sizes_fit(std::string_view(data.c_str(), static_cast<std::size_t>(data.length())))) {
+                E.error(ERROR, my_string(kReadDataName), Msg::m27_invalid_microsat_data);
+                return false;
+            }
         }
         // Any other type code leaves data as it was.
         trim_trailing_blanks(data);
@@ -243,6 +265,10 @@ bool HaploDef::read_data(std::istream& is, ProfileSettings& ps) {
                 return c == '\r' ? int{' '} : c;
             };
             if (!read_filtered(data, type, ps.MissingData, next)) return false;
+            if (type == MICROSAT && !sizes_fit(std::string_view(data.c_str(), static_cast<std::size_t>(data.length())))) {
+                E.error(ERROR, my_string(kReadDataName), Msg::m27_invalid_microsat_data);
+                return false;
+            }
         }
         trim_trailing_blanks(data);
     } catch (std::bad_alloc const&) {
@@ -318,6 +344,18 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
         }
     }
     table.finish();
+}
+
+bool valid_microsat_text(std::string_view text, char missing, my_string const& function) {
+    DataFilter const filter(MICROSAT, missing);
+    bool ok = sizes_fit(text);
+    for (char const c : text) {
+        if (filter.rule(c) == DataFilter::Rule::refuse) ok = false;
+        // A '#' ends the data, as for a haplotype.
+        if (!ok || filter.rule(c) == DataFilter::Rule::stop) break;
+    }
+    if (!ok) E.error(ERROR, function, Msg::m27_invalid_microsat_data);
+    return ok;
 }
 
 bool HaploDef::hasSameAllelicContent(HaploDef const& other) const {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <string_view>
 
 #include "core/my_string.h"
 #include "data/TAllele.h"
@@ -75,5 +76,10 @@ std::ostream& operator<<(std::ostream& os, HaploDef& h);
 
 // Writes the definition, a line end and flushes; stream is an std::ostream*.
 void Print(HaploDef& h, void* stream);
+
+// A microsatellite allele text kept as read_data keeps a haplotype's: sizes
+// in digits, the locus separator and the missing-data character, every size
+// within the int range. Otherwise ERROR 27 from `function` and false.
+bool valid_microsat_text(std::string_view text, char missing, my_string const& function);
 
 }  // namespace quintle

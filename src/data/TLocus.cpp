@@ -37,7 +37,12 @@ TLocus::TLocus(my_string const& locusName) : name(locusName) {}
 TLocus::TLocus(char const* locusName) : name(locusName) {}
 
 TLocus::TLocus(TLocus const& other)
-    : alleles(other.alleles), name(other.name), printWidth(other.printWidth), values(other.values) {}
+    : alleles(other.alleles),
+      name(other.name),
+      printWidth(other.printWidth),
+      values(other.values),
+      meanSampleHet(other.meanSampleHet),
+      meanGroupHet(other.meanGroupHet) {}
 
 TLocus& TLocus::operator=(TLocus const& other) {
     if (this == &other) return *this;
@@ -45,6 +50,8 @@ TLocus& TLocus::operator=(TLocus const& other) {
     name = other.name;
     printWidth = other.printWidth;
     values = other.values;
+    meanSampleHet = other.meanSampleHet;
+    meanGroupHet = other.meanGroupHet;
     index_.reset();
     return *this;
 }

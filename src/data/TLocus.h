@@ -74,6 +74,11 @@ public:
     my_string name;
     int printWidth = 1;                    // longest allele name + 1, set by the printer
     LocusValues values;                    // per-locus results kept by other analyses
+    // Expected heterozygosity of the locus over the samples of a structure,
+    // weighted by sample size: within samples, and of the groups' pooled
+    // frequencies (the selection scan).
+    double meanSampleHet = 0.0;
+    double meanGroupHet = 0.0;
 
     explicit TLocus(my_string const& locusName);
     explicit TLocus(char const* locusName);

@@ -62,8 +62,10 @@ public:
     int get_num_of_deg_freed() const;
     // Shuffles the alleles at position 0 among all gene copies.
     void permute_alleles(int const* sel, long& seed);
-    // One phenotype of count 1 per individual.
-    void explode_base();
+    // One phenotype of count 1 per individual. False when the counts do not
+    // give as many individuals as the set then holds (a count of 0 keeps its
+    // phenotype): ERROR 120 when `report`.
+    bool explode_base(bool report = true);
     double calc_ln_multinom() const;
     // Replaces the set by n two-locus individuals drawn from the stores.
     void resample(int const& n, TPopHaploDB& locus1, TPopHaploDB& locus2, long& seed, TAlleleDB* db);
@@ -81,5 +83,10 @@ private:
 };
 
 std::ostream& operator<<(std::ostream& os, TPhenDB const& db);
+
+// ERROR 120 said once for a test whose `copies` permuted copies each laid
+// out individuals that their counts do not give (a phenotype of count 0
+// stays among them); nothing when `copies` is 0.
+void report_changed_individuals(long copies);
 
 }  // namespace quintle

@@ -7,6 +7,7 @@
 #include <iomanip>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "core/Errors.h"
@@ -197,7 +198,7 @@ void TPhenDB::permute_alleles(int const* sel, long& seed) {
 // ---------------------------------------------------------------------------
 // Expansion into single individuals
 
-void TPhenDB::explode_base() {
+bool TPhenDB::explode_base(bool report) {
     long const start = phenotypes.count;
     long long expected = 0;
     for (long i = 0; i < start; ++i) {
@@ -213,12 +214,19 @@ void TPhenDB::explode_base() {
                 copy.release();
             } catch (std::bad_alloc const&) {
                 E.error(MEMORY, "TPhenDB::explode_base()", Msg::m0_not_enough_memory);
-                return;
+                return false;
             }
         }
     }
-    if (expected != phenotypes.count) E.error(ERROR, "TPhenDB::explode_base()",
-                                              Msg::m120_phenotype_count_changed);
+    if (expected == phenotypes.count) return true;
+    if (report) E.error(ERROR, "TPhenDB::explode_base()", Msg::m120_phenotype_count_changed);
+    return false;
+}
+
+void report_changed_individuals(long copies) {
+    if (copies <= 0) return;
+    std::string const where = "TPhenDB::explode_base() (in " + std::to_string(copies) + " permutations)";
+    E.error(ERROR, where.c_str(), Msg::m120_phenotype_count_changed);
 }
 
 double TPhenDB::calc_ln_multinom() const {

@@ -4,6 +4,8 @@
 
 #include "data/Population.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -210,6 +212,14 @@ void Population::phen_to_gam(Haplo_DB* db, ProfileSettings* /*unused*/, settings
 
     const bool withGeneCopies = s != nullptr && (s->TaskNumber & (task_amova | task_pairwise_fst)) != 0;
     const char separator = ProfileSettings::LocusSeparator;
+    if (withGeneCopies && geneCopies.count == 0) {
+        // Room for every copy at once: grown a step at a time, the list
+        // would be copied once per hundred copies.
+        double copies = 0.0;
+        for (long p = 0; p < phenotypes.size(); ++p)
+            if (TPhenotype const* pheno = phenotypes[p]) copies += 2.0 * std::max(static_cast<int>(pheno->count), 0);
+        if (copies > 0.0 && copies < static_cast<double>(INT_MAX)) geneCopies.Reallocate(static_cast<int>(copies));
+    }
 
     NewIdSource ids(*db, db->haplotypes.count + 1);
     TextLookup known(*db);

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/Errors.h"
 #include "core/public.h"
@@ -255,20 +256,48 @@ HaploDef* find_or_add(Haplo_DB& db, my_string const& id, bool& created) {
     return db.find_by_id(id);
 }
 
-// False, with nothing added, when the haplotype's copies over the whole
-// project would pass what its int count holds.
-bool add_entry(Population& p, HaploDef* def, int count) {
-    if (count == 0) return true;
-    if (def->count > INT_MAX - count) {
-        aos() << "\tSample \"" << p.name << "\": the copies of haplotype \"" << def->id
-              << "\" in the project pass " << INT_MAX << ". Aborting reading project." << std::endl;
-        return false;
+// The entries of one block. A haplotype listed twice is one haplotype: its
+// second entry's count goes to its first, and the block ends with one
+// warning for all its repeated haplotypes.
+class BlockEntries {
+public:
+    // False, with nothing added, when the haplotype's copies over the whole
+    // project (or in the sample) would pass what an int count holds.
+    bool add(Population& p, HaploDef* def, int count) {
+        if (count == 0) return true;
+        if (def->count > INT_MAX - count) {
+            aos() << "\tSample \"" << p.name << "\": the copies of haplotype \"" << def->id
+                  << "\" in the project pass " << INT_MAX << ". Aborting reading project." << std::endl;
+            return false;
+        }
+        auto const [at, fresh] = entries_.try_emplace(def, nullptr);
+        if (fresh) {
+            at->second = new PHaploDef{def, count};
+            p.haplotypes.Add(at->second);
+            ++p.nbEntries;
+        } else {
+            // Its copies are part of the definition's count, already checked.
+            at->second->count += count;
+            if (repeated_++ == 0) first_ = def->id.c_str();
+        }
+        def->count += count;
+        return true;
     }
-    p.haplotypes.Add(new PHaploDef{def, count});
-    def->count += count;
-    ++p.nbEntries;
-    return true;
-}
+
+    void warn(Population const& p, char const* function) const {
+        if (repeated_ == 0) return;
+        aos() << "\tSample \"" << p.name << "\" lists haplotype \"" << first_ << "\""
+              << (repeated_ > 1 ? " (and others)" : "") << " more than once: " << repeated_
+              << (repeated_ > 1 ? " entries are" : " entry is")
+              << " merged into the first of the same haplotype, counts summed." << std::endl;
+        report(WARNING, std::string(function) + " (sample \"" + p.name.c_str() + "\")", 146);
+    }
+
+private:
+    std::unordered_map<HaploDef const*, PHaploDef*> entries_;
+    long repeated_ = 0;
+    std::string first_;
+};
 
 }  // namespace
 
@@ -282,6 +311,7 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
     std::string upper;
     JoinedText joined;  // room kept from line to line
     my_string text;
+    BlockEntries entries;
 
     while (!closed) {
         bool closing = false;
@@ -377,7 +407,7 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
                 }
             }
         }
-        if (!add_entry(*this, def, n)) {
+        if (!entries.add(*this, def, n)) {
             report(ERROR, std::string(kGameticFn) + " (sample \"" + name.c_str() + "\")", 144);
             return 0;
         }
@@ -388,6 +418,7 @@ int Population::New_read_gametic_data(std::ifstream& in, Haplo_DB& db, int exter
         report(ERROR, kGameticFn, 194);
         return 0;
     }
+    entries.warn(*this, kGameticFn);
     end_of_block_warnings(tally, 141, kGameticFn);
     set_sample_size(*this, tally.countSum);
     return 1;
@@ -408,6 +439,15 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
         aos() << "\tNumber of loci for genotype \"" << id << "\" is different (" << loci
               << ") from that previously defined (" << fixedLoci << ") on line " << line << std::endl;
         report(ERROR, kGenotypicFn, 69);
+        return false;
+    };
+    // Microsatellite sizes as the haplotypic reader takes them.
+    auto microsat_sizes_read = [&](JoinedText const& gamete, my_string const& id) {
+        if (ProfileSettings::DataType != MICROSAT ||
+            valid_microsat_text(gamete.text, profile.MissingData, my_string(kGenotypicFn)))
+            return true;
+        aos() << "\tInvalid microsatellite allele size in genotype \"" << id << "\" on line " << line
+              << ", aborting reading procedure" << std::endl;
         return false;
     };
 
@@ -461,7 +501,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
 
         auto pheno = std::make_unique<TPhenotype>(id, count);
         JoinedText const gamete1 = join_words(words);
-        if (!check_loci(id, gamete1.loci)) return 0;
+        if (!check_loci(id, gamete1.loci) || !microsat_sizes_read(gamete1, id)) return 0;
         ++nbEntries;
 
         // The second gamete is the next physical line. An individual without
@@ -480,7 +520,7 @@ int Population::New_read_genotypic_data(std::ifstream& in, int external, int& li
         closed = closed || closing;
         Words words2(work);
         JoinedText const gamete2 = join_words(words2);
-        if (!check_loci(id, gamete2.loci)) return 0;
+        if (!check_loci(id, gamete2.loci) || !microsat_sizes_read(gamete2, id)) return 0;
 
         pheno->alleleString1 = gamete1.text.c_str();
         pheno->alleleString2 = gamete2.text.c_str();
@@ -609,6 +649,7 @@ std::string read_rest_of_line(std::istream& in, bool& closing) {
 
 int Population::read_gametic_data(std::ifstream& in, Haplo_DB& db, int external) {
     Tally tally{profile.Frequency, SampleSize};
+    BlockEntries entries;
     for (;;) {
         my_string id;
         double count = 0.0;
@@ -655,11 +696,12 @@ int Population::read_gametic_data(std::ifstream& in, Haplo_DB& db, int external)
                 return 0;
             }
         }
-        if (!add_entry(*this, def, n)) {
+        if (!entries.add(*this, def, n)) {
             report(ERROR, std::string(kOldGameticFn) + " (sample \"" + name.c_str() + "\")", 144);
             return 0;
         }
     }
+    entries.warn(*this, kOldGameticFn);
     end_of_block_warnings(tally, 141, kOldGameticFn);
     set_sample_size(*this, tally.countSum);
     return 1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/MY_TArrayAsVector.h"
+#include "core/timing.h"
 #include "datatypes/dna_distances.h"
 #include "popstats/PopGenetics.h"
 
@@ -85,6 +86,10 @@ public:
     // count every pair as identical at the usable ones. The nucleotide
     // frequencies do not see them. 0 for samples read in full.
     int omittedIdenticalSites = 0;
+    // The laps of a series of simulated replicates: when set, the distance
+    // computation's "done" line gives the process time since the previous
+    // replicate's line, with one clock reading. Not copied.
+    LapClock* replicateLaps = nullptr;
 
     // Class of two differing characters: 0 none, 1 transition,
     // 2 transversion, 3 indel, 4 transition or transversion.
@@ -124,8 +129,12 @@ private:
     // The matrix of the haplotype list, from the workspace's store when it
     // was computed before from the same data; 0 when a pair fails.
     int fill_distance_matrix(RectMat& m, int method, double f, settings* s);
-    // Every pair in list order, each pair of distinct texts worked out once.
+    // Every pair in list order, into a plain n x n matrix.
     int distance_pairs(RectMat& m, int method, double f, settings* s);
+    // The same values into a class-mode matrix, one class per distinct text
+    // of the workspace, each pair of classes worked out once (the counts
+    // must not depend on the order of the two texts).
+    int class_distance_pairs(RectMat& m, int method, double f, settings* s);
 
     // Site plan and matrices already computed; never copied.
     DnaDistanceWorkspace distanceWorkspace;

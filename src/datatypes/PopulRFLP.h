@@ -12,6 +12,7 @@
 namespace quintle {
 
 class settings;
+class RflpTexts;
 
 class PopulRFLP : public PopGenetics {
 public:
@@ -84,6 +85,9 @@ private:
     void set_pair_distance(bool proportion);
     int pair_distance(char const* a, char const* b, bool proportion);
     int fill_distance_matrix(RectMat& m, double factor, settings* s);
+    // The same values into a class-mode matrix, one class per distinct text
+    // of `rows`, each pair of classes counted once over `compared` sites.
+    int fill_class_matrix(RectMat& m, RflpTexts const& rows, int compared, double factor, settings* s);
 };
 
 }  // namespace quintle

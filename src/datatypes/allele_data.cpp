@@ -1,9 +1,14 @@
 #include "datatypes/allele_data.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <iomanip>
+#include <optional>
+#include <unordered_map>
 
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
+#include "datatypes/class_pair_sum.h"
 #include "popstats/PopGenetics.h"
 #include "run/settings.h"
 
@@ -42,7 +47,51 @@ TAllele const* allele_at(PHaploDef const* e, int l) {
     return e->haplotype->alleles.data[l];
 }
 
+std::vector<PHaploDef const*> list_entries(PHaploDefList const& list) {
+    return std::vector<PHaploDef const*>(list.data, list.data + std::max(list.count, 0L));
+}
+
+int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, std::vector<int>& classOf) {
+    // Entries by a hash of their allele pointers, compared pointer by
+    // pointer with the first entry of each class of that hash: no copy of
+    // the rows is kept.
+    auto hash = [&loci](PHaploDef const* e) {
+        std::uint64_t h = 1469598103934665603ULL;
+        for (int l : loci) {
+            h ^= reinterpret_cast<std::uintptr_t>(allele_at(e, l));
+            h *= 1099511628211ULL;
+        }
+        return h;
+    };
+    auto alike = [&loci](PHaploDef const* a, PHaploDef const* b) {
+        for (int l : loci)
+            if (allele_at(a, l) != allele_at(b, l)) return false;
+        return true;
+    };
+    std::unordered_map<std::uint64_t, std::vector<long>> firsts;  // hash -> first entries of its classes
+    classOf.assign(static_cast<std::size_t>(std::max(list.count, 0L)), 0);
+    int classes = 0;
+    for (long i = 0; i < list.count; ++i) {
+        PHaploDef const* e = list.data[i];
+        std::vector<long>& candidates = firsts[hash(e)];
+        long match = -1;
+        for (long f : candidates)
+            if (alike(list.data[f], e)) {
+                match = f;
+                break;
+            }
+        if (match < 0) {
+            candidates.push_back(i);
+            classOf[static_cast<std::size_t>(i)] = classes++;
+        } else {
+            classOf[static_cast<std::size_t>(i)] = classOf[static_cast<std::size_t>(match)];
+        }
+    }
+    return classes;
+}
+
 double weighted_pair_sum(PHaploDefList const& list, RectMat const& d) {
+    if (std::optional<double> const exact = exact_class_pair_sum(list, d)) return *exact;
     double S = 0.0;
     for (int i = 1; i < list.count; ++i) {
         PHaploDef const* hi = list.data[i];

@@ -1,10 +1,12 @@
 // A DNA sample's pair operations and its matrix of pairwise distances.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
 #include <iomanip>
+#include <limits>
 #include <memory>
 #include <new>
 #include <ostream>
@@ -20,7 +22,8 @@ namespace quintle {
 
 namespace {
 
-// Largest matrix (in cells) that the workspace keeps for a later request.
+// Largest matrix (in values held) that the workspace keeps for a later
+// request.
 constexpr std::size_t kStoredCells = std::size_t{1} << 16;
 
 // Identical sites left out of the texts that the distances count: all of
@@ -54,45 +57,6 @@ struct PairEntry {
 PairEntry matrix_entry(DistanceResult const& r, double f) {
     return PairEntry{r.distance * f, r.variance >= 0 ? std::sqrt(r.variance) * f : 0.0, r.ok};
 }
-
-// Entries of pairs of distinct texts, for a list that repeats texts: each
-// such pair is worked out once. Kept only when the counts do not depend on
-// the order of the two texts, and when the texts repeat enough (each at
-// least twice on average) for the table to stay well below the matrix.
-class DistinctPairs {
-public:
-    explicit DistinctPairs(DnaDistanceWorkspace const& ws) : ws_(ws) {
-        std::size_t const d = static_cast<std::size_t>(ws.numDistinct());
-        if (ws.symmetric() && 2 * ws.numDistinct() <= ws.numHaplotypes()) {
-            values_.resize(d * (d + 1) / 2);
-            state_.assign(d * (d + 1) / 2, kUnknown);
-        }
-    }
-
-    template <class Compute>
-    PairEntry get(int i, int j, Compute compute) {
-        if (state_.empty()) return compute();
-        std::size_t a = static_cast<std::size_t>(ws_.distinct_index(i));
-        std::size_t b = static_cast<std::size_t>(ws_.distinct_index(j));
-        if (a < b) std::swap(a, b);
-        std::size_t const slot = a * (a + 1) / 2 + b;
-        if (state_[slot] == kUnknown) {
-            PairEntry const e = compute();
-            values_[slot] = {e.distance, e.sd};
-            state_[slot] = e.ok ? kOk : kFailed;
-        }
-        return PairEntry{values_[slot][0], values_[slot][1], state_[slot] == kOk};
-    }
-
-private:
-    static constexpr std::uint8_t kUnknown = 0;
-    static constexpr std::uint8_t kOk = 1;
-    static constexpr std::uint8_t kFailed = 2;
-
-    DnaDistanceWorkspace const& ws_;
-    std::vector<std::array<double, 2>> values_;
-    std::vector<std::uint8_t> state_;
-};
 
 void write_distance_matrix(std::ostream& os, RectMat const& m, int n) {
     os << "\nInter-haplotypic distance matrix:\n" << '\n';
@@ -162,11 +126,9 @@ int PopulDNA::distance_pairs(RectMat& m, int method, double f, settings* s) {
     DnaDistanceWorkspace const& ws = distanceWorkspace;
     int const n = ws.numHaplotypes();
     DistanceParams const p = method_params(method);
-    DistinctPairs distinct(ws);
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < i; ++j) {
-            PairEntry const e =
-                distinct.get(i, j, [&] { return matrix_entry(dna_distance(method, ws.count(i, j), p), f); });
+            PairEntry const e = matrix_entry(dna_distance(method, ws.count(i, j), p), f);
             if (!e.ok) {
                 // The first failing pair in list order: its values and its
                 // messages, as a pair operation leaves them.
@@ -191,6 +153,67 @@ int PopulDNA::distance_pairs(RectMat& m, int method, double f, settings* s) {
         m(i, i) = 0.0;
     }
     // The last pair's values stay, as a pair operation leaves them.
+    if (n >= 2) finish_pair(method, ws.count(n - 1, n - 2));
+    return 1;
+}
+
+int PopulDNA::class_distance_pairs(RectMat& m, int method, double f, settings* s) {
+    DnaDistanceWorkspace const& ws = distanceWorkspace;
+    int const n = ws.numHaplotypes();
+    int const G = ws.numDistinct();
+    std::vector<int> classOf(static_cast<std::size_t>(n));
+    std::vector<int> first(static_cast<std::size_t>(G), -1);
+    std::vector<int> rows(static_cast<std::size_t>(G), 0);
+    for (int i = 0; i < n; ++i) {
+        int const c = ws.distinct_index(i);
+        classOf[static_cast<std::size_t>(i)] = c;
+        if (first[static_cast<std::size_t>(c)] < 0) first[static_cast<std::size_t>(c)] = i;
+        ++rows[static_cast<std::size_t>(c)];
+    }
+    if (!m.make_classed(std::move(classOf), G)) return 0;
+
+    // Every pair of classes that some pair of rows forms; a failing one
+    // marks, for each of its two classes, the other class's first row.
+    DistanceParams const p = method_params(method);
+    constexpr int kNone = std::numeric_limits<int>::max();
+    std::vector<int> firstFailing(static_cast<std::size_t>(G), kNone);
+    bool failed = false;
+    for (int a = 0; a < G; ++a) {
+        int const ra = first[static_cast<std::size_t>(a)];
+        for (int b = rows[static_cast<std::size_t>(a)] >= 2 ? a : a - 1; b >= 0; --b) {
+            int const rb = first[static_cast<std::size_t>(b)];
+            PairEntry const e = matrix_entry(dna_distance(method, ws.count(ra, rb), p), f);
+            if (!e.ok) {
+                failed = true;
+                int& fa = firstFailing[static_cast<std::size_t>(a)];
+                int& fb = firstFailing[static_cast<std::size_t>(b)];
+                fa = std::min(fa, rb);
+                fb = std::min(fb, ra);
+                continue;
+            }
+            if (e.distance > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(e.distance);
+            m.below(a, b) = e.distance;
+            m.above(a, b) = e.sd;
+        }
+    }
+    // Rows in list order, as distance_pairs meets them: the first row with
+    // a failing pair reports its first such pair; the progress and the stop
+    // request come after each row.
+    for (int i = 0; i < n; ++i) {
+        int const j = failed ? firstFailing[static_cast<std::size_t>(m.row_class(i))] : kNone;
+        if (j < i) {
+            finish_pair(method, ws.count(i, j));
+            E.error(ERROR, "PopulDNA::compute_distance_matrix(ofstream)", Msg::m136_dist_mat_not_computed);
+            maxPairwiseDistance = 0;
+            return 0;
+        }
+        settings::print_message();
+        if (s != nullptr && s->stopFlag != 0) {
+            if (i >= 1) finish_pair(method, ws.count(i, i - 1));
+            maxPairwiseDistance = 0;
+            return 0;
+        }
+    }
     if (n >= 2) finish_pair(method, ws.count(n - 1, n - 2));
     return 1;
 }
@@ -226,9 +249,23 @@ int PopulDNA::fill_distance_matrix(RectMat& m, int method, double f, settings* s
         }
         return 1;
     }
-    if (distance_pairs(m, method, f, s) == 0) return 0;
+    // A text that repeats makes one class of rows, each pair of distinct
+    // texts worked out once; class values need the same counts in either
+    // order.
+    DnaDistanceWorkspace const& ws = distanceWorkspace;
+    if (ws.symmetric() && ws.numDistinct() < n) {
+        if (class_distance_pairs(m, method, f, s) == 0) return 0;
+    } else {
+        m.de_allocate_matrix();
+        m.nRows = m.nCols = n;
+        if (m.allocate_matrix() == 0 && n > 0) {
+            E.error(MEMORY, "PopulDNA::compute_distance_matrix()", Msg::m0_not_enough_memory);
+            return 0;
+        }
+        if (distance_pairs(m, method, f, s) == 0) return 0;
+    }
     // A large matrix is computed again sooner than copied into the store.
-    if (static_cast<std::size_t>(n) * static_cast<std::size_t>(n) > kStoredCells) return 1;
+    if (m.stored_values() > kStoredCells) return 1;
     DnaDistanceWorkspace::Entry entry;
     entry.key = key;
     entry.matrix = m;
@@ -256,17 +293,19 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
     NbHaplotypeEntries = n;
     distMat.reset();
     maxPairwiseDistance = 0;
-    std::clock_t const start = get_sys_clock();
+    std::clock_t const start = replicateLaps != nullptr ? std::clock_t{} : get_sys_clock();
     *_AOS_ << "\t\t\tBeginning distance computations ...\n";
 
     try {
-        auto matrix = std::make_unique<RectMat>(n, n);
-        if (!matrix->has_storage() && n > 0) {
+        PHaploDef const* first = haplotypes[0];
+        bool const hasText = first != nullptr && first->haplotype != nullptr && first->haplotype->data.length() > 0;
+        // With texts the matrix takes its form (plain or by classes of
+        // alike rows) from them; without, it stays n x n of zeros.
+        auto matrix = std::make_unique<RectMat>(hasText ? 0 : n, hasText ? 0 : n);
+        if (!hasText && !matrix->has_storage() && n > 0) {
             E.error(MEMORY, "PopulDNA::compute_distance_matrix()", Msg::m0_not_enough_memory);
             return 0;
         }
-        PHaploDef const* first = haplotypes[0];
-        bool const hasText = first != nullptr && first->haplotype != nullptr && first->haplotype->data.length() > 0;
         if (hasText && fill_distance_matrix(*matrix, method, f, s) == 0) return 0;
         distMat = std::move(matrix);
     } catch (std::bad_alloc const&) {
@@ -276,7 +315,8 @@ int PopulDNA::compute_distance_matrix(std::fstream* out, settings* s, int scale)
         return 0;
     }
 
-    *_AOS_ << "\t\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    *_AOS_ << "\t\t\tdone ! (" << (replicateLaps != nullptr ? replicateLaps->lap_ms() : elapsed_ms_since(start))
+           << " ms)\n";
 
     if (out != nullptr) {
         std::clock_t const writeStart = get_sys_clock();

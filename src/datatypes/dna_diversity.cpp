@@ -3,8 +3,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "datatypes/PopulDNA.h"
+#include "datatypes/class_pair_sum.h"
 #include "datatypes/dna_distances.h"
 #include "datatypes/dna_pair_counts.h"
 #include "datatypes/dna_replicate_statistics.h"
@@ -115,15 +117,19 @@ int PopulDNA::compute_molecular_diversity(settings& s) {
     PHaploDef const* first = haplotypes[0];
     if (first == nullptr || first->haplotype == nullptr || first->haplotype->data.length() == 0) return 1;
 
-    double S = 0.0;
     RectMat const& d = *distMat;
-    for (int i = 1; i < k; ++i) {
-        PHaploDef const* hi = haplotypes[i];
-        if (hi == nullptr) continue;
-        for (int j = 0; j < i; ++j) {
-            PHaploDef const* hj = haplotypes[j];
-            if (hj == nullptr) continue;
-            S += static_cast<double>(hi->count) * static_cast<double>(hj->count) * d(i, j);
+    double S = 0.0;
+    if (std::optional<double> const exact = exact_class_pair_sum(haplotypes, d)) {
+        S = *exact;
+    } else {
+        for (int i = 1; i < k; ++i) {
+            PHaploDef const* hi = haplotypes[i];
+            if (hi == nullptr) continue;
+            for (int j = 0; j < i; ++j) {
+                PHaploDef const* hj = haplotypes[j];
+                if (hj == nullptr) continue;
+                S += static_cast<double>(hi->count) * static_cast<double>(hj->count) * d(i, j);
+            }
         }
     }
     if (distanceMethod != 0) S *= numUsableSites;

@@ -150,10 +150,9 @@ void DnaReplicate::start_statistics(int rows, double total, long omitted, double
 // The two log lines of the distance computation around the statistics.
 template <class Statistics>
 DnaReplicateStatistics DnaReplicate::timed_statistics(Statistics&& statistics) {
-    const std::clock_t start = get_sys_clock();
     *_AOS_ << "\t\t\tBeginning distance computations ...\n";
     DnaReplicateStatistics const r = statistics();
-    write_done_line(elapsed_ms_since(start));
+    write_done_line(laps_.lap_ms());
     return r;
 }
 

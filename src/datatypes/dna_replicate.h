@@ -18,10 +18,12 @@ class settings;
 
 // The sample object, its haplotype list and every buffer are reused from
 // replicate to replicate; each replicate starts from the state a freshly
-// built sample would have.
+// built sample would have. The time each replicate logs runs from the
+// previous replicate's log line (the first one's from construction): one
+// clock reading per replicate.
 class DnaReplicate {
 public:
-    DnaReplicate() = default;
+    DnaReplicate() { sample_.replicateLaps = &laps_; }
     DnaReplicate(DnaReplicate const&) = delete;
     DnaReplicate& operator=(DnaReplicate const&) = delete;
 
@@ -50,6 +52,7 @@ private:
     DnaReplicateStatistics timed_statistics(Statistics&& statistics);
     void take_statistics(DnaReplicateStatistics const& r);
 
+    LapClock laps_;
     PopulDNA sample_;
     Haplo_DB list_;
     HitSiteStates states_;

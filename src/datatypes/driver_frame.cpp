@@ -7,6 +7,8 @@
 #include "datatypes/driver_output.h"
 #include "datatypes/driver_state.h"
 #include "popstats/PopGenetics.h"
+#include "project/sample_checks.h"
+#include "run/task_bits.h"
 #include "run/glbobj.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
@@ -29,6 +31,22 @@ void write_sample_header(Population& p, settings& s, std::ostream& out) {
     out << "\n" << rule << "\n"
         << "== Sample : \t" << p.name << "\n"
         << rule << "\n\n";
+}
+
+bool has_usable_sites(Population const& p, settings const& s, std::ostream& out, char const* function) {
+    if (!holds_no_usable_site(p, s.AllowedLevelOfMissingData)) return true;
+    // The AMOVA code's own calls on pooled samples only want a matrix.
+    if ((s.TaskNumber & tasks_within_samples) == 0) return false;
+    char const* const skipped =
+        "its molecular diversity, mismatch distribution, linkage disequilibrium, distance matrix, Tajima's and Fu's "
+        "tests are not computed.";
+    *_AOS_ << "\tSample \"" << p.name << "\" has no usable site: at every site its copies are deletions or too many "
+           << "are missing data;\n\t" << skipped << std::endl;
+    E.error(WARNING, (std::string(function) + " (sample \"" + p.name.c_str() + "\": no usable site)").c_str(),
+            Msg::m136_dist_mat_not_computed);
+    out << "\nNo usable site in this sample: at every site its copies are deletions or too many are missing data;\n"
+        << skipped << "\n" << std::endl;
+    return false;
 }
 
 void closing_step(Population& p, settings const& s) {

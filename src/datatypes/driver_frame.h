@@ -58,6 +58,16 @@ bool sample_distances_ready(PopGenetics& p, settings& s, SampleDriverState const
 // computes the matrix the AMOVA reads.
 bool write_conventional_fst_distances(PopGenetics& p, settings& s);
 
+// Sequences or RFLP haplotypes with some usable site. A sample whose copies
+// are deletions, or too often missing data, at every site has none: when
+// `s` asks for the analyses of samples, that is said once, in the log (a
+// WARNING from `function`) and in the result file; the caller skips what
+// compares sites
+// (molecular diversity, mismatch, linkage, distances, Tajima's and Fu's
+// tests) instead of failing in each of them and in each of their simulated
+// replicates.
+bool has_usable_sites(Population const& p, settings const& s, std::ostream& out, char const* function);
+
 // When the run asks for task 4096 alone: the allele vectors of the
 // permutation tests (blanks made first for recessive data).
 void closing_step(Population& p, settings const& s);

@@ -38,7 +38,10 @@ int PopulMicrosat::evaluate_polymorphism(settings const& s) { return evaluate_al
 int PopulMicrosat::compute_distance_matrix(std::fstream* out, settings* s, int) {
     fill_allele_distance_matrix(
         *this, out, s, kDistanceName,
-        [this](std::vector<int> const& loci) { return read_microsat_sizes(haplotypes, loci, profile.MissingData); },
+        [this](std::vector<PHaploDef const*> const& entries, std::vector<int> const& loci) {
+            return read_microsat_sizes(entries, loci, profile.MissingData);
+        },
+        [](MicrosatSizeRows const& sizes) { return microsat_rows_symmetric(sizes); },
         [this](MicrosatSizeRows const& sizes, int i, int j, double& d) {
             if (microsat_pair_distance(sizes, i, j, microsatDistanceMethod, d) != MicrosatPairStatus::ok ||
                 d > kLargestDistance) {

@@ -14,9 +14,10 @@ double microsat_size(my_string const& name) {
     return text != nullptr ? std::atof(text) : 0.0;
 }
 
-MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int> const& loci, char missing) {
+MicrosatSizeRows read_microsat_sizes(std::vector<PHaploDef const*> const& entries, std::vector<int> const& loci,
+                                     char missing) {
     MicrosatSizeRows t;
-    t.rows = static_cast<int>(list.count);
+    t.rows = static_cast<int>(entries.size());
     t.loci = static_cast<int>(loci.size());
     const std::size_t cells = static_cast<std::size_t>(t.rows) * loci.size();
     t.size.assign(cells, microsat_missing_size);
@@ -24,7 +25,7 @@ MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int>
     t.plain.assign(static_cast<std::size_t>(t.rows), 1);
     std::size_t c = 0;
     for (int i = 0; i < t.rows; ++i) {
-        PHaploDef const* e = list.data[i];
+        PHaploDef const* e = entries[static_cast<std::size_t>(i)];
         for (int l : loci) {
             TAllele const* a = allele_at(e, l);
             if (a != nullptr && !allele_is_missing(a, missing)) {
@@ -37,6 +38,12 @@ MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int>
         }
     }
     return t;
+}
+
+bool microsat_rows_symmetric(MicrosatSizeRows const& t) {
+    for (std::size_t c = 0; c < t.size.size(); ++c)
+        if (t.size[c] == microsat_missing_size && t.missing[c] == 0) return false;
+    return true;
 }
 
 MicrosatPairStatus microsat_pair_distance(MicrosatSizeRows const& t, int i, int j, int method, double& d) {

@@ -28,10 +28,15 @@ struct MicrosatSizeRows {
     std::vector<unsigned char> plain;    // per row: 1 when every size is there and finite
 };
 
-// The rows of `list` at `loci` (locus indexes); an allele is missing when its
-// whole name is the missing-data character, or when the entry has no allele
-// there.
-MicrosatSizeRows read_microsat_sizes(PHaploDefList const& list, std::vector<int> const& loci, char missing);
+// The rows of the entries at `loci` (locus indexes); an allele is missing
+// when its whole name is the missing-data character, or when the entry has
+// no allele there.
+MicrosatSizeRows read_microsat_sizes(std::vector<PHaploDef const*> const& entries, std::vector<int> const& loci,
+                                     char missing);
+
+// False when some allele that is not missing has the marker's size: the
+// distance of a pair of rows then depends on their order.
+bool microsat_rows_symmetric(MicrosatSizeRows const& t);
 
 enum class MicrosatPairStatus { ok, bad_size };
 

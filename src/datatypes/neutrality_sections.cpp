@@ -2,6 +2,7 @@
 
 #include <iomanip>
 #include <new>
+#include <string>
 
 #include "core/Errors.h"
 #include "core/public.h"
@@ -11,6 +12,14 @@
 #include "run/glbobj.h"
 
 namespace quintle {
+
+void FuReplicateRefusals::report() const {
+    for (auto const& [number, times] : counts_) {
+        std::string const where =
+            "PopulDNA::Fu_Fs() (in " + std::to_string(times) + (times == 1 ? " replicate)" : " replicates)");
+        E.error(WARNING, where.c_str(), number);
+    }
+}
 
 ReplicateSummary summarize_replicates(long R, ReplicateTally const& tally, ReplicateMoments const& first,
                                       ReplicateMoments const& second, char const* function) {

@@ -8,6 +8,8 @@
 #include <ctime>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/Errors.h"
 #include "core/my_string.h"
@@ -62,16 +64,37 @@ void add_tajima_replicate(Sample& sim, TajimaReplicateConstants const& constants
     d.add(simD);
 }
 
+// The refusals of Fu's statistic in the replicates of one test, by message:
+// each said once, with the number of replicates, after the test.
+class FuReplicateRefusals {
+public:
+    void add(int message) {
+        for (auto& [number, times] : counts_)
+            if (number == message) {
+                ++times;
+                return;
+            }
+        counts_.emplace_back(message, 1L);
+    }
+    void report() const;
+
+private:
+    std::vector<std::pair<int, long>> counts_;
+};
+
 // One replicate of Fu's test: theta(pi), the number of haplotypes and Fs of
 // the simulated sample. A replicate whose Fs could not be formed counts in
-// neither tail.
+// neither tail. `refusals`: where the replicate's refusal is counted, when
+// they are to be reported.
 template <class Sample>
-void add_fu_replicate(Sample& sim, double observedFs, bool report, ReplicateTally& tally, ReplicateMoments& theta,
-                      ReplicateMoments& k) {
+void add_fu_replicate(Sample& sim, double observedFs, FuReplicateRefusals* refusals, ReplicateTally& tally,
+                      ReplicateMoments& theta, ReplicateMoments& k) {
     const double simTheta = *sim.theta_pi(sim.meanPairwiseDiff);
     const int simK = sim.NbHaplotypeEntries;
     double simFs = 0.0;
-    if (sim.Fu_Fs(simTheta, simK, simFs, report) != FuFsOutcome::not_computed) tally.add(observedFs, simFs);
+    int refusal = 0;
+    if (sim.Fu_Fs(simTheta, simK, simFs, false, &refusal) != FuFsOutcome::not_computed) tally.add(observedFs, simFs);
+    if (refusals != nullptr && refusal != 0) refusals->add(refusal);
     theta.add(simTheta);
     k.add(simK, static_cast<double>(simK * simK));
 }
@@ -153,11 +176,13 @@ void test_fu_fs(Sample& p, settings& s, FuFsResult& r, bool skipUnwritten, char 
     ReplicateMoments theta;
     ReplicateMoments k;
     if (observed != FuFsOutcome::not_computed) p.tree.allocate_tree(r.n);
+    FuReplicateRefusals refusals;
     if (r.replicates >= 1) {
         const double mu = r.thetaPi / 2.0;
         r.stopped = !run_replicates(r.replicates, s, false, [&](long) {
-            add_fu_replicate(simulate(mu), r.Fs, skipUnwritten, tally, theta, k);
+            add_fu_replicate(simulate(mu), r.Fs, skipUnwritten ? &refusals : nullptr, tally, theta, k);
         });
+        refusals.report();
         if (r.stopped) {
             r.echoSimulations = echo.take();
             return;

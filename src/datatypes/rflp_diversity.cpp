@@ -7,6 +7,7 @@
 #include <iomanip>
 #include <memory>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 #include "core/Errors.h"
 #include "datatypes/PopulRFLP.h"
+#include "datatypes/class_pair_sum.h"
 #include "datatypes/dna_replicate_statistics.h"
 #include "datatypes/haplotype_text.h"
 #include "datatypes/rflp_pair_counts.h"
@@ -87,7 +89,7 @@ int PopulRFLP::p_diff(char const* a, char const* b) { return pair_distance(a, b,
 int PopulRFLP::diff_no_weight(char const* a, char const* b) { return pair_distance(a, b, false); }
 
 // Rows in list order. The texts are read over the usable sites once; a
-// list that repeats texts has each pair of distinct texts counted once.
+// list that repeats texts gets a matrix by classes (fill_class_matrix).
 int PopulRFLP::fill_distance_matrix(RectMat& m, double factor, settings* s) {
     int const n = static_cast<int>(haplotypes.count);
     std::vector<int> usable;
@@ -99,17 +101,17 @@ int PopulRFLP::fill_distance_matrix(RectMat& m, double factor, settings* s) {
     RflpTexts rows;
     rows.build(texts, usable, profile.MissingData, deletionWeight > 0);
 
-    // Differences of every pair of distinct texts, when texts repeat.
+    // A text that repeats makes one class of rows, each pair of distinct
+    // texts counted once (without usable sites the first pair fails, as
+    // below).
     int const d = rows.num_distinct();
-    std::vector<int> between;
-    if (d < n && numUsableSites != 0) {
-        between.assign(static_cast<std::size_t>(d) * static_cast<std::size_t>(d), 0);
-        for (int a = 1; a < d; ++a)
-            for (int b = 0; b < a; ++b)
-                between[static_cast<std::size_t>(a) * d + b] = between[static_cast<std::size_t>(b) * d + a] =
-                    rows.differences(a, b);
+    if (d < n && numUsableSites != 0) return fill_class_matrix(m, rows, static_cast<int>(usable.size()), factor, s);
+    m.de_allocate_matrix();
+    m.nRows = m.nCols = n;
+    if (m.allocate_matrix() == 0 && n > 0) {
+        E.error(MEMORY, "PopulRFLP::compute_distance_matrix()", Msg::m0_not_enough_memory);
+        return 0;
     }
-
     bool const proportion = distanceMethod == 1;
     for (int i = 0; i < n; ++i) {
         int const ri = rows.distinct_of(i);
@@ -121,7 +123,7 @@ int PopulRFLP::fill_distance_matrix(RectMat& m, double factor, settings* s) {
                 return 0;
             }
             int const rj = rows.distinct_of(j);
-            numDifferences = between.empty() ? rows.differences(ri, rj) : between[static_cast<std::size_t>(ri) * d + rj];
+            numDifferences = rows.differences(ri, rj);
             numComparedSites = static_cast<int>(usable.size());
             set_pair_distance(proportion);
 
@@ -134,6 +136,45 @@ int PopulRFLP::fill_distance_matrix(RectMat& m, double factor, settings* s) {
         if (s != nullptr && s->stopFlag != 0) return 0;
         m(i, i) = 0.0;
     }
+    return 1;
+}
+
+int PopulRFLP::fill_class_matrix(RectMat& m, RflpTexts const& rows, int compared, double factor, settings* s) {
+    int const n = rows.num_entries();
+    int const G = rows.num_distinct();
+    std::vector<int> classOf(static_cast<std::size_t>(n));
+    std::vector<int> entries(static_cast<std::size_t>(G), 0);
+    for (int i = 0; i < n; ++i) {
+        classOf[static_cast<std::size_t>(i)] = rows.distinct_of(i);
+        ++entries[static_cast<std::size_t>(rows.distinct_of(i))];
+    }
+    if (!m.make_classed(std::move(classOf), G)) return 0;
+    bool const proportion = distanceMethod == 1;
+    // The members a pair leaves behind, for the pair of classes a, b.
+    auto pair = [&](int a, int b) {
+        numDifferences = a == b ? 0 : rows.differences(a, b);
+        numComparedSites = compared;
+        set_pair_distance(proportion);
+    };
+    for (int a = 0; a < G; ++a) {
+        for (int b = entries[static_cast<std::size_t>(a)] >= 2 ? a : a - 1; b >= 0; --b) {
+            pair(a, b);
+            double const dist = pairDistance * factor;
+            if (dist > maxPairwiseDistance) maxPairwiseDistance = static_cast<int>(dist);
+            m.below(a, b) = dist;
+            m.above(a, b) = std::sqrt(pairDistanceVar) * factor;
+        }
+    }
+    // Progress and stop request after each row, as fill_distance_matrix
+    // has them; the last pair of rows counted leaves its values.
+    for (int i = 0; i < n; ++i) {
+        settings::print_message();
+        if (s != nullptr && s->stopFlag != 0) {
+            if (i >= 1) pair(m.row_class(i), m.row_class(i - 1));
+            return 0;
+        }
+    }
+    if (n >= 2) pair(m.row_class(n - 1), m.row_class(n - 2));
     return 1;
 }
 
@@ -151,12 +192,15 @@ int PopulRFLP::compute_distance_matrix(std::fstream* out, settings* s, int scale
     distMat.reset();
     maxPairwiseDistance = 0;
     try {
-        auto matrix = std::make_unique<RectMat>(n, n);
+        // With texts the matrix takes its form (plain or by classes of
+        // alike rows) from them; without, it stays n x n of zeros.
+        bool const texts = length_of(haplotypes[0]) > 0;
+        auto matrix = std::make_unique<RectMat>(texts ? 0 : n, texts ? 0 : n);
         if (!matrix->has_storage()) {
             E.error(MEMORY, "PopulRFLP::compute_distance_matrix()", Msg::m0_not_enough_memory);
             return 0;
         }
-        if (length_of(haplotypes[0]) > 0 && fill_distance_matrix(*matrix, factor, s) == 0) {
+        if (texts && fill_distance_matrix(*matrix, factor, s) == 0) {
             maxPairwiseDistance = 0;
             return 0;
         }
@@ -191,12 +235,16 @@ int PopulRFLP::compute_molecular_diversity(settings& s) {
     meanPairwiseDiff = 0.0;
     double sum = 0.0;
     RectMat const& d = *distMat;
-    for (int i = 1; i < k; ++i) {
-        std::int64_t const ci = haplotypes[i] != nullptr ? haplotypes[i]->count : 0;
-        for (int j = 0; j < i; ++j) {
-            std::int64_t const cj = haplotypes[j] != nullptr ? haplotypes[j]->count : 0;
-            // 64 bits: the product of two large counts passes 2^31.
-            sum += d(i, j) * static_cast<double>(ci * cj);
+    if (std::optional<double> const exact = exact_class_pair_sum(haplotypes, d)) {
+        sum = *exact;
+    } else {
+        for (int i = 1; i < k; ++i) {
+            std::int64_t const ci = haplotypes[i] != nullptr ? haplotypes[i]->count : 0;
+            for (int j = 0; j < i; ++j) {
+                std::int64_t const cj = haplotypes[j] != nullptr ? haplotypes[j]->count : 0;
+                // 64 bits: the product of two large counts passes 2^31.
+                sum += d(i, j) * static_cast<double>(ci * cj);
+            }
         }
     }
     if (distanceMethod == 1) sum *= numUsableSites;

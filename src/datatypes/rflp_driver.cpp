@@ -127,11 +127,12 @@ void PopulRFLP::test_methods(settings& s) {
     SampleDriverState st(NbHaplotypeEntries);
 
     if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) write_sample_header(*this, s, out);
+    bool const sites = has_usable_sites(*this, s, out, "PopulRFLP::test_methods()");
 
     if (has(s, task_standard_diversity) && recessiveAllelesEM == 0) {
         if (!standard_diversity(*this, s, out, st)) return;
     }
-    if (has(s, task_molecular_diversity)) {
+    if (has(s, task_molecular_diversity) && sites) {
         if (recessiveAllelesEM != 0)
             out << "Molecular diversity indices cannot be computed \n"
                 << "for recessive data\n"
@@ -139,16 +140,18 @@ void PopulRFLP::test_methods(settings& s) {
         else
             molecular_diversity(*this, s, out, st);
     }
-    if (has(s, task_mismatch) && !mismatch(*this, s, out, st)) return;
+    if (has(s, task_mismatch) && sites && !mismatch(*this, s, out, st)) return;
     if (has(s, task_haplotype_frequencies) && !haplotype_frequency_section(*this, s, out, rflp_frequency_texts)) return;
-    if (has(s, task_linkage) && !linkage_section(*this, s, out, st, rflp_linkage_texts)) return;
+    if (has(s, task_linkage) && sites && !linkage_section(*this, s, out, st, rflp_linkage_texts)) return;
     if (has(s, task_hardy_weinberg) && !hardy_weinberg_section(*this, s, out, rflp_linkage_texts)) return;
-    if (has(s, task_pairwise_distances) && !sample_distances(*this, s, st)) return;
+    if (has(s, task_pairwise_distances) && sites && !sample_distances(*this, s, st)) return;
 
-    if (has(s, task_tajima) && !rflp_tajima_section(*this, s, out, st)) return;
-    if (has(s, task_ewens_watterson) && !rflp_ewens_watterson_section(*this, s, out, st)) return;
-    if (has(s, task_chakraborty) && !rflp_chakraborty_section(*this, s, out, st)) return;
-    if (has(s, task_fu_fs)) {
+    if (has(s, task_tajima) && sites && !rflp_tajima_section(*this, s, out, st)) return;
+    // From the distances when the haplotypes are inferred from them.
+    bool const counts = sites || s.InferHaplotypeDefinitionFromDistanceMatrix == 0;
+    if (has(s, task_ewens_watterson) && counts && !rflp_ewens_watterson_section(*this, s, out, st)) return;
+    if (has(s, task_chakraborty) && counts && !rflp_chakraborty_section(*this, s, out, st)) return;
+    if (has(s, task_fu_fs) && sites) {
         if (!rflp_fu_fs_section(*this, s, out, st)) return;
     } else {
         clear_fu_fs(*this);

@@ -95,10 +95,13 @@ PopulRFLP& RflpReplicate::simulate(PopulRFLP& observed, double mu, settings& s) 
         return sample_;
     }
     if (!read_hit_site_alignment(observed.tree, states_, TWO_STATE_MUT, alignment_)) {
-        // Nothing to read: what an empty replicate gives.
+        // Nothing to read: what analyse leaves in an empty replicate, without
+        // its reports of an empty list, which would come once per replicate.
         reset();
         sample_.simulatedSample = true;
-        analyse(observed.SampleSize, s);
+        sample_.SampleSize = observed.SampleSize;
+        sample_.allowedMissingLevel = s.AllowedLevelOfMissingData;
+        sample_.deletionWeight = s.DeletionWeight;
         return sample_;
     }
     take_statistics(columns_of(alignment_), observed.SampleSize, nsites, s);

@@ -29,7 +29,10 @@ int PopulStandard::evaluate_polymorphism(settings const& s) { return evaluate_al
 int PopulStandard::compute_distance_matrix(std::fstream* out, settings* s, int) {
     const bool complete = fill_allele_distance_matrix(
         *this, out, s, kDistanceName,
-        [this](std::vector<int> const& loci) { return read_standard_alleles(haplotypes, loci, profile.MissingData); },
+        [this](std::vector<PHaploDef const*> const& entries, std::vector<int> const& loci) {
+            return read_standard_alleles(entries, loci, profile.MissingData);
+        },
+        [](StandardAlleleRows const&) { return true; },
         [](StandardAlleleRows const& rows, int i, int j, double& d) {
             d = standard_pair_distance(rows, i, j);
             return true;

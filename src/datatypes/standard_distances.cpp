@@ -5,15 +5,16 @@
 
 namespace quintle {
 
-StandardAlleleRows read_standard_alleles(PHaploDefList const& list, std::vector<int> const& loci, char missing) {
+StandardAlleleRows read_standard_alleles(std::vector<PHaploDef const*> const& entries,
+                                         std::vector<int> const& loci, char missing) {
     StandardAlleleRows t;
-    t.rows = static_cast<int>(list.count);
+    t.rows = static_cast<int>(entries.size());
     t.loci = static_cast<int>(loci.size());
     t.allele.assign(static_cast<std::size_t>(t.rows) * loci.size(), nullptr);
     std::size_t c = 0;
     for (int i = 0; i < t.rows; ++i) {
         for (int l : loci) {
-            TAllele const* a = allele_at(list.data[i], l);
+            TAllele const* a = allele_at(entries[static_cast<std::size_t>(i)], l);
             t.allele[c++] = allele_is_missing(a, missing) ? nullptr : a;
         }
     }

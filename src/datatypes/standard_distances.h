@@ -19,10 +19,11 @@ struct StandardAlleleRows {
     std::vector<TAllele const*> allele;  // rows x loci; null where the allele is missing
 };
 
-// The rows of `list` at `loci` (locus indexes); an allele is missing when its
-// whole name is the missing-data character, or when the entry has no allele
-// there. Equal alleles are one shared object of the allele base.
-StandardAlleleRows read_standard_alleles(PHaploDefList const& list, std::vector<int> const& loci, char missing);
+// The rows of the entries at `loci` (locus indexes); an allele is missing
+// when its whole name is the missing-data character, or when the entry has
+// no allele there. Equal alleles are one shared object of the allele base.
+StandardAlleleRows read_standard_alleles(std::vector<PHaploDef const*> const& entries,
+                                         std::vector<int> const& loci, char missing);
 
 // Distance between rows i and j: loci where both alleles are present and
 // are different objects.

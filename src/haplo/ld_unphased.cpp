@@ -46,6 +46,11 @@ public:
     virtual PairFit observed() = 0;
     virtual PairFit next(long& seed) = 0;
     virtual int degrees_of_freedom() const = 0;
+    // Copies whose individuals did not come out as their counts give them.
+    long changed() const { return changed_; }
+
+protected:
+    long changed_ = 0;
 };
 
 // The phenotype-base road: restricted copies, exploded and permuted, each
@@ -62,7 +67,7 @@ public:
     }
     PairFit next(long& seed) override {
         restricted_.create_temp_PhenDB(loci_, phenotypes_);
-        restricted_.explode_base();
+        if (!restricted_.explode_base(false)) ++changed_;
         loci_[0] = 1;
         restricted_.permute_alleles(loci_, seed);
         loci_[0] = 2;
@@ -148,6 +153,7 @@ public:
     }
     PairFit next(long& seed) override {
         data_.permuted(seed, problem_);
+        if (data_.individuals_changed()) ++changed_;
         return fit();
     }
     int degrees_of_freedom() const override { return data_.degrees_of_freedom(); }
@@ -277,9 +283,11 @@ LdPairOutcome ld_permutation_pair(Population& pop, int* loci, TPhenDB const& phe
         o.compactRoad = true;
         PermutedNumbers copies(data, s, maxIterations, epsilon);
         block_test(copies, s, permutations, false, o);
+        report_changed_individuals(copies.changed());
     } else {
         PermutedBases copies(pop, loci, phenotypes, s, maxIterations, epsilon);
         block_test(copies, s, permutations, false, o);
+        report_changed_individuals(copies.changed());
     }
     publish(pop, s, o);
     return o;

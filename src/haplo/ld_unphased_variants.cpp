@@ -136,6 +136,7 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
     std::vector<double> blocks(static_cast<std::size_t>(nBlocks) + 2, 0.0);
     long seed = 1;
     long complete = 0, inBlock = 0, greater = 0, equal = 0;
+    long changed = 0;  // copies whose individuals did not come out as counted: said once
     while (complete < nBlocks) {
         if (s.stopFlag != 0) {
             done = 0;
@@ -144,7 +145,7 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
         ++done;
         ++inBlock;
         copy.create_temp_PhenDB(loci, phenotypes);
-        copy.explode_base();
+        if (!copy.explode_base(false)) ++changed;
         loci[0] = 1;
         copy.permute_alleles(loci, seed);
         loci[0] = 2;
@@ -159,6 +160,7 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
             inBlock = greater = equal = 0;
         }
     }
+    report_changed_individuals(changed);
     // Without permutations there is nothing to judge the statistic by.
     double P = 1.0, sd = 0.0;
     if (nBlocks > 0) {

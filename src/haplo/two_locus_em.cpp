@@ -81,7 +81,6 @@ bool TwoLocusData::prepare(TPhenDB const& phenotypes, int locusA, int locusB, do
 void TwoLocusData::observed(EmProblem& problem) { build(source_, problem); }
 
 void TwoLocusData::permuted(long& seed, EmProblem& problem) {
-    if (explodeMismatch_) E.error(ERROR, "TPhenDB::explode_base()", Msg::m120_phenotype_count_changed);
     long const n = 2 * static_cast<long>(exploded_.size());
     copies_.resize(static_cast<std::size_t>(n));
     for (std::size_t e = 0; e < exploded_.size(); ++e) {

@@ -30,6 +30,11 @@ public:
     // The problem of one permuted copy; the shuffle draws 2N numbers through
     // ran3(&seed).
     void permuted(long& seed, EmProblem& problem);
+    // True when the counts do not give as many individuals as there are
+    // entries (a count of 0 keeps its entry): each permuted copy is then
+    // laid out as TPhenDB::explode_base lays it out, and the caller reports
+    // it once.
+    bool individuals_changed() const { return explodeMismatch_; }
     // The equilibrium log-likelihood of the entries of the last problem
     // built, from the alleles' weights.
     double equilibrium_ln_likelihood() const;

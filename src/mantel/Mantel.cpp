@@ -59,6 +59,7 @@ void Mantel::clear() {
     UsedYMatrixLabels.auxCount = 0;
     profile = ProfileSettings();
     static_cast<CorrelationResults&>(*this) = CorrelationResults{};
+    undefined_ = {};
 }
 
 Mantel& Mantel::operator=(Mantel const& other) {

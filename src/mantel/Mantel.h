@@ -120,7 +120,8 @@ public:
     void test_correlation(RectMat& Y, RectMat& X1, int const& nperm);
     void test_correlation(RectMat& Y, RectMat& X1, RectMat& X2, int const& nperm);
     // The statistics and the significance block, laid out by MatrixNumber.
-    // Both leave the stream in fixed notation with 6 decimals.
+    // Both leave the stream in fixed notation with 6 decimals. A correlation
+    // that the last test found undefined gets no P value.
     void print_correlations(std::ostream& os);
     void print_p_values(std::ostream& os);
 
@@ -150,6 +151,12 @@ private:
     int finish_read(ReadState& st);
     // Appends the labels of one line's text; 0 after a failure.
     int take_labels(ReadState& st, char const* text, bool used, int& count);
+
+    // Correlations of the last test that are not defined (a constant or
+    // collinear matrix): rY1, rY2, rY1_2, rY2_1.
+    std::array<bool, 4> undefined_{};
+    // Finds them after the statistics of a test, with one WARNING saying why.
+    void find_undefined(RectMat const& Y, RectMat const& X1m, RectMat const* X2m);
 
     // Pieces of the tests and of the older reader.
     struct Positions;

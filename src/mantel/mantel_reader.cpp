@@ -446,7 +446,7 @@ int Mantel::newReadMatrixData(std::ifstream& in, TriMat& m, bool isExternal, int
             }
             char* end = nullptr;
             double const v = std::strtod(token.c_str(), &end);
-            if (*end != '\0' || (std::isinf(v) && v > 0)) {
+            if (*end != '\0' || !std::isfinite(v)) {
                 log() << "\tBad value (\"" << token << "\") for distance #" << j << " on line " << line
                       << ". Aborting reading distance matrix." << std::endl;
                 E.error(ERROR, kMatrixReader, Msg::m13_bad_dist_mat);

@@ -30,6 +30,19 @@ int position_of(std::vector<my_string> const& labels, my_string const& label, in
     return -1;
 }
 
+// Every value below the diagonal the same: no variance to correlate.
+bool constant_matrix(RectMat const& m) {
+    RectMat& read = const_cast<RectMat&>(m);  // element access is not const
+    for (int i = 1; i < m.nRows; ++i)
+        for (int j = 0; j < i; ++j)
+            if (!(read(i, j) == read(1, 0))) return false;
+    return true;
+}
+
+// Two matrices (or Y and one of them) that carry the same information up to
+// scale: 1 - r^2 within rounding of 0.
+bool collinear(double r) { return !(1.0 - r * r > 1e-10); }
+
 void print_labelled_matrix(std::ostream& os, char const* head, RectMat& m) {
     os << head << std::endl;
     m.display_matrix(os);
@@ -166,14 +179,50 @@ void Mantel::run_tests(std::ostream& os, Positions const& pos, TriMat& fst, int 
 
     if (partial) {
         compute_correlation(Y, W1, W2);
+        find_undefined(Y, W1, &W2);
         print_correlations(os);
         test_correlation(Y, W1, W2, nperm);
     } else {
         compute_correlation(Y, W1);
+        find_undefined(Y, W1, nullptr);
         print_correlations(os);
         test_correlation(Y, W1, nperm);
     }
     print_p_values(os);
+}
+
+void Mantel::find_undefined(RectMat const& Y, RectMat const& X1m, RectMat const* X2m) {
+    std::string why;
+    auto because = [&why](char const* reason) { why += (why.empty() ? "" : ", ") + std::string(reason); };
+    bool const constY = constant_matrix(Y);
+    bool const constX1 = constant_matrix(X1m);
+    bool const constX2 = X2m != nullptr && constant_matrix(*X2m);
+    if (constY) because("Y is constant");
+    if (constX1) because("X1 is constant");
+    if (constX2) because("X2 is constant");
+    undefined_ = {};
+    undefined_[0] = constY || constX1 || !std::isfinite(rY1);
+    if (X2m != nullptr) {
+        undefined_[1] = constY || constX2 || !std::isfinite(rY2);
+        bool const sameX = !constX1 && !constX2 && collinear(r12);
+        if (sameX) because("X1 and X2 are collinear");
+        // A plain correlation of 1 leaves nothing for the partial one.
+        bool const yX1 = !undefined_[0] && collinear(rY1);
+        bool const yX2 = !undefined_[1] && collinear(rY2);
+        if (yX2) because("Y and X2 are collinear");
+        if (yX1) because("Y and X1 are collinear");
+        bool const either = undefined_[0] || undefined_[1] || constX1 || constX2 || sameX;
+        undefined_[2] = either || yX2 || !std::isfinite(rY1_2);
+        undefined_[3] = either || yX1 || !std::isfinite(rY2_1);
+    }
+    char const* const names[] = {"rY1", "rY2", "rY1_2", "rY2_1"};
+    std::string which;
+    for (std::size_t k = 0; k < undefined_.size(); ++k)
+        if (undefined_[k]) which += (which.empty() ? "" : ", ") + std::string(names[k]);
+    if (which.empty()) return;
+    if (why.empty()) because("a correlation is not a number");
+    E.error(WARNING, ("Mantel::do_mantel_test() (" + why + ": no P value for " + which + ")").c_str(),
+            Msg::m105_numerical_error);
 }
 
 void Mantel::compute_correlation(RectMat& Y, RectMat& X1m) { simple_correlation(*this, Y, X1m); }
@@ -245,14 +294,18 @@ void Mantel::print_correlations(std::ostream& os) {
 
 void Mantel::print_p_values(std::ostream& os) {
     if (NbPermutations == 0 || (MatrixNumber != 2 && MatrixNumber != 3)) return;
+    // Nothing to show when no tested correlation is defined.
+    if (undefined_[0] && (MatrixNumber == 2 || (undefined_[1] && undefined_[2] && undefined_[3]))) return;
     set_six_decimals(os);
     os << "\n\nSignificance testing (" << NbPermutations << " permutations for Mantel test)"
        << "\n====================";
-    print_significance_block(os, kBlockRY1, P_rY1, smaller_rY1, equal_rY1, larger_rY1);
+    if (!undefined_[0]) print_significance_block(os, kBlockRY1, P_rY1, smaller_rY1, equal_rY1, larger_rY1);
     if (MatrixNumber == 3) {
-        print_significance_block(os, kBlockRY2, P_rY2, smaller_rY2, equal_rY2, larger_rY2);
-        print_significance_block(os, kBlockRY1_2, P_rY1_2, smaller_rY1_2, equal_rY1_2, larger_rY1_2);
-        print_significance_block(os, kBlockRY2_1, P_rY2_1, smaller_rY2_1, equal_rY2_1, larger_rY2_1);
+        if (!undefined_[1]) print_significance_block(os, kBlockRY2, P_rY2, smaller_rY2, equal_rY2, larger_rY2);
+        if (!undefined_[2])
+            print_significance_block(os, kBlockRY1_2, P_rY1_2, smaller_rY1_2, equal_rY1_2, larger_rY1_2);
+        if (!undefined_[3])
+            print_significance_block(os, kBlockRY2_1, P_rY2_1, smaller_rY2_1, equal_rY2_1, larger_rY2_1);
     }
     os << "\n" << std::endl;
 }

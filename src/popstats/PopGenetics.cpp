@@ -364,8 +364,8 @@ double* PopGenetics::fast_tajimaD(int const& n, double const& pi, double const& 
     return &tajimaD;
 }
 
-FuFsOutcome PopGenetics::Fu_Fs(double const& theta, int const& k, double& Fs, bool report) {
-    return ::quintle::Fu_Fs(theta, k, SampleSize, Fs, report, BMat, _B_num_exist);
+FuFsOutcome PopGenetics::Fu_Fs(double const& theta, int const& k, double& Fs, bool report, int* refusal) {
+    return ::quintle::Fu_Fs(theta, k, SampleSize, Fs, report, BMat, _B_num_exist, refusal);
 }
 
 double PopGenetics::Tajima_D_density(double const& alpha, double const& beta, double const& Dmin,

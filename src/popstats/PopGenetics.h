@@ -214,7 +214,7 @@ public:
     double* fast_tajimaD(int const& n, double const& pi, double const& S);
     // Only FuFsOutcome::finite is a finite log-odds; not_computed leaves Fs
     // untouched.
-    FuFsOutcome Fu_Fs(double const& theta, int const& k, double& Fs, bool report);
+    FuFsOutcome Fu_Fs(double const& theta, int const& k, double& Fs, bool report, int* refusal = nullptr);
     static double Tajima_D_density(double const& alpha, double const& beta, double const& Dmin,
                                    double const& Dmax, double const& D);
 

@@ -104,6 +104,13 @@ public:
     long add_mutations(double const& mu, long* seed, long nmut, int const& nsites, Mut_Type const& model,
                        double const& a, double const& ts, int bounded, double step);
 
+    // The single polymorphism of a structured locus, written from this node
+    // down (snp_placement.cpp): `state` here, 1 on the chosen node and
+    // below it, `derived` on the right sibling of a chosen left child and
+    // below it, the parent's state everywhere else. Every node reached gets
+    // a sequence of site + 1 sites. Returns 1.
+    int new_Add_SNP_Mutation(int const& site, TNode*& chosen, int state, int derived);
+
 private:
     template <bool Structured>
     long drop_mutations(double const& mu, long* seed, long nmut, int nsites, Mut_Type model, double a,

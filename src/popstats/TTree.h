@@ -9,6 +9,12 @@
 // The node array is allocated once per analysis and rebuilt for every
 // replicate: building overwrites times and links, a mutation pass overwrites
 // the sequences, and no replicate allocates anything once the buffers exist.
+//
+// The structured builders (structured_coalescent.cpp) run the coalescent in
+// demes linked by migration: a finite island model of D demes, or g groups
+// of d demes each. Their deme storage lives in the tree and is reused from
+// locus to locus; snp_placement.cpp places the single polymorphism of a
+// two-state or DNA locus on such a tree.
 
 #include <cstdint>
 #include <memory>
@@ -22,6 +28,13 @@
 #include "popstats/mutations.h"
 
 namespace quintle {
+
+class Samples;
+class Structure;
+
+// Layout of the demes: 0 an island model of d demes; 1 a square of d x d
+// demes, which no builder uses.
+enum migrationModel : int { ISLAND_DEMES = 0, SQUARE_DEMES = 1 };
 
 class TTree {
 public:
@@ -81,6 +94,71 @@ public:
     double total_length();
     void print_nodes(std::ostream& os, double a, double b);
 
+    // --- structured simulations (structured_coalescent.cpp) ----------------
+    // Time runs back in units of deme_size generations: a pair of lineages
+    // in one deme coalesces at rate 1, a lineage migrates at rate
+    // mig_rate * deme_size.
+    double deme_size = 0.0;    // N, genes of a deme (1000)
+    double num_demes = 0.0;    // D
+    double num_samples = 0.0;  // samples placed in demes
+    double mig_rate = 0.0;     // m per gene and generation (m1 + m2 in groups)
+    // Per deme: its lineages (the first deme_lineages[e] entries of
+    // deme_nodes[e], pointers into the node array) and k(k-1)/2.
+    std::vector<int> deme_lineages;
+    std::vector<std::vector<TNode*>> deme_nodes;
+    std::vector<double> deme_coal_rates;
+    // The demes holding lineages (or a sample of size 0), in list order;
+    // -1 in the unused entries.
+    std::vector<int> occupied_demes;
+    int num_occupied = 0;
+    double total_coal_rate = 0.0;  // sum of deme_coal_rates
+    double total_mig_rate = 0.0;   // lineages * mig_rate * deme_size
+    int num_groups = 1;
+    int demes_per_group = 0;
+    long num_events = 0;  // coalescences and migrations of the last build
+    // Deme e = q d + j is place j of group q.
+    std::vector<std::vector<int>> group_demes;
+
+    // Deme storage for the model: nothing when d is 0.
+    void createDemes(migrationModel model, int const& d);
+    // g groups of d demes.
+    void createDemes(migrationModel model, int d, int g);
+    // The leaves of the samples, in set order, each sample in a deme of its
+    // own drawn among the D demes (D raised to s + 20 when the s samples
+    // outnumber them).
+    void createInitialNodes(Samples& s);
+    // The leaves of the structure's samples, group by group, each sample in
+    // a deme of its own within its group's demes. 0, with no deme filled,
+    // when the structure has more groups than g or a group more samples
+    // than d (a sample would find no free deme).
+    int createInitialNodes(Structure const& st, int d, int g);
+    // Finite island model of D demes at the given FST; theta is not read.
+    // 1 when built; 0 when there is no deme or FST lies outside ]0, 1[,
+    // after a line in the log.
+    int build_tree_struct_pop(Samples& s, double const& theta, double const& FST, int D);
+    // Hierarchical island model of g groups of d demes at the given FST and
+    // FCT. 0 when a migration rate falls outside ]0, 1[ or the structure
+    // does not fit the demes.
+    int build_tree_struct_pop(Samples& s, Structure const& st, double const& theta, double const& FST,
+                              double const& FCT, int d, int g);
+    // One event each.
+    void coalesceWithinAPop(double const& t);
+    void sendMigrant();
+    void sendMigrant2Levels(int d, int g, double m1, double m2);
+    // Every deme empty; their storage stays.
+    void cleanDemes();
+
+    // --- SNP placement (snp_placement.cpp) ---------------------------------
+    // The branch above which the locus's single polymorphism goes: drawn
+    // among the candidates of matchingNodes (listed on first use: nodes
+    // whose share of the leaves below is at least minFreq) by their branch
+    // lengths. Null when nothing is drawn. The int is not read.
+    TNode* getRootNodeForMutation(int, double const& minFreq);
+    // Lists the candidates below `from` in preorder with their weights
+    // (branch lengths, normalised to sum 1 when their sum is not 0).
+    void getListofMatchingNodesNoRec(TNode* from, MY_TIArrayAsVector<TNode>& list,
+                                     MY_TArrayAsVector<double>& weights, double& sum, double const& minFreq);
+
 private:
     int num_nodes_ = 0;
     // Work lists and haplotype-count buffers, reused from tree to tree.
@@ -100,6 +178,74 @@ private:
     // whether leaf j has any.
     template <class Has, class Hash, class Same>
     void mark_copies(TNode* leaf, int count, Has has, Hash hash, Same same);
+
+    // --- structured simulations --------------------------------------------
+    // Nodes for n leaves: the array is reused, links and times cleared, when
+    // it already has that size.
+    int prepare_nodes(int n);
+    void size_demes(int D);
+    void empty_demes();
+    void reserve_lists(int largest);
+    template <class Uniform>
+    int run_events(bool twoLevels, double m1, double m2, Uniform& uniform);
+    template <class Uniform>
+    void coalesce_in_deme(double t, Uniform& uniform);
+    struct MigrationState;
+    MigrationState migration_state(double stay);
+    void keep_state(MigrationState const& st);
+    template <class Uniform>
+    bool migrate(MigrationState& st, bool twoLevels, Uniform& uniform);
+    // Lineage counts of the occupied list by position, with their sums by
+    // blocks of 8 positions and by runs of 64, so that lineage number r of
+    // the list is found in a few short walks (over the runs, the blocks of
+    // one run, the positions of one block) instead of one over every deme.
+    class LineageCounts {
+    public:
+        void resize(std::size_t positions) {
+            const std::size_t runs = (positions + 63) / 64;
+            position_.assign(runs * 64, 0);
+            block_.assign(runs * 8, 0);
+            run_.assign(runs, 0);
+        }
+        void clear() {
+            std::fill(position_.begin(), position_.end(), 0);
+            std::fill(block_.begin(), block_.end(), 0);
+            std::fill(run_.begin(), run_.end(), 0);
+        }
+        void add(int p, int delta) {
+            position_[static_cast<std::size_t>(p)] += delta;
+            block_[static_cast<std::size_t>(p) >> 3] += delta;
+            run_[static_cast<std::size_t>(p) >> 6] += delta;
+        }
+        int at(int p) const { return position_[static_cast<std::size_t>(p)]; }
+        // The position holding lineage number r (counted from 0), and r's
+        // place among that position's lineages; -1 when there are not so
+        // many lineages.
+        int find(int r, int& offset) const {
+            int const* run = run_.data();
+            const int runs = static_cast<int>(run_.size());
+            int q = 0;
+            while (q < runs && r >= run[q]) r -= run[q++];
+            if (q == runs) return -1;
+            int const* block = block_.data();
+            int b = q * 8;
+            while (r >= block[b]) r -= block[b++];
+            int const* position = position_.data();
+            int p = b * 8;
+            while (r >= position[p]) r -= position[p++];
+            offset = r;
+            return p;
+        }
+
+    private:
+        std::vector<int> position_;
+        std::vector<int> block_;
+        std::vector<int> run_;
+    };
+    LineageCounts counts_;
+    std::vector<int> occupied_at_;  // position of each deme in occupied_demes, -1
+    std::vector<int> pool_;         // free demes while the samples are placed
+    std::vector<TNode*> walk_;      // nodes still to visit while candidates are listed
 };
 
 }  // namespace quintle

@@ -11,9 +11,15 @@ namespace {
 constexpr char kFunction[] = "PopulDNA::Fu_Fs()";
 }
 
-FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMat& table, int& tableExists) {
+FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMat& table, int& tableExists,
+                  int* refusal) {
+    auto refuse = [&](Msg message) {
+        if (refusal != nullptr) *refusal = static_cast<int>(message);
+        if (report) E.error(WARNING, kFunction, message);
+    };
+    if (refusal != nullptr) *refusal = 0;
     if (!(theta > 0.0)) {
-        if (report) E.error(WARNING, kFunction, Msg::m187_no_diversity_for_fu);
+        refuse(Msg::m187_no_diversity_for_fu);
         Fs = infinite_theta;
         return FuFsOutcome::bound;
     }
@@ -26,7 +32,7 @@ FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMa
         }
     }
     if (n >= 5000.0 || k > 999 || refused) {
-        if (report) E.error(WARNING, kFunction, Msg::m179_too_many_alleles);
+        refuse(Msg::m179_too_many_alleles);
         return FuFsOutcome::not_computed;
     }
 
@@ -45,7 +51,7 @@ FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMa
         Fs = infinite_theta;
         return FuFsOutcome::bound;
     }
-    if (report) E.error(WARNING, kFunction, Msg::m178_negative_s_for_fs);
+    refuse(Msg::m178_negative_s_for_fs);
     return FuFsOutcome::not_computed;
 }
 

@@ -20,7 +20,9 @@ enum class FuFsOutcome {
 // size, truncated for the probabilities). Enlarges the table to
 // (n + 10) x (k + 10) when it has no more than n rows or k columns; a refusal
 // clears tableExists. With report set, the refusals are logged as warnings
-// naming "PopulDNA::Fu_Fs()".
-FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMat& table, int& tableExists);
+// naming "PopulDNA::Fu_Fs()"; `refusal`, when given, receives the number of
+// the message of a refusal (0 without one), reported or not.
+FuFsOutcome Fu_Fs(double theta, int k, double n, double& Fs, bool report, BnumMat& table, int& tableExists,
+                  int* refusal = nullptr);
 
 }  // namespace quintle

@@ -210,13 +210,31 @@ int PopGenetics::check_hapl_freqs(RectMat const& d, AHaplFreqList& classes) {
     if (std::min(d.nRows, d.nCols) < n) return 0;
     long total = 0;
     try {
+        // A matrix held by classes of alike rows gives, for each class, the
+        // first row at distance 0 from its rows (below the diagonal): the
+        // first row of the first class at 0 from it.
+        std::vector<long> zeroAt;
+        if (d.classed()) {
+            const int G = d.num_classes();
+            std::vector<long> first(static_cast<std::size_t>(G), n);
+            for (long i = n - 1; i >= 0; --i) first[static_cast<std::size_t>(d.row_class(static_cast<int>(i)))] = i;
+            zeroAt.assign(static_cast<std::size_t>(G), n);
+            for (int a = 0; a < G; ++a)
+                for (int b = 0; b < G; ++b)
+                    if (d.below(a, b) == 0.0)
+                        zeroAt[static_cast<std::size_t>(a)] =
+                            std::min(zeroAt[static_cast<std::size_t>(a)], first[static_cast<std::size_t>(b)]);
+        }
         std::vector<double> pooled;
         std::vector<std::size_t> classOf(static_cast<std::size_t>(n));
         pooled.reserve(static_cast<std::size_t>(n));
         for (long i = 0; i < n; ++i) {
             const double count = count_of(haplotypes.data[i]);
             long j = 0;
-            while (j < i && d(static_cast<int>(i), static_cast<int>(j)) != 0.0) ++j;
+            if (d.classed())
+                j = std::min(i, zeroAt[static_cast<std::size_t>(d.row_class(static_cast<int>(i)))]);
+            else
+                while (j < i && d(static_cast<int>(i), static_cast<int>(j)) != 0.0) ++j;
             if (j < i) {
                 classOf[static_cast<std::size_t>(i)] = classOf[static_cast<std::size_t>(j)];
                 pooled[classOf[static_cast<std::size_t>(i)]] += count;

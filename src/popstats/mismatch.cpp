@@ -32,10 +32,48 @@ bool add_pairs(double distance, std::int64_t pairs, int maxClass, std::span<std:
 
 std::int64_t copies(int count) { return count > 0 ? count : 0; }
 
+// count_mismatch_pairs over the classes of a class-mode matrix: false when
+// the sums could pass 64 bits (the caller then counts entry by entry).
+bool count_class_pairs(std::span<const int> counts, RectMat const& d, int maxClass, std::span<std::int64_t> obs,
+                       long& skipped) {
+    const int n = static_cast<int>(counts.size());
+    if (!d.classed() || d.nRows < n) return false;
+    const auto G = static_cast<std::size_t>(d.num_classes());
+    // Per class: its entries, its copies, the pairs within its entries.
+    std::vector<long> rows(G, 0);
+    std::vector<std::int64_t> total(G, 0);
+    std::vector<std::int64_t> squares(G, 0);
+    std::vector<std::int64_t> within(G, 0);
+    std::int64_t all = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::int64_t c = copies(counts[static_cast<std::size_t>(i)]);
+        all += c;
+        if (all > (std::int64_t{1} << 30)) return false;
+        const auto a = static_cast<std::size_t>(d.row_class(i));
+        ++rows[a];
+        total[a] += c;
+        squares[a] += c * c;
+        within[a] += c * (c - 1) / 2;
+    }
+    for (std::size_t a = 0; a < G; ++a) {
+        if (rows[a] == 0) continue;
+        const int ia = static_cast<int>(a);
+        for (std::size_t b = 0; b < a; ++b) {
+            const std::int64_t pairs = total[a] * total[b];
+            if (pairs != 0 && !add_pairs(d.below(ia, static_cast<int>(b)), pairs, maxClass, obs)) ++skipped;
+        }
+        const std::int64_t between = (total[a] * total[a] - squares[a]) / 2;
+        if (between != 0 && !add_pairs(d.below(ia, ia), between, maxClass, obs)) ++skipped;
+        if (within[a] != 0 && !add_pairs(d.on_diagonal(ia), within[a], maxClass, obs)) ++skipped;
+    }
+    return true;
+}
+
 }  // namespace
 
 long count_mismatch_pairs(std::span<const int> counts, RectMat const& d, int maxClass, std::span<std::int64_t> obs) {
     long skipped = 0;
+    if (count_class_pairs(counts, d, maxClass, obs, skipped)) return skipped;
     const int n = static_cast<int>(counts.size());
     for (int i = 0; i < n; ++i) {
         const std::int64_t ni = copies(counts[static_cast<std::size_t>(i)]);
@@ -106,12 +144,21 @@ int mismatch_expected(double total, double theta0, double tau, std::span<double>
         const double lnPower = std::log(theta0 / (theta0 + 1.0));
         const double lnRatio = std::log(tau * (theta0 + 1.0) / theta0);
         const double decay = std::exp(-tau);
-        // The inner sum over j = 0 .. i grows by one term per class.
+        // The inner sum over j = 0 .. i grows by one term per class. It
+        // passes the double range in the classes far beyond tau where the
+        // power vanishes: there the count is taken from their logarithms.
+        const double lnScale = std::log(total) - std::log(theta0 + 1.0) - tau;
         double sum = 1.0;
+        double lnSum = 0.0;
         for (std::size_t i = 0; i < classes; ++i) {
             const int j = static_cast<int>(i);
-            if (j > 0) sum += std::exp(j * lnRatio - factln(j));
-            const double e = total * std::exp(j * lnPower) / (theta0 + 1.0) * decay * sum;
+            if (j > 0) {
+                const double lnTerm = j * lnRatio - factln(j);
+                sum += std::exp(lnTerm);
+                lnSum = std::max(lnSum, lnTerm) + std::log1p(std::exp(-std::fabs(lnSum - lnTerm)));
+            }
+            double e = total * std::exp(j * lnPower) / (theta0 + 1.0) * decay * sum;
+            if (!std::isfinite(e)) e = std::exp(lnScale + j * lnPower + lnSum);
             expected[i] = e;
             if (e > 1e-5) lastClass = j;
         }

@@ -24,7 +24,9 @@ long mismatch_class(double distance, int maxClass);
 // are d(i, j) for j < i (below the diagonal) and d(i, i) within haplotype i:
 // n_i n_j pairs for each j < i and n_i (n_i - 1) / 2 within. obs needs
 // maxClass + 1 slots and is added to. Returns the number of matrix entries
-// that could not be counted (see mismatch_class).
+// that could not be counted (see mismatch_class); a matrix in class mode is
+// counted pair of classes by pair of classes (the counts are the same), so
+// that number is then one per such pair of classes.
 long count_mismatch_pairs(std::span<const int> counts, RectMat const& d, int maxClass, std::span<std::int64_t> obs);
 
 // The listing of the pairwise distances one pair of gene copies at a time:

@@ -11,6 +11,8 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "core/Errors.h"
 #include "core/public.h"
@@ -83,6 +85,29 @@ void write_conventional_distances(std::ostream& out, RectMat const& d, int n) {
     }
 }
 
+void conventional_classes(std::vector<HaploDef const*> const& rows, int loci, std::vector<int>& classOf,
+                          std::vector<HaploDef const*>& firstOf) {
+    // allele_list_distance reads a definition's first min(loci, count)
+    // alleles: definitions with the same ones are alike.
+    auto key = [loci](HaploDef const* h) {
+        std::string k;
+        if (h == nullptr) return k;
+        const int shared = std::min(loci, static_cast<int>(h->alleles.count));
+        k.assign(1, 'h');
+        k.append(reinterpret_cast<char const*>(h->alleles.data), static_cast<std::size_t>(std::max(shared, 0)) *
+                                                                    sizeof(TAllele*));
+        return k;
+    };
+    std::unordered_map<std::string, int> index;
+    classOf.assign(rows.size(), 0);
+    firstOf.clear();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto const [it, added] = index.try_emplace(key(rows[i]), static_cast<int>(firstOf.size()));
+        if (added) firstOf.push_back(rows[i]);
+        classOf[i] = it->second;
+    }
+}
+
 int haplotype_column_width(PHaploDefList const& list) {
     int w = 8;
     for (long k = 0; k < list.count; ++k) w = std::max(w, otu_id(list, static_cast<int>(k)).length() + 4);
@@ -103,32 +128,48 @@ int PopGenetics::compute_dist_mat_for_conventional_FST(std::ostream& out, settin
     }
     distMat.reset();
     const int n = static_cast<int>(haplotypes.count);
+    HaploDef const* first = haplotypes.data[0] != nullptr ? haplotypes.data[0]->haplotype : nullptr;
+    const int loci = first != nullptr ? static_cast<int>(first->alleles.count) : 0;
+    const bool byLocus = ProfileSettings::DataType != DNA && ProfileSettings::DataType != RFLP;
+    // Held by classes of alike rows: for sequences one class (every pair of
+    // entries at 1), for allele data one class per list of alleles.
+    std::vector<HaploDef const*> rows(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        rows[static_cast<std::size_t>(i)] = haplotypes.data[i] != nullptr ? haplotypes.data[i]->haplotype : nullptr;
+    std::vector<int> classOf;
+    std::vector<HaploDef const*> firstOf;
+    if (byLocus) {
+        conventional_classes(rows, loci, classOf, firstOf);
+    } else {
+        classOf.assign(static_cast<std::size_t>(n), 0);
+        firstOf.assign(1, rows[0]);
+    }
+    const int G = static_cast<int>(firstOf.size());
     try {
-        distMat = std::make_unique<RectMat>(n, n);
+        distMat = std::make_unique<RectMat>(0, 0);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, kConventionalName, Msg::m0_not_enough_memory);
         return 0;
     }
-    HaploDef const* first = haplotypes.data[0] != nullptr ? haplotypes.data[0]->haplotype : nullptr;
-    const int loci = first != nullptr ? static_cast<int>(first->alleles.count) : 0;
-    const bool byLocus = ProfileSettings::DataType != DNA && ProfileSettings::DataType != RFLP;
+    if (!distMat->make_classed(std::move(classOf), G)) return 0;
     *_AOS_ << "\t\tBeginning distance computations ...\n";
     const std::clock_t start = get_sys_clock();
     RectMat& d = *distMat;
-    for (int i = 0; i < n; ++i) {
-        HaploDef const* hi = haplotypes.data[i] != nullptr ? haplotypes.data[i]->haplotype : nullptr;
-        for (int j = 0; j < i; ++j) {
-            HaploDef const* hj = haplotypes.data[j] != nullptr ? haplotypes.data[j]->haplotype : nullptr;
+    for (int a = 0; a < G; ++a) {
+        HaploDef const* ha = firstOf[static_cast<std::size_t>(a)];
+        for (int b = 0; b <= a; ++b) {
+            HaploDef const* hb = firstOf[static_cast<std::size_t>(b)];
             if (!byLocus)
-                d(i, j) = 1.0;
+                d.below(a, b) = 1.0;
             else
-                d(i, j) = hi != nullptr && hj != nullptr
-                              ? allele_list_distance(*hi, *hj, loci, usableSite, profile.MissingData)
-                              : 0.0;
+                d.below(a, b) = ha != nullptr && hb != nullptr
+                                    ? allele_list_distance(*ha, *hb, loci, usableSite, profile.MissingData)
+                                    : 0.0;
         }
+    }
+    for (int i = 0; i < n; ++i) {
         settings::print_message();
         if (s != nullptr && s->stopFlag != 0) return 0;
-        d(i, i) = 0.0;
     }
     *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
     if (out.fail()) return 1;

@@ -21,6 +21,13 @@ namespace quintle {
 double allele_list_distance(HaploDef const& a, HaploDef const& b, int loci, std::vector<int> const& usable,
                             char missing);
 
+// Classes of definitions that allele_list_distance treats alike (the same
+// first min(loci, count) alleles; absent ones together), numbered in order
+// of first appearance: the class of each row into classOf, the first row of
+// each class into firstOf.
+void conventional_classes(std::vector<HaploDef const*> const& rows, int loci, std::vector<int>& classOf,
+                          std::vector<HaploDef const*>& firstOf);
+
 // One line per row i < n: the elements below the diagonal, a blank in place
 // of the diagonal, the elements above it, each in width 8 with 4 decimals.
 void write_conventional_distances(std::ostream& out, RectMat const& d, int n);

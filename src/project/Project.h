@@ -26,6 +26,7 @@ class Samples;
 class Structure;
 class PopGenetics;
 class cleaner;
+enum Mut_Type : int;
 
 class Project : public ProfileSettings {
 public:
@@ -49,6 +50,10 @@ public:
     std::int64_t elapsed_ms = 0;
     // The allele vectors of the haplotype definitions exist.
     int vectors_built = 0;
+    // The per-locus allele tables of haplotypic data (the first sample's
+    // blanks, the definitions' allele vectors) are due but not yet built:
+    // build_allele_tables builds them when an analysis first needs them.
+    bool allele_tables_due = false;
     // The phenotypes have been turned into pseudo-haplotypes.
     int phen_converted = 0;
     // Runs made by this object.
@@ -82,6 +87,10 @@ public:
     // and pseudo-haplotypes the analyses need and checks the data. Dropped
     // tasks are noted in the log. 0 when the run must stop.
     int make_run_possible();
+    // Builds the allele tables that make_run_possible left due (nothing when
+    // none are): the first sample's blanks, then the allele vectors of the
+    // haplotype definitions.
+    void build_allele_tables();
 
     // 1 when the structure can carry an AMOVA; otherwise 0 after a WARNING
     // for each defect (no sample, no group, one sample per group).
@@ -307,6 +316,30 @@ public:
     // AMOVA repeated for each polymorphic locus on its own; writes its
     // section to `out`.
     void LocusByLocusAMOVA(std::fstream* out);
+
+    // --- simulated samples of the selection scan (simulated_samples.cpp) ----
+    // One locus simulated under an island model of nDemes demes at the
+    // target FST into the current sample set (one sample per template
+    // sample, of its name and size; haplotypes registered in the project's
+    // list, alleles in its database), the current structure's members
+    // pointed at the same-named simulated samples. Returns the number of
+    // mutations placed, or -1 when no genealogy could be built or the
+    // reading of its leaves stopped (after a line in the log).
+    int simulateSample(double const& theta, int const& nSites, Mut_Type const& model, double const& gammaShape,
+                       double const& rate1, double const& rate2, double const& transitionProb, int const& bounded,
+                       double const& targetFST, Samples* templ, Structure* templStructure, int nDemes, bool diploid);
+    // The same under the hierarchical island model of nGroups groups of
+    // nDemesPerGroup demes at the two target fixation indices.
+    int simulateSample(double const& theta, int const& nSites, Mut_Type const& model, double const& gammaShape,
+                       double const& rate1, double const& rate2, double const& transitionProb, int const& bounded,
+                       double const& target1, double const& target2, Samples* templ, Structure* templStructure,
+                       int nDemesPerGroup, int nGroups, bool diploid);
+    // meanSampleHet and meanGroupHet of every locus of allele_db over the
+    // members of the structure's groups, and every allele's group
+    // frequencies.
+    void computeMeanHeterozygosityOverSamplesInStructure(Samples const& s, Structure const& st);
+    // Visits the groups and computes nothing; nothing calls it.
+    void computeAverageGeneDiversityBetweensamples();
     // --- end of genetic-structure driver helpers ---------------------------
 };
 

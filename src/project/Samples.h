@@ -207,6 +207,37 @@ public:
     void computeNumPrivateSubstSitesPerPop(settings& s);
     // --- end of the within-sample summary tables block -------------------
 
+    // --- simulated samples of the selection scan (simulated_samples.cpp) ----
+    // Places the mutations of one locus on Tree: for the two-state and DNA
+    // models a single polymorphism on a branch drawn by length among those
+    // above a share of at least MinDafFreq of the leaves (state 2 for every
+    // copy when none qualifies); for the stepwise and new-allele models a
+    // Poisson number per branch at rate mu per unit of length. Returns
+    // NbMutations, the number placed (0 after WARNING 177 when the hit table
+    // has another number of sites).
+    long& sprinkle_mutations(double const& mu, int const& nSites, Mut_Type const& model, double const& gammaShape,
+                             double const& rate1, double const& rate2, double const& transitionProb,
+                             int const& bounded);
+    // Appends one simulated sample per template sample (in set order; in
+    // the second form the members of the structure's groups, group by
+    // group), read from Tree's leaves: the template's name and size, the
+    // locus as text of the project's data type, haploid copies merged into
+    // haplotypes registered in `haplotypes` by identifier, or consecutive
+    // copies paired into individuals. 1 when every sample was read; 0 when
+    // the reading stopped at an error (the samples read before stay).
+    int readPopDataFromSims(Samples const& templ, Haplo_DB& haplotypes, TAlleleDB* alleles, Mut_Type const& model,
+                            bool diploid);
+    int readPopDataFromSims(Samples const& templ, Structure const& st, Haplo_DB& haplotypes, TAlleleDB* alleles,
+                            Mut_Type const& model, bool diploid);
+    // Appends locus `locusIndex` of every gene copy of `source` to the same
+    // copy of this set's samples, as text of individuals of two gametes;
+    // the first call copies the samples. nLoci reserves room for the texts.
+    void addLocus(Samples const& source, int locusIndex, int nLoci, bool diploid);
+    // FST of an AMOVA of this set over the project's structure, the
+    // distances between the given haplotypes computed with the settings'
+    // method. Nothing calls it.
+    double minimalAMOVA(Haplo_DB& haplotypes, class Project& project);
+
 private:
     // Pieces of Read: one sample's keywords, its SampleData block, and the
     // profile keywords a sample may carry (false: not one of them).

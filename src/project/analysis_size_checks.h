@@ -2,10 +2,13 @@
 
 // The sizes of a project's samples against what the asked analyses can hold
 // in memory, checked once the project is read and before any analysis
-// allocates: a coalescent tree of two nodes per gene copy, or one list
-// entry per gene copy of genotypic data. A sample too large is reported in
-// the log by name and the project fails, rather than ending in an allocation
-// that exhausts the machine.
+// allocates: a coalescent tree of two nodes per gene copy, one list entry
+// per gene copy of genotypic data, the AMOVA's and the pairwise tests'
+// vectors of one index per gene copy, the frequency spectra of one class per
+// gene copy (and one cell per pair of them), the individuals of unphased
+// data laid out one by one. A sample too large is reported in the log by
+// name and the project fails, rather than ending in an allocation that
+// exhausts the machine.
 
 #include "run/settings.h"
 
@@ -22,6 +25,20 @@ inline constexpr double max_simulated_gene_copies = 1048576.0;  // 2^20
 // each (the AMOVA and the pairwise comparisons read them so), some 40 bytes
 // per copy.
 inline constexpr double max_listed_gene_copies = 16777216.0;  // 2^24
+// What one of the other tables laid out per gene copy may take.
+inline constexpr double max_table_bytes = 1073741824.0;  // 1 GiB
+// The AMOVA's index vector: an int per gene copy of all the samples.
+inline constexpr double amova_bytes_per_copy = 4.0;
+// The pairwise tests' vector of a pair: two ints per copy of the largest
+// sample.
+inline constexpr double pairwise_bytes_per_copy = 8.0;
+// A class of a sample's frequency spectrum, and a cell of the joint
+// spectrum of two: an int and a double each.
+inline constexpr double spectrum_bytes_per_class = 12.0;
+// An individual of unphased data laid out on its own for the permutations
+// of the linkage test and for the phasing (its two allele lists and their
+// places in the working tables), some 256 bytes, per gene copy.
+inline constexpr double individual_bytes_per_copy = 128.0;
 
 // True when every sample, and every pooled group when `groupPass`, fits the
 // analyses `s` asks for. Otherwise each one that does not has been reported

@@ -117,6 +117,15 @@ void copy_computed(DistMat& dm, RectMat const& computed, int n) {
     dm.constantMode = computed.constantMode;
     if (computed.constantMode != 0) {
         dm.create(2);
+    } else if (computed.classed()) {
+        // Held by classes as the sample's matrix is: the distance of two
+        // rows of one class is the class's, a row's own stays 0.
+        std::vector<int> classOf(computed.row_classes().begin(), computed.row_classes().begin() + n);
+        int const G = computed.num_classes();
+        if (dm.make_classed(std::move(classOf), G)) {
+            for (int a = 0; a < G; ++a)
+                for (int b = 0; b <= a; ++b) dm.between(a, b) = computed.below(a, b);
+        }
     } else {
         dm.create(n);
         for (int i = 1; i < n; ++i)
@@ -140,8 +149,10 @@ void list_loci(std::ostream& os, std::vector<int> const& usable, bool wanted) {
 
 // Which loci the computation could use, into the result file, and the
 // missing-data frequency of every locus into "MissDataPerLocus.txt" beside
-// the result file.
+// the result file. Not for the selection scan's simulated data, which
+// would leave their own single locus in the file.
 void report_usable_loci(settings const& s, PopGenetics const& pop) {
+    if (s.quietMode) return;
     if (std::fstream* out = s.ResultFile) {
         *out << "\nNumber of usable loci for distance computation : " << pop.numUsableSites;
         *out << "\nAllowed level of missing data                  : " << s.AllowedLevelOfMissingData;

@@ -88,6 +88,7 @@ int Project::run() {
     std::unique_ptr<std::fstream> result = open_result_file();
     std::ostream& out = *result;
     vectors_built = 0;
+    allele_tables_due = false;
     phen_converted = 0;
     ++run_number;
 

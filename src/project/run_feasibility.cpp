@@ -15,6 +15,7 @@
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
+#include "project/sample_checks.h"
 #include "run/task_bits.h"
 
 namespace quintle {
@@ -47,13 +48,26 @@ void build_haplotype_vectors(Project& p) {
 }
 
 void haplotype_vectors_step(Project& p) {
-    timed("\t\tBuilding vectors of alleles...", [&p] { build_haplotype_vectors(p); });
+    // Due tables are built later, by build_allele_tables.
+    timed("\t\tBuilding vectors of alleles...", [&p] {
+        if (!p.allele_tables_due) build_haplotype_vectors(p);
+    });
 }
 
 void pseudo_haplotypes_step(Project& p) {
     timed("\t\tProcessing phenotypes into pseudo-haplotypes...",
           [&p] { p.samples->phen_to_gam(&p.haplotypes, &p, &p.options); });
     p.phen_converted = 1;
+}
+
+// Haplotypic data with one allele per character: their allele tables (one
+// locus per site, an allele vector per distinct text) can wait until an
+// analysis needs them, since the data checks read the texts themselves. A
+// first sample without haplotypes reports its emptiness at once.
+bool tables_can_wait(Project const& p) {
+    Population const* first = p.samples->Populations.data[0];
+    return p.GenotypicData == 0 && ProfileSettings::LocusSeparator == '\0' && first != nullptr &&
+           first->haplotypes.count > 0;
 }
 
 // Points the samples at the project's allele database; false without a sample.
@@ -64,9 +78,16 @@ bool link_samples(Project& p) {
         E.error(ERROR, checks_name, Msg::m123_no_samples);
         return false;
     }
-    if (Population* first = p.samples->Populations.data[0]) first->make_all_blanks(ProfileSettings::LocusSeparator);
+    if (tables_can_wait(p))
+        p.allele_tables_due = true;
+    else if (Population* first = p.samples->Populations.data[0])
+        first->make_all_blanks(ProfileSettings::LocusSeparator);
     return true;
 }
+
+// True when the run's analyses read the allele tables: any task, or the
+// scan for selected loci.
+bool tables_needed(settings const& s) { return s.TaskNumber != 0 || s.DetectSelectedLoci != 0; }
 
 // The allele vectors and pseudo-haplotypes the analyses need, around the
 // data checks; false when the data fail them.
@@ -122,8 +143,41 @@ void choose_structure_distances(Project& p) {
         if (computed == 1) s.ComputeConventionalFST = 1;
     }
     if (computed == 1 && p.vectors_built == 0 && p.GenotypicData == 0 &&
-        (p.DataType == MICROSAT || p.DataType == STANDARD || p.DataType == FREQUENCY))
-        build_haplotype_vectors(p);
+        (p.DataType == MICROSAT || p.DataType == STANDARD || p.DataType == FREQUENCY)) {
+        if (p.allele_tables_due)
+            p.build_allele_tables();
+        else
+            build_haplotype_vectors(p);
+    }
+}
+
+// Sequences or RFLP haplotypes of which no sample has a usable site (at
+// every site deletions or too much missing data): what compares sites is
+// dropped, said once; false, after an ERROR, when no analysis is left at
+// all.
+bool analyses_without_sites(Project& p) {
+    settings& s = p.options;
+    if (p.DataType != DNA && p.DataType != RFLP) return true;
+    for (long i = 0; i < p.samples->Populations.count; ++i) {
+        Population const* sample = p.samples->Populations.data[i];
+        if (sample == nullptr || !holds_no_usable_site(*sample, s.AllowedLevelOfMissingData)) return true;
+    }
+    std::int64_t comparing = task_molecular_diversity | task_mismatch | task_linkage | task_pairwise_distances |
+                             task_tajima | task_fu_fs;
+    // Conventional FSTs come from haplotype frequencies.
+    if (s.ComputeConventionalFST == 0) comparing |= task_amova | task_pairwise_fst | task_mantel;
+    if (s.InferHaplotypeDefinitionFromDistanceMatrix != 0) comparing |= task_ewens_watterson | task_chakraborty;
+    if (has(s, comparing)) {
+        *_AOS_ << "   !!!No sample has a usable site: at every site the copies are deletions or too many are\n"
+               << "      missing data, the analyses that compare sites are skipped.\n";
+        drop(s, comparing);
+    }
+    if ((s.TaskNumber & (tasks_within_samples | tasks_between_samples | task_assignment)) == 0) {
+        *_AOS_ << "   !!!No analysis is left for these data.\n";
+        E.error(ERROR, checks_name, Msg::m134_invalid_data_after_check);
+        return false;
+    }
+    return true;
 }
 
 void check_dememorisation_steps(settings& s) {
@@ -154,6 +208,7 @@ void adapt_settings_to_data(Project& p) {
 
     if ((s.EliminateRedondHaplodefs != 0 || s.InferHaplotypeDefinitionFromDistanceMatrix != 0) &&
         (p.GenotypicData == 0 || p.GameticPhase != 0)) {
+        p.build_allele_tables();
         p.eliminate_redond_haplodef();
         if (s.ComputeDistanceMatrixAMOVA != 0) p.distance_matrix.reset();
     }
@@ -205,6 +260,7 @@ int Project::make_run_possible() {
     if (!link_samples(*this)) return 0;
     bool const genotypic_set = samples->GenotypicData != 0;
     if (!build_sample_vectors(*this, genotypic_set)) return 0;
+    if (!analyses_without_sites(*this)) return 0;
 
     bool const recessive_and_phased = genotypic_set && RecessiveData != 0 && GameticPhase != 0;
     if (has(s, task_exact_differentiation) && recessive_and_phased) {
@@ -238,7 +294,16 @@ int Project::make_run_possible() {
     *_AOS_ << "  done!" << std::endl;
     check_dememorisation_steps(s);
     adapt_settings_to_data(*this);
+    // Reading alone (no task) never builds the tables.
+    if (tables_needed(s)) build_allele_tables();
     return 1;
+}
+
+void Project::build_allele_tables() {
+    if (!allele_tables_due) return;
+    allele_tables_due = false;
+    if (Population* first = samples->Populations.data[0]) first->make_all_blanks(ProfileSettings::LocusSeparator);
+    if (vectors_built == 0) build_haplotype_vectors(*this);
 }
 
 }  // namespace quintle

@@ -1,12 +1,15 @@
 // Checks and normalisation of the samples read from a project file, before
 // the analyses see them.
 
+#include <algorithm>
+
 #include "core/Errors.h"
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
 #include "data/TPhenotype.h"
 #include "data/TPopHaplotype.h"
 #include "project/Samples.h"
+#include "project/sample_checks.h"
 
 namespace quintle {
 
@@ -16,7 +19,14 @@ bool is_missing(TAllele const* allele, char missing) {
     return allele != nullptr && allele->name.length() == 1 && allele->name[0] == missing;
 }
 
-long allele_count(HaploDef const* h) { return h != nullptr ? h->alleles.count : 0; }
+// A definition whose allele vector is not built yet (one allele per
+// character of its text, built when an analysis needs it) counts its text.
+bool vector_due(HaploDef const* h) { return h->alleles.data == nullptr && h->data.length() > 0; }
+
+long allele_count(HaploDef const* h) {
+    if (h == nullptr) return 0;
+    return vector_due(h) ? h->data.length() : h->alleles.count;
+}
 
 long allele_count(TPopHaplotype const* h) { return h != nullptr ? h->alleles.count : 0; }
 
@@ -25,6 +35,11 @@ HaploDef* haplotype_of(PHaploDef const* entry) { return entry != nullptr ? entry
 // At least one allele, and every one of them missing data.
 bool all_missing(HaploDef const* h, char missing) {
     if (allele_count(h) == 0) return false;
+    if (vector_due(h)) {
+        for (int c = 0; c < h->data.length(); ++c)
+            if (h->data[c] != missing) return false;
+        return true;
+    }
     for (long l = 0; l < h->alleles.count; ++l)
         if (!is_missing(h->alleles.data[l], missing)) return false;
     return true;
@@ -40,6 +55,16 @@ bool all_missing(TPhenotype const* p, char missing) {
     for (long l = 0; l < loci; ++l)
         if (!is_missing(h1->alleles.data[l], missing) || !is_missing(h2->alleles.data[l], missing)) return false;
     return true;
+}
+
+// A sample whose counts sum to 0 holds no gene copy: it is a sample without
+// data, said with its name. False then.
+bool holds_copies(Population const& p, double copies, bool genotypic, char const* function) {
+    if (copies > 0.0) return true;
+    *_AOS_ << "\tSample \"" << p.name << "\" holds no gene copy: the counts of its "
+           << (genotypic ? "individuals" : "haplotypes") << " sum to 0." << std::endl;
+    E.error(ERROR, function, Msg::m68_population_without_data);
+    return false;
 }
 
 void shrink_size(Population& p, double by) {
@@ -91,6 +116,30 @@ bool edit_data_texts(MY_TIArrayAsVector<Population> const& samples, bool genotyp
 }
 
 }  // namespace
+
+bool holds_no_usable_site(Population const& p, double allowedMissing) {
+    char const missing = p.profile.MissingData;
+    int sites = 0;
+    for (long k = 0; k < p.haplotypes.count; ++k)
+        if (HaploDef const* h = haplotype_of(p.haplotypes.data[k])) sites = std::max(sites, h->data.length());
+    for (int site = 0; site < sites; ++site) {
+        bool state = false;
+        double missingCopies = 0.0;
+        for (long k = 0; k < p.haplotypes.count; ++k) {
+            PHaploDef const* entry = p.haplotypes.data[k];
+            HaploDef const* h = haplotype_of(entry);
+            if (h == nullptr) continue;
+            char const c = site < h->data.length() ? h->data.c_str()[site] : missing;
+            if (c == missing)
+                missingCopies += entry->count;
+            else if (c != '-')
+                state = true;
+        }
+        bool const tooMissing = p.SampleSize != 0.0 && missingCopies / p.SampleSize > allowedMissing;
+        if (state && !tooMissing) return false;
+    }
+    return sites > 0;
+}
 
 void Samples::convert_dna_upper() {
     if (DataType != DNA || Populations.count == 0) return;
@@ -155,6 +204,10 @@ int Samples::verify_data() {
                 E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
+            double copies = 0.0;
+            for (long k = 0; k < list.count; ++k)
+                if (list.data[k] != nullptr) copies += list.data[k]->count;
+            if (!holds_copies(*p, copies, genotypic, kFn)) return 0;
         } else {
             TPhenDB& db = p->phenotypes;
             if (db.size() == 0) {
@@ -181,11 +234,13 @@ int Samples::verify_data() {
                 // The reader counted two allele lines per individual.
                 p->nbEntries = p->nbEntries >= 2 ? p->nbEntries - 2 : 0;
             }
-            db.convert_freq_to_real();
+            double const copies = db.convert_freq_to_real();
             if (db.size() == 0) {
                 E.error(ERROR, kFn, Msg::m68_population_without_data);
                 return 0;
             }
+            // Individuals of count 0 stay, as long as some individual counts.
+            if (!holds_copies(*p, copies, genotypic, kFn)) return 0;
         }
     }
 

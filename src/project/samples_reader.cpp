@@ -51,6 +51,14 @@ bool counted_in_project(Population const& sample, double& projectCopies) {
     return false;
 }
 
+// A sample block begun by its name and never given its data: the end of the
+// section or of the file came first. Reported; the reading fails.
+void report_unfinished_block(my_string const& name, int nameLine, char const* end) {
+    log() << "\tSample \"" << name << "\" named on line " << nameLine << " has no data: " << end
+          << " comes before its SampleData line. Aborting reading project." << std::endl;
+    report(ERROR, 63);
+}
+
 }  // namespace
 
 int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_DB& haplotypes, int& lineNo,
@@ -60,6 +68,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
 
     int namesRead = 0;
     bool namePending = false;
+    int nameLine = 0;
     my_string currentName;
     int currentSize = 0;  // a block before any SampleSize line gets 0
     double projectCopies = 0.0;
@@ -74,6 +83,10 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
         upper_copy(line, upper);
 
         if (holds(upper, "[STRUCTURE]") || holds(upper, "[MANTEL]")) {
+            if (namePending) {
+                report_unfinished_block(currentName, nameLine, "the next section");
+                return 0;
+            }
             if (namesRead == NbSamples) {
                 if (DataType == DNA) LocusSeparator = 0;
             } else {
@@ -96,6 +109,7 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
             }
             ++namesRead;
             namePending = true;
+            nameLine = lineNo;
             continue;
         }
 
@@ -188,6 +202,10 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
     }
 
     // End of the file.
+    if (namePending) {
+        report_unfinished_block(currentName, nameLine, "the end of the project file");
+        return 0;
+    }
     if (DataType == DNA) LocusSeparator = 0;
     if (namesRead != NbSamples) {
         report(WARNING, 95);

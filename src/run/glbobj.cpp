@@ -14,6 +14,7 @@
 #include <streambuf>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/input_files.h"
 #include "sumstat/TSumStat.h"
@@ -284,10 +285,17 @@ public:
         do {
             fd_ = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
         } while (fd_ < 0 && errno == EINTR);
+        char const* const not_regular = "not a regular file (a device or a pipe)";
+        if (fd_ < 0) {
+            // ENXIO: a pipe without a reader.
+            problem_ = errno == ENXIO ? not_regular : std::strerror(errno);
+            return;
+        }
         struct stat info {};
-        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
             ::close(fd_);
             fd_ = -1;
+            problem_ = not_regular;
         }
     }
     BatchBuffer(BatchBuffer const&) = delete;
@@ -295,6 +303,9 @@ public:
     ~BatchBuffer() override { close_file(); }
 
     bool is_open() const { return fd_ >= 0; }
+    // Why the text given to this file is lost (it could not be opened, or a
+    // write failed); empty while nothing is.
+    std::string const& problem() const { return problem_; }
 
     // Writes out what is held and closes the file. Nothing is allocated
     // here: it also runs from the destructor.
@@ -347,11 +358,15 @@ private:
         held_.erase(0, size);
     }
 
-    bool write_all(std::string_view text) const {
+    // Nothing is allocated here but the reason of the first failure.
+    bool write_all(std::string_view text) {
         while (!text.empty()) {
             ssize_t const n = ::write(fd_, text.data(), text.size());
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
+            if (n <= 0) {
+                if (problem_.empty()) problem_ = n < 0 ? std::strerror(errno) : "nothing could be written";
+                return false;
+            }
             text.remove_prefix(static_cast<std::size_t>(n));
         }
         return true;
@@ -359,6 +374,7 @@ private:
 
     char area_[8192];
     std::string held_;
+    std::string problem_;
     int fd_ = -1;
     bool rewrite_;
 };
@@ -372,6 +388,7 @@ public:
         if (!buffer_.is_open()) setstate(std::ios::failbit);
     }
     void close_file() { buffer_.close_file(); }
+    std::string const& problem() const { return buffer_.problem(); }
 
 private:
     BatchBuffer buffer_;
@@ -379,6 +396,18 @@ private:
 
 // The streams themselves; the public ofs_ pointers only view them.
 std::array<std::unique_ptr<BatchStream>, batchFiles.size()> batchOwners;
+
+// The batch files of this run whose text is lost, in the order met.
+std::vector<std::string> lostBatchFiles;
+
+// Once per file: the first reason stands.
+void note_lost(BatchFile const& b, BatchStream const& stream) {
+    if (stream.problem().empty()) return;
+    std::string const head = std::string(b.name) + ": ";
+    for (std::string const& noted : lostBatchFiles)
+        if (noted.compare(0, head.size(), head) == 0) return;
+    lostBatchFiles.push_back(head + stream.problem());
+}
 
 constexpr char const* distanceNameTexts[NumDistanceNames] = {
     "Pairwise difference",
@@ -445,6 +474,7 @@ void initialize_pellomar_global_objects() {
     }
     char fileName[BatchDirSize + 32];
 
+    lostBatchFiles.clear();
     for (std::size_t i = 0; i < batchFiles.size(); ++i) {
         BatchFile const& b = batchFiles[i];
         // A second call replaces, rather than leaks, what the first opened.
@@ -462,10 +492,13 @@ void initialize_pellomar_global_objects() {
         *stream << b.text;
         if (b.endLine) *stream << std::endl;
 
+        note_lost(b, *stream);
         *b.stream = stream.get();
         batchOwners[i] = std::move(stream);
     }
 }
+
+std::vector<std::string> const& lost_batch_files() { return lostBatchFiles; }
 
 void close_all_global_streams() {
     _batch_dir = nullptr;
@@ -473,6 +506,7 @@ void close_all_global_streams() {
         *batchFiles[i].stream = nullptr;
         if (batchOwners[i]) {
             batchOwners[i]->close_file();
+            note_lost(batchFiles[i], *batchOwners[i]);
             batchOwners[i].reset();
         }
     }

@@ -8,6 +8,8 @@
 // may use them from its own static initialisation on.
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "core/Errors.h"
 #include "core/my_string.h"
@@ -92,6 +94,11 @@ void read_global_flags(char* directory);
 // Opens the batch file of every flag that is set, writes its title and
 // column header, and fills DistanceNames.
 void initialize_pellomar_global_objects();
+
+// The batch files of the run whose lines are lost, each as its name, ": "
+// and the reason: a file that could not be opened (at the opening), or one
+// whose writing failed (when it is written out). Emptied by the opening.
+std::vector<std::string> const& lost_batch_files();
 
 // Writes out, closes and destroys every open batch stream and drops
 // _batch_dir. Safe to call any number of times. The flags keep their values.

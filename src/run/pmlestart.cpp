@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "core/Errors.h"
 #include "core/input_files.h"
@@ -157,12 +158,38 @@ void write_log_head(std::string const& logPath) {
     *_AOS_ << "Core Program Directory: " << PellomarExeDirectory << "\n";
 }
 
+// The batch files whose lines are lost, from the `told`-th on, on standard
+// error. Returns how many have been told.
+std::size_t tell_lost_batch_files(std::size_t told) {
+    std::vector<std::string> const& lost = lost_batch_files();
+    for (std::size_t i = told; i < lost.size(); ++i)
+        std::cerr << "quintle: cannot write the batch file " << lost[i] << "; its lines are lost" << std::endl;
+    return lost.size();
+}
+
+// The same in the log, from the `from`-th on.
+void log_lost_batch_files(std::size_t from) {
+    std::vector<std::string> const& lost = lost_batch_files();
+    for (std::size_t i = from; i < lost.size(); ++i)
+        *_AOS_ << "Cannot write the batch file " << lost[i] << "; its lines of this run are lost" << std::endl;
+}
+
 // Ending shared by every road out of the driver: the log, the batch summary
 // streams and the shared line buffer are closed or released, so that no
-// buffered line is lost whatever became of the run.
-int end_of_run() {
+// buffered line is lost whatever became of the run. A batch file whose
+// writing fails now is told on standard error and at the end of the last
+// log. `told`: the lost batch files told already.
+int end_of_run(std::size_t told) {
     E.CloseLog_file();
     close_all_global_streams();
+    if (lost_batch_files().size() > told) {
+        tell_lost_batch_files(told);
+        if (E.log_path().length() > 0) {
+            E.init_log_file(E.log_path(), true);
+            if (E.log_open() != 0) log_lost_batch_files(told);
+            E.CloseLog_file();
+        }
+    }
     my_string::release_line_buffer();
     return static_cast<int>(ProfileSettings::DataType);
 }
@@ -177,8 +204,9 @@ int format_code(std::string const& name) {
 }
 
 // One conversion through the translator; the rest of the run file after the
-// mode word describes it. The log goes beside the source.
-int translate(std::istream& in) {
+// mode word describes it. The log goes beside the source. `told`: the lost
+// batch files told already.
+int translate(std::istream& in, std::size_t told) {
     std::string source_format = next_line(in);
     std::string target_format = next_line(in);
     std::string input_path = next_line(in);
@@ -206,7 +234,7 @@ int translate(std::istream& in) {
 
     int const source_code = format_code(source_format);
     int const target_code = format_code(target_format);
-    if (source_code == target_code) return end_of_run();
+    if (source_code == target_code) return end_of_run(told);
 
     // The intermediate project; the project's cleaning deletes it, as it
     // deletes every file the translator recorded, and only those.
@@ -226,7 +254,7 @@ int translate(std::istream& in) {
         return translator.export_data(target_code, temporary.c_str(), output_path.c_str(), &out) != 0;
     });
     if (!ok) end_failed_project(input_path, log_path, std::string());
-    return end_of_run();
+    return end_of_run(told);
 }
 
 }  // namespace
@@ -242,7 +270,17 @@ long seed_from_text(char const* text) {
 }
 
 long run_seed() {
-    return seed_from_text(std::getenv("QUINTLE_SEED"));
+    char const* const text = std::getenv("QUINTLE_SEED");
+    long const seed = seed_from_text(text);
+    // A pipeline that meant to fix its seed must learn that this call cannot
+    // be repeated: told in the log and on standard error, the run goes on.
+    if (seed == 1 && text != nullptr && *text != '\0') {
+        std::string const told = std::string("QUINTLE_SEED=\"") + text + "\" is not a whole number from 1 to " +
+                                 std::to_string(largest_seed) + ": the random generator is seeded from the clock";
+        *_AOS_ << "WARNING: " << told << std::endl;
+        std::cerr << "quintle: " << told << std::endl;
+    }
+    return seed;
 }
 
 int create_log_dir(char const* exeDirectory, char const* projectPath, my_string& resultFolder) {
@@ -277,13 +315,15 @@ int pmlestart(char* directory) {
         read_global_flags(flags_dir.data());
     }
     initialize_pellomar_global_objects();
+    // Told once for the run, and in the log of each project.
+    std::size_t const told = tell_lost_batch_files(0);
 
     proj_file.clear();
     set_file.clear();
     run_file = PellomarExeDirectory + getPmlRunString().c_str();
 
     std::ifstream in(run_file);
-    if (!in.is_open()) return end_of_run();
+    if (!in.is_open()) return end_of_run(told);
 
     // Head of the run file; a run file written with CRLF line ends reads
     // as one written with LF.
@@ -296,7 +336,7 @@ int pmlestart(char* directory) {
     settings::num_proj_done = 0;
     std::string mode = next_line(in);
     remove_eol_and_lf(mode);
-    if (mode == "translate") return translate(in);
+    if (mode == "translate") return translate(in, told);
 
     bool const associated = mode == "use_ass_settings";
     bool const exploring = mode == "explore";
@@ -338,6 +378,7 @@ int pmlestart(char* directory) {
             break;
         }
         write_log_head(log_path);
+        log_lost_batch_files(0);
         if (statistics_list_failed(proj_file, log_path)) break;
 
         // The settings file this project is run with. In the associated
@@ -399,7 +440,7 @@ int pmlestart(char* directory) {
         if (PPP->options.stopFlag != 0) proj_file = "end";
         ++settings::num_proj_done;
     }
-    return end_of_run();
+    return end_of_run(told);
 }
 
 void release_run_globals() {

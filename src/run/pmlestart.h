@@ -38,7 +38,8 @@ int create_log_dir(char const* exeDirectory, char const* projectPath, my_string&
 // Seed for initialize_ran3 from the text of the QUINTLE_SEED variable: -n for
 // a decimal integer n from 1 to 161803398, otherwise 1 (the time-based seed).
 long seed_from_text(char const* text);
-// The same for the process's own environment.
+// The same for the process's own environment; a variable that is set but
+// gives no seed is told in the log and on standard error.
 long run_seed();
 
 // End of a process: deletes the project and empties the path globals.

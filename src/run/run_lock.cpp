@@ -44,7 +44,12 @@ ResultFolderLock::ResultFolderLock(std::string const& folder) {
     fd_ = open_retrying(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC);
     // A lock file made by another user may only be readable: that is enough
     // to take the lock.
-    if (fd_ < 0 && errno == EACCES) fd_ = open_retrying(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0 && errno == EACCES) {
+        fd_ = open_retrying(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // No such file to read: the folder itself may not be written, which
+        // is the reason to name.
+        if (fd_ < 0 && errno == ENOENT) errno = EACCES;
+    }
     if (fd_ < 0) {
         problem_ = "cannot create " + path + ": " + std::strerror(errno);
         return;

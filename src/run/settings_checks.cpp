@@ -31,8 +31,15 @@ constexpr double kMaxIntCount = 1e9;
 // permutation (some 100 bytes and more each); its containers are sized by an
 // int.
 constexpr double kMaxAmovaPermutations = 1e7;
-// One phase file is written per sampled phase.
+// One phase file is written per sampled phase, and each individual keeps
+// every distinct phase sampled.
 constexpr double kMaxPhaseSamples = 1e6;
+// Each bootstrap replicate of the frequency spectra is a folder of files.
+constexpr double kMaxSpectrumReplicates = 1e4;
+// The scan for loci under selection keeps two doubles per simulated locus,
+// and a list and counters per simulated deme.
+constexpr double kMaxScanSimulations = 1e7;
+constexpr double kMaxScanDemes = 1e6;
 // Weights scale the differences they apply to, and the mutation parameter of
 // the coalescent simulations with them: a larger factor only makes the
 // simulated samples hold more mutations than memory can.
@@ -64,10 +71,17 @@ bool linkage(settings const& s) { return asked(s, task_linkage); }
 bool coalescent_tests(settings const& s) { return asked(s, task_tajima | task_fu_fs); }
 bool ewens(settings const& s) { return asked(s, task_ewens_watterson | task_chakraborty); }
 bool mismatch(settings const& s) { return asked(s, task_mismatch); }
-bool phase_files(settings const& s) { return s.GibbsOutputGamPhase != 0; }
+bool haplotype_frequencies(settings const& s) { return asked(s, task_haplotype_frequencies); }
+bool em(settings const& s) { return asked(s, task_haplotype_frequencies | task_linkage); }
+bool phasing(settings const& s) { return haplotype_frequencies(s) && s.GibbsInferGamPhase != 0; }
+bool phases_kept(settings const& s) { return phasing(s) || s.GibbsOutputGamPhase != 0; }
+bool spectra(settings const& s) { return s.ComputePopSFS != 0 || s.ComputeJointSFS != 0 || s.ComputeMultiSFS != 0; }
+bool selection_scan(settings const& s) { return s.DetectSelectedLoci != 0; }
 
 using S = settings;
 constexpr double kNoLow = -kInfinity;
+// Any finite number.
+constexpr double kNoHigh = kInfinity;
 
 RangeCheck const kChecks[] = {
     {"DeletionWeight", &S::DeletionWeight, 0.0, kMaxWeight, nullptr},
@@ -89,7 +103,44 @@ RangeCheck const kChecks[] = {
     {"NumSimulFuTest", &S::NumSimulFuTest, kNoLow, kMaxIntCount, coalescent_tests},
     {"NumIterationsNeutralityTests", &S::NumIterationsNeutralityTests, kNoLow, kMaxIntCount, ewens},
     {"NumBootExpDem", &S::NumBootExpDem, kNoLow, kMaxIntCount, mismatch},
-    {"GibbsNumSamples", &S::GibbsNumSamples, kNoLow, kMaxPhaseSamples, phase_files},
+    {"NumBootSFS", &S::NumBootSFS, kNoLow, kMaxSpectrumReplicates, spectra},
+    // EM starts, iterations and bootstraps: an int each, run one after the
+    // other; a negative count is none.
+    {"InitialConditionsEM", &S::InitialConditionsEM, kNoLow, kMaxIntCount, em},
+    {"MaximumNumOfIterationsEM", &S::MaximumNumOfIterationsEM, kNoLow, kMaxIntCount, em},
+    {"InitialCondEMLD", &S::InitialCondEMLD, kNoLow, kMaxIntCount, linkage},
+    {"NumBootstrapReplicatesEM", &S::NumBootstrapReplicatesEM, kNoLow, kMaxIntCount, haplotype_frequencies},
+    {"NumInitCondBootstrapEM", &S::NumInitCondBootstrapEM, kNoLow, kMaxIntCount, haplotype_frequencies},
+    {"EMNumZipRandOrders", &S::EMNumZipRandOrders, kNoLow, kMaxIntCount, haplotype_frequencies},
+    // A negative or undefined threshold is never reached: every EM would run
+    // all its iterations. 0 asks for exact convergence.
+    {"EpsilonValue", &S::EpsilonValue, 0.0, kNoHigh, em},
+    {"EMInbreedingFixedVal", &S::EMInbreedingFixedVal, kNoLow, kNoHigh, haplotype_frequencies},
+    {"FrequencyThreshold", &S::FrequencyThreshold, kNoLow, kNoHigh, haplotype_frequencies},
+    {"GibbsBurnIn", &S::GibbsBurnIn, kNoLow, kMaxIntCount, phasing},
+    {"GibbsSamplingInterval", &S::GibbsSamplingInterval, kNoLow, kMaxIntCount, phasing},
+    {"GibbsNumSamples", &S::GibbsNumSamples, kNoLow, kMaxPhaseSamples, phases_kept},
+    // Weights and probabilities of the sampler.
+    {"GibbsAlphaInitValue", &S::GibbsAlphaInitValue, 0.0, kNoHigh, phasing},
+    {"GibbsEpsilonValue", &S::GibbsEpsilonValue, 0.0, kNoHigh, phasing},
+    {"GibbsGamma", &S::GibbsGamma, kNoLow, kNoHigh, phasing},
+    {"GibbsPercentageOfRecSteps", &S::GibbsPercentageOfRecSteps, kNoLow, kNoHigh, phasing},
+    // Thresholds compared with fractions and P values: a number that is not
+    // one would silently decide every comparison one way.
+    {"AllowedLevelOfMissingData", &S::AllowedLevelOfMissingData, kNoLow, kNoHigh, nullptr},
+    {"SignificanceLevelLD", &S::SignificanceLevelLD, kNoLow, kNoHigh, linkage},
+    {"FSTSignifLevel", &S::FSTSignifLevel, kNoLow, kNoHigh, pairwise},
+    {"SignLevelPopDiff", &S::SignLevelPopDiff, kNoLow, kNoHigh, differentiation},
+    // The selection scan: its arrays and demes are sized by these (the scan
+    // itself bounds all the demes of the hierarchical model); a negative
+    // count is none.
+    {"NumberOfSimsForFDist2", &S::NumberOfSimsForFDist2, kNoLow, kMaxScanSimulations, selection_scan},
+    {"NumberOfDemesForFDist2", &S::NumberOfDemesForFDist2, kNoLow, kMaxScanDemes, selection_scan},
+    {"NumberOfGroupsForFDist2", &S::NumberOfGroupsForFDist2, kNoLow, kMaxScanDemes, selection_scan},
+    // A target heterozygosity of 1 or more asks for infinitely many mutations.
+    {"TargetHetLowBound", &S::TargetHetLowBound, 0.0, 1.0, selection_scan},
+    {"TargetHetHighBound", &S::TargetHetHighBound, 0.0, 1.0, selection_scan},
+    {"MinDafFreq", &S::MinDafFreq, kNoLow, kNoHigh, selection_scan},
 };
 
 // The value as read, and its text for the log.
@@ -116,6 +167,7 @@ std::string number_text(double v) {
 
 // The range of a check in words.
 std::string range_text(RangeCheck const& c) {
+    if (std::isinf(c.low) && std::isinf(c.high)) return "a finite number";
     if (std::isinf(c.low)) return "at most " + number_text(c.high);
     if (std::isinf(c.high)) return "a finite number of at least " + number_text(c.low);
     return "between " + number_text(c.low) + " and " + number_text(c.high);

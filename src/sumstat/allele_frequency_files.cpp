@@ -7,9 +7,11 @@
 
 #include <fstream>
 #include <ios>
+#include <sstream>
 #include <iomanip>
 #include <string>
 
+#include "core/platform.h"
 #include "data/TAllele.h"
 #include "data/TAlleleDB.h"
 #include "data/TLocus.h"
@@ -98,12 +100,20 @@ void Samples::computeAndOutputAlleFreqPerPop(settings& s) {
     }
 
     std::ios::openmode const mode = table_mode(s);
-    std::ofstream all(std::string(s.ProjectFolder.c_str()) + "AllAlleleFreqs.txt", mode);
+    // Every project of the folder writes this file: its text is gathered
+    // first and written in one go under a lock, so that projects finishing
+    // at once leave one whole table each, never a mix.
+    std::ostringstream all;
     all.precision(5);
     TAlleleDB& global = PopGenetics::globalAllelicDB;
     long const L = global.loci.count;
     for (long l = 0; l < L; ++l)
         write_locus(all, folder, l, global.loci.data[l], locus_of(s.project_allele_db, l), populations, mode);
+    std::string const path = std::string(s.ProjectFolder.c_str()) + "AllAlleleFreqs.txt";
+    if ((mode & std::ios::app) != 0)
+        MY_AppendToFile(path.c_str(), all.str());
+    else
+        MY_ReplaceFileContent(path.c_str(), all.str());
 }
 
 }  // namespace quintle

@@ -1,6 +1,7 @@
 #include "sumstat/amova_sumstat.h"
 
 #include "run/glbobj.h"
+#include "run/settings.h"
 #include "sumstat/TSumStat.h"
 
 namespace quintle {
@@ -15,9 +16,11 @@ void set_index(std::optional<double> const& value, bool& has, double& slot) {
 
 }  // namespace
 
-void store_amova_statistics([[maybe_unused]] settings const& options, FixationIndices const& indices) {
+void store_amova_statistics(settings const& options, FixationIndices const& indices) {
     TSumStat& line = SumStat;
-    if (!line.GLOBAL_FSTAT) return;
+    // The selection scan's AMOVAs of simulated and one-locus data are not
+    // the project's.
+    if (!line.GLOBAL_FSTAT || options.quietMode) return;
     set_index(indices.fis, line.hasFIS, line.fis);
     set_index(indices.fst, line.hasFST, line.fst);
     set_index(indices.fct, line.hasFCT, line.fct);
@@ -25,8 +28,8 @@ void store_amova_statistics([[maybe_unused]] settings const& options, FixationIn
     set_index(indices.fit, line.hasFIT, line.fit);
 }
 
-void store_amova_statistics([[maybe_unused]] settings const& options, PairwiseList list, int samples,
-                            PairValue const& value) {
+void store_amova_statistics(settings const& options, PairwiseList list, int samples, PairValue const& value) {
+    if (options.quietMode) return;
     TSumStat& line = SumStat;
     TSumStat::Values* target = &line.pairFst;
     bool selected = line.PAIRWISE_FST;

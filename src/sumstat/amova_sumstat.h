@@ -26,7 +26,8 @@ enum class PairwiseList { Fst, Pi, DmuSqr };
 using PairValue = std::function<double(int i, int j)>;
 
 // Both take the run's settings so that whether a run may feed the line is
-// decided here, for every caller at once.
+// decided here, for every caller at once: nothing is stored while the
+// settings' quietMode is set (the selection scan's own AMOVAs).
 //
 // When GLOBAL_FSTAT is selected, each index present becomes its column's
 // value and the column is marked as computed. Otherwise nothing is stored.

@@ -353,11 +353,14 @@ void write_multi(std::string const& prefix, SpectrumSites const& s, std::vector<
 }
 
 // The multi-sample spectra of these samples, or false when their cells
-// cannot be counted in a signed 32-bit integer (an ERROR: the other
-// spectra go on). A failed allocation ends the run.
+// cannot be counted in a signed 32-bit integer or would take more than
+// 1 GiB (an ERROR: the other spectra go on). A failed allocation ends the
+// run.
 bool prepare_multi(SpectrumSites const& s, MultiSpectra& m) {
     m.layout = multi_layout(s.sizes);
-    if (!m.layout.fits) {
+    // Two doubles a cell.
+    constexpr std::int64_t kMaxCells = std::int64_t{1} << 26;
+    if (!m.layout.fits || m.layout.cells > kMaxCells) {
         E.error(ERROR, kMultiFunction, Msg::m0_not_enough_memory);
         return false;
     }

@@ -155,7 +155,10 @@ int imp_exp::prepare_and_write(int code) {
     bool prepared = false;
     if (p.GenotypicData == 0) {
         prepared = p.make_run_possible() != 0;
-        if (prepared) p.build_all_vectors(p.allele_db);
+        if (prepared) {
+            p.build_allele_tables();
+            p.build_all_vectors(p.allele_db);
+        }
     } else {
         KeptSettings const kept(p);
         settings& s = p.options;

@@ -144,5 +144,106 @@ TEST_F(MatrixTest, BinaryFileReadAndBadHeadersRefused) {
     }
 }
 
+
+// Class mode: rows 0, 2, 3 form class 0 and rows 1, 4 class 1. Every element
+// is read from the values of its two classes, by triangle; a write lands in
+// the shared value; the Mantel sums read it element by element and agree
+// with the same matrix written out in full.
+TEST_F(MatrixTest, RectMatClassModeReadsSharedValuesByTriangle) {
+    RectMat m(0, 0);
+    ASSERT_TRUE(m.make_classed({0, 1, 0, 0, 1}, 2));
+    EXPECT_TRUE(m.classed());
+    EXPECT_EQ(m.nRows, 5);
+    EXPECT_EQ(m.nCols, 5);
+    EXPECT_TRUE(m.has_storage());
+    EXPECT_FALSE(m.holds(5, 5));
+    EXPECT_EQ(m.stored_values(), 2u * 3u + 2u);
+    m.below(1, 0) = 7.0;  // rows of classes 0 and 1, below the diagonal
+    m.above(0, 1) = 0.5;  // the same, above it
+    m.below(0, 0) = 1.0;  // two rows of class 0, below
+    m.above(0, 0) = 0.25;
+    m.below(1, 1) = 3.0;
+    m.on_diagonal(1) = -1.0;
+    // Hand-written full form.
+    double const full[5][5] = {{0.0, 0.5, 0.25, 0.25, 0.5},
+                               {7.0, -1.0, 0.5, 0.5, 0.0},
+                               {1.0, 7.0, 0.0, 0.25, 0.5},
+                               {1.0, 7.0, 1.0, 0.0, 0.5},
+                               {7.0, 3.0, 7.0, 7.0, -1.0}};
+    RectMat plain(5, 5);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) {
+            EXPECT_EQ(m(i, j), full[i][j]) << i << " " << j;
+            plain(i, j) = full[i][j];
+        }
+    EXPECT_EQ(m.compute_SSX(), plain.compute_SSX());
+    EXPECT_EQ(m.mean, plain.mean);
+
+    m(3, 2) = 9.0;  // class 0 with itself, below: every such pair
+    EXPECT_EQ(m(2, 0), 9.0);
+    EXPECT_EQ(m(0, 2), 0.25);
+    RectMat const copy = m;
+    EXPECT_TRUE(copy.classed());
+    EXPECT_EQ(copy(4, 1), 3.0);
+    EXPECT_EQ(copy(1, 4), 0.0);
+
+    EXPECT_TRUE(log().empty());
+    EXPECT_EQ(m(5, 0), 0.0);  // out of range: reported
+    EXPECT_EQ(count_of(log(), "RectMat::operator()"), 1u);
+
+    m.de_allocate_matrix();
+    EXPECT_FALSE(m.classed());
+    EXPECT_EQ(m.nRows, 0);
+}
+
+// A symmetric matrix by classes: rows 0 and 2 in class 1, rows 1 and 3 in
+// class 0. Copies keep the class mode and its small storage; += turns the
+// target into the plain form with the same values.
+TEST_F(MatrixTest, TriMatClassModeSharesValuesAndCopies) {
+    TriMat m;
+    ASSERT_TRUE(m.make_classed({1, 0, 1, 0}, 2));
+    EXPECT_EQ(m.dim, 4);
+    m.between(0, 1) = 2.0;
+    m.between(1, 1) = 0.5;  // rows 0 and 2
+    m.between(0, 0) = 4.0;  // rows 1 and 3
+    m.on_diagonal(1) = 0.0;
+    m.on_diagonal(0) = 8.0;
+    double const full[4][4] = {{0.0, 2.0, 0.5, 2.0}, {2.0, 8.0, 2.0, 4.0}, {0.5, 2.0, 0.0, 2.0}, {2.0, 4.0, 2.0, 8.0}};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(m(i, j), full[i][j]) << i << " " << j;
+
+    TriMat copied(m);
+    TriMat assigned;
+    assigned = m;
+    for (TriMat const* t : {&copied, &assigned}) {
+        EXPECT_TRUE(t->classed());
+        EXPECT_EQ(t->dim, 4);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) EXPECT_EQ((*t)(i, j), full[i][j]);
+    }
+    std::ostringstream printed;
+    m.print_data(printed);
+    EXPECT_EQ(printed.str(),
+              "   0.00000\n   2.00000   8.00000\n   0.50000   2.00000   0.00000\n"
+              "   2.00000   4.00000   2.00000   8.00000");
+
+    TriMat ones(4);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j <= i; ++j) ones(i, j) = 1.0;
+    copied += ones;
+    EXPECT_FALSE(copied.classed());
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(copied(i, j), full[i][j] + 1.0);
+    copied(1, 0) = 6.0;  // plain now: rows 3 and 2, of the same classes, keep their value
+    EXPECT_EQ(copied(3, 2), 3.0);
+    m(1, 0) = 6.0;  // by classes: they share it
+    EXPECT_EQ(m(3, 2), 6.0);
+
+    m.create(2);
+    EXPECT_FALSE(m.classed());
+    EXPECT_EQ(m(1, 0), 0.0);
+    EXPECT_TRUE(log().empty());
+}
+
 }  // namespace
 }  // namespace quintle

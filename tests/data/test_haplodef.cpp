@@ -104,6 +104,12 @@ TEST_F(HaploDefTest, ReadTextFiltersByDataType) {
         {RFLP, '\0', "0120", false, nullptr, 25},
         {MICROSAT, ';', ";112;;140;?", true, ";112;;140;?", 0},
         {MICROSAT, ';', ";112;14a", false, nullptr, 27},
+        // A size is read as an int: none beyond its range.
+        {MICROSAT, ';', ";2147483647;0000000000000140", true, ";2147483647;0000000000000140", 0},
+        {MICROSAT, ';', ";112;2147483648", false, nullptr, 27},
+        {MICROSAT, ';', ";9223372036854775808;112", false, nullptr, 27},
+        {MICROSAT, ';', ";120.5", false, nullptr, 27},
+        {MICROSAT, '\0', "123456789012", true, "123456789012", 0},  // a locus per digit
         {STANDARD, '\0', "a*b c \t ", true, "a*b c", 0},
         {FREQUENCY, '\0', "ACGT", true, "", 0},
     };

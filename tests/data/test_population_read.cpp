@@ -95,7 +95,8 @@ TEST_F(PopulationReadTest, HaploidDnaBlockReadAndWrittenBack) {
     std::string rest;
     ASSERT_EQ(readBlock(dataFile("dna_haploid.blk"), false, &rest), 1) << log();
 
-    EXPECT_EQ(entries(pop), (Entries{{"h1", 3}, {"h2", 4}, {"h3", 2}, {"h2", 1}}));
+    // h2 listed twice is one entry of 4 + 1 copies.
+    EXPECT_EQ(entries(pop), (Entries{{"h1", 3}, {"h2", 5}, {"h3", 2}}));
     EXPECT_EQ(line, 5);
     EXPECT_DOUBLE_EQ(pop.invSampleSize, 0.1);
     ASSERT_EQ(db.haplotypes.count, 3);
@@ -103,6 +104,7 @@ TEST_F(PopulationReadTest, HaploidDnaBlockReadAndWrittenBack) {
     EXPECT_EQ(rest, "h9 1 AAAAA\n");  // nothing read past the closing brace
     // The second, identical definition of h2 is only a warning.
     EXPECT_TRUE(reported("WARNING", "Population::New_read_gametic_data(),  h2 : ", 146));
+    EXPECT_TRUE(reported("WARNING", "Population::New_read_gametic_data() (sample \"dna pop\")", 146));
     EXPECT_FALSE(logHas("#[ERROR"));
     EXPECT_EQ(written(pop), dataFile("dna_haploid.expected"));
 }
@@ -167,6 +169,35 @@ TEST_F(PopulationReadTest, SumsAgainstTheDeclaredSizeWarnAndAdjust) {
 
 // A small negative relative frequency would round to a count of 0 and
 // quietly lower the sum of frequencies.
+// A haplotype listed twice in a block is one haplotype of the summed count,
+// with one warning for the block, in both readers; the definition counts
+// its copies once.
+TEST_F(PopulationReadTest, RepeatedHaplotypeIsMergedIntoItsFirstEntry) {
+    for (bool older : {false, true}) {
+        SCOPED_TRACE(older ? "older reader" : "line reader");
+        Haplo_DB list;
+        Population p;
+        p.name = "A";
+        fs::path const file = dir_ / "repeated.txt";
+        std::ofstream(file, std::ios::binary) << "t1 6 ACGT\nt2 1 ACGA\nt1 4\nt2 2\nt1 3\n}\n";
+        std::ifstream in(file, std::ios::binary);
+        my_string buffer;
+        line = 0;
+        ASSERT_EQ(older ? p.read_gametic_data(in, list, 0) : p.New_read_gametic_data(in, list, 0, line, buffer), 1);
+        EXPECT_EQ(entries(p), (Entries{{"t1", 13}, {"t2", 3}}));
+        EXPECT_EQ(p.nbEntries, 2);
+        EXPECT_EQ(p.SampleSize, 16.0);
+        EXPECT_EQ(list.find_by_id(my_string("t1"))->count, 13);
+        EXPECT_EQ(reports(older ? "Population::read_gametic_data() (sample \"A\")"
+                                : "Population::New_read_gametic_data() (sample \"A\")",
+                          146),
+                  1);
+        EXPECT_TRUE(logHas("\tSample \"A\" lists haplotype \"t1\" (and others) more than once: 3 entries are merged "
+                           "into the first of the same haplotype, counts summed.\n"))
+            << log();
+    }
+}
+
 TEST_F(PopulationReadTest, NegativeRelativeFrequencyRefused) {
     pop.profile.Frequency = 1;
     pop.SampleSize = 10;

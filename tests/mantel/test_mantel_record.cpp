@@ -144,6 +144,11 @@ TEST_F(MantelRecordTest, FailuresLogReportAndFailTheRead) {
         {S + L + "MatrixSize=4\n", "\tMatrixSize changed on line 4", reader, 15},
         {S + "DistMatMantel={\n0\n1,5 0\n2 3 0\n}\n",
          "\tBad value (\"1,5\") for distance #1 on line 5. Aborting reading distance matrix.\n", matrixReader, 13},
+        // No entry that is not a finite number.
+        {S + "DistMatMantel={\n0\nnan 0\n2 3 0\n}\n",
+         "\tBad value (\"nan\") for distance #1 on line 5. Aborting reading distance matrix.\n", matrixReader, 13},
+        {S + "DistMatMantel={\n0\n1 0\n2 -inf 0\n}\n",
+         "\tBad value (\"-inf\") for distance #2 on line 6. Aborting reading distance matrix.\n", matrixReader, 13},
         {S + "DistMatMantel=EXTERN \"short_rows.txt\"\n",
          "\tInvalid dimension for distance matrix: 3 rows were expected, but only 2 were found.", matrixReader, 13},
         {S + Y + "DistMatMantel={\n0\n1 0\n2 3 0\n",

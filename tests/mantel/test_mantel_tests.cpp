@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -307,6 +308,59 @@ TEST_F(MantelTestsTest, TooFewLabelsForTheTest) {
                   std::string::npos)
             << text;
         EXPECT_EQ(text.find("List of matrices"), std::string::npos);
+    }
+}
+
+// A correlation with a constant or collinear matrix is not defined: its
+// statistics print as they come out, it gets no P value, and one WARNING
+// says why.
+TEST_F(MantelTestsTest, UndefinedCorrelationsHaveNoPValue) {
+    struct Case {
+        char const* name;
+        std::vector<std::string> used;  // labels taking part, in order
+        char const* ymatrix;
+        Triangle y;
+        Triangle x1;
+        Triangle x2;  // empty: a simple test
+        std::vector<char const*> blocks;  // P values printed
+        char const* why;
+    };
+    Triangle const x = {{0.1}, {0.2, 0.3}, {0.4, 0.5, 0.7}};
+    Triangle const y = {{2}, {1, 4}, {5, 3, 6}};
+    Case const cases[] = {
+        {"constant Y", {"a", "b", "c", "d"}, "custom", {{3}, {3, 3}, {3, 3, 3}}, x, {}, {},
+         "(Y is constant: no P value for rY1)"},
+        {"constant X1", {"a", "b", "c", "d"}, "custom", y, {{1}, {1, 1}, {1, 1, 1}}, {}, {},
+         "(X1 is constant: no P value for rY1)"},
+        // Y from the FST of one sample with itself, X1 its diagonal.
+        {"one sample repeated", {"a", "a", "a"}, "fst", y, x, {}, {},
+         "(Y is constant, X1 is constant: no P value for rY1)"},
+        {"X2 equal to X1", {"a", "b", "c", "d"}, "custom", y, x, x, {"rY1 rand", "rY2 rand"},
+         "(X1 and X2 are collinear: no P value for rY1_2, rY2_1)"},
+        {"Y equal to X2", {"a", "b", "c", "d"}, "custom", x, y, x, {"rY1 rand", "rY2 rand", "rY2_1 rand"},
+         "(Y and X2 are collinear: no P value for rY1_2)"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        log_.restart();
+        Mantel m;
+        bool const partial = !c.x2.empty();
+        set_section(m, {"a", "b", "c", "d"}, c.ymatrix, &c.y, c.x1, partial ? &c.x2 : nullptr);
+        m.UsedYMatrixLabels.count = 0;
+        for (auto const& l : c.used) m.UsedYMatrixLabels.Add(my_string(l.c_str()));
+        TriMat fst(4);
+        std::string const text = run(m, fst, {"a", "b", "c", "d"}, 20);
+        for (char const* block : {"rY1 rand", "rY2 rand", "rY1_2 rand", "rY2_1 rand"}) {
+            bool const printed = std::find_if(c.blocks.begin(), c.blocks.end(), [&](char const* b) {
+                                     return std::string(b) == block;
+                                 }) != c.blocks.end();
+            EXPECT_EQ(text.find(std::string("P(") + block) != std::string::npos, printed) << block << "\n" << text;
+        }
+        EXPECT_EQ(text.find("Significance testing") != std::string::npos, !c.blocks.empty()) << text;
+        std::string const warning = std::string("from function \"Mantel::do_mantel_test() ") + c.why +
+                                    "\" : numerical error";
+        EXPECT_EQ(log_.text().find(warning) != std::string::npos, true) << log_.text();
+        EXPECT_EQ(log_.text().find("#[WARNING # 2]"), std::string::npos) << "one warning";
     }
 }
 

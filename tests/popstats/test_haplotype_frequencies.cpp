@@ -86,6 +86,34 @@ TEST(CheckHaplFreqs, PoolsThroughTheFirstEarlierMatch) {
     EXPECT_EQ(classes.data[0]->absFreq, 0.0);
 }
 
+// Held by classes, the matrix pools alike: rows 0, 2 (class 0), 1, 4
+// (class 1), 3 (class 2); classes 1 and 2 at 0, class 0 at 0 with itself,
+// class 1 not (a distance above 0 between its two rows).
+TEST(CheckHaplFreqs, ClassModePoolsAsTheFullMatrix) {
+    SampleBuilder b(STANDARD, 1);
+    for (int count : {1, 2, 4, 3, 5}) b.entry({"A"}, count);
+    PopGenetics& p = b.sample;
+    p.SampleSize = 15;
+    RectMat d(0, 0);
+    ASSERT_TRUE(d.make_classed({0, 1, 0, 2, 1}, 3));
+    d.below(1, 0) = 1.0;
+    d.below(2, 0) = 2.0;
+    d.below(2, 1) = 0.0;
+    d.below(0, 0) = 0.0;
+    d.below(1, 1) = 1.0;
+    RectMat full(5, 5);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) full(i, j) = d(i, j);
+    AHaplFreqList byClass(10, 10), byEntry(10, 10);
+    EXPECT_EQ(p.check_hapl_freqs(d, byClass), 1);
+    EXPECT_EQ(p.check_hapl_freqs(full, byEntry), 1);
+    EXPECT_EQ(rel_freqs(byClass), rel_freqs(byEntry));
+    // Row 0 and row 2 pool (1 + 4); row 1 alone, row 3 joins it (2 + 3),
+    // row 4 joins row 1's pool through row 3 (+ 5); the list keeps the
+    // larger first.
+    EXPECT_EQ(rel_freqs(byClass), (std::vector<double>{10.0, 5.0}));
+}
+
 // ----------------------------------------------------------- frequency table
 
 class HaplFreqTable : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/numerics.h"
 #include "data/HaploDef.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/mismatch.h"
@@ -90,6 +91,38 @@ TEST(Mismatch, ExpectedCountsUnderSuddenExpansion) {
     EXPECT_EQ(m.p.lastExpMismatchClass, last);
 }
 
+// Far beyond tau the inner sum passes the double range while the power
+// vanishes: every expected count is still a number, and the right one. The
+// classes where the plain product stays finite keep its value to the bit.
+// References (1000 pairs, theta0 = 0.1, tau = 200): mpmath at 50 digits,
+// total*(th/(th+1))**i/(th+1)*exp(-tau)*sum((tau*(th+1)/th)**k/factorial(k)
+// for k in range(i+1)); the last class above 1e-5 is 281.
+TEST(Mismatch, ExpectedCountsFarBeyondTauAreNumbers) {
+    const double total = 1000.0, th = 0.1, tau = 200.0;
+    std::vector<double> expected(400, -1.0);
+    const int last = mismatch_expected(total, th, tau, expected);
+    struct Reference {
+        int i;
+        double e;
+    } const references[] = {{100, 1.7901952231008752e-12}, {150, 0.033726417186885546}, {200, 28.196319418040113},
+                            {210, 21.625890968377017},      {230, 3.1243381490257363},   {260, 0.0069004880620056896},
+                            {300, 9.6948171831353671e-9},   {399, 1.2393119521196494e-32}};
+    for (Reference const& r : references) EXPECT_NEAR(expected[static_cast<std::size_t>(r.i)], r.e, 1e-9 * r.e) << r.i;
+    for (double e : expected) EXPECT_TRUE(std::isfinite(e));
+    EXPECT_EQ(last, 281);
+
+    // The plain product, where it is finite.
+    const double lnPower = std::log(th / (th + 1.0)), lnRatio = std::log(tau * (th + 1.0) / th);
+    double sum = 1.0;
+    for (int j = 0; j < 400; ++j) {
+        if (j > 0) sum += std::exp(j * lnRatio - factln(j));
+        const double plain = total * std::exp(j * lnPower) / (th + 1.0) * std::exp(-tau) * sum;
+        if (std::isfinite(plain)) {
+            EXPECT_EQ(expected[static_cast<std::size_t>(j)], plain) << j;
+        }
+    }
+}
+
 TEST(Mismatch, ListingMatchesCountsAndFormat) {
     auto dir = std::filesystem::temp_directory_path() / ("quintle_mismatch_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -129,6 +162,44 @@ TEST(Mismatch, LargeCountsDoNotOverflow) {
     m.run();
     EXPECT_EQ(obs_of(m.p), (std::vector<std::int64_t>{4899930000LL, 4900000000LL, 0}));
     EXPECT_NEAR(m.p.mismatchMean, 4900000000.0 / 9799930000.0, 1e-12);
+}
+
+
+// A matrix held by classes counts the same pairs into the same classes as
+// the same matrix written out in full: pairs between classes, between two
+// entries of a class, and within an entry; a value without a class is
+// passed over (and said so) in both.
+TEST(Mismatch, ClassModeCountsTheSamePairs) {
+    const std::vector<int> counts = {2, 3, 1, 4, 0, 2};
+    for (double odd : {2.0, -1.0}) {
+        RectMat d(0, 0);
+        ASSERT_TRUE(d.make_classed({0, 1, 0, 2, 1, 0}, 3));
+        d.below(1, 0) = 3.0;
+        d.below(2, 0) = 1.0;
+        d.below(2, 1) = odd;
+        d.below(0, 0) = 0.0;
+        d.below(1, 1) = 2.5;
+        RectMat full(6, 6);
+        for (int i = 0; i < 6; ++i)
+            for (int j = 0; j < 6; ++j) full(i, j) = d(i, j);
+        std::vector<std::int64_t> byClass(5), byEntry(5);
+        const long skippedByClass = count_mismatch_pairs(counts, d, 4, byClass);
+        const long skippedByEntry = count_mismatch_pairs(counts, full, 4, byEntry);
+        EXPECT_EQ(byClass, byEntry) << odd;
+        EXPECT_EQ(skippedByClass > 0, skippedByEntry > 0) << odd;
+        EXPECT_EQ(skippedByClass > 0, odd < 0) << odd;
+    }
+    // By hand, copies of the classes: {0: 2 + 1 + 2, 1: 3 + 0, 2: 4}; within
+    // entries 1 + 3 + 6 + 1 = 11 pairs at 0, within class 0 2 + 4 + 2 = 8 at
+    // 0, class 1 with itself 0 pairs; 5 * 3 at 3, 5 * 4 at 1, 3 * 4 at 2.
+    RectMat d(0, 0);
+    ASSERT_TRUE(d.make_classed({0, 1, 0, 2, 1, 0}, 3));
+    d.below(1, 0) = 3.0;
+    d.below(2, 0) = 1.0;
+    d.below(2, 1) = 2.0;
+    std::vector<std::int64_t> obs(5);
+    EXPECT_EQ(count_mismatch_pairs(counts, d, 4, obs), 0);
+    EXPECT_EQ(obs, (std::vector<std::int64_t>{19, 20, 12, 15, 0}));
 }
 
 }  // namespace

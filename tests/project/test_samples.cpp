@@ -94,6 +94,41 @@ TEST_F(SamplesTest, UnreadableBlocksFailTheRead) {
     }
 }
 
+// A block begun by its name whose data never come: the end of the file or
+// the next section refuses it, with the earlier samples kept. A file that
+// ends between complete blocks is still read, the number of samples
+// adjusted.
+TEST_F(SamplesTest, BlockBegunButNotCompletedFailsTheRead) {
+    std::string const first = "SampleName=\"A\"\nSampleSize=1\nSampleData={\nh1 1 ACGT\n}\n";
+    struct Case {
+        char const* tail;
+        char const* logLine;
+    };
+    Case const cases[] = {
+        {"SampleName=\"B\"\nSampleSize=10\nstray\n",
+         "\tSample \"B\" named on line 6 has no data: the end of the project file comes before its SampleData line."},
+        {"SampleName=\"B\"\n[[Structure]]\n",
+         "\tSample \"B\" named on line 6 has no data: the next section comes before its SampleData line."},
+    };
+    profile.NbSamples = 2;
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.tail);
+        std::string::size_type const before = log().size();
+        EXPECT_EQ(read(first + c.tail).result, 0);
+        std::string const added = log().substr(before);
+        EXPECT_EQ(occurrences(added, std::string("\"") + kReader + "\" : unable to read sample data"), 1);
+        EXPECT_NE(added.find(c.logLine), std::string::npos) << added;
+        ASSERT_EQ(samples.Populations.count, 1);
+        EXPECT_STREQ(pop(0).name.c_str(), "A");
+    }
+
+    profile.NbSamples = 3;
+    std::string::size_type const before = log().size();
+    EXPECT_EQ(read(first + "SampleSize=10\n").result, 1);
+    EXPECT_EQ(samples.NbSamples, 1);
+    EXPECT_NE(log().substr(before).find("Adjusting no. of samples..."), std::string::npos);
+}
+
 TEST_F(SamplesTest, VerifyRemovesMissingDataOnlyEntries) {
     setType(MICROSAT, ' ');
     ASSERT_EQ(read("SampleName=\"H\"\nSampleData={\nm 3 ? ?\nd 5 120 134\nw 2 ?? ?\n}\n").result, 1);

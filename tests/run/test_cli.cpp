@@ -165,6 +165,27 @@ TEST_F(CliTest, SeededRunLogsItsSeedAndRepeatsItsOutput) {
     EXPECT_FALSE(fs::exists(work_ / "pml_pro.txt"));
 }
 
+// A seed that is not a whole number from 1 to 161803398 cannot repeat the
+// run: the run goes on with a clock seed and says so in the log and on
+// standard error.
+TEST_F(CliTest, UnusableSeedIsToldAndTheRunGoesOn) {
+    make_project(work_);
+    for (std::string const seed : {"abc", "0", "161803399", "12x", "-5"}) {
+        SCOPED_TRACE(seed);
+        auto const [status, console] = run({"p.pmp", "stats.txt", "0", "1"}, seed);
+        std::string const told = "QUINTLE_SEED=\"" + seed +
+                                 "\" is not a whole number from 1 to 161803398: the random generator is seeded "
+                                 "from the clock\n";
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(console, "quintle: " + told);
+        std::string const text = log();
+        EXPECT_NE(text.find("WARNING: " + told + "Random number generator initialized with lidum="), std::string::npos)
+            << text;
+        EXPECT_NE(text.find("Successful run of p.pmp"), std::string::npos);
+    }
+    EXPECT_EQ(run({"p.pmp", "stats.txt", "0", "1"}, "161803398"), std::make_pair(0, std::string()));
+}
+
 TEST_F(CliTest, MissingProjectOrSettingsFail) {
     write_file(work_ / "pml_run.pms", settings_text);
     EXPECT_EQ(run({"absent.pmp", "stats.txt"}),

@@ -313,6 +313,26 @@ TEST_F(Hardening, ReadOnlyFoldersAreReported) {
                                                    "pml_run_[0-9]+\\.txt in the working folder: Permission denied\n")))
         << o.err;
     EXPECT_EQ(read_file(stats), "earlier\n");
+
+    // A result folder that is there but read-only, before and after a run
+    // of another user left its lock file in it.
+    fs::permissions(work, fs::perms::all);
+    fs::permissions(work / "data", fs::perms::all);
+    fs::create_directories(work / "data" / "p.res");
+    auto const read_only = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(work / "data" / "p.res", read_only);
+    o = run("data/p.pmp", as_user);
+    EXPECT_EQ(o.err, "quintle: error during run of data/p.pmp; cannot create data/p.res/.quintle_run.lock: "
+                     "Permission denied\n");
+    fs::permissions(work / "data" / "p.res", fs::perms::owner_all);
+    write_file(work / "data" / "p.res" / ".quintle_run.lock", "");
+    fs::permissions(work / "data" / "p.res", read_only);
+    o = run("data/p.pmp", as_user);
+    fs::permissions(work / "data" / "p.res", fs::perms::owner_all);
+    EXPECT_EQ(o.err, "quintle: error during run of data/p.pmp; cannot create the log data/p.res/Pellomar_log.txt: "
+                     "Permission denied\n");
+    EXPECT_EQ(read_file(stats), "earlier\n");
 }
 
 // External files that never end, block or are not files at all, and lines
@@ -396,9 +416,10 @@ TEST_F(Hardening, SpecialFilesInTheWorkingFolderDoNotBlock) {
         {"ssdefs.txt", Kind::kernel, list + kernel, "earlier\n"},
         {"glbstreams.txt", Kind::pipe, "", ran},
         {"glbstreams.txt", Kind::kernel, "", ran},
-        // Opening a pipe to write waits for a reader.
+        // Opening a pipe to write waits for a reader; its lines are lost.
         {"tajima.sum", Kind::pipe, "", ran},
     };
+    std::string const lost_pipe = "the batch file tajima.sum: not a regular file (a device or a pipe); its lines";
     for (Case const& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + std::to_string(static_cast<int>(c.kind)));
         fs::remove_all(work);
@@ -414,7 +435,11 @@ TEST_F(Hardening, SpecialFilesInTheWorkingFolderDoNotBlock) {
         EXPECT_EQ(o.status, 0);
         EXPECT_EQ(read_file(stats), c.stats);
         std::string const text = log();
-        if (c.err.empty()) {
+        if (c.err.empty() && std::string(c.file) == "tajima.sum") {
+            EXPECT_EQ(o.err, "quintle: cannot write " + lost_pipe + " are lost\n");
+            EXPECT_NE(text.find("Cannot write " + lost_pipe + " of this run are lost\n"), std::string::npos) << text;
+            EXPECT_TRUE(ends_with(text, "Successful run of p.pmp\n")) << text;
+        } else if (c.err.empty()) {
             EXPECT_EQ(o.err, "");
             EXPECT_TRUE(ends_with(text, "Successful run of p.pmp\n")) << text;
         } else {
@@ -426,6 +451,79 @@ TEST_F(Hardening, SpecialFilesInTheWorkingFolderDoNotBlock) {
     // The last case: the other batch file got its line.
     EXPECT_NE(read_file(work / "gen_div.sum").find("\"p.res/p.pmp\"\t\"a\""), std::string::npos)
         << read_file(work / "gen_div.sum");
+}
+
+// Batch files that cannot be written lose their lines, and say so on
+// standard error (once for the run) and in the log of each project; the run
+// itself, its exit status and the other files are as they would be.
+TEST_F(Hardening, BatchFilesThatCannotBeWrittenAreReported) {
+    std::string as_user;
+    if (::geteuid() == 0 && fs::exists("/usr/bin/setpriv")) {
+        as_user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        fs::permissions(dir.path(), fs::perms::all);
+        fs::permissions(work, fs::perms::all);
+        fs::permissions(stats, fs::perms::all);
+    }
+    write_file(work / "glbstreams.txt", "batch files\n_TAJIMA_ _GENE_DIVERSITY_\n");
+    fs::create_directories(work / "gen_div.sum");
+    bool const read_only = ::geteuid() != 0 || !as_user.empty();
+    if (read_only) {
+        write_file(work / "tajima.sum", "older lines\n");
+        fs::permissions(work / "tajima.sum", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+    Outcome const o = run("p.pmp", as_user);
+    EXPECT_EQ(o.status, 0);
+    std::string const directory = "the batch file gen_div.sum: Is a directory; its lines";
+    std::string const denied = "the batch file tajima.sum: Permission denied; its lines";
+    std::string expected_err = "quintle: cannot write " + directory + " are lost\n";
+    if (read_only) expected_err += "quintle: cannot write " + denied + " are lost\n";
+    EXPECT_EQ(o.err, expected_err);
+    std::string const text = log();
+    EXPECT_NE(text.find("Cannot write " + directory + " of this run are lost\n"), std::string::npos) << text;
+    if (read_only) {
+        EXPECT_NE(text.find("Cannot write " + denied + " of this run are lost\n"), std::string::npos) << text;
+        EXPECT_EQ(read_file(work / "tajima.sum"), "older lines\n");
+    }
+    EXPECT_TRUE(ends_with(text, "Successful run of p.pmp\n")) << text;
+    EXPECT_EQ(read_file(stats), std::string("earlier\n") + tiny_line);
+}
+
+// Unphased individuals without copies. A sample whose counts all are 0 is
+// a sample without data: the project stops. Individuals of count 0 among
+// counted ones stay; the linkage test says once per pair, not once per
+// permutation, that they are laid out with the others.
+TEST_F(Hardening, IndividualsWithoutCopies) {
+    write_file(work / "pml_run.pms",
+               "[Setting for Calculations]\nTaskNumber=1553\nXMLOutput=0\nMakeExactTestLD=1\nMarkovChainStepsLD=100\n"
+               "InitialCondEMLD=2\nInitialConditionsEM=2\nMaximumNumOfIterationsEM=100\nEpsilonValue=1e-7\n"
+               "HaplAMOVA=1\nNumPermutationsAMOVA=10\nComputePairwiseFST=1\nNumPermutationsFST=10\n");
+    auto count = [](std::string const& text, std::string const& part) {
+        long n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+
+    fs::copy_file(data_dir / "zero_copies.pmp", work / "z.pmp");
+    Outcome o = run("z.pmp");
+    EXPECT_EQ(o.status, 0);
+    std::string text = log("z.res");
+    EXPECT_NE(text.find("\tSample \"a\" holds no gene copy: the counts of its individuals sum to 0.\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("from function \"Samples::verify_data()\" : a population has no defined data"),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(ends_with(text, "Error during run of z.pmp\n")) << text;
+    EXPECT_EQ(read_file(stats), "earlier\n");
+
+    // 100 steps: 10 blocks of 11 permutations, one pair of loci per sample.
+    fs::copy_file(data_dir / "zero_count_individuals.pmp", work / "c.pmp");
+    o = run("c.pmp");
+    EXPECT_EQ(o.status, 0);
+    text = log("c.res");
+    EXPECT_EQ(count(text, "number of phenotypes changed after DB expansion"), 2) << text;
+    EXPECT_EQ(count(text, "from function \"TPhenDB::explode_base() (in 110 permutations)\""), 2) << text;
+    EXPECT_TRUE(ends_with(text, "Successful run of c.pmp\n")) << text;
 }
 
 // A line longer than the reading chunks but below the bound is read whole:

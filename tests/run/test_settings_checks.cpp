@@ -22,6 +22,9 @@ settings asking_everything() {
     settings s;
     s.TaskNumber = every_task;
     s.GibbsOutputGamPhase = 1;
+    s.GibbsInferGamPhase = 1;
+    s.ComputePopSFS = 1;
+    s.DetectSelectedLoci = 1;
     return s;
 }
 
@@ -38,6 +41,11 @@ TEST(SettingsInRange, DefaultsAndLargeRealisticValuesPass) {
     s.GammaAValueAMOVA = 1e6;
     EXPECT_TRUE(settings_in_range(s));
     s.NumPermutationsAMOVA = -5;  // no test at all
+    s.EpsilonValue = 0.0;         // exact convergence
+    s.NumBootSFS = 10000;
+    s.InitialConditionsEM = 1000;
+    s.NumberOfGroupsForFDist2 = 100;
+    s.NumberOfDemesForFDist2 = 10000;
     EXPECT_TRUE(settings_in_range(s));
     EXPECT_EQ(log.text().find("ERROR"), std::string::npos) << log.text();
 }
@@ -62,6 +70,21 @@ TEST(SettingsInRange, EachValueOutOfRangeIsNamedAndRefused) {
         {"DeletionWeight", [=](settings& s) { s.DeletionWeight = nan; }, "nan"},
         {"GammaAValue", [=](settings& s) { s.GammaAValue = -0.5; }, "-0.5"},
         {"GammaAValueAMOVA", [=](settings& s) { s.GammaAValueAMOVA = inf; }, "inf"},
+        // One folder of files per replicate.
+        {"NumBootSFS", [](settings& s) { s.NumBootSFS = 40000; }, "40000"},
+        // 2^31 and 2^63 as the reader keeps them in an int.
+        {"InitialConditionsEM", [](settings& s) { s.InitialConditionsEM = INT_MAX; }, "2147483647"},
+        {"InitialCondEMLD", [](settings& s) { s.InitialCondEMLD = INT_MAX; }, "2147483647"},
+        {"NumBootstrapReplicatesEM", [](settings& s) { s.NumBootstrapReplicatesEM = INT_MAX; }, "2147483647"},
+        {"GibbsBurnIn", [](settings& s) { s.GibbsBurnIn = INT_MAX; }, "2147483647"},
+        {"EpsilonValue", [](settings& s) { s.EpsilonValue = -1e-7; }, "-1e-07"},
+        {"EpsilonValue", [=](settings& s) { s.EpsilonValue = nan; }, "nan"},
+        {"FSTSignifLevel", [=](settings& s) { s.FSTSignifLevel = nan; }, "nan"},
+        {"TargetHetHighBound", [](settings& s) { s.TargetHetHighBound = 1.5; }, "1.5"},
+        // The scan keeps two values per simulated locus and storage per deme.
+        {"NumberOfSimsForFDist2", [](settings& s) { s.NumberOfSimsForFDist2 = 20000000; }, "20000000"},
+        {"NumberOfDemesForFDist2", [](settings& s) { s.NumberOfDemesForFDist2 = INT_MAX; }, "2147483647"},
+        {"NumberOfGroupsForFDist2", [](settings& s) { s.NumberOfGroupsForFDist2 = 5000000; }, "5000000"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.key);
@@ -88,6 +111,9 @@ TEST(SettingsInRange, CountsOfAnalysesNotAskedForAreLeftAlone) {
     s.NumPermutationsAMOVA = 2147483648;
     s.NumPermutationsFST = INT64_MAX;
     s.GibbsNumSamples = INT_MAX;
+    s.GibbsBurnIn = INT_MAX;
+    s.InitialConditionsEM = INT_MAX;
+    s.NumBootSFS = INT_MAX;
     EXPECT_TRUE(settings_in_range(s));
     s.TaskNumber = 1 | 0x200;
     EXPECT_FALSE(settings_in_range(s));

@@ -93,5 +93,24 @@ TEST_F(AmovaSumStat, PairwiseListEmptiedThenRefilledRowByRow) {
     EXPECT_EQ(SumStat.pairFst.count, 0);
 }
 
+// The selection scan runs AMOVAs of simulated and one-locus data with
+// quietMode set: they must leave the project's values in the record.
+TEST_F(AmovaSumStat, NothingStoredWhileQuiet) {
+    TSumStat& s = SumStat;
+    s.GLOBAL_FSTAT = true;
+    s.PAIRWISE_FST = true;
+    s.hasFST = true;
+    s.fst = 0.125;
+    fill(s.pairFst, {0.5});
+    options.quietMode = true;
+    store_amova_statistics(options, FixationIndices{.fst = 0.75});
+    store_amova_statistics(options, PairwiseList::Fst, 2, [](int, int) { return 0.25; });
+    EXPECT_EQ(s.fst, 0.125);
+    EXPECT_EQ(values(s.pairFst), std::vector<double>{0.5});
+    options.quietMode = false;
+    store_amova_statistics(options, FixationIndices{.fst = 0.75});
+    EXPECT_EQ(s.fst, 0.75);
+}
+
 }  // namespace
 }  // namespace quintle

@@ -53,8 +53,10 @@ protected:
     // TaskNumber 3; the statistics line by header name.
     std::map<std::string, std::string> statistics(std::string const& project) {
         fs::path const examples = fs::path(QUINTLE_TEST_DATA_DIR) / ".." / ".." / "examples";
-        put(work / "pml_run.pms", "TaskNumber=3\n" + slurp(examples / "pml_run.pms"));
-        put(work / "ssdefs.txt", "POP_LEVEL\nALL_S\nALL_PI\n");
+        // Identical sequences merged into one haplotype, as K counts them.
+        put(work / "pml_run.pms",
+            "TaskNumber=3\nInferHaplotypeDefinitionFromDistanceMatrix=1\n" + slurp(examples / "pml_run.pms"));
+        put(work / "ssdefs.txt", "POP_LEVEL\nALL_K\nALL_H\nALL_S\nALL_PI\n");
         std::string const command = "cd '" + work.string() + "' && QUINTLE_SEED=3 '" + QUINTLE_BINARY + "' " +
                                     project + " stats.txt 0 1 > console.txt 2>&1";
         int const status = std::system(command.c_str());
@@ -101,8 +103,10 @@ TEST_F(Phylip, ApeAlignmentsThroughMega) {
             for (auto const& [sequence, n] : copies) sumSquares += (n / 10.0) * (n / 10.0);
             EXPECT_EQ(copies.size(), 7u);
             EXPECT_NEAR(10.0 / 9.0 * (1.0 - sumSquares), 0.933333, 5e-7);
-            // The program's own S and Pi on the sequences as DNA.
+            // The program's own K, H, S and Pi on the sequences as DNA.
             std::map<std::string, std::string> const c = statistics("dna.pmp");
+            EXPECT_EQ(c.count("K_1") ? c.at("K_1") : "", "7");
+            EXPECT_EQ(c.count("H_1") ? c.at("H_1") : "", "0.933333");
             EXPECT_EQ(c.count("S_1") ? c.at("S_1") : "", "6");
             EXPECT_EQ(c.count("Pi_1") ? c.at("Pi_1") : "", "1.95556");
         }
