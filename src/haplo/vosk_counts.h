@@ -118,6 +118,12 @@ struct Matches {
         o = (o & eq) | (z & ~eq);
         z &= eq;
     }
+    // The matches of other, disjoint positions joined in: one difference
+    // on either side and none on the other.
+    void join(Matches const& other) {
+        o = (o & other.z) | (z & other.o);
+        z &= other.z;
+    }
 };
 
 // A visit's words of gametes (count_visit): those that count for the focal

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <utility>
@@ -330,6 +332,81 @@ TEST(VoskCounts, WindowsOfAVisitEqualWindowsCountedAlone) {
             int const L2 = static_cast<int>(rng() % 12);
             expect_near_all(alone(f, L2, 0, 11), reference_counts(*S, f, 0, 12, L2, withMissing));
         }
+    }
+}
+
+// Two sets of positions folded apart and joined give the matches of all of
+// them folded in turn. Four gametes (bits 0..3, the same in both lanes),
+// differences per gamete counted by hand: over positions 1 and 2 bit 0 has
+// none, bit 1 one, bit 2 two, bit 3 one; over position 3 bits 0 and 2 have
+// one. All three: bit 0 one, bit 1 one, bit 2 three, bit 3 one.
+TEST(VoskCounts, MatchesOfTwoPartsJoinedEqualOneFold) {
+    auto lanes = [](std::uint64_t bits) { return vosk::Pair{bits, bits}; };
+    vosk::Matches first, second, all;
+    // A set bit: the gamete equals the focal context there (the bits above
+    // 3 differ everywhere and never match).
+    for (std::uint64_t eq : {0b1001u, 0b0011u}) {  // position 1: bits 1, 2 differ; position 2: bits 2, 3
+        first.fold(lanes(eq));
+        all.fold(lanes(eq));
+    }
+    EXPECT_EQ(first.z[0], std::uint64_t{0b0001});
+    EXPECT_EQ(first.o[0], std::uint64_t{0b1010});
+    second.fold(lanes(0b1010u));  // position 3: bits 0 and 2 differ
+    all.fold(lanes(0b1010u));
+    first.join(second);
+    for (int lane = 0; lane < 2; ++lane) {
+        EXPECT_EQ(first.z[lane], std::uint64_t{0});
+        EXPECT_EQ(first.o[lane], std::uint64_t{0b1011});
+        EXPECT_EQ(first.z[lane], all.z[lane]);
+        EXPECT_EQ(first.o[lane], all.o[lane]);
+    }
+}
+
+// Windows of a visit whose core runs over many positions (its folding is
+// split in two halves), every length from 1 to 14 positions, for samples of
+// one, two and three words of gametes, against the plain rule.
+TEST(VoskCounts, VisitsOfLongWindowsFollowThePlainRule) {
+    test::ProfileGuard profile(DNA);
+    vosk_test::SamplerValues restore;
+    std::mt19937 rng(577);
+    constexpr int loci = 14;
+    for (int n : {20, 50, 70}) {
+        vosk_test::Individuals d(loci);
+        for (int i = 0; i < n; ++i) {
+            vosk_test::Gamete g1, g2;
+            for (int l = 0; l < loci; ++l) {
+                // Mostly alike, so that long windows still find matches.
+                g1.push_back(std::string(1, rng() % 6 == 0 ? 'G' : 'A'));
+                g2.push_back(std::string(1, rng() % 6 == 0 ? 'T' : 'C'));
+            }
+            d.add(g1, g2);
+        }
+        auto S = d.sample();
+        TGenotIndividual::winAroundHetSites = -1;
+        std::vector<double> const ones(loci, 1.0);
+        TGenotIndividual::createAndFillSiteWeight(ones.data(), loci);
+        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays();
+        long matched = 0;
+        for (int s = 0; s < loci; ++s) {
+            for (int e = s; e < loci; ++e) {
+                int const f = static_cast<int>(rng() % static_cast<unsigned>(n));
+                int const L = s + static_cast<int>(rng() % static_cast<unsigned>(e - s + 1));
+                int const x = e + 1 < loci ? e + 1 : s - 1;
+                vosk::VisitWindows const v{L, s, e, x};
+                SubHaplCounts base, grown;
+                S->countVisit(f, v, base, grown);
+                Eight const want = reference_counts(*S, f, s, e - s + 1, L, false);
+                EXPECT_EQ(eight(base), want) << "n " << n << ", " << s << "-" << e << ", L " << L;
+                for (double c : want) matched += c > 0.0 ? 1 : 0;
+                if (x >= 0) {
+                    int const lo = std::min(s, x);
+                    int const hi = std::max(e, x);
+                    EXPECT_EQ(eight(grown), reference_counts(*S, f, lo, hi - lo + 1, L, false))
+                        << "extended, n " << n << ", " << lo << "-" << hi;
+                }
+            }
+        }
+        EXPECT_GT(matched, 0);  // the windows are not all empty
     }
 }
 
