@@ -229,6 +229,7 @@ void PairwisePass::run() {
         int const nHaplo = engine_.dist_mat != nullptr && engine_.dist_mat->MatrixSize > 0
                                ? engine_.dist_mat->MatrixSize
                                : 0;
+        n_haplotypes_ = nHaplo;
         for (Population* p : by_id_) {
             p->CreatePermutationVectors(nHaplo);
             if (p->perm_vector_size != nHaplo) out_of_memory();
@@ -395,17 +396,38 @@ bool PairwisePass::test_pair(int i, int j) {
     DivergenceCounts divergence;
     int block = 1;
 
-    for (long p = 0; p < plan_.total; ++p) {
-        if (individuals)
-            shuffle_pair_individuals(v, na, N);
-        else
-            shuffle_pair_copies(v, na, N);
-        a->SetUpVectorsAfterPermutation(v);
-        b->SetUpVectorsAfterPermutation(vb);
+    // With the distances of the pair's haplotypes at hand, the copies are
+    // shuffled and summed over those haplotypes; the samples are not
+    // recounted. Both ways give the same numbers.
+    bool const byTable = flat_.ready();
+    if (byTable) table_.load(v, static_cast<long>(na), static_cast<long>(nb), n_haplotypes_, flat_);
 
-        double const wa = within_div(a);
-        double const wb = within_div(b);
-        double const S = between(a, b);
+    for (long p = 0; p < plan_.total; ++p) {
+        double S = 0.0;
+        if (byTable) {
+            if (individuals)
+                table_.shuffle_individuals();
+            else
+                table_.shuffle_copies();
+            PairCopyTable::Sums const sums = table_.sums();
+            a->SSDWP = sums.withinA;
+            a->SSDWP_divN = sums.withinA / na;
+            b->SSDWP = sums.withinB;
+            b->SSDWP_divN = sums.withinB / nb;
+            S = sums.between;
+        } else {
+            if (individuals)
+                shuffle_pair_individuals(v, na, N);
+            else
+                shuffle_pair_copies(v, na, N);
+            a->SetUpVectorsAfterPermutation(v);
+            b->SetUpVectorsAfterPermutation(vb);
+            within_div(a);
+            within_div(b);
+            S = between(a, b);
+        }
+        double const wa = a->SSDWP_divN;
+        double const wb = b->SSDWP_divN;
         double const va = permuted_pair_Va(pair_k_, a->SSDWP, b->SSDWP, S, wa + wb);
         // Va, not FST, is compared: the total is the same in every permutation.
         if (std::fabs(va - pair_va_) < kTieTolerance || va > pair_va_) {
