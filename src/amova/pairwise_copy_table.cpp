@@ -6,6 +6,7 @@
 #include "amova/pairwise_kernels.h"
 #include "amova/permutations.h"
 #include "amova/ssd.h"
+#include "core/TriMat.h"
 #include "core/random.h"
 
 namespace quintle {
@@ -18,7 +19,8 @@ constexpr double kExactWholeBound = 4503599627370496.0;  // 2^52
 
 }  // namespace
 
-void PairCopyTable::load(int const* v, long na, long nb, int range, FlatDistances const& d) {
+template <class Dist>
+void PairCopyTable::load_from(int const* v, long na, long nb, int range, Dist const& d) {
     na_ = na;
     nb_ = nb;
     long const n = na + nb;
@@ -79,6 +81,14 @@ void PairCopyTable::load(int const* v, long na, long nb, int range, FlatDistance
         twice += total_[h] * (r - idist_[h * H + h]);
     }
     pairTotal_ = twice / 2;
+}
+
+void PairCopyTable::load(int const* v, long na, long nb, int range, FlatDistances const& d) {
+    load_from(v, na, nb, range, d);
+}
+
+void PairCopyTable::load(int const* v, long na, long nb, int range, TriMat const& d) {
+    load_from(v, na, nb, range, d);
 }
 
 template <class Draw>

@@ -27,14 +27,17 @@
 namespace quintle {
 
 class FlatDistances;
+class TriMat;
 
 class PairCopyTable {
 public:
     // Takes the pair's copies: v holds the distance-matrix indexes of na
     // copies of the first sample, then nb of the second; `range` bounds the
-    // indexes (each in 0..range-1, and each read by d). Keeps the layout of
-    // v: the shuffles below exchange the same positions.
+    // indexes (each in 0..range-1, and each read by d: the block copied for
+    // the analysis, or the matrix itself). Keeps the layout of v: the
+    // shuffles below exchange the same positions.
     void load(int const* v, long na, long nb, int range, FlatDistances const& d);
+    void load(int const* v, long na, long nb, int range, TriMat const& d);
 
     // The shuffles of shuffle_pair_copies and shuffle_pair_individuals
     // (pairwise_kernels.h): the same draws, the same exchanges.
@@ -54,6 +57,8 @@ public:
     int haplotypes() const { return H_; }
 
 private:
+    template <class Dist>
+    void load_from(int const* v, long na, long nb, int range, Dist const& d);
     template <class Draw>
     void shuffle_copies_drawing(Draw&& draw);
     template <class Draw>

@@ -396,11 +396,17 @@ bool PairwisePass::test_pair(int i, int j) {
     DivergenceCounts divergence;
     int block = 1;
 
-    // With the distances of the pair's haplotypes at hand, the copies are
-    // shuffled and summed over those haplotypes; the samples are not
+    // The copies are shuffled and summed over the pair's haplotypes, whose
+    // distances are read once (from the block of the analysis, or from a
+    // matrix that answers every index without a report); the samples are not
     // recounted. Both ways give the same numbers.
-    bool const byTable = flat_.ready();
-    if (byTable) table_.load(v, static_cast<long>(na), static_cast<long>(nb), n_haplotypes_, flat_);
+    TriMat const* const matrix = engine_.dist_mat;
+    bool const byTable =
+        flat_.ready() || (matrix != nullptr && n_haplotypes_ > 0 && matrix->answers_within(n_haplotypes_));
+    if (flat_.ready())
+        table_.load(v, static_cast<long>(na), static_cast<long>(nb), n_haplotypes_, flat_);
+    else if (byTable)
+        table_.load(v, static_cast<long>(na), static_cast<long>(nb), n_haplotypes_, *matrix);
 
     for (long p = 0; p < plan_.total; ++p) {
         double S = 0.0;

@@ -121,21 +121,30 @@ TEST(PairCopyTable, SumsAreThoseOfTheRecountedSamplesAfterEveryShuffle) {
 
                 FlatDistances flat;
                 ASSERT_TRUE(flat.build(m, range, v.data(), v.size()));
-                PairCopyTable table;
-                table.load(v.data(), na, nb, range, flat);
-                EXPECT_EQ(table.whole(), c.whole);
+                ASSERT_TRUE(m.answers_within(range));
 
+                // The distances read from the analysis's block, then from
+                // the matrix itself; both on the same draws.
                 long const permutations = 150;
-                std::vector<PairCopyTable::Sums> sums;
-                reseed(77 + seed);
-                for (long p = 0; p < permutations; ++p) {
-                    if (individuals)
-                        table.shuffle_individuals();
+                std::vector<PairCopyTable::Sums> sums, fromMatrix;
+                double after = 0.0;
+                for (bool block : {true, false}) {
+                    PairCopyTable table;
+                    if (block)
+                        table.load(v.data(), na, nb, range, flat);
                     else
-                        table.shuffle_copies();
-                    sums.push_back(table.sums());
+                        table.load(v.data(), na, nb, range, m);
+                    EXPECT_EQ(table.whole(), c.whole);
+                    reseed(77 + seed);
+                    for (long p = 0; p < permutations; ++p) {
+                        if (individuals)
+                            table.shuffle_individuals();
+                        else
+                            table.shuffle_copies();
+                        (block ? sums : fromMatrix).push_back(table.sums());
+                    }
+                    if (block) after = next_draw();
                 }
-                double const after = next_draw();
 
                 // The same draws through the plain shuffle, the samples
                 // recounted from the copies.
@@ -157,6 +166,10 @@ TEST(PairCopyTable, SumsAreThoseOfTheRecountedSamplesAfterEveryShuffle) {
                     ASSERT_TRUE(same(s.withinA, raw_within_sum(pa, flat))) << p << " " << s.withinA;
                     ASSERT_TRUE(same(s.withinB, raw_within_sum(pb, flat))) << p << " " << s.withinB;
                     ASSERT_TRUE(same(s.between, raw_between_sum(pa, pb, flat))) << p << " " << s.between;
+                    PairCopyTable::Sums const& t = fromMatrix[static_cast<std::size_t>(p)];
+                    ASSERT_TRUE(same(t.withinA, raw_within_sum(pa, m))) << p;
+                    ASSERT_TRUE(same(t.withinB, raw_within_sum(pb, m))) << p;
+                    ASSERT_TRUE(same(t.between, raw_between_sum(pa, pb, m))) << p;
                     if (c.whole) {
                         // Whole numbers: the order of summation does not matter.
                         ASSERT_EQ(s.withinA, pairs_within(v, 0, na, m)) << p;
@@ -172,6 +185,23 @@ TEST(PairCopyTable, SumsAreThoseOfTheRecountedSamplesAfterEveryShuffle) {
             }
         }
     }
+}
+
+// A matrix answers every index below its rows (or any in constant mode),
+// those of its classes when held by classes.
+TEST(PairCopyTable, MatrixTellsWhichRowsItAnswers) {
+    TriMat plain(5);
+    EXPECT_TRUE(plain.answers_within(5));
+    EXPECT_FALSE(plain.answers_within(6));
+    plain.constantMode = 1;
+    EXPECT_TRUE(plain.answers_within(1000));
+    TriMat classed;
+    ASSERT_TRUE(classed.make_classed({0, 1, 0, 1}, 2));
+    EXPECT_TRUE(classed.answers_within(4));
+    EXPECT_FALSE(classed.answers_within(5));
+    TriMat empty;
+    EXPECT_TRUE(empty.answers_within(0));
+    EXPECT_FALSE(empty.answers_within(1));
 }
 
 // The pair's haplotypes take local indexes in ascending matrix index,
