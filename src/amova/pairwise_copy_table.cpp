@@ -20,7 +20,7 @@ constexpr double kExactWholeBound = 4503599627370496.0;  // 2^52
 }  // namespace
 
 template <class Dist>
-void PairCopyTable::load_from(int const* v, long na, long nb, int range, Dist const& d) {
+bool PairCopyTable::load_from(int const* v, long na, long nb, int range, Dist const& d) {
     na_ = na;
     nb_ = nb;
     long const n = na + nb;
@@ -38,6 +38,11 @@ void PairCopyTable::load_from(int const* v, long na, long nb, int range, Dist co
         }
     }
     std::sort(haplotypes.begin(), haplotypes.end());
+    if (haplotypes.size() > static_cast<std::size_t>(kMaxHaplotypes)) {
+        for (int h : haplotypes) local_[static_cast<std::size_t>(h)] = -1;
+        H_ = 0;
+        return false;
+    }
     H_ = static_cast<int>(haplotypes.size());
     for (int a = 0; a < H_; ++a) local_[static_cast<std::size_t>(haplotypes[static_cast<std::size_t>(a)])] = a;
 
@@ -69,7 +74,7 @@ void PairCopyTable::load_from(int const* v, long na, long nb, int range, Dist co
 
     present_.resize(H);
     presentB_.resize(H);
-    if (!whole_) return;
+    if (!whole_) return true;
     idist_.resize(H * H);
     for (std::size_t e = 0; e < H * H; ++e) idist_[e] = static_cast<std::int64_t>(dist_[e]);
     rowTotal_.assign(H, 0);
@@ -81,14 +86,15 @@ void PairCopyTable::load_from(int const* v, long na, long nb, int range, Dist co
         twice += total_[h] * (r - idist_[h * H + h]);
     }
     pairTotal_ = twice / 2;
+    return true;
 }
 
-void PairCopyTable::load(int const* v, long na, long nb, int range, FlatDistances const& d) {
-    load_from(v, na, nb, range, d);
+bool PairCopyTable::load(int const* v, long na, long nb, int range, FlatDistances const& d) {
+    return load_from(v, na, nb, range, d);
 }
 
-void PairCopyTable::load(int const* v, long na, long nb, int range, TriMat const& d) {
-    load_from(v, na, nb, range, d);
+bool PairCopyTable::load(int const* v, long na, long nb, int range, TriMat const& d) {
+    return load_from(v, na, nb, range, d);
 }
 
 template <class Draw>

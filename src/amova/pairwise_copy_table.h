@@ -35,9 +35,15 @@ public:
     // copies of the first sample, then nb of the second; `range` bounds the
     // indexes (each in 0..range-1, and each read by d: the block copied for
     // the analysis, or the matrix itself). Keeps the layout of v: the
-    // shuffles below exchange the same positions.
-    void load(int const* v, long na, long nb, int range, FlatDistances const& d);
-    void load(int const* v, long na, long nb, int range, TriMat const& d);
+    // shuffles below exchange the same positions. False, and nothing to
+    // use, when the pair has more than kMaxHaplotypes distinct haplotypes:
+    // the caller then sums over the samples themselves.
+    bool load(int const* v, long na, long nb, int range, FlatDistances const& d);
+    bool load(int const* v, long na, long nb, int range, TriMat const& d);
+
+    // The dense block of a pair holds at most this many squared values
+    // (8 MiB, and as much again for whole numbers).
+    static constexpr int kMaxHaplotypes = 1024;
 
     // The shuffles of shuffle_pair_copies and shuffle_pair_individuals
     // (pairwise_kernels.h): the same draws, the same exchanges.
@@ -58,7 +64,7 @@ public:
 
 private:
     template <class Dist>
-    void load_from(int const* v, long na, long nb, int range, Dist const& d);
+    bool load_from(int const* v, long na, long nb, int range, Dist const& d);
     template <class Draw>
     void shuffle_copies_drawing(Draw&& draw);
     template <class Draw>

@@ -401,12 +401,12 @@ bool PairwisePass::test_pair(int i, int j) {
     // matrix that answers every index without a report); the samples are not
     // recounted. Both ways give the same numbers.
     TriMat const* const matrix = engine_.dist_mat;
-    bool const byTable =
-        flat_.ready() || (matrix != nullptr && n_haplotypes_ > 0 && matrix->answers_within(n_haplotypes_));
+    long const copiesA = static_cast<long>(na), copiesB = static_cast<long>(nb);
+    bool byTable = false;
     if (flat_.ready())
-        table_.load(v, static_cast<long>(na), static_cast<long>(nb), n_haplotypes_, flat_);
-    else if (byTable)
-        table_.load(v, static_cast<long>(na), static_cast<long>(nb), n_haplotypes_, *matrix);
+        byTable = table_.load(v, copiesA, copiesB, n_haplotypes_, flat_);
+    else if (matrix != nullptr && n_haplotypes_ > 0 && matrix->answers_within(n_haplotypes_))
+        byTable = table_.load(v, copiesA, copiesB, n_haplotypes_, *matrix);
 
     for (long p = 0; p < plan_.total; ++p) {
         double S = 0.0;

@@ -130,10 +130,8 @@ TEST(PairCopyTable, SumsAreThoseOfTheRecountedSamplesAfterEveryShuffle) {
                 double after = 0.0;
                 for (bool block : {true, false}) {
                     PairCopyTable table;
-                    if (block)
-                        table.load(v.data(), na, nb, range, flat);
-                    else
-                        table.load(v.data(), na, nb, range, m);
+                    ASSERT_TRUE(block ? table.load(v.data(), na, nb, range, flat)
+                                      : table.load(v.data(), na, nb, range, m));
                     EXPECT_EQ(table.whole(), c.whole);
                     reseed(77 + seed);
                     for (long p = 0; p < permutations; ++p) {
@@ -218,9 +216,16 @@ TEST(PairCopyTable, LoadsPairAfterPairIntoOneTable) {
     ASSERT_TRUE(flat.build(m, 20, all.data(), all.size()));
 
     PairCopyTable table;
-    table.load(first.data(), 3, 4, 20, flat);
+    ASSERT_TRUE(table.load(first.data(), 3, 4, 20, flat));
     EXPECT_EQ(table.haplotypes(), 4);
-    table.load(second.data(), 2, 3, 20, flat);
+    // A pair of more distinct haplotypes than the table holds is refused.
+    int const many = PairCopyTable::kMaxHaplotypes + 1;
+    TriMat big(many);
+    std::vector<int> distinct(static_cast<std::size_t>(many));
+    for (int h = 0; h < many; ++h) distinct[static_cast<std::size_t>(h)] = many - 1 - h;
+    EXPECT_FALSE(table.load(distinct.data(), many / 2, many - many / 2, many, big));
+    EXPECT_EQ(table.haplotypes(), 0);
+    ASSERT_TRUE(table.load(second.data(), 2, 3, 20, flat));
     EXPECT_EQ(table.haplotypes(), 3);
     // Copies {4, 4} and {0, 18, 4}: the fractions of the matrix, summed in
     // ascending matrix index.

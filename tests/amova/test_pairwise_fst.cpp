@@ -262,6 +262,32 @@ TEST_F(PairwiseFst, PairsWithRepeatedHaplotypesAndFractionalDistancesFollowTheSt
     }
 }
 
+// A pair of more distinct haplotypes than the pair's table holds is tested
+// on the samples themselves, with the same draws.
+TEST_F(PairwiseFst, PairOfManyDistinctHaplotypesFollowsTheStream) {
+    int const K = 1100;
+    set_matrix(K, [](int i, int j) { return i == j ? 0.0 : static_cast<double>((i + 3 * j) % 5 + (j + 3 * i) % 5); });
+    std::vector<std::pair<int, int>> a, b;
+    for (int h = 0; h < K; ++h) (h % 2 == 0 ? a : b).emplace_back(h, 1);
+    add_sample(a);
+    add_sample(b);
+    run.NumPermutationsFST = 3;  // one block of 4
+    std::size_t const before = result_text().size();
+    reseed(5);
+    build();
+    double const after = next_draw();
+
+    reseed(5);
+    std::vector<int> v = copies[0];
+    v.insert(v.end(), copies[1].begin(), copies[1].end());
+    double const observed = reference_amova(copies[0], copies[1], d).Va;
+    Replay const r = replay_test(v, static_cast<int>(copies[0].size()), observed, 4, 1, false, d);
+    EXPECT_EQ(next_draw(), after);
+    std::vector<std::string> const row = row_cells(result_text().substr(before), "FST P values", 2);
+    ASSERT_EQ(row.size(), 2u);
+    EXPECT_EQ(row[0], fixed5(static_cast<double>(r.count) / 5.0) + "+-0.0000");
+}
+
 // --- exits that must leave the engine and the samples as they were ---------------
 
 class PairwiseExits : public PairwiseTest {
