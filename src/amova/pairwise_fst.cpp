@@ -272,6 +272,7 @@ void PairwisePass::run() {
         std::vector<int>().swap(v_);
         std::vector<double>().swap(blocks_);
         flat_.clear();
+        table_ = PairCopyTable();
         for (Population* p : by_id_) p->DeletePermutationVectors();
 
         log_timing();
