@@ -55,28 +55,43 @@ int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, 
     // Entries by a hash of their allele pointers, compared pointer by
     // pointer with the first entry of each class of that hash: no copy of
     // the rows is kept.
-    auto hash = [&loci](PHaploDef const* e) {
+    struct Row {
+        TAllele* const* data = nullptr;
+        long count = 0;
+        TAllele const* at(int l) const { return l < count ? data[l] : nullptr; }
+    };
+    auto row_of = [](PHaploDef const* e) {
+        Row r;
+        if (e != nullptr && e->haplotype != nullptr) {
+            r.data = e->haplotype->alleles.data;
+            r.count = r.data != nullptr ? e->haplotype->alleles.count : 0;
+        }
+        return r;
+    };
+    auto hash = [&loci](Row const& r) {
         std::uint64_t h = 1469598103934665603ULL;
         for (int l : loci) {
-            h ^= reinterpret_cast<std::uintptr_t>(allele_at(e, l));
+            h ^= reinterpret_cast<std::uintptr_t>(r.at(l));
             h *= 1099511628211ULL;
         }
         return h;
     };
-    auto alike = [&loci](PHaploDef const* a, PHaploDef const* b) {
+    auto alike = [&loci](Row const& a, Row const& b) {
+        // Definitions of the same text share one row.
+        if (a.data == b.data && a.count == b.count) return true;
         for (int l : loci)
-            if (allele_at(a, l) != allele_at(b, l)) return false;
+            if (a.at(l) != b.at(l)) return false;
         return true;
     };
     std::unordered_map<std::uint64_t, std::vector<long>> firsts;  // hash -> first entries of its classes
     classOf.assign(static_cast<std::size_t>(std::max(list.count, 0L)), 0);
     int classes = 0;
     for (long i = 0; i < list.count; ++i) {
-        PHaploDef const* e = list.data[i];
+        Row const e = row_of(list.data[i]);
         std::vector<long>& candidates = firsts[hash(e)];
         long match = -1;
         for (long f : candidates)
-            if (alike(list.data[f], e)) {
+            if (alike(row_of(list.data[f]), e)) {
                 match = f;
                 break;
             }

@@ -173,6 +173,9 @@ int PopGenetics::compare_haplotypes() {
         for (long l = 0; l < L; ++l) {
             TAllele const* a = allele_at(h->alleles, l);
             const auto ul = static_cast<std::size_t>(l);
+            // The locus's first present allele again, the usual case: it is
+            // not missing and changes nothing (its name is not read).
+            if (a != nullptr && a == reference[ul]) continue;
             if (is_missing(a)) {
                 missingFreqPerSite[ul] += c;
                 continue;
