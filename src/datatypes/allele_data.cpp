@@ -69,12 +69,21 @@ int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, 
         return r;
     };
     auto hash = [&loci](Row const& r) {
-        std::uint64_t h = 1469598103934665603ULL;
-        for (int l : loci) {
-            h ^= reinterpret_cast<std::uintptr_t>(r.at(l));
-            h *= 1099511628211ULL;
+        // Four independent chains over the loci, so that a long row does not
+        // wait on one multiplication after the other.
+        std::uint64_t h[4] = {1469598103934665603ULL, 7ULL, 11ULL, 13ULL};
+        std::size_t const n = loci.size();
+        std::size_t k = 0;
+        for (; k + 4 <= n; k += 4)
+            for (std::size_t j = 0; j < 4; ++j) {
+                h[j] ^= reinterpret_cast<std::uintptr_t>(r.at(loci[k + j]));
+                h[j] *= 1099511628211ULL;
+            }
+        for (; k < n; ++k) {
+            h[0] ^= reinterpret_cast<std::uintptr_t>(r.at(loci[k]));
+            h[0] *= 1099511628211ULL;
         }
-        return h;
+        return ((h[0] * 31 + h[1]) * 31 + h[2]) * 31 + h[3];
     };
     auto alike = [&loci](Row const& a, Row const& b) {
         // Definitions of the same text share one row.

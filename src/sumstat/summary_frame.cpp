@@ -163,9 +163,20 @@ void SummaryTable::fixedCell(double value, int precision, int width) {
     bool const plain = std::isfinite(value) && precision > 0 && precision <= 40 &&
                        (os_.flags() & std::ios::floatfield) == std::ios::fixed && plainNumbers();
     char text[400];
-    std::to_chars_result const r =
-        plain ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision)
-              : std::to_chars_result{text, std::errc::value_too_large};
+    std::to_chars_result r{text, std::errc::value_too_large};
+    if (plain && std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        // A whole number (most cells of the per-locus tables): its digits, the
+        // point and zeros, as printf writes it, -0 keeping its sign.
+        char* p = text;
+        auto const whole = static_cast<long long>(value);
+        if (whole == 0 && std::signbit(value)) *p++ = '-';
+        p = std::to_chars(p, text + 40, whole).ptr;
+        *p++ = '.';
+        std::memset(p, '0', static_cast<std::size_t>(precision));
+        r = {p + precision, std::errc{}};
+    } else if (plain) {
+        r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
+    }
     if (r.ec != std::errc{}) {
         flushRow();
         os_ << std::setw(width) << value;
