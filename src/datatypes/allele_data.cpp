@@ -54,7 +54,9 @@ std::vector<PHaploDef const*> list_entries(PHaploDefList const& list) {
 int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, std::vector<int>& classOf) {
     // Entries by a hash of their allele pointers, compared pointer by
     // pointer with the first entry of each class of that hash: no copy of
-    // the rows is kept.
+    // the rows is kept. Only the loci where some entry differs from the
+    // first one can tell entries apart, and in a long sequence they are few:
+    // the hash and the comparisons read those alone.
     struct Row {
         TAllele* const* data = nullptr;
         long count = 0;
@@ -68,34 +70,38 @@ int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, 
         }
         return r;
     };
-    auto hash = [&loci](Row const& r) {
-        // Four independent chains over the loci, so that a long row does not
-        // wait on one multiplication after the other.
-        std::uint64_t h[4] = {1469598103934665603ULL, 7ULL, 11ULL, 13ULL};
-        std::size_t const n = loci.size();
-        std::size_t k = 0;
-        for (; k + 4 <= n; k += 4)
-            for (std::size_t j = 0; j < 4; ++j) {
-                h[j] ^= reinterpret_cast<std::uintptr_t>(r.at(loci[k + j]));
-                h[j] *= 1099511628211ULL;
-            }
-        for (; k < n; ++k) {
-            h[0] ^= reinterpret_cast<std::uintptr_t>(r.at(loci[k]));
-            h[0] *= 1099511628211ULL;
+    const long n = std::max(list.count, 0L);
+    std::vector<int> telling;
+    {
+        std::vector<unsigned char> differs(loci.size(), 0);
+        Row const first = row_of(n > 0 ? list.data[0] : nullptr);
+        for (long i = 1; i < n; ++i) {
+            Row const r = row_of(list.data[i]);
+            if (r.data == first.data && r.count == first.count) continue;
+            for (std::size_t k = 0; k < loci.size(); ++k) differs[k] |= r.at(loci[k]) != first.at(loci[k]) ? 1 : 0;
         }
-        return ((h[0] * 31 + h[1]) * 31 + h[2]) * 31 + h[3];
+        for (std::size_t k = 0; k < loci.size(); ++k)
+            if (differs[k] != 0) telling.push_back(loci[k]);
+    }
+    auto hash = [&telling](Row const& r) {
+        std::uint64_t h = 1469598103934665603ULL;
+        for (int l : telling) {
+            h ^= reinterpret_cast<std::uintptr_t>(r.at(l));
+            h *= 1099511628211ULL;
+        }
+        return h;
     };
-    auto alike = [&loci](Row const& a, Row const& b) {
+    auto alike = [&telling](Row const& a, Row const& b) {
         // Definitions of the same text share one row.
         if (a.data == b.data && a.count == b.count) return true;
-        for (int l : loci)
+        for (int l : telling)
             if (a.at(l) != b.at(l)) return false;
         return true;
     };
     std::unordered_map<std::uint64_t, std::vector<long>> firsts;  // hash -> first entries of its classes
-    classOf.assign(static_cast<std::size_t>(std::max(list.count, 0L)), 0);
+    classOf.assign(static_cast<std::size_t>(n), 0);
     int classes = 0;
-    for (long i = 0; i < list.count; ++i) {
+    for (long i = 0; i < n; ++i) {
         Row const e = row_of(list.data[i]);
         std::vector<long>& candidates = firsts[hash(e)];
         long match = -1;

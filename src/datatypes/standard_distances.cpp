@@ -1,5 +1,6 @@
 #include "datatypes/standard_distances.h"
 
+#include "data/HaploDef.h"
 #include "data/TAllele.h"
 #include "datatypes/allele_data.h"
 
@@ -12,12 +13,17 @@ StandardAlleleRows read_standard_alleles(std::vector<PHaploDef const*> const& en
     // most sites are such loci.
     std::vector<TAllele const*> first(loci.size(), nullptr);
     std::vector<unsigned char> differs(loci.size(), 0);
-    for (std::size_t e = 0; e < entries.size(); ++e)
+    for (std::size_t e = 0; e < entries.size(); ++e) {
+        HaploDef const* h = entries[e] != nullptr ? entries[e]->haplotype : nullptr;
+        TAllele* const* row = h != nullptr ? h->alleles.data : nullptr;
+        long const length = row != nullptr ? h->alleles.count : 0;
         for (std::size_t k = 0; k < loci.size(); ++k) {
-            TAllele const* a = allele_at(entries[e], loci[k]);
+            int const l = loci[k];
+            TAllele const* a = l < length ? row[l] : nullptr;
             if (e == 0) first[k] = a;
-            else if (a != first[k]) differs[k] = 1;
+            else differs[k] |= a != first[k] ? 1 : 0;
         }
+    }
     std::vector<int> varying;
     for (std::size_t k = 0; k < loci.size(); ++k)
         if (differs[k] != 0) varying.push_back(loci[k]);
