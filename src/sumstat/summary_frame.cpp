@@ -221,8 +221,11 @@ void SummaryTable::close() {
 }
 
 void SummaryTable::endRow() {
+    // Rows gather until a block is full: only this table writes to the
+    // stream until it flushes (every other write goes through stream(),
+    // rule() or close()), so the stream's format stays as the rows found it.
     row_ += '\n';
-    flushRow();
+    if (row_.size() >= 32768) flushRow();
 }
 
 void SummaryTable::label(char const* text) { textCell(text, layout_.labelWidth); }
