@@ -150,18 +150,22 @@ class GlobalAlleles {
 public:
     void clear() { seen_.clear(); }
 
-    void add(int l, TAllele const* a, double weight) {
-        if (a == nullptr) return;
+    // Returns the global allele when it is remembered for the next copies,
+    // else null.
+    TAllele* add(int l, TAllele const* a, double weight) {
+        if (a == nullptr) return nullptr;
         for (auto const& [from, to] : seen_) {
             if (from == a) {
                 to->weight += weight;
-                return;
+                return to;
             }
         }
         TAlleleDB& db = PopGenetics::globalAllelicDB;
         int const pos = db.InsertAllPos(l, a->name, weight);
-        if (pos < 0 || l >= db.loci.count || db.loci.data[l] == nullptr || seen_.size() >= kKept) return;
-        seen_.emplace_back(a, db.loci.data[l]->alleles.data[pos]);
+        if (pos < 0 || l >= db.loci.count || db.loci.data[l] == nullptr || seen_.size() >= kKept) return nullptr;
+        TAllele* to = db.loci.data[l]->alleles.data[pos];
+        seen_.emplace_back(a, to);
+        return to;
     }
 
 private:
@@ -191,6 +195,10 @@ struct LocusCopies {
     double n = 0.0;
     TAllele const* last = nullptr;
     bool lastValid = false;
+    // Where the last allele's copies went: its global allele (null when
+    // not remembered) and its place in the tally.
+    TAllele* lastGlobal = nullptr;
+    std::size_t lastSlot = 0;
 
     void clear() {
         tally.clear();
@@ -198,16 +206,35 @@ struct LocusCopies {
         n = 0.0;
         last = nullptr;
         lastValid = false;
+        lastGlobal = nullptr;
     }
 
+    // As tally_copy, each sum taking the same terms in the same order; a
+    // copy of the last allele goes straight to its places.
     template <class Valid>
     void add(int l, TAllele* a, double c, Valid const& valid) {
         if (a == nullptr) return;  // no copy: nothing to count or enter
+        if (a == last && lastGlobal != nullptr) {
+            if (lastValid) {
+                lastGlobal->weight += c;
+                n += c;
+                tally.add_at(lastSlot, c);
+            } else {
+                lastGlobal->weight += 0.0;
+            }
+            return;
+        }
         if (a != last) {
             last = a;
             lastValid = valid(a);
         }
-        tally_copy(l, a, c, lastValid, tally, global, n);
+        if (lastValid) {
+            lastGlobal = global.add(l, a, c);
+            n += c;
+            lastSlot = tally.add(a, c);
+        } else {
+            lastGlobal = global.add(l, a, 0.0);
+        }
     }
 };
 
