@@ -344,6 +344,8 @@ public:
     StandardTables(Samples& set, settings& s, std::ostream& os, int w, Project* project)
         : set_(set), s_(s), os_(os), w_(w), project_(project), n_(set.Populations.count) {
         L_ = summary_sample(set, 0).locusExpHet.count;
+        // Looked up once: the per-locus tables read every sample on every row.
+        for (long i = 0; i < n_; ++i) samples_.push_back(&summary_sample(set, i));
     }
 
     void basicProperties();
@@ -353,7 +355,7 @@ public:
     std::vector<double> const& numberOfAlleles();
 
 private:
-    PopGenetics& sample(long i) { return summary_sample(set_, i); }
+    PopGenetics& sample(long i) { return *samples_[static_cast<std::size_t>(i)]; }
 
     // A row of one real value per sample, value(i), then their mean and
     // s.d.; the caller ends the row (after the total column when there is
@@ -378,6 +380,7 @@ private:
     Project* project_;
     long n_;
     long L_;
+    std::vector<PopGenetics*> samples_;  // sample(i) for i below n_
     std::vector<double> totalAlleles_;
 };
 
