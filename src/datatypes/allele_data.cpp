@@ -75,9 +75,12 @@ int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, 
     {
         std::vector<unsigned char> differs(loci.size(), 0);
         Row const first = row_of(n > 0 ? list.data[0] : nullptr);
+        std::unordered_map<TAllele* const*, long> read;  // rows read, with their length
+        read.emplace(first.data, first.count);
         for (long i = 1; i < n; ++i) {
             Row const r = row_of(list.data[i]);
-            if (r.data == first.data && r.count == first.count) continue;
+            // A row shared with an entry read before differs where that one did.
+            if (auto const [it, added] = read.try_emplace(r.data, r.count); !added && it->second == r.count) continue;
             for (std::size_t k = 0; k < loci.size(); ++k) differs[k] |= r.at(loci[k]) != first.at(loci[k]) ? 1 : 0;
         }
         for (std::size_t k = 0; k < loci.size(); ++k)

@@ -1,5 +1,7 @@
 #include "datatypes/standard_distances.h"
 
+#include <unordered_map>
+
 #include "data/HaploDef.h"
 #include "data/TAllele.h"
 #include "datatypes/allele_data.h"
@@ -13,10 +15,13 @@ StandardAlleleRows read_standard_alleles(std::vector<PHaploDef const*> const& en
     // most sites are such loci.
     std::vector<TAllele const*> first(loci.size(), nullptr);
     std::vector<unsigned char> differs(loci.size(), 0);
+    std::unordered_map<TAllele* const*, long> read;  // rows read, with their length
     for (std::size_t e = 0; e < entries.size(); ++e) {
         HaploDef const* h = entries[e] != nullptr ? entries[e]->haplotype : nullptr;
         TAllele* const* row = h != nullptr ? h->alleles.data : nullptr;
         long const length = row != nullptr ? h->alleles.count : 0;
+        // A row shared with an entry read before differs where that one did.
+        if (auto const [it, added] = read.try_emplace(row, length); !added && it->second == length) continue;
         for (std::size_t k = 0; k < loci.size(); ++k) {
             int const l = loci[k];
             TAllele const* a = l < length ? row[l] : nullptr;
