@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <iomanip>
 #include <ostream>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -47,25 +45,25 @@ TAllele* entry_allele(PHaploDef const* entry, long l) {
 double entry_count(PHaploDef const* entry) { return entry != nullptr ? entry->count : 0.0; }
 
 // The allele lists of a sample's entries, with the entries that hold the
-// same list pooled into one row. Counts are whole numbers, so a row's total
-// adds up to exactly what its entries add one by one, and a row stands where
-// its first entry stood, so alleles keep the order of their first copies.
+// same list (one shared row) pooled into one row. Counts are whole numbers,
+// so a row's total adds up to exactly what its entries add one by one, and a
+// row stands where its first entry stood, so alleles keep the order of their
+// first copies.
 class EntryRows {
 public:
     explicit EntryRows(MY_TIArrayAsVector<PHaploDef> const& entries) {
-        std::unordered_map<std::string_view, std::vector<std::size_t>> byText;
+        std::unordered_map<TAllele* const*, std::vector<std::size_t>> byRow;
         for (long e = 0; e < entries.count; ++e) {
             PHaploDef const* entry = entries.data[e];
             HaploDef const* h = entry != nullptr ? entry->haplotype : nullptr;
             // Without an allele list an entry adds nothing anywhere.
             if (h == nullptr || h->alleles.count == 0) continue;
             Row const row{h->alleles.data, h->alleles.count, static_cast<double>(entry->count)};
-            std::vector<std::size_t>& same = byText[std::string_view(h->data.c_str())];
+            std::vector<std::size_t>& same = byRow[row.alleles];
             bool pooled = false;
             for (std::size_t r : same) {
                 Row& kept = rows_[r];
-                if (kept.length == row.length &&
-                    std::memcmp(kept.alleles, row.alleles, static_cast<std::size_t>(row.length) * sizeof(TAllele*)) == 0) {
+                if (kept.length == row.length) {
                     kept.count += row.count;
                     pooled = true;
                     break;
