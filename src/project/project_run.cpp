@@ -28,6 +28,7 @@
 #include "run/task_bits.h"
 #include "structure/IndLikelihood.h"
 #include "sumstat/TSumStat.h"
+#include "sumstat/statistics_fill.h"
 
 namespace quintle {
 
@@ -348,6 +349,7 @@ void Project::run_group_pass(settings const& checked) {
     static_cast<ProfileSettings&>(*pooled_structure) = static_cast<ProfileSettings const&>(*structure);
     ProfileSettings const kept_profile(*this);
     int const kept_converted = phen_converted;
+    pass_results = PassResults{};
 
     poolSamplesInGroups(*samples, *structure, *pooled_samples, *pooled_structure);
     std::unique_ptr<Samples> kept_samples = std::exchange(samples, std::move(pooled_samples));
@@ -380,6 +382,7 @@ void Project::run_group_pass(settings const& checked) {
 }
 
 void Project::run_population_pass() {
+    pass_results = PassResults{};
     samples->GroupLevel = false;
     SumStat.groupPass = false;
     options.current_samples = samples.get();
@@ -446,11 +449,14 @@ void Project::run_pass_tasks(char const* folder, std::string const& banner, Stru
     PopGenetics::globalSubstPolymSites.count = 0;
     PopGenetics::globalSubstPolymSites.capacity = 0;
     samples->compute_stuff(this, options);
+    pass_results.summary = std::move(samples->summary_line);
+    pass_results.linkage = std::move(samples->linkage_line);
 
     if ((options.TaskNumber & tasks_between_samples) != 0) GenStructCalculations(options.ResultFile);
 }
 
 void Project::output_pass_statistics() {
+    fill_statistics_record(pass_results, SumStat);
     if (settings::num_proj_done == 0) SumStat.outputHeader(DataType);
     SumStat.outputStats(DataType);
 }
