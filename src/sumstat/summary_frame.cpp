@@ -162,9 +162,20 @@ void SummaryTable::fixedCell(double value, int precision, int width) {
     bool const plain = std::isfinite(value) && precision > 0 && precision <= 40 &&
                        (os_.flags() & std::ios::floatfield) == std::ios::fixed && plainNumbers();
     char text[400];
-    std::to_chars_result const r =
-        plain ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision)
-              : std::to_chars_result{text, std::errc::value_too_large};
+    std::to_chars_result r{text, std::errc::value_too_large};
+    if (plain && std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        // A whole number (most cells of the per-locus tables): its digits, the
+        // point and zeros, as printf writes it, -0 keeping its sign.
+        char* p = text;
+        auto const whole = static_cast<long long>(value);
+        if (whole == 0 && std::signbit(value)) *p++ = '-';
+        p = std::to_chars(p, text + 40, whole).ptr;
+        *p++ = '.';
+        std::memset(p, '0', static_cast<std::size_t>(precision));
+        r = {p + precision, std::errc{}};
+    } else if (plain) {
+        r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
+    }
     if (r.ec != std::errc{}) {
         flushRow();
         os_ << std::setw(width) << value;
@@ -209,8 +220,11 @@ void SummaryTable::close() {
 }
 
 void SummaryTable::endRow() {
+    // Rows gather until a block is full: only this table writes to the
+    // stream until it flushes (every other write goes through stream(),
+    // rule() or close()), so the stream's format stays as the rows found it.
     row_ += '\n';
-    flushRow();
+    if (row_.size() >= 32768) flushRow();
 }
 
 void SummaryTable::label(char const* text) { textCell(text, layout_.labelWidth); }
@@ -327,6 +341,8 @@ public:
     StandardTables(Samples& set, settings& s, std::ostream& os, int w, Project* project)
         : set_(set), s_(s), os_(os), w_(w), project_(project), n_(set.Populations.count) {
         L_ = summary_sample(set, 0).locusExpHet.count;
+        // Looked up once: the per-locus tables read every sample on every row.
+        for (long i = 0; i < n_; ++i) samples_.push_back(&summary_sample(set, i));
     }
 
     void basicProperties();
@@ -336,7 +352,7 @@ public:
     std::vector<double> const& numberOfAlleles();
 
 private:
-    PopGenetics& sample(long i) { return summary_sample(set_, i); }
+    PopGenetics& sample(long i) { return *samples_[static_cast<std::size_t>(i)]; }
 
     // A row of one real value per sample, value(i), then their mean and
     // s.d.; the caller ends the row (after the total column when there is
@@ -361,6 +377,7 @@ private:
     Project* project_;
     long n_;
     long L_;
+    std::vector<PopGenetics*> samples_;  // sample(i) for i below n_
     std::vector<double> totalAlleles_;
 };
 
