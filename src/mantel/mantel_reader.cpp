@@ -13,11 +13,11 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/checked_int.h"
 #include "core/input_files.h"
 #include "core/parsing.h"
 #include "core/timing.h"
 #include "mantel/Mantel.h"
-#include "project/checked_int.h"
 #include "run/extern_names.h"
 #include "run/settings.h"
 

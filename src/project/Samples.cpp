@@ -5,12 +5,12 @@
 #include <ostream>
 
 #include "core/Errors.h"
+#include "core/checked_int.h"
 #include "data/HaploDef.h"
 #include "data/Haplo_DB.h"
 #include "data/TAlleleDB.h"
 #include "data/TLocus.h"
 #include "data/TPhenotype.h"
-#include "project/checked_int.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
 

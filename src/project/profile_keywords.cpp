@@ -7,9 +7,9 @@
 #include <ostream>
 
 #include "core/Errors.h"
+#include "core/checked_int.h"
 #include "core/parsing.h"
 #include "project/Project.h"
-#include "project/checked_int.h"
 
 namespace quintle {
 

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "core/Errors.h"
+#include "core/checked_int.h"
 #include "core/input_files.h"
 #include "core/parsing.h"
 #include "core/public.h"
@@ -15,7 +16,6 @@
 #include "data/Haplo_DB.h"
 #include "datatypes/population_factory.h"
 #include "project/Samples.h"
-#include "project/checked_int.h"
 #include "run/extern_names.h"
 #include "run/settings.h"
 

@@ -6,10 +6,10 @@
 #include <unordered_map>
 
 #include "core/Errors.h"
+#include "core/checked_int.h"
 #include "core/parsing.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
-#include "project/checked_int.h"
 
 namespace quintle {
 

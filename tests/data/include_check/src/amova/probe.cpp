@@ -1,0 +1,2 @@
+#include "mantel/Mantel.h"
+#include "mantel/network_report.h"

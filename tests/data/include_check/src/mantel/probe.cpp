@@ -1,0 +1,2 @@
+#include "data/Population.h"
+#include "project/Samples.h"

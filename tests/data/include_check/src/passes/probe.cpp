@@ -1,0 +1,2 @@
+#include "structure/IndLikelihood.h"
+#include "sumstat/statistics_fill.h"

@@ -1,0 +1,1 @@
+#include "mantel/Mantel.h"

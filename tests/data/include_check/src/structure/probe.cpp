@@ -1,0 +1,2 @@
+#include "amova/Amova.h"
+#include "passes/probe.h"
