@@ -66,6 +66,12 @@ public:
     // --- the sample's own data ------------------------------------------------
     std::vector<int> polymorphicLocus;  // one int per locus
     ProfileSettings profile;            // own copy of the project profile
+    // The project's data type and locus separator as the sample's analyses
+    // see them: given by the sample set when it is built from the profile
+    // (Samples::set_data_context), never read from the profile reader's
+    // class-wide fields, so that samples of different types can coexist.
+    TDataType dataType = DataTypeDefault;
+    char locusSeparator = 0;
     my_string name;
     int id = -1;
     PHaploDefList haplotypes{10, 100};  // owns its records

@@ -318,8 +318,8 @@ bool chakraborty(AlleleSample const& a, AlleleDriverType const& t, settings& s, 
 // run asks for (the translator relies on it).
 void closing_step(PopGenetics& p, settings& s) {
     if (s.TaskNumber != task_amova_permutations) return;
-    if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
-    p.build_allele_vectors(ProfileSettings::LocusSeparator);
+    if (s.RecessiveAllelesEM != 0) p.make_all_blanks(p.locusSeparator);
+    p.build_allele_vectors(p.locusSeparator);
 }
 
 void run_allele_driver(AlleleSample const& a, AlleleDriverType const& t, settings& s) {
@@ -368,7 +368,7 @@ void PopulMicrosat::test_methods(settings& s) {
 void PopulStandard::test_methods(settings& s) {
     AlleleSample a{*this, nullptr, [this](settings& t) { return compute_molecular_diversity(t); },
                    &stdMeanPairwiseDiff, &stdMeanPairwiseDiffSd, &piPerSite, &piPerSiteSd};
-    run_allele_driver(a, ProfileSettings::DataType == FREQUENCY ? kFrequency : kStandard, s);
+    run_allele_driver(a, dataType == FREQUENCY ? kFrequency : kStandard, s);
 }
 
 }  // namespace quintle

@@ -253,7 +253,11 @@ bool Project::read_project() {
     PopGenetics::globalAllelicDB.destroy();
     // No project may test an earlier project's Mantel matrices.
     mantel.clear();
-    if (newOpen() != 0) return true;
+    if (newOpen() != 0) {
+        // The project's profile as read to its end is the samples' context.
+        if (samples) samples->set_data_context(DataType, LocusSeparator);
+        return true;
+    }
     *_AOS_ << "Error opening project... " << settings::input_file << std::endl;
     return false;
 }
@@ -261,16 +265,17 @@ bool Project::read_project() {
 void Project::print_project_information(std::ostream& out) {
     print_js_doc_entry(options, 1, "_run_information", "Settings");
     samples->convert_dna_upper();
-    if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0) {
+    if ((samples->dataType == DNA || samples->dataType == RFLP) && samples->locusSeparator != 0) {
         samples->rm_separators();
         LocusSeparator = 0;
+        samples->set_data_context(samples->dataType, 0);
         out << "\nWarning: The locus separator has been removed\n-------\n\n";
         *_AOS_ << "\nWarning: The locus separator has been removed\n\n";
     }
 
     out << "\nProject information:" << "\n--------------------\n";
     out << "\tNbSamples      =  " << NbSamples << "\n";
-    out << "\tDataType       =  " << data_type_name(DataType) << "\n";
+    out << "\tDataType       =  " << data_type_name(samples->dataType) << "\n";
     out << "\tGenotypicData  =  " << GenotypicData << "\n";
     if (GenotypicData != 0) {
         out << "\tGameticPhase   =  " << GameticPhase << "\n";
@@ -279,7 +284,7 @@ void Project::print_project_information(std::ostream& out) {
     out << std::endl;
     options.GenotypicData = GenotypicData;
     options.GameticPhase = GameticPhase;
-    options.print_pretty_settings(out);
+    options.print_pretty_settings(out, samples->dataType);
     *_AOS_ << "\n" << std::string(72, '-') << std::endl;
 }
 
@@ -375,7 +380,7 @@ void Project::run_group_pass(settings const& checked) {
     pooled_structure.reset();
     pooled_samples.reset();
 
-    output_pass_statistics();
+    output_pass_statistics(samples->dataType);
     phen_converted = kept_converted;
 }
 
@@ -400,7 +405,7 @@ void Project::run_population_pass() {
         References(out, my_string("SelectionScanHier_2009"), 2);
         print_js_aux_entry(options, 2, "_fdist2_", "Loci under selection");
         *_AOS_ << "Detecting loci under selection based on F-statistics\n";
-        if (DataType == FREQUENCY && structure->NbGroups != 0) {
+        if (samples->dataType == FREQUENCY && structure->NbGroups != 0) {
             char const* const text = "Impossible to detect outlier loci with relative frequency data\n";
             out << text;
             *_AOS_ << "\t" << text;
@@ -414,7 +419,7 @@ void Project::run_population_pass() {
         *_AOS_ << "done with detection of loci under selection! (" << elapsed_ms_since(start) << " ms)\n";
     }
 
-    output_pass_statistics();
+    output_pass_statistics(samples->dataType);
 }
 
 void Project::run_pass_tasks(char const* folder, std::string const& banner, Structure* kept) {
@@ -450,9 +455,9 @@ void Project::run_pass_tasks(char const* folder, std::string const& banner, Stru
     if ((options.TaskNumber & tasks_between_samples) != 0) GenStructCalculations(options.ResultFile);
 }
 
-void Project::output_pass_statistics() {
-    if (settings::num_proj_done == 0) SumStat.outputHeader(DataType);
-    SumStat.outputStats(DataType);
+void Project::output_pass_statistics(TDataType type) {
+    if (settings::num_proj_done == 0) SumStat.outputHeader(type);
+    SumStat.outputStats(type);
 }
 
 }  // namespace quintle

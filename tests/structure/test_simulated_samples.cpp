@@ -71,6 +71,10 @@ struct ScanProject {
         p.structure = std::make_unique<Structure>(t.st);
         p.samples->RunSettings = &p.options;
         static_cast<ProfileSettings&>(t.set).RunSettings = &p.options;
+        // The templates as the project reader leaves them, the current set
+        // as the scan makes its scratch set from them.
+        t.set.set_data_context(ProfileSettings::DataType, ProfileSettings::LocusSeparator);
+        p.samples->set_data_context(t.set.dataType, t.set.locusSeparator);
     }
     int simulate(Mut_Type model, double theta, double F, int D, bool diploid) {
         return p.simulateSample(theta, 1, model, 0.0, 1.0, 1.0, 1.0 / 3.0, 0, F, &t.set, &t.st, D, diploid);
