@@ -195,11 +195,15 @@ public:
     // max) and sets contTableMonomorphic. 1 built or fewer than 2 alleles,
     // 0 after an error.
     int make_hw_table(int* sel);
-    // One chain over the table; P also in s.HWPValue, its s.d. in
-    // s.PrecisionOnPValueHW. `status` is set to 0.
+    // One chain over the table: its P (1 when no chain runs, -1000 when
+    // stopped), the s.d. of P in `sd` (0 when no chain runs, untouched when
+    // stopped); `status` is set to 0 when the chain ends. The settings are
+    // only read.
     double make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    double make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel, double& sd);
     // The same in batches with early stop.
     double make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    double make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel, double& sd);
     // One chain step on contTable; the ratio of the move made, 1.0 if none.
     double swap_in_table2(int* sel, long& seed);
     // Releases contTable.
