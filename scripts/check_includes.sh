@@ -12,7 +12,11 @@
 #   SRC_DIR     default: src/ beside this script's folder
 #   ALLOW_FILE  default: scripts/include_allow.txt; lines of the form
 #                 <includer under SRC_DIR> -> <included header>   # why
-#               where either side may be a shell pattern (core/*.cpp).
+#               where either side may be a shell pattern (core/*.cpp), and
+#                 <header> <- <includer under SRC_DIR>            # why
+#               which keep a header to its listed includers: from another
+#               folder, only an includer matching one of the header's "<-"
+#               lines may include it, upward or downward.
 # Exit status: 0 when no include goes up unpermitted, 1 otherwise, 2 on a
 # usage error or a folder without a rank.
 
@@ -45,6 +49,20 @@ edges=$(cd "$src" && grep -rE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"
 # Allow-list entries as "includer header", comments and blank lines dropped.
 rules=$(sed -e 's/#.*//' "$allow" | awk -F'->' 'NF == 2 { gsub(/[[:space:]]/, "", $1); gsub(/[[:space:]]/, "", $2); print $1, $2 }')
 
+# Headers kept to their includers, as "header includer" lines.
+kept=$(sed -e 's/#.*//' "$allow" | awk -F'<-' 'NF == 2 { gsub(/[[:space:]]/, "", $1); gsub(/[[:space:]]/, "", $2); print $1, $2 }')
+
+# "yes" when the header is kept to its listed includers and `$1` is none of them.
+unlisted() {
+    found=$(echo "$kept" | while read -r header from; do
+        [ "$header" = "$2" ] || continue
+        echo kept
+        # shellcheck disable=SC2254
+        case $1 in $from) echo listed ;; esac
+    done)
+    case $found in *kept*) case $found in *listed*) ;; *) echo yes ;; esac ;; esac
+}
+
 permitted() {
     echo "$rules" | while read -r from to; do
         [ -n "$from" ] || continue
@@ -67,6 +85,10 @@ while read -r file header; do
         echo "unranked folder in: $file -> $header (give it a rank in $0)" >&2
         status=2
         continue
+    fi
+    if [ -n "$(unlisted "$file" "$header")" ]; then
+        echo "include of a header kept to its listed includers: $file -> $header"
+        [ "$status" = 0 ] && status=1
     fi
     [ "$rf" -lt "$rt" ] || continue
     up_edges="$up_edges$file $header$nl"

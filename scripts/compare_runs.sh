@@ -38,6 +38,16 @@
 # and is started as "BINARY <project>.pmp stats.txt 0 1 run_silent" in its
 # own folder with QUINTLE_SEED fixed.
 #
+# Run lists: each file tests/data/compare/run_lists/<name>.txt is one more
+# run, runlist__<name>, of several projects in one process, in the order of
+# its lines "project <path from the root>"; each project's folder is copied
+# into a folder of its own (p1, p2, ...). The settings are all_tasks' with
+# the changes of its lines "set <Key>=<value>". The program runs one project
+# per call, so these runs are made by the driver quintle_run_list built
+# beside BINARY (tests/support/run_list_main.cpp), as
+# "quintle_run_list stats.txt 0 1 p1/<project>.pmp p2/<project>.pmp ...":
+# they show what the statistics record carries from one project to the next.
+#
 # Before comparing, the texts that change from one run to the next are
 # masked: elapsed times ("(12 ms)", "done in 12 ms" or "12ms", "12 ms to compute",
 # "0h 0m 0s 12 ms", "Time for computation : 12 ms"), dates and time stamps
@@ -118,6 +128,11 @@ list_cases() {
             printf '%s\t%s\t%s\t%s\n' "${setting}__${name}" "$project" "$setting" "$method"
         done
     done <<< "$projects"
+    for list in "$COMPARE_DATA"/run_lists/*.txt; do
+        [ -e "$list" ] || continue
+        name="$(basename "$list" .txt)"
+        printf '%s\t%s\t%s\t%s\n' "runlist__${name}" "${list#$ROOT/}" runlist -
+    done
 }
 
 # sed program masking what differs between two runs of the same binary.
@@ -146,7 +161,7 @@ run_case() {
     local dir="$out/$name" source_dir
     source_dir="$(dirname "$ROOT/$project")"
     mkdir -p "$dir"
-    find "$source_dir" -maxdepth 1 -type f -exec cp -t "$dir" {} +
+    [ "$setting" = runlist ] || find "$source_dir" -maxdepth 1 -type f -exec cp -t "$dir" {} +
     case "$setting" in
         example)
             cp "$ROOT/examples/pml_run.pms" "$ROOT/examples/ssdefs.txt" "$dir/"
@@ -159,8 +174,29 @@ run_case() {
                 "$COMPARE_DATA/distances/pml_run.pms" > "$dir/pml_run.pms"
             cp "$COMPARE_DATA/distances/ssdefs.txt" "$dir/"
             ;;
+        runlist)
+            cp "$COMPARE_DATA/all_tasks/"* "$dir/"
+            local kind value k=0
+            local -a listed=()
+            while read -r kind value; do
+                case "$kind" in
+                    project)
+                        k=$((k + 1))
+                        mkdir -p "$dir/p$k"
+                        find "$(dirname "$ROOT/$value")" -maxdepth 1 -type f -exec cp -t "$dir/p$k" {} +
+                        listed+=("p$k/$(basename "$value")")
+                        ;;
+                    set)
+                        sed -E -i "s/^${value%%=*}=.*/$value/" "$dir/pml_run.pms"
+                        ;;
+                esac
+            done < "$ROOT/$project"
+            (cd "$dir" && QUINTLE_SEED=$SEED timeout "$RUN_TIMEOUT" "$(dirname "$binary")/quintle_run_list" \
+                stats.txt 0 1 "${listed[@]}" > "$out/$name.console" 2>&1; echo "$?" > "$out/$name.status")
+            ;;
     esac
 
+    [ "$setting" = runlist ] ||
     (cd "$dir" && QUINTLE_SEED=$SEED timeout "$RUN_TIMEOUT" "$binary" "$(basename "$project")" \
         stats.txt 0 1 run_silent > "$out/$name.console" 2>&1; echo "$?" > "$out/$name.status")
 

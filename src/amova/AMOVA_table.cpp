@@ -12,8 +12,6 @@
 #include "core/random.h"
 #include "project/Samples.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
-#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -255,19 +253,6 @@ constexpr Percentile kPercentiles[AMOVA_table::percentile_count] = {
     {" 99 %      : ", 19800}, {" 99.5 %    : ", 19900}, {" 99.75 %   : ", 19950}, {" 99.9 %    : ", 19980},
     {" 99.95 %   : ", 19990}};
 
-FixationIndices indices_for_line(LocusAverage const& a) {
-    switch (a.type) {
-        case 1:
-        case 7: return FixationIndices{.fst = a.FST};
-        case 2: return FixationIndices{.fis = a.FIS, .fst = a.FST, .fit = a.FIT};
-        case 3:
-        case 5: return FixationIndices{.fst = a.FST, .fct = a.FCT, .fsc = a.FSC};
-        case 4: return FixationIndices{.fis = a.FIS, .fct = a.FCT, .fsc = a.FSC, .fit = a.FIT};
-        case 6: return FixationIndices{.fis = a.FIS};
-        default: return {};
-    }
-}
-
 }  // namespace
 
 // --- per-locus table ---------------------------------------------------------------
@@ -455,7 +440,7 @@ LocusAverage AMOVA_table::average_loci() const {
     return a;
 }
 
-void print_locus_average(std::ostream& out, LocusAverage const& a, settings* s) {
+void print_locus_average(std::ostream& out, LocusAverage const& a, settings* s, bool groups) {
     if (a.loci < 1) return;
     std::string const rule(72, '-');
     out << "\n====================================================" << "\nGlobal AMOVA results as a weighted average over loci"
@@ -491,7 +476,7 @@ void print_locus_average(std::ostream& out, LocusAverage const& a, settings* s) 
     if (!a.bootstraps.empty()) {
         if (s != nullptr && s->current_samples != nullptr)
             s->current_samples->print_computation_anchor(
-                2, *s, my_string(SumStat.groupPass ? "gr_bootstrap" : "bootstrap"), my_string("F-stat bootstraps"));
+                2, *s, my_string(groups ? "gr_bootstrap" : "bootstrap"), my_string("F-stat bootstraps"));
         for (LocusAverage::Bootstrap const& b : a.bootstraps) {
             out << "\n" << b.name << " bootstrap percentile values (over " << AMOVA_table::bootstrap_replicates
                 << " bootstraps)" << "\n-------------------------------------------------------\n\n";
@@ -521,11 +506,24 @@ void print_locus_average(std::ostream& out, LocusAverage const& a, settings* s) 
     }
 }
 
-void AMOVA_table::print_average_loci(std::ostream& out, settings* s) {
-    if (results.count < 1 || results.data[0] == nullptr) return;
-    LocusAverage const a = average_loci();
-    print_locus_average(out, a, s);
-    if (a.type >= 1 && a.type <= 7 && s != nullptr) store_amova_statistics(*s, indices_for_line(a));
+LocusAverage AMOVA_table::print_average_loci(std::ostream& out, settings* s, bool groups) {
+    if (results.count < 1 || results.data[0] == nullptr) return {};
+    LocusAverage a = average_loci();
+    print_locus_average(out, a, s, groups);
+    return a;
+}
+
+FixationIndices average_line_indices(LocusAverage const& a) {
+    switch (a.type) {
+        case 1:
+        case 7: return FixationIndices{.fst = a.FST};
+        case 2: return FixationIndices{.fis = a.FIS, .fst = a.FST, .fit = a.FIT};
+        case 3:
+        case 5: return FixationIndices{.fst = a.FST, .fct = a.FCT, .fsc = a.FSC};
+        case 4: return FixationIndices{.fis = a.FIS, .fct = a.FCT, .fsc = a.FSC, .fit = a.FIT};
+        case 6: return FixationIndices{.fis = a.FIS};
+        default: return {};
+    }
 }
 
 }  // namespace quintle

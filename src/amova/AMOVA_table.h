@@ -14,6 +14,7 @@
 
 #include "amova/amova_results.h"
 #include "core/MY_TIArrayAsVector.h"
+#include "project/pass_results.h"
 
 namespace quintle {
 
@@ -87,12 +88,19 @@ public:
     // run's generator. Empty (loci 0) for an empty list.
     LocusAverage average_loci() const;
     // Computes the average, writes it (table, indices, percentiles and
-    // significance tests) and hands its indices to the statistics line. The
-    // bootstrap's anchor goes to the sample set the settings point to.
-    void print_average_loci(std::ostream& out, settings* s);
+    // significance tests) and returns it. The bootstrap's anchor goes to the
+    // sample set the settings point to, named for the group pass when
+    // `groups`.
+    LocusAverage print_average_loci(std::ostream& out, settings* s, bool groups = false);
 };
 
 // The average's section of the result file.
-void print_locus_average(std::ostream& out, LocusAverage const& a, settings* s);
+void print_locus_average(std::ostream& out, LocusAverage const& a, settings* s, bool groups = false);
+
+// The indices the average gives the statistics line: every index of its
+// design (FST for one group of samples; FIS, FST and FIT with the individual
+// level; FST, FCT and FSC for groups; FIS, FCT, FSC and FIT for groups with
+// the individual level; FIS for one sample), none for another design.
+FixationIndices average_line_indices(LocusAverage const& a);
 
 }  // namespace quintle

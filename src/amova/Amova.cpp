@@ -13,6 +13,7 @@
 #include "core/timing.h"
 #include "data/Population.h"
 #include "project/DistMat.h"
+#include "project/pass_results.h"
 #include "project/Samples.h"
 #include "project/Structure.h"
 #include "run/ProfileSettings.h"
@@ -63,7 +64,7 @@ constexpr Design kDesigns[] = {
 }  // namespace
 
 Amova::Amova(quintle::settings& s, Structure* st, Samples* sa, DistMat* dm, Haplo_DB* hdb, TAlleleDB* adb,
-             Mantel* m, int print, int perLocus, amova_results* res)
+             Mantel* m, int print, int perLocus, amova_results* res, AmovaLine* lineOut)
     : settings(&s),
       structure(st),
       samples(sa),
@@ -73,8 +74,13 @@ Amova::Amova(quintle::settings& s, Structure* st, Samples* sa, DistMat* dm, Hapl
       mantel(m),
       print_results(print),
       per_locus(perLocus),
-      results(res) {
+      results(res),
+      line(lineOut) {
     run();
+}
+
+void Amova::give_line_indices(FixationIndices const& indices) {
+    if (line != nullptr) line->indices.merge(indices);
 }
 
 Amova::~Amova() { clean(); }

@@ -34,6 +34,8 @@ class Population;
 class amova_results;
 class FloatsAndPops;
 class TPhenotype;
+struct AmovaLine;
+struct FixationIndices;
 
 class Amova {
 public:
@@ -96,13 +98,22 @@ public:
     // The distances between the haplotypes present, copied out of dist_mat
     // once the vector is loaded; not ready when the block would be too large.
     FlatDistances flat_dist;
+    // Where the pass's statistics line gets this analysis's results (not
+    // owned): the indices of a design that prints its results, the pairwise
+    // lists. None: the analysis feeds no line (the selection scan's, one
+    // locus of the locus-by-locus AMOVA).
+    AmovaLine* line = nullptr;
 
     // Runs the whole analysis. Throws AmovaFatalError.
     Amova(quintle::settings& s, Structure* st, Samples* sa, DistMat* dm, Haplo_DB* hdb, TAlleleDB* adb,
-          Mantel* m, int print, int per_locus, amova_results* res);
+          Mantel* m, int print, int per_locus, amova_results* res, AmovaLine* line = nullptr);
     ~Amova();
     Amova(Amova const&) = delete;
     Amova& operator=(Amova const&) = delete;
+
+    // Hands a design's global fixation indices to the statistics line (run
+    // order: a later design's index replaces an earlier one's).
+    void give_line_indices(FixationIndices const& indices);
 
     // Sizes the working state for the structure, creates the samples'
     // permutation vectors and loads the haplotype index vector. Throws

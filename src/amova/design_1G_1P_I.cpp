@@ -10,9 +10,9 @@
 #include "amova/Amova.h"
 #include "amova/amova_results.h"
 #include "data/Population.h"
+#include "project/pass_results.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -78,7 +78,7 @@ int Amova::AMOVA_1G_1P_I() {
             *out << " Fixation Index     FIS : " << std::setw(12) << std::setprecision(5) << FIS << "\n"
                  << kRule << std::endl;
         }
-        store_amova_statistics(s, FixationIndices{.fis = FIS});
+        give_line_indices(FixationIndices{.fis = FIS});
         if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
             *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << 0 << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
                            << 0 << "\t" << 0 << "\t" << FIS << "\t" << 0 << "\t" << 0 << "\t" << 0;

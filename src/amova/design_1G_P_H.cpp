@@ -11,9 +11,9 @@
 #include "amova/Amova.h"
 #include "amova/amova_results.h"
 #include "data/Population.h"
+#include "project/pass_results.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -113,7 +113,7 @@ int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int indi
             *out << " Fixation Index      FST : " << std::setw(12) << std::setprecision(5) << FST << "\n"
                  << kRule << std::endl;
         }
-        store_amova_statistics(s, FixationIndices{.fst = FST});
+        give_line_indices(FixationIndices{.fst = FST});
         if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
             *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << 0 << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
                            << 0 << "\t" << 0 << "\t" << FST << "\t" << 0 << "\t" << 0 << "\t" << 0;

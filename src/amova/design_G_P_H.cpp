@@ -11,9 +11,9 @@
 #include "amova/Amova.h"
 #include "amova/amova_results.h"
 #include "data/Population.h"
+#include "project/pass_results.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -187,7 +187,7 @@ int Amova::group_design(char const* name, void (Amova::*among_all)(), void (Amov
             print_index(*out, "      FCT : ", FCT);
             *out << kRule << std::endl;
         }
-        store_amova_statistics(s, FixationIndices{.fst = FST, .fct = FCT, .fsc = FSC});
+        give_line_indices(FixationIndices{.fst = FST, .fct = FCT, .fsc = FSC});
         if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
             *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << df[2] << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
                            << Vc << "\t" << 0 << "\t" << FCT << "\t" << FSC << "\t" << FST << "\t" << 0;

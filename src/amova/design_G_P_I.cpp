@@ -13,9 +13,9 @@
 #include "amova/Amova.h"
 #include "amova/amova_results.h"
 #include "data/Population.h"
+#include "project/pass_results.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -168,7 +168,7 @@ int Amova::AMOVA_G_P_I() {
             print_index(*out, "      FIT : ", FIT);
             *out << kRule << std::endl;
         }
-        store_amova_statistics(s, FixationIndices{.fis = FIS, .fct = FCT, .fsc = FSC, .fit = FIT});
+        give_line_indices(FixationIndices{.fis = FIS, .fct = FCT, .fsc = FSC, .fit = FIT});
         if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
             *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << df[2] << "\t" << df[3] << "\t" << Va << "\t" << Vb
                            << "\t" << Vc << "\t" << Vd << "\t" << FIT << "\t" << FCT << "\t" << FSC << "\t" << FIS;

@@ -29,7 +29,6 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/amova_sumstat.h"
 
 namespace quintle {
 
@@ -194,15 +193,15 @@ void PairwisePass::run() {
         build_samples_by_id();
         create_matrices();
 
-        // Whether the test runs is decided here, whatever the settings said.
+        // Whether the test runs is decided here, whatever the settings'
+        // TestSignificancePairewiseFST says; the settings are left as read.
         long K = static_cast<long>(s.NumPermutationsFST);
         if (K <= 0) {
             K = 1;
-            s.TestSignificancePairewiseFST = 0;
+            test_ = false;
         } else {
-            s.TestSignificancePairewiseFST = s.ComputePairwiseFST != 0 || s.PrintMissIntermatchs != 0 ? 1 : 0;
+            test_ = s.ComputePairwiseFST != 0 || s.PrintMissIntermatchs != 0;
         }
-        test_ = s.TestSignificancePairewiseFST != 0;
 
         Samples const* set = engine_.samples;
         if (set != nullptr && set->GenotypicData != 0 && set->GameticPhase == 0 && s.RecessiveAllelesEM != 0) {
@@ -450,14 +449,22 @@ void PairwisePass::log_timing() const {
 // --- the statistics line -----------------------------------------------------------------------
 
 void PairwisePass::store_statistics() const {
+    AmovaLine* line = engine_.line;
+    if (line == nullptr) return;
+    // Each pair's value, row by row of the lower triangle.
+    auto pairs = [this](auto value) {
+        std::vector<double> v;
+        v.reserve(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_ > 0 ? n_ - 1 : 0) / 2);
+        for (int i = 1; i < n_; ++i)
+            for (int j = 0; j < i; ++j) v.push_back(value(i, j));
+        return v;
+    };
     // FST goes to the line whatever the report prints of it.
-    store_amova_statistics(s_, PairwiseList::Fst, n_, [this](int i, int j) { return fst_(i, j); });
+    line->pairFst = pairs([this](int i, int j) { return fst_(i, j); });
     // PrintMissIntermatchs also decides that the differences are computed
     // and tested. PiXY of a pair stands above the diagonal.
-    if (s_.PrintMissIntermatchs != 0)
-        store_amova_statistics(s_, PairwiseList::Pi, n_, [this](int i, int j) { return diffs_(j, i); });
-    if (s_.ComputeDeltaMuSqr != 0)
-        store_amova_statistics(s_, PairwiseList::DmuSqr, n_, [this](int i, int j) { return delta_mu_(i, j); });
+    if (s_.PrintMissIntermatchs != 0) line->pairPi = pairs([this](int i, int j) { return diffs_(j, i); });
+    if (s_.ComputeDeltaMuSqr != 0) line->pairDmuSqr = pairs([this](int i, int j) { return delta_mu_(i, j); });
 }
 
 // --- the report ------------------------------------------------------------------------------

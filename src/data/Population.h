@@ -266,9 +266,9 @@ public:
     // loci of unphased data, with its whole section of the result file.
     void calc_all_link_dis(std::fstream& out, TPhenDB const& phenotypes, settings& s, int const& initialConditions,
                            long const& permutations, int const& maxIterations, double const& epsilon);
-    // One pair {2, j, i}: the P value (also in s.LDPValue, its s.d. in
-    // s.PrecisionOnPValueLD), the permutations done, the chi-square value
-    // and both log-likelihoods; -1000 when stopped. The recessive form
+    // One pair {2, j, i}: the P value (1 for a pair left untested), the
+    // permutations done, the chi-square value and both log-likelihoods;
+    // -1000 when stopped. The recessive form
     // resamples genotypes under equilibrium instead of permuting alleles.
     double calc_link_dis_prob(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
                               double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,

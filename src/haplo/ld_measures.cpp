@@ -1,7 +1,7 @@
 // D, D' and r2 of every pair of polymorphic loci of a phased sample: the
 // observed and expected two-locus tables, the measures of every allele pair,
-// and the linkage values of the statistics line (adjacent pairs, the
-// flanking pair, per-sample means).
+// and the sample's linkage values for the statistics line (adjacent pairs,
+// the flanking pair, means), which it keeps as its LinkageLine.
 
 #include "haplo/ld_measures.h"
 
@@ -21,8 +21,8 @@
 #include "haplo/two_locus_table.h"
 #include "popstats/PopGenetics.h"
 #include "run/glbobj.h"
+#include "project/pass_results.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
 
 namespace quintle {
 
@@ -195,7 +195,8 @@ void batch_value(std::ostream& b, bool defined, double v) {
 
 // The pair's values of the statistics line and of the batch line, from its
 // last allele pair.
-void pair_values(PairLayout const& l, double& dprimeSum, double& r2Sum, int firstLocus, int lastLocus) {
+void pair_values(PairLayout const& l, double& dprimeSum, double& r2Sum, int firstLocus, int lastLocus,
+                 LinkageLine& line) {
     LdCell const c = l.cell(l.rows() - 1, l.cols() - 1);
     double dprimeW = 0.0, r2W = 0.0;
     weighted_values(l, dprimeW, r2W);
@@ -208,25 +209,24 @@ void pair_values(PairLayout const& l, double& dprimeSum, double& r2Sum, int firs
         batch_value(b, c.rDefined, c.r2);
         b << std::setw(7) << std::setprecision(3) << r2W << "\n";
     }
-    TSumStat& st = SumStat;
     bool const adjacent = std::abs(l.A - l.B) == 1;
     bool const flanking = l.A == firstLocus && l.B == lastLocus;
     if (c.dprimeDefined) {
         double const d = std::fabs(c.Dprime);
-        if (adjacent && (st.MEAN_ADJ_DPRIME || st.ALL_ADJ_DPRIME)) st.adjDprimeValues.Add(d);
-        if (st.MEAN_ALL_DPRIME) dprimeSum += d;
-        if (st.FLANK_DPRIME && flanking) st.flankDprimeValues.Add(d);
+        if (adjacent) line.adjDprime.push_back(d);
+        dprimeSum += d;
+        if (flanking) line.flankDprime = d;
     }
     if (c.rDefined) {
-        if (adjacent && (st.MEAN_ADJ_R2 || st.ALL_ADJ_R2)) st.adjR2Values.Add(c.r2);
-        if (st.MEAN_ALL_R2) r2Sum += c.r2;
-        if (st.FLANK_R2 && flanking) st.flankR2Values.Add(c.r2);
+        if (adjacent) line.adjR2.push_back(c.r2);
+        r2Sum += c.r2;
+        if (flanking) line.flankR2 = c.r2;
     }
 }
 
 // The tables of one pair; true when the pair's batch line was ended.
 bool write_pair_measures(PopGenetics& p, int A, int B, settings& s, double& dprimeSum, double& r2Sum, int firstLocus,
-                         int lastLocus) {
+                         int lastLocus, LinkageLine& line) {
     PairLayout l;
     l.A = A;
     l.B = B;
@@ -251,30 +251,28 @@ bool write_pair_measures(PopGenetics& p, int A, int B, settings& s, double& dpri
     measure_table(out, l, "\n 5: Table of Chi-square values ( Chi2=sqr(D)*n/(pa*(1-pa)*pb*(1-pb)) )\n\n",
                   Measure::Chi2);
     measure_table(out, l, "\n 6: Table of Chi-square P values (1 d.f.)\n\n", Measure::Chi2P);
-    pair_values(l, dprimeSum, r2Sum, firstLocus, lastLocus);
+    pair_values(l, dprimeSum, r2Sum, firstLocus, lastLocus, line);
     return _LINKAGE_DISEQUILIBRIUM_ != 0 && ofs_distrib_LD != nullptr;
 }
 
-double mean_from(TSumStat::Values const& v, long start) {
-    if (v.count <= start) return 0.0;
+double mean_of(std::vector<double> const& v) {
+    if (v.empty()) return 0.0;
     double sum = 0.0;
-    for (long i = start; i < v.count; ++i) sum += v.data[i];
-    return sum / static_cast<double>(v.count - start);
+    for (double x : v) sum += x;
+    return sum / static_cast<double>(v.size());
 }
 
 }  // namespace
 
 int PopGenetics::calc_d_sd_values(int* pair, settings& s, double& dprimeSum, double& r2Sum, int firstLocus,
                                   int lastLocus) {
-    write_pair_measures(*this, pair[1], pair[2], s, dprimeSum, r2Sum, firstLocus, lastLocus);
+    if (!linkage_line) linkage_line.emplace();
+    write_pair_measures(*this, pair[1], pair[2], s, dprimeSum, r2Sum, firstLocus, lastLocus, *linkage_line);
     return 1;
 }
 
 void ld_measures_pass(PopGenetics& p, std::vector<int> const& loci, settings& s, std::ostream& out) {
-    TSumStat& st = SumStat;
-    // Each mean starts where this sample's values begin in its own array.
-    long const startDprime = st.adjDprimeValues.count;
-    long const startR2 = st.adjR2Values.count;
+    LinkageLine line;
     double dprimeSum = 0.0, r2Sum = 0.0;
     int pairs = 0;
     bool const batch = _LINKAGE_DISEQUILIBRIUM_ != 0 && ofs_distrib_LD != nullptr;
@@ -294,17 +292,20 @@ void ld_measures_pass(PopGenetics& p, std::vector<int> const& loci, settings& s,
                 *ofs_distrib_LD << '"' << settings::input_file << "\"\t\"" << p.name << "\"\t" << A << '\t' << B
                                 << '\t';
             double d = 0.0, r2 = 0.0;
-            if (!write_pair_measures(p, A, B, s, d, r2, first, last) && batch) *ofs_distrib_LD << "\n";
+            if (!write_pair_measures(p, A, B, s, d, r2, first, last, line) && batch) *ofs_distrib_LD << "\n";
             dprimeSum += d;
             r2Sum += r2;
             ++pairs;
         }
     }
 
-    if (st.MEAN_ADJ_DPRIME) st.meanAdjDprimeValues.Add(mean_from(st.adjDprimeValues, startDprime));
-    if (st.MEAN_ADJ_R2) st.meanAdjR2Values.Add(mean_from(st.adjR2Values, startR2));
-    if (st.MEAN_ALL_DPRIME && pairs > 0) st.meanDprimeValues.Add(dprimeSum / pairs);
-    if (st.MEAN_ALL_R2 && pairs > 0) st.meanR2Values.Add(r2Sum / pairs);
+    line.meanAdjDprime = mean_of(line.adjDprime);
+    line.meanAdjR2 = mean_of(line.adjR2);
+    if (pairs > 0) {
+        line.meanDprime = dprimeSum / pairs;
+        line.meanR2 = r2Sum / pairs;
+    }
+    p.linkage_line = std::move(line);
 }
 
 }  // namespace quintle

@@ -29,8 +29,8 @@ struct LdPairOutcome {
 // allows it, or the phenotype bases always (the two give the same numbers).
 enum class LdRoad { automatic, phenotype_bases };
 
-// Permutation test of the pair {2, j, i}; sets s.LDPValue and
-// s.PrecisionOnPValueLD as the test's member does.
+// Permutation test of the pair {2, j, i}. Its P and s.d. are in the
+// outcome only: the settings are left as read.
 LdPairOutcome ld_permutation_pair(Population& pop, int* loci, TPhenDB const& phenotypes, settings& s,
                                   long permutations, int maxIterations, double epsilon,
                                   LdRoad road = LdRoad::automatic);

@@ -23,7 +23,6 @@
 #include "popstats/PopGenetics.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
 
 namespace quintle {
 
@@ -137,7 +136,6 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
         if (b == TableBuild::monomorphic) p.contTableMonomorphic = 1;
         settings::global_work_done += static_cast<double>(steps / 1000);
         settings::print_message();
-        s.LDPValue = 1.0;
         s.PrecisionOnPValueLD = 0.0;
         stepsDone = 0;
         return 1.0;
@@ -149,17 +147,7 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
     }
     stepsDone = static_cast<long>(o.steps);
     s.PrecisionOnPValueLD = o.sd;
-    s.LDPValue = o.p;
     return o.p;
-}
-
-void empty_ld_arrays() {
-    for (TSumStat::Values* v :
-         {&SumStat.meanDprimeValues, &SumStat.meanR2Values, &SumStat.adjDprimeValues, &SumStat.adjR2Values,
-          &SumStat.meanAdjDprimeValues, &SumStat.meanAdjR2Values, &SumStat.flankDprimeValues, &SumStat.flankR2Values}) {
-        v->count = 0;
-        v->auxCount = 0;
-    }
 }
 
 // The exact test of every pair, with its printouts.
@@ -171,7 +159,6 @@ void exact_tests(PopGenetics& p, std::vector<int>& loci, long chain, TriMat& pva
         << "\nChain length     :" << chain << "\nDememorization   :" << s.MarkovChainDememorisationStepsLD
         << "\nNote: The test is only performed for polymorphic pairs of loci"
         << "\n\n";
-    empty_ld_arrays();
 
     int const n = static_cast<int>(loci.size());
     double const saved = s.PrecisionOnPValueLD;
@@ -285,7 +272,6 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
                 contTableMonomorphic = 1;
             else
                 E.error(ERROR, "PopGenetics::calc_gam_des_prob3()", Msg::m155_cannot_build_contingency_table);
-            s.LDPValue = 1.0;
             s.PrecisionOnPValueLD = 0.0;
             return 1.0;
         }
@@ -293,7 +279,6 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
         stepsDone = static_cast<long>(o.steps);
         if (o.stopped) return -1000.0;
         s.PrecisionOnPValueLD = o.sd;
-        s.LDPValue = o.p;
         return o.p;
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "PopGenetics::calc_gam_des_prob3()", Msg::m0_not_enough_memory);
@@ -302,6 +287,9 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
 }
 
 void PopGenetics::calc_all_gam_des(std::fstream& out, long steps, settings& s) {
+    // The line's linkage values are this sample's, with the exact test or
+    // without it; a sample without two polymorphic loci has none.
+    linkage_line.reset();
     if (haplotypes.count == 0) {
         E.error(ERROR, "PopGenetics::calc_all_gam_des()", Msg::m108_haplotype_list_empty);
         return;

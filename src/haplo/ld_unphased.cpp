@@ -244,21 +244,11 @@ void block_test(PairCopies& copies, settings& s, long permutations, bool failedC
     o.result = o.p;
 }
 
-// The outcome of a pair that is not tested.
-LdPairOutcome skipped_pair(settings& s, bool setP) {
+// The outcome of a pair that is not tested: P 1, no permutation.
+LdPairOutcome skipped_pair() {
     LdPairOutcome o;
     o.skipped = true;
-    if (setP) s.LDPValue = 1.0;
-    s.PrecisionOnPValueLD = 0.0;
     return o;
-}
-
-// The results of a test that ran to its end.
-void publish(Population& pop, settings& s, LdPairOutcome const& o) {
-    pop.degreesOfFreedom = o.df;
-    if (o.stopped) return;
-    s.LDPValue = o.p;
-    s.PrecisionOnPValueLD = o.sd;
 }
 
 }  // namespace
@@ -273,7 +263,7 @@ LdPairOutcome ld_permutation_pair(Population& pop, int* loci, TPhenDB const& phe
     }
     // A monomorphic locus, or no EM start to fit the pair with.
     if (!polymorphic(pop, loci[1]) || !polymorphic(pop, loci[2]) || s.InitialCondEMLD < 1)
-        return skipped_pair(s, true);
+        return skipped_pair();
 
     pop.update_allele_freq();
     LdPairOutcome o;
@@ -289,7 +279,7 @@ LdPairOutcome ld_permutation_pair(Population& pop, int* loci, TPhenDB const& phe
         block_test(copies, s, permutations, false, o);
         report_changed_individuals(copies.changed());
     }
-    publish(pop, s, o);
+    pop.degreesOfFreedom = o.df;
     return o;
 }
 
@@ -304,7 +294,7 @@ LdPairOutcome ld_resampling_pair(Population& pop, int* loci, TPhenDB const& phen
     // Recessive data hide alleles: only a pair of two monomorphic loci is
     // left out.
     if ((!polymorphic(pop, loci[1]) && !polymorphic(pop, loci[2])) || s.InitialCondEMLD < 1)
-        return skipped_pair(s, false);
+        return skipped_pair();
 
     pop.update_allele_freq();
     LdPairOutcome o;
@@ -312,7 +302,7 @@ LdPairOutcome ld_resampling_pair(Population& pop, int* loci, TPhenDB const& phen
         ResampledBases copies(pop, loci, phenotypes, s, maxIterations, epsilon);
         block_test(copies, s, permutations, true, o);
     }
-    publish(pop, s, o);
+    pop.degreesOfFreedom = o.df;
     return o;
 }
 
@@ -463,16 +453,17 @@ void Population::calc_all_link_dis(std::fstream& out, TPhenDB const& phenotypes,
     if (nLoci == 1) out << "\nThe permutation test is not possible with only 1 locus" << "\n";
     for (int i = 0; i < nLoci; ++i) {
         for (int j = 0; j < i; ++j) {
-            s.LDPValue = 1.0;
             int loci[3] = {2, j, i};
             LdPairOutcome const o =
                 s.RecessiveAllelesEM != 0
                     ? ld_resampling_pair(*this, loci, phenotypes, s, permutations, maxIterations, epsilon)
                     : ld_permutation_pair(*this, loci, phenotypes, s, permutations, maxIterations, epsilon);
-            pValues(i, j) = s.LDPValue;
+            // A pair stopped before its end counts as not linked.
+            double const P = o.stopped ? 1.0 : o.p;
+            pValues(i, j) = P;
             if (s.MakeExactTestLD != 0) write_pair_block(out, j, i, o);
             write_chi_square_line(out, o);
-            if (s.LDPValue < s.SignificanceLevelLD) {
+            if (P < s.SignificanceLevelLD) {
                 ++linked[static_cast<std::size_t>(i)];
                 ++linked[static_cast<std::size_t>(j)];
             }

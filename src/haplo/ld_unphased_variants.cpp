@@ -109,8 +109,7 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
         return 0.0;
     }
     if (!polymorphic(*this, loci[1]) || !polymorphic(*this, loci[2]) || initialConditions < 1) {
-        s.LDPValue = 1.0;
-        s.PrecisionOnPValueLD = 0.0;
+        s.PrecisionOnPValueLD = 0.0;  // printed by the caller beside P
         lnLD = lnLE = 0.0;
         return 1.0;
     }
@@ -171,8 +170,7 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
         for (long b = 0; b < nBlocks; ++b) sq += (blocks[static_cast<std::size_t>(b)] - P) * (blocks[static_cast<std::size_t>(b)] - P);
         if (nBlocks >= 2) sd = std::sqrt(sq / (static_cast<double>(nBlocks - 1) * nBlocks));
     }
-    s.LDPValue = P;
-    s.PrecisionOnPValueLD = sd;
+    s.PrecisionOnPValueLD = sd;  // printed by the caller beside P
 
     if (_LINKAGE_DISEQUILIBRIUM_ != 0 && ofs_link_dis_pro_inbreeding != nullptr) {
         std::ostream& row = *ofs_link_dis_pro_inbreeding;
@@ -201,7 +199,6 @@ void Population::calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenot
                 out << "\nThe linkage disequilibrium test with inbreeding is not possible with recessive data";
                 continue;
             }
-            s.LDPValue = 1.0;
             int loci[3] = {2, j, i};
             long done = 0;
             double chi = 0.0, lnLD = 0.0, lnLE = 0.0;
@@ -212,7 +209,8 @@ void Population::calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenot
                 << s.PrecisionOnPValueLD << " (" << done << " permutations done)   ";
             out << "  Chi-square test value=" << std::setw(8) << chi << " (P = " << std::setw(8)
                 << chi_square_p(degreesOfFreedom, chi) << ",  " << degreesOfFreedom << " d.f." << ")\n";
-            if (s.LDPValue < s.SignificanceLevelLD) {
+            // A pair stopped before its end counts as not linked.
+            if (P >= 0.0 && P < s.SignificanceLevelLD) {
                 ++linked[static_cast<std::size_t>(i)];
                 ++linked[static_cast<std::size_t>(j)];
             }
@@ -229,8 +227,6 @@ double Population::calc_pairwise_LD(int* loci, TPhenDB const& phenotypes, settin
         return 0.0;
     }
     if (!polymorphic(*this, loci[1]) || !polymorphic(*this, loci[2]) || initialConditions < 1) {
-        s.LDPValue = 1.0;
-        s.PrecisionOnPValueLD = 0.0;
         lnLD = lnLE = 0.0;
         return 1.0;
     }
@@ -264,10 +260,7 @@ double Population::calc_pairwise_LD(int* loci, TPhenDB const& phenotypes, settin
         if (S0 > S || std::fabs(S - S0) < 1e-10) ++counted;
     }
     // Without permutations there is nothing to judge the statistic by.
-    double const P = permutations > 0 ? static_cast<double>(counted) / static_cast<double>(permutations) : 1.0;
-    s.PrecisionOnPValueLD = 0.0;
-    s.LDPValue = P;
-    return P;
+    return permutations > 0 ? static_cast<double>(counted) / static_cast<double>(permutations) : 1.0;
 }
 
 void Population::calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, int* flags,
@@ -288,19 +281,19 @@ void Population::calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, i
     for (int i = 0; i < nLoci; ++i) {
         for (int j = 0; j < i; ++j) {
             if (!polymorphic(*this, i) || !polymorphic(*this, j)) continue;
-            s.LDPValue = 1.0;
             int loci[3] = {2, j, i};
             long done = 0;
             double chi = 0.0, lnLD = 0.0, lnLE = 0.0;
-            if (s.RecessiveAllelesEM != 0)
-                calc_link_dis_recess(loci, phenotypes, s, done, chi, lnLD, lnLE, initialConditions, permutations,
-                                     maxIterations, epsilon);
-            else
-                calc_pairwise_LD(loci, phenotypes, s, done, chi, lnLD, lnLE, initialConditions, permutations,
-                                 maxIterations, epsilon);
-            // The field, not the return value: a stopped pair keeps P = 1.
-            pValues(i, j) = s.LDPValue;
-            if (s.LDPValue < significance) {
+            double const result =
+                s.RecessiveAllelesEM != 0
+                    ? calc_link_dis_recess(loci, phenotypes, s, done, chi, lnLD, lnLE, initialConditions,
+                                           permutations, maxIterations, epsilon)
+                    : calc_pairwise_LD(loci, phenotypes, s, done, chi, lnLD, lnLE, initialConditions, permutations,
+                                       maxIterations, epsilon);
+            // A stopped pair (-1000) counts as P = 1.
+            double const P = result < 0.0 ? 1.0 : result;
+            pValues(i, j) = P;
+            if (P < significance) {
                 ++linked[static_cast<std::size_t>(i)];
                 ++linked[static_cast<std::size_t>(j)];
             }

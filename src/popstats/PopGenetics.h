@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/MY_TArrayAsVector.h"
@@ -26,6 +27,7 @@
 #include "popstats/TTree.h"
 #include "popstats/fu_fs.h"
 #include "popstats/gene_diversity.h"
+#include "project/pass_results.h"
 
 namespace quintle {
 
@@ -312,8 +314,12 @@ public:
     // two; the tests put the request back as it was.
     // Every pair of polymorphic loci: the exact test (MakeExactTestLD) with
     // its significance table and histogram, then D, D' and r2 of each pair
-    // and the linkage values of the statistics line.
+    // and the sample's linkage values (linkage_line; none without two
+    // polymorphic loci).
     void calc_all_gam_des(std::fstream& out, long steps, settings& s);
+    // The linkage values of the statistics line from the last call of
+    // calc_all_gam_des; the pass takes those of its last sample that has them.
+    std::optional<LinkageLine> linkage_line;
     // Builds contTable ((k1+2) x (k2+2)) from the haplotype list. 1 built;
     // 0 with fewer than two alleles at a locus (contTableMonomorphic) or
     // after an error.
@@ -322,8 +328,9 @@ public:
     // alleles at every other locus (columns). No analysis uses it.
     int make_all_table4(int* pair);
     // The short chain (up to 100000 steps) and the long one (batches of
-    // 20000; it enlarges `steps` for the sample's later pairs). P also in
-    // s.LDPValue, its s.d. in s.PrecisionOnPValueLD; -1000 when stopped.
+    // 20000; it enlarges `steps` for the sample's later pairs). P, its s.d.
+    // in s.PrecisionOnPValueLD (the chain's precision setting: the caller
+    // prints it, then puts the setting back); -1000 when stopped.
     double calc_gam_des_prob2(int* pair, long& steps, settings& s, long& stepsDone);
     double calc_gam_des_prob3(int* pair, long& steps, settings& s, long& stepsDone);
     // The short chain over the table of make_all_table4. Unused.
@@ -332,8 +339,8 @@ public:
     // of the move made, 1.0 if none.
     double swap_in_table(int* pair, long& seed);
     // Tables of one pair into s.ResultFile; adds the pair's |D'| and r2 to
-    // the two sums and fills the statistics-line arrays. The flanking pair
-    // is (firstLocus, lastLocus). Returns 1.
+    // the two sums and its adjacent and flanking values to linkage_line. The
+    // flanking pair is (firstLocus, lastLocus). Returns 1.
     int calc_d_sd_values(int* pair, settings& s, double& dprimeSum, double& r2Sum, int firstLocus, int lastLocus);
     // Linked loci per polymorphic locus by minor-allele class: result
     // stream, histogram file, batch file.

@@ -17,6 +17,7 @@
 #include "data/TAlleleDB.h"
 #include "mantel/Mantel.h"
 #include "project/DistMat.h"
+#include "project/pass_results.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 
@@ -66,6 +67,9 @@ public:
     settings options;
     // Result record of the project's AMOVA.
     amova_results amova_res;
+    // The results of the pass now running that the statistics line takes;
+    // started afresh by each pass, given to the statistics record at its end.
+    PassResults pass_results;
 
     Project();
     ~Project();
@@ -268,8 +272,9 @@ private:
     void run_group_pass(settings const& checked);
     // The population pass, with the scan for loci under selection.
     void run_population_pass();
-    // The statistics lines of a finished pass over data of that type.
-    static void output_pass_statistics(TDataType type);
+    // The statistics lines of a finished pass: the statistics record filled
+    // from pass_results, then the pass's header (first project) and values.
+    void output_pass_statistics();
 
     static inline std::vector<std::string> translator_files_;
 

@@ -10,6 +10,7 @@
 // them through the virtual destructor of Population.
 
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -19,6 +20,7 @@
 #include "data/Population.h"
 #include "popstats/TTree.h"
 #include "project/DistMat.h"
+#include "project/pass_results.h"
 #include "run/ProfileSettings.h"
 
 namespace quintle {
@@ -172,12 +174,18 @@ public:
     // with GibbsOutputGamPhase, the phase files; runs every sample's
     // test_methods with a timing line in the log; writes the summary section;
     // shrinks the shared B table through the first sample. Returns 1.
+    // Leaves the pass's within-sample results for the statistics line in
+    // summary_line and linkage_line.
     int compute_stuff(class Project* project, settings& s);
     // The across-sample summary section of the result file (banner, the
-    // standard diversity tables, then the tables of the block above) and
-    // the values it copies into SumStat. Writes nothing when no
+    // standard diversity tables, then the tables of the block above), its
+    // values for the statistics line in summary_line. Writes nothing when no
     // within-sample task is asked for or the set is empty.
     void WriteSummaryStatistics(class Project* project, settings& s);
+    // The last compute_stuff's summary values, and the linkage values of
+    // its last sample that has them.
+    SummaryLine summary_line;
+    std::optional<LinkageLine> linkage_line;
     // Writes the anchor "<time stamp>_[gr_]comp_sum_<key>" into the result
     // file and appends a menu document entry linking to it.
     void print_computation_anchor(int level, settings& s, my_string const& key, my_string const& title);

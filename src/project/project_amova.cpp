@@ -283,7 +283,8 @@ int Project::AMOVA(DistMat& dm, Haplo_DB& hl, Samples& s, Structure& st, TAllele
     o.current_allele_db = &allele_db;
 
     try {
-        Amova engine(o, &st, &s, &dm, &hl, &adb, &mantel, 1, 0, res);
+        // The selection scan's analyses are not the project's: they feed no line.
+        Amova engine(o, &st, &s, &dm, &hl, &adb, &mantel, 1, 0, res, o.quietMode ? nullptr : &pass_results.amova);
     } catch (Amova::AmovaFatalError const&) {
         // The engine has reported why it gave up.
         return 0;

@@ -28,6 +28,7 @@
 #include "run/task_bits.h"
 #include "structure/IndLikelihood.h"
 #include "sumstat/TSumStat.h"
+#include "sumstat/statistics_fill.h"
 
 namespace quintle {
 
@@ -353,6 +354,7 @@ void Project::run_group_pass(settings const& checked) {
     static_cast<ProfileSettings&>(*pooled_structure) = static_cast<ProfileSettings const&>(*structure);
     ProfileSettings const kept_profile(*this);
     int const kept_converted = phen_converted;
+    pass_results = PassResults{};
 
     poolSamplesInGroups(*samples, *structure, *pooled_samples, *pooled_structure);
     std::unique_ptr<Samples> kept_samples = std::exchange(samples, std::move(pooled_samples));
@@ -380,11 +382,12 @@ void Project::run_group_pass(settings const& checked) {
     pooled_structure.reset();
     pooled_samples.reset();
 
-    output_pass_statistics(samples->dataType);
+    output_pass_statistics();
     phen_converted = kept_converted;
 }
 
 void Project::run_population_pass() {
+    pass_results = PassResults{};
     samples->GroupLevel = false;
     SumStat.groupPass = false;
     options.current_samples = samples.get();
@@ -419,7 +422,7 @@ void Project::run_population_pass() {
         *_AOS_ << "done with detection of loci under selection! (" << elapsed_ms_since(start) << " ms)\n";
     }
 
-    output_pass_statistics(samples->dataType);
+    output_pass_statistics();
 }
 
 void Project::run_pass_tasks(char const* folder, std::string const& banner, Structure* kept) {
@@ -451,13 +454,16 @@ void Project::run_pass_tasks(char const* folder, std::string const& banner, Stru
     PopGenetics::globalSubstPolymSites.count = 0;
     PopGenetics::globalSubstPolymSites.capacity = 0;
     samples->compute_stuff(this, options);
+    pass_results.summary = std::move(samples->summary_line);
+    pass_results.linkage = std::move(samples->linkage_line);
 
     if ((options.TaskNumber & tasks_between_samples) != 0) GenStructCalculations(options.ResultFile);
 }
 
-void Project::output_pass_statistics(TDataType type) {
-    if (settings::num_proj_done == 0) SumStat.outputHeader(type);
-    SumStat.outputStats(type);
+void Project::output_pass_statistics() {
+    fill_statistics_record(pass_results, SumStat);
+    if (settings::num_proj_done == 0) SumStat.outputHeader(samples->dataType);
+    SumStat.outputStats(samples->dataType);
 }
 
 }  // namespace quintle

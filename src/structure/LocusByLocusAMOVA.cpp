@@ -296,7 +296,7 @@ void Project::LocusByLocusAMOVA(std::fstream* out) {
         print_per_pop_tables(*out, table, pops, "FST", false);
     }
 
-    if (!s.quietMode) table.print_average_loci(*out, &s);
+    if (!s.quietMode) pass_results.amova.indices.merge(average_line_indices(table.print_average_loci(*out, &s, groups)));
 
     if (s.PopSpecificFIS != 0 && first != nullptr && (first->type == 2 || first->type == 4 || first->type == 6)) {
         if (s.current_samples != nullptr)

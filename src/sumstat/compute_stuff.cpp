@@ -13,6 +13,7 @@
 #include "core/platform.h"
 #include "data/Population.h"
 #include "data/TAlleleDB.h"
+#include "popstats/PopGenetics.h"
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "project/project_writers.h"
@@ -100,6 +101,7 @@ int Samples::compute_stuff(Project* project, settings& s) {
     long const n = Populations.count;
     bool const phaseFiles = s.GibbsOutputGamPhase != 0;
 
+    linkage_line.reset();
     if ((s.TaskNumber & task_linkage) != 0) restart_ld_histogram(s);
     if (phaseFiles) create_phase_files(*this, s);
     if ((s.TaskNumber & task_standard_diversity) != 0 && s.project_allele_db != nullptr)
@@ -114,7 +116,10 @@ int Samples::compute_stuff(Project* project, settings& s) {
 
         std::clock_t const start = std::clock();
         *_AOS_ << "\nPopulation '" << p->name << "' : " << std::endl;
+        auto* stats = dynamic_cast<PopGenetics*>(p);
+        if (stats != nullptr) stats->linkage_line.reset();
         p->test_methods(s);
+        if (stats != nullptr && stats->linkage_line) linkage_line = stats->linkage_line;
         double const seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
         *_AOS_ << "done in " << static_cast<long long>(seconds * 1000.0) << " ms" << std::endl;
 

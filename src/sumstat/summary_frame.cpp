@@ -1,7 +1,7 @@
 // The within-sample summary section: its entry, banner and table frame, and
 // the standard diversity tables ("Basic properties", "Expected
 // heterozygosity", "Theta(H)", "Number of alleles") with the values they
-// copy into SumStat. The remaining tables come from summary_molecular.cpp
+// give the statistics line (the set's summary_line). The remaining tables come from summary_molecular.cpp
 // and summary_neutrality.cpp.
 
 #include "sumstat/summary_frame.h"
@@ -33,7 +33,6 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/TSumStat.h"
 
 namespace quintle {
 
@@ -242,8 +241,6 @@ void SummaryTable::totalReal(double value, int precision) { fixedCell(value, pre
 
 namespace {
 
-void empty(TSumStat::Values& values) { values.count = values.auxCount = 0; }
-
 bool unphased_genotypic(settings const& s) { return s.GenotypicData != 0 && s.GameticPhase == 0; }
 
 // The sample's number of loci; when still unknown it is taken from its first
@@ -390,15 +387,16 @@ void StandardTables::basicProperties() {
     countRow("No. of loci", [&](long i) { return static_cast<double>(number_of_loci(sample(i))); });
     countRow("No. of usable loci", [&](long i) { return static_cast<double>(sample(i).numUsableSites); });
 
-    empty(SumStat.sValues);
-    empty(SumStat.sSdValues);
+    SummaryLine& line = set_.summary_line;
+    line.s.emplace();
+    line.sSd.emplace();
     SummarySums const s = countRow("No. of polym. loci", [&](long i) {
         double const v = polymorphic_count(set_.Populations.data[i], sample(i));
-        SumStat.sValues.Add(v);
+        line.s->push_back(v);
         return v;
     });
-    if (SumStat.MEAN_S) SumStat.meanS = s.mean();
-    if (SumStat.SD_S) SumStat.sdS = s.sd();
+    line.meanS = s.mean();
+    line.sdS = s.sd();
 
     t.close();
 }
@@ -430,8 +428,9 @@ void StandardTables::expectedHeterozygosity() {
     }
     if (totals.n > 0) t.rule();
 
-    empty(SumStat.hValues);
-    empty(SumStat.hSdValues);
+    SummaryLine& line = set_.summary_line;
+    line.h.emplace();
+    line.hSd.emplace();
     bool const unphased = unphased_genotypic(s_);
     SummarySums stored;
     t.label("Mean");
@@ -443,16 +442,16 @@ void StandardTables::expectedHeterozygosity() {
         sums.add(v);
         double const h = unphased ? v : p.geneDiversity;
         double const hSd = unphased ? p.meanHetSd : p.geneDiversitySd;
-        SumStat.hValues.Add(h);
-        SumStat.hSdValues.Add(hSd);
+        line.h->push_back(h);
+        line.hSd->push_back(hSd);
         stored.add(h);
     }
     t.meanSd(sums, 5);
     t.totalReal(totals.mean(), 5);
     t.endRow();
-    if (SumStat.MEAN_H) SumStat.meanH = stored.mean();
-    if (SumStat.SD_H) SumStat.sdH = stored.sd();
-    if (SumStat.TOT_H) SumStat.totH = totals.mean();
+    line.meanH = stored.mean();
+    line.sdH = stored.sd();
+    line.totH = totals.mean();
 
     if (L_ > 0) {
         realRow(t, "s.d.", 5, [&](long i) { return sample(i).meanHetSd; });
@@ -540,8 +539,9 @@ std::vector<double> const& StandardTables::numberOfAlleles() {
     }
     if (L_ > 0) t.rule();
 
-    empty(SumStat.kValues);
-    empty(SumStat.kSdValues);
+    SummaryLine& line = set_.summary_line;
+    line.k.emplace();
+    line.kSd.emplace();
     bool const unphased = unphased_genotypic(s_);
     t.label("Mean");
     SummarySums sums;
@@ -551,28 +551,22 @@ std::vector<double> const& StandardTables::numberOfAlleles() {
         t.realCell(p.meanNumAlleles, 3);
         sums.add(p.meanNumAlleles);
         haplotypes.add(static_cast<double>(p.NbHaplotypeEntries));
-        if (unphased) {
-            SumStat.kValues.Add(p.meanNumAlleles);
-            SumStat.kSdValues.Add(p.meanNumAllelesSd);
-        } else {
-            SumStat.kValues.Add(static_cast<double>(p.NbHaplotypeEntries));
-            SumStat.kSdValues.Add(0.0);
-        }
+        line.k->push_back(unphased ? p.meanNumAlleles : static_cast<double>(p.NbHaplotypeEntries));
+        line.kSd->push_back(unphased ? p.meanNumAllelesSd : 0.0);
     }
     t.meanSd(sums, 3);
     t.totalReal(allLoci.mean(), 3);
     t.endRow();
 
     SummarySums const& kSums = unphased ? sums : haplotypes;
-    if (SumStat.MEAN_K) SumStat.meanK = kSums.mean();
-    if (SumStat.SD_K) SumStat.sdK = kSums.sd();
-    if (SumStat.TOT_K) {
-        if (unphased) {
-            SumStat.totK = set_.dataType == DNA ? polymorphic.mean() : allLoci.mean();
-        } else if (project_ != nullptr) {
-            set_.NbHaplotypes = static_cast<int>(project_->haplotypes.haplotypes.count);
-            SumStat.totK = set_.NbHaplotypes;
-        }
+    line.meanK = kSums.mean();
+    line.sdK = kSums.sd();
+    if (unphased) {
+        line.totK = set_.dataType == DNA ? polymorphic.mean() : allLoci.mean();
+    } else if (project_ != nullptr) {
+        // The size of the project's haplotype list.
+        set_.NbHaplotypes = static_cast<int>(project_->haplotypes.haplotypes.count);
+        line.totK = set_.NbHaplotypes;
     }
 
     if (L_ > 0) {
@@ -595,6 +589,7 @@ void Samples::print_computation_anchor(int level, settings& s, my_string const& 
 }
 
 void Samples::WriteSummaryStatistics(Project* project, settings& s) {
+    summary_line = SummaryLine{};
     long const n = Populations.count;
     // AMOVA, distances, assignment and Mantel bits open no section.
     if ((s.TaskNumber & tasks_within_samples) == 0 || n <= 0) return;
@@ -608,8 +603,8 @@ void Samples::WriteSummaryStatistics(Project* project, settings& s) {
     }
 
     int const w = summary_column_width(*this);
-    // Without a result file the tables go nowhere, but SumStat still gets
-    // its values.
+    // Without a result file the tables go nowhere, but the statistics line
+    // still gets its values.
     std::ostream discard(nullptr);
     std::ostream& os = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ios>
 #include <iomanip>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -21,7 +22,6 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/TSumStat.h"
 #include "sumstat/summary_frame.h"
 
 namespace quintle {
@@ -78,32 +78,21 @@ private:
     int labelWidth_;
 };
 
-void empty(TSumStat::Values& a) {
-    a.count = 0;
-    a.auxCount = 0;
-}
-
-void add_all(TSumStat::Values& a, std::vector<double> const& v) {
-    for (double x : v) a.Add(x);
-}
-
 // The "Mean" and "s.d." rows that close a per-locus table: each sample's
-// mean over loci and its s.d., which SumStat receives in `values` and
-// `sdValues` as well; with `overLoci`, the total column's mean and s.d.
-// Returns the Mean row's summary over samples.
+// mean over loci and its s.d., which the statistics line receives in
+// `values` and `sdValues` as well; with `overLoci`, the total column's mean
+// and s.d. Returns the Mean row's summary over samples.
 SummarySums mean_and_sd_rows(Rows const& t, std::ostream& os, std::vector<double> const& means,
-                             std::vector<double> const& sds, TSumStat::Values& values, TSumStat::Values& sdValues,
-                             SummarySums const* overLoci = nullptr) {
+                             std::vector<double> const& sds, std::optional<std::vector<double>>& values,
+                             std::optional<std::vector<double>>& sdValues, SummarySums const* overLoci = nullptr) {
     t.label("Mean");
-    empty(values);
-    empty(sdValues);
-    add_all(values, means);
+    values = means;
     SummarySums const m = t.plain_cells(means);
     if (overLoci != nullptr) os << std::setw(12) << overLoci->mean();
     os << "\n";
 
     t.label("s.d.");
-    add_all(sdValues, sds);
+    sdValues = sds;
     t.plain_cells(sds);
     if (overLoci != nullptr) os << std::setw(12) << overLoci->sd();
     os << "\n";
@@ -121,8 +110,8 @@ bool is_ambiguity_code(my_string const& s) {
     return s.length() == 1 && c != '\0' && std::strchr("RYKMSWBDHVN", c) != nullptr;
 }
 
-// Without a result file the tables go nowhere, but SumStat still gets its
-// values.
+// Without a result file the tables go nowhere, but the statistics line
+// still gets its values.
 std::ostream& result_stream(settings& s, std::ostream& discard) {
     return s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
 }
@@ -215,7 +204,7 @@ public:
     }
 
     // Counts of substitutions and indels, the pooled number of polymorphic
-    // sites, private sites, and Pi (all of which SumStat receives).
+    // sites, private sites, and Pi (all of which the statistics line receives).
     void dna_rows() {
         count_row("No. of transitions", dna(&PopulDNA::numTransitions));
         count_row("No. of transversions", dna(&PopulDNA::numTransversions));
@@ -227,7 +216,7 @@ public:
         if (PopGenetics::globalSubstPolymSites.count > 0) {
             int const pooled = pooled_polymorphic_sites(set_, true);
             os_ << "  Total:" << std::setw(12) << pooled;
-            if (SumStat.TOT_S) SumStat.totS = pooled;
+            set_.summary_line.totS = pooled;
         }
         os_ << "\n";
 
@@ -235,8 +224,7 @@ public:
         set_.computeNumPrivateSubstSitesPerPop(s_);
         std::vector<double> const priv =
             column([](PopGenetics const& p) { return static_cast<double>(p.numPrivateSubstSites); });
-        empty(SumStat.privSValues);
-        add_all(SumStat.privSValues, priv);
+        set_.summary_line.privS = priv;
         os_.precision(3);
         t_.count_cells(priv);
         os_ << "\n";
@@ -245,24 +233,24 @@ public:
 
         t_.label("Pi");
         std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
-        empty(SumStat.piValues);
-        add_all(SumStat.piValues, pi);
         os_.precision(5);
         SummarySums const m = t_.plain_cells(pi);
         os_ << "\n\n";
-        if (SumStat.MEAN_PI) SumStat.meanPi = m.mean();
-        if (SumStat.SD_PI) SumStat.sdPi = m.sd();
+        SummaryLine& line = set_.summary_line;
+        line.pi = pi;
+        line.meanPi = m.mean();
+        line.sdPi = m.sd();
     }
 
-    // RFLP: Pi of each sample and its mean and s.d. go to SumStat; the
-    // table prints no row of them.
+    // RFLP: Pi of each sample and its mean and s.d. go to the statistics
+    // line; the table prints no row of them.
     void rflp_pi() {
         std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
-        empty(SumStat.piValues);
-        add_all(SumStat.piValues, pi);
         SummarySums const m = summary_sums(pi);
-        if (SumStat.MEAN_PI) SumStat.meanPi = m.mean();
-        if (SumStat.SD_PI) SumStat.sdPi = m.sd();
+        SummaryLine& line = set_.summary_line;
+        line.pi = pi;
+        line.meanPi = m.mean();
+        line.sdPi = m.sd();
     }
 
     void theta_rows() {
@@ -344,7 +332,7 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
         frame.open();
         os.precision(3);
 
-        SumStat.totGW = 0.0;
+        double totGW = 0.0;
         for (long l = 0; l < L; ++l) {
             t.label(l + 1);
             t.count_cells(column([l](PopGenetics const& p) { return at(p.locusAllelicRange, l); }));
@@ -359,17 +347,18 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
             double const total = std::trunc(largest - smallest);
             totRange[static_cast<std::size_t>(l)] = total;
             os << std::setw(12) << static_cast<long long>(total) << "\n";
-            SumStat.totGW += totNumAlleles[static_cast<std::size_t>(l)] / (total + 1.0);
+            totGW += totNumAlleles[static_cast<std::size_t>(l)] / (total + 1.0);
         }
-        if (L > 0) SumStat.totGW /= static_cast<double>(L);
+        if (L > 0) totGW /= static_cast<double>(L);
+        summary_line.totGW = totGW;
         SummarySums const overLoci = summary_sums(totRange);
 
         SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanAllelicRange; }),
                                                column([](PopGenetics const& p) { return p.meanAllelicRangeSd; }),
-                                               SumStat.rValues, SumStat.rSdValues, &overLoci);
-        SumStat.meanR = m.mean();
-        SumStat.sdR = m.sd();
-        SumStat.totR = overLoci.mean();
+                                               summary_line.r, summary_line.rSd, &overLoci);
+        summary_line.meanR = m.mean();
+        summary_line.sdR = m.sd();
+        summary_line.totR = overLoci.mean();
         frame.close();
     }
 
@@ -387,9 +376,9 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
         }
         SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanGW; }),
                                                column([](PopGenetics const& p) { return p.meanGWSd; }),
-                                               SumStat.gwValues, SumStat.gwSdValues);
-        if (SumStat.MEAN_GW) SumStat.meanGW = m.mean();
-        if (SumStat.SD_GW) SumStat.sdGW = m.sd();
+                                               summary_line.gw, summary_line.gwSd);
+        summary_line.meanGW = m.mean();
+        summary_line.sdGW = m.sd();
         frame.close();
     }
 
@@ -432,9 +421,9 @@ void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double co
                 p->meanModifiedGWSd = sds[i];
             }
         }
-        SummarySums const m = mean_and_sd_rows(t, os, means, sds, SumStat.ngwValues, SumStat.ngwSdValues);
-        if (SumStat.MEAN_NGW) SumStat.meanNGW = m.mean();
-        if (SumStat.SD_NGW) SumStat.sdNGW = m.sd();
+        SummarySums const m = mean_and_sd_rows(t, os, means, sds, summary_line.ngw, summary_line.ngwSd);
+        summary_line.meanNGW = m.mean();
+        summary_line.sdNGW = m.sd();
         frame.close();
     }
 }
@@ -471,8 +460,7 @@ void Samples::WriteMolecularDiversityTable(settings& s, int w) {
         table.dna_rows();
     } else if (PopGenetics::globalSubstPolymSites.count > 0) {
         // RFLP and frequency data: no per-sample rows, only the total.
-        int const pooled = pooled_polymorphic_sites(*this, false);
-        if (SumStat.TOT_S) SumStat.totS = pooled;
+        summary_line.totS = pooled_polymorphic_sites(*this, false);
     }
     table.theta_rows();
     table.close();

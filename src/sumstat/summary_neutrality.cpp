@@ -1,6 +1,7 @@
 // The end of the within-sample summary section: the "Neutrality tests" block
 // (Ewens-Watterson, Chakraborty, Tajima's D, Fu's FS), which also hands
-// Tajima's D and Fu's FS to SumStat, and the "Mismatch analysis" block.
+// Tajima's D and Fu's FS to the statistics line (the set's summary_line),
+// and the "Mismatch analysis" block.
 //
 // Number format: these blocks keep the notation the earlier tables left on
 // the result stream and only set the precision to 5 before each row's Mean,
@@ -21,7 +22,6 @@
 #include "run/glbobj.h"
 #include "run/settings.h"
 #include "run/task_bits.h"
-#include "sumstat/TSumStat.h"
 #include "sumstat/summary_frame.h"
 
 namespace quintle {
@@ -53,15 +53,10 @@ public:
         summary_header(os_, set, w_, "Statistics", labelWidth, nullptr);
     }
 
-    // One row. With `store`, that array is emptied after the label and
-    // receives every value in sample order.
+    // One row.
     SummarySums row(char const* label, int labelWidth, std::vector<double> const& v, Kind kind,
-               TSumStat::Values* store = nullptr, Style style = Style::usual) const {
+                    Style style = Style::usual) const {
         os_ << std::setw(labelWidth) << label;
-        if (store != nullptr) {
-            store->count = 0;
-            store->auxCount = 0;
-        }
         bool anyMissing = false;
         for (double x : v) {
             bool missing = false;
@@ -85,7 +80,6 @@ public:
             } else {
                 value(x, style);
             }
-            if (store != nullptr) store->Add(x);
         }
         os_.precision(5);
         SummarySums const m = summary_sums(v);
@@ -241,7 +235,7 @@ void chakraborty_rows(Block const& b, AlleleRows const& alleles) {
     r.row("P(k or more alleles)", neutralityLabel, b.field(&PopGenetics::probKOrMoreAlleles), Kind::guarded);
 }
 
-// Tajima's D goes to SumStat as well.
+// Tajima's D goes to the statistics line as well.
 void tajima_rows(Block const& b, AlleleRows const& alleles) {
     RowWriter const& r = b.rows;
     sub_title(b.os, "Tajima's D test");
@@ -257,28 +251,30 @@ void tajima_rows(Block const& b, AlleleRows const& alleles) {
     });
     r.row("S", neutralityLabel, segregating, Kind::count);
     r.row("Pi", neutralityLabel, b.field(&PopGenetics::meanPairwiseDiff), Kind::plain);
-    SumStat.dSdValues.count = 0;
-    SumStat.dSdValues.auxCount = 0;
-    SummarySums const d =
-        r.row("Tajima's D", neutralityLabel, b.field(&PopGenetics::tajimaD), Kind::plain, &SumStat.dValues);
-    if (SumStat.MEAN_TAJIMAD) SumStat.meanD = d.mean();
-    if (SumStat.SD_TAJIMAD) SumStat.sdD = d.sd();
+    std::vector<double> const D = b.field(&PopGenetics::tajimaD);
+    SummarySums const d = r.row("Tajima's D", neutralityLabel, D, Kind::plain);
+    SummaryLine& line = b.set.summary_line;
+    line.d = D;
+    line.dSd.emplace();
+    line.meanD = d.mean();
+    line.sdD = d.sd();
     r.row("Tajima's D p-value", neutralityLabel, b.field(&PopGenetics::tajimaP), Kind::guarded);
 }
 
-// Fu's FS goes to SumStat as well.
+// Fu's FS goes to the statistics line as well.
 void fu_fs_rows(Block const& b, AlleleRows const& alleles) {
     RowWriter const& r = b.rows;
     sub_title(b.os, "Fu's FS test");
     alleles.alleles();
     r.row("Theta_pi", neutralityLabel, b.field(&PopGenetics::thetaPi), Kind::guarded);
     r.row("Exp. no. of alleles", neutralityLabel, b.field(&PopGenetics::expNumAlleles), Kind::plain);
-    SumStat.fsSdValues.count = 0;
-    SumStat.fsSdValues.auxCount = 0;
-    SummarySums const fs =
-        r.row("FS", neutralityLabel, b.field(&PopGenetics::fuFs), Kind::plain, &SumStat.fsValues);
-    if (SumStat.MEAN_FUFS) SumStat.meanFS = fs.mean();
-    if (SumStat.SD_FUFS) SumStat.sdFS = fs.sd();
+    std::vector<double> const FS = b.field(&PopGenetics::fuFs);
+    SummarySums const fs = r.row("FS", neutralityLabel, FS, Kind::plain);
+    SummaryLine& line = b.set.summary_line;
+    line.fs = FS;
+    line.fsSd.emplace();
+    line.meanFS = fs.mean();
+    line.sdFS = fs.sd();
     r.row("FS p-value", neutralityLabel, b.field(&PopGenetics::fuFsP), Kind::guardedAtMinusOne);
 }
 
@@ -316,7 +312,7 @@ public:
         b_.os << "\n" << text << "\n" << std::string(text.size(), '-') << "\n";
     }
     void plain(char const* label, double PopGenetics::*member, Style style = Style::usual) const {
-        b_.rows.row(label, mismatchLabel, b_.field(member), Kind::plain, nullptr, style);
+        b_.rows.row(label, mismatchLabel, b_.field(member), Kind::plain, style);
     }
     void boot_plain(char const* label, double PopGenetics::*member) const {
         if (boot_) plain(label, member);
@@ -384,8 +380,8 @@ void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
     long const n = Populations.count;
     // Neither block exists for microsatellite data.
     if (dataType == MICROSAT || n < 1) return;
-    // Without a result file the tables go nowhere, but SumStat still gets
-    // its values.
+    // Without a result file the tables go nowhere, but the statistics line
+    // still gets its values.
     std::ostream discard(nullptr);
     std::ostream& os = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
     RowWriter const rows(os, w, n);

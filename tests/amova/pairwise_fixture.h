@@ -25,11 +25,11 @@
 #include "data/Population.h"
 #include "project/DistMat.h"
 #include "project/Samples.h"
+#include "project/pass_results.h"
 #include "project/Structure.h"
 #include "run/ProfileSettings.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
 #include "support/process_state.h"
 
 namespace quintle::pairwise_testing {
@@ -150,7 +150,6 @@ protected:
         run.NumPermutationsFST = 0;
         run.FSTSignifLevel = 0.05;
         initialize_pellomar_global_objects();  // the distance-method names
-        SumStat.PAIRWISE_FST = SumStat.PAIRWISE_PI = SumStat.PAIRWISE_DMUSQR = true;
     }
     void TearDown() override { result_.close(); }
 
@@ -240,7 +239,9 @@ protected:
     }
 
     std::unique_ptr<Amova> build() {
-        return std::make_unique<Amova>(run, &structure, &samples, &dist, nullptr, nullptr, nullptr, 1, 0, nullptr);
+        line = AmovaLine{};
+        return std::make_unique<Amova>(run, &structure, &samples, &dist, nullptr, nullptr, nullptr, 1, 0, nullptr,
+                                       &line);
     }
     std::string result_text() {
         result_.flush();
@@ -251,13 +252,14 @@ protected:
 private:
     // First, so that they outlive the members below.
     test::ProfileGuard profile_{DNA};
-    test::SumStatGuard sumStat_;
     test::Saved<bool> xml_{xmlOutput, false};
 
 protected:
     test::LogGuard log{"quintle_pairwise"};
     fs::path const& dir_ = log.dir();
     settings run;
+    // What the last build handed to the statistics line.
+    AmovaLine line;
     Samples samples;
     Structure structure;
     DistMat dist;

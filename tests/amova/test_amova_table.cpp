@@ -11,7 +11,6 @@
 #include "amova/AMOVA_table.h"
 #include "core/random.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
 #include "support/process_state.h"
 
 namespace quintle {
@@ -47,11 +46,11 @@ protected:
     }
     std::string average() {
         std::ostringstream out;
-        table.print_average_loci(out, &run);
+        averaged = table.print_average_loci(out, &run);
         return out.str();
     }
 
-    test::SumStatGuard sumStat_;
+    LocusAverage averaged;  // what the last average() computed
     settings run;  // points to no sample set: the bootstrap writes no anchor
     AMOVA_table table;
 };
@@ -122,7 +121,6 @@ TEST_F(AmovaTableTest, PerPopulationTables) {
 // The average's indices are ratios of sums over loci; five loci print no
 // percentiles, six print 17 of each index.
 TEST_F(AmovaTableTest, AverageOverLociAndItsPercentiles) {
-    SumStat.GLOBAL_FSTAT = true;
     std::vector<double> const v1{0.5, 0.1, 0.3, 0.0, 0.2, 0.4}, v2{0.1, 0.2, 0.0, 0.3, 0.1, 0.2},
         v3{1.0, 0.8, 1.2, 0.9, 1.1, 0.7};
     for (int l = 0; l < 5; ++l) add(l, v1[l], v2[l], v3[l]);
@@ -132,10 +130,13 @@ TEST_F(AmovaTableTest, AverageOverLociAndItsPercentiles) {
     EXPECT_NE(text.find("AMOVA design and results (average over 5 loci):"), std::string::npos);
     EXPECT_EQ(text.find("bootstrap percentile"), std::string::npos);
     EXPECT_NE(text.find("\nNo permutations were done and significance levels cannot be reported\n"), std::string::npos);
-    EXPECT_DOUBLE_EQ(SumStat.fis, S2 / (S2 + S3));
-    EXPECT_DOUBLE_EQ(SumStat.fst, S1 / (S1 + S2 + S3));
-    EXPECT_DOUBLE_EQ(SumStat.fit, (S1 + S2) / (S1 + S2 + S3));
-    EXPECT_TRUE(SumStat.hasFIS && SumStat.hasFST && SumStat.hasFIT && !SumStat.hasFCT);
+    // The line takes every index of the design: FIS, FST and FIT.
+    FixationIndices const line = average_line_indices(averaged);
+    ASSERT_TRUE(line.fis && line.fst && line.fit);
+    EXPECT_FALSE(line.fct || line.fsc);
+    EXPECT_DOUBLE_EQ(*line.fis, S2 / (S2 + S3));
+    EXPECT_DOUBLE_EQ(*line.fst, S1 / (S1 + S2 + S3));
+    EXPECT_DOUBLE_EQ(*line.fit, (S1 + S2) / (S1 + S2 + S3));
 
     add(5, v1[5], v2[5], v3[5]);
     initialize_ran3(-77);
@@ -180,6 +181,33 @@ TEST_F(AmovaTableTest, SignificanceOfTheAveragedComponents) {
                         "                                  P-value =  0.25000\n\n"),
               std::string::npos);
     EXPECT_NE(text.find("Vc and FIT : P(rand. value &lt; obs. value)  = "), std::string::npos);
+}
+
+// Each design type gives the line the indices of its own levels.
+TEST(AverageLineIndices, TheIndicesOfEachDesign) {
+    struct Case {
+        int type;
+        char const* present;  // of "IS", "ST", "CT", "SC", "IT"
+    };
+    Case const cases[] = {{1, "ST"},          {2, "IS ST IT"}, {3, "ST CT SC"}, {4, "IS CT SC IT"},
+                          {5, "ST CT SC"},    {6, "IS"},       {7, "ST"},       {8, ""},
+                          {0, ""}};
+    for (Case const& c : cases) {
+        LocusAverage a;
+        a.type = c.type;
+        a.FIS = 0.1, a.FST = 0.2, a.FCT = 0.3, a.FSC = 0.4, a.FIT = 0.5;
+        FixationIndices const f = average_line_indices(a);
+        std::string const want = c.present;
+        SCOPED_TRACE(c.type);
+        EXPECT_EQ(f.fis.has_value(), want.find("IS") != std::string::npos);
+        EXPECT_EQ(f.fst.has_value(), want.find("ST") != std::string::npos);
+        EXPECT_EQ(f.fct.has_value(), want.find("CT") != std::string::npos);
+        EXPECT_EQ(f.fsc.has_value(), want.find("SC") != std::string::npos);
+        EXPECT_EQ(f.fit.has_value(), want.find("IT") != std::string::npos);
+        if (f.fct) {
+            EXPECT_EQ(*f.fct, 0.3);
+        }
+    }
 }
 
 }  // namespace

@@ -26,10 +26,10 @@
 #include "data/Population.h"
 #include "project/DistMat.h"
 #include "project/Samples.h"
+#include "project/pass_results.h"
 #include "project/Structure.h"
 #include "run/glbobj.h"
 #include "run/settings.h"
-#include "sumstat/TSumStat.h"
 #include "support/process_state.h"
 
 namespace quintle {
@@ -205,16 +205,18 @@ protected:
         run.TaskNumber = 512;
         run.HaplAMOVA = 1;
         record = amova_results();
+        line = AmovaLine{};
         return std::make_unique<Amova>(run, &structure, &samples, dist.get(), nullptr, nullptr, nullptr, 1, 0,
-                                       &record);
+                                       &record, &line);
     }
     // An engine whose constructor ran no analysis, initialised by hand, so
     // that a design can be called directly.
     std::unique_ptr<Amova> prepared() {
         run.TaskNumber = 0;
         record = amova_results();
+        line = AmovaLine{};
         auto e = std::make_unique<Amova>(run, &structure, &samples, dist.get(), nullptr, nullptr, nullptr, 1, 0,
-                                         &record);
+                                         &record, &line);
         e->initialize();
         run.build_sigm_histo_f_name();
         return e;
@@ -226,8 +228,7 @@ protected:
     }
 
 private:
-    // First, so that they outlive the members below.
-    test::SumStatGuard sumStat_;
+    // First, so that it outlives the members below.
     test::Saved<bool> xml_{xmlOutput, false};
 
 protected:
@@ -237,6 +238,8 @@ protected:
     Structure structure;
     std::unique_ptr<DistMat> dist;
     amova_results record;
+    // What the engine hands to the statistics line.
+    AmovaLine line;
     std::vector<std::unique_ptr<HaploDef>> defs;
 
 private:
@@ -251,7 +254,6 @@ double unit(int i, int j) { return i == j ? 0.0 : 1.0; }
 
 TEST_F(DesignTest, WorkedByHand) {
     set_distances(2, unit);
-    SumStat.GLOBAL_FSTAT = true;
 
     // Copies {0,0,1} and {1,1}: 6 differing pairs, SST = 6/5; within 2/3
     // and 0; n0 = 5 - 13/5 = 2.4; Va = (8/15 - 2/9) / 2.4 = 7/54, Vb = 2/9.
@@ -260,8 +262,8 @@ TEST_F(DesignTest, WorkedByHand) {
     EXPECT_EQ(record.type, 1);
     expect_close(observed(record),
                  {1, 3, 0, 4, 0, 8.0 / 15, 2.0 / 3, 6.0 / 5, 7.0 / 54, 2.0 / 9, 0, 19.0 / 54, 7.0 / 19, 0, 0});
-    EXPECT_TRUE(SumStat.hasFST && !SumStat.hasFCT);
-    EXPECT_DOUBLE_EQ(SumStat.fst, 7.0 / 19);
+    EXPECT_TRUE(line.indices.fst && !line.indices.fct);
+    EXPECT_DOUBLE_EQ(*line.indices.fst, 7.0 / 19);
     std::string text = result_text();
     EXPECT_NE(text.find(" Among\n populations      1          0.533        0.12963 Va            36.84\n\n"
                         " Within\n populations      3          0.667        0.22222 Vb            63.16\n" +
@@ -281,8 +283,8 @@ TEST_F(DesignTest, WorkedByHand) {
     EXPECT_EQ(record.type, 3);
     expect_close(observed(record),
                  {1, 2, 4, 7, 1.125, 0.25, 0.5, 1.875, 0.25, 0, 0.125, 0.375, 2.0 / 3, 0, 2.0 / 3});
-    EXPECT_TRUE(SumStat.hasFST && SumStat.hasFCT && SumStat.hasFSC);
-    EXPECT_DOUBLE_EQ(SumStat.fct, 2.0 / 3);
+    EXPECT_TRUE(line.indices.fst && line.indices.fct && line.indices.fsc);
+    EXPECT_DOUBLE_EQ(*line.indices.fct, 2.0 / 3);
     text = result_text().substr(before);
     EXPECT_NE(text.find(" Among\n groups           1          1.125        0.25000 Va            66.67\n\n"
                         " Among\n populations\n within\n groups           2          0.250        0.00000 Vb"
@@ -463,7 +465,6 @@ TEST_F(DesignTest, DesignsGiveUpCleanly) {
 TEST_F(DesignTest, IndicesStoredBeforeAFatalErrorStay) {
     set_distances(3, unit);
     set_data({{{0, 0, 1}, {1, 1}}, {{1, 2, 2}, {2, 2, 0}}});
-    SumStat.GLOBAL_FSTAT = true;
     run.NumPermutationsAMOVA = 10;
     auto engine = prepared();
     // The Vb test reloads the lists; one that no longer fits the matrix
@@ -471,10 +472,10 @@ TEST_F(DesignTest, IndicesStoredBeforeAFatalErrorStay) {
     defs[2]->matrixIndex = 7;
     EXPECT_THROW(engine->AMOVA_G_P_H(), Amova::AmovaFatalError);
     EXPECT_NE(log.text().find("\"Amova::load_HaplotypeIndexVector()\" : array out of bounds"), std::string::npos);
-    ASSERT_TRUE(SumStat.hasFST && SumStat.hasFCT && SumStat.hasFSC);
-    EXPECT_EQ(SumStat.fst, record.FST);
-    EXPECT_EQ(SumStat.fct, record.FCT);
-    EXPECT_EQ(SumStat.fsc, record.FSC);
+    ASSERT_TRUE(line.indices.fst && line.indices.fct && line.indices.fsc);
+    EXPECT_EQ(*line.indices.fst, record.FST);
+    EXPECT_EQ(*line.indices.fct, record.FCT);
+    EXPECT_EQ(*line.indices.fsc, record.FSC);
     EXPECT_GT(record.FST, 0.1);
     EXPECT_EQ(record.perm_values3.count, 12) << "the Vc test ran";
 }
@@ -562,7 +563,6 @@ protected:
         samples.GenotypicData = 1;
         samples.GameticPhase = 1;
         run.IncludeIndividualLevel = 1;
-        SumStat.GLOBAL_FSTAT = true;
     }
     std::vector<double> pop_fis() const {
         return std::vector<double>(record.pop_FIS.data, record.pop_FIS.data + record.pop_FIS.count);
@@ -630,10 +630,12 @@ TEST_F(IndividualDesignTest, TablesMatchAde4) {
         EXPECT_NEAR(record.FSC, c.fsc, 1e-12);
         EXPECT_NEAR(record.FCT, c.fct, 1e-12);
         EXPECT_NEAR(record.FIT, c.fit, 1e-12);
-        EXPECT_TRUE(SumStat.hasFIS);
-        EXPECT_DOUBLE_EQ(SumStat.fis, record.FIS);
+        EXPECT_TRUE(line.indices.fis);
+        EXPECT_DOUBLE_EQ(*line.indices.fis, record.FIS);
     }
-    EXPECT_TRUE(SumStat.hasFSC && SumStat.hasFCT && SumStat.hasFIT);
+    // The design with groups gives FIS, FSC, FCT and FIT, and no FST.
+    EXPECT_TRUE(line.indices.fsc && line.indices.fct && line.indices.fit);
+    EXPECT_FALSE(line.indices.fst);
     std::string const text = result_text();
     EXPECT_NE(text.find(" Among\n individuals\n within\n populations     10          7.875        0.21518 Vc"
                         "            19.80\n Within\n individuals     14          5.000        0.35714 Vd"),

@@ -33,8 +33,9 @@ TEST_F(PairwiseFst, EveryPairAgreesWithASeparateTwoSampleAmova) {
         std::size_t const before = result_text().size();
         build();
 
-        ASSERT_EQ(SumStat.pairFst.count, 6);
-        ASSERT_EQ(SumStat.pairPi.count, 6);
+        ASSERT_TRUE(line.pairFst && line.pairPi);
+        ASSERT_EQ(line.pairFst->size(), 6u);
+        ASSERT_EQ(line.pairPi->size(), 6u);
         std::string const text = result_text().substr(before);
         int k = 0;
         for (int i = 1; i < 4; ++i) {
@@ -43,11 +44,11 @@ TEST_F(PairwiseFst, EveryPairAgreesWithASeparateTwoSampleAmova) {
             for (int j = 0; j < i; ++j, ++k) {
                 // FST_i+1_j+1 is the k-th value, in the order of the columns.
                 ReferenceAmova const ref = reference_amova(copies[i], copies[j], d);
-                EXPECT_NEAR(SumStat.pairFst.data[k], ref.FST, 1e-12) << i << "," << j;
+                EXPECT_NEAR((*line.pairFst)[k], ref.FST, 1e-12) << i << "," << j;
                 EXPECT_EQ(row[j], fixed5(ref.FST));
                 double const pixy = between_pairs(copies[i], copies[j], d) /
                                     static_cast<double>(copies[i].size() * copies[j].size());
-                EXPECT_NEAR(SumStat.pairPi.data[k], pixy, 1e-12);
+                EXPECT_NEAR((*line.pairPi)[k], pixy, 1e-12);
             }
             EXPECT_EQ(row[i], "0.00000");
         }
@@ -91,23 +92,36 @@ TEST_F(PairwiseFst, MatrixHoldsPiXYAbovePiXOnAndCorrectedBelow) {
     }
 }
 
-// The lists of an earlier pass never reach this one's columns: each is
-// emptied when its table is written, refilled only when selected.
-TEST_F(PairwiseFst, ListsOfAnEarlierPassAreReplaced) {
+// Each list the comparison computes goes to the line, in the order of the
+// columns; (delta mu) squared only when it is computed.
+TEST_F(PairwiseFst, ListsOfTheComputedValuesOnly) {
     make_haplotypes(6, 15, 5);
     random_samples(3, 4, 9, 6);
     run.PrintMissIntermatchs = 1;
-    for (TSumStat::Values* list : {&SumStat.pairFst, &SumStat.pairPi}) {
-        for (int k = 0; k < 10; ++k) list->Add(-1.0);
-        list->auxCount = 4;
-    }
-    SumStat.PAIRWISE_PI = false;
+    run.ComputeDeltaMuSqr = 0;
     build();
-    ASSERT_EQ(SumStat.pairFst.count, 3);
-    EXPECT_EQ(SumStat.pairFst.auxCount, 0);
-    EXPECT_NEAR(SumStat.pairFst.data[2], reference_amova(copies[2], copies[1], d).FST, 1e-12) << "FST_3_2";
-    EXPECT_EQ(SumStat.pairPi.count, 0);
-    EXPECT_EQ(SumStat.pairPi.auxCount, 0);
+    ASSERT_TRUE(line.pairFst && line.pairPi);
+    ASSERT_EQ(line.pairFst->size(), 3u);
+    EXPECT_NEAR((*line.pairFst)[2], reference_amova(copies[2], copies[1], d).FST, 1e-12) << "FST_3_2";
+    EXPECT_EQ(line.pairPi->size(), 3u);
+    EXPECT_FALSE(line.pairDmuSqr);
+}
+
+// The pass decides itself whether the permutation test runs (permutations
+// asked, and FST or the differences computed) and leaves the settings'
+// TestSignificancePairewiseFST as it was read.
+TEST_F(PairwiseFst, TheTestDecisionDoesNotGoBackIntoTheSettings) {
+    make_haplotypes(6, 15, 5);
+    random_samples(3, 4, 9, 6);
+    for (int permutations : {0, 10}) {
+        SCOPED_TRACE(permutations);
+        run.NumPermutationsFST = permutations;
+        run.TestSignificancePairewiseFST = 7;
+        std::size_t const before = log.text().size();
+        build();
+        EXPECT_EQ(log.text().find("and test significance", before) != std::string::npos, permutations > 0);
+        EXPECT_EQ(run.TestSignificancePairewiseFST, 7);
+    }
 }
 
 // The FST list takes the computed values with no FST table printed; the
@@ -121,10 +135,6 @@ TEST_F(PairwiseFst, FstListIsFilledWithNoTablePrinted) {
     run.PrintSlatkinsDist = 1;
     run.PrintMissIntermatchs = 0;
     run.ComputeDeltaMuSqr = 0;
-    for (TSumStat::Values* list : {&SumStat.pairFst, &SumStat.pairPi, &SumStat.pairDmuSqr}) {
-        for (int k = 0; k < 2; ++k) list->Add(-1.0);
-        list->auxCount = 4;
-    }
     build();
 
     std::string const text = result_text();
@@ -133,17 +143,16 @@ TEST_F(PairwiseFst, FstListIsFilledWithNoTablePrinted) {
     EXPECT_EQ(text.find("Matrix of coancestry"), std::string::npos);
     EXPECT_EQ(text.find("Matrix of Slatkin"), std::string::npos);
 
-    ASSERT_EQ(SumStat.pairFst.count, 6);
-    EXPECT_EQ(SumStat.pairFst.auxCount, 0);
+    ASSERT_TRUE(line.pairFst);
+    ASSERT_EQ(line.pairFst->size(), 6u);
     int k = 0;
     for (int i = 1; i < 4; ++i)
         for (int j = 0; j < i; ++j, ++k)
-            EXPECT_NEAR(SumStat.pairFst.data[k], reference_amova(copies[i], copies[j], d).FST, 1e-12)
+            EXPECT_NEAR((*line.pairFst)[k], reference_amova(copies[i], copies[j], d).FST, 1e-12)
                 << "FST_" << i + 1 << "_" << j + 1;
-    for (TSumStat::Values const* list : {&SumStat.pairPi, &SumStat.pairDmuSqr}) {
-        EXPECT_EQ(list->count, 2);
-        EXPECT_EQ(list->auxCount, 4);
-    }
+    // Not computed: the statistics record keeps the earlier values.
+    EXPECT_FALSE(line.pairPi);
+    EXPECT_FALSE(line.pairDmuSqr);
 }
 
 // Runs the test of one pair, then repeats its draws in the test's own

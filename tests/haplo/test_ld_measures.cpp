@@ -1,4 +1,5 @@
-// D, D' and r2 of phased pairs and the linkage values of the statistics line.
+// D, D' and r2 of phased pairs and the sample's linkage values for the
+// statistics line.
 //
 // Reference values:
 // - haplotypes AB 30, Ab 10, aB 10, ab 30: worked out by hand (D 0.125,
@@ -20,7 +21,6 @@
 
 #include "haplo/ld_measures.h"
 #include "haplo_fixture.h"
-#include "sumstat/TSumStat.h"
 
 namespace quintle {
 namespace {
@@ -79,10 +79,11 @@ protected:
         s.ComputeDvalues = 1;
         s.MakeExactTestLD = 0;
     }
-    void select_all() {
-        for (bool* f : {&SumStat.MEAN_ALL_DPRIME, &SumStat.MEAN_ALL_R2, &SumStat.ALL_ADJ_DPRIME, &SumStat.ALL_ADJ_R2,
-                        &SumStat.MEAN_ADJ_DPRIME, &SumStat.MEAN_ADJ_R2, &SumStat.FLANK_DPRIME, &SumStat.FLANK_R2})
-            *f = true;
+    // The linkage values the sample kept from its last analysis.
+    static LinkageLine const& line_of(PhasedSample const& sample) {
+        EXPECT_TRUE(sample.pop.linkage_line);
+        static LinkageLine const none;
+        return sample.pop.linkage_line ? *sample.pop.linkage_line : none;
     }
 };
 
@@ -126,7 +127,6 @@ TEST_F(MeasuresTest, TheSixTablesOfTheBalancedExample) {
 }
 
 TEST_F(MeasuresTest, PairValuesReachTheStatisticsRecordAndTheBatchLine) {
-    select_all();
     open_batch_streams();
     settings::input_file = "p.pmp";
     // The 3 x 3 table of the header and one more locus, monomorphic.
@@ -136,19 +136,18 @@ TEST_F(MeasuresTest, PairValuesReachTheStatisticsRecordAndTheBatchLine) {
     sample.pop.calc_all_gam_des(result_, 0, s);
     // Last allele pair (r3, c3): D 0.125, D' 0.6, r 0.547723, r2 0.3.
     EXPECT_EQ(batch("l_d_val.sum"), "\"p.pmp\"\t\"S\"\t0\t1\t  0.125\t    0.6\t  0.575\t  0.548\t    0.3\t  0.168\n");
-    TSumStat const& st = SumStat;
-    ASSERT_EQ(st.adjDprimeValues.count, 1);
-    EXPECT_NEAR(st.adjDprimeValues.data[0], 0.6, 1e-12);
-    EXPECT_NEAR(st.adjR2Values.data[0], 0.3, 1e-12);
-    ASSERT_EQ(st.flankR2Values.count, 1);
-    EXPECT_NEAR(st.meanDprimeValues.data[0], 0.6, 1e-12);
-    EXPECT_NEAR(st.meanAdjR2Values.data[0], 0.3, 1e-12);
+    LinkageLine const& line = line_of(sample);
+    ASSERT_EQ(line.adjDprime.size(), 1u);
+    EXPECT_NEAR(line.adjDprime[0], 0.6, 1e-12);
+    EXPECT_NEAR(line.adjR2[0], 0.3, 1e-12);
+    ASSERT_TRUE(line.flankR2);
+    EXPECT_NEAR(*line.meanDprime, 0.6, 1e-12);
+    EXPECT_NEAR(line.meanAdjR2, 0.3, 1e-12);
 }
 
 // An allele on haplotype entries of count 0 only has total 0: r2, r and the
 // chi-square have no value there, and must stay out of every value.
 TEST_F(MeasuresTest, AnAlleleWithoutCopiesGivesStarsAndNoValues) {
-    select_all();
     open_batch_streams();
     PhasedSample sample({{"r1 c1", 5}, {"r1 c2", 3}, {"r2 c1", 2}, {"r2 c2", 4}, {"r3 c1", 0}});
     sample.pop.calc_all_gam_des(result_, 0, s);
@@ -156,12 +155,12 @@ TEST_F(MeasuresTest, AnAlleleWithoutCopiesGivesStarsAndNoValues) {
     EXPECT_EQ(text.find("nan"), std::string::npos) << text;
     EXPECT_NE(text.find("             r3|       *|       *|\n\n 5:"), std::string::npos) << text;
     EXPECT_NE(log().find("#[ERROR"), std::string::npos);  // D' without Dmax
-    TSumStat const& st = SumStat;
-    EXPECT_EQ(st.adjR2Values.count, 0);
-    EXPECT_EQ(st.flankR2Values.count, 0);
-    EXPECT_EQ(st.flankDprimeValues.count, 0);
-    ASSERT_EQ(st.meanR2Values.count, 1);
-    EXPECT_EQ(st.meanR2Values.data[0], 0.0);
+    LinkageLine const& values = line_of(sample);
+    EXPECT_TRUE(values.adjR2.empty());
+    EXPECT_FALSE(values.flankR2);
+    EXPECT_FALSE(values.flankDprime);
+    ASSERT_TRUE(values.meanR2);
+    EXPECT_EQ(*values.meanR2, 0.0);
     std::string const line = batch("l_d_val.sum");
     // r2_w of the cells with a value: every one of them has r2 1/12 by hand.
     EXPECT_EQ(line.substr(line.size() - 8), " 0.0833\n");
@@ -178,52 +177,63 @@ TEST_F(MeasuresTest, EveryPairEndsItsBatchLine) {
     EXPECT_EQ(result().find(" 3: Table"), std::string::npos);
 }
 
-// With the exact test off the arrays accumulate across samples; each
-// adjacent mean must still cover its own sample only, whichever family is
-// selected.
-TEST_F(MeasuresTest, AdjacentMeansCoverTheirOwnSampleOnly) {
+// With the exact test off as with it on, each analysis of a sample gives its
+// own linkage values, never mixed with those of an earlier sample.
+TEST_F(MeasuresTest, EachSampleHasItsOwnLinkageValues) {
     PhasedSample first(from_table({{30, 10}, {10, 30}}));  // r2 0.25, D' 0.5
     PhasedSample second(from_table({{20, 0}, {0, 20}}));   // r2 1, D' 1
-    for (bool dprime : {false, true}) {
-        SumStat.MEAN_ADJ_DPRIME = dprime;
-        SumStat.MEAN_ADJ_R2 = !dprime;
-        first.pop.calc_all_gam_des(result_, 0, s);
-        second.pop.calc_all_gam_des(result_, 0, s);
-        TSumStat::Values const& means = dprime ? SumStat.meanAdjDprimeValues : SumStat.meanAdjR2Values;
-        ASSERT_EQ(means.count, 2);
-        EXPECT_DOUBLE_EQ(means.data[0], dprime ? 0.5 : 0.25);
-        EXPECT_DOUBLE_EQ(means.data[1], 1.0);
+    for (int exact : {0, 1}) {
+        SCOPED_TRACE(exact);
+        s.MakeExactTestLD = exact;
+        first.pop.calc_all_gam_des(result_, 100, s);
+        EXPECT_DOUBLE_EQ(line_of(first).meanAdjDprime, 0.5);
+        second.pop.calc_all_gam_des(result_, 100, s);
+        LinkageLine const& line = line_of(second);
+        for (auto const* v : {&line.adjDprime, &line.adjR2}) {
+            ASSERT_EQ(v->size(), 1u);
+            EXPECT_DOUBLE_EQ((*v)[0], 1.0);
+        }
+        for (double v : {line.meanAdjDprime, line.meanAdjR2, *line.meanDprime, *line.meanR2, *line.flankDprime,
+                         *line.flankR2})
+            EXPECT_DOUBLE_EQ(v, 1.0);
     }
+}
+
+// A sample without two polymorphic loci has no linkage values: the pass
+// keeps those of the sample before.
+TEST_F(MeasuresTest, ASampleOfOnePolymorphicLocusHasNoLinkageValues) {
+    PhasedSample single({{"a m", 3}, {"b m", 2}});
+    single.pop.linkage_line = LinkageLine{};
+    single.pop.calc_all_gam_des(result_, 0, s);
+    EXPECT_FALSE(single.pop.linkage_line);
 }
 
 // The flanking pair is the first and the last polymorphic locus, also when
 // locus 0 is monomorphic; adjacent pairs are loci one apart.
 TEST_F(MeasuresTest, FlankingAndAdjacentPairs) {
-    select_all();
     PhasedSample sample({{"m a b x c", 6}, {"m d b y c", 2}, {"m d e x f", 4}, {"m a e y f", 1}});
     sample.pop.calc_all_gam_des(result_, 0, s);
-    TSumStat const& st = SumStat;
+    LinkageLine const& line = line_of(sample);
     // Polymorphic loci 1, 2, 3, 4: adjacent (1,2), (2,3), (3,4); flanking (1,4).
-    EXPECT_EQ(st.adjR2Values.count, 3);
-    ASSERT_EQ(st.flankR2Values.count, 1);
+    EXPECT_EQ(line.adjR2.size(), 3u);
+    ASSERT_TRUE(line.flankR2);
     // Loci 1 and 4 by hand: a-c 6, a-f 1, d-c 2, d-f 4 of 13 copies; the
     // last allele pair (d, f) has D = 4/13 - (6/13)(5/13).
     double const D = 4.0 / 13 - 6.0 / 13 * 5.0 / 13;
     double const r2 = D * D / ((6.0 / 13) * (7.0 / 13) * (5.0 / 13) * (8.0 / 13));
-    EXPECT_NEAR(st.flankR2Values.data[0], r2, 1e-12);
-    EXPECT_EQ(st.meanDprimeValues.count, 1);
+    EXPECT_NEAR(*line.flankR2, r2, 1e-12);
+    EXPECT_TRUE(line.meanDprime);
 }
 
 TEST_F(MeasuresTest, WithoutTheMeasuresOnlyTheMeansReceiveAValue) {
-    select_all();
     s.ComputeDvalues = 0;
     PhasedSample sample(from_table({{30, 10}, {10, 30}}));
     sample.pop.calc_all_gam_des(result_, 0, s);
-    TSumStat const& st = SumStat;
-    EXPECT_EQ(st.adjDprimeValues.count + st.adjR2Values.count + st.flankDprimeValues.count, 0);
-    ASSERT_EQ(st.meanDprimeValues.count, 1);
-    EXPECT_EQ(st.meanDprimeValues.data[0], 0.0);
-    EXPECT_EQ(st.meanAdjR2Values.count, 1);
+    LinkageLine const& line = line_of(sample);
+    EXPECT_TRUE(line.adjDprime.empty() && line.adjR2.empty() && !line.flankDprime);
+    ASSERT_TRUE(line.meanDprime);
+    EXPECT_EQ(*line.meanDprime, 0.0);
+    EXPECT_EQ(line.meanAdjR2, 0.0);
 }
 
 }  // namespace

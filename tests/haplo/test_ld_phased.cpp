@@ -15,7 +15,6 @@
 
 #include "core/TriMat.h"
 #include "haplo_fixture.h"
-#include "sumstat/TSumStat.h"
 
 namespace quintle {
 namespace {
@@ -52,9 +51,10 @@ TEST_F(LinkageTest, TwoByTwoTablesAgreeWithFishersExactTest) {
         PhasedSample sample(from_table(c.table));
         int pair[3] = {2, 0, 1};
         long steps = 100000, done = 0;
+        s.LDPValue = 0.625;
         double const P = sample.pop.calc_gam_des_prob2(pair, steps, s, done);
         EXPECT_EQ(done, 100172);
-        EXPECT_EQ(P, s.LDPValue);
+        EXPECT_EQ(s.LDPValue, 0.625) << "P is returned, not put into the settings";
         EXPECT_NEAR(P, c.reference, std::max(6 * s.PrecisionOnPValueLD, 0.005)) << c.table[0][0];
         EXPECT_EQ(pair[0], 2);  // the request is given back as it came
         EXPECT_EQ(pair[2], 1);
@@ -162,21 +162,22 @@ TEST_F(LinkageTest, TheHistogramModeBecomesTwoUnlessItIsThree) {
     }
 }
 
-// No chain length, a negative one, or the test switched off: no test lines,
-// no significance table and the statistics arrays keep their values; the
-// measures still run.
+// No chain length, a negative one, or the test switched off: no test lines
+// and no significance table; the measures still run and give the sample's
+// linkage values.
 TEST_F(LinkageTest, WithoutAChainOnlyTheMeasuresRun) {
     PhasedSample sample(from_table({{3, 1}, {1, 3}}));
     for (auto [make, steps] : {std::pair{1, 0L}, {1, -100000L}, {0, 1000L}}) {
         restart_result();
-        SumStat.flankR2Values.Add(0.5);
+        sample.pop.linkage_line.reset();
         s.MakeExactTestLD = make;
         sample.pop.calc_all_gam_des(result_, steps, s);
         std::string const text = result();
         EXPECT_EQ(text.find("Test of linkage"), std::string::npos) << steps;
         EXPECT_EQ(text.find("Table of significant"), std::string::npos);
         EXPECT_NE(text.find("Loci 0 and 1"), std::string::npos);
-        EXPECT_GT(SumStat.flankR2Values.count, 0);
+        ASSERT_TRUE(sample.pop.linkage_line);
+        EXPECT_TRUE(sample.pop.linkage_line->meanR2);
     }
 }
 

@@ -36,12 +36,14 @@ TEST_F(LdVariants, OnePassTestOfAPair) {
     long done = 0;
     double chi = -1, lnLD = 0, lnLE = 0;
     initialize_ran3(-4);
+    s().LDPValue = 0.625;  // P is returned; the settings stay as read
+    s().PrecisionOnPValueLD = 0.125;
     double const P = h.pop.calc_pairwise_LD(loci, h.pop.phenotypes, s(), done, chi, lnLD, lnLE, 2, 40, 500, 1e-7);
     EXPECT_EQ(done, 40);
     EXPECT_NEAR(P * 40.0, std::round(P * 40.0), 1e-12);
     EXPECT_LT(P, 0.05);
-    EXPECT_EQ(s().LDPValue, P);
-    EXPECT_EQ(s().PrecisionOnPValueLD, 0.0);
+    EXPECT_EQ(s().LDPValue, 0.625);
+    EXPECT_EQ(s().PrecisionOnPValueLD, 0.125);
     EXPECT_EQ(chi, -1) << "no statistic of its own";
     EXPECT_GT(lnLD, lnLE);
     EXPECT_EQ(h.pop.calc_pairwise_LD(loci, h.pop.phenotypes, s(), done, chi, lnLD, lnLE, 2, 0, 500, 1e-7), 1.0)
@@ -58,6 +60,15 @@ TEST_F(LdVariants, FlagsOfLinkedLoci) {
         EXPECT_EQ(flags[1], flagged);
         EXPECT_EQ(flags[2], 0);
     }
+    // A stopped run leaves every pair at P = 1, never at its -1000 mark:
+    // no locus is linked.
+    int flags[3] = {7, 7, 7};
+    s().stopFlag = 1;
+    h.pop.calc_all_pairwise_LDs(h.pop.phenotypes, s(), flags, 0.05, 0.3, 2, 40, 500, 1e-7);
+    s().stopFlag = 0;
+    EXPECT_EQ(flags[0], 0);
+    EXPECT_EQ(flags[1], 0);
+    EXPECT_EQ(flags[2], 0);
     std::unique_ptr<int[]> released(new int[3]);
     initialize_ran3(-4);
     h.pop.select_loci_in_LD(s(), 0.05, 0.3, std::move(released));

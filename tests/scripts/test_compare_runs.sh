@@ -91,5 +91,16 @@ if EDIT_FILES=stats.txt EDIT='2s/^([^\t]*)\t/\1 \t/' "$COMPARE" --check "$WORK/e
     failures=$((failures + 1))
 fi
 
+# A run list is run by the driver beside the program: its recorded values
+# hold, and a program without the driver beside it is reported.
+if ! QUINTLE_COMPARE_CASES='^runlist__two_types$' "$COMPARE" --check "$BINARY" > "$WORK/report" 2>&1 ||
+    ! grep -q "agree with the recorded values (.* runs)" "$WORK/report"; then
+    echo "FAILED: --check on a run list"
+    head -n 30 "$WORK/report"
+    failures=$((failures + 1))
+fi
+QUINTLE_COMPARE_CASES='^runlist__two_types$' EDIT='' expect 1 "runlist__two_types.status" \
+    "a run list without its driver beside the program"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "all comparisons as expected"

@@ -51,13 +51,13 @@ TEST_F(SummaryMolecular, ModifiedIndexWithoutLocusRowsIsZero) {
     fill(a->locusMaxAlleleSize, {14, 20}), fill(a->locusGarzaWilliamson, {0.6, 1.0});
     fill(b->locusAllelicRange, {2, 6}), fill(b->locusMinAlleleSize, {12, 18});
     fill(b->locusMaxAlleleSize, {14, 24}), fill(b->locusGarzaWilliamson, {1.0, 0.5});
-    SumStat.MEAN_NGW = true, SumStat.meanNGW = 3.0;
     set_.WriteMicrosatSummaryTables(s_, 12, std::span<double const>{});
 
-    EXPECT_EQ(values_of(SumStat.ngwValues), (std::vector<double>{0.0, 0.0}));
-    EXPECT_EQ(SumStat.meanNGW, 0.0);
+    SummaryLine const& line = set_.summary_line;
+    EXPECT_EQ(*line.ngw, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(*line.meanNGW, 0.0);
     EXPECT_EQ(a->meanModifiedGW, 0.0);
-    EXPECT_EQ(SumStat.totGW, 0.0);
+    EXPECT_EQ(*line.totGW, 0.0);
     std::string const out = output();
     EXPECT_NE(out.find("  Mean     0.00000     0.00000     0.00000     0.00000\n"), std::string::npos) << out;
 }

@@ -1,5 +1,5 @@
 // The standard diversity tables of the summary section, on samples whose
-// results are set by hand: the values copied into SumStat and the text of
+// results are set by hand: the values given to the statistics line and the text of
 // one table.
 
 #include <gtest/gtest.h>
@@ -151,26 +151,26 @@ TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
     // Locus 1: 12 A and 4 G; locus 2: only C, and missing data.
     alleles(0, {{"A", 12}, {"G", 4}});
     alleles(1, {{"C", 16}, {"?", 0}});
-    SumStat.checkForStat(my_string("MEAN_S SD_S MEAN_H SD_H TOT_H MEAN_K SD_K TOT_K"));
 
     set.WriteSummaryStatistics(&project, s_);
 
+    SummaryLine const& line = set.summary_line;
     // S: the DNA samples' substitution sites.
-    EXPECT_EQ(values_of(SumStat.sValues), (std::vector<double>{4, 7}));
-    EXPECT_DOUBLE_EQ(SumStat.meanS, 5.5);
-    EXPECT_NEAR(SumStat.sdS, sampleSd({4, 7}), 1e-12);
+    EXPECT_EQ(*line.s, (std::vector<double>{4, 7}));
+    EXPECT_DOUBLE_EQ(*line.meanS, 5.5);
+    EXPECT_NEAR(*line.sdS, sampleSd({4, 7}), 1e-12);
     // H: gene diversity of phased data; total over the one polymorphic locus:
     // 16/15 * (1 - 0.75^2 - 0.25^2) = 0.4.
-    EXPECT_EQ(values_of(SumStat.hValues), (std::vector<double>{0.6, 0.9}));
-    EXPECT_NEAR(SumStat.meanH, 0.75, 1e-12);
-    EXPECT_NEAR(SumStat.sdH, sampleSd({0.6, 0.9}), 1e-12);
-    EXPECT_NEAR(SumStat.totH, 0.4, 1e-12);
+    EXPECT_EQ(*line.h, (std::vector<double>{0.6, 0.9}));
+    EXPECT_NEAR(*line.meanH, 0.75, 1e-12);
+    EXPECT_NEAR(*line.sdH, sampleSd({0.6, 0.9}), 1e-12);
+    EXPECT_NEAR(*line.totH, 0.4, 1e-12);
     // K: distinct haplotypes, their s.d. 0; the total is the project's list.
-    EXPECT_EQ(values_of(SumStat.kValues), (std::vector<double>{3, 5}));
-    EXPECT_EQ(values_of(SumStat.kSdValues), (std::vector<double>{0, 0}));
-    EXPECT_DOUBLE_EQ(SumStat.meanK, 4.0);
-    EXPECT_NEAR(SumStat.sdK, std::sqrt(2.0), 1e-12);
-    EXPECT_DOUBLE_EQ(SumStat.totK, 6.0);
+    EXPECT_EQ(*line.k, (std::vector<double>{3, 5}));
+    EXPECT_EQ(*line.kSd, (std::vector<double>{0, 0}));
+    EXPECT_DOUBLE_EQ(*line.meanK, 4.0);
+    EXPECT_NEAR(*line.sdK, std::sqrt(2.0), 1e-12);
+    EXPECT_DOUBLE_EQ(*line.totK, 6.0);
     EXPECT_EQ(set.NbHaplotypes, 6);
 
     std::string const text = output();

@@ -1,0 +1,1 @@
+#include "sumstat/TSumStat.h"
