@@ -281,8 +281,9 @@ public:
     // Appends the linked-loci histogram of this sample to the file; 0.
     int make_xl_file(char const* fileName, int nLoci, int const* linked);
     // Variants that no analysis calls: the test with an inbreeding
-    // coefficient (parameters from "HapFreqPar.txt"), and the test of every
-    // pair without output.
+    // coefficient (parameters from "HapFreqPar.txt"; the s.d. of P in `sd`,
+    // 0 without a test, untouched when stopped), and the test of every pair
+    // without output.
     void calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenotypes, settings& s,
                                 int const& initialConditions, long const& permutations, int const& maxIterations,
                                 double const& epsilon);
@@ -290,6 +291,10 @@ public:
                                    double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
                                    int const& maxIterations, double const& epsilon, int const& inbreeding,
                                    double const& keepLDCoefficient, int const& compact);
+    double calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                                   double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                                   int const& maxIterations, double const& epsilon, int const& inbreeding,
+                                   double const& keepLDCoefficient, int const& compact, double& sd);
     void calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, int* flags, double const& significance,
                                double const& threshold, int const& initialConditions, long const& permutations,
                                int const& maxIterations, double const& epsilon);
