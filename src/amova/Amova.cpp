@@ -136,6 +136,8 @@ void Amova::run() {
     if (amova) clean();
 }
 
+TDataType Amova::data_type() const { return samples != nullptr ? samples->dataType : DataTypeDefault; }
+
 void Amova::write_report_header() {
     quintle::settings const& s = *settings;
     std::fstream* out = s.ResultFile;
@@ -145,7 +147,7 @@ void Amova::write_report_header() {
         *out << "\nComputing conventional F-Statistics from haplotype frequencies" << std::endl;
     } else if (s.ComputeDistanceMatrixAMOVA != 0) {
         *out << "\nDistance method: ";
-        char const* name = distance_method_name(ProfileSettings::DataType, s.DistanceMethodAMOVA);
+        char const* name = distance_method_name(data_type(), s.DistanceMethodAMOVA);
         if (name != nullptr) *out << name << std::endl;
     }
 }

@@ -19,6 +19,7 @@
 #include "core/MY_TArrayAsVector.h"
 #include "core/TriMat.h"
 #include "core/my_string.h"
+#include "run/ProfileSettings.h"
 
 namespace quintle {
 
@@ -63,6 +64,8 @@ public:
     Haplo_DB* haplo_db = nullptr;
     TAlleleDB* allele_db = nullptr;
     Mantel* mantel = nullptr;
+    // The data type of the samples analysed (standard data without a set).
+    TDataType data_type() const;
 
     // --- working state -------------------------------------------------------
     int design_code = 0;  // 0 (none) or 2..10

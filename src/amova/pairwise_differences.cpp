@@ -108,7 +108,7 @@ void PairwisePass::print_differences(std::ostream& out) {
             << "\nBelow diagonal    : Corrected average pairwise difference (PiXY-(PiX+PiY)/2)\n\n";
         if (s_.ComputeConventionalFST == 0 && s_.ComputeDistanceMatrixAMOVA != 0) {
             out << "Distance method: ";
-            if (char const* name = distance_method_name(ProfileSettings::DataType, s_.DistanceMethodAMOVA))
+            if (char const* name = distance_method_name(engine_.data_type(), s_.DistanceMethodAMOVA))
                 out << name << "\n";
         } else if (s_.ComputeConventionalFST != 0) {
             out << "Computing conventional F-Statistics from haplotype frequencies\n";

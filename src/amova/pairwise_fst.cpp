@@ -523,7 +523,7 @@ void PairwisePass::print_fst_sections(std::ostream& out) {
         pairwise_open_tag(out, "PairFstMat");
         if (s_.ComputeConventionalFST == 0 && s_.ComputeDistanceMatrixAMOVA != 0) {
             out << "\nDistance method: ";
-            if (char const* name = distance_method_name(ProfileSettings::DataType, s_.DistanceMethodAMOVA))
+            if (char const* name = distance_method_name(engine_.data_type(), s_.DistanceMethodAMOVA))
                 out << name << "\n";
         } else if (s_.ComputeConventionalFST != 0) {
             out << "Computing conventional F-Statistics from haplotype frequencies" << "\n";

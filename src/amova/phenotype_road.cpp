@@ -132,7 +132,7 @@ void Amova::PPAPAG() {
 }
 
 void Amova::Calc_new_EM_haplo() {
-    if (ProfileSettings::DataType != STANDARD || haplo_db == nullptr || dist_mat == nullptr) return;
+    if (data_type() != STANDARD || haplo_db == nullptr || dist_mat == nullptr) return;
     quintle::settings& s = *settings;
     EmSettingsScope scope(s);
     ProfileSettings const* profile = samples;
@@ -149,6 +149,7 @@ void Amova::Calc_new_EM_haplo() {
             t.name = p->name;
             t.alleleDB = allele_db;
             if (profile != nullptr) t.profile = *profile;
+            t.locusSeparator = samples != nullptr ? samples->locusSeparator : '\0';
             for (long i = 0; i < p->phenotypes.size(); ++i) {
                 TPhenotype const* ph = p->phenotypes[i];
                 if (ph == nullptr) continue;
@@ -159,7 +160,7 @@ void Amova::Calc_new_EM_haplo() {
                 t.phenotypes.add(copy.release());
             }
             t.SampleSize = p->SampleSize;
-            t.build_allele_vectors(ProfileSettings::LocusSeparator);
+            t.build_allele_vectors(t.locusSeparator);
             scope.em();
             t.test_methods(s);
             t.h_pop_db_to_gam(haplo_db, &p->haplotypes);

@@ -171,16 +171,18 @@ void report_usable_loci(settings const& s, PopGenetics const& pop) {
         file << l + 1 << "\t" << pop.missingFreqPerSite[l] << "\n";
 }
 
-// Both forms of calc_dist_matrix; `report` adds the usable-loci report.
-int compute_haplotype_distances(Project& p, Haplo_DB& hl, int method, double gamma, bool report) {
+// Every form of calc_dist_matrix: the distances of data of that type;
+// `report` adds the usable-loci report.
+int compute_haplotype_distances(Project& p, Haplo_DB& hl, int method, double gamma, bool report, TDataType type) {
     TemporarySample sample(p.dist_pop);
     try {
-        p.dist_pop = make_sample(ProfileSettings::DataType);
+        p.dist_pop = make_sample(type);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, distances_name, Msg::m0_not_enough_memory);
         return 0;
     }
     PopGenetics& pop = *p.dist_pop;
+    pop.locusSeparator = p.samples->locusSeparator;
     pop.name = p.Title;
     pop.alleleDB = &p.allele_db;
     pop.profile = static_cast<ProfileSettings const&>(p);
@@ -312,11 +314,15 @@ void Project::number_amova_samples(Samples& s, Structure& st) {
 }
 
 int Project::calc_dist_matrix(int const& method, double const& gamma) {
-    return compute_haplotype_distances(*this, haplotypes, method, gamma, true);
+    return compute_haplotype_distances(*this, haplotypes, method, gamma, true, samples->dataType);
+}
+
+int Project::calc_dist_matrix(int const& method, double const& gamma, TDataType type) {
+    return compute_haplotype_distances(*this, haplotypes, method, gamma, true, type);
 }
 
 int Project::calc_dist_matrix(Haplo_DB& hl, int const& method, double const& gamma) {
-    return compute_haplotype_distances(*this, hl, method, gamma, false);
+    return compute_haplotype_distances(*this, hl, method, gamma, false, samples->dataType);
 }
 
 void Project::print_distance_matrix() {
@@ -339,7 +345,7 @@ void Project::print_distance_matrix() {
 
         *out << "\nEuclidean square distance matrix used for AMOVA computations: " << Title << "\n\n";
         *out << "     Distance method: ";
-        if (char const* name = amova_distance_name(ProfileSettings::DataType, options.DistanceMethodAMOVA))
+        if (char const* name = amova_distance_name(samples->dataType, options.DistanceMethodAMOVA))
             *out << name;
         *out << "\n\n";
 

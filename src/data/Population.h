@@ -66,6 +66,12 @@ public:
     // --- the sample's own data ------------------------------------------------
     std::vector<int> polymorphicLocus;  // one int per locus
     ProfileSettings profile;            // own copy of the project profile
+    // The project's data type and locus separator as the sample's analyses
+    // see them: given by the sample set when it is built from the profile
+    // (Samples::set_data_context), never read from the profile reader's
+    // class-wide fields, so that samples of different types can coexist.
+    TDataType dataType = DataTypeDefault;
+    char locusSeparator = 0;
     my_string name;
     int id = -1;
     PHaploDefList haplotypes{10, 100};  // owns its records
@@ -189,11 +195,15 @@ public:
     // max) and sets contTableMonomorphic. 1 built or fewer than 2 alleles,
     // 0 after an error.
     int make_hw_table(int* sel);
-    // One chain over the table; P also in s.HWPValue, its s.d. in
-    // s.PrecisionOnPValueHW. `status` is set to 0.
+    // One chain over the table: its P (1 when no chain runs, -1000 when
+    // stopped), the s.d. of P in `sd` (0 when no chain runs, untouched when
+    // stopped); `status` is set to 0 when the chain ends. The settings are
+    // only read.
     double make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    double make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel, double& sd);
     // The same in batches with early stop.
     double make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel);
+    double make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel, double& sd);
     // One chain step on contTable; the ratio of the move made, 1.0 if none.
     double swap_in_table2(int* sel, long& seed);
     // Releases contTable.
@@ -271,8 +281,9 @@ public:
     // Appends the linked-loci histogram of this sample to the file; 0.
     int make_xl_file(char const* fileName, int nLoci, int const* linked);
     // Variants that no analysis calls: the test with an inbreeding
-    // coefficient (parameters from "HapFreqPar.txt"), and the test of every
-    // pair without output.
+    // coefficient (parameters from "HapFreqPar.txt"; the s.d. of P in `sd`,
+    // 0 without a test, untouched when stopped), and the test of every pair
+    // without output.
     void calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenotypes, settings& s,
                                 int const& initialConditions, long const& permutations, int const& maxIterations,
                                 double const& epsilon);
@@ -280,6 +291,10 @@ public:
                                    double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
                                    int const& maxIterations, double const& epsilon, int const& inbreeding,
                                    double const& keepLDCoefficient, int const& compact);
+    double calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes, settings& s, long& done, double& chiSquare,
+                                   double& lnLD, double& lnLE, int const& initialConditions, long const& permutations,
+                                   int const& maxIterations, double const& epsilon, int const& inbreeding,
+                                   double const& keepLDCoefficient, int const& compact, double& sd);
     void calc_all_pairwise_LDs(TPhenDB const& phenotypes, settings& s, int* flags, double const& significance,
                                double const& threshold, int const& initialConditions, long const& permutations,
                                int const& maxIterations, double const& epsilon);

@@ -211,7 +211,7 @@ void Population::phen_to_gam(Haplo_DB* db, ProfileSettings* /*unused*/, settings
     haplotypes.Reallocate(static_cast<int>(phenotypes.size() * 2));
 
     const bool withGeneCopies = s != nullptr && (s->TaskNumber & (task_amova | task_pairwise_fst)) != 0;
-    const char separator = ProfileSettings::LocusSeparator;
+    const char separator = locusSeparator;
     if (withGeneCopies && geneCopies.count == 0) {
         // Room for every copy at once: grown a step at a time, the list
         // would be copied once per hundred copies.
@@ -524,8 +524,8 @@ int Population::evaluate_nb_loci() {
     }
     TPhenotype const* first = phenotypes[0];
     if (first == nullptr) return 0;
-    if (ProfileSettings::LocusSeparator == '\0') return first->alleleString1.length();
-    return count_pieces(first->alleleString1, ProfileSettings::LocusSeparator);
+    if (locusSeparator == '\0') return first->alleleString1.length();
+    return count_pieces(first->alleleString1, locusSeparator);
 }
 
 // -------------------------------------------------------------- evaluate_work
@@ -570,7 +570,7 @@ void Population::evaluate_work(settings* s) {
     }
 
     if ((task & task_mismatch) && !unphased &&
-        (ProfileSettings::DataType == DNA || ProfileSettings::DataType == RFLP)) {
+        (dataType == DNA || dataType == RFLP)) {
         if (s->MismatchDemogExp) W += s->NumBootExpDem;
         if (s->MismatchSpatialExp) W += s->NumBootExpDem;
     }

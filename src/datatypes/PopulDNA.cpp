@@ -9,7 +9,10 @@ namespace {
 constexpr char kAmbiguityCodes[] = {'R', 'Y', 'M', 'K', 'S', 'W', 'H', 'B', 'V', 'D', 'N'};
 }
 
-PopulDNA::PopulDNA() { initialize_DNA(); }
+PopulDNA::PopulDNA() {
+    dataType = DNA;
+    initialize_DNA();
+}
 
 PopulDNA::PopulDNA(Population const& data) : PopulDNA() { Population::operator=(data); }
 

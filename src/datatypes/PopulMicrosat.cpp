@@ -3,6 +3,7 @@
 namespace quintle {
 
 PopulMicrosat::PopulMicrosat() {
+    dataType = MICROSAT;
     microsatDistanceMethod = 1;
     meanPairwiseDiff = meanPairwiseDiffSd = 0.0;
     piPerSite = piPerSiteSd = 0.0;

@@ -8,6 +8,7 @@
 namespace quintle {
 
 PopulRFLP::PopulRFLP() {
+    dataType = RFLP;
     PopGenetics::initialize();
     initialize_RFLP();
 }

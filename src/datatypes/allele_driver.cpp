@@ -335,7 +335,7 @@ void PopulMicrosat::test_methods(settings& s) {
 void PopulStandard::test_methods(settings& s) {
     AlleleSample a{*this, nullptr, [this](settings& t) { return compute_molecular_diversity(t); },
                    &stdMeanPairwiseDiff, &stdMeanPairwiseDiffSd, &piPerSite, &piPerSiteSd};
-    run_allele_driver(a, ProfileSettings::DataType == FREQUENCY ? kFrequency : kStandard, s);
+    run_allele_driver(a, dataType == FREQUENCY ? kFrequency : kStandard, s);
 }
 
 }  // namespace quintle

@@ -41,7 +41,7 @@ int PopulDNA::build_arbitrary_haplotype() {
     if (arbitraryHaplotype.data.length() > 0) return 1;
 
     char const missing = profile.MissingData;
-    char const separator = ProfileSettings::LocusSeparator;
+    char const separator = locusSeparator;
     auto is_ambiguity = [this](char c) {
         for (long k = 0; k < ambiguityCodes.count; ++k) {
             if (ambiguityCodes[k] == c) return true;
@@ -178,7 +178,7 @@ bool PopulDNA::allocate_site_census(int L) {
 void PopulDNA::mark_reference_sites(SiteCensus& census) {
     char const* reference = arbitraryHaplotype.data.c_str();
     char const missing = profile.MissingData;
-    char const separator = ProfileSettings::LocusSeparator;
+    char const separator = locusSeparator;
     int const L = arbitraryHaplotype.data.length();
     numValidSites = L;
     for (int s = 0; s < L; ++s) {

@@ -39,7 +39,13 @@ void DnaReplicate::reset() {
     list_.haplotypes.Flush();
 }
 
+void DnaReplicate::take_context(PopulDNA const& observed) {
+    sample_.dataType = observed.dataType;
+    sample_.locusSeparator = observed.locusSeparator;
+}
+
 PopulDNA& DnaReplicate::simulate(PopulDNA& observed, double mu, double deletionWeight, settings& s) {
+    take_context(observed);
     const int nsites = observed.numUsableSites;
     if (!can_omit_identical_sites(nsites) || static_cast<int>(observed.SampleSize) < 1)
         return simulate_full(observed, mu, deletionWeight, s);
@@ -72,6 +78,7 @@ PopulDNA& DnaReplicate::simulate(PopulDNA& observed, double mu, double deletionW
 }
 
 PopulDNA& DnaReplicate::simulate_full(PopulDNA& observed, double mu, double deletionWeight, settings& s) {
+    take_context(observed);
     observed.simulate_sample(mu, observed.numUsableSites, DNA_MUT, observed.gammaA, 1.0, 1.0, 0.33);
     reset();
     sample_.read_simulated_sample(observed.tree, list_, DNA_MUT);
@@ -89,7 +96,7 @@ bool DnaReplicate::can_omit_identical_sites(int nsites) const {
     MY_TArrayAsVector<long> const& hits = TNode::hits;
     ProfileSettings const& profile = sample_.profile;
     return nsites >= 1 && (hits.count == 0 || hits.count == nsites) && !is_base(profile.MissingData) &&
-           !is_base(ProfileSettings::LocusSeparator) && !(profile.GenotypicData != 0 && profile.GameticPhase == 0);
+           !is_base(sample_.locusSeparator) && !(profile.GenotypicData != 0 && profile.GameticPhase == 0);
 }
 
 void DnaReplicate::analyse(double sampleSize, double deletionWeight, settings& s) {
@@ -109,7 +116,7 @@ void DnaReplicate::analyse(double sampleSize, double deletionWeight, settings& s
 DnaReplicateSettings DnaReplicate::statistics_settings(double deletionWeight, settings const& s) const {
     DnaReplicateSettings in;
     in.missing = sample_.profile.MissingData;
-    in.separator = ProfileSettings::LocusSeparator;
+    in.separator = sample_.locusSeparator;
     in.allowedMissingLevel = s.AllowedLevelOfMissingData;
     in.censusWeights = DistanceWeights{};  // 1, 1, 1
     in.distanceWeights = DistanceWeights{deletionWeight, s.TransitionWeight, s.TranversionWeight};

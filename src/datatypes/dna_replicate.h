@@ -44,6 +44,9 @@ public:
 
 private:
     void reset();
+    // The replicate is read as data of the observed sample's type and
+    // separator.
+    void take_context(PopulDNA const& observed);
     bool can_omit_identical_sites(int nsites) const;
     void analyse(double sampleSize, double deletionWeight, settings& s);
     DnaReplicateSettings statistics_settings(double deletionWeight, settings const& s) const;

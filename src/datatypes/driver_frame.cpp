@@ -64,8 +64,8 @@ bool has_usable_sites(Population const& p, settings const& s, std::ostream& out,
 
 void closing_step(Population& p, settings const& s) {
     if (s.TaskNumber != task_amova_permutations) return;
-    if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
-    p.build_allele_vectors(ProfileSettings::LocusSeparator);
+    if (s.RecessiveAllelesEM != 0) p.make_all_blanks(p.locusSeparator);
+    p.build_allele_vectors(p.locusSeparator);
 }
 
 void standard_diversity_block(PopGenetics& p, settings& s, std::fstream& out, SampleDriverState& st,

@@ -8,22 +8,25 @@
 
 namespace quintle {
 
-std::unique_ptr<PopGenetics> make_sample(int dataType) {
+namespace {
+
+template <class... Data>
+std::unique_ptr<PopGenetics> build(int dataType, Data const&... data) {
+    std::unique_ptr<PopGenetics> sample;
     switch (dataType) {
-        case DNA: return std::make_unique<PopulDNA>();
-        case RFLP: return std::make_unique<PopulRFLP>();
-        case MICROSAT: return std::make_unique<PopulMicrosat>();
-        default: return std::make_unique<PopulStandard>();  // STANDARD, FREQUENCY and any other code
+        case DNA: sample = std::make_unique<PopulDNA>(data...); break;
+        case RFLP: sample = std::make_unique<PopulRFLP>(data...); break;
+        case MICROSAT: sample = std::make_unique<PopulMicrosat>(data...); break;
+        default: sample = std::make_unique<PopulStandard>(data...); break;  // STANDARD, FREQUENCY, any other
     }
+    sample->dataType = static_cast<TDataType>(dataType);
+    return sample;
 }
 
-std::unique_ptr<PopGenetics> make_sample(int dataType, Population const& data) {
-    switch (dataType) {
-        case DNA: return std::make_unique<PopulDNA>(data);
-        case RFLP: return std::make_unique<PopulRFLP>(data);
-        case MICROSAT: return std::make_unique<PopulMicrosat>(data);
-        default: return std::make_unique<PopulStandard>(data);
-    }
-}
+}  // namespace
+
+std::unique_ptr<PopGenetics> make_sample(int dataType) { return build(dataType); }
+
+std::unique_ptr<PopGenetics> make_sample(int dataType, Population const& data) { return build(dataType, data); }
 
 }  // namespace quintle

@@ -4,7 +4,8 @@
 // PopulDNA, RFLP PopulRFLP, MICROSAT PopulMicrosat, and STANDARD, FREQUENCY
 // or any other code PopulStandard. Sample builders hand the object to an
 // owning sample array (release()), which deletes it through the virtual
-// destructor.
+// destructor. The sample's dataType is the one asked for; a copy keeps the
+// plain sample's separator.
 
 #include <memory>
 

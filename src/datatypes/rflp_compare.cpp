@@ -91,7 +91,7 @@ int PopulRFLP::compare_RFLP_haplotypes() {
     auto const sites = static_cast<std::size_t>(L);
     char const* reference = arbitraryHaplotype.data.c_str();
     char const missing = profile.MissingData;
-    char const separator = ProfileSettings::LocusSeparator;
+    char const separator = locusSeparator;
     bool const deletions = deletionWeight > 0;
     try {
         substitutionAtSite.assign(sites, 0);

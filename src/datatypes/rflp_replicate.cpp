@@ -82,7 +82,13 @@ void RflpReplicate::reset() {
     list_.haplotypes.Flush();
 }
 
+void RflpReplicate::take_context(PopulRFLP const& observed) {
+    sample_.dataType = observed.dataType;
+    sample_.locusSeparator = observed.locusSeparator;
+}
+
 PopulRFLP& RflpReplicate::simulate(PopulRFLP& observed, double mu, settings& s) {
+    take_context(observed);
     const int nsites = observed.numUsableSites;
     if (!can_read_hit_sites(nsites, s.AllowedLevelOfMissingData) || static_cast<int>(observed.SampleSize) < 1)
         return simulate_full(observed, mu, s);
@@ -109,6 +115,7 @@ PopulRFLP& RflpReplicate::simulate(PopulRFLP& observed, double mu, settings& s) 
 }
 
 PopulRFLP& RflpReplicate::simulate_full(PopulRFLP& observed, double mu, settings& s) {
+    take_context(observed);
     observed.simulate_sample(mu, observed.numUsableSites, TWO_STATE_MUT, kGammaA, kRate, kClassShare, kTransitions);
     reset();
     sample_.read_simulated_sample(observed.tree, list_, TWO_STATE_MUT);
@@ -125,7 +132,7 @@ bool RflpReplicate::can_read_hit_sites(int nsites, double allowedMissing) const 
     MY_TArrayAsVector<long> const& hits = TNode::hits;
     ProfileSettings const& profile = sample_.profile;
     return nsites >= 1 && (hits.count == 0 || hits.count == nsites) && !is_state(profile.MissingData) &&
-           !is_state(ProfileSettings::LocusSeparator) && !(0.0 > allowedMissing) &&
+           !is_state(sample_.locusSeparator) && !(0.0 > allowedMissing) &&
            !(profile.GenotypicData != 0 && profile.GameticPhase == 0);
 }
 

@@ -40,6 +40,9 @@ public:
 
 private:
     void reset();
+    // The replicate is read as data of the observed sample's type and
+    // separator.
+    void take_context(PopulRFLP const& observed);
     bool can_read_hit_sites(int nsites, double allowedMissing) const;
     void analyse(double sampleSize, settings& s);
     void take_statistics(RflpReplicateColumns const& c, double sampleSize, int nsites, settings& s);

@@ -130,43 +130,31 @@ ChainControl hw_control(settings const& s) {
 }
 
 // What both tests do before running a chain. True when a chain is to run;
-// otherwise `result` is what the test returns.
-bool prepare_hw_test(Population& p, long steps, settings& s, long& stepsDone, int* sel, FlatTable& table,
-                     double& result) {
-    result = 1.0;
+// otherwise the test gives P = 1 with no spread and no step.
+bool prepare_hw_test(Population& p, long steps, long& stepsDone, int* sel, FlatTable& table, double& sd) {
     Build const b = build_hw_flat(p, sel, table);
-    if (b == Build::failed) {
-        stepsDone = 0;
-        s.PrecisionOnPValueHW = 0.0;
-        return false;
-    }
     if (b == Build::too_few) {
         settings::global_work_done += static_cast<double>(steps);
         settings::print_message();
-        // Shown only on the whole-haplotype line: no chain, no spread.
-        s.HWPValue = 1.0;
-        s.PrecisionOnPValueHW = 0.0;
-        stepsDone = 0;
-        return false;
     }
-    if (steps < 1) {
-        // No chain to run: a chain length of 0 would leave the bins undefined.
-        s.HWPValue = 1.0;
-        s.PrecisionOnPValueHW = 0.0;
+    // Fewer than two alleles, or a chain length of 0, which would leave the
+    // bins undefined: no chain, no spread.
+    if (b != Build::built || steps < 1) {
         stepsDone = 0;
+        sd = 0.0;
         return false;
     }
     return true;
 }
 
-double finish_hw_test(ChainOutcome const& o, double& status, settings& s, long& stepsDone) {
+// A stopped chain gives -1000 and leaves `sd` alone.
+double finish_hw_test(ChainOutcome const& o, double& status, long& stepsDone, double& sd) {
     if (o.stopped) {
         stepsDone = 0;
         return -1000.0;
     }
     stepsDone = static_cast<long>(o.steps);
-    s.HWPValue = o.p;
-    s.PrecisionOnPValueHW = o.sd;
+    sd = o.sd;
     status = 0.0;
     return o.p;
 }
@@ -223,29 +211,39 @@ double Population::swap_in_table2(int* sel, long& seed) {
 }
 
 double Population::make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel) {
+    double sd = 0.0;
+    return make_hw_test2(steps, status, s, stepsDone, sel, sd);
+}
+
+double Population::make_hw_test2(long const& steps, double& status, settings& s, long& stepsDone, int* sel,
+                                 double& sd) {
     clear_table(sel);
     FlatTable table;
-    double result = 1.0;
     try {
-        if (!prepare_hw_test(*this, steps, s, stepsDone, sel, table, result)) return result;
-        return finish_hw_test(hw_single_chain(table, sel[0], steps, hw_control(s)), status, s, stepsDone);
+        if (!prepare_hw_test(*this, steps, stepsDone, sel, table, sd)) return 1.0;
+        return finish_hw_test(hw_single_chain(table, sel[0], steps, hw_control(s)), status, stepsDone, sd);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "Population::make_hw_test2()", Msg::m0_not_enough_memory);
     }
-    return result;
+    return 1.0;
 }
 
 double Population::make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel) {
+    double sd = 0.0;
+    return make_hw_test3(steps, status, s, stepsDone, sel, sd);
+}
+
+double Population::make_hw_test3(long const& steps, double& status, settings& s, long& stepsDone, int* sel,
+                                 double& sd) {
     clear_table(sel);
     FlatTable table;
-    double result = 1.0;
     try {
-        if (!prepare_hw_test(*this, steps, s, stepsDone, sel, table, result)) return result;
-        return finish_hw_test(hw_batched_chain(table, sel[0], steps, hw_control(s)), status, s, stepsDone);
+        if (!prepare_hw_test(*this, steps, stepsDone, sel, table, sd)) return 1.0;
+        return finish_hw_test(hw_batched_chain(table, sel[0], steps, hw_control(s)), status, stepsDone, sd);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "Population::make_hw_test3()", Msg::m0_not_enough_memory);
     }
-    return result;
+    return 1.0;
 }
 
 void Population::compute_locus_heterozygosity(int const& locus, double& observed, double& expected, long& genotypes) {
@@ -294,7 +292,6 @@ int Population::make_hw_test1(TPhenDB const& source, double& statistic, settings
 
 void Population::make_all_hw(std::fstream& out, TPhenDB const& source, long const& steps, settings& s) {
     int const nLoci = source.num_loci();
-    double const saved = s.PrecisionOnPValueHW;
     int const type = s.TypeOfTestHW;
     bool const phased = profile.GameticPhase != 0;
     bool const lociTested = !(type == 1 && phased);
@@ -309,23 +306,24 @@ void Population::make_all_hw(std::fstream& out, TPhenDB const& source, long cons
     double status = 0.0;
     int sel[2] = {1, 0};
     for (int l = 0; l < nLoci; ++l) {
-        s.HWPValue = 1.0;
         sel[0] = 1;
         sel[1] = l;
         if (s.MakeHWExactTest != 0 && lociTested) {
             out << std::setw(5) << l + 1;
-            make_hw_test2(steps, status, s, stepsDone, sel);
+            // A stopped chain shows P = 1 with the precision asked for.
+            double sd = s.PrecisionOnPValueHW;
+            double P = make_hw_test2(steps, status, s, stepsDone, sel, sd);
+            if (P == -1000.0) P = 1.0;
             if (contTableMonomorphic == 0) {
                 double obs = 0.0, exp = 0.0;
                 long genotypes = 0;
                 compute_locus_heterozygosity(l, obs, exp, genotypes);
                 out << std::fixed << std::setprecision(5) << std::setw(8) << genotypes << std::setw(14) << obs
-                    << std::setw(13) << exp << std::setw(11) << s.HWPValue << std::setw(9) << s.PrecisionOnPValueHW
-                    << std::setw(12) << stepsDone;
+                    << std::setw(13) << exp << std::setw(11) << P << std::setw(9) << sd << std::setw(12)
+                    << stepsDone;
             } else {
                 out << "   This locus is monomorphic: no test done.";
             }
-            s.PrecisionOnPValueHW = saved;
         }
         out << "\n";
     }
@@ -336,11 +334,11 @@ void Population::make_all_hw(std::fstream& out, TPhenDB const& source, long cons
         out << "Markov Chain test:  P value : ";
         sel[0] = 1;
         sel[1] = -1;
-        double const P = steps <= 200000 ? make_hw_test2(steps, status, s, stepsDone, sel)
-                                         : make_hw_test3(steps, status, s, stepsDone, sel);
-        out << std::fixed << std::setprecision(5) << P << " +/- " << std::setw(10) << s.PrecisionOnPValueHW
-            << std::setw(8) << " (" << stepsDone << " steps done\n";
-        s.PrecisionOnPValueHW = saved;
+        double sd = s.PrecisionOnPValueHW;
+        double const P = steps <= 200000 ? make_hw_test2(steps, status, s, stepsDone, sel, sd)
+                                         : make_hw_test3(steps, status, s, stepsDone, sel, sd);
+        out << std::fixed << std::setprecision(5) << P << " +/- " << std::setw(10) << sd << std::setw(8) << " ("
+            << stepsDone << " steps done\n";
     }
     out << "\n" << std::endl;
 }

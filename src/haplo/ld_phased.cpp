@@ -127,7 +127,9 @@ ChainControl ld_control(settings const& s) {
     return c;
 }
 
-double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long& stepsDone, TableBuilder build) {
+// The s.d. of P goes to `sd`: 0 when no chain runs, untouched when stopped.
+double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long& stepsDone, TableBuilder build,
+                        double& sd) {
     PairRequestKeeper keep(pair);
     p.contTableMonomorphic = 0;
     FlatTable table;
@@ -136,7 +138,7 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
         if (b == TableBuild::monomorphic) p.contTableMonomorphic = 1;
         settings::global_work_done += static_cast<double>(steps / 1000);
         settings::print_message();
-        s.PrecisionOnPValueLD = 0.0;
+        sd = 0.0;
         stepsDone = 0;
         return 1.0;
     }
@@ -146,7 +148,7 @@ double short_chain_test(PopGenetics& p, int* pair, long steps, settings& s, long
         return -1000.0;
     }
     stepsDone = static_cast<long>(o.steps);
-    s.PrecisionOnPValueLD = o.sd;
+    sd = o.sd;
     return o.p;
 }
 
@@ -161,23 +163,23 @@ void exact_tests(PopGenetics& p, std::vector<int>& loci, long chain, TriMat& pva
         << "\n\n";
 
     int const n = static_cast<int>(loci.size());
-    double const saved = s.PrecisionOnPValueLD;
     bool const batch = _LINKAGE_DISEQUILIBRIUM_ != 0 && ofs_link_dis_pro != nullptr;
     for (int i = 0; i < n && s.stopFlag == 0; ++i) {
         for (int j = 0; j < i && s.stopFlag == 0; ++j) {
             int pair[3] = {2, loci[static_cast<std::size_t>(j)], loci[static_cast<std::size_t>(i)]};
             long stepsDone = 0;
-            double const P = chain > 100000 ? p.calc_gam_des_prob3(pair, chain, s, stepsDone)
-                                            : p.calc_gam_des_prob2(pair, chain, s, stepsDone);
+            // A stopped chain shows the precision asked for.
+            double sd = s.PrecisionOnPValueLD;
+            double const P = chain > 100000 ? p.calc_gam_des_prob3(pair, chain, s, stepsDone, sd)
+                                            : p.calc_gam_des_prob2(pair, chain, s, stepsDone, sd);
             pvalues(i, j) = P;
             out << "Pair (" << loci[static_cast<std::size_t>(j)] << ", " << loci[static_cast<std::size_t>(i)]
-                << ") Exact P=" << P << "  +-  " << s.PrecisionOnPValueLD << " (" << stepsDone << " Steps done)\n";
+                << ") Exact P=" << P << "  +-  " << sd << " (" << stepsDone << " Steps done)\n";
             if (batch) {
                 *ofs_link_dis_pro << '"' << settings::input_file << "\"\t\"" << p.name << "\"\t"
                                   << loci[static_cast<std::size_t>(j)] << '\t' << loci[static_cast<std::size_t>(i)]
-                                  << '\t' << stepsDone << '\t' << P << '\t' << s.PrecisionOnPValueLD << "\n";
+                                  << '\t' << stepsDone << '\t' << P << '\t' << sd << "\n";
             }
-            s.PrecisionOnPValueLD = saved;
         }
     }
 
@@ -238,8 +240,13 @@ double PopGenetics::swap_in_table(int* pair, long& seed) {
 }
 
 double PopGenetics::calc_gam_des_prob2(int* pair, long& steps, settings& s, long& stepsDone) {
+    double sd = 0.0;
+    return calc_gam_des_prob2(pair, steps, s, stepsDone, sd);
+}
+
+double PopGenetics::calc_gam_des_prob2(int* pair, long& steps, settings& s, long& stepsDone, double& sd) {
     try {
-        return short_chain_test(*this, pair, steps, s, stepsDone, build_pair_table);
+        return short_chain_test(*this, pair, steps, s, stepsDone, build_pair_table, sd);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "PopGenetics::calc_gam_des_prob2()", Msg::m0_not_enough_memory);
     }
@@ -247,8 +254,9 @@ double PopGenetics::calc_gam_des_prob2(int* pair, long& steps, settings& s, long
 }
 
 double PopGenetics::calc_gam_des_prob4(int* pair, long& steps, settings& s, long& stepsDone) {
+    double sd = 0.0;
     try {
-        return short_chain_test(*this, pair, steps, s, stepsDone, build_locus_by_rest_table);
+        return short_chain_test(*this, pair, steps, s, stepsDone, build_locus_by_rest_table, sd);
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "PopGenetics::calc_gam_des_prob4()", Msg::m0_not_enough_memory);
     }
@@ -256,6 +264,11 @@ double PopGenetics::calc_gam_des_prob4(int* pair, long& steps, settings& s, long
 }
 
 double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long& stepsDone) {
+    double sd = 0.0;
+    return calc_gam_des_prob3(pair, steps, s, stepsDone, sd);
+}
+
+double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long& stepsDone, double& sd) {
     if (steps < ld_batch_steps) steps = ld_batch_steps;
     long const batches = steps / ld_batch_steps + 1;
     // Every later pair of the sample starts from the enlarged length.
@@ -272,13 +285,13 @@ double PopGenetics::calc_gam_des_prob3(int* pair, long& steps, settings& s, long
                 contTableMonomorphic = 1;
             else
                 E.error(ERROR, "PopGenetics::calc_gam_des_prob3()", Msg::m155_cannot_build_contingency_table);
-            s.PrecisionOnPValueLD = 0.0;
+            sd = 0.0;
             return 1.0;
         }
         ChainOutcome const o = ld_long_chain(table, table.rows, table.cols, batches, ld_control(s));
         stepsDone = static_cast<long>(o.steps);
         if (o.stopped) return -1000.0;
-        s.PrecisionOnPValueLD = o.sd;
+        sd = o.sd;
         return o.p;
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "PopGenetics::calc_gam_des_prob3()", Msg::m0_not_enough_memory);

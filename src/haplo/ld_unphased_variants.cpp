@@ -103,13 +103,23 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
                                            double& chiSquare, double& lnLD, double& lnLE, int const& initialConditions,
                                            long const& permutations, int const& maxIterations, double const& epsilon,
                                            int const& inbreeding, double const& keepLDCoefficient, int const& compact) {
+    double sd = 0.0;
+    return calc_link_dis_prob_fast(loci, phenotypes, s, done, chiSquare, lnLD, lnLE, initialConditions, permutations,
+                                   maxIterations, epsilon, inbreeding, keepLDCoefficient, compact, sd);
+}
+
+double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes, settings& s, long& done,
+                                           double& chiSquare, double& lnLD, double& lnLE, int const& initialConditions,
+                                           long const& permutations, int const& maxIterations, double const& epsilon,
+                                           int const& inbreeding, double const& keepLDCoefficient, int const& compact,
+                                           double& sd) {
     done = 0;
     if (loci[0] != 2) {
         E.error(ERROR, "Population::calc_link_dis_prob_fast()", Msg::m118_invalid_selected_locus_count);
         return 0.0;
     }
     if (!polymorphic(*this, loci[1]) || !polymorphic(*this, loci[2]) || initialConditions < 1) {
-        s.PrecisionOnPValueLD = 0.0;  // printed by the caller beside P
+        sd = 0.0;
         lnLD = lnLE = 0.0;
         return 1.0;
     }
@@ -161,7 +171,8 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
     }
     report_changed_individuals(changed);
     // Without permutations there is nothing to judge the statistic by.
-    double P = 1.0, sd = 0.0;
+    double P = 1.0;
+    sd = 0.0;
     if (nBlocks > 0) {
         double sum = 0.0;
         for (long b = 0; b < nBlocks; ++b) sum += blocks[static_cast<std::size_t>(b)];
@@ -170,7 +181,6 @@ double Population::calc_link_dis_prob_fast(int* loci, TPhenDB const& phenotypes,
         for (long b = 0; b < nBlocks; ++b) sq += (blocks[static_cast<std::size_t>(b)] - P) * (blocks[static_cast<std::size_t>(b)] - P);
         if (nBlocks >= 2) sd = std::sqrt(sq / (static_cast<double>(nBlocks - 1) * nBlocks));
     }
-    s.PrecisionOnPValueLD = sd;  // printed by the caller beside P
 
     if (_LINKAGE_DISEQUILIBRIUM_ != 0 && ofs_link_dis_pro_inbreeding != nullptr) {
         std::ostream& row = *ofs_link_dis_pro_inbreeding;
@@ -193,6 +203,7 @@ void Population::calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenot
     int const nLoci = phenotypes.num_loci();
     std::vector<int> linked(static_cast<std::size_t>(nLoci) + 1, 0);
     out << std::fixed << std::setprecision(5) << std::showpoint << std::right;
+    double sd = s.PrecisionOnPValueLD;
     for (int i = 0; i < nLoci; ++i) {
         for (int j = 0; j < i; ++j) {
             if (s.RecessiveAllelesEM != 0) {
@@ -202,11 +213,13 @@ void Population::calc_all_link_dis_fast(std::fstream& out, TPhenDB const& phenot
             int loci[3] = {2, j, i};
             long done = 0;
             double chi = 0.0, lnLD = 0.0, lnLE = 0.0;
+            // A stopped pair shows the s.d. of the pair before it (the
+            // precision setting for the first).
             double const P = calc_link_dis_prob_fast(loci, phenotypes, s, done, chi, lnLD, lnLE, p.starts,
                                                      p.permutations, p.maxIterations, p.epsilon, p.inbreeding,
-                                                     p.keepLDCoefficient, p.compact);
+                                                     p.keepLDCoefficient, p.compact, sd);
             out << "Pair(" << j << ", " << i << ") : Exact P= " << std::setw(8) << P << "  +-  " << std::setw(8)
-                << s.PrecisionOnPValueLD << " (" << done << " permutations done)   ";
+                << sd << " (" << done << " permutations done)   ";
             out << "  Chi-square test value=" << std::setw(8) << chi << " (P = " << std::setw(8)
                 << chi_square_p(degreesOfFreedom, chi) << ",  " << degreesOfFreedom << " d.f." << ")\n";
             // A pair stopped before its end counts as not linked.

@@ -255,7 +255,11 @@ bool Project::read_project() {
     PopGenetics::globalAllelicDB.destroy();
     // No project may test an earlier project's Mantel matrices.
     mantel.clear();
-    if (newOpen() != 0) return true;
+    if (newOpen() != 0) {
+        // The project's profile as read to its end is the samples' context.
+        if (samples) samples->set_data_context(DataType, LocusSeparator);
+        return true;
+    }
     *_AOS_ << "Error opening project... " << settings::input_file << std::endl;
     return false;
 }
@@ -263,16 +267,17 @@ bool Project::read_project() {
 void Project::print_project_information(std::ostream& out) {
     print_js_doc_entry(options, 1, "_run_information", "Settings");
     samples->convert_dna_upper();
-    if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0) {
+    if ((samples->dataType == DNA || samples->dataType == RFLP) && samples->locusSeparator != 0) {
         samples->rm_separators();
         LocusSeparator = 0;
+        samples->set_data_context(samples->dataType, 0);
         out << "\nWarning: The locus separator has been removed\n-------\n\n";
         *_AOS_ << "\nWarning: The locus separator has been removed\n\n";
     }
 
     out << "\nProject information:" << "\n--------------------\n";
     out << "\tNbSamples      =  " << NbSamples << "\n";
-    out << "\tDataType       =  " << data_type_name(DataType) << "\n";
+    out << "\tDataType       =  " << data_type_name(samples->dataType) << "\n";
     out << "\tGenotypicData  =  " << GenotypicData << "\n";
     if (GenotypicData != 0) {
         out << "\tGameticPhase   =  " << GameticPhase << "\n";
@@ -281,7 +286,7 @@ void Project::print_project_information(std::ostream& out) {
     out << std::endl;
     options.GenotypicData = GenotypicData;
     options.GameticPhase = GameticPhase;
-    options.print_pretty_settings(out);
+    options.print_pretty_settings(out, samples->dataType);
     *_AOS_ << "\n" << std::string(72, '-') << std::endl;
 }
 
@@ -413,7 +418,7 @@ void Project::run_population_pass() {
         References(out, my_string("SelectionScanHier_2009"), 2);
         print_js_aux_entry(options, 2, "_fdist2_", "Loci under selection");
         *_AOS_ << "Detecting loci under selection based on F-statistics\n";
-        if (DataType == FREQUENCY && structure->NbGroups != 0) {
+        if (samples->dataType == FREQUENCY && structure->NbGroups != 0) {
             char const* const text = "Impossible to detect outlier loci with relative frequency data\n";
             out << text;
             *_AOS_ << "\t" << text;
@@ -467,8 +472,8 @@ void Project::run_pass_tasks(char const* folder, std::string const& banner, Stru
 
 void Project::output_pass_statistics() {
     fill_statistics_record(pass_results, SumStat);
-    if (settings::num_proj_done == 0) SumStat.outputHeader(DataType);
-    SumStat.outputStats(DataType);
+    if (settings::num_proj_done == 0) SumStat.outputHeader(samples->dataType);
+    SumStat.outputStats(samples->dataType);
 }
 
 }  // namespace quintle

@@ -328,11 +328,13 @@ public:
     // alleles at every other locus (columns). No analysis uses it.
     int make_all_table4(int* pair);
     // The short chain (up to 100000 steps) and the long one (batches of
-    // 20000; it enlarges `steps` for the sample's later pairs). P, its s.d.
-    // in s.PrecisionOnPValueLD (the chain's precision setting: the caller
-    // prints it, then puts the setting back); -1000 when stopped.
+    // 20000; it enlarges `steps` for the sample's later pairs). P, -1000 when
+    // stopped; the s.d. of P in `sd` (0 when no chain runs, untouched when
+    // stopped). The settings are only read.
     double calc_gam_des_prob2(int* pair, long& steps, settings& s, long& stepsDone);
+    double calc_gam_des_prob2(int* pair, long& steps, settings& s, long& stepsDone, double& sd);
     double calc_gam_des_prob3(int* pair, long& steps, settings& s, long& stepsDone);
+    double calc_gam_des_prob3(int* pair, long& steps, settings& s, long& stepsDone, double& sd);
     // The short chain over the table of make_all_table4. Unused.
     double calc_gam_des_prob4(int* pair, long& steps, settings& s, long& stepsDone);
     // One chain step on contTable (k1, k2 in pair[0], pair[1]); the ratio

@@ -319,8 +319,8 @@ int PopGenetics::check_hapl_redond(RectMat const& d) {
 
 void PopGenetics::calc_hapl_dat_hapl_freq(settings& s) {
     static char const* const function = "PopGenetics::calc_hapl_dat_hapl_freq()";
-    const bool frequencyData = ProfileSettings::DataType == FREQUENCY;
-    const bool dna = ProfileSettings::DataType == DNA;
+    const bool frequencyData = dataType == FREQUENCY;
+    const bool dna = dataType == DNA;
     const long L = s.project_allele_db != nullptr ? s.project_allele_db->loci.count : 0;
     // Without a result file the tables go nowhere, but the batch line and the
     // reports still happen.

@@ -448,7 +448,7 @@ void start_locus_table(PopGenetics& p, int L, bool sizeColumns) {
 // present (missing data then take their share).
 template <class EachCopy>
 void count_allele_freqs(PopGenetics& p, bool everyCopy, EachCopy eachCopy) {
-    const TDataType type = ProfileSettings::DataType;
+    const TDataType type = p.dataType;
     if (type == FREQUENCY) return;
     const Validity valid(p.profile.MissingData, type == DNA);
     const int L = resolve_num_loci(p);
@@ -479,7 +479,7 @@ void count_allele_freqs(PopGenetics& p, bool everyCopy, EachCopy eachCopy) {
 
 void PopGenetics::OutputAllelelNumberAndHetPerLocusDipl(TPhenDB&, std::ostream& os, settings const&, bool b1,
                                                         bool b2, bool print) {
-    const TDataType type = ProfileSettings::DataType;
+    const TDataType type = dataType;
     if (type == FREQUENCY) return;
     const bool microsat = type == MICROSAT;
     const bool extras = b1 || b2;
@@ -537,7 +537,7 @@ void PopGenetics::computeAlleFreqDipl(TPhenDB&, settings const& s) {
 // Haploid samples
 
 void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settings const&, bool, bool, bool) {
-    const TDataType type = ProfileSettings::DataType;
+    const TDataType type = dataType;
     if (type == FREQUENCY) return;
     const bool microsat = type == MICROSAT;
     const Validity valid(profile.MissingData, type == DNA);

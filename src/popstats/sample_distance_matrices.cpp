@@ -119,7 +119,7 @@ int PopGenetics::compute_dist_mat_for_conventional_FST(std::ostream& out, settin
         E.error(ERROR, kConventionalName, Msg::m108_haplotype_list_empty);
         return 0;
     }
-    if (ProfileSettings::DataType == FREQUENCY) {
+    if (dataType == FREQUENCY) {
         distMat = std::make_unique<RectMat>(2, 2);
         distMat->diagonalValue = 0.0;
         distMat->offDiagonalValue = 1.0;
@@ -130,7 +130,7 @@ int PopGenetics::compute_dist_mat_for_conventional_FST(std::ostream& out, settin
     const int n = static_cast<int>(haplotypes.count);
     HaploDef const* first = haplotypes.data[0] != nullptr ? haplotypes.data[0]->haplotype : nullptr;
     const int loci = first != nullptr ? static_cast<int>(first->alleles.count) : 0;
-    const bool byLocus = ProfileSettings::DataType != DNA && ProfileSettings::DataType != RFLP;
+    const bool byLocus = dataType != DNA && dataType != RFLP;
     // Held by classes of alike rows: for sequences one class (every pair of
     // entries at 1), for allele data one class per list of alleles.
     std::vector<HaploDef const*> rows(static_cast<std::size_t>(n));
@@ -197,7 +197,7 @@ void PopGenetics::print_out_dist_mat(std::ostream* stream, settings& s) {
         out << std::setw(w) << " ";
         for (int k = 0; k < n; ++k) out << std::setw(w) << otu_id(haplotypes, k);
         out << "\n" << std::endl;
-        const bool deviations = ProfileSettings::DataType != MICROSAT && ProfileSettings::DataType != STANDARD;
+        const bool deviations = dataType != MICROSAT && dataType != STANDARD;
         fixed(out, 4);
         for (int i = 0; i < n; ++i) {
             out << std::setw(w) << otu_id(haplotypes, i);

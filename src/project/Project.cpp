@@ -56,7 +56,7 @@ void Project::clean() {
 }
 
 void Project::convertMicrosatToNumberOfRepeats() {
-    if (DataType == MICROSAT) *_AOS_ << "\nSkipping microsat repeat length detection\n";
+    if (samples->dataType == MICROSAT) *_AOS_ << "\nSkipping microsat repeat length detection\n";
 }
 
 void Project::translator_made(std::string const& path) {

@@ -299,6 +299,9 @@ public:
     // changes for the computation are back on every way out. 1 when the
     // matrix was computed; 0 after ERROR 136, distance_matrix unchanged.
     int calc_dist_matrix(int const& method, double const& gamma);
+    // The same as if the data were of that type (the search for identical
+    // definitions compares standard-data distances whatever the samples').
+    int calc_dist_matrix(int const& method, double const& gamma, TDataType type);
     int calc_dist_matrix(Haplo_DB& hl, int const& method, double const& gamma);
     // The AMOVA distance matrix with its haplotype list and, when asked,
     // its minimum spanning network, into the result file.

@@ -28,6 +28,16 @@ void Samples::clean() {
     }
 }
 
+void Samples::set_data_context(TDataType type, char separator) {
+    dataType = type;
+    locusSeparator = separator;
+    for (long i = 0; i < Populations.count; ++i)
+        if (Population* p = Populations.data[i]) {
+            p->dataType = type;
+            p->locusSeparator = separator;
+        }
+}
+
 // ------------------------------------------------ operations on every sample
 
 void Samples::phen_to_gam(Haplo_DB* haplotypes, ProfileSettings* profile, settings* run) {

@@ -45,6 +45,12 @@ public:
     long NbMutations = 0;
     // Geographic distances between the samples, row k for sample k.
     DistMat GeoDistances;
+    // The data type and locus separator of the set and of each of its
+    // samples, as its analyses see them (the profile reader's class-wide
+    // fields are read only where the set is built). Set together by
+    // set_data_context.
+    TDataType dataType = DataTypeDefault;
+    char locusSeparator = 0;
 
     Samples() = default;
     ~Samples();
@@ -133,9 +139,13 @@ public:
     // DNA data only: allele texts to upper case.
     void convert_dna_upper();
     // DNA and RFLP data with a separator: tabs and blanks removed from the
-    // allele texts. The class-wide separator ends up cleared unless a sample
-    // without data stopped the operation.
+    // allele texts. The set's separator (and the class-wide one) ends up
+    // cleared unless a sample without data stopped the operation.
     void rm_separators();
+
+    // Gives the set and every sample in it this data type and separator.
+    // The section readers end with it, from the profile as they leave it.
+    void set_data_context(TDataType type, char separator);
 
     // --- one Population operation applied to every sample, in order -------
     void phen_to_gam(Haplo_DB* haplotypes, ProfileSettings* profile, settings* run);
@@ -254,6 +264,17 @@ private:
     bool read_sample_profile_keyword(std::istream& is, my_string const& key, bool& read);
     // Writes "dgeo.txt" from GeoDistances.
     void write_geo_distances() const;
+};
+
+// Gives the set the profile reader's data type and separator as they stand
+// when it goes out of scope: the section readers' way out, whichever return
+// they take.
+struct ContextOnExit {
+    Samples& set;
+    explicit ContextOnExit(Samples& s) : set(s) {}
+    ContextOnExit(ContextOnExit const&) = delete;
+    ContextOnExit& operator=(ContextOnExit const&) = delete;
+    ~ContextOnExit() { set.set_data_context(ProfileSettings::DataType, ProfileSettings::LocusSeparator); }
 };
 
 // The "[[Samples]]" block of a project file: header, every sample's block,

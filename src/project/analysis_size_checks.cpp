@@ -96,7 +96,7 @@ bool pairs_fit(std::vector<Unit> const& units) {
 bool samples_fit_analyses(Samples const& set, Structure const* structure, settings const& s, bool groupPass) {
     bool const genotypic = set.GenotypicData != 0;
     bool const unphased = genotypic && set.GameticPhase == 0;
-    bool const sequences = ProfileSettings::DataType == DNA || ProfileSettings::DataType == RFLP;
+    bool const sequences = set.dataType == DNA || set.dataType == RFLP;
     auto const asked = [&s](std::int64_t tasks) { return (s.TaskNumber & tasks) != 0; };
     Uses uses;
     // Unphased genotypes are neither tested for neutrality nor fitted.

@@ -181,6 +181,9 @@ int Samples::read_one_sample(std::ifstream& is, Population& sample, Haplo_DB& ha
 int Samples::Read(std::ifstream& is, ProfileSettings& profile, Haplo_DB& haplotypes) {
     clean();
     ProfileSettings::operator=(profile);
+    // However the reading ends, the samples read carry the profile's data
+    // type and separator as the reader leaves them.
+    ContextOnExit const stamp{*this};
     // Names in the set, for the renaming of duplicates.
     std::unordered_set<std::string> taken;
 

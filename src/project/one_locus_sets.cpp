@@ -81,6 +81,7 @@ int Samples::build_one_loci_sample(int locus, Samples* source, Structure* struct
     missing = source->MissingData;
     auto const isMissing = [&missing](TAllele const* a) { return a == nullptr || a->name == missing; };
     ProfileSettings::operator=(*source);
+    set_data_context(source->dataType, source->locusSeparator);
     if (source->Populations.count == 0) return 1;
 
     LocusDefinitions definitions(*oneLocusHaplos);
@@ -90,6 +91,8 @@ int Samples::build_one_loci_sample(int locus, Samples* source, Structure* struct
 
         auto copy = std::make_unique<Population>();
         copy->profile = static_cast<ProfileSettings const&>(*this);
+        copy->dataType = dataType;
+        copy->locusSeparator = locusSeparator;
         copy->name = s->name;
         copy->id = s->id;
         copy->alleleDB = s->alleleDB;

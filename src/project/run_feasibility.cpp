@@ -43,7 +43,7 @@ void drop(settings& s, std::int64_t task) { s.TaskNumber &= ~task; }
 // The allele vectors of the haplotype definitions.
 void build_haplotype_vectors(Project& p) {
     HaploDef::build_haplovects(p.haplotypes.haplotypes.data, p.haplotypes.haplotypes.count, &p.allele_db,
-                               ProfileSettings::LocusSeparator, 0, 0.1);
+                               p.samples->locusSeparator, 0, 0.1);
     p.vectors_built = 1;
 }
 
@@ -66,7 +66,7 @@ void pseudo_haplotypes_step(Project& p) {
 // first sample without haplotypes reports its emptiness at once.
 bool tables_can_wait(Project const& p) {
     Population const* first = p.samples->Populations.data[0];
-    return p.GenotypicData == 0 && ProfileSettings::LocusSeparator == '\0' && first != nullptr &&
+    return p.GenotypicData == 0 && p.samples->locusSeparator == '\0' && first != nullptr &&
            first->haplotypes.count > 0;
 }
 
@@ -81,7 +81,7 @@ bool link_samples(Project& p) {
     if (tables_can_wait(p))
         p.allele_tables_due = true;
     else if (Population* first = p.samples->Populations.data[0])
-        first->make_all_blanks(ProfileSettings::LocusSeparator);
+        first->make_all_blanks(p.samples->locusSeparator);
     return true;
 }
 
@@ -94,7 +94,7 @@ bool tables_needed(settings const& s) { return s.TaskNumber != 0 || s.DetectSele
 bool build_sample_vectors(Project& p, bool genotypic_set) {
     settings const& s = p.options;
     if (genotypic_set) {
-        char const separator = ProfileSettings::LocusSeparator;
+        char const separator = p.samples->locusSeparator;
         timed("\t\tBuilding vectors of alleles...", [&p, separator] { p.samples->build_all_vectors(separator); });
     }
     if (p.GenotypicData == 0 && p.vectors_built == 0) haplotype_vectors_step(p);
@@ -132,7 +132,7 @@ void choose_structure_distances(Project& p) {
             computed = 1;
         }
     }
-    if (p.DataType == FREQUENCY) {
+    if (p.samples->dataType == FREQUENCY) {
         if (!given_matrix && s.ComputeConventionalFST == 0) {
             *_AOS_ << "   !!!No molecular information is available for testing genetic structure,\n"
                    << "      haplotype frequencies will be used, and conventional Fst will be computed\n";
@@ -143,7 +143,7 @@ void choose_structure_distances(Project& p) {
         if (computed == 1) s.ComputeConventionalFST = 1;
     }
     if (computed == 1 && p.vectors_built == 0 && p.GenotypicData == 0 &&
-        (p.DataType == MICROSAT || p.DataType == STANDARD || p.DataType == FREQUENCY)) {
+        (p.samples->dataType == MICROSAT || p.samples->dataType == STANDARD || p.samples->dataType == FREQUENCY)) {
         if (p.allele_tables_due)
             p.build_allele_tables();
         else
@@ -157,7 +157,7 @@ void choose_structure_distances(Project& p) {
 // all.
 bool analyses_without_sites(Project& p) {
     settings& s = p.options;
-    if (p.DataType != DNA && p.DataType != RFLP) return true;
+    if (p.samples->dataType != DNA && p.samples->dataType != RFLP) return true;
     for (long i = 0; i < p.samples->Populations.count; ++i) {
         Population const* sample = p.samples->Populations.data[i];
         if (sample == nullptr || !holds_no_usable_site(*sample, s.AllowedLevelOfMissingData)) return true;
@@ -198,7 +198,7 @@ void check_dememorisation_steps(settings& s) {
 // The last adaptations of tasks and output switches to the data.
 void adapt_settings_to_data(Project& p) {
     settings& s = p.options;
-    if (p.DataType == FREQUENCY) s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
+    if (p.samples->dataType == FREQUENCY) s.InferHaplotypeDefinitionFromDistanceMatrix = 0;
 
     if (has(s, task_hardy_weinberg) && s.RecessiveAllelesEM != 0) {
         *_AOS_ << "   !!!Hardy-Weinberg disequilibrium test is not possible with recessive data,\n"
@@ -213,7 +213,7 @@ void adapt_settings_to_data(Project& p) {
         if (s.ComputeDistanceMatrixAMOVA != 0) p.distance_matrix.reset();
     }
 
-    if (p.DataType == MICROSAT) drop(s, task_ewens_watterson | task_chakraborty);
+    if (p.samples->dataType == MICROSAT) drop(s, task_ewens_watterson | task_chakraborty);
 
     // The Y matrix of a Mantel test derives from pairwise FST unless the user
     // gave it.
@@ -275,7 +275,8 @@ int Project::make_run_possible() {
         drop(s, task_assignment);
     }
 
-    if (has(s, task_amova) || has(s, task_pairwise_fst) || (DataType == FREQUENCY && s.EliminateRedondHaplodefs != 0)) {
+    if (has(s, task_amova) || has(s, task_pairwise_fst) ||
+        (samples->dataType == FREQUENCY && s.EliminateRedondHaplodefs != 0)) {
         if (recessive_and_phased) {
             E.error(ERROR, checks_name, Msg::m138_known_phase_with_recessive_data);
             return 0;
@@ -302,7 +303,7 @@ int Project::make_run_possible() {
 void Project::build_allele_tables() {
     if (!allele_tables_due) return;
     allele_tables_due = false;
-    if (Population* first = samples->Populations.data[0]) first->make_all_blanks(ProfileSettings::LocusSeparator);
+    if (Population* first = samples->Populations.data[0]) first->make_all_blanks(samples->locusSeparator);
     if (vectors_built == 0) build_haplotype_vectors(*this);
 }
 

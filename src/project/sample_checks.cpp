@@ -142,22 +142,27 @@ bool holds_no_usable_site(Population const& p, double allowedMissing) {
 }
 
 void Samples::convert_dna_upper() {
-    if (DataType != DNA || Populations.count == 0) return;
+    if (dataType != DNA || Populations.count == 0) return;
     edit_data_texts(Populations, GenotypicData != 0, "Samples::convert_dna_upper()",
                     [](my_string& text) { text.to_upper(); });
 }
 
 void Samples::rm_separators() {
-    if (Populations.count == 0) {
+    // The profile reader's separator is cleared with the set's.
+    auto const cleared = [this] {
         LocusSeparator = 0;
+        set_data_context(dataType, 0);
+    };
+    if (Populations.count == 0) {
+        cleared();
         return;
     }
     // A sample without data leaves the separator in place.
-    if ((DataType == DNA || DataType == RFLP) && LocusSeparator != 0 &&
+    if ((dataType == DNA || dataType == RFLP) && locusSeparator != 0 &&
         !edit_data_texts(Populations, GenotypicData != 0, "Samples::rm_separators()",
                          [](my_string& text) { text.remove_blanks(); }))
         return;
-    LocusSeparator = 0;
+    cleared();
 }
 
 int Samples::verify_data() {

@@ -65,6 +65,9 @@ int Samples::NewReadSamples(std::ifstream& in, ProfileSettings& profile, Haplo_D
                             my_string& line, bool& nameSeen, bool& sizeSeen, bool& dataSeen) {
     clean();
     ProfileSettings::operator=(profile);
+    // However the reading ends, the samples read carry the profile's data
+    // type and separator as the reader leaves them.
+    ContextOnExit const stamp{*this};
 
     int namesRead = 0;
     bool namePending = false;

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "core/my_string.h"
+#include "run/ProfileSettings.h"
 
 namespace quintle {
 
@@ -311,11 +312,14 @@ public:
     void print_settings(my_string const& fileName) const;
     // One key line: key, "=", value, line end; flushes. Returns 0.
     static int aWritePrivateProfileString(char const* key, char const* value, std::ostream& out);
-    // The readable block "Settings used for Calculations" of a result file.
+    // The readable block "Settings used for Calculations" of a result file,
+    // its distance methods named for data of that type. The first form
+    // takes the type of the project read last (the profile reader's).
     void print_pretty_settings(std::ostream& out) const;
-    // Name of a distance method for the current data type and a line end,
-    // or nothing at all for a code without a name.
-    void print_distance_method(std::ostream& out, int code) const;
+    void print_pretty_settings(std::ostream& out, TDataType type) const;
+    // Name of a distance method for data of that type and a line end, or
+    // nothing at all for a code without a name.
+    void print_distance_method(std::ostream& out, int code, TDataType type) const;
     // Table of significant linkage disequilibrium between the loci, written
     // to ResultFile; `matrix` is indexed by positions in `locusIds`.
     // Returns 1.

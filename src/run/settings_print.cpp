@@ -118,9 +118,9 @@ void settings::print_settings(my_string const& fileName) const {
     for (settings_file::Row const& row : settings_file::rows()) w.row(row);
 }
 
-void settings::print_distance_method(std::ostream& out, int code) const {
+void settings::print_distance_method(std::ostream& out, int code, TDataType type) const {
     char const* name = nullptr;
-    switch (ProfileSettings::DataType) {
+    switch (type) {
         case DNA:
             if (code >= 0 && code <= 6) name = DistanceNames[code];
             break;
@@ -142,7 +142,9 @@ void settings::print_distance_method(std::ostream& out, int code) const {
     out << std::string_view(name, length) << '\n';
 }
 
-void settings::print_pretty_settings(std::ostream& out) const {
+void settings::print_pretty_settings(std::ostream& out) const { print_pretty_settings(out, ProfileSettings::DataType); }
+
+void settings::print_pretty_settings(std::ostream& out, TDataType type) const {
     bool const phase_known = GenotypicData == 0 || GameticPhase != 0;
     auto task = [this](std::int64_t bit) { return (TaskNumber & bit) != 0; };
 
@@ -178,7 +180,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
     if (task(task_molecular_diversity)) {
         out << "    Molecular Diversity:\n    --------------------\n";
         out << "        Molecular Distance :";
-        print_distance_method(out, DistanceMethod);
+        print_distance_method(out, DistanceMethod, type);
         out << "        GammaA Value       = " << GammaAValue << '\n';
         out << "        Theta estimators   : \n";
         if (ComputeTheta & 1) out << "            Theta(Hom)\n";
@@ -194,7 +196,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         out << "    Mismatch Distribution:\n    ----------------------\n";
         if (phase_known) {
             out << "        Molecular Distance             : ";
-            print_distance_method(out, MismatchDistanceMethod);
+            print_distance_method(out, MismatchDistanceMethod, type);
             out << "        GammaA Value                   = " << MismatchGammaAValue << '\n';
             out << "        Number of bootstrap replicates : " << NumBootExpDem << '\n';
         }
@@ -311,7 +313,7 @@ void settings::print_pretty_settings(std::ostream& out) const {
         } else if (ComputeDistanceMatrixAMOVA) {
             out << "            Compute distance matrix\n";
             out << "            Molecular distance : ";
-            print_distance_method(out, DistanceMethodAMOVA);
+            print_distance_method(out, DistanceMethodAMOVA, type);
             out << "            Gamma a value      = " << GammaAValueAMOVA << '\n';
         } else {
             out << "            Use pre-defined distance matrix\n";

@@ -133,13 +133,13 @@ void keep_locus_values(TLocus& locus, amova_results const& r) {
 
 // "Distance method for locus-by-locus analysis: " and the method's name,
 // into the result file.
-void print_distance_method(std::ostream& out, settings const& s) {
+void print_distance_method(std::ostream& out, settings const& s, TDataType type) {
     if (s.ComputeConventionalFST != 0) {
         out << "Computing conventional F-Statistics from haplotype frequencies\n";
     } else if (s.ComputeDistanceMatrixAMOVA != 0) {
         out << "Distance method for locus-by-locus analysis: ";
         int const m = s.DistanceMethodAMOVA;
-        switch (ProfileSettings::DataType) {
+        switch (type) {
             case DNA:
             case RFLP: out << DistanceNames[0] << "\n"; break;
             case MICROSAT:
@@ -195,8 +195,9 @@ void Project::LocusByLocusAMOVA(std::fstream* out) {
         *out << "\n********************" << "\nLocus by locus AMOVA:" << "\n********************\n" << "\n";
 
     LocusRunScope scope(*this);
-    if (ProfileSettings::DataType == DNA || ProfileSettings::DataType == RFLP) s.DistanceMethodAMOVA = 0;
-    if (s.ResultFile != nullptr) print_distance_method(*s.ResultFile, s);
+    TDataType const type = samples->dataType;
+    if (type == DNA || type == RFLP) s.DistanceMethodAMOVA = 0;
+    if (s.ResultFile != nullptr) print_distance_method(*s.ResultFile, s, type);
 
     // The loci are those of the first definition; without one, or without
     // samples and a structure, there is nothing to analyse.

@@ -346,6 +346,7 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
     auto scratch = std::make_unique<Samples>();
     static_cast<ProfileSettings&>(*scratch) = static_cast<ProfileSettings const&>(*samples);
     scratch->NbHaplotypes = samples->NbHaplotypes;
+    scratch->set_data_context(samples->dataType, samples->locusSeparator);
     static_cast<ProfileSettings&>(*copy) = static_cast<ProfileSettings const&>(*structure);
     scope.enter_simulations(std::move(scratch), std::move(copy));
     s.TaskNumber = task_amova;

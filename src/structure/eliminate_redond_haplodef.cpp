@@ -46,24 +46,17 @@ private:
     std::unique_ptr<DistMat> saved_;
 };
 
-// The data type and conventional-FST switch of a computation, put back
-// however it ends.
+// The conventional-FST switch of a computation, off and put back however
+// it ends.
 class StandardDistances {
 public:
-    explicit StandardDistances(settings& s) : s_(s), type_(ProfileSettings::DataType), fst_(s.ComputeConventionalFST) {
-        ProfileSettings::DataType = STANDARD;
-        s.ComputeConventionalFST = 0;
-    }
-    ~StandardDistances() {
-        ProfileSettings::DataType = type_;
-        s_.ComputeConventionalFST = fst_;
-    }
+    explicit StandardDistances(settings& s) : s_(s), fst_(s.ComputeConventionalFST) { s.ComputeConventionalFST = 0; }
+    ~StandardDistances() { s_.ComputeConventionalFST = fst_; }
     StandardDistances(StandardDistances const&) = delete;
     StandardDistances& operator=(StandardDistances const&) = delete;
 
 private:
     settings& s_;
-    TDataType const type_;
     int const fst_;
 };
 
@@ -77,14 +70,15 @@ int Project::eliminate_redond_haplodef() {
     MatrixKept const kept(distance_matrix, !computed);
 
     int associated = 0;
-    if (DataType == FREQUENCY) {
+    TDataType const type = samples->dataType;
+    if (type == FREQUENCY) {
         distance_matrix.constantMode = computed ? 1 : 0;
         associated = computed ? haplotypes.associate_with2(distance_matrix) : haplotypes.associate_with1(distance_matrix);
     } else {
         int done = 0;
         {
             StandardDistances const standard(s);
-            done = calc_dist_matrix(0, 0.0);
+            done = calc_dist_matrix(0, 0.0, STANDARD);
         }
         if (done == 0) return 0;
         associated = haplotypes.associate_with2(distance_matrix);
@@ -154,7 +148,7 @@ int Project::eliminate_redond_haplodef() {
         }
         samples->print_out_haplo_cl(out, d, &haplotypes);
     }
-    if (samples && s.InferHaplotypeDefinitionFromDistanceMatrix != 0 && DataType != FREQUENCY)
+    if (samples && s.InferHaplotypeDefinitionFromDistanceMatrix != 0 && type != FREQUENCY)
         samples->IdentifyIdenticalHaplotypes(out, d, &haplotypes, classes.data());
     return 1;
 }

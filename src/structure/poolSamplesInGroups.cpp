@@ -28,8 +28,9 @@ void Project::poolSamplesInGroups(Samples const& source, Structure const& struct
         blank.id = g - 1;
         blank.profile = static_cast<ProfileSettings const&>(source);
         blank.pooledGroupSample = true;
-        pooled.Populations.Add(make_sample(ProfileSettings::DataType, blank).release());
+        pooled.Populations.Add(make_sample(source.dataType, blank).release());
     }
+    pooled.set_data_context(source.dataType, source.locusSeparator);
 
     if (structure.Groups) {
         for (int g = 0; g < n; ++g) {

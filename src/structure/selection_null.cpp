@@ -160,7 +160,7 @@ void write_export_file(Project& project, Samples& accumulated, Structure& tested
     for (long i = 0; i < accumulated.Populations.count; ++i) {
         if (Population* p = accumulated.Populations.data[i]) {
             p->alleleDB = &fileAlleles;
-            if (p->profile.GenotypicData != 0) p->build_allele_vectors(ProfileSettings::LocusSeparator);
+            if (p->profile.GenotypicData != 0) p->build_allele_vectors(p->locusSeparator);
         }
     }
     std::ofstream out(path.c_str());
@@ -209,7 +209,7 @@ void prepare_data(Project& project) {
     }
     project.allele_db.destroy();
     project.allele_db.loci.Reallocate(1);
-    const char separator = ProfileSettings::LocusSeparator;
+    const char separator = current.locusSeparator;
     if (project.GenotypicData == 0) {
         MY_TIArrayAsVector<HaploDef>& defs = project.haplotypes.haplotypes;
         for (long i = 0; i < defs.count; ++i)
@@ -227,7 +227,7 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
     settings& s = project.options;
     Structure& tested = *in.tested;
     const bool oneGroup = tested.NbGroups < 2;
-    const Mut_Type model = model_of(ProfileSettings::DataType);
+    const Mut_Type model = model_of(in.observed->dataType);
     const bool twoStates = model == DNA_MUT || model == TWO_STATE_MUT;
     const bool diploid = project.GenotypicData != 0;
 

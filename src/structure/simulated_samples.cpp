@@ -101,8 +101,8 @@ bool leaf_text(TNode const& leaf, Mut_Type model, char separator, std::string& t
 
 // Reads the samples `templates`, in order, from consecutive runs of leaves.
 int read_samples(Samples& set, TTree& tree, std::vector<Population const*> const& templates,
-                 ProfileSettings const& profile, Haplo_DB& list, TAlleleDB* alleles, Mut_Type model, bool diploid) {
-    const char separator = ProfileSettings::LocusSeparator;
+                 Samples const& profile, Haplo_DB& list, TAlleleDB* alleles, Mut_Type model, bool diploid) {
+    const char separator = profile.locusSeparator;
     Population const blank;
     std::string text;
     std::string id;
@@ -172,6 +172,9 @@ int read_samples(Samples& set, TTree& tree, std::vector<Population const*> const
         leaf += n;
     }
     static_cast<ProfileSettings&>(set) = profile;
+    // The samples are analysed as data of the template's type, whatever
+    // class the model made them.
+    set.set_data_context(profile.dataType, profile.locusSeparator);
     return stopped == 0 ? 1 : 0;
 }
 
@@ -339,10 +342,11 @@ int Project::simulateSample(double const& theta, int const& nSites, Mut_Type con
 // --- simulated data sets of several loci -------------------------------------------
 
 void Samples::addLocus(Samples const& source, int locusIndex, int nLoci, bool diploid) {
-    const char separator = ProfileSettings::LocusSeparator;
+    const char separator = source.locusSeparator;
     const bool first = Populations.count == 0 && this != &source;
     if (first) {
         static_cast<ProfileSettings&>(*this) = static_cast<ProfileSettings const&>(source);
+        set_data_context(source.dataType, source.locusSeparator);
         for (long i = 0; i < source.Populations.count; ++i) {
             Population const* from = source.Populations.data[i];
             if (from == nullptr) continue;

@@ -65,7 +65,7 @@ void create_phase_files(Samples const& set, settings& s) {
     std::ofstream list(settings::gibbs_BatchFilename.c_str(), std::ios::out | std::ios::trunc);
 
     int const n = static_cast<int>(set.Populations.count);
-    TDataType const type = ProfileSettings::DataType;
+    TDataType const type = set.dataType;
     auto create = [&](std::size_t k, std::string const& fileName, char const* title) {
         s.GibbsPhaseFileNames[k] = folder + ("/" + fileName).c_str();
         std::ofstream& f = s.GibbsPhaseStreams[k];

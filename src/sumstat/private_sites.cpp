@@ -18,7 +18,7 @@ bool nonzero_at(std::vector<int> const& v, long i) {
 }  // namespace
 
 void Samples::computeNumPrivateSubstSitesPerPop(settings&) {
-    if (ProfileSettings::DataType != DNA || Populations.count < 1) return;
+    if (dataType != DNA || Populations.count < 1) return;
     auto const* first = dynamic_cast<PopulDNA const*>(Populations[0]);
     if (first == nullptr || first->transitionWeight == 0.0) return;
 

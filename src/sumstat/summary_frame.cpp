@@ -271,9 +271,9 @@ int number_of_loci(PopGenetics& p) {
 // DNA: substitution sites; RFLP: the RFLP class's polymorphic (substitution)
 // sites; other data: polymorphic loci.
 double polymorphic_count(Population* raw, PopGenetics const& p) {
-    if (ProfileSettings::DataType == DNA) {
+    if (p.dataType == DNA) {
         if (auto const* dna = dynamic_cast<PopulDNA const*>(raw)) return dna->numSubstitutionSites;
-    } else if (ProfileSettings::DataType == RFLP) {
+    } else if (p.dataType == RFLP) {
         if (auto const* rflp = dynamic_cast<PopulRFLP const*>(raw)) return rflp->numSubstitutionSites;
     }
     return p.numPolymorphicSites;
@@ -479,7 +479,7 @@ void StandardTables::expectedHeterozygosity() {
 }
 
 void StandardTables::thetaH() {
-    bool const micro = ProfileSettings::DataType == MICROSAT;
+    bool const micro = set_.dataType == MICROSAT;
     static SummaryTableLayout const microLayout{
         "thetaH", "Theta(H)", "Theta(H) under the stepwise mutation model", "sumThetaH", "thetaH", "Locus#", 6,
         nullptr};
@@ -579,7 +579,7 @@ std::vector<double> const& StandardTables::numberOfAlleles() {
     line.meanK = kSums.mean();
     line.sdK = kSums.sd();
     if (unphased) {
-        line.totK = ProfileSettings::DataType == DNA ? polymorphic.mean() : allLoci.mean();
+        line.totK = set_.dataType == DNA ? polymorphic.mean() : allLoci.mean();
     } else if (project_ != nullptr) {
         // The size of the project's haplotype list.
         set_.NbHaplotypes = static_cast<int>(project_->haplotypes.haplotypes.count);
@@ -588,7 +588,7 @@ std::vector<double> const& StandardTables::numberOfAlleles() {
 
     if (L_ > 0) {
         realRow(t, "s.d.", 3, [&](long i) { return sample(i).meanNumAllelesSd; });
-        t.totalReal(ProfileSettings::DataType == DNA ? polymorphic.sd() : allLoci.sd(), 3);
+        t.totalReal(set_.dataType == DNA ? polymorphic.sd() : allLoci.sd(), 3);
         t.endRow();
     }
     t.close();
@@ -635,9 +635,9 @@ void Samples::WriteSummaryStatistics(Project* project, settings& s) {
         StandardTables tables(*this, s, os, w, project);
         tables.basicProperties();
         tables.expectedHeterozygosity();
-        if (ProfileSettings::DataType == MICROSAT || ProfileSettings::DataType == STANDARD) tables.thetaH();
+        if (dataType == MICROSAT || dataType == STANDARD) tables.thetaH();
         std::vector<double> const& totals = tables.numberOfAlleles();
-        if (ProfileSettings::DataType == MICROSAT) WriteMicrosatSummaryTables(s, w, totals);
+        if (dataType == MICROSAT) WriteMicrosatSummaryTables(s, w, totals);
         AlleleFrequencyHandOff(s);
     }
     WriteMolecularDiversityTable(s, w);

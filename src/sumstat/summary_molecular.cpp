@@ -265,7 +265,7 @@ public:
             theta_row("Theta_H", &PopGenetics::thetaHom);
             theta_row("s.d. Theta_H", &PopGenetics::thetaHomSd);
         }
-        TDataType const type = ProfileSettings::DataType;
+        TDataType const type = set_.dataType;
         if (type != DNA && type != RFLP) return;
         if ((s_.ComputeTheta & 2) != 0) {
             theta_row("Theta_S", &PopGenetics::thetaS);
@@ -314,7 +314,7 @@ private:
 
 void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double const> totNumAlleles) {
     long const n = Populations.count;
-    if (ProfileSettings::DataType != MICROSAT || n < 1) return;
+    if (dataType != MICROSAT || n < 1) return;
     std::ostream discard(nullptr);
     std::ostream& os = result_stream(s, discard);
     long const L = static_cast<long>(totNumAlleles.size());
@@ -447,7 +447,7 @@ void Samples::AlleleFrequencyHandOff(settings& s) {
 }
 
 void Samples::WriteMolecularDiversityTable(settings& s, int w) {
-    TDataType const type = ProfileSettings::DataType;
+    TDataType const type = dataType;
     if ((s.TaskNumber & task_molecular_diversity) == 0 || s.RecessiveAllelesEM != 0 || type == MICROSAT ||
         type == STANDARD)
         return;

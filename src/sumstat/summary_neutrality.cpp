@@ -290,7 +290,7 @@ void neutrality_block(Block const& b) {
     AlleleRows const alleles(b);
     if (task & task_ewens_watterson) ewens_watterson_rows(b, alleles);
     if (task & task_chakraborty) chakraborty_rows(b, alleles);
-    TDataType const type = ProfileSettings::DataType;
+    TDataType const type = b.set.dataType;
     if (type == DNA || type == RFLP) {
         if (task & task_tajima) tajima_rows(b, alleles);
         if (task & task_fu_fs) fu_fs_rows(b, alleles);
@@ -363,7 +363,7 @@ void spatial_expansion_rows(ExpansionRows const& e) {
 
 // The "Mismatch analysis" block: haploid or phased DNA and RFLP data only.
 void mismatch_block(Block const& b) {
-    TDataType const type = ProfileSettings::DataType;
+    TDataType const type = b.set.dataType;
     if ((b.s.TaskNumber & task_mismatch) == 0 || (type != DNA && type != RFLP) ||
         (b.set.GenotypicData != 0 && b.set.GameticPhase == 0))
         return;
@@ -379,7 +379,7 @@ void mismatch_block(Block const& b) {
 void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
     long const n = Populations.count;
     // Neither block exists for microsatellite data.
-    if (ProfileSettings::DataType == MICROSAT || n < 1) return;
+    if (dataType == MICROSAT || n < 1) return;
     // Without a result file the tables go nowhere, but the statistics line
     // still gets its values.
     std::ostream discard(nullptr);

@@ -137,7 +137,7 @@ void imp_exp::read_mega() {
 void imp_exp::write_mega() {
     Project& p = *proj;
     std::ostream& out = *of_str;
-    if (ProfileSettings::LocusSeparator != '\0') {
+    if (p.samples->locusSeparator != '\0') {
         out << "  Impossible to write this data into MEGA format, because each" << std::endl;
         out << "  character is supposed to be a single allele." << std::endl;
         return;

@@ -139,6 +139,7 @@ inline std::string fixed5(double x) {
 class PairwiseTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        samples.set_data_context(DNA, '\0');
         result_.open(dir_ / "result.htm", std::ios::out | std::ios::trunc);
         run.ResultFile = &result_;
         run.ResultFileName = (dir_ / "result.htm").string().c_str();

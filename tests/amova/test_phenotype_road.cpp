@@ -216,7 +216,7 @@ TEST_F(PhenotypeRoadTest, HaplotypesAndDistancesEstimatedAgain) {
 }
 
 TEST_F(PhenotypeRoadTest, OnlyStandardDataTakeTheRoad) {
-    ProfileSettings::DataType = MICROSAT;
+    samples.set_data_context(MICROSAT, samples.locusSeparator);
     make_engine();
     engine->Calc_new_EM_haplo();
     EXPECT_EQ(haplotypes.haplotypes.count, 0);

@@ -22,7 +22,7 @@ class ProjectAmovaTest : public ProjectDirTest {
 protected:
     void SetUp() override {
         initialize_pellomar_global_objects();  // the distance-method names
-        ProfileSettings::DataType = DNA;
+        p.samples->set_data_context(DNA, '\0');
         result.open(dir / "result.htm", std::ios::in | std::ios::out | std::ios::trunc);
         settings& o = p.options;
         o.ResultFile = &result;
@@ -210,6 +210,36 @@ TEST_F(ProjectAmovaTest, ComputedDistancesFillTheMatrixAndReportTheUsableLoci) {
                                  "\nAllowed level of missing data                  : 0.05\n"),
               std::string::npos)
         << result_text();
+}
+
+// The distances follow the type the call names, the samples' unless
+// another is given, never the profile reader's: Jukes and Cantor distances
+// of DNA (1, 2 and 3 sites of 20 differ) for the samples' type, numbers of
+// differing loci when standard data are asked for.
+TEST_F(ProjectAmovaTest, DistancesOfTheSamplesTypeOrOfTheTypeAsked) {
+    define("h1", "AAAAAAAAAAAAAAAAAAAA", 3);
+    define("h2", "AAAAAAAAAAAAAAAAAAAC", 2);
+    define("h3", "CCAAAAAAAAAAAAAAAAAA", 1);
+    HaploDef::build_haplovects(p.haplotypes.haplotypes.data, p.haplotypes.haplotypes.count, &p.allele_db, '\0', 0,
+                               0.1);
+    ProfileGuard const reader(FREQUENCY, '\0');
+    DistMat& dm = p.distance_matrix;
+
+    ASSERT_EQ(p.calc_dist_matrix(1, 0.0), 1) << log();
+    ASSERT_EQ(dm.MatrixSize, 3);
+    // Jukes and Cantor over 20 sites, k of them different:
+    // /usr/bin/python3 -c "import math; print(-0.75 * math.log(1 - 4 / 3 * k / 20) * 20)"
+    EXPECT_NEAR(dm(1, 0), 1.0348930723042715, 1e-13);
+    EXPECT_NEAR(dm(2, 0), 2.1465126546100994, 1e-13);
+    EXPECT_NEAR(dm(2, 1), 3.3471532697131456, 1e-13);
+
+    ASSERT_EQ(p.calc_dist_matrix(1, 0.0, STANDARD), 1) << log();
+    ASSERT_EQ(dm.MatrixSize, 3);
+    EXPECT_EQ(dm(1, 0), 1.0);
+    EXPECT_EQ(dm(2, 0), 2.0);
+    EXPECT_EQ(dm(2, 1), 3.0);
+    EXPECT_EQ(p.samples->dataType, DNA);
+    EXPECT_EQ(ProfileSettings::DataType, FREQUENCY);
 }
 
 // Three OTUs with d(h1,h2) = d(h1,h3) = 1 and d(h2,h3) = 2: the links

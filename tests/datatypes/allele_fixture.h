@@ -35,6 +35,7 @@ public:
         pop.profile.MissingData = '?';
         pop.profile.GenotypicData = 0;
         pop.profile.GameticPhase = 0;
+        pop.locusSeparator = ' ';  // the texts' alleles are blank-separated
         pop.alleleDB = &alleles;
         double total = 0.0;
         int k = 0;

@@ -246,6 +246,7 @@ TEST(FrequencyDriver, MolecularCountsAndMismatchRefusal) {
     AlleleRun run(FREQUENCY, 2 | 4);
     DnaBatchFiles batch(run.dir());
     Standard f("f", {{"", 6}, {"", 4}});
+    f.pop.dataType = FREQUENCY;
     f.pop.test_methods(run.s);
     const std::string text = run.result();
     EXPECT_NE(text.find("No. of haplotypes                            : 2\n"), std::string::npos) << text;
@@ -263,6 +264,7 @@ TEST(FrequencyDriver, EwensWattersonListComesFromTheCounts) {
     run.s.InferHaplotypeDefinitionFromDistanceMatrix = 1;
     run.s.NumIterationsNeutralityTests = 20;
     Standard f("f", {{"", 6}, {"", 4}});
+    f.pop.dataType = FREQUENCY;
     f.pop.test_methods(run.s);
     EXPECT_DOUBLE_EQ(f.pop.ewObservedF, 0.36 + 0.16) << run.result();
 }

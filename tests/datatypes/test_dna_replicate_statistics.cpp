@@ -47,6 +47,7 @@ Full full_path(CompactAlignment const& a, Case const& c) {
     PopulDNA pop;
     pop.simulatedSample = true;  // the project-wide flags stay as they are
     pop.profile.MissingData = c.missing;
+    pop.locusSeparator = c.separator;
     double total = 0.0;
     for (int i = 0; i < a.rows(); ++i) {
         auto def = std::make_unique<HaploDef>(my_string("h"));
@@ -107,8 +108,6 @@ CompactAlignment random_alignment(std::mt19937& rng, Case const& c, std::string 
 }
 
 void expect_same(CompactAlignment const& a, Case const& c, DnaReplicateWork& work) {
-    char const savedSeparator = ProfileSettings::LocusSeparator;
-    ProfileSettings::LocusSeparator = c.separator;
     Full const full = full_path(a, c);
     double copies = 0.0;
     for (int n : a.counts) copies += n;
@@ -120,7 +119,6 @@ void expect_same(CompactAlignment const& a, Case const& c, DnaReplicateWork& wor
     in.censusWeights = c.census;
     in.distanceWeights = c.distance;
     DnaReplicateStatistics const direct = dna_replicate_statistics(a, in, work);
-    ProfileSettings::LocusSeparator = savedSeparator;
 
     EXPECT_EQ(direct.census, full.census);
     EXPECT_TRUE(same_bits(direct.diversity.meanPairwiseDiff, full.diversity.meanPairwiseDiff))

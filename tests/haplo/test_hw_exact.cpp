@@ -49,11 +49,16 @@ protected:
         p.make_all_hw(result_, p.phenotypes, static_cast<long>(s.MarkovChainStepsHW), s);
         return result();
     }
-    // Runs the single chain on one locus (-1: whole haplotypes).
-    double test_locus(Population& p, int locus, long& stepsDone) {
+    // Runs the single chain on one locus (-1: whole haplotypes); the s.d.
+    // of P into `sd`.
+    double test_locus(Population& p, int locus, long& stepsDone, double& sd) {
         int sel[2] = {1, locus};
         double status = 1.0;
-        return p.make_hw_test2(static_cast<long>(s.MarkovChainStepsHW), status, s, stepsDone, sel);
+        return p.make_hw_test2(static_cast<long>(s.MarkovChainStepsHW), status, s, stepsDone, sel, sd);
+    }
+    double test_locus(Population& p, int locus, long& stepsDone) {
+        double sd = 0.0;
+        return test_locus(p, locus, stepsDone, sd);
     }
 };
 
@@ -64,6 +69,7 @@ TEST_F(HardyWeinberg, BiallelicLociAgreeWithTheExactTest) {
     };
     reseed(31);
     s.MarkovChainStepsHW = 200000;
+    s.PrecisionOnPValueHW = 0.01;
     for (Case c : {Case{10, 2, 8, 0.0002947959},
                    {5, 10, 5, 1.0},
                    {1, 12, 7, 0.3274342195},
@@ -71,10 +77,13 @@ TEST_F(HardyWeinberg, BiallelicLociAgreeWithTheExactTest) {
                    {3, 1, 4, 0.0489510490}}) {
         DiploidSample sample(biallelic(c.AA, c.AB, c.BB), false);
         long steps = 0;
-        double const P = test_locus(sample.pop, 0, steps);
-        double const sd = s.PrecisionOnPValueHW;
+        double sd = -1.0;
+        double const P = test_locus(sample.pop, 0, steps, sd);
         EXPECT_EQ(steps, 200256);  // 447 bins of 448
-        EXPECT_EQ(P, s.HWPValue);
+        EXPECT_GE(sd, 0.0);
+        // P and its s.d. come back to the caller; the settings stay as read.
+        EXPECT_EQ(s.HWPValue, 1.0);
+        EXPECT_EQ(s.PrecisionOnPValueHW, 0.01);
         EXPECT_NEAR(P, c.reference, std::max(6 * sd, 0.005)) << c.AA << " " << c.AB << " " << c.BB << " sd " << sd;
     }
 }
@@ -96,8 +105,9 @@ TEST_F(HardyWeinberg, ThreeAlleleLociAgreeWithAnEnumeration) {
                               {"3", "3", double(c.n33)}},
                              false);
         long steps = 0;
-        double const P = test_locus(sample.pop, 0, steps);
-        EXPECT_NEAR(P, c.reference, std::max(6 * s.PrecisionOnPValueHW, 0.005)) << c.n11 << c.n12 << c.n13;
+        double sd = 0.0;
+        double const P = test_locus(sample.pop, 0, steps, sd);
+        EXPECT_NEAR(P, c.reference, std::max(6 * sd, 0.005)) << c.n11 << c.n12 << c.n13;
     }
 }
 
@@ -181,14 +191,44 @@ TEST_F(HardyWeinberg, FewerThanTwoHaplotypesShowPOneWithoutSpread) {
     EXPECT_EQ(s.PrecisionOnPValueHW, 0.01);
 }
 
+// A stopped chain shows P = 1 with the precision asked for on its locus
+// row, and -1000 on the whole-haplotype line; the settings stay as read.
+TEST_F(HardyWeinberg, AStoppedChainShowsThePrecisionAskedFor) {
+    s.MarkovChainStepsHW = 2000;
+    s.PrecisionOnPValueHW = 0.25;
+    s.TypeOfTestHW = 2;
+    s.stopFlag = 1;
+    DiploidSample sample({{"A C", "B D", 3}, {"A C", "A C", 2}, {"B D", "B C", 2}}, true);
+    std::string const text = section(sample.pop);
+    std::istringstream lines(text.substr(text.find(titles) + titles.size() + rule.size()));
+    std::string row1;
+    std::getline(lines, row1);
+    std::istringstream fields(row1);
+    int locus = 0;
+    long genotypes = 0, steps = -1;
+    double obs = 0, exp = 0, P = 0, sd = 0;
+    fields >> locus >> genotypes >> obs >> exp >> P >> sd >> steps;
+    EXPECT_EQ(P, 1.0) << row1;
+    EXPECT_EQ(sd, 0.25) << row1;
+    EXPECT_EQ(steps, 0) << row1;
+    EXPECT_NE(text.find("Markov Chain test:  P value : -1000.00000 +/-    0.25000       (0 steps done\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(s.PrecisionOnPValueHW, 0.25);
+    EXPECT_EQ(s.HWPValue, 1.0);
+}
+
 TEST_F(HardyWeinberg, AChainLengthBelowOneRunsNoChain) {
     for (long steps : {0L, -5L}) {
         s.MarkovChainStepsHW = steps;
         DiploidSample sample(biallelic(2, 3, 1), false);
         long done = 99;
-        EXPECT_EQ(test_locus(sample.pop, 0, done), 1.0);
+        double sd = 0.5;
+        s.PrecisionOnPValueHW = 0.01;
+        EXPECT_EQ(test_locus(sample.pop, 0, done, sd), 1.0);
         EXPECT_EQ(done, 0);
-        EXPECT_EQ(s.PrecisionOnPValueHW, 0.0);
+        EXPECT_EQ(sd, 0.0);
+        EXPECT_EQ(s.PrecisionOnPValueHW, 0.01);
     }
 }
 

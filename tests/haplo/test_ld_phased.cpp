@@ -52,10 +52,14 @@ TEST_F(LinkageTest, TwoByTwoTablesAgreeWithFishersExactTest) {
         int pair[3] = {2, 0, 1};
         long steps = 100000, done = 0;
         s.LDPValue = 0.625;
-        double const P = sample.pop.calc_gam_des_prob2(pair, steps, s, done);
+        s.PrecisionOnPValueLD = 0.0;
+        double sd = -1.0;
+        double const P = sample.pop.calc_gam_des_prob2(pair, steps, s, done, sd);
         EXPECT_EQ(done, 100172);
         EXPECT_EQ(s.LDPValue, 0.625) << "P is returned, not put into the settings";
-        EXPECT_NEAR(P, c.reference, std::max(6 * s.PrecisionOnPValueLD, 0.005)) << c.table[0][0];
+        EXPECT_EQ(s.PrecisionOnPValueLD, 0.0) << "nor its s.d.";
+        EXPECT_GE(sd, 0.0);
+        EXPECT_NEAR(P, c.reference, std::max(6 * sd, 0.005)) << c.table[0][0];
         EXPECT_EQ(pair[0], 2);  // the request is given back as it came
         EXPECT_EQ(pair[2], 1);
     }
@@ -81,10 +85,11 @@ TEST_F(LinkageTest, TablesAsProbableAsTheObservedOneCount) {
         PhasedSample sample(from_table(c.table));
         int pair[3] = {2, 0, 1};
         long steps = 100000, done = 0;
-        double const P = sample.pop.calc_gam_des_prob2(pair, steps, s, done);
+        double sd = 0.0;
+        double const P = sample.pop.calc_gam_des_prob2(pair, steps, s, done, sd);
         std::string const which = std::to_string(c.table[0][0]) + " " + std::to_string(c.table[0][1]);
         EXPECT_GT(P, 0.0) << which;
-        EXPECT_NEAR(P, c.reference, std::max(6 * s.PrecisionOnPValueLD, 0.005)) << which;
+        EXPECT_NEAR(P, c.reference, std::max(6 * sd, 0.005)) << which;
     }
 }
 
@@ -100,14 +105,16 @@ TEST_F(LinkageTest, ThreeByThreeTablesAgreeWithFishersExactTestOnBothChains) {
         PhasedSample sample(from_table(c.table));
         int pair[3] = {2, 0, 1};
         long steps = 100000, done = 0;
-        double const shortP = sample.pop.calc_gam_des_prob2(pair, steps, s, done);
-        EXPECT_NEAR(shortP, c.reference, std::max(6 * s.PrecisionOnPValueLD, 0.005));
-        s.PrecisionOnPValueLD = 0.0;  // as the driver restores it after each pair
+        double sd = 0.0;
+        s.PrecisionOnPValueLD = 0.0;  // the long chain runs every batch
+        double const shortP = sample.pop.calc_gam_des_prob2(pair, steps, s, done, sd);
+        EXPECT_NEAR(shortP, c.reference, std::max(6 * sd, 0.005));
         steps = 150000;
-        double const longP = sample.pop.calc_gam_des_prob3(pair, steps, s, done);
+        double const longP = sample.pop.calc_gam_des_prob3(pair, steps, s, done, sd);
         EXPECT_EQ(done, 160000);
         EXPECT_EQ(steps, 160000);
-        EXPECT_NEAR(longP, c.reference, std::max(3 * s.PrecisionOnPValueLD, 0.005));
+        EXPECT_NEAR(longP, c.reference, std::max(3 * sd, 0.005));
+        EXPECT_EQ(s.PrecisionOnPValueLD, 0.0);
     }
 }
 

@@ -86,8 +86,10 @@ TEST_F(LdVariants, InbreedingTestReadsItsParameterFile) {
     test::Saved<int> flag(_LINKAGE_DISEQUILIBRIUM_, 1);
     test::Saved<std::ostream*> stream(ofs_link_dis_pro_inbreeding, &rows);
     initialize_ran3(-8);
+    s().PrecisionOnPValueLD = 0.125;
     h.pop.calc_all_link_dis_fast(result, h.pop.phenotypes, s(), 50, 1000, 1000, 1e-7);
     std::filesystem::current_path(before);
+    EXPECT_EQ(s().PrecisionOnPValueLD, 0.125) << "each pair's s.d. is printed, not put into the settings";
     rows.close();
     std::string const text = output();
     EXPECT_EQ(test::occurrences(text, " : Exact P= "), 3);

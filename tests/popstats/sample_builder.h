@@ -28,6 +28,7 @@ class SampleBuilder {
 
 public:
     SampleBuilder(TDataType type, int loci) : profile_(type) {
+        sample.dataType = type;
         for (int l = 0; l < loci; ++l) db.loci.Add(new TLocus(my_string(("L" + std::to_string(l)).c_str())));
         sample.alleleDB = &db;
         sample.profile.MissingData = '?';

@@ -71,6 +71,10 @@ struct ScanProject {
         p.structure = std::make_unique<Structure>(t.st);
         p.samples->RunSettings = &p.options;
         static_cast<ProfileSettings&>(t.set).RunSettings = &p.options;
+        // The templates as the project reader leaves them, the current set
+        // as the scan makes its scratch set from them.
+        t.set.set_data_context(ProfileSettings::DataType, ProfileSettings::LocusSeparator);
+        p.samples->set_data_context(t.set.dataType, t.set.locusSeparator);
     }
     int simulate(Mut_Type model, double theta, double F, int D, bool diploid) {
         return p.simulateSample(theta, 1, model, 0.0, 1.0, 1.0, 1.0 / 3.0, 0, F, &t.set, &t.st, D, diploid);
@@ -255,6 +259,37 @@ TEST(SimulatedSamples, LociAccumulateIntoIndividuals) {
     ASSERT_EQ(d.phenotypes.size(), 2);
     const std::string g = d.phenotypes[1]->alleleString2.c_str();
     ASSERT_EQ(g.size(), 8u) << g;  // "2xx " then "2xx "
+    EXPECT_EQ(g[3], ' ');
+    EXPECT_EQ(g[7], ' ');
+}
+
+// Simulated samples and the data sets made of them are read and analysed
+// with the templates' type and separator, whatever the profile reader
+// holds by then (here the contrary of both).
+TEST(SimulatedSamples, TheTemplatesTypeAndSeparatorGoWithTheSimulations) {
+    test::ProfileGuard profile(MICROSAT, ' ');
+    ScanProject dip({4});
+    ProfileSettings::DataType = DNA;
+    ProfileSettings::LocusSeparator = '\0';
+    Samples acc;
+    for (int locus = 0; locus < 2; ++locus) {
+        dip.p.samples->clean();
+        dip.p.allele_db.destroy();
+        reseed(-31 - locus);
+        ASSERT_GE(dip.simulate(STEPWISE_MUT, 2.0, 0.2, 4, true), 0);
+        EXPECT_EQ(dip.p.samples->dataType, MICROSAT);
+        EXPECT_EQ(dip.sample(0).dataType, MICROSAT);
+        EXPECT_EQ(dip.sample(0).locusSeparator, ' ');
+        dip.p.samples->build_all_vectors(dip.p.samples->locusSeparator);
+        acc.addLocus(*dip.p.samples, 0, 2, true);
+    }
+    EXPECT_EQ(acc.dataType, MICROSAT);
+    EXPECT_EQ(acc.locusSeparator, ' ');
+    Population& d = *acc.Populations.data[0];
+    ASSERT_EQ(d.phenotypes.size(), 2);
+    // The same draws as the separator case above: "2xx " twice.
+    const std::string g = d.phenotypes[1]->alleleString2.c_str();
+    ASSERT_EQ(g.size(), 8u) << g;
     EXPECT_EQ(g[3], ' ');
     EXPECT_EQ(g[7], ' ');
 }

@@ -20,7 +20,7 @@ class SummaryMolecular : public SummaryFixture {
 };
 
 TEST_F(SummaryMolecular, PrivateSitesCountSitesVaryingInExactlyOneSample) {
-    ProfileSettings::DataType = DNA;
+    set_.set_data_context(DNA, '\0');
     auto* a = add<PopulDNA>("a");
     auto* b = add<PopulDNA>("b");
     auto* c = add<PopulDNA>("c");
@@ -44,7 +44,7 @@ TEST_F(SummaryMolecular, PrivateSitesCountSitesVaryingInExactlyOneSample) {
 // The modified Garza-Williamson mean is 0/0 when the samples have no locus
 // rows: stored and written as 0, never "nan".
 TEST_F(SummaryMolecular, ModifiedIndexWithoutLocusRowsIsZero) {
-    ProfileSettings::DataType = MICROSAT;
+    set_.set_data_context(MICROSAT, ' ');
     auto* a = add<PopulMicrosat>("a");
     auto* b = add<PopulMicrosat>("b");
     fill(a->locusAllelicRange, {4, 0}), fill(a->locusMinAlleleSize, {10, 20});

@@ -184,7 +184,7 @@ TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
     for (char const* id : {"h1", "h2", "h3", "h4", "h5", "h6"})
         project.haplotypes.haplotypes.Add(new HaploDef(my_string(id)));
     Samples set;
-    ProfileSettings::DataType = DNA;
+    set.set_data_context(DNA, '\0');
     set.Populations.Add(dna("popA", 10, 18, 4, 3, 0.6, 0.1, {0.5, 0.2}, {2, 3}, 0.35, 0.2121, 2.5, 0.7071));
     set.Populations.Add(dna("popBB", 6, 20, 7, 5, 0.9, 0.05, {0.0, 0.6}, {1, 4}, 0.3, 0.4243, 2.5, 2.1213));
     // Locus 1: 12 A and 4 G; locus 2: only C, and missing data.

@@ -46,7 +46,7 @@ private:
 };
 
 // ProfileSettings::DataType and ProfileSettings::LocusSeparator, which the
-// readers and the analyses take as the current project's.
+// readers take as the current project's (the analyses read the sample's).
 class ProfileGuard {
 public:
     // Keeps the current values.
