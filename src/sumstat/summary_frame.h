@@ -7,6 +7,7 @@
 // its rows, and the rule again.
 
 #include <cmath>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,8 +17,10 @@
 namespace quintle {
 
 class PopGenetics;
+class Project;
 class Samples;
 class settings;
+struct SummaryLine;
 
 // Sums behind a mean and standard deviation over samples (or over loci).
 // The s.d. uses divisor n - 1 and is 0 with fewer than two values or a
@@ -100,6 +103,7 @@ public:
     void naCell();
     // Mean and s.d. of a row (12 characters each).
     void meanSd(SummarySums const& sums, int precision);
+    void meanSd(double mean, double sd, int precision);
     void meanSdNA();
     // The total column.
     void totalCount(double value);
@@ -130,6 +134,68 @@ private:
     std::string row_;
     int plain_ = -1;  // plainNumbers() of the current row; -1: not asked yet
 };
+
+// --- values of the standard diversity tables ---------------------------------
+
+// One row of a summary table: a value per sample (NaN where the sample has
+// none), their mean and s.d. (or N.A.), and the total column's value when
+// the table has one.
+struct SummaryRowValues {
+    std::vector<double> values;
+    bool meanSdKnown = true;  // false: the mean and s.d. show N.A.
+    double mean = 0.0;
+    double sd = 0.0;
+    double total = 0.0;
+};
+
+// The values of the tables "Basic properties", "Expected heterozygosity",
+// "Theta(H)" and "Number of alleles" of one pass, and those the statistics
+// line takes from them.
+struct StandardDiversityValues {
+    // Basic properties.
+    SummaryRowValues copies, loci, usableLoci, polymorphic;
+    // Expected heterozygosity: one row per locus (total: the gene diversity
+    // of the locus over all samples), whether any locus had a total (a rule
+    // then comes before the mean), the mean row and, with loci, the s.d. row.
+    std::vector<SummaryRowValues> het;
+    bool hetTotals = false;
+    SummaryRowValues hetMean, hetSd;
+    // Theta(H), computed for microsatellite and standard data only: one row
+    // per locus and the row from the mean heterozygosity.
+    bool theta = false;
+    bool stepwise = false;  // the stepwise mutation model (microsatellites)
+    std::vector<SummaryRowValues> thetaRows;
+    SummaryRowValues thetaFromMeanH;
+    // Number of alleles: one row per locus (total: alleles over all
+    // samples), the mean row and, with loci, the s.d. row.
+    std::vector<SummaryRowValues> alleles;
+    SummaryRowValues allelesMean, allelesSd;
+    std::vector<double> totalAlleles;  // per locus
+
+    // For the statistics line: number of polymorphic loci (S), gene
+    // diversity (H) and number of alleles or haplotypes (K) of each sample,
+    // with their means, s.d.s and totals.
+    std::vector<double> s, h, hSd, k, kSd;
+    double meanS = 0.0, sdS = 0.0;
+    double meanH = 0.0, sdH = 0.0, totH = 0.0;
+    double meanK = 0.0, sdK = 0.0;
+    std::optional<double> totK;
+    // The size of the project's haplotype list, for haplotypic data.
+    std::optional<int> haplotypeListSize;
+};
+
+// The values of the four tables for the samples of the set (a sample whose
+// number of loci is still unknown takes it from its first haplotype).
+StandardDiversityValues compute_standard_diversity(Samples& set, settings const& s, Project const* project);
+
+// Writes the four tables on the result stream; w: the section's column
+// width.
+void write_standard_diversity(Samples& set, settings& s, std::ostream& os, int w,
+                              StandardDiversityValues const& v);
+
+// Puts the values of the statistics line into `line` (S, H and K with
+// their means, s.d.s and totals).
+void take_standard_diversity(SummaryLine& line, StandardDiversityValues const& v);
 
 // The sample at position i of the set as a statistics object; a sample that
 // carries no statistics reads as a fresh object whose results were not

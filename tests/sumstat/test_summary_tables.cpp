@@ -190,5 +190,97 @@ TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
 
 }
 
+// The values of the four standard tables, computed before any is written,
+// for unphased genotypes of standard data worked out by hand. Sample A: two
+// loci with H 0.5 and 0.25 (2 and 3 alleles); sample B: one locus only
+// (H 0, one allele), so the second locus is missing in B: its mean and
+// s.d. are N.A. Over all samples, locus 1 holds alleles 1 (10 copies) and
+// 2 (4): 14/13 * (1 - (10/14)^2 - (4/14)^2) = 40/91; locus 2 alleles 1 (5)
+// and 3 (3) and the missing-data allele: 8/7 * (1 - (5/8)^2 - (3/8)^2) =
+// 15/28, and 2 alleles, the missing-data one not counted.
+TEST_F(SummaryTables, StandardValuesComputedBeforeWriting) {
+    ProfileSettings::DataType = STANDARD;
+    s_.GenotypicData = 1;
+    s_.GameticPhase = 0;
+    Samples set;
+    set.MissingData = '?';
+    PopulDNA* a = dna("A", 8, 2, 0, 0, 0.0, 0.0, {0.5, 0.25}, {2, 3}, 0.375, 0.125, 2.5, 0.5);
+    PopulDNA* b = dna("B", 6, 1, 0, 0, 0.0, 0.0, {0.0}, {1}, 0.0, 0.0, 1.0, 0.0);
+    a->numLoci = 2, b->numLoci = 1;
+    a->numPolymorphicSites = 2, b->numPolymorphicSites = 0;
+    set.Populations.Add(a);
+    set.Populations.Add(b);
+    alleles(0, {{"1", 10}, {"2", 4}});
+    alleles(1, {{"1", 5}, {"3", 3}, {"?", 0}});
+
+    StandardDiversityValues const v = compute_standard_diversity(set, s_, nullptr);
+    EXPECT_TRUE(output().empty());  // computing writes nothing
+
+    EXPECT_EQ(v.copies.values, (std::vector<double>{8, 6}));
+    EXPECT_DOUBLE_EQ(v.copies.mean, 7);
+    EXPECT_NEAR(v.copies.sd, std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(v.loci.values, (std::vector<double>{2, 1}));
+    EXPECT_EQ(v.polymorphic.values, (std::vector<double>{2, 0}));
+
+    ASSERT_EQ(v.het.size(), 2u);
+    EXPECT_TRUE(v.het[0].meanSdKnown);
+    EXPECT_DOUBLE_EQ(v.het[0].mean, 0.25);
+    EXPECT_NEAR(v.het[0].sd, std::sqrt(0.125), 1e-12);
+    EXPECT_NEAR(v.het[0].total, 40.0 / 91, 1e-12);
+    EXPECT_FALSE(v.het[1].meanSdKnown);
+    EXPECT_TRUE(std::isnan(v.het[1].values[1]));
+    EXPECT_NEAR(v.het[1].total, 15.0 / 28, 1e-12);
+    EXPECT_TRUE(v.hetTotals);
+    EXPECT_NEAR(v.hetMean.total, (40.0 / 91 + 15.0 / 28) / 2, 1e-12);
+    EXPECT_NEAR(v.hetSd.total, sampleSd({40.0 / 91, 15.0 / 28}), 1e-12);
+    EXPECT_EQ(v.hetSd.values, (std::vector<double>{0.125, 0.0}));
+
+    // Theta(H) = 1/(1 - H) - 1 under the infinite-allele model: locus 1
+    // gives 1 and 0; locus 2 only A's 1/3, whose s.d. is 0.
+    ASSERT_TRUE(v.theta);
+    ASSERT_EQ(v.thetaRows.size(), 2u);
+    EXPECT_DOUBLE_EQ(v.thetaRows[0].mean, 0.5);
+    EXPECT_NEAR(v.thetaRows[0].sd, std::sqrt(0.5), 1e-12);
+    EXPECT_TRUE(v.thetaRows[1].meanSdKnown);
+    EXPECT_NEAR(v.thetaRows[1].mean, 1.0 / 3, 1e-12);
+    EXPECT_EQ(v.thetaRows[1].sd, 0.0);
+    EXPECT_NEAR(v.thetaFromMeanH.values[0], 0.6, 1e-12);  // 1/(1 - 0.375) - 1
+
+    ASSERT_EQ(v.alleles.size(), 2u);
+    EXPECT_EQ(v.totalAlleles, (std::vector<double>{2, 2}));
+    EXPECT_DOUBLE_EQ(v.alleles[0].mean, 1.5);
+    EXPECT_FALSE(v.alleles[1].meanSdKnown);
+    EXPECT_DOUBLE_EQ(v.allelesMean.total, 2.0);
+    EXPECT_EQ(v.allelesSd.total, 0.0);
+
+    // What the statistics line takes: unphased genotypes give H and K as
+    // the means over loci; K's total over all loci; no haplotype list.
+    EXPECT_EQ(v.h, (std::vector<double>{0.375, 0.0}));
+    EXPECT_EQ(v.hSd, (std::vector<double>{0.125, 0.0}));
+    EXPECT_DOUBLE_EQ(v.meanH, 0.1875);
+    EXPECT_EQ(v.k, (std::vector<double>{2.5, 1.0}));
+    EXPECT_EQ(v.kSd, (std::vector<double>{0.5, 0.0}));
+    EXPECT_DOUBLE_EQ(v.meanK, 1.75);
+    EXPECT_NEAR(v.sdK, sampleSd({2.5, 1.0}), 1e-12);
+    ASSERT_TRUE(v.totK);
+    EXPECT_DOUBLE_EQ(*v.totK, 2.0);
+    EXPECT_FALSE(v.haplotypeListSize);
+
+    SummaryLine line;
+    take_standard_diversity(line, v);
+    EXPECT_EQ(*line.k, v.k);
+    EXPECT_EQ(*line.totH, v.totH);
+    EXPECT_TRUE(line.sSd && line.sSd->empty());
+    EXPECT_FALSE(line.totS);  // not a value of these tables
+
+    // The writer prints the values it is given: B's missing locus as N.A.
+    write_standard_diversity(set, s_, result_, 12, v);
+    std::string const text = output();
+    EXPECT_NE(text.find(r("2", 6) + num(0.25, 5) + r("N.A.", 12) + r("N.A.", 12) + r("N.A.", 12) +
+                        num(15.0 / 28, 5) + "\n"),
+              std::string::npos)
+        << text;
+}
+
 }  // namespace
 }  // namespace quintle
