@@ -17,8 +17,10 @@
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
 #include "run/ProfileSettings.h"
+#include "run/task_bits.h"
 #include "summary_fixture.h"
 #include "sumstat/summary_frame.h"
+#include "sumstat/summary_neutrality.h"
 
 namespace quintle {
 namespace {
@@ -280,6 +282,63 @@ TEST_F(SummaryTables, StandardValuesComputedBeforeWriting) {
                         num(15.0 / 28, 5) + "\n"),
               std::string::npos)
         << text;
+}
+
+// The neutrality rows are computed before they are written: Tajima's D
+// -1.5, 0.5, 1 gives mean 0 and s.d. sqrt(1.75) (hand calculation:
+// squares 2.25 + 0.25 + 1 over 2); a P value not computed (-1) shows as
+// N.A. and hides its row's mean; Fu's FS P value of -0.5 counts as a value
+// (only -1 and below mean none).
+TEST_F(SummaryTables, NeutralityRowsAndLineValuesComputedBeforeWriting) {
+    ProfileSettings::DataType = DNA;
+    s_.TaskNumber = task_tajima | task_fu_fs;
+    Samples set;
+    double const D[3] = {-1.5, 0.5, 1.0}, P[3] = {0.03, -1.0, 0.4}, FS[3] = {2.0, -3.0, 4.0},
+                 FSP[3] = {0.5, -0.5, 0.25};
+    for (int i = 0; i < 3; ++i) {
+        PopulDNA* p = dna(i == 0 ? "a" : i == 1 ? "b" : "c", 10, 1, 3, 2, 0, 0, {}, {}, 0, 0, 0, 0);
+        p->tajimaD = D[i];
+        p->tajimaP = P[i];
+        p->fuFs = FS[i];
+        p->fuFsP = FSP[i];
+        p->thetaPi = 1.0;
+        set.Populations.Add(p);
+    }
+    NeutralityTables const t = compute_neutrality_tables(set, s_);
+    EXPECT_TRUE(output().empty());
+    ASSERT_TRUE(t.d && t.fs);
+    EXPECT_EQ(*t.d, (std::vector<double>{-1.5, 0.5, 1.0}));
+    EXPECT_DOUBLE_EQ(t.meanD, 0.0);
+    EXPECT_NEAR(t.sdD, std::sqrt(1.75), 1e-12);
+    EXPECT_NEAR(t.meanFS, 1.0, 1e-12);
+    EXPECT_NEAR(t.sdFS, std::sqrt(13.0), 1e-12);  // (1 + 16 + 9) / 2
+
+    auto row = [&t](char const* label) -> NeutralityRow const* {
+        for (NeutralityPiece const& p : t.pieces)
+            if (p.what == NeutralityPiece::What::row && p.row.label == label) return &p.row;
+        return nullptr;
+    };
+    NeutralityRow const* p = row("Tajima's D p-value");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->missing, (std::vector<bool>{false, true, false}));
+    EXPECT_TRUE(p->hide);
+    NeutralityRow const* fsp = row("FS p-value");
+    ASSERT_NE(fsp, nullptr);
+    EXPECT_EQ(fsp->missing, (std::vector<bool>{false, false, false}));
+    EXPECT_FALSE(fsp->hide);
+    EXPECT_NEAR(fsp->mean, 0.25 / 3, 1e-12);
+    EXPECT_EQ(row("Observed F value"), nullptr);  // the Ewens-Watterson test was not asked
+
+    SummaryLine line;
+    take_neutrality_line(line, t);
+    EXPECT_EQ(*line.fs, *t.fs);
+    EXPECT_TRUE(line.dSd && line.dSd->empty());
+
+    // Microsatellite data have neither block.
+    ProfileSettings::DataType = MICROSAT;
+    NeutralityTables const none = compute_neutrality_tables(set, s_);
+    EXPECT_TRUE(none.pieces.empty());
+    EXPECT_FALSE(none.d);
 }
 
 }  // namespace
