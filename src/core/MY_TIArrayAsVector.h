@@ -85,25 +85,6 @@ public:
         auxCount = 0;
     }
 
-    // As Reallocate, for a caller that sets slots 0 .. n - 1 at once and
-    // then makes count n: only slot n is cleared, the others are left for
-    // the caller to fill.
-    void ReallocateForFill(int const& n) {
-        T** slots = nullptr;
-        try {
-            if (n < 0) throw std::bad_array_new_length();
-            slots = new T*[static_cast<std::size_t>(n) + 1];
-        } catch (std::bad_alloc const&) {
-            arrayMemoryFailure("MY_TIArrayAsVector::Reallocate()");
-        }
-        slots[n] = nullptr;
-        delete[] data;
-        data = slots;
-        capacity = static_cast<long>(n) + 1;
-        count = 0;
-        auxCount = 0;
-    }
-
     // Empties the array (deleting the elements when owning); the slots stay.
     void Flush() {
         deleteElements();

@@ -206,8 +206,6 @@ std::ostream& real_8w_4p(std::ostream& os) {
 
 std::ostream& time_date(std::ostream& os) { return os; }
 
-long double my_logl(long double x) { return static_cast<long double>(std::log(static_cast<double>(x))); }
-
 std::clock_t get_sys_clock() { return std::clock(); }
 
 }  // namespace quintle

@@ -41,9 +41,6 @@ std::ostream& real_8w_4p(std::ostream& os);
 // Stream manipulator that writes nothing.
 std::ostream& time_date(std::ostream& os);
 
-// Natural logarithm computed in double precision.
-long double my_logl(long double x);
-
 // Processor time used so far, in clock ticks.
 std::clock_t get_sys_clock();
 

@@ -93,8 +93,8 @@ void PopulDNA::initialize_DNA() {
     meanPairwiseDiffSd = 0.0;
 }
 
-// The analysis driver is in dna_driver.cpp and dna_neutrality.cpp; the
-// sequence computations are in dna_compare.cpp, dna_distances.cpp and
+// The analysis driver is in sequence_driver.cpp (shared with RFLP samples);
+// the sequence computations are in dna_compare.cpp, dna_distances.cpp and
 // dna_diversity.cpp.
 
 }  // namespace quintle

@@ -48,7 +48,7 @@ public:
 
     void initialize_RFLP();
 
-    // The analysis driver (rflp_driver.cpp, rflp_neutrality.cpp).
+    // The analysis driver (sequence_driver.cpp, shared with DNA samples).
     void test_methods(settings& s) override;
 
     // --- site comparison, distances and molecular diversity -----------------

@@ -5,7 +5,6 @@
 // read from their row of a table of texts and gates.
 
 #include <ostream>
-#include <string>
 
 #include "core/Errors.h"
 #include "core/public.h"
@@ -80,10 +79,10 @@ ThetaLog const standard_theta_log = {"\t\tComputing BMat ...", "\t\t", false, nu
 
 bool has(settings const& s, std::int64_t bit) { return (s.TaskNumber & bit) != 0; }
 
-// The number of original haplotypes is reported: haplotypic data whose
-// identical haplotypes were merged by distance.
+// The number of original haplotypes is reported; FREQUENCY samples have no
+// alleles to merge haplotypes by.
 bool shows_original(PopGenetics const& p, settings const& s, AlleleDriverType const& t) {
-    return s.InferHaplotypeDefinitionFromDistanceMatrix != 0 && p.profile.GenotypicData == 0 && !t.frequency;
+    return shows_original(p, s) && !t.frequency;
 }
 
 // Haplotypes are merged by distance before the neutrality tests; meaningless
@@ -91,16 +90,6 @@ bool shows_original(PopGenetics const& p, settings const& s, AlleleDriverType co
 // would fall into one class).
 bool merges_by_distance(settings const& s, AlleleDriverType const& t) {
     return s.InferHaplotypeDefinitionFromDistanceMatrix != 0 && !t.frequency;
-}
-
-void sample_header(PopGenetics& p, settings& s, std::fstream& out) {
-    char sampleKind[] = "samp";
-    char groupKind[] = "group";
-    p.print_population_anchor(2, s, p.isSample() ? sampleKind : groupKind);
-    const std::string rule(79, '=');
-    out << "\n" << rule << "\n"
-        << "== Sample : \t" << p.name << "\n"
-        << rule << "\n\n";
 }
 
 // --- sections ----------------------------------------------------------------
@@ -125,17 +114,7 @@ bool standard_diversity(AlleleSample const& a, AlleleDriverType const& t, settin
         *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
         return true;
     }
-    const bool batch = batch_on(_GENE_DIVERSITY_, ofs_gen_div);
-    const StandardDiversityArgs args{run_haplotypic_or_phased(s), shows_original(p, s, t),
-                                     s.AllowedLevelOfMissingData, batch};
-    const StandardDiversityResult r = standard_diversity_step(p, s, st, args);
-    write_standard_diversity(out, r, allele_standard_diversity_texts, [&] {
-        if (s.GenotypicData != 0)
-            p.OutputAllelelNumberAndHetPerLocusDipl(p.phenotypes, out, s, true, true, true);
-        else
-            p.OutputAllelelNumberAndHetPerLocusHapl(out, s, true, true, true);
-    });
-    if (batch) write_gene_diversity_batch(*ofs_gen_div, p.name, r);
+    standard_diversity_block(p, s, out, st, allele_standard_diversity_texts, shows_original(p, s, t));
 
     if (t.microsat) {
         // Prints its own lines.
@@ -285,9 +264,11 @@ void refused_test(PopGenetics const& p, std::fstream& out, bool tajima, char con
     out << refusal << std::endl;
 }
 
-AlleleNeutralityArgs neutrality_args(AlleleDriverType const& t, settings const& s, bool ewensWatterson) {
-    return {merges_by_distance(s, t), ewensWatterson ? t.ewMissingTable : t.chakrabortyMissingTable,
-            t.memoryFunction, s.NumIterationsNeutralityTests};
+CountTestArgs count_test_args(AlleleSample const& a, AlleleDriverType const& t, settings const& s,
+                              bool ewensWatterson) {
+    return {merges_by_distance(s, t), s.NumIterationsNeutralityTests,
+            ewensWatterson ? t.ewMissingTable : t.chakrabortyMissingTable, t.memoryFunction,
+            [&a] { a.use_distance(0); }};
 }
 
 bool ewens_watterson(AlleleSample const& a, AlleleDriverType const& t, settings& s, std::fstream& out,
@@ -296,8 +277,8 @@ bool ewens_watterson(AlleleSample const& a, AlleleDriverType const& t, settings&
     if (!open_ewens_watterson_section(p, out, false)) return true;
     if (progress_stops(s, "Testing neutrality: Ewens-Watterson tests ...") && t.microsat) return false;
 
-    const AlleleEwensWattersonSection r = allele_ewens_watterson_step(a, s, st, neutrality_args(t, s, true));
-    write_allele_ewens_watterson(out, r, p.name);
+    const EwensWattersonSection r = ewens_watterson_section_step(p, s, st, count_test_args(a, t, s, true));
+    write_ewens_watterson_section(out, r, p.name);
     write_ewens_watterson_batch_line(r.tested, r.test, p.name);
     return true;
 }
@@ -308,18 +289,10 @@ bool chakraborty(AlleleSample const& a, AlleleDriverType const& t, settings& s, 
     if (!open_chakraborty_section(p, out)) return true;
     if (progress_stops(s, "Testing neutrality: Chakraborty's test ...")) return false;
 
-    const std::optional<ChakrabortyResult> r = allele_chakraborty_step(a, s, st, neutrality_args(t, s, false));
+    const std::optional<ChakrabortyResult> r = chakraborty_section_step(p, s, st, count_test_args(a, t, s, false));
     if (!r) return true;
     write_chakraborty_section(out, *r, p.name);
     return true;
-}
-
-// Builds the allele vectors of the permutation tests when that is all the
-// run asks for (the translator relies on it).
-void closing_step(PopGenetics& p, settings& s) {
-    if (s.TaskNumber != task_amova_permutations) return;
-    if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
-    p.build_allele_vectors(ProfileSettings::LocusSeparator);
 }
 
 void run_allele_driver(AlleleSample const& a, AlleleDriverType const& t, settings& s) {
@@ -328,7 +301,7 @@ void run_allele_driver(AlleleSample const& a, AlleleDriverType const& t, setting
     p.recessiveAllelesEM = s.RecessiveAllelesEM;
     SampleDriverState st(p.NbHaplotypeEntries);
 
-    if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) sample_header(p, s, out);
+    if (has(s, tasks_within_samples) && s.PrintSampleAnchor != 0) write_sample_header(p, s, out);
 
     // Microsatellite data skip the section silently for recessive data.
     if (has(s, task_standard_diversity) && (!t.microsat || s.RecessiveAllelesEM == 0)) {

@@ -1,12 +1,10 @@
 #include "datatypes/allele_sections.h"
 
 #include <iomanip>
-#include <new>
 
 #include "core/Errors.h"
 #include "core/public.h"
 #include "datatypes/driver_output.h"
-#include "datatypes/neutrality_sections.h"
 #include "popstats/PopGenetics.h"
 #include "run/settings.h"
 
@@ -237,83 +235,6 @@ void write_allele_mismatch(std::ostream& out, AlleleMismatchResult const& r) {
         }
     }
     out << std::endl;
-}
-
-// --- Ewens-Watterson and Chakraborty ------------------------------------------------
-
-namespace {
-
-// The list of classes of haplotypes at distance 0 for different alleles.
-void fill_list_from_distances(AlleleSample const& a, settings& s, SampleDriverState& st) {
-    PopGenetics& p = a.p;
-    if (!st.dataChecked) p.check_data();
-    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
-    a.use_distance(0);
-    p.compute_distance_matrix(nullptr, &s, 0);
-    if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
-    st.listFilled = true;
-}
-
-}  // namespace
-
-AlleleEwensWattersonSection allele_ewens_watterson_step(AlleleSample const& a, settings& s, SampleDriverState& st,
-                                                        AlleleNeutralityArgs const& args) {
-    PopGenetics& p = a.p;
-    AlleleEwensWattersonSection r;
-    EchoCapture echo;
-    r.singleHaplotype = p.NbHaplotypeEntries < 2;
-    if (r.singleHaplotype) {
-        *_AOS_ << "\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
-               << "\t\twhen there is a single haplotype in the sample. Skipping task...\n"
-               << "\n";
-    }
-    std::clock_t start = 0;
-    if (!b_table_built(args.missingTable, start) || r.singleHaplotype) {
-        r.echo = echo.take();
-        return r;
-    }
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    start = get_sys_clock();
-    *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
-           << "\n";
-    if (args.fromDistances)
-        fill_list_from_distances(a, s, st);
-    else
-        fill_list_from_counts(p, st, args.memoryFunction);
-    r.test = ewens_watterson_step(p, st.freqList, args.replicates, args.fromDistances, s);
-    r.tested = true;
-    r.echo = echo.take();
-    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return r;
-}
-
-void write_allele_ewens_watterson(std::ostream& out, AlleleEwensWattersonSection const& r,
-                                  my_string const& sampleName) {
-    if (r.singleHaplotype) {
-        out << "Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
-            << "when there is a single haplotype in the sample. Skipping task...\n"
-            << "\n";
-    }
-    out << r.echo;
-    if (r.tested) write_ewens_watterson(out, r.test, sampleName);
-}
-
-std::optional<ChakrabortyResult> allele_chakraborty_step(AlleleSample const& a, settings& s, SampleDriverState& st,
-                                                         AlleleNeutralityArgs const& args) {
-    std::clock_t start = 0;
-    if (!b_table_built(args.missingTable, start)) return std::nullopt;
-    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n"
-           << "\tPerforming Chakraborty's neutrality and amalgamation test ..."
-           << "\n";
-    ChakrabortyResult r;
-    if (args.fromDistances) {
-        if (!st.listFilled) fill_list_from_distances(a, s, st);
-        r = chakraborty_step(a.p, st.freqList);
-    } else {
-        r = chakraborty_step(a.p);
-    }
-    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
-    return r;
 }
 
 }  // namespace quintle

@@ -2,14 +2,13 @@
 
 // The steps and writers of the microsatellite and standard-data drivers
 // that differ from the DNA driver's: molecular diversity with the theta
-// estimators, the mismatch distribution with its moment estimates and
-// chi-square test, and the Ewens-Watterson and Chakraborty sections. Each
-// step computes into the sample and returns what its writers print.
+// estimators, and the mismatch distribution with its moment estimates and
+// chi-square test. Each step computes into the sample and returns what its
+// writers print.
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,8 +16,6 @@
 #include "core/my_string.h"
 #include "datatypes/diversity_sections.h"
 #include "datatypes/driver_state.h"
-#include "popstats/chakraborty.h"
-#include "popstats/ewens_watterson.h"
 
 namespace quintle {
 
@@ -117,31 +114,5 @@ struct AlleleMismatchResult {
 // distribution with its moments, moment estimates and chi-square test.
 AlleleMismatchResult allele_mismatch_step(AlleleSample const& a, settings& s, SampleDriverState& st, int method);
 void write_allele_mismatch(std::ostream& out, AlleleMismatchResult const& r);
-
-// --- Ewens-Watterson and Chakraborty ------------------------------------------------
-
-// What the two sections take from the driver's type.
-struct AlleleNeutralityArgs {
-    bool fromDistances = false;     // haplotypes without real differences are merged first
-    char const* missingTable = "";  // log line when the B table cannot be built
-    char const* memoryFunction = "";
-    int replicates = 0;
-};
-
-struct AlleleEwensWattersonSection {
-    bool singleHaplotype = false;
-    bool tested = false;
-    EwensWattersonResult test;
-    std::string echo;
-};
-
-AlleleEwensWattersonSection allele_ewens_watterson_step(AlleleSample const& a, settings& s, SampleDriverState& st,
-                                                        AlleleNeutralityArgs const& args);
-void write_allele_ewens_watterson(std::ostream& out, AlleleEwensWattersonSection const& r,
-                                  my_string const& sampleName);
-
-// Nothing when the B table cannot be built.
-std::optional<ChakrabortyResult> allele_chakraborty_step(AlleleSample const& a, settings& s, SampleDriverState& st,
-                                                         AlleleNeutralityArgs const& args);
 
 }  // namespace quintle

@@ -126,8 +126,6 @@ public:
     void store(Entry entry);
 
     int numHaplotypes() const { return numTexts_; }
-    std::int64_t cleanSites() const { return cleanSites_; }
-    std::size_t variableSites() const { return sites_.size(); }
 
 private:
     static constexpr std::size_t kMaxEntries = 8;

@@ -1,4 +1,5 @@
-// The diversity and mismatch steps of the DNA driver and their writers.
+// The molecular-diversity section of the DNA driver, its step and its
+// writers, and the distance-method line of its mismatch distribution.
 
 #include "datatypes/dna_sections.h"
 
@@ -8,8 +9,9 @@
 #include "core/Errors.h"
 #include "core/public.h"
 #include "datatypes/PopulDNA.h"
+#include "datatypes/driver_frame.h"
 #include "datatypes/driver_output.h"
-#include "popstats/mismatch.h"
+#include "run/glbobj.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -46,14 +48,6 @@ DnaSiteCensus site_census(PopulDNA const& p) {
 
 }  // namespace
 
-DnaWeights dna_weights(settings const& s) { return {s.DeletionWeight, s.TransitionWeight, s.TranversionWeight}; }
-
-void apply_weights(PopulDNA& p, DnaWeights const& w) {
-    p.deletionWeight = w.deletion;
-    p.transitionWeight = w.transition;
-    p.transversionWeight = w.transversion;
-}
-
 char const* dna_method_name(int method, char const* fallback) {
     return method >= 0 && method <= 6 ? kMethodNames[method] : fallback;
 }
@@ -65,9 +59,7 @@ char const* dna_method_tag(int method) { return method >= 1 && method <= 6 ? kMe
 MolecularDiversityResult dna_molecular_diversity_step(PopulDNA& p, settings& s, SampleDriverState& st,
                                                       MolecularDiversityArgs const& a) {
     const std::clock_t start = get_sys_clock();
-    p.gammaA = a.distances.gammaA;
-    p.distanceMethod = a.distances.method;
-    apply_weights(p, a.distances.weights);
+    use_distances(p, a.distances);
     if (!st.dataChecked) {
         p.check_data();
         p.evaluate_polymorphism(s);
@@ -197,19 +189,33 @@ void write_nucleotide_composition_batch(std::ostream& b, my_string const& sample
     b << composition_total(r) * 100.0 << "\n";
 }
 
+void molecular_diversity_section(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st) {
+    *_AOS_ << "\tComputing molecular diversity indices ...\n";
+    progress_stops(s, "Computing molecular diversity indices ...");  // this section goes on regardless
+    write_banner(out, "Molecular diversity indices", 32, p.name);
+    write_citations(out, {"PairwiseDiff_1983", "NucleotideDiversity_1981", "ThetaS_1975", "NeutralAlleles_1972",
+                          "ThetaHom_1964"});
+
+    MolecularDiversityArgs a;
+    a.distances = {s.DistanceMethod, s.GammaAValue, run_weights(s)};
+    a.allowedMissing = s.AllowedLevelOfMissingData;
+    a.showOriginal = shows_original(p, s);
+    a.haplotypicOrPhased = run_haplotypic_or_phased(s);
+    a.computeTheta = s.ComputeTheta;
+    const MolecularDiversityResult r = dna_molecular_diversity_step(p, s, st, a);
+    write_dna_molecular_diversity(out, r, [&] {
+        if (s.PrintHaplDistMat != 0 || s.PrintMinSpannNetworkPop != 0) p.print_out_dist_mat(&out, s);
+    });
+    if (batch_on(_MOLECULAR_DIVERSITY_, ofs_mol_div)) write_molecular_diversity_batch(*ofs_mol_div, p.name, r);
+    if (batch_on(_NUCLEOTIDE_COMPOSITION_, ofs_nuc_comp))
+        write_nucleotide_composition_batch(*ofs_nuc_comp, p.name, r);
+    if (batch_on(_THETA_, ofs_theta)) write_theta_batch(*ofs_theta, p.name, r.theta);
+}
+
 // --- mismatch distribution ------------------------------------------------------
 
-MismatchSectionResult dna_mismatch_step(PopulDNA& p, settings& s, SampleDriverState const& st,
-                                        DnaDistanceSettings const& d) {
-    if (!st.dataChecked) p.evaluate_polymorphism(s);
-    *_AOS_ << "\tComputing mismatch distribution...\n";
-    const std::clock_t start = get_sys_clock();
-    p.distanceMethod = d.method;
-    p.gammaA = d.gammaA;
-    apply_weights(p, d.weights);
-    p.compute_distance_matrix(nullptr, &s, 1);
-    mismatch_distribution_step(p);
-    return mismatch_section_result(p, p.distanceMethod, p.gammaA, start);
+void write_dna_mismatch_method(std::ostream& out, MismatchSectionResult const& r) {
+    write_mismatch_method(out, dna_method_name(r.method, "Pairwise difference"), r.gammaA);
 }
 
 }  // namespace quintle

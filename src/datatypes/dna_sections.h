@@ -1,15 +1,15 @@
 #pragma once
 
-// The computing steps of the DNA sample driver's sections. Each takes the
-// settings it needs as arguments, writes its progress lines to the log,
-// sets the sample's fields the summary tables read afterwards (distance
-// settings and weights, distance matrix, diversity, Tajima's and Fu's
-// values) and returns what the section's writers print.
+// The sections of the DNA sample driver where it differs from the RFLP
+// driver (the sections they share: sequence_sections.h): the molecular
+// diversity with the nucleotide composition, its step (which takes the
+// settings it needs as arguments, writes its progress lines to the log and
+// sets the sample's fields the summary tables read afterwards) and its
+// writers, and the distance-method line of the mismatch distribution.
 
 #include <array>
-#include <ctime>
+#include <fstream>
 #include <functional>
-#include <optional>
 #include <ostream>
 #include <string>
 
@@ -18,30 +18,12 @@
 #include "datatypes/dna_replicate_statistics.h"
 #include "datatypes/driver_state.h"
 #include "datatypes/mismatch_section.h"
-#include "datatypes/neutrality_sections.h"
-#include "popstats/chakraborty.h"
-#include "popstats/ewens_watterson.h"
+#include "datatypes/sequence_sections.h"
 
 namespace quintle {
 
 class PopulDNA;
 class settings;
-
-// The three weights of the DNA distances.
-struct DnaWeights {
-    double deletion = 1.0;
-    double transition = 1.0;
-    double transversion = 1.0;
-};
-DnaWeights dna_weights(settings const& s);
-void apply_weights(PopulDNA& p, DnaWeights const& w);
-
-// A distance method with its gamma shape (0: no correction) and weights.
-struct DnaDistanceSettings {
-    int method = 0;
-    double gammaA = 0.0;
-    DnaWeights weights;
-};
 
 // Result-file name and batch tag of a distance method; `fallback` names the
 // codes outside 0 .. 6 (tags fall back to pairwise difference).
@@ -51,7 +33,7 @@ char const* dna_method_tag(int method);
 // --- molecular diversity and theta estimators -----------------------------------
 
 struct MolecularDiversityArgs {
-    DnaDistanceSettings distances;
+    SequenceDistances distances;
     double allowedMissing = 0.0;
     bool showOriginal = false;        // number of original haplotypes
     bool haplotypicOrPhased = true;   // mean number of pairwise differences
@@ -63,7 +45,7 @@ struct MolecularDiversityResult {
     int numHaplotypes = 0;
     int numOriginal = 0;
     bool showOriginal = false;
-    DnaWeights weights;
+    SequenceWeights weights;
     double allowedMissing = 0.0;
     DnaSiteCensus census;  // as the section prints it
     std::array<double, 4> nuclFreq{};  // C, T, A, G
@@ -91,45 +73,13 @@ void write_molecular_diversity_batch(std::ostream& b, my_string const& sampleNam
 void write_nucleotide_composition_batch(std::ostream& b, my_string const& sampleName,
                                         MolecularDiversityResult const& r);
 
+// The section: its log lines, banner and citations, the step, the result
+// file and the batch lines.
+void molecular_diversity_section(PopulDNA& p, settings& s, std::fstream& out, SampleDriverState& st);
+
 // --- mismatch distribution ------------------------------------------------------
 
-// Evaluates the polymorphism unless the data were checked, then the
-// distance matrix of the mismatch settings (numbers of differing sites) and
-// the distribution. The fits are not part of the step.
-MismatchSectionResult dna_mismatch_step(PopulDNA& p, settings& s, SampleDriverState const& st,
-                                        DnaDistanceSettings const& d);
-
-// --- neutrality tests -----------------------------------------------------------
-
-struct TajimaArgs {
-    double transitionWeight = 1.0;
-    double transversionWeight = 1.0;
-    long replicates = 0;
-};
-TajimaResult dna_tajima_step(PopulDNA& p, settings& s, SampleDriverState& st, TajimaArgs const& a);
-void write_dna_tajima(std::ostream& out, TajimaResult const& r);
-
-struct FuFsArgs {
-    DnaWeights weights;
-    bool inferred = false;  // haplotypes without real differences are merged
-    long replicates = 0;
-};
-FuFsResult dna_fu_fs_step(PopulDNA& p, settings& s, SampleDriverState& st, FuFsArgs const& a);
-
-// The Ewens-Watterson section: a single haplotype is refused, a missing B
-// table skips the test.
-struct DnaEwensWattersonSection {
-    bool singleHaplotype = false;
-    bool tested = false;
-    EwensWattersonResult test;
-    std::string echo;  // reports echoed into the result file after the warning
-};
-DnaEwensWattersonSection dna_ewens_watterson_step(PopulDNA& p, settings& s, SampleDriverState& st, bool inferred,
-                                                  int replicates);
-void write_dna_ewens_watterson(std::ostream& out, DnaEwensWattersonSection const& r, my_string const& sampleName);
-
-// Chakraborty's section; nothing when the B table is missing.
-std::optional<ChakrabortyResult> dna_chakraborty_step(PopulDNA& p, settings& s, SampleDriverState& st,
-                                                      bool inferred);
+// "Distance method : " with the method's name and the gamma part.
+void write_dna_mismatch_method(std::ostream& out, MismatchSectionResult const& r);
 
 }  // namespace quintle

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/Population.h"
+#include "datatypes/diversity_sections.h"
 #include "datatypes/driver_output.h"
 #include "datatypes/driver_state.h"
 #include "popstats/PopGenetics.h"
@@ -50,9 +51,23 @@ bool has_usable_sites(Population const& p, settings const& s, std::ostream& out,
 }
 
 void closing_step(Population& p, settings const& s) {
-    if (s.TaskNumber != 4096) return;
+    if (s.TaskNumber != task_amova_permutations) return;
     if (s.RecessiveAllelesEM != 0) p.make_all_blanks(ProfileSettings::LocusSeparator);
     p.build_allele_vectors(ProfileSettings::LocusSeparator);
+}
+
+void standard_diversity_block(PopGenetics& p, settings& s, std::fstream& out, SampleDriverState& st,
+                              StandardDiversityTexts const& texts, bool showOriginal) {
+    const bool batch = batch_on(_GENE_DIVERSITY_, ofs_gen_div);
+    const StandardDiversityArgs args{run_haplotypic_or_phased(s), showOriginal, s.AllowedLevelOfMissingData, batch};
+    const StandardDiversityResult r = standard_diversity_step(p, s, st, args);
+    write_standard_diversity(out, r, texts, [&] {
+        if (s.GenotypicData != 0)
+            p.OutputAllelelNumberAndHetPerLocusDipl(p.phenotypes, out, s, true, true, true);
+        else
+            p.OutputAllelelNumberAndHetPerLocusHapl(out, s, true, true, true);
+    });
+    if (batch) write_gene_diversity_batch(*ofs_gen_div, p.name, r);
 }
 
 UnphasedEstimate estimate_unphased_haplotypes(PopGenetics& p, settings& s, std::fstream& out) {

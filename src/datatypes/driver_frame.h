@@ -12,6 +12,7 @@ class Population;
 class PopGenetics;
 class settings;
 struct SampleDriverState;
+struct StandardDiversityTexts;
 
 // The sample's own profile: diploid data of unknown phase.
 bool unphased_genotypes(Population const& p);
@@ -22,6 +23,12 @@ bool shows_original(Population const& p, settings const& s);
 
 // The anchor and the framed "== Sample : " heading.
 void write_sample_header(Population& p, settings& s, std::ostream& out);
+
+// The standard diversity indices after their section's opening: the step,
+// the result-file block with the per-locus table, the gene-diversity batch
+// line. The lines that name the haplotypes are the data type's.
+void standard_diversity_block(PopGenetics& p, settings& s, std::fstream& out, SampleDriverState& st,
+                              StandardDiversityTexts const& texts, bool showOriginal);
 
 // The banner of the haplotype-frequency section and, for diploid data of
 // unknown phase, the Gibbs and EM estimates the settings ask for. `phased`:
@@ -68,8 +75,10 @@ bool write_conventional_fst_distances(PopGenetics& p, settings& s);
 // replicates.
 bool has_usable_sites(Population const& p, settings const& s, std::ostream& out, char const* function);
 
-// When the run asks for task 4096 alone: the allele vectors of the
-// permutation tests (blanks made first for recessive data).
+// The last step of every driver. When the run asks for the preparation of
+// the AMOVA permutations alone (task 4096, as the translator does): the
+// allele vectors of the permutation tests, the blanks made first for
+// recessive data. Any other task bit leaves the sample as it is.
 void closing_step(Population& p, settings const& s);
 
 }  // namespace quintle

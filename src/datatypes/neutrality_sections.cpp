@@ -139,6 +139,9 @@ void write_fu_fs_batch(std::ostream& b, my_string const& sampleName, FuFsResult 
     b << "\n";
 }
 
+namespace {
+
+// Each haplotype count with its square.
 void fill_list_from_counts(PopGenetics const& p, SampleDriverState& st, char const* memoryFunction) {
     try {
         for (long i = 0; i < p.haplotypes.count; ++i) {
@@ -153,6 +156,19 @@ void fill_list_from_counts(PopGenetics const& p, SampleDriverState& st, char con
         E.error(MEMORY, memoryFunction, Msg::m0_not_enough_memory);
     }
 }
+
+// The classes of haplotypes at distance 0, from the distances of
+// a.plainDistances.
+void fill_list_from_distances(PopGenetics& p, settings& s, SampleDriverState& st, CountTestArgs const& a) {
+    if (!st.dataChecked) p.check_data();
+    if (!st.polymorphismEvaluated) p.evaluate_polymorphism(s);
+    a.plainDistances();
+    p.compute_distance_matrix(nullptr, &s, 0);
+    if (p.distMat) p.check_hapl_freqs(*p.distMat, st.freqList);
+    st.listFilled = true;
+}
+
+}  // namespace
 
 bool b_table_built(char const* missing, std::clock_t& start) {
     start = get_sys_clock();
@@ -212,6 +228,66 @@ bool open_fu_fs_section(PopGenetics const& p, std::ostream& out) {
     write_banner(out, "Fu's Fs test of selective neutrality", 47, p.name);
     write_citations(out, {"Fs_test_1997"});
     return true;
+}
+
+EwensWattersonSection ewens_watterson_section_step(PopGenetics& p, settings& s, SampleDriverState& st,
+                                                   CountTestArgs const& a) {
+    EwensWattersonSection r;
+    r.singleHaplotype = p.NbHaplotypeEntries < 2;
+    if (r.singleHaplotype) {
+        *_AOS_ << "\t\tWarning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
+               << "\t\twhen there is a single haplotype in the sample. Skipping task...\n"
+               << std::endl;
+    }
+    EchoCapture echo;
+    std::clock_t start = 0;
+    char const* missing = r.singleHaplotype && a.singleHidesMissingTable ? "" : a.missingTable;
+    if (!b_table_built(missing, start) || r.singleHaplotype) {
+        r.echo = echo.take();
+        return r;
+    }
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+
+    start = get_sys_clock();
+    *_AOS_ << "\tTesting neutrality (Ewens-Watterson )..."
+           << "\n";
+    if (a.fromDistances)
+        fill_list_from_distances(p, s, st, a);
+    else
+        fill_list_from_counts(p, st, a.memoryFunction);
+    r.test = ewens_watterson_step(p, st.freqList, a.replicates, a.fromDistances, s);
+    r.tested = true;
+    r.echo = echo.take();
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
+}
+
+void write_ewens_watterson_section(std::ostream& out, EwensWattersonSection const& r, my_string const& sampleName) {
+    if (r.singleHaplotype) {
+        out << "Warning: Ewens-Watterson's test of selective neutrality cannot be performed \n"
+            << "when there is a single haplotype in the sample. Skipping task...\n"
+            << std::endl;
+    }
+    out << r.echo;
+    if (r.tested) write_ewens_watterson(out, r.test, sampleName);
+}
+
+std::optional<ChakrabortyResult> chakraborty_section_step(PopGenetics& p, settings& s, SampleDriverState& st,
+                                                          CountTestArgs const& a) {
+    std::clock_t start = 0;
+    if (!b_table_built(a.missingTable, start)) return std::nullopt;
+    *_AOS_ << "\t\tdone ! (" << elapsed_ms_since(start) << " ms)\n"
+           << "\tPerforming Chakraborty's neutrality and amalgamation test ..."
+           << "\n";
+    ChakrabortyResult r;
+    if (a.fromDistances) {
+        if (!st.listFilled) fill_list_from_distances(p, s, st, a);
+        r = chakraborty_step(p, st.freqList);
+    } else {
+        r = chakraborty_step(p);
+    }
+    *_AOS_ << "\tdone ! (" << elapsed_ms_since(start) << " ms)\n";
+    return r;
 }
 
 void write_ewens_watterson_batch_line(bool tested, EwensWattersonResult const& test, my_string const& sampleName) {

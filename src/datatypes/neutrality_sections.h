@@ -6,6 +6,8 @@
 // types have in common.
 
 #include <ctime>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -202,9 +204,6 @@ void test_fu_fs(Sample& p, settings& s, FuFsResult& r, bool skipUnwritten, char 
 // names the test.
 void write_phase_refusal(std::ostream& out, char const* first);
 
-// The Ewens-Watterson and Chakraborty list of the haplotype counts: each
-// count with its square. A MEMORY report names `memoryFunction`.
-void fill_list_from_counts(PopGenetics const& p, SampleDriverState& st, char const* memoryFunction);
 
 // "\t\tComputing BMat ..." in the log and the B table, started at `start`;
 // false, after `missing`, when it cannot be built.
@@ -220,6 +219,42 @@ bool open_tajima_section(PopGenetics const& p, std::ostream& out);
 bool open_ewens_watterson_section(PopGenetics const& p, std::ostream& out, bool plural);
 bool open_chakraborty_section(PopGenetics const& p, std::ostream& out);
 bool open_fu_fs_section(PopGenetics const& p, std::ostream& out);
+
+// --- Ewens-Watterson and Chakraborty ------------------------------------------------
+// Both tests take the sample's haplotype counts or, when the haplotypes are
+// inferred from the distance matrix, the classes of haplotypes at distance
+// 0; one list serves both tests of a driver call (SampleDriverState).
+
+// What the two steps take from the driver's data type.
+struct CountTestArgs {
+    bool fromDistances = false;       // haplotypes without real differences are merged first
+    int replicates = 0;               // of the Ewens-Watterson test
+    char const* missingTable = "";    // log line when the B table cannot be built
+    char const* memoryFunction = "";  // names a MEMORY report while the counts are listed
+    // Sets the sample's distances to those the merging reads: the number of
+    // differing sites or alleles, every weight 1.
+    std::function<void()> plainDistances;
+    // With a single haplotype the Ewens-Watterson section ends once the B
+    // table was asked for, without telling that it could not be built.
+    bool singleHidesMissingTable = false;
+};
+
+// A single haplotype is refused (the B table is built all the same); a
+// missing B table skips the test.
+struct EwensWattersonSection {
+    bool singleHaplotype = false;
+    bool tested = false;
+    EwensWattersonResult test;
+    std::string echo;  // reports echoed into the result file after the warning
+};
+EwensWattersonSection ewens_watterson_section_step(PopGenetics& p, settings& s, SampleDriverState& st,
+                                                   CountTestArgs const& a);
+void write_ewens_watterson_section(std::ostream& out, EwensWattersonSection const& r, my_string const& sampleName);
+
+// Chakraborty's test on the sample, or on the merged list; nothing when the
+// B table cannot be built.
+std::optional<ChakrabortyResult> chakraborty_section_step(PopGenetics& p, settings& s, SampleDriverState& st,
+                                                          CountTestArgs const& a);
 
 // The batch line of a tested sample, when the Ewens-Watterson batch file is on.
 void write_ewens_watterson_batch_line(bool tested, EwensWattersonResult const& test, my_string const& sampleName);

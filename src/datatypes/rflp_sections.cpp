@@ -1,5 +1,5 @@
-// The molecular-diversity and mismatch steps of the RFLP driver and their
-// writers.
+// The molecular-diversity section of the RFLP driver, its step and its
+// writer, and the table of its mismatch distribution.
 
 #include "datatypes/rflp_sections.h"
 
@@ -10,8 +10,8 @@
 #include "core/Errors.h"
 #include "core/public.h"
 #include "datatypes/PopulRFLP.h"
+#include "datatypes/driver_frame.h"
 #include "datatypes/driver_output.h"
-#include "popstats/mismatch.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -98,37 +98,40 @@ void write_rflp_molecular_diversity(std::ostream& out, RflpMolecularDiversityRes
     write_theta(out, r.theta, rflp_theta_texts);
 }
 
-// --- mismatch distribution ------------------------------------------------------
-
-MismatchSectionResult rflp_mismatch_step(PopulRFLP& p, settings& s, SampleDriverState& st, int method,
-                                         double deletionWeight) {
-    if (!st.dataChecked) p.evaluate_polymorphism(s);
-    st.polymorphismEvaluated = true;
-    *_AOS_ << "\tComputing mismatch distribution...\n";
-    const std::clock_t start = get_sys_clock();
-    p.deletionWeight = deletionWeight;
-    p.distanceMethod = method;
-    // With the proportion method the distances become numbers of sites.
-    p.compute_distance_matrix(nullptr, &s, 1);
-    mismatch_distribution_step(p);
-    return mismatch_section_result(p, p.distanceMethod, 0.0, start);
+void molecular_diversity_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st) {
+    write_banner(out, "Molecular diversity indices", 32, p.name);
+    write_citations(out, {"PairwiseDiff_1983", "NucleotideDiversity_1981", "ThetaS_1975", "NeutralAlleles_1972",
+                          "ThetaHom_1964"});
+    RflpMolecularDiversityArgs a;
+    a.method = s.DistanceMethod;
+    a.deletionWeight = s.DeletionWeight;
+    a.showOriginal = shows_original(p, s);
+    a.haplotypicOrPhased = run_haplotypic_or_phased(s);
+    a.computeTheta = s.ComputeTheta;
+    const RflpMolecularDiversityResult r = rflp_molecular_diversity_step(p, s, st, a);
+    write_rflp_molecular_diversity(out, r, [&] {
+        if (s.PrintHaplDistMat != 0 || s.PrintMinSpannNetworkPop != 0) p.print_out_dist_mat(&out, s);
+    });
 }
+
+// --- mismatch distribution ------------------------------------------------------
 
 namespace {
 
 int last_class(MismatchSectionResult const& r) { return r.lastExpClass >= 1 ? r.lastExpClass : r.maxPairwiseDistance; }
 
-}  // namespace
-
-bool rflp_mismatch_rows_by_class(MismatchSectionResult const& r) {
+// One row per class, or the single row of the number of pairs.
+bool rows_by_class(MismatchSectionResult const& r) {
     return last_class(r) != 0 && !r.observed.empty() && !r.expected.empty();
 }
+
+}  // namespace
 
 void write_rflp_mismatch_table(std::ostream& out, MismatchSectionResult const& r) {
     out << "Distance method : " << rflp_method_name(r.method) << "\n\n"
         << std::right << std::setw(8) << "#Diff." << std::setw(8) << "Count" << std::setw(12) << "Exp. Count" << "\n"
         << std::setw(8) << "------" << std::setw(8) << "-----" << std::setw(12) << "----------" << "\n";
-    if (!rflp_mismatch_rows_by_class(r)) {
+    if (!rows_by_class(r)) {
         const double n = r.sampleSize;
         out << std::setw(8) << 0 << std::setw(8) << static_cast<long>(n * (n - 1.0) / 2.0) << std::setw(8) << 0
             << "\n";

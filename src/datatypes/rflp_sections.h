@@ -1,25 +1,18 @@
 #pragma once
 
-// The sections of the RFLP sample driver where they differ from the DNA
-// driver's: their steps (which compute, log their progress and leave the
-// results in the sample) and the writers of their result-file text. The
-// neutrality-test sections run whole, banner to batch line
-// (rflp_neutrality.cpp).
+// The sections of the RFLP sample driver where it differs from the DNA
+// driver (the sections they share: sequence_sections.h): the molecular
+// diversity, its step (which computes, logs its progress and leaves the
+// results in the sample) and its writer, and the distance table of the
+// mismatch distribution.
 
-#include <ctime>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <ostream>
-#include <string>
 
-#include "core/my_string.h"
 #include "datatypes/diversity_sections.h"
 #include "datatypes/driver_state.h"
 #include "datatypes/mismatch_section.h"
-#include "datatypes/neutrality_sections.h"
-#include "popstats/chakraborty.h"
-#include "popstats/ewens_watterson.h"
 
 namespace quintle {
 
@@ -74,61 +67,14 @@ RflpMolecularDiversityResult rflp_molecular_diversity_step(PopulRFLP& p, setting
 void write_rflp_molecular_diversity(std::ostream& out, RflpMolecularDiversityResult const& r,
                                     std::function<void()> const& distanceTables);
 
+// The section: its banner and citations, the step and the result file.
+void molecular_diversity_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st);
+
 // --- mismatch distribution ------------------------------------------------------
 
-// Evaluates the polymorphism unless the data were checked, then the distance
-// matrix of the method (numbers of differing sites) and the distribution.
-MismatchSectionResult rflp_mismatch_step(PopulRFLP& p, settings& s, SampleDriverState& st, int method,
-                                         double deletionWeight);
 // "Distance method : ", the table's heading and its rows: one per class up
 // to the last expected one (or the largest distance), or a single row of the
 // number of pairs when there is no distribution.
 void write_rflp_mismatch_table(std::ostream& out, MismatchSectionResult const& r);
-// Whether write_rflp_mismatch_table gave one row per class.
-bool rflp_mismatch_rows_by_class(MismatchSectionResult const& r);
-
-// --- neutrality tests (rflp_neutrality.cpp) ---------------------------------------
-
-// Tajima's D of the sample on its polymorphic sites (substitutions and
-// deletions), against replicates simulated under theta(S) of its
-// substitution sites; deletionWeight of the distances.
-TajimaResult rflp_tajima_step(PopulRFLP& p, settings& s, SampleDriverState& st, double deletionWeight,
-                              long replicates);
-void write_rflp_tajima(std::ostream& out, TajimaResult const& r);
-
-struct RflpFuFsArgs {
-    double deletionWeight = 1.0;
-    bool inferred = false;  // haplotypes without real differences are merged
-    long replicates = 0;
-};
-// Fu's Fs against replicates simulated under theta(pi); the sample's Fu
-// fields are set.
-FuFsResult rflp_fu_fs_step(PopulRFLP& p, settings& s, SampleDriverState& st, RflpFuFsArgs const& a);
-
-// The Ewens-Watterson section: a single haplotype is refused (the B table
-// is still built), a missing B table skips the test.
-struct RflpEwensWattersonSection {
-    bool singleHaplotype = false;
-    bool tested = false;
-    EwensWattersonResult test;
-    std::string echo;  // reports echoed into the result file after the warning
-};
-RflpEwensWattersonSection rflp_ewens_watterson_step(PopulRFLP& p, settings& s, SampleDriverState& st,
-                                                    bool inferred, int replicates);
-void write_rflp_ewens_watterson(std::ostream& out, RflpEwensWattersonSection const& r,
-                                my_string const& sampleName);
-
-// Chakraborty's test, on the sample or on the merged list; nothing when the
-// B table is missing.
-std::optional<ChakrabortyResult> rflp_chakraborty_step(PopulRFLP& p, settings& s, SampleDriverState& st,
-                                                       bool inferred);
-
-// Each section writes its banner, runs its step and writes the result file
-// and the batch line; false when the run asks to stop.
-
-bool rflp_tajima_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st);
-bool rflp_ewens_watterson_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st);
-bool rflp_chakraborty_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st);
-bool rflp_fu_fs_section(PopulRFLP& p, settings& s, std::fstream& out, SampleDriverState& st);
 
 }  // namespace quintle

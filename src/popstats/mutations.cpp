@@ -588,14 +588,12 @@ int HitSiteStates::add_leaf(int const* row, std::uint64_t hash) {
 // Numbers the sequences in the order of their first leaf.
 void HitSiteStates::number_sequences() {
     order_.clear();
-    firstLeaf_.clear();
     rank_.assign(rawCount_.size(), -1);
     for (int i = 0; i < numLeaves_; ++i) {
         const auto raw = static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(i)]);
         if (rank_[raw] >= 0) continue;
         rank_[raw] = static_cast<int>(order_.size());
         order_.push_back(static_cast<int>(raw));
-        firstLeaf_.push_back(i);
     }
 }
 

@@ -72,8 +72,8 @@ public:
     int single_hit_sequences() const { return singleHitSequences_; }
 
     // The distinct sequences of the leaves, numbered in the order of their
-    // first leaf: their number, the sequence of leaf i, the first leaf and
-    // the number of leaves of sequence c, and its states at hit_sites().
+    // first leaf: their number, the sequence of leaf i, the number of leaves
+    // of sequence c, and its states at hit_sites().
     // They are found by a second walk over the hit sites, on the first call
     // after the pass (find_sequences), so that a pass whose single hits
     // settle its statistics goes without it.
@@ -85,10 +85,6 @@ public:
     int sequence_of(int leaf) {
         find_sequences();
         return rank_[static_cast<std::size_t>(leafRaw_[static_cast<std::size_t>(leaf)])];
-    }
-    int first_leaf(int c) {
-        find_sequences();
-        return firstLeaf_[static_cast<std::size_t>(c)];
     }
     int copies(int c) {
         find_sequences();
@@ -137,7 +133,6 @@ private:
     // The same sequences in the order of their first leaf.
     std::vector<int> order_;
     std::vector<int> rank_;
-    std::vector<int> firstLeaf_;
     // Mutations in the order they were dropped; node k's are
     // events_[eventBegin_[k], eventEnd_[k]).
     std::vector<Mutation> events_;

@@ -142,7 +142,7 @@ TEST(DnaSections, StepsLeaveTheirDistanceSettingsInTheSample) {
         char const* what;
         int method;
         double gamma;
-        DnaWeights weights;
+        SequenceWeights weights;
     };
     for (Case c : {Case{"molecular", 2, 0.5, {0.5, 2.0, 3.0}}, Case{"mismatch", 6, 0.25, {0.0, 1.5, 1.0}}}) {
         DnaSample d("pop1", worked_sample());
@@ -153,7 +153,7 @@ TEST(DnaSections, StepsLeaveTheirDistanceSettingsInTheSample) {
             a.distances = {c.method, c.gamma, c.weights};
             dna_molecular_diversity_step(d.pop, run.s, st, a);
         } else {
-            dna_mismatch_step(d.pop, run.s, st, {c.method, c.gamma, c.weights});
+            sequence_mismatch_step(d.pop, run.s, st, {c.method, c.gamma, c.weights});
         }
         EXPECT_EQ(d.pop.distanceMethod, c.method) << c.what;
         EXPECT_EQ(d.pop.gammaA, c.gamma) << c.what;
@@ -168,7 +168,7 @@ TEST(DnaSections, MismatchStepCountsPairsByDistance) {
     DnaSample d("pop1", worked_sample());
     DriverRun run(4);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
-    const MismatchSectionResult r = dna_mismatch_step(d.pop, run.s, st, {});
+    const MismatchSectionResult r = sequence_mismatch_step(d.pop, run.s, st, {});
 
     ASSERT_GE(r.observed.size(), 3u);
     EXPECT_EQ(r.observed[0], 1);

@@ -13,6 +13,7 @@
 #include "data/Haplo_DB.h"
 #include "datatypes/dna_driver_fixture.h"
 #include "datatypes/dna_sections.h"
+#include "datatypes/sequence_sections.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/sim_support.h"
 #include "support/sanitized_build.h"
@@ -73,7 +74,7 @@ TEST(DnaNeutrality, ObservedTajimaAndFuAgainstClosedForms) {
     DriverRun run(kTajima);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
 
-    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 0});
+    const TajimaResult t = sequence_tajima_step(d.pop, run.s, st, {{}, 0});
     EXPECT_EQ(t.n, 5);
     EXPECT_EQ(t.segregatingSites, 3);
     EXPECT_NEAR(t.meanPairwiseDiff, 1.2, 1e-12);
@@ -83,7 +84,7 @@ TEST(DnaNeutrality, ObservedTajimaAndFuAgainstClosedForms) {
     EXPECT_EQ(t.pBeforeSimulations, -1.0);
     EXPECT_EQ(d.pop.tajimaP, -1.0);
 
-    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(0));
+    const FuFsResult f = sequence_fu_fs_step(d.pop, run.s, st, fu_args(0));
     ASSERT_EQ(f.outcome, FuFsResult::Outcome::tested);
     EXPECT_EQ(f.k, 4);
     EXPECT_NEAR(f.thetaPi, 1.2, 1e-12);
@@ -100,7 +101,7 @@ TEST(DnaNeutrality, SimulatedPValuesReachTheSample) {
     DriverRun run(kTajima);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
     initialize_ran3(-11);
-    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 40});
+    const TajimaResult t = sequence_tajima_step(d.pop, run.s, st, {{}, 40});
     ASSERT_FALSE(t.stopped);
     EXPECT_GE(t.simulated.p, 0.0);
     EXPECT_LE(t.simulated.p, 1.0);
@@ -110,7 +111,7 @@ TEST(DnaNeutrality, SimulatedPValuesReachTheSample) {
     write_tajima_batch(batch, d.pop.name, t, 2);
     EXPECT_NE(batch.str().find("\t-1.000000\t"), std::string::npos) << batch.str();
 
-    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(40));
+    const FuFsResult f = sequence_fu_fs_step(d.pop, run.s, st, fu_args(40));
     EXPECT_EQ(d.pop.fuFsP, f.simulated.p);
     EXPECT_GE(f.simulated.p, 0.0);
     EXPECT_GT(f.simulated.secondMean, 1.0);  // replicates hold more than one haplotype
@@ -127,12 +128,12 @@ TEST(DnaNeutrality, NegativeReplicateCountSimulatesNothing) {
     long seed = 1;
     const double next = ran3(&seed);
     initialize_ran3(-11);
-    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, -5});
+    const TajimaResult t = sequence_tajima_step(d.pop, run.s, st, {{}, -5});
     EXPECT_EQ(t.replicates, 0);
     std::ostringstream text;
-    write_dna_tajima(text, t);
+    write_sequence_tajima(text, t, driver_type(d.pop));
     EXPECT_EQ(text.str().find("No. of simulations"), std::string::npos) << text.str();
-    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(-5));
+    const FuFsResult f = sequence_fu_fs_step(d.pop, run.s, st, fu_args(-5));
     EXPECT_EQ(f.replicates, 0);
     EXPECT_EQ(d.pop.fuFsP, -1.0);
     EXPECT_EQ(ran3(&seed), next) << "no draw was made";
@@ -145,7 +146,7 @@ TEST(DnaNeutrality, StopRequestEndsTheReplicates) {
     DriverRun run(kTajima);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
     run.s.stopFlag = 1;
-    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 40});
+    const TajimaResult t = sequence_tajima_step(d.pop, run.s, st, {{}, 40});
     EXPECT_TRUE(t.stopped);
     EXPECT_EQ(d.pop.tajimaP, -1.0);
     std::ostringstream batch;
@@ -169,7 +170,7 @@ TEST(DnaNeutrality, FuOutcomesThatRefuse) {
         SampleDriverState st(d.pop.NbHaplotypeEntries);
         d.pop.fuFs = 2.5;
         d.pop.fuFsP = 0.5;
-        EXPECT_EQ(dna_fu_fs_step(d.pop, run.s, st, fu_args(10)).outcome, c.outcome) << c.what;
+        EXPECT_EQ(sequence_fu_fs_step(d.pop, run.s, st, fu_args(10)).outcome, c.outcome) << c.what;
         EXPECT_EQ(d.pop.fuFs, 0.0) << c.what;
         EXPECT_EQ(d.pop.fuFsP, -1.0) << c.what;
     }
@@ -182,7 +183,7 @@ TEST(DnaNeutrality, RefusedObservedFsSkipsSimulations) {
     DriverRun run(kFuFs);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
     d.pop.fuFsP = 0.5;
-    const FuFsResult f = dna_fu_fs_step(d.pop, run.s, st, fu_args(50));
+    const FuFsResult f = sequence_fu_fs_step(d.pop, run.s, st, fu_args(50));
     EXPECT_EQ(f.outcome, FuFsResult::Outcome::tested);
     EXPECT_EQ(f.replicates, 0);
     EXPECT_EQ(d.pop.fuFsP, -1.0);
@@ -197,13 +198,13 @@ TEST(DnaNeutrality, ReportsOfTheSimulationsWaitForTheirPlace) {
     DriverRun run(kTajima);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
     initialize_ran3(-3);
-    const TajimaResult t = dna_tajima_step(d.pop, run.s, st, {1.0, 1.0, 5});
+    const TajimaResult t = sequence_tajima_step(d.pop, run.s, st, {{}, 5});
     // Two copies: every simulated D is 0, so its variance is not positive.
     EXPECT_NE(t.echoSimulations.find("attempt to compute negative sqrt"), std::string::npos);
     EXPECT_EQ(run.result(), "");
 
     std::ostringstream out;
-    write_dna_tajima(out, t);
+    write_sequence_tajima(out, t, driver_type(d.pop));
     const std::string text = out.str();
     const auto observed = text.find("Tajima's D  ");
     const auto echo = text.find(t.echoSimulations);
@@ -216,13 +217,50 @@ TEST(DnaNeutrality, SingleHaplotypeRefusesEwensWattersonAndChakraborty) {
     DnaSample d("one", {{"ACGTACGTAC", 6}});
     DriverRun run(128 | 256);
     SampleDriverState st(d.pop.NbHaplotypeEntries);
-    const DnaEwensWattersonSection ew = dna_ewens_watterson_step(d.pop, run.s, st, false, 20);
+    CountTestArgs args{false, 20, "", "test", [&d] { d.pop.distanceMethod = 0; }};
+    const EwensWattersonSection ew = ewens_watterson_section_step(d.pop, run.s, st, args);
     EXPECT_TRUE(ew.singleHaplotype);
     EXPECT_FALSE(ew.tested);
-    const std::optional<ChakrabortyResult> c = dna_chakraborty_step(d.pop, run.s, st, true);
+    args.fromDistances = true;
+    const std::optional<ChakrabortyResult> c = chakraborty_section_step(d.pop, run.s, st, args);
     ASSERT_TRUE(c.has_value());
     EXPECT_EQ(c->outcome, ChakrabortyResult::Outcome::single_haplotype);
     EXPECT_NE(run.log().find("Warning: Chakraborty's test"), std::string::npos);
+}
+
+// With the haplotypes inferred from the distances, the two tests of the
+// haplotype counts share one list of the classes at distance 0: the
+// distances are set and the list filled once, for the first test that runs.
+// A haplotype that differs from another only where it has missing data
+// falls into the other's class.
+TEST(DnaNeutrality, CountTestsShareOneListOfClassesAtDistanceZero) {
+    DnaSample d("classes", {{"ACGTA", 2}, {"ACGT?", 1}, {"CCGTA", 2}});
+    DriverRun run(128 | 256);
+    run.s.AllowedLevelOfMissingData = 0.5;
+    SampleDriverState st(d.pop.NbHaplotypeEntries);
+    int distancesSet = 0;
+    const CountTestArgs args{true, 10, "", "test", [&] {
+                                 ++distancesSet;
+                                 d.pop.distanceMethod = 0;
+                             }};
+    const EwensWattersonSection ew = ewens_watterson_section_step(d.pop, run.s, st, args);
+    EXPECT_TRUE(ew.tested);
+    EXPECT_EQ(ew.test.k, 2);
+    const std::optional<ChakrabortyResult> c = chakraborty_section_step(d.pop, run.s, st, args);
+    ASSERT_TRUE(c.has_value());
+    EXPECT_TRUE(c->listForm);
+    EXPECT_EQ(c->k, 2);
+    EXPECT_EQ(c->numOriginal, 3);
+    EXPECT_EQ(distancesSet, 1);
+    EXPECT_EQ(st.freqList.count, 2);
+
+    // From the counts every haplotype is an allele of its own.
+    SampleDriverState counts(d.pop.NbHaplotypeEntries);
+    const std::optional<ChakrabortyResult> plain =
+        chakraborty_section_step(d.pop, run.s, counts, CountTestArgs{false, 10, "", "test", [] {}});
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_FALSE(plain->listForm);
+    EXPECT_EQ(plain->k, 3);
 }
 
 // Simulated replicates must not mark the real samples' substitution sites.

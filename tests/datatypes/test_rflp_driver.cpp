@@ -15,6 +15,7 @@
 #include "core/random.h"
 #include "datatypes/rflp_fixture.h"
 #include "datatypes/rflp_sections.h"
+#include "datatypes/sequence_sections.h"
 
 using namespace quintle;
 using namespace quintle::testing_support;
@@ -114,7 +115,7 @@ TEST(RflpDriver, MolecularDiversityTruncatesTheDeletionWeight) {
     EXPECT_EQ(m.usableSites, 5);
     EXPECT_EQ(m.indelSites, 1);
     EXPECT_DOUBLE_EQ(m.meanPairwiseDiff, 0.9);
-    const MismatchSectionResult mm = rflp_mismatch_step(r.pop, run.s, st, 1, run.s.DeletionWeight);
+    const MismatchSectionResult mm = sequence_mismatch_step(r.pop, run.s, st, {1, 0.0, {run.s.DeletionWeight}});
     EXPECT_DOUBLE_EQ(mm.mean, 1.5);
     EXPECT_EQ(mm.maxPairwiseDistance, 3);  // proportions scaled back to sites
     EXPECT_EQ(r.pop.deletionWeight, 0.5);

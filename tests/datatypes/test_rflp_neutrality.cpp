@@ -14,6 +14,7 @@
 #include "datatypes/rflp_fixture.h"
 #include "datatypes/rflp_replicate.h"
 #include "datatypes/rflp_sections.h"
+#include "datatypes/sequence_sections.h"
 #include "popstats/TNode.h"
 #include "popstats/sim_support.h"
 #include "support/sanitized_build.h"
@@ -38,8 +39,8 @@ std::vector<std::pair<std::string, int>> deletion_sample() {
     return {{"01-011", 2}, {"011011", 1}, {"0100?1", 1}, {"11-010", 1}};
 }
 
-RflpFuFsArgs fu_args(long replicates) {
-    RflpFuFsArgs a;
+FuFsArgs fu_args(long replicates) {
+    FuFsArgs a;
     a.replicates = replicates;
     return a;
 }
@@ -56,7 +57,7 @@ TEST(RflpNeutrality, WorkedSampleAgainstIndependentValues) {
     RflpRun run(kTajima | kFuFs);
     SampleDriverState st(r.pop.NbHaplotypeEntries);
 
-    const TajimaResult t = rflp_tajima_step(r.pop, run.s, st, 1.0, 0);
+    const TajimaResult t = sequence_tajima_step(r.pop, run.s, st, {{}, 0});
     EXPECT_EQ(t.segregatingSites, 5);
     EXPECT_NEAR(t.meanPairwiseDiff, 2.066666666666667, 1e-12);
     EXPECT_NEAR(t.D, -0.31465696287467526, 1e-12);
@@ -64,7 +65,7 @@ TEST(RflpNeutrality, WorkedSampleAgainstIndependentValues) {
     EXPECT_NEAR(t.thetaS, 5.0 / (137.0 / 60.0), 1e-12);
     EXPECT_EQ(t.replicates, 0);
 
-    const FuFsResult f = rflp_fu_fs_step(r.pop, run.s, st, fu_args(0));
+    const FuFsResult f = sequence_fu_fs_step(r.pop, run.s, st, fu_args(0));
     EXPECT_EQ(f.outcome, FuFsResult::Outcome::tested);
     EXPECT_EQ(f.k, 5);
     EXPECT_NEAR(f.Fs, -2.0413309576918188, 1e-9);
@@ -82,7 +83,7 @@ TEST(RflpNeutrality, TajimaCountsDeletionSitesInD) {
     run.s.AllowedLevelOfMissingData = 0.05;
     SampleDriverState st(r.pop.NbHaplotypeEntries);
     initialize_ran3(-11);
-    const TajimaResult t = rflp_tajima_step(r.pop, run.s, st, 1.0, 1);
+    const TajimaResult t = sequence_tajima_step(r.pop, run.s, st, {{}, 1});
     EXPECT_EQ(t.segregatingSites, 2);
     EXPECT_DOUBLE_EQ(t.meanPairwiseDiff, 1.5);
     EXPECT_NEAR(t.D, 0.2621232711369273, 1e-12);
@@ -109,7 +110,7 @@ TEST(RflpNeutrality, UnformedObservedFsSkipsSimulations) {
     const double expectedDraw = next_deviate();
     initialize_ran3(-7);
     r.pop.fuFsP = 0.5;
-    const FuFsResult f = rflp_fu_fs_step(r.pop, run.s, st, fu_args(50));
+    const FuFsResult f = sequence_fu_fs_step(r.pop, run.s, st, fu_args(50));
     EXPECT_EQ(f.outcome, FuFsResult::Outcome::tested);
     EXPECT_EQ(f.replicates, 0);
     EXPECT_EQ(r.pop.fuFsP, -1.0);
@@ -134,7 +135,7 @@ TEST(RflpNeutrality, FuRefusals) {
         SampleDriverState st(r.pop.NbHaplotypeEntries);
         r.pop.fuFs = 2.5;
         r.pop.fuFsP = 0.5;
-        EXPECT_EQ(rflp_fu_fs_step(r.pop, run.s, st, fu_args(10)).outcome, c.outcome) << c.what;
+        EXPECT_EQ(sequence_fu_fs_step(r.pop, run.s, st, fu_args(10)).outcome, c.outcome) << c.what;
         EXPECT_EQ(r.pop.fuFs, 0.0) << c.what;
         EXPECT_EQ(r.pop.fuFsP, -1.0) << c.what;
     }
@@ -146,17 +147,18 @@ TEST(RflpNeutrality, SingleHaplotype) {
     RflpSample r("one", {{"0101101", 6}});
     RflpRun run(128 | 256);
     SampleDriverState st(r.pop.NbHaplotypeEntries);
-    const RflpEwensWattersonSection ew = rflp_ewens_watterson_step(r.pop, run.s, st, false, 20);
+    const CountTestArgs args{false, 20, "", "test", [&r] { r.pop.distanceMethod = 0; }};
+    const EwensWattersonSection ew = ewens_watterson_section_step(r.pop, run.s, st, args);
     EXPECT_TRUE(ew.singleHaplotype);
     EXPECT_FALSE(ew.tested);
     const std::string log = run.log();
     EXPECT_LT(log.find("Warning: Ewens-Watterson's test"), log.find("Computing BMat"));
     EXPECT_EQ(log.find("Testing neutrality (Ewens-Watterson )"), std::string::npos);
     std::ostringstream out;
-    write_rflp_ewens_watterson(out, ew, r.pop.name);
+    write_ewens_watterson_section(out, ew, r.pop.name);
     EXPECT_EQ(out.str().rfind("Warning: Ewens-Watterson's test", 0), 0u);
 
-    const std::optional<ChakrabortyResult> c = rflp_chakraborty_step(r.pop, run.s, st, false);
+    const std::optional<ChakrabortyResult> c = chakraborty_section_step(r.pop, run.s, st, args);
     ASSERT_TRUE(c.has_value());
     EXPECT_EQ(c->outcome, ChakrabortyResult::Outcome::single_haplotype);
 }
