@@ -197,6 +197,32 @@ void write_standard_diversity(Samples& set, settings& s, std::ostream& os, int w
 // their means, s.d.s and totals).
 void take_standard_diversity(SummaryLine& line, StandardDiversityValues const& v);
 
+// --- values of the microsatellite tables -----------------------------------
+
+// The tables "Allelic size range", "Garza-Williamson index" and
+// "Garza-Williamson modified index" of one pass: one row per locus, then
+// each sample's mean over loci and its s.d. (with, for the size range, the
+// total column's value per locus and the mean and s.d. of those totals).
+struct MicrosatSummaryValues {
+    std::vector<SummaryRowValues> range, gw, ngw;
+    SummaryRowValues rangeMean, rangeSd, gwMean, gwSd, ngwMean, ngwSd;
+    // The pooled samples' Garza-Williamson index: the mean over loci of
+    // the total number of alleles over the total range plus 1.
+    double totGW = 0.0;
+};
+
+// The values of the three tables; totNumAlleles: the total number of
+// alleles per locus (its length is the number of locus rows). Each
+// sample's mean modified index and its s.d. are stored in the sample.
+MicrosatSummaryValues compute_microsat_summary(Samples& set, std::vector<double> const& totNumAlleles);
+
+// Writes the three tables; w: the section's column width.
+void write_microsat_summary(Samples& set, settings& s, std::ostream& os, int w, MicrosatSummaryValues const& v);
+
+// Puts the size range (R), the index (GW) and the modified index (NGW) with
+// their means, s.d.s and totals into `line`.
+void take_microsat_summary(SummaryLine& line, MicrosatSummaryValues const& v);
+
 // The sample at position i of the set as a statistics object; a sample that
 // carries no statistics reads as a fresh object whose results were not
 // computed.

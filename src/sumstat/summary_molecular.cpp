@@ -78,27 +78,6 @@ private:
     int labelWidth_;
 };
 
-// The "Mean" and "s.d." rows that close a per-locus table: each sample's
-// mean over loci and its s.d., which the statistics line receives in
-// `values` and `sdValues` as well; with `overLoci`, the total column's mean
-// and s.d. Returns the Mean row's summary over samples.
-SummarySums mean_and_sd_rows(Rows const& t, std::ostream& os, std::vector<double> const& means,
-                             std::vector<double> const& sds, std::optional<std::vector<double>>& values,
-                             std::optional<std::vector<double>>& sdValues, SummarySums const* overLoci = nullptr) {
-    t.label("Mean");
-    values = means;
-    SummarySums const m = t.plain_cells(means);
-    if (overLoci != nullptr) os << std::setw(12) << overLoci->mean();
-    os << "\n";
-
-    t.label("s.d.");
-    sdValues = sds;
-    t.plain_cells(sds);
-    if (overLoci != nullptr) os << std::setw(12) << overLoci->sd();
-    os << "\n";
-    return m;
-}
-
 template <class T>
 double at(MY_TArrayAsVector<T> const& a, long i) {
     return i < a.count ? static_cast<double>(a[i]) : 0.0;
@@ -312,120 +291,191 @@ private:
 
 }  // namespace
 
-void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double const> totNumAlleles) {
-    long const n = Populations.count;
-    if (ProfileSettings::DataType != MICROSAT || n < 1) return;
-    std::ostream discard(nullptr);
-    std::ostream& os = result_stream(s, discard);
+namespace {
+
+// A row of one value per sample with their mean and s.d.
+SummaryRowValues summarised(std::vector<double> values) {
+    SummaryRowValues row;
+    SummarySums const m = summary_sums(values);
+    row.mean = m.mean();
+    row.sd = m.sd();
+    row.values = std::move(values);
+    return row;
+}
+
+// The sample cells of a row with its mean and s.d.; counts as integers.
+void write_row(std::ostream& os, int w, SummaryRowValues const& row, bool counts) {
+    for (double x : row.values) {
+        if (counts)
+            os << std::setw(w) << summary_count(x);
+        else
+            os << std::setw(w) << x;
+    }
+    os << std::setw(12) << row.mean << std::setw(12) << row.sd;
+}
+
+// The "Mean" and "s.d." rows that close a per-locus table; with
+// `totals`, the total column's mean and s.d.
+void write_mean_and_sd_rows(Rows const& t, std::ostream& os, int w, SummaryRowValues const& mean,
+                            SummaryRowValues const& sd, bool totals) {
+    t.label("Mean");
+    write_row(os, w, mean, false);
+    if (totals) os << std::setw(12) << mean.total;
+    os << "\n";
+    t.label("s.d.");
+    write_row(os, w, sd, false);
+    if (totals) os << std::setw(12) << sd.total;
+    os << "\n";
+}
+
+}  // namespace
+
+MicrosatSummaryValues compute_microsat_summary(Samples& set, std::vector<double> const& totNumAlleles) {
+    MicrosatSummaryValues v;
+    long const n = set.Populations.count;
+    if (n < 1) return v;
     long const L = static_cast<long>(totNumAlleles.size());
-    Rows const t(os, w, 6);
+    auto column = [&set](auto value) { return sample_column(set, value); };
 
-    auto column = [this](auto value) { return sample_column(*this, value); };
-
-    // --- Allelic size range ---------------------------------------------
+    // Allelic size range.
     std::vector<double> totRange(static_cast<std::size_t>(L), 0.0);
+    double totGW = 0.0;
+    for (long l = 0; l < L; ++l) {
+        SummaryRowValues row = summarised(column([l](PopGenetics const& p) { return at(p.locusAllelicRange, l); }));
+        // The pooled samples' range: largest size of any sample minus the
+        // smallest of any.
+        double largest = at(summary_sample(set, 0).locusMaxAlleleSize, l);
+        double smallest = at(summary_sample(set, 0).locusMinAlleleSize, l);
+        for (long i = 1; i < n; ++i) {
+            largest = std::max(largest, at(summary_sample(set, i).locusMaxAlleleSize, l));
+            smallest = std::min(smallest, at(summary_sample(set, i).locusMinAlleleSize, l));
+        }
+        double const total = std::trunc(largest - smallest);
+        totRange[static_cast<std::size_t>(l)] = total;
+        row.total = total;
+        v.range.push_back(std::move(row));
+        totGW += totNumAlleles[static_cast<std::size_t>(l)] / (total + 1.0);
+    }
+    if (L > 0) totGW /= static_cast<double>(L);
+    v.totGW = totGW;
+    SummarySums const overLoci = summary_sums(totRange);
+    v.rangeMean = summarised(column([](PopGenetics const& p) { return p.meanAllelicRange; }));
+    v.rangeMean.total = overLoci.mean();
+    v.rangeSd = summarised(column([](PopGenetics const& p) { return p.meanAllelicRangeSd; }));
+    v.rangeSd.total = overLoci.sd();
+
+    // Garza-Williamson index.
+    for (long l = 0; l < L; ++l)
+        v.gw.push_back(summarised(column([l](PopGenetics const& p) { return at(p.locusGarzaWilliamson, l); })));
+    v.gwMean = summarised(column([](PopGenetics const& p) { return p.meanGW; }));
+    v.gwSd = summarised(column([](PopGenetics const& p) { return p.meanGWSd; }));
+
+    // Garza-Williamson modified index. Each sample's sum and sum of squares
+    // over loci continue from what its modified-index results hold (0 after
+    // a reset).
+    std::vector<double> sum = column([](PopGenetics const& p) { return p.meanModifiedGW; });
+    std::vector<double> sumSq = column([](PopGenetics const& p) { return p.meanModifiedGWSd; });
+    for (long l = 0; l < L; ++l) {
+        double const scale = totRange[static_cast<std::size_t>(l)] + 1.0;
+        std::vector<double> values = column([l, scale](PopGenetics const& p) {
+            return at(p.locusGarzaWilliamson, l) * (at(p.locusAllelicRange, l) + 1.0) / scale;
+        });
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            sum[i] += values[i];
+            sumSq[i] += values[i] * values[i];
+        }
+        v.ngw.push_back(summarised(std::move(values)));
+    }
+    std::vector<double> means(sum.size(), 0.0);
+    std::vector<double> sds(sum.size(), 0.0);
+    double const dl = static_cast<double>(L);
+    for (std::size_t i = 0; i < sum.size(); ++i) {
+        // Without locus rows there is no mean to take: 0, not 0/0.
+        if (L > 0) means[i] = sum[i] / dl;
+        double const var = L > 0 ? sumSq[i] / dl - means[i] * means[i] : 0.0;
+        if (L >= 2 && var > 0.0) sds[i] = std::sqrt(var * dl / (dl - 1.0));
+        if (auto* p = dynamic_cast<PopGenetics*>(set.Populations[static_cast<long>(i)])) {
+            p->meanModifiedGW = means[i];
+            p->meanModifiedGWSd = sds[i];
+        }
+    }
+    v.ngwMean = summarised(std::move(means));
+    v.ngwSd = summarised(std::move(sds));
+    return v;
+}
+
+void write_microsat_summary(Samples& set, settings& s, std::ostream& os, int w, MicrosatSummaryValues const& v) {
+    Rows const t(os, w, 6);
     {
         static SummaryTableLayout const layout{
             "allRange", "Allelic range", "Allelic size range", "sumAllelicSizeRange", "range", "Locus#", 6,
             "Tot. range"};
-        SummaryTable frame(*this, s, os, w, layout);
+        SummaryTable frame(set, s, os, w, layout);
         frame.open();
         os.precision(3);
-
-        double totGW = 0.0;
-        for (long l = 0; l < L; ++l) {
-            t.label(l + 1);
-            t.count_cells(column([l](PopGenetics const& p) { return at(p.locusAllelicRange, l); }));
-            // The pooled samples' range: largest size of any sample minus the
-            // smallest of any.
-            double largest = at(summary_sample(*this, 0).locusMaxAlleleSize, l);
-            double smallest = at(summary_sample(*this, 0).locusMinAlleleSize, l);
-            for (long i = 1; i < n; ++i) {
-                largest = std::max(largest, at(summary_sample(*this, i).locusMaxAlleleSize, l));
-                smallest = std::min(smallest, at(summary_sample(*this, i).locusMinAlleleSize, l));
-            }
-            double const total = std::trunc(largest - smallest);
-            totRange[static_cast<std::size_t>(l)] = total;
-            os << std::setw(12) << static_cast<long long>(total) << "\n";
-            totGW += totNumAlleles[static_cast<std::size_t>(l)] / (total + 1.0);
+        for (std::size_t l = 0; l < v.range.size(); ++l) {
+            t.label(static_cast<long>(l + 1));
+            write_row(os, w, v.range[l], true);
+            os << std::setw(12) << static_cast<long long>(v.range[l].total) << "\n";
         }
-        if (L > 0) totGW /= static_cast<double>(L);
-        summary_line.totGW = totGW;
-        SummarySums const overLoci = summary_sums(totRange);
-
-        SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanAllelicRange; }),
-                                               column([](PopGenetics const& p) { return p.meanAllelicRangeSd; }),
-                                               summary_line.r, summary_line.rSd, &overLoci);
-        summary_line.meanR = m.mean();
-        summary_line.sdR = m.sd();
-        summary_line.totR = overLoci.mean();
+        write_mean_and_sd_rows(t, os, w, v.rangeMean, v.rangeSd, true);
         frame.close();
     }
-
-    // --- Garza-Williamson index -----------------------------------------
     {
         static SummaryTableLayout const layout{
             "GW", "Garza-Williamson index", "Garza-Williamson index", "sumGWIndex", "GWIndex", "Locus#", 6, nullptr};
-        SummaryTable frame(*this, s, os, w, layout);
+        SummaryTable frame(set, s, os, w, layout);
         frame.open();
         os.precision(5);
-        for (long l = 0; l < L; ++l) {
-            t.label(l + 1);
-            t.plain_cells(column([l](PopGenetics const& p) { return at(p.locusGarzaWilliamson, l); }));
+        for (std::size_t l = 0; l < v.gw.size(); ++l) {
+            t.label(static_cast<long>(l + 1));
+            write_row(os, w, v.gw[l], false);
             os << "\n";
         }
-        SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanGW; }),
-                                               column([](PopGenetics const& p) { return p.meanGWSd; }),
-                                               summary_line.gw, summary_line.gwSd);
-        summary_line.meanGW = m.mean();
-        summary_line.sdGW = m.sd();
+        write_mean_and_sd_rows(t, os, w, v.gwMean, v.gwSd, false);
         frame.close();
     }
-
-    // --- Garza-Williamson modified index -------------------------------
     {
         static SummaryTableLayout const layout{
             "GWN", "Garza-Williamson modified index", "Garza-Williamson modified index", "sumModGWIndex",
             "modGWIndex", "Locus#", 6, nullptr};
-        SummaryTable frame(*this, s, os, w, layout);
+        SummaryTable frame(set, s, os, w, layout);
         frame.open();
         os.precision(5);
-
-        // Each sample's sum and sum of squares over loci, continuing from
-        // what its modified-index results hold (0 after a reset).
-        std::vector<double> sum = column([](PopGenetics const& p) { return p.meanModifiedGW; });
-        std::vector<double> sumSq = column([](PopGenetics const& p) { return p.meanModifiedGWSd; });
-        for (long l = 0; l < L; ++l) {
-            double const scale = totRange[static_cast<std::size_t>(l)] + 1.0;
-            std::vector<double> const v = column([l, scale](PopGenetics const& p) {
-                return at(p.locusGarzaWilliamson, l) * (at(p.locusAllelicRange, l) + 1.0) / scale;
-            });
-            for (std::size_t i = 0; i < v.size(); ++i) {
-                sum[i] += v[i];
-                sumSq[i] += v[i] * v[i];
-            }
-            t.label(l + 1);
-            t.plain_cells(v);
+        for (std::size_t l = 0; l < v.ngw.size(); ++l) {
+            t.label(static_cast<long>(l + 1));
+            write_row(os, w, v.ngw[l], false);
             os << "\n";
         }
-        std::vector<double> means(sum.size(), 0.0);
-        std::vector<double> sds(sum.size(), 0.0);
-        double const dl = static_cast<double>(L);
-        for (std::size_t i = 0; i < sum.size(); ++i) {
-            // Without locus rows there is no mean to take: 0, not 0/0.
-            if (L > 0) means[i] = sum[i] / dl;
-            double const var = L > 0 ? sumSq[i] / dl - means[i] * means[i] : 0.0;
-            if (L >= 2 && var > 0.0) sds[i] = std::sqrt(var * dl / (dl - 1.0));
-            if (auto* p = dynamic_cast<PopGenetics*>(Populations[static_cast<long>(i)])) {
-                p->meanModifiedGW = means[i];
-                p->meanModifiedGWSd = sds[i];
-            }
-        }
-        SummarySums const m = mean_and_sd_rows(t, os, means, sds, summary_line.ngw, summary_line.ngwSd);
-        summary_line.meanNGW = m.mean();
-        summary_line.sdNGW = m.sd();
+        write_mean_and_sd_rows(t, os, w, v.ngwMean, v.ngwSd, false);
         frame.close();
     }
+}
+
+void take_microsat_summary(SummaryLine& line, MicrosatSummaryValues const& v) {
+    line.totGW = v.totGW;
+    line.r = v.rangeMean.values;
+    line.rSd = v.rangeSd.values;
+    line.meanR = v.rangeMean.mean;
+    line.sdR = v.rangeMean.sd;
+    line.totR = v.rangeMean.total;
+    line.gw = v.gwMean.values;
+    line.gwSd = v.gwSd.values;
+    line.meanGW = v.gwMean.mean;
+    line.sdGW = v.gwMean.sd;
+    line.ngw = v.ngwMean.values;
+    line.ngwSd = v.ngwSd.values;
+    line.meanNGW = v.ngwMean.mean;
+    line.sdNGW = v.ngwMean.sd;
+}
+
+void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double const> totNumAlleles) {
+    if (ProfileSettings::DataType != MICROSAT || Populations.count < 1) return;
+    MicrosatSummaryValues const values =
+        compute_microsat_summary(*this, std::vector<double>(totNumAlleles.begin(), totNumAlleles.end()));
+    take_microsat_summary(summary_line, values);
+    std::ostream discard(nullptr);
+    write_microsat_summary(*this, s, result_stream(s, discard), w, values);
 }
 
 void Samples::AlleleFrequencyHandOff(settings& s) {

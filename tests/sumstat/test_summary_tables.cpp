@@ -341,5 +341,63 @@ TEST_F(SummaryTables, NeutralityRowsAndLineValuesComputedBeforeWriting) {
     EXPECT_FALSE(none.d);
 }
 
+// The microsatellite tables' values, worked out by hand. Sample A: size
+// ranges 4 and 2 (sizes 106..110, 48..50), Garza-Williamson indices 0.6
+// and 1; sample B: ranges 6 and 0 (106..112, 47), indices 0.5 and 1. The
+// pooled ranges are 112 - 106 = 6 and 50 - 47 = 3; with 4 and 3 alleles in
+// all, the pooled index is (4/7 + 3/4) / 2 = 37/56. The modified index
+// scales each index by (range + 1) / (pooled range + 1): A 3/7 and 3/4, B
+// 1/2 and 1/4.
+TEST_F(SummaryTables, MicrosatelliteValuesComputedBeforeWriting) {
+    Samples set;
+    PopulDNA* a = dna("A", 10, 2, 0, 0, 0, 0, {}, {}, 0, 0, 0, 0);
+    PopulDNA* b = dna("B", 10, 2, 0, 0, 0, 0, {}, {}, 0, 0, 0, 0);
+    fill(a->locusAllelicRange, {4, 2});
+    fill(a->locusMinAlleleSize, {106, 48});
+    fill(a->locusMaxAlleleSize, {110, 50});
+    fill(a->locusGarzaWilliamson, {0.6, 1.0});
+    fill(b->locusAllelicRange, {6, 0});
+    fill(b->locusMinAlleleSize, {106, 47});
+    fill(b->locusMaxAlleleSize, {112, 47});
+    fill(b->locusGarzaWilliamson, {0.5, 1.0});
+    a->meanAllelicRange = 3, b->meanAllelicRange = 3;
+    a->meanGW = 0.8, b->meanGW = 0.75;
+    set.Populations.Add(a);
+    set.Populations.Add(b);
+
+    MicrosatSummaryValues const v = compute_microsat_summary(set, {4, 3});
+    EXPECT_TRUE(output().empty());
+    ASSERT_EQ(v.range.size(), 2u);
+    EXPECT_EQ(v.range[0].values, (std::vector<double>{4, 6}));
+    EXPECT_DOUBLE_EQ(v.range[0].mean, 5);
+    EXPECT_NEAR(v.range[0].sd, std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(v.range[0].total, 6);
+    EXPECT_EQ(v.range[1].total, 3);
+    EXPECT_DOUBLE_EQ(v.rangeMean.total, 4.5);
+    EXPECT_NEAR(v.rangeSd.total, std::sqrt(4.5), 1e-12);
+    EXPECT_NEAR(v.totGW, 37.0 / 56, 1e-12);
+    EXPECT_NEAR(v.gwMean.mean, 0.775, 1e-12);
+
+    ASSERT_EQ(v.ngw.size(), 2u);
+    EXPECT_NEAR(v.ngw[0].values[0], 3.0 / 7, 1e-12);
+    EXPECT_NEAR(v.ngw[0].values[1], 0.5, 1e-12);
+    EXPECT_NEAR(v.ngw[1].values[0], 0.75, 1e-12);
+    EXPECT_NEAR(v.ngw[1].values[1], 0.25, 1e-12);
+    EXPECT_NEAR(v.ngwMean.values[0], 33.0 / 56, 1e-12);
+    EXPECT_NEAR(v.ngwMean.values[1], 0.375, 1e-12);
+    EXPECT_NEAR(v.ngwSd.values[0], 9.0 / 28 / std::sqrt(2.0), 1e-12);
+    EXPECT_NEAR(v.ngwSd.values[1], 0.25 / std::sqrt(2.0), 1e-12);
+    // The samples keep their mean modified index.
+    EXPECT_NEAR(a->meanModifiedGW, 33.0 / 56, 1e-12);
+    EXPECT_NEAR(b->meanModifiedGWSd, 0.25 / std::sqrt(2.0), 1e-12);
+
+    SummaryLine line;
+    take_microsat_summary(line, v);
+    EXPECT_EQ(*line.r, (std::vector<double>{3, 3}));
+    EXPECT_DOUBLE_EQ(*line.totR, 4.5);
+    EXPECT_NEAR(*line.meanNGW, (33.0 / 56 + 0.375) / 2, 1e-12);
+    EXPECT_NEAR(*line.totGW, 37.0 / 56, 1e-12);
+}
+
 }  // namespace
 }  // namespace quintle
