@@ -223,6 +223,46 @@ void write_microsat_summary(Samples& set, settings& s, std::ostream& os, int w, 
 // their means, s.d.s and totals into `line`.
 void take_microsat_summary(SummaryLine& line, MicrosatSummaryValues const& v);
 
+// --- values of the molecular diversity table ---------------------------------
+
+// A row that shows "N.A." for a value not computed, and for its mean and
+// s.d. when any value or the mean is not computed (meanSdKnown false).
+struct GuardedRowValues {
+    char const* label = "";
+    SummaryRowValues row;
+    std::vector<bool> missing;
+};
+
+// The "Molecular diversity indexes" table of one pass.
+struct MolecularDiversityValues {
+    // DNA: the counts of transitions, transversions, substitutions, indels,
+    // transition, transversion and substitution sites (in this order), the
+    // private substitution sites, the indel sites and Pi.
+    bool dnaRows = false;
+    std::vector<SummaryRowValues> counts;
+    SummaryRowValues privateSites, indelSites, pi;
+    // Sites polymorphic in the pooled samples (a "Total:" after the
+    // substitution sites of DNA data); none without a list of such sites.
+    std::optional<int> pooledSites;
+    // The theta estimators the settings ask for.
+    std::vector<GuardedRowValues> theta;
+    // For the statistics line: Pi of each sample (DNA and RFLP) with mean
+    // and s.d., the private sites (DNA).
+    bool piOnLine = false;
+};
+
+// The values of the table (the samples' numbers of private substitution
+// sites are counted on the way).
+MolecularDiversityValues compute_molecular_diversity(Samples& set, settings& s);
+
+// Writes the table; w: the section's column width.
+void write_molecular_diversity(Samples& set, settings& s, std::ostream& os, int w,
+                               MolecularDiversityValues const& v);
+
+// Puts Pi with its mean and s.d., the private sites and the pooled
+// polymorphic sites (S's total) into `line`.
+void take_molecular_diversity(SummaryLine& line, MolecularDiversityValues const& v);
+
 // The sample at position i of the set as a statistics object; a sample that
 // carries no statistics reads as a fresh object whose results were not
 // computed.

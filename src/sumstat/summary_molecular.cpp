@@ -27,54 +27,18 @@
 namespace quintle {
 namespace {
 
-// The rows of a table whose frame is written by SummaryTable or the frame
-// helpers: a label of fixed width, one column of width w per sample, then
-// "Mean" and "s.d." (12 characters each).
+// The label of a row of a table whose frame is written by SummaryTable or
+// the frame helpers: a label of fixed width, one column of width w per
+// sample, then "Mean" and "s.d." (12 characters each).
 class Rows {
 public:
-    Rows(std::ostream& os, int w, int labelWidth) : os_(os), w_(w), labelWidth_(labelWidth) {}
+    Rows(std::ostream& os, int labelWidth) : os_(os), labelWidth_(labelWidth) {}
 
     template <class Label>
     void label(Label const& text) const { os_ << std::setw(labelWidth_) << text; }
 
-    // Counts: integer cells; Mean and s.d. from the values.
-    SummarySums count_cells(std::vector<double> const& v) const {
-        for (double x : v) os_ << std::setw(w_) << summary_count(x);
-        return summary(v);
-    }
-    SummarySums plain_cells(std::vector<double> const& v) const {
-        for (double x : v) os_ << std::setw(w_) << x;
-        return summary(v);
-    }
-    // "N.A." for a value that was not computed; the summaries too when any
-    // value is missing or the mean is.
-    void guarded_cells(std::vector<double> const& v) const {
-        bool missing = false;
-        for (double x : v) {
-            if (summary_not_computed(x)) {
-                missing = true;
-                os_ << std::setw(w_) << "N.A.";
-            } else {
-                os_ << std::setw(w_) << x;
-            }
-        }
-        SummarySums const m = summary_sums(v);
-        if (missing || summary_not_computed(m.mean())) {
-            os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A.";
-        } else {
-            os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
-        }
-    }
-
 private:
-    SummarySums summary(std::vector<double> const& v) const {
-        SummarySums const m = summary_sums(v);
-        os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
-        return m;
-    }
-
     std::ostream& os_;
-    int w_;
     int labelWidth_;
 };
 
@@ -147,147 +111,6 @@ int pooled_polymorphic_sites(Samples& set, bool withAmbiguity) {
     }
     return count;
 }
-
-// The "Molecular diversity indexes" table: the frame, the DNA counts and
-// Pi, then the theta estimators the settings ask for.
-class MolecularDiversityTable {
-public:
-    MolecularDiversityTable(Samples& set, settings& s, std::ostream& os, int w)
-        : set_(set), s_(s), os_(os), w_(w), n_(set.Populations.count), t_(os, w, 25),
-          tag_("sumMolecDivIndexes") {
-        tag_.attributeName = "samp";
-        tag_.attributeValue = "moldiv";
-    }
-
-    // Unlike SummaryTable, this table's opening tag takes a line of its own
-    // and its closing tag comes before the closing rule.
-    void open() {
-        set_.print_computation_anchor(2, s_, my_string("moldiv"), my_string("Molecular diversity"));
-        summary_heading(os_, "Molecular diversity indexes");
-        if (xmlOutput)
-            os_ << tag_.open() << "\n";
-        else
-            os_ << "\n";
-        summary_rule(os_, n_, w_, 49);
-        summary_header(os_, set_, w_, "Statistics", 25, nullptr);
-        summary_rule(os_, n_, w_, 49);
-        os_.setf(std::ios::fixed, std::ios::floatfield);
-        os_.setf(std::ios::showpoint);
-        os_.setf(std::ios::right, std::ios::adjustfield);
-        os_.precision(3);
-    }
-
-    void close() {
-        if (xmlOutput) os_ << tag_.close() << "\n";
-        summary_rule(os_, n_, w_, 49);
-    }
-
-    // Counts of substitutions and indels, the pooled number of polymorphic
-    // sites, private sites, and Pi (all of which the statistics line receives).
-    void dna_rows() {
-        count_row("No. of transitions", dna(&PopulDNA::numTransitions));
-        count_row("No. of transversions", dna(&PopulDNA::numTransversions));
-        count_row("No. of substitutions", dna(&PopulDNA::numSubstitutions));
-        count_row("No. of indels", dna(&PopulDNA::numIndels));
-        count_row("No. of ts. sites", dna(&PopulDNA::numTransitionSites));
-        count_row("No. of tv. sites", dna(&PopulDNA::numTransversionSites));
-        count_row("No. of subst. sites", dna(&PopulDNA::numSubstitutionSites), false);
-        if (PopGenetics::globalSubstPolymSites.count > 0) {
-            int const pooled = pooled_polymorphic_sites(set_, true);
-            os_ << "  Total:" << std::setw(12) << pooled;
-            set_.summary_line.totS = pooled;
-        }
-        os_ << "\n";
-
-        t_.label("No. private subst. sites");
-        set_.computeNumPrivateSubstSitesPerPop(s_);
-        std::vector<double> const priv =
-            column([](PopGenetics const& p) { return static_cast<double>(p.numPrivateSubstSites); });
-        set_.summary_line.privS = priv;
-        os_.precision(3);
-        t_.count_cells(priv);
-        os_ << "\n";
-
-        count_row("No. of indel sites", dna(&PopulDNA::numIndelSites));
-
-        t_.label("Pi");
-        std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
-        os_.precision(5);
-        SummarySums const m = t_.plain_cells(pi);
-        os_ << "\n\n";
-        SummaryLine& line = set_.summary_line;
-        line.pi = pi;
-        line.meanPi = m.mean();
-        line.sdPi = m.sd();
-    }
-
-    // RFLP: Pi of each sample and its mean and s.d. go to the statistics
-    // line; the table prints no row of them.
-    void rflp_pi() {
-        std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
-        SummarySums const m = summary_sums(pi);
-        SummaryLine& line = set_.summary_line;
-        line.pi = pi;
-        line.meanPi = m.mean();
-        line.sdPi = m.sd();
-    }
-
-    void theta_rows() {
-        os_.precision(5);
-        bool const unphasedGenotypes = s_.GenotypicData != 0 && s_.GameticPhase == 0;
-        if ((s_.ComputeTheta & 4) != 0 && !unphasedGenotypes) {
-            theta_row("Theta_k", &PopGenetics::thetaK);
-            theta_row("Theta_k_lower", &PopGenetics::thetaKLow);
-            theta_row("Theta_k_upper", &PopGenetics::thetaKHigh);
-        }
-        if ((s_.ComputeTheta & 1) != 0) {
-            theta_row("Theta_H", &PopGenetics::thetaHom);
-            theta_row("s.d. Theta_H", &PopGenetics::thetaHomSd);
-        }
-        TDataType const type = ProfileSettings::DataType;
-        if (type != DNA && type != RFLP) return;
-        if ((s_.ComputeTheta & 2) != 0) {
-            theta_row("Theta_S", &PopGenetics::thetaS);
-            theta_row("s.d. Theta_S", &PopGenetics::thetaSsd);
-        }
-        if ((s_.ComputeTheta & 8) != 0) {
-            theta_row("Theta_pi", &PopGenetics::thetaPi);
-            theta_row("s.d. Theta_pi", &PopGenetics::thetaPiSd);
-        }
-    }
-
-private:
-    template <class Value>
-    std::vector<double> column(Value value) const {
-        return sample_column(set_, value);
-    }
-    // DNA counts; a sample of another class has none.
-    std::vector<double> dna(int PopulDNA::*field) const {
-        return column([field](PopGenetics const& p) {
-            auto const* d = dynamic_cast<PopulDNA const*>(&p);
-            return d != nullptr ? static_cast<double>(d->*field) : 0.0;
-        });
-    }
-    void count_row(char const* label, std::vector<double> const& v, bool endLine = true) {
-        t_.label(label);
-        os_.precision(3);
-        t_.count_cells(v);
-        if (endLine) os_ << "\n";
-    }
-    void theta_row(char const* label, double PopGenetics::*field) {
-        t_.label(label);
-        t_.guarded_cells(column([field](PopGenetics const& p) { return p.*field; }));
-        os_ << "\n";
-    }
-
-    Samples& set_;
-    settings& s_;
-    std::ostream& os_;
-    int w_;
-    long n_;
-    Rows t_;
-    TXmlTag tag_;
-};
 
 }  // namespace
 
@@ -405,7 +228,7 @@ MicrosatSummaryValues compute_microsat_summary(Samples& set, std::vector<double>
 }
 
 void write_microsat_summary(Samples& set, settings& s, std::ostream& os, int w, MicrosatSummaryValues const& v) {
-    Rows const t(os, w, 6);
+    Rows const t(os, 6);
     {
         static SummaryTableLayout const layout{
             "allRange", "Allelic range", "Allelic size range", "sumAllelicSizeRange", "range", "Locus#", 6,
@@ -496,24 +319,174 @@ void Samples::AlleleFrequencyHandOff(settings& s) {
     if (s.ComputePopSFS || s.ComputeJointSFS || s.ComputeMultiSFS) computeAndOutputSFS(s);
 }
 
+namespace {
+
+GuardedRowValues guarded_row(char const* label, std::vector<double> values) {
+    GuardedRowValues g;
+    g.label = label;
+    bool any = false;
+    for (double x : values) {
+        bool const missing = summary_not_computed(x);
+        any = any || missing;
+        g.missing.push_back(missing);
+    }
+    g.row = summarised(std::move(values));
+    g.row.meanSdKnown = !any && !summary_not_computed(g.row.mean);
+    return g;
+}
+
+}  // namespace
+
+MolecularDiversityValues compute_molecular_diversity(Samples& set, settings& s) {
+    MolecularDiversityValues v;
+    TDataType const type = ProfileSettings::DataType;
+    auto column = [&set](auto value) { return sample_column(set, value); };
+    // DNA counts; a sample of another class has none.
+    auto dna = [&column](int PopulDNA::*field) {
+        return summarised(column([field](PopGenetics const& p) {
+            auto const* d = dynamic_cast<PopulDNA const*>(&p);
+            return d != nullptr ? static_cast<double>(d->*field) : 0.0;
+        }));
+    };
+    bool const pooled = PopGenetics::globalSubstPolymSites.count > 0;
+    if (type == DNA || type == RFLP) {
+        v.piOnLine = true;
+        v.pi = summarised(column([](PopGenetics const& p) { return p.meanPairwiseDiff; }));
+    }
+    if (type == DNA) {
+        v.dnaRows = true;
+        for (int PopulDNA::*field : {&PopulDNA::numTransitions, &PopulDNA::numTransversions,
+                                     &PopulDNA::numSubstitutions, &PopulDNA::numIndels,
+                                     &PopulDNA::numTransitionSites, &PopulDNA::numTransversionSites,
+                                     &PopulDNA::numSubstitutionSites})
+            v.counts.push_back(dna(field));
+        if (pooled) v.pooledSites = pooled_polymorphic_sites(set, true);
+        set.computeNumPrivateSubstSitesPerPop(s);
+        v.privateSites =
+            summarised(column([](PopGenetics const& p) { return static_cast<double>(p.numPrivateSubstSites); }));
+        v.indelSites = dna(&PopulDNA::numIndelSites);
+    } else if (pooled) {
+        // RFLP and frequency data: no per-sample rows, only the total.
+        v.pooledSites = pooled_polymorphic_sites(set, false);
+    }
+
+    auto theta = [&](char const* label, double PopGenetics::*field) {
+        v.theta.push_back(guarded_row(label, column([field](PopGenetics const& p) { return p.*field; })));
+    };
+    bool const unphasedGenotypes = s.GenotypicData != 0 && s.GameticPhase == 0;
+    if ((s.ComputeTheta & 4) != 0 && !unphasedGenotypes) {
+        theta("Theta_k", &PopGenetics::thetaK);
+        theta("Theta_k_lower", &PopGenetics::thetaKLow);
+        theta("Theta_k_upper", &PopGenetics::thetaKHigh);
+    }
+    if ((s.ComputeTheta & 1) != 0) {
+        theta("Theta_H", &PopGenetics::thetaHom);
+        theta("s.d. Theta_H", &PopGenetics::thetaHomSd);
+    }
+    if (type != DNA && type != RFLP) return v;
+    if ((s.ComputeTheta & 2) != 0) {
+        theta("Theta_S", &PopGenetics::thetaS);
+        theta("s.d. Theta_S", &PopGenetics::thetaSsd);
+    }
+    if ((s.ComputeTheta & 8) != 0) {
+        theta("Theta_pi", &PopGenetics::thetaPi);
+        theta("s.d. Theta_pi", &PopGenetics::thetaPiSd);
+    }
+    return v;
+}
+
+void write_molecular_diversity(Samples& set, settings& s, std::ostream& os, int w,
+                               MolecularDiversityValues const& v) {
+    long const n = set.Populations.count;
+    Rows const t(os, 25);
+    // Unlike SummaryTable, this table's opening tag takes a line of its own
+    // and its closing tag comes before the closing rule.
+    TXmlTag tag("sumMolecDivIndexes");
+    tag.attributeName = "samp";
+    tag.attributeValue = "moldiv";
+    set.print_computation_anchor(2, s, my_string("moldiv"), my_string("Molecular diversity"));
+    summary_heading(os, "Molecular diversity indexes");
+    if (xmlOutput)
+        os << tag.open() << "\n";
+    else
+        os << "\n";
+    summary_rule(os, n, w, 49);
+    summary_header(os, set, w, "Statistics", 25, nullptr);
+    summary_rule(os, n, w, 49);
+    os.setf(std::ios::fixed, std::ios::floatfield);
+    os.setf(std::ios::showpoint);
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os.precision(3);
+
+    if (v.dnaRows) {
+        static char const* const labels[] = {"No. of transitions", "No. of transversions", "No. of substitutions",
+                                             "No. of indels",      "No. of ts. sites",     "No. of tv. sites",
+                                             "No. of subst. sites"};
+        for (std::size_t k = 0; k < v.counts.size() && k < 7; ++k) {
+            t.label(labels[k]);
+            os.precision(3);
+            write_row(os, w, v.counts[k], true);
+            if (k + 1 < 7) os << "\n";
+        }
+        if (v.pooledSites) os << "  Total:" << std::setw(12) << *v.pooledSites;
+        os << "\n";
+
+        t.label("No. private subst. sites");
+        os.precision(3);
+        write_row(os, w, v.privateSites, true);
+        os << "\n";
+
+        t.label("No. of indel sites");
+        os.precision(3);
+        write_row(os, w, v.indelSites, true);
+        os << "\n";
+
+        t.label("Pi");
+        os.precision(5);
+        write_row(os, w, v.pi, false);
+        os << "\n\n";
+    }
+
+    os.precision(5);
+    for (GuardedRowValues const& g : v.theta) {
+        t.label(g.label);
+        for (std::size_t i = 0; i < g.row.values.size(); ++i) {
+            if (g.missing[i])
+                os << std::setw(w) << "N.A.";
+            else
+                os << std::setw(w) << g.row.values[i];
+        }
+        if (g.row.meanSdKnown)
+            os << std::setw(12) << g.row.mean << std::setw(12) << g.row.sd;
+        else
+            os << std::setw(12) << "N.A." << std::setw(12) << "N.A.";
+        os << "\n";
+    }
+
+    if (xmlOutput) os << tag.close() << "\n";
+    summary_rule(os, n, w, 49);
+}
+
+void take_molecular_diversity(SummaryLine& line, MolecularDiversityValues const& v) {
+    if (v.pooledSites) line.totS = *v.pooledSites;
+    if (v.dnaRows) line.privS = v.privateSites.values;
+    if (v.piOnLine) {
+        line.pi = v.pi.values;
+        line.meanPi = v.pi.mean;
+        line.sdPi = v.pi.sd;
+    }
+}
+
 void Samples::WriteMolecularDiversityTable(settings& s, int w) {
     TDataType const type = ProfileSettings::DataType;
     if ((s.TaskNumber & task_molecular_diversity) == 0 || s.RecessiveAllelesEM != 0 || type == MICROSAT ||
         type == STANDARD)
         return;
     if (Populations.count < 1) return;
+    MolecularDiversityValues const values = compute_molecular_diversity(*this, s);
+    take_molecular_diversity(summary_line, values);
     std::ostream discard(nullptr);
-    MolecularDiversityTable table(*this, s, result_stream(s, discard), w);
-    table.open();
-    if (type == RFLP) table.rflp_pi();
-    if (type == DNA) {
-        table.dna_rows();
-    } else if (PopGenetics::globalSubstPolymSites.count > 0) {
-        // RFLP and frequency data: no per-sample rows, only the total.
-        summary_line.totS = pooled_polymorphic_sites(*this, false);
-    }
-    table.theta_rows();
-    table.close();
+    write_molecular_diversity(*this, s, result_stream(s, discard), w, values);
 }
 
 }  // namespace quintle

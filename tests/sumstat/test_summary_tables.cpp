@@ -399,5 +399,60 @@ TEST_F(SummaryTables, MicrosatelliteValuesComputedBeforeWriting) {
     EXPECT_NEAR(*line.totGW, 37.0 / 56, 1e-12);
 }
 
+// The molecular diversity table's values, computed before it is written:
+// DNA counts per sample with their means (transitions 3 and 5: mean 4, s.d.
+// sqrt 2), Pi 1.5 and 2.5 for the line, and Theta_S not computed in one
+// sample (-1): N.A. there, and N.A. for its mean and s.d.; RFLP data give
+// Pi to the line but no count rows.
+TEST_F(SummaryTables, MolecularValuesComputedBeforeWriting) {
+    ProfileSettings::DataType = DNA;
+    s_.ComputeTheta = 2;  // Theta_S and its s.d. only
+    Samples set;
+    PopulDNA* a = dna("A", 10, 20, 4, 3, 0, 0, {}, {}, 0, 0, 0, 0);
+    PopulDNA* b = dna("B", 8, 20, 6, 4, 0, 0, {}, {}, 0, 0, 0, 0);
+    a->numTransitions = 3, b->numTransitions = 5;
+    a->numIndelSites = 1, b->numIndelSites = 0;
+    a->meanPairwiseDiff = 1.5, b->meanPairwiseDiff = 2.5;
+    a->thetaS = 1.2, b->thetaS = -1.0;
+    set.Populations.Add(a);
+    set.Populations.Add(b);
+
+    MolecularDiversityValues const v = compute_molecular_diversity(set, s_);
+    EXPECT_TRUE(output().empty());
+    ASSERT_TRUE(v.dnaRows);
+    ASSERT_EQ(v.counts.size(), 7u);
+    EXPECT_EQ(v.counts[0].values, (std::vector<double>{3, 5}));
+    EXPECT_DOUBLE_EQ(v.counts[0].mean, 4);
+    EXPECT_NEAR(v.counts[0].sd, std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(v.counts[6].values, (std::vector<double>{4, 6}));  // substitution sites
+    EXPECT_EQ(v.indelSites.values, (std::vector<double>{1, 0}));
+    EXPECT_DOUBLE_EQ(v.pi.mean, 2.0);
+    EXPECT_FALSE(v.pooledSites);  // no list of polymorphic sites
+    ASSERT_EQ(v.theta.size(), 2u);  // Theta_S and its s.d., not computed in either sample
+    EXPECT_STREQ(v.theta[0].label, "Theta_S");
+    EXPECT_EQ(v.theta[1].missing, (std::vector<bool>{true, true}));
+    EXPECT_EQ(v.theta[0].missing, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(v.theta[0].row.meanSdKnown);
+
+    SummaryLine line;
+    take_molecular_diversity(line, v);
+    EXPECT_EQ(*line.pi, (std::vector<double>{1.5, 2.5}));
+    EXPECT_NEAR(*line.sdPi, std::sqrt(0.5), 1e-12);
+    EXPECT_EQ(*line.privS, v.privateSites.values);
+    EXPECT_FALSE(line.totS);
+
+    write_molecular_diversity(set, s_, result_, 12, v);
+    std::string const text = output();
+    EXPECT_NE(text.find(r("Theta_S", 25) + num(1.2, 5) + r("N.A.", 12) + r("N.A.", 12) + r("N.A.", 12) + "\n"),
+              std::string::npos)
+        << text;
+
+    ProfileSettings::DataType = RFLP;
+    MolecularDiversityValues const rflp = compute_molecular_diversity(set, s_);
+    EXPECT_FALSE(rflp.dnaRows);
+    EXPECT_TRUE(rflp.piOnLine);
+    EXPECT_TRUE(rflp.counts.empty());
+}
+
 }  // namespace
 }  // namespace quintle
