@@ -90,7 +90,9 @@ public:
         if (++inext_ == 56) inext_ = 1;
         if (++inextp_ == 56) inextp_ = 1;
         long mj = ma_[inext_] - ma_[inextp_];
-        if (mj < 0) mj += random_detail::kModulus;
+        // Without a branch: the sign is a coin toss, and a compiler may
+        // otherwise choose a jump.
+        mj += random_detail::kModulus & -static_cast<long>(mj < 0);
         ma_[inext_] = mj;
         return static_cast<double>(mj) * 1e-9;
     }

@@ -25,6 +25,17 @@ TAllele const* allele_at(TPopHaplotype const* h, int locus) {
     return h->alleles.data[locus];
 }
 
+// The block of one focal position: word by word, a's then b's. The three
+// never overlap; saying so spares the compiler its overlap tests, which
+// cost more than copying a few words.
+void interleave(std::uint64_t const* __restrict a, std::uint64_t const* __restrict b, std::uint64_t* __restrict block,
+                int words) {
+    for (int w = 0; w < words; ++w) {
+        block[2 * w] = a[w];
+        block[2 * w + 1] = b[w];
+    }
+}
+
 // Memory the bit planes may take before the counts read the columns
 // instead (at least eight times the columns' own size is always allowed).
 constexpr double kPlaneBudget = 256.0 * 1024 * 1024;
@@ -192,12 +203,15 @@ void TGenotSample::bindColumns() {
     coreLoci_.assign(static_cast<std::size_t>(L), 0);
     coreA_.assign(static_cast<std::size_t>(L), 0);
     coreB_.assign(static_cast<std::size_t>(L), 0);
-    localEqA_.assign(static_cast<std::size_t>(L), nullptr);
-    localEqB_.assign(static_cast<std::size_t>(L), nullptr);
-    localOfLocus_.assign(static_cast<std::size_t>(L), -1);
-    valid_.assign(static_cast<std::size_t>(words_), 0);
-    all_.assign(static_cast<std::size_t>(words_), ~std::uint64_t{0});
-    core_.assign(static_cast<std::size_t>(words_), vosk::CoreWord{});
+    focalEq_.assign(usePlanes_ ? static_cast<std::size_t>(L) * 2 * static_cast<std::size_t>(words_) : 0, 0);
+    // Every gamete; prepareFocal takes out the focal individual's two.
+    valid_.assign(static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    if (rows % 64 != 0) valid_.back() = (std::uint64_t{1} << (rows % 64)) - 1;
+    validFocal_ = -1;
+    ones_.assign(2 * static_cast<std::size_t>(words_), ~std::uint64_t{0});
+    focalAtL_.assign(2 * static_cast<std::size_t>(words_), 0);
+    visit_.assign(static_cast<std::size_t>(words_), vosk::VisitWord{});
+    focalView_ = vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
     focal_ = -1;
 }
 
@@ -205,20 +219,20 @@ void TGenotSample::prepareFocal(int f) {
     if (!usePlanes_) return;
     TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
     int const rows = 2 * numIndividuals;
-    std::fill(localOfLocus_.begin(), localOfLocus_.end(), -1);
+    int const words = words_;
     for (int p = 0; p < F.localCount; ++p) {
         int const locus = F.localList[static_cast<std::size_t>(p)];
         int const* at = columns_.data() + static_cast<long>(locus) * rows + 2 * f;
-        localEqA_[static_cast<std::size_t>(p)] = plane(locus, at[0]);
-        localEqB_[static_cast<std::size_t>(p)] = plane(locus, at[1]);
-        localOfLocus_[static_cast<std::size_t>(locus)] = p;
+        std::uint64_t const* a = plane(locus, at[0]);
+        std::uint64_t const* b = plane(locus, at[1]);
+        interleave(a, b, focalEq_.data() + 2 * static_cast<long>(words) * p, words);
     }
-    // Every gamete but the focal individual's two.
-    for (int w = 0; w < words_; ++w) {
-        int const left = std::clamp(rows - 64 * w, 0, 64);
-        valid_[static_cast<std::size_t>(w)] = left == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
-    }
-    valid_[static_cast<std::size_t>(f / 32)] &= ~(std::uint64_t{3} << (2 * f % 64));
+    // Every gamete but the focal individual's two: the last focal
+    // individual's pair back in, this one's out.
+    auto const pair_bits = [](int i) { return std::uint64_t{3} << (2 * i % 64); };
+    if (validFocal_ >= 0) valid_[static_cast<std::size_t>(validFocal_ / 32)] |= pair_bits(validFocal_);
+    valid_[static_cast<std::size_t>(f / 32)] &= ~pair_bits(f);
+    validFocal_ = f;
     focal_ = f;
 }
 
@@ -237,10 +251,20 @@ void TGenotSample::mirrorExchange(int i, int k) {
     std::uint64_t const both = std::uint64_t{3} << (r % 64);
     plane(k, u)[r / 64] ^= both;
     plane(k, v)[r / 64] ^= both;
-    if (i == focal_) {
-        int const p = localOfLocus_[static_cast<std::size_t>(k)];
-        if (p >= 0) std::swap(localEqA_[static_cast<std::size_t>(p)], localEqB_[static_cast<std::size_t>(p)]);
+    if (i != focal_) {
+        focal_ = -1;  // the copies of the focal planes may hold the old bits
+        return;
     }
+    // The focal gametes trade their codes: the two lanes of each word of
+    // the copy trade places.
+    // The local list is in locus order.
+    TGenotIndividual const& F = current[static_cast<std::size_t>(i)];
+    int const* local = F.localList.data();
+    int const p = static_cast<int>(std::lower_bound(local, local + F.localCount, k) - local);
+    if (p == F.localCount || local[p] != k) return;
+    auto const words = static_cast<std::size_t>(words_);
+    std::uint64_t* block = focalEq_.data() + 2 * words * static_cast<std::size_t>(p);
+    for (std::size_t w = 0; w < words; ++w) std::swap(block[2 * w], block[2 * w + 1]);
 }
 
 // ---------------------------------------------------------------------------
@@ -283,7 +307,12 @@ void TGenotSample::countWindows(int f, int L, WindowRequest const* windows, int 
         set.mask[k] = left | right;
         set.length[k] = windows[k].length;
     }
-    countSet(f, L, set, n, out);
+    if (anyMissing || !usePlanes_) {
+        setLoci(f, L, set);
+        countColumns(f, L, set, out);
+        return;
+    }
+    vosk::count_plain(focalPlanes(f), L, set, out);
 }
 
 void TGenotSample::setLoci(int f, int L, vosk::WindowSet& set) {
@@ -324,41 +353,20 @@ void TGenotSample::countColumns(int f, int L, vosk::WindowSet const& set, vosk::
         vosk::count_plain_columns(cols, focal, set, out);
 }
 
-void TGenotSample::countSet(int f, int L, vosk::WindowSet& set, int now, vosk::SubHaplCounts* out) {
-    if (anyMissing || !usePlanes_) {
-        setLoci(f, L, set);
-        int const all = set.numWindows;
-        set.numWindows = now;
-        countColumns(f, L, set, out);
-        set.numWindows = all;
-        return;
-    }
-    if (focal_ != f) prepareFocal(f);
-    set.eqA = localEqA_.data();
-    set.eqB = localEqB_.data();
-    set.all = all_.data();
-    // At the focal position every gamete counted matches: its planes stand
-    // aside for the plane of all gametes while the set's core is folded.
-    auto const at = static_cast<std::size_t>(L);
-    std::uint64_t const* const savedA = localEqA_[at];
-    std::uint64_t const* const savedB = localEqB_[at];
-    localEqA_[at] = localEqB_[at] = all_.data();
-    vosk::FocalPlanes const planes{savedA, savedB, valid_.data(), words_};
-    vosk::count_plain(planes, set, now, out, core_.data());
-    localEqA_[at] = savedA;
-    localEqB_[at] = savedB;
+void TGenotSample::countVisitColumns(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base,
+                                     vosk::SubHaplCounts& extended) {
+    // Both at once as a set: base and base with x.
+    int const length = v.e - v.s + 1;
+    WindowRequest const windows[2] = {{v.s, length}, {std::min(v.s, v.x), length + 1}};
+    vosk::SubHaplCounts out[2];
+    countWindows(f, v.L, windows, v.x >= 0 ? 2 : 1, out);
+    base = out[0];
+    if (v.x >= 0) extended = out[1];
 }
 
-void TGenotSample::countLater(int f, int L, vosk::WindowSet const& set, int k, vosk::SubHaplCounts& out) {
-    if (anyMissing || !usePlanes_) {
-        vosk::WindowSet one = set;
-        one.numWindows = 1;
-        one.mask[0] = set.mask[k];
-        one.length[0] = set.length[k];
-        countColumns(f, L, one, &out);
-        return;
-    }
-    vosk::count_plain_later(core_.data(), words_, set, k, out);
+void TGenotSample::countWindowColumns(int f, int L, int lo, int hi, vosk::SubHaplCounts& out) {
+    WindowRequest const window{lo, hi - lo + 1};
+    countWindows(f, L, &window, 1, &out);
 }
 
 void TGenotSample::computeSubHaplFreqsNoHetMissData(int const& start, int* localList, int const& f, int const& length,

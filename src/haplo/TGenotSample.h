@@ -99,6 +99,8 @@ public:
         // Taken only where a visit reads it (a square root per window adds
         // up over millions of visits).
         double support() const { return std::sqrt(mass); }
+        // The probability of keeping the phase: keep / (swap + keep).
+        double keepShare() const { return keep / (swap + keep); }
     };
     // Windows [start, start + length) of local positions of individual f,
     // counted together around focal local position L (the counting
@@ -110,14 +112,20 @@ public:
         int length = 0;
     };
     void countWindows(int f, int L, WindowRequest const* windows, int n, vosk::SubHaplCounts* out);
-    // A set of windows around focal local position L given by the caller
-    // as positions: coreLo .. coreHi held by every window (L among them),
-    // extraPos[0 .. extraCount) held by some (bit e of a window's mask),
-    // and each window's length. Counts windows 0 .. now-1; any other window
-    // k of the set may follow by countLater as long as no gamete is
-    // exchanged, at the cost of its own extra positions.
-    void countSet(int f, int L, vosk::WindowSet& set, int now, vosk::SubHaplCounts* out);
-    void countLater(int f, int L, vosk::WindowSet const& set, int k, vosk::SubHaplCounts& out);
+    // The windows of a later visit of individual f (see vosk::VisitWindows):
+    // the base and, with v.x >= 0, the extended window now; then any one
+    // window [lo, hi] of the visit, as long as no gamete is exchanged in
+    // between.
+    // (Inline: the bit-plane counts are the hot path, two calls a visit.)
+    void countVisit(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base, vosk::SubHaplCounts& extended) {
+        if (anyMissing || !usePlanes_) return countVisitColumns(f, v, base, extended);
+        if (focal_ != f) prepareFocal(f);
+        vosk::count_visit(focalView_, v, focalEq_.data(), focalAtL_.data(), visit_.data(), base, extended);
+    }
+    void countVisitWindow(int f, vosk::VisitWindows const& v, int lo, int hi, vosk::SubHaplCounts& out) {
+        if (anyMissing || !usePlanes_) return countWindowColumns(f, v.L, lo, hi, out);
+        vosk::count_visit_window(visit_.data(), focalView_, v, lo, hi, out);
+    }
     // The counts condensed with the class-wide alpha, epsilon and gamma
     // (inline: three windows a visit).
     static Evaluation evaluate(vosk::SubHaplCounts const& c) {
@@ -184,23 +192,34 @@ private:
         return planes_.data() + (planeBase_[static_cast<std::size_t>(locus)] + code + 1) * words_;
     }
     // The focal individual of the plain counts (-1: none yet): per local
-    // position the planes of its two codes there, and the local position
-    // of each locus (-1 when not local). They follow its exchanges.
+    // position the planes of its two codes there, copied side by side
+    // (vosk::FocalPlanes; 2 x words_ per position). They follow its
+    // exchanges; an exchange of another individual voids them.
     int focal_ = -1;
-    std::vector<std::uint64_t const*> localEqA_, localEqB_;
-    std::vector<int> localOfLocus_;
+    std::vector<std::uint64_t> focalEq_;
+    vosk::FocalPlanes focalView_;  // focalEq_ with ones_ and valid_
     void prepareFocal(int f);
+    vosk::FocalPlanes const& focalPlanes(int f) {
+        if (focal_ != f) prepareFocal(f);
+        return focalView_;
+    }
+    // The counts of a visit from the columns (missing data, or no planes).
+    void countVisitColumns(int f, vosk::VisitWindows const& v, vosk::SubHaplCounts& base,
+                           vosk::SubHaplCounts& extended);
+    void countWindowColumns(int f, int L, int lo, int hi, vosk::SubHaplCounts& out);
     // The column kernels' view of a set: its loci and the focal codes.
     void setLoci(int f, int L, vosk::WindowSet& set);
     void countColumns(int f, int L, vosk::WindowSet const& set, vosk::SubHaplCounts* out);
     // Work space of the counting operations; valid_ holds the gametes of
-    // every individual but the focal one, all_ every gamete (the plane of
-    // a position where every gamete matches).
+    // every individual but validFocal_ (the last focal individual), ones_
+    // (2 x words_) every gamete in both lanes (the block of a position
+    // where every gamete matches).
     std::vector<int> coreLoci_, coreA_, coreB_;
-    std::vector<std::uint64_t> valid_, all_;
-    // What the core of the last set counted left per word of gametes
-    // (bit planes only), for countLater.
-    std::vector<vosk::CoreWord> core_;
+    std::vector<std::uint64_t> valid_, ones_, focalAtL_;
+    int validFocal_ = -1;
+    // What the last countVisit left per word of gametes, for
+    // countVisitWindow (bit planes only).
+    std::vector<vosk::VisitWord> visit_;
 };
 
 }  // namespace quintle

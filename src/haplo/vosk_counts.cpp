@@ -1,109 +1,129 @@
 #include "haplo/vosk_counts.h"
 
 #include <bit>
+#include <cstring>
 
 namespace quintle::vosk {
 
 namespace {
 
-// The gametes with no difference (zero) and with one (one) so far, folded
-// with the differences d at one more locus.
-inline void fold(std::uint64_t& zero, std::uint64_t& one, std::uint64_t d) {
-    one = (one & ~d) | (zero & d);
-    zero &= ~d;
+inline Pair pair_at(std::uint64_t const* block, int word) {
+    Pair p;
+    std::memcpy(&p, block + 2 * word, sizeof p);
+    return p;
 }
 
-// The planes of a set's extra positions, a plane of all gametes standing
-// for those it lacks, so that every window folds three of them: a position
-// the window does not hold is folded with no difference, which changes
-// nothing. No branch then depends on the window.
-struct Extras {
-    std::uint64_t const* a[WindowSet::maxExtras];
-    std::uint64_t const* b[WindowSet::maxExtras];
+// The gametes of a word that count for the focal gamete 1's allele (class
+// a), or else for gamete 2's (class b); the others count nowhere.
+struct Classes {
+    std::uint64_t a, b;
 };
-
-inline Extras extras_of(WindowSet const& w) {
-    Extras x;
-    for (int e = 0; e < WindowSet::maxExtras; ++e) {
-        bool const has = e < w.extraCount;
-        x.a[e] = has ? w.eqA[w.extraPos[e]] : w.all;
-        x.b[e] = has ? w.eqB[w.extraPos[e]] : w.all;
-    }
-    return x;
+inline Classes classes_at(FocalPlanes const& f, std::uint64_t const* atL, int word) {
+    Pair const focal = pair_at(atL, word);
+    std::uint64_t const a = focal[0] & f.valid[word];
+    return {a, focal[1] & f.valid[word] & ~a};
 }
 
-// The tallies of one window (its mask) from the core of one word: its
-// extra positions folded in, then the gametes of each class at no and one
-// difference.
-inline void tally_window(CoreWord const& c, Extras const& x, unsigned mask, int word, long* t) {
-    std::uint64_t za = c.zA, oa = c.oA, zb = c.zB, ob = c.oB;
-    for (int e = 0; e < WindowSet::maxExtras; ++e) {
-        std::uint64_t const held = std::uint64_t{0} - ((mask >> e) & 1u);
-        fold(za, oa, ~x.a[e][word] & held);
-        fold(zb, ob, ~x.b[e][word] & held);
+// Integer tallies of one window, N then M for Aa, Ab, Ba, Bb: the sums of
+// ones are exact, so converting at the end gives the same doubles as adding
+// 1.0 gamete by gamete, whichever way the window was folded.
+struct Tally {
+    long t[8] = {};
+    void add(Matches const& m, Classes const& x) {
+        std::uint64_t const zA = m.z[0], zB = m.z[1], oA = m.o[0], oB = m.o[1];
+        t[Aa] += std::popcount(zA & x.a);
+        t[Ab] += std::popcount(zA & x.b);
+        t[Ba] += std::popcount(zB & x.a);
+        t[Bb] += std::popcount(zB & x.b);
+        t[4 + Aa] += std::popcount(oA & x.a);
+        t[4 + Ab] += std::popcount(oA & x.b);
+        t[4 + Ba] += std::popcount(oB & x.a);
+        t[4 + Bb] += std::popcount(oB & x.b);
     }
-    t[Aa] += std::popcount(za & c.xa);
-    t[Ab] += std::popcount(za & c.xb);
-    t[Ba] += std::popcount(zb & c.xa);
-    t[Bb] += std::popcount(zb & c.xb);
-    t[4 + Aa] += std::popcount(oa & c.xa);
-    t[4 + Ab] += std::popcount(oa & c.xb);
-    t[4 + Ba] += std::popcount(ob & c.xa);
-    t[4 + Bb] += std::popcount(ob & c.xb);
-}
-
-inline void tallies_out(long const* t, SubHaplCounts& out) {
-    for (int x = 0; x < 4; ++x) {
-        out.N[x] = static_cast<double>(t[x]);
-        out.M[x] = static_cast<double>(t[4 + x]);
-    }
-}
-
-// The body of count_plain for W words of gametes (W = 0: any number,
-// given in f.words). With the number known, the core of a small sample
-// stays in registers through the whole count.
-template <int W>
-inline void count_plain_words(FocalPlanes const& f, WindowSet const& w, int now, SubHaplCounts* out, CoreWord* core) {
-    int const words = W > 0 ? W : f.words;
-    CoreWord fixed[W > 0 ? W : 1];
-    CoreWord* const c = W > 0 ? fixed : core;
-    // Gametes carrying the focal gamete 1's allele (class a), or else
-    // gamete 2's (class b); the others count nowhere.
-    for (int word = 0; word < words; ++word) {
-        c[word].xa = f.eqA[word] & f.valid[word];
-        c[word].xb = f.eqB[word] & f.valid[word] & ~c[word].xa;
-        c[word].zA = c[word].zB = ~std::uint64_t{0};
-        c[word].oA = c[word].oB = 0;
-    }
-    // Position by position, the words inside.
-    for (int p = w.coreLo; p <= w.coreHi; ++p) {
-        std::uint64_t const* a = w.eqA[p];
-        std::uint64_t const* b = w.eqB[p];
-        for (int word = 0; word < words; ++word) {
-            fold(c[word].zA, c[word].oA, ~a[word]);
-            fold(c[word].zB, c[word].oB, ~b[word]);
+    void put(SubHaplCounts& out) const {
+        for (int x = 0; x < 4; ++x) {
+            out.N[x] = static_cast<double>(t[x]);
+            out.M[x] = static_cast<double>(t[4 + x]);
         }
     }
-    // Integer tallies per window, N then M for Aa, Ab, Ba, Bb: the sums of
-    // ones are exact, so converting at the end gives the same doubles as
-    // adding 1.0 gamete by gamete, and the same whether a window is counted
-    // now or later.
-    Extras const x = extras_of(w);
-    for (int k = 0; k < now; ++k) {
-        long tally[8] = {};
-        for (int word = 0; word < words; ++word) tally_window(c[word], x, w.mask[k], word, tally);
-        tallies_out(tally, out[k]);
+};
+
+// The words of gametes are taken C (1 or 2) at a time, from word0 on: a
+// chunk's matches stay in registers while the positions are folded.
+template <int C>
+struct Chunk {
+    Matches m[C];
+    // Position p from its block (all ones: a position that changes nothing).
+    void fold(std::uint64_t const* block, int word0) {
+        for (int c = 0; c < C; ++c) m[c].fold(pair_at(block, word0 + c));
     }
-    if (W > 0)
-        for (int word = 0; word < words; ++word) core[word] = c[word];
+    // The positions lo .. hi as two halves folded side by side and joined:
+    // a fold waits for the one before, so two chains take half the time.
+    void fold_range(FocalPlanes const& f, int lo, int hi, int word0) {
+        int const half = (hi - lo + 1) / 2;
+        Chunk second;
+        for (int i = 0; i < half; ++i) {
+            fold(f.block(lo + i), word0);
+            second.fold(f.block(lo + half + i), word0);
+        }
+        if (lo + 2 * half <= hi) second.fold(f.block(hi), word0);
+        for (int c = 0; c < C; ++c) m[c].join(second.m[c]);
+    }
+};
+
+// The matches of a visit on words word0 .. word0 + C - 1 (see
+// count_visit). Inlined into the kernel, whose processor features
+// (popcount) it must share.
+template <int C>
+[[gnu::always_inline]] inline void visit_chunk(FocalPlanes const& f, VisitWindows const& v, int word0,
+                                               std::uint64_t const* atL, std::uint64_t const* atX,
+                                               VisitWord* kept) {
+    Chunk<C> core;
+    core.fold_range(f, v.s + 1, v.e - 1, word0);
+    std::uint64_t const* const atS = f.block(v.s);
+    std::uint64_t const* const atE = f.block(v.e);
+    for (int k = 0; k < C; ++k) {
+        int const word = word0 + k;
+        Classes const x = classes_at(f, atL, word);
+        Matches withE = core.m[k];
+        withE.fold(pair_at(atE, word));
+        Matches base = withE;
+        base.fold(pair_at(atS, word));
+        Matches grown = base;
+        grown.fold(pair_at(atX, word));
+        kept[word] = VisitWord{x.a, x.b, core.m[k], withE, base, grown};
+    }
 }
 
+// The tallies of one kind of matches of a visit's words.
 template <int W>
-inline void count_later_words(CoreWord const* core, int words, WindowSet const& w, int k, SubHaplCounts& out) {
-    long tally[8] = {};
-    Extras const x = extras_of(w);
-    for (int word = 0; word < (W > 0 ? W : words); ++word) tally_window(core[word], x, w.mask[k], word, tally);
-    tallies_out(tally, out);
+[[gnu::always_inline]] inline Tally tally_words(VisitWord const* kept, int words, Matches VisitWord::*which) {
+    Tally t;
+    for (int word = 0; word < (W > 0 ? W : words); ++word)
+        t.add(kept[word].*which, Classes{kept[word].xa, kept[word].xb});
+    return t;
+}
+
+// count_visit on W words of gametes (W = 0: any number, f.words): two
+// words at a time, the last one alone; then the tallies, each on its own
+// (eight counters at a time stay in registers).
+template <int W>
+[[gnu::always_inline]] inline void count_visit_words(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq,
+                                                     std::uint64_t* aside, VisitWord* kept, SubHaplCounts& base,
+                                                     SubHaplCounts& extended) {
+    int const words = W > 0 ? W : f.words;
+    std::uint64_t* const atL = eq + 2 * static_cast<long>(words) * v.L;
+    for (int w = 0; w < 2 * words; ++w) {
+        aside[w] = atL[w];
+        atL[w] = ~std::uint64_t{0};
+    }
+    std::uint64_t const* const atX = v.x >= 0 ? f.block(v.x) : f.ones;
+    int word = 0;
+    for (; word + 2 <= words; word += 2) visit_chunk<2>(f, v, word, aside, atX, kept);
+    if (word < words) visit_chunk<1>(f, v, word, aside, atX, kept);
+    for (int w = 0; w < 2 * words; ++w) atL[w] = aside[w];
+    tally_words<W>(kept, words, &VisitWord::base).put(base);
+    if (v.x >= 0) tally_words<W>(kept, words, &VisitWord::grown).put(extended);
 }
 
 }  // namespace
@@ -117,30 +137,79 @@ inline void count_later_words(CoreWord const* core, int words, WindowSet const& 
 #endif
 
 QUINTLE_POPCOUNT_CLONES
-void count_plain(FocalPlanes const& f, WindowSet const& w, int now, SubHaplCounts* out, CoreWord* core) {
+void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts* out) {
+    Tally tally[WindowSet::maxWindows];
+    // The block of each extra position, or all ones for a window that
+    // lacks it.
+    std::uint64_t const* extra[WindowSet::maxWindows][WindowSet::maxExtras];
+    for (int k = 0; k < w.numWindows; ++k)
+        for (int e = 0; e < WindowSet::maxExtras; ++e)
+            extra[k][e] = e < w.extraCount && ((w.mask[k] >> e) & 1u) != 0 ? f.at(w.extraPos[e], L) : f.ones;
+    for (int word = 0; word < f.words; ++word) {
+        Classes const x = classes_at(f, f.block(L), word);
+        Matches core;
+        for (int p = w.coreLo; p <= w.coreHi; ++p) core.fold(pair_at(f.at(p, L), word));
+        for (int k = 0; k < w.numWindows; ++k) {
+            Matches m = core;
+            for (std::uint64_t const* block : extra[k]) m.fold(pair_at(block, word));
+            tally[k].add(m, x);
+        }
+    }
+    for (int k = 0; k < w.numWindows; ++k) tally[k].put(out[k]);
+}
+
+// The core is folded in one loop, the block of L reading as all ones; the
+// base is the core and both ends, the extended window the base and x. An
+// end that is the focal position (all ones then too), or a missing
+// extension, folds nothing.
+QUINTLE_POPCOUNT_CLONES
+void count_visit(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
+    // Samples of up to 64 individuals get loops of known length.
     switch (f.words) {
         case 1:
-            count_plain_words<1>(f, w, now, out, core);
+            count_visit_words<1>(f, v, eq, aside, kept, base, extended);
             break;
         case 2:
-            count_plain_words<2>(f, w, now, out, core);
+            count_visit_words<2>(f, v, eq, aside, kept, base, extended);
             break;
         default:
-            count_plain_words<0>(f, w, now, out, core);
+            count_visit_words<0>(f, v, eq, aside, kept, base, extended);
     }
 }
 
+// A window of the visit is the core, or the core and e when it reaches e,
+// then s and x when it holds them.
+template <int W>
+[[gnu::always_inline]] inline void count_visit_window_words(VisitWord const* kept, FocalPlanes const& f,
+                                                            VisitWindows const& v, int lo, int hi,
+                                                            SubHaplCounts& out) {
+    bool const withE = hi >= v.e;
+    std::uint64_t const* const atS = lo <= v.s ? f.at(v.s, v.L) : f.ones;
+    std::uint64_t const* const atX = v.x >= 0 && lo <= v.x && v.x <= hi ? f.at(v.x, v.L) : f.ones;
+    Tally t;
+    for (int word = 0; word < (W > 0 ? W : f.words); ++word) {
+        VisitWord const& k = kept[word];
+        Matches m = withE ? k.withE : k.core;
+        m.fold(pair_at(atS, word));
+        m.fold(pair_at(atX, word));
+        t.add(m, Classes{k.xa, k.xb});
+    }
+    t.put(out);
+}
+
 QUINTLE_POPCOUNT_CLONES
-void count_plain_later(CoreWord const* core, int words, WindowSet const& w, int k, SubHaplCounts& out) {
-    switch (words) {
+void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
+                        SubHaplCounts& out) {
+    switch (f.words) {
         case 1:
-            count_later_words<1>(core, words, w, k, out);
+            count_visit_window_words<1>(kept, f, v, lo, hi, out);
             break;
         case 2:
-            count_later_words<2>(core, words, w, k, out);
+            count_visit_window_words<2>(kept, f, v, lo, hi, out);
             break;
         default:
-            count_later_words<0>(core, words, w, k, out);
+            count_visit_window_words<0>(kept, f, v, lo, hi, out);
     }
 }
 

@@ -49,20 +49,14 @@ struct WindowSet {
     static constexpr int maxWindows = 5;
     // Context loci every window holds. For the column kernels: the loci,
     // with the focal gametes' codes there. For count_plain: the focal
-    // individual's local positions coreLo .. coreHi, with the planes of the
-    // gametes equal to its gamete 1 (eqA[p]) and gamete 2 (eqB[p]) at
-    // position p; at the focal position a plane of all gametes, as every
-    // gamete counted matches there.
+    // individual's local positions coreLo .. coreHi (the focal position
+    // among them or at an end).
     int const* coreLoci = nullptr;
     int const* coreA = nullptr;
     int const* coreB = nullptr;
     int coreCount = 0;
-    std::uint64_t const* const* eqA = nullptr;
-    std::uint64_t const* const* eqB = nullptr;
     int coreLo = 0;
     int coreHi = -1;
-    // A plane of all gametes (words long), for extra positions a set lacks.
-    std::uint64_t const* all = nullptr;
     // Further context loci, each held by some of the windows: as loci with
     // the focal codes (column kernels), as local positions (count_plain).
     int extraLoci[maxExtras];
@@ -77,35 +71,84 @@ struct WindowSet {
     int length[maxWindows];
 };
 
-// Gametes as bit planes: for a locus and a code, one bit per gamete (64 per
-// word), set where the gamete carries that code. At the focal locus: the
-// planes of the focal gametes' codes, and the gametes of the other
-// individuals (`valid`).
+// A word of gametes (one bit each) seen from both focal contexts at once:
+// lane 0 for context A (the focal gamete 1), lane 1 for context B (gamete
+// 2). One 128-bit operation (SSE2 on x86-64) then does the work of two.
+using Pair = std::uint64_t __attribute__((vector_size(16)));
+
+// Gametes as bit planes (64 to a word, one bit per gamete), copied for one
+// focal individual so that a position's planes lie side by side: per local
+// position p a block of 2 x `words` words, word by word the gametes
+// carrying the focal gamete 1's code there, then those carrying gamete
+// 2's. `ones` is a block with every bit set: it stands for the focal
+// position, where every gamete counted matches. `valid` holds the gametes
+// of the other individuals.
 struct FocalPlanes {
-    std::uint64_t const* eqA = nullptr;
-    std::uint64_t const* eqB = nullptr;
+    std::uint64_t const* eq = nullptr;
+    std::uint64_t const* ones = nullptr;
     std::uint64_t const* valid = nullptr;
     int words = 0;
-};
-
-// What the loci every window of a set holds leave, per word of gametes:
-// the gametes that count for the focal gamete 1's allele (xa) or else for
-// gamete 2's (xb), and those with no (z) or one (o) difference from the
-// focal contexts A and B over those loci. A window of the set is counted
-// from it at the cost of its own extra loci.
-struct CoreWord {
-    std::uint64_t xa, xb, zA, oA, zB, oB;
+    std::uint64_t const* block(int p) const { return eq + 2 * static_cast<long>(words) * p; }
+    // The block of position p, the focal position L read as all ones.
+    std::uint64_t const* at(int p, int L) const { return p == L ? ones : block(p); }
 };
 
 // Every matching gamete counts 1 (no missing data in the sample); codes are
-// compared as they are, a missing one as one more code. Counts windows
-// 0 .. now-1 of the set into out, and leaves the set's core in
-// core[0 .. focal.words) for count_plain_later.
-void count_plain(FocalPlanes const& focal, WindowSet const& windows, int now, SubHaplCounts* out, CoreWord* core);
+// compared as they are, a missing one as one more code. Counts every window
+// of the set around focal position L.
+void count_plain(FocalPlanes const& focal, int L, WindowSet const& windows, SubHaplCounts* out);
 
-// Window k of the set whose core count_plain kept (the planes unchanged
-// since).
-void count_plain_later(CoreWord const* core, int words, WindowSet const& windows, int k, SubHaplCounts& out);
+// The windows a later visit of the simple update may read, around focal
+// position L: the base [s, e] (L inside), the base extended by position x
+// (x = e + 1 or s - 1; -1: no extension), and one of the two less one end.
+struct VisitWindows {
+    int L = 0;
+    int s = 0;
+    int e = 0;
+    int x = -1;
+};
+
+// The gametes of one word with no difference (z) and with one (o) from
+// each focal context over the positions folded so far.
+struct Matches {
+    Pair z = {~std::uint64_t{0}, ~std::uint64_t{0}};
+    Pair o = {0, 0};
+    // One more position; eq: the gametes equal to each context there.
+    void fold(Pair eq) {
+        o = (o & eq) | (z & ~eq);
+        z &= eq;
+    }
+    // The matches of other, disjoint positions joined in: one difference
+    // on either side and none on the other.
+    void join(Matches const& other) {
+        o = (o & other.z) | (z & other.o);
+        z &= other.z;
+    }
+};
+
+// A visit's words of gametes (count_visit): those that count for the focal
+// gamete 1's allele (xa) or else for gamete 2's (xb), and the matches over
+// the core (the base's positions but its ends and L), the core and the end
+// e, the base and the extended window. count_visit_window reads the first
+// two.
+struct VisitWord {
+    std::uint64_t xa, xb;
+    Matches core, withE, base, grown;
+};
+
+// The base and, when v.x >= 0, the extended window, in one pass; keeps in
+// kept[0 .. focal.words) what count_visit_window reads. `eq` is focal.eq,
+// writable: while the windows are folded, the block of the focal position
+// L reads as all ones (so that one loop folds the core, without a test for
+// L), its planes put aside in `aside` (2 x focal.words words), and back
+// when the count ends.
+void count_visit(FocalPlanes const& focal, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended);
+
+// The window [lo, hi] (the base or the extended window less one end) of
+// the visit count_visit counted last, the planes unchanged since.
+void count_visit_window(VisitWord const* kept, FocalPlanes const& focal, VisitWindows const& v, int lo, int hi,
+                        SubHaplCounts& out);
 
 // The same counts read from the columns, gamete by gamete: for samples
 // whose planes would take too much memory.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/quotient_compare.h"
 #include "haplo/TGenotIndividual.h"
 #include "haplo/TGenotSample.h"
 #include "haplo/vosk_chain.h"
@@ -19,7 +20,14 @@ namespace {
 
 using Evaluation = TGenotSample::Evaluation;
 
-double draw() { return TGenotSample::draw(); }
+// a or b, as `second` says, read by index instead of branched on: the
+// draws make `second` unpredictable, and a wrong guess of a branch would
+// throw away the work begun after it.
+template <class T>
+T pick(bool second, T const& a, T const& b) {
+    T const both[2] = {a, b};
+    return both[second ? 1 : 0];
+}
 
 // A window as the updates move it: start, length, heterozygous sites.
 struct Span {
@@ -28,7 +36,8 @@ struct Span {
     int het = 0;
 };
 
-void shuffle_visits(std::vector<int>& order, int H) {
+template <class Draw>
+void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
     for (int j = H; j >= 1; --j) {
         int const pick = std::min(static_cast<int>(j * draw()), j - 1);
         std::swap(order[static_cast<std::size_t>(pick)], order[static_cast<std::size_t>(j - 1)]);
@@ -37,7 +46,8 @@ void shuffle_visits(std::vector<int>& order, int H) {
 
 // The first visit of heterozygous site h: its windows from the neighbouring
 // heterozygous sites, and the one whose counts decide the site's phase.
-void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use) {
+template <class Draw>
+void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use, Draw& draw) {
     auto const at = [&F](int i) { return F.hetPositions[static_cast<std::size_t>(i)]; };
     int const H = F.hetCount;
     int const L = at(h);
@@ -65,12 +75,13 @@ void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation&
 // Record 1 or 2 of site h, drawn by their supports. Record 2 exists only
 // between two heterozygous sites; a draw that would take it elsewhere
 // (supports that are no numbers) keeps record 1.
-VoskWindow& choose_record(TGenotIndividual& F, int h) {
+template <class Draw>
+VoskWindow& choose_record(TGenotIndividual& F, int h, Draw& draw) {
     VoskWindow& w1 = F.window1[static_cast<std::size_t>(h)];
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
     double const u = draw();
     // Without record 2 the draw only moves the stream on.
-    if (w2.start < 0 || u < w1.support / (w2.support + w1.support)) return w1;
+    if (w2.start < 0 || below_quotient(u, w1.support, w2.support + w1.support)) return w1;
     return w2;
 }
 
@@ -78,7 +89,8 @@ enum class Side { none, left, right };
 
 // The extension of a later visit: which end may grow, by the draws the
 // focal position calls for.
-Side extension_side(TGenotIndividual const& F, int L, Span const& s) {
+template <class Draw>
+Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw) {
     bool right = s.start + s.length < F.localCount;
     bool left = s.start > 0;
     if (L == 0) {
@@ -94,83 +106,58 @@ Side extension_side(TGenotIndividual const& F, int L, Span const& s) {
 }
 
 // A later visit of the simple update: the recorded window, possibly grown
-// by one locus at one end, then possibly shrunk by one at the other; every
-// window it may need is counted in one pass.
-Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
+// by one locus at one end, then possibly shrunk by one at the other. The
+// base and the extended window are counted at once; the one shrunk window
+// the visit reads, from what their count left. Returns the share of keep
+// in the window the visit ends on.
+template <class Draw>
+[[gnu::always_inline]] inline double later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     auto const flag = [&F](int pos) { return F.hetFlags[static_cast<std::size_t>(pos)] != 0 ? 1 : 0; };
-    VoskWindow& rec = choose_record(F, h);
+    VoskWindow& rec = choose_record(F, h, draw);
     Span const base{rec.start, rec.length, rec.hetCount};
     int const s = base.start;
     int const e = base.start + base.length - 1;
-    Side const side = extension_side(F, L, base);
+    Side const side = extension_side(F, L, base, draw);
     Span ext = base;
-    if (side == Side::right) ext = Span{s, base.length + 1, base.het + flag(e + 1)};
-    if (side == Side::left) ext = Span{s - 1, base.length + 1, base.het + flag(s - 1)};
+    vosk::VisitWindows v{L, s, e, -1};
+    if (side == Side::right) {
+        ext = Span{s, base.length + 1, base.het + flag(e + 1)};
+        v.x = e + 1;
+    } else if (side == Side::left) {
+        ext = Span{s - 1, base.length + 1, base.het + flag(s - 1)};
+        v.x = s - 1;
+    }
 
-    // An end may be dropped unless it is the focal position, or a
-    // heterozygous site of a window holding no more than two of them.
-    auto const may_drop = [&](int end, int het) { return end != L && (flag(end) == 0 || het > 2); };
-
-    // The windows the visit may read, as one layout: base, extended, base
-    // less its left end, base less its right end, extended less its other
-    // end. All of them hold the positions strictly inside the base, and an
-    // end that is the focal position (never dropped); the other ends and
-    // the position the extension adds are the extra positions.
-    vosk::WindowSet w;
-    w.coreLo = L == s ? s : s + 1;
-    w.coreHi = L == e ? e : e - 1;
-    auto extra = [&w](int pos) {
-        w.extraPos[w.extraCount] = pos;
-        return 1u << w.extraCount++;
-    };
-    unsigned const bitS = L != s ? extra(s) : 0u;
-    unsigned const bitE = L != e ? extra(e) : 0u;
-    unsigned const bitX = side == Side::none ? 0u : extra(side == Side::right ? e + 1 : s - 1);
-    int slot[5] = {-1, -1, -1, -1, -1};
-    auto add = [&](int which, unsigned mask, int length) {
-        slot[which] = w.numWindows;
-        w.mask[w.numWindows] = mask;
-        w.length[w.numWindows++] = length;
-    };
-    add(0, bitS | bitE, base.length);
-    if (side != Side::none) add(1, bitS | bitE | bitX, ext.length);
-    int const now = w.numWindows;
-    if (may_drop(s, base.het)) add(2, bitE, base.length - 1);
-    if (may_drop(e, base.het)) add(3, bitS, base.length - 1);
-    if (side == Side::right && may_drop(s, ext.het)) add(4, bitE | bitX, base.length);
-    if (side == Side::left && may_drop(e, ext.het)) add(4, bitS | bitX, base.length);
-    // The base and the extended window counted now, the one shrunk window
-    // the visit may read only once it is chosen; the positions all of them
-    // hold are folded once.
-    vosk::SubHaplCounts counts[5];
-    S.countSet(f, L, w, now, counts);
-
-    Evaluation cur = TGenotSample::evaluate(counts[slot[0]]);
+    vosk::SubHaplCounts counts, grown;
+    S.countVisit(f, v, counts, grown);
+    Evaluation cur = TGenotSample::evaluate(counts);
     Span win = base;
     double r0 = cur.ratio - 1.0;
     double rExt = 0.0;
     Evaluation extended;
     if (side != Side::none) {
-        extended = TGenotSample::evaluate(counts[slot[1]]);
+        extended = TGenotSample::evaluate(grown);
         // The support is at least 1 exactly when the mass is (a square
         // root is rounded correctly), so no root is taken here.
         rExt = extended.mass >= 1.0 ? extended.ratio - 1.0 : 0.0;
     }
     double const u = draw();  // drawn also when no extension was possible
     double const sum = r0 + rExt;
-    bool const keep = side == Side::none || (sum > 0.0 && u < r0 / sum) || sum <= 0.0;
+    bool const keep = side == Side::none || (sum > 0.0 && below_quotient(u, r0, sum)) || sum <= 0.0;
     if (!keep) {
         cur = extended;
         win = ext;
         r0 = rExt;
     }
-    bool const grewLeft = !keep && side == Side::left;
-    bool const grewRight = !keep && side == Side::right;
 
+    // An end may be dropped unless it is the focal position, the end just
+    // grown, or a heterozygous site of a window holding no more than two
+    // of them.
     int const we = win.start + win.length - 1;
-    bool const canLeft = !grewLeft && may_drop(win.start, win.het);
-    bool const canRight = !grewRight && may_drop(we, win.het);
+    auto const may_drop = [&](int end) { return end != L && end != v.x && (flag(end) == 0 || win.het > 2); };
+    bool const canLeft = may_drop(win.start);
+    bool const canRight = may_drop(we);
     Side drop = Side::none;
     if (canLeft && canRight)
         drop = static_cast<int>(2.0 * draw()) == 0 ? Side::left : Side::right;
@@ -178,25 +165,31 @@ Evaluation later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h) {
         drop = Side::left;
     else if (canRight)
         drop = Side::right;
+    double support = cur.support();
+    double share = cur.keepShare();
     if (drop != Side::none) {
-        int const which = slot[keep ? (drop == Side::left ? 2 : 3) : 4];
-        S.countLater(f, L, w, which, counts[which]);
-        Evaluation const shrunk = TGenotSample::evaluate(counts[which]);
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
+        S.countVisitWindow(f, v, next.start, next.start + next.length - 1, counts);
+        Evaluation const shrunk = TGenotSample::evaluate(counts);
         double const d = (shrunk.ratio - 1.0) + r0;
-        double const q = d > 0.0 ? r0 / d : 0.0;
-        if (draw() >= q) {
-            cur = shrunk;
-            win = next;
-        }
+        double const u2 = draw();
+        // Adopted when u2 >= q = r0 / d (q = 0 without a positive d).
+        bool const adopt = d > 0.0 ? at_or_above_quotient(u2, r0, d) : u2 >= 0.0;
+        // The root and the share of either window are taken beside the
+        // draw, which then only selects.
+        support = pick(adopt, support, shrunk.support());
+        share = pick(adopt, share, shrunk.keepShare());
+        win = pick(adopt, win, next);
     }
-    rec = VoskWindow{win.start, win.length, win.het, cur.support()};
-    return cur;
+    rec = VoskWindow{win.start, win.length, win.het, support};
+    return share;
 }
 
-void gibbs_step(TGenotIndividual& F, Evaluation const& e, int G) {
-    if (draw() > e.keep / (e.swap + e.keep)) {
+// The site's phase redrawn: exchanged when the draw exceeds keep's share.
+template <class Draw>
+void gibbs_step(TGenotIndividual& F, double share, int G, Draw& draw) {
+    if (draw() > share) {
         F.exchangeAt(G);
         ++TGenotIndividual::numAcceptedGibbsUpdates;
     } else {
@@ -207,11 +200,12 @@ void gibbs_step(TGenotIndividual& F, Evaluation const& e, int G) {
 // A later visit of the recombination update: the gametes' tails from the
 // focal locus (or the one after it) exchanged, kept by the ratio of the
 // window's counts after and before.
-void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h) {
+template <class Draw>
+void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const H = F.hetCount;
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     int const G = F.localList[static_cast<std::size_t>(L)];
-    VoskWindow& rec = choose_record(F, h);
+    VoskWindow& rec = choose_record(F, h, draw);
     Span const win{rec.start, rec.length, rec.hetCount};
     Evaluation const before = S.evaluateWindow(f, L, win.start, win.length);
     int from = G;
@@ -236,22 +230,37 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h) {
     }
 }
 
-void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+template <class Draw>
+void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination, Draw& draw) {
     int const H = F.hetCount;
-    shuffle_visits(F.visitingOrder, H);
+    shuffle_visits(F.visitingOrder, H, draw);
     for (int idx = 0; idx < H; ++idx) {
         int const h = F.visitingOrder[static_cast<std::size_t>(idx)];
         int const G = F.localList[static_cast<std::size_t>(F.hetPositions[static_cast<std::size_t>(h)])];
-        Evaluation use;
+        double share = 0.0;
         if (F.window1[static_cast<std::size_t>(h)].start == -1) {
-            first_visit(F, S, f, h, use);
+            Evaluation use;
+            first_visit(F, S, f, h, use, draw);
+            share = use.keepShare();
         } else if (recombination) {
-            tail_exchange(F, S, f, h);
+            tail_exchange(F, S, f, h, draw);
             continue;
         } else {
-            use = later_visit(F, S, f, h);
+            share = later_visit(F, S, f, h, draw);
         }
-        gibbs_step(F, use, G);
+        gibbs_step(F, share, G, draw);
+    }
+}
+
+// One update, its draws through a cursor on the stream when it can take
+// one (the stream's position then stays in registers for the update).
+void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+    if (Ran3Cursor::usable()) {
+        Ran3Cursor draw;
+        update_with(F, S, f, recombination, draw);
+    } else {
+        auto draw = [] { return TGenotSample::draw(); };
+        update_with(F, S, f, recombination, draw);
     }
 }
 

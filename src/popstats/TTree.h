@@ -25,6 +25,7 @@
 #include "core/MY_TIArrayAsVector.h"
 #include "popstats/TListNode.h"
 #include "popstats/TNode.h"
+#include "popstats/lineage_counts.h"
 #include "popstats/mutations.h"
 
 namespace quintle {
@@ -102,16 +103,13 @@ public:
     double num_demes = 0.0;    // D
     double num_samples = 0.0;  // samples placed in demes
     double mig_rate = 0.0;     // m per gene and generation (m1 + m2 in groups)
-    // Per deme: its lineages (the first deme_lineages[e] entries of
-    // deme_nodes[e], pointers into the node array) and k(k-1)/2.
+    // Per deme: its number of lineages.
     std::vector<int> deme_lineages;
-    std::vector<std::vector<TNode*>> deme_nodes;
-    std::vector<double> deme_coal_rates;
     // The demes holding lineages (or a sample of size 0), in list order;
     // -1 in the unused entries.
     std::vector<int> occupied_demes;
     int num_occupied = 0;
-    double total_coal_rate = 0.0;  // sum of deme_coal_rates
+    double total_coal_rate = 0.0;  // sum of k(k-1)/2 over the demes
     double total_mig_rate = 0.0;   // lineages * mig_rate * deme_size
     int num_groups = 1;
     int demes_per_group = 0;
@@ -186,63 +184,25 @@ private:
     void size_demes(int D);
     void empty_demes();
     void reserve_lists(int largest);
+    // The event loop, drawing through a Uniform of its own.
     template <class Uniform>
-    int run_events(bool twoLevels, double m1, double m2, Uniform& uniform);
-    template <class Uniform>
-    void coalesce_in_deme(double t, Uniform& uniform);
+    int run_events(bool twoLevels, double m1, double m2);
+    // A coalescence: the list position of its deme drawn from u (-1 when
+    // no deme holds a pair), then, at time t, the deme's two lineages drawn
+    // from u1 and u2.
+    int coalescing_position(double u) const;
+    void coalesce_at(int position, double t, double u1, double u2);
     struct MigrationState;
     MigrationState migration_state(double stay);
     void keep_state(MigrationState const& st);
     template <class Uniform>
     bool migrate(MigrationState& st, bool twoLevels, Uniform& uniform);
-    // Lineage counts of the occupied list by position, with their sums by
-    // blocks of 8 positions and by runs of 64, so that lineage number r of
-    // the list is found in a few short walks (over the runs, the blocks of
-    // one run, the positions of one block) instead of one over every deme.
-    class LineageCounts {
-    public:
-        void resize(std::size_t positions) {
-            const std::size_t runs = (positions + 63) / 64;
-            position_.assign(runs * 64, 0);
-            block_.assign(runs * 8, 0);
-            run_.assign(runs, 0);
-        }
-        void clear() {
-            std::fill(position_.begin(), position_.end(), 0);
-            std::fill(block_.begin(), block_.end(), 0);
-            std::fill(run_.begin(), run_.end(), 0);
-        }
-        void add(int p, int delta) {
-            position_[static_cast<std::size_t>(p)] += delta;
-            block_[static_cast<std::size_t>(p) >> 3] += delta;
-            run_[static_cast<std::size_t>(p) >> 6] += delta;
-        }
-        int at(int p) const { return position_[static_cast<std::size_t>(p)]; }
-        // The position holding lineage number r (counted from 0), and r's
-        // place among that position's lineages; -1 when there are not so
-        // many lineages.
-        int find(int r, int& offset) const {
-            int const* run = run_.data();
-            const int runs = static_cast<int>(run_.size());
-            int q = 0;
-            while (q < runs && r >= run[q]) r -= run[q++];
-            if (q == runs) return -1;
-            int const* block = block_.data();
-            int b = q * 8;
-            while (r >= block[b]) r -= block[b++];
-            int const* position = position_.data();
-            int p = b * 8;
-            while (r >= position[p]) r -= position[p++];
-            offset = r;
-            return p;
-        }
-
-    private:
-        std::vector<int> position_;
-        std::vector<int> block_;
-        std::vector<int> run_;
-    };
-    LineageCounts counts_;
+    // The lineages of the deme at each position of the occupied list
+    // (pointers into the node array), moved with the deme when it changes
+    // place: the lists in use stay together at the head, whatever demes
+    // they belong to.
+    std::vector<std::vector<TNode*>> listed_nodes_;
+    LineageCounts counts_;          // lineages of the occupied list by position
     std::vector<int> occupied_at_;  // position of each deme in occupied_demes, -1
     std::vector<int> pool_;         // free demes while the samples are placed
     std::vector<TNode*> walk_;      // nodes still to visit while candidates are listed

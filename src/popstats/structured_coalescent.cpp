@@ -5,11 +5,11 @@
 // Time runs back in units of N = 1000 generations. Each event is a
 // coalescence in a deme (rate k(k-1)/2 for its k lineages) or a migration
 // (rate m N per lineage); the draws follow a fixed order, so that a seed
-// fixes the genealogy. The demes' lineage lists point into the node array;
-// nothing is allocated per event, and the storage is reused from locus to
-// locus. Lineage number r of the occupied demes (in list order) is found
-// through their lineage counts kept by position and summed by blocks and
-// runs of blocks: a few short walks instead of one over every deme.
+// fixes the genealogy. The lineage lists of the occupied demes point into
+// the node array and are kept by list position, so that those in use stay
+// together; nothing is allocated per event, and the storage is reused from
+// locus to locus. Lineage number r of the occupied demes (in list order) is
+// found through their lineage counts by position (lineage_counts.h).
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +30,11 @@ double uniform_draw() {
     long seed = 1;
     return ran3(&seed);
 }
+
+// The shared stream drawn number by number (when no cursor can hold it).
+struct StreamDraw {
+    double operator()() const { return uniform_draw(); }
+};
 
 // Coalescence rate of a deme with k lineages; exact in a double.
 double pair_rate(int k) { return 0.5 * static_cast<double>(k) * (k - 1); }
@@ -79,12 +84,11 @@ int TTree::prepare_nodes(int n) {
 void TTree::size_demes(int D) {
     const auto size = static_cast<std::size_t>(std::max(D, 0));
     num_demes = static_cast<double>(size);
-    deme_nodes.resize(size);
-    for (auto& list : deme_nodes) list.clear();
     deme_lineages.assign(size, 0);
-    deme_coal_rates.assign(size, 0.0);
     occupied_demes.assign(size, -1);
     occupied_at_.assign(size, -1);
+    listed_nodes_.resize(size);
+    for (auto& list : listed_nodes_) list.clear();
     counts_.resize(size);
     num_occupied = 0;
     total_coal_rate = 0.0;
@@ -92,9 +96,8 @@ void TTree::size_demes(int D) {
 
 void TTree::empty_demes() {
     for (std::size_t e = 0; e < deme_lineages.size(); ++e) {
-        deme_nodes[e].clear();
+        listed_nodes_[e].clear();
         deme_lineages[e] = 0;
-        deme_coal_rates[e] = 0.0;
         occupied_demes[e] = -1;
         occupied_at_[e] = -1;
     }
@@ -105,14 +108,14 @@ void TTree::empty_demes() {
 
 void TTree::cleanDemes() { empty_demes(); }
 
-// Room in every deme's list for a sample and a few migrants, so that the
-// events of later loci seldom allocate; a few migrants only when many demes
-// would make that room large.
+// Room in every position's list for a sample and a few migrants, so that
+// the events of later loci seldom allocate; a few migrants only when many
+// demes would make that room large.
 void TTree::reserve_lists(int largest) {
     constexpr std::size_t kBudget = std::size_t{1} << 22;  // pointers
     auto room = static_cast<std::size_t>(largest) + 8;
-    if (room * deme_nodes.size() > kBudget) room = 8;
-    for (auto& list : deme_nodes)
+    if (room * listed_nodes_.size() > kBudget) room = 8;
+    for (auto& list : listed_nodes_)
         if (list.capacity() < room) list.reserve(room);
 }
 
@@ -178,9 +181,9 @@ void TTree::createInitialNodes(Samples& s) {
         occupied_at_[e] = i;
         const int k = genes_of(s.Populations[i]);
         deme_lineages[e] = k;
-        for (int c = 0; c < k; ++c) deme_nodes[e].push_back(&nodes[leaf++]);
-        deme_coal_rates[e] = pair_rate(k);
-        total_coal_rate += deme_coal_rates[e];
+        std::vector<TNode*>& list = listed_nodes_[static_cast<std::size_t>(i)];
+        for (int c = 0; c < k; ++c) list.push_back(&nodes[leaf++]);
+        total_coal_rate += pair_rate(k);
         counts_.add(i, k);
         pool_[static_cast<std::size_t>(j)] = pool_[static_cast<std::size_t>(P - 1)];
         --P;
@@ -233,12 +236,12 @@ int TTree::createInitialNodes(Structure const& st, int d, int g) {
             occupied_at_[e] = position;
             const int k = genes_of(member_at(st, q, member));
             deme_lineages[e] = k;
+            std::vector<TNode*>& list = listed_nodes_[static_cast<std::size_t>(position)];
             for (int c = 0; c < k; ++c) {
                 nodes[leaf].pop_index = q;
-                deme_nodes[e].push_back(&nodes[leaf++]);
+                list.push_back(&nodes[leaf++]);
             }
-            deme_coal_rates[e] = pair_rate(k);
-            total_coal_rate += deme_coal_rates[e];
+            total_coal_rate += pair_rate(k);
             counts_.add(position, k);
             ++position;
         }
@@ -248,38 +251,38 @@ int TTree::createInitialNodes(Structure const& st, int d, int g) {
 
 // --- events -------------------------------------------------------------------
 
-template <class Uniform>
-void TTree::coalesce_in_deme(double t, Uniform& uniform) {
-    const double target = uniform() * total_coal_rate;
+int TTree::coalescing_position(double u) const {
+    const double target = u * total_coal_rate;
     // The first deme at which the running sum reaches the target, among
     // those that can coalesce: a deme with fewer than two lineages adds
     // nothing and is passed over even when the sum stands on the target.
-    int deme = -1;
+    int position = -1;
     int last = -1;
     double sum = 0.0;
     for (int p = 0; p < num_occupied; ++p) {
-        const int e = occupied_demes[static_cast<std::size_t>(p)];
-        if (deme_lineages[static_cast<std::size_t>(e)] < 2) continue;
-        sum += deme_coal_rates[static_cast<std::size_t>(e)];
-        last = e;
+        const int k = counts_.at(p);
+        if (k < 2) continue;
+        sum += pair_rate(k);
+        last = p;
         if (sum >= target) {
-            deme = e;
+            position = p;
             break;
         }
     }
-    if (deme < 0) deme = last;
-    if (deme < 0) return;
+    return position < 0 ? last : position;
+}
 
-    const auto e = static_cast<std::size_t>(deme);
-    std::vector<TNode*>& list = deme_nodes[e];
+void TTree::coalesce_at(int position, double t, double u1, double u2) {
+    const auto e = static_cast<std::size_t>(occupied_demes[static_cast<std::size_t>(position)]);
+    std::vector<TNode*>& list = listed_nodes_[static_cast<std::size_t>(position)];
     const int k = deme_lineages[e];
     TNode* node = &nodes[2 * num_genes - num_lineages];
     node->time = t;
-    const int a = static_cast<int>(k * uniform());
+    const int a = static_cast<int>(k * u1);
     node->left = list[static_cast<std::size_t>(a)];
     node->left->ancestor = node;
     list[static_cast<std::size_t>(a)] = list[static_cast<std::size_t>(k - 1)];
-    const int b = static_cast<int>((k - 1) * uniform());
+    const int b = static_cast<int>((k - 1) * u2);
     node->right = list[static_cast<std::size_t>(b)];
     node->right->ancestor = node;
     list[static_cast<std::size_t>(b)] = node;
@@ -287,11 +290,9 @@ void TTree::coalesce_in_deme(double t, Uniform& uniform) {
 
     --num_lineages;
     deme_lineages[e] = k - 1;
-    const double rate = pair_rate(k - 1);
-    total_coal_rate += rate - deme_coal_rates[e];
-    deme_coal_rates[e] = rate;
+    total_coal_rate += pair_rate(k - 1) - pair_rate(k);
     total_mig_rate = num_lineages * mig_rate * deme_size;
-    counts_.add(occupied_at_[e], -1);
+    counts_.add(position, -1);
 }
 
 // The state a migration reads and writes, held in locals (and registers)
@@ -305,11 +306,10 @@ struct TTree::MigrationState {
     int groups;
     double stay;  // m1 / (m1 + m2): the share of moves within the group
     int* count;   // deme_lineages
-    double* rate;
     int* list;    // occupied_demes
     int* at;
     LineageCounts* counts;
-    std::vector<TNode*>* nodes;
+    std::vector<TNode*>* nodes;  // by list position
     std::vector<std::vector<int>> const* groupDemes;
 };
 
@@ -322,11 +322,10 @@ TTree::MigrationState TTree::migration_state(double stay) {
                           num_groups,
                           stay,
                           deme_lineages.data(),
-                          deme_coal_rates.data(),
                           occupied_demes.data(),
                           occupied_at_.data(),
                           &counts_,
-                          deme_nodes.data(),
+                          listed_nodes_.data(),
                           &group_demes};
 }
 
@@ -344,16 +343,11 @@ template <class Uniform>
 bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
     const double u1 = twoLevels ? uniform() : 0.0;
     int r = 0;
-    const int p = st.counts->find(static_cast<int>(uniform() * st.lineages), r);
+    const int p = st.counts->find(static_cast<int>(uniform() * st.lineages), st.occupied, r);
     if (p < 0 || p >= st.occupied) return false;
 
     const int source = st.list[p];
-    std::vector<TNode*>& from = st.nodes[source];
-    TNode* migrant = from[static_cast<std::size_t>(r)];
-    from[static_cast<std::size_t>(r)] = from.back();
-    from.pop_back();
-    const int kFrom = st.count[source]--;
-
+    TNode* migrant = st.nodes[p][static_cast<std::size_t>(r)];
     int destination = source;
     if (!twoLevels) {
         while (destination == source) destination = static_cast<int>(uniform() * st.demes);
@@ -374,27 +368,48 @@ bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
         }
     }
 
-    // An emptied source leaves the list, the last entry taking its place;
-    // `stale` is then what the last position still counts.
-    int last = -1;
+    const int last = st.occupied - 1;
+    if (st.counts->all_single(st.occupied) && st.at[destination] < 0) {
+        // Every listed deme holds one lineage and the destination none (the
+        // common case once the lineages have scattered): the last deme
+        // takes the source's place and the destination the last place,
+        // every list keeping its one entry; no count changes.
+        const int moved = st.list[last];
+        st.list[p] = moved;
+        st.at[moved] = p;
+        st.at[source] = -1;  // after: the source may be the last deme itself
+        st.nodes[p][0] = st.nodes[last][0];
+        st.list[last] = destination;
+        st.at[destination] = last;
+        st.nodes[last][0] = migrant;
+        st.count[source] = 0;
+        st.count[destination] = 1;
+        return true;
+    }
+
+    std::vector<TNode*>& from = st.nodes[p];
+    from[static_cast<std::size_t>(r)] = from.back();
+    from.pop_back();
+    const int kFrom = st.count[source]--;
+    // An emptied source leaves the list, the last entry (with its lineages)
+    // taking its place; `stale` is then what the last position still counts.
     int stale = 0;
     if (kFrom == 1) {
-        last = st.occupied - 1;
-        stale = 1;
-        if (p != last) {
-            const int moved = st.list[last];
-            stale = st.counts->at(last);
-            st.counts->add(p, stale - 1);
-            st.list[p] = moved;
-            st.at[moved] = p;
-        }
+        // Written for p == last too (the source then stands in for itself,
+        // its count 1): which of the two it is, is a coin toss when few
+        // demes are listed.
+        const int moved = st.list[last];
+        stale = st.counts->at(last);
+        st.counts->add(p, stale - 1);
+        st.list[p] = moved;
+        st.at[moved] = p;
+        st.nodes[p].swap(st.nodes[last]);
         st.list[last] = -1;
         st.at[source] = -1;
         --st.occupied;
     } else {
         st.counts->add(p, -1);
     }
-    st.nodes[destination].push_back(migrant);
     const int kTo = st.count[destination]++;
     // A deme already listed (a sample of size 0 keeps its place) is not
     // listed twice.
@@ -404,6 +419,7 @@ bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
         st.list[q] = destination;
         st.at[destination] = q;
     }
+    st.nodes[q].push_back(migrant);
     if (kFrom != 1) {
         st.counts->add(q, 1);
     } else if (q == last) {
@@ -414,16 +430,17 @@ bool TTree::migrate(MigrationState& st, bool twoLevels, Uniform& uniform) {
     }
 
     // The source loses kFrom - 1 pairs, the destination gains kTo.
-    st.rate[source] = pair_rate(kFrom - 1);
-    st.rate[destination] = pair_rate(kTo + 1);
     st.coal += kTo - (kFrom - 1);
     return true;
 }
 
 void TTree::coalesceWithinAPop(double const& t) {
     if (num_lineages < 2) return;
-    auto uniform = uniform_draw;
-    coalesce_in_deme(t, uniform);
+    const int position = coalescing_position(uniform_draw());
+    if (position < 0) return;
+    const double u1 = uniform_draw();
+    const double u2 = uniform_draw();
+    coalesce_at(position, t, u1, u2);
 }
 
 void TTree::sendMigrant() {
@@ -447,7 +464,10 @@ void TTree::sendMigrant2Levels(int d, int g, double m1, double m2) {
 }
 
 template <class Uniform>
-int TTree::run_events(bool twoLevels, double m1, double m2, Uniform& uniform) {
+int TTree::run_events(bool twoLevels, double m1, double m2) {
+    // The draws' state stays local (and in registers): nothing the loop
+    // stores can touch it.
+    Uniform uniform;
     MigrationState st = migration_state(twoLevels ? m1 / (m1 + m2) : 0.0);
     double mig = total_mig_rate;
     long events = 0;
@@ -459,7 +479,12 @@ int TTree::run_events(bool twoLevels, double m1, double m2, Uniform& uniform) {
         t -= std::log(1.0 - uniform()) / R;
         if (st.coal > R * uniform()) {
             keep_state(st);
-            coalesce_in_deme(t, uniform);
+            const int position = coalescing_position(uniform());
+            if (position >= 0) {
+                const double u1 = uniform();
+                const double u2 = uniform();
+                coalesce_at(position, t, u1, u2);
+            }
             st.coal = total_coal_rate;
             st.lineages = num_lineages;
             mig = total_mig_rate;
@@ -489,12 +514,8 @@ int TTree::build_tree_struct_pop(Samples& s, double const& /*theta*/, double con
     const double demes = num_demes;
     mig_rate = (demes - 1.0) * (1.0 / FST - 1.0) / (2.0 * deme_size * demes);
     total_mig_rate = num_lineages * mig_rate * deme_size;
-    if (Ran3Cursor::usable()) {
-        Ran3Cursor draw;
-        return run_events(false, 0.0, 0.0, draw);
-    }
-    auto draw = uniform_draw;
-    return run_events(false, 0.0, 0.0, draw);
+    if (Ran3Cursor::usable()) return run_events<Ran3Cursor>(false, 0.0, 0.0);
+    return run_events<StreamDraw>(false, 0.0, 0.0);
 }
 
 int TTree::build_tree_struct_pop(Samples& /*s*/, Structure const& st, double const& /*theta*/, double const& FST,
@@ -511,12 +532,8 @@ int TTree::build_tree_struct_pop(Samples& /*s*/, Structure const& st, double con
     mig_rate = m1 + m2;
     if (!(m1 > 0.0 && m1 < 1.0 && m2 > 0.0 && m2 < 1.0)) return 0;
     total_mig_rate = num_lineages * mig_rate * deme_size;
-    if (Ran3Cursor::usable()) {
-        Ran3Cursor draw;
-        return run_events(true, m1, m2, draw);
-    }
-    auto draw = uniform_draw;
-    return run_events(true, m1, m2, draw);
+    if (Ran3Cursor::usable()) return run_events<Ran3Cursor>(true, m1, m2);
+    return run_events<StreamDraw>(true, m1, m2);
 }
 
 }  // namespace quintle

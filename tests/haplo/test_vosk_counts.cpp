@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <utility>
@@ -264,12 +266,14 @@ TEST(VoskCounts, WindowsCountedTogetherEqualWindowsCountedAlone) {
     }
 }
 
-// A later visit's set: the base and extended windows counted at once, any
-// shrunk window afterwards from what their core left. Each must give what
+// A later visit: the base and the extended window counted at once, a
+// shrunk window afterwards from what their count left. Each must give what
 // a count of its own gives, to the last bit, also when the focal position
-// is an end of the base (then in the core), with missing data, and for one,
-// two and three words of gametes.
-TEST(VoskCounts, WindowsCountedLaterEqualWindowsCountedAlone) {
+// is an end of the base, without an extension, with missing data, and for
+// one, two and three words of gametes; and the visit must leave the focal
+// planes as it found them (it reads the focal position as all ones while
+// it counts).
+TEST(VoskCounts, WindowsOfAVisitEqualWindowsCountedAlone) {
     test::ProfileGuard profile(DNA);
     vosk_test::SamplerValues restore;
     std::mt19937 rng(91);
@@ -291,41 +295,153 @@ TEST(VoskCounts, WindowsCountedLaterEqualWindowsCountedAlone) {
             g.checkIfAmbiguousAndFillArrays();
             if (g.hasMissing) S->anyMissing = true;
         }
-        for (int probe = 0; probe < 80; ++probe) {
+        auto alone = [&](int f, int L, int lo, int hi) {
+            TGenotSample::WindowRequest const r{lo, hi - lo + 1};
+            SubHaplCounts c;
+            S->countWindows(f, L, &r, 1, &c);
+            return eight(c);
+        };
+        for (int probe = 0; probe < 120; ++probe) {
             int const f = static_cast<int>(rng() % static_cast<unsigned>(n));
             int const s = 1 + static_cast<int>(rng() % 8);
+            int const e = s + static_cast<int>(rng() % 3);
+            int const L = s + static_cast<int>(rng() % static_cast<unsigned>(e - s + 1));
+            int const side = static_cast<int>(rng() % 3);  // none, right, left
+            int const x = side == 0 ? -1 : side == 1 ? e + 1 : s - 1;
+            vosk::VisitWindows const v{L, s, e, x};
+            SubHaplCounts base, grown;
+            S->countVisit(f, v, base, grown);
+            EXPECT_EQ(eight(base), alone(f, L, s, e)) << "base, focal " << f << ", L " << L;
+            if (x >= 0) {
+                EXPECT_EQ(eight(grown), alone(f, L, std::min(s, x), std::max(e, x))) << "extended";
+            }
+            // The shrunk windows the visit may read: base or extended window
+            // less an end that is not L (nor the position just grown).
+            std::vector<std::pair<int, int>> shrunk;
+            if (s != L && s < e) shrunk.push_back({s + 1, e});
+            if (e != L && s < e) shrunk.push_back({s, e - 1});
+            if (x == e + 1 && s != L) shrunk.push_back({s + 1, e + 1});
+            if (x == s - 1 && e != L) shrunk.push_back({s - 1, e - 1});
+            for (auto [lo, hi] : shrunk) {
+                SubHaplCounts later;
+                S->countVisitWindow(f, v, lo, hi, later);
+                EXPECT_EQ(eight(later), alone(f, L, lo, hi)) << lo << "-" << hi << ", focal " << f << ", L " << L;
+            }
+            // The planes as found: the same counts for another focal
+            // position, also against the plain rule.
+            int const L2 = static_cast<int>(rng() % 12);
+            expect_near_all(alone(f, L2, 0, 11), reference_counts(*S, f, 0, 12, L2, withMissing));
+        }
+    }
+}
+
+// Two sets of positions folded apart and joined give the matches of all of
+// them folded in turn. Four gametes (bits 0..3, the same in both lanes),
+// differences per gamete counted by hand: over positions 1 and 2 bit 0 has
+// none, bit 1 one, bit 2 two, bit 3 one; over position 3 bits 0 and 2 have
+// one. All three: bit 0 one, bit 1 one, bit 2 three, bit 3 one.
+TEST(VoskCounts, MatchesOfTwoPartsJoinedEqualOneFold) {
+    auto lanes = [](std::uint64_t bits) { return vosk::Pair{bits, bits}; };
+    vosk::Matches first, second, all;
+    // A set bit: the gamete equals the focal context there (the bits above
+    // 3 differ everywhere and never match).
+    for (std::uint64_t eq : {0b1001u, 0b0011u}) {  // position 1: bits 1, 2 differ; position 2: bits 2, 3
+        first.fold(lanes(eq));
+        all.fold(lanes(eq));
+    }
+    EXPECT_EQ(first.z[0], std::uint64_t{0b0001});
+    EXPECT_EQ(first.o[0], std::uint64_t{0b1010});
+    second.fold(lanes(0b1010u));  // position 3: bits 0 and 2 differ
+    all.fold(lanes(0b1010u));
+    first.join(second);
+    for (int lane = 0; lane < 2; ++lane) {
+        EXPECT_EQ(first.z[lane], std::uint64_t{0});
+        EXPECT_EQ(first.o[lane], std::uint64_t{0b1011});
+        EXPECT_EQ(first.z[lane], all.z[lane]);
+        EXPECT_EQ(first.o[lane], all.o[lane]);
+    }
+}
+
+// Windows of a visit whose core runs over many positions (its folding is
+// split in two halves), every length from 1 to 14 positions, for samples of
+// one, two and three words of gametes, against the plain rule.
+TEST(VoskCounts, VisitsOfLongWindowsFollowThePlainRule) {
+    test::ProfileGuard profile(DNA);
+    vosk_test::SamplerValues restore;
+    std::mt19937 rng(577);
+    constexpr int loci = 14;
+    for (int n : {20, 50, 70}) {
+        vosk_test::Individuals d(loci);
+        for (int i = 0; i < n; ++i) {
+            vosk_test::Gamete g1, g2;
+            for (int l = 0; l < loci; ++l) {
+                // Mostly alike, so that long windows still find matches.
+                g1.push_back(std::string(1, rng() % 6 == 0 ? 'G' : 'A'));
+                g2.push_back(std::string(1, rng() % 6 == 0 ? 'T' : 'C'));
+            }
+            d.add(g1, g2);
+        }
+        auto S = d.sample();
+        TGenotIndividual::winAroundHetSites = -1;
+        std::vector<double> const ones(loci, 1.0);
+        TGenotIndividual::createAndFillSiteWeight(ones.data(), loci);
+        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays();
+        long matched = 0;
+        for (int s = 0; s < loci; ++s) {
+            for (int e = s; e < loci; ++e) {
+                int const f = static_cast<int>(rng() % static_cast<unsigned>(n));
+                int const L = s + static_cast<int>(rng() % static_cast<unsigned>(e - s + 1));
+                int const x = e + 1 < loci ? e + 1 : s - 1;
+                vosk::VisitWindows const v{L, s, e, x};
+                SubHaplCounts base, grown;
+                S->countVisit(f, v, base, grown);
+                Eight const want = reference_counts(*S, f, s, e - s + 1, L, false);
+                EXPECT_EQ(eight(base), want) << "n " << n << ", " << s << "-" << e << ", L " << L;
+                for (double c : want) matched += c > 0.0 ? 1 : 0;
+                if (x >= 0) {
+                    int const lo = std::min(s, x);
+                    int const hi = std::max(e, x);
+                    EXPECT_EQ(eight(grown), reference_counts(*S, f, lo, hi - lo + 1, L, false))
+                        << "extended, n " << n << ", " << lo << "-" << hi;
+                }
+            }
+        }
+        EXPECT_GT(matched, 0);  // the windows are not all empty
+    }
+}
+
+// The copies of the focal individual's planes follow its own exchanges
+// between visits, and are made anew after another individual's exchange.
+TEST(VoskCounts, VisitCountsFollowExchanges) {
+    test::ProfileGuard profile(DNA);
+    vosk_test::SamplerValues restore;
+    std::mt19937 rng(17);
+    for (int n : {20, 50, 70}) {
+        vosk_test::Individuals d(10);
+        for (int i = 0; i < n; ++i) {
+            vosk_test::Gamete g1, g2;
+            for (int l = 0; l < 10; ++l) {
+                g1.push_back(std::string(1, "ACG"[rng() % 3]));
+                g2.push_back(std::string(1, "ACG"[rng() % 3]));
+            }
+            d.add(g1, g2);
+        }
+        auto S = d.sample();
+        int const P = S->numPolymorphic;
+        TGenotIndividual::winAroundHetSites = -1;
+        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays();
+        int const f = 3;
+        for (int probe = 0; probe < 60; ++probe) {
+            // Mostly the focal individual, now and then another one.
+            int const who = rng() % 4 == 0 ? static_cast<int>(rng() % static_cast<unsigned>(n)) : f;
+            S->current[static_cast<std::size_t>(who)].exchangeAt(static_cast<int>(rng() % static_cast<unsigned>(P)));
+            int const s = static_cast<int>(rng() % static_cast<unsigned>(P - 2));
             int const e = s + 1 + static_cast<int>(rng() % 2);
             int const L = s + static_cast<int>(rng() % static_cast<unsigned>(e - s + 1));
-            bool const right = rng() % 2 == 0;
-            int const x = right ? e + 1 : s - 1;
-            // Extras: the base's ends that are not L, then x.
-            vosk::WindowSet w;
-            w.coreLo = L == s ? s : s + 1;
-            w.coreHi = L == e ? e : e - 1;
-            std::vector<int> ends;
-            if (L != s) ends.push_back(s);
-            if (L != e) ends.push_back(e);
-            ends.push_back(x);
-            for (int p : ends) w.extraPos[w.extraCount++] = p;
-            // The windows as position ranges, and their masks.
-            std::vector<TGenotSample::WindowRequest> wins = {{s, e - s + 1}, {std::min(s, x), e - s + 2}};
-            if (L != s) wins.push_back({s + 1, e - s});
-            if (L != e) wins.push_back({s, e - s});
-            for (auto const& r : wins) {
-                unsigned mask = 0;
-                for (int k = 0; k < w.extraCount; ++k)
-                    if (w.extraPos[k] >= r.start && w.extraPos[k] < r.start + r.length) mask |= 1u << k;
-                w.mask[w.numWindows] = mask;
-                w.length[w.numWindows++] = r.length;
-            }
-            SubHaplCounts counts[5];
-            S->countSet(f, L, w, 2, counts);
-            for (int k = 2; k < w.numWindows; ++k) S->countLater(f, L, w, k, counts[k]);
-            for (int k = 0; k < w.numWindows; ++k) {
-                SubHaplCounts alone;
-                S->countWindows(f, L, &wins[static_cast<std::size_t>(k)], 1, &alone);
-                EXPECT_EQ(eight(counts[k]), eight(alone)) << "window " << k << ", focal " << f << ", L " << L;
-            }
+            SubHaplCounts base, grown;
+            S->countVisit(f, vosk::VisitWindows{L, s, e, -1}, base, grown);
+            EXPECT_EQ(eight(base), reference_counts(*S, f, s, e - s + 1, L, false))
+                << "n " << n << ", probe " << probe << ", exchanged " << who;
         }
     }
 }
