@@ -8,7 +8,7 @@
 # HaplAMOVA=1, IncludeIndividualLevel=1 and 1000 permutations, once without
 # and once with LocByLocAMOVA=1; ade4 runs randtest(amova(...), nrepet = 1000)
 # on the same individuals (bench/amova_peer.R). The programs alternate
-# (farm-bench, A B A B ...); the observed components of both are compared
+# (A B A B ..., paired_times of bench/lib.sh); the observed components of both are compared
 # at the precision quintle prints them (5 decimals; the unit tests hold the
 # full values to ade4's within 1e-12).
 #
@@ -107,8 +107,8 @@ for lbl in 0 1; do
     label="quintle"
     [ "$lbl" -eq 1 ] && label="quintle with LocByLocAMOVA=1"
     echo "== $label (A) against ade4 (B), whole processes"
-    (cd "$WORK/lbl$lbl" && farm-bench -n "$RUNS" --timeout 600 \
-        --vs "$RSCRIPT $HERE/amova_peer.R $WORK/project.pmp 1000" -- "$BIN" p.pmp stats.txt 0 1 run_silent)
+    (cd "$WORK/lbl$lbl" && paired_times "$RUNS" "\"$BIN\" p.pmp stats.txt 0 1 run_silent" \
+        "$RSCRIPT \"$HERE/amova_peer.R\" \"$WORK/project.pmp\" 1000")
     echo
 done
 if [ "$keep" -eq 1 ]; then echo "Working folder kept: $WORK"; fi

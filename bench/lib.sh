@@ -148,3 +148,34 @@ write_bench_ssdefs() {
         fi
     } >"$1"
 }
+
+# Paired timing of two whole commands, A B A B ...: `paired_times RUNS
+# "COMMAND_A" "COMMAND_B"` (each a string run by sh in the current folder,
+# output thrown away) prints the median processor seconds (user + system)
+# of each and the median of the per-pair ratios A/B, so that a drift in the
+# machine's speed moves both sides of a ratio alike.
+paired_times() {
+    local runs="$1" a="$2" b="$3" i out
+    out="$(mktemp)"
+    for ((i = 0; i < runs; i++)); do
+        /usr/bin/time -f "A %U %S" -a -o "$out" sh -c "$a" >/dev/null 2>&1 || echo "A failed" >>"$out"
+        /usr/bin/time -f "B %U %S" -a -o "$out" sh -c "$b" >/dev/null 2>&1 || echo "B failed" >>"$out"
+    done
+    python3 - "$out" <<'PY'
+import statistics, sys
+rows = [l.split() for l in open(sys.argv[1]) if l[:1] in "AB"]
+if any(r[1] == "failed" for r in rows):
+    print("  a run failed"); sys.exit(1)
+a = [float(r[1]) + float(r[2]) for r in rows if r[0] == "A"]
+b = [float(r[1]) + float(r[2]) for r in rows if r[0] == "B"]
+ratios = [x / y for x, y in zip(a, b) if y > 0]
+line = "  A median %.3f s, B median %.3f s" % (statistics.median(a), statistics.median(b))
+if ratios:
+    line += ", A/B median of %d pairs %.3f (%.3f .. %.3f)" % (
+        len(ratios), statistics.median(ratios), min(ratios), max(ratios))
+print(line)
+PY
+    local status=$?
+    rm -f "$out"
+    return $status
+}

@@ -10,6 +10,7 @@
 #        bench/run_bench.sh --selection-scan [--sims N] [--keep]   (bench/selection_bench.sh)
 #        bench/run_bench.sh --exact-test [--keep] [SAMPLESxCOPIESxHAPLOTYPES]   (bench/exact_bench.sh)
 #        bench/run_bench.sh --individual-level [--keep]   (bench/amova_bench.sh)
+#        bench/run_bench.sh --pairwise --compare OTHER [--runs N] [--keep]   (bench/pairwise_bench.sh)
 #
 #   CONFIG       SAMPLESxSEQUENCESxSITES, e.g. 10x100x10000.
 #                Default: "2x50x1000 10x100x10000"; with --main-road: "4x50x1000".
@@ -58,6 +59,8 @@ if [ "${1:-}" = "--chains" ]; then shift; exec bash "$HERE/chains_bench.sh" "$@"
 if [ "${1:-}" = "--individual-level" ]; then shift; exec bash "$HERE/amova_bench.sh" "$@"; fi
 # The Vosk phasing chain (update steps, peak memory): vosk_bench.sh.
 if [ "${1:-}" = "--vosk" ]; then shift; exec bash "$HERE/vosk_bench.sh" "$@"; fi
+# The comparisons of pairs of samples at many samples: pairwise_bench.sh.
+if [ "${1:-}" = "--pairwise" ]; then shift; exec bash "$HERE/pairwise_bench.sh" "$@"; fi
 # The scan for loci under selection against a minimal island-model loop: selection_bench.sh.
 if [ "${1:-}" = "--selection-scan" ]; then shift; exec bash "$HERE/selection_bench.sh" "$@"; fi
 

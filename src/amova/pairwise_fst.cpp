@@ -228,6 +228,7 @@ void PairwisePass::run() {
         int const nHaplo = engine_.dist_mat != nullptr && engine_.dist_mat->MatrixSize > 0
                                ? engine_.dist_mat->MatrixSize
                                : 0;
+        n_haplotypes_ = nHaplo;
         for (Population* p : by_id_) {
             p->CreatePermutationVectors(nHaplo);
             if (p->perm_vector_size != nHaplo) out_of_memory();
@@ -270,6 +271,7 @@ void PairwisePass::run() {
         std::vector<int>().swap(v_);
         std::vector<double>().swap(blocks_);
         flat_.clear();
+        table_ = PairCopyTable();
         for (Population* p : by_id_) p->DeletePermutationVectors();
 
         log_timing();
@@ -394,17 +396,44 @@ bool PairwisePass::test_pair(int i, int j) {
     DivergenceCounts divergence;
     int block = 1;
 
-    for (long p = 0; p < plan_.total; ++p) {
-        if (individuals)
-            shuffle_pair_individuals(v, na, N);
-        else
-            shuffle_pair_copies(v, na, N);
-        a->SetUpVectorsAfterPermutation(v);
-        b->SetUpVectorsAfterPermutation(vb);
+    // The copies are shuffled and summed over the pair's haplotypes, whose
+    // distances are read once (from the block of the analysis, or from a
+    // matrix that answers every index without a report); the samples are not
+    // recounted. Both ways give the same numbers.
+    TriMat const* const matrix = engine_.dist_mat;
+    long const copiesA = static_cast<long>(na), copiesB = static_cast<long>(nb);
+    bool byTable = false;
+    if (flat_.ready())
+        byTable = table_.load(v, copiesA, copiesB, n_haplotypes_, flat_);
+    else if (matrix != nullptr && n_haplotypes_ > 0 && matrix->answers_within(n_haplotypes_))
+        byTable = table_.load(v, copiesA, copiesB, n_haplotypes_, *matrix);
 
-        double const wa = within_div(a);
-        double const wb = within_div(b);
-        double const S = between(a, b);
+    for (long p = 0; p < plan_.total; ++p) {
+        double S = 0.0;
+        if (byTable) {
+            if (individuals)
+                table_.shuffle_individuals();
+            else
+                table_.shuffle_copies();
+            PairCopyTable::Sums const sums = table_.sums();
+            a->SSDWP = sums.withinA;
+            a->SSDWP_divN = sums.withinA / na;
+            b->SSDWP = sums.withinB;
+            b->SSDWP_divN = sums.withinB / nb;
+            S = sums.between;
+        } else {
+            if (individuals)
+                shuffle_pair_individuals(v, na, N);
+            else
+                shuffle_pair_copies(v, na, N);
+            a->SetUpVectorsAfterPermutation(v);
+            b->SetUpVectorsAfterPermutation(vb);
+            within_div(a);
+            within_div(b);
+            S = between(a, b);
+        }
+        double const wa = a->SSDWP_divN;
+        double const wb = b->SSDWP_divN;
         double const va = permuted_pair_Va(pair_k_, a->SSDWP, b->SSDWP, S, wa + wb);
         // Va, not FST, is compared: the total is the same in every permutation.
         if (std::fabs(va - pair_va_) < kTieTolerance || va > pair_va_) {

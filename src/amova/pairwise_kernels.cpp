@@ -111,24 +111,11 @@ char const* distance_method_name(int dataType, int method) {
 }
 
 void shuffle_pair_copies(int* v, double na, double N) {
-    long const first = static_cast<long>(na);
-    for (long t = static_cast<long>(N - 1); t >= first + 1; --t) {
-        double const u = permutation_draw();
-        long const k = static_cast<long>(static_cast<double>(t) * u);
-        std::swap(v[t], v[k]);
-    }
+    shuffle_pair_copies_with(na, N, permutation_draw, [v](long p, long q) { std::swap(v[p], v[q]); });
 }
 
 void shuffle_pair_individuals(int* v, double na, double N) {
-    long const stop = static_cast<long>(na + 1);
-    for (long t = static_cast<long>(N - 1); t > stop; t -= 2) {
-        double const u = permutation_draw();
-        long const k = static_cast<long>(static_cast<double>(t) * u);
-        long q = k % 2 == 0 ? k + 1 : k;
-        if (static_cast<double>(q) >= N) q -= 2;
-        std::swap(v[t], v[q]);
-        std::swap(v[t - 1], v[q - 1]);
-    }
+    shuffle_pair_individuals_with(na, N, permutation_draw, [v](long p, long q) { std::swap(v[p], v[q]); });
 }
 
 }  // namespace quintle

@@ -82,4 +82,29 @@ void shuffle_pair_copies(int* v, double na, double N);
 // last pair down while its second copy lies beyond int(na + 1).
 void shuffle_pair_individuals(int* v, double na, double N);
 
+// The steps of those two shuffles, for any holder of the copies: draw()
+// gives the next number of the run's stream, exchange(p, q) exchanges the
+// copies at positions p and q.
+template <class Draw, class Exchange>
+void shuffle_pair_copies_with(double na, double N, Draw&& draw, Exchange&& exchange) {
+    long const first = static_cast<long>(na);
+    for (long t = static_cast<long>(N - 1); t >= first + 1; --t) {
+        double const u = draw();
+        long const k = static_cast<long>(static_cast<double>(t) * u);
+        exchange(t, k);
+    }
+}
+template <class Draw, class Exchange>
+void shuffle_pair_individuals_with(double na, double N, Draw&& draw, Exchange&& exchange) {
+    long const stop = static_cast<long>(na + 1);
+    for (long t = static_cast<long>(N - 1); t > stop; t -= 2) {
+        double const u = draw();
+        long const k = static_cast<long>(static_cast<double>(t) * u);
+        long q = k % 2 == 0 ? k + 1 : k;
+        if (static_cast<double>(q) >= N) q -= 2;
+        exchange(t, q);
+        exchange(t - 1, q - 1);
+    }
+}
+
 }  // namespace quintle

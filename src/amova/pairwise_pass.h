@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "amova/Amova.h"
+#include "amova/pairwise_copy_table.h"
 #include "amova/pairwise_kernels.h"
 #include "amova/ssd.h"
 #include "core/RectMat.h"
@@ -133,6 +134,10 @@ private:
     std::vector<int> v_;
     std::vector<double> blocks_;
     FlatDistances flat_;
+    int n_haplotypes_ = 0;  // rows of the distance matrix
+    // The pair under test over its distinct haplotypes, when flat_ holds
+    // their distances.
+    PairCopyTable table_;
 };
 
 }  // namespace quintle

@@ -40,6 +40,13 @@ public:
     double& operator()(int const& i, int const& j);
     double const& operator()(int const& i, int const& j) const;
 
+    // Whether every element (i, j) with i and j below `rows` is answered
+    // without an out-of-range report.
+    bool answers_within(int rows) const {
+        if (constantMode || rows <= stored_dim_) return true;
+        return classed_ && static_cast<std::size_t>(rows) <= classOf_.size();
+    }
+
     // Copies the other's dimension and every element as read through its
     // element access; this matrix keeps its own constants and mode.
     TriMat& operator=(TriMat const& other);

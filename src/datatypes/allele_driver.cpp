@@ -183,13 +183,7 @@ void molecular_diversity(AlleleSample const& a, AlleleDriverType const& t, setti
 bool mismatch(AlleleSample const& a, AlleleDriverType const& t, settings& s, std::fstream& out,
               SampleDriverState& st) {
     PopGenetics& p = a.p;
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Mismatch distribution cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Mismatch distribution", 26, p.name);
-    write_citations(out, {"Mismatch_stable_1977", "Mismatch_growth_1991", "Mismatch_waves_1992",
-                          "Mismatch_raggedness_1994", "Mismatch_expansion_1995"});
+    if (!open_mismatch_section(p, out)) return true;
     if (t.frequency) {
         out << "Mismatch distribution cannot be computed \n"
             << "in case of FREQUENCY data type." << std::endl;

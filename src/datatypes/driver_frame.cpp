@@ -7,6 +7,7 @@
 #include "datatypes/diversity_sections.h"
 #include "datatypes/driver_output.h"
 #include "datatypes/driver_state.h"
+#include "datatypes/neutrality_sections.h"
 #include "popstats/PopGenetics.h"
 #include "project/sample_checks.h"
 #include "run/task_bits.h"
@@ -17,6 +18,17 @@
 namespace quintle {
 
 bool unphased_genotypes(Population const& p) { return p.profile.GenotypicData != 0 && p.profile.GameticPhase == 0; }
+
+bool open_mismatch_section(Population const& p, std::ostream& out) {
+    if (unphased_genotypes(p)) {
+        write_phase_refusal(out, "Mismatch distribution cannot be computed \n");
+        return false;
+    }
+    write_banner(out, "Mismatch distribution", 26, p.name);
+    write_citations(out, {"Mismatch_stable_1977", "Mismatch_growth_1991", "Mismatch_waves_1992",
+                          "Mismatch_raggedness_1994", "Mismatch_expansion_1995"});
+    return true;
+}
 
 bool run_haplotypic_or_phased(settings const& s) { return s.GenotypicData == 0 || s.GameticPhase != 0; }
 

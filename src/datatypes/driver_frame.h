@@ -21,6 +21,11 @@ bool run_haplotypic_or_phased(settings const& s);
 // The number of original haplotypes is reported.
 bool shows_original(Population const& p, settings const& s);
 
+// The mismatch section's opening, the same for every data type: the
+// refusal for unphased genotypes (false: nothing more to do), else the
+// banner and the citations.
+bool open_mismatch_section(Population const& p, std::ostream& out);
+
 // The anchor and the framed "== Sample : " heading.
 void write_sample_header(Population& p, settings& s, std::ostream& out);
 

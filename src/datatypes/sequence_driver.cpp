@@ -64,13 +64,7 @@ std::string fit_block_opening(SequenceDriverType const& t, bool sudden) {
 
 template <class Sample>
 bool mismatch(Sample& p, SequenceDriverType const& t, settings& s, std::fstream& out, SampleDriverState& st) {
-    if (unphased_genotypes(p)) {
-        write_phase_refusal(out, "Mismatch distribution cannot be computed \n");
-        return true;
-    }
-    write_banner(out, "Mismatch distribution", 26, p.name);
-    write_citations(out, {"Mismatch_stable_1977", "Mismatch_growth_1991", "Mismatch_waves_1992",
-                          "Mismatch_raggedness_1994", "Mismatch_expansion_1995"});
+    if (!open_mismatch_section(p, out)) return true;
     if (progress_stops(s, "Computing mismatch distribution ...")) return false;
 
     const MismatchSectionResult r = sequence_mismatch_step(

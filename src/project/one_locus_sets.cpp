@@ -44,7 +44,9 @@ public:
             return found->second;
         }
         long const position = db_.haplotypes.count;
-        auto made = std::make_unique<HaploDef>(my_string(("h" + std::to_string(position)).c_str()));
+        std::string name = "h";
+        name += std::to_string(position);
+        auto made = std::make_unique<HaploDef>(my_string(name.c_str()));
         made->alleles.Add(allele);
         made->data = allele->name;
         made->matrixIndex = static_cast<int>(position);

@@ -291,7 +291,7 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                         count = my_atoi(text.c_str());
                     } else if (!text.empty()) {
                         // An implied decimal point after the first digit: " 250" is 0.250.
-                        text.insert(1, ".");
+                        text.insert(text.begin() + 1, '.');
                         std::replace(text.begin(), text.end(), ' ', '0');
                         count = static_cast<long>(my_atof(text.c_str()) * static_cast<double>(declared));
                     }

@@ -225,6 +225,78 @@ TEST_F(PairwiseFst, PermutationTestFollowsTheRecordedStreamInBothShuffles) {
     }
 }
 
+// Distances with fractions (eighths: every sum of them is exact, so the
+// transcription's order of summation gives the same numbers) and samples
+// that repeat their haplotypes: the test of every pair, one after the other
+// on one stream, is the transcription's over the explicit gene copies.
+TEST_F(PairwiseFst, PairsWithRepeatedHaplotypesAndFractionalDistancesFollowTheStream) {
+    for (bool individuals : {false, true}) {
+        SCOPED_TRACE(individuals ? "individuals" : "gene copies");
+        samples.clean();
+        copies.clear();
+        set_matrix(6, [](int i, int j) { return i == j ? 0.0 : ((i * 7 + j * 7) % 13 + 1) / 8.0; });
+        if (individuals) {
+            add_individuals({{0, 1}, {1, 1}, {0, 2}, {0, 0}, {2, 1}, {5, 0}});
+            add_individuals({{1, 3}, {4, 4}, {3, 2}, {0, 4}, {1, 1}});
+            add_individuals({{0, 1}, {5, 5}, {2, 2}, {1, 0}, {3, 3}, {0, 0}, {1, 5}});
+        } else {
+            add_sample({{0, 5}, {1, 4}, {2, 3}});
+            add_sample({{0, 4}, {1, 3}, {2, 2}, {3, 1}});
+            add_sample({{0, 2}, {1, 5}, {3, 3}, {5, 4}});
+        }
+        run.NumPermutationsFST = 100;  // B = 10 blocks of 11: 110 permutations
+        std::size_t const before = result_text().size();
+        reseed(91);
+        build();
+        double const after = next_draw();
+
+        reseed(91);
+        std::string const text = result_text().substr(before);
+        for (int i = 0; i < 3; ++i) {
+            for (int j = i + 1; j < 3; ++j) {
+                std::vector<int> v = copies[i];
+                v.insert(v.end(), copies[j].begin(), copies[j].end());
+                int const na = static_cast<int>(copies[i].size());
+                double const observed = reference_amova(copies[i], copies[j], d).Va;
+                Replay const r = replay_test(v, na, observed, 110, 10, individuals, d);
+                double const P = static_cast<double>(r.count) / 111.0;
+                std::vector<std::string> const row = row_cells(text, "FST P values", j + 1);
+                ASSERT_EQ(row.size(), static_cast<std::size_t>(j + 1)) << text;
+                EXPECT_EQ(row[i].substr(0, 7), fixed5(P)) << i << "," << j;
+                EXPECT_EQ(row_cells(text, "Population pairwise FSTs", j + 1)[i],
+                          fixed5(reference_amova(copies[i], copies[j], d).FST));
+            }
+        }
+        EXPECT_EQ(next_draw(), after) << "the pass drew as many values as the transcription";
+    }
+}
+
+// A pair of more distinct haplotypes than the pair's table holds is tested
+// on the samples themselves, with the same draws.
+TEST_F(PairwiseFst, PairOfManyDistinctHaplotypesFollowsTheStream) {
+    int const K = 1100;
+    set_matrix(K, [](int i, int j) { return i == j ? 0.0 : static_cast<double>((i + 3 * j) % 5 + (j + 3 * i) % 5); });
+    std::vector<std::pair<int, int>> a, b;
+    for (int h = 0; h < K; ++h) (h % 2 == 0 ? a : b).emplace_back(h, 1);
+    add_sample(a);
+    add_sample(b);
+    run.NumPermutationsFST = 3;  // one block of 4
+    std::size_t const before = result_text().size();
+    reseed(5);
+    build();
+    double const after = next_draw();
+
+    reseed(5);
+    std::vector<int> v = copies[0];
+    v.insert(v.end(), copies[1].begin(), copies[1].end());
+    double const observed = reference_amova(copies[0], copies[1], d).Va;
+    Replay const r = replay_test(v, static_cast<int>(copies[0].size()), observed, 4, 1, false, d);
+    EXPECT_EQ(next_draw(), after);
+    std::vector<std::string> const row = row_cells(result_text().substr(before), "FST P values", 2);
+    ASSERT_EQ(row.size(), 2u);
+    EXPECT_EQ(row[0], fixed5(static_cast<double>(r.count) / 5.0) + "+-0.0000");
+}
+
 // --- exits that must leave the engine and the samples as they were ---------------
 
 class PairwiseExits : public PairwiseTest {
