@@ -162,8 +162,14 @@ template <class Member>
 void TAlleleDB::create_freq_vectors(Member member, int n, char const* function) {
     try {
         for_each_allele(loci, [&](TAllele& a) {
-            (a.*member).reset();
-            a.*member = FreqArray::zeros(n);
+            FreqArray& f = a.*member;
+            if (f && f.size() == n) {
+                // An array of that length already: zeroed where it is.
+                std::fill_n(f.get(), n, 0.0);
+                return;
+            }
+            f.reset();
+            f = FreqArray::zeros(n);
         });
     } catch (std::bad_alloc const&) {
         for_each_allele(loci, [&](TAllele& a) { (a.*member).reset(); });

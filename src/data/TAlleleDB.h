@@ -90,8 +90,8 @@ public:
         std::vector<Text> texts_;
     };
 
-    // Every allele gets n zeroed frequencies (replacing its old array) and
-    // the class-wide length becomes n. A failed allocation releases every
+    // Every allele gets n zeroed frequencies (its old array zeroed when it
+    // has that length, else replaced) and the class-wide length becomes n. A failed allocation releases every
     // such array, reports message 0 (MEMORY) and ends the run.
     void create_pop_freq_vector(int const& n);
     void create_group_freq_vector(int const& n);

@@ -70,7 +70,9 @@ enum LocusAmovaValue : std::size_t {
 // and are then skipped.
 class TLocus {
 public:
-    MY_TIArrayAsVector<TAllele> alleles{1, 5};  // in insertion order, owned
+    // In insertion order, owned; room for the blank and two alleles, what
+    // most loci of a sequence hold.
+    MY_TIArrayAsVector<TAllele> alleles{3, 5};
     my_string name;
     int printWidth = 1;                    // longest allele name + 1, set by the printer
     LocusValues values;                    // per-locus results kept by other analyses

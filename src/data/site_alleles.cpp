@@ -73,6 +73,7 @@ std::size_t TAlleleDB::SiteAlleles::enter(std::string_view text, TAllele** row) 
         TAllele* a = p->alleles[s];
         if (a == nullptr) a = first_allele(*p, c, s);
         row[s] = a;
+        ++p->carriers[s];
     }
     texts_.push_back(entered);
     return texts_.size() - 1;
@@ -90,10 +91,13 @@ void TAlleleDB::SiteAlleles::again(std::size_t k) {
 }
 
 void TAlleleDB::SiteAlleles::finish() {
+    // enter() counted each text once; the copies that again() announced
+    // count now.
     for (Text const& t : texts_) {
+        if (t.copies < 2) continue;
         for (std::size_t s = 0; s < t.text.size(); ++s) {
             Plane* p = byChar_[static_cast<unsigned char>(t.text[s])];
-            if (p != nullptr) p->carriers[s] += t.copies;
+            if (p != nullptr) p->carriers[s] += t.copies - 1;
         }
     }
     // As single insertions add them, text after text: a new allele starts

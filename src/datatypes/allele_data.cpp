@@ -54,29 +54,62 @@ std::vector<PHaploDef const*> list_entries(PHaploDefList const& list) {
 int allele_row_classes(PHaploDefList const& list, std::vector<int> const& loci, std::vector<int>& classOf) {
     // Entries by a hash of their allele pointers, compared pointer by
     // pointer with the first entry of each class of that hash: no copy of
-    // the rows is kept.
-    auto hash = [&loci](PHaploDef const* e) {
+    // the rows is kept. Only the loci where some entry differs from the
+    // first one can tell entries apart, and in a long sequence they are few:
+    // the hash and the comparisons read those alone.
+    struct Row {
+        TAllele* const* data = nullptr;
+        long count = 0;
+        TAllele const* at(int l) const { return l < count ? data[l] : nullptr; }
+    };
+    auto row_of = [](PHaploDef const* e) {
+        Row r;
+        if (e != nullptr && e->haplotype != nullptr) {
+            r.data = e->haplotype->alleles.data;
+            r.count = r.data != nullptr ? e->haplotype->alleles.count : 0;
+        }
+        return r;
+    };
+    const long n = std::max(list.count, 0L);
+    std::vector<int> telling;
+    {
+        std::vector<unsigned char> differs(loci.size(), 0);
+        Row const first = row_of(n > 0 ? list.data[0] : nullptr);
+        std::unordered_map<TAllele* const*, long> read;  // rows read, with their length
+        read.emplace(first.data, first.count);
+        for (long i = 1; i < n; ++i) {
+            Row const r = row_of(list.data[i]);
+            // A row shared with an entry read before differs where that one did.
+            if (auto const [it, added] = read.try_emplace(r.data, r.count); !added && it->second == r.count) continue;
+            for (std::size_t k = 0; k < loci.size(); ++k) differs[k] |= r.at(loci[k]) != first.at(loci[k]) ? 1 : 0;
+        }
+        for (std::size_t k = 0; k < loci.size(); ++k)
+            if (differs[k] != 0) telling.push_back(loci[k]);
+    }
+    auto hash = [&telling](Row const& r) {
         std::uint64_t h = 1469598103934665603ULL;
-        for (int l : loci) {
-            h ^= reinterpret_cast<std::uintptr_t>(allele_at(e, l));
+        for (int l : telling) {
+            h ^= reinterpret_cast<std::uintptr_t>(r.at(l));
             h *= 1099511628211ULL;
         }
         return h;
     };
-    auto alike = [&loci](PHaploDef const* a, PHaploDef const* b) {
-        for (int l : loci)
-            if (allele_at(a, l) != allele_at(b, l)) return false;
+    auto alike = [&telling](Row const& a, Row const& b) {
+        // Definitions of the same text share one row.
+        if (a.data == b.data && a.count == b.count) return true;
+        for (int l : telling)
+            if (a.at(l) != b.at(l)) return false;
         return true;
     };
     std::unordered_map<std::uint64_t, std::vector<long>> firsts;  // hash -> first entries of its classes
-    classOf.assign(static_cast<std::size_t>(std::max(list.count, 0L)), 0);
+    classOf.assign(static_cast<std::size_t>(n), 0);
     int classes = 0;
-    for (long i = 0; i < list.count; ++i) {
-        PHaploDef const* e = list.data[i];
+    for (long i = 0; i < n; ++i) {
+        Row const e = row_of(list.data[i]);
         std::vector<long>& candidates = firsts[hash(e)];
         long match = -1;
         for (long f : candidates)
-            if (alike(list.data[f], e)) {
+            if (alike(row_of(list.data[f]), e)) {
                 match = f;
                 break;
             }

@@ -22,8 +22,15 @@ public:
         index_.clear();
     }
 
-    // Adds c to the allele's count, listing the allele when it is new.
-    void add(TAllele* a, double c) { counts_[position(a)] += c; }
+    // Adds c to the allele's count, listing the allele when it is new;
+    // returns its place.
+    std::size_t add(TAllele* a, double c) {
+        std::size_t const i = position(a);
+        counts_[i] += c;
+        return i;
+    }
+    // Adds c to the count of the allele at place i.
+    void add_at(std::size_t i, double c) { counts_[i] += c; }
 
     std::size_t size() const { return alleles_.size(); }
     TAllele* allele(std::size_t i) const { return alleles_[i]; }

@@ -166,13 +166,39 @@ int PopGenetics::compare_haplotypes() {
         return a == nullptr || (a->name.length() == 1 && a->name[0] == missing);
     };
 
-    for (long e = 0; e < haplotypes.count; ++e) {
-        HaploDef const* h = definition_of(haplotypes.data[e]);
-        if (h == nullptr) continue;
-        const int c = count_of(haplotypes.data[e]);
+    // Entries that hold one shared allele row are read once, at the first
+    // of them, with their counts summed: whole numbers, so the missing-data
+    // sums come out the same as entry by entry, and the first allele met at
+    // each locus is the same.
+    struct Rows {
+        HaploDef const* h;
+        double count;
+    };
+    std::vector<Rows> rows;
+    {
+        std::unordered_map<TAllele* const*, std::size_t> byRow;
+        for (long e = 0; e < haplotypes.count; ++e) {
+            HaploDef const* h = definition_of(haplotypes.data[e]);
+            if (h == nullptr) continue;
+            const int c = count_of(haplotypes.data[e]);
+            auto const [it, added] = byRow.try_emplace(h->alleles.data, rows.size());
+            if (!added && rows[it->second].h->alleles.count == h->alleles.count) {
+                rows[it->second].count += c;
+                continue;
+            }
+            rows.push_back({h, static_cast<double>(c)});
+        }
+    }
+
+    for (Rows const& r : rows) {
+        HaploDef const* h = r.h;
+        const double c = r.count;
         for (long l = 0; l < L; ++l) {
             TAllele const* a = allele_at(h->alleles, l);
             const auto ul = static_cast<std::size_t>(l);
+            // The locus's first present allele again, the usual case: it is
+            // not missing and changes nothing (its name is not read).
+            if (a != nullptr && a == reference[ul]) continue;
             if (is_missing(a)) {
                 missingFreqPerSite[ul] += c;
                 continue;

@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <iomanip>
 #include <ostream>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -47,25 +45,25 @@ TAllele* entry_allele(PHaploDef const* entry, long l) {
 double entry_count(PHaploDef const* entry) { return entry != nullptr ? entry->count : 0.0; }
 
 // The allele lists of a sample's entries, with the entries that hold the
-// same list pooled into one row. Counts are whole numbers, so a row's total
-// adds up to exactly what its entries add one by one, and a row stands where
-// its first entry stood, so alleles keep the order of their first copies.
+// same list (one shared row) pooled into one row. Counts are whole numbers,
+// so a row's total adds up to exactly what its entries add one by one, and a
+// row stands where its first entry stood, so alleles keep the order of their
+// first copies.
 class EntryRows {
 public:
     explicit EntryRows(MY_TIArrayAsVector<PHaploDef> const& entries) {
-        std::unordered_map<std::string_view, std::vector<std::size_t>> byText;
+        std::unordered_map<TAllele* const*, std::vector<std::size_t>> byRow;
         for (long e = 0; e < entries.count; ++e) {
             PHaploDef const* entry = entries.data[e];
             HaploDef const* h = entry != nullptr ? entry->haplotype : nullptr;
             // Without an allele list an entry adds nothing anywhere.
             if (h == nullptr || h->alleles.count == 0) continue;
             Row const row{h->alleles.data, h->alleles.count, static_cast<double>(entry->count)};
-            std::vector<std::size_t>& same = byText[std::string_view(h->data.c_str())];
+            std::vector<std::size_t>& same = byRow[row.alleles];
             bool pooled = false;
             for (std::size_t r : same) {
                 Row& kept = rows_[r];
-                if (kept.length == row.length &&
-                    std::memcmp(kept.alleles, row.alleles, static_cast<std::size_t>(row.length) * sizeof(TAllele*)) == 0) {
+                if (kept.length == row.length) {
                     kept.count += row.count;
                     pooled = true;
                     break;
@@ -150,18 +148,22 @@ class GlobalAlleles {
 public:
     void clear() { seen_.clear(); }
 
-    void add(int l, TAllele const* a, double weight) {
-        if (a == nullptr) return;
+    // Returns the global allele when it is remembered for the next copies,
+    // else null.
+    TAllele* add(int l, TAllele const* a, double weight) {
+        if (a == nullptr) return nullptr;
         for (auto const& [from, to] : seen_) {
             if (from == a) {
                 to->weight += weight;
-                return;
+                return to;
             }
         }
         TAlleleDB& db = PopGenetics::globalAllelicDB;
         int const pos = db.InsertAllPos(l, a->name, weight);
-        if (pos < 0 || l >= db.loci.count || db.loci.data[l] == nullptr || seen_.size() >= kKept) return;
-        seen_.emplace_back(a, db.loci.data[l]->alleles.data[pos]);
+        if (pos < 0 || l >= db.loci.count || db.loci.data[l] == nullptr || seen_.size() >= kKept) return nullptr;
+        TAllele* to = db.loci.data[l]->alleles.data[pos];
+        seen_.emplace_back(a, to);
+        return to;
     }
 
 private:
@@ -191,6 +193,10 @@ struct LocusCopies {
     double n = 0.0;
     TAllele const* last = nullptr;
     bool lastValid = false;
+    // Where the last allele's copies went: its global allele (null when
+    // not remembered) and its place in the tally.
+    TAllele* lastGlobal = nullptr;
+    std::size_t lastSlot = 0;
 
     void clear() {
         tally.clear();
@@ -198,16 +204,35 @@ struct LocusCopies {
         n = 0.0;
         last = nullptr;
         lastValid = false;
+        lastGlobal = nullptr;
     }
 
+    // As tally_copy, each sum taking the same terms in the same order; a
+    // copy of the last allele goes straight to its places.
     template <class Valid>
     void add(int l, TAllele* a, double c, Valid const& valid) {
         if (a == nullptr) return;  // no copy: nothing to count or enter
+        if (a == last && lastGlobal != nullptr) {
+            if (lastValid) {
+                lastGlobal->weight += c;
+                n += c;
+                tally.add_at(lastSlot, c);
+            } else {
+                lastGlobal->weight += 0.0;
+            }
+            return;
+        }
         if (a != last) {
             last = a;
             lastValid = valid(a);
         }
-        tally_copy(l, a, c, lastValid, tally, global, n);
+        if (lastValid) {
+            lastGlobal = global.add(l, a, c);
+            n += c;
+            lastSlot = tally.add(a, c);
+        } else {
+            lastGlobal = global.add(l, a, 0.0);
+        }
     }
 };
 

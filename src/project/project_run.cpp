@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -312,6 +313,15 @@ void Project::run_passes() {
     if (SumStat.computing) {
         group_pass = SumStat.GROUP_LEVEL;
         population_pass = SumStat.POP_LEVEL;
+        // A pipeline whose statistics list went missing would otherwise get
+        // a successful run and no line: told in the log and on standard error.
+        if (!group_pass && !population_pass) {
+            std::string const told = std::string("the statistics list \"") + SumStat.defFileName.c_str() +
+                                     "\" is missing or asks for neither POP_LEVEL nor GROUP_LEVEL: no analysis "
+                                     "runs and no statistics line is added";
+            *_AOS_ << "WARNING: " << told << std::endl;
+            std::cerr << "quintle: " << told << std::endl;
+        }
     } else {
         group_pass = options.ComputeSumStatsWithinGroups != 0;
     }

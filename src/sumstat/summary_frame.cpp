@@ -164,9 +164,20 @@ void SummaryTable::fixedCell(double value, int precision, int width) {
     bool const plain = std::isfinite(value) && precision > 0 && precision <= 40 &&
                        (os_.flags() & std::ios::floatfield) == std::ios::fixed && plainNumbers();
     char text[400];
-    std::to_chars_result const r =
-        plain ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision)
-              : std::to_chars_result{text, std::errc::value_too_large};
+    std::to_chars_result r{text, std::errc::value_too_large};
+    if (plain && std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        // A whole number (most cells of the per-locus tables): its digits, the
+        // point and zeros, as printf writes it, -0 keeping its sign.
+        char* p = text;
+        auto const whole = static_cast<long long>(value);
+        if (whole == 0 && std::signbit(value)) *p++ = '-';
+        p = std::to_chars(p, text + 40, whole).ptr;
+        *p++ = '.';
+        std::memset(p, '0', static_cast<std::size_t>(precision));
+        r = {p + precision, std::errc{}};
+    } else if (plain) {
+        r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
+    }
     if (r.ec != std::errc{}) {
         flushRow();
         os_ << std::setw(width) << value;
@@ -211,8 +222,11 @@ void SummaryTable::close() {
 }
 
 void SummaryTable::endRow() {
+    // Rows gather until a block is full: only this table writes to the
+    // stream until it flushes (every other write goes through stream(),
+    // rule() or close()), so the stream's format stays as the rows found it.
     row_ += '\n';
-    flushRow();
+    if (row_.size() >= 32768) flushRow();
 }
 
 void SummaryTable::label(char const* text) { textCell(text, layout_.labelWidth); }
@@ -342,7 +356,7 @@ SummaryRowValues locus_row(long n, Value value) {
 }
 
 void basic_properties(Samples& set, long n, StandardDiversityValues& v) {
-    auto sample = [&set](long i) -> PopGenetics& { return summary_sample(set, i); };
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
     v.copies = sample_row(n, [&](long i) { return sample(i).SampleSize; });
     v.loci = sample_row(n, [&](long i) { return static_cast<double>(number_of_loci(sample(i))); });
     v.usableLoci = sample_row(n, [&](long i) { return static_cast<double>(sample(i).numUsableSites); });
@@ -352,8 +366,8 @@ void basic_properties(Samples& set, long n, StandardDiversityValues& v) {
     v.sdS = v.polymorphic.sd;
 }
 
-void expected_heterozygosity(Samples& set, settings const& s, long n, long L, StandardDiversityValues& v) {
-    auto sample = [&set](long i) -> PopGenetics& { return summary_sample(set, i); };
+void expected_heterozygosity(settings const& s, long n, long L, StandardDiversityValues& v) {
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
     SummarySums totals;  // over the loci whose total is not 0
     for (long l = 0; l < L; ++l) {
         SummaryRowValues row = locus_row(n, [&](long i) { return locus_entry(sample(i).locusExpHet, l); });
@@ -387,8 +401,8 @@ void expected_heterozygosity(Samples& set, settings const& s, long n, long L, St
     }
 }
 
-void theta_h(Samples& set, long n, long L, StandardDiversityValues& v) {
-    auto sample = [&set](long i) -> PopGenetics& { return summary_sample(set, i); };
+void theta_h(long n, long L, StandardDiversityValues& v) {
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
     bool const micro = v.stepwise;
     for (long l = 0; l < L; ++l) {
         SummaryRowValues row;
@@ -418,7 +432,7 @@ void theta_h(Samples& set, long n, long L, StandardDiversityValues& v) {
 
 void number_of_alleles(Samples& set, settings const& s, Project const* project, long n, long L,
                        StandardDiversityValues& v) {
-    auto sample = [&set](long i) -> PopGenetics& { return summary_sample(set, i); };
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
     char const missing = set.MissingData;
     v.totalAlleles.assign(static_cast<std::size_t>(L), 0.0);
     SummarySums allLoci;      // every locus
@@ -574,11 +588,13 @@ StandardDiversityValues compute_standard_diversity(Samples& set, settings const&
     StandardDiversityValues v;
     long const n = set.Populations.count;
     long const L = summary_sample(set, 0).locusExpHet.count;
+    // Looked up once: the per-locus rows read every sample on every row.
+    for (long i = 0; i < n; ++i) v.samples.push_back(&summary_sample(set, i));
     basic_properties(set, n, v);
-    expected_heterozygosity(set, s, n, L, v);
+    expected_heterozygosity(s, n, L, v);
     v.theta = ProfileSettings::DataType == MICROSAT || ProfileSettings::DataType == STANDARD;
     v.stepwise = ProfileSettings::DataType == MICROSAT;
-    if (v.theta) theta_h(set, n, L, v);
+    if (v.theta) theta_h(n, L, v);
     number_of_alleles(set, s, project, n, L, v);
     return v;
 }

@@ -75,9 +75,9 @@ struct SummaryTableLayout {
 
 // Writes one table of the section on the result stream. The stream keeps the
 // number format a row sets (fixed, decimal point shown, right-aligned), as
-// the later tables of the section expect. A row's cells are gathered and
-// go to the stream in one write at the row's end (or before anything else
-// is written), formatted as the stream would format them.
+// the later tables of the section expect. Rows are gathered and go to the
+// stream in blocks (and before anything else is written), formatted as the
+// stream would format them.
 class SummaryTable {
 public:
     // w: the section's sample column width.
@@ -122,7 +122,7 @@ private:
     void pad(std::size_t length, int width);
     // True when numbers may be formatted here: decimal, no forced sign,
     // neither left nor internal adjustment, the classic locale (asked once
-    // per row).
+    // per block of rows).
     bool plainNumbers();
     void flushRow();
 
@@ -132,7 +132,7 @@ private:
     int w_;
     SummaryTableLayout const& layout_;
     std::string row_;
-    int plain_ = -1;  // plainNumbers() of the current row; -1: not asked yet
+    int plain_ = -1;  // plainNumbers() of the rows gathered; -1: not asked yet
 };
 
 // --- values of the standard diversity tables ---------------------------------
@@ -182,6 +182,8 @@ struct StandardDiversityValues {
     std::optional<double> totK;
     // The size of the project's haplotype list, for haplotypic data.
     std::optional<int> haplotypeListSize;
+    // The samples of the set as statistics objects, in set order.
+    std::vector<PopGenetics*> samples;
 };
 
 // The values of the four tables for the samples of the set (a sample whose

@@ -171,6 +171,29 @@ TEST_F(AlleleTest, CopiedCatalogueSharesNoAllele) {
     EXPECT_EQ(src.loci.data[0]->alleles.data[0]->weight, 0.5);
 }
 
+// Asked again, every allele's frequencies start from zeros, of the new
+// length when it changed; an allele added since gets its array too.
+TEST_F(AlleleTest, FrequencyArraysAskedAgainStartFromZeros) {
+    TAlleleDB db;
+    db.InsertAllPos(0, my_string("A"), 1.0);
+    db.create_pop_freq_vector(3);
+    TAllele* a = db.loci.data[0]->alleles.data[0];
+    a->popFreq[0] = 0.25;
+    a->popFreq[2] = 0.5;
+    db.InsertAllPos(0, my_string("B"), 1.0);
+    db.create_pop_freq_vector(3);
+    TAllele* b = db.loci.data[0]->alleles.data[1];
+    for (TAllele const* x : {a, b}) {
+        ASSERT_EQ(x->popFreq.size(), 3);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(x->popFreq[i], 0.0);
+    }
+    a->popFreq[1] = 0.75;
+    db.create_pop_freq_vector(5);
+    EXPECT_EQ(TAllele::numPop, 5);
+    ASSERT_EQ(a->popFreq.size(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(a->popFreq[i], 0.0);
+}
+
 // The per-locus values read as zeros until written, and a copy of a locus
 // (alone or within its catalogue) carries its own copy of them.
 TEST_F(AlleleTest, LocusValuesStartAtZeroAndCopyDeep) {

@@ -14,6 +14,7 @@
 #include "datatypes/allele_data.h"
 #include "datatypes/allele_fixture.h"
 #include "datatypes/microsat_distances.h"
+#include "datatypes/standard_distances.h"
 
 namespace quintle {
 namespace {
@@ -162,6 +163,40 @@ TEST(StandardDistances, DifferentAllelesAtUsableLoci) {
         EXPECT_EQ((*st.pop.distMat)(1, 0), c.distance) << c.first << " / " << c.second;
         EXPECT_EQ(st.pop.maxPairwiseDistance, static_cast<int>(c.distance));
     }
+}
+
+// Long rows that differ at a few loci, with missing data, a text repeated
+// in a definition of its own and a definition listed twice: every distance
+// is the number of loci where both texts have an allele and the two differ,
+// counted here on the texts; the rows keep the four loci where some
+// haplotype differs from the first, and repeated rows fall into one class.
+TEST(StandardDistances, RowsKeepTheLociThatDifferAndRepeatsShareAClass) {
+    std::vector<std::string> const texts = {"A A A A A A A A A A", "A A A A A A A A A B", "A A ? A A A A A A A",
+                                            "A A A A A A A A A B", "C A A A A B A A A ?"};
+    AlleleRun run(STANDARD, 0);
+    Standard st("s", {{texts[0], 1}, {texts[1], 1}, {texts[2], 1}, {texts[3], 1}, {texts[4], 1}});
+    st.pop.haplotypes.Add(new PHaploDef{st.definitions[1].get(), 2});
+    std::vector<std::string> all = texts;
+    all.push_back(texts[1]);
+    auto by_hand = [&all](std::size_t i, std::size_t j) {
+        double d = 0.0;
+        for (std::size_t c = 0; c < all[i].size(); c += 2)
+            if (all[i][c] != '?' && all[j][c] != '?' && all[i][c] != all[j][c]) d += 1.0;
+        return d;
+    };
+
+    std::vector<int> classOf;
+    EXPECT_EQ(allele_row_classes(st.pop.haplotypes, usable_loci({}, 10), classOf), 4);
+    EXPECT_EQ(classOf, (std::vector<int>{0, 1, 2, 1, 3, 1}));
+    StandardAlleleRows const rows = read_standard_alleles(list_entries(st.pop.haplotypes), usable_loci({}, 10), '?');
+    EXPECT_EQ(rows.loci, 4);
+
+    ASSERT_EQ(st.pop.compute_distance_matrix(nullptr, &run.s, 0), 1);
+    ASSERT_TRUE(st.pop.distMat);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_EQ((*st.pop.distMat)(static_cast<int>(i), static_cast<int>(j)), by_hand(i, j)) << i << " " << j;
+    EXPECT_EQ(st.pop.maxPairwiseDistance, 2);
 }
 
 // Two copies of one haplotype and one of another at distance 2 over three

@@ -69,6 +69,27 @@ TEST(CompareHaplotypes, MissingFractionsUsableAndPolymorphicLoci) {
     EXPECT_EQ(p.numPolymorphicSites, 2);
 }
 
+// Entries that share one definition (one allele row) count as often as
+// their counts say, wherever they stand in the list: the same sample as
+// above with its entries split and interleaved, 10 copies in all.
+TEST(CompareHaplotypes, EntriesSharingARowCountEachCopy) {
+    SampleBuilder b(STANDARD, 4);
+    HaploDef* a = b.entry({"A", "A", "?x", "A"}, 2);
+    HaploDef* missing = b.entry({"?", "?", "A", "A"}, 1);
+    b.entry({"B", "B", "A", "A"}, 2);
+    b.entry(a, 3);
+    b.entry({"A", "?", "A", "A"}, 1);
+    b.entry(missing, 1);
+    PopGenetics& p = b.sample;
+    p.SampleSize = 10;
+    p.allowedMissingLevel = 0.2;
+    ASSERT_EQ(p.compare_haplotypes(), 1);
+    EXPECT_EQ(p.missingFreqPerSite, (std::vector<double>{0.2, 0.3, 0.0, 0.0}));
+    EXPECT_EQ(p.usableSite, (std::vector<int>{1, 0, 1, 1}));
+    EXPECT_EQ(p.polymorphicLocus, (std::vector<int>{1, 1, 1, 0}));
+    EXPECT_EQ(p.numPolymorphicSites, 2);
+}
+
 // ---------------------------------------------------------- distance classes
 
 TEST(CheckHaplFreqs, PoolsThroughTheFirstEarlierMatch) {

@@ -186,6 +186,29 @@ TEST_F(CliTest, UnusableSeedIsToldAndTheRunGoesOn) {
     EXPECT_EQ(run({"p.pmp", "stats.txt", "0", "1"}, "161803398"), std::make_pair(0, std::string()));
 }
 
+// Without a statistics list (or one that asks for no level) the run writes
+// its result file but no line: a pipeline is told so, and the call still
+// succeeds, as a call made only for the result file expects.
+TEST_F(CliTest, NoStatisticsLevelIsToldAndAddsNoLine) {
+    make_project(work_);
+    std::string const told = "the statistics list \"ssdefs.txt\" is missing or asks for neither POP_LEVEL nor "
+                             "GROUP_LEVEL: no analysis runs and no statistics line is added\n";
+    for (std::string const list : {"", "MEAN_H ALL_S\n"}) {
+        SCOPED_TRACE(list.empty() ? "missing" : "no level");
+        fs::remove(work_ / "ssdefs.txt");
+        if (!list.empty()) write_file(work_ / "ssdefs.txt", list);
+        fs::remove(work_ / "stats.txt");
+        EXPECT_EQ(run({"p.pmp", "stats.txt", "0", "1"}, "4242"), std::make_pair(0, "quintle: " + told));
+        EXPECT_EQ(read_file(work_ / "stats.txt"), "");
+        std::string const text = log();
+        EXPECT_NE(text.find("WARNING: " + told), std::string::npos) << text;
+        EXPECT_NE(text.find("Successful run of p.pmp"), std::string::npos);
+    }
+    write_file(work_ / "ssdefs.txt", "POP_LEVEL\nMEAN_H\n");
+    EXPECT_EQ(run({"p.pmp", "stats.txt", "0", "1"}, "4242"), std::make_pair(0, std::string()));
+    EXPECT_EQ(log().find("WARNING"), std::string::npos);
+}
+
 TEST_F(CliTest, MissingProjectOrSettingsFail) {
     write_file(work_ / "pml_run.pms", settings_text);
     EXPECT_EQ(run({"absent.pmp", "stats.txt"}),

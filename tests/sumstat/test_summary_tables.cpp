@@ -142,6 +142,45 @@ TEST_F(SummaryTables, CellsWriteWhatTheStreamWould) {
     }
 }
 
+// Whole numbers (zero, negative zero, the largest ones written digit by
+// digit, the first one past them) and many rows, more than one block of
+// them, then a write through the stream: all as the stream's own writes
+// give them, in order.
+TEST_F(SummaryTables, WholeNumbersAndManyRowsAsTheStreamWrites) {
+    using State = void (*)(std::ostream&);
+    State const states[] = {
+        [](std::ostream& os) { os << std::fixed << std::showpoint << std::right; },
+        [](std::ostream& os) { os << std::fixed << std::setfill('*'); },
+        [](std::ostream&) {},
+    };
+    static SummaryTableLayout const layout{"k", "t", "h", nullptr, nullptr, "Locus#", 6, "Tot."};
+    double const values[] = {0.0, -0.0, 7.0, -3.0, 999999999999999.0, 1e15, -1e15, 2.5};
+    for (std::size_t k = 0; k < std::size(states); ++k) {
+        std::ostringstream expected;
+        std::ostringstream written;
+        states[k](expected);
+        states[k](written);
+        {
+            SummaryTable t(set_, s_, written, 12, layout);
+            for (long row = 1; row <= 600; ++row) {
+                int const precision = 1 + static_cast<int>(row % 5);
+                expected << std::setw(6) << row;
+                t.label(row);
+                for (double v : values) {
+                    expected << std::setprecision(precision) << std::setw(12) << v;
+                    t.realCell(v, precision);
+                }
+                expected << std::setw(12) << 0LL << "\n";
+                t.totalCount(0.0);
+                t.endRow();
+            }
+            expected << "end\n";
+            t.stream() << "end\n";
+        }
+        EXPECT_EQ(written.str(), expected.str()) << "stream state " << k;
+    }
+}
+
 TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
     Project project;
     for (char const* id : {"h1", "h2", "h3", "h4", "h5", "h6"})
