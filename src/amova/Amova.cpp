@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "amova/amova_results.h"
+#include "amova/design_print.h"
 #include "amova/pairwise_kernels.h"
 #include "core/Errors.h"
 #include "core/TJSOut.h"
@@ -79,8 +80,31 @@ Amova::Amova(quintle::settings& s, Structure* st, Samples* sa, DistMat* dm, Hapl
     run();
 }
 
-void Amova::give_line_indices(FixationIndices const& indices) {
-    if (line != nullptr) line->indices.merge(indices);
+void Amova::publish_design(AmovaDesignResult const& r) {
+    if (results != nullptr) store_design_result(*results, r);
+    if (print_results != 0 && r.computed && line != nullptr) line->indices.merge(design_line_indices(r));
+    if (settings->ResultFile != nullptr) print_amova_design(*settings->ResultFile, r, *settings, print_results != 0);
+}
+
+int Amova::run_design_step(int code, bool (Amova::*compute)(AmovaDesignResult&)) {
+    design = AmovaDesignResult{};
+    design.design = code;
+    bool done = false;
+    try {
+        done = (this->*compute)(design);
+    } catch (...) {
+        // What was computed before the analysis was abandoned still goes out.
+        publish_design(design);
+        throw;
+    }
+    design.finished = done;
+    publish_design(design);
+    return done ? 1 : 0;
+}
+
+void Amova::write_batch_line() {
+    if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr)
+        write_amova_batch_line(*ofs_amova_res, quintle::settings::input_file, design, print_results != 0);
 }
 
 Amova::~Amova() { clean(); }
@@ -89,6 +113,9 @@ void Amova::run() {
     quintle::settings& s = *settings;
     bool const amova = amova_asked(s);
     bool const prepare = amova || s.ComputePairwiseFST != 0 || s.PrintMissIntermatchs != 0;
+    // The batch line is written once the design was chosen, also when the
+    // analysis is abandoned during the design.
+    bool batch_line_due = false;
 
     try {
         if (prepare && samples != nullptr) {
@@ -108,18 +135,18 @@ void Amova::run() {
             int const P1 = G >= 1 ? structure->GroupSizes[0] : 0;
             design_code = choose_design_code(samples->GenotypicData, samples->GameticPhase, indiv_level,
                                              s.RecessiveAllelesEM, s.ComputeConventionalFST, G, P1);
-            if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
-                *ofs_amova_res << quintle::settings::input_file << "\t";
-                amova_res_line_open = true;
-            }
+            design = AmovaDesignResult{};
+            batch_line_due = true;
             run_design();
             // Whichever way the design ended (none, gave up, nothing to
-            // compute), the batch line it was given is complete.
-            end_amova_res_line();
+            // compute), its batch line is written.
+            write_batch_line();
+            batch_line_due = false;
         }
         release_permutation_vectors();
     } catch (...) {
-        end_amova_res_line();
+        if (batch_line_due) write_batch_line();
+        batch_line_due = false;
         release_permutation_vectors();
         throw;
     }

@@ -4,16 +4,22 @@
 // over one sample set and one genetic structure, and its constructor does
 // the whole job: it lays the gene copies of the samples out in one flat
 // vector of haplotype indexes, writes the report header, chooses the
-// hierarchical design that fits the data and the structure, runs it
-// (sums of squares, variance components, fixation indices, permutation
-// tests), releases the samples' working vectors, runs the pairwise
-// comparisons of samples and frees its storage. The caller only constructs
-// and destroys it; Amova::AmovaFatalError leaving the constructor means the
-// analysis was abandoned after its message was logged.
+// hierarchical design that fits the data and the structure, runs it,
+// releases the samples' working vectors, runs the pairwise comparisons of
+// samples and frees its storage. The caller only constructs and destroys
+// it; Amova::AmovaFatalError leaving the constructor means the analysis was
+// abandoned after its message was logged.
+//
+// A design computes into an AmovaDesignResult (sums of squares, variance
+// components, fixation indices, the permutation tests with their P
+// values); the engine then stores that result in its record, hands its
+// indices to the statistics line and prints it (amova/design_print.h), and
+// writes the batch line from it after the design.
 
 #include <ostream>
 #include <vector>
 
+#include "amova/design_result.h"
 #include "amova/ssd.h"
 #include "core/Errors.h"
 #include "core/MY_TArrayAsVector.h"
@@ -92,9 +98,9 @@ public:
     int print_results = 0;  // nonzero: write the report sections
     int per_locus = 0;      // kept; no step consults it
     amova_results* results = nullptr;  // not owned
-    // True while a line of the AMOVA batch summary has been started and not
-    // yet ended; whatever path a run takes, the engine ends it after the design.
-    bool amova_res_line_open = false;
+    // The result of the last design run, also when it gave up or was
+    // abandoned part of the way.
+    AmovaDesignResult design;
     // The distances between the haplotypes present, copied out of dist_mat
     // once the vector is loaded; not ready when the block would be too large.
     FlatDistances flat_dist;
@@ -111,9 +117,11 @@ public:
     Amova(Amova const&) = delete;
     Amova& operator=(Amova const&) = delete;
 
-    // Hands a design's global fixation indices to the statistics line (run
-    // order: a later design's index replaces an earlier one's).
-    void give_line_indices(FixationIndices const& indices);
+    // Hands a design's result on: stores it in the record, gives its global
+    // fixation indices to the statistics line (when the engine prints its
+    // results; run order: a later design's index replaces an earlier
+    // one's) and prints it on the result file.
+    void publish_design(AmovaDesignResult const& r);
 
     // Sizes the working state for the structure, creates the samples'
     // permutation vectors and loads the haplotype index vector. Throws
@@ -212,8 +220,8 @@ public:
         void (Amova::*shuffle)();     // one of the permutation procedures
         bool moves_samples;           // shuffle rearranges pops_by_id (then the groups are refilled)
         double (Amova::*statistic)();  // the component recomputed after the shuffle
-        MY_TArrayAsVector<double>* values;  // the record's values list of the component
-        double* p_value;                    // the record's P field
+        int list;                      // the record's values list of the component (1..4)
+        AmovaIndex index;              // the index whose P value the test gives
         // Kind of the report of a missing null-value file name (its message
         // is 4 + file).
         ErrorType missing_kind = WARNING;
@@ -238,19 +246,11 @@ public:
         // Reporting function of the guard when it differs from `design`.
         char const* guard_reporter = nullptr;
     };
-    // Raises nb_perm to whole blocks and runs the tests one after the other:
-    // null values, P values with their s.d., null-value files, significance
-    // lines, the record's values lists and P fields, the batch line's second
-    // half and the histogram. A negative count counts as none. Returns 1 at
-    // its end (also with no permutation), 0 when it gave up.
-    int run_permutation_tests(TestFrame const& frame);
-    // The report heading, citations and the head of the AMOVA table; leaves
-    // the stream with fixed, right-adjusted numbers showing their point.
-    void print_table_start(std::ostream& out);
-    // The table of sample-specific FST values, samples in id order.
-    void print_pop_fst_table(std::ostream& out);
-    // Ends the open line of the AMOVA batch summary, if any.
-    void end_amova_res_line();
+    // Raises nb_perm to whole blocks and runs the tests one after the other
+    // into r.tests: null values, P values with their s.d., the histogram
+    // counts, the null-value files. A negative count counts as none.
+    // Returns 1 at its end (also with no permutation), 0 when it gave up.
+    int run_permutation_tests(TestFrame const& frame, AmovaDesignResult& r);
 
     // Marks an AMOVA sub-section of the result file with an anchor named
     // from the settings' anchor prefix, "_amova_" and `section`, and adds it
@@ -259,7 +259,9 @@ public:
                                    my_string const& title);
 
     // --- designs ------------------------------------------------------------
-    // Each returns 1 when it ran to its end, 0 when it gave up.
+    // Each computes into `design` and publishes it (publish_design), also
+    // when AmovaFatalError leaves it; returns 1 when it ran to its end, 0
+    // when it gave up.
     int AMOVA_1G_1P_I();
     int AMOVA_1G_P_H();
     int AMOVA_1G_P_I();
@@ -287,19 +289,32 @@ public:
     void clear_pop_FIS_counts();
     // Counts to P values (divided by nb_perm).
     void pop_FIS_counts_to_p();
-    // The anchor ("GR_AMOVA_FIS" in the group pass, else "POP_AMOVA_FIS")
-    // and the table of population-specific FIS values, with their P values
-    // when `with_p`: one row per member of each group in structure order,
-    // its values taken by its id.
-    void print_pop_FIS_table(std::ostream& out, bool with_p);
 
 private:
+    // Runs `compute` into `design` (reset first) and publishes the result,
+    // also when AmovaFatalError leaves `compute`. Returns 1 when `compute`
+    // returned true.
+    int run_design_step(int code, bool (Amova::*compute)(AmovaDesignResult&));
     // Shared bodies of the designs that differ only in their shuffles.
     // `individuals`: the shuffles move whole individuals, so every sample
     // must hold two copies per individual.
-    int one_group_design(char const* name, void (Amova::*shuffle)(), int individuals);
-    int group_design(char const* name, void (Amova::*among_all)(), void (Amova::*within_groups)(),
-                     int individuals, bool fst_first);
+    bool one_group_design(AmovaDesignResult& r, char const* name, void (Amova::*shuffle)(), int individuals);
+    bool group_design(AmovaDesignResult& r, char const* name, void (Amova::*among_all)(),
+                      void (Amova::*within_groups)(), int individuals);
+    bool design_1G_P_H(AmovaDesignResult& r);
+    bool design_1G_P_IH(AmovaDesignResult& r);
+    bool design_G_P_H(AmovaDesignResult& r);
+    bool design_G_P_IH(AmovaDesignResult& r);
+    bool design_1G_1P_I(AmovaDesignResult& r);
+    bool design_1G_P_I(AmovaDesignResult& r);
+    bool design_G_P_I(AmovaDesignResult& r);
+    // The engine's components, sums and indices into r (table of `rows`
+    // rows), the sample names and the structure order, the values the
+    // permutation tests start from; r.computed becomes true.
+    void snapshot_components(AmovaDesignResult& r, int rows, int total_df);
+    // After the tests of an individual-level design: the population-specific
+    // FIS P values into r.
+    void finish_pop_FIS(AmovaDesignResult& r);
     // Statistics recomputed after each permutation.
     double permuted_Va_one_group();
     double permuted_Vc_groups();
@@ -336,20 +351,19 @@ private:
     // The counts of one call and the working storage of its tests.
     struct TestRun;
     // The storage of every test; false after a MEMORY report.
-    bool allocate_tests(TestFrame const& f, TestRun& job);
-    // Test t: its permutations, null values and file, P value, significance
-    // lines and histogram counts. False when the design must give up.
-    bool run_component_test(TestFrame const& f, int t, TestRun& job);
+    bool allocate_tests(TestFrame const& f, TestRun& job, AmovaDesignResult& r);
+    // Test t: its permutations, null values and file, P value and histogram
+    // counts into `out`. False when the design must give up.
+    bool run_component_test(TestFrame const& f, int t, TestRun& job, AmovaTestOutcome& out);
     // The permutation loop of test t; false on a stop request or a failure.
-    bool permute_component(TestFrame const& f, int t, TestRun& job);
+    bool permute_component(TestFrame const& f, int t, TestRun& job, AmovaTestOutcome& out);
     void write_null_file(ComponentTest const& c, int t, TestRun& job, my_string const& fileName, long ms);
-    // The P values and the end of the AMOVA batch line.
-    void end_batch_line(TestFrame const& f, TestRun const& job);
-    void print_null_histograms(TestFrame const& f, TestRun const& job) const;
 
     void run();
     void write_report_header();
     void run_design();
+    // The batch line of the engine's design, when the AMOVA batch file is on.
+    void write_batch_line();
     void release_permutation_vectors();
     // The diagnostic lines of a haplotype index outside the distance matrix.
     void log_abnormal_index(Population const& p, long copy, int index) const;

@@ -4,22 +4,16 @@
 // the samples.
 
 #include <algorithm>
-#include <iomanip>
 #include <ostream>
 #include <string>
 
 #include "amova/Amova.h"
-#include "amova/amova_results.h"
 #include "data/Population.h"
-#include "project/pass_results.h"
-#include "run/glbobj.h"
 #include "run/settings.h"
 
 namespace quintle {
 
 namespace {
-
-constexpr char const* kRule = "----------------------------------------------------------------------";
 
 // "Amova::AMOVA_1G_P_H()" -> "Amova::AMOVA_1G_P_H (Histogram)".
 std::string histogram_reporter(char const* design) {
@@ -30,11 +24,13 @@ std::string histogram_reporter(char const* design) {
 
 }  // namespace
 
-int Amova::AMOVA_1G_P_H() {
+int Amova::AMOVA_1G_P_H() { return run_design_step(3, &Amova::design_1G_P_H); }
+
+bool Amova::design_1G_P_H(AmovaDesignResult& r) {
     // Sums over gene copies are divided by the number of copies, also when
     // the engine was asked for the individual level.
     N = total_size;
-    return one_group_design("Amova::AMOVA_1G_P_H()", &Amova::PHAPWG, 0);
+    return one_group_design(r, "Amova::AMOVA_1G_P_H()", &Amova::PHAPWG, 0);
 }
 
 double Amova::permuted_Va_one_group() {
@@ -47,9 +43,9 @@ double Amova::permuted_Va_one_group() {
     return (SSDT - s) * c1 + s * c2;
 }
 
-int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int individuals) {
+bool Amova::one_group_design(AmovaDesignResult& r, char const* name, void (Amova::*shuffle)(), int individuals) {
     my_string const reporter(name);
-    if (check_sample_sizes(reporter, individuals) == 0) return 0;
+    if (check_sample_sizes(reporter, individuals) == 0) return false;
     quintle::settings& s = *settings;
     int const P = static_cast<int>(pops_by_id.size());
     int const G = static_cast<int>(group_pops.size());
@@ -58,7 +54,7 @@ int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int indi
     df[1] = static_cast<int>(N) - P;
     if (df[0] <= 0 || df[1] <= 0) {
         E.error(ERROR, reporter, Msg::m2_ill_defined_structure);
-        return 0;
+        return false;
     }
 
     // Raw sum over all pairs of copies, within-sample sums and the sum of
@@ -95,37 +91,10 @@ int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int indi
             }
     }
 
-    if (print_results != 0) {
-        if (std::ostream* out = s.ResultFile) {
-            print_table_start(*out);
-            *out << " Among\n"
-                 << " populations" << std::setw(7) << df[0] << std::setw(15) << std::setprecision(3) << SSDAP
-                 << std::setw(15) << std::setprecision(5) << Va << " Va" << std::setw(17) << std::setprecision(2)
-                 << Va / V_total * 100 << "\n\n";
-            *out << " Within\n"
-                 << " populations" << std::setw(7) << df[1] << std::setw(15) << std::setprecision(3) << SSDWP
-                 << std::setw(15) << std::setprecision(5) << Vb << " Vb" << std::setw(17) << std::setprecision(2)
-                 << Vb / V_total * 100 << "\n"
-                 << kRule << "\n";
-            *out << " Total" << std::setw(13) << static_cast<int>(N - 1) << std::setw(15) << std::setprecision(3)
-                 << SSDT << std::setw(15) << std::setprecision(5) << V_total << "\n"
-                 << kRule << "\n";
-            *out << " Fixation Index      FST : " << std::setw(12) << std::setprecision(5) << FST << "\n"
-                 << kRule << std::endl;
-        }
-        give_line_indices(FixationIndices{.fst = FST});
-        if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
-            *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << 0 << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
-                           << 0 << "\t" << 0 << "\t" << FST << "\t" << 0 << "\t" << 0 << "\t" << 0;
-            amova_res_line_open = true;
-        }
-        if (s.PopSpecificFST != 0 && s.ResultFile != nullptr) print_pop_fst_table(*s.ResultFile);
-    }
-
-    if (results != nullptr)
-        results->set_amova_results(df[0], SSDAG, Va, df[1], SSDAP, Vb, df[2], SSDWP, Vc, df[3], SSDWI, Vd,
-                                   static_cast<int>(N - 1), SSDT, V_total, FST, FSC, FCT, FIT, FIS, 0, 0, 0, 0, 0,
-                                   pop_FST.data(), nullptr, nullptr, P);
+    snapshot_components(r, 2, static_cast<int>(N - 1));
+    r.ss[0] = SSDAP;
+    r.ss[1] = SSDWP;
+    r.pop_FST = pop_FST;
 
     ComponentTest test{"Va and FST : P(rand. value > obs. value)  = ",
                        "Va",
@@ -137,11 +106,11 @@ int Amova::one_group_design(char const* name, void (Amova::*shuffle)(), int indi
                        shuffle,
                        false,
                        &Amova::permuted_Va_one_group,
-                       results != nullptr ? &results->perm_values1 : nullptr,
-                       results != nullptr ? &results->P_FST : nullptr};
+                       results != nullptr ? 1 : 0,
+                       AmovaIndex::FST};
     std::string const histogram = histogram_reporter(name);
     TestFrame const frame{name, histogram.c_str(), ERROR, 3, 3.0, &test, 1, {0, -1, -1, -1}, {0}, 1};
-    return run_permutation_tests(frame);
+    return run_permutation_tests(frame, r) != 0;
 }
 
 }  // namespace quintle

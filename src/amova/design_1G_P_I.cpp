@@ -6,26 +6,16 @@
 // permuting gene copies among samples.
 
 #include <cmath>
-#include <iomanip>
-#include <ostream>
 
 #include "amova/Amova.h"
-#include "amova/amova_results.h"
 #include "data/Population.h"
-#include "project/pass_results.h"
-#include "run/glbobj.h"
 #include "run/settings.h"
 
 namespace quintle {
 
 namespace {
 
-constexpr char const* kRule = "----------------------------------------------------------------------";
 constexpr char const* kName = "Amova::AMOVA_1G_P_I()";
-
-void print_index(std::ostream& out, char const* label, double value) {
-    out << label << std::setw(12) << std::setprecision(5) << value << "\n";
-}
 
 }  // namespace
 
@@ -48,13 +38,14 @@ double Amova::permuted_Va_1G_P_I() {
 
 double Amova::permuted_Vc_1G_P_I() { return copy_pair_sum() / df[2]; }
 
-int Amova::AMOVA_1G_P_I() {
-    quintle::settings& s = *settings;
-    if (s.stopFlag != 0) return 0;
+int Amova::AMOVA_1G_P_I() { return run_design_step(4, &Amova::design_1G_P_I); }
+
+bool Amova::design_1G_P_I(AmovaDesignResult& r) {
+    if (settings->stopFlag != 0) return false;
     // The units of the analysis are the individuals, two gene copies each.
     N = total_size * 0.5;
     my_string const reporter(kName);
-    if (check_sample_sizes(reporter, 1) == 0) return 0;
+    if (check_sample_sizes(reporter, 1) == 0) return false;
     int const P = static_cast<int>(pops_by_id.size());
     int const NI = static_cast<int>(N);
 
@@ -63,7 +54,7 @@ int Amova::AMOVA_1G_P_I() {
     df[2] = NI;
     if (P <= 1 || df[1] <= 0 || NI == 0) {
         E.error(ERROR, reporter, Msg::m2_ill_defined_structure);
-        return 0;
+        return false;
     }
 
     double const Ntot = total_size;
@@ -107,70 +98,34 @@ int Amova::AMOVA_1G_P_I() {
     FIS = within != 0.0 && !std::isnan(within) ? Vb / within : 0.0;
     compute_pop_FIS();
 
-    if (print_results != 0) {
-        if (std::ostream* out = s.ResultFile) {
-            print_table_start(*out);
-            auto row = [&](int d, double ss, double v, char const* label) {
-                *out << std::setw(7) << d << std::setw(15) << std::setprecision(3) << ss << std::setw(15)
-                     << std::setprecision(5) << v << label << std::setw(17) << std::setprecision(2)
-                     << v / V_total * 100;
-            };
-            *out << " Among\n" << " populations";
-            row(df[0], SSDAP, Va, " Va");
-            *out << "\n\n" << " Among\n" << " individuals\n" << " within\n" << " populations";
-            row(df[1], SSDWP, Vb, " Vb");
-            *out << "\n\n" << " Within\n" << " individuals";
-            row(df[2], SSDWI, Vc, " Vc");
-            *out << "\n" << kRule << "\n";
-            *out << " Total" << std::setw(13) << static_cast<int>(2 * N - 1) << std::setw(15) << std::setprecision(3)
-                 << SSDT << std::setw(15) << std::setprecision(5) << V_total << "\n"
-                 << kRule << "\n";
-            *out << " Fixation Indices\n";
-            print_index(*out, "      FIS : ", FIS);
-            print_index(*out, "      FST : ", FST);
-            print_index(*out, "      FIT : ", FIT);
-            *out << kRule << std::endl;
-        }
-        give_line_indices(FixationIndices{.fis = FIS, .fst = FST, .fit = FIT});
-        if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
-            *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << df[2] << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
-                           << Vc << "\t" << 0 << "\t" << FIT << "\t" << FST << "\t" << FIS << "\t" << 0;
-            amova_res_line_open = true;
-        }
-        if (nb_perm == 0 && s.PopSpecificFIS != 0 && s.ResultFile != nullptr) print_pop_FIS_table(*s.ResultFile, false);
-    }
-
-    if (results != nullptr)
-        results->set_amova_results(df[0], SSDAG, Va, df[1], SSDAP, Vb, df[2], SSDWP, Vc, df[3], SSDWI, Vd,
-                                   static_cast<int>(N - 1), SSDT, V_total, FST, FSC, FCT, FIT, FIS, 0, 0, 0, 0, 0,
-                                   nullptr, pop_FIS.data(), nullptr, P);
+    snapshot_components(r, 3, static_cast<int>(2 * N - 1));
+    r.ss[0] = SSDAP;
+    r.ss[1] = SSDWP;
+    r.ss[2] = SSDWI;
+    r.pop_FIS = pop_FIS;
 
     clear_pop_FIS_counts();
-    MY_TArrayAsVector<double>* none = nullptr;
-    double* noP = nullptr;
+    int const r1 = results != nullptr ? 1 : 0;
     ComponentTest tests[3] = {
         {"Vb and FIS : P(rand. value > obs. value)  = ", "Vb", false, Vb, 1, "Results : Vb\n",
          &Amova::load_HaplotypeIndexVector, &Amova::PHAIWP, false, &Amova::permuted_Vb_1G_P_I,
-         results != nullptr ? &results->perm_values2 : none, results != nullptr ? &results->P_FIS : noP, WARNING,
+         2 * r1, AmovaIndex::FIS, WARNING,
          &Amova::count_pop_FIS},
         {"Va and FST : P(rand. value > obs. value)  = ", "Va", false, Va, 0, "Results : Va\n",
          &Amova::load_HaplotypeIndexVector, &Amova::PIAPWG, false, &Amova::permuted_Va_1G_P_I,
-         results != nullptr ? &results->perm_values1 : none, results != nullptr ? &results->P_FST : noP, ERROR,
+         r1, AmovaIndex::FST, ERROR,
          nullptr},
         {"Vc and FIT : P(rand. value &lt; obs. value)  = ", "Vc", true, Vc, 2, "Results : Vc\n",
          &Amova::load_HaplotypeIndexVector, &Amova::PHAPWG, false, &Amova::permuted_Vc_1G_P_I,
-         results != nullptr ? &results->perm_values3 : none, results != nullptr ? &results->P_FIT : noP, WARNING,
+         3 * r1, AmovaIndex::FIT, WARNING,
          nullptr},
     };
     // Batch line, closed after the test of Va: P of Va and Vb. Histogram
     // columns Va, Vb, Vc.
     TestFrame frame{kName, kName, ERROR, 3, 1.0, tests, 3, {1, 0, -1, -1}, {1, 0, 2}, 3, 1, "AMOVA_1G_P_I()"};
-    if (run_permutation_tests(frame) == 0) return 0;
-    if (nb_perm > 0 && s.PopSpecificFIS != 0) {
-        pop_FIS_counts_to_p();
-        if (print_results != 0 && s.ResultFile != nullptr) print_pop_FIS_table(*s.ResultFile, true);
-    }
-    return 1;
+    if (run_permutation_tests(frame, r) == 0) return false;
+    finish_pop_FIS(r);
+    return true;
 }
 
 }  // namespace quintle

@@ -6,11 +6,13 @@
 
 namespace quintle {
 
-int Amova::AMOVA_1G_P_IH() {
+int Amova::AMOVA_1G_P_IH() { return run_design_step(7, &Amova::design_1G_P_IH); }
+
+bool Amova::design_1G_P_IH(AmovaDesignResult& r) {
     // The sums are over gene copies, so they are divided by the number of
     // copies even when the individual level was asked for.
     N = total_size;
-    return one_group_design("Amova::AMOVA_1G_P_IH()", &Amova::PIAPWG, 1);
+    return one_group_design(r, "Amova::AMOVA_1G_P_IH()", &Amova::PIAPWG, 1);
 }
 
 }  // namespace quintle

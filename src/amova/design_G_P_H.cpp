@@ -5,33 +5,19 @@
 // Va by dealing whole samples out to the groups anew.
 
 #include <cmath>
-#include <iomanip>
-#include <ostream>
 
 #include "amova/Amova.h"
-#include "amova/amova_results.h"
 #include "data/Population.h"
-#include "project/pass_results.h"
-#include "run/glbobj.h"
-#include "run/settings.h"
 
 namespace quintle {
 
-namespace {
+int Amova::AMOVA_G_P_H() { return run_design_step(5, &Amova::design_G_P_H); }
 
-constexpr char const* kRule = "----------------------------------------------------------------------";
-
-void print_index(std::ostream& out, char const* label, double value) {
-    out << label << std::setw(12) << std::setprecision(5) << value << "\n";
-}
-
-}  // namespace
-
-int Amova::AMOVA_G_P_H() {
+bool Amova::design_G_P_H(AmovaDesignResult& r) {
     // Sums over gene copies are divided by the number of copies, also when
     // the engine was asked for the individual level.
     N = total_size;
-    return group_design("Amova::AMOVA_G_P_H()", &Amova::PHAPAG, &Amova::PHAPWG, 0, false);
+    return group_design(r, "Amova::AMOVA_G_P_H()", &Amova::PHAPAG, &Amova::PHAPWG, 0);
 }
 
 double Amova::permuted_Vc_groups() {
@@ -85,11 +71,10 @@ double Amova::grouping_Va(double units, double total, double within, double lowe
            (n1 - n) * lowest / (dfLowest * n2 * n);
 }
 
-int Amova::group_design(char const* name, void (Amova::*among_all)(), void (Amova::*within_groups)(),
-                        int individuals, bool fst_first) {
+bool Amova::group_design(AmovaDesignResult& r, char const* name, void (Amova::*among_all)(),
+                         void (Amova::*within_groups)(), int individuals) {
     my_string const reporter(name);
-    if (check_sample_sizes(reporter, individuals) == 0) return 0;
-    quintle::settings& s = *settings;
+    if (check_sample_sizes(reporter, individuals) == 0) return false;
     int const G = static_cast<int>(group_pops.size());
     int const P = static_cast<int>(pops_by_id.size());
 
@@ -98,7 +83,7 @@ int Amova::group_design(char const* name, void (Amova::*among_all)(), void (Amov
     df[2] = static_cast<int>(N) - P;
     if (df[0] <= 0 || df[1] <= 0 || df[2] <= 0) {
         E.error(ERROR, reporter, Msg::m2_ill_defined_structure);
-        return 0;
+        return false;
     }
 
     compute_SSDP();
@@ -151,71 +136,32 @@ int Amova::group_design(char const* name, void (Amova::*among_all)(), void (Amov
     }
     FSC = Vb + Vc == 0.0 ? 0.0 : Vb / (Vb + Vc);
 
-    if (print_results != 0) {
-        if (std::ostream* out = s.ResultFile) {
-            print_table_start(*out);
-            auto row = [&](int width, int d, double ss, double v, char const* label) {
-                *out << std::setw(width) << d << std::setw(15) << std::setprecision(3) << ss << std::setw(15)
-                     << std::setprecision(5) << v << label << std::setw(17) << std::setprecision(2)
-                     << v / V_total * 100;
-            };
-            *out << " Among\n"
-                 << " groups";
-            row(12, df[0], SSDAG, Va, " Va");
-            *out << "\n\n"
-                 << " Among\n"
-                 << " populations\n"
-                 << " within\n"
-                 << " groups";
-            row(12, df[1], SSDAP, Vb, " Vb");
-            *out << "\n\n"
-                 << " Within\n"
-                 << " populations";
-            row(7, df[2], SSDWP, Vc, " Vc");
-            *out << "\n" << kRule << "\n";
-            *out << " Total" << std::setw(13) << static_cast<int>(N - 1) << std::setw(15) << std::setprecision(3)
-                 << SSDT << std::setw(15) << std::setprecision(5) << V_total << "\n"
-                 << kRule << "\n";
-            *out << " Fixation Indices\n";
-            if (fst_first) {
-                print_index(*out, "      FST : ", FST);
-                print_index(*out, "      FSC : ", FSC);
-            } else {
-                print_index(*out, "      FSC : ", FSC);
-                print_index(*out, "      FST : ", FST);
-            }
-            print_index(*out, "      FCT : ", FCT);
-            *out << kRule << std::endl;
-        }
-        give_line_indices(FixationIndices{.fst = FST, .fct = FCT, .fsc = FSC});
-        if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
-            *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << df[2] << "\t" << 0 << "\t" << Va << "\t" << Vb << "\t"
-                           << Vc << "\t" << 0 << "\t" << FCT << "\t" << FSC << "\t" << FST << "\t" << 0;
-            amova_res_line_open = true;
-        }
-    }
-
-    if (results != nullptr)
-        results->set_amova_results(df[0], SSDAG, Va, df[1], SSDAP, Vb, df[2], SSDWP, Vc, 0, 0, 0,
-                                   static_cast<int>(N - 1), SSDT, V_total, FST, FSC, FCT, 0, 0, 0, 0, 0, 0, 0,
-                                   nullptr, nullptr, nullptr, 0);
+    snapshot_components(r, 3, static_cast<int>(N - 1));
+    r.ss[0] = SSDAG;
+    r.ss[1] = SSDAP;
+    r.ss[2] = SSDWP;
+    // The record takes no level below the samples here.
+    r.df[3] = 0;
+    r.v[3] = 0.0;
+    r.SSDWI = 0.0;
+    r.FIT = 0.0;
+    r.FIS = 0.0;
 
     // In running order: Vc (copies or individuals among all samples), Vb
     // (within groups), Va (samples among groups).
     ComponentTest tests[3] = {
         {"Vc and FST : P(rand. value &lt; obs. value)  = ", "Vc", true, Vc, 2, "Results : Vc\n", nullptr, among_all,
-         false, &Amova::permuted_Vc_groups, results != nullptr ? &results->perm_values3 : nullptr,
-         results != nullptr ? &results->P_FST : nullptr},
+         false, &Amova::permuted_Vc_groups, results != nullptr ? 3 : 0, AmovaIndex::FST},
         {"Vb and FSC : P(rand. value > obs. value)  = ", "Vb", false, Vb, 1, "Results : Vb\n",
          &Amova::load_HaplotypeIndexVector, within_groups, false, &Amova::permuted_Vb_groups,
-         results != nullptr ? &results->perm_values2 : nullptr, results != nullptr ? &results->P_FSC : nullptr},
+         results != nullptr ? 2 : 0, AmovaIndex::FSC},
         {"Va and FCT : P(rand. value > obs. value)  = ", "Va", false, Va, 0, "Results : Va\n",
          &Amova::load_HaplotypeIndexVector, &Amova::PPAG, true, &Amova::permuted_Va_groups,
-         results != nullptr ? &results->perm_values1 : nullptr, results != nullptr ? &results->P_FCT : nullptr},
+         results != nullptr ? 1 : 0, AmovaIndex::FCT},
     };
     // Batch line: P of FCT, FSC, FST; histogram columns Va, Vb, Vc.
     TestFrame const frame{name, name, MEMORY, 0, 1.0, tests, 3, {2, 1, 0, -1}, {2, 1, 0}, 3};
-    return run_permutation_tests(frame);
+    return run_permutation_tests(frame, r) != 0;
 }
 
 }  // namespace quintle

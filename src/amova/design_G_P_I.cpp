@@ -7,26 +7,16 @@
 // each group) and Va (whole samples dealt out to the groups anew).
 
 #include <cmath>
-#include <iomanip>
-#include <ostream>
 
 #include "amova/Amova.h"
-#include "amova/amova_results.h"
 #include "data/Population.h"
-#include "project/pass_results.h"
 #include "run/glbobj.h"
-#include "run/settings.h"
 
 namespace quintle {
 
 namespace {
 
-constexpr char const* kRule = "----------------------------------------------------------------------";
 constexpr char const* kName = "Amova::AMOVA_G_P_I()";
-
-void print_index(std::ostream& out, char const* label, double value) {
-    out << label << std::setw(12) << std::setprecision(5) << value << "\n";
-}
 
 }  // namespace
 
@@ -54,10 +44,11 @@ double Amova::permuted_Va_G_P_I() {
     return grouping_Va(total_size, total_SSD / total_size, observed_within_, SSDWP, df[2]);
 }
 
-int Amova::AMOVA_G_P_I() {
+int Amova::AMOVA_G_P_I() { return run_design_step(6, &Amova::design_G_P_I); }
+
+bool Amova::design_G_P_I(AmovaDesignResult& r) {
     my_string const reporter(kName);
-    if (check_sample_sizes(reporter, 1) == 0) return 0;
-    quintle::settings& s = *settings;
+    if (check_sample_sizes(reporter, 1) == 0) return false;
     // The units of the analysis are the individuals, two gene copies each.
     N = total_size * 0.5;
     int const G = static_cast<int>(group_pops.size());
@@ -72,7 +63,7 @@ int Amova::AMOVA_G_P_I() {
     // divisions by zero.
     if (df[0] <= 0 || df[1] <= 0 || df[2] <= 0 || NI == 0) {
         E.error(ERROR, reporter, Msg::m2_ill_defined_structure);
-        return 0;
+        return false;
     }
 
     double const T = total_size;
@@ -141,72 +132,35 @@ int Amova::AMOVA_G_P_I() {
     FIS = individuals != 0.0 && !std::isnan(individuals) ? Vc / individuals : 0.0;
     compute_pop_FIS();
 
-    if (print_results != 0) {
-        if (std::ostream* out = s.ResultFile) {
-            print_table_start(*out);
-            auto row = [&](int width, int d, double ss, double v, char const* label) {
-                *out << std::setw(width) << d << std::setw(15) << std::setprecision(3) << ss << std::setw(15)
-                     << std::setprecision(5) << v << label << std::setw(17) << std::setprecision(2)
-                     << v / V_total * 100;
-            };
-            *out << " Among\n" << " groups";
-            row(12, df[0], SSDAG, Va, " Va");
-            *out << "\n\n" << " Among\n" << " populations\n" << " within\n" << " groups";
-            row(12, df[1], SSDAP, Vb, " Vb");
-            *out << "\n\n" << " Among\n" << " individuals\n" << " within\n" << " populations";
-            row(7, df[2], SSDWP, Vc, " Vc");
-            *out << "\n Within\n" << " individuals";
-            row(7, df[3], SSDWI, Vd, " Vd");
-            *out << "\n" << kRule << "\n";
-            *out << " Total" << std::setw(13) << static_cast<int>(T - 1) << std::setw(15) << std::setprecision(3)
-                 << SSDT << std::setw(15) << std::setprecision(5) << V_total << "\n"
-                 << kRule << "\n";
-            *out << " Fixation Indices\n";
-            print_index(*out, "      FIS : ", FIS);
-            print_index(*out, "      FSC : ", FSC);
-            print_index(*out, "      FCT : ", FCT);
-            print_index(*out, "      FIT : ", FIT);
-            *out << kRule << std::endl;
-        }
-        give_line_indices(FixationIndices{.fis = FIS, .fct = FCT, .fsc = FSC, .fit = FIT});
-        if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
-            *ofs_amova_res << df[0] << "\t" << df[1] << "\t" << df[2] << "\t" << df[3] << "\t" << Va << "\t" << Vb
-                           << "\t" << Vc << "\t" << Vd << "\t" << FIT << "\t" << FCT << "\t" << FSC << "\t" << FIS;
-            amova_res_line_open = true;
-        }
-        if (nb_perm == 0 && s.PopSpecificFIS != 0 && s.ResultFile != nullptr) print_pop_FIS_table(*s.ResultFile, false);
-    }
-
-    if (results != nullptr)
-        results->set_amova_results(df[0], SSDAG, Va, df[1], SSDAP, Vb, df[2], SSDWP, Vc, df[3], SSDWI, Vd,
-                                   static_cast<int>(N - 1), SSDT, V_total, FST, FSC, FCT, FIT, FIS, 0, 0, 0, 0, 0,
-                                   nullptr, pop_FIS.data(), nullptr, P);
+    snapshot_components(r, 4, static_cast<int>(T - 1));
+    r.ss[0] = SSDAG;
+    r.ss[1] = SSDAP;
+    r.ss[2] = SSDWP;
+    r.ss[3] = SSDWI;
+    r.pop_FIS = pop_FIS;
 
     clear_pop_FIS_counts();
-    bool const r = results != nullptr;
+    int const r1 = results != nullptr ? 1 : 0;
     ComponentTest tests[4] = {
         {"Vd and FIT : P(rand. value &lt; obs. value)  = ", "Vd", true, Vd, 3, "Results : Vd\n", nullptr,
-         &Amova::PHAPAG, false, &Amova::permuted_Vd_G_P_I, r ? &results->perm_values4 : nullptr,
-         r ? &results->P_FIT : nullptr, WARNING, nullptr},
+         &Amova::PHAPAG, false, &Amova::permuted_Vd_G_P_I, 4 * r1,
+         AmovaIndex::FIT, WARNING, nullptr},
         {"Vc and FIS : P(rand. value > obs. value)  = ", "Vc", false, Vc, 2, "Results : Vc\n",
          &Amova::load_for_individual_test, &Amova::PHAIWP, false, &Amova::permuted_Vc_G_P_I,
-         r ? &results->perm_values3 : nullptr, r ? &results->P_FIS : nullptr, WARNING, &Amova::count_pop_FIS},
+         3 * r1, AmovaIndex::FIS, WARNING, &Amova::count_pop_FIS},
         {"Vb and FSC : P(rand. value > obs. value)  = ", "Vb", false, Vb, 1, "Results : Vb\n",
          &Amova::load_HaplotypeIndexVector, &Amova::PIAPWG, false, &Amova::permuted_Vb_G_P_I,
-         r ? &results->perm_values2 : nullptr, r ? &results->P_FSC : nullptr, WARNING, nullptr},
+         2 * r1, AmovaIndex::FSC, WARNING, nullptr},
         {"Va and FCT : P(rand. value > obs. value)  = ", "Va", false, Va, 0, "Results : Va\n",
          &Amova::load_for_groups_test, &Amova::PPAG, true, &Amova::permuted_Va_G_P_I,
-         r ? &results->perm_values1 : nullptr, r ? &results->P_FCT : nullptr, WARNING, nullptr},
+         r1, AmovaIndex::FCT, WARNING, nullptr},
     };
     // Batch line: P of Va, Vb, Vc, Vd; histogram columns Va, Vb, Vc, Vd.
     // The size guard gives up without a report.
     TestFrame frame{kName, kName, ERROR, -1, 1.0, tests, 4, {3, 2, 1, 0}, {3, 2, 1, 0}, 4};
-    if (run_permutation_tests(frame) == 0) return 0;
-    if (nb_perm > 0 && s.PopSpecificFIS != 0) {
-        pop_FIS_counts_to_p();
-        if (print_results != 0 && s.ResultFile != nullptr) print_pop_FIS_table(*s.ResultFile, true);
-    }
-    return 1;
+    if (run_permutation_tests(frame, r) == 0) return false;
+    finish_pop_FIS(r);
+    return true;
 }
 
 void Amova::load_for_individual_test() {

@@ -7,11 +7,13 @@
 
 namespace quintle {
 
-int Amova::AMOVA_G_P_IH() {
+int Amova::AMOVA_G_P_IH() { return run_design_step(8, &Amova::design_G_P_IH); }
+
+bool Amova::design_G_P_IH(AmovaDesignResult& r) {
     // The sums are over gene copies, so they are divided by the number of
     // copies even when the individual level was asked for.
     N = total_size;
-    return group_design("Amova::AMOVA_G_P_IH()", &Amova::PIAPAG, &Amova::PIAPWG, 1, true);
+    return group_design(r, "Amova::AMOVA_G_P_IH()", &Amova::PIAPAG, &Amova::PIAPWG, 1);
 }
 
 }  // namespace quintle

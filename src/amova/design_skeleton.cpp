@@ -1,8 +1,10 @@
-// The frame every AMOVA design shares: the report heading and table head,
-// the permutation tests of the variance components (blocks of permutations
-// for the standard deviation of the P value, the tolerance within which a
-// permuted value counts as equal to the observed one), the null-value files,
-// the histogram of the null distributions and the batch-summary line.
+// The frame every AMOVA design shares: the permutation tests of the
+// variance components (blocks of permutations for the standard deviation of
+// the P value, the tolerance within which a permuted value counts as equal
+// to the observed one, the histogram counts of the null distributions), the
+// null-value files, and the snapshot of a design's components into its
+// result. The report and the batch line are written from the result
+// (design_print.cpp).
 
 #include <algorithm>
 #include <cmath>
@@ -20,7 +22,6 @@
 #include "amova/FloatsAndPops.h"
 #include "core/Errors.h"
 #include "core/MY_TIArrayAsVector.h"
-#include "core/References.h"
 #include "core/public.h"
 #include "core/timing.h"
 #include "data/Population.h"
@@ -33,8 +34,6 @@
 namespace quintle {
 
 namespace {
-
-constexpr char const* kRule = "----------------------------------------------------------------------";
 
 // Permuted values this close to the observed one count as equal to it: the
 // same arrangement reached by another road differs only by rounding.
@@ -51,64 +50,45 @@ void sort_values(std::vector<double>& v) {
     MY_TArrayAsVector<double>::heapsort(static_cast<int>(v.size() - 1), v.data());
 }
 
-// The working storage of one test.
+// The working storage of one test besides its outcome.
 struct TestState {
     std::vector<double> nulls;  // the permuted values, sorted after the loop
     std::vector<float> blocks;  // per block: values counted (greater or smaller, and equal)
-    std::vector<float> bounds;  // histogram class bounds
-    std::vector<long> classes;  // histogram class counts
     // Among-group tests: each permutation's arrangement of the samples.
     std::vector<FloatsAndPops> arrangements;
-    long counted = 0;  // greater (or smaller, for the lowest level)
-    long equal = 0;
-    double p = 0.0;
 };
 
-// Sets the P value and returns its s.d. from the proportions of the blocks.
-float p_value_and_sd(TestState& t, int blocks, long perBlock, long total) {
-    t.p = static_cast<double>(t.counted + t.equal) / static_cast<double>(total);
-    if (blocks < 2) return 0.0f;
-    float const pf = static_cast<float>(t.p);
+// Sets the P value and its s.d. from the proportions of the blocks.
+void p_value_and_sd(AmovaTestOutcome& out, TestState const& t, int blocks, long perBlock, long total) {
+    out.p = static_cast<double>(out.counted + out.equal) / static_cast<double>(total);
+    out.sd = 0.0f;
+    if (blocks < 2) return;
+    float const pf = static_cast<float>(out.p);
     float sum = 0.0f;
     for (int k = 0; k < blocks; ++k) {
         float const pb = t.blocks[k] / static_cast<float>(perBlock);
         sum += (pb - pf) * (pb - pf);
     }
-    return std::sqrt(sum / static_cast<float>(blocks * (blocks - 1)));
-}
-
-// The three lines of one test, under a heading written before the first.
-void print_significance(std::ostream& out, Amova::ComponentTest const& c, TestState const& t, long total, float sd,
-                        bool& heading) {
-    if (!heading) {
-        out << "\nSignificance tests (" << total << " permutations)\n"
-            << "------------------\n\n";
-        heading = true;
-    }
-    double const kp = static_cast<double>(total);
-    out << std::fixed << std::right << std::showpoint << std::setprecision(5);
-    out << c.label << std::setw(8) << t.counted / kp << std::endl;
-    out << "             P(rand. value = obs. value)  = " << std::setw(8) << t.equal / kp << std::endl;
-    out << "                                  P-value = " << std::setw(8) << t.p << "+-" << sd << "\n\n";
+    out.sd = std::sqrt(sum / static_cast<float>(blocks * (blocks - 1)));
 }
 
 // Class bounds from the smallest to the largest null value in C - 2 steps;
 // class c counts the values from its bound up to the next one. Values are
 // compared in single precision like the bounds, so that rounding never
 // drops the smallest or largest value out of every class.
-void fill_histogram(TestState& t) {
-    int const C = static_cast<int>(t.bounds.size());
-    if (C < 3 || t.nulls.empty()) return;
-    double const lo = t.nulls.front();
-    double const hi = t.nulls.back();
+void fill_histogram(AmovaTestOutcome& out, std::vector<double> const& nulls) {
+    int const C = static_cast<int>(out.bounds.size());
+    if (C < 3 || nulls.empty()) return;
+    double const lo = nulls.front();
+    double const hi = nulls.back();
     float const step = static_cast<float>((hi - lo) / (C - 2));
-    for (int c = 0; c < C; ++c) t.bounds[c] = static_cast<float>(lo) + static_cast<float>(c) * step;
-    std::fill(t.classes.begin(), t.classes.end(), 0L);
-    for (double v : t.nulls) {
+    for (int c = 0; c < C; ++c) out.bounds[c] = static_cast<float>(lo) + static_cast<float>(c) * step;
+    std::fill(out.classes.begin(), out.classes.end(), 0L);
+    for (double v : nulls) {
         float const f = static_cast<float>(v);
         for (int c = 0; c + 1 < C; ++c) {
-            if (t.bounds[c] <= f && f < t.bounds[c + 1]) {
-                ++t.classes[c];
+            if (out.bounds[c] <= f && f < out.bounds[c + 1]) {
+                ++out.classes[c];
                 break;
             }
         }
@@ -142,45 +122,6 @@ void Amova::print_popvect(std::ostream* out) {
     *out << "\n\n";
 }
 
-void Amova::print_table_start(std::ostream& out) {
-    out << "\n--------------------------\n"
-        << "AMOVA design and results :\n"
-        << "--------------------------\n\n";
-    // The sources of the method: the estimators, the analysis itself and
-    // the textbook treatment of both.
-    References(out, my_string("FStat_1984"), 0);
-    References(out, my_string("AMOVA_1992"), 1);
-    References(out, my_string("GeneticDataAnalysis_1996"), 2);
-    out << std::fixed << std::right << std::showpoint;
-    out << kRule << "\n"
-        << " Source of                  Sum of      Variance         Percentage\n"
-        << " variation      d.f.        squares     components       of variation\n"
-        << kRule << "\n";
-}
-
-void Amova::print_pop_fst_table(std::ostream& out) {
-    int w = 0;
-    for (Population const* p : pops_by_id) w = std::max(w, p->name.length());
-    w = std::max(w + 2, 10);
-    std::string const dashes = std::string(static_cast<std::size_t>(w) + 16, '-') + "\n";
-    out << "\n-------------------------------"
-        << "\nPopulation specific FST indices\n"
-        << dashes;
-    out << std::right << std::setw(6) << "Pop#" << std::setw(w) << "Name" << std::setw(10) << "FST\n" << dashes;
-    for (std::size_t i = 0; i < pops_by_id.size(); ++i) {
-        out << std::setw(6) << i + 1 << std::setw(w) << pops_by_id[i]->name.c_str() << std::fixed << std::right
-            << std::showpoint << std::setw(10) << std::setprecision(5) << (i < pop_FST.size() ? pop_FST[i] : 0.0)
-            << "\n";
-    }
-    out << dashes << "\n";
-}
-
-void Amova::end_amova_res_line() {
-    if (!amova_res_line_open) return;
-    if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) *ofs_amova_res << std::endl;
-    amova_res_line_open = false;
-}
-
 // The counts of one call and the working storage of its tests.
 struct Amova::TestRun {
     explicit TestRun(long K)
@@ -198,81 +139,141 @@ struct Amova::TestRun {
     long const total;   // permutations run: the count raised to whole blocks
     int const classes;  // histogram classes
     std::vector<TestState> tests;
+    // The outcome of each test, made ready before the first test; each
+    // moves into the design's result when its test starts.
+    std::vector<AmovaTestOutcome> outcomes;
     // Among-group tests: the current test's arrangements, sorted by value.
     MY_TIArrayAsVector<FloatsAndPops> records;
-    bool heading = false;  // the significance heading is written
 };
 
-int Amova::run_permutation_tests(TestFrame const& f) {
+void Amova::snapshot_components(AmovaDesignResult& r, int rows, int total_df) {
+    r.rows = rows;
+    for (int k = 0; k < 4; ++k) r.df[k] = df[k];
+    r.v[0] = Va;
+    r.v[1] = Vb;
+    r.v[2] = Vc;
+    r.v[3] = Vd;
+    r.total_ss = SSDT;
+    r.total_v = V_total;
+    r.total_df = total_df;
+    r.SSDAG = SSDAG;
+    r.SSDAP = SSDAP;
+    r.SSDWP = SSDWP;
+    r.SSDWI = SSDWI;
+    r.record_df_total = static_cast<int>(N - 1);
+    r.FST = FST;
+    r.FSC = FSC;
+    r.FCT = FCT;
+    r.FIT = FIT;
+    r.FIS = FIS;
+    r.names.assign(pops_by_id.size(), std::string());
+    for (Population const* p : pops_by_id) {
+        if (p == nullptr || p->id < 0 || static_cast<std::size_t>(p->id) >= r.names.size()) continue;
+        r.names[static_cast<std::size_t>(p->id)].assign(p->name.c_str(), static_cast<std::size_t>(p->name.length()));
+    }
+    r.structure_order.clear();
+    for (int g = 0; structure != nullptr && g < structure->NbGroups && structure->Groups; ++g) {
+        PopulationGroup const& members = structure->Groups[g];
+        for (long j = 0; j < members.count; ++j)
+            if (Population const* p = members.data[j]) r.structure_order.push_back(p->id);
+    }
+    r.permutations_asked = nb_perm;
+    r.computed = true;
+}
+
+void Amova::finish_pop_FIS(AmovaDesignResult& r) {
+    if (nb_perm > 0 && settings->PopSpecificFIS != 0) {
+        pop_FIS_counts_to_p();
+        r.pop_FIS_p = pop_spare;
+    }
+}
+
+int Amova::run_permutation_tests(TestFrame const& f, AmovaDesignResult& r) {
+    r.batch_tests[0] = f.batch[0];
+    r.batch_tests[1] = f.batch[1];
+    r.batch_tests[2] = f.batch[2];
+    r.batch_tests[3] = f.batch[3];
+    r.batch_after = f.batch_after >= 0 && f.batch_after < f.count ? f.batch_after : f.count - 1;
+    r.column_count = std::clamp(f.column_count, 0, 4);
+    for (int k = 0; k < r.column_count; ++k) r.columns[k] = f.columns[k];
+
     // A negative count would reach the square root below: no test then.
     long const K = nb_perm > 0 ? nb_perm : 0;
     nb_perm = K;
-    if (K == 0) {
-        if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) *ofs_amova_res << std::endl;
-        amova_res_line_open = false;
-        return 1;
-    }
+    if (K == 0) return 1;
 
     TestRun job(K);
     nb_perm = job.total;
-    if (!allocate_tests(f, job)) return 0;
+    r.permutations = job.total;
+    if (!allocate_tests(f, job, r)) return 0;
     if (N >= 2147483647.0 || (dist_mat != nullptr && dist_mat->MatrixSize == 2147483647)) {
         if (f.guard_message >= 0)
             E.error(f.guard_kind, f.guard_reporter != nullptr ? f.guard_reporter : f.design, f.guard_message);
         return 0;
     }
-    int const batchAfter = f.batch_after >= 0 && f.batch_after < f.count ? f.batch_after : f.count - 1;
     for (int t = 0; t < f.count; ++t) {
-        if (!run_component_test(f, t, job)) return 0;
-        if (t == batchAfter) end_batch_line(f, job);
+        if (f.tests[t].prepare != nullptr) (this->*f.tests[t].prepare)();
+        r.tests.push_back(std::move(job.outcomes[static_cast<std::size_t>(t)]));
+        if (!run_component_test(f, t, job, r.tests.back())) return 0;
     }
-    print_null_histograms(f, job);
+    r.tests_finished = true;
     return 1;
 }
 
-bool Amova::allocate_tests(TestFrame const& f, TestRun& job) {
+bool Amova::allocate_tests(TestFrame const& f, TestRun& job, AmovaDesignResult& r) {
     int const P = static_cast<int>(pops_by_id.size());
     try {
         job.tests.resize(static_cast<std::size_t>(f.count));
+        job.outcomes.resize(static_cast<std::size_t>(f.count));
+        r.tests.reserve(static_cast<std::size_t>(f.count));
         for (int t = 0; t < f.count; ++t) {
             TestState& st = job.tests[t];
             st.nulls.reserve(static_cast<std::size_t>(job.total));
             st.blocks.assign(static_cast<std::size_t>(job.blocks) + 2, 0.0f);
             if (f.tests[t].moves_samples) {
                 st.arrangements.reserve(static_cast<std::size_t>(job.total));
-                for (long r = 0; r < job.total; ++r) st.arrangements.emplace_back(0.0, P, pops_by_id.data());
+                for (long k = 0; k < job.total; ++k) st.arrangements.emplace_back(0.0, P, pops_by_id.data());
             }
+            ComponentTest const& c = f.tests[t];
+            AmovaTestOutcome& out = job.outcomes[t];
+            out.label = c.label;
+            out.name = c.name;
+            out.observed = c.observed;
+            out.list = c.list;
+            out.index = c.index;
+            if (c.list != 0) out.values.reserve(static_cast<std::size_t>(job.total));
         }
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, f.design, Msg::m0_not_enough_memory);
         return false;
     }
     try {
-        for (TestState& st : job.tests) {
-            st.bounds.assign(static_cast<std::size_t>(job.classes), 0.0f);
-            st.classes.assign(static_cast<std::size_t>(job.classes), 0L);
+        for (AmovaTestOutcome& out : job.outcomes) {
+            out.bounds.assign(static_cast<std::size_t>(job.classes), 0.0f);
+            out.classes.assign(static_cast<std::size_t>(job.classes), 0L);
         }
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, f.histogram, Msg::m0_not_enough_memory);
         return false;
     }
-    for (int t = 0; t < f.count; ++t)
-        if (f.tests[t].values != nullptr) f.tests[t].values->Reallocate(static_cast<int>(job.total));
+    // The record's values lists are reset now, those of the tests that will
+    // not run included.
+    r.tests_allocated = true;
+    for (int t = 0; t < f.count; ++t) r.planned_lists.push_back(f.tests[t].list);
     return true;
 }
 
-bool Amova::run_component_test(TestFrame const& f, int t, TestRun& job) {
+bool Amova::run_component_test(TestFrame const& f, int t, TestRun& job, AmovaTestOutcome& out) {
     quintle::settings& s = *settings;
     ComponentTest const& c = f.tests[t];
     TestState& st = job.tests[t];
-    if (c.prepare != nullptr) (this->*c.prepare)();
 
     std::clock_t const start = get_sys_clock();
-    if (!permute_component(f, t, job)) return false;
+    if (!permute_component(f, t, job, out)) return false;
     if (c.moves_samples) {
         sort_by_value(job.records);
-        for (long r = 0; r < job.records.count; ++r)
-            st.nulls[static_cast<std::size_t>(r)] = job.records.data[r]->value;
+        for (long k = 0; k < job.records.count; ++k)
+            st.nulls[static_cast<std::size_t>(k)] = job.records.data[k]->value;
     } else {
         sort_values(st.nulls);
     }
@@ -285,23 +286,21 @@ bool Amova::run_component_test(TestFrame const& f, int t, TestRun& job) {
     }
     if (s.KeepNullDistrib != 0) write_null_file(c, t, job, fileName, ms);
 
-    float const sd = p_value_and_sd(st, job.blocks, job.per_block, job.total);
-    if (print_results != 0 && s.ResultFile != nullptr)
-        print_significance(*s.ResultFile, c, st, job.total, sd, job.heading);
-    if (c.p_value != nullptr) *c.p_value = st.p;
-    fill_histogram(st);
+    p_value_and_sd(out, st, job.blocks, job.per_block, job.total);
+    out.complete = true;
+    fill_histogram(out, st.nulls);
     if (c.moves_samples) job.records.count = 0;  // the records stay with their state
     return true;
 }
 
-bool Amova::permute_component(TestFrame const& f, int t, TestRun& job) {
+bool Amova::permute_component(TestFrame const& f, int t, TestRun& job, AmovaTestOutcome& out) {
     quintle::settings& s = *settings;
     ComponentTest const& c = f.tests[t];
     TestState& st = job.tests[t];
     int const P = static_cast<int>(pops_by_id.size());
     int b = 1;
     try {
-        for (long r = 0; r < job.total; ++r) {
+        for (long k = 0; k < job.total; ++k) {
             (this->*c.shuffle)();
             if (c.moves_samples)
                 distribute_populations();
@@ -311,22 +310,22 @@ bool Amova::permute_component(TestFrame const& f, int t, TestRun& job) {
             if (c.after != nullptr) (this->*c.after)();
 
             if (std::fabs(value - c.observed) < kTieTolerance) {
-                ++st.equal;
+                ++out.equal;
                 st.blocks[b - 1] += 1.0f;
             } else if (c.smaller ? value < c.observed : value > c.observed) {
-                ++st.counted;
+                ++out.counted;
                 st.blocks[b - 1] += 1.0f;
             }
             st.nulls.push_back(value);
-            if (c.values != nullptr) c.values->Add(value);
+            if (c.list != 0) out.values.push_back(value);
             if (c.moves_samples) {
-                FloatsAndPops& a = st.arrangements[static_cast<std::size_t>(r)];
+                FloatsAndPops& a = st.arrangements[static_cast<std::size_t>(k)];
                 a.value = value;
                 for (int i = 0; i < a.count && i < P; ++i) a.pops[static_cast<std::size_t>(i)] = pops_by_id[i]->id;
                 job.records.Add(&a);
             }
 
-            if (r % 100 == 0) {
+            if (k % 100 == 0) {
                 quintle::settings::global_work_done += f.progress;
                 quintle::settings::print_message();
                 if (s.stopFlag != 0) return false;
@@ -351,55 +350,13 @@ void Amova::write_null_file(ComponentTest const& c, int t, TestRun& job, my_stri
              << std::endl;
         if (c.file == 0) print_popvect(&file);
         if (c.moves_samples) {
-            for (long r = 0; r < job.records.count; ++r) print_p(*job.records.data[r], &file);
+            for (long k = 0; k < job.records.count; ++k) print_p(*job.records.data[k], &file);
         } else {
             for (double v : job.tests[t].nulls) print_PML_DOUBLE(v, &file);
         }
     }
     *_AOS_ << "\t\tdone ! (" << ms << " ms)"
            << "\tResults in file : \"" << fileName << "\"\n";
-}
-
-void Amova::end_batch_line(TestFrame const& f, TestRun const& job) {
-    if (_AMOVA_RES_ != 0 && ofs_amova_res != nullptr) {
-        *ofs_amova_res << "\t" << job.total;
-        for (int k : f.batch) {
-            *ofs_amova_res << "\t";
-            if (k >= 0 && k < f.count)
-                *ofs_amova_res << job.tests[k].p;
-            else
-                *ofs_amova_res << 0;
-        }
-        *ofs_amova_res << std::endl;
-    }
-    amova_res_line_open = false;
-}
-
-void Amova::print_null_histograms(TestFrame const& f, TestRun const& job) const {
-    if (settings->KeepNullDistrib == 0 || settings->ResultFile == nullptr) return;
-    std::ostream& h = *settings->ResultFile;
-    h << "\n\nHistogram of variance components null distributions\n"
-      << "===================================================\n"
-      << std::endl;
-    for (int k = 0; k < f.column_count; ++k)
-        h << std::right << std::setw(10) << " " << std::setw(10) << f.tests[f.columns[k]].name;
-    h << std::endl;
-    for (int cl = 0; cl < job.classes; ++cl) {
-        for (int k = 0; k < f.column_count; ++k) {
-            TestState const& st = job.tests[f.columns[k]];
-            float const middle = st.bounds[cl] + (st.bounds[1] - st.bounds[0]) / 2;
-            h << std::setw(10) << middle << std::setw(10) << st.classes[cl];
-        }
-        h << std::endl;
-    }
-    h << "\nObserved  values:"
-      << "\n-----------------";
-    for (int k = 0; k < f.column_count; ++k) {
-        ComponentTest const& c = f.tests[f.columns[k]];
-        h << "\n" << c.name << " : " << std::fixed << std::right << std::showpoint << std::setprecision(8)
-          << c.observed;
-    }
-    h << std::setprecision(5) << std::endl;
 }
 
 }  // namespace quintle

@@ -126,8 +126,8 @@ public:
     double meanAllelicRangeSd = 0.0;
     double meanGW = 0.0;
     double meanGWSd = 0.0;
-    double meanModifiedGW = 0.0;    // filled by the summary writer
-    double meanModifiedGWSd = 0.0;  // filled by the summary writer
+    double meanModifiedGW = 0.0;    // filled by the summary tables
+    double meanModifiedGWSd = 0.0;  // filled by the summary tables
     double meanNumAlleles = 0.0;
     double meanNumAllelesSd = 0.0;
     double meanGeneCopies = 0.0;

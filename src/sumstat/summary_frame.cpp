@@ -1,8 +1,10 @@
 // The within-sample summary section: its entry, banner and table frame, and
 // the standard diversity tables ("Basic properties", "Expected
-// heterozygosity", "Theta(H)", "Number of alleles") with the values they
-// give the statistics line (the set's summary_line). The remaining tables come from summary_molecular.cpp
-// and summary_neutrality.cpp.
+// heterozygosity", "Theta(H)", "Number of alleles"): their values are
+// computed first (rows, means, s.d.s, totals, and what the statistics line
+// takes from them, put into the set's summary_line), then written. The
+// remaining tables come from summary_molecular.cpp and
+// summary_neutrality.cpp.
 
 #include "sumstat/summary_frame.h"
 
@@ -237,9 +239,11 @@ void SummaryTable::realCell(double value, int precision) { fixedCell(value, prec
 
 void SummaryTable::naCell() { textCell("N.A.", w_); }
 
-void SummaryTable::meanSd(SummarySums const& sums, int precision) {
-    fixedCell(sums.mean(), precision, 12);
-    fixedCell(sums.sd(), precision, 12);
+void SummaryTable::meanSd(SummarySums const& sums, int precision) { meanSd(sums.mean(), sums.sd(), precision); }
+
+void SummaryTable::meanSd(double mean, double sd, int precision) {
+    fixedCell(mean, precision, 12);
+    fixedCell(sd, precision, 12);
 }
 
 void SummaryTable::meanSdNA() {
@@ -325,174 +329,85 @@ double total_number_of_alleles(TLocus const* locus, char missing) {
     return static_cast<double>(count);
 }
 
-// Writes one sample cell of a row whose values may be missing; returns
-// false for a missing one.
-bool value_cell(SummaryTable& t, double v, int precision) {
-    if (std::isnan(v)) {
-        t.naCell();
-        return false;
-    }
-    t.realCell(v, precision);
-    return true;
-}
-
-class StandardTables {
-public:
-    StandardTables(Samples& set, settings& s, std::ostream& os, int w, Project* project)
-        : set_(set), s_(s), os_(os), w_(w), project_(project), n_(set.Populations.count) {
-        L_ = summary_sample(set, 0).locusExpHet.count;
-        // Looked up once: the per-locus tables read every sample on every row.
-        for (long i = 0; i < n_; ++i) samples_.push_back(&summary_sample(set, i));
-    }
-
-    void basicProperties();
-    void expectedHeterozygosity();
-    void thetaH();
-    // Fills and returns the total number of alleles per locus.
-    std::vector<double> const& numberOfAlleles();
-
-private:
-    PopGenetics& sample(long i) { return *samples_[static_cast<std::size_t>(i)]; }
-
-    // A row of one real value per sample, value(i), then their mean and
-    // s.d.; the caller ends the row (after the total column when there is
-    // one).
-    template <class Value>
-    SummarySums realRow(SummaryTable& t, char const* label, int precision, Value value) {
-        t.label(label);
-        SummarySums sums;
-        for (long i = 0; i < n_; ++i) {
-            double const v = value(i);
-            t.realCell(v, precision);
-            sums.add(v);
-        }
-        t.meanSd(sums, precision);
-        return sums;
-    }
-
-    Samples& set_;
-    settings& s_;
-    std::ostream& os_;
-    int w_;
-    Project* project_;
-    long n_;
-    long L_;
-    std::vector<PopGenetics*> samples_;  // sample(i) for i below n_
-    std::vector<double> totalAlleles_;
-};
-
-void StandardTables::basicProperties() {
-    static SummaryTableLayout const layout{"Basic",        "Basic indices", "Basic properties", nullptr, nullptr,
-                                           "Statistics",   20,              nullptr};
-    SummaryTable t(set_, s_, os_, w_, layout);
-    t.open();
-
-    auto countRow = [&](char const* text, auto value) {
-        t.label(text);
-        SummarySums sums;
-        for (long i = 0; i < n_; ++i) {
-            double const v = value(i);
-            t.countCell(v);
-            sums.add(v);
-        }
-        t.meanSd(sums, 3);
-        t.endRow();
-        return sums;
-    };
-
-    countRow("No. of gene copies", [&](long i) { return sample(i).SampleSize; });
-    countRow("No. of loci", [&](long i) { return static_cast<double>(number_of_loci(sample(i))); });
-    countRow("No. of usable loci", [&](long i) { return static_cast<double>(sample(i).numUsableSites); });
-
-    SummaryLine& line = set_.summary_line;
-    line.s.emplace();
-    line.sSd.emplace();
-    SummarySums const s = countRow("No. of polym. loci", [&](long i) {
-        double const v = polymorphic_count(set_.Populations.data[i], sample(i));
-        line.s->push_back(v);
-        return v;
-    });
-    line.meanS = s.mean();
-    line.sdS = s.sd();
-
-    t.close();
-}
-
-void StandardTables::expectedHeterozygosity() {
-    static SummaryTableLayout const layout{"het",    "Heterozygosity", "Expected heterozygosity", "sumExpHeterozygosity",
-                                           "heteroz", "Locus#",        6,                         "Tot. Het."};
-    SummaryTable t(set_, s_, os_, w_, layout);
-    t.open();
-
-    SummarySums totals;  // over the loci whose total is not 0
-    for (long l = 0; l < L_; ++l) {
-        t.label(l + 1);
-        SummarySums sums;
-        bool complete = true;
-        for (long i = 0; i < n_; ++i) {
-            double const v = locus_entry(sample(i).locusExpHet, l);
-            complete = value_cell(t, v, 5) && complete;
-            sums.add(v);
-        }
-        if (complete)
-            t.meanSd(sums, 5);
-        else
-            t.meanSdNA();
-        double const total = total_heterozygosity(global_locus(l));
-        t.totalReal(total, 5);
-        if (total != 0.0) totals.add(total);
-        t.endRow();
-    }
-    if (totals.n > 0) t.rule();
-
-    SummaryLine& line = set_.summary_line;
-    line.h.emplace();
-    line.hSd.emplace();
-    bool const unphased = unphased_genotypic(s_);
-    SummarySums stored;
-    t.label("Mean");
+// A row of one value per sample, value(i), with their mean and s.d.
+template <class Value>
+SummaryRowValues sample_row(long n, Value value) {
+    SummaryRowValues row;
     SummarySums sums;
-    for (long i = 0; i < n_; ++i) {
-        PopGenetics const& p = sample(i);
-        double const v = L_ > 0 ? p.meanHet : p.geneDiversity;
-        t.realCell(v, 5);
+    row.values.reserve(static_cast<std::size_t>(n));
+    for (long i = 0; i < n; ++i) {
+        double const v = value(i);
+        row.values.push_back(v);
         sums.add(v);
-        double const h = unphased ? v : p.geneDiversity;
-        double const hSd = unphased ? p.meanHetSd : p.geneDiversitySd;
-        line.h->push_back(h);
-        line.hSd->push_back(hSd);
+    }
+    row.mean = sums.mean();
+    row.sd = sums.sd();
+    return row;
+}
+
+// A per-locus row whose mean and s.d. are N.A. unless every sample has a
+// value.
+template <class Value>
+SummaryRowValues locus_row(long n, Value value) {
+    SummaryRowValues row = sample_row(n, value);
+    for (double v : row.values)
+        if (std::isnan(v)) row.meanSdKnown = false;
+    return row;
+}
+
+void basic_properties(Samples& set, long n, StandardDiversityValues& v) {
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
+    v.copies = sample_row(n, [&](long i) { return sample(i).SampleSize; });
+    v.loci = sample_row(n, [&](long i) { return static_cast<double>(number_of_loci(sample(i))); });
+    v.usableLoci = sample_row(n, [&](long i) { return static_cast<double>(sample(i).numUsableSites); });
+    v.polymorphic = sample_row(n, [&](long i) { return polymorphic_count(set.Populations.data[i], sample(i)); });
+    v.s = v.polymorphic.values;
+    v.meanS = v.polymorphic.mean;
+    v.sdS = v.polymorphic.sd;
+}
+
+void expected_heterozygosity(settings const& s, long n, long L, StandardDiversityValues& v) {
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
+    SummarySums totals;  // over the loci whose total is not 0
+    for (long l = 0; l < L; ++l) {
+        SummaryRowValues row = locus_row(n, [&](long i) { return locus_entry(sample(i).locusExpHet, l); });
+        row.total = total_heterozygosity(global_locus(l));
+        if (row.total != 0.0) totals.add(row.total);
+        v.het.push_back(std::move(row));
+    }
+    v.hetTotals = totals.n > 0;
+
+    bool const unphased = unphased_genotypic(s);
+    v.hetMean = sample_row(n, [&](long i) {
+        PopGenetics const& p = sample(i);
+        return L > 0 ? p.meanHet : p.geneDiversity;
+    });
+    v.hetMean.total = totals.mean();
+    SummarySums stored;
+    for (long i = 0; i < n; ++i) {
+        PopGenetics const& p = sample(i);
+        double const h = unphased ? v.hetMean.values[static_cast<std::size_t>(i)] : p.geneDiversity;
+        v.h.push_back(h);
+        v.hSd.push_back(unphased ? p.meanHetSd : p.geneDiversitySd);
         stored.add(h);
     }
-    t.meanSd(sums, 5);
-    t.totalReal(totals.mean(), 5);
-    t.endRow();
-    line.meanH = stored.mean();
-    line.sdH = stored.sd();
-    line.totH = totals.mean();
+    v.meanH = stored.mean();
+    v.sdH = stored.sd();
+    v.totH = totals.mean();
 
-    if (L_ > 0) {
-        realRow(t, "s.d.", 5, [&](long i) { return sample(i).meanHetSd; });
-        t.totalReal(totals.sd(), 5);
-        t.endRow();
+    if (L > 0) {
+        v.hetSd = sample_row(n, [&](long i) { return sample(i).meanHetSd; });
+        v.hetSd.total = totals.sd();
     }
-    t.close();
 }
 
-void StandardTables::thetaH() {
-    bool const micro = set_.dataType == MICROSAT;
-    static SummaryTableLayout const microLayout{
-        "thetaH", "Theta(H)", "Theta(H) under the stepwise mutation model", "sumThetaH", "thetaH", "Locus#", 6,
-        nullptr};
-    static SummaryTableLayout const standardLayout{
-        "thetaH", "Theta(H)", "Theta(H) under the infinite-allele model", "sumThetaH", "thetaH", "Locus#", 6,
-        nullptr};
-    SummaryTable t(set_, s_, os_, w_, micro ? microLayout : standardLayout);
-    t.open();
-
-    for (long l = 0; l < L_; ++l) {
-        t.label(l + 1);
+void theta_h(long n, long L, StandardDiversityValues& v) {
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
+    bool const micro = v.stepwise;
+    for (long l = 0; l < L; ++l) {
+        SummaryRowValues row;
         SummarySums sums;  // over the samples that gave a value
-        for (long i = 0; i < n_; ++i) {
+        for (long i = 0; i < n; ++i) {
             double const H = locus_entry(sample(i).locusExpHet, l);
             double theta = std::numeric_limits<double>::quiet_NaN();
             if (micro) {
@@ -500,102 +415,214 @@ void StandardTables::thetaH() {
             } else if (!std::isnan(H)) {
                 theta = 1.0 / (1.0 - H) - 1.0;
             }
-            if (value_cell(t, theta, 5)) sums.add(theta);
+            row.values.push_back(theta);
+            if (!std::isnan(theta)) sums.add(theta);
         }
-        if (sums.n > 0)
-            t.meanSd(sums, 5);
-        else
-            t.meanSdNA();
-        t.endRow();
+        row.meanSdKnown = sums.n > 0;
+        row.mean = sums.mean();
+        row.sd = sums.sd();
+        v.thetaRows.push_back(std::move(row));
     }
-    t.rule();
-
-    realRow(t, "Theta from\nMean H", 5, [&](long i) {
+    v.thetaFromMeanH = sample_row(n, [&](long i) {
         double const H = sample(i).meanHet;
         if (micro) return H == 1.0 ? 9999.0 : (1.0 / ((1.0 - H) * (1.0 - H)) - 1.0) / 2.0;
         return 1.0 / (1.0 - H) - 1.0;
     });
+}
+
+void number_of_alleles(Samples& set, settings const& s, Project const* project, long n, long L,
+                       StandardDiversityValues& v) {
+    auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
+    char const missing = set.MissingData;
+    v.totalAlleles.assign(static_cast<std::size_t>(L), 0.0);
+    SummarySums allLoci;      // every locus
+    SummarySums polymorphic;  // loci with at least two alleles in all
+    for (long l = 0; l < L; ++l) {
+        SummaryRowValues row = locus_row(n, [&](long i) { return locus_entry(sample(i).locusNumAlleles, l); });
+        row.total = total_number_of_alleles(global_locus(l), missing);
+        v.totalAlleles[static_cast<std::size_t>(l)] = row.total;
+        allLoci.add(row.total);
+        if (row.total >= 2.0) polymorphic.add(row.total);
+        v.alleles.push_back(std::move(row));
+    }
+
+    bool const unphased = unphased_genotypic(s);
+    bool const dna = set.dataType == DNA;
+    v.allelesMean = sample_row(n, [&](long i) { return sample(i).meanNumAlleles; });
+    v.allelesMean.total = allLoci.mean();
+    SummaryRowValues const haplotypes =
+        sample_row(n, [&](long i) { return static_cast<double>(sample(i).NbHaplotypeEntries); });
+    for (long i = 0; i < n; ++i) {
+        PopGenetics const& p = sample(i);
+        v.k.push_back(unphased ? p.meanNumAlleles : static_cast<double>(p.NbHaplotypeEntries));
+        v.kSd.push_back(unphased ? p.meanNumAllelesSd : 0.0);
+    }
+    SummaryRowValues const& kRow = unphased ? v.allelesMean : haplotypes;
+    v.meanK = kRow.mean;
+    v.sdK = kRow.sd;
+    if (unphased) {
+        v.totK = dna ? polymorphic.mean() : allLoci.mean();
+    } else if (project != nullptr) {
+        v.haplotypeListSize = static_cast<int>(project->haplotypes.haplotypes.count);
+        v.totK = *v.haplotypeListSize;
+    }
+
+    if (L > 0) {
+        v.allelesSd = sample_row(n, [&](long i) { return sample(i).meanNumAllelesSd; });
+        v.allelesSd.total = dna ? polymorphic.sd() : allLoci.sd();
+    }
+}
+
+// --- writers of the four tables ---
+
+enum class CellKind {
+    count,        // a count, truncated
+    countOrNA,    // a count, N.A. where missing
+    real,         // a fixed-point number (whatever its value)
+    realOrNA,     // a fixed-point number, N.A. where missing
+};
+
+// A row's label, its sample cells and its mean and s.d.; the caller writes
+// the total column and ends the row.
+template <class Label>
+void write_cells(SummaryTable& t, Label label, SummaryRowValues const& row, CellKind kind, int precision) {
+    t.label(label);
+    for (double v : row.values) {
+        bool const missing = std::isnan(v) && (kind == CellKind::countOrNA || kind == CellKind::realOrNA);
+        if (missing)
+            t.naCell();
+        else if (kind == CellKind::count || kind == CellKind::countOrNA)
+            t.countCell(v);
+        else
+            t.realCell(v, precision);
+    }
+    if (row.meanSdKnown)
+        t.meanSd(row.mean, row.sd, precision);
+    else
+        t.meanSdNA();
+}
+
+void write_basic_properties(Samples& set, settings& s, std::ostream& os, int w, StandardDiversityValues const& v) {
+    static SummaryTableLayout const layout{"Basic",        "Basic indices", "Basic properties", nullptr, nullptr,
+                                           "Statistics",   20,              nullptr};
+    SummaryTable t(set, s, os, w, layout);
+    t.open();
+    std::pair<char const*, SummaryRowValues const*> const rows[] = {{"No. of gene copies", &v.copies},
+                                                                    {"No. of loci", &v.loci},
+                                                                    {"No. of usable loci", &v.usableLoci},
+                                                                    {"No. of polym. loci", &v.polymorphic}};
+    for (auto const& [label, row] : rows) {
+        write_cells(t, label, *row, CellKind::count, 3);
+        t.endRow();
+    }
+    t.close();
+}
+
+void write_expected_heterozygosity(Samples& set, settings& s, std::ostream& os, int w,
+                                   StandardDiversityValues const& v) {
+    static SummaryTableLayout const layout{"het",    "Heterozygosity", "Expected heterozygosity", "sumExpHeterozygosity",
+                                           "heteroz", "Locus#",        6,                         "Tot. Het."};
+    SummaryTable t(set, s, os, w, layout);
+    t.open();
+    for (std::size_t l = 0; l < v.het.size(); ++l) {
+        write_cells(t, static_cast<long>(l + 1), v.het[l], CellKind::realOrNA, 5);
+        t.totalReal(v.het[l].total, 5);
+        t.endRow();
+    }
+    if (v.hetTotals) t.rule();
+    write_cells(t, "Mean", v.hetMean, CellKind::real, 5);
+    t.totalReal(v.hetMean.total, 5);
+    t.endRow();
+    if (!v.het.empty()) {
+        write_cells(t, "s.d.", v.hetSd, CellKind::real, 5);
+        t.totalReal(v.hetSd.total, 5);
+        t.endRow();
+    }
+    t.close();
+}
+
+void write_theta_h(Samples& set, settings& s, std::ostream& os, int w, StandardDiversityValues const& v) {
+    static SummaryTableLayout const microLayout{
+        "thetaH", "Theta(H)", "Theta(H) under the stepwise mutation model", "sumThetaH", "thetaH", "Locus#", 6,
+        nullptr};
+    static SummaryTableLayout const standardLayout{
+        "thetaH", "Theta(H)", "Theta(H) under the infinite-allele model", "sumThetaH", "thetaH", "Locus#", 6,
+        nullptr};
+    SummaryTable t(set, s, os, w, v.stepwise ? microLayout : standardLayout);
+    t.open();
+    for (std::size_t l = 0; l < v.thetaRows.size(); ++l) {
+        write_cells(t, static_cast<long>(l + 1), v.thetaRows[l], CellKind::realOrNA, 5);
+        t.endRow();
+    }
+    t.rule();
+    write_cells(t, "Theta from\nMean H", v.thetaFromMeanH, CellKind::real, 5);
     t.endRow();
     t.close();
 }
 
-std::vector<double> const& StandardTables::numberOfAlleles() {
+void write_number_of_alleles(Samples& set, settings& s, std::ostream& os, int w, StandardDiversityValues const& v) {
     static SummaryTableLayout const layout{"numAll",     "No. of alleles", "Number of alleles", "sumNumAlleles",
                                            "numAlleles", "Locus#",         6,                   "Tot. number"};
-    SummaryTable t(set_, s_, os_, w_, layout);
+    SummaryTable t(set, s, os, w, layout);
     t.open();
-
-    char const missing = set_.MissingData;
-    totalAlleles_.assign(static_cast<std::size_t>(L_), 0.0);
-    SummarySums allLoci;       // every locus
-    SummarySums polymorphic;   // loci with at least two alleles in all
-    for (long l = 0; l < L_; ++l) {
-        t.label(l + 1);
-        SummarySums sums;
-        bool complete = true;
-        for (long i = 0; i < n_; ++i) {
-            double const v = locus_entry(sample(i).locusNumAlleles, l);
-            if (std::isnan(v)) {
-                t.naCell();
-                complete = false;
-            } else {
-                t.countCell(v);
-            }
-            sums.add(v);
-        }
-        if (complete)
-            t.meanSd(sums, 3);
-        else
-            t.meanSdNA();
-        double const total = total_number_of_alleles(global_locus(l), missing);
-        totalAlleles_[static_cast<std::size_t>(l)] = total;
-        t.totalCount(total);
-        allLoci.add(total);
-        if (total >= 2.0) polymorphic.add(total);
+    for (std::size_t l = 0; l < v.alleles.size(); ++l) {
+        write_cells(t, static_cast<long>(l + 1), v.alleles[l], CellKind::countOrNA, 3);
+        t.totalCount(v.alleles[l].total);
         t.endRow();
     }
-    if (L_ > 0) t.rule();
-
-    SummaryLine& line = set_.summary_line;
-    line.k.emplace();
-    line.kSd.emplace();
-    bool const unphased = unphased_genotypic(s_);
-    t.label("Mean");
-    SummarySums sums;
-    SummarySums haplotypes;
-    for (long i = 0; i < n_; ++i) {
-        PopGenetics const& p = sample(i);
-        t.realCell(p.meanNumAlleles, 3);
-        sums.add(p.meanNumAlleles);
-        haplotypes.add(static_cast<double>(p.NbHaplotypeEntries));
-        line.k->push_back(unphased ? p.meanNumAlleles : static_cast<double>(p.NbHaplotypeEntries));
-        line.kSd->push_back(unphased ? p.meanNumAllelesSd : 0.0);
-    }
-    t.meanSd(sums, 3);
-    t.totalReal(allLoci.mean(), 3);
+    if (!v.alleles.empty()) t.rule();
+    write_cells(t, "Mean", v.allelesMean, CellKind::real, 3);
+    t.totalReal(v.allelesMean.total, 3);
     t.endRow();
-
-    SummarySums const& kSums = unphased ? sums : haplotypes;
-    line.meanK = kSums.mean();
-    line.sdK = kSums.sd();
-    if (unphased) {
-        line.totK = set_.dataType == DNA ? polymorphic.mean() : allLoci.mean();
-    } else if (project_ != nullptr) {
-        // The size of the project's haplotype list.
-        set_.NbHaplotypes = static_cast<int>(project_->haplotypes.haplotypes.count);
-        line.totK = set_.NbHaplotypes;
-    }
-
-    if (L_ > 0) {
-        realRow(t, "s.d.", 3, [&](long i) { return sample(i).meanNumAllelesSd; });
-        t.totalReal(set_.dataType == DNA ? polymorphic.sd() : allLoci.sd(), 3);
+    if (!v.alleles.empty()) {
+        write_cells(t, "s.d.", v.allelesSd, CellKind::real, 3);
+        t.totalReal(v.allelesSd.total, 3);
         t.endRow();
     }
     t.close();
-    return totalAlleles_;
 }
 
 }  // namespace
+
+StandardDiversityValues compute_standard_diversity(Samples& set, settings const& s, Project const* project) {
+    StandardDiversityValues v;
+    long const n = set.Populations.count;
+    long const L = summary_sample(set, 0).locusExpHet.count;
+    // Looked up once: the per-locus rows read every sample on every row.
+    for (long i = 0; i < n; ++i) v.samples.push_back(&summary_sample(set, i));
+    basic_properties(set, n, v);
+    expected_heterozygosity(s, n, L, v);
+    v.theta = set.dataType == MICROSAT || set.dataType == STANDARD;
+    v.stepwise = set.dataType == MICROSAT;
+    if (v.theta) theta_h(n, L, v);
+    number_of_alleles(set, s, project, n, L, v);
+    return v;
+}
+
+void write_standard_diversity(Samples& set, settings& s, std::ostream& os, int w,
+                              StandardDiversityValues const& v) {
+    write_basic_properties(set, s, os, w, v);
+    write_expected_heterozygosity(set, s, os, w, v);
+    if (v.theta) write_theta_h(set, s, os, w, v);
+    write_number_of_alleles(set, s, os, w, v);
+}
+
+void take_standard_diversity(SummaryLine& line, StandardDiversityValues const& v) {
+    line.s = v.s;
+    line.sSd.emplace();
+    line.meanS = v.meanS;
+    line.sdS = v.sdS;
+    line.h = v.h;
+    line.hSd = v.hSd;
+    line.meanH = v.meanH;
+    line.sdH = v.sdH;
+    line.totH = v.totH;
+    line.k = v.k;
+    line.kSd = v.kSd;
+    line.meanK = v.meanK;
+    line.sdK = v.sdK;
+    if (v.totK) line.totK = *v.totK;
+}
 
 // ------------------------------------------------------------------ section
 
@@ -632,11 +659,11 @@ void Samples::WriteSummaryStatistics(Project* project, settings& s) {
        << equals << "\n";
 
     if ((s.TaskNumber & task_standard_diversity) != 0 && s.RecessiveAllelesEM == 0) {
-        StandardTables tables(*this, s, os, w, project);
-        tables.basicProperties();
-        tables.expectedHeterozygosity();
-        if (dataType == MICROSAT || dataType == STANDARD) tables.thetaH();
-        std::vector<double> const& totals = tables.numberOfAlleles();
+        StandardDiversityValues const values = compute_standard_diversity(*this, s, project);
+        take_standard_diversity(summary_line, values);
+        if (values.haplotypeListSize) NbHaplotypes = *values.haplotypeListSize;
+        write_standard_diversity(*this, s, os, w, values);
+        std::vector<double> const& totals = values.totalAlleles;
         if (dataType == MICROSAT) WriteMicrosatSummaryTables(s, w, totals);
         AlleleFrequencyHandOff(s);
     }

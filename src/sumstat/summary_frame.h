@@ -7,6 +7,7 @@
 // its rows, and the rule again.
 
 #include <cmath>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,8 +17,10 @@
 namespace quintle {
 
 class PopGenetics;
+class Project;
 class Samples;
 class settings;
+struct SummaryLine;
 
 // Sums behind a mean and standard deviation over samples (or over loci).
 // The s.d. uses divisor n - 1 and is 0 with fewer than two values or a
@@ -100,6 +103,7 @@ public:
     void naCell();
     // Mean and s.d. of a row (12 characters each).
     void meanSd(SummarySums const& sums, int precision);
+    void meanSd(double mean, double sd, int precision);
     void meanSdNA();
     // The total column.
     void totalCount(double value);
@@ -130,6 +134,136 @@ private:
     std::string row_;
     int plain_ = -1;  // plainNumbers() of the rows gathered; -1: not asked yet
 };
+
+// --- values of the standard diversity tables ---------------------------------
+
+// One row of a summary table: a value per sample (NaN where the sample has
+// none), their mean and s.d. (or N.A.), and the total column's value when
+// the table has one.
+struct SummaryRowValues {
+    std::vector<double> values;
+    bool meanSdKnown = true;  // false: the mean and s.d. show N.A.
+    double mean = 0.0;
+    double sd = 0.0;
+    double total = 0.0;
+};
+
+// The values of the tables "Basic properties", "Expected heterozygosity",
+// "Theta(H)" and "Number of alleles" of one pass, and those the statistics
+// line takes from them.
+struct StandardDiversityValues {
+    // Basic properties.
+    SummaryRowValues copies, loci, usableLoci, polymorphic;
+    // Expected heterozygosity: one row per locus (total: the gene diversity
+    // of the locus over all samples), whether any locus had a total (a rule
+    // then comes before the mean), the mean row and, with loci, the s.d. row.
+    std::vector<SummaryRowValues> het;
+    bool hetTotals = false;
+    SummaryRowValues hetMean, hetSd;
+    // Theta(H), computed for microsatellite and standard data only: one row
+    // per locus and the row from the mean heterozygosity.
+    bool theta = false;
+    bool stepwise = false;  // the stepwise mutation model (microsatellites)
+    std::vector<SummaryRowValues> thetaRows;
+    SummaryRowValues thetaFromMeanH;
+    // Number of alleles: one row per locus (total: alleles over all
+    // samples), the mean row and, with loci, the s.d. row.
+    std::vector<SummaryRowValues> alleles;
+    SummaryRowValues allelesMean, allelesSd;
+    std::vector<double> totalAlleles;  // per locus
+
+    // For the statistics line: number of polymorphic loci (S), gene
+    // diversity (H) and number of alleles or haplotypes (K) of each sample,
+    // with their means, s.d.s and totals.
+    std::vector<double> s, h, hSd, k, kSd;
+    double meanS = 0.0, sdS = 0.0;
+    double meanH = 0.0, sdH = 0.0, totH = 0.0;
+    double meanK = 0.0, sdK = 0.0;
+    std::optional<double> totK;
+    // The size of the project's haplotype list, for haplotypic data.
+    std::optional<int> haplotypeListSize;
+    // The samples of the set as statistics objects, in set order.
+    std::vector<PopGenetics*> samples;
+};
+
+// The values of the four tables for the samples of the set (a sample whose
+// number of loci is still unknown takes it from its first haplotype).
+StandardDiversityValues compute_standard_diversity(Samples& set, settings const& s, Project const* project);
+
+// Writes the four tables on the result stream; w: the section's column
+// width.
+void write_standard_diversity(Samples& set, settings& s, std::ostream& os, int w,
+                              StandardDiversityValues const& v);
+
+// Puts the values of the statistics line into `line` (S, H and K with
+// their means, s.d.s and totals).
+void take_standard_diversity(SummaryLine& line, StandardDiversityValues const& v);
+
+// --- values of the microsatellite tables -----------------------------------
+
+// The tables "Allelic size range", "Garza-Williamson index" and
+// "Garza-Williamson modified index" of one pass: one row per locus, then
+// each sample's mean over loci and its s.d. (with, for the size range, the
+// total column's value per locus and the mean and s.d. of those totals).
+struct MicrosatSummaryValues {
+    std::vector<SummaryRowValues> range, gw, ngw;
+    SummaryRowValues rangeMean, rangeSd, gwMean, gwSd, ngwMean, ngwSd;
+    // The pooled samples' Garza-Williamson index: the mean over loci of
+    // the total number of alleles over the total range plus 1.
+    double totGW = 0.0;
+};
+
+// The values of the three tables; totNumAlleles: the total number of
+// alleles per locus (its length is the number of locus rows). Each
+// sample's mean modified index and its s.d. are stored in the sample.
+MicrosatSummaryValues compute_microsat_summary(Samples& set, std::vector<double> const& totNumAlleles);
+
+// Writes the three tables; w: the section's column width.
+void write_microsat_summary(Samples& set, settings& s, std::ostream& os, int w, MicrosatSummaryValues const& v);
+
+// Puts the size range (R), the index (GW) and the modified index (NGW) with
+// their means, s.d.s and totals into `line`.
+void take_microsat_summary(SummaryLine& line, MicrosatSummaryValues const& v);
+
+// --- values of the molecular diversity table ---------------------------------
+
+// A row that shows "N.A." for a value not computed, and for its mean and
+// s.d. when any value or the mean is not computed (meanSdKnown false).
+struct GuardedRowValues {
+    char const* label = "";
+    SummaryRowValues row;
+    std::vector<bool> missing;
+};
+
+// The "Molecular diversity indexes" table of one pass.
+struct MolecularDiversityValues {
+    // DNA: the counts of transitions, transversions, substitutions, indels,
+    // transition, transversion and substitution sites (in this order), the
+    // private substitution sites, the indel sites and Pi.
+    bool dnaRows = false;
+    std::vector<SummaryRowValues> counts;
+    SummaryRowValues privateSites, indelSites, pi;
+    // Sites polymorphic in the pooled samples (a "Total:" after the
+    // substitution sites of DNA data); none without a list of such sites.
+    std::optional<int> pooledSites;
+    // The theta estimators the settings ask for.
+    std::vector<GuardedRowValues> theta;
+    // For the statistics line: Pi of each sample (DNA and RFLP) with mean
+    // and s.d., the private sites (DNA).
+    bool piOnLine = false;
+};
+
+// The values of the table (the samples' numbers of private substitution
+// sites are counted on the way).
+MolecularDiversityValues compute_molecular_diversity(Samples& set, settings& s);
+
+// Writes the table; w: the section's column width.
+void write_molecular_diversity(Samples& set, settings& s, std::ostream& os, int w,
+                               MolecularDiversityValues const& v);
+
+// Puts Pi with its mean and s.d., the private sites and the pooled
+// polymorphic sites (S's total) into `line`.
+void take_molecular_diversity(SummaryLine& line, MolecularDiversityValues const& v);
 
 // The sample at position i of the set as a statistics object; a sample that
 // carries no statistics reads as a fresh object whose results were not

@@ -27,77 +27,20 @@
 namespace quintle {
 namespace {
 
-// The rows of a table whose frame is written by SummaryTable or the frame
-// helpers: a label of fixed width, one column of width w per sample, then
-// "Mean" and "s.d." (12 characters each).
+// The label of a row of a table whose frame is written by SummaryTable or
+// the frame helpers: a label of fixed width, one column of width w per
+// sample, then "Mean" and "s.d." (12 characters each).
 class Rows {
 public:
-    Rows(std::ostream& os, int w, int labelWidth) : os_(os), w_(w), labelWidth_(labelWidth) {}
+    Rows(std::ostream& os, int labelWidth) : os_(os), labelWidth_(labelWidth) {}
 
     template <class Label>
     void label(Label const& text) const { os_ << std::setw(labelWidth_) << text; }
 
-    // Counts: integer cells; Mean and s.d. from the values.
-    SummarySums count_cells(std::vector<double> const& v) const {
-        for (double x : v) os_ << std::setw(w_) << summary_count(x);
-        return summary(v);
-    }
-    SummarySums plain_cells(std::vector<double> const& v) const {
-        for (double x : v) os_ << std::setw(w_) << x;
-        return summary(v);
-    }
-    // "N.A." for a value that was not computed; the summaries too when any
-    // value is missing or the mean is.
-    void guarded_cells(std::vector<double> const& v) const {
-        bool missing = false;
-        for (double x : v) {
-            if (summary_not_computed(x)) {
-                missing = true;
-                os_ << std::setw(w_) << "N.A.";
-            } else {
-                os_ << std::setw(w_) << x;
-            }
-        }
-        SummarySums const m = summary_sums(v);
-        if (missing || summary_not_computed(m.mean())) {
-            os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A.";
-        } else {
-            os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
-        }
-    }
-
 private:
-    SummarySums summary(std::vector<double> const& v) const {
-        SummarySums const m = summary_sums(v);
-        os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
-        return m;
-    }
-
     std::ostream& os_;
-    int w_;
     int labelWidth_;
 };
-
-// The "Mean" and "s.d." rows that close a per-locus table: each sample's
-// mean over loci and its s.d., which the statistics line receives in
-// `values` and `sdValues` as well; with `overLoci`, the total column's mean
-// and s.d. Returns the Mean row's summary over samples.
-SummarySums mean_and_sd_rows(Rows const& t, std::ostream& os, std::vector<double> const& means,
-                             std::vector<double> const& sds, std::optional<std::vector<double>>& values,
-                             std::optional<std::vector<double>>& sdValues, SummarySums const* overLoci = nullptr) {
-    t.label("Mean");
-    values = means;
-    SummarySums const m = t.plain_cells(means);
-    if (overLoci != nullptr) os << std::setw(12) << overLoci->mean();
-    os << "\n";
-
-    t.label("s.d.");
-    sdValues = sds;
-    t.plain_cells(sds);
-    if (overLoci != nullptr) os << std::setw(12) << overLoci->sd();
-    os << "\n";
-    return m;
-}
 
 template <class T>
 double at(MY_TArrayAsVector<T> const& a, long i) {
@@ -169,263 +112,193 @@ int pooled_polymorphic_sites(Samples& set, bool withAmbiguity) {
     return count;
 }
 
-// The "Molecular diversity indexes" table: the frame, the DNA counts and
-// Pi, then the theta estimators the settings ask for.
-class MolecularDiversityTable {
-public:
-    MolecularDiversityTable(Samples& set, settings& s, std::ostream& os, int w)
-        : set_(set), s_(s), os_(os), w_(w), n_(set.Populations.count), t_(os, w, 25),
-          tag_("sumMolecDivIndexes") {
-        tag_.attributeName = "samp";
-        tag_.attributeValue = "moldiv";
-    }
+}  // namespace
 
-    // Unlike SummaryTable, this table's opening tag takes a line of its own
-    // and its closing tag comes before the closing rule.
-    void open() {
-        set_.print_computation_anchor(2, s_, my_string("moldiv"), my_string("Molecular diversity"));
-        summary_heading(os_, "Molecular diversity indexes");
-        if (xmlOutput)
-            os_ << tag_.open() << "\n";
+namespace {
+
+// A row of one value per sample with their mean and s.d.
+SummaryRowValues summarised(std::vector<double> values) {
+    SummaryRowValues row;
+    SummarySums const m = summary_sums(values);
+    row.mean = m.mean();
+    row.sd = m.sd();
+    row.values = std::move(values);
+    return row;
+}
+
+// The sample cells of a row with its mean and s.d.; counts as integers.
+void write_row(std::ostream& os, int w, SummaryRowValues const& row, bool counts) {
+    for (double x : row.values) {
+        if (counts)
+            os << std::setw(w) << summary_count(x);
         else
-            os_ << "\n";
-        summary_rule(os_, n_, w_, 49);
-        summary_header(os_, set_, w_, "Statistics", 25, nullptr);
-        summary_rule(os_, n_, w_, 49);
-        os_.setf(std::ios::fixed, std::ios::floatfield);
-        os_.setf(std::ios::showpoint);
-        os_.setf(std::ios::right, std::ios::adjustfield);
-        os_.precision(3);
+            os << std::setw(w) << x;
     }
+    os << std::setw(12) << row.mean << std::setw(12) << row.sd;
+}
 
-    void close() {
-        if (xmlOutput) os_ << tag_.close() << "\n";
-        summary_rule(os_, n_, w_, 49);
-    }
-
-    // Counts of substitutions and indels, the pooled number of polymorphic
-    // sites, private sites, and Pi (all of which the statistics line receives).
-    void dna_rows() {
-        count_row("No. of transitions", dna(&PopulDNA::numTransitions));
-        count_row("No. of transversions", dna(&PopulDNA::numTransversions));
-        count_row("No. of substitutions", dna(&PopulDNA::numSubstitutions));
-        count_row("No. of indels", dna(&PopulDNA::numIndels));
-        count_row("No. of ts. sites", dna(&PopulDNA::numTransitionSites));
-        count_row("No. of tv. sites", dna(&PopulDNA::numTransversionSites));
-        count_row("No. of subst. sites", dna(&PopulDNA::numSubstitutionSites), false);
-        if (PopGenetics::globalSubstPolymSites.count > 0) {
-            int const pooled = pooled_polymorphic_sites(set_, true);
-            os_ << "  Total:" << std::setw(12) << pooled;
-            set_.summary_line.totS = pooled;
-        }
-        os_ << "\n";
-
-        t_.label("No. private subst. sites");
-        set_.computeNumPrivateSubstSitesPerPop(s_);
-        std::vector<double> const priv =
-            column([](PopGenetics const& p) { return static_cast<double>(p.numPrivateSubstSites); });
-        set_.summary_line.privS = priv;
-        os_.precision(3);
-        t_.count_cells(priv);
-        os_ << "\n";
-
-        count_row("No. of indel sites", dna(&PopulDNA::numIndelSites));
-
-        t_.label("Pi");
-        std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
-        os_.precision(5);
-        SummarySums const m = t_.plain_cells(pi);
-        os_ << "\n\n";
-        SummaryLine& line = set_.summary_line;
-        line.pi = pi;
-        line.meanPi = m.mean();
-        line.sdPi = m.sd();
-    }
-
-    // RFLP: Pi of each sample and its mean and s.d. go to the statistics
-    // line; the table prints no row of them.
-    void rflp_pi() {
-        std::vector<double> const pi = column([](PopGenetics const& p) { return p.meanPairwiseDiff; });
-        SummarySums const m = summary_sums(pi);
-        SummaryLine& line = set_.summary_line;
-        line.pi = pi;
-        line.meanPi = m.mean();
-        line.sdPi = m.sd();
-    }
-
-    void theta_rows() {
-        os_.precision(5);
-        bool const unphasedGenotypes = s_.GenotypicData != 0 && s_.GameticPhase == 0;
-        if ((s_.ComputeTheta & 4) != 0 && !unphasedGenotypes) {
-            theta_row("Theta_k", &PopGenetics::thetaK);
-            theta_row("Theta_k_lower", &PopGenetics::thetaKLow);
-            theta_row("Theta_k_upper", &PopGenetics::thetaKHigh);
-        }
-        if ((s_.ComputeTheta & 1) != 0) {
-            theta_row("Theta_H", &PopGenetics::thetaHom);
-            theta_row("s.d. Theta_H", &PopGenetics::thetaHomSd);
-        }
-        TDataType const type = set_.dataType;
-        if (type != DNA && type != RFLP) return;
-        if ((s_.ComputeTheta & 2) != 0) {
-            theta_row("Theta_S", &PopGenetics::thetaS);
-            theta_row("s.d. Theta_S", &PopGenetics::thetaSsd);
-        }
-        if ((s_.ComputeTheta & 8) != 0) {
-            theta_row("Theta_pi", &PopGenetics::thetaPi);
-            theta_row("s.d. Theta_pi", &PopGenetics::thetaPiSd);
-        }
-    }
-
-private:
-    template <class Value>
-    std::vector<double> column(Value value) const {
-        return sample_column(set_, value);
-    }
-    // DNA counts; a sample of another class has none.
-    std::vector<double> dna(int PopulDNA::*field) const {
-        return column([field](PopGenetics const& p) {
-            auto const* d = dynamic_cast<PopulDNA const*>(&p);
-            return d != nullptr ? static_cast<double>(d->*field) : 0.0;
-        });
-    }
-    void count_row(char const* label, std::vector<double> const& v, bool endLine = true) {
-        t_.label(label);
-        os_.precision(3);
-        t_.count_cells(v);
-        if (endLine) os_ << "\n";
-    }
-    void theta_row(char const* label, double PopGenetics::*field) {
-        t_.label(label);
-        t_.guarded_cells(column([field](PopGenetics const& p) { return p.*field; }));
-        os_ << "\n";
-    }
-
-    Samples& set_;
-    settings& s_;
-    std::ostream& os_;
-    int w_;
-    long n_;
-    Rows t_;
-    TXmlTag tag_;
-};
+// The "Mean" and "s.d." rows that close a per-locus table; with
+// `totals`, the total column's mean and s.d.
+void write_mean_and_sd_rows(Rows const& t, std::ostream& os, int w, SummaryRowValues const& mean,
+                            SummaryRowValues const& sd, bool totals) {
+    t.label("Mean");
+    write_row(os, w, mean, false);
+    if (totals) os << std::setw(12) << mean.total;
+    os << "\n";
+    t.label("s.d.");
+    write_row(os, w, sd, false);
+    if (totals) os << std::setw(12) << sd.total;
+    os << "\n";
+}
 
 }  // namespace
 
-void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double const> totNumAlleles) {
-    long const n = Populations.count;
-    if (dataType != MICROSAT || n < 1) return;
-    std::ostream discard(nullptr);
-    std::ostream& os = result_stream(s, discard);
+MicrosatSummaryValues compute_microsat_summary(Samples& set, std::vector<double> const& totNumAlleles) {
+    MicrosatSummaryValues v;
+    long const n = set.Populations.count;
+    if (n < 1) return v;
     long const L = static_cast<long>(totNumAlleles.size());
-    Rows const t(os, w, 6);
+    auto column = [&set](auto value) { return sample_column(set, value); };
 
-    auto column = [this](auto value) { return sample_column(*this, value); };
-
-    // --- Allelic size range ---------------------------------------------
+    // Allelic size range.
     std::vector<double> totRange(static_cast<std::size_t>(L), 0.0);
+    double totGW = 0.0;
+    for (long l = 0; l < L; ++l) {
+        SummaryRowValues row = summarised(column([l](PopGenetics const& p) { return at(p.locusAllelicRange, l); }));
+        // The pooled samples' range: largest size of any sample minus the
+        // smallest of any.
+        double largest = at(summary_sample(set, 0).locusMaxAlleleSize, l);
+        double smallest = at(summary_sample(set, 0).locusMinAlleleSize, l);
+        for (long i = 1; i < n; ++i) {
+            largest = std::max(largest, at(summary_sample(set, i).locusMaxAlleleSize, l));
+            smallest = std::min(smallest, at(summary_sample(set, i).locusMinAlleleSize, l));
+        }
+        double const total = std::trunc(largest - smallest);
+        totRange[static_cast<std::size_t>(l)] = total;
+        row.total = total;
+        v.range.push_back(std::move(row));
+        totGW += totNumAlleles[static_cast<std::size_t>(l)] / (total + 1.0);
+    }
+    if (L > 0) totGW /= static_cast<double>(L);
+    v.totGW = totGW;
+    SummarySums const overLoci = summary_sums(totRange);
+    v.rangeMean = summarised(column([](PopGenetics const& p) { return p.meanAllelicRange; }));
+    v.rangeMean.total = overLoci.mean();
+    v.rangeSd = summarised(column([](PopGenetics const& p) { return p.meanAllelicRangeSd; }));
+    v.rangeSd.total = overLoci.sd();
+
+    // Garza-Williamson index.
+    for (long l = 0; l < L; ++l)
+        v.gw.push_back(summarised(column([l](PopGenetics const& p) { return at(p.locusGarzaWilliamson, l); })));
+    v.gwMean = summarised(column([](PopGenetics const& p) { return p.meanGW; }));
+    v.gwSd = summarised(column([](PopGenetics const& p) { return p.meanGWSd; }));
+
+    // Garza-Williamson modified index. Each sample's sum and sum of squares
+    // over loci continue from what its modified-index results hold (0 after
+    // a reset).
+    std::vector<double> sum = column([](PopGenetics const& p) { return p.meanModifiedGW; });
+    std::vector<double> sumSq = column([](PopGenetics const& p) { return p.meanModifiedGWSd; });
+    for (long l = 0; l < L; ++l) {
+        double const scale = totRange[static_cast<std::size_t>(l)] + 1.0;
+        std::vector<double> values = column([l, scale](PopGenetics const& p) {
+            return at(p.locusGarzaWilliamson, l) * (at(p.locusAllelicRange, l) + 1.0) / scale;
+        });
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            sum[i] += values[i];
+            sumSq[i] += values[i] * values[i];
+        }
+        v.ngw.push_back(summarised(std::move(values)));
+    }
+    std::vector<double> means(sum.size(), 0.0);
+    std::vector<double> sds(sum.size(), 0.0);
+    double const dl = static_cast<double>(L);
+    for (std::size_t i = 0; i < sum.size(); ++i) {
+        // Without locus rows there is no mean to take: 0, not 0/0.
+        if (L > 0) means[i] = sum[i] / dl;
+        double const var = L > 0 ? sumSq[i] / dl - means[i] * means[i] : 0.0;
+        if (L >= 2 && var > 0.0) sds[i] = std::sqrt(var * dl / (dl - 1.0));
+        if (auto* p = dynamic_cast<PopGenetics*>(set.Populations[static_cast<long>(i)])) {
+            p->meanModifiedGW = means[i];
+            p->meanModifiedGWSd = sds[i];
+        }
+    }
+    v.ngwMean = summarised(std::move(means));
+    v.ngwSd = summarised(std::move(sds));
+    return v;
+}
+
+void write_microsat_summary(Samples& set, settings& s, std::ostream& os, int w, MicrosatSummaryValues const& v) {
+    Rows const t(os, 6);
     {
         static SummaryTableLayout const layout{
             "allRange", "Allelic range", "Allelic size range", "sumAllelicSizeRange", "range", "Locus#", 6,
             "Tot. range"};
-        SummaryTable frame(*this, s, os, w, layout);
+        SummaryTable frame(set, s, os, w, layout);
         frame.open();
         os.precision(3);
-
-        double totGW = 0.0;
-        for (long l = 0; l < L; ++l) {
-            t.label(l + 1);
-            t.count_cells(column([l](PopGenetics const& p) { return at(p.locusAllelicRange, l); }));
-            // The pooled samples' range: largest size of any sample minus the
-            // smallest of any.
-            double largest = at(summary_sample(*this, 0).locusMaxAlleleSize, l);
-            double smallest = at(summary_sample(*this, 0).locusMinAlleleSize, l);
-            for (long i = 1; i < n; ++i) {
-                largest = std::max(largest, at(summary_sample(*this, i).locusMaxAlleleSize, l));
-                smallest = std::min(smallest, at(summary_sample(*this, i).locusMinAlleleSize, l));
-            }
-            double const total = std::trunc(largest - smallest);
-            totRange[static_cast<std::size_t>(l)] = total;
-            os << std::setw(12) << static_cast<long long>(total) << "\n";
-            totGW += totNumAlleles[static_cast<std::size_t>(l)] / (total + 1.0);
+        for (std::size_t l = 0; l < v.range.size(); ++l) {
+            t.label(static_cast<long>(l + 1));
+            write_row(os, w, v.range[l], true);
+            os << std::setw(12) << static_cast<long long>(v.range[l].total) << "\n";
         }
-        if (L > 0) totGW /= static_cast<double>(L);
-        summary_line.totGW = totGW;
-        SummarySums const overLoci = summary_sums(totRange);
-
-        SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanAllelicRange; }),
-                                               column([](PopGenetics const& p) { return p.meanAllelicRangeSd; }),
-                                               summary_line.r, summary_line.rSd, &overLoci);
-        summary_line.meanR = m.mean();
-        summary_line.sdR = m.sd();
-        summary_line.totR = overLoci.mean();
+        write_mean_and_sd_rows(t, os, w, v.rangeMean, v.rangeSd, true);
         frame.close();
     }
-
-    // --- Garza-Williamson index -----------------------------------------
     {
         static SummaryTableLayout const layout{
             "GW", "Garza-Williamson index", "Garza-Williamson index", "sumGWIndex", "GWIndex", "Locus#", 6, nullptr};
-        SummaryTable frame(*this, s, os, w, layout);
+        SummaryTable frame(set, s, os, w, layout);
         frame.open();
         os.precision(5);
-        for (long l = 0; l < L; ++l) {
-            t.label(l + 1);
-            t.plain_cells(column([l](PopGenetics const& p) { return at(p.locusGarzaWilliamson, l); }));
+        for (std::size_t l = 0; l < v.gw.size(); ++l) {
+            t.label(static_cast<long>(l + 1));
+            write_row(os, w, v.gw[l], false);
             os << "\n";
         }
-        SummarySums const m = mean_and_sd_rows(t, os, column([](PopGenetics const& p) { return p.meanGW; }),
-                                               column([](PopGenetics const& p) { return p.meanGWSd; }),
-                                               summary_line.gw, summary_line.gwSd);
-        summary_line.meanGW = m.mean();
-        summary_line.sdGW = m.sd();
+        write_mean_and_sd_rows(t, os, w, v.gwMean, v.gwSd, false);
         frame.close();
     }
-
-    // --- Garza-Williamson modified index -------------------------------
     {
         static SummaryTableLayout const layout{
             "GWN", "Garza-Williamson modified index", "Garza-Williamson modified index", "sumModGWIndex",
             "modGWIndex", "Locus#", 6, nullptr};
-        SummaryTable frame(*this, s, os, w, layout);
+        SummaryTable frame(set, s, os, w, layout);
         frame.open();
         os.precision(5);
-
-        // Each sample's sum and sum of squares over loci, continuing from
-        // what its modified-index results hold (0 after a reset).
-        std::vector<double> sum = column([](PopGenetics const& p) { return p.meanModifiedGW; });
-        std::vector<double> sumSq = column([](PopGenetics const& p) { return p.meanModifiedGWSd; });
-        for (long l = 0; l < L; ++l) {
-            double const scale = totRange[static_cast<std::size_t>(l)] + 1.0;
-            std::vector<double> const v = column([l, scale](PopGenetics const& p) {
-                return at(p.locusGarzaWilliamson, l) * (at(p.locusAllelicRange, l) + 1.0) / scale;
-            });
-            for (std::size_t i = 0; i < v.size(); ++i) {
-                sum[i] += v[i];
-                sumSq[i] += v[i] * v[i];
-            }
-            t.label(l + 1);
-            t.plain_cells(v);
+        for (std::size_t l = 0; l < v.ngw.size(); ++l) {
+            t.label(static_cast<long>(l + 1));
+            write_row(os, w, v.ngw[l], false);
             os << "\n";
         }
-        std::vector<double> means(sum.size(), 0.0);
-        std::vector<double> sds(sum.size(), 0.0);
-        double const dl = static_cast<double>(L);
-        for (std::size_t i = 0; i < sum.size(); ++i) {
-            // Without locus rows there is no mean to take: 0, not 0/0.
-            if (L > 0) means[i] = sum[i] / dl;
-            double const var = L > 0 ? sumSq[i] / dl - means[i] * means[i] : 0.0;
-            if (L >= 2 && var > 0.0) sds[i] = std::sqrt(var * dl / (dl - 1.0));
-            if (auto* p = dynamic_cast<PopGenetics*>(Populations[static_cast<long>(i)])) {
-                p->meanModifiedGW = means[i];
-                p->meanModifiedGWSd = sds[i];
-            }
-        }
-        SummarySums const m = mean_and_sd_rows(t, os, means, sds, summary_line.ngw, summary_line.ngwSd);
-        summary_line.meanNGW = m.mean();
-        summary_line.sdNGW = m.sd();
+        write_mean_and_sd_rows(t, os, w, v.ngwMean, v.ngwSd, false);
         frame.close();
     }
+}
+
+void take_microsat_summary(SummaryLine& line, MicrosatSummaryValues const& v) {
+    line.totGW = v.totGW;
+    line.r = v.rangeMean.values;
+    line.rSd = v.rangeSd.values;
+    line.meanR = v.rangeMean.mean;
+    line.sdR = v.rangeMean.sd;
+    line.totR = v.rangeMean.total;
+    line.gw = v.gwMean.values;
+    line.gwSd = v.gwSd.values;
+    line.meanGW = v.gwMean.mean;
+    line.sdGW = v.gwMean.sd;
+    line.ngw = v.ngwMean.values;
+    line.ngwSd = v.ngwSd.values;
+    line.meanNGW = v.ngwMean.mean;
+    line.sdNGW = v.ngwMean.sd;
+}
+
+void Samples::WriteMicrosatSummaryTables(settings& s, int w, std::span<double const> totNumAlleles) {
+    if (dataType != MICROSAT || Populations.count < 1) return;
+    MicrosatSummaryValues const values =
+        compute_microsat_summary(*this, std::vector<double>(totNumAlleles.begin(), totNumAlleles.end()));
+    take_microsat_summary(summary_line, values);
+    std::ostream discard(nullptr);
+    write_microsat_summary(*this, s, result_stream(s, discard), w, values);
 }
 
 void Samples::AlleleFrequencyHandOff(settings& s) {
@@ -446,24 +319,174 @@ void Samples::AlleleFrequencyHandOff(settings& s) {
     if (s.ComputePopSFS || s.ComputeJointSFS || s.ComputeMultiSFS) computeAndOutputSFS(s);
 }
 
+namespace {
+
+GuardedRowValues guarded_row(char const* label, std::vector<double> values) {
+    GuardedRowValues g;
+    g.label = label;
+    bool any = false;
+    for (double x : values) {
+        bool const missing = summary_not_computed(x);
+        any = any || missing;
+        g.missing.push_back(missing);
+    }
+    g.row = summarised(std::move(values));
+    g.row.meanSdKnown = !any && !summary_not_computed(g.row.mean);
+    return g;
+}
+
+}  // namespace
+
+MolecularDiversityValues compute_molecular_diversity(Samples& set, settings& s) {
+    MolecularDiversityValues v;
+    TDataType const type = set.dataType;
+    auto column = [&set](auto value) { return sample_column(set, value); };
+    // DNA counts; a sample of another class has none.
+    auto dna = [&column](int PopulDNA::*field) {
+        return summarised(column([field](PopGenetics const& p) {
+            auto const* d = dynamic_cast<PopulDNA const*>(&p);
+            return d != nullptr ? static_cast<double>(d->*field) : 0.0;
+        }));
+    };
+    bool const pooled = PopGenetics::globalSubstPolymSites.count > 0;
+    if (type == DNA || type == RFLP) {
+        v.piOnLine = true;
+        v.pi = summarised(column([](PopGenetics const& p) { return p.meanPairwiseDiff; }));
+    }
+    if (type == DNA) {
+        v.dnaRows = true;
+        for (int PopulDNA::*field : {&PopulDNA::numTransitions, &PopulDNA::numTransversions,
+                                     &PopulDNA::numSubstitutions, &PopulDNA::numIndels,
+                                     &PopulDNA::numTransitionSites, &PopulDNA::numTransversionSites,
+                                     &PopulDNA::numSubstitutionSites})
+            v.counts.push_back(dna(field));
+        if (pooled) v.pooledSites = pooled_polymorphic_sites(set, true);
+        set.computeNumPrivateSubstSitesPerPop(s);
+        v.privateSites =
+            summarised(column([](PopGenetics const& p) { return static_cast<double>(p.numPrivateSubstSites); }));
+        v.indelSites = dna(&PopulDNA::numIndelSites);
+    } else if (pooled) {
+        // RFLP and frequency data: no per-sample rows, only the total.
+        v.pooledSites = pooled_polymorphic_sites(set, false);
+    }
+
+    auto theta = [&](char const* label, double PopGenetics::*field) {
+        v.theta.push_back(guarded_row(label, column([field](PopGenetics const& p) { return p.*field; })));
+    };
+    bool const unphasedGenotypes = s.GenotypicData != 0 && s.GameticPhase == 0;
+    if ((s.ComputeTheta & 4) != 0 && !unphasedGenotypes) {
+        theta("Theta_k", &PopGenetics::thetaK);
+        theta("Theta_k_lower", &PopGenetics::thetaKLow);
+        theta("Theta_k_upper", &PopGenetics::thetaKHigh);
+    }
+    if ((s.ComputeTheta & 1) != 0) {
+        theta("Theta_H", &PopGenetics::thetaHom);
+        theta("s.d. Theta_H", &PopGenetics::thetaHomSd);
+    }
+    if (type != DNA && type != RFLP) return v;
+    if ((s.ComputeTheta & 2) != 0) {
+        theta("Theta_S", &PopGenetics::thetaS);
+        theta("s.d. Theta_S", &PopGenetics::thetaSsd);
+    }
+    if ((s.ComputeTheta & 8) != 0) {
+        theta("Theta_pi", &PopGenetics::thetaPi);
+        theta("s.d. Theta_pi", &PopGenetics::thetaPiSd);
+    }
+    return v;
+}
+
+void write_molecular_diversity(Samples& set, settings& s, std::ostream& os, int w,
+                               MolecularDiversityValues const& v) {
+    long const n = set.Populations.count;
+    Rows const t(os, 25);
+    // Unlike SummaryTable, this table's opening tag takes a line of its own
+    // and its closing tag comes before the closing rule.
+    TXmlTag tag("sumMolecDivIndexes");
+    tag.attributeName = "samp";
+    tag.attributeValue = "moldiv";
+    set.print_computation_anchor(2, s, my_string("moldiv"), my_string("Molecular diversity"));
+    summary_heading(os, "Molecular diversity indexes");
+    if (xmlOutput)
+        os << tag.open() << "\n";
+    else
+        os << "\n";
+    summary_rule(os, n, w, 49);
+    summary_header(os, set, w, "Statistics", 25, nullptr);
+    summary_rule(os, n, w, 49);
+    os.setf(std::ios::fixed, std::ios::floatfield);
+    os.setf(std::ios::showpoint);
+    os.setf(std::ios::right, std::ios::adjustfield);
+    os.precision(3);
+
+    if (v.dnaRows) {
+        static char const* const labels[] = {"No. of transitions", "No. of transversions", "No. of substitutions",
+                                             "No. of indels",      "No. of ts. sites",     "No. of tv. sites",
+                                             "No. of subst. sites"};
+        for (std::size_t k = 0; k < v.counts.size() && k < 7; ++k) {
+            t.label(labels[k]);
+            os.precision(3);
+            write_row(os, w, v.counts[k], true);
+            if (k + 1 < 7) os << "\n";
+        }
+        if (v.pooledSites) os << "  Total:" << std::setw(12) << *v.pooledSites;
+        os << "\n";
+
+        t.label("No. private subst. sites");
+        os.precision(3);
+        write_row(os, w, v.privateSites, true);
+        os << "\n";
+
+        t.label("No. of indel sites");
+        os.precision(3);
+        write_row(os, w, v.indelSites, true);
+        os << "\n";
+
+        t.label("Pi");
+        os.precision(5);
+        write_row(os, w, v.pi, false);
+        os << "\n\n";
+    }
+
+    os.precision(5);
+    for (GuardedRowValues const& g : v.theta) {
+        t.label(g.label);
+        for (std::size_t i = 0; i < g.row.values.size(); ++i) {
+            if (g.missing[i])
+                os << std::setw(w) << "N.A.";
+            else
+                os << std::setw(w) << g.row.values[i];
+        }
+        if (g.row.meanSdKnown)
+            os << std::setw(12) << g.row.mean << std::setw(12) << g.row.sd;
+        else
+            os << std::setw(12) << "N.A." << std::setw(12) << "N.A.";
+        os << "\n";
+    }
+
+    if (xmlOutput) os << tag.close() << "\n";
+    summary_rule(os, n, w, 49);
+}
+
+void take_molecular_diversity(SummaryLine& line, MolecularDiversityValues const& v) {
+    if (v.pooledSites) line.totS = *v.pooledSites;
+    if (v.dnaRows) line.privS = v.privateSites.values;
+    if (v.piOnLine) {
+        line.pi = v.pi.values;
+        line.meanPi = v.pi.mean;
+        line.sdPi = v.pi.sd;
+    }
+}
+
 void Samples::WriteMolecularDiversityTable(settings& s, int w) {
     TDataType const type = dataType;
     if ((s.TaskNumber & task_molecular_diversity) == 0 || s.RecessiveAllelesEM != 0 || type == MICROSAT ||
         type == STANDARD)
         return;
     if (Populations.count < 1) return;
+    MolecularDiversityValues const values = compute_molecular_diversity(*this, s);
+    take_molecular_diversity(summary_line, values);
     std::ostream discard(nullptr);
-    MolecularDiversityTable table(*this, s, result_stream(s, discard), w);
-    table.open();
-    if (type == RFLP) table.rflp_pi();
-    if (type == DNA) {
-        table.dna_rows();
-    } else if (PopGenetics::globalSubstPolymSites.count > 0) {
-        // RFLP and frequency data: no per-sample rows, only the total.
-        summary_line.totS = pooled_polymorphic_sites(*this, false);
-    }
-    table.theta_rows();
-    table.close();
+    write_molecular_diversity(*this, s, result_stream(s, discard), w, values);
 }
 
 }  // namespace quintle

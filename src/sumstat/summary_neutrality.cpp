@@ -1,7 +1,8 @@
 // The end of the within-sample summary section: the "Neutrality tests" block
-// (Ewens-Watterson, Chakraborty, Tajima's D, Fu's FS), which also hands
-// Tajima's D and Fu's FS to the statistics line (the set's summary_line),
-// and the "Mismatch analysis" block.
+// (Ewens-Watterson, Chakraborty, Tajima's D, Fu's FS), whose Tajima's D and
+// Fu's FS the statistics line takes as well (the set's summary_line), and
+// the "Mismatch analysis" block. The rows are computed into the blocks'
+// pieces first, then written.
 //
 // Number format: these blocks keep the notation the earlier tables left on
 // the result stream and only set the precision to 5 before each row's Mean,
@@ -23,25 +24,54 @@
 #include "run/settings.h"
 #include "run/task_bits.h"
 #include "sumstat/summary_frame.h"
+#include "sumstat/summary_neutrality.h"
 
 namespace quintle {
 namespace {
 
-// How a row shows its values and when its Mean and s.d. become "N.A.".
-enum class Kind {
-    count,          // integers; summaries always shown
-    plain,          // numbers; summaries always shown
-    guarded,        // "N.A." below 0; summaries "N.A." when any value or the mean is
-    guardedByMean,  // "N.A." below 0; summaries "N.A." only when the mean is
-    guardedAtMinusOne,  // "N.A." at -1 or below; summaries as guarded
-};
-
-// Special per-value formats of two spatial-expansion rows.
-enum class Style {
-    usual,
-    scientificFromE5,  // values of 100000 or more in scientific notation, alone
-    fixed5,            // fixed notation, precision 5, left in force
-};
+NeutralityRow make_row(std::string label, int labelWidth, std::vector<double> values, NeutralityKind kind,
+                       NeutralityStyle style = NeutralityStyle::usual) {
+    NeutralityRow r;
+    r.label = std::move(label);
+    r.labelWidth = labelWidth;
+    r.kind = kind;
+    r.style = style;
+    bool anyMissing = false;
+    for (double x : values) {
+        bool missing = false;
+        switch (kind) {
+            case NeutralityKind::count:
+            case NeutralityKind::plain:
+                break;
+            case NeutralityKind::guarded:
+            case NeutralityKind::guardedByMean:
+                missing = summary_not_computed(x);
+                break;
+            case NeutralityKind::guardedAtMinusOne:
+                missing = std::isnan(x) || x <= -1.0;
+                break;
+        }
+        anyMissing = anyMissing || missing;
+        r.missing.push_back(missing);
+    }
+    SummarySums const m = summary_sums(values);
+    r.mean = m.mean();
+    r.sd = m.sd();
+    switch (kind) {
+        case NeutralityKind::count:
+        case NeutralityKind::plain:
+            break;
+        case NeutralityKind::guardedByMean:
+            r.hide = summary_not_computed(r.mean);
+            break;
+        case NeutralityKind::guarded:
+        case NeutralityKind::guardedAtMinusOne:
+            r.hide = anyMissing || summary_not_computed(r.mean);
+            break;
+    }
+    r.values = std::move(values);
+    return r;
+}
 
 class RowWriter {
 public:
@@ -53,65 +83,35 @@ public:
         summary_header(os_, set, w_, "Statistics", labelWidth, nullptr);
     }
 
-    // One row.
-    SummarySums row(char const* label, int labelWidth, std::vector<double> const& v, Kind kind,
-                    Style style = Style::usual) const {
-        os_ << std::setw(labelWidth) << label;
-        bool anyMissing = false;
-        for (double x : v) {
-            bool missing = false;
-            switch (kind) {
-                case Kind::count:
-                case Kind::plain:
-                    break;
-                case Kind::guarded:
-                case Kind::guardedByMean:
-                    missing = summary_not_computed(x);
-                    break;
-                case Kind::guardedAtMinusOne:
-                    missing = std::isnan(x) || x <= -1.0;
-                    break;
-            }
-            anyMissing = anyMissing || missing;
-            if (missing) {
+    // One row, from its computed values.
+    void row(NeutralityRow const& r) const {
+        os_ << std::setw(r.labelWidth) << r.label.c_str();
+        for (std::size_t i = 0; i < r.values.size(); ++i) {
+            double const x = r.values[i];
+            if (r.missing[i]) {
                 os_ << std::setw(w_) << "N.A.";
-            } else if (kind == Kind::count) {
+            } else if (r.kind == NeutralityKind::count) {
                 os_ << std::setw(w_) << summary_count(x);
             } else {
-                value(x, style);
+                value(x, r.style);
             }
         }
         os_.precision(5);
-        SummarySums const m = summary_sums(v);
-        bool hide = false;
-        switch (kind) {
-            case Kind::count:
-            case Kind::plain:
-                break;
-            case Kind::guardedByMean:
-                hide = summary_not_computed(m.mean());
-                break;
-            case Kind::guarded:
-            case Kind::guardedAtMinusOne:
-                hide = anyMissing || summary_not_computed(m.mean());
-                break;
-        }
-        if (hide) {
+        if (r.hide) {
             os_ << std::setw(12) << "N.A." << std::setw(12) << "N.A.";
         } else {
-            os_ << std::setw(12) << m.mean() << std::setw(12) << m.sd();
+            os_ << std::setw(12) << r.mean << std::setw(12) << r.sd;
         }
         os_ << "\n";
-        return m;
     }
 
 private:
-    void value(double x, Style style) const {
+    void value(double x, NeutralityStyle style) const {
         switch (style) {
-            case Style::usual:
+            case NeutralityStyle::usual:
                 os_ << std::setw(w_) << x;
                 break;
-            case Style::scientificFromE5:
+            case NeutralityStyle::scientificFromE5:
                 if (x >= 100000.0) {
                     std::ios::fmtflags const flags = os_.flags();
                     std::streamsize const precision = os_.precision();
@@ -124,7 +124,7 @@ private:
                     os_ << std::setw(w_) << x;
                 }
                 break;
-            case Style::fixed5:
+            case NeutralityStyle::fixed5:
                 os_.setf(std::ios::fixed, std::ios::floatfield);
                 os_.precision(5);
                 os_ << std::setw(w_) << x;
@@ -137,20 +137,15 @@ private:
     long n_;
 };
 
-void sub_title(std::ostream& os, std::string const& title) {
-    os << title << "\n" << std::string(title.size(), '-') << "\n";
-}
-
 constexpr int neutralityLabel = 60;
 constexpr int mismatchLabel = 25;
 
-// What every block of this end of the section writes with: the sample set,
-// the settings, the result stream and its row writer.
+// What every block of this end of the section is computed with: the sample
+// set, the settings, and the pieces it appends to.
 struct Block {
     Samples& set;
-    settings& s;
-    std::ostream& os;
-    RowWriter const& rows;
+    settings const& s;
+    NeutralityTables& out;
 
     // Values of one row, one per sample in set order.
     template <class Value>
@@ -165,14 +160,35 @@ struct Block {
         return column([member](PopGenetics const& p) { return p.*member; });
     }
 
+    void piece(NeutralityPiece::What what, std::string text = {}) const {
+        NeutralityPiece p;
+        p.what = what;
+        p.text = std::move(text);
+        out.pieces.push_back(std::move(p));
+    }
     // Anchor, heading, rule, header line, rule.
     void open(char const* key, char const* heading, int labelWidth, int fixedWidth) const {
-        set.print_computation_anchor(2, s, my_string(key), my_string(heading));
-        summary_heading(os, heading);
-        os << "\n";
-        rows.rule(fixedWidth);
-        rows.header(set, labelWidth);
-        rows.rule(fixedWidth);
+        NeutralityPiece p;
+        p.what = NeutralityPiece::What::open;
+        p.key = key;
+        p.text = heading;
+        p.labelWidth = labelWidth;
+        p.fixedWidth = fixedWidth;
+        out.pieces.push_back(std::move(p));
+    }
+    void rule(int fixedWidth) const {
+        NeutralityPiece p;
+        p.what = NeutralityPiece::What::rule;
+        p.fixedWidth = fixedWidth;
+        out.pieces.push_back(std::move(p));
+    }
+    NeutralityRow const& row(std::string label, int labelWidth, std::vector<double> values, NeutralityKind kind,
+                             NeutralityStyle style = NeutralityStyle::usual) const {
+        NeutralityPiece p;
+        p.what = NeutralityPiece::What::row;
+        p.row = make_row(std::move(label), labelWidth, std::move(values), kind, style);
+        out.pieces.push_back(std::move(p));
+        return out.pieces.back().row;
     }
 };
 
@@ -195,14 +211,14 @@ public:
 
     void sample_size() const {
         auto const size = [](PopGenetics const& p) { return p.SampleSize; };
-        b_.rows.row("Sample size", neutralityLabel, b_.column(size), Kind::count);
+        b_.row("Sample size", neutralityLabel, b_.column(size), NeutralityKind::count);
     }
     void alleles() const {
         auto const entries = [](PopGenetics const& p) { return static_cast<double>(p.NbHaplotypeEntries); };
-        b_.rows.row(allelesLabel_, neutralityLabel, b_.column(entries), Kind::count);
+        b_.row(allelesLabel_, neutralityLabel, b_.column(entries), NeutralityKind::count);
         if (!showOriginal_) return;
         auto const read = [](PopGenetics const& p) { return static_cast<double>(p.NbHaplotypeEntriesRead); };
-        b_.rows.row("Orig. no. of alleles", neutralityLabel, b_.column(read), Kind::count);
+        b_.row("Orig. no. of alleles", neutralityLabel, b_.column(read), NeutralityKind::count);
     }
 
 private:
@@ -212,33 +228,33 @@ private:
 };
 
 void ewens_watterson_rows(Block const& b, AlleleRows const& alleles) {
-    RowWriter const& r = b.rows;
-    sub_title(b.os, "Ewens-Watterson test");
+    Block const& r = b;
+    b.piece(NeutralityPiece::What::subTitle, "Ewens-Watterson test");
     alleles.sample_size();
     alleles.alleles();
-    r.row("Observed F value", neutralityLabel, b.field(&PopGenetics::ewObservedF), Kind::guarded);
-    r.row("Expected F value", neutralityLabel, b.field(&PopGenetics::ewExpectedF), Kind::guarded);
+    r.row("Observed F value", neutralityLabel, b.field(&PopGenetics::ewObservedF), NeutralityKind::guarded);
+    r.row("Expected F value", neutralityLabel, b.field(&PopGenetics::ewExpectedF), NeutralityKind::guarded);
     // The entity takes four characters of the field but shows as one.
     r.row("   Watterson test: Pr(rand F &lt;= obs F)", neutralityLabel + 3, b.field(&PopGenetics::ewProbF),
-          Kind::guarded);
+          NeutralityKind::guarded);
     r.row("Slatkin's exact test P-value", neutralityLabel, b.field(&PopGenetics::slatkinExactP),
-          Kind::guarded);
+          NeutralityKind::guarded);
 }
 
 void chakraborty_rows(Block const& b, AlleleRows const& alleles) {
-    RowWriter const& r = b.rows;
-    sub_title(b.os, "Chakraborty's test");
+    Block const& r = b;
+    b.piece(NeutralityPiece::What::subTitle, "Chakraborty's test");
     alleles.sample_size();
     alleles.alleles();
-    r.row("Obs. homozygosity", neutralityLabel, b.field(&PopGenetics::homozygosity), Kind::guardedByMean);
-    r.row("Exp. no. of alleles", neutralityLabel, b.field(&PopGenetics::expNumAlleles), Kind::plain);
-    r.row("P(k or more alleles)", neutralityLabel, b.field(&PopGenetics::probKOrMoreAlleles), Kind::guarded);
+    r.row("Obs. homozygosity", neutralityLabel, b.field(&PopGenetics::homozygosity), NeutralityKind::guardedByMean);
+    r.row("Exp. no. of alleles", neutralityLabel, b.field(&PopGenetics::expNumAlleles), NeutralityKind::plain);
+    r.row("P(k or more alleles)", neutralityLabel, b.field(&PopGenetics::probKOrMoreAlleles), NeutralityKind::guarded);
 }
 
 // Tajima's D goes to the statistics line as well.
 void tajima_rows(Block const& b, AlleleRows const& alleles) {
-    RowWriter const& r = b.rows;
-    sub_title(b.os, "Tajima's D test");
+    Block const& r = b;
+    b.piece(NeutralityPiece::What::subTitle, "Tajima's D test");
     alleles.sample_size();
     // Segregating sites: the substitution-polymorphic sites that the DNA or
     // RFLP class counted.
@@ -249,33 +265,27 @@ void tajima_rows(Block const& b, AlleleRows const& alleles) {
             return static_cast<double>(f->numSubstitutionSites);
         return 0.0;
     });
-    r.row("S", neutralityLabel, segregating, Kind::count);
-    r.row("Pi", neutralityLabel, b.field(&PopGenetics::meanPairwiseDiff), Kind::plain);
-    std::vector<double> const D = b.field(&PopGenetics::tajimaD);
-    SummarySums const d = r.row("Tajima's D", neutralityLabel, D, Kind::plain);
-    SummaryLine& line = b.set.summary_line;
-    line.d = D;
-    line.dSd.emplace();
-    line.meanD = d.mean();
-    line.sdD = d.sd();
-    r.row("Tajima's D p-value", neutralityLabel, b.field(&PopGenetics::tajimaP), Kind::guarded);
+    r.row("S", neutralityLabel, segregating, NeutralityKind::count);
+    r.row("Pi", neutralityLabel, b.field(&PopGenetics::meanPairwiseDiff), NeutralityKind::plain);
+    NeutralityRow const& d = r.row("Tajima's D", neutralityLabel, b.field(&PopGenetics::tajimaD), NeutralityKind::plain);
+    b.out.d = d.values;
+    b.out.meanD = d.mean;
+    b.out.sdD = d.sd;
+    r.row("Tajima's D p-value", neutralityLabel, b.field(&PopGenetics::tajimaP), NeutralityKind::guarded);
 }
 
 // Fu's FS goes to the statistics line as well.
 void fu_fs_rows(Block const& b, AlleleRows const& alleles) {
-    RowWriter const& r = b.rows;
-    sub_title(b.os, "Fu's FS test");
+    Block const& r = b;
+    b.piece(NeutralityPiece::What::subTitle, "Fu's FS test");
     alleles.alleles();
-    r.row("Theta_pi", neutralityLabel, b.field(&PopGenetics::thetaPi), Kind::guarded);
-    r.row("Exp. no. of alleles", neutralityLabel, b.field(&PopGenetics::expNumAlleles), Kind::plain);
-    std::vector<double> const FS = b.field(&PopGenetics::fuFs);
-    SummarySums const fs = r.row("FS", neutralityLabel, FS, Kind::plain);
-    SummaryLine& line = b.set.summary_line;
-    line.fs = FS;
-    line.fsSd.emplace();
-    line.meanFS = fs.mean();
-    line.sdFS = fs.sd();
-    r.row("FS p-value", neutralityLabel, b.field(&PopGenetics::fuFsP), Kind::guardedAtMinusOne);
+    r.row("Theta_pi", neutralityLabel, b.field(&PopGenetics::thetaPi), NeutralityKind::guarded);
+    r.row("Exp. no. of alleles", neutralityLabel, b.field(&PopGenetics::expNumAlleles), NeutralityKind::plain);
+    NeutralityRow const& fs = r.row("FS", neutralityLabel, b.field(&PopGenetics::fuFs), NeutralityKind::plain);
+    b.out.fs = fs.values;
+    b.out.meanFS = fs.mean;
+    b.out.sdFS = fs.sd;
+    r.row("FS p-value", neutralityLabel, b.field(&PopGenetics::fuFsP), NeutralityKind::guardedAtMinusOne);
 }
 
 // The "Neutrality tests" block: one sub-table per test the task bits ask
@@ -295,7 +305,7 @@ void neutrality_block(Block const& b) {
         if (task & task_tajima) tajima_rows(b, alleles);
         if (task & task_fu_fs) fu_fs_rows(b, alleles);
     }
-    b.rows.rule(neutralityWidth);
+    b.rule(neutralityWidth);
 }
 
 // ------------------------------------------------------- mismatch analysis
@@ -308,11 +318,9 @@ class ExpansionRows {
 public:
     explicit ExpansionRows(Block const& b) : b_(b), boot_(b.s.NumBootExpDem != 0) {}
 
-    void title(std::string const& text) const {
-        b_.os << "\n" << text << "\n" << std::string(text.size(), '-') << "\n";
-    }
-    void plain(char const* label, double PopGenetics::*member, Style style = Style::usual) const {
-        b_.rows.row(label, mismatchLabel, b_.field(member), Kind::plain, style);
+    void title(std::string const& text) const { b_.piece(NeutralityPiece::What::title, text); }
+    void plain(char const* label, double PopGenetics::*member, NeutralityStyle style = NeutralityStyle::usual) const {
+        b_.row(label, mismatchLabel, b_.field(member), NeutralityKind::plain, style);
     }
     void boot_plain(char const* label, double PopGenetics::*member) const {
         if (boot_) plain(label, member);
@@ -324,7 +332,7 @@ public:
         for (int k = 0; k < 4; ++k) {
             std::string const label = std::string(name) + levels[k];
             auto const quantile = [q, k](PopGenetics const& p) { return (p.*q)[k]; };
-            b_.rows.row(label.c_str(), mismatchLabel, b_.column(quantile), Kind::plain);
+            b_.row(label, mismatchLabel, b_.column(quantile), NeutralityKind::plain);
         }
     }
 
@@ -353,9 +361,9 @@ void spatial_expansion_rows(ExpansionRows const& e) {
     e.quantiles("Tau", &PopGenetics::spaTauQuantiles);
     e.plain("Theta", &PopGenetics::spaTheta);
     e.quantiles("Theta", &PopGenetics::spaThetaQuantiles);
-    e.plain("M", &PopGenetics::spaM, Style::scientificFromE5);
+    e.plain("M", &PopGenetics::spaM, NeutralityStyle::scientificFromE5);
     e.quantiles("M", &PopGenetics::spaMQuantiles);
-    e.plain("SSD", &PopGenetics::spaSSD, Style::fixed5);
+    e.plain("SSD", &PopGenetics::spaSSD, NeutralityStyle::fixed5);
     e.boot_plain("Model (SSD) p-value", &PopGenetics::spaSSDP);
     e.plain("Raggedness index", &PopGenetics::spaRaggedness);
     e.boot_plain("Raggedness p-value", &PopGenetics::spaRaggednessP);
@@ -371,23 +379,73 @@ void mismatch_block(Block const& b) {
     ExpansionRows const e(b);
     if (b.s.MismatchDemogExp) demographic_expansion_rows(e);
     if (b.s.MismatchSpatialExp) spatial_expansion_rows(e);
-    b.rows.rule(mismatchWidth);
+    b.rule(mismatchWidth);
 }
 
 }  // namespace
 
-void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
-    long const n = Populations.count;
+NeutralityTables compute_neutrality_tables(Samples& set, settings const& s) {
+    NeutralityTables t;
     // Neither block exists for microsatellite data.
-    if (dataType == MICROSAT || n < 1) return;
-    // Without a result file the tables go nowhere, but the statistics line
-    // still gets its values.
-    std::ostream discard(nullptr);
-    std::ostream& os = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
-    RowWriter const rows(os, w, n);
-    Block const block{*this, s, os, rows};
+    if (set.dataType == MICROSAT || set.Populations.count < 1) return t;
+    Block const block{set, s, t};
     neutrality_block(block);
     mismatch_block(block);
+    return t;
+}
+
+void write_neutrality_tables(std::ostream& os, int w, Samples& set, settings& s, NeutralityTables const& t) {
+    RowWriter const rows(os, w, set.Populations.count);
+    for (NeutralityPiece const& p : t.pieces) {
+        switch (p.what) {
+            case NeutralityPiece::What::open:
+                set.print_computation_anchor(2, s, my_string(p.key), my_string(p.text.c_str()));
+                summary_heading(os, p.text.c_str());
+                os << "\n";
+                rows.rule(p.fixedWidth);
+                rows.header(set, p.labelWidth);
+                rows.rule(p.fixedWidth);
+                break;
+            case NeutralityPiece::What::subTitle:
+                os << p.text << "\n" << std::string(p.text.size(), '-') << "\n";
+                break;
+            case NeutralityPiece::What::title:
+                os << "\n" << p.text << "\n" << std::string(p.text.size(), '-') << "\n";
+                break;
+            case NeutralityPiece::What::row:
+                rows.row(p.row);
+                break;
+            case NeutralityPiece::What::rule:
+                rows.rule(p.fixedWidth);
+                break;
+        }
+    }
+}
+
+void take_neutrality_line(SummaryLine& line, NeutralityTables const& t) {
+    if (t.d) {
+        line.d = *t.d;
+        line.dSd.emplace();
+        line.meanD = t.meanD;
+        line.sdD = t.sdD;
+    }
+    if (t.fs) {
+        line.fs = *t.fs;
+        line.fsSd.emplace();
+        line.meanFS = t.meanFS;
+        line.sdFS = t.sdFS;
+    }
+}
+
+void Samples::WriteNeutralityAndMismatchTables(settings& s, int w) {
+    NeutralityTables const tables = compute_neutrality_tables(*this, s);
+    take_neutrality_line(summary_line, tables);
+    if (tables.pieces.empty()) return;
+    // Without a result file the tables go nowhere (their menu entries are
+    // still made).
+    std::ostream discard(nullptr);
+    std::ostream& os = s.ResultFile != nullptr ? static_cast<std::ostream&>(*s.ResultFile) : discard;
+    write_neutrality_tables(os, w, *this, s, tables);
 }
 
 }  // namespace quintle

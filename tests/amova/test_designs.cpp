@@ -859,3 +859,109 @@ TEST_F(IndividualDesignTest, GeneCopyDesignsIgnoreTheIndividualLevel) {
 
 }  // namespace
 }  // namespace quintle
+
+namespace quintle {
+namespace {
+
+// --- the design's result ----------------------------------------------------------
+
+// The result a design returns, before any writer: two groups {A, B}, {C, D}
+// of haplotypes 0, 1, 2 with squared distances d(0,1) = 1, d(0,2) = 3,
+// d(1,2) = 2; A = {0,0,1,2}, B = {0,1,1}, C = {0,1,2,2,2}, D = {1,2,2}.
+// Reference: R ade4,
+//   amova(data.frame(A=c(2,1,1), B=c(1,2,0), C=c(1,1,3), D=c(0,1,2)),
+//         as.dist(sqrt(matrix(c(0,1,3, 1,0,2, 3,2,0), 3, 3))),
+//         data.frame(group=factor(c("g1","g1","g2","g2"))))
+// printed with digits = 15: Sum Sq 2.079761904761904, 0.353571428571429,
+// 7.7, total 10.133333333333333; Sigma 0.260696517412935,
+// -0.145771144278607, 0.7, total 0.814925373134328; Phi-samples-total
+// 0.141025641025641, Phi-samples-group -0.263016157989228, Phi-group-total
+// 0.319902319902320.
+TEST_F(DesignTest, GroupDesignReturnsItsComponentsAndTests) {
+    set_distances(3, [](int i, int j) {
+        static double const d[3][3] = {{0, 1, 3}, {1, 0, 2}, {3, 2, 0}};
+        return d[i][j];
+    });
+    set_data({{{0, 0, 1, 2}, {0, 1, 1}}, {{0, 1, 2, 2, 2}, {1, 2, 2}}});
+    run.NumPermutationsAMOVA = 20;  // 4 blocks of 6
+    initialize_ran3(-77);
+    auto engine = prepared();
+    ASSERT_EQ(engine->AMOVA_G_P_H(), 1);
+    AmovaDesignResult const& r = engine->design;
+    EXPECT_EQ(r.design, 5);
+    EXPECT_TRUE(r.computed);
+    EXPECT_TRUE(r.finished);
+    ASSERT_EQ(r.rows, 3);
+    int const df[3] = {1, 2, 11};
+    double const ss[3] = {2.079761904761904, 0.353571428571429, 7.7};
+    double const v[3] = {0.260696517412935, -0.145771144278607, 0.7};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(r.df[k], df[k]) << k;
+        EXPECT_NEAR(r.ss[k], ss[k], 1e-12) << k;
+        EXPECT_NEAR(r.v[k], v[k], 1e-12) << k;
+    }
+    EXPECT_NEAR(r.total_ss, 10.133333333333333, 1e-12);
+    EXPECT_NEAR(r.total_v, 0.814925373134328, 1e-12);
+    EXPECT_EQ(r.total_df, 14);
+    EXPECT_NEAR(r.FST, 0.141025641025641, 1e-12);
+    EXPECT_NEAR(r.FSC, -0.263016157989228, 1e-12);
+    EXPECT_NEAR(r.FCT, 0.319902319902320, 1e-12);
+    EXPECT_EQ(r.names, (std::vector<std::string>{"Aaa", "Bbb", "Ccc", "Ddd"}));
+
+    // The tests in their running order (Vc, Vb, Va), each with its P value
+    // from its own counts and its permuted values; the record holds the same.
+    EXPECT_EQ(r.permutations, 24);
+    EXPECT_TRUE(r.tests_finished);
+    ASSERT_EQ(r.tests.size(), 3u);
+    char const* const names[] = {"Vc", "Vb", "Va"};
+    for (std::size_t k = 0; k < 3; ++k) {
+        AmovaTestOutcome const& t = r.tests[k];
+        SCOPED_TRACE(names[k]);
+        EXPECT_STREQ(t.name, names[k]);
+        EXPECT_TRUE(t.complete);
+        EXPECT_EQ(t.values.size(), 24u);
+        EXPECT_DOUBLE_EQ(t.p, static_cast<double>(t.counted + t.equal) / 24);
+        long beyond = 0;
+        for (double x : t.values) beyond += k == 0 ? x < t.observed - 1e-10 : x > t.observed + 1e-10;
+        EXPECT_EQ(beyond, t.counted);
+        long in_classes = 0;
+        for (long c : t.classes) in_classes += c;
+        EXPECT_EQ(in_classes, 24);
+    }
+    EXPECT_EQ(record.P_FST, r.tests[0].p);
+    EXPECT_EQ(record.P_FSC, r.tests[1].p);
+    EXPECT_EQ(record.P_FCT, r.tests[2].p);
+    EXPECT_EQ(std::vector<double>(record.perm_values1.data, record.perm_values1.data + record.perm_values1.count),
+              r.tests[2].values);
+    EXPECT_EQ(record.SS1, r.ss[0]);
+    EXPECT_EQ(record.V2, r.v[1]);
+}
+
+// A design that gives up returns a result without components; one stopped
+// part of the way returns the tests it ran, the stopped one without a P.
+TEST_F(IndividualDesignTest, ResultOfADesignThatStops) {
+    set_data({{{0, 1}, {1, 1, 0}}});
+    auto failed = prepared();
+    EXPECT_EQ(failed->AMOVA_1G_P_I(), 0);
+    EXPECT_FALSE(failed->design.computed);
+    EXPECT_TRUE(failed->design.tests.empty());
+
+    run.NumPermutationsAMOVA = 10;
+    set_data({{popA, popB, popC}});
+    auto engine = prepared();
+    run.SigmHistoFileNames[2] = "";  // the third test (Vc) has no null-value file
+    EXPECT_EQ(engine->AMOVA_1G_P_I(), 0);
+    AmovaDesignResult const& r = engine->design;
+    EXPECT_TRUE(r.computed);
+    EXPECT_FALSE(r.finished);
+    EXPECT_FALSE(r.tests_finished);
+    ASSERT_EQ(r.tests.size(), 3u);
+    EXPECT_TRUE(r.tests[0].complete && r.tests[1].complete);
+    EXPECT_FALSE(r.tests[2].complete);
+    EXPECT_EQ(r.tests[2].values.size(), 12u);  // its permutations ran
+    // The batch line's P values (those of Va and Vb) were due after the second test.
+    EXPECT_TRUE(r.batch_p_due());
+}
+
+}  // namespace
+}  // namespace quintle

@@ -17,8 +17,10 @@
 #include "popstats/PopGenetics.h"
 #include "project/Project.h"
 #include "run/ProfileSettings.h"
+#include "run/task_bits.h"
 #include "summary_fixture.h"
 #include "sumstat/summary_frame.h"
+#include "sumstat/summary_neutrality.h"
 
 namespace quintle {
 namespace {
@@ -227,6 +229,268 @@ TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
         dashes(68);
     EXPECT_NE(text.find(basic), std::string::npos) << text;
 
+}
+
+// The values of the four standard tables, computed before any is written,
+// for unphased genotypes of standard data worked out by hand. Sample A: two
+// loci with H 0.5 and 0.25 (2 and 3 alleles); sample B: one locus only
+// (H 0, one allele), so the second locus is missing in B: its mean and
+// s.d. are N.A. Over all samples, locus 1 holds alleles 1 (10 copies) and
+// 2 (4): 14/13 * (1 - (10/14)^2 - (4/14)^2) = 40/91; locus 2 alleles 1 (5)
+// and 3 (3) and the missing-data allele: 8/7 * (1 - (5/8)^2 - (3/8)^2) =
+// 15/28, and 2 alleles, the missing-data one not counted.
+TEST_F(SummaryTables, StandardValuesComputedBeforeWriting) {
+    ProfileSettings::DataType = STANDARD;
+    s_.GenotypicData = 1;
+    s_.GameticPhase = 0;
+    Samples set;
+    set.MissingData = '?';
+    PopulDNA* a = dna("A", 8, 2, 0, 0, 0.0, 0.0, {0.5, 0.25}, {2, 3}, 0.375, 0.125, 2.5, 0.5);
+    PopulDNA* b = dna("B", 6, 1, 0, 0, 0.0, 0.0, {0.0}, {1}, 0.0, 0.0, 1.0, 0.0);
+    a->numLoci = 2, b->numLoci = 1;
+    a->numPolymorphicSites = 2, b->numPolymorphicSites = 0;
+    set.Populations.Add(a);
+    set.Populations.Add(b);
+    alleles(0, {{"1", 10}, {"2", 4}});
+    alleles(1, {{"1", 5}, {"3", 3}, {"?", 0}});
+
+    StandardDiversityValues const v = compute_standard_diversity(set, s_, nullptr);
+    EXPECT_TRUE(output().empty());  // computing writes nothing
+
+    EXPECT_EQ(v.copies.values, (std::vector<double>{8, 6}));
+    EXPECT_DOUBLE_EQ(v.copies.mean, 7);
+    EXPECT_NEAR(v.copies.sd, std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(v.loci.values, (std::vector<double>{2, 1}));
+    EXPECT_EQ(v.polymorphic.values, (std::vector<double>{2, 0}));
+
+    ASSERT_EQ(v.het.size(), 2u);
+    EXPECT_TRUE(v.het[0].meanSdKnown);
+    EXPECT_DOUBLE_EQ(v.het[0].mean, 0.25);
+    EXPECT_NEAR(v.het[0].sd, std::sqrt(0.125), 1e-12);
+    EXPECT_NEAR(v.het[0].total, 40.0 / 91, 1e-12);
+    EXPECT_FALSE(v.het[1].meanSdKnown);
+    EXPECT_TRUE(std::isnan(v.het[1].values[1]));
+    EXPECT_NEAR(v.het[1].total, 15.0 / 28, 1e-12);
+    EXPECT_TRUE(v.hetTotals);
+    EXPECT_NEAR(v.hetMean.total, (40.0 / 91 + 15.0 / 28) / 2, 1e-12);
+    EXPECT_NEAR(v.hetSd.total, sampleSd({40.0 / 91, 15.0 / 28}), 1e-12);
+    EXPECT_EQ(v.hetSd.values, (std::vector<double>{0.125, 0.0}));
+
+    // Theta(H) = 1/(1 - H) - 1 under the infinite-allele model: locus 1
+    // gives 1 and 0; locus 2 only A's 1/3, whose s.d. is 0.
+    ASSERT_TRUE(v.theta);
+    ASSERT_EQ(v.thetaRows.size(), 2u);
+    EXPECT_DOUBLE_EQ(v.thetaRows[0].mean, 0.5);
+    EXPECT_NEAR(v.thetaRows[0].sd, std::sqrt(0.5), 1e-12);
+    EXPECT_TRUE(v.thetaRows[1].meanSdKnown);
+    EXPECT_NEAR(v.thetaRows[1].mean, 1.0 / 3, 1e-12);
+    EXPECT_EQ(v.thetaRows[1].sd, 0.0);
+    EXPECT_NEAR(v.thetaFromMeanH.values[0], 0.6, 1e-12);  // 1/(1 - 0.375) - 1
+
+    ASSERT_EQ(v.alleles.size(), 2u);
+    EXPECT_EQ(v.totalAlleles, (std::vector<double>{2, 2}));
+    EXPECT_DOUBLE_EQ(v.alleles[0].mean, 1.5);
+    EXPECT_FALSE(v.alleles[1].meanSdKnown);
+    EXPECT_DOUBLE_EQ(v.allelesMean.total, 2.0);
+    EXPECT_EQ(v.allelesSd.total, 0.0);
+
+    // What the statistics line takes: unphased genotypes give H and K as
+    // the means over loci; K's total over all loci; no haplotype list.
+    EXPECT_EQ(v.h, (std::vector<double>{0.375, 0.0}));
+    EXPECT_EQ(v.hSd, (std::vector<double>{0.125, 0.0}));
+    EXPECT_DOUBLE_EQ(v.meanH, 0.1875);
+    EXPECT_EQ(v.k, (std::vector<double>{2.5, 1.0}));
+    EXPECT_EQ(v.kSd, (std::vector<double>{0.5, 0.0}));
+    EXPECT_DOUBLE_EQ(v.meanK, 1.75);
+    EXPECT_NEAR(v.sdK, sampleSd({2.5, 1.0}), 1e-12);
+    ASSERT_TRUE(v.totK);
+    EXPECT_DOUBLE_EQ(*v.totK, 2.0);
+    EXPECT_FALSE(v.haplotypeListSize);
+
+    SummaryLine line;
+    take_standard_diversity(line, v);
+    EXPECT_EQ(*line.k, v.k);
+    EXPECT_EQ(*line.totH, v.totH);
+    EXPECT_TRUE(line.sSd && line.sSd->empty());
+    EXPECT_FALSE(line.totS);  // not a value of these tables
+
+    // The writer prints the values it is given: B's missing locus as N.A.
+    write_standard_diversity(set, s_, result_, 12, v);
+    std::string const text = output();
+    EXPECT_NE(text.find(r("2", 6) + num(0.25, 5) + r("N.A.", 12) + r("N.A.", 12) + r("N.A.", 12) +
+                        num(15.0 / 28, 5) + "\n"),
+              std::string::npos)
+        << text;
+}
+
+// The neutrality rows are computed before they are written: Tajima's D
+// -1.5, 0.5, 1 gives mean 0 and s.d. sqrt(1.75) (hand calculation:
+// squares 2.25 + 0.25 + 1 over 2); a P value not computed (-1) shows as
+// N.A. and hides its row's mean; Fu's FS P value of -0.5 counts as a value
+// (only -1 and below mean none).
+TEST_F(SummaryTables, NeutralityRowsAndLineValuesComputedBeforeWriting) {
+    ProfileSettings::DataType = DNA;
+    s_.TaskNumber = task_tajima | task_fu_fs;
+    Samples set;
+    double const D[3] = {-1.5, 0.5, 1.0}, P[3] = {0.03, -1.0, 0.4}, FS[3] = {2.0, -3.0, 4.0},
+                 FSP[3] = {0.5, -0.5, 0.25};
+    for (int i = 0; i < 3; ++i) {
+        PopulDNA* p = dna(i == 0 ? "a" : i == 1 ? "b" : "c", 10, 1, 3, 2, 0, 0, {}, {}, 0, 0, 0, 0);
+        p->tajimaD = D[i];
+        p->tajimaP = P[i];
+        p->fuFs = FS[i];
+        p->fuFsP = FSP[i];
+        p->thetaPi = 1.0;
+        set.Populations.Add(p);
+    }
+    NeutralityTables const t = compute_neutrality_tables(set, s_);
+    EXPECT_TRUE(output().empty());
+    ASSERT_TRUE(t.d && t.fs);
+    EXPECT_EQ(*t.d, (std::vector<double>{-1.5, 0.5, 1.0}));
+    EXPECT_DOUBLE_EQ(t.meanD, 0.0);
+    EXPECT_NEAR(t.sdD, std::sqrt(1.75), 1e-12);
+    EXPECT_NEAR(t.meanFS, 1.0, 1e-12);
+    EXPECT_NEAR(t.sdFS, std::sqrt(13.0), 1e-12);  // (1 + 16 + 9) / 2
+
+    auto row = [&t](char const* label) -> NeutralityRow const* {
+        for (NeutralityPiece const& p : t.pieces)
+            if (p.what == NeutralityPiece::What::row && p.row.label == label) return &p.row;
+        return nullptr;
+    };
+    NeutralityRow const* p = row("Tajima's D p-value");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->missing, (std::vector<bool>{false, true, false}));
+    EXPECT_TRUE(p->hide);
+    NeutralityRow const* fsp = row("FS p-value");
+    ASSERT_NE(fsp, nullptr);
+    EXPECT_EQ(fsp->missing, (std::vector<bool>{false, false, false}));
+    EXPECT_FALSE(fsp->hide);
+    EXPECT_NEAR(fsp->mean, 0.25 / 3, 1e-12);
+    EXPECT_EQ(row("Observed F value"), nullptr);  // the Ewens-Watterson test was not asked
+
+    SummaryLine line;
+    take_neutrality_line(line, t);
+    EXPECT_EQ(*line.fs, *t.fs);
+    EXPECT_TRUE(line.dSd && line.dSd->empty());
+
+    // Microsatellite data have neither block.
+    ProfileSettings::DataType = MICROSAT;
+    NeutralityTables const none = compute_neutrality_tables(set, s_);
+    EXPECT_TRUE(none.pieces.empty());
+    EXPECT_FALSE(none.d);
+}
+
+// The microsatellite tables' values, worked out by hand. Sample A: size
+// ranges 4 and 2 (sizes 106..110, 48..50), Garza-Williamson indices 0.6
+// and 1; sample B: ranges 6 and 0 (106..112, 47), indices 0.5 and 1. The
+// pooled ranges are 112 - 106 = 6 and 50 - 47 = 3; with 4 and 3 alleles in
+// all, the pooled index is (4/7 + 3/4) / 2 = 37/56. The modified index
+// scales each index by (range + 1) / (pooled range + 1): A 3/7 and 3/4, B
+// 1/2 and 1/4.
+TEST_F(SummaryTables, MicrosatelliteValuesComputedBeforeWriting) {
+    Samples set;
+    PopulDNA* a = dna("A", 10, 2, 0, 0, 0, 0, {}, {}, 0, 0, 0, 0);
+    PopulDNA* b = dna("B", 10, 2, 0, 0, 0, 0, {}, {}, 0, 0, 0, 0);
+    fill(a->locusAllelicRange, {4, 2});
+    fill(a->locusMinAlleleSize, {106, 48});
+    fill(a->locusMaxAlleleSize, {110, 50});
+    fill(a->locusGarzaWilliamson, {0.6, 1.0});
+    fill(b->locusAllelicRange, {6, 0});
+    fill(b->locusMinAlleleSize, {106, 47});
+    fill(b->locusMaxAlleleSize, {112, 47});
+    fill(b->locusGarzaWilliamson, {0.5, 1.0});
+    a->meanAllelicRange = 3, b->meanAllelicRange = 3;
+    a->meanGW = 0.8, b->meanGW = 0.75;
+    set.Populations.Add(a);
+    set.Populations.Add(b);
+
+    MicrosatSummaryValues const v = compute_microsat_summary(set, {4, 3});
+    EXPECT_TRUE(output().empty());
+    ASSERT_EQ(v.range.size(), 2u);
+    EXPECT_EQ(v.range[0].values, (std::vector<double>{4, 6}));
+    EXPECT_DOUBLE_EQ(v.range[0].mean, 5);
+    EXPECT_NEAR(v.range[0].sd, std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(v.range[0].total, 6);
+    EXPECT_EQ(v.range[1].total, 3);
+    EXPECT_DOUBLE_EQ(v.rangeMean.total, 4.5);
+    EXPECT_NEAR(v.rangeSd.total, std::sqrt(4.5), 1e-12);
+    EXPECT_NEAR(v.totGW, 37.0 / 56, 1e-12);
+    EXPECT_NEAR(v.gwMean.mean, 0.775, 1e-12);
+
+    ASSERT_EQ(v.ngw.size(), 2u);
+    EXPECT_NEAR(v.ngw[0].values[0], 3.0 / 7, 1e-12);
+    EXPECT_NEAR(v.ngw[0].values[1], 0.5, 1e-12);
+    EXPECT_NEAR(v.ngw[1].values[0], 0.75, 1e-12);
+    EXPECT_NEAR(v.ngw[1].values[1], 0.25, 1e-12);
+    EXPECT_NEAR(v.ngwMean.values[0], 33.0 / 56, 1e-12);
+    EXPECT_NEAR(v.ngwMean.values[1], 0.375, 1e-12);
+    EXPECT_NEAR(v.ngwSd.values[0], 9.0 / 28 / std::sqrt(2.0), 1e-12);
+    EXPECT_NEAR(v.ngwSd.values[1], 0.25 / std::sqrt(2.0), 1e-12);
+    // The samples keep their mean modified index.
+    EXPECT_NEAR(a->meanModifiedGW, 33.0 / 56, 1e-12);
+    EXPECT_NEAR(b->meanModifiedGWSd, 0.25 / std::sqrt(2.0), 1e-12);
+
+    SummaryLine line;
+    take_microsat_summary(line, v);
+    EXPECT_EQ(*line.r, (std::vector<double>{3, 3}));
+    EXPECT_DOUBLE_EQ(*line.totR, 4.5);
+    EXPECT_NEAR(*line.meanNGW, (33.0 / 56 + 0.375) / 2, 1e-12);
+    EXPECT_NEAR(*line.totGW, 37.0 / 56, 1e-12);
+}
+
+// The molecular diversity table's values, computed before it is written:
+// DNA counts per sample with their means (transitions 3 and 5: mean 4, s.d.
+// sqrt 2), Pi 1.5 and 2.5 for the line, and Theta_S not computed in one
+// sample (-1): N.A. there, and N.A. for its mean and s.d.; RFLP data give
+// Pi to the line but no count rows.
+TEST_F(SummaryTables, MolecularValuesComputedBeforeWriting) {
+    ProfileSettings::DataType = DNA;
+    s_.ComputeTheta = 2;  // Theta_S and its s.d. only
+    Samples set;
+    PopulDNA* a = dna("A", 10, 20, 4, 3, 0, 0, {}, {}, 0, 0, 0, 0);
+    PopulDNA* b = dna("B", 8, 20, 6, 4, 0, 0, {}, {}, 0, 0, 0, 0);
+    a->numTransitions = 3, b->numTransitions = 5;
+    a->numIndelSites = 1, b->numIndelSites = 0;
+    a->meanPairwiseDiff = 1.5, b->meanPairwiseDiff = 2.5;
+    a->thetaS = 1.2, b->thetaS = -1.0;
+    set.Populations.Add(a);
+    set.Populations.Add(b);
+
+    MolecularDiversityValues const v = compute_molecular_diversity(set, s_);
+    EXPECT_TRUE(output().empty());
+    ASSERT_TRUE(v.dnaRows);
+    ASSERT_EQ(v.counts.size(), 7u);
+    EXPECT_EQ(v.counts[0].values, (std::vector<double>{3, 5}));
+    EXPECT_DOUBLE_EQ(v.counts[0].mean, 4);
+    EXPECT_NEAR(v.counts[0].sd, std::sqrt(2.0), 1e-12);
+    EXPECT_EQ(v.counts[6].values, (std::vector<double>{4, 6}));  // substitution sites
+    EXPECT_EQ(v.indelSites.values, (std::vector<double>{1, 0}));
+    EXPECT_DOUBLE_EQ(v.pi.mean, 2.0);
+    EXPECT_FALSE(v.pooledSites);  // no list of polymorphic sites
+    ASSERT_EQ(v.theta.size(), 2u);  // Theta_S and its s.d., not computed in either sample
+    EXPECT_STREQ(v.theta[0].label, "Theta_S");
+    EXPECT_EQ(v.theta[1].missing, (std::vector<bool>{true, true}));
+    EXPECT_EQ(v.theta[0].missing, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(v.theta[0].row.meanSdKnown);
+
+    SummaryLine line;
+    take_molecular_diversity(line, v);
+    EXPECT_EQ(*line.pi, (std::vector<double>{1.5, 2.5}));
+    EXPECT_NEAR(*line.sdPi, std::sqrt(0.5), 1e-12);
+    EXPECT_EQ(*line.privS, v.privateSites.values);
+    EXPECT_FALSE(line.totS);
+
+    write_molecular_diversity(set, s_, result_, 12, v);
+    std::string const text = output();
+    EXPECT_NE(text.find(r("Theta_S", 25) + num(1.2, 5) + r("N.A.", 12) + r("N.A.", 12) + r("N.A.", 12) + "\n"),
+              std::string::npos)
+        << text;
+
+    ProfileSettings::DataType = RFLP;
+    MolecularDiversityValues const rflp = compute_molecular_diversity(set, s_);
+    EXPECT_FALSE(rflp.dnaRows);
+    EXPECT_TRUE(rflp.piOnLine);
+    EXPECT_TRUE(rflp.counts.empty());
 }
 
 }  // namespace
