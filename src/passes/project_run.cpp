@@ -60,17 +60,6 @@ std::string without_extension(my_string const& name) {
     return base.c_str();
 }
 
-char const* data_type_name(TDataType type) {
-    switch (type) {
-        case DNA: return "DNA";
-        case RFLP: return "RFLP";
-        case MICROSAT: return "MICROSAT";
-        case STANDARD: return "STANDARD";
-        case FREQUENCY: return "FREQUENCY";
-    }
-    return "";
-}
-
 }  // namespace
 
 std::string computing_time_text(std::int64_t ms) {
@@ -277,7 +266,8 @@ void Project::print_project_information(std::ostream& out) {
 
     out << "\nProject information:" << "\n--------------------\n";
     out << "\tNbSamples      =  " << NbSamples << "\n";
-    out << "\tDataType       =  " << data_type_name(samples->dataType) << "\n";
+    char const* const type = data_type_name(samples->dataType);
+    out << "\tDataType       =  " << (type != nullptr ? type : "") << "\n";
     out << "\tGenotypicData  =  " << GenotypicData << "\n";
     if (GenotypicData != 0) {
         out << "\tGameticPhase   =  " << GameticPhase << "\n";

@@ -45,17 +45,6 @@ std::string name_on_line(std::string const& line) {
     return text;
 }
 
-char const* data_type_name(int type) {
-    switch (type) {
-        case DNA: return "DNA";
-        case RFLP: return "RFLP";
-        case MICROSAT: return "MICROSAT";
-        case STANDARD: return "STANDARD";
-        case FREQUENCY: return "FREQUENCY";
-        default: return nullptr;
-    }
-}
-
 void write_profile_keys(std::ostream& out, ProfileSettings const& p) {
     out << p.Title << "=Title;\n";
     out << p.NbSamples << "=NbSamples;\n";

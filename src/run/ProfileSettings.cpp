@@ -11,6 +11,17 @@
 namespace quintle {
 
 TDataType ProfileSettings::DataType = STANDARD;
+
+char const* data_type_name(int type) {
+    switch (type) {
+        case DNA: return "DNA";
+        case RFLP: return "RFLP";
+        case MICROSAT: return "MICROSAT";
+        case STANDARD: return "STANDARD";
+        case FREQUENCY: return "FREQUENCY";
+        default: return nullptr;
+    }
+}
 char ProfileSettings::LocusSeparator = 0;
 
 namespace {

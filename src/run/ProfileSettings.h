@@ -30,6 +30,10 @@ class settings;
 // nothing by the profile writer).
 enum TDataType : int { DNA = 0, RFLP = 1, MICROSAT = 2, STANDARD = 3, FREQUENCY = 4 };
 
+// The keyword of a data type as the project file writes it; null for a
+// value that is none of them.
+char const* data_type_name(int type);
+
 inline constexpr TDataType DataTypeDefault = STANDARD;
 inline constexpr std::int32_t GenotypicDataDefault = 0;
 inline constexpr std::int32_t GameticPhaseDefault = 1;

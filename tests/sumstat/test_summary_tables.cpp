@@ -240,7 +240,6 @@ TEST_F(SummaryTables, HaplotypicDnaTablesAndTheirValues) {
 // and 3 (3) and the missing-data allele: 8/7 * (1 - (5/8)^2 - (3/8)^2) =
 // 15/28, and 2 alleles, the missing-data one not counted.
 TEST_F(SummaryTables, StandardValuesComputedBeforeWriting) {
-    ProfileSettings::DataType = STANDARD;
     s_.GenotypicData = 1;
     s_.GameticPhase = 0;
     Samples set;
@@ -254,6 +253,7 @@ TEST_F(SummaryTables, StandardValuesComputedBeforeWriting) {
     alleles(0, {{"1", 10}, {"2", 4}});
     alleles(1, {{"1", 5}, {"3", 3}, {"?", 0}});
 
+    set.set_data_context(STANDARD, '\0');
     StandardDiversityValues const v = compute_standard_diversity(set, s_, nullptr);
     EXPECT_TRUE(output().empty());  // computing writes nothing
 
@@ -329,7 +329,6 @@ TEST_F(SummaryTables, StandardValuesComputedBeforeWriting) {
 // N.A. and hides its row's mean; Fu's FS P value of -0.5 counts as a value
 // (only -1 and below mean none).
 TEST_F(SummaryTables, NeutralityRowsAndLineValuesComputedBeforeWriting) {
-    ProfileSettings::DataType = DNA;
     s_.TaskNumber = task_tajima | task_fu_fs;
     Samples set;
     double const D[3] = {-1.5, 0.5, 1.0}, P[3] = {0.03, -1.0, 0.4}, FS[3] = {2.0, -3.0, 4.0},
@@ -343,6 +342,7 @@ TEST_F(SummaryTables, NeutralityRowsAndLineValuesComputedBeforeWriting) {
         p->thetaPi = 1.0;
         set.Populations.Add(p);
     }
+    set.set_data_context(DNA, '\0');
     NeutralityTables const t = compute_neutrality_tables(set, s_);
     EXPECT_TRUE(output().empty());
     ASSERT_TRUE(t.d && t.fs);
@@ -374,7 +374,7 @@ TEST_F(SummaryTables, NeutralityRowsAndLineValuesComputedBeforeWriting) {
     EXPECT_TRUE(line.dSd && line.dSd->empty());
 
     // Microsatellite data have neither block.
-    ProfileSettings::DataType = MICROSAT;
+    set.set_data_context(MICROSAT, '\0');
     NeutralityTables const none = compute_neutrality_tables(set, s_);
     EXPECT_TRUE(none.pieces.empty());
     EXPECT_FALSE(none.d);
@@ -444,7 +444,6 @@ TEST_F(SummaryTables, MicrosatelliteValuesComputedBeforeWriting) {
 // sample (-1): N.A. there, and N.A. for its mean and s.d.; RFLP data give
 // Pi to the line but no count rows.
 TEST_F(SummaryTables, MolecularValuesComputedBeforeWriting) {
-    ProfileSettings::DataType = DNA;
     s_.ComputeTheta = 2;  // Theta_S and its s.d. only
     Samples set;
     PopulDNA* a = dna("A", 10, 20, 4, 3, 0, 0, {}, {}, 0, 0, 0, 0);
@@ -456,6 +455,7 @@ TEST_F(SummaryTables, MolecularValuesComputedBeforeWriting) {
     set.Populations.Add(a);
     set.Populations.Add(b);
 
+    set.set_data_context(DNA, '\0');
     MolecularDiversityValues const v = compute_molecular_diversity(set, s_);
     EXPECT_TRUE(output().empty());
     ASSERT_TRUE(v.dnaRows);
@@ -486,7 +486,7 @@ TEST_F(SummaryTables, MolecularValuesComputedBeforeWriting) {
               std::string::npos)
         << text;
 
-    ProfileSettings::DataType = RFLP;
+    set.set_data_context(RFLP, '\0');
     MolecularDiversityValues const rflp = compute_molecular_diversity(set, s_);
     EXPECT_FALSE(rflp.dnaRows);
     EXPECT_TRUE(rflp.piOnLine);
