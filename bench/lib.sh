@@ -151,31 +151,29 @@ write_bench_ssdefs() {
 
 # Paired timing of two whole commands, A B A B ...: `paired_times RUNS
 # "COMMAND_A" "COMMAND_B"` (each a string run by sh in the current folder,
-# output thrown away) prints the median processor seconds (user + system)
-# of each and the median of the per-pair ratios A/B, so that a drift in the
+# output thrown away) prints the median processor seconds (user + system,
+# from the kernel's accounting of the finished child, to the microsecond) of
+# each and the median of the per-pair ratios A/B, so that a drift in the
 # machine's speed moves both sides of a ratio alike.
 paired_times() {
-    local runs="$1" a="$2" b="$3" i out
-    out="$(mktemp)"
-    for ((i = 0; i < runs; i++)); do
-        /usr/bin/time -f "A %U %S" -a -o "$out" sh -c "$a" >/dev/null 2>&1 || echo "A failed" >>"$out"
-        /usr/bin/time -f "B %U %S" -a -o "$out" sh -c "$b" >/dev/null 2>&1 || echo "B failed" >>"$out"
-    done
-    python3 - "$out" <<'PY'
-import statistics, sys
-rows = [l.split() for l in open(sys.argv[1]) if l[:1] in "AB"]
-if any(r[1] == "failed" for r in rows):
-    print("  a run failed"); sys.exit(1)
-a = [float(r[1]) + float(r[2]) for r in rows if r[0] == "A"]
-b = [float(r[1]) + float(r[2]) for r in rows if r[0] == "B"]
+    python3 - "$@" <<'PY'
+import os, statistics, subprocess, sys
+runs, cmds = int(sys.argv[1]), {"A": sys.argv[2], "B": sys.argv[3]}
+times = {"A": [], "B": []}
+for _ in range(runs):
+    for k in "AB":
+        proc = subprocess.Popen(["sh", "-c", cmds[k]], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(proc.pid, 0)
+        if os.waitstatus_to_exitcode(status) != 0:
+            print("  %s failed (exit %d)" % (k, os.waitstatus_to_exitcode(status)))
+            sys.exit(1)
+        times[k].append(usage.ru_utime + usage.ru_stime)
+a, b = times["A"], times["B"]
 ratios = [x / y for x, y in zip(a, b) if y > 0]
-line = "  A median %.3f s, B median %.3f s" % (statistics.median(a), statistics.median(b))
+line = "  A median %.4f s, B median %.4f s" % (statistics.median(a), statistics.median(b))
 if ratios:
     line += ", A/B median of %d pairs %.3f (%.3f .. %.3f)" % (
         len(ratios), statistics.median(ratios), min(ratios), max(ratios))
 print(line)
 PY
-    local status=$?
-    rm -f "$out"
-    return $status
 }
