@@ -59,12 +59,12 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     d.add("111", "111");
     d.add("011", "011");
     auto S = d.sample();
-    TGenotIndividual::alpha = 1.0;
-    TGenotIndividual::epsilon = 0.5;
-    TGenotIndividual::gamma = 0.0;
-    TGenotIndividual::winAroundHetSites = 0;
+    S->phasing.alpha = 1.0;
+    S->phasing.epsilon = 0.5;
+    S->phasing.gamma = 0.0;
+    S->phasing.winAroundHetSites = 0;
     TGenotIndividual& F = S->current[0];
-    ASSERT_TRUE(F.checkIfAmbiguousAndFillArrays());
+    ASSERT_TRUE(F.checkIfAmbiguousAndFillArrays(0));
     vosk_test::RecordedStream const stream(31, 60);
 
     // Update 1: visiting order 0, 2, 1 (draws 1-3), all first visits.
@@ -82,8 +82,8 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     expect_record(F.window1[2], {1, 2, 2, 4.0});
     EXPECT_EQ(F.window2[0].start, -1);
     EXPECT_EQ(F.window2[2].support, 0.0);
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, 1);
-    EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, 2);
+    EXPECT_EQ(S->updates.accepted, 1);
+    EXPECT_EQ(S->updates.rejected, 2);
 
     // Update 2: order 1, 2, 0. Site 1 takes record 1 (0-1), grows right
     // with no draw (the only way), keeps it (r0 0.667, r' 1.0, u 0.332 <
@@ -97,8 +97,8 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     expect_record(F.window1[0], {0, 3, 3, std::sqrt(12.0)});
     expect_record(F.window1[1], {0, 2, 2, 4.0});
     expect_record(F.window1[2], {1, 2, 2, 4.0});
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, 3);
-    EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, 3);
+    EXPECT_EQ(S->updates.accepted, 3);
+    EXPECT_EQ(S->updates.rejected, 3);
 
     // Update 3: site 0's window 0-2 holds three heterozygous sites, so its
     // right end may go (no choice draw): q = 0, adopted (back to 0-1).
@@ -106,8 +106,8 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     EXPECT_EQ(text_of(F.gamete1) + "/" + text_of(F.gamete2), "110/001");
     EXPECT_EQ(stream.made(), 36);
     expect_record(F.window1[0], {0, 2, 2, 4.0});
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, 4);
-    EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, 5);
+    EXPECT_EQ(S->updates.accepted, 4);
+    EXPECT_EQ(S->updates.rejected, 5);
 }
 
 // The recombination update on the same individual after its first visits
@@ -141,21 +141,21 @@ TEST(VoskUpdate, RecombinationStepExchangesTails) {
         d.add("111", "111");
         d.add("011", "011");
         auto S = d.sample();
-        TGenotIndividual::alpha = 1.0;
-        TGenotIndividual::epsilon = 0.5;
-        TGenotIndividual::gamma = 0.0;
-        TGenotIndividual::winAroundHetSites = 0;
+        S->phasing.alpha = 1.0;
+        S->phasing.epsilon = 0.5;
+        S->phasing.gamma = 0.0;
+        S->phasing.winAroundHetSites = 0;
         TGenotIndividual& F = S->current[0];
-        F.checkIfAmbiguousAndFillArrays();
+        F.checkIfAmbiguousAndFillArrays(0);
         vosk_test::RecordedStream const stream(c.seed, 40);
         F.buildLocalGenotype_Zorvel_simple_around_het_loci(S.get(), 0);
         EXPECT_EQ(text_of(F.gamete1) + "/" + text_of(F.gamete2), c.afterFirst);
-        TGenotIndividual::numAcceptedGibbsUpdates = TGenotIndividual::numRejectedGibbsUpdates = 0;
+        S->updates = PhasingCounters{};
         F.buildLocalGenotype_Zorvel_simple_around_het_loci_with_rec_step(S.get(), 0);
         EXPECT_EQ(text_of(F.gamete1) + "/" + text_of(F.gamete2), c.after);
         EXPECT_EQ(stream.made(), 17);
-        EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, c.accepted);
-        EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, c.rejected);
+        EXPECT_EQ(S->updates.accepted, c.accepted);
+        EXPECT_EQ(S->updates.rejected, c.rejected);
         // Both records of a site receive the window used; only the chosen
         // one its support.
         expect_record(F.window1[0], {0, 2, 2, 4.0});
@@ -227,8 +227,8 @@ TEST_F(VoskRun, CountersCoverTheSamplingOnly) {
     d.add("0000", "0000");
     d.add("1110", "1110");
     EXPECT_EQ(run(), 1);
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates + TGenotIndividual::numRejectedGibbsUpdates, 3 * 10 * 20);
-    EXPECT_TRUE(TGenotIndividual::siteWeight.empty());
+    EXPECT_EQ(pop.genotSample->updates.accepted + pop.genotSample->updates.rejected, 3 * 10 * 20);
+    EXPECT_TRUE(pop.genotSample->phasing.siteWeight.empty());
 }
 
 TEST_F(VoskRun, ReportTextsAndWidths) {
@@ -282,7 +282,7 @@ TEST_F(VoskRun, NoAmbiguousIndividual) {
     EXPECT_NE(r.find("Num. ambiguous individuals : 0\n"), std::string::npos);
     EXPECT_NE(r.find("\n NO AMBIGUOUS INDIVIDUALS IN THIS SAMPLE, PHASE ESTIMATION SKIPPED\n\n"), std::string::npos);
     EXPECT_EQ(r.find("List of estimated haplotype frequencies"), std::string::npos);
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates + TGenotIndividual::numRejectedGibbsUpdates, 0);
+    EXPECT_EQ(pop.genotSample->updates.accepted + pop.genotSample->updates.rejected, 0);
     // Every phase file has the note, then the individuals as they are, so
     // that it reads back as the sample.
     for (int k = 0; k <= 2; ++k) {
