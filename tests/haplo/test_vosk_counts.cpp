@@ -53,7 +53,6 @@ protected:
     }
 
     test::ProfileGuard profile{DNA};
-    vosk_test::SamplerValues restore;
     vosk_test::Individuals d{4};
     std::unique_ptr<TGenotSample> s;
 };
@@ -174,7 +173,6 @@ void expect_near_all(Eight const& got, Eight const& want) {
 
 TEST(VoskCounts, AgreeWithThePlainRuleOnRandomSamples) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(20250);
     for (int round = 0; round < 24; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
@@ -223,7 +221,6 @@ TEST(VoskCounts, AgreeWithThePlainRuleOnRandomSamples) {
 // what a count of its own gives, to the last bit.
 TEST(VoskCounts, WindowsCountedTogetherEqualWindowsCountedAlone) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(77);
     for (bool withMissing : {false, true}) {
         vosk_test::Individuals d(12);
@@ -275,7 +272,6 @@ TEST(VoskCounts, WindowsCountedTogetherEqualWindowsCountedAlone) {
 // it counts).
 TEST(VoskCounts, WindowsOfAVisitEqualWindowsCountedAlone) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(91);
     for (auto [withMissing, n] : {std::pair{false, 20}, {false, 50}, {false, 70}, {true, 50}}) {
         vosk_test::Individuals d(12);
@@ -367,7 +363,6 @@ TEST(VoskCounts, MatchesOfTwoPartsJoinedEqualOneFold) {
 // one, two and three words of gametes, against the plain rule.
 TEST(VoskCounts, VisitsOfLongWindowsFollowThePlainRule) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(577);
     constexpr int loci = 14;
     for (int n : {20, 50, 70}) {
@@ -414,7 +409,6 @@ TEST(VoskCounts, VisitsOfLongWindowsFollowThePlainRule) {
 // between visits, and are made anew after another individual's exchange.
 TEST(VoskCounts, VisitCountsFollowExchanges) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(17);
     for (int n : {20, 50, 70}) {
         vosk_test::Individuals d(10);

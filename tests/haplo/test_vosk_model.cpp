@@ -54,7 +54,6 @@ TEST(VoskSample, KeepsLociOfTwoRealAllelesAndTakesTheFirstRealOneAsReference) {
 
 TEST(VoskSample, WithoutPolymorphicLociStoresNothingAndNobodyIsAmbiguous) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     Individuals d(3);
     d.add("AC?", "AC?");
     d.add("A?T", "ACT");
@@ -68,7 +67,6 @@ TEST(VoskSample, WithoutPolymorphicLociStoresNothingAndNobodyIsAmbiguous) {
 
 TEST(VoskSample, MicrosatelliteMissingAllelesHaveNoSize) {
     test::ProfileGuard profile(MICROSAT);
-    vosk_test::SamplerValues restore;
     Individuals d(3);
     d.add({"120", "130", "?"}, {"?", "134", "150"});
     d.add({"124", "130", "152"}, {"120", "134", "150"});
@@ -104,7 +102,6 @@ struct LocalCase {
 
 TEST(VoskIndividual, HeterozygousSitesAndLocalLoci) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     int const M = -1;
     std::vector<LocalCase> const cases = {
         {"zone 0: the heterozygous sites alone",
@@ -181,7 +178,6 @@ TGenotIndividual phase(std::vector<int> g1, std::vector<int> g2, int count = 0) 
 
 TEST(VoskIndividual, CopiesThePhaseButNotTheWindows) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     TGenotIndividual source;
     source.allocateLoci(3, false);
     source.gamete1.alleles = {1, 1, 2};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -51,7 +52,6 @@ void expect_record(VoskWindow const& w, Record const& r) {
 // again with a separate python3 transcription of the update.
 TEST(VoskUpdate, FollowsTheRecordedStream) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     Individuals d(3);
     d.add("000", "111");
     d.add("000", "000");
@@ -130,7 +130,6 @@ struct RecombinationCase {
 
 TEST(VoskUpdate, RecombinationStepExchangesTails) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     for (RecombinationCase const& c :
          {RecombinationCase{38, "111/000", "111/000", 0, 3}, RecombinationCase{39, "110/001", "100/011", 2, 1}}) {
         SCOPED_TRACE(c.seed);
@@ -164,6 +163,66 @@ TEST(VoskUpdate, RecombinationStepExchangesTails) {
         expect_record(F.window2[1], {1, 2, 2, 4.0});
         expect_record(F.window2[2], {1, 2, 2, 0.0});
     }
+}
+
+// Two samples with their own settings side by side: each one's updates use
+// its own alpha and count into its own counters, as in a run of it alone.
+struct Outcome {
+    std::string phases;
+    std::int64_t accepted = 0;
+    std::int64_t rejected = 0;
+    bool operator==(Outcome const&) const = default;
+};
+
+void prepare(TGenotSample& S, double alpha) {
+    S.phasing.alpha = alpha;
+    S.phasing.epsilon = 0.5;
+    S.phasing.gamma = 0.0;
+    S.phasing.winAroundHetSites = 1;
+    for (TGenotIndividual& g : S.current) g.checkIfAmbiguousAndFillArrays(1);
+}
+
+Outcome updates_of(TGenotSample& S, long seed) {
+    initialize_ran3(-seed);
+    for (int k = 0; k < 40; ++k)
+        for (int i = 0; i < 2; ++i)
+            S.current[static_cast<std::size_t>(i)].buildLocalGenotype_Zorvel_simple_around_het_loci(&S, i);
+    Outcome o{"", S.updates.accepted, S.updates.rejected};
+    for (int i = 0; i < 2; ++i) {
+        TGenotIndividual const& g = S.current[static_cast<std::size_t>(i)];
+        o.phases += text_of(g.gamete1) + "/" + text_of(g.gamete2) + " ";
+    }
+    return o;
+}
+
+TEST(VoskSampler, SamplesKeepTheirOwnSettingsAndCounters) {
+    test::ProfileGuard profile(DNA);
+    Individuals d(5);
+    d.add("01010", "10101");
+    d.add("00110", "11001");
+    d.add("00000", "00000");
+    d.add("01010", "01010");
+    d.add("11111", "11111");
+    d.add("10101", "10101");
+    auto alone = [&](double alpha) {
+        auto S = d.sample();
+        prepare(*S, alpha);
+        return updates_of(*S, 41);
+    };
+    Outcome const small = alone(0.01);
+    Outcome const large = alone(50.0);
+    // The settings matter here: otherwise the test below proves nothing.
+    ASSERT_NE(small, large);
+
+    auto A = d.sample();
+    auto B = d.sample();
+    prepare(*A, 0.01);
+    prepare(*B, 50.0);
+    EXPECT_EQ(updates_of(*A, 41), small);
+    EXPECT_EQ(updates_of(*B, 41), large);
+    EXPECT_EQ(A->updates.accepted, small.accepted);
+    EXPECT_EQ(A->updates.rejected, small.rejected);
+    EXPECT_EQ(A->phasing.alpha, 0.01);
 }
 
 // ---------------------------------------------------------------------------
@@ -214,7 +273,6 @@ protected:
 
     test::LogGuard log{"quintle_vosk"};
     test::ProfileGuard profile{DNA};
-    vosk_test::SamplerValues restore;
     Individuals d{4};
     PopGenetics pop;
     std::fstream result;
@@ -321,7 +379,6 @@ TEST_F(VoskRun, StopFlagEndsWithoutOutput) {
 TEST(VoskReport, SampleWithoutIndividualsShowsNoLoci) {
     test::ProfileGuard profile(DNA);
     test::LogGuard log("quintle_vosk_empty");
-    vosk_test::SamplerValues restore;
     Individuals d(3);
     auto S = d.sample();
     d.s.GibbsNumSamples = 5;

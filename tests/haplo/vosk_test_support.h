@@ -76,15 +76,6 @@ private:
     int nLoci_;
 };
 
-// Kept for the tests that declare it; the sampler's values now belong to
-// each sample, so there is nothing to put back.
-class SamplerValues {
-public:
-    SamplerValues() = default;
-    SamplerValues(SamplerValues const&) = delete;
-    SamplerValues& operator=(SamplerValues const&) = delete;
-};
-
 // A stretch of the shared stream: its first n numbers after seeding it with
 // -seed, the stream then seeded again so that the code under test draws the
 // same ones.
