@@ -9,7 +9,6 @@
 #include "core/random.h"
 #include "data/TAlleleDB.h"
 #include "haplo/TGenotSample.h"
-#include "run/ProfileSettings.h"
 
 namespace quintle {
 
@@ -41,11 +40,10 @@ TGenotIndividual& TGenotIndividual::operator=(TGenotIndividual const& other) {
     return *this;
 }
 
-void TGenotIndividual::allocateLoci(int const& n) {
-    numLoci = n;
+void TGenotIndividual::allocateLoci(int const& n, bool microsat) {
     TGamete::numLoci = n;
     auto const size = static_cast<std::size_t>(std::max(n, 0));
-    bool const sizes = ProfileSettings::DataType == MICROSAT;
+    bool const sizes = microsat;
     for (TGamete* g : {&gamete1, &gamete2}) {
         g->alleles.assign(size, -1);
         if (sizes)
@@ -64,15 +62,15 @@ void TGenotIndividual::allocateLoci(int const& n) {
     index_ = -1;
 }
 
-void TGenotIndividual::createAndFillSiteWeight(double const* w, int const& n) {
+void TGenotIndividual::createAndFillSiteWeight(std::vector<double>& weights, double const* w, int const& n) {
     try {
-        siteWeight.assign(w, w + std::max(n, 0));
+        weights.assign(w, w + std::max(n, 0));
     } catch (std::bad_alloc const&) {
         E.error(MEMORY, "TGenotIndividual::createAndFillSiteWeight", Msg::m0_not_enough_memory);
     }
 }
 
-bool TGenotIndividual::checkIfAmbiguousAndFillArrays() {
+bool TGenotIndividual::checkIfAmbiguousAndFillArrays(int zone) {
     int const n = static_cast<int>(std::min(gamete1.alleles.size(), gamete2.alleles.size()));
     int const* a = compared1();
     int const* b = compared2();
@@ -93,7 +91,7 @@ bool TGenotIndividual::checkIfAmbiguousAndFillArrays() {
         if (a[k] == -1 || b[k] == -1) hasMissing = true;
     }
 
-    int const z = winAroundHetSites;
+    int const z = zone;
     if (z < 0) {
         // Every locus is a local position, also one with a missing code:
         // the windows cover it, so the local list must name it.

@@ -3,13 +3,14 @@
 // One diploid individual of the phasing sampler: its two gametes in the
 // current phase and the bookkeeping of its heterozygous sites, of the local
 // loci around them and of the windows its updates evaluate. The class-wide
-// values are the sampler's settings of the current run.
+// sampler's settings come with each call (PhasingParameters).
 
 #include <cstdint>
 #include <ostream>
 #include <vector>
 
 #include "core/MY_TArrayAsVector.h"
+#include "haplo/PhasingParameters.h"
 #include "haplo/TGamete.h"
 
 namespace quintle {
@@ -29,19 +30,6 @@ struct VoskWindow {
 
 class TGenotIndividual {
 public:
-    // --- class-wide settings of the sampler -------------------------------
-    static inline int numLoci = 0;  // polymorphic loci
-    static inline double alpha = 0.01;
-    static inline double epsilon = 0.01;
-    static inline double gamma = 0.0;
-    static inline int winAroundHetSites = 5;
-    static inline int winSize = 0;  // reported only
-    // One weight per polymorphic locus during a sampler run, else empty.
-    static inline std::vector<double> siteWeight;
-    // Update proposals accepted and rejected (sampling phase of a run).
-    static inline std::int64_t numAcceptedGibbsUpdates = 0;
-    static inline std::int64_t numRejectedGibbsUpdates = 0;
-
     // --- the individual -----------------------------------------------------
     TGamete gamete1;
     TGamete gamete2;
@@ -72,14 +60,14 @@ public:
     TGenotIndividual& operator=(TGenotIndividual&&) noexcept = default;
     ~TGenotIndividual() = default;
 
-    // Sets numLoci (here and in TGamete) to n and gives every per-locus
-    // array n fresh entries; microsatellite data also get allele sizes.
-    void allocateLoci(int const& n);
-    // Heterozygous sites, local list and flags; true (ambiguous) with at
-    // least two heterozygous sites.
-    bool checkIfAmbiguousAndFillArrays();
-    // The class-wide site weights: n copies of w[0..n-1].
-    static void createAndFillSiteWeight(double const* w, int const& n);
+    // Sets TGamete's numLoci to n and gives every per-locus array n fresh
+    // entries; microsatellite data also get allele sizes.
+    void allocateLoci(int const& n, bool microsat);
+    // Heterozygous sites, local list and flags for influence zone `zone`;
+    // true (ambiguous) with at least two heterozygous sites.
+    bool checkIfAmbiguousAndFillArrays(int zone);
+    // A run's site weights: n copies of w[0..n-1].
+    static void createAndFillSiteWeight(std::vector<double>& weights, double const* w, int const& n);
 
     // The codes comparisons read: the allele sizes for microsatellite data,
     // else the allele positions.

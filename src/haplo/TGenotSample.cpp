@@ -9,7 +9,6 @@
 #include "data/TAlleleDB.h"
 #include "data/TPhenDB.h"
 #include "data/TPopHaplotype.h"
-#include "run/ProfileSettings.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -42,20 +41,20 @@ constexpr double kPlaneBudget = 256.0 * 1024 * 1024;
 
 }  // namespace
 
-TGenotSample::TGenotSample(TPhenDB const& table, TAlleleDB* db, settings& s, char missing)
+TGenotSample::TGenotSample(TPhenDB const& table, TAlleleDB* db, settings& s, char missing, bool microsat)
     : phenotypes(&table), alleleDB(db), options(&s), missingChar(missing) {
     numIndividuals = static_cast<int>(table.size());
     numLoci = table.num_loci();
     numIndividualsRead_ = table.nb_individuals();
     firstIndividualLoci_ = numLoci;
-    microsat_ = ProfileSettings::DataType == MICROSAT;
+    phasing.microsat = microsat;
 
     numPolymorphic = constructReferenceHaplotype();
-    TGenotIndividual::numLoci = numPolymorphic;
+    phasing.numLoci = numPolymorphic;
     if (numIndividuals > 0) {
         current.resize(static_cast<std::size_t>(numIndividuals));
         best.resize(static_cast<std::size_t>(numIndividuals));
-        for (TGenotIndividual& g : current) g.allocateLoci(numPolymorphic);
+        for (TGenotIndividual& g : current) g.allocateLoci(numPolymorphic, microsat);
     }
     names_.resize(static_cast<std::size_t>(numIndividuals));
     int const dbLoci = alleleDB != nullptr ? static_cast<int>(alleleDB->loci.count) : 0;
@@ -76,7 +75,7 @@ TGenotSample::TGenotSample(TPhenDB const& table, TAlleleDB* db, settings& s, cha
                 int const code = missingAllele || locus == nullptr ? missingCode : locus->get_allele_index(allele);
                 gametes[which]->alleles[static_cast<std::size_t>(k)] = code;
                 // A missing allele has no size: it must not compare as one.
-                if (microsat_)
+                if (phasing.microsat)
                     gametes[which]->sizes[static_cast<std::size_t>(k)] =
                         code == missingCode ? missingCode : allele_size(allele->name.c_str());
             }
@@ -113,10 +112,11 @@ TGenotSample& TGenotSample::operator=(TGenotSample const& other) {
     missingChar = other.missingChar;
     missingCode = other.missingCode;
     anyMissing = other.anyMissing;
+    phasing = other.phasing;
+    updates = other.updates;
     names_ = other.names_;
     numIndividualsRead_ = other.numIndividualsRead_;
     firstIndividualLoci_ = other.firstIndividualLoci_;
-    microsat_ = other.microsat_;
     bindColumns();
     return *this;
 }
@@ -346,7 +346,7 @@ void TGenotSample::countColumns(int f, int L, vosk::WindowSet const& set, vosk::
     int const* at = columns_.data() + static_cast<std::size_t>(G) * rows + 2 * f;
     vosk::Focal const focal{G, at[0], at[1]};
     vosk::GameteColumns const cols{columns_.data(), rows, rows, 2 * f};
-    std::vector<double> const& weights = TGenotIndividual::siteWeight;
+    std::vector<double> const& weights = phasing.siteWeight;
     if (anyMissing)
         vosk::count_missing(cols, focal, set, weights.empty() ? nullptr : weights.data(), out);
     else
@@ -393,7 +393,7 @@ void TGenotSample::computeSubHaplFreqsHetAndHom(int const& start, int* localList
 void TGenotSample::evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out) {
     vosk::SubHaplCounts c[vosk::WindowSet::maxWindows];
     countWindows(f, L, windows, n, c);
-    for (int k = 0; k < n; ++k) out[k] = evaluate(c[k]);
+    for (int k = 0; k < n; ++k) out[k] = evaluate(phasing, c[k]);
 }
 
 TGenotSample::Evaluation TGenotSample::evaluateWindow(int f, int L, int start, int length) {

@@ -25,6 +25,7 @@
 #include "core/MY_TArrayAsVector.h"
 #include "core/my_string.h"
 #include "core/random.h"
+#include "haplo/PhasingParameters.h"
 #include "haplo/TGamete.h"
 #include "haplo/TGenotIndividual.h"
 #include "haplo/vosk_counts.h"
@@ -59,10 +60,14 @@ public:
     char missingChar = '?';
     int missingCode = -1;
     bool anyMissing = false;
+    // This run's sampler settings and update counters.
+    PhasingParameters phasing;
+    PhasingCounters updates;
 
     // Builds the gametes of every entry of `phenotypes` (exploded: one
-    // entry per individual) from the alleles of `db`.
-    TGenotSample(TPhenDB const& phenotypes, TAlleleDB* db, settings& s, char missing);
+    // entry per individual) from the alleles of `db`; microsatellite data
+    // keep allele sizes too.
+    TGenotSample(TPhenDB const& phenotypes, TAlleleDB* db, settings& s, char missing, bool microsat);
     TGenotSample(TGenotSample const& other);
     TGenotSample& operator=(TGenotSample const& other);
     ~TGenotSample();
@@ -126,13 +131,13 @@ public:
         if (anyMissing || !usePlanes_) return countWindowColumns(f, v.L, lo, hi, out);
         vosk::count_visit_window(visit_.data(), focalView_, v, lo, hi, out);
     }
-    // The counts condensed with the class-wide alpha, epsilon and gamma
+    // The counts condensed with the run's alpha, epsilon and gamma
     // (inline: three windows a visit).
-    static Evaluation evaluate(vosk::SubHaplCounts const& c) {
+    static Evaluation evaluate(PhasingParameters const& p, vosk::SubHaplCounts const& c) {
         using namespace vosk;
-        double const alpha = TGenotIndividual::alpha;
-        double const eps = TGenotIndividual::epsilon;
-        double const gamma = TGenotIndividual::gamma;
+        double const alpha = p.alpha;
+        double const eps = p.epsilon;
+        double const gamma = p.gamma;
         double F[4];
         for (int x = 0; x < 4; ++x) F[x] = c.N[x] + eps * c.M[x] + alpha;
         Evaluation e;
@@ -177,7 +182,6 @@ private:
     std::vector<my_string> names_;
     int numIndividualsRead_ = 0;  // TPhenDB::nb_individuals
     int firstIndividualLoci_ = 0;
-    bool microsat_ = false;
     // The current gametes locus by locus, two columns per individual: at
     // each locus the compared codes renumbered 0, 1, ... in order of
     // appearance (equal codes, equal numbers; -1 stays missing).

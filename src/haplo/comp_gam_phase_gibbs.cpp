@@ -15,7 +15,7 @@ int PopGenetics::comp_gam_phase_Gibbs(settings& s) {
     TPhenDB individuals(phenotypes);
     individuals.explode_base();
     genotSample.reset();
-    genotSample = std::make_unique<TGenotSample>(individuals, alleleDB, s, profile.MissingData);
+    genotSample = std::make_unique<TGenotSample>(individuals, alleleDB, s, profile.MissingData, dataType == MICROSAT);
     genotSample->performGibbs();
     int result = 0;
     if (s.stopFlag == 0) {

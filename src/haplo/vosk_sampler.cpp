@@ -131,13 +131,13 @@ template <class Draw>
 
     vosk::SubHaplCounts counts, grown;
     S.countVisit(f, v, counts, grown);
-    Evaluation cur = TGenotSample::evaluate(counts);
+    Evaluation cur = TGenotSample::evaluate(S.phasing, counts);
     Span win = base;
     double r0 = cur.ratio - 1.0;
     double rExt = 0.0;
     Evaluation extended;
     if (side != Side::none) {
-        extended = TGenotSample::evaluate(grown);
+        extended = TGenotSample::evaluate(S.phasing, grown);
         // The support is at least 1 exactly when the mass is (a square
         // root is rounded correctly), so no root is taken here.
         rExt = extended.mass >= 1.0 ? extended.ratio - 1.0 : 0.0;
@@ -171,7 +171,7 @@ template <class Draw>
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
         S.countVisitWindow(f, v, next.start, next.start + next.length - 1, counts);
-        Evaluation const shrunk = TGenotSample::evaluate(counts);
+        Evaluation const shrunk = TGenotSample::evaluate(S.phasing, counts);
         double const d = (shrunk.ratio - 1.0) + r0;
         double const u2 = draw();
         // Adopted when u2 >= q = r0 / d (q = 0 without a positive d).
@@ -188,12 +188,12 @@ template <class Draw>
 
 // The site's phase redrawn: exchanged when the draw exceeds keep's share.
 template <class Draw>
-void gibbs_step(TGenotIndividual& F, double share, int G, Draw& draw) {
+void gibbs_step(TGenotIndividual& F, PhasingCounters& updates, double share, int G, Draw& draw) {
     if (draw() > share) {
         F.exchangeAt(G);
-        ++TGenotIndividual::numAcceptedGibbsUpdates;
+        ++updates.accepted;
     } else {
-        ++TGenotIndividual::numRejectedGibbsUpdates;
+        ++updates.rejected;
     }
 }
 
@@ -216,10 +216,10 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& dra
     F.exchangeFrom(from);
     Evaluation const after = S.evaluateWindow(f, L, win.start, win.length);
     if (draw() < after.keep / (before.keep + after.keep) && after.keep != before.keep) {
-        ++TGenotIndividual::numAcceptedGibbsUpdates;
+        ++S.updates.accepted;
         rec.support = after.support();
     } else {
-        ++TGenotIndividual::numRejectedGibbsUpdates;
+        ++S.updates.rejected;
         F.exchangeFrom(from);
         rec.support = before.support();
     }
@@ -248,7 +248,7 @@ void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination
         } else {
             share = later_visit(F, S, f, h, draw);
         }
-        gibbs_step(F, share, G, draw);
+        gibbs_step(F, S.updates, share, G, draw);
     }
 }
 
@@ -280,11 +280,11 @@ void TGenotIndividual::buildLocalGenotype_Zorvel_simple_around_het_loci_with_rec
 
 void TGenotSample::setUpChain(Chain& c) {
     settings const& s = *options;
-    TGenotIndividual::alpha = s.GibbsAlphaInitValue;
-    TGenotIndividual::epsilon = s.GibbsEpsilonValue;
-    TGenotIndividual::gamma = s.GibbsGamma;
-    TGenotIndividual::winAroundHetSites = s.GibbsHetSiteInfluenceZone;
-    TGenotIndividual::winSize = s.GibbsWindowSize;
+    phasing.alpha = s.GibbsAlphaInitValue;
+    phasing.epsilon = s.GibbsEpsilonValue;
+    phasing.gamma = s.GibbsGamma;
+    phasing.winAroundHetSites = s.GibbsHetSiteInfluenceZone;
+    phasing.winSize = s.GibbsWindowSize;
     sumPosteriorAlpha = 0.0;
     numAmbiguous = 0;
     c.burnIn = s.GibbsBurnIn;
@@ -296,10 +296,10 @@ void TGenotSample::setUpChain(Chain& c) {
     if (numIndividuals == 0) return;
 
     std::vector<double> const ones(static_cast<std::size_t>(numPolymorphic), 1.0);
-    TGenotIndividual::createAndFillSiteWeight(ones.data(), numPolymorphic);
+    TGenotIndividual::createAndFillSiteWeight(phasing.siteWeight, ones.data(), numPolymorphic);
     for (int i = 0; i < numIndividuals; ++i) {
         TGenotIndividual& g = current[static_cast<std::size_t>(i)];
-        if (g.checkIfAmbiguousAndFillArrays()) {
+        if (g.checkIfAmbiguousAndFillArrays(phasing.winAroundHetSites)) {
             c.ambiguousIndexes.push_back(i);
             ++numAmbiguous;
         }
@@ -350,8 +350,7 @@ void TGenotSample::recordSample(Chain& c) {
 }
 
 bool TGenotSample::runChain(Chain& c) {
-    TGenotIndividual::numAcceptedGibbsUpdates = 0;
-    TGenotIndividual::numRejectedGibbsUpdates = 0;
+    updates = PhasingCounters{};
     if (numAmbiguous == 0) return true;
     settings const& s = *options;
     char text[128];
@@ -364,8 +363,7 @@ bool TGenotSample::runChain(Chain& c) {
         settings::print_message();
         if (s.stopFlag != 0) return false;
     }
-    TGenotIndividual::numAcceptedGibbsUpdates = 0;
-    TGenotIndividual::numRejectedGibbsUpdates = 0;
+    updates = PhasingCounters{};
     for (int sample = 1; sample <= c.numSamples; ++sample) {
         for (long long k = 0; k < c.interval; ++k) updateIndividual(c);
         recordSample(c);
@@ -390,8 +388,8 @@ void TGenotSample::performGibbs() {
         else
             writeSampledPhaseFiles(chain);
     }
-    TGenotIndividual::siteWeight.clear();
-    TGenotIndividual::siteWeight.shrink_to_fit();
+    phasing.siteWeight.clear();
+    phasing.siteWeight.shrink_to_fit();
 }
 
 }  // namespace quintle

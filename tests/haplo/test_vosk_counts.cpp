@@ -38,10 +38,10 @@ protected:
         d.add("AT?C", "GCGC");
         d.add("?CGC", "A?AT");
         s = d.sample();
-        TGenotIndividual::winAroundHetSites = -1;
-        s->current[0].checkIfAmbiguousAndFillArrays();
+        s->phasing.winAroundHetSites = -1;
+        s->current[0].checkIfAmbiguousAndFillArrays(s->phasing.winAroundHetSites);
         double const w[4] = {1.0, 0.5, 0.25, 2.0};
-        TGenotIndividual::createAndFillSiteWeight(w, 4);
+        TGenotIndividual::createAndFillSiteWeight(s->phasing.siteWeight, w, 4);
     }
     Eight plain(int start, int length, int L) {
         s->computeSubHaplFreqsHetAndHom(start, s->current[0].localList.data(), 0, length, L);
@@ -53,7 +53,6 @@ protected:
     }
 
     test::ProfileGuard profile{DNA};
-    vosk_test::SamplerValues restore;
     vosk_test::Individuals d{4};
     std::unique_ptr<TGenotSample> s;
 };
@@ -102,7 +101,7 @@ Eight reference_counts(TGenotSample const& S, int f, int start, int length, int 
     std::vector<int> context;
     for (int p = start; p < start + length; ++p)
         if (p != L) context.push_back(F.localList[static_cast<std::size_t>(p)]);
-    std::vector<double> const& weight = TGenotIndividual::siteWeight;
+    std::vector<double> const& weight = S.phasing.siteWeight;
     Eight r{};
     for (int i = 0; i < S.numIndividuals; ++i) {
         if (i == f) continue;
@@ -174,7 +173,6 @@ void expect_near_all(Eight const& got, Eight const& want) {
 
 TEST(VoskCounts, AgreeWithThePlainRuleOnRandomSamples) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(20250);
     for (int round = 0; round < 24; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
@@ -194,11 +192,11 @@ TEST(VoskCounts, AgreeWithThePlainRuleOnRandomSamples) {
         int const P = S->numPolymorphic;
         if (P == 0) continue;
         int const zones[4] = {-1, 0, 2, 5};
-        TGenotIndividual::winAroundHetSites = zones[round % 4];
+        S->phasing.winAroundHetSites = zones[round % 4];
         std::vector<double> w(static_cast<std::size_t>(P));
         for (double& x : w) x = 0.25 + unit(rng);
-        TGenotIndividual::createAndFillSiteWeight(w.data(), P);
-        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays();
+        TGenotIndividual::createAndFillSiteWeight(S->phasing.siteWeight, w.data(), P);
+        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays(S->phasing.winAroundHetSites);
         for (int probe = 0; probe < 40; ++probe) {
             // Random exchanges keep the counting copies in step.
             for (int k = 0; k < 3; ++k)
@@ -223,7 +221,6 @@ TEST(VoskCounts, AgreeWithThePlainRuleOnRandomSamples) {
 // what a count of its own gives, to the last bit.
 TEST(VoskCounts, WindowsCountedTogetherEqualWindowsCountedAlone) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(77);
     for (bool withMissing : {false, true}) {
         vosk_test::Individuals d(12);
@@ -236,11 +233,11 @@ TEST(VoskCounts, WindowsCountedTogetherEqualWindowsCountedAlone) {
             d.add(g1, g2);
         }
         auto S = d.sample();
-        TGenotIndividual::winAroundHetSites = -1;
+        S->phasing.winAroundHetSites = -1;
         std::vector<double> const ones(12, 1.0);
-        TGenotIndividual::createAndFillSiteWeight(ones.data(), 12);
+        TGenotIndividual::createAndFillSiteWeight(S->phasing.siteWeight, ones.data(), 12);
         for (TGenotIndividual& g : S->current) {
-            g.checkIfAmbiguousAndFillArrays();
+            g.checkIfAmbiguousAndFillArrays(S->phasing.winAroundHetSites);
             if (g.hasMissing) S->anyMissing = true;
         }
         for (int probe = 0; probe < 60; ++probe) {
@@ -275,7 +272,6 @@ TEST(VoskCounts, WindowsCountedTogetherEqualWindowsCountedAlone) {
 // it counts).
 TEST(VoskCounts, WindowsOfAVisitEqualWindowsCountedAlone) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(91);
     for (auto [withMissing, n] : {std::pair{false, 20}, {false, 50}, {false, 70}, {true, 50}}) {
         vosk_test::Individuals d(12);
@@ -288,11 +284,11 @@ TEST(VoskCounts, WindowsOfAVisitEqualWindowsCountedAlone) {
             d.add(g1, g2);
         }
         auto S = d.sample();
-        TGenotIndividual::winAroundHetSites = -1;
+        S->phasing.winAroundHetSites = -1;
         std::vector<double> const ones(12, 1.0);
-        TGenotIndividual::createAndFillSiteWeight(ones.data(), 12);
+        TGenotIndividual::createAndFillSiteWeight(S->phasing.siteWeight, ones.data(), 12);
         for (TGenotIndividual& g : S->current) {
-            g.checkIfAmbiguousAndFillArrays();
+            g.checkIfAmbiguousAndFillArrays(S->phasing.winAroundHetSites);
             if (g.hasMissing) S->anyMissing = true;
         }
         auto alone = [&](int f, int L, int lo, int hi) {
@@ -367,7 +363,6 @@ TEST(VoskCounts, MatchesOfTwoPartsJoinedEqualOneFold) {
 // one, two and three words of gametes, against the plain rule.
 TEST(VoskCounts, VisitsOfLongWindowsFollowThePlainRule) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(577);
     constexpr int loci = 14;
     for (int n : {20, 50, 70}) {
@@ -382,10 +377,10 @@ TEST(VoskCounts, VisitsOfLongWindowsFollowThePlainRule) {
             d.add(g1, g2);
         }
         auto S = d.sample();
-        TGenotIndividual::winAroundHetSites = -1;
+        S->phasing.winAroundHetSites = -1;
         std::vector<double> const ones(loci, 1.0);
-        TGenotIndividual::createAndFillSiteWeight(ones.data(), loci);
-        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays();
+        TGenotIndividual::createAndFillSiteWeight(S->phasing.siteWeight, ones.data(), loci);
+        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays(S->phasing.winAroundHetSites);
         long matched = 0;
         for (int s = 0; s < loci; ++s) {
             for (int e = s; e < loci; ++e) {
@@ -414,7 +409,6 @@ TEST(VoskCounts, VisitsOfLongWindowsFollowThePlainRule) {
 // between visits, and are made anew after another individual's exchange.
 TEST(VoskCounts, VisitCountsFollowExchanges) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     std::mt19937 rng(17);
     for (int n : {20, 50, 70}) {
         vosk_test::Individuals d(10);
@@ -428,8 +422,8 @@ TEST(VoskCounts, VisitCountsFollowExchanges) {
         }
         auto S = d.sample();
         int const P = S->numPolymorphic;
-        TGenotIndividual::winAroundHetSites = -1;
-        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays();
+        S->phasing.winAroundHetSites = -1;
+        for (TGenotIndividual& g : S->current) g.checkIfAmbiguousAndFillArrays(S->phasing.winAroundHetSites);
         int const f = 3;
         for (int probe = 0; probe < 60; ++probe) {
             // Mostly the focal individual, now and then another one.

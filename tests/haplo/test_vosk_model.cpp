@@ -35,7 +35,7 @@ TEST(VoskSample, KeepsLociOfTwoRealAllelesAndTakesTheFirstRealOneAsReference) {
     auto s = d.sample();
 
     EXPECT_EQ(s->numPolymorphic, 2);
-    EXPECT_EQ(TGenotIndividual::numLoci, 2);
+    EXPECT_EQ(s->phasing.numLoci, 2);
     ASSERT_EQ(s->referenceAlleles.size(), 5u);
     std::vector<bool> const flags(s->polymorphic.get(), s->polymorphic.get() + 5);
     EXPECT_EQ(flags, (std::vector<bool>{true, false, false, false, true}));
@@ -54,7 +54,6 @@ TEST(VoskSample, KeepsLociOfTwoRealAllelesAndTakesTheFirstRealOneAsReference) {
 
 TEST(VoskSample, WithoutPolymorphicLociStoresNothingAndNobodyIsAmbiguous) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     Individuals d(3);
     d.add("AC?", "AC?");
     d.add("A?T", "ACT");
@@ -62,14 +61,12 @@ TEST(VoskSample, WithoutPolymorphicLociStoresNothingAndNobodyIsAmbiguous) {
     EXPECT_EQ(s->numPolymorphic, 0);
     for (TGenotIndividual& g : s->current) {
         EXPECT_TRUE(g.gamete1.alleles.empty());
-        EXPECT_FALSE(g.checkIfAmbiguousAndFillArrays());
+        EXPECT_FALSE(g.checkIfAmbiguousAndFillArrays(s->phasing.winAroundHetSites));
     }
 }
 
 TEST(VoskSample, MicrosatelliteMissingAllelesHaveNoSize) {
     test::ProfileGuard profile(MICROSAT);
-    vosk_test::SamplerValues restore;
-    TGenotIndividual::winAroundHetSites = 5;
     Individuals d(3);
     d.add({"120", "130", "?"}, {"?", "134", "150"});
     d.add({"124", "130", "152"}, {"120", "134", "150"});
@@ -81,11 +78,11 @@ TEST(VoskSample, MicrosatelliteMissingAllelesHaveNoSize) {
     EXPECT_EQ(i1.gamete1.alleles[2], -1);
     EXPECT_EQ(i1.gamete2.alleles[0], -1);
     // Heterozygous at locus 1 only: a missing allele is no allele of size 0.
-    EXPECT_FALSE(i1.checkIfAmbiguousAndFillArrays());
+    EXPECT_FALSE(i1.checkIfAmbiguousAndFillArrays(5));
     EXPECT_EQ(i1.hetCount, 1);
     EXPECT_TRUE(i1.hasMissing);
     TGenotIndividual& i2 = s->current[1];
-    EXPECT_TRUE(i2.checkIfAmbiguousAndFillArrays());
+    EXPECT_TRUE(i2.checkIfAmbiguousAndFillArrays(5));
     EXPECT_EQ(i2.hetCount, 3);
     EXPECT_FALSE(i2.hasMissing);
 }
@@ -105,7 +102,6 @@ struct LocalCase {
 
 TEST(VoskIndividual, HeterozygousSitesAndLocalLoci) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     int const M = -1;
     std::vector<LocalCase> const cases = {
         {"zone 0: the heterozygous sites alone",
@@ -157,12 +153,11 @@ TEST(VoskIndividual, HeterozygousSitesAndLocalLoci) {
     };
     for (LocalCase const& c : cases) {
         SCOPED_TRACE(c.what);
-        TGenotIndividual::winAroundHetSites = c.zone;
         TGenotIndividual g;
-        g.allocateLoci(static_cast<int>(c.g1.size()));
+        g.allocateLoci(static_cast<int>(c.g1.size()), false);
         g.gamete1.alleles = c.g1;
         g.gamete2.alleles = c.g2;
-        EXPECT_EQ(g.checkIfAmbiguousAndFillArrays(), c.ambiguous);
+        EXPECT_EQ(g.checkIfAmbiguousAndFillArrays(c.zone), c.ambiguous);
         EXPECT_EQ(g.ambiguous, c.ambiguous);
         EXPECT_EQ(g.hasMissing, c.missing);
         ASSERT_EQ(g.localCount, static_cast<int>(c.local.size()));
@@ -183,14 +178,12 @@ TGenotIndividual phase(std::vector<int> g1, std::vector<int> g2, int count = 0) 
 
 TEST(VoskIndividual, CopiesThePhaseButNotTheWindows) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
-    TGenotIndividual::winAroundHetSites = 0;
     TGenotIndividual source;
-    source.allocateLoci(3);
+    source.allocateLoci(3, false);
     source.gamete1.alleles = {1, 1, 2};
     source.gamete2.alleles = {2, 1, 1};
     source.count = 4;
-    source.checkIfAmbiguousAndFillArrays();
+    source.checkIfAmbiguousAndFillArrays(0);
     source.window1[0] = VoskWindow{0, 3, 2, 1.5};
 
     TGenotIndividual copy(source);

@@ -342,7 +342,6 @@ protected:
         f.close();
         return test::slurp(dir / "section.txt");
     }
-    vosk_test::SamplerValues restore;
 };
 
 TEST_F(VoskOtherDataTypes, RflpMicrosatellitesAndStandardData) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -51,7 +52,6 @@ void expect_record(VoskWindow const& w, Record const& r) {
 // again with a separate python3 transcription of the update.
 TEST(VoskUpdate, FollowsTheRecordedStream) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     Individuals d(3);
     d.add("000", "111");
     d.add("000", "000");
@@ -59,12 +59,12 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     d.add("111", "111");
     d.add("011", "011");
     auto S = d.sample();
-    TGenotIndividual::alpha = 1.0;
-    TGenotIndividual::epsilon = 0.5;
-    TGenotIndividual::gamma = 0.0;
-    TGenotIndividual::winAroundHetSites = 0;
+    S->phasing.alpha = 1.0;
+    S->phasing.epsilon = 0.5;
+    S->phasing.gamma = 0.0;
+    S->phasing.winAroundHetSites = 0;
     TGenotIndividual& F = S->current[0];
-    ASSERT_TRUE(F.checkIfAmbiguousAndFillArrays());
+    ASSERT_TRUE(F.checkIfAmbiguousAndFillArrays(0));
     vosk_test::RecordedStream const stream(31, 60);
 
     // Update 1: visiting order 0, 2, 1 (draws 1-3), all first visits.
@@ -82,8 +82,8 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     expect_record(F.window1[2], {1, 2, 2, 4.0});
     EXPECT_EQ(F.window2[0].start, -1);
     EXPECT_EQ(F.window2[2].support, 0.0);
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, 1);
-    EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, 2);
+    EXPECT_EQ(S->updates.accepted, 1);
+    EXPECT_EQ(S->updates.rejected, 2);
 
     // Update 2: order 1, 2, 0. Site 1 takes record 1 (0-1), grows right
     // with no draw (the only way), keeps it (r0 0.667, r' 1.0, u 0.332 <
@@ -97,8 +97,8 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     expect_record(F.window1[0], {0, 3, 3, std::sqrt(12.0)});
     expect_record(F.window1[1], {0, 2, 2, 4.0});
     expect_record(F.window1[2], {1, 2, 2, 4.0});
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, 3);
-    EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, 3);
+    EXPECT_EQ(S->updates.accepted, 3);
+    EXPECT_EQ(S->updates.rejected, 3);
 
     // Update 3: site 0's window 0-2 holds three heterozygous sites, so its
     // right end may go (no choice draw): q = 0, adopted (back to 0-1).
@@ -106,8 +106,8 @@ TEST(VoskUpdate, FollowsTheRecordedStream) {
     EXPECT_EQ(text_of(F.gamete1) + "/" + text_of(F.gamete2), "110/001");
     EXPECT_EQ(stream.made(), 36);
     expect_record(F.window1[0], {0, 2, 2, 4.0});
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, 4);
-    EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, 5);
+    EXPECT_EQ(S->updates.accepted, 4);
+    EXPECT_EQ(S->updates.rejected, 5);
 }
 
 // The recombination update on the same individual after its first visits
@@ -130,7 +130,6 @@ struct RecombinationCase {
 
 TEST(VoskUpdate, RecombinationStepExchangesTails) {
     test::ProfileGuard profile(DNA);
-    vosk_test::SamplerValues restore;
     for (RecombinationCase const& c :
          {RecombinationCase{38, "111/000", "111/000", 0, 3}, RecombinationCase{39, "110/001", "100/011", 2, 1}}) {
         SCOPED_TRACE(c.seed);
@@ -141,21 +140,21 @@ TEST(VoskUpdate, RecombinationStepExchangesTails) {
         d.add("111", "111");
         d.add("011", "011");
         auto S = d.sample();
-        TGenotIndividual::alpha = 1.0;
-        TGenotIndividual::epsilon = 0.5;
-        TGenotIndividual::gamma = 0.0;
-        TGenotIndividual::winAroundHetSites = 0;
+        S->phasing.alpha = 1.0;
+        S->phasing.epsilon = 0.5;
+        S->phasing.gamma = 0.0;
+        S->phasing.winAroundHetSites = 0;
         TGenotIndividual& F = S->current[0];
-        F.checkIfAmbiguousAndFillArrays();
+        F.checkIfAmbiguousAndFillArrays(0);
         vosk_test::RecordedStream const stream(c.seed, 40);
         F.buildLocalGenotype_Zorvel_simple_around_het_loci(S.get(), 0);
         EXPECT_EQ(text_of(F.gamete1) + "/" + text_of(F.gamete2), c.afterFirst);
-        TGenotIndividual::numAcceptedGibbsUpdates = TGenotIndividual::numRejectedGibbsUpdates = 0;
+        S->updates = PhasingCounters{};
         F.buildLocalGenotype_Zorvel_simple_around_het_loci_with_rec_step(S.get(), 0);
         EXPECT_EQ(text_of(F.gamete1) + "/" + text_of(F.gamete2), c.after);
         EXPECT_EQ(stream.made(), 17);
-        EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates, c.accepted);
-        EXPECT_EQ(TGenotIndividual::numRejectedGibbsUpdates, c.rejected);
+        EXPECT_EQ(S->updates.accepted, c.accepted);
+        EXPECT_EQ(S->updates.rejected, c.rejected);
         // Both records of a site receive the window used; only the chosen
         // one its support.
         expect_record(F.window1[0], {0, 2, 2, 4.0});
@@ -164,6 +163,66 @@ TEST(VoskUpdate, RecombinationStepExchangesTails) {
         expect_record(F.window2[1], {1, 2, 2, 4.0});
         expect_record(F.window2[2], {1, 2, 2, 0.0});
     }
+}
+
+// Two samples with their own settings side by side: each one's updates use
+// its own alpha and count into its own counters, as in a run of it alone.
+struct Outcome {
+    std::string phases;
+    std::int64_t accepted = 0;
+    std::int64_t rejected = 0;
+    bool operator==(Outcome const&) const = default;
+};
+
+void prepare(TGenotSample& S, double alpha) {
+    S.phasing.alpha = alpha;
+    S.phasing.epsilon = 0.5;
+    S.phasing.gamma = 0.0;
+    S.phasing.winAroundHetSites = 1;
+    for (TGenotIndividual& g : S.current) g.checkIfAmbiguousAndFillArrays(1);
+}
+
+Outcome updates_of(TGenotSample& S, long seed) {
+    initialize_ran3(-seed);
+    for (int k = 0; k < 40; ++k)
+        for (int i = 0; i < 2; ++i)
+            S.current[static_cast<std::size_t>(i)].buildLocalGenotype_Zorvel_simple_around_het_loci(&S, i);
+    Outcome o{"", S.updates.accepted, S.updates.rejected};
+    for (int i = 0; i < 2; ++i) {
+        TGenotIndividual const& g = S.current[static_cast<std::size_t>(i)];
+        o.phases += text_of(g.gamete1) + "/" + text_of(g.gamete2) + " ";
+    }
+    return o;
+}
+
+TEST(VoskSampler, SamplesKeepTheirOwnSettingsAndCounters) {
+    test::ProfileGuard profile(DNA);
+    Individuals d(5);
+    d.add("01010", "10101");
+    d.add("00110", "11001");
+    d.add("00000", "00000");
+    d.add("01010", "01010");
+    d.add("11111", "11111");
+    d.add("10101", "10101");
+    auto alone = [&](double alpha) {
+        auto S = d.sample();
+        prepare(*S, alpha);
+        return updates_of(*S, 41);
+    };
+    Outcome const small = alone(0.01);
+    Outcome const large = alone(50.0);
+    // The settings matter here: otherwise the test below proves nothing.
+    ASSERT_NE(small, large);
+
+    auto A = d.sample();
+    auto B = d.sample();
+    prepare(*A, 0.01);
+    prepare(*B, 50.0);
+    EXPECT_EQ(updates_of(*A, 41), small);
+    EXPECT_EQ(updates_of(*B, 41), large);
+    EXPECT_EQ(A->updates.accepted, small.accepted);
+    EXPECT_EQ(A->updates.rejected, small.rejected);
+    EXPECT_EQ(A->phasing.alpha, 0.01);
 }
 
 // ---------------------------------------------------------------------------
@@ -214,7 +273,6 @@ protected:
 
     test::LogGuard log{"quintle_vosk"};
     test::ProfileGuard profile{DNA};
-    vosk_test::SamplerValues restore;
     Individuals d{4};
     PopGenetics pop;
     std::fstream result;
@@ -227,8 +285,8 @@ TEST_F(VoskRun, CountersCoverTheSamplingOnly) {
     d.add("0000", "0000");
     d.add("1110", "1110");
     EXPECT_EQ(run(), 1);
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates + TGenotIndividual::numRejectedGibbsUpdates, 3 * 10 * 20);
-    EXPECT_TRUE(TGenotIndividual::siteWeight.empty());
+    EXPECT_EQ(pop.genotSample->updates.accepted + pop.genotSample->updates.rejected, 3 * 10 * 20);
+    EXPECT_TRUE(pop.genotSample->phasing.siteWeight.empty());
 }
 
 TEST_F(VoskRun, ReportTextsAndWidths) {
@@ -282,7 +340,7 @@ TEST_F(VoskRun, NoAmbiguousIndividual) {
     EXPECT_NE(r.find("Num. ambiguous individuals : 0\n"), std::string::npos);
     EXPECT_NE(r.find("\n NO AMBIGUOUS INDIVIDUALS IN THIS SAMPLE, PHASE ESTIMATION SKIPPED\n\n"), std::string::npos);
     EXPECT_EQ(r.find("List of estimated haplotype frequencies"), std::string::npos);
-    EXPECT_EQ(TGenotIndividual::numAcceptedGibbsUpdates + TGenotIndividual::numRejectedGibbsUpdates, 0);
+    EXPECT_EQ(pop.genotSample->updates.accepted + pop.genotSample->updates.rejected, 0);
     // Every phase file has the note, then the individuals as they are, so
     // that it reads back as the sample.
     for (int k = 0; k <= 2; ++k) {
@@ -321,7 +379,6 @@ TEST_F(VoskRun, StopFlagEndsWithoutOutput) {
 TEST(VoskReport, SampleWithoutIndividualsShowsNoLoci) {
     test::ProfileGuard profile(DNA);
     test::LogGuard log("quintle_vosk_empty");
-    vosk_test::SamplerValues restore;
     Individuals d(3);
     auto S = d.sample();
     d.s.GibbsNumSamples = 5;

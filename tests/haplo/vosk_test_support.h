@@ -18,6 +18,7 @@
 #include "data/TPopHaplotype.h"
 #include "haplo/TGenotIndividual.h"
 #include "haplo/TGenotSample.h"
+#include "run/ProfileSettings.h"
 #include "run/settings.h"
 
 namespace quintle::vosk_test {
@@ -56,7 +57,7 @@ public:
         return -100;
     }
     std::unique_ptr<TGenotSample> sample(char missing = '?') {
-        return std::make_unique<TGenotSample>(table, &db, s, missing);
+        return std::make_unique<TGenotSample>(table, &db, s, missing, ProfileSettings::DataType == MICROSAT);
     }
 
     TAlleleDB db{0};
@@ -73,33 +74,6 @@ private:
         return h;
     }
     int nLoci_;
-};
-
-// The class-wide values of the sampler, put back after each test; the
-// counters start from 0.
-class SamplerValues {
-public:
-    SamplerValues() {
-        TGenotIndividual::numAcceptedGibbsUpdates = 0;
-        TGenotIndividual::numRejectedGibbsUpdates = 0;
-    }
-    ~SamplerValues() {
-        TGenotIndividual::alpha = alpha_;
-        TGenotIndividual::epsilon = epsilon_;
-        TGenotIndividual::gamma = gamma_;
-        TGenotIndividual::winAroundHetSites = zone_;
-        TGenotIndividual::siteWeight.clear();
-        TGenotIndividual::numAcceptedGibbsUpdates = 0;
-        TGenotIndividual::numRejectedGibbsUpdates = 0;
-    }
-    SamplerValues(SamplerValues const&) = delete;
-    SamplerValues& operator=(SamplerValues const&) = delete;
-
-private:
-    double alpha_ = TGenotIndividual::alpha;
-    double epsilon_ = TGenotIndividual::epsilon;
-    double gamma_ = TGenotIndividual::gamma;
-    int zone_ = TGenotIndividual::winAroundHetSites;
 };
 
 // A stretch of the shared stream: its first n numbers after seeding it with
