@@ -13,6 +13,7 @@
 #include <ctime>
 #include <new>
 
+#include "counting_allocator.h"
 #include "core/Errors.h"
 #include "core/random.h"
 #include "datatypes/PopulDNA.h"
@@ -21,30 +22,8 @@
 #include "popstats/mutations.h"
 #include "run/settings.h"
 
-namespace {
-
-std::atomic<long> allocations{0};
-
-double cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-// The replaced operators pair malloc with free; the compiler, seeing a
-// new-expression inlined into a delete, takes it for a mismatch.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+using bench_counting::allocations;
+using bench_counting::cpu_seconds;
 
 int main(int argc, char** argv) {
     using namespace quintle;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/random.h"
+#include "counting_allocator.h"
 #include "island_loop.h"
 #include "project/Project.h"
 #include "project/Samples.h"
@@ -31,25 +32,8 @@
 #include "run/cleaner.h"
 #include "run/settings.h"
 
-namespace {
-
-std::atomic<long> allocations{0};
-
-double cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+using bench_counting::allocations;
+using bench_counting::cpu_seconds;
 
 int main(int argc, char** argv) {
     using namespace quintle;

@@ -18,17 +18,21 @@ TriMat::TriMat(TriMat const& other)
       offDiagonalValue(other.offDiagonalValue),
       constantMode(other.constantMode) {
     if (other.classed_) {
-        classed_ = true;
-        classOf_ = other.classOf_;
-        numClasses_ = other.numClasses_;
-        classPairs_ = other.classPairs_;
-        classValues_ = other.classValues_;
+        copy_classes(other);
         return;
     }
     dim = other.stored_dim_;
     if (!allocate("TriMat::TriMat(const TriMat&)")) return;
     std::copy_n(other.values_.get(), row_start(stored_dim_), values_.get());
     dim = other.dim;
+}
+
+void TriMat::copy_classes(TriMat const& other) {
+    classed_ = true;
+    classOf_ = other.classOf_;
+    numClasses_ = other.numClasses_;
+    classPairs_ = other.classPairs_;
+    classValues_ = other.classValues_;
 }
 
 void TriMat::FreeValues::operator()(double* p) const noexcept { std::free(p); }
@@ -131,11 +135,7 @@ TriMat& TriMat::operator=(TriMat const& other) {
     if (this == &other) return *this;
     release();
     if (other.classed_) {
-        classed_ = true;
-        classOf_ = other.classOf_;
-        numClasses_ = other.numClasses_;
-        classPairs_ = other.classPairs_;
-        classValues_ = other.classValues_;
+        copy_classes(other);
         dim = other.dim;
         return *this;
     }

@@ -106,6 +106,8 @@ private:
     }
     bool allocate(char const* where);
     void release();
+    // Takes the class layout and shared values of a class-mode matrix.
+    void copy_classes(TriMat const& other);
     double& out_of_range() const;
     // The plain form of a class-mode matrix (same values); false after a
     // MEMORY report.
