@@ -210,7 +210,7 @@ void TGenotSample::bindColumns() {
     validFocal_ = -1;
     ones_.assign(2 * static_cast<std::size_t>(words_), ~std::uint64_t{0});
     focalAtL_.assign(2 * static_cast<std::size_t>(words_), 0);
-    visit_.assign(static_cast<std::size_t>(words_), vosk::VisitWord{});
+    visit_.assign(static_cast<std::size_t>(vosk::visit_entries(words_)), vosk::VisitWord{});
     focalView_ = vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
     focal_ = -1;
 }
