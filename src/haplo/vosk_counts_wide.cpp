@@ -6,6 +6,8 @@
 
 #include "haplo/vosk_counts.h"
 
+#include <cstdint>
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUINTLE_WIDE_COUNTS 1
 #include <immintrin.h>
@@ -110,6 +112,14 @@ QUINTLE_WIDE __m256i kept_at(VisitWord const* kept, int c, int i) {
     return _mm256_loadu_si256(reinterpret_cast<__m256i const*>(kept) + keptPerChunk * c + i);
 }
 
+// a when `first`, else b, without a branch: which end a shrunk window
+// lost is a coin toss, and a compiler left to itself may branch on it.
+inline std::uint64_t const* either(bool first, std::uint64_t const* a, std::uint64_t const* b) {
+    auto const ia = reinterpret_cast<std::uintptr_t>(a);
+    auto const ib = reinterpret_cast<std::uintptr_t>(b);
+    return reinterpret_cast<std::uint64_t const*>(ib ^ ((ia ^ ib) & (std::uintptr_t{0} - first)));
+}
+
 // The positions lo .. hi of chunk c as two halves folded side by side and
 // joined (see the portable kernel).
 template <bool Half>
@@ -121,7 +131,9 @@ QUINTLE_WIDE Chunk fold_range(FocalPlanes const& f, int lo, int hi, int c) {
         fold(first, load<Half>(f.block(lo + i), c));
         fold(second, load<Half>(f.block(lo + half + i), c));
     }
-    if (lo + 2 * half <= hi) fold(second, load<Half>(f.block(hi), c));
+    // An odd last position, or all ones: the length is as often odd as
+    // even, and a branch on it would be mispredicted half the time.
+    fold(second, load<Half>(either(lo + 2 * half <= hi, f.block(hi < 0 ? 0 : hi), f.ones), c));
     join(first, second);
     return first;
 }
@@ -184,8 +196,11 @@ QUINTLE_WIDE void window_words(VisitWord const* kept, FocalPlanes const& f, Visi
                                SubHaplCounts& out) {
     int const words = W > 0 ? W : f.words;
     bool const withE = hi >= v.e;
-    std::uint64_t const* const atS = lo <= v.s ? f.at(v.s, v.L) : f.ones;
-    std::uint64_t const* const atX = v.x >= 0 && lo <= v.x && v.x <= hi ? f.at(v.x, v.L) : f.ones;
+    // The end s, and x, fold only when the window holds them (neither is
+    // L here: x lies outside the base, and s is held only with L inside).
+    std::uint64_t const* const atS = either((lo <= v.s) & (v.s != v.L), f.block(v.s), f.ones);
+    std::uint64_t const* const atX =
+        either((v.x >= 0) & (lo <= v.x) & (v.x <= hi), f.block(v.x < 0 ? 0 : v.x), f.ones);
     Tally t = no_tally();
     int const full = words / 2;
     for (int c = 0; c < full; ++c) window_chunk<false>(kept, c, withE, atS, atX, t);
