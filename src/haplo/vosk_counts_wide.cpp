@@ -1,8 +1,9 @@
 // The visit kernels of the phasing sampler (count_visit, count_visit_window)
 // in wide registers with a vector popcount, for processors that have them:
 // two words of gametes in both focal contexts are folded, and counted, by
-// one 256-bit operation each. The counts are those of the portable kernels, integer
-// sums converted at the end, so the choice changes no result.
+// one 256-bit operation each. The counts are those of the portable
+// kernels, integer sums converted at the end, so the choice changes no
+// result.
 
 #include "haplo/vosk_counts.h"
 
@@ -22,6 +23,9 @@ namespace quintle::vosk::wide {
 namespace {
 
 // Every function that uses the wide instructions carries their target.
+// Nothing here computes with floating-point numbers but the exact
+// conversion of the integer tallies: under this target the compiler may
+// fuse a product and a sum into one rounding, which would change results.
 #define QUINTLE_WIDE [[gnu::target("avx2,avx512f,avx512vl,avx512dq,avx512vpopcntdq"), gnu::always_inline]] inline
 
 // The matches of a chunk of gametes: two words in both contexts, laid out
