@@ -32,6 +32,7 @@
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 #include "structure/selection_scan.h"
+#include "structure/simulated_locus.h"
 
 namespace quintle {
 
@@ -176,15 +177,24 @@ struct SimulatedLocus {
     double withinHet = 0.0;
 };
 
-// Measures the simulated locus like observed data.
-SimulatedLocus measure(Project& project, std::fstream& muted) {
+// Measures the simulated locus like observed data: the AMOVA of the
+// re-entered driver and the heterozygosity of its samples.
+LocusMeasure measure_with_driver(Project& project, std::fstream& muted) {
     project.amova_res = amova_results();
     project.GenStructCalculations(&muted);
-    SimulatedLocus r;
-    r.fst = project.amova_res.FST;
+    LocusMeasure m;
+    m.fst = project.amova_res.FST;
     project.computeMeanHeterozygosityOverSamplesInStructure(*project.samples, *project.structure);
     TAlleleDB const& db = project.allele_db;
-    const double W = db.loci.count > 0 && db.loci.data[0] != nullptr ? db.loci.data[0]->meanSampleHet : 0.0;
+    m.withinHet = db.loci.count > 0 && db.loci.data[0] != nullptr ? db.loci.data[0]->meanSampleHet : 0.0;
+    return m;
+}
+
+// The line and pair of a measured locus.
+SimulatedLocus from_measure(LocusMeasure const& m) {
+    SimulatedLocus r;
+    r.fst = m.fst;
+    const double W = m.withinHet;
     if (r.fst == 0.0) {
         r.het = 0.0;
         r.withinHet = 0.0;
@@ -292,6 +302,11 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
     nd.fst = MY_TArrayAsVector<double>(room, fromFile ? 5000 : 0);
     nd.het = MY_TArrayAsVector<double>(room, fromFile ? 5000 : 0);
     const int allDemes = oneGroup ? demes : groups * demes;
+    SimulatedMutations mutation;
+    mutation.nSites = 1;
+    mutation.model = model;
+    SimulatedLocusCounts counts;
+    counts.prepare(project, *in.observed, tested, !oneGroup, model, diploid, exporting);
     const std::string simOutName = std::string(s.ResultFolder.c_str()) + "fdist2_simOut.txt";
 
     for (int k = 1; k <= files; ++k) {
@@ -309,6 +324,7 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
             const double theta = theta_of(H, model);
             double thetaPerDeme = allDemes != 0 ? theta / allDemes : theta;
             if (c < thetaPerDeme) thetaPerDeme = 0.95 * c;
+            mutation.theta = thetaPerDeme;
 
             settings::global_work_done += 10;
             if (i % 10 == 0) {
@@ -327,15 +343,22 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
             project.haplotypes.reset();
             project.phen_converted = 0;
             project.vectors_built = 0;
-            int mutations = -1;
-            if (oneGroup) {
+            if (oneGroup)
                 static_cast<ProfileSettings&>(tested) = static_cast<ProfileSettings const&>(*project.samples);
-                mutations = project.simulateSample(thetaPerDeme, 1, model, 0.0, 1.0, 1.0, 1.0 / 3.0, 0, F,
-                                                   in.observed, in.tested, demes, diploid);
-            } else {
-                mutations = project.simulateSample(thetaPerDeme, 1, model, 0.0, 1.0, 1.0, 1.0 / 3.0, 0, F, Fct,
-                                                   in.observed, in.tested, demes, groups, diploid);
+            long mutations = oneGroup ? simulate_genealogy(project, mutation, *in.observed, nullptr, F, 0.0, demes, 0)
+                                      : simulate_genealogy(project, mutation, *in.observed, in.tested, F, Fct, demes,
+                                                           groups);
+            // The ordinary locus is measured from its counts; the others go
+            // through samples and the driver.
+            LocusMeasure m;
+            auto outcome = SimulatedLocusCounts::Outcome::NeedsDriver;
+            if (mutations >= 0 && counts.usable()) {
+                outcome = counts.measure(project.samples->Tree, m);
+                if (outcome == SimulatedLocusCounts::Outcome::Measured) project.samples->Tree.cleanDemes();
             }
+            if (mutations >= 0 && outcome != SimulatedLocusCounts::Outcome::Measured &&
+                read_simulated_samples(project, *in.observed, *in.tested, model, diploid, !oneGroup) == 0)
+                mutations = -1;
             const char* const target = twoStates ? "NA" : nullptr;
             if (mutations < 0) {
                 // No genealogy, or its leaves could not be read: no pair.
@@ -347,13 +370,17 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
                 }
                 continue;
             }
-            prepare_data(project);
-            if (accumulate) accumulated.addLocus(*project.samples, 0, sims, diploid);
-            project.allele_db.create_pop_freq_vector(static_cast<int>(project.samples->Populations.count));
-            project.allele_db.create_group_freq_vector(project.structure->NbGroups);
-            if (exporting) continue;
+            if (outcome != SimulatedLocusCounts::Outcome::Measured) {
+                prepare_data(project);
+                if (accumulate) accumulated.addLocus(*project.samples, 0, sims, diploid);
+                project.allele_db.create_pop_freq_vector(static_cast<int>(project.samples->Populations.count));
+                project.allele_db.create_group_freq_vector(project.structure->NbGroups);
+                if (exporting) continue;
+                m = measure_with_driver(project, *in.muted);
+                if (outcome == SimulatedLocusCounts::Outcome::NeedsDriverToLearn) counts.learn(project, m);
+            }
 
-            const SimulatedLocus r = measure(project, *in.muted);
+            const SimulatedLocus r = from_measure(m);
             nd.fst.Add(r.fst);
             simOut << r.fst << "\t";
             if (target != nullptr) simOut << target;
