@@ -36,7 +36,11 @@ struct Gaussian {
     double operator()(double f, double x) const {
         if (h == 0.0) return 0.0;
         const double z = (f - x) / h;
-        return kInvSqrt2Pi * std::exp(-0.5 * z * z) / h;
+        const double e = -0.5 * z * z;
+        // Far out in the tail the exponential is exactly 0 (below about
+        // -745): the value is then known without calling it.
+        if (e < -750.0) return kInvSqrt2Pi * 0.0 / h;
+        return kInvSqrt2Pi * std::exp(e) / h;
     }
 };
 
