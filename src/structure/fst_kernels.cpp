@@ -19,6 +19,10 @@ struct Window {
 
     Window(MY_TArrayAsVector<double> const& het, MY_TArrayAsVector<double> const& fst, double H, double bH) {
         const long m = std::min(het.count, fst.count);
+        // Room for every locus at once: the window's cost does not grow
+        // with the number of simulations by steps.
+        index.reserve(static_cast<std::size_t>(std::max(m, 0L)));
+        weight.reserve(static_cast<std::size_t>(std::max(m, 0L)));
         for (long i = 0; i < m; ++i) {
             if (!(std::fabs(het[i] - H) <= bH)) continue;
             const double u = (het[i] - H) / bH;
