@@ -177,19 +177,6 @@ struct SimulatedLocus {
     double withinHet = 0.0;
 };
 
-// Measures the simulated locus like observed data: the AMOVA of the
-// re-entered driver and the heterozygosity of its samples.
-LocusMeasure measure_with_driver(Project& project, std::fstream& muted) {
-    project.amova_res = amova_results();
-    project.GenStructCalculations(&muted);
-    LocusMeasure m;
-    m.fst = project.amova_res.FST;
-    project.computeMeanHeterozygosityOverSamplesInStructure(*project.samples, *project.structure);
-    TAlleleDB const& db = project.allele_db;
-    m.withinHet = db.loci.count > 0 && db.loci.data[0] != nullptr ? db.loci.data[0]->meanSampleHet : 0.0;
-    return m;
-}
-
 // The line and pair of a measured locus.
 SimulatedLocus from_measure(LocusMeasure const& m) {
     SimulatedLocus r;
@@ -206,28 +193,6 @@ SimulatedLocus from_measure(LocusMeasure const& m) {
         r.withinHet = W;
     }
     return r;
-}
-
-// The data of one simulated locus readied as the project's own would be.
-void prepare_data(Project& project) {
-    Samples& current = *project.samples;
-    current.GenotypicData = project.GenotypicData;
-    PopGenetics::globalAllelicDB.destroy();
-    if (project.GenotypicData != 0) {
-        current.phen_to_gam(&project.haplotypes, &project, &project.options);
-        project.phen_converted = 1;
-    }
-    project.allele_db.destroy();
-    project.allele_db.loci.Reallocate(1);
-    const char separator = current.locusSeparator;
-    if (project.GenotypicData == 0) {
-        MY_TIArrayAsVector<HaploDef>& defs = project.haplotypes.haplotypes;
-        for (long i = 0; i < defs.count; ++i)
-            if (HaploDef* h = defs.data[i]) h->build_haplovect(&project.allele_db, separator, 0, 0.1);
-        project.vectors_built = 1;
-    } else {
-        current.build_all_vectors(separator);
-    }
 }
 
 }  // namespace
@@ -371,7 +336,7 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
                 continue;
             }
             if (outcome != SimulatedLocusCounts::Outcome::Measured) {
-                prepare_data(project);
+                ready_simulated_data(project);
                 if (accumulate) accumulated.addLocus(*project.samples, 0, sims, diploid);
                 project.allele_db.create_pop_freq_vector(static_cast<int>(project.samples->Populations.count));
                 project.allele_db.create_group_freq_vector(project.structure->NbGroups);

@@ -14,9 +14,13 @@
 #include <span>
 
 #include "amova/Amova.h"
+#include "amova/amova_results.h"
 #include "data/HaploDef.h"
 #include "data/Haplo_DB.h"
 #include "data/Population.h"
+#include "data/TAlleleDB.h"
+#include "data/TLocus.h"
+#include "popstats/PopGenetics.h"
 #include "popstats/TNode.h"
 #include "popstats/TTree.h"
 #include "popstats/allele_size_stats.h"
@@ -70,6 +74,40 @@ bool pairwise_method(TDataType type, int method) {
 }
 
 }  // namespace
+
+// --- through samples and the driver ------------------------------------------------
+
+void ready_simulated_data(Project& project) {
+    Samples& current = *project.samples;
+    current.GenotypicData = project.GenotypicData;
+    PopGenetics::globalAllelicDB.destroy();
+    if (project.GenotypicData != 0) {
+        current.phen_to_gam(&project.haplotypes, &project, &project.options);
+        project.phen_converted = 1;
+    }
+    project.allele_db.destroy();
+    project.allele_db.loci.Reallocate(1);
+    const char separator = current.locusSeparator;
+    if (project.GenotypicData == 0) {
+        MY_TIArrayAsVector<HaploDef>& defs = project.haplotypes.haplotypes;
+        for (long i = 0; i < defs.count; ++i)
+            if (HaploDef* h = defs.data[i]) h->build_haplovect(&project.allele_db, separator, 0, 0.1);
+        project.vectors_built = 1;
+    } else {
+        current.build_all_vectors(separator);
+    }
+}
+
+LocusMeasure measure_with_driver(Project& project, std::fstream& muted) {
+    project.amova_res = amova_results();
+    project.GenStructCalculations(&muted);
+    LocusMeasure m;
+    m.fst = project.amova_res.FST;
+    project.computeMeanHeterozygosityOverSamplesInStructure(*project.samples, *project.structure);
+    TAlleleDB const& db = project.allele_db;
+    m.withinHet = db.loci.count > 0 && db.loci.data[0] != nullptr ? db.loci.data[0]->meanSampleHet : 0.0;
+    return m;
+}
 
 // --- kernels -----------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 // the same numbers to the last bit and storage kept from locus to locus.
 
 #include <cstddef>
+#include <fstream>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -57,6 +58,15 @@ long simulate_genealogy(Project& project, SimulatedMutations const& m, Samples& 
 // the new samples. 0 when the leaves could not be read.
 int read_simulated_samples(Project& project, Samples const& templ, Structure& templStructure, Mut_Type model,
                            bool diploid, bool byStructure);
+
+// Readies the data of the samples just read as the project's own would be
+// (gene copies of diploid data, allele vectors, a database of one locus).
+void ready_simulated_data(Project& project);
+
+// The locus measured like observed data: the AMOVA of the re-entered
+// genetic-structure driver (writing to `muted`) and the heterozygosity of
+// the samples over the structure.
+LocusMeasure measure_with_driver(Project& project, std::fstream& muted);
 
 // The text of a leaf's locus under the model and the identifier of its
 // haplotype; false when a new-allele state has no one-character text.
