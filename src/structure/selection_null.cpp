@@ -2,7 +2,9 @@
 // simulated under an island model (or a hierarchical one when the tested
 // structure keeps two groups or more) at the observed mean FST (and FCT),
 // each measured like observed data by the AMOVA of the genetic-structure
-// driver; or pairs read from a file; or, when "simParamFile.txt" is in the
+// driver, or to the same bits from the allele counts of its samples
+// (simulated_locus.h) where the settings and data allow; or pairs read
+// from a file; or, when "simParamFile.txt" is in the
 // working directory, simulated multi-locus data sets written as project
 // files (export mode, no P values).
 

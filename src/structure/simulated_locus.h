@@ -76,8 +76,9 @@ bool simulated_leaf_text(TNode const& leaf, Mut_Type model, char separator, std:
 // Rows are the samples of the structure, group after group in member
 // order; `counts` holds K counts per row, `sizes` the gene copies of each
 // row, `distances` the K x K distances between the alleles. The sums over
-// pairs of copies must be whole numbers (whole distances, fewer than 2^52
-// for every pair product): they are then exact in any order, and every
+// pairs of copies must be whole numbers below 2^52 (whole distances, the
+// largest times the squared number of copies below 2^52; the caller sees
+// to it): they are then exact in any order, and every
 // other step is taken in the engine's order, so that FST is the engine's to
 // the last bit. False when the engine would refuse the design (a sample
 // without copies, an odd one when `individuals`, a degree of freedom below
