@@ -72,6 +72,9 @@ TAlleleDB& TAlleleDB::operator=(TAlleleDB const& other) {
         arrayMemoryFailure("TAlleleDB::operator=()");
     }
     loci.Flush();
+    records_.release();
+    popBlock_.reset();
+    groupBlock_.reset();
     for (auto& copy : copies) {
         loci.Add(copy.get());
         copy.release();
@@ -111,18 +114,30 @@ TAllele* TAlleleDB::operator()(my_string const& locus, int const& allele) const 
 
 // -------------------------------------------------------------- insertion
 
+TLocus* TAlleleDB::new_locus(char const* name) {
+    TLocus* l = new (records_) TLocus(name);
+    l->arena_ = &records_;
+    return l;
+}
+
+TLocus* TAlleleDB::new_locus(my_string const& name) {
+    TLocus* l = new (records_) TLocus(name);
+    l->arena_ = &records_;
+    return l;
+}
+
 TLocus* TAlleleDB::locus_for_insert(int const& locus) {
     if (locus < 0) return nullptr;
     if (locus >= loci.count) {
         // One locus only, even for an index further beyond the end.
-        auto added = std::make_unique<TLocus>(default_locus_name(locus).data());
+        std::unique_ptr<TLocus> added(new_locus(default_locus_name(locus).data()));
         loci.Add(added.get());
         return added.release();
     }
     TLocus*& slot = loci.data[locus];
     if (slot == nullptr) {
         // An emptied slot gets the locus it would have been created as.
-        slot = new TLocus(default_locus_name(locus).data());
+        slot = new_locus(default_locus_name(locus).data());
     }
     return slot;
 }
@@ -140,7 +155,7 @@ int TAlleleDB::InsertAllPos(int const& locus, char const& c, double weight) {
 int TAlleleDB::InsertAllPos(my_string const& locus, my_string const& name, double weight) {
     long pos = locus_pos_by_name(locus);
     if (pos < 0) {
-        auto added = std::make_unique<TLocus>(locus);
+        std::unique_ptr<TLocus> added(new_locus(locus));
         loci.Add(added.get());
         added.release();
         pos = loci.count - 1;
@@ -159,20 +174,40 @@ int TAlleleDB::InsertAllPos(int const& locus, char const& c, double& weight, int
 // ------------------------------------------------------ frequency arrays
 
 template <class Member>
-void TAlleleDB::create_freq_vectors(Member member, int n, char const* function) {
+void TAlleleDB::create_freq_vectors(Member member, int n, char const* function, std::unique_ptr<double[]>& block) {
+    std::size_t alleles = 0;
+    bool inPlace = true;
+    for_each_allele(loci, [&](TAllele& a) {
+        FreqArray const& f = a.*member;
+        if (!f || f.size() != n) inPlace = false;
+        ++alleles;
+    });
+    if (inPlace) {
+        // Arrays of that length already: zeroed where they are.
+        for_each_allele(loci, [&](TAllele& a) { std::fill_n((a.*member).get(), n, 0.0); });
+        return;
+    }
     try {
-        for_each_allele(loci, [&](TAllele& a) {
-            FreqArray& f = a.*member;
-            if (f && f.size() == n) {
-                // An array of that length already: zeroed where it is.
-                std::fill_n(f.get(), n, 0.0);
-                return;
-            }
-            f.reset();
-            f = FreqArray::zeros(n);
-        });
+        if (n > 0) {
+            // One block for all, each allele a stretch of it in catalogue
+            // order.
+            std::unique_ptr<double[]> fresh(new double[alleles * static_cast<std::size_t>(n)]());
+            double* next = fresh.get();
+            for_each_allele(loci, [&](TAllele& a) {
+                a.*member = FreqArray::borrowed(next, n);
+                next += n;
+            });
+            block = std::move(fresh);
+        } else {
+            for_each_allele(loci, [&](TAllele& a) {
+                (a.*member).reset();
+                a.*member = FreqArray::zeros(n);
+            });
+            block.reset();
+        }
     } catch (std::bad_alloc const&) {
         for_each_allele(loci, [&](TAllele& a) { (a.*member).reset(); });
+        block.reset();
         E.error(MEMORY, my_string(function), Msg::m0_not_enough_memory);
         // Without an open log the report returns quietly; the run ends all
         // the same.
@@ -181,21 +216,23 @@ void TAlleleDB::create_freq_vectors(Member member, int n, char const* function) 
 }
 
 void TAlleleDB::create_pop_freq_vector(int const& n) {
-    create_freq_vectors(&TAllele::popFreq, n, "TAlleleDB::create_pop_freq_vector");
+    create_freq_vectors(&TAllele::popFreq, n, "TAlleleDB::create_pop_freq_vector", popBlock_);
     TAllele::numPop = n;
 }
 
 void TAlleleDB::create_group_freq_vector(int const& n) {
-    create_freq_vectors(&TAllele::groupFreq, n, "TAlleleDB::create_group_freq_vector");
+    create_freq_vectors(&TAllele::groupFreq, n, "TAlleleDB::create_group_freq_vector", groupBlock_);
     TAllele::numGroup = n;
 }
 
 void TAlleleDB::flush_pop_freq_vector() {
     for_each_allele(loci, [](TAllele& a) { a.popFreq.reset(); });
+    popBlock_.reset();
 }
 
 void TAlleleDB::flush_group_freq_vector() {
     for_each_allele(loci, [](TAllele& a) { a.groupFreq.reset(); });
+    groupBlock_.reset();
 }
 
 void TAlleleDB::reset_all_pop_freqs() { flush_pop_freq_vector(); }
@@ -253,6 +290,9 @@ double TAlleleDB::update_all_freq_with_inbreeding(double const& f) {
 
 void TAlleleDB::destroy() {
     loci.Flush();
+    records_.release();
+    popBlock_.reset();
+    groupBlock_.reset();
     blanksInserted = 0;
 }
 

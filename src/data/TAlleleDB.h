@@ -19,6 +19,10 @@ namespace quintle {
 // TAllele* borrows it. Alleles enter only through InsertAllPos and leave only
 // through destroy or assignment, so their pointers stay valid meanwhile.
 class TAlleleDB {
+    // The loci and alleles the catalogue makes; declared first so that it
+    // outlives them.
+    RecordArena records_;
+
 public:
     MY_TIArrayAsVector<TLocus> loci;  // in creation order, owned
     int blanksInserted = 0;           // 1 once the recessive blank stands first at every locus
@@ -90,9 +94,11 @@ public:
         std::vector<Text> texts_;
     };
 
-    // Every allele gets n zeroed frequencies (its old array zeroed when it
-    // has that length, else replaced) and the class-wide length becomes n. A failed allocation releases every
-    // such array, reports message 0 (MEMORY) and ends the run.
+    // Every allele gets n zeroed frequencies (its old array zeroed when
+    // every allele has one of that length, else all replaced by stretches
+    // of one block the catalogue holds) and the class-wide length becomes
+    // n. A failed allocation releases every such array, reports message 0
+    // (MEMORY) and ends the run.
     void create_pop_freq_vector(int const& n);
     void create_group_freq_vector(int const& n);
     void flush_pop_freq_vector();
@@ -114,8 +120,14 @@ private:
     TLocus* locus_at(long index) const;
     long locus_pos_by_name(my_string const& locusName) const;
     TLocus* locus_for_insert(int const& locus);
+    // A new locus of that name, in the arena.
+    TLocus* new_locus(char const* name);
+    TLocus* new_locus(my_string const& name);
     template <class Member>
-    void create_freq_vectors(Member member, int n, char const* function);
+    void create_freq_vectors(Member member, int n, char const* function, std::unique_ptr<double[]>& block);
+    // The blocks of the alleles' borrowed frequency arrays.
+    std::unique_ptr<double[]> popBlock_;
+    std::unique_ptr<double[]> groupBlock_;
 };
 
 // One row per allele position, one cell per locus: the allele name in the

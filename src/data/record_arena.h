@@ -1,0 +1,55 @@
+#pragma once
+
+// Storage for the loci and alleles of one allele catalogue. A catalogue of
+// haplotypic sequences holds a locus per site and an allele per character
+// seen there, hundreds of thousands of small records that live and die
+// together; cut from large blocks, they cost a few allocations instead of
+// one each, lie next to one another and go back in one step.
+
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace quintle {
+
+class RecordArena {
+public:
+    RecordArena() = default;
+    RecordArena(RecordArena const&) = delete;
+    RecordArena& operator=(RecordArena const&) = delete;
+    ~RecordArena() = default;
+
+    // `bytes` (a multiple of the record alignment) from the current block,
+    // or from a new one; throws std::bad_alloc.
+    void* allocate(std::size_t bytes);
+    // Every block goes; the records cut from them must be gone already.
+    void release() noexcept;
+    std::size_t blocks() const noexcept { return blocks_.size(); }
+
+private:
+    struct Free {
+        void operator()(std::byte* block) const noexcept;
+    };
+    std::vector<std::unique_ptr<std::byte, Free>> blocks_;
+    std::byte* next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
+// Base of the record classes a catalogue may hold in its arena. `new T`
+// takes the record from the heap, `new (arena) T` from the arena; `delete`
+// hands a heap record back and leaves an arena record to its arena, so an
+// owner deletes both kinds alike. Each record carries a small header saying
+// where it came from.
+class ArenaRecord {
+public:
+    static void* operator new(std::size_t bytes);
+    static void* operator new(std::size_t bytes, RecordArena& arena);
+    static void operator delete(void* record) noexcept;
+    // Called only when a constructor fails on an arena record.
+    static void operator delete(void* record, RecordArena& arena) noexcept;
+
+    static constexpr std::size_t header = alignof(std::max_align_t);
+};
+
+}  // namespace quintle
