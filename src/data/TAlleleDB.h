@@ -116,6 +116,10 @@ public:
     // Deletes every locus and allele.
     void destroy();
 
+    // Blocks of the arena the catalogue's own loci and alleles are cut
+    // from: none until it makes its first locus.
+    std::size_t record_blocks() const noexcept { return records_.blocks(); }
+
 private:
     TLocus* locus_at(long index) const;
     long locus_pos_by_name(my_string const& locusName) const;

@@ -34,24 +34,31 @@ void* marked(void* raw, std::uint32_t mark) {
 
 }  // namespace
 
-void RecordArena::Free::operator()(std::byte* block) const noexcept { std::free(block); }
+void* allocate_block(std::size_t bytes) {
+    void* raw = nullptr;
+    if (bytes >= kLargestBlock) {
+        std::size_t const size = (bytes + kLargestBlock - 1) / kLargestBlock * kLargestBlock;
+        raw = std::aligned_alloc(kLargestBlock, size);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+        if (raw != nullptr) ::madvise(raw, size, MADV_HUGEPAGE);
+#endif
+    } else {
+        raw = std::malloc(std::max<std::size_t>(bytes, 1));
+    }
+    if (raw == nullptr) throw std::bad_alloc();
+    return raw;
+}
+
+void release_block(void* block) noexcept { std::free(block); }
+
+void RecordArena::Free::operator()(std::byte* block) const noexcept { release_block(block); }
 
 void* RecordArena::allocate(std::size_t bytes) {
     if (bytes > left_) {
         // Blocks double up to a ceiling, so small catalogues stay small.
         std::size_t size = kFirstBlock << std::min<std::size_t>(blocks_.size(), 9);
         size = std::max(size, bytes);
-        void* raw = nullptr;
-        if (size == kLargestBlock) {
-            raw = std::aligned_alloc(kLargestBlock, kLargestBlock);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-            if (raw != nullptr) ::madvise(raw, kLargestBlock, MADV_HUGEPAGE);
-#endif
-        } else {
-            raw = std::malloc(size);
-        }
-        if (raw == nullptr) throw std::bad_alloc();
-        blocks_.emplace_back(static_cast<std::byte*>(raw));
+        blocks_.emplace_back(static_cast<std::byte*>(allocate_block(size)));
         next_ = blocks_.back().get();
         left_ = size;
     }

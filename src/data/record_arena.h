@@ -36,6 +36,12 @@ private:
     std::size_t left_ = 0;
 };
 
+// A block of `bytes` for a large table (throws std::bad_alloc): from 2 MiB
+// on it is made of huge pages where the system offers them. Released by
+// release_block.
+void* allocate_block(std::size_t bytes);
+void release_block(void* block) noexcept;
+
 // Base of the record classes a catalogue may hold in its arena. `new T`
 // takes the record from the heap, `new (arena) T` from the arena; `delete`
 // hands a heap record back and leaves an arena record to its arena, so an
