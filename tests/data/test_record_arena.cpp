@@ -31,7 +31,9 @@ TEST(RecordArena, PiecesAreAlignedAndApart) {
     }
     std::uintptr_t last = 0;
     for (std::uintptr_t s : starts) {
-        if (last != 0) EXPECT_GE(s - last, bytes);
+        if (last != 0) {
+            EXPECT_GE(s - last, bytes);
+        }
         last = s;
     }
     EXPECT_GT(arena.blocks(), 10u);  // past 6 MB: some of the largest blocks

@@ -146,7 +146,9 @@ TEST_F(FlatSiteTables, FrequenciesShareOneBlock) {
             FreqArray const& f = locus->alleles.data[i]->popFreq;
             ASSERT_TRUE(f.is_borrowed());
             ASSERT_EQ(f.size(), 3);
-            if (expected != nullptr) EXPECT_EQ(f.get(), expected);
+            if (expected != nullptr) {
+                EXPECT_EQ(f.get(), expected);
+            }
             expected = f.get() + 3;
             for (int k = 0; k < 3; ++k) EXPECT_EQ(f[k], 0.0);
         }
