@@ -57,6 +57,16 @@ TAlleleDB::TAlleleDB(int const& n) : loci(std::max(n, 0) + 1L, kLocusGrowthStep)
 
 TAlleleDB::TAlleleDB(TAlleleDB const& other) : TAlleleDB() { *this = other; }
 
+TAlleleDB::~TAlleleDB() {
+    loci.Flush();
+    drop_records();
+}
+
+void TAlleleDB::drop_records() noexcept {
+    if (records_ != nullptr) records_->drop();
+    records_ = nullptr;
+}
+
 TAlleleDB& TAlleleDB::operator=(TAlleleDB const& other) {
     if (this == &other) return *this;
     // Copies first: a failure leaves this catalogue as it was. Empty slots
@@ -72,9 +82,7 @@ TAlleleDB& TAlleleDB::operator=(TAlleleDB const& other) {
         arrayMemoryFailure("TAlleleDB::operator=()");
     }
     loci.Flush();
-    records_.release();
-    popBlock_.reset();
-    groupBlock_.reset();
+    drop_records();
     for (auto& copy : copies) {
         loci.Add(copy.get());
         copy.release();
@@ -115,14 +123,16 @@ TAllele* TAlleleDB::operator()(my_string const& locus, int const& allele) const 
 // -------------------------------------------------------------- insertion
 
 TLocus* TAlleleDB::new_locus(char const* name) {
-    TLocus* l = new (records_) TLocus(name);
-    l->arena_ = &records_;
+    if (records_ == nullptr) records_ = new RecordArena;
+    TLocus* l = new (*records_) TLocus(name);
+    l->arena_ = records_;
     return l;
 }
 
 TLocus* TAlleleDB::new_locus(my_string const& name) {
-    TLocus* l = new (records_) TLocus(name);
-    l->arena_ = &records_;
+    if (records_ == nullptr) records_ = new RecordArena;
+    TLocus* l = new (*records_) TLocus(name);
+    l->arena_ = records_;
     return l;
 }
 
@@ -174,13 +184,13 @@ int TAlleleDB::InsertAllPos(int const& locus, char const& c, double& weight, int
 // ------------------------------------------------------ frequency arrays
 
 template <class Member>
-void TAlleleDB::create_freq_vectors(Member member, int n, char const* function, std::unique_ptr<double[]>& block) {
-    std::size_t alleles = 0;
+void TAlleleDB::create_freq_vectors(Member member, int n, char const* function) {
+    std::size_t inArenas = 0;
     bool inPlace = true;
     for_each_allele(loci, [&](TAllele& a) {
         FreqArray const& f = a.*member;
         if (!f || f.size() != n) inPlace = false;
-        ++alleles;
+        if (ArenaRecord::arena_of(&a) != nullptr) ++inArenas;
     });
     if (inPlace) {
         // Arrays of that length already: zeroed where they are.
@@ -188,26 +198,27 @@ void TAlleleDB::create_freq_vectors(Member member, int n, char const* function, 
         return;
     }
     try {
-        if (n > 0) {
-            // One block for all, each allele a stretch of it in catalogue
-            // order.
-            std::unique_ptr<double[]> fresh(new double[alleles * static_cast<std::size_t>(n)]());
-            double* next = fresh.get();
-            for_each_allele(loci, [&](TAllele& a) {
-                a.*member = FreqArray::borrowed(next, n);
-                next += n;
-            });
-            block = std::move(fresh);
-        } else {
-            for_each_allele(loci, [&](TAllele& a) {
+        // The alleles of arenas take stretches of one block, in catalogue
+        // order; their arenas keep it for as long as they live, so that it
+        // lasts as long as any of those alleles, wherever it is moved.
+        std::shared_ptr<double[]> block;
+        if (n > 0 && inArenas > 0) block.reset(new double[inArenas * static_cast<std::size_t>(n)]());
+        double* next = block.get();
+        RecordArena* last = nullptr;
+        for_each_allele(loci, [&](TAllele& a) {
+            RecordArena* arena = ArenaRecord::arena_of(&a);
+            if (block == nullptr || arena == nullptr) {
                 (a.*member).reset();
                 a.*member = FreqArray::zeros(n);
-            });
-            block.reset();
-        }
+                return;
+            }
+            if (arena != last) arena->adopt(block);
+            last = arena;
+            a.*member = FreqArray::borrowed(next, n);
+            next += n;
+        });
     } catch (std::bad_alloc const&) {
         for_each_allele(loci, [&](TAllele& a) { (a.*member).reset(); });
-        block.reset();
         E.error(MEMORY, my_string(function), Msg::m0_not_enough_memory);
         // Without an open log the report returns quietly; the run ends all
         // the same.
@@ -216,23 +227,21 @@ void TAlleleDB::create_freq_vectors(Member member, int n, char const* function, 
 }
 
 void TAlleleDB::create_pop_freq_vector(int const& n) {
-    create_freq_vectors(&TAllele::popFreq, n, "TAlleleDB::create_pop_freq_vector", popBlock_);
+    create_freq_vectors(&TAllele::popFreq, n, "TAlleleDB::create_pop_freq_vector");
     TAllele::numPop = n;
 }
 
 void TAlleleDB::create_group_freq_vector(int const& n) {
-    create_freq_vectors(&TAllele::groupFreq, n, "TAlleleDB::create_group_freq_vector", groupBlock_);
+    create_freq_vectors(&TAllele::groupFreq, n, "TAlleleDB::create_group_freq_vector");
     TAllele::numGroup = n;
 }
 
 void TAlleleDB::flush_pop_freq_vector() {
     for_each_allele(loci, [](TAllele& a) { a.popFreq.reset(); });
-    popBlock_.reset();
 }
 
 void TAlleleDB::flush_group_freq_vector() {
     for_each_allele(loci, [](TAllele& a) { a.groupFreq.reset(); });
-    groupBlock_.reset();
 }
 
 void TAlleleDB::reset_all_pop_freqs() { flush_pop_freq_vector(); }
@@ -290,9 +299,7 @@ double TAlleleDB::update_all_freq_with_inbreeding(double const& f) {
 
 void TAlleleDB::destroy() {
     loci.Flush();
-    records_.release();
-    popBlock_.reset();
-    groupBlock_.reset();
+    drop_records();
     blanksInserted = 0;
 }
 

@@ -19,10 +19,6 @@ namespace quintle {
 // TAllele* borrows it. Alleles enter only through InsertAllPos and leave only
 // through destroy or assignment, so their pointers stay valid meanwhile.
 class TAlleleDB {
-    // The loci and alleles the catalogue makes; declared first so that it
-    // outlives them.
-    RecordArena records_;
-
 public:
     MY_TIArrayAsVector<TLocus> loci;  // in creation order, owned
     int blanksInserted = 0;           // 1 once the recessive blank stands first at every locus
@@ -32,7 +28,7 @@ public:
     explicit TAlleleDB(int const& n);  // n + 1 locus slots
     TAlleleDB(TAlleleDB const& other);
     TAlleleDB& operator=(TAlleleDB const& other);
-    ~TAlleleDB() = default;
+    ~TAlleleDB();
 
     // Lookups; null for an unknown name or an index out of range.
     TAllele* operator()(my_string const& locus, my_string const& allele) const;
@@ -95,9 +91,9 @@ public:
     };
 
     // Every allele gets n zeroed frequencies (its old array zeroed when
-    // every allele has one of that length, else all replaced by stretches
-    // of one block the catalogue holds) and the class-wide length becomes
-    // n. A failed allocation releases every such array, reports message 0
+    // every allele has one of that length, else all replaced: an allele of
+    // an arena by a stretch of one block its arena keeps, any other by an
+    // array of its own) and the class-wide length becomes n. A failed allocation releases every such array, reports message 0
     // (MEMORY) and ends the run.
     void create_pop_freq_vector(int const& n);
     void create_group_freq_vector(int const& n);
@@ -118,20 +114,22 @@ public:
 
     // Blocks of the arena the catalogue's own loci and alleles are cut
     // from: none until it makes its first locus.
-    std::size_t record_blocks() const noexcept { return records_.blocks(); }
+    std::size_t record_blocks() const noexcept { return records_ != nullptr ? records_->blocks() : 0; }
 
 private:
     TLocus* locus_at(long index) const;
     long locus_pos_by_name(my_string const& locusName) const;
     TLocus* locus_for_insert(int const& locus);
+    // The arena of the loci and alleles the catalogue makes, made with the
+    // first of them; let go when the catalogue empties (its blocks go with
+    // the last record, which may have been moved out of the catalogue).
+    RecordArena* records_ = nullptr;
+    void drop_records() noexcept;
     // A new locus of that name, in the arena.
     TLocus* new_locus(char const* name);
     TLocus* new_locus(my_string const& name);
     template <class Member>
-    void create_freq_vectors(Member member, int n, char const* function, std::unique_ptr<double[]>& block);
-    // The blocks of the alleles' borrowed frequency arrays.
-    std::unique_ptr<double[]> popBlock_;
-    std::unique_ptr<double[]> groupBlock_;
+    void create_freq_vectors(Member member, int n, char const* function);
 };
 
 // One row per allele position, one cell per locus: the allele name in the

@@ -18,17 +18,14 @@ constexpr std::size_t kFirstBlock = std::size_t{1} << 12;
 // per 4 KiB, which at 100,000 sites is most of the time spent making it.
 constexpr std::size_t kLargestBlock = std::size_t{1} << 21;
 
-// The header's mark of a record's origin.
-constexpr std::uint32_t kHeapRecord = 0x48454150u;
-constexpr std::uint32_t kArenaRecord = 0x4152454eu;
-
 std::size_t rounded(std::size_t bytes) {
     constexpr std::size_t a = ArenaRecord::header;
     return (bytes + a - 1) / a * a;
 }
 
-void* marked(void* raw, std::uint32_t mark) {
-    *static_cast<std::uint32_t*>(raw) = mark;
+// The header holds the record's arena, null for a heap record.
+void* marked(void* raw, RecordArena* arena) {
+    *static_cast<RecordArena**>(raw) = arena;
     return static_cast<std::byte*>(raw) + ArenaRecord::header;
 }
 
@@ -68,24 +65,42 @@ void* RecordArena::allocate(std::size_t bytes) {
     return p;
 }
 
-void RecordArena::release() noexcept {
-    blocks_.clear();
-    next_ = nullptr;
-    left_ = 0;
+void RecordArena::adopt(std::shared_ptr<double[]> const& block) {
+    if (adopted_.empty() || adopted_.back() != block) adopted_.push_back(block);
 }
 
-void* ArenaRecord::operator new(std::size_t bytes) { return marked(::operator new(header + bytes), kHeapRecord); }
+void RecordArena::drop() noexcept {
+    dropped_ = true;
+    if (live_ == 0) delete this;
+}
+
+void RecordArena::record_gone() noexcept {
+    if (--live_ == 0 && dropped_) delete this;
+}
+
+void* ArenaRecord::operator new(std::size_t bytes) { return marked(::operator new(header + bytes), nullptr); }
 
 void* ArenaRecord::operator new(std::size_t bytes, RecordArena& arena) {
-    return marked(arena.allocate(header + rounded(bytes)), kArenaRecord);
+    void* const record = marked(arena.allocate(header + rounded(bytes)), &arena);
+    arena.record_made();
+    return record;
 }
 
 void ArenaRecord::operator delete(void* record) noexcept {
     if (record == nullptr) return;
     std::byte* const raw = static_cast<std::byte*>(record) - header;
-    if (*reinterpret_cast<std::uint32_t const*>(raw) == kHeapRecord) ::operator delete(raw);
+    RecordArena* const arena = *reinterpret_cast<RecordArena**>(raw);
+    if (arena == nullptr)
+        ::operator delete(raw);
+    else
+        arena->record_gone();  // the last one of a dropped arena takes its blocks along
 }
 
-void ArenaRecord::operator delete(void*, RecordArena&) noexcept {}
+void ArenaRecord::operator delete(void*, RecordArena& arena) noexcept { arena.record_gone(); }
+
+RecordArena* ArenaRecord::arena_of(ArenaRecord const* record) noexcept {
+    auto const* raw = reinterpret_cast<std::byte const*>(record) - header;
+    return *reinterpret_cast<RecordArena* const*>(raw);
+}
 
 }  // namespace quintle

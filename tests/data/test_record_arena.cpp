@@ -18,7 +18,7 @@ namespace {
 // Pieces are aligned, never overlap, and blocks grow as needed (the
 // largest ones too); a release starts afresh.
 TEST(RecordArena, PiecesAreAlignedAndApart) {
-    RecordArena arena;
+    RecordArena& arena = *new RecordArena;
     EXPECT_EQ(arena.blocks(), 0u);
     std::set<std::uintptr_t> starts;
     std::size_t const bytes = 160;
@@ -37,9 +37,8 @@ TEST(RecordArena, PiecesAreAlignedAndApart) {
         last = s;
     }
     EXPECT_GT(arena.blocks(), 10u);  // past 6 MB: some of the largest blocks
-    arena.release();
-    EXPECT_EQ(arena.blocks(), 0u);
-    EXPECT_NE(arena.allocate(bytes), nullptr);
+    EXPECT_EQ(arena.live(), 0);
+    arena.drop();  // no record: gone at once (the sanitizers' leak check)
 }
 
 // A catalogue holds loci of its arena and loci given from the heap side by
@@ -79,6 +78,40 @@ TEST(RecordArena, CatalogueMixesArenaAndHeapLoci) {
     other = copy;
     EXPECT_EQ(other.record_blocks(), 0u);
     EXPECT_EQ(other(1, my_string("G"))->weight, 1.0);
+}
+
+// Loci moved out of their catalogue (as the selection scan keeps the
+// project's aside) stay whole, frequencies included, after the catalogue
+// emptied; their arena goes with the last of them (sanitizers: no use after
+// free, no leak).
+TEST(RecordArena, LociMovedOutOutliveTheirCatalogue) {
+    int const samples = TAllele::numPop;
+    MY_TIArrayAsVector<TLocus> kept;
+    {
+        TAlleleDB db;
+        for (int site = 0; site < 2000; ++site) db.InsertAllPos(site, site % 3 == 0 ? 'G' : 'T', 1.0);
+        db.create_pop_freq_vector(2);
+        db.loci.data[3]->alleles.data[0]->popFreq[1] = 0.5;
+        for (long l = 0; l < db.loci.count; ++l) {
+            kept.Add(db.loci.data[l]);
+            db.loci.data[l] = nullptr;
+        }
+        db.loci.count = 0;
+        db.destroy();
+        // A new locus in the emptied catalogue comes from a new arena.
+        db.InsertAllPos(0, 'A', 1.0);
+        db.create_pop_freq_vector(2);
+        EXPECT_EQ(db.loci.data[0]->alleles.data[0]->popFreq[1], 0.0);
+    }
+    ASSERT_EQ(kept.count, 2000);
+    TAllele const* g = kept.data[3]->alleles.data[0];
+    EXPECT_EQ(std::string(g->name.c_str()), "G");
+    EXPECT_EQ(g->weight, 1.0);
+    ASSERT_EQ(g->popFreq.size(), 2);
+    EXPECT_EQ(g->popFreq[1], 0.5);
+    EXPECT_EQ(kept.data[1999]->alleles.data[0]->popFreq[0], 0.0);
+    kept.Flush();
+    TAllele::numPop = samples;
 }
 
 }  // namespace
