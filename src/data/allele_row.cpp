@@ -91,6 +91,7 @@ TAllele** AlleleRow::fill(int n) {
 
 TAllele** AlleleRow::fill(int n, AlleleRowBlock& block) {
     long const length = std::max(n, 0);
+    if (block.next_ + static_cast<std::size_t>(length) + 1 > block.size_) return fill(n);  // no room left
     TAllele** const row = block.block_.get() + block.next_;
     block.next_ += static_cast<std::size_t>(length) + 1;
     try {

@@ -50,8 +50,8 @@ public:
     // A row of its own of n slots for the caller to fill at once; count is n
     // and the slot after the last is null.
     TAllele** fill(int n);
-    // The same, the row taken from `block` (which must have room for n + 1
-    // more slots).
+    // The same, the row taken from `block` (a row of its own when the block
+    // has no room left for n + 1 slots).
     TAllele** fill(int n, AlleleRowBlock& block);
     // No pointer left; a shared row is let go, an own row keeps its room.
     void Flush();

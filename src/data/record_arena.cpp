@@ -55,7 +55,8 @@ void* RecordArena::allocate(std::size_t bytes) {
         // Blocks double up to a ceiling, so small catalogues stay small.
         std::size_t size = kFirstBlock << std::min<std::size_t>(blocks_.size(), 9);
         size = std::max(size, bytes);
-        blocks_.emplace_back(static_cast<std::byte*>(allocate_block(size)));
+        std::unique_ptr<std::byte, Free> block(static_cast<std::byte*>(allocate_block(size)));
+        blocks_.push_back(std::move(block));  // a failure here releases the block
         next_ = blocks_.back().get();
         left_ = size;
     }

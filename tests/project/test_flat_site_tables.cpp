@@ -194,7 +194,7 @@ TEST_F(FlatSiteTables, RowsOfDistinctTextsComeFromOneBlock) {
 
     AlleleRow row;
     {
-        AlleleRowBlock block(8);
+        AlleleRowBlock block(9);
         TAllele** slots = row.fill(3, block);
         for (int i = 0; i < 3; ++i) slots[i] = a1->alleles.data[i];
         EXPECT_FALSE(row.shared());
@@ -202,6 +202,11 @@ TEST_F(FlatSiteTables, RowsOfDistinctTextsComeFromOneBlock) {
         TAllele** next = other.fill(4, block);
         EXPECT_EQ(next, slots + 4);
         EXPECT_FALSE(other.shared());
+        // The block is full: a row of its own.
+        AlleleRow third;
+        TAllele** own = third.fill(1, block);
+        EXPECT_TRUE(own < slots || own > slots + 8);
+        EXPECT_EQ(third.count, 1);
     }
     // Read after the block's holder went (checked under the sanitizers).
     EXPECT_EQ(row.data[2], a1->alleles.data[2]);
