@@ -4,18 +4,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace quintle {
 
 namespace {
 
 constexpr std::size_t kFirstBlock = std::size_t{1} << 12;
-// The largest blocks are huge pages where the system offers them: a table
-// of a locus per site then costs one page fault per 2 MiB instead of one
-// per 4 KiB, which at 100,000 sites is most of the time spent making it.
 constexpr std::size_t kLargestBlock = std::size_t{1} << 21;
 
 std::size_t rounded(std::size_t bytes) {
@@ -31,17 +24,12 @@ void* marked(void* raw, RecordArena* arena) {
 
 }  // namespace
 
+// Huge pages (madvise) were tried for the large blocks: fewer page faults
+// when the system has free huge pages, but a stall of the run when it has
+// to compact memory first (after any process that used much of it), so
+// the blocks are plain memory.
 void* allocate_block(std::size_t bytes) {
-    void* raw = nullptr;
-    if (bytes >= kLargestBlock) {
-        std::size_t const size = (bytes + kLargestBlock - 1) / kLargestBlock * kLargestBlock;
-        raw = std::aligned_alloc(kLargestBlock, size);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-        if (raw != nullptr) ::madvise(raw, size, MADV_HUGEPAGE);
-#endif
-    } else {
-        raw = std::malloc(std::max<std::size_t>(bytes, 1));
-    }
+    void* const raw = std::malloc(std::max<std::size_t>(bytes, 1));
     if (raw == nullptr) throw std::bad_alloc();
     return raw;
 }

@@ -51,8 +51,7 @@ private:
     bool dropped_ = false;
 };
 
-// A block of `bytes` for a large table (throws std::bad_alloc): from 2 MiB
-// on it is made of huge pages where the system offers them. Released by
+// A block of `bytes` for a large table (throws std::bad_alloc), released by
 // release_block.
 void* allocate_block(std::size_t bytes);
 void release_block(void* block) noexcept;
