@@ -6,12 +6,15 @@
 // genealogy's time and events, the reference's, and the rest of the scan
 // (mutation, reading of the leaves, AMOVA, heterozygosity) as the scan's time
 // less the genealogies'; with the allocations made by the genealogies once
-// the first one has sized the storage, and the scan's per locus. The
+// the first one has sized the storage, and the scan's per locus (all of
+// them over the number of loci, and those that a simulated locus adds,
+// from two shorter scans run after it). The
 // genealogies and the reference run in alternating rounds.
 //
 // Usage: selection_bench PROJECT SIMULATIONS DEMES
 // Output: one line "key=value ..." (times in microseconds per locus).
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +92,22 @@ int main(int argc, char** argv) {
         const auto at = head.find("= ");
         if (at != std::string::npos) F = std::atof(head.c_str() + at + 2);
     }
+
+    // Two shorter scans after it, of a tenth and a half of the
+    // simulations: the difference of their allocations is what the added
+    // simulated loci make (the first scan also pays what is made once).
+    auto allocations_of_scan = [&](int n) {
+        s.NumberOfSimsForFDist2 = n;
+        const long before = allocations.load();
+        p.detectSelectedLociFromFSTHetComparison(false);
+        return allocations.load() - before;
+    };
+    const int tenth = std::max(1, sims / 10);
+    const int half = std::max(tenth + 1, sims / 2);
+    const long tenthAllocations = allocations_of_scan(tenth);
+    const double marginalAllocations =
+        static_cast<double>(allocations_of_scan(half) - tenthAllocations) / (half - tenth);
+
     if (!(F > 0.0 && F < 1.0)) {
         std::fprintf(stderr, "selection_bench: the scan ran no simulation\n");
         return 1;
@@ -140,9 +159,9 @@ int main(int argc, char** argv) {
     std::printf(
         "demes=%d F=%.4f samples=%zu genes=%d sims=%d scan_s=%.2f genealogy_us=%.1f events=%.0f reference_us=%.1f "
         "reference_events=%.0f ratio=%.2f rest_us=%.1f rest_ratio=%.2f genealogy_allocations=%ld "
-        "scan_allocations_per_locus=%.0f\n",
+        "scan_allocations_per_locus=%.0f scan_allocations_per_added_locus=%.2f\n",
         D, F, sizes.size(), genes, sims, scan, gen, static_cast<double>(events) / sims, ref,
         static_cast<double>(refEvents) / sims, gen / ref, rest, rest / gen, allocated,
-        static_cast<double>(scanAllocations) / sims);
+        static_cast<double>(scanAllocations) / sims, marginalAllocations);
     return 0;
 }

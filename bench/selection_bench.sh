@@ -66,7 +66,7 @@ if [ "$keep" -eq 0 ]; then trap 'rm -rf "$WORK"' EXIT; else echo "Working folder
 
 echo "Machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Per simulated locus, $sims simulations; times in microseconds of processor time"
-printf '%5s %6s %6s %10s %9s %10s %9s %6s %9s %6s %6s %8s\n' D F genes genealogy events reference events ratio rest rest/g allocs allocs/l
+printf '%5s %6s %6s %10s %9s %10s %9s %6s %9s %6s %6s %8s %8s\n' D F genes genealogy events reference events ratio rest rest/g allocs allocs/l added/l
 for F in 0.05 0.01; do
     for copies in 20 40; do
         dir="$WORK/F${F}_$copies"
@@ -75,14 +75,16 @@ for F in 0.05 0.01; do
         for D in $demes; do
             line="$(cd "$dir" && "$TIMER" p.pmp "$sims" "$D")"
             get() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<" $line"; }
-            printf '%5s %6s %6s %10s %9s %10s %9s %6s %9s %6s %6s %8s\n' "$(get demes)" "$(get F)" "$(get genes)" \
+            printf '%5s %6s %6s %10s %9s %10s %9s %6s %9s %6s %6s %8s %8s\n' "$(get demes)" "$(get F)" "$(get genes)" \
                 "$(get genealogy_us)" "$(get events)" "$(get reference_us)" "$(get reference_events)" "$(get ratio)" \
-                "$(get rest_us)" "$(get rest_ratio)" "$(get genealogy_allocations)" "$(get scan_allocations_per_locus)"
+                "$(get rest_us)" "$(get rest_ratio)" "$(get genealogy_allocations)" "$(get scan_allocations_per_locus)" \
+                "$(get scan_allocations_per_added_locus)"
         done
     done
 done
 echo "(ratio: genealogy / reference; rest/g: the rest / genealogy; allocs: allocations of all the genealogies after"
-echo " the first; allocs/l: allocations of the whole scan per simulated locus)"
+echo " the first; allocs/l: allocations of the whole scan per simulated locus; added/l: those of an added"
+echo " simulated locus, from two shorter scans)"
 
 if [ "$default_scan" -eq 1 ]; then
     dir="$WORK/default"

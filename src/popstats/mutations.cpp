@@ -224,6 +224,7 @@ void HitSiteStates::clear() {
     singleHitSequences_ = 0;
     sites_.clear();
     events_.clear();
+    eventNode_.clear();
     order_.clear();
 }
 
@@ -432,6 +433,7 @@ void HitSiteStates::mutate(int k, long nmut, Draw& draw, Mut_Type model, double 
         const int before = hit == 1 ? root_[static_cast<std::size_t>(site)] : path_state(k, site);
         const int after = mutated_state<false>(before, hit, model, ts, 0, draw);
         events_.push_back(Mutation{site, before, after, 0});
+        eventNode_.push_back(k);
         ++TNode::_tot_mut;
     }
     eventEnd_[ku] = events_.size();
@@ -509,18 +511,23 @@ long HitSiteStates::drop(TNode* root, double mu, Mut_Type model, double a, doubl
         node.num_mut = counts[i];
     }
 
+    // Without branches on whether a branch has mutations: that is a coin
+    // toss for the processor.
     int* below = below_.data();
     unsigned char* open = open_.data();
-    Mutation* events = events_.data();
+    int closed = 0;
     for (std::size_t i = count; i-- > 1;) {
         const auto k = static_cast<std::size_t>(order[i]);
         const auto up = static_cast<std::size_t>(parent[k]);
-        const bool mutated = end[k] > begin[k];
+        const int mutated = end[k] > begin[k] ? 1 : 0;
         below[up] += below[k];
-        if (open[k] != 0 && !mutated) open[up] = 1;
-        if (open[k] != 0 && mutated) ++singleHitSequences_;
-        for (std::size_t e = begin[k]; e < end[k]; ++e) events[e].carriers = below[k];
+        open[up] |= static_cast<unsigned char>(open[k] & (mutated ^ 1));
+        closed += open[k] & mutated;
     }
+    singleHitSequences_ += closed;
+    Mutation* events = events_.data();
+    int const* node = eventNode_.data();
+    for (std::size_t e = 0; e < events_.size(); ++e) events[e].carriers = below[node[e]];
     return total;
 }
 

@@ -136,6 +136,7 @@ private:
     // Mutations in the order they were dropped; node k's are
     // events_[eventBegin_[k], eventEnd_[k]).
     std::vector<Mutation> events_;
+    std::vector<int> eventNode_;  // the node of each
     std::vector<std::size_t> eventBegin_;
     std::vector<std::size_t> eventEnd_;
     // The nodes reached from the root in the order of the pass, and each

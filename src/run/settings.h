@@ -293,8 +293,8 @@ public:
     // input_file becomes the project's copy inside the result folder.
     void buildFilenamesFromCurrentProjectName(char const* projectPath);
 
-    // Progress hook of the long analyses; forms the progress line unless
-    // the program runs silently. The line goes to no output.
+    // Progress hook of the long analyses. A console run shows no progress:
+    // it forms no line and writes nothing.
     static void print_message();
     // The progress line: "<percent>% : <message>", or the message alone
     // while no work is planned.

@@ -19,6 +19,10 @@ struct Window {
 
     Window(MY_TArrayAsVector<double> const& het, MY_TArrayAsVector<double> const& fst, double H, double bH) {
         const long m = std::min(het.count, fst.count);
+        // Room for every locus at once: the window's cost does not grow
+        // with the number of simulations by steps.
+        index.reserve(static_cast<std::size_t>(std::max(m, 0L)));
+        weight.reserve(static_cast<std::size_t>(std::max(m, 0L)));
         for (long i = 0; i < m; ++i) {
             if (!(std::fabs(het[i] - H) <= bH)) continue;
             const double u = (het[i] - H) / bH;
@@ -36,7 +40,11 @@ struct Gaussian {
     double operator()(double f, double x) const {
         if (h == 0.0) return 0.0;
         const double z = (f - x) / h;
-        return kInvSqrt2Pi * std::exp(-0.5 * z * z) / h;
+        const double e = -0.5 * z * z;
+        // Far out in the tail the exponential is exactly 0 (below about
+        // -745): the value is then known without calling it.
+        if (e < -750.0) return kInvSqrt2Pi * 0.0 / h;
+        return kInvSqrt2Pi * std::exp(e) / h;
     }
 };
 

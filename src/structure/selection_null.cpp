@@ -2,7 +2,9 @@
 // simulated under an island model (or a hierarchical one when the tested
 // structure keeps two groups or more) at the observed mean FST (and FCT),
 // each measured like observed data by the AMOVA of the genetic-structure
-// driver; or pairs read from a file; or, when "simParamFile.txt" is in the
+// driver, or to the same bits from the allele counts of its samples
+// (simulated_locus.h) where the settings and data allow; or pairs read
+// from a file; or, when "simParamFile.txt" is in the
 // working directory, simulated multi-locus data sets written as project
 // files (export mode, no P values).
 
@@ -32,6 +34,7 @@
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
 #include "structure/selection_scan.h"
+#include "structure/simulated_locus.h"
 
 namespace quintle {
 
@@ -176,15 +179,11 @@ struct SimulatedLocus {
     double withinHet = 0.0;
 };
 
-// Measures the simulated locus like observed data.
-SimulatedLocus measure(Project& project, std::fstream& muted) {
-    project.amova_res = amova_results();
-    project.GenStructCalculations(&muted);
+// The line and pair of a measured locus.
+SimulatedLocus from_measure(LocusMeasure const& m) {
     SimulatedLocus r;
-    r.fst = project.amova_res.FST;
-    project.computeMeanHeterozygosityOverSamplesInStructure(*project.samples, *project.structure);
-    TAlleleDB const& db = project.allele_db;
-    const double W = db.loci.count > 0 && db.loci.data[0] != nullptr ? db.loci.data[0]->meanSampleHet : 0.0;
+    r.fst = m.fst;
+    const double W = m.withinHet;
     if (r.fst == 0.0) {
         r.het = 0.0;
         r.withinHet = 0.0;
@@ -196,28 +195,6 @@ SimulatedLocus measure(Project& project, std::fstream& muted) {
         r.withinHet = W;
     }
     return r;
-}
-
-// The data of one simulated locus readied as the project's own would be.
-void prepare_data(Project& project) {
-    Samples& current = *project.samples;
-    current.GenotypicData = project.GenotypicData;
-    PopGenetics::globalAllelicDB.destroy();
-    if (project.GenotypicData != 0) {
-        current.phen_to_gam(&project.haplotypes, &project, &project.options);
-        project.phen_converted = 1;
-    }
-    project.allele_db.destroy();
-    project.allele_db.loci.Reallocate(1);
-    const char separator = current.locusSeparator;
-    if (project.GenotypicData == 0) {
-        MY_TIArrayAsVector<HaploDef>& defs = project.haplotypes.haplotypes;
-        for (long i = 0; i < defs.count; ++i)
-            if (HaploDef* h = defs.data[i]) h->build_haplovect(&project.allele_db, separator, 0, 0.1);
-        project.vectors_built = 1;
-    } else {
-        current.build_all_vectors(separator);
-    }
 }
 
 }  // namespace
@@ -292,6 +269,11 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
     nd.fst = MY_TArrayAsVector<double>(room, fromFile ? 5000 : 0);
     nd.het = MY_TArrayAsVector<double>(room, fromFile ? 5000 : 0);
     const int allDemes = oneGroup ? demes : groups * demes;
+    SimulatedMutations mutation;
+    mutation.nSites = 1;
+    mutation.model = model;
+    SimulatedLocusCounts counts;
+    counts.prepare(project, *in.observed, tested, !oneGroup, model, diploid, exporting);
     const std::string simOutName = std::string(s.ResultFolder.c_str()) + "fdist2_simOut.txt";
 
     for (int k = 1; k <= files; ++k) {
@@ -309,6 +291,7 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
             const double theta = theta_of(H, model);
             double thetaPerDeme = allDemes != 0 ? theta / allDemes : theta;
             if (c < thetaPerDeme) thetaPerDeme = 0.95 * c;
+            mutation.theta = thetaPerDeme;
 
             settings::global_work_done += 10;
             if (i % 10 == 0) {
@@ -327,15 +310,22 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
             project.haplotypes.reset();
             project.phen_converted = 0;
             project.vectors_built = 0;
-            int mutations = -1;
-            if (oneGroup) {
+            if (oneGroup)
                 static_cast<ProfileSettings&>(tested) = static_cast<ProfileSettings const&>(*project.samples);
-                mutations = project.simulateSample(thetaPerDeme, 1, model, 0.0, 1.0, 1.0, 1.0 / 3.0, 0, F,
-                                                   in.observed, in.tested, demes, diploid);
-            } else {
-                mutations = project.simulateSample(thetaPerDeme, 1, model, 0.0, 1.0, 1.0, 1.0 / 3.0, 0, F, Fct,
-                                                   in.observed, in.tested, demes, groups, diploid);
+            long mutations = oneGroup ? simulate_genealogy(project, mutation, *in.observed, nullptr, F, 0.0, demes, 0)
+                                      : simulate_genealogy(project, mutation, *in.observed, in.tested, F, Fct, demes,
+                                                           groups);
+            // The ordinary locus is measured from its counts; the others go
+            // through samples and the driver.
+            LocusMeasure m;
+            auto outcome = SimulatedLocusCounts::Outcome::NeedsDriver;
+            if (mutations >= 0 && counts.usable()) {
+                outcome = counts.measure(project.samples->Tree, m);
+                if (outcome == SimulatedLocusCounts::Outcome::Measured) project.samples->Tree.cleanDemes();
             }
+            if (mutations >= 0 && outcome != SimulatedLocusCounts::Outcome::Measured &&
+                read_simulated_samples(project, *in.observed, *in.tested, model, diploid, !oneGroup) == 0)
+                mutations = -1;
             const char* const target = twoStates ? "NA" : nullptr;
             if (mutations < 0) {
                 // No genealogy, or its leaves could not be read: no pair.
@@ -347,13 +337,17 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
                 }
                 continue;
             }
-            prepare_data(project);
-            if (accumulate) accumulated.addLocus(*project.samples, 0, sims, diploid);
-            project.allele_db.create_pop_freq_vector(static_cast<int>(project.samples->Populations.count));
-            project.allele_db.create_group_freq_vector(project.structure->NbGroups);
-            if (exporting) continue;
+            if (outcome != SimulatedLocusCounts::Outcome::Measured) {
+                ready_simulated_data(project);
+                if (accumulate) accumulated.addLocus(*project.samples, 0, sims, diploid);
+                project.allele_db.create_pop_freq_vector(static_cast<int>(project.samples->Populations.count));
+                project.allele_db.create_group_freq_vector(project.structure->NbGroups);
+                if (exporting) continue;
+                m = measure_with_driver(project, *in.muted);
+                if (outcome == SimulatedLocusCounts::Outcome::NeedsDriverToLearn) counts.learn(project, m);
+            }
 
-            const SimulatedLocus r = measure(project, *in.muted);
+            const SimulatedLocus r = from_measure(m);
             nd.fst.Add(r.fst);
             simOut << r.fst << "\t";
             if (target != nullptr) simOut << target;

@@ -28,6 +28,7 @@
 #include "project/Structure.h"
 #include "run/ProfileSettings.h"
 #include "run/settings.h"
+#include "structure/simulated_locus.h"
 
 namespace quintle {
 
@@ -222,6 +223,10 @@ void append_allele(my_string& gamete, my_string const& text, char separator) {
 
 }  // namespace
 
+bool simulated_leaf_text(TNode const& leaf, Mut_Type model, char separator, std::string& text, std::string& id) {
+    return leaf_text(leaf, model, separator, text, id);
+}
+
 // --- mutations ---------------------------------------------------------------
 
 long& Samples::sprinkle_mutations(double const& mu, int const& nSites, Mut_Type const& model,
@@ -297,23 +302,46 @@ int Samples::readPopDataFromSims(Samples const& templ, Structure const& st, Hapl
 
 // --- one simulated locus --------------------------------------------------------
 
+long simulate_genealogy(Project& project, SimulatedMutations const& m, Samples& templ, Structure const* templStructure,
+                        double target1, double target2, int nDemes, int nGroups) {
+    Samples& current = *project.samples;
+    const bool built = templStructure == nullptr
+                           ? current.Tree.build_tree_struct_pop(templ, m.theta, target1, nDemes) != 0
+                           : current.Tree.build_tree_struct_pop(templ, *templStructure, m.theta, target1, target2,
+                                                                nDemes, nGroups) != 0;
+    if (!built) {
+        *_AOS_ << "\tProject::simulateSample(): Unable to simulate samples\n";
+        if (templStructure != nullptr)
+            *_AOS_ << "\tpotentially due to migration rates not within interval ]0..1[\n";
+        current.Tree.cleanDemes();
+        return -1;
+    }
+    return current.sprinkle_mutations(m.theta * 0.5, m.nSites, m.model, m.gammaShape, m.rate1, m.rate2,
+                                      m.transitionProb, m.bounded);
+}
+
+int read_simulated_samples(Project& project, Samples const& templ, Structure& templStructure, Mut_Type model,
+                           bool diploid, bool byStructure) {
+    Samples& current = *project.samples;
+    const int read = byStructure
+                         ? current.readPopDataFromSims(templ, templStructure, project.haplotypes, &project.allele_db,
+                                                       model, diploid)
+                         : current.readPopDataFromSims(templ, project.haplotypes, &project.allele_db, model, diploid);
+    current.NbHaplotypes = static_cast<int>(project.haplotypes.haplotypes.count);
+    current.Tree.cleanDemes();
+    if (project.structure) match_members(*project.structure, templStructure, current);
+    return read;
+}
+
 int Project::simulateSample(double const& theta, int const& nSites, Mut_Type const& model, double const& gammaShape,
                             double const& rate1, double const& rate2, double const& transitionProb,
                             int const& bounded, double const& targetFST, Samples* templ, Structure* templStructure,
                             int nDemes, bool diploid) {
     if (!samples || templ == nullptr || templStructure == nullptr) return -1;
-    Samples& current = *samples;
-    if (current.Tree.build_tree_struct_pop(*templ, theta, targetFST, nDemes) == 0) {
-        *_AOS_ << "\tProject::simulateSample(): Unable to simulate samples\n";
-        current.Tree.cleanDemes();
-        return -1;
-    }
-    const long mutations =
-        current.sprinkle_mutations(theta * 0.5, nSites, model, gammaShape, rate1, rate2, transitionProb, bounded);
-    const int read = current.readPopDataFromSims(*templ, haplotypes, &allele_db, model, diploid);
-    current.NbHaplotypes = static_cast<int>(haplotypes.haplotypes.count);
-    current.Tree.cleanDemes();
-    if (structure) match_members(*structure, *templStructure, current);
+    const SimulatedMutations m{theta, nSites, model, gammaShape, rate1, rate2, transitionProb, bounded};
+    const long mutations = simulate_genealogy(*this, m, *templ, nullptr, targetFST, 0.0, nDemes, 0);
+    if (mutations < 0) return -1;
+    const int read = read_simulated_samples(*this, *templ, *templStructure, model, diploid, false);
     return read != 0 ? static_cast<int>(mutations) : -1;
 }
 
@@ -322,20 +350,11 @@ int Project::simulateSample(double const& theta, int const& nSites, Mut_Type con
                             int const& bounded, double const& target1, double const& target2, Samples* templ,
                             Structure* templStructure, int nDemesPerGroup, int nGroups, bool diploid) {
     if (!samples || templ == nullptr || templStructure == nullptr) return -1;
-    Samples& current = *samples;
-    if (current.Tree.build_tree_struct_pop(*templ, *templStructure, theta, target1, target2, nDemesPerGroup,
-                                           nGroups) == 0) {
-        *_AOS_ << "\tProject::simulateSample(): Unable to simulate samples\n"
-               << "\tpotentially due to migration rates not within interval ]0..1[\n";
-        current.Tree.cleanDemes();
-        return -1;
-    }
+    const SimulatedMutations m{theta, nSites, model, gammaShape, rate1, rate2, transitionProb, bounded};
     const long mutations =
-        current.sprinkle_mutations(theta * 0.5, nSites, model, gammaShape, rate1, rate2, transitionProb, bounded);
-    const int read = current.readPopDataFromSims(*templ, *templStructure, haplotypes, &allele_db, model, diploid);
-    current.NbHaplotypes = static_cast<int>(haplotypes.haplotypes.count);
-    current.Tree.cleanDemes();
-    if (structure) match_members(*structure, *templStructure, current);
+        simulate_genealogy(*this, m, *templ, templStructure, target1, target2, nDemesPerGroup, nGroups);
+    if (mutations < 0) return -1;
+    const int read = read_simulated_samples(*this, *templ, *templStructure, model, diploid, true);
     return read != 0 ? static_cast<int>(mutations) : -1;
 }
 

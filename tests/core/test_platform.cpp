@@ -74,5 +74,98 @@ TEST(Timing, ElapsedMillisecondsCountTicksPerSecond) {
     EXPECT_GE(elapsed_ms_since(now), 0);
 }
 
+// Stand-in clocks of the lap tests: elapsed nanoseconds and process ticks
+// set by the test, and the number of process clock readings.
+std::int64_t fakeElapsedNs = 0;
+std::clock_t fakeTicks = 0;
+int processReadings = 0;
+std::int64_t fake_elapsed() { return fakeElapsedNs; }
+std::clock_t fake_process() {
+    ++processReadings;
+    return fakeTicks;
+}
+// Elapsed and process time move on by the given microseconds.
+void advance(std::int64_t elapsedUs, std::int64_t processUs) {
+    fakeElapsedNs += elapsedUs * 1000;
+    fakeTicks += static_cast<std::clock_t>(processUs * CLOCKS_PER_SEC / 1000000);
+}
+
+// Laps of a few microseconds are 0 ms without a process clock reading each;
+// the process clock is read again once 100 us have elapsed since the last
+// reading, and at the end of every lap of 990 us or more.
+TEST(Timing, ShortLapsAreZeroWithoutReadingTheProcessClock) {
+    fakeElapsedNs = 5'000'000;
+    fakeTicks = 7 * CLOCKS_PER_SEC;
+    processReadings = 0;
+    LapClock laps(&fake_elapsed, &fake_process);
+    EXPECT_EQ(processReadings, 1);
+    for (int i = 0; i < 24; ++i) {  // 96 us
+        advance(4, 4);
+        EXPECT_EQ(laps.lap_ms(), 0);
+    }
+    EXPECT_EQ(processReadings, 1);
+    advance(4, 4);  // 100 us since the reading: read again, still 0
+    EXPECT_EQ(laps.lap_ms(), 0);
+    EXPECT_EQ(processReadings, 2);
+    advance(989, 989);
+    EXPECT_EQ(laps.lap_ms(), 0);
+    EXPECT_EQ(processReadings, 3);
+}
+
+// A long lap that starts at a reading gives the whole milliseconds of
+// process time it used (2.5 ms of process time in 3 ms elapsed: 2), as
+// elapsed_ms_since counts them; a lap held up (5 ms elapsed, 0.7 ms of
+// process time) gives 0.
+TEST(Timing, LongLapsGiveTheirProcessTime) {
+    fakeElapsedNs = 0;
+    fakeTicks = 0;
+    processReadings = 0;
+    LapClock laps(&fake_elapsed, &fake_process);
+    advance(3000, 2500);
+    EXPECT_EQ(laps.lap_ms(), 2);
+    advance(5000, 700);
+    EXPECT_EQ(laps.lap_ms(), 0);
+    advance(1500, 1500);
+    EXPECT_EQ(laps.lap_ms(), 1);
+    advance(12'345, 11'999);
+    EXPECT_EQ(laps.lap_ms(), 11);
+    EXPECT_EQ(processReadings, 5);
+}
+
+// A long lap after short laps without a reading: the process time of the
+// short laps (here as much as elapsed, 60 us) is not counted in it. 60 us of
+// short laps then a lap of 1.98 ms of process time: 1, where the time since
+// the last reading (2.04 ms) would give 2. Held up during the short laps
+// (60 us elapsed, 10 us used), the lap is counted from 50 us later than its
+// start: 1.95 ms of its 2.0 ms, still 1. A long lap that used no process
+// time after a short one is 0.
+TEST(Timing, LongLapAfterShortOnesStartsAfterThem) {
+    fakeElapsedNs = 0;
+    fakeTicks = 0;
+    processReadings = 0;
+    LapClock laps(&fake_elapsed, &fake_process);
+    for (int i = 0; i < 3; ++i) {
+        advance(20, 20);
+        EXPECT_EQ(laps.lap_ms(), 0);
+    }
+    advance(1980, 1980);
+    EXPECT_EQ(laps.lap_ms(), 1);
+    for (int i = 0; i < 3; ++i) {
+        advance(20, i == 0 ? 10 : 0);
+        EXPECT_EQ(laps.lap_ms(), 0);
+    }
+    advance(2000, 2000);
+    EXPECT_EQ(laps.lap_ms(), 1);
+    advance(50, 50);
+    EXPECT_EQ(laps.lap_ms(), 0);
+    advance(3000, 10);
+    EXPECT_EQ(laps.lap_ms(), 0);
+    advance(99, 99);
+    EXPECT_EQ(laps.lap_ms(), 0);
+    advance(4000, 0);
+    EXPECT_EQ(laps.lap_ms(), 0);
+    EXPECT_EQ(processReadings, 5);
+}
+
 }  // namespace
 }  // namespace quintle

@@ -133,7 +133,7 @@ TEST(Ran3, OversizedSeedGivesStrangeValuesWithoutOverflow) {
 }
 
 // The block form of the root-sequence draws gives, and leaves, what the
-// same number of single draws give: block edges (512), lag edges (24, 55),
+// same number of single draws give: sizes around 512, lag edges (24, 55),
 // and a table pushed out of range by an oversized seed (the plain form).
 TEST(Ran3, BaseBlocksFollowSingleDraws) {
     Sandbox box;
@@ -154,6 +154,31 @@ TEST(Ran3, BaseBlocksFollowSingleDraws) {
             EXPECT_EQ(block.back(), -7);  // nothing written beyond
             block.pop_back();
             EXPECT_EQ(block, single);
+            for (double v : after) ASSERT_EQ(draw(), v);
+        }
+    }
+}
+
+// The same from every position of the table (the table goes in and out of
+// the block form as two runs that meet at that position) and across the
+// block edges of 1024.
+TEST(Ran3, BaseBlocksFollowSingleDrawsFromEveryTablePosition) {
+    Sandbox box;
+    for (int skip = 0; skip <= 56; ++skip) {
+        for (int count : {1023, 1024, 1025, 2100}) {
+            SCOPED_TRACE(::testing::Message() << "skip " << skip << " count " << count);
+            long idum = -17;
+            for (int i = 0; i <= skip; ++i) ran3(&idum);
+            std::vector<int> single(static_cast<std::size_t>(count));
+            for (int& v : single) v = static_cast<int>(4.0 * draw());
+            std::vector<double> after(60);
+            for (double& v : after) v = draw();
+
+            idum = -17;
+            for (int i = 0; i <= skip; ++i) ran3(&idum);
+            std::vector<int> block(static_cast<std::size_t>(count));
+            ran3_bases(block.data(), count);
+            ASSERT_EQ(block, single);
             for (double v : after) ASSERT_EQ(draw(), v);
         }
     }

@@ -150,6 +150,86 @@ TEST(MutationSprinkle, HitSitePassFollowsTheFullPass) {
     EXPECT_GT(renumberedPasses, 100);
 }
 
+// Each mutation's carriers are the leaves below the branch it fell on, read
+// off the genealogy itself: the branches in the pass's order (a node, then
+// its left subtree, then its right one), each with num_mut mutations. A
+// single-hit pass counts as many distinct sequences as the full pass's
+// leaves hold. Genealogies as built and renumbered; few sites (hits again
+// and again) and many (single hits).
+TEST(MutationSprinkle, CarriersAndDistinctSequencesFollowTheGenealogy) {
+    struct Case {
+        int genes;
+        int sites;
+        double mu;
+    };
+    const Case cases[] = {{12, 1000, 2.0}, {30, 2000, 4.0}, {9, 4, 3.0}};
+    reseed(-271);
+    int singleHitPasses = 0;
+    int multiHitPasses = 0;
+    for (Case const& c : cases) {
+        Simulator sim(c.genes);
+        PopGenetics renumbered;
+        renumbered.SampleSize = c.genes;
+        renumbered.tree.allocate_tree(c.genes);
+        TNode::mut_rates = GammaRates{};
+        HitSiteStates states;
+        for (int r = 0; r < 40; ++r) {
+            sim.p.fast_build_tree();
+            relabel_internal_nodes(sim.tree(), renumbered.tree);
+            for (PopGenetics* p : {&sim.p, &renumbered}) {
+                SCOPED_TRACE(::testing::Message() << c.genes << " genes, replicate " << r
+                                                  << (p == &renumbered ? " renumbered" : ""));
+                TTree& tree = p->tree;
+                long seed = -2000 - r;
+                ran3(&seed);
+                TNode::_tot_mut = 0;
+                states.sprinkle(tree, c.mu, c.sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
+                std::vector<int> carriers;
+                for (HitSiteStates::Mutation const& m : states.mutations()) carriers.push_back(m.carriers);
+                const bool single = states.single_hits();
+                const int singleSequences = states.single_hit_sequences();
+
+                // Leaves below each branch, in the pass's order.
+                std::vector<int> expected;
+                auto leaves_below = [](TNode const* node, auto&& self) -> int {
+                    if (node->left == nullptr && node->right == nullptr) return 1;
+                    return (node->left != nullptr ? self(node->left, self) : 0) +
+                           (node->right != nullptr ? self(node->right, self) : 0);
+                };
+                std::vector<TNode const*> stack{tree.root()};
+                while (!stack.empty()) {
+                    TNode const* node = stack.back();
+                    stack.pop_back();
+                    if (node != tree.root())
+                        expected.insert(expected.end(), node->num_mut, leaves_below(node, leaves_below));
+                    for (TNode const* child : {node->right, node->left})
+                        if (child != nullptr) stack.push_back(child);
+                }
+                ASSERT_EQ(carriers, expected);
+
+                seed = -2000 - r;
+                ran3(&seed);
+                TNode::_tot_mut = 0;
+                p->sprinkle_mutations(c.mu, c.sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
+                if (single) {
+                    std::set<std::vector<int>> distinct;
+                    for (int leaf = 0; leaf < c.genes; ++leaf) {
+                        myVectInt const& q = *tree.nodes[leaf].sequence;
+                        distinct.insert(std::vector<int>(q.data.get(), q.data.get() + q.length));
+                    }
+                    ASSERT_EQ(singleSequences, static_cast<int>(distinct.size()));
+                    ++singleHitPasses;
+                } else {
+                    ++multiHitPasses;
+                }
+            }
+        }
+        TNode::hits.count = 0;  // the next case has another number of sites
+    }
+    EXPECT_GT(singleHitPasses, 50);
+    EXPECT_GT(multiHitPasses, 20);
+}
+
 TEST(MutationSprinkle, HitTableOfAnotherSizeIsRefused) {
     test::LogGuard log;
     Simulator sim(5);
