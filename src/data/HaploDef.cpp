@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "core/Errors.h"
 #include "core/parsing.h"
@@ -324,23 +325,33 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
     for (long i = 0; i < n; ++i)
         if (defs[i] != nullptr) sites = std::max(sites, static_cast<std::size_t>(defs[i]->data.length()));
     TAlleleDB::SiteAlleles table(*db, sites, weight);
-    // A text met before has the same alleles: its row is shared.
-    struct Seen {
-        std::size_t number;
-        HaploDef const* first;
-    };
-    std::unordered_map<std::string_view, Seen> seen;
-    seen.reserve(static_cast<std::size_t>(n));
+    // A text met before has the same alleles: its row is shared. The
+    // distinct texts are found first, so that their rows fill one block.
+    std::unordered_map<std::string_view, long> firstOf;
+    firstOf.reserve(static_cast<std::size_t>(n));
+    std::vector<long> first(static_cast<std::size_t>(n), -1);
+    std::size_t slots = 0;
+    for (long i = 0; i < n; ++i) {
+        HaploDef const* h = defs[i];
+        if (h == nullptr) continue;
+        std::size_t const length = static_cast<std::size_t>(h->data.length());
+        auto const [it, added] = firstOf.try_emplace(std::string_view(h->data.c_str(), length), i);
+        first[static_cast<std::size_t>(i)] = it->second;
+        if (added) slots += length + 1;
+    }
+    AlleleRowBlock block(slots);
+    std::vector<std::size_t> number(static_cast<std::size_t>(n), 0);
     for (long i = 0; i < n; ++i) {
         HaploDef* h = defs[i];
         if (h == nullptr) continue;
-        int const length = h->data.length();
-        std::string_view const text(h->data.c_str(), static_cast<std::size_t>(length));
-        if (auto const it = seen.find(text); it != seen.end()) {
-            h->alleles = it->second.first->alleles;
-            table.again(it->second.number);
+        long const f = first[static_cast<std::size_t>(i)];
+        if (f != i) {
+            h->alleles = defs[f]->alleles;
+            table.again(number[static_cast<std::size_t>(f)]);
         } else {
-            seen.emplace(text, Seen{table.enter(text, h->alleles.fill(length)), h});
+            int const length = h->data.length();
+            std::string_view const text(h->data.c_str(), static_cast<std::size_t>(length));
+            number[static_cast<std::size_t>(i)] = table.enter(text, h->alleles.fill(length, block));
         }
     }
     table.finish();

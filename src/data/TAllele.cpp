@@ -11,15 +11,16 @@ int TAllele::numGroup = 0;
 FreqArray FreqArray::zeros(int n) {
     if (n < 0) throw std::bad_array_new_length();
     FreqArray array;
-    array.values_.reset(new double[static_cast<std::size_t>(n)]());
+    array.values_ = new double[static_cast<std::size_t>(n)]();
     array.size_ = n;
+    array.owned_ = true;
     return array;
 }
 
 FreqArray FreqArray::resized_copy(FreqArray const& source, int n) {
     if (!source) return FreqArray();
     FreqArray array = zeros(n);
-    std::copy_n(source.values_.get(), std::min(n, source.size_), array.values_.get());
+    std::copy_n(source.values_, std::min(n, source.size_), array.values_);
     return array;
 }
 

@@ -4,52 +4,82 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <utility>
 
 #include "core/MY_TArrayAsVector.h"
 #include "core/my_string.h"
+#include "data/record_arena.h"
 
 namespace quintle {
 
-// Owned array of per-population (or per-group) frequencies of one allele.
-// It knows its own length, so copying an allele after the class-wide length
-// has changed never reads past the source's allocation. Null until created.
+// Array of per-population (or per-group) frequencies of one allele: its
+// own, or a stretch of a block its catalogue holds for all its alleles (see
+// TAlleleDB::create_pop_freq_vector). It knows its own length, so copying
+// an allele after the class-wide length has changed never reads past the
+// source's storage. Null until created.
 class FreqArray {
 public:
     FreqArray() = default;
-    FreqArray(FreqArray&&) noexcept = default;
-    FreqArray& operator=(FreqArray&&) noexcept = default;
+    FreqArray(FreqArray&& other) noexcept { take(other); }
+    FreqArray& operator=(FreqArray&& other) noexcept {
+        if (this != &other) {
+            reset();
+            take(other);
+        }
+        return *this;
+    }
     // Copies need an explicit length: see resized_copy.
     FreqArray(FreqArray const&) = delete;
     FreqArray& operator=(FreqArray const&) = delete;
+    ~FreqArray() { reset(); }
 
     // n zeros; throws std::bad_alloc (also for a negative n).
     static FreqArray zeros(int n);
     // n values: the source's first ones, zeros beyond its end. A null
     // source gives a null array. Throws std::bad_alloc.
     static FreqArray resized_copy(FreqArray const& source, int n);
+    // The n values at `values`, owned by whoever made them (a catalogue's
+    // block); they must outlive the array's use.
+    static FreqArray borrowed(double* values, int n) noexcept {
+        FreqArray array;
+        array.values_ = values;
+        array.size_ = n;
+        return array;
+    }
 
     double& operator[](std::ptrdiff_t i) noexcept { return values_[i]; }
     double const& operator[](std::ptrdiff_t i) const noexcept { return values_[i]; }
-    double* get() noexcept { return values_.get(); }
-    double const* get() const noexcept { return values_.get(); }
+    double* get() noexcept { return values_; }
+    double const* get() const noexcept { return values_; }
     int size() const noexcept { return size_; }
+    bool is_borrowed() const noexcept { return values_ != nullptr && !owned_; }
     explicit operator bool() const noexcept { return values_ != nullptr; }
     void reset() noexcept {
-        values_.reset();
+        if (owned_) delete[] values_;
+        values_ = nullptr;
         size_ = 0;
+        owned_ = false;
     }
 
     friend bool operator==(FreqArray const& a, std::nullptr_t) noexcept { return !a.values_; }
 
 private:
-    std::unique_ptr<double[]> values_;
+    void take(FreqArray& other) noexcept {
+        values_ = std::exchange(other.values_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        owned_ = std::exchange(other.owned_, false);
+    }
+
+    // Sixteen bytes, as a catalogue holds two per allele.
+    double* values_ = nullptr;
     int size_ = 0;
+    bool owned_ = false;  // values_ from new[], released here
 };
 
-// One allele of a locus. Alleles live on the heap, owned by their TLocus;
-// everything else refers to them by pointer, and that pointer is the
-// allele's identity.
-class TAllele {
+// One allele of a locus. Alleles live on the heap or in their catalogue's
+// arena, owned by their TLocus; everything else refers to them by pointer,
+// and that pointer is the allele's identity.
+class TAllele : public ArenaRecord {
 public:
     // Length given to the popFreq / groupFreq arrays of every allele; a copy
     // takes these lengths.

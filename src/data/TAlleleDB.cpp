@@ -57,6 +57,16 @@ TAlleleDB::TAlleleDB(int const& n) : loci(std::max(n, 0) + 1L, kLocusGrowthStep)
 
 TAlleleDB::TAlleleDB(TAlleleDB const& other) : TAlleleDB() { *this = other; }
 
+TAlleleDB::~TAlleleDB() {
+    loci.Flush();
+    drop_records();
+}
+
+void TAlleleDB::drop_records() noexcept {
+    if (records_ != nullptr) records_->drop();
+    records_ = nullptr;
+}
+
 TAlleleDB& TAlleleDB::operator=(TAlleleDB const& other) {
     if (this == &other) return *this;
     // Copies first: a failure leaves this catalogue as it was. Empty slots
@@ -72,6 +82,7 @@ TAlleleDB& TAlleleDB::operator=(TAlleleDB const& other) {
         arrayMemoryFailure("TAlleleDB::operator=()");
     }
     loci.Flush();
+    drop_records();
     for (auto& copy : copies) {
         loci.Add(copy.get());
         copy.release();
@@ -111,18 +122,32 @@ TAllele* TAlleleDB::operator()(my_string const& locus, int const& allele) const 
 
 // -------------------------------------------------------------- insertion
 
+TLocus* TAlleleDB::new_locus(char const* name) {
+    if (records_ == nullptr) records_ = new RecordArena;
+    TLocus* l = new (*records_) TLocus(name);
+    l->arena_ = records_;
+    return l;
+}
+
+TLocus* TAlleleDB::new_locus(my_string const& name) {
+    if (records_ == nullptr) records_ = new RecordArena;
+    TLocus* l = new (*records_) TLocus(name);
+    l->arena_ = records_;
+    return l;
+}
+
 TLocus* TAlleleDB::locus_for_insert(int const& locus) {
     if (locus < 0) return nullptr;
     if (locus >= loci.count) {
         // One locus only, even for an index further beyond the end.
-        auto added = std::make_unique<TLocus>(default_locus_name(locus).data());
+        std::unique_ptr<TLocus> added(new_locus(default_locus_name(locus).data()));
         loci.Add(added.get());
         return added.release();
     }
     TLocus*& slot = loci.data[locus];
     if (slot == nullptr) {
         // An emptied slot gets the locus it would have been created as.
-        slot = new TLocus(default_locus_name(locus).data());
+        slot = new_locus(default_locus_name(locus).data());
     }
     return slot;
 }
@@ -140,7 +165,7 @@ int TAlleleDB::InsertAllPos(int const& locus, char const& c, double weight) {
 int TAlleleDB::InsertAllPos(my_string const& locus, my_string const& name, double weight) {
     long pos = locus_pos_by_name(locus);
     if (pos < 0) {
-        auto added = std::make_unique<TLocus>(locus);
+        std::unique_ptr<TLocus> added(new_locus(locus));
         loci.Add(added.get());
         added.release();
         pos = loci.count - 1;
@@ -160,16 +185,37 @@ int TAlleleDB::InsertAllPos(int const& locus, char const& c, double& weight, int
 
 template <class Member>
 void TAlleleDB::create_freq_vectors(Member member, int n, char const* function) {
+    std::size_t inArenas = 0;
+    bool inPlace = true;
+    for_each_allele(loci, [&](TAllele& a) {
+        FreqArray const& f = a.*member;
+        if (!f || f.size() != n) inPlace = false;
+        if (ArenaRecord::arena_of(&a) != nullptr) ++inArenas;
+    });
+    if (inPlace) {
+        // Arrays of that length already: zeroed where they are.
+        for_each_allele(loci, [&](TAllele& a) { std::fill_n((a.*member).get(), n, 0.0); });
+        return;
+    }
     try {
+        // The alleles of arenas take stretches of one block, in catalogue
+        // order; their arenas keep it for as long as they live, so that it
+        // lasts as long as any of those alleles, wherever it is moved.
+        std::shared_ptr<double[]> block;
+        if (n > 0 && inArenas > 0) block.reset(new double[inArenas * static_cast<std::size_t>(n)]());
+        double* next = block.get();
+        RecordArena* last = nullptr;
         for_each_allele(loci, [&](TAllele& a) {
-            FreqArray& f = a.*member;
-            if (f && f.size() == n) {
-                // An array of that length already: zeroed where it is.
-                std::fill_n(f.get(), n, 0.0);
+            RecordArena* arena = ArenaRecord::arena_of(&a);
+            if (block == nullptr || arena == nullptr) {
+                (a.*member).reset();
+                a.*member = FreqArray::zeros(n);
                 return;
             }
-            f.reset();
-            f = FreqArray::zeros(n);
+            if (arena != last) arena->adopt(block);
+            last = arena;
+            a.*member = FreqArray::borrowed(next, n);
+            next += n;
         });
     } catch (std::bad_alloc const&) {
         for_each_allele(loci, [&](TAllele& a) { (a.*member).reset(); });
@@ -253,6 +299,7 @@ double TAlleleDB::update_all_freq_with_inbreeding(double const& f) {
 
 void TAlleleDB::destroy() {
     loci.Flush();
+    drop_records();
     blanksInserted = 0;
 }
 

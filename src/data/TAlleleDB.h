@@ -28,7 +28,7 @@ public:
     explicit TAlleleDB(int const& n);  // n + 1 locus slots
     TAlleleDB(TAlleleDB const& other);
     TAlleleDB& operator=(TAlleleDB const& other);
-    ~TAlleleDB() = default;
+    ~TAlleleDB();
 
     // Lookups; null for an unknown name or an index out of range.
     TAllele* operator()(my_string const& locus, my_string const& allele) const;
@@ -90,9 +90,11 @@ public:
         std::vector<Text> texts_;
     };
 
-    // Every allele gets n zeroed frequencies (its old array zeroed when it
-    // has that length, else replaced) and the class-wide length becomes n. A failed allocation releases every
-    // such array, reports message 0 (MEMORY) and ends the run.
+    // Every allele gets n zeroed frequencies (its old array zeroed when
+    // every allele has one of that length, else all replaced: an allele of
+    // an arena by a stretch of one block its arena keeps, any other by an
+    // array of its own) and the class-wide length becomes n. A failed allocation releases every such array, reports message 0
+    // (MEMORY) and ends the run.
     void create_pop_freq_vector(int const& n);
     void create_group_freq_vector(int const& n);
     void flush_pop_freq_vector();
@@ -110,10 +112,22 @@ public:
     // Deletes every locus and allele.
     void destroy();
 
+    // Blocks of the arena the catalogue's own loci and alleles are cut
+    // from: none until it makes its first locus.
+    std::size_t record_blocks() const noexcept { return records_ != nullptr ? records_->blocks() : 0; }
+
 private:
     TLocus* locus_at(long index) const;
     long locus_pos_by_name(my_string const& locusName) const;
     TLocus* locus_for_insert(int const& locus);
+    // The arena of the loci and alleles the catalogue makes, made with the
+    // first of them; let go when the catalogue empties (its blocks go with
+    // the last record, which may have been moved out of the catalogue).
+    RecordArena* records_ = nullptr;
+    void drop_records() noexcept;
+    // A new locus of that name, in the arena.
+    TLocus* new_locus(char const* name);
+    TLocus* new_locus(my_string const& name);
     template <class Member>
     void create_freq_vectors(Member member, int n, char const* function);
 };

@@ -182,14 +182,22 @@ int TLocus::is_polymorph(char missing, my_string const& other) const {
 
 // -------------------------------------------------------------- insertion
 
+namespace {
+
+std::unique_ptr<TAllele> new_allele(RecordArena* arena) {
+    return std::unique_ptr<TAllele>(arena != nullptr ? new (*arena) TAllele() : new TAllele());
+}
+
+}  // namespace
+
 int TLocus::append_new(my_string const& alleleName, double weight, int locusIndex) {
-    auto allele = std::make_unique<TAllele>();
+    auto allele = new_allele(arena_);
     allele->name = alleleName;
     return append(std::move(allele), weight, locusIndex);
 }
 
 int TLocus::append_new(char c, double weight, int locusIndex) {
-    auto allele = std::make_unique<TAllele>();
+    auto allele = new_allele(arena_);
     allele->name = c;
     return append(std::move(allele), weight, locusIndex);
 }

@@ -63,12 +63,14 @@ enum LocusAmovaValue : std::size_t {
     locus_amova_values  // their number
 };
 
-// One locus: a named list of alleles that owns them. An allele keeps its
+// One locus: a named list of alleles that owns them. A locus made by a
+// catalogue lives in the catalogue's arena and takes its new alleles from
+// there too; any other locus (a copy among them) uses the heap. An allele keeps its
 // position for as long as the locus lives, unless other code rearranges
 // `alleles` itself (for instance to order a printed table by name); lookups
 // stay correct after such a rearrangement. Slots of `alleles` may be null
 // and are then skipped.
-class TLocus {
+class TLocus : public ArenaRecord {
 public:
     // In insertion order, owned; room for the blank and two alleles, what
     // most loci of a sequence hold.
@@ -141,6 +143,9 @@ private:
 
     // Built on demand by the const lookups, never copied.
     mutable std::unique_ptr<NameIndex> index_;
+    // Where new alleles come from: the owning catalogue's arena, or the
+    // heap when null. Not copied.
+    RecordArena* arena_ = nullptr;
 };
 
 }  // namespace quintle

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/MY_TArrayAsVector.h"
+#include "data/record_arena.h"
 
 namespace quintle {
 
@@ -21,7 +22,20 @@ std::shared_ptr<TAllele*[]> new_slots(long room, char const* function) {
     }
 }
 
+struct ReleaseBlock {
+    void operator()(TAllele** block) const noexcept { release_block(block); }
+};
+
 }  // namespace
+
+AlleleRowBlock::AlleleRowBlock(std::size_t slots) : size_(slots) {
+    try {
+        block_ = std::shared_ptr<TAllele*[]>(static_cast<TAllele**>(allocate_block(slots * sizeof(TAllele*))),
+                                             ReleaseBlock{});
+    } catch (std::bad_alloc const&) {
+        arrayMemoryFailure("AlleleRowBlock::AlleleRowBlock()");
+    }
+}
 
 AlleleRow::AlleleRow(AlleleRow&& other) noexcept
     : data(std::exchange(other.data, nullptr)),
@@ -73,6 +87,24 @@ TAllele** AlleleRow::fill(int n) {
     data = slots_.get();
     count = length;
     return slots_.get();
+}
+
+TAllele** AlleleRow::fill(int n, AlleleRowBlock& block) {
+    long const length = std::max(n, 0);
+    if (block.next_ + static_cast<std::size_t>(length) + 1 > block.size_) return fill(n);  // no room left
+    TAllele** const row = block.block_.get() + block.next_;
+    block.next_ += static_cast<std::size_t>(length) + 1;
+    try {
+        // A control block of its own: the row counts its own holders.
+        slots_ = std::shared_ptr<TAllele*[]>(row, [keep = block.block_](TAllele**) noexcept {});
+    } catch (std::bad_alloc const&) {
+        arrayMemoryFailure("AlleleRow::fill()");
+    }
+    capacity_ = length + 1;
+    row[length] = nullptr;
+    data = row;
+    count = length;
+    return row;
 }
 
 void AlleleRow::Flush() {

@@ -8,11 +8,28 @@
 // `data` and `count`; every writer first gives this holder a row of its own
 // when the row is shared, so a write never shows through another holder.
 
+#include <cstddef>
 #include <memory>
 
 #include "data/TAllele.h"
 
 namespace quintle {
+
+// Room for the rows of many definitions in one block (a table of 100,000
+// sites for each distinct sequence), handed out row by row. Each row keeps
+// the block alive, and is still a row of its own for AlleleRow::shared.
+class AlleleRowBlock {
+public:
+    // Room for `slots` pointers in all; the run ends with the arrays'
+    // memory message when it cannot be had.
+    explicit AlleleRowBlock(std::size_t slots);
+
+private:
+    friend class AlleleRow;
+    std::shared_ptr<TAllele*[]> block_;
+    std::size_t next_ = 0;
+    std::size_t size_ = 0;
+};
 
 class AlleleRow {
 public:
@@ -33,6 +50,9 @@ public:
     // A row of its own of n slots for the caller to fill at once; count is n
     // and the slot after the last is null.
     TAllele** fill(int n);
+    // The same, the row taken from `block` (a row of its own when the block
+    // has no room left for n + 1 slots).
+    TAllele** fill(int n, AlleleRowBlock& block);
     // No pointer left; a shared row is let go, an own row keeps its room.
     void Flush();
     // True when another holder shares this row.

@@ -346,13 +346,23 @@ SummaryRowValues sample_row(long n, Value value) {
 }
 
 // A per-locus row whose mean and s.d. are N.A. unless every sample has a
-// value.
+// value, appended to `rows` (`buffer`: room for the values, reused).
 template <class Value>
-SummaryRowValues locus_row(long n, Value value) {
-    SummaryRowValues row = sample_row(n, value);
-    for (double v : row.values)
-        if (std::isnan(v)) row.meanSdKnown = false;
-    return row;
+LocusRows::Stats& add_locus_row(LocusRows& rows, std::vector<double>& buffer, long n, Value value) {
+    buffer.clear();
+    SummarySums sums;
+    bool known = true;
+    for (long i = 0; i < n; ++i) {
+        double const v = value(i);
+        buffer.push_back(v);
+        sums.add(v);
+        if (std::isnan(v)) known = false;
+    }
+    LocusRows::Stats& stats = rows.add(buffer);
+    stats.mean = sums.mean();
+    stats.sd = sums.sd();
+    stats.meanSdKnown = known;
+    return stats;
 }
 
 void basic_properties(Samples& set, long n, StandardDiversityValues& v) {
@@ -369,11 +379,13 @@ void basic_properties(Samples& set, long n, StandardDiversityValues& v) {
 void expected_heterozygosity(settings const& s, long n, long L, StandardDiversityValues& v) {
     auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
     SummarySums totals;  // over the loci whose total is not 0
+    std::vector<double> buffer;
+    v.het.reserve(static_cast<std::size_t>(std::max(L, 0L)), static_cast<std::size_t>(n));
     for (long l = 0; l < L; ++l) {
-        SummaryRowValues row = locus_row(n, [&](long i) { return locus_entry(sample(i).locusExpHet, l); });
+        LocusRows::Stats& row =
+            add_locus_row(v.het, buffer, n, [&](long i) { return locus_entry(sample(i).locusExpHet, l); });
         row.total = total_heterozygosity(global_locus(l));
         if (row.total != 0.0) totals.add(row.total);
-        v.het.push_back(std::move(row));
     }
     v.hetTotals = totals.n > 0;
 
@@ -404,8 +416,10 @@ void expected_heterozygosity(settings const& s, long n, long L, StandardDiversit
 void theta_h(long n, long L, StandardDiversityValues& v) {
     auto sample = [&v](long i) -> PopGenetics& { return *v.samples[static_cast<std::size_t>(i)]; };
     bool const micro = v.stepwise;
+    std::vector<double> values;
+    v.thetaRows.reserve(static_cast<std::size_t>(std::max(L, 0L)), static_cast<std::size_t>(n));
     for (long l = 0; l < L; ++l) {
-        SummaryRowValues row;
+        values.clear();
         SummarySums sums;  // over the samples that gave a value
         for (long i = 0; i < n; ++i) {
             double const H = locus_entry(sample(i).locusExpHet, l);
@@ -415,13 +429,13 @@ void theta_h(long n, long L, StandardDiversityValues& v) {
             } else if (!std::isnan(H)) {
                 theta = 1.0 / (1.0 - H) - 1.0;
             }
-            row.values.push_back(theta);
+            values.push_back(theta);
             if (!std::isnan(theta)) sums.add(theta);
         }
+        LocusRows::Stats& row = v.thetaRows.add(values);
         row.meanSdKnown = sums.n > 0;
         row.mean = sums.mean();
         row.sd = sums.sd();
-        v.thetaRows.push_back(std::move(row));
     }
     v.thetaFromMeanH = sample_row(n, [&](long i) {
         double const H = sample(i).meanHet;
@@ -437,13 +451,15 @@ void number_of_alleles(Samples& set, settings const& s, Project const* project, 
     v.totalAlleles.assign(static_cast<std::size_t>(L), 0.0);
     SummarySums allLoci;      // every locus
     SummarySums polymorphic;  // loci with at least two alleles in all
+    std::vector<double> buffer;
+    v.alleles.reserve(static_cast<std::size_t>(std::max(L, 0L)), static_cast<std::size_t>(n));
     for (long l = 0; l < L; ++l) {
-        SummaryRowValues row = locus_row(n, [&](long i) { return locus_entry(sample(i).locusNumAlleles, l); });
+        LocusRows::Stats& row =
+            add_locus_row(v.alleles, buffer, n, [&](long i) { return locus_entry(sample(i).locusNumAlleles, l); });
         row.total = total_number_of_alleles(global_locus(l), missing);
         v.totalAlleles[static_cast<std::size_t>(l)] = row.total;
         allLoci.add(row.total);
         if (row.total >= 2.0) polymorphic.add(row.total);
-        v.alleles.push_back(std::move(row));
     }
 
     bool const unphased = unphased_genotypic(s);
@@ -484,8 +500,8 @@ enum class CellKind {
 
 // A row's label, its sample cells and its mean and s.d.; the caller writes
 // the total column and ends the row.
-template <class Label>
-void write_cells(SummaryTable& t, Label label, SummaryRowValues const& row, CellKind kind, int precision) {
+template <class Label, class Row>
+void write_cells(SummaryTable& t, Label label, Row const& row, CellKind kind, int precision) {
     t.label(label);
     for (double v : row.values) {
         bool const missing = std::isnan(v) && (kind == CellKind::countOrNA || kind == CellKind::realOrNA);

@@ -7,8 +7,10 @@
 // its rows, and the rule again.
 
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -148,6 +150,52 @@ struct SummaryRowValues {
     double total = 0.0;
 };
 
+// One row of a per-locus table as LocusRows hands it out: the samples'
+// values and the row's mean, s.d. and total.
+struct SummaryRowView {
+    std::span<double const> values;
+    bool meanSdKnown = true;
+    double mean = 0.0;
+    double sd = 0.0;
+    double total = 0.0;
+};
+
+// The rows of a per-locus table, one per locus, held flat: the samples'
+// values of every row in one block and one small record per row (a table
+// of 100,000 sites is 100,000 rows).
+class LocusRows {
+public:
+    struct Stats {
+        bool meanSdKnown = true;
+        double mean = 0.0;
+        double sd = 0.0;
+        double total = 0.0;
+    };
+
+    void reserve(std::size_t rows, std::size_t samples) {
+        samples_ = samples;
+        values_.reserve(rows * samples);
+        stats_.reserve(rows);
+    }
+    // Appends a row of samples() values; its record to complete.
+    Stats& add(std::span<double const> values) {
+        values_.insert(values_.end(), values.begin(), values.end());
+        return stats_.emplace_back();
+    }
+    std::size_t size() const { return stats_.size(); }
+    bool empty() const { return stats_.empty(); }
+    SummaryRowView operator[](std::size_t l) const {
+        Stats const& s = stats_[l];
+        return {std::span<double const>(values_).subspan(l * samples_, samples_), s.meanSdKnown, s.mean, s.sd,
+                s.total};
+    }
+
+private:
+    std::size_t samples_ = 0;
+    std::vector<double> values_;
+    std::vector<Stats> stats_;
+};
+
 // The values of the tables "Basic properties", "Expected heterozygosity",
 // "Theta(H)" and "Number of alleles" of one pass, and those the statistics
 // line takes from them.
@@ -157,18 +205,18 @@ struct StandardDiversityValues {
     // Expected heterozygosity: one row per locus (total: the gene diversity
     // of the locus over all samples), whether any locus had a total (a rule
     // then comes before the mean), the mean row and, with loci, the s.d. row.
-    std::vector<SummaryRowValues> het;
+    LocusRows het;
     bool hetTotals = false;
     SummaryRowValues hetMean, hetSd;
     // Theta(H), computed for microsatellite and standard data only: one row
     // per locus and the row from the mean heterozygosity.
     bool theta = false;
     bool stepwise = false;  // the stepwise mutation model (microsatellites)
-    std::vector<SummaryRowValues> thetaRows;
+    LocusRows thetaRows;
     SummaryRowValues thetaFromMeanH;
     // Number of alleles: one row per locus (total: alleles over all
     // samples), the mean row and, with loci, the s.d. row.
-    std::vector<SummaryRowValues> alleles;
+    LocusRows alleles;
     SummaryRowValues allelesMean, allelesSd;
     std::vector<double> totalAlleles;  // per locus
 

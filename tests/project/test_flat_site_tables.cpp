@@ -1,0 +1,218 @@
+// The site tables of haplotypic sequences held in large blocks: the loci
+// and alleles of a catalogue in its arena, the per-sample frequencies of all
+// its alleles in one block, the allele rows of the distinct texts in one
+// block. Counted on a small project whose values are worked out by hand.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+#include "data/TAlleleDB.h"
+#include "data/TLocus.h"
+#include "popstats/PopGenetics.h"
+#include "project/project_test_support.h"
+
+namespace quintle {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One sample of 4 gene copies over 5 sites, with missing data ('?') at site
+// 3 of a1 and a deletion at site 4 of a3; a second sample repeats a1's text.
+constexpr char kProject[] = R"([Profile]
+  Title="Flat tables"
+  NbSamples=2
+  DataType=DNA
+  GenotypicData=0
+  LocusSeparator=NONE
+  MissingData='?'
+[Data]
+  [[Samples]]
+    SampleName="A"
+    SampleSize=4
+    SampleData={
+      a1 2 ACG?A
+      a2 1 ACTTA
+      a3 1 GCTT-
+    }
+    SampleName="B"
+    SampleSize=3
+    SampleData={
+      b1 3 ACG?A
+    }
+)";
+
+class FlatSiteTables : public test::ProjectDirTest {
+protected:
+    void SetUp() override { PopGenetics::globalAllelicDB.destroy(); }
+    void TearDown() override { PopGenetics::globalAllelicDB.destroy(); }
+
+    int prepare(Project& p, std::int64_t tasks) {
+        fs::path const file = dir / "flat.pmp";
+        test::put(file, kProject);
+        EXPECT_EQ(test::read_project(file, p), 1) << log();
+        p.options.TaskNumber = tasks;
+        p.options.EliminateRedondHaplodefs = 0;
+        p.options.InferHaplotypeDefinitionFromDistanceMatrix = 0;
+        p.options.ResultFile = nullptr;
+        p.options.MenuScriptFileName = (dir / "menu.js").string().c_str();
+        return p.make_run_possible();
+    }
+
+    test::Saved<int> samples_{TAllele::numPop};
+};
+
+TAllele const* allele(Project const& p, long locus, char name) {
+    return p.allele_db.loci.data[locus]->find_allele_by_name(name);
+}
+
+TEST_F(FlatSiteTables, ReadingAloneMakesNoRecordAtAll) {
+    Project p;
+    ASSERT_EQ(prepare(p, 0), 1) << log();
+    EXPECT_EQ(p.allele_db.loci.count, 0);
+    EXPECT_EQ(p.allele_db.record_blocks(), 0u);
+    EXPECT_EQ(PopGenetics::globalAllelicDB.loci.count, 0);
+}
+
+// Per-locus gene copies, alleles and expected heterozygosity of sample A,
+// the frequencies each allele gets in its slot for A, and the global table,
+// by hand (H = n / (n - 1) * (1 - sum of squared frequencies)):
+//   site 0: A A A G    n 4, 2 alleles, H = 4/3 * (1 - 9/16 - 1/16) = 1/2
+//   site 1: C C C C    n 4, 1 allele,  H = 0
+//   site 2: G G T T    n 4, 2 alleles, H = 4/3 * (1 - 1/4 - 1/4) = 2/3
+//   site 3: ? ? T T    n 2 (the missing copies not counted), 1 allele, H = 0
+//   site 4: A A A -    n 4, 2 alleles, H = 1/2 (a deletion is an allele)
+TEST_F(FlatSiteTables, CountsAndFrequenciesOfOneSample) {
+    Project p;
+    ASSERT_EQ(prepare(p, 1), 1) << log();
+    ASSERT_EQ(p.allele_db.loci.count, 5);
+    EXPECT_GT(p.allele_db.record_blocks(), 0u);
+    // Every site holds the blank first, then its characters in order.
+    EXPECT_EQ(std::string(p.allele_db.loci.data[3]->alleles.data[0]->name.c_str()), "null");
+    EXPECT_EQ(p.allele_db.loci.data[3]->alleles.count, 3);
+
+    p.allele_db.create_pop_freq_vector(2);
+    auto* a = dynamic_cast<PopGenetics*>(p.samples->Populations.data[0]);
+    ASSERT_NE(a, nullptr);
+    std::ostringstream out;
+    a->OutputAllelelNumberAndHetPerLocusHapl(out, p.options, true, true, true);
+
+    double const copies[] = {4, 4, 4, 2, 4};
+    int const alleles[] = {2, 1, 2, 1, 2};
+    double const het[] = {0.5, 0.0, 2.0 / 3.0, 0.0, 0.5};
+    ASSERT_EQ(a->locusGeneCopies.count, 5);
+    for (int l = 0; l < 5; ++l) {
+        SCOPED_TRACE(l);
+        EXPECT_EQ(a->locusGeneCopies[l], copies[l]);
+        EXPECT_EQ(a->locusNumAlleles[l], alleles[l]);
+        EXPECT_NEAR(a->locusExpHet[l], het[l], 1e-15);
+    }
+
+    int const id = a->id;
+    ASSERT_GE(id, 0);
+    EXPECT_EQ(allele(p, 0, 'A')->popFreq[id], 0.75);
+    EXPECT_EQ(allele(p, 0, 'G')->popFreq[id], 0.25);
+    EXPECT_EQ(allele(p, 2, 'T')->popFreq[id], 0.5);
+    EXPECT_EQ(allele(p, 3, 'T')->popFreq[id], 1.0);
+    EXPECT_EQ(allele(p, 3, '?')->popFreq[id], 0.0);  // missing data get no share
+    EXPECT_EQ(allele(p, 4, '-')->popFreq[id], 0.25);
+    // The other sample's slots are untouched.
+    EXPECT_EQ(allele(p, 0, 'A')->popFreq[1 - id], 0.0);
+
+    // The global table counts the copies of the sample; the missing data
+    // enter it with no weight.
+    TAlleleDB const& global = PopGenetics::globalAllelicDB;
+    ASSERT_EQ(global.loci.count, 5);
+    EXPECT_EQ(global(3, my_string("T"))->weight, 2.0);
+    EXPECT_EQ(global(3, my_string("?"))->weight, 0.0);
+    EXPECT_EQ(global(0, my_string("A"))->weight, 3.0);
+    EXPECT_EQ(global(0, my_string("G"))->weight, 1.0);
+}
+
+// The frequency arrays of a catalogue are stretches of one block, in
+// catalogue order, each of the asked length and zero; asked again for the
+// same length they are zeroed where they are; a copied allele owns its own.
+TEST_F(FlatSiteTables, FrequenciesShareOneBlock) {
+    Project p;
+    ASSERT_EQ(prepare(p, 1), 1) << log();
+    TAlleleDB& db = p.allele_db;
+    db.create_pop_freq_vector(3);
+    double const* expected = nullptr;
+    for (long l = 0; l < db.loci.count; ++l) {
+        TLocus const* locus = db.loci.data[l];
+        for (long i = 0; i < locus->alleles.count; ++i) {
+            FreqArray const& f = locus->alleles.data[i]->popFreq;
+            ASSERT_TRUE(f.is_borrowed());
+            ASSERT_EQ(f.size(), 3);
+            if (expected != nullptr) {
+                EXPECT_EQ(f.get(), expected);
+            }
+            expected = f.get() + 3;
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(f[k], 0.0);
+        }
+    }
+    TAllele* g = db.loci.data[0]->find_allele_by_name('G');
+    g->popFreq[2] = 5.0;
+    TAllele copy(*g);
+    EXPECT_FALSE(copy.popFreq.is_borrowed());
+    EXPECT_EQ(copy.popFreq[2], 5.0);
+
+    double const* before = g->popFreq.get();
+    db.create_pop_freq_vector(3);
+    EXPECT_EQ(g->popFreq.get(), before);
+    EXPECT_EQ(g->popFreq[2], 0.0);
+    EXPECT_EQ(copy.popFreq[2], 5.0);
+
+    db.create_pop_freq_vector(1);
+    EXPECT_EQ(g->popFreq.size(), 1);
+    db.flush_pop_freq_vector();
+    EXPECT_FALSE(g->popFreq);
+}
+
+// The definitions of a text share its row; the rows of distinct texts are
+// rows of their own, which outlive the block they were cut from.
+TEST_F(FlatSiteTables, RowsOfDistinctTextsComeFromOneBlock) {
+    Project p;
+    ASSERT_EQ(prepare(p, 1), 1) << log();
+    MY_TIArrayAsVector<HaploDef> const& defs = p.haplotypes.haplotypes;
+    HaploDef const* a1 = nullptr;
+    HaploDef const* b1 = nullptr;
+    for (long i = 0; i < defs.count; ++i) {
+        std::string const id = defs.data[i]->id.c_str();
+        if (id == "a1") a1 = defs.data[i];
+        if (id == "b1") b1 = defs.data[i];
+    }
+    ASSERT_NE(a1, nullptr);
+    ASSERT_NE(b1, nullptr);
+    EXPECT_EQ(a1->alleles.data, b1->alleles.data);
+    EXPECT_TRUE(a1->alleles.shared());
+    ASSERT_EQ(a1->alleles.count, 5);
+    EXPECT_EQ(a1->alleles.data[5], nullptr);
+    EXPECT_EQ(a1->alleles.data[3]->name[0], '?');
+
+    AlleleRow row;
+    {
+        AlleleRowBlock block(9);
+        TAllele** slots = row.fill(3, block);
+        for (int i = 0; i < 3; ++i) slots[i] = a1->alleles.data[i];
+        EXPECT_FALSE(row.shared());
+        AlleleRow other;
+        TAllele** next = other.fill(4, block);
+        EXPECT_EQ(next, slots + 4);
+        EXPECT_FALSE(other.shared());
+        // The block is full: a row of its own.
+        AlleleRow third;
+        TAllele** own = third.fill(1, block);
+        EXPECT_TRUE(own < slots || own > slots + 8);
+        EXPECT_EQ(third.count, 1);
+    }
+    // Read after the block's holder went (checked under the sanitizers).
+    EXPECT_EQ(row.data[2], a1->alleles.data[2]);
+    EXPECT_EQ(row.data[3], nullptr);
+    EXPECT_EQ(row.Add(a1->alleles.data[4]), 4);
+}
+
+}  // namespace
+}  // namespace quintle
