@@ -14,6 +14,21 @@ namespace quintle {
 
 class TAllele;
 
+// Whether a gene copy whose allele name starts with `first` is counted in
+// the per-locus tables: not the missing-data character and, for DNA, not an
+// ambiguity code.
+inline bool counted_allele_char(char first, char missing, bool dna) {
+    if (first == missing) return false;
+    if (!dna) return true;
+    switch (first) {
+        case 'B': case 'D': case 'H': case 'K': case 'M': case 'N':
+        case 'R': case 'S': case 'V': case 'W': case 'Y':
+            return false;
+        default:
+            return true;
+    }
+}
+
 class AlleleTally {
 public:
     void clear() {

@@ -106,17 +106,7 @@ class Validity {
 public:
     Validity(char missing, bool dna) : missing_(missing), dna_(dna) {}
     bool operator()(TAllele const* a) const {
-        if (a == nullptr) return false;
-        const char c = a->name[0];
-        if (c == missing_) return false;
-        if (!dna_) return true;
-        switch (c) {
-            case 'B': case 'D': case 'H': case 'K': case 'M': case 'N':
-            case 'R': case 'S': case 'V': case 'W': case 'Y':
-                return false;
-            default:
-                return true;
-        }
+        return a != nullptr && counted_allele_char(a->name[0], missing_, dna_);
     }
 
 private:

@@ -24,6 +24,7 @@
 #include "popstats/TNode.h"
 #include "popstats/TTree.h"
 #include "popstats/allele_size_stats.h"
+#include "popstats/allele_tally.h"
 #include "project/DistMat.h"
 #include "project/Project.h"
 #include "project/Samples.h"
@@ -44,17 +45,7 @@ bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == s
 // A copy the heterozygosity counts: not the missing-data character and, for
 // DNA, not an ambiguity code (as the sample tables read an allele's name).
 bool valid_text(std::string const& text, char missing, bool dna) {
-    if (text.empty()) return false;
-    const char c = text[0];
-    if (c == missing) return false;
-    if (!dna) return true;
-    switch (c) {
-        case 'B': case 'D': case 'H': case 'K': case 'M': case 'N':
-        case 'R': case 'S': case 'V': case 'W': case 'Y':
-            return false;
-        default:
-            return true;
-    }
+    return !text.empty() && counted_allele_char(text[0], missing, dna);
 }
 
 // The distance methods whose value for two alleles depends on those two
