@@ -210,23 +210,39 @@ void TGenotSample::bindColumns() {
     validFocal_ = -1;
     ones_.assign(2 * static_cast<std::size_t>(words_), ~std::uint64_t{0});
     focalAtL_.assign(2 * static_cast<std::size_t>(words_), 0);
-    visit_.assign(static_cast<std::size_t>(words_), vosk::VisitWord{});
+    visit_.assign(static_cast<std::size_t>(vosk::visit_entries(words_)), vosk::VisitWord{});
     focalView_ = vosk::FocalPlanes{focalEq_.data(), ones_.data(), valid_.data(), words_};
     focal_ = -1;
 }
 
+namespace {
+
+// The blocks of every local position of individual f (see prepareFocal),
+// for W words of gametes (0: any number, `words`).
+template <int W>
+void interleave_focal(int const* local, int count, int const* columns, long rows, int f, std::uint64_t const* planes,
+                      long const* planeBase, int words, std::uint64_t* eq) {
+    int const n = W > 0 ? W : words;
+    for (int p = 0; p < count; ++p) {
+        int const locus = local[p];
+        int const* at = columns + locus * rows + 2 * f;
+        long const base = planeBase[locus] + 1;
+        interleave(planes + (base + at[0]) * n, planes + (base + at[1]) * n, eq + 2L * n * p, n);
+    }
+}
+
+}  // namespace
+
 void TGenotSample::prepareFocal(int f) {
     if (!usePlanes_) return;
     TGenotIndividual const& F = current[static_cast<std::size_t>(f)];
-    int const rows = 2 * numIndividuals;
-    int const words = words_;
-    for (int p = 0; p < F.localCount; ++p) {
-        int const locus = F.localList[static_cast<std::size_t>(p)];
-        int const* at = columns_.data() + static_cast<long>(locus) * rows + 2 * f;
-        std::uint64_t const* a = plane(locus, at[0]);
-        std::uint64_t const* b = plane(locus, at[1]);
-        interleave(a, b, focalEq_.data() + 2 * static_cast<long>(words) * p, words);
-    }
+    long const rows = 2L * numIndividuals;
+    // Samples of up to 64 individuals get loops of known length.
+    auto const fill = words_ == 1   ? interleave_focal<1>
+                      : words_ == 2 ? interleave_focal<2>
+                                    : interleave_focal<0>;
+    fill(F.localList.data(), F.localCount, columns_.data(), rows, f, planes_.data(), planeBase_.data(), words_,
+         focalEq_.data());
     // Every gamete but the focal individual's two: the last focal
     // individual's pair back in, this one's out.
     auto const pair_bits = [](int i) { return std::uint64_t{3} << (2 * i % 64); };

@@ -162,6 +162,8 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
 // base is the core and both ends, the extended window the base and x. An
 // end that is the focal position (all ones then too), or a missing
 // extension, folds nothing.
+namespace portable {
+
 QUINTLE_POPCOUNT_CLONES
 void count_visit(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
                  VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
@@ -211,6 +213,24 @@ void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindow
         default:
             count_visit_window_words<0>(kept, f, v, lo, hi, out);
     }
+}
+
+}  // namespace portable
+
+namespace {
+bool const wideCounts = wide::available();
+}
+
+void count_visit(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
+    if (wideCounts) return wide::count_visit(f, v, eq, aside, kept, base, extended);
+    portable::count_visit(f, v, eq, aside, kept, base, extended);
+}
+
+void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
+                        SubHaplCounts& out) {
+    if (wideCounts) return wide::count_visit_window(kept, f, v, lo, hi, out);
+    portable::count_visit_window(kept, f, v, lo, hi, out);
 }
 
 void count_plain_columns(GameteColumns const& cols, Focal const& focal, WindowSet const& w, SubHaplCounts* out) {

@@ -136,8 +136,12 @@ struct VisitWord {
     Matches core, withE, base, grown;
 };
 
+// The entries of `kept` a visit's count needs for a sample of `words`
+// words of gametes.
+inline int visit_entries(int words) { return words + 1; }
+
 // The base and, when v.x >= 0, the extended window, in one pass; keeps in
-// kept[0 .. focal.words) what count_visit_window reads. `eq` is focal.eq,
+// kept[0 .. visit_entries(focal.words)) what count_visit_window reads. `eq` is focal.eq,
 // writable: while the windows are folded, the block of the focal position
 // L reads as all ones (so that one loop folds the core, without a test for
 // L), its planes put aside in `aside` (2 x focal.words words), and back
@@ -149,6 +153,24 @@ void count_visit(FocalPlanes const& focal, VisitWindows const& v, std::uint64_t*
 // the visit count_visit counted last, the planes unchanged since.
 void count_visit_window(VisitWord const* kept, FocalPlanes const& focal, VisitWindows const& v, int lo, int hi,
                         SubHaplCounts& out);
+
+// The two kernels above come in two builds that give the same counts: the
+// portable one, and one in wide registers with a vector popcount
+// (vosk_counts_wide.cpp) for processors that have those (wide::available());
+// count_visit and count_visit_window take the wide one when they can.
+namespace portable {
+void count_visit(FocalPlanes const& focal, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended);
+void count_visit_window(VisitWord const* kept, FocalPlanes const& focal, VisitWindows const& v, int lo, int hi,
+                        SubHaplCounts& out);
+}  // namespace portable
+namespace wide {
+bool available();
+void count_visit(FocalPlanes const& focal, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended);
+void count_visit_window(VisitWord const* kept, FocalPlanes const& focal, VisitWindows const& v, int lo, int hi,
+                        SubHaplCounts& out);
+}  // namespace wide
 
 // The same counts read from the columns, gamete by gamete: for samples
 // whose planes would take too much memory.

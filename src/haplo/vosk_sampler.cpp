@@ -155,11 +155,14 @@ template <class Draw>
     // grown, or a heterozygous site of a window holding no more than two
     // of them.
     int const we = win.start + win.length - 1;
-    auto const may_drop = [&](int end) { return end != L && end != v.x && (flag(end) == 0 || win.het > 2); };
+    // (Each test on its own, joined without a branch: they depend on the
+    // draws so far, and a chain of jumps would be mispredicted often.)
+    bool const several = win.het > 2;
+    auto const may_drop = [&](int end) { return (end != L) & (end != v.x) & ((flag(end) == 0) | several); };
     bool const canLeft = may_drop(win.start);
     bool const canRight = may_drop(we);
     Side drop = Side::none;
-    if (canLeft && canRight)
+    if (canLeft & canRight)
         drop = static_cast<int>(2.0 * draw()) == 0 ? Side::left : Side::right;
     else if (canLeft)
         drop = Side::left;
