@@ -3,9 +3,14 @@
 // Random-stream and simulation helpers shared by the coalescent and
 // mutation tests.
 
+#include <string>
+#include <vector>
+
 #include "core/random.h"
+#include "data/Population.h"
 #include "popstats/PopGenetics.h"
 #include "popstats/TTree.h"
+#include "project/Samples.h"
 #include "support/process_state.h"
 
 namespace quintle::testing_support {
@@ -48,6 +53,17 @@ inline int segregating_sites(TTree const& t) {
         }
     }
     return S;
+}
+
+// A sample set of samples of the given numbers of gene copies, named s0, s1, ...
+inline void fill(Samples& set, std::vector<int> const& sizes) {
+    set.clean();
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        auto* p = new Population(my_string(("s" + std::to_string(i)).c_str()));
+        p->SampleSize = sizes[i];
+        p->id = static_cast<int>(i);
+        set.Populations.Add(p);
+    }
 }
 
 }  // namespace quintle::testing_support

@@ -93,6 +93,24 @@ void relabel_internal_nodes(TTree& from, TTree& to) {
     }
 }
 
+// Runs `check` on `replicates` genealogies of `genes` leaves, each as the
+// builder leaves it and renumbered, with the sample holding it and whether
+// it is the renumbered one. (A failed assertion ends that check alone.)
+template <class Check>
+void on_built_and_renumbered(int genes, int replicates, Check&& check) {
+    Simulator sim(genes);
+    PopGenetics renumbered;
+    renumbered.SampleSize = genes;
+    renumbered.tree.allocate_tree(genes);
+    TNode::mut_rates = GammaRates{};
+    for (int r = 0; r < replicates; ++r) {
+        sim.p.fast_build_tree();
+        relabel_internal_nodes(sim.tree(), renumbered.tree);
+        for (PopGenetics* p : {&sim.p, &renumbered}) check(p, r, p == &renumbered);
+    }
+    TNode::hits.count = 0;  // the next call may have another number of sites
+}
+
 // The hit-site pass against the full one on the same genealogy from the
 // same place in the stream: every leaf's state at every site, the mutations
 // of every branch, the total and the next draw. Genealogies as the builder
@@ -109,43 +127,33 @@ TEST(MutationSprinkle, HitSitePassFollowsTheFullPass) {
     reseed(-314);
     int renumberedPasses = 0;
     for (Case const& c : cases) {
-        Simulator sim(c.genes);
-        PopGenetics renumbered;
-        renumbered.SampleSize = c.genes;
-        renumbered.tree.allocate_tree(c.genes);
-        TNode::mut_rates = GammaRates{};
         HitSiteStates states;
-        for (int r = 0; r < 30; ++r) {
-            sim.p.fast_build_tree();
-            relabel_internal_nodes(sim.tree(), renumbered.tree);
-            for (PopGenetics* p : {&sim.p, &renumbered}) {
-                SCOPED_TRACE(::testing::Message() << c.genes << " genes, " << c.sites << " sites, replicate " << r
-                                                  << (p == &renumbered ? " renumbered" : ""));
-                TTree& tree = p->tree;
-                long seed = -1000 - r;
-                ran3(&seed);
-                TNode::_tot_mut = 0;
-                const long fast = states.sprinkle(tree, c.mu, c.sites, DNA_MUT, c.gamma, 1.0, 1.0, 0.33);
-                const double fastNext = next_deviate();
-                std::vector<long> fastMutations;
-                for (int k = 0; k < 2 * c.genes - 1; ++k) fastMutations.push_back(tree.nodes[k].num_mut);
-                states.find_sequences();
-                if (p == &renumbered && fast > 0) ++renumberedPasses;
+        on_built_and_renumbered(c.genes, 30, [&](PopGenetics* p, int r, bool isRenumbered) {
+            SCOPED_TRACE(::testing::Message() << c.genes << " genes, " << c.sites << " sites, replicate " << r
+                                              << (isRenumbered ? " renumbered" : ""));
+            TTree& tree = p->tree;
+            long seed = -1000 - r;
+            ran3(&seed);
+            TNode::_tot_mut = 0;
+            const long fast = states.sprinkle(tree, c.mu, c.sites, DNA_MUT, c.gamma, 1.0, 1.0, 0.33);
+            const double fastNext = next_deviate();
+            std::vector<long> fastMutations;
+            for (int k = 0; k < 2 * c.genes - 1; ++k) fastMutations.push_back(tree.nodes[k].num_mut);
+            states.find_sequences();
+            if (isRenumbered && fast > 0) ++renumberedPasses;
 
-                seed = -1000 - r;
-                ran3(&seed);
-                TNode::_tot_mut = 0;
-                p->sprinkle_mutations(c.mu, c.sites, DNA_MUT, c.gamma, 1.0, 1.0, 0.33);
-                ASSERT_EQ(p->numSimMutations, fast);
-                ASSERT_EQ(next_deviate(), fastNext);
-                for (int k = 0; k < 2 * c.genes - 1; ++k) ASSERT_EQ(tree.nodes[k].num_mut, fastMutations[k]) << k;
-                for (int leaf = 0; leaf < c.genes; ++leaf) {
-                    for (int s = 0; s < c.sites; ++s)
-                        ASSERT_EQ(states.state(leaf, s), (*tree.nodes[leaf].sequence)[s]) << leaf << " " << s;
-                }
+            seed = -1000 - r;
+            ran3(&seed);
+            TNode::_tot_mut = 0;
+            p->sprinkle_mutations(c.mu, c.sites, DNA_MUT, c.gamma, 1.0, 1.0, 0.33);
+            ASSERT_EQ(p->numSimMutations, fast);
+            ASSERT_EQ(next_deviate(), fastNext);
+            for (int k = 0; k < 2 * c.genes - 1; ++k) ASSERT_EQ(tree.nodes[k].num_mut, fastMutations[k]) << k;
+            for (int leaf = 0; leaf < c.genes; ++leaf) {
+                for (int s = 0; s < c.sites; ++s)
+                    ASSERT_EQ(states.state(leaf, s), (*tree.nodes[leaf].sequence)[s]) << leaf << " " << s;
             }
-        }
-        TNode::hits.count = 0;  // the next case has another number of sites
+        });
     }
     EXPECT_GT(renumberedPasses, 100);
 }
@@ -167,64 +175,54 @@ TEST(MutationSprinkle, CarriersAndDistinctSequencesFollowTheGenealogy) {
     int singleHitPasses = 0;
     int multiHitPasses = 0;
     for (Case const& c : cases) {
-        Simulator sim(c.genes);
-        PopGenetics renumbered;
-        renumbered.SampleSize = c.genes;
-        renumbered.tree.allocate_tree(c.genes);
-        TNode::mut_rates = GammaRates{};
         HitSiteStates states;
-        for (int r = 0; r < 40; ++r) {
-            sim.p.fast_build_tree();
-            relabel_internal_nodes(sim.tree(), renumbered.tree);
-            for (PopGenetics* p : {&sim.p, &renumbered}) {
-                SCOPED_TRACE(::testing::Message() << c.genes << " genes, replicate " << r
-                                                  << (p == &renumbered ? " renumbered" : ""));
-                TTree& tree = p->tree;
-                long seed = -2000 - r;
-                ran3(&seed);
-                TNode::_tot_mut = 0;
-                states.sprinkle(tree, c.mu, c.sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
-                std::vector<int> carriers;
-                for (HitSiteStates::Mutation const& m : states.mutations()) carriers.push_back(m.carriers);
-                const bool single = states.single_hits();
-                const int singleSequences = states.single_hit_sequences();
+        on_built_and_renumbered(c.genes, 40, [&](PopGenetics* p, int r, bool isRenumbered) {
+            SCOPED_TRACE(::testing::Message() << c.genes << " genes, replicate " << r
+                                              << (isRenumbered ? " renumbered" : ""));
+            TTree& tree = p->tree;
+            long seed = -2000 - r;
+            ran3(&seed);
+            TNode::_tot_mut = 0;
+            states.sprinkle(tree, c.mu, c.sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
+            std::vector<int> carriers;
+            for (HitSiteStates::Mutation const& m : states.mutations()) carriers.push_back(m.carriers);
+            const bool single = states.single_hits();
+            const int singleSequences = states.single_hit_sequences();
 
-                // Leaves below each branch, in the pass's order.
-                std::vector<int> expected;
-                auto leaves_below = [](TNode const* node, auto&& self) -> int {
-                    if (node->left == nullptr && node->right == nullptr) return 1;
-                    return (node->left != nullptr ? self(node->left, self) : 0) +
-                           (node->right != nullptr ? self(node->right, self) : 0);
-                };
-                std::vector<TNode const*> stack{tree.root()};
-                while (!stack.empty()) {
-                    TNode const* node = stack.back();
-                    stack.pop_back();
-                    if (node != tree.root())
-                        expected.insert(expected.end(), node->num_mut, leaves_below(node, leaves_below));
-                    for (TNode const* child : {node->right, node->left})
-                        if (child != nullptr) stack.push_back(child);
-                }
-                ASSERT_EQ(carriers, expected);
-
-                seed = -2000 - r;
-                ran3(&seed);
-                TNode::_tot_mut = 0;
-                p->sprinkle_mutations(c.mu, c.sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
-                if (single) {
-                    std::set<std::vector<int>> distinct;
-                    for (int leaf = 0; leaf < c.genes; ++leaf) {
-                        myVectInt const& q = *tree.nodes[leaf].sequence;
-                        distinct.insert(std::vector<int>(q.data.get(), q.data.get() + q.length));
-                    }
-                    ASSERT_EQ(singleSequences, static_cast<int>(distinct.size()));
-                    ++singleHitPasses;
-                } else {
-                    ++multiHitPasses;
-                }
+            // Leaves below each branch, in the pass's order.
+            std::vector<int> expected;
+            auto leaves_below = [](TNode const* node, auto&& self) -> int {
+                if (node->left == nullptr && node->right == nullptr) return 1;
+                return (node->left != nullptr ? self(node->left, self) : 0) +
+                       (node->right != nullptr ? self(node->right, self) : 0);
+            };
+            std::vector<TNode const*> stack{tree.root()};
+            while (!stack.empty()) {
+                TNode const* node = stack.back();
+                stack.pop_back();
+                if (node != tree.root())
+                    expected.insert(expected.end(), node->num_mut, leaves_below(node, leaves_below));
+                for (TNode const* child : {node->right, node->left})
+                    if (child != nullptr) stack.push_back(child);
             }
-        }
-        TNode::hits.count = 0;  // the next case has another number of sites
+            ASSERT_EQ(carriers, expected);
+
+            seed = -2000 - r;
+            ran3(&seed);
+            TNode::_tot_mut = 0;
+            p->sprinkle_mutations(c.mu, c.sites, DNA_MUT, 0.0, 1.0, 1.0, 0.33);
+            if (single) {
+                std::set<std::vector<int>> distinct;
+                for (int leaf = 0; leaf < c.genes; ++leaf) {
+                    myVectInt const& q = *tree.nodes[leaf].sequence;
+                    distinct.insert(std::vector<int>(q.data.get(), q.data.get() + q.length));
+                }
+                ASSERT_EQ(singleSequences, static_cast<int>(distinct.size()));
+                ++singleHitPasses;
+            } else {
+                ++multiHitPasses;
+            }
+        });
     }
     EXPECT_GT(singleHitPasses, 50);
     EXPECT_GT(multiHitPasses, 20);

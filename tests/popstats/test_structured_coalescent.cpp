@@ -26,17 +26,6 @@ namespace {
 
 using namespace testing_support;
 
-// A sample set of samples of the given numbers of gene copies, named s0, s1, ...
-void fill(Samples& set, std::vector<int> const& sizes) {
-    set.clean();
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        auto* p = new Population(my_string(("s" + std::to_string(i)).c_str()));
-        p->SampleSize = sizes[i];
-        p->id = static_cast<int>(i);
-        set.Populations.Add(p);
-    }
-}
-
 // Groups of the set's samples, by index.
 void group(Structure& st, Samples& set, std::vector<std::vector<int>> const& groups) {
     st.NbGroups = static_cast<int>(groups.size());

@@ -178,16 +178,6 @@ private:
     Genealogy g_;
 };
 
-void fill(Samples& set, std::vector<int> const& sizes) {
-    set.clean();
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        auto* p = new Population(my_string(("s" + std::to_string(i)).c_str()));
-        p->SampleSize = sizes[i];
-        p->id = static_cast<int>(i);
-        set.Populations.Add(p);
-    }
-}
-
 Genealogy of(TTree const& t) {
     Genealogy g;
     const int nodes = 2 * t.num_genes - 1;
