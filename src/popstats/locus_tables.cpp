@@ -126,39 +126,47 @@ int resolve_num_loci(PopGenetics& p) {
 
 void prepare_global_db(int L) {
     TAlleleDB& db = PopGenetics::globalAllelicDB;
-    if (db.loci.count == 0) db.loci.Reallocate(L);
+    // Flat alleles get their loci when they are made records.
+    if (db.loci.count == 0 && db.flat_sites().sites() == 0) db.loci.Reallocate(L);
 }
 
-// The global database's allele of each allele met at the current locus:
+// The global database's weight of each allele met at the current locus:
 // found by name at its first copy, then by identity, so that a long sample
 // does not look every copy up by name. An allele of a locus that the global
 // database does not hold at the same index is looked up every time, as an
-// insertion there may append another locus.
+// insertion there may append another locus. The weights of one-character
+// alleles are flat until a reader needs records (TAlleleDB::enter_weight);
+// when they move, the remembered addresses are forgotten.
 class GlobalAlleles {
 public:
     void clear() { seen_.clear(); }
 
-    // Returns the global allele when it is remembered for the next copies,
-    // else null.
-    TAllele* add(int l, TAllele const* a, double weight) {
+    // Returns the global allele's weight when it is remembered for the next
+    // copies, else null.
+    double* add(int l, TAllele const* a, double weight) {
         if (a == nullptr) return nullptr;
+        TAlleleDB& db = PopGenetics::globalAllelicDB;
+        if (epoch_ != db.flat_epoch()) {
+            seen_.clear();
+            epoch_ = db.flat_epoch();
+        }
         for (auto const& [from, to] : seen_) {
             if (from == a) {
-                to->weight += weight;
+                *to += weight;
                 return to;
             }
         }
-        TAlleleDB& db = PopGenetics::globalAllelicDB;
-        int const pos = db.InsertAllPos(l, a->name, weight);
-        if (pos < 0 || l >= db.loci.count || db.loci.data[l] == nullptr || seen_.size() >= kKept) return nullptr;
-        TAllele* to = db.loci.data[l]->alleles.data[pos];
+        double* to = db.enter_weight(l, a->name, weight);
+        epoch_ = db.flat_epoch();
+        if (to == nullptr || seen_.size() >= kKept) return nullptr;
         seen_.emplace_back(a, to);
         return to;
     }
 
 private:
     static constexpr std::size_t kKept = 64;
-    std::vector<std::pair<TAllele const*, TAllele*>> seen_;
+    std::vector<std::pair<TAllele const*, double*>> seen_;
+    unsigned epoch_ = PopGenetics::globalAllelicDB.flat_epoch();
 };
 
 // One allele copy at locus l, seen c times. A counted copy goes into the
@@ -183,9 +191,11 @@ struct LocusCopies {
     double n = 0.0;
     TAllele const* last = nullptr;
     bool lastValid = false;
-    // Where the last allele's copies went: its global allele (null when
-    // not remembered) and its place in the tally.
-    TAllele* lastGlobal = nullptr;
+    // Where the last allele's copies went: its global weight (null when
+    // not remembered, valid while the global table's flat epoch is
+    // lastEpoch) and its place in the tally.
+    double* lastGlobal = nullptr;
+    unsigned lastEpoch = 0;
     std::size_t lastSlot = 0;
 
     void clear() {
@@ -202,13 +212,13 @@ struct LocusCopies {
     template <class Valid>
     void add(int l, TAllele* a, double c, Valid const& valid) {
         if (a == nullptr) return;  // no copy: nothing to count or enter
-        if (a == last && lastGlobal != nullptr) {
+        if (a == last && lastGlobal != nullptr && lastEpoch == PopGenetics::globalAllelicDB.flat_epoch()) {
             if (lastValid) {
-                lastGlobal->weight += c;
+                *lastGlobal += c;
                 n += c;
                 tally.add_at(lastSlot, c);
             } else {
-                lastGlobal->weight += 0.0;
+                *lastGlobal += 0.0;
             }
             return;
         }
@@ -223,6 +233,7 @@ struct LocusCopies {
         } else {
             lastGlobal = global.add(l, a, 0.0);
         }
+        lastEpoch = PopGenetics::globalAllelicDB.flat_epoch();
     }
 };
 
@@ -541,7 +552,8 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
     // loci in locus order when they exist already or the first row reaches
     // them all, otherwise the loci go one at a time.
     const EntryRows rows(haplotypes);
-    const bool blocks = PopGenetics::globalAllelicDB.loci.count >= L || rows.first_row_complete(L);
+    TAlleleDB const& global = PopGenetics::globalAllelicDB;
+    const bool blocks = global.loci.count + global.flat_sites().sites() >= L || rows.first_row_complete(L);
     const int block = blocks ? 256 : 1;
     std::vector<LocusCopies> loci(static_cast<std::size_t>(std::max(1, std::min(block, L))));
     for (int first = 0; first < L; first += block) {

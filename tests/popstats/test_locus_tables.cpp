@@ -23,6 +23,7 @@ const std::string kWide = "-----------------------------------------------------
 // -1 when absent.
 double global_weight(int locus, char const* name) {
     TAlleleDB& g = PopGenetics::globalAllelicDB;
+    g.make_records();
     if (locus >= g.loci.count) return -1.0;
     TAllele* a = g.loci.data[locus]->find_allele_by_name(my_string(name));
     return a != nullptr ? a->weight : -1.0;

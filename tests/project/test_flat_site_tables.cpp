@@ -123,7 +123,8 @@ TEST_F(FlatSiteTables, CountsAndFrequenciesOfOneSample) {
 
     // The global table counts the copies of the sample; the missing data
     // enter it with no weight.
-    TAlleleDB const& global = PopGenetics::globalAllelicDB;
+    TAlleleDB& global = PopGenetics::globalAllelicDB;
+    global.make_records();
     ASSERT_EQ(global.loci.count, 5);
     EXPECT_EQ(global(3, my_string("T"))->weight, 2.0);
     EXPECT_EQ(global(3, my_string("?"))->weight, 0.0);
