@@ -334,8 +334,12 @@ void TAlleleDB::make_records() {
     loci.Reallocate(static_cast<int>(n));
     for (long l = 0; l < n; ++l) {
         FlatSiteAlleles::Site const& site = flat.site(l);
-        TLocus* locus = locus_for_insert(static_cast<int>(l));
-        for (int k = 0; k < site.count; ++k) locus->append_new(site.name[k], site.weight[k], static_cast<int>(l));
+        // The locus and its first allele were asked for at `asked`; later
+        // alleles at the site's own index.
+        int const asked = static_cast<int>(site.asked);
+        TLocus* locus = locus_for_insert(asked);
+        for (int k = 0; k < site.count; ++k)
+            locus->append_new(site.name[k], site.weight[k], k == 0 ? asked : static_cast<int>(l));
     }
 }
 

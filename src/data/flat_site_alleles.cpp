@@ -12,6 +12,7 @@ double* FlatSiteAlleles::enter(long l, char c, double weight, long& at) {
         if (chunk_of(count_) >= chunks_.size()) chunks_.push_back(std::make_unique_for_overwrite<Site[]>(kChunk));
         Site& added = site_mut(count_);
         added.count = 0;
+        added.asked = l;
         l = count_++;
     }
     Site& s = site_mut(l);

@@ -18,6 +18,10 @@ public:
     static constexpr int kSlots = 6;
     struct Site {
         double weight[kSlots];
+        // The index the site was asked for when it was appended (an index
+        // further beyond the end than the next one gives its name to the
+        // next site, as it does to a locus record).
+        long asked;
         char name[kSlots];
         std::uint8_t count;
     };

@@ -13,6 +13,7 @@
 #include "data/TLocus.h"
 #include "popstats/PopGenetics.h"
 #include "project/project_test_support.h"
+#include "sumstat/summary_frame.h"
 
 namespace quintle {
 namespace {
@@ -130,6 +131,62 @@ TEST_F(FlatSiteTables, CountsAndFrequenciesOfOneSample) {
     EXPECT_EQ(global(3, my_string("?"))->weight, 0.0);
     EXPECT_EQ(global(0, my_string("A"))->weight, 3.0);
     EXPECT_EQ(global(0, my_string("G"))->weight, 1.0);
+}
+
+// The global table of both samples stays flat (no locus record) and the
+// summary reads its totals from there; made records, it gives the same
+// values. By hand, over the 7 copies of A and B (H as above):
+//   site 0: A 6, G 1         H = 7/6 * (1 - 37/49) = 2/7,  2 alleles
+//   site 1: C 7              H = 0,                        1 allele
+//   site 2: G 5, T 2         H = 7/6 * (1 - 29/49) = 10/21, 2 alleles
+//   site 3: ? (weight 0), T 2  H = 0, 1 allele (the missing one not counted)
+//   site 4: A 6, - 1         H = 2/7,                      2 alleles
+TEST_F(FlatSiteTables, GlobalTableOfTwoSamplesIsFlatUntilRecordsAreAsked) {
+    Project p;
+    ASSERT_EQ(prepare(p, 1), 1) << log();
+    p.allele_db.create_pop_freq_vector(2);
+    std::ostringstream out;
+    for (long i = 0; i < 2; ++i) {
+        auto* s = dynamic_cast<PopGenetics*>(p.samples->Populations.data[i]);
+        ASSERT_NE(s, nullptr);
+        s->OutputAllelelNumberAndHetPerLocusHapl(out, p.options, true, true, true);
+    }
+    TAlleleDB& global = PopGenetics::globalAllelicDB;
+    EXPECT_EQ(global.loci.count, 0);
+    FlatSiteAlleles const& flat = global.flat_sites();
+    ASSERT_EQ(flat.sites(), 5);
+    std::string const names[] = {"AG", "C", "GT", "?T", "A-"};
+    double const weights[][2] = {{6, 1}, {7, 0}, {5, 2}, {0, 2}, {6, 1}};
+    for (int l = 0; l < 5; ++l) {
+        SCOPED_TRACE(l);
+        FlatSiteAlleles::Site const& site = flat.site(l);
+        ASSERT_EQ(site.count, names[l].size());
+        for (int k = 0; k < site.count; ++k) {
+            EXPECT_EQ(site.name[k], names[l][static_cast<std::size_t>(k)]);
+            EXPECT_EQ(site.weight[k], weights[l][k]);
+        }
+    }
+
+    double const het[] = {2.0 / 7.0, 0.0, 10.0 / 21.0, 0.0, 2.0 / 7.0};
+    double const alleles[] = {2, 1, 2, 1, 2};
+    StandardDiversityValues const fromFlat = compute_standard_diversity(*p.samples, p.options, &p);
+    ASSERT_EQ(fromFlat.het.size(), 5u);
+    ASSERT_EQ(fromFlat.totalAlleles.size(), 5u);
+    for (std::size_t l = 0; l < 5; ++l) {
+        SCOPED_TRACE(l);
+        EXPECT_NEAR(fromFlat.het[l].total, het[l], 1e-15);
+        EXPECT_EQ(fromFlat.totalAlleles[l], alleles[l]);
+    }
+
+    global.make_records();
+    ASSERT_EQ(global.loci.count, 5);
+    EXPECT_EQ(std::string(global.loci.data[3]->name.c_str()), "Locus 3");
+    EXPECT_EQ(global(3, my_string("?"))->weight, 0.0);
+    StandardDiversityValues const fromRecords = compute_standard_diversity(*p.samples, p.options, &p);
+    for (std::size_t l = 0; l < 5; ++l) {
+        EXPECT_EQ(fromRecords.het[l].total, fromFlat.het[l].total);
+        EXPECT_EQ(fromRecords.totalAlleles[l], fromFlat.totalAlleles[l]);
+    }
 }
 
 // The frequency arrays of a catalogue are stretches of one block, in
