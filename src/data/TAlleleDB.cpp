@@ -90,6 +90,7 @@ TAlleleDB& TAlleleDB::operator=(TAlleleDB const& other) {
     blanksInserted = other.blanksInserted;
     flat_ = other.flat_;
     ++flatEpoch_;
+    characters_ = other.characters_;
     return *this;
 }
 
@@ -305,6 +306,7 @@ void TAlleleDB::destroy() {
     loci.Flush();
     drop_records();
     blanksInserted = 0;
+    characters_.reset();
     if (flat_.sites() > 0) {
         flat_.clear();
         ++flatEpoch_;

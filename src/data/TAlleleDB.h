@@ -11,6 +11,7 @@
 #include "core/my_string.h"
 #include "data/TAllele.h"
 #include "data/TLocus.h"
+#include "data/character_alleles.h"
 #include "data/flat_site_alleles.h"
 
 namespace quintle {
@@ -125,6 +126,12 @@ public:
     // have made them in the order they were entered; nothing without any.
     void make_records();
     FlatSiteAlleles const& flat_sites() const noexcept { return flat_; }
+
+    // The shared character alleles the rows of the list point to when the
+    // catalogue makes no record (Project::build_allele_tables); null when
+    // the rows point to records. Let go by destroy().
+    CharacterAlleles* characters() const noexcept { return characters_.get(); }
+    void use_characters(std::shared_ptr<CharacterAlleles> c) noexcept { characters_ = std::move(c); }
     // Changes whenever flat weights move into records or are dropped.
     unsigned flat_epoch() const noexcept { return flatEpoch_; }
 
@@ -142,6 +149,7 @@ private:
     RecordArena* records_ = nullptr;
     FlatSiteAlleles flat_;
     unsigned flatEpoch_ = 0;
+    std::shared_ptr<CharacterAlleles> characters_;
     void drop_records() noexcept;
     // A new locus of that name, in the arena.
     TLocus* new_locus(char const* name);
