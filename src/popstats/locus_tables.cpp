@@ -555,15 +555,42 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
     TAlleleDB const& global = PopGenetics::globalAllelicDB;
     const bool blocks = global.loci.count + global.flat_sites().sites() >= L || rows.first_row_complete(L);
     const int block = blocks ? 256 : 1;
-    std::vector<LocusCopies> loci(static_cast<std::size_t>(std::max(1, std::min(block, L))));
+    //
+    // A later row mostly carries the first row's allele at a locus: those
+    // copies are summed aside and added once after the rows. Counts are
+    // whole numbers, so every sum (the tally's, the gene copies', the
+    // global weight's) comes out the same as copy by copy, and the first
+    // row has put that allele first wherever it goes.
+    const std::size_t width = static_cast<std::size_t>(std::max(1, std::min(block, L)));
+    std::vector<LocusCopies> loci(width);
+    std::vector<double> asFirst(width);
+    TAllele* const* base = rows.size() > 0 ? rows.alleles(0) : nullptr;
+    const long baseLength = rows.size() > 0 ? rows.length(0) : 0;
     for (int first = 0; first < L; first += block) {
         const int end = std::min(L, first + block);
         for (int l = first; l < end; ++l) loci[static_cast<std::size_t>(l - first)].clear();
+        std::fill(asFirst.begin(), asFirst.end(), 0.0);
         for (std::size_t r = 0; r < rows.size(); ++r) {
             TAllele* const* alleles = rows.alleles(r);
             const double c = rows.count(r);
             const int stop = static_cast<int>(std::min<long>(end, rows.length(r)));
-            for (int l = first; l < stop; ++l) loci[static_cast<std::size_t>(l - first)].add(l, alleles[l], c, valid);
+            if (r == 0) {
+                for (int l = first; l < stop; ++l) loci[static_cast<std::size_t>(l - first)].add(l, alleles[l], c, valid);
+                continue;
+            }
+            const int shared = static_cast<int>(std::min<long>(stop, baseLength));
+            for (int l = first; l < stop; ++l) {
+                const auto k = static_cast<std::size_t>(l - first);
+                TAllele* a = alleles[l];
+                if (l < shared && a == base[l] && a != nullptr)
+                    asFirst[k] += c;
+                else
+                    loci[k].add(l, a, c, valid);
+            }
+        }
+        for (int l = first; l < end; ++l) {
+            const auto k = static_cast<std::size_t>(l - first);
+            if (asFirst[k] != 0.0) loci[k].add(l, base[l], asFirst[k], valid);
         }
         for (int l = first; l < end; ++l) {
             LocusCopies const& k = loci[static_cast<std::size_t>(l - first)];
