@@ -50,12 +50,12 @@ protected:
     void SetUp() override { PopGenetics::globalAllelicDB.destroy(); }
     void TearDown() override { PopGenetics::globalAllelicDB.destroy(); }
 
-    int prepare(Project& p, std::int64_t tasks) {
+    int prepare(Project& p, std::int64_t tasks, int eliminate = 0) {
         fs::path const file = dir / "flat.pmp";
         test::put(file, kProject);
         EXPECT_EQ(test::read_project(file, p), 1) << log();
         p.options.TaskNumber = tasks;
-        p.options.EliminateRedondHaplodefs = 0;
+        p.options.EliminateRedondHaplodefs = eliminate;
         p.options.InferHaplotypeDefinitionFromDistanceMatrix = 0;
         p.options.ResultFile = nullptr;
         p.options.MenuScriptFileName = (dir / "menu.js").string().c_str();
@@ -186,6 +186,71 @@ TEST_F(FlatSiteTables, GlobalTableOfTwoSamplesIsFlatUntilRecordsAreAsked) {
     for (std::size_t l = 0; l < 5; ++l) {
         EXPECT_EQ(fromRecords.het[l].total, fromFlat.het[l].total);
         EXPECT_EQ(fromRecords.totalAlleles[l], fromFlat.totalAlleles[l]);
+    }
+}
+
+// The run's own within-sample analyses of sequences (standard and
+// molecular diversity, Tajima's D, the search for identical haplotypes)
+// get rows over shared character alleles and no catalogue record; the
+// per-locus values and the summary's totals are those of the records' rows
+// (sample A by hand as in CountsAndFrequenciesOfOneSample).
+TEST_F(FlatSiteTables, CharacterRowsGiveTheValuesOfTheRecords) {
+    std::vector<double> seen[2];
+    for (bool const characters : {false, true}) {
+        SCOPED_TRACE(characters);
+        PopGenetics::globalAllelicDB.destroy();
+        Project p;
+        p.character_rows_allowed = characters;
+        ASSERT_EQ(prepare(p, 1 | 2 | 64, 1), 1) << log();
+        EXPECT_EQ(p.allele_db.characters() != nullptr, characters);
+        EXPECT_EQ(p.allele_db.loci.count, characters ? 0 : 5);
+        if (characters) {
+            EXPECT_EQ(p.allele_db.record_blocks(), 0u);
+        }
+        p.allele_db.create_pop_freq_vector(2);
+        std::ostringstream out;
+        std::vector<double>& v = seen[characters ? 1 : 0];
+        for (long i = 0; i < 2; ++i) {
+            auto* s = dynamic_cast<PopGenetics*>(p.samples->Populations.data[i]);
+            ASSERT_NE(s, nullptr);
+            s->OutputAllelelNumberAndHetPerLocusHapl(out, p.options, true, true, true);
+            for (int l = 0; l < 5; ++l)
+                v.insert(v.end(), {static_cast<double>(s->locusGeneCopies[l]), static_cast<double>(s->locusNumAlleles[l]),
+                                   s->locusExpHet[l]});
+            v.insert(v.end(), {s->meanHet, s->meanHetSd, s->meanNumAlleles, s->meanGeneCopies});
+        }
+        StandardDiversityValues const totals = compute_standard_diversity(*p.samples, p.options, &p);
+        for (std::size_t l = 0; l < 5; ++l) v.insert(v.end(), {totals.het[l].total, totals.totalAlleles[l]});
+    }
+    ASSERT_EQ(seen[0].size(), seen[1].size());
+    EXPECT_EQ(seen[0], seen[1]);
+    double const copiesA[] = {4, 4, 4, 2, 4};
+    double const hetA[] = {0.5, 0.0, 2.0 / 3.0, 0.0, 0.5};
+    for (int l = 0; l < 5; ++l) {
+        EXPECT_EQ(seen[1][static_cast<std::size_t>(3 * l)], copiesA[l]);
+        EXPECT_NEAR(seen[1][static_cast<std::size_t>(3 * l + 2)], hetA[l], 1e-15);
+    }
+}
+
+// Any other analysis or output that reads the catalogue's records gets the
+// records, and so does a caller other than the run (the translator).
+TEST_F(FlatSiteTables, RecordsWhenAnAnalysisReadsThem) {
+    struct Case {
+        char const* what;
+        std::int64_t tasks;
+        bool allowed;
+        int frequencies;
+    };
+    for (Case const k : {Case{"AMOVA", 1 | 512, true, 0}, Case{"mismatch", 1 | 4, true, 0},
+                         Case{"frequency files", 1, true, 1}, Case{"not the run", 1, false, 0}}) {
+        SCOPED_TRACE(k.what);
+        Project p;
+        p.character_rows_allowed = k.allowed;
+        p.options.ComputeAllAlleleFreqs = k.frequencies;
+        ASSERT_EQ(prepare(p, k.tasks), 1) << log();
+        EXPECT_EQ(p.allele_db.characters(), nullptr);
+        ASSERT_EQ(p.allele_db.loci.count, 5);
+        EXPECT_EQ(std::string(p.allele_db.loci.data[0]->alleles.data[0]->name.c_str()), "null");
     }
 }
 
