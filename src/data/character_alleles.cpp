@@ -87,8 +87,14 @@ bool CharacterAlleles::fill_rows(HaploDef* const* defs, long n, char reserved) {
     // Sites where some text differs from the first one holding the site.
     several_.clear();
     std::size_t sites = 0;
-    for (std::string_view const text : distinct) sites = std::max(sites, text.size());
-    std::vector<unsigned char> differs(sites, 0);
+    std::size_t shortest = distinct.empty() ? 0 : distinct.front().size();
+    for (std::string_view const text : distinct) {
+        sites = std::max(sites, text.size());
+        shortest = std::min(shortest, text.size());
+    }
+    std::vector<unsigned char>& differs = varies_;
+    differs.assign(sites, 0);
+    shortest_ = static_cast<long>(shortest);
     std::string_view const base = distinct.empty() ? std::string_view() : distinct.front();
     for (std::size_t t = 1; t < distinct.size(); ++t) {
         std::string_view const text = distinct[t];

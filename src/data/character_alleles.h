@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "data/TAllele.h"
 
@@ -37,7 +38,15 @@ public:
     // a site beyond every text).
     std::string const* several_states(long site) const;
 
+    // True when every text holds the site with one same character: every
+    // row then holds one allele there.
+    bool uniform(long site) const {
+        return site >= 0 && site < shortest_ && varies_[static_cast<std::size_t>(site)] == 0;
+    }
+
 private:
+    std::vector<unsigned char> varies_;  // per site: some text differs from the first there, or lacks it
+    long shortest_ = 0;                  // sites every text holds
     std::array<std::unique_ptr<TAllele>, 256> alleles_;
     std::unordered_map<long, std::string> several_;
 };

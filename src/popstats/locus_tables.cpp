@@ -12,6 +12,7 @@
 
 #include "data/HaploDef.h"
 #include "data/TAlleleDB.h"
+#include "data/character_alleles.h"
 #include "data/TPhenotype.h"
 #include "data/TPopHaplotype.h"
 #include "popstats/PopGenetics.h"
@@ -564,12 +565,26 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
     const std::size_t width = static_cast<std::size_t>(std::max(1, std::min(block, L)));
     std::vector<LocusCopies> loci(width);
     std::vector<double> asFirst(width);
+    // With rows over shared character alleles, a site where every text of
+    // the list holds one character is such a locus for every row: those
+    // copies are summed once for all rows.
     TAllele* const* base = rows.size() > 0 ? rows.alleles(0) : nullptr;
     const long baseLength = rows.size() > 0 ? rows.length(0) : 0;
+    CharacterAlleles const* characters = alleleDB != nullptr ? alleleDB->characters() : nullptr;
+    double later = 0.0;  // the copies of the rows after the first
+    for (std::size_t r = 1; r < rows.size(); ++r) later += rows.count(r);
+    std::vector<int> varying;
     for (int first = 0; first < L; first += block) {
         const int end = std::min(L, first + block);
         for (int l = first; l < end; ++l) loci[static_cast<std::size_t>(l - first)].clear();
         std::fill(asFirst.begin(), asFirst.end(), 0.0);
+        varying.clear();
+        for (int l = first; l < end; ++l) {
+            if (characters != nullptr && characters->uniform(l))
+                asFirst[static_cast<std::size_t>(l - first)] = later;
+            else
+                varying.push_back(l);
+        }
         for (std::size_t r = 0; r < rows.size(); ++r) {
             TAllele* const* alleles = rows.alleles(r);
             const double c = rows.count(r);
@@ -579,7 +594,8 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
                 continue;
             }
             const int shared = static_cast<int>(std::min<long>(stop, baseLength));
-            for (int l = first; l < stop; ++l) {
+            for (int const l : varying) {
+                if (l >= stop) break;
                 const auto k = static_cast<std::size_t>(l - first);
                 TAllele* a = alleles[l];
                 if (l < shared && a == base[l] && a != nullptr)

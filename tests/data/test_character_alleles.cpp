@@ -56,6 +56,10 @@ TEST(CharacterAlleles, RowsShareOneAllelePerCharacter) {
     EXPECT_EQ(*c.several_states(3), "?T");
     EXPECT_EQ(c.several_states(4), nullptr);
     EXPECT_EQ(c.several_states(5), nullptr);
+    // One character in every text: site 1 only (a3 lacks site 4).
+    std::vector<bool> uniform;
+    for (long l = -1; l <= 5; ++l) uniform.push_back(c.uniform(l));
+    EXPECT_EQ(uniform, (std::vector<bool>{false, false, true, false, false, false, false}));
 }
 
 TEST(CharacterAlleles, ASiteOnlyLongerTextsHoldCountsTheirCharacters) {
@@ -65,6 +69,10 @@ TEST(CharacterAlleles, ASiteOnlyLongerTextsHoldCountsTheirCharacters) {
     ASSERT_TRUE(c.fill_rows(p.data(), static_cast<long>(p.size()), '\0'));
     EXPECT_EQ(*c.several_states(2), "GT");
     EXPECT_EQ(c.several_states(3), nullptr) << "one text, one character";
+    EXPECT_TRUE(c.uniform(0));
+    EXPECT_TRUE(c.uniform(1));
+    EXPECT_FALSE(c.uniform(2));
+    EXPECT_FALSE(c.uniform(3)) << "held by one text only";
 }
 
 // The catalogue takes a character equal to the blank's first one for the
