@@ -50,9 +50,9 @@ protected:
     void SetUp() override { PopGenetics::globalAllelicDB.destroy(); }
     void TearDown() override { PopGenetics::globalAllelicDB.destroy(); }
 
-    int prepare(Project& p, std::int64_t tasks, int eliminate = 0) {
+    int prepare(Project& p, std::int64_t tasks, int eliminate = 0, char const* project = kProject) {
         fs::path const file = dir / "flat.pmp";
-        test::put(file, kProject);
+        test::put(file, project);
         EXPECT_EQ(test::read_project(file, p), 1) << log();
         p.options.TaskNumber = tasks;
         p.options.EliminateRedondHaplodefs = eliminate;
@@ -230,6 +230,56 @@ TEST_F(FlatSiteTables, CharacterRowsGiveTheValuesOfTheRecords) {
         EXPECT_EQ(seen[1][static_cast<std::size_t>(3 * l)], copiesA[l]);
         EXPECT_NEAR(seen[1][static_cast<std::size_t>(3 * l + 2)], hetA[l], 1e-15);
     }
+}
+
+// A site missing in every copy (site 2) and one missing in some (site 3):
+// the polymorphism check gives the same missing shares and usable sites on
+// character rows as on records. By hand, 5 copies: site 2 all missing
+// (share 1, not usable at 5 % allowed), site 3 missing in c1's 3 copies
+// (share 3/5); site 0 polymorphic.
+constexpr char kMissingColumn[] = R"([Profile]
+  Title="Missing column"
+  NbSamples=1
+  DataType=DNA
+  GenotypicData=0
+  LocusSeparator=NONE
+  MissingData='?'
+[Data]
+  [[Samples]]
+    SampleName="C"
+    SampleSize=5
+    SampleData={
+      c1 3 AC??A
+      c2 1 GC?TA
+      c3 1 AC?TA
+    }
+)";
+
+TEST_F(FlatSiteTables, MissingSharesOnCharacterRowsAreThoseOfTheRecords) {
+    std::vector<double> seen[2];
+    for (bool const characters : {false, true}) {
+        SCOPED_TRACE(characters);
+        Project p;
+        p.character_rows_allowed = characters;
+        ASSERT_EQ(prepare(p, 1, 0, kMissingColumn), 1) << log();
+        EXPECT_EQ(p.allele_db.characters() != nullptr, characters);
+        auto* c = dynamic_cast<PopGenetics*>(p.samples->Populations.data[0]);
+        ASSERT_NE(c, nullptr);
+        c->allowedMissingLevel = 0.05;
+        ASSERT_EQ(c->compare_haplotypes(), 1);
+        std::vector<double>& v = seen[characters ? 1 : 0];
+        for (std::size_t l = 0; l < 5; ++l)
+            v.insert(v.end(), {c->missingFreqPerSite[l], static_cast<double>(c->usableSite[l]),
+                               static_cast<double>(c->polymorphicLocus[l])});
+        v.insert(v.end(), {static_cast<double>(c->numUsableSites), static_cast<double>(c->numPolymorphicSites)});
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+    ASSERT_EQ(seen[1].size(), 17u);
+    EXPECT_EQ(seen[1][6], 1.0);        // site 2: every copy missing
+    EXPECT_EQ(seen[1][7], 0.0);        // and not usable
+    EXPECT_EQ(seen[1][9], 3.0 / 5.0);  // site 3
+    EXPECT_EQ(seen[1][2], 1.0);        // site 0 polymorphic
+    EXPECT_EQ(seen[1][15], 3.0);       // usable sites 0, 1, 4
 }
 
 // Any other analysis or output that reads the catalogue's records gets the
