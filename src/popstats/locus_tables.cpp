@@ -158,7 +158,11 @@ public:
             }
         }
         double* to = db.enter_weight(l, a->name, weight);
-        epoch_ = db.flat_epoch();
+        if (epoch_ != db.flat_epoch()) {
+            // This entry made records of the flat weights remembered so far.
+            seen_.clear();
+            epoch_ = db.flat_epoch();
+        }
         if (to == nullptr || seen_.size() >= kKept) return nullptr;
         seen_.emplace_back(a, to);
         return to;

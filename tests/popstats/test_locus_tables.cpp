@@ -119,3 +119,36 @@ TEST(LocusTablesDiploid, CountsHeterozygositiesMeansAndTable) {
 
 }  // namespace
 }  // namespace quintle
+
+namespace quintle {
+namespace {
+
+// The global table keeps one-character alleles flat; a longer name met in
+// the middle of a locus turns them into records, and the copies after it
+// still count: A 2 + 3, "B12" 1, C 1, in the order met.
+TEST(LocusTablesHaploid, ALongerNameInTheMiddleOfALocusKeepsEveryCopy) {
+    PopGenetics::globalAllelicDB.destroy();
+    {
+        SampleBuilder b(STANDARD, 1);
+        b.entry({"A"}, 2, "h1");
+        b.entry({"B12"}, 1, "h2");
+        b.entry({"A"}, 3, "h3");
+        b.entry({"C"}, 1, "h4");
+        PopGenetics& p = b.sample;
+        p.numLoci = 1;
+        std::ostringstream os;
+        p.OutputAllelelNumberAndHetPerLocusHapl(os, settings(), true, true, true);
+        EXPECT_EQ(p.locusGeneCopies[0], 7);
+        EXPECT_EQ(p.locusNumAlleles[0], 3);
+        EXPECT_EQ(global_weight(0, "A"), 5.0);
+        EXPECT_EQ(global_weight(0, "B12"), 1.0);
+        EXPECT_EQ(global_weight(0, "C"), 1.0);
+        TLocus const* locus = PopGenetics::globalAllelicDB.loci.data[0];
+        ASSERT_EQ(locus->alleles.count, 3);
+        EXPECT_EQ(std::string(locus->alleles.data[1]->name.c_str()), "B12");
+    }
+    PopGenetics::globalAllelicDB.destroy();
+}
+
+}  // namespace
+}  // namespace quintle
