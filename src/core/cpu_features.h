@@ -1,0 +1,21 @@
+#pragma once
+
+// What the processor offers beyond the baseline the program is built for,
+// asked the first time a kernel needs to know and kept for the run. The
+// compiler's own detection (`__builtin_cpu_supports`, `target_clones`) runs
+// at every start of the program whether or not a kernel is ever used, and
+// each of its many identification instructions costs a trip to the
+// hypervisor on a virtual machine: the calls that never reach such a kernel
+// pay nothing here.
+
+namespace quintle::cpu {
+
+// The population count instruction.
+bool has_popcnt();
+// 256-bit integer vectors (AVX2), with the system saving their registers.
+bool has_avx2();
+// AVX2 with the 512-bit foundation, VL and DQ subsets and the vector
+// population count (AVX-512 VPOPCNTDQ), with the system saving their registers.
+bool has_avx512_popcount();
+
+}  // namespace quintle::cpu
