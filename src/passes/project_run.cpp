@@ -15,6 +15,7 @@
 #include "core/References.h"
 #include "core/TJSOut.h"
 #include "core/platform.h"
+#include "core/rewrite_file.h"
 #include "core/timing.h"
 #include "core/xml.h"
 #include "popstats/PopGenetics.h"
@@ -151,9 +152,9 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
     // In XML append mode new output replaces the closing root element of
     // the earlier runs.
     std::string const result_name = options.ResultFileName.c_str();
-    bool const result_exists = can_open_for_reading(result_name.c_str());
-    auto result = std::make_unique<std::fstream>();
-    if (options.RunFileFlag != 0 && xmlOutput && result_exists) {
+    std::unique_ptr<std::fstream> result;
+    if (options.RunFileFlag != 0 && xmlOutput && can_open_for_reading(result_name.c_str())) {
+        result = std::make_unique<std::fstream>();
         result->open(result_name, std::ios::in | std::ios::out);
         auto const back = static_cast<std::streamoff>(PmlXmlTags::rootTag.end().length() + 3);
         result->seekp(-back, std::ios::end);
@@ -162,9 +163,10 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
             result->seekp(0, std::ios::end);
         }
     } else {
-        // The menu script and the tree page of a new run replace the old
-        // ones whole when the run writes them.
-        result->open(result_name, std::ios::out | std::ios::trunc);
+        // Written anew over the old file's bytes (see RewritingFile). The
+        // menu script and the tree page of a new run replace the old ones
+        // whole when the run writes them.
+        result = std::make_unique<RewritingFile<std::fstream>>(result_name.c_str());
     }
     options.ResultFile = result.get();
     E.echo = result.get();
@@ -172,7 +174,10 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
 }
 
 void Project::close_result_file(std::unique_ptr<std::fstream>& result) {
-    result->close();
+    if (auto* rewritten = dynamic_cast<RewritingFile<std::fstream>*>(result.get()))
+        rewritten->close();
+    else
+        result->close();
     options.ResultFile = nullptr;
     result.reset();
 }

@@ -1,0 +1,70 @@
+#pragma once
+
+// Output to a file that a run writes anew from its start, progressively
+// (the log, the result file), without emptying the old file first.
+//
+// Emptying a file that holds data gives its blocks back at once; on file
+// systems that discard freed blocks and then, on closing, write out the new
+// data of a file that was emptied, that is several times the cost of the
+// writes themselves. Here the new text is written over the old bytes, and
+// the file is cut to the length written as soon as it is longer: from the
+// first write on, the file holds what has been written and nothing more,
+// as if it had been emptied at the start (a file as long as before, the
+// usual case of a call repeated on its project, is never cut at all).
+
+#include <fstream>
+#include <ios>
+#include <streambuf>
+#include <sys/types.h>
+
+namespace quintle {
+
+class RewriteBuffer final : public std::streambuf {
+public:
+    // Opens the file for writing, creating it when missing.
+    explicit RewriteBuffer(char const* path);
+    ~RewriteBuffer() override;
+    RewriteBuffer(RewriteBuffer const&) = delete;
+    RewriteBuffer& operator=(RewriteBuffer const&) = delete;
+
+    bool is_open() const { return fd_ >= 0; }
+    // Writes out what is held, cuts the file to the length written and
+    // closes it. False when a write or the cut failed (or it was not open).
+    bool close_file();
+
+protected:
+    int_type overflow(int_type c) override;
+    int sync() override;
+
+private:
+    bool write_out();
+
+    char area_[8192];
+    int fd_ = -1;
+    off_t written_ = 0;  // bytes written from the start
+    off_t length_ = 0;   // the file's length as last known
+    bool failed_ = false;
+};
+
+// A stream of type Base (std::ofstream, std::fstream) writing through a
+// RewriteBuffer, for code that holds its streams by those types. Its own
+// is_open() and close() act on the buffer; Base's would not.
+template <class Base>
+class RewritingFile final : public Base {
+public:
+    explicit RewritingFile(char const* path) : buffer_(path) {
+        std::basic_ios<char>::rdbuf(&buffer_);
+        if (!buffer_.is_open()) this->setstate(std::ios::failbit);
+    }
+    ~RewritingFile() override { buffer_.close_file(); }
+
+    bool is_open() const { return buffer_.is_open(); }
+    void close() {
+        if (!buffer_.close_file()) this->setstate(std::ios::failbit);
+    }
+
+private:
+    RewriteBuffer buffer_;
+};
+
+}  // namespace quintle
