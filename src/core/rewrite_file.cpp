@@ -17,12 +17,12 @@ namespace quintle {
 
 #ifdef _WIN32
 // Without the cut to length, a plain emptied file.
-RewriteBuffer::RewriteBuffer(char const* path) {
+RewriteBuffer::RewriteBuffer(char const* path, int held_ms) : held_(held_ms) {
     setp(area_, area_ + sizeof area_);
     if (path != nullptr) fd_ = ::_open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
 }
 #else
-RewriteBuffer::RewriteBuffer(char const* path) {
+RewriteBuffer::RewriteBuffer(char const* path, int held_ms) : held_(held_ms) {
     setp(area_, area_ + sizeof area_);
     if (path == nullptr) return;
     do {
@@ -47,11 +47,17 @@ RewriteBuffer::RewriteBuffer(char const* path) {
 
 RewriteBuffer::~RewriteBuffer() { close_file(); }
 
-bool RewriteBuffer::write_out() {
+bool RewriteBuffer::write_out(bool closing) {
     char const* data = pbase();
     std::size_t left = static_cast<std::size_t>(pptr() - pbase());
     setp(area_, area_ + sizeof area_);
     if (fd_ < 0) return false;
+    // Nothing to write: the file is left as it is until the end.
+    if (left == 0 && !closing) return !failed_;
+    if (left > 0) {
+        wrote_ = true;
+        if (held_.count() > 0) last_write_ = std::chrono::steady_clock::now();
+    }
     while (left > 0 && !failed_) {
 #ifdef _WIN32
         int const n = ::_write(fd_, data, static_cast<unsigned>(left));
@@ -86,11 +92,16 @@ RewriteBuffer::int_type RewriteBuffer::overflow(int_type c) {
     return traits_type::not_eof(c);
 }
 
-int RewriteBuffer::sync() { return write_out() ? 0 : -1; }
+int RewriteBuffer::sync() {
+    if (wrote_ && held_.count() > 0 && fd_ >= 0 && !failed_ &&
+        std::chrono::steady_clock::now() - last_write_ < held_)
+        return 0;
+    return write_out() ? 0 : -1;
+}
 
 bool RewriteBuffer::close_file() {
     if (fd_ < 0) return false;
-    bool const ok = write_out();
+    bool const ok = write_out(true);
 #ifdef _WIN32
     bool const closed = ::_close(fd_) == 0;
 #else

@@ -12,6 +12,7 @@
 // as if it had been emptied at the start (a file as long as before, the
 // usual case of a call repeated on its project, is never cut at all).
 
+#include <chrono>
 #include <fstream>
 #include <ios>
 #include <streambuf>
@@ -19,10 +20,19 @@
 
 namespace quintle {
 
+// How long the log and the result file hold their flushed lines at most
+// (RewriteBuffer's held_ms): what a run killed from outside can lose of
+// them; a run that ends, well or not, loses nothing.
+inline constexpr int progress_write_ms = 50;
+
 class RewriteBuffer final : public std::streambuf {
 public:
-    // Opens the file for writing, creating it when missing.
-    explicit RewriteBuffer(char const* path);
+    // Opens the file for writing, creating it when missing. With `held_ms`
+    // above 0, a flush (std::endl) writes out only the first time and then
+    // when the last write is that many milliseconds old: a short run writes
+    // its text in a few writes, a long one still shows its progress, and
+    // the old text is gone from the first flush on.
+    explicit RewriteBuffer(char const* path, int held_ms = 0);
     ~RewriteBuffer() override;
     RewriteBuffer(RewriteBuffer const&) = delete;
     RewriteBuffer& operator=(RewriteBuffer const&) = delete;
@@ -37,9 +47,14 @@ protected:
     int sync() override;
 
 private:
-    bool write_out();
+    // Writes out what is held; `closing`: cut the file to length even when
+    // nothing is held.
+    bool write_out(bool closing = false);
 
     char area_[8192];
+    std::chrono::steady_clock::time_point last_write_{};
+    std::chrono::milliseconds held_;
+    bool wrote_ = false;
     int fd_ = -1;
     off_t written_ = 0;  // bytes written from the start
     off_t length_ = 0;   // the file's length as last known
@@ -52,7 +67,7 @@ private:
 template <class Base>
 class RewritingFile final : public Base {
 public:
-    explicit RewritingFile(char const* path) : buffer_(path) {
+    explicit RewritingFile(char const* path, int held_ms = 0) : buffer_(path, held_ms) {
         std::basic_ios<char>::rdbuf(&buffer_);
         if (!buffer_.is_open()) this->setstate(std::ios::failbit);
     }

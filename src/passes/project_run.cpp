@@ -166,7 +166,7 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
         // Written anew over the old file's bytes (see RewritingFile). The
         // menu script and the tree page of a new run replace the old ones
         // whole when the run writes them.
-        result = std::make_unique<RewritingFile<std::fstream>>(result_name.c_str());
+        result = std::make_unique<RewritingFile<std::fstream>>(result_name.c_str(), progress_write_ms);
     }
     options.ResultFile = result.get();
     E.echo = result.get();
