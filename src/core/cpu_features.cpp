@@ -1,6 +1,14 @@
 #include "core/cpu_features.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && defined(__has_include)
+#if __has_include(<sys/platform/x86.h>)
+// The C library has identified the processor when the program started, and
+// tells what it found without asking the processor again.
+#include <sys/platform/x86.h>
+#define QUINTLE_X86_LIBC_FEATURES 1
+#endif
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(QUINTLE_X86_LIBC_FEATURES)
 #include <cpuid.h>
 #define QUINTLE_X86_CPUID 1
 #endif
@@ -27,7 +35,13 @@ unsigned long long saved_states() {
 
 Features detect() {
     Features f;
-#ifdef QUINTLE_X86_CPUID
+#if defined(QUINTLE_X86_LIBC_FEATURES)
+    // Active: present, and its registers saved by the system.
+    f.popcnt = CPU_FEATURE_ACTIVE(POPCNT);
+    f.avx2 = CPU_FEATURE_ACTIVE(AVX2);
+    f.avx512_popcount = f.avx2 && CPU_FEATURE_ACTIVE(AVX512F) && CPU_FEATURE_ACTIVE(AVX512VL) &&
+                        CPU_FEATURE_ACTIVE(AVX512DQ) && CPU_FEATURE_ACTIVE(AVX512_VPOPCNTDQ);
+#elif defined(QUINTLE_X86_CPUID)
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
     f.popcnt = (c & bit_POPCNT) != 0;

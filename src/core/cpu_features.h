@@ -1,12 +1,13 @@
 #pragma once
 
 // What the processor offers beyond the baseline the program is built for,
-// asked the first time a kernel needs to know and kept for the run. The
-// compiler's own detection (`__builtin_cpu_supports`, `target_clones`) runs
-// at every start of the program whether or not a kernel is ever used, and
-// each of its many identification instructions costs a trip to the
-// hypervisor on a virtual machine: the calls that never reach such a kernel
-// pay nothing here.
+// found the first time a kernel needs to know and kept for the run: from
+// the C library's record of the processor where it keeps one, otherwise
+// from the identification instructions. The compiler's own detection
+// (`__builtin_cpu_supports`, `target_clones`) runs at every start of the
+// program whether or not a kernel is ever used, and each of its many
+// identification instructions costs a trip to the hypervisor on a virtual
+// machine.
 
 namespace quintle::cpu {
 
