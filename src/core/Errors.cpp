@@ -166,7 +166,9 @@ void Errors::init_log_file(const my_string& path, bool append) {
         log_ = std::make_unique<std::ofstream>(path.c_str(), std::ios::out | std::ios::app);
         log_open_ = log_->is_open() ? 1 : 0;
     } else {
-        auto log = std::make_unique<RewritingFile<std::ofstream>>(path.c_str(), progress_write_ms);
+        // Every flush of the log is written at once: what it says is there
+        // for whoever reads it, even of a run killed from outside.
+        auto log = std::make_unique<RewritingFile<std::ofstream>>(path.c_str());
         log_open_ = log->is_open() ? 1 : 0;
         rewritten_log_ = log.get();
         log_ = std::move(log);

@@ -66,8 +66,19 @@ bool can_open_for_reading(char const* path) {
     // Only a data file: opening a pipe waits for a writer, and a device or
     // a file of /proc may never end.
     if (exists_but_not_a_data_file(path)) return false;
+#ifdef _WIN32
     std::ifstream probe(path);
     return probe.is_open();
+#else
+    // The open a stream would make, without the stream's buffer and locale.
+    int fd = -1;
+    do {
+        fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+#endif
 }
 
 namespace {

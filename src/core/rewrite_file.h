@@ -20,9 +20,9 @@
 
 namespace quintle {
 
-// How long the log and the result file hold their flushed lines at most
-// (RewriteBuffer's held_ms): what a run killed from outside can lose of
-// them; a run that ends, well or not, loses nothing.
+// How long the result file holds its flushed lines at most (RewriteBuffer's
+// held_ms): what a run killed from outside can lose of it; a run that ends,
+// well or not, loses nothing. The log is written at every flush.
 inline constexpr int progress_write_ms = 50;
 
 class RewriteBuffer final : public std::streambuf {
