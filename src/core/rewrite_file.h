@@ -62,12 +62,15 @@ private:
 };
 
 // A stream of type Base (std::ofstream, std::fstream) writing through a
-// RewriteBuffer, for code that holds its streams by those types. Its own
-// is_open() and close() act on the buffer; Base's would not.
+// RewriteBuffer, for code that holds its streams by those types. Code that
+// asks such a stream whether it is open (Base::is_open(), not virtual) gets
+// the answer from Base's own file buffer, which is opened on the same file
+// for appending and never written to. The stream's own close() closes both.
 template <class Base>
 class RewritingFile final : public Base {
 public:
     explicit RewritingFile(char const* path, int held_ms = 0) : buffer_(path, held_ms) {
+        if (buffer_.is_open()) Base::rdbuf()->open(path, std::ios::out | std::ios::app);
         std::basic_ios<char>::rdbuf(&buffer_);
         if (!buffer_.is_open()) this->setstate(std::ios::failbit);
     }
@@ -75,6 +78,7 @@ public:
 
     bool is_open() const { return buffer_.is_open(); }
     void close() {
+        Base::rdbuf()->close();
         if (!buffer_.close_file()) this->setstate(std::ios::failbit);
     }
 

@@ -32,6 +32,8 @@ TEST(RewriteFile, CutsTheOldTextAtTheFirstWrite) {
     {
         RewritingFile<std::ofstream> out(path.c_str());
         ASSERT_TRUE(out.is_open());
+        // Asked through its base type too: writers test the result file so.
+        EXPECT_TRUE(static_cast<std::ofstream&>(out).is_open());
         EXPECT_EQ(read_file(path), stale) << "nothing is written before the first flush";
         out << "first line" << std::endl;
         EXPECT_EQ(read_file(path), "first line\n");
