@@ -18,6 +18,8 @@
 #include <streambuf>
 #include <sys/types.h>
 
+#include <type_traits>
+
 namespace quintle {
 
 // How long the result file holds its flushed lines at most (RewriteBuffer's
@@ -62,15 +64,17 @@ private:
 };
 
 // A stream of type Base (std::ofstream, std::fstream) writing through a
-// RewriteBuffer, for code that holds its streams by those types. Code that
-// asks such a stream whether it is open (Base::is_open(), not virtual) gets
-// the answer from Base's own file buffer, which is opened on the same file
-// for appending and never written to. The stream's own close() closes both.
+// RewriteBuffer, for code that holds its streams by those types. The writers
+// of the result file (a std::fstream) ask it whether it is open through
+// Base::is_open(), which is not virtual: there Base's own file buffer gives
+// the answer, opened on the same file for appending and never written to.
+// Nothing asks the log so. The stream's own close() closes both.
 template <class Base>
 class RewritingFile final : public Base {
 public:
     explicit RewritingFile(char const* path, int held_ms = 0) : buffer_(path, held_ms) {
-        if (buffer_.is_open()) Base::rdbuf()->open(path, std::ios::out | std::ios::app);
+        if constexpr (std::is_same_v<Base, std::fstream>)
+            if (buffer_.is_open()) Base::rdbuf()->open(path, std::ios::out | std::ios::app);
         std::basic_ios<char>::rdbuf(&buffer_);
         if (!buffer_.is_open()) this->setstate(std::ios::failbit);
     }
