@@ -110,7 +110,7 @@ Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw)
 // base and the extended window are counted at once; the one shrunk window
 // the visit reads, from what their count left. Returns the share of keep
 // in the window the visit ends on.
-template <class Draw>
+template <bool AddGamma, class Draw>
 [[gnu::always_inline]] inline double later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     auto const flag = [&F](int pos) { return F.hetFlags[static_cast<std::size_t>(pos)] != 0 ? 1 : 0; };
@@ -131,13 +131,13 @@ template <class Draw>
 
     vosk::SubHaplCounts counts, grown;
     S.countVisit(f, v, counts, grown);
-    Evaluation cur = TGenotSample::evaluate(S.phasing, counts);
+    Evaluation cur = TGenotSample::evaluate<AddGamma>(S.phasing, counts);
     Span win = base;
     double r0 = cur.ratio - 1.0;
     double rExt = 0.0;
     Evaluation extended;
     if (side != Side::none) {
-        extended = TGenotSample::evaluate(S.phasing, grown);
+        extended = TGenotSample::evaluate<AddGamma>(S.phasing, grown);
         // The support is at least 1 exactly when the mass is (a square
         // root is rounded correctly), so no root is taken here.
         rExt = extended.mass >= 1.0 ? extended.ratio - 1.0 : 0.0;
@@ -174,7 +174,7 @@ template <class Draw>
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
         S.countVisitWindow(f, v, next.start, next.start + next.length - 1, counts);
-        Evaluation const shrunk = TGenotSample::evaluate(S.phasing, counts);
+        Evaluation const shrunk = TGenotSample::evaluate<AddGamma>(S.phasing, counts);
         double const d = (shrunk.ratio - 1.0) + r0;
         double const u2 = draw();
         // Adopted when u2 >= q = r0 / d (q = 0 without a positive d).
@@ -233,7 +233,7 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& dra
     }
 }
 
-template <class Draw>
+template <bool AddGamma, class Draw>
 void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination, Draw& draw) {
     int const H = F.hetCount;
     shuffle_visits(F.visitingOrder, H, draw);
@@ -249,7 +249,7 @@ void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination
             tail_exchange(F, S, f, h, draw);
             continue;
         } else {
-            share = later_visit(F, S, f, h, draw);
+            share = later_visit<AddGamma>(F, S, f, h, draw);
         }
         gibbs_step(F, S.updates, share, G, draw);
     }
@@ -257,14 +257,22 @@ void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination
 
 // One update, its draws through a cursor on the stream when it can take
 // one (the stream's position then stays in registers for the update).
-void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+template <bool AddGamma>
+void update_as(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
     if (Ran3Cursor::usable()) {
         Ran3Cursor draw;
-        update_with(F, S, f, recombination, draw);
+        update_with<AddGamma>(F, S, f, recombination, draw);
     } else {
         auto draw = [] { return TGenotSample::draw(); };
-        update_with(F, S, f, recombination, draw);
+        update_with<AddGamma>(F, S, f, recombination, draw);
     }
+}
+
+void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+    if (TGenotSample::gammaIsInert(S.phasing))
+        update_as<false>(F, S, f, recombination);
+    else
+        update_as<true>(F, S, f, recombination);
 }
 
 }  // namespace
