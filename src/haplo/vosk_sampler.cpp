@@ -36,6 +36,15 @@ struct Span {
     int het = 0;
 };
 
+// a or b, as `second` says, field by field with masks: a Span picked
+// through memory would be read by one load across two stores, which waits
+// until the stores are written back instead of taking their values.
+inline Span pick_span(bool second, Span const& a, Span const& b) {
+    int const mask = -static_cast<int>(second);
+    auto const field = [mask](int x, int y) { return x ^ ((x ^ y) & mask); };
+    return {field(a.start, b.start), field(a.length, b.length), field(a.het, b.het)};
+}
+
 template <class Draw>
 void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
     for (int j = H; j >= 1; --j) {
@@ -183,7 +192,7 @@ template <bool AddGamma, class Draw>
         // draw, which then only selects.
         support = pick(adopt, support, shrunk.support());
         share = pick(adopt, share, shrunk.keepShare());
-        win = pick(adopt, win, next);
+        win = pick_span(adopt, win, next);
     }
     rec = VoskWindow{win.start, win.length, win.het, support};
     return share;
