@@ -46,7 +46,7 @@ inline Span pick_span(bool second, Span const& a, Span const& b) {
 }
 
 template <class Draw>
-void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
+[[gnu::always_inline]] inline void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
     for (int j = H; j >= 1; --j) {
         int const pick = std::min(static_cast<int>(j * draw()), j - 1);
         std::swap(order[static_cast<std::size_t>(pick)], order[static_cast<std::size_t>(j - 1)]);
@@ -56,7 +56,7 @@ void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
 // The first visit of heterozygous site h: its windows from the neighbouring
 // heterozygous sites, and the one whose counts decide the site's phase.
 template <class Draw>
-void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use, Draw& draw) {
+[[gnu::always_inline]] inline void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use, Draw& draw) {
     auto const at = [&F](int i) { return F.hetPositions[static_cast<std::size_t>(i)]; };
     int const H = F.hetCount;
     int const L = at(h);
@@ -85,7 +85,7 @@ void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation&
 // between two heterozygous sites; a draw that would take it elsewhere
 // (supports that are no numbers) keeps record 1.
 template <class Draw>
-VoskWindow& choose_record(TGenotIndividual& F, int h, Draw& draw) {
+[[gnu::always_inline]] inline VoskWindow& choose_record(TGenotIndividual& F, int h, Draw& draw) {
     VoskWindow& w1 = F.window1[static_cast<std::size_t>(h)];
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
     double const u = draw();
@@ -99,7 +99,7 @@ enum class Side { none, left, right };
 // The extension of a later visit: which end may grow, by the draws the
 // focal position calls for.
 template <class Draw>
-Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw) {
+[[gnu::always_inline]] inline Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw) {
     bool right = s.start + s.length < F.localCount;
     bool left = s.start > 0;
     if (L == 0) {
@@ -200,7 +200,7 @@ template <bool AddGamma, class Draw>
 
 // The site's phase redrawn: exchanged when the draw exceeds keep's share.
 template <class Draw>
-void gibbs_step(TGenotIndividual& F, PhasingCounters& updates, double share, int G, Draw& draw) {
+[[gnu::always_inline]] inline void gibbs_step(TGenotIndividual& F, PhasingCounters& updates, double share, int G, Draw& draw) {
     if (draw() > share) {
         F.exchangeAt(G);
         ++updates.accepted;
@@ -213,7 +213,7 @@ void gibbs_step(TGenotIndividual& F, PhasingCounters& updates, double share, int
 // focal locus (or the one after it) exchanged, kept by the ratio of the
 // window's counts after and before.
 template <class Draw>
-void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
+[[gnu::always_inline]] inline void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const H = F.hetCount;
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     int const G = F.localList[static_cast<std::size_t>(L)];
@@ -243,7 +243,7 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& dra
 }
 
 template <bool AddGamma, class Draw>
-void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination, Draw& draw) {
+[[gnu::always_inline]] inline void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination, Draw& draw) {
     int const H = F.hetCount;
     shuffle_visits(F.visitingOrder, H, draw);
     for (int idx = 0; idx < H; ++idx) {
