@@ -4,6 +4,7 @@
 // order the steps below make them.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -90,8 +91,10 @@ template <class Draw>
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
     double const u = draw();
     // Without record 2 the draw only moves the stream on.
-    if (w2.start < 0 || below_quotient(u, w1.support, w2.support + w1.support)) return w1;
-    return w2;
+    bool const second = (w2.start >= 0) & !below_quotient(u, w1.support, w2.support + w1.support);
+    auto const a = reinterpret_cast<std::uintptr_t>(&w1);
+    auto const b = reinterpret_cast<std::uintptr_t>(&w2);
+    return *reinterpret_cast<VoskWindow*>(a ^ ((a ^ b) & (std::uintptr_t{0} - second)));
 }
 
 enum class Side { none, left, right };
