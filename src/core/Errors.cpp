@@ -157,19 +157,33 @@ std::string EchoCapture::take() {
 
 void Errors::init_log_file(const my_string& path, bool append) {
     if (log_) {
-        log_->close();
+        close_log();
         if (_AOS_ == log_.get()) _AOS_ = null_stream();
         log_.reset();
+        rewritten_log_ = nullptr;
     }
-    const std::ios::openmode mode = std::ios::out | (append ? std::ios::app : std::ios::trunc);
-    log_ = std::make_unique<std::ofstream>(path.c_str(), mode);
-    log_open_ = log_->is_open() ? 1 : 0;
+    if (append) {
+        log_ = std::make_unique<std::ofstream>(path.c_str(), std::ios::out | std::ios::app);
+        log_open_ = log_->is_open() ? 1 : 0;
+    } else {
+        // Every flush of the log is written at once: what it says is there
+        // for whoever reads it, even of a run killed from outside.
+        auto log = std::make_unique<RewritingFile<std::ofstream>>(path.c_str());
+        log_open_ = log->is_open() ? 1 : 0;
+        rewritten_log_ = log.get();
+        log_ = std::move(log);
+    }
     log_path_ = path;
     _AOS_ = log_.get();
 }
 
-void Errors::CloseLog_file() {
-    if (log_) log_->close();
+void Errors::close_log() {
+    if (rewritten_log_ != nullptr)
+        rewritten_log_->close();
+    else if (log_)
+        log_->close();
 }
+
+void Errors::CloseLog_file() { close_log(); }
 
 }  // namespace quintle

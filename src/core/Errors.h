@@ -8,6 +8,7 @@
 
 #include "core/messages.h"
 #include "core/my_string.h"
+#include "core/rewrite_file.h"
 
 namespace quintle {
 
@@ -40,7 +41,8 @@ public:
         error(kind, name, static_cast<int>(message));
     }
 
-    // Opens (truncates, or appends to) the log file and points _AOS_ at it.
+    // Opens the log file written anew (see RewritingFile), or appended to,
+    // and points _AOS_ at it.
     void init_log_file(const my_string& path, bool append);
 
     // Closes the log file; the stream object and _AOS_ stay in place.
@@ -55,8 +57,13 @@ public:
     static const char* message(int index);
 
 private:
+    void close_log();
+
     int log_open_ = 0;
     std::unique_ptr<std::ofstream> log_;
+    // The log written anew (not appended to) is this RewritingFile, held by
+    // log_: its own close() closes it.
+    RewritingFile<std::ofstream>* rewritten_log_ = nullptr;
     my_string log_path_;
 
 public:

@@ -6,6 +6,7 @@
 
 #include "core/Errors.h"
 #include "core/markup_escape.h"
+#include "core/platform.h"
 #include "core/xml.h"
 #include "run/settings.h"
 
@@ -70,7 +71,7 @@ std::string tabs(int level) { return level > 0 ? std::string(static_cast<std::si
 enum class EntryKind { Document, Folder };
 
 void print_anchored_entry(settings& s, int level, my_string const& anchor, my_string const& title, EntryKind kind) {
-    std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
+    MenuScriptLine const script(s);
 
     if (s.ResultFile != nullptr) {
         if (xmlOutput)
@@ -79,13 +80,13 @@ void print_anchored_entry(settings& s, int level, my_string const& anchor, my_st
             *s.ResultFile << html_anchor{anchor};
     }
 
-    if (!script.is_open()) return;
+    if (script.stream() == nullptr) return;
     my_string link = s.ResultFileName;
     link.rm_path();
     link += "#";
     link += anchor;
 
-    TJSOut menu(&script);
+    TJSOut menu(script.stream());
     if (kind == EntryKind::Document)
         menu.doc(level, title, link);
     else
@@ -129,6 +130,38 @@ void TJSOut::doc(int level, my_string const& name, my_string const& link) {
                      menu_link(link) + "\"))\n");
 }
 
+MenuScriptLine::MenuScriptLine(settings const& s) {
+    if (s.MenuScript != nullptr) {
+        out_ = s.MenuScript;
+        return;
+    }
+    file_.open(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
+    if (file_.is_open()) out_ = &file_;
+}
+
+RunMenuScript::RunMenuScript(settings& s, bool replace)
+    : s_(s), path_(s.MenuScriptFileName.c_str()), replace_(replace) {
+    s_.MenuScript = &text_;
+}
+
+RunMenuScript::~RunMenuScript() {
+    try {
+        write();
+    } catch (...) {
+        // Out of memory while unwinding: the script is lost, the run's
+        // outcome stands.
+    }
+}
+
+bool RunMenuScript::write() {
+    if (s_.MenuScript == &text_) s_.MenuScript = nullptr;
+    if (written_) return true;
+    written_ = true;
+    std::string const text = std::move(text_).str();
+    if (replace_) return MY_RewriteFile(path_.c_str(), text);
+    return MY_AppendToFile(path_.c_str(), text);
+}
+
 my_string anchor_name(my_string const& base, char const* suffix) {
     // The base may hold a date and time: blanks go, separators become '_'.
     my_string anchor = base;
@@ -151,11 +184,11 @@ void print_js_aux_entry(settings& s, int level, char const* suffix, char const* 
 }
 
 void print_js_pellomar_log_entry(settings& s) {
-    std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
-    if (!script.is_open()) return;
+    MenuScriptLine const script(s);
+    if (script.stream() == nullptr) return;
     my_string link = E.log_path();
     link.rm_path();
-    TJSOut menu(&script);
+    TJSOut menu(script.stream());
     menu.doc(0, my_string("Pellomar log file"), link);
 }
 

@@ -4,7 +4,10 @@
 // (folders made with insFld/gFld, documents with insDoc/gLnk) that the tree
 // page turns into links to the anchors of the result file.
 
+#include <fstream>
 #include <ostream>
+#include <sstream>
+#include <string>
 
 #include "core/my_string.h"
 
@@ -28,6 +31,43 @@ public:
 
     // The script being written (not owned); nothing is written while null.
     std::ostream* stream;
+};
+
+// Where one menu line goes: the run's script while a project run holds it
+// (settings::MenuScript), otherwise the script file, opened for appending
+// for this line; null when neither is there.
+class MenuScriptLine {
+public:
+    explicit MenuScriptLine(settings const& s);
+    std::ostream* stream() const { return out_; }
+
+private:
+    std::ofstream file_;
+    std::ostream* out_ = nullptr;
+};
+
+// The menu script of one project run, held in memory while the run writes
+// it and put in its file in one go when the run ends: a whole new script
+// replaces the file's content, the lines of a run added to an earlier one's
+// script go to its end. While it lives the settings' MenuScript is its text;
+// a run ended early (an exception included) still gets what it wrote.
+class RunMenuScript {
+public:
+    RunMenuScript(settings& s, bool replace);
+    ~RunMenuScript();
+    RunMenuScript(RunMenuScript const&) = delete;
+    RunMenuScript& operator=(RunMenuScript const&) = delete;
+
+    // Writes the held text to the file (once) and leaves the settings
+    // without a held script. False when the file could not be written.
+    bool write();
+
+private:
+    settings& s_;
+    std::string path_;
+    bool replace_;
+    bool written_ = false;
+    std::ostringstream text_;
 };
 
 // The name of an anchor: `base` (a run's time stamp or anchor prefix, which

@@ -97,8 +97,10 @@ bool exists_but_not_a_data_file(std::string const& path) {
     return !S_ISREG(info.st_mode) || on_kernel_file_system(path.c_str());
 }
 
-bool open_input_file(std::ifstream& in, std::string const& path, std::ios::openmode mode) {
+bool open_input_file(std::ifstream& in, std::string const& path, std::ios::openmode mode, bool* not_a_data_file) {
+    if (not_a_data_file != nullptr) *not_a_data_file = false;
     if (exists_but_not_a_data_file(path)) {
+        if (not_a_data_file != nullptr) *not_a_data_file = true;
         *_AOS_ << "\t\"" << path << "\" is " << input_file_problem(path) << ": it is not read." << std::endl;
         return false;
     }

@@ -36,8 +36,9 @@ bool exists_but_not_a_data_file(std::string const& path);
 
 // Opens `path` for reading when it is a data file. Another kind of file
 // is not opened at all (no blocking open of a pipe): a line saying so goes
-// to the log and the answer is false, as for a file that cannot be opened.
+// to the log and the answer is false, as for a file that cannot be opened;
+// `not_a_data_file`, when given, tells that case apart.
 bool open_input_file(std::ifstream& in, std::string const& path,
-                     std::ios::openmode mode = std::ios::in);
+                     std::ios::openmode mode = std::ios::in, bool* not_a_data_file = nullptr);
 
 }  // namespace quintle

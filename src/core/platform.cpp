@@ -66,8 +66,19 @@ bool can_open_for_reading(char const* path) {
     // Only a data file: opening a pipe waits for a writer, and a device or
     // a file of /proc may never end.
     if (exists_but_not_a_data_file(path)) return false;
+#ifdef _WIN32
     std::ifstream probe(path);
     return probe.is_open();
+#else
+    // The open a stream would make, without the stream's buffer and locale.
+    int fd = -1;
+    do {
+        fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+#endif
 }
 
 namespace {
@@ -107,6 +118,45 @@ bool write_locked(char const* path, std::string const& text, bool replace) {
 }  // namespace
 
 bool MY_ReplaceFileContent(char const* path, std::string const& text) { return write_locked(path, text, true); }
+
+bool MY_RewriteFile(char const* path, std::string_view text) {
+    if (path == nullptr || *path == '\0') return false;
+#ifdef _WIN32
+    std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    return !out.fail();
+#else
+    auto open_file = [path](int flags) {
+        int fd = -1;
+        do {
+            fd = ::open(path, O_WRONLY | O_CLOEXEC | flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        return fd;
+    };
+    // Without a reader a pipe refuses a non-blocking open instead of waiting.
+    int fd = open_file(O_CREAT | O_NONBLOCK);
+    struct stat info {};
+    bool const regular = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!regular) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(path);
+        fd = open_file(O_CREAT | O_EXCL);
+        if (fd < 0) return false;
+        info.st_size = 0;
+    }
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < text.size()) {
+        ssize_t const n = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    if (info.st_size > static_cast<off_t>(done)) ok = ::ftruncate(fd, static_cast<off_t>(done)) == 0 && ok;
+    return ::close(fd) == 0 && ok;
+#endif
+}
 
 bool MY_AppendToFile(char const* path, std::string const& text) { return write_locked(path, text, false); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace quintle {
 
@@ -28,6 +29,16 @@ inline bool can_open_for_reading(std::string const& path) { return can_open_for_
 // working folder at once leave one whole content, never a mix of theirs.
 // False when the file cannot be written.
 bool MY_ReplaceFileContent(char const* path, std::string const& text);
+
+// Makes `text` the whole content of the file (created when missing): written
+// over the old bytes, then cut to its length, rather than emptying the file
+// first. On file systems that give back an emptied file's blocks at once
+// (and discard them) and then write its new data out when it is closed,
+// this costs a fraction of a rewrite from empty. What is not a regular file
+// (a pipe, a device) is not written into: it is removed and a new file made
+// in its place. For the files of a result folder, which one run writes at
+// a time; false when the text could not be written.
+bool MY_RewriteFile(char const* path, std::string_view text);
 
 // Appends `text` to the end of the file (created when missing) in one write
 // under an exclusive lock, so that processes appending to it at once never

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/Errors.h"
+#include "core/cpu_features.h"
 #include "core/numerics.h"
 #include "core/platform.h"
 
@@ -147,15 +148,12 @@ static_assert(below_reaches_less(1) && below_reaches_less(2) && below_reaches_le
 
 }  // namespace
 
-// The block loop runs 8 draws to a vector where the processor has 256-bit
-// integer vectors (whole numbers only: every version gives the same bases).
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
-#define QUINTLE_BASES_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define QUINTLE_BASES_CLONES
-#endif
+namespace {
 
-QUINTLE_BASES_CLONES void ran3_bases(int* out, int count) {
+// The body of ran3_bases, built once for the baseline processor and once
+// for 256-bit integer vectors (8 draws to a vector; whole numbers only:
+// every version gives the same bases).
+[[gnu::always_inline]] inline void ran3_bases_body(int* out, int count) {
     using random_detail::ran3_step;
     random_detail::Ran3State& st = random_detail::ran3_state;
     int done = 0;
@@ -199,6 +197,25 @@ QUINTLE_BASES_CLONES void ran3_bases(int* out, int count) {
         done += n;
     }
 }
+
+}  // namespace
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+namespace {
+
+[[gnu::target("avx2")]] void ran3_bases_avx2(int* out, int count) { ran3_bases_body(out, count); }
+void ran3_bases_plain(int* out, int count) { ran3_bases_body(out, count); }
+
+}  // namespace
+
+void ran3_bases(int* out, int count) {
+    // Chosen at the first call, not at every start of the program.
+    static void (*const version)(int*, int) = cpu::has_avx2() ? ran3_bases_avx2 : ran3_bases_plain;
+    version(out, count);
+}
+#else
+void ran3_bases(int* out, int count) { ran3_bases_body(out, count); }
+#endif
 
 void initialize_ran3(long const& seed) {
     if (seed >= 0) {

@@ -2,17 +2,11 @@
 
 #include <bit>
 
+#include "core/cpu_features.h"
+
 namespace quintle {
 
 namespace {
-
-// The hardware popcount where the processor has one, chosen when the
-// program starts; the portable form elsewhere.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
-#define QUINTLE_POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default")))
-#else
-#define QUINTLE_POPCOUNT_CLONES
-#endif
 
 void add_scaled(DnaPairCounts& to, DnaPairCounts const& adds, std::int64_t n) {
     to.equal += n * adds.equal;
@@ -36,8 +30,7 @@ struct ActiveKind {
 
 // Counts, word by word, the sites of each kind: a site shows one value in
 // each row, so the intersections of one kind never share a bit.
-QUINTLE_POPCOUNT_CLONES
-void count_kinds(std::uint64_t const* a, std::uint64_t const* b, std::size_t words, int values,
+[[gnu::always_inline]] inline void count_kinds_body(std::uint64_t const* a, std::uint64_t const* b, std::size_t words, int values,
                  std::uint8_t const* pairA, std::uint8_t const* pairB, ActiveKind const* kinds, int numKinds,
                  std::int64_t* sites) {
     for (std::size_t w = 0; w < words; ++w) {
@@ -49,6 +42,36 @@ void count_kinds(std::uint64_t const* a, std::uint64_t const* b, std::size_t wor
             sites[k] += std::popcount(m);
         }
     }
+}
+
+using CountKinds = void (*)(std::uint64_t const*, std::uint64_t const*, std::size_t, int, std::uint8_t const*,
+                            std::uint8_t const*, ActiveKind const*, int, std::int64_t*);
+
+// The hardware popcount where the processor has one, chosen at the first
+// count; the portable form elsewhere.
+#if defined(__GNUC__) && defined(__x86_64__)
+[[gnu::target("popcnt")]] void count_kinds_popcnt(std::uint64_t const* a, std::uint64_t const* b, std::size_t words,
+                                                  int values, std::uint8_t const* pairA, std::uint8_t const* pairB,
+                                                  ActiveKind const* kinds, int numKinds, std::int64_t* sites) {
+    count_kinds_body(a, b, words, values, pairA, pairB, kinds, numKinds, sites);
+}
+#endif
+
+void count_kinds_plain(std::uint64_t const* a, std::uint64_t const* b, std::size_t words, int values,
+                       std::uint8_t const* pairA, std::uint8_t const* pairB, ActiveKind const* kinds, int numKinds,
+                       std::int64_t* sites) {
+    count_kinds_body(a, b, words, values, pairA, pairB, kinds, numKinds, sites);
+}
+
+void count_kinds(std::uint64_t const* a, std::uint64_t const* b, std::size_t words, int values,
+                 std::uint8_t const* pairA, std::uint8_t const* pairB, ActiveKind const* kinds, int numKinds,
+                 std::int64_t* sites) {
+#if defined(__GNUC__) && defined(__x86_64__)
+    static CountKinds const version = cpu::has_popcnt() ? count_kinds_popcnt : count_kinds_plain;
+#else
+    static CountKinds const version = count_kinds_plain;
+#endif
+    version(a, b, words, values, pairA, pairB, kinds, numKinds, sites);
 }
 
 }  // namespace

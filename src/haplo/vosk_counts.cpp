@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "core/cpu_features.h"
+
 namespace quintle::vosk {
 
 namespace {
@@ -129,15 +131,27 @@ template <int W>
 }  // namespace
 
 // The popcount instruction is not part of the x86-64 baseline: the kernels
-// are built twice and the loader picks the version the processor can run.
+// are built twice (QUINTLE_POPCOUNT_VERSIONS) and the first call picks the
+// version the processor can run.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define QUINTLE_POPCOUNT_CLONES [[gnu::target_clones("popcnt", "default")]]
+#define QUINTLE_POPCOUNT_VERSIONS(name, params, args)                                      \
+    namespace {                                                                            \
+    [[gnu::target("popcnt")]] void name##_popcnt params { name##_body args; }              \
+    void name##_baseline params { name##_body args; }                                      \
+    }                                                                                      \
+    void name params {                                                                     \
+        static auto* const version = cpu::has_popcnt() ? name##_popcnt : name##_baseline;  \
+        version args;                                                                      \
+    }
 #else
-#define QUINTLE_POPCOUNT_CLONES
+#define QUINTLE_POPCOUNT_VERSIONS(name, params, args) \
+    void name params { name##_body args; }
 #endif
+#define QUINTLE_POPCOUNT_CLONES [[gnu::always_inline]] inline
 
+namespace {
 QUINTLE_POPCOUNT_CLONES
-void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts* out) {
+void count_plain_body(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts* out) {
     Tally tally[WindowSet::maxWindows];
     // The block of each extra position, or all ones for a window that
     // lacks it.
@@ -157,6 +171,9 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
     }
     for (int k = 0; k < w.numWindows; ++k) tally[k].put(out[k]);
 }
+}  // namespace
+QUINTLE_POPCOUNT_VERSIONS(count_plain, (FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts* out),
+                          (f, L, w, out))
 
 // The core is folded in one loop, the block of L reading as all ones; the
 // base is the core and both ends, the extended window the base and x. An
@@ -165,8 +182,8 @@ void count_plain(FocalPlanes const& f, int L, WindowSet const& w, SubHaplCounts*
 namespace portable {
 
 QUINTLE_POPCOUNT_CLONES
-void count_visit(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
-                 VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
+void count_visit_body(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                      VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
     // Samples of up to 64 individuals get loops of known length.
     switch (f.words) {
         case 1:
@@ -201,8 +218,8 @@ template <int W>
 }
 
 QUINTLE_POPCOUNT_CLONES
-void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
-                        SubHaplCounts& out) {
+void count_visit_window_body(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
+                             SubHaplCounts& out) {
     switch (f.words) {
         case 1:
             count_visit_window_words<1>(kept, f, v, lo, hi, out);
@@ -215,21 +232,34 @@ void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindow
     }
 }
 
+QUINTLE_POPCOUNT_VERSIONS(count_visit,
+                          (FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
+                           VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended),
+                          (f, v, eq, aside, kept, base, extended))
+QUINTLE_POPCOUNT_VERSIONS(count_visit_window,
+                          (VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
+                           SubHaplCounts& out),
+                          (kept, f, v, lo, hi, out))
+
 }  // namespace portable
 
 namespace {
-bool const wideCounts = wide::available();
+// Asked at the first visit, not at every start of the program.
+bool wide_counts() {
+    static bool const yes = wide::available();
+    return yes;
 }
+}  // namespace
 
 void count_visit(FocalPlanes const& f, VisitWindows const& v, std::uint64_t* eq, std::uint64_t* aside,
                  VisitWord* kept, SubHaplCounts& base, SubHaplCounts& extended) {
-    if (wideCounts) return wide::count_visit(f, v, eq, aside, kept, base, extended);
+    if (wide_counts()) return wide::count_visit(f, v, eq, aside, kept, base, extended);
     portable::count_visit(f, v, eq, aside, kept, base, extended);
 }
 
 void count_visit_window(VisitWord const* kept, FocalPlanes const& f, VisitWindows const& v, int lo, int hi,
                         SubHaplCounts& out) {
-    if (wideCounts) return wide::count_visit_window(kept, f, v, lo, hi, out);
+    if (wide_counts()) return wide::count_visit_window(kept, f, v, lo, hi, out);
     portable::count_visit_window(kept, f, v, lo, hi, out);
 }
 

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "core/cpu_features.h"
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUINTLE_WIDE_COUNTS 1
 #include <immintrin.h>
@@ -215,12 +217,7 @@ QUINTLE_WIDE void window_words(VisitWord const* kept, FocalPlanes const& f, Visi
 #undef QUINTLE_WIDE
 #define QUINTLE_WIDE_ENTRY [[gnu::target("avx2,avx512f,avx512vl,avx512dq,avx512vpopcntdq")]]
 
-bool detect() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-           __builtin_cpu_supports("avx512vpopcntdq");
-}
+bool detect() { return cpu::has_avx512_popcount(); }
 
 }  // namespace
 

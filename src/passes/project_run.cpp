@@ -15,6 +15,7 @@
 #include "core/References.h"
 #include "core/TJSOut.h"
 #include "core/platform.h"
+#include "core/rewrite_file.h"
 #include "core/timing.h"
 #include "core/xml.h"
 #include "popstats/PopGenetics.h"
@@ -85,6 +86,8 @@ int Project::run() {
 
     std::string const date = date_text();
     name_result_frame(date);
+    // A run not added to an earlier one's files writes a whole new script.
+    RunMenuScript menu_script(options, options.RunFileFlag == 0);
     write_frame_start(out);
     write_run_heading(out, date);
 
@@ -149,9 +152,9 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
     // In XML append mode new output replaces the closing root element of
     // the earlier runs.
     std::string const result_name = options.ResultFileName.c_str();
-    bool const result_exists = can_open_for_reading(result_name.c_str());
-    auto result = std::make_unique<std::fstream>();
-    if (options.RunFileFlag != 0 && xmlOutput && result_exists) {
+    std::unique_ptr<std::fstream> result;
+    if (options.RunFileFlag != 0 && xmlOutput && can_open_for_reading(result_name.c_str())) {
+        result = std::make_unique<std::fstream>();
         result->open(result_name, std::ios::in | std::ios::out);
         auto const back = static_cast<std::streamoff>(PmlXmlTags::rootTag.end().length() + 3);
         result->seekp(-back, std::ios::end);
@@ -160,12 +163,10 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
             result->seekp(0, std::ios::end);
         }
     } else {
-        result->open(result_name, std::ios::out | std::ios::trunc);
-        if (options.RunFileFlag == 0) {
-            std::string const base = without_extension(options.ResultFileName);
-            MY_DeleteFile((base + ".js").c_str());
-            MY_DeleteFile((base + "_tree.htm").c_str());
-        }
+        // Written anew over the old file's bytes (see RewritingFile). The
+        // menu script and the tree page of a new run replace the old ones
+        // whole when the run writes them.
+        result = std::make_unique<RewritingFile<std::fstream>>(result_name.c_str(), progress_write_ms);
     }
     options.ResultFile = result.get();
     E.echo = result.get();
@@ -173,7 +174,10 @@ std::unique_ptr<std::fstream> Project::open_result_file() {
 }
 
 void Project::close_result_file(std::unique_ptr<std::fstream>& result) {
-    result->close();
+    if (auto* rewritten = dynamic_cast<RewritingFile<std::fstream>*>(result.get()))
+        rewritten->close();
+    else
+        result->close();
     options.ResultFile = nullptr;
     result.reset();
 }
@@ -211,13 +215,11 @@ void Project::write_frame_start(std::ostream& out) {
         return;
     }
     {
-        std::ofstream script(options.MenuScriptFileName.c_str(), options.RunFileFlag != 0
-                                                                    ? std::ios::out | std::ios::app
-                                                                    : std::ios::out | std::ios::trunc);
+        MenuScriptLine const script(options);
         my_string project_name = settings::input_file;
         project_name.rm_path();
         my_string const title = my_string("PELLOMAR RESULTS (") + project_name + ")";
-        TJSOut(&script).foldersTree(options.exe_dir, options.ResultFolder, title, my_string());
+        TJSOut(script.stream()).foldersTree(options.exe_dir, options.ResultFolder, title, my_string());
     }
     print_js_pellomar_log_entry(options);
     New_print_html_results_header(xmlOutput);
@@ -441,10 +443,7 @@ void Project::run_pass_tasks(char const* folder, std::string const& banner, Stru
     }
 
     if ((options.TaskNumber & tasks_within_samples) != 0) {
-        {
-            std::ofstream script(options.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
-            TJSOut(script.is_open() ? &script : nullptr).aux(2, my_string(folder), my_string());
-        }
+        TJSOut(MenuScriptLine(options).stream()).aux(2, my_string(folder), my_string());
         if (options.ResultFile != nullptr) {
             *options.ResultFile << banner;
             if (kept != nullptr) *options.ResultFile << *kept << std::endl;

@@ -3,11 +3,12 @@
 // tree page, the opening and closing text of the result file in its HTML and
 // XML forms, and the builders of result names.
 
-#include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <utility>
 
+#include "core/platform.h"
 #include "core/xml.h"
 #include "project/Project.h"
 
@@ -54,7 +55,8 @@ void Project::New_print_html_frames_output(bool /*unused*/) {
     std::string const menu = link_name(options.MenuScriptFileName, true);
     std::string const library = link_name(options.menu_lib_file, false);
 
-    std::ofstream page(options.MainPageFileName.c_str(), std::ios::out | std::ios::trunc);
+    // Each page is made in memory and written in one go.
+    std::ostringstream page;
     page << "\n<html>" << "\n<!--Pellomar results frame file-->\n" << "\n<head>"
          << "\n<title> Pellomar Result Browser - " << bare_name(settings::input_file) << "\n</title>";
     page << "\n<script>"
@@ -65,9 +67,9 @@ void Project::New_print_html_frames_output(bool /*unused*/) {
     page << "\n<FRAMESET cols=\"200,*\">" << "\n  <FRAME src=\"" << tree << "\" name=\"treeframe\">"
          << "\n  <FRAME SRC=\"" << result << "\" name=\"basefrm\">" << "\n</FRAMESET>" << "\n" << "\n"
          << "\n</html>" << std::endl;
-    page.close();
+    MY_RewriteFile(options.MainPageFileName.c_str(), page.view());
 
-    std::ofstream tree_page(options.MenuTreeFileName.c_str(), std::ios::out | std::ios::trunc);
+    std::ostringstream tree_page;
     tree_page << "\n   <!--" << "\n     This frameset document includes the Treeview script."
               << "\n     " << credit_place << "\n     " << credit_author << "\n    -->" << "\n";
     tree_page << "\n<html>" << "\n" << "\n<head>" << "\n" << "\n<style>" << "\n   BODY {background-color: white}"
@@ -94,6 +96,7 @@ void Project::New_print_html_frames_output(bool /*unused*/) {
               << "\n<script>initializeDocument()</script>" << "\n<noscript>"
               << "\nA tree for site navigation will open here if you enable JavaScript in your browser."
               << "\n</noscript>" << "\n" << "\n</html>" << "\n" << std::endl;
+    MY_RewriteFile(options.MenuTreeFileName.c_str(), tree_page.view());
 }
 
 void Project::New_print_html_results_header(bool xml) {
@@ -121,7 +124,7 @@ void Project::New_print_html_results_footer(bool /*unused*/, bool xml) {
 }
 
 void Project::print_html_frames_output() {
-    std::ofstream page(options.MainPageFileName.c_str(), std::ios::out | std::ios::trunc);
+    std::ostringstream page;
     page << "\n<html>" << "\n<!--Pellomar results frame file-->\n" << "\n<head>"
          << "\n <title> Pellomar Result Browser - " << bare_name(settings::input_file) << "\n </title>"
          << "\n</head>" << "\n<style>" << "\nbody    { background : white; color : black; margin: 0 }"
@@ -129,9 +132,9 @@ void Project::print_html_frames_output() {
          << link_name(options.MenuTreeFileName, false) << "\" name=\"treeframe\" >"
          << "\n  <FRAME src=\"file:///" << link_name(options.ResultFileName, false) << "\" name=\"basefrm\">"
          << "\n</FRAMESET>\n" << "\n</HTML>\n" << std::endl;
-    page.close();
+    MY_RewriteFile(options.MainPageFileName.c_str(), page.view());
 
-    std::ofstream tree_page(options.MenuTreeFileName.c_str(), std::ios::out | std::ios::trunc);
+    std::ostringstream tree_page;
     tree_page << "\n<html>" << "\n<head>" << "\n<link rel=\"stylesheet\" href=\"file:///"
               << link_name(options.style_file, false) << "\">" << "\n<!-- Infrastructure code for the tree -->"
               << "\n<script src=\"file:///" << link_name(options.menu_lib_file, false) << "\"></script>"
@@ -140,6 +143,7 @@ void Project::print_html_frames_output() {
               << "\n\n<script>" << "\ninitializeDocument()" << "\n</script>" << "\n\n</head>" << "\n<style>"
               << "\nbody    { background : white; color : black; margin: 10 }" << "\n</style>" << "\n\n</html>"
               << std::endl;
+    MY_RewriteFile(options.MenuTreeFileName.c_str(), tree_page.view());
 }
 
 void Project::print_html_results_header() {

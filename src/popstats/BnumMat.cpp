@@ -142,7 +142,7 @@ std::istream& operator>>(std::istream& is, BnumMat& M) {
 
 int get_B_num_mat(BnumMat& table, int& tableExists) {
     if (tableExists) return 1;
-    if (table.re_allocate_matrix(200, 80)) {
+    if (table.re_allocate_matrix(get_B_first_rows, get_B_first_cols)) {
         tableExists = 1;
         return 1;
     }

@@ -76,8 +76,13 @@ private:
 std::istream& operator>>(std::istream& is, BnumMat& M);
 
 // When tableExists is set, returns 1 at once whatever the table's size;
-// otherwise builds the 200 x 80 table and sets tableExists to 1 (1 returned),
-// or clears it when that fails (0 returned).
+// otherwise builds a first, small table (get_B_first_rows x get_B_first_cols)
+// and sets tableExists to 1 (1 returned), or clears it when that fails (0
+// returned). Every reader grows the table to the sample it reads it for, and
+// an entry does not depend on the table's size: a small project no longer
+// computes (and touches the memory of) thousands of entries it never reads.
+inline constexpr int get_B_first_rows = 20;
+inline constexpr int get_B_first_cols = 20;
 int get_B_num_mat(BnumMat& table, int& tableExists);
 
 // The run's one table (built empty on first use, destroyed at exit) and its

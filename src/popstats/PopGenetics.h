@@ -207,7 +207,7 @@ public:
     double* theta_k(int const& n, int const& k, double const& alpha);
     static double proba_exactly_k(int const& k, int const& n, double const& theta);
     static long double proba_less_than_k(int const& k, int const& n, double const& theta);
-    // Builds the 200 x 80 B table unless it is ready; 1 ready, 0 failed.
+    // Builds the first B table unless it is ready; 1 ready, 0 failed.
     static int get_B_num_mat();
 
     // --- Tajima's D and Fu's Fs --------------------------------------------

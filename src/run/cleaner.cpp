@@ -325,8 +325,10 @@ bool cleaner::open_source(std::string const& source, std::ifstream& in) {
     // A device or a pipe never ends, or blocks the open: it is refused, and
     // the refusal fails the project. A missing file is left to the readers,
     // which report it.
-    if (exists_but_not_a_data_file(source)) refused_ = true;
-    return open_input_file(in, source, std::ios::in | std::ios::binary);
+    bool not_a_data_file = false;
+    bool const opened = open_input_file(in, source, std::ios::in | std::ios::binary, &not_a_data_file);
+    if (not_a_data_file) refused_ = true;
+    return opened;
 }
 
 void cleaner::queue_external(std::string const& name) {

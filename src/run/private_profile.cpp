@@ -8,6 +8,16 @@
 
 namespace quintle {
 
+namespace {
+
+std::uint64_t characters_of(std::string_view text) {
+    std::uint64_t bits = 0;
+    for (char const c : text) bits |= std::uint64_t{1} << (static_cast<unsigned char>(c) % 64);
+    return bits;
+}
+
+}  // namespace
+
 PrivateProfile::PrivateProfile(char const* fileName) {
     if (fileName == nullptr) return;
     std::ifstream in;
@@ -20,6 +30,7 @@ PrivateProfile::PrivateProfile(char const* fileName) {
         if (read_bounded_line(in, line, profile_max_line_length) != LineRead::line) break;
         // A file written with CR LF line ends reads like one written with LF.
         while (!line.empty() && line.back() == '\r') line.pop_back();
+        holds_.push_back(characters_of(line));
         lines_.push_back(std::move(line));
         line.clear();
     }
@@ -29,7 +40,10 @@ bool PrivateProfile::lookup(std::string_view key, int window, std::string& value
     value.clear();
     if (key.empty() || window <= 0) return false;
     auto const limit = static_cast<std::size_t>(window);
-    for (std::string const& line : lines_) {
+    std::uint64_t const needed = characters_of(key);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if ((holds_[i] & needed) != needed) continue;
+        std::string const& line = lines_[i];
         if (line.find(key) == std::string::npos) continue;
         std::size_t const eq = line.find('=');
         if (eq == std::string::npos) continue;

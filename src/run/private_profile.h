@@ -6,6 +6,7 @@
 // anywhere (case-sensitive) and has at least one character after its first
 // '=' inside the line's first `window` characters.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,10 @@ public:
 
 private:
     std::vector<std::string> lines_;
+    // Per line, which characters it holds (bit c % 64 for character c): a
+    // line lacking one of a key's characters cannot hold the key, and most
+    // lines are passed over on that alone.
+    std::vector<std::uint64_t> holds_;
     bool open_ = false;
 };
 

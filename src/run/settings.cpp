@@ -47,6 +47,7 @@ settings& settings::operator=(settings const& other) {
     // opened them, and GraphicsFolder.
     stopFlag = other.stopFlag;
     ResultFile = other.ResultFile;
+    MenuScript = other.MenuScript;
     GenotypicData = other.GenotypicData;
     GameticPhase = other.GameticPhase;
     EstimateHaplotypes = other.EstimateHaplotypes;
@@ -89,6 +90,7 @@ settings& settings::operator=(settings const& other) {
 void settings::reset_initial_values() {
     stopFlag = 0;
     ResultFile = nullptr;
+    MenuScript = nullptr;
     EstimateHaplotypes = 1;
     PrintSampleAnchor = 1;
     RunFileFlag = 1;

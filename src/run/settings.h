@@ -58,6 +58,9 @@ public:
     int stopFlag{};
     // The open result file of the current project (not owned).
     std::fstream* ResultFile{};
+    // The menu script of the current project run while the run holds it in
+    // memory (not owned; see RunMenuScript), else null.
+    std::ostream* MenuScript{};
     // Copies of the project profile's flags, made by the project run.
     int GenotypicData{};
     int GameticPhase{};

@@ -655,11 +655,10 @@ void Samples::WriteSummaryStatistics(Project* project, settings& s) {
     if ((s.TaskNumber & tasks_within_samples) == 0 || n <= 0) return;
 
     {
-        std::ofstream script(s.MenuScriptFileName.c_str(), std::ios::out | std::ios::app);
-        if (script.is_open()) {
-            my_string noLink;
-            TJSOut(&script).aux(2, my_string(GroupLevel ? "Within-groups summary" : "Within-samples summary"), noLink);
-        }
+        MenuScriptLine const script(s);
+        my_string noLink;
+        TJSOut(script.stream()).aux(2, my_string(GroupLevel ? "Within-groups summary" : "Within-samples summary"),
+                                    noLink);
     }
 
     int const w = summary_column_width(*this);
