@@ -132,7 +132,9 @@ public:
         vosk::count_visit_window(visit_.data(), focalView_, v, lo, hi, out);
     }
     // The counts condensed with the run's alpha, epsilon and gamma
-    // (inline: three windows a visit).
+    // (inline: three windows a visit). AddGamma = false leaves out the
+    // sums with gamma, for runs where they change nothing (gammaIsInert).
+    template <bool AddGamma = true>
     static Evaluation evaluate(PhasingParameters const& p, vosk::SubHaplCounts const& c) {
         using namespace vosk;
         double const alpha = p.alpha;
@@ -143,9 +145,21 @@ public:
         Evaluation e;
         e.keep = F[Aa] * F[Bb];
         e.swap = F[Ab] * F[Ba];
-        e.ratio = (std::max(e.keep, e.swap) + gamma) / (std::min(e.keep, e.swap) + gamma);
+        if constexpr (AddGamma)
+            e.ratio = (std::max(e.keep, e.swap) + gamma) / (std::min(e.keep, e.swap) + gamma);
+        else
+            e.ratio = std::max(e.keep, e.swap) / std::min(e.keep, e.swap);
         e.mass = F[Aa] + F[Ab] + F[Ba] + F[Bb];
         return e;
+    }
+    // Whether adding gamma leaves every keep and swap as it is: x + 0 is x
+    // for every x but -0, and with alpha and epsilon not negative (nor not
+    // numbers) and counts that are never negative, keep and swap are never
+    // -0. A gamma of -0 adds nothing to any x. (The default gamma is 0:
+    // two sums off the chain of every visit.)
+    static bool gammaIsInert(PhasingParameters const& p) {
+        if (p.gamma != 0.0) return false;
+        return std::signbit(p.gamma) || (p.alpha >= 0.0 && p.epsilon >= 0.0);
     }
     void evaluateWindows(int f, int L, WindowRequest const* windows, int n, Evaluation* out);
     Evaluation evaluateWindow(int f, int L, int start, int length);

@@ -4,6 +4,7 @@
 // order the steps below make them.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -36,8 +37,17 @@ struct Span {
     int het = 0;
 };
 
+// a or b, as `second` says, field by field with masks: a Span picked
+// through memory would be read by one load across two stores, which waits
+// until the stores are written back instead of taking their values.
+inline Span pick_span(bool second, Span const& a, Span const& b) {
+    int const mask = -static_cast<int>(second);
+    auto const field = [mask](int x, int y) { return x ^ ((x ^ y) & mask); };
+    return {field(a.start, b.start), field(a.length, b.length), field(a.het, b.het)};
+}
+
 template <class Draw>
-void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
+[[gnu::always_inline]] inline void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
     for (int j = H; j >= 1; --j) {
         int const pick = std::min(static_cast<int>(j * draw()), j - 1);
         std::swap(order[static_cast<std::size_t>(pick)], order[static_cast<std::size_t>(j - 1)]);
@@ -47,7 +57,7 @@ void shuffle_visits(std::vector<int>& order, int H, Draw& draw) {
 // The first visit of heterozygous site h: its windows from the neighbouring
 // heterozygous sites, and the one whose counts decide the site's phase.
 template <class Draw>
-void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use, Draw& draw) {
+[[gnu::always_inline]] inline void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation& use, Draw& draw) {
     auto const at = [&F](int i) { return F.hetPositions[static_cast<std::size_t>(i)]; };
     int const H = F.hetCount;
     int const L = at(h);
@@ -76,13 +86,15 @@ void first_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Evaluation&
 // between two heterozygous sites; a draw that would take it elsewhere
 // (supports that are no numbers) keeps record 1.
 template <class Draw>
-VoskWindow& choose_record(TGenotIndividual& F, int h, Draw& draw) {
+[[gnu::always_inline]] inline VoskWindow& choose_record(TGenotIndividual& F, int h, Draw& draw) {
     VoskWindow& w1 = F.window1[static_cast<std::size_t>(h)];
     VoskWindow& w2 = F.window2[static_cast<std::size_t>(h)];
     double const u = draw();
     // Without record 2 the draw only moves the stream on.
-    if (w2.start < 0 || below_quotient(u, w1.support, w2.support + w1.support)) return w1;
-    return w2;
+    bool const second = (w2.start >= 0) & !below_quotient(u, w1.support, w2.support + w1.support);
+    auto const a = reinterpret_cast<std::uintptr_t>(&w1);
+    auto const b = reinterpret_cast<std::uintptr_t>(&w2);
+    return *reinterpret_cast<VoskWindow*>(a ^ ((a ^ b) & (std::uintptr_t{0} - second)));
 }
 
 enum class Side { none, left, right };
@@ -90,7 +102,7 @@ enum class Side { none, left, right };
 // The extension of a later visit: which end may grow, by the draws the
 // focal position calls for.
 template <class Draw>
-Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw) {
+[[gnu::always_inline]] inline Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw) {
     bool right = s.start + s.length < F.localCount;
     bool left = s.start > 0;
     if (L == 0) {
@@ -110,7 +122,7 @@ Side extension_side(TGenotIndividual const& F, int L, Span const& s, Draw& draw)
 // base and the extended window are counted at once; the one shrunk window
 // the visit reads, from what their count left. Returns the share of keep
 // in the window the visit ends on.
-template <class Draw>
+template <bool AddGamma, class Draw>
 [[gnu::always_inline]] inline double later_visit(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     auto const flag = [&F](int pos) { return F.hetFlags[static_cast<std::size_t>(pos)] != 0 ? 1 : 0; };
@@ -131,13 +143,13 @@ template <class Draw>
 
     vosk::SubHaplCounts counts, grown;
     S.countVisit(f, v, counts, grown);
-    Evaluation cur = TGenotSample::evaluate(S.phasing, counts);
+    Evaluation cur = TGenotSample::evaluate<AddGamma>(S.phasing, counts);
     Span win = base;
     double r0 = cur.ratio - 1.0;
     double rExt = 0.0;
     Evaluation extended;
     if (side != Side::none) {
-        extended = TGenotSample::evaluate(S.phasing, grown);
+        extended = TGenotSample::evaluate<AddGamma>(S.phasing, grown);
         // The support is at least 1 exactly when the mass is (a square
         // root is rounded correctly), so no root is taken here.
         rExt = extended.mass >= 1.0 ? extended.ratio - 1.0 : 0.0;
@@ -174,7 +186,7 @@ template <class Draw>
         Span const next = drop == Side::left ? Span{win.start + 1, win.length - 1, win.het - flag(win.start)}
                                              : Span{win.start, win.length - 1, win.het - flag(we)};
         S.countVisitWindow(f, v, next.start, next.start + next.length - 1, counts);
-        Evaluation const shrunk = TGenotSample::evaluate(S.phasing, counts);
+        Evaluation const shrunk = TGenotSample::evaluate<AddGamma>(S.phasing, counts);
         double const d = (shrunk.ratio - 1.0) + r0;
         double const u2 = draw();
         // Adopted when u2 >= q = r0 / d (q = 0 without a positive d).
@@ -183,7 +195,7 @@ template <class Draw>
         // draw, which then only selects.
         support = pick(adopt, support, shrunk.support());
         share = pick(adopt, share, shrunk.keepShare());
-        win = pick(adopt, win, next);
+        win = pick_span(adopt, win, next);
     }
     rec = VoskWindow{win.start, win.length, win.het, support};
     return share;
@@ -191,7 +203,7 @@ template <class Draw>
 
 // The site's phase redrawn: exchanged when the draw exceeds keep's share.
 template <class Draw>
-void gibbs_step(TGenotIndividual& F, PhasingCounters& updates, double share, int G, Draw& draw) {
+[[gnu::always_inline]] inline void gibbs_step(TGenotIndividual& F, PhasingCounters& updates, double share, int G, Draw& draw) {
     if (draw() > share) {
         F.exchangeAt(G);
         ++updates.accepted;
@@ -204,7 +216,7 @@ void gibbs_step(TGenotIndividual& F, PhasingCounters& updates, double share, int
 // focal locus (or the one after it) exchanged, kept by the ratio of the
 // window's counts after and before.
 template <class Draw>
-void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
+[[gnu::always_inline]] inline void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& draw) {
     int const H = F.hetCount;
     int const L = F.hetPositions[static_cast<std::size_t>(h)];
     int const G = F.localList[static_cast<std::size_t>(L)];
@@ -233,8 +245,8 @@ void tail_exchange(TGenotIndividual& F, TGenotSample& S, int f, int h, Draw& dra
     }
 }
 
-template <class Draw>
-void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination, Draw& draw) {
+template <bool AddGamma, class Draw>
+[[gnu::always_inline]] inline void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination, Draw& draw) {
     int const H = F.hetCount;
     shuffle_visits(F.visitingOrder, H, draw);
     for (int idx = 0; idx < H; ++idx) {
@@ -249,7 +261,7 @@ void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination
             tail_exchange(F, S, f, h, draw);
             continue;
         } else {
-            share = later_visit(F, S, f, h, draw);
+            share = later_visit<AddGamma>(F, S, f, h, draw);
         }
         gibbs_step(F, S.updates, share, G, draw);
     }
@@ -257,14 +269,22 @@ void update_with(TGenotIndividual& F, TGenotSample& S, int f, bool recombination
 
 // One update, its draws through a cursor on the stream when it can take
 // one (the stream's position then stays in registers for the update).
-void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+template <bool AddGamma>
+void update_as(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
     if (Ran3Cursor::usable()) {
         Ran3Cursor draw;
-        update_with(F, S, f, recombination, draw);
+        update_with<AddGamma>(F, S, f, recombination, draw);
     } else {
         auto draw = [] { return TGenotSample::draw(); };
-        update_with(F, S, f, recombination, draw);
+        update_with<AddGamma>(F, S, f, recombination, draw);
     }
+}
+
+void update(TGenotIndividual& F, TGenotSample& S, int f, bool recombination) {
+    if (TGenotSample::gammaIsInert(S.phasing))
+        update_as<false>(F, S, f, recombination);
+    else
+        update_as<true>(F, S, f, recombination);
 }
 
 }  // namespace
