@@ -88,6 +88,9 @@ TAlleleDB& TAlleleDB::operator=(TAlleleDB const& other) {
         copy.release();
     }
     blanksInserted = other.blanksInserted;
+    flat_ = other.flat_;
+    ++flatEpoch_;
+    characters_ = other.characters_;
     return *this;
 }
 
@@ -137,6 +140,7 @@ TLocus* TAlleleDB::new_locus(my_string const& name) {
 }
 
 TLocus* TAlleleDB::locus_for_insert(int const& locus) {
+    if (flat_.sites() != 0) make_records();
     if (locus < 0) return nullptr;
     if (locus >= loci.count) {
         // One locus only, even for an index further beyond the end.
@@ -163,6 +167,7 @@ int TAlleleDB::InsertAllPos(int const& locus, char const& c, double weight) {
 }
 
 int TAlleleDB::InsertAllPos(my_string const& locus, my_string const& name, double weight) {
+    make_records();
     long pos = locus_pos_by_name(locus);
     if (pos < 0) {
         std::unique_ptr<TLocus> added(new_locus(locus));
@@ -301,6 +306,43 @@ void TAlleleDB::destroy() {
     loci.Flush();
     drop_records();
     blanksInserted = 0;
+    characters_.reset();
+    if (flat_.sites() > 0) {
+        flat_.clear();
+        ++flatEpoch_;
+    }
+}
+
+// ------------------------------------------------------------ flat alleles
+
+double* TAlleleDB::enter_weight(int locus, my_string const& name, double weight) {
+    if (loci.count == 0 && name.length() == 1) {
+        long at = -1;
+        if (double* w = flat_.enter(locus, name.c_str()[0], weight, at)) return at == locus ? w : nullptr;
+        if (locus < 0) return nullptr;
+    }
+    make_records();
+    int const pos = InsertAllPos(locus, name, weight);
+    if (pos < 0 || locus >= loci.count || loci.data[locus] == nullptr) return nullptr;
+    return &loci.data[locus]->alleles.data[pos]->weight;
+}
+
+void TAlleleDB::make_records() {
+    long const n = flat_.sites();
+    if (n == 0) return;
+    FlatSiteAlleles const flat = std::move(flat_);
+    flat_.clear();
+    ++flatEpoch_;
+    loci.Reallocate(static_cast<int>(n));
+    for (long l = 0; l < n; ++l) {
+        FlatSiteAlleles::Site const& site = flat.site(l);
+        // The locus and its first allele were asked for at `asked`; later
+        // alleles at the site's own index.
+        int const asked = static_cast<int>(site.asked);
+        TLocus* locus = locus_for_insert(asked);
+        for (int k = 0; k < site.count; ++k)
+            locus->append_new(site.name[k], site.weight[k], k == 0 ? asked : static_cast<int>(l));
+    }
 }
 
 // ---------------------------------------------------------------- printing

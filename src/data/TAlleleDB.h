@@ -11,6 +11,8 @@
 #include "core/my_string.h"
 #include "data/TAllele.h"
 #include "data/TLocus.h"
+#include "data/character_alleles.h"
+#include "data/flat_site_alleles.h"
 
 namespace quintle {
 
@@ -109,8 +111,29 @@ public:
     // lacks a two-slot popFreq, nothing changes and the result is -1.
     double update_all_freq_with_inbreeding(double const& f);
 
-    // Deletes every locus and allele.
+    // Deletes every locus and allele (flat ones too).
     void destroy();
+
+    // As InsertAllPos(locus, name, weight), for a catalogue that keeps its
+    // one-character alleles flat until a reader of records asks: while the
+    // catalogue has no locus record and every name entered has one
+    // character, the alleles go into flat_sites(); anything else first makes
+    // records of them. Returns the allele's weight when the allele stands at
+    // `locus` (not appended as another locus), else null. An address given
+    // stays valid until flat_epoch() changes.
+    double* enter_weight(int locus, my_string const& name, double weight);
+    // The flat alleles made into loci and alleles, as InsertAllPos would
+    // have made them in the order they were entered; nothing without any.
+    void make_records();
+    FlatSiteAlleles const& flat_sites() const noexcept { return flat_; }
+
+    // The shared character alleles the rows of the list point to when the
+    // catalogue makes no record (Project::build_allele_tables); null when
+    // the rows point to records. Let go by destroy().
+    CharacterAlleles* characters() const noexcept { return characters_.get(); }
+    void use_characters(std::shared_ptr<CharacterAlleles> c) noexcept { characters_ = std::move(c); }
+    // Changes whenever flat weights move into records or are dropped.
+    unsigned flat_epoch() const noexcept { return flatEpoch_; }
 
     // Blocks of the arena the catalogue's own loci and alleles are cut
     // from: none until it makes its first locus.
@@ -124,6 +147,9 @@ private:
     // first of them; let go when the catalogue empties (its blocks go with
     // the last record, which may have been moved out of the catalogue).
     RecordArena* records_ = nullptr;
+    FlatSiteAlleles flat_;
+    unsigned flatEpoch_ = 0;
+    std::shared_ptr<CharacterAlleles> characters_;
     void drop_records() noexcept;
     // A new locus of that name, in the arena.
     TLocus* new_locus(char const* name);

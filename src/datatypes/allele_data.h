@@ -18,6 +18,7 @@
 #include "core/public.h"
 #include "core/timing.h"
 #include "data/Population.h"
+#include "data/TAlleleDB.h"
 #include "run/settings.h"
 
 namespace quintle {
@@ -100,7 +101,11 @@ bool fill_allele_distance_matrix(Sample& p, std::fstream* out, settings* s, char
     p.maxPairwiseDistance = 0;
 
     if (L > 0) {
-        std::vector<int> const loci = usable_loci(p.usableSite, L);
+        std::vector<int> loci = usable_loci(p.usableSite, L);
+        // Rows over shared character alleles: a site where every text holds
+        // one character tells no entries apart and adds to no distance.
+        if (CharacterAlleles const* c = p.alleleDB != nullptr ? p.alleleDB->characters() : nullptr)
+            std::erase_if(loci, [c](int l) { return c->uniform(l); });
         RectMat& m = *p.distMat;
         auto refuse = [&p] {
             p.distMat.reset();

@@ -287,8 +287,13 @@ bool Project::prepare_analyses(std::ostream& out) {
     // Settings and sample sizes that no analysis could hold fail the project
     // before anything is allocated for them.
     bool const groups_pooled = SumStat.computing ? SumStat.GROUP_LEVEL : options.ComputeSumStatsWithinGroups != 0;
-    if (!settings_in_range(options) || !samples_fit_analyses(*samples, structure.get(), options, groups_pooled) ||
-        make_run_possible() == 0) {
+    // The run's own analyses follow: rows over shared characters may do.
+    character_rows_allowed = true;
+    bool const possible = settings_in_range(options) &&
+                          samples_fit_analyses(*samples, structure.get(), options, groups_pooled) &&
+                          make_run_possible() != 0;
+    character_rows_allowed = false;
+    if (!possible) {
         out << "\nOne of the scheduled task is not possible with these data," << std::endl;
         out << "for more details look into 'Pellomar_log.txt'" << std::endl;
         return false;

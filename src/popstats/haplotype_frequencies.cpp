@@ -16,6 +16,7 @@
 #include "core/Errors.h"
 #include "data/HaploDef.h"
 #include "data/TAlleleDB.h"
+#include "data/character_alleles.h"
 #include "data/TPhenotype.h"
 #include "data/TPopHaplotype.h"
 #include "popstats/PopGenetics.h"
@@ -190,26 +191,48 @@ int PopGenetics::compare_haplotypes() {
         }
     }
 
-    for (Rows const& r : rows) {
-        HaploDef const* h = r.h;
-        const double c = r.count;
-        for (long l = 0; l < L; ++l) {
+    // With rows over shared character alleles, a site where every text of
+    // the list holds one character is read in the first row only: the
+    // later rows hold the same allele there, whose missing copies (whole
+    // numbers) are added at once.
+    CharacterAlleles const* characters = alleleDB != nullptr ? alleleDB->characters() : nullptr;
+    std::vector<long> varying;
+    double later = 0.0;
+    if (characters != nullptr) {
+        for (long l = 0; l < L; ++l)
+            if (!characters->uniform(l)) varying.push_back(l);
+        for (std::size_t r = 1; r < rows.size(); ++r) later += rows[r].count;
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        HaploDef const* h = rows[r].h;
+        const double c = rows[r].count;
+        auto visit = [&](long l) {
             TAllele const* a = allele_at(h->alleles, l);
             const auto ul = static_cast<std::size_t>(l);
             // The locus's first present allele again, the usual case: it is
             // not missing and changes nothing (its name is not read).
-            if (a != nullptr && a == reference[ul]) continue;
+            if (a != nullptr && a == reference[ul]) return;
             if (is_missing(a)) {
                 missingFreqPerSite[ul] += c;
-                continue;
+                return;
             }
-            if (polymorphicLocus[ul]) continue;
+            if (polymorphicLocus[ul]) return;
             TAllele const* ref = reference[ul];
             if (ref == nullptr)
                 reference[ul] = a;
             else if (a != ref && !(a->name == ref->name))
                 polymorphicLocus[ul] = 1;
+        };
+        if (r == 0 || characters == nullptr) {
+            for (long l = 0; l < L; ++l) visit(l);
+        } else {
+            for (long const l : varying) visit(l);
         }
+    }
+    if (characters != nullptr && later != 0.0) {
+        for (long l = 0; l < L; ++l)
+            if (characters->uniform(l) && is_missing(allele_at(rows[0].h->alleles, l)))
+                missingFreqPerSite[static_cast<std::size_t>(l)] += later;
     }
 
     numUsableSites = 0;

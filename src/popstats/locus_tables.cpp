@@ -12,6 +12,7 @@
 
 #include "data/HaploDef.h"
 #include "data/TAlleleDB.h"
+#include "data/character_alleles.h"
 #include "data/TPhenotype.h"
 #include "data/TPopHaplotype.h"
 #include "popstats/PopGenetics.h"
@@ -126,39 +127,51 @@ int resolve_num_loci(PopGenetics& p) {
 
 void prepare_global_db(int L) {
     TAlleleDB& db = PopGenetics::globalAllelicDB;
-    if (db.loci.count == 0) db.loci.Reallocate(L);
+    // Flat alleles get their loci when they are made records.
+    if (db.loci.count == 0 && db.flat_sites().sites() == 0) db.loci.Reallocate(L);
 }
 
-// The global database's allele of each allele met at the current locus:
+// The global database's weight of each allele met at the current locus:
 // found by name at its first copy, then by identity, so that a long sample
 // does not look every copy up by name. An allele of a locus that the global
 // database does not hold at the same index is looked up every time, as an
-// insertion there may append another locus.
+// insertion there may append another locus. The weights of one-character
+// alleles are flat until a reader needs records (TAlleleDB::enter_weight);
+// when they move, the remembered addresses are forgotten.
 class GlobalAlleles {
 public:
     void clear() { seen_.clear(); }
 
-    // Returns the global allele when it is remembered for the next copies,
-    // else null.
-    TAllele* add(int l, TAllele const* a, double weight) {
+    // Returns the global allele's weight when it is remembered for the next
+    // copies, else null.
+    double* add(int l, TAllele const* a, double weight) {
         if (a == nullptr) return nullptr;
+        TAlleleDB& db = PopGenetics::globalAllelicDB;
+        if (epoch_ != db.flat_epoch()) {
+            seen_.clear();
+            epoch_ = db.flat_epoch();
+        }
         for (auto const& [from, to] : seen_) {
             if (from == a) {
-                to->weight += weight;
+                *to += weight;
                 return to;
             }
         }
-        TAlleleDB& db = PopGenetics::globalAllelicDB;
-        int const pos = db.InsertAllPos(l, a->name, weight);
-        if (pos < 0 || l >= db.loci.count || db.loci.data[l] == nullptr || seen_.size() >= kKept) return nullptr;
-        TAllele* to = db.loci.data[l]->alleles.data[pos];
+        double* to = db.enter_weight(l, a->name, weight);
+        if (epoch_ != db.flat_epoch()) {
+            // This entry made records of the flat weights remembered so far.
+            seen_.clear();
+            epoch_ = db.flat_epoch();
+        }
+        if (to == nullptr || seen_.size() >= kKept) return nullptr;
         seen_.emplace_back(a, to);
         return to;
     }
 
 private:
     static constexpr std::size_t kKept = 64;
-    std::vector<std::pair<TAllele const*, TAllele*>> seen_;
+    std::vector<std::pair<TAllele const*, double*>> seen_;
+    unsigned epoch_ = PopGenetics::globalAllelicDB.flat_epoch();
 };
 
 // One allele copy at locus l, seen c times. A counted copy goes into the
@@ -183,9 +196,11 @@ struct LocusCopies {
     double n = 0.0;
     TAllele const* last = nullptr;
     bool lastValid = false;
-    // Where the last allele's copies went: its global allele (null when
-    // not remembered) and its place in the tally.
-    TAllele* lastGlobal = nullptr;
+    // Where the last allele's copies went: its global weight (null when
+    // not remembered, valid while the global table's flat epoch is
+    // lastEpoch) and its place in the tally.
+    double* lastGlobal = nullptr;
+    unsigned lastEpoch = 0;
     std::size_t lastSlot = 0;
 
     void clear() {
@@ -202,13 +217,13 @@ struct LocusCopies {
     template <class Valid>
     void add(int l, TAllele* a, double c, Valid const& valid) {
         if (a == nullptr) return;  // no copy: nothing to count or enter
-        if (a == last && lastGlobal != nullptr) {
+        if (a == last && lastGlobal != nullptr && lastEpoch == PopGenetics::globalAllelicDB.flat_epoch()) {
             if (lastValid) {
-                lastGlobal->weight += c;
+                *lastGlobal += c;
                 n += c;
                 tally.add_at(lastSlot, c);
             } else {
-                lastGlobal->weight += 0.0;
+                *lastGlobal += 0.0;
             }
             return;
         }
@@ -223,6 +238,7 @@ struct LocusCopies {
         } else {
             lastGlobal = global.add(l, a, 0.0);
         }
+        lastEpoch = PopGenetics::globalAllelicDB.flat_epoch();
     }
 };
 
@@ -541,17 +557,60 @@ void PopGenetics::OutputAllelelNumberAndHetPerLocusHapl(std::ostream& os, settin
     // loci in locus order when they exist already or the first row reaches
     // them all, otherwise the loci go one at a time.
     const EntryRows rows(haplotypes);
-    const bool blocks = PopGenetics::globalAllelicDB.loci.count >= L || rows.first_row_complete(L);
+    TAlleleDB const& global = PopGenetics::globalAllelicDB;
+    const bool blocks = global.loci.count + global.flat_sites().sites() >= L || rows.first_row_complete(L);
     const int block = blocks ? 256 : 1;
-    std::vector<LocusCopies> loci(static_cast<std::size_t>(std::max(1, std::min(block, L))));
+    //
+    // A later row mostly carries the first row's allele at a locus: those
+    // copies are summed aside and added once after the rows. Counts are
+    // whole numbers, so every sum (the tally's, the gene copies', the
+    // global weight's) comes out the same as copy by copy, and the first
+    // row has put that allele first wherever it goes.
+    const std::size_t width = static_cast<std::size_t>(std::max(1, std::min(block, L)));
+    std::vector<LocusCopies> loci(width);
+    std::vector<double> asFirst(width);
+    // With rows over shared character alleles, a site where every text of
+    // the list holds one character is such a locus for every row: those
+    // copies are summed once for all rows.
+    TAllele* const* base = rows.size() > 0 ? rows.alleles(0) : nullptr;
+    const long baseLength = rows.size() > 0 ? rows.length(0) : 0;
+    CharacterAlleles const* characters = alleleDB != nullptr ? alleleDB->characters() : nullptr;
+    double later = 0.0;  // the copies of the rows after the first
+    for (std::size_t r = 1; r < rows.size(); ++r) later += rows.count(r);
+    std::vector<int> varying;
     for (int first = 0; first < L; first += block) {
         const int end = std::min(L, first + block);
         for (int l = first; l < end; ++l) loci[static_cast<std::size_t>(l - first)].clear();
+        std::fill(asFirst.begin(), asFirst.end(), 0.0);
+        varying.clear();
+        for (int l = first; l < end; ++l) {
+            if (characters != nullptr && characters->uniform(l))
+                asFirst[static_cast<std::size_t>(l - first)] = later;
+            else
+                varying.push_back(l);
+        }
         for (std::size_t r = 0; r < rows.size(); ++r) {
             TAllele* const* alleles = rows.alleles(r);
             const double c = rows.count(r);
             const int stop = static_cast<int>(std::min<long>(end, rows.length(r)));
-            for (int l = first; l < stop; ++l) loci[static_cast<std::size_t>(l - first)].add(l, alleles[l], c, valid);
+            if (r == 0) {
+                for (int l = first; l < stop; ++l) loci[static_cast<std::size_t>(l - first)].add(l, alleles[l], c, valid);
+                continue;
+            }
+            const int shared = static_cast<int>(std::min<long>(stop, baseLength));
+            for (int const l : varying) {
+                if (l >= stop) break;
+                const auto k = static_cast<std::size_t>(l - first);
+                TAllele* a = alleles[l];
+                if (l < shared && a == base[l] && a != nullptr)
+                    asFirst[k] += c;
+                else
+                    loci[k].add(l, a, c, valid);
+            }
+        }
+        for (int l = first; l < end; ++l) {
+            const auto k = static_cast<std::size_t>(l - first);
+            if (asFirst[k] != 0.0) loci[k].add(l, base[l], asFirst[k], valid);
         }
         for (int l = first; l < end; ++l) {
             LocusCopies const& k = loci[static_cast<std::size_t>(l - first)];

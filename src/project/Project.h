@@ -55,6 +55,10 @@ public:
     // blanks, the definitions' allele vectors) are due but not yet built:
     // build_allele_tables builds them when an analysis first needs them.
     bool allele_tables_due = false;
+    // While the run prepares its own analyses: build_allele_tables may give
+    // the rows shared character alleles instead of catalogue records when
+    // those analyses read nothing else (never for the translator's export).
+    bool character_rows_allowed = false;
     // The phenotypes have been turned into pseudo-haplotypes.
     int phen_converted = 0;
     // Runs made by this object.

@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <ctime>
 #include <ostream>
 
 #include "core/Errors.h"
 #include "core/timing.h"
 #include "data/HaploDef.h"
+#include "data/character_alleles.h"
 #include "data/Population.h"
 #include "project/Project.h"
 #include "project/Samples.h"
@@ -300,9 +302,42 @@ int Project::make_run_possible() {
     return 1;
 }
 
+namespace {
+
+// Sequences of which every scheduled analysis reads the allele rows alone
+// (which rows hold the same allele at a site, and its name), never a
+// catalogue record: the standard diversity (per-locus tables, polymorphic
+// sites), the molecular diversity, Tajima's D, the search for identical
+// haplotypes and the summary tables. Anything else (frequencies,
+// spectra, the scan, other analyses) wants the records.
+bool character_rows_suffice(Project const& p) {
+    settings const& s = p.options;
+    if (!p.character_rows_allowed) return false;
+    if (p.samples->dataType != DNA || p.GenotypicData != 0 || p.samples->locusSeparator != '\0') return false;
+    constexpr std::int64_t rows_only = task_standard_diversity | task_molecular_diversity | task_tajima;
+    if ((s.TaskNumber & ~rows_only) != 0) return false;
+    return s.DetectSelectedLoci == 0 && s.ComputeAllAlleleFreqs == 0 && s.ComputeMissDataFreq == 0 &&
+           s.ComputePopSFS == 0 && s.ComputeJointSFS == 0 && s.ComputeMultiSFS == 0 && s.RecessiveAllelesEM == 0 &&
+           s.InferHaplotypeDefinitionFromDistanceMatrix == 0 && s.PrintHaplDistMat == 0 && s.PrintPopDistMat == 0;
+}
+
+// The rows of the project's definitions over shared character alleles; false
+// (nothing built) when a text holds the blank's character.
+bool build_character_rows(Project& p) {
+    auto characters = std::make_shared<CharacterAlleles>();
+    char const reserved = p.RecessiveAllele.length() > 0 ? p.RecessiveAllele.c_str()[0] : '\0';
+    if (!characters->fill_rows(p.haplotypes.haplotypes.data, p.haplotypes.haplotypes.count, reserved)) return false;
+    p.allele_db.use_characters(std::move(characters));
+    p.vectors_built = 1;
+    return true;
+}
+
+}  // namespace
+
 void Project::build_allele_tables() {
     if (!allele_tables_due) return;
     allele_tables_due = false;
+    if (vectors_built == 0 && character_rows_suffice(*this) && build_character_rows(*this)) return;
     if (Population* first = samples->Populations.data[0]) first->make_all_blanks(samples->locusSeparator);
     if (vectors_built == 0) build_haplotype_vectors(*this);
 }

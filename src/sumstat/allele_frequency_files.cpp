@@ -106,6 +106,7 @@ void Samples::computeAndOutputAlleFreqPerPop(settings& s) {
     std::ostringstream all;
     all.precision(5);
     TAlleleDB& global = PopGenetics::globalAllelicDB;
+    global.make_records();
     long const L = global.loci.count;
     for (long l = 0; l < L; ++l)
         write_locus(all, folder, l, global.loci.data[l], locus_of(s.project_allele_db, l), populations, mode);

@@ -227,6 +227,7 @@ SpectrumSites classify_all(MY_TIArrayAsVector<Population> const& populations, Pr
     side.firstAllele = project != nullptr && project->blanksInserted ? 1 : 0;
 
     TAlleleDB& global = PopGenetics::globalAllelicDB;
+    global.make_records();
     long const L = global.loci.count;
     SpectrumSites s;
     s.P = P;
@@ -305,7 +306,8 @@ void write_polymorphic_count(std::string const& name, long L, long S) {
 }
 
 long polymorphic_loci(char missing, my_string const& recessive) {
-    TAlleleDB const& global = PopGenetics::globalAllelicDB;
+    TAlleleDB& global = PopGenetics::globalAllelicDB;
+    global.make_records();
     long S = 0;
     for (long i = 0; i < global.loci.count; ++i) {
         TLocus const* g = global.loci.data[i];

@@ -290,42 +290,74 @@ double locus_entry(MY_TArrayAsVector<T> const& a, long l) {
     return l < a.count ? static_cast<double>(a.data[l]) : std::numeric_limits<double>::quiet_NaN();
 }
 
-TLocus const* global_locus(long l) {
-    TAlleleDB const& db = PopGenetics::globalAllelicDB;
-    return l < db.loci.count ? db.loci.data[l] : nullptr;
-}
+// Locus l of the pass's global table, read from its records or, while its
+// one-character alleles are flat, from those: the alleles in their order,
+// with their weights.
+class GlobalLocus {
+public:
+    explicit GlobalLocus(long l) {
+        TAlleleDB const& db = PopGenetics::globalAllelicDB;
+        FlatSiteAlleles const& flat = db.flat_sites();
+        if (l < flat.sites()) site_ = &flat.site(l);
+        else if (l < db.loci.count) locus_ = db.loci.data[l];
+    }
+    bool exists() const { return site_ != nullptr || locus_ != nullptr; }
+    // Calls f(name's first character, name's length, weight) for each allele in order.
+    template <class F>
+    void each(F&& f) const {
+        if (site_ != nullptr) {
+            for (int k = 0; k < site_->count; ++k) f(site_->name[k], 1L, site_->weight[k]);
+        } else if (locus_ != nullptr) {
+            for (long a = 0; a < locus_->alleles.count; ++a)
+                if (TAllele const* al = locus_->alleles.data[a]) f(al->name.c_str()[0], al->name.length(), al->weight);
+        }
+    }
+    // Calls f the same way from the last allele back, until f returns true.
+    template <class F>
+    void each_backwards(F&& f) const {
+        if (site_ != nullptr) {
+            for (int k = site_->count - 1; k >= 0; --k)
+                if (f(site_->name[k], 1L, site_->weight[k])) return;
+        } else if (locus_ != nullptr) {
+            for (long a = locus_->alleles.count - 1; a >= 0; --a)
+                if (TAllele const* al = locus_->alleles.data[a])
+                    if (f(al->name.c_str()[0], al->name.length(), al->weight)) return;
+        }
+    }
+
+private:
+    FlatSiteAlleles::Site const* site_ = nullptr;
+    TLocus const* locus_ = nullptr;
+};
 
 // Unbiased gene diversity of one locus over all samples of the pass.
-double total_heterozygosity(TLocus const* locus) {
-    if (locus == nullptr) return 0.0;
+double total_heterozygosity(GlobalLocus const& locus) {
+    if (!locus.exists()) return 0.0;
     double N = 0.0;
-    for (long a = 0; a < locus->alleles.count; ++a)
-        if (TAllele const* al = locus->alleles.data[a]) N += al->weight;
+    locus.each([&N](char, long, double w) { N += w; });
     if (!(N > 1.0)) return 0.0;
     double sumP2 = 0.0;
-    for (long a = 0; a < locus->alleles.count; ++a)
-        if (TAllele const* al = locus->alleles.data[a]) {
-            double const p = al->weight / N;
-            sumP2 += p * p;
-        }
+    locus.each([&](char, long, double w) {
+        double const p = w / N;
+        sumP2 += p * p;
+    });
     return N / (N - 1.0) * (1.0 - sumP2);
 }
 
 // Alleles of one locus over all samples, the missing-data allele not
 // counted: the search runs from the last allele backwards and stops at the
 // first one whose name begins with the missing-data character.
-double total_number_of_alleles(TLocus const* locus, char missing) {
-    if (locus == nullptr) return 0.0;
+double total_number_of_alleles(GlobalLocus const& locus, char missing) {
+    if (!locus.exists()) return 0.0;
     long count = 0;
-    for (long a = 0; a < locus->alleles.count; ++a)
-        if (locus->alleles.data[a] != nullptr) ++count;
-    for (long a = locus->alleles.count - 1; a >= 0; --a) {
-        TAllele const* al = locus->alleles.data[a];
-        if (al != nullptr && al->name.length() > 0 && al->name.c_str()[0] == missing) {
+    locus.each([&count](char, long, double) { ++count; });
+    locus.each_backwards([&](char first, long length, double) {
+        if (length > 0 && first == missing) {
             --count;
-            break;
+            return true;
         }
-    }
+        return false;
+    });
     return static_cast<double>(count);
 }
 
@@ -384,7 +416,7 @@ void expected_heterozygosity(settings const& s, long n, long L, StandardDiversit
     for (long l = 0; l < L; ++l) {
         LocusRows::Stats& row =
             add_locus_row(v.het, buffer, n, [&](long i) { return locus_entry(sample(i).locusExpHet, l); });
-        row.total = total_heterozygosity(global_locus(l));
+        row.total = total_heterozygosity(GlobalLocus(l));
         if (row.total != 0.0) totals.add(row.total);
     }
     v.hetTotals = totals.n > 0;
@@ -456,7 +488,7 @@ void number_of_alleles(Samples& set, settings const& s, Project const* project, 
     for (long l = 0; l < L; ++l) {
         LocusRows::Stats& row =
             add_locus_row(v.alleles, buffer, n, [&](long i) { return locus_entry(sample(i).locusNumAlleles, l); });
-        row.total = total_number_of_alleles(global_locus(l), missing);
+        row.total = total_number_of_alleles(GlobalLocus(l), missing);
         v.totalAlleles[static_cast<std::size_t>(l)] = row.total;
         allLoci.add(row.total);
         if (row.total >= 2.0) polymorphic.add(row.total);

@@ -90,7 +90,19 @@ int pooled_polymorphic_sites(Samples& set, bool withAmbiguity) {
             PopGenetics const& p = summary_sample(set, k);
             taken = flag_at(p.usableSite, i) && flag_at(p.polymorphicLocus, i);
         }
-        if (!taken || db == nullptr || i >= db->loci.count || db->loci[i] == nullptr) continue;
+        if (!taken || db == nullptr) continue;
+        if (CharacterAlleles const* characters = db->characters(); characters != nullptr && db->loci.count == 0) {
+            // Rows over shared character alleles: the site's characters
+            // stand for its alleles after the blank.
+            std::string const* states = characters->several_states(i);
+            if (states == nullptr) continue;
+            long setAside = 0;
+            for (char const c : *states)
+                if (c == '-' || c == missing || (withAmbiguity && c != '\0' && std::strchr("RYKMSWBDHVN", c) != nullptr)) ++setAside;
+            if (1 + static_cast<long>(states->size()) - setAside > 2) ++count;
+            continue;
+        }
+        if (i >= db->loci.count || db->loci[i] == nullptr) continue;
         auto const& states = db->loci[i]->alleles;
         long const entries = states.count;
         if (entries < 3) continue;

@@ -23,6 +23,7 @@ const std::string kWide = "-----------------------------------------------------
 // -1 when absent.
 double global_weight(int locus, char const* name) {
     TAlleleDB& g = PopGenetics::globalAllelicDB;
+    g.make_records();
     if (locus >= g.loci.count) return -1.0;
     TAllele* a = g.loci.data[locus]->find_allele_by_name(my_string(name));
     return a != nullptr ? a->weight : -1.0;
@@ -114,6 +115,39 @@ TEST(LocusTablesDiploid, CountsHeterozygositiesMeansAndTable) {
                                      kNarrow + "\n";
         EXPECT_EQ(os.str(), expected);
     }
+}
+
+}  // namespace
+}  // namespace quintle
+
+namespace quintle {
+namespace {
+
+// The global table keeps one-character alleles flat; a longer name met in
+// the middle of a locus turns them into records, and the copies after it
+// still count: A 2 + 3, "B12" 1, C 1, in the order met.
+TEST(LocusTablesHaploid, ALongerNameInTheMiddleOfALocusKeepsEveryCopy) {
+    PopGenetics::globalAllelicDB.destroy();
+    {
+        SampleBuilder b(STANDARD, 1);
+        b.entry({"A"}, 2, "h1");
+        b.entry({"B12"}, 1, "h2");
+        b.entry({"A"}, 3, "h3");
+        b.entry({"C"}, 1, "h4");
+        PopGenetics& p = b.sample;
+        p.numLoci = 1;
+        std::ostringstream os;
+        p.OutputAllelelNumberAndHetPerLocusHapl(os, settings(), true, true, true);
+        EXPECT_EQ(p.locusGeneCopies[0], 7);
+        EXPECT_EQ(p.locusNumAlleles[0], 3);
+        EXPECT_EQ(global_weight(0, "A"), 5.0);
+        EXPECT_EQ(global_weight(0, "B12"), 1.0);
+        EXPECT_EQ(global_weight(0, "C"), 1.0);
+        TLocus const* locus = PopGenetics::globalAllelicDB.loci.data[0];
+        ASSERT_EQ(locus->alleles.count, 3);
+        EXPECT_EQ(std::string(locus->alleles.data[1]->name.c_str()), "B12");
+    }
+    PopGenetics::globalAllelicDB.destroy();
 }
 
 }  // namespace

@@ -1,0 +1,120 @@
+#include "data/character_alleles.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "data/HaploDef.h"
+#include "data/allele_row.h"
+
+namespace quintle {
+
+namespace {
+
+// A hash of long texts read eight bytes at a time (the library's reads
+// them byte by byte, and a sequence list hashes megabytes).
+struct TextHash {
+    std::size_t operator()(std::string_view t) const noexcept {
+        std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ t.size();
+        std::size_t i = 0;
+        for (; i + 8 <= t.size(); i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, t.data() + i, 8);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+            h ^= h >> 32;
+        }
+        std::uint64_t w = 0;
+        std::memcpy(&w, t.data() + i, t.size() - i);
+        h = (h ^ w) * 0xC4CEB9FE1A85EC53ULL;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+};
+
+}  // namespace
+
+TAllele* CharacterAlleles::of(unsigned char c) {
+    std::unique_ptr<TAllele>& a = alleles_[c];
+    if (a == nullptr) {
+        a = std::make_unique<TAllele>();
+        a->name = static_cast<char>(c);
+    }
+    return a.get();
+}
+
+bool CharacterAlleles::fill_rows(HaploDef* const* defs, long n, char reserved) {
+    if (defs == nullptr || n <= 0) return true;
+    // The distinct texts first, as the catalogue's rows are made.
+    std::unordered_map<std::string_view, long, TextHash> firstOf;
+    firstOf.reserve(static_cast<std::size_t>(n));
+    std::vector<long> first(static_cast<std::size_t>(n), -1);
+    std::vector<std::string_view> distinct;
+    std::size_t slots = 0;
+    for (long i = 0; i < n; ++i) {
+        HaploDef const* h = defs[i];
+        if (h == nullptr) continue;
+        std::string_view const text(h->data.c_str(), static_cast<std::size_t>(h->data.length()));
+        auto const [it, added] = firstOf.try_emplace(text, i);
+        first[static_cast<std::size_t>(i)] = it->second;
+        if (!added) continue;
+        if (reserved != '\0' && text.find(reserved) != std::string_view::npos) return false;
+        slots += text.size() + 1;
+        distinct.push_back(text);
+    }
+
+    std::array<TAllele*, 256> byChar{};
+    for (std::string_view const text : distinct)
+        for (char const c : text) {
+            auto const u = static_cast<unsigned char>(c);
+            if (byChar[u] == nullptr) byChar[u] = of(u);
+        }
+    AlleleRowBlock block(slots);
+    for (long i = 0; i < n; ++i) {
+        HaploDef* h = defs[i];
+        if (h == nullptr) continue;
+        long const f = first[static_cast<std::size_t>(i)];
+        if (f != i) {
+            h->alleles = defs[f]->alleles;
+            continue;
+        }
+        int const length = h->data.length();
+        char const* text = h->data.c_str();
+        TAllele** row = h->alleles.fill(length, block);
+        for (int s = 0; s < length; ++s) row[s] = byChar[static_cast<unsigned char>(text[s])];
+    }
+
+    // Sites where some text differs from the first one holding the site.
+    several_.clear();
+    std::size_t sites = 0;
+    std::size_t shortest = distinct.empty() ? 0 : distinct.front().size();
+    for (std::string_view const text : distinct) {
+        sites = std::max(sites, text.size());
+        shortest = std::min(shortest, text.size());
+    }
+    std::vector<unsigned char>& differs = varies_;
+    differs.assign(sites, 0);
+    shortest_ = static_cast<long>(shortest);
+    std::string_view const base = distinct.empty() ? std::string_view() : distinct.front();
+    for (std::size_t t = 1; t < distinct.size(); ++t) {
+        std::string_view const text = distinct[t];
+        std::size_t const common = std::min(text.size(), base.size());
+        for (std::size_t s = 0; s < common; ++s) differs[s] |= text[s] != base[s] ? 1 : 0;
+        for (std::size_t s = common; s < text.size(); ++s) differs[s] = 1;
+    }
+    for (std::size_t s = 0; s < sites; ++s) {
+        if (differs[s] == 0) continue;
+        std::string states;
+        for (std::string_view const text : distinct)
+            if (s < text.size() && states.find(text[s]) == std::string::npos) states.push_back(text[s]);
+        if (states.size() >= 2) several_.emplace(static_cast<long>(s), std::move(states));
+    }
+    return true;
+}
+
+std::string const* CharacterAlleles::several_states(long site) const {
+    auto const it = several_.find(site);
+    return it != several_.end() ? &it->second : nullptr;
+}
+
+}  // namespace quintle
