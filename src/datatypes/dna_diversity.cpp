@@ -1,5 +1,6 @@
 // Nucleotide composition and molecular diversity of a DNA sample.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -16,34 +17,32 @@ namespace quintle {
 
 namespace {
 
-// The A, C, G and T of a text, in the order of dna_nucleotide_index, from a
-// count of its bytes (four interleaved counts, so that a run of one letter
-// does not wait on itself).
+// The A, C, G and T of a text, in the order of dna_nucleotide_index: the
+// bytes equal to each letter, counted with four comparisons per byte in a
+// loop the compiler turns into vector code.
 std::array<long, 4> nucleotide_counts(my_string const& text) {
     auto const* p = reinterpret_cast<unsigned char const*>(text.c_str());
     std::size_t const n = static_cast<std::size_t>(text.length());
     std::array<long, 4> counts{};
-    if (n < 1024) {  // too short to repay clearing the byte counts
-        for (std::size_t s = 0; s < n; ++s) {
-            int const k = dna_nucleotide_index(static_cast<char>(p[s]));
-            if (k >= 0) ++counts[static_cast<std::size_t>(k)];
+    std::array<long, 4> letters{};  // A, C, G, T
+    for (std::size_t start = 0; start < n; start += 65536) {
+        std::size_t const end = std::min(n, start + 65536);
+        std::uint32_t a = 0, c = 0, g = 0, t = 0;
+        for (std::size_t s = start; s < end; ++s) {
+            unsigned char const x = p[s];
+            a += x == 'A';
+            c += x == 'C';
+            g += x == 'G';
+            t += x == 'T';
         }
-        return counts;
+        letters[0] += a;
+        letters[1] += c;
+        letters[2] += g;
+        letters[3] += t;
     }
-    std::array<std::array<std::uint32_t, 256>, 4> bytes{};
-    std::size_t s = 0;
-    for (; s + 4 <= n; s += 4) {
-        ++bytes[0][p[s]];
-        ++bytes[1][p[s + 1]];
-        ++bytes[2][p[s + 2]];
-        ++bytes[3][p[s + 3]];
-    }
-    for (; s < n; ++s) ++bytes[0][p[s]];
-    for (char const c : {'A', 'C', 'G', 'T'}) {
-        long total = 0;
-        for (auto const& b : bytes) total += b[static_cast<unsigned char>(c)];
-        counts[static_cast<std::size_t>(dna_nucleotide_index(c))] = total;
-    }
+    std::size_t i = 0;
+    for (char const letter : {'A', 'C', 'G', 'T'})
+        counts[static_cast<std::size_t>(dna_nucleotide_index(letter))] = letters[i++];
     return counts;
 }
 

@@ -9,8 +9,10 @@
 #include "sumstat/summary_frame.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iomanip>
@@ -111,6 +113,7 @@ void SummaryTable::flushRow() {
     }
     row_.clear();
     plain_ = -1;
+    fill_ = -1;
 }
 
 std::ostream& SummaryTable::stream() {
@@ -130,18 +133,27 @@ bool SummaryTable::plainNumbers() {
     return plain_ == 1;
 }
 
-void SummaryTable::pad(std::size_t length, int width) {
-    if (width > 0 && length < static_cast<std::size_t>(width))
-        row_.append(static_cast<std::size_t>(width) - length, os_.fill());
+void SummaryTable::put(char const* text, std::size_t length, int width) {
+    // One append of the whole cell in the fill character, the text then
+    // written over its end.
+    std::size_t const padding =
+        width > 0 && length < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) - length : 0;
+    if (fill_ < 0) fill_ = static_cast<unsigned char>(os_.fill());
+    std::size_t const at = row_.size();
+    row_.append(padding + length, static_cast<char>(fill_));
+    if (length > 0) std::memcpy(row_.data() + at + padding, text, length);
 }
 
 void SummaryTable::textCell(char const* text, int width) {
     // A stream pads a text on the left unless it is left-adjusted.
     std::size_t const length = std::strlen(text);
-    bool const left = (os_.flags() & std::ios::adjustfield) == std::ios::left;
-    if (!left) pad(length, width);
+    if ((os_.flags() & std::ios::adjustfield) != std::ios::left) {
+        put(text, length, width);
+        return;
+    }
     row_.append(text, length);
-    if (left) pad(length, width);
+    if (width > 0 && length < static_cast<std::size_t>(width))
+        row_.append(static_cast<std::size_t>(width) - length, os_.fill());
 }
 
 void SummaryTable::integerCell(long long value, int width) {
@@ -152,8 +164,7 @@ void SummaryTable::integerCell(long long value, int width) {
     }
     char text[24];
     auto const end = std::to_chars(text, text + sizeof text, value).ptr;
-    pad(static_cast<std::size_t>(end - text), width);
-    row_.append(text, end);
+    put(text, static_cast<std::size_t>(end - text), width);
 }
 
 // As os << std::setprecision(precision) << std::setw(width) << value: the
@@ -163,6 +174,12 @@ void SummaryTable::fixedCell(double value, int precision, int width) {
     os_.precision(precision);
     bool const plain = std::isfinite(value) && precision > 0 && precision <= 40 &&
                        (os_.flags() & std::ios::floatfield) == std::ios::fixed && plainNumbers();
+    // Cells repeat (a column of zeros): the last number's text is kept.
+    std::uint64_t const bits = std::bit_cast<std::uint64_t>(value);
+    if (plain && precision == lastPrecision_ && bits == lastBits_) {
+        put(lastText_, lastLength_, width);
+        return;
+    }
     char text[400];
     std::to_chars_result r{text, std::errc::value_too_large};
     if (plain && std::fabs(value) < 1e15 && value == std::trunc(value)) {
@@ -183,8 +200,14 @@ void SummaryTable::fixedCell(double value, int precision, int width) {
         os_ << std::setw(width) << value;
         return;
     }
-    pad(static_cast<std::size_t>(r.ptr - text), width);
-    row_.append(text, r.ptr);
+    auto const length = static_cast<std::size_t>(r.ptr - text);
+    if (length <= sizeof lastText_) {
+        std::memcpy(lastText_, text, length);
+        lastLength_ = length;
+        lastBits_ = bits;
+        lastPrecision_ = precision;
+    }
+    put(text, length, width);
 }
 
 void SummaryTable::open() {

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -121,7 +122,8 @@ private:
     void textCell(char const* text, int width);
     void integerCell(long long value, int width);
     void fixedCell(double value, int precision, int width);
-    void pad(std::size_t length, int width);
+    // A cell's text right-aligned in `width`, padded with the stream's fill.
+    void put(char const* text, std::size_t length, int width);
     // True when numbers may be formatted here: decimal, no forced sign,
     // neither left nor internal adjustment, the classic locale (asked once
     // per block of rows).
@@ -135,6 +137,12 @@ private:
     SummaryTableLayout const& layout_;
     std::string row_;
     int plain_ = -1;  // plainNumbers() of the rows gathered; -1: not asked yet
+    int fill_ = -1;   // the stream's fill character for the rows gathered; -1: not asked yet
+    // The last plain fixed-point number written and its text.
+    std::uint64_t lastBits_ = 0;
+    int lastPrecision_ = -1;
+    std::size_t lastLength_ = 0;
+    char lastText_[48] = {};
 };
 
 // --- values of the standard diversity tables ---------------------------------
