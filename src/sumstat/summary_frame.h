@@ -13,6 +13,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/my_string.h"
@@ -99,6 +100,10 @@ public:
     void label(char const* text);
     void label(long number);
     void endRow();
+    // A whole numbered row whose cells are those of the last row ended (a
+    // row with a numbered label, in this block of rows): its label, those
+    // cells, its end. False, with nothing written, when they are not at hand.
+    bool repeatRow(long number);
 
     // One sample column.
     void countCell(double value);
@@ -143,6 +148,10 @@ private:
     int lastPrecision_ = -1;
     std::size_t lastLength_ = 0;
     char lastText_[48] = {};
+    // Where the cells of the row being gathered begin (after a numbered
+    // label; npos otherwise), and the cells of the last such row ended.
+    std::size_t cellsAt_ = std::string::npos;
+    std::pair<std::size_t, std::size_t> lastCells_{std::string::npos, 0};
 };
 
 // --- values of the standard diversity tables ---------------------------------
