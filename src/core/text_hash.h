@@ -32,7 +32,7 @@ struct TextHash {
             h ^= h >> 32;
         }
         std::uint64_t w = 0;
-        std::memcpy(&w, t.data() + i, t.size() - i);
+        if (i < t.size()) std::memcpy(&w, t.data() + i, t.size() - i);  // an empty view may have no data
         h = (h ^ w) * 0xC4CEB9FE1A85EC53ULL;
         return static_cast<std::size_t>(h ^ (h >> 29));
     }
