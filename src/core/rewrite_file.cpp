@@ -18,12 +18,12 @@ namespace quintle {
 #ifdef _WIN32
 // Without the cut to length, a plain emptied file.
 RewriteBuffer::RewriteBuffer(char const* path, int held_ms) : held_(held_ms) {
-    setp(area_, area_ + sizeof area_);
+    setp(area_.get(), area_.get() + area_size);
     if (path != nullptr) fd_ = ::_open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
 }
 #else
 RewriteBuffer::RewriteBuffer(char const* path, int held_ms) : held_(held_ms) {
-    setp(area_, area_ + sizeof area_);
+    setp(area_.get(), area_.get() + area_size);
     if (path == nullptr) return;
     do {
         fd_ = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
@@ -50,7 +50,7 @@ RewriteBuffer::~RewriteBuffer() { close_file(); }
 bool RewriteBuffer::write_out(bool closing) {
     char const* data = pbase();
     std::size_t left = static_cast<std::size_t>(pptr() - pbase());
-    setp(area_, area_ + sizeof area_);
+    setp(area_.get(), area_.get() + area_size);
     if (fd_ < 0) return false;
     // Nothing to write: the file is left as it is until the end.
     if (left == 0 && !closing) return !failed_;

@@ -13,8 +13,10 @@
 // usual case of a call repeated on its project, is never cut at all).
 
 #include <chrono>
+#include <cstddef>
 #include <fstream>
 #include <ios>
+#include <memory>
 #include <streambuf>
 #include <sys/types.h>
 
@@ -53,7 +55,10 @@ private:
     // nothing is held.
     bool write_out(bool closing = false);
 
-    char area_[8192];
+    // Large enough that the result file of a long table goes out in few
+    // writes; its pages are touched only as far as a file fills it.
+    static constexpr std::size_t area_size = 65536;
+    std::unique_ptr<char[]> area_{new char[area_size]};
     std::chrono::steady_clock::time_point last_write_{};
     std::chrono::milliseconds held_;
     bool wrote_ = false;

@@ -12,6 +12,7 @@
 
 #include "core/Errors.h"
 #include "core/parsing.h"
+#include "core/text_hash.h"
 #include "data/TAlleleDB.h"
 #include "run/ProfileSettings.h"
 
@@ -327,7 +328,7 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
     TAlleleDB::SiteAlleles table(*db, sites, weight);
     // A text met before has the same alleles: its row is shared. The
     // distinct texts are found first, so that their rows fill one block.
-    std::unordered_map<std::string_view, long> firstOf;
+    std::unordered_map<std::string_view, long, TextHash> firstOf;
     firstOf.reserve(static_cast<std::size_t>(n));
     std::vector<long> first(static_cast<std::size_t>(n), -1);
     std::size_t slots = 0;

@@ -6,33 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_hash.h"
 #include "data/HaploDef.h"
 #include "data/allele_row.h"
 
 namespace quintle {
-
-namespace {
-
-// A hash of long texts read eight bytes at a time (the library's reads
-// them byte by byte, and a sequence list hashes megabytes).
-struct TextHash {
-    std::size_t operator()(std::string_view t) const noexcept {
-        std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ t.size();
-        std::size_t i = 0;
-        for (; i + 8 <= t.size(); i += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, t.data() + i, 8);
-            h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
-            h ^= h >> 32;
-        }
-        std::uint64_t w = 0;
-        std::memcpy(&w, t.data() + i, t.size() - i);
-        h = (h ^ w) * 0xC4CEB9FE1A85EC53ULL;
-        return static_cast<std::size_t>(h ^ (h >> 29));
-    }
-};
-
-}  // namespace
 
 TAllele* CharacterAlleles::of(unsigned char c) {
     std::unique_ptr<TAllele>& a = alleles_[c];
@@ -63,12 +41,9 @@ bool CharacterAlleles::fill_rows(HaploDef* const* defs, long n, char reserved) {
         distinct.push_back(text);
     }
 
+    // The rows of the distinct texts are filled in the order the texts were
+    // met, so the shared alleles are made in order of first appearance.
     std::array<TAllele*, 256> byChar{};
-    for (std::string_view const text : distinct)
-        for (char const c : text) {
-            auto const u = static_cast<unsigned char>(c);
-            if (byChar[u] == nullptr) byChar[u] = of(u);
-        }
     AlleleRowBlock block(slots);
     for (long i = 0; i < n; ++i) {
         HaploDef* h = defs[i];
@@ -79,9 +54,13 @@ bool CharacterAlleles::fill_rows(HaploDef* const* defs, long n, char reserved) {
             continue;
         }
         int const length = h->data.length();
-        char const* text = h->data.c_str();
+        auto const* text = reinterpret_cast<unsigned char const*>(h->data.c_str());
         TAllele** row = h->alleles.fill(length, block);
-        for (int s = 0; s < length; ++s) row[s] = byChar[static_cast<unsigned char>(text[s])];
+        for (int s = 0; s < length; ++s) {
+            TAllele* a = byChar[text[s]];
+            if (a == nullptr) a = byChar[text[s]] = of(text[s]);
+            row[s] = a;
+        }
     }
 
     // Sites where some text differs from the first one holding the site.
@@ -92,14 +71,18 @@ bool CharacterAlleles::fill_rows(HaploDef* const* defs, long n, char reserved) {
         sites = std::max(sites, text.size());
         shortest = std::min(shortest, text.size());
     }
-    std::vector<unsigned char>& differs = varies_;
-    differs.assign(sites, 0);
+    varies_.assign(sites, 0);
     shortest_ = static_cast<long>(shortest);
+    // Plain pointers: writes through the vector would make the compiler
+    // reload its data pointer at every site.
+    unsigned char* const differs = varies_.data();
     std::string_view const base = distinct.empty() ? std::string_view() : distinct.front();
     for (std::size_t t = 1; t < distinct.size(); ++t) {
         std::string_view const text = distinct[t];
+        char const* const a = text.data();
+        char const* const b = base.data();
         std::size_t const common = std::min(text.size(), base.size());
-        for (std::size_t s = 0; s < common; ++s) differs[s] |= text[s] != base[s] ? 1 : 0;
+        for (std::size_t s = 0; s < common; ++s) differs[s] |= static_cast<unsigned char>(a[s] != b[s]);
         for (std::size_t s = common; s < text.size(); ++s) differs[s] = 1;
     }
     for (std::size_t s = 0; s < sites; ++s) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/text_hash.h"
+
 namespace quintle {
 
 // ---------------------------------------------------------------------------
@@ -501,7 +503,7 @@ void DnaDistanceWorkspace::rebuild(std::vector<char const*> const& texts, std::v
     // The distinct texts, kept to tell whether a later call has the same data.
     texts_.clear();
     textIndex_.assign(texts.size(), 0);
-    std::unordered_map<std::string_view, int> index;
+    std::unordered_map<std::string_view, int, TextHash> index;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         std::string_view const t(texts[i] != nullptr ? texts[i] : "");
         auto const [it, added] = index.try_emplace(t, static_cast<int>(texts_.size()));
@@ -575,7 +577,7 @@ void DnaDistanceWorkspace::find_sites() {
 
 void DnaDistanceWorkspace::find_alike_texts() {
     std::size_t const width = sites_.size();
-    std::unordered_map<std::string_view, int> first;
+    std::unordered_map<std::string_view, int, TextHash> first;
     first.reserve(static_cast<std::size_t>(numTexts_));
     firstAlike_.assign(static_cast<std::size_t>(numTexts_), 0);
     distinctIndex_.assign(static_cast<std::size_t>(numTexts_), 0);

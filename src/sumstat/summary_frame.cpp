@@ -9,8 +9,10 @@
 #include "sumstat/summary_frame.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iomanip>
@@ -111,6 +113,9 @@ void SummaryTable::flushRow() {
     }
     row_.clear();
     plain_ = -1;
+    fill_ = -1;
+    cellsAt_ = std::string::npos;
+    lastCells_ = {std::string::npos, 0};
 }
 
 std::ostream& SummaryTable::stream() {
@@ -130,18 +135,27 @@ bool SummaryTable::plainNumbers() {
     return plain_ == 1;
 }
 
-void SummaryTable::pad(std::size_t length, int width) {
-    if (width > 0 && length < static_cast<std::size_t>(width))
-        row_.append(static_cast<std::size_t>(width) - length, os_.fill());
+void SummaryTable::put(char const* text, std::size_t length, int width) {
+    // One append of the whole cell in the fill character, the text then
+    // written over its end.
+    std::size_t const padding =
+        width > 0 && length < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) - length : 0;
+    if (fill_ < 0) fill_ = static_cast<unsigned char>(os_.fill());
+    std::size_t const at = row_.size();
+    row_.append(padding + length, static_cast<char>(fill_));
+    if (length > 0) std::memcpy(row_.data() + at + padding, text, length);
 }
 
 void SummaryTable::textCell(char const* text, int width) {
     // A stream pads a text on the left unless it is left-adjusted.
     std::size_t const length = std::strlen(text);
-    bool const left = (os_.flags() & std::ios::adjustfield) == std::ios::left;
-    if (!left) pad(length, width);
+    if ((os_.flags() & std::ios::adjustfield) != std::ios::left) {
+        put(text, length, width);
+        return;
+    }
     row_.append(text, length);
-    if (left) pad(length, width);
+    if (width > 0 && length < static_cast<std::size_t>(width))
+        row_.append(static_cast<std::size_t>(width) - length, os_.fill());
 }
 
 void SummaryTable::integerCell(long long value, int width) {
@@ -152,8 +166,7 @@ void SummaryTable::integerCell(long long value, int width) {
     }
     char text[24];
     auto const end = std::to_chars(text, text + sizeof text, value).ptr;
-    pad(static_cast<std::size_t>(end - text), width);
-    row_.append(text, end);
+    put(text, static_cast<std::size_t>(end - text), width);
 }
 
 // As os << std::setprecision(precision) << std::setw(width) << value: the
@@ -163,6 +176,12 @@ void SummaryTable::fixedCell(double value, int precision, int width) {
     os_.precision(precision);
     bool const plain = std::isfinite(value) && precision > 0 && precision <= 40 &&
                        (os_.flags() & std::ios::floatfield) == std::ios::fixed && plainNumbers();
+    // Cells repeat (a column of zeros): the last number's text is kept.
+    std::uint64_t const bits = std::bit_cast<std::uint64_t>(value);
+    if (plain && precision == lastPrecision_ && bits == lastBits_) {
+        put(lastText_, lastLength_, width);
+        return;
+    }
     char text[400];
     std::to_chars_result r{text, std::errc::value_too_large};
     if (plain && std::fabs(value) < 1e15 && value == std::trunc(value)) {
@@ -183,8 +202,14 @@ void SummaryTable::fixedCell(double value, int precision, int width) {
         os_ << std::setw(width) << value;
         return;
     }
-    pad(static_cast<std::size_t>(r.ptr - text), width);
-    row_.append(text, r.ptr);
+    auto const length = static_cast<std::size_t>(r.ptr - text);
+    if (length <= sizeof lastText_) {
+        std::memcpy(lastText_, text, length);
+        lastLength_ = length;
+        lastBits_ = bits;
+        lastPrecision_ = precision;
+    }
+    put(text, length, width);
 }
 
 void SummaryTable::open() {
@@ -225,13 +250,29 @@ void SummaryTable::endRow() {
     // Rows gather until a block is full: only this table writes to the
     // stream until it flushes (every other write goes through stream(),
     // rule() or close()), so the stream's format stays as the rows found it.
+    if (cellsAt_ != std::string::npos) lastCells_ = {cellsAt_, row_.size() - cellsAt_};
+    cellsAt_ = std::string::npos;
     row_ += '\n';
     if (row_.size() >= 32768) flushRow();
 }
 
+bool SummaryTable::repeatRow(long number) {
+    // Only the last row gathered in this block is at hand; with plain numbers
+    // the label is gathered too, and nothing is flushed before the row ends.
+    if (lastCells_.first == std::string::npos || !plainNumbers()) return false;
+    label(number);
+    row_.append(row_, lastCells_.first, lastCells_.second);
+    endRow();
+    return true;
+}
+
 void SummaryTable::label(char const* text) { textCell(text, layout_.labelWidth); }
 
-void SummaryTable::label(long number) { integerCell(number, layout_.labelWidth); }
+void SummaryTable::label(long number) {
+    integerCell(number, layout_.labelWidth);
+    // A numbered row's cells may be repeated by the next one.
+    cellsAt_ = row_.size();
+}
 
 void SummaryTable::countCell(double value) { integerCell(summary_count(value), w_); }
 
@@ -530,6 +571,25 @@ enum class CellKind {
     realOrNA,     // a fixed-point number, N.A. where missing
 };
 
+// True when two rows of a per-locus table hold the same numbers bit for bit,
+// total included: their cells are then the same text.
+bool same_cells(SummaryRowView const& a, SummaryRowView const& b) {
+    auto const bits = [](double x) { return std::bit_cast<std::uint64_t>(x); };
+    if (a.values.size() != b.values.size() || a.meanSdKnown != b.meanSdKnown || bits(a.mean) != bits(b.mean) ||
+        bits(a.sd) != bits(b.sd) || bits(a.total) != bits(b.total))
+        return false;
+    for (std::size_t i = 0; i < a.values.size(); ++i)
+        if (bits(a.values[i]) != bits(b.values[i])) return false;
+    return true;
+}
+
+// A numbered row of a per-locus table whose numbers are those of the row
+// before, written as that row's cells (total included) after its label.
+// False, with nothing written, when the cells must be formatted.
+bool repeat_row(SummaryTable& t, LocusRows const& rows, std::size_t l) {
+    return l > 0 && same_cells(rows[l], rows[l - 1]) && t.repeatRow(static_cast<long>(l + 1));
+}
+
 // A row's label, its sample cells and its mean and s.d.; the caller writes
 // the total column and ends the row.
 template <class Label, class Row>
@@ -573,6 +633,7 @@ void write_expected_heterozygosity(Samples& set, settings& s, std::ostream& os, 
     SummaryTable t(set, s, os, w, layout);
     t.open();
     for (std::size_t l = 0; l < v.het.size(); ++l) {
+        if (repeat_row(t, v.het, l)) continue;
         write_cells(t, static_cast<long>(l + 1), v.het[l], CellKind::realOrNA, 5);
         t.totalReal(v.het[l].total, 5);
         t.endRow();
@@ -599,6 +660,7 @@ void write_theta_h(Samples& set, settings& s, std::ostream& os, int w, StandardD
     SummaryTable t(set, s, os, w, v.stepwise ? microLayout : standardLayout);
     t.open();
     for (std::size_t l = 0; l < v.thetaRows.size(); ++l) {
+        if (repeat_row(t, v.thetaRows, l)) continue;
         write_cells(t, static_cast<long>(l + 1), v.thetaRows[l], CellKind::realOrNA, 5);
         t.endRow();
     }
@@ -614,6 +676,7 @@ void write_number_of_alleles(Samples& set, settings& s, std::ostream& os, int w,
     SummaryTable t(set, s, os, w, layout);
     t.open();
     for (std::size_t l = 0; l < v.alleles.size(); ++l) {
+        if (repeat_row(t, v.alleles, l)) continue;
         write_cells(t, static_cast<long>(l + 1), v.alleles[l], CellKind::countOrNA, 3);
         t.totalCount(v.alleles[l].total);
         t.endRow();

@@ -8,10 +8,12 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/my_string.h"
@@ -98,6 +100,10 @@ public:
     void label(char const* text);
     void label(long number);
     void endRow();
+    // A whole numbered row whose cells are those of the last row ended (a
+    // row with a numbered label, in this block of rows): its label, those
+    // cells, its end. False, with nothing written, when they are not at hand.
+    bool repeatRow(long number);
 
     // One sample column.
     void countCell(double value);
@@ -121,7 +127,8 @@ private:
     void textCell(char const* text, int width);
     void integerCell(long long value, int width);
     void fixedCell(double value, int precision, int width);
-    void pad(std::size_t length, int width);
+    // A cell's text right-aligned in `width`, padded with the stream's fill.
+    void put(char const* text, std::size_t length, int width);
     // True when numbers may be formatted here: decimal, no forced sign,
     // neither left nor internal adjustment, the classic locale (asked once
     // per block of rows).
@@ -135,6 +142,16 @@ private:
     SummaryTableLayout const& layout_;
     std::string row_;
     int plain_ = -1;  // plainNumbers() of the rows gathered; -1: not asked yet
+    int fill_ = -1;   // the stream's fill character for the rows gathered; -1: not asked yet
+    // The last plain fixed-point number written and its text.
+    std::uint64_t lastBits_ = 0;
+    int lastPrecision_ = -1;
+    std::size_t lastLength_ = 0;
+    char lastText_[48] = {};
+    // Where the cells of the row being gathered begin (after a numbered
+    // label; npos otherwise), and the cells of the last such row ended.
+    std::size_t cellsAt_ = std::string::npos;
+    std::pair<std::size_t, std::size_t> lastCells_{std::string::npos, 0};
 };
 
 // --- values of the standard diversity tables ---------------------------------

@@ -165,6 +165,26 @@ TEST(DnaDiversity, NucleotideCompositionOverAllSites) {
     EXPECT_EQ(none.pop.gcContent, 0.0);
 }
 
+TEST(DnaDiversity, NucleotideCompositionOfLongTexts) {
+    // Runs of one letter longer than 255 x 16 (a byte counter per lane would
+    // wrap), lengths that are no multiple of 16, and bytes that are no
+    // nucleotide (lower case, N, gaps): only A, C, G and T count.
+    std::string const first = std::string(5000, 'A') + std::string(7, 'c') + std::string(1234, 'C') + "GGG" +
+                              std::string(4097, 'T') + std::string(9, 'N') + "a-";
+    // 2,000 times ACGT then one T: 2,000 of A, C and G, 2,001 of T.
+    std::string second;
+    for (int i = 0; i < 2000; ++i) second += "ACGT";
+    second += "T";
+    DnaSample d({{first, 1}, {second, 3}});
+    ASSERT_EQ(d.pop.comp_nucl_freq(), 1);
+    // A 5000 + 3 x 2000, C 1234 + 6000, G 3 + 6000, T 4097 + 6003.
+    double const total = 11000.0 + 7234.0 + 6003.0 + 10100.0;
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[0], 7234.0 / total);   // C
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[1], 10100.0 / total);  // T
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[2], 11000.0 / total);  // A
+    EXPECT_DOUBLE_EQ(d.pop.nuclFreq[3], 6003.0 / total);   // G
+}
+
 // Three haplotypes (counts 3, 2, 1) over 10 sites, distances 1, 2 and 2:
 // S = 3x2x1 + 3x1x2 + 2x1x2 = 16 over 15 pairs, so pi = 16/15.
 TEST(DnaDiversity, MeanPairwiseDifferencesAndNucleotideDiversity) {

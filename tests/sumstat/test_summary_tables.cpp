@@ -11,6 +11,7 @@
 #include <locale>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/HaploDef.h"
@@ -178,6 +179,95 @@ TEST_F(SummaryTables, WholeNumbersAndManyRowsAsTheStreamWrites) {
             t.stream() << "end\n";
         }
         EXPECT_EQ(written.str(), expected.str()) << "stream state " << k;
+    }
+}
+
+// A number written again right after itself, at another precision or with
+// the other sign of zero, is written anew: as the stream writes each.
+TEST_F(SummaryTables, RepeatedNumbersAsTheStreamWrites) {
+    static SummaryTableLayout const layout{"k", "t", "h", nullptr, nullptr, "Locus#", 6, "Tot."};
+    std::pair<double, int> const cells[] = {{2.5, 1}, {2.5, 3}, {2.5, 3}, {-0.0, 2}, {0.0, 2}, {0.0, 2},
+                                            {-0.0, 2}, {0.1, 5}, {0.1, 4}, {0.1, 5}, {1e20, 2}, {1e20, 2}};
+    std::ostringstream expected;
+    std::ostringstream written;
+    expected << std::fixed << std::showpoint << std::right << std::setw(6) << 1L;
+    written << std::fixed << std::showpoint << std::right;
+    {
+        SummaryTable t(set_, s_, written, 12, layout);
+        t.label(1);
+        for (auto const& [v, precision] : cells) {
+            expected << std::setprecision(precision) << std::setw(12) << v;
+            t.realCell(v, precision);
+        }
+        expected << "\n";
+        t.endRow();
+    }
+    EXPECT_EQ(written.str(), expected.str());
+    EXPECT_EQ(written.precision(), expected.precision());
+}
+
+// A numbered row that repeats the cells of the row before gives the text the
+// cells written anew give; where that row is not at hand (a block flushed
+// between them, a write through the stream, a row with a text label, a
+// stream whose numbers the table leaves to it), nothing is written and the
+// cells are written as usual.
+TEST_F(SummaryTables, RepeatedRowsAsTheirCellsWrittenAnew) {
+    static SummaryTableLayout const layout{"k", "t", "h", nullptr, nullptr, "Locus#", 6, "Tot."};
+    auto const cellsOf = [](long row) {
+        // Runs of equal rows of several lengths, and a few cells per row.
+        long const run = row < 300 ? row / 7 : row / 250;
+        return std::vector<double>{run % 3 == 0 ? 0.0 : 1.0 / static_cast<double>(run), static_cast<double>(run % 4),
+                                   0.0};
+    };
+    using State = void (*)(std::ostream&);
+    State const states[] = {
+        [](std::ostream& os) { os << std::fixed << std::showpoint << std::right; },
+        [](std::ostream& os) { os << std::fixed << std::setfill('*'); },
+        [](std::ostream& os) { os << std::fixed << std::showpos; },
+    };
+    for (std::size_t k = 0; k < std::size(states); ++k) {
+        std::ostringstream expected;
+        std::ostringstream written;
+        states[k](expected);
+        states[k](written);
+        int repeated = 0;
+        {
+            SummaryTable t(set_, s_, written, 12, layout);
+            // A text label's row is never repeated.
+            expected << std::setw(6) << "Mean" << std::setprecision(5) << std::setw(12) << 0.0 << "\n";
+            t.label("Mean");
+            t.realCell(0.0, 5);
+            t.endRow();
+            EXPECT_FALSE(t.repeatRow(1));
+            std::vector<double> last;
+            for (long row = 1; row <= 3000; ++row) {
+                std::vector<double> const cells = cellsOf(row);
+                if (row == 1500) {
+                    expected << "between\n";
+                    t.stream() << "between\n";
+                }
+                expected << std::setw(6) << row;
+                for (double v : cells) expected << std::setprecision(5) << std::setw(12) << v;
+                expected << std::setw(12) << 3LL << "\n";
+                if (cells == last && t.repeatRow(row)) {
+                    ++repeated;
+                    continue;
+                }
+                t.label(row);
+                for (double v : cells) t.realCell(v, 5);
+                t.totalCount(3.0);
+                t.endRow();
+                last = cells;
+            }
+        }
+        EXPECT_EQ(written.str(), expected.str()) << "stream state " << k;
+        EXPECT_EQ(written.precision(), expected.precision()) << "stream state " << k;
+        // Most rows repeat the one before on the plain streams, none where
+        // the stream formats the numbers.
+        if (k < 2)
+            EXPECT_GT(repeated, 2500) << "stream state " << k;
+        else
+            EXPECT_EQ(repeated, 0);
     }
 }
 
