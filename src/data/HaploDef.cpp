@@ -328,19 +328,9 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
     TAlleleDB::SiteAlleles table(*db, sites, weight);
     // A text met before has the same alleles: its row is shared. The
     // distinct texts are found first, so that their rows fill one block.
-    std::unordered_map<std::string_view, long, TextHash> firstOf;
-    firstOf.reserve(static_cast<std::size_t>(n));
-    std::vector<long> first(static_cast<std::size_t>(n), -1);
-    std::size_t slots = 0;
-    for (long i = 0; i < n; ++i) {
-        HaploDef const* h = defs[i];
-        if (h == nullptr) continue;
-        std::size_t const length = static_cast<std::size_t>(h->data.length());
-        auto const [it, added] = firstOf.try_emplace(std::string_view(h->data.c_str(), length), i);
-        first[static_cast<std::size_t>(i)] = it->second;
-        if (added) slots += length + 1;
-    }
-    AlleleRowBlock block(slots);
+    DistinctTexts const distinct = distinct_texts(defs, n);
+    std::vector<long> const& first = distinct.first;
+    AlleleRowBlock block(distinct.slots);
     std::vector<std::size_t> number(static_cast<std::size_t>(n), 0);
     for (long i = 0; i < n; ++i) {
         HaploDef* h = defs[i];
@@ -356,6 +346,25 @@ void HaploDef::build_haplovects(HaploDef* const* defs, long n, TAlleleDB* db, ch
         }
     }
     table.finish();
+}
+
+DistinctTexts distinct_texts(HaploDef* const* defs, long n) {
+    DistinctTexts d;
+    if (defs == nullptr || n <= 0) return d;
+    std::unordered_map<std::string_view, long, TextHash> firstOf;
+    firstOf.reserve(static_cast<std::size_t>(n));
+    d.first.assign(static_cast<std::size_t>(n), -1);
+    for (long i = 0; i < n; ++i) {
+        HaploDef const* h = defs[i];
+        if (h == nullptr) continue;
+        std::string_view const text(h->data.c_str(), static_cast<std::size_t>(h->data.length()));
+        auto const [it, added] = firstOf.try_emplace(text, i);
+        d.first[static_cast<std::size_t>(i)] = it->second;
+        if (!added) continue;
+        d.slots += text.size() + 1;
+        d.texts.push_back(text);
+    }
+    return d;
 }
 
 bool valid_microsat_text(std::string_view text, char missing, my_string const& function) {

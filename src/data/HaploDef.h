@@ -9,6 +9,7 @@
 #include <istream>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 #include "core/my_string.h"
 #include "data/TAllele.h"
@@ -80,6 +81,16 @@ void Print(HaploDef& h, void* stream);
 // A microsatellite allele text kept as read_data keeps a haplotype's: sizes
 // in digits, the locus separator and the missing-data character, every size
 // within the int range. Otherwise ERROR 27 from `function` and false.
+
+// The texts of a list of definitions, each definition mapped to the first
+// one holding the same text (null entries skipped), so that definitions of
+// one text can share one allele row, cut with the others from one block.
+struct DistinctTexts {
+    std::vector<long> first;              // per definition: the first of its text; -1 for a null entry
+    std::vector<std::string_view> texts;  // the distinct texts, in order of first appearance
+    std::size_t slots = 0;                // room of their rows: each text's length + 1
+};
+DistinctTexts distinct_texts(HaploDef* const* defs, long n);
 bool valid_microsat_text(std::string_view text, char missing, my_string const& function);
 
 }  // namespace quintle

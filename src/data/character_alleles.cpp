@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/text_hash.h"
 #include "data/HaploDef.h"
 #include "data/allele_row.h"
 
@@ -24,27 +23,17 @@ TAllele* CharacterAlleles::of(unsigned char c) {
 bool CharacterAlleles::fill_rows(HaploDef* const* defs, long n, char reserved) {
     if (defs == nullptr || n <= 0) return true;
     // The distinct texts first, as the catalogue's rows are made.
-    std::unordered_map<std::string_view, long, TextHash> firstOf;
-    firstOf.reserve(static_cast<std::size_t>(n));
-    std::vector<long> first(static_cast<std::size_t>(n), -1);
-    std::vector<std::string_view> distinct;
-    std::size_t slots = 0;
-    for (long i = 0; i < n; ++i) {
-        HaploDef const* h = defs[i];
-        if (h == nullptr) continue;
-        std::string_view const text(h->data.c_str(), static_cast<std::size_t>(h->data.length()));
-        auto const [it, added] = firstOf.try_emplace(text, i);
-        first[static_cast<std::size_t>(i)] = it->second;
-        if (!added) continue;
-        if (reserved != '\0' && text.find(reserved) != std::string_view::npos) return false;
-        slots += text.size() + 1;
-        distinct.push_back(text);
-    }
+    DistinctTexts const found = distinct_texts(defs, n);
+    std::vector<long> const& first = found.first;
+    std::vector<std::string_view> const& distinct = found.texts;
+    if (reserved != '\0')
+        for (std::string_view const text : distinct)
+            if (text.find(reserved) != std::string_view::npos) return false;
 
     // The rows of the distinct texts are filled in the order the texts were
     // met, so the shared alleles are made in order of first appearance.
     std::array<TAllele*, 256> byChar{};
-    AlleleRowBlock block(slots);
+    AlleleRowBlock block(found.slots);
     for (long i = 0; i < n; ++i) {
         HaploDef* h = defs[i];
         if (h == nullptr) continue;
