@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -48,9 +49,12 @@ double at(MY_TArrayAsVector<T> const& a, long i) {
 }
 
 // The one-letter IUPAC ambiguity codes, upper case, as whole texts.
-bool is_ambiguity_code(my_string const& s) {
-    char const c = s.c_str()[0];
-    return s.length() == 1 && c != '\0' && std::strchr("RYKMSWBDHVN", c) != nullptr;
+// A state the pooled count of polymorphic sites leaves out: a deletion,
+// missing data and, when asked, an ambiguity code.
+bool set_aside_state(std::string_view state, char missing, bool withAmbiguity) {
+    if (state == "-" || (!state.empty() && state.front() == missing)) return true;
+    return withAmbiguity && state.size() == 1 && state.front() != '\0' &&
+           std::strchr("RYKMSWBDHVN", state.front()) != nullptr;
 }
 
 // Without a result file the tables go nowhere, but the statistics line
@@ -98,7 +102,7 @@ int pooled_polymorphic_sites(Samples& set, bool withAmbiguity) {
             if (states == nullptr) continue;
             long setAside = 0;
             for (char const c : *states)
-                if (c == '-' || c == missing || (withAmbiguity && c != '\0' && std::strchr("RYKMSWBDHVN", c) != nullptr)) ++setAside;
+                if (set_aside_state(std::string_view(&c, 1), missing, withAmbiguity)) ++setAside;
             if (1 + static_cast<long>(states->size()) - setAside > 2) ++count;
             continue;
         }
@@ -113,11 +117,9 @@ int pooled_polymorphic_sites(Samples& set, bool withAmbiguity) {
                 ++setAside;
                 continue;
             }
-            my_string const& state = a->name;
-            if (std::strcmp(state.c_str(), "-") == 0 || (state.length() > 0 && state.c_str()[0] == missing) ||
-                (withAmbiguity && is_ambiguity_code(state))) {
-                ++setAside;
-            }
+            my_string const& name = a->name;
+            std::string_view const state(name.c_str(), static_cast<std::size_t>(name.length()));
+            if (set_aside_state(state, missing, withAmbiguity)) ++setAside;
         }
         if (entries - setAside > 2) ++count;
     }
