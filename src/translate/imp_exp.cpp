@@ -21,8 +21,6 @@ namespace quintle {
 
 namespace {
 
-constexpr char const* result_file_name = "trans_out.txt";
-
 char const* header_format_name(int code) {
     switch (code) {
         case imp_exp::genepop_code: return "GenePop";
@@ -110,6 +108,10 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
     of_str->flush();
     *_AOS_ << "\tdone." << std::endl;
     return 1;
+}
+
+std::string imp_exp::own_file_name(char const* stem, char const* extension) {
+    return std::string(stem) + "_" + std::to_string(static_cast<long>(::getpid())) + extension;
 }
 
 void imp_exp::create_header() {
@@ -202,13 +204,14 @@ int imp_exp::export_data(int code, char const* source, char const* target, std::
     // the foreign readers write are as the run file gave them.
     s.ResultFolder = source_folder_.c_str();
     s.ProjectFolder = source_folder_.c_str();
-    s.ResultFileName = result_file_name;
+    std::string const sink = own_file_name("trans_out", ".txt");
+    s.ResultFileName = sink.c_str();
     // Whatever reading and preparing print goes to this file, deleted at
     // the end; when a file of that name is already there, it goes nowhere.
     std::fstream result;
-    if (create_new_file(result_file_name)) {
-        Project::translator_made(result_file_name);
-        result.open(result_file_name, std::ios::out | std::ios::trunc);
+    if (create_new_file(sink.c_str())) {
+        Project::translator_made(sink);
+        result.open(sink, std::ios::out | std::ios::trunc);
     }
     s.ResultFile = &result;
 

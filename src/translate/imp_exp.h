@@ -57,6 +57,11 @@ public:
     // The two comment lines that open every imported project.
     void create_header();
 
+    // A file of this translation alone: `stem`, "_", the process id and
+    // `extension` ("dum_pml_4711.pmp"), as the run file is named, so that
+    // translations started together in one folder never share one.
+    static std::string own_file_name(char const* stem, char const* extension);
+
     void read_pellomar();
     void write_pellomar();
     void read_gen_pop();
