@@ -254,7 +254,7 @@ int translate(std::istream& in, std::size_t told) {
         std::ofstream out(output_path, std::ios::out | std::ios::trunc);
         return translator.export_data(target_code, temporary.c_str(), output_path.c_str(), &out) != 0;
     });
-    if (!ok) end_failed_project(input_path, log_path, std::string());
+    if (!ok) end_failed_project(input_path, log_path, translator.refusal());
     return end_of_run(told);
 }
 

@@ -82,6 +82,8 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
     in_file_name = source != nullptr ? source : "";
     out_file_name = target != nullptr ? target : "";
     source_folder_.clear();
+    refusal_.clear();
+    source_refused_ = false;
     *_AOS_ << "\tReading  " << in_file_name << " ...";
     of_str = stream;
     format = code;
@@ -112,6 +114,17 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
 
 std::string imp_exp::own_file_name(char const* stem, char const* extension) {
     return std::string(stem) + "_" + std::to_string(static_cast<long>(::getpid())) + extension;
+}
+
+void imp_exp::refuse_source(std::string const& why) {
+    *_AOS_ << "\n\t\t" << why << std::endl;
+    refusal_ = why;
+    source_refused_ = true;
+}
+
+void imp_exp::refuse_project(std::string const& why) {
+    *_AOS_ << "\t\t" << why << std::endl;
+    refusal_ = why;
 }
 
 void imp_exp::create_header() {
@@ -187,7 +200,7 @@ int imp_exp::prepare_and_write(int code) {
         case project_code: write_pellomar(); break;
         default: break;
     }
-    return 1;
+    return refusal_.empty() ? 1 : 0;
 }
 
 int imp_exp::export_data(int code, char const* source, char const* target, std::ofstream* stream) {
@@ -218,6 +231,8 @@ int imp_exp::export_data(int code, char const* source, char const* target, std::
     int written = 0;
     if (of_str == nullptr || !of_str->is_open()) {
         *_AOS_ << "\t\tThe target file " << out_file_name << " cannot be created." << std::endl;
+    } else if (source_refused_) {
+        refuse_target("its data could not be read (see the log).");
     } else if (p.open() == 0) {
         *_AOS_ << "\t\tTranslator is unable to open the Pellomar File" << std::endl;
         refuse_target("its data could not be read (see the log).");
