@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
@@ -39,6 +40,12 @@ bool create_new_file(char const* path) {
     if (fd < 0) return false;
     ::close(fd);
     return true;
+}
+
+// A reason as a sentence of the log; standard error has it as a clause.
+std::string as_sentence(std::string text) {
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + ".";
 }
 
 // The folder part of a path, with its separator; empty without one.
@@ -117,13 +124,13 @@ std::string imp_exp::own_file_name(char const* stem, char const* extension) {
 }
 
 void imp_exp::refuse_source(std::string const& why) {
-    *_AOS_ << "\n\t\t" << why << std::endl;
+    *_AOS_ << "\n\t\t" << as_sentence(why) << std::endl;
     refusal_ = why;
     source_refused_ = true;
 }
 
 void imp_exp::refuse_project(std::string const& why) {
-    *_AOS_ << "\t\t" << why << std::endl;
+    *_AOS_ << "\t\t" << as_sentence(why) << std::endl;
     refusal_ = why;
 }
 

@@ -4,6 +4,8 @@
 // keeps its own text in the target and fails the same way. A Tarvola set
 // without a distance matrix is written, with a warning.
 
+#include <cctype>
+
 #include "translate/translate_support.h"
 
 namespace quintle::test {
@@ -24,11 +26,14 @@ protected:
         std::vector<std::string> const l = lines_of(run_log());
         return l.empty() ? std::string() : l.back();
     }
-    // A failed conversion of `source`: its log's last line, and its one
-    // line on standard error naming the reason.
+    // A failed conversion of `source`: the reason as a line of its log,
+    // the log's last line, and its one line on standard error naming the
+    // reason.
     void expect_failed(std::string const& source, std::string const& told, std::string const& reason) {
         EXPECT_EQ(last_log_line(), "Error during run of " + path(source)) << run_log();
-        EXPECT_NE(run_log().find(reason), std::string::npos) << run_log();
+        std::string sentence = reason;
+        sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+        EXPECT_NE(run_log().find("\t\t" + sentence + ".\n"), std::string::npos) << run_log();
         EXPECT_EQ(told, "quintle: error during run of " + path(source) + "; " + reason + "; see " +
                             (work / "Pellomar_log.txt").string() + "\n");
     }
