@@ -155,7 +155,8 @@ void imp_exp::read_phylip() {
         if (taxons->size() != static_cast<std::size_t>(std::max(taxa, 0))) {
             refuse_source(in_file_name + " declares " + std::to_string(taxa) + " taxa of " +
                           std::to_string(characters) + " characters, and its lines give " +
-                          std::to_string(taxons->size()) + " taxa: the file is not converted");
+                          std::to_string(taxons->size()) + (taxons->size() == 1 ? " taxon" : " taxa") +
+                          ": the file is not converted");
             return;
         }
         std::size_t const declared = static_cast<std::size_t>(std::max(characters, 0));

@@ -69,7 +69,7 @@ TEST_F(TranslateRefusals, PhylipDeclaringABillionTaxa) {
     std::string const told = translate_told("Phylip", "Pellomar", "big.phy", "big.pmp");
     EXPECT_EQ(file("big.pmp"), refusalLine);
     expect_failed("big.phy", told,
-                  path("big.phy") + " declares 1000000000 taxa of 8 characters, and its lines give 1 taxa: the file "
+                  path("big.phy") + " declares 1000000000 taxa of 8 characters, and its lines give 1 taxon: the file "
                                     "is not converted");
 }
 
