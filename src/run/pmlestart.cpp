@@ -236,9 +236,10 @@ int translate(std::istream& in, std::size_t told) {
     int const target_code = format_code(target_format);
     if (source_code == target_code) return end_of_run(told);
 
-    // The intermediate project; the project's cleaning deletes it, as it
-    // deletes every file the translator recorded, and only those.
-    std::string const temporary = PellomarExeDirectory + "dum_pml.pmp";
+    // The intermediate project, this process's own; the project's cleaning
+    // deletes it, as it deletes every file the translator recorded, and
+    // only those.
+    std::string const temporary = PellomarExeDirectory + imp_exp::own_file_name("dum_pml", ".pmp");
     Project::translator_made(temporary);
     bool const ok = guarded_project([&] {
         bool imported = false;
@@ -253,7 +254,7 @@ int translate(std::istream& in, std::size_t told) {
         std::ofstream out(output_path, std::ios::out | std::ios::trunc);
         return translator.export_data(target_code, temporary.c_str(), output_path.c_str(), &out) != 0;
     });
-    if (!ok) end_failed_project(input_path, log_path, std::string());
+    if (!ok) end_failed_project(input_path, log_path, translator.refusal());
     return end_of_run(told);
 }
 

@@ -347,6 +347,7 @@ void imp_exp::write_biosys() {
     if (p.GenotypicData == 0) {
         out << "  It is not possible to translate Haplotypic data into the\n"
             << "  BIOSYS format." << std::endl;
+        refuse_project("a Biosys file holds genotypic data only, and the data of this project are haplotypic");
         return;
     }
     TAlleleDB const& db = p.allele_db;

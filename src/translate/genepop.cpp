@@ -209,6 +209,10 @@ void imp_exp::read_gen_pop() {
     Genotypes genotypes(data);
     int sample = 1;
     int individual = 0;
+    // Every individual holds as many genotypes as the first: a name ended
+    // by something else than a comma would make one individual of two.
+    std::string firstName;
+    std::size_t firstLoci = 0;
     std::string line;
     bool more = advance(line);
     while (more) {
@@ -227,6 +231,16 @@ void imp_exp::read_gen_pop() {
         // Lines without a comma continue the individual's genotypes.
         while ((more = advance(line)) && line.find(',') == std::string::npos && !is_separator(line))
             genotypes.parse(line, 0);
+        std::size_t const loci = genotypes.first().size();
+        if (sample == 1 && individual == 1) {
+            firstName = name;
+            firstLoci = loci;
+        } else if (loci != firstLoci) {
+            refuse_source("the individual \"" + name + "\" of sample " + std::to_string(sample) + " of " +
+                          in_file_name + " holds " + std::to_string(loci) + " genotypes, the first individual \"" +
+                          firstName + "\" " + std::to_string(firstLoci) + ": the file is not converted");
+            return;
+        }
 
         data << std::setw(35) << (name + "_" + std::to_string(individual) + "   1  ");
         write_alleles(data, genotypes.first());
@@ -249,6 +263,7 @@ void imp_exp::write_gen_pop() {
     AlleleNumbers const numbers(p, missing);
     if (numbers.largest() > 999) {
         out << "  GenePop files hold at most 999 alleles per locus: this project has more." << std::endl;
+        refuse_project("a GenePop file holds at most 999 alleles per locus, and this project has more");
         return;
     }
     // All genotypes of a file have the same width: three digits per allele

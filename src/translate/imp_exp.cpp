@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
@@ -20,8 +21,6 @@
 namespace quintle {
 
 namespace {
-
-constexpr char const* result_file_name = "trans_out.txt";
 
 char const* header_format_name(int code) {
     switch (code) {
@@ -41,6 +40,12 @@ bool create_new_file(char const* path) {
     if (fd < 0) return false;
     ::close(fd);
     return true;
+}
+
+// A reason as a sentence of the log; standard error has it as a clause.
+std::string as_sentence(std::string text) {
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + ".";
 }
 
 // The folder part of a path, with its separator; empty without one.
@@ -84,6 +89,8 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
     in_file_name = source != nullptr ? source : "";
     out_file_name = target != nullptr ? target : "";
     source_folder_.clear();
+    refusal_.clear();
+    source_refused_ = false;
     *_AOS_ << "\tReading  " << in_file_name << " ...";
     of_str = stream;
     format = code;
@@ -110,6 +117,21 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
     of_str->flush();
     *_AOS_ << "\tdone." << std::endl;
     return 1;
+}
+
+std::string imp_exp::own_file_name(char const* stem, char const* extension) {
+    return std::string(stem) + "_" + std::to_string(static_cast<long>(::getpid())) + extension;
+}
+
+void imp_exp::refuse_source(std::string const& why) {
+    *_AOS_ << "\n\t\t" << as_sentence(why) << std::endl;
+    refusal_ = why;
+    source_refused_ = true;
+}
+
+void imp_exp::refuse_project(std::string const& why) {
+    *_AOS_ << "\t\t" << as_sentence(why) << std::endl;
+    refusal_ = why;
 }
 
 void imp_exp::create_header() {
@@ -185,7 +207,7 @@ int imp_exp::prepare_and_write(int code) {
         case project_code: write_pellomar(); break;
         default: break;
     }
-    return 1;
+    return refusal_.empty() ? 1 : 0;
 }
 
 int imp_exp::export_data(int code, char const* source, char const* target, std::ofstream* stream) {
@@ -202,19 +224,22 @@ int imp_exp::export_data(int code, char const* source, char const* target, std::
     // the foreign readers write are as the run file gave them.
     s.ResultFolder = source_folder_.c_str();
     s.ProjectFolder = source_folder_.c_str();
-    s.ResultFileName = result_file_name;
+    std::string const sink = own_file_name("trans_out", ".txt");
+    s.ResultFileName = sink.c_str();
     // Whatever reading and preparing print goes to this file, deleted at
     // the end; when a file of that name is already there, it goes nowhere.
     std::fstream result;
-    if (create_new_file(result_file_name)) {
-        Project::translator_made(result_file_name);
-        result.open(result_file_name, std::ios::out | std::ios::trunc);
+    if (create_new_file(sink.c_str())) {
+        Project::translator_made(sink);
+        result.open(sink, std::ios::out | std::ios::trunc);
     }
     s.ResultFile = &result;
 
     int written = 0;
     if (of_str == nullptr || !of_str->is_open()) {
         *_AOS_ << "\t\tThe target file " << out_file_name << " cannot be created." << std::endl;
+    } else if (source_refused_) {
+        refuse_target("its data could not be read (see the log).");
     } else if (p.open() == 0) {
         *_AOS_ << "\t\tTranslator is unable to open the Pellomar File" << std::endl;
         refuse_target("its data could not be read (see the log).");

@@ -57,6 +57,16 @@ public:
     // The two comment lines that open every imported project.
     void create_header();
 
+    // A file of this translation alone: `stem`, "_", the process id and
+    // `extension` ("dum_pml_4711.pmp"), as the run file is named, so that
+    // translations started together in one folder never share one.
+    static std::string own_file_name(char const* stem, char const* extension);
+
+    // Why the translation failed although every step ran: a reader that
+    // would convert its source only in part, or a writer that refused the
+    // project. Empty when nothing was refused.
+    std::string const& refusal() const { return refusal_; }
+
     void read_pellomar();
     void write_pellomar();
     void read_gen_pop();
@@ -99,10 +109,17 @@ private:
     // The export after the project was read: preparation and writer.
     int prepare_and_write(int code);
     void refuse_target(char const* why);
+    // A reader's refusal, logged: the export then writes only the refusal
+    // line into the target.
+    void refuse_source(std::string const& why);
+    // A writer's refusal, once the writer's own text is in the target.
+    void refuse_project(std::string const& why);
 
     // Folder of a project-format source: EXTERN names of its sub-sections
     // are resolved there when the intermediate copy is read back.
     std::string source_folder_;
+    std::string refusal_;
+    bool source_refused_ = false;
 };
 
 }  // namespace quintle

@@ -140,6 +140,7 @@ void imp_exp::write_mega() {
     if (p.samples->locusSeparator != '\0') {
         out << "  Impossible to write this data into MEGA format, because each" << std::endl;
         out << "  character is supposed to be a single allele." << std::endl;
+        refuse_project("a Mega file holds one character per locus, and the loci of this project are separated");
         return;
     }
     out << "#mega" << std::endl;

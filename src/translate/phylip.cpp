@@ -46,6 +46,13 @@ void split_named_line(std::string const& line, Names names, std::string& name, s
 
 std::size_t count_characters(std::string const& text) { return without_blanks(text).size(); }
 
+std::size_t count_words(std::string const& text) {
+    std::istringstream in(text);
+    std::size_t n = 0;
+    for (std::string w; in >> w;) ++n;
+    return n;
+}
+
 // Each taxon on a named line, continued on the following lines until it
 // holds the declared number of characters.
 std::optional<std::vector<Taxon>> sequential(std::vector<std::string> const& lines, int taxa, std::size_t characters,
@@ -142,6 +149,28 @@ void imp_exp::read_phylip() {
             Taxon taxon;
             split_named_line(line, Names::ten_columns, taxon.name, taxon.data);
             taxons->push_back(std::move(taxon));
+        }
+        // One taxon per line, its loci separated by blanks: still the taxa
+        // and loci of the first line, or a file converted only in part.
+        if (taxons->size() != static_cast<std::size_t>(std::max(taxa, 0))) {
+            refuse_source(in_file_name + " declares " + std::to_string(taxa) + " taxa of " +
+                          std::to_string(characters) + " characters, and its lines give " +
+                          std::to_string(taxons->size()) + (taxons->size() == 1 ? " taxon" : " taxa") +
+                          ": the file is not converted");
+            return;
+        }
+        std::size_t const declared = static_cast<std::size_t>(std::max(characters, 0));
+        auto const loci_differ = [&](Taxon const& t) { return count_words(t.data) != declared; };
+        if (std::any_of(taxons->begin(), taxons->end(), loci_differ)) {
+            // Named: the first taxon that holds the count in neither reading.
+            auto wrong = std::find_if(taxons->begin(), taxons->end(), [&](Taxon const& t) {
+                return loci_differ(t) && count_characters(t.data) != declared;
+            });
+            if (wrong == taxons->end()) wrong = std::find_if(taxons->begin(), taxons->end(), loci_differ);
+            refuse_source("the taxon \"" + trimmed(wrong->name) + "\" of " + in_file_name + " does not hold the " +
+                          std::to_string(characters) + " characters its first line declares: the file is not "
+                          "converted");
+            return;
         }
     }
 

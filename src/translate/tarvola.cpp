@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -67,6 +68,20 @@ void imp_exp::read_tar_vola() {
         }
         members.emplace_back("+++");
     }
+    // A population listed twice would be read twice, and the project could
+    // not be read back.
+    {
+        std::vector<std::string> sorted;
+        for (std::string const& w : members)
+            if (w != "+++") sorted.push_back(w);
+        std::sort(sorted.begin(), sorted.end());
+        auto const twice = std::adjacent_find(sorted.begin(), sorted.end());
+        if (twice != sorted.end()) {
+            refuse_source("the population \"" + *twice + "\" is given twice in " + in_file_name +
+                          ": the set is not converted");
+            return;
+        }
+    }
 
     out << "[Profile]" << std::endl;
     out << "\t Title=\"" << title << "\"" << std::endl;
@@ -125,6 +140,7 @@ void imp_exp::write_tar_vola() {
     if (structure.NbGroups == 0) {
         out << "\tNo genetic structure has been defined, it makes therefore no sense to" << std::endl;
         out << " build a Tarvola file." << std::endl;
+        refuse_project("a Tarvola set needs a genetic structure, and this project has none");
         return;
     }
     Samples const& samples = *p.samples;
@@ -137,6 +153,7 @@ void imp_exp::write_tar_vola() {
     if (p.GenotypicData != 0) {
         out << "    Tarvola accepts only Haplotypic data format, the" << std::endl;
         out << "    source data file contained Genoytypic data" << std::endl;
+        refuse_project("a Tarvola set holds haplotypic data only, and the data of this project are genotypic");
         return;
     }
 
@@ -162,6 +179,13 @@ void imp_exp::write_tar_vola() {
         std::size_t const slash = named.find_last_of("/\\");
         std::string distances = slash == std::string::npos ? named : named.substr(slash + 1);
         if (distances.empty()) distances = "dist_mat.dis";
+        if (m.MatrixSize <= 0) {
+            // The file is written all the same, but cannot be read back.
+            std::string const told = "the project has no distance matrix: the distance file " + distances +
+                                     " of its Tarvola set holds none";
+            *_AOS_ << "WARNING: " << told << std::endl;
+            std::cerr << "quintle: " << told << std::endl;
+        }
         std::ofstream file(distances, std::ios::out | std::ios::trunc);
         for (int i = 0; m.Labels && i < m.MatrixSize; ++i) file << m.Labels[i] << ' ';
         file << std::endl;

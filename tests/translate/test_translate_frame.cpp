@@ -4,12 +4,17 @@
 
 #include <regex>
 
+#include "translate/imp_exp.h"
 #include "translate/translate_support.h"
 
 namespace quintle::test {
 namespace {
 
 std::string const genepop = "Two cats\nloc1, loc2\nPop\nA, 0102 0303\nB, 0202 0103\n";
+
+// This process's intermediate project and result sink.
+std::string const intermediate = imp_exp::own_file_name("dum_pml", ".pmp");
+std::string const sink = imp_exp::own_file_name("trans_out", ".txt");
 
 class TranslateFrame : public TranslateTest {};
 
@@ -20,22 +25,24 @@ TEST_F(TranslateFrame, SameFormatsWriteNothing) {
     translate("Tarvola", "tarvola", "p.pmp", "r.pmp", {"d.txt", "pop"});
     EXPECT_FALSE(fs::exists(work / "q.pmp"));
     EXPECT_FALSE(fs::exists(work / "r.pmp"));
-    EXPECT_FALSE(fs::exists(program / "dum_pml.pmp"));
+    EXPECT_FALSE(fs::exists(program / intermediate));
 }
 
 // A foreign source to a project: the target is the intermediate project,
 // header and reader text, line by line, with one empty line more. The
 // intermediate project and the result sink go; files of the same names that
-// the translator did not make stay.
+// the translator did not make stay, and so do those of other translations.
 TEST_F(TranslateFrame, ProjectTargetAndCleanUp) {
     put(work / "c.gen", genepop);
-    put(work / "trans_out.txt", "someone else's\n");
-    put(work / "dum_pml.pmp", "someone else's too\n");
+    put(work / sink, "someone else's\n");
+    put(work / "trans_out.txt", "another translation's\n");
+    put(work / "dum_pml.pmp", "another translation's too\n");
     translate("Genepop", "Pellomar", "c.gen", "c.pmp", {"1"});
     EXPECT_FALSE(failed()) << run_log();
-    EXPECT_FALSE(fs::exists(program / "dum_pml.pmp"));
-    EXPECT_EQ(slurp(work / "trans_out.txt"), "someone else's\n");
-    EXPECT_EQ(slurp(work / "dum_pml.pmp"), "someone else's too\n");
+    EXPECT_FALSE(fs::exists(program / intermediate));
+    EXPECT_EQ(slurp(work / sink), "someone else's\n");
+    EXPECT_EQ(slurp(work / "trans_out.txt"), "another translation's\n");
+    EXPECT_EQ(slurp(work / "dum_pml.pmp"), "another translation's too\n");
 
     std::vector<std::string> const lines = lines_of(file("c.pmp"));
     ASSERT_GE(lines.size(), 4u);
@@ -54,9 +61,9 @@ TEST_F(TranslateFrame, ProjectTargetAndCleanUp) {
     EXPECT_NE(text.find("    Writing  " + path("c.pmp") + "... done.\n"), std::string::npos) << text;
 
     // Without a file of that name, the sink is made and deleted again.
-    fs::remove(work / "trans_out.txt");
+    fs::remove(work / sink);
     translate("Genepop", "Pellomar", "c.gen", "d.pmp", {"1"});
-    EXPECT_FALSE(fs::exists(work / "trans_out.txt"));
+    EXPECT_FALSE(fs::exists(work / sink));
     EXPECT_TRUE(fs::exists(work / "d.pmp"));
 }
 
@@ -118,8 +125,8 @@ TEST_F(TranslateFrame, UnreadableOrUncheckedProjectsAreRefused) {
             std::vector<std::string> const target = lines_of(file("out.txt"));
             ASSERT_EQ(target.size(), 1u) << to;
             EXPECT_EQ(target[0].rfind("  Impossible to translate this file: ", 0), 0u) << target[0];
-            EXPECT_FALSE(fs::exists(program / "dum_pml.pmp"));
-            EXPECT_FALSE(fs::exists(work / "trans_out.txt"));
+            EXPECT_FALSE(fs::exists(program / intermediate));
+            EXPECT_FALSE(fs::exists(work / sink));
         }
     }
 }
@@ -138,7 +145,7 @@ TEST_F(TranslateFrame, MissingSourceAndUnwritableTarget) {
               std::string::npos)
         << run_log();
     EXPECT_TRUE(failed());
-    EXPECT_FALSE(fs::exists(program / "dum_pml.pmp"));
+    EXPECT_FALSE(fs::exists(program / intermediate));
 }
 
 }  // namespace
