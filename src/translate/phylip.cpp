@@ -106,7 +106,8 @@ std::string row_name(std::string const& text) {
     return out;
 }
 
-// The part of an identifier that opens its row names: its first six bytes.
+// The part of an identifier that opens its row names: its first six bytes,
+// blanks in place of a character that the sixth would split.
 std::string row_stem(my_string const& id) { return cut_to_width(id.c_str(), 6); }
 
 }  // namespace
