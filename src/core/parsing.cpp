@@ -21,6 +21,11 @@ bool is_print(int c) { return c >= ' ' && c < 0x7F; }
 bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_quote(int c) { return c == '"' || c == '\''; }
+// A byte above 127 is in no class of the "C" locale, but it is part of a
+// word (a name or an identifier in UTF-8 text); keywords are ASCII. 0xFF,
+// never in UTF-8, ends a word as the text readers have it.
+bool is_high(int c) { return c > 0x7F && c != 0xFF; }
+bool starts_a_word(int c) { return is_alnum(c) || is_high(c); }
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -118,7 +123,7 @@ bool test_end_of_line(std::istream& is) {
             skip_rest_of_line(is);
             return true;
         }
-        if (is_graph(c)) {
+        if (is_graph(c) || is_high(c)) {
             is.unget();
             return false;
         }
@@ -133,7 +138,7 @@ bool skip_comments(std::istream& is) {
     for (;;) {
         const int c = is.get();
         if (c == end_of_input) return false;
-        if (!is_graph(c)) continue;
+        if (!is_graph(c) && !is_high(c)) continue;
         if (c == '#') {
             const int next = is.get();
             if (next == end_of_input) return false;
@@ -143,7 +148,7 @@ bool skip_comments(std::istream& is) {
             }
             continue;
         }
-        if (is_alnum(c) || is_quote(c) || c == '[' || c == '}') {
+        if (starts_a_word(c) || is_quote(c) || c == '[' || c == '}') {
             is.unget();
             return true;
         }
@@ -189,7 +194,7 @@ bool get_qstring(std::istream& is, my_string& s) {
         s = text.c_str();
         return is.good();
     }
-    if (is_alnum(c)) {
+    if (starts_a_word(c)) {
         is.unget();
         is >> s;
         const int brace = s.find_first_of('}');

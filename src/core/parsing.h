@@ -12,10 +12,12 @@ namespace quintle {
 // (keyword "=" value), brace-enclosed lists and "#" comments.
 //
 // Character classes are those of the "C" locale whatever the current locale;
-// a byte above 127 is in no class. A "blank" is a space, a tab or a carriage
-// return. Skipping "the rest of a line" discards everything up to and
-// including the next line feed, however long the line is; reaching the end
-// of the input there leaves the stream failed, as any read past the end does.
+// a byte above 127 is in no class, but it may open and continue a word (a
+// name or identifier in UTF-8), as a letter does; 0xFF ends a word. A
+// "blank" is a space, a tab or a carriage return. Skipping "the rest of a
+// line" discards everything up to and including the next line feed, however
+// long the line is; reaching the end of the input there leaves the stream
+// failed, as any read past the end does.
 //
 // Every helper only reads: none opens, closes or rewinds its stream.
 
@@ -38,18 +40,21 @@ bool get_qchar(std::istream& is, char& c);
 
 // True when nothing but blanks and an optional comment remain on the line;
 // the line feed (or the comment up to it) is consumed. Otherwise the first
-// graphic character is left in the stream and the result is false.
+// graphic character (or byte above 127) is left in the stream and the
+// result is false.
 bool test_end_of_line(std::istream& is);
 
-// Passes over white space and comments up to a letter, digit, double quote,
-// apostrophe, "[" or "}", which stays in the stream: true. Any other graphic
-// character is consumed and reported (ERROR 100): false. Reaching the end of
-// the input while skipping gives false without a report; a stream with
-// nothing left, or not good, on entry gives true and nothing is read.
+// Passes over white space and comments up to a letter, digit, byte above
+// 127, double quote, apostrophe, "[" or "}", which stays in the stream: true.
+// Any other graphic character is consumed and reported (ERROR 100): false.
+// Reaching the end of the input while skipping gives false without a report;
+// a stream with nothing left, or not good, on entry gives true and nothing
+// is read.
 bool skip_comments(std::istream& is);
 
 // Reads the next value: a text between double quotes, one character (or
-// none) between apostrophes, or a bare word starting with a letter or digit.
+// none) between apostrophes, or a bare word starting with a letter, digit or
+// byte above 127.
 // A bare word ends at a space, a carriage return or a line end (the line
 // feed stays in the stream); it is cut before its first "}" (a "}" is then
 // put back for the caller) and before its first "/".

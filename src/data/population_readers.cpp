@@ -544,8 +544,15 @@ namespace {
 
 constexpr int kEof = std::char_traits<char>::eof();
 
-// Skips the characters that are not graphic; '#' skips to the end of its
-// line. Returns the next graphic character, left in the stream, or EOF.
+// A byte that can stand in a word: a graphic character of the "C" locale,
+// or a byte above 127, so that identifiers and alleles keep their UTF-8
+// characters whole, as the line readers do (0xFF, never in UTF-8, ends a
+// word when it is read, and is passed over here as before).
+bool in_a_word(int c) { return (c > ' ' && c < 0x7F) || (c > 0x7F && c != 0xFF); }
+
+// Skips the characters that cannot stand in a word; '#' skips to the end of
+// its line. Returns the next character of a word, left in the stream, or
+// EOF.
 int skip_to_graphic(std::istream& in) {
     for (;;) {
         int const c = in.peek();
@@ -554,7 +561,7 @@ int skip_to_graphic(std::istream& in) {
             in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
             continue;
         }
-        if (std::isgraph(c)) return c;
+        if (in_a_word(c)) return c;
         in.get();
     }
 }

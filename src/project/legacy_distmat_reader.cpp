@@ -30,6 +30,9 @@ bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 bool is_alnum(int c) { return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool is_space(int c) { return is_blank(c) || c == '\n' || c == '\v' || c == '\f'; }
+// A label is a haplotype identifier: it may open with a byte above 127 (a
+// UTF-8 character), as the identifiers of the samples may.
+bool starts_a_label(int c) { return is_alnum(c) || (c > 0x7F && c != 0xFF); }
 
 void skip_blanks(std::istream& is) {
     while (is_blank(is.peek())) is.get();
@@ -234,7 +237,7 @@ int DistMat::read_line_labels(std::istream& is) {
     for (int i = 0; i < n; ++i) {
         skip_blanks(is);
         int const c = is.peek();
-        if (c == '\n' || !is_alnum(c)) {
+        if (c == '\n' || !starts_a_label(c)) {
             E.error(ERROR, kMatrixData, Msg::m11_missing_haplotype_labels);
             return 0;
         }
@@ -255,7 +258,7 @@ int DistMat::read_line_labels(std::istream& is) {
             skip_line(is);
             continue;
         }
-        if (is_alnum(c) || c == '\n' || c == '}') break;
+        if (starts_a_label(c) || c == '\n' || c == '}') break;
     }
     if (c != '\n' || !is.good()) {
         E.error(ERROR, kMatrixData, Msg::m12_bad_haplotype_labels);

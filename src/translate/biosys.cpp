@@ -375,9 +375,10 @@ void imp_exp::write_biosys() {
     out << "(A7,3X," << loci << "(1X,A" << width << ",A" << width << "))" << std::endl;
 
     // Left-aligned in `n` columns, cut to them.
-    auto column = [](std::string text, std::size_t n) {
-        text.resize(n, ' ');
-        return text;
+    auto column = [](std::string_view text, std::size_t n) {
+        std::string out = cut_to_width(text, n);
+        out.resize(n, ' ');
+        return out;
     };
     auto allele = [&](TPopHaplotype const* h, long l) {
         TAllele const* a = h != nullptr && l < h->alleles.count ? h->alleles.data[l] : nullptr;

@@ -108,10 +108,14 @@ std::string project_name(std::string const& name, std::size_t position, std::set
 
 // A row name of a Phylip target: padded with blanks or cut to ten columns.
 std::string row_name(std::string const& text) {
-    std::string out = text.substr(0, std::min<std::size_t>(10, text.size()));
+    std::string out = cut_to_width(text, 10);
     out.resize(10, ' ');
     return out;
 }
+
+// The part of an identifier that opens its row names: its first six bytes,
+// blanks in place of a character that the sixth would split.
+std::string row_stem(my_string const& id) { return cut_to_width(id.c_str(), 6); }
 
 }  // namespace
 
@@ -236,7 +240,7 @@ void imp_exp::write_phylip() {
             for (long k = 0; k < pop->haplotypes.count; ++k) {
                 PHaploDef const* e = pop->haplotypes.data[k];
                 if (e == nullptr || e->haplotype == nullptr) continue;
-                std::string const id = std::string(e->haplotype->id.c_str()).substr(0, 6);
+                std::string const id = row_stem(e->haplotype->id);
                 for (int c = 0; c < e->count; ++c)
                     out << row_name(id + std::to_string(c)) << e->haplotype->data << std::endl;
             }
@@ -244,7 +248,7 @@ void imp_exp::write_phylip() {
             for (long k = 0; k < pop->phenotypes.size(); ++k) {
                 TPhenotype const* ind = pop->phenotypes[k];
                 if (ind == nullptr) continue;
-                std::string const id = std::string(ind->name.c_str()).substr(0, 6);
+                std::string const id = row_stem(ind->name);
                 int const copies = truncate_count(ind->count + 0.1);
                 for (int c = 0; c < copies; ++c) {
                     std::string const base = id + std::to_string(c);

@@ -146,7 +146,7 @@ void imp_exp::write_tar_vola() {
     Samples const& samples = *p.samples;
     std::string prefix;
     if (samples.Populations.count > 0 && samples.Populations.data[0] != nullptr)
-        prefix = std::string(samples.Populations.data[0]->name.c_str()).substr(0, 5);
+        prefix = cut_to_width(samples.Populations.data[0]->name.c_str(), 5);  // may end in blanks
     // The files are made in the current folder, never in one a name points to.
     std::replace(prefix.begin(), prefix.end(), '/', '_');
     std::replace(prefix.begin(), prefix.end(), '\\', '_');

@@ -11,6 +11,19 @@ namespace {
 
 bool blank_char(char c) { return c == ' ' || c == '\t'; }
 
+// A byte that continues a UTF-8 character (10xxxxxx).
+bool continues_character(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// The number of bytes of the UTF-8 character that `lead` opens; 0 for a
+// byte that opens none.
+std::size_t character_length(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    if ((lead & 0xF8) == 0xF0) return 4;
+    return 0;
+}
+
 }  // namespace
 
 TextLines::TextLines(std::string const& path) { open_ = !path.empty() && open_input_file(in_, path); }
@@ -74,6 +87,19 @@ std::string without_blanks(std::string_view text) {
     out.reserve(text.size());
     for (char c : text)
         if (!blank_char(c)) out += c;
+    return out;
+}
+
+std::string cut_to_width(std::string_view text, std::size_t width) {
+    if (text.size() <= width) return std::string(text);
+    std::size_t cut = width;
+    // The first byte of the character the cut falls into: at most three
+    // continuation bytes back. Text that is not UTF-8 is cut where it is.
+    std::size_t start = cut;
+    while (start > 0 && cut - start < 3 && continues_character(static_cast<unsigned char>(text[start]))) --start;
+    if (start < cut && cut - start < character_length(static_cast<unsigned char>(text[start]))) cut = start;
+    std::string out(text.substr(0, cut));
+    out.resize(width, ' ');
     return out;
 }
 

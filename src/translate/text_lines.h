@@ -5,6 +5,7 @@
 // read_bounded_line) and a trailing "\r" of a CRLF file dropped, and the
 // small text helpers they all use.
 
+#include <cstddef>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -48,5 +49,11 @@ bool contains_upper(std::string_view text, std::string_view upperWord);
 std::string quotable(std::string_view text);
 // `text` without its blanks and tabs.
 std::string without_blanks(std::string_view text);
+// `text` cut to `width` bytes for a field of that width. A cut that would
+// split a UTF-8 character moves back to the character's first byte and
+// blanks fill the field up to `width` again, so that the columns after the
+// field stay where they are. A text of `width` bytes or fewer is returned
+// as it is.
+std::string cut_to_width(std::string_view text, std::size_t width);
 
 }  // namespace quintle

@@ -90,6 +90,34 @@ TEST_F(ParsingTest, WalksAProfileBlockThroughLongComments) {
     EXPECT_EQ(log(), "");
 }
 
+// Bytes above 127 (UTF-8 characters) open and continue words as letters do;
+// keywords stay ASCII.
+TEST_F(ParsingTest, BytesAbove127BelongToWords) {
+    std::stringstream list("\n  # comment\n  \xC3\x89" "cully ACGT\n\xE6\x97\xA5\xE6\x9C\xAC}\n");
+    my_string word;
+    ASSERT_TRUE(skip_comments(list));
+    EXPECT_EQ(list.peek(), 0xC3);
+    ASSERT_TRUE(get_qstring(list, word));
+    EXPECT_EQ(text(word), "\xC3\x89" "cully");
+    EXPECT_FALSE(test_end_of_line(list));  // the data follow
+    ASSERT_TRUE(get_qstring(list, word));
+    EXPECT_EQ(text(word), "ACGT");
+    ASSERT_TRUE(get_qstring(list, word));
+    EXPECT_EQ(text(word), "\xE6\x97\xA5\xE6\x9C\xAC");  // a word of such bytes only
+    EXPECT_EQ(list.get(), '}');
+
+    std::stringstream tail("  \xC3\xA9\n");
+    EXPECT_FALSE(test_end_of_line(tail));
+    EXPECT_EQ(tail.peek(), 0xC3);
+
+    // Before a keyword such bytes are passed over, as any character that
+    // cannot open one.
+    std::stringstream keyword("\xC3\x89 NbSamples=2\n");
+    ASSERT_TRUE(get_next_ident(keyword, word));
+    EXPECT_EQ(text(word), "nbsamples");
+    EXPECT_EQ(log(), "");
+}
+
 TEST_F(ParsingTest, UnexpectedCharactersAreReported) {
     std::stringstream brace("\n  {abc");
     EXPECT_FALSE(skip_comments(brace));

@@ -489,6 +489,58 @@ TEST_F(ProjectOpenTest, CarriageReturnsReadAsLineEnds) {
     }
 }
 
+// Identifiers, labels, alleles and names in UTF-8 (two-, three- and
+// four-byte characters, one made of such characters only, two that differ
+// only in them) are read whole and alike by both readers: the older one
+// took the bytes above 127 for blanks, so that "Écully" became "cully" and
+// "Lyoné" and "Lyonè" one haplotype.
+TEST_F(ProjectOpenTest, NonAsciiWordsReadAsTheRunReaderReadsThem) {
+    std::string const haplotypic =
+        "[Profile]\nTitle=\"Rhône\"\nNbSamples=2\nDataType=DNA\nGenotypicData=0\nLocusSeparator=NONE\n"
+        "MissingData='?'\n[Data]\n"
+        "[[HaplotypeDefinition]]\nHaplListName=\"liste\"\nHaplList={\n"
+        "  Écully ACGT\n  Ecully ACGA\n  日本 ACTT\n  Lyoné TCGT\n  Lyonè TCGA\n}\n"
+        "[[DistanceMatrix]]\nMatrixName=\"m\"\nMatrixSize=5\nLabelPosition=LINE\nMatrixData={\n"
+        "Écully Ecully 日本 Lyoné Lyonè\n0\n1 0\n2 1 0\n3 2 1 0\n4 3 2 1 0\n}\n"
+        "[[Samples]]\nSampleName=\"Lyon€\"\nSampleSize=4\nSampleData={\n  Écully 1\n  日本 2\n  Ecully 1\n}\n"
+        "SampleName=\"Isère\"\nSampleSize=4\nSampleData={\n  Lyoné 2\n  Lyonè 1\n  ab𝄞 1 GGGG\n}\n"
+        "[[Structure]]\nStructureName=\"s\"\nNbGroups=1\nGroup={ \"Lyon€\" \"Isère\" }\n";
+    std::string const genotypic =
+        "[Profile]\nTitle=\"g\"\nNbSamples=1\nDataType=STANDARD\nGenotypicData=1\nGameticPhase=0\n"
+        "LocusSeparator=WHITESPACE\nMissingData='?'\n[Data]\n[[Samples]]\nSampleName=\"s\"\nSampleSize=4\n"
+        "SampleData={\n  Écully 1 é1 b\n    ê2 c\n  日本 1 a b\n    €€ 𝄞\n}\n";
+    struct Case {
+        char const* what;
+        std::string text;
+        std::string wanted;  // lines the dump must hold
+    };
+    Case const cases[] = {
+        {"haplotypic", haplotypic,
+         "haplist \"liste\" Écully=ACGT Ecully=ACGA 日本=ACTT Lyoné=TCGT Lyonè=TCGA ab𝄞=GGGG\n"
+         "matrix \"m\" size=5 LINE labels Écully Ecully 日本 Lyoné Lyonè rows 0 | 1 0 | 2 1 0 | 3 2 1 0 | 4 3 2 1 0\n"
+         "sample 0 \"Lyon€\" size=4: Écullyx1 日本x2 Ecullyx1\n"
+         "sample 1 \"Isère\" size=4: Lyonéx2 Lyonèx1 ab𝄞x1\n"
+         "structure \"s\" groups=1 {Lyon€ Isère}\n"},
+        {"genotypic", genotypic, ": Écullyx1[é1 b/ê2 c] 日本x1[a b/€€ 𝄞]\n"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_again();
+        put(dir / "utf8.pmp", c.text);
+        Project run;
+        ASSERT_EQ(read_project(dir / "utf8.pmp", run), 1) << log();
+        std::string const expected = dump(run);
+        EXPECT_NE(expected.find(c.wanted), std::string::npos) << expected;
+
+        start_again();
+        put(dir / "utf8.pmp", c.text);
+        Project legacy;
+        ASSERT_EQ(open_raw(dir / "utf8.pmp", legacy), 1) << log();
+        EXPECT_EQ(dump(legacy), expected);
+        EXPECT_EQ(log().find("#[ERROR"), std::string::npos) << log();
+    }
+}
+
 // Pipes and folders named where files belong are refused without blocking.
 TEST_F(ProjectOpenTest, OnlyRegularFilesAreOpened) {
     fs::path const pipe = dir / "pipe";
