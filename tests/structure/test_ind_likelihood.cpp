@@ -233,6 +233,24 @@ TEST_F(ProjectRun, MissingAllelesAreLeftOut) {
     EXPECT_NE(s.find("        s3\t    -2.890    -1.646\n"), std::string::npos) << s;
 }
 
+// An entry read with count 2 stands for two individuals in the counts, as
+// in the EM; n_j stays the number of entries. project/microsat_diploid.pmp:
+//   Pop A: a1 (count 1) 120/122 134/134, a2 (count 2) 120/124 ?/136
+//   locus 1: 6 copies, 120: 1 + 2, 122: 1, 124: 2 -> 1/2, 1/6, 1/3
+//   locus 2: 4 copies, 134: 2, 136: 2            -> 1/2, 1/2
+//   a1 in Pop A: ln[2(1/2)(1/6) x (1/2)^2] = ln(1/24) = -3.178
+//   a2 in Pop A: ln[2(1/2)(1/3)], locus 2 out = -1.099
+//   a2 in Pop B (one entry, 118 130/132 only): m = 1 - 0.95^(1/2),
+//   ln(2 m^2) = -6.659
+TEST_F(ProjectRun, EntryCountsWeighTheFrequencies) {
+    ASSERT_EQ(run("project/microsat_diploid.pmp", assignment_only()), 0) << log();
+    std::string const s = section("== LIKELIHOOD OF INDIVIDUAL", "////////");
+    EXPECT_NE(s.find("        a1\t    -3.178   -14.011\n"
+                     "        a2\t    -1.099    -6.659\n"),
+              std::string::npos)
+        << s;
+}
+
 // Phased genotypes are scored as unphased: the section has its rows.
 TEST_F(ProjectRun, PhasedGenotypesAreScoredAsUnphased) {
     ASSERT_EQ(run("compare/dna_diploid_phased.pmp", assignment_only()), 0);
