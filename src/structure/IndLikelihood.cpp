@@ -5,11 +5,14 @@
 
 #include "structure/IndLikelihood.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <iomanip>
 #include <limits>
 #include <new>
 #include <ostream>
+#include <vector>
 
 #include "core/Errors.h"
 #include "core/References.h"
@@ -21,8 +24,8 @@
 #include "data/TLocus.h"
 #include "data/TPhenDB.h"
 #include "data/TPhenotype.h"
-#include "data/TPopHaploDB.h"
 #include "data/TPopHaplotype.h"
+#include "haplo/table_counts.h"
 #include "project/Samples.h"
 #include "run/settings.h"
 
@@ -34,8 +37,6 @@ namespace {
 constexpr double ln_095 = -0.051293294387550585;
 // A frequency below it counts as an absent allele.
 constexpr double absent_frequency = 1e-15;
-// Convergence threshold of the one-locus EM, whatever the project's.
-constexpr double em_epsilon = 1e-7;
 
 bool unphased_genotypes(Samples const& set) { return set.GenotypicData != 0 && set.GameticPhase == 0; }
 
@@ -43,6 +44,26 @@ bool unphased_genotypes(Samples const& set) { return set.GenotypicData != 0 && s
 double frequency_in(TAllele const* a, int j) {
     if (a == nullptr || !a->popFreq || j >= a->popFreq.size()) return 0.0;
     return a->popFreq[j];
+}
+
+// Calls f(allele, locus, count) for every known gene copy of the
+// individuals, at the first `loci` loci: the copies of an individual whose
+// other allele is missing count as well. An entry stands for `count`
+// individuals, as in the haplotype-frequency EM.
+template <class F>
+void for_each_known_copy(TPhenDB const& individuals, char missing, std::size_t loci, F&& f) {
+    for (long i = 0; i < individuals.size(); ++i) {
+        TPhenotype const* ind = individuals[i];
+        if (ind == nullptr || !(ind->count > 0.0)) continue;
+        for (TPopHaplotype const* g : {ind->pseudo1.get(), ind->pseudo2.get()}) {
+            if (g == nullptr) continue;
+            std::size_t const n = std::min(loci, static_cast<std::size_t>(g->alleles.count));
+            for (std::size_t k = 0; k < n; ++k) {
+                TAllele* a = g->alleles.data[k];
+                if (!is_missing_allele(a, missing)) f(a, k, ind->count);
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -66,44 +87,33 @@ double GenotypeLikelihood::ln() const {
 
 void IndLikelihood::calc_alleles_freqs() {
     if (samples == nullptr || runSettings == nullptr || !unphased_genotypes(*samples)) return;
-    settings& s = *runSettings;
     int const S = static_cast<int>(samples->Populations.count);
     TAllele::numPop = S;
-    TAlleleDB* const db = s.project_allele_db;
+    TAlleleDB* const db = runSettings->project_allele_db;
     if (db == nullptr) return;
     // Arrays left by other analyses (of another sample count) are never
-    // read: every allele starts without one, and an allele the EM does not
-    // estimate anywhere counts as absent.
+    // read: every allele starts without one, and an allele no sample holds
+    // counts as absent.
     db->reset_all_pop_freqs();
-    long const L = db->loci.count;
-    int nDistinct = 0;
-    double f = 0.0;
+    char const missing = samples->MissingData;
+    std::vector<double> copies(static_cast<std::size_t>(db->loci.count));
     for (int j = 0; j < S; ++j) {
-        Population* pop = samples->Populations.data[j];
+        Population const* pop = samples->Populations.data[j];
         if (pop == nullptr) continue;
-        for (long l = 0; l < L; ++l) {
-            int const oneLocus[2] = {1, static_cast<int>(l)};
-            TPhenDB restricted;
-            restricted.create_temp_PhenDB(oneLocus, pop->phenotypes);
-            TPopHaploDB estimated;
-            pop->calc_ML_hapl_freq_hill95_LD(restricted, estimated, s, nDistinct, 0, f, nullptr, nullptr, 0,
-                                             s.InitialConditionsEM, s.MaximumNumOfIterationsEM, em_epsilon);
-            for (long h = 0; h < estimated.haplotypes.count; ++h) {
-                TPopHaplotype const* hap = estimated.haplotypes.data[h];
-                if (hap == nullptr || hap->alleles.count < 1 || hap->alleles.data[0] == nullptr) continue;
-                TAllele* a = hap->alleles.data[0];
-                if (!a->popFreq) {
-                    try {
-                        a->popFreq = FreqArray::zeros(S);
-                    } catch (std::bad_alloc const&) {
-                        E.error(MEMORY, "IndLikelihood::calc_alleles_freqs()", Msg::m0_not_enough_memory);
-                    }
+        std::fill(copies.begin(), copies.end(), 0.0);
+        for_each_known_copy(pop->phenotypes, missing, copies.size(),
+                            [&](TAllele*, std::size_t k, double c) { copies[k] += c; });
+        for_each_known_copy(pop->phenotypes, missing, copies.size(), [&](TAllele* a, std::size_t k, double c) {
+            if (!a->popFreq) {
+                try {
+                    a->popFreq = FreqArray::zeros(S);
+                } catch (std::bad_alloc const&) {
+                    E.error(MEMORY, "IndLikelihood::calc_alleles_freqs()", Msg::m0_not_enough_memory);
+                    return;
                 }
-                a->popFreq[j] = hap->frequency;
             }
-            restricted.flush();
-            estimated.empty();
-        }
+            a->popFreq[j] += c / copies[k];
+        });
     }
 }
 
@@ -116,6 +126,7 @@ void IndLikelihood::likelihood_in_a_pop(Population* scored) {
     std::ostream& out = *runSettings->ResultFile;
     long const S = samples->Populations.count;
     TPhenDB const& individuals = scored->phenotypes;
+    char const missing = samples->MissingData;
     for (long i = 0; i < individuals.size(); ++i) {
         TPhenotype const* ind = individuals[i];
         if (ind == nullptr) continue;
@@ -129,6 +140,8 @@ void IndLikelihood::likelihood_in_a_pop(Population* scored) {
                 out << std::setw(columnWidth) << "N.A.";
                 continue;
             }
+            // n counts every individual of the sample, also those missing
+            // at some locus.
             minFrequency = assignment_min_frequency(n);
             GenotypeLikelihood q(minFrequency);
             TPopHaplotype const* g1 = ind->pseudo1.get();
@@ -137,6 +150,9 @@ void IndLikelihood::likelihood_in_a_pop(Population* scored) {
             for (long k = 0; k < loci; ++k) {
                 TAllele const* a1 = g1->alleles.data[k];
                 TAllele const* a2 = g2 != nullptr && k < g2->alleles.count ? g2->alleles.data[k] : nullptr;
+                // A locus at which the genotype holds a missing allele is
+                // left out in every sample, so that missing data favour none.
+                if (is_missing_allele(a1, missing) || is_missing_allele(a2, missing)) continue;
                 q.add(frequency_in(a1, static_cast<int>(j)), frequency_in(a2, static_cast<int>(j)), a1 != a2);
             }
             out << std::setw(columnWidth) << q.ln();

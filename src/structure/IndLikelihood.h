@@ -2,7 +2,9 @@
 
 // Genotype assignment test: the log-likelihood of every individual's
 // multi-locus genotype in each sample of a set, from that sample's allele
-// frequencies (estimated one locus at a time by the haplotype-frequency EM).
+// frequencies (counted one locus at a time over its known gene copies; a
+// locus at which the individual's genotype holds a missing allele is left
+// out of its likelihood in every sample).
 // An individual whose highest value lies in another sample's column is a
 // candidate immigrant. Unphased diploid data only; the caller presents
 // phased genotypes as unphased for the duration of the call.
@@ -29,7 +31,9 @@ public:
     // The whole test and its section of the result file; 1.
     int run();
     // Per-sample frequency of every allele of the project's allele
-    // database (its popFreq array, one value per sample of the set).
+    // database (its popFreq array, one value per sample of the set): its
+    // share of the sample's known gene copies at its locus, missing copies
+    // left out.
     void calc_alleles_freqs();
     // One line per individual of `scored`: its label, then its
     // log-likelihood in every sample ("N.A." in a sample without

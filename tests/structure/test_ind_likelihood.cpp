@@ -1,6 +1,7 @@
 // The genotype assignment test: its kernel on values worked by hand, the
-// section of a sample set built here, and whole runs on a project worked by
-// hand and on a public cattle data set whose values come from R.
+// section of a sample set built here, and whole runs on projects worked by
+// hand (one with missing alleles) and on a public cattle data set whose
+// values come from R.
 //
 // Reference values:
 // - 1 - 0.95^(1/20) = 0.0025613787765302876 (n = 10 individuals).
@@ -185,6 +186,69 @@ TEST_F(ProjectRun, AssignmentWorkedByHand) {
     std::string const line = file("stats.txt");
     ASSERT_EQ(run("structure/assignment_hand.pmp", {{"TaskNumber", "0"}}), 0);
     EXPECT_EQ(file("stats.txt"), line);
+}
+
+// Missing alleles ("?") are no allele: a sample's frequencies at a locus
+// are counts over its known gene copies (the known copy of an x/? genotype
+// included), a locus where the scored genotype holds a "?" is left out in
+// every sample, and the floor m_j still counts all n_j individuals.
+// structure/assignment_missing.pmp, worked by hand:
+//   first  (n = 4): f1 AA CD EE, f2 AB ?? EF, f3 B? CC FF, f4 AA CD ??
+//   second (n = 3): s1 BB DD FF, s2 B? CD FF, s3 ?? DD EF
+// Known copies and frequencies:
+//   first  locus 1: 7 copies, A 5, B 2 -> 5/7, 2/7
+//          locus 2: 6 copies, C 4, D 2 -> 2/3, 1/3
+//          locus 3: 6 copies, E 3, F 3 -> 1/2, 1/2
+//   second locus 1: 3 copies, B 3      -> 1 (A absent)
+//          locus 2: 6 copies, D 5, C 1 -> 5/6, 1/6
+//          locus 3: 6 copies, F 5, E 1 -> 5/6, 1/6
+// Floor of "second": m = 1 - 0.95^(1/(2 x 3)) = 0.0085124446108471 (with the
+// two individuals known at locus 1 it would be 1 - 0.95^(1/4)).
+//   f1 in first:  ln[(5/7)^2 x 2(2/3)(1/3) x (1/2)^2]          = -2.8702
+//      (the EM gave "?" a share, p(A) = 5/8, and -4.288)
+//   f1 in second: ln[m^2 x 2(1/6)(5/6) x (1/6)^2]               = -14.3969
+//   f2 in first:  ln[2(5/7)(2/7) x 2(1/2)(1/2)], locus 2 out    = -1.5892
+//   f2 in second: ln[2 m x 1 x 2(1/6)(5/6)]                     = -5.3540
+//      (-4.9507 with the floor of two individuals)
+//   f3 in first:  ln[(2/3)^2 x (1/2)^2], locus 1 out            = -2.1972
+//   f3 in second: ln[(1/6)^2 x (5/6)^2]                         = -3.9482
+//   s1 in first:  ln[(2/7)^2 x (1/3)^2 x (1/2)^2]               = -6.0890
+//   s1 in second: ln[1 x (5/6)^2 x (5/6)^2]                     = -0.7293
+//      (the EM gave p(B) = 1/2 and -2.116)
+//   s3 in first:  ln[(1/3)^2 x 2(1/2)(1/2)], locus 1 out        = -2.8904
+//   s3 in second: ln[(5/6)^2 x 2(1/6)(5/6)]                     = -1.6456
+TEST_F(ProjectRun, MissingAllelesAreLeftOut) {
+    ASSERT_EQ(run("structure/assignment_missing.pmp", assignment_only()), 0) << log();
+    std::string const s = section("== LIKELIHOOD OF INDIVIDUAL", "////////");
+    EXPECT_NE(s.find("Sample1\n----------\n                   1         2\n"
+                     "        f1\t    -2.870   -14.397\n"
+                     "        f2\t    -1.589    -5.354\n"
+                     "        f3\t    -2.197    -3.948\n"),
+              std::string::npos)
+        << s;
+    EXPECT_NE(s.find("Sample2\n----------\n                   1         2\n"
+                     "        s1\t    -6.089    -0.729\n"),
+              std::string::npos)
+        << s;
+    EXPECT_NE(s.find("        s3\t    -2.890    -1.646\n"), std::string::npos) << s;
+}
+
+// An entry read with count 2 stands for two individuals in the counts, as
+// in the EM; n_j stays the number of entries. project/microsat_diploid.pmp:
+//   Pop A: a1 (count 1) 120/122 134/134, a2 (count 2) 120/124 ?/136
+//   locus 1: 6 copies, 120: 1 + 2, 122: 1, 124: 2 -> 1/2, 1/6, 1/3
+//   locus 2: 4 copies, 134: 2, 136: 2            -> 1/2, 1/2
+//   a1 in Pop A: ln[2(1/2)(1/6) x (1/2)^2] = ln(1/24) = -3.178
+//   a2 in Pop A: ln[2(1/2)(1/3)], locus 2 out = -1.099
+//   a2 in Pop B (one entry, 118 130/132 only): m = 1 - 0.95^(1/2),
+//   ln(2 m^2) = -6.659
+TEST_F(ProjectRun, EntryCountsWeighTheFrequencies) {
+    ASSERT_EQ(run("project/microsat_diploid.pmp", assignment_only()), 0) << log();
+    std::string const s = section("== LIKELIHOOD OF INDIVIDUAL", "////////");
+    EXPECT_NE(s.find("        a1\t    -3.178   -14.011\n"
+                     "        a2\t    -1.099    -6.659\n"),
+              std::string::npos)
+        << s;
 }
 
 // Phased genotypes are scored as unphased: the section has its rows.
