@@ -102,12 +102,12 @@ int Project::run() {
         clean();
         return abandon_run(result, working_copy);
     }
-    run_passes();
+    bool const passes_done = run_passes();
 
     end_run(out, kept_separator, working_copy);
     New_print_html_results_footer(false, xmlOutput);
     close_result_file(result);
-    return 1;
+    return passes_done ? 1 : 0;
 }
 
 bool Project::can_run() {
@@ -300,12 +300,19 @@ bool Project::prepare_analyses(std::ostream& out) {
     }
     ready = 1;
     samples->evaluate_work(options);
+    // Haplotypic data have no individuals to make a level of: asked for,
+    // the level is left out, and the user told so.
+    if (GenotypicData == 0 && options.IncludeIndividualLevel != 0) {
+        *_AOS_ << "WARNING: the individual level (IncludeIndividualLevel=" << options.IncludeIndividualLevel
+               << ") needs diploid genotypes; the data of this project are haploid and are analysed without it"
+               << std::endl;
+    }
     if (GenotypicData == 0 || (GameticPhase == 0 && options.ComputeConventionalFST != 0))
         options.IncludeIndividualLevel = 0;
     return true;
 }
 
-void Project::run_passes() {
+bool Project::run_passes() {
     // The settings as the checks adapted them: the population pass runs with
     // these even after the group pass has read the settings file again.
     settings const checked = options;
@@ -328,7 +335,7 @@ void Project::run_passes() {
         group_pass = options.ComputeSumStatsWithinGroups != 0;
     }
     if (group_pass) run_group_pass(checked);
-    if (population_pass) run_population_pass();
+    return !population_pass || run_population_pass();
 }
 
 void Project::end_run(std::ostream& out, char kept_separator, cleaner& working_copy) {
@@ -393,7 +400,7 @@ void Project::run_group_pass(settings const& checked) {
     phen_converted = kept_converted;
 }
 
-void Project::run_population_pass() {
+bool Project::run_population_pass() {
     pass_results = PassResults{};
     samples->GroupLevel = false;
     SumStat.groupPass = false;
@@ -423,13 +430,16 @@ void Project::run_population_pass() {
             char const* const text = "Impossible to detect outlier loci when no genetic structure is defined\n";
             out << text;
             *_AOS_ << "\t" << text;
-        } else {
-            detectSelectedLociFromFSTHetComparison(options.UseHierarchicalIslandModel != 0);
+        } else if (!detectSelectedLociFromFSTHetComparison(options.UseHierarchicalIslandModel != 0)) {
+            // The settings left the scan nothing to test against: the
+            // project fails, and adds no line.
+            return false;
         }
         *_AOS_ << "done with detection of loci under selection! (" << elapsed_ms_since(start) << " ms)\n";
     }
 
     output_pass_statistics();
+    return true;
 }
 
 void Project::run_pass_tasks(char const* folder, std::string const& banner, Structure* kept) {

@@ -115,8 +115,11 @@ public:
     // Finds identical haplotype definitions and, when asked, merges them
     // within the samples; 1 on success.
     int eliminate_redond_haplodef();
-    // Scan for loci under selection from FST and heterozygosity.
-    void detectSelectedLociFromFSTHetComparison(bool hierarchical);
+    // Scan for loci under selection from FST and heterozygosity. False
+    // when the settings leave it no null distribution to test against (no
+    // simulation asked for, none read): the project fails. Every other
+    // refusal is a note in the log and the result file, and true.
+    bool detectSelectedLociFromFSTHetComparison(bool hierarchical);
 
     // MICROSAT data: only a log note; no repeat-length detection is made.
     void convertMicrosatToNumberOfRepeats();
@@ -263,8 +266,9 @@ private:
     // The feasibility checks and the work estimate; false when a scheduled
     // task is impossible.
     bool prepare_analyses(std::ostream& out);
-    // The group pass and the population pass that are asked for.
-    void run_passes();
+    // The group pass and the population pass that are asked for; false when
+    // the population pass failed.
+    bool run_passes();
     // Frees the data and writes the end-of-run lines to the log and `out`.
     void end_run(std::ostream& out, char kept_separator, cleaner& working_copy);
 
@@ -274,8 +278,9 @@ private:
     void run_pass_tasks(char const* folder, std::string const& banner, Structure* kept);
     // The group pass on samples pooled by group.
     void run_group_pass(settings const& checked);
-    // The population pass, with the scan for loci under selection.
-    void run_population_pass();
+    // The population pass, with the scan for loci under selection; false,
+    // and no statistics added, when the scan failed.
+    bool run_population_pass();
     // The statistics lines of a finished pass: the statistics record filled
     // from pass_results, then the pass's header (first project) and values.
     void output_pass_statistics();

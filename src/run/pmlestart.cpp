@@ -1,5 +1,6 @@
 #include "run/pmlestart.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -113,7 +114,8 @@ void abandon_project(std::size_t header_size, std::size_t stats_size) {
 
 // Reads the project's settings and runs (or explores) it. A MEMORY report or
 // any exception ends the project the way a failed one ends, never the
-// process. True when the project ran successfully.
+// process. True when the project ran successfully; a failed project adds
+// nothing to the statistics lines, even when it failed after a pass.
 template <class Step>
 bool guarded_project(Step step) {
     std::size_t const header_size = SumStat.headerLine.size();
@@ -122,7 +124,10 @@ bool guarded_project(Step step) {
     // Copied into a fixed buffer: nothing may allocate while memory is short.
     char what[256] = {};
     try {
-        return step();
+        if (step()) return true;
+        SumStat.headerLine.resize(std::min(SumStat.headerLine.size(), header_size));
+        SumStat.statsLine.resize(std::min(SumStat.statsLine.size(), stats_size));
+        return false;
     } catch (ExceptionType) {
         stop = Stop::memory_reported;
     } catch (std::bad_alloc const&) {

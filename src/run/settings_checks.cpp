@@ -90,7 +90,9 @@ RangeCheck const kChecks[] = {
     {"GammaAValue", &S::GammaAValue, 0.0, kInfinity, nullptr},
     {"MismatchGammaAValue", &S::MismatchGammaAValue, 0.0, kInfinity, nullptr},
     {"GammaAValueAMOVA", &S::GammaAValueAMOVA, 0.0, kInfinity, nullptr},
-    {"NumPermutationsAMOVA", &S::NumPermutationsAMOVA, kNoLow, kMaxAmovaPermutations, amova},
+    // 0 runs no test; a negative count would be reported as if it meant
+    // something.
+    {"NumPermutationsAMOVA", &S::NumPermutationsAMOVA, 0.0, kMaxAmovaPermutations, amova},
     {"NumPermutationsFST", &S::NumPermutationsFST, kNoLow, kMaxStepCount, pairwise},
     {"NumPermMantel", &S::NumPermMantel, kNoLow, kMaxIntCount, mantel},
     {"NumPermutPopDiff", &S::NumPermutPopDiff, kNoLow, kMaxStepCount, differentiation},
@@ -132,10 +134,12 @@ RangeCheck const kChecks[] = {
     {"FSTSignifLevel", &S::FSTSignifLevel, kNoLow, kNoHigh, pairwise},
     {"SignLevelPopDiff", &S::SignLevelPopDiff, kNoLow, kNoHigh, differentiation},
     // The selection scan: its arrays and demes are sized by these (the scan
-    // itself bounds all the demes of the hierarchical model); a negative
-    // count is none.
-    {"NumberOfSimsForFDist2", &S::NumberOfSimsForFDist2, kNoLow, kMaxScanSimulations, selection_scan},
-    {"NumberOfDemesForFDist2", &S::NumberOfDemesForFDist2, kNoLow, kMaxScanDemes, selection_scan},
+    // itself bounds all the demes of the hierarchical model). Theta is
+    // shared out among the demes, so there is at least one; no simulation
+    // at all is refused by the scan itself, only where it would simulate (a
+    // simulation file or export mode need none).
+    {"NumberOfSimsForFDist2", &S::NumberOfSimsForFDist2, 0.0, kMaxScanSimulations, selection_scan},
+    {"NumberOfDemesForFDist2", &S::NumberOfDemesForFDist2, 1.0, kMaxScanDemes, selection_scan},
     {"NumberOfGroupsForFDist2", &S::NumberOfGroupsForFDist2, kNoLow, kMaxScanDemes, selection_scan},
     // A target heterozygosity of 1 or more asks for infinitely many mutations.
     {"TargetHetLowBound", &S::TargetHetLowBound, 0.0, 1.0, selection_scan},

@@ -271,7 +271,7 @@ void rule(std::ostream& os, char c, int n) { os << std::string(static_cast<std::
 
 }  // namespace
 
-void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) {
+bool Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) {
     settings& s = options;
     progress("Detecting loci under selection ...");
     ScanScope scope(*this);
@@ -287,11 +287,11 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
         char text[128];
         std::snprintf(text, sizeof text, "\tThe input file contains information on only %d loci!\n", L);
         both(log, result, text, "\tDetecting outlier loci is not possible when fewer than 10 loci are available\n");
-        return;
+        return true;
     }
     settings::global_work_done += L;
     settings::print_message();
-    if (stop_asked(s)) return;
+    if (stop_asked(s)) return true;
 
     s.TaskNumber = task_amova;
     s.LocByLocAMOVA = 1;
@@ -328,7 +328,7 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
         }
         if ((l + 1) % 10 == 0) {
             settings::print_message();
-            if (stop_asked(s)) return;
+            if (stop_asked(s)) return true;
         }
     }
     if (sumHet != 0.0) {
@@ -339,7 +339,7 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
         both(log, result,
              "\tObserved F-statistics lead to invalid migration rates. Coalescent simulations cannot be performed.\n",
              "Perform a simple AMOVA to check that all F-statistics are within the interval ]0..1[\n");
-        return;
+        return true;
     }
 
     // The simulations run on a scratch set and a copy of the structure.
@@ -361,7 +361,8 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
     in.result = &result;
     in.log = &log;
     NullDistribution nd = simulate_null_distribution(*this, in);
-    if (nd.stopped || !nd.pValues) return;
+    if (nd.refused) return false;
+    if (nd.stopped || !nd.pValues) return true;
 
     // --- P values and tables ---------------------------------------------
     Structure& tested = *in.tested;
@@ -414,7 +415,7 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
         settings::global_work_done += 1;
         if (i % 10 == 0) {
             settings::print_message();
-            if (stop_asked(s)) return;
+            if (stop_asked(s)) return true;
         }
         double fst = obs.fst[static_cast<std::size_t>(i - 1)];
         const double het = obs.het[static_cast<std::size_t>(i - 1)];
@@ -508,6 +509,7 @@ void Project::detectSelectedLociFromFSTHetComparison(bool useHierarchicalModel) 
         for (int k : above) out << "\t" << k;
         out << std::endl;
     }
+    return true;
 }
 
 }  // namespace quintle

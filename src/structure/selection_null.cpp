@@ -197,6 +197,18 @@ SimulatedLocus from_measure(LocusMeasure const& m) {
     return r;
 }
 
+// Why the scan cannot go on without simulations: in the log and the
+// result file. `file`: the simulation file named, which gave no pair.
+void refuse_without_null_distribution(NullInputs const& in, std::string const& file) {
+    std::string const text =
+        "\tNo coalescent simulation is asked for (NumberOfSimsForFDist2=0) and " +
+        (file.empty() ? std::string("no simulation file is named (UseSimFileForFDist2, SimFileNameForFDist2)")
+                      : "the simulation file \"" + file + "\" gives no pair of FST and heterozygosity") +
+        ": the scan for loci under selection has no null distribution to test against and cannot be performed.\n";
+    if (in.log != nullptr) *in.log << text;
+    if (in.result != nullptr) *in.result << text;
+}
+
 }  // namespace
 
 NullDistribution simulate_null_distribution(Project& project, NullInputs const& in) {
@@ -264,8 +276,17 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
         }
     }
 
-    const long room = std::max(sims, 0) + 1L;
+    // Outside export mode the null distribution comes from the simulations
+    // or from the simulation file: with neither, every locus would be set
+    // against nothing.
     const bool fromFile = s.UseSimFileForFDist2 != 0 && s.SimFileNameForFDist2.length() > 0;
+    if (!exporting && sims <= 0 && !fromFile) {
+        refuse_without_null_distribution(in, std::string());
+        nd.refused = true;
+        return nd;
+    }
+
+    const long room = std::max(sims, 0) + 1L;
     nd.fst = MY_TArrayAsVector<double>(room, fromFile ? 5000 : 0);
     nd.het = MY_TArrayAsVector<double>(room, fromFile ? 5000 : 0);
     const int allDemes = oneGroup ? demes : groups * demes;
@@ -286,6 +307,11 @@ NullDistribution simulate_null_distribution(Project& project, NullInputs const& 
         }
         const bool readFromFile =
             fromFile && read_simulation_file(s.SimFileNameForFDist2.c_str(), oneGroup, nd) > 0;
+        if (!exporting && !readFromFile && sims <= 0) {
+            refuse_without_null_distribution(in, s.SimFileNameForFDist2.c_str());
+            nd.refused = true;
+            return nd;
+        }
         for (int i = 1; !readFromFile && i <= sims; ++i) {
             double H = lo + uniform() * (hi - lo);
             const double theta = theta_of(H, model);

@@ -24,6 +24,7 @@ struct NullDistribution {
     double maxHetAbove = 0.0;  // decides whether an observed value lies above the range
     bool pValues = false;      // simulated or read: the P values and tables follow
     bool stopped = false;      // the stop flag was met
+    bool refused = false;      // nothing to simulate and nothing read: the scan cannot be performed
 };
 
 // The stage's inputs. While it runs, the project's current sample set is an

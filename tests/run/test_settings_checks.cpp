@@ -40,12 +40,20 @@ TEST(SettingsInRange, DefaultsAndLargeRealisticValuesPass) {
     s.GammaAValue = 0.0;
     s.GammaAValueAMOVA = 1e6;
     EXPECT_TRUE(settings_in_range(s));
-    s.NumPermutationsAMOVA = -5;  // no test at all
-    s.EpsilonValue = 0.0;         // exact convergence
+    s.NumPermutationsAMOVA = 0;  // no test at all
+    s.EpsilonValue = 0.0;        // exact convergence
     s.NumBootSFS = 10000;
     s.InitialConditionsEM = 1000;
     s.NumberOfGroupsForFDist2 = 100;
     s.NumberOfDemesForFDist2 = 10000;
+    EXPECT_TRUE(settings_in_range(s));
+    // The lowest counts that mean something, and values their analyses
+    // take as they are.
+    s.NumberOfSimsForFDist2 = 0;  // the scan decides whether it needs any
+    s.NumberOfDemesForFDist2 = 1;
+    s.NumPermutPopDiff = -1;      // the test returns at once
+    s.TargetHetLowBound = 0.8;    // bounds the wrong way round: drawn between as given
+    s.TargetHetHighBound = 0.2;
     EXPECT_TRUE(settings_in_range(s));
     EXPECT_EQ(log.text().find("ERROR"), std::string::npos) << log.text();
 }
@@ -85,6 +93,12 @@ TEST(SettingsInRange, EachValueOutOfRangeIsNamedAndRefused) {
         {"NumberOfSimsForFDist2", [](settings& s) { s.NumberOfSimsForFDist2 = 20000000; }, "20000000"},
         {"NumberOfDemesForFDist2", [](settings& s) { s.NumberOfDemesForFDist2 = INT_MAX; }, "2147483647"},
         {"NumberOfGroupsForFDist2", [](settings& s) { s.NumberOfGroupsForFDist2 = 5000000; }, "5000000"},
+        // Counts below what they can mean: a negative number of permutations
+        // or simulations, no deme to share theta out among.
+        {"NumPermutationsAMOVA", [](settings& s) { s.NumPermutationsAMOVA = -5; }, "-5"},
+        {"NumberOfSimsForFDist2", [](settings& s) { s.NumberOfSimsForFDist2 = -100; }, "-100"},
+        {"NumberOfDemesForFDist2", [](settings& s) { s.NumberOfDemesForFDist2 = 0; }, "0"},
+        {"NumberOfDemesForFDist2", [](settings& s) { s.NumberOfDemesForFDist2 = -3; }, "-3"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.key);

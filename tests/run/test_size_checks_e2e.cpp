@@ -74,8 +74,8 @@ std::vector<Case> const refused = {
      {"\tSample \"Group1\" holds 1200000 gene copies: the coalescent simulations"}},
     {"AMOVA permutations", "two_groups.pmp", "TaskNumber=512\nHaplAMOVA=1\nNumPermutationsAMOVA=2147483648\n",
      "POP_LEVEL\nGLOBAL_FSTAT\n",
-     {"\tValue 2147483648 of setting \"NumPermutationsAMOVA\" is outside the range its use can hold: at most "
-      "10000000."}},
+     {"\tValue 2147483648 of setting \"NumPermutationsAMOVA\" is outside the range its use can hold: between 0 "
+      "and 10000000."}},
     {"pairwise permutations beyond 64 bits", "two_groups.pmp",
      "TaskNumber=1024\nComputePairwiseFST=1\nNumPermutationsFST=9999999999999999999999\n",
      "POP_LEVEL\nPAIRWISE_FST\n", {"settings_in_range() (NumPermutationsFST=9223372036854775807)\""}},
