@@ -352,7 +352,10 @@ LocusAverage AMOVA_table::average_loci() const {
     int const L = static_cast<int>(results.count);
     a.type = results.data[0]->type;
     a.loci = L;
-    a.permutations = results.data[0]->perm_values1.count;
+    // A locus whose AMOVA was refused holds no permuted values: the count
+    // is that of the first locus that ran its permutations.
+    for (long i = 0; i < L && a.permutations == 0; ++i)
+        if (results.data[i] != nullptr) a.permutations = results.data[i]->perm_values1.count;
     AverageLayout layout;
     if (!average_layout(a.type, layout)) return a;
 

@@ -40,7 +40,7 @@ struct LocusAverage {
         long equal = 0;
     };
     std::vector<Test> tests;  // in the design's output order
-    long permutations = 0;    // the first record's count of permuted values
+    long permutations = 0;    // count of permuted values of the first record that has any
 
     // Bootstrap over loci (6 loci or more): per index, in printing order,
     // its name and its 20000 replicate values sorted ascending.

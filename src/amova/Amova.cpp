@@ -34,7 +34,10 @@ struct Design {
     int code;
     int (Amova::*run)();
     char const* name;
-    // Whether the design needs whole individuals (two copies each).
+    // Whether every sample must hold two copies per individual: the
+    // designs with an individual level. Those that only permute
+    // individuals take a lone copy (one allele missing) as a unit of its
+    // own.
     int individuals;
     // Whether the design takes sums at all (the recessive-data ones do not).
     bool takes_sums;
@@ -46,8 +49,8 @@ constexpr Design kDesigns[] = {
     {4, &Amova::AMOVA_1G_P_I, "Amova::AMOVA_1G_P_I()", 1, true},
     {5, &Amova::AMOVA_G_P_H, "Amova::AMOVA_G_P_H()", 0, true},
     {6, &Amova::AMOVA_G_P_I, "Amova::AMOVA_G_P_I()", 1, true},
-    {7, &Amova::AMOVA_1G_P_IH, "Amova::AMOVA_1G_P_IH()", 1, true},
-    {8, &Amova::AMOVA_G_P_IH, "Amova::AMOVA_G_P_IH()", 1, true},
+    {7, &Amova::AMOVA_1G_P_IH, "Amova::AMOVA_1G_P_IH()", 0, true},
+    {8, &Amova::AMOVA_G_P_IH, "Amova::AMOVA_G_P_IH()", 0, true},
     {9, &Amova::AMOVA_1G_P_RIH, "Amova::AMOVA_1G_P_RIH()", 0, false},
     {10, &Amova::AMOVA_G_P_RIH, "Amova::AMOVA_G_P_RIH()", 0, false},
 };
@@ -302,6 +305,7 @@ void Amova::initialize() {
 
     N = indiv_level == 0 ? total_size : total_size * 0.5;
     load_HaplotypeIndexVector();
+    build_individual_units();
 }
 
 void Amova::release_permutation_vectors() {
@@ -318,6 +322,7 @@ void Amova::clean() {
     std::vector<double>().swap(pop_FST);
     std::vector<double>().swap(pop_FIS);
     std::vector<double>().swap(pop_spare);
+    individual_units = IndividualUnits{};
     flat_dist.clear();
     SSDP.destroy();
     SSDG.destroy();

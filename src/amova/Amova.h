@@ -43,6 +43,25 @@ class TPhenotype;
 struct AmovaLine;
 struct FixationIndices;
 
+// Where the individuals stand in the haplotype index vector once some
+// individual holds a lone gene copy (in a one-locus copy of an unphased
+// sample, the individual's other allele missing at that locus). Units are
+// listed in vector order, so each sample's, and each group's, form one run.
+// Empty when every individual holds two copies: copies 2k and 2k+1 are
+// then individual k.
+struct IndividualUnits {
+    std::vector<int> pairs;  // first position of every two-copy individual
+    std::vector<int> lones;  // position of every lone copy
+    // Per group, in structure order: its runs of `pairs` and `lones`, and
+    // where those of its first member end.
+    struct GroupRuns {
+        int pairs_begin = 0, pairs_end = 0, pairs_first_end = 0;
+        int lones_begin = 0, lones_end = 0, lones_first_end = 0;
+    };
+    std::vector<GroupRuns> groups;
+    bool empty() const { return lones.empty(); }
+};
+
 class Amova {
 public:
     // Thrown, after its message has been logged, when the analysis cannot go on.
@@ -90,6 +109,10 @@ public:
     // Haplotype index of every gene copy, samples in id order, the two
     // copies of an individual adjacent; P + total_size + 1 entries.
     std::vector<int> HaplotypeIndexVector;
+    // The individuals of the vector when some of them hold a lone copy;
+    // the permutations of individuals then move pairs among pairs and lone
+    // copies among lone copies.
+    IndividualUnits individual_units;
     // Per-sample arrays (P entries): sample-specific FST, then the two that
     // the individual-level designs use (FIS, and a spare).
     std::vector<double> pop_FST;
@@ -152,6 +175,11 @@ public:
     void load_HaplotypeIndexVector();
     // Every sample recounts itself from its stretch of the vector.
     void distribute_HaplotypeIndexVector();
+    // Fills individual_units from the samples' gene-copy lists and their
+    // lone copies (Population::loneCopies); a copy that has no partner left
+    // in its sample is a lone copy too. Leaves it empty when every sample
+    // holds pairs only.
+    void build_individual_units();
     // Each group receives its run of pops_by_id (group 0 the first members).
     void distribute_populations();
 
@@ -174,8 +202,11 @@ public:
     void PHAPAG();  // gene copies among all samples
     void PHAPWG();  // gene copies among the samples of each group
     void PHAIWP();  // gene copies among the individuals of each sample
-    void PIAPWG();  // individuals among the samples of each group
-    void PIAPAG();  // individuals among all samples
+    // Individuals among the samples of each group / among all samples;
+    // with lone copies, two-copy individuals among themselves, then lone
+    // copies among themselves (a sample keeps its count of each).
+    void PIAPWG();
+    void PIAPAG();
     void permute_genes(int last, int start, int stop);
     void permute_indiv(int last, int start, int stop);
 
@@ -296,8 +327,8 @@ private:
     // returned true.
     int run_design_step(int code, bool (Amova::*compute)(AmovaDesignResult&));
     // Shared bodies of the designs that differ only in their shuffles.
-    // `individuals`: the shuffles move whole individuals, so every sample
-    // must hold two copies per individual.
+    // `individuals`: every sample must hold two copies per individual (the
+    // designs with an individual level).
     bool one_group_design(AmovaDesignResult& r, char const* name, void (Amova::*shuffle)(), int individuals);
     bool group_design(AmovaDesignResult& r, char const* name, void (Amova::*among_all)(),
                       void (Amova::*within_groups)(), int individuals);

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <new>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 #include "amova/Amova.h"
 #include "core/Errors.h"
@@ -131,6 +133,67 @@ void Amova::load_HaplotypeIndexVector() {
         flat_dist.build(*dist_mat, range, v, static_cast<std::size_t>(pos));
     } else {
         flat_dist.clear();
+    }
+}
+
+void Amova::build_individual_units() {
+    individual_units = IndividualUnits{};
+    try {
+        IndividualUnits u;
+        std::vector<int> pairsOf(pops_by_id.size(), 0);
+        std::vector<int> lonesOf(pops_by_id.size(), 0);
+        static std::vector<int> const none;
+        long off = 0;
+        for (std::size_t i = 0; i < pops_by_id.size(); ++i) {
+            Population const* p = pops_by_id[i];
+            long const n = static_cast<long>(p->SampleSize);
+            // The marks count entries of the gene-copy list, one copy each.
+            std::vector<int> const& marked = p->currentHaplotypes == &p->geneCopies ? p->loneCopies : none;
+            auto const alone = [&marked](long k) {
+                return std::binary_search(marked.begin(), marked.end(), static_cast<int>(k));
+            };
+            for (long k = 0; k < n;) {
+                if (!alone(k) && k + 1 < n && !alone(k + 1)) {
+                    u.pairs.push_back(static_cast<int>(off + k));
+                    ++pairsOf[i];
+                    k += 2;
+                } else {
+                    u.lones.push_back(static_cast<int>(off + k));
+                    ++lonesOf[i];
+                    k += 1;
+                }
+            }
+            off += n;
+        }
+        // Pairs only: positions 2k, 2k+1 are individual k.
+        if (u.lones.empty() || group_pops.empty()) return;
+
+        // The samples stand group by group in the vector, so each group's
+        // units form one run of each list.
+        int pairs = 0;
+        int lones = 0;
+        for (std::vector<Population*> const& members : group_pops) {
+            IndividualUnits::GroupRuns g;
+            g.pairs_begin = pairs;
+            g.lones_begin = lones;
+            for (std::size_t j = 0; j < members.size(); ++j) {
+                std::size_t const id = static_cast<std::size_t>(members[j]->id);
+                pairs += pairsOf[id];
+                lones += lonesOf[id];
+                if (j == 0) {
+                    g.pairs_first_end = pairs;
+                    g.lones_first_end = lones;
+                }
+            }
+            g.pairs_end = pairs;
+            g.lones_end = lones;
+            u.groups.push_back(g);
+        }
+        individual_units = std::move(u);
+    } catch (std::bad_alloc const&) {
+        individual_units = IndividualUnits{};
+        E.error(MEMORY, "Amova::initialize()", Msg::m0_not_enough_memory);
+        throw AmovaFatalError{};
     }
 }
 

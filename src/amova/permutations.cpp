@@ -1,5 +1,6 @@
 #include "amova/permutations.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -67,6 +68,16 @@ void shuffle_individuals(int* e, long n, int start, int last, int stop) {
     }
 }
 
+void shuffle_units(int* e, int const* positions, long count, int width, int start, int last, int stop) {
+    if (start < 0 || stop < start) return;
+    long const top = min_last(last, count - 1);
+    for (long i = top; i >= stop; --i) {
+        double const u = permutation_draw();
+        long const j = start + static_cast<long>(static_cast<double>(i - start) * u);
+        for (int c = 0; c < width; ++c) std::swap(e[positions[i] + c], e[positions[j] + c]);
+    }
+}
+
 void shuffle_samples(Population** e, long n, int last, int stop) {
     if (stop < 0) return;
     long const top = min_last(last, n - 1);
@@ -108,12 +119,44 @@ void Amova::PHAIWP() {
     }
 }
 
+namespace {
+
+// One run of units: its first unit, its end and the end of its first
+// sample's units. The first sample's units are only partners (as in every
+// shuffle here); when it has none, the run's first unit is, so that no
+// draw is spent exchanging a unit with itself.
+void shuffle_unit_run(int* e, std::vector<int> const& positions, int width, int begin, int end, int firstEnd) {
+    shuffle_units(e, positions.data(), static_cast<long>(positions.size()), width, begin, end - 1,
+                  std::max(firstEnd, begin + 1));
+}
+
+}  // namespace
+
 void Amova::PIAPWG() {
+    if (!individual_units.empty()) {
+        // Within each group, two-copy individuals among themselves, then
+        // lone copies among themselves: every sample keeps its size.
+        int* const v = HaplotypeIndexVector.data();
+        IndividualUnits const& u = individual_units;
+        for (IndividualUnits::GroupRuns const& g : u.groups) {
+            shuffle_unit_run(v, u.pairs, 2, g.pairs_begin, g.pairs_end, g.pairs_first_end);
+            shuffle_unit_run(v, u.lones, 1, g.lones_begin, g.lones_end, g.lones_first_end);
+        }
+        return;
+    }
     shuffle_within_groups(HaplotypeIndexVector, group_size, group_pops, 0.5, shuffle_individuals);
 }
 
 void Amova::PIAPAG() {
     if (pops_by_id.empty()) return;
+    if (!individual_units.empty()) {
+        int* const v = HaplotypeIndexVector.data();
+        IndividualUnits const& u = individual_units;
+        IndividualUnits::GroupRuns const& first = u.groups.front();
+        shuffle_unit_run(v, u.pairs, 2, 0, static_cast<int>(u.pairs.size()), first.pairs_first_end);
+        shuffle_unit_run(v, u.lones, 1, 0, static_cast<int>(u.lones.size()), first.lones_first_end);
+        return;
+    }
     int const last = static_cast<int>(total_size * 0.5 - 1.0);
     int const stop = static_cast<int>(0.5 * pops_by_id[0]->SampleSize);
     shuffle_individuals(HaplotypeIndexVector.data(), static_cast<long>(HaplotypeIndexVector.size()), 0, last, stop);

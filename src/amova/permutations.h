@@ -28,6 +28,12 @@ void shuffle_copies(int* e, long n, int start, int last, int stop);
 // their order), the draw in double precision.
 void shuffle_individuals(int* e, long n, int start, int last, int stop);
 
+// Units of `width` copies (1 or 2) standing at positions[0 .. count-1] of
+// e: unit i is the copies from positions[i] on. The shuffle runs over the
+// unit numbers, the draw in double precision as for individuals; with
+// positions 0, 2, 4, ... and width 2 it is shuffle_individuals.
+void shuffle_units(int* e, int const* positions, long count, int width, int start, int last, int stop);
+
 // Samples from position 0, the draw in double precision and floored.
 void shuffle_samples(Population** e, long n, int last, int stop);
 

@@ -114,6 +114,7 @@ void Population::clean() {
     phenotypes.flush();
     haplotypes.Flush();
     geneCopies.Flush();
+    std::vector<int>().swap(loneCopies);
     haploFreqs.flush_haplotypes();
     std::vector<int>().swap(polymorphicLocus);
     std::vector<std::vector<int>>().swap(contTable);

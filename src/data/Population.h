@@ -76,6 +76,10 @@ public:
     int id = -1;
     PHaploDefList haplotypes{10, 100};  // owns its records
     PHaploDefList geneCopies{10, 100};  // one record of count 1 per gene copy; owns them
+    // Positions in geneCopies, ascending, of the copies whose individual
+    // has no other copy there (a one-locus copy of an unphased individual
+    // with one missing allele); empty when every individual holds two.
+    std::vector<int> loneCopies;
     PHaploDefList* currentHaplotypes = &haplotypes;
     TPhenDB phenotypes;
     TAlleleDB* alleleDB = nullptr;      // not owned

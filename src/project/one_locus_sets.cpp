@@ -124,6 +124,10 @@ int Samples::build_one_loci_sample(int locus, Samples* source, Structure* struct
                         copy->haplotypes.Add(new PHaploDef{defs[c], 1});
                         ++copy->nbGeneCopies;
                     }
+                    // One allele missing: its other copy is a unit of its
+                    // own when the AMOVA permutes individuals.
+                    if ((defs[0] == nullptr) != (defs[1] == nullptr))
+                        copy->loneCopies.push_back(static_cast<int>(copy->geneCopies.count));
                     for (HaploDef* d : defs) {
                         if (d == nullptr) continue;
                         copy->geneCopies.Add(new PHaploDef{d, 1});

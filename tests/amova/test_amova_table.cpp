@@ -183,6 +183,21 @@ TEST_F(AmovaTableTest, SignificanceOfTheAveragedComponents) {
     EXPECT_NE(text.find("Vc and FIT : P(rand. value &lt; obs. value)  = "), std::string::npos);
 }
 
+// A first locus whose AMOVA was refused holds no permuted values: the
+// count comes from the first locus that has them, not "No permutations".
+TEST_F(AmovaTableTest, PermutationCountFromTheFirstLocusThatHasThem) {
+    add(0, 0.0, 0.0, 0.0);
+    add(1, 0.4, 0.1, 1.0, {0.1, 0.5, 0.4});
+    add(2, 0.2, 0.1, 1.0, {0.3, 0.2, 0.1});
+    // Observed mean of V1 0.2; permuted means 0.4/3, 0.7/3 and 0.5/3.
+    LocusAverage const a = table.average_loci();
+    ASSERT_EQ(a.permutations, 3);
+    EXPECT_EQ(a.tests[1].extreme, 1);
+    std::string const text = average();
+    EXPECT_EQ(text.find("No permutations were done"), std::string::npos) << text;
+    EXPECT_NE(text.find("Significance tests (3 permutations)"), std::string::npos) << text;
+}
+
 // Each design type gives the line the indices of its own levels.
 TEST(AverageLineIndices, TheIndicesOfEachDesign) {
     struct Case {

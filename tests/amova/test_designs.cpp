@@ -443,7 +443,7 @@ TEST_F(DesignTest, DesignsGiveUpCleanly) {
     Case const cases[] = {
         {&Amova::AMOVA_1G_P_H, {{{0, 1}, {}}}, "Amova::AMOVA_1G_P_H()"},              // a sample without copies
         {&Amova::AMOVA_G_P_H, {{{0, 1}, {1}}, {{}, {1, 1}}}, "Amova::AMOVA_G_P_H()"},  // the same in a group
-        {&Amova::AMOVA_1G_P_IH, {{{0, 1}, {1, 1, 0}}}, "Amova::AMOVA_1G_P_IH()"},     // half an individual
+        {&Amova::AMOVA_1G_P_IH, {{{0, 1}, {}}}, "Amova::AMOVA_1G_P_IH()"},            // a sample without copies
         {&Amova::AMOVA_G_P_IH, {{{0, 1}}, {{1, 1}}}, "Amova::AMOVA_G_P_IH()"},        // one sample per group
         {&Amova::AMOVA_1G_P_H, {{{0}, {1}, {1}}}, "Amova::AMOVA_1G_P_H()"},           // one copy per sample
     };
@@ -462,6 +462,37 @@ TEST_F(DesignTest, DesignsGiveUpCleanly) {
 
 // The indices are stored when the table is written, before the tests: an
 // analysis abandoned during a test still leaves them for the statistics line.
+// Designs 1G_P_IH and G_P_IH refuse only what the gene-copy designs refuse:
+// a sample of an odd number of copies (an individual with one allele
+// missing at a locus) runs, with the observed values of the gene-copy
+// design, its odd copy moving as a unit of its own.
+TEST_F(DesignTest, OddSamplesRunInTheDesignsThatPermuteIndividuals) {
+    set_distances(2, unit);
+    run.NumPermutationsAMOVA = 10;
+    struct Case {
+        int (Amova::*copies)();
+        int (Amova::*individuals)();
+        Groups data;
+    };
+    Case const cases[] = {
+        {&Amova::AMOVA_1G_P_H, &Amova::AMOVA_1G_P_IH, {{{0, 1}, {1, 1, 0}, {0, 0, 0, 1, 1}}}},
+        {&Amova::AMOVA_G_P_H, &Amova::AMOVA_G_P_IH, {{{0, 1, 1}, {1, 1, 0, 1}}, {{0, 0, 1}, {0, 0}}}},
+    };
+    for (Case const& c : cases) {
+        set_data(c.data);
+        auto engine = prepared();
+        ASSERT_EQ(((*engine).*c.copies)(), 1);
+        std::vector<double> const want = observed(record);
+        engine = prepared();
+        EXPECT_FALSE(engine->individual_units.empty());
+        std::size_t const before = log.text().size();
+        EXPECT_EQ(((*engine).*c.individuals)(), 1);
+        expect_close(observed(record), want);
+        EXPECT_EQ(record.perm_values1.count, 12) << "the test of Va ran";
+        EXPECT_EQ(log.text().find("ill-defined genetic structure", before), std::string::npos);
+    }
+}
+
 TEST_F(DesignTest, IndicesStoredBeforeAFatalErrorStay) {
     set_distances(3, unit);
     set_data({{{0, 0, 1}, {1, 1}}, {{1, 2, 2}, {2, 2, 0}}});

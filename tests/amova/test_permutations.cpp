@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "amova/Amova.h"
@@ -82,6 +85,93 @@ TEST_F(Shuffles, IndividualsWithinGroupsKeepTheirTwoCopiesTogether) {
     engine->PIAPWG();
     EXPECT_EQ(copies(), (std::vector<int>{6, 7, 4, 5, 2, 3, 0, 1, 10, 11, 8, 9}));
     EXPECT_DOUBLE_EQ(next_draw(), kFourthDraw);
+}
+
+// Samples holding lone copies (an individual's other allele missing):
+// sample 0 = individuals {0,1}, lone 2, {3,4}; sample 1 = {5,6}, lone 7;
+// sample 2 (group 1) = lone 8, {9,10}. Also the lone copy that a sample's
+// last copy has no partner for (sample 3 of 3 copies, unmarked).
+class LoneCopies : public Shuffles {
+protected:
+    void build_lone() {
+        build({5, 3, 3}, {2, 1});
+        mark(0, {2});
+        mark(1, {2});
+        mark(2, {0});
+        engine->build_individual_units();
+    }
+    void mark(std::size_t sample, std::vector<int> lone) {
+        pops[sample]->currentHaplotypes = &pops[sample]->geneCopies;
+        pops[sample]->loneCopies = std::move(lone);
+    }
+    // Copy value -> the unit it started in: pairs by their first copy.
+    static constexpr int kPairStarts[] = {0, 3, 5, 9};
+    static constexpr int kLones[] = {2, 7, 8};
+    // Every pair slot holds a whole pair in its order, every lone slot a
+    // lone copy; with `groups`, every copy is still in its group (0..7, 8..10).
+    void expect_units_kept(bool groups) {
+        std::vector<int> const v = copies();
+        for (int at : kPairStarts) {
+            EXPECT_NE(std::find(std::begin(kPairStarts), std::end(kPairStarts), v[at]), std::end(kPairStarts)) << at;
+            EXPECT_EQ(v[at + 1], v[at] + 1) << at;
+            if (groups) {
+                EXPECT_EQ(v[at] >= 8, at >= 8) << at;
+            }
+        }
+        for (int at : kLones) {
+            EXPECT_NE(std::find(std::begin(kLones), std::end(kLones), v[at]), std::end(kLones)) << at;
+            if (groups) {
+                EXPECT_EQ(v[at] >= 8, at >= 8) << at;
+            }
+        }
+    }
+};
+
+TEST_F(LoneCopies, UnitsFollowTheIndividualsOfEachSample) {
+    build_lone();
+    IndividualUnits const& u = engine->individual_units;
+    EXPECT_EQ(u.pairs, (std::vector<int>{0, 3, 5, 9}));
+    EXPECT_EQ(u.lones, (std::vector<int>{2, 7, 8}));
+    ASSERT_EQ(u.groups.size(), 2u);
+    EXPECT_EQ(u.groups[0].pairs_end, 3);
+    EXPECT_EQ(u.groups[0].pairs_first_end, 2);
+    EXPECT_EQ(u.groups[0].lones_end, 2);
+    EXPECT_EQ(u.groups[0].lones_first_end, 1);
+    EXPECT_EQ(u.groups[1].pairs_begin, 3);
+    EXPECT_EQ(u.groups[1].lones_begin, 2);
+
+    // An unmarked sample of an odd size: its last copy has no partner.
+    pops.clear();
+    build({4, 3}, {2});
+    engine->build_individual_units();
+    EXPECT_EQ(engine->individual_units.pairs, (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(engine->individual_units.lones, (std::vector<int>{6}));
+
+    // Pairs only: no table, the individuals are copies 2k and 2k+1.
+    pops.clear();
+    build({4, 4, 2, 2}, {2, 2});
+    engine->build_individual_units();
+    EXPECT_TRUE(engine->individual_units.empty());
+    EXPECT_TRUE(engine->individual_units.pairs.empty());
+}
+
+TEST_F(LoneCopies, PairsAmongPairsLoneCopiesAmongLoneCopies) {
+    // Group 0: pairs 0..2 (stop 2): i=2 -> trunc(2 * 0.0678) = 0, the
+    // individuals at 5 and 0 exchange; lone copies 0..1 (stop 1): i=1 ->
+    // 0, the copies at 7 and 2 exchange. Group 1 has one member: nothing.
+    build_lone();
+    engine->PIAPWG();
+    EXPECT_EQ(copies(), (std::vector<int>{5, 6, 7, 3, 4, 0, 1, 2, 8, 9, 10}));
+    EXPECT_DOUBLE_EQ(next_draw(), kThirdDraw);  // two draws taken, no more
+
+    for (int k = 0; k < 200; ++k) {
+        engine->PIAPWG();
+        expect_units_kept(true);
+    }
+    for (int k = 0; k < 200; ++k) {
+        engine->PIAPAG();
+        expect_units_kept(false);
+    }
 }
 
 TEST_F(Shuffles, SamplesAmongGroupsThenDealtOut) {

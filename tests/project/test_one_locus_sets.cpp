@@ -161,12 +161,15 @@ TEST_F(OneLocusTest, GenotypesWithAMissingAllele) {
     EXPECT_EQ(entries(c->haplotypes), "h0x2 h1x1");
     EXPECT_EQ(c->SampleSize, 3.0);
     EXPECT_EQ(definitions(), "h0:x:2 h1:y:1");
+    // The x of x/? stands alone: the AMOVA moves it as a unit of its own.
+    EXPECT_EQ(c->loneCopies, std::vector<int>{2});
 
     run.IncludeIndividualLevel = 1;
     ASSERT_EQ(build(0), 1);
     EXPECT_EQ(entries(one.Populations.data[0]->geneCopies), "h0x1 h1x1");
     EXPECT_EQ(one.Populations.data[0]->SampleSize, 2.0);
     EXPECT_EQ(definitions(), "h0:x:1 h1:y:1");
+    EXPECT_TRUE(one.Populations.data[0]->loneCopies.empty());
 
     // Only missing alleles at the locus.
     source.clean();
