@@ -54,7 +54,7 @@ void TPhenDB::copy_from(TPhenDB const& other) {
             TPhenotype const* p = other.phenotypes.data[i];
             if (p == nullptr) continue;
             auto copy = std::make_unique<TPhenotype>(*p);
-            phenotypes.Add(copy.get());
+            add(copy.get());
             copy.release();
         }
     } catch (std::bad_alloc const&) {

@@ -32,8 +32,14 @@ public:
 
     long size() const { return phenotypes.count; }
     TPhenotype* operator[](long i) const { return i >= 0 && i < phenotypes.count ? phenotypes.data[i] : nullptr; }
-    // Appends and takes ownership; returns the new number of phenotypes.
-    long add(TPhenotype* p) { return phenotypes.Add(p); }
+    // Appends and takes ownership; returns the new number of phenotypes. A
+    // full list grows by half its size at least, so that a sample of many
+    // individuals is read and copied in time proportional to its size.
+    long add(TPhenotype* p) {
+        if (phenotypes.count >= phenotypes.capacity && phenotypes.step < phenotypes.capacity / 2)
+            phenotypes.step = phenotypes.capacity / 2;
+        return phenotypes.Add(p);
+    }
     // Deletes all phenotypes.
     void flush() { phenotypes.Flush(); }
 

@@ -3,6 +3,7 @@
 // and genotypic projects to Biosys files of individual genotypes.
 
 #include <algorithm>
+#include <cmath>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -59,6 +60,41 @@ std::string field(std::string const& line, std::size_t from, int width) {
 }
 
 bool is_word(std::string const& line, char const* word) { return trimmed(line) == word; }
+
+// Individuals a frequency field stands for in a sample of `size`: the field
+// has an implied point after its first character and its blanks read as
+// zeros (" 250" is 0.250). The product is rounded to the nearest whole
+// number, a half to the even one (" 250" of 10 is 2, " 750" of 10 is 8).
+// Decimal digits are multiplied exactly, since 0.250 read as a double is
+// a little less than a quarter and would lose an individual.
+long frequency_count(std::string text, long size) {
+    if (text.empty() || size <= 0) return 0;
+    std::replace(text.begin(), text.end(), ' ', '0');
+    bool const digits = std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits) {
+        // A sign, point or exponent of its own: read as a number.
+        text.insert(text.begin() + 1, '.');
+        double const x = my_atof(text.c_str()) * static_cast<double>(size);
+        if (!(x > 0.0)) return 0;
+        if (x >= 1e15) return static_cast<long>(1e15);
+        return static_cast<long>(std::nearbyint(x));
+    }
+    // size × 0.d1 d2 ... dm, digit by digit from the last: `carry` ends as
+    // the whole part, `tenth` is the first decimal of the product and
+    // `rest` tells whether any later decimal is not 0.
+    long carry = 0;
+    int tenth = 0;
+    bool rest = false;
+    for (std::size_t i = text.size() - 1; i >= 1; --i) {
+        long const t = size * (text[i] - '0') + carry;
+        rest = rest || tenth != 0;
+        tenth = static_cast<int>(t % 10);
+        carry = t / 10;
+    }
+    long const whole = size * (text[0] - '0') + carry;
+    bool const up = tenth > 5 || (tenth == 5 && (rest || whole % 2 != 0));
+    return whole + (up ? 1 : 0);
+}
 
 // Reading position in a format text, blanks removed.
 class FormatCursor {
@@ -258,6 +294,7 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
 void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, BiosysLayout const& layout) {
     std::ostream& out = *of_str;
     std::string line;
+    bool toldLog = false;  // the log's line "Reading ..." has been ended
     for (int s = 0; s < notu; ++s) {
         std::string name;
         if (!in.next(name)) return;
@@ -286,15 +323,7 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                     pos += static_cast<std::size_t>(f.second) + 1;
                     std::string text = pos < line.size() ? line.substr(pos, static_cast<std::size_t>(f.value)) : "";
                     pos += static_cast<std::size_t>(f.value);
-                    long count = 0;
-                    if (datyp == 2) {
-                        count = my_atoi(text.c_str());
-                    } else if (!text.empty()) {
-                        // An implied decimal point after the first digit: " 250" is 0.250.
-                        text.insert(text.begin() + 1, '.');
-                        std::replace(text.begin(), text.end(), ' ', '0');
-                        count = static_cast<long>(my_atof(text.c_str()) * static_cast<double>(declared));
-                    }
+                    long count = datyp == 2 ? my_atoi(text.c_str()) : frequency_count(text, declared);
                     if (count <= 0) continue;
                     if (k == 0) {
                         if (static_cast<long>(ind.first.size()) + count > largest_sample) {
@@ -316,7 +345,18 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                     }
                 }
             }
-            if (k == 0) continue;
+            if (k == 0) {
+                // The project keeps the declared size; the log says that the
+                // frequencies do not make it.
+                long const made = static_cast<long>(ind.first.size());
+                if (datyp == 3 && made != declared) {
+                    *_AOS_ << (toldLog ? "" : "\n") << "WARNING: the frequencies of the first locus of sample "
+                           << s + 1 << " (\"" << trimmed(name) << "\") of " << in_file_name << " make " << made
+                           << " individuals, not its declared size of " << declared << std::endl;
+                    toldLog = true;
+                }
+                continue;
+            }
             // Every block is expected to cover the individuals of the first.
             if (surplus > 0)
                 out << "#!!! Locus " << k + 1 << " of sample " << s + 1 << " counts " << surplus

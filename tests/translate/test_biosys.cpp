@@ -147,21 +147,93 @@ TEST_F(Biosys, CountsAndFrequencies) {
               std::string::npos)
         << c;
 
-    // 0.250 and 0.750 of 10 make 2 and 7 individuals; "0000" none.
+    // 0.250 and 0.750 of 10 make 2.5 and 7.5, rounded to the even counts 2
+    // and 8; the second locus's 1.000 covers all 10, "0000" none.
     put(work / "f.txt", "Frequencies\nNOTU=1, NLOC=2, CRT;\nSTEP DATA\nDATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\nSea\n"
                         "N=      10\n  " + entry("0101", " 250") + entry("0102", " 750") + "\n  " +
                             entry("0303", "1000") + entry("0404", "0000") + "\n");
     translate("Biosys", "Pellomar", "f.txt", "f.pmp");
     std::string const f = file("f.pmp");
     EXPECT_NE(f.find("#Name field has lenght 0 then 2 blanks\n"), std::string::npos) << f;
-    EXPECT_NE(f.find("#!!! Locus 2 of sample 1 counts 1 individuals more than its first locus: they are dropped\n"
-                     "\t\t SampleSize=10\n"),
+    EXPECT_NE(f.find("#Nb of Loci are compatible\n"), std::string::npos) << f;
+    EXPECT_NE(f.find("\t\t SampleName=\"Sea\"\n\t\t SampleSize=10\n\t\t SampleData={\n"
+                     "ind1   1   01 03\n             01 03\nind2   1   01 03\n             01 03\n"
+                     "ind3   1   01 03\n             02 03\n"),
               std::string::npos)
         << f;
+    EXPECT_EQ(f.find("#!!!"), std::string::npos) << f;
+    EXPECT_NE(f.find("ind10   1   01 03\n             02 03\n}\n"), std::string::npos) << f;
+    EXPECT_EQ(run_log().find("WARNING"), std::string::npos) << run_log();
     Project p;
     ASSERT_EQ(read_back("f.pmp", p), 1) << log_.text();
     ASSERT_EQ(p.samples->Populations.count, 1);
-    EXPECT_EQ(p.samples->Populations[0]->phenotypes.size(), 9);
+    EXPECT_EQ(p.samples->Populations[0]->phenotypes.size(), 10);
+}
+
+// Frequencies are rounded to the nearest count, worked by hand: of 20,
+// 0.250, 0.250 and 0.500 make 5, 5 and 10 individuals (a product taken from
+// the double 0.2499999... would make 4), 0.350 and 0.650 make 7 and 13. Of
+// 10, three times 0.333 make 3 each: 9 individuals, which the log tells.
+TEST_F(Biosys, FrequenciesRoundedToNearestCount) {
+    put(work / "r.txt", "Rounded\nNOTU=2, NLOC=2, CRT;\nSTEP DATA\nDATYP=3\n(2X,3(1X,A2,A2,1X,F4.3))\nBay\n"
+                        "N=      20\n  " + entry("0101", " 250") + entry("0102", " 250") + entry("0202", " 500") +
+                            "\n  " + entry("0303", " 350") + entry("0304", " 650") + "\nNEXT\nCove\nN=      10\n  " +
+                            entry("0101", " 333") + entry("0102", " 333") + entry("0202", " 333") + "\n  " +
+                            entry("0303", "1000") + "\n");
+    translate("Biosys", "Pellomar", "r.txt", "r.pmp");
+    EXPECT_FALSE(failed()) << run_log();
+    std::string const r = file("r.pmp");
+    std::string bay;
+    // Individuals 1-5 are 01/01, 6-10 01/02, 11-20 02/02 at the first
+    // locus; 1-7 are 03/03, 8-20 03/04 at the second.
+    for (int j = 1; j <= 20; ++j) {
+        char const* b = j <= 10 ? "01" : "02";  // locus 1, first allele
+        char const* a = j <= 5 ? "01" : "02";   // locus 1, second allele
+        char const* c = j <= 7 ? "03" : "04";   // locus 2, second allele
+        bay += "ind" + std::to_string(j) + "   1   " + b + " 03\n             " + a + " " + c + "\n";
+    }
+    EXPECT_NE(r.find("\t\t SampleName=\"Bay\"\n\t\t SampleSize=20\n\t\t SampleData={\n" + bay + "}\n"),
+              std::string::npos)
+        << r;
+    EXPECT_NE(r.find("\t\t SampleName=\"Cove\"\n"
+                     "#!!! Locus 2 of sample 2 counts 1 individuals more than its first locus: they are dropped\n"
+                     "\t\t SampleSize=10\n"),
+              std::string::npos)
+        << r;
+    EXPECT_NE(r.find("ind9   1   02 03\n             02 03\n}\n"), std::string::npos) << r;
+    EXPECT_EQ(r.find("ind10 ", r.find("SampleName=\"Cove\"")), std::string::npos) << r;
+    // One warning line of the translator, for the second sample only.
+    std::string const log = run_log();
+    std::size_t const warning = log.find("\nWARNING: the frequencies of the first locus of sample 2 (\"Cove\") of " +
+                                         path("r.txt") + " make 9 individuals, not its declared size of 10\n");
+    EXPECT_NE(warning, std::string::npos) << log;
+    EXPECT_EQ(log.find("\nWARNING:"), warning) << log;
+    EXPECT_EQ(log.rfind("\nWARNING:"), warning) << log;
+}
+
+// A large declared sample goes through the whole conversion (import, read
+// back, preparation, GenePop writer) with every individual: 0.250 and
+// 0.750 of 20,000 are 5,000 and 15,000.
+TEST_F(Biosys, LargeDeclaredSample) {
+    put(work / "l.txt", "Large\nNOTU=1, NLOC=2, CRT;\nSTEP DATA\nDATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\nSea\n"
+                        "N=      20000\n  " + entry("0101", " 250") + entry("0102", " 750") + "\n  " +
+                            entry("0303", "1000") + "\n");
+    translate("Biosys", "Genepop", "l.txt", "l.gen");
+    EXPECT_FALSE(failed()) << run_log();
+    std::vector<std::string> const lines = lines_of(file("l.gen"));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 4),
+              std::vector<std::string>({"Locus_1", "Locus_2", "POP"}));
+    long individuals = 0;
+    long heterozygotes = 0;
+    for (std::size_t i = 4; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].rfind("ind" + std::to_string(i - 3) + ", ", 0), 0u) << lines[i];
+        ++individuals;
+        if (lines[i].find(", 0102 ") != std::string::npos) ++heterozygotes;
+    }
+    EXPECT_EQ(individuals, 20000);
+    EXPECT_EQ(heterozygotes, 15000);
+    EXPECT_EQ(run_log().find("WARNING"), std::string::npos) << run_log();
 }
 
 // A genotypic project to Biosys and back: the same individuals and alleles
