@@ -11,9 +11,10 @@
 #
 # Environment:
 #   QUINTLE_BIN  program whose library is used (default: BUILD_DIR/quintle,
-#                built in Release mode when missing); the driver
-#                bench/translate_run.cpp is linked against the library built
-#                beside it (src/libquintle_lib.a)
+#                built in Release mode when missing); the translator's
+#                front end of the tests (tests/support/translate_main.cpp)
+#                is linked against the library built beside it
+#                (src/libquintle_lib.a)
 #   BUILD_DIR    build folder for that default (default: <repository>/build)
 set -euo pipefail
 
@@ -40,14 +41,14 @@ LIB="$(dirname "$BIN")/src/libquintle_lib.a"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/quintle-translate.XXXXXX")"
 if [ "$keep" -eq 0 ]; then trap 'rm -rf "$WORK"' EXIT; fi
 
-${CXX:-c++} -std=c++20 -O3 -DNDEBUG -I"$ROOT/src" "$HERE/translate_run.cpp" "$LIB" -o "$WORK/translate_run"
+${CXX:-c++} -std=c++20 -O3 -DNDEBUG -I"$ROOT/src" "$ROOT/tests/support/translate_main.cpp" "$LIB" -o "$WORK/translate_run"
 
 # Two loci; the first splits the sample 1:3, the second holds one genotype.
 # The size line is read from its ninth character on.
 printf 'Large frequencies\nNOTU=1, NLOC=2, CRT;\n(2(1X,A7))\nADH PGM\nSTEP DATA\nDATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\nSea\nN=      %s\n   0101  250 0102  750\n   0303 1000 0404 0000\n' \
     "$n" >"$WORK/large.bio"
 
-(cd "$WORK" && QUINTLE_SEED=4242 /usr/bin/time -v ./translate_run Biosys Genepop large.bio large.gen 2>time.txt)
+(cd "$WORK" && QUINTLE_SEED=4242 /usr/bin/time -v ./translate_run "$WORK/" Biosys Genepop large.bio large.gen 2>time.txt)
 if ! grep -q "Writing .*large.gen... done." "$WORK/Pellomar_log.txt"; then
     echo "translate_bench.sh: the translation failed; the end of its log:" >&2
     tail -5 "$WORK/Pellomar_log.txt" >&2
