@@ -130,8 +130,20 @@ void imp_exp::read_mega() {
     out << "\t\t SampleName=\"" << quotable(sampleName) << "\"\n";
     out << "\t\t SampleSize=" << names.size() << std::endl;
     out << "\t\t SampleData={\n";
-    for (std::size_t i = 0; i < names.size(); ++i) out << names[i] << " 1 " << sequences[i] << "\n";
+    bool unnamed = false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].empty()) {
+            // " 1 ACGT" would be read as the name "1" with the sequence as
+            // its count; this line fails the reading instead.
+            out << "****ERROR**** A sequence without a name\n";
+            unnamed = true;
+            continue;
+        }
+        out << names[i] << " 1 " << sequences[i] << "\n";
+    }
     out << "       }\n" << std::endl;
+    if (unnamed)
+        *_AOS_ << "\n\t\tA sequence of " << in_file_name << " has no name (a blank right after its \"#\")." << std::endl;
 }
 
 void imp_exp::write_mega() {
