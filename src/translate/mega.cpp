@@ -36,13 +36,12 @@ std::string sequence_text(std::string_view text) {
     return out;
 }
 
-// A name the project reader reads back as one word: not empty, not opened by
-// its comment sign, without control characters (some of which end a word).
+// A name the project reader reads back as one word: not empty, without its
+// comment sign and without control characters (some of which end a word).
 bool readable_name(std::string const& name) {
-    if (name.empty() || name[0] == '#') return false;
-    return std::none_of(name.begin(), name.end(), [](char c) {
+    return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
         auto const u = static_cast<unsigned char>(c);
-        return u < 32 || u == 127;
+        return u < 32 || u == 127 || c == '#';
     });
 }
 
@@ -155,7 +154,7 @@ void imp_exp::read_mega() {
     out << "       }\n" << std::endl;
     if (unnamed)
         *_AOS_ << "\n\t\tA sequence of " << in_file_name
-               << " has no usable name (none, or one opened by \"#\" or holding a control character)." << std::endl;
+               << " has no usable name (none, or one holding \"#\" or a control character)." << std::endl;
 }
 
 void imp_exp::write_mega() {
