@@ -28,7 +28,8 @@ test-asan: deps
 
 # Fuzzing of the project readers (current and older), the given distance
 # matrices, the older Mantel reader, the settings and statistics-list
-# readers (clang and libFuzzer); each fuzzer runs FUZZ_SECONDS seconds. Not
+# readers and the translator from each foreign format (clang and
+# libFuzzer); each fuzzer runs FUZZ_SECONDS seconds. Not
 # part of `make test`.
 fuzz:
 	$(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUINTLE_FUZZ=ON -DQUINTLE_TESTS=OFF

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build and the benchmark need, only those
-# that are missing.
+# that are missing. The fuzzers' clang is not among them (see the README).
 set -e
 PKGS="g++ cmake make libgtest-dev time"
 missing=""

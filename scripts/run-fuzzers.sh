@@ -8,6 +8,9 @@ set -u
 build=${1:-build-fuzz}
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Absolute: a target may change folder while it runs, and a crash saves its
+# finding from there.
+build=$(cd "$build" && pwd) || exit 1
 
 seed() {  # target, then the seed files
     target=$1
@@ -24,6 +27,13 @@ seed statistics_list "$root/examples/ssdefs.txt" $(find "$root/tests/data/fuzz" 
 seed legacy_project_reader $(find "$root/tests/data/project/legacy" "$root/examples" -name '*.pmp')
 seed legacy_mantel_reader $(find "$root/tests/data/fuzz" -name 'mantel_section*')
 seed distance_matrix $(find "$root/tests/data/fuzz" -name 'distmat_*')
+# The translator from each foreign format; a Tarvola seed is a whole set of
+# files in one (see tests/fuzz/fuzz_translate.cpp).
+seed translate_genepop $(find "$root/tests/data/translate" "$root/tests/data/fuzz/translate" -name '*.gen')
+seed translate_phylip $(find "$root/tests/data/translate" "$root/tests/data/fuzz/translate" -name '*.phy')
+seed translate_mega $(find "$root/tests/data/fuzz/translate" -name 'mega_*')
+seed translate_biosys $(find "$root/tests/data/fuzz/translate" -name 'biosys_*')
+seed translate_tarvola $(find "$root/tests/data/fuzz/translate" -name 'tarvola_*')
 
 # The older readers share the dictionaries of the current ones.
 dict() {
@@ -38,7 +48,8 @@ if [ $# -gt 2 ]; then
     shift 2
     targets="$*"
 else
-    targets="project_reader settings_reader statistics_list legacy_project_reader legacy_mantel_reader distance_matrix"
+    targets="project_reader settings_reader statistics_list legacy_project_reader legacy_mantel_reader distance_matrix
+             translate_genepop translate_phylip translate_mega translate_biosys translate_tarvola"
 fi
 
 pids=""

@@ -1,6 +1,8 @@
 #include "core/cpu_features.h"
 
-#if defined(__x86_64__) && defined(__has_include)
+// g++ only: the header uses C's _Bool, which clang's C++ does not know; clang
+// builds (the fuzzers) ask the processor themselves, below.
+#if defined(__x86_64__) && defined(__has_include) && !defined(__clang__)
 #if __has_include(<sys/platform/x86.h>)
 // The C library has identified the processor when the program started, and
 // tells what it found without asking the processor again.

@@ -2,6 +2,7 @@
 // "#" and a name, possibly in interleaved blocks, then optionally a lower
 // triangle of distances) to a project of one sample, and back.
 
+#include <algorithm>
 #include <iomanip>
 #include <map>
 #include <ostream>
@@ -33,6 +34,15 @@ std::string sequence_text(std::string_view text) {
         }
     }
     return out;
+}
+
+// A name the project reader reads back as one word: not empty, without its
+// comment sign and without control characters (some of which end a word).
+bool readable_name(std::string const& name) {
+    return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+        auto const u = static_cast<unsigned char>(c);
+        return u < 32 || u == 127 || c == '#';
+    });
 }
 
 // One written row of a Mega target: its name and the haplotype definition
@@ -130,8 +140,21 @@ void imp_exp::read_mega() {
     out << "\t\t SampleName=\"" << quotable(sampleName) << "\"\n";
     out << "\t\t SampleSize=" << names.size() << std::endl;
     out << "\t\t SampleData={\n";
-    for (std::size_t i = 0; i < names.size(); ++i) out << names[i] << " 1 " << sequences[i] << "\n";
+    bool unnamed = false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!readable_name(names[i])) {
+            // " 1 ACGT" would be read as the name "1" with the sequence as
+            // its count; this line fails the reading instead.
+            out << "****ERROR**** A sequence without a usable name\n";
+            unnamed = true;
+            continue;
+        }
+        out << names[i] << " 1 " << sequences[i] << "\n";
+    }
     out << "       }\n" << std::endl;
+    if (unnamed)
+        *_AOS_ << "\n\t\tA sequence of " << in_file_name
+               << " has no usable name (none, or one holding \"#\" or a control character)." << std::endl;
 }
 
 void imp_exp::write_mega() {

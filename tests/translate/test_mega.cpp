@@ -59,6 +59,27 @@ TEST_F(Mega, ShortFiles) {
     EXPECT_EQ(lines_of(file("b.pmp")).size(), 1u);
 }
 
+// A sequence line with a blank right after its "#" has no name; written as
+// " 1 ACGT" it would be read as the name "1" and the sequence as its count
+// (a fuzzer's file below: a count of ten digits, written copy by copy). A
+// name holding a control character that ends a word, or "#" (a comment
+// there), is not read back as written either. The conversion fails
+// instead, and the log says why.
+TEST_F(Mega, UnnamedSequence) {
+    put(work / "u.meg", "#mega\n!Title unnamed;\n#a ACGT\n# 12ACGT\n");
+    put(work / "f.meg", slurp(translateData / "fuzz_mega_unnamed.meg"));
+    put(work / "v.meg", "#mega\n!Title vt;\n#a ACGT\n#b\v12 ACGA\n");
+    put(work / "h.meg", "#mega\n!Title hash;\n#a ACGT\n##b ACGA\n");
+    put(work / "i.meg", "#mega\n!Title inner hash;\n#a ACGT\n#b#12 ACGA\n");
+    for (char const* source : {"u.meg", "f.meg", "v.meg", "h.meg", "i.meg"}) {
+        SCOPED_TRACE(source);
+        translate("Mega", "Genepop", source, "u.gen");
+        EXPECT_TRUE(failed()) << run_log();
+        EXPECT_NE(run_log().find("A sequence of " + path(source) + " has no usable name"), std::string::npos) << run_log();
+        EXPECT_EQ(file("u.gen"), "  Impossible to translate this file: its data could not be read (see the log).\n");
+    }
+}
+
 // The writer: one row per copy, two per genotype, and the distances of the
 // rows (copies repeat their haplotype's row); a project with a locus
 // separator is refused.
