@@ -27,6 +27,10 @@ bool pointerBefore(T const* a, T const* b) {
 
 }  // namespace array_detail
 
+// Constructor tag: the slots are allocated on first use rather than at once,
+// for arrays that many objects carry and most never fill.
+struct DeferSlots {};
+
 template <class T>
 class MY_TIArrayAsVector {
 public:
@@ -46,6 +50,13 @@ public:
         capacity = initialCapacity = n;
         owns = true;
     }
+
+    // The same array with its n slots allocated on first use: until then
+    // `data` is null and `capacity` 0; the first Add, or the first index
+    // below n, allocates the n slots, so the array then grows as the one
+    // above.
+    MY_TIArrayAsVector(long const& n, long const& growthStep, DeferSlots)
+        : initialCapacity(n), step(growthStep), owns(true) {}
 
     // A copy owns when the original owns: it then holds copies of the
     // elements, otherwise the same pointers.
@@ -108,6 +119,7 @@ public:
     // the array now counts up to it. Elsewhere: `spare`, so a write through
     // it does not extend the array.
     T*& operator[](long i) {
+        if (data == nullptr && i >= 0 && i < initialCapacity) allocateDeferred("MY_TIArrayAsVector::operator[]()");
         if (i < 0 || i >= capacity) return spare;
         if (i >= count) count = i + 1;
         return data[i];
@@ -115,6 +127,8 @@ public:
 
     // Read-only access cannot extend the array.
     T* const& operator[](long i) const {
+        static T* const none = nullptr;
+        if (data == nullptr && i >= 0 && i < initialCapacity) return none;  // slots not yet allocated
         if (i < 0 || i >= capacity) return spare;
         return data[i];
     }
@@ -150,8 +164,15 @@ protected:
         for (long i = 0; i < count; ++i) deleteElement(data[i]);
     }
 
+    // Allocates the slots of an array constructed with DeferSlots.
+    void allocateDeferred(char const* function) {
+        data = array_detail::allocateSlots<T*>(initialCapacity, function).release();
+        capacity = initialCapacity;
+    }
+
     // Stores `item` in slot `count`, growing by `step` when full.
     void append(T* item, char const* function) {
+        if (data == nullptr && initialCapacity > 0) allocateDeferred(function);
         if (count >= capacity) {
             long newCapacity = capacity + step;
             if (newCapacity < count + 1) newCapacity = count + 1;
@@ -167,8 +188,11 @@ protected:
     // The new contents are complete before the old go, so a failure leaves
     // this array as it was, and a source that borrows this array's own
     // elements is copied before they are deleted.
+    // A source whose deferred slots are not allocated yet is copied as if
+    // they were.
     void assignFrom(MY_TIArrayAsVector const& other, char const* function) {
-        auto slots = array_detail::allocateSlots<T*>(other.capacity, function);
+        long const otherCapacity = other.data == nullptr ? other.initialCapacity : other.capacity;
+        auto slots = array_detail::allocateSlots<T*>(otherCapacity, function);
         if (owns) {
             long made = 0;
             try {
@@ -190,7 +214,7 @@ protected:
         deleteElements();
         delete[] data;
         data = slots.release();
-        capacity = other.capacity;
+        capacity = otherCapacity;
         count = other.count;
         auxCount = other.auxCount;
         step = other.step;

@@ -62,7 +62,9 @@ public:
     std::unique_ptr<TPopHaplotype> pseudo2;  // second allele of every locus
     my_string alleleString1;       // the gamete texts as read
     my_string alleleString2;
-    MY_TIArrayAsVector<TGenotype> genotypes{16, 50};  // owned
+    // Owned. The slots come with the first genotype: only the phase
+    // resolutions add any, and a sample may hold a million phenotypes.
+    MY_TIArrayAsVector<TGenotype> genotypes{16, 50, DeferSlots{}};
     int redundant = 0;             // absorbed by TPhenDB::check_pheno_redundancy
     int heteroLoci = 0;            // loci whose two alleles differ
     int homozygous = 0;            // 1: no heterozygous locus and not recessive mode

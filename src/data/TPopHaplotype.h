@@ -20,15 +20,17 @@ public:
     double sd = 0.0;             // sum of squared replicate frequencies, then the s.d. (calc_sd)
     double repSum = 0.0;         // sum of replicate frequencies during the bootstrap
     MY_TIArrayAsVector<TAllele> alleles{10, 50};  // one per locus, in locus order; never owning
-    char separator = ' ';        // printed after each allele; NUL: none
     double D = 0.0;              // linkage-disequilibrium coefficient
     double Dprime = 0.0;         // D normalised by its extreme value
-    int fixed = 0;               // nonzero: keeps frequency 1 in the random EM start
     double inbreedingCoeff = 0.0;  // read by the genotype-frequency table; 0 unless set
     // Identity-by-descent share of the homozygotes carrying this haplotype,
     // a working value of the EM with an inbreeding coefficient.
     double ibdShare = 0.0;
+    // The small fields together: a sample holds two haplotypes per
+    // individual, 168 bytes each this way rather than 184.
+    int fixed = 0;               // nonzero: keeps frequency 1 in the random EM start
     int homoCount = 0;           // homozygous individuals carrying this haplotype
+    char separator = ' ';        // printed after each allele; NUL: none
     char found = 0;              // mark of the phase-estimation quality measure
     // Index received in the last frequency table printed: 1, 2, ... when
     // listed, -1, -2, ... when not.

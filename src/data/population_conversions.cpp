@@ -140,7 +140,8 @@ void build_pseudo_hapl1(TPhenotype& p, PseudoHaplContext const& ctx) {
     my_string piece;
     for (int which = 0; which < 2; ++which) {
         my_string const& text = which == 0 ? p.alleleString1 : p.alleleString2;
-        TPopHaplotype h(ctx.separator, static_cast<int>(ctx.db->loci.count));
+        // Built where it stays: a copy would hold ten allele slots.
+        auto h = std::make_unique<TPopHaplotype>(ctx.separator, static_cast<int>(ctx.db->loci.count));
         int locus = 0;
         int start = 0;
         const int len = text.length();
@@ -149,12 +150,12 @@ void build_pseudo_hapl1(TPhenotype& p, PseudoHaplContext const& ctx) {
             if (i > start) {
                 piece = std::string(text.c_str() + start, static_cast<std::size_t>(i - start)).c_str();
                 const int pos = ctx.db->InsertAllPos(locus, piece, weight);
-                h.alleles.Add(allele_at(*ctx.db, locus, pos));
+                h->alleles.Add(allele_at(*ctx.db, locus, pos));
                 ++locus;
             }
             start = i + 1;
         }
-        p.set_pseudo_hapl(h, which);
+        p.set_pseudo_hapl(h.release(), which);
     }
 }
 

@@ -155,6 +155,50 @@ TEST_F(ArrayTest, AssignmentCopiesIntoAnOwnerAndSurvivesItsOwnElements) {
     EXPECT_EQ(Tracked::alive, 4);
 }
 
+// An array with deferred slots holds none until used, then behaves as the
+// eager one: the same capacities as it grows, the same slots reachable by
+// index (an index below the initial capacity extends it), the same copies.
+TEST_F(ArrayTest, DeferredSlotsComeWithFirstUseAndThenGrowAsEagerOnes) {
+    MY_TIArrayAsVector<Tracked> eager(3, 4);
+    MY_TIArrayAsVector<Tracked> deferred(3, 4, DeferSlots{});
+    EXPECT_EQ(deferred.data, nullptr);
+    EXPECT_EQ(deferred.capacity, 0);
+    deferred.Flush();
+    EXPECT_EQ(deferred.Detach(0), 0);
+    MY_TIArrayAsVector<Tracked> const& view = deferred;
+    EXPECT_EQ(view[2], nullptr);
+    EXPECT_EQ(view[3], nullptr);  // beyond the slots: the spare
+    EXPECT_EQ(deferred.data, nullptr);
+
+    // A copy of the untouched array is a copy of the eager one.
+    MY_TIArrayAsVector<Tracked> copy(deferred);
+    EXPECT_EQ(copy.capacity, 3);
+    EXPECT_EQ(copy.count, 0);
+
+    std::vector<long> eagerCapacities;
+    std::vector<long> deferredCapacities;
+    for (int i = 0; i < 9; ++i) {
+        eager.Add(new Tracked(i));
+        deferred.Add(new Tracked(i));
+        eagerCapacities.push_back(eager.capacity);
+        deferredCapacities.push_back(deferred.capacity);
+    }
+    EXPECT_EQ(deferredCapacities, (std::vector<long>{3, 3, 3, 7, 7, 7, 7, 11, 11}));
+    EXPECT_EQ(deferredCapacities, eagerCapacities);
+    EXPECT_EQ(deferred.data[8]->value, 8);
+
+    // Indexing before any Add allocates the slots as the eager array has them.
+    MY_TIArrayAsVector<Tracked> indexed(3, 4, DeferSlots{});
+    indexed[1] = new Tracked(5);
+    EXPECT_EQ(indexed.capacity, 3);
+    EXPECT_EQ(indexed.count, 2);
+    EXPECT_EQ(indexed.data[0], nullptr);
+    MY_TIArrayAsVector<Tracked> unused(3, 4, DeferSlots{});
+    unused[7] = nullptr;  // beyond the initial capacity: the spare, no slots
+    EXPECT_EQ(unused.data, nullptr);
+    EXPECT_EQ(unused.count, 0);
+}
+
 // A step this large cannot be allocated: the slot count overflows the size
 // of the request.
 constexpr long hugeStep = LONG_MAX / 2;
