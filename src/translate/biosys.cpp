@@ -313,7 +313,15 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
             std::size_t next = 0;  // the individual the next entry of this block goes to
             long surplus = 0;
             for (BiosysFormatLine const& f : layout.lines) {
-                if (!in.next(line)) line.clear();
+                // A file that ends before the loci it declares would be
+                // converted in part, every locus after its end missing: and
+                // a garbled NLOC would have millions of them written.
+                if (!in.next(line)) {
+                    refuse_source(in_file_name + " declares " + std::to_string(nloc) + " loci, and its data end at locus " +
+                                  std::to_string(k + 1) + " of sample " + std::to_string(s + 1) +
+                                  ": the file is not converted");
+                    return;
+                }
                 std::size_t pos = static_cast<std::size_t>(layout.leadBlanks);
                 while (pos < line.size()) {
                     pos += static_cast<std::size_t>(f.gap);

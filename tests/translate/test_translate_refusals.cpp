@@ -73,6 +73,30 @@ TEST_F(TranslateRefusals, PhylipDeclaringABillionTaxa) {
                                     "is not converted");
 }
 
+// A Biosys file whose data end before its declared loci: "NLOC=2' CRT;4"
+// reads as 24 loci (digits gathered), and the two given blocks are all the
+// file holds. Before, the 22 missing loci were written as "?" in every
+// individual (and a garbled count of millions had gigabytes written).
+TEST_F(TranslateRefusals, BiosysDataEndingBeforeTheDeclaredLoci) {
+    std::string const head = "Freq\nNOTU=1, NLOC=";
+    std::string const rest = ", CRT;\n(2(1X,A7))\nADH PGM\nSTEP DATA\nDATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\nSea\n"
+                             "N=      4\n   0101  250 0102  750\n   0303 1000 0404 0000\n";
+    put(work / "short.bio", head + "2' CRT;4" + rest);
+    std::string const told = translate_told("Biosys", "Pellomar", "short.bio", "short.pmp");
+    EXPECT_EQ(file("short.pmp"), refusalLine);
+    expect_failed("short.bio", told,
+                  path("short.bio") + " declares 24 loci, and its data end at locus 3 of sample 1: the file is not "
+                                      "converted");
+
+    // The same file declaring its two loci converts: 1 + 3 individuals.
+    put(work / "whole.bio", head + "2" + rest);
+    translate("Biosys", "Pellomar", "whole.bio", "whole.pmp");
+    EXPECT_EQ(last_log_line().find("Error during run of"), std::string::npos) << run_log();
+    std::string const project = file("whole.pmp");
+    EXPECT_NE(project.find("ind4 "), std::string::npos) << project;
+    EXPECT_EQ(project.find("ind5 "), std::string::npos) << project;
+}
+
 // ";" where "," belongs: the line of B continues A's genotypes, so that A
 // holds five and C two.
 TEST_F(TranslateRefusals, GenePopIndividualsOfDifferentLoci) {
