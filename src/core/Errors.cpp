@@ -1,6 +1,7 @@
 #include "core/Errors.h"
 
 #include <iomanip>
+#include <iostream>
 #include <new>
 
 namespace quintle {
@@ -185,5 +186,10 @@ void Errors::close_log() {
 }
 
 void Errors::CloseLog_file() { close_log(); }
+
+void warn_log_and_console(std::string const& text) {
+    *_AOS_ << "WARNING: " << text << std::endl;
+    std::cerr << "quintle: " << text << std::endl;
+}
 
 }  // namespace quintle

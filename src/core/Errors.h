@@ -99,6 +99,10 @@ private:
 extern Errors& E;
 extern std::ostream* _AOS_;
 
+// A warning a caller must not miss although the run goes on: the line
+// "WARNING: " + text in the log, and "quintle: " + text on standard error.
+void warn_log_and_console(std::string const& text);
+
 namespace detail {
 // One instance per translation unit: the first to be constructed builds E and
 // the discarding stream, the last to be destroyed tears E down, so the

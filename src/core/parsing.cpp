@@ -21,11 +21,7 @@ bool is_print(int c) { return c >= ' ' && c < 0x7F; }
 bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_quote(int c) { return c == '"' || c == '\''; }
-// A byte above 127 is in no class of the "C" locale, but it is part of a
-// word (a name or an identifier in UTF-8 text); keywords are ASCII. 0xFF,
-// never in UTF-8, ends a word as the text readers have it.
-bool is_high(int c) { return c > 0x7F && c != 0xFF; }
-bool starts_a_word(int c) { return is_alnum(c) || is_high(c); }
+bool starts_a_word(int c) { return is_alnum(c) || is_word_byte_above_ascii(c); }
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -123,7 +119,7 @@ bool test_end_of_line(std::istream& is) {
             skip_rest_of_line(is);
             return true;
         }
-        if (is_graph(c) || is_high(c)) {
+        if (is_graph(c) || is_word_byte_above_ascii(c)) {
             is.unget();
             return false;
         }
@@ -138,7 +134,7 @@ bool skip_comments(std::istream& is) {
     for (;;) {
         const int c = is.get();
         if (c == end_of_input) return false;
-        if (!is_graph(c) && !is_high(c)) continue;
+        if (!is_graph(c) && !is_word_byte_above_ascii(c)) continue;
         if (c == '#') {
             const int next = is.get();
             if (next == end_of_input) return false;

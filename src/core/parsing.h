@@ -25,6 +25,12 @@ namespace quintle {
 // Stream helpers
 // ---------------------------------------------------------------------------
 
+// A byte above 127 is in no class of the "C" locale, but it is part of a
+// word (a name or an identifier in UTF-8 text); keywords are ASCII. 0xFF,
+// never in UTF-8, ends a word as the text readers have it. `c` as given by
+// get() or peek().
+inline bool is_word_byte_above_ascii(int c) { return c > 0x7F && c != 0xFF; }
+
 // Reads a non-negative integer. Non-printable characters (tabs included) are
 // passed over; a line feed ends the search with false (consumed); any other
 // printable character, the space and a sign included, is consumed and gives

@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "core/Errors.h"
+#include "core/parsing.h"
 #include "core/public.h"
 #include "data/HaploDef.h"
 #include "data/Haplo_DB.h"
@@ -548,7 +549,7 @@ constexpr int kEof = std::char_traits<char>::eof();
 // or a byte above 127, so that identifiers and alleles keep their UTF-8
 // characters whole, as the line readers do (0xFF, never in UTF-8, ends a
 // word when it is read, and is passed over here as before).
-bool in_a_word(int c) { return (c > ' ' && c < 0x7F) || (c > 0x7F && c != 0xFF); }
+bool in_a_word(int c) { return (c > ' ' && c < 0x7F) || is_word_byte_above_ascii(c); }
 
 // Skips the characters that cannot stand in a word; '#' skips to the end of
 // its line. Returns the next character of a word, left in the stream, or

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <ctime>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -328,8 +327,7 @@ bool Project::run_passes() {
             std::string const told = std::string("the statistics list \"") + SumStat.defFileName.c_str() +
                                      "\" is missing or asks for neither POP_LEVEL nor GROUP_LEVEL: no analysis "
                                      "runs and no statistics line is added";
-            *_AOS_ << "WARNING: " << told << std::endl;
-            std::cerr << "quintle: " << told << std::endl;
+            warn_log_and_console(told);
         }
     } else {
         group_pass = options.ComputeSumStatsWithinGroups != 0;

@@ -32,7 +32,7 @@ bool is_alnum(int c) { return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a'
 bool is_space(int c) { return is_blank(c) || c == '\n' || c == '\v' || c == '\f'; }
 // A label is a haplotype identifier: it may open with a byte above 127 (a
 // UTF-8 character), as the identifiers of the samples may.
-bool starts_a_label(int c) { return is_alnum(c) || (c > 0x7F && c != 0xFF); }
+bool starts_a_label(int c) { return is_alnum(c) || is_word_byte_above_ascii(c); }
 
 void skip_blanks(std::istream& is) {
     while (is_blank(is.peek())) is.get();

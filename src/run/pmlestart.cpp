@@ -283,8 +283,7 @@ long run_seed() {
     if (seed == 1 && text != nullptr && *text != '\0') {
         std::string const told = std::string("QUINTLE_SEED=\"") + text + "\" is not a whole number from 1 to " +
                                  std::to_string(largest_seed) + ": the random generator is seeded from the clock";
-        *_AOS_ << "WARNING: " << told << std::endl;
-        std::cerr << "quintle: " << told << std::endl;
+        warn_log_and_console(told);
     }
     return seed;
 }

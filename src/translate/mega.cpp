@@ -116,6 +116,14 @@ void imp_exp::read_mega() {
         } while (in.next_filled(line));
     }
     if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
+    // " 1 ACGT" would be read back as the name "1" with the sequence as its
+    // count: a sequence the project reader cannot name fails the conversion.
+    if (!std::all_of(names.begin(), names.end(), readable_name)) {
+        refuse_source("a sequence of " + in_file_name +
+                      " has no usable name (none, or one holding \"#\" or a control character): the file is not "
+                      "converted");
+        return;
+    }
 
     out << "\t NbSamples=1\n";
     out << "\t GenotypicData=0\n";
@@ -140,21 +148,8 @@ void imp_exp::read_mega() {
     out << "\t\t SampleName=\"" << quotable(sampleName) << "\"\n";
     out << "\t\t SampleSize=" << names.size() << std::endl;
     out << "\t\t SampleData={\n";
-    bool unnamed = false;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (!readable_name(names[i])) {
-            // " 1 ACGT" would be read as the name "1" with the sequence as
-            // its count; this line fails the reading instead.
-            out << "****ERROR**** A sequence without a usable name\n";
-            unnamed = true;
-            continue;
-        }
-        out << names[i] << " 1 " << sequences[i] << "\n";
-    }
+    for (std::size_t i = 0; i < names.size(); ++i) out << names[i] << " 1 " << sequences[i] << "\n";
     out << "       }\n" << std::endl;
-    if (unnamed)
-        *_AOS_ << "\n\t\tA sequence of " << in_file_name
-               << " has no usable name (none, or one holding \"#\" or a control character)." << std::endl;
 }
 
 void imp_exp::write_mega() {

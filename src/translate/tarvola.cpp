@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iostream>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -183,8 +182,7 @@ void imp_exp::write_tar_vola() {
             // The file is written all the same, but cannot be read back.
             std::string const told = "the project has no distance matrix: the distance file " + distances +
                                      " of its Tarvola set holds none";
-            *_AOS_ << "WARNING: " << told << std::endl;
-            std::cerr << "quintle: " << told << std::endl;
+            warn_log_and_console(told);
         }
         std::ofstream file(distances, std::ios::out | std::ios::trunc);
         for (int i = 0; m.Labels && i < m.MatrixSize; ++i) file << m.Labels[i] << ' ';
