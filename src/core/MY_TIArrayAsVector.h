@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace quintle {
 
@@ -76,6 +77,18 @@ public:
     ~MY_TIArrayAsVector() {
         deleteElements();
         delete[] data;
+    }
+
+    // Exchanges the whole state, elements and ownership with it.
+    void swap(MY_TIArrayAsVector& other) noexcept {
+        std::swap(data, other.data);
+        std::swap(capacity, other.capacity);
+        std::swap(count, other.count);
+        std::swap(initialCapacity, other.initialCapacity);
+        std::swap(auxCount, other.auxCount);
+        std::swap(step, other.step);
+        std::swap(spare, other.spare);
+        std::swap(owns, other.owns);
     }
 
     // Appends the pointer; a full array first grows by `step` slots.

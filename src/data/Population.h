@@ -169,7 +169,8 @@ public:
     int New_read_genotypic_data(std::ifstream& in, int external, int& line, my_string& buffer);
     // Older character-stream readers.
     int read_gametic_data(std::ifstream& in, Haplo_DB& db, int external);
-    int read_genotypic_data(std::ifstream& in, int external);
+    // groupRuns: see Samples::Read.
+    int read_genotypic_data(std::ifstream& in, int external, bool groupRuns = false);
 
     // Cuts the text at its first '#' and removes trailing tabs and blanks;
     // returns the new length.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <utility>
 
 #include "core/MY_TIArrayAsVector.h"
 #include "data/TPhenotype.h"
@@ -29,6 +30,16 @@ public:
     TPhenDB(TPhenDB const& other);
     TPhenDB& operator=(TPhenDB const& other);
     ~TPhenDB() = default;
+
+    // Exchanges the phenotypes and every value with other.
+    void swap(TPhenDB& other) noexcept {
+        phenotypes.swap(other.phenotypes);
+        std::swap(lnLikelihood, other.lnLikelihood);
+        std::swap(auxValue, other.auxValue);
+        std::swap(IFcoeff, other.IFcoeff);
+        std::swap(ambiguousInds, other.ambiguousInds);
+        std::swap(correctAmbiguousInds, other.correctAmbiguousInds);
+    }
 
     long size() const { return phenotypes.count; }
     TPhenotype* operator[](long i) const { return i >= 0 && i < phenotypes.count ? phenotypes.data[i] : nullptr; }

@@ -105,6 +105,7 @@ void TPhenotype::copy_from(TPhenotype const& other) {
     alleleString2 = other.alleleString2;
     kill_gen_list();
     try {
+        run_ = other.run_ ? std::make_unique<std::vector<Individual>>(*other.run_) : nullptr;
         pseudo1 = other.pseudo1 ? std::make_unique<TPopHaplotype>(*other.pseudo1) : nullptr;
         pseudo2 = other.pseudo2 ? std::make_unique<TPopHaplotype>(*other.pseudo2) : nullptr;
         for (long i = 0; i < other.genotypes.count; ++i) {
@@ -124,7 +125,17 @@ void TPhenotype::delete_pheno() {
     name = "";
     alleleString1 = "";
     alleleString2 = "";
+    run_.reset();
     kill_gen_list();
+}
+
+void TPhenotype::absorb(std::string_view individual, double individualCount) {
+    if (!run_) {
+        run_ = std::make_unique<std::vector<Individual>>();
+        run_->push_back({std::string(name.c_str(), static_cast<std::size_t>(name.length())), count});
+    }
+    run_->push_back({std::string(individual), individualCount});
+    count += individualCount;
 }
 
 void TPhenotype::kill_gen_list() { genotypes.Flush(); }

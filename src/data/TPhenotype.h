@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 #include <ostream>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/MY_TIArrayAsVector.h"
@@ -69,6 +71,12 @@ public:
     int heteroLoci = 0;            // loci whose two alleles differ
     int homozygous = 0;            // 1: no heterozygous locus and not recessive mode
 
+    // One of the individuals a phenotype stands for.
+    struct Individual {
+        std::string name;
+        double count = 0.0;
+    };
+
     TPhenotype();
     TPhenotype(my_string const& phenoName, double const& phenoCount);
     // Copies of h1 and h2 (a null pointer leaves that one absent), name = id
@@ -102,6 +110,23 @@ public:
     // ones to the genotype list. Returns 1, or 0 when the phenotype cannot
     // be resolved (reported).
     int build_genotypes(TPopHaploDB& store, TAlleleDB* db, int const& recessive, bool sourcePositions);
+
+    // The translator's reader keeps a run of identical consecutive
+    // individuals as one phenotype (a sample of a million individuals made
+    // from a table of genotype counts holds a handful of distinct ones):
+    // absorb adds one more individual of the same alleles, with its name and
+    // count, to the phenotype's count.
+    void absorb(std::string_view individual, double individualCount);
+    // Calls visit(name, count) for every individual the phenotype stands
+    // for, in the order read: itself alone unless it absorbed others.
+    template <class Visit>
+    void for_each_individual(Visit&& visit) const {
+        if (!run_) {
+            visit(std::string_view(name.c_str(), static_cast<std::size_t>(name.length())), count);
+            return;
+        }
+        for (Individual const& i : *run_) visit(std::string_view(i.name), i.count);
+    }
 
     // Number of loci whose two alleles differ; stored in heteroLoci.
     int count_hetero_loci();
@@ -140,6 +165,10 @@ public:
                            long& seed);
 
 private:
+    // The individuals of an absorbed run, the first one included; null for
+    // a phenotype that stands for itself (every phenotype of an analysis).
+    std::unique_ptr<std::vector<Individual>> run_;
+
     void copy_from(TPhenotype const& other);
     bool add_genotype(TPopHaplotype* h1, TPopHaplotype* h2);
 };

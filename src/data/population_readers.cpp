@@ -171,6 +171,13 @@ private:
 };
 
 // Data words joined into one allele text, with its number of loci.
+// A count that is a whole number.
+bool whole(double count) { return std::isfinite(count) && std::trunc(count) == count; }
+
+bool same_text(my_string const& a, std::string const& b) {
+    return static_cast<std::size_t>(a.length()) == b.size() && std::memcmp(a.c_str(), b.data(), b.size()) == 0;
+}
+
 struct JoinedText {
     std::string text;
     int loci = 0;
@@ -715,10 +722,11 @@ int Population::read_gametic_data(std::ifstream& in, Haplo_DB& db, int external)
     return 1;
 }
 
-int Population::read_genotypic_data(std::ifstream& in, int external) {
+int Population::read_genotypic_data(std::ifstream& in, int external, bool groupRuns) {
     Tally tally{profile.Frequency, SampleSize};
     int fixedLoci = -1;
     int individuals = 0;
+    TPhenotype* last = nullptr;  // the phenotype a run of identical individuals goes to
     bool closed = false;
     while (!closed) {
         my_string id;
@@ -751,11 +759,19 @@ int Population::read_genotypic_data(std::ifstream& in, int external) {
             return 0;
         }
         tally.countSum += count;
+        ++individuals;
+        // Whole counts only: their sums are exact, so the run counts as its
+        // individuals would.
+        if (groupRuns && last != nullptr && whole(count) && whole(last->count) &&
+            same_text(last->alleleString1, gamete1.text) && same_text(last->alleleString2, gamete2.text)) {
+            last->absorb(std::string_view(id.c_str(), static_cast<std::size_t>(id.length())), count);
+            continue;
+        }
         auto pheno = std::make_unique<TPhenotype>(id, count);
         pheno->alleleString1 = gamete1.text.c_str();
         pheno->alleleString2 = gamete2.text.c_str();
+        last = pheno.get();
         phenotypes.add(pheno.release());
-        ++individuals;
     }
     end_of_block_warnings(tally, 148, kOldGenotypicFn);
     set_sample_size(*this, 2.0 * tally.countSum);

@@ -59,6 +59,10 @@ public:
     // the rows shared character alleles instead of catalogue records when
     // those analyses read nothing else (never for the translator's export).
     bool character_rows_allowed = false;
+    // For the translator's export, which writes individuals and analyses
+    // none: open() keeps a run of identical consecutive individuals as one
+    // phenotype with their names and counts (Samples::Read).
+    bool group_identical_runs = false;
     // The phenotypes have been turned into pseudo-haplotypes.
     int phen_converted = 0;
     // Runs made by this object.

@@ -79,8 +79,10 @@ public:
     // inside a sample change the set's profile part from the next sample on
     // (DataType and LocusSeparator at once, being class-wide). Duplicate
     // names get digits appended. 1 when read; 0 after the report, the
-    // samples read so far kept.
-    int Read(std::ifstream& in, ProfileSettings& profile, Haplo_DB& haplotypes);
+    // samples read so far kept. With groupRuns, a run of identical
+    // consecutive individuals of genotypic data becomes one phenotype that
+    // keeps their names and counts (TPhenotype::absorb).
+    int Read(std::ifstream& in, ProfileSettings& profile, Haplo_DB& haplotypes, bool groupRuns = false);
     // Path of an external sample-data file for the older reader: a name with
     // a path separator as it is, else the run's result folder followed by
     // the name.
@@ -259,8 +261,8 @@ public:
 private:
     // Pieces of Read: one sample's keywords, its SampleData block, and the
     // profile keywords a sample may carry (false: not one of them).
-    int read_one_sample(std::ifstream& is, Population& sample, Haplo_DB& haplotypes);
-    int read_sample_data(std::ifstream& is, Population& sample, Haplo_DB& haplotypes);
+    int read_one_sample(std::ifstream& is, Population& sample, Haplo_DB& haplotypes, bool groupRuns);
+    int read_sample_data(std::ifstream& is, Population& sample, Haplo_DB& haplotypes, bool groupRuns);
     bool read_sample_profile_keyword(std::istream& is, my_string const& key, bool& read);
     // Writes "dgeo.txt" from GeoDistances.
     void write_geo_distances() const;

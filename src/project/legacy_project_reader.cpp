@@ -52,7 +52,7 @@ int Project::open_sub_section(std::ifstream& in, int which) {
             return 1;
         case kSamples:
             log << "\tReading sample data ..." << std::endl;
-            if (samples->Read(in, *this, haplotypes) == 0) {
+            if (samples->Read(in, *this, haplotypes, group_identical_runs) == 0) {
                 log << "\n\tUnable to read the specified number of populations.\n" << std::endl;
                 return 0;
             }

@@ -63,8 +63,8 @@ void expect_closing_brace(std::istream& is, my_string const& name) {
     E.error(ERROR, my_string(where.c_str()), Msg::m64_missing_sample_closing_brace);
 }
 
-int read_block(Population& sample, std::ifstream& is, Haplo_DB& haplotypes, int external) {
-    return sample.profile.GenotypicData != 0 ? sample.read_genotypic_data(is, external)
+int read_block(Population& sample, std::ifstream& is, Haplo_DB& haplotypes, int external, bool groupRuns) {
+    return sample.profile.GenotypicData != 0 ? sample.read_genotypic_data(is, external, groupRuns)
                                              : sample.read_gametic_data(is, haplotypes, external);
 }
 
@@ -93,14 +93,14 @@ bool Samples::read_sample_profile_keyword(std::istream& is, my_string const& key
     return true;
 }
 
-int Samples::read_sample_data(std::ifstream& is, Population& sample, Haplo_DB& haplotypes) {
+int Samples::read_sample_data(std::ifstream& is, Population& sample, Haplo_DB& haplotypes, bool groupRuns) {
     int const c = skip_to_visible(is);
     if (c == kEof) return 0;
     if (c == '{') {
         is.get();
         *_AOS_ << "\tReading " << sample.name << " ... " << std::endl;
         std::clock_t const start = std::clock();
-        if (read_block(sample, is, haplotypes, 0) == 0) {
+        if (read_block(sample, is, haplotypes, 0, groupRuns) == 0) {
             report(ERROR, Msg::m63_cannot_read_sample_data);
             return 0;
         }
@@ -131,14 +131,14 @@ int Samples::read_sample_data(std::ifstream& is, Population& sample, Haplo_DB& h
         report(ERROR, Msg::m36_cannot_open_extern_hapl_file);
         return 0;
     }
-    if (read_block(sample, ext, haplotypes, 1) == 0) {
+    if (read_block(sample, ext, haplotypes, 1, groupRuns) == 0) {
         report(ERROR, Msg::m37_bad_extern_hapl_file);
         return 0;
     }
     return 1;
 }
 
-int Samples::read_one_sample(std::ifstream& is, Population& sample, Haplo_DB& haplotypes) {
+int Samples::read_one_sample(std::ifstream& is, Population& sample, Haplo_DB& haplotypes, bool groupRuns) {
     my_string key;
     for (;;) {
         key = "";
@@ -172,13 +172,13 @@ int Samples::read_one_sample(std::ifstream& is, Population& sample, Haplo_DB& ha
             if (!read) return 0;
             continue;
         }
-        if (key == "sampledata") return read_sample_data(is, sample, haplotypes);
+        if (key == "sampledata") return read_sample_data(is, sample, haplotypes, groupRuns);
         report(ERROR, Msg::m67_bad_samples_keyword);
         return 0;
     }
 }
 
-int Samples::Read(std::ifstream& is, ProfileSettings& profile, Haplo_DB& haplotypes) {
+int Samples::Read(std::ifstream& is, ProfileSettings& profile, Haplo_DB& haplotypes, bool groupRuns) {
     clean();
     ProfileSettings::operator=(profile);
     // However the reading ends, the samples read carry the profile's data
@@ -206,14 +206,19 @@ int Samples::Read(std::ifstream& is, ProfileSettings& profile, Haplo_DB& haploty
         // The sample's profile is the set's as it stands now: a profile
         // keyword inside this sample acts from the next one on.
         Population local(name, i, *this);
-        if (read_one_sample(is, local, haplotypes) == 0) return 0;
+        if (read_one_sample(is, local, haplotypes, groupRuns) == 0) return 0;
 
         // A second A becomes A0, a third A0 and then A01.
         for (int k = 0; k <= 99 && taken.contains(local.name.c_str()); ++k) {
             local.name += std::to_string(k).c_str();
             report(WARNING, Msg::m65_duplicate_sample_name);
         }
+        // The phenotypes move to the typed sample rather than being copied:
+        // a sample may hold a million of them.
+        TPhenDB read;
+        read.swap(local.phenotypes);
         std::unique_ptr<PopGenetics> sample = make_sample(DataType, local);
+        sample->phenotypes.swap(read);
         taken.insert(sample->name.c_str());
         Populations.Add(sample.get());
         sample.release();  // owned by the set

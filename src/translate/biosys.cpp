@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Errors.h"
@@ -439,12 +440,15 @@ void imp_exp::write_biosys() {
         for (long k = 0; k < pop->phenotypes.size(); ++k) {
             TPhenotype const* ind = pop->phenotypes[k];
             if (ind == nullptr) continue;
-            int const copies = truncate_count(ind->count + 0.1);
-            for (int c = 0; c < copies; ++c) {
-                out << column(ind->name.c_str(), 7) << "   ";
-                for (long l = 0; l < loci; ++l) out << ' ' << allele(ind->pseudo1.get(), l) << allele(ind->pseudo2.get(), l);
-                out << std::endl;
-            }
+            ind->for_each_individual([&](std::string_view name, double count) {
+                int const copies = truncate_count(count + 0.1);
+                for (int c = 0; c < copies; ++c) {
+                    out << column(name, 7) << "   ";
+                    for (long l = 0; l < loci; ++l)
+                        out << ' ' << allele(ind->pseudo1.get(), l) << allele(ind->pseudo2.get(), l);
+                    out << std::endl;
+                }
+            });
         }
         out << "NEXT" << std::endl;
     }

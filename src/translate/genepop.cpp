@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Errors.h"
@@ -295,16 +296,20 @@ void imp_exp::write_gen_pop() {
             for (long k = 0; k < pop->phenotypes.size(); ++k) {
                 TPhenotype const* ind = pop->phenotypes[k];
                 if (ind == nullptr || !ind->pseudo1 || !ind->pseudo2) continue;
-                int const copies = truncate_count(ind->count + 0.1);
-                for (int c = 0; c < copies; ++c) {
-                    out << ind->name << ", ";
-                    for (long l = 0; l < ind->pseudo1->alleles.count; ++l) {
-                        write(out, numbers.number(l, ind->pseudo1->alleles.data[l]));
-                        write(out, l < ind->pseudo2->alleles.count ? numbers.number(l, ind->pseudo2->alleles.data[l]) : 0);
-                        out << ' ';
+                ind->for_each_individual([&](std::string_view name, double count) {
+                    int const copies = truncate_count(count + 0.1);
+                    for (int c = 0; c < copies; ++c) {
+                        out << name << ", ";
+                        TPopHaplotype const& first = *ind->pseudo1;
+                        TPopHaplotype const& second = *ind->pseudo2;
+                        for (long l = 0; l < first.alleles.count; ++l) {
+                            write(out, numbers.number(l, first.alleles.data[l]));
+                            write(out, l < second.alleles.count ? numbers.number(l, second.alleles.data[l]) : 0);
+                            out << ' ';
+                        }
+                        out << std::endl;
                     }
-                    out << std::endl;
-                }
+                });
             }
         }
     }

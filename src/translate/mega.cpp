@@ -7,6 +7,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Errors.h"
@@ -44,14 +45,6 @@ bool readable_name(std::string const& name) {
         return u < 32 || u == 127 || c == '#';
     });
 }
-
-// One written row of a Mega target: its name and the haplotype definition
-// whose distances it takes (null for a genotype's dummy haplotype).
-struct MegaRow {
-    std::string name;
-    std::string data;
-    std::string definition;
-};
 
 }  // namespace
 
@@ -176,7 +169,26 @@ void imp_exp::write_mega() {
     }
     out << std::endl;
 
-    std::vector<MegaRow> written;
+    // Rows are written as they are made: a sample of a million individuals
+    // is never held. The distances need of them only the matrix index of
+    // each row's haplotype, kept while every row has one.
+    DistMat const& m = p.distance_matrix;
+    int const size = m.MatrixSize;
+    std::map<std::string, int> labels;
+    for (int i = 0; m.Labels && i < size; ++i) labels.emplace(m.Labels[i].c_str(), i);
+    std::vector<int> index;
+    bool labelled = true;
+    auto row = [&](std::string const& name, std::string_view data, std::string const& definition) {
+        out << "#" << name << "  " << data << std::endl;
+        if (!labelled) return;
+        auto const found = labels.find(definition);
+        if (found == labels.end()) {
+            labelled = false;
+            std::vector<int>().swap(index);
+            return;
+        }
+        index.push_back(found->second);
+    };
     for (long s = 0; s < samples.Populations.count; ++s) {
         Population const* pop = samples.Populations.data[s];
         if (pop == nullptr) continue;
@@ -185,41 +197,32 @@ void imp_exp::write_mega() {
                 PHaploDef const* e = pop->haplotypes.data[k];
                 if (e == nullptr || e->haplotype == nullptr) continue;
                 std::string const id = e->haplotype->id.c_str();
-                for (int c = 0; c < e->count; ++c)
-                    written.push_back({id + std::to_string(c), e->haplotype->data.c_str(), id});
+                std::string_view const data(e->haplotype->data.c_str());
+                for (int c = 0; c < e->count; ++c) row(id + std::to_string(c), data, id);
             }
         } else {
+            std::string const none;
             for (long k = 0; k < pop->phenotypes.size(); ++k) {
                 TPhenotype const* ind = pop->phenotypes[k];
                 if (ind == nullptr) continue;
-                std::string const id = ind->name.c_str();
-                int const copies = truncate_count(ind->count + 0.1);
-                for (int c = 0; c < copies; ++c) {
-                    written.push_back({id + std::to_string(c) + "0", ind->alleleString1.c_str(), std::string()});
-                    written.push_back({id + std::to_string(c) + "1", ind->alleleString2.c_str(), std::string()});
-                }
+                ind->for_each_individual([&](std::string_view name, double count) {
+                    int const copies = truncate_count(count + 0.1);
+                    for (int c = 0; c < copies; ++c) {
+                        std::string const base = std::string(name) + std::to_string(c);
+                        row(base + "0", ind->alleleString1.c_str(), none);
+                        row(base + "1", ind->alleleString2.c_str(), none);
+                    }
+                });
             }
         }
     }
-    for (MegaRow const& row : written) out << "#" << row.name << "  " << row.data << std::endl;
     out << "\n\n";
 
     // The distances of the written rows when every row's haplotype is a
     // label of the matrix (copies of a haplotype repeat its row); otherwise
     // the matrix as it stands.
-    DistMat const& m = p.distance_matrix;
-    int const size = m.MatrixSize;
     if (size <= 0) return;
-    std::map<std::string, int> labels;
-    for (int i = 0; m.Labels && i < size; ++i) labels.emplace(m.Labels[i].c_str(), i);
-    std::vector<int> index;
-    for (MegaRow const& row : written) {
-        auto const found = labels.find(row.definition);
-        if (found == labels.end()) break;
-        index.push_back(found->second);
-    }
-    if (index.size() != written.size()) {
-        index.clear();
+    if (!labelled) {
         for (int i = 0; i < size; ++i) index.push_back(i);
     }
     std::ios::fmtflags const flags = out.flags();

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Errors.h"
@@ -115,7 +116,7 @@ std::string row_name(std::string const& text) {
 
 // The part of an identifier that opens its row names: its first six bytes,
 // blanks in place of a character that the sixth would split.
-std::string row_stem(my_string const& id) { return cut_to_width(id.c_str(), 6); }
+std::string row_stem(std::string_view id) { return cut_to_width(id, 6); }
 
 }  // namespace
 
@@ -228,7 +229,9 @@ void imp_exp::write_phylip() {
                 if (PHaploDef const* e = pop->haplotypes.data[k]) rows += e->count;
         } else {
             for (long k = 0; k < pop->phenotypes.size(); ++k)
-                if (TPhenotype const* ind = pop->phenotypes[k]) rows += 2L * truncate_count(ind->count + 0.1);
+                if (TPhenotype const* ind = pop->phenotypes[k])
+                    ind->for_each_individual(
+                        [&rows](std::string_view, double count) { rows += 2L * truncate_count(count + 0.1); });
         }
     }
     out << rows << "     " << p.allele_db.loci.count << std::endl;
@@ -240,7 +243,7 @@ void imp_exp::write_phylip() {
             for (long k = 0; k < pop->haplotypes.count; ++k) {
                 PHaploDef const* e = pop->haplotypes.data[k];
                 if (e == nullptr || e->haplotype == nullptr) continue;
-                std::string const id = row_stem(e->haplotype->id);
+                std::string const id = row_stem(e->haplotype->id.c_str());
                 for (int c = 0; c < e->count; ++c)
                     out << row_name(id + std::to_string(c)) << e->haplotype->data << std::endl;
             }
@@ -248,13 +251,15 @@ void imp_exp::write_phylip() {
             for (long k = 0; k < pop->phenotypes.size(); ++k) {
                 TPhenotype const* ind = pop->phenotypes[k];
                 if (ind == nullptr) continue;
-                std::string const id = row_stem(ind->name);
-                int const copies = truncate_count(ind->count + 0.1);
-                for (int c = 0; c < copies; ++c) {
-                    std::string const base = id + std::to_string(c);
-                    out << row_name(base + "0") << ind->alleleString1 << std::endl;
-                    out << row_name(base + "1") << ind->alleleString2 << std::endl;
-                }
+                ind->for_each_individual([&](std::string_view name, double count) {
+                    std::string const id = row_stem(name);
+                    int const copies = truncate_count(count + 0.1);
+                    for (int c = 0; c < copies; ++c) {
+                        std::string const base = id + std::to_string(c);
+                        out << row_name(base + "0") << ind->alleleString1 << std::endl;
+                        out << row_name(base + "1") << ind->alleleString2 << std::endl;
+                    }
+                });
             }
         }
     }

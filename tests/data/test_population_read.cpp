@@ -5,6 +5,9 @@
 #include "data/logged_test.h"
 
 #include <sstream>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/HaploDef.h"
@@ -290,6 +293,54 @@ TEST_F(PopulationReadTest, OlderReadersCloseAnExternalBlockAtTheEndOfItsFile) {
     EXPECT_EQ(dip.SampleSize, 6.0);  // two gene copies of three individuals
     EXPECT_DOUBLE_EQ(dip.invSampleSize, 1.0 / 6.0);
     EXPECT_EQ(reports("Population::read_genotypic_data() (SampleSize=3; Sum. Freq.=3)", 148), 0) << log();
+}
+
+// The translator's reading: a run of identical consecutive individuals is one
+// phenotype that keeps every individual's name and count, in order. A
+// different individual ends the run, a later identical one starts another,
+// and a count that is not whole is never grouped. The sample counts what
+// it counts without runs.
+TEST_F(PopulationReadTest, OlderGenotypicReaderGroupsRunsOfIdenticalIndividuals) {
+    setType(STANDARD, ' ');
+    std::string const block =
+        "i1 1 A B\n   C D\ni2 1 A B\n   C D\ni3 2 A B\n   C D\ni4 1 A A\n   B B\n"
+        "i5 1 A B\n   C D\ni6 0.5 A B\n   C D\ni7 1 A B\n   C D\n}\n";
+    using Run = std::vector<std::pair<std::string, double>>;
+    for (bool group : {false, true}) {
+        SCOPED_TRACE(group ? "grouped" : "one per individual");
+        Population dip;
+        dip.profile.GenotypicData = 1;
+        fs::path const p = dir_ / "runs.txt";
+        std::ofstream(p, std::ios::binary) << block;
+        std::ifstream in(p, std::ios::binary);
+        ASSERT_EQ(dip.read_genotypic_data(in, 0, group), 1) << log();
+        std::vector<Run> runs;
+        for (long k = 0; k < dip.phenotypes.size(); ++k) {
+            Run run;
+            dip.phenotypes[k]->for_each_individual(
+                [&run](std::string_view name, double count) { run.emplace_back(std::string(name), count); });
+            runs.push_back(run);
+        }
+        if (group) {
+            // "0.5" reads as 0.49999999999999989 by the system's digit rule.
+            ASSERT_EQ(runs.size(), 5u);
+            EXPECT_NEAR(runs[3].at(0).second, 0.5, 1e-15);
+            runs[3][0].second = 0.5;
+            EXPECT_EQ(runs, (std::vector<Run>{{{"i1", 1}, {"i2", 1}, {"i3", 2}}, {{"i4", 1}}, {{"i5", 1}},
+                                              {{"i6", 0.5}}, {{"i7", 1}}}));
+            EXPECT_EQ(dip.phenotypes[0]->count, 4.0);
+            EXPECT_EQ(str(dip.phenotypes[0]->alleleString2), str(dip.phenotypes[2]->alleleString2));
+            // A copy stands for the same individuals.
+            TPhenotype const copy(*dip.phenotypes[0]);
+            Run copied;
+            copy.for_each_individual(
+                [&copied](std::string_view name, double count) { copied.emplace_back(std::string(name), count); });
+            EXPECT_EQ(copied, runs[0]);
+        } else {
+            EXPECT_EQ(runs.size(), 7u);
+        }
+        EXPECT_EQ(dip.SampleSize, 15.0);  // 7.5 individuals
+    }
 }
 
 // Every array keeps its own length through copies and assignments.
