@@ -170,14 +170,15 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Data words joined into one allele text, with its number of loci.
 // A count that is a whole number.
 bool whole(double count) { return std::isfinite(count) && std::trunc(count) == count; }
 
+// The same bytes in both texts.
 bool same_text(my_string const& a, std::string const& b) {
     return static_cast<std::size_t>(a.length()) == b.size() && std::memcmp(a.c_str(), b.data(), b.size()) == 0;
 }
 
+// Data words joined into one allele text, with its number of loci.
 struct JoinedText {
     std::string text;
     int loci = 0;

@@ -220,8 +220,9 @@ int imp_exp::export_data(int code, char const* source, char const* target, std::
     Project& p = *proj;
     settings& s = p.options;
     p.RunSettings = &s;
-    // The writers write individuals one by one: a million identical ones
-    // read as one phenotype with their names cost a name each.
+    // The export analyses nothing and writes individuals one by one: a run
+    // of identical ones is read as one phenotype that keeps their names, so
+    // that a sample of a million costs a name per individual.
     p.group_identical_runs = true;
     // EXTERN names of a project-format source are its own folder's; those
     // the foreign readers write are as the run file gave them.
