@@ -264,7 +264,8 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
             // One record: a physical line per format line, the first opened
             // by the name.
             std::string first, second;
-            std::string const id = without_blanks(line.substr(0, std::min<std::size_t>(line.size(), layout.nameWidth)));
+            std::string const id =
+                as_project_word(without_blanks(line.substr(0, std::min<std::size_t>(line.size(), layout.nameWidth))));
             for (std::size_t i = 0; i < layout.lines.size(); ++i) {
                 if (i > 0 && !in.next(line)) line.clear();
                 BiosysFormatLine const& f = layout.lines[i];

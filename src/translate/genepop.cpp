@@ -226,7 +226,7 @@ void imp_exp::read_gen_pop() {
         }
         ++individual;
         std::size_t const comma = line.find(',');
-        std::string const name = without_blanks(line.substr(0, comma));
+        std::string const name = as_project_word(without_blanks(line.substr(0, comma)));
         genotypes.clear();
         if (comma != std::string::npos) genotypes.parse(line, comma);
         // Lines without a comma continue the individual's genotypes.

@@ -95,11 +95,10 @@ std::optional<std::vector<Taxon>> interleaved(std::vector<std::string> const& li
 }
 
 // A name the project readers take as one word: no outer blanks, inner
-// ones as "_", never empty, never one already given.
+// ones and whatever else a word cannot hold as "_" (as_project_word), never
+// empty, never one already given.
 std::string project_name(std::string const& name, std::size_t position, std::set<std::string>& given) {
-    std::string out = trimmed(name);
-    for (char& c : out)
-        if (c == ' ' || c == '\t') c = '_';
+    std::string out = as_project_word(trimmed(name));
     if (out.empty()) out = "taxon" + std::to_string(position + 1);
     std::string unique = out;
     for (int n = 2; given.count(unique) != 0; ++n) unique = out + "_" + std::to_string(n);
