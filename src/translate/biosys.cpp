@@ -144,7 +144,7 @@ bool imp_exp::read_format(std::string const& text, int datyp, BiosysLayout& layo
     layout = BiosysLayout{};
     FormatCursor c(text);
     auto reject = [this] {
-        *of_str << " ***** ERROR *****" << std::endl;
+        *of_str << " ***** ERROR *****" << '\n';
         return false;
     };
     c.skip('(');
@@ -184,8 +184,8 @@ void imp_exp::read_biosys() {
     TextLines in(in_file_name);
     std::string title;
     in.next_filled(title);
-    out << "[Profile]" << std::endl;
-    out << "\t Title= \" " << quotable(title) << " \"" << std::endl;
+    out << "[Profile]" << '\n';
+    out << "\t Title= \" " << quotable(title) << " \"" << '\n';
 
     std::string line;
     in.next(line);
@@ -200,12 +200,12 @@ void imp_exp::read_biosys() {
     out << "\t DataType=STANDARD\n";
     out << "\t MissingData=\"?\"\n";
     out << "\t LocusSeparator=WHITESPACE\n\n";
-    out << "#The locus listing of Mega has been commented out" << std::endl;
+    out << "#The locus listing of Mega has been commented out" << '\n';
     while (in.next(line)) {
-        out << "#" << line << std::endl;
+        out << "#" << line << '\n';
         if (contains_upper(line, "STEP DATA")) break;
     }
-    out << "#" << std::endl << "#" << std::endl;
+    out << "#" << '\n' << "#" << '\n';
 
     in.next(line);
     int datyp = 0;
@@ -221,28 +221,28 @@ void imp_exp::read_biosys() {
 
     int total = 0;
     for (BiosysFormatLine const& l : layout.lines) total += l.loci;
-    out << "#Number of lines=" << layout.lines.size() << std::endl;
+    out << "#Number of lines=" << layout.lines.size() << '\n';
     out << "#Name field has " << (datyp == 3 ? "lenght " : "length ") << layout.nameWidth
-        << (datyp == 1 ? " followed by " : " then ") << layout.leadBlanks << " blanks" << std::endl;
-    out << (datyp == 1 ? "#There are " : "#We have ") << nloc << " loci, " << std::endl;
+        << (datyp == 1 ? " followed by " : " then ") << layout.leadBlanks << " blanks" << '\n';
+    out << (datyp == 1 ? "#There are " : "#We have ") << nloc << " loci, " << '\n';
     for (std::size_t i = 0; i < layout.lines.size(); ++i) {
         BiosysFormatLine const& l = layout.lines[i];
         out << "#\tformat of line number " << i << " : " << l.loci << " loci, (" << l.gap << "X, A" << l.first << ", A"
             << l.second;
         if (datyp != 1) out << ", 1X, I" << l.value;
-        out << ")" << std::endl;
+        out << ")" << '\n';
     }
     bool const compatible = total == nloc;
     if (datyp == 1) {
         out << (compatible ? "#The given number of loci is compatible with the actual number of loci"
                            : "#!!!#The given number of loci is not compatible with the actual number of loci!!!")
-            << std::endl;
+            << '\n';
     } else if (datyp == 2) {
-        out << (compatible ? "#Nb of Loci is compatible" : "#!!!!Nb of Loci is not compatible!!!") << std::endl;
+        out << (compatible ? "#Nb of Loci is compatible" : "#!!!!Nb of Loci is not compatible!!!") << '\n';
     } else {
-        out << (compatible ? "#Nb of Loci are compatible" : "#!!!!Nb of Loci are not compatible!!!") << std::endl;
+        out << (compatible ? "#Nb of Loci are compatible" : "#!!!!Nb of Loci are not compatible!!!") << '\n';
     }
-    out << std::endl << std::endl << "[Data]" << std::endl << "\t [[Samples]]" << std::endl;
+    out << '\n' << '\n' << "[Data]" << '\n' << "\t [[Samples]]" << '\n';
     if (datyp == 1)
         read_biosys_records(in, notu, layout);
     else
@@ -264,7 +264,8 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
             // One record: a physical line per format line, the first opened
             // by the name.
             std::string first, second;
-            std::string const id = without_blanks(line.substr(0, std::min<std::size_t>(line.size(), layout.nameWidth)));
+            std::string const id =
+                as_project_word(without_blanks(line.substr(0, std::min<std::size_t>(line.size(), layout.nameWidth))));
             for (std::size_t i = 0; i < layout.lines.size(); ++i) {
                 if (i > 0 && !in.next(line)) line.clear();
                 BiosysFormatLine const& f = layout.lines[i];
@@ -278,16 +279,16 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
                 }
             }
             ++individuals;
-            data << (id.empty() ? "ind" + std::to_string(individuals) : id) << " 1 " << first << std::endl;
-            if (diploid) data << "\t\t " << second << std::endl;
+            data << (id.empty() ? "ind" + std::to_string(individuals) : id) << " 1 " << first << '\n';
+            if (diploid) data << "\t\t " << second << '\n';
             more = in.next(line);
         }
-        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << std::endl;
-        out << "\t\t SampleSize= " << individuals << std::endl;
-        out << "\t\t SampleData={" << std::endl;
+        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << '\n';
+        out << "\t\t SampleSize= " << individuals << '\n';
+        out << "\t\t SampleData={" << '\n';
         out << data.str();
         // A sample ends at "NEXT", the data at "END;" or at the end of the file.
-        out << "}" << std::endl;
+        out << "}" << '\n';
         if (!more || is_word(line, "END;")) return;
     }
 }
@@ -301,7 +302,7 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
         if (!in.next(name)) return;
         if (is_word(name, "NEXT") && !in.next(name)) return;
         if (is_word(name, "END;")) return;
-        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << std::endl;
+        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << '\n';
         long declared = 0;
         if (datyp == 3) {
             std::string size;
@@ -337,7 +338,7 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                     if (k == 0) {
                         if (static_cast<long>(ind.first.size()) + count > largest_sample) {
                             out << "#!!! More than " << largest_sample << " individuals in sample " << s + 1
-                                << ": the rest is not read" << std::endl;
+                                << ": the rest is not read" << '\n';
                             count = largest_sample - static_cast<long>(ind.first.size());
                         }
                         ind.first.insert(ind.first.end(), static_cast<std::size_t>(count), a1);
@@ -369,10 +370,10 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
             // Every block is expected to cover the individuals of the first.
             if (surplus > 0)
                 out << "#!!! Locus " << k + 1 << " of sample " << s + 1 << " counts " << surplus
-                    << " individuals more than its first locus: they are dropped" << std::endl;
+                    << " individuals more than its first locus: they are dropped" << '\n';
             if (next < ind.first.size()) {
                 out << "#!!! Locus " << k + 1 << " of sample " << s + 1 << " counts " << ind.first.size() - next
-                    << " individuals fewer than its first locus: they are missing there" << std::endl;
+                    << " individuals fewer than its first locus: they are missing there" << '\n';
                 for (std::size_t j = next; j < ind.first.size(); ++j) {
                     ind.first[j] += " ?";
                     ind.second[j] += " ?";
@@ -380,8 +381,8 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
             }
         }
 
-        out << "\t\t SampleSize=" << (datyp == 3 ? declared : static_cast<long>(ind.first.size())) << std::endl;
-        out << "\t\t SampleData={" << std::endl;
+        out << "\t\t SampleSize=" << (datyp == 3 ? declared : static_cast<long>(ind.first.size())) << '\n';
+        out << "\t\t SampleData={" << '\n';
         for (std::size_t j = 0; j < ind.first.size(); ++j) {
             out << "ind" << j + 1 << "   1   " << ind.first[j] << "\n";
             out << std::string(13, ' ') << ind.second[j] << "\n";
@@ -395,7 +396,7 @@ void imp_exp::write_biosys() {
     std::ostream& out = *of_str;
     if (p.GenotypicData == 0) {
         out << "  It is not possible to translate Haplotypic data into the\n"
-            << "  BIOSYS format." << std::endl;
+            << "  BIOSYS format." << '\n';
         refuse_project("a Biosys file holds genotypic data only, and the data of this project are haplotypic");
         return;
     }
@@ -415,13 +416,13 @@ void imp_exp::write_biosys() {
         }
     }
     Samples const& samples = *p.samples;
-    out << p.Title << std::endl;
-    out << "NOTU=" << samples.Populations.count << ", NLOC=" << loci << ", NALL=" << nall << ", CRT;" << std::endl;
-    out << "(" << loci << "(1X,A7))" << std::endl;
+    out << p.Title << '\n';
+    out << "NOTU=" << samples.Populations.count << ", NLOC=" << loci << ", NALL=" << nall << ", CRT;" << '\n';
+    out << "(" << loci << "(1X,A7))" << '\n';
     for (long l = 0; l < loci; ++l) out << (l < 10 ? "LOCI0" : "LOCI") << l << ' ';
     out << "\n\n";
-    out << "STEP DATA:\n" << "DATYP=1,ALPHA" << std::endl;
-    out << "(A7,3X," << loci << "(1X,A" << width << ",A" << width << "))" << std::endl;
+    out << "STEP DATA:\n" << "DATYP=1,ALPHA" << '\n';
+    out << "(A7,3X," << loci << "(1X,A" << width << ",A" << width << "))" << '\n';
 
     // Left-aligned in `n` columns, cut to them.
     auto column = [](std::string_view text, std::size_t n) {
@@ -436,7 +437,7 @@ void imp_exp::write_biosys() {
     for (long s = 0; s < samples.Populations.count; ++s) {
         Population const* pop = samples.Populations.data[s];
         if (pop == nullptr) continue;
-        out << column(std::to_string(s), 4) << column(pop->name.c_str(), 16) << std::endl;
+        out << column(std::to_string(s), 4) << column(pop->name.c_str(), 16) << '\n';
         for (long k = 0; k < pop->phenotypes.size(); ++k) {
             TPhenotype const* ind = pop->phenotypes[k];
             if (ind == nullptr) continue;
@@ -446,13 +447,13 @@ void imp_exp::write_biosys() {
                     out << column(name, 7) << "   ";
                     for (long l = 0; l < loci; ++l)
                         out << ' ' << allele(ind->pseudo1.get(), l) << allele(ind->pseudo2.get(), l);
-                    out << std::endl;
+                    out << '\n';
                 }
             });
         }
-        out << "NEXT" << std::endl;
+        out << "NEXT" << '\n';
     }
-    out << "END;" << std::endl;
+    out << "END;" << '\n';
 }
 
 }  // namespace quintle

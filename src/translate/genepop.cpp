@@ -63,7 +63,7 @@ public:
                 first_.push_back(allele_text(token.substr(0, half)));
                 second_.push_back(allele_text(token.substr(half)));
             } else {
-                out_ << "# error in definition of allele " << token << std::endl;
+                out_ << "# error in definition of allele " << token << '\n';
                 first_.emplace_back("?");
                 second_.emplace_back("?");
             }
@@ -81,17 +81,17 @@ private:
 
 void write_alleles(std::ostream& out, std::vector<std::string> const& alleles) {
     for (std::string const& a : alleles) out << a << ' ';
-    out << std::endl;
+    out << '\n';
 }
 
 // One sample block: its individuals are gathered first, so that the
 // block declares the number it holds.
 void write_sample(std::ostream& out, int number, int individuals, std::string const& data) {
-    out << "\t\t SampleName= \"Population" << number << '"' << std::endl;
-    out << "\t\t SampleSize=" << individuals << std::endl;
-    out << "\t\t SampleData={" << std::endl;
+    out << "\t\t SampleName= \"Population" << number << '"' << '\n';
+    out << "\t\t SampleSize=" << individuals << '\n';
+    out << "\t\t SampleData={" << '\n';
     out << data;
-    out << "     }\n" << std::endl;
+    out << "     }\n" << '\n';
 }
 
 // Allele numbers per locus: the alleles the samples hold, numbered from 1
@@ -184,7 +184,7 @@ void imp_exp::read_gen_pop() {
     for (std::size_t i = next; i < lines.size(); ++i)
         if (is_separator(lines[i])) ++samples;
 
-    out << "[Profile]\n" << std::endl;
+    out << "[Profile]\n" << '\n';
     out << "\t Title=\"" << quotable(title) << "\"\n";
     out << "\t NbSamples=" << samples << "\n";
     out << (genotypic != 0 ? "\t GenotypicData=1\n" : "\t GenotypicData=0\n");
@@ -192,9 +192,9 @@ void imp_exp::read_gen_pop() {
     out << "\t DataType=STANDARD\n";
     out << "\t LocusSeparator=WHITESPACE\n";
     out << "\t MissingData=\"?\"\n";
-    out << "# The names of the loci taken from the GenePop file are listed below as comments" << std::endl;
+    out << "# The names of the loci taken from the GenePop file are listed below as comments" << '\n';
     for (; next < lines.size() && !is_separator(lines[next]); ++next) out << "# " << lines[next] << "\n";
-    out << std::endl << std::endl << "[Data]" << std::endl << "\t [[Samples]]" << std::endl;
+    out << '\n' << '\n' << "[Data]" << '\n' << "\t [[Samples]]" << '\n';
     if (next < lines.size()) ++next;  // the first separator
 
     // The next line that is not blank, without its trailing blanks.
@@ -226,7 +226,7 @@ void imp_exp::read_gen_pop() {
         }
         ++individual;
         std::size_t const comma = line.find(',');
-        std::string const name = without_blanks(line.substr(0, comma));
+        std::string const name = as_project_word(without_blanks(line.substr(0, comma)));
         genotypes.clear();
         if (comma != std::string::npos) genotypes.parse(line, comma);
         // Lines without a comma continue the individual's genotypes.
@@ -256,14 +256,14 @@ void imp_exp::read_gen_pop() {
 void imp_exp::write_gen_pop() {
     Project& p = *proj;
     std::ostream& out = *of_str;
-    out << "Title line:\"" << p.Title << '"' << std::endl;
+    out << "Title line:\"" << p.Title << '"' << '\n';
     long const nbSamples = p.samples->Populations.count;
     if (nbSamples == 0) return;
 
     char const missing = p.MissingData;
     AlleleNumbers const numbers(p, missing);
     if (numbers.largest() > 999) {
-        out << "  GenePop files hold at most 999 alleles per locus: this project has more." << std::endl;
+        out << "  GenePop files hold at most 999 alleles per locus: this project has more." << '\n';
         refuse_project("a GenePop file holds at most 999 alleles per locus, and this project has more");
         return;
     }
@@ -271,11 +271,11 @@ void imp_exp::write_gen_pop() {
     // as soon as one number needs them.
     NumberWriter const write(numbers.largest() >= 100 ? 3 : 2);
     long const loci = p.allele_db.loci.count;
-    for (long l = 1; l <= loci; ++l) out << "Locus_" << l << std::endl;
+    for (long l = 1; l <= loci; ++l) out << "Locus_" << l << '\n';
 
     for (long s = 0; s < nbSamples; ++s) {
         Population const* pop = p.samples->Populations.data[s];
-        out << "POP" << std::endl;
+        out << "POP" << '\n';
         if (pop == nullptr) continue;
         if (p.GenotypicData == 0) {
             for (long k = 0; k < pop->haplotypes.count; ++k) {
@@ -289,7 +289,7 @@ void imp_exp::write_gen_pop() {
                         write(out, 0);
                         out << ' ';
                     }
-                    out << std::endl;
+                    out << '\n';
                 }
             }
         } else {
@@ -307,7 +307,7 @@ void imp_exp::write_gen_pop() {
                             write(out, l < second.alleles.count ? numbers.number(l, second.alleles.data[l]) : 0);
                             out << ' ';
                         }
-                        out << std::endl;
+                        out << '\n';
                     }
                 });
             }

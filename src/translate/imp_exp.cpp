@@ -139,10 +139,10 @@ void imp_exp::create_header() {
     char date[80] = {};
     if (std::tm const* local = std::localtime(&now)) std::strftime(date, sizeof date, "%d/%m/%y at %H:%M:%S)", local);
     std::ostream& out = *of_str;
-    out << "#File created by Pellomar translator on " << date << std::endl;
+    out << "#File created by Pellomar translator on " << date << '\n';
     out << "#The input file was \"" << in_file_name << "\"  with format ";
     if (char const* name = header_format_name(format)) out << '"' << name << "\" ";
-    out << "\n" << std::endl;
+    out << "\n\n";
 }
 
 void imp_exp::read_pellomar() {
@@ -163,13 +163,13 @@ void imp_exp::read_pellomar() {
 void imp_exp::write_pellomar() {
     TextLines in(in_file_name);
     std::string line;
-    while (in.next(line)) *of_str << line << std::endl;
+    while (in.next(line)) *of_str << line << '\n';
     // The copy has always ended with one empty line more than its source.
-    *of_str << std::endl;
+    *of_str << '\n';
 }
 
 void imp_exp::refuse_target(char const* why) {
-    if (of_str != nullptr) *of_str << "  Impossible to translate this file: " << why << std::endl;
+    if (of_str != nullptr) *of_str << "  Impossible to translate this file: " << why << '\n';
 }
 
 int imp_exp::prepare_and_write(int code) {

@@ -37,13 +37,10 @@ std::string sequence_text(std::string_view text) {
     return out;
 }
 
-// A name the project reader reads back as one word: not empty, without its
-// comment sign and without control characters (some of which end a word).
+// A name the project reader reads back as this one word: not empty, without
+// the comment sign, and as it is under as_project_word.
 bool readable_name(std::string const& name) {
-    return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
-        auto const u = static_cast<unsigned char>(c);
-        return u < 32 || u == 127 || c == '#';
-    });
+    return !name.empty() && name.find('#') == std::string::npos && as_project_word(name) == name;
 }
 
 }  // namespace
@@ -53,16 +50,16 @@ void imp_exp::read_mega() {
     TextLines in(in_file_name);
     std::string line;
     in.next(line);
-    out << "# A data file tranlated from " << line << std::endl;
-    out << "[Profile]" << std::endl;
+    out << "# A data file tranlated from " << line << '\n';
+    out << "[Profile]" << '\n';
     in.next(line);
     std::string const title = line.size() > 5 ? line.substr(5) : std::string();
-    out << "\t Title= \" " << quotable(title) << " \"" << std::endl;
+    out << "\t Title= \" " << quotable(title) << " \"" << '\n';
 
     // Header lines up to the first sequence become comments of the profile.
     bool more = in.next(line);
     while (more && (line.empty() || line[0] != '#')) {
-        if (!line.empty()) out << "#" << line << std::endl;
+        if (!line.empty()) out << "#" << line << '\n';
         more = in.next(line);
     }
 
@@ -113,8 +110,8 @@ void imp_exp::read_mega() {
     // count: a sequence the project reader cannot name fails the conversion.
     if (!std::all_of(names.begin(), names.end(), readable_name)) {
         refuse_source("a sequence of " + in_file_name +
-                      " has no usable name (none, or one holding \"#\" or a control character): the file is not "
-                      "converted");
+                      " has no usable name (none, or one that a project cannot hold as one word: \"#\", a control "
+                      "character, the byte 0xFF): the file is not converted");
         return;
     }
 
@@ -126,48 +123,48 @@ void imp_exp::read_mega() {
     out << "[Data]\n";
     // The matrix stands before the samples, where both project readers take it.
     if (!rows.empty()) {
-        out << "\t\t[[DistanceMatrix]] " << std::endl;
-        out << "\t\t     MatrixName=\"Generic Distmat\"" << std::endl;
-        out << "\t\t     MatrixSize=" << names.size() << std::endl;
-        out << "\t\t     LabelPosition=LINE " << std::endl;
-        out << "\t\t     MatrixData={ " << std::endl;
+        out << "\t\t[[DistanceMatrix]] " << '\n';
+        out << "\t\t     MatrixName=\"Generic Distmat\"" << '\n';
+        out << "\t\t     MatrixSize=" << names.size() << '\n';
+        out << "\t\t     LabelPosition=LINE " << '\n';
+        out << "\t\t     MatrixData={ " << '\n';
         for (std::string const& name : names) out << name << ' ';
-        out << std::endl;
-        out << "0.0" << std::endl;
-        for (std::string const& row : rows) out << row << " 0.0" << std::endl;
-        out << "}" << std::endl;
+        out << '\n';
+        out << "0.0" << '\n';
+        for (std::string const& row : rows) out << row << " 0.0" << '\n';
+        out << "}" << '\n';
     }
     out << "\t [[Samples]]\n";
     out << "\t\t SampleName=\"" << quotable(sampleName) << "\"\n";
-    out << "\t\t SampleSize=" << names.size() << std::endl;
+    out << "\t\t SampleSize=" << names.size() << '\n';
     out << "\t\t SampleData={\n";
     for (std::size_t i = 0; i < names.size(); ++i) out << names[i] << " 1 " << sequences[i] << "\n";
-    out << "       }\n" << std::endl;
+    out << "       }\n" << '\n';
 }
 
 void imp_exp::write_mega() {
     Project& p = *proj;
     std::ostream& out = *of_str;
     if (p.samples->locusSeparator != '\0') {
-        out << "  Impossible to write this data into MEGA format, because each" << std::endl;
-        out << "  character is supposed to be a single allele." << std::endl;
+        out << "  Impossible to write this data into MEGA format, because each" << '\n';
+        out << "  character is supposed to be a single allele." << '\n';
         refuse_project("a Mega file holds one character per locus, and the loci of this project are separated");
         return;
     }
-    out << "#mega" << std::endl;
-    out << "TITLE:" << p.Title << std::endl;
+    out << "#mega" << '\n';
+    out << "TITLE:" << p.Title << '\n';
     Samples const& samples = *p.samples;
     if (samples.Populations.count > 1) {
         out << "  As it is not possible to convert files containing more than one population\n"
             << "  into MEGA format, original population samples have been merged into \n"
-            << "  a single population." << std::endl;
+            << "  a single population." << '\n';
     }
     if (p.GenotypicData != 0) {
         out << "  The original data was of genotypic type and MEGA accepts only\n"
             << "  haplotypic data. We have therefore made two dummy haplotypes with each\n"
-            << "  genotype." << std::endl;
+            << "  genotype." << '\n';
     }
-    out << std::endl;
+    out << '\n';
 
     // Rows are written as they are made: a sample of a million individuals
     // is never held. The distances need of them only the matrix index of
@@ -179,7 +176,7 @@ void imp_exp::write_mega() {
     std::vector<int> index;
     bool labelled = true;
     auto row = [&](std::string const& name, std::string_view data, std::string const& definition) {
-        out << "#" << name << "  " << data << std::endl;
+        out << "#" << name << "  " << data << '\n';
         if (!labelled) return;
         auto const found = labels.find(definition);
         if (found == labels.end()) {
@@ -229,7 +226,7 @@ void imp_exp::write_mega() {
     out << std::fixed << std::setprecision(3);
     for (std::size_t i = 0; i < index.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) out << std::setw(5) << m(index[i], index[j]) << "  ";
-        out << std::endl;
+        out << '\n';
     }
     out.flags(flags);
 }

@@ -95,11 +95,10 @@ std::optional<std::vector<Taxon>> interleaved(std::vector<std::string> const& li
 }
 
 // A name the project readers take as one word: no outer blanks, inner
-// ones as "_", never empty, never one already given.
+// ones and whatever else a word cannot hold as "_" (as_project_word), never
+// empty, never one already given.
 std::string project_name(std::string const& name, std::size_t position, std::set<std::string>& given) {
-    std::string out = trimmed(name);
-    for (char& c : out)
-        if (c == ' ' || c == '\t') c = '_';
+    std::string out = as_project_word(trimmed(name));
     if (out.empty()) out = "taxon" + std::to_string(position + 1);
     std::string unique = out;
     for (int n = 2; given.count(unique) != 0; ++n) unique = out + "_" + std::to_string(n);
@@ -179,16 +178,16 @@ void imp_exp::read_phylip() {
         }
     }
 
-    out << "[Profile]" << std::endl;
+    out << "[Profile]" << '\n';
     out << "\t Title=\"File translated from  PHYLIP\"\n";
     out << "\t NbSamples=1\n";
     out << "\t GenotypicData=0\n";
     out << "\t MissingData=\"?\"\n";
     out << "\t DataType=STANDARD\n";
-    out << (recognised ? "\t LocusSeparator=NONE\n" : "\t LocusSeparator=WHITESPACE\n") << std::endl;
+    out << (recognised ? "\t LocusSeparator=NONE\n" : "\t LocusSeparator=WHITESPACE\n") << '\n';
     if (!recognised && !lines.empty()) {
         out << "# The taxa do not hold the " << characters << " characters declared, neither in sequential nor in "
-            << "interleaved layout: each line is read as one taxon" << std::endl;
+            << "interleaved layout: each line is read as one taxon" << '\n';
     }
     out << "[Data]\n";
     out << "\t [[Samples]]\n";
@@ -199,9 +198,9 @@ void imp_exp::read_phylip() {
     for (std::size_t i = 0; i < taxons->size(); ++i) {
         Taxon const& taxon = (*taxons)[i];
         out << project_name(taxon.name, i, given) << " 1 " << (recognised ? taxon.data : trimmed(taxon.data))
-            << std::endl;
+            << '\n';
     }
-    out << "}" << std::endl;
+    out << "}" << '\n';
 }
 
 void imp_exp::write_phylip() {
@@ -234,7 +233,7 @@ void imp_exp::write_phylip() {
                         [&rows](std::string_view, double count) { rows += 2L * truncate_count(count + 0.1); });
         }
     }
-    out << rows << "     " << p.allele_db.loci.count << std::endl;
+    out << rows << "     " << p.allele_db.loci.count << '\n';
 
     for (long s = 0; s < samples.Populations.count; ++s) {
         Population const* pop = samples.Populations.data[s];
@@ -245,7 +244,7 @@ void imp_exp::write_phylip() {
                 if (e == nullptr || e->haplotype == nullptr) continue;
                 std::string const id = row_stem(e->haplotype->id.c_str());
                 for (int c = 0; c < e->count; ++c)
-                    out << row_name(id + std::to_string(c)) << e->haplotype->data << std::endl;
+                    out << row_name(id + std::to_string(c)) << e->haplotype->data << '\n';
             }
         } else {
             for (long k = 0; k < pop->phenotypes.size(); ++k) {
@@ -256,8 +255,8 @@ void imp_exp::write_phylip() {
                     int const copies = truncate_count(count + 0.1);
                     for (int c = 0; c < copies; ++c) {
                         std::string const base = id + std::to_string(c);
-                        out << row_name(base + "0") << ind->alleleString1 << std::endl;
-                        out << row_name(base + "1") << ind->alleleString2 << std::endl;
+                        out << row_name(base + "0") << ind->alleleString1 << '\n';
+                        out << row_name(base + "1") << ind->alleleString2 << '\n';
                     }
                 });
             }

@@ -82,20 +82,20 @@ void imp_exp::read_tar_vola() {
         }
     }
 
-    out << "[Profile]" << std::endl;
-    out << "\t Title=\"" << title << "\"" << std::endl;
-    out << "\t NbSamples=" << samples << std::endl;
-    out << "\t GenotypicData=0" << std::endl;
-    out << "\t DataType=FREQUENCY" << std::endl;
-    out << "\t LocusSeparator=NONE\n" << std::endl;
-    out << std::endl;
-    out << "[Data]" << std::endl;
-    out << "\n\t\t[[DistanceMatrix]] " << std::endl;
-    out << "\t\t     MatrixName=\"Generic Distmat\"" << std::endl;
-    out << "\t\t     MatrixSize=" << matrixSize << std::endl;
-    out << "\t\t     LabelPosition=LINE " << std::endl;
-    out << "\t\t     MatrixData=EXTERN \"" << distances << "\"" << std::endl;
-    out << "\n\t [[Samples]]" << std::endl;
+    out << "[Profile]" << '\n';
+    out << "\t Title=\"" << title << "\"" << '\n';
+    out << "\t NbSamples=" << samples << '\n';
+    out << "\t GenotypicData=0" << '\n';
+    out << "\t DataType=FREQUENCY" << '\n';
+    out << "\t LocusSeparator=NONE\n" << '\n';
+    out << '\n';
+    out << "[Data]" << '\n';
+    out << "\n\t\t[[DistanceMatrix]] " << '\n';
+    out << "\t\t     MatrixName=\"Generic Distmat\"" << '\n';
+    out << "\t\t     MatrixSize=" << matrixSize << '\n';
+    out << "\t\t     LabelPosition=LINE " << '\n';
+    out << "\t\t     MatrixData=EXTERN \"" << distances << "\"" << '\n';
+    out << "\n\t [[Samples]]" << '\n';
 
     for (std::string const& word : members) {
         if (word == "+++") continue;
@@ -104,30 +104,30 @@ void imp_exp::read_tar_vola() {
         std::string line;
         if (population.is_open()) {
             population.next(line);
-            out << "# " << line << std::endl;
+            out << "# " << line << '\n';
             // The size is the number that opens the line; the name follows.
             std::vector<std::string> const first = words_of(line);
-            out << "\t\t SampleName=\"" << extra_file_b << word << "\"" << std::endl;
-            out << "\t\t SampleSize=" << my_atoi(first.empty() ? "" : first.front().c_str()) << std::endl;
-            out << "\t\t SampleData={" << std::endl;
-            while (population.next(line)) out << line << std::endl;
+            out << "\t\t SampleName=\"" << extra_file_b << word << "\"" << '\n';
+            out << "\t\t SampleSize=" << my_atoi(first.empty() ? "" : first.front().c_str()) << '\n';
+            out << "\t\t SampleData={" << '\n';
+            while (population.next(line)) out << line << '\n';
         } else {
             *_AOS_ << "\n\t\tThe population file " << name << " cannot be read." << std::endl;
-            out << "****ERROR**** Population " << name << " not found" << std::endl;
+            out << "****ERROR**** Population " << name << " not found" << '\n';
         }
         out << "}" << "\n\n" << std::flush;
     }
 
-    out << "     [[Structure]]" << std::endl;
-    out << "     \tStructureName=\"Generic structure\"" << std::endl;
-    out << "     \tNbGroups=" << groups << std::endl;
-    out << "     \tIndividualLevel=0" << std::endl;
-    out << "\t\tGroup={" << std::endl;
+    out << "     [[Structure]]" << '\n';
+    out << "     \tStructureName=\"Generic structure\"" << '\n';
+    out << "     \tNbGroups=" << groups << '\n';
+    out << "     \tIndividualLevel=0" << '\n';
+    out << "\t\tGroup={" << '\n';
     for (std::size_t i = 0; i + 1 < members.size(); ++i) {
         if (members[i] == "+++")
-            out << "}\n \t\tGroup={" << std::endl;
+            out << "}\n \t\tGroup={" << '\n';
         else
-            out << "\"" << extra_file_b << members[i] << "\"" << std::endl;
+            out << "\"" << extra_file_b << members[i] << "\"" << '\n';
     }
     out << "}" << "\n\n" << std::flush;
 }
@@ -137,8 +137,8 @@ void imp_exp::write_tar_vola() {
     std::ostream& out = *of_str;
     Structure const& structure = *p.structure;
     if (structure.NbGroups == 0) {
-        out << "\tNo genetic structure has been defined, it makes therefore no sense to" << std::endl;
-        out << " build a Tarvola file." << std::endl;
+        out << "\tNo genetic structure has been defined, it makes therefore no sense to" << '\n';
+        out << " build a Tarvola file." << '\n';
         refuse_project("a Tarvola set needs a genetic structure, and this project has none");
         return;
     }
@@ -150,8 +150,8 @@ void imp_exp::write_tar_vola() {
     std::replace(prefix.begin(), prefix.end(), '/', '_');
     std::replace(prefix.begin(), prefix.end(), '\\', '_');
     if (p.GenotypicData != 0) {
-        out << "    Tarvola accepts only Haplotypic data format, the" << std::endl;
-        out << "    source data file contained Genoytypic data" << std::endl;
+        out << "    Tarvola accepts only Haplotypic data format, the" << '\n';
+        out << "    source data file contained Genoytypic data" << '\n';
         refuse_project("a Tarvola set holds haplotypic data only, and the data of this project are genotypic");
         return;
     }
@@ -160,10 +160,10 @@ void imp_exp::write_tar_vola() {
         Population const* pop = samples.Populations.data[s];
         if (pop == nullptr) continue;
         std::ofstream file(prefix + std::to_string(s + 1) + ".pop", std::ios::out | std::ios::trunc);
-        file << static_cast<long long>(pop->SampleSize + 0.1) << ' ' << pop->name << std::endl;
+        file << static_cast<long long>(pop->SampleSize + 0.1) << ' ' << pop->name << '\n';
         for (long k = 0; k < pop->haplotypes.count; ++k) {
             PHaploDef const* e = pop->haplotypes.data[k];
-            if (e != nullptr && e->haplotype != nullptr) file << e->haplotype->id << "  " << e->count << std::endl;
+            if (e != nullptr && e->haplotype != nullptr) file << e->haplotype->id << "  " << e->count << '\n';
         }
     }
 
@@ -186,12 +186,12 @@ void imp_exp::write_tar_vola() {
         }
         std::ofstream file(distances, std::ios::out | std::ios::trunc);
         for (int i = 0; m.Labels && i < m.MatrixSize; ++i) file << m.Labels[i] << ' ';
-        file << std::endl;
+        file << '\n';
         m.print_data(file);
-        file << std::endl;
+        file << '\n';
     }
 
-    out << structure.NbGroups << ' ' << p.Title << std::endl;
+    out << structure.NbGroups << ' ' << p.Title << '\n';
     for (int g = 0; g < structure.NbGroups; ++g) {
         PopulationGroup const& group = structure.Groups[g];
         for (long k = 0; k < group.count; ++k) {
@@ -200,7 +200,7 @@ void imp_exp::write_tar_vola() {
                 if (samples.Populations.data[s] == group.data[k]) position = s + 1;
             out << position << ' ';
         }
-        out << std::endl;
+        out << '\n';
     }
 }
 

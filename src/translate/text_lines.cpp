@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "core/input_files.h"
+#include "core/parsing.h"
 
 namespace quintle {
 
@@ -87,6 +88,16 @@ std::string without_blanks(std::string_view text) {
     out.reserve(text.size());
     for (char c : text)
         if (!blank_char(c)) out += c;
+    return out;
+}
+
+std::string as_project_word(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) {
+        auto const b = static_cast<unsigned char>(c);
+        if (!((b > ' ' && b < 0x7F) || is_word_byte_above_ascii(b))) c = '_';
+    }
+    if (!out.empty() && std::string_view("#{}[]=").find(out.front()) != std::string_view::npos) out.front() = '_';
     return out;
 }
 

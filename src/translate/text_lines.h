@@ -49,6 +49,13 @@ bool contains_upper(std::string_view text, std::string_view upperWord);
 std::string quotable(std::string_view text);
 // `text` without its blanks and tabs.
 std::string without_blanks(std::string_view text);
+// `name` as one word that the project reader reads back whole: every byte
+// it would not keep in a word (a blank, a control character, 0xFF) becomes
+// "_", and so does a first byte that cannot open an entry ("#" opens a
+// comment, "{", "}", "[", "]" and "=" belong to the file's structure).
+// Otherwise a name that the reader splits has its next piece read as the
+// count of copies.
+std::string as_project_word(std::string_view name);
 // `text` cut to `width` bytes for a field of that width. A cut that would
 // split a UTF-8 character moves back to the character's first byte and
 // blanks fill the field up to `width` again, so that the columns after the

@@ -62,8 +62,9 @@ TEST_F(Mega, ShortFiles) {
 // A sequence line with a blank right after its "#" has no name; written as
 // " 1 ACGT" it would be read as the name "1" and the sequence as its count
 // (a fuzzer's file below: a count of ten digits, written copy by copy). A
-// name holding a control character that ends a word, or "#" (a comment
-// there), is not read back as written either. The conversion fails
+// name holding a control character that ends a word, the byte 0xFF, "#" (a
+// comment there), or opening with a sign of the file's structure, is not
+// read back as written either. The conversion fails
 // instead, and the log says why.
 TEST_F(Mega, UnnamedSequence) {
     put(work / "u.meg", "#mega\n!Title unnamed;\n#a ACGT\n# 12ACGT\n");
@@ -71,7 +72,11 @@ TEST_F(Mega, UnnamedSequence) {
     put(work / "v.meg", "#mega\n!Title vt;\n#a ACGT\n#b\v12 ACGA\n");
     put(work / "h.meg", "#mega\n!Title hash;\n#a ACGT\n##b ACGA\n");
     put(work / "i.meg", "#mega\n!Title inner hash;\n#a ACGT\n#b#12 ACGA\n");
-    for (char const* source : {"u.meg", "f.meg", "v.meg", "h.meg", "i.meg"}) {
+    // 0xFF ends a word (a fuzzer's name went on "2eDa..." and was written
+    // millions of times); "[" cannot open an entry.
+    put(work / "ff.meg", "#mega\n!Title ff;\n#a ACGT\n#x\3772 ACGA\n");
+    put(work / "b.meg", "#mega\n!Title bracket;\n#a ACGT\n#[b ACGA\n");
+    for (char const* source : {"u.meg", "f.meg", "v.meg", "h.meg", "i.meg", "ff.meg", "b.meg"}) {
         SCOPED_TRACE(source);
         translate("Mega", "Genepop", source, "u.gen");
         EXPECT_TRUE(failed()) << run_log();
