@@ -173,9 +173,11 @@ private:
 // A count that is a whole number.
 bool whole(double count) { return std::isfinite(count) && std::trunc(count) == count; }
 
-// The same bytes in both texts.
+// The stored text `a` is the one `b` would be stored as: up to its first NUL.
 bool same_text(my_string const& a, std::string const& b) {
-    return static_cast<std::size_t>(a.length()) == b.size() && std::memcmp(a.c_str(), b.data(), b.size()) == 0;
+    std::string_view const stored(b.c_str());
+    return static_cast<std::size_t>(a.length()) == stored.size() &&
+           std::memcmp(a.c_str(), stored.data(), stored.size()) == 0;
 }
 
 // Data words joined into one allele text, with its number of loci.

@@ -341,6 +341,18 @@ TEST_F(PopulationReadTest, OlderGenotypicReaderGroupsRunsOfIdenticalIndividuals)
         }
         EXPECT_EQ(dip.SampleSize, 15.0);  // 7.5 individuals
     }
+
+    // A NUL ends the allele text that is kept: individuals whose kept texts
+    // are the same make one run (a fuzzer's million of them did not).
+    std::string const withNul("i1 1 A B\n   C\0x D\ni2 1 A B\n   C\0x D\n}\n", 38);
+    Population nul;
+    nul.profile.GenotypicData = 1;
+    fs::path const p = dir_ / "nul.txt";
+    std::ofstream(p, std::ios::binary) << withNul;
+    std::ifstream in(p, std::ios::binary);
+    ASSERT_EQ(nul.read_genotypic_data(in, 0, true), 1) << log();
+    EXPECT_EQ(nul.phenotypes.size(), 1);
+    EXPECT_EQ(nul.phenotypes[0]->count, 2.0);
 }
 
 // Every array keeps its own length through copies and assignments.
