@@ -30,6 +30,9 @@ namespace quintle {
 // never in UTF-8, ends a word as the text readers have it. `c` as given by
 // get() or peek().
 inline bool is_word_byte_above_ascii(int c) { return c > 0x7F && c != 0xFF; }
+// A byte that stands in a word of the project readers: visible ASCII, or one
+// of the bytes above.
+inline bool is_word_byte(int c) { return (c > ' ' && c < 0x7F) || is_word_byte_above_ascii(c); }
 
 // Reads a non-negative integer. Non-printable characters (tabs included) are
 // passed over; a line feed ends the search with false (consumed); any other

@@ -555,12 +555,6 @@ namespace {
 
 constexpr int kEof = std::char_traits<char>::eof();
 
-// A byte that can stand in a word: a graphic character of the "C" locale,
-// or a byte above 127, so that identifiers and alleles keep their UTF-8
-// characters whole, as the line readers do (0xFF, never in UTF-8, ends a
-// word when it is read, and is passed over here as before).
-bool in_a_word(int c) { return (c > ' ' && c < 0x7F) || is_word_byte_above_ascii(c); }
-
 // Skips the characters that cannot stand in a word; '#' skips to the end of
 // its line. Returns the next character of a word, left in the stream, or
 // EOF.
@@ -572,7 +566,7 @@ int skip_to_graphic(std::istream& in) {
             in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
             continue;
         }
-        if (in_a_word(c)) return c;
+        if (is_word_byte(c)) return c;
         in.get();
     }
 }

@@ -93,10 +93,8 @@ std::string without_blanks(std::string_view text) {
 
 std::string as_project_word(std::string_view name) {
     std::string out(name);
-    for (char& c : out) {
-        auto const b = static_cast<unsigned char>(c);
-        if (!((b > ' ' && b < 0x7F) || is_word_byte_above_ascii(b))) c = '_';
-    }
+    for (char& c : out)
+        if (!is_word_byte(static_cast<unsigned char>(c))) c = '_';
     if (!out.empty() && std::string_view("#{}[]=").find(out.front()) != std::string_view::npos) out.front() = '_';
     return out;
 }
