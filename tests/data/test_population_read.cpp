@@ -40,7 +40,8 @@ protected:
 
     // Runs a line reader (or the older genotypic one) on `text` stored in a
     // file; `rest` receives what it left in the stream.
-    int readBlock(std::string const& text, bool genotypic, std::string* rest = nullptr, bool older = false) {
+    int readBlock(std::string const& text, bool genotypic, std::string* rest = nullptr, bool older = false,
+                  bool groupRuns = false) {
         fs::path const p = dir_ / "block.txt";
         std::ofstream(p, std::ios::binary) << text;
         std::ifstream in(p, std::ios::binary);
@@ -48,7 +49,7 @@ protected:
         line = 0;
         int r = 0;
         if (older)
-            r = target->read_genotypic_data(in, 0);
+            r = target->read_genotypic_data(in, 0, groupRuns);
         else
             r = genotypic ? target->New_read_genotypic_data(in, 0, line, buffer)
                           : target->New_read_gametic_data(in, db, 0, line, buffer);
@@ -306,21 +307,20 @@ TEST_F(PopulationReadTest, OlderGenotypicReaderGroupsRunsOfIdenticalIndividuals)
         "i1 1 A B\n   C D\ni2 1 A B\n   C D\ni3 2 A B\n   C D\ni4 1 A A\n   B B\n"
         "i5 1 A B\n   C D\ni6 0.5 A B\n   C D\ni7 1 A B\n   C D\n}\n";
     using Run = std::vector<std::pair<std::string, double>>;
+    auto individuals = [](TPhenotype const& ph) {
+        Run run;
+        ph.for_each_individual(
+            [&run](std::string_view name, double count) { run.emplace_back(std::string(name), count); });
+        return run;
+    };
     for (bool group : {false, true}) {
         SCOPED_TRACE(group ? "grouped" : "one per individual");
         Population dip;
         dip.profile.GenotypicData = 1;
-        fs::path const p = dir_ / "runs.txt";
-        std::ofstream(p, std::ios::binary) << block;
-        std::ifstream in(p, std::ios::binary);
-        ASSERT_EQ(dip.read_genotypic_data(in, 0, group), 1) << log();
+        target = &dip;
+        ASSERT_EQ(readBlock(block, true, nullptr, true, group), 1) << log();
         std::vector<Run> runs;
-        for (long k = 0; k < dip.phenotypes.size(); ++k) {
-            Run run;
-            dip.phenotypes[k]->for_each_individual(
-                [&run](std::string_view name, double count) { run.emplace_back(std::string(name), count); });
-            runs.push_back(run);
-        }
+        for (long k = 0; k < dip.phenotypes.size(); ++k) runs.push_back(individuals(*dip.phenotypes[k]));
         if (group) {
             // "0.5" reads as 0.49999999999999989 by the system's digit rule.
             ASSERT_EQ(runs.size(), 5u);
@@ -331,11 +331,7 @@ TEST_F(PopulationReadTest, OlderGenotypicReaderGroupsRunsOfIdenticalIndividuals)
             EXPECT_EQ(dip.phenotypes[0]->count, 4.0);
             EXPECT_EQ(str(dip.phenotypes[0]->alleleString2), str(dip.phenotypes[2]->alleleString2));
             // A copy stands for the same individuals.
-            TPhenotype const copy(*dip.phenotypes[0]);
-            Run copied;
-            copy.for_each_individual(
-                [&copied](std::string_view name, double count) { copied.emplace_back(std::string(name), count); });
-            EXPECT_EQ(copied, runs[0]);
+            EXPECT_EQ(individuals(TPhenotype(*dip.phenotypes[0])), runs[0]);
         } else {
             EXPECT_EQ(runs.size(), 7u);
         }
@@ -347,10 +343,8 @@ TEST_F(PopulationReadTest, OlderGenotypicReaderGroupsRunsOfIdenticalIndividuals)
     std::string const withNul("i1 1 A B\n   C\0x D\ni2 1 A B\n   C\0x D\n}\n", 38);
     Population nul;
     nul.profile.GenotypicData = 1;
-    fs::path const p = dir_ / "nul.txt";
-    std::ofstream(p, std::ios::binary) << withNul;
-    std::ifstream in(p, std::ios::binary);
-    ASSERT_EQ(nul.read_genotypic_data(in, 0, true), 1) << log();
+    target = &nul;
+    ASSERT_EQ(readBlock(withNul, true, nullptr, true, true), 1) << log();
     EXPECT_EQ(nul.phenotypes.size(), 1);
     EXPECT_EQ(nul.phenotypes[0]->count, 2.0);
 }

@@ -16,19 +16,6 @@ std::string project(char const* separator, char const* north, char const* south)
            "}\nSampleName=\"south\"\nSampleSize=3\nSampleData={\n" + south + "}\n";
 }
 
-// The lines of `text` from the first that starts with `from` on, up to the
-// first empty one.
-std::vector<std::string> block(std::string const& text, std::string const& from) {
-    std::vector<std::string> out;
-    bool in = false;
-    for (std::string const& l : lines_of(text)) {
-        in = in || l.rfind(from, 0) == 0;
-        if (in && l.empty()) break;
-        if (in) out.push_back(l);
-    }
-    return out;
-}
-
 class IdenticalRuns : public TranslateTest {};
 
 TEST_F(IdenticalRuns, EveryIndividualIsWrittenUnderItsOwnName) {
@@ -37,14 +24,14 @@ TEST_F(IdenticalRuns, EveryIndividualIsWrittenUnderItsOwnName) {
                 "j1 3 C B\n   C D\n"));
 
     translate("Pellomar", "Genepop", "runs.pmp", "runs.gen");
-    EXPECT_EQ(block(file("runs.gen"), "POP"),
+    EXPECT_EQ(lines_from(file("runs.gen"), "POP"),
               (std::vector<std::string>{"POP", "i1, 0102 0102 ", "i2, 0102 0102 ", "i3, 0103 0301 ", "i3, 0103 0301 ",
                                         "i4, 0102 0102 ", "POP", "j1, 0202 0102 ", "j1, 0202 0102 ",
                                         "j1, 0202 0102 "}))
         << file("runs.gen");
 
     translate("Pellomar", "Biosys", "runs.pmp", "runs.bio");
-    EXPECT_EQ(block(file("runs.bio"), "0   north"),
+    EXPECT_EQ(lines_from(file("runs.bio"), "0   north"),
               (std::vector<std::string>{"0   north           ", "i1         AC BD", "i2         AC BD",
                                         "i3         AB AB", "i3         AB AB", "i4         AC BD", "NEXT",
                                         "1   south           ", "j1         CC BD", "j1         CC BD",
@@ -64,7 +51,7 @@ TEST_F(IdenticalRuns, MegaRowsFollowTheIndividuals) {
     put(work / "runs.pmp", project("NONE", "i1 1 AB\n   CD\ni2 1 AB\n   CD\ni3 2 AA\n   BB\ni4 1 AB\n   CD\n",
                                    "j1 3 CB\n   CD\n"));
     translate("Pellomar", "Mega", "runs.pmp", "runs.meg");
-    EXPECT_EQ(block(file("runs.meg"), "#i100"),
+    EXPECT_EQ(lines_from(file("runs.meg"), "#i100"),
               (std::vector<std::string>{"#i100  AB", "#i101  CD", "#i200  AB", "#i201  CD", "#i300  AA", "#i301  BB",
                                         "#i310  AA", "#i311  BB", "#i400  AB", "#i401  CD", "#j100  CB", "#j101  CD",
                                         "#j110  CB", "#j111  CD", "#j120  CB", "#j121  CD"}))

@@ -13,33 +13,20 @@
 namespace quintle::test {
 namespace {
 
-class UnreadableNames : public TranslateTest {
-protected:
-    // The lines of `text` from the one after the first that starts with
-    // `from`, up to the first that starts with `to`.
-    static std::vector<std::string> between(std::string const& text, std::string const& from, std::string const& to) {
-        std::vector<std::string> out;
-        bool in = false;
-        for (std::string const& l : lines_of(text)) {
-            if (in && l.rfind(to, 0) == 0) break;
-            if (in) out.push_back(l);
-            in = in || l.rfind(from, 0) == 0;
-        }
-        return out;
-    }
-};
+class UnreadableNames : public TranslateTest {};
 
 // Ten bytes of name: "ab", a control character and 0xFF; then "#b".
 TEST_F(UnreadableNames, PhylipTaxa) {
     put(work / "t.phy", "2 4\nab\001\377      ACGT\n#b        ACGA\n");
     translate("Phylip", "Pellomar", "t.phy", "t.pmp");
-    EXPECT_EQ(between(file("t.pmp"), "\t\t SampleData={", "}"), (std::vector<std::string>{"ab__ 1 ACGT", "_b 1 ACGA"}));
+    EXPECT_EQ(lines_from(file("t.pmp"), "\t\t SampleData={", "}"),
+              (std::vector<std::string>{"\t\t SampleData={", "ab__ 1 ACGT", "_b 1 ACGA"}));
 
     // One row per taxon. Each site is a locus, numbered in the order its
     // alleles are met: the fourth gives T 01 and A 02.
     translate("Phylip", "Genepop", "t.phy", "t.gen");
-    EXPECT_EQ(between(file("t.gen"), "POP", "END"),
-              (std::vector<std::string>{"ab__ , 0100 0100 0100 0100 ", "_b , 0100 0100 0100 0200 "}));
+    EXPECT_EQ(lines_from(file("t.gen"), "POP"),
+              (std::vector<std::string>{"POP", "ab__ , 0100 0100 0100 0100 ", "_b , 0100 0100 0100 0200 "}));
     EXPECT_FALSE(failed()) << run_log();
 }
 
@@ -48,8 +35,9 @@ TEST_F(UnreadableNames, PhylipTaxa) {
 TEST_F(UnreadableNames, GenePopIndividuals) {
     put(work / "g.gen", "Cats\nloc1\nloc2\nPop\na\rb, 0102 0303\n#c, 0101 0304\nd\001, 0202 0304\n");
     translate("Genepop", "Biosys", "g.gen", "g.bio", {"1"});
-    EXPECT_EQ(between(file("g.bio"), "0   Population1", "NEXT"),
-              (std::vector<std::string>{"a_b_1      12 33", "_c_2       11 34", "d__3       22 34"}))
+    EXPECT_EQ(lines_from(file("g.bio"), "0   Population1", "NEXT"),
+              (std::vector<std::string>{"0   Population1     ", "a_b_1      12 33", "_c_2       11 34",
+                                        "d__3       22 34"}))
         << file("g.bio");
     EXPECT_FALSE(failed()) << run_log();
 }
@@ -60,7 +48,7 @@ TEST_F(UnreadableNames, BiosysIndividuals) {
     put(work / "b.bio", "Example\nNOTU=1,NLOC=2,NALL=4,CRT;\n(2(1X,A7))\nADH     PGM\nstep data:\nDATYP=1,ALPHA\n"
                         "(A7,3X,2(1X,A2,A2))\nLake\ni\rj        0102 0303\n#k         0101 0304\nEND;\n");
     translate("Biosys", "Genepop", "b.bio", "b.gen");
-    EXPECT_EQ(between(file("b.gen"), "POP", "END"), (std::vector<std::string>{"i_j, 0102 0101 ", "_k, 0101 0102 "}))
+    EXPECT_EQ(lines_from(file("b.gen"), "POP"), (std::vector<std::string>{"POP", "i_j, 0102 0101 ", "_k, 0101 0102 "}))
         << file("b.gen");
     EXPECT_FALSE(failed()) << run_log();
 }

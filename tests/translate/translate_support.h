@@ -41,6 +41,20 @@ inline std::vector<std::string> lines_of(std::string const& text) {
     return out;
 }
 
+// The lines of `text` from the first that starts with `first` up to, not
+// including, the next that starts with `stop` (an empty `stop`: the next
+// empty line), or to the end.
+inline std::vector<std::string> lines_from(std::string const& text, std::string const& first,
+                                           std::string const& stop = "") {
+    std::vector<std::string> out;
+    for (std::string const& l : lines_of(text)) {
+        if (out.empty() && l.rfind(first, 0) != 0) continue;
+        if (!out.empty() && (stop.empty() ? l.empty() : l.rfind(stop, 0) == 0)) break;
+        out.push_back(l);
+    }
+    return out;
+}
+
 class TranslateTest : public ::testing::Test {
 protected:
     void SetUp() override {
