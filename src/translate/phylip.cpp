@@ -47,13 +47,6 @@ void split_named_line(std::string const& line, Names names, std::string& name, s
 
 std::size_t count_characters(std::string const& text) { return without_blanks(text).size(); }
 
-std::size_t count_words(std::string const& text) {
-    std::istringstream in(text);
-    std::size_t n = 0;
-    for (std::string w; in >> w;) ++n;
-    return n;
-}
-
 // Each taxon on a named line, continued on the following lines until it
 // holds the declared number of characters.
 std::optional<std::vector<Taxon>> sequential(std::vector<std::string> const& lines, int taxa, std::size_t characters,
@@ -164,7 +157,7 @@ void imp_exp::read_phylip() {
             return;
         }
         std::size_t const declared = static_cast<std::size_t>(std::max(characters, 0));
-        auto const loci_differ = [&](Taxon const& t) { return count_words(t.data) != declared; };
+        auto const loci_differ = [&](Taxon const& t) { return words_of(t.data).size() != declared; };
         if (std::any_of(taxons->begin(), taxons->end(), loci_differ)) {
             // Named: the first taxon that holds the count in neither reading.
             auto wrong = std::find_if(taxons->begin(), taxons->end(), [&](Taxon const& t) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <fstream>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,13 +21,6 @@
 namespace quintle {
 
 namespace {
-
-std::vector<std::string> words_of(std::string const& line) {
-    std::vector<std::string> out;
-    std::istringstream in(line);
-    for (std::string w; in >> w;) out.push_back(w);
-    return out;
-}
 
 // `name`, or the program folder followed by `name` when only that opens.
 std::string found_file(std::string const& name, std::string const& programFolder) {

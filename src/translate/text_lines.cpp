@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 
 #include "core/input_files.h"
 #include "core/parsing.h"
@@ -88,6 +89,13 @@ std::string without_blanks(std::string_view text) {
     out.reserve(text.size());
     for (char c : text)
         if (!blank_char(c)) out += c;
+    return out;
+}
+
+std::vector<std::string> words_of(std::string const& line) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string w; in >> w;) out.push_back(w);
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quintle {
 
@@ -47,6 +48,8 @@ bool contains_upper(std::string_view text, std::string_view upperWord);
 // A text fit to stand between the double quotes of a project value: its
 // double quotes become blanks.
 std::string quotable(std::string_view text);
+// The blank-separated words of `line`, as a stream reads them.
+std::vector<std::string> words_of(std::string const& line);
 // `text` without its blanks and tabs.
 std::string without_blanks(std::string_view text);
 // `name` as one word that the project reader reads back whole: every byte
