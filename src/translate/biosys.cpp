@@ -441,14 +441,15 @@ void imp_exp::write_biosys() {
         for (long k = 0; k < pop->phenotypes.size(); ++k) {
             TPhenotype const* ind = pop->phenotypes[k];
             if (ind == nullptr) continue;
+            // The alleles are made once for all the individuals the genotype
+            // stands for, and all their copies.
+            std::string alleles;
+            for (long l = 0; l < loci; ++l)
+                alleles += ' ' + allele(ind->pseudo1.get(), l) + allele(ind->pseudo2.get(), l);
             ind->for_each_individual([&](std::string_view name, double count) {
                 int const copies = truncate_count(count + 0.1);
-                for (int c = 0; c < copies; ++c) {
-                    out << column(name, 7) << "   ";
-                    for (long l = 0; l < loci; ++l)
-                        out << ' ' << allele(ind->pseudo1.get(), l) << allele(ind->pseudo2.get(), l);
-                    out << '\n';
-                }
+                std::string const named = column(name, 7);
+                for (int c = 0; c < copies; ++c) out << named << "   " << alleles << '\n';
             });
         }
         out << "NEXT" << '\n';

@@ -282,33 +282,37 @@ void imp_exp::write_gen_pop() {
                 PHaploDef const* entry = pop->haplotypes.data[k];
                 if (entry == nullptr || entry->haplotype == nullptr) continue;
                 HaploDef const& h = *entry->haplotype;
-                for (int c = 0; c < entry->count; ++c) {
-                    out << h.id << " , ";
-                    for (long l = 0; l < h.alleles.count; ++l) {
-                        write(out, numbers.number(l, h.alleles.data[l]));
-                        write(out, 0);
-                        out << ' ';
-                    }
-                    out << '\n';
+                // Made once: every copy writes the same line.
+                std::ostringstream line;
+                line << h.id << " , ";
+                for (long l = 0; l < h.alleles.count; ++l) {
+                    write(line, numbers.number(l, h.alleles.data[l]));
+                    write(line, 0);
+                    line << ' ';
                 }
+                line << '\n';
+                std::string const text = line.str();
+                for (int c = 0; c < entry->count; ++c) out << text;
             }
         } else {
             for (long k = 0; k < pop->phenotypes.size(); ++k) {
                 TPhenotype const* ind = pop->phenotypes[k];
                 if (ind == nullptr || !ind->pseudo1 || !ind->pseudo2) continue;
+                // The genotype is made once for all the individuals it
+                // stands for, and all their copies.
+                TPopHaplotype const& first = *ind->pseudo1;
+                TPopHaplotype const& second = *ind->pseudo2;
+                std::ostringstream line;
+                for (long l = 0; l < first.alleles.count; ++l) {
+                    write(line, numbers.number(l, first.alleles.data[l]));
+                    write(line, l < second.alleles.count ? numbers.number(l, second.alleles.data[l]) : 0);
+                    line << ' ';
+                }
+                line << '\n';
+                std::string const genotype = line.str();
                 ind->for_each_individual([&](std::string_view name, double count) {
                     int const copies = truncate_count(count + 0.1);
-                    for (int c = 0; c < copies; ++c) {
-                        out << name << ", ";
-                        TPopHaplotype const& first = *ind->pseudo1;
-                        TPopHaplotype const& second = *ind->pseudo2;
-                        for (long l = 0; l < first.alleles.count; ++l) {
-                            write(out, numbers.number(l, first.alleles.data[l]));
-                            write(out, l < second.alleles.count ? numbers.number(l, second.alleles.data[l]) : 0);
-                            out << ' ';
-                        }
-                        out << '\n';
-                    }
+                    for (int c = 0; c < copies; ++c) out << name << ", " << genotype;
                 });
             }
         }
