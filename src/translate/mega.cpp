@@ -37,11 +37,9 @@ std::string sequence_text(std::string_view text) {
     return out;
 }
 
-// A name the project reader reads back as this one word: not empty, without
-// the comment sign, and as it is under as_project_word.
-bool readable_name(std::string const& name) {
-    return !name.empty() && name.find('#') == std::string::npos && as_project_word(name) == name;
-}
+// A name the project readers read back as this one word: not empty, and as
+// it is under as_project_word.
+bool readable_name(std::string const& name) { return !name.empty() && as_project_word(name) == name; }
 
 }  // namespace
 
@@ -110,8 +108,8 @@ void imp_exp::read_mega() {
     // count: a sequence the project reader cannot name fails the conversion.
     if (!std::all_of(names.begin(), names.end(), readable_name)) {
         refuse_source("a sequence of " + in_file_name +
-                      " has no usable name (none, or one that a project cannot hold as one word: \"#\", a control "
-                      "character, the byte 0xFF): the file is not converted");
+                      " has no usable name (none, or one that a project cannot hold as one word: \"#\", \"}\", a "
+                      "control character, the byte 0xFF): the file is not converted");
         return;
     }
 

@@ -102,8 +102,8 @@ std::vector<std::string> words_of(std::string const& line) {
 std::string as_project_word(std::string_view name) {
     std::string out(name);
     for (char& c : out)
-        if (!is_word_byte(static_cast<unsigned char>(c))) c = '_';
-    if (!out.empty() && std::string_view("#{}[]=").find(out.front()) != std::string_view::npos) out.front() = '_';
+        if (!is_word_byte(static_cast<unsigned char>(c)) || c == '#' || c == '}') c = '_';
+    if (!out.empty() && std::string_view("{[]=").find(out.front()) != std::string_view::npos) out.front() = '_';
     return out;
 }
 

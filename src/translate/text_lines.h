@@ -52,12 +52,13 @@ std::string quotable(std::string_view text);
 std::vector<std::string> words_of(std::string const& line);
 // `text` without its blanks and tabs.
 std::string without_blanks(std::string_view text);
-// `name` as one word that the project reader reads back whole: every byte
-// it would not keep in a word (a blank, a control character, 0xFF) becomes
-// "_", and so does a first byte that cannot open an entry ("#" opens a
-// comment, "{", "}", "[", "]" and "=" belong to the file's structure).
-// Otherwise a name that the reader splits has its next piece read as the
-// count of copies.
+// `name` as one word that both project readers read back whole: every byte
+// they would not keep in a word (a blank, a control character, 0xFF)
+// becomes "_", and so does every "#" (it opens a comment anywhere in a
+// line) and every "}" (it closes a block anywhere), and a first byte that
+// cannot open an entry ("{", "[", "]" and "=" belong to the file's
+// structure). Otherwise a name that the reader splits has its next piece
+// read as the count of copies, or the sample is cut where the name stands.
 std::string as_project_word(std::string_view name);
 // `text` cut to `width` bytes for a field of that width. A cut that would
 // split a UTF-8 character moves back to the character's first byte and

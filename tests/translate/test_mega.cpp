@@ -63,7 +63,7 @@ TEST_F(Mega, ShortFiles) {
 // " 1 ACGT" it would be read as the name "1" and the sequence as its count
 // (a fuzzer's file below: a count of ten digits, written copy by copy). A
 // name holding a control character that ends a word, the byte 0xFF, "#" (a
-// comment there), or opening with a sign of the file's structure, is not
+// comment there), "}", or opening with a sign of the file's structure, is not
 // read back as written either. The conversion fails
 // instead, and the log says why.
 TEST_F(Mega, UnnamedSequence) {
@@ -76,7 +76,9 @@ TEST_F(Mega, UnnamedSequence) {
     // millions of times); "[" cannot open an entry.
     put(work / "ff.meg", "#mega\n!Title ff;\n#a ACGT\n#x\3772 ACGA\n");
     put(work / "b.meg", "#mega\n!Title bracket;\n#a ACGT\n#[b ACGA\n");
-    for (char const* source : {"u.meg", "f.meg", "v.meg", "h.meg", "i.meg", "ff.meg", "b.meg"}) {
+    // "}" anywhere closes the sample's block.
+    put(work / "c.meg", "#mega\n!Title brace;\n#a ACGT\n#b}c ACGA\n");
+    for (char const* source : {"u.meg", "f.meg", "v.meg", "h.meg", "i.meg", "ff.meg", "b.meg", "c.meg"}) {
         SCOPED_TRACE(source);
         translate("Mega", "Genepop", source, "u.gen");
         EXPECT_TRUE(failed()) << run_log();

@@ -53,5 +53,92 @@ TEST_F(UnreadableNames, BiosysIndividuals) {
     EXPECT_FALSE(failed()) << run_log();
 }
 
+// The bytes a project word keeps, as the two project readers read words:
+// printable ASCII but "#" (a comment from there on) and "}" (the end of a
+// block), and 0x80 to 0xFE; "{", "[", "]" and "=" cannot open an entry.
+std::string as_read_back(std::string name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char const c = static_cast<unsigned char>(name[i]);
+        bool const kept = ((c > 0x20 && c < 0x7F) || (c >= 0x80 && c != 0xFF)) && c != '#' && c != '}' &&
+                          !(i == 0 && std::string_view("{[]=").find(static_cast<char>(c)) != std::string_view::npos);
+        if (!kept) name[i] = '_';
+    }
+    return name;
+}
+
+// The names of the entries of a project's first sample, in order.
+std::vector<std::string> entry_names(Project const& p) {
+    std::vector<std::string> out;
+    if (p.samples == nullptr || p.samples->Populations.count == 0) return out;
+    Population const& pop = *p.samples->Populations.data[0];
+    for (long k = 0; k < pop.haplotypes.count; ++k) out.emplace_back(pop.haplotypes.data[k]->haplotype->id.c_str());
+    for (long k = 0; k < pop.phenotypes.size(); ++k) out.emplace_back(pop.phenotypes[k]->name.c_str());
+    return out;
+}
+
+// Every byte from 1 to 255 (but the line end, and the comma that ends a
+// GenePop name), first, inside and last in a name, through each reader that
+// names its entries: the project holds every entry once, under its name,
+// for quintle's reader and for the translator's.
+TEST_F(UnreadableNames, EveryByteReadsBack) {
+    struct Reader {
+        char const* format;
+        std::vector<std::string> extra;
+    };
+    for (Reader const& reader : {Reader{"Phylip", {}}, Reader{"Genepop", {"1"}}, Reader{"Biosys", {}}}) {
+        std::string const format = reader.format;
+        SCOPED_TRACE(format);
+        std::vector<std::string> names;
+        for (int b = 1; b < 256; ++b) {
+            if (b == '\n' || (format == "Genepop" && b == ',')) continue;
+            // Every name numbered: none becomes another's when its byte is
+            // left out.
+            auto id = [&] { return std::to_string(1000 + names.size()); };
+            std::string const byte(1, static_cast<char>(b));
+            names.push_back(byte + "n" + id());
+            names.push_back("n" + byte + id());
+            names.push_back("n" + id() + byte);
+        }
+        std::string source;
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            std::string const& n = names[i];
+            if (format == "Phylip") {
+                // Ten columns of name; its outer blanks are not part of it.
+                source += n + std::string(10 - n.size(), ' ') + "ACGT\n";
+                expected.push_back(as_read_back(quintle::trimmed(n)));
+            } else if (format == "Genepop") {
+                // The blanks of a name are left out; the individual's number
+                // is added.
+                source += n + ", 0102\n";
+                expected.push_back(as_read_back(quintle::without_blanks(n)) + "_" + std::to_string(i + 1));
+            } else {
+                source += n + std::string(7 - n.size(), ' ') + "    0102\n";
+                expected.push_back(as_read_back(quintle::without_blanks(n)));
+            }
+        }
+        if (format == "Phylip") source = std::to_string(names.size()) + " 4\n" + source;
+        if (format == "Genepop") source = "Bytes\nloc1\nPop\n" + source;
+        if (format == "Biosys")
+            source = "Bytes\nNOTU=1,NLOC=1,NALL=2,CRT;\n(1(1X,A7))\nL1\nSTEP DATA:\nDATYP=1,ALPHA\n"
+                     "(A7,3X,1(1X,A2,A2))\nLake\n" + source + "END;\n";
+        put(work / "n.src", source);
+        translate(format, "Pellomar", "n.src", "n.pmp", reader.extra);
+        ASSERT_FALSE(failed()) << run_log();
+
+        Project current;
+        EXPECT_NE(read_back("n.pmp", current), 0);
+        EXPECT_EQ(entry_names(current), expected);
+
+        Project older;
+        settings::input_file = path("n.pmp").c_str();
+        older.options.ResultFolder = (work.string() + "/").c_str();
+        older.options.ProjectFolder = older.options.ResultFolder;
+        older.initialize();
+        EXPECT_NE(older.open(), 0);
+        EXPECT_EQ(entry_names(older), expected);
+    }
+}
+
 }  // namespace
 }  // namespace quintle::test
