@@ -297,10 +297,7 @@ int create_log_dir(char const* exeDirectory, char const* projectPath, my_string&
         out << "error" << "\n";
         return 0;
     }
-    my_string folder(project.c_str());
-    folder.remove_extension();
-    folder += ".res/";
-    resultFolder = folder;
+    resultFolder = result_folder_of(project).c_str();
     MY_CreateDirectory(resultFolder.c_str());
     return 1;
 }

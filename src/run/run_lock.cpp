@@ -22,6 +22,14 @@ int open_retrying(char const* path, int flags) {
 
 }  // namespace
 
+std::string result_folder_of(std::string const& projectPath) {
+    std::string folder = projectPath;
+    std::size_t const separator = folder.find_last_of("/\\");
+    std::size_t const dot = folder.find_last_of('.');
+    if (dot != std::string::npos && (separator == std::string::npos || dot > separator)) folder.resize(dot);
+    return folder + ".res/";
+}
+
 ResultFolderLock::ResultFolderLock(std::string const& folder) {
     // The folder named without its trailing separator, so that a file of
     // that name is seen as a file.
@@ -30,8 +38,9 @@ ResultFolderLock::ResultFolderLock(std::string const& folder) {
     if (dir.empty()) dir.push_back('.');
     struct stat info {};
     if (::stat(dir.c_str(), &info) != 0) {
-        // Made again only to learn why it could not be made before.
-        if (::mkdir(dir.c_str(), 0755) != 0 || ::stat(dir.c_str(), &info) != 0) {
+        // Made here when missing (a run made it before, and is told why it
+        // could not); another process may make it at the same moment.
+        if ((::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) || ::stat(dir.c_str(), &info) != 0) {
             problem_ = "cannot create the result folder " + dir + ": " + std::strerror(errno);
             return;
         }

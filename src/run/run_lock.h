@@ -14,6 +14,10 @@ namespace quintle {
 // a working copy of that name.
 inline constexpr char run_lock_name[] = ".quintle_run.lock";
 
+// The result folder of a project: its path without the file name's
+// extension, then ".res/".
+std::string result_folder_of(std::string const& projectPath);
+
 class ResultFolderLock {
 public:
     // Locks `folder` (ending with its separator), waiting while another

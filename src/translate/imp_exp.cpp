@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <ostream>
 
 #include "core/Errors.h"
@@ -15,6 +16,7 @@
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "run/cleaner.h"
+#include "run/run_lock.h"
 #include "run/settings.h"
 #include "translate/text_lines.h"
 
@@ -146,6 +148,18 @@ void imp_exp::create_header() {
 }
 
 void imp_exp::read_pellomar() {
+    // The cleaned copy goes to the project's result folder under the
+    // project's own name, where a run of the project and every other
+    // translation of it put theirs: the run lock keeps them apart until the
+    // copy is read and removed. A source that cannot be read makes no folder.
+    std::optional<ResultFolderLock> lock;
+    if (can_open_for_reading(in_file_name)) {
+        lock.emplace(result_folder_of(in_file_name));
+        if (!lock->problem().empty()) {
+            refuse_source(lock->problem());
+            return;
+        }
+    }
     // The same cleaning as a project run's working copy, without a locus
     // separator; the copy is made beside the source and removed again.
     cleaner working_copy;

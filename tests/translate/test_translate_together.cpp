@@ -5,6 +5,7 @@
 // overlap as much as the machine lets them; nothing depends on its speed.
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,30 @@ namespace {
 
 class TranslateTogether : public TranslateTest {
 protected:
+    // Starts the front end on `call` in the work folder, its standard error
+    // to `err`. With a gate, the child waits until the gate's write end is
+    // closed.
+    pid_t start(std::vector<std::string> const& call, fs::path const& err, int const* gate = nullptr) {
+        std::vector<std::string> args = {QUINTLE_TRANSLATE_BINARY, work.string() + "/"};
+        args.insert(args.end(), call.begin(), call.end());
+        pid_t const pid = ::fork();
+        if (pid != 0) return pid;
+        if (gate != nullptr) {
+            ::close(gate[1]);
+            char c;
+            while (::read(gate[0], &c, 1) > 0) {
+            }
+        }
+        if (::chdir(work.c_str()) != 0) ::_exit(3);
+        int const fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) ::dup2(fd, 2);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(4);
+    }
+
     // Starts one front end per argument list in the work folder, all let go
     // at once; waits for every one. Each process's standard error goes to
     // err<k>.txt.
@@ -23,25 +48,8 @@ protected:
         ASSERT_EQ(::pipe(gate), 0);
         std::vector<pid_t> children;
         for (std::size_t k = 0; k < calls.size(); ++k) {
-            std::vector<std::string> args = {QUINTLE_TRANSLATE_BINARY, work.string() + "/"};
-            args.insert(args.end(), calls[k].begin(), calls[k].end());
-            std::string const err = (work / ("err" + std::to_string(k) + ".txt")).string();
-            pid_t const pid = ::fork();
+            pid_t const pid = start(calls[k], work / ("err" + std::to_string(k) + ".txt"), gate);
             ASSERT_GE(pid, 0);
-            if (pid == 0) {
-                ::close(gate[1]);
-                char c;
-                while (::read(gate[0], &c, 1) > 0) {
-                }
-                if (::chdir(work.c_str()) != 0) ::_exit(3);
-                int const fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (fd >= 0) ::dup2(fd, 2);
-                std::vector<char*> argv;
-                for (std::string& a : args) argv.push_back(a.data());
-                argv.push_back(nullptr);
-                ::execv(argv[0], argv.data());
-                ::_exit(4);
-            }
             children.push_back(pid);
         }
         ::close(gate[0]);
@@ -156,6 +164,66 @@ TEST_F(TranslateTogether, EachTargetHoldsItsOwnSource) {
     // The log beside the sources is shared: it is there, and it is the
     // log of one of them.
     EXPECT_NE(run_log().find("\tReading  "), std::string::npos);
+}
+
+
+// True once the process `pid` waits for a lock that another holds (a line
+// "n: -> FLOCK ... <pid> ..." of the kernel's lock table); false when the
+// table cannot be read.
+bool waits_for_lock(pid_t pid) {
+    std::ifstream table("/proc/locks");
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream words(line);
+        std::string number, arrow, kind, advisory, mode, holder;
+        if (words >> number >> arrow >> kind >> advisory >> mode >> holder && arrow == "->" &&
+            holder == std::to_string(pid))
+            return true;
+    }
+    return false;
+}
+
+// A project translated while a run of it holds its result folder: the
+// translation waits (its cleaned copy goes where the run's does), then
+// gives the target of a lone translation. Started together, translations of
+// one project had their copies overwritten and removed by each other.
+TEST_F(TranslateTogether, ProjectSourceWaitsForItsResultFolder) {
+    put(work / "cats.gen", slurp(translateData / "nancycats.gen"));
+    translate("Genepop", "Pellomar", "cats.gen", "cats.pmp", {"1"});
+    translate("Pellomar", "Genepop", "cats.pmp", "lone.gen");
+    ASSERT_FALSE(failed()) << run_log();
+
+    fs::create_directories(work / "cats.res");
+    int const lock = ::open((work / "cats.res" / ".quintle_run.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    pid_t const child = start({"Pellomar", "Genepop", path("cats.pmp"), path("waited.gen")}, work / "err.txt");
+    ASSERT_GE(child, 0);
+    if (std::ifstream("/proc/locks").good()) {
+        // Bounded only so that a translation that never asks for the lock
+        // fails the test instead of hanging it.
+        for (int i = 0; i < 6000 && !waits_for_lock(child); ++i) ::usleep(10000);
+        EXPECT_TRUE(waits_for_lock(child));
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0);
+    EXPECT_FALSE(fs::exists(work / "waited.gen"));
+
+    ::close(lock);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(slurp(work / "err.txt"), "");
+    EXPECT_EQ(file("waited.gen"), file("lone.gen"));
+
+    // A result folder that cannot be made refuses the translation, as it
+    // refuses a run.
+    fs::remove_all(work / "cats.res");
+    put(work / "cats.res", "mine\n");
+    translate("Pellomar", "Genepop", "cats.pmp", "refused.gen");
+    EXPECT_TRUE(failed()) << run_log();
+    EXPECT_NE(run_log().find("Cannot create the result folder: " + path("cats.res") + " exists and is not a folder."),
+              std::string::npos)
+        << run_log();
+    EXPECT_EQ(file("refused.gen"), "  Impossible to translate this file: its data could not be read (see the log).\n");
 }
 
 }  // namespace
