@@ -38,6 +38,25 @@ namespace {
 std::string const slash_line(68, '/');
 std::string const banner_line(78, '=');
 
+// A settings file without the two substitution weights reads them as 0:
+// every substitution then counts for nothing, in the distances and in the
+// count of polymorphic sites, and the analyses of sequences report 0 (S, Pi,
+// Tajima's D, every sum of squares of the AMOVA) as if the data held no
+// variation. Told once per project, when such an analysis is to run.
+void warn_weightless_substitutions(settings const& s, TDataType type) {
+    if (type != DNA || s.TransitionWeight > 0.0 || s.TranversionWeight > 0.0) return;
+    // The AMOVA and pairwise FST compare the sequences only when their
+    // distances are computed from the data, not taken from a given matrix.
+    std::int64_t const structure_tasks =
+        s.ComputeDistanceMatrixAMOVA != 0 || s.ComputeConventionalFST != 0 ? task_amova | task_pairwise_fst : 0;
+    std::int64_t const comparing =
+        task_molecular_diversity | task_mismatch | task_tajima | task_fu_fs | structure_tasks;
+    if ((s.TaskNumber & comparing) == 0) return;
+    warn_log_and_console("TransitionWeight and TranversionWeight are both 0: substitutions count for nothing in the "
+                         "distances and the polymorphic sites of these sequences (a key missing from the settings "
+                         "file reads as 0)");
+}
+
 std::string date_text() {
     std::time_t const now = std::time(nullptr);
     char text[81] = {};
@@ -298,6 +317,7 @@ bool Project::prepare_analyses(std::ostream& out) {
         return false;
     }
     ready = 1;
+    warn_weightless_substitutions(options, samples->dataType);
     samples->evaluate_work(options);
     // Haplotypic data have no individuals to make a level of: asked for,
     // the level is left out, and the user told so.

@@ -105,8 +105,9 @@ TEST_F(LowerBounds, CountsBelowTheirMeaningFailTheProject) {
 }
 
 // The AMOVA of the project, worked out apart (a short Python script of the
-// formulas of Excoffier, Smouse and Quattro 1992 over the pairwise
-// differences of its four haplotypes): the group pass's two pooled samples
+// formulas of 1992, "Analysis of molecular variance inferred from metric
+// distances among DNA haplotypes", over the pairwise differences of its four
+// haplotypes): the group pass's two pooled samples
 // give FST 0.52164948 (253/485), the population pass FST 28/53 = 0.52830189,
 // FCT 27/53 = 0.50943396 and FSC 1/26 = 0.03846154.
 std::string const amova_line = "gr_FST\tFST\tFCT\tFSC\t\n0.521649\t0.528302\t0.509434\t0.0384615\t\n";
@@ -146,6 +147,36 @@ TEST_F(LowerBounds, IndividualLevelOnHaploidDataIsWarnedAboutOnce) {
     EXPECT_EQ(stats(), amova_line);
     EXPECT_FALSE(amova_without.empty());
     EXPECT_EQ(read_file(work / "amovares.sum"), amova_without);
+}
+
+
+// A settings file without the substitution weights reads both as 0, and
+// every substitution counts for nothing: S is 0 in each sample although
+// each holds one polymorphic site (a transition in a, a transversion in b
+// and in c). The values stay as the reading gives them, and one warning
+// names the two keys. One weight above 0 (the transversions' here: S is 0,
+// 1, 1), or no analysis that compares sequences, and nothing is said.
+TEST_F(LowerBounds, SequencesWithoutSubstitutionWeightsAreWarnedAbout) {
+    std::string const warning = "TransitionWeight and TranversionWeight are both 0";
+    struct Case {
+        char const* settings;
+        std::size_t warnings;
+        char const* line;  // the statistics line; empty: not looked at
+    } const cases[] = {{"TaskNumber=17987\n", 1, "S_1\tS_2\tS_3\t\n0\t0\t0\t\n"},
+                       {"TaskNumber=17987\nTranversionWeight=1\n", 0, "S_1\tS_2\tS_3\t\n0\t1\t1\t\n"},
+                       {"TaskNumber=1\n", 0, ""}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.settings);
+        prepare("", "POP_LEVEL\nALL_S\n", "");
+        write_file(work / "pml_run.pms", std::string("[Setting for Calculations]\n") + c.settings);
+        ASSERT_EQ(run("0 1"), 0);
+        EXPECT_TRUE(has(log(), "Successful run of p.pmp\n")) << log();
+        EXPECT_EQ(count(log(), "WARNING: " + warning), c.warnings) << log();
+        EXPECT_EQ(count(read_file(work / "console.txt"), "quintle: " + warning), c.warnings);
+        if (*c.line != '\0') {
+            EXPECT_EQ(stats(), c.line);
+        }
+    }
 }
 
 }  // namespace
