@@ -38,45 +38,75 @@ std::string allele_text(std::string const& digits) {
     return value == 0 ? std::string("?") : std::to_string(value);
 }
 
+// The number of loci that a line of the file's head names: its names
+// separated by commas, empty ones left out (a trailing comma names none).
+std::size_t names_on(std::string_view line) {
+    std::size_t names = 0;
+    for (std::size_t from = 0;;) {
+        std::size_t const comma = line.find(',', from);
+        if (!is_blank(line.substr(from, comma - from))) ++names;  // npos - from: the rest
+        if (comma == std::string_view::npos) return names;
+        from = comma + 1;
+    }
+}
+
+bool is_genotype(std::string_view token) {
+    return (token.size() == 4 || token.size() == 6) &&
+           std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A token as a message shows it: a long one cut, not inside a UTF-8
+// character.
+std::string shown(std::string_view token) {
+    std::size_t const width = 30;
+    if (token.size() <= width) return std::string(token);
+    std::size_t cut = width;
+    while (cut > 0 && (static_cast<unsigned char>(token[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(token.substr(0, cut)) + "...";
+}
+
+std::string counted(std::size_t n, char const* one, char const* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 // The genotypes of one individual, locus by locus.
 class Genotypes {
 public:
-    explicit Genotypes(std::ostream& out) : out_(out) {}
-
     void clear() {
         first_.clear();
         second_.clear();
+        wrong_.clear();
     }
     // Reads the genotypes of `line` from `start`: tokens end at a blank or
     // a tab; four digits hold two 2-digit alleles, six two 3-digit ones.
-    // Any other token is written as a comment and leaves its locus missing.
+    // The first other token is kept for the refusal of the file.
     void parse(std::string const& line, std::size_t start) {
         std::size_t i = start;
-        for (;;) {
+        while (wrong_.empty()) {
             while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == ',')) ++i;
             if (i >= line.size()) return;
             std::size_t end = i;
             while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
-            std::string const token = line.substr(i, end - i);
-            if (token.size() == 6 || token.size() == 4) {
-                std::size_t const half = token.size() / 2;
-                first_.push_back(allele_text(token.substr(0, half)));
-                second_.push_back(allele_text(token.substr(half)));
-            } else {
-                out_ << "# error in definition of allele " << token << '\n';
-                first_.emplace_back("?");
-                second_.emplace_back("?");
+            std::string_view const token = std::string_view(line).substr(i, end - i);
+            if (!is_genotype(token)) {
+                wrong_ = token;
+                return;
             }
+            std::size_t const half = token.size() / 2;
+            first_.push_back(allele_text(std::string(token.substr(0, half))));
+            second_.push_back(allele_text(std::string(token.substr(half))));
             i = end;
         }
     }
     std::vector<std::string> const& first() const { return first_; }
     std::vector<std::string> const& second() const { return second_; }
+    // The first token that is not a genotype, or empty.
+    std::string const& wrong() const { return wrong_; }
 
 private:
-    std::ostream& out_;
     std::vector<std::string> first_;
     std::vector<std::string> second_;
+    std::string wrong_;
 };
 
 void write_alleles(std::ostream& out, std::vector<std::string> const& alleles) {
@@ -193,7 +223,12 @@ void imp_exp::read_gen_pop() {
     out << "\t LocusSeparator=WHITESPACE\n";
     out << "\t MissingData=\"?\"\n";
     out << "# The names of the loci taken from the GenePop file are listed below as comments" << '\n';
-    for (; next < lines.size() && !is_separator(lines[next]); ++next) out << "# " << lines[next] << "\n";
+    // The loci the file declares, one name or several to a line.
+    std::size_t declared = 0;
+    for (; next < lines.size() && !is_separator(lines[next]); ++next) {
+        out << "# " << lines[next] << "\n";
+        declared += names_on(lines[next]);
+    }
     out << '\n' << '\n' << "[Data]" << '\n' << "\t [[Samples]]" << '\n';
     if (next < lines.size()) ++next;  // the first separator
 
@@ -207,11 +242,12 @@ void imp_exp::read_gen_pop() {
     };
 
     std::ostringstream data;
-    Genotypes genotypes(data);
+    Genotypes genotypes;
     int sample = 1;
     int individual = 0;
-    // Every individual holds as many genotypes as the first: a name ended
-    // by something else than a comma would make one individual of two.
+    // Every individual holds as many genotypes as the file declares loci,
+    // or, when it declares none, as the first: a name ended by something
+    // else than a comma would make one individual of two.
     std::string firstName;
     std::size_t firstLoci = 0;
     std::string line;
@@ -232,13 +268,27 @@ void imp_exp::read_gen_pop() {
         // Lines without a comma continue the individual's genotypes.
         while ((more = advance(line)) && line.find(',') == std::string::npos && !is_separator(line))
             genotypes.parse(line, 0);
+        // Made only for a refusal: a file may hold a million individuals.
+        auto const which = [&] {
+            return "the individual \"" + name + "\" of sample " + std::to_string(sample) + " of " + in_file_name;
+        };
+        if (!genotypes.wrong().empty()) {
+            refuse_source("the genotype \"" + shown(genotypes.wrong()) + "\" of " + which() +
+                          " is not of 4 or 6 digits: the file is not converted");
+            return;
+        }
         std::size_t const loci = genotypes.first().size();
-        if (sample == 1 && individual == 1) {
+        if (declared > 0) {
+            if (loci != declared) {
+                refuse_source(which() + " holds " + counted(loci, "genotype", "genotypes") + ", and the file declares " +
+                              counted(declared, "locus", "loci") + ": the file is not converted");
+                return;
+            }
+        } else if (sample == 1 && individual == 1) {
             firstName = name;
             firstLoci = loci;
         } else if (loci != firstLoci) {
-            refuse_source("the individual \"" + name + "\" of sample " + std::to_string(sample) + " of " +
-                          in_file_name + " holds " + std::to_string(loci) + " genotypes, the first individual \"" +
+            refuse_source(which() + " holds " + counted(loci, "genotype", "genotypes") + ", the first individual \"" +
                           firstName + "\" " + std::to_string(firstLoci) + ": the file is not converted");
             return;
         }

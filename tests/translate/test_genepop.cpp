@@ -82,6 +82,17 @@ protected:
         }
         return out;
     }
+    // `text` as a GenePop source refused: the target holds the refusal
+    // line, the log ends with the failure and standard error says `why`.
+    void expect_refused(std::string const& text, std::string const& why) {
+        put(work / "r.gen", text);
+        ::testing::internal::CaptureStderr();
+        translate("Genepop", "Pellomar", "r.gen", "r.pmp", {"1"});
+        std::string const told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(file("r.pmp"), "  Impossible to translate this file: its data could not be read (see the log).\n");
+        EXPECT_TRUE(run_log().ends_with("Error during run of " + path("r.gen") + "\n")) << run_log();
+        EXPECT_NE(told.find("; " + why + ": the file is not converted; "), std::string::npos) << told;
+    }
     static std::vector<Counts> recorded_counts() {
         std::vector<Counts> out(17);
         for (std::string const& l : lines_of(slurp(translateData / "nancycats_counts.txt"))) {
@@ -172,15 +183,15 @@ TEST_F(GenePop, NancycatsBackToGenePop) {
 // The reader's rules on a small file: blank lines before a title that holds
 // "pop"; individuals continued on lines without a comma; four- and
 // six-character genotypes; tabs between genotypes; a name that holds "pop"
-// on a line with a comma stays an individual; a token of another length is
-// a comment and a missing genotype.
+// on a line with a comma stays an individual; "000000" is a missing
+// genotype.
 TEST_F(GenePop, ReaderRules) {
     std::string const source =
         "\n  \nPopulations of \"cats\"  \nloc1, loc2\nloc3\nPop\n"
         "ind pop 1 , 0102 0304\n  0506\n"
         "ind2,0101\t000003\t0000\n"
         "pop\n\n"
-        "x, 01 0203 040506\n";
+        "x, 000000 0203 040506\n";
     put(work / "s.gen", source);
     translate("Genepop", "Pellomar", "s.gen", "d.pmp", {"1"});
     translate("Genepop", "Pellomar", "s.gen", "h.pmp", {"0"});
@@ -193,7 +204,7 @@ TEST_F(GenePop, ReaderRules) {
         "\t\t SampleData={", right35("indpop1_1   1  ") + "1 3 5 ", std::string(35, ' ') + "2 4 6 ",
         right35("ind2_2   1  ") + "1 ? ? ", std::string(35, ' ') + "1 3 ? ", "     }", "",
         "\t\t SampleName= \"Population2\"", "\t\t SampleSize=1", "\t\t SampleData={",
-        "# error in definition of allele 01", right35("x_1   1  ") + "? 2 40 ",
+        right35("x_1   1  ") + "? 2 40 ",
         std::string(35, ' ') + "? 3 506 ", "     }", "", ""};
     ASSERT_GE(d.size(), 3u) << run_log();
     EXPECT_EQ(std::vector<std::string>(d.begin() + 3, d.end()), expected);
@@ -205,16 +216,50 @@ TEST_F(GenePop, ReaderRules) {
         << h;
 }
 
+// A genotype is 4 or 6 digits, nothing else. ";" where "," belongs makes
+// one individual of two, the second name a token of the first.
+TEST_F(GenePop, TokensNotOfFourOrSixDigitsAreRefused) {
+    std::string const of = " of sample 1 of " + path("r.gen") + " is not of 4 or 6 digits";
+    expect_refused("Cats\nloc1, loc2\nPop\nA, 0102 12345\n", "the genotype \"12345\" of the individual \"A\"" + of);
+    expect_refused("Cats\nloc1, loc2\nPop\nA, 0102 0303\nPop\nB, 0101 0202\nC, 01a2 0101\n",
+                   "the genotype \"01a2\" of the individual \"C\" of sample 2 of " + path("r.gen") +
+                       " is not of 4 or 6 digits");
+    expect_refused("Cats\nloc1, loc2, loc3\nPop\nA1; 0102 0303 0101\nA2; 0202 0101 0303\n",
+                   "the genotype \"A2;\" of the individual \"A1;010203030101\"" + of);
+    // 41 bytes, an "é" on bytes 30 and 31: the message cuts before it.
+    std::string const x29(29, 'x');
+    expect_refused("Cats\nloc1\nPop\nA, " + x29 + "\xC3\xA9" + std::string(10, 'y') + "\n",
+                   "the genotype \"" + x29 + "...\" of the individual \"A\"" + of);
+}
+
+// Individuals hold as many genotypes as the head names loci, commas
+// separating names on a line; without names, as many as the first.
+TEST_F(GenePop, IndividualsHoldTheDeclaredLoci) {
+    put(work / "g.gen", "Cats\nloc1, loc2,\n\n  \nloc3\nPop\nA, 0102 0303 000101\nB,0101 0202\n 0303\n");
+    translate("Genepop", "Pellomar", "g.gen", "g.pmp", {"1"});
+    EXPECT_FALSE(failed()) << run_log();
+    EXPECT_EQ(lines_from(file("g.pmp"), right35("A_1   1  "), "     }"),
+              (std::vector<std::string>{right35("A_1   1  ") + "1 3 ? ", std::string(35, ' ') + "2 3 101 ",
+                                        right35("B_2   1  ") + "1 2 3 ", std::string(35, ' ') + "1 2 3 "}));
+
+    std::string const a = "the individual \"A\" of sample 1 of " + path("r.gen") + " holds 2 genotypes, ";
+    expect_refused("Cats\nloc1\nloc2\nloc3\nPop\nA, 0102 0303\nB, 0202 0101\n", a + "and the file declares 3 loci");
+    expect_refused("Cats\nloc1, \nPop\nA, 0102 0303\nB, 0202 0101\n", a + "and the file declares 1 locus");
+    expect_refused("Cats\n\nPop\nA, 0102\nPop\nB, 0101 0202\n",
+                   "the individual \"B\" of sample 2 of " + path("r.gen") + " holds 2 genotypes, the first individual \"A\" 1");
+}
+
 // An individual of more than 10,000 genotypes on a line of 50,000
 // characters is read whole, and so is a sequence of 12,000 sites.
 TEST_F(GenePop, LongLinesAreReadWhole) {
     int const loci = 10050;
-    std::string first = "a,", second = "b,";
+    std::string names = "loc0", first = "a,", second = "b,";
     for (int l = 0; l < loci; ++l) {
+        if (l > 0) names += ", loc" + std::to_string(l);
         first += " 0102";
         second += l + 1 == loci ? " 0399" : " 0101";
     }
-    put(work / "long.gen", "long\nloc\nPop\n" + first + "\n" + second + "\n");
+    put(work / "long.gen", "long\n" + names + "\nPop\n" + first + "\n" + second + "\n");
     translate("Genepop", "Pellomar", "long.gen", "long.pmp", {"1"});
     Project p;
     ASSERT_EQ(read_back("long.pmp", p), 1) << run_log();

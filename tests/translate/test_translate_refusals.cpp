@@ -97,15 +97,15 @@ TEST_F(TranslateRefusals, BiosysDataEndingBeforeTheDeclaredLoci) {
     EXPECT_EQ(project.find("ind5 "), std::string::npos) << project;
 }
 
-// ";" where "," belongs: the line of B continues A's genotypes, so that A
-// holds five and C two.
+// ";" where "," belongs: the line of B continues A's genotypes, its name
+// "B;" read as a genotype.
 TEST_F(TranslateRefusals, GenePopIndividualsOfDifferentLoci) {
     put(work / "s.gen", "Cats\nloc1, loc2\nPop\nA, 0102 0303\nB; 0202 0103\nC, 0101 0202\n");
     std::string const told = translate_told("Genepop", "Pellomar", "s.gen", "s.pmp", {"1"});
     EXPECT_EQ(file("s.pmp"), refusalLine);
     expect_failed("s.gen", told,
-                  "the individual \"C\" of sample 1 of " + path("s.gen") +
-                      " holds 2 genotypes, the first individual \"A\" 5: the file is not converted");
+                  "the genotype \"B;\" of the individual \"A\" of sample 1 of " + path("s.gen") +
+                      " is not of 4 or 6 digits: the file is not converted");
 }
 
 // The same population in two groups.
