@@ -56,13 +56,14 @@ bool is_genotype(std::string_view token) {
 }
 
 // A token as a message shows it: a long one cut, not inside a UTF-8
-// character.
+// character (a token holds no blank, so the cut's padding is all there is
+// to take off).
 std::string shown(std::string_view token) {
     std::size_t const width = 30;
     if (token.size() <= width) return std::string(token);
-    std::size_t cut = width;
-    while (cut > 0 && (static_cast<unsigned char>(token[cut]) & 0xC0) == 0x80) --cut;
-    return std::string(token.substr(0, cut)) + "...";
+    std::string out = cut_to_width(token, width);
+    trim_right(out);
+    return out + "...";
 }
 
 std::string counted(std::size_t n, char const* one, char const* many) {
@@ -248,6 +249,7 @@ void imp_exp::read_gen_pop() {
     // Every individual holds as many genotypes as the file declares loci,
     // or, when it declares none, as the first: a name ended by something
     // else than a comma would make one individual of two.
+    bool firstSeen = false;
     std::string firstName;
     std::size_t firstLoci = 0;
     std::string line;
@@ -284,7 +286,8 @@ void imp_exp::read_gen_pop() {
                               counted(declared, "locus", "loci") + ": the file is not converted");
                 return;
             }
-        } else if (sample == 1 && individual == 1) {
+        } else if (!firstSeen) {
+            firstSeen = true;
             firstName = name;
             firstLoci = loci;
         } else if (loci != firstLoci) {
