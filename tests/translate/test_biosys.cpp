@@ -36,6 +36,17 @@ protected:
         written = slurp(work / "format.txt");
         return ok;
     }
+    // A conversion of `source` refused for `reason`: the target holds the
+    // refusal line, the log ends with the failure and standard error names
+    // the reason.
+    void expect_refused(std::string const& source, std::string const& reason) {
+        ::testing::internal::CaptureStderr();
+        translate("Biosys", "Pellomar", source, "refused.pmp");
+        std::string const told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(file("refused.pmp"), "  Impossible to translate this file: its data could not be read (see the log).\n");
+        EXPECT_TRUE(failed()) << run_log();
+        EXPECT_NE(told.find("; " + reason + ": the file is not converted; "), std::string::npos) << told;
+    }
 };
 
 TEST_F(Biosys, RecordFormats) {
@@ -234,6 +245,33 @@ TEST_F(Biosys, LargeDeclaredSample) {
     EXPECT_EQ(individuals, 20000);
     EXPECT_EQ(heterozygotes, 15000);
     EXPECT_EQ(run_log().find("WARNING"), std::string::npos) << run_log();
+}
+
+// A frequency field that writes its own point is the number it writes,
+// blanks around it ignored, rounded as the others: of 20, "0.25" and
+// "0.75" make 5 and 15, a blank field none; of 10, "0.35" and " 350" make
+// 4 each (3.5 to the even 4), " .2 " 2. A field with a point that is not a
+// decimal number is refused.
+TEST_F(Biosys, FrequenciesWithTheirOwnPoint) {
+    auto source = [](std::string const& last) {
+        return "P\nNOTU=2, NLOC=1, CRT;\nSTEP DATA\nDATYP=3\n(2X,3(1X,A2,A2,1X,F4.3))\nBay\nN=      20\n  " +
+               entry("0101", "0.25") + entry("0102", "0.75") + entry("0202", "    ") + "\nCove\nN=      10\n  " +
+               entry("0101", "0.35") + entry("0102", " 350") + entry("0202", last) + "\n";
+    };
+    put(work / "p.txt", source(" .2 "));
+    translate("Biosys", "Pellomar", "p.txt", "p.pmp");
+    std::string const p = file("p.pmp");
+    EXPECT_NE(p.find("ind5   1   01\n             01\nind6   1   01\n             02\n"), std::string::npos) << p;
+    EXPECT_NE(p.find("ind20   1   01\n             02\n}"), std::string::npos) << p;
+    EXPECT_NE(p.find("ind4   1   01\n             01\nind5   1   01\n             02\nind6"), std::string::npos);
+    EXPECT_NE(p.find("ind8   1   01\n             02\nind9   1   02\n             02\nind10   1   02\n"
+                     "             02\n}"),
+              std::string::npos);
+    for (std::string const junk : {"-0.2", "0.2.", "0.a2", "0. 2", " .  "}) {
+        put(work / "junk.txt", source(junk));
+        expect_refused("junk.txt", "the frequency \"" + junk + "\" at locus 1 of sample 2 (\"Cove\") of " +
+                                       path("junk.txt") + " is not a decimal number");
+    }
 }
 
 // A genotypic project to Biosys and back: the same individuals and alleles
