@@ -373,10 +373,13 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                     }
                     if (count <= 0) continue;
                     if (k == 0) {
+                        // Kept whole or not at all: a sample cut at the bound
+                        // would be converted in part.
                         if (static_cast<long>(ind.first.size()) + count > largest_sample) {
-                            out << "#!!! More than " << largest_sample << " individuals in sample " << s + 1
-                                << ": the rest is not read" << '\n';
-                            count = largest_sample - static_cast<long>(ind.first.size());
+                            refuse_source("the first locus of " + sample + " makes more than " +
+                                          std::to_string(largest_sample) +
+                                          " individuals, the most a sample is read with: the file is not converted");
+                            return;
                         }
                         ind.first.insert(ind.first.end(), static_cast<std::size_t>(count), a1);
                         ind.second.insert(ind.second.end(), static_cast<std::size_t>(count), a2);
@@ -405,6 +408,14 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                 continue;
             }
             // Every block is expected to cover the individuals of the first.
+            // Counts are exact, so more individuals than the first locus made
+            // is an error of the file; frequencies rounded to the decimals
+            // of their field routinely make one more or fewer.
+            if (datyp == 2 && surplus > 0) {
+                refuse_source("locus " + std::to_string(k + 1) + " of " + sample + " counts " + std::to_string(surplus) +
+                              " individuals more than its first locus: the file is not converted");
+                return;
+            }
             if (surplus > 0)
                 out << "#!!! Locus " << k + 1 << " of sample " << s + 1 << " counts " << surplus
                     << " individuals more than its first locus: they are dropped" << '\n';

@@ -131,19 +131,17 @@ TEST_F(Biosys, IndividualGenotypes) {
 }
 
 // Genotype counts and frequencies: the first locus makes the individuals,
-// the next ones give them their alleles in turn; individuals a later locus
-// counts beyond the first are dropped, and those it leaves out are missing
-// there, each with a comment.
+// the next ones give them their alleles in turn; those a later locus leaves
+// out are missing there, with a comment.
 TEST_F(Biosys, CountsAndFrequencies) {
     std::string const head = "Counts\nNOTU=2, NLOC=2, CRT;\nSTEP DATA\n";
     put(work / "c.txt", head + "DATYP=2\n(2X,2(1X,A2,A2,1X,I3))\nPond\n  " + entry("0101", "  2") +
                             entry("0102", "  1") + "\n  " + entry("0303", "  1") + entry("0404", "  1") +
-                            entry("0505", "  5") + "\nNEXT\nLake\n  " + entry("0101", "  2") + "\n  " +
+                            entry("0505", "  1") + "\nNEXT\nLake\n  " + entry("0101", "  2") + "\n  " +
                             entry("0202", "  1") + "\n");
     translate("Biosys", "Pellomar", "c.txt", "c.pmp");
     std::string const c = file("c.pmp");
     EXPECT_NE(c.find("\t\t SampleName=\"Pond\"\n"
-                     "#!!! Locus 2 of sample 1 counts 4 individuals more than its first locus: they are dropped\n"
                      "\t\t SampleSize=3\n\t\t SampleData={\n"
                      "ind1   1   01 03\n             01 03\nind2   1   01 04\n             01 04\n"
                      "ind3   1   01 05\n             02 05\n}\n\n"
@@ -245,6 +243,34 @@ TEST_F(Biosys, LargeDeclaredSample) {
     EXPECT_EQ(individuals, 20000);
     EXPECT_EQ(heterozygotes, 15000);
     EXPECT_EQ(run_log().find("WARNING"), std::string::npos) << run_log();
+}
+
+// A sample is read whole or not at all, up to 1,000,000 individuals: counts
+// of 600,000 + 400,000 make exactly that many, one more is refused, and so
+// is 1.000 of a declared 1,000,003.
+TEST_F(Biosys, SampleAboveTheBoundRefused) {
+    std::string const counts = "C\nNOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=2\n(2X,1(1X,A2,A2,1X,I7))\nPond\n  ";
+    put(work / "bound.txt", counts + entry("0101", " 600000") + entry("0102", " 400000") + "\n");
+    translate("Biosys", "Pellomar", "bound.txt", "bound.pmp");
+    EXPECT_NE(file("bound.pmp").find("\nind1000000   1   01\n             02\n}\n"), std::string::npos);
+    put(work / "above.txt", counts + entry("0101", " 600000") + entry("0102", " 400001") + "\n");
+    expect_refused("above.txt", "the first locus of sample 1 (\"Pond\") of " + path("above.txt") +
+                                    " makes more than 1000000 individuals, the most a sample is read with");
+    put(work / "n.txt", "F\nNOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=3\n(2X,1(1X,A2,A2,1X,F4.3))\nSea\nN=      1000003\n  " +
+                            entry("0101", "1000") + "\n");
+    expect_refused("n.txt", "the first locus of sample 1 (\"Sea\") of " + path("n.txt") +
+                                " makes more than 1000000 individuals, the most a sample is read with");
+}
+
+// Counts are exact: a later locus counting more individuals than the first
+// made (1 more from the 3 of 0303, 2 from the 2 of 0404, of the first
+// locus's 2) is refused. Frequencies keep their comment (see above).
+TEST_F(Biosys, LaterLocusCountingMoreRefused) {
+    put(work / "more.txt", "C\nNOTU=1, NLOC=3, CRT;\nSTEP DATA\nDATYP=2\n(2X,2(1X,A2,A2,1X,I3))\nPond\n  " +
+                               entry("0101", "  2") + "\n  " + entry("0202", "  2") + "\n  " + entry("0303", "  3") +
+                               entry("0404", "  2") + "\n");
+    expect_refused("more.txt", "locus 3 of sample 1 (\"Pond\") of " + path("more.txt") +
+                                   " counts 3 individuals more than its first locus");
 }
 
 // A frequency field that writes its own point is the number it writes,
