@@ -124,6 +124,28 @@ std::optional<long> frequency_count(std::string text, long size) {
     return rounded_product(size, text[0] - '0', std::string_view(text).substr(1));
 }
 
+// After the last sample a file may hold blank lines and "NEXT" lines up to
+// its first "END;" or its end; past "END;" nothing is read. True when a
+// line with anything else comes first: then `line` holds it.
+bool data_after_last_sample(TextLines& in, std::string& line) {
+    while (in.next(line)) {
+        if (is_word(line, "END;")) return false;
+        if (!is_blank(line) && !is_word(line, "NEXT")) return true;
+    }
+    return false;
+}
+
+// Why a file holding data after its `notu` samples is refused; `line` is
+// its line `number`.
+std::string more_than_declared(std::string const& file, int notu, long number, std::string const& line) {
+    std::string shown = trimmed(line);
+    if (shown.size() > 40) shown = trimmed(cut_to_width(shown, 40)) + "...";
+    std::string const after = notu == 1 ? " sample, and holds more data after it"
+                                        : " samples, and holds more data after the last of them";
+    return file + " declares " + std::to_string(notu) + after + " at line " + std::to_string(number) + " (\"" + shown +
+           "\"): the file is not converted";
+}
+
 // Reading position in a format text, blanks removed.
 class FormatCursor {
 public:
@@ -318,6 +340,9 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
         out << "}" << '\n';
         if (!more || is_word(line, "END;")) return;
     }
+    // The last sample ended at "NEXT".
+    if (notu > 0 && data_after_last_sample(in, line))
+        refuse_source(more_than_declared(in_file_name, notu, in.line_number(), line));
 }
 
 void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, BiosysLayout const& layout) {
@@ -437,6 +462,9 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
         }
         out << "}\n\n" << std::flush;
     }
+    // The stream stands after the last locus block of the last sample.
+    if (notu > 0 && data_after_last_sample(in, line))
+        refuse_source(more_than_declared(in_file_name, notu, in.line_number(), line));
 }
 
 void imp_exp::write_biosys() {

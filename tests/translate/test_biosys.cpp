@@ -273,6 +273,31 @@ TEST_F(Biosys, LaterLocusCountingMoreRefused) {
                                    " counts 3 individuals more than its first locus");
 }
 
+// After the last declared sample only empty or blank lines and "NEXT" may
+// come before "END;" or the end of the file; a sample more is refused with
+// its line (12, or 14 after two samples), whatever the data type. After
+// "END;" nothing is read.
+TEST_F(Biosys, DataAfterTheDeclaredSamples) {
+    std::string const tail = "\n\n  \nNEXT\n";
+    for (auto const& [head, declared] : std::vector<std::pair<std::string, std::string>>{
+             {"NOTU=1,NLOC=1,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n(A7,3X,1(1X,A2,A2))\nLake\n" + record("i1", {"0102"}) +
+                  "\nNEXT",
+              "1 sample, and holds more data after it at line 12"},
+             {"NOTU=2, NLOC=1, CRT;\nSTEP DATA\nDATYP=2\n(2X,1(1X,A2,A2,1X,I3))\nPond\n  " + entry("0101", "  2") +
+                  "\nNEXT\nBay\n  " + entry("0102", "  1"),
+              "2 samples, and holds more data after the last of them at line 14"},
+             {"NOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=3\n(2X,1(1X,A2,A2,1X,F4.3))\nSea\nN=      2\n  " +
+                  entry("0101", "1000"),
+              "1 sample, and holds more data after it at line 12"}}) {
+        SCOPED_TRACE(head);
+        put(work / "extra.txt", "Title\n" + head + tail + "River\nN=      2\n" + record("r1", {"0303"}) + "\n");
+        expect_refused("extra.txt", path("extra.txt") + " declares " + declared + " (\"River\")");
+        put(work / "ended.txt", "Title\n" + head + tail + "END;\nRiver\n");
+        translate("Biosys", "Pellomar", "ended.txt", "ended.pmp");
+        EXPECT_FALSE(failed()) << run_log();
+    }
+}
+
 // A frequency field that writes its own point is the number it writes,
 // blanks around it ignored, rounded as the others: of 20, "0.25" and
 // "0.75" make 5 and 15, a blank field none; of 10, "0.35" and " 350" make
