@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iomanip>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -29,6 +30,9 @@ namespace {
 // beyond, a file is taken for corrupt rather than read into memory.
 constexpr int largest_format_number = 100000;
 constexpr long largest_sample = 1000000;
+// Far beyond any sample: a count this large is only ever refused or
+// dropped, and sums of such counts stay far from overflowing.
+constexpr long largest_count = 1000000000000000L;
 
 // The value of the first "key=value" pair of a keyword line whose key is
 // `key`, scanning pairs as "key=value," with one blank or tab after each
@@ -62,39 +66,84 @@ std::string field(std::string const& line, std::size_t from, int width) {
 
 bool is_word(std::string const& line, char const* word) { return trimmed(line) == word; }
 
-// Individuals a frequency field stands for in a sample of `size`: the field
-// has an implied point after its first character and its blanks read as
-// zeros (" 250" is 0.250). The product is rounded to the nearest whole
-// number, a half to the even one (" 250" of 10 is 2, " 750" of 10 is 8).
-// Decimal digits are multiplied exactly, since 0.250 read as a double is
-// a little less than a quarter and would lose an individual.
-long frequency_count(std::string text, long size) {
-    if (text.empty() || size <= 0) return 0;
-    std::replace(text.begin(), text.end(), ' ', '0');
-    bool const digits = std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits) {
-        // A sign, point or exponent of its own: read as a number.
-        text.insert(text.begin() + 1, '.');
-        double const x = my_atof(text.c_str()) * static_cast<double>(size);
-        if (!(x > 0.0)) return 0;
-        if (x >= 1e15) return static_cast<long>(1e15);
-        return static_cast<long>(std::nearbyint(x));
-    }
-    // size × 0.d1 d2 ... dm, digit by digit from the last: `carry` ends as
-    // the whole part, `tenth` is the first decimal of the product and
-    // `rest` tells whether any later decimal is not 0.
+// size × (whole + 0.d1 d2 ... dm), rounded to the nearest whole number, a
+// half to the even one. Decimal digits are multiplied exactly, since 0.250
+// read as a double is a little less than a quarter and would lose an
+// individual. The digits are taken from the last: `carry` ends as what they
+// add to the whole part, `tenth` is the first decimal of the product and
+// `rest` tells whether any later decimal is not 0.
+long rounded_product(long size, long whole, std::string_view decimals) {
     long carry = 0;
     int tenth = 0;
     bool rest = false;
-    for (std::size_t i = text.size() - 1; i >= 1; --i) {
-        long const t = size * (text[i] - '0') + carry;
+    for (std::size_t i = decimals.size(); i-- > 0;) {
+        long const t = size * (decimals[i] - '0') + carry;
         rest = rest || tenth != 0;
         tenth = static_cast<int>(t % 10);
         carry = t / 10;
     }
-    long const whole = size * (text[0] - '0') + carry;
-    bool const up = tenth > 5 || (tenth == 5 && (rest || whole % 2 != 0));
-    return whole + (up ? 1 : 0);
+    long const product = size * whole + carry;
+    bool const up = tenth > 5 || (tenth == 5 && (rest || product % 2 != 0));
+    return product + (up ? 1 : 0);
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Individuals a frequency field stands for in a sample of `size`, rounded
+// as rounded_product does; none when the field is not a decimal number.
+// A field that writes its own point is read as the number it writes, blanks
+// around it ignored ("0.25" is 0.25). Otherwise the field has an implied
+// point after its first character and its blanks read as zeros (" 250" is
+// 0.250).
+std::optional<long> frequency_count(std::string text, long size) {
+    if (text.find('.') != std::string::npos) {
+        std::string const number = trimmed(text);
+        std::size_t const point = number.find('.');
+        std::string_view const whole = std::string_view(number).substr(0, point);
+        std::string_view const decimals = std::string_view(number).substr(point + 1);
+        if (!std::all_of(whole.begin(), whole.end(), is_digit) ||
+            !std::all_of(decimals.begin(), decimals.end(), is_digit) || whole.size() + decimals.size() == 0)
+            return std::nullopt;
+        if (size <= 0) return 0;
+        std::size_t const first = std::min(whole.find_first_not_of('0'), whole.size());
+        // Beyond 10^9 the product could overflow; it is far beyond any sample.
+        if (whole.size() - first > 9) return largest_count;
+        long const units = first == whole.size() ? 0 : std::stol(std::string(whole.substr(first)));
+        return std::min(largest_count, rounded_product(size, units, decimals));
+    }
+    if (text.empty() || size <= 0) return 0;
+    std::replace(text.begin(), text.end(), ' ', '0');
+    if (!std::all_of(text.begin(), text.end(), is_digit)) {
+        // A sign or exponent of its own: read as a number.
+        text.insert(text.begin() + 1, '.');
+        double const x = my_atof(text.c_str()) * static_cast<double>(size);
+        if (!(x > 0.0)) return 0;
+        if (x >= static_cast<double>(largest_count)) return largest_count;
+        return static_cast<long>(std::nearbyint(x));
+    }
+    return rounded_product(size, text[0] - '0', std::string_view(text).substr(1));
+}
+
+// After the last sample a file may hold blank lines and "NEXT" lines up to
+// its first "END;" or its end; past "END;" nothing is read. True when a
+// line with anything else comes first: then `line` holds it.
+bool data_after_last_sample(TextLines& in, std::string& line) {
+    while (in.next(line)) {
+        if (is_word(line, "END;")) return false;
+        if (!is_blank(line) && !is_word(line, "NEXT")) return true;
+    }
+    return false;
+}
+
+// Why a file holding data after its `notu` samples is refused; `line` is
+// its line `number`.
+std::string more_than_declared(std::string const& file, int notu, long number, std::string const& line) {
+    std::string shown = trimmed(line);
+    if (shown.size() > 40) shown = trimmed(cut_to_width(shown, 40)) + "...";
+    std::string const after = notu == 1 ? " sample, and holds more data after it"
+                                        : " samples, and holds more data after the last of them";
+    return file + " declares " + std::to_string(notu) + after + " at line " + std::to_string(number) + " (\"" + shown +
+           "\"): the file is not converted";
 }
 
 // Reading position in a format text, blanks removed.
@@ -291,6 +340,9 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
         out << "}" << '\n';
         if (!more || is_word(line, "END;")) return;
     }
+    // The last sample ended at "NEXT".
+    if (notu > 0 && data_after_last_sample(in, line))
+        refuse_source(more_than_declared(in_file_name, notu, in.line_number(), line));
 }
 
 void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, BiosysLayout const& layout) {
@@ -303,6 +355,7 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
         if (is_word(name, "NEXT") && !in.next(name)) return;
         if (is_word(name, "END;")) return;
         out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << '\n';
+        std::string const sample = "sample " + std::to_string(s + 1) + " (\"" + trimmed(name) + "\") of " + in_file_name;
         long declared = 0;
         if (datyp == 3) {
             std::string size;
@@ -333,13 +386,25 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                     pos += static_cast<std::size_t>(f.second) + 1;
                     std::string text = pos < line.size() ? line.substr(pos, static_cast<std::size_t>(f.value)) : "";
                     pos += static_cast<std::size_t>(f.value);
-                    long count = datyp == 2 ? my_atoi(text.c_str()) : frequency_count(text, declared);
+                    long count = 0;
+                    if (datyp == 2) {
+                        count = my_atoi(text.c_str());
+                    } else if (std::optional<long> const c = frequency_count(text, declared)) {
+                        count = *c;
+                    } else {
+                        refuse_source("the frequency \"" + text + "\" at locus " + std::to_string(k + 1) + " of " +
+                                      sample + " is not a decimal number: the file is not converted");
+                        return;
+                    }
                     if (count <= 0) continue;
                     if (k == 0) {
+                        // Kept whole or not at all: a sample cut at the bound
+                        // would be converted in part.
                         if (static_cast<long>(ind.first.size()) + count > largest_sample) {
-                            out << "#!!! More than " << largest_sample << " individuals in sample " << s + 1
-                                << ": the rest is not read" << '\n';
-                            count = largest_sample - static_cast<long>(ind.first.size());
+                            refuse_source("the first locus of " + sample + " makes more than " +
+                                          std::to_string(largest_sample) +
+                                          " individuals, the most a sample is read with: the file is not converted");
+                            return;
                         }
                         ind.first.insert(ind.first.end(), static_cast<std::size_t>(count), a1);
                         ind.second.insert(ind.second.end(), static_cast<std::size_t>(count), a2);
@@ -347,7 +412,7 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                     }
                     for (long c = 0; c < count; ++c, ++next) {
                         if (next >= ind.first.size()) {
-                            surplus += count - c;
+                            surplus = std::min(largest_count, surplus + count - c);
                             break;
                         }
                         ind.first[next] += " " + a1;
@@ -368,6 +433,14 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                 continue;
             }
             // Every block is expected to cover the individuals of the first.
+            // Counts are exact, so more individuals than the first locus made
+            // is an error of the file; frequencies rounded to the decimals
+            // of their field routinely make one more or fewer.
+            if (datyp == 2 && surplus > 0) {
+                refuse_source("locus " + std::to_string(k + 1) + " of " + sample + " counts " + std::to_string(surplus) +
+                              " individuals more than its first locus: the file is not converted");
+                return;
+            }
             if (surplus > 0)
                 out << "#!!! Locus " << k + 1 << " of sample " << s + 1 << " counts " << surplus
                     << " individuals more than its first locus: they are dropped" << '\n';
@@ -389,6 +462,9 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
         }
         out << "}\n\n" << std::flush;
     }
+    // The stream stands after the last locus block of the last sample.
+    if (notu > 0 && data_after_last_sample(in, line))
+        refuse_source(more_than_declared(in_file_name, notu, in.line_number(), line));
 }
 
 void imp_exp::write_biosys() {

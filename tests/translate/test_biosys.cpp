@@ -36,6 +36,17 @@ protected:
         written = slurp(work / "format.txt");
         return ok;
     }
+    // A conversion of `source` refused for `reason`: the target holds the
+    // refusal line, the log ends with the failure and standard error names
+    // the reason.
+    void expect_refused(std::string const& source, std::string const& reason) {
+        ::testing::internal::CaptureStderr();
+        translate("Biosys", "Pellomar", source, "refused.pmp");
+        std::string const told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(file("refused.pmp"), "  Impossible to translate this file: its data could not be read (see the log).\n");
+        EXPECT_TRUE(failed()) << run_log();
+        EXPECT_NE(told.find("; " + reason + ": the file is not converted; "), std::string::npos) << told;
+    }
 };
 
 TEST_F(Biosys, RecordFormats) {
@@ -120,19 +131,17 @@ TEST_F(Biosys, IndividualGenotypes) {
 }
 
 // Genotype counts and frequencies: the first locus makes the individuals,
-// the next ones give them their alleles in turn; individuals a later locus
-// counts beyond the first are dropped, and those it leaves out are missing
-// there, each with a comment.
+// the next ones give them their alleles in turn; those a later locus leaves
+// out are missing there, with a comment.
 TEST_F(Biosys, CountsAndFrequencies) {
     std::string const head = "Counts\nNOTU=2, NLOC=2, CRT;\nSTEP DATA\n";
     put(work / "c.txt", head + "DATYP=2\n(2X,2(1X,A2,A2,1X,I3))\nPond\n  " + entry("0101", "  2") +
                             entry("0102", "  1") + "\n  " + entry("0303", "  1") + entry("0404", "  1") +
-                            entry("0505", "  5") + "\nNEXT\nLake\n  " + entry("0101", "  2") + "\n  " +
+                            entry("0505", "  1") + "\nNEXT\nLake\n  " + entry("0101", "  2") + "\n  " +
                             entry("0202", "  1") + "\n");
     translate("Biosys", "Pellomar", "c.txt", "c.pmp");
     std::string const c = file("c.pmp");
     EXPECT_NE(c.find("\t\t SampleName=\"Pond\"\n"
-                     "#!!! Locus 2 of sample 1 counts 4 individuals more than its first locus: they are dropped\n"
                      "\t\t SampleSize=3\n\t\t SampleData={\n"
                      "ind1   1   01 03\n             01 03\nind2   1   01 04\n             01 04\n"
                      "ind3   1   01 05\n             02 05\n}\n\n"
@@ -234,6 +243,86 @@ TEST_F(Biosys, LargeDeclaredSample) {
     EXPECT_EQ(individuals, 20000);
     EXPECT_EQ(heterozygotes, 15000);
     EXPECT_EQ(run_log().find("WARNING"), std::string::npos) << run_log();
+}
+
+// A sample is read whole or not at all, up to 1,000,000 individuals: counts
+// of 600,000 + 400,000 make exactly that many, one more is refused, and so
+// is 1.000 of a declared 1,000,003.
+TEST_F(Biosys, SampleAboveTheBoundRefused) {
+    std::string const counts = "C\nNOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=2\n(2X,1(1X,A2,A2,1X,I7))\nPond\n  ";
+    put(work / "bound.txt", counts + entry("0101", " 600000") + entry("0102", " 400000") + "\n");
+    translate("Biosys", "Pellomar", "bound.txt", "bound.pmp");
+    EXPECT_NE(file("bound.pmp").find("\nind1000000   1   01\n             02\n}\n"), std::string::npos);
+    put(work / "above.txt", counts + entry("0101", " 600000") + entry("0102", " 400001") + "\n");
+    expect_refused("above.txt", "the first locus of sample 1 (\"Pond\") of " + path("above.txt") +
+                                    " makes more than 1000000 individuals, the most a sample is read with");
+    put(work / "n.txt", "F\nNOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=3\n(2X,1(1X,A2,A2,1X,F4.3))\nSea\nN=      1000003\n  " +
+                            entry("0101", "1000") + "\n");
+    expect_refused("n.txt", "the first locus of sample 1 (\"Sea\") of " + path("n.txt") +
+                                " makes more than 1000000 individuals, the most a sample is read with");
+}
+
+// Counts are exact: a later locus counting more individuals than the first
+// made (1 more from the 3 of 0303, 2 from the 2 of 0404, of the first
+// locus's 2) is refused. Frequencies keep their comment (see above).
+TEST_F(Biosys, LaterLocusCountingMoreRefused) {
+    put(work / "more.txt", "C\nNOTU=1, NLOC=3, CRT;\nSTEP DATA\nDATYP=2\n(2X,2(1X,A2,A2,1X,I3))\nPond\n  " +
+                               entry("0101", "  2") + "\n  " + entry("0202", "  2") + "\n  " + entry("0303", "  3") +
+                               entry("0404", "  2") + "\n");
+    expect_refused("more.txt", "locus 3 of sample 1 (\"Pond\") of " + path("more.txt") +
+                                   " counts 3 individuals more than its first locus");
+}
+
+// After the last declared sample only empty or blank lines and "NEXT" may
+// come before "END;" or the end of the file; a sample more is refused with
+// its line (12, or 14 after two samples), whatever the data type. After
+// "END;" nothing is read.
+TEST_F(Biosys, DataAfterTheDeclaredSamples) {
+    std::string const tail = "\n\n  \nNEXT\n";
+    for (auto const& [head, declared] : std::vector<std::pair<std::string, std::string>>{
+             {"NOTU=1,NLOC=1,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n(A7,3X,1(1X,A2,A2))\nLake\n" + record("i1", {"0102"}) +
+                  "\nNEXT",
+              "1 sample, and holds more data after it at line 12"},
+             {"NOTU=2, NLOC=1, CRT;\nSTEP DATA\nDATYP=2\n(2X,1(1X,A2,A2,1X,I3))\nPond\n  " + entry("0101", "  2") +
+                  "\nNEXT\nBay\n  " + entry("0102", "  1"),
+              "2 samples, and holds more data after the last of them at line 14"},
+             {"NOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=3\n(2X,1(1X,A2,A2,1X,F4.3))\nSea\nN=      2\n  " +
+                  entry("0101", "1000"),
+              "1 sample, and holds more data after it at line 12"}}) {
+        SCOPED_TRACE(head);
+        put(work / "extra.txt", "Title\n" + head + tail + "River\nN=      2\n" + record("r1", {"0303"}) + "\n");
+        expect_refused("extra.txt", path("extra.txt") + " declares " + declared + " (\"River\")");
+        put(work / "ended.txt", "Title\n" + head + tail + "END;\nRiver\n");
+        translate("Biosys", "Pellomar", "ended.txt", "ended.pmp");
+        EXPECT_FALSE(failed()) << run_log();
+    }
+}
+
+// A frequency field that writes its own point is the number it writes,
+// blanks around it ignored, rounded as the others: of 20, "0.25" and
+// "0.75" make 5 and 15, a blank field none; of 10, "0.35" and " 350" make
+// 4 each (3.5 to the even 4), " .2 " 2. A field with a point that is not a
+// decimal number is refused.
+TEST_F(Biosys, FrequenciesWithTheirOwnPoint) {
+    auto source = [](std::string const& last) {
+        return "P\nNOTU=2, NLOC=1, CRT;\nSTEP DATA\nDATYP=3\n(2X,3(1X,A2,A2,1X,F4.3))\nBay\nN=      20\n  " +
+               entry("0101", "0.25") + entry("0102", "0.75") + entry("0202", "    ") + "\nCove\nN=      10\n  " +
+               entry("0101", "0.35") + entry("0102", " 350") + entry("0202", last) + "\n";
+    };
+    put(work / "p.txt", source(" .2 "));
+    translate("Biosys", "Pellomar", "p.txt", "p.pmp");
+    std::string const p = file("p.pmp");
+    EXPECT_NE(p.find("ind5   1   01\n             01\nind6   1   01\n             02\n"), std::string::npos) << p;
+    EXPECT_NE(p.find("ind20   1   01\n             02\n}"), std::string::npos) << p;
+    EXPECT_NE(p.find("ind4   1   01\n             01\nind5   1   01\n             02\nind6"), std::string::npos);
+    EXPECT_NE(p.find("ind8   1   01\n             02\nind9   1   02\n             02\nind10   1   02\n"
+                     "             02\n}"),
+              std::string::npos);
+    for (std::string const junk : {"-0.2", "0.2.", "0.a2", "0. 2", " .  "}) {
+        put(work / "junk.txt", source(junk));
+        expect_refused("junk.txt", "the frequency \"" + junk + "\" at locus 1 of sample 2 (\"Cove\") of " +
+                                       path("junk.txt") + " is not a decimal number");
+    }
 }
 
 // A genotypic project to Biosys and back: the same individuals and alleles
