@@ -138,8 +138,7 @@ bool data_after_last_sample(TextLines& in, std::string& line) {
 // Why a file holding data after its `notu` samples is refused; `line` is
 // its line `number`.
 std::string more_than_declared(std::string const& file, int notu, long number, std::string const& line) {
-    std::string shown = trimmed(line);
-    if (shown.size() > 40) shown = trimmed(cut_to_width(shown, 40)) + "...";
+    std::string const shown = shortened(trimmed(line), 40);
     std::string const after = notu == 1 ? " sample, and holds more data after it"
                                         : " samples, and holds more data after the last of them";
     return file + " declares " + std::to_string(notu) + after + " at line " + std::to_string(number) + " (\"" + shown +

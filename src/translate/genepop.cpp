@@ -55,17 +55,6 @@ bool is_genotype(std::string_view token) {
            std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A token as a message shows it: a long one cut, not inside a UTF-8
-// character (a token holds no blank, so the cut's padding is all there is
-// to take off).
-std::string shown(std::string_view token) {
-    std::size_t const width = 30;
-    if (token.size() <= width) return std::string(token);
-    std::string out = cut_to_width(token, width);
-    trim_right(out);
-    return out + "...";
-}
-
 std::string counted(std::size_t n, char const* one, char const* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -275,7 +264,7 @@ void imp_exp::read_gen_pop() {
             return "the individual \"" + name + "\" of sample " + std::to_string(sample) + " of " + in_file_name;
         };
         if (!genotypes.wrong().empty()) {
-            refuse_source("the genotype \"" + shown(genotypes.wrong()) + "\" of " + which() +
+            refuse_source("the genotype \"" + shortened(genotypes.wrong(), 30) + "\" of " + which() +
                           " is not of 4 or 6 digits: the file is not converted");
             return;
         }

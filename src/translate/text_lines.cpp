@@ -120,4 +120,11 @@ std::string cut_to_width(std::string_view text, std::size_t width) {
     return out;
 }
 
+std::string shortened(std::string_view text, std::size_t width) {
+    if (text.size() <= width) return std::string(text);
+    std::string out = cut_to_width(text, width);
+    trim_right(out);  // the cut's padding, and blanks that end the kept part
+    return out + "...";
+}
+
 }  // namespace quintle

@@ -66,5 +66,9 @@ std::string as_project_word(std::string_view name);
 // field stay where they are. A text of `width` bytes or fewer is returned
 // as it is.
 std::string cut_to_width(std::string_view text, std::size_t width);
+// `text` as a message shows it: a text longer than `width` bytes cut to at
+// most that, never inside a UTF-8 character, without the blanks that end
+// the kept part, and followed by "...".
+std::string shortened(std::string_view text, std::size_t width);
 
 }  // namespace quintle
