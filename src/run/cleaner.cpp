@@ -136,12 +136,7 @@ bool cleaner::clean_proj_file(int const& i) {
     std::string const file_name = source.substr(name_start);
     if (file_name.empty()) return false;
 
-    // Only a dot of the file name itself starts the extension.
-    std::string stem = source;
-    std::size_t const dot = stem.find_last_of('.');
-    if (dot != std::string::npos && dot >= name_start) stem.resize(dot);
-
-    proj_dir = stem + ".res/";
+    proj_dir = result_folder_of(source);
     orig_dir = source.substr(0, name_start);
     MY_CreateDirectory(proj_dir.c_str());  // may exist already
 

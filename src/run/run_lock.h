@@ -15,7 +15,9 @@ namespace quintle {
 inline constexpr char run_lock_name[] = ".quintle_run.lock";
 
 // The result folder of a project: its path without the file name's
-// extension, then ".res/".
+// extension (only a dot of the file name itself starts one), then ".res/".
+// The run's log and lock, the working copy and a translation's copy all go
+// there.
 std::string result_folder_of(std::string const& projectPath);
 
 class ResultFolderLock {
