@@ -87,8 +87,6 @@ long rounded_product(long size, long whole, std::string_view decimals) {
     return product + (up ? 1 : 0);
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 // Individuals a frequency field stands for in a sample of `size`, rounded
 // as rounded_product does; none when the field is not a decimal number.
 // A field that writes its own point is read as the number it writes, blanks
@@ -101,8 +99,7 @@ std::optional<long> frequency_count(std::string text, long size) {
         std::size_t const point = number.find('.');
         std::string_view const whole = std::string_view(number).substr(0, point);
         std::string_view const decimals = std::string_view(number).substr(point + 1);
-        if (!std::all_of(whole.begin(), whole.end(), is_digit) ||
-            !std::all_of(decimals.begin(), decimals.end(), is_digit) || whole.size() + decimals.size() == 0)
+        if (!all_digits(whole) || !all_digits(decimals) || whole.size() + decimals.size() == 0)
             return std::nullopt;
         if (size <= 0) return 0;
         std::size_t const first = std::min(whole.find_first_not_of('0'), whole.size());
@@ -113,7 +110,7 @@ std::optional<long> frequency_count(std::string text, long size) {
     }
     if (text.empty() || size <= 0) return 0;
     std::replace(text.begin(), text.end(), ' ', '0');
-    if (!std::all_of(text.begin(), text.end(), is_digit)) {
+    if (!all_digits(text)) {
         // A sign or exponent of its own: read as a number.
         text.insert(text.begin() + 1, '.');
         double const x = my_atof(text.c_str()) * static_cast<double>(size);

@@ -51,8 +51,7 @@ std::size_t names_on(std::string_view line) {
 }
 
 bool is_genotype(std::string_view token) {
-    return (token.size() == 4 || token.size() == 6) &&
-           std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return (token.size() == 4 || token.size() == 6) && all_digits(token);
 }
 
 std::string counted(std::size_t n, char const* one, char const* many) {

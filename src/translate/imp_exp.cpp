@@ -161,7 +161,7 @@ void imp_exp::read_pellomar() {
         }
     }
     // The same cleaning as a project run's working copy, without a locus
-    // separator; the copy is made beside the source and removed again.
+    // separator; the copy is removed again once read.
     cleaner working_copy;
     bool const cleaned = working_copy.execute(0, in_file_name.c_str());
     if (!cleaned) *_AOS_ << "\nAn error has occurred while cleaning-up the project...\n" << in_file_name << "\n" << std::endl;

@@ -92,6 +92,10 @@ std::string without_blanks(std::string_view text) {
     return out;
 }
 
+bool all_digits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::vector<std::string> words_of(std::string const& line) {
     std::vector<std::string> out;
     std::istringstream in(line);

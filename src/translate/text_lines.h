@@ -52,6 +52,8 @@ std::string quotable(std::string_view text);
 std::vector<std::string> words_of(std::string const& line);
 // `text` without its blanks and tabs.
 std::string without_blanks(std::string_view text);
+// Every byte of `text` is a decimal digit (true for an empty text).
+bool all_digits(std::string_view text);
 // `name` as one word that both project readers read back whole: every byte
 // they would not keep in a word (a blank, a control character, 0xFF)
 // becomes "_", and so does every "#" (it opens a comment anywhere in a
