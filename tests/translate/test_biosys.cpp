@@ -36,16 +36,8 @@ protected:
         written = slurp(work / "format.txt");
         return ok;
     }
-    // A conversion of `source` refused for `reason`: the target holds the
-    // refusal line, the log ends with the failure and standard error names
-    // the reason.
     void expect_refused(std::string const& source, std::string const& reason) {
-        ::testing::internal::CaptureStderr();
-        translate("Biosys", "Pellomar", source, "refused.pmp");
-        std::string const told = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(file("refused.pmp"), "  Impossible to translate this file: its data could not be read (see the log).\n");
-        EXPECT_TRUE(failed()) << run_log();
-        EXPECT_NE(told.find("; " + reason + ": the file is not converted; "), std::string::npos) << told;
+        expect_source_refused("Biosys", source, reason);
     }
 };
 

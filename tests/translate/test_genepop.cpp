@@ -82,16 +82,10 @@ protected:
         }
         return out;
     }
-    // `text` as a GenePop source refused: the target holds the refusal
-    // line, the log ends with the failure and standard error says `why`.
+    // `text` as a diploid GenePop source, refused for `why`.
     void expect_refused(std::string const& text, std::string const& why) {
         put(work / "r.gen", text);
-        ::testing::internal::CaptureStderr();
-        translate("Genepop", "Pellomar", "r.gen", "r.pmp", {"1"});
-        std::string const told = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(file("r.pmp"), "  Impossible to translate this file: its data could not be read (see the log).\n");
-        EXPECT_TRUE(run_log().ends_with("Error during run of " + path("r.gen") + "\n")) << run_log();
-        EXPECT_NE(told.find("; " + why + ": the file is not converted; "), std::string::npos) << told;
+        expect_source_refused("Genepop", "r.gen", why, {"1"});
     }
     static std::vector<Counts> recorded_counts() {
         std::vector<Counts> out(17);

@@ -92,6 +92,19 @@ protected:
     std::string run_log() const { return slurp(work / "Pellomar_log.txt"); }
     bool failed() const { return run_log().find("Error during run of") != std::string::npos; }
 
+    // A conversion of `source` to a project refused for `reason` as a
+    // source that cannot be read is: the target holds the refusal line, the
+    // log ends with the failure and standard error names the reason.
+    void expect_source_refused(std::string const& from, std::string const& source, std::string const& reason,
+                               std::vector<std::string> const& extra = {}) {
+        ::testing::internal::CaptureStderr();
+        translate(from, "Pellomar", source, "refused.pmp", extra);
+        std::string const told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(file("refused.pmp"), "  Impossible to translate this file: its data could not be read (see the log).\n");
+        EXPECT_TRUE(run_log().ends_with("Error during run of " + path(source) + "\n")) << run_log();
+        EXPECT_NE(told.find("; " + reason + ": the file is not converted; "), std::string::npos) << told;
+    }
+
     // Reads a project file with the program's own reader into `p`.
     int read_back(std::string const& name, Project& p) {
         ProfileSettings::DataType = STANDARD;
