@@ -26,6 +26,25 @@ std::size_t character_length(unsigned char lead) {
     return 0;
 }
 
+// The length of the valid UTF-8 character that opens `text` (1 for an
+// ASCII byte), or 0 when `text` does not open with one: a stray
+// continuation byte, a lead byte without its continuations, an overlong
+// form, a surrogate or a code point beyond U+10FFFF.
+std::size_t valid_character(std::string_view text) {
+    unsigned char const lead = static_cast<unsigned char>(text[0]);
+    std::size_t const n = character_length(lead);
+    if (n <= 1 || n > text.size()) return n == 1 ? 1 : 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if (!continues_character(static_cast<unsigned char>(text[i]))) return 0;
+    unsigned char const second = static_cast<unsigned char>(text[1]);
+    if (n == 2 && lead < 0xC2) return 0;                       // overlong
+    if (n == 3 && lead == 0xE0 && second < 0xA0) return 0;     // overlong
+    if (n == 3 && lead == 0xED && second >= 0xA0) return 0;    // surrogate
+    if (n == 4 && lead == 0xF0 && second < 0x90) return 0;     // overlong
+    if (n == 4 && (lead > 0xF4 || (lead == 0xF4 && second >= 0x90))) return 0;  // beyond U+10FFFF
+    return n;
+}
+
 }  // namespace
 
 TextLines::TextLines(std::string const& path) { open_ = !path.empty() && open_input_file(in_, path); }
@@ -129,6 +148,43 @@ std::string shortened(std::string_view text, std::size_t width) {
     std::string out = cut_to_width(text, width);
     trim_right(out);  // the cut's padding, and blanks that end the kept part
     return out + "...";
+}
+
+std::string message_text(std::string_view text, std::size_t width) {
+    std::string const kept = shortened(text, width);
+    std::string_view rest(kept);
+    std::string out;
+    out.reserve(kept.size());
+    auto hex = [&out](unsigned char b) {
+        static char const digits[] = "0123456789ABCDEF";
+        out += "\\x";
+        out += digits[b >> 4];
+        out += digits[b & 0xF];
+    };
+    while (!rest.empty()) {
+        unsigned char const b = static_cast<unsigned char>(rest[0]);
+        std::size_t const n = valid_character(rest);
+        // C2 80 to C2 A0: the C1 controls and the no-break space.
+        bool const c1 = n == 2 && b == 0xC2 && static_cast<unsigned char>(rest[1]) <= 0xA0;
+        if (n == 0 || c1 || b < 0x20 || b == 0x7F) {
+            std::size_t const bytes = n == 0 ? 1 : n;
+            for (std::size_t i = 0; i < bytes; ++i) hex(static_cast<unsigned char>(rest[i]));
+            rest.remove_prefix(bytes);
+        } else {
+            out.append(rest.substr(0, n));
+            rest.remove_prefix(n);
+        }
+    }
+    return out;
+}
+
+std::string as_sample_name(std::string_view name) {
+    std::string out = quotable(name);
+    for (char& c : out) {
+        unsigned char const b = static_cast<unsigned char>(c);
+        if (c == '#' || (b < 0x20 && c != '\t') || b == 0xFF) c = '_';
+    }
+    return out;
 }
 
 }  // namespace quintle

@@ -72,5 +72,17 @@ std::string cut_to_width(std::string_view text, std::size_t width);
 // most that, never inside a UTF-8 character, without the blanks that end
 // the kept part, and followed by "...".
 std::string shortened(std::string_view text, std::size_t width);
+// `text` fit to stand quoted in a message of the log or of standard error:
+// shortened to `width`, then every byte that a terminal would act on or
+// could not show as it stands written as "\xHH" (upper-case hex, one per
+// byte): control bytes, 0x7F, bytes that are not part of valid UTF-8, and
+// the characters U+0080 to U+00A0 (C1 controls, no-break space). Other
+// UTF-8 stays whole.
+std::string message_text(std::string_view text, std::size_t width);
+// A sample name fit to stand between the double quotes of SampleName= and
+// of a structure's group: "#" (a comment anywhere in a project line), NUL,
+// the control bytes but the tab, and 0xFF, which the project reader does not
+// keep in a value, become "_"; a double quote becomes a blank (quotable).
+std::string as_sample_name(std::string_view name);
 
 }  // namespace quintle

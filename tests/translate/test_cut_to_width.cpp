@@ -55,5 +55,24 @@ TEST(CutToWidth, TextThatIsNotUtf8) {
     EXPECT_EQ(cut_to_width("a\xC3\x89\x89x", 4), "a\xC3\x89\x89");
 }
 
+// A quoted text of a message: what a terminal would act on, or could not
+// show, as \xHH per byte; printable UTF-8 whole. Cases worked out from the
+// UTF-8 encoding table (an overlong "/" is C0 AF, a surrogate ED A0 80).
+TEST(MessageText, EscapesWhatATerminalWouldActOn) {
+    EXPECT_EQ(message_text("a\x1B[2Jb\r", 40), "a\\x1B[2Jb\\x0D");
+    EXPECT_EQ(message_text("\t\x7F\x1A\f", 40), "\\x09\\x7F\\x1A\\x0C");
+    EXPECT_EQ(message_text("x\xB2y", 40), "x\\xB2y");                          // lone continuation byte
+    EXPECT_EQ(message_text("\xC0\xAF\xED\xA0\x80", 40), "\\xC0\\xAF\\xED\\xA0\\x80");  // overlong, surrogate
+    EXPECT_EQ(message_text("\xC2\x85\xC2\xA0\xC2\xA1", 40), "\\xC2\\x85\\xC2\\xA0\xC2\xA1");  // NEL, NBSP; "¡" kept
+    EXPECT_EQ(message_text("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E", 40), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E");
+    EXPECT_EQ(message_text("\xE2\x82", 40), "\\xE2\\x82");                     // character cut short
+    // Shortened first, then escaped: the width counts the source's bytes.
+    EXPECT_EQ(message_text("\x01\x02\x03\x04\x05", 3), "\\x01\\x02\\x03...");
+}
+
+TEST(SampleName, BytesAProjectValueCannotHold) {
+    EXPECT_EQ(as_sample_name(std::string("L#2\0x\x01\t \x7F\xFF\"q", 12)), "L_2__x_\t \x7F_ q");
+}
+
 }  // namespace
 }  // namespace quintle
