@@ -40,9 +40,9 @@ std::string const banner_line(78, '=');
 
 // A settings file without the two substitution weights reads them as 0:
 // every substitution then counts for nothing, in the distances and in the
-// count of polymorphic sites, and the analyses of sequences report 0 (S, Pi,
-// Tajima's D, every sum of squares of the AMOVA) as if the data held no
-// variation. Told once per project, when such an analysis is to run.
+// count of polymorphic sites, and the analyses of sequences report 0 (S,
+// which the standard indices count too, Pi, Tajima's D, every sum of
+// squares of the AMOVA) as if the data held no variation. Told once per project, when such an analysis is to run.
 void warn_weightless_substitutions(settings const& s, TDataType type) {
     if (type != DNA || s.TransitionWeight > 0.0 || s.TranversionWeight > 0.0) return;
     // The AMOVA and pairwise FST compare the sequences only when their
@@ -50,7 +50,7 @@ void warn_weightless_substitutions(settings const& s, TDataType type) {
     std::int64_t const structure_tasks =
         s.ComputeDistanceMatrixAMOVA != 0 || s.ComputeConventionalFST != 0 ? task_amova | task_pairwise_fst : 0;
     std::int64_t const comparing =
-        task_molecular_diversity | task_mismatch | task_tajima | task_fu_fs | structure_tasks;
+        task_standard_diversity | task_molecular_diversity | task_mismatch | task_tajima | task_fu_fs | structure_tasks;
     if ((s.TaskNumber & comparing) == 0) return;
     warn_log_and_console("TransitionWeight and TranversionWeight are both 0: substitutions count for nothing in the "
                          "distances and the polymorphic sites of these sequences (a key missing from the settings "

@@ -260,10 +260,11 @@ void imp_exp::read_gen_pop() {
             genotypes.parse(line, 0);
         // Made only for a refusal: a file may hold a million individuals.
         auto const which = [&] {
-            return "the individual \"" + name + "\" of sample " + std::to_string(sample) + " of " + in_file_name;
+            return "the individual \"" + message_text(name, 40) + "\" of sample " + std::to_string(sample) + " of " +
+                   in_file_name;
         };
         if (!genotypes.wrong().empty()) {
-            refuse_source("the genotype \"" + shortened(genotypes.wrong(), 30) + "\" of " + which() +
+            refuse_source("the genotype \"" + message_text(genotypes.wrong(), 30) + "\" of " + which() +
                           " is not of 4 or 6 digits: the file is not converted");
             return;
         }
@@ -280,7 +281,8 @@ void imp_exp::read_gen_pop() {
             firstLoci = loci;
         } else if (loci != firstLoci) {
             refuse_source(which() + " holds " + counted(loci, "genotype", "genotypes") + ", the first individual \"" +
-                          firstName + "\" " + std::to_string(firstLoci) + ": the file is not converted");
+                          message_text(firstName, 40) + "\" " + std::to_string(firstLoci) +
+                          ": the file is not converted");
             return;
         }
 

@@ -133,7 +133,7 @@ void imp_exp::read_mega() {
         out << "}" << '\n';
     }
     out << "\t [[Samples]]\n";
-    out << "\t\t SampleName=\"" << quotable(sampleName) << "\"\n";
+    out << "\t\t SampleName=\"" << as_sample_name(sampleName) << "\"\n";
     out << "\t\t SampleSize=" << names.size() << '\n';
     out << "\t\t SampleData={\n";
     for (std::size_t i = 0; i < names.size(); ++i) out << names[i] << " 1 " << sequences[i] << "\n";

@@ -164,9 +164,9 @@ void imp_exp::read_phylip() {
                 return loci_differ(t) && count_characters(t.data) != declared;
             });
             if (wrong == taxons->end()) wrong = std::find_if(taxons->begin(), taxons->end(), loci_differ);
-            refuse_source("the taxon \"" + trimmed(wrong->name) + "\" of " + in_file_name + " does not hold the " +
-                          std::to_string(characters) + " characters its first line declares: the file is not "
-                          "converted");
+            refuse_source("the taxon \"" + message_text(trimmed(wrong->name), 40) + "\" of " + in_file_name +
+                          " does not hold the " + std::to_string(characters) +
+                          " characters its first line declares: the file is not converted");
             return;
         }
     }

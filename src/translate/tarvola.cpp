@@ -68,7 +68,7 @@ void imp_exp::read_tar_vola() {
         std::sort(sorted.begin(), sorted.end());
         auto const twice = std::adjacent_find(sorted.begin(), sorted.end());
         if (twice != sorted.end()) {
-            refuse_source("the population \"" + *twice + "\" is given twice in " + in_file_name +
+            refuse_source("the population \"" + message_text(*twice, 40) + "\" is given twice in " + in_file_name +
                           ": the set is not converted");
             return;
         }
@@ -99,7 +99,7 @@ void imp_exp::read_tar_vola() {
             out << "# " << line << '\n';
             // The size is the number that opens the line; the name follows.
             std::vector<std::string> const first = words_of(line);
-            out << "\t\t SampleName=\"" << extra_file_b << word << "\"" << '\n';
+            out << "\t\t SampleName=\"" << as_sample_name(extra_file_b + word) << "\"" << '\n';
             out << "\t\t SampleSize=" << my_atoi(first.empty() ? "" : first.front().c_str()) << '\n';
             out << "\t\t SampleData={" << '\n';
             while (population.next(line)) out << line << '\n';
@@ -119,7 +119,7 @@ void imp_exp::read_tar_vola() {
         if (members[i] == "+++")
             out << "}\n \t\tGroup={" << '\n';
         else
-            out << "\"" << extra_file_b << members[i] << "\"" << '\n';
+            out << "\"" << as_sample_name(extra_file_b + members[i]) << "\"" << '\n';
     }
     out << "}" << "\n\n" << std::flush;
 }

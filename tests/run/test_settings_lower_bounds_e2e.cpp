@@ -154,8 +154,10 @@ TEST_F(LowerBounds, IndividualLevelOnHaploidDataIsWarnedAboutOnce) {
 // every substitution counts for nothing: S is 0 in each sample although
 // each holds one polymorphic site (a transition in a, a transversion in b
 // and in c). The values stay as the reading gives them, and one warning
-// names the two keys. One weight above 0 (the transversions' here: S is 0,
-// 1, 1), or no analysis that compares sequences, and nothing is said.
+// names the two keys, also when only the standard indices are asked (they
+// count S too). One weight above 0 (the transversions' here: S is 0, 1, 1),
+// or no analysis that compares sequences (TaskNumber=8), and
+// nothing is said.
 TEST_F(LowerBounds, SequencesWithoutSubstitutionWeightsAreWarnedAbout) {
     std::string const warning = "TransitionWeight and TranversionWeight are both 0";
     struct Case {
@@ -164,7 +166,8 @@ TEST_F(LowerBounds, SequencesWithoutSubstitutionWeightsAreWarnedAbout) {
         char const* line;  // the statistics line; empty: not looked at
     } const cases[] = {{"TaskNumber=17987\n", 1, "S_1\tS_2\tS_3\t\n0\t0\t0\t\n"},
                        {"TaskNumber=17987\nTranversionWeight=1\n", 0, "S_1\tS_2\tS_3\t\n0\t1\t1\t\n"},
-                       {"TaskNumber=1\n", 0, ""}};
+                       {"TaskNumber=1\n", 1, "S_1\tS_2\tS_3\t\n0\t0\t0\t\n"},
+                       {"TaskNumber=8\n", 0, ""}};
     for (Case const& c : cases) {
         SCOPED_TRACE(c.settings);
         prepare("", "POP_LEVEL\nALL_S\n", "");

@@ -120,6 +120,23 @@ TEST_F(TranslateRefusals, TarvolaPopulationGivenTwice) {
     expect_failed("g.txt", told, "the population \"B\" is given twice in " + path("g.txt") + ": the set is not converted");
 }
 
+// Source text quoted in a refusal reaches the terminal and the log with
+// its control bytes, C1 controls and bytes outside UTF-8 as \xHH: an escape
+// byte "\x1B[2J" would clear the screen of whoever reads the message.
+TEST_F(TranslateRefusals, QuotedSourceTextIsEscaped) {
+    put(work / "s.gen", "Cats\nloc1\nPop\nA\xB2, 01\x1B[2J02\n");
+    expect_failed("s.gen", translate_told("Genepop", "Pellomar", "s.gen", "s.pmp", {"1"}),
+                  "the genotype \"01\\x1B[2J02\" of the individual \"A\\xB2\" of sample 1 of " + path("s.gen") +
+                      " is not of 4 or 6 digits: the file is not converted");
+    put(work / "s.phy", "2 4\nx\xC2\x85y      A C G T\nz         A C G\n");
+    expect_failed("s.phy", translate_told("Phylip", "Pellomar", "s.phy", "s.pmp"),
+                  "the taxon \"x\\xC2\\x85y\" of " + path("s.phy") +
+                      " does not hold the 4 characters its first line declares: the file is not converted");
+    put(work / "g.txt", "2 two groups\nA B\x1B\nB\x1B C\n");
+    expect_failed("g.txt", translate_told("Tarvola", "Pellomar", "g.txt", "t.pmp", {"d.txt", "p"}),
+                  "the population \"B\\x1B\" is given twice in " + path("g.txt") + ": the set is not converted");
+}
+
 // Each writer's refusal stays in the target, and the conversion fails.
 TEST_F(TranslateRefusals, WritersRefusals) {
     put(work / "h.pmp", haplotypic);
