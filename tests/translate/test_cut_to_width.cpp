@@ -71,7 +71,7 @@ TEST(MessageText, EscapesWhatATerminalWouldActOn) {
 }
 
 TEST(SampleName, BytesAProjectValueCannotHold) {
-    EXPECT_EQ(as_sample_name(std::string("L#2\0x\x01\t \x7F\xFF\"q", 12)), "L_2__x_\t \x7F_ q");
+    EXPECT_EQ(as_sample_name(std::string("L#2\0x\x01\t \x7F\xFF\"q", 12)), "L_2_x_\t \x7F_ q");
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ TEST_F(TranslateRefusals, QuotedSourceTextIsEscaped) {
     expect_failed("s.gen", translate_told("Genepop", "Pellomar", "s.gen", "s.pmp", {"1"}),
                   "the genotype \"01\\x1B[2J02\" of the individual \"A\\xB2\" of sample 1 of " + path("s.gen") +
                       " is not of 4 or 6 digits: the file is not converted");
-    put(work / "s.phy", "2 4\nx\xC2\x85y      A C G T\nz         A C G\n");
+    put(work / "s.phy", "2 4\nx\xC2\x85y      A C G\nz         A C G T\n");
     expect_failed("s.phy", translate_told("Phylip", "Pellomar", "s.phy", "s.pmp"),
                   "the taxon \"x\\xC2\\x85y\" of " + path("s.phy") +
                       " does not hold the 4 characters its first line declares: the file is not converted");
