@@ -226,7 +226,7 @@ bool imp_exp::read_format(std::string const& text, int datyp, BiosysLayout& layo
 
 void imp_exp::read_biosys() {
     std::ostream& out = *of_str;
-    TextLines in(in_file_name);
+    TextLines in(in_file_name, line_limit);
     std::string title;
     in.next_filled(title);
     out << "[Profile]" << '\n';
@@ -292,7 +292,6 @@ void imp_exp::read_biosys() {
         read_biosys_records(in, notu, layout);
     else
         read_biosys_counts(in, datyp, notu, nloc, layout);
-    if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
 }
 
 void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& layout) {

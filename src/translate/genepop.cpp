@@ -189,9 +189,8 @@ void imp_exp::read_gen_pop() {
     std::ostream& out = *of_str;
     std::vector<std::string> lines;
     {
-        TextLines in(in_file_name);
+        TextLines in(in_file_name, line_limit);
         for (std::string line; in.next(line);) lines.push_back(std::move(line));
-        if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
     }
     // The title is the first line that is not blank; the samples are
     // counted after it.

@@ -103,18 +103,23 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
     if (!can_open_for_reading(in_file_name)) {
         *_AOS_ << "\n\t\tThe source file " << in_file_name << " cannot be read." << std::endl;
     }
-    if (code == project_code) {
-        read_pellomar();
-    } else {
-        create_header();
-        switch (code) {
-            case genepop_code: read_gen_pop(); break;
-            case phylip_code: read_phylip(); break;
-            case mega_code: read_mega(); break;
-            case biosys_code: read_biosys(); break;
-            case tarvola_code: read_tar_vola(); break;
-            default: break;
+    try {
+        if (code == project_code) {
+            read_pellomar();
+        } else {
+            create_header();
+            switch (code) {
+                case genepop_code: read_gen_pop(); break;
+                case phylip_code: read_phylip(); break;
+                case mega_code: read_mega(); break;
+                case biosys_code: read_biosys(); break;
+                case tarvola_code: read_tar_vola(); break;
+                default: break;
+            }
         }
+    } catch (LineTooLong const& tooLong) {
+        // The reader stopped at the line: what it wrote is only a part.
+        refuse_source(std::string(tooLong.what()) + ": the file is not converted");
     }
     of_str->flush();
     *_AOS_ << "\tdone." << std::endl;
@@ -177,7 +182,14 @@ void imp_exp::read_pellomar() {
 void imp_exp::write_pellomar() {
     TextLines in(in_file_name);
     std::string line;
-    while (in.next(line)) *of_str << line << '\n';
+    try {
+        while (in.next(line)) *of_str << line << '\n';
+    } catch (LineTooLong const& tooLong) {
+        // Project::open has read this file with the same bound, so this
+        // stays a guard: no copy in part.
+        refuse_project(std::string(tooLong.what()) + ": the file is not converted");
+        return;
+    }
     // The copy has always ended with one empty line more than its source.
     *of_str << '\n';
 }

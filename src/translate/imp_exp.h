@@ -10,9 +10,12 @@
 // each. The readers write their diagnostics into the project text as "#"
 // lines; the writers write their refusals into the target.
 
+#include <cstddef>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "core/input_files.h"
 
 namespace quintle {
 
@@ -37,6 +40,9 @@ public:
     std::string extra_file_b;   // Tarvola source: prefix of the population files
     std::string extra_file_a;   // Tarvola source: the distance file
     int genotypic = 0;          // GenePop source: nonzero for diploid genotypes
+    // Longest line the foreign readers take; a longer one refuses the
+    // source. Lowered only by tests.
+    std::size_t line_limit = max_input_line;
 
     imp_exp() = default;
     imp_exp(imp_exp const&) = delete;

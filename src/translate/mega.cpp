@@ -45,7 +45,7 @@ bool readable_name(std::string const& name) { return !name.empty() && as_project
 
 void imp_exp::read_mega() {
     std::ostream& out = *of_str;
-    TextLines in(in_file_name);
+    TextLines in(in_file_name, line_limit);
     std::string line;
     in.next(line);
     out << "# A data file tranlated from " << line << '\n';
@@ -103,7 +103,6 @@ void imp_exp::read_mega() {
             rows.push_back(line);
         } while (in.next_filled(line));
     }
-    if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
     // " 1 ACGT" would be read back as the name "1" with the sequence as its
     // count: a sequence the project reader cannot name fails the conversion.
     if (!std::all_of(names.begin(), names.end(), readable_name)) {

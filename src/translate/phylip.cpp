@@ -116,9 +116,8 @@ void imp_exp::read_phylip() {
     std::ostream& out = *of_str;
     std::vector<std::string> lines;
     {
-        TextLines in(in_file_name);
+        TextLines in(in_file_name, line_limit);
         for (std::string line; in.next_filled(line);) lines.push_back(std::move(line));
-        if (in.cut()) *_AOS_ << "\n\t\tA line of " << in_file_name << " is too long: the rest is not read." << std::endl;
     }
     std::string const head = lines.empty() ? std::string() : lines.front();
     if (!lines.empty()) lines.erase(lines.begin());

@@ -38,12 +38,12 @@ void imp_exp::read_tar_vola() {
     std::string const distances = found_file(extra_file_a, prog_dir);
     std::size_t matrixSize = 1;
     {
-        TextLines in(distances);
+        TextLines in(distances, line_limit);
         std::string labels;
         if (in.next(labels)) matrixSize = words_of(labels).size();
     }
 
-    TextLines in(in_file_name);
+    TextLines in(in_file_name, line_limit);
     std::string title;
     in.next(title);
     std::vector<std::string> const head = words_of(title);
@@ -92,7 +92,7 @@ void imp_exp::read_tar_vola() {
     for (std::string const& word : members) {
         if (word == "+++") continue;
         std::string const name = found_file(extra_file_b + word + ".pop", prog_dir);
-        TextLines population(name);
+        TextLines population(name, line_limit);
         std::string line;
         if (population.is_open()) {
             population.next(line);

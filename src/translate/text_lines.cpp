@@ -47,17 +47,33 @@ std::size_t valid_character(std::string_view text) {
 
 }  // namespace
 
-TextLines::TextLines(std::string const& path) { open_ = !path.empty() && open_input_file(in_, path); }
+namespace {
+
+std::string too_long_clause(std::string const& file, long number, std::size_t limit) {
+    std::string out = "line " + std::to_string(number) + " of " + file + " is longer than " + std::to_string(limit) +
+                      " bytes";
+    constexpr std::size_t mib = std::size_t{1} << 20;
+    if (limit >= mib && limit % mib == 0) out += " (" + std::to_string(limit / mib) + " MiB)";
+    return out + ", the longest line the translator reads";
+}
+
+}  // namespace
+
+LineTooLong::LineTooLong(std::string const& file, long number, std::size_t limit)
+    : std::runtime_error(too_long_clause(file, number, limit)) {}
+
+TextLines::TextLines(std::string const& path, std::size_t limit) : path_(path), limit_(limit) {
+    open_ = !path.empty() && open_input_file(in_, path);
+}
 
 bool TextLines::next(std::string& line) {
     line.clear();
     if (!open_ || ended_) return false;
-    LineRead const read = read_bounded_line(in_, line);
+    LineRead const read = read_bounded_line(in_, line, limit_);
     if (read == LineRead::too_long) {
-        cut_ = true;
         ended_ = true;
         line.clear();
-        return false;
+        throw LineTooLong(path_, number_ + 1, limit_);
     }
     if (read == LineRead::end) {
         ended_ = true;

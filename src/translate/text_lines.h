@@ -1,39 +1,52 @@
 #pragma once
 
 // What every reader of the translator shares: its source read line by line
-// with no length limit of its own (only the memory guard of
-// read_bounded_line) and a trailing "\r" of a CRLF file dropped, and the
-// small text helpers they all use.
+// up to a bound on a line's length (the memory guard of read_bounded_line)
+// with a trailing "\r" of a CRLF file dropped, and the small text helpers
+// they all use.
 
 #include <cstddef>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/input_files.h"
+
 namespace quintle {
+
+// A line longer than a TextLines' bound. A source read only up to such a
+// line would be converted in part, so the reading stops there and the
+// translator refuses the source; what() is the clause that says why
+// ("line 7 of FILE is longer than ...").
+class LineTooLong : public std::runtime_error {
+public:
+    LineTooLong(std::string const& file, long number, std::size_t limit);
+};
 
 class TextLines {
 public:
-    // Opens `path` through open_input_file (regular data files only).
-    explicit TextLines(std::string const& path);
+    // Opens `path` through open_input_file (regular data files only). No
+    // line longer than `limit` bytes (its "\n" not counted) is read.
+    explicit TextLines(std::string const& path, std::size_t limit = max_input_line);
 
     bool is_open() const { return open_; }
     // The next line, without its line end, into `line`; false at the end
-    // of the input (then `line` is empty). A line longer than any the
-    // readers take ends the input too, and cut() tells it.
+    // of the input (then `line` is empty). Throws LineTooLong at a line
+    // longer than the bound; the input has then ended.
     bool next(std::string& line);
     // The next line that is not blank (see is_blank), or false.
     bool next_filled(std::string& line);
-    bool cut() const { return cut_; }
     // Lines delivered so far.
     long line_number() const { return number_; }
 
 private:
     std::ifstream in_;
+    std::string path_;
+    std::size_t limit_;
     bool open_ = false;
     bool ended_ = false;
-    bool cut_ = false;
     long number_ = 0;
 };
 
