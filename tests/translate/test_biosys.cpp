@@ -297,6 +297,7 @@ TEST_F(Biosys, EndingsOfTheData) {
         return failed() ? "failed" : file("e.pmp").substr(file("e.pmp").find("[Profile]"));
     };
     std::string const expected = converted("NEXT\nEND;\n");
+    ASSERT_NE(expected, "failed") << run_log();
     for (std::string const ending :
          {"NEXT\nend;\n", "NEXT\nEnd;\n", "NEXT\nEND\n", "NEXT\nnext\nEND;\n", "NEXT\n\x1A\n", "NEXT\n\f\nEND;\n",
           "NEXT\n\v\nEND;\n", "NEXT\n\r\r\nEND;\n", "NEXT\x1A\nEND;\n", "NEXT\nEND;\x1A\n", "end;\n", "\n \r\nEND;"})
