@@ -3,8 +3,10 @@
 // and genotypic projects to Biosys files of individual genotypes.
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <iomanip>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -64,7 +66,59 @@ std::string field(std::string const& line, std::size_t from, int width) {
     return text.empty() ? std::string("?") : text;
 }
 
-bool is_word(std::string const& line, char const* word) { return trimmed(line) == word; }
+// Bytes that stand for nothing in a line between records: blanks, tabs,
+// carriage returns, form feeds, vertical tabs and the DOS end-of-file byte.
+bool is_filler(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v' || c == '\x1A'; }
+
+// What a line between or inside samples is: blank (only filler bytes), the
+// word "NEXT" (a sample ends), "END;" or "END" (the data end), each in any
+// case and with filler around it, or data.
+enum class LineKind { blank, next, end, data };
+
+LineKind kind_of(std::string_view line) {
+    while (!line.empty() && is_filler(line.front())) line.remove_prefix(1);
+    while (!line.empty() && is_filler(line.back())) line.remove_suffix(1);
+    if (line.empty()) return LineKind::blank;
+    auto is = [line](std::string_view word) {
+        return line.size() == word.size() && std::equal(line.begin(), line.end(), word.begin(), [](char a, char b) {
+                   return std::toupper(static_cast<unsigned char>(a)) == b;
+               });
+    };
+    if (is("NEXT")) return LineKind::next;
+    if (is("END;") || is("END")) return LineKind::end;
+    return LineKind::data;
+}
+
+// The next line that is not blank, and its kind; false at the end of the input.
+bool next_unblank(TextLines& in, std::string& line, LineKind& kind) {
+    while (in.next(line)) {
+        kind = kind_of(line);
+        if (kind != LineKind::blank) return true;
+    }
+    return false;
+}
+
+// A count or a sample size: its digits, blanks, tabs and carriage returns
+// passed over wherever they stand ("1 2" is 12), and at most one point
+// followed only by zeros ("2.0" is 2). None for any other text, so that a
+// sign, a letter or a fraction is not read as other digits. An empty text is
+// 0; a longer number than an int holds is read as the largest.
+std::optional<int> whole_number(std::string_view text) {
+    constexpr long largest = std::numeric_limits<int>::max();
+    long value = 0;
+    bool point = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\r') continue;
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c < '0' || c > '9' || (point && c != '0')) {
+            return std::nullopt;
+        } else if (!point) {
+            value = std::min(largest, value * 10 + (c - '0'));
+        }
+    }
+    return static_cast<int>(value);
+}
 
 // size × (whole + 0.d1 d2 ... dm), rounded to the nearest whole number, a
 // half to the even one. Decimal digits are multiplied exactly, since 0.250
@@ -125,9 +179,10 @@ std::optional<long> frequency_count(std::string text, long size) {
 // its first "END;" or its end; past "END;" nothing is read. True when a
 // line with anything else comes first: then `line` holds it.
 bool data_after_last_sample(TextLines& in, std::string& line) {
-    while (in.next(line)) {
-        if (is_word(line, "END;")) return false;
-        if (!is_blank(line) && !is_word(line, "NEXT")) return true;
+    LineKind kind = LineKind::blank;
+    while (next_unblank(in, line, kind)) {
+        if (kind == LineKind::end) return false;
+        if (kind == LineKind::data) return true;
     }
     return false;
 }
@@ -135,7 +190,7 @@ bool data_after_last_sample(TextLines& in, std::string& line) {
 // Why a file holding data after its `notu` samples is refused; `line` is
 // its line `number`.
 std::string more_than_declared(std::string const& file, int notu, long number, std::string const& line) {
-    std::string const shown = shortened(trimmed(line), 40);
+    std::string const shown = message_text(trimmed(line), 40);
     std::string const after = notu == 1 ? " sample, and holds more data after it"
                                         : " samples, and holds more data after the last of them";
     return file + " declares " + std::to_string(notu) + after + " at line " + std::to_string(number) + " (\"" + shown +
@@ -299,12 +354,20 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
     bool const diploid = !layout.lines.empty() && layout.lines[0].second != 0;
     std::string line;
     for (int s = 0; s < notu; ++s) {
+        // Blank lines are passed over where a name or a record may begin. A
+        // file whose data end before its declared samples is left to the
+        // project reader, which refuses it.
         std::string name;
-        if (!in.next(name)) return;
+        LineKind kind = LineKind::blank;
+        if (!next_unblank(in, name, kind) || kind == LineKind::end) return;
         std::ostringstream data;
         int individuals = 0;
-        bool more = in.next(line);
-        while (more && !is_word(line, "NEXT") && !is_word(line, "END;")) {
+        bool more = true;
+        if (kind == LineKind::next)
+            name.clear();  // a sample ended before its name: it holds nothing
+        else
+            more = next_unblank(in, line, kind);
+        while (more && kind == LineKind::data) {
             // One record: a physical line per format line, the first opened
             // by the name.
             std::string first, second;
@@ -325,15 +388,15 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
             ++individuals;
             data << (id.empty() ? "ind" + std::to_string(individuals) : id) << " 1 " << first << '\n';
             if (diploid) data << "\t\t " << second << '\n';
-            more = in.next(line);
+            more = next_unblank(in, line, kind);
         }
-        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << '\n';
+        out << "\t\t SampleName=\"" << as_sample_name(trimmed(name)) << "\"" << '\n';
         out << "\t\t SampleSize= " << individuals << '\n';
         out << "\t\t SampleData={" << '\n';
         out << data.str();
         // A sample ends at "NEXT", the data at "END;" or at the end of the file.
         out << "}" << '\n';
-        if (!more || is_word(line, "END;")) return;
+        if (!more || kind == LineKind::end) return;
     }
     // The last sample ended at "NEXT".
     if (notu > 0 && data_after_last_sample(in, line))
@@ -346,16 +409,30 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
     bool toldLog = false;  // the log's line "Reading ..." has been ended
     for (int s = 0; s < notu; ++s) {
         std::string name;
-        if (!in.next(name)) return;
-        if (is_word(name, "NEXT") && !in.next(name)) return;
-        if (is_word(name, "END;")) return;
-        out << "\t\t SampleName=\"" << quotable(trimmed(name)) << "\"" << '\n';
-        std::string const sample = "sample " + std::to_string(s + 1) + " (\"" + trimmed(name) + "\") of " + in_file_name;
+        LineKind kind = LineKind::blank;
+        if (!next_unblank(in, name, kind)) return;
+        if (kind == LineKind::next && !next_unblank(in, name, kind)) return;
+        if (kind == LineKind::end) return;
+        out << "\t\t SampleName=\"" << as_sample_name(trimmed(name)) << "\"" << '\n';
+        std::string const sample =
+            "sample " + std::to_string(s + 1) + " (\"" + message_text(trimmed(name), 40) + "\") of " + in_file_name;
         long declared = 0;
         if (datyp == 3) {
+            // "N=" and the size; a line without "=" holds it from its ninth byte.
             std::string size;
             in.next(size);
-            declared = size.size() > 8 ? my_atoi(size.c_str() + 8) : 0;
+            std::size_t const equal = size.find('=');
+            std::string_view const text = equal != std::string::npos ? std::string_view(size).substr(equal + 1)
+                                          : size.size() > 8         ? std::string_view(size).substr(8)
+                                                                    : std::string_view();
+            std::optional<int> const n = whole_number(text);
+            if (!n) {
+                refuse_source("the sample size \"" + message_text(trimmed(text), 40) + "\"" +
+                              (equal != std::string::npos ? " after \"N=\"" : "") + " of " + sample +
+                              " is not a whole number: the file is not converted");
+                return;
+            }
+            declared = *n;
         }
 
         Individuals ind;
@@ -383,12 +460,20 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                     pos += static_cast<std::size_t>(f.value);
                     long count = 0;
                     if (datyp == 2) {
-                        count = my_atoi(text.c_str());
+                        std::optional<int> const n = whole_number(text);
+                        if (!n) {
+                            refuse_source("the count \"" + message_text(trimmed(text), 40) + "\" at locus " +
+                                          std::to_string(k + 1) + " of " + sample +
+                                          " is not a whole number: the file is not converted");
+                            return;
+                        }
+                        count = *n;
                     } else if (std::optional<long> const c = frequency_count(text, declared)) {
                         count = *c;
                     } else {
-                        refuse_source("the frequency \"" + text + "\" at locus " + std::to_string(k + 1) + " of " +
-                                      sample + " is not a decimal number: the file is not converted");
+                        refuse_source("the frequency \"" + message_text(text, 40) + "\" at locus " +
+                                      std::to_string(k + 1) + " of " + sample +
+                                      " is not a decimal number: the file is not converted");
                         return;
                     }
                     if (count <= 0) continue;
@@ -421,8 +506,8 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                 long const made = static_cast<long>(ind.first.size());
                 if (datyp == 3 && made != declared) {
                     *_AOS_ << (toldLog ? "" : "\n") << "WARNING: the frequencies of the first locus of sample "
-                           << s + 1 << " (\"" << trimmed(name) << "\") of " << in_file_name << " make " << made
-                           << " individuals, not its declared size of " << declared << std::endl;
+                           << s + 1 << " (\"" << message_text(trimmed(name), 40) << "\") of " << in_file_name
+                           << " make " << made << " individuals, not its declared size of " << declared << std::endl;
                     toldLog = true;
                 }
                 continue;

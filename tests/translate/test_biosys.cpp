@@ -286,6 +286,63 @@ TEST_F(Biosys, DataAfterTheDeclaredSamples) {
     }
 }
 
+// Endings converted as "NEXT" and "END;" are: the words in any case, "END",
+// blank lines of form feeds, vertical tabs, a lone CR or the DOS end-of-file
+// byte, that byte after a word, "end;" or a blank line after the last record.
+TEST_F(Biosys, EndingsOfTheData) {
+    auto converted = [&](std::string const& ending) {
+        put(work / "e.txt", "T\nNOTU=1,NLOC=1,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n(A7,3X,1(1X,A2,A2))\nLake\n" +
+                                record("i1", {"0102"}) + "\n" + ending);
+        translate("Biosys", "Pellomar", "e.txt", "e.pmp");
+        return failed() ? "failed" : file("e.pmp").substr(file("e.pmp").find("[Profile]"));
+    };
+    std::string const expected = converted("NEXT\nEND;\n");
+    ASSERT_NE(expected, "failed") << run_log();
+    for (std::string const ending :
+         {"NEXT\nend;\n", "NEXT\nEnd;\n", "NEXT\nEND\n", "NEXT\nnext\nEND;\n", "NEXT\n\x1A\n", "NEXT\n\f\nEND;\n",
+          "NEXT\n\v\nEND;\n", "NEXT\n\r\r\nEND;\n", "NEXT\x1A\nEND;\n", "NEXT\nEND;\x1A\n", "end;\n", "\n \r\nEND;"})
+        EXPECT_EQ(converted(ending), expected) << ::testing::PrintToString(ending);
+}
+
+// Blank lines between records and before a name are passed over: Lake holds
+// 2 individuals, River 1 (its "end;" is no individual).
+TEST_F(Biosys, BlankLinesBetweenRecords) {
+    put(work / "b.txt", "T\nNOTU=2,NLOC=1,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n(A7,3X,1(1X,A2,A2))\nLake\n" +
+                            record("i1", {"0102"}) + "\n\n" + record("i2", {"0303"}) + "\n \nNEXT\n\f\nRiver\n\n" +
+                            record("r1", {"0404"}) + "\n\nend;\n");
+    translate("Biosys", "Pellomar", "b.txt", "b.pmp");
+    Project p;
+    ASSERT_EQ(read_back("b.pmp", p), 1) << log_.text();
+    EXPECT_NE(dump(p).find("\"Lake\" size=4: i1x1[01/02] i2x1[03/03]\nsample 1 \"River\" size=2: r1x1[04/04]\n"),
+              std::string::npos) << dump(p);
+}
+
+// Counts and sizes are whole numbers, a point and zeros allowed: "2.0" and
+// " 1." make 3 individuals (not 21); 0.500 twice of N=20.0, N=120 or N=20
+// makes 20, 120 or 20. A sign, letter, second point or decimal is refused;
+// the message shows the lone byte 0xB2 of the sample's name as \xB2.
+TEST_F(Biosys, WholeNumbers) {
+    std::string const c = "C\nNOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=2\n(2X,2(1X,A2,A2,1X,I4))\nPo\xB2nd\n  ";
+    put(work / "c.txt", c + entry("0101", "2.0 ") + entry("0102", " 1. ") + "\n");
+    translate("Biosys", "Pellomar", "c.txt", "c.pmp");
+    EXPECT_NE(file("c.pmp").find("\t\t SampleSize=3\n"), std::string::npos) << file("c.pmp");
+    for (std::string const bad : {"-2", "+2", "2e1", "1O", "2.5", "2..0"}) {
+        put(work / "bad.txt", c + entry("0101", bad + std::string(4 - bad.size(), ' ')) + "\n");
+        expect_refused("bad.txt", "the count \"" + bad + "\" at locus 1 of sample 1 (\"Po\\xB2nd\") of " +
+                                      path("bad.txt") + " is not a whole number");
+    }
+    for (std::string const n : {"N=      20.0", "N=     120", "N=20", "N=      20.5"}) {
+        put(work / "f.txt", "F\nNOTU=1, NLOC=1, CRT;\nSTEP DATA\nDATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\nSea\n" + n +
+                                "\n  " + entry("0101", " 500") + entry("0102", " 500") + "\n");
+        if (n.ends_with(".5")) break;
+        translate("Biosys", "Pellomar", "f.txt", "f.pmp");
+        std::string const last = "\nind" + std::to_string(std::stoi(n.substr(2))) + "   1   01\n             02\n}";
+        EXPECT_NE(file("f.pmp").find(last), std::string::npos) << n;
+    }
+    expect_refused("f.txt", "the sample size \"20.5\" after \"N=\" of sample 1 (\"Sea\") of " + path("f.txt") +
+                                " is not a whole number");
+}
+
 // A frequency field that writes its own point is the number it writes,
 // blanks around it ignored, rounded as the others: of 20, "0.25" and
 // "0.75" make 5 and 15, a blank field none; of 10, "0.35" and " 350" make
