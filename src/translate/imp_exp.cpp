@@ -9,10 +9,13 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 #include "core/Errors.h"
 #include "core/my_string.h"
 #include "core/platform.h"
+#include "data/HaploDef.h"
+#include "data/TPhenotype.h"
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "run/cleaner.h"
@@ -23,6 +26,12 @@
 namespace quintle {
 
 namespace {
+
+// The most copies a writer writes of one sample (the most the Biosys reader
+// reads into a sample) and of a whole project: a count of a small project
+// must not make a target of gigabytes.
+constexpr std::int64_t largest_sample_copies = 1000000;
+constexpr std::int64_t largest_project_copies = 10000000;
 
 char const* header_format_name(int code) {
     switch (code) {
@@ -134,6 +143,51 @@ void imp_exp::refuse_source(std::string const& why) {
 void imp_exp::refuse_project(std::string const& why) {
     *_AOS_ << "\t\t" << as_sentence(why) << std::endl;
     refusal_ = why;
+}
+
+int imp_exp::individual_copies(double count) { return entry_copies(truncate_count(count + 0.1)); }
+
+std::optional<std::int64_t> imp_exp::copies_to_write() {
+    Project const& p = *proj;
+    Samples const& samples = *p.samples;
+    char const* const name = header_format_name(format);
+    std::string const target = name != nullptr ? name : "foreign";
+    std::string const head = target + " file is written with at most ";
+    std::string const what = p.GenotypicData == 0 ? " haplotypes" : " individuals";
+    std::int64_t total = 0;
+    for (long s = 0; s < samples.Populations.count; ++s) {
+        Population const* pop = samples.Populations.data[s];
+        if (pop == nullptr) continue;
+        std::int64_t copies = 0;
+        if (p.GenotypicData == 0) {
+            for (long k = 0; k < pop->haplotypes.count; ++k) {
+                PHaploDef const* e = pop->haplotypes.data[k];
+                if (e != nullptr && e->haplotype != nullptr) copies += entry_copies(e->count);
+            }
+        } else {
+            for (long k = 0; k < pop->phenotypes.size(); ++k)
+                if (TPhenotype const* ind = pop->phenotypes[k])
+                    ind->for_each_individual(
+                        [&copies](std::string_view, double count) { copies += individual_copies(count); });
+        }
+        if (copies > largest_sample_copies) {
+            std::string const bound = std::to_string(largest_sample_copies) + what + " per sample";
+            std::string const sample = "sample " + std::to_string(s + 1) + " \"" + message_text(pop->name.c_str(), 60) +
+                                       "\" has " + std::to_string(copies);
+            *of_str << "  A " << head << bound << ": " << sample << "." << '\n';
+            refuse_project("a " + head + bound + ", and " + sample);
+            return std::nullopt;
+        }
+        total += copies;
+    }
+    if (total > largest_project_copies) {
+        std::string const bound = std::to_string(largest_project_copies) + what + " in all";
+        std::string const project = "this project has " + std::to_string(total);
+        *of_str << "  A " << head << bound << ": " << project << "." << '\n';
+        refuse_project("a " + head + bound + ", and " + project);
+        return std::nullopt;
+    }
+    return total;
 }
 
 void imp_exp::create_header() {
