@@ -151,9 +151,15 @@ std::optional<std::int64_t> imp_exp::copies_to_write() {
     Project const& p = *proj;
     Samples const& samples = *p.samples;
     char const* const name = header_format_name(format);
-    std::string const target = name != nullptr ? name : "foreign";
-    std::string const head = target + " file is written with at most ";
     std::string const what = p.GenotypicData == 0 ? " haplotypes" : " individuals";
+    // The writer's line in the target says what the reason says.
+    auto refuse = [&](std::int64_t most, char const* where, std::string const& has) {
+        std::string const bound = std::string(name != nullptr ? name : "foreign") + " file is written with at most " +
+                                  std::to_string(most) + what + where;
+        *of_str << "  A " << bound << ": " << has << "." << '\n';
+        refuse_project("a " + bound + ", and " + has);
+        return std::nullopt;
+    };
     std::int64_t total = 0;
     for (long s = 0; s < samples.Populations.count; ++s) {
         Population const* pop = samples.Populations.data[s];
@@ -170,23 +176,14 @@ std::optional<std::int64_t> imp_exp::copies_to_write() {
                     ind->for_each_individual(
                         [&copies](std::string_view, double count) { copies += individual_copies(count); });
         }
-        if (copies > largest_sample_copies) {
-            std::string const bound = std::to_string(largest_sample_copies) + what + " per sample";
-            std::string const sample = "sample " + std::to_string(s + 1) + " \"" + message_text(pop->name.c_str(), 60) +
-                                       "\" has " + std::to_string(copies);
-            *of_str << "  A " << head << bound << ": " << sample << "." << '\n';
-            refuse_project("a " + head + bound + ", and " + sample);
-            return std::nullopt;
-        }
+        if (copies > largest_sample_copies)
+            return refuse(largest_sample_copies, " per sample",
+                          "sample " + std::to_string(s + 1) + " \"" + message_text(pop->name.c_str(), 60) +
+                              "\" has " + std::to_string(copies));
         total += copies;
     }
-    if (total > largest_project_copies) {
-        std::string const bound = std::to_string(largest_project_copies) + what + " in all";
-        std::string const project = "this project has " + std::to_string(total);
-        *of_str << "  A " << head << bound << ": " << project << "." << '\n';
-        refuse_project("a " + head + bound + ", and " + project);
-        return std::nullopt;
-    }
+    if (total > largest_project_copies)
+        return refuse(largest_project_copies, " in all", "this project has " + std::to_string(total));
     return total;
 }
 

@@ -26,7 +26,8 @@ protected:
 std::string project(int samples, int count, bool genotypic, std::string const& data = "") {
     std::string const n = std::to_string(count);
     std::string text = "[Profile]\nNbSamples=" + std::to_string(samples) + "\nGenotypicData=" +
-                       (genotypic ? "1\nGameticPhase=0" : "0") + "\nLocusSeparator=NONE\n[Data]\n" + data + "[[Samples]]\n";
+                       (genotypic ? "1\nGameticPhase=0" : "0") + "\nLocusSeparator=NONE\n[Data]\n" + data +
+                       "[[Samples]]\n";
     for (int s = 1; s <= samples; ++s)
         text += "SampleName=\"s " + std::to_string(s) + "\"\nSampleSize=" + n + "\nSampleData={\n" +
                 (genotypic ? "i1 " + n + " AC\n GT\n" : "h1 " + n + " ACGT\n") + "}\n";
