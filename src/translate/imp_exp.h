@@ -123,9 +123,8 @@ private:
     static int individual_copies(double count);
     // Called by a writer before it writes anything: the copies of haplotype
     // entries (or individuals) it would write, over all samples. A sample of
-    // more copies than a foreign file is written with, or a project of more
-    // in all, is refused (the writer's text in the target) and the answer
-    // is empty.
+    // more than 1,000,000, or a project of more than 10,000,000, is refused
+    // (the writer's text in the target) and the answer is empty.
     std::optional<std::int64_t> copies_to_write();
 
     // Folder of a project-format source: EXTERN names of its sub-sections
