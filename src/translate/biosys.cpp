@@ -556,6 +556,7 @@ void imp_exp::write_biosys() {
         refuse_project("a Biosys file holds genotypic data only, and the data of this project are haplotypic");
         return;
     }
+    if (!copies_to_write()) return;
     TAlleleDB const& db = p.allele_db;
     long const loci = db.loci.count;
     long nall = 0;
@@ -603,7 +604,7 @@ void imp_exp::write_biosys() {
             for (long l = 0; l < loci; ++l)
                 alleles += ' ' + allele(ind->pseudo1.get(), l) + allele(ind->pseudo2.get(), l);
             ind->for_each_individual([&](std::string_view name, double count) {
-                int const copies = truncate_count(count + 0.1);
+                int const copies = individual_copies(count);
                 std::string const named = column(name, 7);
                 for (int c = 0; c < copies; ++c) out << named << "   " << alleles << '\n';
             });

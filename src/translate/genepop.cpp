@@ -183,6 +183,14 @@ private:
     int digits_;
 };
 
+// A name as an individual of a GenePop file: the name ends at its first
+// comma there, so each comma of it is written as "_".
+std::string genepop_name(std::string_view name) {
+    std::string out(name);
+    std::replace(out.begin(), out.end(), ',', '_');
+    return out;
+}
+
 }  // namespace
 
 void imp_exp::read_gen_pop() {
@@ -298,6 +306,7 @@ void imp_exp::read_gen_pop() {
 void imp_exp::write_gen_pop() {
     Project& p = *proj;
     std::ostream& out = *of_str;
+    if (!copies_to_write()) return;
     out << "Title line:\"" << p.Title << '"' << '\n';
     long const nbSamples = p.samples->Populations.count;
     if (nbSamples == 0) return;
@@ -326,7 +335,7 @@ void imp_exp::write_gen_pop() {
                 HaploDef const& h = *entry->haplotype;
                 // Made once: every copy writes the same line.
                 std::ostringstream line;
-                line << h.id << " , ";
+                line << genepop_name(h.id.c_str()) << " , ";
                 for (long l = 0; l < h.alleles.count; ++l) {
                     write(line, numbers.number(l, h.alleles.data[l]));
                     write(line, 0);
@@ -334,7 +343,8 @@ void imp_exp::write_gen_pop() {
                 }
                 line << '\n';
                 std::string const text = line.str();
-                for (int c = 0; c < entry->count; ++c) out << text;
+                int const copies = entry_copies(entry->count);
+                for (int c = 0; c < copies; ++c) out << text;
             }
         } else {
             for (long k = 0; k < pop->phenotypes.size(); ++k) {
@@ -353,8 +363,9 @@ void imp_exp::write_gen_pop() {
                 line << '\n';
                 std::string const genotype = line.str();
                 ind->for_each_individual([&](std::string_view name, double count) {
-                    int const copies = truncate_count(count + 0.1);
-                    for (int c = 0; c < copies; ++c) out << name << ", " << genotype;
+                    int const copies = individual_copies(count);
+                    std::string const text = genepop_name(name) + ", " + genotype;
+                    for (int c = 0; c < copies; ++c) out << text;
                 });
             }
         }

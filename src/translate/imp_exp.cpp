@@ -9,10 +9,13 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 #include "core/Errors.h"
 #include "core/my_string.h"
 #include "core/platform.h"
+#include "data/HaploDef.h"
+#include "data/TPhenotype.h"
 #include "project/Project.h"
 #include "project/Samples.h"
 #include "run/cleaner.h"
@@ -23,6 +26,12 @@
 namespace quintle {
 
 namespace {
+
+// The most copies a writer writes of one sample (the most the Biosys reader
+// reads into a sample) and of a whole project: a count of a small project
+// must not make a target of gigabytes.
+constexpr std::int64_t largest_sample_copies = 1000000;
+constexpr std::int64_t largest_project_copies = 10000000;
 
 char const* header_format_name(int code) {
     switch (code) {
@@ -139,6 +148,48 @@ void imp_exp::refuse_source(std::string const& why) {
 void imp_exp::refuse_project(std::string const& why) {
     *_AOS_ << "\t\t" << as_sentence(why) << std::endl;
     refusal_ = why;
+}
+
+int imp_exp::individual_copies(double count) { return entry_copies(truncate_count(count + 0.1)); }
+
+std::optional<std::int64_t> imp_exp::copies_to_write() {
+    Project const& p = *proj;
+    Samples const& samples = *p.samples;
+    char const* const name = header_format_name(format);
+    std::string const what = p.GenotypicData == 0 ? " haplotypes" : " individuals";
+    // The writer's line in the target says what the reason says.
+    auto refuse = [&](std::int64_t most, char const* where, std::string const& has) {
+        std::string const bound = std::string(name != nullptr ? name : "foreign") + " file is written with at most " +
+                                  std::to_string(most) + what + where;
+        *of_str << "  A " << bound << ": " << has << "." << '\n';
+        refuse_project("a " + bound + ", and " + has);
+        return std::nullopt;
+    };
+    std::int64_t total = 0;
+    for (long s = 0; s < samples.Populations.count; ++s) {
+        Population const* pop = samples.Populations.data[s];
+        if (pop == nullptr) continue;
+        std::int64_t copies = 0;
+        if (p.GenotypicData == 0) {
+            for (long k = 0; k < pop->haplotypes.count; ++k) {
+                PHaploDef const* e = pop->haplotypes.data[k];
+                if (e != nullptr && e->haplotype != nullptr) copies += entry_copies(e->count);
+            }
+        } else {
+            for (long k = 0; k < pop->phenotypes.size(); ++k)
+                if (TPhenotype const* ind = pop->phenotypes[k])
+                    ind->for_each_individual(
+                        [&copies](std::string_view, double count) { copies += individual_copies(count); });
+        }
+        if (copies > largest_sample_copies)
+            return refuse(largest_sample_copies, " per sample",
+                          "sample " + std::to_string(s + 1) + " \"" + message_text(pop->name.c_str(), 60) +
+                              "\" has " + std::to_string(copies));
+        total += copies;
+    }
+    if (total > largest_project_copies)
+        return refuse(largest_project_copies, " in all", "this project has " + std::to_string(total));
+    return total;
 }
 
 void imp_exp::create_header() {

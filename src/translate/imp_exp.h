@@ -11,7 +11,9 @@
 // lines; the writers write their refusals into the target.
 
 #include <cstddef>
+#include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,16 @@ private:
     void refuse_source(std::string const& why);
     // A writer's refusal, once the writer's own text is in the target.
     void refuse_project(std::string const& why);
+    // The copies a writer writes of a haplotype entry counted `count`, and
+    // of an individual counted `count` (rounded down after adding 0.1):
+    // none for a count below 1.
+    static int entry_copies(int count) { return count > 0 ? count : 0; }
+    static int individual_copies(double count);
+    // Called by a writer before it writes anything: the copies of haplotype
+    // entries (or individuals) it would write, over all samples. A sample of
+    // more than 1,000,000, or a project of more than 10,000,000, is refused
+    // (the writer's text in the target) and the answer is empty.
+    std::optional<std::int64_t> copies_to_write();
 
     // Folder of a project-format source: EXTERN names of its sub-sections
     // are resolved there when the intermediate copy is read back.

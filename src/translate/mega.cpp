@@ -3,8 +3,10 @@
 // triangle of distances) to a project of one sample, and back.
 
 #include <algorithm>
+#include <cstdint>
 #include <iomanip>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -40,6 +42,11 @@ std::string sequence_text(std::string_view text) {
 // A name the project readers read back as this one word: not empty, and as
 // it is under as_project_word.
 bool readable_name(std::string const& name) { return !name.empty() && as_project_word(name) == name; }
+
+// The most distances a Mega target holds, as a target holds at most so
+// many copies: rows repeated by their counts make a triangle of distances
+// that grows with their square.
+constexpr std::int64_t largest_distances = 10000000;
 
 }  // namespace
 
@@ -148,9 +155,47 @@ void imp_exp::write_mega() {
         refuse_project("a Mega file holds one character per locus, and the loci of this project are separated");
         return;
     }
+    std::optional<std::int64_t> const total = copies_to_write();
+    if (!total) return;
+    Samples const& samples = *p.samples;
+
+    // The distances of the written rows follow them when every row's
+    // haplotype is a label of the matrix (copies of a haplotype repeat its
+    // row); otherwise the matrix as it stands. Rows are written as they are
+    // made: a sample of a million individuals is never held.
+    DistMat const& m = p.distance_matrix;
+    int const size = m.MatrixSize;
+    std::map<std::string, int> labels;
+    for (int i = 0; m.Labels && i < size; ++i) labels.emplace(m.Labels[i].c_str(), i);
+    bool labelled = true;
+    if (p.GenotypicData != 0) {
+        labelled = *total == 0 || labels.count("") != 0;
+    } else {
+        for (long s = 0; s < samples.Populations.count; ++s) {
+            Population const* pop = samples.Populations.data[s];
+            for (long k = 0; pop != nullptr && k < pop->haplotypes.count; ++k) {
+                PHaploDef const* e = pop->haplotypes.data[k];
+                if (e != nullptr && e->haplotype != nullptr && entry_copies(e->count) > 0 &&
+                    labels.count(e->haplotype->id.c_str()) == 0)
+                    labelled = false;
+            }
+        }
+    }
+    // Their triangle grows with the square of the copies.
+    std::int64_t const rows = p.GenotypicData == 0 ? *total : 2 * *total;
+    std::int64_t const distances = rows * (rows - 1) / 2;
+    if (size > 0 && labelled && distances > largest_distances) {
+        std::string const bound =
+            "Mega file is written with at most " + std::to_string(largest_distances) + " distances";
+        std::string const made =
+            "the " + std::to_string(rows) + " rows of this project make " + std::to_string(distances);
+        out << "  A " << bound << ": " << made << "." << '\n';
+        refuse_project("a " + bound + ", and " + made);
+        return;
+    }
+
     out << "#mega" << '\n';
     out << "TITLE:" << p.Title << '\n';
-    Samples const& samples = *p.samples;
     if (samples.Populations.count > 1) {
         out << "  As it is not possible to convert files containing more than one population\n"
             << "  into MEGA format, original population samples have been merged into \n"
@@ -163,25 +208,12 @@ void imp_exp::write_mega() {
     }
     out << '\n';
 
-    // Rows are written as they are made: a sample of a million individuals
-    // is never held. The distances need of them only the matrix index of
-    // each row's haplotype, kept while every row has one.
-    DistMat const& m = p.distance_matrix;
-    int const size = m.MatrixSize;
-    std::map<std::string, int> labels;
-    for (int i = 0; m.Labels && i < size; ++i) labels.emplace(m.Labels[i].c_str(), i);
+    // The distances need of the rows only the matrix index of each row's
+    // haplotype.
     std::vector<int> index;
-    bool labelled = true;
     auto row = [&](std::string const& name, std::string_view data, std::string const& definition) {
         out << "#" << name << "  " << data << '\n';
-        if (!labelled) return;
-        auto const found = labels.find(definition);
-        if (found == labels.end()) {
-            labelled = false;
-            std::vector<int>().swap(index);
-            return;
-        }
-        index.push_back(found->second);
+        if (labelled && size > 0) index.push_back(labels.find(definition)->second);
     };
     for (long s = 0; s < samples.Populations.count; ++s) {
         Population const* pop = samples.Populations.data[s];
@@ -192,7 +224,8 @@ void imp_exp::write_mega() {
                 if (e == nullptr || e->haplotype == nullptr) continue;
                 std::string const id = e->haplotype->id.c_str();
                 std::string_view const data(e->haplotype->data.c_str());
-                for (int c = 0; c < e->count; ++c) row(id + std::to_string(c), data, id);
+                int const copies = entry_copies(e->count);
+                for (int c = 0; c < copies; ++c) row(id + std::to_string(c), data, id);
             }
         } else {
             std::string const none;
@@ -200,7 +233,7 @@ void imp_exp::write_mega() {
                 TPhenotype const* ind = pop->phenotypes[k];
                 if (ind == nullptr) continue;
                 ind->for_each_individual([&](std::string_view name, double count) {
-                    int const copies = truncate_count(count + 0.1);
+                    int const copies = individual_copies(count);
                     for (int c = 0; c < copies; ++c) {
                         std::string const base = std::string(name) + std::to_string(c);
                         row(base + "0", ind->alleleString1.c_str(), none);
@@ -212,9 +245,6 @@ void imp_exp::write_mega() {
     }
     out << "\n\n";
 
-    // The distances of the written rows when every row's haplotype is a
-    // label of the matrix (copies of a haplotype repeat its row); otherwise
-    // the matrix as it stands.
     if (size <= 0) return;
     if (!labelled) {
         for (int i = 0; i < size; ++i) index.push_back(i);

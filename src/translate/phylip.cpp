@@ -3,6 +3,7 @@
 // sample, and back.
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -198,6 +199,8 @@ void imp_exp::read_phylip() {
 void imp_exp::write_phylip() {
     Project& p = *proj;
     std::ostream& out = *of_str;
+    std::optional<std::int64_t> const total = copies_to_write();
+    if (!total) return;
     Samples const& samples = *p.samples;
     // Notices before the first line would make the file unreadable as
     // Phylip: they go to the log.
@@ -211,20 +214,8 @@ void imp_exp::write_phylip() {
                << "  haplotypic data. We have therefore made two dummy haplotypes with each\n"
                << "  genotype." << std::endl;
     }
-    long rows = 0;
-    for (long s = 0; s < samples.Populations.count; ++s) {
-        Population const* pop = samples.Populations.data[s];
-        if (pop == nullptr) continue;
-        if (p.GenotypicData == 0) {
-            for (long k = 0; k < pop->haplotypes.count; ++k)
-                if (PHaploDef const* e = pop->haplotypes.data[k]) rows += e->count;
-        } else {
-            for (long k = 0; k < pop->phenotypes.size(); ++k)
-                if (TPhenotype const* ind = pop->phenotypes[k])
-                    ind->for_each_individual(
-                        [&rows](std::string_view, double count) { rows += 2L * truncate_count(count + 0.1); });
-        }
-    }
+    // A genotype is written as two rows.
+    std::int64_t const rows = p.GenotypicData == 0 ? *total : 2 * *total;
     out << rows << "     " << p.allele_db.loci.count << '\n';
 
     for (long s = 0; s < samples.Populations.count; ++s) {
@@ -235,7 +226,8 @@ void imp_exp::write_phylip() {
                 PHaploDef const* e = pop->haplotypes.data[k];
                 if (e == nullptr || e->haplotype == nullptr) continue;
                 std::string const id = row_stem(e->haplotype->id.c_str());
-                for (int c = 0; c < e->count; ++c)
+                int const copies = entry_copies(e->count);
+                for (int c = 0; c < copies; ++c)
                     out << row_name(id + std::to_string(c)) << e->haplotype->data << '\n';
             }
         } else {
@@ -244,7 +236,7 @@ void imp_exp::write_phylip() {
                 if (ind == nullptr) continue;
                 ind->for_each_individual([&](std::string_view name, double count) {
                     std::string const id = row_stem(name);
-                    int const copies = truncate_count(count + 0.1);
+                    int const copies = individual_copies(count);
                     for (int c = 0; c < copies; ++c) {
                         std::string const base = id + std::to_string(c);
                         out << row_name(base + "0") << ind->alleleString1 << '\n';
