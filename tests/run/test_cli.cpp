@@ -51,7 +51,8 @@ constexpr char silent_line[] = "Running quintle in silent mode ...\n";
 constexpr char project_text[] =
     "[Profile]\n Title=\"cli\"\n NbSamples=1\n DataType=DNA\n GenotypicData=0\n LocusSeparator=NONE\n"
     "[Data]\n [[Samples]]\n SampleName=\"one\"\n SampleSize=2\n SampleData= {\n h1 1 ACGT\n h2 1 ACGA\n }\n";
-constexpr char settings_text[] = "[Setting for Calculations]\nTaskNumber=1\nXMLOutput=1\n";
+constexpr char settings_text[] =
+    "[Setting for Calculations]\nTaskNumber=1\nXMLOutput=1\nTransitionWeight=1\nTranversionWeight=1\n";
 
 std::string quote(std::string const& text) {
     std::string quoted = "'";
