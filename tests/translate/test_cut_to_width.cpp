@@ -70,9 +70,5 @@ TEST(MessageText, EscapesWhatATerminalWouldActOn) {
     EXPECT_EQ(message_text("\x01\x02\x03\x04\x05", 3), "\\x01\\x02\\x03...");
 }
 
-TEST(SampleName, BytesAProjectValueCannotHold) {
-    EXPECT_EQ(as_sample_name(std::string("L#2\0x\x01\t \x7F\xFF\"q", 12)), "L_2_x_\t \x7F_ q");
-}
-
 }  // namespace
 }  // namespace quintle
