@@ -184,11 +184,12 @@ private:
 };
 
 // A name as an individual of a GenePop file: the name ends at its first
-// comma there, so each comma of it is written as "_".
-std::string genepop_name(std::string_view name) {
-    std::string out(name);
-    std::replace(out.begin(), out.end(), ',', '_');
-    return out;
+// comma there, so each comma of it is written as "_". Written in pieces, as
+// a writer writes a name for every individual.
+void write_name(std::ostream& out, std::string_view name) {
+    for (std::size_t comma; (comma = name.find(',')) != std::string_view::npos; name.remove_prefix(comma + 1))
+        out << name.substr(0, comma) << '_';
+    out << name;
 }
 
 }  // namespace
@@ -335,7 +336,8 @@ void imp_exp::write_gen_pop() {
                 HaploDef const& h = *entry->haplotype;
                 // Made once: every copy writes the same line.
                 std::ostringstream line;
-                line << genepop_name(h.id.c_str()) << " , ";
+                write_name(line, h.id.c_str());
+                line << " , ";
                 for (long l = 0; l < h.alleles.count; ++l) {
                     write(line, numbers.number(l, h.alleles.data[l]));
                     write(line, 0);
@@ -364,8 +366,10 @@ void imp_exp::write_gen_pop() {
                 std::string const genotype = line.str();
                 ind->for_each_individual([&](std::string_view name, double count) {
                     int const copies = individual_copies(count);
-                    std::string const text = genepop_name(name) + ", " + genotype;
-                    for (int c = 0; c < copies; ++c) out << text;
+                    for (int c = 0; c < copies; ++c) {
+                        write_name(out, name);
+                        out << ", " << genotype;
+                    }
                 });
             }
         }
