@@ -150,6 +150,12 @@ void imp_exp::refuse_project(std::string const& why) {
     refusal_ = why;
 }
 
+void imp_exp::refuse_bound(std::string const& bound, std::string const& has) {
+    // The writer's line in the target says what the reason says.
+    *of_str << "  A " << bound << ": " << has << "." << '\n';
+    refuse_project("a " + bound + ", and " + has);
+}
+
 int imp_exp::individual_copies(double count) { return entry_copies(truncate_count(count + 0.1)); }
 
 std::optional<std::int64_t> imp_exp::copies_to_write() {
@@ -157,12 +163,10 @@ std::optional<std::int64_t> imp_exp::copies_to_write() {
     Samples const& samples = *p.samples;
     char const* const name = header_format_name(format);
     std::string const what = p.GenotypicData == 0 ? " haplotypes" : " individuals";
-    // The writer's line in the target says what the reason says.
     auto refuse = [&](std::int64_t most, char const* where, std::string const& has) {
-        std::string const bound = std::string(name != nullptr ? name : "foreign") + " file is written with at most " +
-                                  std::to_string(most) + what + where;
-        *of_str << "  A " << bound << ": " << has << "." << '\n';
-        refuse_project("a " + bound + ", and " + has);
+        refuse_bound(std::string(name != nullptr ? name : "foreign") + " file is written with at most " +
+                         std::to_string(most) + what + where,
+                     has);
         return std::nullopt;
     };
     std::int64_t total = 0;

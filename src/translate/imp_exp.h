@@ -122,6 +122,9 @@ private:
     void refuse_source(std::string const& why);
     // A writer's refusal, once the writer's own text is in the target.
     void refuse_project(std::string const& why);
+    // A writer's refusal of a project beyond one of its bounds: the target's
+    // line "  A <bound>: <has>." and the reason "a <bound>, and <has>".
+    void refuse_bound(std::string const& bound, std::string const& has);
     // The copies a writer writes of a haplotype entry counted `count`, and
     // of an individual counted `count` (rounded down after adding 0.1):
     // none for a count below 1.

@@ -185,12 +185,8 @@ void imp_exp::write_mega() {
     std::int64_t const rows = p.GenotypicData == 0 ? *total : 2 * *total;
     std::int64_t const distances = rows * (rows - 1) / 2;
     if (size > 0 && labelled && distances > largest_distances) {
-        std::string const bound =
-            "Mega file is written with at most " + std::to_string(largest_distances) + " distances";
-        std::string const made =
-            "the " + std::to_string(rows) + " rows of this project make " + std::to_string(distances);
-        out << "  A " << bound << ": " << made << "." << '\n';
-        refuse_project("a " + bound + ", and " + made);
+        refuse_bound("Mega file is written with at most " + std::to_string(largest_distances) + " distances",
+                     "the " + std::to_string(rows) + " rows of this project make " + std::to_string(distances));
         return;
     }
 

@@ -45,10 +45,6 @@ std::size_t valid_character(std::string_view text) {
     return n;
 }
 
-}  // namespace
-
-namespace {
-
 std::string too_long_clause(std::string const& file, long number, std::size_t limit) {
     std::string out = "line " + std::to_string(number) + " of " + file + " is longer than " + std::to_string(limit) +
                       " bytes";
