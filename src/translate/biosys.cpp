@@ -175,6 +175,126 @@ std::optional<long> frequency_count(std::string text, long size) {
     return rounded_product(size, text[0] - '0', std::string_view(text).substr(1));
 }
 
+// Columns [from, from + width) of `line` hold only blanks and tabs; columns
+// past the line's end count as blanks.
+bool blank_columns(std::string_view line, std::size_t from, std::size_t width) {
+    return from >= line.size() || is_blank(line.substr(from, width));
+}
+
+// A whole number written with at least one digit.
+bool written_number(std::string_view text) {
+    return text.find_first_of("0123456789") != std::string_view::npos && whole_number(text).has_value();
+}
+
+using BiosysLayout = imp_exp::BiosysLayout;
+using BiosysFormatLine = imp_exp::BiosysFormatLine;
+
+// A record of individual genotypes as the first format line lays it out:
+// its lead-blank and gap columns blank, an allele field not blank, and its
+// text reaching into the line's last allele field that has a width.
+bool reads_as_record(std::string_view line, BiosysLayout const& layout) {
+    BiosysFormatLine const& f = layout.lines[0];
+    std::size_t const width = static_cast<std::size_t>(f.first) + static_cast<std::size_t>(f.second);
+    if (f.loci == 0 || width == 0) return false;
+    std::size_t pos = static_cast<std::size_t>(layout.nameWidth);
+    if (!blank_columns(line, pos, static_cast<std::size_t>(layout.leadBlanks))) return false;
+    pos += static_cast<std::size_t>(layout.leadBlanks);
+    bool allele = false;
+    for (int l = 0; l < f.loci && pos < line.size(); ++l) {
+        if (!blank_columns(line, pos, static_cast<std::size_t>(f.gap))) return false;
+        pos += static_cast<std::size_t>(f.gap);
+        allele = allele || !blank_columns(line, pos, width);
+        pos += width;
+    }
+    std::size_t const lineEnd = static_cast<std::size_t>(layout.nameWidth) +
+                                static_cast<std::size_t>(layout.leadBlanks) +
+                                static_cast<std::size_t>(f.loci) * (static_cast<std::size_t>(f.gap) + width);
+    std::size_t const lastField = lineEnd - static_cast<std::size_t>(f.second > 0 ? f.second : f.first);
+    std::size_t const lastByte = line.find_last_not_of(" \t");
+    return allele && lastByte != std::string_view::npos && lastByte >= lastField;
+}
+
+// A line of genotype counts as the first format line lays it out: its
+// lead-blank columns, and the gap and "1X" columns of every entry it holds,
+// blank; an allele field not blank; every count a whole number, one above 0.
+bool reads_as_counts(std::string_view line, BiosysLayout const& layout) {
+    BiosysFormatLine const& f = layout.lines[0];
+    std::size_t pos = static_cast<std::size_t>(layout.leadBlanks);
+    if (!blank_columns(line, 0, pos)) return false;
+    bool allele = false;
+    bool counted = false;
+    while (pos < line.size()) {
+        if (!blank_columns(line, pos, static_cast<std::size_t>(f.gap))) return false;
+        pos += static_cast<std::size_t>(f.gap);
+        std::size_t const alleles = static_cast<std::size_t>(f.first) + static_cast<std::size_t>(f.second);
+        allele = allele || !blank_columns(line, pos, alleles);
+        pos += alleles;
+        if (!blank_columns(line, pos, 1)) return false;
+        ++pos;
+        std::optional<int> const n =
+            whole_number(pos < line.size() ? line.substr(pos, static_cast<std::size_t>(f.value)) : std::string_view());
+        if (!n) return false;
+        counted = counted || *n > 0;
+        pos += static_cast<std::size_t>(f.value);
+    }
+    return allele && counted;
+}
+
+// A sample-size line of genotype frequencies: only blanks, tabs and the
+// letter N before its "=", a whole number after it; or, without "=", more
+// than 8 bytes, the first eight of them such, and the number after them.
+bool reads_as_size(std::string_view line) {
+    auto label = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == 'N' || c == 'n'; });
+    };
+    std::size_t const equal = line.find('=');
+    if (equal != std::string_view::npos) return label(line.substr(0, equal)) && written_number(line.substr(equal + 1));
+    return line.size() > 8 && label(line.substr(0, 8)) && written_number(line.substr(8));
+}
+
+// The line `line` reads as the first data line of a sample: a record
+// (data type 1), genotype counts (2) or a sample size (3).
+bool opens_sample(std::string_view line, int datyp, BiosysLayout const& layout) {
+    if (layout.lines.empty() || kind_of(line) != LineKind::data) return false;
+    if (datyp == 1) return reads_as_record(line, layout);
+    return datyp == 2 ? reads_as_counts(line, layout) : reads_as_size(line);
+}
+
+// The line where a sample's name is expected, and its kind; false at the
+// end of the input. Blank lines are passed over, but for one that the
+// sample's first data line follows: that is the name line of a sample
+// whose name is empty (`line` empty, kind blank), its data line next.
+bool next_name_line(TextLines& in, std::string& line, LineKind& kind, int datyp, BiosysLayout const& layout) {
+    while (in.next(line)) {
+        kind = kind_of(line);
+        if (kind != LineKind::blank) return true;
+        std::string after;
+        if (!in.next(after)) return false;
+        bool const named = opens_sample(after, datyp, layout);
+        in.unread(std::move(after));
+        if (named) {
+            line.clear();
+            return true;
+        }
+    }
+    return false;
+}
+
+// The next line where a sample's data go on: false at the end of the input
+// (`line` empty) and at a line that reads as "NEXT" or "END;".
+bool data_line(TextLines& in, std::string& line) {
+    if (!in.next(line)) return false;
+    LineKind const kind = kind_of(line);
+    return kind != LineKind::next && kind != LineKind::end;
+}
+
+// Where a sample's data stopped short: the line data_line refused, or the
+// end of the file.
+std::string where_data_stop(TextLines const& in, std::string const& line) {
+    if (line.empty()) return "at the end of the file";
+    return "at line " + std::to_string(in.line_number()) + " (\"" + message_text(trimmed(line), 40) + "\")";
+}
+
 // After the last sample a file may hold blank lines and "NEXT" lines up to
 // its first "END;" or its end; past "END;" nothing is read. True when a
 // line with anything else comes first: then `line` holds it.
@@ -295,7 +415,11 @@ void imp_exp::read_biosys() {
     if (keyword_value(line, "NOTU", false, value)) notu = my_atoi(value.c_str());
     if (keyword_value(line, "NLOC", false, value)) nloc = my_atoi(value.c_str());
     out << "\t NbSamples=" << notu << "\n";
-    out << "\t GenotypicData=1\n";
+    out << "\t GenotypicData=";
+    // Records of one allele per locus are known only from the format, lines
+    // later: the digit is then written again as 0.
+    std::streampos const genotypic = out.tellp();
+    out << "1\n";
     out << "\t GameticPhase=0\n";
     out << "\t DataType=STANDARD\n";
     out << "\t MissingData=\"?\"\n";
@@ -318,6 +442,13 @@ void imp_exp::read_biosys() {
     bool const parsed = datyp == 1 ? read_format1(format, layout)
                                    : (datyp == 2 ? read_format2(format, layout) : read_format3(format, layout));
     if (!parsed) return;
+    bool const haploid = datyp == 1 && std::all_of(layout.lines.begin(), layout.lines.end(),
+                                                    [](BiosysFormatLine const& l) { return l.second == 0; });
+    if (haploid && genotypic != std::streampos(-1)) {
+        out.seekp(genotypic);
+        out << '0';
+        out.seekp(0, std::ios::end);
+    }
 
     int total = 0;
     for (BiosysFormatLine const& l : layout.lines) total += l.loci;
@@ -359,7 +490,7 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
         // project reader, which refuses it.
         std::string name;
         LineKind kind = LineKind::blank;
-        if (!next_unblank(in, name, kind) || kind == LineKind::end) return;
+        if (!next_name_line(in, name, kind, 1, layout) || kind == LineKind::end) return;
         std::ostringstream data;
         int individuals = 0;
         bool more = true;
@@ -371,10 +502,18 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
             // One record: a physical line per format line, the first opened
             // by the name.
             std::string first, second;
-            std::string const id =
-                as_project_word(without_blanks(line.substr(0, std::min<std::size_t>(line.size(), layout.nameWidth))));
+            std::string const record = without_blanks(line.substr(0, std::min<std::size_t>(line.size(), layout.nameWidth)));
+            std::string const id = as_project_word(record);
             for (std::size_t i = 0; i < layout.lines.size(); ++i) {
-                if (i > 0 && !in.next(line)) line.clear();
+                // A sample's end inside a record would be read as its alleles.
+                if (i > 0 && !data_line(in, line)) {
+                    refuse_source("record " + std::to_string(individuals + 1) + " (\"" + message_text(record, 40) +
+                                  "\") of sample " + std::to_string(s + 1) + " (\"" + message_text(trimmed(name), 40) +
+                                  "\") of " + in_file_name + " ends before its line " + std::to_string(i + 1) +
+                                  " of " + std::to_string(layout.lines.size()) + ", " + where_data_stop(in, line) +
+                                  ": the file is not converted");
+                    return;
+                }
                 BiosysFormatLine const& f = layout.lines[i];
                 std::size_t pos = i == 0 ? static_cast<std::size_t>(layout.nameWidth + layout.leadBlanks) : 0;
                 for (int l = 0; l < f.loci; ++l) {
@@ -410,8 +549,8 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
     for (int s = 0; s < notu; ++s) {
         std::string name;
         LineKind kind = LineKind::blank;
-        if (!next_unblank(in, name, kind)) return;
-        if (kind == LineKind::next && !next_unblank(in, name, kind)) return;
+        if (!next_name_line(in, name, kind, datyp, layout)) return;
+        if (kind == LineKind::next && !next_name_line(in, name, kind, datyp, layout)) return;
         if (kind == LineKind::end) return;
         out << "\t\t SampleName=\"" << as_sample_name(trimmed(name)) << "\"" << '\n';
         std::string const sample =
@@ -443,9 +582,12 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                 // A file that ends before the loci it declares would be
                 // converted in part, every locus after its end missing: and
                 // a garbled NLOC would have millions of them written.
-                if (!in.next(line)) {
+                // So would a sample that ends early, its "NEXT" or "END;" read
+                // as a locus.
+                if (!data_line(in, line)) {
                     refuse_source(in_file_name + " declares " + std::to_string(nloc) + " loci, and its data end at locus " +
                                   std::to_string(k + 1) + " of sample " + std::to_string(s + 1) +
+                                  (line.empty() ? "" : ", " + where_data_stop(in, line)) +
                                   ": the file is not converted");
                     return;
                 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <sstream>
+#include <utility>
 
 #include "core/input_files.h"
 #include "core/parsing.h"
@@ -63,6 +64,12 @@ TextLines::TextLines(std::string const& path, std::size_t limit) : path_(path), 
 }
 
 bool TextLines::next(std::string& line) {
+    if (unread_) {
+        line = std::move(*unread_);
+        unread_.reset();
+        ++number_;
+        return true;
+    }
     line.clear();
     if (!open_ || ended_) return false;
     LineRead const read = read_bounded_line(in_, line, limit_);
@@ -78,6 +85,11 @@ bool TextLines::next(std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     ++number_;
     return true;
+}
+
+void TextLines::unread(std::string line) {
+    unread_ = std::move(line);
+    --number_;
 }
 
 bool TextLines::next_filled(std::string& line) {

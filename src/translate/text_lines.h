@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,6 +37,9 @@ public:
     // of the input (then `line` is empty). Throws LineTooLong at a line
     // longer than the bound; the input has then ended.
     bool next(std::string& line);
+    // Gives back the line next() delivered last, which the next call of
+    // next() delivers again: a reader that looked one line ahead.
+    void unread(std::string line);
     // The next line that is not blank (see is_blank), or false.
     bool next_filled(std::string& line);
     // Lines delivered so far.
@@ -48,6 +52,7 @@ private:
     bool open_ = false;
     bool ended_ = false;
     long number_ = 0;
+    std::optional<std::string> unread_;
 };
 
 // Empty, or only blanks and tabs.

@@ -370,6 +370,127 @@ TEST_F(Biosys, FrequenciesWithTheirOwnPoint) {
     }
 }
 
+// An empty line where a sample's name stands is the name line when the
+// sample's first data line follows it: a record (DATYP 1, after NEXT), a
+// line of counts or a size line. Each file converts as its twin named
+// "Lake" does, with an empty name; before, its data line was taken for the
+// name.
+TEST_F(Biosys, EmptyNameLine) {
+    std::string const head = "T\nNOTU=2, NLOC=2, CRT;\nSTEP DATA\n";
+    for (std::string const& data : std::vector<std::string>{
+             "DATYP=1,ALPHA\n(A7,3X,2(1X,A2,A2))\nPond\n" + record("i1", {"0102", "0203"}) + "\nNEXT\n@\n" +
+                 record("r1", {"0404", "0303"}) + "\n" + record("r2", {"0101", "0202"}) + "\nEND;\n",
+             "DATYP=2\n(2X,2(1X,A2,A2,1X,I4))\n@\n   0101    2 0102    1\n   0303    3\nNEXT\nPond\n"
+             "   0101    1\n   0202    1\nEND;\n",
+             "DATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\n@\nN=      10\n   0101  500 0102  500\n   0303 1000\nNEXT\nPond\n"
+             "N=      1\n   0101 1000\n   0303 1000\nEND;\n"}) {
+        SCOPED_TRACE(data);
+        std::string empty = head + data, named = empty;
+        empty.replace(empty.find('@'), 1, "");
+        named.replace(named.find('@'), 1, "Lake");
+        put(work / "named.txt", named);
+        translate("Biosys", "Pellomar", "named.txt", "named.pmp");
+        put(work / "empty.txt", empty);
+        translate("Biosys", "Pellomar", "empty.txt", "empty.pmp");
+        EXPECT_FALSE(failed()) << run_log();
+        std::string expected = file("named.pmp");
+        expected.replace(expected.find("\"Lake\""), 6, "\"\"");
+        EXPECT_EQ(file("empty.pmp").substr(file("empty.pmp").find("[Profile]")),
+                  expected.substr(expected.find("[Profile]")));
+    }
+}
+
+// Names that merely look like data stay names after an empty line: a name
+// short of the last allele field, one with its gap column or lead blanks
+// filled, one without "=" of fewer than 9 bytes. Each second sample holds
+// one individual.
+TEST_F(Biosys, LookAlikeNamesAfterAnEmptyLine) {
+    std::string const head = "T\nNOTU=2, NLOC=2, CRT;\nSTEP DATA\n";
+    auto records = [](std::string const& format, std::string const& blanks) {
+        return "DATYP=1,ALPHA\n" + format + "\nLake\ni1" + blanks + "0102 0203\nNEXT\n\n@\ni2" + blanks +
+               "0102 0203\nEND;\n";
+    };
+    for (auto const& [data, name] : std::vector<std::pair<std::string, std::string>>{
+             {records("(A7,0X,2(1X,A2,A2))", "      "), "Big Dam Pond"},
+             {records("(A7,3X,2(1X,A2,A2))", "         "), "Pond       n=2"},
+             {"DATYP=2\n(2X,1(1X,A2,A2,1X,I4)/1(1X,A2,A2,1X,I4))\nLake\n   0101    2\n   0102    2\n   0303    2\n"
+              "   0404    2\nNEXT\n\n@\n   0101    1\n   0102    0\n   0303    1\n   0404    0\nEND;\n",
+              "Sample 101"},
+             {"DATYP=3\n(2X,2(1X,A2,A2,1X,F4.3))\nLake\nN=      2\n   0101 1000\n   0202 1000\n\n@\nN=      1\n"
+              "   0101 1000\n   0202 1000\nEND;\n",
+              "N"}}) {
+        SCOPED_TRACE(name);
+        std::string source = head + data;
+        source.replace(source.find('@'), 1, name);
+        put(work / "l.txt", source);
+        translate("Biosys", "Pellomar", "l.txt", "l.pmp");
+        Project p;
+        ASSERT_EQ(read_back("l.pmp", p), 1) << log_.text();
+        ASSERT_EQ(p.samples->Populations.count, 2);
+        EXPECT_NE(file("l.pmp").find("\t\t SampleName=\"" + name + "\"\n"), std::string::npos) << file("l.pmp");
+        EXPECT_EQ(p.samples->Populations[1]->phenotypes.size(), 1);
+    }
+}
+
+// A sample's "NEXT" or "END;" where a locus line or a record's later line
+// is expected, or the file's end there, refuses the file with the line; an
+// empty locus line is still a locus of missing data, and a whole record of
+// two lines converts.
+TEST_F(Biosys, DataPastTheSampleEnd) {
+    auto counts = [](char notu) {
+        return std::string("T\nNOTU=") + notu + ", NLOC=2, CRT;\nSTEP DATA\nDATYP=2\n(2X,2(1X,A2,A2,1X,I4))\n";
+    };
+    for (std::string const name : {"Pond", ""}) {
+        put(work / "short.txt", counts('1') + name + "\n   0101    2 0102    1\nEND;\n");
+        expect_refused("short.txt", path("short.txt") +
+                                        " declares 2 loci, and its data end at locus 2 of sample 1, at line 8 "
+                                        "(\"END;\")");
+    }
+    put(work / "next.txt", counts('2') + "Pond\n   0101    2\nNEXT\nLake\n   0303    1\n");
+    expect_refused("next.txt", path("next.txt") +
+                                   " declares 2 loci, and its data end at locus 2 of sample 1, at line 8 (\"NEXT\")");
+    put(work / "gap.txt", counts('1') + "Pond\n   0101    2\n\n");
+    translate("Biosys", "Pellomar", "gap.txt", "gap.pmp");
+    EXPECT_NE(file("gap.pmp").find("#!!! Locus 2 of sample 1 counts 2 individuals fewer than its first locus"),
+              std::string::npos) << file("gap.pmp");
+
+    std::string const records = "T\nNOTU=1,NLOC=4,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n(A7,3X,2(1X,A2,A2)/2(1X,A2,A2))\n"
+                                "Lake\n" + record("i1", {"0102", "0203"}) + "\n 0101 0202\n" +
+                                record("i2", {"0102", "0203"}) + "\n";
+    put(work / "end.txt", records + "END;\n");
+    expect_refused("end.txt", "record 2 (\"i2\") of sample 1 (\"Lake\") of " + path("end.txt") +
+                                  " ends before its line 2 of 2, at line 10 (\"END;\")");
+    put(work / "eof.txt", records);
+    expect_refused("eof.txt", "record 2 (\"i2\") of sample 1 (\"Lake\") of " + path("eof.txt") +
+                                  " ends before its line 2 of 2, at the end of the file");
+    put(work / "whole.txt", records + " 0303 0404\nEND;\n");
+    translate("Biosys", "Pellomar", "whole.txt", "whole.pmp");
+    EXPECT_NE(file("whole.pmp").find("i2 1 01 02 03 04 \n\t\t 02 03 03 04 \n}\n"), std::string::npos)
+        << file("whole.pmp");
+}
+
+// Records of one allele per locus (every second width 0) make a haplotypic
+// project of one line per individual; a format of one such line and one
+// diploid line is still refused, as the reader cannot hold both.
+TEST_F(Biosys, HaploidRecords) {
+    std::string const head = "T\nNOTU=1,NLOC=2,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n";
+    put(work / "h.txt", head + "(A4,1X,2(1X,A2,A0))\nLake\ni1    01 02\ni2    03 02\nEND;\n");
+    translate("Biosys", "Pellomar", "h.txt", "h.pmp");
+    EXPECT_FALSE(failed()) << run_log();
+    std::string const h = file("h.pmp");
+    EXPECT_NE(h.find("\t GenotypicData=0\n"), std::string::npos) << h;
+    EXPECT_NE(h.find("\t\t SampleData={\ni1 1 01 02 \ni2 1 03 02 \n}\n"), std::string::npos) << h;
+    Project p;
+    ASSERT_EQ(read_back("h.pmp", p), 1) << log_.text();
+    EXPECT_EQ(p.GenotypicData, 0);
+    EXPECT_NE(dump(p).find("haplist \"no_name\" i1= 01 02 i2= 03 02\n"), std::string::npos) << dump(p);
+    EXPECT_NE(dump(p).find("sample 0 \"Lake\" size=2: i1x1 i2x1\n"), std::string::npos) << dump(p);
+
+    put(work / "mixed.txt", head + "(A4,1X,1(1X,A2,A0)/1(1X,A2,A2))\nLake\ni1    01\n 0202\nEND;\n");
+    translate("Biosys", "Pellomar", "mixed.txt", "mixed.pmp");
+    EXPECT_NE(run_log().find("unable to read genotype data"), std::string::npos) << run_log();
+}
+
 // A genotypic project to Biosys and back: the same individuals and alleles
 // (the sample names keep their number, their blanks joined by the project
 // reader). A haplotypic one is refused.
