@@ -8,6 +8,7 @@
 #include <iomanip>
 #include <limits>
 #include <optional>
+#include <set>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -483,6 +484,10 @@ void imp_exp::read_biosys() {
 void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& layout) {
     std::ostream& out = *of_str;
     bool const diploid = !layout.lines.empty() && layout.lines[0].second != 0;
+    // One allele per locus makes each individual a haplotype, whose
+    // identifier names one definition in the whole project: a name used
+    // before is made unique.
+    std::set<std::string> given;
     std::string line;
     for (int s = 0; s < notu; ++s) {
         // Blank lines are passed over where a name or a record may begin. A
@@ -525,7 +530,8 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
                 }
             }
             ++individuals;
-            data << (id.empty() ? "ind" + std::to_string(individuals) : id) << " 1 " << first << '\n';
+            std::string const written = id.empty() ? "ind" + std::to_string(individuals) : id;
+            data << (diploid ? written : unique_name(written, given)) << " 1 " << first << '\n';
             if (diploid) data << "\t\t " << second << '\n';
             more = next_unblank(in, line, kind);
         }

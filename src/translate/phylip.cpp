@@ -94,10 +94,7 @@ std::optional<std::vector<Taxon>> interleaved(std::vector<std::string> const& li
 std::string project_name(std::string const& name, std::size_t position, std::set<std::string>& given) {
     std::string out = as_project_word(trimmed(name));
     if (out.empty()) out = "taxon" + std::to_string(position + 1);
-    std::string unique = out;
-    for (int n = 2; given.count(unique) != 0; ++n) unique = out + "_" + std::to_string(n);
-    given.insert(unique);
-    return unique;
+    return unique_name(out, given);
 }
 
 // A row name of a Phylip target: padded with blanks or cut to ten columns.

@@ -211,4 +211,11 @@ std::string as_sample_name(std::string_view name) {
     return out;
 }
 
+std::string unique_name(std::string const& name, std::set<std::string>& given) {
+    std::string unique = name;
+    for (int n = 2; given.count(unique) != 0; ++n) unique = name + "_" + std::to_string(n);
+    given.insert(unique);
+    return unique;
+}
+
 }  // namespace quintle

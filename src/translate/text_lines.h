@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -102,5 +103,9 @@ std::string message_text(std::string_view text, std::size_t width);
 // the control bytes but the tab, and 0xFF, which the project reader does not
 // keep in a value, become "_"; a double quote becomes a blank (quotable).
 std::string as_sample_name(std::string_view name);
+// `name`, or, when `given` holds it already, the first of "name_2",
+// "name_3", ... that it does not hold; the answer is added to `given`. A
+// haplotype's identifier names one definition in a project.
+std::string unique_name(std::string const& name, std::set<std::string>& given);
 
 }  // namespace quintle

@@ -470,23 +470,27 @@ TEST_F(Biosys, DataPastTheSampleEnd) {
 }
 
 // Records of one allele per locus (every second width 0) make a haplotypic
-// project of one line per individual; a format of one such line and one
+// project of one line per individual, a name used before made unique (an
+// identifier names one haplotype); a format of one such line and one
 // diploid line is still refused, as the reader cannot hold both.
 TEST_F(Biosys, HaploidRecords) {
-    std::string const head = "T\nNOTU=1,NLOC=2,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n";
-    put(work / "h.txt", head + "(A4,1X,2(1X,A2,A0))\nLake\ni1    01 02\ni2    03 02\nEND;\n");
+    std::string const head = "T\nNOTU=2,NLOC=2,CRT;\nSTEP DATA\nDATYP=1,ALPHA\n";
+    put(work / "h.txt", head + "(A4,1X,2(1X,A2,A0))\nLake\ni1    01 02\n      03 02\nNEXT\nPond\ni1    03 02\n"
+                               "      01 02\nEND;\n");
     translate("Biosys", "Pellomar", "h.txt", "h.pmp");
     EXPECT_FALSE(failed()) << run_log();
     std::string const h = file("h.pmp");
     EXPECT_NE(h.find("\t GenotypicData=0\n"), std::string::npos) << h;
-    EXPECT_NE(h.find("\t\t SampleData={\ni1 1 01 02 \ni2 1 03 02 \n}\n"), std::string::npos) << h;
+    EXPECT_NE(h.find("\t\t SampleData={\ni1 1 01 02 \nind2 1 03 02 \n}\n"), std::string::npos) << h;
+    EXPECT_NE(h.find("\t\t SampleData={\ni1_2 1 03 02 \nind2_2 1 01 02 \n}\n"), std::string::npos) << h;
     Project p;
     ASSERT_EQ(read_back("h.pmp", p), 1) << log_.text();
     EXPECT_EQ(p.GenotypicData, 0);
-    EXPECT_NE(dump(p).find("haplist \"no_name\" i1= 01 02 i2= 03 02\n"), std::string::npos) << dump(p);
-    EXPECT_NE(dump(p).find("sample 0 \"Lake\" size=2: i1x1 i2x1\n"), std::string::npos) << dump(p);
+    EXPECT_NE(dump(p).find("sample 0 \"Lake\" size=2: i1x1 ind2x1\nsample 1 \"Pond\" size=2: i1_2x1 ind2_2x1\n"),
+              std::string::npos)
+        << dump(p);
 
-    put(work / "mixed.txt", head + "(A4,1X,1(1X,A2,A0)/1(1X,A2,A2))\nLake\ni1    01\n 0202\nEND;\n");
+    put(work / "mixed.txt", head + "(A4,1X,1(1X,A2,A0)/1(1X,A2,A2))\nLake\ni1    01\n 0202\nNEXT\nPond\ni1    01\n 0202\n");
     translate("Biosys", "Pellomar", "mixed.txt", "mixed.pmp");
     EXPECT_NE(run_log().find("unable to read genotype data"), std::string::npos) << run_log();
 }
