@@ -215,6 +215,30 @@ bool reads_as_record(std::string_view line, BiosysLayout const& layout) {
     return allele && lastByte != std::string_view::npos && lastByte >= lastField;
 }
 
+// Where the fields of an entry of counts or frequencies start: the gap,
+// the two alleles, the blank column ("1X") and the value.
+struct EntryColumns {
+    std::size_t gap, first, second, blank, value;
+};
+
+// The columns of the entry that starts at `pos` under the format line `f`;
+// `pos` moves past the entry.
+EntryColumns next_entry(std::size_t& pos, BiosysFormatLine const& f) {
+    EntryColumns e{};
+    e.gap = pos;
+    e.first = e.gap + static_cast<std::size_t>(f.gap);
+    e.second = e.first + static_cast<std::size_t>(f.first);
+    e.blank = e.second + static_cast<std::size_t>(f.second);
+    e.value = e.blank + 1;
+    pos = e.value + static_cast<std::size_t>(f.value);
+    return e;
+}
+
+// The text of an entry's value, as much of it as the line holds.
+std::string_view value_text(std::string_view line, EntryColumns const& e, BiosysFormatLine const& f) {
+    return e.value < line.size() ? line.substr(e.value, static_cast<std::size_t>(f.value)) : std::string_view();
+}
+
 // A line of genotype counts as the first format line lays it out: its
 // lead-blank columns, and the gap and "1X" columns of every entry it holds,
 // blank; an allele field not blank; every count a whole number, one above 0.
@@ -225,32 +249,45 @@ bool reads_as_counts(std::string_view line, BiosysLayout const& layout) {
     bool allele = false;
     bool counted = false;
     while (pos < line.size()) {
-        if (!blank_columns(line, pos, static_cast<std::size_t>(f.gap))) return false;
-        pos += static_cast<std::size_t>(f.gap);
-        std::size_t const alleles = static_cast<std::size_t>(f.first) + static_cast<std::size_t>(f.second);
-        allele = allele || !blank_columns(line, pos, alleles);
-        pos += alleles;
-        if (!blank_columns(line, pos, 1)) return false;
-        ++pos;
-        std::optional<int> const n =
-            whole_number(pos < line.size() ? line.substr(pos, static_cast<std::size_t>(f.value)) : std::string_view());
+        EntryColumns const e = next_entry(pos, f);
+        if (!blank_columns(line, e.gap, static_cast<std::size_t>(f.gap)) || !blank_columns(line, e.blank, 1))
+            return false;
+        allele = allele || !blank_columns(line, e.first, e.blank - e.first);
+        std::optional<int> const n = whole_number(value_text(line, e, f));
         if (!n) return false;
         counted = counted || *n > 0;
-        pos += static_cast<std::size_t>(f.value);
     }
     return allele && counted;
 }
 
-// A sample-size line of genotype frequencies: only blanks, tabs and the
-// letter N before its "=", a whole number after it; or, without "=", more
-// than 8 bytes, the first eight of them such, and the number after them.
-bool reads_as_size(std::string_view line) {
-    auto label = [](std::string_view text) {
-        return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == 'N' || c == 'n'; });
-    };
+// A sample-size line of genotype frequencies in its parts: the label before
+// its first "=" and the number after it; without "=", its first eight
+// bytes and the rest (no number in a line of eight bytes or fewer).
+struct SizeLine {
+    std::string_view label;
+    std::string_view number;
+    bool equal = false;
+};
+
+SizeLine size_line(std::string_view line) {
     std::size_t const equal = line.find('=');
-    if (equal != std::string_view::npos) return label(line.substr(0, equal)) && written_number(line.substr(equal + 1));
-    return line.size() > 8 && label(line.substr(0, 8)) && written_number(line.substr(8));
+    if (equal != std::string_view::npos) return {line.substr(0, equal), line.substr(equal + 1), true};
+    if (line.size() > 8) return {line.substr(0, 8), line.substr(8), false};
+    return {line, std::string_view(), false};
+}
+
+// A sample-size line: only blanks, tabs and the letter N in its label, a
+// whole number written with a digit after it.
+bool reads_as_size(std::string_view line) {
+    SizeLine const size = size_line(line);
+    return std::all_of(size.label.begin(), size.label.end(),
+                       [](char c) { return c == ' ' || c == '\t' || c == 'N' || c == 'n'; }) &&
+           written_number(size.number);
+}
+
+// A sample as messages name it: its number, its name and the file.
+std::string sample_of(int s, std::string const& name, std::string const& file) {
+    return "sample " + std::to_string(s + 1) + " (\"" + message_text(trimmed(name), 40) + "\") of " + file;
 }
 
 // The line `line` reads as the first data line of a sample: a record
@@ -513,8 +550,8 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
                 // A sample's end inside a record would be read as its alleles.
                 if (i > 0 && !data_line(in, line)) {
                     refuse_source("record " + std::to_string(individuals + 1) + " (\"" + message_text(record, 40) +
-                                  "\") of sample " + std::to_string(s + 1) + " (\"" + message_text(trimmed(name), 40) +
-                                  "\") of " + in_file_name + " ends before its line " + std::to_string(i + 1) +
+                                  "\") of " + sample_of(s, name, in_file_name) + " ends before its line " +
+                                  std::to_string(i + 1) +
                                   " of " + std::to_string(layout.lines.size()) + ", " + where_data_stop(in, line) +
                                   ": the file is not converted");
                     return;
@@ -559,21 +596,16 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
         if (kind == LineKind::next && !next_name_line(in, name, kind, datyp, layout)) return;
         if (kind == LineKind::end) return;
         out << "\t\t SampleName=\"" << as_sample_name(trimmed(name)) << "\"" << '\n';
-        std::string const sample =
-            "sample " + std::to_string(s + 1) + " (\"" + message_text(trimmed(name), 40) + "\") of " + in_file_name;
+        std::string const sample = sample_of(s, name, in_file_name);
         long declared = 0;
         if (datyp == 3) {
-            // "N=" and the size; a line without "=" holds it from its ninth byte.
-            std::string size;
-            in.next(size);
-            std::size_t const equal = size.find('=');
-            std::string_view const text = equal != std::string::npos ? std::string_view(size).substr(equal + 1)
-                                          : size.size() > 8         ? std::string_view(size).substr(8)
-                                                                    : std::string_view();
-            std::optional<int> const n = whole_number(text);
+            std::string text;
+            in.next(text);
+            SizeLine const size = size_line(text);
+            std::optional<int> const n = whole_number(size.number);
             if (!n) {
-                refuse_source("the sample size \"" + message_text(trimmed(text), 40) + "\"" +
-                              (equal != std::string::npos ? " after \"N=\"" : "") + " of " + sample +
+                refuse_source("the sample size \"" + message_text(trimmed(size.number), 40) + "\"" +
+                              (size.equal ? " after \"N=\"" : "") + " of " + sample +
                               " is not a whole number: the file is not converted");
                 return;
             }
@@ -599,13 +631,10 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                 }
                 std::size_t pos = static_cast<std::size_t>(layout.leadBlanks);
                 while (pos < line.size()) {
-                    pos += static_cast<std::size_t>(f.gap);
-                    std::string const a1 = field(line, pos, f.first);
-                    pos += static_cast<std::size_t>(f.first);
-                    std::string const a2 = field(line, pos, f.second);
-                    pos += static_cast<std::size_t>(f.second) + 1;
-                    std::string text = pos < line.size() ? line.substr(pos, static_cast<std::size_t>(f.value)) : "";
-                    pos += static_cast<std::size_t>(f.value);
+                    EntryColumns const e = next_entry(pos, f);
+                    std::string const a1 = field(line, e.first, f.first);
+                    std::string const a2 = field(line, e.second, f.second);
+                    std::string text(value_text(line, e, f));
                     long count = 0;
                     if (datyp == 2) {
                         std::optional<int> const n = whole_number(text);
