@@ -42,7 +42,8 @@ std::string const banner_line(78, '=');
 // every substitution then counts for nothing, in the distances and in the
 // count of polymorphic sites, and the analyses of sequences report 0 (S,
 // which the standard indices count too, Pi, Tajima's D, every sum of
-// squares of the AMOVA) as if the data held no variation. Told once per project, when such an analysis is to run.
+// squares of the AMOVA) as if the data held no variation. Told once per
+// project, when such an analysis is to run.
 void warn_weightless_substitutions(settings const& s, TDataType type) {
     if (type != DNA || s.TransitionWeight > 0.0 || s.TranversionWeight > 0.0) return;
     // The AMOVA and pairwise FST compare the sequences only when their

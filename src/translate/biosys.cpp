@@ -8,8 +8,8 @@
 #include <iomanip>
 #include <limits>
 #include <optional>
-#include <set>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>

@@ -70,5 +70,11 @@ TEST(MessageText, EscapesWhatATerminalWouldActOn) {
     EXPECT_EQ(message_text("\x01\x02\x03\x04\x05", 3), "\\x01\\x02\\x03...");
 }
 
+// "#" (the project reader cuts a line there, inside quotes too), NUL, the
+// control bytes but the tab, and 0xFF as "_"; a double quote as a blank.
+TEST(SampleName, BytesAProjectValueCannotHold) {
+    EXPECT_EQ(as_sample_name(std::string("L#2\0x\x01\t \x7F\xFF\"q", 12)), "L_2_x_\t \x7F_ q");
+}
+
 }  // namespace
 }  // namespace quintle
