@@ -9,7 +9,6 @@
 #include <limits>
 #include <optional>
 #include <ostream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -524,7 +523,7 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
     // One allele per locus makes each individual a haplotype, whose
     // identifier names one definition in the whole project: a name used
     // before is made unique.
-    std::set<std::string> given;
+    UniqueNames given;
     std::string line;
     for (int s = 0; s < notu; ++s) {
         // Blank lines are passed over where a name or a record may begin. A
@@ -568,7 +567,7 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
             }
             ++individuals;
             std::string const written = id.empty() ? "ind" + std::to_string(individuals) : id;
-            data << (diploid ? written : unique_name(written, given)) << " 1 " << first << '\n';
+            data << (diploid ? written : given.unique(written)) << " 1 " << first << '\n';
             if (diploid) data << "\t\t " << second << '\n';
             more = next_unblank(in, line, kind);
         }

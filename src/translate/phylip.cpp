@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <optional>
 #include <ostream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -91,10 +90,10 @@ std::optional<std::vector<Taxon>> interleaved(std::vector<std::string> const& li
 // A name the project readers take as one word: no outer blanks, inner
 // ones and whatever else a word cannot hold as "_" (as_project_word), never
 // empty, never one already given.
-std::string project_name(std::string const& name, std::size_t position, std::set<std::string>& given) {
+std::string project_name(std::string const& name, std::size_t position, UniqueNames& given) {
     std::string out = as_project_word(trimmed(name));
     if (out.empty()) out = "taxon" + std::to_string(position + 1);
-    return unique_name(out, given);
+    return given.unique(out);
 }
 
 // A row name of a Phylip target: padded with blanks or cut to ten columns.
@@ -184,7 +183,7 @@ void imp_exp::read_phylip() {
     out << "\t\t SampleName= \"Population1\"\n";
     out << "\t\t SampleSize= " << taxons->size() << "\n";
     out << "\t\t SampleData={\n";
-    std::set<std::string> given;
+    UniqueNames given;
     for (std::size_t i = 0; i < taxons->size(); ++i) {
         Taxon const& taxon = (*taxons)[i];
         out << project_name(taxon.name, i, given) << " 1 " << (recognised ? taxon.data : trimmed(taxon.data))

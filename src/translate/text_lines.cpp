@@ -211,11 +211,21 @@ std::string as_sample_name(std::string_view name) {
     return out;
 }
 
-std::string unique_name(std::string const& name, std::set<std::string>& given) {
-    std::string unique = name;
-    for (int n = 2; given.count(unique) != 0; ++n) unique = name + "_" + std::to_string(n);
-    given.insert(unique);
-    return unique;
+std::string UniqueNames::unique(std::string const& name, std::size_t mark) {
+    if (given_.try_emplace(name, mark).second) return name;
+    // Each candidate is still looked up: a file's own name, such as
+    // "i_3", may have been given since.
+    long& n = last_.try_emplace(name, 1).first->second;
+    for (;;) {
+        std::string candidate = name + "_" + std::to_string(++n);
+        if (given_.try_emplace(candidate, mark).second) return candidate;
+    }
+}
+
+bool UniqueNames::give(std::string const& name, std::size_t& mark) {
+    auto const [given, fresh] = given_.try_emplace(name, mark);
+    mark = given->second;
+    return fresh;
 }
 
 }  // namespace quintle

@@ -8,10 +8,10 @@
 #include <cstddef>
 #include <fstream>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/input_files.h"
@@ -103,9 +103,25 @@ std::string message_text(std::string_view text, std::size_t width);
 // the control bytes but the tab, and 0xFF, which the project reader does not
 // keep in a value, become "_"; a double quote becomes a blank (quotable).
 std::string as_sample_name(std::string_view name);
-// `name`, or, when `given` holds it already, the first of "name_2",
-// "name_3", ... that it does not hold; the answer is added to `given`. A
-// haplotype's identifier names one definition in a project.
-std::string unique_name(std::string const& name, std::set<std::string>& given);
+// The names given in one file, each at most once: a haplotype's identifier
+// names one definition in a project. One object per file read, so that no
+// name outlives the file.
+class UniqueNames {
+public:
+    // `name`, or, when it was given before, the first of "name_2",
+    // "name_3", ... not given yet; the answer is given, marked `mark` (a
+    // value of the caller's, see give).
+    std::string unique(std::string const& name, std::size_t mark = 0);
+    // Gives `name`, marked `mark`, when it was not given: true then; else
+    // false, and `mark` becomes the mark it was given with.
+    bool give(std::string const& name, std::size_t& mark);
+
+private:
+    std::unordered_map<std::string, std::size_t> given_;
+    // The last suffix given to each name given more than once: "name_2" to
+    // "name_<n>" were then all given, so the next try is n + 1, and a file
+    // of N records of one name costs N lookups, not N * N / 2.
+    std::unordered_map<std::string, long> last_;
+};
 
 }  // namespace quintle

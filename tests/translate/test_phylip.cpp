@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 
 #include <map>
+#include <set>
 
 #include "translate/translate_support.h"
 
@@ -161,6 +162,44 @@ TEST_F(Phylip, WriterRowsAndNotices) {
         std::string name = woodmice[i].first.substr(0, 6) + "0";
         name.resize(10, ' ');
         EXPECT_EQ(back[i + 1], name + woodmice[i].second);
+    }
+}
+
+// Repeated names get the names the first of "name_2", "name_3", ... not
+// given makes, found here by trying each from 2 (a separate count): also
+// where a file's own name takes a suffixed form in between. The names given
+// belong to one file: a second file, or the first again, starts afresh.
+TEST_F(Phylip, RepeatedNamesMadeUnique) {
+    std::vector<std::string> const names = {"i", "i", "i_3", "i", "i_2", "i", "i_2", "i_2_2", "j", "i"};
+    std::set<std::string> tried;
+    std::vector<std::string> expected;
+    for (std::string const& name : names) {
+        std::string unique = name;
+        for (int n = 2; tried.count(unique) != 0; ++n) unique = name + "_" + std::to_string(n);
+        tried.insert(unique);
+        expected.push_back(unique);
+    }
+    EXPECT_EQ(expected, (std::vector<std::string>{"i", "i_2", "i_3", "i_4", "i_2_2", "i_5", "i_2_3", "i_2_2_2",
+                                                  "j", "i_6"}));
+    UniqueNames given;
+    std::vector<std::string> made;
+    for (std::string const& name : names) made.push_back(given.unique(name));
+    EXPECT_EQ(made, expected);
+
+    std::string phylip = std::to_string(names.size()) + " 4\n";
+    for (std::string const& name : names) phylip += name + std::string(10 - name.size(), ' ') + "ACGT\n";
+    put(work / "r.phy", phylip);
+    put(work / "s.phy", "1 4\ni         ACGT\n");
+    for (int round = 0; round < 2; ++round) {
+        translate("Phylip", "Pellomar", "r.phy", "r.pmp");
+        translate("Phylip", "Pellomar", "s.phy", "s.pmp");
+        Project r, s;
+        ASSERT_EQ(read_back("r.pmp", r), 1) << log_.text();
+        ASSERT_EQ(read_back("s.pmp", s), 1) << log_.text();
+        std::vector<std::string> ids;
+        for (auto const& [id, data] : entries(r)) ids.push_back(id);
+        EXPECT_EQ(ids, expected);
+        EXPECT_EQ(entries(s), (std::vector<std::pair<std::string, std::string>>{{"i", "ACGT"}}));
     }
 }
 
