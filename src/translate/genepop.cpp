@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/Errors.h"
@@ -98,10 +100,34 @@ private:
     std::string wrong_;
 };
 
-void write_alleles(std::ostream& out, std::vector<std::string> const& alleles) {
-    for (std::string const& a : alleles) out << a << ' ';
-    out << '\n';
+// The alleles as the project writes them, each followed by a blank.
+void join_alleles(std::vector<std::string> const& alleles, std::string& line) {
+    line.clear();
+    for (std::string const& a : alleles) line.append(a).push_back(' ');
 }
+
+// The identifiers of a haploid read, where each individual is a haplotype
+// of the project and an identifier names one allele text. An individual's
+// own "<name>_<k>" is kept when no earlier one was given it, or when that
+// one has the same alleles; else it takes the identifier given earlier to
+// its "<name>_<k>" with its alleles, or a new one made unique. Samples
+// numbering their individuals afresh, or naming all alike, then convert.
+class HaplotypeIds {
+public:
+    std::string const& id(std::string const& own, std::string const& alleles) {
+        std::size_t const text = texts_.try_emplace(alleles, texts_.size()).first->second;
+        std::size_t given = text;
+        if (ids_.give(own, given) || given == text) return own;
+        auto const [renamed, fresh] = renamed_.try_emplace({own, text});
+        if (fresh) renamed->second = ids_.unique(own, text);
+        return renamed->second;
+    }
+
+private:
+    UniqueNames ids_;  // marked with the number of their allele text
+    std::unordered_map<std::string, std::size_t> texts_;  // distinct allele texts, numbered
+    std::map<std::pair<std::string, std::size_t>, std::string> renamed_;
+};
 
 // One sample block: its individuals are gathered first, so that the
 // block declares the number it holds.
@@ -240,6 +266,8 @@ void imp_exp::read_gen_pop() {
 
     std::ostringstream data;
     Genotypes genotypes;
+    std::string alleles;
+    HaplotypeIds haplotypes;
     int sample = 1;
     int individual = 0;
     // Every individual holds as many genotypes as the file declares loci,
@@ -294,11 +322,12 @@ void imp_exp::read_gen_pop() {
             return;
         }
 
-        data << std::setw(35) << (name + "_" + std::to_string(individual) + "   1  ");
-        write_alleles(data, genotypes.first());
+        std::string const own = name + "_" + std::to_string(individual);
+        join_alleles(genotypes.first(), alleles);
+        data << std::setw(35) << ((genotypic != 0 ? own : haplotypes.id(own, alleles)) + "   1  ") << alleles << '\n';
         if (genotypic != 0) {
-            data << std::string(35, ' ');
-            write_alleles(data, genotypes.second());
+            join_alleles(genotypes.second(), alleles);
+            data << std::string(35, ' ') << alleles << '\n';
         }
     }
     write_sample(out, sample, individual, data.str());

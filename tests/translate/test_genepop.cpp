@@ -289,5 +289,47 @@ TEST_F(GenePop, WriterNumbersAndWidths) {
     EXPECT_EQ(wide.samples[0][99].genotypes, (std::vector<std::string>{"100000", "001000"}));
 }
 
+// Read with 0, each individual is a haplotype, and an identifier names one
+// allele text. Names numbered afresh in each sample, blank names and one
+// label for all then take a suffix where the first alleles differ (worked
+// by hand); a repeat with the same first alleles keeps its identifier, also
+// twice in one sample, and 0102 and 001002 have the same first allele.
+TEST_F(GenePop, HaploidIdentifiersOfRepeatedNames) {
+    std::string const head = "Title\nloc1\nloc2\n";
+    std::string const numbered = head +
+                                 "Pop\n1, 0101 0202\n2, 0303 0404\nPop\n1, 0505 0606\n2, 0707 0808\n"
+                                 "Pop\n1, 0505 0606\n1_1, 0506 0609\nPop\nx, 0101 0101\n1_1, 0909 1010\n"
+                                 "Pop\n1, 001009 002009\n";
+    std::string const unnamed = head + "Pop\n, 0101 0202\n, 0303 0404\nBER, 0101 0101\n"
+                                       "Pop\n, 0505 0606\n, 0304 0401\nBER, 0202 0202\n";
+    for (auto const& [source, expected] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {numbered,
+              {"1_1 1 2", "2_2 3 4", "1_1_2 5 6", "2_2_2 7 8", "1_1_2 5 6", "1_1_2 5 6", "x_1 1 1", "1_1_2_2 9 10",
+               "1_1 1 2"}},
+             {unnamed, {"_1 1 2", "_2 3 4", "BER_3 1 1", "_1_2 5 6", "_2 3 4", "BER_3_2 2 2"}}}) {
+        put(work / "h.gen", source);
+        translate("Genepop", "Pellomar", "h.gen", "h.pmp", {"0"});
+        std::vector<std::string> individuals;
+        for (std::string const& l : lines_of(file("h.pmp"))) {
+            std::vector<std::string> w = words(l);
+            if (w.size() == 4 && w[1] == "1") individuals.push_back(w[0] + " " + w[2] + " " + w[3]);
+        }
+        EXPECT_EQ(individuals, expected) << run_log();
+        Project p;
+        ASSERT_EQ(read_back("h.pmp", p), 1) << log_.text();
+        EXPECT_EQ(p.samples->Populations.count, source == numbered ? 5 : 2);
+    }
+    // The repeat in sample 3 is one haplotype of two copies.
+    Project p;
+    put(work / "h.gen", numbered);
+    translate("Genepop", "Pellomar", "h.gen", "h.pmp", {"0"});
+    ASSERT_EQ(read_back("h.pmp", p), 1) << log_.text();
+    EXPECT_EQ(p.samples->Populations[2]->SampleSize, 2);
+    EXPECT_EQ(p.samples->Populations[2]->haplotypes.count, 1);
+    // Read with 1, individuals are not haplotypes: names stay as they are.
+    translate("Genepop", "Pellomar", "h.gen", "d.pmp", {"1"});
+    EXPECT_NE(file("d.pmp").find(right35("1_1   1  ") + "5 6 \n"), std::string::npos) << file("d.pmp");
+}
+
 }  // namespace
 }  // namespace quintle::test
