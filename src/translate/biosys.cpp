@@ -297,17 +297,27 @@ bool opens_sample(std::string_view line, int datyp, BiosysLayout const& layout) 
     return datyp == 2 ? reads_as_counts(line, layout) : reads_as_size(line);
 }
 
+// A blank line read as the name line of a sample: its number and the
+// sample's first data line, which follows it.
+struct EmptyNameLine {
+    long number = 0;
+    std::string data;
+};
+
 // The line where a sample's name is expected, and its kind; false at the
 // end of the input. Blank lines are passed over, but for one that the
 // sample's first data line follows: that is the name line of a sample
-// whose name is empty (`line` empty, kind blank), its data line next.
-bool next_name_line(TextLines& in, std::string& line, LineKind& kind, int datyp, BiosysLayout const& layout) {
+// whose name is empty (`line` empty, kind blank, `empty` set), its data
+// line next.
+bool next_name_line(TextLines& in, std::string& line, LineKind& kind, int datyp, BiosysLayout const& layout,
+                    std::optional<EmptyNameLine>& empty) {
     while (in.next(line)) {
         kind = kind_of(line);
         if (kind != LineKind::blank) return true;
         std::string after;
         if (!in.next(after)) return false;
         bool const named = opens_sample(after, datyp, layout);
+        if (named) empty = EmptyNameLine{in.line_number() - 1, after};
         in.unread(std::move(after));
         if (named) {
             line.clear();
@@ -517,6 +527,20 @@ void imp_exp::read_biosys() {
         read_biosys_counts(in, datyp, notu, nloc, layout);
 }
 
+void imp_exp::tell_empty_name(int s, long blank, std::string const& data, int& told) {
+    constexpr int each = 10;
+    std::string const sample = "sample " + std::to_string(s + 1);
+    if (++told <= each) {
+        warn_source("line " + std::to_string(blank) + " of " + in_file_name + " is blank where the name of " + sample +
+                    " is expected, and line " + std::to_string(blank + 1) + " (\"" + message_text(trimmed(data), 40) +
+                    "\") reads as its first data line: " + sample + " is given an empty name");
+        return;
+    }
+    int const more = told - each;
+    hold_warning(std::to_string(more) + (more == 1 ? " more sample of " : " more samples of ") + in_file_name +
+                 (more == 1 ? " is" : " are") + " given an empty name the same way");
+}
+
 void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& layout) {
     std::ostream& out = *of_str;
     bool const diploid = !layout.lines.empty() && layout.lines[0].second != 0;
@@ -525,13 +549,16 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
     // before is made unique.
     UniqueNames given;
     std::string line;
+    int emptyNames = 0;
     for (int s = 0; s < notu; ++s) {
         // Blank lines are passed over where a name or a record may begin. A
         // file whose data end before its declared samples is left to the
         // project reader, which refuses it.
         std::string name;
         LineKind kind = LineKind::blank;
-        if (!next_name_line(in, name, kind, 1, layout) || kind == LineKind::end) return;
+        std::optional<EmptyNameLine> empty;
+        if (!next_name_line(in, name, kind, 1, layout, empty) || kind == LineKind::end) return;
+        if (empty) tell_empty_name(s, empty->number, empty->data, emptyNames);
         std::ostringstream data;
         int individuals = 0;
         bool more = true;
@@ -587,13 +614,15 @@ void imp_exp::read_biosys_records(TextLines& in, int notu, BiosysLayout const& l
 void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, BiosysLayout const& layout) {
     std::ostream& out = *of_str;
     std::string line;
-    bool toldLog = false;  // the log's line "Reading ..." has been ended
+    int emptyNames = 0;
     for (int s = 0; s < notu; ++s) {
         std::string name;
         LineKind kind = LineKind::blank;
-        if (!next_name_line(in, name, kind, datyp, layout)) return;
-        if (kind == LineKind::next && !next_name_line(in, name, kind, datyp, layout)) return;
+        std::optional<EmptyNameLine> empty;
+        if (!next_name_line(in, name, kind, datyp, layout, empty)) return;
+        if (kind == LineKind::next && !next_name_line(in, name, kind, datyp, layout, empty)) return;
         if (kind == LineKind::end) return;
+        if (empty) tell_empty_name(s, empty->number, empty->data, emptyNames);
         out << "\t\t SampleName=\"" << as_sample_name(trimmed(name)) << "\"" << '\n';
         std::string const sample = sample_of(s, name, in_file_name);
         long declared = 0;
@@ -681,10 +710,10 @@ void imp_exp::read_biosys_counts(TextLines& in, int datyp, int notu, int nloc, B
                 // frequencies do not make it.
                 long const made = static_cast<long>(ind.first.size());
                 if (datyp == 3 && made != declared) {
-                    *_AOS_ << (toldLog ? "" : "\n") << "WARNING: the frequencies of the first locus of sample "
-                           << s + 1 << " (\"" << message_text(trimmed(name), 40) << "\") of " << in_file_name
-                           << " make " << made << " individuals, not its declared size of " << declared << std::endl;
-                    toldLog = true;
+                    end_reading_line();
+                    *_AOS_ << "WARNING: the frequencies of the first locus of sample " << s + 1 << " (\""
+                           << message_text(trimmed(name), 40) << "\") of " << in_file_name << " make " << made
+                           << " individuals, not its declared size of " << declared << std::endl;
                 }
                 continue;
             }

@@ -8,8 +8,10 @@
 #include <ctime>
 #include <fstream>
 #include <optional>
+#include <string>
 #include <ostream>
 #include <string_view>
+#include <utility>
 
 #include "core/Errors.h"
 #include "core/my_string.h"
@@ -102,6 +104,8 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
     source_folder_.clear();
     refusal_.clear();
     source_refused_ = false;
+    reading_line_ended_ = false;
+    held_warning_.clear();
     *_AOS_ << "\tReading  " << in_file_name << " ...";
     of_str = stream;
     format = code;
@@ -130,6 +134,7 @@ int imp_exp::import_data(int code, char const* source, char const* target, std::
         // The reader stopped at the line: what it wrote is only a part.
         refuse_source(std::string(tooLong.what()) + ": the file is not converted");
     }
+    give_held_warning();
     of_str->flush();
     *_AOS_ << "\tdone." << std::endl;
     return 1;
@@ -140,9 +145,28 @@ std::string imp_exp::own_file_name(char const* stem, char const* extension) {
 }
 
 void imp_exp::refuse_source(std::string const& why) {
-    *_AOS_ << "\n\t\t" << as_sentence(why) << std::endl;
+    give_held_warning();
+    *_AOS_ << (reading_line_ended_ ? "\t\t" : "\n\t\t") << as_sentence(why) << std::endl;
     refusal_ = why;
     source_refused_ = true;
+}
+
+void imp_exp::end_reading_line() {
+    if (!reading_line_ended_) *_AOS_ << '\n';
+    reading_line_ended_ = true;
+}
+
+void imp_exp::warn_source(std::string const& text) {
+    end_reading_line();
+    warn_log_and_console(text);
+}
+
+void imp_exp::hold_warning(std::string text) { held_warning_ = std::move(text); }
+
+void imp_exp::give_held_warning() {
+    if (held_warning_.empty()) return;
+    warn_source(held_warning_);
+    held_warning_.clear();
 }
 
 void imp_exp::refuse_project(std::string const& why) {

@@ -113,13 +113,26 @@ public:
 private:
     bool read_format(std::string const& text, int datyp, BiosysLayout& layout);
     void read_biosys_records(class TextLines& in, int notu, BiosysLayout const& layout);
+    // A blank line (`blank`) was read as the name line of sample `s`, its
+    // first data line `data` next: the first ten such samples of a file
+    // warn, the rest are counted in `told` and told in one warning at the
+    // end of the reading.
+    void tell_empty_name(int s, long blank, std::string const& data, int& told);
     void read_biosys_counts(class TextLines& in, int datyp, int notu, int nloc, BiosysLayout const& layout);
     // The export after the project was read: preparation and writer.
     int prepare_and_write(int code);
     void refuse_target(char const* why);
     // A reader's refusal, logged: the export then writes only the refusal
-    // line into the target.
+    // line into the target. A held warning is given first.
     void refuse_source(std::string const& why);
+    // A reader's warning, in the log and on standard error.
+    void warn_source(std::string const& text);
+    // A reader's warning given when the reading ends, or before a refusal
+    // of the source; a later one replaces it.
+    void hold_warning(std::string text);
+    void give_held_warning();
+    // Ends the log's line "Reading <source> ..." before a reader's warning.
+    void end_reading_line();
     // A writer's refusal, once the writer's own text is in the target.
     void refuse_project(std::string const& why);
     // A writer's refusal of a project beyond one of its bounds: the target's
@@ -141,6 +154,8 @@ private:
     std::string source_folder_;
     std::string refusal_;
     bool source_refused_ = false;
+    bool reading_line_ended_ = false;  // by a warning of the reader
+    std::string held_warning_;
 };
 
 }  // namespace quintle

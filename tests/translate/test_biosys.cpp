@@ -432,6 +432,57 @@ TEST_F(Biosys, LookAlikeNamesAfterAnEmptyLine) {
     }
 }
 
+// A blank line read as an empty sample name is told, on standard error and
+// in the log: each of a file's first ten such samples, then one line for
+// the rest; before the refusal of a file refused later. A blank line passed
+// over before a name is not told.
+TEST_F(Biosys, EmptyNameLinesAreTold) {
+    std::string const head = "T\nNOTU=@, NLOC=2, CRT;\nSTEP DATA\nDATYP=1,ALPHA\n";
+    auto told = [&](std::string const& source, std::string const& notu, std::string const& format) {
+        std::string text = head + format + "\nLake\n" + source;
+        text.replace(text.find('@'), 1, notu);
+        put(work / "e.txt", text);
+        ::testing::internal::CaptureStderr();
+        translate("Biosys", "Pellomar", "e.txt", "e.pmp");
+        return lines_of(::testing::internal::GetCapturedStderr());
+    };
+    auto warning = [&](int line, int sample, std::string const& data) {
+        std::string const s = "sample " + std::to_string(sample);
+        return "line " + std::to_string(line) + " of " + path("e.txt") + " is blank where the name of " + s +
+               " is expected, and line " + std::to_string(line + 1) + " (\"" + data +
+               "\") reads as its first data line: " + s + " is given an empty name";
+    };
+    std::string const format = "(A7,0X,2(1X,A2,A2))";
+    EXPECT_EQ(told("i1      0102 0203\nNEXT\n\nSite 01 Lake Erie\ni2      0102 0203\nEND;\n", "2", format),
+              std::vector<std::string>{"quintle: " + warning(9, 2, "Site 01 Lake Erie")});
+    EXPECT_NE(run_log().find("\tReading  " + path("e.txt") + " ...\nWARNING: " + warning(9, 2, "Site 01 Lake Erie") +
+                             "\n\tdone.\n"),
+              std::string::npos)
+        << run_log();
+    EXPECT_NE(file("e.pmp").find("SampleName=\"\"\n\t\t SampleSize= 2\n"), std::string::npos);
+
+    std::string twelve;
+    for (int s = 0; s < 12; ++s) {
+        std::string name = "i" + std::to_string(s + 2);
+        name.resize(8, ' ');
+        twelve += "NEXT\n\n" + name + "0102 0203\n";
+    }
+    std::vector<std::string> const many = told("i1      0102 0203\n" + twelve, "13", format);
+    ASSERT_EQ(many.size(), 11u);
+    EXPECT_EQ(many[9], "quintle: " + warning(36, 11, "i11     0102 0203"));
+    EXPECT_EQ(many[10], "quintle: 2 more samples of " + path("e.txt") + " are given an empty name the same way");
+
+    std::vector<std::string> const refused =
+        told("i1      0102\n 0203\nNEXT\n\nSite 01 Lake\ni2      0102\n 0203\nEND;\n", "2", "(A7,0X,1(1X,A2,A2)/1(1X,A2,A2))");
+    ASSERT_EQ(refused.size(), 2u);
+    EXPECT_EQ(refused[0], "quintle: " + warning(10, 2, "Site 01 Lake"));
+    EXPECT_EQ(refused[1].rfind("quintle: error during run of " + path("e.txt") + "; record 2 (\"0203\")", 0), 0u)
+        << refused[1];
+
+    EXPECT_TRUE(told("i1      0102 0203\nNEXT\n\nPond\ni2      0102 0203\nEND;\n", "2", format).empty());
+    EXPECT_NE(file("e.pmp").find("SampleName=\"Pond\""), std::string::npos);
+}
+
 // A sample's "NEXT" or "END;" where a locus line or a record's later line
 // is expected, or the file's end there, refuses the file with the line; an
 // empty locus line is still a locus of missing data, and a whole record of
