@@ -1,6 +1,7 @@
 #include "data/record_arena.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 
@@ -41,7 +42,8 @@ void RecordArena::Free::operator()(std::byte* block) const noexcept { release_bl
 void* RecordArena::allocate(std::size_t bytes) {
     if (bytes > left_) {
         // Blocks double up to a ceiling, so small catalogues stay small.
-        std::size_t size = kFirstBlock << std::min<std::size_t>(blocks_.size(), 9);
+        constexpr auto doublings = static_cast<std::size_t>(std::countr_zero(kLargestBlock / kFirstBlock));
+        std::size_t size = kFirstBlock << std::min<std::size_t>(blocks_.size(), doublings);
         size = std::max(size, bytes);
         std::unique_ptr<std::byte, Free> block(static_cast<std::byte*>(allocate_block(size)));
         blocks_.push_back(std::move(block));  // a failure here releases the block
