@@ -8,8 +8,8 @@
 #include <ctime>
 #include <fstream>
 #include <optional>
-#include <string>
 #include <ostream>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -146,7 +146,8 @@ std::string imp_exp::own_file_name(char const* stem, char const* extension) {
 
 void imp_exp::refuse_source(std::string const& why) {
     give_held_warning();
-    *_AOS_ << (reading_line_ended_ ? "\t\t" : "\n\t\t") << as_sentence(why) << std::endl;
+    end_reading_line();
+    *_AOS_ << "\t\t" << as_sentence(why) << std::endl;
     refusal_ = why;
     source_refused_ = true;
 }

@@ -131,7 +131,8 @@ private:
     // of the source; a later one replaces it.
     void hold_warning(std::string text);
     void give_held_warning();
-    // Ends the log's line "Reading <source> ..." before a reader's warning.
+    // Ends the log's line "Reading <source> ..." before a reader's first
+    // warning or refusal.
     void end_reading_line();
     // A writer's refusal, once the writer's own text is in the target.
     void refuse_project(std::string const& why);
@@ -154,7 +155,7 @@ private:
     std::string source_folder_;
     std::string refusal_;
     bool source_refused_ = false;
-    bool reading_line_ended_ = false;  // by a warning of the reader
+    bool reading_line_ended_ = false;  // by a warning or refusal of the reader
     std::string held_warning_;
 };
 
